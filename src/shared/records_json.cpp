@@ -9,8 +9,10 @@ template <typename E>
 E enumFromJson(const json::Json& j, std::string_view what,
                std::optional<E> (*fromRaw)(std::string_view)) {
     const std::string raw = json::asString(j, what);
-    if (auto v = fromRaw(raw)) return *v;
-    throw json::DecodingError(std::string(what) + ": data corrupted: unknown value \"" + raw + "\"");
+    if (auto v = fromRaw(raw))
+        return *v;
+    throw json::DecodingError(std::string(what) + ": data corrupted: unknown value \"" + raw +
+                              "\"");
 }
 
 }  // namespace
@@ -45,8 +47,7 @@ json::Json toJson(const CompletedSentenceCandidate& v) {
     j["japaneseRatio"] = v.japaneseRatio;
     j["boundary"] = std::string(rawValue(v.boundary));
     // Dates are written as seconds since the Unix epoch.
-    j["detectedAt"] =
-        std::chrono::duration<double>(v.detectedAt.time_since_epoch()).count();
+    j["detectedAt"] = std::chrono::duration<double>(v.detectedAt.time_since_epoch()).count();
     return j;
 }
 
@@ -103,7 +104,8 @@ CompletedSentenceCandidate candidateFromJson(const json::Json& j) {
     v.japaneseRatio = json::requireNumber(j, "japaneseRatio");
     v.boundary = boundaryFromJson(json::member(j, "boundary"));
     const double seconds = json::requireNumber(j, "detectedAt");
-    if (!std::isfinite(seconds)) throw json::DecodingError("detectedAt: not a finite date");
+    if (!std::isfinite(seconds))
+        throw json::DecodingError("detectedAt: not a finite date");
     v.detectedAt = std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::duration<double>(seconds)));

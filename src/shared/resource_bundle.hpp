@@ -14,7 +14,7 @@
 namespace mivo {
 
 class ResourceBundle {
-public:
+  public:
     ResourceBundle() = default;
     explicit ResourceBundle(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
@@ -23,12 +23,13 @@ public:
 
     // The regular file "<name>.<extension>" in `subdirectory` (or at the top
     // level when empty); nothing when it is not there.
-    std::optional<std::filesystem::path> urlForResource(std::string_view name, std::string_view extension,
+    std::optional<std::filesystem::path> urlForResource(std::string_view name,
+                                                        std::string_view extension,
                                                         std::string_view subdirectory = {}) const;
     // A folder (or a link to one) inside the bundle.
     std::optional<std::filesystem::path> urlForFolder(std::string_view name) const;
 
-private:
+  private:
     std::filesystem::path folder_;
 };
 
@@ -41,7 +42,8 @@ std::vector<std::optional<std::filesystem::path>> defaultResourceFolders();
 ResourceBundle mivoSealedResourceBundle(std::string_view named,
                                         const std::function<ResourceBundle()>& fallback);
 ResourceBundle mivoSealedResourceBundle(
-    std::string_view named, const std::vector<std::optional<std::filesystem::path>>& candidateFolders,
+    std::string_view named,
+    const std::vector<std::optional<std::filesystem::path>>& candidateFolders,
     const std::function<ResourceBundle()>& fallback);
 
 // resources/ of the source tree this binary was built from.

@@ -37,7 +37,8 @@ const icu::Normalizer2* nfcNormalizer() {
 
 bool isAscii(std::string_view s) {
     for (unsigned char c : s) {
-        if (c >= 0x80) return false;
+        if (c >= 0x80)
+            return false;
     }
     return true;
 }
@@ -46,11 +47,13 @@ std::vector<std::size_t> boundaries(std::string_view s) {
     std::vector<std::size_t> out;
     out.reserve(s.size() + 1);
     out.push_back(0);
-    if (s.empty()) return out;
+    if (s.empty())
+        return out;
     // ASCII fast path: every byte is a Character except CR LF, one cluster.
     if (isAscii(s)) {
         for (std::size_t i = 1; i < s.size(); ++i) {
-            if (!(s[i - 1] == '\r' && s[i] == '\n')) out.push_back(i);
+            if (!(s[i - 1] == '\r' && s[i] == '\n'))
+                out.push_back(i);
         }
         out.push_back(s.size());
         return out;
@@ -59,7 +62,8 @@ std::vector<std::size_t> boundaries(std::string_view s) {
     UErrorCode status = U_ZERO_ERROR;
     UText* ut = utext_openUTF8(nullptr, s.data(), static_cast<int64_t>(s.size()), &status);
     if (bi == nullptr || U_FAILURE(status)) {
-        if (ut) utext_close(ut);
+        if (ut)
+            utext_close(ut);
         // Without ICU data, fall back to code points so nothing is lost.
         std::size_t i = 0;
         while (i < s.size()) {
@@ -75,32 +79,42 @@ std::vector<std::size_t> boundaries(std::string_view s) {
     // Drop the iterator's reference to our buffer before it goes away.
     bi->setText(icu::UnicodeString());
     utext_close(ut);
-    if (out.back() != s.size()) out.push_back(s.size());
+    if (out.back() != s.size())
+        out.push_back(s.size());
     return out;
 }
 
-int utf16Units(char32_t c) { return c >= 0x10000 ? 2 : 1; }
+int utf16Units(char32_t c) {
+    return c >= 0x10000 ? 2 : 1;
+}
 
 }  // namespace
 
-CharacterText::CharacterText(std::string text) : text_(std::move(text)), bounds_(boundaries(text_)) {}
+CharacterText::CharacterText(std::string text)
+    : text_(std::move(text)), bounds_(boundaries(text_)) {}
 
 std::size_t CharacterText::byteOffset(int64_t index) const {
-    if (index <= 0) return 0;
-    if (index >= count()) return text_.size();
+    if (index <= 0)
+        return 0;
+    if (index >= count())
+        return text_.size();
     return bounds_[static_cast<std::size_t>(index)];
 }
 
 std::optional<int64_t> CharacterText::characterIndex(std::size_t byteOffset) const {
     auto it = std::lower_bound(bounds_.begin(), bounds_.end(), byteOffset);
-    if (it == bounds_.end() || *it != byteOffset) return std::nullopt;
+    if (it == bounds_.end() || *it != byteOffset)
+        return std::nullopt;
     return static_cast<int64_t>(it - bounds_.begin());
 }
 
 std::string_view CharacterText::sliceView(int64_t start, int64_t end) const {
-    if (start < 0) start = 0;
-    if (end > count()) end = count();
-    if (start >= end) return {};
+    if (start < 0)
+        start = 0;
+    if (end > count())
+        end = count();
+    if (start >= end)
+        return {};
     const std::size_t b = byteOffset(start);
     return std::string_view(text_).substr(b, byteOffset(end) - b);
 }
@@ -114,22 +128,28 @@ int64_t CharacterText::utf16Offset(int64_t index) const {
 }
 
 std::optional<int64_t> CharacterText::characterIndexAtUtf16(int64_t utf16Offset) const {
-    if (utf16Offset < 0) return std::nullopt;
+    if (utf16Offset < 0)
+        return std::nullopt;
     int64_t units = 0;
     for (int64_t k = 0;; ++k) {
-        if (units == utf16Offset) return k;
-        if (units > utf16Offset || k == count()) return std::nullopt;
+        if (units == utf16Offset)
+            return k;
+        if (units > utf16Offset || k == count())
+            return std::nullopt;
         units += utf16Length(sliceView(k, k + 1));
     }
 }
 
-int64_t characterCount(std::string_view s) { return CharacterText(std::string(s)).count(); }
+int64_t characterCount(std::string_view s) {
+    return CharacterText(std::string(s)).count();
+}
 
 std::vector<std::string> characters(std::string_view s) {
     const auto b = boundaries(s);
     std::vector<std::string> out;
     out.reserve(b.size());
-    for (std::size_t i = 0; i + 1 < b.size(); ++i) out.emplace_back(s.substr(b[i], b[i + 1] - b[i]));
+    for (std::size_t i = 0; i + 1 < b.size(); ++i)
+        out.emplace_back(s.substr(b[i], b[i + 1] - b[i]));
     return out;
 }
 
@@ -137,7 +157,9 @@ std::string characterSlice(std::string_view s, int64_t start, int64_t end) {
     return CharacterText(std::string(s)).slice(start, end);
 }
 
-std::string characterPrefix(std::string_view s, int64_t n) { return characterSlice(s, 0, n); }
+std::string characterPrefix(std::string_view s, int64_t n) {
+    return characterSlice(s, 0, n);
+}
 
 std::string characterSuffix(std::string_view s, int64_t n) {
     CharacterText t{std::string(s)};
@@ -145,52 +167,65 @@ std::string characterSuffix(std::string_view s, int64_t n) {
 }
 
 std::string nfc(std::string_view s) {
-    if (isAscii(s)) return std::string(s);
+    if (isAscii(s))
+        return std::string(s);
     const icu::Normalizer2* n = nfcNormalizer();
-    if (n == nullptr) return std::string(s);
+    if (n == nullptr)
+        return std::string(s);
     UErrorCode status = U_ZERO_ERROR;
-    const auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-    if (n->isNormalized(u, status) && U_SUCCESS(status)) return std::string(s);
+    const auto u =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+    if (n->isNormalized(u, status) && U_SUCCESS(status))
+        return std::string(s);
     status = U_ZERO_ERROR;
     icu::UnicodeString out = n->normalize(u, status);
-    if (U_FAILURE(status)) return std::string(s);
+    if (U_FAILURE(status))
+        return std::string(s);
     std::string r;
     out.toUTF8String(r);
     return r;
 }
 
 bool isNfc(std::string_view s) {
-    if (isAscii(s)) return true;
+    if (isAscii(s))
+        return true;
     const icu::Normalizer2* n = nfcNormalizer();
-    if (n == nullptr) return true;
+    if (n == nullptr)
+        return true;
     UErrorCode status = U_ZERO_ERROR;
-    const auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+    const auto u =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
     const bool r = n->isNormalized(u, status);
     return U_SUCCESS(status) ? r : true;
 }
 
 bool canonicallyEqual(std::string_view a, std::string_view b) {
-    if (a == b) return true;
+    if (a == b)
+        return true;
     return nfc(a) == nfc(b);
 }
 
 bool hasPrefix(std::string_view s, std::string_view prefix) {
-    if (prefix.empty()) return true;
+    if (prefix.empty())
+        return true;
     const auto n = characterCount(prefix);
     return characterCount(s) >= n && canonicallyEqual(characterPrefix(s, n), prefix);
 }
 
 bool hasSuffix(std::string_view s, std::string_view suffix) {
-    if (suffix.empty()) return true;
+    if (suffix.empty())
+        return true;
     const auto n = characterCount(suffix);
-    if (characterCount(s) < n) return false;
+    if (characterCount(s) < n)
+        return false;
     return canonicallyEqual(characterSuffix(s, n), suffix);
 }
 
 namespace {
 std::vector<std::string> nfcCharacters(std::string_view s) {
     auto cs = characters(s);
-    for (auto& c : cs) c = nfc(c);
+    for (auto& c : cs)
+        c = nfc(c);
     return cs;
 }
 }  // namespace
@@ -198,12 +233,16 @@ std::vector<std::string> nfcCharacters(std::string_view s) {
 std::optional<int64_t> find(std::string_view haystack, std::string_view needle, int64_t from) {
     const auto h = nfcCharacters(haystack);
     const auto n = nfcCharacters(needle);
-    if (from < 0) from = 0;
-    if (n.empty()) return from <= static_cast<int64_t>(h.size()) ? std::optional<int64_t>(from) : std::nullopt;
+    if (from < 0)
+        from = 0;
+    if (n.empty())
+        return from <= static_cast<int64_t>(h.size()) ? std::optional<int64_t>(from) : std::nullopt;
     for (std::size_t i = static_cast<std::size_t>(from); i + n.size() <= h.size(); ++i) {
         bool ok = true;
-        for (std::size_t j = 0; j < n.size() && ok; ++j) ok = h[i + j] == n[j];
-        if (ok) return static_cast<int64_t>(i);
+        for (std::size_t j = 0; j < n.size() && ok; ++j)
+            ok = h[i + j] == n[j];
+        if (ok)
+            return static_cast<int64_t>(i);
     }
     return std::nullopt;
 }
@@ -212,11 +251,14 @@ std::vector<int64_t> findAll(std::string_view haystack, std::string_view needle)
     std::vector<int64_t> out;
     const auto h = nfcCharacters(haystack);
     const auto n = nfcCharacters(needle);
-    if (n.empty()) return out;
+    if (n.empty())
+        return out;
     for (std::size_t i = 0; i + n.size() <= h.size(); ++i) {
         bool ok = true;
-        for (std::size_t j = 0; j < n.size() && ok; ++j) ok = h[i + j] == n[j];
-        if (ok) out.push_back(static_cast<int64_t>(i));
+        for (std::size_t j = 0; j < n.size() && ok; ++j)
+            ok = h[i + j] == n[j];
+        if (ok)
+            out.push_back(static_cast<int64_t>(i));
     }
     return out;
 }
@@ -228,7 +270,8 @@ bool contains(std::string_view haystack, std::string_view needle) {
 int64_t utf16Length(std::string_view s) {
     int64_t n = 0;
     std::size_t i = 0;
-    while (i < s.size()) n += utf16Units(decodeNext(s, i));
+    while (i < s.size())
+        n += utf16Units(decodeNext(s, i));
     return n;
 }
 
@@ -238,16 +281,20 @@ std::optional<int64_t> utf16ToCharacterOffset(std::string_view s, int64_t utf16O
 
 std::optional<int64_t> characterToUtf16Offset(std::string_view s, int64_t characterOffset) {
     CharacterText t{std::string(s)};
-    if (characterOffset < 0 || characterOffset > t.count()) return std::nullopt;
+    if (characterOffset < 0 || characterOffset > t.count())
+        return std::nullopt;
     return t.utf16Offset(characterOffset);
 }
 
 std::optional<std::size_t> utf16ToByteOffset(std::string_view s, int64_t utf16Offset) {
-    if (utf16Offset < 0) return std::nullopt;
+    if (utf16Offset < 0)
+        return std::nullopt;
     int64_t units = 0;
     std::size_t i = 0;
-    while (units < utf16Offset && i < s.size()) units += utf16Units(decodeNext(s, i));
-    if (units != utf16Offset) return std::nullopt;
+    while (units < utf16Offset && i < s.size())
+        units += utf16Units(decodeNext(s, i));
+    if (units != utf16Offset)
+        return std::nullopt;
     return i;
 }
 
@@ -297,7 +344,8 @@ bool isValidUtf8(std::string_view s) {
         const std::size_t before = i;
         const char32_t c = decodeNext(s, i);
         // A genuine U+FFFD takes three bytes; a replacement for a bad byte one.
-        if (c == 0xFFFD && i - before != 3) return false;
+        if (c == 0xFFFD && i - before != 3)
+            return false;
     }
     return true;
 }
@@ -306,7 +354,8 @@ std::u32string toCodePoints(std::string_view s) {
     std::u32string out;
     out.reserve(s.size());
     std::size_t i = 0;
-    while (i < s.size()) out.push_back(decodeNext(s, i));
+    while (i < s.size())
+        out.push_back(decodeNext(s, i));
     return out;
 }
 
@@ -333,7 +382,8 @@ std::string fromCodePoint(char32_t c) {
 std::string fromCodePoints(std::u32string_view s) {
     std::string out;
     out.reserve(s.size() * 3);
-    for (char32_t c : s) out += fromCodePoint(c);
+    for (char32_t c : s)
+        out += fromCodePoint(c);
     return out;
 }
 
@@ -359,7 +409,8 @@ std::string fromUtf16(std::u16string_view s) {
     out.reserve(s.size() * 3);
     for (std::size_t i = 0; i < s.size(); ++i) {
         char32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -379,8 +430,10 @@ std::string trimWhitespaceAndNewlines(std::string_view s) {
     const auto cps = toCodePoints(s);
     std::size_t b = 0;
     std::size_t e = cps.size();
-    while (b < e && isWhitespaceOrNewline(cps[b])) ++b;
-    while (e > b && isWhitespaceOrNewline(cps[e - 1])) --e;
+    while (b < e && isWhitespaceOrNewline(cps[b]))
+        ++b;
+    while (e > b && isWhitespaceOrNewline(cps[e - 1]))
+        --e;
     return fromCodePoints(std::u32string_view(cps).substr(b, e - b));
 }
 
@@ -391,11 +444,14 @@ std::string transliterate(std::string_view s, const char* icuTransformId) {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::Transliterator> t(icu::Transliterator::createInstance(
             icu::UnicodeString::fromUTF8(icuTransformId), UTRANS_FORWARD, status));
-        if (U_FAILURE(status)) t.reset();
+        if (U_FAILURE(status))
+            t.reset();
         it = cache.emplace(icuTransformId, std::move(t)).first;
     }
-    if (!it->second) return std::string(s);
-    auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+    if (!it->second)
+        return std::string(s);
+    auto u =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
     it->second->transliterate(u);
     std::string out;
     u.toUTF8String(out);
@@ -411,15 +467,16 @@ std::string makeUuid() {
     std::array<unsigned char, 16> b{};
     for (std::size_t i = 0; i < b.size(); i += 8) {
         const uint64_t r = rng();
-        for (std::size_t k = 0; k < 8; ++k) b[i + k] = static_cast<unsigned char>(r >> (8 * k));
+        for (std::size_t k = 0; k < 8; ++k)
+            b[i + k] = static_cast<unsigned char>(r >> (8 * k));
     }
     b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
     b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
     char out[37];
     std::snprintf(out, sizeof out,
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0], b[1],
-                  b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
-                  b[15]);
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0],
+                  b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
     return out;
 }
 

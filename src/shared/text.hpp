@@ -15,7 +15,7 @@ namespace mivo::text {
 // A UTF-8 text with its grapheme-cluster boundaries computed once, for code
 // that slices the same text many times (the rules, the monitor).
 class CharacterText {
-public:
+  public:
     CharacterText() = default;
     explicit CharacterText(std::string text);
 
@@ -39,7 +39,7 @@ public:
     // Character index at a UTF-16 offset; nothing inside a Character.
     std::optional<int64_t> characterIndexAtUtf16(int64_t utf16Offset) const;
 
-private:
+  private:
     std::string text_;
     std::vector<std::size_t> bounds_{0};  // count()+1 byte offsets
 };

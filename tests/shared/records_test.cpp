@@ -11,9 +11,16 @@ namespace {
 using json::Json;
 
 CorrectionIssue sampleIssue() {
-    return CorrectionIssue{"ID-1", "S-1", TextRange{1, 3}, CorrectionIssue::Severity::critical,
-                           CorrectionIssue::Category::particle, "をを", "を", "Doubled particle.",
-                           0.9, CorrectionIssue::Source::rule};
+    return CorrectionIssue{"ID-1",
+                           "S-1",
+                           TextRange{1, 3},
+                           CorrectionIssue::Severity::critical,
+                           CorrectionIssue::Category::particle,
+                           "をを",
+                           "を",
+                           "Doubled particle.",
+                           0.9,
+                           CorrectionIssue::Source::rule};
 }
 
 TEST(TextRangeRecord, LengthAndEquality) {
@@ -41,7 +48,8 @@ TEST(RawValues, AreExactStrings) {
 TEST(IssueJson, EncodesInFieldOrderAndRoundTrips) {
     const Json j = toJson(sampleIssue());
     std::vector<std::string> keys;
-    for (auto it = j.begin(); it != j.end(); ++it) keys.push_back(it.key());
+    for (auto it = j.begin(); it != j.end(); ++it)
+        keys.push_back(it.key());
     EXPECT_EQ(keys, (std::vector<std::string>{"id", "sentenceId", "range", "severity", "category",
                                               "original", "suggestion", "explanationEn",
                                               "confidence", "source"}));
@@ -103,8 +111,11 @@ TEST(IssueIdentity, SameContentDifferentIdsStayDistinct) {
 
 TEST(CandidateJson, RoundTripsAndCountsCharacters) {
     const std::string text = "家族\U0001F468\u200D\U0001F469\u200D\U0001F467で\u304B\u3099。";
-    CompletedSentenceCandidate c{text::makeUuid(), text, TextRange{0, text::characterCount(text)},
-                                 0.9, CompletedSentenceCandidate::Boundary::punctuation,
+    CompletedSentenceCandidate c{text::makeUuid(),
+                                 text,
+                                 TextRange{0, text::characterCount(text)},
+                                 0.9,
+                                 CompletedSentenceCandidate::Boundary::punctuation,
                                  std::chrono::system_clock::now()};
     EXPECT_EQ(c.range.end, 6);
     const auto back = candidateFromJson(toJson(c));
@@ -134,12 +145,14 @@ TEST(HotKey, DefaultAndEquality) {
 TEST(HotKey, RefusesBadStoredValues) {
     EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":38,"carbonModifiers":768})"));
     EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":-1,"carbonModifiers":768,"display":"J"})"));
-    EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":4294967296,"carbonModifiers":768,"display":"J"})"));
+    EXPECT_FALSE(
+        decodeHotKeyConfig(R"({"keyCode":4294967296,"carbonModifiers":768,"display":"J"})"));
     EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":"38","carbonModifiers":768,"display":"J"})"));
     EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":38.5,"carbonModifiers":768,"display":"J"})"));
     EXPECT_FALSE(decodeHotKeyConfig("not json"));
     EXPECT_FALSE(decodeHotKeyConfig("[]"));
-    const auto max = decodeHotKeyConfig(R"({"keyCode":4294967295,"carbonModifiers":0,"display":""})");
+    const auto max =
+        decodeHotKeyConfig(R"({"keyCode":4294967295,"carbonModifiers":0,"display":""})");
     ASSERT_TRUE(max);
     EXPECT_EQ(max->keyCode, 4294967295u);
     EXPECT_EQ(max->carbonModifiers, 0u);  // zero is a value, not "unset"

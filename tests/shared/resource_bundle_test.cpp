@@ -9,11 +9,12 @@ namespace {
 namespace fs = std::filesystem;
 
 class BundleLookup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("mivo-bundles-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root =
+            fs::temp_directory_path() /
+            ("mivo-bundles-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root / "resources");
         fs::create_directories(root / "app");
@@ -26,7 +27,9 @@ protected:
         ++fallbackCalls;
         return ResourceBundle(root / "fallback.bundle");
     };
-    std::vector<std::optional<fs::path>> folders() const { return {root / "resources", root / "app"}; }
+    std::vector<std::optional<fs::path>> folders() const {
+        return {root / "resources", root / "app"};
+    }
 };
 
 TEST_F(BundleLookup, AppendsTheExtensionOnlyWhenMissing) {

@@ -9,8 +9,8 @@ namespace {
 
 // Texts that break byte- or code-point-counting code.
 const std::string kFamily = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // 👨‍👩‍👧
-const std::string kKaDakuten = "\u304B\u3099";                               // か + combining ゛
-const std::string kYoshi = "\U00020BB7";                                     // 𠮷
+const std::string kKaDakuten = "\u304B\u3099";                             // か + combining ゛
+const std::string kYoshi = "\U00020BB7";                                   // 𠮷
 
 TEST(Characters, ClustersCountAsOneCharacter) {
     EXPECT_EQ(characterCount(kFamily), 1);
@@ -62,9 +62,9 @@ TEST(Utf16, LengthsAndOffsets) {
 
 TEST(Utf16, OffsetsInsideACharacterAreRefused) {
     const std::string s = kYoshi + "を" + kFamily;
-    EXPECT_FALSE(utf16ToCharacterOffset(s, 1).has_value());  // inside the surrogate pair
-    EXPECT_FALSE(utf16ToCharacterOffset(s, 5).has_value());  // inside the family cluster
-    EXPECT_FALSE(utf16ToCharacterOffset(s, 12).has_value()); // past the end
+    EXPECT_FALSE(utf16ToCharacterOffset(s, 1).has_value());   // inside the surrogate pair
+    EXPECT_FALSE(utf16ToCharacterOffset(s, 5).has_value());   // inside the family cluster
+    EXPECT_FALSE(utf16ToCharacterOffset(s, 12).has_value());  // past the end
     EXPECT_FALSE(utf16ToCharacterOffset(s, -1).has_value());
     EXPECT_FALSE(utf16ToCharacterOffset(kKaDakuten, 1).has_value());
     EXPECT_FALSE(utf16ToByteOffset(kYoshi, 1).has_value());
@@ -109,9 +109,9 @@ TEST(Whitespace, TrimsIdeographicSpaceAndLineBreaks) {
 
 TEST(Utf8, ValidationAndDecoding) {
     EXPECT_TRUE(isValidUtf8("今日は\uFFFD"));
-    EXPECT_FALSE(isValidUtf8("\xE4\xBB"));          // truncated
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // encoded surrogate
+    EXPECT_FALSE(isValidUtf8("\xE4\xBB"));      // truncated
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // encoded surrogate
     EXPECT_EQ(toCodePoints(kYoshi), std::u32string(U"\U00020BB7"));
     EXPECT_EQ(fromCodePoints(U"が\U00020BB7"), "が" + kYoshi);
 }
@@ -126,10 +126,12 @@ TEST(Uuid, UpperCaseVersion4) {
     for (int i = 0; i < 100; ++i) {
         const std::string u = makeUuid();
         ASSERT_EQ(u.size(), 36u);
-        for (std::size_t k : {8u, 13u, 18u, 23u}) EXPECT_EQ(u[k], '-');
+        for (std::size_t k : {8u, 13u, 18u, 23u})
+            EXPECT_EQ(u[k], '-');
         EXPECT_EQ(u[14], '4');
         EXPECT_NE(std::string("89AB").find(u[19]), std::string::npos);
-        for (char c : u) EXPECT_TRUE(c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
+        for (char c : u)
+            EXPECT_TRUE(c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
         seen.insert(u);
     }
     EXPECT_EQ(seen.size(), 100u);
