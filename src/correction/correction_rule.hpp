@@ -27,6 +27,11 @@ class MorphologyAwareRule {
                                                const std::vector<Morpheme>& morphemes,
                                                const TextRange& sentenceRange,
                                                std::string_view sentenceId) const = 0;
+
+    // True only for TokenAwareVocabularyRule: its "style" findings are the
+    // ones the user's vocabulary-suggestion setting hides. A property of the
+    // rule's type, never of its place in the engine's list.
+    virtual bool isVocabularyRule() const { return false; }
 };
 
 struct LocalCorrectionOptions {

@@ -1,0 +1,124 @@
+#include "correction/local_correction_service.hpp"
+
+#include "correction/rule_pack.hpp"
+#include "correction/rules/double_polite_rule.hpp"
+#include "correction/rules/doubled_particle_rule.hpp"
+#include "correction/rules/keigo_misuse_rule.hpp"
+#include "correction/rules/phrase_rewrite_rule.hpp"
+#include "correction/rules/surface_pattern_rule.hpp"
+#include "correction/rules/verb_conjugation_rule.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace mivo {
+namespace {
+
+std::shared_ptr<const JapaneseTokenizer> defaultTokenizer() {
+    // MecabJapaneseTokenizer::shared() takes this place once the tokenizer
+    // lands; until then the engine runs its plain rules only.
+    return nullptr;
+}
+
+// The order here is the order in which analyze runs the rules; equal
+// ranges from two rules keep it in the result.
+LocalCorrectionService::MorphologyRules defaultMorphologyRules() {
+    LocalCorrectionService::MorphologyRules rules;
+    rules.push_back(std::make_shared<DoubleParticleRule>());
+    rules.push_back(std::make_shared<PhraseRewriteRule>(
+        loadRulePack(PhraseRewriteRule::packName, &phraseRewriteRulePackFromJson,
+                     PhraseRewriteRule::fallbackRulePack())));
+    // 3. TokenAwareVocabularyRule: "vocabulary.json" at the bundle's top level.
+    // 4. ParticleMisuseRule: "noun-semantic-classes" for its NounSemanticClassifier,
+    //    then "particle-frames".
+    // 5. LocationParticleRule: "location-verb-classes".
+    // 6. TransitiveIntransitivePairRule: "transitivity-pairs".
+    rules.push_back(std::make_shared<VerbConjugationRule>(
+        loadRulePack(VerbConjugationRule::packName, &verbConjugationRulePackFromJson,
+                     VerbConjugationRule::fallbackRulePack())));
+    // 8. MorphemePatternRule: "morpheme-patterns".
+    // 9. MixedPolitenessRule: "politeness-aspect-map".
+    rules.push_back(std::make_shared<KeigoMisuseRule>(
+        loadRulePack(KeigoMisuseRule::packName, &keigoMisuseRulePackFromJson,
+                     KeigoMisuseRule::fallbackRulePack())));
+    rules.push_back(std::make_shared<DoublePoliteRule>(
+        loadRulePack(DoublePoliteRule::packName, &doublePoliteRulePackFromJson,
+                     DoublePoliteRule::fallbackRulePack())));
+    return rules;
+}
+
+LocalCorrectionService::Rules defaultPlainRules() {
+    LocalCorrectionService::Rules rules;
+    rules.push_back(std::make_shared<SurfacePatternRule>(
+        loadRulePack(SurfacePatternRule::packName, &surfacePatternRulePackFromJson,
+                     SurfacePatternRule::fallbackRulePack())));
+    // 2. TextlintJapaneseGrammarRule: TextlintJapaneseBridge::shared(), then
+    //    "textlint-allowlist".
+    return rules;
+}
+
+}  // namespace
+
+LocalCorrectionService::LocalCorrectionService()
+    : LocalCorrectionService(defaultTokenizer(), defaultMorphologyRules(), defaultPlainRules()) {}
+
+LocalCorrectionService::LocalCorrectionService(Rules rules)
+    : LocalCorrectionService(nullptr, {}, std::move(rules)) {}
+
+LocalCorrectionService::LocalCorrectionService(std::shared_ptr<const JapaneseTokenizer> tokenizer,
+                                               MorphologyRules morphologyRules, Rules rules)
+    : tokenizer_(std::move(tokenizer)),
+      morphologyRules_(std::move(morphologyRules)),
+      rules_(std::move(rules)) {}
+
+std::vector<CorrectionIssue> LocalCorrectionService::analyze(
+    const CompletedSentenceCandidate& sentence, const LocalCorrectionOptions& options) const {
+    std::vector<CorrectionIssue> issues;
+    if (tokenizer_) {
+        const std::vector<Morpheme> morphemes = tokenizer_->tokenize(sentence.text);
+        for (const auto& rule : morphologyRules_) {
+            auto found = rule->apply(sentence.text, morphemes, sentence.range, sentence.id);
+            if (!options.vocabularyStyleSuggestionsEnabled && rule->isVocabularyRule()) {
+                std::erase_if(found, [](const CorrectionIssue& issue) {
+                    return issue.severity == CorrectionIssue::Severity::style;
+                });
+            }
+            std::move(found.begin(), found.end(), std::back_inserter(issues));
+        }
+    }
+    for (const auto& rule : rules_) {
+        auto found = rule->apply(sentence.text, sentence.range, sentence.id);
+        std::move(found.begin(), found.end(), std::back_inserter(issues));
+    }
+    issues = suppressOverlappedSubspans(std::move(issues));
+    std::stable_sort(
+        issues.begin(), issues.end(), [](const CorrectionIssue& a, const CorrectionIssue& b) {
+            return std::pair(a.range.start, a.range.end) < std::pair(b.range.start, b.range.end);
+        });
+    return issues;
+}
+
+std::vector<CorrectionIssue> LocalCorrectionService::suppressOverlappedSubspans(
+    std::vector<CorrectionIssue> issues) {
+    if (issues.size() < 2)
+        return issues;
+    // Longest first, so an issue only ever has to be checked against the
+    // kept ones: whatever lies inside a kept issue goes, however deep.
+    std::stable_sort(issues.begin(), issues.end(),
+                     [](const CorrectionIssue& a, const CorrectionIssue& b) {
+                         return a.range.length() > b.range.length();
+                     });
+    std::vector<CorrectionIssue> kept;
+    kept.reserve(issues.size());
+    for (auto& issue : issues) {
+        const bool nested = std::any_of(kept.begin(), kept.end(), [&](const CorrectionIssue& k) {
+            return k.range.start <= issue.range.start && issue.range.end <= k.range.end &&
+                   k.range != issue.range;
+        });
+        if (!nested)
+            kept.push_back(std::move(issue));
+    }
+    return kept;
+}
+
+}  // namespace mivo

@@ -1,0 +1,89 @@
+#pragma once
+
+// Literal matching for the text rules: Character by Character under
+// canonical equivalence, with each text segmented and normalised once.
+
+#include "shared/text.hpp"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mivo {
+
+// A text split into Characters, each also held in NFC so that two
+// canonically equivalent Characters compare equal byte for byte.
+class MatchingText {
+  public:
+    MatchingText() = default;
+    explicit MatchingText(std::string_view text);
+
+    int64_t count() const { return original_.count(); }
+    bool empty() const { return original_.empty(); }
+
+    // Character `index` in NFC.
+    std::string_view character(int64_t index) const;
+    // Characters [start, end) exactly as written in the text.
+    std::string slice(int64_t start, int64_t end) const { return original_.slice(start, end); }
+    // The whole text in NFC, Character by Character.
+    std::string_view normalized() const { return normalized_; }
+
+    // Whether `needle`'s Characters stand here from `at` on; a needle that
+    // would run past the end, or an empty one, never matches.
+    bool matchesAt(const MatchingText& needle, int64_t at) const;
+
+    // All starts of `needle`, overlapping ones included, left to right.
+    std::vector<int64_t> occurrences(const MatchingText& needle) const;
+
+    // The rules of one analyze call all see the same sentence, so the last
+    // text segmented on this thread is kept: the reference stays valid
+    // until the next call with another text.
+    static const MatchingText& of(std::string_view text);
+
+  private:
+    text::CharacterText original_;
+    std::string normalized_;
+    std::vector<std::size_t> bounds_{0};  // count()+1 byte offsets into normalized_
+};
+
+// Left-to-right starts of `length`-Character matches that do not overlap:
+// after a match the scan resumes at its end (ああ in ああああ: 0 and 2).
+std::vector<int64_t> nonOverlapping(const std::vector<int64_t>& starts, int64_t length);
+
+// Many literal needles looked up together: the needles are indexed by their
+// first Character once, so a text is scanned once whatever their number.
+class LiteralIndex {
+  public:
+    LiteralIndex() = default;
+    explicit LiteralIndex(const std::vector<std::string>& needles);
+
+    std::size_t size() const { return needles_.size(); }
+    const MatchingText& needle(std::size_t i) const { return needles_[i]; }
+
+    // Per needle (in construction order), every start in `text`,
+    // overlapping ones included, left to right. Empty needles never match.
+    std::vector<std::vector<int64_t>> occurrences(const MatchingText& text) const;
+
+  private:
+    std::vector<MatchingText> needles_;
+    // (first Character in NFC, needle index), sorted by Character then index.
+    std::vector<std::pair<std::string, std::size_t>> byFirstCharacter_;
+};
+
+// Half-open Character ranges already given to a finding.
+class ClaimedRanges {
+  public:
+    // Whether [start, end) shares a position with a claimed range; ranges
+    // that only touch do not, and an empty range shares nothing.
+    bool overlaps(int64_t start, int64_t end) const;
+    void claim(int64_t start, int64_t end) { ranges_.push_back({start, end}); }
+
+  private:
+    std::vector<std::pair<int64_t, int64_t>> ranges_;
+};
+
+// Indices of `lengths` ordered longest first, equal lengths in their order.
+std::vector<std::size_t> longestFirstOrder(const std::vector<int64_t>& lengths);
+
+}  // namespace mivo

@@ -1,0 +1,52 @@
+#pragma once
+
+// Fixed misspellings found as plain text (これわ → これは). Every hit of
+// every pattern is reported; the engine settles overlaps.
+
+#include "correction/correction_rule.hpp"
+#include "correction/matching_text.hpp"
+#include "shared/json_fwd.hpp"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mivo {
+
+struct SurfacePattern {
+    std::string id;
+    std::string pattern;
+    std::string suggestion;
+    CorrectionIssue::Severity severity = CorrectionIssue::Severity::critical;
+    CorrectionIssue::Category category = CorrectionIssue::Category::grammar;
+    double confidence = 0;
+    std::string explanationEn;
+
+    bool operator==(const SurfacePattern&) const = default;
+};
+
+struct SurfacePatternRulePack {
+    std::vector<SurfacePattern> patterns;
+
+    bool operator==(const SurfacePatternRulePack&) const = default;
+};
+
+// Throws json::DecodingError unless every entry decodes.
+SurfacePatternRulePack surfacePatternRulePackFromJson(const json::Json& j);
+
+class SurfacePatternRule final : public CorrectionRule {
+  public:
+    static constexpr std::string_view packName = "surface-patterns";
+    static const SurfacePatternRulePack& fallbackRulePack();
+
+    explicit SurfacePatternRule(const SurfacePatternRulePack& rulePack);
+
+    std::vector<CorrectionIssue> apply(std::string_view text, const TextRange& sentenceRange,
+                                       std::string_view sentenceId) const override;
+
+  private:
+    std::vector<SurfacePattern> patterns_;  // longest pattern first
+    LiteralIndex index_;                    // the patterns, in patterns_ order
+};
+
+}  // namespace mivo

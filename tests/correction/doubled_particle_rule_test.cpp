@@ -1,0 +1,197 @@
+#include "correction/rules/doubled_particle_rule.hpp"
+
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::applyIssue;
+using testing::describe;
+using testing::HandMorpheme;
+using testing::handMorphemes;
+using P = JapanesePartOfSpeech;
+
+const std::string kDecomposedGa = "か\u3099";  // が as か + combining voiced mark
+
+struct Found {
+    int64_t start, end;
+    std::string original, suggestion, corrected;
+};
+
+struct MorphemeCase {
+    std::string name;
+    std::vector<HandMorpheme> parts;
+    std::vector<Found> expected;
+};
+
+std::string joined(const std::vector<HandMorpheme>& parts) {
+    std::string s;
+    for (const auto& p : parts)
+        s += p.surface;
+    return s;
+}
+
+TEST(DoubleParticleRule, MorphemeForm) {
+    const std::vector<MorphemeCase> cases = {
+        {"doubled を",
+         {{"本", "", P::noun},
+          {"を", "", P::particle},
+          {"を", "", P::particle},
+          {"読む", "", P::verb},
+          {"。", "", P::symbol}},
+         {{1, 3, "をを", "を", "本を読む。"}}},
+        {"tripled に, one issue over the run",
+         {{"駅", "", P::noun},
+          {"に", "", P::particle},
+          {"に", "", P::particle},
+          {"に", "", P::particle},
+          {"行く", "", P::verb}},
+         {{1, 4, "ににに", "に", "駅に行く"}}},
+        {"two runs in one sentence",
+         {{"私", "", P::noun},
+          {"は", "", P::particle},
+          {"は", "", P::particle},
+          {"本", "", P::noun},
+          {"を", "", P::particle},
+          {"を", "", P::particle},
+          {"買う", "", P::verb}},
+         {{1, 3, "はは", "は", "私は本をを買う"}, {4, 6, "をを", "を", "私はは本を買う"}}},
+        // The run has content before it only after the symbols and particles.
+        {"run after a noun, a symbol and a particle between",
+         {{"本", "", P::noun},
+          {"、", "", P::symbol},
+          {"が", "", P::particle},
+          {"が", "", P::particle}},
+         {{2, 4, "がが", "が", "本、が"}}},
+        {"a particle followed by an equal surface of another part of speech",
+         {{"本", "", P::noun},
+          {"を", "", P::particle},
+          {"を", "", P::particle},
+          {"を", "", P::unknown}},
+         {{1, 3, "をを", "を", "本をを"}}},
+        {"decomposed が counts as が",
+         {{"彼", "", P::noun},
+          {"が", "", P::particle},
+          {kDecomposedGa, "", P::particle},
+          {"来た", "", P::verb}},
+         {{1, 3, "が" + kDecomposedGa, "が", "彼が来た"}}},
+        // Valid sentences: each says why nothing is reported.
+        {"at the start of the sentence", {{"に", "", P::particle}, {"に", "", P::particle}}, {}},
+        {"after symbols and particles only",
+         {{"「", "", P::symbol},
+          {"の", "", P::particle},
+          {"に", "", P::particle},
+          {"に", "", P::particle}},
+         {}},
+        {"two different particles (には)",
+         {{"東京", "", P::noun}, {"に", "", P::particle}, {"は", "", P::particle}},
+         {}},
+        {"two different particles (がを)",
+         {{"彼", "", P::noun}, {"が", "", P::particle}, {"を", "", P::particle}},
+         {}},
+        {"の is outside the set",
+         {{"私", "", P::noun}, {"の", "", P::particle}, {"の", "", P::particle}},
+         {}},
+        {"から is outside the set",
+         {{"駅", "", P::noun}, {"から", "", P::particle}, {"から", "", P::particle}},
+         {}},
+        {"the same surface as another part of speech",
+         {{"本", "", P::noun}, {"と", "", P::particle}, {"と", "", P::noun}},
+         {}},
+        {"a single morpheme", {{"を", "", P::particle}}, {}},
+        {"no morphemes", {}, {}},
+    };
+    const DoubleParticleRule rule;
+    for (const auto& c : cases) {
+        const auto morphemes = handMorphemes(c.parts);
+        const std::string text = joined(c.parts);
+        const auto issues = rule.apply(text, morphemes, TextRange{0, 0}, "s1");
+        SCOPED_TRACE(c.name + ": " + describe(morphemes));
+        ASSERT_EQ(issues.size(), c.expected.size());
+        for (std::size_t i = 0; i < issues.size(); ++i) {
+            const auto& e = c.expected[i];
+            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
+            EXPECT_EQ(issues[i].original, e.original);
+            EXPECT_EQ(issues[i].suggestion, e.suggestion);
+            EXPECT_EQ(applyIssue(text, issues[i]), e.corrected);
+        }
+    }
+}
+
+TEST(DoubleParticleRule, IssueFieldsAndSentenceOffset) {
+    const auto morphemes = handMorphemes({{"本", "", P::noun},
+                                          {"を", "", P::particle},
+                                          {"を", "", P::particle},
+                                          {"読む", "", P::verb}});
+    const DoubleParticleRule rule;
+    const auto issues = rule.apply("本をを読む", morphemes, TextRange{10, 15}, "sentence-7");
+    ASSERT_EQ(issues.size(), 1u);
+    const auto& issue = issues[0];
+    EXPECT_EQ(issue.range, (TextRange{11, 13}));
+    EXPECT_EQ(issue.sentenceId, "sentence-7");
+    EXPECT_EQ(issue.severity, CorrectionIssue::Severity::critical);
+    EXPECT_EQ(issue.category, CorrectionIssue::Category::particle);
+    EXPECT_EQ(issue.source, CorrectionIssue::Source::rule);
+    EXPECT_DOUBLE_EQ(issue.confidence, 1.0);
+    EXPECT_EQ(issue.explanationEn, "Particle \"を\" is duplicated. Use it only once.");
+    EXPECT_EQ(issue.id.size(), 36u);
+    EXPECT_EQ(applyIssue("本をを読む", issue, 10), "本を読む");
+}
+
+TEST(DoubleParticleRule, OriginalQuotesTheTextEvenAcrossAGap) {
+    // MeCab drops the blank between the two を; the finding spans it, and
+    // the fix removes the blank too.
+    std::vector<Morpheme> morphemes = handMorphemes({{"本", "", P::noun}, {"を", "", P::particle}});
+    morphemes.push_back(Morpheme{"を", "を", "ヲ", P::particle, TextRange{3, 4}});
+    morphemes.push_back(Morpheme{"読む", "読む", "ヨム", P::verb, TextRange{4, 6}});
+    const auto issues = DoubleParticleRule().apply("本を を読む", morphemes, TextRange{0, 6}, "s");
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{1, 4}));
+    EXPECT_EQ(issues[0].original, "を を");
+    EXPECT_EQ(applyIssue("本を を読む", issues[0]), "本を読む");
+}
+
+struct PlainCase {
+    std::string text;
+    std::vector<Found> expected;
+};
+
+TEST(DoubleParticleRule, PlainForm) {
+    const std::vector<PlainCase> cases = {
+        // No content test in the plain form: a run at the very start counts.
+        {"ををを", {{0, 3, "ををを", "を", "を"}}},
+        {"本をを読む", {{1, 3, "をを", "を", "本を読む"}}},
+        {"彼はは本にに", {{1, 3, "はは", "は", "彼は本にに"}, {4, 6, "にに", "に", "彼はは本に"}}},
+        {"か\u3099が", {{0, 2, "か\u3099が", "が", "が"}}},
+        {"私のの本", {}},
+        {"東京には", {}},
+        {"を", {}},
+        {"", {}},
+    };
+    const DoubleParticleRule rule;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto issues = rule.apply(c.text, TextRange{0, 0}, "s");
+        ASSERT_EQ(issues.size(), c.expected.size());
+        for (std::size_t i = 0; i < issues.size(); ++i) {
+            const auto& e = c.expected[i];
+            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
+            EXPECT_EQ(issues[i].original, e.original);
+            EXPECT_EQ(issues[i].suggestion, e.suggestion);
+            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
+            EXPECT_EQ(issues[i].explanationEn,
+                      "Particle \"" + e.suggestion + "\" is duplicated. Use it only once.");
+        }
+    }
+}
+
+TEST(DoubleParticleRule, PlainFormOffsetsBySentenceStart) {
+    const auto issues = DoubleParticleRule().apply("ををを", TextRange{5, 8}, "s");
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{5, 8}));
+}
+
+}  // namespace
+}  // namespace mivo
