@@ -1,0 +1,170 @@
+#include "morphology/mecab_tokenizer.hpp"
+
+#include "morphology/kana.hpp"
+#include "morphology/mecab_token.hpp"
+#include "morphology/normalized_text.hpp"
+
+#include <mecab.h>
+
+#include <algorithm>
+
+namespace mivo {
+namespace {
+
+std::string utf8OrEmpty(const char* s) {
+    if (s == nullptr)
+        return {};
+    std::string out(s);
+    return text::isValidUtf8(out) ? out : std::string{};
+}
+
+}  // namespace
+
+std::string transliterated(std::string_view katakana, Tokenizer::Transliteration transliteration) {
+    switch (transliteration) {
+        case Tokenizer::Transliteration::hiragana:
+            return hiraganaString(katakana);
+        case Tokenizer::Transliteration::romaji:
+            return romanizedString(katakana, RomanizationMethod::hepburn);
+        case Tokenizer::Transliteration::katakana:
+            break;
+    }
+    return std::string(katakana);
+}
+
+void Tokenizer::ModelDeleter::operator()(mecab_model_t* model) const {
+    mecab_model_destroy(model);
+}
+
+void Tokenizer::TaggerDeleter::operator()(mecab_t* tagger) const {
+    mecab_destroy(tagger);
+}
+
+Tokenizer::Tokenizer(std::unique_ptr<DictionaryProviding> dictionary,
+                     std::unique_ptr<mecab_model_t, ModelDeleter> model,
+                     std::unique_ptr<mecab_t, TaggerDeleter> tagger, bool isSystemTokenizer)
+    : dictionary_(std::move(dictionary)),
+      model_(std::move(model)),
+      mecab_(std::move(tagger)),
+      isSystemTokenizer_(isSystemTokenizer) {}
+
+Tokenizer::~Tokenizer() = default;
+
+std::string Tokenizer::version() {
+    return utf8OrEmpty(mecab_version());
+}
+
+std::expected<std::unique_ptr<Tokenizer>, TokenizerError> Tokenizer::create(
+    std::unique_ptr<DictionaryProviding> dictionary) {
+    const std::filesystem::path folder = dictionary->url();
+    if (folder.empty()) {
+        return std::unexpected(TokenizerError::initializationFailure("URL Conversion Failed " +
+                                                                     dictionary->rendering()));
+    }
+    // MeCab's one-string constructor splits at blanks and would cut the
+    // folder "ipadic dictionary" in two; separate arguments keep it whole.
+    // "-r /dev/null" stands in for the rc file, so neither /etc/mecabrc nor
+    // ~/.mecabrc nor $MECABRC can change the dictionary or add a user one.
+    std::vector<std::string> args{"mivo", "-d", folder.native(), "-r", "/dev/null"};
+    std::vector<char*> argv;
+    argv.reserve(args.size());
+    for (auto& a : args)
+        argv.push_back(a.data());
+    // The model is opened first because only its failure leaves MeCab's
+    // reason behind: mecab_new() of 0.996 drops it, and mecab_strerror()
+    // would then say nothing.
+    std::unique_ptr<mecab_model_t, ModelDeleter> model(
+        mecab_model_new(static_cast<int>(argv.size()), argv.data()));
+    std::unique_ptr<mecab_t, TaggerDeleter> tagger(model ? mecab_model_new_tagger(model.get())
+                                                         : nullptr);
+    if (!tagger) {
+        return std::unexpected(TokenizerError::initializationFailure(
+            "Opening Dictionary Failed " + dictionary->rendering() + " " +
+            utf8OrEmpty(mecab_strerror(nullptr))));
+    }
+    return std::unique_ptr<Tokenizer>(
+        new Tokenizer(std::move(dictionary), std::move(model), std::move(tagger), false));
+}
+
+std::vector<Annotation> Tokenizer::tokenize(std::string_view text,
+                                            Transliteration transliteration) const {
+    return tokenize(text::CharacterText(std::string(text)), transliteration);
+}
+
+std::vector<Annotation> Tokenizer::tokenize(const text::CharacterText& text,
+                                            Transliteration transliteration) const {
+    return mecabTokenize(text, transliteration);
+}
+
+std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text,
+                                                 Transliteration transliteration) const {
+    std::vector<Annotation> out;
+    if (text.empty() || !mecab_)
+        return out;
+    const NormalizedText normalized(text);
+    const std::string_view input = normalized.str();
+
+    std::lock_guard lock(mutex_);
+    const mecab_node_t* node = mecab_sparse_tonode2(mecab_.get(), input.data(), input.size());
+    int64_t lastEnd = 0;  // Character end of out.back()
+    bool readingIsSurface = false;
+    bool formIsSurface = false;
+    for (; node != nullptr; node = node->next) {
+        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
+            continue;
+        const auto token =
+            Token::make(node->surface, node->length, node->feature, node->posid, *dictionary_);
+        if (!token || token->surface.empty())
+            continue;
+        // Surfaces point into `input`; where they stand there is where the
+        // word stands, so nothing is searched for.
+        if (token->surface.data() < input.data() ||
+            token->surface.data() + token->surface.size() > input.data() + input.size())
+            continue;
+        const auto begin = static_cast<std::size_t>(token->surface.data() - input.data());
+        const TextRange chars = normalized.characterRange(begin, begin + token->surface.size());
+
+        if (!out.empty() && chars.start < lastEnd) {
+            // MeCab cut inside one Character (an emoji sequence joined by
+            // ZWJ, a letter with a combining mark that has no precomposed
+            // form): a morpheme never covers part of a Character, so the
+            // piece joins the word before it.
+            Annotation& previous = out.back();
+            previous.base += token->surface;
+            if (readingIsSurface)
+                previous.reading = transliterated(previous.base, transliteration);
+            if (formIsSurface)
+                previous.dictionaryForm = transliterated(previous.base, transliteration);
+            lastEnd = std::max(lastEnd, chars.end);
+            previous.range.end = text.byteOffset(lastEnd);
+            continue;
+        }
+
+        const std::string_view reading = token->reading();
+        const std::string_view form = token->dictionaryForm();
+        // A missing column comes back as the surface view itself.
+        readingIsSurface = reading.data() == token->surface.data();
+        formIsSurface = form.data() == token->surface.data();
+        out.push_back(Annotation{
+            std::string(token->surface),
+            transliterated(reading, transliteration),
+            token->partOfSpeech,
+            ByteRange{text.byteOffset(chars.start), text.byteOffset(chars.end)},
+            transliterated(form, transliteration),
+            transliteration,
+        });
+        lastEnd = chars.end;
+    }
+    return out;
+}
+
+std::string Annotation::description() const {
+    return "Base: " + base + ", reading: " + reading +
+           ", POS: " + std::string(Dictionary::description(partOfSpeech));
+}
+
+bool Annotation::containsKanji() const {
+    return containsKanjiCharacters(base);
+}
+
+}  // namespace mivo

@@ -1,0 +1,96 @@
+#pragma once
+
+// The wrapper around one MeCab tagger: opens it on a dictionary description
+// and turns a text into annotated words whose ranges lie in the caller's
+// own text, whatever normalisation MeCab needed.
+
+#include "morphology/byte_range.hpp"
+#include "morphology/dictionary.hpp"
+#include "morphology/tokenizer_error.hpp"
+#include "shared/text.hpp"
+
+#include <expected>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct mecab_t;
+struct mecab_model_t;
+
+namespace mivo {
+
+struct Annotation;
+
+class Tokenizer {
+  public:
+    // The script of readings and dictionary forms.
+    enum class Transliteration { hiragana, katakana, romaji };
+    using TokenizerError = mivo::TokenizerError;
+
+    // MeCab's version text; empty when it is not UTF-8.
+    static std::string version();
+
+    // Opens a tagger on the dictionary's folder. Only that folder is read:
+    // no rc file of the system or the user changes the dictionary.
+    static std::expected<std::unique_ptr<Tokenizer>, TokenizerError> create(
+        std::unique_ptr<DictionaryProviding> dictionary);
+
+    Tokenizer(const Tokenizer&) = delete;
+    Tokenizer& operator=(const Tokenizer&) = delete;
+    ~Tokenizer();
+
+    const DictionaryProviding& dictionary() const { return *dictionary_; }
+    bool isSystemTokenizer() const { return isSystemTokenizer_; }
+
+    // Words in text order. Ranges are bytes of `text`, each covering whole
+    // Characters; words MeCab split inside one Character come back joined.
+    // Calls are serialised: the tagger keeps its node list between them.
+    std::vector<Annotation> tokenize(std::string_view text, Transliteration transliteration) const;
+    // The same over a text already cut into Characters.
+    std::vector<Annotation> tokenize(const text::CharacterText& text,
+                                     Transliteration transliteration) const;
+
+  private:
+    struct ModelDeleter {
+        void operator()(mecab_model_t* model) const;
+    };
+    struct TaggerDeleter {
+        void operator()(mecab_t* tagger) const;
+    };
+
+    Tokenizer(std::unique_ptr<DictionaryProviding> dictionary,
+              std::unique_ptr<mecab_model_t, ModelDeleter> model,
+              std::unique_ptr<mecab_t, TaggerDeleter> tagger, bool isSystemTokenizer);
+
+    std::vector<Annotation> mecabTokenize(const text::CharacterText& text,
+                                          Transliteration transliteration) const;
+
+    std::unique_ptr<DictionaryProviding> dictionary_;
+    // The tagger refers to the model: declared after it, destroyed before.
+    std::unique_ptr<mecab_model_t, ModelDeleter> model_;
+    std::unique_ptr<mecab_t, TaggerDeleter> mecab_;
+    bool isSystemTokenizer_ = false;
+    mutable std::mutex mutex_;
+};
+
+// One analysed word.
+struct Annotation {
+    std::string base;  // the surface as MeCab saw it (NFC)
+    std::string reading;
+    Dictionary::PartOfSpeech partOfSpeech = Dictionary::PartOfSpeech::unknown;
+    ByteRange range;  // in the text passed to tokenize, not its NFC form
+    std::string dictionaryForm;
+    Tokenizer::Transliteration transliteration = Tokenizer::Transliteration::katakana;
+
+    bool operator==(const Annotation&) const = default;
+    // "Base: <base>, reading: <reading>, POS: <part of speech>"
+    std::string description() const;
+    bool containsKanji() const;
+};
+
+// A reading or dictionary form, given in katakana, in the requested script.
+std::string transliterated(std::string_view katakana, Tokenizer::Transliteration transliteration);
+
+}  // namespace mivo

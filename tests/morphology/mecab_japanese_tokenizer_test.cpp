@@ -1,0 +1,170 @@
+#include "morphology/mecab_japanese_tokenizer.hpp"
+
+#include "morphology_test_support.hpp"
+#include "shared/text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+namespace mivo {
+namespace {
+using J = JapanesePartOfSpeech;
+
+std::string describe(const std::vector<Morpheme>& morphemes) {
+    std::string out;
+    for (const auto& m : morphemes) {
+        out += m.surface + "/" + std::string(rawValue(m.partOfSpeech)) + "/" + m.lemma + "/" +
+               m.reading + "[" + std::to_string(m.range.start) + "," + std::to_string(m.range.end) +
+               ") ";
+    }
+    return out;
+}
+
+class JapaneseTokenizerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        tokenizer = MecabJapaneseTokenizer::shared();
+        ASSERT_NE(tokenizer, nullptr);
+    }
+    const MecabJapaneseTokenizer* tokenizer = nullptr;
+};
+
+TEST_F(JapaneseTokenizerTest, DoubledParticleSentence) {
+    const auto m = tokenizer->tokenize("本をを読む。");
+    const std::vector<Morpheme> expected{
+        {"本", "本", "ホン", J::noun, {0, 1}},   {"を", "を", "ヲ", J::particle, {1, 2}},
+        {"を", "を", "ヲ", J::particle, {2, 3}}, {"読む", "読む", "ヨム", J::verb, {3, 5}},
+        {"。", "。", "。", J::symbol, {5, 6}},
+    };
+    EXPECT_EQ(m, expected) << describe(m);
+}
+
+TEST_F(JapaneseTokenizerTest, LeadingBlankShiftsEveryRangeByOne) {
+    const auto plain = tokenizer->tokenize("本をを読む。");
+    const auto blank = tokenizer->tokenize(" 本をを読む。");
+    ASSERT_EQ(plain.size(), blank.size()) << describe(blank);
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        EXPECT_EQ(blank[i].surface, plain[i].surface);
+        EXPECT_EQ(blank[i].range.start, plain[i].range.start + 1) << describe(blank);
+        EXPECT_EQ(blank[i].range.end, plain[i].range.end + 1) << describe(blank);
+    }
+}
+
+struct RangeCase {
+    const char* why;
+    std::string text;
+    // Surface (as MeCab saw it) and Character range of the word to find.
+    std::string surface;
+    TextRange range;
+};
+
+// Texts whose bytes, UTF-16 units and Characters all count differently.
+const RangeCase kRangeCases[] = {
+    {"kanji outside the BMP (4 bytes, 2 UTF-16 units)", "𠮷野家で食べる", "で", {3, 4}},
+    {"emoji with skin tone is one Character", "👍🏽いいね", "いい", {1, 3}},
+    {"ZWJ family is one Character and one morpheme",
+     "👨\u200D👩\u200D👧です",
+     "👨\u200D👩\u200D👧",
+     {0, 1}},
+    {"word after a ZWJ family", "👨\u200D👩\u200D👧です", "です", {1, 3}},
+    {"decomposed ば counts once", "かは\u3099んを持つ", "かばん", {0, 3}},
+    {"word after a decomposed kana", "かは\u3099んを持つ", "持つ", {4, 6}},
+    {"CR LF is one Character", "a\r\n本を読む", "を", {3, 4}},
+    {"ideographic space", "\u3000本を読む", "を", {2, 3}},
+};
+
+TEST_F(JapaneseTokenizerTest, RangesCountCharacters) {
+    for (const auto& c : kRangeCases) {
+        const auto m = tokenizer->tokenize(c.text);
+        const auto it = std::find_if(m.begin(), m.end(),
+                                     [&](const Morpheme& x) { return x.surface == c.surface; });
+        ASSERT_NE(it, m.end()) << c.why << ": " << describe(m);
+        EXPECT_EQ(it->range, c.range) << c.why << ": " << describe(m);
+    }
+}
+
+TEST_F(JapaneseTokenizerTest, RangesTileNormalisedTextExactly) {
+    // In NFC text every morpheme is exactly the text under its range, and
+    // the ranges go forward without overlapping.
+    for (const std::string text : {"今日は雨が降っているので、傘を持って行きます。",
+                                   "東京タワーへ行きました！本当に楽しかったです😊",
+                                   "ＡＢＣと abc、１２３。", "お寿司🍣を食べた。"}) {
+        const text::CharacterText t{text};
+        const auto m = tokenizer->tokenize(text);
+        ASSERT_FALSE(m.empty());
+        int64_t previousEnd = 0;
+        for (const auto& x : m) {
+            EXPECT_EQ(t.slice(x.range.start, x.range.end), x.surface) << describe(m);
+            EXPECT_GE(x.range.start, previousEnd) << describe(m);
+            EXPECT_LT(x.range.start, x.range.end) << describe(m);
+            previousEnd = x.range.end;
+        }
+    }
+}
+
+TEST_F(JapaneseTokenizerTest, DecomposedTextKeepsComposedSurfaces) {
+    const auto m = tokenizer->tokenize("かは\u3099ん");
+    ASSERT_EQ(m.size(), 1u) << describe(m);
+    EXPECT_EQ(m[0].surface, "かばん");
+    EXPECT_EQ(m[0].range, (TextRange{0, 3}));
+}
+
+TEST_F(JapaneseTokenizerTest, EmptyTextHasNoMorphemes) {
+    EXPECT_TRUE(tokenizer->tokenize("").empty());
+}
+
+TEST_F(JapaneseTokenizerTest, AuxiliaryVerbsAndInterjectionsArriveAsUnknown) {
+    // です (auxiliary verb), しかし (conjunction), ああ (interjection),
+    // この (adnominal): no class of their own in the IPA table.
+    const auto m = tokenizer->tokenize("ああ、しかしこの本です。");
+    std::set<std::string> unknown;
+    for (const auto& x : m) {
+        EXPECT_NE(x.partOfSpeech, J::auxiliaryVerb) << describe(m);
+        EXPECT_NE(x.partOfSpeech, J::interjection) << describe(m);
+        if (x.partOfSpeech == J::unknown)
+            unknown.insert(x.surface);
+    }
+    EXPECT_EQ(unknown, (std::set<std::string>{"ああ", "しかし", "この", "です"})) << describe(m);
+}
+
+TEST(JapanesePartOfSpeechMapping, FollowsTheCaseName) {
+    using P = Dictionary::PartOfSpeech;
+    const std::pair<P, J> table[] = {
+        {P::verb, J::verb},           {P::particle, J::particle}, {P::noun, J::noun},
+        {P::adjective, J::adjective}, {P::adverb, J::adverb},     {P::prefix, J::prefix},
+        {P::symbol, J::symbol},       {P::unknown, J::unknown},
+    };
+    for (const auto& [from, to] : table)
+        EXPECT_EQ(japanesePartOfSpeech(from), to) << Dictionary::description(from);
+}
+
+TEST(SharedJapaneseTokenizer, IsMadeOnceForAllThreads) {
+    std::vector<const MecabJapaneseTokenizer*> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] { seen[i] = MecabJapaneseTokenizer::shared(); });
+    for (auto& t : threads)
+        t.join();
+    for (const auto* s : seen) {
+        EXPECT_NE(s, nullptr);
+        EXPECT_EQ(s, MecabJapaneseTokenizer::shared());
+    }
+}
+
+class MissingDictionary : public testing::ScratchFolder {};
+
+TEST_F(MissingDictionary, IsAnErrorWithItsTextAndTheProcessGoesOn) {
+    const auto made =
+        MecabJapaneseTokenizer::create(std::make_unique<SealedIPADic>(root / "ipadic dictionary"));
+    ASSERT_FALSE(made.has_value());
+    EXPECT_TRUE(made.error().localizedDescription().starts_with(
+        "Opening Dictionary Failed SealedIPADic(url: file://"))
+        << made.error().text;
+    // The real dictionary still opens afterwards.
+    EXPECT_TRUE(MecabJapaneseTokenizer::create(testing::buildDictionary()).has_value());
+}
+
+}  // namespace
+}  // namespace mivo
