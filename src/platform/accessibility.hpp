@@ -1,0 +1,62 @@
+#pragma once
+
+// The accessibility interface of other applications: their element trees, the
+// attributes of each element by name, writes, and notifications. Every call is
+// a synchronous request to the other application and may fail with an error
+// code; nothing here throws.
+
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "platform/ax_element.hpp"
+#include "platform/ax_names.hpp"
+#include "platform/ax_value.hpp"
+
+namespace mivo {
+
+using Pid = int32_t;
+
+// Receives one notification: the element it concerns and its name.
+using AXNotificationHandler =
+    std::function<void(const AXElement& element, std::string_view notification)>;
+
+// Notifications of one application's elements, delivered on the main loop to
+// the handler given when the observer was made. Destroying the observer
+// removes every registration.
+class AXObserver {
+  public:
+    virtual ~AXObserver() = default;
+    virtual AXError addNotification(const AXElement& element, std::string_view notification) = 0;
+    virtual AXError removeNotification(const AXElement& element, std::string_view notification) = 0;
+};
+
+class Accessibility {
+  public:
+    virtual ~Accessibility() = default;
+
+    // Whether this process may use the interface at all. The prompting form
+    // also asks the user (or the system) to allow it; both answer at once.
+    virtual bool isProcessTrusted() = 0;
+    virtual bool isProcessTrustedWithPrompt() = 0;
+
+    virtual AXElement systemWideElement() = 0;
+    virtual AXElement applicationElement(Pid pid) = 0;
+
+    virtual AXResult copyAttributeValue(const AXElement& element, std::string_view attribute) = 0;
+    virtual AXResult copyParameterizedAttributeValue(const AXElement& element,
+                                                     std::string_view attribute,
+                                                     const AXValue& parameter) = 0;
+    virtual AXError setAttributeValue(const AXElement& element, std::string_view attribute,
+                                      const AXValue& value) = 0;
+    virtual std::expected<bool, AXError> isAttributeSettable(const AXElement& element,
+                                                             std::string_view attribute) = 0;
+    virtual std::expected<Pid, AXError> pid(const AXElement& element) = 0;
+
+    virtual std::expected<std::unique_ptr<AXObserver>, AXError> createObserver(
+        Pid pid, AXNotificationHandler handler) = 0;
+};
+
+}  // namespace mivo

@@ -1,0 +1,48 @@
+#pragma once
+
+// The general pasteboard (the clipboard): items of typed data and a change
+// count that grows with every change of its contents, by anyone.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mivo {
+
+inline constexpr std::string_view kPasteboardTypeString = "text/plain;charset=utf-8";
+
+struct PasteboardEntry {
+    std::string type;
+    std::string data;  // bytes; UTF-8 for text types
+    bool operator==(const PasteboardEntry&) const = default;
+};
+
+// One item may carry the same content in several types, in the order of
+// preference of the application that wrote it.
+struct PasteboardItem {
+    std::vector<PasteboardEntry> entries;
+
+    std::optional<std::string> dataForType(std::string_view type) const;
+    bool operator==(const PasteboardItem&) const = default;
+};
+
+class Pasteboard {
+  public:
+    virtual ~Pasteboard() = default;
+
+    virtual int64_t changeCount() = 0;
+    virtual std::vector<PasteboardItem> items() = 0;
+    // Empties the pasteboard; answers the new change count.
+    virtual int64_t clearContents() = 0;
+    // Adds the items after what the pasteboard holds; false when refused.
+    virtual bool writeItems(const std::vector<PasteboardItem>& items) = 0;
+};
+
+// The pasteboard's text: the first item's string, if any.
+std::optional<std::string> pasteboardString(Pasteboard& pasteboard);
+// One item holding `text` as a string.
+PasteboardItem stringItem(std::string text);
+
+}  // namespace mivo

@@ -1,0 +1,353 @@
+#include "platform/sim/sim_accessibility.hpp"
+
+#include <algorithm>
+
+#include "platform/sim/sim_desktop.hpp"
+#include "shared/text.hpp"
+
+namespace mivo::sim {
+namespace {
+
+class SimObserver : public AXObserver {
+  public:
+    SimObserver(SimDesktop& desktop, std::shared_ptr<SimAccessibility::ObserverState> state)
+        : desktop_(desktop), state_(std::move(state)) {}
+    ~SimObserver() override { state_->alive = false; }
+
+    AXError addNotification(const AXElement& element, std::string_view notification) override {
+        const auto id = desktop_.idOf(element);
+        const auto role = desktop_.accessibility().copyAttributeValue(element, kAXRoleAttribute);
+        if (!id || (!role && role.error() == AXError::invalidUIElement))
+            return AXError::invalidUIElement;
+        if (!state_->registrations.emplace(*id, std::string(notification)).second)
+            return AXError::notificationAlreadyRegistered;
+        return AXError::success;
+    }
+
+    AXError removeNotification(const AXElement& element, std::string_view notification) override {
+        const auto id = desktop_.idOf(element);
+        if (!id || state_->registrations.erase({*id, std::string(notification)}) == 0)
+            return AXError::notificationNotRegistered;
+        return AXError::success;
+    }
+
+  private:
+    SimDesktop& desktop_;
+    std::shared_ptr<SimAccessibility::ObserverState> state_;
+};
+
+bool isApplicationOrSystem(std::string_view role) {
+    return role == kAXApplicationRole || role == kAXSystemWideRole;
+}
+
+}  // namespace
+
+bool SimAccessibility::isProcessTrusted() {
+    return desktop_.trusted_;
+}
+
+bool SimAccessibility::isProcessTrustedWithPrompt() {
+    ++desktop_.trustPrompts_;
+    return desktop_.trusted_;
+}
+
+AXElement SimAccessibility::systemWideElement() {
+    return desktop_.element(desktop_.systemWide_);
+}
+
+AXElement SimAccessibility::applicationElement(Pid pid) {
+    const auto* app = desktop_.app(pid);
+    // An element for a process that does not exist answers nothing.
+    return desktop_.element(app ? app->element : 0);
+}
+
+AXResult SimAccessibility::copyAttributeValue(const AXElement& element,
+                                              std::string_view attribute) {
+    if (!desktop_.trusted_)
+        return std::unexpected(AXError::apiDisabled);
+    const auto id = desktop_.idOf(element);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
+        return std::unexpected(AXError::invalidUIElement);
+    if (auto it = node->scripted.find(attribute); it != node->scripted.end())
+        return it->second.result;
+    return derivedAttribute(*id, attribute);
+}
+
+AXResult SimAccessibility::derivedAttribute(SimId id, std::string_view attribute) {
+    const auto& node = *desktop_.liveNode(id);
+    const auto* app = desktop_.app(node.pid);
+    const auto elementOrNoValue = [&](SimId target) -> AXResult {
+        if (target == 0 || desktop_.liveNode(target) == nullptr)
+            return std::unexpected(AXError::noValue);
+        return AXValue(desktop_.element(target));
+    };
+
+    if (attribute == kAXRoleAttribute && !node.role.empty())
+        return AXValue(node.role);
+    if (id == desktop_.systemWide_) {
+        if (attribute == kAXFocusedUIElementAttribute) {
+            const auto* front = desktop_.app(desktop_.frontmost_);
+            return elementOrNoValue(front ? front->focusedElement : 0);
+        }
+        return std::unexpected(AXError::attributeUnsupported);
+    }
+    if (attribute == kAXChildrenAttribute) {
+        std::vector<AXElement> children;
+        for (SimId c : node.children) {
+            if (desktop_.liveNode(c) != nullptr)
+                children.push_back(desktop_.element(c));
+        }
+        return AXValue(std::move(children));
+    }
+    if (node.role == kAXApplicationRole) {
+        if (attribute == kAXFocusedUIElementAttribute)
+            return elementOrNoValue(app ? app->focusedElement : 0);
+        if (attribute == kAXFocusedWindowAttribute)
+            return elementOrNoValue(app ? app->focusedWindow : 0);
+        if (attribute == kAXTitleAttribute && app && app->name)
+            return AXValue(*app->name);
+        return std::unexpected(AXError::attributeUnsupported);
+    }
+    if (attribute == kAXFocusedAttribute)
+        return AXValue(app != nullptr && app->focusedElement == id);
+
+    std::optional<Rect> frame = node.frame;
+    if (node.lineOf)
+        frame = desktop_.lineLayout(node).frame;
+    if (frame && attribute == kAXPositionAttribute)
+        return AXValue(Point{frame->x, frame->y});
+    if (frame && attribute == kAXSizeAttribute)
+        return AXValue(Size{frame->width, frame->height});
+
+    if (node.lineOf) {
+        const std::string line = desktop_.lineText(node);
+        if (attribute == kAXValueAttribute)
+            return AXValue(line);
+        if (attribute == kAXNumberOfCharactersAttribute)
+            return AXValue(text::utf16Length(line));
+    }
+    if (node.text) {
+        const SimText& t = node.text->text;
+        if (attribute == kAXValueAttribute)
+            return AXValue(t.value());
+        if (attribute == kAXNumberOfCharactersAttribute)
+            return AXValue(t.utf16Length());
+        if (node.text->editable && attribute == kAXSelectedTextRangeAttribute)
+            return AXValue(t.selection());
+        if (node.text->editable && attribute == kAXSelectedTextAttribute)
+            return AXValue(t.selectedText());
+    }
+    return std::unexpected(AXError::attributeUnsupported);
+}
+
+AXResult SimAccessibility::copyParameterizedAttributeValue(const AXElement& element,
+                                                           std::string_view attribute,
+                                                           const AXValue& parameter) {
+    if (!desktop_.trusted_)
+        return std::unexpected(AXError::apiDisabled);
+    const auto id = desktop_.idOf(element);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
+        return std::unexpected(AXError::invalidUIElement);
+    if (node->parameterizedHook) {
+        if (auto answer = node->parameterizedHook(attribute, parameter))
+            return *answer;
+    }
+    std::string value;
+    MonospaceLayout layout;
+    if (node->lineOf) {
+        value = desktop_.lineText(*node);
+        layout = desktop_.lineLayout(*node);
+    } else if (node->text) {
+        value = node->text->text.value();
+        layout = node->text->layout;
+    } else {
+        return std::unexpected(AXError::parameterizedAttributeUnsupported);
+    }
+    const auto range = parameter.asRange();
+    if (!range)
+        return std::unexpected(AXError::illegalArgument);
+    if (attribute == kAXStringForRangeParameterizedAttribute) {
+        if (auto s = SimText(value).stringForRange(*range))
+            return AXValue(*s);
+        return std::unexpected(AXError::illegalArgument);
+    }
+    if (attribute == kAXBoundsForRangeParameterizedAttribute) {
+        if (auto r = boundsForRange(value, *range, layout))
+            return AXValue(*r);
+        return std::unexpected(AXError::illegalArgument);
+    }
+    return std::unexpected(AXError::parameterizedAttributeUnsupported);
+}
+
+AXError SimAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
+                                            const AXValue& value) {
+    if (!desktop_.trusted_)
+        return AXError::apiDisabled;
+    const auto id = desktop_.idOf(element);
+    auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
+        return AXError::invalidUIElement;
+    int64_t keepTail = 0;
+    if (auto q = node->writeQuirks.find(attribute); q != node->writeQuirks.end()) {
+        const WriteQuirk quirk = q->second;
+        switch (quirk.kind) {
+            case WriteQuirk::Kind::ignored:
+                return AXError::success;
+            case WriteQuirk::Kind::failing:
+                return quirk.error;
+            case WriteQuirk::Kind::lagging:
+                desktop_.clock_.after(quirk.lagSeconds,
+                                      [this, target = *id, name = std::string(attribute), value] {
+                                          applyWrite(target, name, value, 0);
+                                      });
+                return AXError::success;
+            case WriteQuirk::Kind::leavesTail:
+                keepTail = quirk.tailCharacters;
+                break;
+        }
+    }
+    if (auto it = node->scripted.find(attribute); it != node->scripted.end()) {
+        if (!it->second.settable)
+            return AXError::attributeUnsupported;
+        it->second.result = value;
+        return AXError::success;
+    }
+    return applyWrite(*id, attribute, value, keepTail);
+}
+
+AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const AXValue& value,
+                                     int64_t keepTail) {
+    auto* node = desktop_.liveNode(id);
+    if (node == nullptr)
+        return AXError::invalidUIElement;
+    const bool editable = node->text && node->text->editable && !node->lineOf;
+    if (editable && attribute == kAXValueAttribute) {
+        auto s = value.asString();
+        if (!s)
+            return AXError::illegalArgument;
+        desktop_.changeText(id, [&](SimText& t) { t.setValue(*s); });
+        return AXError::success;
+    }
+    if (editable && attribute == kAXSelectedTextRangeAttribute) {
+        const auto r = value.asRange();
+        if (!r || !SimText(node->text->text).setSelection(*r))
+            return AXError::illegalArgument;
+        desktop_.changeSelection(id, *r);
+        return AXError::success;
+    }
+    if (editable && attribute == kAXSelectedTextAttribute) {
+        auto s = value.asString();
+        if (!s)
+            return AXError::illegalArgument;
+        desktop_.changeText(id, [&](SimText& t) { t.replaceSelection(*s, keepTail); });
+        return AXError::success;
+    }
+    if (attribute == kAXFocusedAttribute && !isApplicationOrSystem(node->role)) {
+        const auto b = value.asBool();
+        if (!b)
+            return AXError::illegalArgument;
+        if (*b)
+            desktop_.focus(id);
+        return AXError::success;
+    }
+    if (node->role == kAXApplicationRole && (attribute == kAXEnhancedUserInterfaceAttribute ||
+                                             attribute == kAXManualAccessibilityAttribute)) {
+        node->scripted[std::string(attribute)] = SimDesktop::ScriptedAttribute{value, true};
+        return AXError::success;
+    }
+    return AXError::attributeUnsupported;
+}
+
+std::expected<bool, AXError> SimAccessibility::isAttributeSettable(const AXElement& element,
+                                                                   std::string_view attribute) {
+    if (!desktop_.trusted_)
+        return std::unexpected(AXError::apiDisabled);
+    const auto id = desktop_.idOf(element);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
+        return std::unexpected(AXError::invalidUIElement);
+    if (auto it = node->scripted.find(attribute); it != node->scripted.end())
+        return it->second.settable;
+    return derivedSettable(*id, attribute);
+}
+
+bool SimAccessibility::derivedSettable(SimId id, std::string_view attribute) {
+    const auto& node = *desktop_.liveNode(id);
+    if (node.role == kAXApplicationRole)
+        return attribute == kAXEnhancedUserInterfaceAttribute ||
+               attribute == kAXManualAccessibilityAttribute;
+    const bool editable = node.text && node.text->editable && !node.lineOf;
+    if (attribute == kAXFocusedAttribute)
+        return editable;
+    return editable &&
+           (attribute == kAXValueAttribute || attribute == kAXSelectedTextRangeAttribute ||
+            attribute == kAXSelectedTextAttribute);
+}
+
+std::expected<Pid, AXError> SimAccessibility::pid(const AXElement& element) {
+    const auto id = desktop_.idOf(element);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
+        return std::unexpected(AXError::invalidUIElement);
+    if (node->pidResult)
+        return *node->pidResult;
+    if (*id == desktop_.systemWide_)
+        return std::unexpected(AXError::illegalArgument);
+    return node->pid;
+}
+
+std::expected<std::unique_ptr<AXObserver>, AXError> SimAccessibility::createObserver(
+    Pid pid, AXNotificationHandler handler) {
+    const auto* app = desktop_.app(pid);
+    if (app == nullptr || !app->running)
+        return std::unexpected(AXError::cannotComplete);
+    if (app->observerCreationFails)
+        return std::unexpected(AXError::failure);
+    auto state = std::make_shared<ObserverState>();
+    state->pid = pid;
+    state->handler = std::move(handler);
+    std::erase_if(observers_, [](const auto& w) { return w.expired(); });
+    observers_.push_back(state);
+    return std::make_unique<SimObserver>(desktop_, std::move(state));
+}
+
+void SimAccessibility::deliver(Pid pid, SimId element, SimId applicationElement,
+                               std::string_view notification) {
+    for (const auto& weak : observers_) {
+        auto state = weak.lock();
+        if (!state || !state->alive || state->pid != pid)
+            continue;
+        const std::string name(notification);
+        if (!state->registrations.contains({element, name}) &&
+            !state->registrations.contains({applicationElement, name}))
+            continue;
+        // Notifications arrive on the main loop, never inside the call
+        // that caused them.
+        desktop_.clock_.after(0, [this, w = std::weak_ptr(state), element, name] {
+            auto s = w.lock();
+            if (s && s->alive)
+                s->handler(desktop_.element(element), name);
+        });
+    }
+}
+
+std::size_t SimAccessibility::observerCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(observers_.begin(), observers_.end(), [](auto& w) {
+            auto s = w.lock();
+            return s && s->alive;
+        }));
+}
+
+std::size_t SimAccessibility::registrationCount() const {
+    std::size_t n = 0;
+    for (const auto& w : observers_) {
+        if (auto s = w.lock(); s && s->alive)
+            n += s->registrations.size();
+    }
+    return n;
+}
+
+}  // namespace mivo::sim

@@ -1,0 +1,62 @@
+#pragma once
+
+// The accessibility port over the simulated desktop's element trees.
+
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/accessibility.hpp"
+
+namespace mivo::sim {
+
+class SimDesktop;
+using SimId = uint64_t;
+
+class SimAccessibility : public Accessibility {
+  public:
+    explicit SimAccessibility(SimDesktop& desktop) : desktop_(desktop) {}
+
+    bool isProcessTrusted() override;
+    bool isProcessTrustedWithPrompt() override;
+    AXElement systemWideElement() override;
+    AXElement applicationElement(Pid pid) override;
+    AXResult copyAttributeValue(const AXElement& element, std::string_view attribute) override;
+    AXResult copyParameterizedAttributeValue(const AXElement& element, std::string_view attribute,
+                                             const AXValue& parameter) override;
+    AXError setAttributeValue(const AXElement& element, std::string_view attribute,
+                              const AXValue& value) override;
+    std::expected<bool, AXError> isAttributeSettable(const AXElement& element,
+                                                     std::string_view attribute) override;
+    std::expected<Pid, AXError> pid(const AXElement& element) override;
+    std::expected<std::unique_ptr<AXObserver>, AXError> createObserver(
+        Pid pid, AXNotificationHandler handler) override;
+
+    // Queues the notification for every observer registered on the element
+    // or on its application.
+    void deliver(Pid pid, SimId element, SimId applicationElement, std::string_view notification);
+    // Live observers and their registrations, for tests that check what a
+    // service installed.
+    std::size_t observerCount() const;
+    std::size_t registrationCount() const;
+
+    struct ObserverState {
+        Pid pid = 0;
+        AXNotificationHandler handler;
+        std::set<std::pair<SimId, std::string>> registrations;
+        bool alive = true;
+    };
+
+  private:
+    AXResult derivedAttribute(SimId id, std::string_view attribute);
+    AXError applyWrite(SimId id, std::string_view attribute, const AXValue& value,
+                       int64_t keepTail);
+    bool derivedSettable(SimId id, std::string_view attribute);
+
+    SimDesktop& desktop_;
+    std::vector<std::weak_ptr<ObserverState>> observers_;
+};
+
+}  // namespace mivo::sim

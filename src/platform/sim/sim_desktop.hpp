@@ -1,0 +1,238 @@
+#pragma once
+
+// The simulated desktop: applications, windows and element trees in memory,
+// behind every port, on a virtual clock. A test builds the scene, acts as the
+// user (switches applications, focuses, types, selects, copies) and scripts
+// the quirks of real applications; the service under test sees it all only
+// through the ports.
+
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/desktop.hpp"
+#include "platform/sim/captured_log.hpp"
+#include "platform/sim/sim_pasteboard.hpp"
+#include "platform/sim/sim_screens.hpp"
+#include "platform/sim/sim_text.hpp"
+#include "platform/sim/virtual_clock.hpp"
+
+namespace mivo::sim {
+
+using SimId = uint64_t;
+
+class SimAccessibility;
+class SimWorkspace;
+class SimInput;
+
+// How an element answers a write of one attribute.
+struct WriteQuirk {
+    enum class Kind {
+        ignored,     // reports success, changes nothing
+        lagging,     // reports success, takes effect `lagSeconds` later
+        failing,     // reports `error`
+        leavesTail,  // a selected-text write keeps the selection's last
+                     // `tailCharacters` Characters behind the new text
+    };
+    Kind kind = Kind::ignored;
+    double lagSeconds = 0;
+    AXError error = AXError::cannotComplete;
+    int64_t tailCharacters = 1;
+
+    static WriteQuirk ignore() { return {Kind::ignored}; }
+    static WriteQuirk lag(double s) { return {Kind::lagging, s}; }
+    static WriteQuirk fail(AXError e) { return {Kind::failing, 0, e}; }
+    static WriteQuirk leaveTail(int64_t n) { return {Kind::leavesTail, 0, {}, n}; }
+};
+
+// How a field takes synthetic keyboard input.
+struct InputQuirk {
+    // Command-V lands this much later and pastes what the pasteboard holds then.
+    double pasteDelaySeconds = 0;
+    bool ignoresPaste = false;
+    bool ignoresTyping = false;
+    // Paste or typing over a selection keeps its last Characters behind.
+    int64_t leavesTailCharacters = 0;
+};
+
+struct TextFieldOptions {
+    std::string role = "AXTextField";
+    std::optional<Rect> frame;  // accessibility coordinates; laid out when absent
+    double characterWidth = 10;
+    double lineHeight = 20;
+    bool editable = true;
+    // Like a web editor: the lines of the text are also exposed as
+    // "AXStaticText" children, kept in step with every edit.
+    bool fragmentBacked = false;
+};
+
+// Answers a parameterised read before the simulated field does; nothing lets
+// the field answer.
+using ParameterizedHook =
+    std::function<std::optional<AXResult>(std::string_view attribute, const AXValue& parameter)>;
+
+class SimDesktop {
+  public:
+    SimDesktop();
+    ~SimDesktop();
+    SimDesktop(const SimDesktop&) = delete;
+    SimDesktop& operator=(const SimDesktop&) = delete;
+
+    Desktop ports();
+    VirtualClock& clock() { return clock_; }
+    CapturedLog& log() { return log_; }
+    SimPasteboard& pasteboard() { return pasteboard_; }
+    SimScreens& screens() { return screens_; }
+    SimAccessibility& accessibility() { return *accessibility_; }
+    SimWorkspace& workspace() { return *workspace_; }
+    SimInput& input() { return *input_; }
+
+    // --- The scene ------------------------------------------------------
+    SimId addApplication(Pid pid, std::optional<std::string> name = std::nullopt,
+                         std::optional<std::string> bundleIdentifier = std::nullopt);
+    SimId addWindow(Pid pid, std::string title, std::optional<Rect> frame = std::nullopt);
+    SimId addElement(SimId parent, std::string role, std::optional<Rect> frame = std::nullopt);
+    SimId addTextField(SimId parent, std::string text, TextFieldOptions options = {});
+    SimId addStaticText(SimId parent, std::string text, std::optional<Rect> frame = std::nullopt);
+    void setFrame(SimId id, Rect frame);
+
+    // Scripted attributes take precedence over what the element derives from
+    // its contents: a value (of any type, so also a wrong one), no value, or
+    // an error. Settable ones take writes as they are.
+    void setAttribute(SimId id, std::string attribute, AXValue value, bool settable = false);
+    void setAttributeAbsent(SimId id, std::string attribute);
+    void setAttributeError(SimId id, std::string attribute, AXError error);
+    void removeScriptedAttribute(SimId id, std::string_view attribute);
+    void setWriteQuirk(SimId id, std::string attribute, WriteQuirk quirk);
+    void setInputQuirk(SimId id, InputQuirk quirk);
+    void setParameterizedHook(SimId id, ParameterizedHook hook);
+    void setPidResult(SimId id, std::expected<Pid, AXError> pid);
+    void setObserverCreationFails(Pid pid, bool fails);
+    void setTrusted(bool trusted) { trusted_ = trusted; }
+
+    // The element and its descendants stop existing ("invalid element").
+    void destroy(SimId id);
+    void quitApplication(Pid pid);
+
+    // --- The user -------------------------------------------------------
+    // Brings an application to the front; observers hear of it.
+    void activateApplication(Pid pid);
+    // An activation notification as the system may send it, also one that
+    // names no application.
+    void postActivationNotification(std::optional<RunningApplication> app);
+    void focus(SimId id);
+    void focusWindow(SimId window);
+    void clearFocus(Pid pid);
+    void setWindowTitle(SimId window, std::string title);
+    // Edits as the application itself makes them, with their notifications.
+    void setText(SimId id, std::string value);
+    void select(SimId id, Utf16Range range);
+    // Keyboard input into the focused field of the frontmost application,
+    // through the same synthetic events the services post.
+    void typeText(std::string_view text);
+    void pressDelete();
+
+    // --- Looking -------------------------------------------------------
+    AXElement element(SimId id) const;
+    std::optional<SimId> idOf(const AXElement& element) const;
+    std::string text(SimId id) const;
+    Utf16Range selection(SimId id) const;
+    std::optional<Pid> frontmostPid() const;
+    std::optional<SimId> focusedElement(Pid pid) const;
+    int trustPrompts() const { return trustPrompts_; }
+    const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+
+  private:
+    friend class SimAccessibility;
+    friend class SimWorkspace;
+    friend class SimInput;
+
+    struct TextModel {
+        SimText text;
+        MonospaceLayout layout;
+        bool editable = true;
+        bool fragmentBacked = false;
+        InputQuirk inputQuirk;
+        std::vector<SimId> lineNodes;  // fragment-backed: one per non-empty line
+    };
+    struct ScriptedAttribute {
+        AXResult result;
+        bool settable = false;
+    };
+    struct Node {
+        SimId id = 0;
+        Pid pid = 0;
+        SimId parent = 0;
+        std::vector<SimId> children;
+        std::string role;
+        bool destroyed = false;
+        std::optional<Rect> frame;
+        std::optional<TextModel> text;
+        // A static-text line of a fragment-backed field: the field and the
+        // index among its non-empty lines.
+        std::optional<std::pair<SimId, std::size_t>> lineOf;
+        std::map<std::string, ScriptedAttribute, std::less<>> scripted;
+        std::map<std::string, WriteQuirk, std::less<>> writeQuirks;
+        ParameterizedHook parameterizedHook;
+        std::optional<std::expected<Pid, AXError>> pidResult;
+    };
+    struct App {
+        Pid pid = 0;
+        std::optional<std::string> name;
+        std::optional<std::string> bundleIdentifier;
+        SimId element = 0;
+        SimId focusedWindow = 0;
+        SimId focusedElement = 0;
+        bool running = true;
+        bool observerCreationFails = false;
+    };
+
+    SimId newNode(Pid pid, SimId parent, std::string role, std::optional<Rect> frame);
+    Node* node(SimId id);
+    const Node* node(SimId id) const;
+    Node* liveNode(SimId id);
+    App* app(Pid pid);
+    const App* app(Pid pid) const;
+    std::optional<RunningApplication> runningApplication(Pid pid) const;
+    SimId windowOf(SimId id) const;
+    // The text model behind a node, with its node (a line node answers
+    // through its line of the field).
+    TextModel* textModel(SimId id);
+    std::string lineText(const Node& line) const;
+    MonospaceLayout lineLayout(const Node& line) const;
+    std::optional<SimId> focusedEditableField() const;
+    std::optional<SimId> editableFieldAt(Point point) const;
+
+    // Every content change of a field goes through here.
+    void changeText(SimId id, const std::function<void(SimText&)>& edit);
+    void changeSelection(SimId id, Utf16Range range);
+    void syncLineNodes(SimId id);
+    void notify(SimId element, std::string_view notification);
+
+    VirtualClock clock_;
+    CapturedLog log_;
+    SimPasteboard pasteboard_;
+    SimScreens screens_;
+    std::unique_ptr<SimAccessibility> accessibility_;
+    std::unique_ptr<SimWorkspace> workspace_;
+    std::unique_ptr<SimInput> input_;
+
+    std::map<SimId, Node> nodes_;
+    std::map<Pid, App> apps_;
+    SimId nextId_ = 1;
+    SimId systemWide_ = 0;
+    Pid frontmost_ = 0;
+    int textFieldsLaidOut_ = 0;
+    bool trusted_ = true;
+    int trustPrompts_ = 0;
+    std::vector<std::string> openedURLs_;
+};
+
+}  // namespace mivo::sim

@@ -1,0 +1,62 @@
+#pragma once
+
+// Synthetic input on the simulated desktop: key and mouse events edit the
+// focused field of the frontmost application, and every key-down reaches the
+// installed key-down monitors.
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/input_events.hpp"
+
+namespace mivo::sim {
+
+class SimDesktop;
+using SimId = uint64_t;
+
+class SimInput : public InputEvents {
+  public:
+    explicit SimInput(SimDesktop& desktop) : desktop_(desktop) {}
+
+    bool postKeyEvent(const KeyEvent& event) override;
+    bool postMouseEvent(const MouseEvent& event) override;
+    std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
+        KeyDownHandler handler) override;
+
+    // Every event posted, in order.
+    const std::vector<KeyEvent>& keyEvents() const { return keyEvents_; }
+    const std::vector<MouseEvent>& mouseEvents() const { return mouseEvents_; }
+    void clearRecordedEvents();
+
+    // Quirks of the event system.
+    void setPostingFails(bool fails) { postingFails_ = fails; }
+    void setMonitorInstallFailure(std::optional<KeyDownMonitorError> failure) {
+        monitorFailure_ = failure;
+    }
+    // The system switches every monitor off and tells it so.
+    void disableMonitors(KeyDownMonitorEvent reason);
+    std::size_t monitorCount() const;
+    std::size_t enabledMonitorCount() const;
+
+    struct MonitorState {
+        KeyDownHandler handler;
+        bool enabled = true;
+        bool alive = true;
+    };
+
+  private:
+    void deliverToMonitors(KeyDownMonitorEvent event);
+    void paste(SimId field);
+
+    SimDesktop& desktop_;
+    std::vector<KeyEvent> keyEvents_;
+    std::vector<MouseEvent> mouseEvents_;
+    std::vector<std::weak_ptr<MonitorState>> monitors_;
+    bool postingFails_ = false;
+    std::optional<KeyDownMonitorError> monitorFailure_;
+    // The field a mouse drag started in and the offset it started at.
+    std::optional<std::pair<SimId, int64_t>> dragAnchor_;
+};
+
+}  // namespace mivo::sim

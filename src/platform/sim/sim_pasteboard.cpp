@@ -1,0 +1,25 @@
+#include "platform/sim/sim_pasteboard.hpp"
+
+#include <utility>
+
+namespace mivo::sim {
+
+int64_t SimPasteboard::clearContents() {
+    items_.clear();
+    return ++changeCount_;
+}
+
+bool SimPasteboard::writeItems(const std::vector<PasteboardItem>& items) {
+    if (refusesWrites_)
+        return false;
+    items_.insert(items_.end(), items.begin(), items.end());
+    ++changeCount_;
+    return true;
+}
+
+void SimPasteboard::userCopies(std::vector<PasteboardItem> items) {
+    items_ = std::move(items);
+    ++changeCount_;
+}
+
+}  // namespace mivo::sim

@@ -1,0 +1,27 @@
+#pragma once
+
+// An in-memory general pasteboard. The test can copy as the user would and
+// make the pasteboard refuse writes.
+
+#include "platform/pasteboard.hpp"
+
+namespace mivo::sim {
+
+class SimPasteboard : public Pasteboard {
+  public:
+    int64_t changeCount() override { return changeCount_; }
+    std::vector<PasteboardItem> items() override { return items_; }
+    int64_t clearContents() override;
+    bool writeItems(const std::vector<PasteboardItem>& items) override;
+
+    // The user copies: clears and writes in one go, as applications do.
+    void userCopies(std::vector<PasteboardItem> items);
+    void setRefusesWrites(bool refuses) { refusesWrites_ = refuses; }
+
+  private:
+    std::vector<PasteboardItem> items_;
+    int64_t changeCount_ = 0;
+    bool refusesWrites_ = false;
+};
+
+}  // namespace mivo::sim

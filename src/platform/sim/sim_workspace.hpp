@@ -1,0 +1,34 @@
+#pragma once
+
+// The workspace port over the simulated applications.
+
+#include <memory>
+#include <vector>
+
+#include "platform/workspace.hpp"
+
+namespace mivo::sim {
+
+class SimDesktop;
+
+class SimWorkspace : public Workspace {
+  public:
+    explicit SimWorkspace(SimDesktop& desktop) : desktop_(desktop) {}
+
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<RunningApplication> runningApplication(Pid pid) override;
+    bool activate(Pid pid) override;
+    bool openURL(std::string_view url) override;
+    Cancel observeActivation(ActivationHandler handler) override;
+
+    void deliverActivation(const std::optional<RunningApplication>& app);
+    std::size_t observerCount() const;
+    int activationRequests() const { return activationRequests_; }
+
+  private:
+    SimDesktop& desktop_;
+    std::vector<std::shared_ptr<ActivationHandler>> observers_;
+    int activationRequests_ = 0;
+};
+
+}  // namespace mivo::sim
