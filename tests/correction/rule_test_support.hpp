@@ -45,10 +45,17 @@ inline std::vector<Morpheme> handMorphemes(const std::vector<HandMorpheme>& part
 inline std::string describe(const std::vector<Morpheme>& morphemes) {
     std::ostringstream out;
     for (const auto& m : morphemes) {
-        out << m.surface << "/" << rawValue(m.partOfSpeech) << "/" << m.lemma << "[" << m.range.start
-            << "," << m.range.end << ") ";
+        out << m.surface << "/" << rawValue(m.partOfSpeech) << "/" << m.lemma << "["
+            << m.range.start << "," << m.range.end << ") ";
     }
     return out.str();
 }
 
 }  // namespace mivo::testing
+
+namespace mivo {
+// Readable ranges in failure messages.
+inline void PrintTo(const TextRange& r, std::ostream* os) {
+    *os << "[" << r.start << "," << r.end << ")";
+}
+}  // namespace mivo

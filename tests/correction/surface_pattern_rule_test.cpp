@@ -1,0 +1,143 @@
+#include "correction/rules/surface_pattern_rule.hpp"
+
+#include "pack_test_support.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::applyIssue;
+using Severity = CorrectionIssue::Severity;
+using Category = CorrectionIssue::Category;
+
+SurfacePattern pattern(std::string id, std::string text, std::string suggestion) {
+    return {std::move(id),
+            std::move(text),
+            std::move(suggestion),
+            Severity::critical,
+            Category::grammar,
+            0.5,
+            "e"};
+}
+
+std::vector<CorrectionIssue> check(const SurfacePatternRule& rule, std::string_view text,
+                                   int64_t start = 0) {
+    return rule.apply(text, TextRange{start, start + text::characterCount(text)}, "s");
+}
+
+std::vector<std::string> found(const std::vector<CorrectionIssue>& issues) {
+    std::vector<std::string> out;
+    for (const auto& i : issues) {
+        out.push_back(i.suggestion + "@" + std::to_string(i.range.start) + "-" +
+                      std::to_string(i.range.end));
+    }
+    return out;
+}
+
+TEST(SurfacePatternRule, ShippedPackIsTheFallback) {
+    EXPECT_EQ(testing::shippedPack(SurfacePatternRule::packName, &surfacePatternRulePackFromJson),
+              SurfacePatternRule::fallbackRulePack());
+}
+
+TEST(SurfacePatternRule, FallbackFindings) {
+    const SurfacePatternRule rule(SurfacePatternRule::fallbackRulePack());
+    const std::string korewa = "これわペンです。";
+    auto issues = check(rule, korewa);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{0, 3}));
+    EXPECT_EQ(issues[0].original, "これわ");
+    EXPECT_EQ(issues[0].suggestion, "これは");
+    EXPECT_EQ(issues[0].severity, Severity::critical);
+    EXPECT_EQ(issues[0].category, Category::particle);
+    EXPECT_DOUBLE_EQ(issues[0].confidence, 0.96);
+    EXPECT_EQ(issues[0].explanationEn, "Use the topic particle \"は\" in \"これは\".");
+    EXPECT_EQ(applyIssue(korewa, issues[0]), "これはペンです。");
+
+    const std::string doyatte = "どやって作るの？";
+    issues = check(rule, doyatte);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].category, Category::grammar);
+    EXPECT_EQ(issues[0].explanationEn,
+              "\"どうやって\" is the standard form for asking how something is done.");
+    EXPECT_EQ(applyIssue(doyatte, issues[0]), "どうやって作るの？");
+
+    // Grouped by pattern, the longer pattern first.
+    EXPECT_EQ(found(check(rule, "これわどやって")),
+              (std::vector<std::string>{"どうやって@3-7", "これは@0-3"}));
+    EXPECT_TRUE(check(rule, "これはペンです。").empty());
+    EXPECT_TRUE(check(rule, "").empty());
+}
+
+struct Case {
+    std::string why;
+    std::vector<SurfacePattern> pack;
+    std::string text;
+    std::vector<std::string> expected;
+};
+
+TEST(SurfacePatternRule, EveryHitOfEveryPattern) {
+    const std::vector<Case> cases = {
+        {"one pattern twice",
+         {pattern("k", "これわ", "これは")},
+         "これわこれわ",
+         {"これは@0-3", "これは@3-6"}},
+        {"hits of one pattern never overlap",
+         {pattern("a", "ああ", "x")},
+         "あああああ",
+         {"x@0-2", "x@2-4"}},
+        {"at the very end", {pattern("k", "これわ", "これは")}, "はいこれわ", {"これは@2-5"}},
+        {"overlapping patterns both report",
+         {pattern("rewa", "れわ", "れは"), pattern("k", "これわ", "これは")},
+         "これわ",
+         {"これは@0-3", "れは@1-3"}},
+        {"the same pattern twice reports twice",
+         {pattern("a", "AB", "x"), pattern("b", "AB", "y")},
+         "AB",
+         {"x@0-2", "y@0-2"}},
+        {"an empty pattern never matches", {pattern("e", "", "x")}, "AB", {}},
+        {"canonically equivalent text matches",
+         {pattern("d", "どやって", "どうやって")},
+         "と\u3099やって",
+         {"どうやって@0-4"}},
+        {"no width folding", {pattern("a", "ABC", "x")}, "ＡＢＣ", {}},
+        {"no case folding", {pattern("a", "abc", "x")}, "ABC", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(found(check(SurfacePatternRule(SurfacePatternRulePack{c.pack}), c.text)),
+                  c.expected);
+    }
+}
+
+TEST(SurfacePatternRule, RangesFollowTheSentenceStartAndQuoteTheText) {
+    const std::string text = "えーと、と\u3099やって";
+    const auto issues = check(SurfacePatternRule(SurfacePatternRule::fallbackRulePack()), text, 20);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{24, 28}));
+    EXPECT_EQ(issues[0].original, "と\u3099やって");
+    EXPECT_EQ(applyIssue(text, issues[0], 20), "えーと、どうやって");
+}
+
+TEST(SurfacePatternRule, DecoderIsStrict) {
+    const std::string good =
+        R"({"id":"i","pattern":"p","suggestion":"s","severity":"unnatural","category":"style","confidence":0.25,"explanationEn":"e"})";
+    EXPECT_EQ(testing::decoded(&surfacePatternRulePackFromJson, R"({"patterns":[)" + good + "]}"),
+              (SurfacePatternRulePack{
+                  {{"i", "p", "s", Severity::unnatural, Category::style, 0.25, "e"}}}));
+    const std::vector<std::string> refused = {
+        R"([])",
+        R"({"patterns":[{"id":"i","suggestion":"s","severity":"unnatural","category":"style","confidence":0.25,"explanationEn":"e"}]})",
+        R"({"patterns":[{"id":"i","pattern":"p","suggestion":"s","severity":"unnatural","category":"Style","confidence":0.25,"explanationEn":"e"}]})",
+        R"({"patterns":[{"id":"i","pattern":"p","suggestion":"s","severity":1,"category":"style","confidence":0.25,"explanationEn":"e"}]})",
+        R"({"patterns":[{"id":"i","pattern":["p"],"suggestion":"s","severity":"unnatural","category":"style","confidence":0.25,"explanationEn":"e"}]})",
+    };
+    for (const auto& json : refused) {
+        SCOPED_TRACE(json);
+        EXPECT_FALSE(testing::decoded(&surfacePatternRulePackFromJson, json).has_value());
+    }
+}
+
+}  // namespace
+}  // namespace mivo
