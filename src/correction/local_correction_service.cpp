@@ -7,6 +7,7 @@
 #include "correction/rules/phrase_rewrite_rule.hpp"
 #include "correction/rules/surface_pattern_rule.hpp"
 #include "correction/rules/verb_conjugation_rule.hpp"
+#include "morphology/mecab_japanese_tokenizer.hpp"
 
 #include <algorithm>
 #include <utility>
@@ -14,10 +15,13 @@
 namespace mivo {
 namespace {
 
+// The process-wide tokenizer, shared without ownership: it lives as long
+// as the process. Absent when MeCab or its dictionary cannot be opened.
 std::shared_ptr<const JapaneseTokenizer> defaultTokenizer() {
-    // MecabJapaneseTokenizer::shared() takes this place once the tokenizer
-    // lands; until then the engine runs its plain rules only.
-    return nullptr;
+    MecabJapaneseTokenizer* shared = MecabJapaneseTokenizer::shared();
+    if (shared == nullptr)
+        return nullptr;
+    return std::shared_ptr<const JapaneseTokenizer>(std::shared_ptr<void>(), shared);
 }
 
 // The order here is the order in which analyze runs the rules; equal

@@ -1,0 +1,105 @@
+// The default engine end to end: the real MeCab dictionary, every rule and
+// the shipped packs.
+
+#include "correction/local_correction_service.hpp"
+
+#include "morphology/mecab_japanese_tokenizer.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::applyIssue;
+using Severity = CorrectionIssue::Severity;
+
+const LocalCorrectionService& engine() {
+    static const LocalCorrectionService service;
+    return service;
+}
+
+CompletedSentenceCandidate sentence(const std::string& text, int64_t start = 0) {
+    CompletedSentenceCandidate c;
+    c.id = "S";
+    c.text = text;
+    c.range = TextRange{start, start + text::characterCount(text)};
+    return c;
+}
+
+struct Expected {
+    int64_t start, end;
+    std::string original, suggestion, corrected;
+};
+
+struct Case {
+    std::string text;
+    std::vector<Expected> expected;
+    std::string why = {};
+};
+
+TEST(DefaultEngine, UsesTheSharedTokenizer) {
+    ASSERT_NE(MecabJapaneseTokenizer::shared(), nullptr) << "the IPA dictionary is not installed";
+    EXPECT_EQ(engine().tokenizer(), MecabJapaneseTokenizer::shared());
+}
+
+TEST(DefaultEngine, FindingsThroughTheRealDictionary) {
+    ASSERT_NE(engine().tokenizer(), nullptr);
+    const std::vector<Case> cases = {
+        {"本をを読む。", {{1, 3, "をを", "を", "本を読む。"}}},
+        {"送りますでしょうか。", {{2, 9, "ますでしょうか", "ますか", "送りますか。"}}},
+        {"ご確認いただけますでしょうか。", {}, "an allow-listed request"},
+        {"昨日ご飯を食べりました。",
+         {{5, 11, "食べりました", "食べました", "昨日ご飯を食べました。"}}},
+        {"ご確認させていただきます。",
+         {{0, 12, "ご確認させていただきます", "確認させていただきたい / ご確認いただきたい",
+           "確認させていただきたい / ご確認いただきたい。"}}},
+        {"確認させていただきます", {}, "humble form without the respectful prefix"},
+        {"先ほどはご対応、ありがとう。",
+         {{4, 13, "ご対応、ありがとう", "ご対応ありがとうございます",
+           "先ほどはご対応ありがとうございます。"}}},
+        {"これわペンです。", {{0, 3, "これわ", "これは", "これはペンです。"}}},
+        {"今日は良い天気です。", {}, "nothing to correct"},
+        {"", {}, "empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")") + ": " +
+                     testing::describe(engine().tokenizer()->tokenize(c.text)));
+        const auto issues = engine().analyze(sentence(c.text), {});
+        ASSERT_EQ(issues.size(), c.expected.size());
+        for (std::size_t i = 0; i < issues.size(); ++i) {
+            const auto& e = c.expected[i];
+            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
+            EXPECT_EQ(issues[i].original, e.original);
+            EXPECT_EQ(issues[i].suggestion, e.suggestion);
+            EXPECT_EQ(issues[i].sentenceId, "S");
+            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
+        }
+    }
+}
+
+TEST(DefaultEngine, DoublePoliteStyleIssueSurvivesTheVocabularyOption) {
+    for (const bool enabled : {false, true}) {
+        const auto issues = engine().analyze(sentence("送りますでしょうか。", 100),
+                                             LocalCorrectionOptions{enabled});
+        ASSERT_EQ(issues.size(), 1u);
+        EXPECT_EQ(issues[0].range, (TextRange{102, 109}));
+        EXPECT_EQ(issues[0].severity, Severity::style);
+        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::style);
+        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.7);
+        EXPECT_EQ(applyIssue("送りますでしょうか。", issues[0], 100), "送りますか。");
+    }
+}
+
+TEST(DefaultEngine, IssuesOfSeveralRulesComeSortedByPosition) {
+    const std::string text = "これわ本をを読みますでしょうか。";
+    const auto issues = engine().analyze(sentence(text), {});
+    ASSERT_EQ(issues.size(), 3u);
+    EXPECT_EQ(issues[0].range, (TextRange{0, 3}));
+    EXPECT_EQ(issues[1].range, (TextRange{4, 6}));
+    EXPECT_EQ(issues[2].range, (TextRange{8, 15}));
+    EXPECT_EQ(applyIssue(text, issues[1]), "これわ本を読みますでしょうか。");
+}
+
+}  // namespace
+}  // namespace mivo
