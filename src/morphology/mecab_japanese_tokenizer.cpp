@@ -3,11 +3,23 @@
 #include "morphology/ipadic.hpp"
 #include "shared/text.hpp"
 
+#include <array>
+
 namespace mivo {
 
 JapanesePartOfSpeech japanesePartOfSpeech(Dictionary::PartOfSpeech partOfSpeech) {
-    return partOfSpeechFromRaw(Dictionary::description(partOfSpeech))
-        .value_or(JapanesePartOfSpeech::unknown);
+    // Matched by name; computed once per class, not once per morpheme.
+    static const auto table = [] {
+        constexpr std::size_t n = static_cast<std::size_t>(Dictionary::PartOfSpeech::unknown) + 1;
+        std::array<JapanesePartOfSpeech, n> t{};
+        for (std::size_t i = 0; i < n; ++i) {
+            t[i] = partOfSpeechFromRaw(
+                       Dictionary::description(static_cast<Dictionary::PartOfSpeech>(i)))
+                       .value_or(JapanesePartOfSpeech::unknown);
+        }
+        return t;
+    }();
+    return table[static_cast<std::size_t>(partOfSpeech)];
 }
 
 std::expected<std::unique_ptr<MecabJapaneseTokenizer>, TokenizerError>

@@ -1,7 +1,5 @@
 #include "morphology/mecab_token.hpp"
 
-#include "shared/text.hpp"
-
 #include <cstring>
 
 namespace mivo {
@@ -13,32 +11,80 @@ std::string_view column(const Token& token, int index) {
     return token.surface;
 }
 
+// Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
+// Every feature text of every node passes here, so it is kept to a byte loop.
+bool isUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        std::size_t n;
+        unsigned char lo = 0x80, hi = 0xBF;  // bounds of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (static_cast<std::size_t>(end - p) <= n || p[1] < lo || p[1] > hi)
+            return false;
+        for (std::size_t k = 2; k <= n; ++k) {
+            if ((p[k] & 0xC0) != 0x80)
+                return false;
+        }
+        p += n + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Token> Token::make(const char* surface, std::size_t length, const char* feature,
                                  uint16_t posID, const DictionaryProviding& dictionary) {
-    if (surface == nullptr || feature == nullptr)
-        return std::nullopt;
     Token token;
-    token.surface = std::string_view(surface, length);
-    const std::string_view featureText(feature, std::strlen(feature));
-    if (!text::isValidUtf8(token.surface) || !text::isValidUtf8(featureText))
+    if (!token.assign(surface, length, feature, posID, dictionary))
         return std::nullopt;
-    token.features.reserve(10);
+    return token;
+}
+
+bool Token::assign(const char* surface, std::size_t length, const char* feature, uint16_t posID,
+                   const DictionaryProviding& dictionary) {
+    features.clear();
+    if (surface == nullptr || feature == nullptr)
+        return false;
+    this->surface = std::string_view(surface, length);
+    const std::string_view featureText(feature, std::strlen(feature));
+    if (!isUtf8(this->surface) || !isUtf8(featureText))
+        return false;
     std::size_t from = 0;
     while (from <= featureText.size()) {
         std::size_t comma = featureText.find(',', from);
         if (comma == std::string_view::npos)
             comma = featureText.size();
         if (comma > from)
-            token.features.push_back(featureText.substr(from, comma - from));
+            features.push_back(featureText.substr(from, comma - from));
         from = comma + 1;
     }
-    if (token.features.empty())
-        return std::nullopt;
-    token.partOfSpeech = dictionary.partOfSpeech(posID);
-    token.tokenDescription = &dictionary;
-    return token;
+    if (features.empty())
+        return false;
+    partOfSpeech = dictionary.partOfSpeech(posID);
+    tokenDescription = &dictionary;
+    return true;
 }
 
 std::string_view Token::reading() const {

@@ -24,6 +24,10 @@ struct Token {
     // for a feature text that is absent, not UTF-8 or has no pieces.
     static std::optional<Token> make(const char* surface, std::size_t length, const char* feature,
                                      uint16_t posID, const DictionaryProviding& dictionary);
+    // The same into this token, keeping the storage of its feature list (one
+    // token serves a whole node list); false where make() gives nothing.
+    bool assign(const char* surface, std::size_t length, const char* feature, uint16_t posID,
+                const DictionaryProviding& dictionary);
 
     // The dictionary's column when the node has it, else the surface.
     std::string_view reading() const;

@@ -7,6 +7,7 @@
 #include <mecab.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace mivo {
 namespace {
@@ -109,20 +110,23 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
     int64_t lastEnd = 0;  // Character end of out.back()
     bool readingIsSurface = false;
     bool formIsSurface = false;
+    Token scratch;
+    scratch.features.reserve(12);
     for (; node != nullptr; node = node->next) {
         if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
             continue;
-        const auto token =
-            Token::make(node->surface, node->length, node->feature, node->posid, *dictionary_);
-        if (!token || token->surface.empty())
+        if (!scratch.assign(node->surface, node->length, node->feature, node->posid,
+                            *dictionary_) ||
+            scratch.surface.empty())
             continue;
         // Surfaces point into `input`; where they stand there is where the
         // word stands, so nothing is searched for.
-        if (token->surface.data() < input.data() ||
-            token->surface.data() + token->surface.size() > input.data() + input.size())
+        const auto at = reinterpret_cast<std::uintptr_t>(scratch.surface.data());
+        const auto inputAt = reinterpret_cast<std::uintptr_t>(input.data());
+        if (at < inputAt || at - inputAt + scratch.surface.size() > input.size())
             continue;
-        const auto begin = static_cast<std::size_t>(token->surface.data() - input.data());
-        const TextRange chars = normalized.characterRange(begin, begin + token->surface.size());
+        const std::size_t begin = at - inputAt;
+        const TextRange chars = normalized.characterRange(begin, begin + scratch.surface.size());
 
         if (!out.empty() && chars.start < lastEnd) {
             // MeCab cut inside one Character (an emoji sequence joined by
@@ -130,7 +134,7 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
             // form): a morpheme never covers part of a Character, so the
             // piece joins the word before it.
             Annotation& previous = out.back();
-            previous.base += token->surface;
+            previous.base += scratch.surface;
             if (readingIsSurface)
                 previous.reading = transliterated(previous.base, transliteration);
             if (formIsSurface)
@@ -140,15 +144,15 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
             continue;
         }
 
-        const std::string_view reading = token->reading();
-        const std::string_view form = token->dictionaryForm();
+        const std::string_view reading = scratch.reading();
+        const std::string_view form = scratch.dictionaryForm();
         // A missing column comes back as the surface view itself.
-        readingIsSurface = reading.data() == token->surface.data();
-        formIsSurface = form.data() == token->surface.data();
+        readingIsSurface = reading.data() == scratch.surface.data();
+        formIsSurface = form.data() == scratch.surface.data();
         out.push_back(Annotation{
-            std::string(token->surface),
+            std::string(scratch.surface),
             transliterated(reading, transliteration),
-            token->partOfSpeech,
+            scratch.partOfSpeech,
             ByteRange{text.byteOffset(chars.start), text.byteOffset(chars.end)},
             transliterated(form, transliteration),
             transliteration,
