@@ -3,6 +3,7 @@
 #include "morphology/kana.hpp"
 #include "morphology/mecab_token.hpp"
 #include "morphology/normalized_text.hpp"
+#include "morphology/system_tokenizer.hpp"
 
 #include <mecab.h>
 
@@ -94,6 +95,8 @@ std::vector<Annotation> Tokenizer::tokenize(std::string_view text,
 
 std::vector<Annotation> Tokenizer::tokenize(const text::CharacterText& text,
                                             Transliteration transliteration) const {
+    if (isSystemTokenizer_)
+        return systemTokenize(text.str(), transliteration);
     return mecabTokenize(text, transliteration);
 }
 
@@ -158,6 +161,28 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
             transliteration,
         });
         lastEnd = chars.end;
+    }
+    return out;
+}
+
+const Tokenizer& Tokenizer::systemTokenizer() {
+    static const Tokenizer tokenizer(std::make_unique<SystemDictionary>(), nullptr, nullptr, true);
+    return tokenizer;
+}
+
+std::vector<Annotation> Tokenizer::systemTokenize(std::string_view text,
+                                                  Transliteration transliteration) const {
+    std::vector<Annotation> out;
+    for (auto& a : systemTokenizerFuriganaAnnotations(text)) {
+        out.push_back(Annotation{
+            a.base,
+            transliterated(a.reading, transliteration),
+            Dictionary::PartOfSpeech::unknown,
+            a.range,
+            // The word itself stands for its dictionary form.
+            transliterated(a.base, transliteration),
+            transliteration,
+        });
     }
     return out;
 }

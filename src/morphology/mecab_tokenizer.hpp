@@ -6,12 +6,14 @@
 
 #include "morphology/byte_range.hpp"
 #include "morphology/dictionary.hpp"
+#include "morphology/furigana.hpp"
 #include "morphology/tokenizer_error.hpp"
 #include "shared/text.hpp"
 
 #include <expected>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,10 @@ class Tokenizer {
     static std::expected<std::unique_ptr<Tokenizer>, TokenizerError> create(
         std::unique_ptr<DictionaryProviding> dictionary);
 
+    // The process-wide tokenizer without MeCab: ICU word segments, no
+    // parts of speech, readings only for words without kanji.
+    static const Tokenizer& systemTokenizer();
+
     Tokenizer(const Tokenizer&) = delete;
     Tokenizer& operator=(const Tokenizer&) = delete;
     ~Tokenizer();
@@ -52,6 +58,15 @@ class Tokenizer {
     std::vector<Annotation> tokenize(const text::CharacterText& text,
                                      Transliteration transliteration) const;
 
+    // Furigana of every word that the options let through, in text order.
+    std::vector<FuriganaAnnotation> furiganaAnnotations(
+        std::string_view text, Transliteration transliteration,
+        const std::vector<AnnotationOption>& options) const;
+    // The text with "<ruby>word<rt>reading</rt></ruby>" around each word
+    // that has furigana.
+    std::string addRubyTags(std::string_view text, Transliteration transliteration,
+                            const std::vector<AnnotationOption>& options) const;
+
   private:
     struct ModelDeleter {
         void operator()(mecab_model_t* model) const;
@@ -66,6 +81,8 @@ class Tokenizer {
 
     std::vector<Annotation> mecabTokenize(const text::CharacterText& text,
                                           Transliteration transliteration) const;
+    std::vector<Annotation> systemTokenize(std::string_view text,
+                                           Transliteration transliteration) const;
 
     std::unique_ptr<DictionaryProviding> dictionary_;
     // The tagger refers to the model: declared after it, destroyed before.
@@ -88,6 +105,12 @@ struct Annotation {
     // "Base: <base>, reading: <reading>, POS: <part of speech>"
     std::string description() const;
     bool containsKanji() const;
+
+    // The whole reading over the whole range.
+    FuriganaAnnotation furiganaAnnotation(std::string_view text) const;
+    // Through the options: filters first, then kanji-only cutting.
+    std::optional<FuriganaAnnotation> furiganaAnnotation(
+        const std::vector<AnnotationOption>& options, std::string_view text) const;
 };
 
 // A reading or dictionary form, given in katakana, in the requested script.

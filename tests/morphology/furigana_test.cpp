@@ -1,0 +1,174 @@
+#include "morphology/furigana.hpp"
+#include "morphology/kana.hpp"
+#include "morphology/mecab_tokenizer.hpp"
+#include "morphology/system_tokenizer.hpp"
+#include "morphology_test_support.hpp"
+#include "shared/records.hpp"
+#include "shared/text.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+using T = Tokenizer::Transliteration;
+
+struct WordCase {
+    const char* why;
+    std::string base;
+    std::string reading;
+    // Expected kanji-only furigana: reading and the Characters of base it
+    // covers; nothing when `expected` is empty.
+    std::string expected;
+    TextRange over;
+};
+
+const WordCase kKanjiOnly[] = {
+    {"okurigana cut from the end", "美味しい", "おいしい", "おい", {0, 2}},
+    {"kana cut from both ends", "お上がり", "おあがり", "あ", {1, 2}},
+    {"inner run becomes an ideographic space", "書き方", "かきかた", "か\u3000かた", {0, 3}},
+    {"inner and trailing runs", "取り消し", "とりけし", "と\u3000け", {0, 3}},
+    {"all hiragana gives nothing", "ひらがな", "ひらがな", "", {}},
+    {"reading shorter than the kana to cut", "読まれる", "よ", "", {}},
+    {"reading that is only the okurigana", "読む", "む", "", {}},
+    {"kanji only keeps the whole reading", "日本", "にほん", "にほん", {0, 2}},
+    // A katakana reading is cut by length alike; inner runs are not found.
+    {"katakana reading", "書き方", "カキカタ", "カキカタ", {0, 3}},
+};
+
+TEST(KanjiOnlyFurigana, CutsTheReadingToTheKanji) {
+    for (const auto& c : kKanjiOnly) {
+        // The word stands after a prefix, so ranges are not from 0.
+        const std::string text = "「" + c.base + "」";
+        const ByteRange range{3, 3 + c.base.size()};
+        const auto f = furiganaAnnotation(c.base, c.reading, range, text, true);
+        if (c.expected.empty()) {
+            EXPECT_FALSE(f.has_value()) << c.why << ": " << f->description();
+            continue;
+        }
+        ASSERT_TRUE(f.has_value()) << c.why;
+        EXPECT_EQ(f->reading, c.expected) << c.why;
+        const text::CharacterText word{c.base};
+        EXPECT_EQ(f->range,
+                  (ByteRange{3 + word.byteOffset(c.over.start), 3 + word.byteOffset(c.over.end)}))
+            << c.why;
+    }
+}
+
+TEST(KanjiOnlyFurigana, MovesByCharactersOfTheTextNotOfTheBase) {
+    // The text spells が decomposed; the base (as MeCab saw it) is composed.
+    const std::string text = "上か\u3099り";
+    const auto f = furiganaAnnotation("上がり", "あがり", ByteRange{0, text.size()}, text, true);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->reading, "あ");
+    EXPECT_EQ(f->range, (ByteRange{0, 3}));
+}
+
+TEST(KanjiOnlyFurigana, WithoutTheOptionTheWholeReadingStays) {
+    const auto f = furiganaAnnotation("読む", "よむ", ByteRange{0, 6}, "読む", false);
+    EXPECT_EQ(f, (FuriganaAnnotation{"よむ", {0, 6}}));
+}
+
+TEST(FuriganaAnnotationTest, OrderByStartAndDescription) {
+    const FuriganaAnnotation a{"ほん", {0, 3}};
+    const FuriganaAnnotation b{"よ", {6, 9}};
+    const FuriganaAnnotation c{"x", {0, 9}};
+    EXPECT_LT(a, b);
+    EXPECT_FALSE(a < c);
+    EXPECT_FALSE(c < a);
+    EXPECT_NE(a, c);
+    EXPECT_EQ(b.description(), "よ, 6..<9");
+}
+
+Annotation word(std::string base, std::string reading) {
+    const std::size_t n = base.size();
+    return Annotation{
+        std::move(base), std::move(reading), Dictionary::PartOfSpeech::noun, ByteRange{0, n}, "",
+        T::hiragana};
+}
+
+TEST(AnnotationOptions, FiltersByKanji) {
+    const auto loose = AnnotationOption::filter({"本"}, false);
+    const auto strict = AnnotationOption::filter({"本"}, true);
+    const struct {
+        const char* why;
+        Annotation word;
+        AnnotationOption option;
+        bool kept;
+    } cases[] = {
+        {"loose: all kanji disallowed", word("本", "ほん"), loose, false},
+        {"loose: one kanji allowed", word("日本", "にほん"), loose, true},
+        {"loose: no kanji counts as all disallowed", word("ほん", "ほん"), loose, false},
+        {"strict: one kanji disallowed", word("日本", "にほん"), strict, false},
+        {"strict: none disallowed", word("日", "ひ"), strict, true},
+        {"strict: no kanji", word("ほん", "ほん"), strict, true},
+        {"kanji only: no kanji", word("ほん", "ほん"), AnnotationOption::kanjiOnly(), false},
+    };
+    for (const auto& c : cases) {
+        const auto f = c.word.furiganaAnnotation({c.option}, c.word.base);
+        EXPECT_EQ(f.has_value(), c.kept) << c.why;
+    }
+    const auto whole = word("読む", "よむ");
+    EXPECT_EQ(whole.furiganaAnnotation({}, "読む"), whole.furiganaAnnotation("ignored"));
+    EXPECT_EQ(whole.furiganaAnnotation({AnnotationOption::kanjiOnly()}, "読む"),
+              (FuriganaAnnotation{"よ", {0, 3}}));
+}
+
+class TokenizerFurigana : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (auto t = Tokenizer::create(testing::buildDictionary()))
+            tokenizer = std::move(*t);
+    }
+    static void TearDownTestSuite() { tokenizer.reset(); }
+    void SetUp() override { ASSERT_NE(tokenizer, nullptr); }
+    static inline std::unique_ptr<Tokenizer> tokenizer;
+};
+
+TEST_F(TokenizerFurigana, RubyTagsAroundTheKanjiOfEachWord) {
+    EXPECT_EQ(tokenizer->addRubyTags("本を読む。", T::hiragana, {AnnotationOption::kanjiOnly()}),
+              "<ruby>本<rt>ほん</rt></ruby>を<ruby>読<rt>よ</rt></ruby>む。");
+    EXPECT_EQ(tokenizer->addRubyTags("本", T::hiragana, {}), "<ruby>本<rt>ほん</rt></ruby>");
+    const std::string noKanji = "これはペンです。";
+    EXPECT_EQ(tokenizer->addRubyTags(noKanji, T::hiragana, {AnnotationOption::kanjiOnly()}),
+              noKanji);
+}
+
+TEST_F(TokenizerFurigana, FuriganaAnnotationsKeepTextOrder) {
+    const auto f =
+        tokenizer->furiganaAnnotations("東京へ行く", T::hiragana, {AnnotationOption::kanjiOnly()});
+    EXPECT_EQ(f, (std::vector<FuriganaAnnotation>{{"とうきょう", {0, 6}}, {"い", {9, 12}}}));
+}
+
+TEST(SystemTokenizer, KanaWordsReadAsThemselvesAndKanjiWordsAreLeftOut) {
+    const std::string text = "ラーメンを食べた";
+    const auto a = systemTokenizerFuriganaAnnotations(text);
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a[0], (SystemTokenizerAnnotation{"ラーメン", "ラーメン", {0, 12}}));
+    for (const auto& x : a) {
+        EXPECT_FALSE(containsKanjiCharacters(x.base)) << x.base;
+        EXPECT_EQ(text.substr(x.range.start, x.range.length()), x.base);
+    }
+    EXPECT_TRUE(systemTokenizerFuriganaAnnotations("").empty());
+}
+
+TEST(SystemTokenizer, TokenizesWithoutMecab) {
+    const Tokenizer& system = Tokenizer::systemTokenizer();
+    EXPECT_TRUE(system.isSystemTokenizer());
+    EXPECT_EQ(&system, &Tokenizer::systemTokenizer());
+    const auto a = system.tokenize("ラーメンを", T::hiragana);
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0].base, "ラーメン");
+    EXPECT_EQ(a[0].reading, "らーめん");
+    EXPECT_EQ(a[0].dictionaryForm, "らーめん");  // the word itself, per word
+    EXPECT_EQ(a[0].partOfSpeech, Dictionary::PartOfSpeech::unknown);
+    EXPECT_EQ(a[1].range, (ByteRange{12, 15}));
+}
+
+TEST(SystemTokenizer, FuriganaReplacementsOfKanaWords) {
+    // A katakana word keeps its reading, in hiragana, over the whole word; a
+    // hiragana word spells itself and needs none.
+    EXPECT_EQ(furiganaReplacements("ペンを"), (std::vector<FuriganaAnnotation>{{"ぺん", {0, 6}}}));
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,139 @@
+#include "morphology/kana.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+TEST(CharacterSetTest, RangesAreInclusiveAtBothEnds) {
+    const struct {
+        char32_t c;
+        bool kanji, hiragana, katakana;
+    } cases[] = {
+        {0x4DFF, false, false, false}, {0x4E00, true, false, false},  {0x9FBF, true, false, false},
+        {0x9FC0, false, false, false}, {0x303F, false, false, false}, {0x3040, false, true, false},
+        {0x309F, false, true, false},  {0x30A0, false, false, true},  {0x30FF, false, false, true},
+        {0x3100, false, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CharacterSet::kanji.contains(c.c), c.kanji)
+            << std::hex << static_cast<uint32_t>(c.c);
+        EXPECT_EQ(CharacterSet::hiragana.contains(c.c), c.hiragana)
+            << std::hex << static_cast<uint32_t>(c.c);
+        EXPECT_EQ(CharacterSet::katakana.contains(c.c), c.katakana)
+            << std::hex << static_cast<uint32_t>(c.c);
+    }
+}
+
+TEST(ScriptTypeTest, CollectsTheScriptsOfEachCharactersFirstScalar) {
+    const struct {
+        std::string text;
+        int rawValue;
+    } cases[] = {
+        {"", 1},  // exactly noJapaneseScript
+        {"abc 123", 1},
+        {"ひらがな", 1 | 2},
+        {"カタカナー", 1 | 4},
+        {"漢字", 1 | 8},
+        {"漢字とカナ", 1 | 2 | 4 | 8},
+        // A decomposed kana is one Character led by its hiragana base.
+        {"か\u3099", 1 | 2},
+        // A kanji with a variation selector is still a kanji.
+        {"葛\U000E0100", 1 | 8},
+        // Its first scalar decides: a combining mark after a space is no kana.
+        {" \u3099", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(japaneseScriptType(c.text).rawValue, c.rawValue) << c.text;
+    EXPECT_TRUE(japaneseScriptType("").contains(ScriptType::noJapaneseScript));
+}
+
+TEST(KanjiTest, KanjiCharactersOncePerKanjiInOrderOfAppearance) {
+    EXPECT_TRUE(containsKanjiCharacters("かな漢"));
+    EXPECT_FALSE(containsKanjiCharacters("かなカナabc"));
+    EXPECT_EQ(kanjiCharacters("日本の日本語と本"), (std::vector<std::string>{"日", "本", "語"}));
+    EXPECT_TRUE(kanjiCharacters("ひらがな").empty());
+}
+
+TEST(UniqueElementsTest, KeepsFirstOccurrences) {
+    EXPECT_EQ(uniqueElements(std::vector<int>{3, 1, 3, 2, 1}), (std::vector<int>{3, 1, 2}));
+    EXPECT_TRUE(uniqueElements(std::vector<int>{}).empty());
+}
+
+TEST(HiraganaRangesTest, RunsInCharactersAtTheirOwnPlaces) {
+    EXPECT_EQ(hiraganaRanges("お取り消し"), (std::vector<TextRange>{{0, 1}, {2, 3}, {4, 5}}));
+    // The second run repeats the first one's text and still gets its own place.
+    EXPECT_EQ(hiraganaRanges("かな漢かな"), (std::vector<TextRange>{{0, 2}, {3, 5}}));
+    EXPECT_EQ(hiraganaRanges("か\u3099く字"), (std::vector<TextRange>{{0, 2}}));
+    EXPECT_TRUE(hiraganaRanges("漢字カナ").empty());
+}
+
+TEST(HiraganaStringTest, TurnsKatakanaLettersOnly) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"カタカナ", "かたかな"},
+        // The prolonged sound mark belongs to the hiragana spelling as well.
+        {"ラーメン", "らーめん"},
+        {"ヴァイオリン", "ゔぁいおりん"},
+        {"ヽヾ", "ゝゞ"},
+        {"ｶﾀｶﾅ", "ｶﾀｶﾅ"},
+        {"漢字とabc・", "漢字とabc・"},
+        {"", ""},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(hiraganaString(in), out) << in;
+}
+
+TEST(RomanizedStringTest, KanaToLatin) {
+    const struct {
+        std::string text;
+        RomanizationMethod method;
+        std::string expected;
+    } cases[] = {
+        // ICU's own Katakana-Latin would give "touki~you".
+        {"トウキョウ", RomanizationMethod::waPro, "toukyou"},
+        {"トウキョウ", RomanizationMethod::hepburn, "t\u014Dky\u014D"},
+        {"とうきょう", RomanizationMethod::hepburn, "t\u014Dky\u014D"},
+        {"おおさか", RomanizationMethod::hepburn, "\u014Dsaka"},
+        // "aa" becomes two scalars, a and a combining macron.
+        {"おばあさん", RomanizationMethod::hepburn, "oba\u0304san"},
+        {"おばあさん", RomanizationMethod::waPro, "obaasan"},
+        {"シャシン", RomanizationMethod::waPro, "shashin"},
+        // With both scripts only the hiragana is romanised.
+        {"ひらがなカタカナ", RomanizationMethod::waPro, "hiraganaカタカナ"},
+        {"漢字", RomanizationMethod::hepburn, "漢字"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(romanizedString(c.text, c.method), c.expected) << c.text;
+}
+
+TEST(RomanizedStringTest, HepburnLongVowelsInTableOrder) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"ou", "\u014D"},
+        {"Ou", "\u014C"},
+        {"Oo", "\u014C"},
+        {"oo", "\u014D"},
+        {"aa", "a\u0304"},
+        {"Aa", "\u0100"},
+        {"ee", "e\u0304"},
+        {"Ee", "\u0112"},
+        {"ii", "i\u0304"},
+        {"Ii", "\u012A"},
+        {"uu", "\u016B"},
+        {"Uu", "\u016A"},
+        // "ou" is taken before "uu" can see its u; case is kept apart.
+        {"ouu", "\u014Du"},
+        {"OU", "OU"},
+    };
+    for (const auto& [in, out] : rows)
+        EXPECT_EQ(romanizedString(in, RomanizationMethod::hepburn), out) << in;
+}
+
+TEST(RomanizationMethodTest, FromRawValue) {
+    EXPECT_EQ(romanizationMethodFromRaw(0), RomanizationMethod::waPro);
+    EXPECT_EQ(romanizationMethodFromRaw(1), RomanizationMethod::hepburn);
+    EXPECT_EQ(romanizationMethodFromRaw(2), std::nullopt);
+    EXPECT_EQ(romanizationMethodFromRaw(-1), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mivo
