@@ -25,23 +25,25 @@ std::shared_ptr<const JapaneseTokenizer> defaultTokenizer() {
 }
 
 // The order here is the order in which analyze runs the rules; equal
-// ranges from two rules keep it in the result.
+// ranges from two rules keep it in the result. Each "joins here" comment
+// holds the place of a rule still to come, with the data it loads.
 LocalCorrectionService::MorphologyRules defaultMorphologyRules() {
     LocalCorrectionService::MorphologyRules rules;
     rules.push_back(std::make_shared<DoubleParticleRule>());
     rules.push_back(std::make_shared<PhraseRewriteRule>(
         loadRulePack(PhraseRewriteRule::packName, &phraseRewriteRulePackFromJson,
                      PhraseRewriteRule::fallbackRulePack())));
-    // 3. TokenAwareVocabularyRule: "vocabulary.json" at the bundle's top level.
-    // 4. ParticleMisuseRule: "noun-semantic-classes" for its NounSemanticClassifier,
-    //    then "particle-frames".
-    // 5. LocationParticleRule: "location-verb-classes".
-    // 6. TransitiveIntransitivePairRule: "transitivity-pairs".
+    // TokenAwareVocabularyRule joins here: "vocabulary.json" at the bundle's
+    // top level; it answers isVocabularyRule() with true.
+    // ParticleMisuseRule joins here: "noun-semantic-classes" for its
+    // NounSemanticClassifier, then "particle-frames".
+    // LocationParticleRule joins here: "location-verb-classes".
+    // TransitiveIntransitivePairRule joins here: "transitivity-pairs".
     rules.push_back(std::make_shared<VerbConjugationRule>(
         loadRulePack(VerbConjugationRule::packName, &verbConjugationRulePackFromJson,
                      VerbConjugationRule::fallbackRulePack())));
-    // 8. MorphemePatternRule: "morpheme-patterns".
-    // 9. MixedPolitenessRule: "politeness-aspect-map".
+    // MorphemePatternRule joins here: "morpheme-patterns".
+    // MixedPolitenessRule joins here: "politeness-aspect-map".
     rules.push_back(std::make_shared<KeigoMisuseRule>(
         loadRulePack(KeigoMisuseRule::packName, &keigoMisuseRulePackFromJson,
                      KeigoMisuseRule::fallbackRulePack())));
@@ -56,8 +58,8 @@ LocalCorrectionService::Rules defaultPlainRules() {
     rules.push_back(std::make_shared<SurfacePatternRule>(
         loadRulePack(SurfacePatternRule::packName, &surfacePatternRulePackFromJson,
                      SurfacePatternRule::fallbackRulePack())));
-    // 2. TextlintJapaneseGrammarRule: TextlintJapaneseBridge::shared(), then
-    //    "textlint-allowlist".
+    // TextlintJapaneseGrammarRule joins here: TextlintJapaneseBridge::shared(),
+    // then "textlint-allowlist".
     return rules;
 }
 

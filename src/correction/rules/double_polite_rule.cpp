@@ -94,8 +94,9 @@ std::vector<CorrectionIssue> DoublePoliteRule::apply(std::string_view text,
         const int64_t n = patternIndex_.needle(k).count();
         for (int64_t s : nonOverlapping(hits[k], n)) {
             const int64_t e = s + n;
-            // A shorter pattern inside a reported or exempt stretch says
-            // nothing new; an exempt match stays unclaimed.
+            // Inside a longer report a shorter pattern says nothing new.
+            // An exempt match claims nothing, yet a shorter match inside
+            // it is exempt too: the same allow-list phrase covers it.
             if (claimed.overlaps(s, e) || isAllowlisted(s, e))
                 continue;
             claimed.claim(s, e);
