@@ -40,9 +40,16 @@ MecabJapaneseTokenizer::create() {
 }
 
 MecabJapaneseTokenizer* MecabJapaneseTokenizer::shared() {
-    static const std::unique_ptr<MecabJapaneseTokenizer> instance = [] {
-        auto made = create();
-        return made ? std::move(*made) : nullptr;
+    static const std::unique_ptr<MecabJapaneseTokenizer> instance =
+        []() -> std::unique_ptr<MecabJapaneseTokenizer> {
+        // Whatever goes wrong, the engine goes on without morphology; the
+        // attempt is not repeated.
+        try {
+            auto made = create();
+            return made ? std::move(*made) : nullptr;
+        } catch (...) {
+            return nullptr;
+        }
     }();
     return instance.get();
 }

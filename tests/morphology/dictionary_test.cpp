@@ -49,13 +49,6 @@ TEST(IpaPartOfSpeech, FoldsEveryClassAtItsBounds) {
     }
 }
 
-TEST(IpaPartOfSpeech, ColumnsAreThoseOfTheIpaFeatureText) {
-    const SealedIPADic d("/x");
-    EXPECT_EQ(d.dictionaryFormIndex(), 6);
-    EXPECT_EQ(d.readingIndex(), 7);
-    EXPECT_EQ(d.pronunciationIndex(), 8);
-}
-
 TEST(SystemDictionaryTest, HasNoClassesNoColumnsAndNoFolder) {
     const SystemDictionary d;
     for (uint16_t id : {0, 3, 31, 36, 65535})
@@ -64,16 +57,6 @@ TEST(SystemDictionaryTest, HasNoClassesNoColumnsAndNoFolder) {
     EXPECT_EQ(d.pronunciationIndex(), 0);
     EXPECT_EQ(d.dictionaryFormIndex(), 0);
     EXPECT_TRUE(d.url().empty());
-}
-
-TEST(DictionaryPartOfSpeech, DescriptionIsTheCaseName) {
-    const std::pair<P, std::string_view> names[] = {
-        {P::verb, "verb"},           {P::particle, "particle"}, {P::noun, "noun"},
-        {P::adjective, "adjective"}, {P::adverb, "adverb"},     {P::prefix, "prefix"},
-        {P::symbol, "symbol"},       {P::unknown, "unknown"},
-    };
-    for (const auto& [pos, name] : names)
-        EXPECT_EQ(Dictionary::description(pos), name);
 }
 
 TEST(DictionaryRendering, EscapesTheFolderAsAFileUrl) {

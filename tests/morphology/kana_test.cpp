@@ -128,12 +128,5 @@ TEST(RomanizedStringTest, HepburnLongVowelsInTableOrder) {
         EXPECT_EQ(romanizedString(in, RomanizationMethod::hepburn), out) << in;
 }
 
-TEST(RomanizationMethodTest, FromRawValue) {
-    EXPECT_EQ(romanizationMethodFromRaw(0), RomanizationMethod::waPro);
-    EXPECT_EQ(romanizationMethodFromRaw(1), RomanizationMethod::hepburn);
-    EXPECT_EQ(romanizationMethodFromRaw(2), std::nullopt);
-    EXPECT_EQ(romanizationMethodFromRaw(-1), std::nullopt);
-}
-
 }  // namespace
 }  // namespace mivo

@@ -104,11 +104,23 @@ TEST_F(JapaneseTokenizerTest, RangesTileNormalisedTextExactly) {
     }
 }
 
-TEST_F(JapaneseTokenizerTest, DecomposedTextKeepsComposedSurfaces) {
-    const auto m = tokenizer->tokenize("かは\u3099ん");
-    ASSERT_EQ(m.size(), 1u) << describe(m);
-    EXPECT_EQ(m[0].surface, "かばん");
-    EXPECT_EQ(m[0].range, (TextRange{0, 3}));
+TEST_F(JapaneseTokenizerTest, OddInputStaysInsideTheText) {
+    const std::string cases[] = {
+        std::string("本\0を読む", 11),  // an embedded NUL
+        "本\xFF\xFEを読む",             // bytes that are not UTF-8
+        "\u3099本を読む",               // a combining mark with no base
+        "か\u0301を読む",               // a mark with no precomposed form
+        std::string(3000, 'a') + "本を読む",
+    };
+    for (const auto& text : cases) {
+        const auto count = text::characterCount(text);
+        int64_t previousEnd = 0;
+        for (const auto& m : tokenizer->tokenize(text)) {
+            EXPECT_GE(m.range.start, previousEnd) << describe(tokenizer->tokenize(text));
+            EXPECT_LE(m.range.end, count);
+            previousEnd = m.range.end;
+        }
+    }
 }
 
 TEST_F(JapaneseTokenizerTest, EmptyTextHasNoMorphemes) {
