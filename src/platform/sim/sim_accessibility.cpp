@@ -169,7 +169,13 @@ AXResult SimAccessibility::copyParameterizedAttributeValue(const AXElement& elem
     if (!range)
         return std::unexpected(AXError::illegalArgument);
     if (attribute == kAXStringForRangeParameterizedAttribute) {
-        if (auto s = SimText(value).stringForRange(*range))
+        // Like the system's text views, a range running past the end is cut
+        // at the end; one starting past it is refused.
+        const SimText t(value);
+        Utf16Range clamped = *range;
+        if (clamped.location >= 0 && clamped.location <= t.utf16Length())
+            clamped.length = std::min(clamped.length, t.utf16Length() - clamped.location);
+        if (auto s = t.stringForRange(clamped))
             return AXValue(*s);
         return std::unexpected(AXError::illegalArgument);
     }

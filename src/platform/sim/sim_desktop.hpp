@@ -141,6 +141,7 @@ class SimDesktop {
 
     // --- Looking -------------------------------------------------------
     AXElement element(SimId id) const;
+    SimId systemWide() const { return systemWide_; }
     std::optional<SimId> idOf(const AXElement& element) const;
     std::string text(SimId id) const;
     Utf16Range selection(SimId id) const;

@@ -11,11 +11,12 @@ namespace mivo::sim {
 
 class SimScreens : public Screens {
   public:
+    SimScreens();
     std::vector<Screen> screens() override { return screens_; }
     void setScreens(std::vector<Screen> screens) { screens_ = std::move(screens); }
 
   private:
-    std::vector<Screen> screens_{Screen{Rect{0, 0, 1440, 900}, Rect{0, 0, 1440, 875}}};
+    std::vector<Screen> screens_;
 };
 
 }  // namespace mivo::sim
