@@ -95,7 +95,12 @@ std::vector<CorrectionIssue> KeigoMisuseRule::apply(std::string_view text,
             f.severity = CorrectionIssue::Severity::unnatural;
             f.category = CorrectionIssue::Category::style;
             f.original = chars.slice(s, e);
-            f.suggestion = entry.ownActionForm + " / " + entry.listenerActionForm;
+            // Both phrasings joined by " / " would be written into the user's
+            // text when applied, and the fixed forms would turn the user's
+            // ます into たい. The humble tail already marks the writer's own
+            // action, so the sound fix drops the respectful ご and keeps the
+            // rest as typed; the explanation still offers both phrasings.
+            f.suggestion = chars.slice(s + 1, e);
             f.explanationEn =
                 "「ご〜させていただく」 mixes a respectful prefix (for the listener's action) with "
                 "a humble form (for your own action). If you are the one acting: \"" +
