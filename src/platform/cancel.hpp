@@ -17,8 +17,11 @@ class Cancel {
     explicit Cancel(std::function<void()> cancelAction);
 
     void cancel();
-    // True until cancel() was called on any copy (an empty handle: false).
-    bool isActive() const { return state_ != nullptr && !state_->cancelled; }
+    // Whether the handle refers to an installation at all.
+    explicit operator bool() const { return state_ != nullptr; }
+    // Whether cancel() was called on any copy. A step that already ran is
+    // not cancelled.
+    bool isCancelled() const { return state_ != nullptr && state_->cancelled; }
 
   private:
     struct State {

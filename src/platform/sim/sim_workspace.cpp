@@ -29,15 +29,16 @@ bool SimWorkspace::openURL(std::string_view url) {
 
 Cancel SimWorkspace::observeActivation(ActivationHandler handler) {
     auto shared = std::make_shared<ActivationHandler>(std::move(handler));
-    observers_.push_back(shared);
-    return Cancel([this, weak = std::weak_ptr(shared)] {
-        if (auto h = weak.lock())
-            std::erase(observers_, h);
+    observers_->push_back(shared);
+    return Cancel([list = std::weak_ptr(observers_), weak = std::weak_ptr(shared)] {
+        auto handlers = list.lock();
+        if (auto h = weak.lock(); handlers && h)
+            std::erase(*handlers, h);
     });
 }
 
 void SimWorkspace::deliverActivation(const std::optional<RunningApplication>& app) {
-    for (const auto& h : observers_) {
+    for (const auto& h : *observers_) {
         desktop_.clock().after(0, [weak = std::weak_ptr(h), app] {
             if (auto handler = weak.lock())
                 (*handler)(app);
@@ -46,7 +47,7 @@ void SimWorkspace::deliverActivation(const std::optional<RunningApplication>& ap
 }
 
 std::size_t SimWorkspace::observerCount() const {
-    return observers_.size();
+    return observers_->size();
 }
 
 }  // namespace mivo::sim

@@ -27,7 +27,9 @@ class SimWorkspace : public Workspace {
 
   private:
     SimDesktop& desktop_;
-    std::vector<std::shared_ptr<ActivationHandler>> observers_;
+    using Handlers = std::vector<std::shared_ptr<ActivationHandler>>;
+    // Shared with the cancel handles, which may outlive the desktop.
+    std::shared_ptr<Handlers> observers_ = std::make_shared<Handlers>();
     int activationRequests_ = 0;
 };
 
