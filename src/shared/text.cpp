@@ -173,11 +173,11 @@ std::string nfc(std::string_view s) {
     if (n == nullptr)
         return std::string(s);
     UErrorCode status = U_ZERO_ERROR;
-    const auto u =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-    if (n->isNormalized(u, status) && U_SUCCESS(status))
+    const icu::StringPiece utf8(s.data(), static_cast<int32_t>(s.size()));
+    if (n->isNormalizedUTF8(utf8, status) && U_SUCCESS(status))
         return std::string(s);
     status = U_ZERO_ERROR;
+    const auto u = icu::UnicodeString::fromUTF8(utf8);
     icu::UnicodeString out = n->normalize(u, status);
     if (U_FAILURE(status))
         return std::string(s);
@@ -192,10 +192,11 @@ bool isNfc(std::string_view s) {
     const icu::Normalizer2* n = nfcNormalizer();
     if (n == nullptr)
         return true;
+    // Checked on the UTF-8 bytes directly: the rules ask this of every
+    // morpheme they look up, so no UTF-16 copy is made.
     UErrorCode status = U_ZERO_ERROR;
-    const auto u =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-    const bool r = n->isNormalized(u, status);
+    const bool r =
+        n->isNormalizedUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())), status);
     return U_SUCCESS(status) ? r : true;
 }
 

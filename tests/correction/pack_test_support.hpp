@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <random>
+#include <string>
 #include <string_view>
 
 namespace mivo::testing {
@@ -39,5 +43,33 @@ std::optional<Pack> decoded(Pack (*decode)(const json::Json&), std::string_view 
         return std::nullopt;
     }
 }
+
+// A throw-away "Mivo_LocalCorrection.bundle" that a test fills with files.
+class TemporaryBundle {
+  public:
+    TemporaryBundle() {
+        std::random_device rd;
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("mivo-bundle-" + std::to_string(rd()) + "-" + std::to_string(rd())) /
+                  "Mivo_LocalCorrection.bundle";
+        std::filesystem::create_directories(folder_);
+    }
+    ~TemporaryBundle() {
+        std::error_code ec;
+        std::filesystem::remove_all(folder_.parent_path(), ec);
+    }
+    TemporaryBundle(const TemporaryBundle&) = delete;
+    TemporaryBundle& operator=(const TemporaryBundle&) = delete;
+
+    void write(const std::string& relativePath, std::string_view contents) const {
+        const auto path = folder_ / relativePath;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << contents;
+    }
+    ResourceBundle bundle() const { return ResourceBundle(folder_); }
+
+  private:
+    std::filesystem::path folder_;
+};
 
 }  // namespace mivo::testing

@@ -1,0 +1,123 @@
+#include "correction/rules/location_particle_rule.hpp"
+
+#include "correction/pack_json.hpp"
+#include "shared/json.hpp"
+
+namespace mivo {
+namespace {
+
+// The predicate is looked for this far after the particle.
+constexpr std::size_t kPredicateWindow = 5;
+
+// Literals in this file are typed precomposed, so they are NFC keys.
+constexpr std::string_view kDe = "で";
+constexpr std::string_view kNi = "に";
+
+const Morpheme* nextPredicate(std::size_t index, const std::vector<Morpheme>& morphemes) {
+    for (std::size_t k = index + 1; k <= index + kPredicateWindow && k < morphemes.size(); ++k) {
+        const auto pos = morphemes[k].partOfSpeech;
+        if (pos == JapanesePartOfSpeech::verb || pos == JapanesePartOfSpeech::noun)
+            return &morphemes[k];
+    }
+    return nullptr;
+}
+
+const Morpheme* nearestNounBefore(std::size_t index, const std::vector<Morpheme>& morphemes) {
+    for (std::size_t k = index; k-- > 0;) {
+        if (morphemes[k].partOfSpeech == JapanesePartOfSpeech::noun)
+            return &morphemes[k];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+LocationParticleRulePack locationParticleRulePackFromJson(const json::Json& j) {
+    json::requireObject(j, "location-verb-classes");
+    LocationParticleRulePack pack;
+    pack.locationNouns = packjson::requireStringSet(j, "locationNouns");
+    pack.existenceVerbs = packjson::requireStringSet(j, "existenceVerbs");
+    pack.unguardedExistenceVerbs = packjson::optionalStringSet(j, "unguardedExistenceVerbs");
+    pack.actionVerbs = packjson::requireStringSet(j, "actionVerbs");
+    return pack;
+}
+
+const LocationParticleRulePack& LocationParticleRule::fallbackRulePack() {
+    static const LocationParticleRulePack pack{
+        .locationNouns = {"東京", "大阪", "京都", "日本", "会社", "学校", "大学", "オフィス", "家",
+                          "店", "会場", "駅", "空港", "病院", "部屋", "教室"},
+        .existenceVerbs = {"いる", "ある", "住む", "滞在"},
+        .unguardedExistenceVerbs = std::set<std::string>{"住む"},
+        .actionVerbs = {"働く", "勉強", "作業", "会議", "食べる", "飲む", "読む", "書く"},
+    };
+    return pack;
+}
+
+LocationParticleRule::LocationParticleRule(const LocationParticleRulePack& rulePack)
+    : locationNouns_(rulePack.locationNouns),
+      existenceVerbs_(rulePack.existenceVerbs),
+      actionVerbs_(rulePack.actionVerbs) {
+    if (rulePack.unguardedExistenceVerbs)
+        unguardedExistenceVerbs_ = CanonicalStringSet(*rulePack.unguardedExistenceVerbs);
+}
+
+std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text*/,
+                                                         const std::vector<Morpheme>& morphemes,
+                                                         const TextRange& sentenceRange,
+                                                         std::string_view sentenceId) const {
+    std::vector<CorrectionIssue> issues;
+    if (morphemes.size() < 3)
+        return issues;
+    for (std::size_t i = 1; i < morphemes.size(); ++i) {
+        const Morpheme& particle = morphemes[i];
+        if (particle.partOfSpeech != JapanesePartOfSpeech::particle)
+            continue;
+        const bool isDe = canonicallyEqualsKey(particle.surface, kDe);
+        if (!isDe && !canonicallyEqualsKey(particle.surface, kNi))
+            continue;
+        // Right after a verb it is the て-form's で (住んでいる) or the に of
+        // purpose (食べに行く), never a place marker: swapping it would
+        // leave 住んにいる.
+        if (morphemes[i - 1].partOfSpeech == JapanesePartOfSpeech::verb)
+            continue;
+        const Morpheme* noun = nearestNounBefore(i, morphemes);
+        if (noun == nullptr)
+            continue;
+        const Morpheme* predicate = nextPredicate(i, morphemes);
+        if (predicate == nullptr)
+            continue;
+        const bool atPlace =
+            locationNouns_.contains(noun->surface) || locationNouns_.contains(noun->lemma);
+
+        std::string suggestion;
+        std::string explanation;
+        if (isDe) {
+            // Existence wants に after a place; 住む wants it after any noun.
+            if (!existenceVerbs_.contains(predicate->lemma))
+                continue;
+            if (!atPlace && !unguardedExistenceVerbs_.contains(predicate->lemma))
+                continue;
+            suggestion = "に";
+            explanation =
+                "Use \"に\" for existence or state verbs such as \"" + predicate->lemma + "\".";
+        } else {
+            if (!atPlace || !actionVerbs_.contains(predicate->lemma))
+                continue;
+            suggestion = "で";
+            explanation = "Use \"で\" for the location where an action such as \"" +
+                          predicate->lemma + "\" happens.";
+        }
+        const IssueFields f{.start = particle.range.start,
+                            .end = particle.range.end,
+                            .severity = CorrectionIssue::Severity::critical,
+                            .category = CorrectionIssue::Category::particle,
+                            .original = particle.surface,
+                            .suggestion = std::move(suggestion),
+                            .explanationEn = std::move(explanation),
+                            .confidence = 0.84};
+        issues.push_back(makeIssue(f, sentenceRange, sentenceId));
+    }
+    return issues;
+}
+
+}  // namespace mivo

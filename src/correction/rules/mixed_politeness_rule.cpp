@@ -1,0 +1,253 @@
+#include "correction/rules/mixed_politeness_rule.hpp"
+
+#include "correction/canonical_strings.hpp"
+#include "correction/pack_json.hpp"
+#include "shared/json.hpp"
+#include "shared/text.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace mivo {
+namespace {
+
+// Literals in this file are typed precomposed, so they are NFC keys.
+
+const CanonicalStringSet& politeMarkerSurfaces() {
+    static const CanonicalStringSet set(std::array{"です", "ます", "ました", "ません", "でした",
+                                                   "ましょう", "でしょう", "でございます",
+                                                   "ござい"});
+    return set;
+}
+
+constexpr std::array<std::string_view, 11> kPoliteMarkerSubstrings{
+    "ます",     "ました",   "ません", "ましょう",     "です",      "でした",
+    "でしょう", "ください", "下さい", "でございます", "ございます"};
+
+constexpr std::array<std::string_view, 10> kPoliteTrailingSuffixes{
+    "ませんでした", "ましょう", "でしょう", "でした",   "ました",
+    "ません",       "ます",     "です",     "ください", "下さい"};
+
+constexpr std::array<std::string_view, 12> kTrailingSymbols{"。", "．", ".", "！", "!",  "？",
+                                                            "?",  "、", ",", " ",  "\n", "\t"};
+
+const CanonicalStringMap<std::string>& dictionaryFormSuggestions() {
+    static const CanonicalStringMap<std::string> map = [] {
+        CanonicalStringMap<std::string> m;
+        for (const auto& [plain, polite] :
+             std::initializer_list<std::pair<const char*, const char*>>{
+                 {"する", "します"},
+                 {"来る", "来ます"},
+                 {"行く", "行きます"},
+                 {"ある", "あります"},
+                 {"見る", "見ます"},
+                 {"食べる", "食べます"},
+                 {"思う", "思います"},
+                 {"言う", "言います"},
+                 {"書く", "書きます"},
+                 {"読む", "読みます"},
+                 {"聞く", "聞きます"},
+                 {"話す", "話します"},
+                 {"作る", "作ります"},
+             }) {
+            m.insert(plain, polite);
+        }
+        return m;
+    }();
+    return map;
+}
+
+std::string standardExplanation(std::string_view polite) {
+    return "This sentence mixes polite and plain verb forms. Use \"" + std::string(polite) +
+           "\" to keep the register consistent.";
+}
+
+PolitenessAspectEnding endingFromJson(const json::Json& j) {
+    json::requireObject(j, "endings");
+    PolitenessAspectEnding e;
+    e.plain = json::requireString(j, "plain");
+    e.polite = json::requireString(j, "polite");
+    e.severity = packjson::requireSeverity(j, "severity");
+    e.confidence = json::requireNumber(j, "confidence");
+    e.explanationEn = packjson::optionalString(j, "explanationEn");
+    return e;
+}
+
+// A verb whose stem before ない is also its stem before ません: 食べ, 見, い,
+// 来 (written in kanji) and する's し; a godan stem changes (行か → 行き).
+bool keepsStemBeforeMasu(const Morpheme& m) {
+    if (m.partOfSpeech != JapanesePartOfSpeech::verb)
+        return false;
+    const std::string surface = canonicalKey(m.surface);
+    const std::string lemma = canonicalKey(m.lemma);
+    return surface + "る" == lemma || (lemma == "する" && surface == "し");
+}
+
+}  // namespace
+
+// The sentence in NFC, segmented once, and where its trailing symbols begin.
+struct MixedPolitenessRule::Tail {
+    text::CharacterText characters;
+    int64_t end = 0;  // Characters
+
+    explicit Tail(std::string_view sentence) : characters(text::nfc(sentence)) {
+        end = characters.count();
+        while (end > 0 && std::find(kTrailingSymbols.begin(), kTrailingSymbols.end(),
+                                    characters.at(end - 1)) != kTrailingSymbols.end()) {
+            --end;
+        }
+    }
+
+    // Where `suffix` (NFC) starts when the trimmed sentence ends with it on
+    // a Character boundary.
+    std::optional<int64_t> suffixStart(std::string_view suffix) const {
+        const std::size_t endByte = characters.byteOffset(end);
+        if (suffix.size() > endByte)
+            return std::nullopt;
+        const std::size_t start = endByte - suffix.size();
+        if (std::string_view(characters.str()).substr(start, suffix.size()) != suffix)
+            return std::nullopt;
+        return characters.characterIndex(start);
+    }
+
+    // The whole sentence holds `needle` (NFC) on Character boundaries.
+    bool contains(std::string_view needle) const {
+        const std::string_view s = characters.str();
+        for (std::size_t at = s.find(needle); at != std::string_view::npos;
+             at = s.find(needle, at + 1)) {
+            if (characters.characterIndex(at) && characters.characterIndex(at + needle.size()))
+                return true;
+        }
+        return false;
+    }
+};
+
+PolitenessAspectRulePack politenessAspectRulePackFromJson(const json::Json& j) {
+    json::requireObject(j, "politeness-aspect-map");
+    PolitenessAspectRulePack pack;
+    for (const json::Json& e : json::requireArray(json::member(j, "endings"), "endings"))
+        pack.endings.push_back(endingFromJson(e));
+    return pack;
+}
+
+const PolitenessAspectRulePack& MixedPolitenessRule::fallbackRulePack() {
+    using Severity = CorrectionIssue::Severity;
+    static const PolitenessAspectRulePack pack{
+        .endings = {
+            {"ていなかった", "ていませんでした", Severity::unnatural, 0.85, std::nullopt},
+            {"ていない", "ていません", Severity::unnatural, 0.85, std::nullopt},
+            {"ていた", "ていました", Severity::style, 0.78, std::nullopt},
+            {"ている", "ています", Severity::style, 0.78, std::nullopt},
+            {"ではなかった", "ではありませんでした", Severity::unnatural, 0.82, std::nullopt},
+            {"じゃなかった", "ではありませんでした", Severity::unnatural, 0.82, std::nullopt},
+            {"ではない", "ではありません", Severity::unnatural, 0.82, std::nullopt},
+            {"じゃない", "ではありません", Severity::unnatural, 0.82, std::nullopt},
+            {"なかった", "ませんでした", Severity::unnatural, 0.78, std::nullopt},
+            {"ない", "ません", Severity::unnatural, 0.75, std::nullopt},
+            {"だった", "でした", Severity::style, 0.78, std::nullopt},
+            {"だ", "です", Severity::style, 0.7, std::nullopt},
+        }};
+    return pack;
+}
+
+MixedPolitenessRule::MixedPolitenessRule(const PolitenessAspectRulePack& rulePack) {
+    endings_.reserve(rulePack.endings.size());
+    for (const PolitenessAspectEnding& e : rulePack.endings) {
+        Ending ending;
+        ending.plain = canonicalKey(e.plain);
+        ending.plainCharacters = text::characterCount(ending.plain);
+        if (ending.plain == "ない" || ending.plain == "なかった")
+            ending.attachment = Attachment::unchangedVerbStem;
+        else if (ending.plain == "だ" || ending.plain == "だった")
+            ending.attachment = Attachment::notVerbOrAdjective;
+        ending.source = e;
+        endings_.push_back(std::move(ending));
+    }
+    std::stable_sort(endings_.begin(), endings_.end(), [](const Ending& a, const Ending& b) {
+        return a.plainCharacters > b.plainCharacters;
+    });
+}
+
+std::optional<CorrectionIssue> MixedPolitenessRule::aspectIssue(
+    const std::vector<Morpheme>& morphemes, const Tail& tail, const TextRange& sentenceRange,
+    std::string_view sentenceId) const {
+    for (const Ending& ending : endings_) {
+        const auto start = tail.suffixStart(ending.plain);
+        if (!start)
+            continue;
+        // Swapping the tail is only sound where it is a whole run of
+        // morphemes (not the ない of 少ない) ...
+        const auto first = std::find_if(morphemes.begin(), morphemes.end(),
+                                        [&](const Morpheme& m) { return m.range.start == *start; });
+        if (first == morphemes.end())
+            continue;
+        // ... and where the word before it takes the polite form unchanged.
+        const Morpheme* before = first == morphemes.begin() ? nullptr : &*(first - 1);
+        if (ending.attachment == Attachment::unchangedVerbStem &&
+            (before == nullptr || !keepsStemBeforeMasu(*before))) {
+            continue;
+        }
+        if (ending.attachment == Attachment::notVerbOrAdjective && before != nullptr &&
+            (before->partOfSpeech == JapanesePartOfSpeech::verb ||
+             before->partOfSpeech == JapanesePartOfSpeech::adjective)) {
+            continue;
+        }
+        const PolitenessAspectEnding& e = ending.source;
+        return makeIssue(
+            IssueFields{.start = *start,
+                        .end = tail.end,
+                        .severity = e.severity,
+                        .category = CorrectionIssue::Category::style,
+                        .original = e.plain,
+                        .suggestion = e.polite,
+                        .explanationEn = e.explanationEn.value_or(standardExplanation(e.polite)),
+                        .confidence = e.confidence},
+            sentenceRange, sentenceId);
+    }
+    return std::nullopt;
+}
+
+std::vector<CorrectionIssue> MixedPolitenessRule::apply(std::string_view text,
+                                                        const std::vector<Morpheme>& morphemes,
+                                                        const TextRange& sentenceRange,
+                                                        std::string_view sentenceId) const {
+    if (morphemes.empty())
+        return {};
+    const Tail tail(text);
+    const bool polite =
+        std::any_of(morphemes.begin(), morphemes.end(),
+                    [](const Morpheme& m) { return politeMarkerSurfaces().contains(m.surface); }) ||
+        std::any_of(kPoliteMarkerSubstrings.begin(), kPoliteMarkerSubstrings.end(),
+                    [&](std::string_view marker) { return tail.contains(marker); });
+    if (!polite || tail.end == 0)
+        return {};
+    for (std::string_view suffix : kPoliteTrailingSuffixes) {
+        if (tail.suffixStart(suffix))
+            return {};
+    }
+    if (auto issue = aspectIssue(morphemes, tail, sentenceRange, sentenceId))
+        return {std::move(*issue)};
+
+    // A dictionary-form verb that ends the sentence, trailing symbols apart.
+    auto last = std::find_if(morphemes.rbegin(), morphemes.rend(), [](const Morpheme& m) {
+        return m.partOfSpeech != JapanesePartOfSpeech::symbol;
+    });
+    if (last == morphemes.rend() || last->partOfSpeech != JapanesePartOfSpeech::verb ||
+        !canonicallyEqualsKey(last->surface, canonicalKey(last->lemma))) {
+        return {};
+    }
+    const std::string* politeForm = dictionaryFormSuggestions().find(last->lemma);
+    if (politeForm == nullptr)
+        return {};
+    return {makeIssue(IssueFields{.start = last->range.start,
+                                  .end = last->range.end,
+                                  .severity = CorrectionIssue::Severity::style,
+                                  .category = CorrectionIssue::Category::style,
+                                  .original = last->surface,
+                                  .suggestion = *politeForm,
+                                  .explanationEn = standardExplanation(*politeForm),
+                                  .confidence = 0.78},
+                      sentenceRange, sentenceId)};
+}
+
+}  // namespace mivo

@@ -1,0 +1,132 @@
+#include "correction/rules/morpheme_pattern_rule.hpp"
+
+#include "correction/canonical_strings.hpp"
+#include "correction/pack_json.hpp"
+#include "shared/json.hpp"
+
+namespace mivo {
+namespace {
+
+MorphemePatternToken tokenFromJson(const json::Json& j) {
+    json::requireObject(j, "tokens");
+    MorphemePatternToken token;
+    token.surface = packjson::optionalString(j, "surface");
+    token.lemma = packjson::optionalString(j, "lemma");
+    if (const json::Json* pos = packjson::optionalMember(j, "partOfSpeech"))
+        token.partOfSpeech = packjson::partOfSpeechFromJson(*pos, "partOfSpeech");
+    return token;
+}
+
+MorphemePattern patternFromJson(const json::Json& j) {
+    json::requireObject(j, "patterns");
+    MorphemePattern p;
+    p.id = json::requireString(j, "id");
+    for (const json::Json& token : json::requireArray(json::member(j, "tokens"), "tokens"))
+        p.tokens.push_back(tokenFromJson(token));
+    p.issueStart = json::requireInteger(j, "issueStart");
+    p.issueEnd = json::requireInteger(j, "issueEnd");
+    p.suggestion = json::requireString(j, "suggestion");
+    p.severity = packjson::requireSeverity(j, "severity");
+    p.category = packjson::requireCategory(j, "category");
+    p.confidence = json::requireNumber(j, "confidence");
+    p.explanationEn = json::requireString(j, "explanationEn");
+    return p;
+}
+
+std::optional<std::string> keyOf(const std::optional<std::string>& s) {
+    if (!s)
+        return std::nullopt;
+    return canonicalKey(*s);
+}
+
+}  // namespace
+
+MorphemePatternRulePack morphemePatternRulePackFromJson(const json::Json& j) {
+    json::requireObject(j, "morpheme-patterns");
+    MorphemePatternRulePack pack;
+    for (const json::Json& p : json::requireArray(json::member(j, "patterns"), "patterns"))
+        pack.patterns.push_back(patternFromJson(p));
+    return pack;
+}
+
+const MorphemePatternRulePack& MorphemePatternRule::fallbackRulePack() {
+    // 行くでは → 行くのでは: a verb takes の before では.
+    static const MorphemePatternRulePack pack{
+        .patterns = {MorphemePattern{
+            .id = "languagetool-ja.verb-deha",
+            .tokens = {{.partOfSpeech = JapanesePartOfSpeech::verb},
+                       {.surface = "で"},
+                       {.surface = "は"}},
+            .issueStart = 1,
+            .issueEnd = 3,
+            .suggestion = "のでは",
+            .severity = CorrectionIssue::Severity::critical,
+            .category = CorrectionIssue::Category::grammar,
+            .confidence = 0.94,
+            .explanationEn = "Use \"のでは\" after a verb, not \"では\".",
+        }}};
+    return pack;
+}
+
+MorphemePatternRule::MorphemePatternRule(const MorphemePatternRulePack& rulePack) {
+    for (const MorphemePattern& p : rulePack.patterns) {
+        const auto n = static_cast<int64_t>(p.tokens.size());
+        if (n == 0 || p.issueStart < 0 || p.issueStart >= p.issueEnd || p.issueEnd > n)
+            continue;
+        Pattern pattern;
+        for (const MorphemePatternToken& t : p.tokens)
+            pattern.tokens.push_back(Token{keyOf(t.surface), keyOf(t.lemma), t.partOfSpeech});
+        pattern.issueStart = static_cast<std::size_t>(p.issueStart);
+        pattern.issueEnd = static_cast<std::size_t>(p.issueEnd);
+        pattern.suggestion = p.suggestion;
+        pattern.severity = p.severity;
+        pattern.category = p.category;
+        pattern.confidence = p.confidence;
+        pattern.explanationEn = p.explanationEn;
+        patterns_.push_back(std::move(pattern));
+    }
+}
+
+bool MorphemePatternRule::Token::matches(const Morpheme& m) const {
+    if (partOfSpeech && m.partOfSpeech != *partOfSpeech)
+        return false;
+    if (surface && !canonicallyEqualsKey(m.surface, *surface))
+        return false;
+    return !lemma || canonicallyEqualsKey(m.lemma, *lemma);
+}
+
+std::vector<CorrectionIssue> MorphemePatternRule::apply(std::string_view /*text*/,
+                                                        const std::vector<Morpheme>& morphemes,
+                                                        const TextRange& sentenceRange,
+                                                        std::string_view sentenceId) const {
+    std::vector<CorrectionIssue> issues;
+    for (const Pattern& pattern : patterns_) {
+        const std::size_t n = pattern.tokens.size();
+        if (morphemes.size() < n)
+            continue;
+        for (std::size_t s = 0; s + n <= morphemes.size(); ++s) {
+            bool matched = true;
+            for (std::size_t k = 0; k < n && matched; ++k)
+                matched = pattern.tokens[k].matches(morphemes[s + k]);
+            if (!matched)
+                continue;
+            const Morpheme& first = morphemes[s + pattern.issueStart];
+            const Morpheme& last = morphemes[s + pattern.issueEnd - 1];
+            std::string original;
+            for (std::size_t k = s + pattern.issueStart; k < s + pattern.issueEnd; ++k)
+                original += morphemes[k].surface;
+            issues.push_back(makeIssue(IssueFields{.start = first.range.start,
+                                                   .end = last.range.end,
+                                                   .severity = pattern.severity,
+                                                   .category = pattern.category,
+                                                   .original = std::move(original),
+                                                   .suggestion = pattern.suggestion,
+                                                   .explanationEn = pattern.explanationEn,
+                                                   .confidence = pattern.confidence},
+                                       sentenceRange, sentenceId));
+        }
+    }
+    return issues;
+}
+
+}  // namespace mivo

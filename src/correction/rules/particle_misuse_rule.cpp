@@ -1,0 +1,159 @@
+#include "correction/rules/particle_misuse_rule.hpp"
+
+#include "correction/pack_json.hpp"
+#include "shared/json.hpp"
+
+namespace mivo {
+namespace {
+
+// The predicate is looked for this far after the particle.
+constexpr std::size_t kPredicateWindow = 3;
+
+const Morpheme* nextPredicate(std::size_t index, const std::vector<Morpheme>& morphemes) {
+    for (std::size_t k = index + 1; k <= index + kPredicateWindow && k < morphemes.size(); ++k) {
+        const auto pos = morphemes[k].partOfSpeech;
+        if (pos == JapanesePartOfSpeech::verb || pos == JapanesePartOfSpeech::noun)
+            return &morphemes[k];
+    }
+    return nullptr;
+}
+
+// The noun right before the particle, past brackets and other symbols
+// (「会社」を行く); a particle in between (会社だけを行く) hides it.
+const Morpheme* nounBefore(std::size_t index, const std::vector<Morpheme>& morphemes) {
+    for (std::size_t k = index; k-- > 0;) {
+        const Morpheme& m = morphemes[k];
+        if (m.partOfSpeech == JapanesePartOfSpeech::symbol)
+            continue;
+        return m.partOfSpeech == JapanesePartOfSpeech::noun ? &m : nullptr;
+    }
+    return nullptr;
+}
+
+ParticleFrame particleFrameFromJson(const json::Json& j) {
+    json::requireObject(j, "frames");
+    ParticleFrame frame;
+    frame.lemma = json::requireString(j, "lemma");
+    frame.ruleClass = json::requireString(j, "ruleClass");
+    frame.semanticGuard = packjson::optionalString(j, "semanticGuard");
+    frame.particleSuggestions = packjson::requireStringMap(j, "particleSuggestions");
+    frame.severity = packjson::requireSeverity(j, "severity");
+    frame.confidence = json::requireNumber(j, "confidence");
+    frame.explanationEn = packjson::optionalString(j, "explanationEn");
+    return frame;
+}
+
+}  // namespace
+
+ParticleFrameRulePack particleFrameRulePackFromJson(const json::Json& j) {
+    json::requireObject(j, "particle-frames");
+    const json::Json& frames = json::requireArray(json::member(j, "frames"), "frames");
+    ParticleFrameRulePack pack;
+    for (const json::Json& frame : frames)
+        pack.frames.push_back(particleFrameFromJson(frame));
+    return pack;
+}
+
+const ParticleFrameRulePack& ParticleMisuseRule::fallbackRulePack() {
+    static const ParticleFrameRulePack pack = [] {
+        ParticleFrameRulePack p;
+        for (const char* lemma : {"行く", "来る", "戻る", "帰る", "向かう"}) {
+            p.frames.push_back(ParticleFrame{.lemma = lemma,
+                                             .ruleClass = "motion-destination",
+                                             .semanticGuard = "not-path",
+                                             .particleSuggestions = {{"を", "に"}},
+                                             .severity = CorrectionIssue::Severity::critical,
+                                             .confidence = 0.88,
+                                             .explanationEn = std::nullopt});
+        }
+        return p;
+    }();
+    return pack;
+}
+
+ParticleMisuseRule::ParticleMisuseRule(const ParticleFrameRulePack& rulePack)
+    : ParticleMisuseRule(NounSemanticClassifier::loadDefault(), rulePack) {}
+
+ParticleMisuseRule::ParticleMisuseRule(NounSemanticClassifier nounClassifier,
+                                       const ParticleFrameRulePack& rulePack)
+    : nounClassifier_(std::move(nounClassifier)) {
+    for (const ParticleFrame& f : rulePack.frames) {
+        Frame frame;
+        if (!f.semanticGuard)
+            frame.guard = Guard::none;
+        else if (*f.semanticGuard == "not-path")
+            frame.guard = Guard::notPath;
+        else if (*f.semanticGuard == "destination")
+            frame.guard = Guard::destination;
+        else if (*f.semanticGuard == "path")
+            frame.guard = Guard::path;
+        else
+            frame.guard = Guard::unrecognised;
+        for (const auto& [wrong, suggested] : f.particleSuggestions)
+            frame.particleSuggestions.insert(wrong, suggested);
+        frame.ruleClass = f.ruleClass;
+        frame.severity = f.severity;
+        frame.confidence = f.confidence;
+        frame.explanationEn = f.explanationEn;
+        // Of two frames for one lemma, the first in the pack is kept.
+        framesByLemma_.insert(f.lemma, std::move(frame));
+    }
+}
+
+bool ParticleMisuseRule::admits(Guard guard, const Morpheme& noun) const {
+    switch (guard) {
+        case Guard::none:
+            return true;
+        case Guard::notPath:
+            return nounClassifier_.semanticClass(noun) != NounSemanticClass::path;
+        case Guard::destination:
+            return nounClassifier_.semanticClass(noun) == NounSemanticClass::destination;
+        case Guard::path:
+            return nounClassifier_.semanticClass(noun) == NounSemanticClass::path;
+        case Guard::unrecognised:
+            return false;
+    }
+    return false;
+}
+
+std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view /*text*/,
+                                                       const std::vector<Morpheme>& morphemes,
+                                                       const TextRange& sentenceRange,
+                                                       std::string_view sentenceId) const {
+    std::vector<CorrectionIssue> issues;
+    if (morphemes.size() < 3)
+        return issues;
+    for (std::size_t i = 1; i < morphemes.size(); ++i) {
+        const Morpheme& particle = morphemes[i];
+        if (particle.partOfSpeech != JapanesePartOfSpeech::particle)
+            continue;
+        const Morpheme* noun = nounBefore(i, morphemes);
+        if (noun == nullptr)
+            continue;
+        const Morpheme* predicate = nextPredicate(i, morphemes);
+        if (predicate == nullptr)
+            continue;
+        const Frame* frame = framesByLemma_.find(predicate->lemma);
+        if (frame == nullptr || !admits(frame->guard, *noun))
+            continue;
+        const std::string* suggestion = frame->particleSuggestions.find(particle.surface);
+        if (suggestion == nullptr ||
+            canonicallyEqualsKey(particle.surface, canonicalKey(*suggestion)))
+            continue;
+        issues.push_back(
+            makeIssue(IssueFields{.start = particle.range.start,
+                                  .end = particle.range.end,
+                                  .severity = frame->severity,
+                                  .category = CorrectionIssue::Category::particle,
+                                  .original = particle.surface,
+                                  .suggestion = *suggestion,
+                                  .explanationEn = frame->explanationEn.value_or(
+                                      "Use \"" + *suggestion + "\" for " + frame->ruleClass +
+                                      " before \"" + predicate->lemma + "\"."),
+                                  .confidence = frame->confidence},
+                      sentenceRange, sentenceId));
+    }
+    return issues;
+}
+
+}  // namespace mivo
