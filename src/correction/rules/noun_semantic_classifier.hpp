@@ -18,9 +18,9 @@ namespace mivo {
 enum class NounSemanticClass { destination, path, other };
 
 struct NounSemanticClassRulePack {
-    std::set<std::string> explicitDestinations;
-    std::set<std::string> explicitPaths;
-    std::vector<std::string> destinationSuffixes;
+    std::set<std::string> explicitDestinations{};
+    std::set<std::string> explicitPaths{};
+    std::vector<std::string> destinationSuffixes{};
 
     bool operator==(const NounSemanticClassRulePack&) const = default;
 };

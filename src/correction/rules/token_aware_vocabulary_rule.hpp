@@ -22,7 +22,7 @@ struct VocabularyEntry {
     std::optional<std::string> notFollowedBy{};
     std::string explanationEn;
     std::optional<std::vector<JapanesePartOfSpeech>> posWhitelist{};
-    std::optional<double> confidence;
+    std::optional<double> confidence{};
     // Carried with the entry; every match is aligned to morphemes anyway.
     bool requireWordBoundary = true;
 

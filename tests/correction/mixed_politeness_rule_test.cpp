@@ -1,0 +1,327 @@
+#include "correction/rules/mixed_politeness_rule.hpp"
+
+#include "pack_test_support.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::HandMorpheme;
+using testing::handMorphemes;
+using P = JapanesePartOfSpeech;
+using Parts = std::vector<HandMorpheme>;
+
+std::string joined(const Parts& parts) {
+    std::string s;
+    for (const auto& p : parts)
+        s += p.surface;
+    return s;
+}
+
+// 会議には出ますが、 as the analyser splits it: the polite clause before the
+// plain ending under test.
+Parts politeClause(const Parts& tail) {
+    Parts parts{{"会議", "", P::noun},   {"に", "", P::particle},  {"は", "", P::particle},
+                {"出", "出る", P::verb}, {"ます", "", P::unknown}, {"が", "", P::particle},
+                {"、", "", P::symbol}};
+    parts.insert(parts.end(), tail.begin(), tail.end());
+    return parts;
+}
+
+const MixedPolitenessRule& fallbackRule() {
+    static const MixedPolitenessRule rule(MixedPolitenessRule::fallbackRulePack());
+    return rule;
+}
+
+std::vector<CorrectionIssue> run(const MixedPolitenessRule& rule, const Parts& parts,
+                                 int64_t start = 0) {
+    const std::string text = joined(parts);
+    return rule.apply(text, handMorphemes(parts),
+                      TextRange{start, start + text::characterCount(text)}, "s");
+}
+
+struct Offered {
+    const char* why;
+    Parts parts;
+    int64_t start;
+    int64_t end;
+    const char* corrected;
+    CorrectionIssue::Severity severity;
+    double confidence;
+};
+
+TEST(MixedPolitenessRule, OffersThePoliteFormOfAPlainEnding) {
+    using S = CorrectionIssue::Severity;
+    const std::vector<Offered> cases{
+        {"ていない",
+         {{"会議", "", P::noun},
+          {"に", "", P::particle},
+          {"出", "出る", P::verb},
+          {"ます", "", P::unknown},
+          {"が", "", P::particle},
+          {"、", "", P::symbol},
+          {"資料", "", P::noun},
+          {"は", "", P::particle},
+          {"まだ", "", P::adverb},
+          {"準備", "", P::noun},
+          {"し", "する", P::verb},
+          {"て", "", P::particle},
+          {"い", "いる", P::verb},
+          {"ない", "", P::unknown},
+          {"。", "", P::symbol}},
+         16,
+         20,
+         "会議に出ますが、資料はまだ準備していません。",
+         S::unnatural,
+         0.85},
+        {"ていなかった as a whole, not なかった",
+         politeClause({{"し", "する", P::verb},
+                       {"て", "", P::particle},
+                       {"い", "いる", P::verb},
+                       {"なかっ", "ない", P::unknown},
+                       {"た", "", P::unknown},
+                       {"。", "", P::symbol}}),
+         10, 16, "会議には出ますが、していませんでした。", S::unnatural, 0.85},
+        {"ている",
+         politeClause({{"見", "見る", P::verb}, {"て", "", P::particle}, {"いる", "", P::verb}}),
+         10, 13, "会議には出ますが、見ています", S::style, 0.78},
+        {"ではない after a noun",
+         politeClause({{"本", "", P::noun},
+                       {"で", "", P::particle},
+                       {"は", "", P::particle},
+                       {"ない", "", P::unknown},
+                       {"。", "", P::symbol}}),
+         10, 14, "会議には出ますが、本ではありません。", S::unnatural, 0.82},
+        {"ない after a verb whose stem stays (食べ)",
+         politeClause(
+             {{"食べ", "食べる", P::verb}, {"ない", "", P::unknown}, {"。", "", P::symbol}}),
+         11, 13, "会議には出ますが、食べません。", S::unnatural, 0.75},
+        {"ない after する's し", politeClause({{"し", "する", P::verb}, {"ない", "", P::unknown}}),
+         10, 12, "会議には出ますが、しません", S::unnatural, 0.75},
+        {"ない after the いる of a て-form (読んでいない)",
+         politeClause({{"読ん", "読む", P::verb},
+                       {"で", "", P::particle},
+                       {"い", "いる", P::verb},
+                       {"ない", "", P::unknown},
+                       {"。", "", P::symbol}}),
+         13, 15, "会議には出ますが、読んでいません。", S::unnatural, 0.75},
+        {"なかった after 来",
+         politeClause(
+             {{"来", "来る", P::verb}, {"なかっ", "ない", P::unknown}, {"た", "", P::unknown}}),
+         10, 14, "会議には出ますが、来ませんでした", S::unnatural, 0.78},
+        {"だった after a noun",
+         politeClause({{"静か", "", P::noun},
+                       {"だっ", "だ", P::unknown},
+                       {"た", "", P::unknown},
+                       {"。", "", P::symbol}}),
+         11, 14, "会議には出ますが、静かでした。", S::style, 0.78},
+        {"だ after a noun",
+         politeClause({{"彼", "", P::noun}, {"だ", "", P::unknown}, {"。", "", P::symbol}}), 10, 11,
+         "会議には出ますが、彼です。", S::style, 0.7},
+        {"trailing 。 and a space",
+         politeClause({{"彼", "", P::noun},
+                       {"だ", "", P::unknown},
+                       {"。", "", P::symbol},
+                       {" ", "", P::symbol}}),
+         10, 11, "会議には出ますが、彼です。 ", S::style, 0.7},
+        {"trailing ? and !",
+         politeClause({{"彼", "", P::noun},
+                       {"だ", "", P::unknown},
+                       {"?", "", P::symbol},
+                       {"!", "", P::symbol}}),
+         10, 11, "会議には出ますが、彼です?!", S::style, 0.7},
+    };
+    for (const auto& c : cases) {
+        const auto issues = run(fallbackRule(), c.parts);
+        ASSERT_EQ(issues.size(), 1u) << c.why << ": " << testing::describe(handMorphemes(c.parts));
+        const auto& issue = issues[0];
+        EXPECT_EQ(issue.range, (TextRange{c.start, c.end})) << c.why;
+        EXPECT_EQ(testing::applyIssue(joined(c.parts), issue), c.corrected) << c.why;
+        EXPECT_EQ(issue.original, text::characterSlice(joined(c.parts), c.start, c.end)) << c.why;
+        EXPECT_EQ(issue.severity, c.severity) << c.why;
+        EXPECT_DOUBLE_EQ(issue.confidence, c.confidence) << c.why;
+        EXPECT_EQ(issue.category, CorrectionIssue::Category::style);
+        EXPECT_EQ(issue.explanationEn, "This sentence mixes polite and plain verb forms. Use \"" +
+                                           issue.suggestion +
+                                           "\" to keep the register consistent.");
+    }
+}
+
+// Where the swap would break the sentence: the ending is part of a longer
+// word, or the word before it would have to change its form.
+TEST(MixedPolitenessRule, OffersNothingWhereTheSwapWouldBreakTheSentence) {
+    const std::vector<std::pair<const char*, Parts>> cases{
+        {"行かない: the stem would become 行き", politeClause({{"私", "", P::noun},
+                                                               {"は", "", P::particle},
+                                                               {"行か", "行く", P::verb},
+                                                               {"ない", "", P::unknown},
+                                                               {"。", "", P::symbol}})},
+        {"少ない: ない is inside the adjective", politeClause({{"時間", "", P::noun},
+                                                               {"は", "", P::particle},
+                                                               {"少ない", "", P::adjective},
+                                                               {"。", "", P::symbol}})},
+        {"高くない: an adjective wants ありません",
+         politeClause(
+             {{"高く", "高い", P::adjective}, {"ない", "", P::unknown}, {"。", "", P::symbol}})},
+        {"時間がない: the adjective ない wants ありません",
+         politeClause({{"時間", "", P::noun},
+                       {"が", "", P::particle},
+                       {"ない", "", P::adjective},
+                       {"。", "", P::symbol}})},
+        {"問題ない: ない after a noun",
+         politeClause({{"問題", "", P::noun}, {"ない", "", P::unknown}, {"。", "", P::symbol}})},
+        {"行きたくない: たい conjugates like an adjective",
+         politeClause({{"行き", "行く", P::verb},
+                       {"たく", "たい", P::unknown},
+                       {"ない", "", P::unknown},
+                       {"。", "", P::symbol}})},
+        {"行かなかった", politeClause({{"行か", "行く", P::verb},
+                                       {"なかっ", "ない", P::unknown},
+                                       {"た", "", P::unknown},
+                                       {"。", "", P::symbol}})},
+        {"読んだ: the past of a verb, not the copula",
+         politeClause({{"読ん", "読む", P::verb}, {"だ", "", P::unknown}, {"。", "", P::symbol}})},
+        {"まだ: だ inside an adverb",
+         politeClause({{"まだ", "", P::adverb}, {"。", "", P::symbol}})},
+    };
+    for (const auto& [why, parts] : cases) {
+        EXPECT_TRUE(run(fallbackRule(), parts).empty())
+            << why << ": " << testing::describe(handMorphemes(parts));
+    }
+}
+
+TEST(MixedPolitenessRule, OffersThePoliteFormOfAClauseEndingVerb) {
+    const Parts parts{
+        {"明日", "", P::noun},     {"も", "", P::particle},   {"会議", "", P::noun},
+        {"が", "", P::particle},   {"あり", "ある", P::verb}, {"ます", "", P::unknown},
+        {"ので", "", P::particle}, {"、", "", P::symbol},     {"私", "", P::noun},
+        {"も", "", P::particle},   {"行く", "", P::verb},     {"。", "", P::symbol}};
+    const auto issues = run(fallbackRule(), parts, 5);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{20, 22}));
+    EXPECT_EQ(issues[0].original, "行く");
+    EXPECT_EQ(issues[0].suggestion, "行きます");
+    EXPECT_EQ(testing::applyIssue(joined(parts), issues[0], 5),
+              "明日も会議がありますので、私も行きます。");
+    EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::style);
+    EXPECT_EQ(issues[0].category, CorrectionIssue::Category::style);
+    EXPECT_DOUBLE_EQ(issues[0].confidence, 0.78);
+    EXPECT_EQ(issues[0].sentenceId, "s");
+}
+
+TEST(MixedPolitenessRule, YieldsNothingWithoutAPlainEndingToChange) {
+    const std::vector<std::pair<const char*, Parts>> cases{
+        {"no polite marker anywhere",
+         {{"資料", "", P::noun},
+          {"は", "", P::particle},
+          {"まだ", "", P::adverb},
+          {"準備", "", P::noun},
+          {"し", "する", P::verb},
+          {"て", "", P::particle},
+          {"い", "いる", P::verb},
+          {"ない", "", P::unknown},
+          {"。", "", P::symbol}}},
+        {"ends politely though a plain form stands earlier",
+         {{"準備", "", P::noun},
+          {"し", "する", P::verb},
+          {"て", "", P::particle},
+          {"い", "いる", P::verb},
+          {"ない", "", P::unknown},
+          {"が", "", P::particle},
+          {"、", "", P::symbol},
+          {"行き", "行く", P::verb},
+          {"ます", "", P::unknown},
+          {"。", "", P::symbol}}},
+        {"ends in ください", politeClause({{"来", "来る", P::verb},
+                                           {"て", "", P::particle},
+                                           {"ください", "くださる", P::verb},
+                                           {"！", "", P::symbol}})},
+        {"a verb missing from the table",
+         politeClause({{"走る", "", P::verb}, {"。", "", P::symbol}})},
+        {"a verb not in its dictionary form",
+         politeClause({{"走っ", "走る", P::verb}, {"た", "", P::unknown}, {"。", "", P::symbol}})},
+        {"a verb followed by a particle is no clause end",
+         politeClause({{"行く", "", P::verb}, {"よ", "", P::particle}, {"。", "", P::symbol}})},
+        {"symbols only after the polite clause", politeClause({{"。", "", P::symbol}})},
+    };
+    for (const auto& [why, parts] : cases) {
+        EXPECT_TRUE(run(fallbackRule(), parts).empty())
+            << why << ": " << testing::describe(handMorphemes(parts));
+    }
+}
+
+TEST(MixedPolitenessRule, NeedsMorphemesAndSomethingBesidesSymbols) {
+    const std::string text = "会議に出ますが、私は行かない。";
+    EXPECT_TRUE(fallbackRule().apply(text, {}, TextRange{0, 15}, "s").empty());
+    // Polite by its text alone (the morphemes hold no marker), but nothing
+    // except symbols to look at.
+    const Parts symbols{{"。", "", P::symbol}, {"！", "", P::symbol}};
+    EXPECT_TRUE(fallbackRule().apply("。！", handMorphemes(symbols), TextRange{0, 2}, "s").empty());
+}
+
+TEST(MixedPolitenessRule, FindsThePoliteMarkerInTheTextWhenNoMorphemeCarriesIt) {
+    // ございます split oddly by a tokenizer: no morpheme is a marker, the text is.
+    const Parts parts{{"ござ", "", P::unknown}, {"い", "", P::unknown},  {"ま", "", P::unknown},
+                      {"す", "", P::unknown},   {"が", "", P::particle}, {"彼", "", P::noun},
+                      {"だ", "", P::unknown}};
+    const auto issues = run(fallbackRule(), parts);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(testing::applyIssue(joined(parts), issues[0]), "ございますが彼です");
+}
+
+TEST(MixedPolitenessRule, EndingsFromThePackWinOverTheVerbTable) {
+    // Shorter endings come after longer ones whatever the pack order; an
+    // ending's own explanation replaces the standard one.
+    const PolitenessAspectRulePack pack{
+        .endings = {
+            {"く", "きます", CorrectionIssue::Severity::critical, 0.5, "short"},
+            {"行く", "行きます", CorrectionIssue::Severity::critical, 0.6, "long"},
+        }};
+    const MixedPolitenessRule rule(pack);
+    const auto issues = run(rule, politeClause({{"行く", "", P::verb}, {"。", "", P::symbol}}));
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{9, 11}));
+    EXPECT_EQ(issues[0].explanationEn, "long");
+    EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
+}
+
+TEST(MixedPolitenessRule, ComparesEndingsUpToCanonicalEquivalence) {
+    // だ written as た + combining voiced mark, in the text and the morpheme.
+    const std::string da = "\u305F\u3099";
+    const Parts parts = politeClause({{"彼", "", P::noun}, {da, "だ", P::unknown}});
+    const auto issues = run(fallbackRule(), parts);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{10, 11}));
+    EXPECT_EQ(testing::applyIssue(joined(parts), issues[0]), "会議には出ますが、彼です");
+}
+
+TEST(PolitenessAspectRulePack, DecodesStrictly) {
+    const auto decode = [](const char* j) {
+        return testing::tryDecode<PolitenessAspectRulePack>(j, &politenessAspectRulePackFromJson);
+    };
+    const auto ok = decode(
+        R"({"endings":[{"plain":"だ","polite":"です","severity":"style","confidence":1,"explanationEn":"x","extra":0}]})");
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(ok->endings.size(), 1u);
+    EXPECT_EQ(ok->endings[0].explanationEn, "x");
+    EXPECT_TRUE(decode(R"({"endings":[]})"));
+    EXPECT_FALSE(decode(
+        R"({"endings":[{"plain":"だ","polite":"です","severity":"minor","confidence":1}]})"));
+    EXPECT_FALSE(decode(R"({"endings":[{"plain":"だ","severity":"style","confidence":1}]})"));
+    EXPECT_FALSE(decode(
+        R"({"endings":[{"plain":"だ","polite":"です","severity":"style","confidence":"1"}]})"));
+    EXPECT_FALSE(decode(R"({})"));
+}
+
+TEST(PolitenessAspectRulePack, ShippedFileIsTheFallback) {
+    const auto shipped =
+        testing::decodeShippedPack("politeness-aspect-map", &politenessAspectRulePackFromJson);
+    ASSERT_TRUE(shipped);
+    EXPECT_EQ(*shipped, MixedPolitenessRule::fallbackRulePack());
+    EXPECT_EQ(MixedPolitenessRule::fallbackRulePack().endings.size(), 12u);
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,167 @@
+#include "correction/rules/morpheme_pattern_rule.hpp"
+
+#include "pack_test_support.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::HandMorpheme;
+using testing::handMorphemes;
+using P = JapanesePartOfSpeech;
+using Parts = std::vector<HandMorpheme>;
+
+std::string joined(const Parts& parts) {
+    std::string s;
+    for (const auto& p : parts)
+        s += p.surface;
+    return s;
+}
+
+std::vector<CorrectionIssue> run(const MorphemePatternRule& rule, const Parts& parts,
+                                 int64_t start = 0) {
+    const std::string text = joined(parts);
+    return rule.apply(text, handMorphemes(parts),
+                      TextRange{start, start + text::characterCount(text)}, "s");
+}
+
+MorphemePattern pattern(std::vector<MorphemePatternToken> tokens, int64_t issueStart,
+                        int64_t issueEnd, std::string suggestion = "X") {
+    return MorphemePattern{.id = "test",
+                           .tokens = std::move(tokens),
+                           .issueStart = issueStart,
+                           .issueEnd = issueEnd,
+                           .suggestion = std::move(suggestion),
+                           .severity = CorrectionIssue::Severity::unnatural,
+                           .category = CorrectionIssue::Category::conjugation,
+                           .confidence = 0.5,
+                           .explanationEn = "e"};
+}
+
+// 行くでは困る。 as the analyser splits it (で is the copula, an auxiliary).
+const Parts kIkuDeha{{"行く", "", P::verb},
+                     {"で", "だ", P::unknown},
+                     {"は", "", P::particle},
+                     {"困る", "", P::verb},
+                     {"。", "", P::symbol}};
+
+TEST(MorphemePatternRule, FallbackTurnsDehaAfterAVerbIntoNodeha) {
+    const MorphemePatternRule rule(MorphemePatternRule::fallbackRulePack());
+    const auto issues = run(rule, kIkuDeha, 3);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{5, 7}));
+    EXPECT_EQ(issues[0].original, "では");
+    EXPECT_EQ(issues[0].suggestion, "のでは");
+    EXPECT_EQ(testing::applyIssue(joined(kIkuDeha), issues[0], 3), "行くのでは困る。");
+    EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
+    EXPECT_EQ(issues[0].category, CorrectionIssue::Category::grammar);
+    EXPECT_DOUBLE_EQ(issues[0].confidence, 0.94);
+    EXPECT_EQ(issues[0].explanationEn, "Use \"のでは\" after a verb, not \"では\".");
+
+    // では after a noun is right.
+    EXPECT_TRUE(
+        run(rule, {{"本", "", P::noun}, {"で", "", P::particle}, {"は", "", P::particle}}).empty());
+}
+
+TEST(MorphemePatternRule, DropsPatternsWithoutTokensOrWithAnImpossibleSpan) {
+    const MorphemePatternToken any{};
+    const MorphemePatternRulePack pack{.patterns = {
+                                           pattern({any, any}, 1, 1),
+                                           pattern({any, any}, -1, 1),
+                                           pattern({any, any}, 0, 3),
+                                           pattern({}, 0, 0),
+                                           pattern({{.surface = "は"}}, 0, 1, "kept"),
+                                       }};
+    const auto issues = run(MorphemePatternRule(pack), kIkuDeha);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].suggestion, "kept");
+}
+
+TEST(MorphemePatternRule, MatchesEveryPlaceIncludingOverlaps) {
+    const MorphemePatternToken any{};
+    const Parts three{{"あ", "", P::noun}, {"い", "", P::noun}, {"う", "", P::noun}};
+    const auto pairs = run(MorphemePatternRule({.patterns = {pattern({any, any}, 0, 2)}}), three);
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].range, (TextRange{0, 2}));
+    EXPECT_EQ(pairs[1].range, (TextRange{1, 3}));
+
+    EXPECT_EQ(
+        run(MorphemePatternRule({.patterns = {pattern({any, any, any}, 0, 1)}}), three).size(), 1u);
+    EXPECT_TRUE(run(MorphemePatternRule({.patterns = {pattern({any, any, any, any}, 0, 1)}}), three)
+                    .empty());
+}
+
+TEST(MorphemePatternRule, ReturnsIssuesByPatternThenPosition) {
+    const MorphemePatternRulePack pack{.patterns = {
+                                           pattern({{.partOfSpeech = P::verb}}, 0, 1, "verb"),
+                                           pattern({{.lemma = "だ"}}, 0, 1, "copula"),
+                                       }};
+    const auto issues = run(MorphemePatternRule(pack), kIkuDeha);
+    ASSERT_EQ(issues.size(), 3u);
+    EXPECT_EQ(issues[0].suggestion, "verb");
+    EXPECT_EQ(issues[0].range, (TextRange{0, 2}));
+    EXPECT_EQ(issues[1].suggestion, "verb");
+    EXPECT_EQ(issues[1].range, (TextRange{4, 6}));
+    EXPECT_EQ(issues[2].suggestion, "copula");
+    EXPECT_EQ(issues[2].original, "で");
+    EXPECT_EQ(issues[2].severity, CorrectionIssue::Severity::unnatural);
+    EXPECT_EQ(issues[2].category, CorrectionIssue::Category::conjugation);
+}
+
+TEST(MorphemePatternRule, TokenTestsAllMustHold) {
+    const MorphemePatternRulePack pack{
+        .patterns = {
+            pattern({{.surface = "で", .lemma = "だ", .partOfSpeech = P::particle}}, 0, 1)}};
+    // The surface and lemma fit, the part of speech does not.
+    EXPECT_TRUE(run(MorphemePatternRule(pack), kIkuDeha).empty());
+}
+
+TEST(MorphemePatternRule, ComparesUpToCanonicalEquivalence) {
+    // で written decomposed in the pack, precomposed in the morphemes.
+    const MorphemePatternRulePack pack{
+        .patterns = {pattern({{.surface = "\u3066\u3099"}, {.surface = "は"}}, 0, 2)}};
+    EXPECT_EQ(run(MorphemePatternRule(pack), kIkuDeha).size(), 1u);
+}
+
+TEST(MorphemePatternRulePack, DecodesStrictly) {
+    const auto decode = [](std::string tokens, std::string extra = "") {
+        const std::string j =
+            R"({"patterns":[{"id":"p","tokens":)" + tokens +
+            R"(,"issueStart":0,"issueEnd":1,"suggestion":"s","severity":"style","category":"grammar","confidence":0.5,"explanationEn":"e")" +
+            extra + "}]}";
+        return testing::tryDecode<MorphemePatternRulePack>(j, &morphemePatternRulePackFromJson);
+    };
+    const auto ok = decode(R"([{"surface":"で","lemma":null},{"partOfSpeech":"noun"},{}])");
+    ASSERT_TRUE(ok);
+    const auto& tokens = ok->patterns[0].tokens;
+    ASSERT_EQ(tokens.size(), 3u);
+    EXPECT_EQ(tokens[0], (MorphemePatternToken{.surface = "で"}));
+    EXPECT_EQ(tokens[1], (MorphemePatternToken{.partOfSpeech = P::noun}));
+    EXPECT_EQ(tokens[2], MorphemePatternToken{});
+
+    EXPECT_FALSE(decode(R"([{"partOfSpeech":"Noun"}])"));
+    EXPECT_FALSE(decode(R"([{"surface":1}])"));
+    EXPECT_FALSE(decode(R"({})"));
+    // A repeated key: the first one written counts.
+    const auto repeated = decode(R"([{}])", R"(,"issueEnd":9)");
+    ASSERT_TRUE(repeated);
+    EXPECT_EQ(repeated->patterns[0].issueEnd, 1);
+    EXPECT_FALSE(testing::tryDecode<MorphemePatternRulePack>(
+        R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":"1","suggestion":"s","severity":"style","category":"grammar","confidence":0.5,"explanationEn":"e"}]})",
+        &morphemePatternRulePackFromJson));
+    EXPECT_FALSE(testing::tryDecode<MorphemePatternRulePack>(
+        R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":1,"suggestion":"s","severity":"style","category":"typo","confidence":0.5,"explanationEn":"e"}]})",
+        &morphemePatternRulePackFromJson));
+}
+
+TEST(MorphemePatternRulePack, ShippedFileIsTheFallback) {
+    const auto shipped =
+        testing::decodeShippedPack("morpheme-patterns", &morphemePatternRulePackFromJson);
+    ASSERT_TRUE(shipped);
+    EXPECT_EQ(*shipped, MorphemePatternRule::fallbackRulePack());
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,229 @@
+#include "correction/rules/particle_misuse_rule.hpp"
+
+#include "pack_test_support.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::HandMorpheme;
+using testing::handMorphemes;
+using P = JapanesePartOfSpeech;
+using Parts = std::vector<HandMorpheme>;
+
+std::string joined(const Parts& parts) {
+    std::string s;
+    for (const auto& p : parts)
+        s += p.surface;
+    return s;
+}
+
+std::vector<CorrectionIssue> run(const ParticleMisuseRule& rule, const Parts& parts,
+                                 int64_t start = 0) {
+    const std::string text = joined(parts);
+    return rule.apply(text, handMorphemes(parts),
+                      TextRange{start, start + text::characterCount(text)}, "s");
+}
+
+const ParticleMisuseRule& fallbackRule() {
+    static const ParticleMisuseRule rule(
+        NounSemanticClassifier(NounSemanticClassifier::fallbackRulePack()),
+        ParticleMisuseRule::fallbackRulePack());
+    return rule;
+}
+
+Parts nounWoVerb(const char* noun, const char* verb, const char* lemma = "") {
+    return {{noun, "", P::noun},
+            {"を", "", P::particle},
+            {verb, lemma, P::verb},
+            {"。", "", P::symbol}};
+}
+
+TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
+    struct Row {
+        const char* why;
+        Parts parts;
+        int64_t start;
+        const char* corrected;
+    };
+    const std::vector<Row> rows{
+        {"会社を行く", nounWoVerb("会社", "行く"), 2, "会社に行く。"},
+        {"学校を来る", nounWoVerb("学校", "来る"), 2, "学校に来る。"},
+        {"駅を戻る", nounWoVerb("駅", "戻る"), 1, "駅に戻る。"},
+        {"家を帰る", nounWoVerb("家", "帰る"), 1, "家に帰る。"},
+        {"東京を向かう", nounWoVerb("東京", "向かう"), 2, "東京に向かう。"},
+        {"a noun of no class passes not-path", nounWoVerb("友達", "行く"), 2, "友達に行く。"},
+        {"the frame is chosen by the lemma (行っ of 行った)",
+         {{"会社", "", P::noun},
+          {"を", "", P::particle},
+          {"行っ", "行く", P::verb},
+          {"た", "", P::unknown}},
+         2,
+         "会社に行った"},
+        {"symbols between noun and particle are passed over",
+         {{"「", "", P::symbol},
+          {"会社", "", P::noun},
+          {"」", "", P::symbol},
+          {"を", "", P::particle},
+          {"行く", "", P::verb}},
+         4,
+         "「会社」に行く"},
+        {"up to two morphemes before the predicate",
+         {{"会社", "", P::noun},
+          {"を", "", P::particle},
+          {"、", "", P::symbol},
+          {"すぐ", "", P::adverb},
+          {"行く", "", P::verb}},
+         2,
+         "会社に、すぐ行く"},
+    };
+    for (const auto& r : rows) {
+        const auto issues = run(fallbackRule(), r.parts);
+        ASSERT_EQ(issues.size(), 1u) << r.why << ": " << testing::describe(handMorphemes(r.parts));
+        EXPECT_EQ(issues[0].range, (TextRange{r.start, r.start + 1})) << r.why;
+        EXPECT_EQ(issues[0].original, "を");
+        EXPECT_EQ(testing::applyIssue(joined(r.parts), issues[0]), r.corrected) << r.why;
+        EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
+        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::particle);
+        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.88);
+    }
+    const auto issues = run(fallbackRule(), nounWoVerb("会社", "行く"), 20);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{22, 23}));
+    EXPECT_EQ(issues[0].explanationEn, "Use \"に\" for motion-destination before \"行く\".");
+}
+
+TEST(ParticleMisuseRule, LeavesRightOrUnreachableParticlesAlone) {
+    const std::vector<std::pair<const char*, Parts>> rows{
+        {"道を行く: moving along a path", nounWoVerb("道", "行く")},
+        {"廊下を戻る", nounWoVerb("廊下", "戻る")},
+        {"公園を向かう", nounWoVerb("公園", "向かう")},
+        {"会社に行く: no suggestion for に",
+         {{"会社", "", P::noun}, {"に", "", P::particle}, {"行く", "", P::verb}}},
+        {"two morphemes", {{"会社", "", P::noun}, {"を", "", P::particle}}},
+        {"a particle before the noun's particle hides the noun (会社だけを行く)",
+         {{"会社", "", P::noun},
+          {"だけ", "", P::particle},
+          {"を", "", P::particle},
+          {"行く", "", P::verb}}},
+        {"the first noun or verb in the window decides (会社を見学に行く)",
+         {{"会社", "", P::noun},
+          {"を", "", P::particle},
+          {"見学", "", P::noun},
+          {"に", "", P::particle},
+          {"行く", "", P::verb}}},
+        {"a verb four places after the particle",
+         {{"会社", "", P::noun},
+          {"を", "", P::particle},
+          {"、", "", P::symbol},
+          {"すぐ", "", P::adverb},
+          {"また", "", P::adverb},
+          {"行く", "", P::verb}}},
+        {"only symbols before the particle",
+         {{"「", "", P::symbol}, {"を", "", P::particle}, {"行く", "", P::verb}}},
+        {"a verb without a frame", nounWoVerb("会社", "作る")},
+    };
+    for (const auto& [why, parts] : rows) {
+        EXPECT_TRUE(run(fallbackRule(), parts).empty())
+            << why << ": " << testing::describe(handMorphemes(parts));
+    }
+}
+
+ParticleFrame frame(std::string lemma, std::optional<std::string> guard,
+                    std::map<std::string, std::string> suggestions,
+                    std::optional<std::string> explanation = std::nullopt) {
+    return ParticleFrame{.lemma = std::move(lemma),
+                         .ruleClass = "test-class",
+                         .semanticGuard = std::move(guard),
+                         .particleSuggestions = std::move(suggestions),
+                         .severity = CorrectionIssue::Severity::unnatural,
+                         .confidence = 0.5,
+                         .explanationEn = std::move(explanation)};
+}
+
+ParticleMisuseRule ruleWith(std::vector<ParticleFrame> frames) {
+    return ParticleMisuseRule(NounSemanticClassifier(NounSemanticClassifier::fallbackRulePack()),
+                              ParticleFrameRulePack{std::move(frames)});
+}
+
+TEST(ParticleMisuseRule, AppliesEachGuard) {
+    struct Row {
+        std::optional<std::string> guard;
+        const char* noun;
+        bool reported;
+    };
+    const std::vector<Row> rows{
+        {std::nullopt, "道", true},     {"destination", "東京駅", true},
+        {"destination", "友達", false}, {"path", "道", true},
+        {"path", "会社", false},        {"not-path", "道", false},
+        {"somewhere", "会社", false},
+    };
+    for (const auto& r : rows) {
+        const auto rule = ruleWith({frame("行く", r.guard, {{"を", "に"}})});
+        EXPECT_EQ(run(rule, nounWoVerb(r.noun, "行く")).size(), r.reported ? 1u : 0u)
+            << r.guard.value_or("(none)") << " " << r.noun;
+    }
+}
+
+TEST(ParticleMisuseRule, FrameDetails) {
+    // A suggestion equal to the particle says nothing.
+    EXPECT_TRUE(
+        run(ruleWith({frame("行く", std::nullopt, {{"を", "を"}})}), nounWoVerb("会社", "行く"))
+            .empty());
+    // The frame's own explanation, severity and confidence.
+    const auto issues = run(ruleWith({frame("行く", std::nullopt, {{"を", "へ"}}, "own")}),
+                            nounWoVerb("会社", "行く"));
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].suggestion, "へ");
+    EXPECT_EQ(issues[0].explanationEn, "own");
+    EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::unnatural);
+    EXPECT_DOUBLE_EQ(issues[0].confidence, 0.5);
+    // Two frames for one lemma: the first one is used, nothing stops.
+    const auto first = run(ruleWith({frame("行く", std::nullopt, {{"を", "へ"}}),
+                                     frame("行く", std::nullopt, {{"を", "に"}})}),
+                           nounWoVerb("会社", "行く"));
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].suggestion, "へ");
+}
+
+TEST(ParticleMisuseRule, ComparesUpToCanonicalEquivalence) {
+    // The wrong particle が written in the pack as か + combining voiced mark.
+    const auto rule = ruleWith({frame("行く", std::nullopt, {{"\u304B\u3099", "に"}})});
+    const Parts parts{{"会社", "", P::noun}, {"が", "", P::particle}, {"行く", "", P::verb}};
+    EXPECT_EQ(run(rule, parts).size(), 1u);
+}
+
+TEST(ParticleFrameRulePack, DecodesStrictly) {
+    const auto decode = [](const std::string& frameJson) {
+        return testing::tryDecode<ParticleFrameRulePack>(R"({"frames":[)" + frameJson + "]}",
+                                                         &particleFrameRulePackFromJson);
+    };
+    const auto ok = decode(
+        R"({"lemma":"行く","ruleClass":"c","particleSuggestions":{"を":"に","を":"へ"},"severity":"style","confidence":1,"x":0})");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->frames[0].particleSuggestions,
+              (std::map<std::string, std::string>{{"を", "に"}}));
+    EXPECT_FALSE(ok->frames[0].semanticGuard);
+    EXPECT_FALSE(ok->frames[0].explanationEn);
+    EXPECT_TRUE(decode(
+        R"({"lemma":"行く","ruleClass":"c","semanticGuard":"odd","particleSuggestions":{},"severity":"style","confidence":1})"));
+    EXPECT_FALSE(decode(
+        R"({"lemma":"行く","ruleClass":"c","particleSuggestions":{"を":1},"severity":"style","confidence":1})"));
+    EXPECT_FALSE(decode(
+        R"({"lemma":"行く","ruleClass":"c","particleSuggestions":{},"severity":"bad","confidence":1})"));
+    EXPECT_FALSE(
+        decode(R"({"lemma":"行く","particleSuggestions":{},"severity":"style","confidence":1})"));
+}
+
+TEST(ParticleFrameRulePack, ShippedFileIsTheFallback) {
+    const auto shipped =
+        testing::decodeShippedPack("particle-frames", &particleFrameRulePackFromJson);
+    ASSERT_TRUE(shipped);
+    EXPECT_EQ(*shipped, ParticleMisuseRule::fallbackRulePack());
+    EXPECT_EQ(ParticleMisuseRule::fallbackRulePack().frames.size(), 5u);
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,241 @@
+#include "correction/rules/token_aware_vocabulary_rule.hpp"
+
+#include "pack_test_support.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::HandMorpheme;
+using testing::handMorphemes;
+using P = JapanesePartOfSpeech;
+using Parts = std::vector<HandMorpheme>;
+using S = CorrectionIssue::Severity;
+
+std::string joined(const Parts& parts) {
+    std::string s;
+    for (const auto& p : parts)
+        s += p.surface;
+    return s;
+}
+
+std::vector<CorrectionIssue> run(const TokenAwareVocabularyRule& rule, const Parts& parts,
+                                 int64_t start = 0) {
+    const std::string text = joined(parts);
+    return rule.apply(text, handMorphemes(parts),
+                      TextRange{start, start + text::characterCount(text)}, "s");
+}
+
+const TokenAwareVocabularyRule& fallbackRule() {
+    static const TokenAwareVocabularyRule rule(TokenAwareVocabularyRule::fallbackEntries());
+    return rule;
+}
+
+VocabularyEntry entry(std::string pattern, std::string suggestion = "X") {
+    return VocabularyEntry{.pattern = std::move(pattern),
+                           .suggestion = std::move(suggestion),
+                           .severity = S::style,
+                           .category = CorrectionIssue::Category::vocabulary,
+                           .explanationEn = "e"};
+}
+
+TEST(TokenAwareVocabularyRule, ReportsWholeWordsAcrossMorphemes) {
+    struct Row {
+        const char* why;
+        Parts parts;
+        int64_t start;
+        int64_t end;
+        S severity;
+        double confidence;
+        const char* corrected;
+    };
+    const std::vector<Row> rows{
+        {"わかりました split in three",
+         {{"わかり", "わかる", P::verb},
+          {"まし", "ます", P::unknown},
+          {"た", "", P::unknown},
+          {"。", "", P::symbol}},
+         0,
+         6,
+         S::style,
+         0.9,
+         "承知しました。"},
+        {"bare よろしく at the end",
+         {{"では", "", P::particle}, {"よろしく", "", P::adverb}, {"。", "", P::symbol}},
+         2,
+         6,
+         S::unnatural,
+         0.9,
+         "ではよろしくお願いいたします。"},
+        {"ありがとう without ございます",
+         {{"ありがとう", "", P::unknown}, {"。", "", P::symbol}},
+         0,
+         5,
+         S::unnatural,
+         0.9,
+         "ありがとうございます。"},
+        {"どうも as an adverb",
+         {{"どうも", "", P::adverb}, {"。", "", P::symbol}},
+         0,
+         3,
+         S::style,
+         0.65,
+         "ありがとうございます。"},
+        {"ごめん on its own",
+         {{"ごめん", "", P::unknown}, {"ね", "", P::particle}},
+         0,
+         3,
+         S::style,
+         0.82,
+         "申し訳ありませんね"},
+    };
+    for (const auto& r : rows) {
+        const auto issues = run(fallbackRule(), r.parts);
+        ASSERT_EQ(issues.size(), 1u) << r.why << ": " << testing::describe(handMorphemes(r.parts));
+        EXPECT_EQ(issues[0].range, (TextRange{r.start, r.end})) << r.why;
+        EXPECT_EQ(issues[0].original, text::characterSlice(joined(r.parts), r.start, r.end));
+        EXPECT_EQ(issues[0].severity, r.severity) << r.why;
+        EXPECT_DOUBLE_EQ(issues[0].confidence, r.confidence) << r.why;
+        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::vocabulary);
+        EXPECT_EQ(testing::applyIssue(joined(r.parts), issues[0]), r.corrected) << r.why;
+    }
+}
+
+TEST(TokenAwareVocabularyRule, LeavesAloneWhatIsNotAWholeListedWord) {
+    const std::vector<std::pair<const char*, Parts>> rows{
+        {"よろしくお願いします",
+         {{"よろしく", "", P::adverb},
+          {"お願い", "", P::noun},
+          {"し", "する", P::verb},
+          {"ます", "", P::unknown}}},
+        {"ありがとうございます",
+         {{"ありがとう", "", P::unknown},
+          {"ござい", "ござる", P::unknown},
+          {"ます", "", P::unknown}}},
+        {"どうも as an interjection", {{"どうも", "", P::interjection}}},
+        {"ごめん inside ごめんなさい", {{"ごめんなさい", "", P::unknown}, {"。", "", P::symbol}}},
+        {"a pattern that would end inside a morpheme",
+         {{"わかり", "わかる", P::verb}, {"ましたら", "", P::unknown}}},
+        {"a pattern that would start inside a morpheme", {{"本当にごめん", "", P::unknown}}},
+    };
+    for (const auto& [why, parts] : rows) {
+        EXPECT_TRUE(run(fallbackRule(), parts).empty())
+            << why << ": " << testing::describe(handMorphemes(parts));
+    }
+    EXPECT_TRUE(fallbackRule().apply("", {}, TextRange{0, 0}, "s").empty());
+}
+
+TEST(TokenAwareVocabularyRule, EntryOptions) {
+    const Parts parts{{"すみ", "すむ", P::verb},
+                      {"ませ", "ます", P::unknown},
+                      {"ん", "", P::unknown},
+                      {"。", "", P::symbol}};
+    auto withConfidence = entry("すみません");
+    withConfidence.confidence = 0.65;
+    auto emptyBlock = entry("すみません");
+    emptyBlock.notFollowedBy = "";
+    auto nounsOnly = entry("すみません");
+    nounsOnly.posWhitelist = std::vector{P::noun};
+    auto anyPos = entry("すみません");
+    anyPos.posWhitelist = std::vector<P>{};
+
+    EXPECT_DOUBLE_EQ(run(TokenAwareVocabularyRule({entry("すみません")}), parts).at(0).confidence,
+                     0.9);
+    EXPECT_DOUBLE_EQ(run(TokenAwareVocabularyRule({withConfidence}), parts).at(0).confidence, 0.65);
+    EXPECT_TRUE(run(TokenAwareVocabularyRule({emptyBlock}), parts).empty());
+    EXPECT_TRUE(run(TokenAwareVocabularyRule({nounsOnly}), parts).empty());
+    EXPECT_EQ(run(TokenAwareVocabularyRule({anyPos}), parts).size(), 1u);
+    EXPECT_TRUE(run(TokenAwareVocabularyRule({entry("")}), parts).empty());
+    EXPECT_TRUE(run(TokenAwareVocabularyRule({}), parts).empty());
+}
+
+TEST(TokenAwareVocabularyRule, NotFollowedByMustEndOnACharacterBoundary) {
+    auto e = entry("よろしく");
+    e.notFollowedBy = "お願";
+    const Parts parts{{"よろしく", "", P::adverb}, {"お願い", "", P::noun}};
+    EXPECT_TRUE(run(TokenAwareVocabularyRule({e}), parts).empty());
+    // お + combining mark is one Character, so "お" alone is not a prefix of it.
+    e.notFollowedBy = "お";
+    const Parts marked{{"よろしく", "", P::adverb}, {"お\u0301", "", P::unknown}};
+    EXPECT_EQ(run(TokenAwareVocabularyRule({e}), marked).size(), 1u);
+}
+
+TEST(TokenAwareVocabularyRule, ReportsEntryByEntryThenByPosition) {
+    const Parts parts{
+        {"ごめん", "", P::unknown}, {"、", "", P::symbol}, {"ごめん", "", P::unknown}};
+    const auto issues =
+        run(TokenAwareVocabularyRule({entry("ごめん", "A"), entry("ごめん", "B")}), parts, 10);
+    ASSERT_EQ(issues.size(), 4u);
+    EXPECT_EQ(issues[0].suggestion, "A");
+    EXPECT_EQ(issues[0].range, (TextRange{10, 13}));
+    EXPECT_EQ(issues[1].suggestion, "A");
+    EXPECT_EQ(issues[1].range, (TextRange{14, 17}));
+    EXPECT_EQ(issues[2].suggestion, "B");
+    EXPECT_EQ(issues[2].range, (TextRange{10, 13}));
+    EXPECT_EQ(issues[3].suggestion, "B");
+}
+
+TEST(TokenAwareVocabularyRule, ComparesUpToCanonicalEquivalence) {
+    // ございません with が written as か + combining voiced mark in the text.
+    auto e = entry("ございません");
+    const Parts parts{
+        {"こ\u3099さ\u3099い", "", P::unknown}, {"ませ", "", P::unknown}, {"ん", "", P::unknown}};
+    const auto issues = run(TokenAwareVocabularyRule({e}), parts);
+    ASSERT_EQ(issues.size(), 1u);
+    EXPECT_EQ(issues[0].range, (TextRange{0, 6}));
+}
+
+TEST(VocabularyEntries, DecodeStrictly) {
+    const auto decode = [](const char* j) {
+        return testing::tryDecode<std::vector<VocabularyEntry>>(j, &vocabularyEntriesFromJson);
+    };
+    const auto ok = decode(
+        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e","posWhitelist":["noun","unknown"],"requireWordBoundary":false,"notFollowedBy":null}])");
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(ok->size(), 1u);
+    EXPECT_EQ((*ok)[0].posWhitelist, (std::vector{P::noun, P::unknown}));
+    EXPECT_FALSE((*ok)[0].notFollowedBy);
+    EXPECT_FALSE((*ok)[0].confidence);
+    EXPECT_FALSE((*ok)[0].requireWordBoundary);
+    EXPECT_TRUE(decode("[]"));
+    EXPECT_FALSE(decode(
+        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e"}])"));
+    EXPECT_FALSE(decode(
+        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"typo","explanationEn":"e","requireWordBoundary":true}])"));
+    EXPECT_FALSE(decode(
+        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e","posWhitelist":["Noun"],"requireWordBoundary":true}])"));
+    EXPECT_FALSE(decode(R"({"entries":[]})"));
+}
+
+TEST(VocabularyEntries, LoadFromTheBundleTopLevelOnly) {
+    testing::TemporaryBundle empty;
+    empty.write("vocabulary.json", "[]");
+    EXPECT_TRUE(TokenAwareVocabularyRule::loadEntries(empty.bundle()).empty());
+
+    testing::TemporaryBundle inRulePacks;
+    inRulePacks.write("RulePacks/vocabulary.json", "[]");
+    EXPECT_EQ(TokenAwareVocabularyRule::loadEntries(inRulePacks.bundle()),
+              TokenAwareVocabularyRule::fallbackEntries());
+
+    testing::TemporaryBundle broken;
+    broken.write(
+        "vocabulary.json",
+        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e"}])");
+    EXPECT_EQ(TokenAwareVocabularyRule::loadEntries(broken.bundle()),
+              TokenAwareVocabularyRule::fallbackEntries());
+}
+
+TEST(VocabularyEntries, ShippedFileIsTheFallback) {
+    std::optional<std::vector<VocabularyEntry>> shipped;
+    ASSERT_TRUE(RulePackResource::decodeTopLevelResource(
+        testing::shippedBundle(), "vocabulary",
+        [&](const json::Json& j) { shipped = vocabularyEntriesFromJson(j); }));
+    ASSERT_TRUE(shipped);
+    EXPECT_EQ(*shipped, TokenAwareVocabularyRule::fallbackEntries());
+    EXPECT_EQ(TokenAwareVocabularyRule::fallbackEntries().size(), 6u);
+}
+
+}  // namespace
+}  // namespace mivo

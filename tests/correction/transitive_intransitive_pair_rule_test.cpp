@@ -1,0 +1,264 @@
+#include "correction/rules/transitive_intransitive_pair_rule.hpp"
+
+#include "pack_test_support.hpp"
+#include "rule_test_support.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mivo {
+namespace {
+
+using testing::HandMorpheme;
+using testing::handMorphemes;
+using P = JapanesePartOfSpeech;
+using Parts = std::vector<HandMorpheme>;
+
+std::string joined(const Parts& parts) {
+    std::string s;
+    for (const auto& p : parts)
+        s += p.surface;
+    return s;
+}
+
+std::vector<CorrectionIssue> run(const TransitiveIntransitivePairRule& rule, const Parts& parts,
+                                 int64_t start = 0) {
+    const std::string text = joined(parts);
+    return rule.apply(text, handMorphemes(parts),
+                      TextRange{start, start + text::characterCount(text)}, "s");
+}
+
+const TransitiveIntransitivePairRule& fallbackRule() {
+    static const TransitiveIntransitivePairRule rule(
+        TransitiveIntransitivePairRule::fallbackRulePack());
+    return rule;
+}
+
+TEST(TransitiveIntransitivePairRule, OffersTheOtherMemberOfThePair) {
+    struct Row {
+        const char* why;
+        Parts parts;
+        int64_t start;
+        int64_t end;
+        const char* corrected;
+    };
+    const std::vector<Row> rows{
+        {"会議を始まる",
+         {{"会議", "", P::noun},
+          {"を", "", P::particle},
+          {"始まる", "", P::verb},
+          {"。", "", P::symbol}},
+         3,
+         6,
+         "会議を始める。"},
+        {"会議が始めます: the stem before ます",
+         {{"会議", "", P::noun},
+          {"が", "", P::particle},
+          {"始め", "始める", P::verb},
+          {"ます", "", P::unknown},
+          {"。", "", P::symbol}},
+         3,
+         5,
+         "会議が始まります。"},
+        {"電気を消えました: the stem before まし",
+         {{"電気", "", P::noun},
+          {"を", "", P::particle},
+          {"消え", "消える", P::verb},
+          {"まし", "ます", P::unknown},
+          {"た", "", P::unknown},
+          {"。", "", P::symbol}},
+         3,
+         5,
+         "電気を消しました。"},
+        {"ドアが閉めません, split ませ + ん",
+         {{"ドア", "", P::noun},
+          {"が", "", P::particle},
+          {"閉め", "閉める", P::verb},
+          {"ませ", "ます", P::unknown},
+          {"ん", "", P::unknown},
+          {"。", "", P::symbol}},
+         3,
+         5,
+         "ドアが閉まりません。"},
+        {"会議を始まりましょう, split ましょ + う",
+         {{"会議", "", P::noun},
+          {"を", "", P::particle},
+          {"始まり", "始まる", P::verb},
+          {"ましょ", "ます", P::unknown},
+          {"う", "", P::unknown}},
+         3,
+         6,
+         "会議を始めましょう"},
+        {"鍵が見つける: pair with no noun list",
+         {{"鍵", "", P::noun}, {"が", "", P::particle}, {"見つける", "", P::verb}},
+         2,
+         6,
+         "鍵が見つかる"},
+        {"the verb four places after the particle",
+         {{"会議", "", P::noun},
+          {"を", "", P::particle},
+          {"、", "", P::symbol},
+          {"もう", "", P::adverb},
+          {"すぐ", "", P::adverb},
+          {"始まる", "", P::verb}},
+         8,
+         11,
+         "会議を、もうすぐ始める"},
+        {"the noun found by its lemma",
+         {{"かいぎ", "会議", P::noun}, {"を", "", P::particle}, {"始まる", "", P::verb}},
+         4,
+         7,
+         "かいぎを始める"},
+    };
+    for (const auto& r : rows) {
+        const auto issues = run(fallbackRule(), r.parts);
+        ASSERT_EQ(issues.size(), 1u) << r.why << ": " << testing::describe(handMorphemes(r.parts));
+        EXPECT_EQ(issues[0].range, (TextRange{r.start, r.end})) << r.why;
+        EXPECT_EQ(issues[0].original, text::characterSlice(joined(r.parts), r.start, r.end));
+        EXPECT_EQ(testing::applyIssue(joined(r.parts), issues[0]), r.corrected) << r.why;
+        EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
+        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::grammar);
+        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.86);
+    }
+}
+
+TEST(TransitiveIntransitivePairRule, ExplainsWithTheNounAndVerbAsWritten) {
+    const auto wo =
+        run(fallbackRule(),
+            {{"会議", "", P::noun}, {"を", "", P::particle}, {"始まる", "", P::verb}}, 7);
+    ASSERT_EQ(wo.size(), 1u);
+    EXPECT_EQ(wo[0].range, (TextRange{10, 13}));
+    EXPECT_EQ(
+        wo[0].explanationEn,
+        "\"会議を始まる\" uses an intransitive verb with を. Use the transitive pair \"始める\".");
+    const auto ga = run(fallbackRule(), {{"ドア", "", P::noun},
+                                         {"は", "", P::particle},
+                                         {"もう", "", P::adverb},
+                                         {"が", "", P::particle},
+                                         {"閉める", "", P::verb}});
+    ASSERT_EQ(ga.size(), 1u);
+    EXPECT_EQ(
+        ga[0].explanationEn,
+        "\"ドアが閉める\" uses a transitive verb with が. Use the intransitive pair \"閉まる\".");
+}
+
+// An inflected verb would need the other verb conjugated the same way; a
+// bare dictionary form there (閉まるた) would break the sentence.
+TEST(TransitiveIntransitivePairRule, OffersNothingForOtherInflections) {
+    const std::vector<std::pair<const char*, Parts>> rows{
+        {"ドアが閉めた",
+         {{"ドア", "", P::noun},
+          {"が", "", P::particle},
+          {"閉め", "閉める", P::verb},
+          {"た", "", P::unknown},
+          {"。", "", P::symbol}}},
+        {"ドアが閉めて",
+         {{"ドア", "", P::noun},
+          {"が", "", P::particle},
+          {"閉め", "閉める", P::verb},
+          {"て", "", P::particle}}},
+        {"a stem at the end of the sentence",
+         {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉め", "閉める", P::verb}}},
+    };
+    for (const auto& [why, parts] : rows) {
+        EXPECT_TRUE(run(fallbackRule(), parts).empty())
+            << why << ": " << testing::describe(handMorphemes(parts));
+    }
+    // Before ます without a stem for the other verb, nothing either.
+    const TransitiveIntransitivePairRule noStems(
+        PairRulePack{.pairs = {{"閉まる", "閉める", {}, {{"閉める", "閉め"}}}}});
+    EXPECT_TRUE(run(noStems, {{"ドア", "", P::noun},
+                              {"が", "", P::particle},
+                              {"閉め", "閉める", P::verb},
+                              {"ます", "", P::unknown}})
+                    .empty());
+}
+
+TEST(TransitiveIntransitivePairRule, LeavesCorrectOrUnlistedPairsAlone) {
+    const std::vector<std::pair<const char*, Parts>> rows{
+        {"会議を始める", {{"会議", "", P::noun}, {"を", "", P::particle}, {"始める", "", P::verb}}},
+        {"ドアが閉まる", {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉まる", "", P::verb}}},
+        {"机を落ちる: 机 is not in the pair's nouns",
+         {{"机", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}}},
+        {"the verb five places after the particle",
+         {{"会議", "", P::noun},
+          {"を", "", P::particle},
+          {"、", "", P::symbol},
+          {"もう", "", P::adverb},
+          {"すぐ", "", P::adverb},
+          {"、", "", P::symbol},
+          {"始まる", "", P::verb}}},
+        {"two morphemes", {{"を", "", P::particle}, {"始まる", "", P::verb}}},
+        {"を at the start",
+         {{"を", "", P::particle}, {"始まる", "", P::verb}, {"会議", "", P::noun}}},
+        {"no noun before the particle",
+         {{"もう", "", P::adverb}, {"を", "", P::particle}, {"始まる", "", P::verb}}},
+    };
+    for (const auto& [why, parts] : rows) {
+        EXPECT_TRUE(run(fallbackRule(), parts).empty())
+            << why << ": " << testing::describe(handMorphemes(parts));
+    }
+}
+
+TEST(TransitiveIntransitivePairRule, OnlyTheFirstFrameWhoseNounsFitDecides) {
+    // Two frames share 落ちる: the first admits only 財布, the second any noun.
+    const PairRulePack pack{
+        .pairs = {{"落ちる", "落とす", {"財布"}, {}}, {"落ちる", "落っことす", {}, {}}}};
+    const TransitiveIntransitivePairRule rule(pack);
+    const auto wallet =
+        run(rule, {{"財布", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}});
+    ASSERT_EQ(wallet.size(), 1u);
+    EXPECT_EQ(wallet[0].suggestion, "落とす");
+    const auto desk =
+        run(rule, {{"机", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}});
+    ASSERT_EQ(desk.size(), 1u);
+    EXPECT_EQ(desk[0].suggestion, "落っことす");
+    // Correct use under the first frame ends the search for that particle.
+    EXPECT_TRUE(run(rule, {{"財布", "", P::noun}, {"が", "", P::particle}, {"落ちる", "", P::verb}})
+                    .empty());
+    EXPECT_TRUE(run(TransitiveIntransitivePairRule(PairRulePack{}),
+                    {{"会議", "", P::noun}, {"を", "", P::particle}, {"始まる", "", P::verb}})
+                    .empty());
+}
+
+TEST(TransitiveIntransitivePairRule, ReportsEachParticleOnItsOwn) {
+    const Parts parts{{"会議", "", P::noun},  {"を", "", P::particle}, {"始まる", "", P::verb},
+                      {"、", "", P::symbol},  {"ドア", "", P::noun},   {"が", "", P::particle},
+                      {"閉める", "", P::verb}};
+    const auto issues = run(fallbackRule(), parts);
+    ASSERT_EQ(issues.size(), 2u);
+    EXPECT_EQ(issues[0].suggestion, "始める");
+    EXPECT_EQ(issues[1].suggestion, "閉まる");
+}
+
+TEST(TransitiveIntransitivePairRule, ComparesUpToCanonicalEquivalence) {
+    // ドア with ド as ト + combining voiced mark, が likewise.
+    const Parts parts{{"\u30C8\u3099ア", "", P::noun},
+                      {"\u304B\u3099", "", P::particle},
+                      {"閉める", "", P::verb}};
+    EXPECT_EQ(run(fallbackRule(), parts).size(), 1u);
+}
+
+TEST(PairRulePack, DecodesStrictly) {
+    const auto decode = [](const char* j) {
+        return testing::tryDecode<PairRulePack>(j, &pairRulePackFromJson);
+    };
+    const auto ok = decode(
+        R"({"pairs":[{"intransitive":"a","transitive":"b","nouns":["x","x"],"politeStems":{"a":"s"}}]})");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->pairs[0].nouns, (std::set<std::string>{"x"}));
+    EXPECT_TRUE(decode(R"({"pairs":[]})"));
+    EXPECT_FALSE(decode(R"({"pairs":[{"intransitive":"a","transitive":"b","nouns":[]}]})"));
+    EXPECT_FALSE(decode(
+        R"({"pairs":[{"intransitive":"a","transitive":"b","nouns":[],"politeStems":["a"]}]})"));
+    EXPECT_FALSE(decode(R"({"pairs":{}})"));
+}
+
+TEST(PairRulePack, ShippedFileIsTheFallback) {
+    const auto shipped = testing::decodeShippedPack("transitivity-pairs", &pairRulePackFromJson);
+    ASSERT_TRUE(shipped);
+    EXPECT_EQ(*shipped, TransitiveIntransitivePairRule::fallbackRulePack());
+    EXPECT_EQ(TransitiveIntransitivePairRule::fallbackRulePack().pairs.size(), 7u);
+}
+
+}  // namespace
+}  // namespace mivo
