@@ -4,8 +4,14 @@
 #include "correction/rules/double_polite_rule.hpp"
 #include "correction/rules/doubled_particle_rule.hpp"
 #include "correction/rules/keigo_misuse_rule.hpp"
+#include "correction/rules/location_particle_rule.hpp"
+#include "correction/rules/mixed_politeness_rule.hpp"
+#include "correction/rules/morpheme_pattern_rule.hpp"
+#include "correction/rules/particle_misuse_rule.hpp"
 #include "correction/rules/phrase_rewrite_rule.hpp"
 #include "correction/rules/surface_pattern_rule.hpp"
+#include "correction/rules/token_aware_vocabulary_rule.hpp"
+#include "correction/rules/transitive_intransitive_pair_rule.hpp"
 #include "correction/rules/verb_conjugation_rule.hpp"
 #include "morphology/mecab_japanese_tokenizer.hpp"
 
@@ -33,17 +39,27 @@ LocalCorrectionService::MorphologyRules defaultMorphologyRules() {
     rules.push_back(std::make_shared<PhraseRewriteRule>(
         loadRulePack(PhraseRewriteRule::packName, &phraseRewriteRulePackFromJson,
                      PhraseRewriteRule::fallbackRulePack())));
-    // TokenAwareVocabularyRule joins here: "vocabulary.json" at the bundle's
-    // top level; it answers isVocabularyRule() with true.
-    // ParticleMisuseRule joins here: "noun-semantic-classes" for its
-    // NounSemanticClassifier, then "particle-frames".
-    // LocationParticleRule joins here: "location-verb-classes".
-    // TransitiveIntransitivePairRule joins here: "transitivity-pairs".
+    rules.push_back(
+        std::make_shared<TokenAwareVocabularyRule>(TokenAwareVocabularyRule::loadEntries()));
+    rules.push_back(std::make_shared<ParticleMisuseRule>(
+        NounSemanticClassifier::loadDefault(),
+        loadRulePack(ParticleMisuseRule::packName, &particleFrameRulePackFromJson,
+                     ParticleMisuseRule::fallbackRulePack())));
+    rules.push_back(std::make_shared<LocationParticleRule>(
+        loadRulePack(LocationParticleRule::packName, &locationParticleRulePackFromJson,
+                     LocationParticleRule::fallbackRulePack())));
+    rules.push_back(std::make_shared<TransitiveIntransitivePairRule>(
+        loadRulePack(TransitiveIntransitivePairRule::packName, &pairRulePackFromJson,
+                     TransitiveIntransitivePairRule::fallbackRulePack())));
     rules.push_back(std::make_shared<VerbConjugationRule>(
         loadRulePack(VerbConjugationRule::packName, &verbConjugationRulePackFromJson,
                      VerbConjugationRule::fallbackRulePack())));
-    // MorphemePatternRule joins here: "morpheme-patterns".
-    // MixedPolitenessRule joins here: "politeness-aspect-map".
+    rules.push_back(std::make_shared<MorphemePatternRule>(
+        loadRulePack(MorphemePatternRule::packName, &morphemePatternRulePackFromJson,
+                     MorphemePatternRule::fallbackRulePack())));
+    rules.push_back(std::make_shared<MixedPolitenessRule>(
+        loadRulePack(MixedPolitenessRule::packName, &politenessAspectRulePackFromJson,
+                     MixedPolitenessRule::fallbackRulePack())));
     rules.push_back(std::make_shared<KeigoMisuseRule>(
         loadRulePack(KeigoMisuseRule::packName, &keigoMisuseRulePackFromJson,
                      KeigoMisuseRule::fallbackRulePack())));

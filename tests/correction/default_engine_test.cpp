@@ -101,5 +101,52 @@ TEST(DefaultEngine, IssuesOfSeveralRulesComeSortedByPosition) {
     EXPECT_EQ(applyIssue(text, issues[1]), "これわ本を読みますでしょうか。");
 }
 
+TEST(DefaultEngine, VocabularyStyleSuggestionsFollowTheOption) {
+    const auto off = engine().analyze(sentence("わかりました。"), LocalCorrectionOptions{false});
+    EXPECT_TRUE(off.empty());
+    const auto on = engine().analyze(sentence("わかりました。"), LocalCorrectionOptions{true});
+    ASSERT_EQ(on.size(), 1u);
+    EXPECT_EQ(on[0].range, (TextRange{0, 6}));
+    EXPECT_EQ(on[0].severity, Severity::style);
+    EXPECT_EQ(applyIssue("わかりました。", on[0]), "承知しました。");
+}
+
+// Every finding of the engine, applied alone, gives a whole sentence.
+TEST(DefaultEngine, MorphologyFindingsApplyCleanly) {
+    const std::vector<Case> cases = {
+        {"東京で住む。", {{2, 3, "で", "に", "東京に住む。"}}},
+        {"会社に働く。", {{2, 3, "に", "で", "会社で働く。"}}},
+        {"会議に出ますが、資料はまだ準備していない。",
+         {{16, 20, "ていない", "ていません", "会議に出ますが、資料はまだ準備していません。"}}},
+        {"資料はまだ準備していない。", {}},
+        {"明日も会議がありますので、私も行く。",
+         {{15, 17, "行く", "行きます", "明日も会議がありますので、私も行きます。"}}},
+        {"行くでは困る。", {{2, 4, "では", "のでは", "行くのでは困る。"}}},
+        {"会社を行く。", {{2, 3, "を", "に", "会社に行く。"}}},
+        {"道を行く。", {}},
+        {"会議を始まる。", {{3, 6, "始まる", "始める", "会議を始める。"}}},
+        {"会議が始めます。", {{3, 5, "始め", "始まり", "会議が始まります。"}}},
+        {"電気を消えました。", {{3, 5, "消え", "消し", "電気を消しました。"}}},
+        {"鍵が見つける。", {{2, 6, "見つける", "見つかる", "鍵が見つかる。"}}},
+        {"机を落ちる。", {}},
+        {"ドアが閉めた。", {}, "another inflection of the verb"},
+        {"会議には出ますが、私は行かない。", {}, "行か would have to become 行き"},
+        {"会議には出ますが、時間は少ない。", {}, "ない inside the adjective"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")") + ": " +
+                     testing::describe(engine().tokenizer()->tokenize(c.text)));
+        const auto issues = engine().analyze(sentence(c.text), LocalCorrectionOptions{true});
+        ASSERT_EQ(issues.size(), c.expected.size());
+        for (std::size_t i = 0; i < issues.size(); ++i) {
+            const auto& e = c.expected[i];
+            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
+            EXPECT_EQ(issues[i].original, e.original);
+            EXPECT_EQ(issues[i].suggestion, e.suggestion);
+            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace mivo

@@ -3,8 +3,14 @@
 #include "correction/rules/double_polite_rule.hpp"
 #include "correction/rules/doubled_particle_rule.hpp"
 #include "correction/rules/keigo_misuse_rule.hpp"
+#include "correction/rules/location_particle_rule.hpp"
+#include "correction/rules/mixed_politeness_rule.hpp"
+#include "correction/rules/morpheme_pattern_rule.hpp"
+#include "correction/rules/particle_misuse_rule.hpp"
 #include "correction/rules/phrase_rewrite_rule.hpp"
 #include "correction/rules/surface_pattern_rule.hpp"
+#include "correction/rules/token_aware_vocabulary_rule.hpp"
+#include "correction/rules/transitive_intransitive_pair_rule.hpp"
 #include "correction/rules/verb_conjugation_rule.hpp"
 #include "rule_test_support.hpp"
 
@@ -228,17 +234,21 @@ std::ptrdiff_t positionOf(const List& rules) {
 TEST(LocalCorrectionService, DefaultEngineHoldsTheRulesInTheirOrder) {
     const LocalCorrectionService service;
     const auto& m = service.morphologyRules();
-    const auto particle = positionOf<DoubleParticleRule>(m);
-    const auto phrase = positionOf<PhraseRewriteRule>(m);
-    const auto conjugation = positionOf<VerbConjugationRule>(m);
-    const auto keigo = positionOf<KeigoMisuseRule>(m);
-    const auto polite = positionOf<DoublePoliteRule>(m);
-    EXPECT_EQ(particle, 0);
-    EXPECT_EQ(phrase, 1);
-    EXPECT_LT(phrase, conjugation);
-    EXPECT_LT(conjugation, keigo);
-    EXPECT_LT(keigo, polite);
-    EXPECT_EQ(polite, static_cast<std::ptrdiff_t>(m.size()) - 1);
+    ASSERT_EQ(m.size(), 11u);
+    EXPECT_EQ(positionOf<DoubleParticleRule>(m), 0);
+    EXPECT_EQ(positionOf<PhraseRewriteRule>(m), 1);
+    EXPECT_EQ(positionOf<TokenAwareVocabularyRule>(m), 2);
+    EXPECT_EQ(positionOf<ParticleMisuseRule>(m), 3);
+    EXPECT_EQ(positionOf<LocationParticleRule>(m), 4);
+    EXPECT_EQ(positionOf<TransitiveIntransitivePairRule>(m), 5);
+    EXPECT_EQ(positionOf<VerbConjugationRule>(m), 6);
+    EXPECT_EQ(positionOf<MorphemePatternRule>(m), 7);
+    EXPECT_EQ(positionOf<MixedPolitenessRule>(m), 8);
+    EXPECT_EQ(positionOf<KeigoMisuseRule>(m), 9);
+    EXPECT_EQ(positionOf<DoublePoliteRule>(m), 10);
+    // Only the vocabulary rule's style findings follow the user's setting.
+    for (std::size_t i = 0; i < m.size(); ++i)
+        EXPECT_EQ(m[i]->isVocabularyRule(), i == 2) << i;
     EXPECT_EQ(positionOf<SurfacePatternRule>(service.rules()), 0);
     // The doubled-particle rule is a morphology rule only.
     EXPECT_EQ(positionOf<DoubleParticleRule>(service.rules()), -1);

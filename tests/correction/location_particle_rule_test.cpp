@@ -1,5 +1,6 @@
 #include "correction/rules/location_particle_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -240,9 +241,9 @@ TEST(LocationParticleRule, ComparesWordsUpToCanonicalEquivalence) {
 }
 
 TEST(LocationParticleRule, PackWithoutUnguardedVerbsGuardsEveryExistenceVerb) {
-    const auto pack = testing::tryDecode<LocationParticleRulePack>(
-        R"({"locationNouns":["東京"],"existenceVerbs":["住む"],"actionVerbs":[]})",
-        &locationParticleRulePackFromJson);
+    const auto pack = testing::decoded(
+        &locationParticleRulePackFromJson,
+        R"({"locationNouns":["東京"],"existenceVerbs":["住む"],"actionVerbs":[]})");
     ASSERT_TRUE(pack);
     EXPECT_FALSE(pack->unguardedExistenceVerbs.has_value());
     const LocationParticleRule rule(*pack);
@@ -254,9 +255,9 @@ TEST(LocationParticleRule, PackWithoutUnguardedVerbsGuardsEveryExistenceVerb) {
 }
 
 TEST(LocationParticleRule, UnguardedVerbMustAlsoBeAnExistenceVerb) {
-    const auto pack = testing::tryDecode<LocationParticleRulePack>(
-        R"({"locationNouns":[],"existenceVerbs":[],"unguardedExistenceVerbs":["住む"],"actionVerbs":[]})",
-        &locationParticleRulePackFromJson);
+    const auto pack = testing::decoded(
+        &locationParticleRulePackFromJson,
+        R"({"locationNouns":[],"existenceVerbs":[],"unguardedExistenceVerbs":["住む"],"actionVerbs":[]})");
     ASSERT_TRUE(pack);
     EXPECT_TRUE(run(LocationParticleRule(*pack),
                     {{"公園", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}})
@@ -265,7 +266,7 @@ TEST(LocationParticleRule, UnguardedVerbMustAlsoBeAnExistenceVerb) {
 
 TEST(LocationParticleRulePack, DecodesStrictly) {
     const auto decode = [](const char* j) {
-        return testing::tryDecode<LocationParticleRulePack>(j, &locationParticleRulePackFromJson);
+        return testing::decoded(&locationParticleRulePackFromJson, j);
     };
     const auto full = decode(
         R"({"locationNouns":["駅","駅"],"existenceVerbs":["いる"],"unguardedExistenceVerbs":null,"actionVerbs":["働く"],"note":1})");
@@ -283,7 +284,7 @@ TEST(LocationParticleRulePack, DecodesStrictly) {
 
 TEST(LocationParticleRulePack, ShippedFileIsTheFallback) {
     const auto shipped =
-        testing::decodeShippedPack("location-verb-classes", &locationParticleRulePackFromJson);
+        testing::shippedPack("location-verb-classes", &locationParticleRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, LocationParticleRule::fallbackRulePack());
 }
@@ -296,6 +297,18 @@ TEST(LocationParticleRulePack, FallbackHasTheListedSets) {
     EXPECT_EQ(*pack.unguardedExistenceVerbs, (std::set<std::string>{"住む"}));
     EXPECT_EQ(pack.actionVerbs.size(), 8u);
     EXPECT_EQ(&pack, &LocationParticleRule::fallbackRulePack());
+}
+
+TEST(LocationParticleRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(fallbackRule(),
+                                     {
+                                         {"東京で住む。", {"東京に住む。"}, {{2, 3}}},
+                                         {"会社に働く。", {"会社で働く。"}, {{2, 3}}},
+                                         {"東京で住んでいる。", {"東京に住んでいる。"}, {{2, 3}}},
+                                         {"部屋で本を読んでいる。", {}},
+                                         {"東京に住む。", {}},
+                                         {"会社で働く。", {}},
+                                     });
 }
 
 }  // namespace

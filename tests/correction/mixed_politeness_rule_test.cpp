@@ -1,5 +1,6 @@
 #include "correction/rules/mixed_politeness_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -299,7 +300,7 @@ TEST(MixedPolitenessRule, ComparesEndingsUpToCanonicalEquivalence) {
 
 TEST(PolitenessAspectRulePack, DecodesStrictly) {
     const auto decode = [](const char* j) {
-        return testing::tryDecode<PolitenessAspectRulePack>(j, &politenessAspectRulePackFromJson);
+        return testing::decoded(&politenessAspectRulePackFromJson, j);
     };
     const auto ok = decode(
         R"({"endings":[{"plain":"だ","polite":"です","severity":"style","confidence":1,"explanationEn":"x","extra":0}]})");
@@ -317,10 +318,35 @@ TEST(PolitenessAspectRulePack, DecodesStrictly) {
 
 TEST(PolitenessAspectRulePack, ShippedFileIsTheFallback) {
     const auto shipped =
-        testing::decodeShippedPack("politeness-aspect-map", &politenessAspectRulePackFromJson);
+        testing::shippedPack("politeness-aspect-map", &politenessAspectRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, MixedPolitenessRule::fallbackRulePack());
     EXPECT_EQ(MixedPolitenessRule::fallbackRulePack().endings.size(), 12u);
+}
+
+TEST(MixedPolitenessRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(
+        fallbackRule(),
+        {
+            {"会議に出ますが、資料はまだ準備していない。",
+             {"会議に出ますが、資料はまだ準備していません。"},
+             {{16, 20}}},
+            {"資料はまだ準備していない。", {}},
+            {"明日も会議がありますので、私も行く。",
+             {"明日も会議がありますので、私も行きます。"},
+             {{15, 17}}},
+            {"会議には出ますが、私は行かない。", {}},
+            {"会議には出ますが、時間は少ない。", {}},
+            {"会議には出ますが、時間がない。", {}},
+            {"会議には出ますが、値段は高くない。", {}},
+            {"会議には出ますが、その本は読んだ。", {}},
+            {"会議には出ますが、昼は食べない。", {"会議には出ますが、昼は食べません。"}},
+            {"会議には出ますが、まだ読んでいない。", {"会議には出ますが、まだ読んでいません。"}},
+            {"会議には出ますが、部屋は静かだった。", {"会議には出ますが、部屋は静かでした。"}},
+            {"会議には出ますが、それは本ではない。",
+             {"会議には出ますが、それは本ではありません。"}},
+            {"会議に出ますが、資料は準備していません。", {}},
+        });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "correction/rules/morpheme_pattern_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -131,7 +132,7 @@ TEST(MorphemePatternRulePack, DecodesStrictly) {
             R"({"patterns":[{"id":"p","tokens":)" + tokens +
             R"(,"issueStart":0,"issueEnd":1,"suggestion":"s","severity":"style","category":"grammar","confidence":0.5,"explanationEn":"e")" +
             extra + "}]}";
-        return testing::tryDecode<MorphemePatternRulePack>(j, &morphemePatternRulePackFromJson);
+        return testing::decoded(&morphemePatternRulePackFromJson, j);
     };
     const auto ok = decode(R"([{"surface":"で","lemma":null},{"partOfSpeech":"noun"},{}])");
     ASSERT_TRUE(ok);
@@ -148,19 +149,27 @@ TEST(MorphemePatternRulePack, DecodesStrictly) {
     const auto repeated = decode(R"([{}])", R"(,"issueEnd":9)");
     ASSERT_TRUE(repeated);
     EXPECT_EQ(repeated->patterns[0].issueEnd, 1);
-    EXPECT_FALSE(testing::tryDecode<MorphemePatternRulePack>(
-        R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":"1","suggestion":"s","severity":"style","category":"grammar","confidence":0.5,"explanationEn":"e"}]})",
-        &morphemePatternRulePackFromJson));
-    EXPECT_FALSE(testing::tryDecode<MorphemePatternRulePack>(
-        R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":1,"suggestion":"s","severity":"style","category":"typo","confidence":0.5,"explanationEn":"e"}]})",
-        &morphemePatternRulePackFromJson));
+    EXPECT_FALSE(testing::decoded(
+        &morphemePatternRulePackFromJson,
+        R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":"1","suggestion":"s","severity":"style","category":"grammar","confidence":0.5,"explanationEn":"e"}]})"));
+    EXPECT_FALSE(testing::decoded(
+        &morphemePatternRulePackFromJson,
+        R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":1,"suggestion":"s","severity":"style","category":"typo","confidence":0.5,"explanationEn":"e"}]})"));
 }
 
 TEST(MorphemePatternRulePack, ShippedFileIsTheFallback) {
     const auto shipped =
-        testing::decodeShippedPack("morpheme-patterns", &morphemePatternRulePackFromJson);
+        testing::shippedPack("morpheme-patterns", &morphemePatternRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, MorphemePatternRule::fallbackRulePack());
+}
+
+TEST(MorphemePatternRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(MorphemePatternRule(MorphemePatternRule::fallbackRulePack()),
+                                     {
+                                         {"行くでは困る。", {"行くのでは困る。"}, {{2, 4}}},
+                                         {"それでは困る。", {}},
+                                     });
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(NounSemanticClassifier, ComparesUpToCanonicalEquivalence) {
 
 TEST(NounSemanticClassRulePack, DecodesStrictly) {
     const auto decode = [](const char* j) {
-        return testing::tryDecode<NounSemanticClassRulePack>(j, &nounSemanticClassRulePackFromJson);
+        return testing::decoded(&nounSemanticClassRulePackFromJson, j);
     };
     const auto noPaths = decode(
         R"({"explicitDestinations":["会社"],"explicitPaths":[],"destinationSuffixes":["駅"]})");
@@ -84,7 +84,7 @@ TEST(NounSemanticClassRulePack, DecodesStrictly) {
 
 TEST(NounSemanticClassRulePack, ShippedFileIsTheFallbackAndIsTheDefault) {
     const auto shipped =
-        testing::decodeShippedPack("noun-semantic-classes", &nounSemanticClassRulePackFromJson);
+        testing::shippedPack("noun-semantic-classes", &nounSemanticClassRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, NounSemanticClassifier::fallbackRulePack());
     const auto& pack = NounSemanticClassifier::fallbackRulePack();

@@ -1,5 +1,6 @@
 #include "correction/rules/particle_misuse_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -197,8 +198,8 @@ TEST(ParticleMisuseRule, ComparesUpToCanonicalEquivalence) {
 
 TEST(ParticleFrameRulePack, DecodesStrictly) {
     const auto decode = [](const std::string& frameJson) {
-        return testing::tryDecode<ParticleFrameRulePack>(R"({"frames":[)" + frameJson + "]}",
-                                                         &particleFrameRulePackFromJson);
+        return testing::decoded(&particleFrameRulePackFromJson,
+                                R"({"frames":[)" + frameJson + "]}");
     };
     const auto ok = decode(
         R"({"lemma":"行く","ruleClass":"c","particleSuggestions":{"を":"に","を":"へ"},"severity":"style","confidence":1,"x":0})");
@@ -218,11 +219,20 @@ TEST(ParticleFrameRulePack, DecodesStrictly) {
 }
 
 TEST(ParticleFrameRulePack, ShippedFileIsTheFallback) {
-    const auto shipped =
-        testing::decodeShippedPack("particle-frames", &particleFrameRulePackFromJson);
+    const auto shipped = testing::shippedPack("particle-frames", &particleFrameRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, ParticleMisuseRule::fallbackRulePack());
     EXPECT_EQ(ParticleMisuseRule::fallbackRulePack().frames.size(), 5u);
+}
+
+TEST(ParticleMisuseRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(fallbackRule(),
+                                     {
+                                         {"会社を行く。", {"会社に行く。"}, {{2, 3}}},
+                                         {"道を行く。", {}},
+                                         {"会社に行く。", {}},
+                                         {"「会社」を行く。", {"「会社」に行く。"}},
+                                     });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "correction/rules/token_aware_vocabulary_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -189,7 +190,7 @@ TEST(TokenAwareVocabularyRule, ComparesUpToCanonicalEquivalence) {
 
 TEST(VocabularyEntries, DecodeStrictly) {
     const auto decode = [](const char* j) {
-        return testing::tryDecode<std::vector<VocabularyEntry>>(j, &vocabularyEntriesFromJson);
+        return testing::decoded(&vocabularyEntriesFromJson, j);
     };
     const auto ok = decode(
         R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e","posWhitelist":["noun","unknown"],"requireWordBoundary":false,"notFollowedBy":null}])");
@@ -230,11 +231,21 @@ TEST(VocabularyEntries, LoadFromTheBundleTopLevelOnly) {
 TEST(VocabularyEntries, ShippedFileIsTheFallback) {
     std::optional<std::vector<VocabularyEntry>> shipped;
     ASSERT_TRUE(RulePackResource::decodeTopLevelResource(
-        testing::shippedBundle(), "vocabulary",
+        testing::sourceLocalCorrectionBundle(), "vocabulary",
         [&](const json::Json& j) { shipped = vocabularyEntriesFromJson(j); }));
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, TokenAwareVocabularyRule::fallbackEntries());
     EXPECT_EQ(TokenAwareVocabularyRule::fallbackEntries().size(), 6u);
+}
+
+TEST(TokenAwareVocabularyRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(fallbackRule(),
+                                     {
+                                         {"わかりました。", {"承知しました。"}, {{0, 6}}},
+                                         {"よろしくお願いします。", {}},
+                                         {"ごめんなさい。", {}},
+                                         {"ありがとうございます。", {}},
+                                     });
 }
 
 }  // namespace

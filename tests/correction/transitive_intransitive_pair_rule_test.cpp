@@ -1,5 +1,6 @@
 #include "correction/rules/transitive_intransitive_pair_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -239,9 +240,7 @@ TEST(TransitiveIntransitivePairRule, ComparesUpToCanonicalEquivalence) {
 }
 
 TEST(PairRulePack, DecodesStrictly) {
-    const auto decode = [](const char* j) {
-        return testing::tryDecode<PairRulePack>(j, &pairRulePackFromJson);
-    };
+    const auto decode = [](const char* j) { return testing::decoded(&pairRulePackFromJson, j); };
     const auto ok = decode(
         R"({"pairs":[{"intransitive":"a","transitive":"b","nouns":["x","x"],"politeStems":{"a":"s"}}]})");
     ASSERT_TRUE(ok);
@@ -254,10 +253,25 @@ TEST(PairRulePack, DecodesStrictly) {
 }
 
 TEST(PairRulePack, ShippedFileIsTheFallback) {
-    const auto shipped = testing::decodeShippedPack("transitivity-pairs", &pairRulePackFromJson);
+    const auto shipped = testing::shippedPack("transitivity-pairs", &pairRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, TransitiveIntransitivePairRule::fallbackRulePack());
     EXPECT_EQ(TransitiveIntransitivePairRule::fallbackRulePack().pairs.size(), 7u);
+}
+
+TEST(TransitiveIntransitivePairRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(fallbackRule(),
+                                     {
+                                         {"会議を始まる。", {"会議を始める。"}, {{3, 6}}},
+                                         {"会議が始めます。", {"会議が始まります。"}, {{3, 5}}},
+                                         {"電気を消えました。", {"電気を消しました。"}, {{3, 5}}},
+                                         {"鍵が見つける。", {"鍵が見つかる。"}},
+                                         {"ドアが閉めません。", {"ドアが閉まりません。"}},
+                                         {"机を落ちる。", {}},
+                                         {"ドアが閉めた。", {}},
+                                         {"会議を始める。", {}},
+                                         {"ドアが閉まる。", {}},
+                                     });
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "correction/rules/location_particle_rule.hpp"
 
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
 namespace mivo {
@@ -35,10 +35,10 @@ const Morpheme* nearestNounBefore(std::size_t index, const std::vector<Morpheme>
 LocationParticleRulePack locationParticleRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "location-verb-classes");
     LocationParticleRulePack pack;
-    pack.locationNouns = packjson::requireStringSet(j, "locationNouns");
-    pack.existenceVerbs = packjson::requireStringSet(j, "existenceVerbs");
-    pack.unguardedExistenceVerbs = packjson::optionalStringSet(j, "unguardedExistenceVerbs");
-    pack.actionVerbs = packjson::requireStringSet(j, "actionVerbs");
+    pack.locationNouns = packs::requireStringSet(j, "locationNouns");
+    pack.existenceVerbs = packs::requireStringSet(j, "existenceVerbs");
+    pack.unguardedExistenceVerbs = packs::optionalStringSet(j, "unguardedExistenceVerbs");
+    pack.actionVerbs = packs::requireStringSet(j, "actionVerbs");
     return pack;
 }
 

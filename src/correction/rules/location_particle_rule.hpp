@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace mivo {
 
@@ -29,6 +30,7 @@ class LocationParticleRule final : public MorphologyAwareRule {
   public:
     explicit LocationParticleRule(const LocationParticleRulePack& rulePack);
 
+    static constexpr std::string_view packName = "location-verb-classes";
     static const LocationParticleRulePack& fallbackRulePack();
 
     std::vector<CorrectionIssue> apply(std::string_view text,

@@ -1,7 +1,8 @@
 #include "correction/rules/mixed_politeness_rule.hpp"
 
 #include "correction/canonical_strings.hpp"
-#include "correction/pack_json.hpp"
+#include "correction/matching_text.hpp"
+#include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 #include "shared/text.hpp"
 
@@ -20,13 +21,26 @@ const CanonicalStringSet& politeMarkerSurfaces() {
     return set;
 }
 
-constexpr std::array<std::string_view, 11> kPoliteMarkerSubstrings{
-    "ます",     "ました",   "ません", "ましょう",     "です",      "でした",
-    "でしょう", "ください", "下さい", "でございます", "ございます"};
+// A sentence holding one of these anywhere is polite.
+const LiteralIndex& politeMarkerSubstrings() {
+    static const LiteralIndex index(
+        std::vector<std::string>{"ます", "ました", "ません", "ましょう", "です", "でした",
+                                 "でしょう", "ください", "下さい", "でございます", "ございます"});
+    return index;
+}
 
-constexpr std::array<std::string_view, 10> kPoliteTrailingSuffixes{
-    "ませんでした", "ましょう", "でしょう", "でした",   "ました",
-    "ません",       "ます",     "です",     "ください", "下さい"};
+// A sentence ending in one of these already ends politely.
+const std::vector<MatchingText>& politeTrailingSuffixes() {
+    static const std::vector<MatchingText> suffixes = [] {
+        std::vector<MatchingText> out;
+        for (const char* s : {"ませんでした", "ましょう", "でしょう", "でした", "ました", "ません",
+                              "ます", "です", "ください", "下さい"}) {
+            out.emplace_back(s);
+        }
+        return out;
+    }();
+    return suffixes;
+}
 
 constexpr std::array<std::string_view, 12> kTrailingSymbols{"。", "．", ".", "！", "!",  "？",
                                                             "?",  "、", ",", " ",  "\n", "\t"};
@@ -67,9 +81,9 @@ PolitenessAspectEnding endingFromJson(const json::Json& j) {
     PolitenessAspectEnding e;
     e.plain = json::requireString(j, "plain");
     e.polite = json::requireString(j, "polite");
-    e.severity = packjson::requireSeverity(j, "severity");
+    e.severity = packs::requireSeverity(j);
     e.confidence = json::requireNumber(j, "confidence");
-    e.explanationEn = packjson::optionalString(j, "explanationEn");
+    e.explanationEn = packs::optionalString(j, "explanationEn");
     return e;
 }
 
@@ -85,40 +99,25 @@ bool keepsStemBeforeMasu(const Morpheme& m) {
 
 }  // namespace
 
-// The sentence in NFC, segmented once, and where its trailing symbols begin.
+// The sentence as the text rules already segmented it, and where its
+// trailing symbols begin.
 struct MixedPolitenessRule::Tail {
-    text::CharacterText characters;
+    const MatchingText& characters;
     int64_t end = 0;  // Characters
 
-    explicit Tail(std::string_view sentence) : characters(text::nfc(sentence)) {
-        end = characters.count();
+    explicit Tail(const MatchingText& sentence) : characters(sentence), end(sentence.count()) {
         while (end > 0 && std::find(kTrailingSymbols.begin(), kTrailingSymbols.end(),
-                                    characters.at(end - 1)) != kTrailingSymbols.end()) {
+                                    characters.character(end - 1)) != kTrailingSymbols.end()) {
             --end;
         }
     }
 
-    // Where `suffix` (NFC) starts when the trimmed sentence ends with it on
-    // a Character boundary.
-    std::optional<int64_t> suffixStart(std::string_view suffix) const {
-        const std::size_t endByte = characters.byteOffset(end);
-        if (suffix.size() > endByte)
+    // Where `suffix` starts when the trimmed sentence ends with it.
+    std::optional<int64_t> suffixStart(const MatchingText& suffix) const {
+        const int64_t start = end - suffix.count();
+        if (start < 0 || !characters.matchesAt(suffix, start))
             return std::nullopt;
-        const std::size_t start = endByte - suffix.size();
-        if (std::string_view(characters.str()).substr(start, suffix.size()) != suffix)
-            return std::nullopt;
-        return characters.characterIndex(start);
-    }
-
-    // The whole sentence holds `needle` (NFC) on Character boundaries.
-    bool contains(std::string_view needle) const {
-        const std::string_view s = characters.str();
-        for (std::size_t at = s.find(needle); at != std::string_view::npos;
-             at = s.find(needle, at + 1)) {
-            if (characters.characterIndex(at) && characters.characterIndex(at + needle.size()))
-                return true;
-        }
-        return false;
+        return start;
     }
 };
 
@@ -154,17 +153,20 @@ MixedPolitenessRule::MixedPolitenessRule(const PolitenessAspectRulePack& rulePac
     endings_.reserve(rulePack.endings.size());
     for (const PolitenessAspectEnding& e : rulePack.endings) {
         Ending ending;
-        ending.plain = canonicalKey(e.plain);
-        ending.plainCharacters = text::characterCount(ending.plain);
-        if (ending.plain == "ない" || ending.plain == "なかった")
+        ending.plain = MatchingText(e.plain);
+        // An empty ending would only ever insert text after the sentence.
+        if (ending.plain.empty())
+            continue;
+        const std::string_view plain = ending.plain.normalized();
+        if (plain == "ない" || plain == "なかった")
             ending.attachment = Attachment::unchangedVerbStem;
-        else if (ending.plain == "だ" || ending.plain == "だった")
+        else if (plain == "だ" || plain == "だった")
             ending.attachment = Attachment::notVerbOrAdjective;
         ending.source = e;
         endings_.push_back(std::move(ending));
     }
     std::stable_sort(endings_.begin(), endings_.end(), [](const Ending& a, const Ending& b) {
-        return a.plainCharacters > b.plainCharacters;
+        return a.plain.count() > b.plain.count();
     });
 }
 
@@ -213,15 +215,20 @@ std::vector<CorrectionIssue> MixedPolitenessRule::apply(std::string_view text,
                                                         std::string_view sentenceId) const {
     if (morphemes.empty())
         return {};
-    const Tail tail(text);
+    const MatchingText& sentence = MatchingText::of(text);
+    const auto anyOccurrence = [](const std::vector<std::vector<int64_t>>& found) {
+        return std::any_of(found.begin(), found.end(), [](const auto& f) { return !f.empty(); });
+    };
     const bool polite =
         std::any_of(morphemes.begin(), morphemes.end(),
                     [](const Morpheme& m) { return politeMarkerSurfaces().contains(m.surface); }) ||
-        std::any_of(kPoliteMarkerSubstrings.begin(), kPoliteMarkerSubstrings.end(),
-                    [&](std::string_view marker) { return tail.contains(marker); });
-    if (!polite || tail.end == 0)
+        anyOccurrence(politeMarkerSubstrings().occurrences(sentence));
+    if (!polite)
         return {};
-    for (std::string_view suffix : kPoliteTrailingSuffixes) {
+    const Tail tail(sentence);
+    if (tail.end == 0)
+        return {};
+    for (const MatchingText& suffix : politeTrailingSuffixes()) {
         if (tail.suffixStart(suffix))
             return {};
     }

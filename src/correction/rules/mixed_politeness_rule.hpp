@@ -5,10 +5,12 @@
 // offered, at most once per sentence, always at its end.
 
 #include "correction/correction_rule.hpp"
+#include "correction/matching_text.hpp"
 #include "shared/json_fwd.hpp"
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -36,6 +38,7 @@ class MixedPolitenessRule final : public MorphologyAwareRule {
   public:
     explicit MixedPolitenessRule(const PolitenessAspectRulePack& rulePack);
 
+    static constexpr std::string_view packName = "politeness-aspect-map";
     static const PolitenessAspectRulePack& fallbackRulePack();
 
     std::vector<CorrectionIssue> apply(std::string_view text,
@@ -55,8 +58,7 @@ class MixedPolitenessRule final : public MorphologyAwareRule {
         notVerbOrAdjective,
     };
     struct Ending {
-        std::string plain;  // NFC
-        int64_t plainCharacters = 0;
+        MatchingText plain;
         Attachment attachment = Attachment::any;
         PolitenessAspectEnding source;
     };

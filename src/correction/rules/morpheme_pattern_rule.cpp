@@ -1,7 +1,7 @@
 #include "correction/rules/morpheme_pattern_rule.hpp"
 
 #include "correction/canonical_strings.hpp"
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
 namespace mivo {
@@ -10,10 +10,10 @@ namespace {
 MorphemePatternToken tokenFromJson(const json::Json& j) {
     json::requireObject(j, "tokens");
     MorphemePatternToken token;
-    token.surface = packjson::optionalString(j, "surface");
-    token.lemma = packjson::optionalString(j, "lemma");
-    if (const json::Json* pos = packjson::optionalMember(j, "partOfSpeech"))
-        token.partOfSpeech = packjson::partOfSpeechFromJson(*pos, "partOfSpeech");
+    token.surface = packs::optionalString(j, "surface");
+    token.lemma = packs::optionalString(j, "lemma");
+    if (const json::Json* pos = packs::optionalMember(j, "partOfSpeech"))
+        token.partOfSpeech = packs::partOfSpeechFromJson(*pos, "partOfSpeech");
     return token;
 }
 
@@ -26,8 +26,8 @@ MorphemePattern patternFromJson(const json::Json& j) {
     p.issueStart = json::requireInteger(j, "issueStart");
     p.issueEnd = json::requireInteger(j, "issueEnd");
     p.suggestion = json::requireString(j, "suggestion");
-    p.severity = packjson::requireSeverity(j, "severity");
-    p.category = packjson::requireCategory(j, "category");
+    p.severity = packs::requireSeverity(j);
+    p.category = packs::requireCategory(j);
     p.confidence = json::requireNumber(j, "confidence");
     p.explanationEn = json::requireString(j, "explanationEn");
     return p;

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -49,6 +50,7 @@ class MorphemePatternRule final : public MorphologyAwareRule {
     // Patterns without tokens or with a span outside them are left out.
     explicit MorphemePatternRule(const MorphemePatternRulePack& rulePack);
 
+    static constexpr std::string_view packName = "morpheme-patterns";
     static const MorphemePatternRulePack& fallbackRulePack();
 
     std::vector<CorrectionIssue> apply(std::string_view text,

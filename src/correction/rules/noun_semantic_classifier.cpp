@@ -1,6 +1,6 @@
 #include "correction/rules/noun_semantic_classifier.hpp"
 
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "correction/rule_pack.hpp"
 #include "shared/json.hpp"
 #include "shared/text.hpp"
@@ -41,8 +41,8 @@ bool endsWithShorterSuffix(const text::CharacterText& form, std::string_view suf
 NounSemanticClassRulePack nounSemanticClassRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "noun-semantic-classes");
     NounSemanticClassRulePack pack;
-    pack.explicitDestinations = packjson::requireStringSet(j, "explicitDestinations");
-    pack.explicitPaths = packjson::requireStringSet(j, "explicitPaths");
+    pack.explicitDestinations = packs::requireStringSet(j, "explicitDestinations");
+    pack.explicitPaths = packs::requireStringSet(j, "explicitPaths");
     pack.destinationSuffixes = json::requireStringArray(j, "destinationSuffixes");
     return pack;
 }
@@ -67,8 +67,8 @@ NounSemanticClassifier NounSemanticClassifier::loadDefault() {
 }
 
 NounSemanticClassifier NounSemanticClassifier::loadDefault(const ResourceBundle& bundle) {
-    return NounSemanticClassifier(loadRulePack(
-        "noun-semantic-classes", &nounSemanticClassRulePackFromJson, fallbackRulePack(), bundle));
+    return NounSemanticClassifier(
+        loadRulePack(packName, &nounSemanticClassRulePackFromJson, fallbackRulePack(), bundle));
 }
 
 NounSemanticClassifier::NounSemanticClassifier(const NounSemanticClassRulePack& rulePack)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -32,6 +33,7 @@ class NounSemanticClassifier {
   public:
     explicit NounSemanticClassifier(const NounSemanticClassRulePack& rulePack);
 
+    static constexpr std::string_view packName = "noun-semantic-classes";
     static const NounSemanticClassRulePack& fallbackRulePack();
     // The classifier of the pack "noun-semantic-classes", else of the fallback.
     static NounSemanticClassifier loadDefault();

@@ -1,6 +1,6 @@
 #include "correction/rules/particle_misuse_rule.hpp"
 
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
 namespace mivo {
@@ -35,11 +35,11 @@ ParticleFrame particleFrameFromJson(const json::Json& j) {
     ParticleFrame frame;
     frame.lemma = json::requireString(j, "lemma");
     frame.ruleClass = json::requireString(j, "ruleClass");
-    frame.semanticGuard = packjson::optionalString(j, "semanticGuard");
-    frame.particleSuggestions = packjson::requireStringMap(j, "particleSuggestions");
-    frame.severity = packjson::requireSeverity(j, "severity");
+    frame.semanticGuard = packs::optionalString(j, "semanticGuard");
+    frame.particleSuggestions = packs::requireStringMap(j, "particleSuggestions");
+    frame.severity = packs::requireSeverity(j);
     frame.confidence = json::requireNumber(j, "confidence");
-    frame.explanationEn = packjson::optionalString(j, "explanationEn");
+    frame.explanationEn = packs::optionalString(j, "explanationEn");
     return frame;
 }
 

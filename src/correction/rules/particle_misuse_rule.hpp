@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -44,6 +45,7 @@ class ParticleMisuseRule final : public MorphologyAwareRule {
     ParticleMisuseRule(NounSemanticClassifier nounClassifier,
                        const ParticleFrameRulePack& rulePack);
 
+    static constexpr std::string_view packName = "particle-frames";
     static const ParticleFrameRulePack& fallbackRulePack();
 
     std::vector<CorrectionIssue> apply(std::string_view text,

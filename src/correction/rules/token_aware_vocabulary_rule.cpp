@@ -1,7 +1,7 @@
 #include "correction/rules/token_aware_vocabulary_rule.hpp"
 
 #include "correction/canonical_strings.hpp"
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "correction/rule_pack.hpp"
 #include "shared/json.hpp"
 #include "shared/text.hpp"
@@ -16,18 +16,18 @@ VocabularyEntry entryFromJson(const json::Json& j) {
     VocabularyEntry e;
     e.pattern = json::requireString(j, "pattern");
     e.suggestion = json::requireString(j, "suggestion");
-    e.severity = packjson::requireSeverity(j, "severity");
-    e.category = packjson::requireCategory(j, "category");
-    e.notFollowedBy = packjson::optionalString(j, "notFollowedBy");
+    e.severity = packs::requireSeverity(j);
+    e.category = packs::requireCategory(j);
+    e.notFollowedBy = packs::optionalString(j, "notFollowedBy");
     e.explanationEn = json::requireString(j, "explanationEn");
-    if (const json::Json* list = packjson::optionalMember(j, "posWhitelist")) {
+    if (const json::Json* list = packs::optionalMember(j, "posWhitelist")) {
         json::requireArray(*list, "posWhitelist");
         std::vector<JapanesePartOfSpeech> parts;
         for (const json::Json& pos : *list)
-            parts.push_back(packjson::partOfSpeechFromJson(pos, "posWhitelist"));
+            parts.push_back(packs::partOfSpeechFromJson(pos, "posWhitelist"));
         e.posWhitelist = std::move(parts);
     }
-    e.confidence = packjson::optionalNumber(j, "confidence");
+    e.confidence = packs::optionalNumber(j, "confidence");
     e.requireWordBoundary = json::requireBool(j, "requireWordBoundary");
     return e;
 }
@@ -164,7 +164,7 @@ std::vector<VocabularyEntry> TokenAwareVocabularyRule::loadEntries() {
 
 std::vector<VocabularyEntry> TokenAwareVocabularyRule::loadEntries(const ResourceBundle& bundle) {
     std::vector<VocabularyEntry> entries;
-    if (RulePackResource::decodeTopLevelResource(bundle, "vocabulary", [&](const json::Json& j) {
+    if (RulePackResource::decodeTopLevelResource(bundle, resourceName, [&](const json::Json& j) {
             entries = vocabularyEntriesFromJson(j);
         })) {
         return entries;

@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -36,6 +37,8 @@ class TokenAwareVocabularyRule final : public MorphologyAwareRule {
   public:
     explicit TokenAwareVocabularyRule(std::vector<VocabularyEntry> entries);
 
+    // Looked up at the bundle's top level only, never in "RulePacks".
+    static constexpr std::string_view resourceName = "vocabulary";
     static const std::vector<VocabularyEntry>& fallbackEntries();
     // "vocabulary.json" at the top level of the engine's bundle (never in
     // RulePacks), else the fallback entries.
@@ -46,6 +49,8 @@ class TokenAwareVocabularyRule final : public MorphologyAwareRule {
                                        const std::vector<Morpheme>& morphemes,
                                        const TextRange& sentenceRange,
                                        std::string_view sentenceId) const override;
+
+    bool isVocabularyRule() const override { return true; }
 
   private:
     struct Entry {

@@ -1,6 +1,6 @@
 #include "correction/rules/transitive_intransitive_pair_rule.hpp"
 
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
 #include <array>
@@ -50,8 +50,8 @@ PairFrame pairFrameFromJson(const json::Json& j) {
     PairFrame frame;
     frame.intransitive = json::requireString(j, "intransitive");
     frame.transitive = json::requireString(j, "transitive");
-    frame.nouns = packjson::requireStringSet(j, "nouns");
-    frame.politeStems = packjson::requireStringMap(j, "politeStems");
+    frame.nouns = packs::requireStringSet(j, "nouns");
+    frame.politeStems = packs::requireStringMap(j, "politeStems");
     return frame;
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -37,6 +38,7 @@ class TransitiveIntransitivePairRule final : public MorphologyAwareRule {
   public:
     explicit TransitiveIntransitivePairRule(const PairRulePack& rulePack);
 
+    static constexpr std::string_view packName = "transitivity-pairs";
     static const PairRulePack& fallbackRulePack();
 
     std::vector<CorrectionIssue> apply(std::string_view text,

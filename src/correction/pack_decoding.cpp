@@ -1,10 +1,8 @@
-#include "correction/pack_json.hpp"
+#include "correction/pack_decoding.hpp"
 
 #include "correction/canonical_strings.hpp"
-#include "shared/json.hpp"
-#include "shared/records_json.hpp"
 
-namespace mivo::packjson {
+namespace mivo::packs {
 
 const json::Json* optionalMember(const json::Json& object, std::string_view key) {
     json::requireObject(object, key);
@@ -57,14 +55,6 @@ std::map<std::string, std::string> requireStringMap(const json::Json& object,
     return out;
 }
 
-CorrectionIssue::Severity requireSeverity(const json::Json& object, std::string_view key) {
-    return severityFromJson(json::member(object, key));
-}
-
-CorrectionIssue::Category requireCategory(const json::Json& object, std::string_view key) {
-    return categoryFromJson(json::member(object, key));
-}
-
 JapanesePartOfSpeech partOfSpeechFromJson(const json::Json& value, std::string_view what) {
     const std::string raw = json::asString(value, what);
     if (auto pos = partOfSpeechFromRaw(raw))
@@ -72,4 +62,4 @@ JapanesePartOfSpeech partOfSpeechFromJson(const json::Json& value, std::string_v
     throw json::DecodingError(std::string(what) + ": unknown part of speech \"" + raw + "\"");
 }
 
-}  // namespace mivo::packjson
+}  // namespace mivo::packs
