@@ -289,16 +289,6 @@ TEST(LocationParticleRulePack, ShippedFileIsTheFallback) {
     EXPECT_EQ(*shipped, LocationParticleRule::fallbackRulePack());
 }
 
-TEST(LocationParticleRulePack, FallbackHasTheListedSets) {
-    const auto& pack = LocationParticleRule::fallbackRulePack();
-    EXPECT_EQ(pack.locationNouns.size(), 16u);
-    EXPECT_EQ(pack.existenceVerbs.size(), 4u);
-    ASSERT_TRUE(pack.unguardedExistenceVerbs);
-    EXPECT_EQ(*pack.unguardedExistenceVerbs, (std::set<std::string>{"住む"}));
-    EXPECT_EQ(pack.actionVerbs.size(), 8u);
-    EXPECT_EQ(&pack, &LocationParticleRule::fallbackRulePack());
-}
-
 TEST(LocationParticleRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(fallbackRule(),
                                      {

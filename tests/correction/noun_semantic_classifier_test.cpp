@@ -82,15 +82,11 @@ TEST(NounSemanticClassRulePack, DecodesStrictly) {
         decode(R"({"explicitDestinations":[],"explicitPaths":[],"destinationSuffixes":[2]})"));
 }
 
-TEST(NounSemanticClassRulePack, ShippedFileIsTheFallbackAndIsTheDefault) {
+TEST(NounSemanticClassRulePack, ShippedFileIsTheFallback) {
     const auto shipped =
         testing::shippedPack("noun-semantic-classes", &nounSemanticClassRulePackFromJson);
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, NounSemanticClassifier::fallbackRulePack());
-    const auto& pack = NounSemanticClassifier::fallbackRulePack();
-    EXPECT_EQ(pack.explicitDestinations.size(), 24u);
-    EXPECT_EQ(pack.explicitPaths.size(), 10u);
-    EXPECT_EQ(pack.destinationSuffixes.size(), 24u);
 }
 
 TEST(NounSemanticClassifier, DefaultComesFromTheBundleElseTheFallback) {

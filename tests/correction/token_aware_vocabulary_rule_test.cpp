@@ -235,7 +235,6 @@ TEST(VocabularyEntries, ShippedFileIsTheFallback) {
         [&](const json::Json& j) { shipped = vocabularyEntriesFromJson(j); }));
     ASSERT_TRUE(shipped);
     EXPECT_EQ(*shipped, TokenAwareVocabularyRule::fallbackEntries());
-    EXPECT_EQ(TokenAwareVocabularyRule::fallbackEntries().size(), 6u);
 }
 
 TEST(TokenAwareVocabularyRule, ThroughTheRealDictionary) {
@@ -244,6 +243,9 @@ TEST(TokenAwareVocabularyRule, ThroughTheRealDictionary) {
                                          {"わかりました。", {"承知しました。"}, {{0, 6}}},
                                          {"よろしくお願いします。", {}},
                                          {"ごめんなさい。", {}},
+                                         {"ありがとう。", {"ありがとうございます。"}, {{0, 5}}},
+                                         {"どうも。", {"ありがとうございます。"}},
+                                         {"では、よろしく。", {"では、よろしくお願いいたします。"}},
                                          {"ありがとうございます。", {}},
                                      });
 }
