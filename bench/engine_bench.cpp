@@ -1,0 +1,159 @@
+// Engine speed over real Japanese prose (bench/make-corpus.sh): tokenising
+// alone is the floor; analyze should stay within a small multiple of it.
+//
+// Usage: engine_bench [--corpus=FILE] [benchmark flags]
+
+#include "correction/local_correction_service.hpp"
+#include "morphology/mecab_japanese_tokenizer.hpp"
+#include "shared/text.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace mivo;
+
+std::vector<std::string> gCorpus;
+
+std::vector<std::string> readCorpus(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && text::isValidUtf8(line))
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<CompletedSentenceCandidate> candidates() {
+    std::vector<CompletedSentenceCandidate> out;
+    out.reserve(gCorpus.size());
+    for (const auto& s : gCorpus) {
+        CompletedSentenceCandidate c;
+        c.id = text::makeUuid();
+        c.text = s;
+        c.range = TextRange{0, text::characterCount(s)};
+        c.japaneseRatio = 1;
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+// Every benchmark walks the corpus in the same order, one sentence per
+// iteration, so per-iteration times compare sentence for sentence.
+void BM_Tokenize(benchmark::State& state) {
+    const JapaneseTokenizer* tokenizer = MecabJapaneseTokenizer::shared();
+    if (tokenizer == nullptr) {
+        state.SkipWithError("MeCab dictionary unavailable");
+        return;
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tokenizer->tokenize(gCorpus[i]));
+        if (++i == gCorpus.size())
+            i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Analyze(benchmark::State& state) {
+    static const LocalCorrectionService service;
+    const auto sentences = candidates();
+    const LocalCorrectionOptions options{true};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(service.analyze(sentences[i], options));
+        if (++i == sentences.size())
+            i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_ConstructService(benchmark::State& state) {
+    MecabJapaneseTokenizer::shared();  // the tagger is process-wide: not part of each build
+    for (auto _ : state) {
+        LocalCorrectionService service;
+        benchmark::DoNotOptimize(service);
+    }
+}
+
+// Collects per-iteration times for the summary lines.
+class SummaryReporter : public benchmark::ConsoleReporter {
+  public:
+    SummaryReporter() : ConsoleReporter(OO_Tabular) {}
+
+    std::map<std::string, double> nanosPerIteration;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs) {
+            if (r.iterations > 0 && !r.error_occurred) {
+                // "BM_Analyze/iterations:N" -> "BM_Analyze"
+                const std::string name = r.benchmark_name();
+                nanosPerIteration[name.substr(0, name.find('/'))] = r.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The engine in the process under measure runs without textlint unless
+    // the caller asked for it.
+    ::setenv("MIVO_TEXTLINT_BRIDGE", "0", 0);
+    std::string corpus = MIVO_DEFAULT_CORPUS;
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--corpus=", 9) == 0) {
+            corpus = argv[i] + 9;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    gCorpus = readCorpus(corpus);
+    if (gCorpus.empty()) {
+        std::cerr << "engine_bench: no sentences in " << corpus
+                  << " (make one with bench/make-corpus.sh)\n";
+        return 2;
+    }
+    std::cout << "corpus: " << gCorpus.size() << " sentences from " << corpus << "\n";
+    int n = static_cast<int>(rest.size());
+    benchmark::Initialize(&n, rest.data());
+    // Exactly one pass over the corpus each, so the ratios compare the same
+    // sentences.
+    const auto pass = static_cast<benchmark::IterationCount>(gCorpus.size());
+    benchmark::RegisterBenchmark("BM_Tokenize", BM_Tokenize)
+        ->Iterations(pass)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_Analyze", BM_Analyze)
+        ->Iterations(pass)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_ConstructService", BM_ConstructService)
+        ->Unit(benchmark::kMillisecond);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& t = reporter.nanosPerIteration;
+    auto ratio = [&](const char* a, const char* b) -> std::string {
+        auto ia = t.find(a);
+        auto ib = t.find(b);
+        if (ia == t.end() || ib == t.end() || ib->second <= 0)
+            return "n/a";
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.2f", ia->second / ib->second);
+        return buf;
+    };
+    std::cout << "analyze/tokenize ratio: " << ratio("BM_Analyze", "BM_Tokenize") << "\n";
+    std::cout << "textlint/analyze ratio: " << ratio("BM_AnalyzeWithTextlint", "BM_Analyze")
+              << "\n";
+    benchmark::Shutdown();
+    return 0;
+}
