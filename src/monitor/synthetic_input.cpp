@@ -1,0 +1,364 @@
+#include "monitor/synthetic_input.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "monitor/ax_geometry.hpp"
+#include "monitor/ax_text_extractor.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+// Delays from an operation's call to its input: the target application
+// needs a moment to come to the front, a drag to settle into a selection,
+// and a late paste to read the pasteboard before it is put back.
+constexpr double kPasteDelay = 0.2;
+constexpr double kTypeDelay = 0.22;
+constexpr double kDragDelay = 0.2;
+constexpr double kPasteAfterDragDelay = 0.14;
+constexpr double kTypeAfterDragDelay = 0.16;
+constexpr double kDeleteDelay = 0.18;
+constexpr double kRestoreAfterPasteDelay = 0.4;
+
+constexpr int kDragSteps = 8;
+
+bool matchesExpected(std::string_view candidate, std::string_view expected) {
+    // Only the candidate is trimmed: an expected text with white space of
+    // its own must be read exactly.
+    return text::canonicallyEqual(candidate, expected) ||
+           text::canonicallyEqual(text::trimWhitespaceAndNewlines(candidate), expected);
+}
+
+}  // namespace
+
+struct SyntheticInput::State : std::enable_shared_from_this<State> {
+    State(Desktop d, TargetSource t)
+        : desktop(d), target(std::move(t)), clipboard(PasteboardGuard::of(d.pasteboard)) {}
+
+    Desktop desktop;
+    TargetSource target;
+    std::shared_ptr<PasteboardGuard> clipboard;
+    uint64_t epoch = 0;
+
+    void log(std::string_view message) {
+        std::string line = "[Mivo] ";
+        line += message;
+        desktop.log.write(line);
+    }
+
+    void later(double delay, Step step, std::function<void()> abandoned) {
+        desktop.scheduler.after(delay, [weak = weak_from_this(), epoch = epoch,
+                                        step = std::move(step), abandoned = std::move(abandoned)] {
+            auto self = weak.lock();
+            if (self && self->epoch == epoch) {
+                step(*self);
+            } else if (abandoned) {
+                abandoned();
+            }
+        });
+    }
+
+    void restoreLater(PasteboardGuard::Hold hold) {
+        desktop.scheduler.after(kRestoreAfterPasteDelay,
+                                [clipboard = clipboard, hold] { clipboard->release(hold); });
+    }
+
+    void activateTargetApplication() {
+        const InputTarget t = target();
+        const Pid pid = t.observedFocusPid != 0 ? t.observedFocusPid : t.observedPid;
+        if (pid >= 1 && desktop.workspace.runningApplication(pid)) {
+            const bool ok = desktop.workspace.activate(pid);
+            log("applyReplacement: activated target app pid=" + std::to_string(pid) +
+                " ok=" + (ok ? "true" : "false"));
+        } else {
+            log("applyReplacement: target app activation skipped pid=" + std::to_string(pid));
+        }
+    }
+
+    // Input would reach the element: its application is in front and, when
+    // the application says which element has the focus, it is this one.
+    bool focusIsOn(const AXElement& element) {
+        Accessibility& ax = desktop.accessibility;
+        const auto pid = ax.pid(element);
+        const auto front = desktop.workspace.frontmostApplication();
+        if (!pid || !front || front->pid != *pid)
+            return false;
+        const auto focused =
+            readElement(ax, ax.applicationElement(*pid), kAXFocusedUIElementAttribute);
+        return !focused || *focused == element;
+    }
+
+    bool stillSelected(const SelectedTarget& selected) {
+        return focusIsOn(selected.element) &&
+               AXTextExtractor::selectedTextRange(desktop.accessibility, selected.element) ==
+                   selected.range &&
+               selectionMatchesExpectedText(selected.text, selected.range, selected.element);
+    }
+
+    // After a mouse drag: the drag landed in the element the monitor still
+    // follows, and selected what it should have.
+    bool dragSelected(const AXElement& element, const std::optional<std::string>& expected) {
+        const auto observed = target().observedElement;
+        if (!observed || *observed != element || !focusIsOn(element))
+            return false;
+        return !expected || currentSelectionMatchesExpectedText(*expected, element);
+    }
+
+    bool frontmostIsApplicationOf(const AXElement& element) {
+        const auto pid = desktop.accessibility.pid(element);
+        const auto front = desktop.workspace.frontmostApplication();
+        return pid && front && front->pid == *pid;
+    }
+
+    bool selectionMatchesExpectedText(std::string_view expected, Utf16Range range,
+                                      const AXElement& element) {
+        Accessibility& ax = desktop.accessibility;
+        if (auto s = readString(ax, element, kAXSelectedTextAttribute);
+            s && matchesExpected(*s, expected))
+            return true;
+        const auto s = AXTextExtractor::stringForRange(ax, range, element);
+        return s && matchesExpected(*s, expected);
+    }
+
+    bool currentSelectionMatchesExpectedText(std::string_view expected, const AXElement& element) {
+        Accessibility& ax = desktop.accessibility;
+        if (auto s = readString(ax, element, kAXSelectedTextAttribute);
+            s && matchesExpected(*s, expected))
+            return true;
+        const auto s = AXTextExtractor::selectedText(ax, element);
+        return s && matchesExpected(*s, expected);
+    }
+
+    bool postKeyPress(uint16_t keyCode, uint64_t flags, std::u16string unicode = {}) {
+        InputEvents& input = desktop.input;
+        return input.postKeyEvent(KeyEvent{keyCode, true, flags, unicode}) &&
+               input.postKeyEvent(KeyEvent{keyCode, false, flags, std::move(unicode)});
+    }
+
+    bool postCommandV() { return postKeyPress(kKeyCodeV, kEventFlagCommand); }
+
+    bool postUnicodeText(std::string_view s) {
+        for (const std::string& character : text::characters(s)) {
+            if (!postKeyPress(kKeyCodeUnicodeCarrier, 0, text::toUtf16(character)))
+                return false;
+        }
+        return true;
+    }
+
+    bool postMouseDragSelection(Rect rect) {
+        if (rect.width < 2.0 || rect.height < 2.0)
+            return false;
+        const double inset = std::min(std::max(rect.width * 0.08, 1.0), 6.0);
+        // Events take the display's coordinates: top-left origin, y down.
+        const double y = AXTextExtractor::primaryScreenHeight(desktop.screens) - rect.midY();
+        const Point start{rect.minX() + inset, y};
+        const Point end{rect.maxX() - inset, y};
+        InputEvents& input = desktop.input;
+        if (!input.postMouseEvent(MouseEvent{MouseEventType::leftMouseDown, start}))
+            return false;
+        for (int k = 1; k <= kDragSteps; ++k) {
+            const double f = static_cast<double>(k) / kDragSteps;
+            const Point at{start.x + (end.x - start.x) * f, start.y + (end.y - start.y) * f};
+            if (!input.postMouseEvent(MouseEvent{MouseEventType::leftMouseDragged, at}))
+                return false;
+        }
+        return input.postMouseEvent(MouseEvent{MouseEventType::leftMouseUp, end});
+    }
+};
+
+SyntheticInput::SyntheticInput(Desktop desktop, TargetSource target)
+    : state_(std::make_shared<State>(desktop, std::move(target))) {}
+
+SyntheticInput::~SyntheticInput() = default;
+
+void SyntheticInput::abandonQueuedInput() {
+    ++state_->epoch;
+}
+
+void SyntheticInput::later(double delay, Step step, std::function<void()> abandoned) {
+    state_->later(delay, std::move(step), std::move(abandoned));
+}
+
+void SyntheticInput::log(std::string_view message) {
+    state_->log(message);
+}
+
+bool SyntheticInput::selectReplacementRange(Utf16Range range, std::string_view expectedText,
+                                            const AXElement& element, std::string_view logPrefix) {
+    Accessibility& ax = state_->desktop.accessibility;
+    ax.setAttributeValue(element, kAXFocusedAttribute, AXValue(true));
+    if (const AXError err = ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, range);
+        err != AXError::success) {
+        log(std::string(logPrefix) + " could not select AX range " + toString(range) +
+            ", err=" + std::to_string(code(err)));
+        return false;
+    }
+    if (selectionMatchesExpectedText(expectedText, range, element))
+        return true;
+    log(std::string(logPrefix) + " selected text did not match original; aborting replacement");
+    return false;
+}
+
+bool SyntheticInput::selectionMatchesExpectedText(std::string_view expectedText, Utf16Range range,
+                                                  const AXElement& element) {
+    return state_->selectionMatchesExpectedText(expectedText, range, element);
+}
+
+bool SyntheticInput::currentSelectionMatchesExpectedText(std::string_view expectedText,
+                                                         const AXElement& element) {
+    return state_->currentSelectionMatchesExpectedText(expectedText, element);
+}
+
+bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
+                                                 const SelectedTarget& selected) {
+    const auto clipboard = state_->clipboard;
+    const auto hold = clipboard->putText(text);
+    if (!hold)
+        return false;
+    state_->activateTargetApplication();
+    later(
+        kPasteDelay,
+        [hold = *hold, selected](State& s) {
+            if (!s.stillSelected(selected)) {
+                s.clipboard->release(hold);
+                s.log(
+                    "applyReplacement: focus or selection changed before Command-V; paste "
+                    "abandoned");
+                return;
+            }
+            if (!s.postCommandV()) {
+                s.clipboard->release(hold);
+                s.log("applyReplacement: Command-V post failed");
+                return;
+            }
+            s.restoreLater(hold);
+        },
+        [clipboard, hold = *hold] { clipboard->release(hold); });
+    return true;
+}
+
+bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
+                                                const SelectedTarget& selected) {
+    state_->activateTargetApplication();
+    later(kTypeDelay, [text = std::string(text), selected](State& s) {
+        if (!s.stillSelected(selected)) {
+            s.log(
+                "applyReplacement: focus or selection changed before unicode typing; typing "
+                "abandoned");
+            return;
+        }
+        if (!s.postUnicodeText(text))
+            s.log("applyReplacement: unicode typing into focused element failed");
+    });
+    return true;
+}
+
+bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& selected) {
+    // A backward Delete with nothing selected would take the Character
+    // before the caret: the user's.
+    if (selected.range.length <= 0)
+        return false;
+    state_->activateTargetApplication();
+    later(kDeleteDelay, [selected](State& s) {
+        if (!s.stillSelected(selected)) {
+            s.log("applyReplacement: focus or selection changed before Delete; Delete abandoned");
+            return;
+        }
+        if (!s.postKeyPress(kKeyCodeDelete, 0))
+            s.log("applyReplacement: Delete key post failed");
+    });
+    return true;
+}
+
+bool SyntheticInput::pasteTextIntoRect(std::string_view text, Rect rect,
+                                       std::optional<std::string> expectedSelectedText,
+                                       const AXElement& element) {
+    const auto clipboard = state_->clipboard;
+    const auto hold = clipboard->putText(text);
+    if (!hold)
+        return false;
+    state_->activateTargetApplication();
+    const auto restoreNow = [clipboard, hold = *hold] { clipboard->release(hold); };
+    later(
+        kDragDelay,
+        [hold = *hold, rect, expected = std::move(expectedSelectedText), element,
+         restoreNow](State& s) {
+            // A drag while another application is in front would click
+            // into that application.
+            if (!s.frontmostIsApplicationOf(element) || !s.postMouseDragSelection(rect)) {
+                s.clipboard->release(hold);
+                s.log("applyReplacement: mouse selection before paste failed");
+                return;
+            }
+            s.later(
+                kPasteAfterDragDelay,
+                [hold, expected, element](State& s) {
+                    if (!s.dragSelected(element, expected)) {
+                        s.clipboard->release(hold);
+                        s.log(
+                            "applyReplacement: mouse-selected text did not match original; "
+                            "aborting paste");
+                        return;
+                    }
+                    if (!s.postCommandV()) {
+                        s.clipboard->release(hold);
+                        s.log("applyReplacement: Command-V after mouse selection failed");
+                        return;
+                    }
+                    s.restoreLater(hold);
+                },
+                restoreNow);
+        },
+        restoreNow);
+    return true;
+}
+
+bool SyntheticInput::typeTextIntoRect(std::string_view text, Rect rect,
+                                      std::optional<std::string> expectedSelectedText,
+                                      const AXElement& element) {
+    state_->activateTargetApplication();
+    later(kDragDelay,
+          [text = std::string(text), rect, expected = std::move(expectedSelectedText),
+           element](State& s) {
+              if (!s.frontmostIsApplicationOf(element) || !s.postMouseDragSelection(rect)) {
+                  s.log("applyReplacement: mouse selection before unicode typing failed");
+                  return;
+              }
+              s.later(
+                  kTypeAfterDragDelay,
+                  [text, expected, element](State& s) {
+                      if (!s.dragSelected(element, expected)) {
+                          s.log(
+                              "applyReplacement: mouse-selected text did not match original; "
+                              "aborting "
+                              "unicode typing");
+                          return;
+                      }
+                      if (!s.postUnicodeText(text))
+                          s.log("applyReplacement: unicode typing after mouse selection failed");
+                  },
+                  {});
+          },
+          {});
+    return true;
+}
+
+void SyntheticInput::activateTargetApplication() {
+    state_->activateTargetApplication();
+}
+
+bool SyntheticInput::postCommandV() {
+    return state_->postCommandV();
+}
+
+bool SyntheticInput::postUnicodeText(std::string_view text) {
+    return state_->postUnicodeText(text);
+}
+
+bool SyntheticInput::postMouseDragSelection(Rect rect) {
+    return state_->postMouseDragSelection(rect);
+}
+
+}  // namespace mivo

@@ -1,0 +1,112 @@
+#pragma once
+
+// Putting a correction into another application as a user would: selecting
+// the text to replace through the accessibility interface or by a mouse
+// drag, then pasting, typing or deleting with synthetic events, the target
+// application brought to the front first and the clipboard saved and put
+// back around a paste.
+//
+// Input goes in from delayed steps, after the target had time to come to
+// the front. Each operation only says whether its work could be queued.
+// Nothing queued posts input once its owner is gone or has abandoned its
+// queued input (the monitor stopped); a pending paste still puts the
+// user's clipboard back. And since the user may click or type while a step
+// waits, a step posts only while the focus and the selection are still
+// what was selected, so that a paste never lands on text it was not meant
+// for and a Delete never removes a Character of the user's.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "monitor/pasteboard_guard.hpp"
+#include "platform/desktop.hpp"
+
+namespace mivo {
+
+// What the input learns, at each step, from the monitor that asks for it.
+struct InputTarget {
+    std::optional<AXElement> observedElement;
+    Pid observedFocusPid = 0;  // the application whose focus is watched
+    Pid observedPid = 0;       // the application of the observed element
+};
+
+// A selection made through the accessibility interface that queued input
+// is meant for: the element, its selected range and the text in it.
+struct SelectedTarget {
+    AXElement element;
+    Utf16Range range;
+    std::string text;
+};
+
+class SyntheticInput {
+  public:
+    using TargetSource = std::function<InputTarget()>;
+
+    SyntheticInput(Desktop desktop, TargetSource target);
+    ~SyntheticInput();
+    SyntheticInput(const SyntheticInput&) = delete;
+    SyntheticInput& operator=(const SyntheticInput&) = delete;
+
+    // Steps queued so far post nothing; their clipboard restores still run.
+    void abandonQueuedInput();
+
+    // --- Selection through the accessibility interface -------------------
+    // Focuses the element, selects `range` and confirms that it holds
+    // `expectedText`; logs under `logPrefix` why not.
+    bool selectReplacementRange(Utf16Range range, std::string_view expectedText,
+                                const AXElement& element, std::string_view logPrefix);
+    // The selected text, else the text of `range`, reads as `expectedText`
+    // (a reading with white space around it counts too).
+    bool selectionMatchesExpectedText(std::string_view expectedText, Utf16Range range,
+                                      const AXElement& element);
+    // The same for whatever is selected now.
+    bool currentSelectionMatchesExpectedText(std::string_view expectedText,
+                                             const AXElement& element);
+
+    // --- Input into a selection made above --------------------------------
+    // Each brings the target application to the front and queues its input.
+    // Pasting is refused (false) when the pasteboard refuses the text.
+    bool pasteTextIntoFocusedElement(std::string_view text, const SelectedTarget& selected);
+    bool typeTextIntoFocusedElement(std::string_view text, const SelectedTarget& selected);
+    // Backward Delete of the selection; never posted for an empty one.
+    bool deleteSelectedTextInFocusedElement(const SelectedTarget& selected);
+
+    // --- Input after a mouse selection ------------------------------------
+    // Drags across `rect` (screen coordinates, y up) in `element`, checks
+    // that the selection reads `expectedSelectedText` when one is given, and
+    // pastes or types `text` over it.
+    bool pasteTextIntoRect(std::string_view text, Rect rect,
+                           std::optional<std::string> expectedSelectedText,
+                           const AXElement& element);
+    bool typeTextIntoRect(std::string_view text, Rect rect,
+                          std::optional<std::string> expectedSelectedText,
+                          const AXElement& element);
+
+    void activateTargetApplication();
+
+    // --- Events, posted at once ------------------------------------------
+    bool postCommandV();
+    // One key press per Character, carrying all its UTF-16 code units.
+    bool postUnicodeText(std::string_view text);
+    // A left-button drag along the middle of `rect` (screen coordinates,
+    // y up), a little inside its ends; nothing for a rectangle narrower or
+    // lower than 2.
+    bool postMouseDragSelection(Rect rect);
+
+  private:
+    struct State;
+    using Step = std::function<void(State&)>;
+
+    // Runs `step` after `delay` if this input still exists and has not
+    // abandoned it; otherwise runs `abandoned`, if any.
+    void later(double delay, Step step, std::function<void()> abandoned = {});
+    void log(std::string_view message);
+
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace mivo

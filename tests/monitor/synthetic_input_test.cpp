@@ -1,0 +1,421 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "monitor/ax_geometry.hpp"
+#include "monitor/synthetic_input.hpp"
+#include "platform/sim/sim_input.hpp"
+#include "sim_scene.hpp"
+
+namespace mivo {
+namespace {
+
+const std::vector<PasteboardItem> kUserContents = {
+    PasteboardItem{{{"image/png", "PNG-bytes"}, {std::string(kPasteboardTypeString), "a photo"}}},
+};
+
+class SyntheticInputTest : public SimScene {
+  protected:
+    SyntheticInputTest() {
+        field = desk.addTextField(window, "今日は晴れです。");
+        desk.focus(field);
+        desk.pasteboard().userCopies(kUserContents);
+        target = InputTarget{el(field), pid, pid};
+    }
+
+    const std::vector<KeyEvent>& keys() { return desk.input().keyEvents(); }
+    const std::vector<MouseEvent>& mice() { return desk.input().mouseEvents(); }
+    std::vector<PasteboardItem> board() { return desk.pasteboard().items(); }
+    bool logged(std::string_view line) { return desk.log().contains(line); }
+
+    // Selects 晴れ as the ladder does before it queues input.
+    SelectedTarget selectHare() {
+        EXPECT_TRUE(input->selectReplacementRange({3, 2}, "晴れ", el(field), "test:"));
+        return SelectedTarget{el(field), {3, 2}, "晴れ"};
+    }
+    // 晴れ's rectangle in screen coordinates, as the monitor measures it.
+    Rect hareRect() {
+        return *AXTextExtractor::directBoundsForRange(ax, screens, {3, 2}, el(field));
+    }
+
+    sim::SimId field = 0;
+    InputTarget target;
+    std::unique_ptr<SyntheticInput> input =
+        std::make_unique<SyntheticInput>(desk.ports(), [this] { return target; });
+};
+
+// --- Events -----------------------------------------------------------------
+
+TEST_F(SyntheticInputTest, UnicodeTypingPostsOneKeyPressPerCharacter) {
+    // An emoji is a surrogate pair, が a base with a combining mark.
+    ASSERT_TRUE(input->postUnicodeText("a😀か\u3099"));
+    ASSERT_EQ(keys().size(), 6u);
+    const std::u16string expected[] = {u"a", u"😀", u"か\u3099"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        for (const KeyEvent& e : {keys()[2 * i], keys()[2 * i + 1]}) {
+            EXPECT_EQ(e.keyCode, kKeyCodeUnicodeCarrier);
+            EXPECT_EQ(e.unicodeString, expected[i]);
+        }
+        EXPECT_TRUE(keys()[2 * i].keyDown);
+        EXPECT_FALSE(keys()[2 * i + 1].keyDown);
+    }
+    EXPECT_TRUE(input->postUnicodeText(""));
+    EXPECT_EQ(keys().size(), 6u);
+}
+
+TEST_F(SyntheticInputTest, CommandVCarriesTheCommandFlagOnBothKeys) {
+    ASSERT_TRUE(input->postCommandV());
+    ASSERT_EQ(keys().size(), 2u);
+    EXPECT_TRUE(keys()[0].keyDown);
+    EXPECT_FALSE(keys()[1].keyDown);
+    for (const KeyEvent& e : keys()) {
+        EXPECT_EQ(e.keyCode, kKeyCodeV);
+        EXPECT_EQ(e.flags, kEventFlagCommand);
+    }
+}
+
+TEST_F(SyntheticInputTest, PostingThatFailsIsReported) {
+    desk.input().setPostingFails(true);
+    EXPECT_FALSE(input->postCommandV());
+    EXPECT_FALSE(input->postUnicodeText("雨"));
+    EXPECT_FALSE(input->postMouseDragSelection(Rect{100, 100, 50, 20}));
+}
+
+struct DragCase {
+    double width;
+    double inset;
+};
+
+TEST_F(SyntheticInputTest, MouseDragRunsAlongTheMiddleALittleInsideTheEnds) {
+    // 8% of the width, at least 1 and at most 6.
+    const DragCase cases[] = {{10, 1.0}, {50, 4.0}, {200, 6.0}, {2, 1.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        desk.input().clearRecordedEvents();
+        // Screen coordinates, y up: y 100, 20 high, on the 900-high screen.
+        ASSERT_TRUE(input->postMouseDragSelection(Rect{100, 100, c.width, 20}));
+        ASSERT_EQ(mice().size(), 10u);
+        EXPECT_EQ(mice().front().type, MouseEventType::leftMouseDown);
+        EXPECT_EQ(mice().front().location, (Point{100 + c.inset, 790}));
+        for (std::size_t k = 1; k <= 8; ++k)
+            EXPECT_EQ(mice()[k].type, MouseEventType::leftMouseDragged);
+        EXPECT_EQ(mice()[8].location, (Point{100 + c.width - c.inset, 790}));
+        EXPECT_EQ(mice().back().type, MouseEventType::leftMouseUp);
+        EXPECT_EQ(mice().back().location, mice()[8].location);
+    }
+}
+
+TEST_F(SyntheticInputTest, ATooSmallRectanglePostsNoMouseEvents) {
+    EXPECT_FALSE(input->postMouseDragSelection(Rect{100, 100, 1.5, 20}));
+    EXPECT_FALSE(input->postMouseDragSelection(Rect{100, 100, 50, 1.5}));
+    EXPECT_TRUE(mice().empty());
+}
+
+// --- Selection --------------------------------------------------------------
+
+TEST_F(SyntheticInputTest, SelectingARangeFocusesSelectsAndConfirms) {
+    const sim::SimId other = desk.addTextField(window, "別の欄");
+    desk.focus(other);
+    EXPECT_TRUE(input->selectReplacementRange({3, 2}, "晴れ", el(field), "test:"));
+    EXPECT_EQ(desk.focusedElement(pid), field);
+    EXPECT_EQ(desk.selection(field), (Utf16Range{3, 2}));
+}
+
+TEST_F(SyntheticInputTest, ASelectionHoldingOtherTextIsRefusedWithItsLine) {
+    EXPECT_FALSE(input->selectReplacementRange({3, 2}, "雪", el(field), "applyReplacement: x"));
+    EXPECT_TRUE(
+        logged("[Mivo] applyReplacement: x selected text did not match original; "
+               "aborting replacement"));
+}
+
+TEST_F(SyntheticInputTest, ARefusedSelectionLogsTheRangeAndCode) {
+    desk.setWriteQuirk(field, "AXSelectedTextRange", sim::WriteQuirk::fail(AXError::failure));
+    EXPECT_FALSE(input->selectReplacementRange({4, 1}, "れ", el(field), "applyReplacement: y"));
+    EXPECT_TRUE(logged("[Mivo] applyReplacement: y could not select AX range {4, 1}, err=-25200"));
+}
+
+struct MatchCase {
+    const char* why;
+    std::string selectedText;
+    std::string expected;
+    bool matches;
+};
+
+TEST_F(SyntheticInputTest, SelectionChecksTrimOnlyTheReading) {
+    const MatchCase cases[] = {
+        {"exact", "晴れ", "晴れ", true},
+        {"a trailing line feed in the reading", "晴れ\n", "晴れ", true},
+        {"an expected leading space is never matched by a trimmed reading", "晴れ", " 晴れ", false},
+        {"but an exact reading with the space is", " 晴れ", " 晴れ", true},
+        {"other text", "雪", "晴れ", false},
+    };
+    // The range read is out of the way, so only the selected text counts.
+    desk.select(field, {0, 0});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.setAttribute(field, "AXSelectedText", AXValue(c.selectedText));
+        EXPECT_EQ(input->selectionMatchesExpectedText(c.expected, {0, 1}, el(field)), c.matches);
+        EXPECT_EQ(input->currentSelectionMatchesExpectedText(c.expected, el(field)), c.matches);
+    }
+}
+
+TEST_F(SyntheticInputTest, TheRangeIsReadWhenTheSelectedTextIsNot) {
+    desk.setAttributeError(field, "AXSelectedText", AXError::attributeUnsupported);
+    EXPECT_TRUE(input->selectionMatchesExpectedText("晴れ", {3, 2}, el(field)));
+    EXPECT_FALSE(input->selectionMatchesExpectedText("晴れ", {0, 2}, el(field)));
+}
+
+// --- Activation ---------------------------------------------------------------
+
+struct ActivationCase {
+    const char* why;
+    Pid focusPid;
+    Pid observedPid;
+    const char* line;
+};
+
+TEST_F(SyntheticInputTest, ActivationPrefersTheWatchedApplication) {
+    desk.addApplication(200, "Other");
+    desk.activateApplication(200);
+    const ActivationCase cases[] = {
+        {"the watched application", 100, 200, "activated target app pid=100 ok=true"},
+        {"no watched application: the element's", 0, 200, "activated target app pid=200 ok=true"},
+        {"neither", 0, 0, "target app activation skipped pid=0"},
+        {"not running", 555, 0, "target app activation skipped pid=555"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        target = InputTarget{el(field), c.focusPid, c.observedPid};
+        input->activateTargetApplication();
+        EXPECT_EQ(desk.log().lines().back(), std::string("[Mivo] applyReplacement: ") + c.line);
+    }
+}
+
+// --- Paste into the selection ---------------------------------------------------
+
+TEST_F(SyntheticInputTest, PasteLandsAfterTheTargetComesToTheFrontAndTheClipboardComesBack) {
+    desk.addApplication(200, "Other");
+    desk.activateApplication(200);
+    const SelectedTarget selected = selectHare();
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selected));
+    EXPECT_EQ(desk.frontmostPid(), pid);
+    EXPECT_EQ(board(), std::vector{stringItem("雨")});
+
+    desk.clock().advance(0.19);
+    EXPECT_TRUE(keys().empty());
+    desk.clock().advance(0.01);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+    // A late paste still finds the text for 0.4 s.
+    desk.clock().advance(0.39);
+    EXPECT_EQ(board(), std::vector{stringItem("雨")});
+    desk.clock().advance(0.01);
+    EXPECT_EQ(board(), kUserContents);
+}
+
+TEST_F(SyntheticInputTest, TheUsersOwnCopyDuringAPasteSurvivesTheRestore) {
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selectHare()));
+    desk.clock().advance(0.3);
+    desk.pasteboard().userCopies({stringItem("ユーザーのコピー")});
+    desk.clock().advance(1.0);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+    EXPECT_EQ(board(), std::vector{stringItem("ユーザーのコピー")});
+}
+
+TEST_F(SyntheticInputTest, TwoPastesInARowLeaveTheUsersContentsNotOurText) {
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selectHare()));
+    desk.clock().advance(0.3);  // pasted; its restore is still waiting
+    ASSERT_TRUE(input->selectReplacementRange({0, 2}, "今日", el(field), "test:"));
+    ASSERT_TRUE(
+        input->pasteTextIntoFocusedElement("明日", SelectedTarget{el(field), {0, 2}, "今日"}));
+    desk.clock().advance(2.0);
+    EXPECT_EQ(desk.text(field), "明日は雨です。");
+    EXPECT_EQ(board(), kUserContents);
+}
+
+TEST_F(SyntheticInputTest, APasteThePasteboardRefusesIsNotQueued) {
+    desk.pasteboard().setRefusesWrites(true);
+    EXPECT_FALSE(input->pasteTextIntoFocusedElement("雨", selectHare()));
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(keys().empty());
+}
+
+struct MoveCase {
+    const char* why;
+    std::function<void()> userDoes;
+};
+
+TEST_F(SyntheticInputTest, InputWaitsForNothingTheUserMovedAway) {
+    const MoveCase cases[] = {
+        {"clicked elsewhere in the field",
+         [this] {
+             desk.select(field, {0, 0});
+         }},
+        {"selected other text",
+         [this] {
+             desk.select(field, {0, 2});
+         }},
+        {"rewrote the text under the same range",
+         [this] {
+             desk.setText(field, "今日は雪が降る");
+             desk.select(field, {3, 2});
+         }},
+        {"moved to another field", [this] { desk.focus(desk.addTextField(window, "晴れ晴れ")); }},
+        {"switched application",
+         [this] {
+             desk.addApplication(300, "Other");
+             desk.activateApplication(300);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.setText(field, "今日は晴れです。");
+        desk.activateApplication(pid);
+        desk.focus(field);
+        desk.input().clearRecordedEvents();
+        desk.log().clear();
+        const SelectedTarget selected = selectHare();
+        ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selected));
+        ASSERT_TRUE(input->typeTextIntoFocusedElement("雨", selected));
+        ASSERT_TRUE(input->deleteSelectedTextInFocusedElement(selected));
+        desk.activateApplication(pid);
+        c.userDoes();
+        desk.clock().advance(1.0);
+        EXPECT_TRUE(keys().empty());
+        EXPECT_EQ(board(), kUserContents);
+        EXPECT_TRUE(logged("paste abandoned"));
+        EXPECT_TRUE(logged("typing abandoned"));
+        EXPECT_TRUE(logged("Delete abandoned"));
+    }
+}
+
+TEST_F(SyntheticInputTest, AbandonedInputPostsNothingButRestoresTheClipboard) {
+    const SelectedTarget selected = selectHare();
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selected));
+    ASSERT_TRUE(input->typeTextIntoFocusedElement("雨", selected));
+    ASSERT_TRUE(input->pasteTextIntoRect("雨", hareRect(), "晴れ", el(field)));
+    input->abandonQueuedInput();
+    desk.clock().advance(2.0);
+    EXPECT_TRUE(keys().empty());
+    EXPECT_TRUE(mice().empty());
+    EXPECT_EQ(desk.text(field), "今日は晴れです。");
+    EXPECT_EQ(board(), kUserContents);
+
+    // Input queued afterwards goes in as usual.
+    ASSERT_TRUE(input->typeTextIntoFocusedElement("雨", selected));
+    desk.clock().advance(1.0);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+}
+
+TEST_F(SyntheticInputTest, InputWhoseOwnerIsGonePostsNothingButRestoresTheClipboard) {
+    const SelectedTarget selected = selectHare();
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selected));
+    ASSERT_TRUE(input->deleteSelectedTextInFocusedElement(selected));
+    input.reset();
+    desk.log().clear();
+    desk.clock().advance(2.0);
+    EXPECT_TRUE(keys().empty());
+    EXPECT_EQ(board(), kUserContents);
+    EXPECT_TRUE(desk.log().lines().empty());
+}
+
+TEST_F(SyntheticInputTest, CommandVThatCannotBePostedRestoresAtOnce) {
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selectHare()));
+    desk.input().setPostingFails(true);
+    desk.clock().advance(0.2);
+    EXPECT_TRUE(logged("[Mivo] applyReplacement: Command-V post failed"));
+    EXPECT_EQ(board(), kUserContents);
+}
+
+// --- Typing and Delete --------------------------------------------------------
+
+TEST_F(SyntheticInputTest, TypingReplacesTheSelectionAfterItsDelay) {
+    ASSERT_TRUE(input->typeTextIntoFocusedElement("雨😀", selectHare()));
+    desk.clock().advance(0.21);
+    EXPECT_TRUE(keys().empty());
+    desk.clock().advance(0.01);
+    EXPECT_EQ(desk.text(field), "今日は雨😀です。");
+    EXPECT_EQ(keys().size(), 4u);
+}
+
+TEST_F(SyntheticInputTest, DeleteRemovesTheSelectionAndNeverAnEmptyOne) {
+    desk.setText(field, "今日は雨れです。");
+    ASSERT_TRUE(input->selectReplacementRange({4, 1}, "れ", el(field), "test:"));
+    ASSERT_TRUE(input->deleteSelectedTextInFocusedElement({el(field), {4, 1}, "れ"}));
+    desk.clock().advance(0.18);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+
+    desk.select(field, {4, 0});
+    desk.input().clearRecordedEvents();
+    EXPECT_FALSE(input->deleteSelectedTextInFocusedElement({el(field), {4, 0}, ""}));
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(keys().empty());
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+}
+
+// --- Input after a mouse selection ------------------------------------------------
+
+TEST_F(SyntheticInputTest, MousePasteSelectsByDragThenPastes) {
+    desk.select(field, {0, 0});
+    ASSERT_TRUE(input->pasteTextIntoRect("雨", hareRect(), "晴れ", el(field)));
+    desk.clock().advance(0.2);
+    EXPECT_EQ(desk.selection(field), (Utf16Range{3, 2}));
+    EXPECT_TRUE(keys().empty());
+    desk.clock().advance(0.14);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+    desk.clock().advance(0.4);
+    EXPECT_EQ(board(), kUserContents);
+}
+
+TEST_F(SyntheticInputTest, MouseTypingSelectsByDragThenTypes) {
+    ASSERT_TRUE(input->typeTextIntoRect("雨", hareRect(), "晴れ", el(field)));
+    desk.clock().advance(0.36);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+}
+
+TEST_F(SyntheticInputTest, ADragThatSelectsOtherTextInputsNothing) {
+    // The drag covers 今日 but 晴れ is expected.
+    const Rect wrong = *AXTextExtractor::directBoundsForRange(ax, screens, {0, 2}, el(field));
+    ASSERT_TRUE(input->pasteTextIntoRect("雨", wrong, "晴れ", el(field)));
+    ASSERT_TRUE(input->typeTextIntoRect("雨", wrong, "晴れ", el(field)));
+    desk.clock().advance(0.34);
+    EXPECT_TRUE(
+        logged("[Mivo] applyReplacement: mouse-selected text did not match original; "
+               "aborting paste"));
+    EXPECT_EQ(board(), kUserContents);
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(
+        logged("[Mivo] applyReplacement: mouse-selected text did not match original; "
+               "aborting unicode typing"));
+    EXPECT_TRUE(keys().empty());
+    EXPECT_EQ(desk.text(field), "今日は晴れです。");
+}
+
+TEST_F(SyntheticInputTest, ADragThatCannotStartRestoresAtOnce) {
+    ASSERT_TRUE(input->pasteTextIntoRect("雨", Rect{100, 100, 1.5, 20}, "晴れ", el(field)));
+    ASSERT_TRUE(input->typeTextIntoRect("雨", Rect{100, 100, 1.5, 20}, "晴れ", el(field)));
+    desk.clock().advance(0.2);
+    EXPECT_TRUE(logged("[Mivo] applyReplacement: mouse selection before paste failed"));
+    EXPECT_TRUE(logged("[Mivo] applyReplacement: mouse selection before unicode typing failed"));
+    EXPECT_EQ(board(), kUserContents);
+}
+
+TEST_F(SyntheticInputTest, NoDragWhileAnotherApplicationIsInFront) {
+    ASSERT_TRUE(input->pasteTextIntoRect("雨", hareRect(), "晴れ", el(field)));
+    desk.addApplication(300, "Other");
+    desk.activateApplication(300);
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(mice().empty());
+    EXPECT_EQ(board(), kUserContents);
+}
+
+TEST_F(SyntheticInputTest, ADragIntoAFieldTheMonitorNoLongerFollowsInputsNothing) {
+    ASSERT_TRUE(input->typeTextIntoRect("雨", hareRect(), "晴れ", el(field)));
+    target.observedElement = el(desk.addTextField(window, "晴れ"));
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(keys().empty());
+}
+
+}  // namespace
+}  // namespace mivo
