@@ -1,0 +1,172 @@
+#include "monitor/accessibility_monitor.hpp"
+
+#include <string>
+
+namespace mivo {
+namespace {
+
+constexpr std::string_view kLogTag = "[Mivo] ";
+// After an activation the new application's focus settles before it is read.
+constexpr double kActivationFollowUpSeconds = 0.05;
+
+}  // namespace
+
+AccessibilityMonitor::AccessibilityMonitor(Desktop desktop)
+    : ports_(desktop), detector_(desktop.scheduler), bufferStore_(desktop.scheduler) {}
+
+AccessibilityMonitor::~AccessibilityMonitor() {
+    // Whatever the ports still hold of ours must find the monitor gone.
+    tearDownAll(false);
+    run_.reset();
+}
+
+bool AccessibilityMonitor::isPermissionGranted() {
+    return ports_.accessibility.isProcessTrusted();
+}
+
+void AccessibilityMonitor::start() {
+    if (state_.kind == MonitorState::Kind::monitoring || state_.kind == MonitorState::Kind::paused)
+        stop();
+    if (!ports_.accessibility.isProcessTrusted()) {
+        state_ = MonitorState{MonitorState::Kind::permissionRequired, {}};
+        log("start: permission NOT granted — aborting");
+        return;
+    }
+    state_ = MonitorState{MonitorState::Kind::monitoring, {}};
+    log("start: monitoring started");
+    setupAppActivationObserver();
+    setupEventTap();
+    if (const auto front = ports_.workspace.frontmostApplication()) {
+        log("start: frontmost app pid=" + std::to_string(front->pid));
+        setupFocusObserver(front->pid);
+    }
+    observeFocusedElement();
+    startTextPoll();
+    startFocusPoll();
+}
+
+void AccessibilityMonitor::stop() {
+    tearDownAll(true);
+    state_ = MonitorState{MonitorState::Kind::idle, {}};
+    log("stop: monitoring stopped");
+}
+
+void AccessibilityMonitor::tearDownAll(bool logged) {
+    tearDownValueObserver();
+    tearDownFocusObserver();
+    appActivationObserver_.cancel();
+    appActivationObserver_ = Cancel();
+    tearDownEventTap(logged);
+    textPollTimer_.cancel();
+    textPollTimer_ = Cancel();
+    focusPollTimer_.cancel();
+    focusPollTimer_ = Cancel();
+    lastFocusedWindowSignature_.reset();
+    bufferStore_.clear();
+    // Every step still waiting (follow-ups, the replacement ladder's input)
+    // belongs to the run that ends here.
+    ++*run_;
+    auto steps = std::move(pendingSteps_);
+    pendingSteps_.clear();
+    for (auto& [id, step] : steps)
+        step.cancel();
+}
+
+void AccessibilityMonitor::pause() {
+    if (isMonitoring())
+        state_ = MonitorState{MonitorState::Kind::paused, {}};
+}
+
+void AccessibilityMonitor::resume() {
+    if (state_.kind != MonitorState::Kind::paused)
+        return;
+    state_ = MonitorState{MonitorState::Kind::monitoring, {}};
+    observeFocusedElement();
+}
+
+void AccessibilityMonitor::setupAppActivationObserver() {
+    appActivationObserver_ = ports_.workspace.observeActivation(
+        guarded([this](const std::optional<RunningApplication>& app) {
+            if (!isMonitoring())
+                return;
+            notifyCorrectionContextChanged();
+            if (!isMonitoring())
+                return;  // the callback stopped the monitor
+            bufferStore_.clear();
+            if (app) {
+                log("appActivation: " + app->localizedName.value_or("?") +
+                    " pid=" + std::to_string(app->pid));
+                setupFocusObserver(app->pid);
+            }
+            scheduleStep(kActivationFollowUpSeconds, [this] { observeFocusedElement(); });
+        }));
+}
+
+void AccessibilityMonitor::setupEventTap() {
+    auto tap = ports_.input.installKeyDownMonitor(
+        guarded([this](KeyDownMonitorEvent event) { handleKeyDownMonitorEvent(event); }));
+    if (!tap) {
+        if (tap.error() == KeyDownMonitorError::tapCreateFailed)
+            log("eventTap: CGEvent.tapCreate FAILED — keystroke detection unavailable");
+        else
+            log("eventTap: CFMachPortCreateRunLoopSource FAILED");
+        return;
+    }
+    eventTap_ = std::move(*tap);
+    eventTap_->setEnabled(true);
+    log("eventTap: installed — universal keystroke detection active");
+}
+
+void AccessibilityMonitor::tearDownEventTap(bool logged) {
+    if (eventTap_)
+        eventTap_->setEnabled(false);
+    eventTap_.reset();
+    if (logged)
+        log("eventTap: removed");
+}
+
+void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) {
+    if (event == KeyDownMonitorEvent::keyDown) {
+        handleKeystrokeDetected();
+        return;
+    }
+    // The system switched the monitor off (too slow, or secure input); it
+    // stays off unless switched on again, whatever the monitor's state.
+    if (eventTap_) {
+        eventTap_->setEnabled(true);
+        log("eventTap: re-enabled after system disabled it");
+    }
+}
+
+void AccessibilityMonitor::notifyCorrectionContextChanged() {
+    debounceWork_.cancel();
+    debounceWork_ = Cancel();
+    currentCaretRect_.reset();
+    if (onCorrectionContextChanged)
+        onCorrectionContextChanged();
+}
+
+Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> step) {
+    const uint64_t id = nextStepId_++;
+    const MonitorRunToken token = runToken();
+    Cancel scheduled = ports_.scheduler.after(seconds, [this, token, id, step = std::move(step)] {
+        if (!token.isCurrent())
+            return;
+        pendingSteps_.erase(id);
+        step();
+    });
+    pendingSteps_.emplace(id, scheduled);
+    return Cancel([this, token, id, scheduled]() mutable {
+        scheduled.cancel();
+        if (token.monitorExists())
+            pendingSteps_.erase(id);
+    });
+}
+
+void AccessibilityMonitor::log(std::string_view message) {
+    std::string line(kLogTag);
+    line += message;
+    ports_.log.write(line);
+}
+
+}  // namespace mivo

@@ -1,0 +1,230 @@
+#pragma once
+
+// Follows the focused text field of whatever application is in front and
+// turns its text changes into completed-sentence candidates; offers the
+// screen rectangles of the field's text and the state that writing a
+// correction back into the field needs.
+//
+// Everything runs on the main loop. Every delay goes through the Scheduler,
+// and every delayed step checks a run token first, so that a step outliving
+// a stop() or the monitor itself does nothing.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "monitor/ax_text_extractor.hpp"
+#include "monitor/sentence_completion_detector.hpp"
+#include "monitor/text_buffer_store.hpp"
+#include "platform/desktop.hpp"
+#include "shared/records.hpp"
+
+namespace mivo {
+
+struct MonitorState {
+    enum class Kind { error, idle, permissionRequired, monitoring, paused };
+    Kind kind = Kind::idle;
+    std::string errorMessage;  // only for `error`
+
+    bool operator==(const MonitorState&) const = default;
+};
+
+// A text read from the observed field, with where it came from: the whole
+// value, the units before the caret (from `utf16Start` of the value on), or
+// the static-text children joined with line feeds.
+using FieldText = AXTextExtractor::ExtractedText;
+
+// Tells a delayed step whether the monitor that scheduled it still exists
+// and has not been stopped since. Cheap to copy and to ask.
+class MonitorRunToken {
+  public:
+    MonitorRunToken() = default;
+    bool monitorExists() const { return !run_.expired(); }
+    bool isCurrent() const {
+        const auto run = run_.lock();
+        return run != nullptr && *run == generation_;
+    }
+
+  private:
+    friend class AccessibilityMonitor;
+    MonitorRunToken(std::weak_ptr<const uint64_t> run, uint64_t generation)
+        : run_(std::move(run)), generation_(generation) {}
+    std::weak_ptr<const uint64_t> run_;
+    uint64_t generation_ = 0;
+};
+
+class AccessibilityMonitor final {
+  public:
+    // The ports must outlive the monitor.
+    explicit AccessibilityMonitor(Desktop desktop);
+    ~AccessibilityMonitor();
+    AccessibilityMonitor(const AccessibilityMonitor&) = delete;
+    AccessibilityMonitor& operator=(const AccessibilityMonitor&) = delete;
+
+    // --- Set by the composition root before the first start() -----------
+    std::function<void(const CompletedSentenceCandidate&)> onSentenceCompleted;
+    // Called with the field's text after a verified replacement.
+    std::function<void(const std::string&)> onReplacementCompleted;
+    // The application, focused element or window changed: the corrections
+    // shown no longer apply.
+    std::function<void()> onCorrectionContextChanged;
+
+    // --- Lifecycle --------------------------------------------------------
+    bool isPermissionGranted();
+    // Installs the activation observer, the key-down monitor, the focus and
+    // value observers and both polls. Called while installed, it stops
+    // first, so nothing is ever installed twice.
+    void start();
+    // Removes everything start() installed and drops every pending step.
+    void stop();
+    void pause();
+    void resume();
+
+    const MonitorState& state() const { return state_; }
+    std::optional<Rect> currentCaretRect() const { return currentCaretRect_; }
+    const std::string& debugLastValue() const { return debugLastValue_; }
+    double debugLastRatio() const { return debugLastRatio_; }
+    const std::string& debugObservedRole() const { return debugObservedRole_; }
+    const std::string& debugObservedPidLabel() const { return debugObservedPidLabel_; }
+    const TextBufferStore& bufferStore() const { return bufferStore_; }
+    // Times of the last (at most 20) scheduled analyses.
+    const std::vector<TimePoint>& recentChangeTimestamps() const { return recentChangeTimestamps_; }
+
+    // --- Geometry ---------------------------------------------------------
+    // The screen rectangle (global coordinates, at least 16 high) of a
+    // range of Characters of the last text analysed, in the observed field;
+    // nothing without an observed element or when nothing can measure it.
+    std::optional<Rect> boundsForRange(int64_t start, int64_t length);
+
+    // --- Writing corrections back (defined with the replacement ladder) ---
+    void applyReplacement(const CorrectionIssue& issue);
+    void applyReplacements(const std::vector<CorrectionIssue>& issues);
+
+    // --- What the replacement ladder shares with the monitor --------------
+    Desktop& desktop() { return ports_; }
+    const std::optional<AXElement>& observedElement() const { return observedElement_; }
+    Pid observedPid() const { return observedPid_; }
+    Pid observedFocusPid() const { return observedFocusPid_; }
+    // The last text any change source saw; the text poll compares with it.
+    const FieldText& lastPolledValue() const { return lastPolledValue_; }
+    void setLastPolledValue(FieldText text) { lastPolledValue_ = std::move(text); }
+    // The one way the field's text is read: the value, else up to 400
+    // UTF-16 units before the caret, else the static-text children joined.
+    // Nothing when the element is gone or is a password field.
+    std::optional<FieldText> extractTextForAnalysis(const AXElement& element);
+    // The analysis-suppression window: while it is open, the text a
+    // replacement is about to change is not analysed again.
+    void suppressAnalysisLoop(const std::string& text, double seconds);
+    void closeAnalysisSuppression();
+    bool shouldSuppressPendingApplyLoop(const std::string& text);
+    const std::optional<std::string>& pendingApplyOriginalText() const {
+        return pendingApplyOriginalText_;
+    }
+    const std::optional<TimePoint>& pendingApplyUntil() const { return pendingApplyUntil_; }
+    // The text that ranges given to boundsForRange count in: the last one
+    // analysed, or one handed to onReplacementCompleted for checking.
+    void setLastAnalyzedText(FieldText text) { lastAnalyzedText_ = std::move(text); }
+    // Emptied whenever the observed element changes.
+    std::set<std::string>& attemptedPartialRepairKeys() { return attemptedPartialRepairKeys_; }
+    // For steps that must know whether the monitor is still there (a
+    // pasteboard restore runs even when it is not).
+    MonitorRunToken runToken() const { return MonitorRunToken(run_, *run_); }
+    // Runs `step` on the main loop `seconds` from now unless the monitor is
+    // stopped or gone by then; cancelling the handle drops it too.
+    Cancel scheduleStep(double seconds, std::function<void()> step);
+    // One line of the system log, after the monitor's tag.
+    void log(std::string_view message);
+
+  private:
+    bool isMonitoring() const { return state_.kind == MonitorState::Kind::monitoring; }
+    // Wraps a handler given to a port so that it does nothing once the
+    // monitor is gone.
+    template <typename F>
+    auto guarded(F f) {
+        return [life = std::weak_ptr<const uint64_t>(run_), f = std::move(f)](auto&&... args) {
+            if (!life.expired())
+                f(std::forward<decltype(args)>(args)...);
+        };
+    }
+
+    // Lifecycle and observation.
+    void setupAppActivationObserver();
+    void setupEventTap();
+    void tearDownEventTap(bool logged);
+    void handleKeyDownMonitorEvent(KeyDownMonitorEvent event);
+    void handleKeystrokeDetected();
+    void setupFocusObserver(Pid pid);
+    void tearDownFocusObserver();
+    void observeFocusedElement();
+    void tearDownValueObserver();
+    void notifyCorrectionContextChanged();
+    bool hasCharCountChanged(const AXElement& element);
+    bool isSecureField(const AXElement& element);
+    // Everything start() installed; `logged` is false only when the monitor
+    // goes away.
+    void tearDownAll(bool logged);
+
+    // Polling.
+    void startTextPoll();
+    void startFocusPoll();
+    void textPollTick();
+    void focusPollTick();
+    std::optional<std::string> focusedWindowSignature();
+
+    // Analysis and caret.
+    void handleAXValueChanged(const AXElement& element);
+    void scheduleAnalysis(FieldText text);
+    void analyzeText(const FieldText& text);
+    void captureCaretRect(const AXElement& element);
+    void captureElementFrame(const AXElement& element);
+
+    Desktop ports_;
+    // The run counter: its life is the monitor's, its value changes on
+    // every stop(); run tokens watch it.
+    std::shared_ptr<uint64_t> run_ = std::make_shared<uint64_t>(0);
+
+    MonitorState state_;
+    std::optional<Rect> currentCaretRect_;
+    std::string debugLastValue_;
+    double debugLastRatio_ = 0;
+    std::string debugObservedRole_ = "none";
+    std::string debugObservedPidLabel_ = "none";
+
+    SentenceCompletionDetector detector_;
+    TextBufferStore bufferStore_;
+
+    std::unique_ptr<AXObserver> axObserver_;
+    std::optional<AXElement> observedElement_;
+    Pid observedPid_ = 0;
+    std::unique_ptr<AXObserver> focusObserver_;
+    std::optional<AXElement> focusObservedApp_;
+    Pid observedFocusPid_ = 0;
+    std::optional<std::string> lastFocusedWindowSignature_;
+    Cancel textPollTimer_;
+    FieldText lastPolledValue_;
+    Cancel focusPollTimer_;
+    std::unique_ptr<KeyDownMonitor> eventTap_;
+    Cancel debounceWork_;
+    Cancel appActivationObserver_;
+    std::vector<TimePoint> recentChangeTimestamps_;
+    int64_t lastKnownCharCount_ = -1;
+    std::optional<std::string> pendingApplyOriginalText_;
+    std::optional<TimePoint> pendingApplyUntil_;
+    std::set<std::string> attemptedPartialRepairKeys_;
+    // The text of the last analysis that fired: boundsForRange measures
+    // ranges of it.
+    std::optional<FieldText> lastAnalyzedText_;
+
+    // Steps scheduled through scheduleStep that have not run yet.
+    std::map<uint64_t, Cancel> pendingSteps_;
+    uint64_t nextStepId_ = 0;
+};
+
+}  // namespace mivo

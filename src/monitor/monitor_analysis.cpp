@@ -1,0 +1,194 @@
+// From a changed text of the observed field to a completed-sentence
+// candidate: the value-change handler, the debounce, the guards, the caret;
+// and the screen rectangles of ranges of the analysed text.
+
+#include <cstdio>
+#include <string>
+
+#include "monitor/accessibility_monitor.hpp"
+#include "monitor/ax_geometry.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+// One analysis per pause in typing, on the text of the last change.
+constexpr double kDebounceSeconds = 0.75;
+constexpr std::size_t kRecentChangeLimit = 20;
+constexpr int64_t kLoggedPrefixCharacters = 40;
+constexpr int64_t kDebugValueCharacters = 60;
+
+std::string formatRatio(double ratio) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", ratio);
+    return buf;
+}
+
+std::string formatHeight(double h) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", h);
+    return buf;
+}
+
+std::string quotedPrefix(const std::string& text) {
+    return "\"" + text::characterPrefix(text, kLoggedPrefixCharacters) + "\"";
+}
+
+}  // namespace
+
+void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
+    if (!isMonitoring())
+        return;
+    if (isSecureField(element))
+        return;
+    if (!hasCharCountChanged(element))
+        return;
+    const auto read = extractTextForAnalysis(element);
+    if (!read || read->text.empty())
+        return;
+    log("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
+        " chars: " + quotedPrefix(read->text));
+    lastPolledValue_ = *read;
+    if (const auto range = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute))
+        bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
+    scheduleAnalysis(*read);
+}
+
+void AccessibilityMonitor::scheduleAnalysis(FieldText text) {
+    recentChangeTimestamps_.push_back(ports_.scheduler.now());
+    if (recentChangeTimestamps_.size() > kRecentChangeLimit)
+        recentChangeTimestamps_.erase(
+            recentChangeTimestamps_.begin(),
+            recentChangeTimestamps_.end() - static_cast<std::ptrdiff_t>(kRecentChangeLimit));
+    debounceWork_.cancel();
+    log("schedule: debounce 0.75s for " + std::to_string(text::characterCount(text.text)) +
+        " chars");
+    debounceWork_ =
+        scheduleStep(kDebounceSeconds, [this, text = std::move(text)] { analyzeText(text); });
+}
+
+void AccessibilityMonitor::suppressAnalysisLoop(const std::string& text, double seconds) {
+    pendingApplyOriginalText_ = text;
+    pendingApplyUntil_ = ports_.scheduler.now() + mivo::seconds(seconds);
+}
+
+void AccessibilityMonitor::closeAnalysisSuppression() {
+    pendingApplyOriginalText_.reset();
+    pendingApplyUntil_.reset();
+}
+
+bool AccessibilityMonitor::shouldSuppressPendingApplyLoop(const std::string& text) {
+    if (!pendingApplyOriginalText_ || !pendingApplyUntil_)
+        return false;
+    if (text == *pendingApplyOriginalText_ && ports_.scheduler.now() < *pendingApplyUntil_)
+        return true;
+    closeAnalysisSuppression();
+    return false;
+}
+
+void AccessibilityMonitor::analyzeText(const FieldText& read) {
+    if (!isMonitoring())
+        return;
+    const std::string& text = read.text;
+    if (shouldSuppressPendingApplyLoop(text)) {
+        log("analyze: suppressed — pending apply verification for unchanged text");
+        return;
+    }
+    if (observedElement_) {
+        if (isSecureField(*observedElement_))
+            return;
+        const auto now = readString(ports_.accessibility, *observedElement_, kAXValueAttribute);
+        // Editors whose text comes from the caret window or static text
+        // have no value to compare: only a different non-empty one counts.
+        if (now && !now->empty() && *now != text) {
+            log("analyze: discarded — AX value changed since snapshot");
+            return;
+        }
+    }
+
+    const double ratio = detector_.japaneseRatio(text);
+    debugLastValue_ = text::characterPrefix(text, kDebugValueCharacters);
+    debugLastRatio_ = ratio;
+    const int64_t count = text::characterCount(text);
+    log("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
+        ", text=" + quotedPrefix(text));
+    const auto candidate = detector_.analyze(text, TextRange{0, count});
+    if (!candidate) {
+        log("analyze: skipped — no sentence boundary or insufficient Japanese ratio (ratio=" +
+            formatRatio(ratio) + ")");
+        return;
+    }
+    if (observedElement_)
+        captureCaretRect(*observedElement_);
+    lastAnalyzedText_ = read;
+    log("analyze: FIRING boundary=" + std::string(rawValue(candidate->boundary)) +
+        " caretRect=" + (currentCaretRect_ ? toString(*currentCaretRect_) : std::string("nil")));
+    if (onSentenceCompleted)
+        onSentenceCompleted(*candidate);
+}
+
+void AccessibilityMonitor::captureCaretRect(const AXElement& element) {
+    Accessibility& ax = ports_.accessibility;
+    Screens& screens = ports_.screens;
+    if (!AXTextExtractor::selectedTextRange(ax, element)) {
+        captureElementFrame(element);
+        return;
+    }
+    if (const auto caret = AXTextExtractor::caretBoundsAtSelection(ax, screens, element)) {
+        currentCaretRect_ = caret->rect;
+        log("caretRect: (loc=" + std::to_string(caret->probe.location) +
+            ",len=" + std::to_string(caret->probe.length) + ") quartz=" + toString(caret->quartz) +
+            " → appkit=" + toString(caret->rect) +
+            " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
+        return;
+    }
+    log("caretRect: kAXBoundsForRange failed, falling back to element frame");
+    captureElementFrame(element);
+}
+
+void AccessibilityMonitor::captureElementFrame(const AXElement& element) {
+    Accessibility& ax = ports_.accessibility;
+    Screens& screens = ports_.screens;
+    if (const auto r = AXTextExtractor::lastStaticCharacterRect(ax, screens, element)) {
+        currentCaretRect_ = r;
+        log("caretRect: static-text fallback appkit=" + toString(*r));
+        return;
+    }
+    if (const auto strip = AXTextExtractor::elementBottomStrip(ax, screens, element)) {
+        currentCaretRect_ = strip;
+        log("caretRect: element frame fallback appkit=" + toString(*strip) +
+            " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
+    }
+}
+
+std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t length) {
+    if (!observedElement_)
+        return std::nullopt;
+    Accessibility& ax = ports_.accessibility;
+    Screens& screens = ports_.screens;
+    const AXElement& element = *observedElement_;
+    const bool windowed =
+        lastAnalyzedText_ && lastAnalyzedText_->source == FieldText::Source::caretWindow;
+    // The Characters of a caret window are not those of the static text.
+    if (!windowed) {
+        if (auto r =
+                AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
+            return r;
+    }
+    // The element measures UTF-16 units of its whole value: a range of the
+    // analysed text is converted through that text and moved by the start
+    // of the window it was read from.
+    Utf16Range units{start, length};
+    if (lastAnalyzedText_ && start >= 0 && length >= 0) {
+        const text::CharacterText t{lastAnalyzedText_->text};
+        if (start + length <= t.count()) {
+            const int64_t from = t.utf16Offset(start);
+            units = Utf16Range{lastAnalyzedText_->utf16Start + from,
+                               t.utf16Offset(start + length) - from};
+        }
+    }
+    return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
+}
+
+}  // namespace mivo

@@ -1,0 +1,204 @@
+// Which element the monitor follows, and the observers that tell it of
+// focus, window and value changes.
+
+#include <algorithm>
+#include <string>
+
+#include "monitor/accessibility_monitor.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+// A key-down changes the field only after the application handled it.
+constexpr double kKeystrokeReReadSeconds = 0.25;
+// The caret-window read takes at most this many UTF-16 units before the caret.
+constexpr int64_t kCaretWindowUnits = 400;
+
+bool isInvalidElement(const AXResult& r) {
+    return !r && r.error() == AXError::invalidUIElement;
+}
+
+}  // namespace
+
+void AccessibilityMonitor::setupFocusObserver(Pid pid) {
+    if (pid == observedFocusPid_)
+        return;
+    tearDownFocusObserver();
+    Accessibility& ax = ports_.accessibility;
+    const AXElement app = ax.applicationElement(pid);
+    auto observer = ax.createObserver(pid, guarded([this](const AXElement&, std::string_view) {
+                                          if (!isMonitoring())
+                                              return;
+                                          notifyCorrectionContextChanged();
+                                          if (isMonitoring())
+                                              observeFocusedElement();
+                                      }));
+    if (!observer || *observer == nullptr) {
+        log("focusObserver: AXObserverCreate failed for pid=" + std::to_string(pid));
+        return;
+    }
+    (*observer)->addNotification(app, kAXFocusedUIElementChangedNotification);
+    (*observer)->addNotification(app, kAXFocusedWindowChangedNotification);
+    focusObserver_ = std::move(*observer);
+    focusObservedApp_ = app;
+    observedFocusPid_ = pid;
+    log("focusObserver: watching pid=" + std::to_string(pid));
+}
+
+void AccessibilityMonitor::tearDownFocusObserver() {
+    if (focusObserver_ && focusObservedApp_) {
+        focusObserver_->removeNotification(*focusObservedApp_,
+                                           kAXFocusedUIElementChangedNotification);
+        focusObserver_->removeNotification(*focusObservedApp_, kAXFocusedWindowChangedNotification);
+    }
+    focusObserver_.reset();
+    focusObservedApp_.reset();
+    observedFocusPid_ = 0;
+}
+
+void AccessibilityMonitor::observeFocusedElement() {
+    tearDownValueObserver();
+    if (!isMonitoring())
+        return;
+    lastFocusedWindowSignature_ = focusedWindowSignature();
+
+    Accessibility& ax = ports_.accessibility;
+    const auto element = AXTextExtractor::focusedTextElement(ax, ports_.workspace);
+    if (!element) {
+        log("observe: no text-editing element found in frontmost app");
+        return;
+    }
+    // A password field is never followed: nothing of it is read, polled or
+    // logged.
+    if (isSecureField(*element)) {
+        log("observe: secure text field — not observed");
+        return;
+    }
+    const std::string role = readString(ax, *element, kAXRoleAttribute).value_or("unknown");
+    const auto pid = ax.pid(*element);
+    if (!pid || *pid < 1) {
+        log("observe: could not get pid for element");
+        return;
+    }
+
+    observedElement_ = *element;
+    observedPid_ = *pid;
+    debugObservedRole_ = role;
+    debugObservedPidLabel_ = std::to_string(*pid);
+    lastPolledValue_ = extractTextForAnalysis(*element).value_or(FieldText{});
+    hasCharCountChanged(*element);  // the baseline for the next changes
+    log("observe: ATTACHED to role=" + role + " pid=" + std::to_string(*pid));
+
+    auto observer =
+        ax.createObserver(*pid, guarded([this](const AXElement& notified, std::string_view) {
+            handleAXValueChanged(notified);
+        }));
+    if (!observer || *observer == nullptr) {
+        const AXError err = observer ? AXError::failure : observer.error();
+        log("observe: AXObserverCreate for value changes failed err=" + std::to_string(code(err)));
+        return;
+    }
+    (*observer)->addNotification(*element, kAXValueChangedNotification);
+    (*observer)->addNotification(*element, kAXSelectedTextChangedNotification);
+    axObserver_ = std::move(*observer);
+    log("observe: kAXValueChangedNotification + kAXSelectedTextChangedNotification registered");
+}
+
+void AccessibilityMonitor::tearDownValueObserver() {
+    if (axObserver_ && observedElement_) {
+        axObserver_->removeNotification(*observedElement_, kAXValueChangedNotification);
+        axObserver_->removeNotification(*observedElement_, kAXSelectedTextChangedNotification);
+    }
+    axObserver_.reset();
+    observedElement_.reset();
+    observedPid_ = 0;
+    lastPolledValue_ = FieldText{};
+    attemptedPartialRepairKeys_.clear();
+    debugObservedRole_ = "none";
+    debugObservedPidLabel_ = "none";
+    debounceWork_.cancel();
+    debounceWork_ = Cancel();
+    recentChangeTimestamps_.clear();
+    lastKnownCharCount_ = -1;
+    lastAnalyzedText_.reset();
+}
+
+bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
+    const auto count = readNumber(ports_.accessibility, element, kAXNumberOfCharactersAttribute);
+    if (!count)
+        return true;
+    const auto n = static_cast<int64_t>(*count);
+    if (n == lastKnownCharCount_)
+        return false;
+    lastKnownCharCount_ = n;
+    return true;
+}
+
+bool AccessibilityMonitor::isSecureField(const AXElement& element) {
+    return readString(ports_.accessibility, element, kAXSubroleAttribute) ==
+           kAXSecureTextFieldSubrole;
+}
+
+void AccessibilityMonitor::handleKeystrokeDetected() {
+    if (!isMonitoring())
+        return;
+    if (!observedElement_)
+        observeFocusedElement();
+    if (!observedElement_)
+        return;
+    scheduleStep(kKeystrokeReReadSeconds, [this, element = *observedElement_] {
+        // A step of a field no longer followed would compare its text with
+        // another field's.
+        if (!isMonitoring() || observedElement_ != element || !hasCharCountChanged(element))
+            return;
+        const auto read = extractTextForAnalysis(element);
+        if (!read) {
+            log("eventTap→read: element gone, re-attaching");
+            observeFocusedElement();
+            return;
+        }
+        if (read->text.empty() || read->text == lastPolledValue_.text)
+            return;
+        log("eventTap→read: value changed " +
+            std::to_string(text::characterCount(lastPolledValue_.text)) + "->" +
+            std::to_string(text::characterCount(read->text)) + " chars");
+        lastPolledValue_ = *read;
+        scheduleAnalysis(*read);
+    });
+}
+
+std::optional<FieldText> AccessibilityMonitor::extractTextForAnalysis(const AXElement& element) {
+    Accessibility& ax = ports_.accessibility;
+    if (isSecureField(element))
+        return std::nullopt;
+
+    const AXResult value = ax.copyAttributeValue(element, kAXValueAttribute);
+    if (isInvalidElement(value))
+        return std::nullopt;
+    if (auto s = value ? value->asString() : std::nullopt; s && !s->empty())
+        return FieldText{std::move(*s), FieldText::Source::value, 0};
+
+    const AXResult selection = ax.copyAttributeValue(element, kAXSelectedTextRangeAttribute);
+    if (isInvalidElement(selection))
+        return std::nullopt;
+    if (const auto range = selection ? selection->asRange() : std::nullopt;
+        range && range->location >= 1) {
+        // Only what precedes the caret: the sentence just finished ends there.
+        const int64_t length = std::min(range->location, kCaretWindowUnits);
+        const Utf16Range window{range->location - length, length};
+        const AXResult s = ax.copyParameterizedAttributeValue(
+            element, kAXStringForRangeParameterizedAttribute, AXValue(window));
+        if (auto t = s ? s->asString() : std::nullopt; t && !t->empty())
+            return FieldText{std::move(*t), FieldText::Source::caretWindow, window.location};
+    }
+
+    std::string joined = AXTextExtractor::assembleTextFromChildren(ax, element, 0);
+    if (!joined.empty())
+        log("extractText: strategy 3 (AXStaticText children) → " +
+            std::to_string(text::characterCount(joined)) + " chars");
+    return FieldText{std::move(joined), FieldText::Source::staticText, 0};
+}
+
+}  // namespace mivo

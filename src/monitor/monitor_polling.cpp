@@ -1,0 +1,120 @@
+// The two polls: the text poll catches edits that sent no notification and
+// kept the character count, the focus poll catches focus, window and
+// application changes that sent none.
+
+#include <string>
+
+#include "monitor/accessibility_monitor.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+constexpr double kTextPollSeconds = 0.3;
+constexpr double kFocusPollSeconds = 1.0;
+constexpr int64_t kLoggedPrefixCharacters = 40;
+
+const char* yesNo(bool b) {
+    return b ? "YES" : "NO";
+}
+const char* trueFalse(bool b) {
+    return b ? "true" : "false";
+}
+
+}  // namespace
+
+void AccessibilityMonitor::startTextPoll() {
+    textPollTimer_ =
+        ports_.scheduler.repeating(kTextPollSeconds, guarded([this] { textPollTick(); }));
+    log("textPoll: started (300ms interval)");
+}
+
+void AccessibilityMonitor::startFocusPoll() {
+    focusPollTimer_ =
+        ports_.scheduler.repeating(kFocusPollSeconds, guarded([this] { focusPollTick(); }));
+    log("focusPoll: started (1s interval)");
+}
+
+void AccessibilityMonitor::textPollTick() {
+    if (!isMonitoring() || !observedElement_)
+        return;
+    const AXElement element = *observedElement_;
+    // A field that turned into a password field is dropped unread.
+    if (isSecureField(element)) {
+        observeFocusedElement();
+        return;
+    }
+    const auto read = extractTextForAnalysis(element);
+    if (!read) {
+        log("textPoll: element gone, re-attaching");
+        observeFocusedElement();
+        return;
+    }
+    if (read->text.empty() || read->text == lastPolledValue_.text)
+        return;
+    log("textPoll: value changed " + std::to_string(text::characterCount(lastPolledValue_.text)) +
+        "->" + std::to_string(text::characterCount(read->text)) + " chars: \"" +
+        text::characterPrefix(read->text, kLoggedPrefixCharacters) + "\"");
+    lastPolledValue_ = *read;
+    scheduleAnalysis(*read);
+}
+
+void AccessibilityMonitor::focusPollTick() {
+    if (!isMonitoring())
+        return;
+    Accessibility& ax = ports_.accessibility;
+    const auto front = ports_.workspace.frontmostApplication();
+    const Pid frontPid = front ? front->pid : 0;
+    bool stale = true;
+    if (observedElement_) {
+        const AXResult role = ax.copyAttributeValue(*observedElement_, kAXRoleAttribute);
+        stale = !role && role.error() == AXError::invalidUIElement;
+    }
+    log("focusPoll: frontPid=" + std::to_string(frontPid) +
+        " | focusPid=" + std::to_string(observedFocusPid_) +
+        " element=" + yesNo(observedElement_.has_value()) + " stale=" + trueFalse(stale));
+
+    const auto signature = focusedWindowSignature();
+    const bool windowChanged =
+        lastFocusedWindowSignature_.has_value() && signature != lastFocusedWindowSignature_;
+    const bool frontChanged = frontPid > 0 && frontPid != observedFocusPid_;
+    if (!stale && !windowChanged && !frontChanged) {
+        lastFocusedWindowSignature_ = signature;
+        return;
+    }
+    if (windowChanged && !stale && !frontChanged &&
+        AXTextExtractor::focusedTextElement(ax, ports_.workspace) == observedElement_) {
+        // Only the window's title changed (an editor marking unsaved changes
+        // or counting words as the user types): the same field, the same
+        // text, so the pending analysis and the corrections shown still hold.
+        log("focusPoll: window changed around the same element — staying attached");
+        lastFocusedWindowSignature_ = signature;
+        return;
+    }
+    log(std::string("focusPoll: re-attaching (frontChanged=") + trueFalse(frontChanged) +
+        " stale=" + trueFalse(stale) + " windowChanged=" + trueFalse(windowChanged) + ")");
+    notifyCorrectionContextChanged();
+    if (!isMonitoring())
+        return;
+    lastFocusedWindowSignature_ = signature;
+    if (frontChanged)
+        setupFocusObserver(frontPid);
+    observeFocusedElement();
+}
+
+std::optional<std::string> AccessibilityMonitor::focusedWindowSignature() {
+    const auto front = ports_.workspace.frontmostApplication();
+    if (!front)
+        return std::nullopt;
+    Accessibility& ax = ports_.accessibility;
+    const std::string pid = std::to_string(front->pid);
+    const auto window =
+        readElement(ax, ax.applicationElement(front->pid), kAXFocusedWindowAttribute);
+    if (!window)
+        return pid + "|no-focused-window";
+    return pid + "|" + readString(ax, *window, kAXRoleAttribute).value_or("") + "|" +
+           readString(ax, *window, kAXTitleAttribute).value_or("");
+}
+
+}  // namespace mivo
