@@ -61,7 +61,10 @@ TEST(MorphemePatternRule, FallbackTurnsDehaAfterAVerbIntoNodeha) {
     EXPECT_DOUBLE_EQ(issues[0].confidence, 0.94);
     EXPECT_EQ(issues[0].explanationEn, "Use \"のでは\" after a verb, not \"では\".");
 
-    // では after a noun is right.
+    // では after a て-form or a noun is right.
+    EXPECT_TRUE(
+        run(rule, {{"含ん", "含む", P::verb}, {"で", "", P::particle}, {"は", "", P::particle}})
+            .empty());
     EXPECT_TRUE(
         run(rule, {{"本", "", P::noun}, {"で", "", P::particle}, {"は", "", P::particle}}).empty());
 }
@@ -119,6 +122,18 @@ TEST(MorphemePatternRule, TokenTestsAllMustHold) {
     EXPECT_TRUE(run(MorphemePatternRule(pack), kIkuDeha).empty());
 }
 
+TEST(MorphemePatternRule, DictionaryFormTestsWhetherTheWordIsInflected) {
+    const Parts parts{{"読ん", "読む", P::verb}, {"で", "", P::particle}, {"読む", "", P::verb}};
+    const auto inflected =
+        run(MorphemePatternRule({.patterns = {pattern({{.dictionaryForm = false}}, 0, 1)}}), parts);
+    ASSERT_EQ(inflected.size(), 1u);
+    EXPECT_EQ(inflected[0].original, "読ん");
+    const auto plain =
+        run(MorphemePatternRule({.patterns = {pattern({{.dictionaryForm = true}}, 0, 1)}}), parts);
+    ASSERT_EQ(plain.size(), 2u);  // で and 読む
+    EXPECT_EQ(plain[1].original, "読む");
+}
+
 TEST(MorphemePatternRule, ComparesUpToCanonicalEquivalence) {
     // で written decomposed in the pack, precomposed in the morphemes.
     const MorphemePatternRulePack pack{
@@ -142,6 +157,10 @@ TEST(MorphemePatternRulePack, DecodesStrictly) {
     EXPECT_EQ(tokens[1], (MorphemePatternToken{.partOfSpeech = P::noun}));
     EXPECT_EQ(tokens[2], MorphemePatternToken{});
 
+    const auto inflected = decode(R"([{"dictionaryForm":false}])");
+    ASSERT_TRUE(inflected);
+    EXPECT_EQ(inflected->patterns[0].tokens[0].dictionaryForm, false);
+    EXPECT_FALSE(decode(R"([{"dictionaryForm":"yes"}])"));
     EXPECT_FALSE(decode(R"([{"partOfSpeech":"Noun"}])"));
     EXPECT_FALSE(decode(R"([{"surface":1}])"));
     EXPECT_FALSE(decode(R"({})"));
@@ -165,11 +184,15 @@ TEST(MorphemePatternRulePack, ShippedFileIsTheFallback) {
 }
 
 TEST(MorphemePatternRule, ThroughTheRealDictionary) {
-    testing::expectThroughDictionary(MorphemePatternRule(MorphemePatternRule::fallbackRulePack()),
-                                     {
-                                         {"行くでは困る。", {"行くのでは困る。"}, {{2, 4}}},
-                                         {"それでは困る。", {}},
-                                     });
+    testing::expectThroughDictionary(
+        MorphemePatternRule(MorphemePatternRule::fallbackRulePack()),
+        {
+            {"行くでは困る。", {"行くのでは困る。"}, {{2, 4}}},
+            {"それでは困る。", {}},
+            {"改行文字を含んではならない。", {}},
+            {"ファイルの終わりでは、", {}},
+            {"開発者向けというではなく", {"開発者向けというのではなく"}},
+        });
 }
 
 }  // namespace

@@ -14,6 +14,11 @@ MorphemePatternToken tokenFromJson(const json::Json& j) {
     token.lemma = packs::optionalString(j, "lemma");
     if (const json::Json* pos = packs::optionalMember(j, "partOfSpeech"))
         token.partOfSpeech = packs::partOfSpeechFromJson(*pos, "partOfSpeech");
+    if (const json::Json* form = packs::optionalMember(j, "dictionaryForm")) {
+        if (!form->is_boolean())
+            throw json::DecodingError("dictionaryForm: expected a boolean");
+        token.dictionaryForm = form->get<bool>();
+    }
     return token;
 }
 
@@ -50,11 +55,13 @@ MorphemePatternRulePack morphemePatternRulePackFromJson(const json::Json& j) {
 }
 
 const MorphemePatternRulePack& MorphemePatternRule::fallbackRulePack() {
-    // 行くでは → 行くのでは: a verb takes の before では.
+    // 行くでは → 行くのでは: a verb takes の before では. Only a verb in its
+    // dictionary form: after a て-form (含んではならない) or a stem used as a
+    // noun (終わりでは) では is right and のでは would break the sentence.
     static const MorphemePatternRulePack pack{
         .patterns = {MorphemePattern{
             .id = "languagetool-ja.verb-deha",
-            .tokens = {{.partOfSpeech = JapanesePartOfSpeech::verb},
+            .tokens = {{.partOfSpeech = JapanesePartOfSpeech::verb, .dictionaryForm = true},
                        {.surface = "で"},
                        {.surface = "は"}},
             .issueStart = 1,
@@ -75,7 +82,8 @@ MorphemePatternRule::MorphemePatternRule(const MorphemePatternRulePack& rulePack
             continue;
         Pattern pattern;
         for (const MorphemePatternToken& t : p.tokens)
-            pattern.tokens.push_back(Token{keyOf(t.surface), keyOf(t.lemma), t.partOfSpeech});
+            pattern.tokens.push_back(
+                Token{keyOf(t.surface), keyOf(t.lemma), t.partOfSpeech, t.dictionaryForm});
         pattern.issueStart = static_cast<std::size_t>(p.issueStart);
         pattern.issueEnd = static_cast<std::size_t>(p.issueEnd);
         pattern.suggestion = p.suggestion;
@@ -92,6 +100,10 @@ bool MorphemePatternRule::Token::matches(const Morpheme& m) const {
         return false;
     if (surface && !canonicallyEqualsKey(m.surface, *surface))
         return false;
+    if (dictionaryForm &&
+        canonicallyEqualsKey(m.surface, canonicalKey(m.lemma)) != *dictionaryForm) {
+        return false;
+    }
     return !lemma || canonicallyEqualsKey(m.lemma, *lemma);
 }
 

@@ -18,6 +18,9 @@ struct MorphemePatternToken {
     std::optional<std::string> surface{};
     std::optional<std::string> lemma{};
     std::optional<JapanesePartOfSpeech> partOfSpeech{};
+    // true: the word stands in its dictionary form (surface equal to
+    // lemma); false: it is inflected.
+    std::optional<bool> dictionaryForm{};
 
     bool operator==(const MorphemePatternToken&) const = default;
 };
@@ -64,6 +67,7 @@ class MorphemePatternRule final : public MorphologyAwareRule {
         std::optional<std::string> surface;
         std::optional<std::string> lemma;
         std::optional<JapanesePartOfSpeech> partOfSpeech;
+        std::optional<bool> dictionaryForm;
 
         bool matches(const Morpheme& m) const;
     };
