@@ -13,6 +13,7 @@
 #include "correction/rules/token_aware_vocabulary_rule.hpp"
 #include "correction/rules/transitive_intransitive_pair_rule.hpp"
 #include "correction/rules/verb_conjugation_rule.hpp"
+#include "correction/textlint/textlint_japanese_grammar_rule.hpp"
 #include "morphology/mecab_japanese_tokenizer.hpp"
 
 #include <algorithm>
@@ -74,8 +75,10 @@ LocalCorrectionService::Rules defaultPlainRules() {
     rules.push_back(std::make_shared<SurfacePatternRule>(
         loadRulePack(SurfacePatternRule::packName, &surfacePatternRulePackFromJson,
                      SurfacePatternRule::fallbackRulePack())));
-    // TextlintJapaneseGrammarRule joins here: TextlintJapaneseBridge::shared(),
-    // then "textlint-allowlist".
+    rules.push_back(std::make_shared<TextlintJapaneseGrammarRule>(
+        TextlintJapaneseBridge::shared(),
+        loadRulePack(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson,
+                     TextlintJapaneseGrammarRule::fallbackRulePack())));
     return rules;
 }
 

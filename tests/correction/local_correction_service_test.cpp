@@ -12,6 +12,7 @@
 #include "correction/rules/token_aware_vocabulary_rule.hpp"
 #include "correction/rules/transitive_intransitive_pair_rule.hpp"
 #include "correction/rules/verb_conjugation_rule.hpp"
+#include "correction/textlint/textlint_japanese_grammar_rule.hpp"
 #include "rule_test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -250,6 +251,8 @@ TEST(LocalCorrectionService, DefaultEngineHoldsTheRulesInTheirOrder) {
     for (std::size_t i = 0; i < m.size(); ++i)
         EXPECT_EQ(m[i]->isVocabularyRule(), i == 2) << i;
     EXPECT_EQ(positionOf<SurfacePatternRule>(service.rules()), 0);
+    EXPECT_EQ(positionOf<TextlintJapaneseGrammarRule>(service.rules()), 1);
+    EXPECT_EQ(service.rules().size(), 2u);
     // The doubled-particle rule is a morphology rule only.
     EXPECT_EQ(positionOf<DoubleParticleRule>(service.rules()), -1);
 }

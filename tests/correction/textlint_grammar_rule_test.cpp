@@ -1,6 +1,7 @@
 #include "correction/textlint/textlint_japanese_grammar_rule.hpp"
 
 #include "correction/rule_pack.hpp"
+#include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 #include "shared/json.hpp"
 #include "textlint_stand_in.hpp"
@@ -216,18 +217,16 @@ class TextlintAllowListPack : public ::testing::Test {
 
     TextlintRulePack load(std::string_view packText) const {
         std::ofstream(root / "RulePacks" / "textlint-allowlist.json") << packText;
-        return loadRulePack("textlint-allowlist", &decodeTextlintRulePack,
+        return loadRulePack(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson,
                             TextlintJapaneseGrammarRule::fallbackRulePack(), ResourceBundle(root));
     }
     fs::path root;
 };
 
 TEST_F(TextlintAllowListPack, TheShippedPackIsTheBuiltInOne) {
-    const ResourceBundle source(sourceResourcesFolder() / "Mivo_LocalCorrection.bundle");
-    std::optional<TextlintRulePack> shipped;
-    ASSERT_TRUE(RulePackResource::decodePack(
-        source, "textlint-allowlist", [&](const auto& j) { shipped = decodeTextlintRulePack(j); }));
-    EXPECT_EQ(*shipped, TextlintJapaneseGrammarRule::fallbackRulePack());
+    EXPECT_EQ(
+        testing::shippedPack(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson),
+        TextlintJapaneseGrammarRule::fallbackRulePack());
 }
 
 TEST_F(TextlintAllowListPack, APackIsTakenWholeOrNotAtAll) {

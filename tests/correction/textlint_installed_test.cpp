@@ -26,7 +26,9 @@ TEST(InstalledTextlint, FlagsWhatTheAllowListLetsThrough) {
     settings.startFolder = repository;
     TextlintJapaneseBridge bridge(settings);
     ASSERT_TRUE(bridge.isAvailable());
-    const TextlintJapaneseGrammarRule rule(bridge, TextlintJapaneseGrammarRule::loadRulePack());
+    const TextlintJapaneseGrammarRule rule(
+        bridge, loadRulePack(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson,
+                             TextlintJapaneseGrammarRule::fallbackRulePack()));
     const TextRange sentence{4, 20};
 
     {

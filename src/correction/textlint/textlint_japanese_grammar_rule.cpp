@@ -1,8 +1,6 @@
 #include "correction/textlint/textlint_japanese_grammar_rule.hpp"
 
-#include "correction/rule_pack.hpp"
-#include "shared/json.hpp"
-#include "shared/records_json.hpp"
+#include "correction/pack_decoding.hpp"
 #include "shared/text.hpp"
 
 #include <algorithm>
@@ -19,11 +17,10 @@ constexpr std::string_view kControlCharacter = "japanese/no-invalid-control-char
 constexpr std::string_view kZeroWidthSpace = "japanese/no-zero-width-spaces";
 
 TextlintRuleMetadata decodeMetadata(const json::Json& j) {
-    json::requireObject(j, "rules");
     TextlintRuleMetadata m;
     m.id = json::requireString(j, "id");
-    m.severity = severityFromJson(json::member(j, "severity"));
-    m.category = categoryFromJson(json::member(j, "category"));
+    m.severity = packs::requireSeverity(j);
+    m.category = packs::requireCategory(j);
     m.confidence = json::requireNumber(j, "confidence");
     return m;
 }
@@ -107,11 +104,10 @@ std::optional<Span> characterSpan(const text::CharacterText& text, const Textlin
 
 }  // namespace
 
-TextlintRulePack decodeTextlintRulePack(const json::Json& j) {
-    json::requireObject(j, "textlint-allowlist");
+TextlintRulePack textlintRulePackFromJson(const json::Json& j) {
+    json::requireObject(j, TextlintJapaneseGrammarRule::packName);
     TextlintRulePack pack;
-    for (const json::Json& entry : json::requireArray(json::member(j, "rules"), "rules"))
-        pack.rules.push_back(decodeMetadata(entry));
+    pack.rules = packs::requireArrayOf(j, "rules", decodeMetadata);
     pack.disabledDuplicateRules = json::requireStringArray(j, "disabledDuplicateRules");
     return pack;
 }
@@ -136,10 +132,6 @@ const TextlintRulePack& TextlintJapaneseGrammarRule::fallbackRulePack() {
         .disabledDuplicateRules = {"japanese/no-doubled-joshi", "japanese/no-mix-dearu-desumasu"},
     };
     return pack;
-}
-
-TextlintRulePack TextlintJapaneseGrammarRule::loadRulePack() {
-    return mivo::loadRulePack("textlint-allowlist", &decodeTextlintRulePack, fallbackRulePack());
 }
 
 TextlintJapaneseGrammarRule::TextlintJapaneseGrammarRule(TextlintJapaneseBridge& bridge,

@@ -9,6 +9,7 @@
 #include "shared/json_fwd.hpp"
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -34,19 +35,18 @@ struct TextlintRulePack {
 
 // Throws json::DecodingError for a missing key, a wrong type or an unknown
 // severity or category.
-TextlintRulePack decodeTextlintRulePack(const json::Json& j);
+TextlintRulePack textlintRulePackFromJson(const json::Json& j);
 
-class TextlintJapaneseGrammarRule : public CorrectionRule {
+class TextlintJapaneseGrammarRule final : public CorrectionRule {
   public:
+    static constexpr std::string_view packName = "textlint-allowlist";
+    static const TextlintRulePack& fallbackRulePack();
+
     // Where `rulePack` repeats an identifier, its first entry counts.
     TextlintJapaneseGrammarRule(TextlintJapaneseBridge& bridge, const TextlintRulePack& rulePack);
 
     std::vector<CorrectionIssue> apply(std::string_view text, const TextRange& sentenceRange,
                                        std::string_view sentenceId) const override;
-
-    static const TextlintRulePack& fallbackRulePack();
-    // "textlint-allowlist" from the engine's bundle, else the fallback.
-    static TextlintRulePack loadRulePack();
 
   private:
     TextlintJapaneseBridge* bridge_;
