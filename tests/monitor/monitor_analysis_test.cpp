@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "monitor/ax_geometry.hpp"
+#include "monitor_scene.hpp"
+
+namespace mivo {
+namespace {
+
+using Boundary = CompletedSentenceCandidate::Boundary;
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+class AnalysisTest : public MonitorScene {
+  protected:
+    AnalysisTest() {
+        monitor.start();
+        started = desk.clock().elapsed();
+    }
+    double started = 0;
+};
+
+TEST_F(AnalysisTest, ATypedSentenceIsReportedOnce075SecondsAfterTheLastKey) {
+    typeSlowly("今日は良い天気です", 0.1);
+    desk.typeText("。");
+    const double lastChange = desk.clock().elapsed();
+    advance(0.74);
+    EXPECT_TRUE(candidates.empty());
+    advance(0.01);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_DOUBLE_EQ(candidateTimes[0], lastChange + 0.75);
+    advance(5);
+    ASSERT_EQ(candidates.size(), 1u);
+
+    const auto& c = candidates[0];
+    EXPECT_EQ(c.text, "今日は良い天気です。");
+    EXPECT_EQ(c.boundary, Boundary::punctuation);
+    EXPECT_EQ(c.range, (TextRange{0, 10}));
+    EXPECT_DOUBLE_EQ(c.japaneseRatio, 0.9);
+    // The caret after 。: the cell of 。 (column 9 of a 10-wide monospace
+    // field at x 100, y 200, 20 high) on a 900-high screen.
+    ASSERT_TRUE(monitor.currentCaretRect());
+    EXPECT_EQ(*monitor.currentCaretRect(), (Rect{190, 680, 10, 20}));
+    EXPECT_EQ(monitor.debugLastValue(), "今日は良い天気です。");
+    EXPECT_DOUBLE_EQ(monitor.debugLastRatio(), 0.9);
+    EXPECT_EQ(logged("[Mivo] analyze: FIRING boundary=punctuation caretRect=(190.0, 680.0, 10.0, "
+                     "20.0)"),
+              1u);
+}
+
+TEST_F(AnalysisTest, ThreeChangesInABurstAreAnalysedOnceOnTheLastText) {
+    desk.setText(field, "今日は");
+    advance(0.3);
+    desk.setText(field, "今日は良い");
+    advance(0.3);
+    desk.setText(field, "今日は良い天気です。");
+    const double last = desk.clock().elapsed();
+    advance(3);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].text, "今日は良い天気です。");
+    EXPECT_DOUBLE_EQ(candidateTimes[0], last + 0.75);
+    EXPECT_EQ(logged("[Mivo] schedule: debounce 0.75s for "), 3u);
+    EXPECT_EQ(logged("[Mivo] analyze: FIRING"), 1u);
+}
+
+TEST_F(AnalysisTest, SwitchingApplicationBeforeThePauseDropsTheSentence) {
+    desk.addApplication(200, "Browser");
+    desk.addWindow(200, "Start page");
+    desk.typeText("今日は良い天気です。");
+    advance(0.5);
+    desk.activateApplication(200);
+    advance(3);
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_GE(contextChanges, 1);
+    EXPECT_TRUE(desk.log().contains("[Mivo] appActivation: Browser pid=200"));
+    EXPECT_FALSE(monitor.bufferStore().currentState());
+}
+
+TEST_F(AnalysisTest, AnActivationThatNamesNoApplicationStillClearsTheContext) {
+    desk.typeText("今日は良い天気です。");
+    advance(0.1);
+    ASSERT_TRUE(monitor.bufferStore().currentState());
+    desk.postActivationNotification(std::nullopt);
+    advance(0.01);
+    EXPECT_EQ(contextChanges, 1);
+    EXPECT_FALSE(monitor.bufferStore().currentState());
+    EXPECT_FALSE(desk.log().contains("appActivation:"));
+    advance(0.05);  // the field is observed again once the activation settled
+    EXPECT_EQ(logged("[Mivo] observe: ATTACHED"), 2u);
+}
+
+TEST_F(AnalysisTest, APasswordFieldIsNeverObservedReadOrLogged) {
+    const std::string secret = "ひみつのあいことばです。";
+    const auto password = desk.addTextField(window, "");
+    desk.setAttribute(password, "AXSubrole", AXValue("AXSecureTextField"));
+    desk.focus(password);
+    advance(0.01);
+    EXPECT_FALSE(monitor.observedElement());
+    EXPECT_EQ(desk.accessibility().observerCount(), 1u);  // the application's focus only
+
+    typeSlowly(secret, 0.2);
+    advance(5);
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_FALSE(monitor.bufferStore().currentState());
+    for (const auto& line : desk.log().lines()) {
+        EXPECT_EQ(line.find("ひみつ"), std::string::npos) << line;
+        EXPECT_EQ(line.find("chars"), std::string::npos) << line;
+    }
+}
+
+TEST_F(AnalysisTest, AFieldThatTurnsIntoAPasswordFieldIsDroppedUnread) {
+    desk.setAttribute(field, "AXSubrole", AXValue("AXSecureTextField"));
+    // A value change without a notification: only the poll would see it.
+    desk.setAttribute(field, "AXValue", AXValue("ひみつのあいことばです。"));
+    advance(2);
+    EXPECT_FALSE(monitor.observedElement());
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_FALSE(desk.log().contains("ひみつ"));
+}
+
+TEST_F(AnalysisTest, AValueChangedSinceTheSnapshotIsDiscardedAndTheNewOneAnalysed) {
+    // Right after a poll tick, so that the next tick comes after the
+    // debounce of this change.
+    advance(0.3);
+    desk.setText(field, "今日は良い天気です。");
+    advance(0.65);
+    desk.setAttribute(field, "AXValue", AXValue("明日も晴れるでしょう。"));
+    advance(0.1);
+    EXPECT_EQ(logged("[Mivo] analyze: discarded — AX value changed since snapshot"), 1u);
+    EXPECT_TRUE(candidates.empty());
+    advance(2);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].text, "明日も晴れるでしょう。");
+}
+
+struct SkipCase {
+    const char* why;
+    std::string text;
+    const char* ratio;
+};
+
+TEST_F(AnalysisTest, TextsThatAreNoFinishedJapaneseSentenceAreSkippedWithTheirRatio) {
+    const SkipCase cases[] = {
+        {"Latin letters only", "Hello world.", "0.00"},
+        {"too long", repeat("あ", 500) + "。", "1.00"},
+        {"too short without an end", "はい", "1.00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.log().clear();
+        desk.setText(field, c.text);
+        advance(1);
+        EXPECT_EQ(logged(std::string("[Mivo] analyze: skipped — no sentence boundary or "
+                                     "insufficient Japanese ratio (ratio=") +
+                         c.ratio + ")"),
+                  1u);
+    }
+    EXPECT_TRUE(candidates.empty());
+}
+
+TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
+    const std::string text = "今日は良い天気です。";
+    monitor.suppressAnalysisLoop(text, 3.0);
+    desk.setText(field, text);
+    advance(1);
+    EXPECT_EQ(logged("[Mivo] analyze: suppressed — pending apply verification for unchanged text"),
+              1u);
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_TRUE(monitor.pendingApplyOriginalText());
+
+    // Another text ends the window at its first read.
+    EXPECT_FALSE(monitor.shouldSuppressPendingApplyLoop("明日も晴れです。"));
+    EXPECT_FALSE(monitor.pendingApplyOriginalText());
+    EXPECT_FALSE(monitor.pendingApplyUntil());
+
+    // So does the end of the window.
+    monitor.suppressAnalysisLoop(text, 1.0);
+    EXPECT_TRUE(monitor.shouldSuppressPendingApplyLoop(text));
+    advance(1.0);
+    EXPECT_FALSE(monitor.shouldSuppressPendingApplyLoop(text));
+    EXPECT_FALSE(monitor.pendingApplyOriginalText());
+}
+
+TEST_F(AnalysisTest, OnlyTheLastTwentyChangeTimesAreKept) {
+    for (int i = 1; i <= 25; ++i) {
+        desk.setText(field, repeat("あ", i));
+        advance(0.1);
+    }
+    EXPECT_EQ(monitor.recentChangeTimestamps().size(), 20u);
+    EXPECT_EQ(monitor.recentChangeTimestamps().back(), desk.clock().now() - seconds(0.1));
+}
+
+TEST_F(AnalysisTest, WithoutCaretBoundsTheCaretIsAStripAtTheBottomOfTheField) {
+    desk.setParameterizedHook(field, [](std::string_view attribute, const AXValue&) {
+        if (attribute == "AXBoundsForRange")
+            return std::optional<AXResult>(AXValue(Rect{}));
+        return std::optional<AXResult>();
+    });
+    desk.typeText("今日は良い天気です。");
+    advance(1);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(logged("[Mivo] caretRect: kAXBoundsForRange failed, falling back to element frame"),
+              1u);
+    // The 40-high field at y 200 on a 900-high screen, cut to 20.
+    EXPECT_EQ(monitor.currentCaretRect(), (Rect{100, 660, 600, 20}));
+}
+
+// --- Bounds of ranges of the analysed text ---------------------------------
+
+class BoundsTest : public AnalysisTest {
+  protected:
+    std::optional<Rect> fieldBounds(Utf16Range units) {
+        return AXTextExtractor::directBoundsForRange(desk.accessibility(), desk.screens(), units,
+                                                     desk.element(field));
+    }
+};
+
+TEST_F(BoundsTest, NothingWithoutAnObservedElement) {
+    monitor.stop();
+    EXPECT_FALSE(monitor.boundsForRange(0, 1));
+}
+
+TEST_F(BoundsTest, RangesAreAnsweredInGlobalCoordinatesAtLeast16High) {
+    const auto low =
+        desk.addTextField(window, "", {.frame = Rect{100, 400, 600, 10}, .lineHeight = 10});
+    desk.focus(low);
+    advance(0.1);
+    desk.typeText("今日は良い天気です。");
+    advance(1);
+    ASSERT_EQ(candidates.size(), 1u);
+    // 良い: columns 3 and 4 of the line at y 400, 10 high, on a 900-high
+    // screen; the height is raised to 16, keeping the y of the 10 high.
+    EXPECT_EQ(monitor.boundsForRange(3, 2), (Rect{130, 490, 20, 16}));
+    EXPECT_FALSE(monitor.boundsForRange(20, 2));
+}
+
+struct UnitsCase {
+    const char* why;
+    std::string value;
+    bool valueHidden;  // the field offers no value: the text before the caret is read
+    int64_t start, length;
+    Utf16Range units;
+};
+
+TEST_F(BoundsTest, CharacterRangesBecomeUnitsOfTheWholeField) {
+    const std::string sentence = "今日は良い天気です。";
+    const UnitsCase cases[] = {
+        {"the whole value, one unit per Character", sentence, false, 3, 2, {3, 2}},
+        {"a surrogate pair before the range", "😀" + sentence, false, 4, 2, {5, 2}},
+        {"a caret window starting at unit 210",
+         repeat("あ", 600) + sentence,
+         true,
+         393,
+         2,
+         {603, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (c.valueHidden)
+            desk.setAttribute(field, "AXValue", AXValue(""));
+        else
+            desk.removeScriptedAttribute(field, "AXValue");
+        candidates.clear();
+        desk.setText(field, c.value);
+        advance(1);
+        ASSERT_EQ(candidates.size(), 1u);
+        const auto expected = fieldBounds(c.units);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(monitor.boundsForRange(c.start, c.length), expected);
+        desk.setText(field, "");
+        advance(1);
+    }
+}
+
+TEST_F(BoundsTest, AStaticTextEditorAnswersForRangesAcrossItsFragments) {
+    const auto editor =
+        desk.addTextField(window, "", {.frame = Rect{100, 400, 600, 40}, .fragmentBacked = true});
+    desk.focus(editor);
+    advance(0.1);
+    desk.setText(editor, "今日は晴れ。\n明日は雨です。");
+    advance(1);
+    ASSERT_EQ(candidates.size(), 1u);
+    // 晴れ。 on the first line (columns 3-5) and 明日 on the second (0-1).
+    const auto r = monitor.boundsForRange(3, 6);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, (Rect{100, 460, 60, 40}));
+}
+
+}  // namespace
+}  // namespace mivo
