@@ -51,6 +51,7 @@ struct ExtractedText {
     std::string text;
     Source source = Source::value;
     int64_t utf16Start = 0;
+    bool operator==(const ExtractedText&) const = default;
 };
 
 // --- Finding the field -----------------------------------------------------

@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "monitor_scene.hpp"
+
+namespace mivo {
+namespace {
+
+using Source = FieldText::Source;
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+// A workspace whose activation notifications never arrive, as when the
+// system missed the change of the active window.
+class UnannouncedActivations : public Workspace {
+  public:
+    explicit UnannouncedActivations(Workspace& inner) : inner_(inner) {}
+    std::optional<RunningApplication> frontmostApplication() override {
+        return inner_.frontmostApplication();
+    }
+    std::optional<RunningApplication> runningApplication(Pid pid) override {
+        return inner_.runningApplication(pid);
+    }
+    bool activate(Pid pid) override { return inner_.activate(pid); }
+    bool openURL(std::string_view url) override { return inner_.openURL(url); }
+    Cancel observeActivation(ActivationHandler) override {
+        return Cancel([] {});
+    }
+
+  private:
+    Workspace& inner_;
+};
+
+TEST(LateFrontmostTest, AnApplicationThatComesToTheFrontUnannouncedIsAttachedByTheFocusPoll) {
+    sim::SimDesktop desk;
+    UnannouncedActivations quiet(desk.workspace());
+    const Desktop p = desk.ports();
+    AccessibilityMonitor monitor(
+        Desktop{p.scheduler, p.accessibility, quiet, p.screens, p.input, p.pasteboard, p.log});
+    int candidates = 0;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate&) { ++candidates; };
+
+    monitor.start();
+    EXPECT_FALSE(desk.log().contains("start: frontmost app"));
+    EXPECT_TRUE(
+        desk.log().contains("[Mivo] observe: no text-editing element found in frontmost app"));
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(
+        desk.log().contains("[Mivo] focusPoll: frontPid=0 | focusPid=0 element=NO stale=true"));
+
+    desk.addApplication(300, "Notes");
+    const auto window = desk.addWindow(300, "Note");
+    const auto field = desk.addTextField(window, "");
+    desk.activateApplication(300);
+    desk.focus(field);
+    desk.clock().advance(0.5);
+    EXPECT_FALSE(monitor.observedElement());
+
+    desk.clock().advance(0.5);
+    EXPECT_TRUE(desk.log().contains(
+        "[Mivo] focusPoll: re-attaching (frontChanged=true stale=true windowChanged=false)"));
+    EXPECT_TRUE(desk.log().contains("[Mivo] focusObserver: watching pid=300"));
+    EXPECT_EQ(monitor.observedElement(), desk.element(field));
+    EXPECT_EQ(monitor.observedFocusPid(), 300);
+    desk.typeText("今日は良い天気です。");
+    desk.clock().advance(1);
+    EXPECT_EQ(candidates, 1);
+}
+
+class ObservationTest : public MonitorScene {
+  protected:
+    ObservationTest() { monitor.start(); }
+};
+
+TEST_F(ObservationTest, TheFocusPollLogsEveryTick) {
+    advance(3);
+    EXPECT_EQ(logged("[Mivo] focusPoll: frontPid=100 | focusPid=100 element=YES stale=false"), 3u);
+    EXPECT_EQ(contextChanges, 0);
+}
+
+struct WindowCase {
+    const char* why;
+    bool otherFieldFocused;  // silently, without a focus notification
+    bool kept;
+};
+
+TEST_F(ObservationTest, ATitleChangeAroundTheSameFieldKeepsThePendingSentence) {
+    const WindowCase cases[] = {
+        {"an editor marking its window unsaved", false, true},
+        {"another document's field in the renamed window", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        monitor.stop();
+        desk.removeScriptedAttribute(app, "AXFocusedUIElement");
+        desk.setWindowTitle(window, "Untitled");
+        desk.setText(field, "");
+        monitor.start();
+        candidates.clear();
+        contextChanges = 0;
+        const auto other = desk.addTextField(window, "");
+
+        // Ticks at 1 s; the sentence's pause ends at 1.35 s.
+        advance(0.6);
+        desk.setText(field, "今日は良い天気です。");
+        advance(0.1);
+        desk.setWindowTitle(window, "● Untitled");
+        if (c.otherFieldFocused)
+            desk.setAttribute(app, "AXFocusedUIElement", AXValue(desk.element(other)));
+        advance(1);
+
+        EXPECT_EQ(candidates.size(), c.kept ? 1u : 0u);
+        EXPECT_EQ(contextChanges, c.kept ? 0 : 1);
+        EXPECT_EQ(monitor.observedElement(), desk.element(c.kept ? field : other));
+    }
+}
+
+TEST_F(ObservationTest, AWindowClosedWithItsFieldEndsTheSentenceAndTheContext) {
+    desk.typeText("今日は良い天気です。");
+    advance(0.5);
+    desk.destroy(window);
+    advance(0.1);  // the text poll lets the field go
+    EXPECT_FALSE(monitor.observedElement());
+    EXPECT_EQ(contextChanges, 0);
+    advance(0.4);  // the focus poll reports the change
+    EXPECT_TRUE(desk.log().contains(
+        "[Mivo] focusPoll: re-attaching (frontChanged=false stale=true windowChanged=false)"));
+    EXPECT_EQ(contextChanges, 1);
+    advance(2);
+    EXPECT_TRUE(candidates.empty());
+}
+
+TEST_F(ObservationTest, AFieldThatIsGoneIsLetGoByTheTextPoll) {
+    desk.destroy(field);
+    advance(0.3);
+    EXPECT_EQ(logged("[Mivo] textPoll: element gone, re-attaching"), 1u);
+    EXPECT_FALSE(monitor.observedElement());
+}
+
+TEST_F(ObservationTest, TheTextPollFindsAChangeThatSentNoNotification) {
+    desk.setAttribute(field, "AXValue", AXValue("今日は良い天気です。"));
+    advance(0.3);
+    EXPECT_EQ(logged("[Mivo] textPoll: value changed 0->10 chars: \"今日は良い天気です。\""), 1u);
+    advance(1);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].text, "今日は良い天気です。");
+}
+
+TEST_F(ObservationTest, WithoutAValueObserverAKeyDownReadsTheFieldWhenItsLengthChanged) {
+    desk.setObserverCreationFails(pid, true);
+    const auto other = desk.addTextField(window, "");
+    desk.focus(other);
+    advance(0.3);  // just after a text-poll tick
+    EXPECT_TRUE(desk.log().contains(
+        "[Mivo] observe: AXObserverCreate for value changes failed err=-25200"));
+    ASSERT_EQ(monitor.observedElement(), desk.element(other));
+
+    desk.typeText("今");
+    advance(0.25);
+    EXPECT_EQ(logged("[Mivo] eventTap→read: value changed 0->1 chars"), 1u);
+    EXPECT_EQ(logged("[Mivo] schedule: debounce"), 1u);
+
+    // One Character for another: the length is the same, so the key-down
+    // reads nothing and the next poll tick finds the change.
+    advance(0.05);
+    desk.select(other, Utf16Range{0, 1});
+    desk.typeText("明");
+    advance(0.25);
+    EXPECT_EQ(logged("[Mivo] schedule: debounce"), 1u);
+    advance(0.05);
+    EXPECT_EQ(logged("[Mivo] textPoll: value changed 1->1 chars: \"明\""), 1u);
+    EXPECT_EQ(logged("[Mivo] schedule: debounce"), 2u);
+}
+
+TEST_F(ObservationTest, AKeyDownReReadOfAFieldNoLongerFollowedSchedulesNothing) {
+    desk.typeText("今日は良い天気です。");
+    advance(0.1);
+    const auto other = desk.addTextField(window, "");
+    desk.focus(other);
+    advance(3);
+    EXPECT_EQ(monitor.observedElement(), desk.element(other));
+    EXPECT_TRUE(candidates.empty());
+    EXPECT_FALSE(desk.log().contains("eventTap→read"));
+}
+
+TEST_F(ObservationTest, AFocusObserverThatCannotBeMadeIsRetriedEverySecond) {
+    desk.addApplication(300, "Notes");
+    desk.addTextField(desk.addWindow(300, "Note"), "");
+    desk.setObserverCreationFails(300, true);
+    desk.activateApplication(300);
+    advance(2.1);
+    EXPECT_EQ(logged("[Mivo] focusObserver: AXObserverCreate failed for pid=300"), 3u);
+    EXPECT_EQ(monitor.observedFocusPid(), 0);
+
+    desk.setObserverCreationFails(300, false);
+    advance(1);
+    EXPECT_EQ(logged("[Mivo] focusObserver: watching pid=300"), 1u);
+    EXPECT_EQ(monitor.observedFocusPid(), 300);
+}
+
+struct AttachCase {
+    const char* why;
+    std::function<void(sim::SimDesktop&, sim::SimId window)> scene;
+    const char* line;
+    bool observed;
+};
+
+TEST_F(ObservationTest, AttachingToTheFocusedFieldOfANewApplication) {
+    const AttachCase cases[] = {
+        {"no text field at all",
+         [](sim::SimDesktop& d, sim::SimId w) { d.focus(d.addElement(w, "AXButton")); },
+         "[Mivo] observe: no text-editing element found in frontmost app", false},
+        {"a field without a process",
+         [](sim::SimDesktop& d, sim::SimId w) {
+             const auto f = d.addTextField(w, "");
+             d.setPidResult(f, std::unexpected(AXError::cannotComplete));
+             d.focus(f);
+         },
+         "[Mivo] observe: could not get pid for element", false},
+        {"a field whose process has a pid",
+         [](sim::SimDesktop& d, sim::SimId w) { d.focus(d.addTextField(w, "下書き")); },
+         "[Mivo] observe: ATTACHED to role=AXTextField pid=", true},
+    };
+    Pid next = 300;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const Pid p = next++;
+        desk.addApplication(p, "App");
+        c.scene(desk, desk.addWindow(p, "Window"));
+        desk.log().clear();
+        desk.activateApplication(p);
+        advance(0.06);
+        EXPECT_EQ(logged(c.line), 1u);
+        EXPECT_EQ(monitor.observedElement().has_value(), c.observed);
+        EXPECT_EQ(monitor.observedPid(), c.observed ? p : 0);
+    }
+    EXPECT_EQ(monitor.lastPolledValue().text, "下書き");
+}
+
+struct ReadCase {
+    const char* why;
+    std::function<sim::SimId(sim::SimDesktop&, sim::SimId window)> field;
+    std::optional<FieldText> expected;
+    const char* logged;
+};
+
+TEST_F(ObservationTest, TheFieldTextReadForAnalysis) {
+    const std::string long2000 = repeat("あいうえお", 400);
+    const ReadCase cases[] = {
+        {"the value", [](sim::SimDesktop& d, sim::SimId w) { return d.addTextField(w, "今日は"); },
+         FieldText{"今日は", Source::value, 0}, nullptr},
+        {"without a value: the 400 units before the caret",
+         [&](sim::SimDesktop& d, sim::SimId w) {
+             const auto f = d.addTextField(w, long2000);
+             d.setAttribute(f, "AXValue", AXValue(""));
+             d.select(f, Utf16Range{1000, 5});
+             return f;
+         },
+         FieldText{long2000.substr(600 * 3, 400 * 3), Source::caretWindow, 600}, nullptr},
+        {"without a value: all before a caret near the start",
+         [&](sim::SimDesktop& d, sim::SimId w) {
+             const auto f = d.addTextField(w, long2000);
+             d.setAttributeAbsent(f, "AXValue");
+             d.select(f, Utf16Range{3, 0});
+             return f;
+         },
+         FieldText{"あいう", Source::caretWindow, 0}, nullptr},
+        {"a caret at 0: the static text, joined",
+         [](sim::SimDesktop& d, sim::SimId w) {
+             sim::TextFieldOptions options;
+             options.fragmentBacked = true;
+             const auto f = d.addTextField(w, "一行目\n\n二行目", options);
+             d.setAttribute(f, "AXValue", AXValue(""));
+             d.select(f, Utf16Range{0, 0});
+             return f;
+         },
+         FieldText{"一行目\n二行目", Source::staticText, 0},
+         "[Mivo] extractText: strategy 3 (AXStaticText children) → 7 chars"},
+        {"nothing anywhere: the empty text",
+         [](sim::SimDesktop& d, sim::SimId w) {
+             const auto f = d.addTextField(w, "");
+             return f;
+         },
+         FieldText{"", Source::staticText, 0}, nullptr},
+        {"a field that is gone",
+         [](sim::SimDesktop& d, sim::SimId w) {
+             const auto f = d.addTextField(w, "今日は");
+             d.setAttributeError(f, "AXValue", AXError::invalidUIElement);
+             return f;
+         },
+         std::nullopt, nullptr},
+        {"a password field",
+         [](sim::SimDesktop& d, sim::SimId w) {
+             const auto f = d.addTextField(w, "ひみつ");
+             d.setAttribute(f, "AXSubrole", AXValue("AXSecureTextField"));
+             return f;
+         },
+         std::nullopt, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.log().clear();
+        const auto read = monitor.extractTextForAnalysis(desk.element(c.field(desk, window)));
+        EXPECT_EQ(read, c.expected);
+        EXPECT_EQ(desk.log().lines().size(), c.logged ? 1u : 0u);
+        if (c.logged) {
+            EXPECT_TRUE(desk.log().contains(c.logged));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mivo
