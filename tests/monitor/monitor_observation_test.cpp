@@ -79,12 +79,6 @@ class ObservationTest : public MonitorScene {
     ObservationTest() { monitor.start(); }
 };
 
-TEST_F(ObservationTest, TheFocusPollLogsEveryTick) {
-    advance(3);
-    EXPECT_EQ(logged("[Mivo] focusPoll: frontPid=100 | focusPid=100 element=YES stale=false"), 3u);
-    EXPECT_EQ(contextChanges, 0);
-}
-
 struct WindowCase {
     const char* why;
     bool otherFieldFocused;  // silently, without a focus notification
