@@ -68,8 +68,11 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     ++*run_;
     auto steps = std::move(pendingSteps_);
     pendingSteps_.clear();
-    for (auto& [id, step] : steps)
-        step.cancel();
+    for (auto& [id, step] : steps) {
+        step.scheduled.cancel();
+        if (step.onDropped)
+            step.onDropped();
+    }
 }
 
 void AccessibilityMonitor::pause() {
@@ -146,7 +149,8 @@ void AccessibilityMonitor::notifyCorrectionContextChanged() {
         onCorrectionContextChanged();
 }
 
-Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> step) {
+Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> step,
+                                          std::function<void()> onDropped) {
     const uint64_t id = nextStepId_++;
     const MonitorRunToken token = runToken();
     Cancel scheduled = ports_.scheduler.after(seconds, [this, token, id, step = std::move(step)] {
@@ -155,7 +159,7 @@ Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> 
         pendingSteps_.erase(id);
         step();
     });
-    pendingSteps_.emplace(id, scheduled);
+    pendingSteps_.emplace(id, PendingStep{scheduled, std::move(onDropped)});
     return Cancel([this, token, id, scheduled]() mutable {
         scheduled.cancel();
         if (token.monitorExists())

@@ -137,8 +137,11 @@ class AccessibilityMonitor final {
     // pasteboard restore runs even when it is not).
     MonitorRunToken runToken() const { return MonitorRunToken(run_, *run_); }
     // Runs `step` on the main loop `seconds` from now unless the monitor is
-    // stopped or gone by then; cancelling the handle drops it too.
-    Cancel scheduleStep(double seconds, std::function<void()> step);
+    // stopped or gone by then; cancelling the handle drops it too. When
+    // stop() or the monitor's end drops the step, `onDropped` runs at once
+    // instead (a paste that will not happen gives the pasteboard back).
+    Cancel scheduleStep(double seconds, std::function<void()> step,
+                        std::function<void()> onDropped = {});
     // One line of the system log, after the monitor's tag.
     void log(std::string_view message);
 
@@ -223,7 +226,11 @@ class AccessibilityMonitor final {
     std::optional<FieldText> lastAnalyzedText_;
 
     // Steps scheduled through scheduleStep that have not run yet.
-    std::map<uint64_t, Cancel> pendingSteps_;
+    struct PendingStep {
+        Cancel scheduled;
+        std::function<void()> onDropped;
+    };
+    std::map<uint64_t, PendingStep> pendingSteps_;
     uint64_t nextStepId_ = 0;
 };
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "monitor_scene.hpp"
 
@@ -103,6 +106,34 @@ TEST_F(LifecycleTest, StepsOfAStoppedRunOrOfAGoneMonitorDoNothing) {
     kept.cancel();  // harmless after the monitor went
     advance(1);
     EXPECT_EQ(ran, 1);
+}
+
+TEST_F(LifecycleTest, AStepDroppedByStopOrByTheMonitorsEndSaysSoAtOnce) {
+    std::vector<std::string> events;
+    auto step = [&](std::string name) {
+        return std::pair{[&events, name] { events.push_back(name + " ran"); },
+                         [&events, name] { events.push_back(name + " dropped"); }};
+    };
+    monitor.start();
+    auto [ranWork, ranDrop] = step("early");
+    monitor.scheduleStep(0.1, ranWork, ranDrop);
+    auto [cancelledWork, cancelledDrop] = step("cancelled");
+    monitor.scheduleStep(0.5, cancelledWork, cancelledDrop).cancel();
+    auto [stoppedWork, stoppedDrop] = step("stopped");
+    monitor.scheduleStep(0.5, stoppedWork, stoppedDrop);
+    advance(0.2);
+    monitor.stop();
+    EXPECT_EQ(events, (std::vector<std::string>{"early ran", "stopped dropped"}));
+
+    events.clear();
+    {
+        AccessibilityMonitor m(desk.ports());
+        m.start();
+        auto [work, drop] = step("released");
+        m.scheduleStep(0.5, work, drop);
+    }
+    advance(1);
+    EXPECT_EQ(events, (std::vector<std::string>{"released dropped"}));
 }
 
 TEST_F(LifecycleTest, AMonitorReleasedWhileMonitoringLeavesNothingBehind) {
