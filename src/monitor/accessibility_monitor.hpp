@@ -28,6 +28,8 @@
 
 namespace mivo {
 
+class ReplacementLadder;
+
 struct MonitorState {
     enum class Kind { error, idle, permissionRequired, monitoring, paused };
     Kind kind = Kind::idle;
@@ -224,6 +226,10 @@ class AccessibilityMonitor final {
     // The text of the last analysis that fired: boundsForRange measures
     // ranges of it.
     std::optional<FieldText> lastAnalyzedText_;
+
+    // Writes corrections back; made on the first one.
+    ReplacementLadder& replacementLadder();
+    std::shared_ptr<ReplacementLadder> replacementLadder_;
 
     // Steps scheduled through scheduleStep that have not run yet.
     struct PendingStep {

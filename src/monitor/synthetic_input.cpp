@@ -34,11 +34,15 @@ bool matchesExpected(std::string_view candidate, std::string_view expected) {
 }  // namespace
 
 struct SyntheticInput::State : std::enable_shared_from_this<State> {
-    State(Desktop d, TargetSource t)
-        : desktop(d), target(std::move(t)), clipboard(PasteboardGuard::of(d.pasteboard)) {}
+    State(Desktop d, TargetSource t, RunSource r)
+        : desktop(d),
+          target(std::move(t)),
+          run(std::move(r)),
+          clipboard(PasteboardGuard::of(d.pasteboard)) {}
 
     Desktop desktop;
     TargetSource target;
+    RunSource run;
     std::shared_ptr<PasteboardGuard> clipboard;
     uint64_t epoch = 0;
 
@@ -49,15 +53,16 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 
     void later(double delay, Step step, std::function<void()> abandoned) {
-        desktop.scheduler.after(delay, [weak = weak_from_this(), epoch = epoch,
-                                        step = std::move(step), abandoned = std::move(abandoned)] {
-            auto self = weak.lock();
-            if (self && self->epoch == epoch) {
-                step(*self);
-            } else if (abandoned) {
-                abandoned();
-            }
-        });
+        desktop.scheduler.after(
+            delay, [weak = weak_from_this(), epoch = epoch, stillRunning = run ? run() : RunCheck{},
+                    step = std::move(step), abandoned = std::move(abandoned)] {
+                auto self = weak.lock();
+                if (self && self->epoch == epoch && (!stillRunning || stillRunning())) {
+                    step(*self);
+                } else if (abandoned) {
+                    abandoned();
+                }
+            });
     }
 
     void restoreLater(PasteboardGuard::Hold hold) {
@@ -168,8 +173,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 };
 
-SyntheticInput::SyntheticInput(Desktop desktop, TargetSource target)
-    : state_(std::make_shared<State>(desktop, std::move(target))) {}
+SyntheticInput::SyntheticInput(Desktop desktop, TargetSource target, RunSource run)
+    : state_(std::make_shared<State>(desktop, std::move(target), std::move(run))) {}
 
 SyntheticInput::~SyntheticInput() = default;
 

@@ -45,8 +45,12 @@ struct SelectedTarget {
 class SyntheticInput {
   public:
     using TargetSource = std::function<InputTarget()>;
+    // Asked as input is queued: a check that answers, when the input is
+    // due, whether it may still be posted (its owner has not stopped since).
+    using RunCheck = std::function<bool()>;
+    using RunSource = std::function<RunCheck()>;
 
-    SyntheticInput(Desktop desktop, TargetSource target);
+    SyntheticInput(Desktop desktop, TargetSource target, RunSource run = {});
     ~SyntheticInput();
     SyntheticInput(const SyntheticInput&) = delete;
     SyntheticInput& operator=(const SyntheticInput&) = delete;

@@ -417,5 +417,22 @@ TEST_F(SyntheticInputTest, ADragIntoAFieldTheMonitorNoLongerFollowsInputsNothing
     EXPECT_TRUE(keys().empty());
 }
 
+TEST_F(SyntheticInputTest, InputQueuedBeforeItsOwnerStoppedIsNotPostedAfterARestart) {
+    int run = 1;
+    SyntheticInput owned(
+        desk.ports(), [this] { return target; },
+        [&run] { return [&run, queuedIn = run] { return run == queuedIn; }; });
+    const SelectedTarget selected = selectHare();
+    ASSERT_TRUE(owned.pasteTextIntoFocusedElement("雨", selected));
+    run = 2;  // stopped and started again
+    desk.clock().advance(1.0);
+    EXPECT_TRUE(keys().empty());
+    EXPECT_EQ(board(), kUserContents);
+
+    ASSERT_TRUE(owned.typeTextIntoFocusedElement("雨", selected));
+    desk.clock().advance(1.0);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+}
+
 }  // namespace
 }  // namespace mivo

@@ -1,0 +1,281 @@
+#include "monitor/replacement_ladder.hpp"
+
+#include <string>
+#include <utility>
+
+#include "monitor/ax_geometry.hpp"
+#include "monitor/replacement_range.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+using Source = FieldText::Source;
+
+// While a replacement is pending, the text it is about to change is not
+// analysed again.
+constexpr double kSingleApplySuppressionSeconds = 3.0;
+constexpr double kBatchSuppressionSeconds = 1.0;
+// A whole-value write of several issues is read back this much later.
+constexpr double kBatchReadBackSeconds = 0.15;
+
+// Each rung's delay before its check, and what that check tries next.
+struct Rung {
+    double delay;
+    std::optional<ReplacementRetry> next;
+};
+constexpr Rung kWritableValue{0.2, std::nullopt};
+constexpr Rung kSelectedTextAttribute{0.35, ReplacementRetry::selectionTyping};
+constexpr Rung kSelectionPaste{0.95, ReplacementRetry::selectionTyping};
+constexpr Rung kSelectionTyping{1.05, ReplacementRetry::mouseSelectionPaste};
+constexpr Rung kMouseSelectionPaste{1.25, ReplacementRetry::mouseSelectionTyping};
+constexpr Rung kMouseSelectionTyping{1.25, std::nullopt};
+
+FieldText wholeValue(std::string text) {
+    return FieldText{std::move(text), Source::value, 0};
+}
+
+// A range found in a text read from the field, as a range of the field's
+// value: a window of the units before the caret starts further on.
+Utf16Range inField(Utf16Range local, const FieldText& read) {
+    if (read.source == Source::caretWindow)
+        local.location += read.utf16Start;
+    return local;
+}
+
+}  // namespace
+
+std::string_view caseName(TextInsertionMethod method) {
+    switch (method) {
+        case TextInsertionMethod::paste:
+            return "paste";
+        case TextInsertionMethod::unicodeTyping:
+            return "unicodeTyping";
+    }
+    return "paste";
+}
+
+ReplacementLadder::ReplacementLadder(AccessibilityMonitor& monitor)
+    : monitor_(monitor),
+      input_(
+          monitor.desktop(),
+          [&monitor] {
+              return InputTarget{monitor.observedElement(), monitor.observedFocusPid(),
+                                 monitor.observedPid()};
+          },
+          [&monitor] { return [run = monitor.runToken()] { return run.isCurrent(); }; }) {}
+
+ReplacementLadder& AccessibilityMonitor::replacementLadder() {
+    if (!replacementLadder_)
+        replacementLadder_ = std::make_shared<ReplacementLadder>(*this);
+    return *replacementLadder_;
+}
+
+void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue) {
+    replacementLadder().applyReplacement(issue);
+}
+
+void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues) {
+    replacementLadder().applyReplacements(issues);
+}
+
+void ReplacementLadder::applyReplacement(const CorrectionIssue& issue) {
+    const auto observed = monitor_.observedElement();
+    if (!observed)
+        return;
+    const AXElement element = *observed;
+    const FieldText originalText = readField(element).value_or(FieldText{});
+    if (!originalText.text.empty())
+        monitor_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
+
+    const auto started = [&](const Rung& rung) {
+        verifyReplacement(PendingReplacement{issue, originalText, element, rung.next}, rung.delay);
+    };
+    if (applyReplacementUsingWritableValue(issue, element))
+        return started(kWritableValue);
+    if (applyReplacementUsingSelectedTextAttribute(issue, element))
+        return started(kSelectedTextAttribute);
+    if (applyReplacementUsingSelectionPaste(issue, element))
+        return started(kSelectionPaste);
+    if (applyReplacementUsingSelectionTyping(issue, element))
+        return started(kSelectionTyping);
+    if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
+        return started(kMouseSelectionPaste);
+    if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
+        return started(kMouseSelectionTyping);
+    monitor_.log("applyReplacement: failed for original=\"" + issue.original + "\"");
+}
+
+bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
+                                                           const AXElement& element) {
+    if (isFragmentBacked(element)) {
+        monitor_.log("applyReplacement: skipping kAXValue write for fragment-backed editor");
+        return false;
+    }
+    Accessibility& ax = monitor_.desktop().accessibility;
+    const auto value = readString(ax, element, kAXValueAttribute);
+    if (!value)
+        return false;
+    // The stored range as it is: only where the analysed text still stands
+    // in the whole value.
+    const text::CharacterText t{*value};
+    const TextRange r = issue.range;
+    if (r.start < 0 || r.end < r.start || t.count() < r.end ||
+        !text::canonicallyEqual(t.sliceView(r.start, r.end), issue.original))
+        return false;
+    std::string newText = t.str().substr(0, t.byteOffset(r.start)) + issue.suggestion +
+                          t.str().substr(t.byteOffset(r.end));
+    if (const AXError err = ax.setAttributeValue(element, kAXValueAttribute, AXValue(newText));
+        err != AXError::success) {
+        monitor_.log("applyReplacement: kAXValue write failed err=" + std::to_string(code(err)) +
+                     ", trying selection+paste");
+        return false;
+    }
+    monitor_.setLastPolledValue(wholeValue(std::move(newText)));
+    monitor_.log("applyReplacement: wrote replacement using kAXValue");
+    return true;
+}
+
+std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
+    const CorrectionIssue& issue, const AXElement& element, std::string_view logPrefix) {
+    auto read = readField(element);
+    if (!read || read->text.empty())
+        return std::nullopt;
+    const auto local = replacementRange(issue, read->text);
+    if (!local)
+        return std::nullopt;
+    const Utf16Range range = inField(*local, *read);
+    if (!input_.selectReplacementRange(range, issue.original, element, logPrefix))
+        return std::nullopt;
+    return Selected{std::move(*read), SelectedTarget{element, range, issue.original}};
+}
+
+bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const CorrectionIssue& issue,
+                                                                   const AXElement& element) {
+    auto selected = selectIssue(issue, element, "applyReplacement: kAXSelectedText");
+    if (!selected)
+        return false;
+    if (const AXError err = monitor_.desktop().accessibility.setAttributeValue(
+            element, kAXSelectedTextAttribute, AXValue(issue.suggestion));
+        err != AXError::success) {
+        monitor_.log("applyReplacement: kAXSelectedText write failed err=" +
+                     std::to_string(code(err)));
+        return false;
+    }
+    monitor_.setLastPolledValue(std::move(selected->read));
+    monitor_.log("applyReplacement: wrote replacement using kAXSelectedText");
+    return true;
+}
+
+bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
+                                                            const AXElement& element) {
+    auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
+    if (!selected || !input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
+        return false;
+    monitor_.setLastPolledValue(std::move(selected->read));
+    monitor_.log("applyReplacement: pasted replacement into selected AX range");
+    return true;
+}
+
+bool ReplacementLadder::applyReplacementUsingSelectionTyping(const CorrectionIssue& issue,
+                                                             const AXElement& element) {
+    auto selected = selectIssue(issue, element, "applyReplacement: selection typing");
+    if (!selected || !input_.typeTextIntoFocusedElement(issue.suggestion, selected->target))
+        return false;
+    monitor_.setLastPolledValue(std::move(selected->read));
+    monitor_.log("applyReplacement: queued unicode typing into selected AX range");
+    return true;
+}
+
+bool ReplacementLadder::applyReplacementUsingMouseSelection(const CorrectionIssue& issue,
+                                                            const AXElement& element,
+                                                            TextInsertionMethod insertion) {
+    auto read = readField(element);
+    if (!read || read->text.empty())
+        return false;
+    const auto range = replacementRange(issue, read->text);
+    if (!range)
+        return false;
+    const text::CharacterText t{read->text};
+    const auto start = t.characterIndexAtUtf16(range->location);
+    const auto end = t.characterIndexAtUtf16(range->end());
+    if (!start || !end)
+        return false;
+    Desktop& d = monitor_.desktop();
+    const auto rect = AXTextExtractor::boundsForFragmentBackedRange(d.accessibility, d.screens,
+                                                                    *start, *end - *start, element);
+    if (!rect)
+        return false;
+    const bool queued =
+        insertion == TextInsertionMethod::unicodeTyping
+            ? input_.typeTextIntoRect(issue.suggestion, *rect, issue.original, element)
+            : input_.pasteTextIntoRect(issue.suggestion, *rect, issue.original, element);
+    if (!queued)
+        return false;
+    monitor_.setLastPolledValue(std::move(*read));
+    monitor_.log("applyReplacement: selected text by mouse drag and queued " +
+                 std::string(caseName(insertion)));
+    return true;
+}
+
+void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& issues) {
+    const auto observed = monitor_.observedElement();
+    if (!observed)
+        return;
+    const AXElement element = *observed;
+    std::vector<CorrectionIssue> kept;
+    for (const auto& issue : issues) {
+        if (!text::canonicallyEqual(issue.suggestion, issue.original))
+            kept.push_back(issue);
+    }
+    if (kept.empty())
+        return;
+
+    // A text read around the caret is only part of the field: written back
+    // as the whole value it would cut off the rest.
+    const FieldText read = readField(element).value_or(FieldText{});
+    const auto newText =
+        read.text.empty() || isFragmentBacked(element) || !stillWholeValue(read, element)
+            ? std::nullopt
+            : replacingAll(kept, read.text);
+    if (!newText)
+        return applyReplacement(kept.front());
+
+    monitor_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
+    if (const AXError err = monitor_.desktop().accessibility.setAttributeValue(
+            element, kAXValueAttribute, AXValue(*newText));
+        err != AXError::success) {
+        monitor_.log("applyReplacements: kAXValue write failed err=" + std::to_string(code(err)) +
+                     ", applying first issue only");
+        return applyReplacement(kept.front());
+    }
+    monitor_.setLastPolledValue(wholeValue(*newText));
+    monitor_.closeAnalysisSuppression();
+    monitor_.log("applyReplacements: wrote " + std::to_string(kept.size()) +
+                 " replacements using kAXValue");
+    monitor_.scheduleStep(kBatchReadBackSeconds, [this, element, written = *newText] {
+        // Reported for checking again only when the field shows what was
+        // written; a field that ignored or changed the write is not.
+        const auto now = monitor_.observedElement() == element ? readField(element) : std::nullopt;
+        if (!now || now->text != written) {
+            monitor_.log("applyReplacements: field does not read as written; not reported");
+            return;
+        }
+        monitor_.setLastAnalyzedText(*now);
+        if (monitor_.onReplacementCompleted)
+            monitor_.onReplacementCompleted(now->text);
+    });
+}
+
+bool ReplacementLadder::isFragmentBacked(const AXElement& element) {
+    return !AXTextExtractor::rawStaticTextFragments(monitor_.desktop().accessibility, element, 0)
+                .empty();
+}
+
+bool ReplacementLadder::stillWholeValue(const FieldText& read, const AXElement& element) {
+    return read.source == Source::value &&
+           readString(monitor_.desktop().accessibility, element, kAXValueAttribute) == read.text;
+}
+
+}  // namespace mivo

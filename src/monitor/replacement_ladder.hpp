@@ -1,0 +1,95 @@
+#pragma once
+
+// Writing an accepted correction back into the field the monitor follows.
+// Applications take text in different ways, so one correction goes down a
+// ladder of methods, from a silent accessibility write of the whole value
+// to synthetic mouse and keyboard input; the first method that starts hands
+// over to a check that looks at the field after the method's delay, mends a
+// leftover tail once, and otherwise climbs on to the next method.
+//
+// The user's text is never written from a guess: a whole value is written
+// only from a text that was read as the field's whole value and still reads
+// so, and input is posted only into the selection made for it.
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "monitor/accessibility_monitor.hpp"
+#include "monitor/synthetic_input.hpp"
+#include "shared/records.hpp"
+
+namespace mivo {
+
+// How the suggestion goes in after a mouse selection.
+enum class TextInsertionMethod { paste, unicodeTyping };
+std::string_view caseName(TextInsertionMethod method);
+
+// The method a failed check tries next.
+enum class ReplacementRetry { selectionTyping, mouseSelectionPaste, mouseSelectionTyping };
+
+// One replacement on its way: what its checks compare with and what they
+// may still do. It travels with each delayed check.
+struct PendingReplacement {
+    CorrectionIssue issue;
+    FieldText originalText;  // the field before the replacement
+    AXElement element;       // the field written, whatever the focus does
+    std::optional<ReplacementRetry> retry;
+    // Whether the leftover tail was mended already: once per replacement,
+    // however often the monitor re-attaches meanwhile.
+    bool tailRepaired = false;
+};
+
+class ReplacementLadder {
+  public:
+    // The monitor outlives the ladder it owns.
+    explicit ReplacementLadder(AccessibilityMonitor& monitor);
+
+    void applyReplacement(const CorrectionIssue& issue);
+    void applyReplacements(const std::vector<CorrectionIssue>& issues);
+
+    // The rungs: true when the method started (text written or input
+    // queued), which says nothing of the outcome.
+    bool applyReplacementUsingWritableValue(const CorrectionIssue& issue, const AXElement& element);
+    bool applyReplacementUsingSelectedTextAttribute(const CorrectionIssue& issue,
+                                                    const AXElement& element);
+    bool applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
+                                             const AXElement& element);
+    bool applyReplacementUsingSelectionTyping(const CorrectionIssue& issue,
+                                              const AXElement& element);
+    bool applyReplacementUsingMouseSelection(const CorrectionIssue& issue, const AXElement& element,
+                                             TextInsertionMethod insertion);
+
+    // Checks the field `delay` seconds from now; nothing for an empty
+    // original text, which nothing can be compared with.
+    void verifyReplacement(PendingReplacement pending, double delay);
+    // True when a leftover tail was removed or its removal queued.
+    bool repairPartialReplacementIfNeeded(const CorrectionIssue& issue,
+                                          const FieldText& originalText,
+                                          const FieldText& currentText, const AXElement& element);
+
+    SyntheticInput& input() { return input_; }
+
+  private:
+    void check(PendingReplacement pending);
+    void escalate(PendingReplacement pending, const FieldText& current);
+    void giveUp(const PendingReplacement& pending, std::string_view line);
+    // Rungs 2 to 4: the field read, the issue located and selected.
+    struct Selected {
+        FieldText read;
+        SelectedTarget target;
+    };
+    std::optional<Selected> selectIssue(const CorrectionIssue& issue, const AXElement& element,
+                                        std::string_view logPrefix);
+    bool isFragmentBacked(const AXElement& element);
+    // The text was read as the element's whole value and still reads so.
+    bool stillWholeValue(const FieldText& read, const AXElement& element);
+    std::optional<FieldText> readField(const AXElement& element) {
+        return monitor_.extractTextForAnalysis(element);
+    }
+
+    AccessibilityMonitor& monitor_;
+    SyntheticInput input_;
+};
+
+}  // namespace mivo

@@ -1,0 +1,241 @@
+#include "monitor/replacement_verification.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "monitor/replacement_ladder.hpp"
+#include "monitor/replacement_range.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+using Source = AXTextExtractor::ExtractedText::Source;
+
+// A tail repair is looked at again this much later, with the same stage.
+constexpr double kRepairCheckSeconds = 0.45;
+// After giving up, or when the focus moved, the original text is not
+// analysed again for a while.
+constexpr double kGiveUpSuppressionSeconds = 1.5;
+constexpr double kSelectionTypingCheckSeconds = 1.05;
+constexpr double kMouseSelectionCheckSeconds = 1.25;
+constexpr int64_t kLoggedCharacters = 60;
+
+// The original text around the issue: before it and after it.
+struct Split {
+    std::string prefix;
+    std::string suffix;
+};
+
+std::optional<Split> splitAroundIssue(const CorrectionIssue& issue, std::string_view text) {
+    const auto range = replacementRange(issue, text);
+    if (!range)
+        return std::nullopt;
+    const auto from = text::utf16ToByteOffset(text, range->location);
+    const auto to = text::utf16ToByteOffset(text, range->end());
+    if (!from || !to)
+        return std::nullopt;
+    return Split{std::string(text.substr(0, *from)), std::string(text.substr(*to))};
+}
+
+}  // namespace
+
+bool replacementSucceeded(const CorrectionIssue& issue, std::string_view originalText,
+                          std::string_view currentText) {
+    if (currentText.empty() || text::canonicallyEqual(currentText, originalText))
+        return false;
+    const auto expected = expectedTextAfterReplacement(issue, originalText);
+    return expected && text::canonicallyEqual(currentText, *expected);
+}
+
+bool replacementSucceeded(const CorrectionIssue& issue,
+                          const AXTextExtractor::ExtractedText& originalText,
+                          const AXTextExtractor::ExtractedText& currentText) {
+    if (originalText.source != Source::caretWindow && currentText.source != Source::caretWindow)
+        return replacementSucceeded(issue, originalText.text, currentText.text);
+
+    // Both texts placed in the field's value: the expected text from where
+    // the original window started, the current one from where it starts.
+    const auto range = replacementRange(issue, originalText.text);
+    const auto expected = expectedTextAfterReplacement(issue, originalText.text);
+    if (currentText.text.empty() || !range || !expected)
+        return false;
+    const std::u16string e = text::toUtf16(*expected);
+    const std::u16string c = text::toUtf16(currentText.text);
+    const int64_t eStart = originalText.utf16Start;
+    const int64_t cStart = currentText.utf16Start;
+    const int64_t eEnd = eStart + static_cast<int64_t>(e.size());
+    const int64_t cEnd = cStart + static_cast<int64_t>(c.size());
+
+    const int64_t suggestionFrom = eStart + range->location;
+    const int64_t suggestionTo = suggestionFrom + text::utf16Length(issue.suggestion);
+    if (suggestionFrom < cStart || suggestionTo > cEnd)
+        return false;
+    const int64_t from = std::max(eStart, cStart);
+    const int64_t to = std::min(eEnd, cEnd);
+    return e.compare(static_cast<std::size_t>(from - eStart), static_cast<std::size_t>(to - from),
+                     c, static_cast<std::size_t>(from - cStart),
+                     static_cast<std::size_t>(to - from)) == 0;
+}
+
+std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
+                                                       std::string_view originalText,
+                                                       std::string_view currentText) {
+    const auto split = splitAroundIssue(issue, originalText);
+    if (!split)
+        return std::nullopt;
+    std::string expected = split->prefix + issue.suggestion + split->suffix;
+    if (text::canonicallyEqual(currentText, expected))
+        return std::nullopt;
+
+    const std::string head = split->prefix + issue.suggestion;
+    const text::CharacterText current{std::string(currentText)};
+    const int64_t headCount = text::characterCount(head);
+    const int64_t suffixCount = text::characterCount(split->suffix);
+    if (!text::hasPrefix(currentText, head) || !text::hasSuffix(currentText, split->suffix) ||
+        current.count() < headCount + suffixCount)
+        return std::nullopt;
+
+    const int64_t tailStart = headCount;
+    const int64_t tailEnd = current.count() - suffixCount;
+    if (tailStart >= tailEnd)
+        return std::nullopt;
+    std::string tail = current.slice(tailStart, tailEnd);
+    if (!text::hasSuffix(issue.original, tail))
+        return std::nullopt;
+
+    const int64_t location = current.utf16Offset(tailStart);
+    return TailRepair{Utf16Range{location, current.utf16Offset(tailEnd) - location},
+                      std::move(tail), std::move(expected)};
+}
+
+// --- The check of one replacement --------------------------------------------
+
+void ReplacementLadder::verifyReplacement(PendingReplacement pending, double delay) {
+    if (pending.originalText.text.empty())
+        return;
+    monitor_.scheduleStep(
+        delay, [this, pending = std::move(pending)]() mutable { check(std::move(pending)); });
+}
+
+void ReplacementLadder::check(PendingReplacement pending) {
+    if (monitor_.observedElement() != pending.element) {
+        monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
+        monitor_.log("applyReplacement: verification skipped — focus changed mid-apply");
+        return;
+    }
+    const FieldText current = readField(pending.element).value_or(FieldText{});
+    if (replacementSucceeded(pending.issue, pending.originalText, current)) {
+        monitor_.closeAnalysisSuppression();
+        monitor_.attemptedPartialRepairKeys().clear();
+        monitor_.setLastPolledValue(current);
+        monitor_.log("applyReplacement: verified text changed");
+        monitor_.setLastAnalyzedText(current);
+        if (monitor_.onReplacementCompleted)
+            monitor_.onReplacementCompleted(current.text);
+        return;
+    }
+    // The monitor's keys are forgotten whenever it attaches to the field
+    // afresh; the replacement's own mark is not.
+    const std::string key = pending.issue.id + "|" + current.text;
+    auto& keys = monitor_.attemptedPartialRepairKeys();
+    if (!pending.tailRepaired && !keys.contains(key) &&
+        repairPartialReplacementIfNeeded(pending.issue, pending.originalText, current,
+                                         pending.element)) {
+        keys.insert(key);
+        pending.tailRepaired = true;
+        verifyReplacement(std::move(pending), kRepairCheckSeconds);
+        return;
+    }
+    escalate(std::move(pending), current);
+}
+
+void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& current) {
+    const auto next = [&](std::optional<ReplacementRetry> retry, double delay) {
+        pending.retry = retry;
+        verifyReplacement(std::move(pending), delay);
+    };
+    const CorrectionIssue& issue = pending.issue;
+    const AXElement element = pending.element;
+    if (!pending.retry) {
+        giveUp(pending, "applyReplacement: verification failed after final attempt current=\"" +
+                            text::characterPrefix(current.text, kLoggedCharacters) + "\"");
+        return;
+    }
+    switch (*pending.retry) {
+        case ReplacementRetry::selectionTyping:
+            monitor_.log(
+                "applyReplacement: verification failed, retrying with AX selection unicode typing");
+            if (applyReplacementUsingSelectionTyping(issue, element))
+                return next(ReplacementRetry::mouseSelectionPaste, kSelectionTypingCheckSeconds);
+            monitor_.log(
+                "applyReplacement: AX selection unicode typing could not start, retrying "
+                "mouse-selection paste");
+            if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
+                return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
+            return giveUp(pending, "applyReplacement: mouse-selection paste retry could not start");
+        case ReplacementRetry::mouseSelectionPaste:
+            monitor_.log(
+                "applyReplacement: verification failed, retrying with mouse-selection paste");
+            if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
+                return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
+            monitor_.log(
+                "applyReplacement: mouse-selection paste could not start, retrying unicode typing");
+            if (applyReplacementUsingMouseSelection(issue, element,
+                                                    TextInsertionMethod::unicodeTyping))
+                return next(std::nullopt, kMouseSelectionCheckSeconds);
+            return giveUp(pending, "applyReplacement: unicode typing retry could not start");
+        case ReplacementRetry::mouseSelectionTyping:
+            monitor_.log(
+                "applyReplacement: verification failed, retrying with mouse-selection unicode "
+                "typing");
+            if (applyReplacementUsingMouseSelection(issue, element,
+                                                    TextInsertionMethod::unicodeTyping))
+                return next(std::nullopt, kMouseSelectionCheckSeconds);
+            return giveUp(pending,
+                          "applyReplacement: mouse-selection unicode typing could not start");
+    }
+}
+
+void ReplacementLadder::giveUp(const PendingReplacement& pending, std::string_view line) {
+    monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
+    monitor_.log(line);
+}
+
+bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& issue,
+                                                         const FieldText& originalText,
+                                                         const FieldText& currentText,
+                                                         const AXElement& element) {
+    const auto repair = partialReplacementTailRepair(issue, originalText.text, currentText.text);
+    if (!repair)
+        return false;
+    Accessibility& ax = monitor_.desktop().accessibility;
+    // The mended text is built from both reads: written as the whole value
+    // only when both were whole values.
+    if (!isFragmentBacked(element) && originalText.source == Source::value &&
+        stillWholeValue(currentText, element) &&
+        ax.setAttributeValue(element, kAXValueAttribute, AXValue(repair->expectedText)) ==
+            AXError::success) {
+        monitor_.log("applyReplacement: repaired partial replacement with kAXValue");
+        return true;
+    }
+    const Utf16Range range =
+        currentText.source == Source::caretWindow
+            ? Utf16Range{repair->range.location + currentText.utf16Start, repair->range.length}
+            : repair->range;
+    if (!input_.selectReplacementRange(range, repair->tail, element,
+                                       "applyReplacement: partial-tail repair"))
+        return false;
+    if (const AXError err = ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(""));
+        err != AXError::success) {
+        monitor_.log("applyReplacement: kAXSelectedText tail delete failed err=" +
+                     std::to_string(code(err)) + ", posting Delete");
+        return input_.deleteSelectedTextInFocusedElement(
+            SelectedTarget{element, range, repair->tail});
+    }
+    monitor_.log("applyReplacement: deleted partial replacement tail using kAXSelectedText");
+    return true;
+}
+
+}  // namespace mivo

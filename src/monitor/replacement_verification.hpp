@@ -1,0 +1,44 @@
+#pragma once
+
+// Whether a field reads as it should after a correction was written, and
+// the one mending of a write that put the suggestion in but left the end of
+// the original behind it (今日は晴れです。 → 今日は雨れです。).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "monitor/ax_text_extractor.hpp"
+#include "platform/geometry.hpp"
+#include "shared/records.hpp"
+
+namespace mivo {
+
+// The stretch of the current text to remove, and the text without it.
+struct TailRepair {
+    Utf16Range range;  // UTF-16 units of the current text
+    std::string tail;
+    std::string expectedText;
+    bool operator==(const TailRepair&) const = default;
+};
+
+// The current text is the original text with the issue's original replaced
+// by its suggestion, and nothing else changed.
+bool replacementSucceeded(const CorrectionIssue& issue, std::string_view originalText,
+                          std::string_view currentText);
+
+// The same for texts that may be windows of the field (the units before
+// the caret): where one of them is, the two are compared where both show
+// the field, and the current one must show the whole suggestion.
+bool replacementSucceeded(const CorrectionIssue& issue,
+                          const AXTextExtractor::ExtractedText& originalText,
+                          const AXTextExtractor::ExtractedText& currentText);
+
+// The leftover when the current text is the original's prefix, the
+// suggestion, a stretch with which the issue's original ends, and the
+// original's suffix; nothing for any other current text.
+std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
+                                                       std::string_view originalText,
+                                                       std::string_view currentText);
+
+}  // namespace mivo

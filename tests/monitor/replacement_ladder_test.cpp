@@ -1,0 +1,408 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "monitor/replacement_ladder.hpp"
+#include "monitor_scene.hpp"
+#include "platform/sim/sim_pasteboard.hpp"
+
+namespace mivo {
+namespace {
+
+using sim::WriteQuirk;
+
+CorrectionIssue issue(std::string original, std::string suggestion, int64_t start, int64_t end) {
+    CorrectionIssue i;
+    i.id = "issue-" + original + "-" + std::to_string(start);
+    i.original = std::move(original);
+    i.suggestion = std::move(suggestion);
+    i.range = TextRange{start, end};
+    return i;
+}
+
+// 晴れ → 雨 in 今日は晴れです。, at Characters 3 to 5.
+const CorrectionIssue kHare = issue("晴れ", "雨", 3, 5);
+const std::vector<PasteboardItem> kUserContents = {stringItem("ユーザーの内容")};
+
+class ReplacementLadderTest : public MonitorScene {
+  protected:
+    ReplacementLadderTest() {
+        monitor.onReplacementCompleted = [this](const std::string& text) {
+            completed.push_back(text);
+            completedAt.push_back(desk.clock().elapsed());
+        };
+        desk.pasteboard().userCopies(kUserContents);
+    }
+
+    // The monitor follows `id` with `text` in it; the clock stands at 0.
+    void follow(sim::SimId id, const std::string& text) {
+        desk.setText(id, text);
+        desk.focus(id);
+        monitor.start();
+        advance(0);
+        start = desk.clock().elapsed();
+    }
+    void followField(const std::string& text) { follow(field, text); }
+    sim::SimId followFragmentBacked(const std::string& text) {
+        const sim::SimId editor = desk.addTextField(
+            window, "", {.frame = Rect{100, 300, 600, 40}, .fragmentBacked = true});
+        follow(editor, text);
+        return editor;
+    }
+
+    // Advances to `t` seconds after following began.
+    void advanceTo(double t) { advance(t - (desk.clock().elapsed() - start)); }
+    double completedAfter(std::size_t i = 0) { return completedAt.at(i) - start; }
+    // Like some web views: the value reads empty, so reads fall back to the
+    // text before the caret, yet a value written still lands (a moment later).
+    void valueReadsEmptyButTakesWrites() {
+        desk.setAttribute(field, "AXValue", AXValue(""));
+        desk.setWriteQuirk(field, "AXValue", WriteQuirk::lag(0));
+    }
+
+    std::vector<std::string> completed;
+    std::vector<double> completedAt;
+    double start = 0;
+};
+
+// --- One issue ------------------------------------------------------------------
+
+TEST_F(ReplacementLadderTest, AWholeValueWriteIsVerifiedAndReported) {
+    followField("今日は晴れです。");
+    monitor.applyReplacement(kHare);
+    EXPECT_EQ(logged("[Mivo] applyReplacement: wrote replacement using kAXValue"), 1u);
+    EXPECT_EQ(monitor.lastPolledValue().text, "今日は雨です。");
+    advanceTo(0.19);
+    EXPECT_TRUE(completed.empty());
+    advanceTo(0.2);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+    EXPECT_EQ(logged("applyReplacement: verified text changed"), 1u);
+    EXPECT_FALSE(monitor.pendingApplyOriginalText());
+}
+
+TEST_F(ReplacementLadderTest, ALeftoverTailInAPlainFieldIsMendedByAWholeValueWrite) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(1));
+    // Analysed before 今日は was typed: the stored range no longer holds 晴れ,
+    // so the whole-value rung cannot start and the selected-text write does.
+    monitor.applyReplacement(issue("晴れ", "雨", 0, 2));
+    EXPECT_EQ(desk.text(field), "今日は雨れです。");
+    advanceTo(0.35);
+    EXPECT_EQ(logged("applyReplacement: repaired partial replacement with kAXValue"), 1u);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+    advanceTo(0.79);
+    EXPECT_TRUE(completed.empty());
+    advanceTo(0.8);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+}
+
+TEST_F(ReplacementLadderTest, ALeftoverTailInAFragmentBackedEditorIsSelectedAndDeleted) {
+    const sim::SimId editor = followFragmentBacked("今日は晴れです。");
+    desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::leaveTail(1));
+    monitor.applyReplacement(kHare);
+    EXPECT_EQ(logged("applyReplacement: skipping kAXValue write for fragment-backed editor"), 1u);
+    EXPECT_EQ(desk.text(editor), "今日は雨れです。");
+    // The editor deletes a selection as it should.
+    desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::leaveTail(0));
+    advanceTo(0.35);
+    EXPECT_EQ(logged("applyReplacement: deleted partial replacement tail using kAXSelectedText"),
+              1u);
+    EXPECT_EQ(desk.text(editor), "今日は雨です。");
+    EXPECT_EQ(desk.selection(editor), (Utf16Range{4, 0}));
+    advanceTo(0.8);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+    EXPECT_NEAR(completedAfter(), 0.8, 1e-9);
+}
+
+TEST_F(ReplacementLadderTest, ATailThatCannotBeDeletedByAttributeGetsADeleteKey) {
+    const sim::SimId editor = followFragmentBacked("今日は晴れです。");
+    desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setInputQuirk(editor, sim::InputQuirk{.leavesTailCharacters = 1});
+    monitor.applyReplacement(kHare);
+    EXPECT_EQ(logged("applyReplacement: kAXSelectedText write failed err=-25204"), 1u);
+    EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
+    advanceTo(0.95);
+    EXPECT_EQ(logged("applyReplacement: kAXSelectedText tail delete failed err=-25204, posting "
+                     "Delete"),
+              1u);
+    EXPECT_EQ(desk.selection(editor), (Utf16Range{4, 1}));
+    advanceTo(1.13);
+    EXPECT_EQ(desk.text(editor), "今日は雨です。");
+    advanceTo(1.4);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+    EXPECT_EQ(desk.pasteboard().items(), kUserContents);
+}
+
+TEST_F(ReplacementLadderTest, AFieldIgnoringTheSelectedTextWriteGetsSelectionTyping) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::ignore());
+    monitor.applyReplacement(kHare);
+    EXPECT_EQ(logged("applyReplacement: kAXValue write failed err=-25204, trying selection+paste"),
+              1u);
+    EXPECT_EQ(logged("applyReplacement: wrote replacement using kAXSelectedText"), 1u);
+    advanceTo(0.35);
+    EXPECT_EQ(logged("applyReplacement: verification failed, retrying with AX selection unicode "
+                     "typing"),
+              1u);
+    EXPECT_EQ(logged("applyReplacement: queued unicode typing into selected AX range"), 1u);
+    advanceTo(0.57);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+    advanceTo(1.39);
+    EXPECT_TRUE(completed.empty());
+    advanceTo(1.4);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+}
+
+TEST_F(ReplacementLadderTest, AnEmojiBeforeTheIssueStillSelectsTheOriginal) {
+    followField("😀今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::ignore());
+    monitor.applyReplacement(issue("晴れ", "雨", 4, 6));
+    EXPECT_EQ(desk.selection(field), (Utf16Range{5, 2}));
+    advanceTo(2.0);
+    EXPECT_EQ(completed, std::vector<std::string>{"😀今日は雨です。"});
+}
+
+TEST_F(ReplacementLadderTest, AStaleStoredRangeFindsTheNearestOccurrence) {
+    followField("昨日は晴れ、今日も晴れです。");
+    // Stored at 7: the occurrences at 3 and 9 are 4 and 2 away.
+    monitor.applyReplacement(issue("晴れ", "雨", 7, 9));
+    EXPECT_EQ(desk.text(field), "昨日は晴れ、今日も雨です。");
+    advanceTo(0.35);
+    EXPECT_EQ(completed, std::vector<std::string>{"昨日は晴れ、今日も雨です。"});
+}
+
+TEST_F(ReplacementLadderTest, AnOriginalThatIsGoneFailsTheWholeLadder) {
+    followField("今日は晴れです。");
+    monitor.applyReplacement(issue("雪", "雨", 3, 4));
+    EXPECT_EQ(logged("[Mivo] applyReplacement: failed for original=\"雪\""), 1u);
+    advanceTo(3.0);
+    EXPECT_EQ(desk.text(field), "今日は晴れです。");
+    EXPECT_TRUE(completed.empty());
+    EXPECT_EQ(logged("verification"), 0u);
+}
+
+TEST_F(ReplacementLadderTest, AnIgnoredWholeValueWriteGivesUpAtTheFirstCheck) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::ignore());
+    monitor.applyReplacement(kHare);
+    advanceTo(0.2);
+    EXPECT_EQ(logged("[Mivo] applyReplacement: verification failed after final attempt "
+                     "current=\"今日は晴れです。\""),
+              1u);
+    EXPECT_EQ(monitor.pendingApplyOriginalText(), "今日は晴れです。");
+    EXPECT_TRUE(completed.empty());
+}
+
+TEST_F(ReplacementLadderTest, GivingUpLogsOnlyTheFirstSixtyCharacters) {
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += "晴れ。";
+    followField(text);
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::ignore());
+    monitor.applyReplacement(issue("晴れ", "雨", 0, 2));
+    advanceTo(0.2);
+    std::string first60;
+    for (int i = 0; i < 20; ++i)
+        first60 += "晴れ。";
+    EXPECT_EQ(logged("after final attempt current=\"" + first60 + "\""), 1u);
+}
+
+TEST_F(ReplacementLadderTest, AFocusMoveBeforeTheCheckLeavesTheTextAlone) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::ignore());
+    monitor.applyReplacement(kHare);
+    desk.focus(desk.addTextField(window, "別の欄"));
+    advanceTo(0.2);
+    EXPECT_EQ(logged("applyReplacement: verification skipped — focus changed mid-apply"), 1u);
+    EXPECT_EQ(monitor.pendingApplyOriginalText(), "今日は晴れです。");
+    EXPECT_EQ(logged("final attempt"), 0u);
+}
+
+TEST_F(ReplacementLadderTest, ATailIsMendedOnceHoweverOftenTheMonitorReattaches) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    // Every selected-text write, also the deletion, keeps a Character.
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(1));
+    monitor.applyReplacement(kHare);
+    advanceTo(0.35);
+    EXPECT_EQ(logged("deleted partial replacement tail"), 1u);
+    // An activation notice makes the monitor attach to the field afresh,
+    // which forgets the repairs it remembers.
+    desk.postActivationNotification(desk.workspace().frontmostApplication());
+    advanceTo(0.5);
+    advanceTo(3.0);
+    EXPECT_EQ(logged("deleted partial replacement tail"), 1u);
+    EXPECT_EQ(logged("applyReplacement: verification failed, retrying with AX selection unicode "
+                     "typing"),
+              1u);
+    EXPECT_EQ(desk.text(field), "今日は雨れです。");
+}
+
+TEST_F(ReplacementLadderTest, AfterStopNothingQueuedIsPostedButTheClipboardComesBack) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::fail(AXError::cannotComplete));
+    monitor.applyReplacement(kHare);
+    EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
+    monitor.stop();
+    advanceTo(3.0);
+    EXPECT_TRUE(desk.input().keyEvents().empty());
+    EXPECT_EQ(desk.text(field), "今日は晴れです。");
+    EXPECT_EQ(desk.pasteboard().items(), kUserContents);
+    EXPECT_EQ(logged("verification"), 0u);
+}
+
+TEST_F(ReplacementLadderTest, TheUsersCopyDuringAPasteRungSurvives) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::fail(AXError::cannotComplete));
+    monitor.applyReplacement(kHare);
+    advanceTo(0.3);
+    desk.pasteboard().userCopies({stringItem("コピーした文")});
+    advanceTo(1.0);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+    EXPECT_EQ(desk.pasteboard().items(), std::vector{stringItem("コピーした文")});
+}
+
+TEST_F(ReplacementLadderTest, APlainFieldNeverGetsAMouseSelection) {
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::ignore());
+    desk.setInputQuirk(field, sim::InputQuirk{.ignoresTyping = true});
+    monitor.applyReplacement(kHare);
+    advanceTo(0.35);  // selection typing queued; the field ignores it
+    advanceTo(1.4);
+    EXPECT_EQ(logged("applyReplacement: verification failed, retrying with mouse-selection paste"),
+              1u);
+    EXPECT_EQ(logged("applyReplacement: mouse-selection paste could not start, retrying unicode "
+                     "typing"),
+              1u);
+    EXPECT_EQ(logged("applyReplacement: unicode typing retry could not start"), 1u);
+    EXPECT_TRUE(desk.input().mouseEvents().empty());
+}
+
+TEST_F(ReplacementLadderTest, AFragmentBackedEditorClimbsToTheMouseRungs) {
+    const sim::SimId editor = followFragmentBacked("今日は晴れです。");
+    desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::ignore());
+    desk.setInputQuirk(editor, sim::InputQuirk{.ignoresTyping = true});
+    monitor.applyReplacement(kHare);
+    advanceTo(1.4);  // the selected-text write and selection typing did nothing
+    EXPECT_EQ(logged("applyReplacement: verification failed, retrying with mouse-selection paste"),
+              1u);
+    EXPECT_EQ(logged("applyReplacement: selected text by mouse drag and queued paste"), 1u);
+    advanceTo(1.6);
+    EXPECT_EQ(desk.selection(editor), (Utf16Range{3, 2}));
+    advanceTo(1.74);
+    EXPECT_EQ(desk.text(editor), "今日は雨です。");
+    advanceTo(2.65);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+    EXPECT_NEAR(completedAfter(), 2.65, 1e-9);
+    EXPECT_EQ(desk.pasteboard().items(), kUserContents);
+}
+
+// --- Several issues ---------------------------------------------------------------
+
+TEST_F(ReplacementLadderTest, SeveralIssuesGoInOneWholeValueWrite) {
+    followField("今日は晴れです。明日は雪です。");
+    monitor.applyReplacements({issue("晴れ", "雨", 3, 5), issue("雪", "曇り", 11, 12)});
+    EXPECT_EQ(desk.text(field), "今日は雨です。明日は曇りです。");
+    EXPECT_EQ(logged("[Mivo] applyReplacements: wrote 2 replacements using kAXValue"), 1u);
+    EXPECT_FALSE(monitor.pendingApplyOriginalText());
+    advanceTo(0.14);
+    EXPECT_TRUE(completed.empty());
+    advanceTo(0.15);
+    EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。明日は曇りです。"});
+}
+
+TEST_F(ReplacementLadderTest, ABatchTheFieldDoesNotShowIsNotReported) {
+    followField("今日は晴れです。明日は雪です。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::lag(0.5));
+    monitor.applyReplacements({issue("晴れ", "雨", 3, 5), issue("雪", "曇り", 11, 12)});
+    advanceTo(1.0);
+    EXPECT_TRUE(completed.empty());
+    EXPECT_EQ(logged("applyReplacements: field does not read as written; not reported"), 1u);
+}
+
+TEST_F(ReplacementLadderTest, ABatchOverACaretWindowAppliesOnlyTheFirstIssue) {
+    followField("今日は晴れです。明日も晴れ。");
+    valueReadsEmptyButTakesWrites();
+    // Reads fall back to the units before the caret: 今日は晴れです。
+    desk.select(field, {8, 0});
+    monitor.applyReplacements({issue("今日", "本日", 0, 2), issue("晴れ", "雨", 3, 5)});
+    EXPECT_EQ(logged("applyReplacements: wrote"), 0u);
+    advanceTo(0.35);
+    EXPECT_EQ(desk.text(field), "本日は晴れです。明日も晴れ。");
+    EXPECT_EQ(completed, std::vector<std::string>{"本日"});
+}
+
+TEST_F(ReplacementLadderTest, ARangeFoundInTheUnitsBeforeTheCaretIsSelectedInTheWholeValue) {
+    std::string text;
+    for (int i = 0; i < 450; ++i)
+        text += "あ";
+    text += "今日は晴れです。";
+    followField(text);
+    valueReadsEmptyButTakesWrites();
+    desk.select(field, {458, 0});  // the read starts 400 units back, at 58
+    monitor.applyReplacement(kHare);
+    EXPECT_EQ(logged("applyReplacement: wrote replacement using kAXSelectedText"), 1u);
+    EXPECT_EQ(desk.text(field).substr(450 * 3), "今日は雨です。");
+}
+
+TEST_F(ReplacementLadderTest, ATailInAFieldReadAroundTheCaretIsDeletedNotRewritten) {
+    followField("今日は晴れです。明日も晴れ。");
+    valueReadsEmptyButTakesWrites();
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(1));
+    desk.select(field, {8, 0});
+    monitor.applyReplacement(kHare);
+    ASSERT_EQ(desk.text(field), "今日は雨れです。明日も晴れ。");
+    // The caret goes back behind the sentence, so the tail shows in the read.
+    desk.select(field, {8, 0});
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(0));
+    advanceTo(0.35);
+    EXPECT_EQ(logged("deleted partial replacement tail using kAXSelectedText"), 1u);
+    advanceTo(1.0);
+    EXPECT_EQ(desk.text(field), "今日は雨です。明日も晴れ。");
+}
+
+TEST_F(ReplacementLadderTest, ABatchWithAStaleIssueAppliesOnlyTheFirstKeptOne) {
+    followField("今日は晴れです。");
+    monitor.applyReplacements(
+        {issue("今日", "今日", 0, 2), issue("晴れ", "雨", 3, 5), issue("雪", "雨", 6, 7)});
+    EXPECT_EQ(logged("applyReplacements: wrote"), 0u);
+    EXPECT_EQ(logged("applyReplacement: wrote replacement using kAXValue"), 1u);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+}
+
+TEST_F(ReplacementLadderTest, ABatchOfNoChangesDoesNothing) {
+    followField("今日は晴れです。");
+    const std::size_t lines = desk.log().lines().size();
+    monitor.applyReplacements({issue("晴れ", "晴れ", 3, 5)});
+    monitor.applyReplacements({});
+    EXPECT_EQ(desk.log().lines().size(), lines);
+    EXPECT_EQ(desk.text(field), "今日は晴れです。");
+}
+
+TEST_F(ReplacementLadderTest, ARefusedBatchWriteFallsBackToTheFirstIssue) {
+    followField("今日は晴れです。明日は雪です。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    monitor.applyReplacements({issue("雪", "曇り", 11, 12), issue("晴れ", "雨", 3, 5)});
+    EXPECT_EQ(logged("applyReplacements: kAXValue write failed err=-25204, applying first issue "
+                     "only"),
+              1u);
+    EXPECT_EQ(desk.text(field), "今日は晴れです。明日は曇りです。");
+}
+
+TEST_F(ReplacementLadderTest, NothingHappensWithoutAnObservedField) {
+    desk.setText(field, "今日は晴れです。");
+    monitor.applyReplacement(kHare);
+    monitor.applyReplacements({kHare});
+    advance(2.0);
+    EXPECT_EQ(desk.text(field), "今日は晴れです。");
+    EXPECT_TRUE(desk.log().lines().empty());
+}
+
+}  // namespace
+}  // namespace mivo

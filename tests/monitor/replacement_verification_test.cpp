@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "monitor/replacement_verification.hpp"
+
+namespace mivo {
+namespace {
+
+using Source = AXTextExtractor::ExtractedText::Source;
+
+CorrectionIssue issue(std::string original, std::string suggestion, int64_t start, int64_t end) {
+    CorrectionIssue i;
+    i.id = "issue";
+    i.original = std::move(original);
+    i.suggestion = std::move(suggestion);
+    i.range = TextRange{start, end};
+    return i;
+}
+
+const CorrectionIssue kHare = issue("晴れ", "雨", 3, 5);
+const std::string kOriginal = "今日は晴れです。";
+
+struct SuccessCase {
+    const char* why;
+    std::string current;
+    bool succeeded;
+};
+
+TEST(ReplacementSucceededTest, OnlyTheWholeExpectedTextPasses) {
+    const SuccessCase cases[] = {
+        {"exactly as expected", "今日は雨です。", true},
+        {"unchanged", "今日は晴れです。", false},
+        {"the user typed elsewhere meanwhile", "今日は雨です。明日", false},
+        {"a tail was left behind", "今日は雨れです。", false},
+        {"the field reads empty", "", false},
+        {"inserted next to the original", "今日は雨晴れです。", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(replacementSucceeded(kHare, kOriginal, c.current), c.succeeded);
+    }
+    // The issue no longer in the original text: nothing to expect.
+    EXPECT_FALSE(replacementSucceeded(issue("雪", "雨", 3, 4), kOriginal, "今日は雨です。"));
+}
+
+struct WindowCase {
+    const char* why;
+    AXTextExtractor::ExtractedText original;
+    AXTextExtractor::ExtractedText current;
+    bool succeeded;
+};
+
+TEST(ReplacementSucceededTest, WindowsAreComparedWhereBothShowTheField) {
+    // The field holds "0123456789今日は晴れです。…"; reads that fall back to
+    // the units before the caret start at their own offset of the value.
+    const AXTextExtractor::ExtractedText window{kOriginal, Source::caretWindow, 10};
+    const WindowCase cases[] = {
+        {"caret right after the suggestion", window, {"今日は雨", Source::caretWindow, 10}, true},
+        {"window starting one unit earlier",
+         window,
+         {"9今日は雨です。", Source::caretWindow, 9},
+         true},
+        {"the whole value read afterwards",
+         window,
+         {"0123456789今日は雨です。後の文", Source::value, 0},
+         true},
+        {"the suggestion cut off by the caret", window, {"今日は", Source::caretWindow, 10}, false},
+        {"other text where the suggestion should be",
+         window,
+         {"今日は雪です。", Source::caretWindow, 10},
+         false},
+        {"a change before the issue", window, {"9今日が雨", Source::caretWindow, 9}, false},
+        {"nothing read", window, {"", Source::caretWindow, 0}, false},
+        {"whole values are compared whole",
+         {kOriginal, Source::value, 0},
+         {"今日は雨", Source::value, 0},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(replacementSucceeded(kHare, c.original, c.current), c.succeeded);
+    }
+}
+
+struct TailCase {
+    const char* why;
+    CorrectionIssue issue;
+    std::string original;
+    std::string current;
+    std::optional<TailRepair> repair;
+};
+
+TEST(PartialReplacementTailRepairTest, OnlyALeftoverEndOfTheOriginalIsRepaired) {
+    const TailCase cases[] = {
+        {"the suggestion went in over the first Character only", kHare, kOriginal,
+         "今日は雨れです。", TailRepair{{4, 1}, "れ", "今日は雨です。"}},
+        {"an emoji before it moves the UTF-16 range", issue("晴れ", "雨", 4, 6),
+         "😀今日は晴れです。", "😀今日は雨れです。", TailRepair{{6, 1}, "れ", "😀今日は雨です。"}},
+        {"a longer leftover", issue("晴れる", "雨が降る", 3, 6), "今日は晴れるでしょう",
+         "今日は雨が降るれるでしょう", TailRepair{{7, 2}, "れる", "今日は雨が降るでしょう"}},
+        {"the leftover is not the end of the original", kHare, kOriginal, "今日は雨晴です。",
+         std::nullopt},
+        {"already right", kHare, kOriginal, "今日は雨です。", std::nullopt},
+        {"unchanged", kHare, kOriginal, kOriginal, std::nullopt},
+        {"the suffix was changed too", kHare, kOriginal, "今日は雨れです", std::nullopt},
+        {"the original is not in the original text", issue("雪", "雨", 3, 4), kOriginal,
+         "今日は雨れです。", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(partialReplacementTailRepair(c.issue, c.original, c.current), c.repair);
+    }
+}
+
+}  // namespace
+}  // namespace mivo
