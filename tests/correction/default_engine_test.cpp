@@ -27,14 +27,9 @@ CompletedSentenceCandidate sentence(const std::string& text, int64_t start = 0) 
     return c;
 }
 
-struct Expected {
-    int64_t start, end;
-    std::string original, suggestion, corrected;
-};
-
 struct Case {
     std::string text;
-    std::vector<Expected> expected;
+    std::vector<testing::Expected> expected;
     std::string why = {};
 };
 
@@ -66,15 +61,9 @@ TEST(DefaultEngine, FindingsThroughTheRealDictionary) {
         SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")") + ": " +
                      testing::describe(engine().tokenizer()->tokenize(c.text)));
         const auto issues = engine().analyze(sentence(c.text), {});
-        ASSERT_EQ(issues.size(), c.expected.size());
-        for (std::size_t i = 0; i < issues.size(); ++i) {
-            const auto& e = c.expected[i];
-            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
-            EXPECT_EQ(issues[i].original, e.original);
-            EXPECT_EQ(issues[i].suggestion, e.suggestion);
-            EXPECT_EQ(issues[i].sentenceId, "S");
-            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
-        }
+        testing::expectIssues(c.text, issues, c.expected);
+        for (const auto& issue : issues)
+            EXPECT_EQ(issue.sentenceId, "S");
     }
 }
 
@@ -136,15 +125,8 @@ TEST(DefaultEngine, MorphologyFindingsApplyCleanly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")") + ": " +
                      testing::describe(engine().tokenizer()->tokenize(c.text)));
-        const auto issues = engine().analyze(sentence(c.text), LocalCorrectionOptions{true});
-        ASSERT_EQ(issues.size(), c.expected.size());
-        for (std::size_t i = 0; i < issues.size(); ++i) {
-            const auto& e = c.expected[i];
-            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
-            EXPECT_EQ(issues[i].original, e.original);
-            EXPECT_EQ(issues[i].suggestion, e.suggestion);
-            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
-        }
+        testing::expectIssues(
+            c.text, engine().analyze(sentence(c.text), LocalCorrectionOptions{true}), c.expected);
     }
 }
 

@@ -11,29 +11,19 @@ namespace {
 using testing::applyIssue;
 using Severity = CorrectionIssue::Severity;
 
-struct Expected {
-    int64_t start, end;
-    std::string suggestion, corrected;
-};
-
 struct Case {
     std::string text;
-    std::vector<Expected> expected;
+    std::vector<testing::Expected> expected;
     std::string why = {};
 };
 
 void expectFindings(const DoublePoliteRule& rule, const std::vector<Case>& cases) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")"));
-        const auto issues = rule.apply(c.text, {}, TextRange{0, 0}, "s");
-        ASSERT_EQ(issues.size(), c.expected.size());
-        for (std::size_t i = 0; i < issues.size(); ++i) {
-            const auto& e = c.expected[i];
-            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
-            EXPECT_EQ(issues[i].suggestion, e.suggestion);
-            EXPECT_EQ(issues[i].category, CorrectionIssue::Category::style);
-            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
-        }
+        const auto issues = testing::check(rule, c.text);
+        testing::expectIssues(c.text, issues, c.expected);
+        for (const auto& issue : issues)
+            EXPECT_EQ(issue.category, CorrectionIssue::Category::style);
     }
 }
 
@@ -43,23 +33,28 @@ TEST(DoublePoliteRule, ShippedPackIsTheFallback) {
 }
 
 TEST(DoublePoliteRule, FallbackPackFindings) {
-    expectFindings(
-        DoublePoliteRule(DoublePoliteRule::fallbackRulePack()),
-        {
-            {"資料を送りますでしょうか。", {{5, 12, "ますか", "資料を送りますか。"}}},
-            {"ご確認いただけますでしょうか。", {}, "allow-listed"},
-            {"在庫はございますでしょうか。", {}, "allow-listed"},
-            {"ご確認いただけますでしょうか、それとも送りますでしょうか。",
-             {{21, 28, "ますか", "ご確認いただけますでしょうか、それとも送りますか。"}},
-             "only the one outside the allow-listed phrase"},
-            {"行きますでしょうか、来ますでしょうか。",
-             {{2, 9, "ますか", "行きますか、来ますでしょうか。"},
-              {11, 18, "ますか", "行きますでしょうか、来ますか。"}}},
-            {"送りますて\u3099しょうか", {{2, 9, "ますか", "送りますか"}}, "decomposed で"},
-            {"ますでしょうか", {{0, 7, "ますか", "ますか"}}, "the whole sentence"},
-            {"でしょうか。", {}},
-            {"", {}},
-        });
+    expectFindings(DoublePoliteRule(DoublePoliteRule::fallbackRulePack()),
+                   {
+                       {"資料を送りますでしょうか。",
+                        {{5, 12, "ますでしょうか", "ますか", "資料を送りますか。"}}},
+                       {"ご確認いただけますでしょうか。", {}, "allow-listed"},
+                       {"在庫はございますでしょうか。", {}, "allow-listed"},
+                       {"ご確認いただけますでしょうか、それとも送りますでしょうか。",
+                        {{21, 28, "ますでしょうか", "ますか",
+                          "ご確認いただけますでしょうか、それとも送りますか。"}},
+                        "only the one outside the allow-listed phrase"},
+                       {"行きますでしょうか、来ますでしょうか。",
+                        {{2, 9, "ますでしょうか", "ますか", "行きますか、来ますでしょうか。"},
+                         {11, 18, "ますでしょうか", "ますか", "行きますでしょうか、来ますか。"}}},
+                       {"送りますて\u3099しょうか",
+                        {{2, 9, "ますて\u3099しょうか", "ますか", "送りますか"}},
+                        "decomposed で"},
+                       {"ますでしょうか",
+                        {{0, 7, "ますでしょうか", "ますか", "ますか"}},
+                        "the whole sentence"},
+                       {"でしょうか。", {}},
+                       {"", {}},
+                   });
 }
 
 TEST(DoublePoliteRule, IssueFields) {
@@ -92,9 +87,9 @@ TEST(DoublePoliteRule, LongerPatternsClaimFirstAndTheAllowListCoversShorterOnes)
     });
     expectFindings(rule, {
                              {"行きますでしょうか",
-                              {{2, 9, "ますか", "行きますか"}},
+                              {{2, 9, "ますでしょうか", "ますか", "行きますか"}},
                               "the shorter match lies inside the longer one"},
-                             {"本当でしょうか", {{2, 7, "か", "本当か"}}},
+                             {"本当でしょうか", {{2, 7, "でしょうか", "か", "本当か"}}},
                              {"ございますでしょうか", {}, "the shorter match is allow-listed too"},
                          });
     // The category is style whatever the pattern's severity.
@@ -109,8 +104,8 @@ TEST(DoublePoliteRule, EqualLengthsKeepPackOrder) {
         .patterns = {pattern("bc", "ますか", "BC"), pattern("ab", "ります", "AB")},
         .allowlist = {},
     });
-    expectFindings(rule,
-                   {{"送りますか", {{2, 5, "BC", "送りBC"}}, "the first in the pack claims"}});
+    expectFindings(
+        rule, {{"送りますか", {{2, 5, "ますか", "BC", "送りBC"}}, "the first in the pack claims"}});
 }
 
 TEST(DoublePoliteRule, AnAllowListPhraseMustCoverTheWholeMatch) {
@@ -120,7 +115,7 @@ TEST(DoublePoliteRule, AnAllowListPhraseMustCoverTheWholeMatch) {
     });
     expectFindings(rule, {
                              {"行きますでしょうか。",
-                              {{2, 9, "ますか", "行きますか。"}},
+                              {{2, 9, "ますでしょうか", "ますか", "行きますか。"}},
                               "each phrase covers only a part"},
                              {"送りますでしょうか。", {}, "りますでしょうか covers it"},
                          });

@@ -8,30 +8,16 @@ namespace mivo {
 namespace {
 
 using testing::applyIssue;
-using testing::describe;
-using testing::HandMorpheme;
 using testing::handMorphemes;
 using P = JapanesePartOfSpeech;
 
 const std::string kDecomposedGa = "か\u3099";  // が as か + combining voiced mark
 
-struct Found {
-    int64_t start, end;
-    std::string original, suggestion, corrected;
-};
-
 struct MorphemeCase {
     std::string name;
-    std::vector<HandMorpheme> parts;
-    std::vector<Found> expected;
+    testing::Parts parts;
+    std::vector<testing::Expected> expected;
 };
-
-std::string joined(const std::vector<HandMorpheme>& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
 
 TEST(DoubleParticleRule, MorphemeForm) {
     const std::vector<MorphemeCase> cases = {
@@ -105,18 +91,8 @@ TEST(DoubleParticleRule, MorphemeForm) {
     };
     const DoubleParticleRule rule;
     for (const auto& c : cases) {
-        const auto morphemes = handMorphemes(c.parts);
-        const std::string text = joined(c.parts);
-        const auto issues = rule.apply(text, morphemes, TextRange{0, 0}, "s1");
-        SCOPED_TRACE(c.name + ": " + describe(morphemes));
-        ASSERT_EQ(issues.size(), c.expected.size());
-        for (std::size_t i = 0; i < issues.size(); ++i) {
-            const auto& e = c.expected[i];
-            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
-            EXPECT_EQ(issues[i].original, e.original);
-            EXPECT_EQ(issues[i].suggestion, e.suggestion);
-            EXPECT_EQ(applyIssue(text, issues[i]), e.corrected);
-        }
+        SCOPED_TRACE(c.name + ": " + testing::describe(handMorphemes(c.parts)));
+        testing::expectIssues(testing::joined(c.parts), testing::run(rule, c.parts), c.expected);
     }
 }
 
@@ -155,7 +131,7 @@ TEST(DoubleParticleRule, OriginalQuotesTheTextEvenAcrossAGap) {
 
 struct PlainCase {
     std::string text;
-    std::vector<Found> expected;
+    std::vector<testing::Expected> expected;
 };
 
 TEST(DoubleParticleRule, PlainForm) {
@@ -174,15 +150,10 @@ TEST(DoubleParticleRule, PlainForm) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         const auto issues = rule.apply(c.text, TextRange{0, 0}, "s");
-        ASSERT_EQ(issues.size(), c.expected.size());
-        for (std::size_t i = 0; i < issues.size(); ++i) {
-            const auto& e = c.expected[i];
-            EXPECT_EQ(issues[i].range, (TextRange{e.start, e.end}));
-            EXPECT_EQ(issues[i].original, e.original);
-            EXPECT_EQ(issues[i].suggestion, e.suggestion);
-            EXPECT_EQ(applyIssue(c.text, issues[i]), e.corrected);
-            EXPECT_EQ(issues[i].explanationEn,
-                      "Particle \"" + e.suggestion + "\" is duplicated. Use it only once.");
+        testing::expectIssues(c.text, issues, c.expected);
+        for (const auto& issue : issues) {
+            EXPECT_EQ(issue.explanationEn,
+                      "Particle \"" + issue.suggestion + "\" is duplicated. Use it only once.");
         }
     }
 }

@@ -9,12 +9,8 @@ namespace mivo {
 namespace {
 
 using testing::applyIssue;
+using testing::check;
 using P = JapanesePartOfSpeech;
-
-std::vector<CorrectionIssue> check(const KeigoMisuseRule& rule, std::string_view text,
-                                   int64_t start = 0, const std::vector<Morpheme>& morphemes = {}) {
-    return rule.apply(text, morphemes, TextRange{start, start + text::characterCount(text)}, "s");
-}
 
 const KeigoMisuseRule& fallbackRule() {
     static const KeigoMisuseRule rule(KeigoMisuseRule::fallbackRulePack());

@@ -9,23 +9,9 @@
 namespace mivo {
 namespace {
 
-using testing::HandMorpheme;
-using testing::handMorphemes;
+using testing::run;
 using P = JapanesePartOfSpeech;
-
-std::string joined(const std::vector<HandMorpheme>& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
-
-std::vector<CorrectionIssue> run(const LocationParticleRule& rule,
-                                 const std::vector<HandMorpheme>& parts, int64_t start = 0) {
-    const auto morphemes = handMorphemes(parts);
-    const std::string text = joined(parts);
-    return rule.apply(text, morphemes, TextRange{start, start + text::characterCount(text)}, "s1");
-}
+using Parts = testing::Parts;
 
 const LocationParticleRule& fallbackRule() {
     static const LocationParticleRule rule(LocationParticleRule::fallbackRulePack());
@@ -34,7 +20,7 @@ const LocationParticleRule& fallbackRule() {
 
 struct Reported {
     const char* why;
-    std::vector<HandMorpheme> parts;
+    Parts parts;
     int64_t start;
     int64_t end;
     const char* suggestion;
@@ -119,82 +105,69 @@ TEST(LocationParticleRule, ReportsTheParticleThePredicateDoesNotWant) {
          "で",
          "会社で、とてもよく、働く"},
     };
-    for (const auto& c : cases) {
-        const auto issues = run(fallbackRule(), c.parts);
-        const auto morphemes = handMorphemes(c.parts);
-        ASSERT_EQ(issues.size(), 1u) << c.why << ": " << testing::describe(morphemes);
-        const auto& issue = issues[0];
-        EXPECT_EQ(issue.range, (TextRange{c.start, c.end})) << c.why;
-        EXPECT_EQ(issue.suggestion, c.suggestion) << c.why;
-        EXPECT_EQ(testing::applyIssue(joined(c.parts), issue), c.corrected) << c.why;
+    testing::expectOneIssueEach(fallbackRule(), cases, [](const auto& issue, const Reported& c) {
+        EXPECT_EQ(issue.suggestion, c.suggestion);
         EXPECT_EQ(issue.severity, CorrectionIssue::Severity::critical);
         EXPECT_EQ(issue.category, CorrectionIssue::Category::particle);
         EXPECT_DOUBLE_EQ(issue.confidence, 0.84);
-        EXPECT_EQ(issue.sentenceId, "s1");
+        EXPECT_EQ(issue.sentenceId, "s");
         EXPECT_EQ(issue.source, CorrectionIssue::Source::rule);
-    }
+    });
 }
 
-struct Valid {
-    const char* why;
-    std::vector<HandMorpheme> parts;
-};
-
 TEST(LocationParticleRule, LeavesAloneWhatIsRightOrOutOfReach) {
-    const std::vector<Valid> cases{
-        {"two morphemes only", {{"東京", "", P::noun}, {"で", "", P::particle}}},
-        {"に with an existence verb",
-         {{"東京", "", P::noun}, {"に", "", P::particle}, {"住む", "", P::verb}}},
-        {"で with an action verb",
-         {{"会社", "", P::noun}, {"で", "", P::particle}, {"働く", "", P::verb}}},
-        {"いる is guarded: 公園 is no listed place",
-         {{"公園", "", P::noun}, {"で", "", P::particle}, {"いる", "", P::verb}}},
-        {"action after a place that is not listed",
-         {{"公園", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb}}},
-        {"particle at index 0",
-         {{"で", "", P::particle}, {"住む", "", P::verb}, {"東京", "", P::noun}}},
-        {"no noun before the particle",
-         {{"とても", "", P::adverb}, {"で", "", P::particle}, {"住む", "", P::verb}}},
-        {"the predicate six places after the particle",
-         {{"会社", "", P::noun},
-          {"に", "", P::particle},
-          {"、", "", P::symbol},
-          {"とても", "", P::adverb},
-          {"よく", "", P::adverb},
-          {"、", "", P::symbol},
-          {"、", "", P::symbol},
-          {"働く", "", P::verb}}},
-        {"the first noun in the window decides",
-         {{"東京", "", P::noun},
-          {"で", "", P::particle},
-          {"友達", "", P::noun},
-          {"と", "", P::particle},
-          {"住む", "", P::verb}}},
-        {"the で of a verb's て-form is no place marker",
-         {{"部屋", "", P::noun},
-          {"で", "", P::particle},
-          {"読ん", "読む", P::verb},
-          {"で", "", P::particle},
-          {"いる", "", P::verb}}},
-        {"the に of purpose after a verb's stem",
-         {{"会社", "", P::noun},
-          {"へ", "", P::particle},
-          {"食べ", "食べる", P::verb},
-          {"に", "", P::particle},
-          {"働く", "", P::verb}}},
-        {"other particles are not looked at",
-         {{"東京", "", P::noun}, {"へ", "", P::particle}, {"住む", "", P::verb}}},
-        {"に as a verb part is not a particle",
-         {{"東京", "", P::noun}, {"に", "", P::unknown}, {"働く", "", P::verb}}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_TRUE(run(fallbackRule(), c.parts).empty())
-            << c.why << ": " << testing::describe(handMorphemes(c.parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"two morphemes only", {{"東京", "", P::noun}, {"で", "", P::particle}}},
+            {"に with an existence verb",
+             {{"東京", "", P::noun}, {"に", "", P::particle}, {"住む", "", P::verb}}},
+            {"で with an action verb",
+             {{"会社", "", P::noun}, {"で", "", P::particle}, {"働く", "", P::verb}}},
+            {"いる is guarded: 公園 is no listed place",
+             {{"公園", "", P::noun}, {"で", "", P::particle}, {"いる", "", P::verb}}},
+            {"action after a place that is not listed",
+             {{"公園", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb}}},
+            {"particle at index 0",
+             {{"で", "", P::particle}, {"住む", "", P::verb}, {"東京", "", P::noun}}},
+            {"no noun before the particle",
+             {{"とても", "", P::adverb}, {"で", "", P::particle}, {"住む", "", P::verb}}},
+            {"the predicate six places after the particle",
+             {{"会社", "", P::noun},
+              {"に", "", P::particle},
+              {"、", "", P::symbol},
+              {"とても", "", P::adverb},
+              {"よく", "", P::adverb},
+              {"、", "", P::symbol},
+              {"、", "", P::symbol},
+              {"働く", "", P::verb}}},
+            {"the first noun in the window decides",
+             {{"東京", "", P::noun},
+              {"で", "", P::particle},
+              {"友達", "", P::noun},
+              {"と", "", P::particle},
+              {"住む", "", P::verb}}},
+            {"the で of a verb's て-form is no place marker",
+             {{"部屋", "", P::noun},
+              {"で", "", P::particle},
+              {"読ん", "読む", P::verb},
+              {"で", "", P::particle},
+              {"いる", "", P::verb}}},
+            {"the に of purpose after a verb's stem",
+             {{"会社", "", P::noun},
+              {"へ", "", P::particle},
+              {"食べ", "食べる", P::verb},
+              {"に", "", P::particle},
+              {"働く", "", P::verb}}},
+            {"other particles are not looked at",
+             {{"東京", "", P::noun}, {"へ", "", P::particle}, {"住む", "", P::verb}}},
+            {"に as a verb part is not a particle",
+             {{"東京", "", P::noun}, {"に", "", P::unknown}, {"働く", "", P::verb}}},
+        });
 }
 
 TEST(LocationParticleRule, ReportsEveryQualifyingParticleInOrder) {
-    const std::vector<HandMorpheme> parts{
+    const Parts parts{
         {"会社", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb},
         {"、", "", P::symbol}, {"東京", "", P::noun},   {"で", "", P::particle},
         {"住む", "", P::verb},

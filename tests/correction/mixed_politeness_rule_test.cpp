@@ -9,17 +9,11 @@
 namespace mivo {
 namespace {
 
-using testing::HandMorpheme;
 using testing::handMorphemes;
+using testing::joined;
+using testing::run;
 using P = JapanesePartOfSpeech;
-using Parts = std::vector<HandMorpheme>;
-
-std::string joined(const Parts& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
+using Parts = testing::Parts;
 
 // 会議には出ますが、 as the analyser splits it: the polite clause before the
 // plain ending under test.
@@ -34,13 +28,6 @@ Parts politeClause(const Parts& tail) {
 const MixedPolitenessRule& fallbackRule() {
     static const MixedPolitenessRule rule(MixedPolitenessRule::fallbackRulePack());
     return rule;
-}
-
-std::vector<CorrectionIssue> run(const MixedPolitenessRule& rule, const Parts& parts,
-                                 int64_t start = 0) {
-    const std::string text = joined(parts);
-    return rule.apply(text, handMorphemes(parts),
-                      TextRange{start, start + text::characterCount(text)}, "s");
 }
 
 struct Offered {
@@ -134,63 +121,58 @@ TEST(MixedPolitenessRule, OffersThePoliteFormOfAPlainEnding) {
                        {"!", "", P::symbol}}),
          10, 11, "会議には出ますが、彼です?!", S::style, 0.7},
     };
-    for (const auto& c : cases) {
-        const auto issues = run(fallbackRule(), c.parts);
-        ASSERT_EQ(issues.size(), 1u) << c.why << ": " << testing::describe(handMorphemes(c.parts));
-        const auto& issue = issues[0];
-        EXPECT_EQ(issue.range, (TextRange{c.start, c.end})) << c.why;
-        EXPECT_EQ(testing::applyIssue(joined(c.parts), issue), c.corrected) << c.why;
-        EXPECT_EQ(issue.original, text::characterSlice(joined(c.parts), c.start, c.end)) << c.why;
-        EXPECT_EQ(issue.severity, c.severity) << c.why;
-        EXPECT_DOUBLE_EQ(issue.confidence, c.confidence) << c.why;
+    testing::expectOneIssueEach(fallbackRule(), cases, [](const auto& issue, const Offered& c) {
+        EXPECT_EQ(issue.severity, c.severity);
+        EXPECT_DOUBLE_EQ(issue.confidence, c.confidence);
         EXPECT_EQ(issue.category, CorrectionIssue::Category::style);
         EXPECT_EQ(issue.explanationEn, "This sentence mixes polite and plain verb forms. Use \"" +
                                            issue.suggestion +
                                            "\" to keep the register consistent.");
-    }
+    });
 }
 
 // Where the swap would break the sentence: the ending is part of a longer
 // word, or the word before it would have to change its form.
 TEST(MixedPolitenessRule, OffersNothingWhereTheSwapWouldBreakTheSentence) {
-    const std::vector<std::pair<const char*, Parts>> cases{
-        {"行かない: the stem would become 行き", politeClause({{"私", "", P::noun},
-                                                               {"は", "", P::particle},
-                                                               {"行か", "行く", P::verb},
-                                                               {"ない", "", P::unknown},
-                                                               {"。", "", P::symbol}})},
-        {"少ない: ない is inside the adjective", politeClause({{"時間", "", P::noun},
-                                                               {"は", "", P::particle},
-                                                               {"少ない", "", P::adjective},
-                                                               {"。", "", P::symbol}})},
-        {"高くない: an adjective wants ありません",
-         politeClause(
-             {{"高く", "高い", P::adjective}, {"ない", "", P::unknown}, {"。", "", P::symbol}})},
-        {"時間がない: the adjective ない wants ありません",
-         politeClause({{"時間", "", P::noun},
-                       {"が", "", P::particle},
-                       {"ない", "", P::adjective},
-                       {"。", "", P::symbol}})},
-        {"問題ない: ない after a noun",
-         politeClause({{"問題", "", P::noun}, {"ない", "", P::unknown}, {"。", "", P::symbol}})},
-        {"行きたくない: たい conjugates like an adjective",
-         politeClause({{"行き", "行く", P::verb},
-                       {"たく", "たい", P::unknown},
-                       {"ない", "", P::unknown},
-                       {"。", "", P::symbol}})},
-        {"行かなかった", politeClause({{"行か", "行く", P::verb},
-                                       {"なかっ", "ない", P::unknown},
-                                       {"た", "", P::unknown},
-                                       {"。", "", P::symbol}})},
-        {"読んだ: the past of a verb, not the copula",
-         politeClause({{"読ん", "読む", P::verb}, {"だ", "", P::unknown}, {"。", "", P::symbol}})},
-        {"まだ: だ inside an adverb",
-         politeClause({{"まだ", "", P::adverb}, {"。", "", P::symbol}})},
-    };
-    for (const auto& [why, parts] : cases) {
-        EXPECT_TRUE(run(fallbackRule(), parts).empty())
-            << why << ": " << testing::describe(handMorphemes(parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"行かない: the stem would become 行き", politeClause({{"私", "", P::noun},
+                                                                   {"は", "", P::particle},
+                                                                   {"行か", "行く", P::verb},
+                                                                   {"ない", "", P::unknown},
+                                                                   {"。", "", P::symbol}})},
+            {"少ない: ない is inside the adjective", politeClause({{"時間", "", P::noun},
+                                                                   {"は", "", P::particle},
+                                                                   {"少ない", "", P::adjective},
+                                                                   {"。", "", P::symbol}})},
+            {"高くない: an adjective wants ありません",
+             politeClause({{"高く", "高い", P::adjective},
+                           {"ない", "", P::unknown},
+                           {"。", "", P::symbol}})},
+            {"時間がない: the adjective ない wants ありません",
+             politeClause({{"時間", "", P::noun},
+                           {"が", "", P::particle},
+                           {"ない", "", P::adjective},
+                           {"。", "", P::symbol}})},
+            {"問題ない: ない after a noun",
+             politeClause(
+                 {{"問題", "", P::noun}, {"ない", "", P::unknown}, {"。", "", P::symbol}})},
+            {"行きたくない: たい conjugates like an adjective",
+             politeClause({{"行き", "行く", P::verb},
+                           {"たく", "たい", P::unknown},
+                           {"ない", "", P::unknown},
+                           {"。", "", P::symbol}})},
+            {"行かなかった", politeClause({{"行か", "行く", P::verb},
+                                           {"なかっ", "ない", P::unknown},
+                                           {"た", "", P::unknown},
+                                           {"。", "", P::symbol}})},
+            {"読んだ: the past of a verb, not the copula",
+             politeClause(
+                 {{"読ん", "読む", P::verb}, {"だ", "", P::unknown}, {"。", "", P::symbol}})},
+            {"まだ: だ inside an adverb",
+             politeClause({{"まだ", "", P::adverb}, {"。", "", P::symbol}})},
+        });
 }
 
 TEST(MixedPolitenessRule, OffersThePoliteFormOfAClauseEndingVerb) {
@@ -213,44 +195,43 @@ TEST(MixedPolitenessRule, OffersThePoliteFormOfAClauseEndingVerb) {
 }
 
 TEST(MixedPolitenessRule, YieldsNothingWithoutAPlainEndingToChange) {
-    const std::vector<std::pair<const char*, Parts>> cases{
-        {"no polite marker anywhere",
-         {{"資料", "", P::noun},
-          {"は", "", P::particle},
-          {"まだ", "", P::adverb},
-          {"準備", "", P::noun},
-          {"し", "する", P::verb},
-          {"て", "", P::particle},
-          {"い", "いる", P::verb},
-          {"ない", "", P::unknown},
-          {"。", "", P::symbol}}},
-        {"ends politely though a plain form stands earlier",
-         {{"準備", "", P::noun},
-          {"し", "する", P::verb},
-          {"て", "", P::particle},
-          {"い", "いる", P::verb},
-          {"ない", "", P::unknown},
-          {"が", "", P::particle},
-          {"、", "", P::symbol},
-          {"行き", "行く", P::verb},
-          {"ます", "", P::unknown},
-          {"。", "", P::symbol}}},
-        {"ends in ください", politeClause({{"来", "来る", P::verb},
-                                           {"て", "", P::particle},
-                                           {"ください", "くださる", P::verb},
-                                           {"！", "", P::symbol}})},
-        {"a verb missing from the table",
-         politeClause({{"走る", "", P::verb}, {"。", "", P::symbol}})},
-        {"a verb not in its dictionary form",
-         politeClause({{"走っ", "走る", P::verb}, {"た", "", P::unknown}, {"。", "", P::symbol}})},
-        {"a verb followed by a particle is no clause end",
-         politeClause({{"行く", "", P::verb}, {"よ", "", P::particle}, {"。", "", P::symbol}})},
-        {"symbols only after the polite clause", politeClause({{"。", "", P::symbol}})},
-    };
-    for (const auto& [why, parts] : cases) {
-        EXPECT_TRUE(run(fallbackRule(), parts).empty())
-            << why << ": " << testing::describe(handMorphemes(parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"no polite marker anywhere",
+             {{"資料", "", P::noun},
+              {"は", "", P::particle},
+              {"まだ", "", P::adverb},
+              {"準備", "", P::noun},
+              {"し", "する", P::verb},
+              {"て", "", P::particle},
+              {"い", "いる", P::verb},
+              {"ない", "", P::unknown},
+              {"。", "", P::symbol}}},
+            {"ends politely though a plain form stands earlier",
+             {{"準備", "", P::noun},
+              {"し", "する", P::verb},
+              {"て", "", P::particle},
+              {"い", "いる", P::verb},
+              {"ない", "", P::unknown},
+              {"が", "", P::particle},
+              {"、", "", P::symbol},
+              {"行き", "行く", P::verb},
+              {"ます", "", P::unknown},
+              {"。", "", P::symbol}}},
+            {"ends in ください", politeClause({{"来", "来る", P::verb},
+                                               {"て", "", P::particle},
+                                               {"ください", "くださる", P::verb},
+                                               {"！", "", P::symbol}})},
+            {"a verb missing from the table",
+             politeClause({{"走る", "", P::verb}, {"。", "", P::symbol}})},
+            {"a verb not in its dictionary form",
+             politeClause(
+                 {{"走っ", "走る", P::verb}, {"た", "", P::unknown}, {"。", "", P::symbol}})},
+            {"a verb followed by a particle is no clause end",
+             politeClause({{"行く", "", P::verb}, {"よ", "", P::particle}, {"。", "", P::symbol}})},
+            {"symbols only after the polite clause", politeClause({{"。", "", P::symbol}})},
+        });
 }
 
 TEST(MixedPolitenessRule, NeedsMorphemesAndSomethingBesidesSymbols) {

@@ -9,24 +9,10 @@
 namespace mivo {
 namespace {
 
-using testing::HandMorpheme;
-using testing::handMorphemes;
+using testing::joined;
+using testing::run;
 using P = JapanesePartOfSpeech;
-using Parts = std::vector<HandMorpheme>;
-
-std::string joined(const Parts& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
-
-std::vector<CorrectionIssue> run(const MorphemePatternRule& rule, const Parts& parts,
-                                 int64_t start = 0) {
-    const std::string text = joined(parts);
-    return rule.apply(text, handMorphemes(parts),
-                      TextRange{start, start + text::characterCount(text)}, "s");
-}
+using Parts = testing::Parts;
 
 MorphemePattern pattern(std::vector<MorphemePatternToken> tokens, int64_t issueStart,
                         int64_t issueEnd, std::string suggestion = "X") {

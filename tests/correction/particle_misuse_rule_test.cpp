@@ -9,24 +9,9 @@
 namespace mivo {
 namespace {
 
-using testing::HandMorpheme;
-using testing::handMorphemes;
+using testing::run;
 using P = JapanesePartOfSpeech;
-using Parts = std::vector<HandMorpheme>;
-
-std::string joined(const Parts& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
-
-std::vector<CorrectionIssue> run(const ParticleMisuseRule& rule, const Parts& parts,
-                                 int64_t start = 0) {
-    const std::string text = joined(parts);
-    return rule.apply(text, handMorphemes(parts),
-                      TextRange{start, start + text::characterCount(text)}, "s");
-}
+using Parts = testing::Parts;
 
 const ParticleMisuseRule& fallbackRule() {
     static const ParticleMisuseRule rule(
@@ -47,21 +32,23 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
         const char* why;
         Parts parts;
         int64_t start;
+        int64_t end;
         const char* corrected;
     };
     const std::vector<Row> rows{
-        {"会社を行く", nounWoVerb("会社", "行く"), 2, "会社に行く。"},
-        {"学校を来る", nounWoVerb("学校", "来る"), 2, "学校に来る。"},
-        {"駅を戻る", nounWoVerb("駅", "戻る"), 1, "駅に戻る。"},
-        {"家を帰る", nounWoVerb("家", "帰る"), 1, "家に帰る。"},
-        {"東京を向かう", nounWoVerb("東京", "向かう"), 2, "東京に向かう。"},
-        {"a noun of no class passes not-path", nounWoVerb("友達", "行く"), 2, "友達に行く。"},
+        {"会社を行く", nounWoVerb("会社", "行く"), 2, 3, "会社に行く。"},
+        {"学校を来る", nounWoVerb("学校", "来る"), 2, 3, "学校に来る。"},
+        {"駅を戻る", nounWoVerb("駅", "戻る"), 1, 2, "駅に戻る。"},
+        {"家を帰る", nounWoVerb("家", "帰る"), 1, 2, "家に帰る。"},
+        {"東京を向かう", nounWoVerb("東京", "向かう"), 2, 3, "東京に向かう。"},
+        {"a noun of no class passes not-path", nounWoVerb("友達", "行く"), 2, 3, "友達に行く。"},
         {"the frame is chosen by the lemma (行っ of 行った)",
          {{"会社", "", P::noun},
           {"を", "", P::particle},
           {"行っ", "行く", P::verb},
           {"た", "", P::unknown}},
          2,
+         3,
          "会社に行った"},
         {"symbols between noun and particle are passed over",
          {{"「", "", P::symbol},
@@ -70,6 +57,7 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
           {"を", "", P::particle},
           {"行く", "", P::verb}},
          4,
+         5,
          "「会社」に行く"},
         {"up to two morphemes before the predicate",
          {{"会社", "", P::noun},
@@ -78,18 +66,15 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
           {"すぐ", "", P::adverb},
           {"行く", "", P::verb}},
          2,
+         3,
          "会社に、すぐ行く"},
     };
-    for (const auto& r : rows) {
-        const auto issues = run(fallbackRule(), r.parts);
-        ASSERT_EQ(issues.size(), 1u) << r.why << ": " << testing::describe(handMorphemes(r.parts));
-        EXPECT_EQ(issues[0].range, (TextRange{r.start, r.start + 1})) << r.why;
-        EXPECT_EQ(issues[0].original, "を");
-        EXPECT_EQ(testing::applyIssue(joined(r.parts), issues[0]), r.corrected) << r.why;
-        EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
-        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::particle);
-        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.88);
-    }
+    testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row&) {
+        EXPECT_EQ(issue.original, "を");
+        EXPECT_EQ(issue.severity, CorrectionIssue::Severity::critical);
+        EXPECT_EQ(issue.category, CorrectionIssue::Category::particle);
+        EXPECT_DOUBLE_EQ(issue.confidence, 0.88);
+    });
     const auto issues = run(fallbackRule(), nounWoVerb("会社", "行く"), 20);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{22, 23}));
@@ -97,39 +82,37 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
 }
 
 TEST(ParticleMisuseRule, LeavesRightOrUnreachableParticlesAlone) {
-    const std::vector<std::pair<const char*, Parts>> rows{
-        {"道を行く: moving along a path", nounWoVerb("道", "行く")},
-        {"廊下を戻る", nounWoVerb("廊下", "戻る")},
-        {"公園を向かう", nounWoVerb("公園", "向かう")},
-        {"会社に行く: no suggestion for に",
-         {{"会社", "", P::noun}, {"に", "", P::particle}, {"行く", "", P::verb}}},
-        {"two morphemes", {{"会社", "", P::noun}, {"を", "", P::particle}}},
-        {"a particle before the noun's particle hides the noun (会社だけを行く)",
-         {{"会社", "", P::noun},
-          {"だけ", "", P::particle},
-          {"を", "", P::particle},
-          {"行く", "", P::verb}}},
-        {"the first noun or verb in the window decides (会社を見学に行く)",
-         {{"会社", "", P::noun},
-          {"を", "", P::particle},
-          {"見学", "", P::noun},
-          {"に", "", P::particle},
-          {"行く", "", P::verb}}},
-        {"a verb four places after the particle",
-         {{"会社", "", P::noun},
-          {"を", "", P::particle},
-          {"、", "", P::symbol},
-          {"すぐ", "", P::adverb},
-          {"また", "", P::adverb},
-          {"行く", "", P::verb}}},
-        {"only symbols before the particle",
-         {{"「", "", P::symbol}, {"を", "", P::particle}, {"行く", "", P::verb}}},
-        {"a verb without a frame", nounWoVerb("会社", "作る")},
-    };
-    for (const auto& [why, parts] : rows) {
-        EXPECT_TRUE(run(fallbackRule(), parts).empty())
-            << why << ": " << testing::describe(handMorphemes(parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"道を行く: moving along a path", nounWoVerb("道", "行く")},
+            {"廊下を戻る", nounWoVerb("廊下", "戻る")},
+            {"公園を向かう", nounWoVerb("公園", "向かう")},
+            {"会社に行く: no suggestion for に",
+             {{"会社", "", P::noun}, {"に", "", P::particle}, {"行く", "", P::verb}}},
+            {"two morphemes", {{"会社", "", P::noun}, {"を", "", P::particle}}},
+            {"a particle before the noun's particle hides the noun (会社だけを行く)",
+             {{"会社", "", P::noun},
+              {"だけ", "", P::particle},
+              {"を", "", P::particle},
+              {"行く", "", P::verb}}},
+            {"the first noun or verb in the window decides (会社を見学に行く)",
+             {{"会社", "", P::noun},
+              {"を", "", P::particle},
+              {"見学", "", P::noun},
+              {"に", "", P::particle},
+              {"行く", "", P::verb}}},
+            {"a verb four places after the particle",
+             {{"会社", "", P::noun},
+              {"を", "", P::particle},
+              {"、", "", P::symbol},
+              {"すぐ", "", P::adverb},
+              {"また", "", P::adverb},
+              {"行く", "", P::verb}}},
+            {"only symbols before the particle",
+             {{"「", "", P::symbol}, {"を", "", P::particle}, {"行く", "", P::verb}}},
+            {"a verb without a frame", nounWoVerb("会社", "作る")},
+        });
 }
 
 ParticleFrame frame(std::string lemma, std::optional<std::string> guard,

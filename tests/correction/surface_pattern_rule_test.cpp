@@ -9,6 +9,8 @@ namespace mivo {
 namespace {
 
 using testing::applyIssue;
+using testing::check;
+using testing::found;
 using Severity = CorrectionIssue::Severity;
 using Category = CorrectionIssue::Category;
 
@@ -20,20 +22,6 @@ SurfacePattern pattern(std::string id, std::string text, std::string suggestion)
             Category::grammar,
             0.5,
             "e"};
-}
-
-std::vector<CorrectionIssue> check(const SurfacePatternRule& rule, std::string_view text,
-                                   int64_t start = 0) {
-    return rule.apply(text, TextRange{start, start + text::characterCount(text)}, "s");
-}
-
-std::vector<std::string> found(const std::vector<CorrectionIssue>& issues) {
-    std::vector<std::string> out;
-    for (const auto& i : issues) {
-        out.push_back(i.suggestion + "@" + std::to_string(i.range.start) + "-" +
-                      std::to_string(i.range.end));
-    }
-    return out;
 }
 
 TEST(SurfacePatternRule, ShippedPackIsTheFallback) {

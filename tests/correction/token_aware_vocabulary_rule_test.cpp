@@ -9,25 +9,10 @@
 namespace mivo {
 namespace {
 
-using testing::HandMorpheme;
-using testing::handMorphemes;
+using testing::run;
 using P = JapanesePartOfSpeech;
-using Parts = std::vector<HandMorpheme>;
+using Parts = testing::Parts;
 using S = CorrectionIssue::Severity;
-
-std::string joined(const Parts& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
-
-std::vector<CorrectionIssue> run(const TokenAwareVocabularyRule& rule, const Parts& parts,
-                                 int64_t start = 0) {
-    const std::string text = joined(parts);
-    return rule.apply(text, handMorphemes(parts),
-                      TextRange{start, start + text::characterCount(text)}, "s");
-}
 
 const TokenAwareVocabularyRule& fallbackRule() {
     static const TokenAwareVocabularyRule rule(TokenAwareVocabularyRule::fallbackEntries());
@@ -92,39 +77,33 @@ TEST(TokenAwareVocabularyRule, ReportsWholeWordsAcrossMorphemes) {
          0.82,
          "申し訳ありませんね"},
     };
-    for (const auto& r : rows) {
-        const auto issues = run(fallbackRule(), r.parts);
-        ASSERT_EQ(issues.size(), 1u) << r.why << ": " << testing::describe(handMorphemes(r.parts));
-        EXPECT_EQ(issues[0].range, (TextRange{r.start, r.end})) << r.why;
-        EXPECT_EQ(issues[0].original, text::characterSlice(joined(r.parts), r.start, r.end));
-        EXPECT_EQ(issues[0].severity, r.severity) << r.why;
-        EXPECT_DOUBLE_EQ(issues[0].confidence, r.confidence) << r.why;
-        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::vocabulary);
-        EXPECT_EQ(testing::applyIssue(joined(r.parts), issues[0]), r.corrected) << r.why;
-    }
+    testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row& r) {
+        EXPECT_EQ(issue.severity, r.severity);
+        EXPECT_DOUBLE_EQ(issue.confidence, r.confidence);
+        EXPECT_EQ(issue.category, CorrectionIssue::Category::vocabulary);
+    });
 }
 
 TEST(TokenAwareVocabularyRule, LeavesAloneWhatIsNotAWholeListedWord) {
-    const std::vector<std::pair<const char*, Parts>> rows{
-        {"よろしくお願いします",
-         {{"よろしく", "", P::adverb},
-          {"お願い", "", P::noun},
-          {"し", "する", P::verb},
-          {"ます", "", P::unknown}}},
-        {"ありがとうございます",
-         {{"ありがとう", "", P::unknown},
-          {"ござい", "ござる", P::unknown},
-          {"ます", "", P::unknown}}},
-        {"どうも as an interjection", {{"どうも", "", P::interjection}}},
-        {"ごめん inside ごめんなさい", {{"ごめんなさい", "", P::unknown}, {"。", "", P::symbol}}},
-        {"a pattern that would end inside a morpheme",
-         {{"わかり", "わかる", P::verb}, {"ましたら", "", P::unknown}}},
-        {"a pattern that would start inside a morpheme", {{"本当にごめん", "", P::unknown}}},
-    };
-    for (const auto& [why, parts] : rows) {
-        EXPECT_TRUE(run(fallbackRule(), parts).empty())
-            << why << ": " << testing::describe(handMorphemes(parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"よろしくお願いします",
+             {{"よろしく", "", P::adverb},
+              {"お願い", "", P::noun},
+              {"し", "する", P::verb},
+              {"ます", "", P::unknown}}},
+            {"ありがとうございます",
+             {{"ありがとう", "", P::unknown},
+              {"ござい", "ござる", P::unknown},
+              {"ます", "", P::unknown}}},
+            {"どうも as an interjection", {{"どうも", "", P::interjection}}},
+            {"ごめん inside ごめんなさい",
+             {{"ごめんなさい", "", P::unknown}, {"。", "", P::symbol}}},
+            {"a pattern that would end inside a morpheme",
+             {{"わかり", "わかる", P::verb}, {"ましたら", "", P::unknown}}},
+            {"a pattern that would start inside a morpheme", {{"本当にごめん", "", P::unknown}}},
+        });
     EXPECT_TRUE(fallbackRule().apply("", {}, TextRange{0, 0}, "s").empty());
 }
 

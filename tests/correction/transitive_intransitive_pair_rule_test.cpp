@@ -9,24 +9,9 @@
 namespace mivo {
 namespace {
 
-using testing::HandMorpheme;
-using testing::handMorphemes;
+using testing::run;
 using P = JapanesePartOfSpeech;
-using Parts = std::vector<HandMorpheme>;
-
-std::string joined(const Parts& parts) {
-    std::string s;
-    for (const auto& p : parts)
-        s += p.surface;
-    return s;
-}
-
-std::vector<CorrectionIssue> run(const TransitiveIntransitivePairRule& rule, const Parts& parts,
-                                 int64_t start = 0) {
-    const std::string text = joined(parts);
-    return rule.apply(text, handMorphemes(parts),
-                      TextRange{start, start + text::characterCount(text)}, "s");
-}
+using Parts = testing::Parts;
 
 const TransitiveIntransitivePairRule& fallbackRule() {
     static const TransitiveIntransitivePairRule rule(
@@ -110,16 +95,11 @@ TEST(TransitiveIntransitivePairRule, OffersTheOtherMemberOfThePair) {
          7,
          "かいぎを始める"},
     };
-    for (const auto& r : rows) {
-        const auto issues = run(fallbackRule(), r.parts);
-        ASSERT_EQ(issues.size(), 1u) << r.why << ": " << testing::describe(handMorphemes(r.parts));
-        EXPECT_EQ(issues[0].range, (TextRange{r.start, r.end})) << r.why;
-        EXPECT_EQ(issues[0].original, text::characterSlice(joined(r.parts), r.start, r.end));
-        EXPECT_EQ(testing::applyIssue(joined(r.parts), issues[0]), r.corrected) << r.why;
-        EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
-        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::grammar);
-        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.86);
-    }
+    testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row&) {
+        EXPECT_EQ(issue.severity, CorrectionIssue::Severity::critical);
+        EXPECT_EQ(issue.category, CorrectionIssue::Category::grammar);
+        EXPECT_DOUBLE_EQ(issue.confidence, 0.86);
+    });
 }
 
 TEST(TransitiveIntransitivePairRule, ExplainsWithTheNounAndVerbAsWritten) {
@@ -145,25 +125,23 @@ TEST(TransitiveIntransitivePairRule, ExplainsWithTheNounAndVerbAsWritten) {
 // An inflected verb would need the other verb conjugated the same way; a
 // bare dictionary form there (閉まるた) would break the sentence.
 TEST(TransitiveIntransitivePairRule, OffersNothingForOtherInflections) {
-    const std::vector<std::pair<const char*, Parts>> rows{
-        {"ドアが閉めた",
-         {{"ドア", "", P::noun},
-          {"が", "", P::particle},
-          {"閉め", "閉める", P::verb},
-          {"た", "", P::unknown},
-          {"。", "", P::symbol}}},
-        {"ドアが閉めて",
-         {{"ドア", "", P::noun},
-          {"が", "", P::particle},
-          {"閉め", "閉める", P::verb},
-          {"て", "", P::particle}}},
-        {"a stem at the end of the sentence",
-         {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉め", "閉める", P::verb}}},
-    };
-    for (const auto& [why, parts] : rows) {
-        EXPECT_TRUE(run(fallbackRule(), parts).empty())
-            << why << ": " << testing::describe(handMorphemes(parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"ドアが閉めた",
+             {{"ドア", "", P::noun},
+              {"が", "", P::particle},
+              {"閉め", "閉める", P::verb},
+              {"た", "", P::unknown},
+              {"。", "", P::symbol}}},
+            {"ドアが閉めて",
+             {{"ドア", "", P::noun},
+              {"が", "", P::particle},
+              {"閉め", "閉める", P::verb},
+              {"て", "", P::particle}}},
+            {"a stem at the end of the sentence",
+             {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉め", "閉める", P::verb}}},
+        });
     // Before ます without a stem for the other verb, nothing either.
     const TransitiveIntransitivePairRule noStems(
         PairRulePack{.pairs = {{"閉まる", "閉める", {}, {{"閉める", "閉め"}}}}});
@@ -175,29 +153,29 @@ TEST(TransitiveIntransitivePairRule, OffersNothingForOtherInflections) {
 }
 
 TEST(TransitiveIntransitivePairRule, LeavesCorrectOrUnlistedPairsAlone) {
-    const std::vector<std::pair<const char*, Parts>> rows{
-        {"会議を始める", {{"会議", "", P::noun}, {"を", "", P::particle}, {"始める", "", P::verb}}},
-        {"ドアが閉まる", {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉まる", "", P::verb}}},
-        {"机を落ちる: 机 is not in the pair's nouns",
-         {{"机", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}}},
-        {"the verb five places after the particle",
-         {{"会議", "", P::noun},
-          {"を", "", P::particle},
-          {"、", "", P::symbol},
-          {"もう", "", P::adverb},
-          {"すぐ", "", P::adverb},
-          {"、", "", P::symbol},
-          {"始まる", "", P::verb}}},
-        {"two morphemes", {{"を", "", P::particle}, {"始まる", "", P::verb}}},
-        {"を at the start",
-         {{"を", "", P::particle}, {"始まる", "", P::verb}, {"会議", "", P::noun}}},
-        {"no noun before the particle",
-         {{"もう", "", P::adverb}, {"を", "", P::particle}, {"始まる", "", P::verb}}},
-    };
-    for (const auto& [why, parts] : rows) {
-        EXPECT_TRUE(run(fallbackRule(), parts).empty())
-            << why << ": " << testing::describe(handMorphemes(parts));
-    }
+    testing::expectNothing(
+        fallbackRule(),
+        {
+            {"会議を始める",
+             {{"会議", "", P::noun}, {"を", "", P::particle}, {"始める", "", P::verb}}},
+            {"ドアが閉まる",
+             {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉まる", "", P::verb}}},
+            {"机を落ちる: 机 is not in the pair's nouns",
+             {{"机", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}}},
+            {"the verb five places after the particle",
+             {{"会議", "", P::noun},
+              {"を", "", P::particle},
+              {"、", "", P::symbol},
+              {"もう", "", P::adverb},
+              {"すぐ", "", P::adverb},
+              {"、", "", P::symbol},
+              {"始まる", "", P::verb}}},
+            {"two morphemes", {{"を", "", P::particle}, {"始まる", "", P::verb}}},
+            {"を at the start",
+             {{"を", "", P::particle}, {"始まる", "", P::verb}, {"会議", "", P::noun}}},
+            {"no noun before the particle",
+             {{"もう", "", P::adverb}, {"を", "", P::particle}, {"始まる", "", P::verb}}},
+        });
 }
 
 TEST(TransitiveIntransitivePairRule, OnlyTheFirstFrameWhoseNounsFitDecides) {

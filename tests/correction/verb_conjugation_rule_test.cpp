@@ -9,13 +9,9 @@ namespace mivo {
 namespace {
 
 using testing::applyIssue;
+using testing::check;
 using Replacement = VerbConjugationRule::Replacement;
 using RulePack = VerbConjugationRule::RulePack;
-
-std::vector<CorrectionIssue> check(const VerbConjugationRule& rule, std::string_view text,
-                                   int64_t start = 0) {
-    return rule.apply(text, {}, TextRange{start, start + text::characterCount(text)}, "s");
-}
 
 TEST(VerbConjugationRule, ShippedPackIsTheFallback) {
     EXPECT_EQ(testing::shippedPack(VerbConjugationRule::packName, &verbConjugationRulePackFromJson),
