@@ -38,48 +38,6 @@ TEST(DefaultEngine, UsesTheSharedTokenizer) {
     EXPECT_EQ(engine().tokenizer(), MecabJapaneseTokenizer::shared());
 }
 
-TEST(DefaultEngine, FindingsThroughTheRealDictionary) {
-    ASSERT_NE(engine().tokenizer(), nullptr);
-    const std::vector<Case> cases = {
-        {"本をを読む。", {{1, 3, "をを", "を", "本を読む。"}}},
-        {"送りますでしょうか。", {{2, 9, "ますでしょうか", "ますか", "送りますか。"}}},
-        {"ご確認いただけますでしょうか。", {}, "an allow-listed request"},
-        {"昨日ご飯を食べりました。",
-         {{5, 11, "食べりました", "食べました", "昨日ご飯を食べました。"}}},
-        {"ご確認させていただきます。",
-         {{0, 12, "ご確認させていただきます", "確認させていただきます",
-           "確認させていただきます。"}}},
-        {"確認させていただきます", {}, "humble form without the respectful prefix"},
-        {"先ほどはご対応、ありがとう。",
-         {{4, 13, "ご対応、ありがとう", "ご対応ありがとうございます",
-           "先ほどはご対応ありがとうございます。"}}},
-        {"これわペンです。", {{0, 3, "これわ", "これは", "これはペンです。"}}},
-        {"今日は良い天気です。", {}, "nothing to correct"},
-        {"", {}, "empty"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")") + ": " +
-                     testing::describe(engine().tokenizer()->tokenize(c.text)));
-        const auto issues = engine().analyze(sentence(c.text), {});
-        testing::expectIssues(c.text, issues, c.expected);
-        for (const auto& issue : issues)
-            EXPECT_EQ(issue.sentenceId, "S");
-    }
-}
-
-TEST(DefaultEngine, DoublePoliteStyleIssueSurvivesTheVocabularyOption) {
-    for (const bool enabled : {false, true}) {
-        const auto issues = engine().analyze(sentence("送りますでしょうか。", 100),
-                                             LocalCorrectionOptions{enabled});
-        ASSERT_EQ(issues.size(), 1u);
-        EXPECT_EQ(issues[0].range, (TextRange{102, 109}));
-        EXPECT_EQ(issues[0].severity, Severity::style);
-        EXPECT_EQ(issues[0].category, CorrectionIssue::Category::style);
-        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.7);
-        EXPECT_EQ(applyIssue("送りますでしょうか。", issues[0], 100), "送りますか。");
-    }
-}
-
 TEST(DefaultEngine, IssuesOfSeveralRulesComeSortedByPosition) {
     const std::string text = "これわ本をを読みますでしょうか。";
     const auto issues = engine().analyze(sentence(text), {});
@@ -98,11 +56,33 @@ TEST(DefaultEngine, VocabularyStyleSuggestionsFollowTheOption) {
     EXPECT_EQ(on[0].range, (TextRange{0, 6}));
     EXPECT_EQ(on[0].severity, Severity::style);
     EXPECT_EQ(applyIssue("わかりました。", on[0]), "承知しました。");
+    // A style finding of any other rule stays.
+    const auto other =
+        engine().analyze(sentence("送りますでしょうか。"), LocalCorrectionOptions{false});
+    ASSERT_EQ(other.size(), 1u);
+    EXPECT_EQ(other[0].severity, Severity::style);
 }
 
-// Every finding of the engine, applied alone, gives a whole sentence.
-TEST(DefaultEngine, MorphologyFindingsApplyCleanly) {
+// Every finding of the engine, applied alone, gives a whole sentence. None of
+// these sentences has a vocabulary finding, so the user's setting changes
+// nothing.
+TEST(DefaultEngine, FindingsThroughTheRealDictionary) {
+    ASSERT_NE(engine().tokenizer(), nullptr);
     const std::vector<Case> cases = {
+        {"本をを読む。", {{1, 3, "をを", "を", "本を読む。"}}},
+        {"送りますでしょうか。", {{2, 9, "ますでしょうか", "ますか", "送りますか。"}}},
+        {"ご確認いただけますでしょうか。", {}, "an allow-listed request"},
+        {"昨日ご飯を食べりました。",
+         {{5, 11, "食べりました", "食べました", "昨日ご飯を食べました。"}}},
+        {"ご確認させていただきます。",
+         {{0, 12, "ご確認させていただきます", "確認させていただきます",
+           "確認させていただきます。"}}},
+        {"確認させていただきます", {}, "humble form without the respectful prefix"},
+        {"先ほどはご対応、ありがとう。",
+         {{4, 13, "ご対応、ありがとう", "ご対応ありがとうございます",
+           "先ほどはご対応ありがとうございます。"}}},
+        {"これわペンです。", {{0, 3, "これわ", "これは", "これはペンです。"}}},
+        {"今日は良い天気です。", {}, "nothing to correct"},
         {"東京で住む。", {{2, 3, "で", "に", "東京に住む。"}}},
         {"会社に働く。", {{2, 3, "に", "で", "会社で働く。"}}},
         {"会議に出ますが、資料はまだ準備していない。",
@@ -121,12 +101,19 @@ TEST(DefaultEngine, MorphologyFindingsApplyCleanly) {
         {"ドアが閉めた。", {}, "another inflection of the verb"},
         {"会議には出ますが、私は行かない。", {}, "行か would have to become 行き"},
         {"会議には出ますが、時間は少ない。", {}, "ない inside the adjective"},
+        {"", {}, "empty"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text + (c.why.empty() ? "" : " (" + c.why + ")") + ": " +
                      testing::describe(engine().tokenizer()->tokenize(c.text)));
-        testing::expectIssues(
-            c.text, engine().analyze(sentence(c.text), LocalCorrectionOptions{true}), c.expected);
+        for (const bool vocabulary : {false, true}) {
+            SCOPED_TRACE(vocabulary ? "vocabulary suggestions on" : "vocabulary suggestions off");
+            const auto issues =
+                engine().analyze(sentence(c.text), LocalCorrectionOptions{vocabulary});
+            testing::expectIssues(c.text, issues, c.expected);
+            for (const auto& issue : issues)
+                EXPECT_EQ(issue.sentenceId, "S");
+        }
     }
 }
 

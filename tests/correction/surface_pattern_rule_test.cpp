@@ -30,27 +30,33 @@ TEST(SurfacePatternRule, ShippedPackIsTheFallback) {
 }
 
 TEST(SurfacePatternRule, FallbackFindings) {
+    struct Row {
+        std::string text;
+        testing::Expected expected;
+        Category category;
+        std::string explanation;
+    };
+    const std::vector<Row> rows = {
+        {"これわペンです。",
+         {0, 3, "これわ", "これは", "これはペンです。"},
+         Category::particle,
+         "Use the topic particle \"は\" in \"これは\"."},
+        {"どやって作るの？",
+         {0, 4, "どやって", "どうやって", "どうやって作るの？"},
+         Category::grammar,
+         "\"どうやって\" is the standard form for asking how something is done."},
+    };
     const SurfacePatternRule rule(SurfacePatternRule::fallbackRulePack());
-    const std::string korewa = "これわペンです。";
-    auto issues = check(rule, korewa);
-    ASSERT_EQ(issues.size(), 1u);
-    EXPECT_EQ(issues[0].range, (TextRange{0, 3}));
-    EXPECT_EQ(issues[0].original, "これわ");
-    EXPECT_EQ(issues[0].suggestion, "これは");
-    EXPECT_EQ(issues[0].severity, Severity::critical);
-    EXPECT_EQ(issues[0].category, Category::particle);
-    EXPECT_DOUBLE_EQ(issues[0].confidence, 0.96);
-    EXPECT_EQ(issues[0].explanationEn, "Use the topic particle \"は\" in \"これは\".");
-    EXPECT_EQ(applyIssue(korewa, issues[0]), "これはペンです。");
-
-    const std::string doyatte = "どやって作るの？";
-    issues = check(rule, doyatte);
-    ASSERT_EQ(issues.size(), 1u);
-    EXPECT_EQ(issues[0].category, Category::grammar);
-    EXPECT_EQ(issues[0].explanationEn,
-              "\"どうやって\" is the standard form for asking how something is done.");
-    EXPECT_EQ(applyIssue(doyatte, issues[0]), "どうやって作るの？");
-
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        const auto issues = check(rule, r.text);
+        testing::expectIssues(r.text, issues, {r.expected});
+        ASSERT_EQ(issues.size(), 1u);
+        EXPECT_EQ(issues[0].severity, Severity::critical);
+        EXPECT_EQ(issues[0].category, r.category);
+        EXPECT_DOUBLE_EQ(issues[0].confidence, 0.96);
+        EXPECT_EQ(issues[0].explanationEn, r.explanation);
+    }
     // Grouped by pattern, the longer pattern first.
     EXPECT_EQ(found(check(rule, "これわどやって")),
               (std::vector<std::string>{"どうやって@3-7", "これは@0-3"}));

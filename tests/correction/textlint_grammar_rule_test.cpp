@@ -121,50 +121,28 @@ TEST(TextlintGrammarRule, PlacesSpansAndOffersMechanicalFixes) {
 }
 
 TEST(TextlintGrammarRule, TakesSeverityCategoryAndConfidenceFromTheAllowList) {
-    struct Row {
-        std::string ruleId;
-        Severity severity;
-        Category category;
-        std::string explanation;
-    };
-    const Row rows[] = {
-        {"japanese/no-dropping-the-ra", Severity::unnatural, Category::conjugation,
-         "This uses a ra-dropping potential form. In formal writing, include \"ら\"."},
-        {"japanese/no-double-negative-ja", Severity::unnatural, Category::conjugation,
-         "This uses a double negative. Prefer a direct affirmative or simpler negative "
-         "expression."},
-        {"japanese/no-doubled-conjunctive-particle-ga", Severity::style, Category::particle,
-         "The contrastive particle \"が\" appears more than once in the same sentence. Rephrase "
-         "to avoid a tangled sentence."},
-        {"japanese/no-invalid-control-character", Severity::critical, Category::grammar,
-         "This text contains an invalid control character."},
-        {"japanese/no-zero-width-spaces", Severity::critical, Category::grammar,
-         "This text contains a zero-width space."},
-        {"japanese/no-nfd", Severity::style, Category::grammar,
-         "This text uses decomposed Japanese characters. Normalize the characters before "
-         "sending."},
-        {"japanese/no-kangxi-radicals", Severity::style, Category::grammar,
-         "This text contains Kangxi radicals that look like Japanese kanji but are different "
-         "Unicode characters."},
-    };
+    const TextlintRulePack pack{
+        .rules = {{"japanese/no-dropping-the-ra", Severity::unnatural, Category::conjugation, 0.82},
+                  {"japanese/no-nfd", Severity::style, Category::grammar, 0.5},
+                  {"own/rule", Severity::critical, Category::particle, 0.25}},
+        .disabledDuplicateRules = {}};
     StandInTextlint standIn;
     json messages = json::array();
-    for (const auto& row : rows)
-        messages.push_back(message(row.ruleId, 0, {0, 1}));
+    for (const auto& entry : pack.rules)
+        messages.push_back(message(entry.id, 0, {0, 1}));
     // Messages of rules that are not allow-listed are skipped in between.
-    messages.insert(messages.begin() + 2, message("japanese/no-mix-dearu-desumasu", 0, {0, 1}));
+    messages.insert(messages.begin() + 1, message("japanese/no-mix-dearu-desumasu", 0, {0, 1}));
     standIn.setAnswers({{"私は走る。", messages}});
     TextlintJapaneseBridge bridge(standIn.settings());
-    const TextlintJapaneseGrammarRule rule(bridge, TextlintJapaneseGrammarRule::fallbackRulePack());
+    const TextlintJapaneseGrammarRule rule(bridge, pack);
 
     const auto issues = rule.apply("私は走る。", kSentence, "S7");
-    ASSERT_EQ(issues.size(), std::size(rows));
+    ASSERT_EQ(issues.size(), pack.rules.size());
     for (std::size_t i = 0; i < issues.size(); ++i) {
-        SCOPED_TRACE(rows[i].ruleId);
-        EXPECT_EQ(issues[i].severity, rows[i].severity);
-        EXPECT_EQ(issues[i].category, rows[i].category);
-        EXPECT_EQ(issues[i].explanationEn, rows[i].explanation);
-        EXPECT_DOUBLE_EQ(issues[i].confidence, 0.82);
+        SCOPED_TRACE(pack.rules[i].id);
+        EXPECT_EQ(issues[i].severity, pack.rules[i].severity);
+        EXPECT_EQ(issues[i].category, pack.rules[i].category);
+        EXPECT_DOUBLE_EQ(issues[i].confidence, pack.rules[i].confidence);
         EXPECT_EQ(issues[i].sentenceId, "S7");
         EXPECT_EQ(issues[i].source, CorrectionIssue::Source::rule);
         EXPECT_EQ(issues[i].id.size(), 36u);

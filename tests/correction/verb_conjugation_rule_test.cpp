@@ -68,21 +68,6 @@ TEST(VerbConjugationRule, FallbackFindingsAndExplanations) {
     }
 }
 
-TEST(VerbConjugationRule, LongestOriginalsAreSearchedFirstInStablePackOrder) {
-    // Every original once, in pack order, apart; issues come entry by entry.
-    std::string text;
-    for (const auto& r : VerbConjugationRule::fallbackRulePack().replacements)
-        text += r.original + "。";
-    const auto issues = check(VerbConjugationRule(VerbConjugationRule::fallbackRulePack()), text);
-    std::vector<std::string> order;
-    for (const auto& issue : issues)
-        order.push_back(issue.original);
-    EXPECT_EQ(order, (std::vector<std::string>{
-                         "食べりました", "起きりました", "できりました", "見りました", "寝りました",
-                         "出りました", "着りました", "行かさせる", "食べれます", "来らない",
-                         "集めって", "見れます", "行きて", "死いて", "しれる", "買て"}));
-}
-
 TEST(VerbConjugationRule, RepeatedFormsAreFoundLeftToRightWithTheSentenceOffset) {
     const auto issues =
         check(VerbConjugationRule(VerbConjugationRule::fallbackRulePack()), "行きて行きて", 40);
