@@ -299,6 +299,34 @@ std::optional<std::size_t> utf16ToByteOffset(std::string_view s, int64_t utf16Of
     return i;
 }
 
+std::optional<int64_t> codePointToUtf16Offset(std::string_view s, int64_t codePointOffset) {
+    if (codePointOffset < 0)
+        return std::nullopt;
+    int64_t units = 0;
+    std::size_t i = 0;
+    for (int64_t k = 0; k < codePointOffset; ++k) {
+        if (i >= s.size())
+            return std::nullopt;
+        units += utf16Units(decodeNext(s, i));
+    }
+    return units;
+}
+
+std::optional<int64_t> utf16ToCodePointOffset(std::string_view s, int64_t utf16Offset) {
+    if (utf16Offset < 0)
+        return std::nullopt;
+    int64_t units = 0;
+    int64_t codePoints = 0;
+    std::size_t i = 0;
+    while (units < utf16Offset && i < s.size()) {
+        units += utf16Units(decodeNext(s, i));
+        ++codePoints;
+    }
+    if (units != utf16Offset)
+        return std::nullopt;
+    return codePoints;
+}
+
 char32_t decodeNext(std::string_view s, std::size_t& i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);

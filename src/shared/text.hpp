@@ -70,6 +70,11 @@ std::optional<int64_t> utf16ToCharacterOffset(std::string_view s, int64_t utf16O
 std::optional<int64_t> characterToUtf16Offset(std::string_view s, int64_t characterOffset);
 // Byte offset of a UTF-16 offset; nothing inside a surrogate pair or past the end.
 std::optional<std::size_t> utf16ToByteOffset(std::string_view s, int64_t utf16Offset);
+// Code points <-> UTF-16 offsets over a given text, for interfaces that count
+// code points. Nothing past the end, and nothing for a UTF-16 offset inside a
+// surrogate pair.
+std::optional<int64_t> codePointToUtf16Offset(std::string_view s, int64_t codePointOffset);
+std::optional<int64_t> utf16ToCodePointOffset(std::string_view s, int64_t utf16Offset);
 
 // Code points and encodings.
 bool isValidUtf8(std::string_view s);

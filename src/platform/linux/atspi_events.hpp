@@ -1,0 +1,57 @@
+#pragma once
+
+// AT-SPI events as the interface's notifications. One listener per event
+// kind serves every observer; each observer hears the events of its own
+// process for the elements (or the application) it registered.
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <atspi/atspi.h>
+
+#include "platform/accessibility.hpp"
+#include "platform/scheduler.hpp"
+
+namespace mivo::linux_desktop {
+
+// The notification an AT-SPI event stands for, or nothing for events that
+// stand for none (a focus loss, say).
+std::optional<std::string_view> notificationForEvent(std::string_view type, int detail1);
+
+class AtspiEventHub {
+  public:
+    explicit AtspiEventHub(Scheduler& scheduler);
+    ~AtspiEventHub();
+    AtspiEventHub(const AtspiEventHub&) = delete;
+    AtspiEventHub& operator=(const AtspiEventHub&) = delete;
+
+    struct ObserverState {
+        Pid pid = 0;
+        AXNotificationHandler handler;
+        // (element identity, notification)
+        std::set<std::pair<std::string, std::string>> registrations;
+        bool alive = true;
+    };
+
+    // Registers the listeners on first use; false when libatspi refused.
+    bool start();
+    void add(std::shared_ptr<ObserverState> state);
+    // Called by libatspi for every event; takes over the event.
+    void dispatch(AtspiEvent* event);
+
+  private:
+    Scheduler& scheduler_;
+    AtspiEventListener* listener_ = nullptr;
+    bool started_ = false;
+    std::vector<std::weak_ptr<ObserverState>> observers_;
+};
+
+std::unique_ptr<AXObserver> makeAtspiObserver(std::shared_ptr<AtspiEventHub::ObserverState> state,
+                                              Accessibility& accessibility);
+
+}  // namespace mivo::linux_desktop

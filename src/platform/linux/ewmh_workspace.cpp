@@ -1,0 +1,231 @@
+#include "platform/linux/ewmh_workspace.hpp"
+
+// Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
+#include "platform/linux/x11_connection.hpp"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <fstream>
+#include <string>
+
+namespace mivo::linux_desktop {
+namespace {
+
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p != nullptr)
+            XFree(p);
+    }
+};
+
+// The items of a window property of 32-bit format (which Xlib hands out
+// as longs), or nothing when it is absent or of another type.
+std::optional<std::vector<unsigned long>> cardinalProperty(Display* d, Window w, Atom property,
+                                                           Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* raw = nullptr;
+    const int status = XGetWindowProperty(d, w, property, 0, 4096, False, type, &actualType,
+                                          &format, &count, &remaining, &raw);
+    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+    if (status != Success || actualType != type || format != 32 || data == nullptr)
+        return std::nullopt;
+    const auto* items = reinterpret_cast<const unsigned long*>(data.get());
+    return std::vector<unsigned long>(items, items + count);
+}
+
+std::optional<std::string> stringProperty(Display* d, Window w, Atom property, Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* raw = nullptr;
+    const int status = XGetWindowProperty(d, w, property, 0, 1024, False, type, &actualType,
+                                          &format, &count, &remaining, &raw);
+    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+    if (status != Success || actualType != type || format != 8 || data == nullptr)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(data.get()), count);
+}
+
+bool processExists(Pid pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    return stat.good();
+}
+
+std::optional<std::string> processName(Pid pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    if (!std::getline(comm, name) || name.empty())
+        return std::nullopt;
+    return name;
+}
+
+}  // namespace
+
+EwmhWorkspace::EwmhWorkspace(X11Connection& x11, Scheduler& scheduler, Log& log)
+    : x11_(x11), scheduler_(scheduler), log_(log) {
+    Display* d = x11_.display();
+    XWindowAttributes attributes;
+    XGetWindowAttributes(d, x11_.rootWindow(), &attributes);
+    // Add to whatever else selected on the root window through this
+    // connection.
+    XSelectInput(d, x11_.rootWindow(), attributes.your_event_mask | PropertyChangeMask);
+    XFlush(d);
+    const Atom activeAtom = x11_.atom("_NET_ACTIVE_WINDOW");
+    listening_ = x11_.listen([this, activeAtom](XEvent& e) {
+        if (e.type == PropertyNotify && e.xproperty.window == x11_.rootWindow() &&
+            e.xproperty.atom == activeAtom)
+            activeWindowChanged();
+    });
+    if (auto front = frontmostApplication())
+        lastFrontPid_ = front->pid;
+}
+
+EwmhWorkspace::~EwmhWorkspace() {
+    listening_.cancel();
+}
+
+std::optional<unsigned long> EwmhWorkspace::activeWindow() {
+    auto items = cardinalProperty(x11_.display(), x11_.rootWindow(),
+                                  x11_.atom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
+    if (!items || items->empty() || items->front() == None)
+        return std::nullopt;
+    return items->front();
+}
+
+std::optional<Pid> EwmhWorkspace::windowPid(unsigned long window) {
+    auto items = cardinalProperty(x11_.display(), window, x11_.atom("_NET_WM_PID"), XA_CARDINAL);
+    if (!items || items->empty() || items->front() == 0)
+        return std::nullopt;
+    return static_cast<Pid>(items->front());
+}
+
+std::vector<unsigned long> EwmhWorkspace::clientWindows() {
+    // Bottom to top, so the last of a process's windows is its front one.
+    auto items = cardinalProperty(x11_.display(), x11_.rootWindow(),
+                                  x11_.atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW);
+    if (!items)
+        items = cardinalProperty(x11_.display(), x11_.rootWindow(), x11_.atom("_NET_CLIENT_LIST"),
+                                 XA_WINDOW);
+    return items.value_or(std::vector<unsigned long>{});
+}
+
+std::optional<unsigned long> EwmhWorkspace::windowOf(Pid pid) {
+    std::optional<unsigned long> found;
+    for (unsigned long w : clientWindows()) {
+        if (windowPid(w) == pid)
+            found = w;
+    }
+    return found;
+}
+
+RunningApplication EwmhWorkspace::describe(Pid pid, std::optional<unsigned long> window) {
+    RunningApplication app;
+    app.pid = pid;
+    if (window) {
+        Display* d = x11_.display();
+        XClassHint hint{nullptr, nullptr};
+        if (XGetClassHint(d, *window, &hint) != 0) {
+            std::unique_ptr<char, XFreeDeleter> name(hint.res_name);
+            std::unique_ptr<char, XFreeDeleter> cls(hint.res_class);
+            if (cls != nullptr && *cls != '\0') {
+                app.localizedName = std::string(cls.get());
+                app.bundleIdentifier = std::string(cls.get());
+            }
+        }
+        // The desktop-file id, where the toolkit tells it, names the
+        // application better than its window class.
+        const Atom utf8 = x11_.atom("UTF8_STRING");
+        for (const char* property : {"_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE"}) {
+            if (auto id = stringProperty(d, *window, x11_.atom(property), utf8);
+                id && !id->empty()) {
+                app.bundleIdentifier = *id;
+                break;
+            }
+        }
+    }
+    if (!app.localizedName)
+        app.localizedName = processName(pid);
+    return app;
+}
+
+std::optional<RunningApplication> EwmhWorkspace::frontmostApplication() {
+    const auto window = activeWindow();
+    if (!window)
+        return std::nullopt;
+    const auto pid = windowPid(*window);
+    if (!pid)
+        return std::nullopt;
+    return describe(*pid, window);
+}
+
+std::optional<RunningApplication> EwmhWorkspace::runningApplication(Pid pid) {
+    if (pid <= 0 || !processExists(pid))
+        return std::nullopt;
+    return describe(pid, windowOf(pid));
+}
+
+bool EwmhWorkspace::activate(Pid pid) {
+    const auto window = windowOf(pid);
+    if (!window)
+        return false;
+    Display* d = x11_.display();
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = *window;
+    message.xclient.message_type = x11_.atom("_NET_ACTIVE_WINDOW");
+    message.xclient.format = 32;
+    // Source 2: a pager, which window managers obey without the focus
+    // stealing prevention they apply to applications.
+    message.xclient.data.l[0] = 2;
+    message.xclient.data.l[1] = CurrentTime;
+    const Status sent = XSendEvent(d, x11_.rootWindow(), False,
+                                   SubstructureRedirectMask | SubstructureNotifyMask, &message);
+    XFlush(d);
+    return sent != 0;
+}
+
+bool EwmhWorkspace::openURL(std::string_view url) {
+    const bool started = QProcess::startDetached(
+        "xdg-open", QStringList{QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))});
+    if (!started)
+        log_.write("[Mivo] workspace: xdg-open could not be started");
+    return started;
+}
+
+Cancel EwmhWorkspace::observeActivation(ActivationHandler handler) {
+    auto shared = std::make_shared<ActivationHandler>(std::move(handler));
+    handlers_->push_back(shared);
+    return Cancel([list = std::weak_ptr(handlers_), weak = std::weak_ptr(shared)] {
+        auto handlers = list.lock();
+        if (auto h = weak.lock(); h && handlers)
+            std::erase(*handlers, h);
+    });
+}
+
+void EwmhWorkspace::activeWindowChanged() {
+    const auto front = frontmostApplication();
+    const std::optional<Pid> pid = front ? std::optional(front->pid) : std::nullopt;
+    // A window of the same application, or no window at all, is no
+    // activation of an application.
+    if (!pid || pid == lastFrontPid_)
+        return;
+    lastFrontPid_ = pid;
+    for (const auto& h : *handlers_) {
+        scheduler_.after(0, [weak = std::weak_ptr(h), front] {
+            if (auto handler = weak.lock())
+                (*handler)(front);
+        });
+    }
+}
+
+}  // namespace mivo::linux_desktop

@@ -1,0 +1,231 @@
+#include "platform/linux/xtest_input.hpp"
+
+// Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
+#include "platform/linux/x11_connection.hpp"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "shared/text.hpp"
+
+namespace mivo::linux_desktop {
+namespace {
+
+// How many unused key codes to take for typing: each typed code point takes
+// the next one in turn, so a key code is remapped again only after that
+// many others. The application looks a key code up when it handles the
+// press, which can be after the next remapping reached the server; taking
+// turns keeps that late lookup right.
+constexpr std::size_t kMaxSpareKeycodes = 24;
+
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p != nullptr)
+            XFree(p);
+    }
+};
+
+class XiKeyDownMonitor : public KeyDownMonitor {
+  public:
+    explicit XiKeyDownMonitor(std::shared_ptr<XTestInput::MonitorState> state)
+        : state_(std::move(state)) {}
+    ~XiKeyDownMonitor() override { state_->alive = false; }
+    void setEnabled(bool enabled) override { state_->enabled = enabled; }
+
+  private:
+    std::shared_ptr<XTestInput::MonitorState> state_;
+};
+
+}  // namespace
+
+unsigned long keysymForCodePoint(char32_t c) {
+    if (c == U'\n' || c == U'\r')
+        return XK_Return;
+    if (c == U'\t')
+        return XK_Tab;
+    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c > 0x10FFFF)
+        return 0;
+    // Latin-1 keysyms are the code points themselves; every other code
+    // point has the Unicode keysym 0x01000000 + code point.
+    if (c < 0x100)
+        return c;
+    return 0x01000000UL + c;
+}
+
+XTestInput::XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
+                       std::function<Point()> primaryOrigin)
+    : x11_(x11), scheduler_(scheduler), log_(log), primaryOrigin_(std::move(primaryOrigin)) {
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    xtest_ = XTestQueryExtension(x11_.display(), &eventBase, &errorBase, &major, &minor) != 0;
+    if (!xtest_)
+        log_.write("[Mivo] input: the X server has no XTest extension; synthetic input is off");
+    else
+        findSpareKeycodes();
+}
+
+XTestInput::~XTestInput() {
+    listening_.cancel();
+    // Give the borrowed key codes back empty.
+    Display* d = x11_.display();
+    for (unsigned char keycode : spareKeycodes_) {
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(d, keycode, 2, none, 1);
+    }
+    XFlush(d);
+}
+
+void XTestInput::findSpareKeycodes() {
+    Display* d = x11_.display();
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(d, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    std::unique_ptr<KeySym, XFreeDeleter> map(XGetKeyboardMapping(
+        d, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode));
+    if (map == nullptr)
+        return;
+    // From the top down: the high key codes are the ones no keyboard has.
+    for (int k = maxKeycode; k >= minKeycode && spareKeycodes_.size() < kMaxSpareKeycodes; --k) {
+        const KeySym* syms = map.get() + static_cast<std::ptrdiff_t>(k - minKeycode) * perKeycode;
+        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
+            spareKeycodes_.push_back(static_cast<unsigned char>(k));
+    }
+    if (spareKeycodes_.empty())
+        log_.write("[Mivo] input: no unused key code to type Unicode text with");
+}
+
+bool XTestInput::pressKeysym(unsigned long keysym, bool down) {
+    Display* d = x11_.display();
+    const KeyCode keycode = XKeysymToKeycode(d, keysym);
+    if (keycode == 0)
+        return false;
+    const bool ok = XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime) != 0;
+    XFlush(d);
+    return ok;
+}
+
+bool XTestInput::typeCodePoint(char32_t c) {
+    const unsigned long keysym = keysymForCodePoint(c);
+    if (keysym == 0 || spareKeycodes_.empty())
+        return false;
+    Display* d = x11_.display();
+    const unsigned char keycode = spareKeycodes_[nextSpare_];
+    nextSpare_ = (nextSpare_ + 1) % spareKeycodes_.size();
+    KeySym syms[2] = {keysym, keysym};
+    XChangeKeyboardMapping(d, keycode, 2, syms, 1);
+    // The new mapping must reach the server before the key that uses it.
+    XSync(d, False);
+    const bool down = XTestFakeKeyEvent(d, keycode, True, CurrentTime) != 0;
+    const bool up = XTestFakeKeyEvent(d, keycode, False, CurrentTime) != 0;
+    XSync(d, False);
+    return down && up;
+}
+
+bool XTestInput::postKeyEvent(const KeyEvent& event) {
+    if (!xtest_)
+        return false;
+    if (event.keyCode == kKeyCodeV && (event.flags & kEventFlagCommand) != 0) {
+        // Ctrl goes down before V and comes up after it.
+        if (event.keyDown)
+            return pressKeysym(XK_Control_L, true) && pressKeysym(XK_v, true);
+        const bool v = pressKeysym(XK_v, false);
+        return pressKeysym(XK_Control_L, false) && v;
+    }
+    if (event.keyCode == kKeyCodeDelete && event.unicodeString.empty())
+        return pressKeysym(XK_BackSpace, event.keyDown);
+    if (event.keyCode == kKeyCodeUnicodeCarrier && !event.unicodeString.empty()) {
+        // One event may carry several code points (a surrogate pair, a
+        // combining sequence); each is a press and release of its own key,
+        // all made on the key-down. The key-up has nothing left to do.
+        if (!event.keyDown)
+            return true;
+        for (char32_t c : text::toCodePoints(text::fromUtf16(event.unicodeString))) {
+            if (!typeCodePoint(c))
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool XTestInput::postMouseEvent(const MouseEvent& event) {
+    if (!xtest_)
+        return false;
+    Display* d = x11_.display();
+    const Point origin = primaryOrigin_ ? primaryOrigin_() : Point{};
+    const int x = static_cast<int>(std::lround(event.location.x + origin.x));
+    const int y = static_cast<int>(std::lround(event.location.y + origin.y));
+    bool ok = XTestFakeMotionEvent(d, -1, x, y, CurrentTime) != 0;
+    if (event.type == MouseEventType::leftMouseDown)
+        ok = ok && XTestFakeButtonEvent(d, 1, True, CurrentTime) != 0;
+    else if (event.type == MouseEventType::leftMouseUp)
+        ok = ok && XTestFakeButtonEvent(d, 1, False, CurrentTime) != 0;
+    XSync(d, False);
+    return ok;
+}
+
+bool XTestInput::selectRawKeyEvents() {
+    if (rawKeysSelected_)
+        return true;
+    Display* d = x11_.display();
+    int event = 0;
+    int error = 0;
+    if (XQueryExtension(d, "XInputExtension", &xiOpcode_, &event, &error) == 0)
+        return false;
+    int major = 2;
+    int minor = 0;
+    if (XIQueryVersion(d, &major, &minor) != Success)
+        return false;
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XIEventMask mask;
+    mask.deviceid = XIAllMasterDevices;
+    mask.mask_len = sizeof bits;
+    mask.mask = bits;
+    if (XISelectEvents(d, x11_.rootWindow(), &mask, 1) != Success)
+        return false;
+    XFlush(d);
+    listening_ = x11_.listen([this](XEvent& e) {
+        if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_ ||
+            e.xcookie.evtype != XI_RawKeyPress)
+            return;
+        for (const auto& weak : monitors_) {
+            auto s = weak.lock();
+            if (!s || !s->alive || !s->enabled)
+                continue;
+            scheduler_.after(0, [weak] {
+                if (auto m = weak.lock(); m && m->alive)
+                    m->handler(KeyDownMonitorEvent::keyDown);
+            });
+        }
+    });
+    rawKeysSelected_ = true;
+    return true;
+}
+
+std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError>
+XTestInput::installKeyDownMonitor(KeyDownHandler handler) {
+    // X never switches a monitor off behind our back, so the handler hears
+    // only key-downs.
+    if (!selectRawKeyEvents()) {
+        log_.write("[Mivo] input: the X server has no XInput 2 raw key events");
+        return std::unexpected(KeyDownMonitorError::tapCreateFailed);
+    }
+    auto state = std::make_shared<MonitorState>();
+    state->handler = std::move(handler);
+    std::erase_if(monitors_, [](const auto& w) { return w.expired(); });
+    monitors_.push_back(state);
+    return std::make_unique<XiKeyDownMonitor>(std::move(state));
+}
+
+}  // namespace mivo::linux_desktop

@@ -1,0 +1,70 @@
+#pragma once
+
+// Synthetic input through the XTest extension, as if from the hardware, and
+// the key-down monitor over XInput 2 raw key events, which report every key
+// press on the display whichever window has the focus.
+//
+// The services' key codes are mapped here: 9 with the command flag is
+// Ctrl+V (paste), 51 is BackSpace (the backward delete), and 0 carries a
+// Unicode string, typed by remapping spare key codes to each code point's
+// keysym.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/cancel.hpp"
+#include "platform/input_events.hpp"
+#include "platform/log.hpp"
+#include "platform/scheduler.hpp"
+
+namespace mivo::linux_desktop {
+
+class X11Connection;
+
+// The keysym that types one code point; 0 for none.
+unsigned long keysymForCodePoint(char32_t c);
+
+class XTestInput : public InputEvents {
+  public:
+    // `primaryOrigin` gives the primary screen's top-left corner in X root
+    // window coordinates.
+    XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
+               std::function<Point()> primaryOrigin);
+    ~XTestInput() override;
+
+    bool postKeyEvent(const KeyEvent& event) override;
+    bool postMouseEvent(const MouseEvent& event) override;
+    std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
+        KeyDownHandler handler) override;
+
+    // Whether the server has XTest (false: every post fails).
+    bool available() const { return xtest_; }
+
+    struct MonitorState {
+        KeyDownHandler handler;
+        bool enabled = true;
+        bool alive = true;
+    };
+
+  private:
+    bool typeCodePoint(char32_t c);
+    bool pressKeysym(unsigned long keysym, bool down);
+    void findSpareKeycodes();
+    bool selectRawKeyEvents();
+
+    X11Connection& x11_;
+    Scheduler& scheduler_;
+    Log& log_;
+    std::function<Point()> primaryOrigin_;
+    bool xtest_ = false;
+    int xiOpcode_ = -1;
+    bool rawKeysSelected_ = false;
+    std::vector<unsigned char> spareKeycodes_;
+    std::size_t nextSpare_ = 0;
+    Cancel listening_;
+    std::vector<std::weak_ptr<MonitorState>> monitors_;
+};
+
+}  // namespace mivo::linux_desktop
