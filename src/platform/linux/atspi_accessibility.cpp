@@ -169,14 +169,17 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     AtspiAccessible* accessible = ref->accessible();
     if (accessible == nullptr)
         return std::unexpected(AXError::invalidUIElement);
+    // The process comes from the bus daemon, never from the object, so it
+    // is safe to ask before we know the object is not ours. The process of
+    // an application that quit is unknown; the object then reads as gone.
     const auto pid = processIdOf(accessible);
-    if (!pid)
-        return std::unexpected(pid.error());
-    if (*pid == ownPid_)
+    if (pid && *pid == ownPid_)
         return std::unexpected(AXError::cannotComplete);
     auto live = inspect(accessible);
     if (!live)
         return std::unexpected(live.error());
+    if (!pid)
+        return std::unexpected(pid.error());
     return Target{accessible, std::move(*live)};
 }
 
@@ -437,10 +440,14 @@ std::expected<Pid, AXError> AtspiAccessibility::pid(const AXElement& element) {
         return std::unexpected(AXError::illegalArgument);
     if (ref->accessible() == nullptr)
         return std::unexpected(AXError::invalidUIElement);
-    // A process that left the bus has no process identifier any more.
+    const auto pid = processIdOf(ref->accessible());
+    if (pid)
+        return pid;
+    // A process that left the bus has no process identifier any more: its
+    // objects are gone.
     if (auto live = inspect(ref->accessible()); !live)
         return std::unexpected(live.error());
-    return processIdOf(ref->accessible());
+    return pid;
 }
 
 std::expected<std::unique_ptr<AXObserver>, AXError> AtspiAccessibility::createObserver(

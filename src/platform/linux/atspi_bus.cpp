@@ -8,8 +8,6 @@
 
 #include <atspi/atspi.h>
 
-#include "platform/linux/gobject_ptr.hpp"
-
 namespace mivo::linux_desktop {
 namespace {
 
@@ -77,13 +75,13 @@ bool AccessibilityBus::connect() {
         refuse("libatspi could not connect to the accessibility bus");
         return false;
     }
-    // libatspi caches names, states, roles and children of other
-    // applications' objects and refreshes them only from events; a field
-    // whose focus or contents changed while no event reached us would read
-    // stale. Cache nothing: every read asks the application.
-    GObjectPtr<AtspiAccessible> desktop(atspi_get_desktop(0));
-    if (desktop != nullptr)
-        atspi_accessible_set_cache_mask(desktop.get(), ATSPI_CACHE_NONE);
+    // Text, selection and extents are never cached by libatspi: every read
+    // of them asks the application. Its cache of roles, states, names and
+    // children stays on (ATSPI_CACHE_DEFAULT), kept current by the events
+    // libatspi follows itself. Switching it off (ATSPI_CACHE_NONE) is not
+    // an option with libatspi 2.46: its handler of state-changed events then
+    // re-reads the states over the bus from inside its own dispatch and
+    // deadlocks on the connection.
     connected_ = true;
     lastRefusal_.clear();
     log_.write("[Mivo] accessibility: connected to the accessibility bus");

@@ -12,18 +12,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
 
-// How many unused key codes to take for typing: each typed code point takes
-// the next one in turn, so a key code is remapped again only after that
-// many others. The application looks a key code up when it handles the
-// press, which can be after the next remapping reached the server; taking
-// turns keeps that late lookup right.
-constexpr std::size_t kMaxSpareKeycodes = 24;
+// How many unused key codes to take for typing. An application looks a key
+// code up when it handles the press, which can be well after we remapped
+// the key code for a later character (GTK reads the whole keymap again on
+// every mapping change and falls behind a fast typist). So a key code keeps
+// its keysym as long as possible: a character typed again finds its key
+// still mapped, and a key code is lent to a new keysym only when it is the
+// least recently used of many.
+constexpr std::size_t kMaxSpareKeycodes = 200;
+// A key code pressed more recently than this is not lent to another keysym
+// until this long after its press. An X server has few unused key codes
+// (Xvfb: 19), and a text with more distinct characters than that would
+// otherwise have its first characters typed as its last.
+constexpr auto kRemapQuarantine = std::chrono::milliseconds(250);
 
 struct XFreeDeleter {
     void operator()(void* p) const {
@@ -77,9 +85,11 @@ XTestInput::~XTestInput() {
     listening_.cancel();
     // Give the borrowed key codes back empty.
     Display* d = x11_.display();
-    for (unsigned char keycode : spareKeycodes_) {
+    for (const SpareKey& key : spareKeys_) {
+        if (key.keysym == 0)
+            continue;
         KeySym none[2] = {NoSymbol, NoSymbol};
-        XChangeKeyboardMapping(d, keycode, 2, none, 1);
+        XChangeKeyboardMapping(d, key.keycode, 2, none, 1);
     }
     XFlush(d);
 }
@@ -95,12 +105,12 @@ void XTestInput::findSpareKeycodes() {
     if (map == nullptr)
         return;
     // From the top down: the high key codes are the ones no keyboard has.
-    for (int k = maxKeycode; k >= minKeycode && spareKeycodes_.size() < kMaxSpareKeycodes; --k) {
+    for (int k = maxKeycode; k >= minKeycode && spareKeys_.size() < kMaxSpareKeycodes; --k) {
         const KeySym* syms = map.get() + static_cast<std::ptrdiff_t>(k - minKeycode) * perKeycode;
         if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
-            spareKeycodes_.push_back(static_cast<unsigned char>(k));
+            spareKeys_.push_back(SpareKey{static_cast<unsigned char>(k), 0, 0, {}});
     }
-    if (spareKeycodes_.empty())
+    if (spareKeys_.empty())
         log_.write("[Mivo] input: no unused key code to type Unicode text with");
 }
 
@@ -114,20 +124,49 @@ bool XTestInput::pressKeysym(unsigned long keysym, bool down) {
     return ok;
 }
 
+unsigned char XTestInput::keycodeFor(unsigned long keysym) {
+    Display* d = x11_.display();
+    // A key of the keyboard that types the keysym without a modifier.
+    if (const KeyCode own = XKeysymToKeycode(d, keysym);
+        own != 0 && XkbKeycodeToKeysym(d, own, 0, 0) == keysym &&
+        std::none_of(spareKeys_.begin(), spareKeys_.end(),
+                     [own](const SpareKey& k) { return k.keycode == own; }))
+        return own;
+    if (spareKeys_.empty())
+        return 0;
+    auto key = std::find_if(spareKeys_.begin(), spareKeys_.end(),
+                            [keysym](const SpareKey& k) { return k.keysym == keysym; });
+    if (key == spareKeys_.end()) {
+        key = std::min_element(
+            spareKeys_.begin(), spareKeys_.end(),
+            [](const SpareKey& a, const SpareKey& b) { return a.lastUse < b.lastUse; });
+        const auto since = std::chrono::steady_clock::now() - key->usedAt;
+        if (key->lastUse != 0 && since < kRemapQuarantine) {
+            XSync(d, False);
+            std::this_thread::sleep_for(kRemapQuarantine - since);
+        }
+        KeySym syms[2] = {keysym, keysym};
+        XChangeKeyboardMapping(d, key->keycode, 2, syms, 1);
+        // The new mapping must reach the server before the key that uses it.
+        XSync(d, False);
+        key->keysym = keysym;
+    }
+    key->lastUse = ++uses_;
+    key->usedAt = std::chrono::steady_clock::now();
+    return key->keycode;
+}
+
 bool XTestInput::typeCodePoint(char32_t c) {
     const unsigned long keysym = keysymForCodePoint(c);
-    if (keysym == 0 || spareKeycodes_.empty())
+    if (keysym == 0)
+        return false;
+    const unsigned char keycode = keycodeFor(keysym);
+    if (keycode == 0)
         return false;
     Display* d = x11_.display();
-    const unsigned char keycode = spareKeycodes_[nextSpare_];
-    nextSpare_ = (nextSpare_ + 1) % spareKeycodes_.size();
-    KeySym syms[2] = {keysym, keysym};
-    XChangeKeyboardMapping(d, keycode, 2, syms, 1);
-    // The new mapping must reach the server before the key that uses it.
-    XSync(d, False);
     const bool down = XTestFakeKeyEvent(d, keycode, True, CurrentTime) != 0;
     const bool up = XTestFakeKeyEvent(d, keycode, False, CurrentTime) != 0;
-    XSync(d, False);
+    XFlush(d);
     return down && up;
 }
 

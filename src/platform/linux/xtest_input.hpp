@@ -9,6 +9,7 @@
 // Unicode string, typed by remapping spare key codes to each code point's
 // keysym.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -50,6 +51,7 @@ class XTestInput : public InputEvents {
 
   private:
     bool typeCodePoint(char32_t c);
+    unsigned char keycodeFor(unsigned long keysym);
     bool pressKeysym(unsigned long keysym, bool down);
     void findSpareKeycodes();
     bool selectRawKeyEvents();
@@ -61,8 +63,16 @@ class XTestInput : public InputEvents {
     bool xtest_ = false;
     int xiOpcode_ = -1;
     bool rawKeysSelected_ = false;
-    std::vector<unsigned char> spareKeycodes_;
-    std::size_t nextSpare_ = 0;
+    // Unused key codes lent to the keysyms being typed, least recently used
+    // first to be lent again.
+    struct SpareKey {
+        unsigned char keycode = 0;
+        unsigned long keysym = 0;
+        uint64_t lastUse = 0;
+        std::chrono::steady_clock::time_point usedAt;
+    };
+    std::vector<SpareKey> spareKeys_;
+    uint64_t uses_ = 0;
     Cancel listening_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
 };

@@ -1,0 +1,211 @@
+#include "desktop_session.hpp"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QStringList>
+#include <QTimer>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+#include "platform/ax_reads.hpp"
+
+namespace mivo::desktop_test {
+namespace {
+
+std::unique_ptr<DesktopSession> gSession;
+std::string gReason;
+bool gTried = false;
+
+void stopProcess(std::unique_ptr<QProcess>& process) {
+    if (process == nullptr)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->terminate();
+        if (!process->waitForFinished(2000)) {
+            process->kill();
+            process->waitForFinished(2000);
+        }
+    }
+    process.reset();
+}
+
+bool windowManagerAnswers(linux_desktop::X11Connection& x11) {
+    Display* d = x11.display();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const int status =
+        XGetWindowProperty(d, x11.rootWindow(), x11.atom("_NET_SUPPORTING_WM_CHECK"), 0, 1, False,
+                           XA_WINDOW, &type, &format, &count, &remaining, &data);
+    const bool present = status == Success && type == XA_WINDOW && count == 1;
+    if (data != nullptr)
+        XFree(data);
+    return present;
+}
+
+void collect(Accessibility& ax, const AXElement& element, std::string_view role, int depth,
+             std::vector<AXElement>& out) {
+    if (depth > 12)
+        return;
+    for (const auto& child :
+         readElements(ax, element, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+        if (readString(ax, child, kAXRoleAttribute) == role)
+            out.push_back(child);
+        collect(ax, child, role, depth + 1, out);
+    }
+}
+
+}  // namespace
+
+bool waitUntil(const std::function<bool()>& done, double seconds) {
+    QDeadlineTimer deadline(static_cast<qint64>(seconds * 1000));
+    while (!done()) {
+        if (deadline.hasExpired())
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents();
+        QEventLoop loop;
+        // A short sleep on the loop itself, so timers and sockets are served.
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void spinFor(double seconds) {
+    waitUntil([] { return false; }, seconds);
+}
+
+TestEditor::~TestEditor() {
+    kill();
+}
+
+Pid TestEditor::pid() const {
+    return process_ != nullptr ? static_cast<Pid>(process_->processId()) : 0;
+}
+
+bool TestEditor::running() const {
+    return process_ != nullptr && process_->state() == QProcess::Running;
+}
+
+void TestEditor::kill() {
+    stopProcess(process_);
+}
+
+DesktopSession* DesktopSession::instance() {
+    if (!gTried) {
+        gTried = true;
+        auto session = std::unique_ptr<DesktopSession>(new DesktopSession);
+        if (session->start(gReason))
+            gSession = std::move(session);
+        else
+            session->stop();
+    }
+    return gSession.get();
+}
+
+const std::string& DesktopSession::unavailableReason() {
+    return gReason;
+}
+
+void DesktopSession::shutDown() {
+    if (gSession != nullptr)
+        gSession->stop();
+    gSession.reset();
+}
+
+bool DesktopSession::start(std::string& reason) {
+    if (std::getenv("DISPLAY") == nullptr || QCoreApplication::instance() == nullptr) {
+        reason = "no X display (run under xvfb-run, as scripts/test.sh does)";
+        return false;
+    }
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
+        reason = "no session bus (run under dbus-run-session, as scripts/test.sh does)";
+        return false;
+    }
+    busLauncher_ = std::make_unique<QProcess>();
+    busLauncher_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    busLauncher_->start(MIVO_AT_SPI_BUS_LAUNCHER, QStringList{"--launch-immediately"});
+    if (!busLauncher_->waitForStarted(5000)) {
+        reason = "the accessibility bus launcher did not start";
+        return false;
+    }
+    desktop_ = linux_desktop::LinuxDesktop::create(log_);
+    if (desktop_ == nullptr) {
+        reason = "the Linux desktop refused to start: " +
+                 (log_.lines().empty() ? std::string("?") : log_.lines().back());
+        return false;
+    }
+    // Activation and the focus of a new window need a window manager.
+    windowManager_ = std::make_unique<QProcess>();
+    windowManager_->start("openbox", QStringList{"--sm-disable"});
+    if (!windowManager_->waitForStarted(5000) ||
+        !waitUntil([this] { return windowManagerAnswers(desktop_->x11()); }, 10)) {
+        reason = "openbox did not start";
+        return false;
+    }
+    // The launcher answers on the session bus a moment after it started.
+    if (!waitUntil([this] { return desktop_->accessibility().isProcessTrustedWithPrompt(); }, 10)) {
+        reason = "the accessibility bus did not come up";
+        return false;
+    }
+    return true;
+}
+
+void DesktopSession::stop() {
+    desktop_.reset();
+    stopProcess(windowManager_);
+    stopProcess(busLauncher_);
+}
+
+std::unique_ptr<TestEditor> DesktopSession::startEditor(const EditorOptions& options) {
+    auto editor = std::make_unique<TestEditor>();
+    editor->process_ = std::make_unique<QProcess>();
+    QProcess& p = *editor->process_;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.setReadChannel(QProcess::StandardOutput);
+    p.start(MIVO_TEST_EDITOR, QStringList{"--title", QString::fromStdString(options.title),
+                                          "--entry", QString::fromStdString(options.entryText),
+                                          "--text", QString::fromStdString(options.viewText)});
+    if (!p.waitForStarted(5000))
+        return nullptr;
+    const bool ready =
+        waitUntil([&p] { return p.canReadLine() && p.readLine().startsWith("ready"); }, 10);
+    if (!ready)
+        return nullptr;
+    const Pid pid = editor->pid();
+    auto& workspace = desktop_->workspace();
+    const bool settled = waitUntil(
+        [&] {
+            const auto front = workspace.frontmostApplication();
+            if (!front || front->pid != pid)
+                return false;
+            const auto focused = focusedElement(pid);
+            return focused && readString(desktop_->accessibility(), *focused, kAXRoleAttribute) ==
+                                  kAXTextAreaRole;
+        },
+        10);
+    if (!settled)
+        return nullptr;
+    return editor;
+}
+
+std::optional<AXElement> DesktopSession::focusedElement(Pid pid) {
+    auto& ax = desktop_->accessibility();
+    return readElement(ax, ax.applicationElement(pid), kAXFocusedUIElementAttribute);
+}
+
+std::vector<AXElement> DesktopSession::elementsWithRole(Pid pid, std::string_view role) {
+    auto& ax = desktop_->accessibility();
+    std::vector<AXElement> out;
+    collect(ax, ax.applicationElement(pid), role, 0, out);
+    return out;
+}
+
+}  // namespace mivo::desktop_test

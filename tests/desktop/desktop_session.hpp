@@ -1,0 +1,94 @@
+#pragma once
+
+// The real desktop the desktop tests run in: the X server and session bus
+// that scripts/test.sh provides (xvfb-run, dbus-run-session), plus what this
+// process starts itself as child processes: the accessibility bus launcher,
+// a window manager and instances of our GTK test editor. Everything started
+// here is stopped and reaped at the end.
+
+#include <QProcess>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/linux/linux_desktop.hpp"
+#include "platform/sim/captured_log.hpp"
+
+namespace mivo::desktop_test {
+
+// Runs the Qt loop (which also dispatches libatspi's and X's events) until
+// `done` holds or `seconds` have passed; answers `done()`. The one place in
+// the tests where real time passes.
+bool waitUntil(const std::function<bool()>& done, double seconds = 5.0);
+// Runs the loop for a fixed span, for settling after input.
+void spinFor(double seconds);
+
+// One running test editor.
+class TestEditor {
+  public:
+    ~TestEditor();
+    Pid pid() const;
+    bool running() const;
+    void kill();
+
+  private:
+    friend class DesktopSession;
+    std::unique_ptr<QProcess> process_;
+};
+
+struct EditorOptions {
+    std::string title = "Mivo test editor";
+    std::string entryText;
+    std::string viewText;
+
+    EditorOptions& withTitle(std::string t) {
+        title = std::move(t);
+        return *this;
+    }
+    EditorOptions& withEntry(std::string t) {
+        entryText = std::move(t);
+        return *this;
+    }
+    EditorOptions& withView(std::string t) {
+        viewText = std::move(t);
+        return *this;
+    }
+};
+
+class DesktopSession {
+  public:
+    // The session of this test process, started on first use; nothing when
+    // the environment has no X display or session bus (the reason in
+    // `unavailableReason()`).
+    static DesktopSession* instance();
+    static const std::string& unavailableReason();
+    static void shutDown();
+
+    linux_desktop::LinuxDesktop& desktop() { return *desktop_; }
+    Desktop ports() { return desktop_->ports(); }
+    sim::CapturedLog& log() { return log_; }
+
+    // Starts an editor and waits until it is the frontmost application and
+    // its text view has the keyboard focus as AT-SPI sees it.
+    std::unique_ptr<TestEditor> startEditor(const EditorOptions& options = {});
+
+    // The focused element of the application, read through the backend.
+    std::optional<AXElement> focusedElement(Pid pid);
+    // The application's elements of a role, in tree order.
+    std::vector<AXElement> elementsWithRole(Pid pid, std::string_view role);
+
+  private:
+    DesktopSession() = default;
+    bool start(std::string& reason);
+    void stop();
+
+    sim::CapturedLog log_;
+    std::unique_ptr<QProcess> busLauncher_;
+    std::unique_ptr<QProcess> windowManager_;
+    std::unique_ptr<linux_desktop::LinuxDesktop> desktop_;
+};
+
+}  // namespace mivo::desktop_test

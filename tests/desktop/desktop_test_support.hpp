@@ -1,0 +1,80 @@
+#pragma once
+
+// The base of every desktop test: the session, a running editor whose text
+// view has the focus, and input posted the way the services post it.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "desktop_session.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo::desktop_test {
+
+class DesktopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        session_ = DesktopSession::instance();
+        if (session_ == nullptr) {
+            const std::string& reason = DesktopSession::unavailableReason();
+            // Outside a display the suite has nothing to test; inside one, a
+            // session that does not come up is a failure.
+            if (reason.starts_with("no X display") || reason.starts_with("no session bus"))
+                GTEST_SKIP() << reason;
+            FAIL() << reason;
+        }
+        session_->log().clear();
+    }
+
+    // Starts an editor; the test fails when it does not come up.
+    std::unique_ptr<TestEditor> startEditor(const EditorOptions& options = {}) {
+        auto editor = session_->startEditor(options);
+        EXPECT_NE(editor, nullptr) << "the test editor did not come up with its text view focused";
+        return editor;
+    }
+
+    AXElement textView(const TestEditor& editor) {
+        auto focused = session_->focusedElement(editor.pid());
+        EXPECT_TRUE(focused.has_value());
+        return focused.value_or(AXElement());
+    }
+
+    AXElement entry(const TestEditor& editor) {
+        auto fields = session_->elementsWithRole(editor.pid(), kAXTextFieldRole);
+        EXPECT_EQ(fields.size(), 1u);
+        return fields.empty() ? AXElement() : fields.front();
+    }
+
+    std::optional<std::string> value(const AXElement& e) {
+        return readString(ax(), e, kAXValueAttribute);
+    }
+
+    // Types each Character as one key press carrying its UTF-16 units.
+    void typeText(std::string_view typed) {
+        for (const auto& character : text::characters(typed)) {
+            KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
+            KeyEvent up = down;
+            up.keyDown = false;
+            ASSERT_TRUE(input().postKeyEvent(down));
+            ASSERT_TRUE(input().postKeyEvent(up));
+        }
+    }
+
+    bool waitForValue(const AXElement& e, std::string_view expected, double seconds = 5) {
+        return waitUntil([&] { return value(e) == expected; }, seconds);
+    }
+
+    Accessibility& ax() { return session_->desktop().accessibility(); }
+    InputEvents& input() { return session_->desktop().input(); }
+    Workspace& workspace() { return session_->desktop().workspace(); }
+    Pasteboard& pasteboard() { return session_->desktop().pasteboard(); }
+    Scheduler& scheduler() { return session_->desktop().scheduler(); }
+
+    DesktopSession* session_ = nullptr;
+};
+
+}  // namespace mivo::desktop_test

@@ -1,0 +1,98 @@
+// The window manager's view of the applications, the screens, and the
+// scheduler on the real loop.
+
+#include <chrono>
+#include <vector>
+
+#include "desktop_test_support.hpp"
+#include "platform/linux/qt_scheduler.hpp"
+
+namespace mivo::desktop_test {
+namespace {
+
+using WorkspaceDesktopTest = DesktopTest;
+
+TEST_F(WorkspaceDesktopTest, FrontmostApplicationIsTheActiveWindowsProcess) {
+    auto editor = startEditor();
+    ASSERT_NE(editor, nullptr);
+    const auto front = workspace().frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->pid, editor->pid());
+    // GTK names the window class after the program.
+    EXPECT_EQ(front->localizedName, "Mivo-test-editor");
+    EXPECT_EQ(front->bundleIdentifier, "Mivo-test-editor");
+    EXPECT_EQ(workspace().runningApplication(editor->pid()), front);
+}
+
+TEST_F(WorkspaceDesktopTest, ActivationBringsAnApplicationForwardAndIsHeard) {
+    auto first = startEditor(EditorOptions().withTitle("First"));
+    ASSERT_NE(first, nullptr);
+    auto second = startEditor(EditorOptions().withTitle("Second"));
+    ASSERT_NE(second, nullptr);
+    std::vector<std::optional<RunningApplication>> heard;
+    Cancel observing = workspace().observeActivation(
+        [&](const std::optional<RunningApplication>& app) { heard.push_back(app); });
+
+    ASSERT_TRUE(workspace().activate(first->pid()));
+    EXPECT_TRUE(waitUntil([&] {
+        const auto front = workspace().frontmostApplication();
+        return front && front->pid == first->pid();
+    }));
+    ASSERT_TRUE(waitUntil([&] { return !heard.empty(); }));
+    ASSERT_TRUE(heard.back().has_value());
+    EXPECT_EQ(heard.back()->pid, first->pid());
+    // Its text view has the keyboard again, as AT-SPI sees it.
+    EXPECT_TRUE(waitUntil([&] {
+        const auto focused = session_->focusedElement(first->pid());
+        return focused && readBool(ax(), *focused, kAXFocusedAttribute) == true;
+    }));
+
+    observing.cancel();
+    heard.clear();
+    ASSERT_TRUE(workspace().activate(second->pid()));
+    EXPECT_TRUE(waitUntil([&] {
+        const auto front = workspace().frontmostApplication();
+        return front && front->pid == second->pid();
+    }));
+    spinFor(0.2);
+    EXPECT_TRUE(heard.empty());
+    EXPECT_FALSE(workspace().activate(999999));
+}
+
+TEST_F(WorkspaceDesktopTest, ScreensAreInBottomLeftGlobalCoordinates) {
+    const auto screens = session_->desktop().screens().screens();
+    ASSERT_EQ(screens.size(), 1u);
+    // xvfb-run -s "-screen 0 1280x1024x24"
+    EXPECT_EQ(screens[0].frame, (Rect{0, 0, 1280, 1024}));
+    EXPECT_EQ(screens[0].visibleFrame.x, 0);
+    EXPECT_LE(screens[0].visibleFrame.maxY(), 1024);
+}
+
+TEST_F(WorkspaceDesktopTest, SchedulerRunsWorkInOrderOnTheLoopAndHonoursCancel) {
+    linux_desktop::QtScheduler& s = session_->desktop().scheduler();
+    std::vector<std::string> ran;
+    s.after(0.05, [&] { ran.push_back("late"); });
+    s.after(0, [&] { ran.push_back("first"); });
+    s.after(0, [&] { ran.push_back("second"); });
+    Cancel dropped = s.after(0.01, [&] { ran.push_back("cancelled"); });
+    EXPECT_TRUE(ran.empty()) << "work never runs inside the call that scheduled it";
+    dropped.cancel();
+    const TimePoint start = s.now();
+    ASSERT_TRUE(waitUntil([&] { return ran.size() == 3; }, 2));
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "second", "late"}));
+    EXPECT_GE(s.now() - start, std::chrono::milliseconds(40));
+
+    int ticks = 0;
+    Cancel repeating;
+    repeating = s.repeating(0.02, [&] {
+        if (++ticks == 3)
+            repeating.cancel();
+    });
+    ASSERT_TRUE(waitUntil([&] { return ticks == 3; }, 2));
+    spinFor(0.1);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(s.pendingCount(), 0u);
+}
+
+}  // namespace
+}  // namespace mivo::desktop_test
