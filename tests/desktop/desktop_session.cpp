@@ -130,7 +130,10 @@ bool DesktopSession::start(std::string& reason) {
         return false;
     }
     busLauncher_ = std::make_unique<QProcess>();
-    busLauncher_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The bus daemon and registry the launcher starts outlive it for a
+    // moment; they must not hold the test runner's output open.
+    busLauncher_->setStandardOutputFile(QProcess::nullDevice());
+    busLauncher_->setStandardErrorFile(QProcess::nullDevice());
     busLauncher_->start(MIVO_AT_SPI_BUS_LAUNCHER, QStringList{"--launch-immediately"});
     if (!busLauncher_->waitForStarted(5000)) {
         reason = "the accessibility bus launcher did not start";
@@ -144,6 +147,8 @@ bool DesktopSession::start(std::string& reason) {
     }
     // Activation and the focus of a new window need a window manager.
     windowManager_ = std::make_unique<QProcess>();
+    windowManager_->setStandardOutputFile(QProcess::nullDevice());
+    windowManager_->setStandardErrorFile(QProcess::nullDevice());
     windowManager_->start("openbox", QStringList{"--sm-disable"});
     if (!windowManager_->waitForStarted(5000) ||
         !waitUntil([this] { return windowManagerAnswers(desktop_->x11()); }, 10)) {
