@@ -4,7 +4,7 @@
 // Phrases of the allow-list (いただけますでしょうか, ...) are exempt.
 
 #include "correction/correction_rule.hpp"
-#include "correction/matching_text.hpp"
+#include "correction/literal_entries.hpp"
 #include "shared/json_fwd.hpp"
 
 #include <string>
@@ -48,9 +48,8 @@ class DoublePoliteRule final : public MorphologyAwareRule {
                                        std::string_view sentenceId) const override;
 
   private:
-    std::vector<DoublePolitePattern> patterns_;  // longest match first
-    LiteralIndex patternIndex_;                  // the matches, in patterns_ order
-    LiteralIndex allowlistIndex_;                // longest phrase first
+    LiteralEntries<DoublePolitePattern> patterns_;  // by their match
+    LiteralIndex allowlist_;
 };
 
 }  // namespace mivo

@@ -50,50 +50,23 @@ const PhraseRewriteRulePack& PhraseRewriteRule::fallbackRulePack() {
     return pack;
 }
 
-PhraseRewriteRule::PhraseRewriteRule(const PhraseRewriteRulePack& rulePack) {
-    std::vector<int64_t> lengths;
-    for (const auto& p : rulePack.phrases)
-        lengths.push_back(text::characterCount(p.match));
-    std::vector<std::string> matches;
-    for (std::size_t i : longestFirstOrder(lengths)) {
-        phrases_.push_back(rulePack.phrases[i]);
-        matches.push_back(rulePack.phrases[i].match);
-    }
-    index_ = LiteralIndex(matches);
-}
+PhraseRewriteRule::PhraseRewriteRule(const PhraseRewriteRulePack& rulePack)
+    : phrases_(rulePack.phrases, [](const PhraseRewriteEntry& p) { return p.match; }) {}
 
 std::vector<CorrectionIssue> PhraseRewriteRule::apply(std::string_view text,
                                                       const std::vector<Morpheme>& /*morphemes*/,
                                                       const TextRange& sentenceRange,
                                                       std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    if (text.empty() || phrases_.empty())
-        return issues;
-    const MatchingText& chars = MatchingText::of(text);
-    const auto hits = index_.occurrences(chars);
     // A shorter phrase never reports inside a longer one already reported;
     // hits that merely touch are both kept.
     ClaimedRanges claimed;
-    for (std::size_t k = 0; k < phrases_.size(); ++k) {
-        const PhraseRewriteEntry& entry = phrases_[k];
-        const int64_t n = index_.needle(k).count();
-        for (int64_t s : nonOverlapping(hits[k], n)) {
-            const int64_t e = s + n;
-            if (claimed.overlaps(s, e))
-                continue;
-            claimed.claim(s, e);
-            IssueFields f;
-            f.start = s;
-            f.end = e;
-            f.severity = entry.severity;
-            f.category = entry.category;
-            f.original = chars.slice(s, e);
-            f.suggestion = entry.suggestion;
-            f.explanationEn = entry.explanationEn;
-            f.confidence = entry.confidence;
-            issues.push_back(makeIssue(f, sentenceRange, sentenceId));
-        }
-    }
+    phrases_.forEachMatch(text, [&](const LiteralMatch<PhraseRewriteEntry>& m) {
+        if (claimed.overlaps(m.start, m.end))
+            return;
+        claimed.claim(m.start, m.end);
+        issues.push_back(makeIssue(issueFieldsOf(m), sentenceRange, sentenceId));
+    });
     return issues;
 }
 

@@ -5,7 +5,7 @@
 // at most one entry.
 
 #include "correction/correction_rule.hpp"
-#include "correction/matching_text.hpp"
+#include "correction/literal_entries.hpp"
 #include "shared/json_fwd.hpp"
 
 #include <string>
@@ -49,8 +49,7 @@ class PhraseRewriteRule final : public MorphologyAwareRule {
                                        std::string_view sentenceId) const override;
 
   private:
-    std::vector<PhraseRewriteEntry> phrases_;  // longest match first
-    LiteralIndex index_;                       // the matches, in phrases_ order
+    LiteralEntries<PhraseRewriteEntry> phrases_;  // by their match
 };
 
 }  // namespace mivo

@@ -48,44 +48,18 @@ const SurfacePatternRulePack& SurfacePatternRule::fallbackRulePack() {
     return pack;
 }
 
-SurfacePatternRule::SurfacePatternRule(const SurfacePatternRulePack& rulePack) {
-    std::vector<int64_t> lengths;
-    for (const auto& p : rulePack.patterns)
-        lengths.push_back(text::characterCount(p.pattern));
-    std::vector<std::string> patterns;
-    for (std::size_t i : longestFirstOrder(lengths)) {
-        patterns_.push_back(rulePack.patterns[i]);
-        patterns.push_back(rulePack.patterns[i].pattern);
-    }
-    index_ = LiteralIndex(patterns);
-}
+SurfacePatternRule::SurfacePatternRule(const SurfacePatternRulePack& rulePack)
+    : patterns_(rulePack.patterns, [](const SurfacePattern& p) { return p.pattern; }) {}
 
 std::vector<CorrectionIssue> SurfacePatternRule::apply(std::string_view text,
                                                        const TextRange& sentenceRange,
                                                        std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    if (text.empty() || patterns_.empty())
-        return issues;
-    const MatchingText& chars = MatchingText::of(text);
-    const auto hits = index_.occurrences(chars);
     // No arbitration between patterns: overlapping hits of two patterns
     // are all reported, grouped by pattern, longest first.
-    for (std::size_t k = 0; k < patterns_.size(); ++k) {
-        const SurfacePattern& entry = patterns_[k];
-        const int64_t n = index_.needle(k).count();
-        for (int64_t s : nonOverlapping(hits[k], n)) {
-            IssueFields f;
-            f.start = s;
-            f.end = s + n;
-            f.severity = entry.severity;
-            f.category = entry.category;
-            f.original = chars.slice(s, s + n);
-            f.suggestion = entry.suggestion;
-            f.explanationEn = entry.explanationEn;
-            f.confidence = entry.confidence;
-            issues.push_back(makeIssue(f, sentenceRange, sentenceId));
-        }
-    }
+    patterns_.forEachMatch(text, [&](const LiteralMatch<SurfacePattern>& m) {
+        issues.push_back(makeIssue(issueFieldsOf(m), sentenceRange, sentenceId));
+    });
     return issues;
 }
 

@@ -4,7 +4,7 @@
 // every pattern is reported; the engine settles overlaps.
 
 #include "correction/correction_rule.hpp"
-#include "correction/matching_text.hpp"
+#include "correction/literal_entries.hpp"
 #include "shared/json_fwd.hpp"
 
 #include <string>
@@ -45,8 +45,7 @@ class SurfacePatternRule final : public CorrectionRule {
                                        std::string_view sentenceId) const override;
 
   private:
-    std::vector<SurfacePattern> patterns_;  // longest pattern first
-    LiteralIndex index_;                    // the patterns, in patterns_ order
+    LiteralEntries<SurfacePattern> patterns_;  // by their pattern
 };
 
 }  // namespace mivo

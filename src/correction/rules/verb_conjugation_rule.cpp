@@ -75,18 +75,14 @@ std::string VerbConjugationRule::explanation(std::string_view original,
 }
 
 VerbConjugationRule::VerbConjugationRule(const RulePack& rulePack) {
-    std::vector<int64_t> lengths;
-    for (const auto& r : rulePack.replacements)
-        lengths.push_back(text::characterCount(r.original));
-    std::vector<std::string> originals;
-    for (std::size_t i : longestFirstOrder(lengths)) {
-        const Replacement& r = rulePack.replacements[i];
-        replacements_.push_back(
+    std::vector<Entry> entries;
+    entries.reserve(rulePack.replacements.size());
+    for (const Replacement& r : rulePack.replacements) {
+        entries.push_back(
             {r.original, r.suggestion,
              r.explanationEn ? *r.explanationEn : explanation(r.original, r.suggestion)});
-        originals.push_back(r.original);
     }
-    index_ = LiteralIndex(originals);
+    replacements_ = LiteralEntries<Entry>(entries, [](const Entry& e) { return e.original; });
 }
 
 std::vector<CorrectionIssue> VerbConjugationRule::apply(std::string_view text,
@@ -94,28 +90,19 @@ std::vector<CorrectionIssue> VerbConjugationRule::apply(std::string_view text,
                                                         const TextRange& sentenceRange,
                                                         std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    if (text.empty() || replacements_.empty())
-        return issues;
-    const MatchingText& chars = MatchingText::of(text);
-    const auto hits = index_.occurrences(chars);
     // Entry by entry, longest first; two entries may report nested ranges
     // (食べりました and べりました), which the engine's overlap step settles.
-    for (std::size_t k = 0; k < replacements_.size(); ++k) {
-        const Entry& entry = replacements_[k];
-        const int64_t n = index_.needle(k).count();
-        for (int64_t s : nonOverlapping(hits[k], n)) {
-            IssueFields f;
-            f.start = s;
-            f.end = s + n;
-            f.severity = CorrectionIssue::Severity::critical;
-            f.category = CorrectionIssue::Category::conjugation;
-            f.original = chars.slice(s, s + n);
-            f.suggestion = entry.suggestion;
-            f.explanationEn = entry.explanationEn;
-            f.confidence = 0.95;
-            issues.push_back(makeIssue(f, sentenceRange, sentenceId));
-        }
-    }
+    replacements_.forEachMatch(text, [&](const LiteralMatch<Entry>& m) {
+        issues.push_back(makeIssue(IssueFields{.start = m.start,
+                                               .end = m.end,
+                                               .severity = CorrectionIssue::Severity::critical,
+                                               .category = CorrectionIssue::Category::conjugation,
+                                               .original = m.original(),
+                                               .suggestion = m.entry.suggestion,
+                                               .explanationEn = m.entry.explanationEn,
+                                               .confidence = 0.95},
+                                   sentenceRange, sentenceId));
+    });
     return issues;
 }
 

@@ -4,7 +4,7 @@
 // 見れます) and their correct forms.
 
 #include "correction/correction_rule.hpp"
-#include "correction/matching_text.hpp"
+#include "correction/literal_entries.hpp"
 #include "shared/json_fwd.hpp"
 
 #include <optional>
@@ -51,8 +51,7 @@ class VerbConjugationRule final : public MorphologyAwareRule {
 
     static std::string explanation(std::string_view original, std::string_view suggestion);
 
-    std::vector<Entry> replacements_;  // longest original first
-    LiteralIndex index_;               // the originals, in replacements_ order
+    LiteralEntries<Entry> replacements_;  // by their original
 };
 
 // Throws json::DecodingError unless every replacement decodes; a null
