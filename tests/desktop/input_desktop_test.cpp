@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "desktop_test_support.hpp"
+#include "platform/linux/atspi_element.hpp"
+#include "platform/linux/gobject_ptr.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -70,6 +72,31 @@ TEST_F(InputDesktopTest, PastesAndPutsTheClipboardBack) {
     pb.clearContents();
     ASSERT_TRUE(pb.writeItems(saved));
     EXPECT_EQ(pasteboardString(pb), "ユーザーの\U0001F4CB");
+}
+
+TEST_F(InputDesktopTest, ClipboardCountsWhatOtherApplicationsCopy) {
+    auto editor = startEditor(EditorOptions().withView("他のアプリ\U0001F4CB"));
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    Pasteboard& pb = pasteboard();
+    pb.clearContents();
+    ASSERT_TRUE(pb.writeItems({stringItem("ours")}));
+    const int64_t ours = pb.changeCount();
+
+    // The editor copies its first three Characters itself, as a user's
+    // Ctrl+C there would.
+    const auto* ref = linux_desktop::atspiRef(view);
+    ASSERT_NE(ref, nullptr);
+    linux_desktop::GObjectPtr<AtspiEditableText> editable(
+        atspi_accessible_get_editable_text_iface(ref->accessible()));
+    ASSERT_NE(editable, nullptr);
+    linux_desktop::GErrorSlot error;
+    ASSERT_TRUE(atspi_editable_text_copy_text(editable.get(), 0, 3, error.out()));
+    ASSERT_FALSE(error.failed()) << error.message();
+
+    EXPECT_TRUE(waitUntil([&] { return pb.changeCount() > ours; }));
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "他のア"; }))
+        << pasteboardString(pb).value_or("<nothing>");
 }
 
 TEST_F(InputDesktopTest, KeyDownMonitorHearsKeysOfEveryApplicationUntilDisabled) {

@@ -4,6 +4,9 @@
 #include <chrono>
 #include <vector>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "desktop_test_support.hpp"
 #include "platform/linux/qt_scheduler.hpp"
 
@@ -57,6 +60,30 @@ TEST_F(WorkspaceDesktopTest, ActivationBringsAnApplicationForwardAndIsHeard) {
     spinFor(0.2);
     EXPECT_TRUE(heard.empty());
     EXPECT_FALSE(workspace().activate(999999));
+}
+
+TEST_F(WorkspaceDesktopTest, OpensLinksThroughTheDesktopsOpener) {
+    // A stand-in xdg-open first on the path records what it was asked to open.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString opener = dir.filePath("xdg-open");
+    const QString record = dir.filePath("opened");
+    {
+        QFile script(opener);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\nprintf '%s' \"$1\" > '" + record + "'\n").toUtf8());
+    }
+    QFile::setPermissions(opener,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.path().toUtf8() + ":" + path);
+    const bool started = workspace().openURL("https://example.com/mivo?q=日本語");
+    qputenv("PATH", path);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(waitUntil([&] { return QFile(record).size() > 0; }));
+    QFile opened(record);
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(opened.readAll().toStdString(), "https://example.com/mivo?q=日本語");
 }
 
 TEST_F(WorkspaceDesktopTest, ScreensAreInBottomLeftGlobalCoordinates) {

@@ -80,28 +80,27 @@ std::optional<std::string_view> notificationForEvent(std::string_view type, int 
 AtspiEventHub::AtspiEventHub(Scheduler& scheduler) : scheduler_(scheduler) {}
 
 AtspiEventHub::~AtspiEventHub() {
+    // Also after a registration that failed half-way: deregistering a kind
+    // that was never registered does nothing.
     if (listener_ == nullptr)
         return;
-    for (const char* type : kEventTypes)
-        atspi_event_listener_deregister(listener_, type, nullptr);
-    g_object_unref(listener_);
+    for (const char* type : kEventTypes) {
+        GErrorSlot error;
+        atspi_event_listener_deregister(listener_.get(), type, error.out());
+    }
 }
 
 bool AtspiEventHub::start() {
     if (started_)
         return true;
     if (listener_ == nullptr)
-        listener_ = atspi_event_listener_new(onEvent, this, nullptr);
+        listener_.reset(atspi_event_listener_new(onEvent, this, nullptr));
     if (listener_ == nullptr)
         return false;
     for (const char* type : kEventTypes) {
-        GError* error = nullptr;
-        const gboolean ok = atspi_event_listener_register(listener_, type, &error);
-        if (error != nullptr) {
-            g_error_free(error);
-            return false;
-        }
-        if (!ok)
+        GErrorSlot error;
+        const gboolean ok = atspi_event_listener_register(listener_.get(), type, error.out());
+        if (error.failed() || !ok)
             return false;
     }
     started_ = true;

@@ -15,6 +15,7 @@
 #include <atspi/atspi.h>
 
 #include "platform/accessibility.hpp"
+#include "platform/linux/gobject_ptr.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo::linux_desktop {
@@ -46,7 +47,7 @@ class AtspiEventHub {
 
   private:
     Scheduler& scheduler_;
-    AtspiEventListener* listener_ = nullptr;
+    GObjectPtr<AtspiEventListener> listener_;
     bool started_ = false;
     std::vector<std::weak_ptr<ObserverState>> observers_;
 };
