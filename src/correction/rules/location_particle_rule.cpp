@@ -1,5 +1,6 @@
 #include "correction/rules/location_particle_rule.hpp"
 
+#include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
@@ -12,23 +13,6 @@ constexpr std::size_t kPredicateWindow = 5;
 // Literals in this file are typed precomposed, so they are NFC keys.
 constexpr std::string_view kDe = "で";
 constexpr std::string_view kNi = "に";
-
-const Morpheme* nextPredicate(std::size_t index, const std::vector<Morpheme>& morphemes) {
-    for (std::size_t k = index + 1; k <= index + kPredicateWindow && k < morphemes.size(); ++k) {
-        const auto pos = morphemes[k].partOfSpeech;
-        if (pos == JapanesePartOfSpeech::verb || pos == JapanesePartOfSpeech::noun)
-            return &morphemes[k];
-    }
-    return nullptr;
-}
-
-const Morpheme* nearestNounBefore(std::size_t index, const std::vector<Morpheme>& morphemes) {
-    for (std::size_t k = index; k-- > 0;) {
-        if (morphemes[k].partOfSpeech == JapanesePartOfSpeech::noun)
-            return &morphemes[k];
-    }
-    return nullptr;
-}
 
 }  // namespace
 
@@ -80,12 +64,15 @@ std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text
         // leave 住んにいる.
         if (morphemes[i - 1].partOfSpeech == JapanesePartOfSpeech::verb)
             continue;
-        const Morpheme* noun = nearestNounBefore(i, morphemes);
+        const Morpheme* noun = nearestNounBefore(morphemes, i);
         if (noun == nullptr)
             continue;
-        const Morpheme* predicate = nextPredicate(i, morphemes);
-        if (predicate == nullptr)
+        const auto predicateIndex =
+            nextOfKind(morphemes, i, kPredicateWindow,
+                       {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
+        if (!predicateIndex)
             continue;
+        const Morpheme* predicate = &morphemes[*predicateIndex];
         const bool atPlace =
             locationNouns_.contains(noun->surface) || locationNouns_.contains(noun->lemma);
 

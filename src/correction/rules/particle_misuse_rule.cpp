@@ -1,5 +1,6 @@
 #include "correction/rules/particle_misuse_rule.hpp"
 
+#include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
@@ -8,15 +9,6 @@ namespace {
 
 // The predicate is looked for this far after the particle.
 constexpr std::size_t kPredicateWindow = 3;
-
-const Morpheme* nextPredicate(std::size_t index, const std::vector<Morpheme>& morphemes) {
-    for (std::size_t k = index + 1; k <= index + kPredicateWindow && k < morphemes.size(); ++k) {
-        const auto pos = morphemes[k].partOfSpeech;
-        if (pos == JapanesePartOfSpeech::verb || pos == JapanesePartOfSpeech::noun)
-            return &morphemes[k];
-    }
-    return nullptr;
-}
 
 // The noun right before the particle, past brackets and other symbols
 // (「会社」を行く); a particle in between (会社だけを行く) hides it.
@@ -130,9 +122,12 @@ std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view /*text*/
         const Morpheme* noun = nounBefore(i, morphemes);
         if (noun == nullptr)
             continue;
-        const Morpheme* predicate = nextPredicate(i, morphemes);
-        if (predicate == nullptr)
+        const auto predicateIndex =
+            nextOfKind(morphemes, i, kPredicateWindow,
+                       {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
+        if (!predicateIndex)
             continue;
+        const Morpheme* predicate = &morphemes[*predicateIndex];
         const Frame* frame = framesByLemma_.find(predicate->lemma);
         if (frame == nullptr || !admits(frame->guard, *noun))
             continue;

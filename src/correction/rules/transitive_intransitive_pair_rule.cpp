@@ -1,5 +1,6 @@
 #include "correction/rules/transitive_intransitive_pair_rule.hpp"
 
+#include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
@@ -18,22 +19,6 @@ constexpr std::string_view kMasu = "ます";
 // The polite endings the tokenizer leaves after a verb's stem; ません may
 // also come as ませ + ん, which the lemma ます catches.
 constexpr std::array<std::string_view, 4> kPoliteEndings{"ます", "まし", "ました", "ません"};
-
-std::optional<std::size_t> nextVerb(std::size_t index, const std::vector<Morpheme>& morphemes) {
-    for (std::size_t k = index + 1; k <= index + kVerbWindow && k < morphemes.size(); ++k) {
-        if (morphemes[k].partOfSpeech == JapanesePartOfSpeech::verb)
-            return k;
-    }
-    return std::nullopt;
-}
-
-const Morpheme* nearestNounBefore(std::size_t index, const std::vector<Morpheme>& morphemes) {
-    for (std::size_t k = index; k-- > 0;) {
-        if (morphemes[k].partOfSpeech == JapanesePartOfSpeech::noun)
-            return &morphemes[k];
-    }
-    return nullptr;
-}
 
 bool isPoliteEnding(const Morpheme& m) {
     if (canonicallyEqualsKey(m.lemma, kMasu))
@@ -137,10 +122,10 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
         const bool isWo = canonicallyEqualsKey(particle.surface, kWo);
         if (!isWo && !canonicallyEqualsKey(particle.surface, kGa))
             continue;
-        const Morpheme* noun = nearestNounBefore(i, morphemes);
+        const Morpheme* noun = nearestNounBefore(morphemes, i);
         if (noun == nullptr)
             continue;
-        const auto verbIndex = nextVerb(i, morphemes);
+        const auto verbIndex = nextOfKind(morphemes, i, kVerbWindow, {JapanesePartOfSpeech::verb});
         if (!verbIndex)
             continue;
         const Morpheme& verb = morphemes[*verbIndex];
