@@ -63,5 +63,41 @@ TEST_F(MonitorDesktopTest, ATypedSentenceIsCompletedAndLocatedOnScreen) {
     EXPECT_EQ(monitor.state().kind, MonitorState::Kind::idle);
 }
 
+TEST_F(MonitorDesktopTest, AnAcceptedCorrectionIsWrittenIntoTheFieldAndVerified) {
+    auto editor = startEditor();
+    ASSERT_NE(editor, nullptr);
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<CompletedSentenceCandidate> completed;
+    std::vector<std::string> replaced;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        completed.push_back(c);
+    };
+    monitor.onReplacementCompleted = [&](const std::string& text) { replaced.push_back(text); };
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+
+    // 𠮷 before the corrected word: Characters and UTF-16 units differ.
+    const std::string sentence = "\U00020BB7野さんは今日は晴れですと言った。";
+    typeText(sentence);
+    ASSERT_TRUE(waitUntil([&] { return !completed.empty(); }, 8));
+    ASSERT_EQ(completed.back().text, sentence);
+
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.sentenceId = completed.back().id;
+    issue.range = TextRange{8, 10};  // 晴れ
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+
+    const std::string expected = "\U00020BB7野さんは今日は雨ですと言った。";
+    ASSERT_TRUE(waitUntil([&] { return !replaced.empty(); }, 8))
+        << value(textView(*editor)).value_or("<nothing>");
+    EXPECT_EQ(replaced.back(), expected);
+    EXPECT_EQ(value(textView(*editor)), expected);
+    EXPECT_TRUE(session_->log().contains("applyReplacement: verified text changed"));
+    monitor.stop();
+}
+
 }  // namespace
 }  // namespace mivo::desktop_test

@@ -1,0 +1,76 @@
+// The monitor's synthetic input on the real desktop: a selection made
+// through the accessibility bus, then the suggestion pasted (the user's
+// clipboard put back afterwards), typed, or a mouse drag pasted over.
+
+#include <optional>
+
+#include "desktop_test_support.hpp"
+#include "monitor/synthetic_input.hpp"
+
+namespace mivo::desktop_test {
+namespace {
+
+class SyntheticInputDesktopTest : public DesktopTest {
+  protected:
+    std::unique_ptr<SyntheticInput> inputFor(const TestEditor& editor, const AXElement& field) {
+        const Pid pid = editor.pid();
+        return std::make_unique<SyntheticInput>(session_->ports(), [field, pid] {
+            return InputTarget{field, pid, pid};
+        });
+    }
+};
+
+TEST_F(SyntheticInputDesktopTest, PastesOverTheSelectionAndPutsTheUsersClipboardBack) {
+    auto editor = startEditor(EditorOptions().withView("\U00020BB7野さんは晴れです。"));
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    auto input = inputFor(*editor, view);
+    Pasteboard& pb = pasteboard();
+    pb.clearContents();
+    ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
+
+    // 晴れ: Characters 5 and 6, UTF-16 units 6 and 7.
+    const Utf16Range range{6, 2};
+    ASSERT_TRUE(input->selectReplacementRange(range, "晴れ", view, "test"));
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", SelectedTarget{view, range, "晴れ"}));
+    ASSERT_TRUE(waitForValue(view, "\U00020BB7野さんは雨です。"))
+        << value(view).value_or("<nothing>");
+    // The restore comes 0.4 s after the paste.
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "ユーザーのコピー"; }, 3))
+        << pasteboardString(pb).value_or("<nothing>");
+}
+
+TEST_F(SyntheticInputDesktopTest, TypesOverTheSelection) {
+    auto editor = startEditor(EditorOptions().withView("今日は晴れです。"));
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    auto input = inputFor(*editor, view);
+    const Utf16Range range{3, 2};
+    ASSERT_TRUE(input->selectReplacementRange(range, "晴れ", view, "test"));
+    ASSERT_TRUE(
+        input->typeTextIntoFocusedElement("曇り\U0001F325", SelectedTarget{view, range, "晴れ"}));
+    EXPECT_TRUE(waitForValue(view, "今日は曇り\U0001F325です。"))
+        << value(view).value_or("<nothing>");
+}
+
+TEST_F(SyntheticInputDesktopTest, MouseDragSelectsTheExpectedTextBeforePasting) {
+    auto editor = startEditor(EditorOptions().withView("今日は晴れです。"));
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    auto input = inputFor(*editor, view);
+    // The rectangle of 晴れ in screen coordinates (y up), as the monitor's
+    // geometry gives it.
+    const auto quartz = ax().copyParameterizedAttributeValue(
+        view, kAXBoundsForRangeParameterizedAttribute, AXValue(Utf16Range{3, 2}));
+    ASSERT_TRUE(quartz && quartz->asRect());
+    const Rect r = *quartz->asRect();
+    const auto screens = session_->desktop().screens().screens();
+    ASSERT_FALSE(screens.empty());
+    const double height = screens.front().frame.height;
+    const Rect rect{r.x, height - r.y - r.height, r.width, r.height};
+    ASSERT_TRUE(input->pasteTextIntoRect("雨", rect, std::string("晴れ"), view));
+    EXPECT_TRUE(waitForValue(view, "今日は雨です。")) << value(view).value_or("<nothing>");
+}
+
+}  // namespace
+}  // namespace mivo::desktop_test
