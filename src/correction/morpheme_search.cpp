@@ -22,4 +22,12 @@ const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes, std::s
     return nullptr;
 }
 
+std::string joinedSurfaces(const std::vector<Morpheme>& morphemes, std::size_t from,
+                           std::size_t to) {
+    std::string joined;
+    for (std::size_t k = from; k < to && k < morphemes.size(); ++k)
+        joined += morphemes[k].surface;
+    return joined;
+}
+
 }  // namespace mivo

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace mivo {
@@ -20,5 +21,9 @@ std::optional<std::size_t> nextOfKind(const std::vector<Morpheme>& morphemes, st
 
 // The nearest noun before `index`, however far back.
 const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes, std::size_t index);
+
+// The surfaces of the morphemes [from, to) one after another.
+std::string joinedSurfaces(const std::vector<Morpheme>& morphemes, std::size_t from,
+                           std::size_t to);
 
 }  // namespace mivo

@@ -1,6 +1,7 @@
 #include "correction/rules/doubled_particle_rule.hpp"
 
 #include "correction/matching_text.hpp"
+#include "correction/morpheme_search.hpp"
 
 #include <algorithm>
 #include <array>
@@ -88,11 +89,8 @@ std::vector<CorrectionIssue> DoubleParticleRule::apply(std::string_view text,
             if (!quoted)
                 quoted.emplace(std::string(text));
             std::string original = quoted->slice(start, end);
-            if (end > quoted->count() || original.empty()) {
-                original.clear();
-                for (std::size_t k = i; k < j; ++k)
-                    original += morphemes[k].surface;
-            }
+            if (end > quoted->count() || original.empty())
+                original = joinedSurfaces(morphemes, i, j);
             issues.push_back(makeIssue(
                 doubledParticleFields(start, end, std::move(original), std::string(*particle)),
                 sentenceRange, sentenceId));

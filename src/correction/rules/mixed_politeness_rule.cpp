@@ -77,7 +77,6 @@ std::string standardExplanation(std::string_view polite) {
 }
 
 PolitenessAspectEnding endingFromJson(const json::Json& j) {
-    json::requireObject(j, "endings");
     PolitenessAspectEnding e;
     e.plain = json::requireString(j, "plain");
     e.polite = json::requireString(j, "polite");
@@ -123,10 +122,7 @@ struct MixedPolitenessRule::Tail {
 
 PolitenessAspectRulePack politenessAspectRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "politeness-aspect-map");
-    PolitenessAspectRulePack pack;
-    for (const json::Json& e : json::requireArray(json::member(j, "endings"), "endings"))
-        pack.endings.push_back(endingFromJson(e));
-    return pack;
+    return PolitenessAspectRulePack{packs::requireArrayOf(j, "endings", endingFromJson)};
 }
 
 const PolitenessAspectRulePack& MixedPolitenessRule::fallbackRulePack() {

@@ -1,6 +1,7 @@
 #include "correction/rules/morpheme_pattern_rule.hpp"
 
 #include "correction/canonical_strings.hpp"
+#include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 #include "shared/json.hpp"
 
@@ -8,7 +9,6 @@ namespace mivo {
 namespace {
 
 MorphemePatternToken tokenFromJson(const json::Json& j) {
-    json::requireObject(j, "tokens");
     MorphemePatternToken token;
     token.surface = packs::optionalString(j, "surface");
     token.lemma = packs::optionalString(j, "lemma");
@@ -23,11 +23,9 @@ MorphemePatternToken tokenFromJson(const json::Json& j) {
 }
 
 MorphemePattern patternFromJson(const json::Json& j) {
-    json::requireObject(j, "patterns");
     MorphemePattern p;
     p.id = json::requireString(j, "id");
-    for (const json::Json& token : json::requireArray(json::member(j, "tokens"), "tokens"))
-        p.tokens.push_back(tokenFromJson(token));
+    p.tokens = packs::requireArrayOf(j, "tokens", tokenFromJson);
     p.issueStart = json::requireInteger(j, "issueStart");
     p.issueEnd = json::requireInteger(j, "issueEnd");
     p.suggestion = json::requireString(j, "suggestion");
@@ -48,10 +46,7 @@ std::optional<std::string> keyOf(const std::optional<std::string>& s) {
 
 MorphemePatternRulePack morphemePatternRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "morpheme-patterns");
-    MorphemePatternRulePack pack;
-    for (const json::Json& p : json::requireArray(json::member(j, "patterns"), "patterns"))
-        pack.patterns.push_back(patternFromJson(p));
-    return pack;
+    return MorphemePatternRulePack{packs::requireArrayOf(j, "patterns", patternFromJson)};
 }
 
 const MorphemePatternRulePack& MorphemePatternRule::fallbackRulePack() {
@@ -122,20 +117,18 @@ std::vector<CorrectionIssue> MorphemePatternRule::apply(std::string_view /*text*
                 matched = pattern.tokens[k].matches(morphemes[s + k]);
             if (!matched)
                 continue;
-            const Morpheme& first = morphemes[s + pattern.issueStart];
-            const Morpheme& last = morphemes[s + pattern.issueEnd - 1];
-            std::string original;
-            for (std::size_t k = s + pattern.issueStart; k < s + pattern.issueEnd; ++k)
-                original += morphemes[k].surface;
-            issues.push_back(makeIssue(IssueFields{.start = first.range.start,
-                                                   .end = last.range.end,
-                                                   .severity = pattern.severity,
-                                                   .category = pattern.category,
-                                                   .original = std::move(original),
-                                                   .suggestion = pattern.suggestion,
-                                                   .explanationEn = pattern.explanationEn,
-                                                   .confidence = pattern.confidence},
-                                       sentenceRange, sentenceId));
+            const std::size_t first = s + pattern.issueStart;
+            const std::size_t end = s + pattern.issueEnd;
+            issues.push_back(
+                makeIssue(IssueFields{.start = morphemes[first].range.start,
+                                      .end = morphemes[end - 1].range.end,
+                                      .severity = pattern.severity,
+                                      .category = pattern.category,
+                                      .original = joinedSurfaces(morphemes, first, end),
+                                      .suggestion = pattern.suggestion,
+                                      .explanationEn = pattern.explanationEn,
+                                      .confidence = pattern.confidence},
+                          sentenceRange, sentenceId));
         }
     }
     return issues;

@@ -23,7 +23,6 @@ const Morpheme* nounBefore(std::size_t index, const std::vector<Morpheme>& morph
 }
 
 ParticleFrame particleFrameFromJson(const json::Json& j) {
-    json::requireObject(j, "frames");
     ParticleFrame frame;
     frame.lemma = json::requireString(j, "lemma");
     frame.ruleClass = json::requireString(j, "ruleClass");
@@ -39,11 +38,7 @@ ParticleFrame particleFrameFromJson(const json::Json& j) {
 
 ParticleFrameRulePack particleFrameRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "particle-frames");
-    const json::Json& frames = json::requireArray(json::member(j, "frames"), "frames");
-    ParticleFrameRulePack pack;
-    for (const json::Json& frame : frames)
-        pack.frames.push_back(particleFrameFromJson(frame));
-    return pack;
+    return ParticleFrameRulePack{packs::requireArrayOf(j, "frames", particleFrameFromJson)};
 }
 
 const ParticleFrameRulePack& ParticleMisuseRule::fallbackRulePack() {

@@ -1,6 +1,7 @@
 #include "correction/rules/token_aware_vocabulary_rule.hpp"
 
 #include "correction/canonical_strings.hpp"
+#include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 #include "correction/rule_pack.hpp"
 #include "shared/json.hpp"
@@ -214,18 +215,16 @@ std::vector<CorrectionIssue> TokenAwareVocabularyRule::apply(std::string_view /*
             if (entry.notFollowedBy && followedBy(surfaces, *end, *entry.notFollowedBy))
                 continue;
             const VocabularyEntry& source = entries_[e];
-            std::string original;
-            for (std::size_t k = start; k < *end; ++k)
-                original += morphemes[k].surface;
-            issues.push_back(makeIssue(IssueFields{.start = morphemes[start].range.start,
-                                                   .end = morphemes[*end - 1].range.end,
-                                                   .severity = source.severity,
-                                                   .category = source.category,
-                                                   .original = std::move(original),
-                                                   .suggestion = source.suggestion,
-                                                   .explanationEn = source.explanationEn,
-                                                   .confidence = entry.confidence},
-                                       sentenceRange, sentenceId));
+            issues.push_back(
+                makeIssue(IssueFields{.start = morphemes[start].range.start,
+                                      .end = morphemes[*end - 1].range.end,
+                                      .severity = source.severity,
+                                      .category = source.category,
+                                      .original = joinedSurfaces(morphemes, start, *end),
+                                      .suggestion = source.suggestion,
+                                      .explanationEn = source.explanationEn,
+                                      .confidence = entry.confidence},
+                          sentenceRange, sentenceId));
         }
     }
     return issues;

@@ -31,7 +31,6 @@ bool isPoliteEnding(const Morpheme& m) {
 }
 
 PairFrame pairFrameFromJson(const json::Json& j) {
-    json::requireObject(j, "pairs");
     PairFrame frame;
     frame.intransitive = json::requireString(j, "intransitive");
     frame.transitive = json::requireString(j, "transitive");
@@ -44,10 +43,7 @@ PairFrame pairFrameFromJson(const json::Json& j) {
 
 PairRulePack pairRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "transitivity-pairs");
-    PairRulePack pack;
-    for (const json::Json& pair : json::requireArray(json::member(j, "pairs"), "pairs"))
-        pack.pairs.push_back(pairFrameFromJson(pair));
-    return pack;
+    return PairRulePack{packs::requireArrayOf(j, "pairs", pairFrameFromJson)};
 }
 
 const PairRulePack& TransitiveIntransitivePairRule::fallbackRulePack() {
