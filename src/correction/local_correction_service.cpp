@@ -31,55 +31,40 @@ std::shared_ptr<const JapaneseTokenizer> defaultTokenizer() {
     return std::shared_ptr<const JapaneseTokenizer>(std::shared_ptr<void>(), shared);
 }
 
+// The rule built from its pack in the engine's bundle, or from the
+// compiled-in pack when that file is missing or broken; `before` are the
+// constructor's arguments that come before the pack.
+template <typename Rule, typename Pack, typename... Before>
+std::shared_ptr<Rule> withPack(Pack (*decode)(const json::Json&), Before&&... before) {
+    return std::make_shared<Rule>(std::forward<Before>(before)...,
+                                  loadRulePack(Rule::packName, decode, Rule::fallbackRulePack()));
+}
+
 // The order here is the order in which analyze runs the rules; equal
-// ranges from two rules keep it in the result. Each "joins here" comment
-// holds the place of a rule still to come, with the data it loads.
+// ranges from two rules keep it in the result.
 LocalCorrectionService::MorphologyRules defaultMorphologyRules() {
-    LocalCorrectionService::MorphologyRules rules;
-    rules.push_back(std::make_shared<DoubleParticleRule>());
-    rules.push_back(std::make_shared<PhraseRewriteRule>(
-        loadRulePack(PhraseRewriteRule::packName, &phraseRewriteRulePackFromJson,
-                     PhraseRewriteRule::fallbackRulePack())));
-    rules.push_back(
-        std::make_shared<TokenAwareVocabularyRule>(TokenAwareVocabularyRule::loadEntries()));
-    rules.push_back(std::make_shared<ParticleMisuseRule>(
-        NounSemanticClassifier::loadDefault(),
-        loadRulePack(ParticleMisuseRule::packName, &particleFrameRulePackFromJson,
-                     ParticleMisuseRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<LocationParticleRule>(
-        loadRulePack(LocationParticleRule::packName, &locationParticleRulePackFromJson,
-                     LocationParticleRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<TransitiveIntransitivePairRule>(
-        loadRulePack(TransitiveIntransitivePairRule::packName, &pairRulePackFromJson,
-                     TransitiveIntransitivePairRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<VerbConjugationRule>(
-        loadRulePack(VerbConjugationRule::packName, &verbConjugationRulePackFromJson,
-                     VerbConjugationRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<MorphemePatternRule>(
-        loadRulePack(MorphemePatternRule::packName, &morphemePatternRulePackFromJson,
-                     MorphemePatternRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<MixedPolitenessRule>(
-        loadRulePack(MixedPolitenessRule::packName, &politenessAspectRulePackFromJson,
-                     MixedPolitenessRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<KeigoMisuseRule>(
-        loadRulePack(KeigoMisuseRule::packName, &keigoMisuseRulePackFromJson,
-                     KeigoMisuseRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<DoublePoliteRule>(
-        loadRulePack(DoublePoliteRule::packName, &doublePoliteRulePackFromJson,
-                     DoublePoliteRule::fallbackRulePack())));
-    return rules;
+    return {
+        std::make_shared<DoubleParticleRule>(),
+        withPack<PhraseRewriteRule>(&phraseRewriteRulePackFromJson),
+        std::make_shared<TokenAwareVocabularyRule>(TokenAwareVocabularyRule::loadEntries()),
+        withPack<ParticleMisuseRule>(&particleFrameRulePackFromJson,
+                                     NounSemanticClassifier::loadDefault()),
+        withPack<LocationParticleRule>(&locationParticleRulePackFromJson),
+        withPack<TransitiveIntransitivePairRule>(&pairRulePackFromJson),
+        withPack<VerbConjugationRule>(&verbConjugationRulePackFromJson),
+        withPack<MorphemePatternRule>(&morphemePatternRulePackFromJson),
+        withPack<MixedPolitenessRule>(&politenessAspectRulePackFromJson),
+        withPack<KeigoMisuseRule>(&keigoMisuseRulePackFromJson),
+        withPack<DoublePoliteRule>(&doublePoliteRulePackFromJson),
+    };
 }
 
 LocalCorrectionService::Rules defaultPlainRules() {
-    LocalCorrectionService::Rules rules;
-    rules.push_back(std::make_shared<SurfacePatternRule>(
-        loadRulePack(SurfacePatternRule::packName, &surfacePatternRulePackFromJson,
-                     SurfacePatternRule::fallbackRulePack())));
-    rules.push_back(std::make_shared<TextlintJapaneseGrammarRule>(
-        TextlintJapaneseBridge::shared(),
-        loadRulePack(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson,
-                     TextlintJapaneseGrammarRule::fallbackRulePack())));
-    return rules;
+    return {
+        withPack<SurfacePatternRule>(&surfacePatternRulePackFromJson),
+        withPack<TextlintJapaneseGrammarRule>(&textlintRulePackFromJson,
+                                              TextlintJapaneseBridge::shared()),
+    };
 }
 
 }  // namespace

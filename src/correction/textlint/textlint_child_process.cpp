@@ -64,39 +64,29 @@ bool setNonBlocking(int fd) {
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-class SpawnActions {
+// A posix_spawn object made by `Init` and released by `Destroy`.
+template <typename Object, int (*Init)(Object*), int (*Destroy)(Object*)>
+class SpawnObject {
   public:
-    SpawnActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
-    ~SpawnActions() {
+    SpawnObject() { ok_ = Init(&object_) == 0; }
+    ~SpawnObject() {
         if (ok_)
-            ::posix_spawn_file_actions_destroy(&actions_);
+            Destroy(&object_);
     }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
     bool ok() const { return ok_; }
-    posix_spawn_file_actions_t* get() { return &actions_; }
+    Object* get() { return &object_; }
 
   private:
-    posix_spawn_file_actions_t actions_{};
+    Object object_{};
     bool ok_ = false;
 };
 
-class SpawnAttributes {
-  public:
-    SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
-    ~SpawnAttributes() {
-        if (ok_)
-            ::posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    bool ok() const { return ok_; }
-    posix_spawnattr_t* get() { return &attributes_; }
-
-  private:
-    posix_spawnattr_t attributes_{};
-    bool ok_ = false;
-};
+using SpawnActions = SpawnObject<posix_spawn_file_actions_t, &::posix_spawn_file_actions_init,
+                                 &::posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, &::posix_spawnattr_init, &::posix_spawnattr_destroy>;
 
 }  // namespace
 
