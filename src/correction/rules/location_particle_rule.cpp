@@ -50,28 +50,24 @@ std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text
                                                          const TextRange& sentenceRange,
                                                          std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    if (morphemes.size() < 3)
-        return issues;
-    for (std::size_t i = 1; i < morphemes.size(); ++i) {
+    forEachParticleAfterAWord(morphemes, [&](std::size_t i) {
         const Morpheme& particle = morphemes[i];
-        if (particle.partOfSpeech != JapanesePartOfSpeech::particle)
-            continue;
         const bool isDe = canonicallyEqualsKey(particle.surface, kDe);
         if (!isDe && !canonicallyEqualsKey(particle.surface, kNi))
-            continue;
+            return;
         // Right after a verb it is the て-form's で (住んでいる) or the に of
         // purpose (食べに行く), never a place marker: swapping it would
         // leave 住んにいる.
         if (morphemes[i - 1].partOfSpeech == JapanesePartOfSpeech::verb)
-            continue;
+            return;
         const Morpheme* noun = nearestNounBefore(morphemes, i);
         if (noun == nullptr)
-            continue;
+            return;
         const auto predicateIndex =
             nextOfKind(morphemes, i, kPredicateWindow,
                        {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
         if (!predicateIndex)
-            continue;
+            return;
         const Morpheme* predicate = &morphemes[*predicateIndex];
         const bool atPlace =
             locationNouns_.contains(noun->surface) || locationNouns_.contains(noun->lemma);
@@ -81,15 +77,15 @@ std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text
         if (isDe) {
             // Existence wants に after a place; 住む wants it after any noun.
             if (!existenceVerbs_.contains(predicate->lemma))
-                continue;
+                return;
             if (!atPlace && !unguardedExistenceVerbs_.contains(predicate->lemma))
-                continue;
+                return;
             suggestion = "に";
             explanation =
                 "Use \"に\" for existence or state verbs such as \"" + predicate->lemma + "\".";
         } else {
             if (!atPlace || !actionVerbs_.contains(predicate->lemma))
-                continue;
+                return;
             suggestion = "で";
             explanation = "Use \"で\" for the location where an action such as \"" +
                           predicate->lemma + "\" happens.";
@@ -103,7 +99,7 @@ std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text
                             .explanationEn = std::move(explanation),
                             .confidence = 0.84};
         issues.push_back(makeIssue(f, sentenceRange, sentenceId));
-    }
+    });
     return issues;
 }
 

@@ -108,28 +108,24 @@ std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view /*text*/
                                                        const TextRange& sentenceRange,
                                                        std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    if (morphemes.size() < 3)
-        return issues;
-    for (std::size_t i = 1; i < morphemes.size(); ++i) {
+    forEachParticleAfterAWord(morphemes, [&](std::size_t i) {
         const Morpheme& particle = morphemes[i];
-        if (particle.partOfSpeech != JapanesePartOfSpeech::particle)
-            continue;
         const Morpheme* noun = nounBefore(i, morphemes);
         if (noun == nullptr)
-            continue;
+            return;
         const auto predicateIndex =
             nextOfKind(morphemes, i, kPredicateWindow,
                        {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
         if (!predicateIndex)
-            continue;
+            return;
         const Morpheme* predicate = &morphemes[*predicateIndex];
         const Frame* frame = framesByLemma_.find(predicate->lemma);
         if (frame == nullptr || !admits(frame->guard, *noun))
-            continue;
+            return;
         const std::string* suggestion = frame->particleSuggestions.find(particle.surface);
         if (suggestion == nullptr ||
             canonicallyEqualsKey(particle.surface, canonicalKey(*suggestion)))
-            continue;
+            return;
         issues.push_back(
             makeIssue(IssueFields{.start = particle.range.start,
                                   .end = particle.range.end,
@@ -142,7 +138,7 @@ std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view /*text*/
                                       " before \"" + predicate->lemma + "\"."),
                                   .confidence = frame->confidence},
                       sentenceRange, sentenceId));
-    }
+    });
     return issues;
 }
 

@@ -109,25 +109,21 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
     std::string_view /*text*/, const std::vector<Morpheme>& morphemes,
     const TextRange& sentenceRange, std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    if (morphemes.size() < 3)
-        return issues;
-    for (std::size_t i = 1; i < morphemes.size(); ++i) {
+    forEachParticleAfterAWord(morphemes, [&](std::size_t i) {
         const Morpheme& particle = morphemes[i];
-        if (particle.partOfSpeech != JapanesePartOfSpeech::particle)
-            continue;
         const bool isWo = canonicallyEqualsKey(particle.surface, kWo);
         if (!isWo && !canonicallyEqualsKey(particle.surface, kGa))
-            continue;
+            return;
         const Morpheme* noun = nearestNounBefore(morphemes, i);
         if (noun == nullptr)
-            continue;
+            return;
         const auto verbIndex = nextOfKind(morphemes, i, kVerbWindow, {JapanesePartOfSpeech::verb});
         if (!verbIndex)
-            continue;
+            return;
         const Morpheme& verb = morphemes[*verbIndex];
         const Frame* frame = frameFor(verb, *noun);
         if (frame == nullptr)
-            continue;
+            return;
 
         const std::string* target = nullptr;
         const std::string* targetKey = nullptr;
@@ -145,7 +141,7 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
                           "\" uses a transitive verb with が. Use the intransitive pair \"" +
                           frame->intransitive + "\".";
         } else {
-            continue;
+            return;
         }
 
         // The replacement must fit the text that stays around the verb: the
@@ -158,10 +154,10 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
         } else if (*verbIndex + 1 < morphemes.size() && isPoliteEnding(morphemes[*verbIndex + 1])) {
             const std::string* stem = frame->politeStems.find(*targetKey);
             if (stem == nullptr)
-                continue;
+                return;
             suggestion = *stem;
         } else {
-            continue;
+            return;
         }
 
         issues.push_back(makeIssue(IssueFields{.start = verb.range.start,
@@ -173,7 +169,7 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
                                                .explanationEn = std::move(explanation),
                                                .confidence = 0.86},
                                    sentenceRange, sentenceId));
-    }
+    });
     return issues;
 }
 
