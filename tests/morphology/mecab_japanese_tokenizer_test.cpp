@@ -141,15 +141,14 @@ TEST_F(JapaneseTokenizerTest, AuxiliaryVerbsAndInterjectionsArriveAsUnknown) {
     EXPECT_EQ(unknown, (std::set<std::string>{"ああ", "しかし", "この", "です"})) << describe(m);
 }
 
-TEST(JapanesePartOfSpeechMapping, FollowsTheCaseName) {
-    using P = Dictionary::PartOfSpeech;
-    const std::pair<P, J> table[] = {
-        {P::verb, J::verb},           {P::particle, J::particle}, {P::noun, J::noun},
-        {P::adjective, J::adjective}, {P::adverb, J::adverb},     {P::prefix, J::prefix},
-        {P::symbol, J::symbol},       {P::unknown, J::unknown},
-    };
-    for (const auto& [from, to] : table)
-        EXPECT_EQ(japanesePartOfSpeech(from), to) << Dictionary::description(from);
+TEST_F(JapaneseTokenizerTest, EachClassOfTheDictionaryArrivesAsItsOwn) {
+    const auto m = tokenizer->tokenize("とても熱いご飯を再確認する。");
+    std::vector<J> classes;
+    for (const auto& x : m)
+        classes.push_back(x.partOfSpeech);
+    EXPECT_EQ(classes, (std::vector<J>{J::adverb, J::adjective, J::noun, J::particle, J::prefix,
+                                       J::noun, J::verb, J::symbol}))
+        << describe(m);
 }
 
 TEST(SharedJapaneseTokenizer, IsMadeOnceForAllThreads) {
