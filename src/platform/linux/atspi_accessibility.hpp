@@ -4,6 +4,10 @@
 // mapped to AT-SPI interfaces; ranges cross between UTF-16 units and code
 // points at this edge (atspi_text); screen rectangles are made relative to
 // the primary screen's top-left corner.
+//
+// libatspi connects to the accessibility bus on the first trust check that
+// finds it usable; until then every call answers apiDisabled, as the
+// interface does without the permission.
 
 #include <functional>
 #include <memory>

@@ -178,7 +178,8 @@ AXError replaceRange(AtspiText* text, AtspiEditableText* editable, CodePointRang
         if (AXError e = status(error, ok); e != AXError::success)
             return e;
     }
-    // The caret goes after the inserted text, as typing would leave it.
+    // The caret goes after the inserted text, as typing would leave it; the
+    // text is in, so a toolkit that will not move it is no failure.
     const auto inserted = static_cast<int64_t>(text::toCodePoints(insert).size());
     GErrorSlot caretError;
     atspi_text_set_caret_offset(text, toGint(range.start + inserted), caretError.out());

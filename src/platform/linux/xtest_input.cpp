@@ -31,7 +31,7 @@ constexpr std::size_t kMaxSpareKeycodes = 200;
 // until this long after its press. An X server has few unused key codes
 // (Xvfb: 19), and a text with more distinct characters than that would
 // otherwise have its first characters typed as its last.
-constexpr auto kRemapQuarantine = std::chrono::milliseconds(250);
+constexpr auto kRemapQuarantine = std::chrono::milliseconds(400);
 
 struct XFreeDeleter {
     void operator()(void* p) const {
