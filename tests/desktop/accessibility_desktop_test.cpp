@@ -2,6 +2,7 @@
 // UTF-16 units with characters outside the BMP, selection, caret, bounds on
 // screen, writes, notifications and elements that went away.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <vector>
@@ -239,6 +240,23 @@ TEST_F(AccessibilityDesktopTest, ElementsOfAQuitApplicationAreInvalid) {
     const auto appRole = ax().copyAttributeValue(ax().applicationElement(pid), kAXRoleAttribute);
     ASSERT_FALSE(appRole.has_value());
     EXPECT_EQ(appRole.error(), AXError::invalidUIElement);
+}
+
+TEST_F(AccessibilityDesktopTest, AWidgetDestroyedInARunningApplicationIsInvalid) {
+    auto editor = startEditor(EditorOptions().withEntry("gone soon").withView("stays"));
+    ASSERT_NE(editor, nullptr);
+    const AXElement field = entry(*editor);
+    const AXElement view = textView(*editor);
+    ASSERT_EQ(value(field), "gone soon");
+    ASSERT_EQ(::kill(editor->pid(), SIGUSR1), 0);
+    EXPECT_TRUE(waitUntil([&] {
+        const auto r = ax().copyAttributeValue(field, kAXRoleAttribute);
+        return !r && r.error() == AXError::invalidUIElement;
+    })) << "the entry still reads as "
+        << readString(ax(), field, kAXRoleAttribute).value_or("<error>");
+    // Its neighbour lives on.
+    EXPECT_EQ(value(view), "stays");
+    EXPECT_TRUE(session_->elementsWithRole(editor->pid(), kAXTextFieldRole).empty());
 }
 
 TEST_F(AccessibilityDesktopTest, NeverAsksItsOwnProcess) {

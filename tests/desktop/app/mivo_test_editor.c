@@ -5,8 +5,10 @@
  *
  * Usage: mivo-test-editor [--title TITLE] [--entry TEXT] [--text TEXT]
  * Prints "ready" on standard output once the window is mapped and the text
- * view has the keyboard focus.
+ * view has the keyboard focus. SIGUSR1 destroys the entry, for tests of
+ * elements that go away while their application runs on.
  */
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <stdio.h>
 #include <string.h>
@@ -24,6 +26,11 @@ static void on_map(GtkWidget* window, gpointer text_view) {
     /* Let the focus and the accessibility tree settle before the test
        starts looking. */
     g_timeout_add(200, announce_ready, NULL);
+}
+
+static gboolean destroy_entry(gpointer entry) {
+    gtk_widget_destroy(GTK_WIDGET(entry));
+    return G_SOURCE_REMOVE;
 }
 
 int main(int argc, char** argv) {
@@ -58,6 +65,7 @@ int main(int argc, char** argv) {
     gtk_box_pack_start(GTK_BOX(box), view, TRUE, TRUE, 0);
 
     g_signal_connect(window, "map", G_CALLBACK(on_map), view);
+    g_unix_signal_add(SIGUSR1, destroy_entry, entry);
     gtk_widget_show_all(window);
     gtk_main();
     return 0;
