@@ -61,8 +61,13 @@ class LiteralEntries {
         const auto hits = index_.occurrences(chars);
         for (std::size_t k = 0; k < entries_.size(); ++k) {
             const int64_t n = index_.needle(k).count();
-            for (int64_t s : nonOverlapping(hits[k], n))
-                found(LiteralMatch<Entry>{entries_[k], s, s + n, chars});
+            int64_t next = 0;
+            for (int64_t s : hits[k]) {
+                if (s < next)
+                    continue;
+                next = s + n;
+                found(LiteralMatch<Entry>{entries_[k], s, next, chars});
+            }
         }
     }
 

@@ -72,18 +72,6 @@ const MatchingText& MatchingText::of(std::string_view text) {
     return last;
 }
 
-std::vector<int64_t> nonOverlapping(const std::vector<int64_t>& starts, int64_t length) {
-    std::vector<int64_t> out;
-    int64_t next = 0;
-    for (int64_t s : starts) {
-        if (s >= next) {
-            out.push_back(s);
-            next = s + length;
-        }
-    }
-    return out;
-}
-
 LiteralIndex::LiteralIndex(const std::vector<std::string>& needles) {
     needles_.reserve(needles.size());
     for (std::size_t i = 0; i < needles.size(); ++i) {

@@ -47,10 +47,6 @@ class MatchingText {
     std::vector<std::size_t> bounds_{0};  // count()+1 byte offsets into normalized_
 };
 
-// Left-to-right starts of `length`-Character matches that do not overlap:
-// after a match the scan resumes at its end (ああ in ああああ: 0 and 2).
-std::vector<int64_t> nonOverlapping(const std::vector<int64_t>& starts, int64_t length);
-
 // Many literal needles looked up together: the needles are indexed by their
 // first Character once, so a text is scanned once whatever their number.
 class LiteralIndex {

@@ -1,10 +1,11 @@
 #pragma once
 
-// Looking around a particle in a sentence's morphemes, for the rules that
-// read the words a particle joins: the noun before it, the predicate after.
+// Walks over a sentence's morphemes that the morphology rules share: the
+// particles, the noun before one and the word after it, the text of a run.
 
 #include "morphology/morpheme.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
@@ -28,15 +29,35 @@ void forEachParticleAfterAWord(const std::vector<Morpheme>& morphemes, Visit vis
 
 // The first morpheme after `index`, at most `window` places on, whose part
 // of speech is one of `kinds`.
-std::optional<std::size_t> nextOfKind(const std::vector<Morpheme>& morphemes, std::size_t index,
-                                      std::size_t window,
-                                      std::initializer_list<JapanesePartOfSpeech> kinds);
+inline std::optional<std::size_t> nextOfKind(const std::vector<Morpheme>& morphemes,
+                                             std::size_t index, std::size_t window,
+                                             std::initializer_list<JapanesePartOfSpeech> kinds) {
+    for (std::size_t k = index + 1; k <= index + window && k < morphemes.size(); ++k) {
+        for (JapanesePartOfSpeech kind : kinds) {
+            if (morphemes[k].partOfSpeech == kind)
+                return k;
+        }
+    }
+    return std::nullopt;
+}
 
 // The nearest noun before `index`, however far back.
-const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes, std::size_t index);
+inline const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes,
+                                         std::size_t index) {
+    for (std::size_t k = std::min(index, morphemes.size()); k-- > 0;) {
+        if (morphemes[k].partOfSpeech == JapanesePartOfSpeech::noun)
+            return &morphemes[k];
+    }
+    return nullptr;
+}
 
 // The surfaces of the morphemes [from, to) one after another.
-std::string joinedSurfaces(const std::vector<Morpheme>& morphemes, std::size_t from,
-                           std::size_t to);
+inline std::string joinedSurfaces(const std::vector<Morpheme>& morphemes, std::size_t from,
+                                  std::size_t to) {
+    std::string joined;
+    for (std::size_t k = from; k < to && k < morphemes.size(); ++k)
+        joined += morphemes[k].surface;
+    return joined;
+}
 
 }  // namespace mivo

@@ -61,12 +61,6 @@ TEST(LiteralIndex, FindsEveryNeedleInOneScan) {
     EXPECT_EQ(LiteralIndex().occurrences(MatchingText("あ")), std::vector<std::vector<int64_t>>{});
 }
 
-TEST(NonOverlapping, ResumesAfterEachMatch) {
-    EXPECT_EQ(nonOverlapping({0, 1, 2, 3}, 2), (std::vector<int64_t>{0, 2}));
-    EXPECT_EQ(nonOverlapping({0, 1, 4}, 3), (std::vector<int64_t>{0, 4}));
-    EXPECT_EQ(nonOverlapping({}, 2), std::vector<int64_t>{});
-}
-
 TEST(ClaimedRanges, SharedPositionsOnly) {
     ClaimedRanges claimed;
     claimed.claim(2, 5);
@@ -108,6 +102,8 @@ TEST(LiteralEntries, LongestLiteralFirstThenPackOrderThenLeftToRight) {
 TEST(LiteralEntries, MatchesResumeAfterEachOneAndQuoteTheText) {
     EXPECT_EQ(matches({{"ああ", "x"}}, "あああああ"),
               (std::vector<std::string>{"x@0:ああ", "x@2:ああ"}));
+    EXPECT_EQ(matches({{"いいい", "x"}}, "いいいい、いいい"),
+              (std::vector<std::string>{"x@0:いいい", "x@5:いいい"}));
     EXPECT_EQ(matches({{"が", "g"}}, "本か\u3099"), std::vector<std::string>{"g@1:か\u3099"});
 }
 
