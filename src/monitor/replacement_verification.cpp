@@ -79,6 +79,38 @@ bool replacementSucceeded(const CorrectionIssue& issue,
                      static_cast<std::size_t>(to - from)) == 0;
 }
 
+std::optional<TextRange> originalStillInPlace(const CorrectionIssue& issue,
+                                              const AXTextExtractor::ExtractedText& originalText,
+                                              const AXTextExtractor::ExtractedText& currentText) {
+    const auto range = replacementRange(issue, originalText.text);
+    if (!range)
+        return std::nullopt;
+    // Both texts placed in the field's value, as for the verification.
+    const auto startOf = [](const AXTextExtractor::ExtractedText& t) {
+        return t.source == Source::caretWindow ? t.utf16Start : 0;
+    };
+    const std::u16string o = text::toUtf16(originalText.text);
+    const std::u16string c = text::toUtf16(currentText.text);
+    const int64_t oStart = startOf(originalText);
+    const int64_t cStart = startOf(currentText);
+    const int64_t issueFrom = oStart + range->location;
+    const int64_t issueTo = issueFrom + range->length;
+    if (issueFrom < cStart || issueTo > cStart + static_cast<int64_t>(c.size()))
+        return std::nullopt;
+    // From where both show the field up to the original's end.
+    const int64_t from = std::max(oStart, cStart);
+    const auto count = static_cast<std::size_t>(issueTo - from);
+    if (o.compare(static_cast<std::size_t>(from - oStart), count, c,
+                  static_cast<std::size_t>(from - cStart), count) != 0)
+        return std::nullopt;
+    const text::CharacterText t{currentText.text};
+    const auto start = t.characterIndexAtUtf16(issueFrom - cStart);
+    const auto end = t.characterIndexAtUtf16(issueTo - cStart);
+    if (!start || !end)
+        return std::nullopt;
+    return TextRange{*start, *end};
+}
+
 std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
                                                        std::string_view originalText,
                                                        std::string_view currentText) {
@@ -156,8 +188,22 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         pending.retry = retry;
         verifyReplacement(std::move(pending), delay);
     };
-    const CorrectionIssue& issue = pending.issue;
     const AXElement element = pending.element;
+    // Another method writes only where the original still stands as it did
+    // before the first one: were it searched for afresh after a write that
+    // went in (the user typed on, a tail stayed), the nearest occurrence
+    // would be another one, which the user never accepted.
+    std::optional<CorrectionIssue> retry;
+    if (const auto at = originalStillInPlace(pending.issue, pending.originalText, current)) {
+        retry = pending.issue;
+        retry->range = *at;
+    }
+    const auto typing = [&] {
+        return retry && applyReplacementUsingSelectionTyping(*retry, element);
+    };
+    const auto mouse = [&](TextInsertionMethod insertion) {
+        return retry && applyReplacementUsingMouseSelection(*retry, element, insertion);
+    };
     if (!pending.retry) {
         giveUp(pending, "applyReplacement: verification failed after final attempt current=\"" +
                             text::characterPrefix(current.text, kLoggedCharacters) + "\"");
@@ -167,31 +213,29 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         case ReplacementRetry::selectionTyping:
             monitor_.log(
                 "applyReplacement: verification failed, retrying with AX selection unicode typing");
-            if (applyReplacementUsingSelectionTyping(issue, element))
+            if (typing())
                 return next(ReplacementRetry::mouseSelectionPaste, kSelectionTypingCheckSeconds);
             monitor_.log(
                 "applyReplacement: AX selection unicode typing could not start, retrying "
                 "mouse-selection paste");
-            if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
+            if (mouse(TextInsertionMethod::paste))
                 return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
             return giveUp(pending, "applyReplacement: mouse-selection paste retry could not start");
         case ReplacementRetry::mouseSelectionPaste:
             monitor_.log(
                 "applyReplacement: verification failed, retrying with mouse-selection paste");
-            if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
+            if (mouse(TextInsertionMethod::paste))
                 return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
             monitor_.log(
                 "applyReplacement: mouse-selection paste could not start, retrying unicode typing");
-            if (applyReplacementUsingMouseSelection(issue, element,
-                                                    TextInsertionMethod::unicodeTyping))
+            if (mouse(TextInsertionMethod::unicodeTyping))
                 return next(std::nullopt, kMouseSelectionCheckSeconds);
             return giveUp(pending, "applyReplacement: unicode typing retry could not start");
         case ReplacementRetry::mouseSelectionTyping:
             monitor_.log(
                 "applyReplacement: verification failed, retrying with mouse-selection unicode "
                 "typing");
-            if (applyReplacementUsingMouseSelection(issue, element,
-                                                    TextInsertionMethod::unicodeTyping))
+            if (mouse(TextInsertionMethod::unicodeTyping))
                 return next(std::nullopt, kMouseSelectionCheckSeconds);
             return giveUp(pending,
                           "applyReplacement: mouse-selection unicode typing could not start");

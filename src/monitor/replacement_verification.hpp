@@ -34,6 +34,14 @@ bool replacementSucceeded(const CorrectionIssue& issue,
                           const AXTextExtractor::ExtractedText& originalText,
                           const AXTextExtractor::ExtractedText& currentText);
 
+// Where the issue's original still stands in the current text: at the place
+// where it stood in the original text, with nothing before it changed, as
+// Characters of the current text. Nothing once it has moved or gone, so
+// that another method never lands on another occurrence of it.
+std::optional<TextRange> originalStillInPlace(const CorrectionIssue& issue,
+                                              const AXTextExtractor::ExtractedText& originalText,
+                                              const AXTextExtractor::ExtractedText& currentText);
+
 // The leftover when the current text is the original's prefix, the
 // suggestion, a stretch with which the issue's original ends, and the
 // original's suffix; nothing for any other current text.

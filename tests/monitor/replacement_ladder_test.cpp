@@ -241,6 +241,46 @@ TEST_F(ReplacementLadderTest, ATailIsMendedOnceHoweverOftenTheMonitorReattaches)
     EXPECT_EQ(desk.text(field), "今日は雨れです。");
 }
 
+// A check that fails after the first method changed the field: the original
+// is no longer where it stood, and another occurrence of it is not the one
+// the user accepted.
+struct MovedOriginalCase {
+    const char* why;
+    WriteQuirk selectedTextWrite;
+    std::string typedAfterwards;  // by the user at the end of the field
+    std::string finalText;
+};
+
+TEST_F(ReplacementLadderTest, ARetryNeverWritesOverAnotherOccurrenceOfTheOriginal) {
+    const MovedOriginalCase cases[] = {
+        {"a leftover tail that the field will not delete", WriteQuirk::leaveTail(1), "",
+         "今日は雨れです。明日も晴れ。"},
+        {"the user typed on after the correction went in", WriteQuirk::leaveTail(0), "よ",
+         "今日は雨です。明日も晴れ。よ"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.log().clear();
+        followField("今日は晴れです。明日も晴れ。");
+        desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+        desk.setWriteQuirk(field, "AXSelectedText", c.selectedTextWrite);
+        monitor.applyReplacement(kHare);
+        advanceTo(0.1);
+        if (!c.typedAfterwards.empty()) {
+            desk.select(field, {static_cast<int64_t>(text::utf16Length(desk.text(field))), 0});
+            desk.typeText(c.typedAfterwards);
+        }
+        advanceTo(3.0);
+        EXPECT_EQ(desk.text(field), c.finalText);
+        EXPECT_EQ(logged("applyReplacement: AX selection unicode typing could not start, retrying "
+                         "mouse-selection paste"),
+                  1u);
+        EXPECT_EQ(logged("applyReplacement: mouse-selection paste retry could not start"), 1u);
+        EXPECT_TRUE(completed.empty());
+        monitor.stop();
+    }
+}
+
 TEST_F(ReplacementLadderTest, AfterStopNothingQueuedIsPostedButTheClipboardComesBack) {
     followField("今日は晴れです。");
     desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));

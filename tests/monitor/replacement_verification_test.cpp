@@ -84,6 +84,50 @@ TEST(ReplacementSucceededTest, WindowsAreComparedWhereBothShowTheField) {
     }
 }
 
+struct InPlaceCase {
+    const char* why;
+    AXTextExtractor::ExtractedText original;
+    AXTextExtractor::ExtractedText current;
+    std::optional<TextRange> at;
+};
+
+TEST(OriginalStillInPlaceTest, OnlyWhereItStoodWithNothingBeforeItChanged) {
+    const AXTextExtractor::ExtractedText value{kOriginal + "明日も晴れ。", Source::value, 0};
+    const AXTextExtractor::ExtractedText window{kOriginal, Source::caretWindow, 10};
+    const InPlaceCase cases[] = {
+        {"unchanged", value, value, TextRange{3, 5}},
+        {"the user typed after it",
+         value,
+         {kOriginal + "明日も晴れ。よ", Source::value, 0},
+         TextRange{3, 5}},
+        {"the user typed before it",
+         value,
+         {"ね" + kOriginal + "明日も晴れ。", Source::value, 0},
+         std::nullopt},
+        {"replaced, another occurrence left",
+         value,
+         {"今日は雨です。明日も晴れ。", Source::value, 0},
+         std::nullopt},
+        {"a tail left where it stood",
+         value,
+         {"今日は雨れです。明日も晴れ。", Source::value, 0},
+         std::nullopt},
+        {"a window starting one unit earlier",
+         window,
+         {"9今日は晴れです。", Source::caretWindow, 9},
+         TextRange{4, 6}},
+        {"a window that ends before it", window, {"9今日は", Source::caretWindow, 9}, std::nullopt},
+        {"the original not in the original text",
+         {"今日は雪です。", Source::value, 0},
+         value,
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(originalStillInPlace(kHare, c.original, c.current), c.at);
+    }
+}
+
 struct TailCase {
     const char* why;
     CorrectionIssue issue;
