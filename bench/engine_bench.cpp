@@ -71,7 +71,6 @@ void BM_Tokenize(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-
 void analyzeLoop(benchmark::State& state, const LocalCorrectionService& service,
                  std::size_t count) {
     auto sentences = candidates();
