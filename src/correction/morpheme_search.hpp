@@ -3,13 +3,16 @@
 // Walks over a sentence's morphemes that the morphology rules share: the
 // particles, the noun before one and the word after it, the text of a run.
 
+#include "correction/matching_text.hpp"
 #include "morphology/morpheme.hpp"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mivo {
@@ -51,13 +54,16 @@ inline const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes,
     return nullptr;
 }
 
-// The surfaces of the morphemes [from, to) one after another.
-inline std::string joinedSurfaces(const std::vector<Morpheme>& morphemes, std::size_t from,
-                                  std::size_t to) {
-    std::string joined;
-    for (std::size_t k = from; k < to && k < morphemes.size(); ++k)
-        joined += morphemes[k].surface;
-    return joined;
+// The Characters [start, end) of the sentence exactly as the user wrote
+// them: what an issue over morphemes quotes. Never the joined surfaces: the
+// analyser drops blanks between morphemes (行くで は) and sees the text in
+// NFC. Nothing when the range leaves the text, that is when the morphemes
+// are not those of this text.
+inline std::optional<std::string> writtenText(std::string_view text, int64_t start, int64_t end) {
+    const MatchingText& characters = MatchingText::of(text);
+    if (start < 0 || end < start || end > characters.count())
+        return std::nullopt;
+    return characters.slice(start, end);
 }
 
 }  // namespace mivo

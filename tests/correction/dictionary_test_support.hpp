@@ -34,9 +34,10 @@ inline void expectThroughDictionary(const MorphologyAwareRule& rule,
         std::vector<std::string> corrected;
         for (const auto& issue : issues) {
             corrected.push_back(applyIssue(c.text, issue));
-            EXPECT_TRUE(text::canonicallyEqual(
-                issue.original, text::characterSlice(c.text, issue.range.start, issue.range.end)))
-                << issue.original;
+            // Exactly what the user wrote there: not the surfaces, which
+            // lack the blanks the analyser drops and are in NFC.
+            EXPECT_EQ(issue.original,
+                      text::characterSlice(c.text, issue.range.start, issue.range.end));
         }
         EXPECT_EQ(corrected, c.corrected);
         if (!c.ranges.empty()) {

@@ -65,7 +65,6 @@ std::vector<CorrectionIssue> DoubleParticleRule::apply(std::string_view text,
     std::vector<CorrectionIssue> issues;
     if (morphemes.size() < 2)
         return issues;
-    std::optional<text::CharacterText> quoted;  // segmented only when something is found
     std::size_t i = 0;
     while (i < morphemes.size()) {
         const Morpheme& m = morphemes[i];
@@ -84,16 +83,13 @@ std::vector<CorrectionIssue> DoubleParticleRule::apply(std::string_view text,
         if (j - i >= 2) {
             const int64_t start = m.range.start;
             const int64_t end = morphemes[j - 1].range.end;
-            // The text under the range is what the user wrote; the joined
-            // surfaces stand in only when the text does not reach it.
-            if (!quoted)
-                quoted.emplace(std::string(text));
-            std::string original = quoted->slice(start, end);
-            if (end > quoted->count() || original.empty())
-                original = joinedSurfaces(morphemes, i, j);
-            issues.push_back(makeIssue(
-                doubledParticleFields(start, end, std::move(original), std::string(*particle)),
-                sentenceRange, sentenceId));
+            // A blank between the particles (を を) goes with the run: the
+            // particle once is still the fix.
+            if (auto original = writtenText(text, start, end)) {
+                issues.push_back(makeIssue(
+                    doubledParticleFields(start, end, std::move(*original), std::string(*particle)),
+                    sentenceRange, sentenceId));
+            }
         }
         i = j;
     }

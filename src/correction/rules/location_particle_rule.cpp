@@ -45,7 +45,7 @@ LocationParticleRule::LocationParticleRule(const LocationParticleRulePack& ruleP
         unguardedExistenceVerbs_ = CanonicalStringSet(*rulePack.unguardedExistenceVerbs);
 }
 
-std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text*/,
+std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view text,
                                                          const std::vector<Morpheme>& morphemes,
                                                          const TextRange& sentenceRange,
                                                          std::string_view sentenceId) const {
@@ -90,11 +90,14 @@ std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view /*text
             explanation = "Use \"で\" for the location where an action such as \"" +
                           predicate->lemma + "\" happens.";
         }
+        auto original = writtenText(text, particle.range.start, particle.range.end);
+        if (!original)
+            return;
         const IssueFields f{.start = particle.range.start,
                             .end = particle.range.end,
                             .severity = CorrectionIssue::Severity::critical,
                             .category = CorrectionIssue::Category::particle,
-                            .original = particle.surface,
+                            .original = std::move(*original),
                             .suggestion = std::move(suggestion),
                             .explanationEn = std::move(explanation),
                             .confidence = 0.84};

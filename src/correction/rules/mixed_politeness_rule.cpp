@@ -196,7 +196,7 @@ std::optional<CorrectionIssue> MixedPolitenessRule::aspectIssue(
                         .end = tail.end,
                         .severity = e.severity,
                         .category = CorrectionIssue::Category::style,
-                        .original = e.plain,
+                        .original = tail.characters.slice(*start, tail.end),
                         .suggestion = e.polite,
                         .explanationEn = e.explanationEn.value_or(standardExplanation(e.polite)),
                         .confidence = e.confidence},
@@ -240,13 +240,13 @@ std::vector<CorrectionIssue> MixedPolitenessRule::apply(std::string_view text,
         return {};
     }
     const std::string* politeForm = dictionaryFormSuggestions().find(last->lemma);
-    if (politeForm == nullptr)
+    if (politeForm == nullptr || last->range.end > sentence.count())
         return {};
     return {makeIssue(IssueFields{.start = last->range.start,
                                   .end = last->range.end,
                                   .severity = CorrectionIssue::Severity::style,
                                   .category = CorrectionIssue::Category::style,
-                                  .original = last->surface,
+                                  .original = sentence.slice(last->range.start, last->range.end),
                                   .suggestion = *politeForm,
                                   .explanationEn = standardExplanation(*politeForm),
                                   .confidence = 0.78},

@@ -102,7 +102,7 @@ bool MorphemePatternRule::Token::matches(const Morpheme& m) const {
     return !lemma || canonicallyEqualsKey(m.lemma, *lemma);
 }
 
-std::vector<CorrectionIssue> MorphemePatternRule::apply(std::string_view /*text*/,
+std::vector<CorrectionIssue> MorphemePatternRule::apply(std::string_view text,
                                                         const std::vector<Morpheme>& morphemes,
                                                         const TextRange& sentenceRange,
                                                         std::string_view sentenceId) const {
@@ -117,18 +117,22 @@ std::vector<CorrectionIssue> MorphemePatternRule::apply(std::string_view /*text*
                 matched = pattern.tokens[k].matches(morphemes[s + k]);
             if (!matched)
                 continue;
-            const std::size_t first = s + pattern.issueStart;
-            const std::size_t end = s + pattern.issueEnd;
-            issues.push_back(
-                makeIssue(IssueFields{.start = morphemes[first].range.start,
-                                      .end = morphemes[end - 1].range.end,
-                                      .severity = pattern.severity,
-                                      .category = pattern.category,
-                                      .original = joinedSurfaces(morphemes, first, end),
-                                      .suggestion = pattern.suggestion,
-                                      .explanationEn = pattern.explanationEn,
-                                      .confidence = pattern.confidence},
-                          sentenceRange, sentenceId));
+            const int64_t start = morphemes[s + pattern.issueStart].range.start;
+            const int64_t end = morphemes[s + pattern.issueEnd - 1].range.end;
+            // The suggestion replaces the whole span, blanks inside it too
+            // (行くで は → 行くのでは).
+            auto original = writtenText(text, start, end);
+            if (!original)
+                continue;
+            issues.push_back(makeIssue(IssueFields{.start = start,
+                                                   .end = end,
+                                                   .severity = pattern.severity,
+                                                   .category = pattern.category,
+                                                   .original = std::move(*original),
+                                                   .suggestion = pattern.suggestion,
+                                                   .explanationEn = pattern.explanationEn,
+                                                   .confidence = pattern.confidence},
+                                       sentenceRange, sentenceId));
         }
     }
     return issues;

@@ -103,7 +103,7 @@ bool ParticleMisuseRule::admits(Guard guard, const Morpheme& noun) const {
     return false;
 }
 
-std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view /*text*/,
+std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view text,
                                                        const std::vector<Morpheme>& morphemes,
                                                        const TextRange& sentenceRange,
                                                        std::string_view sentenceId) const {
@@ -126,12 +126,15 @@ std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view /*text*/
         if (suggestion == nullptr ||
             canonicallyEqualsKey(particle.surface, canonicalKey(*suggestion)))
             return;
+        auto original = writtenText(text, particle.range.start, particle.range.end);
+        if (!original)
+            return;
         issues.push_back(
             makeIssue(IssueFields{.start = particle.range.start,
                                   .end = particle.range.end,
                                   .severity = frame->severity,
                                   .category = CorrectionIssue::Category::particle,
-                                  .original = particle.surface,
+                                  .original = std::move(*original),
                                   .suggestion = *suggestion,
                                   .explanationEn = frame->explanationEn.value_or(
                                       "Use \"" + *suggestion + "\" for " + frame->ruleClass +

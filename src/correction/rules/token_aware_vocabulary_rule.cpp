@@ -188,7 +188,7 @@ TokenAwareVocabularyRule::TokenAwareVocabularyRule(std::vector<VocabularyEntry> 
     }
 }
 
-std::vector<CorrectionIssue> TokenAwareVocabularyRule::apply(std::string_view /*text*/,
+std::vector<CorrectionIssue> TokenAwareVocabularyRule::apply(std::string_view text,
                                                              const std::vector<Morpheme>& morphemes,
                                                              const TextRange& sentenceRange,
                                                              std::string_view sentenceId) const {
@@ -215,16 +215,22 @@ std::vector<CorrectionIssue> TokenAwareVocabularyRule::apply(std::string_view /*
             if (entry.notFollowedBy && followedBy(surfaces, *end, *entry.notFollowedBy))
                 continue;
             const VocabularyEntry& source = entries_[e];
-            issues.push_back(
-                makeIssue(IssueFields{.start = morphemes[start].range.start,
-                                      .end = morphemes[*end - 1].range.end,
-                                      .severity = source.severity,
-                                      .category = source.category,
-                                      .original = joinedSurfaces(morphemes, start, *end),
-                                      .suggestion = source.suggestion,
-                                      .explanationEn = source.explanationEn,
-                                      .confidence = entry.confidence},
-                          sentenceRange, sentenceId));
+            const int64_t from = morphemes[start].range.start;
+            const int64_t to = morphemes[*end - 1].range.end;
+            // The suggestion replaces the whole word, a blank inside it
+            // (わかり ました) too.
+            auto original = writtenText(text, from, to);
+            if (!original)
+                continue;
+            issues.push_back(makeIssue(IssueFields{.start = from,
+                                                   .end = to,
+                                                   .severity = source.severity,
+                                                   .category = source.category,
+                                                   .original = std::move(*original),
+                                                   .suggestion = source.suggestion,
+                                                   .explanationEn = source.explanationEn,
+                                                   .confidence = entry.confidence},
+                                       sentenceRange, sentenceId));
         }
     }
     return issues;

@@ -106,8 +106,8 @@ const TransitiveIntransitivePairRule::Frame* TransitiveIntransitivePairRule::fra
 }
 
 std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
-    std::string_view /*text*/, const std::vector<Morpheme>& morphemes,
-    const TextRange& sentenceRange, std::string_view sentenceId) const {
+    std::string_view text, const std::vector<Morpheme>& morphemes, const TextRange& sentenceRange,
+    std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
     forEachParticleAfterAWord(morphemes, [&](std::size_t i) {
         const Morpheme& particle = morphemes[i];
@@ -160,11 +160,14 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
             return;
         }
 
+        auto original = writtenText(text, verb.range.start, verb.range.end);
+        if (!original)
+            return;
         issues.push_back(makeIssue(IssueFields{.start = verb.range.start,
                                                .end = verb.range.end,
                                                .severity = CorrectionIssue::Severity::critical,
                                                .category = CorrectionIssue::Category::grammar,
-                                               .original = verb.surface,
+                                               .original = std::move(*original),
                                                .suggestion = std::move(suggestion),
                                                .explanationEn = std::move(explanation),
                                                .confidence = 0.86},
