@@ -5,6 +5,7 @@
 
 #include "correction/matching_text.hpp"
 #include "morphology/morpheme.hpp"
+#include "shared/text.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -52,6 +53,31 @@ inline const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes,
             return &morphemes[k];
     }
     return nullptr;
+}
+
+// Whether `suggestion` ends in the same Character as the `original` it
+// replaces (わかりました → 承知しました): then it inflects like the word, and
+// what followed the word follows it as well.
+inline bool endsAlike(std::string_view original, std::string_view suggestion) {
+    return text::canonicallyEqual(text::characterSuffix(original, 1),
+                                  text::characterSuffix(suggestion, 1));
+}
+
+// Whether a suggestion that brings its own ending (よろしく → よろしくお願いいたします)
+// fits where Characters [.., end) stop: after them come at most particles
+// (ね, よ) before a symbol or the end of the sentence. A word that goes on
+// there would dangle after the new ending (ありがとう|ございました, よろしく|頼む,
+// ちょっと待って|から行く), and so would the rest of a word the range cuts.
+inline bool endsItsPhrase(const std::vector<Morpheme>& morphemes, int64_t end) {
+    for (const Morpheme& m : morphemes) {
+        if (m.range.end <= end)
+            continue;
+        if (m.range.start < end)
+            return false;
+        if (m.partOfSpeech != JapanesePartOfSpeech::particle)
+            return m.partOfSpeech == JapanesePartOfSpeech::symbol;
+    }
+    return true;
 }
 
 // The Characters [start, end) of the sentence exactly as the user wrote

@@ -1,5 +1,6 @@
 #include "correction/rules/phrase_rewrite_rule.hpp"
 
+#include "dictionary_test_support.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -118,6 +119,28 @@ TEST(PhraseRewriteRule, RangesFollowTheSentenceStart) {
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{22, 31}));
     EXPECT_EQ(applyIssue(text, issues[0], 20), "はいご対応ありがとうございます");
+}
+
+// The rewrites bring their own polite ending: where the sentence already
+// goes on with it the issue takes it in, and where it goes on otherwise no
+// rewrite fits.
+TEST(PhraseRewriteRule, ThroughTheRealDictionary) {
+    testing::expectThroughDictionary(
+        PhraseRewriteRule(PhraseRewriteRule::fallbackRulePack()),
+        {
+            {"先ほどはご対応、ありがとう。", {"先ほどはご対応ありがとうございます。"}, {{4, 13}}},
+            {"ちょっと待って。", {"少々お待ちください。"}, {{0, 7}}},
+            {"ちょっと待ってね。", {"少々お待ちくださいね。"}, {{0, 7}}},
+            {"ちょっと待ってください。", {"少々お待ちください。"}, {{0, 11}}},
+            {"先ほどはご対応、ありがとうございます。",
+             {"先ほどはご対応ありがとうございます。"},
+             {{4, 18}}},
+            {"ご対応、ありがとうございました。", {}},
+            {"ちょっと待ってくれ。", {}},
+            {"ちょっと待ってから行く。", {}},
+            {"ちょっと待っている。", {}},
+            {"ちょっと待っていい？", {}},
+        });
 }
 
 TEST(PhraseRewriteRule, DecoderIsStrict) {

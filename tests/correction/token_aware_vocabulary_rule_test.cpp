@@ -132,7 +132,8 @@ TEST(TokenAwareVocabularyRule, EntryOptions) {
 }
 
 TEST(TokenAwareVocabularyRule, NotFollowedByMustEndOnACharacterBoundary) {
-    auto e = entry("よろしく");
+    // A suggestion ending like the word may stand before any word.
+    auto e = entry("よろしく", "何とぞよろしく");
     e.notFollowedBy = "お願";
     const Parts parts{{"よろしく", "", P::adverb}, {"お願い", "", P::noun}};
     EXPECT_TRUE(run(TokenAwareVocabularyRule({e}), parts).empty());
@@ -228,6 +229,18 @@ TEST(TokenAwareVocabularyRule, ThroughTheRealDictionary) {
                                          {"ありがとうございます。", {}},
                                          {"わかり ました。", {"承知しました。"}, {{0, 7}}},
                                          {"こ\u3099めん。", {"申し訳ありません。"}, {{0, 3}}},
+                                         // A suggestion that brings its own
+                                         // ending fits only where the word ends
+                                         // its phrase.
+                                         {"ありがとうございました。", {}},
+                                         {"どうもありがとう。", {"どうもありがとうございます。"}},
+                                         {"どうもすみません。", {"どうも申し訳ございません。"}},
+                                         {"よろしく頼む。", {}},
+                                         {"よろしくおねがいします。", {}},
+                                         {"よろしくね。", {"よろしくお願いいたしますね。"}},
+                                         // One that ends like the word takes
+                                         // what followed it.
+                                         {"すみませんでした。", {"申し訳ございませんでした。"}},
                                      });
 }
 

@@ -1,8 +1,30 @@
 #include "correction/rules/phrase_rewrite_rule.hpp"
 
+#include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 
 namespace mivo {
+namespace {
+
+// Where the hit [.., end) ends once it takes in what the sentence goes on
+// with and the rewrite already ends with (ちょっと待って|ください → 少々お待ち
+// ください): whole morphemes, so that the ending is not written twice.
+int64_t endTakingInRepeatedEnding(const MatchingText& text, const std::vector<Morpheme>& morphemes,
+                                  int64_t end, std::string_view rewrite) {
+    const int64_t rewriteCharacters = text::characterCount(rewrite);
+    int64_t taken = end;
+    for (const Morpheme& m : morphemes) {
+        if (m.range.start < end)
+            continue;
+        if (m.range.end - end > rewriteCharacters)
+            break;
+        if (text::hasSuffix(rewrite, text.slice(end, m.range.end)))
+            taken = m.range.end;
+    }
+    return taken;
+}
+
+}  // namespace
 
 PhraseRewriteRulePack phraseRewriteRulePackFromJson(const json::Json& j) {
     json::requireObject(j, "phrase-rewrite pack");
@@ -54,7 +76,7 @@ PhraseRewriteRule::PhraseRewriteRule(const PhraseRewriteRulePack& rulePack)
     : phrases_(rulePack.phrases, [](const PhraseRewriteEntry& p) { return p.match; }) {}
 
 std::vector<CorrectionIssue> PhraseRewriteRule::apply(std::string_view text,
-                                                      const std::vector<Morpheme>& /*morphemes*/,
+                                                      const std::vector<Morpheme>& morphemes,
                                                       const TextRange& sentenceRange,
                                                       std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
@@ -65,7 +87,17 @@ std::vector<CorrectionIssue> PhraseRewriteRule::apply(std::string_view text,
         if (claimed.overlaps(m.start, m.end))
             return;
         claimed.claim(m.start, m.end);
-        issues.push_back(makeIssue(issueFieldsOf(m), sentenceRange, sentenceId));
+        IssueFields f = issueFieldsOf(m);
+        // A rewrite with an ending of its own fits only where the phrase
+        // ends; the words around tell where, so only the analysed sentence
+        // is held to it.
+        if (!endsAlike(f.original, f.suggestion)) {
+            f.end = endTakingInRepeatedEnding(m.text, morphemes, m.end, f.suggestion);
+            if (!endsItsPhrase(morphemes, f.end))
+                return;
+            f.original = m.text.slice(f.start, f.end);
+        }
+        issues.push_back(makeIssue(f, sentenceRange, sentenceId));
     });
     return issues;
 }

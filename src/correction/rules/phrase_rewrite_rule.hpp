@@ -42,7 +42,8 @@ class PhraseRewriteRule final : public MorphologyAwareRule {
 
     explicit PhraseRewriteRule(const PhraseRewriteRulePack& rulePack);
 
-    // Reads the text only; the morphemes are not used.
+    // Finds phrases in the text alone; the morphemes only tell whether a
+    // rewrite with an ending of its own fits where the phrase stops.
     std::vector<CorrectionIssue> apply(std::string_view text,
                                        const std::vector<Morpheme>& morphemes,
                                        const TextRange& sentenceRange,

@@ -184,6 +184,7 @@ TokenAwareVocabularyRule::TokenAwareVocabularyRule(std::vector<VocabularyEntry> 
             p.notFollowedBy = canonicalKey(*e.notFollowedBy);
         p.posWhitelist = e.posWhitelist.value_or(std::vector<JapanesePartOfSpeech>{});
         p.confidence = e.confidence.value_or(0.9);
+        p.endsAlike = endsAlike(e.pattern, e.suggestion);
         prepared_.push_back(std::move(p));
     }
 }
@@ -217,6 +218,10 @@ std::vector<CorrectionIssue> TokenAwareVocabularyRule::apply(std::string_view te
             const VocabularyEntry& source = entries_[e];
             const int64_t from = morphemes[start].range.start;
             const int64_t to = morphemes[*end - 1].range.end;
+            // どうも before ありがとう, ありがとう before ございました: the new
+            // ending would stand twice.
+            if (!entry.endsAlike && !endsItsPhrase(morphemes, to))
+                continue;
             // The suggestion replaces the whole word, a blank inside it
             // (わかり ました) too.
             auto original = writtenText(text, from, to);

@@ -59,6 +59,9 @@ class TokenAwareVocabularyRule final : public MorphologyAwareRule {
         std::optional<std::string> notFollowedBy{};  // NFC
         std::vector<JapanesePartOfSpeech> posWhitelist;
         double confidence = 0.9;
+        // The suggestion ends like the pattern (わかりました → 承知しました);
+        // otherwise it brings its own ending (よろしく → よろしくお願いいたします).
+        bool endsAlike = true;
     };
 
     std::vector<VocabularyEntry> entries_;
