@@ -48,6 +48,9 @@ TEST(VerbConjugationRule, FallbackFindingsAndExplanations) {
          "In formal writing, include \"ら\" in the potential form: \"見られます\"."},
         {"生で食べれます", 2, 7, "食べられます", "生で食べられます",
          "In formal writing, include \"ら\" in the potential form: \"食べられます\"."},
+        // べ typed as へ + combining voiced mark: found, and quoted as typed.
+        {"昨日ご飯を食へ\u3099りました。", 5, 11, "食べました", "昨日ご飯を食べました。",
+         "\"食べりました\" uses an incorrect conjugation. Use \"食べました\"."},
     };
     const VerbConjugationRule rule(VerbConjugationRule::fallbackRulePack());
     for (const auto& c : cases) {
@@ -55,6 +58,7 @@ TEST(VerbConjugationRule, FallbackFindingsAndExplanations) {
         const auto issues = check(rule, c.text);
         ASSERT_EQ(issues.size(), 1u);
         EXPECT_EQ(issues[0].range, (TextRange{c.start, c.end}));
+        EXPECT_EQ(issues[0].original, text::characterSlice(c.text, c.start, c.end));
         EXPECT_EQ(issues[0].suggestion, c.suggestion);
         EXPECT_EQ(issues[0].explanationEn, c.explanation);
         EXPECT_EQ(issues[0].severity, CorrectionIssue::Severity::critical);
