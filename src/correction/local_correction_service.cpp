@@ -61,7 +61,9 @@ LocalCorrectionService::MorphologyRules defaultMorphologyRules() {
 
 LocalCorrectionService::Rules defaultPlainRules() {
     return {
-        withPack<SurfacePatternRule>(&surfacePatternRulePackFromJson),
+        withPack<SurfacePatternRule>(
+            &surfacePatternRulePackFromJson,
+            static_cast<const JapaneseTokenizer*>(MecabJapaneseTokenizer::shared())),
         withPack<TextlintJapaneseGrammarRule>(&textlintRulePackFromJson,
                                               TextlintJapaneseBridge::shared()),
     };

@@ -1,5 +1,6 @@
 #include "correction/rules/surface_pattern_rule.hpp"
 
+#include "morphology/mecab_japanese_tokenizer.hpp"
 #include "pack_test_support.hpp"
 #include "rule_test_support.hpp"
 
@@ -62,6 +63,22 @@ TEST(SurfacePatternRule, FallbackFindings) {
               (std::vector<std::string>{"どうやって@3-7", "これは@0-3"}));
     EXPECT_TRUE(check(rule, "これはペンです。").empty());
     EXPECT_TRUE(check(rule, "").empty());
+}
+
+TEST(SurfacePatternRule, WithATokenizerAHitMustStandBetweenWords) {
+    const JapaneseTokenizer* tokenizer = MecabJapaneseTokenizer::shared();
+    ASSERT_NE(tokenizer, nullptr) << "the IPA dictionary is not installed";
+    const SurfacePatternRule rule(tokenizer, SurfacePatternRule::fallbackRulePack());
+    // これ + わかり: "correcting" it would write これはかりますか.
+    EXPECT_TRUE(check(rule, "これわかりますか。").empty());
+    EXPECT_TRUE(check(rule, "これわからない").empty());
+    // A misspelt particle still stands between words, at the start and at the end.
+    EXPECT_EQ(found(check(rule, "これわペンです。")), (std::vector<std::string>{"これは@0-3"}));
+    EXPECT_EQ(found(check(rule, "それとこれわ")), (std::vector<std::string>{"これは@3-6"}));
+    EXPECT_EQ(found(check(rule, "どやって作るの？")), (std::vector<std::string>{"どうやって@0-4"}));
+    // Without a tokenizer every literal hit counts, as before.
+    const SurfacePatternRule plain(SurfacePatternRule::fallbackRulePack());
+    EXPECT_EQ(found(check(plain, "これわかりますか。")), (std::vector<std::string>{"これは@0-3"}));
 }
 
 struct Case {

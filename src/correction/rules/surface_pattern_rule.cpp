@@ -1,5 +1,7 @@
 #include "correction/rules/surface_pattern_rule.hpp"
 
+#include <optional>
+
 #include "correction/pack_decoding.hpp"
 
 namespace mivo {
@@ -49,16 +51,42 @@ const SurfacePatternRulePack& SurfacePatternRule::fallbackRulePack() {
 }
 
 SurfacePatternRule::SurfacePatternRule(const SurfacePatternRulePack& rulePack)
-    : patterns_(rulePack.patterns, [](const SurfacePattern& p) { return p.pattern; }) {}
+    : SurfacePatternRule(nullptr, rulePack) {}
+
+SurfacePatternRule::SurfacePatternRule(const JapaneseTokenizer* wordBoundaries,
+                                       const SurfacePatternRulePack& rulePack)
+    : patterns_(rulePack.patterns, [](const SurfacePattern& p) { return p.pattern; }),
+      wordBoundaries_(wordBoundaries) {}
 
 std::vector<CorrectionIssue> SurfacePatternRule::apply(std::string_view text,
                                                        const TextRange& sentenceRange,
                                                        std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
+    // Word boundaries in Characters, from a tokenisation made only when
+    // some pattern hits (rare), so clean sentences cost nothing more.
+    std::optional<std::vector<bool>> boundaries;
+    auto betweenWords = [&](int64_t start, int64_t end) {
+        if (wordBoundaries_ == nullptr)
+            return true;
+        if (!boundaries) {
+            const int64_t n = MatchingText::of(text).count();
+            boundaries.emplace(static_cast<std::size_t>(n) + 1, false);
+            (*boundaries)[0] = (*boundaries)[static_cast<std::size_t>(n)] = true;
+            for (const Morpheme& m : wordBoundaries_->tokenize(text)) {
+                if (m.range.start >= 0 && m.range.end <= n) {
+                    (*boundaries)[static_cast<std::size_t>(m.range.start)] = true;
+                    (*boundaries)[static_cast<std::size_t>(m.range.end)] = true;
+                }
+            }
+        }
+        return (*boundaries)[static_cast<std::size_t>(start)] &&
+               (*boundaries)[static_cast<std::size_t>(end)];
+    };
     // No arbitration between patterns: overlapping hits of two patterns
     // are all reported, grouped by pattern, longest first.
     patterns_.forEachMatch(text, [&](const LiteralMatch<SurfacePattern>& m) {
-        issues.push_back(makeIssue(issueFieldsOf(m), sentenceRange, sentenceId));
+        if (betweenWords(m.start, m.end))
+            issues.push_back(makeIssue(issueFieldsOf(m), sentenceRange, sentenceId));
     });
     return issues;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 // Fixed misspellings found as plain text (これわ → これは). Every hit of
-// every pattern is reported; the engine settles overlaps.
+// every pattern is reported; the engine settles overlaps. Given a tokenizer,
+// a hit must also start and end between words: これわ in これわかりますか
+// is これ + わかり, not a misspelt これは, and "correcting" it would write
+// これはかりますか.
 
 #include "correction/correction_rule.hpp"
 #include "correction/literal_entries.hpp"
@@ -39,13 +42,18 @@ class SurfacePatternRule final : public CorrectionRule {
     static constexpr std::string_view packName = "surface-patterns";
     static const SurfacePatternRulePack& fallbackRulePack();
 
+    // Plain text only, every hit reported.
     explicit SurfacePatternRule(const SurfacePatternRulePack& rulePack);
+    // `wordBoundaries` (may be null) must outlive the rule.
+    SurfacePatternRule(const JapaneseTokenizer* wordBoundaries,
+                       const SurfacePatternRulePack& rulePack);
 
     std::vector<CorrectionIssue> apply(std::string_view text, const TextRange& sentenceRange,
                                        std::string_view sentenceId) const override;
 
   private:
     LiteralEntries<SurfacePattern> patterns_;  // by their pattern
+    const JapaneseTokenizer* wordBoundaries_ = nullptr;
 };
 
 }  // namespace mivo
