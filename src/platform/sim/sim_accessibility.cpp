@@ -61,14 +61,22 @@ AXElement SimAccessibility::applicationElement(Pid pid) {
     return desktop_.element(app ? app->element : 0);
 }
 
-AXResult SimAccessibility::copyAttributeValue(const AXElement& element,
-                                              std::string_view attribute) {
-    if (!desktop_.trusted_)
+std::expected<SimId, AXError> SimAccessibility::liveElement(const AXElement& element,
+                                                            bool needsTrust) const {
+    if (needsTrust && !desktop_.trusted_)
         return std::unexpected(AXError::apiDisabled);
     const auto id = desktop_.idOf(element);
-    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
-    if (node == nullptr)
+    if (!id || desktop_.liveNode(*id) == nullptr)
         return std::unexpected(AXError::invalidUIElement);
+    return *id;
+}
+
+AXResult SimAccessibility::copyAttributeValue(const AXElement& element,
+                                              std::string_view attribute) {
+    const auto id = liveElement(element, true);
+    if (!id)
+        return std::unexpected(id.error());
+    const auto* node = desktop_.liveNode(*id);
     if (auto it = node->scripted.find(attribute); it != node->scripted.end())
         return it->second.result;
     return derivedAttribute(*id, attribute);
@@ -144,12 +152,10 @@ AXResult SimAccessibility::derivedAttribute(SimId id, std::string_view attribute
 AXResult SimAccessibility::copyParameterizedAttributeValue(const AXElement& element,
                                                            std::string_view attribute,
                                                            const AXValue& parameter) {
-    if (!desktop_.trusted_)
-        return std::unexpected(AXError::apiDisabled);
-    const auto id = desktop_.idOf(element);
-    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
-    if (node == nullptr)
-        return std::unexpected(AXError::invalidUIElement);
+    const auto id = liveElement(element, true);
+    if (!id)
+        return std::unexpected(id.error());
+    const auto* node = desktop_.liveNode(*id);
     if (node->parameterizedHook) {
         if (auto answer = node->parameterizedHook(attribute, parameter))
             return *answer;
@@ -189,12 +195,10 @@ AXResult SimAccessibility::copyParameterizedAttributeValue(const AXElement& elem
 
 AXError SimAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
                                             const AXValue& value) {
-    if (!desktop_.trusted_)
-        return AXError::apiDisabled;
-    const auto id = desktop_.idOf(element);
-    auto* node = id ? desktop_.liveNode(*id) : nullptr;
-    if (node == nullptr)
-        return AXError::invalidUIElement;
+    const auto id = liveElement(element, true);
+    if (!id)
+        return id.error();
+    auto* node = desktop_.liveNode(*id);
     int64_t keepTail = 0;
     if (auto q = node->writeQuirks.find(attribute); q != node->writeQuirks.end()) {
         const WriteQuirk quirk = q->second;
@@ -268,12 +272,10 @@ AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const
 
 std::expected<bool, AXError> SimAccessibility::isAttributeSettable(const AXElement& element,
                                                                    std::string_view attribute) {
-    if (!desktop_.trusted_)
-        return std::unexpected(AXError::apiDisabled);
-    const auto id = desktop_.idOf(element);
-    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
-    if (node == nullptr)
-        return std::unexpected(AXError::invalidUIElement);
+    const auto id = liveElement(element, true);
+    if (!id)
+        return std::unexpected(id.error());
+    const auto* node = desktop_.liveNode(*id);
     if (auto it = node->scripted.find(attribute); it != node->scripted.end())
         return it->second.settable;
     return derivedSettable(*id, attribute);
@@ -293,10 +295,10 @@ bool SimAccessibility::derivedSettable(SimId id, std::string_view attribute) {
 }
 
 std::expected<Pid, AXError> SimAccessibility::pid(const AXElement& element) {
-    const auto id = desktop_.idOf(element);
-    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
-    if (node == nullptr)
-        return std::unexpected(AXError::invalidUIElement);
+    const auto id = liveElement(element, false);
+    if (!id)
+        return std::unexpected(id.error());
+    const auto* node = desktop_.liveNode(*id);
     if (node->pidResult)
         return *node->pidResult;
     if (*id == desktop_.systemWide_)

@@ -50,6 +50,9 @@ class SimAccessibility : public Accessibility {
     };
 
   private:
+    // The live element a call is about, or the error the call answers with
+    // (an untrusted process is refused first when `needsTrust`).
+    std::expected<SimId, AXError> liveElement(const AXElement& element, bool needsTrust) const;
     AXResult derivedAttribute(SimId id, std::string_view attribute);
     AXError applyWrite(SimId id, std::string_view attribute, const AXValue& value,
                        int64_t keepTail);
