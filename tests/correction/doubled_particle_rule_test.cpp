@@ -22,40 +22,20 @@ struct MorphemeCase {
 TEST(DoubleParticleRule, MorphemeForm) {
     const std::vector<MorphemeCase> cases = {
         {"doubled を",
-         {{"本", "", P::noun},
-          {"を", "", P::particle},
-          {"を", "", P::particle},
-          {"読む", "", P::verb},
-          {"。", "", P::symbol}},
+         testing::words("本/n を/p を/p 読む/v 。/s"),
          {{1, 3, "をを", "を", "本を読む。"}}},
         {"tripled に, one issue over the run",
-         {{"駅", "", P::noun},
-          {"に", "", P::particle},
-          {"に", "", P::particle},
-          {"に", "", P::particle},
-          {"行く", "", P::verb}},
+         testing::words("駅/n に/p に/p に/p 行く/v"),
          {{1, 4, "ににに", "に", "駅に行く"}}},
         {"two runs in one sentence",
-         {{"私", "", P::noun},
-          {"は", "", P::particle},
-          {"は", "", P::particle},
-          {"本", "", P::noun},
-          {"を", "", P::particle},
-          {"を", "", P::particle},
-          {"買う", "", P::verb}},
+         testing::words("私/n は/p は/p 本/n を/p を/p 買う/v"),
          {{1, 3, "はは", "は", "私は本をを買う"}, {4, 6, "をを", "を", "私はは本を買う"}}},
         // The run has content before it only after the symbols and particles.
         {"run after a noun, a symbol and a particle between",
-         {{"本", "", P::noun},
-          {"、", "", P::symbol},
-          {"が", "", P::particle},
-          {"が", "", P::particle}},
+         testing::words("本/n 、/s が/p が/p"),
          {{2, 4, "がが", "が", "本、が"}}},
         {"a particle followed by an equal surface of another part of speech",
-         {{"本", "", P::noun},
-          {"を", "", P::particle},
-          {"を", "", P::particle},
-          {"を", "", P::unknown}},
+         testing::words("本/n を/p を/p を/u"),
          {{1, 3, "をを", "を", "本をを"}}},
         {"decomposed が counts as が",
          {{"彼", "", P::noun},
@@ -64,29 +44,14 @@ TEST(DoubleParticleRule, MorphemeForm) {
           {"来た", "", P::verb}},
          {{1, 3, "が" + kDecomposedGa, "が", "彼が来た"}}},
         // Valid sentences: each says why nothing is reported.
-        {"at the start of the sentence", {{"に", "", P::particle}, {"に", "", P::particle}}, {}},
-        {"after symbols and particles only",
-         {{"「", "", P::symbol},
-          {"の", "", P::particle},
-          {"に", "", P::particle},
-          {"に", "", P::particle}},
-         {}},
-        {"two different particles (には)",
-         {{"東京", "", P::noun}, {"に", "", P::particle}, {"は", "", P::particle}},
-         {}},
-        {"two different particles (がを)",
-         {{"彼", "", P::noun}, {"が", "", P::particle}, {"を", "", P::particle}},
-         {}},
-        {"の is outside the set",
-         {{"私", "", P::noun}, {"の", "", P::particle}, {"の", "", P::particle}},
-         {}},
-        {"から is outside the set",
-         {{"駅", "", P::noun}, {"から", "", P::particle}, {"から", "", P::particle}},
-         {}},
-        {"the same surface as another part of speech",
-         {{"本", "", P::noun}, {"と", "", P::particle}, {"と", "", P::noun}},
-         {}},
-        {"a single morpheme", {{"を", "", P::particle}}, {}},
+        {"at the start of the sentence", testing::words("に/p に/p"), {}},
+        {"after symbols and particles only", testing::words("「/s の/p に/p に/p"), {}},
+        {"two different particles (には)", testing::words("東京/n に/p は/p"), {}},
+        {"two different particles (がを)", testing::words("彼/n が/p を/p"), {}},
+        {"の is outside the set", testing::words("私/n の/p の/p"), {}},
+        {"から is outside the set", testing::words("駅/n から/p から/p"), {}},
+        {"the same surface as another part of speech", testing::words("本/n と/p と/n"), {}},
+        {"a single morpheme", testing::words("を/p"), {}},
         {"no morphemes", {}, {}},
     };
     const DoubleParticleRule rule;
@@ -97,10 +62,7 @@ TEST(DoubleParticleRule, MorphemeForm) {
 }
 
 TEST(DoubleParticleRule, IssueFieldsAndSentenceOffset) {
-    const auto morphemes = handMorphemes({{"本", "", P::noun},
-                                          {"を", "", P::particle},
-                                          {"を", "", P::particle},
-                                          {"読む", "", P::verb}});
+    const auto morphemes = handMorphemes(testing::words("本/n を/p を/p 読む/v"));
     const DoubleParticleRule rule;
     const auto issues = rule.apply("本をを読む", morphemes, TextRange{10, 15}, "sentence-7");
     ASSERT_EQ(issues.size(), 1u);
@@ -119,7 +81,7 @@ TEST(DoubleParticleRule, IssueFieldsAndSentenceOffset) {
 TEST(DoubleParticleRule, OriginalQuotesTheTextEvenAcrossAGap) {
     // MeCab drops the blank between the two を; the finding spans it, and
     // the fix removes the blank too.
-    std::vector<Morpheme> morphemes = handMorphemes({{"本", "", P::noun}, {"を", "", P::particle}});
+    std::vector<Morpheme> morphemes = handMorphemes(testing::words("本/n を/p"));
     morphemes.push_back(Morpheme{"を", "を", "ヲ", P::particle, TextRange{3, 4}});
     morphemes.push_back(Morpheme{"読む", "読む", "ヨム", P::verb, TextRange{4, 6}});
     const auto issues = DoubleParticleRule().apply("本を を読む", morphemes, TextRange{0, 6}, "s");

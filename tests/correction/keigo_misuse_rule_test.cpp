@@ -93,7 +93,7 @@ TEST(KeigoMisuseRule, RangeIsOffsetByTheSentenceStartAndIgnoresMorphemes) {
     ASSERT_EQ(plain.size(), 1u);
     EXPECT_EQ(plain[0].range, (TextRange{13, 25}));
     const auto withMorphemes =
-        check(fallbackRule(), text, 10, testing::handMorphemes({{"明日", "", P::noun}}));
+        check(fallbackRule(), text, 10, testing::handMorphemes(testing::words("明日/n")));
     ASSERT_EQ(withMorphemes.size(), 1u);
     EXPECT_EQ(withMorphemes[0].range, plain[0].range);
 }

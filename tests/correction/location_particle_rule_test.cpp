@@ -29,80 +29,24 @@ struct Reported {
 
 TEST(LocationParticleRule, ReportsTheParticleThePredicateDoesNotWant) {
     const std::vector<Reported> cases{
-        {"existence after a place",
-         {{"東京", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}},
-         2,
-         3,
-         "に",
-         "東京に住む"},
-        {"action at a place",
-         {{"会社", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb}},
-         2,
-         3,
-         "で",
-         "会社で働く"},
-        {"verbal noun as action",
-         {{"会社", "", P::noun}, {"に", "", P::particle}, {"勉強", "", P::noun}},
-         2,
-         3,
-         "で",
-         "会社で勉強"},
-        {"verbal noun as existence",
-         {{"大学", "", P::noun}, {"で", "", P::particle}, {"滞在", "", P::noun}},
-         2,
-         3,
-         "に",
+        {"existence after a place", testing::words("東京/n で/p 住む/v"), 2, 3, "に", "東京に住む"},
+        {"action at a place", testing::words("会社/n に/p 働く/v"), 2, 3, "で", "会社で働く"},
+        {"verbal noun as action", testing::words("会社/n に/p 勉強/n"), 2, 3, "で", "会社で勉強"},
+        {"verbal noun as existence", testing::words("大学/n で/p 滞在/n"), 2, 3, "に",
          "大学に滞在"},
-        {"部屋 is a place, so いる is checked",
-         {{"部屋", "", P::noun}, {"で", "", P::particle}, {"いる", "", P::verb}},
-         2,
-         3,
-         "に",
+        {"部屋 is a place, so いる is checked", testing::words("部屋/n で/p いる/v"), 2, 3, "に",
          "部屋にいる"},
-        {"住む wants に after any noun",
-         {{"公園", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}},
-         2,
-         3,
-         "に",
+        {"住む wants に after any noun", testing::words("公園/n で/p 住む/v"), 2, 3, "に",
          "公園に住む"},
         {"inflected predicate, matched by lemma",
-         {{"東京", "", P::noun},
-          {"で", "", P::particle},
-          {"住ん", "住む", P::verb},
-          {"で", "", P::particle},
-          {"いる", "", P::verb}},
-         2,
-         3,
-         "に",
-         "東京に住んでいる"},
+         testing::words("東京/n で/p 住ん:住む/v で/p いる/v"), 2, 3, "に", "東京に住んでいる"},
         {"the noun is searched back without limit",
-         {{"東京", "", P::noun},
-          {"は", "", P::particle},
-          {"ずっと", "", P::adverb},
-          {"まだ", "", P::adverb},
-          {"で", "", P::particle},
-          {"住む", "", P::verb}},
-         8,
-         9,
-         "に",
+         testing::words("東京/n は/p ずっと/d まだ/d で/p 住む/v"), 8, 9, "に",
          "東京はずっとまだに住む"},
-        {"a place found by its lemma",
-         {{"がっこう", "学校", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb}},
-         4,
-         5,
-         "で",
+        {"a place found by its lemma", testing::words("がっこう:学校/n に/p 働く/v"), 4, 5, "で",
          "がっこうで働く"},
         {"the predicate at the fifth place after the particle",
-         {{"会社", "", P::noun},
-          {"に", "", P::particle},
-          {"、", "", P::symbol},
-          {"とても", "", P::adverb},
-          {"よく", "", P::adverb},
-          {"、", "", P::symbol},
-          {"働く", "", P::verb}},
-         2,
-         3,
-         "で",
+         testing::words("会社/n に/p 、/s とても/d よく/d 、/s 働く/v"), 2, 3, "で",
          "会社で、とてもよく、働く"},
     };
     testing::expectOneIssueEach(fallbackRule(), cases, [](const auto& issue, const Reported& c) {
@@ -119,59 +63,28 @@ TEST(LocationParticleRule, LeavesAloneWhatIsRightOrOutOfReach) {
     testing::expectNothing(
         fallbackRule(),
         {
-            {"two morphemes only", {{"東京", "", P::noun}, {"で", "", P::particle}}},
-            {"に with an existence verb",
-             {{"東京", "", P::noun}, {"に", "", P::particle}, {"住む", "", P::verb}}},
-            {"で with an action verb",
-             {{"会社", "", P::noun}, {"で", "", P::particle}, {"働く", "", P::verb}}},
-            {"いる is guarded: 公園 is no listed place",
-             {{"公園", "", P::noun}, {"で", "", P::particle}, {"いる", "", P::verb}}},
-            {"action after a place that is not listed",
-             {{"公園", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb}}},
-            {"particle at index 0",
-             {{"で", "", P::particle}, {"住む", "", P::verb}, {"東京", "", P::noun}}},
-            {"no noun before the particle",
-             {{"とても", "", P::adverb}, {"で", "", P::particle}, {"住む", "", P::verb}}},
+            {"two morphemes only", testing::words("東京/n で/p")},
+            {"に with an existence verb", testing::words("東京/n に/p 住む/v")},
+            {"で with an action verb", testing::words("会社/n で/p 働く/v")},
+            {"いる is guarded: 公園 is no listed place", testing::words("公園/n で/p いる/v")},
+            {"action after a place that is not listed", testing::words("公園/n に/p 働く/v")},
+            {"particle at index 0", testing::words("で/p 住む/v 東京/n")},
+            {"no noun before the particle", testing::words("とても/d で/p 住む/v")},
             {"the predicate six places after the particle",
-             {{"会社", "", P::noun},
-              {"に", "", P::particle},
-              {"、", "", P::symbol},
-              {"とても", "", P::adverb},
-              {"よく", "", P::adverb},
-              {"、", "", P::symbol},
-              {"、", "", P::symbol},
-              {"働く", "", P::verb}}},
+             testing::words("会社/n に/p 、/s とても/d よく/d 、/s 、/s 働く/v")},
             {"the first noun in the window decides",
-             {{"東京", "", P::noun},
-              {"で", "", P::particle},
-              {"友達", "", P::noun},
-              {"と", "", P::particle},
-              {"住む", "", P::verb}}},
+             testing::words("東京/n で/p 友達/n と/p 住む/v")},
             {"the で of a verb's て-form is no place marker",
-             {{"部屋", "", P::noun},
-              {"で", "", P::particle},
-              {"読ん", "読む", P::verb},
-              {"で", "", P::particle},
-              {"いる", "", P::verb}}},
+             testing::words("部屋/n で/p 読ん:読む/v で/p いる/v")},
             {"the に of purpose after a verb's stem",
-             {{"会社", "", P::noun},
-              {"へ", "", P::particle},
-              {"食べ", "食べる", P::verb},
-              {"に", "", P::particle},
-              {"働く", "", P::verb}}},
-            {"other particles are not looked at",
-             {{"東京", "", P::noun}, {"へ", "", P::particle}, {"住む", "", P::verb}}},
-            {"に as a verb part is not a particle",
-             {{"東京", "", P::noun}, {"に", "", P::unknown}, {"働く", "", P::verb}}},
+             testing::words("会社/n へ/p 食べ:食べる/v に/p 働く/v")},
+            {"other particles are not looked at", testing::words("東京/n へ/p 住む/v")},
+            {"に as a verb part is not a particle", testing::words("東京/n に/u 働く/v")},
         });
 }
 
 TEST(LocationParticleRule, ReportsEveryQualifyingParticleInOrder) {
-    const Parts parts{
-        {"会社", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb},
-        {"、", "", P::symbol}, {"東京", "", P::noun},   {"で", "", P::particle},
-        {"住む", "", P::verb},
-    };
+    const Parts parts = testing::words("会社/n に/p 働く/v 、/s 東京/n で/p 住む/v");
     const auto issues = run(fallbackRule(), parts);
     ASSERT_EQ(issues.size(), 2u);
     EXPECT_EQ(issues[0].range, (TextRange{2, 3}));
@@ -182,17 +95,13 @@ TEST(LocationParticleRule, ReportsEveryQualifyingParticleInOrder) {
 }
 
 TEST(LocationParticleRule, OffsetsRangesByTheSentenceStartAndExplains) {
-    const auto issues =
-        run(fallbackRule(), {{"東京", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}},
-            20);
+    const auto issues = run(fallbackRule(), testing::words("東京/n で/p 住む/v"), 20);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{22, 23}));
     EXPECT_EQ(issues[0].original, "で");
     EXPECT_EQ(issues[0].explanationEn, "Use \"に\" for existence or state verbs such as \"住む\".");
 
-    const auto action =
-        run(fallbackRule(),
-            {{"会社", "", P::noun}, {"に", "", P::particle}, {"働い", "働く", P::verb}});
+    const auto action = run(fallbackRule(), testing::words("会社/n に/p 働い:働く/v"));
     ASSERT_EQ(action.size(), 1u);
     EXPECT_EQ(action[0].explanationEn,
               "Use \"で\" for the location where an action such as \"働く\" happens.");
@@ -208,9 +117,7 @@ TEST(LocationParticleRule, ComparesWordsUpToCanonicalEquivalence) {
     EXPECT_EQ(
         run(rule, {{"東京", "", P::noun}, {de, "", P::particle}, {"住む", "", P::verb}}).size(),
         1u);
-    EXPECT_EQ(
-        run(rule, {{"ビル", "", P::noun}, {"に", "", P::particle}, {"働く", "", P::verb}}).size(),
-        1u);
+    EXPECT_EQ(run(rule, testing::words("ビル/n に/p 働く/v")).size(), 1u);
 }
 
 TEST(LocationParticleRule, PackWithoutUnguardedVerbsGuardsEveryExistenceVerb) {
@@ -220,11 +127,8 @@ TEST(LocationParticleRule, PackWithoutUnguardedVerbsGuardsEveryExistenceVerb) {
     ASSERT_TRUE(pack);
     EXPECT_FALSE(pack->unguardedExistenceVerbs.has_value());
     const LocationParticleRule rule(*pack);
-    EXPECT_TRUE(
-        run(rule, {{"公園", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}}).empty());
-    EXPECT_EQ(
-        run(rule, {{"東京", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}}).size(),
-        1u);
+    EXPECT_TRUE(run(rule, testing::words("公園/n で/p 住む/v")).empty());
+    EXPECT_EQ(run(rule, testing::words("東京/n で/p 住む/v")).size(), 1u);
 }
 
 TEST(LocationParticleRule, UnguardedVerbMustAlsoBeAnExistenceVerb) {
@@ -232,9 +136,7 @@ TEST(LocationParticleRule, UnguardedVerbMustAlsoBeAnExistenceVerb) {
         &locationParticleRulePackFromJson,
         R"({"locationNouns":[],"existenceVerbs":[],"unguardedExistenceVerbs":["住む"],"actionVerbs":[]})");
     ASSERT_TRUE(pack);
-    EXPECT_TRUE(run(LocationParticleRule(*pack),
-                    {{"公園", "", P::noun}, {"で", "", P::particle}, {"住む", "", P::verb}})
-                    .empty());
+    EXPECT_TRUE(run(LocationParticleRule(*pack), testing::words("公園/n で/p 住む/v")).empty());
 }
 
 TEST(LocationParticleRulePack, DecodesStrictly) {

@@ -18,9 +18,7 @@ using Parts = testing::Parts;
 // 会議には出ますが、 as the analyser splits it: the polite clause before the
 // plain ending under test.
 Parts politeClause(const Parts& tail) {
-    Parts parts{{"会議", "", P::noun},   {"に", "", P::particle},  {"は", "", P::particle},
-                {"出", "出る", P::verb}, {"ます", "", P::unknown}, {"が", "", P::particle},
-                {"、", "", P::symbol}};
+    Parts parts = testing::words("会議/n に/p は/p 出:出る/v ます/u が/p 、/s");
     parts.insert(parts.end(), tail.begin(), tail.end());
     return parts;
 }
@@ -44,69 +42,29 @@ TEST(MixedPolitenessRule, OffersThePoliteFormOfAPlainEnding) {
     using S = CorrectionIssue::Severity;
     const std::vector<Offered> cases{
         {"ていない",
-         {{"会議", "", P::noun},
-          {"に", "", P::particle},
-          {"出", "出る", P::verb},
-          {"ます", "", P::unknown},
-          {"が", "", P::particle},
-          {"、", "", P::symbol},
-          {"資料", "", P::noun},
-          {"は", "", P::particle},
-          {"まだ", "", P::adverb},
-          {"準備", "", P::noun},
-          {"し", "する", P::verb},
-          {"て", "", P::particle},
-          {"い", "いる", P::verb},
-          {"ない", "", P::unknown},
-          {"。", "", P::symbol}},
-         16,
-         20,
-         "会議に出ますが、資料はまだ準備していません。",
-         S::unnatural,
-         0.85},
+         testing::words("会議/n に/p 出:出る/v ます/u が/p 、/s 資料/n は/p まだ/d 準備/n "
+                        "し:する/v て/p い:いる/v ない/u 。/s"),
+         16, 20, "会議に出ますが、資料はまだ準備していません。", S::unnatural, 0.85},
         {"ていなかった as a whole, not なかった",
-         politeClause({{"し", "する", P::verb},
-                       {"て", "", P::particle},
-                       {"い", "いる", P::verb},
-                       {"なかっ", "ない", P::unknown},
-                       {"た", "", P::unknown},
-                       {"。", "", P::symbol}}),
-         10, 16, "会議には出ますが、していませんでした。", S::unnatural, 0.85},
-        {"ている",
-         politeClause({{"見", "見る", P::verb}, {"て", "", P::particle}, {"いる", "", P::verb}}),
-         10, 13, "会議には出ますが、見ています", S::style, 0.78},
-        {"ではない after a noun",
-         politeClause({{"本", "", P::noun},
-                       {"で", "", P::particle},
-                       {"は", "", P::particle},
-                       {"ない", "", P::unknown},
-                       {"。", "", P::symbol}}),
-         10, 14, "会議には出ますが、本ではありません。", S::unnatural, 0.82},
+         politeClause(testing::words("し:する/v て/p い:いる/v なかっ:ない/u た/u 。/s")), 10, 16,
+         "会議には出ますが、していませんでした。", S::unnatural, 0.85},
+        {"ている", politeClause(testing::words("見:見る/v て/p いる/v")), 10, 13,
+         "会議には出ますが、見ています", S::style, 0.78},
+        {"ではない after a noun", politeClause(testing::words("本/n で/p は/p ない/u 。/s")), 10,
+         14, "会議には出ますが、本ではありません。", S::unnatural, 0.82},
         {"ない after a verb whose stem stays (食べ)",
-         politeClause(
-             {{"食べ", "食べる", P::verb}, {"ない", "", P::unknown}, {"。", "", P::symbol}}),
-         11, 13, "会議には出ますが、食べません。", S::unnatural, 0.75},
-        {"ない after する's し", politeClause({{"し", "する", P::verb}, {"ない", "", P::unknown}}),
-         10, 12, "会議には出ますが、しません", S::unnatural, 0.75},
+         politeClause(testing::words("食べ:食べる/v ない/u 。/s")), 11, 13,
+         "会議には出ますが、食べません。", S::unnatural, 0.75},
+        {"ない after する's し", politeClause(testing::words("し:する/v ない/u")), 10, 12,
+         "会議には出ますが、しません", S::unnatural, 0.75},
         {"ない after the いる of a て-form (読んでいない)",
-         politeClause({{"読ん", "読む", P::verb},
-                       {"で", "", P::particle},
-                       {"い", "いる", P::verb},
-                       {"ない", "", P::unknown},
-                       {"。", "", P::symbol}}),
-         13, 15, "会議には出ますが、読んでいません。", S::unnatural, 0.75},
-        {"なかった after 来",
-         politeClause(
-             {{"来", "来る", P::verb}, {"なかっ", "ない", P::unknown}, {"た", "", P::unknown}}),
-         10, 14, "会議には出ますが、来ませんでした", S::unnatural, 0.78},
-        {"だった after a noun",
-         politeClause({{"静か", "", P::noun},
-                       {"だっ", "だ", P::unknown},
-                       {"た", "", P::unknown},
-                       {"。", "", P::symbol}}),
-         11, 14, "会議には出ますが、静かでした。", S::style, 0.78},
-        {"だ after a noun",
-         politeClause({{"彼", "", P::noun}, {"だ", "", P::unknown}, {"。", "", P::symbol}}), 10, 11,
+         politeClause(testing::words("読ん:読む/v で/p い:いる/v ない/u 。/s")), 13, 15,
+         "会議には出ますが、読んでいません。", S::unnatural, 0.75},
+        {"なかった after 来", politeClause(testing::words("来:来る/v なかっ:ない/u た/u")), 10, 14,
+         "会議には出ますが、来ませんでした", S::unnatural, 0.78},
+        {"だった after a noun", politeClause(testing::words("静か/n だっ:だ/u た/u 。/s")), 11, 14,
+         "会議には出ますが、静かでした。", S::style, 0.78},
+        {"だ after a noun", politeClause(testing::words("彼/n だ/u 。/s")), 10, 11,
          "会議には出ますが、彼です。", S::style, 0.7},
         {"trailing 。 and a space",
          politeClause({{"彼", "", P::noun},
@@ -114,12 +72,8 @@ TEST(MixedPolitenessRule, OffersThePoliteFormOfAPlainEnding) {
                        {"。", "", P::symbol},
                        {" ", "", P::symbol}}),
          10, 11, "会議には出ますが、彼です。 ", S::style, 0.7},
-        {"trailing ? and !",
-         politeClause({{"彼", "", P::noun},
-                       {"だ", "", P::unknown},
-                       {"?", "", P::symbol},
-                       {"!", "", P::symbol}}),
-         10, 11, "会議には出ますが、彼です?!", S::style, 0.7},
+        {"trailing ? and !", politeClause(testing::words("彼/n だ/u ?/s !/s")), 10, 11,
+         "会議には出ますが、彼です?!", S::style, 0.7},
     };
     testing::expectOneIssueEach(fallbackRule(), cases, [](const auto& issue, const Offered& c) {
         EXPECT_EQ(issue.severity, c.severity);
@@ -137,50 +91,27 @@ TEST(MixedPolitenessRule, OffersNothingWhereTheSwapWouldBreakTheSentence) {
     testing::expectNothing(
         fallbackRule(),
         {
-            {"行かない: the stem would become 行き", politeClause({{"私", "", P::noun},
-                                                                   {"は", "", P::particle},
-                                                                   {"行か", "行く", P::verb},
-                                                                   {"ない", "", P::unknown},
-                                                                   {"。", "", P::symbol}})},
-            {"少ない: ない is inside the adjective", politeClause({{"時間", "", P::noun},
-                                                                   {"は", "", P::particle},
-                                                                   {"少ない", "", P::adjective},
-                                                                   {"。", "", P::symbol}})},
+            {"行かない: the stem would become 行き",
+             politeClause(testing::words("私/n は/p 行か:行く/v ない/u 。/s"))},
+            {"少ない: ない is inside the adjective",
+             politeClause(testing::words("時間/n は/p 少ない/a 。/s"))},
             {"高くない: an adjective wants ありません",
-             politeClause({{"高く", "高い", P::adjective},
-                           {"ない", "", P::unknown},
-                           {"。", "", P::symbol}})},
+             politeClause(testing::words("高く:高い/a ない/u 。/s"))},
             {"時間がない: the adjective ない wants ありません",
-             politeClause({{"時間", "", P::noun},
-                           {"が", "", P::particle},
-                           {"ない", "", P::adjective},
-                           {"。", "", P::symbol}})},
-            {"問題ない: ない after a noun",
-             politeClause(
-                 {{"問題", "", P::noun}, {"ない", "", P::unknown}, {"。", "", P::symbol}})},
+             politeClause(testing::words("時間/n が/p ない/a 。/s"))},
+            {"問題ない: ない after a noun", politeClause(testing::words("問題/n ない/u 。/s"))},
             {"行きたくない: たい conjugates like an adjective",
-             politeClause({{"行き", "行く", P::verb},
-                           {"たく", "たい", P::unknown},
-                           {"ない", "", P::unknown},
-                           {"。", "", P::symbol}})},
-            {"行かなかった", politeClause({{"行か", "行く", P::verb},
-                                           {"なかっ", "ない", P::unknown},
-                                           {"た", "", P::unknown},
-                                           {"。", "", P::symbol}})},
+             politeClause(testing::words("行き:行く/v たく:たい/u ない/u 。/s"))},
+            {"行かなかった", politeClause(testing::words("行か:行く/v なかっ:ない/u た/u 。/s"))},
             {"読んだ: the past of a verb, not the copula",
-             politeClause(
-                 {{"読ん", "読む", P::verb}, {"だ", "", P::unknown}, {"。", "", P::symbol}})},
-            {"まだ: だ inside an adverb",
-             politeClause({{"まだ", "", P::adverb}, {"。", "", P::symbol}})},
+             politeClause(testing::words("読ん:読む/v だ/u 。/s"))},
+            {"まだ: だ inside an adverb", politeClause(testing::words("まだ/d 。/s"))},
         });
 }
 
 TEST(MixedPolitenessRule, OffersThePoliteFormOfAClauseEndingVerb) {
-    const Parts parts{
-        {"明日", "", P::noun},     {"も", "", P::particle},   {"会議", "", P::noun},
-        {"が", "", P::particle},   {"あり", "ある", P::verb}, {"ます", "", P::unknown},
-        {"ので", "", P::particle}, {"、", "", P::symbol},     {"私", "", P::noun},
-        {"も", "", P::particle},   {"行く", "", P::verb},     {"。", "", P::symbol}};
+    const Parts parts = testing::words(
+        "明日/n も/p 会議/n が/p あり:ある/v ます/u ので/p 、/s 私/n も/p 行く/v 。/s");
     const auto issues = run(fallbackRule(), parts, 5);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{20, 22}));
@@ -199,38 +130,18 @@ TEST(MixedPolitenessRule, YieldsNothingWithoutAPlainEndingToChange) {
         fallbackRule(),
         {
             {"no polite marker anywhere",
-             {{"資料", "", P::noun},
-              {"は", "", P::particle},
-              {"まだ", "", P::adverb},
-              {"準備", "", P::noun},
-              {"し", "する", P::verb},
-              {"て", "", P::particle},
-              {"い", "いる", P::verb},
-              {"ない", "", P::unknown},
-              {"。", "", P::symbol}}},
+             testing::words("資料/n は/p まだ/d 準備/n し:する/v て/p い:いる/v ない/u 。/s")},
             {"ends politely though a plain form stands earlier",
-             {{"準備", "", P::noun},
-              {"し", "する", P::verb},
-              {"て", "", P::particle},
-              {"い", "いる", P::verb},
-              {"ない", "", P::unknown},
-              {"が", "", P::particle},
-              {"、", "", P::symbol},
-              {"行き", "行く", P::verb},
-              {"ます", "", P::unknown},
-              {"。", "", P::symbol}}},
-            {"ends in ください", politeClause({{"来", "来る", P::verb},
-                                               {"て", "", P::particle},
-                                               {"ください", "くださる", P::verb},
-                                               {"！", "", P::symbol}})},
-            {"a verb missing from the table",
-             politeClause({{"走る", "", P::verb}, {"。", "", P::symbol}})},
+             testing::words(
+                 "準備/n し:する/v て/p い:いる/v ない/u が/p 、/s 行き:行く/v ます/u 。/s")},
+            {"ends in ください",
+             politeClause(testing::words("来:来る/v て/p ください:くださる/v ！/s"))},
+            {"a verb missing from the table", politeClause(testing::words("走る/v 。/s"))},
             {"a verb not in its dictionary form",
-             politeClause(
-                 {{"走っ", "走る", P::verb}, {"た", "", P::unknown}, {"。", "", P::symbol}})},
+             politeClause(testing::words("走っ:走る/v た/u 。/s"))},
             {"a verb followed by a particle is no clause end",
-             politeClause({{"行く", "", P::verb}, {"よ", "", P::particle}, {"。", "", P::symbol}})},
-            {"symbols only after the polite clause", politeClause({{"。", "", P::symbol}})},
+             politeClause(testing::words("行く/v よ/p 。/s"))},
+            {"symbols only after the polite clause", politeClause(testing::words("。/s"))},
         });
 }
 
@@ -239,15 +150,13 @@ TEST(MixedPolitenessRule, NeedsMorphemesAndSomethingBesidesSymbols) {
     EXPECT_TRUE(fallbackRule().apply(text, {}, TextRange{0, 15}, "s").empty());
     // Polite by its text alone (the morphemes hold no marker), but nothing
     // except symbols to look at.
-    const Parts symbols{{"。", "", P::symbol}, {"！", "", P::symbol}};
+    const Parts symbols = testing::words("。/s ！/s");
     EXPECT_TRUE(fallbackRule().apply("。！", handMorphemes(symbols), TextRange{0, 2}, "s").empty());
 }
 
 TEST(MixedPolitenessRule, FindsThePoliteMarkerInTheTextWhenNoMorphemeCarriesIt) {
     // ございます split oddly by a tokenizer: no morpheme is a marker, the text is.
-    const Parts parts{{"ござ", "", P::unknown}, {"い", "", P::unknown},  {"ま", "", P::unknown},
-                      {"す", "", P::unknown},   {"が", "", P::particle}, {"彼", "", P::noun},
-                      {"だ", "", P::unknown}};
+    const Parts parts = testing::words("ござ/u い/u ま/u す/u が/p 彼/n だ/u");
     const auto issues = run(fallbackRule(), parts);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(testing::applyIssue(joined(parts), issues[0]), "ございますが彼です");
@@ -262,7 +171,7 @@ TEST(MixedPolitenessRule, EndingsFromThePackWinOverTheVerbTable) {
             {"行く", "行きます", CorrectionIssue::Severity::critical, 0.6, "long"},
         }};
     const MixedPolitenessRule rule(pack);
-    const auto issues = run(rule, politeClause({{"行く", "", P::verb}, {"。", "", P::symbol}}));
+    const auto issues = run(rule, politeClause(testing::words("行く/v 。/s")));
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{9, 11}));
     EXPECT_EQ(issues[0].explanationEn, "long");

@@ -28,11 +28,7 @@ MorphemePattern pattern(std::vector<MorphemePatternToken> tokens, int64_t issueS
 }
 
 // 行くでは困る。 as the analyser splits it (で is the copula, an auxiliary).
-const Parts kIkuDeha{{"行く", "", P::verb},
-                     {"で", "だ", P::unknown},
-                     {"は", "", P::particle},
-                     {"困る", "", P::verb},
-                     {"。", "", P::symbol}};
+const Parts kIkuDeha = testing::words("行く/v で:だ/u は/p 困る/v 。/s");
 
 TEST(MorphemePatternRule, FallbackTurnsDehaAfterAVerbIntoNodeha) {
     const MorphemePatternRule rule(MorphemePatternRule::fallbackRulePack());
@@ -48,11 +44,8 @@ TEST(MorphemePatternRule, FallbackTurnsDehaAfterAVerbIntoNodeha) {
     EXPECT_EQ(issues[0].explanationEn, "Use \"のでは\" after a verb, not \"では\".");
 
     // では after a て-form or a noun is right.
-    EXPECT_TRUE(
-        run(rule, {{"含ん", "含む", P::verb}, {"で", "", P::particle}, {"は", "", P::particle}})
-            .empty());
-    EXPECT_TRUE(
-        run(rule, {{"本", "", P::noun}, {"で", "", P::particle}, {"は", "", P::particle}}).empty());
+    EXPECT_TRUE(run(rule, testing::words("含ん:含む/v で/p は/p")).empty());
+    EXPECT_TRUE(run(rule, testing::words("本/n で/p は/p")).empty());
 }
 
 TEST(MorphemePatternRule, DropsPatternsWithoutTokensOrWithAnImpossibleSpan) {
@@ -71,7 +64,7 @@ TEST(MorphemePatternRule, DropsPatternsWithoutTokensOrWithAnImpossibleSpan) {
 
 TEST(MorphemePatternRule, MatchesEveryPlaceIncludingOverlaps) {
     const MorphemePatternToken any{};
-    const Parts three{{"あ", "", P::noun}, {"い", "", P::noun}, {"う", "", P::noun}};
+    const Parts three = testing::words("あ/n い/n う/n");
     const auto pairs = run(MorphemePatternRule({.patterns = {pattern({any, any}, 0, 2)}}), three);
     ASSERT_EQ(pairs.size(), 2u);
     EXPECT_EQ(pairs[0].range, (TextRange{0, 2}));
@@ -109,7 +102,7 @@ TEST(MorphemePatternRule, TokenTestsAllMustHold) {
 }
 
 TEST(MorphemePatternRule, DictionaryFormTestsWhetherTheWordIsInflected) {
-    const Parts parts{{"読ん", "読む", P::verb}, {"で", "", P::particle}, {"読む", "", P::verb}};
+    const Parts parts = testing::words("読ん:読む/v で/p 読む/v");
     const auto inflected =
         run(MorphemePatternRule({.patterns = {pattern({{.dictionaryForm = false}}, 0, 1)}}), parts);
     ASSERT_EQ(inflected.size(), 1u);

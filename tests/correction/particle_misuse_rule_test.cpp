@@ -43,31 +43,11 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
         {"東京を向かう", nounWoVerb("東京", "向かう"), 2, 3, "東京に向かう。"},
         {"a noun of no class passes not-path", nounWoVerb("友達", "行く"), 2, 3, "友達に行く。"},
         {"the frame is chosen by the lemma (行っ of 行った)",
-         {{"会社", "", P::noun},
-          {"を", "", P::particle},
-          {"行っ", "行く", P::verb},
-          {"た", "", P::unknown}},
-         2,
-         3,
-         "会社に行った"},
+         testing::words("会社/n を/p 行っ:行く/v た/u"), 2, 3, "会社に行った"},
         {"symbols between noun and particle are passed over",
-         {{"「", "", P::symbol},
-          {"会社", "", P::noun},
-          {"」", "", P::symbol},
-          {"を", "", P::particle},
-          {"行く", "", P::verb}},
-         4,
-         5,
-         "「会社」に行く"},
+         testing::words("「/s 会社/n 」/s を/p 行く/v"), 4, 5, "「会社」に行く"},
         {"up to two morphemes before the predicate",
-         {{"会社", "", P::noun},
-          {"を", "", P::particle},
-          {"、", "", P::symbol},
-          {"すぐ", "", P::adverb},
-          {"行く", "", P::verb}},
-         2,
-         3,
-         "会社に、すぐ行く"},
+         testing::words("会社/n を/p 、/s すぐ/d 行く/v"), 2, 3, "会社に、すぐ行く"},
     };
     testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row&) {
         EXPECT_EQ(issue.original, "を");
@@ -88,29 +68,15 @@ TEST(ParticleMisuseRule, LeavesRightOrUnreachableParticlesAlone) {
             {"道を行く: moving along a path", nounWoVerb("道", "行く")},
             {"廊下を戻る", nounWoVerb("廊下", "戻る")},
             {"公園を向かう", nounWoVerb("公園", "向かう")},
-            {"会社に行く: no suggestion for に",
-             {{"会社", "", P::noun}, {"に", "", P::particle}, {"行く", "", P::verb}}},
-            {"two morphemes", {{"会社", "", P::noun}, {"を", "", P::particle}}},
+            {"会社に行く: no suggestion for に", testing::words("会社/n に/p 行く/v")},
+            {"two morphemes", testing::words("会社/n を/p")},
             {"a particle before the noun's particle hides the noun (会社だけを行く)",
-             {{"会社", "", P::noun},
-              {"だけ", "", P::particle},
-              {"を", "", P::particle},
-              {"行く", "", P::verb}}},
+             testing::words("会社/n だけ/p を/p 行く/v")},
             {"the first noun or verb in the window decides (会社を見学に行く)",
-             {{"会社", "", P::noun},
-              {"を", "", P::particle},
-              {"見学", "", P::noun},
-              {"に", "", P::particle},
-              {"行く", "", P::verb}}},
+             testing::words("会社/n を/p 見学/n に/p 行く/v")},
             {"a verb four places after the particle",
-             {{"会社", "", P::noun},
-              {"を", "", P::particle},
-              {"、", "", P::symbol},
-              {"すぐ", "", P::adverb},
-              {"また", "", P::adverb},
-              {"行く", "", P::verb}}},
-            {"only symbols before the particle",
-             {{"「", "", P::symbol}, {"を", "", P::particle}, {"行く", "", P::verb}}},
+             testing::words("会社/n を/p 、/s すぐ/d また/d 行く/v")},
+            {"only symbols before the particle", testing::words("「/s を/p 行く/v")},
             {"a verb without a frame", nounWoVerb("会社", "作る")},
         });
 }
@@ -175,7 +141,7 @@ TEST(ParticleMisuseRule, FrameDetails) {
 TEST(ParticleMisuseRule, ComparesUpToCanonicalEquivalence) {
     // The wrong particle が written in the pack as か + combining voiced mark.
     const auto rule = ruleWith({frame("行く", std::nullopt, {{"\u304B\u3099", "に"}})});
-    const Parts parts{{"会社", "", P::noun}, {"が", "", P::particle}, {"行く", "", P::verb}};
+    const Parts parts = testing::words("会社/n が/p 行く/v");
     EXPECT_EQ(run(rule, parts).size(), 1u);
 }
 

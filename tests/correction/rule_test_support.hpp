@@ -35,6 +35,52 @@ struct HandMorpheme {
 
 using Parts = std::vector<HandMorpheme>;
 
+// Parts from a compact spelling: "surface/t" or "surface:lemma/t" separated
+// by single spaces, t one of n(oun) p(article) v(erb) a(djective) d (adverb)
+// i(nterjection) s(ymbol) u(nknown).
+inline Parts words(std::string_view spelled) {
+    Parts out;
+    while (!spelled.empty()) {
+        const auto space = spelled.find(' ');
+        const std::string_view word = spelled.substr(0, space);
+        spelled = space == std::string_view::npos ? "" : spelled.substr(space + 1);
+        const auto slash = word.rfind('/');
+        const std::string_view head = word.substr(0, slash);
+        const auto colon = head.find(':');
+        using P = JapanesePartOfSpeech;
+        P pos = P::unknown;
+        switch (word[slash + 1]) {
+            case 'n':
+                pos = P::noun;
+                break;
+            case 'p':
+                pos = P::particle;
+                break;
+            case 'v':
+                pos = P::verb;
+                break;
+            case 'a':
+                pos = P::adjective;
+                break;
+            case 'd':
+                pos = P::adverb;
+                break;
+            case 'i':
+                pos = P::interjection;
+                break;
+            case 's':
+                pos = P::symbol;
+                break;
+            default:
+                break;
+        }
+        out.push_back(HandMorpheme{
+            std::string(head.substr(0, colon)),
+            colon == std::string_view::npos ? "" : std::string(head.substr(colon + 1)), pos});
+    }
+    return out;
+}
+
 // Morphemes laid end to end from offset 0, ranges counted in Characters.
 inline std::vector<Morpheme> handMorphemes(const Parts& parts) {
     std::vector<Morpheme> out;

@@ -38,43 +38,15 @@ TEST(TokenAwareVocabularyRule, ReportsWholeWordsAcrossMorphemes) {
         const char* corrected;
     };
     const std::vector<Row> rows{
-        {"わかりました split in three",
-         {{"わかり", "わかる", P::verb},
-          {"まし", "ます", P::unknown},
-          {"た", "", P::unknown},
-          {"。", "", P::symbol}},
-         0,
-         6,
-         S::style,
-         0.9,
-         "承知しました。"},
-        {"bare よろしく at the end",
-         {{"では", "", P::particle}, {"よろしく", "", P::adverb}, {"。", "", P::symbol}},
-         2,
-         6,
-         S::unnatural,
-         0.9,
-         "ではよろしくお願いいたします。"},
-        {"ありがとう without ございます",
-         {{"ありがとう", "", P::unknown}, {"。", "", P::symbol}},
-         0,
-         5,
-         S::unnatural,
-         0.9,
+        {"わかりました split in three", testing::words("わかり:わかる/v まし:ます/u た/u 。/s"), 0,
+         6, S::style, 0.9, "承知しました。"},
+        {"bare よろしく at the end", testing::words("では/p よろしく/d 。/s"), 2, 6, S::unnatural,
+         0.9, "ではよろしくお願いいたします。"},
+        {"ありがとう without ございます", testing::words("ありがとう/u 。/s"), 0, 5, S::unnatural,
+         0.9, "ありがとうございます。"},
+        {"どうも as an adverb", testing::words("どうも/d 。/s"), 0, 3, S::style, 0.65,
          "ありがとうございます。"},
-        {"どうも as an adverb",
-         {{"どうも", "", P::adverb}, {"。", "", P::symbol}},
-         0,
-         3,
-         S::style,
-         0.65,
-         "ありがとうございます。"},
-        {"ごめん on its own",
-         {{"ごめん", "", P::unknown}, {"ね", "", P::particle}},
-         0,
-         3,
-         S::style,
-         0.82,
+        {"ごめん on its own", testing::words("ごめん/u ね/p"), 0, 3, S::style, 0.82,
          "申し訳ありませんね"},
     };
     testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row& r) {
@@ -88,30 +60,19 @@ TEST(TokenAwareVocabularyRule, LeavesAloneWhatIsNotAWholeListedWord) {
     testing::expectNothing(
         fallbackRule(),
         {
-            {"よろしくお願いします",
-             {{"よろしく", "", P::adverb},
-              {"お願い", "", P::noun},
-              {"し", "する", P::verb},
-              {"ます", "", P::unknown}}},
-            {"ありがとうございます",
-             {{"ありがとう", "", P::unknown},
-              {"ござい", "ござる", P::unknown},
-              {"ます", "", P::unknown}}},
-            {"どうも as an interjection", {{"どうも", "", P::interjection}}},
-            {"ごめん inside ごめんなさい",
-             {{"ごめんなさい", "", P::unknown}, {"。", "", P::symbol}}},
+            {"よろしくお願いします", testing::words("よろしく/d お願い/n し:する/v ます/u")},
+            {"ありがとうございます", testing::words("ありがとう/u ござい:ござる/u ます/u")},
+            {"どうも as an interjection", testing::words("どうも/i")},
+            {"ごめん inside ごめんなさい", testing::words("ごめんなさい/u 。/s")},
             {"a pattern that would end inside a morpheme",
-             {{"わかり", "わかる", P::verb}, {"ましたら", "", P::unknown}}},
-            {"a pattern that would start inside a morpheme", {{"本当にごめん", "", P::unknown}}},
+             testing::words("わかり:わかる/v ましたら/u")},
+            {"a pattern that would start inside a morpheme", testing::words("本当にごめん/u")},
         });
     EXPECT_TRUE(fallbackRule().apply("", {}, TextRange{0, 0}, "s").empty());
 }
 
 TEST(TokenAwareVocabularyRule, EntryOptions) {
-    const Parts parts{{"すみ", "すむ", P::verb},
-                      {"ませ", "ます", P::unknown},
-                      {"ん", "", P::unknown},
-                      {"。", "", P::symbol}};
+    const Parts parts = testing::words("すみ:すむ/v ませ:ます/u ん/u 。/s");
     auto withConfidence = entry("すみません");
     withConfidence.confidence = 0.65;
     auto emptyBlock = entry("すみません");
@@ -135,17 +96,16 @@ TEST(TokenAwareVocabularyRule, NotFollowedByMustEndOnACharacterBoundary) {
     // A suggestion ending like the word may stand before any word.
     auto e = entry("よろしく", "何とぞよろしく");
     e.notFollowedBy = "お願";
-    const Parts parts{{"よろしく", "", P::adverb}, {"お願い", "", P::noun}};
+    const Parts parts = testing::words("よろしく/d お願い/n");
     EXPECT_TRUE(run(TokenAwareVocabularyRule({e}), parts).empty());
     // お + combining mark is one Character, so "お" alone is not a prefix of it.
     e.notFollowedBy = "お";
-    const Parts marked{{"よろしく", "", P::adverb}, {"お\u0301", "", P::unknown}};
+    const Parts marked = testing::words("よろしく/d お\u0301/u");
     EXPECT_EQ(run(TokenAwareVocabularyRule({e}), marked).size(), 1u);
 }
 
 TEST(TokenAwareVocabularyRule, ReportsEntryByEntryThenByPosition) {
-    const Parts parts{
-        {"ごめん", "", P::unknown}, {"、", "", P::symbol}, {"ごめん", "", P::unknown}};
+    const Parts parts = testing::words("ごめん/u 、/s ごめん/u");
     const auto issues =
         run(TokenAwareVocabularyRule({entry("ごめん", "A"), entry("ごめん", "B")}), parts, 10);
     ASSERT_EQ(issues.size(), 4u);
@@ -161,8 +121,7 @@ TEST(TokenAwareVocabularyRule, ReportsEntryByEntryThenByPosition) {
 TEST(TokenAwareVocabularyRule, ComparesUpToCanonicalEquivalence) {
     // ございません with が written as か + combining voiced mark in the text.
     auto e = entry("ございません");
-    const Parts parts{
-        {"こ\u3099さ\u3099い", "", P::unknown}, {"ませ", "", P::unknown}, {"ん", "", P::unknown}};
+    const Parts parts = testing::words("こ\u3099さ\u3099い/u ませ/u ん/u");
     const auto issues = run(TokenAwareVocabularyRule({e}), parts);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{0, 6}));

@@ -28,71 +28,24 @@ TEST(TransitiveIntransitivePairRule, OffersTheOtherMemberOfThePair) {
         const char* corrected;
     };
     const std::vector<Row> rows{
-        {"会議を始まる",
-         {{"会議", "", P::noun},
-          {"を", "", P::particle},
-          {"始まる", "", P::verb},
-          {"。", "", P::symbol}},
-         3,
-         6,
-         "会議を始める。"},
+        {"会議を始まる", testing::words("会議/n を/p 始まる/v 。/s"), 3, 6, "会議を始める。"},
         {"会議が始めます: the stem before ます",
-         {{"会議", "", P::noun},
-          {"が", "", P::particle},
-          {"始め", "始める", P::verb},
-          {"ます", "", P::unknown},
-          {"。", "", P::symbol}},
-         3,
-         5,
-         "会議が始まります。"},
+         testing::words("会議/n が/p 始め:始める/v ます/u 。/s"), 3, 5, "会議が始まります。"},
         {"電気を消えました: the stem before まし",
-         {{"電気", "", P::noun},
-          {"を", "", P::particle},
-          {"消え", "消える", P::verb},
-          {"まし", "ます", P::unknown},
-          {"た", "", P::unknown},
-          {"。", "", P::symbol}},
-         3,
-         5,
+         testing::words("電気/n を/p 消え:消える/v まし:ます/u た/u 。/s"), 3, 5,
          "電気を消しました。"},
         {"ドアが閉めません, split ませ + ん",
-         {{"ドア", "", P::noun},
-          {"が", "", P::particle},
-          {"閉め", "閉める", P::verb},
-          {"ませ", "ます", P::unknown},
-          {"ん", "", P::unknown},
-          {"。", "", P::symbol}},
-         3,
-         5,
+         testing::words("ドア/n が/p 閉め:閉める/v ませ:ます/u ん/u 。/s"), 3, 5,
          "ドアが閉まりません。"},
         {"会議を始まりましょう, split ましょ + う",
-         {{"会議", "", P::noun},
-          {"を", "", P::particle},
-          {"始まり", "始まる", P::verb},
-          {"ましょ", "ます", P::unknown},
-          {"う", "", P::unknown}},
-         3,
-         6,
+         testing::words("会議/n を/p 始まり:始まる/v ましょ:ます/u う/u"), 3, 6,
          "会議を始めましょう"},
-        {"鍵が見つける: pair with no noun list",
-         {{"鍵", "", P::noun}, {"が", "", P::particle}, {"見つける", "", P::verb}},
-         2,
-         6,
+        {"鍵が見つける: pair with no noun list", testing::words("鍵/n が/p 見つける/v"), 2, 6,
          "鍵が見つかる"},
         {"the verb four places after the particle",
-         {{"会議", "", P::noun},
-          {"を", "", P::particle},
-          {"、", "", P::symbol},
-          {"もう", "", P::adverb},
-          {"すぐ", "", P::adverb},
-          {"始まる", "", P::verb}},
-         8,
-         11,
+         testing::words("会議/n を/p 、/s もう/d すぐ/d 始まる/v"), 8, 11,
          "会議を、もうすぐ始める"},
-        {"the noun found by its lemma",
-         {{"かいぎ", "会議", P::noun}, {"を", "", P::particle}, {"始まる", "", P::verb}},
-         4,
-         7,
+        {"the noun found by its lemma", testing::words("かいぎ:会議/n を/p 始まる/v"), 4, 7,
          "かいぎを始める"},
     };
     testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row&) {
@@ -103,19 +56,13 @@ TEST(TransitiveIntransitivePairRule, OffersTheOtherMemberOfThePair) {
 }
 
 TEST(TransitiveIntransitivePairRule, ExplainsWithTheNounAndVerbAsWritten) {
-    const auto wo =
-        run(fallbackRule(),
-            {{"会議", "", P::noun}, {"を", "", P::particle}, {"始まる", "", P::verb}}, 7);
+    const auto wo = run(fallbackRule(), testing::words("会議/n を/p 始まる/v"), 7);
     ASSERT_EQ(wo.size(), 1u);
     EXPECT_EQ(wo[0].range, (TextRange{10, 13}));
     EXPECT_EQ(
         wo[0].explanationEn,
         "\"会議を始まる\" uses an intransitive verb with を. Use the transitive pair \"始める\".");
-    const auto ga = run(fallbackRule(), {{"ドア", "", P::noun},
-                                         {"は", "", P::particle},
-                                         {"もう", "", P::adverb},
-                                         {"が", "", P::particle},
-                                         {"閉める", "", P::verb}});
+    const auto ga = run(fallbackRule(), testing::words("ドア/n は/p もう/d が/p 閉める/v"));
     ASSERT_EQ(ga.size(), 1u);
     EXPECT_EQ(
         ga[0].explanationEn,
@@ -128,53 +75,28 @@ TEST(TransitiveIntransitivePairRule, OffersNothingForOtherInflections) {
     testing::expectNothing(
         fallbackRule(),
         {
-            {"ドアが閉めた",
-             {{"ドア", "", P::noun},
-              {"が", "", P::particle},
-              {"閉め", "閉める", P::verb},
-              {"た", "", P::unknown},
-              {"。", "", P::symbol}}},
-            {"ドアが閉めて",
-             {{"ドア", "", P::noun},
-              {"が", "", P::particle},
-              {"閉め", "閉める", P::verb},
-              {"て", "", P::particle}}},
-            {"a stem at the end of the sentence",
-             {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉め", "閉める", P::verb}}},
+            {"ドアが閉めた", testing::words("ドア/n が/p 閉め:閉める/v た/u 。/s")},
+            {"ドアが閉めて", testing::words("ドア/n が/p 閉め:閉める/v て/p")},
+            {"a stem at the end of the sentence", testing::words("ドア/n が/p 閉め:閉める/v")},
         });
     // Before ます without a stem for the other verb, nothing either.
     const TransitiveIntransitivePairRule noStems(
         PairRulePack{.pairs = {{"閉まる", "閉める", {}, {{"閉める", "閉め"}}}}});
-    EXPECT_TRUE(run(noStems, {{"ドア", "", P::noun},
-                              {"が", "", P::particle},
-                              {"閉め", "閉める", P::verb},
-                              {"ます", "", P::unknown}})
-                    .empty());
+    EXPECT_TRUE(run(noStems, testing::words("ドア/n が/p 閉め:閉める/v ます/u")).empty());
 }
 
 TEST(TransitiveIntransitivePairRule, LeavesCorrectOrUnlistedPairsAlone) {
     testing::expectNothing(
         fallbackRule(),
         {
-            {"会議を始める",
-             {{"会議", "", P::noun}, {"を", "", P::particle}, {"始める", "", P::verb}}},
-            {"ドアが閉まる",
-             {{"ドア", "", P::noun}, {"が", "", P::particle}, {"閉まる", "", P::verb}}},
-            {"机を落ちる: 机 is not in the pair's nouns",
-             {{"机", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}}},
+            {"会議を始める", testing::words("会議/n を/p 始める/v")},
+            {"ドアが閉まる", testing::words("ドア/n が/p 閉まる/v")},
+            {"机を落ちる: 机 is not in the pair's nouns", testing::words("机/n を/p 落ちる/v")},
             {"the verb five places after the particle",
-             {{"会議", "", P::noun},
-              {"を", "", P::particle},
-              {"、", "", P::symbol},
-              {"もう", "", P::adverb},
-              {"すぐ", "", P::adverb},
-              {"、", "", P::symbol},
-              {"始まる", "", P::verb}}},
-            {"two morphemes", {{"を", "", P::particle}, {"始まる", "", P::verb}}},
-            {"を at the start",
-             {{"を", "", P::particle}, {"始まる", "", P::verb}, {"会議", "", P::noun}}},
-            {"no noun before the particle",
-             {{"もう", "", P::adverb}, {"を", "", P::particle}, {"始まる", "", P::verb}}},
+             testing::words("会議/n を/p 、/s もう/d すぐ/d 、/s 始まる/v")},
+            {"two morphemes", testing::words("を/p 始まる/v")},
+            {"を at the start", testing::words("を/p 始まる/v 会議/n")},
+            {"no noun before the particle", testing::words("もう/d を/p 始まる/v")},
         });
 }
 
@@ -183,26 +105,21 @@ TEST(TransitiveIntransitivePairRule, OnlyTheFirstFrameWhoseNounsFitDecides) {
     const PairRulePack pack{
         .pairs = {{"落ちる", "落とす", {"財布"}, {}}, {"落ちる", "落っことす", {}, {}}}};
     const TransitiveIntransitivePairRule rule(pack);
-    const auto wallet =
-        run(rule, {{"財布", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}});
+    const auto wallet = run(rule, testing::words("財布/n を/p 落ちる/v"));
     ASSERT_EQ(wallet.size(), 1u);
     EXPECT_EQ(wallet[0].suggestion, "落とす");
-    const auto desk =
-        run(rule, {{"机", "", P::noun}, {"を", "", P::particle}, {"落ちる", "", P::verb}});
+    const auto desk = run(rule, testing::words("机/n を/p 落ちる/v"));
     ASSERT_EQ(desk.size(), 1u);
     EXPECT_EQ(desk[0].suggestion, "落っことす");
     // Correct use under the first frame ends the search for that particle.
-    EXPECT_TRUE(run(rule, {{"財布", "", P::noun}, {"が", "", P::particle}, {"落ちる", "", P::verb}})
-                    .empty());
-    EXPECT_TRUE(run(TransitiveIntransitivePairRule(PairRulePack{}),
-                    {{"会議", "", P::noun}, {"を", "", P::particle}, {"始まる", "", P::verb}})
-                    .empty());
+    EXPECT_TRUE(run(rule, testing::words("財布/n が/p 落ちる/v")).empty());
+    EXPECT_TRUE(
+        run(TransitiveIntransitivePairRule(PairRulePack{}), testing::words("会議/n を/p 始まる/v"))
+            .empty());
 }
 
 TEST(TransitiveIntransitivePairRule, ReportsEachParticleOnItsOwn) {
-    const Parts parts{{"会議", "", P::noun},  {"を", "", P::particle}, {"始まる", "", P::verb},
-                      {"、", "", P::symbol},  {"ドア", "", P::noun},   {"が", "", P::particle},
-                      {"閉める", "", P::verb}};
+    const Parts parts = testing::words("会議/n を/p 始まる/v 、/s ドア/n が/p 閉める/v");
     const auto issues = run(fallbackRule(), parts);
     ASSERT_EQ(issues.size(), 2u);
     EXPECT_EQ(issues[0].suggestion, "始める");
@@ -211,9 +128,7 @@ TEST(TransitiveIntransitivePairRule, ReportsEachParticleOnItsOwn) {
 
 TEST(TransitiveIntransitivePairRule, ComparesUpToCanonicalEquivalence) {
     // ドア with ド as ト + combining voiced mark, が likewise.
-    const Parts parts{{"\u30C8\u3099ア", "", P::noun},
-                      {"\u304B\u3099", "", P::particle},
-                      {"閉める", "", P::verb}};
+    const Parts parts = testing::words("\u30C8\u3099ア/n \u304B\u3099/p 閉める/v");
     EXPECT_EQ(run(fallbackRule(), parts).size(), 1u);
 }
 
