@@ -49,9 +49,6 @@ TEST_F(LifecycleTest, StartInstallsEverythingOnceEvenWhenCalledTwice) {
     monitor.start();
     EXPECT_EQ(monitor.state().kind, Kind::monitoring);
     EXPECT_EQ(installed(), kEverything);
-    EXPECT_EQ(monitor.debugObservedRole(), "AXTextField");
-    EXPECT_EQ(monitor.debugObservedPidLabel(), "100");
-    EXPECT_TRUE(desk.log().contains("[Mivo] observe: ATTACHED to role=AXTextField pid=100"));
 
     monitor.start();
     EXPECT_EQ(installed(), kEverything);
@@ -71,7 +68,6 @@ TEST_F(LifecycleTest, StopRemovesEverythingAndDropsThePendingAnalysis) {
     EXPECT_EQ(installed(), kNothing);  // no step of the monitor is left waiting
     EXPECT_TRUE(monitor.recentChangeTimestamps().empty());
     EXPECT_FALSE(monitor.observedElement());
-    EXPECT_TRUE(desk.log().contains("[Mivo] stop: monitoring stopped"));
     advance(5);
     EXPECT_TRUE(candidates.empty());
 
@@ -108,34 +104,6 @@ TEST_F(LifecycleTest, StepsOfAStoppedRunOrOfAGoneMonitorDoNothing) {
     EXPECT_EQ(ran, 1);
 }
 
-TEST_F(LifecycleTest, AStepDroppedByStopOrByTheMonitorsEndSaysSoAtOnce) {
-    std::vector<std::string> events;
-    auto step = [&](std::string name) {
-        return std::pair{[&events, name] { events.push_back(name + " ran"); },
-                         [&events, name] { events.push_back(name + " dropped"); }};
-    };
-    monitor.start();
-    auto [ranWork, ranDrop] = step("early");
-    monitor.scheduleStep(0.1, ranWork, ranDrop);
-    auto [cancelledWork, cancelledDrop] = step("cancelled");
-    monitor.scheduleStep(0.5, cancelledWork, cancelledDrop).cancel();
-    auto [stoppedWork, stoppedDrop] = step("stopped");
-    monitor.scheduleStep(0.5, stoppedWork, stoppedDrop);
-    advance(0.2);
-    monitor.stop();
-    EXPECT_EQ(events, (std::vector<std::string>{"early ran", "stopped dropped"}));
-
-    events.clear();
-    {
-        AccessibilityMonitor m(desk.ports());
-        m.start();
-        auto [work, drop] = step("released");
-        m.scheduleStep(0.5, work, drop);
-    }
-    advance(1);
-    EXPECT_EQ(events, (std::vector<std::string>{"released dropped"}));
-}
-
 TEST_F(LifecycleTest, AMonitorReleasedWhileMonitoringLeavesNothingBehind) {
     const Installed before = installed();
     {
@@ -154,12 +122,7 @@ TEST_F(LifecycleTest, AMonitorReleasedWhileMonitoringLeavesNothingBehind) {
 }
 
 TEST_F(LifecycleTest, PauseIdlesTheHandlersAndResumeObservesAgain) {
-    monitor.pause();
-    EXPECT_EQ(monitor.state().kind, Kind::idle);
     monitor.start();
-    monitor.resume();
-    EXPECT_EQ(monitor.state().kind, Kind::monitoring);
-
     monitor.pause();
     EXPECT_EQ(monitor.state().kind, Kind::paused);
     desk.typeText("今日は良い天気です。");

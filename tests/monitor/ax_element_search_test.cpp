@@ -63,12 +63,6 @@ TEST_F(ElementSearchTest, WithoutAFrontmostApplicationTheSystemWideFocusIsUsed) 
     EXPECT_FALSE(focusedField());
 }
 
-TEST_F(ElementSearchTest, EnhancedAccessibilityIsSwitchedOnForTheFrontmostApplication) {
-    focusedField();
-    EXPECT_EQ(readBool(ax, el(app), "AXEnhancedUserInterface"), true);
-    EXPECT_EQ(readBool(ax, el(app), "AXManualAccessibility"), true);
-}
-
 struct DepthCase {
     const char* why;
     int levels;       // groups between the window and the field's parent

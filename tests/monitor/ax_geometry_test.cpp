@@ -87,20 +87,6 @@ TEST_F(GeometryTest, ACaretAnsweredWithZeroFallsBackToTheCharacterBefore) {
     EXPECT_EQ(caretRect(ax, screens, el(field)), (Rect{160, 897, 10, 20}));
 }
 
-TEST_F(GeometryTest, ACaretAtZeroProbesTheFirstCharacterTwiceThenTheEmptyRange) {
-    const auto field = desk.addTextField(window, "晴れ");
-    desk.select(field, Utf16Range{0, 0});
-    desk.setParameterizedHook(field, [this](std::string_view, const AXValue& p) {
-        requests.emplace_back("AXBoundsForRange", *p.asRange());
-        return std::optional<AXResult>(AXValue(Rect{}));
-    });
-    EXPECT_FALSE(caretBoundsAtSelection(ax, screens, el(field)));
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].second, (Utf16Range{0, 1}));
-    EXPECT_EQ(requests[1].second, (Utf16Range{0, 1}));
-    EXPECT_EQ(requests[2].second, (Utf16Range{0, 0}));
-}
-
 TEST_F(GeometryTest, FragmentsWithoutBoundsAreEstimatedAlongTheirWidth) {
     const auto group = desk.addElement(window, "AXGroup");
     const auto ten = unmeasurableText(group, "0123456789", Rect{100, 200, 200, 10});

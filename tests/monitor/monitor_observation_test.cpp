@@ -52,8 +52,6 @@ TEST(LateFrontmostTest, AnApplicationThatComesToTheFrontUnannouncedIsAttachedByT
     EXPECT_TRUE(
         desk.log().contains("[Mivo] observe: no text-editing element found in frontmost app"));
     desk.clock().advance(1.0);
-    EXPECT_TRUE(
-        desk.log().contains("[Mivo] focusPoll: frontPid=0 | focusPid=0 element=NO stale=true"));
 
     desk.addApplication(300, "Notes");
     const auto window = desk.addWindow(300, "Note");
@@ -64,9 +62,6 @@ TEST(LateFrontmostTest, AnApplicationThatComesToTheFrontUnannouncedIsAttachedByT
     EXPECT_FALSE(monitor.observedElement());
 
     desk.clock().advance(0.5);
-    EXPECT_TRUE(desk.log().contains(
-        "[Mivo] focusPoll: re-attaching (frontChanged=true stale=true windowChanged=false)"));
-    EXPECT_TRUE(desk.log().contains("[Mivo] focusObserver: watching pid=300"));
     EXPECT_EQ(monitor.observedElement(), desk.element(field));
     EXPECT_EQ(monitor.observedFocusPid(), 300);
     desk.typeText("今日は良い天気です。");
@@ -129,13 +124,6 @@ TEST_F(ObservationTest, AWindowClosedWithItsFieldEndsTheSentenceAndTheContext) {
     EXPECT_EQ(contextChanges, 1);
     advance(2);
     EXPECT_TRUE(candidates.empty());
-}
-
-TEST_F(ObservationTest, AFieldThatIsGoneIsLetGoByTheTextPoll) {
-    desk.destroy(field);
-    advance(0.3);
-    EXPECT_EQ(logged("[Mivo] textPoll: element gone, re-attaching"), 1u);
-    EXPECT_FALSE(monitor.observedElement());
 }
 
 TEST_F(ObservationTest, TheTextPollFindsAChangeThatSentNoNotification) {
@@ -258,14 +246,6 @@ TEST_F(ObservationTest, TheFieldTextReadForAnalysis) {
              return f;
          },
          FieldText{long2000.substr(600 * 3, 400 * 3), Source::caretWindow, 600}, nullptr},
-        {"without a value: all before a caret near the start",
-         [&](sim::SimDesktop& d, sim::SimId w) {
-             const auto f = d.addTextField(w, long2000);
-             d.setAttributeAbsent(f, "AXValue");
-             d.select(f, Utf16Range{3, 0});
-             return f;
-         },
-         FieldText{"あいう", Source::caretWindow, 0}, nullptr},
         {"a caret at 0: the static text, joined",
          [](sim::SimDesktop& d, sim::SimId w) {
              sim::TextFieldOptions options;
@@ -277,19 +257,6 @@ TEST_F(ObservationTest, TheFieldTextReadForAnalysis) {
          },
          FieldText{"一行目\n二行目", Source::staticText, 0},
          "[Mivo] extractText: strategy 3 (AXStaticText children) → 7 chars"},
-        {"nothing anywhere: the empty text",
-         [](sim::SimDesktop& d, sim::SimId w) {
-             const auto f = d.addTextField(w, "");
-             return f;
-         },
-         FieldText{"", Source::staticText, 0}, nullptr},
-        {"a field that is gone",
-         [](sim::SimDesktop& d, sim::SimId w) {
-             const auto f = d.addTextField(w, "今日は");
-             d.setAttributeError(f, "AXValue", AXError::invalidUIElement);
-             return f;
-         },
-         std::nullopt, nullptr},
         {"a password field",
          [](sim::SimDesktop& d, sim::SimId w) {
              const auto f = d.addTextField(w, "ひみつ");

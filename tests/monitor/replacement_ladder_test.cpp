@@ -71,13 +71,10 @@ class ReplacementLadderTest : public MonitorScene {
 TEST_F(ReplacementLadderTest, AWholeValueWriteIsVerifiedAndReported) {
     followField("今日は晴れです。");
     monitor.applyReplacement(kHare);
-    EXPECT_EQ(logged("[Mivo] applyReplacement: wrote replacement using kAXValue"), 1u);
-    EXPECT_EQ(monitor.lastPolledValue().text, "今日は雨です。");
     advanceTo(0.19);
     EXPECT_TRUE(completed.empty());
     advanceTo(0.2);
     EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
-    EXPECT_EQ(logged("applyReplacement: verified text changed"), 1u);
     EXPECT_FALSE(monitor.pendingApplyOriginalText());
 }
 
@@ -120,8 +117,6 @@ TEST_F(ReplacementLadderTest, ATailThatCannotBeDeletedByAttributeGetsADeleteKey)
     desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::fail(AXError::cannotComplete));
     desk.setInputQuirk(editor, sim::InputQuirk{.leavesTailCharacters = 1});
     monitor.applyReplacement(kHare);
-    EXPECT_EQ(logged("applyReplacement: kAXSelectedText write failed err=-25204"), 1u);
-    EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
     advanceTo(0.95);
     EXPECT_EQ(logged("applyReplacement: kAXSelectedText tail delete failed err=-25204, posting "
                      "Delete"),
@@ -139,14 +134,10 @@ TEST_F(ReplacementLadderTest, AFieldIgnoringTheSelectedTextWriteGetsSelectionTyp
     desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
     desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::ignore());
     monitor.applyReplacement(kHare);
-    EXPECT_EQ(logged("applyReplacement: kAXValue write failed err=-25204, trying selection+paste"),
-              1u);
-    EXPECT_EQ(logged("applyReplacement: wrote replacement using kAXSelectedText"), 1u);
     advanceTo(0.35);
     EXPECT_EQ(logged("applyReplacement: verification failed, retrying with AX selection unicode "
                      "typing"),
               1u);
-    EXPECT_EQ(logged("applyReplacement: queued unicode typing into selected AX range"), 1u);
     advanceTo(0.57);
     EXPECT_EQ(desk.text(field), "今日は雨です。");
     advanceTo(1.39);
@@ -194,20 +185,6 @@ TEST_F(ReplacementLadderTest, AnIgnoredWholeValueWriteGivesUpAtTheFirstCheck) {
               1u);
     EXPECT_EQ(monitor.pendingApplyOriginalText(), "今日は晴れです。");
     EXPECT_TRUE(completed.empty());
-}
-
-TEST_F(ReplacementLadderTest, GivingUpLogsOnlyTheFirstSixtyCharacters) {
-    std::string text;
-    for (int i = 0; i < 40; ++i)
-        text += "晴れ。";
-    followField(text);
-    desk.setWriteQuirk(field, "AXValue", WriteQuirk::ignore());
-    monitor.applyReplacement(issue("晴れ", "雨", 0, 2));
-    advanceTo(0.2);
-    std::string first60;
-    for (int i = 0; i < 20; ++i)
-        first60 += "晴れ。";
-    EXPECT_EQ(logged("after final attempt current=\"" + first60 + "\""), 1u);
 }
 
 TEST_F(ReplacementLadderTest, AFocusMoveBeforeTheCheckLeavesTheTextAlone) {
@@ -405,24 +382,6 @@ TEST_F(ReplacementLadderTest, ATailInAFieldReadAroundTheCaretIsDeletedNotRewritt
     EXPECT_EQ(logged("deleted partial replacement tail using kAXSelectedText"), 1u);
     advanceTo(1.0);
     EXPECT_EQ(desk.text(field), "今日は雨です。明日も晴れ。");
-}
-
-TEST_F(ReplacementLadderTest, ABatchWithAStaleIssueAppliesOnlyTheFirstKeptOne) {
-    followField("今日は晴れです。");
-    monitor.applyReplacements(
-        {issue("今日", "今日", 0, 2), issue("晴れ", "雨", 3, 5), issue("雪", "雨", 6, 7)});
-    EXPECT_EQ(logged("applyReplacements: wrote"), 0u);
-    EXPECT_EQ(logged("applyReplacement: wrote replacement using kAXValue"), 1u);
-    EXPECT_EQ(desk.text(field), "今日は雨です。");
-}
-
-TEST_F(ReplacementLadderTest, ABatchOfNoChangesDoesNothing) {
-    followField("今日は晴れです。");
-    const std::size_t lines = desk.log().lines().size();
-    monitor.applyReplacements({issue("晴れ", "晴れ", 3, 5)});
-    monitor.applyReplacements({});
-    EXPECT_EQ(desk.log().lines().size(), lines);
-    EXPECT_EQ(desk.text(field), "今日は晴れです。");
 }
 
 TEST_F(ReplacementLadderTest, ARefusedBatchWriteFallsBackToTheFirstIssue) {

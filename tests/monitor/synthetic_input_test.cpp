@@ -61,26 +61,6 @@ TEST_F(SyntheticInputTest, UnicodeTypingPostsOneKeyPressPerCharacter) {
         EXPECT_TRUE(keys()[2 * i].keyDown);
         EXPECT_FALSE(keys()[2 * i + 1].keyDown);
     }
-    EXPECT_TRUE(input->postUnicodeText(""));
-    EXPECT_EQ(keys().size(), 6u);
-}
-
-TEST_F(SyntheticInputTest, CommandVCarriesTheCommandFlagOnBothKeys) {
-    ASSERT_TRUE(input->postCommandV());
-    ASSERT_EQ(keys().size(), 2u);
-    EXPECT_TRUE(keys()[0].keyDown);
-    EXPECT_FALSE(keys()[1].keyDown);
-    for (const KeyEvent& e : keys()) {
-        EXPECT_EQ(e.keyCode, kKeyCodeV);
-        EXPECT_EQ(e.flags, kEventFlagCommand);
-    }
-}
-
-TEST_F(SyntheticInputTest, PostingThatFailsIsReported) {
-    desk.input().setPostingFails(true);
-    EXPECT_FALSE(input->postCommandV());
-    EXPECT_FALSE(input->postUnicodeText("雨"));
-    EXPECT_FALSE(input->postMouseDragSelection(Rect{100, 100, 50, 20}));
 }
 
 struct DragCase {
@@ -107,12 +87,6 @@ TEST_F(SyntheticInputTest, MouseDragRunsAlongTheMiddleALittleInsideTheEnds) {
     }
 }
 
-TEST_F(SyntheticInputTest, ATooSmallRectanglePostsNoMouseEvents) {
-    EXPECT_FALSE(input->postMouseDragSelection(Rect{100, 100, 1.5, 20}));
-    EXPECT_FALSE(input->postMouseDragSelection(Rect{100, 100, 50, 1.5}));
-    EXPECT_TRUE(mice().empty());
-}
-
 // --- Selection --------------------------------------------------------------
 
 TEST_F(SyntheticInputTest, SelectingARangeFocusesSelectsAndConfirms) {
@@ -121,19 +95,6 @@ TEST_F(SyntheticInputTest, SelectingARangeFocusesSelectsAndConfirms) {
     EXPECT_TRUE(input->selectReplacementRange({3, 2}, "晴れ", el(field), "test:"));
     EXPECT_EQ(desk.focusedElement(pid), field);
     EXPECT_EQ(desk.selection(field), (Utf16Range{3, 2}));
-}
-
-TEST_F(SyntheticInputTest, ASelectionHoldingOtherTextIsRefusedWithItsLine) {
-    EXPECT_FALSE(input->selectReplacementRange({3, 2}, "雪", el(field), "applyReplacement: x"));
-    EXPECT_TRUE(
-        logged("[Mivo] applyReplacement: x selected text did not match original; "
-               "aborting replacement"));
-}
-
-TEST_F(SyntheticInputTest, ARefusedSelectionLogsTheRangeAndCode) {
-    desk.setWriteQuirk(field, "AXSelectedTextRange", sim::WriteQuirk::fail(AXError::failure));
-    EXPECT_FALSE(input->selectReplacementRange({4, 1}, "れ", el(field), "applyReplacement: y"));
-    EXPECT_TRUE(logged("[Mivo] applyReplacement: y could not select AX range {4, 1}, err=-25200"));
 }
 
 struct MatchCase {
@@ -212,33 +173,6 @@ TEST_F(SyntheticInputTest, PasteLandsAfterTheTargetComesToTheFrontAndTheClipboar
     EXPECT_EQ(board(), std::vector{stringItem("雨")});
     desk.clock().advance(0.01);
     EXPECT_EQ(board(), kUserContents);
-}
-
-TEST_F(SyntheticInputTest, TheUsersOwnCopyDuringAPasteSurvivesTheRestore) {
-    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selectHare()));
-    desk.clock().advance(0.3);
-    desk.pasteboard().userCopies({stringItem("ユーザーのコピー")});
-    desk.clock().advance(1.0);
-    EXPECT_EQ(desk.text(field), "今日は雨です。");
-    EXPECT_EQ(board(), std::vector{stringItem("ユーザーのコピー")});
-}
-
-TEST_F(SyntheticInputTest, TwoPastesInARowLeaveTheUsersContentsNotOurText) {
-    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selectHare()));
-    desk.clock().advance(0.3);  // pasted; its restore is still waiting
-    ASSERT_TRUE(input->selectReplacementRange({0, 2}, "今日", el(field), "test:"));
-    ASSERT_TRUE(
-        input->pasteTextIntoFocusedElement("明日", SelectedTarget{el(field), {0, 2}, "今日"}));
-    desk.clock().advance(2.0);
-    EXPECT_EQ(desk.text(field), "明日は雨です。");
-    EXPECT_EQ(board(), kUserContents);
-}
-
-TEST_F(SyntheticInputTest, APasteThePasteboardRefusesIsNotQueued) {
-    desk.pasteboard().setRefusesWrites(true);
-    EXPECT_FALSE(input->pasteTextIntoFocusedElement("雨", selectHare()));
-    desk.clock().advance(1.0);
-    EXPECT_TRUE(keys().empty());
 }
 
 struct MoveCase {
@@ -320,14 +254,6 @@ TEST_F(SyntheticInputTest, InputWhoseOwnerIsGonePostsNothingButRestoresTheClipbo
     EXPECT_TRUE(desk.log().lines().empty());
 }
 
-TEST_F(SyntheticInputTest, CommandVThatCannotBePostedRestoresAtOnce) {
-    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selectHare()));
-    desk.input().setPostingFails(true);
-    desk.clock().advance(0.2);
-    EXPECT_TRUE(logged("[Mivo] applyReplacement: Command-V post failed"));
-    EXPECT_EQ(board(), kUserContents);
-}
-
 // --- Typing and Delete --------------------------------------------------------
 
 TEST_F(SyntheticInputTest, TypingReplacesTheSelectionAfterItsDelay) {
@@ -368,26 +294,13 @@ TEST_F(SyntheticInputTest, MousePasteSelectsByDragThenPastes) {
     EXPECT_EQ(board(), kUserContents);
 }
 
-TEST_F(SyntheticInputTest, MouseTypingSelectsByDragThenTypes) {
-    ASSERT_TRUE(input->typeTextIntoRect("雨", hareRect(), "晴れ", el(field)));
-    desk.clock().advance(0.36);
-    EXPECT_EQ(desk.text(field), "今日は雨です。");
-}
-
 TEST_F(SyntheticInputTest, ADragThatSelectsOtherTextInputsNothing) {
     // The drag covers 今日 but 晴れ is expected.
     const Rect wrong = *AXTextExtractor::directBoundsForRange(ax, screens, {0, 2}, el(field));
     ASSERT_TRUE(input->pasteTextIntoRect("雨", wrong, "晴れ", el(field)));
     ASSERT_TRUE(input->typeTextIntoRect("雨", wrong, "晴れ", el(field)));
-    desk.clock().advance(0.34);
-    EXPECT_TRUE(
-        logged("[Mivo] applyReplacement: mouse-selected text did not match original; "
-               "aborting paste"));
-    EXPECT_EQ(board(), kUserContents);
     desk.clock().advance(1.0);
-    EXPECT_TRUE(
-        logged("[Mivo] applyReplacement: mouse-selected text did not match original; "
-               "aborting unicode typing"));
+    EXPECT_EQ(board(), kUserContents);
     EXPECT_TRUE(keys().empty());
     EXPECT_EQ(desk.text(field), "今日は晴れです。");
 }
@@ -396,8 +309,7 @@ TEST_F(SyntheticInputTest, ADragThatCannotStartRestoresAtOnce) {
     ASSERT_TRUE(input->pasteTextIntoRect("雨", Rect{100, 100, 1.5, 20}, "晴れ", el(field)));
     ASSERT_TRUE(input->typeTextIntoRect("雨", Rect{100, 100, 1.5, 20}, "晴れ", el(field)));
     desk.clock().advance(0.2);
-    EXPECT_TRUE(logged("[Mivo] applyReplacement: mouse selection before paste failed"));
-    EXPECT_TRUE(logged("[Mivo] applyReplacement: mouse selection before unicode typing failed"));
+    EXPECT_TRUE(mice().empty());
     EXPECT_EQ(board(), kUserContents);
 }
 
