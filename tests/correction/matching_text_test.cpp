@@ -72,40 +72,5 @@ TEST(ClaimedRanges, SharedPositionsOnly) {
     EXPECT_FALSE(claimed.overlaps(3, 3));  // empty
 }
 
-TEST(LongestFirstOrder, IsStable) {
-    EXPECT_EQ(longestFirstOrder({2, 5, 2, 5, 1}), (std::vector<std::size_t>{1, 3, 0, 2, 4}));
-}
-
-struct Tagged {
-    std::string literal, tag;
-};
-
-// "tag@start:original" per match, in the order found.
-std::vector<std::string> matches(const std::vector<Tagged>& entries, std::string_view text) {
-    const LiteralEntries<Tagged> literals(entries, [](const Tagged& e) { return e.literal; });
-    std::vector<std::string> out;
-    literals.forEachMatch(text, [&](const LiteralMatch<Tagged>& m) {
-        out.push_back(m.entry.tag + "@" + std::to_string(m.start) + ":" + m.original());
-    });
-    return out;
-}
-
-TEST(LiteralEntries, LongestLiteralFirstThenPackOrderThenLeftToRight) {
-    const std::vector<Tagged> entries{{"あ", "one"}, {"いう", "b"}, {"", "empty"}, {"あい", "a"}};
-    EXPECT_EQ(
-        matches(entries, "あいうあい"),
-        (std::vector<std::string>{"b@1:いう", "a@0:あい", "a@3:あい", "one@0:あ", "one@3:あ"}));
-    EXPECT_EQ(matches(entries, ""), std::vector<std::string>{});
-    EXPECT_EQ(matches({}, "あ"), std::vector<std::string>{});
-}
-
-TEST(LiteralEntries, MatchesResumeAfterEachOneAndQuoteTheText) {
-    EXPECT_EQ(matches({{"ああ", "x"}}, "あああああ"),
-              (std::vector<std::string>{"x@0:ああ", "x@2:ああ"}));
-    EXPECT_EQ(matches({{"いいい", "x"}}, "いいいい、いいい"),
-              (std::vector<std::string>{"x@0:いいい", "x@5:いいい"}));
-    EXPECT_EQ(matches({{"が", "g"}}, "本か\u3099"), std::vector<std::string>{"g@1:か\u3099"});
-}
-
 }  // namespace
 }  // namespace mivo

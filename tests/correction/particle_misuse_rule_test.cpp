@@ -38,9 +38,6 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
     const std::vector<Row> rows{
         {"会社を行く", nounWoVerb("会社", "行く"), 2, 3, "会社に行く。"},
         {"学校を来る", nounWoVerb("学校", "来る"), 2, 3, "学校に来る。"},
-        {"駅を戻る", nounWoVerb("駅", "戻る"), 1, 2, "駅に戻る。"},
-        {"家を帰る", nounWoVerb("家", "帰る"), 1, 2, "家に帰る。"},
-        {"東京を向かう", nounWoVerb("東京", "向かう"), 2, 3, "東京に向かう。"},
         {"a noun of no class passes not-path", nounWoVerb("友達", "行く"), 2, 3, "友達に行く。"},
         {"the frame is chosen by the lemma (行っ of 行った)",
          testing::words("会社/n を/p 行っ:行く/v た/u"), 2, 3, "会社に行った"},
@@ -58,7 +55,6 @@ TEST(ParticleMisuseRule, ReportsWoBeforeAMotionVerb) {
     const auto issues = run(fallbackRule(), nounWoVerb("会社", "行く"), 20);
     ASSERT_EQ(issues.size(), 1u);
     EXPECT_EQ(issues[0].range, (TextRange{22, 23}));
-    EXPECT_EQ(issues[0].explanationEn, "Use \"に\" for motion-destination before \"行く\".");
 }
 
 TEST(ParticleMisuseRule, LeavesRightOrUnreachableParticlesAlone) {
@@ -66,9 +62,6 @@ TEST(ParticleMisuseRule, LeavesRightOrUnreachableParticlesAlone) {
         fallbackRule(),
         {
             {"道を行く: moving along a path", nounWoVerb("道", "行く")},
-            {"廊下を戻る", nounWoVerb("廊下", "戻る")},
-            {"公園を向かう", nounWoVerb("公園", "向かう")},
-            {"会社に行く: no suggestion for に", testing::words("会社/n に/p 行く/v")},
             {"two morphemes", testing::words("会社/n を/p")},
             {"a particle before the noun's particle hides the noun (会社だけを行く)",
              testing::words("会社/n だけ/p を/p 行く/v")},
@@ -166,8 +159,6 @@ TEST(ParticleFrameRulePack, DecodesStrictly) {
               (std::map<std::string, std::string>{{"が", "に"}}));
     EXPECT_TRUE(decode(
         R"({"lemma":"行く","ruleClass":"c","semanticGuard":"odd","particleSuggestions":{},"severity":"style","confidence":1})"));
-    EXPECT_FALSE(decode(
-        R"({"lemma":"行く","ruleClass":"c","particleSuggestions":{"を":1},"severity":"style","confidence":1})"));
     EXPECT_FALSE(decode(
         R"({"lemma":"行く","ruleClass":"c","particleSuggestions":{},"severity":"bad","confidence":1})"));
     EXPECT_FALSE(

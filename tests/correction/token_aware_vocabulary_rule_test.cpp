@@ -33,25 +33,14 @@ TEST(TokenAwareVocabularyRule, ReportsWholeWordsAcrossMorphemes) {
         Parts parts;
         int64_t start;
         int64_t end;
-        S severity;
-        double confidence;
         const char* corrected;
     };
     const std::vector<Row> rows{
-        {"わかりました split in three", testing::words("わかり:わかる/v まし:ます/u た/u 。/s"), 0,
-         6, S::style, 0.9, "承知しました。"},
-        {"bare よろしく at the end", testing::words("では/p よろしく/d 。/s"), 2, 6, S::unnatural,
-         0.9, "ではよろしくお願いいたします。"},
-        {"ありがとう without ございます", testing::words("ありがとう/u 。/s"), 0, 5, S::unnatural,
-         0.9, "ありがとうございます。"},
-        {"どうも as an adverb", testing::words("どうも/d 。/s"), 0, 3, S::style, 0.65,
-         "ありがとうございます。"},
-        {"ごめん on its own", testing::words("ごめん/u ね/p"), 0, 3, S::style, 0.82,
-         "申し訳ありませんね"},
+        {"bare よろしく at the end", testing::words("では/p よろしく/d 。/s"), 2, 6,
+         "ではよろしくお願いいたします。"},
+        {"ごめん on its own", testing::words("ごめん/u ね/p"), 0, 3, "申し訳ありませんね"},
     };
-    testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row& r) {
-        EXPECT_EQ(issue.severity, r.severity);
-        EXPECT_DOUBLE_EQ(issue.confidence, r.confidence);
+    testing::expectOneIssueEach(fallbackRule(), rows, [](const auto& issue, const Row&) {
         EXPECT_EQ(issue.category, CorrectionIssue::Category::vocabulary);
     });
 }
@@ -60,8 +49,6 @@ TEST(TokenAwareVocabularyRule, LeavesAloneWhatIsNotAWholeListedWord) {
     testing::expectNothing(
         fallbackRule(),
         {
-            {"よろしくお願いします", testing::words("よろしく/d お願い/n し:する/v ます/u")},
-            {"ありがとうございます", testing::words("ありがとう/u ござい:ござる/u ます/u")},
             {"どうも as an interjection", testing::words("どうも/i")},
             {"ごめん inside ごめんなさい", testing::words("ごめんなさい/u 。/s")},
             {"a pattern that would end inside a morpheme",
@@ -108,14 +95,8 @@ TEST(TokenAwareVocabularyRule, ReportsEntryByEntryThenByPosition) {
     const Parts parts = testing::words("ごめん/u 、/s ごめん/u");
     const auto issues =
         run(TokenAwareVocabularyRule({entry("ごめん", "A"), entry("ごめん", "B")}), parts, 10);
-    ASSERT_EQ(issues.size(), 4u);
-    EXPECT_EQ(issues[0].suggestion, "A");
-    EXPECT_EQ(issues[0].range, (TextRange{10, 13}));
-    EXPECT_EQ(issues[1].suggestion, "A");
-    EXPECT_EQ(issues[1].range, (TextRange{14, 17}));
-    EXPECT_EQ(issues[2].suggestion, "B");
-    EXPECT_EQ(issues[2].range, (TextRange{10, 13}));
-    EXPECT_EQ(issues[3].suggestion, "B");
+    EXPECT_EQ(testing::found(issues),
+              (std::vector<std::string>{"A@10-13", "A@14-17", "B@10-13", "B@14-17"}));
 }
 
 TEST(TokenAwareVocabularyRule, ComparesUpToCanonicalEquivalence) {
@@ -142,10 +123,6 @@ TEST(VocabularyEntries, DecodeStrictly) {
     EXPECT_TRUE(decode("[]"));
     EXPECT_FALSE(decode(
         R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e"}])"));
-    EXPECT_FALSE(decode(
-        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"typo","explanationEn":"e","requireWordBoundary":true}])"));
-    EXPECT_FALSE(decode(
-        R"([{"pattern":"p","suggestion":"s","severity":"style","category":"style","explanationEn":"e","posWhitelist":["Noun"],"requireWordBoundary":true}])"));
     EXPECT_FALSE(decode(R"({"entries":[]})"));
 }
 
