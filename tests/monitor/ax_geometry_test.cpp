@@ -150,14 +150,6 @@ TEST_F(GeometryTest, CaretFallbacks) {
     EXPECT_FALSE(caretRect(ax, screens, el(nowhere)));
 }
 
-TEST_F(GeometryTest, TargetTextNearestTheCaret) {
-    const auto field =
-        desk.addTextField(window, "はい、はい、はい", {.frame = Rect{100, 200, 300, 20}});
-    desk.select(field, Utf16Range{4, 0});
-    EXPECT_EQ(boundsForTargetText(ax, screens, "はい", el(field)), (Rect{130, 897, 20, 20}));
-    EXPECT_FALSE(boundsForTargetText(ax, screens, "いいえ", el(field)));
-}
-
 TEST_F(GeometryTest, TargetTextInACaretWindowIsMeasuredAtItsPlaceInTheValue) {
     std::string value = std::string(1000, 'a') + "晴れ" + std::string(800, 'b');
     const auto field =

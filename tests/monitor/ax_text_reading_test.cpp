@@ -20,16 +20,6 @@ std::string repeat(const std::string& s, int n) {
 
 class TextReadingTest : public SimScene {};
 
-TEST_F(TextReadingTest, AWholeValueIsTheTextWhateverTheWindow) {
-    const auto field = desk.addTextField(window, "今日は良い天気です。");
-    for (int64_t w : {0, 1, 10, 1500}) {
-        const auto read = readText(ax, el(field), w);
-        ASSERT_TRUE(read);
-        EXPECT_EQ(read->text, "今日は良い天気です。");
-        EXPECT_EQ(read->source, Source::value);
-    }
-}
-
 struct WindowCase {
     int64_t caret;
     int64_t window;

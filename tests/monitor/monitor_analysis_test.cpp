@@ -120,31 +120,6 @@ TEST_F(AnalysisTest, AValueChangedSinceTheSnapshotIsDiscardedAndTheNewOneAnalyse
     EXPECT_EQ(candidates[0].text, "明日も晴れるでしょう。");
 }
 
-struct SkipCase {
-    const char* why;
-    std::string text;
-    const char* ratio;
-};
-
-TEST_F(AnalysisTest, TextsThatAreNoFinishedJapaneseSentenceAreSkippedWithTheirRatio) {
-    const SkipCase cases[] = {
-        {"Latin letters only", "Hello world.", "0.00"},
-        {"too long", repeat("あ", 500) + "。", "1.00"},
-        {"too short without an end", "はい", "1.00"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        desk.log().clear();
-        desk.setText(field, c.text);
-        advance(1);
-        EXPECT_EQ(logged(std::string("[Mivo] analyze: skipped — no sentence boundary or "
-                                     "insufficient Japanese ratio (ratio=") +
-                         c.ratio + ")"),
-                  1u);
-    }
-    EXPECT_TRUE(candidates.empty());
-}
-
 TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
     const std::string text = "今日は良い天気です。";
     monitor.suppressAnalysisLoop(text, 3.0);
@@ -166,21 +141,6 @@ TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
     advance(1.0);
     EXPECT_FALSE(monitor.shouldSuppressPendingApplyLoop(text));
     EXPECT_FALSE(monitor.pendingApplyOriginalText());
-}
-
-TEST_F(AnalysisTest, WithoutCaretBoundsTheCaretIsAStripAtTheBottomOfTheField) {
-    desk.setParameterizedHook(field, [](std::string_view attribute, const AXValue&) {
-        if (attribute == "AXBoundsForRange")
-            return std::optional<AXResult>(AXValue(Rect{}));
-        return std::optional<AXResult>();
-    });
-    desk.typeText("今日は良い天気です。");
-    advance(1);
-    ASSERT_EQ(candidates.size(), 1u);
-    EXPECT_EQ(logged("[Mivo] caretRect: kAXBoundsForRange failed, falling back to element frame"),
-              1u);
-    // The 40-high field at y 200 on a 900-high screen, cut to 20.
-    EXPECT_EQ(monitor.currentCaretRect(), (Rect{100, 660, 600, 20}));
 }
 
 // --- Bounds of ranges of the analysed text ---------------------------------
@@ -245,20 +205,6 @@ TEST_F(BoundsTest, CharacterRangesBecomeUnitsOfTheWholeField) {
         desk.setText(field, "");
         advance(1);
     }
-}
-
-TEST_F(BoundsTest, AStaticTextEditorAnswersForRangesAcrossItsFragments) {
-    const auto editor =
-        desk.addTextField(window, "", {.frame = Rect{100, 400, 600, 40}, .fragmentBacked = true});
-    desk.focus(editor);
-    advance(0.1);
-    desk.setText(editor, "今日は晴れ。\n明日は雨です。");
-    advance(1);
-    ASSERT_EQ(candidates.size(), 1u);
-    // 晴れ。 on the first line (columns 3-5) and 明日 on the second (0-1).
-    const auto r = monitor.boundsForRange(3, 6);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(*r, (Rect{100, 460, 60, 40}));
 }
 
 }  // namespace

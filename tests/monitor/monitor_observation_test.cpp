@@ -1,21 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "monitor_scene.hpp"
 
 namespace mivo {
 namespace {
-
-using Source = FieldText::Source;
-
-std::string repeat(const std::string& s, int n) {
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
 
 // A workspace whose activation notifications never arrive, as when the
 // system missed the change of the active window.
@@ -185,96 +175,6 @@ TEST_F(ObservationTest, AFocusObserverThatCannotBeMadeIsRetriedEverySecond) {
     advance(1);
     EXPECT_EQ(logged("[Mivo] focusObserver: watching pid=300"), 1u);
     EXPECT_EQ(monitor.observedFocusPid(), 300);
-}
-
-struct AttachCase {
-    const char* why;
-    std::function<void(sim::SimDesktop&, sim::SimId window)> scene;
-    const char* line;
-    bool observed;
-};
-
-TEST_F(ObservationTest, AttachingToTheFocusedFieldOfANewApplication) {
-    const AttachCase cases[] = {
-        {"no text field at all",
-         [](sim::SimDesktop& d, sim::SimId w) { d.focus(d.addElement(w, "AXButton")); },
-         "[Mivo] observe: no text-editing element found in frontmost app", false},
-        {"a field without a process",
-         [](sim::SimDesktop& d, sim::SimId w) {
-             const auto f = d.addTextField(w, "");
-             d.setPidResult(f, std::unexpected(AXError::cannotComplete));
-             d.focus(f);
-         },
-         "[Mivo] observe: could not get pid for element", false},
-        {"a field whose process has a pid",
-         [](sim::SimDesktop& d, sim::SimId w) { d.focus(d.addTextField(w, "下書き")); },
-         "[Mivo] observe: ATTACHED to role=AXTextField pid=", true},
-    };
-    Pid next = 300;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        const Pid p = next++;
-        desk.addApplication(p, "App");
-        c.scene(desk, desk.addWindow(p, "Window"));
-        desk.log().clear();
-        desk.activateApplication(p);
-        advance(0.06);
-        EXPECT_EQ(logged(c.line), 1u);
-        EXPECT_EQ(monitor.observedElement().has_value(), c.observed);
-        EXPECT_EQ(monitor.observedPid(), c.observed ? p : 0);
-    }
-    EXPECT_EQ(monitor.lastPolledValue().text, "下書き");
-}
-
-struct ReadCase {
-    const char* why;
-    std::function<sim::SimId(sim::SimDesktop&, sim::SimId window)> field;
-    std::optional<FieldText> expected;
-    const char* logged;
-};
-
-TEST_F(ObservationTest, TheFieldTextReadForAnalysis) {
-    const std::string long2000 = repeat("あいうえお", 400);
-    const ReadCase cases[] = {
-        {"the value", [](sim::SimDesktop& d, sim::SimId w) { return d.addTextField(w, "今日は"); },
-         FieldText{"今日は", Source::value, 0}, nullptr},
-        {"without a value: the 400 units before the caret",
-         [&](sim::SimDesktop& d, sim::SimId w) {
-             const auto f = d.addTextField(w, long2000);
-             d.setAttribute(f, "AXValue", AXValue(""));
-             d.select(f, Utf16Range{1000, 5});
-             return f;
-         },
-         FieldText{long2000.substr(600 * 3, 400 * 3), Source::caretWindow, 600}, nullptr},
-        {"a caret at 0: the static text, joined",
-         [](sim::SimDesktop& d, sim::SimId w) {
-             sim::TextFieldOptions options;
-             options.fragmentBacked = true;
-             const auto f = d.addTextField(w, "一行目\n\n二行目", options);
-             d.setAttribute(f, "AXValue", AXValue(""));
-             d.select(f, Utf16Range{0, 0});
-             return f;
-         },
-         FieldText{"一行目\n二行目", Source::staticText, 0},
-         "[Mivo] extractText: strategy 3 (AXStaticText children) → 7 chars"},
-        {"a password field",
-         [](sim::SimDesktop& d, sim::SimId w) {
-             const auto f = d.addTextField(w, "ひみつ");
-             d.setAttribute(f, "AXSubrole", AXValue("AXSecureTextField"));
-             return f;
-         },
-         std::nullopt, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        desk.log().clear();
-        const auto read = monitor.extractTextForAnalysis(desk.element(c.field(desk, window)));
-        EXPECT_EQ(read, c.expected);
-        EXPECT_EQ(desk.log().lines().size(), c.logged ? 1u : 0u);
-        if (c.logged) {
-            EXPECT_TRUE(desk.log().contains(c.logged));
-        }
-    }
 }
 
 }  // namespace

@@ -38,13 +38,6 @@ TEST_F(PasteboardGuardTest, AnEmptyPasteboardIsLeftEmpty) {
     EXPECT_TRUE(board.items().empty());
 }
 
-TEST_F(PasteboardGuardTest, TheUsersOwnCopyDuringAPasteSurvives) {
-    const auto hold = guard->putText("雨");
-    board.userCopies({stringItem("copied meanwhile")});
-    guard->release(*hold);
-    EXPECT_EQ(board.items(), std::vector{stringItem("copied meanwhile")});
-}
-
 TEST_F(PasteboardGuardTest, OverlappingPastesNeverRestoreOurOwnText) {
     const auto first = guard->putText("雨");
     const auto second = guard->putText("雪");

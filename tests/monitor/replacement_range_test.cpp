@@ -62,18 +62,6 @@ TEST(ReplacementRangeTest, LocatesTheOriginalInUtf16UnitsOfTheLiveText) {
     }
 }
 
-TEST(ExpectedTextAfterReplacementTest, ReplacesOnlyTheLocatedStretch) {
-    EXPECT_EQ(expectedTextAfterReplacement(issue("晴れ", "雨", 3, 5), "今日は晴れです。"),
-              "今日は雨です。");
-    EXPECT_EQ(expectedTextAfterReplacement(issue("晴れ", "雨", 4, 6), "😀今日は晴れです。"),
-              "😀今日は雨です。");
-    // Found by search, away from the stored range.
-    EXPECT_EQ(expectedTextAfterReplacement(issue("晴れ", "雨", 0, 2), "昨日も今日も晴れ。"),
-              "昨日も今日も雨。");
-    EXPECT_EQ(expectedTextAfterReplacement(issue("晴れ", "雨", 3, 5), "今日は雪です。"),
-              std::nullopt);
-}
-
 struct AllCase {
     const char* why;
     std::string text;

@@ -44,7 +44,6 @@ TEST_F(DetectorTest, CandidatesAndTheirBoundaries) {
         {"five kana without punctuation", "こんにちは", Boundary::sentenceFinalPattern},
         {"four kana are the least", "ありがと", Boundary::sentenceFinalPattern},
         {"three kana are too few", "ありが", std::nullopt},
-        {"two kana are too few", "はい", std::nullopt},
         {"a line feed", "はい\n", Boundary::newline},
         {"a final space hides the 。", "今日は晴れ。 ", Boundary::sentenceFinalPattern},
         {"short after trimming the space", "はい。 ", std::nullopt},
@@ -64,11 +63,6 @@ TEST_F(DetectorTest, CandidatesAndTheirBoundaries) {
             EXPECT_EQ(candidate->boundary, *c.boundary);
         }
     }
-}
-
-TEST_F(DetectorTest, EmptyTextHasNoBoundaryAndRatioZero) {
-    EXPECT_FALSE(detector.detectBoundary(""));
-    EXPECT_EQ(detector.japaneseRatio(""), 0.0);
 }
 
 struct RatioCase {
@@ -130,8 +124,6 @@ TEST_F(DetectorTest, CandidateCarriesTextRangeAndTime) {
     EXPECT_EQ(c->range, (TextRange{3, 14}));
     EXPECT_DOUBLE_EQ(c->japaneseRatio, 9.0 / 11);
     EXPECT_EQ(c->detectedAt, clock.now());
-    EXPECT_EQ(c->id.size(), 36u);
-    EXPECT_EQ(c->id.find_first_of("abcdef"), std::string::npos);
     EXPECT_NE(detector.analyze(text, TextRange{3, 14})->id, c->id);
 }
 

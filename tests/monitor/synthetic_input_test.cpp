@@ -256,15 +256,6 @@ TEST_F(SyntheticInputTest, InputWhoseOwnerIsGonePostsNothingButRestoresTheClipbo
 
 // --- Typing and Delete --------------------------------------------------------
 
-TEST_F(SyntheticInputTest, TypingReplacesTheSelectionAfterItsDelay) {
-    ASSERT_TRUE(input->typeTextIntoFocusedElement("雨😀", selectHare()));
-    desk.clock().advance(0.21);
-    EXPECT_TRUE(keys().empty());
-    desk.clock().advance(0.01);
-    EXPECT_EQ(desk.text(field), "今日は雨😀です。");
-    EXPECT_EQ(keys().size(), 4u);
-}
-
 TEST_F(SyntheticInputTest, DeleteRemovesTheSelectionAndNeverAnEmptyOne) {
     desk.setText(field, "今日は雨れです。");
     ASSERT_TRUE(input->selectReplacementRange({4, 1}, "れ", el(field), "test:"));
@@ -282,51 +273,46 @@ TEST_F(SyntheticInputTest, DeleteRemovesTheSelectionAndNeverAnEmptyOne) {
 
 // --- Input after a mouse selection ------------------------------------------------
 
-TEST_F(SyntheticInputTest, MousePasteSelectsByDragThenPastes) {
-    desk.select(field, {0, 0});
-    ASSERT_TRUE(input->pasteTextIntoRect("雨", hareRect(), "晴れ", el(field)));
-    desk.clock().advance(0.2);
-    EXPECT_EQ(desk.selection(field), (Utf16Range{3, 2}));
-    EXPECT_TRUE(keys().empty());
-    desk.clock().advance(0.14);
-    EXPECT_EQ(desk.text(field), "今日は雨です。");
-    desk.clock().advance(0.4);
-    EXPECT_EQ(board(), kUserContents);
-}
+struct AbandonedDragCase {
+    const char* why;
+    std::function<Rect()> rect;
+    std::function<void()> meanwhile;
+};
 
-TEST_F(SyntheticInputTest, ADragThatSelectsOtherTextInputsNothing) {
-    // The drag covers 今日 but 晴れ is expected.
-    const Rect wrong = *AXTextExtractor::directBoundsForRange(ax, screens, {0, 2}, el(field));
-    ASSERT_TRUE(input->pasteTextIntoRect("雨", wrong, "晴れ", el(field)));
-    ASSERT_TRUE(input->typeTextIntoRect("雨", wrong, "晴れ", el(field)));
-    desk.clock().advance(1.0);
-    EXPECT_EQ(board(), kUserContents);
-    EXPECT_TRUE(keys().empty());
-    EXPECT_EQ(desk.text(field), "今日は晴れです。");
-}
-
-TEST_F(SyntheticInputTest, ADragThatCannotStartRestoresAtOnce) {
-    ASSERT_TRUE(input->pasteTextIntoRect("雨", Rect{100, 100, 1.5, 20}, "晴れ", el(field)));
-    ASSERT_TRUE(input->typeTextIntoRect("雨", Rect{100, 100, 1.5, 20}, "晴れ", el(field)));
-    desk.clock().advance(0.2);
-    EXPECT_TRUE(mice().empty());
-    EXPECT_EQ(board(), kUserContents);
-}
-
-TEST_F(SyntheticInputTest, NoDragWhileAnotherApplicationIsInFront) {
-    ASSERT_TRUE(input->pasteTextIntoRect("雨", hareRect(), "晴れ", el(field)));
+TEST_F(SyntheticInputTest, MouseInputThatCannotLandInputsNothingAndRestoresTheClipboard) {
     desk.addApplication(300, "Other");
-    desk.activateApplication(300);
-    desk.clock().advance(1.0);
-    EXPECT_TRUE(mice().empty());
-    EXPECT_EQ(board(), kUserContents);
-}
-
-TEST_F(SyntheticInputTest, ADragIntoAFieldTheMonitorNoLongerFollowsInputsNothing) {
-    ASSERT_TRUE(input->typeTextIntoRect("雨", hareRect(), "晴れ", el(field)));
-    target.observedElement = el(desk.addTextField(window, "晴れ"));
-    desk.clock().advance(1.0);
-    EXPECT_TRUE(keys().empty());
+    const sim::SimId other = desk.addTextField(window, "晴れ");
+    const AbandonedDragCase cases[] = {
+        {"the drag covers 今日 but 晴れ is expected",
+         [this] {
+             return *AXTextExtractor::directBoundsForRange(ax, screens, {0, 2}, el(field));
+         },
+         [] {}},
+        {"a rectangle too small to drag",
+         [] {
+             return Rect{100, 100, 1.5, 20};
+         },
+         [] {}},
+        {"another application came to the front", [this] { return hareRect(); },
+         [this] { desk.activateApplication(300); }},
+        {"the monitor follows another field", [this] { return hareRect(); },
+         [&] { target.observedElement = el(other); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        desk.focus(field);
+        target = InputTarget{el(field), pid, pid};
+        desk.input().clearRecordedEvents();
+        const Rect rect = c.rect();
+        ASSERT_TRUE(input->pasteTextIntoRect("雨", rect, "晴れ", el(field)));
+        ASSERT_TRUE(input->typeTextIntoRect("雨", rect, "晴れ", el(field)));
+        c.meanwhile();
+        desk.clock().advance(2.0);
+        EXPECT_TRUE(keys().empty());
+        EXPECT_EQ(board(), kUserContents);
+        EXPECT_EQ(desk.text(field), "今日は晴れです。");
+    }
 }
 
 TEST_F(SyntheticInputTest, InputQueuedBeforeItsOwnerStoppedIsNotPostedAfterARestart) {
