@@ -63,22 +63,6 @@ TEST(KanjiOnlyFurigana, MovesByCharactersOfTheTextNotOfTheBase) {
     EXPECT_EQ(f->range, (ByteRange{0, 3}));
 }
 
-TEST(KanjiOnlyFurigana, WithoutTheOptionTheWholeReadingStays) {
-    const auto f = furiganaAnnotation("読む", "よむ", ByteRange{0, 6}, "読む", false);
-    EXPECT_EQ(f, (FuriganaAnnotation{"よむ", {0, 6}}));
-}
-
-TEST(FuriganaAnnotationTest, OrderByStartAndDescription) {
-    const FuriganaAnnotation a{"ほん", {0, 3}};
-    const FuriganaAnnotation b{"よ", {6, 9}};
-    const FuriganaAnnotation c{"x", {0, 9}};
-    EXPECT_LT(a, b);
-    EXPECT_FALSE(a < c);
-    EXPECT_FALSE(c < a);
-    EXPECT_NE(a, c);
-    EXPECT_EQ(b.description(), "よ, 6..<9");
-}
-
 Annotation word(std::string base, std::string reading) {
     const std::size_t n = base.size();
     return Annotation{
@@ -113,30 +97,17 @@ TEST(AnnotationOptions, FiltersByKanji) {
               (FuriganaAnnotation{"よ", {0, 3}}));
 }
 
-class TokenizerFurigana : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        if (auto t = Tokenizer::create(testing::buildDictionary()))
-            tokenizer = std::move(*t);
-    }
-    static void TearDownTestSuite() { tokenizer.reset(); }
-    void SetUp() override { ASSERT_NE(tokenizer, nullptr); }
-    static inline std::unique_ptr<Tokenizer> tokenizer;
-};
-
-TEST_F(TokenizerFurigana, RubyTagsAroundTheKanjiOfEachWord) {
-    EXPECT_EQ(tokenizer->addRubyTags("本を読む。", T::hiragana, {AnnotationOption::kanjiOnly()}),
+TEST(TokenizerFurigana, RubyTagsAndAnnotationsAroundTheKanjiOfEachWord) {
+    auto t = Tokenizer::create(testing::buildDictionary());
+    ASSERT_TRUE(t.has_value()) << t.error().text;
+    const Tokenizer& tokenizer = **t;
+    const std::vector<AnnotationOption> kanjiOnly{AnnotationOption::kanjiOnly()};
+    EXPECT_EQ(tokenizer.addRubyTags("本を読む。", T::hiragana, kanjiOnly),
               "<ruby>本<rt>ほん</rt></ruby>を<ruby>読<rt>よ</rt></ruby>む。");
-    EXPECT_EQ(tokenizer->addRubyTags("本", T::hiragana, {}), "<ruby>本<rt>ほん</rt></ruby>");
-    const std::string noKanji = "これはペンです。";
-    EXPECT_EQ(tokenizer->addRubyTags(noKanji, T::hiragana, {AnnotationOption::kanjiOnly()}),
-              noKanji);
-}
-
-TEST_F(TokenizerFurigana, FuriganaAnnotationsKeepTextOrder) {
-    const auto f =
-        tokenizer->furiganaAnnotations("東京へ行く", T::hiragana, {AnnotationOption::kanjiOnly()});
-    EXPECT_EQ(f, (std::vector<FuriganaAnnotation>{{"とうきょう", {0, 6}}, {"い", {9, 12}}}));
+    EXPECT_EQ(tokenizer.addRubyTags("これはペンです。", T::hiragana, kanjiOnly),
+              "これはペンです。");
+    EXPECT_EQ(tokenizer.furiganaAnnotations("東京へ行く", T::hiragana, kanjiOnly),
+              (std::vector<FuriganaAnnotation>{{"とうきょう", {0, 6}}, {"い", {9, 12}}}));
 }
 
 TEST(SystemTokenizer, KanaWordsReadAsThemselvesAndKanjiWordsAreLeftOut) {
@@ -149,22 +120,14 @@ TEST(SystemTokenizer, KanaWordsReadAsThemselvesAndKanjiWordsAreLeftOut) {
         EXPECT_EQ(text.substr(x.range.start, x.range.length()), x.base);
     }
     EXPECT_TRUE(systemTokenizerFuriganaAnnotations("").empty());
-}
 
-TEST(SystemTokenizer, TokenizesWithoutMecab) {
     const Tokenizer& system = Tokenizer::systemTokenizer();
     EXPECT_TRUE(system.isSystemTokenizer());
-    EXPECT_EQ(&system, &Tokenizer::systemTokenizer());
-    const auto a = system.tokenize("ラーメンを", T::hiragana);
-    ASSERT_EQ(a.size(), 2u);
-    EXPECT_EQ(a[0].base, "ラーメン");
-    EXPECT_EQ(a[0].reading, "らーめん");
-    EXPECT_EQ(a[0].dictionaryForm, "らーめん");  // the word itself, per word
-    EXPECT_EQ(a[0].partOfSpeech, Dictionary::PartOfSpeech::unknown);
-    EXPECT_EQ(a[1].range, (ByteRange{12, 15}));
-}
-
-TEST(SystemTokenizer, FuriganaReplacementsOfKanaWords) {
+    const auto words = system.tokenize("ラーメンを", T::hiragana);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0].reading, "らーめん");
+    EXPECT_EQ(words[0].dictionaryForm, "らーめん");  // the word itself, per word
+    EXPECT_EQ(words[1].range, (ByteRange{12, 15}));
     // A katakana word keeps its reading, in hiragana, over the whole word; a
     // hiragana word spells itself and needs none.
     EXPECT_EQ(furiganaReplacements("ペンを"), (std::vector<FuriganaAnnotation>{{"ぺん", {0, 6}}}));

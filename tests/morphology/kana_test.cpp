@@ -55,11 +55,6 @@ TEST(KanjiTest, KanjiCharactersOncePerKanjiInOrderOfAppearance) {
     EXPECT_TRUE(kanjiCharacters("ひらがな").empty());
 }
 
-TEST(UniqueElementsTest, KeepsFirstOccurrences) {
-    EXPECT_EQ(uniqueElements(std::vector<int>{3, 1, 3, 2, 1}), (std::vector<int>{3, 1, 2}));
-    EXPECT_TRUE(uniqueElements(std::vector<int>{}).empty());
-}
-
 TEST(HiraganaRangesTest, RunsInCharactersAtTheirOwnPlaces) {
     EXPECT_EQ(hiraganaRanges("お取り消し"), (std::vector<TextRange>{{0, 1}, {2, 3}, {4, 5}}));
     // The second run repeats the first one's text and still gets its own place.
@@ -101,20 +96,16 @@ TEST(RomanizedStringTest, KanaToLatin) {
         // With both scripts only the hiragana is romanised.
         {"ひらがなカタカナ", RomanizationMethod::waPro, "hiraganaカタカナ"},
         {"漢字", RomanizationMethod::hepburn, "漢字"},
+        // Long vowels go pair by pair from the most specific one ("ou" before
+        // "uu" sees its u), keep their case, and only the table's pairs count.
+        {"ouu", RomanizationMethod::hepburn, "\u014Du"},
+        {"Oo", RomanizationMethod::hepburn, "\u014C"},
+        {"Aa", RomanizationMethod::hepburn, "\u0100"},
+        {"aA", RomanizationMethod::hepburn, "aA"},
+        {"OU", RomanizationMethod::hepburn, "OU"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(romanizedString(c.text, c.method), c.expected) << c.text;
-}
-
-// Long vowels are replaced pair by pair from the most specific one: "ou"
-// is taken before "uu" can see its u, and only the pairs of the table are
-// long vowels.
-TEST(RomanizedStringTest, HepburnLongVowelsTakeTheFirstPairAndKeepCase) {
-    const std::pair<std::string, std::string> rows[] = {
-        {"ouu", "\u014Du"}, {"Oo", "\u014C"}, {"Aa", "\u0100"}, {"aA", "aA"}, {"OU", "OU"},
-    };
-    for (const auto& [in, out] : rows)
-        EXPECT_EQ(romanizedString(in, RomanizationMethod::hepburn), out) << in;
 }
 
 }  // namespace
