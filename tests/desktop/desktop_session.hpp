@@ -41,21 +41,8 @@ class TestEditor {
 
 struct EditorOptions {
     std::string title = "Mivo test editor";
-    std::string entryText;
-    std::string viewText;
-
-    EditorOptions& withTitle(std::string t) {
-        title = std::move(t);
-        return *this;
-    }
-    EditorOptions& withEntry(std::string t) {
-        entryText = std::move(t);
-        return *this;
-    }
-    EditorOptions& withView(std::string t) {
-        viewText = std::move(t);
-        return *this;
-    }
+    std::string entryText = {};
+    std::string viewText = {};
 };
 
 class DesktopSession {

@@ -21,7 +21,7 @@ class SyntheticInputDesktopTest : public DesktopTest {
 };
 
 TEST_F(SyntheticInputDesktopTest, PastesOverTheSelectionAndPutsTheUsersClipboardBack) {
-    auto editor = startEditor(EditorOptions().withView("\U00020BB7野さんは晴れです。"));
+    auto editor = startEditor({.viewText = "\U00020BB7野さんは晴れです。"});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
     auto input = inputFor(*editor, view);
@@ -41,7 +41,7 @@ TEST_F(SyntheticInputDesktopTest, PastesOverTheSelectionAndPutsTheUsersClipboard
 }
 
 TEST_F(SyntheticInputDesktopTest, TypesOverTheSelection) {
-    auto editor = startEditor(EditorOptions().withView("今日は晴れです。"));
+    auto editor = startEditor({.viewText = "今日は晴れです。"});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
     auto input = inputFor(*editor, view);
@@ -54,7 +54,7 @@ TEST_F(SyntheticInputDesktopTest, TypesOverTheSelection) {
 }
 
 TEST_F(SyntheticInputDesktopTest, MouseDragSelectsTheExpectedTextBeforePasting) {
-    auto editor = startEditor(EditorOptions().withView("今日は晴れです。"));
+    auto editor = startEditor({.viewText = "今日は晴れです。"});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
     auto input = inputFor(*editor, view);

@@ -15,32 +15,27 @@ namespace {
 
 using WorkspaceDesktopTest = DesktopTest;
 
-TEST_F(WorkspaceDesktopTest, FrontmostApplicationIsTheActiveWindowsProcess) {
-    auto editor = startEditor();
-    ASSERT_NE(editor, nullptr);
+TEST_F(WorkspaceDesktopTest, ActivationBringsAnApplicationForwardAndIsHeard) {
+    auto first = startEditor({.title = "First"});
+    ASSERT_NE(first, nullptr);
+    auto second = startEditor({.title = "Second"});
+    ASSERT_NE(second, nullptr);
     const auto front = workspace().frontmostApplication();
     ASSERT_TRUE(front.has_value());
-    EXPECT_EQ(front->pid, editor->pid());
+    EXPECT_EQ(front->pid, second->pid());
     // GTK names the window class after the program.
-    EXPECT_EQ(front->localizedName, "Mivo-test-editor");
     EXPECT_EQ(front->bundleIdentifier, "Mivo-test-editor");
-    EXPECT_EQ(workspace().runningApplication(editor->pid()), front);
-}
-
-TEST_F(WorkspaceDesktopTest, ActivationBringsAnApplicationForwardAndIsHeard) {
-    auto first = startEditor(EditorOptions().withTitle("First"));
-    ASSERT_NE(first, nullptr);
-    auto second = startEditor(EditorOptions().withTitle("Second"));
-    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(workspace().runningApplication(second->pid()), front);
+    const auto frontIs = [&](Pid pid) {
+        const auto app = workspace().frontmostApplication();
+        return app && app->pid == pid;
+    };
     std::vector<std::optional<RunningApplication>> heard;
     Cancel observing = workspace().observeActivation(
         [&](const std::optional<RunningApplication>& app) { heard.push_back(app); });
 
     ASSERT_TRUE(workspace().activate(first->pid()));
-    EXPECT_TRUE(waitUntil([&] {
-        const auto front = workspace().frontmostApplication();
-        return front && front->pid == first->pid();
-    }));
+    EXPECT_TRUE(waitUntil([&] { return frontIs(first->pid()); }));
     ASSERT_TRUE(waitUntil([&] { return !heard.empty(); }));
     ASSERT_TRUE(heard.back().has_value());
     EXPECT_EQ(heard.back()->pid, first->pid());
@@ -53,10 +48,7 @@ TEST_F(WorkspaceDesktopTest, ActivationBringsAnApplicationForwardAndIsHeard) {
     observing.cancel();
     heard.clear();
     ASSERT_TRUE(workspace().activate(second->pid()));
-    EXPECT_TRUE(waitUntil([&] {
-        const auto front = workspace().frontmostApplication();
-        return front && front->pid == second->pid();
-    }));
+    EXPECT_TRUE(waitUntil([&] { return frontIs(second->pid()); }));
     spinFor(0.2);
     EXPECT_TRUE(heard.empty());
     EXPECT_FALSE(workspace().activate(999999));

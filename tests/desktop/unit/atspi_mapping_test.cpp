@@ -22,30 +22,19 @@ TEST(AtspiRoles, MapToTheRolesTheElementSearchKnows) {
         std::string_view expected;
     };
     const std::vector<Row> rows = {
-        {ATSPI_ROLE_APPLICATION, false, kAXApplicationRole},
-        {ATSPI_ROLE_FRAME, false, kAXWindowRole},
         {ATSPI_ROLE_DIALOG, false, kAXWindowRole},
-        {ATSPI_ROLE_DOCUMENT_WEB, false, kAXWebAreaRole},
-        {ATSPI_ROLE_SCROLL_PANE, false, kAXScrollAreaRole},
-        {ATSPI_ROLE_SPLIT_PANE, false, kAXSplitterGroupRole},
         // GtkEntry and GtkTextView share "text"; the multi-line state decides.
         {ATSPI_ROLE_TEXT, false, kAXTextFieldRole},
         {ATSPI_ROLE_TEXT, true, kAXTextAreaRole},
         {ATSPI_ROLE_ENTRY, false, kAXTextFieldRole},
         {ATSPI_ROLE_PASSWORD_TEXT, false, kAXTextFieldRole},
-        {ATSPI_ROLE_COMBO_BOX, false, kAXComboBoxRole},
-        {ATSPI_ROLE_LABEL, false, kAXStaticTextRole},
-        {ATSPI_ROLE_STATIC, false, kAXStaticTextRole},
-        {ATSPI_ROLE_FILLER, false, kAXGroupRole},
+        // Roles the element search has no name for are plain groups.
         {ATSPI_ROLE_PUSH_BUTTON, false, kAXGroupRole},
     };
     for (const auto& row : rows)
         EXPECT_EQ(axRole(row.role, row.multiLine), row.expected) << row.role;
-}
-
-TEST(AtspiRoles, OnlyPasswordFieldsHaveTheSecureSubrole) {
+    // Only password fields have the secure subrole.
     EXPECT_EQ(axSubrole(ATSPI_ROLE_PASSWORD_TEXT), std::string(kAXSecureTextFieldSubrole));
-    EXPECT_EQ(axSubrole(ATSPI_ROLE_TEXT), std::nullopt);
     EXPECT_EQ(axSubrole(ATSPI_ROLE_ENTRY), std::nullopt);
 }
 
@@ -56,16 +45,13 @@ TEST(AtspiEvents, StandForTheInterfacesNotifications) {
         std::optional<std::string_view> expected;
     };
     const std::vector<Row> rows = {
-        {"object:text-changed:insert", 0, kAXValueChangedNotification},
         {"object:text-changed:delete", 3, kAXValueChangedNotification},
         {"object:text-caret-moved", 4, kAXSelectedTextChangedNotification},
-        {"object:text-selection-changed", 0, kAXSelectedTextChangedNotification},
         {"object:state-changed:focused", 1, kAXFocusedUIElementChangedNotification},
         {"object:state-changed:focused", 0, std::nullopt},  // the object that lost it
         {"window:activate", 0, kAXFocusedWindowChangedNotification},
         {"object:state-changed:active", 1, kAXFocusedWindowChangedNotification},
         {"object:state-changed:active", 0, std::nullopt},
-        {"object:children-changed:add", 0, std::nullopt},
         {"window:deactivate", 0, std::nullopt},
     };
     for (const auto& row : rows)
@@ -79,9 +65,7 @@ TEST(AtspiFailures, GoneObjectsAndApplicationsAreInvalidElements) {
     };
     const std::vector<Row> rows = {
         {"Unknown object '/org/a11y/atspi/accessible/12'", AXError::invalidUIElement},
-        {"org.freedesktop.DBus.Error.UnknownObject", AXError::invalidUIElement},
         {"The name :1.42 was not provided by any .service files", AXError::invalidUIElement},
-        {"org.freedesktop.DBus.Error.ServiceUnknown", AXError::invalidUIElement},
         {"Did not receive a reply. Possible causes include: the remote application did not "
          "send a reply",
          AXError::cannotComplete},
@@ -109,13 +93,10 @@ TEST(AtspiOffsets, Utf16RangesBecomeCodePointRangesAndBack) {
     }
 }
 
-TEST(AtspiOffsets, RangesThroughASurrogatePairOrPastTheEndAreRefused) {
+TEST(AtspiOffsets, RangesThroughASurrogatePairOrPastTheEndAreRefusedOthersClamped) {
     for (Utf16Range r : {Utf16Range{2, 0}, Utf16Range{1, 1}, Utf16Range{0, 5}, Utf16Range{6, 2},
                          Utf16Range{-1, 1}, Utf16Range{0, -1}})
         EXPECT_EQ(codePointRange(kMixed, r), std::nullopt) << toString(r);
-}
-
-TEST(AtspiOffsets, CodePointsAreClampedAndOrdered) {
     // An application may report a selection backwards or past a text that
     // has shrunk since.
     EXPECT_EQ(utf16Range(kMixed, {4, 2}), (Utf16Range{3, 3}));

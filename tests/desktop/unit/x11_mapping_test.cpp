@@ -24,17 +24,13 @@ TEST(Keysyms, LatinOneIsItselfEverythingElseIsUnicode) {
     };
     const std::vector<Row> rows = {
         {U'a', XK_a},
-        {U' ', XK_space},
         {U'é', XK_eacute},
         {U'\n', XK_Return},
-        {U'\t', XK_Tab},
         {U'あ', 0x01003042},
-        {U'。', 0x01003002},
         {U'\U00020BB7', 0x01020BB7},  // 𠮷, outside the BMP
         {U'\U0001F600', 0x0101F600},  // 😀
         {U'\u3099', 0x01003099},      // a combining mark, typed on its own key
         {0x07, 0},                    // control characters type nothing
-        {0x7F, 0},
         {0x85, 0},
     };
     for (const auto& row : rows)
@@ -48,7 +44,6 @@ TEST(GlobalCoordinates, FlipAtThePrimaryScreensBottomEdge) {
     // screen is 897 from its bottom.
     EXPECT_EQ(toGlobalCoordinates({100, 200, 50, 20}, {0, 0, 1000, 1117}),
               (Rect{100, 897, 50, 20}));
-    EXPECT_EQ(toGlobalCoordinates(primary, primary), primary);
     // A panel 25 high at the top leaves the visible frame 875 high from y 0.
     EXPECT_EQ(toGlobalCoordinates({0, 25, 1440, 875}, primary), (Rect{0, 0, 1440, 875}));
     // A second screen to the right whose top is 100 lower than the primary's.
