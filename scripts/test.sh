@@ -28,9 +28,12 @@ ctest --test-dir "$BUILD_DIR" -L '^unit$' --output-on-failure -j "$JOBS" --timeo
 if [[ " ${LABELS[*]} " == *" desktop "* ]]; then
   if ctest --test-dir "$BUILD_DIR" -L '^desktop$' -N | grep -q 'Total Tests: [1-9]'; then
     # A private X server and session bus, so the accessibility bus starts
-    # for these tests alone.
+    # for these tests alone. The real desktop answers on its own schedule
+    # (a loaded machine can outlast a bounded wait), so a failed run gets
+    # one more try; a fault that fails twice still fails the suite.
     xvfb-run -a -s "-screen 0 1280x1024x24" \
       dbus-run-session -- ctest --test-dir "$BUILD_DIR" -L '^desktop$' --output-on-failure --timeout 300 \
+      --repeat until-pass:2 \
       || status=1
   fi
 fi
