@@ -1,0 +1,31 @@
+#pragma once
+
+// Where the account stands, as the tray, settings and onboarding show it.
+// Two states are equal when they have the same case and equal texts.
+
+#include <string>
+
+namespace mivo {
+
+struct AuthSessionState {
+    enum class Kind { signedIn, error, signedOut, signingIn };
+
+    Kind kind = Kind::signedOut;
+    std::string userId;   // signedIn only
+    std::string email;    // signedIn only
+    std::string message;  // error only
+
+    static AuthSessionState signedIn(std::string userId, std::string email) {
+        return {Kind::signedIn, std::move(userId), std::move(email), {}};
+    }
+    static AuthSessionState error(std::string message) {
+        return {Kind::error, {}, {}, std::move(message)};
+    }
+    static AuthSessionState signedOut() { return {}; }
+    static AuthSessionState signingIn() { return {Kind::signingIn, {}, {}, {}}; }
+
+    bool isSignedIn() const { return kind == Kind::signedIn; }
+    bool operator==(const AuthSessionState&) const = default;
+};
+
+}  // namespace mivo
