@@ -77,3 +77,23 @@ TEST_F(ScratchFileTest, PlantedLinksAndSharedFoldersAreRefused) {
 
 }  // namespace
 }  // namespace mivo
+
+#include "app/accessibility_settings.hpp"
+
+namespace mivo {
+namespace {
+
+TEST(AccessibilitySettings, KnownDesktopsWithTheirProgramInstalled) {
+    const auto installed = [](std::string_view program) { return program != "systemsettings"; };
+    using Command = std::optional<std::vector<std::string>>;
+    EXPECT_EQ(accessibilitySettingsCommand("ubuntu:GNOME", installed),
+              (Command{{"gnome-control-center", "universal-access"}}));
+    EXPECT_EQ(accessibilitySettingsCommand("KDE", installed), std::nullopt);  // not installed
+    EXPECT_EQ(accessibilitySettingsCommand("KDE", [](auto) { return true; }),
+              (Command{{"systemsettings", "kcm_access"}}));
+    EXPECT_EQ(accessibilitySettingsCommand("XFCE", installed), std::nullopt);
+    EXPECT_EQ(accessibilitySettingsCommand("", installed), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mivo
