@@ -2,6 +2,8 @@
 
 namespace mivo {
 
-std::string AppVersion::text() const { return marketing + " (" + build + ")"; }
+std::string AppVersion::text() const {
+    return marketing + " (" + build + ")";
+}
 
 }  // namespace mivo

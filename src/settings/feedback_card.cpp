@@ -73,9 +73,9 @@ FeedbackCard::FeedbackCard(SettingsViewModel& model, QWidget* parent)
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { editorChanged(); });
 
     auto* noteRow = new QHBoxLayout();
-    noteRow->addWidget(new ThemedLabel(
-        tr("This opens your email app. Nothing is sent until you press Send."), 12, QFont::Normal,
-        SettingsColor::textSecondary));
+    noteRow->addWidget(
+        new ThemedLabel(tr("This opens your email app. Nothing is sent until you press Send."), 12,
+                        QFont::Normal, SettingsColor::textSecondary));
     noteRow->addStretch(1);
     counter_ = new ThemedLabel({}, 12, QFont::Medium, SettingsColor::textMuted);
     counter_->setObjectName("feedbackCounter");

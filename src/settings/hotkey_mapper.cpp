@@ -12,9 +12,9 @@ namespace {
 
 constexpr std::array<std::pair<uint16_t, std::string_view>, 9> kSpecialKeys{{
     {49, "Space"},
-    {36, "\u21A9"},  // ↩ Return
-    {48, "\u21E5"},  // ⇥ Tab
-    {51, "\u232B"},  // ⌫ Delete (backspace)
+    {36, "\u21A9"},   // ↩ Return
+    {48, "\u21E5"},   // ⇥ Tab
+    {51, "\u232B"},   // ⌫ Delete (backspace)
     {117, "\u2326"},  // ⌦ Forward Delete
     {123, "\u2190"},  // ← Left
     {124, "\u2192"},  // → Right

@@ -35,8 +35,7 @@ class GreenUnderlinedLabel : public ThemedLabel {
 
 QHBoxLayout* cardHeaderRow(const QString& title, const QString& pillTitle, QWidget* parent) {
     auto* row = new QHBoxLayout();
-    row->addWidget(
-        new ThemedLabel(title, 18, QFont::DemiBold, SettingsColor::textPrimary, parent));
+    row->addWidget(new ThemedLabel(title, 18, QFont::DemiBold, SettingsColor::textPrimary, parent));
     row->addStretch(1);
     row->addWidget(new SettingsPill(pillTitle, SettingsColor::primarySurface,
                                     SettingsColor::primaryPressed, parent));
@@ -70,8 +69,8 @@ void LocalCorrectionCard::refresh() {
 
 VocabularyPreviewCard::VocabularyPreviewCard(QWidget* parent) : SettingsCard(14, parent) {
     setObjectName("vocabularyPreviewCard");
-    stack()->addWidget(new ThemedLabel(tr("Example suggestion"), 16, QFont::DemiBold,
-                                       SettingsColor::textPrimary));
+    stack()->addWidget(
+        new ThemedLabel(tr("Example suggestion"), 16, QFont::DemiBold, SettingsColor::textPrimary));
     auto* example = new QHBoxLayout();
     example->setSpacing(10);
     example->addWidget(new GreenUnderlinedLabel(tr("わかりました"), this));
@@ -90,8 +89,9 @@ VocabularyPreviewCard::VocabularyPreviewCard(QWidget* parent) : SettingsCard(14,
 QString PrivacyCard::statement() {
     // Every rewrite (improve, tone, translate) sends the text and its
     // surrounding context, not only a tone change of a selection.
-    return tr("Local correction monitoring does not transmit text. The text you rewrite and its "
-              "context are sent to Mivo AI only when you request a rewrite.");
+    return tr(
+        "Local correction monitoring does not transmit text. The text you rewrite and its "
+        "context are sent to Mivo AI only when you request a rewrite.");
 }
 
 PrivacyCard::PrivacyCard(QWidget* parent) : SettingsCard(12, parent) {

@@ -4,6 +4,8 @@
 
 namespace mivo {
 
-void QtAlertSink::beep() { QApplication::beep(); }
+void QtAlertSink::beep() {
+    QApplication::beep();
+}
 
 }  // namespace mivo

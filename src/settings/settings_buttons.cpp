@@ -132,8 +132,8 @@ void SettingsTabButton::paintEvent(QPaintEvent*) {
 
     const QColor foreground = selected_ ? Theme::primaryPressed() : Theme::textSecondary();
     const int symbolSize = 16;  // a 14-pixel glyph's symbol reads at about 16
-    const QPixmap symbol = settingsSymbol(symbolName(category_), symbolSize, foreground,
-                                          devicePixelRatioF());
+    const QPixmap symbol =
+        settingsSymbol(symbolName(category_), symbolSize, foreground, devicePixelRatioF());
     const int symbolX = 12 + (18 - symbolSize) / 2;
     painter.drawPixmap(symbolX, (height() - symbolSize) / 2, symbol);
     painter.setPen(foreground);

@@ -20,8 +20,8 @@ constexpr std::array<CategoryInfo, 6> kCategories{{
     {SettingsCategory::account, "account", "Account", "Your profile.", "person.crop.circle"},
     {SettingsCategory::localCorrection, "localCorrection", "Local Correction",
      "On-device suggestion controls.", "text.badge.checkmark"},
-    {SettingsCategory::feedback, "feedback", "Feedback",
-     "Share your thoughts with the Mivo team.", "bubble.left.and.bubble.right"},
+    {SettingsCategory::feedback, "feedback", "Feedback", "Share your thoughts with the Mivo team.",
+     "bubble.left.and.bubble.right"},
     {SettingsCategory::privacy, "privacy", "Privacy", "How Mivo handles text.", "lock.shield"},
     {SettingsCategory::about, "about", "About", "Version and updates.",
      "arrow.triangle.2.circlepath"},
@@ -38,9 +38,13 @@ const CategoryInfo& info(SettingsCategory category) {
 
 }  // namespace
 
-std::span<const SettingsCategory> allSettingsCategories() { return kOrder; }
+std::span<const SettingsCategory> allSettingsCategories() {
+    return kOrder;
+}
 
-std::string_view rawValue(SettingsCategory category) { return info(category).raw; }
+std::string_view rawValue(SettingsCategory category) {
+    return info(category).raw;
+}
 
 std::optional<SettingsCategory> settingsCategoryFromRaw(std::string_view raw) {
     for (const CategoryInfo& entry : kCategories) {
@@ -51,8 +55,14 @@ std::optional<SettingsCategory> settingsCategoryFromRaw(std::string_view raw) {
     return std::nullopt;
 }
 
-std::string_view title(SettingsCategory category) { return info(category).title; }
-std::string_view subtitle(SettingsCategory category) { return info(category).subtitle; }
-std::string_view symbolName(SettingsCategory category) { return info(category).symbol; }
+std::string_view title(SettingsCategory category) {
+    return info(category).title;
+}
+std::string_view subtitle(SettingsCategory category) {
+    return info(category).subtitle;
+}
+std::string_view symbolName(SettingsCategory category) {
+    return info(category).symbol;
+}
 
 }  // namespace mivo

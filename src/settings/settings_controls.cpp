@@ -20,11 +20,12 @@ void repaintOnAppearance(QWidget* widget) {
                      [widget] { widget->update(); });
 }
 
-QFont pillFont() { return Theme::font(12, QFont::DemiBold, 0.2); }
+QFont pillFont() {
+    return Theme::font(12, QFont::DemiBold, 0.2);
+}
 
 // A blur approximated by rings of falling alpha around the shape.
-void paintBlurredRect(QPainter& painter, const QRectF& rect, qreal radius, QColor color,
-                      int blur) {
+void paintBlurredRect(QPainter& painter, const QRectF& rect, qreal radius, QColor color, int blur) {
     const int steps = std::max(1, blur / 2);
     const double alpha = color.alphaF();
     painter.setPen(Qt::NoPen);
@@ -63,8 +64,8 @@ void ThemedLabel::applyColor() {
     setPalette(p);
 }
 
-SettingsPill::SettingsPill(const QString& title, SettingsColor background,
-                           SettingsColor foreground, QWidget* parent)
+SettingsPill::SettingsPill(const QString& title, SettingsColor background, SettingsColor foreground,
+                           QWidget* parent)
     : QWidget(parent), title_(title), background_(background), foreground_(foreground) {
     setFont(pillFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -147,7 +148,8 @@ SettingsValue::SettingsValue(const QString& label, const QString& value, QWidget
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(6);
-    auto* caption = new ThemedLabel(label, 11, QFont::DemiBold, SettingsColor::textMuted, this, 0.2);
+    auto* caption =
+        new ThemedLabel(label, 11, QFont::DemiBold, SettingsColor::textMuted, this, 0.2);
     value_ = new ThemedLabel(value, 14, QFont::Medium, SettingsColor::textPrimary, this);
     value_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     value_->setCursor(Qt::IBeamCursor);
@@ -155,7 +157,9 @@ SettingsValue::SettingsValue(const QString& label, const QString& value, QWidget
     stack->addWidget(value_);
 }
 
-void SettingsValue::setValue(const QString& value) { value_->setText(value); }
+void SettingsValue::setValue(const QString& value) {
+    value_->setText(value);
+}
 
 SettingsToggleRow::SettingsToggleRow(const QString& title, const QString& detail, QWidget* parent)
     : QWidget(parent) {
@@ -166,8 +170,10 @@ SettingsToggleRow::SettingsToggleRow(const QString& title, const QString& detail
     row->setSpacing(0);
     auto* texts = new QVBoxLayout();
     texts->setSpacing(6);
-    auto* titleLabel = new ThemedLabel(title, 15, QFont::DemiBold, SettingsColor::textPrimary, this);
-    auto* detailLabel = new ThemedLabel(detail, 13, QFont::Normal, SettingsColor::textSecondary, this);
+    auto* titleLabel =
+        new ThemedLabel(title, 15, QFont::DemiBold, SettingsColor::textPrimary, this);
+    auto* detailLabel =
+        new ThemedLabel(detail, 13, QFont::Normal, SettingsColor::textSecondary, this);
     detailLabel->setWordWrap(true);
     texts->addWidget(titleLabel);
     texts->addWidget(detailLabel);
@@ -183,6 +189,8 @@ SettingsToggleRow::SettingsToggleRow(const QString& title, const QString& detail
     });
 }
 
-void SettingsToggleRow::setOn(bool on) { toggle_->setOn(on); }
+void SettingsToggleRow::setOn(bool on) {
+    toggle_->setOn(on);
+}
 
 }  // namespace mivo

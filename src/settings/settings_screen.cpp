@@ -130,9 +130,8 @@ QWidget* SettingsScreen::buildSidebar() {
     auto* column = new QVBoxLayout(sidebar_);
     column->setContentsMargins(16, 24, 16, 28);
     column->setSpacing(10);
-    column->addWidget(
-        new ThemedLabel(tr("PREFERENCES"), 11, QFont::DemiBold, SettingsColor::textMuted, sidebar_,
-                        0.2));
+    column->addWidget(new ThemedLabel(tr("PREFERENCES"), 11, QFont::DemiBold,
+                                      SettingsColor::textMuted, sidebar_, 0.2));
     column->addSpacing(8);
     for (SettingsCategory category : allSettingsCategories()) {
         auto* tab = new SettingsTabButton(category, sidebar_);
@@ -156,9 +155,8 @@ QWidget* SettingsScreen::buildPage(SettingsCategory category, const AppVersion& 
     column->setSpacing(24);
     auto* header = new QVBoxLayout();
     header->setSpacing(8);
-    auto* heading =
-        new ThemedLabel(qText(title(category)), 22, QFont::DemiBold, SettingsColor::textPrimary,
-                        page, -0.3);
+    auto* heading = new ThemedLabel(qText(title(category)), 22, QFont::DemiBold,
+                                    SettingsColor::textPrimary, page, -0.3);
     heading->setObjectName("categoryTitle");
     header->addWidget(heading);
     auto* sub = new ThemedLabel(qText(subtitle(category)), 14, QFont::Normal,
@@ -198,7 +196,9 @@ QWidget* SettingsScreen::buildPage(SettingsCategory category, const AppVersion& 
     return page;
 }
 
-QWidget* SettingsScreen::currentPage() const { return scroll_->widget(); }
+QWidget* SettingsScreen::currentPage() const {
+    return scroll_->widget();
+}
 
 void SettingsScreen::showSelectedCategory() {
     const SettingsCategory selected = model_.selectedCategory();

@@ -41,7 +41,9 @@ QSvgRenderer* renderer(std::string_view name) {
 
 }  // namespace
 
-bool hasSettingsSymbol(std::string_view name) { return renderer(name) != nullptr; }
+bool hasSettingsSymbol(std::string_view name) {
+    return renderer(name) != nullptr;
+}
 
 QPixmap settingsSymbol(std::string_view name, int pixelSize, const QColor& color,
                        qreal devicePixelRatio) {

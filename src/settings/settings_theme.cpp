@@ -16,19 +16,19 @@ struct Pair {
 
 // In the order of SettingsColor.
 constexpr std::array<Pair, 13> kColors{{
-    {{0.259, 0.522, 0.957, 1}, {0.478, 0.667, 1, 1}},         // primary
-    {{0.098, 0.404, 0.824, 1}, {0.62, 0.757, 1, 1}},          // primaryPressed
-    {{0.918, 0.945, 0.984, 1}, {0.157, 0.22, 0.337, 1}},      // primarySurface
-    {{0.973, 0.98, 1, 1}, {0.11, 0.122, 0.149, 1}},           // altBackground
-    {{1, 1, 1, 1}, {0.149, 0.165, 0.196, 1}},                 // surface
-    {{0.039, 0.059, 0.118, 0.92}, {1, 1, 1, 0.92}},           // textPrimary
-    {{0.373, 0.42, 0.478, 1}, {0.694, 0.733, 0.788, 1}},      // textSecondary
-    {{0.42, 0.459, 0.522, 1}, {0.58, 0.62, 0.682, 1}},        // textMuted
-    {{0.259, 0.522, 0.957, 0.12}, {1, 1, 1, 0.1}},            // borderSubtle
-    {{0.259, 0.522, 0.957, 0.2}, {1, 1, 1, 0.18}},            // borderDefault
-    {{0.918, 0.263, 0.208, 1}, {1, 0.451, 0.408, 1}},         // error
-    {{0.988, 0.91, 0.902, 1}, {0.298, 0.149, 0.137, 1}},      // errorSurface
-    {{0.204, 0.659, 0.325, 1}, {0.38, 0.788, 0.482, 1}},      // styleGreen
+    {{0.259, 0.522, 0.957, 1}, {0.478, 0.667, 1, 1}},     // primary
+    {{0.098, 0.404, 0.824, 1}, {0.62, 0.757, 1, 1}},      // primaryPressed
+    {{0.918, 0.945, 0.984, 1}, {0.157, 0.22, 0.337, 1}},  // primarySurface
+    {{0.973, 0.98, 1, 1}, {0.11, 0.122, 0.149, 1}},       // altBackground
+    {{1, 1, 1, 1}, {0.149, 0.165, 0.196, 1}},             // surface
+    {{0.039, 0.059, 0.118, 0.92}, {1, 1, 1, 0.92}},       // textPrimary
+    {{0.373, 0.42, 0.478, 1}, {0.694, 0.733, 0.788, 1}},  // textSecondary
+    {{0.42, 0.459, 0.522, 1}, {0.58, 0.62, 0.682, 1}},    // textMuted
+    {{0.259, 0.522, 0.957, 0.12}, {1, 1, 1, 0.1}},        // borderSubtle
+    {{0.259, 0.522, 0.957, 0.2}, {1, 1, 1, 0.18}},        // borderDefault
+    {{0.918, 0.263, 0.208, 1}, {1, 0.451, 0.408, 1}},     // error
+    {{0.988, 0.91, 0.902, 1}, {0.298, 0.149, 0.137, 1}},  // errorSurface
+    {{0.204, 0.659, 0.325, 1}, {0.38, 0.788, 0.482, 1}},  // styleGreen
 }};
 
 QColor fromRgba(const SettingsRgba& c) {
@@ -36,7 +36,9 @@ QColor fromRgba(const SettingsRgba& c) {
                             static_cast<float>(c.blue), static_cast<float>(c.alpha));
 }
 
-bool currentIsDark() { return ui::Appearance::shared().isDark(); }
+bool currentIsDark() {
+    return ui::Appearance::shared().isDark();
+}
 
 }  // namespace
 

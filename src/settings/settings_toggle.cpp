@@ -103,7 +103,8 @@ void MivoSettingsToggle::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     for (int i = 2; i >= 1; --i) {
         painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.04f));
-        painter.drawEllipse(knobRect.translated(0, 1).adjusted(-i / 2.0, -i / 2.0, i / 2.0, i / 2.0));
+        painter.drawEllipse(
+            knobRect.translated(0, 1).adjusted(-i / 2.0, -i / 2.0, i / 2.0, i / 2.0));
     }
     painter.setBrush(Qt::white);
     painter.drawEllipse(knobRect);

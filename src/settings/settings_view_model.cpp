@@ -15,7 +15,9 @@ SettingsViewModel::SettingsViewModel(UpdatePreferences& updates) : updates_(upda
     updates_.onChanged = [this] { notify(Change::updates); };
 }
 
-SettingsViewModel::~SettingsViewModel() { updates_.onChanged = nullptr; }
+SettingsViewModel::~SettingsViewModel() {
+    updates_.onChanged = nullptr;
+}
 
 void SettingsViewModel::setSelectedCategory(SettingsCategory category) {
     if (category == selectedCategory_) {
@@ -62,8 +64,7 @@ bool SettingsViewModel::canSendFeedback() const {
 }
 
 std::string SettingsViewModel::feedbackFailedMessage() {
-    return "Could not open your email app. Please email " + std::string(mivoSupportAddress) +
-           ".";
+    return "Could not open your email app. Please email " + std::string(mivoSupportAddress) + ".";
 }
 
 void SettingsViewModel::sendFeedback() {

@@ -144,8 +144,8 @@ std::optional<QRect> SettingsWindowController::parseFrame(const std::string& tex
         return std::nullopt;
     }
     constexpr long long limit = 1 << 20;
-    if (width <= 0 || height <= 0 || width > limit || height > limit || x < -limit ||
-        x > limit || y < -limit || y > limit) {
+    if (width <= 0 || height <= 0 || width > limit || height > limit || x < -limit || x > limit ||
+        y < -limit || y > limit) {
         return std::nullopt;
     }
     return QRect(static_cast<int>(x), static_cast<int>(y), static_cast<int>(width),

@@ -45,7 +45,9 @@ constexpr int kSymbolSize = 14;
 constexpr int kSpacing = 8;
 constexpr qreal kRadius = 7;
 
-QFont textFont() { return MivoSettingsTheme::font(13, QFont::DemiBold); }
+QFont textFont() {
+    return MivoSettingsTheme::font(13, QFont::DemiBold);
+}
 
 }  // namespace
 
@@ -91,12 +93,14 @@ QString ShortcutRecorder::displayText() const {
 
 QSize ShortcutRecorder::sizeHint() const {
     const QFontMetrics metrics(font());
-    const int width = kPadding + kSymbolSize + kSpacing +
-                      metrics.horizontalAdvance(displayText()) + kPadding;
+    const int width =
+        kPadding + kSymbolSize + kSpacing + metrics.horizontalAdvance(displayText()) + kPadding;
     return {std::max(kMinimumWidth, width), kHeight};
 }
 
-QSize ShortcutRecorder::minimumSizeHint() const { return sizeHint(); }
+QSize ShortcutRecorder::minimumSizeHint() const {
+    return sizeHint();
+}
 
 bool ShortcutRecorder::event(QEvent* event) {
     if (recording_) {
@@ -155,7 +159,9 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void ShortcutRecorder::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void ShortcutRecorder::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 void ShortcutRecorder::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
@@ -198,15 +204,14 @@ void ShortcutRecorder::paintEvent(QPaintEvent*) {
     const int contentWidth = kSymbolSize + kSpacing + metrics.horizontalAdvance(label);
     const int x = std::max(kPadding, (width() - contentWidth) / 2);
     const QColor symbolColor = recording_ ? colors.accent : colors.secondaryLabel;
-    const QPixmap symbol =
-        settingsSymbol(recording_ ? "record.circle" : "keyboard", kSymbolSize, symbolColor,
-                       devicePixelRatioF());
+    const QPixmap symbol = settingsSymbol(recording_ ? "record.circle" : "keyboard", kSymbolSize,
+                                          symbolColor, devicePixelRatioF());
     painter.drawPixmap(x, (height() - kSymbolSize) / 2, symbol);
     painter.setPen(recording_ ? colors.accent : colors.label);
     painter.setFont(font());
-    painter.drawText(QRect(x + kSymbolSize + kSpacing, 0, width() - x - kSymbolSize - kSpacing,
-                           height()),
-                     Qt::AlignVCenter | Qt::AlignLeft, label);
+    painter.drawText(
+        QRect(x + kSymbolSize + kSpacing, 0, width() - x - kSymbolSize - kSpacing, height()),
+        Qt::AlignVCenter | Qt::AlignLeft, label);
 }
 
 }  // namespace mivo

@@ -61,7 +61,8 @@ TEST_P(Scheme, ButtonStylesFillsAndDimming) {
     p.setColor(QPalette::Window, Theme::surface());
     host.setPalette(p);
     host.resize(520, 60);
-    auto* primary = new SettingsButton("Continue with Google", SettingsButton::Style::primary, &host);
+    auto* primary =
+        new SettingsButton("Continue with Google", SettingsButton::Style::primary, &host);
     auto* secondary = new SettingsButton("Sign Out", SettingsButton::Style::secondary, &host);
     auto* destructive =
         new SettingsButton("Request Account Deletion", SettingsButton::Style::destructive, &host);

@@ -70,7 +70,8 @@ TEST_F(SettingsViewModelTest, MapsEverySignInStateAndReportsEvenWhenUnchanged) {
     } cases[] = {
         {AuthSessionState::signedIn("user-7", "a@example.com"),
          AccountState::signedIn("a@example.com")},
-        {AuthSessionState::error("The browser closed."), AccountState::error("The browser closed.")},
+        {AuthSessionState::error("The browser closed."),
+         AccountState::error("The browser closed.")},
         {AuthSessionState::signingIn(), AccountState::signingIn()},
         {AuthSessionState::signedOut(), AccountState::signedOut()},
         {AuthSessionState::signedOut(), AccountState::signedOut()},
@@ -165,9 +166,7 @@ TEST_F(SettingsViewModelTest, UpdaterChangesReachTheObservers) {
 }
 
 TEST_F(SettingsViewModelTest, ADestroyedModelIsNoLongerCalledByTheUpdater) {
-    {
-        SettingsViewModel other(updates);
-    }
+    { SettingsViewModel other(updates); }
     EXPECT_FALSE(updates.onChanged);
 }
 
@@ -185,7 +184,8 @@ TEST_F(SettingsViewModelTest, CancelledObserversAreNotCalled) {
 }
 
 TEST(FormatUpdateCheckDate, MediumDateAndShortTimeInTheGivenZone) {
-    const auto date = std::chrono::system_clock::from_time_t(1'700'000'000);  // 2023-11-14 22:13 UTC
+    const auto date =
+        std::chrono::system_clock::from_time_t(1'700'000'000);  // 2023-11-14 22:13 UTC
     const std::string text = formatUpdateCheckDate(date, "en_US", "UTC");
     EXPECT_NE(text.find("Nov 14, 2023"), std::string::npos) << text;
     EXPECT_NE(text.find("10:13"), std::string::npos) << text;

@@ -9,6 +9,7 @@
 #include "counting_alerts.hpp"
 #include "settings/qt_key_press.hpp"
 #include "settings/shortcut_recorder.hpp"
+#include "ui/appearance.hpp"
 #include "ui_artifacts.hpp"
 
 namespace mivo {
@@ -74,23 +75,22 @@ TEST_P(RecordedKeys, StoreKeyCodeMaskAndDisplay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Recorder, RecordedKeys,
-    ::testing::Values(
-        KeyCase{"ControlAltSpace", Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, 49,
-                0x1800, "⌃⌥Space"},
-        // Super is Command.
-        KeyCase{"SuperShiftJ", Qt::Key_J, Qt::MetaModifier | Qt::ShiftModifier, 38, 0x300,
-                "⇧⌘J"},
-        // Ctrl+J types a line feed; the glyph comes from the key.
-        KeyCase{"ControlJ", Qt::Key_J, Qt::ControlModifier, 38, 0x1000, "⌃J"},
-        KeyCase{"ControlW", Qt::Key_W, Qt::ControlModifier, 13, 0x1000, "⌃W"},
-        KeyCase{"ControlTab", Qt::Key_Tab, Qt::ControlModifier, 48, 0x1000, "⌃⇥"},
-        KeyCase{"SuperReturn", Qt::Key_Return, Qt::MetaModifier, 36, 0x100, "⌘↩"},
-        KeyCase{"AltLeft", Qt::Key_Left, Qt::AltModifier, 123, 0x800, "⌥←"},
-        KeyCase{"SuperShiftOne", Qt::Key_Exclam, Qt::MetaModifier | Qt::ShiftModifier, 18, 0x300,
-                "⇧⌘!"},
-        KeyCase{"SuperF1", Qt::Key_F1, Qt::MetaModifier, 122, 0x100, "⌘Key 122"},
-        KeyCase{"SuperKeypadFive", Qt::Key_5, Qt::MetaModifier | Qt::KeypadModifier, 87, 0x100,
-                "⌘5"}),
+    ::testing::Values(KeyCase{"ControlAltSpace", Qt::Key_Space,
+                              Qt::ControlModifier | Qt::AltModifier, 49, 0x1800, "⌃⌥Space"},
+                      // Super is Command.
+                      KeyCase{"SuperShiftJ", Qt::Key_J, Qt::MetaModifier | Qt::ShiftModifier, 38,
+                              0x300, "⇧⌘J"},
+                      // Ctrl+J types a line feed; the glyph comes from the key.
+                      KeyCase{"ControlJ", Qt::Key_J, Qt::ControlModifier, 38, 0x1000, "⌃J"},
+                      KeyCase{"ControlW", Qt::Key_W, Qt::ControlModifier, 13, 0x1000, "⌃W"},
+                      KeyCase{"ControlTab", Qt::Key_Tab, Qt::ControlModifier, 48, 0x1000, "⌃⇥"},
+                      KeyCase{"SuperReturn", Qt::Key_Return, Qt::MetaModifier, 36, 0x100, "⌘↩"},
+                      KeyCase{"AltLeft", Qt::Key_Left, Qt::AltModifier, 123, 0x800, "⌥←"},
+                      KeyCase{"SuperShiftOne", Qt::Key_Exclam, Qt::MetaModifier | Qt::ShiftModifier,
+                              18, 0x300, "⇧⌘!"},
+                      KeyCase{"SuperF1", Qt::Key_F1, Qt::MetaModifier, 122, 0x100, "⌘Key 122"},
+                      KeyCase{"SuperKeypadFive", Qt::Key_5, Qt::MetaModifier | Qt::KeypadModifier,
+                              87, 0x100, "⌘5"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShortcutRecorderTest, ShiftWithALetterBeepsAndRecordsNothing) {
@@ -105,14 +105,19 @@ TEST_F(ShortcutRecorderTest, ShiftWithALetterBeepsAndRecordsNothing) {
 
 TEST_F(ShortcutRecorderTest, PlainTabIsRefusedInsteadOfMovingTheFocus) {
     window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     startRecording();
+    ASSERT_TRUE(recorder->hasFocus());
     press(Qt::Key_Tab, Qt::NoModifier);
     EXPECT_EQ(alerts.beeps, 1);
     EXPECT_TRUE(recorder->hasFocus());
+    EXPECT_FALSE(other->hasFocus());
 }
 
 TEST_F(ShortcutRecorderTest, EscapeCancelsSilently) {
-    for (Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers{}, Qt::KeyboardModifiers{Qt::MetaModifier}}) {
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers{}, Qt::KeyboardModifiers{Qt::MetaModifier}}) {
         startRecording();
         press(Qt::Key_Escape, modifiers);
         EXPECT_FALSE(recorder->isRecording());
