@@ -1,6 +1,7 @@
 #include "app/mivo_settings_store.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
+#include "settings/settings_toggle.hpp"
 #include "settings/shortcut_recorder.hpp"
 
 #include <QHBoxLayout>

@@ -4,6 +4,7 @@
 // shows and refreshes itself when told; the screen tells it on every
 // change. Interactive widgets carry object names for tests and tools.
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 
@@ -13,7 +14,6 @@
 
 namespace mivo {
 
-class QHBoxLayout;
 class MivoSettingsStore;
 class SettingsViewModel;
 class SettingsButton;
