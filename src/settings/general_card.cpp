@@ -8,7 +8,7 @@
 
 namespace mivo {
 
-GeneralCard::GeneralCard(MivoSettingsStore& store, AlertSink& alerts, QWidget* parent)
+GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent)
     : SettingsCard(18, parent), store_(store) {
     setObjectName("generalCard");
     auto* header = new QHBoxLayout();

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
-#include "settings/alert_sink.hpp"
+#include "platform/alerts.hpp"
 #include "settings/app_version.hpp"
 #include "settings/settings_controls.hpp"
 
@@ -29,7 +29,7 @@ class GeneralCard : public SettingsCard {
     Q_OBJECT
 
   public:
-    GeneralCard(MivoSettingsStore& store, AlertSink& alerts, QWidget* parent = nullptr);
+    GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent = nullptr);
     void refresh();
 
   private:

@@ -7,9 +7,9 @@
 #include <QTest>
 
 #include "app/mivo_settings_store.hpp"
-#include "counting_alerts.hpp"
 #include "fake_update_preferences.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
+#include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/virtual_clock.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
@@ -100,7 +100,7 @@ class SettingsScreenTest : public ::testing::Test {
     MivoSettingsStore store{defaults, clock};
     testing::FakeUpdatePreferences updates;
     SettingsViewModel model{updates};
-    testing::CountingAlerts alerts;
+    sim::RecordedAlerts alerts;
     std::unique_ptr<SettingsScreen> screen;
 
   private:

@@ -5,9 +5,9 @@
 #include <QTest>
 
 #include "app/mivo_settings_store.hpp"
-#include "counting_alerts.hpp"
 #include "fake_update_preferences.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
+#include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/virtual_clock.hpp"
 #include "settings/settings_screen.hpp"
 #include "settings/settings_window_controller.hpp"
@@ -29,7 +29,7 @@ class SettingsWindowTest : public ::testing::Test {
     sim::VirtualClock clock;
     MivoSettingsStore store{defaults, clock};
     testing::FakeUpdatePreferences updates;
-    testing::CountingAlerts alerts;
+    sim::RecordedAlerts alerts;
 };
 
 TEST_F(SettingsWindowTest, FirstPresentationCentresTheContentSizedWindow) {
