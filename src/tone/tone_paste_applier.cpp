@@ -1,5 +1,6 @@
 #include "tone/tone_paste_applier.hpp"
 
+#include <functional>
 #include <memory>
 
 #include "monitor/ax_geometry.hpp"

@@ -229,5 +229,15 @@ TEST_F(WarmBufferTest, StartNeedsTrustAndHappensOnce) {
     EXPECT_EQ(desk.accessibility().observerCount(), 0u);
 }
 
+TEST_F(WarmBufferTest, WithoutAFocusObserverTheColdReadStillServes) {
+    desk.setObserverCreationFails(pid, true);
+    startOn(focusedField("今日は晴れ。", 2));
+    EXPECT_EQ(count("warmBuffer: focus observer create failed pid=100"), 1);
+    const auto s = buffer->freeze();
+    ASSERT_TRUE(s.has_value());
+    EXPECT_TRUE(s->isColdPath);
+    EXPECT_EQ(s->targetText, "今日は晴れ。");
+}
+
 }  // namespace
 }  // namespace mivo
