@@ -29,8 +29,8 @@ void QtTonePanelPresenter::open(TonePanelOpening opening) {
     if (window_ || opening.box == nullptr) {
         return;
     }
-    auto* view =
-        new TonePanelView(std::move(opening.originalText), *opening.box, std::move(opening.callbacks));
+    auto* view = new TonePanelView(std::move(opening.originalText), *opening.box,
+                                   std::move(opening.callbacks));
     window_.reset(new TonePanelWindow(view));
     window_->onKeyDown = std::move(opening.onKeyDown);
     const std::vector<Screen> screens = screens_.screens();

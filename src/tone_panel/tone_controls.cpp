@@ -33,8 +33,8 @@ double fittedTextScale(const QString& text, const QFont& font, double width, dou
     return std::max(minScale, width / natural);
 }
 
-double drawFittedText(QPainter& painter, const QRectF& rect, const QString& text,
-                      const QFont& font, double minScale, Qt::Alignment alignment) {
+double drawFittedText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+                      double minScale, Qt::Alignment alignment) {
     const double scale = fittedTextScale(text, font, rect.width(), minScale);
     const double width = rect.width() / scale;
     const QString shown = QFontMetricsF(font).elidedText(text, Qt::ElideRight, width);
@@ -290,14 +290,15 @@ void RewriteActionTab::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const bool hover = isHovered() && isEnabled();
-    const QColor fg = active_ ? (hover ? primaryDeep() : primary())
-                              : (hover ? textSecondary() : textMuted());
+    const QColor fg =
+        active_ ? (hover ? primaryDeep() : primary()) : (hover ? textSecondary() : textMuted());
     const QFont font = toneFont(12, QFont::DemiBold);
     const double textHeight = QFontMetricsF(font).height();
     const double stack = textHeight + 5 + 2;
     const double top = (height() - stack) / 2;
     p.setPen(fg);
-    drawFittedText(p, QRectF(4, top, width() - 8, textHeight), text(), font, 0.72, Qt::AlignHCenter);
+    drawFittedText(p, QRectF(4, top, width() - 8, textHeight), text(), font, 0.72,
+                   Qt::AlignHCenter);
     // The indicator keeps its space when inactive.
     if (active_) {
         fillRounded(p, QRectF((width() - 22) / 2.0, top + textHeight + 5, 22, 2), 1, primary());

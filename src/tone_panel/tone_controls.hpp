@@ -21,8 +21,8 @@ QFont toneFont(double pixelSize, QFont::Weight weight, double tracking = 0);
 // Draws `text` on one line in `rect`: shrinks it down to `minScale` of its
 // size when it is too wide, then cuts it with an ellipsis. Returns the scale
 // used.
-double drawFittedText(QPainter& painter, const QRectF& rect, const QString& text,
-                      const QFont& font, double minScale, Qt::Alignment alignment);
+double drawFittedText(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+                      double minScale, Qt::Alignment alignment);
 // The scale drawFittedText would use.
 double fittedTextScale(const QString& text, const QFont& font, double width, double minScale);
 

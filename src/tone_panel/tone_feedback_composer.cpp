@@ -66,7 +66,8 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     close_->setIconSize(QSize(side, side));
     close_->setIcon(glyphIcon(QStringLiteral("xmark"), side, textSecondary(), devicePixelRatioF()));
     connect(close_, &QToolButton::clicked, this, [this] {
-        if (callbacks_.onDismissFeedbackComposer) callbacks_.onDismissFeedbackComposer();
+        if (callbacks_.onDismissFeedbackComposer)
+            callbacks_.onDismissFeedbackComposer();
     });
     headerRow->addWidget(close_);
     layout->addWidget(header);
@@ -96,10 +97,9 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     fieldLayout->addWidget(editor_);
     layout->addWidget(field);
 
-    layout->addWidget(
-        wrappingLabel(tr("Your comment and rewrite text are saved for quality review."),
-                      toneFont(10, QFont::Normal), textSecondary(), innerWidth, "composerNote",
-                      card_));
+    layout->addWidget(wrappingLabel(
+        tr("Your comment and rewrite text are saved for quality review."),
+        toneFont(10, QFont::Normal), textSecondary(), innerWidth, "composerNote", card_));
 
     auto* status = new QWidget(card_);
     auto* statusRow = new QHBoxLayout(status);
@@ -119,13 +119,15 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     cancel_ = new ToneTextButton(tr("Cancel"), ToneTextButton::Style::ghost, buttons);
     cancel_->setObjectName(QStringLiteral("composerCancel"));
     connect(cancel_, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onDismissFeedbackComposer) callbacks_.onDismissFeedbackComposer();
+        if (callbacks_.onDismissFeedbackComposer)
+            callbacks_.onDismissFeedbackComposer();
     });
     buttonRow->addWidget(cancel_);
     submit_ = new ToneTextButton(tr("Submit"), ToneTextButton::Style::primary, buttons);
     submit_->setObjectName(QStringLiteral("composerSubmit"));
     connect(submit_, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onSubmitWrittenFeedback) callbacks_.onSubmitWrittenFeedback();
+        if (callbacks_.onSubmitWrittenFeedback)
+            callbacks_.onSubmitWrittenFeedback();
     });
     buttonRow->addWidget(submit_);
     layout->addWidget(buttons);
@@ -204,9 +206,9 @@ void FeedbackComposer::paintEvent(QPaintEvent*) {
     for (int i = layers; i >= 1; --i) {
         const double spread = 14.0 * i / layers;
         p.setBrush(withOpacity(Qt::black, 0.12 * 2.0 / (layers + 1) * (layers - i + 1) / layers));
-        p.drawRoundedRect(card.translated(0, 8).adjusted(-spread / 2, -spread / 2, spread / 2,
-                                                         spread / 2),
-                          10 + spread / 2, 10 + spread / 2);
+        p.drawRoundedRect(
+            card.translated(0, 8).adjusted(-spread / 2, -spread / 2, spread / 2, spread / 2),
+            10 + spread / 2, 10 + spread / 2);
     }
 }
 

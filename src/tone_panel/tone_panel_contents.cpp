@@ -103,7 +103,8 @@ QWidget* TonePanelView::signedOutContent() {
 
     auto* google = new GoogleSignInButton(w);
     connect(google, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onSignIn) callbacks_.onSignIn();
+        if (callbacks_.onSignIn)
+            callbacks_.onSignIn();
     });
     layout->addWidget(google);
 
@@ -111,7 +112,8 @@ QWidget* TonePanelView::signedOutContent() {
     notNow->setObjectName(QStringLiteral("notNowButton"));
     notNow->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(notNow, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onClose) callbacks_.onClose();
+        if (callbacks_.onClose)
+            callbacks_.onClose();
     });
     layout->addWidget(notNow);
     return w;
@@ -120,8 +122,8 @@ QWidget* TonePanelView::signedOutContent() {
 QWidget* TonePanelView::sourceBlock(const QString& caption) {
     auto* w = new QWidget;
     auto* layout = column(w, 4);
-    layout->addWidget(toneLabel(caption, toneFont(10, QFont::DemiBold, 0.4), textMuted(),
-                                "sourceCaption", w));
+    layout->addWidget(
+        toneLabel(caption, toneFont(10, QFont::DemiBold, 0.4), textMuted(), "sourceCaption", w));
     auto* box = new RoundedBox(8, surfaceAlt(), borderSubtle(), w);
     auto* inside = column(box, 0);
     inside->setContentsMargins(10, 10, 10, 10);
@@ -138,7 +140,8 @@ QWidget* TonePanelView::commandButton(const QString& title, const QString& icon,
     auto* button = new RewriteCommandButton(title, icon, isDisabled);
     button->setObjectName(QStringLiteral("commandButton.") + QString::fromUtf8(rawValue(action)));
     connect(button, &QAbstractButton::clicked, this, [this, action] {
-        if (callbacks_.onAction) callbacks_.onAction(action);
+        if (callbacks_.onAction)
+            callbacks_.onAction(action);
     });
     return button;
 }
@@ -155,7 +158,8 @@ QWidget* TonePanelView::actionTabsRow(bool isLocked) {
         auto* tab = new RewriteActionTab(action, action == box_.selectedAction(), tabs);
         tab->setEnabled(!isLocked);
         connect(tab, &QAbstractButton::clicked, this, [this, action, isLocked] {
-            if (!isLocked) box_.setSelectedAction(action);
+            if (!isLocked)
+                box_.setSelectedAction(action);
         });
         tabRow->addWidget(tab, 1);
     }
@@ -171,9 +175,11 @@ QWidget* TonePanelView::registerChipsRow(Register active, bool isLocked) {
         auto* chip = new RegisterChip(value, value == active, w);
         chip->setEnabled(!isLocked);
         connect(chip, &QAbstractButton::clicked, this, [this, value, isLocked] {
-            if (isLocked) return;
+            if (isLocked)
+                return;
             box_.setSelectedRegister(value);
-            if (callbacks_.onRegister) callbacks_.onRegister(value);
+            if (callbacks_.onRegister)
+                callbacks_.onRegister(value);
         });
     }
     return w;
@@ -209,13 +215,13 @@ QWidget* TonePanelView::pickingContent() {
                                                  QStringLiteral("globe"), RewriteAction::translate,
                                                  reason.has_value()));
             if (reason) {
-                auto* note = new RoundedBox(6, withOpacity(primarySurface(), 0.65), std::nullopt,
-                                            group);
+                auto* note =
+                    new RoundedBox(6, withOpacity(primarySurface(), 0.65), std::nullopt, group);
                 note->setObjectName(QStringLiteral("translateReason"));
                 auto* noteRow = row(note, 6);
                 noteRow->setContentsMargins(10, 8, 10, 8);
-                noteRow->addWidget(new SymbolView(QStringLiteral("info.circle.fill"), 11,
-                                                  textSecondary(), note));
+                noteRow->addWidget(
+                    new SymbolView(QStringLiteral("info.circle.fill"), 11, textSecondary(), note));
                 noteRow->addWidget(toneLabel(qs(*reason), toneFont(11, QFont::Medium),
                                              textSecondary(), "translateReasonText", note));
                 noteRow->addStretch(1);
@@ -293,13 +299,15 @@ QWidget* TonePanelView::previewContent(const State::Preview& preview) {
                                      ToneTextButton::Style::primary, buttons);
     apply->setObjectName(QStringLiteral("applyButton"));
     connect(apply, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onApply) callbacks_.onApply();
+        if (callbacks_.onApply)
+            callbacks_.onApply();
     });
     buttonRow->addWidget(apply);
     auto* cancel = new ToneTextButton(tr("Cancel"), ToneTextButton::Style::ghost, buttons);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(cancel, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onCancel) callbacks_.onCancel();
+        if (callbacks_.onCancel)
+            callbacks_.onCancel();
     });
     buttonRow->addWidget(cancel);
     buttonRow->addStretch(1);
@@ -340,11 +348,13 @@ QWidget* TonePanelView::feedbackControls() {
         layout->addWidget(failure);
     }
     for (FeedbackRating rating : {FeedbackRating::thumbsUp, FeedbackRating::thumbsDown}) {
-        const bool disabled = submitted.has_value() || inFlight ||
-                              (rating == FeedbackRating::thumbsDown && box_.feedbackComposerPresented());
+        const bool disabled =
+            submitted.has_value() || inFlight ||
+            (rating == FeedbackRating::thumbsDown && box_.feedbackComposerPresented());
         auto* thumb = new FeedbackIconButton(rating, submitted == rating, disabled, w);
         connect(thumb, &QAbstractButton::clicked, this, [this, rating] {
-            if (callbacks_.onFeedback) callbacks_.onFeedback(rating);
+            if (callbacks_.onFeedback)
+                callbacks_.onFeedback(rating);
         });
         layout->addWidget(thumb);
     }
@@ -377,14 +387,16 @@ QWidget* TonePanelView::buttonsRow(bool withRetry) {
         auto* retry = new ToneTextButton(tr("Retry"), ToneTextButton::Style::primary, buttons);
         retry->setObjectName(QStringLiteral("retryButton"));
         connect(retry, &QAbstractButton::clicked, this, [this] {
-            if (callbacks_.onRetry) callbacks_.onRetry();
+            if (callbacks_.onRetry)
+                callbacks_.onRetry();
         });
         buttonRow->addWidget(retry);
     }
     auto* cancel = new ToneTextButton(tr("Cancel"), ToneTextButton::Style::ghost, buttons);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     connect(cancel, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onCancel) callbacks_.onCancel();
+        if (callbacks_.onCancel)
+            callbacks_.onCancel();
     });
     buttonRow->addWidget(cancel);
     buttonRow->addStretch(1);
@@ -394,8 +406,8 @@ QWidget* TonePanelView::buttonsRow(bool withRetry) {
 QWidget* TonePanelView::errorContent(const State::Error& failure) {
     auto* w = new QWidget;
     auto* layout = column(w, 10);
-    layout->addWidget(messageBox(QStringLiteral("exclamationmark.triangle.fill"), qs(failure.message),
-                                 true, "errorMessage"));
+    layout->addWidget(messageBox(QStringLiteral("exclamationmark.triangle.fill"),
+                                 qs(failure.message), true, "errorMessage"));
     layout->addWidget(buttonsRow(failure.retryable));
     return w;
 }

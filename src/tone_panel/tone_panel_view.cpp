@@ -58,8 +58,9 @@ class LogoView : public QWidget {
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         if (ui::Appearance::shared().isDark()) {
-            QImage shape = image_.scaled(size() * devicePixelRatioF(), Qt::IgnoreAspectRatio,
-                                         Qt::SmoothTransformation)
+            QImage shape = image_
+                               .scaled(size() * devicePixelRatioF(), Qt::IgnoreAspectRatio,
+                                       Qt::SmoothTransformation)
                                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             {
                 QPainter tint(&shape);
@@ -81,8 +82,8 @@ class LogoView : public QWidget {
 };
 
 // One soft shadow under a rounded rectangle: layers spread over `radius`.
-void paintShadow(QPainter& p, const QRectF& card, double cornerRadius, QColor colour,
-                 double radius, double offsetY) {
+void paintShadow(QPainter& p, const QRectF& card, double cornerRadius, QColor colour, double radius,
+                 double offsetY) {
     constexpr int layers = 8;
     const double alpha = colour.alphaF();
     for (int i = layers; i >= 1; --i) {
@@ -92,8 +93,8 @@ void paintShadow(QPainter& p, const QRectF& card, double cornerRadius, QColor co
                         static_cast<float>(layers - i + 1) / layers);
         p.setPen(Qt::NoPen);
         p.setBrush(layer);
-        const QRectF r = card.translated(0, offsetY).adjusted(-spread / 2, -spread / 2,
-                                                               spread / 2, spread / 2);
+        const QRectF r =
+            card.translated(0, offsetY).adjusted(-spread / 2, -spread / 2, spread / 2, spread / 2);
         p.drawRoundedRect(r, cornerRadius + spread / 2, cornerRadius + spread / 2);
     }
 }
@@ -143,6 +144,9 @@ void TonePanelView::boxChanged(ToneStateBox::Field field) {
     }
     content_ = buildContent();
     column_->addWidget(content_);
+    // Shown now rather than on the next turn of the loop, so that the height
+    // below counts it.
+    content_->setVisible(isVisible());
     syncComposer(field == ToneStateBox::Field::feedbackComposerPresented);
     fitHeight();
 }
@@ -248,7 +252,8 @@ QWidget* TonePanelView::buildHeader() {
         close->setIcon(QIcon(glyph));
     }
     connect(close, &QToolButton::clicked, this, [this] {
-        if (callbacks_.onClose) callbacks_.onClose();
+        if (callbacks_.onClose)
+            callbacks_.onClose();
     });
     row->addWidget(close);
     return header;

@@ -93,9 +93,8 @@ void TonePanelWindow::mouseMoveEvent(QMouseEvent* event) {
 void TonePanelWindow::position(const std::optional<Rect>& anchor, std::span<const Screen> screens,
                                const Rect& primaryFrame) {
     primaryFrame_ = primaryFrame;
-    const PanelPlacement placed =
-        positionPanel(Size{static_cast<double>(width()), static_cast<double>(height())}, anchor,
-                      screens);
+    const PanelPlacement placed = positionPanel(
+        Size{static_cast<double>(width()), static_cast<double>(height())}, anchor, screens);
     side_ = placed.side;
     moveToGlobal(placed.frame);
 }

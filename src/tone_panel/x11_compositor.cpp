@@ -1,7 +1,7 @@
 #include "tone_panel/x11_compositor.hpp"
 
-#include <QGuiApplication>
 #include <X11/Xlib.h>
+#include <QGuiApplication>
 
 #include <string>
 
