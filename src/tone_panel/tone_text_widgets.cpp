@@ -77,11 +77,16 @@ ScrollingText::ScrollingText(const QString& text, const QFont& font, const QColo
     format.setLineHeight(lineSpacing, QTextBlockFormat::LineDistanceHeight);
     cursor.mergeBlockFormat(format);
 
+    // Wrap at the box's own width, not at whatever width the widget has
+    // before the layout sizes it.
+    setLineWrapMode(QTextEdit::FixedPixelWidth);
+    setLineWrapColumnOrWidth(width);
     document()->setTextWidth(width);
     int height = static_cast<int>(std::ceil(document()->size().height()));
     if (height > maxHeight) {
         scrolls_ = true;
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        setLineWrapColumnOrWidth(width - verticalScrollBar()->sizeHint().width());
         height = maxHeight;
     } else {
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -1,9 +1,10 @@
 #include "tone_panel/x11_compositor.hpp"
 
-#include <X11/Xlib.h>
 #include <QGuiApplication>
-
 #include <string>
+
+// Xlib after Qt: its macros (Bool, Status, None) clash with Qt's headers.
+#include <X11/Xlib.h>
 
 namespace mivo {
 
