@@ -189,6 +189,7 @@ void TonePanelView::syncComposer(bool rebuildIt) {
         composer_->focusEditor();
     } else if (composer_ != nullptr) {
         composer_->refresh();
+        composer_->raise();  // above content rebuilt beneath it
     }
 }
 

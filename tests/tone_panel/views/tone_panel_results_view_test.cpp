@@ -9,8 +9,9 @@ namespace {
 using Calls = std::vector<std::string>;
 
 TonePanelState improvedPreview(bool unchanged = false, int64_t latency = 850) {
-    return TonePanelState::preview("本日は会議に参加できず、申し訳ございません。改めてご連絡いたします。",
-                                   RewriteAction::improve, std::nullopt, latency, unchanged);
+    return TonePanelState::preview(
+        "本日は会議に参加できず、申し訳ございません。改めてご連絡いたします。",
+        RewriteAction::improve, std::nullopt, latency, unchanged);
 }
 
 class ResultStates : public BothSchemes {};
@@ -40,8 +41,8 @@ TEST_P(ResultStates, APreviewShowsBadgeLatencyAndItsButtons) {
 
 TEST_P(ResultStates, AnUnchangedPreviewSaysSoAndOffersDone) {
     PanelHarness h;
-    h.box.setState(TonePanelState::preview("そのまま", RewriteAction::tone, Register::formalBusiness,
-                                           12345, true));
+    h.box.setState(TonePanelState::preview("そのまま", RewriteAction::tone,
+                                           Register::formalBusiness, 12345, true));
     h.make();
     h.save("preview-unchanged", scheme());
     EXPECT_EQ(h.text("unchangedLabel"), "· unchanged");
@@ -53,7 +54,8 @@ TEST_P(ResultStates, AnUnchangedPreviewSaysSoAndOffersDone) {
 TEST_P(ResultStates, ALongRewriteScrollsInsideItsBox) {
     PanelHarness h;
     std::string longText;
-    for (int i = 0; i < 12; ++i) longText += "長い書き換えの文がここに続きます。";
+    for (int i = 0; i < 12; ++i)
+        longText += "長い書き換えの文がここに続きます。";
     h.box.setState(TonePanelState::preview(longText, RewriteAction::translate, {}, 0, false));
     h.make();
     auto* result = h.one<ScrollingText>("resultText");
@@ -68,7 +70,8 @@ TEST_P(ResultStates, TheThumbsRowFollowsTheFeedbackFields) {
     h.box.setState(improvedPreview());
     h.make();
     auto thumbs = [&] {
-        return std::pair{h.one<FeedbackIconButton>("thumbsUp"), h.one<FeedbackIconButton>("thumbsDown")};
+        return std::pair{h.one<FeedbackIconButton>("thumbsUp"),
+                         h.one<FeedbackIconButton>("thumbsDown")};
     };
 
     auto [up, down] = thumbs();
