@@ -67,7 +67,7 @@ TEST(SettingsWindowDesktop, FrameSurvivesClosingAndReopeningMivo) {
         MivoRun first(file);
         SettingsWindow& window = first.controller.window();
         first.controller.present();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 5000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 15000));
         // The user drags and resizes it; the window manager has the last word
         // on where it lands, so the test keeps what the window reports.
         const QRect wanted(140, 120, 900, 690);
@@ -84,7 +84,7 @@ TEST(SettingsWindowDesktop, FrameSurvivesClosingAndReopeningMivo) {
     MivoRun second(file);
     SettingsWindow& window = second.controller.window();
     second.controller.present();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 5000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 15000));
     EXPECT_TRUE(waitUntil([&] { return shownAt(window, placed); }, 5))
         << "opened at " << SettingsWindowController::formatFrame(window.geometry()) << ", left at "
         << SettingsWindowController::formatFrame(placed);
@@ -101,7 +101,7 @@ TEST(SettingsWindowDesktop, FirstOpeningIsCentredAndClosingKeepsMivoRunning) {
     bool quit = false;
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&] { quit = true; });
     run.controller.present();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 5000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 15000));
     const QRect available = window.screen()->availableGeometry();
     // Centred on the client area; the window manager's frame may shift it a
     // little.
