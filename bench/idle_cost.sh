@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# What Mivo costs while it follows a text field: the process's CPU time over
+# a phase with nothing typed, then over a phase of typing one character every
+# 100 ms, in a private X server with the accessibility bus and the GTK test
+# editor. Prints the share of one core for each phase.
+#
+# Usage: bench/idle_cost.sh [seconds-per-phase]   (default 60; needs a build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+PHASE="${1:-60}"
+
+if [ -z "${MIVO_IDLE_COST_INSIDE:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+    dbus-run-session -- env MIVO_IDLE_COST_INSIDE=1 "$0" "$@"
+fi
+
+for tool in build/bin/mivo build/bin/mivo-test-editor; do
+  [ -x "$tool" ] || { echo "idle_cost: $tool is not built (scripts/test.sh builds it)" >&2; exit 1; }
+done
+launcher=""
+for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+  [ -x "$candidate" ] && launcher="$candidate"
+done
+[ -n "$launcher" ] || { echo "idle_cost: at-spi-bus-launcher not found" >&2; exit 1; }
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$XDG_CONFIG_HOME/Mivo" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+echo '{"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1}' \
+  > "$XDG_CONFIG_HOME/Mivo/defaults.json"
+
+"$launcher" --launch-immediately & pids+=($!)
+openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
+sleep 1
+dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+  string:org.a11y.Status string:IsEnabled variant:boolean:true
+build/bin/mivo-test-editor --title "Idle cost" >/dev/null 2>&1 & pids+=($!)
+QT_QPA_PLATFORM=xcb build/bin/mivo 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
+sleep 4
+window="$(xdotool search --sync --name "Idle cost" | head -1)"
+xdotool windowactivate --sync "$window"
+xdotool type --delay 50 "今日は"
+sleep 3
+
+ticks() { awk '{print $14 + $15}' "/proc/$mivo/stat"; }
+hz="$(getconf CLK_TCK)"
+share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of one core", 100 * t / hz / s }'; }
+
+start="$(ticks)"; sleep "$PHASE"; idle=$(( $(ticks) - start ))
+count=$(( PHASE * 10 ))
+text="$(for _ in $(seq "$count"); do printf 'あ'; done)"
+start="$(ticks)"; xdotool type --delay 100 "$text"; typing=$(( $(ticks) - start ))
+
+kill -0 "$mivo" 2>/dev/null || { echo "idle_cost: mivo ended early; its log:" >&2; cat "$work/mivo.log" >&2; exit 1; }
+echo "idle   (${PHASE} s, nothing typed):          $(share "$idle")"
+echo "typing (${PHASE} s, one character per 100 ms): $(share "$typing")"

@@ -1,0 +1,346 @@
+#include "app/composition_root.hpp"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/accessibility_settings.hpp"
+#include "app/app_shell_controller.hpp"
+#include "app/correction_display_adapters.hpp"
+#include "app/correction_display_controller.hpp"
+#include "app/mivo_main_menu.hpp"
+#include "app/mivo_settings_store.hpp"
+#include "app/monitoring_lifecycle.hpp"
+#include "app/qt_alerts.hpp"
+#include "app/scratch_file.hpp"
+#include "app/support_mail.hpp"
+#include "app/update_controller.hpp"
+#include "correction/local_correction_service.hpp"
+#include "monitor/accessibility_monitor.hpp"
+#include "overlay/correction_panel_view.hpp"
+#include "overlay/highlight_overlay.hpp"
+#include "overlay/overlay_coordinator.hpp"
+#include "overlay/qt_correction_panel_window.hpp"
+#include "overlay/qt_highlight_windows.hpp"
+#include "platform/json_file_user_defaults.hpp"
+#include "platform/linux/linux_desktop.hpp"
+#include "platform/linux/system_log.hpp"
+#include "settings/settings_view_model.hpp"
+#include "settings/settings_window_controller.hpp"
+
+namespace mivo {
+
+namespace {
+
+std::optional<std::string> environment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+std::filesystem::path configFolder() {
+    if (auto xdg = environment("XDG_CONFIG_HOME"); xdg && xdg->front() == '/') {
+        return std::filesystem::path(*xdg) / "Mivo";
+    }
+    return std::filesystem::path(environment("HOME").value_or("/tmp")) / ".config" / "Mivo";
+}
+
+AppVersion buildVersion() {
+    AppVersion version;
+    version.marketing = MIVO_VERSION;
+    if (std::string_view(MIVO_BUILD_NUMBER).size() > 0) {
+        version.build = MIVO_BUILD_NUMBER;
+    }
+    return version;
+}
+
+// The highlight overlay and the correction panel behind the display
+// controller's interfaces.
+class HighlightDisplayAdapter final : public HighlightDisplay {
+  public:
+    explicit HighlightDisplayAdapter(HighlightOverlay& overlay) : overlay_(overlay) {}
+    void show(const std::vector<HighlightAnnotation>& annotations) override {
+        overlay_.show(annotations);
+    }
+    void hide() override { overlay_.hide(); }
+    void hide(const std::set<std::string>& issueIDs) override { overlay_.hide(issueIDs); }
+
+  private:
+    HighlightOverlay& overlay_;
+};
+
+class PanelDisplayAdapter final : public CorrectionPanelDisplay {
+  public:
+    explicit PanelDisplayAdapter(OverlayCoordinator& overlay) : overlay_(overlay) {}
+    void show(const std::vector<CorrectionIssue>& issues, std::optional<Rect> near) override {
+        overlay_.show(issues, near);
+    }
+    void hide() override { overlay_.hide(); }
+
+  private:
+    OverlayCoordinator& overlay_;
+};
+
+// Every long-lived object of the process, made once in this order and never
+// replaced; the members' order is the order of creation.
+class Root {
+  public:
+    Root(linux_desktop::LinuxDesktop& desktop, Log& log)
+        : desktop_(desktop),
+          log_(log),
+          defaults_(configFolder() / "defaults.json", log),
+          settingsStore_(defaults_, desktop.scheduler()),
+          updates_({
+              .scheduler = desktop.scheduler(),
+              .defaults = defaults_,
+              .alerts = alerts_,
+              .fetch = [this](const std::string& url,
+                              std::function<void(std::optional<std::string>)> done) {
+                  fetch(url, std::move(done));
+              },
+              .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
+              .currentVersion = MIVO_VERSION,
+              .feedURL = environment("MIVO_UPDATE_FEED_URL"),
+          }),
+          settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
+          monitor_(desktop.ports()),
+          overlay_(panelWindow_, desktop.scheduler(), desktop.screens()),
+          highlight_(highlightWindows_),
+          monitorField_(monitor_),
+          checker_(localCorrection_),
+          highlightDisplay_(highlight_),
+          panelDisplay_(overlay_),
+          display_(desktop.scheduler(), checker_, monitorField_, highlightDisplay_,
+                   panelDisplay_, settingsStore_),
+          lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
+
+    void launch() {
+        // Step 4: the monitor, the overlay and the permission.
+        monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
+            display_.showCorrectionIssues(candidate);
+        };
+        highlight_.onHoverIssue = [this](const CorrectionIssue& issue, const Rect& rect) {
+            display_.handleHoverIssue(issue, rect);
+        };
+        highlight_.onHoverEnded = [this](const CorrectionIssue& issue) {
+            display_.handleHoverEnded(issue);
+        };
+        overlay_.onHoverChanged = [this](bool hovered) { display_.handlePanelHoverChanged(hovered); };
+        overlay_.onApply = [this](const std::vector<CorrectionIssue>& issues) {
+            display_.handleApply(issues);
+        };
+        overlay_.onDismiss = [this](const std::vector<CorrectionIssue>& issues) {
+            display_.handleDismiss(issues);
+        };
+        monitor_.onCorrectionContextChanged = [this] {
+            display_.clearCorrectionUIForContextChange();
+        };
+        monitor_.onReplacementCompleted = [this](const std::string& text) {
+            display_.handleReplacementCompleted(text);
+        };
+        shell_.onRequestPermission = [this] { requestAccessibilityPermission(); };
+
+        // Step 5: the tray.
+        trayAvailable_ = shell_.launch();
+        if (!trayAvailable_) {
+            log_.write("[Mivo] shell: no system tray on this desktop; the settings window opens "
+                       "once so that Mivo can be reached");
+        }
+
+        // Step 6.
+        shell_.onOpenSettings = [this] { openSettingsWindow(); };
+        shell_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
+        auto& model = settingsWindow_.model();
+        model.onRequestAccountDeletion = [this] {
+            openSupportMail("Mivo account deletion request", std::nullopt);
+        };
+        model.onSendFeedback = [this](const std::string& text) {
+            return openSupportMail("Mivo feedback", text);
+        };
+        settingsStore_.onMivoEnabledChanged = [this](bool enabled) {
+            if (enabled) {
+                lifecycle_.checkAndStartMonitoring();
+            } else {
+                lifecycle_.stop();
+            }
+        };
+        settingsStore_.onVocabularySuggestionsChanged = [this](bool) {
+            display_.clearCorrectionUIForContextChange();
+        };
+
+        // Step 7: the stored rewrite hotkey is shown in the tray.
+        shell_.setRewriteShortcutDisplay(settingsStore_.toneHotKey().display);
+        settingsStore_.onToneHotKeyChanged = [this](const HotKeyConfig& hotKey) {
+            shell_.setRewriteShortcutDisplay(hotKey.display);
+        };
+
+        // Step 10: the first start, 0.3 s from now.
+        lifecycle_.scheduleDeferredStart();
+
+        // Step 11–12: the application menu.
+        mainMenu_.onOpenSettings = [this] { openSettingsWindow(); };
+        mainMenu_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
+        mainMenu_.onAbout = [this] { showAbout(); };
+        mainMenu_.install();
+        mainMenu_.attach(&settingsWindow_.window());
+        updates_.start();
+    }
+
+  private:
+    MonitoringLifecycle::Hooks lifecycleHooks() {
+        return {
+            .isEnabled = [this] { return settingsStore_.mivoEnabled(); },
+            .isPermissionGranted = [this] { return monitor_.isPermissionGranted(); },
+            .requestPermission = [this] { requestAccessibilityPermission(); },
+            .startComponents = [this] { monitor_.start(); },
+            .stopComponents =
+                [this] {
+                    display_.clearCorrectionUIForContextChange();
+                    monitor_.stop();
+                },
+            .setMonitoring = [this](bool on) { shell_.setMonitoring(on); },
+            .setPermissionNeeded = [this] { shell_.setPermissionNeeded(); },
+            .isOnboardingCompleted =
+                [this] {
+                    openSettingsOnceWithoutTray();
+                    return true;
+                },
+            .showOnboarding = [] {},
+        };
+    }
+
+    void openSettingsOnceWithoutTray() {
+        if (!trayAvailable_ && !openedForMissingTray_) {
+            openedForMissingTray_ = true;
+            openSettingsWindow();
+        }
+    }
+
+    // "Trusted" is an enabled accessibility bus; asking for it switches the
+    // bus on (what screen readers do), then the desktop's own accessibility
+    // settings open where the desktop is known.
+    void requestAccessibilityPermission() {
+        auto& accessibility = desktop_.accessibility();
+        if (!accessibility.isProcessTrusted()) {
+            accessibility.isProcessTrustedWithPrompt();
+        }
+        const auto command = accessibilitySettingsCommand(
+            environment("XDG_CURRENT_DESKTOP").value_or(""), [](std::string_view program) {
+                return !QStandardPaths::findExecutable(QString::fromUtf8(program.data(),
+                                                                         program.size()))
+                            .isEmpty();
+            });
+        if (!command) {
+            log_.write("[Mivo] permission: no accessibility settings known for this desktop");
+            return;
+        }
+        QStringList arguments;
+        for (std::size_t i = 1; i < command->size(); ++i) {
+            arguments << QString::fromStdString((*command)[i]);
+        }
+        QProcess::startDetached(QString::fromStdString(command->front()), arguments);
+    }
+
+    void openSettingsWindow() { settingsWindow_.present(); }
+
+    bool openSupportMail(const std::string& subject, const std::optional<std::string>& body) {
+        const auto url = supportMailURL(subject, body);
+        if (!url) {
+            log_.write("[Mivo][Settings] unable to form support mailto URL for subject=" + subject);
+            return false;
+        }
+        return desktop_.workspace().openURL(*url);
+    }
+
+    void openScratchFile() {
+        const auto path = prepareScratchFile(
+            {.runtimeDir = environment("XDG_RUNTIME_DIR"), .tempDir = environment("TMPDIR")});
+        if (!path) {
+            log_.write("[Mivo] scratch file: " + path.error());
+            return;
+        }
+        desktop_.workspace().openURL(fileURL(*path));
+    }
+
+    void showAbout() {
+        alerts_.show({.title = "About Mivo",
+                      .message = "Mivo " + buildVersion().text() +
+                                 "\nA writing assistant for Japanese.",
+                      .style = AlertRequest::Style::informational,
+                      .buttons = {"OK"}},
+                     {});
+    }
+
+    // One GET with the rewrite client's 12 s bound on the whole transfer.
+    void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
+        QNetworkRequest request(QUrl(QString::fromStdString(url)));
+        request.setTransferTimeout(12000);
+        QNetworkReply* reply = network_.get(request);
+        QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)] {
+            reply->deleteLater();
+            const int status =
+                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (reply->error() != QNetworkReply::NoError || status != 200) {
+                done(std::nullopt);
+                return;
+            }
+            // A feed is a few hundred bytes; refuse anything that is not.
+            const QByteArray body = reply->read(64 * 1024);
+            done(body.toStdString());
+        });
+    }
+
+    linux_desktop::LinuxDesktop& desktop_;
+    Log& log_;
+    QtAlerts alerts_;
+    QNetworkAccessManager network_;
+    // Step 2, in order (the account session is created first once sign-in
+    // is wired).
+    AppShellController shell_;
+    JsonFileUserDefaults defaults_;
+    MivoSettingsStore settingsStore_;
+    UpdateController updates_;
+    SettingsWindowController settingsWindow_;
+    AccessibilityMonitor monitor_;
+    QtCorrectionPanelWindow panelWindow_;
+    OverlayCoordinator overlay_;
+    QtHighlightWindows highlightWindows_;
+    HighlightOverlay highlight_;
+    LocalCorrectionService localCorrection_;
+    MivoMainMenu mainMenu_;
+    // Step 3: the correction display between them.
+    MonitorCorrectionTextField monitorField_;
+    LocalCorrectionChecker checker_;
+    HighlightDisplayAdapter highlightDisplay_;
+    PanelDisplayAdapter panelDisplay_;
+    CorrectionDisplayController display_;
+    MonitoringLifecycle lifecycle_;
+    bool trayAvailable_ = true;
+    bool openedForMissingTray_ = false;
+};
+
+}  // namespace
+
+int runMivo(QApplication& app) {
+    linux_desktop::SystemLog log;
+    auto desktop = linux_desktop::LinuxDesktop::create(log);
+    if (desktop == nullptr) {
+        std::fputs("Mivo needs an X11 display (Xorg, or XWayland with QT_QPA_PLATFORM=xcb).\n",
+                   stderr);
+        return 1;
+    }
+    Root root(*desktop, log);
+    root.launch();
+    return app.exec();
+}
+
+}  // namespace mivo

@@ -1,0 +1,16 @@
+// Mivo's entry: a Qt application without a main window that lives in the
+// tray until the user quits it.
+
+#include <QApplication>
+
+#include "app/composition_root.hpp"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mivo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Mivo"));
+    QApplication::setDesktopFileName(QStringLiteral("mivo"));
+    // Closing the settings or onboarding window never ends Mivo.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return mivo::runMivo(app);
+}

@@ -1,0 +1,72 @@
+#include "overlay/correction_panel_model.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace mivo {
+
+CorrectionPanelModel::CorrectionPanelModel(std::vector<CorrectionIssue> issues,
+                                           IssuesHandler onApply, IssuesHandler onDismiss,
+                                           std::function<void(bool)> onHoverChanged)
+    : issues_(std::move(issues)),
+      onApply_(std::move(onApply)),
+      onDismiss_(std::move(onDismiss)),
+      onHoverChanged_(std::move(onHoverChanged)) {
+    // An empty panel has nothing to show or hand back; one blank issue keeps
+    // every read defined.
+    if (issues_.empty())
+        issues_.emplace_back();
+}
+
+const CorrectionIssue& CorrectionPanelModel::selectedIssue() const {
+    return issues_[std::min(selectedIndex_, issues_.size() - 1)];
+}
+
+void CorrectionPanelModel::select(std::size_t index) {
+    if (index < issues_.size())
+        selectedIndex_ = index;
+}
+
+void CorrectionPanelModel::toggleExplanation() {
+    showExplanation_ = !showExplanation_;
+}
+
+void CorrectionPanelModel::apply() {
+    // A copy: the handler may close the panel and drop this model.
+    const std::vector<CorrectionIssue> chosen{selectedIssue()};
+    if (onApply_)
+        onApply_(chosen);
+}
+
+void CorrectionPanelModel::dismiss() {
+    const std::vector<CorrectionIssue> chosen{selectedIssue()};
+    if (onDismiss_)
+        onDismiss_(chosen);
+}
+
+void CorrectionPanelModel::hoverChanged(bool hovered) {
+    if (onHoverChanged_)
+        onHoverChanged_(hovered);
+}
+
+std::string_view CorrectionPanelModel::explanationToggleLabel() const {
+    return showExplanation_ ? "Hide explanation" : "Why?";
+}
+
+std::string_view categoryLabel(CorrectionIssue::Category category) {
+    switch (category) {
+        case CorrectionIssue::Category::grammar:
+            return "Grammar";
+        case CorrectionIssue::Category::particle:
+            return "Particle";
+        case CorrectionIssue::Category::vocabulary:
+            return "Vocabulary";
+        case CorrectionIssue::Category::conjugation:
+            return "Conjugation";
+        case CorrectionIssue::Category::style:
+            return "Style";
+    }
+    return "Grammar";
+}
+
+}  // namespace mivo

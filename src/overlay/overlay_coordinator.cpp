@@ -1,0 +1,125 @@
+#include "overlay/overlay_coordinator.hpp"
+
+#include <utility>
+
+namespace mivo {
+
+std::vector<CorrectionIssue> OverlayCoordinator::OverlayState::issues() const {
+    if (const auto* one = std::get_if<ShowingCorrection>(&value))
+        return {one->issue};
+    if (const auto* several = std::get_if<ShowingMultiple>(&value))
+        return several->issues;
+    return {};
+}
+
+OverlayCoordinator::OverlayCoordinator(CorrectionPanelWindow& window, Scheduler& scheduler,
+                                       Screens& screens)
+    : window_(window), scheduler_(scheduler), screens_(screens) {}
+
+OverlayCoordinator::~OverlayCoordinator() {
+    *alive_ = false;
+    window_.setOnResize(nullptr);
+}
+
+void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
+                              const std::optional<Rect>& near) {
+    if (issues.empty())
+        return;
+    if (issues.size() == 1)
+        state_.value = OverlayState::ShowingCorrection{issues.front()};
+    else
+        state_.value = OverlayState::ShowingMultiple{issues};
+
+    std::weak_ptr<bool> alive = alive_;
+    auto model = std::make_shared<CorrectionPanelModel>(
+        issues,
+        [this, alive](const std::vector<CorrectionIssue>& chosen) {
+            if (alive.lock() != nullptr)
+                apply(chosen);
+        },
+        [this, alive](const std::vector<CorrectionIssue>& chosen) {
+            if (alive.lock() != nullptr)
+                dismiss(chosen);
+        },
+        [this, alive](bool hovered) {
+            if (alive.lock() != nullptr && onHoverChanged)
+                onHoverChanged(hovered);
+        });
+    const double height = window_.setContent(std::move(model), panelWidth);
+    if (!panelMade_) {
+        panelMade_ = true;
+        window_.setOnResize([this, alive](const Rect& resized) {
+            if (alive.lock() != nullptr)
+                maintainVerticalAnchor(resized);
+        });
+    }
+
+    const Size size{panelWidth, height};
+    Rect frame;
+    if (near) {
+        frame = frameForPanel(size, *near, visibleScreenFrame(*near));
+    } else {
+        verticalAnchor_.reset();
+        const auto screens = screens_.screens();
+        const Rect screen =
+            screens.empty() ? panel_placement::fallbackScreen : screens.front().visibleFrame;
+        frame = Rect{screen.minX() + screen.width / 2 - size.width / 2,
+                     screen.midY() - size.height / 2, size.width, size.height};
+    }
+    window_.setFrame(frame);
+    window_.orderFront();
+}
+
+void OverlayCoordinator::hide() {
+    state_.value = OverlayState::Hidden{};
+    if (onHoverChanged)
+        onHoverChanged(false);
+    if (panelMade_)
+        window_.orderOut();
+}
+
+void OverlayCoordinator::apply(const std::vector<CorrectionIssue>& issues) {
+    hide();
+    // The handler as it is now: replacing it later does not redirect this
+    // report.
+    auto handler = onApply;
+    scheduler_.after(applyDelay, [handler = std::move(handler), issues] {
+        if (handler)
+            handler(issues);
+    });
+}
+
+void OverlayCoordinator::dismiss(const std::vector<CorrectionIssue>& issues) {
+    if (onDismiss)
+        onDismiss(issues);
+    hide();
+}
+
+std::optional<Rect> OverlayCoordinator::currentPanelFrame() const {
+    if (!panelMade_)
+        return std::nullopt;
+    return window_.frame();
+}
+
+Rect OverlayCoordinator::frameForPanel(const Size& size, const Rect& near, const Rect& in) {
+    const PanelPlacement placement = panel_placement::place(size, near, in);
+    verticalAnchor_ = placement.anchor;
+    return placement.frame;
+}
+
+Rect OverlayCoordinator::visibleScreenFrame(const Rect& rect) {
+    return panel_placement::visibleScreenFrame(rect, screens_.screens());
+}
+
+Rect OverlayCoordinator::visibleScreenFrame(const Rect& rect, const std::vector<Screen>& screens) {
+    return panel_placement::visibleScreenFrame(rect, screens);
+}
+
+void OverlayCoordinator::maintainVerticalAnchor(const Rect& resized) {
+    if (!verticalAnchor_)
+        return;
+    if (const auto moved = panel_placement::keepAnchoredEdge(resized, *verticalAnchor_))
+        window_.setFrame(*moved);
+}
+
+}  // namespace mivo

@@ -1,0 +1,100 @@
+#pragma once
+
+// Owns the one floating correction panel: shows it for one or several issues
+// next to the hovered highlight (below when there is room, else above),
+// keeps the anchored edge in place when its content grows or shrinks, and
+// turns the panel's actions into onApply, onDismiss and onHoverChanged.
+// Main thread only.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "overlay/correction_panel_window.hpp"
+#include "overlay/panel_placement.hpp"
+#include "platform/scheduler.hpp"
+#include "platform/screens.hpp"
+#include "shared/records.hpp"
+
+namespace mivo {
+
+class OverlayCoordinator {
+  public:
+    // What the panel shows; only show() and the closing operations change it.
+    struct OverlayState {
+        struct ShowingCorrection {
+            CorrectionIssue issue;
+        };
+        struct ShowingMultiple {
+            std::vector<CorrectionIssue> issues;
+        };
+        struct Error {
+            std::string message;
+        };
+        struct Hidden {};
+        struct Processing {};
+        using Value = std::variant<ShowingCorrection, ShowingMultiple, Error, Hidden, Processing>;
+
+        Value value = Hidden{};
+        bool isHidden() const { return std::holds_alternative<Hidden>(value); }
+        // The issues shown: one, several, or none.
+        std::vector<CorrectionIssue> issues() const;
+    };
+
+    OverlayCoordinator(CorrectionPanelWindow& window, Scheduler& scheduler, Screens& screens);
+    ~OverlayCoordinator();
+    OverlayCoordinator(const OverlayCoordinator&) = delete;
+    OverlayCoordinator& operator=(const OverlayCoordinator&) = delete;
+
+    // The user accepted these issues; called 0.05 s after the panel closed.
+    std::function<void(const std::vector<CorrectionIssue>&)> onApply;
+    // The user dismissed these issues; called before the panel closes.
+    std::function<void(const std::vector<CorrectionIssue>&)> onDismiss;
+    // The pointer entered (true) or left (false) the panel; also false at
+    // every hide().
+    std::function<void(bool)> onHoverChanged;
+
+    // Shows the panel for these issues next to `near` (the hovered
+    // highlight's unpadded rectangle), or centred on the main screen without
+    // one. An empty list does nothing.
+    void show(const std::vector<CorrectionIssue>& issues, const std::optional<Rect>& near);
+    void hide();
+    // Closes the panel and reports the issues through onApply 0.05 s later.
+    void apply(const std::vector<CorrectionIssue>& issues);
+    // Reports the issues through onDismiss, then closes the panel.
+    void dismiss(const std::vector<CorrectionIssue>& issues);
+
+    const OverlayState& state() const { return state_; }
+    // The panel's frame; nothing while no panel exists.
+    std::optional<Rect> currentPanelFrame() const;
+
+    // The frame of a panel of `size` next to `near` on the visible frame
+    // `in`; remembers which edge the later resizes keep.
+    Rect frameForPanel(const Size& size, const Rect& near, const Rect& in);
+    // The visible frame of the screen that holds (or is nearest to) the
+    // rectangle's centre.
+    Rect visibleScreenFrame(const Rect& rect);
+    static Rect visibleScreenFrame(const Rect& rect, const std::vector<Screen>& screens);
+
+    static constexpr double panelWidth = 360;
+    static constexpr double panelPadding = panel_placement::panelPadding;
+    static constexpr double anchorGap = panel_placement::anchorGap;
+    // How long after the panel closed onApply is called.
+    static constexpr double applyDelay = 0.05;
+
+  private:
+    void maintainVerticalAnchor(const Rect& resized);
+
+    CorrectionPanelWindow& window_;
+    Scheduler& scheduler_;
+    Screens& screens_;
+    OverlayState state_;
+    std::optional<VerticalAnchor> verticalAnchor_;
+    bool panelMade_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace mivo

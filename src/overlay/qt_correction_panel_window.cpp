@@ -1,0 +1,133 @@
+#include "overlay/qt_correction_panel_window.hpp"
+
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPainterPath>
+#include <QRegion>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "overlay/correction_panel_view.hpp"
+#include "overlay/qt_geometry.hpp"
+#include "overlay/x11_overlay_support.hpp"
+
+namespace mivo {
+
+// The panel's window; a press on its background starts a drag.
+class FreePanel : public QWidget {
+  public:
+    FreePanel() {
+        setObjectName("correctionPanelWindow");
+        // Flags before the first show: changing them later hides the window.
+        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::WindowDoesNotAcceptFocus);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_TranslucentBackground);
+        setFocusPolicy(Qt::NoFocus);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSizeConstraint(QLayout::SetNoConstraint);
+    }
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        dragMouseStart_ = QCursor::pos();
+        dragWindowOrigin_ = pos();
+        QWidget::mousePressEvent(event);
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if ((event->buttons() & Qt::LeftButton) == 0)
+            return;
+        move(dragWindowOrigin_ + (QCursor::pos() - dragMouseStart_));
+    }
+
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        // Without a compositor the shadow margin cannot be transparent: the
+        // window keeps only the card.
+        if (!overlay_qt::hasCompositor()) {
+            const int m = CorrectionPanelView::shadowMargin;
+            QPainterPath card;
+            card.addRoundedRect(QRectF(rect()).adjusted(m, m, -m, -m), 10, 10);
+            setMask(QRegion(card.toFillPolygon().toPolygon()));
+        }
+    }
+
+  private:
+    QPoint dragMouseStart_;
+    QPoint dragWindowOrigin_;
+};
+
+QtCorrectionPanelWindow::QtCorrectionPanelWindow() = default;
+
+QtCorrectionPanelWindow::~QtCorrectionPanelWindow() = default;
+
+QWidget* QtCorrectionPanelWindow::window() const {
+    return panel_.get();
+}
+
+double QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel> model,
+                                           double width) {
+    if (panel_ == nullptr)
+        panel_ = std::make_unique<FreePanel>();
+    if (view_ != nullptr) {
+        // The old view may be inside one of its own button handlers.
+        view_->hide();
+        view_->disconnect();
+        view_->deleteLater();
+    }
+    auto* view = new CorrectionPanelView(std::move(model), panel_.get());
+    view_ = view;
+    panel_->layout()->addWidget(view);
+    QObject::connect(view, &CorrectionPanelView::fittingHeightChanged, panel_.get(),
+                     [this](int height) { contentHeightChanged(height); });
+    const int height = view->fittingHeight();
+    view->setFixedHeight(height);
+    contentHeight_ = height;
+    panel_->resize(static_cast<int>(width), height);
+    return height;
+}
+
+void QtCorrectionPanelWindow::contentHeightChanged(int height) {
+    if (panel_ == nullptr || view_ == nullptr || height == contentHeight_)
+        return;
+    contentHeight_ = height;
+    view_->setFixedHeight(height);
+    // The top edge stays where it is; the coordinator then decides.
+    QRect geometry = panel_->geometry();
+    geometry.setHeight(height);
+    panel_->setGeometry(geometry);
+    if (onResize_)
+        onResize_(overlay_qt::fromQt(geometry));
+}
+
+void QtCorrectionPanelWindow::setFrame(const Rect& frame) {
+    if (panel_ == nullptr)
+        return;
+    panel_->setGeometry(overlay_qt::toQt(frame));
+}
+
+std::optional<Rect> QtCorrectionPanelWindow::frame() const {
+    if (panel_ == nullptr)
+        return std::nullopt;
+    return overlay_qt::fromQt(panel_->geometry());
+}
+
+void QtCorrectionPanelWindow::orderFront() {
+    if (panel_ == nullptr)
+        return;
+    panel_->show();
+    panel_->raise();
+}
+
+void QtCorrectionPanelWindow::orderOut() {
+    if (panel_ != nullptr)
+        panel_->hide();
+}
+
+void QtCorrectionPanelWindow::setOnResize(std::function<void(const Rect&)> handler) {
+    onResize_ = std::move(handler);
+}
+
+}  // namespace mivo

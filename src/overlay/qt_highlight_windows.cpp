@@ -1,0 +1,69 @@
+#include "overlay/qt_highlight_windows.hpp"
+
+#include <QGuiApplication>
+
+#include "overlay/highlight_view.hpp"
+#include "overlay/qt_geometry.hpp"
+#include "overlay/x11_overlay_support.hpp"
+
+namespace mivo {
+namespace {
+
+class QtHighlightWindow : public HighlightWindow {
+  public:
+    QtHighlightWindow(const Rect& frame, CorrectionIssue::Severity severity,
+                      std::function<void(bool)> onHoverChanged)
+        : view_(new HighlightView(severity, overlay_qt::hasCompositor())) {
+        const QRect rect = overlay_qt::toQt(frame);
+        const bool x11 = overlay_qt::onX11();
+        // Flags before the first show: changing them later hides the window.
+        Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint;
+        if (x11)
+            flags |= Qt::WindowTransparentForInput;
+        view_->setWindowFlags(flags);
+        view_->setAttribute(Qt::WA_ShowWithoutActivating);
+        view_->onHoverChanged = std::move(onHoverChanged);
+        view_->setGeometry(rect);
+        view_->show();
+        if (x11) {
+            // Mapped after the drawing window, the input window lies above it.
+            HighlightView* view = view_.get();
+            catcher_ = overlay_qt::X11HoverCatcher::create(
+                rect, [view](bool inside) { view->pointerCrossed(inside); });
+        }
+    }
+
+    ~QtHighlightWindow() override { catcher_.reset(); }
+
+    void setHovered(bool hovered) override { view_->setHovered(hovered); }
+
+  private:
+    // The window may go from inside its own event handler: it is hidden at
+    // once and deleted when the loop comes back.
+    struct Retire {
+        void operator()(HighlightView* view) const {
+            view->onHoverChanged = nullptr;
+            view->hide();
+            view->deleteLater();
+        }
+    };
+    std::unique_ptr<HighlightView, Retire> view_;
+    std::unique_ptr<overlay_qt::X11HoverCatcher> catcher_;
+};
+
+}  // namespace
+
+std::unique_ptr<HighlightWindow> QtHighlightWindows::create(
+    const Rect& frame, CorrectionIssue::Severity severity,
+    std::function<void(bool)> onHoverChanged) {
+    return std::make_unique<QtHighlightWindow>(frame, severity, std::move(onHoverChanged));
+}
+
+std::optional<Point> QtHighlightWindows::pointerLocation() {
+    if (QGuiApplication::primaryScreen() == nullptr)
+        return std::nullopt;
+    return overlay_qt::pointerLocation();
+}
+
+}  // namespace mivo

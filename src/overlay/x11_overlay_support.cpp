@@ -1,0 +1,132 @@
+#include "overlay/x11_overlay_support.hpp"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <map>
+#include <string>
+
+#include <xcb/xcb.h>
+
+namespace mivo::overlay_qt {
+namespace {
+
+xcb_connection_t* connection() {
+    auto* app = qGuiApp;
+    if (app == nullptr)
+        return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+xcb_screen_t* defaultScreen(xcb_connection_t* c) {
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const std::string& name) {
+    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str());
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    const xcb_atom_t a = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    free(reply);
+    return a;
+}
+
+// The pointing hand from the core cursor font (hand2), made once.
+xcb_cursor_t handCursor(xcb_connection_t* c) {
+    static xcb_cursor_t cursor = XCB_NONE;
+    if (cursor != XCB_NONE)
+        return cursor;
+    constexpr uint16_t kHand2 = 60;
+    const xcb_font_t font = xcb_generate_id(c);
+    xcb_open_font(c, font, 6, "cursor");
+    cursor = xcb_generate_id(c);
+    xcb_create_glyph_cursor(c, cursor, font, font, kHand2, kHand2 + 1, 0, 0, 0, 0xffff, 0xffff,
+                            0xffff);
+    xcb_close_font(c, font);
+    return cursor;
+}
+
+// Hands the crossing events of our input-only windows to their owners.
+class CrossingFilter : public QAbstractNativeEventFilter {
+  public:
+    static CrossingFilter& shared() {
+        static CrossingFilter filter;
+        static const bool installed = [] {
+            QCoreApplication::instance()->installNativeEventFilter(&filter);
+            return true;
+        }();
+        (void)installed;
+        return filter;
+    }
+
+    std::map<xcb_window_t, std::function<void(bool)>> handlers;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        const uint8_t kind = event->response_type & ~0x80;
+        if (kind != XCB_ENTER_NOTIFY && kind != XCB_LEAVE_NOTIFY)
+            return false;
+        auto* crossing = reinterpret_cast<xcb_enter_notify_event_t*>(event);
+        const auto found = handlers.find(crossing->event);
+        if (found == handlers.end())
+            return false;
+        // A copy: the handler may destroy the catcher.
+        const auto handler = found->second;
+        if (handler)
+            handler(kind == XCB_ENTER_NOTIFY);
+        return true;
+    }
+};
+
+}  // namespace
+
+bool onX11() {
+    return connection() != nullptr;
+}
+
+bool hasCompositor() {
+    xcb_connection_t* c = connection();
+    if (c == nullptr)
+        return true;
+    const xcb_atom_t selection = atom(c, "_NET_WM_CM_S0");
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    auto* reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply != nullptr && reply->owner != XCB_NONE;
+    free(reply);
+    return owned;
+}
+
+std::unique_ptr<X11HoverCatcher> X11HoverCatcher::create(const QRect& rect,
+                                                         std::function<void(bool)> onCrossing) {
+    xcb_connection_t* c = connection();
+    if (c == nullptr || rect.width() <= 0 || rect.height() <= 0)
+        return nullptr;
+    auto catcher = std::unique_ptr<X11HoverCatcher>(new X11HoverCatcher);
+    const xcb_window_t window = xcb_generate_id(c);
+    // Values in the order of their mask bits.
+    const uint32_t values[] = {1, XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW,
+                               handCursor(c)};
+    xcb_create_window(c, 0, window, defaultScreen(c)->root, static_cast<int16_t>(rect.x()),
+                      static_cast<int16_t>(rect.y()), static_cast<uint16_t>(rect.width()),
+                      static_cast<uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT,
+                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+    catcher->window_ = window;
+    CrossingFilter::shared().handlers[window] = std::move(onCrossing);
+    return catcher;
+}
+
+X11HoverCatcher::~X11HoverCatcher() {
+    CrossingFilter::shared().handlers.erase(window_);
+    if (xcb_connection_t* c = connection()) {
+        xcb_destroy_window(c, window_);
+        xcb_flush(c);
+    }
+}
+
+}  // namespace mivo::overlay_qt

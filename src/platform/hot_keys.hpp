@@ -1,0 +1,49 @@
+#pragma once
+
+// System-wide keyboard shortcuts: while one is registered, every press of its
+// key with exactly its modifiers reaches the handler on the main loop,
+// whichever application has the keyboard focus.
+
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <memory>
+
+#include "shared/hotkey_config.hpp"
+
+namespace mivo {
+
+// Why the system did not take a shortcut, with a status code for log lines.
+enum class HotKeyRefusal : int32_t {
+    // Another application holds the combination.
+    heldElsewhere = -9878,
+    // No key of this keyboard has the key code.
+    unknownKey = -9879,
+    // There is no system to register with (no X display).
+    unavailable = -9880,
+};
+
+inline int32_t code(HotKeyRefusal r) {
+    return static_cast<int32_t>(r);
+}
+
+// A registered shortcut; destroying it unregisters it, after which no press
+// reaches its handler.
+class HotKeyRegistration {
+  public:
+    virtual ~HotKeyRegistration() = default;
+};
+
+class HotKeys {
+  public:
+    virtual ~HotKeys() = default;
+
+    using PressedHandler = std::function<void()>;
+    // Only `keyCode` and `carbonModifiers` count; `display` is the user's
+    // text. Presses are reported once per key-down, whatever lock keys
+    // (Caps Lock, Num Lock) are on.
+    virtual std::expected<std::unique_ptr<HotKeyRegistration>, HotKeyRefusal> registerHotKey(
+        const HotKeyConfig& config, PressedHandler onPressed) = 0;
+};
+
+}  // namespace mivo

@@ -1,0 +1,74 @@
+#include "app/mivo_settings_store.hpp"
+#include "settings/settings_buttons.hpp"
+#include "settings/settings_cards.hpp"
+#include "settings/settings_toggle.hpp"
+#include "settings/shortcut_recorder.hpp"
+
+#include <QHBoxLayout>
+
+namespace mivo {
+
+GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent)
+    : SettingsCard(18, parent), store_(store) {
+    setObjectName("generalCard");
+    auto* header = new QHBoxLayout();
+    header->addWidget(new ThemedLabel(tr("Mivo"), 18, QFont::DemiBold, SettingsColor::textPrimary));
+    header->addStretch(1);
+    pill_ = new SettingsPill({}, SettingsColor::primarySurface, SettingsColor::primaryPressed);
+    pill_->setObjectName("mivoStatusPill");
+    header->addWidget(pill_);
+    stack()->addLayout(header);
+
+    enableRow_ = new SettingsToggleRow(
+        "Enable Mivo", "Pause or resume corrections and AI rewrite tools across apps.");
+    enableRow_->setObjectName("enableMivoRow");
+    enableRow_->toggle()->setObjectName("enableMivoToggle");
+    enableRow_->onToggled = [this](bool on) { store_.setMivoEnabled(on); };
+    stack()->addWidget(enableRow_);
+    stack()->addWidget(new SettingsDivider());
+
+    auto* shortcutRow = new QHBoxLayout();
+    shortcutRow->setSpacing(0);
+    auto* texts = new QVBoxLayout();
+    texts->setSpacing(6);
+    texts->addWidget(new ThemedLabel(tr("Tone converter shortcut"), 15, QFont::DemiBold,
+                                     SettingsColor::textPrimary));
+    auto* description = new ThemedLabel(
+        tr("Global hotkey to open the rewrite panel. Use at least one of ⌘, ⌃, or ⌥."), 13,
+        QFont::Normal, SettingsColor::textSecondary);
+    description->setWordWrap(true);
+    texts->addWidget(description);
+    texts->addStretch(1);
+    shortcutRow->addLayout(texts, 1);
+    shortcutRow->addSpacing(24);
+    auto* controls = new QVBoxLayout();
+    controls->setSpacing(8);
+    recorder_ = new ShortcutRecorder(alerts);
+    recorder_->setObjectName("shortcutRecorder");
+    recorder_->onConfigChanged = [this](const HotKeyConfig& config) {
+        store_.setToneHotKey(config);
+    };
+    controls->addWidget(recorder_, 0, Qt::AlignRight);
+    reset_ = new SettingsLinkButton(tr("Reset to default"));
+    reset_->setObjectName("resetShortcutButton");
+    connect(reset_, &QAbstractButton::clicked, this,
+            [this] { store_.setToneHotKey(HotKeyConfig::defaultConfig()); });
+    controls->addWidget(reset_, 0, Qt::AlignRight);
+    controls->addStretch(1);
+    shortcutRow->addLayout(controls);
+    stack()->addLayout(shortcutRow);
+    refresh();
+}
+
+void GeneralCard::refresh() {
+    const bool enabled = store_.mivoEnabled();
+    pill_->setTitle(enabled ? "Active" : "Paused");
+    pill_->setColors(enabled ? SettingsColor::primarySurface : SettingsColor::altBackground,
+                     enabled ? SettingsColor::primaryPressed : SettingsColor::textSecondary);
+    enableRow_->setOn(enabled);
+    recorder_->setConfig(store_.toneHotKey());
+    // All three fields count: a recorded ⇧⌘J is not the default ⌘⇧J.
+    reset_->setVisible(store_.toneHotKey() != HotKeyConfig::defaultConfig());
+}
+
+}  // namespace mivo

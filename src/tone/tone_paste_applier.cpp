@@ -1,0 +1,315 @@
+#include "tone/tone_paste_applier.hpp"
+
+#include <functional>
+#include <memory>
+
+#include "monitor/ax_geometry.hpp"
+#include "monitor/ax_text_extractor.hpp"
+#include "monitor/pasteboard_guard.hpp"
+#include "monitor/synthetic_input.hpp"
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+#include "tone/ax_selection_reader.hpp"
+
+namespace mivo::TonePasteApplier {
+namespace {
+
+// After the paste keystroke: when the field still shows the original
+// selected, the text is typed instead; a little later the clipboard goes
+// back.
+constexpr double kPasteCheckDelay = 0.65;
+constexpr double kRestoreAfterPasteCheck = 0.25;
+// The target application needs a moment to come to the front.
+constexpr double kActivationDelay = 0.2;
+// A drag needs a moment to settle into a selection.
+constexpr double kDragDelay = 0.2;
+constexpr double kPasteAfterDragDelay = 0.16;
+constexpr double kDragPasteCheckDelay = 0.55;
+constexpr double kRestoreAfterTyping = 0.45;
+
+constexpr int64_t kWindow = AXSelectionReader::textWindowCharacters;
+
+// What the delayed steps of one paste carry.
+struct Paste {
+    Desktop desktop;
+    AXElement element;
+    std::string rewritten;
+    std::string original;
+    std::string textBefore;  // the field's text before anything was written
+    std::shared_ptr<PasteboardGuard> clipboard;
+    PasteboardGuard::Hold hold;
+};
+
+std::string fieldText(Accessibility& ax, const AXElement& element) {
+    return AXTextExtractor::extractText(ax, element, kWindow).value_or("");
+}
+
+// The rewrite shows in the field and the field changed. When the rewrite
+// equals the original nothing can be told apart, and the check fails.
+bool replacementSucceeded(Accessibility& ax, const AXElement& element, std::string_view original,
+                          std::string_view rewritten, std::string_view textBefore) {
+    const std::string now = fieldText(ax, element);
+    return !now.empty() && now != textBefore && text::contains(now, rewritten) &&
+           !text::canonicallyEqual(rewritten, original);
+}
+
+// The selection reads as the original, white space around it aside.
+bool selectionIsOriginal(Accessibility& ax, const AXElement& element, std::string_view original) {
+    const std::string wanted = text::trimWhitespaceAndNewlines(original);
+    if (wanted.empty())
+        return false;
+    if (auto raw = readString(ax, element, kAXSelectedTextAttribute);
+        raw && text::canonicallyEqual(text::trimWhitespaceAndNewlines(*raw), wanted))
+        return true;
+    const auto read = AXTextExtractor::selectedText(ax, element);
+    return read && text::canonicallyEqual(*read, wanted);
+}
+
+// The occurrence of the original at the caret, in the element's own UTF-16
+// offsets. Static text joined from an editor's children has offsets of its
+// own, which no range of the element can name.
+std::optional<Utf16Range> locateOriginal(Accessibility& ax, const AXElement& element,
+                                         std::string_view original) {
+    const auto read = AXTextExtractor::readText(ax, element, kWindow);
+    if (!read || read->text.empty() ||
+        read->source == AXTextExtractor::ExtractedText::Source::staticText)
+        return std::nullopt;
+    const text::CharacterText chars(read->text);
+    const int64_t caret = AXSelectionReader::caretIndex(ax, element, *read, chars);
+    const auto found = AXTextExtractor::targetRange(original, read->text, caret);
+    if (!found)
+        return std::nullopt;
+    return Utf16Range{found->accessibilityRange.location + read->utf16Start,
+                      found->accessibilityRange.length};
+}
+
+// Selects the original through the accessibility interface, and checks that
+// the field then shows it selected.
+bool selectOriginal(Accessibility& ax, const AXElement& element, std::string_view original) {
+    const auto range = locateOriginal(ax, element, original);
+    if (!range || ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*range)) !=
+                      AXError::success)
+        return false;
+    return selectionIsOriginal(ax, element, original);
+}
+
+bool frontmostIsApplicationOf(Desktop d, const AXElement& element) {
+    const auto pid = d.accessibility.pid(element);
+    const auto front = d.workspace.frontmostApplication();
+    return pid && front && front->pid == *pid;
+}
+
+// Keystrokes would reach the element: its application is in front and,
+// when the application says which element has the focus, it is this one.
+bool focusIsOn(Desktop d, const AXElement& element) {
+    if (!frontmostIsApplicationOf(d, element))
+        return false;
+    const auto pid = d.accessibility.pid(element);
+    const auto focused = readElement(d.accessibility, d.accessibility.applicationElement(*pid),
+                                     kAXFocusedUIElementAttribute);
+    return !focused || *focused == element;
+}
+
+void activateApplicationOf(Desktop d, const AXElement& element) {
+    const auto pid = d.accessibility.pid(element);
+    if (pid && *pid >= 1 && !frontmostIsApplicationOf(d, element))
+        d.workspace.activate(*pid);
+}
+
+SyntheticInput events(Desktop d) {
+    return SyntheticInput(d, [] { return InputTarget{}; });
+}
+
+// The rewrite stays on the clipboard for the user to paste; after 30 s the
+// clipboard goes back to what it held before, unless someone copied since.
+void leaveOnClipboard(const Paste& p) {
+    p.desktop.scheduler.after(clipboardKeepSeconds, [clipboard = p.clipboard, hold = p.hold] {
+        clipboard->release(hold);
+    });
+}
+
+void restoreLater(const Paste& p, double delay) {
+    p.desktop.scheduler.after(
+        delay, [clipboard = p.clipboard, hold = p.hold] { clipboard->release(hold); });
+}
+
+// --- The rungs -------------------------------------------------------------
+
+bool isFragmentBacked(Accessibility& ax, const AXElement& element) {
+    return !AXTextExtractor::textFragments(ax, element).empty();
+}
+
+bool applyWholeFieldValue(Accessibility& ax, const AXElement& element, std::string_view rewritten,
+                          std::string_view original) {
+    if (isFragmentBacked(ax, element))
+        return false;
+    const auto value = readString(ax, element, kAXValueAttribute);
+    if (!value || value->empty())
+        return false;
+    const text::CharacterText chars(*value);
+    const int64_t caret =
+        AXSelectionReader::caretIndex(ax, element, AXTextExtractor::ExtractedText{*value}, chars);
+    const auto found = AXTextExtractor::targetRange(original, *value, caret);
+    if (!found)
+        return false;
+    const auto from = text::utf16ToByteOffset(*value, found->accessibilityRange.location);
+    const auto to = text::utf16ToByteOffset(*value, found->accessibilityRange.end());
+    if (!from || !to)
+        return false;
+    const std::string updated =
+        value->substr(0, *from) + std::string(rewritten) + value->substr(*to);
+    if (ax.setAttributeValue(element, kAXValueAttribute, AXValue(updated)) != AXError::success)
+        return false;
+    const auto readBack = readString(ax, element, kAXValueAttribute);
+    if (!readBack)
+        return false;
+    // A field may tidy what it is given; but a write it ignored leaves the
+    // old value, which may well contain the rewrite already.
+    return *readBack == updated || (*readBack != *value && text::contains(*readBack, rewritten));
+}
+
+bool applySelectedText(Accessibility& ax, const AXElement& element, std::string_view rewritten,
+                       std::string_view original) {
+    if (isFragmentBacked(ax, element))
+        return false;
+    const std::string before = fieldText(ax, element);
+    if (!selectionIsOriginal(ax, element, original) && !selectOriginal(ax, element, original))
+        return false;
+    if (ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(std::string(rewritten))) !=
+        AXError::success)
+        return false;
+    return replacementSucceeded(ax, element, original, rewritten, before);
+}
+
+// After the paste keystroke: when the paste did not take and the original
+// is still selected, type the rewrite over it.
+void checkPasteLater(const Paste& p) {
+    p.desktop.scheduler.after(kPasteCheckDelay, [p] {
+        Accessibility& ax = p.desktop.accessibility;
+        if (!replacementSucceeded(ax, p.element, p.original, p.rewritten, p.textBefore) &&
+            focusIsOn(p.desktop, p.element) && selectionIsOriginal(ax, p.element, p.original))
+            events(p.desktop).postUnicodeText(p.rewritten);
+        restoreLater(p, kRestoreAfterPasteCheck);
+    });
+}
+
+bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
+                std::string_view original) {
+    Accessibility& ax = d.accessibility;
+    const std::string before = fieldText(ax, element);
+    if (!selectionIsOriginal(ax, element, original) && !selectOriginal(ax, element, original))
+        return false;
+    auto clipboard = PasteboardGuard::of(d.pasteboard);
+    const auto hold = clipboard->putText(rewritten);
+    if (!hold)
+        return false;
+    const Paste p{d,         element, std::string(rewritten), std::string(original), before,
+                  clipboard, *hold};
+    if (focusIsOn(d, element)) {
+        if (!events(d).postCommandV()) {
+            clipboard->release(*hold);
+            return false;
+        }
+        checkPasteLater(p);
+        return true;
+    }
+    // Once the application is in front, paste only while the original is
+    // still what its field shows selected.
+    activateApplicationOf(d, element);
+    d.scheduler.after(kActivationDelay, [p] {
+        if (!focusIsOn(p.desktop, p.element) ||
+            !selectionIsOriginal(p.desktop.accessibility, p.element, p.original) ||
+            !events(p.desktop).postCommandV()) {
+            leaveOnClipboard(p);
+            return;
+        }
+        checkPasteLater(p);
+    });
+    return true;
+}
+
+// Drags across the original's rectangle, then runs `then` if the drag
+// selected the original in the focused field; else leaves the rewrite on
+// the clipboard.
+void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then) {
+    if (!frontmostIsApplicationOf(p.desktop, p.element) ||
+        !events(p.desktop).postMouseDragSelection(rect)) {
+        leaveOnClipboard(p);
+        return;
+    }
+    p.desktop.scheduler.after(kPasteAfterDragDelay, [p, then = std::move(then)] {
+        // A rectangle gone stale selects something else, or nothing.
+        if (!focusIsOn(p.desktop, p.element) ||
+            !selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
+            leaveOnClipboard(p);
+            return;
+        }
+        then(p);
+    });
+}
+
+bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_view rewritten,
+                              std::string_view original) {
+    Accessibility& ax = d.accessibility;
+    const auto rect = AXTextExtractor::boundsForTargetText(ax, d.screens, original, element);
+    if (!rect)
+        return false;
+    const std::string before = fieldText(ax, element);
+    auto clipboard = PasteboardGuard::of(d.pasteboard);
+    const auto hold = clipboard->putText(rewritten);
+    if (!hold)
+        return false;
+    const Paste p{d,         element, std::string(rewritten), std::string(original), before,
+                  clipboard, *hold};
+    activateApplicationOf(d, element);
+    d.scheduler.after(kDragDelay, [p, rect = *rect] {
+        dragThen(p, rect, [rect](const Paste& p) {
+            if (!events(p.desktop).postCommandV()) {
+                leaveOnClipboard(p);
+                return;
+            }
+            p.desktop.scheduler.after(kDragPasteCheckDelay, [p, rect] {
+                if (replacementSucceeded(p.desktop.accessibility, p.element, p.original,
+                                         p.rewritten, p.textBefore)) {
+                    p.clipboard->release(p.hold);
+                    return;
+                }
+                // The paste did not take: select again and type.
+                dragThen(p, rect, [](const Paste& p) {
+                    events(p.desktop).postUnicodeText(p.rewritten);
+                    restoreLater(p, kRestoreAfterTyping);
+                });
+            });
+        });
+    });
+    return true;
+}
+
+}  // namespace
+
+ApplyResult apply(Desktop desktop, std::string_view rewrittenText, std::string_view originalText,
+                  std::optional<AXElement> targetElement) {
+    using Kind = ApplyResult::Kind;
+    if (targetElement && !targetElement->isNull()) {
+        Accessibility& ax = desktop.accessibility;
+        const AXElement& element = *targetElement;
+        ax.setAttributeValue(element, kAXFocusedAttribute, AXValue(true));
+        if (applyWholeFieldValue(ax, element, rewrittenText, originalText))
+            return {Kind::appliedNative, {}};
+        if (applySelectedText(ax, element, rewrittenText, originalText))
+            return {Kind::appliedSelectedText, {}};
+        if (applyPaste(desktop, element, rewrittenText, originalText) ||
+            applyMouseSelectionPaste(desktop, element, rewrittenText, originalText))
+            return {Kind::appliedPaste, {}};
+    }
+    // Without the field there is nothing to paste into: a paste would land
+    // wherever the focus happens to be.
+    auto clipboard = PasteboardGuard::of(desktop.pasteboard);
+    if (const auto hold = clipboard->putText(rewrittenText)) {
+        desktop.scheduler.after(clipboardKeepSeconds,
+                                [clipboard, hold = *hold] { clipboard->release(hold); });
+    }
+    return ApplyResult::copiedToClipboard(std::string(copiedToClipboardReason));
+}
+
+}  // namespace mivo::TonePasteApplier

@@ -1,0 +1,87 @@
+#include "app/app_shell_controller.hpp"
+
+#include <gmock/gmock.h>
+
+#include <QAction>
+#include <QMenu>
+
+namespace mivo {
+namespace {
+
+QAction* action(const AppShellController& shell, const char* name) {
+    return shell.menu()->findChild<QAction*>(name);
+}
+
+QStringList visibleTitles(const QMenu& menu) {
+    QStringList titles;
+    for (QAction* a : menu.actions()) {
+        if (a->isVisible()) {
+            titles << (a->isSeparator() ? QStringLiteral("—") : a->text());
+        }
+    }
+    return titles;
+}
+
+TEST(AppShell, MenuInOrderWithRewriteDisabledUntilMonitoring) {
+    AppShellController shell;
+    shell.launch();
+    EXPECT_EQ(
+        visibleTitles(*shell.menu()),
+        (QStringList{"Mivo", "—", "Sign In with Google…", "—", "Settings…", "Check for Updates…",
+                     "Rewrite (⌘⇧J)", "Open Accessibility Settings…", "—", "Quit Mivo"}));
+    EXPECT_FALSE(action(shell, "header")->isEnabled());
+    EXPECT_FALSE(action(shell, "rewrite")->isEnabled());
+    EXPECT_EQ(shell.toolTip(), "Mivo — Idle");
+
+    const struct {
+        std::function<void()> change;
+        QString tooltip;
+        bool rewriteEnabled;
+    } steps[] = {
+        {[&] { shell.setMonitoring(true); }, "Mivo — Monitoring", true},
+        {[&] { shell.setPermissionNeeded(); }, "Mivo — Permission needed", false},
+        {[&] { shell.setMonitoring(false); }, "Mivo — Paused", false},
+        {[&] { shell.setError("bus gone"); }, "Mivo — Error: bus gone", false},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(shell.toolTip(), step.tooltip);
+        EXPECT_EQ(action(shell, "rewrite")->isEnabled(), step.rewriteEnabled)
+            << step.tooltip.toStdString();
+    }
+}
+
+TEST(AppShell, AccountLineAndShortcutFollowTheRoot) {
+    AppShellController shell;
+    int signIns = 0;
+    shell.onSignIn = [&] { ++signIns; };
+    shell.launch();
+    shell.setRewriteShortcutDisplay("⌃⌥Space");
+    EXPECT_EQ(action(shell, "rewrite")->text(), "Rewrite (⌃⌥Space)");
+
+    shell.updateAuthState("mika@example.com");
+    EXPECT_EQ(action(shell, "authStatus")->text(), "Signed in as mika@example.com");
+    EXPECT_FALSE(action(shell, "authStatus")->isEnabled());
+    EXPECT_TRUE(action(shell, "signOut")->isVisible());
+    action(shell, "authStatus")->trigger();  // a disabled line does nothing
+    EXPECT_EQ(signIns, 0);
+
+    shell.updateAuthState(std::nullopt);
+    EXPECT_EQ(action(shell, "authStatus")->text(), "Sign In with Google…");
+    EXPECT_FALSE(action(shell, "signOut")->isVisible());
+    action(shell, "authStatus")->trigger();
+    EXPECT_EQ(signIns, 1);
+}
+
+TEST(AppShell, BrandLogoIsDrawnAtTheAskedSize) {
+    const auto logo = AppShellController::brandLogo(QSize(64, 64));
+    ASSERT_TRUE(logo.has_value());
+    EXPECT_EQ(logo->size(), QSize(64, 64));
+    // The outline is drawn, the middle of the square's side is empty.
+    EXPECT_GT(logo->pixelColor(6, 32).alpha(), 200);
+    EXPECT_EQ(logo->pixelColor(32, 14).alpha(), 0);
+    EXPECT_FALSE(AppShellController::brandLogo(QSize(0, 0)).has_value());
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,258 @@
+// The overlay on a real X server under openbox, over the GTK test editor:
+// highlights lie over the editor's text, report the pointer, never take the
+// focus; the correction panel takes a click on "Apply" and leaves the editor
+// active with its caret where it was.
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QWidget>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desktop_test_support.hpp"
+#include "monitor/ax_geometry.hpp"
+#include "overlay/correction_panel_view.hpp"
+#include "overlay/highlight_overlay.hpp"
+#include "overlay/overlay_coordinator.hpp"
+#include "overlay/qt_correction_panel_window.hpp"
+#include "overlay/qt_highlight_windows.hpp"
+
+// Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace mivo::desktop_test {
+namespace {
+
+struct XGeometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+class OverlayDesktopTest : public DesktopTest {
+  protected:
+    Display* display() { return session_->desktop().x11().display(); }
+
+    // The window's rectangle on the root window (y down), as the X server
+    // has it.
+    XGeometry rootGeometry(unsigned long window) {
+        Window root = 0;
+        int x = 0;
+        int y = 0;
+        unsigned width = 0;
+        unsigned height = 0;
+        unsigned border = 0;
+        unsigned depth = 0;
+        XGetGeometry(display(), window, &root, &x, &y, &width, &height, &border, &depth);
+        Window child = 0;
+        int rootX = 0;
+        int rootY = 0;
+        XTranslateCoordinates(display(), window, root, 0, 0, &rootX, &rootY, &child);
+        return XGeometry{rootX, rootY, static_cast<int>(width), static_cast<int>(height)};
+    }
+
+    bool isViewable(unsigned long window) {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(display(), window, &attributes) != 0 &&
+               attributes.map_state == IsViewable;
+    }
+
+    void movePointer(int x, int y) {
+        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
+        XFlush(display());
+    }
+
+    void click(int x, int y) {
+        movePointer(x, y);
+        spinFor(0.1);
+        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+        XFlush(display());
+        spinFor(0.05);
+        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+        XFlush(display());
+    }
+
+    std::vector<QWidget*> shownHighlights() {
+        std::vector<QWidget*> out;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "highlight" && w->isVisible())
+                out.push_back(w);
+        }
+        // Left to right, as the test's rectangles lie on one line.
+        std::sort(out.begin(), out.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+        return out;
+    }
+
+    void screenshot(const QString& name) {
+        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
+        QDir().mkpath(dir);
+        QProcess::execute("import", {"-window", "root", dir + "/" + name});
+    }
+
+    Rect textRect(const AXElement& view, Utf16Range range) {
+        const auto rect =
+            AXTextExtractor::directBoundsForRange(ax(), session_->desktop().screens(), range, view);
+        EXPECT_TRUE(rect.has_value());
+        return rect.value_or(Rect{});
+    }
+
+    static CorrectionIssue issue(std::string id, std::string original, std::string suggestion,
+                                 CorrectionIssue::Severity severity) {
+        CorrectionIssue i;
+        i.id = std::move(id);
+        i.original = std::move(original);
+        i.suggestion = std::move(suggestion);
+        i.severity = severity;
+        i.category = CorrectionIssue::Category::grammar;
+        i.explanationEn = "Checked on the desktop.";
+        return i;
+    }
+
+    double primaryHeight() {
+        return AXTextExtractor::primaryScreenHeight(session_->desktop().screens());
+    }
+};
+
+TEST_F(OverlayDesktopTest, HighlightsLieOverTheTextTakeNoFocusAndReportThePointer) {
+    auto editor = startEditor({.viewText = "本を読むをします。今日は晴れです。"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const Rect first = textRect(view, {2, 3});    // 読むを
+    const Rect second = textRect(view, {12, 2});  // 晴れ
+    ASSERT_GT(first.width, 0);
+    ASSERT_GT(second.width, 0);
+
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    std::vector<std::string> events;
+    overlay.onHoverIssue = [&](const CorrectionIssue& i, const Rect& r) {
+        events.push_back("hover " + i.id + " " + toString(r));
+    };
+    overlay.onHoverEnded = [&](const CorrectionIssue& i) { events.push_back("end " + i.id); };
+    movePointer(5, 5);
+    overlay.show({{first, CorrectionIssue::Severity::critical,
+                   issue("1", "読むを", "読み", CorrectionIssue::Severity::critical)},
+                  {second, CorrectionIssue::Severity::style,
+                   issue("2", "晴れ", "快晴", CorrectionIssue::Severity::style)}});
+
+    std::vector<QWidget*> shown;
+    ASSERT_TRUE(waitUntil([&] {
+        shown = shownHighlights();
+        return shown.size() == 2 && isViewable(shown[0]->winId()) && isViewable(shown[1]->winId());
+    }));
+    // Each lies over its text with 2 pixels to spare, flipped to the X
+    // server's y-down root window.
+    const double h = primaryHeight();
+    const Rect rects[] = {first, second};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const XGeometry g = rootGeometry(shown[i]->winId());
+        EXPECT_NEAR(g.x, rects[i].x - 2, 1);
+        EXPECT_NEAR(g.y, h - rects[i].maxY() - 2, 1);
+        EXPECT_NEAR(g.width, rects[i].width + 4, 1);
+        EXPECT_NEAR(g.height, rects[i].height + 4, 1);
+        // Bypassing the window manager, and never asking for the keyboard.
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display(), shown[i]->winId(), &attributes);
+        EXPECT_TRUE(attributes.override_redirect);
+        XWMHints* hints = XGetWMHints(display(), shown[i]->winId());
+        ASSERT_NE(hints, nullptr);
+        EXPECT_TRUE((hints->flags & InputHint) != 0 && hints->input == False);
+        XFree(hints);
+    }
+
+    // The pointer into the second highlight, then away.
+    const XGeometry g = rootGeometry(shown[1]->winId());
+    movePointer(g.x + g.width / 2, g.y + g.height / 2);
+    ASSERT_TRUE(waitUntil([&] { return !events.empty(); }));
+    EXPECT_EQ(events, (std::vector<std::string>{"hover 2 " + toString(second)}));
+    screenshot("overlay-highlights-hovered.png");
+    QProcess::execute("import", {"-window", "root", "/tmp/overlay-shot.png"});
+    movePointer(5, 5);
+    ASSERT_TRUE(waitUntil([&] { return events.size() == 2; }));
+    EXPECT_EQ(events.back(), "end 2");
+
+    // Nothing took the focus from the editor.
+    const auto front = workspace().frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->pid, editor->pid());
+    EXPECT_EQ(readBool(ax(), view, kAXFocusedAttribute), true);
+
+    overlay.hide();
+    EXPECT_TRUE(waitUntil([&] { return shownHighlights().empty(); }));
+}
+
+TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
+    auto editor = startEditor({.viewText = "本を読むをします。"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const auto caret = readRange(ax(), view, kAXSelectedTextRangeAttribute);
+    ASSERT_TRUE(caret.has_value());
+    const Rect anchor = textRect(view, {2, 3});
+
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    std::vector<std::string> applied;
+    std::vector<bool> hover;
+    coordinator.onApply = [&](const std::vector<CorrectionIssue>& issues) {
+        for (const auto& i : issues)
+            applied.push_back(i.id);
+    };
+    coordinator.onHoverChanged = [&](bool h) { hover.push_back(h); };
+    movePointer(5, 5);
+    coordinator.show({issue("1", "読むを", "読み", CorrectionIssue::Severity::critical)}, anchor);
+    ASSERT_NE(window.window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return isViewable(window.window()->winId()); }));
+    spinFor(0.2);
+
+    // Where the placement put it, flipped once.
+    const auto frame = coordinator.currentPanelFrame();
+    ASSERT_TRUE(frame.has_value());
+    const XGeometry g = rootGeometry(window.window()->winId());
+    EXPECT_NEAR(g.x, frame->x, 1);
+    EXPECT_NEAR(g.y, primaryHeight() - frame->maxY(), 1);
+    EXPECT_LE(g.y, primaryHeight() - anchor.minY() + 6 + 1) << "below the text, not over it";
+    screenshot("overlay-panel.png");
+
+    // "Why?" grows the panel downwards: its edge next to the text stays.
+    QWidget* why = window.view()->findChild<QWidget*>("explanationToggle");
+    ASSERT_NE(why, nullptr);
+    const QPoint whyAt = why->mapToGlobal(why->rect().center());
+    click(whyAt.x(), whyAt.y());
+    ASSERT_TRUE(
+        waitUntil([&] { return rootGeometry(window.window()->winId()).height > g.height; }));
+    EXPECT_EQ(rootGeometry(window.window()->winId()).y, g.y);
+    spinFor(0.3);
+    screenshot("overlay-panel-explanation.png");
+
+    QWidget* apply = window.view()->findChild<QWidget*>("applyButton");
+    ASSERT_NE(apply, nullptr);
+    const QPoint target = apply->mapToGlobal(apply->rect().center());
+    click(target.x(), target.y());
+    ASSERT_TRUE(waitUntil([&] { return !applied.empty(); }));
+    EXPECT_EQ(applied, (std::vector<std::string>{"1"}));
+    EXPECT_TRUE(coordinator.state().isHidden());
+    ASSERT_FALSE(hover.empty());
+    EXPECT_TRUE(hover.front()) << "the pointer on the panel was reported";
+    EXPECT_FALSE(hover.back());
+
+    // The editor is still the active application, its text view focused,
+    // the caret where it was.
+    spinFor(0.2);
+    const auto front = workspace().frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->pid, editor->pid());
+    EXPECT_EQ(readBool(ax(), view, kAXFocusedAttribute), true);
+    EXPECT_EQ(readRange(ax(), view, kAXSelectedTextRangeAttribute), caret);
+    EXPECT_FALSE(window.window()->isVisible());
+}
+
+}  // namespace
+}  // namespace mivo::desktop_test

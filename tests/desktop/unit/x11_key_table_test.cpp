@@ -1,0 +1,65 @@
+// Stored key codes and modifier masks against X keysyms and modifier masks.
+
+#include <gtest/gtest.h>
+
+#include <X11/X.h>
+#include <X11/keysym.h>
+
+#include <set>
+
+#include "platform/linux/x11_key_table.hpp"
+#include "shared/hotkey_config.hpp"
+
+namespace mivo::linux_desktop {
+namespace {
+
+TEST(KeyTable, KeyCodesAndKeysyms) {
+    struct Row {
+        uint32_t keyCode;
+        unsigned long keysym;
+    };
+    const Row rows[] = {
+        {38, XK_j},     {0, XK_a},       {9, XK_v},          {18, XK_1},        {29, XK_0},
+        {49, XK_space}, {36, XK_Return}, {51, XK_BackSpace}, {117, XK_Delete},  {122, XK_F1},
+        {123, XK_Left}, {126, XK_Up},    {93, XK_yen},       {76, XK_KP_Enter},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(keysymForVirtualKey(row.keyCode), row.keysym) << row.keyCode;
+        EXPECT_EQ(virtualKeyForKeysym(row.keysym), row.keyCode) << row.keyCode;
+    }
+    EXPECT_EQ(keysymForVirtualKey(0x34), std::nullopt);  // no key has 52
+}
+
+TEST(KeyTable, ShiftedKeysymsNameTheirKey) {
+    EXPECT_EQ(virtualKeyForKeysym(XK_J), 38u);
+    EXPECT_EQ(virtualKeyForKeysym(XK_exclam), 18u);
+    EXPECT_EQ(virtualKeyForKeysym(XK_question), 44u);
+    EXPECT_EQ(virtualKeyForKeysym(XK_ISO_Left_Tab), 48u);
+    EXPECT_EQ(virtualKeyForKeysym(XK_Shift_L), std::nullopt);
+}
+
+TEST(KeyTable, EveryKeyCodeHasItsOwnKeysym) {
+    // Two rows with one keysym would make one of the keys unrecordable.
+    std::set<unsigned long> seen;
+    for (uint32_t code = 0; code < 128; ++code) {
+        const auto keysym = keysymForVirtualKey(code);
+        if (!keysym)
+            continue;
+        EXPECT_TRUE(seen.insert(*keysym).second) << code;
+        EXPECT_EQ(virtualKeyForKeysym(*keysym), code) << code;
+    }
+    EXPECT_GT(seen.size(), 100u);
+}
+
+TEST(KeyTable, CommandIsSuperAndOptionIsAlt) {
+    using H = HotKeyConfig;
+    EXPECT_EQ(x11ModifiersForCarbon(H::commandMask | H::shiftMask), Mod4Mask | ShiftMask);
+    EXPECT_EQ(x11ModifiersForCarbon(H::optionMask | H::controlMask), Mod1Mask | ControlMask);
+    EXPECT_EQ(x11ModifiersForCarbon(0x400), 0u);  // Caps Lock has no part in a shortcut
+    EXPECT_EQ(carbonModifiersForX11(Mod4Mask | ShiftMask | LockMask | Mod2Mask),
+              H::commandMask | H::shiftMask);
+    EXPECT_EQ(carbonModifiersForX11(ControlMask | Mod1Mask), H::controlMask | H::optionMask);
+}
+
+}  // namespace
+}  // namespace mivo::linux_desktop

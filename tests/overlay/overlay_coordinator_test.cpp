@@ -1,0 +1,164 @@
+// The correction panel coordinator over a recording panel window, the
+// simulated screens and the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "overlay/overlay_coordinator.hpp"
+#include "overlay_test_support.hpp"
+#include "platform/sim/sim_screens.hpp"
+#include "platform/sim/virtual_clock.hpp"
+
+namespace mivo {
+namespace {
+
+using overlay_test::FakePanelWindow;
+using overlay_test::issue;
+
+std::vector<std::string> ids(const std::vector<CorrectionIssue>& issues) {
+    std::vector<std::string> out;
+    for (const auto& i : issues)
+        out.push_back(i.id);
+    return out;
+}
+
+class OverlayCoordinatorTest : public ::testing::Test {
+  protected:
+    OverlayCoordinatorTest() {
+        coordinator.onApply = [this](const auto& issues) { applied.push_back(ids(issues)); };
+        coordinator.onDismiss = [this](const auto& issues) {
+            dismissed.push_back(ids(issues));
+            stateAtDismiss = coordinator.state().issues().size();
+        };
+        coordinator.onHoverChanged = [this](bool h) { hover.push_back(h); };
+    }
+
+    const CorrectionIssue a = issue("a", "を", "が", 2, 3);
+    const CorrectionIssue b = issue("b", "食べれる", "食べられる", 5, 9);
+    const Rect anchor{500, 300, 40, 16};
+
+    FakePanelWindow window;
+    sim::VirtualClock clock;
+    sim::SimScreens screens;  // 1440 x 900, visible 1440 x 875
+    OverlayCoordinator coordinator{window, clock, screens};
+    std::vector<std::vector<std::string>> applied;
+    std::vector<std::vector<std::string>> dismissed;
+    std::vector<bool> hover;
+    std::size_t stateAtDismiss = 99;
+};
+
+TEST_F(OverlayCoordinatorTest, ShowsOneOrSeveralIssuesNextToTheAnchor) {
+    EXPECT_FALSE(coordinator.currentPanelFrame().has_value()) << "no panel before the first show";
+    coordinator.show({a}, anchor);
+    const auto* one = std::get_if<OverlayCoordinator::OverlayState::ShowingCorrection>(
+        &coordinator.state().value);
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->issue.id, "a");
+    EXPECT_EQ(window.contentWidth, 360);
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 94, 360, 200}));
+    EXPECT_TRUE(window.visible);
+
+    coordinator.show({a, b}, Rect{500, 100, 40, 16});
+    EXPECT_EQ(ids(coordinator.state().issues()), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(std::holds_alternative<OverlayCoordinator::OverlayState::ShowingMultiple>(
+        coordinator.state().value));
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 122, 360, 200}));
+}
+
+TEST_F(OverlayCoordinatorTest, AnEmptyShowTouchesNothing) {
+    coordinator.show({a}, anchor);
+    const int contents = window.contentCount;
+    coordinator.show({}, Rect{0, 0, 10, 10});
+    EXPECT_EQ(window.contentCount, contents);
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 94, 360, 200}));
+    EXPECT_EQ(ids(coordinator.state().issues()), (std::vector<std::string>{"a"}));
+}
+
+TEST_F(OverlayCoordinatorTest, EveryShowStartsAFreshView) {
+    coordinator.show({a, b}, anchor);
+    auto first = window.model;
+    first->select(1);
+    first->toggleExplanation();
+    coordinator.show({a, b}, anchor);
+    ASSERT_NE(window.model, first);
+    EXPECT_EQ(window.model->selectedIndex(), 0u);
+    EXPECT_FALSE(window.model->showExplanation());
+}
+
+TEST_F(OverlayCoordinatorTest, WithoutAnAnchorThePanelIsCentredAndStaysPutOnResize) {
+    coordinator.show({a}, std::nullopt);
+    // The main screen's visible frame is (0, 0, 1440, 875).
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{540, 337.5, 360, 200}));
+    const int sets = window.frameSets;
+    window.resizeContent(300);
+    EXPECT_EQ(window.frameSets, sets);
+}
+
+TEST_F(OverlayCoordinatorTest, ResizesKeepTheEdgeNextToTheAnchor) {
+    coordinator.show({a}, anchor);
+    window.resizeContent(300);
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, -6, 360, 300}));
+    coordinator.show({a}, Rect{500, 100, 40, 16});
+    window.resizeContent(260);
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 122, 360, 260}));
+}
+
+TEST_F(OverlayCoordinatorTest, ApplyClosesAtOnceAndReportsAFewHundredthsLater) {
+    coordinator.show({a, b}, anchor);
+    window.model->select(1);
+    window.model->apply();
+    EXPECT_TRUE(coordinator.state().isHidden());
+    EXPECT_FALSE(window.visible);
+    EXPECT_EQ(hover, (std::vector<bool>{false}));
+    // Clearing the handler afterwards does not stop the report.
+    auto handler = coordinator.onApply;
+    coordinator.onApply = nullptr;
+    clock.advance(0.04);
+    EXPECT_TRUE(applied.empty());
+    clock.advance(0.01);
+    EXPECT_EQ(applied, (std::vector<std::vector<std::string>>{{"b"}}));
+}
+
+TEST_F(OverlayCoordinatorTest, DismissReportsBeforeClosing) {
+    coordinator.show({a, b}, anchor);
+    window.model->dismiss();
+    EXPECT_EQ(dismissed, (std::vector<std::vector<std::string>>{{"a"}}));
+    EXPECT_EQ(stateAtDismiss, 2u) << "the panel was still open when the owner heard";
+    EXPECT_TRUE(coordinator.state().isHidden());
+    EXPECT_FALSE(window.visible);
+    EXPECT_EQ(hover, (std::vector<bool>{false}));
+    EXPECT_TRUE(applied.empty());
+}
+
+TEST_F(OverlayCoordinatorTest, HideReportsThePointerGoneEvenWhenHidden) {
+    coordinator.hide();
+    EXPECT_EQ(hover, (std::vector<bool>{false}));
+    coordinator.show({a}, anchor);
+    window.model->hoverChanged(true);
+    coordinator.hide();
+    EXPECT_EQ(hover, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 94, 360, 200})) << "the panel stays";
+}
+
+TEST_F(OverlayCoordinatorTest, AViewOutlivingItsCoordinatorDoesNothing) {
+    auto other = std::make_unique<OverlayCoordinator>(window, clock, screens);
+    int calls = 0;
+    other->onApply = [&](const auto&) { ++calls; };
+    other->onDismiss = [&](const auto&) { ++calls; };
+    other->onHoverChanged = [&](bool) { ++calls; };
+    other->show({a}, anchor);
+    auto model = window.model;
+    other.reset();
+    model->apply();
+    model->dismiss();
+    model->hoverChanged(true);
+    clock.advance(1);
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(window.onResize) << "the resize handler is gone with it";
+}
+
+}  // namespace
+}  // namespace mivo
