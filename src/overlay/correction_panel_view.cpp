@@ -121,6 +121,13 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
     fade_->setEasingCurve(easeInOut());
     connect(fade_, &QVariantAnimation::valueChanged, this,
             [this](const QVariant& value) { explanationOpacity_->setOpacity(value.toDouble()); });
+    // A folding explanation leaves once it has faded out.
+    connect(fade_, &QVariantAnimation::finished, this, [this] {
+        if (fadingOut_) {
+            fadingOut_ = false;
+            refresh();
+        }
+    });
 
     // The handlers may close the panel; the model outlives the call.
     connect(apply_, &QAbstractButton::clicked, this, [model = model_] { model->apply(); });
@@ -141,7 +148,7 @@ void CorrectionPanelView::refresh() {
     suggestion_->setText(QString::fromStdString(issue.suggestion));
     original_->setText(QString::fromStdString(issue.original));
     explanation_->setText(QString::fromStdString(issue.explanationEn));
-    explanation_->setVisible(model_->showExplanation());
+    explanation_->setVisible(model_->showExplanation() || fadingOut_);
     const auto label = model_->explanationToggleLabel();
     toggle_->setText(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
     toggle_->updateGeometry();
@@ -151,13 +158,14 @@ void CorrectionPanelView::refresh() {
 void CorrectionPanelView::toggleExplanation() {
     model_->toggleExplanation();
     fade_->stop();
-    if (model_->showExplanation()) {
-        // Unfolding fades the text in over 0.15 s, easing in and out.
-        explanationOpacity_->setOpacity(0);
-        fade_->setStartValue(0.0);
-        fade_->setEndValue(1.0);
-        fade_->start();
-    }
+    // The text fades in or out over 0.15 s, easing in and out.
+    const bool unfolding = model_->showExplanation();
+    fadingOut_ = !unfolding;
+    const double from = unfolding ? 0.0 : explanationOpacity_->opacity();
+    explanationOpacity_->setOpacity(from);
+    fade_->setStartValue(from);
+    fade_->setEndValue(unfolding ? 1.0 : 0.0);
+    fade_->start();
     refresh();
 }
 
@@ -166,6 +174,10 @@ void CorrectionPanelView::finishAnimations() {
         fade_->setCurrentTime(fade_->duration());
     fade_->stop();
     explanationOpacity_->setOpacity(1);
+    if (fadingOut_) {
+        fadingOut_ = false;
+        refresh();
+    }
 }
 
 int CorrectionPanelView::fittingHeight() {

@@ -37,7 +37,7 @@ class CorrectionPanelView : public QWidget {
     const CorrectionPanelModel& model() const { return *model_; }
     // The height the content needs at the fixed width.
     int fittingHeight();
-    // Ends a running fade at once (for pictures of the panel).
+    // Ends a running fade at once (for pictures and checks of the panel).
     void finishAnimations();
 
   signals:
@@ -67,6 +67,7 @@ class CorrectionPanelView : public QWidget {
     PanelButton* apply_ = nullptr;
     PanelButton* dismiss_ = nullptr;
     bool hovered_ = false;
+    bool fadingOut_ = false;
 };
 
 }  // namespace mivo

@@ -23,6 +23,9 @@ class Alerts {
   public:
     virtual ~Alerts() = default;
     virtual void show(const AlertRequest& request, std::function<void(int button)> done = {}) = 0;
+    // The desktop's bell (a refused key in the shortcut recorder). Silent
+    // unless the backend rings it.
+    virtual void beep() {}
 };
 
 }  // namespace mivo

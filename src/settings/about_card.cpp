@@ -2,6 +2,7 @@
 
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
+#include "settings/settings_toggle.hpp"
 #include "settings/settings_view_model.hpp"
 
 namespace mivo {

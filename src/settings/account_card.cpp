@@ -73,7 +73,6 @@ void AccountCard::rebuildContent() {
     content_ = new QWidget(this);
     auto* column = new QVBoxLayout(content_);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     const auto& state = model_.accountState();
     auto continueButton = [this] {
         auto* button = new SettingsButton(tr("Continue with Google"),
@@ -157,6 +156,8 @@ void AccountCard::rebuildContent() {
         }
     }
     stack()->addWidget(content_);
+    // At once, not one turn of the loop later as a layout would.
+    content_->show();
 }
 
 }  // namespace mivo

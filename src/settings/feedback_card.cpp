@@ -32,6 +32,14 @@ class EditorFrame : public QWidget {
     }
 };
 
+// The editor with its text inset from the frame.
+class FeedbackEditor : public QPlainTextEdit {
+  public:
+    explicit FeedbackEditor(QWidget* parent) : QPlainTextEdit(parent) {
+        setViewportMargins(7, 5, 7, 5);
+    }
+};
+
 void applyEditorColors(QPlainTextEdit* editor) {
     QPalette p = editor->palette();
     p.setColor(QPalette::Base, Qt::transparent);
@@ -57,11 +65,10 @@ FeedbackCard::FeedbackCard(SettingsViewModel& model, QWidget* parent)
     frame->setFixedHeight(150);
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(1, 1, 1, 1);
-    editor_ = new QPlainTextEdit(frame);
+    editor_ = new FeedbackEditor(frame);
     editor_->setObjectName("feedbackEditor");
     editor_->setFrameShape(QFrame::NoFrame);
     editor_->setFont(Theme::font(14, QFont::Normal));
-    editor_->setViewportMargins(7, 5, 7, 5);
     editor_->viewport()->setAutoFillBackground(false);
     editor_->setPlaceholderText(tr("Share product feedback, feature ideas, or issues..."));
     editor_->setTabChangesFocus(true);

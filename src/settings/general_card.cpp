@@ -1,13 +1,14 @@
 #include "app/mivo_settings_store.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
+#include "settings/settings_toggle.hpp"
 #include "settings/shortcut_recorder.hpp"
 
 #include <QHBoxLayout>
 
 namespace mivo {
 
-GeneralCard::GeneralCard(MivoSettingsStore& store, AlertSink& alerts, QWidget* parent)
+GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent)
     : SettingsCard(18, parent), store_(store) {
     setObjectName("generalCard");
     auto* header = new QHBoxLayout();

@@ -1,6 +1,7 @@
 #include "settings/settings_buttons.hpp"
 
 #include <QEnterEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -20,6 +21,21 @@ void repaintOnAppearance(QWidget* widget) {
 }
 
 }  // namespace
+
+bool isKeyboardFocusReason(Qt::FocusReason reason) {
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+           reason == Qt::ShortcutFocusReason;
+}
+
+void SettingsButton::focusInEvent(QFocusEvent* event) {
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void SettingsTabButton::focusInEvent(QFocusEvent* event) {
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
 
 SettingsButton::SettingsButton(const QString& title, Style style, QWidget* parent)
     : QAbstractButton(parent), style_(style) {
@@ -73,7 +89,7 @@ void SettingsButton::paintEvent(QPaintEvent*) {
     painter.setPen(text);
     painter.setFont(font());
     painter.drawText(rect(), Qt::AlignCenter, this->text());
-    if (hasFocus()) {
+    if (hasFocus() && keyboardFocus_) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Theme::primary(), 2));
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), Theme::buttonRadius,
@@ -141,7 +157,7 @@ void SettingsTabButton::paintEvent(QPaintEvent*) {
     painter.drawText(QRect(12 + 18 + 10, 0, width() - 40 - 12, height()),
                      Qt::AlignVCenter | Qt::AlignLeft, text());
 
-    if (hasFocus()) {
+    if (hasFocus() && keyboardFocus_) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Theme::primary(), 2));
         painter.drawRoundedRect(shape.adjusted(1, 1, -1, -1), 7, 7);

@@ -10,6 +10,10 @@
 
 namespace mivo {
 
+// Whether a focus change came from the keyboard (Tab, Shift+Tab, a
+// mnemonic); only then does a control draw its focus ring.
+bool isKeyboardFocusReason(Qt::FocusReason reason);
+
 // "Continue with Google", "Sign Out", "Request Account Deletion", ...: 14
 // semibold, 38 high, padded 18, pressed 97 %, disabled at half opacity.
 class SettingsButton : public QAbstractButton {
@@ -26,9 +30,11 @@ class SettingsButton : public QAbstractButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     Style style_;
+    bool keyboardFocus_ = false;
 };
 
 // One category in the sidebar: symbol and title, 42 high, highlighted when
@@ -49,9 +55,11 @@ class SettingsTabButton : public QAbstractButton {
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     SettingsCategory category_;
+    bool keyboardFocus_ = false;
     bool selected_ = false;
     bool hovering_ = false;
 };

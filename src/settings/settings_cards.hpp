@@ -4,16 +4,16 @@
 // shows and refreshes itself when told; the screen tells it on every
 // change. Interactive widgets carry object names for tests and tools.
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 
-#include "settings/alert_sink.hpp"
+#include "platform/alerts.hpp"
 #include "settings/app_version.hpp"
 #include "settings/settings_controls.hpp"
 
 namespace mivo {
 
-class QHBoxLayout;
 class MivoSettingsStore;
 class SettingsViewModel;
 class SettingsButton;
@@ -29,7 +29,7 @@ class GeneralCard : public SettingsCard {
     Q_OBJECT
 
   public:
-    GeneralCard(MivoSettingsStore& store, AlertSink& alerts, QWidget* parent = nullptr);
+    GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent = nullptr);
     void refresh();
 
   private:

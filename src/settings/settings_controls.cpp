@@ -109,7 +109,6 @@ SettingsCard::SettingsCard(int spacing, QWidget* parent) : QWidget(parent) {
     stack_->setContentsMargins(Theme::cardPadding, Theme::cardPadding, Theme::cardPadding,
                                Theme::cardPadding);
     stack_->setSpacing(spacing);
-    stack_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     repaintOnAppearance(this);
 }
 

@@ -61,7 +61,7 @@ class CategoryPage : public QWidget {
 }  // namespace
 
 SettingsScreen::SettingsScreen(SettingsViewModel& model, MivoSettingsStore& store,
-                               const AppVersion& version, AlertSink& alerts, QWidget* parent)
+                               const AppVersion& version, Alerts& alerts, QWidget* parent)
     : QWidget(parent), model_(model), store_(store) {
     setObjectName("settingsScreen");
     setMinimumSize(Theme::minimumContentWidth, Theme::minimumContentHeight);
@@ -146,7 +146,7 @@ QWidget* SettingsScreen::buildSidebar() {
 }
 
 QWidget* SettingsScreen::buildPage(SettingsCategory category, const AppVersion& version,
-                                   AlertSink& alerts) {
+                                   Alerts& alerts) {
     auto* page = new CategoryPage(nullptr);
     page->setObjectName(QStringLiteral("page_") + qText(rawValue(category)));
     auto* column = new QVBoxLayout(page);

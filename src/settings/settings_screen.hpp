@@ -9,8 +9,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/alerts.hpp"
 #include "platform/cancel.hpp"
-#include "settings/alert_sink.hpp"
 #include "settings/app_version.hpp"
 #include "settings/settings_category.hpp"
 
@@ -33,7 +33,7 @@ class SettingsScreen : public QWidget {
   public:
     // All four must outlive the screen.
     SettingsScreen(SettingsViewModel& model, MivoSettingsStore& store, const AppVersion& version,
-                   AlertSink& alerts, QWidget* parent = nullptr);
+                   Alerts& alerts, QWidget* parent = nullptr);
     ~SettingsScreen() override;
 
     // The page shown in the content area.
@@ -44,7 +44,7 @@ class SettingsScreen : public QWidget {
 
   private:
     QWidget* buildSidebar();
-    QWidget* buildPage(SettingsCategory category, const AppVersion& version, AlertSink& alerts);
+    QWidget* buildPage(SettingsCategory category, const AppVersion& version, Alerts& alerts);
     void showSelectedCategory();
     void applyBackground();
 

@@ -4,7 +4,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "settings/settings_buttons.hpp"
 #include "settings/settings_theme.hpp"
+
+#include <QFocusEvent>
 #include "ui/appearance.hpp"
 
 namespace mivo {
@@ -68,6 +71,11 @@ void MivoSettingsToggle::nextCheckState() {
     emit toggledByUser(on_);
 }
 
+void MivoSettingsToggle::focusInEvent(QFocusEvent* event) {
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
 void MivoSettingsToggle::animateTo(bool on) {
     animation_.stop();
     animation_.setStartValue(progress_);
@@ -109,7 +117,7 @@ void MivoSettingsToggle::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::white);
     painter.drawEllipse(knobRect);
 
-    if (hasFocus()) {
+    if (hasFocus() && keyboardFocus_) {
         const QRectF ring = QRectF(rect()).adjusted(1, 1, -1, -1);
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Theme::primary(), 2));

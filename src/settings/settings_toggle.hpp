@@ -34,11 +34,13 @@ class MivoSettingsToggle : public QAbstractButton {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void nextCheckState() override;
+    void focusInEvent(QFocusEvent* event) override;
 
   private:
     void animateTo(bool on);
 
     bool on_ = false;
+    bool keyboardFocus_ = false;
     double progress_ = 0.0;
     QVariantAnimation animation_;
 };

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "app/support_mail.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -64,7 +65,7 @@ bool SettingsViewModel::canSendFeedback() const {
 }
 
 std::string SettingsViewModel::feedbackFailedMessage() {
-    return "Could not open your email app. Please email " + std::string(mivoSupportAddress) + ".";
+    return "Could not open your email app. Please email " + std::string(supportMailAddress) + ".";
 }
 
 void SettingsViewModel::sendFeedback() {

@@ -20,9 +20,6 @@
 
 namespace mivo {
 
-// Where feedback and account-deletion requests go; the failure line names it.
-inline constexpr std::string_view mivoSupportAddress = "support@mivo.app";
-
 class SettingsViewModel {
   public:
     // What the account card shows.

@@ -68,7 +68,7 @@ void SettingsWindow::hideEvent(QHideEvent* event) {
 SettingsWindowController::SettingsWindowController(MivoSettingsStore& settingsStore,
                                                    UpdatePreferences& updates,
                                                    UserDefaults& defaults, AppVersion version,
-                                                   AlertSink& alerts)
+                                                   Alerts& alerts)
     : defaults_(defaults),
       model_(std::make_unique<SettingsViewModel>(updates)),
       window_(std::make_unique<SettingsWindow>()) {

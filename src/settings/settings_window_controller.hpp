@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/alerts.hpp"
 #include "platform/user_defaults.hpp"
-#include "settings/alert_sink.hpp"
 #include "settings/app_version.hpp"
 #include "settings/settings_view_model.hpp"
 
@@ -45,7 +45,7 @@ class SettingsWindowController {
     // Builds the model, the screen and the window, not shown. Every
     // reference must outlive the controller; `defaults` keeps the frame.
     SettingsWindowController(MivoSettingsStore& settingsStore, UpdatePreferences& updates,
-                             UserDefaults& defaults, AppVersion version, AlertSink& alerts);
+                             UserDefaults& defaults, AppVersion version, Alerts& alerts);
     ~SettingsWindowController();
 
     SettingsViewModel& model() { return *model_; }

@@ -51,7 +51,7 @@ QFont textFont() {
 
 }  // namespace
 
-ShortcutRecorder::ShortcutRecorder(AlertSink& alerts, QWidget* parent)
+ShortcutRecorder::ShortcutRecorder(Alerts& alerts, QWidget* parent)
     : QWidget(parent), alerts_(alerts), config_(HotKeyConfig::defaultConfig()) {
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);

@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "settings/alert_sink.hpp"
+#include "platform/alerts.hpp"
 #include "shared/hotkey_config.hpp"
 
 namespace mivo {
@@ -19,7 +19,7 @@ class ShortcutRecorder : public QWidget {
 
   public:
     // `alerts` must outlive the recorder.
-    explicit ShortcutRecorder(AlertSink& alerts, QWidget* parent = nullptr);
+    explicit ShortcutRecorder(Alerts& alerts, QWidget* parent = nullptr);
 
     const HotKeyConfig& config() const { return config_; }
     // Shows a shortcut that changed elsewhere; reports nothing.
@@ -50,7 +50,7 @@ class ShortcutRecorder : public QWidget {
   private:
     void handleRecordingKey(QKeyEvent* event);
 
-    AlertSink& alerts_;
+    Alerts& alerts_;
     HotKeyConfig config_;
     bool recording_ = false;
 };

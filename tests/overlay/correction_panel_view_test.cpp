@@ -158,6 +158,8 @@ TEST_F(CorrectionPanelViewTest, WhyUnfoldsTheExplanationAndHideFoldsIt) {
 
     toggle->click();
     EXPECT_EQ(toggle->text(), "Why?");
+    EXPECT_TRUE(explanation->isVisibleTo(view.get())) << "fading out";
+    view->finishAnimations();
     EXPECT_FALSE(explanation->isVisibleTo(view.get()));
     EXPECT_EQ(view->fittingHeight(), folded);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -155,6 +156,29 @@ INSTANTIATE_TEST_SUITE_P(LightAndDark, Scheme,
                          [](const auto& info) {
                              return info.param == ui::ColorScheme::dark ? "dark" : "light";
                          });
+
+TEST(SettingsTabButtonFocus, RingOnlyForKeyboardFocus) {
+    QWidget window;
+    window.resize(200, 60);
+    SettingsTabButton tab(SettingsCategory::about, &window);
+    tab.setGeometry(10, 10, 178, 42);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // The ring runs along the inside of the left edge, mid-height.
+    auto ringShown = [&] {
+        const QImage image = renderArtifact(tab, "settings-tab-focus");
+        return distance(pixelAt(image, 1, 21), Theme::primary()) < 40;
+    };
+    tab.setFocus(Qt::ActiveWindowFocusReason);
+    ASSERT_TRUE(tab.hasFocus());
+    EXPECT_FALSE(ringShown());
+    tab.clearFocus();
+    tab.setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(ringShown());
+    tab.clearFocus();
+    EXPECT_FALSE(ringShown());
+}
 
 TEST(SettingsSymbols, EverySymbolTheWindowNamesIsInTheBundle) {
     for (SettingsCategory category : allSettingsCategories()) {

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "counting_alerts.hpp"
+#include "platform/sim/recorded_alerts.hpp"
 #include "settings/qt_key_press.hpp"
 #include "settings/shortcut_recorder.hpp"
 #include "ui/appearance.hpp"
@@ -15,7 +15,7 @@
 namespace mivo {
 namespace {
 
-using testing::CountingAlerts;
+using sim::RecordedAlerts;
 
 class ShortcutRecorderTest : public ::testing::Test {
   protected:
@@ -41,7 +41,7 @@ class ShortcutRecorderTest : public ::testing::Test {
         ASSERT_TRUE(recorder->isRecording());
     }
 
-    CountingAlerts alerts;
+    sim::RecordedAlerts alerts;
     QWidget window;
     ShortcutRecorder* recorder;
     QWidget* other;
@@ -195,7 +195,7 @@ TEST(QtKeyPress, KeysWithoutAnAnsiPlaceHaveNoKeyCode) {
 }
 
 TEST(ShortcutRecorderLook, IdleAndRecordingInLightAndDark) {
-    CountingAlerts alerts;
+    sim::RecordedAlerts alerts;
     for (auto scheme : {ui::ColorScheme::light, ui::ColorScheme::dark}) {
         ui::Appearance::shared().setOverride(scheme);
         const std::string suffix = scheme == ui::ColorScheme::dark ? "dark" : "light";

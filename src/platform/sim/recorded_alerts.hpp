@@ -36,7 +36,10 @@ class RecordedAlerts : public Alerts {
         return false;
     }
 
+    void beep() override { ++beeps; }
+
     std::vector<Shown> shown;
+    int beeps = 0;
 };
 
 }  // namespace mivo::sim

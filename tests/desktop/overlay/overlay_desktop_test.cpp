@@ -221,6 +221,17 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     EXPECT_LE(g.y, primaryHeight() - anchor.minY() + 6 + 1) << "below the text, not over it";
     screenshot("overlay-panel.png");
 
+    // "Why?" grows the panel downwards: its edge next to the text stays.
+    QWidget* why = window.view()->findChild<QWidget*>("explanationToggle");
+    ASSERT_NE(why, nullptr);
+    const QPoint whyAt = why->mapToGlobal(why->rect().center());
+    click(whyAt.x(), whyAt.y());
+    ASSERT_TRUE(
+        waitUntil([&] { return rootGeometry(window.window()->winId()).height > g.height; }));
+    EXPECT_EQ(rootGeometry(window.window()->winId()).y, g.y);
+    spinFor(0.3);
+    screenshot("overlay-panel-explanation.png");
+
     QWidget* apply = window.view()->findChild<QWidget*>("applyButton");
     ASSERT_NE(apply, nullptr);
     const QPoint target = apply->mapToGlobal(apply->rect().center());

@@ -1,0 +1,366 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/mivo_settings_store.hpp"
+#include "fake_update_preferences.hpp"
+#include "platform/sim/memory_user_defaults.hpp"
+#include "platform/sim/recorded_alerts.hpp"
+#include "platform/sim/virtual_clock.hpp"
+#include "settings/settings_buttons.hpp"
+#include "settings/settings_cards.hpp"
+#include "settings/settings_screen.hpp"
+#include "settings/settings_spinner.hpp"
+#include "settings/settings_toggle.hpp"
+#include "settings/settings_view_model.hpp"
+#include "settings/shortcut_recorder.hpp"
+#include "ui/appearance.hpp"
+#include "ui_artifacts.hpp"
+
+namespace mivo {
+namespace {
+
+using mivo::testing::pixelAt;
+using mivo::testing::renderArtifact;
+using Theme = MivoSettingsTheme;
+using AccountState = SettingsViewModel::AccountState;
+
+int distance(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+           std::abs(a.blue() - b.blue());
+}
+
+class SettingsScreenTest : public ::testing::Test {
+  protected:
+    explicit SettingsScreenTest(AppVersion version = {"1.4.2", "57"}) : version_(version) {}
+
+    void SetUp() override {
+        ui::Appearance::shared().setOverride(ui::ColorScheme::light);
+        screen = std::make_unique<SettingsScreen>(model, store, version_, alerts);
+        screen->resize(800, 640);
+        screen->show();
+        QApplication::setActiveWindow(screen.get());
+    }
+    void TearDown() override {
+        screen.reset();
+        ui::Appearance::shared().setOverride(ui::ColorScheme::light);
+    }
+
+    template <typename T>
+    T* find(const char* name) const {
+        auto* widget = screen->findChild<T*>(name);
+        if (widget == nullptr) {
+            // Pages that are not shown are not the screen's children.
+            widget = screen->page(model.selectedCategory())->findChild<T*>(name);
+        }
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    void select(SettingsCategory category) {
+        QTest::mouseClick(
+            find<SettingsTabButton>(("tab_" + std::string(rawValue(category))).c_str()),
+            Qt::LeftButton);
+        ASSERT_EQ(model.selectedCategory(), category);
+        // Layouts settle (and scroll bars decide) in posted events.
+        QApplication::processEvents();
+    }
+
+    // Renders the screen in light and dark as settings-<state>-<scheme>;
+    // returns the light and dark images.
+    std::pair<QImage, QImage> renderBoth(const std::string& state) {
+        std::pair<QImage, QImage> images;
+        for (auto scheme : {ui::ColorScheme::light, ui::ColorScheme::dark}) {
+            ui::Appearance::shared().setOverride(scheme);
+            QApplication::processEvents();
+            const bool dark = scheme == ui::ColorScheme::dark;
+            QImage image =
+                renderArtifact(*screen, "settings-" + state + (dark ? "-dark" : "-light"));
+            (dark ? images.second : images.first) = image;
+            // The sidebar is the surface, the content area the alternate
+            // background, in either appearance.
+            EXPECT_LT(distance(pixelAt(image, 100, 600), Theme::surface()), 4) << state;
+            EXPECT_LT(distance(pixelAt(image, 220, 630), Theme::altBackground()), 4) << state;
+        }
+        ui::Appearance::shared().setOverride(ui::ColorScheme::light);
+        return images;
+    }
+
+    // The centre of `widget` in the screen's coordinates.
+    QPoint centreOf(QWidget* widget) const {
+        return widget->mapTo(screen.get(), widget->rect().center());
+    }
+
+    sim::MemoryUserDefaults defaults;
+    sim::VirtualClock clock;
+    MivoSettingsStore store{defaults, clock};
+    testing::FakeUpdatePreferences updates;
+    SettingsViewModel model{updates};
+    sim::RecordedAlerts alerts;
+    std::unique_ptr<SettingsScreen> screen;
+
+  private:
+    AppVersion version_;
+};
+
+TEST_F(SettingsScreenTest, SidebarKeepsItsWidthAndEachTabSelectsItsCategory) {
+    for (int width : {720, 800, 1100}) {
+        screen->resize(width, 560);
+        screen->layout()->activate();
+        EXPECT_EQ(screen->sidebar()->width(), 210);
+        EXPECT_EQ(screen->contentArea()->x(), 211);
+        EXPECT_EQ(screen->contentArea()->width(), width - 211);
+    }
+    for (SettingsCategory category : allSettingsCategories()) {
+        select(category);
+        EXPECT_EQ(screen->currentPage(), screen->page(category));
+        auto* title = screen->currentPage()->findChild<QLabel*>("categoryTitle");
+        ASSERT_NE(title, nullptr);
+        EXPECT_EQ(title->text().toStdString(), mivo::title(category));
+        for (auto* tab : screen->findChildren<SettingsTabButton*>()) {
+            EXPECT_EQ(tab->isSelected(), tab->category() == category);
+        }
+    }
+}
+
+TEST_F(SettingsScreenTest, GeneralCardFollowsTheEnabledSettingWhereverItChanges) {
+    auto* pill = find<SettingsPill>("mivoStatusPill");
+    auto* toggle = find<MivoSettingsToggle>("enableMivoToggle");
+    EXPECT_EQ(pill->title(), "Active");
+    EXPECT_TRUE(toggle->isOn());
+    auto [active, activeDark] = renderBoth("general-active");
+    EXPECT_LT(
+        distance(pixelAt(active, centreOf(pill).x(), pill->mapTo(screen.get(), QPoint(0, 2)).y()),
+                 Theme::color(SettingsColor::primarySurface, ui::ColorScheme::light)),
+        6);
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(store.mivoEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(toggle->knobProgress(), 0.0, 2000);
+    EXPECT_EQ(pill->title(), "Paused");
+    EXPECT_EQ(pill->backgroundRole(), SettingsColor::altBackground);
+    EXPECT_EQ(pill->foregroundRole(), SettingsColor::textSecondary);
+    renderBoth("general-paused");
+
+    store.setMivoEnabled(true);  // from the tray, say
+    EXPECT_EQ(pill->title(), "Active");
+    EXPECT_TRUE(toggle->isOn());
+}
+
+TEST_F(SettingsScreenTest, ResetLinkShowsWhileTheShortcutDiffersFromTheDefault) {
+    auto* recorder = find<ShortcutRecorder>("shortcutRecorder");
+    auto* reset = find<SettingsLinkButton>("resetShortcutButton");
+    EXPECT_EQ(recorder->displayText(), "⌘⇧J");
+    EXPECT_FALSE(reset->isVisible());
+
+    // Recording the default's own keys stores ⇧⌘J, which is not "⌘⇧J".
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    QTest::keyClick(recorder, Qt::Key_J, Qt::MetaModifier | Qt::ShiftModifier);
+    EXPECT_EQ(store.toneHotKey().display, "⇧⌘J");
+    EXPECT_EQ(store.toneHotKey().keyCode, 38u);
+    EXPECT_EQ(store.toneHotKey().carbonModifiers, 0x300u);
+    EXPECT_TRUE(reset->isVisible());
+    renderBoth("general-customShortcut");
+
+    QTest::mouseClick(reset, Qt::LeftButton);
+    EXPECT_EQ(store.toneHotKey(), HotKeyConfig::defaultConfig());
+    EXPECT_FALSE(reset->isVisible());
+    EXPECT_EQ(recorder->displayText(), "⌘⇧J");
+
+    // A refused combination that the root reverts shows the reverted one.
+    store.setToneHotKey({49, 0x1800, "⌃⌥Space"});
+    EXPECT_EQ(recorder->displayText(), "⌃⌥Space");
+    renderBoth("general-revertedShortcut");
+}
+
+TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
+    select(SettingsCategory::account);
+    int signIns = 0;
+    int signOuts = 0;
+    int deletions = 0;
+    model.onSignIn = [&] { ++signIns; };
+    model.onSignOut = [&] { ++signOuts; };
+    model.onRequestAccountDeletion = [&] { ++deletions; };
+    struct Case {
+        const char* state;
+        AuthSessionState auth;
+        const char* badge;
+        SettingsColor badgeBackground;
+        std::vector<const char*> buttons;
+    };
+    const Case cases[] = {
+        {"signedOut",
+         AuthSessionState::signedOut(),
+         "Signed out",
+         SettingsColor::altBackground,
+         {"continueWithGoogleButton"}},
+        {"signingIn",
+         AuthSessionState::signingIn(),
+         "Connecting",
+         SettingsColor::primarySurface,
+         {"continueWithGoogleButton"}},
+        {"signedIn",
+         AuthSessionState::signedIn("u-1", "mika@example.jp"),
+         "Connected",
+         SettingsColor::primarySurface,
+         {"signOutButton", "requestAccountDeletionButton"}},
+        {"error",
+         AuthSessionState::error("The sign-in window was closed before it finished. Try again "
+                                 "from here when you are ready to connect your account."),
+         "Action needed",
+         SettingsColor::errorSurface,
+         {"trySignInAgainButton"}},
+    };
+    for (const Case& c : cases) {
+        model.update(c.auth);
+        auto* badge = find<SettingsPill>("accountBadge");
+        EXPECT_EQ(badge->title(), c.badge) << c.state;
+        EXPECT_EQ(badge->backgroundRole(), c.badgeBackground) << c.state;
+        for (const char* name : c.buttons) {
+            auto* button = find<SettingsButton>(name);
+            ASSERT_NE(button, nullptr) << c.state;
+            EXPECT_TRUE(button->isEnabled()) << c.state << " " << name;
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        renderBoth(std::string("account-") + c.state);
+    }
+    EXPECT_EQ(signIns, 3);  // signed out, connecting, error
+    EXPECT_EQ(signOuts, 1);
+    EXPECT_EQ(deletions, 1);
+
+    model.update(AuthSessionState::signingIn());
+    EXPECT_TRUE(find<SettingsSpinner>("accountSpinner")->isSpinning());
+    model.update(AuthSessionState::signedIn("u-1", "mika@example.jp"));
+    auto* email = find<SettingsValue>("accountEmail");
+    EXPECT_EQ(email->valueLabel()->text(), "mika@example.jp");
+    EXPECT_TRUE(email->valueLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
+    model.update(AuthSessionState::error("Token refresh failed"));
+    auto* message = find<ThemedLabel>("accountErrorMessage");
+    EXPECT_EQ(message->text(), "Token refresh failed");
+    EXPECT_EQ(message->colorRole(), SettingsColor::error);
+}
+
+TEST_F(SettingsScreenTest, VocabularySwitchWritesTheStoreAndTheStatusFollows) {
+    select(SettingsCategory::localCorrection);
+    auto* toggle = find<MivoSettingsToggle>("vocabularySuggestionsToggle");
+    auto* status = find<QLabel>("vocabularyStatusLabel");
+    EXPECT_TRUE(status->text().startsWith("Off by default."));
+    renderBoth("localCorrection-off");
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_TRUE(store.vocabularySuggestionsEnabled());
+    EXPECT_EQ(defaults.boolean(MivoSettingsStore::vocabularySuggestionsEnabledKey), true);
+    EXPECT_EQ(status->text(), "Optional vocabulary style suggestions are enabled.");
+    QTRY_COMPARE_WITH_TIMEOUT(toggle->knobProgress(), 1.0, 2000);
+    renderBoth("localCorrection-on");
+}
+
+TEST_F(SettingsScreenTest, PrivacyStatementCoversEveryRewrite) {
+    select(SettingsCategory::privacy);
+    auto* statement = find<QLabel>("privacyStatement");
+    EXPECT_EQ(statement->text(), PrivacyCard::statement());
+    // Improve and translate send text too: the statement may not single
+    // out one kind of rewrite.
+    EXPECT_FALSE(statement->text().contains("tone rewrite"));
+    EXPECT_TRUE(statement->text().contains("context"));
+    renderBoth("privacy");
+}
+
+TEST_F(SettingsScreenTest, AboutCardFollowsACheckWhileOpen) {
+    select(SettingsCategory::about);
+    auto* checkNow = find<SettingsButton>("checkNowButton");
+    auto* lastChecked = find<QLabel>("lastCheckedLabel");
+    EXPECT_EQ(find<SettingsPill>("versionPill")->title(), "1.4.2 (57)");
+    EXPECT_EQ(find<QLabel>("versionValue")->text(), "1.4.2 (57)");
+    EXPECT_EQ(lastChecked->text(), "Last checked: Not checked yet");
+    EXPECT_TRUE(checkNow->isEnabled());
+    renderBoth("about-canCheck");
+
+    QTest::mouseClick(checkNow, Qt::LeftButton);
+    EXPECT_EQ(updates.checksStarted, 1);
+    EXPECT_FALSE(checkNow->isEnabled());
+    renderBoth("about-checking");
+    updates.finishCheck(std::chrono::system_clock::from_time_t(1'700'000'000));
+    EXPECT_TRUE(checkNow->isEnabled());
+    EXPECT_NE(lastChecked->text(), "Last checked: Not checked yet");
+
+    updates.setAvailable(false);
+    EXPECT_FALSE(checkNow->isEnabled());
+    renderBoth("about-cannotCheck");
+
+    auto* automatic = find<MivoSettingsToggle>("automaticUpdatesToggle");
+    EXPECT_TRUE(automatic->isOn());
+    QTest::mouseClick(automatic, Qt::LeftButton);
+    EXPECT_FALSE(updates.automaticallyChecksForUpdates());
+}
+
+class UnknownVersionScreenTest : public SettingsScreenTest {
+  protected:
+    UnknownVersionScreenTest() : SettingsScreenTest(AppVersion{}) {}
+};
+
+TEST_F(UnknownVersionScreenTest, ShowsDashesTwice) {
+    select(SettingsCategory::about);
+    EXPECT_EQ(find<SettingsPill>("versionPill")->title(), "— (—)");
+    EXPECT_EQ(find<QLabel>("versionValue")->text(), "— (—)");
+    renderBoth("about-unknownVersion");
+}
+
+TEST_F(SettingsScreenTest, FeedbackCardCountsCutsAndReports) {
+    select(SettingsCategory::feedback);
+    auto* editor = find<QPlainTextEdit>("feedbackEditor");
+    auto* counter = find<QLabel>("feedbackCounter");
+    auto* send = find<SettingsButton>("sendFeedbackButton");
+    auto* status = find<ThemedLabel>("feedbackStatus");
+    EXPECT_EQ(counter->text(), "0/1000");
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_FALSE(status->isVisible());
+    renderBoth("feedback-empty");
+
+    // Blanks only: counted, but nothing to send.
+    editor->setFocus();
+    QTest::keyClicks(editor, "  ");
+    EXPECT_EQ(counter->text(), "2/1000");
+    EXPECT_FALSE(send->isEnabled());
+
+    editor->clear();
+    editor->insertPlainText(QString(5000, QChar('x')));
+    EXPECT_EQ(editor->toPlainText().size(), 1000);
+    EXPECT_EQ(counter->text(), "1000/1000");
+
+    editor->setPlainText("ハイライトが便利です。Keep it up");
+    EXPECT_EQ(counter->text(), "21/1000");
+    EXPECT_TRUE(send->isEnabled());
+    renderBoth("feedback-typed");
+
+    std::vector<std::string> mails;
+    bool opens = false;
+    model.onSendFeedback = [&](const std::string& text) {
+        mails.push_back(text);
+        return opens;
+    };
+    QTest::mouseClick(send, Qt::LeftButton);
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->colorRole(), SettingsColor::error);
+    EXPECT_EQ(editor->toPlainText(), "ハイライトが便利です。Keep it up");
+    renderBoth("feedback-failed");
+
+    opens = true;
+    QTest::mouseClick(send, Qt::LeftButton);
+    EXPECT_EQ(mails.size(), 2u);
+    EXPECT_EQ(editor->toPlainText(), "");
+    EXPECT_EQ(counter->text(), "0/1000");
+    EXPECT_EQ(status->colorRole(), SettingsColor::primaryPressed);
+    EXPECT_EQ(status->text().toStdString(), SettingsViewModel::feedbackSentMessage);
+    renderBoth("feedback-sent");
+
+    // The next edit removes the line.
+    QTest::keyClicks(editor, "a");
+    EXPECT_FALSE(status->isVisible());
+}
+
+}  // namespace
+}  // namespace mivo
