@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "desktop_test_support.hpp"
+#include "monitor/ax_geometry.hpp"
 #include "monitor/ax_text_extractor.hpp"
 
 #include <atspi/atspi.h>
@@ -211,15 +212,21 @@ TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
     const AXElement view = textView(*editor);
     startMivo();
     // Without a tray on this X server Mivo opens its settings once; the user
-    // goes back to the editor.
-    ASSERT_TRUE(workspace().activate(editor->pid()));
-    ASSERT_TRUE(waitUntil([&] {
-        const auto front = workspace().frontmostApplication();
-        return front && front->pid == editor->pid();
-    }));
-
+    // clicks back into the editor's text.
+    const auto origin = readPoint(ax(), view, kAXPositionAttribute);
+    ASSERT_TRUE(origin.has_value());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            click(static_cast<int>(origin->x) + 30, static_cast<int>(origin->y) + 15);
+            spinFor(0.3);
+            const auto front = workspace().frontmostApplication();
+            return front && front->pid == editor->pid();
+        },
+        10));
     typeText("東京で住んでいます。");
-    ASSERT_TRUE(waitForValue(view, "東京で住んでいます。"));
+    spinFor(0.5);
+    screenshot("mivo-typed.png");
+    ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << value(view).value_or("?");
     std::vector<XRect> highlights;
     ASSERT_TRUE(waitUntil(
         [&] {
