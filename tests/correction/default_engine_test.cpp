@@ -91,6 +91,51 @@ TEST(DefaultEngine, VocabularyStyleSuggestionsFollowTheOption) {
     EXPECT_EQ(other[0].severity, Severity::style);
 }
 
+// Sentences of Debian's Japanese manual pages (the benchmark corpus) that
+// earlier rules would have damaged, and near misses of the same rules: each
+// must stay clean. Polite words inside other words (で|すべて, で|すら), a
+// polite aside in brackets, a sentence cut inside a bracket, a verb stem
+// inside a noun (行き|先), 行っ of 行う, going back along a list.
+TEST(DefaultEngine, RealProseStaysClean) {
+    const char* const sentences[] = {
+        "(本オプションも渡されます) と、バージョン番号を表示する",
+        "2 つの別々のプログラムがオープン・書き込み・読み出しを同時に行った場合でも、",
+        "netlink はメッセージを行き先に届けるために最善を尽くすが、",
+        "setns(2) を使って既存のユーザー名前空間に参加したりしたプロセスは、 "
+        "その名前空間ですべてのケーパビリティを獲得する。",
+        "このプロセスはすべての削除された子孫のユーザー名前空間ですべてのケーパビリティを持つことを"
+        "意味する。",
+        "を実行し、終了ステータスを返します ((PX に対応しない",
+        "コマンドに +B オプションを与えてブレース展開を無効にしてください (後述する",
+        "タブ文字の使い方が適切ではありません (クォートされていない",
+        "ファイルシステムへの全ての参照が busy でなくなった時点ですぐに整理する。",
+        "プログラム補完の機能が呼び出されます (組み込みコマンド complete については、後述する",
+        "二つのホストの間ですべてのデータを転送する。",
+        "場合によっては KILL (9) シグナルを使う必要があります (KILL シグナルは捕捉する",
+        "変更時に、 変更後の名前空間ですべてのケーパビリティを獲得する。",
+        "履歴リストを戻り、履歴リストから前の行を取り出します。",
+        "行指向のバッファリングを行なっている場合ですら、賢いやり方とはいえない。",
+        "find においてエラーが発生すると、 その場ですぐに終了する場合があります。",
+        "伸長のためにデータを読み込んですべてのブロックを gunzip に渡すと、 gunzip は通常、",
+        "コマンドに trap のかかっているシグナル名を帰す。",
+        "は起動ファイルの読み込みを行った後に POSIX モードに入ります。",
+        "この変数に代入を行っても現在の作業ディレクトリは変わりません。",
+        "これは特定のルートまたは行き先にパケットを送信するレートを制限する。",
+        "記述とファイルの最終更新時刻を用いて、 更新する必要があるファイルを見つけます。",
+        "はパッチが反転していると思い、パッチを戻すかを尋ねる。",
+        // The classes as short sentences of our own.
+        "ここですべての設定を確認する。",
+        "会議でする話を書く。",
+        "荷物を行き先に届ける。",
+        "彼が鍵を見つける。",
+    };
+    for (const char* text : sentences) {
+        SCOPED_TRACE(std::string(text) + ": " +
+                     testing::describe(engine().tokenizer()->tokenize(text)));
+        EXPECT_TRUE(engine().analyze(sentence(text), LocalCorrectionOptions{true}).empty());
+    }
+}
+
 // Every finding of the engine, applied alone, gives a whole sentence. None of
 // these sentences has a vocabulary finding, so the user's setting changes
 // nothing.
