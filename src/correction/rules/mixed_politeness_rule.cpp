@@ -40,22 +40,35 @@ bool isPoliteMarker(const Morpheme& m) {
 
 // Brackets whose inside is an aside: a polite word quoted there does not set
 // the sentence's register, and a sentence that stops inside one has not
-// reached the end of its clause.
-constexpr std::array<std::string_view, 7> kOpeningBrackets{"(", "（", "「", "『", "【", "［", "["};
-constexpr std::array<std::string_view, 7> kClosingBrackets{")", "）", "」", "』", "】", "］", "]"};
+// reached the end of its clause. +1 for an opening bracket, -1 for a
+// closing one, 0 for any other Character.
+int bracket(std::string_view c) {
+    if (c.size() == 1) {
+        return c[0] == '(' || c[0] == '[' ? 1 : c[0] == ')' || c[0] == ']' ? -1 : 0;
+    }
+    if (c.size() != 3)
+        return 0;
+    static constexpr std::pair<std::string_view, std::string_view> kPairs[] = {
+        {"（", "）"}, {"［", "］"}, {"「", "」"}, {"『", "』"}, {"【", "】"}};
+    for (const auto& [open, close] : kPairs) {
+        if (c == open)
+            return 1;
+        if (c == close)
+            return -1;
+    }
+    return 0;
+}
 
 // Per Character, how many brackets are open before it (count()+1 values).
 std::vector<int> bracketDepths(const MatchingText& sentence) {
     std::vector<int> depth(static_cast<std::size_t>(sentence.count()) + 1, 0);
     int open = 0;
     for (int64_t i = 0; i < sentence.count(); ++i) {
-        const std::string_view c = sentence.character(i);
-        if (std::find(kClosingBrackets.begin(), kClosingBrackets.end(), c) !=
-            kClosingBrackets.end())
+        const int change = bracket(sentence.character(i));
+        if (change < 0)
             open = std::max(open - 1, 0);
         depth[static_cast<std::size_t>(i)] = open;
-        if (std::find(kOpeningBrackets.begin(), kOpeningBrackets.end(), c) !=
-            kOpeningBrackets.end())
+        if (change > 0)
             ++open;
     }
     depth.back() = open;
@@ -248,6 +261,8 @@ std::vector<CorrectionIssue> MixedPolitenessRule::apply(std::string_view text,
     const MatchingText& sentence = *sentenceHeld;
     // With the morphemes at hand a polite marker is a word of its own, and
     // one outside any brackets.
+    if (std::none_of(morphemes.begin(), morphemes.end(), isPoliteMarker))
+        return {};
     const std::vector<int> depth = bracketDepths(sentence);
     const bool polite = std::any_of(morphemes.begin(), morphemes.end(), [&](const Morpheme& m) {
         return isPoliteMarker(m) && m.range.start >= 0 && m.range.start < sentence.count() &&
