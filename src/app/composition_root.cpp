@@ -24,6 +24,7 @@
 #include "app/update_controller.hpp"
 #include "correction/local_correction_service.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "overlay/correction_panel_view.hpp"
 #include "overlay/highlight_overlay.hpp"
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
@@ -31,7 +32,6 @@
 #include "platform/json_file_user_defaults.hpp"
 #include "platform/linux/linux_desktop.hpp"
 #include "platform/linux/system_log.hpp"
-#include "settings/qt_alert_sink.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
 
@@ -111,7 +111,7 @@ class Root {
               .currentVersion = MIVO_VERSION,
               .feedURL = environment("MIVO_UPDATE_FEED_URL"),
           }),
-          settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), beeps_),
+          settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
           monitor_(desktop.ports()),
           overlay_(panelWindow_, desktop.scheduler(), desktop.screens()),
           highlight_(highlightWindows_),
@@ -276,7 +276,8 @@ class Root {
                       .message = "Mivo " + buildVersion().text() +
                                  "\nA writing assistant for Japanese.",
                       .style = AlertRequest::Style::informational,
-                      .buttons = {"OK"}});
+                      .buttons = {"OK"}},
+                     {});
     }
 
     // One GET with the rewrite client's 12 s bound on the whole transfer.
@@ -301,7 +302,6 @@ class Root {
     linux_desktop::LinuxDesktop& desktop_;
     Log& log_;
     QtAlerts alerts_;
-    QtAlertSink beeps_;
     QNetworkAccessManager network_;
     // Step 2, in order (the account session is created first once sign-in
     // is wired).
