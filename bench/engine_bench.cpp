@@ -100,7 +100,6 @@ void BM_AnalyzePrefix(benchmark::State& state) {
 void BM_AnalyzeWithTextlint(benchmark::State& state) {
     TextlintJapaneseBridge::Settings settings;
     settings.enabled = true;
-    settings.startFolder = MIVO_SOURCE_DIR;
     static TextlintJapaneseBridge bridge(settings);
     if (!bridge.isAvailable()) {
         state.SkipWithError("textlint is not installed (scripts/setup.sh installs it)");

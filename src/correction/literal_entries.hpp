@@ -57,7 +57,8 @@ class LiteralEntries {
     void forEachMatch(std::string_view text, Found found) const {
         if (text.empty() || entries_.empty())
             return;
-        const MatchingText& chars = MatchingText::of(text);
+        const auto charsHeld = MatchingText::of(text);
+        const MatchingText& chars = *charsHeld;
         const auto hits = index_.occurrences(chars);
         for (std::size_t k = 0; k < entries_.size(); ++k) {
             const int64_t n = index_.needle(k).count();

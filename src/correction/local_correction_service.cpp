@@ -17,6 +17,7 @@
 #include "morphology/mecab_japanese_tokenizer.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace mivo {
@@ -120,15 +121,50 @@ std::vector<CorrectionIssue> LocalCorrectionService::suppressOverlappedSubspans(
                      [](const CorrectionIssue& a, const CorrectionIssue& b) {
                          return a.range.length() > b.range.length();
                      });
+    // A kept issue that holds another one without being the same range is
+    // longer than it, so the issues of one length are tested only against
+    // longer kept ones: does one start at or before this start and end at or
+    // after this end? The largest end of the kept issues by start, as a
+    // prefix maximum over the starts in order, answers that in log time.
+    std::vector<int64_t> starts;
+    starts.reserve(issues.size());
+    for (const auto& issue : issues)
+        starts.push_back(issue.range.start);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    const auto slot = [&](int64_t start) {
+        return static_cast<std::size_t>(std::lower_bound(starts.begin(), starts.end(), start) -
+                                        starts.begin());
+    };
+    constexpr int64_t kNone = std::numeric_limits<int64_t>::min();
+    std::vector<int64_t> largestEnd(starts.size() + 1, kNone);  // Fenwick tree, 1-based
+    const auto largestEndStartingBy = [&](std::size_t i) {
+        int64_t best = kNone;
+        for (++i; i > 0; i -= i & (~i + 1))
+            best = std::max(best, largestEnd[i]);
+        return best;
+    };
+    const auto keep = [&](std::size_t i, int64_t end) {
+        for (++i; i < largestEnd.size(); i += i & (~i + 1))
+            largestEnd[i] = std::max(largestEnd[i], end);
+    };
+
     std::vector<CorrectionIssue> kept;
     kept.reserve(issues.size());
-    for (auto& issue : issues) {
-        const bool nested = std::any_of(kept.begin(), kept.end(), [&](const CorrectionIssue& k) {
-            return k.range.start <= issue.range.start && issue.range.end <= k.range.end &&
-                   k.range != issue.range;
-        });
-        if (!nested)
-            kept.push_back(std::move(issue));
+    for (std::size_t from = 0; from < issues.size();) {
+        std::size_t to = from;
+        while (to < issues.size() && issues[to].range.length() == issues[from].range.length()) {
+            ++to;
+        }
+        const std::size_t firstOfLength = kept.size();
+        for (std::size_t i = from; i < to; ++i) {
+            const TextRange& r = issues[i].range;
+            if (largestEndStartingBy(slot(r.start)) < r.end)
+                kept.push_back(std::move(issues[i]));
+        }
+        for (std::size_t i = firstOfLength; i < kept.size(); ++i)
+            keep(slot(kept[i].range.start), kept[i].range.end);
+        from = to;
     }
     return kept;
 }

@@ -1,6 +1,7 @@
 #include "correction/matching_text.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <optional>
 
@@ -62,13 +63,10 @@ std::vector<int64_t> MatchingText::occurrences(const MatchingText& needle) const
     return out;
 }
 
-const MatchingText& MatchingText::of(std::string_view text) {
-    thread_local std::optional<std::string> lastText;
-    thread_local MatchingText last;
-    if (!lastText || *lastText != text) {
-        last = MatchingText(text);
-        lastText = std::string(text);
-    }
+std::shared_ptr<const MatchingText> MatchingText::of(std::string_view text) {
+    thread_local std::shared_ptr<const MatchingText> last;
+    if (!last || last->original_.str() != text)
+        last = std::make_shared<const MatchingText>(text);
     return last;
 }
 
@@ -103,9 +101,27 @@ std::vector<std::vector<int64_t>> LiteralIndex::occurrences(const MatchingText& 
 bool ClaimedRanges::overlaps(int64_t start, int64_t end) const {
     if (start >= end)
         return false;
-    return std::any_of(ranges_.begin(), ranges_.end(), [&](const auto& c) {
-        return c.first < c.second && c.first < end && start < c.second;
-    });
+    // The run starting last before `end` is the only one that can reach
+    // past `start`: the runs before it end before it begins.
+    auto after = runs_.lower_bound(end);
+    if (after == runs_.begin())
+        return false;
+    return std::prev(after)->second > start;
+}
+
+void ClaimedRanges::claim(int64_t start, int64_t end) {
+    if (start >= end)
+        return;
+    // Runs that overlap or touch the new one merge with it.
+    auto it = runs_.upper_bound(start);
+    if (it != runs_.begin() && std::prev(it)->second >= start)
+        --it;
+    while (it != runs_.end() && it->first <= end) {
+        start = std::min(start, it->first);
+        end = std::max(end, it->second);
+        it = runs_.erase(it);
+    }
+    runs_.emplace(start, end);
 }
 
 std::vector<std::size_t> longestFirstOrder(const std::vector<int64_t>& lengths) {

@@ -6,6 +6,8 @@
 #include "shared/text.hpp"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,9 +39,10 @@ class MatchingText {
     std::vector<int64_t> occurrences(const MatchingText& needle) const;
 
     // The rules of one analyze call all see the same sentence, so the last
-    // text segmented on this thread is kept: the reference stays valid
-    // until the next call with another text.
-    static const MatchingText& of(std::string_view text);
+    // text segmented on this thread is kept and shared. What is handed out
+    // stays valid for as long as the caller holds it, whatever is asked for
+    // afterwards.
+    static std::shared_ptr<const MatchingText> of(std::string_view text);
 
   private:
     text::CharacterText original_;
@@ -67,16 +70,18 @@ class LiteralIndex {
     std::vector<std::pair<std::string, std::size_t>> byFirstCharacter_;
 };
 
-// Half-open Character ranges already given to a finding.
+// Half-open Character ranges already given to a finding, kept as disjoint
+// runs of positions so that a test costs a lookup, not a walk over every
+// claim of a long sentence.
 class ClaimedRanges {
   public:
     // Whether [start, end) shares a position with a claimed range; ranges
     // that only touch do not, and an empty range shares nothing.
     bool overlaps(int64_t start, int64_t end) const;
-    void claim(int64_t start, int64_t end) { ranges_.push_back({start, end}); }
+    void claim(int64_t start, int64_t end);
 
   private:
-    std::vector<std::pair<int64_t, int64_t>> ranges_;
+    std::map<int64_t, int64_t> runs_;  // start -> end, disjoint and not touching
 };
 
 // Indices of `lengths` ordered longest first, equal lengths in their order.

@@ -69,13 +69,16 @@ inline bool endsAlike(std::string_view original, std::string_view suggestion) {
 // there would dangle after the new ending (ありがとう|ございました, よろしく|頼む,
 // ちょっと待って|から行く), and so would the rest of a word the range cuts.
 inline bool endsItsPhrase(const std::vector<Morpheme>& morphemes, int64_t end) {
-    for (const Morpheme& m : morphemes) {
-        if (m.range.end <= end)
-            continue;
-        if (m.range.start < end)
-            return false;
-        if (m.partOfSpeech != JapanesePartOfSpeech::particle)
-            return m.partOfSpeech == JapanesePartOfSpeech::symbol;
+    // Morphemes come in text order: the first that ends past `end` is found
+    // by halving, and the walk from there stops at the first word that is
+    // not a particle, so a long sentence costs no more per hit than a short.
+    auto m = std::partition_point(morphemes.begin(), morphemes.end(),
+                                  [end](const Morpheme& x) { return x.range.end <= end; });
+    if (m != morphemes.end() && m->range.start < end)
+        return false;
+    for (; m != morphemes.end(); ++m) {
+        if (m->partOfSpeech != JapanesePartOfSpeech::particle)
+            return m->partOfSpeech == JapanesePartOfSpeech::symbol;
     }
     return true;
 }
@@ -86,10 +89,10 @@ inline bool endsItsPhrase(const std::vector<Morpheme>& morphemes, int64_t end) {
 // NFC. Nothing when the range leaves the text, that is when the morphemes
 // are not those of this text.
 inline std::optional<std::string> writtenText(std::string_view text, int64_t start, int64_t end) {
-    const MatchingText& characters = MatchingText::of(text);
-    if (start < 0 || end < start || end > characters.count())
+    const auto characters = MatchingText::of(text);
+    if (start < 0 || end < start || end > characters->count())
         return std::nullopt;
-    return characters.slice(start, end);
+    return characters->slice(start, end);
 }
 
 }  // namespace mivo

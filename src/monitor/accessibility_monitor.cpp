@@ -173,4 +173,10 @@ void AccessibilityMonitor::log(std::string_view message) {
     ports_.log.write(line);
 }
 
+void AccessibilityMonitor::logUserText(std::string_view message) {
+    std::string line(kLogTag);
+    line += message;
+    ports_.log.writeUserText(line);
+}
+
 }  // namespace mivo

@@ -146,6 +146,8 @@ class AccessibilityMonitor final {
                         std::function<void()> onDropped = {});
     // One line of the system log, after the monitor's tag.
     void log(std::string_view message);
+    // A line that quotes the field's text: standard error only.
+    void logUserText(std::string_view message);
 
   private:
     bool isMonitoring() const { return state_.kind == MonitorState::Kind::monitoring; }

@@ -47,8 +47,8 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
     const auto read = extractTextForAnalysis(element);
     if (!read || read->text.empty())
         return;
-    log("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
-        " chars: " + quotedPrefix(read->text));
+    logUserText("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
+                " chars: " + quotedPrefix(read->text));
     lastPolledValue_ = *read;
     if (const auto range = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute))
         bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
@@ -111,8 +111,8 @@ void AccessibilityMonitor::analyzeText(const FieldText& read) {
     debugLastValue_ = text::characterPrefix(text, kDebugValueCharacters);
     debugLastRatio_ = ratio;
     const int64_t count = text::characterCount(text);
-    log("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
-        ", text=" + quotedPrefix(text));
+    logUserText("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
+                ", text=" + quotedPrefix(text));
     const auto candidate = detector_.analyze(text, TextRange{0, count});
     if (!candidate) {
         log("analyze: skipped — no sentence boundary or insufficient Japanese ratio (ratio=" +

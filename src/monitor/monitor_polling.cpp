@@ -53,9 +53,10 @@ void AccessibilityMonitor::textPollTick() {
     }
     if (read->text.empty() || read->text == lastPolledValue_.text)
         return;
-    log("textPoll: value changed " + std::to_string(text::characterCount(lastPolledValue_.text)) +
-        "->" + std::to_string(text::characterCount(read->text)) + " chars: \"" +
-        text::characterPrefix(read->text, kLoggedPrefixCharacters) + "\"");
+    logUserText("textPoll: value changed " +
+                std::to_string(text::characterCount(lastPolledValue_.text)) + "->" +
+                std::to_string(text::characterCount(read->text)) + " chars: \"" +
+                text::characterPrefix(read->text, kLoggedPrefixCharacters) + "\"");
     lastPolledValue_ = *read;
     scheduleAnalysis(*read);
 }

@@ -104,7 +104,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& issue) {
         return started(kMouseSelectionPaste);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
         return started(kMouseSelectionTyping);
-    monitor_.log("applyReplacement: failed for original=\"" + issue.original + "\"");
+    monitor_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
 }
 
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,

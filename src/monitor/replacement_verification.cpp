@@ -198,16 +198,21 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         retry = pending.issue;
         retry->range = *at;
     }
-    const auto typing = [&] {
-        return retry && applyReplacementUsingSelectionTyping(*retry, element);
-    };
+    const auto typing = [&] { return applyReplacementUsingSelectionTyping(*retry, element); };
     const auto mouse = [&](TextInsertionMethod insertion) {
-        return retry && applyReplacementUsingMouseSelection(*retry, element, insertion);
+        return applyReplacementUsingMouseSelection(*retry, element, insertion);
     };
     if (!pending.retry) {
-        giveUp(pending, "applyReplacement: verification failed after final attempt current=\"" +
-                            text::characterPrefix(current.text, kLoggedCharacters) + "\"");
+        monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
+        monitor_.logUserText(
+            "applyReplacement: verification failed after final attempt current=\"" +
+            text::characterPrefix(current.text, kLoggedCharacters) + "\"");
         return;
+    }
+    if (!retry) {
+        return giveUp(pending,
+                      "applyReplacement: verification failed, not retrying — the original is no "
+                      "longer where it stood");
     }
     switch (*pending.retry) {
         case ReplacementRetry::selectionTyping:

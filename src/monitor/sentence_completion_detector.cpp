@@ -49,7 +49,7 @@ std::optional<CompletedSentenceCandidate> SentenceCompletionDetector::analyze(
     c.range = range;
     c.japaneseRatio = ratio;
     c.boundary = *boundary;
-    c.detectedAt = clock_.now();
+    c.detectedAt = clock_.wallClockNow();
     return c;
 }
 

@@ -98,10 +98,27 @@ std::vector<TextRange> hiraganaRanges(std::string_view s) {
 }
 
 std::string hiraganaString(std::string_view s) {
-    // ICU's whole Katakana-Hiragana also turns "ー" into a vowel and folds
-    // half-width forms; only the full-width letters ァ to ヴ and the
-    // iteration marks are meant.
-    return text::transliterate(s, "[\u30A1-\u30F4\u30FD\u30FE] Katakana-Hiragana");
+    // Only the full-width katakana letters and iteration marks are meant:
+    // not "ー" (which ICU's Katakana-Hiragana turns into a vowel) and not the
+    // half-width forms. ヷ to ヺ have no hiragana letter of their own: they
+    // become ワ ヰ ヱ ヲ's hiragana with a combining voiced mark.
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t at = i;
+        const char32_t c = text::decodeNext(s, i);
+        if (c >= 0x30A1 && c <= 0x30F6) {
+            out += text::fromCodePoint(c - 0x60);  // ァ..ヶ -> ぁ..ゖ
+        } else if (c >= 0x30F7 && c <= 0x30FA) {
+            out += text::fromCodePoint(c - 0x30F7 + 0x308F);  // ヷ..ヺ -> わ..を
+            out += text::fromCodePoint(0x3099);
+        } else if (c == 0x30FD || c == 0x30FE) {
+            out += text::fromCodePoint(c - 0x60);  // ヽヾ -> ゝゞ
+        } else {
+            out.append(s.substr(at, i - at));
+        }
+    }
+    return out;
 }
 
 std::string romanizedString(std::string_view s, RomanizationMethod method) {

@@ -10,8 +10,13 @@
 
 namespace mivo {
 
-using Clock = std::chrono::system_clock;
+// Delays, debounces and suppression windows run on a monotonic clock, so
+// setting the system clock moves none of them. A point of it means nothing
+// outside this process run: a calendar date comes from wallClockNow().
+using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
+using WallClock = std::chrono::system_clock;
+using Date = WallClock::time_point;
 
 // A span of seconds as a TimePoint offset (0.75 -> 750 ms), rounded to the
 // clock's tick so that 0.3 + 0.3 + 0.3 lands on 0.9.
@@ -24,6 +29,8 @@ class Scheduler {
     virtual ~Scheduler() = default;
 
     virtual TimePoint now() const = 0;
+    // The calendar date and time, for records that carry a date.
+    virtual Date wallClockNow() const = 0;
     // Runs `work` once, `delaySeconds` from now (0 or less: on the next turn
     // of the loop).
     virtual Cancel after(double delaySeconds, std::function<void()> work) = 0;

@@ -1,5 +1,6 @@
 #include "shared/json.hpp"
 
+#include <algorithm>
 #include <limits>
 
 namespace mivo::json {
@@ -82,29 +83,32 @@ std::vector<std::string> requireStringArray(const Json& object, std::string_view
 }
 
 Json parse(std::string_view text) {
-    // One set of seen keys per open object; a repeated key is discarded so
-    // the first occurrence stays.
-    std::vector<std::vector<std::string>> seen;
-    Json::parser_callback_t firstKeyWins = [&seen](int /*depth*/, Json::parse_event_t event,
+    // The keys seen so far of each open object, by depth: keys[d] belongs to
+    // the object that opened at depth d. A repeated key is discarded so the
+    // first occurrence stays. Objects inside a discarded value report their
+    // start but never their end, so each start resets its own level (and
+    // drops whatever deeper levels a skipped value left behind) rather than
+    // trusting starts and ends to pair up.
+    std::vector<std::vector<std::string>> keys;
+    Json::parser_callback_t firstKeyWins = [&keys](int depth, Json::parse_event_t event,
                                                    Json& parsed) {
+        const auto level = static_cast<std::size_t>(std::max(depth, 0));
         switch (event) {
             case Json::parse_event_t::object_start:
-                seen.emplace_back();
-                return true;
-            case Json::parse_event_t::object_end:
-                if (!seen.empty())
-                    seen.pop_back();
+                keys.resize(level);
+                keys.emplace_back();
                 return true;
             case Json::parse_event_t::key: {
-                if (seen.empty())
+                // A key at depth d belongs to the object that opened at d - 1.
+                if (level == 0)
                     return true;
+                if (keys.size() < level)
+                    keys.resize(level);
+                auto& seen = keys[level - 1];
                 const auto& key = parsed.get_ref<const std::string&>();
-                auto& keys = seen.back();
-                for (const auto& k : keys) {
-                    if (k == key)
-                        return false;
-                }
-                keys.push_back(key);
+                if (std::find(seen.begin(), seen.end(), key) != seen.end())
+                    return false;
+                seen.push_back(key);
                 return true;
             }
             default:
@@ -113,7 +117,9 @@ Json parse(std::string_view text) {
     };
     try {
         return Json::parse(text.begin(), text.end(), firstKeyWins);
-    } catch (const nlohmann::ordered_json::parse_error& e) {
+    } catch (const nlohmann::ordered_json::exception& e) {
+        // Syntax errors, and numbers out of range (1e400), which nlohmann
+        // reports as another kind of exception.
         throw DecodingError(std::string("invalid JSON: ") + e.what());
     }
 }

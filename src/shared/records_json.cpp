@@ -1,6 +1,6 @@
 #include "shared/records_json.hpp"
 
-#include <cmath>
+#include <chrono>
 
 namespace mivo {
 namespace {
@@ -104,8 +104,12 @@ CompletedSentenceCandidate candidateFromJson(const json::Json& j) {
     v.japaneseRatio = json::requireNumber(j, "japaneseRatio");
     v.boundary = boundaryFromJson(json::member(j, "boundary"));
     const double seconds = json::requireNumber(j, "detectedAt");
-    if (!std::isfinite(seconds))
-        throw json::DecodingError("detectedAt: not a finite date");
+    // The clock counts nanoseconds in 64 bits, about 292 years either side
+    // of 1970; a date nearer that edge than 9e9 s (285 years) is refused
+    // rather than converted with an overflow.
+    constexpr double kLimit = 9e9;
+    if (!(-kLimit < seconds && seconds < kLimit))
+        throw json::DecodingError("detectedAt: not a date the clock can hold");
     v.detectedAt = std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::duration<double>(seconds)));

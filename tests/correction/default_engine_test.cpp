@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 namespace mivo {
 namespace {
 
@@ -46,6 +49,31 @@ TEST(DefaultEngine, IssuesOfSeveralRulesComeSortedByPosition) {
     EXPECT_EQ(issues[1].range, (TextRange{4, 6}));
     EXPECT_EQ(issues[2].range, (TextRange{8, 15}));
     EXPECT_EQ(applyIssue(text, issues[1]), "これわ本を読みますでしょうか。");
+}
+
+// A line pasted whole (a log, a long paragraph without 。) is checked in
+// time linear in its length: sixteen times the text may cost sixteen times
+// as much, with room for noise, but not the 256 times of a quadratic walk.
+TEST(DefaultEngine, ALongLineIsCheckedInTimeLinearInItsLength) {
+    const auto bestTimeFor = [](int repeats) {
+        std::string text;
+        for (int i = 0; i < repeats; ++i)
+            text += "ちょっと待って、";  // a rewrite that ends its phrase, every time
+        const auto candidate = sentence(text);
+        auto best = std::chrono::steady_clock::duration::max();
+        for (int run = 0; run < 3; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            const auto issues = engine().analyze(candidate, LocalCorrectionOptions{true});
+            best = std::min(best, std::chrono::steady_clock::now() - start);
+            EXPECT_EQ(issues.size(), static_cast<std::size_t>(repeats));
+        }
+        return best;
+    };
+    const auto shortLine = bestTimeFor(1000);
+    const auto longLine = bestTimeFor(16000);
+    EXPECT_LT(longLine, shortLine * 48)
+        << std::chrono::duration<double>(shortLine).count() << " s for 8,000 Characters, "
+        << std::chrono::duration<double>(longLine).count() << " s for 128,000";
 }
 
 TEST(DefaultEngine, VocabularyStyleSuggestionsFollowTheOption) {

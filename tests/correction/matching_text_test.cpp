@@ -43,15 +43,14 @@ TEST(MatchingText, SlicesQuoteTheTextAsWritten) {
     EXPECT_EQ(text.character(-1), "");
 }
 
-TEST(MatchingText, TheKeptTextFollowsTheLastCall) {
-    const MatchingText& first = MatchingText::of("これわ");
-    EXPECT_EQ(first.count(), 3);
-    const MatchingText& again = MatchingText::of("これわ");
-    EXPECT_EQ(&again, &first);
-    const MatchingText& other = MatchingText::of("本");
-    EXPECT_EQ(other.count(), 1);
-    EXPECT_EQ(other.slice(0, 1), "本");
-    EXPECT_EQ(MatchingText::of("").count(), 0);
+TEST(MatchingText, AHandedOutTextOutlivesLaterCalls) {
+    const auto first = MatchingText::of("これわ");
+    EXPECT_EQ(MatchingText::of("これわ"), first);  // segmented once for all the rules
+    const auto other = MatchingText::of("本");
+    EXPECT_EQ(first->count(), 3);
+    EXPECT_EQ(first->slice(2, 3), "わ");
+    EXPECT_EQ(other->count(), 1);
+    EXPECT_EQ(MatchingText::of("")->count(), 0);
 }
 
 TEST(LiteralIndex, FindsEveryNeedleInOneScan) {
@@ -70,6 +69,15 @@ TEST(ClaimedRanges, SharedPositionsOnly) {
     EXPECT_FALSE(claimed.overlaps(5, 7));  // touching
     EXPECT_FALSE(claimed.overlaps(0, 2));
     EXPECT_FALSE(claimed.overlaps(3, 3));  // empty
+    claimed.claim(5, 7);                   // touching: one run with the first
+    claimed.claim(10, 12);
+    claimed.claim(8, 8);  // empty: claims nothing
+    EXPECT_TRUE(claimed.overlaps(6, 8));
+    EXPECT_FALSE(claimed.overlaps(7, 10));
+    EXPECT_FALSE(claimed.overlaps(8, 9));
+    EXPECT_TRUE(claimed.overlaps(0, 20));
+    EXPECT_TRUE(claimed.overlaps(11, 13));
+    EXPECT_FALSE(claimed.overlaps(12, 13));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "correction/textlint/textlint_japanese_bridge.hpp"
+#include "shared/resource_bundle.hpp"
 #include "textlint_stand_in.hpp"
 
 #include <gtest/gtest.h>
@@ -61,26 +62,33 @@ class TextlintPackageRoot : public ::testing::Test {
     fs::path root;
 };
 
-TEST_F(TextlintPackageRoot, TheNearestFolderWithBothFilesWins) {
-    touch(root / "package.json");
-    touch(root / ".textlintrc.json");
-    touch(root / "a" / ".textlintrc.json");  // no package.json beside it: keep going
-    fs::create_directories(root / "a" / "b" / "c");
-    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot(root / "a" / "b" / "c"), root);
-    touch(root / "a" / "package.json");
-    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot(root / "a" / "b"), root / "a");
-    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot(root / "a"), root / "a");
+TEST_F(TextlintPackageRoot, TheFirstCandidateWithBothFilesWinsAndNothingAboveIt) {
+    touch(root / "a" / ".textlintrc.json");  // no package.json beside it
+    touch(root / "b" / "package.json");
+    touch(root / "b" / ".textlintrc.json");
+    touch(root / "c" / "package.json");
+    touch(root / "c" / ".textlintrc.json");
+    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot({root / "a", root / "b", root / "c"}),
+              root / "b");
+    // A candidate's parent holding the package does not make it one.
+    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot({root / "b" / "d"}), std::nullopt);
+    // A build finds the source tree's package.
+    const auto folders = TextlintJapaneseBridge::defaultPackageFolders();
+    EXPECT_EQ(folders.back(), sourceResourcesFolder().parent_path() / "tools" / "textlint");
 }
 
-TEST_F(TextlintPackageRoot, ARepositorysToolsFolderIsFoundFromItsBuildFolder) {
-    touch(root / "repo" / "tools" / "textlint" / "package.json");
-    touch(root / "repo" / "tools" / "textlint" / ".textlintrc.json");
-    fs::create_directories(root / "repo" / "build" / "bin");
-    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot(root / "repo" / "build" / "bin"),
-              root / "repo" / "tools" / "textlint");
-    touch(root / "b" / "package.json");  // no configuration up to the root
-    fs::create_directories(root / "b" / "c");
-    EXPECT_EQ(TextlintJapaneseBridge::findPackageRoot(root / "b" / "c"), std::nullopt);
+TEST_F(TextlintPackageRoot, TheWorkingFolderAndItsAncestorsAreNeverSearched) {
+    // Mivo must not run node in whatever folder it was started from.
+    touch(root / "package.json");
+    touch(root / ".textlintrc.json");
+    fs::create_directories(root / "a");
+    const fs::path before = fs::current_path();
+    for (const fs::path& folder : {root, root / "a"}) {
+        fs::current_path(folder);
+        const auto found = TextlintJapaneseBridge::findPackageRoot();
+        fs::current_path(before);
+        EXPECT_NE(found, root) << folder;
+    }
 }
 
 // --- when no child may start -------------------------------------------------
@@ -92,10 +100,10 @@ TEST(TextlintBridgeUnavailable, YieldsNothingAndStartsNoChild) {
     };
     const Row rows[] = {
         {"disabled", [](const StandInTextlint&, auto& s) { s.enabled = false; }},
-        {"no package folder up to the root",
+        {"no package folder among the candidates",
          [](const StandInTextlint& t, auto& s) {
              fs::create_directories(t.root / "elsewhere");
-             s.startFolder = t.root / "elsewhere";
+             s.packageFolders = std::vector<fs::path>{t.root / "elsewhere", t.root};
          }},
         {"no textlint executable",
          [](const StandInTextlint& t, auto&) {

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 namespace mivo {
 namespace {
@@ -80,6 +81,9 @@ TEST(TextlintGrammarRule, PlacesSpansAndOffersMechanicalFixes) {
          TextRange{0, 1}, "生", "生", "生きれる"},
         {"index at the end of the text places nothing", "見れた",
          message("japanese/no-kangxi-radicals", 3, {9}), std::nullopt, "", "", ""},
+        {"an index of the largest 64-bit integer places nothing", "見れない",
+         message("japanese/no-kangxi-radicals", std::numeric_limits<int64_t>::max(), {}),
+         std::nullopt, "", "", ""},
         {"a rule outside the allow-list", "私は彼は好きだ。",
          message("japanese/no-doubled-joshi", 3, {3, 4}), std::nullopt, "", "", ""},
         {"rule ids match exactly", "食べれる", message("Japanese/no-dropping-the-ra", 1, {1, 2}),

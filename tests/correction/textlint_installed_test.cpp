@@ -22,8 +22,7 @@ TEST(InstalledTextlint, FlagsWhatTheAllowListLetsThrough) {
 
     TextlintJapaneseBridge::Settings settings;
     settings.enabled = true;
-    // From the repository's top, as a developer starts the program.
-    settings.startFolder = repository;
+    // The default folders: a build finds the source tree's package.
     TextlintJapaneseBridge bridge(settings);
     ASSERT_TRUE(bridge.isAvailable());
     const TextlintJapaneseGrammarRule rule(

@@ -92,7 +92,7 @@ class StandInTextlint {
         TextlintJapaneseBridge::Settings s;
         s.enabled = true;
         s.script = scriptPath;
-        s.startFolder = packageRoot;
+        s.packageFolders = std::vector<std::filesystem::path>{packageRoot};
         s.firstAnswerTimeout = std::chrono::milliseconds(10'000);
         s.answerTimeout = answerTimeout;
         return s;

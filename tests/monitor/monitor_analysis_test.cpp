@@ -95,6 +95,17 @@ TEST_F(AnalysisTest, APasswordFieldIsNeverObservedReadOrLogged) {
     }
 }
 
+TEST_F(AnalysisTest, WhatTheUserTypesNeverReachesTheKeptLog) {
+    typeSlowly("秘密の計画を書きます", 0.1);
+    desk.typeText("。");
+    desk.setAttribute(field, "AXValue", AXValue("秘密の計画を書きました。"));  // seen by the poll
+    advance(3);
+    ASSERT_FALSE(candidates.empty());
+    EXPECT_TRUE(desk.log().contains("秘密"));  // standard error keeps it for the session
+    for (const auto& line : desk.log().keptLines())
+        EXPECT_EQ(line.find("秘密"), std::string::npos) << line;
+}
+
 TEST_F(AnalysisTest, AFieldThatTurnsIntoAPasswordFieldIsDroppedUnread) {
     desk.setAttribute(field, "AXSubrole", AXValue("AXSecureTextField"));
     // A value change without a notification: only the poll would see it.

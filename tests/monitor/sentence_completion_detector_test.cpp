@@ -123,7 +123,7 @@ TEST_F(DetectorTest, CandidateCarriesTextRangeAndTime) {
     EXPECT_EQ(c->text, text);  // untrimmed
     EXPECT_EQ(c->range, (TextRange{3, 14}));
     EXPECT_DOUBLE_EQ(c->japaneseRatio, 9.0 / 11);
-    EXPECT_EQ(c->detectedAt, clock.now());
+    EXPECT_EQ(c->detectedAt, clock.wallClockNow());
     EXPECT_NE(detector.analyze(text, TextRange{3, 14})->id, c->id);
 }
 

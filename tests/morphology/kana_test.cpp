@@ -70,6 +70,11 @@ TEST(HiraganaStringTest, TurnsKatakanaLettersOnly) {
         {"ラーメン", "らーめん"},
         {"ヴァイオリン", "ゔぁいおりん"},
         {"ヽヾ", "ゝゞ"},
+        // The small ka and ke have hiragana letters of their own.
+        {"ヵヶ", "\u3095\u3096"},
+        // ワ ヰ ヱ ヲ with the voiced mark have none: the letter and a
+        // combining voiced mark.
+        {"ヷヸヹヺ", "わ\u3099ゐ\u3099ゑ\u3099を\u3099"},
         {"ｶﾀｶﾅ", "ｶﾀｶﾅ"},
         {"漢字とabc・", "漢字とabc・"},
         {"", ""},

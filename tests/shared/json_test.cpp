@@ -24,6 +24,20 @@ TEST(StrictJson, RepeatedKeyWithNestedValuesLeavesLaterKeysIntact) {
     EXPECT_EQ(s[1]["k"], 2);
 }
 
+TEST(StrictJson, RepeatedKeyWhoseValueIsAnObjectLeavesNoStaleKeys) {
+    // The skipped object's own keys must not count as repeats of the
+    // enclosing object's later keys.
+    const Json j = parse(R"({"x":1,"x":{"patterns":0},"patterns":[1,2]})");
+    EXPECT_EQ(j, parse(R"({"x":1,"patterns":[1,2]})"));
+    const Json deep = parse(R"({"a":{"b":1,"b":{"c":{"d":0}},"c":2,"d":3},"d":4})");
+    EXPECT_EQ(deep, parse(R"({"a":{"b":1,"c":2,"d":3},"d":4})"));
+}
+
+TEST(StrictJson, NumbersOutOfRangeAreDecodingErrors) {
+    for (const char* text : {R"({"n":1e400})", R"({"n":-1e400})", "[1e400]"})
+        EXPECT_THROW(parse(text), DecodingError) << text;
+}
+
 TEST(StrictJson, TypedReadsRefuseWrongTypes) {
     const Json j = parse(R"({"s":"x","n":1.5,"i":3,"arr":["a","b"],"bad":["a",1],"b":true})");
     EXPECT_EQ(requireString(j, "s"), "x");

@@ -129,6 +129,12 @@ TEST(CandidateJson, RoundTripsAndCountsCharacters) {
     j = toJson(c);
     j.erase("detectedAt");
     EXPECT_THROW(candidateFromJson(j), json::DecodingError);
+    // Dates the clock cannot hold are refused, not converted.
+    for (double seconds : {1e300, -1e300, 1e19}) {
+        j = toJson(c);
+        j["detectedAt"] = seconds;
+        EXPECT_THROW(candidateFromJson(j), json::DecodingError) << seconds;
+    }
 }
 
 TEST(HotKey, DefaultAndEquality) {
@@ -149,6 +155,8 @@ TEST(HotKey, RefusesBadStoredValues) {
         decodeHotKeyConfig(R"({"keyCode":4294967296,"carbonModifiers":768,"display":"J"})"));
     EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":"38","carbonModifiers":768,"display":"J"})"));
     EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":38.5,"carbonModifiers":768,"display":"J"})"));
+    EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":1e400,"carbonModifiers":768,"display":"J"})"));
+    EXPECT_FALSE(decodeHotKeyConfig(R"({"keyCode":38,"carbonModifiers":-1e400,"display":"J"})"));
     EXPECT_FALSE(decodeHotKeyConfig("not json"));
     EXPECT_FALSE(decodeHotKeyConfig("[]"));
     const auto max =

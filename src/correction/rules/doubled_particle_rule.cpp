@@ -100,7 +100,8 @@ std::vector<CorrectionIssue> DoubleParticleRule::apply(std::string_view text,
                                                        const TextRange& sentenceRange,
                                                        std::string_view sentenceId) const {
     std::vector<CorrectionIssue> issues;
-    const MatchingText& chars = MatchingText::of(text);
+    const auto charsHeld = MatchingText::of(text);
+    const MatchingText& chars = *charsHeld;
     const int64_t count = chars.count();
     int64_t i = 0;
     while (i < count) {

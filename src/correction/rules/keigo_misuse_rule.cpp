@@ -73,7 +73,8 @@ std::vector<CorrectionIssue> KeigoMisuseRule::apply(std::string_view text,
     std::vector<CorrectionIssue> issues;
     if (text.empty() || entriesByNoun_.empty())
         return issues;
-    const MatchingText& chars = MatchingText::of(text);
+    const auto charsHeld = MatchingText::of(text);
+    const MatchingText& chars = *charsHeld;
     const auto hits = prefixedNouns_.occurrences(chars);
     // Claims live across all nouns: a later noun's match overlapping an
     // earlier report is dropped.

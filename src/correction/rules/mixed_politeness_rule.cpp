@@ -211,7 +211,8 @@ std::vector<CorrectionIssue> MixedPolitenessRule::apply(std::string_view text,
                                                         std::string_view sentenceId) const {
     if (morphemes.empty())
         return {};
-    const MatchingText& sentence = MatchingText::of(text);
+    const auto sentenceHeld = MatchingText::of(text);
+    const MatchingText& sentence = *sentenceHeld;
     const auto anyOccurrence = [](const std::vector<std::vector<int64_t>>& found) {
         return std::any_of(found.begin(), found.end(), [](const auto& f) { return !f.empty(); });
     };

@@ -3,6 +3,9 @@
 #include "correction/morpheme_search.hpp"
 #include "correction/pack_decoding.hpp"
 
+#include <algorithm>
+#include <ranges>
+
 namespace mivo {
 namespace {
 
@@ -13,9 +16,11 @@ int64_t endTakingInRepeatedEnding(const MatchingText& text, const std::vector<Mo
                                   int64_t end, std::string_view rewrite) {
     const int64_t rewriteCharacters = text::characterCount(rewrite);
     int64_t taken = end;
-    for (const Morpheme& m : morphemes) {
-        if (m.range.start < end)
-            continue;
+    // Morphemes come in text order: start at the first one at `end`.
+    const auto first =
+        std::partition_point(morphemes.begin(), morphemes.end(),
+                             [end](const Morpheme& m) { return m.range.start < end; });
+    for (const Morpheme& m : std::ranges::subrange(first, morphemes.end())) {
         if (m.range.end - end > rewriteCharacters)
             break;
         if (text::hasSuffix(rewrite, text.slice(end, m.range.end)))

@@ -69,7 +69,7 @@ std::vector<CorrectionIssue> SurfacePatternRule::apply(std::string_view text,
         if (wordBoundaries_ == nullptr)
             return true;
         if (!boundaries) {
-            const int64_t n = MatchingText::of(text).count();
+            const int64_t n = MatchingText::of(text)->count();
             boundaries.emplace(static_cast<std::size_t>(n) + 1, false);
             (*boundaries)[0] = (*boundaries)[static_cast<std::size_t>(n)] = true;
             for (const Morpheme& m : wordBoundaries_->tokenize(text)) {

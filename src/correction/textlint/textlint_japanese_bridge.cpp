@@ -138,37 +138,34 @@ bool TextlintJapaneseBridge::isEnabled() {
     return enabled;
 }
 
-std::optional<fs::path> TextlintJapaneseBridge::findPackageRoot(const fs::path& start) {
-    std::error_code ec;
-    fs::path folder = fs::absolute(start, ec);
-    if (ec)
-        return std::nullopt;
-    folder = folder.lexically_normal();
-    for (;;) {
+std::vector<fs::path> TextlintJapaneseBridge::defaultPackageFolders() {
+    std::vector<fs::path> folders;
+    if (const auto exeDir = executableFolder()) {
+        folders.push_back(*exeDir / "textlint");
+        folders.push_back(exeDir->parent_path() / "share" / "mivo" / "textlint");
+    }
+    folders.push_back(sourceResourcesFolder().parent_path() / "tools" / "textlint");
+    return folders;
+}
+
+std::optional<fs::path> TextlintJapaneseBridge::findPackageRoot(
+    const std::vector<fs::path>& candidates) {
+    for (const fs::path& folder : candidates) {
         if (holdsPackage(folder))
             return folder;
-        if (const fs::path tools = folder / "tools" / "textlint"; holdsPackage(tools))
-            return tools;
-        const fs::path parent = folder.parent_path();
-        if (parent == folder || parent.empty())
-            return std::nullopt;
-        folder = parent;
     }
+    return std::nullopt;
 }
 
 std::optional<fs::path> TextlintJapaneseBridge::findPackageRoot() {
-    std::error_code ec;
-    const fs::path current = fs::current_path(ec);
-    if (ec)
-        return std::nullopt;
-    return findPackageRoot(current);
+    return findPackageRoot(defaultPackageFolders());
 }
 
 std::optional<TextlintJapaneseBridge::Location> TextlintJapaneseBridge::locate() const {
     if (!settings_.enabled)
         return std::nullopt;
     const auto root =
-        settings_.startFolder ? findPackageRoot(*settings_.startFolder) : findPackageRoot();
+        settings_.packageFolders ? findPackageRoot(*settings_.packageFolders) : findPackageRoot();
     if (!root)
         return std::nullopt;
     std::error_code ec;

@@ -41,9 +41,9 @@ class TextlintJapaneseBridge {
         // The node script; unset: "textlint-bridge.mjs" at the top of the
         // engine's bundle, looked up at every request.
         std::optional<std::filesystem::path> script;
-        // Where the search for the package folder starts; unset: the
-        // process's current directory at every request.
-        std::optional<std::filesystem::path> startFolder;
+        // The folders that may be the textlint package, in order; unset:
+        // defaultPackageFolders().
+        std::optional<std::vector<std::filesystem::path>> packageFolders;
         // A fresh child loads node, textlint and its dictionaries first.
         std::chrono::milliseconds firstAnswerTimeout{10'000};
         // A warm child answers one sentence in milliseconds.
@@ -51,7 +51,7 @@ class TextlintJapaneseBridge {
     };
 
     // The one bridge of the process: enabled by isEnabled(), script from the
-    // engine's bundle, package search from the current directory.
+    // engine's bundle, the package in one of defaultPackageFolders().
     static TextlintJapaneseBridge& shared();
 
     explicit TextlintJapaneseBridge(Settings settings);
@@ -75,12 +75,17 @@ class TextlintJapaneseBridge {
     // the script present. Evaluated at every call.
     bool isAvailable() const;
 
-    // The nearest folder at or above `start` that holds ".textlintrc.json"
-    // and "package.json". A folder's "tools/textlint" counts as the folder
-    // itself, so that the program finds the repository's textlint package
-    // when it runs from the repository or its build folder.
-    static std::optional<std::filesystem::path> findPackageRoot(const std::filesystem::path& start);
-    // The same from the process's current directory.
+    // Where Mivo's own textlint package may stand, in order: "textlint"
+    // beside the executable, "textlint" in the install's share/mivo folder,
+    // and tools/textlint of the source tree the build came from. Never the
+    // working folder or its ancestors: node must not run in whatever folder
+    // Mivo happens to be started from.
+    static std::vector<std::filesystem::path> defaultPackageFolders();
+    // The first of `candidates` that holds ".textlintrc.json" and
+    // "package.json"; nothing when none does.
+    static std::optional<std::filesystem::path> findPackageRoot(
+        const std::vector<std::filesystem::path>& candidates);
+    // The same over defaultPackageFolders().
     static std::optional<std::filesystem::path> findPackageRoot();
 
   private:

@@ -95,11 +95,11 @@ std::optional<Span> characterSpan(const text::CharacterText& text, const Textlin
                 return Span{*start, *end};
         }
     }
+    // `index` comes from outside: bounded before any arithmetic on it.
     const int64_t start = std::max<int64_t>(m.index, 0);
-    const int64_t end = std::min(start + 1, count);
-    if (start >= end)
+    if (start >= count)
         return std::nullopt;
-    return Span{start, end};
+    return Span{start, start + 1};
 }
 
 }  // namespace

@@ -44,6 +44,10 @@ TimePoint QtScheduler::now() const {
     return Clock::now();
 }
 
+Date QtScheduler::wallClockNow() const {
+    return WallClock::now();
+}
+
 Cancel QtScheduler::after(double delaySeconds, std::function<void()> work) {
     return schedule(delaySeconds, false, std::move(work));
 }

@@ -22,6 +22,7 @@ class QtScheduler : public Scheduler {
     QtScheduler& operator=(const QtScheduler&) = delete;
 
     TimePoint now() const override;
+    Date wallClockNow() const override;
     Cancel after(double delaySeconds, std::function<void()> work) override;
     Cancel repeating(double intervalSeconds, std::function<void()> work) override;
 

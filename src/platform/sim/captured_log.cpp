@@ -7,6 +7,15 @@
 namespace mivo::sim {
 
 void CapturedLog::write(std::string_view line) {
+    keptLines_.emplace_back(line);
+    record(line);
+}
+
+void CapturedLog::writeUserText(std::string_view line) {
+    record(line);
+}
+
+void CapturedLog::record(std::string_view line) {
     lines_.emplace_back(line);
     // MIVO_SIM_LOG=1 echoes the lines while a test is being debugged.
     static const bool echo = std::getenv("MIVO_SIM_LOG") != nullptr;

@@ -4,10 +4,20 @@
 
 namespace mivo::sim {
 
+namespace {
+// 2024-01-01T00:00:00Z
+constexpr Date kStartDate{std::chrono::seconds(1704067200)};
+}  // namespace
+
 VirtualClock::VirtualClock() : queue_(std::make_shared<Queue>()) {
-    // 2024-01-01T00:00:00Z
-    queue_->start = TimePoint(std::chrono::seconds(1704067200));
+    // Far from the clock's own zero, so that a step back stays positive.
+    queue_->start = TimePoint(std::chrono::hours(24));
     queue_->now = queue_->start;
+}
+
+Date VirtualClock::wallClockNow() const {
+    return kStartDate +
+           std::chrono::duration_cast<WallClock::duration>(queue_->now - queue_->start);
 }
 
 Cancel VirtualClock::after(double delaySeconds, std::function<void()> work) {

@@ -16,10 +16,12 @@ namespace mivo::sim {
 
 class VirtualClock : public Scheduler {
   public:
-    // Starts at a fixed wall-clock moment so that logged times repeat.
+    // Starts at a fixed moment, and at a fixed date, so that runs repeat.
     VirtualClock();
 
     TimePoint now() const override { return queue_->now; }
+    // The start date plus the virtual time gone by.
+    Date wallClockNow() const override;
     Cancel after(double delaySeconds, std::function<void()> work) override;
     Cancel repeating(double intervalSeconds, std::function<void()> work) override;
 

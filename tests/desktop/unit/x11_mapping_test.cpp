@@ -40,8 +40,8 @@ TEST(Keysyms, LatinOneIsItselfEverythingElseIsUnicode) {
 
 TEST(GlobalCoordinates, FlipAtThePrimaryScreensBottomEdge) {
     const Rect primary{0, 0, 1440, 900};
-    // The spec's own example: a rectangle 200 from the top of a 1117 high
-    // screen is 897 from its bottom.
+    // y' = H - y - height: a rectangle 200 from the top of a 1117 high
+    // screen, 20 high, is 897 from its bottom.
     EXPECT_EQ(toGlobalCoordinates({100, 200, 50, 20}, {0, 0, 1000, 1117}),
               (Rect{100, 897, 50, 20}));
     // A panel 25 high at the top leaves the visible frame 875 high from y 0.

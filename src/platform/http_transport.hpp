@@ -1,0 +1,78 @@
+#pragma once
+
+// HTTP requests to the web services. A request runs in the background and
+// its one answer arrives on the main loop, so the services stay single-
+// threaded. Only requests and answers cross this line: which HTTP library
+// sends them is the backend's business.
+
+#include <expected>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/cancel.hpp"
+
+namespace mivo {
+
+struct HttpHeader {
+    std::string name;
+    std::string value;
+    bool operator==(const HttpHeader&) const = default;
+};
+
+struct HttpRequest {
+    std::string method = "GET";
+    // Taken as written: no slash is added, removed or merged.
+    std::string url;
+    std::vector<HttpHeader> headers;
+    // None: no body and no length are sent.
+    std::optional<std::string> body;
+    // Longest silence between two pieces of the transfer; 0 or less: none.
+    double idleTimeoutSeconds = 0;
+    // Longest whole transfer, from send to the last byte; 0 or less: none.
+    double totalTimeoutSeconds = 0;
+};
+
+struct HttpResponse {
+    int status = 0;
+    std::vector<HttpHeader> headers;
+    std::string body;
+
+    // The first header of that name, compared without regard to case.
+    std::optional<std::string> header(std::string_view name) const;
+};
+
+// Why a request ended without an answer. Only the caller's own cancel gives
+// `cancelled`; a time limit running out gives `timeout`.
+enum class HttpFailureKind {
+    offline,  // refused, host not found, connection closed before the answer
+    timeout,
+    cancelled,
+    other,  // anything else, with the library's own error number in `code`
+};
+
+struct HttpFailure {
+    HttpFailureKind kind = HttpFailureKind::other;
+    int code = 0;
+    std::string detail;
+};
+
+using HttpResult = std::expected<HttpResponse, HttpFailure>;
+
+class HttpTransport {
+  public:
+    using Completion = std::function<void(HttpResult)>;
+
+    virtual ~HttpTransport() = default;
+
+    // Starts the request. `completion` runs exactly once, on the main loop and
+    // never inside send() or cancel(): with the answer (any status; redirects
+    // are answers, not followed), or with the failure. Cancelling the handle
+    // before then makes the completion report `cancelled`. A transport
+    // destroyed with requests in flight abandons them without completions.
+    virtual Cancel send(HttpRequest request, Completion completion) = 0;
+};
+
+}  // namespace mivo

@@ -1,0 +1,231 @@
+#include "platform/linux/http_wire.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace mivo::linux_desktop {
+
+namespace {
+
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(
+        a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+template <typename T>
+std::optional<T> number(std::string_view s, int base) {
+    T value{};
+    const auto* end = s.data() + s.size();
+    auto [ptr, ec] = std::from_chars(s.data(), end, value, base);
+    if (s.empty() || ec != std::errc{} || ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::string> encodeRequest(const HttpRequest& request, std::string_view host,
+                                         std::string_view target) {
+    if (request.method.empty() || hasLineBreak(request.method) ||
+        request.method.find(' ') != std::string::npos || hasLineBreak(target))
+        return std::nullopt;
+    std::string out = request.method + " " + std::string(target) + " HTTP/1.1\r\n";
+    out += "Host: " + std::string(host) + "\r\n";
+    for (const auto& h : request.headers) {
+        if (h.name.empty() || hasLineBreak(h.name) || hasLineBreak(h.value) ||
+            h.name.find(':') != std::string::npos)
+            return std::nullopt;
+        out += h.name + ": " + h.value + "\r\n";
+    }
+    if (request.body)
+        out += "Content-Length: " + std::to_string(request.body->size()) + "\r\n";
+    else if (request.method != "GET" && request.method != "HEAD")
+        out += "Content-Length: 0\r\n";
+    out += "Connection: close\r\n\r\n";
+    if (request.body)
+        out += *request.body;
+    return out;
+}
+
+HttpResponseReader::State HttpResponseReader::feed(std::string_view bytes) {
+    if (!bytes.empty())
+        receivedAnything_ = true;
+    if (phase_ == Phase::done)
+        return State::complete;
+    buffer_.append(bytes);
+    return advance();
+}
+
+HttpResponseReader::State HttpResponseReader::closed() {
+    if (malformed_)
+        return State::malformed;
+    if (phase_ == Phase::untilClose)
+        phase_ = Phase::done;
+    return phase_ == Phase::done ? State::complete : State::incomplete;
+}
+
+bool HttpResponseReader::readHead(std::string_view head) {
+    response_ = HttpResponse{};
+    std::size_t lineEnd = head.find("\r\n");
+    const std::string_view statusLine = head.substr(0, lineEnd);
+    // "HTTP/1.1 200 OK": the reason phrase may be empty or missing.
+    if (!statusLine.starts_with("HTTP/1.") || statusLine.size() < 12 || statusLine[8] != ' ')
+        return false;
+    const auto status = number<int>(statusLine.substr(9, 3), 10);
+    if (!status || *status < 100 || (statusLine.size() > 12 && statusLine[12] != ' '))
+        return false;
+    response_.status = *status;
+    while (lineEnd != std::string_view::npos) {
+        const std::size_t start = lineEnd + 2;
+        lineEnd = head.find("\r\n", start);
+        const std::string_view line = head.substr(start, lineEnd - start);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon == 0)
+            return false;
+        response_.headers.push_back({std::string(trimmed(line.substr(0, colon))),
+                                     std::string(trimmed(line.substr(colon + 1)))});
+    }
+    return true;
+}
+
+bool HttpResponseReader::startBody() {
+    const int status = response_.status;
+    if (answersHead_ || status == 204 || status == 304) {
+        phase_ = Phase::done;
+        return true;
+    }
+    std::optional<std::size_t> length;
+    bool chunked = false;
+    for (const auto& h : response_.headers) {
+        if (equalsIgnoringCase(h.name, "Transfer-Encoding")) {
+            chunked =
+                h.value.size() >= 7 &&
+                equalsIgnoringCase(std::string_view(h.value).substr(h.value.size() - 7), "chunked");
+        } else if (equalsIgnoringCase(h.name, "Content-Length")) {
+            const auto n = number<std::size_t>(h.value, 10);
+            if (!n || (length && *length != *n))
+                return false;
+            length = n;
+        }
+    }
+    if (chunked) {
+        phase_ = Phase::chunkSize;
+    } else if (length) {
+        if (*length > kMaxBodyBytes)
+            return false;
+        remaining_ = *length;
+        phase_ = remaining_ == 0 ? Phase::done : Phase::fixed;
+    } else {
+        phase_ = Phase::untilClose;
+    }
+    return true;
+}
+
+bool HttpResponseReader::appendBody(std::string_view bytes) {
+    if (response_.body.size() + bytes.size() > kMaxBodyBytes)
+        return false;
+    response_.body.append(bytes);
+    return true;
+}
+
+HttpResponseReader::State HttpResponseReader::advance() {
+    auto fail = [this] {
+        malformed_ = true;
+        return State::malformed;
+    };
+    if (malformed_)
+        return State::malformed;
+    while (true) {
+        switch (phase_) {
+            case Phase::head: {
+                const std::size_t end = buffer_.find("\r\n\r\n");
+                if (end == std::string::npos)
+                    return buffer_.size() > kMaxHeadBytes ? fail() : State::incomplete;
+                if (end > kMaxHeadBytes || !readHead(std::string_view(buffer_).substr(0, end)))
+                    return fail();
+                buffer_.erase(0, end + 4);
+                // An interim answer (100 Continue) is followed by the real one.
+                if (response_.status < 200)
+                    continue;
+                if (!startBody())
+                    return fail();
+                continue;
+            }
+            case Phase::fixed: {
+                const std::size_t take = std::min(remaining_, buffer_.size());
+                if (!appendBody(std::string_view(buffer_).substr(0, take)))
+                    return fail();
+                buffer_.erase(0, take);
+                remaining_ -= take;
+                if (remaining_ > 0)
+                    return State::incomplete;
+                phase_ = Phase::done;
+                continue;
+            }
+            case Phase::chunkSize: {
+                const std::size_t end = buffer_.find("\r\n");
+                if (end == std::string::npos)
+                    return buffer_.size() > 1024 ? fail() : State::incomplete;
+                std::string_view line = std::string_view(buffer_).substr(0, end);
+                line = trimmed(line.substr(0, line.find(';')));
+                const auto size = number<std::size_t>(line, 16);
+                if (!size || *size > kMaxBodyBytes)
+                    return fail();
+                buffer_.erase(0, end + 2);
+                remaining_ = *size;
+                phase_ = remaining_ == 0 ? Phase::trailers : Phase::chunkData;
+                continue;
+            }
+            case Phase::chunkData: {
+                const std::size_t take = std::min(remaining_, buffer_.size());
+                if (!appendBody(std::string_view(buffer_).substr(0, take)))
+                    return fail();
+                buffer_.erase(0, take);
+                remaining_ -= take;
+                if (remaining_ > 0)
+                    return State::incomplete;
+                phase_ = Phase::chunkEnd;
+                continue;
+            }
+            case Phase::chunkEnd:
+                if (buffer_.size() < 2)
+                    return State::incomplete;
+                if (!buffer_.starts_with("\r\n"))
+                    return fail();
+                buffer_.erase(0, 2);
+                phase_ = Phase::chunkSize;
+                continue;
+            case Phase::trailers: {
+                const std::size_t end = buffer_.find("\r\n");
+                if (end == std::string::npos)
+                    return buffer_.size() > kMaxHeadBytes ? fail() : State::incomplete;
+                buffer_.erase(0, end + 2);
+                if (end == 0)
+                    phase_ = Phase::done;
+                continue;
+            }
+            case Phase::untilClose:
+                if (!appendBody(buffer_))
+                    return fail();
+                buffer_.clear();
+                return State::incomplete;
+            case Phase::done:
+                return State::complete;
+        }
+    }
+}
+
+}  // namespace mivo::linux_desktop

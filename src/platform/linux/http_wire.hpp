@@ -1,0 +1,59 @@
+#pragma once
+
+// HTTP/1.1 on the wire, for the transport's own sockets: the bytes of one
+// request, and a reader that takes an answer in whatever pieces the socket
+// hands over. We speak it ourselves because Qt's HTTP stack rewrites the
+// path (merging "//") and silently sends a request again when the
+// connection drops, and the services need both to be seen as they are.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/http_transport.hpp"
+
+namespace mivo::linux_desktop {
+
+// The request with "Host", a length for any body (and 0 for a body-less
+// method other than GET and HEAD) and "Connection: close". Nothing when a
+// header name or value holds a line break, which would forge another header.
+std::optional<std::string> encodeRequest(const HttpRequest& request, std::string_view host,
+                                         std::string_view target);
+
+class HttpResponseReader {
+  public:
+    enum class State { incomplete, complete, malformed };
+
+    static constexpr std::size_t kMaxHeadBytes = 64 * 1024;
+    static constexpr std::size_t kMaxBodyBytes = 32 * 1024 * 1024;
+
+    // An answer to HEAD has no body, whatever its length says.
+    explicit HttpResponseReader(bool answersHead) : answersHead_(answersHead) {}
+
+    State feed(std::string_view bytes);
+    // The peer closed the connection: complete only when the body runs to
+    // the close; an answer cut short stays incomplete.
+    State closed();
+
+    bool receivedAnything() const { return receivedAnything_; }
+    const HttpResponse& response() const { return response_; }
+
+  private:
+    enum class Phase { head, fixed, chunkSize, chunkData, chunkEnd, trailers, untilClose, done };
+
+    State advance();
+    bool readHead(std::string_view head);
+    bool startBody();
+    bool appendBody(std::string_view bytes);
+
+    bool answersHead_;
+    bool receivedAnything_ = false;
+    bool malformed_ = false;
+    Phase phase_ = Phase::head;
+    std::size_t remaining_ = 0;
+    std::string buffer_;
+    HttpResponse response_;
+};
+
+}  // namespace mivo::linux_desktop

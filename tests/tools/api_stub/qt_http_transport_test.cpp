@@ -1,0 +1,186 @@
+// The production HTTP transport over real loopback sockets against the
+// stand-in server: answers of every status reach the caller, and each way a
+// request can end without an answer is told apart.
+
+#include <gmock/gmock.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+
+#include "event_loop_wait.hpp"
+#include "platform/linux/qt_http_transport.hpp"
+#include "stub_process.hpp"
+
+namespace mivo {
+namespace {
+
+using linux_desktop::QtHttpTransport;
+using testing::Answer;
+using testing::StubProcess;
+
+// A loopback port nobody listens on: bound, then released.
+int closedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+class QtHttpTransportTest : public ::testing::Test {
+  protected:
+    HttpRequest get(const std::string& path) const {
+        HttpRequest r;
+        r.url = stub.baseURL() + path;
+        return r;
+    }
+    HttpResult run(HttpRequest request) {
+        Answer<HttpResult> answer;
+        transport.send(std::move(request), answer.callback());
+        EXPECT_TRUE(answer.wait());
+        EXPECT_EQ(answer.calls, 1);
+        return answer.value.value_or(std::unexpected(HttpFailure{}));
+    }
+    HttpFailureKind failureKind(HttpRequest request) {
+        const auto result = run(std::move(request));
+        EXPECT_FALSE(result.has_value());
+        return result ? HttpFailureKind::other : result.error().kind;
+    }
+
+    StubProcess stub;
+    QtHttpTransport transport;
+};
+
+TEST_F(QtHttpTransportTest, AnswersOfEveryStatusReachTheCaller) {
+    stub.script({{"/teapot", {{"status", 418}, {"body", "short and stout"}}}});
+    const auto ok = run(get("/v1/health"));
+    ASSERT_TRUE(ok.has_value());
+    EXPECT_EQ(ok->status, 200);
+    EXPECT_EQ(ok->header("CONTENT-TYPE"), "application/json");
+    EXPECT_EQ(nlohmann::json::parse(ok->body)["status"], "ok");
+
+    const auto teapot = run(get("/teapot"));
+    ASSERT_TRUE(teapot.has_value());
+    EXPECT_EQ(teapot->status, 418);
+    EXPECT_EQ(teapot->body, "short and stout");
+}
+
+TEST_F(QtHttpTransportTest, SendsMethodHeadersBodyAndPathAsGiven) {
+    HttpRequest r = get("//v1/me");
+    r.method = "POST";
+    r.headers = {{"Content-Type", "application/json"}, {"X-Mivo-Device-Id", "abc"}};
+    r.body = R"({"a":"日本語"})";
+    ASSERT_TRUE(run(r).has_value());
+
+    const auto logged = stub.requests();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0]["method"], "POST");
+    EXPECT_EQ(logged[0]["path"], "//v1/me");
+    EXPECT_EQ(logged[0]["headers"]["x-mivo-device-id"], "abc");
+    EXPECT_EQ(logged[0]["headers"]["content-type"], "application/json");
+    EXPECT_EQ(logged[0]["body"], R"({"a":"日本語"})");
+}
+
+TEST_F(QtHttpTransportTest, APostWithoutBodySendsNoContentType) {
+    HttpRequest r = get("/v1/auth/logout");
+    r.method = "POST";
+    const auto result = run(r);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->status, 401);
+    const auto logged = stub.requestsTo("/v1/auth/logout");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_FALSE(logged[0]["headers"].contains("content-type"));
+    EXPECT_EQ(logged[0]["body"], "");
+}
+
+TEST_F(QtHttpTransportTest, ARedirectIsAnAnswerNotFollowed) {
+    stub.script({{"/moved", {{"status", 302}, {"body", ""}}}});
+    // The stub's scripted answers carry no Location; its sign-in page does.
+    const auto start =
+        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"n","callback_port":4321})");
+    ASSERT_TRUE(start.has_value());
+    const std::string authUrl = nlohmann::json::parse(start->body)["auth_url"];
+    HttpRequest r;
+    r.url = authUrl;
+    const auto result = run(r);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->status, 302);
+    EXPECT_THAT(result->header("location").value_or(""),
+                ::testing::StartsWith("http://127.0.0.1:4321/?grant="));
+    EXPECT_TRUE(stub.requestsTo("/").empty());
+}
+
+TEST_F(QtHttpTransportTest, EachEndingWithoutAnswerIsToldApart) {
+    stub.script({{"/dropped", {{"drop", true}}}, {"/slow", {{"delay", 30}, {"times", 0}}}});
+
+    HttpRequest refused;
+    refused.url = "http://127.0.0.1:" + std::to_string(closedPort()) + "/v1/health";
+    EXPECT_EQ(failureKind(refused), HttpFailureKind::offline);
+
+    EXPECT_EQ(failureKind(get("/dropped")), HttpFailureKind::offline);
+    // Reported, never sent again behind the caller's back.
+    EXPECT_EQ(stub.requestsTo("/dropped").size(), 1u);
+
+    HttpRequest total = get("/slow");
+    total.totalTimeoutSeconds = 0.3;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(failureKind(total), HttpFailureKind::timeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
+
+    HttpRequest idle = get("/slow");
+    idle.idleTimeoutSeconds = 0.3;
+    EXPECT_EQ(failureKind(idle), HttpFailureKind::timeout);
+
+    HttpRequest notAnAddress;
+    notAnAddress.url = "/v1/health";
+    const auto invalid = run(notAnAddress);
+    ASSERT_FALSE(invalid.has_value());
+    EXPECT_EQ(invalid.error().kind, HttpFailureKind::other);
+    EXPECT_EQ(invalid.error().code, 0);
+}
+
+TEST_F(QtHttpTransportTest, AnswersArriveOnTheLoopNeverInsideTheCall) {
+    HttpRequest notAnAddress;
+    notAnAddress.url = "";
+    Answer<HttpResult> invalid;
+    transport.send(notAnAddress, invalid.callback());
+    EXPECT_EQ(invalid.calls, 0);
+    EXPECT_TRUE(invalid.wait());
+
+    stub.script({{"/slow", {{"delay", 30}}}});
+    Answer<HttpResult> cancelled;
+    Cancel handle = transport.send(get("/slow"), cancelled.callback());
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return !stub.requestsTo("/slow").empty(); }));
+    handle.cancel();
+    EXPECT_EQ(cancelled.calls, 0);
+    ASSERT_TRUE(cancelled.wait());
+    ASSERT_FALSE(cancelled.value->has_value());
+    // A cancel is not a time-out, although the library aborts both alike.
+    EXPECT_EQ(cancelled.value->error().kind, HttpFailureKind::cancelled);
+    handle.cancel();
+    testing::runEventLoopFor(0.2);
+    EXPECT_EQ(cancelled.calls, 1);
+    EXPECT_EQ(transport.inFlightCount(), 0u);
+}
+
+TEST_F(QtHttpTransportTest, ATransportGoneAbandonsItsRequestsSilently) {
+    stub.script({{"/slow", {{"delay", 30}}}});
+    Answer<HttpResult> answer;
+    {
+        QtHttpTransport shortLived;
+        shortLived.send(get("/slow"), answer.callback());
+        ASSERT_TRUE(testing::runEventLoopUntil([&] { return !stub.requestsTo("/slow").empty(); }));
+    }
+    testing::runEventLoopFor(0.3);
+    EXPECT_EQ(answer.calls, 0);
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,57 @@
+#pragma once
+
+// One mivo-api-stub process for a test: started on a free loopback port,
+// stopped when the object goes. Tests steer it through its /dev/ endpoints
+// and read its request log there.
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace mivo::testing {
+
+struct StubReply {
+    int status = 0;
+    std::string body;
+    std::map<std::string, std::string> headers;
+};
+
+class StubProcess {
+  public:
+    // Extra command-line options after "--port 0". Throws when the stub does
+    // not come up.
+    explicit StubProcess(std::vector<std::string> options = {});
+    ~StubProcess();
+    StubProcess(const StubProcess&) = delete;
+    StubProcess& operator=(const StubProcess&) = delete;
+
+    int port() const { return port_; }
+    // "http://127.0.0.1:<port>", no trailing slash.
+    std::string baseURL() const;
+
+    // Every logged request, oldest first.
+    nlohmann::json requests() const;
+    // The logged requests of one path.
+    std::vector<nlohmann::json> requestsTo(const std::string& path) const;
+    void clearRequests() const;
+    // Replaces the scripted failures; throws when the stub refuses the script.
+    void script(const nlohmann::json& script) const;
+    void config(const nlohmann::json& settings) const;
+
+    // One plain HTTP request, for tests of the stub itself; nothing when the
+    // connection failed.
+    std::optional<StubReply> send(const std::string& method, const std::string& path,
+                                  const std::string& body = {},
+                                  const std::map<std::string, std::string>& headers = {}) const;
+
+  private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace mivo::testing

@@ -1,0 +1,393 @@
+#include "api_stub.hpp"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "account_book.hpp"
+#include "connection_drop.hpp"
+#include "correction/local_correction_service.hpp"
+#include "shared/text.hpp"
+#include "stub_rewrite.hpp"
+#include "stub_script.hpp"
+
+namespace mivo::stub {
+
+namespace {
+
+using nlohmann::json;
+using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+// Larger bodies are refused with 413 before any handler sees them.
+constexpr std::size_t kMaxRequestBytes = 1 << 20;
+// Connections stay open between requests, each holding a worker; enough
+// workers that a client's pool and a test's control calls never queue.
+constexpr std::size_t kWorkers = 64;
+
+void answerJson(httplib::Response& res, int status, const json& body) {
+    res.status = status;
+    res.set_content(body.dump(), "application/json");
+}
+
+void answerError(httplib::Response& res, int status, const std::string& error) {
+    answerJson(res, status, json{{"error", error}});
+}
+
+// The body as a JSON value; a syntax error gives a discarded value.
+json bodyOf(const httplib::Request& req) {
+    return json::parse(req.body, nullptr, false);
+}
+
+std::optional<std::string> bearerToken(const httplib::Request& req) {
+    const std::string value = req.get_header_value("Authorization");
+    constexpr std::string_view prefix = "Bearer ";
+    if (!value.starts_with(prefix) || value.size() == prefix.size())
+        return std::nullopt;
+    return value.substr(prefix.size());
+}
+
+bool isDeviceHash(const std::string& value) {
+    return value.size() == 64 && std::ranges::all_of(value, [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+std::string nowIso8601() {
+    const std::time_t t = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+json tokensJson(const Tokens& t) {
+    return {{"access_token", t.accessToken},
+            {"refresh_token", t.refreshToken},
+            {"expires_in", t.expiresIn}};
+}
+
+}  // namespace
+
+struct ApiStub::Impl {
+    StubOptions options;
+    httplib::Server server;
+    AccountBook accounts;
+    Script script;
+    int port = 0;
+
+    std::mutex logMutex;
+    json requestLog = json::array();
+
+    std::mutex engineMutex;
+    std::unique_ptr<LocalCorrectionService> engine;
+
+    std::mutex stopMutex;
+    std::condition_variable stopSignal;
+    bool stopping = false;
+
+    explicit Impl(StubOptions o) : options(std::move(o)), accounts(options.expiresIn) {}
+
+    void record(const httplib::Request& req);
+    void wait(double seconds);
+    Handler endpoint(Handler handler);
+    void routes();
+    void accountRoutes();
+    void rewriteRoutes();
+    void developmentRoutes();
+
+    void convert(const httplib::Request& req, httplib::Response& res);
+    void feedback(const httplib::Request& req, httplib::Response& res);
+};
+
+void ApiStub::Impl::record(const httplib::Request& req) {
+    // The library adds the connection's addresses as headers of its own.
+    static const std::set<std::string> addedByLibrary{"local_addr", "local_port", "remote_addr",
+                                                      "remote_port"};
+    json headers = json::object();
+    for (const auto& [name, value] : req.headers) {
+        std::string lower = name;
+        std::ranges::transform(lower, lower.begin(),
+                               [](unsigned char c) { return std::tolower(c); });
+        if (!addedByLibrary.contains(lower))
+            headers[lower] = value;
+    }
+    // Bodies are kept as text: they may be anything, including not JSON or
+    // not UTF-8, so they go in as bytes the JSON encoder replaces if needed.
+    std::lock_guard lock(logMutex);
+    requestLog.push_back({{"method", req.method},
+                          {"path", req.path},
+                          {"target", req.target},
+                          {"headers", headers},
+                          {"body", req.body}});
+}
+
+void ApiStub::Impl::wait(double seconds) {
+    std::unique_lock lock(stopMutex);
+    stopSignal.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping; });
+}
+
+// Every endpoint of the service: logged first, then whatever the script says
+// for its path, then the endpoint itself.
+Handler ApiStub::Impl::endpoint(Handler handler) {
+    return
+        [this, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
+            record(req);
+            if (auto scripted = script.take(req.path)) {
+                if (scripted->delaySeconds > 0)
+                    wait(scripted->delaySeconds);
+                if (scripted->drop) {
+                    dropConnection(req.remote_addr, req.remote_port, req.local_port);
+                    res.status = 500;
+                    return;
+                }
+                if (scripted->status) {
+                    res.status = *scripted->status;
+                    res.set_content(scripted->body, scripted->contentType.c_str());
+                    return;
+                }
+            }
+            handler(req, res);
+        };
+}
+
+void ApiStub::Impl::accountRoutes() {
+    server.Post("/v1/auth/desktop/start", endpoint([this](const auto& req, auto& res) {
+                    const json body = bodyOf(req);
+                    if (!body.is_object() || !body.contains("device_nonce") ||
+                        !body["device_nonce"].is_string() ||
+                        body["device_nonce"].get<std::string>().empty())
+                        return answerError(res, 400, "device_nonce must be a non-empty string");
+                    const auto port = body.find("callback_port");
+                    if (port == body.end() || !port->is_number_integer() ||
+                        port->get<long long>() < 1 || port->get<long long>() > 65535)
+                        return answerError(res, 400, "callback_port must be a port number");
+                    const std::string requestId =
+                        accounts.start(body["device_nonce"].get<std::string>(), port->get<int>());
+                    const std::string authUrl = "http://" + options.host + ":" +
+                                                std::to_string(this->port) +
+                                                "/dev/signin?request_id=" + requestId;
+                    answerJson(res, 200, {{"auth_url", authUrl}, {"request_id", requestId}});
+                }));
+    server.Post("/v1/auth/desktop/exchange", endpoint([this](const auto& req, auto& res) {
+                    const json body = bodyOf(req);
+                    if (!body.is_object() || !body.contains("grant") ||
+                        !body["grant"].is_string() || !body.contains("device_nonce") ||
+                        !body["device_nonce"].is_string())
+                        return answerError(res, 400, "grant and device_nonce must be strings");
+                    auto tokens = accounts.exchange(body["grant"].get<std::string>(),
+                                                    body["device_nonce"].get<std::string>());
+                    if (!tokens)
+                        return answerError(res, 400, tokens.error());
+                    answerJson(res, 200, tokensJson(*tokens));
+                }));
+    server.Post("/v1/auth/refresh", endpoint([this](const auto& req, auto& res) {
+                    const json body = bodyOf(req);
+                    if (!body.is_object() || !body.contains("refresh_token") ||
+                        !body["refresh_token"].is_string())
+                        return answerError(res, 400, "refresh_token must be a string");
+                    auto tokens = accounts.refresh(body["refresh_token"].get<std::string>());
+                    if (!tokens)
+                        return answerError(res, 401, "invalid_refresh_token");
+                    answerJson(res, 200, tokensJson(*tokens));
+                }));
+    server.Post("/v1/auth/logout", endpoint([this](const auto& req, auto& res) {
+                    const auto token = bearerToken(req);
+                    if (!token || !accounts.userFor(*token))
+                        return answerError(res, 401, "Unauthorized");
+                    accounts.logout(*token);
+                    res.status = 204;
+                }));
+    server.Get("/v1/me", endpoint([this](const auto& req, auto& res) {
+                   const auto token = bearerToken(req);
+                   const auto user = token ? accounts.userFor(*token) : std::nullopt;
+                   if (!user)
+                       return answerError(res, 401, "Unauthorized");
+                   answerJson(res, 200, {{"user_id", user->userId}, {"email", user->email}});
+               }));
+}
+
+void ApiStub::Impl::convert(const httplib::Request& req, httplib::Response& res) {
+    const auto token = bearerToken(req);
+    if (!token || !accounts.userFor(*token))
+        return answerError(res, 401, "Unauthorized");
+    if (!isDeviceHash(req.get_header_value("X-Mivo-Device-Id")))
+        return answerError(res, 400, "X-Mivo-Device-Id must be 64 lowercase hexadecimal digits");
+    const json body = bodyOf(req);
+    if (auto problem = convertRequestProblem(body))
+        return answerError(res, 400, *problem);
+    const auto began = std::chrono::steady_clock::now();
+    const auto target = body["target_text"].get<std::string>();
+    const auto action = body["rewrite_action"].get<std::string>();
+    std::string rewritten = target;
+    if (action == "improve" && text::isValidUtf8(target)) {
+        std::lock_guard lock(engineMutex);
+        if (engine == nullptr)
+            engine = std::make_unique<LocalCorrectionService>();
+        rewritten = improveText(*engine, target);
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - began);
+    json answer{{"request_id", body["request_id"]}, {"rewritten_text", rewritten},
+                {"rewrite_action", action},         {"surface_tag", body["surface_tag"]},
+                {"latency_ms", elapsed.count()},    {"unchanged", rewritten == target}};
+    if (body.contains("target_register"))
+        answer["target_register"] = body["target_register"];
+    answerJson(res, 200, answer);
+}
+
+void ApiStub::Impl::feedback(const httplib::Request& req, httplib::Response& res) {
+    const auto token = bearerToken(req);
+    if (!token || !accounts.userFor(*token))
+        return answerError(res, 401, "Unauthorized");
+    if (auto problem = feedbackRequestProblem(bodyOf(req)))
+        return answerError(res, 400, *problem);
+    answerJson(res, 200,
+               {{"feedback_id", "fb-" + text::makeUuid()}, {"submitted_at", nowIso8601()}});
+}
+
+void ApiStub::Impl::rewriteRoutes() {
+    server.Post("/v1/rewrite/convert",
+                endpoint([this](const auto& req, auto& res) { convert(req, res); }));
+    server.Post("/v1/feedback/conversion",
+                endpoint([this](const auto& req, auto& res) { feedback(req, res); }));
+    // GET also answers HEAD, without the body.
+    server.Get("/v1/health", endpoint([](const auto&, auto& res) {
+                   answerJson(res, 200, {{"status", "ok"}});
+               }));
+}
+
+void ApiStub::Impl::developmentRoutes() {
+    // The browser's end of sign-in: signing in always succeeds here, and the
+    // browser is sent to the loopback callback with the grant.
+    server.Get("/dev/signin", [this](const httplib::Request& req, httplib::Response& res) {
+        record(req);
+        const auto grant = accounts.approve(req.get_param_value("request_id"));
+        if (!grant) {
+            res.status = 400;
+            res.set_content("<html><body><p>Unknown or finished sign-in.</p></body></html>",
+                            "text/html; charset=utf-8");
+            return;
+        }
+        const int callback = options.callbackPort.value_or(grant->callbackPort);
+        res.set_redirect("http://127.0.0.1:" + std::to_string(callback) + "/?grant=" + grant->grant,
+                         302);
+    });
+    server.Get("/dev/requests", [this](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard lock(logMutex);
+        res.set_content(requestLog.dump(-1, ' ', false, json::error_handler_t::replace),
+                        "application/json");
+    });
+    server.Delete("/dev/requests", [this](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard lock(logMutex);
+        requestLog = json::array();
+        res.status = 204;
+    });
+    server.Post("/dev/script", [this](const httplib::Request& req, httplib::Response& res) {
+        if (auto complaint = script.load(req.body))
+            return answerError(res, 400, *complaint);
+        res.status = 204;
+    });
+    server.Delete("/dev/script", [this](const httplib::Request&, httplib::Response& res) {
+        script.clear();
+        res.status = 204;
+    });
+    server.Post("/dev/config", [this](const httplib::Request& req, httplib::Response& res) {
+        const json body = bodyOf(req);
+        if (!body.is_object())
+            return answerError(res, 400, "the body must be a JSON object");
+        if (auto it = body.find("expires_in"); it != body.end()) {
+            if (!it->is_number_integer() || it->get<long long>() < 1)
+                return answerError(res, 400, "expires_in must be a positive integer");
+            accounts.setExpiresIn(it->get<long long>());
+        }
+        if (auto it = body.find("callback_port"); it != body.end()) {
+            if (!it->is_number_integer() || it->get<long long>() < 1 ||
+                it->get<long long>() > 65535)
+                return answerError(res, 400, "callback_port must be a port number");
+            options.callbackPort = it->get<int>();
+        }
+        res.status = 204;
+    });
+}
+
+void ApiStub::Impl::routes() {
+    accountRoutes();
+    rewriteRoutes();
+    developmentRoutes();
+    // Whatever else arrives is logged and scripted like an endpoint, then
+    // answered 404, so a client's wrong path shows in the log.
+    const Handler notFound =
+        endpoint([](const auto&, auto& res) { answerError(res, 404, "Not Found"); });
+    server.Get(".*", notFound);
+    server.Post(".*", notFound);
+    server.Put(".*", notFound);
+    server.Patch(".*", notFound);
+    server.Delete(".*", notFound);
+    server.Options(".*", notFound);
+}
+
+ApiStub::ApiStub(StubOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
+    impl_->server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    impl_->server.set_payload_max_length(kMaxRequestBytes);
+    // A request without a length or chunks has an empty body; the library
+    // would wait for the connection to close instead, until its read
+    // time-out. The request object is the library's own, not const.
+    impl_->server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        if (!req.has_header("Content-Length") && !req.has_header("Transfer-Encoding"))
+            const_cast<httplib::Request&>(req).set_header("Content-Length", "0");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    impl_->routes();
+}
+
+ApiStub::~ApiStub() {
+    stop();
+}
+
+std::optional<std::string> ApiStub::loadScriptFile() {
+    if (!impl_->options.scriptFile)
+        return std::nullopt;
+    std::ifstream in(*impl_->options.scriptFile, std::ios::binary);
+    if (!in)
+        return "cannot read " + *impl_->options.scriptFile;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return impl_->script.load(text.str());
+}
+
+std::optional<int> ApiStub::bind() {
+    auto& o = impl_->options;
+    const int port = o.port == 0 ? impl_->server.bind_to_any_port(o.host)
+                                 : (impl_->server.bind_to_port(o.host, o.port) ? o.port : -1);
+    if (port <= 0)
+        return std::nullopt;
+    impl_->port = port;
+    return port;
+}
+
+void ApiStub::run() {
+    impl_->server.listen_after_bind();
+}
+
+void ApiStub::stop() {
+    {
+        std::lock_guard lock(impl_->stopMutex);
+        impl_->stopping = true;
+    }
+    impl_->stopSignal.notify_all();
+    impl_->server.stop();
+}
+
+}  // namespace mivo::stub

@@ -1,0 +1,37 @@
+// mivo-api-stub: the stand-in web service. Prints the port it listens on as
+// the first line of its output, so a test that asked for port 0 can find it.
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "api_stub.hpp"
+
+int main(int argc, char** argv) {
+    // A client that hangs up mid-answer must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto options = mivo::stub::parseStubOptions(args);
+    if (!options) {
+        std::fprintf(stderr, "mivo-api-stub: %s\n%s\n", options.error().c_str(),
+                     mivo::stub::kStubUsage);
+        return 2;
+    }
+    mivo::stub::ApiStub stub(*options);
+    if (auto complaint = stub.loadScriptFile()) {
+        std::fprintf(stderr, "mivo-api-stub: script: %s\n", complaint->c_str());
+        return 2;
+    }
+    const auto port = stub.bind();
+    if (!port) {
+        std::fprintf(stderr, "mivo-api-stub: cannot listen on %s:%d\n", options->host.c_str(),
+                     options->port);
+        return 1;
+    }
+    std::printf("%d\n", *port);
+    std::fflush(stdout);
+    std::fprintf(stderr, "mivo-api-stub: serving http://%s:%d\n", options->host.c_str(), *port);
+    stub.run();
+    return 0;
+}

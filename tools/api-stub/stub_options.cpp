@@ -1,0 +1,51 @@
+#include "stub_options.hpp"
+
+#include <charconv>
+
+namespace mivo::stub {
+
+namespace {
+
+std::optional<int64_t> number(const std::string& text, int64_t least, int64_t most) {
+    int64_t value = 0;
+    const auto* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc{} || ptr != end || value < least || value > most)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::string> args) {
+    StubOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (i + 1 >= args.size())
+            return std::unexpected(name + " needs a value");
+        const std::string& value = args[++i];
+        if (name == "--port") {
+            auto n = number(value, 0, 65535);
+            if (!n)
+                return std::unexpected("--port takes a port from 0 to 65535");
+            options.port = static_cast<int>(*n);
+        } else if (name == "--script") {
+            options.scriptFile = value;
+        } else if (name == "--callback-port") {
+            auto n = number(value, 1, 65535);
+            if (!n)
+                return std::unexpected("--callback-port takes a port from 1 to 65535");
+            options.callbackPort = static_cast<int>(*n);
+        } else if (name == "--expires-in") {
+            auto n = number(value, 1, 10'000'000);
+            if (!n)
+                return std::unexpected("--expires-in takes whole seconds from 1");
+            options.expiresIn = *n;
+        } else {
+            return std::unexpected("unknown option " + name);
+        }
+    }
+    return options;
+}
+
+}  // namespace mivo::stub

@@ -1,0 +1,29 @@
+#pragma once
+
+// Command line of mivo-api-stub.
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace mivo::stub {
+
+struct StubOptions {
+    std::string host = "127.0.0.1";
+    // 0: any free port, printed on the first line of standard output.
+    int port = 8787;
+    std::optional<std::string> scriptFile;
+    // Where /dev/signin sends the browser; none: the port the sign-in asked for.
+    std::optional<int> callbackPort;
+    int64_t expiresIn = 3600;
+};
+
+// `args` without the program name. A complaint for the user when they do not fit.
+std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::string> args);
+
+inline constexpr const char* kStubUsage =
+    "usage: mivo-api-stub [--port N] [--script FILE] [--callback-port N] [--expires-in SECONDS]";
+
+}  // namespace mivo::stub
