@@ -52,7 +52,9 @@ AuthSessionManager::AuthSessionManager(MivoAPIClient& api, KeychainStore& keycha
                                        MainLoopPost mainLoop)
     : AuthSessionManager(api, keychain, scheduler, workspace, std::move(mainLoop), Options{}) {}
 
-AuthSessionManager::~AuthSessionManager() { cancelUnderway(); }
+AuthSessionManager::~AuthSessionManager() {
+    cancelUnderway();
+}
 
 std::optional<std::string> AuthSessionManager::currentUserId() const {
     if (!state_.isSignedIn())
@@ -121,22 +123,22 @@ void AuthSessionManager::runRestore() {
     if (expiry && aboutToExpire(*expiry))
         return tryRefreshSilently(afterRefresh);
 
-    restoreRequest_ =
-        api_.me(*token, guarded([this, token, afterRefresh](
-                                    MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
-                    if (user) {
-                        accessToken_ = token;
-                        accessTokenExpiresAt_ = keychain_.loadAccessTokenExpiresAt();
-                        restorePending_ = false;
-                        setState(State::signedIn(user->userId, user->email));
-                        return finishRestore();
-                    }
-                    if (user.error().kind == APIKind::unauthorized)
-                        return tryRefreshSilently(afterRefresh);
-                    // Offline or the service failed: nothing changes, the keys stay.
-                    restorePending_ = true;
-                    finishRestore();
-                }));
+    restoreRequest_ = api_.me(
+        *token,
+        guarded([this, token, afterRefresh](MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
+            if (user) {
+                accessToken_ = token;
+                accessTokenExpiresAt_ = keychain_.loadAccessTokenExpiresAt();
+                restorePending_ = false;
+                setState(State::signedIn(user->userId, user->email));
+                return finishRestore();
+            }
+            if (user.error().kind == APIKind::unauthorized)
+                return tryRefreshSilently(afterRefresh);
+            // Offline or the service failed: nothing changes, the keys stay.
+            restorePending_ = true;
+            finishRestore();
+        }));
 }
 
 // --- Refresh ---------------------------------------------------------------
@@ -157,7 +159,8 @@ void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> 
                 }
                 return done(RefreshOutcome::unchanged);
             }
-            const TimePoint expiry = scheduler_.now() + seconds(static_cast<double>(tokens->expiresIn));
+            const TimePoint expiry =
+                scheduler_.now() + seconds(static_cast<double>(tokens->expiresIn));
             keychain_.set(kAccessToken, tokens->accessToken);
             keychain_.set(kRefreshToken, tokens->refreshToken);
             keychain_.set(kExpiresAt, KeychainStore::formatExpiry(expiry));

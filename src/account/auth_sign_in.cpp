@@ -23,7 +23,7 @@ std::string makeDeviceNonce() {
     std::string nonce(32, '0');
     for (auto& c : nonce)
         c = kDigits[nibble(device)];
-    nonce[12] = '4';                         // version 4
+    nonce[12] = '4';                              // version 4
     nonce[16] = kDigits[8 + nibble(device) % 4];  // the variant bits 10xx
     return nonce;
 }
@@ -38,8 +38,9 @@ void AuthSessionManager::startSignIn(std::function<void(SignInResult)> completio
         return beginSignIn(std::move(completion));
     // The stored session could not be checked at start: it may still be good,
     // and then no browser is needed.
-    restoreSession(guarded(
-        [this, completion = std::move(completion)]() mutable { beginSignIn(std::move(completion)); }));
+    restoreSession(guarded([this, completion = std::move(completion)]() mutable {
+        beginSignIn(std::move(completion));
+    }));
 }
 
 void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completion) {
@@ -63,9 +64,9 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
         nonce, options_.callbackPort,
         guarded([this, nonce](MivoAPIClient::Result<MivoAPIClient::DesktopStartResponse> start) {
             if (!start)
-                return failSignIn(AuthError{AuthError::Kind::signInFailed,
-                                            describeAPIError(start.error())},
-                                  true);
+                return failSignIn(
+                    AuthError{AuthError::Kind::signInFailed, describeAPIError(start.error())},
+                    true);
             openSignInPage(nonce, start->authUrl);
         }));
 }
@@ -76,8 +77,12 @@ void AuthSessionManager::openSignInPage(const std::string& nonce, const std::str
         return failSignIn(AuthError{AuthError::Kind::invalidAuthURL, {}}, false);
     // The port is bound before the browser is sent there, so a busy port fails
     // here instead of leaving a page that leads nowhere.
+    auto listener = DesktopCallbackServer::listenOnLoopback(options_.callbackPort);
+    if (!listener)
+        return failSignIn(AuthError{AuthError::Kind::signInFailed, listener.error().description()},
+                          true);
     grantWait_ = DesktopCallbackServer::waitForGrant(
-        options_.callbackPort, options_.grantWaitSeconds, mainLoop_,
+        std::move(*listener), options_.grantWaitSeconds, mainLoop_,
         guarded([this, nonce](DesktopCallbackServer::Result grant) {
             if (!grant)
                 return failSignIn(
@@ -90,22 +95,21 @@ void AuthSessionManager::openSignInPage(const std::string& nonce, const std::str
 
 void AuthSessionManager::exchangeGrant(const std::string& nonce, const std::string& grant) {
     signInRequest_ = api_.desktopExchange(
-        grant, nonce,
-        guarded([this](MivoAPIClient::Result<MivoAPIClient::TokenResponse> tokens) {
+        grant, nonce, guarded([this](MivoAPIClient::Result<MivoAPIClient::TokenResponse> tokens) {
             if (!tokens)
-                return failSignIn(AuthError{AuthError::Kind::signInFailed,
-                                            describeAPIError(tokens.error())},
-                                  true);
-            signInRequest_ = api_.me(
-                tokens->accessToken,
-                guarded([this, tokens = *tokens](
-                            MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
-                    if (!user)
-                        return failSignIn(AuthError{AuthError::Kind::signInFailed,
-                                                    describeAPIError(user.error())},
-                                          true);
-                    completeSignIn(tokens, *user);
-                }));
+                return failSignIn(
+                    AuthError{AuthError::Kind::signInFailed, describeAPIError(tokens.error())},
+                    true);
+            signInRequest_ =
+                api_.me(tokens->accessToken,
+                        guarded([this, tokens = *tokens](
+                                    MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
+                            if (!user)
+                                return failSignIn(AuthError{AuthError::Kind::signInFailed,
+                                                            describeAPIError(user.error())},
+                                                  true);
+                            completeSignIn(tokens, *user);
+                        }));
         }));
 }
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -160,7 +161,6 @@ Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
         for (auto& c : connections)
             if (c.fd >= 0)
                 finish(c, {});
-        listener.close();
     };
 
     while (Steady::now() < deadline) {
@@ -233,6 +233,10 @@ struct Wait {
     int cancelRead = -1;
     int cancelWrite = -1;
     std::atomic<bool> cancelled = false;
+    // The listening socket while the worker has it open; shut down by a cancel
+    // so that the port is free for a new sign-in at once.
+    std::mutex listenerMutex;
+    int listenFd = -1;
     ~Wait() {
         if (cancelRead >= 0)
             ::close(cancelRead);
@@ -243,12 +247,20 @@ struct Wait {
 
 }  // namespace
 
-Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
-                    std::function<void(Result)> completion) {
+namespace {
+
+// Runs `serve` on a worker thread, or reports `failure` through the loop.
+Cancel startWait(std::expected<Listener, ServerError> listener, double timeoutSeconds,
+                 MainLoopPost post, std::function<void(Result)> completion) {
     auto wait = std::make_shared<Wait>();
     Cancel handle([wait] {
         if (wait->cancelled.exchange(true))
             return;
+        {
+            std::lock_guard lock(wait->listenerMutex);
+            if (wait->listenFd >= 0)
+                ::shutdown(wait->listenFd, SHUT_RDWR);
+        }
         const char byte = 1;
         if (wait->cancelWrite >= 0)
             (void)!::write(wait->cancelWrite, &byte, 1);
@@ -260,7 +272,6 @@ Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
         });
     };
 
-    auto listener = listenOnLoopback(port);
     if (!listener) {
         deliver(std::unexpected(listener.error()));
         return handle;
@@ -272,12 +283,32 @@ Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
     }
     wait->cancelRead = pipeFds[0];
     wait->cancelWrite = pipeFds[1];
+    wait->listenFd = listener->fd();
     // The thread owns the listener; it ends by itself within the time-out, or
     // at once when cancelled, so nothing waits for it.
-    std::thread([wait, deliver, timeoutSeconds, listener = std::move(*listener)]() mutable {
-        deliver(serve(listener, timeoutSeconds, wait->cancelRead));
+    std::thread([wait, deliver, timeoutSeconds, listening = std::move(*listener)]() mutable {
+        auto result = serve(listening, timeoutSeconds, wait->cancelRead);
+        {
+            std::lock_guard lock(wait->listenerMutex);
+            wait->listenFd = -1;
+            listening.close();
+        }
+        deliver(std::move(result));
     }).detach();
     return handle;
+}
+
+}  // namespace
+
+Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
+                    std::function<void(Result)> completion) {
+    return startWait(listenOnLoopback(port), timeoutSeconds, std::move(post),
+                     std::move(completion));
+}
+
+Cancel waitForGrant(Listener listener, double timeoutSeconds, MainLoopPost post,
+                    std::function<void(Result)> completion) {
+    return startWait(std::move(listener), timeoutSeconds, std::move(post), std::move(completion));
 }
 
 }  // namespace mivo::DesktopCallbackServer

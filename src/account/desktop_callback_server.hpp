@@ -74,13 +74,17 @@ std::expected<Listener, ServerError> listenOnLoopback(uint16_t port);
 // Serves `listener` on the calling thread until a request with a non-empty
 // grant arrives (answered 200, then the grant is returned) or `timeoutSeconds`
 // pass (`acceptFailed`). A byte readable on `cancelFd` (when not -1) ends the
-// wait early with `acceptFailed`. Closes the listener before it returns.
+// wait early with `acceptFailed`. Closes every connection it accepted; the
+// listener stays with the caller.
 Result serve(Listener& listener, double timeoutSeconds, int cancelFd = -1);
 
 // Binds at once, then serves on a worker thread; `completion` runs once on
 // the main loop through `post`, with the grant or the error (a failed bind
 // too). Cancelling the handle frees the port and drops the completion.
 Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
+                    std::function<void(Result)> completion);
+// The same on a listener the caller has bound already.
+Cancel waitForGrant(Listener listener, double timeoutSeconds, MainLoopPost post,
                     std::function<void(Result)> completion);
 
 // The value of the first "grant" query item of a request line
