@@ -31,7 +31,6 @@
 #include "platform/json_file_user_defaults.hpp"
 #include "platform/linux/linux_desktop.hpp"
 #include "platform/linux/system_log.hpp"
-#include "settings/qt_alert_sink.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
 
@@ -111,7 +110,7 @@ class Root {
               .currentVersion = MIVO_VERSION,
               .feedURL = environment("MIVO_UPDATE_FEED_URL"),
           }),
-          settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), beeps_),
+          settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
           monitor_(desktop.ports()),
           overlay_(panelWindow_, desktop.scheduler(), desktop.screens()),
           highlight_(highlightWindows_),
@@ -301,7 +300,6 @@ class Root {
     linux_desktop::LinuxDesktop& desktop_;
     Log& log_;
     QtAlerts alerts_;
-    QtAlertSink beeps_;
     QNetworkAccessManager network_;
     // Step 2, in order (the account session is created first once sign-in
     // is wired).

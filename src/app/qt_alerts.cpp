@@ -1,6 +1,7 @@
 #include "app/qt_alerts.hpp"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -36,5 +37,7 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
     box->raise();
     box->activateWindow();
 }
+
+void QtAlerts::beep() { QApplication::beep(); }
 
 }  // namespace mivo

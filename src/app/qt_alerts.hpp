@@ -10,6 +10,7 @@ namespace mivo {
 class QtAlerts : public Alerts {
   public:
     void show(const AlertRequest& request, std::function<void(int button)> done) override;
+    void beep() override;
 };
 
 }  // namespace mivo

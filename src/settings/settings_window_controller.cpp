@@ -93,7 +93,9 @@ SettingsWindowController::~SettingsWindowController() {
 }
 
 void SettingsWindowController::present() {
-    if (!window_->isVisible() && !defaults_.string(frameKey)) {
+    // Centred when the user never placed it, or placed it on a screen that
+    // is gone.
+    if (!window_->isVisible() && !savedFrame()) {
         const QScreen* screen = QGuiApplication::primaryScreen();
         if (screen != nullptr) {
             QRect frame(QPoint(), window_->size());

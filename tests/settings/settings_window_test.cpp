@@ -83,8 +83,13 @@ TEST_F(SettingsWindowTest, UnusableSavedFramesAreIgnored) {
                              "99999999999 0 800 600", "50000 50000 800 600"}) {
         defaults.set(Controller::frameKey, std::string(text));
         auto controller = makeController();
-        // The window keeps its content size on a screen that exists.
+        // The window keeps its content size and opens centred.
         EXPECT_EQ(controller->window().size(), QSize(800, 640)) << text;
+        controller->present();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_LE((controller->window().geometry().center() - available.center()).manhattanLength(),
+                  2)
+            << text;
     }
 }
 

@@ -1,0 +1,52 @@
+#pragma once
+
+// The user defaults of the running application: one JSON object in a file
+// ($XDG_CONFIG_HOME/Mivo/defaults.json), each value keeping its type
+// (data as {"data": "<base64>"}). Every change rewrites the file at once,
+// atomically (a temporary file in the same folder, then a rename), readable
+// by the user only. A file that does not parse never stops Mivo: it is kept
+// aside as defaults.json.broken and the defaults apply.
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/log.hpp"
+#include "platform/user_defaults.hpp"
+
+namespace mivo {
+
+class JsonFileUserDefaults final : public UserDefaults {
+  public:
+    // Reads `path` now; the log must outlive the store.
+    JsonFileUserDefaults(std::filesystem::path path, Log& log);
+
+    // $XDG_CONFIG_HOME/Mivo/defaults.json, with ~/.config when the variable
+    // is unset or not an absolute path.
+    static std::filesystem::path defaultPath();
+
+    std::optional<DefaultsValue> object(std::string_view key) const override;
+    void set(std::string_view key, DefaultsValue value) override;
+    void remove(std::string_view key) override;
+
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    void load();
+    void save();
+
+    std::filesystem::path path_;
+    Log& log_;
+    std::map<std::string, DefaultsValue, std::less<>> values_;
+};
+
+// The file's text for a set of values and back; exposed for tests. Entries
+// that are no value of ours (arrays, other objects, bad base64) are left out.
+std::string encodeDefaultsFile(const std::map<std::string, DefaultsValue, std::less<>>& values);
+// Nothing when the text is not a JSON object.
+std::optional<std::map<std::string, DefaultsValue, std::less<>>> decodeDefaultsFile(
+    std::string_view text);
+
+}  // namespace mivo

@@ -1,0 +1,22 @@
+// The settings window's desktop tests: widgets need a QApplication on the
+// X server; the session (bus, window manager) starts on first use.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+
+#include "desktop_session.hpp"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    std::unique_ptr<QApplication> app;
+    if (std::getenv("DISPLAY") != nullptr) {
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    const int result = RUN_ALL_TESTS();
+    mivo::desktop_test::DesktopSession::shutDown();
+    return result;
+}
