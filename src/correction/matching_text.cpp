@@ -8,9 +8,13 @@
 namespace mivo {
 namespace {
 
+// A bucket of the Character's first bytes (a code point takes at most
+// four; three for all of kana and kanji), without decoding them.
 std::size_t firstCodePointBucket(std::string_view character) {
-    std::size_t i = 0;
-    return character.empty() ? 0 : text::decodeNext(character, i) % 2048;
+    std::size_t h = 0;
+    for (std::size_t k = 0; k < character.size() && k < 3; ++k)
+        h = h * 61 + static_cast<unsigned char>(character[k]);
+    return h % 2048;
 }
 
 }  // namespace

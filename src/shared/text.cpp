@@ -43,6 +43,18 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
+inline bool isPlain(char32_t c) {
+    if (c < 0x300)
+        return true;
+    if (c >= 0x3000 && c <= 0x30FF)  // CJK symbols, kana
+        return !(c >= 0x302A && c <= 0x302F) && c != 0x3099 && c != 0x309A;
+    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF))  // ideographs
+        return true;
+    if (c >= 0xFF01 && c <= 0xFFEF)  // full-width and half-width forms
+        return c != 0xFF9E && c != 0xFF9F;
+    return c == 0xFFFD;
+}
+
 // The length of the plain code point (see isPlainCodePoint) whose UTF-8
 // starts at `i`, or 0 for any other, bad bytes included. Decoded inline:
 // every Character of every analysed sentence passes here.
@@ -60,7 +72,7 @@ std::size_t plainLength(std::string_view s, std::size_t i) {
     if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80)
         return 0;
     const char32_t c = (char32_t(b0 & 0x0F) << 12) | (char32_t(b1 & 0x3F) << 6) | (b2 & 0x3F);
-    return c >= 0x800 && isPlainCodePoint(c) ? 3 : 0;
+    return c >= 0x800 && isPlain(c) ? 3 : 0;
 }
 
 // Japanese prose is nearly all plain code points: one Character each. The
@@ -124,15 +136,7 @@ int utf16Units(char32_t c) {
 }  // namespace
 
 bool isPlainCodePoint(char32_t c) {
-    if (c < 0x300)
-        return true;
-    if (c >= 0x3000 && c <= 0x30FF)  // CJK symbols, kana
-        return !(c >= 0x302A && c <= 0x302F) && c != 0x3099 && c != 0x309A;
-    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF))  // ideographs
-        return true;
-    if (c >= 0xFF01 && c <= 0xFFEF)  // full-width and half-width forms
-        return c != 0xFF9E && c != 0xFF9F;
-    return c == 0xFFFD;
+    return isPlain(c);
 }
 
 CharacterText::CharacterText(std::string text)

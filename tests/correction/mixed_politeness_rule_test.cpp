@@ -207,13 +207,6 @@ TEST(PolitenessAspectRulePack, DecodesStrictly) {
     EXPECT_FALSE(decode(R"({})"));
 }
 
-TEST(PolitenessAspectRulePack, ShippedFileIsTheFallback) {
-    const auto shipped =
-        testing::shippedPack("politeness-aspect-map", &politenessAspectRulePackFromJson);
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, MixedPolitenessRule::fallbackRulePack());
-}
-
 TEST(MixedPolitenessRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(
         fallbackRule(),
