@@ -24,6 +24,7 @@
 #include "app/update_controller.hpp"
 #include "correction/local_correction_service.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "overlay/correction_panel_view.hpp"
 #include "overlay/highlight_overlay.hpp"
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
@@ -275,7 +276,8 @@ class Root {
                       .message = "Mivo " + buildVersion().text() +
                                  "\nA writing assistant for Japanese.",
                       .style = AlertRequest::Style::informational,
-                      .buttons = {"OK"}});
+                      .buttons = {"OK"}},
+                     {});
     }
 
     // One GET with the rewrite client's 12 s bound on the whole transfer.

@@ -5,8 +5,6 @@
 #include "shared/text.hpp"
 
 namespace mivo {
-namespace {
-
 // Hiragana and katakana (with ・ and ー), CJK extension A, the unified
 // ideographs. Punctuation such as 。「」 and fullwidth forms count only in the
 // total.
@@ -14,6 +12,8 @@ bool isJapaneseScalar(char32_t c) {
     return (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) ||
            (c >= 0x4E00 && c <= 0x9FFF);
 }
+
+namespace {
 
 constexpr std::array<std::string_view, 5> kSentenceEnds{"。", "！", "？", "!", "?"};
 

@@ -13,6 +13,11 @@
 
 namespace mivo {
 
+// Kana and CJK ideographs (extension A included): what counts as Japanese for
+// the sentence detector's ratio and for the rewrite client's check that a
+// Japanese text came back Japanese. One definition, so the two never differ.
+bool isJapaneseScalar(char32_t c);
+
 class SentenceCompletionDetector {
   public:
     // The clock only stamps candidates with the time they were made.

@@ -14,6 +14,35 @@ void OnboardingViewModel::setSignedIn(bool signedIn) {
     notify(Change::isSignedIn);
 }
 
+void OnboardingViewModel::setSigningIn(bool signingIn) {
+    if (signingIn == isSigningIn_) {
+        return;
+    }
+    isSigningIn_ = signingIn;
+    notify(Change::isSigningIn);
+}
+
+void OnboardingViewModel::setRewriteShortcutDisplay(std::string display) {
+    if (display == rewriteShortcutDisplay_) {
+        return;
+    }
+    rewriteShortcutDisplay_ = std::move(display);
+    notify(Change::rewriteShortcut);
+}
+
+void OnboardingViewModel::requestSignIn() {
+    if (isSigningIn_ || isSignedIn_ || !onSignIn) {
+        return;
+    }
+    onSignIn();
+}
+
+void OnboardingViewModel::requestTryItNow() {
+    if (onTryItNow) {
+        onTryItNow();
+    }
+}
+
 void OnboardingViewModel::next() {
     if (index_ < slideCount - 1) {
         ++index_;

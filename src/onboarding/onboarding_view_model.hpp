@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "platform/cancel.hpp"
 
@@ -20,16 +21,31 @@ class OnboardingViewModel {
     // How long the views take to move to a new slide.
     static constexpr double slideAnimationSeconds = 0.22;
 
-    enum class Change { index, isSignedIn };
+    enum class Change { index, isSignedIn, isSigningIn, rewriteShortcut };
 
     int index() const { return index_; }
     bool isSignedIn() const { return isSignedIn_; }
     void setSignedIn(bool signedIn);
 
+    // Whether a browser sign-in is under way; written by the composition
+    // root from the account state. While it is, sign-in requests are ignored:
+    // a second sign-in would collide with the first on the loopback port.
+    bool isSigningIn() const { return isSigningIn_; }
+    void setSigningIn(bool signingIn);
+
+    // The rewrite shortcut as the ready slide shows it; written by the root.
+    const std::string& rewriteShortcutDisplay() const { return rewriteShortcutDisplay_; }
+    void setRewriteShortcutDisplay(std::string display);
+
     // Forward one slide; on the last slide completes the onboarding.
     void next();
     // Back one slide; nothing on the first.
     void back();
+
+    // "Continue with Google": runs onSignIn unless a sign-in is under way.
+    void requestSignIn();
+    // "Try it now": runs onTryItNow when it is set.
+    void requestTryItNow();
 
     std::function<void()> onSignIn;
     std::function<void()> onTryItNow;
@@ -43,6 +59,8 @@ class OnboardingViewModel {
 
     int index_ = 0;
     bool isSignedIn_ = false;
+    bool isSigningIn_ = false;
+    std::string rewriteShortcutDisplay_ = "⌘⇧J";
     uint64_t nextObserverId_ = 0;
     std::shared_ptr<std::map<uint64_t, std::function<void(Change)>>> observers_ =
         std::make_shared<std::map<uint64_t, std::function<void(Change)>>>();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct LoadCase {
     bool vocabulary;
     HotKeyConfig hotKey;
 };
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SettingsLoadTest : public SettingsStoreTest,
                          public ::testing::WithParamInterface<LoadCase> {};

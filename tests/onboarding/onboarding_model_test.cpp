@@ -4,6 +4,8 @@
 #include "onboarding/onboarding_view_model.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 
+#include <vector>
+
 namespace mivo {
 namespace {
 
@@ -48,6 +50,53 @@ TEST(OnboardingCompletion, FirstCloseWritesBothKeysAndFinishesOnce) {
     EXPECT_EQ(defaults.object(OnboardingStore::schemaVersionKey), DefaultsValue(std::int64_t{1}));
     defaults.set(OnboardingStore::hasCompletedKey, std::string("true"));  // wrong type
     EXPECT_FALSE(store.hasCompleted());
+}
+
+TEST(OnboardingViewModel, SignInIsIgnoredWhileOneRunsOrWhenSignedIn) {
+    OnboardingViewModel model;
+    int requests = 0;
+    model.requestSignIn();  // no callback: nothing
+    model.onSignIn = [&] { ++requests; };
+    model.requestSignIn();
+    EXPECT_EQ(requests, 1);
+    model.setSigningIn(true);
+    model.requestSignIn();
+    model.requestSignIn();
+    EXPECT_EQ(requests, 1);
+    model.setSigningIn(false);  // the first one failed: the user may try again
+    model.requestSignIn();
+    EXPECT_EQ(requests, 2);
+    model.setSignedIn(true);
+    model.requestSignIn();
+    EXPECT_EQ(requests, 2);
+}
+
+TEST(OnboardingViewModel, ObserversHearOnlyRealChanges) {
+    OnboardingViewModel model;
+    std::vector<OnboardingViewModel::Change> heard;
+    auto observer = model.addObserver([&](OnboardingViewModel::Change c) { heard.push_back(c); });
+    EXPECT_EQ(model.rewriteShortcutDisplay(), "⌘⇧J");
+    model.setRewriteShortcutDisplay("⌘⇧J");
+    model.setSignedIn(false);
+    model.setSigningIn(false);
+    EXPECT_TRUE(heard.empty());
+    model.setRewriteShortcutDisplay("⌘⌥K");
+    model.setSigningIn(true);
+    model.setSignedIn(true);
+    using Change = OnboardingViewModel::Change;
+    EXPECT_THAT(heard, ::testing::ElementsAre(Change::rewriteShortcut, Change::isSigningIn,
+                                              Change::isSignedIn));
+    EXPECT_EQ(model.rewriteShortcutDisplay(), "⌘⌥K");
+}
+
+TEST(OnboardingViewModel, TryItNowRunsItsCallbackOnlyWhenSet) {
+    OnboardingViewModel model;
+    model.requestTryItNow();
+    int opened = 0;
+    model.onTryItNow = [&] { ++opened; };
+    model.requestTryItNow();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(model.index(), 0);  // the window stays where it is
 }
 
 }  // namespace

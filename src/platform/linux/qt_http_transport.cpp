@@ -202,6 +202,8 @@ void QtHttpTransport::Impl::watchTime(const std::shared_ptr<Flight>& flight,
     auto timer = [&](double seconds) {
         auto t = std::make_unique<QTimer>();
         t->setSingleShot(true);
+        // A coarse timer may fire 5 % early; a limit is a limit.
+        t->setTimerType(Qt::PreciseTimer);
         t->setInterval(milliseconds(seconds));
         QObject::connect(t.get(), &QTimer::timeout, stopForTime);
         t->start();

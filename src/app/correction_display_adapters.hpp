@@ -1,0 +1,36 @@
+#pragma once
+
+// The monitor and the engine behind the controller's interfaces.
+
+#include "app/correction_display_ports.hpp"
+
+namespace mivo {
+
+class AccessibilityMonitor;
+class LocalCorrectionService;
+
+// Ranges go to the monitor as the issues hold them, in Characters of the
+// text last checked: the monitor converts them once to the field's UTF-16
+// units (and moves them by the start of a caret window).
+class MonitorCorrectionTextField final : public CorrectionTextField {
+  public:
+    explicit MonitorCorrectionTextField(AccessibilityMonitor& monitor) : monitor_(monitor) {}
+    std::optional<Rect> boundsForRange(int64_t start, int64_t length) override;
+    void applyReplacement(const CorrectionIssue& issue) override;
+    void applyReplacements(const std::vector<CorrectionIssue>& issues) override;
+
+  private:
+    AccessibilityMonitor& monitor_;
+};
+
+class LocalCorrectionChecker final : public CorrectionChecker {
+  public:
+    explicit LocalCorrectionChecker(const LocalCorrectionService& service) : service_(service) {}
+    std::vector<CorrectionIssue> analyze(const CompletedSentenceCandidate& sentence,
+                                         const LocalCorrectionOptions& options) override;
+
+  private:
+    const LocalCorrectionService& service_;
+};
+
+}  // namespace mivo

@@ -1,0 +1,118 @@
+#pragma once
+
+// Between the monitor, the engine, the highlight windows and the correction
+// panel: checks each completed sentence, draws its issues where their text
+// is on screen (dropping implausible rectangles, retrying missing ones),
+// keeps the highlights on the text while they are shown, opens the panel for
+// a hovered highlight and closes it again, applies and dismisses
+// corrections, and checks the text again after a write-back.
+//
+// Main loop only. Every delay goes through the Scheduler; delayed work
+// carries the generation it was scheduled in and does nothing once a new
+// check, apply, dismiss or context change has started another.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/correction_display_ports.hpp"
+#include "app/correction_highlight_rules.hpp"
+#include "platform/scheduler.hpp"
+
+namespace mivo {
+
+class MivoSettingsStore;
+
+class CorrectionDisplayController final {
+  public:
+    static constexpr std::array<double, 2> correctionHighlightRetryDelays{0.12, 0.35};
+    static constexpr double correctionHighlightFollowInterval = 0.12;
+    // How long the pointer may be off both the highlight and the panel
+    // before the panel closes.
+    static constexpr double hoverOverlayDismissDelay = 0.22;
+
+    // An issue with the screen rectangle of its text.
+    struct IssueRect {
+        CorrectionIssue issue;
+        Rect rect;
+    };
+
+    // Everything must outlive the controller.
+    CorrectionDisplayController(Scheduler& scheduler, CorrectionChecker& checker,
+                                CorrectionTextField& field, HighlightDisplay& highlight,
+                                CorrectionPanelDisplay& panel, const MivoSettingsStore& settings);
+    CorrectionDisplayController(const CorrectionDisplayController&) = delete;
+    CorrectionDisplayController& operator=(const CorrectionDisplayController&) = delete;
+
+    // --- Handlers the composition root wires ------------------------------
+    // monitor.onSentenceCompleted
+    void showCorrectionIssues(const CompletedSentenceCandidate& candidate);
+    // monitor.onCorrectionContextChanged, a change of the vocabulary
+    // setting, and the stop sequence.
+    void clearCorrectionUIForContextChange();
+    // highlight onHoverIssue(issue, rect)
+    void handleHoverIssue(const CorrectionIssue& issue, const Rect& rect);
+    // highlight onHoverEnded(issue)
+    void handleHoverEnded(const CorrectionIssue& issue);
+    // panel onHoverChanged(hovered)
+    void handlePanelHoverChanged(bool hovered);
+    // panel onApply(issues)
+    void handleApply(const std::vector<CorrectionIssue>& issues);
+    // panel onDismiss(issues)
+    void handleDismiss(const std::vector<CorrectionIssue>& issues);
+    // monitor.onReplacementCompleted(newText)
+    void handleReplacementCompleted(const std::string& newText);
+
+    // --- What is shown ----------------------------------------------------
+    const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
+        return currentHoverCorrectionIssues_;
+    }
+    int64_t currentCorrectionHighlightTextLength() const {
+        return currentCorrectionHighlightTextLength_;
+    }
+    uint64_t correctionHighlightRenderToken() const { return correctionHighlightRenderToken_; }
+    std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
+        return activeCorrectionHighlightFollowToken_;
+    }
+    bool isCorrectionPanelHovered() const { return isCorrectionPanelHovered_; }
+
+  private:
+    void renderCorrectionHighlights(const std::vector<CorrectionIssue>& issues, int64_t textLength,
+                                    uint64_t token, std::size_t attempt);
+    std::vector<IssueRect> correctionIssueRects(const std::vector<CorrectionIssue>& issues,
+                                                int64_t textLength);
+    static std::vector<HighlightAnnotation> correctionHighlightAnnotations(
+        const std::vector<IssueRect>& pairs);
+    void scheduleCorrectionHighlightFollow(uint64_t token);
+    void scheduleHoverOverlayDismiss(double delay);
+    void forgetDismissed();
+
+    Scheduler& scheduler_;
+    CorrectionChecker& checker_;
+    CorrectionTextField& field_;
+    HighlightDisplay& highlight_;
+    CorrectionPanelDisplay& panel_;
+    const MivoSettingsStore& settings_;
+
+    uint64_t correctionHighlightRenderToken_ = 0;
+    std::optional<uint64_t> activeCorrectionHighlightFollowToken_;
+    std::vector<CorrectionIssue> currentHoverCorrectionIssues_;
+    int64_t currentCorrectionHighlightTextLength_ = 0;
+    uint64_t hoverOverlayDismissToken_ = 0;
+    bool isCorrectionPanelHovered_ = false;
+
+    // The text of the last check, and the issues dismissed in it: a check of
+    // the same text again (the field re-read unchanged) must not bring them
+    // back.
+    std::string checkedText_;
+    std::set<CorrectionKey> dismissedKeys_;
+
+    // Lets delayed work find out that the controller is gone.
+    std::shared_ptr<const bool> life_ = std::make_shared<const bool>(true);
+};
+
+}  // namespace mivo

@@ -1,0 +1,62 @@
+#pragma once
+
+// What the correction display controller drives and asks, as small
+// interfaces: the composition root adapts the highlight windows, the
+// correction panel, the accessibility monitor and the correction engine to
+// them, and the tests put recording fakes in their place.
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "correction/correction_rule.hpp"
+#include "overlay/highlight_annotation.hpp"
+#include "platform/geometry.hpp"
+#include "shared/records.hpp"
+
+namespace mivo {
+
+// The highlight windows over the other application's text.
+class HighlightDisplay {
+  public:
+    virtual ~HighlightDisplay() = default;
+    // Called again every follow tick: a call that brings nothing new must
+    // leave the windows alone.
+    virtual void show(const std::vector<HighlightAnnotation>& annotations) = 0;
+    virtual void hide() = 0;
+    // Removes the highlights of these issues only.
+    virtual void hide(const std::set<std::string>& issueIDs) = 0;
+};
+
+// The floating correction panel.
+class CorrectionPanelDisplay {
+  public:
+    virtual ~CorrectionPanelDisplay() = default;
+    // `near` is the hovered highlight's unpadded rectangle.
+    virtual void show(const std::vector<CorrectionIssue>& issues, std::optional<Rect> near) = 0;
+    // Also reports the end of a panel hover, as the panel does.
+    virtual void hide() = 0;
+};
+
+// The focused field of the other application, as the monitor offers it.
+class CorrectionTextField {
+  public:
+    virtual ~CorrectionTextField() = default;
+    // The screen rectangle (global coordinates, y up) of `length`
+    // Characters from Character `start` of the text last checked.
+    virtual std::optional<Rect> boundsForRange(int64_t start, int64_t length) = 0;
+    virtual void applyReplacement(const CorrectionIssue& issue) = 0;
+    virtual void applyReplacements(const std::vector<CorrectionIssue>& issues) = 0;
+};
+
+// The on-device check of one sentence.
+class CorrectionChecker {
+  public:
+    virtual ~CorrectionChecker() = default;
+    virtual std::vector<CorrectionIssue> analyze(const CompletedSentenceCandidate& sentence,
+                                                 const LocalCorrectionOptions& options) = 0;
+};
+
+}  // namespace mivo

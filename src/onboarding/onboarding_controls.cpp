@@ -1,0 +1,348 @@
+#include "onboarding/onboarding_controls.hpp"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgRenderer>
+#include <map>
+#include <memory>
+
+#include "shared/resource_bundle.hpp"
+
+namespace mivo {
+
+namespace {
+
+const ResourceBundle& onboardingBundle() {
+    static const ResourceBundle bundle = mivoSealedResourceBundle("Mivo_Onboarding", [] {
+        return ResourceBundle(sourceResourcesFolder() / "Mivo_Onboarding.bundle");
+    });
+    return bundle;
+}
+
+// The logo is the shell's; the onboarding reads the same file rather than
+// depending on the shell's library.
+const ResourceBundle& shellBundle() {
+    static const ResourceBundle bundle = mivoSealedResourceBundle("Mivo_AppShell", [] {
+        return ResourceBundle(sourceResourcesFolder() / "Mivo_AppShell.bundle");
+    });
+    return bundle;
+}
+
+// One renderer per symbol, parsed once; nothing for a missing file.
+QSvgRenderer* symbolRenderer(std::string_view name) {
+    static std::map<std::string, std::unique_ptr<QSvgRenderer>, std::less<>> cache;
+    if (auto it = cache.find(name); it != cache.end()) {
+        return it->second.get();
+    }
+    std::unique_ptr<QSvgRenderer> loaded;
+    if (auto path = onboardingBundle().urlForResource(name, "svg", "Symbols")) {
+        loaded = std::make_unique<QSvgRenderer>(QString::fromStdString(path->string()));
+        if (!loaded->isValid()) {
+            loaded.reset();
+        }
+    }
+    auto* raw = loaded.get();
+    cache.emplace(std::string(name), std::move(loaded));
+    return raw;
+}
+
+QImage tinted(QImage image, const QColor& color) {
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+    return image;
+}
+
+QPixmap symbolOrEmpty(const std::string& name, int pixelSize, OnboardingColor ink,
+                      const QWidget& widget) {
+    return onboardingSymbol(name, pixelSize, OnboardingTheme::color(ink),
+                            widget.devicePixelRatioF());
+}
+
+}  // namespace
+
+QEasingCurve onboardingEaseInOut() {
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(0.42, 0.0), QPointF(0.58, 1.0), QPointF(1.0, 1.0));
+    return curve;
+}
+
+bool hasOnboardingSymbol(std::string_view name) {
+    return symbolRenderer(name) != nullptr;
+}
+
+QPixmap onboardingSymbol(std::string_view name, int pixelSize, const QColor& color,
+                         qreal devicePixelRatio) {
+    QSvgRenderer* svg = symbolRenderer(name);
+    if (svg == nullptr || pixelSize <= 0) {
+        return {};
+    }
+    const int side = qRound(pixelSize * devicePixelRatio);
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        svg->render(&painter, QRectF(0, 0, side, side));
+    }
+    QPixmap pixmap = QPixmap::fromImage(tinted(std::move(image), color));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
+std::optional<QImage> onboardingBrandLogo(QSize size) {
+    const auto file = shellBundle().urlForResource("mivo-logo", "svg");
+    if (!file || size.isEmpty()) {
+        return std::nullopt;
+    }
+    QSvgRenderer renderer(QString::fromStdString(file->string()));
+    if (!renderer.isValid()) {
+        return std::nullopt;
+    }
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Fitted with its aspect ratio kept, centred.
+    QSizeF drawn = renderer.defaultSize().isEmpty() ? QSizeF(size) : QSizeF(renderer.defaultSize());
+    drawn.scale(QSizeF(size), Qt::KeepAspectRatio);
+    const QPointF origin((size.width() - drawn.width()) / 2, (size.height() - drawn.height()) / 2);
+    renderer.render(&painter, QRectF(origin, drawn));
+    return image;
+}
+
+// MARK: - OnboardingButton
+
+OnboardingButton::OnboardingButton(const QString& title, Style style, QWidget* parent)
+    : QAbstractButton(parent), style_(style) {
+    setText(title);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setFont(OnboardingTheme::font(14, QFont::DemiBold));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void OnboardingButton::setStyle(Style style) {
+    if (style == style_) {
+        return;
+    }
+    style_ = style;
+    updateGeometry();
+    update();
+}
+
+QSize OnboardingButton::sizeHint() const {
+    const int padding = style_ == Style::primary ? OnboardingTheme::primaryButtonPadding
+                                                 : OnboardingTheme::secondaryButtonPadding;
+    const int textWidth = fontMetrics().horizontalAdvance(text());
+    return {textWidth + 2 * padding, OnboardingTheme::buttonHeight};
+}
+
+void OnboardingButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool pressed = isDown() && isEnabled();
+    painter.setOpacity(isEnabled() ? 1.0 : OnboardingTheme::disabledOpacity);
+    if (pressed) {
+        const QPointF centre = QRectF(rect()).center();
+        painter.translate(centre);
+        painter.scale(OnboardingTheme::pressedScale, OnboardingTheme::pressedScale);
+        painter.translate(-centre);
+    }
+    QColor fill;
+    QColor ink;
+    if (style_ == Style::primary) {
+        fill = pressed ? OnboardingTheme::primaryPressed() : OnboardingTheme::primary();
+        ink = Qt::white;
+    } else {
+        fill = OnboardingTheme::withOpacity(OnboardingTheme::primary(), pressed ? 0.14 : 0.08);
+        ink = OnboardingTheme::primary();
+    }
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), OnboardingTheme::buttonRadius,
+                         OnboardingTheme::buttonRadius);
+    painter.fillPath(shape, fill);
+    painter.setPen(ink);
+    painter.setFont(font());
+    painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+// MARK: - ThemedLabel
+
+ThemedLabel::ThemedLabel(const QString& text, OnboardingColor color, const QFont& font,
+                         QWidget* parent)
+    : QLabel(text, parent), color_(color) {
+    setFont(font);
+    setTextFormat(Qt::PlainText);
+    applyColor();
+    connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this] { applyColor(); });
+}
+
+void ThemedLabel::setColorRole(OnboardingColor color) {
+    color_ = color;
+    applyColor();
+}
+
+void ThemedLabel::applyColor() {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, OnboardingTheme::color(color_));
+    setPalette(palette);
+}
+
+// MARK: - DiscView
+
+DiscView::DiscView(std::string symbol, QString text, Look look, QWidget* parent)
+    : QWidget(parent), symbol_(std::move(symbol)), text_(std::move(text)), look_(look) {
+    setFixedSize(look_.diameter, look_.diameter);
+}
+
+void DiscView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(OnboardingTheme::color(look_.fill));
+    painter.drawEllipse(QRectF(rect()));
+    if (!symbol_.empty()) {
+        const QPixmap glyph = symbolOrEmpty(symbol_, look_.glyphSize, look_.ink, *this);
+        const QPointF at((width() - look_.glyphSize) / 2.0, (height() - look_.glyphSize) / 2.0);
+        painter.drawPixmap(at, glyph);
+        return;
+    }
+    painter.setPen(OnboardingTheme::color(look_.ink));
+    painter.setFont(OnboardingTheme::font(look_.glyphSize, look_.weight));
+    painter.drawText(rect(), Qt::AlignCenter, text_);
+}
+
+// MARK: - SymbolView
+
+SymbolView::SymbolView(std::string symbol, int pixelSize, OnboardingColor ink, QWidget* parent)
+    : QWidget(parent), symbol_(std::move(symbol)), pixelSize_(pixelSize), ink_(ink) {
+    setFixedSize(pixelSize_, pixelSize_);
+}
+
+void SymbolView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, symbolOrEmpty(symbol_, pixelSize_, ink_, *this));
+}
+
+// MARK: - BrandLogo
+
+BrandLogo::BrandLogo(int size, QWidget* parent)
+    : QWidget(parent), size_(size), logo_(onboardingBrandLogo(QSize(size * 2, size * 2))) {
+    setFixedSize(size_, size_);
+}
+
+void BrandLogo::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (logo_) {
+        painter.drawImage(QRectF(rect()), tinted(*logo_, OnboardingTheme::logoInk()));
+        return;
+    }
+    const int glyph = size_ / 2;
+    painter.drawPixmap((size_ - glyph) / 2, (size_ - glyph) / 2,
+                       onboardingSymbol("character.cursor.ibeam", glyph, OnboardingTheme::logoInk(),
+                                        devicePixelRatioF()));
+}
+
+// MARK: - PageDots
+
+namespace {
+
+constexpr int dotSpacing = 8;
+constexpr double currentDot = 9.0;
+constexpr double plainDot = 7.0;
+constexpr double plainOpacity = 0.22;
+
+}  // namespace
+
+PageDots::PageDots(int count, int index, QWidget* parent)
+    : QWidget(parent),
+      count_(std::max(count, 0)),
+      index_(index),
+      previous_(index),
+      animation_(new QVariantAnimation(this)) {
+    animation_->setObjectName(QStringLiteral("pageDotsAnimation"));
+    animation_->setDuration(OnboardingTheme::pageDotsAnimationMs);
+    animation_->setEasingCurve(onboardingEaseInOut());
+    animation_->setStartValue(0.0);
+    animation_->setEndValue(1.0);
+    connect(animation_, &QVariantAnimation::valueChanged, this, [this] { update(); });
+    setFixedSize(sizeHint());
+}
+
+QSize PageDots::sizeHint() const {
+    if (count_ == 0) {
+        return {0, static_cast<int>(currentDot)};
+    }
+    const double width = (count_ - 1) * (plainDot + dotSpacing) + currentDot;
+    return {static_cast<int>(std::ceil(width)), static_cast<int>(currentDot)};
+}
+
+void PageDots::setIndex(int index) {
+    if (index == index_) {
+        return;
+    }
+    previous_ = index_;
+    index_ = index;
+    animation_->stop();
+    animation_->start();
+    update();
+}
+
+double PageDots::emphasis(int i) const {
+    const double progress = animation_->state() == QAbstractAnimation::Running
+                                ? animation_->currentValue().toDouble()
+                                : 1.0;
+    if (i == index_) {
+        return i == previous_ ? 1.0 : progress;
+    }
+    if (i == previous_) {
+        return 1.0 - progress;
+    }
+    return 0.0;
+}
+
+void PageDots::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    // Laid out as the stack lays them out now: each dot takes its current
+    // size, 8 apart, centred as a group.
+    std::vector<double> sizes;
+    double total = 0;
+    for (int i = 0; i < count_; ++i) {
+        const double e = emphasis(i);
+        sizes.push_back(plainDot + (currentDot - plainDot) * e);
+        total += sizes.back();
+    }
+    total += dotSpacing * std::max(count_ - 1, 0);
+    double x = (width() - total) / 2.0;
+    const double midY = height() / 2.0;
+    for (int i = 0; i < count_; ++i) {
+        const double e = emphasis(i);
+        painter.setBrush(OnboardingTheme::withOpacity(OnboardingTheme::primary(),
+                                                      plainOpacity + (1.0 - plainOpacity) * e));
+        painter.drawEllipse(QRectF(x, midY - sizes[i] / 2, sizes[i], sizes[i]));
+        x += sizes[i] + dotSpacing;
+    }
+}
+
+// MARK: - RoundedCard
+
+RoundedCard::RoundedCard(int radius, QWidget* parent) : QWidget(parent), radius_(radius) {}
+
+void RoundedCard::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), radius_, radius_);
+    painter.fillPath(shape, OnboardingTheme::surface());
+    // A 1-pixel edge inside the shape.
+    painter.setPen(QPen(OnboardingTheme::borderSubtle(), 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_ - 0.5,
+                            radius_ - 0.5);
+}
+
+}  // namespace mivo

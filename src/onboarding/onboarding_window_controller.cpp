@@ -1,0 +1,84 @@
+#include "onboarding/onboarding_window_controller.hpp"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "onboarding/onboarding_carousel.hpp"
+#include "onboarding/onboarding_store.hpp"
+#include "onboarding/onboarding_theme.hpp"
+
+namespace mivo {
+
+OnboardingWindow::OnboardingWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("onboardingWindow"));
+    setWindowTitle(QStringLiteral("Welcome to Mivo"));
+    // Closable, but neither minimisable nor maximisable; fixed in size.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(OnboardingTheme::windowWidth, OnboardingTheme::windowHeight);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+void OnboardingWindow::closeEvent(QCloseEvent* event) {
+    // Every close hides the same window; it lives as long as the controller.
+    event->accept();
+    if (onClose) {
+        onClose();
+    }
+}
+
+void OnboardingWindow::mousePressEvent(QMouseEvent* event) {
+    // A press that no control took lands here: drag the window by it.
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {
+        windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+OnboardingWindowController::OnboardingWindowController(OnboardingStore& store, Scheduler& scheduler)
+    : model_(std::make_unique<OnboardingViewModel>()),
+      completion_(store),
+      window_(std::make_unique<OnboardingWindow>()) {
+    carousel_ = new OnboardingCarousel(*model_, scheduler);
+    auto* layout = new QVBoxLayout(window_.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(carousel_);
+
+    completion_.onFinish = [this] {
+        if (onFinish) {
+            onFinish();
+        }
+    };
+    window_->onClose = [this] { completion_.windowWillClose(); };
+    model_->onComplete = [this] { window_->close(); };
+}
+
+OnboardingWindowController::~OnboardingWindowController() {
+    window_->onClose = nullptr;
+    model_->onComplete = nullptr;
+}
+
+void OnboardingWindowController::showCentered() {
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        QRect frame(QPoint(), window_->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window_->move(frame.topLeft());
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+}  // namespace mivo

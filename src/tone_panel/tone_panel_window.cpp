@@ -1,0 +1,134 @@
+#include "tone_panel/tone_panel_window.hpp"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainterPath>
+#include <QRegion>
+#include <QVBoxLayout>
+
+#include "tone_panel/tone_panel_view.hpp"
+#include "tone_panel/x11_compositor.hpp"
+
+namespace mivo {
+
+TonePanelWindow::TonePanelWindow(TonePanelView* view) : QWidget(nullptr), view_(view) {
+    setObjectName(QStringLiteral("tonePanelWindow"));
+    // Managed by the window manager (so it can take the keyboard), without
+    // a frame, above ordinary windows; never the main window of anything.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setWindowTitle(QStringLiteral("Mivo Rewrite"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    setFixedSize(TonePanelView::hostedWidth, view_->height() > 0 ? view_->height() : 360);
+    connect(view_, &TonePanelView::heightChanged, this,
+            [this](int height) { contentHeightChanged(height); });
+    // Keys reach the handler before the focused control: the application
+    // filter sees them first.
+    qApp->installEventFilter(this);
+    applyMask();
+}
+
+TonePanelWindow::~TonePanelWindow() {
+    qApp->removeEventFilter(this);
+}
+
+int TonePanelWindow::virtualKeyCode(int qtKey) {
+    switch (qtKey) {
+        case Qt::Key_Return:
+            return panel_keys::returnKey;
+        case Qt::Key_Enter:
+            return panel_keys::keypadEnter;
+        case Qt::Key_Escape:
+            return panel_keys::escape;
+        case Qt::Key_Left:
+            return panel_keys::leftArrow;
+        case Qt::Key_Right:
+            return panel_keys::rightArrow;
+        case Qt::Key_Down:
+            return panel_keys::downArrow;
+        case Qt::Key_Up:
+            return panel_keys::upArrow;
+        default:
+            return -1;
+    }
+}
+
+bool TonePanelWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !onKeyDown) {
+        return false;
+    }
+    // A declined press bubbles up through the parents and passes this filter
+    // again each time: only its first receiver (the focused control, or the
+    // window itself) asks the handler.
+    QWidget* first = QApplication::focusWidget();
+    if (first == nullptr || (first != this && !isAncestorOf(first))) {
+        first = this;
+    }
+    if (watched != first) {
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (onKeyDown(PanelKeyEvent{virtualKeyCode(key->key()), key->text().toStdString()})) {
+        key->accept();
+        return true;
+    }
+    return false;
+}
+
+void TonePanelWindow::mousePressEvent(QMouseEvent* event) {
+    dragMouseStart_ = event->globalPosition().toPoint();
+    dragWindowOrigin_ = pos();
+    QWidget::mousePressEvent(event);
+}
+
+void TonePanelWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & Qt::LeftButton) {
+        move(dragWindowOrigin_ + (event->globalPosition().toPoint() - dragMouseStart_));
+    }
+}
+
+void TonePanelWindow::position(const std::optional<Rect>& anchor, std::span<const Screen> screens,
+                               const Rect& primaryFrame) {
+    primaryFrame_ = primaryFrame;
+    const PanelPlacement placed = positionPanel(
+        Size{static_cast<double>(width()), static_cast<double>(height())}, anchor, screens);
+    side_ = placed.side;
+    moveToGlobal(placed.frame);
+}
+
+void TonePanelWindow::moveToGlobal(const Rect& frame) {
+    // y down for the window system: y' = H - y - height, from the primary
+    // screen's frame.
+    move(static_cast<int>(std::lround(frame.x + primaryFrame_.x)),
+         static_cast<int>(std::lround(primaryFrame_.maxY() - frame.y - frame.height)));
+}
+
+Rect TonePanelWindow::globalFrame() const {
+    return Rect{x() - primaryFrame_.x, primaryFrame_.maxY() - y() - height(),
+                static_cast<double>(width()), static_cast<double>(height())};
+}
+
+void TonePanelWindow::contentHeightChanged(int height) {
+    const Rect before = globalFrame();
+    const Rect after = resizedPanelFrame(before, height, side_);
+    setFixedSize(width(), height);
+    moveToGlobal(after);
+    applyMask();
+}
+
+void TonePanelWindow::applyMask() {
+    // Without a compositor the translucent margin would paint black: cut the
+    // window to the card instead (the shadows go).
+    if (x11HasCompositor()) {
+        clearMask();
+        return;
+    }
+    QPainterPath card;
+    card.addRoundedRect(QRectF(view_->cardRect()), 14, 14);
+    setMask(QRegion(card.toFillPolygon().toPolygon()));
+}
+
+}  // namespace mivo

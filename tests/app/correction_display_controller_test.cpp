@@ -1,0 +1,379 @@
+#include "app/correction_display_controller.hpp"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/mivo_settings_store.hpp"
+#include "display_fakes.hpp"
+#include "platform/sim/memory_user_defaults.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+using testing::RecordingHighlight;
+using testing::RecordingPanel;
+using testing::ScriptedChecker;
+using testing::ScriptedField;
+
+// Three issues of 「宿題をを終えたのでテレビを見ますた。」-like text, at
+// Characters 3, 10 and 15; each has its own cell on screen.
+CorrectionIssue issueAt(int64_t start, std::string id, std::string original = "をを",
+                        std::string suggestion = "を") {
+    CorrectionIssue issue;
+    issue.id = std::move(id);
+    issue.range = TextRange{start, start + text::characterCount(original)};
+    issue.original = std::move(original);
+    issue.suggestion = std::move(suggestion);
+    issue.category = CorrectionIssue::Category::particle;
+    return issue;
+}
+
+const std::string kText = "宿題をを終えたのでテレビを見ますた。今日は晴れ。";
+
+class ControllerTest : public ::testing::Test {
+  protected:
+    ControllerTest() {
+        for (int64_t start : {3, 10, 15})
+            field.rects[start] = Rect{100.0 + 10 * static_cast<double>(start), 680, 20, 20};
+        panel.onHoverChanged = [this](bool h) { controller.handlePanelHoverChanged(h); };
+    }
+
+    CompletedSentenceCandidate candidate(const std::string& sentence = kText) {
+        CompletedSentenceCandidate c;
+        c.id = "S";
+        c.text = sentence;
+        c.range = TextRange{0, text::characterCount(sentence)};
+        return c;
+    }
+    void check(std::vector<CorrectionIssue> issues, const std::string& text = kText) {
+        checker.next = std::move(issues);
+        controller.showCorrectionIssues(candidate(text));
+    }
+    // Advances to an absolute moment of the clock.
+    void advanceTo(double t) { clock.advance(t - clock.elapsed()); }
+    static void expectTimes(const std::vector<double>& actual,
+                            const std::vector<double>& expected) {
+        ASSERT_EQ(actual.size(), expected.size()) << ::testing::PrintToString(actual);
+        for (std::size_t i = 0; i < actual.size(); ++i)
+            EXPECT_NEAR(actual[i], expected[i], 1e-6) << "query " << i;
+    }
+
+    sim::VirtualClock clock;
+    sim::MemoryUserDefaults defaults;
+    MivoSettingsStore settings{defaults, clock};
+    ScriptedChecker checker;
+    ScriptedField field{clock};
+    RecordingHighlight highlight{clock};
+    RecordingPanel panel{clock};
+    CorrectionDisplayController controller{clock, checker, field, highlight, panel, settings};
+};
+
+// --- Rendering and retries -------------------------------------------------
+
+struct RetryCase {
+    const char* name;
+    double thirdFoundAt;               // when the third issue's text has a rectangle
+    std::vector<double> thirdQueries;  // when it is asked for, up to 0.5 s
+    std::optional<double> allDrawnAt;  // when all three are on screen
+};
+void PrintTo(const RetryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RetryTest : public ControllerTest, public ::testing::WithParamInterface<RetryCase> {};
+
+TEST_P(RetryTest, MissingRectanglesAreAskedAgainAfterPointTwelveAndPointFortySeven) {
+    const auto& c = GetParam();
+    field.availableFrom[15] = c.thirdFoundAt;
+    check({issueAt(3, "A"), issueAt(10, "B"), issueAt(15, "C")});
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A", "B"}));
+
+    std::optional<double> allDrawn;
+    for (int tick = 1; tick <= 100; ++tick) {
+        advanceTo(tick * 0.01);
+        if (!allDrawn && highlight.shown.size() == 3)
+            allDrawn = clock.elapsed();
+    }
+    expectTimes(field.queries[15], c.thirdQueries);
+    ASSERT_EQ(allDrawn.has_value(), c.allDrawnAt.has_value());
+    if (allDrawn) {
+        EXPECT_NEAR(*allDrawn, *c.allDrawnAt, 0.011);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rectangles, RetryTest,
+    ::testing::Values(
+        // Never found: asked at the check and by the two retries, never again.
+        RetryCase{"never", 100, {0, 0.12, 0.47}, std::nullopt},
+        // Found by the first retry, then followed every 0.12 s.
+        RetryCase{"firstRetry", 0.12, {0, 0.12, 0.24, 0.36, 0.48, 0.6, 0.72, 0.84, 0.96}, 0.12},
+        // Found by the last retry, then followed from the next tick on.
+        RetryCase{"lastRetry", 0.47, {0, 0.12, 0.47, 0.48, 0.6, 0.72, 0.84, 0.96}, 0.47}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, RetryThatFindsNothingNewLeavesTheScreenAlone) {
+    field.availableFrom[15] = 100;
+    check({issueAt(3, "A"), issueAt(15, "C")});
+    advanceTo(0.5);
+    // One show at the check, then one per follow tick: the retries at 0.12
+    // and 0.47 added none.
+    expectTimes(highlight.showTimes, {0, 0.12, 0.24, 0.36, 0.48});
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A"}));
+}
+
+TEST_F(ControllerTest, SentenceWithoutIssuesHidesHighlightsAndPanel) {
+    check({issueAt(3, "A")});
+    controller.handleHoverIssue(issueAt(3, "A"), field.rects[3]);
+    check({});
+    EXPECT_TRUE(highlight.shown.empty());
+    EXPECT_FALSE(panel.visible);
+    const auto asked = field.queryCount();
+    advanceTo(1);
+    EXPECT_EQ(field.queryCount(), asked) << "the old follow loop still runs";
+}
+
+TEST_F(ControllerTest, ImplausibleIssuesAreNeverDrawnNorAskedForAgain) {
+    field.rects[20] = Rect{300, 680, 400, 20};  // a whole line for two Characters
+    CorrectionIssue reversed = issueAt(10, "R");
+    reversed.range = TextRange{12, 10};
+    check({issueAt(3, "A"), issueAt(20, "W"), reversed});
+    advanceTo(0.6);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(field.queries[20].size(), 3u) << "asked at the check and by both retries";
+    EXPECT_TRUE(field.queries[12].empty() && field.queries[10].empty());
+}
+
+// --- The follow loop -------------------------------------------------------
+
+TEST_F(ControllerTest, FollowLoopMovesHighlightsWithTheText) {
+    check({issueAt(3, "A")});
+    field.rects[3].y = 660;  // the other application scrolled
+    advanceTo(0.12);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    EXPECT_EQ(highlight.shown[0].rect.y, 660);
+}
+
+TEST_F(ControllerTest, IssueMissingForOneTickIsDrawnAgainWhenItReturns) {
+    check({issueAt(3, "A"), issueAt(10, "B")});
+    field.missingOnce.insert(10);
+    advanceTo(0.12);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A"}));
+    advanceTo(0.24);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(controller.currentHoverCorrectionIssues().size(), 2u);
+}
+
+TEST_F(ControllerTest, FollowLoopOfAnOlderCheckStops) {
+    check({issueAt(3, "A")});
+    advanceTo(0.05);
+    check({issueAt(10, "B")});
+    advanceTo(1);
+    expectTimes(field.queries[3], {0});
+    // One loop only: the new check's, every 0.12 s from 0.05.
+    expectTimes(field.queries[10], {0.05, 0.17, 0.29, 0.41, 0.53, 0.65, 0.77, 0.89});
+}
+
+TEST_F(ControllerTest, ContextChangeClearsEverythingAndStopsPendingWork) {
+    field.availableFrom[10] = 0.3;
+    check({issueAt(3, "A"), issueAt(10, "B")});
+    controller.handleHoverIssue(issueAt(3, "A"), field.rects[3]);
+    advanceTo(0.05);
+    controller.clearCorrectionUIForContextChange();
+    EXPECT_TRUE(highlight.shown.empty());
+    EXPECT_FALSE(panel.visible);
+    EXPECT_TRUE(controller.currentHoverCorrectionIssues().empty());
+    EXPECT_FALSE(controller.activeCorrectionHighlightFollowToken());
+    const auto shows = highlight.showTimes.size();
+    const auto asked = field.queryCount();
+    advanceTo(1);
+    EXPECT_EQ(highlight.showTimes.size(), shows) << "a retry or follow tick drew again";
+    EXPECT_EQ(field.queryCount(), asked);
+}
+
+// --- Hover and panel ---------------------------------------------------------
+
+// A script of pointer moves: highlight enter/leave, panel enter/leave.
+struct HoverStep {
+    double at;
+    enum Kind { enterHighlight, leaveHighlight, enterPanel, leavePanel } kind;
+};
+struct HoverCase {
+    const char* name;
+    std::vector<HoverStep> steps;
+    std::optional<double> closedAt;  // within the first 2 s
+};
+void PrintTo(const HoverCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HoverTest : public ControllerTest, public ::testing::WithParamInterface<HoverCase> {};
+
+TEST_P(HoverTest, PanelClosesPointTwentyTwoAfterThePointerLeftBoth) {
+    check({issueAt(3, "A")});
+    const CorrectionIssue a = issueAt(3, "A");
+    for (const auto& step : GetParam().steps) {
+        advanceTo(step.at);
+        switch (step.kind) {
+            case HoverStep::enterHighlight:
+                controller.handleHoverIssue(a, field.rects[3]);
+                break;
+            case HoverStep::leaveHighlight:
+                controller.handleHoverEnded(a);
+                break;
+            case HoverStep::enterPanel:
+                controller.handlePanelHoverChanged(true);
+                break;
+            case HoverStep::leavePanel:
+                controller.handlePanelHoverChanged(false);
+                break;
+        }
+    }
+    advanceTo(2);
+    const auto expected = GetParam().closedAt;
+    ASSERT_EQ(panel.hiddenAt.has_value(), expected.has_value());
+    if (expected) {
+        EXPECT_NEAR(*panel.hiddenAt, *expected, 1e-6);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pointer, HoverTest,
+                         ::testing::Values(HoverCase{"leavesHighlight",
+                                                     {{0.1, HoverStep::enterHighlight},
+                                                      {0.2, HoverStep::leaveHighlight}},
+                                                     0.42},
+                                           HoverCase{"intoThePanelInTime",
+                                                     {{0.1, HoverStep::enterHighlight},
+                                                      {0.2, HoverStep::leaveHighlight},
+                                                      {0.35, HoverStep::enterPanel}},
+                                                     std::nullopt},
+                                           HoverCase{"outOfThePanel",
+                                                     {{0.1, HoverStep::enterHighlight},
+                                                      {0.2, HoverStep::leaveHighlight},
+                                                      {0.35, HoverStep::enterPanel},
+                                                      {0.9, HoverStep::leavePanel}},
+                                                     1.12},
+                                           HoverCase{"fromThePanelBackToTheHighlight",
+                                                     {{0.1, HoverStep::enterHighlight},
+                                                      {0.2, HoverStep::leaveHighlight},
+                                                      {0.3, HoverStep::enterPanel},
+                                                      {0.5, HoverStep::leavePanel},
+                                                      {0.6, HoverStep::enterHighlight}},
+                                                     std::nullopt},
+                                           HoverCase{"intoThePanelTooLate",
+                                                     {{0.1, HoverStep::enterHighlight},
+                                                      {0.2, HoverStep::leaveHighlight},
+                                                      {0.5, HoverStep::enterPanel}},
+                                                     0.42}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, HoverShowsTheOneHoveredIssueNextToItsHighlight) {
+    check({issueAt(3, "A"), issueAt(10, "B")});
+    controller.handleHoverIssue(issueAt(10, "B"), field.rects[10]);
+    ASSERT_EQ(panel.shownIssues.size(), 1u);
+    EXPECT_EQ(panel.shownIssues[0].id, "B");
+    EXPECT_EQ(panel.anchor, field.rects[10]);
+}
+
+// --- Apply, dismiss, re-check ---------------------------------------------
+
+TEST_F(ControllerTest, ApplyingWritesBackOnceAndClearsTheDisplay) {
+    check({issueAt(3, "A"), issueAt(10, "B")});
+    controller.handleApply({issueAt(3, "A")});
+    controller.handleApply({issueAt(3, "A"), issueAt(10, "B")});
+    controller.handleApply({});
+    ASSERT_EQ(field.single.size(), 1u);
+    EXPECT_EQ(field.single[0].id, "A");
+    ASSERT_EQ(field.multiple.size(), 1u);
+    EXPECT_EQ(field.multiple[0].size(), 2u);
+    EXPECT_TRUE(highlight.shown.empty());
+    const auto asked = field.queryCount();
+    advanceTo(1);
+    EXPECT_EQ(field.queryCount(), asked) << "the follow loop outlived the apply";
+}
+
+TEST_F(ControllerTest, ReplacedTextIsCheckedAgainFromZero) {
+    controller.handleReplacementCompleted("😀宿題を終えた。");
+    ASSERT_EQ(checker.sentences.size(), 1u);
+    const auto& c = checker.sentences[0];
+    EXPECT_EQ(c.text, "😀宿題を終えた。");
+    EXPECT_EQ(c.range, (TextRange{0, 8}));
+    EXPECT_EQ(c.boundary, CompletedSentenceCandidate::Boundary::punctuation);
+    EXPECT_EQ(c.japaneseRatio, 0.9);
+    EXPECT_EQ(c.detectedAt, clock.wallClockNow());
+    EXPECT_EQ(c.id.size(), 36u);
+}
+
+TEST_F(ControllerTest, DismissingOneIssueKeepsTheOthersFollowing) {
+    check({issueAt(3, "A"), issueAt(10, "B"), issueAt(15, "C")});
+    advanceTo(0.05);
+    controller.handleDismiss({issueAt(10, "B")});
+    EXPECT_EQ(highlight.hiddenIDs.back(), (std::set<std::string>{"B"}));
+    advanceTo(0.5);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A", "C"}));
+    expectTimes(field.queries[10], {0});
+    expectTimes(field.queries[15], {0, 0.17, 0.29, 0.41});
+}
+
+TEST_F(ControllerTest, DismissingTheLastIssueHidesEverything) {
+    check({issueAt(3, "A")});
+    controller.handleDismiss({issueAt(3, "A")});
+    EXPECT_TRUE(highlight.shown.empty());
+    EXPECT_GE(highlight.hides, 1);
+    EXPECT_FALSE(controller.activeCorrectionHighlightFollowToken());
+}
+
+TEST_F(ControllerTest, DismissedIssueStaysDismissedWhileTheSameSentenceIsChecked) {
+    check({issueAt(3, "A1"), issueAt(10, "B1")});
+    // The same text read again: the engine makes new ids for the same findings.
+    check({issueAt(3, "A2"), issueAt(10, "B2")});
+    // A panel that kept the issue of the first check hands back the old id.
+    controller.handleDismiss({issueAt(3, "A1")});
+    EXPECT_EQ(highlight.hiddenIDs.back(), (std::set<std::string>{"A1", "A2"}));
+    advanceTo(0.3);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"B2"}));
+
+    check({issueAt(3, "A3"), issueAt(10, "B3")});
+    advanceTo(0.6);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"B3"}));
+
+    // Another text: the finding is new there.
+    check({issueAt(3, "A4"), issueAt(10, "B4")}, kText + "明日も");
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A4", "B4"}));
+}
+
+TEST_F(ControllerTest, DismissIsByFieldsNotByAJoinedKey) {
+    // "a|b" + "c" and "a" + "b|c" join to the same text with "|".
+    check({issueAt(3, "X", "a|b", "c"), issueAt(10, "Y", "a", "b|c")});
+    controller.handleDismiss({issueAt(3, "X", "a|b", "c")});
+    advanceTo(0.2);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"Y"}));
+}
+
+TEST_F(ControllerTest, VocabularySettingGoesToTheEngine) {
+    check({});
+    settings.setVocabularySuggestionsEnabled(true);
+    check({});
+    ASSERT_EQ(checker.optionsSeen.size(), 2u);
+    EXPECT_FALSE(checker.optionsSeen[0].vocabularyStyleSuggestionsEnabled);
+    EXPECT_TRUE(checker.optionsSeen[1].vocabularyStyleSuggestionsEnabled);
+}
+
+TEST_F(ControllerTest, WorkOutlivingTheControllerDoesNothing) {
+    {
+        CorrectionDisplayController gone{clock, checker, field, highlight, panel, settings};
+        checker.next = {issueAt(3, "A"), issueAt(40, "Z")};
+        gone.showCorrectionIssues(candidate());
+        gone.handleHoverEnded(issueAt(3, "A"));
+    }
+    const auto asked = field.queryCount();
+    advanceTo(1);
+    EXPECT_EQ(field.queryCount(), asked);
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,175 @@
+// The controller with the real monitor and engine on the simulated desktop:
+// every Character of the field takes one 10-point cell, so a highlight that
+// lands on the wrong cell shows at once.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/correction_display_adapters.hpp"
+#include "app/correction_display_controller.hpp"
+#include "app/mivo_settings_store.hpp"
+#include "correction/local_correction_service.hpp"
+#include "display_fakes.hpp"
+#include "monitor/accessibility_monitor.hpp"
+#include "platform/sim/memory_user_defaults.hpp"
+#include "platform/sim/sim_accessibility.hpp"
+#include "platform/sim/sim_desktop.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+// Finds every 「をを」 and suggests 「を」.
+class DoubledWoRule : public CorrectionRule {
+  public:
+    std::vector<CorrectionIssue> apply(std::string_view text, const TextRange& sentenceRange,
+                                       std::string_view sentenceId) const override {
+        std::vector<CorrectionIssue> issues;
+        for (const int64_t at : text::findAll(text, "をを")) {
+            IssueFields fields;
+            fields.start = at;
+            fields.end = at + 2;
+            fields.category = CorrectionIssue::Category::particle;
+            fields.original = "をを";
+            fields.suggestion = "を";
+            issues.push_back(makeIssue(fields, sentenceRange, sentenceId));
+        }
+        return issues;
+    }
+};
+
+class DesktopDisplayTest : public ::testing::Test {
+  protected:
+    void setUpField(sim::TextFieldOptions options) {
+        desk.addApplication(pid, "Editor", "com.example.editor");
+        const auto window = desk.addWindow(pid, "Untitled");
+        options.frame = Rect{100, 200, 600, 40};
+        field = desk.addTextField(window, "", options);
+        desk.activateApplication(pid);
+        desk.focus(field);
+        desk.clock().advance(0);
+        monitor.onSentenceCompleted = [this](const CompletedSentenceCandidate& c) {
+            controller.showCorrectionIssues(c);
+        };
+        monitor.onReplacementCompleted = [this](const std::string& t) {
+            rechecked.push_back(t);
+            controller.handleReplacementCompleted(t);
+        };
+        monitor.onCorrectionContextChanged = [this] {
+            controller.clearCorrectionUIForContextChange();
+        };
+        monitor.start();
+    }
+
+    sim::SimDesktop desk;
+    const Pid pid = 100;
+    sim::SimId field = 0;
+    AccessibilityMonitor monitor{desk.ports()};
+    sim::MemoryUserDefaults defaults;
+    MivoSettingsStore settings{defaults, desk.clock()};
+    LocalCorrectionService engine{LocalCorrectionService::Rules{std::make_shared<DoubledWoRule>()}};
+    LocalCorrectionChecker checker{engine};
+    MonitorCorrectionTextField textField{monitor};
+    testing::RecordingHighlight highlight{desk.clock()};
+    testing::RecordingPanel panel{desk.clock()};
+    CorrectionDisplayController controller{desk.clock(), checker, textField,
+                                           highlight,    panel,   settings};
+    std::vector<std::string> rechecked;
+};
+
+struct PrefixCase {
+    const char* name;
+    std::string prefix;  // one Character before 宿題をを終えた。
+    bool fragmentBacked;
+};
+void PrintTo(const PrefixCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PrefixTest : public DesktopDisplayTest, public ::testing::WithParamInterface<PrefixCase> {};
+
+TEST_P(PrefixTest, HighlightLandsOnTheIssuesOwnText) {
+    sim::TextFieldOptions options;
+    options.fragmentBacked = GetParam().fragmentBacked;
+    setUpField(options);
+    desk.setText(field, GetParam().prefix + "宿題をを終えた。");
+    desk.clock().advance(1);
+
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    const auto& a = highlight.shown[0];
+    ASSERT_TRUE(a.issue);
+    EXPECT_EQ(a.issue->range, (TextRange{3, 5}));
+    // Cells 3 and 4 of the line at x 100, y 200 (accessibility), 20 high,
+    // on a 900-high screen.
+    EXPECT_EQ(a.rect, (Rect{130, 680, 20, 20}));
+
+    // Still there after the follow loop asked again.
+    desk.clock().advance(0.5);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    EXPECT_EQ(highlight.shown[0].rect, (Rect{130, 680, 20, 20}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, PrefixTest,
+                         ::testing::Values(PrefixCase{"kana", "あ", false},
+                                           PrefixCase{"emoji", "😀", false},
+                                           PrefixCase{"combiningMark", "か\u3099", false},
+                                           PrefixCase{"surrogatePairKanji", "𠮷", false},
+                                           PrefixCase{"emojiSequence", "👨\u200d👩\u200d👧", false},
+                                           PrefixCase{"emojiFragments", "😀", true},
+                                           PrefixCase{"combiningMarkFragments", "か\u3099", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DesktopDisplayTest, CaretWindowCountsFromItsOwnStart) {
+    setUpField({});
+    // No value: the monitor reads the 400 units before the caret, which
+    // start 31 units into the field.
+    desk.setAttributeAbsent(field, "AXValue");
+    std::string before;
+    for (int i = 0; i < 420; ++i)
+        before += "あ";
+    desk.setText(field, before + "\n😀宿題をを終えた。");
+    desk.clock().advance(1);
+
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    EXPECT_EQ(highlight.shown[0].issue->range, (TextRange{393, 395}));
+    // Second line, cells 3 and 4.
+    EXPECT_EQ(highlight.shown[0].rect, (Rect{130, 660, 20, 20}));
+}
+
+TEST_F(DesktopDisplayTest, ApplyWritesBackAndChecksTheNewTextFromZero) {
+    setUpField({});
+    desk.setText(field, "😀宿題をを終えた。");
+    desk.clock().advance(1);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+
+    controller.handleApply({*highlight.shown[0].issue});
+    EXPECT_TRUE(highlight.shown.empty());
+    desk.clock().advance(2);
+
+    EXPECT_EQ(desk.text(field), "😀宿題を終えた。");
+    EXPECT_EQ(rechecked, (std::vector<std::string>{"😀宿題を終えた。"}));
+    EXPECT_TRUE(highlight.shown.empty());
+    EXPECT_TRUE(controller.currentHoverCorrectionIssues().empty());
+}
+
+TEST_F(DesktopDisplayTest, AnotherApplicationInFrontClearsTheHighlights) {
+    setUpField({});
+    desk.setText(field, "宿題をを終えた。");
+    desk.clock().advance(1);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    controller.handleHoverIssue(*highlight.shown[0].issue, highlight.shown[0].rect);
+    ASSERT_TRUE(panel.visible);
+
+    desk.addApplication(200, "Other", "com.example.other");
+    desk.activateApplication(200);
+    desk.clock().advance(0);
+    EXPECT_TRUE(highlight.shown.empty());
+    EXPECT_FALSE(panel.visible);
+}
+
+}  // namespace
+}  // namespace mivo

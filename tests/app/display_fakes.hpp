@@ -1,0 +1,135 @@
+#pragma once
+
+// Recording stand-ins for what the correction display controller drives,
+// each noting the virtual time of every call.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/correction_display_ports.hpp"
+#include "platform/sim/virtual_clock.hpp"
+
+namespace mivo::testing {
+
+class RecordingHighlight : public HighlightDisplay {
+  public:
+    explicit RecordingHighlight(const sim::VirtualClock& clock) : clock_(clock) {}
+
+    void show(const std::vector<HighlightAnnotation>& annotations) override {
+        shown = annotations;
+        showTimes.push_back(clock_.elapsed());
+    }
+    void hide() override {
+        shown.clear();
+        ++hides;
+    }
+    void hide(const std::set<std::string>& issueIDs) override {
+        hiddenIDs.push_back(issueIDs);
+        std::erase_if(shown, [&](const HighlightAnnotation& a) {
+            return a.issue && issueIDs.contains(a.issue->id);
+        });
+    }
+
+    // Ids of the issues on screen, in order.
+    std::vector<std::string> shownIDs() const {
+        std::vector<std::string> ids;
+        for (const auto& a : shown)
+            ids.push_back(a.issue ? a.issue->id : "");
+        return ids;
+    }
+
+    std::vector<HighlightAnnotation> shown;
+    std::vector<double> showTimes;
+    std::vector<std::set<std::string>> hiddenIDs;
+    int hides = 0;
+
+  private:
+    const sim::VirtualClock& clock_;
+};
+
+class RecordingPanel : public CorrectionPanelDisplay {
+  public:
+    explicit RecordingPanel(const sim::VirtualClock& clock) : clock_(clock) {}
+
+    void show(const std::vector<CorrectionIssue>& issues, std::optional<Rect> near) override {
+        visible = true;
+        shownIssues = issues;
+        anchor = near;
+    }
+    // Like the real panel: hiding ends a hover of the panel.
+    void hide() override {
+        if (visible)
+            hiddenAt = clock_.elapsed();
+        visible = false;
+        ++hides;
+        if (onHoverChanged)
+            onHoverChanged(false);
+    }
+
+    std::function<void(bool)> onHoverChanged;
+    bool visible = false;
+    std::vector<CorrectionIssue> shownIssues;
+    std::optional<Rect> anchor;
+    std::optional<double> hiddenAt;
+    int hides = 0;
+
+  private:
+    const sim::VirtualClock& clock_;
+};
+
+// A field whose Character ranges have rectangles from given moments on.
+class ScriptedField : public CorrectionTextField {
+  public:
+    explicit ScriptedField(const sim::VirtualClock& clock) : clock_(clock) {}
+
+    std::optional<Rect> boundsForRange(int64_t start, int64_t /*length*/) override {
+        queries[start].push_back(clock_.elapsed());
+        const auto found = rects.find(start);
+        if (found == rects.end() || clock_.elapsed() + 1e-9 < availableFrom[start])
+            return std::nullopt;
+        if (missingOnce.erase(start) > 0)
+            return std::nullopt;
+        return found->second;
+    }
+    void applyReplacement(const CorrectionIssue& issue) override { single.push_back(issue); }
+    void applyReplacements(const std::vector<CorrectionIssue>& issues) override {
+        multiple.push_back(issues);
+    }
+
+    std::size_t queryCount() const {
+        std::size_t n = 0;
+        for (const auto& [start, times] : queries)
+            n += times.size();
+        return n;
+    }
+
+    std::map<int64_t, Rect> rects;            // by range start
+    std::map<int64_t, double> availableFrom;  // elapsed seconds; 0 when absent
+    std::set<int64_t> missingOnce;            // the next query of these finds nothing
+    std::map<int64_t, std::vector<double>> queries;
+    std::vector<CorrectionIssue> single;
+    std::vector<std::vector<CorrectionIssue>> multiple;
+
+  private:
+    const sim::VirtualClock& clock_;
+};
+
+class ScriptedChecker : public CorrectionChecker {
+  public:
+    std::vector<CorrectionIssue> analyze(const CompletedSentenceCandidate& sentence,
+                                         const LocalCorrectionOptions& options) override {
+        sentences.push_back(sentence);
+        optionsSeen.push_back(options);
+        return next;
+    }
+
+    std::vector<CorrectionIssue> next;
+    std::vector<CompletedSentenceCandidate> sentences;
+    std::vector<LocalCorrectionOptions> optionsSeen;
+};
+
+}  // namespace mivo::testing

@@ -1,0 +1,302 @@
+#include <gmock/gmock.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QVariantAnimation>
+
+#include "onboarding/animated_demo.hpp"
+#include "onboarding/onboarding_carousel.hpp"
+#include "onboarding/onboarding_controls.hpp"
+#include "onboarding/onboarding_slides.hpp"
+#include "onboarding/onboarding_store.hpp"
+#include "onboarding/onboarding_theme.hpp"
+#include "onboarding/onboarding_window_controller.hpp"
+#include "platform/sim/memory_user_defaults.hpp"
+#include "platform/sim/virtual_clock.hpp"
+#include "ui_artifacts.hpp"
+
+namespace mivo {
+namespace {
+
+using testing::pixelAt;
+using testing::renderArtifact;
+
+class OnboardingWindowTest : public ::testing::Test {
+  protected:
+    void TearDown() override { ui::Appearance::shared().setOverride(ui::ColorScheme::light); }
+
+    template <typename T = QAbstractButton>
+    T* find(const char* name) {
+        return controller.window().findChild<T*>(QString::fromLatin1(name));
+    }
+    QAbstractButton* forward() { return find("forwardButton"); }
+    // Ends the running cross-fade and dot animations at once and lays out
+    // what changed, as the event loop would.
+    void settle() {
+        for (auto* animation : controller.carousel().findChildren<QVariantAnimation*>()) {
+            if (animation->state() == QAbstractAnimation::Running) {
+                animation->setCurrentTime(animation->duration());
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    }
+    void goTo(int index) {
+        while (controller.model().index() < index) {
+            controller.model().next();
+        }
+        while (controller.model().index() > index) {
+            controller.model().back();
+        }
+        settle();
+    }
+
+    sim::MemoryUserDefaults defaults;
+    OnboardingStore store{defaults, 1};
+    sim::VirtualClock clock;
+    OnboardingWindowController controller{store, clock};
+};
+
+TEST_F(OnboardingWindowTest, WindowIsFixedClosableAndTitled) {
+    auto& window = controller.window();
+    EXPECT_EQ(window.windowTitle(), "Welcome to Mivo");
+    EXPECT_EQ(window.size(), QSize(720, 560));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    const auto flags = window.windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(window.isVisible());  // the root shows it
+}
+
+TEST_F(OnboardingWindowTest, EachWayOfClosingCompletesExactlyOnce) {
+    enum class Way { done, closeButton, closeWindowCommand };
+    for (Way way : {Way::done, Way::closeButton, Way::closeWindowCommand}) {
+        sim::MemoryUserDefaults freshDefaults;
+        OnboardingStore freshStore{freshDefaults, 1};
+        OnboardingWindowController fresh(freshStore, clock);
+        int finishes = 0;
+        fresh.onFinish = [&] { ++finishes; };
+        fresh.showCentered();
+        ASSERT_TRUE(fresh.window().isVisible());
+        if (way == Way::done) {
+            for (int i = 0; i < 3; ++i) {
+                fresh.model().next();
+            }
+            auto* done = fresh.window().findChild<QAbstractButton*>("forwardButton");
+            ASSERT_EQ(done->text(), "Done");
+            done->click();
+        } else {
+            // The title bar's close button and the application's Close
+            // Window (Ctrl+W) both close the window.
+            fresh.window().close();
+        }
+        EXPECT_FALSE(fresh.window().isVisible());
+        EXPECT_EQ(finishes, 1) << static_cast<int>(way);
+        EXPECT_TRUE(freshStore.hasCompleted());
+        EXPECT_EQ(freshDefaults.object(OnboardingStore::schemaVersionKey),
+                  DefaultsValue(std::int64_t{1}));
+        // A second close, or Done again, records nothing more.
+        fresh.window().show();
+        fresh.window().close();
+        fresh.model().next();
+        EXPECT_EQ(finishes, 1);
+        EXPECT_TRUE(fresh.hasFired());
+    }
+}
+
+TEST_F(OnboardingWindowTest, FooterFollowsTheSlideAndTheAccount) {
+    struct Case {
+        int index;
+        bool signedIn;
+        const char* forward;
+        OnboardingButton::Style style;
+        const char* slide;
+    };
+    const std::vector<Case> cases = {
+        {1, false, "Next", OnboardingButton::Style::primary, "howItWorksSlide"},
+        {2, false, "Skip for now", OnboardingButton::Style::secondary, "signInSlide"},
+        {2, true, "Next", OnboardingButton::Style::primary, "signInSlide"},
+        {3, false, "Done", OnboardingButton::Style::primary, "readySlide"},
+    };
+    controller.showCentered();
+    EXPECT_EQ(controller.carousel().currentSlide()->objectName(), "welcomeSlide");
+    EXPECT_FALSE(controller.carousel().footer()->isVisible());
+    for (const Case& c : cases) {
+        controller.model().setSignedIn(c.signedIn);
+        goTo(c.index);
+        EXPECT_EQ(controller.carousel().currentSlide()->objectName(), c.slide);
+        EXPECT_TRUE(controller.carousel().footer()->isVisible());
+        EXPECT_TRUE(find("backButton")->isEnabled());
+        auto* button = static_cast<OnboardingButton*>(forward());
+        EXPECT_EQ(button->text(), c.forward) << c.index;
+        EXPECT_EQ(button->style(), c.style) << c.index;
+        EXPECT_EQ(find<PageDots>("pageDots")->index(), c.index);
+    }
+    find("backButton")->click();
+    EXPECT_EQ(controller.model().index(), 2);
+    goTo(1);
+    find("backButton")->click();
+    settle();
+    EXPECT_FALSE(controller.carousel().footer()->isVisible());
+}
+
+TEST_F(OnboardingWindowTest, WelcomeGetStartedMovesOnWithACrossFade) {
+    controller.showCentered();
+    find("getStartedButton")->click();
+    EXPECT_EQ(controller.model().index(), 1);
+    auto* fade = controller.carousel().transition();
+    EXPECT_EQ(fade->state(), QAbstractAnimation::Running);
+    EXPECT_EQ(fade->duration(), 220);
+    settle();
+    EXPECT_EQ(fade->state(), QAbstractAnimation::Stopped);
+}
+
+TEST_F(OnboardingWindowTest, SignInButtonIgnoresPressesWhileSigningInAndSwapsWhenSignedIn) {
+    int requests = 0;
+    controller.model().onSignIn = [&] {
+        ++requests;
+        // The account service reports that a sign-in is under way.
+        controller.model().setSigningIn(true);
+    };
+    controller.showCentered();
+    goTo(2);
+    auto* button = find("continueWithGoogleButton");
+    auto* signedIn = find<QWidget>("signedInLabel");
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_FALSE(signedIn->isVisible());
+    button->click();
+    button->click();
+    EXPECT_EQ(requests, 1);
+    EXPECT_FALSE(button->isEnabled());
+    controller.model().setSigningIn(false);
+    controller.model().setSignedIn(true);
+    EXPECT_FALSE(button->isVisible());
+    EXPECT_TRUE(signedIn->isVisible());
+    EXPECT_EQ(controller.model().index(), 2);  // still on the slide
+    EXPECT_EQ(forward()->text(), "Next");
+}
+
+TEST_F(OnboardingWindowTest, TryItNowKeepsTheWindowOpenAndTheBadgeShowsTheShortcut) {
+    int opened = 0;
+    controller.model().onTryItNow = [&] { ++opened; };
+    controller.showCentered();
+    goTo(3);
+    find("tryItNowButton")->click();
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(controller.window().isVisible());
+    EXPECT_FALSE(controller.hasFired());
+    auto* badge = find<ShortcutBadge>("shortcutBadge");
+    EXPECT_EQ(badge->keys(), "⌘⇧J");
+    controller.model().setRewriteShortcutDisplay("⌘⌥K");
+    EXPECT_EQ(badge->keys(), "⌘⌥K");
+}
+
+TEST_F(OnboardingWindowTest, DemonstrationRunsOnlyOnItsSlideAndRestartsOnReturn) {
+    controller.showCentered();
+    AnimatedDemo& demo = controller.carousel().howItWorksSlide().demo();
+    EXPECT_FALSE(demo.player().isRunning());
+    goTo(1);
+    EXPECT_TRUE(demo.player().isRunning());
+    clock.advance(3.0);
+    EXPECT_EQ(demo.player().phase(), DemoPlayer::Phase::tooltip);
+    goTo(2);
+    EXPECT_FALSE(demo.player().isRunning());
+    clock.advance(5.0);
+    EXPECT_EQ(demo.player().phase(), DemoPlayer::Phase::tooltip);
+    goTo(1);
+    EXPECT_EQ(demo.player().phase(), DemoPlayer::Phase::typing);
+    clock.advance(1.6);
+    EXPECT_EQ(demo.player().phase(), DemoPlayer::Phase::underline);
+    controller.window().close();
+    EXPECT_FALSE(demo.player().isRunning());
+}
+
+TEST_F(OnboardingWindowTest, PhaseChangesFadeOverAThirdOfASecondAndTheCaretBlinks) {
+    controller.showCentered();
+    goTo(1);
+    AnimatedDemo& demo = controller.carousel().howItWorksSlide().demo();
+    EXPECT_DOUBLE_EQ(demo.transitionProgress(), 1.0);  // the first phase is shown at once
+    EXPECT_DOUBLE_EQ(demo.caretOpacity(), 1.0);
+    clock.advance(0.55);
+    EXPECT_NEAR(demo.caretOpacity(), 0.0, 1e-6);  // faded out
+    clock.advance(0.55);
+    EXPECT_NEAR(demo.caretOpacity(), 1.0, 1e-6);  // and back
+    clock.advance(0.5);                           // 1.6: underline
+    EXPECT_DOUBLE_EQ(demo.transitionProgress(), 0.0);
+    clock.advance(0.175);
+    EXPECT_NEAR(demo.transitionProgress(), 0.5, 0.02);
+    EXPECT_GT(demo.caretOpacity(), 0.0);  // still fading out
+    clock.advance(0.2);
+    EXPECT_DOUBLE_EQ(demo.transitionProgress(), 1.0);
+    EXPECT_DOUBLE_EQ(demo.caretOpacity(), 0.0);
+    EXPECT_LT(demo.squiggleRect().width(), 80);
+    EXPECT_GT(demo.squiggleRect().width(), 20);
+}
+
+// MARK: - What it looks like
+
+const char* schemeName(ui::ColorScheme scheme) {
+    return scheme == ui::ColorScheme::dark ? "dark" : "light";
+}
+
+TEST_F(OnboardingWindowTest, EverySlideRendersInLightAndDark) {
+    controller.showCentered();
+    controller.model().onSignIn = [] {};
+    const char* names[] = {"welcome", "how-it-works", "sign-in", "ready"};
+    for (auto scheme : {ui::ColorScheme::light, ui::ColorScheme::dark}) {
+        ui::Appearance::shared().setOverride(scheme);
+        for (int index = 0; index < 4; ++index) {
+            goTo(index);
+            const QImage image =
+                renderArtifact(controller.carousel(), std::string("onboarding-") + names[index] +
+                                                          "-" + schemeName(scheme));
+            // The window's own background in the corner, whatever the slide.
+            EXPECT_EQ(pixelAt(image, 2, 2).rgb(),
+                      OnboardingTheme::color(OnboardingColor::background, scheme).rgb())
+                << names[index];
+            if (index == 0) {
+                auto* start = find("getStartedButton");
+                const QPoint inButton = start->mapTo(&controller.carousel(), QPoint(4, 20));
+                EXPECT_EQ(pixelAt(image, inButton.x(), inButton.y()).rgb(),
+                          OnboardingTheme::color(OnboardingColor::primary, scheme).rgb());
+            }
+        }
+        controller.model().setSignedIn(true);
+        goTo(2);
+        renderArtifact(controller.carousel(),
+                       std::string("onboarding-sign-in-signed-in-") + schemeName(scheme));
+        controller.model().setSignedIn(false);
+    }
+}
+
+TEST_F(OnboardingWindowTest, DemonstrationPhasesRenderInLightAndDark) {
+    struct Shot {
+        double at;  // seconds after the slide appears; each phase settled
+        const char* name;
+    };
+    const std::vector<Shot> shots = {
+        {0.2, "typing"},        {2.2, "underline"},     {3.5, "tooltip"},
+        {5.0, "applied"},       {6.7, "selected"},      {8.0, "tone-polite"},
+        {9.5, "tone-business"}, {11.0, "tone-applied"}, {2.75, "tooltip-entering"},
+    };
+    controller.showCentered();
+    for (auto scheme : {ui::ColorScheme::light, ui::ColorScheme::dark}) {
+        ui::Appearance::shared().setOverride(scheme);
+        for (const Shot& shot : shots) {
+            goTo(0);
+            goTo(1);  // restarts the demonstration
+            AnimatedDemo& demo = controller.carousel().howItWorksSlide().demo();
+            clock.advance(shot.at);
+            const QImage image = renderArtifact(
+                demo, std::string("onboarding-demo-") + shot.name + "-" + schemeName(scheme));
+            const QRect card = demo.cardRect();
+            EXPECT_EQ(pixelAt(image, card.left() + 8, card.bottom() - 8).rgb(),
+                      OnboardingTheme::color(OnboardingColor::surface, scheme).rgb())
+                << shot.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mivo
