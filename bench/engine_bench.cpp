@@ -1,5 +1,6 @@
-// Engine speed over real Japanese prose (bench/make-corpus.sh): tokenising
-// alone is the floor; analyze should stay within a small multiple of it.
+// Engine speed over real Japanese prose (bench/make-corpus.sh). The floor is
+// MeCab itself: its C interface over the same sentences, nothing else. The
+// tokenizer and analyze should stay within a small multiple of it.
 //
 // Usage: engine_bench [--corpus=FILE] [benchmark flags]
 
@@ -7,10 +8,12 @@
 #include "correction/rule_pack.hpp"
 #include "correction/textlint/textlint_japanese_bridge.hpp"
 #include "correction/textlint/textlint_japanese_grammar_rule.hpp"
+#include "morphology/ipadic.hpp"
 #include "morphology/mecab_japanese_tokenizer.hpp"
 #include "shared/text.hpp"
 
 #include <benchmark/benchmark.h>
+#include <mecab.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -56,6 +59,39 @@ std::vector<CompletedSentenceCandidate> candidates() {
 
 // Every benchmark walks the corpus in the same order, one sentence per
 // iteration, so per-iteration times compare sentence for sentence.
+
+// MeCab's C interface with the dictionary our tokenizer opens, and the least
+// any use of its result costs: walking the nodes.
+void BM_Mecab(benchmark::State& state) {
+    const auto dictionary = SealedIPADic::locate();
+    if (!dictionary) {
+        state.SkipWithError("MeCab dictionary unavailable");
+        return;
+    }
+    std::string folder = dictionary->url().string();
+    std::string name = "bench", d = "-d", r = "-r", rc = "/dev/null";
+    char* argv[] = {name.data(), d.data(), folder.data(), r.data(), rc.data()};
+    mecab_t* tagger = mecab_new(5, argv);
+    if (tagger == nullptr) {
+        state.SkipWithError("MeCab could not open the dictionary");
+        return;
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::string& s = gCorpus[i];
+        std::size_t bytes = 0;
+        for (const mecab_node_t* n = mecab_sparse_tonode2(tagger, s.data(), s.size()); n;
+             n = n->next) {
+            bytes += n->length;
+        }
+        benchmark::DoNotOptimize(bytes);
+        if (++i == gCorpus.size())
+            i = 0;
+    }
+    mecab_destroy(tagger);
+    state.SetItemsProcessed(state.iterations());
+}
+
 void BM_Tokenize(benchmark::State& state) {
     const JapaneseTokenizer* tokenizer = MecabJapaneseTokenizer::shared();
     if (tokenizer == nullptr) {
@@ -117,6 +153,23 @@ void BM_AnalyzeWithTextlint(benchmark::State& state) {
     analyzeLoop(state, service, gTextlintSentences);
 }
 
+// One line of 50,000 Characters (a pasted log, a paragraph without 。): its
+// cost per Character is that of ordinary sentences, not a multiple of it.
+void BM_AnalyzeLongLine(benchmark::State& state) {
+    CompletedSentenceCandidate line;
+    line.id = text::makeUuid();
+    for (std::size_t i = 0, n = 0; n < 50'000; ++i) {
+        line.text += gCorpus[i % gCorpus.size()];
+        n += static_cast<std::size_t>(text::characterCount(gCorpus[i % gCorpus.size()]));
+    }
+    line.text = text::characterPrefix(line.text, 50'000);
+    line.range = TextRange{0, 50'000};
+    const LocalCorrectionOptions options{true};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(serviceWithoutTextlint().analyze(line, options));
+    state.SetItemsProcessed(state.iterations());
+}
+
 void BM_ConstructService(benchmark::State& state) {
     MecabJapaneseTokenizer::shared();  // the tagger is process-wide: not part of each build
     for (auto _ : state) {
@@ -173,6 +226,9 @@ int main(int argc, char** argv) {
     // Exactly one pass over the corpus each, so the ratios compare the same
     // sentences.
     const auto pass = static_cast<benchmark::IterationCount>(gCorpus.size());
+    benchmark::RegisterBenchmark("BM_Mecab", BM_Mecab)
+        ->Iterations(pass)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_Tokenize", BM_Tokenize)
         ->Iterations(pass)
         ->Unit(benchmark::kMicrosecond);
@@ -190,6 +246,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_AnalyzeWithTextlint", BM_AnalyzeWithTextlint)
         ->Iterations(prefix)
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_AnalyzeLongLine", BM_AnalyzeLongLine)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("BM_ConstructService", BM_ConstructService)
         ->Unit(benchmark::kMillisecond);
     SummaryReporter reporter;
@@ -204,6 +263,8 @@ int main(int argc, char** argv) {
         std::snprintf(buf, sizeof buf, "%.2f", ia->second / ib->second);
         return buf;
     };
+    std::cout << "tokenize/mecab ratio: " << ratio("BM_Tokenize", "BM_Mecab") << "\n";
+    std::cout << "analyze/mecab ratio: " << ratio("BM_Analyze", "BM_Mecab") << "\n";
     std::cout << "analyze/tokenize ratio: " << ratio("BM_Analyze", "BM_Tokenize") << "\n";
     std::cout << "textlint/analyze ratio: " << ratio("BM_AnalyzeWithTextlint", "BM_AnalyzePrefix")
               << "\n";

@@ -12,7 +12,10 @@ if [ ! -d "$MANDIR" ] || ! dpkg-query -W -f='${Status}' manpages-ja 2>/dev/null 
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   echo "make-corpus: installing manpages-ja" >&2
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q manpages-ja >/dev/null \
+  # Other builds may share the machine's package manager: wait for its lock.
+  LOCK=""
+  if command -v flock >/dev/null; then LOCK="flock /tmp/apt.lock"; fi
+  DEBIAN_FRONTEND=noninteractive $SUDO $LOCK apt-get install -y -q --no-install-recommends manpages-ja >/dev/null \
     || { echo "make-corpus: FAILED to install manpages-ja" >&2; exit 1; }
 fi
 

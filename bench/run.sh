@@ -11,6 +11,12 @@ cmake --build build -j "$(nproc)" --target engine_bench check-sentences
 
 build/bin/engine_bench --corpus=build/bench/corpus.txt "$@"
 
+# Every distinct (original -> suggestion) pair over the whole corpus, for a
+# person to read: suggestions on correct prose are faults of the rules.
+MIVO_TEXTLINT_BRIDGE=0 build/bin/check-sentences --vocabulary build/bench/corpus.txt \
+  | bench/corpus-pairs.py > build/bench/corpus-pairs.txt
+echo "corpus suggestions: $(tail -1 build/bench/corpus-pairs.txt) (pairs in build/bench/corpus-pairs.txt)"
+
 if [ -x /usr/bin/time ]; then
   MIVO_TEXTLINT_BRIDGE=0 /usr/bin/time -v build/bin/check-sentences build/bench/corpus.txt \
     2> build/bench/check-sentences.time > /dev/null || true

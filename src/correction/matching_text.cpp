@@ -6,6 +6,18 @@
 #include <optional>
 
 namespace mivo {
+namespace {
+
+// A bucket of the Character's first bytes (a code point takes at most
+// four; three for all of kana and kanji), without decoding them.
+std::size_t firstCodePointBucket(std::string_view character) {
+    std::size_t h = 0;
+    for (std::size_t k = 0; k < character.size() && k < 3; ++k)
+        h = h * 61 + static_cast<unsigned char>(character[k]);
+    return h % 2048;
+}
+
+}  // namespace
 
 MatchingText::MatchingText(std::string_view text) : original_(std::string(text)) {
     const int64_t n = original_.count();
@@ -74,8 +86,11 @@ LiteralIndex::LiteralIndex(const std::vector<std::string>& needles) {
     needles_.reserve(needles.size());
     for (std::size_t i = 0; i < needles.size(); ++i) {
         needles_.emplace_back(needles[i]);
-        if (!needles_.back().empty())
-            byFirstCharacter_.emplace_back(std::string(needles_.back().character(0)), i);
+        if (!needles_.back().empty()) {
+            const std::string_view first = needles_.back().character(0);
+            byFirstCharacter_.emplace_back(std::string(first), i);
+            firstCodePoints_[firstCodePointBucket(first)] = true;
+        }
     }
     std::sort(byFirstCharacter_.begin(), byFirstCharacter_.end());
 }
@@ -88,6 +103,8 @@ std::vector<std::vector<int64_t>> LiteralIndex::occurrences(const MatchingText& 
                                 std::string_view c) { return entry.first < c; };
     for (int64_t i = 0; i < text.count(); ++i) {
         const std::string_view c = text.character(i);
+        if (!firstCodePoints_[firstCodePointBucket(c)])
+            continue;
         for (auto it = std::lower_bound(byFirstCharacter_.begin(), byFirstCharacter_.end(), c,
                                         byCharacter);
              it != byFirstCharacter_.end() && it->first == c; ++it) {

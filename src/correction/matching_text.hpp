@@ -68,6 +68,9 @@ class LiteralIndex {
     std::vector<MatchingText> needles_;
     // (first Character in NFC, needle index), sorted by Character then index.
     std::vector<std::pair<std::string, std::size_t>> byFirstCharacter_;
+    // A bit set for the first bytes of each needle's first Character: most
+    // Characters of a text start no needle, and this tells so in one test.
+    std::vector<bool> firstCodePoints_ = std::vector<bool>(2048, false);
 };
 
 // Half-open Character ranges already given to a finding, kept as disjoint

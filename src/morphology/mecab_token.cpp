@@ -62,26 +62,42 @@ std::optional<Token> Token::make(const char* surface, std::size_t length, const 
     return token;
 }
 
+bool Token::splitFeature(std::string_view feature, std::vector<std::string_view>& columns) {
+    columns.clear();
+    if (!isUtf8(feature))
+        return false;
+    std::size_t from = 0;
+    while (from <= feature.size()) {
+        std::size_t comma = feature.find(',', from);
+        if (comma == std::string_view::npos)
+            comma = feature.size();
+        if (comma > from)
+            columns.push_back(feature.substr(from, comma - from));
+        from = comma + 1;
+    }
+    return !columns.empty();
+}
+
 bool Token::assign(const char* surface, std::size_t length, const char* feature, uint16_t posID,
                    const DictionaryProviding& dictionary) {
     features.clear();
     if (surface == nullptr || feature == nullptr)
         return false;
+    if (!splitFeature(std::string_view(feature, std::strlen(feature)), features))
+        return false;
+    return assignSplit(surface, length, features, posID, dictionary);
+}
+
+bool Token::assignSplit(const char* surface, std::size_t length,
+                        const std::vector<std::string_view>& featureColumns, uint16_t posID,
+                        const DictionaryProviding& dictionary) {
+    if (surface == nullptr || featureColumns.empty())
+        return false;
     this->surface = std::string_view(surface, length);
-    const std::string_view featureText(feature, std::strlen(feature));
-    if (!isUtf8(this->surface) || !isUtf8(featureText))
+    if (!isUtf8(this->surface))
         return false;
-    std::size_t from = 0;
-    while (from <= featureText.size()) {
-        std::size_t comma = featureText.find(',', from);
-        if (comma == std::string_view::npos)
-            comma = featureText.size();
-        if (comma > from)
-            features.push_back(featureText.substr(from, comma - from));
-        from = comma + 1;
-    }
-    if (features.empty())
-        return false;
+    if (&featureColumns != &features)
+        features = featureColumns;
     partOfSpeech = dictionary.partOfSpeech(posID);
     tokenDescription = &dictionary;
     return true;

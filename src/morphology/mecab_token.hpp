@@ -29,6 +29,15 @@ struct Token {
     bool assign(const char* surface, std::size_t length, const char* feature, uint16_t posID,
                 const DictionaryProviding& dictionary);
 
+    // The same with the feature text already split (by splitFeature()):
+    // only the surface is checked.
+    bool assignSplit(const char* surface, std::size_t length,
+                     const std::vector<std::string_view>& featureColumns, uint16_t posID,
+                     const DictionaryProviding& dictionary);
+    // A feature text split at "," with empty pieces dropped; nothing when it
+    // is not UTF-8 or has no pieces.
+    static bool splitFeature(std::string_view feature, std::vector<std::string_view>& columns);
+
     // The dictionary's column when the node has it, else the surface.
     std::string_view reading() const;
     std::string_view dictionaryForm() const;

@@ -118,8 +118,13 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
     for (; node != nullptr; node = node->next) {
         if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
             continue;
-        if (!scratch.assign(node->surface, node->length, node->feature, node->posid,
-                            *dictionary_) ||
+        if (node->feature == nullptr)
+            continue;
+        auto [columns, fresh] = featureColumns_.try_emplace(node->feature);
+        if (fresh)
+            Token::splitFeature(node->feature, columns->second);
+        if (!scratch.assignSplit(node->surface, node->length, columns->second, node->posid,
+                                 *dictionary_) ||
             scratch.surface.empty())
             continue;
         // Surfaces point into `input`; where they stand there is where the

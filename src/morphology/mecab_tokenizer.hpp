@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct mecab_t;
@@ -90,6 +91,11 @@ class Tokenizer {
     std::unique_ptr<mecab_t, TaggerDeleter> mecab_;
     bool isSystemTokenizer_ = false;
     mutable std::mutex mutex_;
+    // A node's feature text lies in the dictionary MeCab keeps open, at the
+    // same address for the same entry as long as the tagger lives: it is
+    // checked and split once per entry, not once per occurrence (empty:
+    // not usable). Guarded by mutex_; bounded by the dictionary's size.
+    mutable std::unordered_map<const char*, std::vector<std::string_view>> featureColumns_;
 };
 
 // One analysed word.

@@ -187,6 +187,9 @@ void AnimatedDemo::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    // The slide's own background under the shadow, so the card looks the
+    // same wherever it is drawn.
+    painter.fillRect(rect(), OnboardingTheme::background());
     const QRectF card = cardRect();
     paintShadow(painter, card, cardRadius,
                 OnboardingTheme::withOpacity(OnboardingTheme::primary(), 0.08), 16, QPointF(0, 6));

@@ -43,21 +43,66 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-std::vector<std::size_t> boundaries(std::string_view s) {
+inline bool isPlain(char32_t c) {
+    if (c < 0x300)
+        return true;
+    if (c >= 0x3000 && c <= 0x30FF)  // CJK symbols, kana
+        return !(c >= 0x302A && c <= 0x302F) && c != 0x3099 && c != 0x309A;
+    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF))  // ideographs
+        return true;
+    if (c >= 0xFF01 && c <= 0xFFEF)  // full-width and half-width forms
+        return c != 0xFF9E && c != 0xFF9F;
+    return c == 0xFFFD;
+}
+
+// The length of the plain code point (see isPlainCodePoint) whose UTF-8
+// starts at `i`, or 0 for any other, bad bytes included. Decoded inline:
+// every Character of every analysed sentence passes here.
+std::size_t plainLength(std::string_view s, std::size_t i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80)
+        return 1;
+    if (b0 >= 0xC2 && b0 <= 0xCB) {  // U+0080 to U+02FF
+        return i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80 ? 2 : 0;
+    }
+    if ((b0 & 0xF0) != 0xE0 || i + 2 >= s.size())
+        return 0;
+    const auto b1 = static_cast<unsigned char>(s[i + 1]);
+    const auto b2 = static_cast<unsigned char>(s[i + 2]);
+    if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80)
+        return 0;
+    const char32_t c = (char32_t(b0 & 0x0F) << 12) | (char32_t(b1 & 0x3F) << 6) | (b2 & 0x3F);
+    return c >= 0x800 && isPlain(c) ? 3 : 0;
+}
+
+// Japanese prose is nearly all plain code points: one Character each. The
+// boundaries are then read off while decoding, without the break iterator
+// (whose set-up alone costs more than a short word); nothing when some code
+// point needs the full rules.
+std::optional<std::vector<std::size_t>> plainBoundaries(std::string_view s) {
     std::vector<std::size_t> out;
     out.reserve(s.size() + 1);
     out.push_back(0);
-    if (s.empty())
-        return out;
-    // ASCII fast path: every byte is a Character except CR LF, one cluster.
-    if (isAscii(s)) {
-        for (std::size_t i = 1; i < s.size(); ++i) {
-            if (!(s[i - 1] == '\r' && s[i] == '\n'))
-                out.push_back(i);
-        }
-        out.push_back(s.size());
-        return out;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = plainLength(s, i);
+        if (n == 0)
+            return std::nullopt;
+        // CR LF is one Character.
+        if (n == 1 && s[i] == '\n' && i > 0 && s[i - 1] == '\r')
+            out.back() = i + 1;
+        else
+            out.push_back(i + n);
+        i += n;
     }
+    return out;
+}
+
+std::vector<std::size_t> boundaries(std::string_view s) {
+    if (auto plain = plainBoundaries(s))
+        return std::move(*plain);
+    std::vector<std::size_t> out;
+    out.reserve(s.size() + 1);
+    out.push_back(0);
     icu::BreakIterator* bi = characterIterator();
     UErrorCode status = U_ZERO_ERROR;
     UText* ut = utext_openUTF8(nullptr, s.data(), static_cast<int64_t>(s.size()), &status);
@@ -89,6 +134,10 @@ int utf16Units(char32_t c) {
 }
 
 }  // namespace
+
+bool isPlainCodePoint(char32_t c) {
+    return isPlain(c);
+}
 
 CharacterText::CharacterText(std::string text)
     : text_(std::move(text)), bounds_(boundaries(text_)) {}
@@ -188,6 +237,12 @@ std::string nfc(std::string_view s) {
 
 bool isNfc(std::string_view s) {
     if (isAscii(s))
+        return true;
+    // Plain code points neither decompose nor compose with their neighbours.
+    bool plain = true;
+    for (std::size_t i = 0, n = 0; plain && i < s.size(); i += n)
+        plain = (n = plainLength(s, i)) != 0;
+    if (plain)
         return true;
     const icu::Normalizer2* n = nfcNormalizer();
     if (n == nullptr)

@@ -44,6 +44,13 @@ class CharacterText {
     std::vector<std::size_t> bounds_{0};  // count()+1 byte offsets
 };
 
+// A code point that is a Character on its own whatever stands around it and
+// is in NFC, neither decomposing nor composing with a neighbour: Latin
+// below U+0300, kana and CJK punctuation (not the combining voiced marks and
+// tone marks), CJK ideographs, full-width and half-width forms (not the
+// half-width voiced marks). Text of these alone needs no Unicode tables.
+bool isPlainCodePoint(char32_t c);
+
 // Character (grapheme cluster) helpers on plain strings.
 int64_t characterCount(std::string_view s);
 std::vector<std::string> characters(std::string_view s);

@@ -8,8 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <algorithm>
-#include <chrono>
 
 namespace mivo {
 namespace {
@@ -55,25 +56,30 @@ TEST(DefaultEngine, IssuesOfSeveralRulesComeSortedByPosition) {
 // time linear in its length: sixteen times the text may cost sixteen times
 // as much, with room for noise, but not the 256 times of a quadratic walk.
 TEST(DefaultEngine, ALongLineIsCheckedInTimeLinearInItsLength) {
-    const auto bestTimeFor = [](int repeats) {
+    // Processor time of this thread: other work on the machine does not count.
+    const auto cpuSeconds = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    };
+    const auto bestTimeFor = [&](int repeats) {
         std::string text;
         for (int i = 0; i < repeats; ++i)
             text += "ちょっと待って、";  // a rewrite that ends its phrase, every time
         const auto candidate = sentence(text);
-        auto best = std::chrono::steady_clock::duration::max();
-        for (int run = 0; run < 3; ++run) {
-            const auto start = std::chrono::steady_clock::now();
+        double best = 1e9;
+        for (int run = 0; run < 5; ++run) {
+            const double start = cpuSeconds();
             const auto issues = engine().analyze(candidate, LocalCorrectionOptions{true});
-            best = std::min(best, std::chrono::steady_clock::now() - start);
+            best = std::min(best, cpuSeconds() - start);
             EXPECT_EQ(issues.size(), static_cast<std::size_t>(repeats));
         }
         return best;
     };
-    const auto shortLine = bestTimeFor(1000);
-    const auto longLine = bestTimeFor(16000);
+    const double shortLine = bestTimeFor(1000);
+    const double longLine = bestTimeFor(16000);
     EXPECT_LT(longLine, shortLine * 48)
-        << std::chrono::duration<double>(shortLine).count() << " s for 8,000 Characters, "
-        << std::chrono::duration<double>(longLine).count() << " s for 128,000";
+        << shortLine << " s for 8,000 Characters, " << longLine << " s for 128,000";
 }
 
 TEST(DefaultEngine, VocabularyStyleSuggestionsFollowTheOption) {
@@ -89,6 +95,51 @@ TEST(DefaultEngine, VocabularyStyleSuggestionsFollowTheOption) {
         engine().analyze(sentence("送りますでしょうか。"), LocalCorrectionOptions{false});
     ASSERT_EQ(other.size(), 1u);
     EXPECT_EQ(other[0].severity, Severity::style);
+}
+
+// Sentences of Debian's Japanese manual pages (the benchmark corpus) that
+// earlier rules would have damaged, and near misses of the same rules: each
+// must stay clean. Polite words inside other words (で|すべて, で|すら), a
+// polite aside in brackets, a sentence cut inside a bracket, a verb stem
+// inside a noun (行き|先), 行っ of 行う, going back along a list.
+TEST(DefaultEngine, RealProseStaysClean) {
+    const char* const sentences[] = {
+        "(本オプションも渡されます) と、バージョン番号を表示する",
+        "2 つの別々のプログラムがオープン・書き込み・読み出しを同時に行った場合でも、",
+        "netlink はメッセージを行き先に届けるために最善を尽くすが、",
+        "setns(2) を使って既存のユーザー名前空間に参加したりしたプロセスは、 "
+        "その名前空間ですべてのケーパビリティを獲得する。",
+        "このプロセスはすべての削除された子孫のユーザー名前空間ですべてのケーパビリティを持つことを"
+        "意味する。",
+        "を実行し、終了ステータスを返します ((PX に対応しない",
+        "コマンドに +B オプションを与えてブレース展開を無効にしてください (後述する",
+        "タブ文字の使い方が適切ではありません (クォートされていない",
+        "ファイルシステムへの全ての参照が busy でなくなった時点ですぐに整理する。",
+        "プログラム補完の機能が呼び出されます (組み込みコマンド complete については、後述する",
+        "二つのホストの間ですべてのデータを転送する。",
+        "場合によっては KILL (9) シグナルを使う必要があります (KILL シグナルは捕捉する",
+        "変更時に、 変更後の名前空間ですべてのケーパビリティを獲得する。",
+        "履歴リストを戻り、履歴リストから前の行を取り出します。",
+        "行指向のバッファリングを行なっている場合ですら、賢いやり方とはいえない。",
+        "find においてエラーが発生すると、 その場ですぐに終了する場合があります。",
+        "伸長のためにデータを読み込んですべてのブロックを gunzip に渡すと、 gunzip は通常、",
+        "コマンドに trap のかかっているシグナル名を帰す。",
+        "は起動ファイルの読み込みを行った後に POSIX モードに入ります。",
+        "この変数に代入を行っても現在の作業ディレクトリは変わりません。",
+        "これは特定のルートまたは行き先にパケットを送信するレートを制限する。",
+        "記述とファイルの最終更新時刻を用いて、 更新する必要があるファイルを見つけます。",
+        "はパッチが反転していると思い、パッチを戻すかを尋ねる。",
+        // The classes as short sentences of our own.
+        "ここですべての設定を確認する。",
+        "会議でする話を書く。",
+        "荷物を行き先に届ける。",
+        "彼が鍵を見つける。",
+    };
+    for (const char* text : sentences) {
+        SCOPED_TRACE(std::string(text) + ": " +
+                     testing::describe(engine().tokenizer()->tokenize(text)));
+        EXPECT_TRUE(engine().analyze(sentence(text), LocalCorrectionOptions{true}).empty());
+    }
 }
 
 // Every finding of the engine, applied alone, gives a whole sentence. None of

@@ -27,11 +27,6 @@ void expectFindings(const DoublePoliteRule& rule, const std::vector<Case>& cases
     }
 }
 
-TEST(DoublePoliteRule, ShippedPackIsTheFallback) {
-    EXPECT_EQ(testing::shippedPack(DoublePoliteRule::packName, &doublePoliteRulePackFromJson),
-              DoublePoliteRule::fallbackRulePack());
-}
-
 TEST(DoublePoliteRule, FallbackPackFindings) {
     expectFindings(DoublePoliteRule(DoublePoliteRule::fallbackRulePack()),
                    {

@@ -17,11 +17,6 @@ const KeigoMisuseRule& fallbackRule() {
     return rule;
 }
 
-TEST(KeigoMisuseRule, ShippedPackIsTheFallback) {
-    EXPECT_EQ(testing::shippedPack(KeigoMisuseRule::packName, &keigoMisuseRulePackFromJson),
-              KeigoMisuseRule::fallbackRulePack());
-}
-
 TEST(KeigoMisuseRule, IssueOverTheWholeConstruction) {
     const std::string text = "ご確認させていただきます。";
     const auto issues = check(fallbackRule(), text);

@@ -128,13 +128,6 @@ TEST(LocationParticleRulePack, DecodesStrictly) {
     EXPECT_FALSE(decode(R"([])"));
 }
 
-TEST(LocationParticleRulePack, ShippedFileIsTheFallback) {
-    const auto shipped =
-        testing::shippedPack("location-verb-classes", &locationParticleRulePackFromJson);
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, LocationParticleRule::fallbackRulePack());
-}
-
 TEST(LocationParticleRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(fallbackRule(),
                                      {

@@ -149,13 +149,6 @@ TEST(MorphemePatternRulePack, DecodesStrictly) {
         R"({"patterns":[{"id":"p","tokens":[],"issueStart":0,"issueEnd":1,"suggestion":"s","severity":"style","category":"typo","confidence":0.5,"explanationEn":"e"}]})"));
 }
 
-TEST(MorphemePatternRulePack, ShippedFileIsTheFallback) {
-    const auto shipped =
-        testing::shippedPack("morpheme-patterns", &morphemePatternRulePackFromJson);
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, MorphemePatternRule::fallbackRulePack());
-}
-
 TEST(MorphemePatternRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(
         MorphemePatternRule(MorphemePatternRule::fallbackRulePack()),

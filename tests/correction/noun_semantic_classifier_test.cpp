@@ -78,13 +78,6 @@ TEST(NounSemanticClassRulePack, DecodesStrictly) {
         decode(R"({"explicitDestinations":[],"explicitPaths":[],"destinationSuffixes":[2]})"));
 }
 
-TEST(NounSemanticClassRulePack, ShippedFileIsTheFallback) {
-    const auto shipped =
-        testing::shippedPack("noun-semantic-classes", &nounSemanticClassRulePackFromJson);
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, NounSemanticClassifier::fallbackRulePack());
-}
-
 TEST(NounSemanticClassifier, DefaultComesFromTheBundleElseTheFallback) {
     testing::TemporaryBundle custom;
     custom.write(

@@ -165,12 +165,6 @@ TEST(ParticleFrameRulePack, DecodesStrictly) {
         decode(R"({"lemma":"行く","particleSuggestions":{},"severity":"style","confidence":1})"));
 }
 
-TEST(ParticleFrameRulePack, ShippedFileIsTheFallback) {
-    const auto shipped = testing::shippedPack("particle-frames", &particleFrameRulePackFromJson);
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, ParticleMisuseRule::fallbackRulePack());
-}
-
 TEST(ParticleMisuseRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(fallbackRule(),
                                      {

@@ -25,11 +25,6 @@ PhraseRewriteEntry entry(std::string id, std::string match, std::string suggesti
             "e"};
 }
 
-TEST(PhraseRewriteRule, ShippedPackIsTheFallback) {
-    EXPECT_EQ(testing::shippedPack(PhraseRewriteRule::packName, &phraseRewriteRulePackFromJson),
-              PhraseRewriteRule::fallbackRulePack());
-}
-
 struct Case {
     std::string text;
     int64_t start, end;

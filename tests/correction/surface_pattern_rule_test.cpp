@@ -25,11 +25,6 @@ SurfacePattern pattern(std::string id, std::string text, std::string suggestion)
             "e"};
 }
 
-TEST(SurfacePatternRule, ShippedPackIsTheFallback) {
-    EXPECT_EQ(testing::shippedPack(SurfacePatternRule::packName, &surfacePatternRulePackFromJson),
-              SurfacePatternRule::fallbackRulePack());
-}
-
 TEST(SurfacePatternRule, FallbackFindings) {
     struct Row {
         std::string text;

@@ -196,12 +196,6 @@ class TextlintAllowListPack : public ::testing::Test {
     fs::path root;
 };
 
-TEST_F(TextlintAllowListPack, TheShippedPackIsTheBuiltInOne) {
-    EXPECT_EQ(
-        testing::shippedPack(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson),
-        TextlintJapaneseGrammarRule::fallbackRulePack());
-}
-
 TEST_F(TextlintAllowListPack, APackIsTakenWholeOrNotAtAll) {
     const TextlintRulePack one{{{"japanese/no-nfd", Severity::critical, Category::style, 0.5}},
                                {"x"}};

@@ -144,15 +144,6 @@ TEST(VocabularyEntries, LoadFromTheBundleTopLevelOnly) {
               TokenAwareVocabularyRule::fallbackEntries());
 }
 
-TEST(VocabularyEntries, ShippedFileIsTheFallback) {
-    std::optional<std::vector<VocabularyEntry>> shipped;
-    ASSERT_TRUE(RulePackResource::decodeTopLevelResource(
-        testing::sourceLocalCorrectionBundle(), "vocabulary",
-        [&](const json::Json& j) { shipped = vocabularyEntriesFromJson(j); }));
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, TokenAwareVocabularyRule::fallbackEntries());
-}
-
 TEST(TokenAwareVocabularyRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(fallbackRule(),
                                      {

@@ -131,12 +131,6 @@ TEST(PairRulePack, DecodesStrictly) {
     EXPECT_FALSE(decode(R"({"pairs":{}})"));
 }
 
-TEST(PairRulePack, ShippedFileIsTheFallback) {
-    const auto shipped = testing::shippedPack("transitivity-pairs", &pairRulePackFromJson);
-    ASSERT_TRUE(shipped);
-    EXPECT_EQ(*shipped, TransitiveIntransitivePairRule::fallbackRulePack());
-}
-
 TEST(TransitiveIntransitivePairRule, ThroughTheRealDictionary) {
     testing::expectThroughDictionary(
         fallbackRule(),

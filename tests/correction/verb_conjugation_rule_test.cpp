@@ -13,11 +13,6 @@ using testing::check;
 using Replacement = VerbConjugationRule::Replacement;
 using RulePack = VerbConjugationRule::RulePack;
 
-TEST(VerbConjugationRule, ShippedPackIsTheFallback) {
-    EXPECT_EQ(testing::shippedPack(VerbConjugationRule::packName, &verbConjugationRulePackFromJson),
-              VerbConjugationRule::fallbackRulePack());
-}
-
 struct Case {
     std::string text;
     int64_t start, end;

@@ -14,19 +14,65 @@ namespace {
 
 // Literals in this file are typed precomposed, so they are NFC keys.
 
+// A morpheme with one of these surfaces makes the sentence polite. The
+// analyser cuts ました, ません, でした, でしょう and ましょう before their last
+// sound (まし|た), so those are known by the lemma of their first part.
 const CanonicalStringSet& politeMarkerSurfaces() {
     static const CanonicalStringSet set(std::array{"です", "ます", "ました", "ません", "でした",
-                                                   "ましょう", "でしょう", "でございます",
-                                                   "ござい"});
+                                                   "ましょう", "でしょう", "でございます", "ござい",
+                                                   "ください", "下さい"});
     return set;
 }
 
-// A sentence holding one of these anywhere is polite.
-const LiteralIndex& politeMarkerSubstrings() {
-    static const LiteralIndex index(
-        std::vector<std::string>{"ます", "ました", "ません", "ましょう", "です", "でした",
-                                 "でしょう", "ください", "下さい", "でございます", "ございます"});
-    return index;
+bool isPoliteMarker(const Morpheme& m) {
+    if (m.partOfSpeech == JapanesePartOfSpeech::noun ||
+        m.partOfSpeech == JapanesePartOfSpeech::symbol)
+        return false;
+    if (politeMarkerSurfaces().contains(m.surface))
+        return true;
+    // The IPA dictionary's auxiliaries have no part of speech of their own
+    // here: they come as unknown.
+    const bool auxiliary = m.partOfSpeech == JapanesePartOfSpeech::auxiliaryVerb ||
+                           m.partOfSpeech == JapanesePartOfSpeech::unknown;
+    return auxiliary &&
+           (canonicallyEqualsKey(m.lemma, "です") || canonicallyEqualsKey(m.lemma, "ます"));
+}
+
+// Brackets whose inside is an aside: a polite word quoted there does not set
+// the sentence's register, and a sentence that stops inside one has not
+// reached the end of its clause. +1 for an opening bracket, -1 for a
+// closing one, 0 for any other Character.
+int bracket(std::string_view c) {
+    if (c.size() == 1) {
+        return c[0] == '(' || c[0] == '[' ? 1 : c[0] == ')' || c[0] == ']' ? -1 : 0;
+    }
+    if (c.size() != 3)
+        return 0;
+    static constexpr std::pair<std::string_view, std::string_view> kPairs[] = {
+        {"（", "）"}, {"［", "］"}, {"「", "」"}, {"『", "』"}, {"【", "】"}};
+    for (const auto& [open, close] : kPairs) {
+        if (c == open)
+            return 1;
+        if (c == close)
+            return -1;
+    }
+    return 0;
+}
+
+// Per Character, how many brackets are open before it (count()+1 values).
+std::vector<int> bracketDepths(const MatchingText& sentence) {
+    std::vector<int> depth(static_cast<std::size_t>(sentence.count()) + 1, 0);
+    int open = 0;
+    for (int64_t i = 0; i < sentence.count(); ++i) {
+        const int change = bracket(sentence.character(i));
+        if (change < 0)
+            open = std::max(open - 1, 0);
+        depth[static_cast<std::size_t>(i)] = open;
+        if (change > 0)
+            ++open;
+    }
+    depth.back() = open;
+    return depth;
 }
 
 // A sentence ending in one of these already ends politely.
@@ -213,17 +259,19 @@ std::vector<CorrectionIssue> MixedPolitenessRule::apply(std::string_view text,
         return {};
     const auto sentenceHeld = MatchingText::of(text);
     const MatchingText& sentence = *sentenceHeld;
-    const auto anyOccurrence = [](const std::vector<std::vector<int64_t>>& found) {
-        return std::any_of(found.begin(), found.end(), [](const auto& f) { return !f.empty(); });
-    };
-    const bool polite =
-        std::any_of(morphemes.begin(), morphemes.end(),
-                    [](const Morpheme& m) { return politeMarkerSurfaces().contains(m.surface); }) ||
-        anyOccurrence(politeMarkerSubstrings().occurrences(sentence));
+    // With the morphemes at hand a polite marker is a word of its own, and
+    // one outside any brackets.
+    if (std::none_of(morphemes.begin(), morphemes.end(), isPoliteMarker))
+        return {};
+    const std::vector<int> depth = bracketDepths(sentence);
+    const bool polite = std::any_of(morphemes.begin(), morphemes.end(), [&](const Morpheme& m) {
+        return isPoliteMarker(m) && m.range.start >= 0 && m.range.start < sentence.count() &&
+               depth[static_cast<std::size_t>(m.range.start)] == 0;
+    });
     if (!polite)
         return {};
     const Tail tail(sentence);
-    if (tail.end == 0)
+    if (tail.end == 0 || depth[static_cast<std::size_t>(tail.end)] > 0)
         return {};
     for (const MatchingText& suffix : politeTrailingSuffixes()) {
         if (tail.suffixStart(suffix))

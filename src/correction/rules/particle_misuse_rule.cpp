@@ -22,6 +22,23 @@ const Morpheme* nounBefore(std::size_t index, const std::vector<Morpheme>& morph
     return nullptr;
 }
 
+// Whether the verb at `index` is the predicate the particle belongs to: a
+// verb's stem right before a noun is part of a word (行き|先, 戻り|値) or
+// modifies it.
+bool standsAsPredicate(std::size_t index, const std::vector<Morpheme>& morphemes) {
+    const Morpheme& verb = morphemes[index];
+    if (verb.partOfSpeech != JapanesePartOfSpeech::verb)
+        return true;
+    if (index + 1 < morphemes.size()) {
+        const Morpheme& next = morphemes[index + 1];
+        if (next.partOfSpeech == JapanesePartOfSpeech::noun && next.range.start == verb.range.end &&
+            !canonicallyEqualsKey(verb.surface, canonicalKey(verb.lemma))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 ParticleFrame particleFrameFromJson(const json::Json& j) {
     ParticleFrame frame;
     frame.lemma = json::requireString(j, "lemma");
@@ -45,9 +62,13 @@ const ParticleFrameRulePack& ParticleMisuseRule::fallbackRulePack() {
     static const ParticleFrameRulePack pack = [] {
         ParticleFrameRulePack p;
         for (const char* lemma : {"行く", "来る", "戻る", "帰る", "向かう"}) {
+            // One goes back along a list, a page or a history (履歴を戻る)
+            // as much as to a place: back only to a known destination.
+            const bool back =
+                std::string_view(lemma) == "戻る" || std::string_view(lemma) == "帰る";
             p.frames.push_back(ParticleFrame{.lemma = lemma,
                                              .ruleClass = "motion-destination",
-                                             .semanticGuard = "not-path",
+                                             .semanticGuard = back ? "destination" : "not-path",
                                              .particleSuggestions = {{"を", "に"}},
                                              .severity = CorrectionIssue::Severity::critical,
                                              .confidence = 0.88,
@@ -119,9 +140,18 @@ std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view text,
         if (!predicateIndex)
             return;
         const Morpheme* predicate = &morphemes[*predicateIndex];
+        if (!standsAsPredicate(*predicateIndex, morphemes))
+            return;
         const Frame* frame = framesByLemma_.find(predicate->lemma);
         if (frame == nullptr || !admits(frame->guard, *noun))
             return;
+        // 行っ is as much 行う's (読み出しを行った, "performed") as 行く's, and
+        // the written form cannot tell them apart: only a place one goes to
+        // makes it 行く.
+        if (canonicallyEqualsKey(predicate->surface, "行っ") &&
+            nounClassifier_.semanticClass(*noun) != NounSemanticClass::destination) {
+            return;
+        }
         const std::string* suggestion = frame->particleSuggestions.find(particle.surface);
         if (suggestion == nullptr ||
             canonicallyEqualsKey(particle.surface, canonicalKey(*suggestion)))

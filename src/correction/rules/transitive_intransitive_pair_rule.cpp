@@ -120,6 +120,15 @@ std::vector<CorrectionIssue> TransitiveIntransitivePairRule::apply(
         const auto verbIndex = nextOfKind(morphemes, i, kVerbWindow, {JapanesePartOfSpeech::verb});
         if (!verbIndex)
             return;
+        // Another を or が before the verb is the one that goes with it:
+        // 彼が鍵を見つける has its object, and the が marks its subject.
+        for (std::size_t k = i + 1; k < *verbIndex; ++k) {
+            if (morphemes[k].partOfSpeech == JapanesePartOfSpeech::particle &&
+                (canonicallyEqualsKey(morphemes[k].surface, kWo) ||
+                 canonicallyEqualsKey(morphemes[k].surface, kGa))) {
+                return;
+            }
+        }
         const Morpheme& verb = morphemes[*verbIndex];
         const Frame* frame = frameFor(verb, *noun);
         if (frame == nullptr)

@@ -1,0 +1,263 @@
+#include "account/auth_session_manager.hpp"
+
+#include <utility>
+
+#include "account/auth_session_guard.hpp"
+
+namespace mivo {
+namespace {
+
+using APIKind = MivoAPIClient::APIError::Kind;
+
+constexpr const char* kAccessToken = "access_token";
+constexpr const char* kRefreshToken = "refresh_token";
+constexpr const char* kExpiresAt = "access_token_expires_at";
+constexpr const char* kUserId = "user_id";
+constexpr const char* kUserEmail = "user_email";
+
+void runAll(std::vector<std::function<void()>> callbacks) {
+    for (auto& callback : callbacks)
+        if (callback)
+            callback();
+}
+
+}  // namespace
+
+std::string AuthSessionManager::AuthError::errorDescription() const {
+    switch (kind) {
+        case Kind::callbackFailed:
+            return "OAuth callback failed: " + underlying;
+        case Kind::signInFailed:
+            return "Sign in failed: " + underlying;
+        case Kind::invalidAuthURL:
+            return "Invalid OAuth URL received from server";
+        case Kind::notAuthenticated:
+            return "Not authenticated";
+    }
+    return {};
+}
+
+AuthSessionManager::AuthSessionManager(MivoAPIClient& api, KeychainStore& keychain,
+                                       Scheduler& scheduler, Workspace& workspace,
+                                       MainLoopPost mainLoop, Options options)
+    : api_(api),
+      keychain_(keychain),
+      scheduler_(scheduler),
+      workspace_(workspace),
+      mainLoop_(std::move(mainLoop)),
+      options_(options) {}
+
+AuthSessionManager::AuthSessionManager(MivoAPIClient& api, KeychainStore& keychain,
+                                       Scheduler& scheduler, Workspace& workspace,
+                                       MainLoopPost mainLoop)
+    : AuthSessionManager(api, keychain, scheduler, workspace, std::move(mainLoop), Options{}) {}
+
+AuthSessionManager::~AuthSessionManager() {
+    cancelUnderway();
+}
+
+std::optional<std::string> AuthSessionManager::currentUserId() const {
+    if (!state_.isSignedIn())
+        return std::nullopt;
+    return state_.userId;
+}
+
+void AuthSessionManager::setState(State s) {
+    state_ = std::move(s);
+    if (onStateChanged)
+        onStateChanged(state_);
+}
+
+bool AuthSessionManager::aboutToExpire(TimePoint expiry) const {
+    return expiry - scheduler_.now() < seconds(kRefreshMarginSeconds);
+}
+
+void AuthSessionManager::wipeStoredSession() {
+    for (const char* key : {kAccessToken, kExpiresAt, kRefreshToken, kUserId, kUserEmail})
+        keychain_.remove(key);
+}
+
+// The end of a session: nothing of it may stay in memory, or it would be
+// handed out after the keys are gone.
+void AuthSessionManager::endSession() {
+    wipeStoredSession();
+    accessToken_.reset();
+    accessTokenExpiresAt_.reset();
+    restorePending_ = false;
+    setState(State::signedOut());
+}
+
+void AuthSessionManager::cancelUnderway() {
+    restoreRequest_.cancel();
+    refreshRequest_.cancel();
+    signInRequest_.cancel();
+    grantWait_.cancel();
+}
+
+// --- Restore ---------------------------------------------------------------
+
+void AuthSessionManager::restoreSession(std::function<void()> done) {
+    restoreWaiters_.push_back(std::move(done));
+    if (restoreRunning_)
+        return;  // the restore under way answers every caller
+    restoreRunning_ = true;
+    runRestore();
+}
+
+void AuthSessionManager::finishRestore() {
+    restoreRunning_ = false;
+    runAll(std::exchange(restoreWaiters_, {}));
+}
+
+void AuthSessionManager::runRestore() {
+    const auto token = keychain_.get(kAccessToken);
+    if (!token) {
+        restorePending_ = false;
+        return finishRestore();
+    }
+    auto afterRefresh = [this](RefreshOutcome outcome) {
+        restorePending_ = outcome == RefreshOutcome::unchanged;
+        finishRestore();
+    };
+    const auto expiry = keychain_.loadAccessTokenExpiresAt();
+    if (expiry && aboutToExpire(*expiry))
+        return tryRefreshSilently(afterRefresh);
+
+    restoreRequest_ = api_.me(
+        *token,
+        guarded([this, token, afterRefresh](MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
+            if (user) {
+                accessToken_ = token;
+                accessTokenExpiresAt_ = keychain_.loadAccessTokenExpiresAt();
+                restorePending_ = false;
+                setState(State::signedIn(user->userId, user->email));
+                return finishRestore();
+            }
+            if (user.error().kind == APIKind::unauthorized)
+                return tryRefreshSilently(afterRefresh);
+            // Offline or the service failed: nothing changes, the keys stay.
+            restorePending_ = true;
+            finishRestore();
+        }));
+}
+
+// --- Refresh ---------------------------------------------------------------
+
+void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> done) {
+    const auto refreshToken = keychain_.get(kRefreshToken);
+    if (!refreshToken) {
+        endSession();
+        return done(RefreshOutcome::signedOut);
+    }
+    refreshRequest_ = api_.refresh(
+        *refreshToken,
+        guarded([this, done](MivoAPIClient::Result<MivoAPIClient::TokenResponse> tokens) {
+            if (!tokens) {
+                if (tokens.error().kind == APIKind::unauthorized) {
+                    endSession();
+                    return done(RefreshOutcome::signedOut);
+                }
+                return done(RefreshOutcome::unchanged);
+            }
+            const TimePoint expiry =
+                scheduler_.now() + seconds(static_cast<double>(tokens->expiresIn));
+            keychain_.set(kAccessToken, tokens->accessToken);
+            keychain_.set(kRefreshToken, tokens->refreshToken);
+            keychain_.set(kExpiresAt, KeychainStore::formatExpiry(expiry));
+            // The old token is spent: hand out the new one from now on, even if
+            // reading the user fails below.
+            accessToken_ = tokens->accessToken;
+            accessTokenExpiresAt_ = expiry;
+            refreshRequest_ = api_.me(
+                tokens->accessToken,
+                guarded([this, done](MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
+                    if (user) {
+                        setState(State::signedIn(user->userId, user->email));
+                        return done(RefreshOutcome::signedIn);
+                    }
+                    if (user.error().kind == APIKind::unauthorized) {
+                        endSession();
+                        return done(RefreshOutcome::signedOut);
+                    }
+                    done(RefreshOutcome::unchanged);
+                }));
+        }));
+}
+
+void AuthSessionManager::sharedRefresh(std::function<void()> done) {
+    refreshWaiters_.push_back(std::move(done));
+    if (refreshRunning_)
+        return;
+    refreshRunning_ = true;
+    tryRefreshSilently([this](RefreshOutcome) { finishRefresh(); });
+}
+
+void AuthSessionManager::finishRefresh() {
+    refreshRunning_ = false;
+    runAll(std::exchange(refreshWaiters_, {}));
+}
+
+// --- Tokens ----------------------------------------------------------------
+
+void AuthSessionManager::validAccessToken(std::function<void(TokenResult)> completion) {
+    if (!state_.isSignedIn()) {
+        if (!restorePending_ && !restoreRunning_)
+            return completion(std::unexpected(AuthError{AuthError::Kind::notAuthenticated, {}}));
+        // A start-up that found the service unreachable gets its second try now.
+        return restoreSession(
+            [this, completion = std::move(completion)] { afterRestoreForToken(completion); });
+    }
+    if (accessTokenExpiresAt_ && aboutToExpire(*accessTokenExpiresAt_))
+        return sharedRefresh(
+            [this, completion = std::move(completion)] { handOutToken(completion); });
+    handOutToken(std::move(completion));
+}
+
+void AuthSessionManager::afterRestoreForToken(std::function<void(TokenResult)> completion) {
+    if (!state_.isSignedIn())
+        return completion(std::unexpected(AuthError{AuthError::Kind::notAuthenticated, {}}));
+    if (accessTokenExpiresAt_ && aboutToExpire(*accessTokenExpiresAt_))
+        return sharedRefresh(
+            [this, completion = std::move(completion)] { handOutToken(completion); });
+    handOutToken(std::move(completion));
+}
+
+// The state is not looked at again: a refresh that failed offline leaves
+// the old token, which is still the best there is.
+void AuthSessionManager::handOutToken(std::function<void(TokenResult)> completion) {
+    if (accessToken_)
+        return completion(*accessToken_);
+    completion(std::unexpected(AuthError{AuthError::Kind::notAuthenticated, {}}));
+}
+
+// --- Sign-out --------------------------------------------------------------
+
+void AuthSessionManager::signOut(std::function<void()> done) {
+    ++generation_;
+    cancelUnderway();
+    const auto token = std::exchange(accessToken_, std::nullopt);
+    pendingAuthURL_.reset();
+    signInRunning_ = false;
+    signInCompletion_ = nullptr;  // a sign-in ended by sign-out reports nothing
+    endSession();
+    // Whoever waited for the cancelled refresh or restore learns the outcome:
+    // nobody is signed in.
+    refreshRunning_ = false;
+    runAll(std::exchange(refreshWaiters_, {}));
+    restoreRunning_ = false;
+    runAll(std::exchange(restoreWaiters_, {}));
+
+    if (!token) {
+        if (done)
+            done();
+        return;
+    }
+    // The service's answer changes nothing here: the session has ended.
+    api_.logout(*token, [life = std::weak_ptr<Life>(life_),
+                         done = std::move(done)](MivoAPIClient::Result<void>) {
+        if (!life.expired() && done)
+            done();
+    });
+}
+
+}  // namespace mivo

@@ -1,0 +1,120 @@
+// Reading the grant out of the browser's callback request line.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "account/desktop_callback_server.hpp"
+
+namespace mivo::DesktopCallbackServer {
+namespace {
+
+bool isValidUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        size_t extra = 0;
+        uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size())
+            return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        const uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Percent-decoding as a URL parser does for query items: "+" is left alone.
+// A "%" without two hex digits makes the whole target unparseable.
+std::optional<std::string> percentDecode(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '%') {
+            out += s[i];
+            continue;
+        }
+        if (i + 2 >= s.size())
+            return std::nullopt;
+        const int hi = hexValue(s[i + 1]);
+        const int lo = hexValue(s[i + 2]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> parseGrant(std::string_view requestLine) {
+    if (auto end = requestLine.find("\r\n"); end != std::string_view::npos)
+        requestLine = requestLine.substr(0, end);
+    if (!isValidUtf8(requestLine))
+        return std::nullopt;
+    // Split at every single space: "GET  /x" has an empty target.
+    const auto firstSpace = requestLine.find(' ');
+    if (firstSpace == std::string_view::npos)
+        return std::nullopt;
+    if (requestLine.substr(0, firstSpace) != "GET")
+        return std::nullopt;
+    std::string_view target = requestLine.substr(firstSpace + 1);
+    target = target.substr(0, target.find(' '));
+    if (auto hash = target.find('#'); hash != std::string_view::npos)
+        target = target.substr(0, hash);
+    if (!percentDecode(target))
+        return std::nullopt;
+    const auto question = target.find('?');
+    if (question == std::string_view::npos)
+        return std::nullopt;
+    std::string_view query = target.substr(question + 1);
+    while (true) {
+        const auto amp = query.find('&');
+        const std::string_view item = query.substr(0, amp);
+        const auto equals = item.find('=');
+        if (percentDecode(item.substr(0, equals)) == "grant") {
+            if (equals == std::string_view::npos)
+                return std::nullopt;  // the first grant item decides
+            return percentDecode(item.substr(equals + 1));
+        }
+        if (amp == std::string_view::npos)
+            return std::nullopt;
+        query = query.substr(amp + 1);
+    }
+}
+
+}  // namespace mivo::DesktopCallbackServer

@@ -1,0 +1,314 @@
+#include "account/desktop_callback_server.hpp"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace mivo::DesktopCallbackServer {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+constexpr const char* kRefusal =
+    "HTTP/1.1 400 Bad Request\r\n"
+    "Content-Type: text/plain; charset=utf-8\r\n"
+    "Connection: close\r\n"
+    "\r\n"
+    "Not a sign-in callback.\n";
+
+// At most this many browser connections are read at once; more wait in the
+// backlog until one of these is done.
+constexpr std::size_t kMaxConnections = 16;
+
+struct Connection {
+    int fd = -1;
+    std::string received;
+    Steady::time_point deadline;
+};
+
+void sendAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Closing with unread bytes makes the kernel reset the connection, and a
+// browser may then drop the page it was sent: read what has arrived first.
+void finish(Connection& c, std::string_view reply) {
+    if (!reply.empty())
+        sendAll(c.fd, reply);
+    char scratch[4096];
+    for (int i = 0; i < 16 && ::recv(c.fd, scratch, sizeof scratch, MSG_DONTWAIT) > 0; ++i) {
+    }
+    ::shutdown(c.fd, SHUT_WR);
+    ::close(c.fd);
+    c.fd = -1;
+}
+
+int millisecondsUntil(Steady::time_point when) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Steady::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+}
+
+// The request line once complete (or cut at the limit); nothing while more
+// may still come.
+std::optional<std::string_view> requestLine(const Connection& c) {
+    const std::string_view got(c.received);
+    if (auto end = got.find("\r\n"); end != std::string_view::npos)
+        return got.substr(0, end);
+    if (got.size() >= kMaxRequestBytes)
+        return got.substr(0, kMaxRequestBytes);
+    return std::nullopt;
+}
+
+void toTimeval(double seconds, timeval& tv) {
+    tv.tv_sec = static_cast<time_t>(seconds);
+    tv.tv_usec = static_cast<suseconds_t>((seconds - std::floor(seconds)) * 1e6);
+}
+
+}  // namespace
+
+std::string ServerError::description() const {
+    switch (kind) {
+        case Kind::bindFailed:
+            return "Failed to bind port (errno " + std::to_string(errnoValue) + ")";
+        case Kind::socketFailed:
+            return "Failed to create socket";
+        case Kind::listenFailed:
+            return "Failed to listen on socket";
+        case Kind::acceptFailed:
+            return "Failed to accept connection";
+        case Kind::readFailed:
+            return "Failed to read from socket";
+        case Kind::grantNotFound:
+            return "OAuth grant parameter not found in callback URL";
+    }
+    return {};
+}
+
+Listener::~Listener() {
+    close();
+}
+
+Listener& Listener::operator=(Listener&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+void Listener::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+uint16_t Listener::port() const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+std::expected<Listener, ServerError> listenOnLoopback(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return std::unexpected(ServerError{ServerError::Kind::socketFailed, 0});
+    Listener listener(fd);
+    // Lets a new sign-in bind while an old callback connection lingers in
+    // TIME_WAIT; a port that another program listens on still fails.
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return std::unexpected(ServerError{ServerError::Kind::bindFailed, errno});
+    if (::listen(fd, 16) != 0)
+        return std::unexpected(ServerError{ServerError::Kind::listenFailed, 0});
+    return listener;
+}
+
+Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
+    if (!std::isfinite(timeoutSeconds) || timeoutSeconds < 0)
+        timeoutSeconds = 0;
+    const auto deadline = Steady::now() + std::chrono::duration_cast<Steady::duration>(
+                                              std::chrono::duration<double>(timeoutSeconds));
+    std::vector<Connection> connections;
+    auto closeAll = [&] {
+        for (auto& c : connections)
+            if (c.fd >= 0)
+                finish(c, {});
+    };
+
+    while (Steady::now() < deadline) {
+        std::vector<pollfd> fds;
+        fds.push_back({cancelFd, POLLIN, 0});
+        fds.push_back({connections.size() < kMaxConnections ? listener.fd() : -1, POLLIN, 0});
+        auto wakeAt = deadline;
+        for (const auto& c : connections) {
+            fds.push_back({c.fd, POLLIN, 0});
+            wakeAt = std::min(wakeAt, c.deadline);
+        }
+        const int ready = ::poll(fds.data(), fds.size(), millisecondsUntil(wakeAt));
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (cancelFd >= 0 && (fds[0].revents & (POLLIN | POLLHUP)) != 0)
+            break;
+
+        if ((fds[1].revents & POLLIN) != 0) {
+            const int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) {
+                timeval sendLimit{};
+                toTimeval(kConnectionDeadlineSeconds, sendLimit);
+                ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+                connections.push_back({fd,
+                                       {},
+                                       Steady::now() + std::chrono::duration_cast<Steady::duration>(
+                                                           std::chrono::duration<double>(
+                                                               kConnectionDeadlineSeconds))});
+            }
+        }
+
+        for (std::size_t i = 0; i < connections.size(); ++i) {
+            auto& c = connections[i];
+            const short events = i + 2 < fds.size() ? fds[i + 2].revents : 0;
+            if ((events & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                char buffer[kMaxRequestBytes];
+                const std::size_t room = kMaxRequestBytes - c.received.size();
+                const ssize_t n = ::recv(c.fd, buffer, room, MSG_DONTWAIT);
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                    finish(c, {});  // gone before its request line was complete
+                    continue;
+                }
+                if (n > 0)
+                    c.received.append(buffer, static_cast<std::size_t>(n));
+                if (auto line = requestLine(c)) {
+                    auto grant = parseGrant(*line);
+                    if (grant && !grant->empty()) {
+                        finish(c, successResponse());
+                        closeAll();
+                        return *grant;
+                    }
+                    finish(c, kRefusal);
+                    continue;
+                }
+            }
+            if (Steady::now() >= c.deadline)
+                finish(c, {});
+        }
+        std::erase_if(connections, [](const Connection& c) { return c.fd < 0; });
+    }
+    closeAll();
+    // No callback in time (or the wait was given up).
+    return std::unexpected(ServerError{ServerError::Kind::acceptFailed, 0});
+}
+
+namespace {
+
+// Shared by the worker thread and the cancel handle.
+struct Wait {
+    int cancelRead = -1;
+    int cancelWrite = -1;
+    std::atomic<bool> cancelled = false;
+    // The listening socket while the worker has it open; shut down by a cancel
+    // so that the port is free for a new sign-in at once.
+    std::mutex listenerMutex;
+    int listenFd = -1;
+    ~Wait() {
+        if (cancelRead >= 0)
+            ::close(cancelRead);
+        if (cancelWrite >= 0)
+            ::close(cancelWrite);
+    }
+};
+
+}  // namespace
+
+namespace {
+
+// Runs `serve` on a worker thread, or reports `failure` through the loop.
+Cancel startWait(std::expected<Listener, ServerError> listener, double timeoutSeconds,
+                 MainLoopPost post, std::function<void(Result)> completion) {
+    auto wait = std::make_shared<Wait>();
+    Cancel handle([wait] {
+        if (wait->cancelled.exchange(true))
+            return;
+        {
+            std::lock_guard lock(wait->listenerMutex);
+            if (wait->listenFd >= 0)
+                ::shutdown(wait->listenFd, SHUT_RDWR);
+        }
+        const char byte = 1;
+        if (wait->cancelWrite >= 0)
+            (void)!::write(wait->cancelWrite, &byte, 1);
+    });
+    auto deliver = [wait, post, completion = std::move(completion)](Result result) {
+        post([wait, completion, result = std::move(result)] {
+            if (!wait->cancelled.load())
+                completion(result);
+        });
+    };
+
+    if (!listener) {
+        deliver(std::unexpected(listener.error()));
+        return handle;
+    }
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        deliver(std::unexpected(ServerError{ServerError::Kind::socketFailed, 0}));
+        return handle;
+    }
+    wait->cancelRead = pipeFds[0];
+    wait->cancelWrite = pipeFds[1];
+    wait->listenFd = listener->fd();
+    // The thread owns the listener; it ends by itself within the time-out, or
+    // at once when cancelled, so nothing waits for it.
+    std::thread([wait, deliver, timeoutSeconds, listening = std::move(*listener)]() mutable {
+        auto result = serve(listening, timeoutSeconds, wait->cancelRead);
+        {
+            std::lock_guard lock(wait->listenerMutex);
+            wait->listenFd = -1;
+            listening.close();
+        }
+        deliver(std::move(result));
+    }).detach();
+    return handle;
+}
+
+}  // namespace
+
+Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
+                    std::function<void(Result)> completion) {
+    return startWait(listenOnLoopback(port), timeoutSeconds, std::move(post),
+                     std::move(completion));
+}
+
+Cancel waitForGrant(Listener listener, double timeoutSeconds, MainLoopPost post,
+                    std::function<void(Result)> completion) {
+    return startWait(std::move(listener), timeoutSeconds, std::move(post), std::move(completion));
+}
+
+}  // namespace mivo::DesktopCallbackServer

@@ -1,0 +1,41 @@
+#pragma once
+
+// Small secrets kept by the desktop's secret service between runs: one
+// generic-password item per (service, account) pair, holding the value's
+// bytes. Reads answer nothing when the item is absent or unreadable; writes
+// report the backend's numeric error code so the caller can log it.
+
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mivo {
+
+struct SecretStoreError {
+    // The backend's own error number (a GError code for libsecret).
+    int code = 0;
+    std::string detail;
+};
+
+enum class SecretUpdate { updated, notFound };
+
+class SecretStore {
+  public:
+    virtual ~SecretStore() = default;
+
+    virtual std::optional<std::string> read(std::string_view service, std::string_view account) = 0;
+    // Replaces the value of an existing item; `notFound` when there is none,
+    // and then nothing is created.
+    virtual std::expected<SecretUpdate, SecretStoreError> update(std::string_view service,
+                                                                 std::string_view account,
+                                                                 std::string_view value) = 0;
+    // Creates the item (replacing one that appeared meanwhile).
+    virtual std::expected<void, SecretStoreError> add(std::string_view service,
+                                                      std::string_view account,
+                                                      std::string_view value) = 0;
+    // Removing an absent item is no error; failures are not reported.
+    virtual void remove(std::string_view service, std::string_view account) = 0;
+};
+
+}  // namespace mivo

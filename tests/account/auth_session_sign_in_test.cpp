@@ -1,0 +1,164 @@
+// The browser sign-in against mivo-api-stub: the real loopback server on a
+// free port, the stand-in browser following the stub's redirect.
+
+#include <gmock/gmock.h>
+
+#include <regex>
+
+#include "account/auth_url.hpp"
+#include "session_fixture.hpp"
+
+namespace mivo {
+namespace {
+
+using ::testing::ElementsAre;
+using Kind = AuthSessionManager::AuthError::Kind;
+using State = AuthSessionManager::State;
+
+class SignInTest : public testing::SessionTest {};
+
+TEST_F(SignInTest, SignsInThroughTheBrowserAndStoresTheWholeSession) {
+    ASSERT_TRUE(signIn().has_value());
+    EXPECT_THAT(states, ElementsAre(State::signingIn(), session->state()));
+    EXPECT_EQ(session->state().kind, State::Kind::signedIn);
+    EXPECT_EQ(session->currentUserId(), session->state().userId);
+    EXPECT_EQ(stored("user_id"), session->state().userId);
+    EXPECT_EQ(stored("user_email"), "dev@mivo.test");
+    EXPECT_EQ(stored("access_token"), session->accessToken());
+    EXPECT_TRUE(stored("refresh_token").has_value());
+    // Expiry: the virtual now plus the stub's 3600 s.
+    EXPECT_EQ(stored("access_token_expires_at"),
+              KeychainStore::formatExpiry(clock.now() + std::chrono::seconds(3600)));
+    EXPECT_EQ(browser.callbackReply.status, 200);
+    EXPECT_THAT(browser.callbackReply.body, ::testing::HasSubstr("You're signed in to mivo"));
+
+    // One nonce, 32 upper-case hex digits, sent to start and to exchange.
+    const auto start = stub.requestsTo("/v1/auth/desktop/start");
+    const auto exchange = stub.requestsTo("/v1/auth/desktop/exchange");
+    ASSERT_EQ(start.size(), 1u);
+    ASSERT_EQ(exchange.size(), 1u);
+    const auto startBody = nlohmann::json::parse(start[0]["body"].get<std::string>());
+    const auto nonce = startBody["device_nonce"].get<std::string>();
+    EXPECT_TRUE(std::regex_match(nonce, std::regex("[0-9A-F]{32}"))) << nonce;
+    EXPECT_EQ(startBody["callback_port"], port);
+    EXPECT_EQ(nlohmann::json::parse(exchange[0]["body"].get<std::string>())["device_nonce"], nonce);
+}
+
+TEST_F(SignInTest, SigningInWhileSignedInDoesNothing) {
+    ASSERT_TRUE(signIn().has_value());
+    stub.clearRequests();
+    states.clear();
+    EXPECT_TRUE(signIn().has_value());
+    EXPECT_TRUE(states.empty());
+    EXPECT_EQ(stub.requests().size(), 0u);
+}
+
+TEST_F(SignInTest, ASecondStartWhileWaitingReopensThePageAndStartsNothing) {
+    browser.follows = false;
+    bool firstDone = false;
+    session->startSignIn([&](auto r) { firstDone = r.has_value(); });
+    // Before the page is known, a second start just returns.
+    int early = 0;
+    session->startSignIn([&](auto r) { early += r.has_value(); });
+    EXPECT_EQ(early, 1);
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.opened.size() == 1; }));
+    int again = 0;
+    session->startSignIn([&](auto r) { again += r.has_value(); });
+    EXPECT_EQ(again, 1);
+    ASSERT_EQ(browser.opened.size(), 2u);
+    EXPECT_EQ(browser.opened[1], browser.opened[0]);
+    EXPECT_EQ(count("/v1/auth/desktop/start"), 1u);
+
+    browser.visit(browser.opened[0]);
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return firstDone; }));
+    EXPECT_TRUE(session->isAuthenticated());
+}
+
+TEST_F(SignInTest, AnUnsafeAuthURLIsNeverOpened) {
+    const char* urls[] = {"javascript:alert(1)", "http://example.com/signin", "file:///etc/passwd",
+                          "not a url"};
+    for (const char* url : urls) {
+        stub.script({{"/v1/auth/desktop/start",
+                      {{"status", 200}, {"body", {{"auth_url", url}, {"request_id", "r"}}}}}});
+        const auto result = signIn();
+        ASSERT_FALSE(result.has_value()) << url;
+        EXPECT_EQ(result.error().kind, Kind::invalidAuthURL);
+        EXPECT_EQ(session->state(), State::error("Invalid OAuth URL received from server"));
+    }
+    EXPECT_TRUE(browser.opened.empty());
+    EXPECT_TRUE(DesktopCallbackServer::listenOnLoopback(port).has_value()) << "a server was left";
+}
+
+TEST_F(SignInTest, AFailedUserLookupStoresNothing) {
+    stub.script({{"/v1/me", {{"status", 500}, {"body", ""}}}});
+    const auto result = signIn();
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().errorDescription(), "Sign in failed: The server failed (status 500)");
+    EXPECT_EQ(session->state(), State::error("The server failed (status 500)"));
+    EXPECT_EQ(secrets.itemCount(), 0u);
+    EXPECT_EQ(session->accessToken(), std::nullopt);
+    // After a failure a new attempt starts, with a new nonce.
+    ASSERT_TRUE(signIn().has_value());
+    const auto starts = stub.requestsTo("/v1/auth/desktop/start");
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_NE(starts[0]["body"], starts[1]["body"]);
+}
+
+TEST_F(SignInTest, ABusyCallbackPortFailsBeforeTheBrowserIsSentThere) {
+    auto holder = DesktopCallbackServer::listenOnLoopback(port);
+    ASSERT_TRUE(holder.has_value());
+    const auto result = signIn();
+    ASSERT_FALSE(result.has_value());
+    const std::string text = "Failed to bind port (errno " + std::to_string(EADDRINUSE) + ")";
+    EXPECT_EQ(result.error(), (AuthSessionManager::AuthError{Kind::signInFailed, text}));
+    EXPECT_EQ(session->state(), State::error(text));
+    EXPECT_TRUE(browser.opened.empty());
+}
+
+TEST_F(SignInTest, SignOutDuringTheWaitEndsTheAttemptForGood) {
+    browser.follows = false;
+    int completions = 0;
+    session->startSignIn([&](auto) { ++completions; });
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.opened.size() == 1; }));
+    session->signOut();
+    EXPECT_EQ(session->state(), State::signedOut());
+    // The browser comes back late: nobody listens any more.
+    browser.visit(browser.opened[0]);
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.callbackAttempts == 1; }));
+    testing::runEventLoopFor(0.5);
+    EXPECT_EQ(browser.callbackReply.status, 0);
+    EXPECT_EQ(session->state(), State::signedOut());
+    EXPECT_EQ(secrets.itemCount(), 0u);
+    EXPECT_EQ(completions, 0);
+    // The port is free for the next attempt, which works.
+    browser.follows = true;
+    EXPECT_TRUE(signIn().has_value());
+    EXPECT_TRUE(session->isAuthenticated());
+}
+
+TEST(AuthURLTest, OnlyHttpsOrLoopbackHttpIsOpened) {
+    const std::pair<const char*, bool> rows[] = {
+        {"https://mivo.example/signin?x=1", true},
+        {"HTTPS://mivo.example", true},
+        {"http://127.0.0.1:8787/dev/signin?request_id=1", true},
+        {"http://127.9.9.9/x", true},
+        {"http://localhost:8787/", true},
+        {"http://[::1]:8787/", true},
+        {"http://example.com/", false},
+        {"http://127.0.0.1.evil.example/", false},
+        {"http://127.0.0.1@evil.example/", false},
+        {"http://1270.0.0.1/", false},
+        {"http://128.0.0.1/", false},
+        {"javascript:alert(1)", false},
+        {"file:///etc/passwd", false},
+        {"ftp://127.0.0.1/", false},
+        {"https://", false},
+        {"https://mivo.example/a b", false},
+        {"", false},
+    };
+    for (const auto& [url, ok] : rows)
+        EXPECT_EQ(isAcceptableAuthURL(url), ok) << url;
+}
+
+}  // namespace
+}  // namespace mivo
