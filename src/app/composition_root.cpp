@@ -24,6 +24,8 @@
 #include "app/update_controller.hpp"
 #include "correction/local_correction_service.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "onboarding/onboarding_store.hpp"
+#include "onboarding/onboarding_window_controller.hpp"
 #include "overlay/correction_panel_view.hpp"
 #include "overlay/highlight_overlay.hpp"
 #include "overlay/overlay_coordinator.hpp"
@@ -103,24 +105,27 @@ class Root {
               .scheduler = desktop.scheduler(),
               .defaults = defaults_,
               .alerts = alerts_,
-              .fetch = [this](const std::string& url,
-                              std::function<void(std::optional<std::string>)> done) {
-                  fetch(url, std::move(done));
-              },
+              .fetch =
+                  [this](const std::string& url,
+                         std::function<void(std::optional<std::string>)> done) {
+                      fetch(url, std::move(done));
+                  },
               .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
               .currentVersion = MIVO_VERSION,
               .feedURL = environment("MIVO_UPDATE_FEED_URL"),
           }),
           settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
           monitor_(desktop.ports()),
+          onboardingStore_{defaults_, 1},
+          onboardingWindow_(onboardingStore_, desktop.scheduler()),
           overlay_(panelWindow_, desktop.scheduler(), desktop.screens()),
           highlight_(highlightWindows_),
           monitorField_(monitor_),
           checker_(localCorrection_),
           highlightDisplay_(highlight_),
           panelDisplay_(overlay_),
-          display_(desktop.scheduler(), checker_, monitorField_, highlightDisplay_,
-                   panelDisplay_, settingsStore_),
+          display_(desktop.scheduler(), checker_, monitorField_, highlightDisplay_, panelDisplay_,
+                   settingsStore_),
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
@@ -134,7 +139,9 @@ class Root {
         highlight_.onHoverEnded = [this](const CorrectionIssue& issue) {
             display_.handleHoverEnded(issue);
         };
-        overlay_.onHoverChanged = [this](bool hovered) { display_.handlePanelHoverChanged(hovered); };
+        overlay_.onHoverChanged = [this](bool hovered) {
+            display_.handlePanelHoverChanged(hovered);
+        };
         overlay_.onApply = [this](const std::vector<CorrectionIssue>& issues) {
             display_.handleApply(issues);
         };
@@ -152,8 +159,9 @@ class Root {
         // Step 5: the tray.
         trayAvailable_ = shell_.launch();
         if (!trayAvailable_) {
-            log_.write("[Mivo] shell: no system tray on this desktop; the settings window opens "
-                       "once so that Mivo can be reached");
+            log_.write(
+                "[Mivo] shell: no system tray on this desktop; the settings window opens "
+                "once so that Mivo can be reached");
         }
 
         // Step 6.
@@ -165,6 +173,15 @@ class Root {
         };
         model.onSendFeedback = [this](const std::string& text) {
             return openSupportMail("Mivo feedback", text);
+        };
+        onboardingWindow_.model().onTryItNow = [this] { openScratchFile(); };
+        onboardingWindow_.onFinish = [this] {
+            openSettingsOnceWithoutTray();
+            if (settingsStore_.mivoEnabled()) {
+                lifecycle_.checkAndStartMonitoring();
+            } else {
+                lifecycle_.stop();
+            }
         };
         settingsStore_.onMivoEnabledChanged = [this](bool enabled) {
             if (enabled) {
@@ -179,6 +196,7 @@ class Root {
 
         // Step 7: the stored rewrite hotkey is shown in the tray.
         shell_.setRewriteShortcutDisplay(settingsStore_.toneHotKey().display);
+        onboardingWindow_.model().setRewriteShortcutDisplay(settingsStore_.toneHotKey().display);
         settingsStore_.onToneHotKeyChanged = [this](const HotKeyConfig& hotKey) {
             shell_.setRewriteShortcutDisplay(hotKey.display);
         };
@@ -192,6 +210,7 @@ class Root {
         mainMenu_.onAbout = [this] { showAbout(); };
         mainMenu_.install();
         mainMenu_.attach(&settingsWindow_.window());
+        mainMenu_.attach(&onboardingWindow_.window());
         updates_.start();
     }
 
@@ -211,10 +230,14 @@ class Root {
             .setPermissionNeeded = [this] { shell_.setPermissionNeeded(); },
             .isOnboardingCompleted =
                 [this] {
-                    openSettingsOnceWithoutTray();
-                    return true;
+                    const bool completed = onboardingStore_.hasCompleted();
+                    if (completed) {
+                        openSettingsOnceWithoutTray();
+                    }
+                    return completed;
                 },
-            .showOnboarding = [] {},
+            // The onboarding window is a way in of its own, tray or not.
+            .showOnboarding = [this] { onboardingWindow_.showCentered(); },
         };
     }
 
@@ -235,8 +258,8 @@ class Root {
         }
         const auto command = accessibilitySettingsCommand(
             environment("XDG_CURRENT_DESKTOP").value_or(""), [](std::string_view program) {
-                return !QStandardPaths::findExecutable(QString::fromUtf8(program.data(),
-                                                                         program.size()))
+                return !QStandardPaths::findExecutable(
+                            QString::fromUtf8(program.data(), program.size()))
                             .isEmpty();
             });
         if (!command) {
@@ -272,12 +295,12 @@ class Root {
     }
 
     void showAbout() {
-        alerts_.show({.title = "About Mivo",
-                      .message = "Mivo " + buildVersion().text() +
-                                 "\nA writing assistant for Japanese.",
-                      .style = AlertRequest::Style::informational,
-                      .buttons = {"OK"}},
-                     {});
+        alerts_.show(
+            {.title = "About Mivo",
+             .message = "Mivo " + buildVersion().text() + "\nA writing assistant for Japanese.",
+             .style = AlertRequest::Style::informational,
+             .buttons = {"OK"}},
+            {});
     }
 
     // One GET with the rewrite client's 12 s bound on the whole transfer.
@@ -287,8 +310,7 @@ class Root {
         QNetworkReply* reply = network_.get(request);
         QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)] {
             reply->deleteLater();
-            const int status =
-                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             if (reply->error() != QNetworkReply::NoError || status != 200) {
                 done(std::nullopt);
                 return;
@@ -311,6 +333,8 @@ class Root {
     UpdateController updates_;
     SettingsWindowController settingsWindow_;
     AccessibilityMonitor monitor_;
+    OnboardingStore onboardingStore_;
+    OnboardingWindowController onboardingWindow_;
     QtCorrectionPanelWindow panelWindow_;
     OverlayCoordinator overlay_;
     QtHighlightWindows highlightWindows_;

@@ -52,16 +52,18 @@ class MivoAppDesktopTest : public DesktopTest {
 
     Display* display() { return session_->desktop().x11().display(); }
 
-    // Starts `mivo` with its own settings folder, past onboarding.
-    void startMivo() {
+    // Starts `mivo` with its own settings folder, past onboarding unless
+    // this is to be its first launch.
+    void startMivo(bool onboarded = true, bool waitForMonitoring = true) {
         ASSERT_TRUE(home_.isValid());
         const QString config = home_.path() + "/config";
         const QString runtime = home_.path() + "/run";
         QDir().mkpath(config + "/Mivo");
         QDir().mkdir(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        std::ofstream(config.toStdString() + "/Mivo/defaults.json")
-            << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
+        if (onboarded && !QFile::exists(config + "/Mivo/defaults.json"))
+            std::ofstream(config.toStdString() + "/Mivo/defaults.json")
+                << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
 
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config);
@@ -78,8 +80,57 @@ class MivoAppDesktopTest : public DesktopTest {
                          [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
         mivo_->start(MIVO_APP, {});
         ASSERT_TRUE(mivo_->waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 15))
-            << "mivo did not start monitoring";
+        if (waitForMonitoring) {
+            ASSERT_TRUE(
+                waitUntil([this] { return log_.contains("start: monitoring started"); }, 15))
+                << "mivo did not start monitoring";
+        }
+    }
+
+    void stopMivo() {
+        mivo_->terminate();
+        ASSERT_TRUE(mivo_->waitForFinished(5000));
+    }
+
+    // Mivo's managed top-level window titled `title`, if one is mapped.
+    std::optional<Window> mivoWindowTitled(const std::string& title) {
+        std::optional<Window> found;
+        const Atom list = XInternAtom(display(), "_NET_CLIENT_LIST", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display(), DefaultRootWindow(display()), list, 0, 1024, False,
+                               XA_WINDOW, &type, &format, &n, &remaining, &data) == Success &&
+            data != nullptr) {
+            const auto* windows = reinterpret_cast<Window*>(data);
+            for (unsigned long i = 0; i < n && !found; ++i) {
+                char* name = nullptr;
+                if (windowPid(windows[i]) == mivoPid() &&
+                    XFetchName(display(), windows[i], &name) && name != nullptr) {
+                    if (title == name)
+                        found = windows[i];
+                    XFree(name);
+                }
+            }
+            XFree(data);
+        }
+        return found;
+    }
+
+    // Asks the window manager to close the window, as its close button does.
+    void closeWindow(Window window) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display(), "_NET_CLOSE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = CurrentTime;
+        event.xclient.data.l[1] = 2;  // a pager or other tool, like the user
+        XSendEvent(display(), DefaultRootWindow(display()), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XFlush(display());
     }
 
     Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
@@ -262,6 +313,24 @@ TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
     // The corrected text is checked again and has nothing left to mark.
     EXPECT_TRUE(waitUntil([&] { return highlightWindows().empty(); }, 3));
     screenshot("mivo-applied.png");
+}
+
+TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItCloses) {
+    startMivo(/*onboarded=*/false, /*waitForMonitoring=*/false);
+    std::optional<Window> welcome;
+    ASSERT_TRUE(
+        waitUntil([&] { return (welcome = mivoWindowTitled("Welcome to Mivo")).has_value(); }, 10))
+        << "the onboarding window did not appear";
+    EXPECT_FALSE(log_.contains("start: monitoring started")) << "monitoring waits for onboarding";
+    screenshot("mivo-onboarding.png");
+    closeWindow(*welcome);
+    ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 10));
+    stopMivo();
+
+    // The second launch goes straight to monitoring.
+    log_.clear();
+    startMivo(/*onboarded=*/false);
+    EXPECT_FALSE(mivoWindowTitled("Welcome to Mivo").has_value());
 }
 
 }  // namespace
