@@ -1,6 +1,10 @@
 // Synthetic input through XTest into the real editor, the key-down monitor,
 // and the clipboard's count of what other applications copy.
 
+#include <signal.h>
+
+#include <QElapsedTimer>
+
 #include "desktop_test_support.hpp"
 #include "platform/linux/atspi_element.hpp"
 #include "platform/linux/gobject_ptr.hpp"
@@ -63,6 +67,32 @@ TEST_F(InputDesktopTest, ClipboardCountsWhatOtherApplicationsCopy) {
     EXPECT_TRUE(waitUntil([&] { return pb.changeCount() > ours; }));
     EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "他のア"; }))
         << pasteboardString(pb).value_or("<nothing>");
+}
+
+TEST_F(InputDesktopTest, AClipboardOwnerThatHangsCostsAFractionOfASecond) {
+    auto editor = startEditor({.viewText = "止まる持ち主"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    Pasteboard& pb = pasteboard();
+    const int64_t before = pb.changeCount();
+    const auto* ref = linux_desktop::atspiRef(view);
+    ASSERT_NE(ref, nullptr);
+    linux_desktop::GObjectPtr<AtspiEditableText> editable(
+        atspi_accessible_get_editable_text_iface(ref->accessible()));
+    ASSERT_NE(editable, nullptr);
+    linux_desktop::GErrorSlot error;
+    ASSERT_TRUE(atspi_editable_text_copy_text(editable.get(), 0, 3, error.out()));
+    ASSERT_TRUE(waitUntil([&] { return pb.changeCount() > before; }));
+    ASSERT_TRUE(waitUntil([&] { return pasteboardString(pb) == "止まる"; }));
+    // The owner stops answering: saving the clipboard must not wait for it
+    // format by format.
+    ASSERT_EQ(::kill(editor->pid(), SIGSTOP), 0);
+    QElapsedTimer timer;
+    timer.start();
+    const auto items = pb.items();
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_TRUE(items.empty());
+    ::kill(editor->pid(), SIGCONT);
 }
 
 TEST_F(InputDesktopTest, KeyDownMonitorHearsKeysOfEveryApplicationUntilDisabled) {
