@@ -11,7 +11,13 @@
 #include <filesystem>
 #include <memory>
 
+#include <unistd.h>
+
+#include "account/auth_session_manager.hpp"
+#include "account/keychain_store.hpp"
+#include "account/mivo_api_client.hpp"
 #include "app/accessibility_settings.hpp"
+#include "app/account_tone_wiring.hpp"
 #include "app/app_shell_controller.hpp"
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
@@ -24,16 +30,28 @@
 #include "app/update_controller.hpp"
 #include "correction/local_correction_service.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "onboarding/onboarding_store.hpp"
+#include "onboarding/onboarding_window_controller.hpp"
 #include "overlay/correction_panel_view.hpp"
 #include "overlay/highlight_overlay.hpp"
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
 #include "platform/json_file_user_defaults.hpp"
+#include "platform/linux/libsecret_secret_store.hpp"
 #include "platform/linux/linux_desktop.hpp"
+#include "platform/linux/qt_http_transport.hpp"
+#include "platform/linux/qt_main_loop_post.hpp"
 #include "platform/linux/system_log.hpp"
+#include "platform/linux/x11_hot_keys.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
+#include "tone/surface_tag_resolver.hpp"
+#include "tone/tone_api_client.hpp"
+#include "tone/tone_coordinator.hpp"
+#include "tone/tone_limits.hpp"
+#include "tone/tone_warm_buffer.hpp"
+#include "tone_panel/qt_tone_panel_presenter.hpp"
 
 namespace mivo {
 
@@ -103,24 +121,27 @@ class Root {
               .scheduler = desktop.scheduler(),
               .defaults = defaults_,
               .alerts = alerts_,
-              .fetch = [this](const std::string& url,
-                              std::function<void(std::optional<std::string>)> done) {
-                  fetch(url, std::move(done));
-              },
+              .fetch =
+                  [this](const std::string& url,
+                         std::function<void(std::optional<std::string>)> done) {
+                      fetch(url, std::move(done));
+                  },
               .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
               .currentVersion = MIVO_VERSION,
               .feedURL = environment("MIVO_UPDATE_FEED_URL"),
           }),
           settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
           monitor_(desktop.ports()),
+          onboardingStore_{defaults_, 1},
+          onboardingWindow_(onboardingStore_, desktop.scheduler()),
           overlay_(panelWindow_, desktop.scheduler(), desktop.screens()),
           highlight_(highlightWindows_),
           monitorField_(monitor_),
           checker_(localCorrection_),
           highlightDisplay_(highlight_),
           panelDisplay_(overlay_),
-          display_(desktop.scheduler(), checker_, monitorField_, highlightDisplay_,
-                   panelDisplay_, settingsStore_),
+          display_(desktop.scheduler(), checker_, monitorField_, highlightDisplay_, panelDisplay_,
+                   settingsStore_),
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
@@ -134,7 +155,9 @@ class Root {
         highlight_.onHoverEnded = [this](const CorrectionIssue& issue) {
             display_.handleHoverEnded(issue);
         };
-        overlay_.onHoverChanged = [this](bool hovered) { display_.handlePanelHoverChanged(hovered); };
+        overlay_.onHoverChanged = [this](bool hovered) {
+            display_.handlePanelHoverChanged(hovered);
+        };
         overlay_.onApply = [this](const std::vector<CorrectionIssue>& issues) {
             display_.handleApply(issues);
         };
@@ -152,11 +175,17 @@ class Root {
         // Step 5: the tray.
         trayAvailable_ = shell_.launch();
         if (!trayAvailable_) {
-            log_.write("[Mivo] shell: no system tray on this desktop; the settings window opens "
-                       "once so that Mivo can be reached");
+            log_.write(
+                "[Mivo] shell: no system tray on this desktop; the settings window opens "
+                "once so that Mivo can be reached");
         }
 
         // Step 6.
+        shell_.onSignIn = [this] { accountTone_.beginSignIn(); };
+        shell_.onSignOut = [this] { accountTone_.signOut(); };
+        onboardingWindow_.model().onSignIn = [this] { accountTone_.beginSignIn(); };
+        settingsWindow_.model().onSignIn = [this] { accountTone_.beginSignIn(); };
+        settingsWindow_.model().onSignOut = [this] { accountTone_.signOut(); };
         shell_.onOpenSettings = [this] { openSettingsWindow(); };
         shell_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
         auto& model = settingsWindow_.model();
@@ -165,6 +194,15 @@ class Root {
         };
         model.onSendFeedback = [this](const std::string& text) {
             return openSupportMail("Mivo feedback", text);
+        };
+        onboardingWindow_.model().onTryItNow = [this] { openScratchFile(); };
+        onboardingWindow_.onFinish = [this] {
+            openSettingsOnceWithoutTray();
+            if (settingsStore_.mivoEnabled()) {
+                lifecycle_.checkAndStartMonitoring();
+            } else {
+                lifecycle_.stop();
+            }
         };
         settingsStore_.onMivoEnabledChanged = [this](bool enabled) {
             if (enabled) {
@@ -177,14 +215,28 @@ class Root {
             display_.clearCorrectionUIForContextChange();
         };
 
-        // Step 7: the stored rewrite hotkey is shown in the tray.
-        shell_.setRewriteShortcutDisplay(settingsStore_.toneHotKey().display);
+        // Step 7: the stored rewrite hotkey goes to the coordinator (registered
+        // when it starts) and is shown in the tray and the onboarding.
+        accountTone_.applyStoredHotKey();
+
+        // Step 8: hotkey changes and the account's state.
         settingsStore_.onToneHotKeyChanged = [this](const HotKeyConfig& hotKey) {
-            shell_.setRewriteShortcutDisplay(hotKey.display);
+            accountTone_.handleToneHotKeyChanged(hotKey);
         };
+        authSession_.onStateChanged = [this](const AuthSessionState& state) {
+            accountTone_.handleAuthStateChanged(state);
+        };
+
+        // Step 9: the stored session comes back in the background.
+        accountTone_.restoreSession();
 
         // Step 10: the first start, 0.3 s from now.
         lifecycle_.scheduleDeferredStart();
+
+        // Step 11: the rewrite engine's log lines and the tray's rewrite item.
+        tone_->onLog = [this](const std::string& line) { accountTone_.logTone(line); };
+        toneWarmBuffer_.onLog = [this](const std::string& line) { accountTone_.logTone(line); };
+        shell_.onTriggerTone = [this] { accountTone_.triggerTone(); };
 
         // Step 11–12: the application menu.
         mainMenu_.onOpenSettings = [this] { openSettingsWindow(); };
@@ -192,29 +244,99 @@ class Root {
         mainMenu_.onAbout = [this] { showAbout(); };
         mainMenu_.install();
         mainMenu_.attach(&settingsWindow_.window());
+        mainMenu_.attach(&onboardingWindow_.window());
         updates_.start();
     }
 
   private:
+    AccountToneWiring::Account accountHooks() {
+        return {
+            .state = [this] { return authSession_.state(); },
+            .startSignIn =
+                [this](std::function<void(std::optional<std::string>)> done) {
+                    authSession_.startSignIn(
+                        [done = std::move(done)](AuthSessionManager::SignInResult result) {
+                            done(result ? std::nullopt
+                                        : std::optional(result.error().errorDescription()));
+                        });
+                },
+            .signOut = [this] { authSession_.signOut(); },
+            .restoreSession = [this] { authSession_.restoreSession(); },
+            .validAccessToken =
+                [this](std::function<void(std::optional<std::string>)> done) {
+                    authSession_.validAccessToken(
+                        [done = std::move(done)](AuthSessionManager::TokenResult token) {
+                            done(token ? std::optional(*token) : std::nullopt);
+                        });
+                },
+        };
+    }
+
+    AccountToneWiring::Rewrite rewriteHooks() {
+        return {
+            .configureShortcut =
+                [this](uint32_t keyCode, uint32_t modifiers) {
+                    return tone_->configureShortcut(keyCode, modifiers);
+                },
+            .start =
+                [this] {
+                    const bool registered = tone_->start();
+                    toneWarmBuffer_.start();
+                    return registered;
+                },
+            .stop =
+                [this] {
+                    tone_->stop();
+                    toneWarmBuffer_.stop();
+                },
+            .trigger = [this] { tone_->triggerManually(); },
+        };
+    }
+
+    AccountToneWiring::Views accountViews() {
+        return {
+            .settings =
+                [this](const AuthSessionState& state) { settingsWindow_.model().update(state); },
+            .onboarding =
+                [this](bool signedIn) { onboardingWindow_.model().setSignedIn(signedIn); },
+            .tray =
+                [this](const std::optional<std::string>& email) { shell_.updateAuthState(email); },
+            .trayShortcut =
+                [this](const std::string& display) {
+                    shell_.setRewriteShortcutDisplay(display);
+                    onboardingWindow_.model().setRewriteShortcutDisplay(display);
+                },
+        };
+    }
+
     MonitoringLifecycle::Hooks lifecycleHooks() {
         return {
             .isEnabled = [this] { return settingsStore_.mivoEnabled(); },
             .isPermissionGranted = [this] { return monitor_.isPermissionGranted(); },
             .requestPermission = [this] { requestAccessibilityPermission(); },
-            .startComponents = [this] { monitor_.start(); },
+            .startComponents =
+                [this] {
+                    monitor_.start();
+                    accountTone_.startRewriteEngine();
+                },
             .stopComponents =
                 [this] {
                     display_.clearCorrectionUIForContextChange();
                     monitor_.stop();
+                    accountTone_.stopRewriteEngine();
                 },
             .setMonitoring = [this](bool on) { shell_.setMonitoring(on); },
             .setPermissionNeeded = [this] { shell_.setPermissionNeeded(); },
             .isOnboardingCompleted =
                 [this] {
-                    openSettingsOnceWithoutTray();
-                    return true;
+                    const bool completed = onboardingStore_.hasCompleted();
+                    if (completed) {
+                        openSettingsOnceWithoutTray();
+                    }
+                    return completed;
                 },
-            .showOnboarding = [] {},
+            // The onboarding window is a way in of its own, tray or not.
+            .showOnboarding = [this] { onboardingWindow_.showCentered(); },
         };
     }
 
@@ -235,8 +357,8 @@ class Root {
         }
         const auto command = accessibilitySettingsCommand(
             environment("XDG_CURRENT_DESKTOP").value_or(""), [](std::string_view program) {
-                return !QStandardPaths::findExecutable(QString::fromUtf8(program.data(),
-                                                                         program.size()))
+                return !QStandardPaths::findExecutable(
+                            QString::fromUtf8(program.data(), program.size()))
                             .isEmpty();
             });
         if (!command) {
@@ -250,7 +372,10 @@ class Root {
         QProcess::startDetached(QString::fromStdString(command->front()), arguments);
     }
 
-    void openSettingsWindow() { settingsWindow_.present(); }
+    void openSettingsWindow() {
+        accountTone_.refreshSettingsAccount();
+        settingsWindow_.present();
+    }
 
     bool openSupportMail(const std::string& subject, const std::optional<std::string>& body) {
         const auto url = supportMailURL(subject, body);
@@ -272,12 +397,12 @@ class Root {
     }
 
     void showAbout() {
-        alerts_.show({.title = "About Mivo",
-                      .message = "Mivo " + buildVersion().text() +
-                                 "\nA writing assistant for Japanese.",
-                      .style = AlertRequest::Style::informational,
-                      .buttons = {"OK"}},
-                     {});
+        alerts_.show(
+            {.title = "About Mivo",
+             .message = "Mivo " + buildVersion().text() + "\nA writing assistant for Japanese.",
+             .style = AlertRequest::Style::informational,
+             .buttons = {"OK"}},
+            {});
     }
 
     // One GET with the rewrite client's 12 s bound on the whole transfer.
@@ -287,8 +412,7 @@ class Root {
         QNetworkReply* reply = network_.get(request);
         QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)] {
             reply->deleteLater();
-            const int status =
-                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             if (reply->error() != QNetworkReply::NoError || status != 200) {
                 done(std::nullopt);
                 return;
@@ -303,19 +427,50 @@ class Root {
     Log& log_;
     QtAlerts alerts_;
     QNetworkAccessManager network_;
-    // Step 2, in order (the account session is created first once sign-in
-    // is wired).
+    // Step 2, in order. The account session first, with what it talks
+    // through.
+    linux_desktop::QtHttpTransport http_;
+    linux_desktop::LibsecretSecretStore secrets_;
+    MivoAPIClient accountAPI_{http_, MivoAPIClient::baseURLFromEnvironment()};
+    KeychainStore keychain_{"com.mivo.auth", secrets_, log_,
+                            KeychainStore::devFileFromEnvironment()};
+    AuthSessionManager authSession_{accountAPI_, keychain_, desktop_.scheduler(),
+                                    desktop_.workspace(), linux_desktop::qtMainLoopPost()};
     AppShellController shell_;
     JsonFileUserDefaults defaults_;
     MivoSettingsStore settingsStore_;
     UpdateController updates_;
     SettingsWindowController settingsWindow_;
     AccessibilityMonitor monitor_;
+    OnboardingStore onboardingStore_;
+    OnboardingWindowController onboardingWindow_;
     QtCorrectionPanelWindow panelWindow_;
     OverlayCoordinator overlay_;
     QtHighlightWindows highlightWindows_;
     HighlightOverlay highlight_;
     LocalCorrectionService localCorrection_;
+    // The rewrite engine: the warm buffer, then the coordinator, which reaches
+    // the account only through the wiring's functions.
+    linux_desktop::X11HotKeys toneHotKeys_{desktop_.x11()};
+    ToneAPIClient toneAPI_{http_, defaults_, desktop_.scheduler(),
+                           ToneAPIClient::baseURLFromEnvironment()};
+    QtTonePanelPresenter tonePanel_{desktop_.screens()};
+    ToneWarmBuffer toneWarmBuffer_{desktop_.ports(),
+                                   [] { return ToneLimits::maxTargetCharacters(); },
+                                   [](const std::optional<std::string>& bundleId) {
+                                       return SurfaceTagResolver::resolve(bundleId) ==
+                                              SurfaceTagResolver::SurfaceTag::codeOrTerminal;
+                                   }};
+    std::shared_ptr<ToneCoordinator> tone_ = std::make_shared<ToneCoordinator>(
+        ToneCoordinator::Ports{desktop_.ports(), toneHotKeys_, alerts_, toneAPI_, tonePanel_,
+                               static_cast<Pid>(::getpid())},
+        &toneWarmBuffer_,
+        [this](std::function<void(std::optional<std::string>)> done) {
+            accountTone_.accessToken(std::move(done));
+        },
+        [this] { return accountTone_.isSignedOut(); }, [this] { accountTone_.beginSignIn(); });
+    AccountToneWiring accountTone_{settingsStore_, alerts_,        log_,
+                                   accountHooks(), rewriteHooks(), accountViews()};
     MivoMainMenu mainMenu_;
     // Step 3: the correction display between them.
     MonitorCorrectionTextField monitorField_;

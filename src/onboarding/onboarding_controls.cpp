@@ -167,10 +167,10 @@ void OnboardingButton::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, text());
 }
 
-// MARK: - ThemedLabel
+// MARK: - OnboardingLabel
 
-ThemedLabel::ThemedLabel(const QString& text, OnboardingColor color, const QFont& font,
-                         QWidget* parent)
+OnboardingLabel::OnboardingLabel(const QString& text, OnboardingColor color, const QFont& font,
+                                 QWidget* parent)
     : QLabel(text, parent), color_(color) {
     setFont(font);
     setTextFormat(Qt::PlainText);
@@ -178,12 +178,12 @@ ThemedLabel::ThemedLabel(const QString& text, OnboardingColor color, const QFont
     connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this] { applyColor(); });
 }
 
-void ThemedLabel::setColorRole(OnboardingColor color) {
+void OnboardingLabel::setColorRole(OnboardingColor color) {
     color_ = color;
     applyColor();
 }
 
-void ThemedLabel::applyColor() {
+void OnboardingLabel::applyColor() {
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, OnboardingTheme::color(color_));
     setPalette(palette);
@@ -213,14 +213,15 @@ void DiscView::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, text_);
 }
 
-// MARK: - SymbolView
+// MARK: - OnboardingSymbolView
 
-SymbolView::SymbolView(std::string symbol, int pixelSize, OnboardingColor ink, QWidget* parent)
+OnboardingSymbolView::OnboardingSymbolView(std::string symbol, int pixelSize, OnboardingColor ink,
+                                           QWidget* parent)
     : QWidget(parent), symbol_(std::move(symbol)), pixelSize_(pixelSize), ink_(ink) {
     setFixedSize(pixelSize_, pixelSize_);
 }
 
-void SymbolView::paintEvent(QPaintEvent*) {
+void OnboardingSymbolView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, symbolOrEmpty(symbol_, pixelSize_, ink_, *this));
 }

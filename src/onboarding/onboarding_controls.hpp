@@ -53,12 +53,12 @@ class OnboardingButton : public QAbstractButton {
 
 // A text in one of the theme's colours, re-coloured when the appearance
 // changes.
-class ThemedLabel : public QLabel {
+class OnboardingLabel : public QLabel {
     Q_OBJECT
 
   public:
-    ThemedLabel(const QString& text, OnboardingColor color, const QFont& font,
-                QWidget* parent = nullptr);
+    OnboardingLabel(const QString& text, OnboardingColor color, const QFont& font,
+                    QWidget* parent = nullptr);
     void setColorRole(OnboardingColor color);
     OnboardingColor colorRole() const { return color_; }
 
@@ -94,11 +94,12 @@ class DiscView : public QWidget {
 };
 
 // A symbol alone, `pixelSize` square, in a theme colour.
-class SymbolView : public QWidget {
+class OnboardingSymbolView : public QWidget {
     Q_OBJECT
 
   public:
-    SymbolView(std::string symbol, int pixelSize, OnboardingColor ink, QWidget* parent = nullptr);
+    OnboardingSymbolView(std::string symbol, int pixelSize, OnboardingColor ink,
+                         QWidget* parent = nullptr);
     QSize sizeHint() const override { return {pixelSize_, pixelSize_}; }
 
   protected:

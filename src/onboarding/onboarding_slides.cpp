@@ -14,8 +14,8 @@ QString q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-ThemedLabel* centredText(const QString& text, OnboardingColor color, const QFont& font) {
-    auto* label = new ThemedLabel(text, color, font);
+OnboardingLabel* centredText(const QString& text, OnboardingColor color, const QFont& font) {
+    auto* label = new OnboardingLabel(text, color, font);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
@@ -38,9 +38,9 @@ QWidget* toneTeaseCard() {
     auto* layout = new QVBoxLayout(card);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(10);
-    layout->addWidget(new ThemedLabel(QStringLiteral("One sentence, three tones"),
-                                      OnboardingColor::textPrimary,
-                                      OnboardingTheme::font(13, QFont::DemiBold)));
+    layout->addWidget(new OnboardingLabel(QStringLiteral("One sentence, three tones"),
+                                          OnboardingColor::textPrimary,
+                                          OnboardingTheme::font(13, QFont::DemiBold)));
     const std::pair<const char*, const char*> rows[] = {
         {"Casual", "明日送るね"},
         {"Polite", "明日お送りします"},
@@ -49,12 +49,13 @@ QWidget* toneTeaseCard() {
     for (const auto& [tag, text] : rows) {
         auto* row = new QHBoxLayout;
         row->setSpacing(10);
-        auto* tagLabel = new ThemedLabel(QString::fromUtf8(tag), OnboardingColor::primaryPressed,
-                                         OnboardingTheme::font(11, QFont::DemiBold));
+        auto* tagLabel =
+            new OnboardingLabel(QString::fromUtf8(tag), OnboardingColor::primaryPressed,
+                                OnboardingTheme::font(11, QFont::DemiBold));
         // One width for every tag, so the three sentences line up.
         tagLabel->setFixedWidth(54);
-        auto* textLabel = new ThemedLabel(QString::fromUtf8(text), OnboardingColor::textPrimary,
-                                          OnboardingTheme::font(14));
+        auto* textLabel = new OnboardingLabel(QString::fromUtf8(text), OnboardingColor::textPrimary,
+                                              OnboardingTheme::font(14));
         textLabel->setObjectName(QStringLiteral("toneRow") + QString::fromUtf8(tag));
         row->addWidget(tagLabel, 0, Qt::AlignVCenter);
         row->addWidget(textLabel, 0, Qt::AlignVCenter);
@@ -80,8 +81,8 @@ QWidget* flowRow(const QString& number, const QString& title, const QString& det
     texts->setSpacing(4);
     auto* heading = new QHBoxLayout;
     heading->setSpacing(8);
-    heading->addWidget(new ThemedLabel(title, OnboardingColor::textPrimary,
-                                       OnboardingTheme::font(15, QFont::DemiBold)),
+    heading->addWidget(new OnboardingLabel(title, OnboardingColor::textPrimary,
+                                           OnboardingTheme::font(15, QFont::DemiBold)),
                        0, Qt::AlignVCenter);
     if (badge != nullptr) {
         heading->addWidget(badge, 0, Qt::AlignVCenter);
@@ -89,7 +90,7 @@ QWidget* flowRow(const QString& number, const QString& title, const QString& det
     heading->addStretch(1);
     texts->addLayout(heading);
     auto* detailLabel =
-        new ThemedLabel(detail, OnboardingColor::textSecondary, OnboardingTheme::font(13));
+        new OnboardingLabel(detail, OnboardingColor::textSecondary, OnboardingTheme::font(13));
     detailLabel->setWordWrap(true);
     texts->addWidget(detailLabel);
     layout->addLayout(texts, 1);
@@ -220,11 +221,11 @@ SignInSlide::SignInSlide(OnboardingViewModel& model, QWidget* parent)
     signedIn->setContentsMargins(0, 0, 0, 0);
     signedIn->setSpacing(6);
     signedIn->addWidget(
-        new SymbolView("checkmark.circle.fill", 16, OnboardingColor::primaryPressed), 0,
+        new OnboardingSymbolView("checkmark.circle.fill", 16, OnboardingColor::primaryPressed), 0,
         Qt::AlignVCenter);
     signedIn->addWidget(
-        new ThemedLabel(QStringLiteral("Signed in"), OnboardingColor::primaryPressed,
-                        OnboardingTheme::font(15, QFont::DemiBold)),
+        new OnboardingLabel(QStringLiteral("Signed in"), OnboardingColor::primaryPressed,
+                            OnboardingTheme::font(15, QFont::DemiBold)),
         0, Qt::AlignVCenter);
     // The button and the label take turns in one place of the same height.
     auto* swap = new QWidget;
@@ -277,11 +278,13 @@ ReadySlide::ReadySlide(OnboardingViewModel& model, QWidget* parent) : QWidget(pa
     auto* menuHint = new QHBoxLayout;
     menuHint->setSpacing(10);
     menuHint->addStretch(1);
-    menuHint->addWidget(new SymbolView("arrow.up.right", 13, OnboardingColor::textSecondary), 0,
-                        Qt::AlignVCenter);
-    menuHint->addWidget(new ThemedLabel(QStringLiteral("Find Mivo in the menu bar"),
-                                        OnboardingColor::textSecondary, OnboardingTheme::font(14)),
-                        0, Qt::AlignVCenter);
+    menuHint->addWidget(
+        new OnboardingSymbolView("arrow.up.right", 13, OnboardingColor::textSecondary), 0,
+        Qt::AlignVCenter);
+    menuHint->addWidget(
+        new OnboardingLabel(QStringLiteral("Find Mivo in the menu bar"),
+                            OnboardingColor::textSecondary, OnboardingTheme::font(14)),
+        0, Qt::AlignVCenter);
     menuHint->addStretch(1);
     block->addLayout(menuHint);
 

@@ -28,7 +28,7 @@ double distanceTo(const Rect& r, Point p) {
 
 }  // namespace
 
-PanelPlacement placeNearAnchor(Size size, const Rect& anchor, const Rect& screen) {
+TonePanelPlacement placeNearAnchor(Size size, const Rect& anchor, const Rect& screen) {
     const double w = size.width;
     const double h = size.height;
     const double x = clampToRange(midX(anchor) - w * 0.5 + 60, screen.minX() + panelPadding,
@@ -74,8 +74,8 @@ Rect visibleScreenFrame(const Rect& rect, std::span<const Screen> screens) {
     return best->visibleFrame;
 }
 
-PanelPlacement positionPanel(Size size, const std::optional<Rect>& anchor,
-                             std::span<const Screen> screens) {
+TonePanelPlacement positionPanel(Size size, const std::optional<Rect>& anchor,
+                                 std::span<const Screen> screens) {
     if (anchor) {
         return placeNearAnchor(size, *anchor, visibleScreenFrame(*anchor, screens));
     }

@@ -20,16 +20,16 @@ inline constexpr Rect fallbackScreenFrame{0, 0, 1280, 800};
 // stays put when the panel's height changes.
 enum class PanelSide { below, above, centred };
 
-struct PanelPlacement {
+struct TonePanelPlacement {
     Rect frame;
     PanelSide side = PanelSide::centred;
-    bool operator==(const PanelPlacement&) const = default;
+    bool operator==(const TonePanelPlacement&) const = default;
 };
 
 // The panel's frame of `size` next to `anchor` inside the visible area
 // `screen`: 60 right of centred, below the anchor when it fits, else above
 // when that fits, else on the roomier side (a tie goes below), then clamped.
-PanelPlacement placeNearAnchor(Size size, const Rect& anchor, const Rect& screen);
+TonePanelPlacement placeNearAnchor(Size size, const Rect& anchor, const Rect& screen);
 inline Rect frameForPanel(Size size, const Rect& anchor, const Rect& screen) {
     return placeNearAnchor(size, anchor, screen).frame;
 }
@@ -41,8 +41,8 @@ Rect visibleScreenFrame(const Rect& rect, std::span<const Screen> screens);
 
 // The whole placement of one opening: next to the anchor on its screen, or,
 // without one, centred in the main (first) screen's visible frame.
-PanelPlacement positionPanel(Size size, const std::optional<Rect>& anchor,
-                             std::span<const Screen> screens);
+TonePanelPlacement positionPanel(Size size, const std::optional<Rect>& anchor,
+                                 std::span<const Screen> screens);
 
 // The frame after the panel's height became `height`, keeping the edge next
 // to the anchor: the bottom edge when the panel is above its anchor, the top

@@ -93,7 +93,7 @@ void TonePanelWindow::mouseMoveEvent(QMouseEvent* event) {
 void TonePanelWindow::position(const std::optional<Rect>& anchor, std::span<const Screen> screens,
                                const Rect& primaryFrame) {
     primaryFrame_ = primaryFrame;
-    const PanelPlacement placed = positionPanel(
+    const TonePanelPlacement placed = positionPanel(
         Size{static_cast<double>(width()), static_cast<double>(height())}, anchor, screens);
     side_ = placed.side;
     moveToGlobal(placed.frame);

@@ -83,7 +83,7 @@ TEST(FrameForPanel, PlacesByTheRoomAroundTheAnchor) {
          PanelSide::below},
     };
     for (const Row& row : rows) {
-        const PanelPlacement placed = placeNearAnchor(row.size, row.anchor, row.area);
+        const TonePanelPlacement placed = placeNearAnchor(row.size, row.anchor, row.area);
         EXPECT_EQ(placed.frame, row.expected) << row.name;
         EXPECT_EQ(placed.side, row.side) << row.name;
         EXPECT_EQ(frameForPanel(row.size, row.anchor, row.area), row.expected) << row.name;
@@ -124,7 +124,7 @@ TEST(PositionPanel, WithoutAnAnchorCentresOnTheMainScreen) {
     const std::vector<Screen> screens{{{0, 0, 1440, 900}, {0, 40, 1440, 860}},
                                       {{1440, 0, 1000, 800}, {1440, 0, 1000, 800}}};
     EXPECT_EQ(positionPanel(panel, std::nullopt, screens),
-              (PanelPlacement{{510, 290, 420, 360}, PanelSide::centred}));
+              (TonePanelPlacement{{510, 290, 420, 360}, PanelSide::centred}));
     EXPECT_EQ(positionPanel(panel, std::nullopt, {}).frame, (Rect{430, 220, 420, 360}));
     // An anchor with no screens at all uses the fallback area as it is.
     EXPECT_EQ(positionPanel(panel, Rect{500, 500, 100, 20}, {}).frame, (Rect{400, 134, 420, 360}));

@@ -1,0 +1,261 @@
+// A rewrite as a user has it: the real `mivo` under openbox with the
+// accessibility bus and mivo-api-stub on loopback. The user presses
+// Super+Shift+J in our GTK test editor, signs in from the rewrite panel
+// through the stand-in sign-in page, presses the hotkey again on a selected
+// sentence, takes "Improve" with Return and applies the preview with Return;
+// the editor then holds the rewrite and the clipboard what it held before.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <string>
+
+#include "desktop_test_support.hpp"
+#include "platform/pasteboard.hpp"
+#include "stub_process.hpp"
+
+#include <atspi/atspi.h>
+
+// Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace mivo::desktop_test {
+namespace {
+
+constexpr const char* kText = "今日は会議があります。私はは学生です。";
+constexpr const char* kSentence = "私はは学生です。";
+constexpr const char* kRewritten = "今日は会議があります。私は学生です。";
+
+class RewriteDesktopTest : public DesktopTest {
+  protected:
+    void TearDown() override {
+        if (mivo_ != nullptr && mivo_->state() != QProcess::NotRunning) {
+            mivo_->terminate();
+            if (!mivo_->waitForFinished(3000))
+                mivo_->kill();
+            mivo_->waitForFinished(2000);
+        }
+        if (HasFailure())
+            std::cerr << "mivo's log:\n" << log_.toStdString() << "\n";
+    }
+
+    Display* display() { return session_->desktop().x11().display(); }
+
+    // `mivo` with its own folders, past onboarding, talking to the stub, with
+    // a stand-in browser that opens the sign-in page and follows its
+    // redirect back to Mivo's loopback port.
+    void startMivo(const std::string& apiURL) {
+        ASSERT_TRUE(home_.isValid());
+        const QString config = home_.path() + "/config";
+        const QString data = home_.path() + "/data";
+        const QString runtime = home_.path() + "/run";
+        const QString bin = home_.path() + "/bin";
+        for (const QString& dir : {config + "/Mivo", data, runtime, bin})
+            QDir().mkpath(dir);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        std::ofstream(config.toStdString() + "/Mivo/defaults.json")
+            << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
+        const QString browser = bin + "/xdg-open";
+        std::ofstream(browser.toStdString())
+            << "#!/bin/sh\nexec curl -s -o /dev/null -L --max-time 20 \"$1\"\n";
+        QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("XDG_DATA_HOME", data);
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        env.insert("PATH", bin + ":" + env.value("PATH"));
+        env.insert("MIVO_API_URL", QString::fromStdString(apiURL));
+        env.insert("MIVO_DEV_AUTH_FILE", "1");
+        env.insert("MIVO_APPEARANCE", "light");
+        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
+        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        mivo_ = std::make_unique<QProcess>();
+        mivo_->setProcessEnvironment(env);
+        mivo_->setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(mivo_.get(), &QProcess::readyRead,
+                         [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
+        mivo_->start(MIVO_APP, {});
+        ASSERT_TRUE(mivo_->waitForStarted(5000));
+        ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 15))
+            << "mivo did not start monitoring";
+    }
+
+    Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
+
+    // Counts lines of mivo's log containing `fragment`.
+    int logged(const QString& fragment) const { return static_cast<int>(log_.count(fragment)); }
+
+    void key(KeySym symbol, bool down) {
+        XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), symbol), down ? 1 : 0,
+                          CurrentTime);
+        XFlush(display());
+    }
+    void press(KeySym symbol) {
+        key(symbol, true);
+        key(symbol, false);
+    }
+    void pressRewriteHotKey() {
+        key(XK_Super_L, true);
+        key(XK_Shift_L, true);
+        press(XK_j);
+        key(XK_Shift_L, false);
+        key(XK_Super_L, false);
+    }
+
+    void click(int x, int y) {
+        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
+        XFlush(display());
+        spinFor(0.15);
+        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+        XFlush(display());
+        spinFor(0.05);
+        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+        XFlush(display());
+    }
+
+    // The editor in front with `kSentence` selected.
+    bool editorInFrontWithSentenceSelected(const TestEditor& editor, const AXElement& view) {
+        const auto origin = readPoint(ax(), view, kAXPositionAttribute);
+        if (!origin)
+            return false;
+        return waitUntil(
+            [&] {
+                const auto front = workspace().frontmostApplication();
+                if (!front || front->pid != editor.pid()) {
+                    click(static_cast<int>(origin->x) + 30, static_cast<int>(origin->y) + 15);
+                    spinFor(0.3);
+                }
+                const int64_t start = text::utf16Length("今日は会議があります。");
+                ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                                       AXValue(Utf16Range{start, text::utf16Length(kSentence)}));
+                spinFor(0.2);
+                const auto now = workspace().frontmostApplication();
+                return now && now->pid == editor.pid() &&
+                       readString(ax(), view, kAXSelectedTextAttribute) == kSentence;
+            },
+            10);
+    }
+
+    // The centre of Mivo's showing push button named `title` (screen, y down).
+    std::optional<std::pair<int, int>> mivoButtonCentre(const char* title) {
+        std::optional<std::pair<int, int>> centre;
+        AtspiAccessible* desktop = atspi_get_desktop(0);
+        const int apps = atspi_accessible_get_child_count(desktop, nullptr);
+        for (int i = 0; i < apps && !centre; ++i) {
+            AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+            if (app == nullptr)
+                continue;
+            if (static_cast<Pid>(atspi_accessible_get_process_id(app, nullptr)) == mivoPid())
+                centre = findButton(app, title, 0);
+            g_object_unref(app);
+        }
+        g_object_unref(desktop);
+        return centre;
+    }
+
+    std::optional<std::pair<int, int>> findButton(AtspiAccessible* node, const char* title,
+                                                  int depth) {
+        if (depth > 24)
+            return std::nullopt;
+        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON) {
+            gchar* name = atspi_accessible_get_name(node, nullptr);
+            const bool match = name != nullptr && std::string_view(name) == title;
+            g_free(name);
+            AtspiStateSet* states = atspi_accessible_get_state_set(node);
+            const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+            g_object_unref(states);
+            if (match && showing) {
+                AtspiComponent* component = atspi_accessible_get_component_iface(node);
+                if (component == nullptr)
+                    return std::nullopt;
+                AtspiRect* r =
+                    atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+                g_object_unref(component);
+                if (r == nullptr)
+                    return std::nullopt;
+                std::pair<int, int> c{r->x + r->width / 2, r->y + r->height / 2};
+                const bool sized = r->width > 0 && r->height > 0;
+                g_free(r);
+                return sized ? std::optional(c) : std::nullopt;
+            }
+        }
+        const int count = atspi_accessible_get_child_count(node, nullptr);
+        for (int i = 0; i < count; ++i) {
+            AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
+            if (child == nullptr)
+                continue;
+            auto found = findButton(child, title, depth + 1);
+            g_object_unref(child);
+            if (found)
+                return found;
+        }
+        return std::nullopt;
+    }
+
+    void screenshot(const QString& name) {
+        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
+        QDir().mkpath(dir);
+        QProcess::execute("import", {"-window", "root", dir + "/" + name});
+    }
+
+    QTemporaryDir home_;
+    std::unique_ptr<QProcess> mivo_;
+    QString log_;
+};
+
+TEST_F(RewriteDesktopTest, SignInThenImproveASelectedSentenceInTheEditor) {
+    testing::StubProcess stub;
+    auto editor = startEditor({.title = "Mivo rewrite", .viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    ASSERT_TRUE(waitForValue(view, kText));
+    startMivo(stub.baseURL());
+
+    // Signed out, the hotkey opens the panel's sign-in; the stand-in browser
+    // brings the grant back to Mivo.
+    ASSERT_TRUE(editorInFrontWithSentenceSelected(*editor, view));
+    pressRewriteHotKey();
+    std::optional<std::pair<int, int>> signIn;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (signIn = mivoButtonCentre("Sign in with Google")).has_value(); }, 8))
+        << "the signed-out panel did not open";
+    screenshot("rewrite-signed-out.png");
+    click(signIn->first, signIn->second);
+    ASSERT_TRUE(waitUntil([&] { return !stub.requestsTo("/v1/me").empty(); }, 20))
+        << "the sign-in did not complete";
+    spinFor(0.5);
+
+    // Signed in: the hotkey on the selected sentence opens the picker.
+    ASSERT_TRUE(editorInFrontWithSentenceSelected(*editor, view));
+    pasteboard().writeItems({stringItem("the user's clipboard")});
+    pressRewriteHotKey();
+    ASSERT_TRUE(waitUntil([&] { return logged("[Mivo][Tone] Tone: panel opened") > 0; }, 8));
+    spinFor(0.5);
+    screenshot("rewrite-picking.png");
+    press(XK_Return);  // "Improve" is selected
+    ASSERT_TRUE(
+        waitUntil([&] { return logged("[Mivo][Tone] Rewrite: improve preview ready") > 0; }, 15));
+    const auto sent = stub.requestsTo("/v1/rewrite/convert");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0]["body"].get<std::string>().find(kSentence), std::string::npos);
+    spinFor(0.3);
+    screenshot("rewrite-preview.png");
+    press(XK_Return);  // apply
+
+    ASSERT_TRUE(waitForValue(view, kRewritten, 8)) << value(view).value_or("?");
+    EXPECT_EQ(logged("[Mivo][Tone] Tone: applied via"), 1);
+    // Whatever way it was written, the user's clipboard comes back.
+    EXPECT_TRUE(waitUntil(
+        [&] { return pasteboardString(pasteboard()) == std::string("the user's clipboard"); }, 5))
+        << pasteboardString(pasteboard()).value_or("(nothing)");
+    screenshot("rewrite-applied.png");
+}
+
+}  // namespace
+}  // namespace mivo::desktop_test

@@ -1,0 +1,70 @@
+// The texts of failures that the service cannot be made to produce quickly
+// on loopback (a 12 s time-out, a provider's own message), and the names of
+// the ways a rewrite is written back.
+
+#include <gtest/gtest.h>
+
+#include "tone/tone_coordinator_messages.hpp"
+
+namespace mivo {
+namespace {
+
+using Error = ToneAPIClient::ToneAPIError;
+using Kind = Error::Kind;
+
+Error error(Kind kind) {
+    Error e;
+    e.kind = kind;
+    return e;
+}
+
+TEST(ToneMessagesTest, ConversionFailuresThatNeedNoServer) {
+    Error provider = error(Kind::providerError);
+    provider.message = "upstream model quota";
+    const auto timedOut = ToneMessages::conversionFailure(error(Kind::timeout));
+    EXPECT_EQ(timedOut.state, TonePanelState::error("Request timed out.", true));
+    EXPECT_EQ(timedOut.logLine, std::nullopt);
+
+    const auto failed = ToneMessages::conversionFailure(provider);
+    // The provider's own words stay out of the panel.
+    EXPECT_EQ(failed.state,
+              TonePanelState::error(
+                  "AI rewrite service is temporarily unavailable. Please try again later.", true));
+    EXPECT_EQ(failed.logLine, "Rewrite: provider unavailable");
+    EXPECT_EQ(ToneMessages::conversionFailure(error(Kind::offline)).state,
+              TonePanelState::offline());
+}
+
+TEST(ToneMessagesTest, FeedbackFailures) {
+    Error server = error(Kind::serverError);
+    server.code = 502;
+    struct Case {
+        Error error;
+        std::string message;
+        std::string logLine;
+    };
+    const Case cases[] = {
+        {error(Kind::timeout), "Feedback timed out", "Feedback: timed out"},
+        {server, "Couldn't save feedback", "Feedback: server error code=502"},
+        {error(Kind::outputInvalid), "Couldn't save feedback", "Feedback: unexpected submit error"},
+        {error(Kind::decodingFailed), "Couldn't save feedback",
+         "Feedback: unexpected submit error"},
+    };
+    for (const auto& c : cases) {
+        const auto failure = ToneMessages::feedbackFailure(c.error);
+        EXPECT_EQ(failure.message, c.message);
+        EXPECT_EQ(failure.logLine, c.logLine);
+    }
+}
+
+TEST(ToneMessagesTest, WaysOfWritingBack) {
+    using Result = TonePasteApplier::ApplyResult;
+    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedNative, {}}), "kAXValue");
+    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedSelectedText, {}}), "kAXSelectedText");
+    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedPaste, {}}), "paste");
+    EXPECT_EQ(ToneMessages::appliedVia(Result::copiedToClipboard("no field")),
+              "clipboard (auto-clear 30s) — no field");
+}
+
+}  // namespace
+}  // namespace mivo
