@@ -17,6 +17,7 @@ PACKAGES=(
   libssl-dev libcpp-httplib-dev
   fonts-noto-cjk
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool xdg-utils
+  libgtk-4-dev firefox-esr chromium
 )
 
 SUDO=""

@@ -1,5 +1,7 @@
 #include "monitor/accessibility_monitor.hpp"
 
+#include <unistd.h>
+
 #include <string>
 
 namespace mivo {
@@ -12,7 +14,10 @@ constexpr double kActivationFollowUpSeconds = 0.05;
 }  // namespace
 
 AccessibilityMonitor::AccessibilityMonitor(Desktop desktop)
-    : ports_(desktop), detector_(desktop.scheduler), bufferStore_(desktop.scheduler) {}
+    : ports_(desktop),
+      detector_(desktop.scheduler),
+      bufferStore_(desktop.scheduler),
+      ownPid_(static_cast<Pid>(getpid())) {}
 
 AccessibilityMonitor::~AccessibilityMonitor() {
     // Whatever the ports still hold of ours must find the monitor gone.
@@ -75,6 +80,11 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     }
 }
 
+bool AccessibilityMonitor::isOwnProcessInFront() {
+    const auto front = ports_.workspace.frontmostApplication();
+    return front && front->pid == ownPid_;
+}
+
 void AccessibilityMonitor::pause() {
     if (isMonitoring())
         state_ = MonitorState{MonitorState::Kind::paused, {}};
@@ -92,6 +102,10 @@ void AccessibilityMonitor::setupAppActivationObserver() {
         guarded([this](const std::optional<RunningApplication>& app) {
             if (!isMonitoring())
                 return;
+            if (app && app->pid == ownPid_) {
+                log("appActivation: Mivo's own window — staying attached");
+                return;
+            }
             notifyCorrectionContextChanged();
             if (!isMonitoring())
                 return;  // the callback stopped the monitor

@@ -78,6 +78,11 @@ class AccessibilityMonitor final {
     // shown no longer apply.
     std::function<void()> onCorrectionContextChanged;
 
+    // Mivo's own process (this one unless told otherwise). Its windows in
+    // front (a correction panel, the settings) are not another application:
+    // the followed field and its pending sentence stay.
+    void setOwnProcessId(Pid pid) { ownPid_ = pid; }
+
     // --- Lifecycle --------------------------------------------------------
     bool isPermissionGranted();
     // Installs the activation observer, the key-down monitor, the focus and
@@ -213,6 +218,8 @@ class AccessibilityMonitor final {
     std::unique_ptr<AXObserver> focusObserver_;
     std::optional<AXElement> focusObservedApp_;
     Pid observedFocusPid_ = 0;
+    Pid ownPid_ = 0;
+    bool isOwnProcessInFront();
     std::optional<std::string> lastFocusedWindowSignature_;
     Cancel textPollTimer_;
     FieldText lastPolledValue_;

@@ -59,6 +59,10 @@ void AccessibilityMonitor::tearDownFocusObserver() {
 }
 
 void AccessibilityMonitor::observeFocusedElement() {
+    // Mivo's own window in front holds no field of another application:
+    // the one followed stays.
+    if (observedElement_ && isOwnProcessInFront())
+        return;
     tearDownValueObserver();
     if (!isMonitoring())
         return;

@@ -76,6 +76,11 @@ void AccessibilityMonitor::focusPollTick() {
         " | focusPid=" + std::to_string(observedFocusPid_) +
         " element=" + yesNo(observedElement_.has_value()) + " stale=" + trueFalse(stale));
 
+    if (frontPid == ownPid_ && !stale) {
+        // Mivo's own window: nothing of it can be observed, and the user
+        // comes back to the field afterwards.
+        return;
+    }
     const auto signature = focusedWindowSignature();
     const bool windowChanged =
         lastFocusedWindowSignature_.has_value() && signature != lastFocusedWindowSignature_;

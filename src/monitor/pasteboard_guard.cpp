@@ -1,5 +1,8 @@
 #include "monitor/pasteboard_guard.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -26,7 +29,12 @@ std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view t
     const Hold hold{nextHold_++};
     holds_.insert(hold.id);
     ourChangeCount_ = pasteboard_.clearContents();
-    if (!pasteboard_.writeItems({stringItem(std::string(text))})) {
+    mark_ = "mivo-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
+            std::to_string(hold.id);
+    PasteboardItem item = stringItem(std::string(text));
+    item.entries.push_back(PasteboardEntry{std::string(kMarkType), mark_});
+    item.entries.push_back(PasteboardEntry{std::string(kSecretHintType), "secret"});
+    if (!pasteboard_.writeItems({item})) {
         release(hold);
         return std::nullopt;
     }
@@ -37,12 +45,58 @@ std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view t
 void PasteboardGuard::release(Hold hold) {
     if (holds_.erase(hold.id) == 0 || !holds_.empty())
         return;
-    if (writtenByUs()) {
+    if (writtenByUs() || carriesOurMark()) {
         pasteboard_.clearContents();
         if (!saved_.empty())
             pasteboard_.writeItems(saved_);
     }
     saved_.clear();
+    mark_.clear();
 }
 
+bool PasteboardGuard::carriesOurMark() {
+    if (mark_.empty())
+        return false;
+    const auto items = pasteboard_.items();
+    return !items.empty() && items.front().dataForType(kMarkType) == mark_;
+}
+
+void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
+                                        std::optional<int64_t> fetchesBefore, PastedCheck pasted) {
+    if (!fetchesBefore) {
+        scheduler.after(kRestoreWithoutFetchCount,
+                        [self = shared_from_this(), hold] { self->release(hold); });
+        return;
+    }
+    awaitFetch(hold, scheduler, *fetchesBefore, std::move(pasted), 0.0, scheduler.now());
+}
+
+void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetchesBefore,
+                                 PastedCheck pasted, double waited, TimePoint lastLook) {
+    scheduler.after(kFetchPollInterval, [self = shared_from_this(), &scheduler, hold, fetchesBefore,
+                                         pasted = std::move(pasted), waited, lastLook] {
+        if (!self->holds_.contains(hold.id))
+            return;
+        const auto fetches = self->pasteboard_.textFetchCount();
+        // The target is asked only after a fetch: one that fetches while it
+        // handles the keystroke must not wait for our question.
+        if (fetches && *fetches > fetchesBefore && (!pasted || pasted())) {
+            // The target reads the rest of its request a moment later.
+            scheduler.after(kRestoreAfterFetch, [self, hold] { self->release(hold); });
+            return;
+        }
+        // Only time in which the loop could serve the target's request
+        // counts: a look that comes late because the loop was held up
+        // (a call into a busy application) counts as one interval at most,
+        // and the request that waited meanwhile is served before the next.
+        const TimePoint now = scheduler.now();
+        const double gap = std::chrono::duration<double>(now - lastLook).count();
+        const double total = waited + std::min(gap, 2 * kFetchPollInterval);
+        if (total >= kRestoreBound) {
+            self->release(hold);
+            return;
+        }
+        self->awaitFetch(hold, scheduler, fetchesBefore, pasted, total, now);
+    });
+}
 }  // namespace mivo

@@ -8,20 +8,31 @@
 // first one's text and put that back as the "user's" clipboard.
 //
 // Whoever else writes to the pasteboard while text of ours is on it (the
-// user copying, another application) wins: nothing is put back over it.
+// user copying, another application) wins: nothing is put back over it. A
+// clipboard manager that takes our text over unchanged is not someone
+// else: our mark travels with the text, and the user's contents still come
+// back. The text is marked secret, so managers that honour it keep none.
+//
+// A paste target fetches the text only when it handles the paste, which a
+// busy application does late: where the pasteboard tells fetches, the
+// user's contents come back shortly after the target fetched ours, at the
+// latest after a bound; elsewhere after a fixed wait.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/pasteboard.hpp"
+#include "platform/scheduler.hpp"
 
 namespace mivo {
 
-class PasteboardGuard {
+class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
   public:
     // One paste's claim on the pasteboard, from putting its text on until
     // its restore.
@@ -48,8 +59,31 @@ class PasteboardGuard {
 
     bool isHolding() const { return !holds_.empty(); }
 
+    // What `releaseAfterPaste` compares with: read right before the paste
+    // keystroke.
+    std::optional<int64_t> fetchesBeforePaste() { return pasteboard_.textFetchCount(); }
+    // Releases the hold once the target fetched our text (a short while
+    // after its fetch) or the bound passed. Some targets fetch on the
+    // keystroke and again when they paste (Chromium); with `pasted`, which
+    // tells whether the paste has shown in the target, a fetch counts only
+    // once the paste shows.
+    using PastedCheck = std::function<bool()>;
+    void releaseAfterPaste(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
+                           PastedCheck pasted = {});
+
+    static constexpr double kRestoreWithoutFetchCount = 0.4;
+    static constexpr double kRestoreAfterFetch = 0.2;
+    static constexpr double kFetchPollInterval = 0.05;
+    static constexpr double kRestoreBound = 1.5;
+    static constexpr std::string_view kMarkType = "application/x-mivo-paste";
+    static constexpr std::string_view kSecretHintType = "x-kde-passwordManagerHint";
+
   private:
     bool writtenByUs() { return pasteboard_.changeCount() == ourChangeCount_; }
+    // Our text is still what the pasteboard holds, whoever holds it now.
+    bool carriesOurMark();
+    void awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetchesBefore, PastedCheck pasted,
+                    double waited, TimePoint lastLook);
 
     Pasteboard& pasteboard_;
     std::vector<PasteboardItem> saved_;
@@ -58,6 +92,7 @@ class PasteboardGuard {
     // The change count right after our last write: anything else means
     // someone else wrote since.
     int64_t ourChangeCount_ = -1;
+    std::string mark_;
 };
 
 }  // namespace mivo

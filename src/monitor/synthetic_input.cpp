@@ -20,7 +20,6 @@ constexpr double kDragDelay = 0.2;
 constexpr double kPasteAfterDragDelay = 0.14;
 constexpr double kTypeAfterDragDelay = 0.16;
 constexpr double kDeleteDelay = 0.18;
-constexpr double kRestoreAfterPasteDelay = 0.4;
 
 constexpr int kDragSteps = 8;
 
@@ -65,9 +64,21 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
             });
     }
 
-    void restoreLater(PasteboardGuard::Hold hold) {
-        desktop.scheduler.after(kRestoreAfterPasteDelay,
-                                [clipboard = clipboard, hold] { clipboard->release(hold); });
+    // Posts the paste keystroke; the user's clipboard comes back once the
+    // target has fetched our text.
+    bool pasteAndRestore(PasteboardGuard::Hold hold, const AXElement& element) {
+        Accessibility& ax = desktop.accessibility;
+        const auto before = readString(ax, element, kAXValueAttribute);
+        const auto fetchesBefore = clipboard->fetchesBeforePaste();
+        if (!postCommandV())
+            return false;
+        // The paste has shown once the field reads otherwise; a field
+        // without a value cannot tell, and its target's fetch decides.
+        auto pasted = [&ax, element, before] {
+            return !before || readString(ax, element, kAXValueAttribute) != before;
+        };
+        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted);
+        return true;
     }
 
     void activateTargetApplication() {
@@ -233,12 +244,10 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
                     "abandoned");
                 return;
             }
-            if (!s.postCommandV()) {
+            if (!s.pasteAndRestore(hold, selected.element)) {
                 s.clipboard->release(hold);
                 s.log("applyReplacement: Command-V post failed");
-                return;
             }
-            s.restoreLater(hold);
         },
         [clipboard, hold = *hold] { clipboard->release(hold); });
     return true;
@@ -307,12 +316,10 @@ bool SyntheticInput::pasteTextIntoRect(std::string_view text, Rect rect,
                             "aborting paste");
                         return;
                     }
-                    if (!s.postCommandV()) {
+                    if (!s.pasteAndRestore(hold, element)) {
                         s.clipboard->release(hold);
                         s.log("applyReplacement: Command-V after mouse selection failed");
-                        return;
                     }
-                    s.restoreLater(hold);
                 },
                 restoreNow);
         },

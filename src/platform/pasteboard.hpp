@@ -38,6 +38,10 @@ class Pasteboard {
     virtual int64_t clearContents() = 0;
     // Adds the items after what the pasteboard holds; false when refused.
     virtual bool writeItems(const std::vector<PasteboardItem>& items) = 0;
+    // How often other applications have fetched text we put on the
+    // pasteboard (it grows when a paste target reads it); nothing where the
+    // pasteboard cannot tell.
+    virtual std::optional<int64_t> textFetchCount() { return std::nullopt; }
 };
 
 // The pasteboard's text: the first item's string, if any.

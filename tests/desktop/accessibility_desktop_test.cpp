@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include <QElapsedTimer>
+
 #include "desktop_test_support.hpp"
 
 namespace mivo::desktop_test {
@@ -183,6 +185,50 @@ TEST_F(AccessibilityDesktopTest, ElementsThatWentAwayAreInvalid) {
     EXPECT_EQ(ax().setAttributeValue(view, kAXValueAttribute, AXValue("x")),
               AXError::invalidUIElement);
     EXPECT_TRUE(invalid(ax().applicationElement(pid), kAXRoleAttribute));
+}
+
+TEST_F(AccessibilityDesktopTest, ANotificationsReadsTakeTheTextOnce) {
+    auto editor = startEditor({.viewText = kMixed});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    auto& backend = session_->desktop().accessibility();
+    spinFor(0.05);
+    const uint64_t before = backend.remoteTextReads();
+    // What a value notification's handler asks, in one turn of the loop.
+    EXPECT_EQ(value(view), kMixed);
+    EXPECT_EQ(readNumber(ax(), view, kAXNumberOfCharactersAttribute), 7);
+    EXPECT_TRUE(readRange(ax(), view, kAXSelectedTextRangeAttribute).has_value());
+    EXPECT_TRUE(readString(ax(), view, kAXSelectedTextAttribute).has_value());
+    EXPECT_TRUE(ax().copyParameterizedAttributeValue(view, kAXStringForRangeParameterizedAttribute,
+                                                     AXValue(Utf16Range{0, 1})));
+    EXPECT_EQ(backend.remoteTextReads(), before + 1);
+    // The next turn reads afresh: the text may have changed meanwhile.
+    spinFor(0.05);
+    typeText("d");
+    EXPECT_TRUE(waitForValue(view, kMixed + "d"));
+}
+
+TEST_F(AccessibilityDesktopTest, AHungApplicationCostsOneTimeOutNotOnePerCall) {
+    auto editor = startEditor({.viewText = "止まる"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    ASSERT_EQ(value(view), "止まる");
+    spinFor(0.05);
+    ASSERT_EQ(::kill(editor->pid(), SIGSTOP), 0);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(value(view).has_value());
+    // Bounded by the call time-out, whatever the application does.
+    EXPECT_LT(timer.elapsed(), 5000);
+    timer.restart();
+    for (int i = 0; i < 10; ++i) {
+        spinFor(0.01);
+        EXPECT_FALSE(value(view).has_value());
+        EXPECT_FALSE(readRange(ax(), view, kAXSelectedTextRangeAttribute).has_value());
+    }
+    // Left alone: no call waits for it again.
+    EXPECT_LT(timer.elapsed(), 1000);
+    ::kill(editor->pid(), SIGCONT);
 }
 
 TEST_F(AccessibilityDesktopTest, NeverAsksItsOwnProcess) {

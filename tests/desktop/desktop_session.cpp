@@ -1,8 +1,11 @@
 #include "desktop_session.hpp"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTimer>
 
@@ -43,9 +46,20 @@ bool windowManagerAnswers(linux_desktop::X11Connection& x11) {
     const int status =
         XGetWindowProperty(d, x11.rootWindow(), x11.atom("_NET_SUPPORTING_WM_CHECK"), 0, 1, False,
                            XA_WINDOW, &type, &format, &count, &remaining, &data);
-    const bool present = status == Success && type == XA_WINDOW && count == 1;
+    bool present = status == Success && type == XA_WINDOW && count == 1;
+    Window check = present ? *reinterpret_cast<Window*>(data) : None;
     if (data != nullptr)
         XFree(data);
+    // A window manager that quit leaves the property behind: its check
+    // window must still exist.
+    if (!present)
+        return false;
+    XSync(d, False);
+    auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    XWindowAttributes attributes;
+    present = XGetWindowAttributes(d, check, &attributes) != 0;
+    XSync(d, False);
+    XSetErrorHandler(previous);
     return present;
 }
 
@@ -61,7 +75,39 @@ void collect(Accessibility& ax, const AXElement& element, std::string_view role,
     }
 }
 
+// Executables that only use the GTK 3 editor need not name the others.
+#ifndef MIVO_TEST_EDITOR_GTK4
+#define MIVO_TEST_EDITOR_GTK4 ""
+#endif
+#ifndef MIVO_TEST_EDITOR_QT
+#define MIVO_TEST_EDITOR_QT ""
+#endif
+
+const char* editorProgram(EditorKind kind) {
+    switch (kind) {
+        case EditorKind::gtk4:
+            return MIVO_TEST_EDITOR_GTK4;
+        case EditorKind::qt6:
+            return MIVO_TEST_EDITOR_QT;
+        case EditorKind::gtk3:
+            break;
+    }
+    return MIVO_TEST_EDITOR;
+}
+
 }  // namespace
+
+std::string_view editorKindName(EditorKind kind) {
+    switch (kind) {
+        case EditorKind::gtk4:
+            return "GTK4";
+        case EditorKind::qt6:
+            return "Qt6";
+        case EditorKind::gtk3:
+            break;
+    }
+    return "GTK3";
+}
 
 bool waitUntil(const std::function<bool()>& done, double seconds) {
     QDeadlineTimer deadline(static_cast<qint64>(seconds * 1000));
@@ -129,6 +175,17 @@ bool DesktopSession::start(std::string& reason) {
         reason = "no session bus (run under dbus-run-session, as scripts/test.sh does)";
         return false;
     }
+    // The desktop test executables run one after another in one session:
+    // the previous one's launcher must have given up the bus's name, or
+    // the new one would hand out the address of a bus about to go.
+    const auto busNameTaken = [] {
+        auto* bus = QDBusConnection::sessionBus().interface();
+        return bus != nullptr && bus->isServiceRegistered("org.a11y.Bus").value();
+    };
+    if (!waitUntil([&] { return !busNameTaken(); }, 10)) {
+        reason = "another accessibility bus launcher holds the session";
+        return false;
+    }
     busLauncher_ = std::make_unique<QProcess>();
     // The bus daemon and registry the launcher starts outlive it for a
     // moment; they must not hold the test runner's output open.
@@ -149,7 +206,7 @@ bool DesktopSession::start(std::string& reason) {
     windowManager_ = std::make_unique<QProcess>();
     windowManager_->setStandardOutputFile(QProcess::nullDevice());
     windowManager_->setStandardErrorFile(QProcess::nullDevice());
-    windowManager_->start("openbox", QStringList{"--sm-disable"});
+    windowManager_->start("openbox", QStringList{"--sm-disable", "--replace"});
     if (!windowManager_->waitForStarted(5000) ||
         !waitUntil([this] { return windowManagerAnswers(desktop_->x11()); }, 10)) {
         reason = "openbox did not start";
@@ -175,25 +232,43 @@ std::unique_ptr<TestEditor> DesktopSession::startEditor(const EditorOptions& opt
     QProcess& p = *editor->process_;
     p.setProcessChannelMode(QProcess::SeparateChannels);
     p.setReadChannel(QProcess::StandardOutput);
-    p.start(MIVO_TEST_EDITOR, QStringList{"--title", QString::fromStdString(options.title),
-                                          "--entry", QString::fromStdString(options.entryText),
-                                          "--text", QString::fromStdString(options.viewText)});
+    QStringList args{"--title", QString::fromStdString(options.title),
+                     "--entry", QString::fromStdString(options.entryText),
+                     "--text",  QString::fromStdString(options.viewText)};
+    if (options.password)
+        args << "--password" << QString::fromStdString(*options.password);
+    if (options.slowPasteMs > 0)
+        args << "--slow-paste" << QString::number(options.slowPasteMs);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // GTK 4 without a GPU: the software renderer starts fastest.
+    env.insert("GSK_RENDERER", "cairo");
+    env.insert("GDK_BACKEND", "x11");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    p.setProcessEnvironment(env);
+    p.start(editorProgram(options.kind), args);
     if (!p.waitForStarted(5000))
         return nullptr;
     const bool ready =
         waitUntil([&p] { return p.canReadLine() && p.readLine().startsWith("ready"); }, 10);
-    if (!ready)
+    if (!ready) {
+        lastStartFailure_ = "never said ready";
         return nullptr;
+    }
     const Pid pid = editor->pid();
     auto& workspace = desktop_->workspace();
     const bool settled = waitUntil(
         [&] {
             const auto front = workspace.frontmostApplication();
-            if (!front || front->pid != pid)
+            if (!front || front->pid != pid) {
+                lastStartFailure_ = "not in front";
                 return false;
+            }
             const auto focused = focusedElement(pid);
-            return focused && readString(desktop_->accessibility(), *focused, kAXRoleAttribute) ==
-                                  kAXTextAreaRole;
+            const auto role =
+                focused ? readString(desktop_->accessibility(), *focused, kAXRoleAttribute)
+                        : std::nullopt;
+            lastStartFailure_ = "focused element's role: " + role.value_or("<none>");
+            return role == kAXTextAreaRole;
         },
         10);
     if (!settled)

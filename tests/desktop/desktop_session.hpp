@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/linux/linux_desktop.hpp"
@@ -39,10 +40,19 @@ class TestEditor {
     std::unique_ptr<QProcess> process_;
 };
 
+// Our test editors, one per toolkit, with the same fields.
+enum class EditorKind { gtk3, gtk4, qt6 };
+std::string_view editorKindName(EditorKind kind);
+
 struct EditorOptions {
     std::string title = "Mivo test editor";
     std::string entryText = {};
     std::string viewText = {};
+    // A password field is added only when given.
+    std::optional<std::string> password = {};
+    // The editor stays busy this long before it handles a paste.
+    int slowPasteMs = 0;
+    EditorKind kind = EditorKind::gtk3;
 };
 
 class DesktopSession {
@@ -61,6 +71,8 @@ class DesktopSession {
     // Starts an editor and waits until it is the frontmost application and
     // its text view has the keyboard focus as AT-SPI sees it.
     std::unique_ptr<TestEditor> startEditor(const EditorOptions& options = {});
+    // Why the last editor did not come up.
+    const std::string& lastStartFailure() const { return lastStartFailure_; }
 
     // The focused element of the application, read through the backend.
     std::optional<AXElement> focusedElement(Pid pid);
@@ -73,6 +85,7 @@ class DesktopSession {
     void stop();
 
     sim::CapturedLog log_;
+    std::string lastStartFailure_;
     std::unique_ptr<QProcess> busLauncher_;
     std::unique_ptr<QProcess> windowManager_;
     std::unique_ptr<linux_desktop::LinuxDesktop> desktop_;

@@ -33,7 +33,8 @@ class DesktopTest : public ::testing::Test {
     // Starts an editor; the test fails when it does not come up.
     std::unique_ptr<TestEditor> startEditor(const EditorOptions& options = {}) {
         auto editor = session_->startEditor(options);
-        EXPECT_NE(editor, nullptr) << "the test editor did not come up with its text view focused";
+        EXPECT_NE(editor, nullptr) << "the test editor did not come up with its text view focused: "
+                                   << session_->lastStartFailure();
         return editor;
     }
 

@@ -179,3 +179,29 @@ TEST_F(ObservationTest, AFocusObserverThatCannotBeMadeIsRetriedEverySecond) {
 
 }  // namespace
 }  // namespace mivo
+
+namespace mivo {
+namespace {
+
+TEST_F(ObservationTest, MivosOwnWindowInFrontKeepsTheFieldAndItsPendingSentence) {
+    // Mivo's own process: the accessibility bus never answers for it, so
+    // its window in front would read as a front application without a field.
+    const Pid self = 900;
+    desk.addApplication(self, "Mivo");
+    const auto panel = desk.addWindow(self, "Mivo");
+    monitor.setOwnProcessId(self);
+    desk.typeText("今日は良い天気です。");
+    advance(0.2);
+    desk.activateApplication(self);
+    desk.focus(desk.addTextField(panel, ""));
+    // Past several focus polls and the sentence's pause.
+    advance(3.2);
+    EXPECT_EQ(monitor.observedElement(), desk.element(field));
+    EXPECT_EQ(contextChanges, 0);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates.front().text, "今日は良い天気です。");
+    EXPECT_FALSE(desk.log().contains("focusPoll: re-attaching"));
+}
+
+}  // namespace
+}  // namespace mivo

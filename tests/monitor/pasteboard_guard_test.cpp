@@ -2,6 +2,7 @@
 
 #include "monitor/pasteboard_guard.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
+#include "platform/sim/virtual_clock.hpp"
 
 namespace mivo {
 namespace {
@@ -25,7 +26,7 @@ class PasteboardGuardTest : public ::testing::Test {
 TEST_F(PasteboardGuardTest, PutsTheTextOnAndTheUsersContentsBack) {
     const auto hold = guard->putText("雨");
     ASSERT_TRUE(hold);
-    EXPECT_EQ(board.items(), std::vector{stringItem("雨")});
+    EXPECT_EQ(pasteboardString(board), "雨");
     guard->release(*hold);
     EXPECT_EQ(board.items(), kUserContents);
     EXPECT_FALSE(guard->isHolding());
@@ -44,7 +45,7 @@ TEST_F(PasteboardGuardTest, OverlappingPastesNeverRestoreOurOwnText) {
     ASSERT_TRUE(first && second);
     // The first restore must not pull the second paste's text away.
     guard->release(*first);
-    EXPECT_EQ(board.items(), std::vector{stringItem("雪")});
+    EXPECT_EQ(pasteboardString(board), "雪");
     guard->release(*second);
     EXPECT_EQ(board.items(), kUserContents);
 }
@@ -91,9 +92,99 @@ TEST_F(PasteboardGuardTest, ReleasingTwiceDoesNothing) {
     guard->release(*first);
     guard->release(*first);
     EXPECT_TRUE(guard->isHolding());
-    EXPECT_EQ(board.items(), std::vector{stringItem("雪")});
+    EXPECT_EQ(pasteboardString(board), "雪");
     guard->release(*second);
     EXPECT_EQ(board.items(), kUserContents);
+}
+
+TEST_F(PasteboardGuardTest, OurTextIsMarkedSecretForClipboardManagers) {
+    const auto hold = guard->putText("雨");
+    ASSERT_FALSE(board.items().empty());
+    EXPECT_EQ(board.items().front().dataForType(PasteboardGuard::kSecretHintType), "secret");
+    guard->release(*hold);
+}
+
+TEST_F(PasteboardGuardTest, AClipboardManagerTakingOverOurTextStillGetsTheUsersContentsBack) {
+    const auto hold = guard->putText("雨");
+    // The manager fetches everything we offer and owns the clipboard with it.
+    board.userCopies(board.items());
+    guard->release(*hold);
+    EXPECT_EQ(board.items(), kUserContents);
+}
+
+// A pasteboard that tells when a paste target fetched its text.
+class FetchingPasteboard : public sim::SimPasteboard {
+  public:
+    std::optional<int64_t> textFetchCount() override { return fetches; }
+    int64_t fetches = 0;
+};
+
+TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
+    struct Case {
+        const char* why;
+        std::optional<double> fetchAt;  // seconds after the paste keystroke
+        double restoredBy;
+        double notBefore;
+    };
+    const Case cases[] = {
+        {"a quick target", 0.05, 0.35, 0.2},
+        // Later than a fixed 0.4 s restore: the target would have pasted
+        // the user's old clipboard.
+        {"a busy target", 0.9, 1.2, 1.0},
+        {"a target that never fetches", std::nullopt, 1.6, 1.4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        sim::VirtualClock clock;
+        FetchingPasteboard board;
+        board.userCopies({stringItem("ユーザーのコピー")});
+        const auto guard = PasteboardGuard::of(board);
+        const auto hold = guard->putText("雨");
+        guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste());
+        double restoredAt = -1;
+        for (double t = 0; t < 3.0 && restoredAt < 0; t += 0.01) {
+            if (c.fetchAt && t >= *c.fetchAt && board.fetches == 0)
+                board.fetches = 1;
+            clock.advance(0.01);
+            if (pasteboardString(board) == "ユーザーのコピー")
+                restoredAt = t + 0.01;
+        }
+        EXPECT_GE(restoredAt, c.notBefore);
+        EXPECT_LE(restoredAt, c.restoredBy);
+    }
+}
+
+TEST(PasteboardRestoreTest, AFetchOnTheKeystrokeWaitsForThePasteToShow) {
+    // Chromium fetches as it handles the keystroke and again when its busy
+    // page pastes, 0.9 s later.
+    sim::VirtualClock clock;
+    FetchingPasteboard board;
+    board.userCopies({stringItem("ユーザーのコピー")});
+    const auto guard = PasteboardGuard::of(board);
+    const auto hold = guard->putText("雨");
+    bool shown = false;
+    guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste(), [&] { return shown; });
+    clock.advance(0.02);
+    board.fetches = 1;
+    clock.advance(0.85);
+    EXPECT_EQ(pasteboardString(board), "雨");
+    board.fetches = 2;
+    shown = true;
+    clock.advance(0.3);
+    EXPECT_EQ(pasteboardString(board), "ユーザーのコピー");
+}
+
+TEST(PasteboardRestoreTest, WithoutFetchCountsTheRestoreComesAfterAFixedWait) {
+    sim::VirtualClock clock;
+    sim::SimPasteboard board;
+    board.userCopies({stringItem("ユーザーのコピー")});
+    const auto guard = PasteboardGuard::of(board);
+    const auto hold = guard->putText("雨");
+    guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste());
+    clock.advance(0.39);
+    EXPECT_EQ(pasteboardString(board), "雨");
+    clock.advance(0.02);
+    EXPECT_EQ(pasteboardString(board), "ユーザーのコピー");
 }
 
 }  // namespace

@@ -162,7 +162,7 @@ TEST_F(SyntheticInputTest, PasteLandsAfterTheTargetComesToTheFrontAndTheClipboar
     const SelectedTarget selected = selectHare();
     ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selected));
     EXPECT_EQ(desk.frontmostPid(), pid);
-    EXPECT_EQ(board(), std::vector{stringItem("雨")});
+    EXPECT_EQ(pasteboardString(desk.pasteboard()), "雨");
 
     desk.clock().advance(0.19);
     EXPECT_TRUE(keys().empty());
@@ -170,7 +170,7 @@ TEST_F(SyntheticInputTest, PasteLandsAfterTheTargetComesToTheFrontAndTheClipboar
     EXPECT_EQ(desk.text(field), "今日は雨です。");
     // A late paste still finds the text for 0.4 s.
     desk.clock().advance(0.39);
-    EXPECT_EQ(board(), std::vector{stringItem("雨")});
+    EXPECT_EQ(pasteboardString(desk.pasteboard()), "雨");
     desk.clock().advance(0.01);
     EXPECT_EQ(board(), kUserContents);
 }

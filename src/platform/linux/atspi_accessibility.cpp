@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -45,8 +48,34 @@ std::vector<GObjectPtr<AtspiAccessible>> childrenOf(AtspiAccessible* accessible,
     return out;
 }
 
+// Chromium (and Electron) show a null child under each top-level frame until
+// someone asks for the frame's relations once; only then does it build the
+// page's tree. Asked once per frame.
+void wakeChromiumFrames(AtspiAccessible* application,
+                        const std::vector<GObjectPtr<AtspiAccessible>>& frames) {
+    static std::set<std::string> woken;
+    if (frames.empty() || toolkitOf(application) != Toolkit::chromium)
+        return;
+    if (woken.size() > 4096)
+        woken.clear();
+    for (const auto& frame : frames) {
+        if (!woken.insert(identityOf(frame.get())).second)
+            continue;
+        GErrorSlot error;
+        GArrayPtr relations(atspi_accessible_get_relation_set(frame.get(), error.out()));
+        if (relations != nullptr) {
+            for (guint i = 0; i < relations->len; ++i)
+                g_object_unref(g_array_index(relations.get(), AtspiRelation*, i));
+        }
+    }
+}
+
 bool isOfInterest(const LiveObject& object) {
-    return object.has(ATSPI_STATE_SHOWING) && !object.has(ATSPI_STATE_MANAGES_DESCENDANTS);
+    if (object.has(ATSPI_STATE_MANAGES_DESCENDANTS))
+        return false;
+    // GTK 4 says "showing" of hardly anything (its containers are only
+    // "visible"), so either will do.
+    return object.has(ATSPI_STATE_SHOWING) || object.has(ATSPI_STATE_VISIBLE);
 }
 
 AtspiAccessible* findFocusedByWalk(AtspiAccessible* root, int depth, int& budget) {
@@ -90,7 +119,10 @@ AtspiAccessible* findFocused(AtspiAccessible* window) {
                 else
                     g_object_unref(m);
             }
-            return found;
+            // GTK 4 answers an empty list while a widget has the focus: an
+            // empty answer is no proof, the walk decides.
+            if (found != nullptr)
+                return found;
         }
     }
     int budget = kFocusWalkMaxNodes;
@@ -98,8 +130,23 @@ AtspiAccessible* findFocused(AtspiAccessible* window) {
 }
 
 // The application's window that has the keyboard, with one reference.
+// GTK 4 sends no event when a window becomes active or a widget takes the
+// focus, so libatspi's cache keeps the states it first saw: its states are
+// read afresh for the focus search.
+void refreshStatesOfGtk4(AtspiAccessible* application) {
+    if (toolkitOf(application) != Toolkit::gtk)
+        return;
+    GErrorSlot error;
+    auto version = takeString(atspi_accessible_get_toolkit_version(application, error.out()));
+    if (version && version->starts_with("4"))
+        atspi_accessible_clear_cache(application);
+}
+
 AtspiAccessible* activeWindowOf(AtspiAccessible* application) {
-    for (auto& child : childrenOf(application)) {
+    refreshStatesOfGtk4(application);
+    auto windows = childrenOf(application);
+    wakeChromiumFrames(application, windows);
+    for (auto& child : windows) {
         const auto live = inspect(child.get());
         if (live && live->has(ATSPI_STATE_ACTIVE))
             return child.release();
@@ -122,7 +169,8 @@ struct AtspiAccessibility::Target {
 
 AtspiAccessibility::AtspiAccessibility(Scheduler& scheduler, Log& log,
                                        std::function<Point()> primaryOrigin)
-    : bus_(log),
+    : scheduler_(scheduler),
+      bus_(log),
       primaryOrigin_(std::move(primaryOrigin)),
       events_(std::make_unique<AtspiEventHub>(scheduler)),
       ownPid_(static_cast<Pid>(getpid())) {}
@@ -169,6 +217,8 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     AtspiAccessible* accessible = ref->accessible();
     if (accessible == nullptr)
         return std::unexpected(AXError::invalidUIElement);
+    if (isQuiet(accessible))
+        return std::unexpected(AXError::cannotComplete);
     // The process comes from the bus daemon, never from the object, so it
     // is safe to ask before we know the object is not ours. The process of
     // an application that quit is unknown; the object then reads as gone.
@@ -176,6 +226,7 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     if (pid && *pid == ownPid_)
         return std::unexpected(AXError::cannotComplete);
     auto live = inspect(accessible);
+    noteAnswers(accessible);
     if (!live)
         return std::unexpected(live.error());
     if (!pid)
@@ -214,6 +265,8 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
         auto children = childrenOf(accessible, &failure);
         if (failure != AXError::success)
             return std::unexpected(failure);
+        if (live.role == ATSPI_ROLE_APPLICATION)
+            wakeChromiumFrames(accessible, children);
         std::vector<AXElement> out;
         out.reserve(children.size());
         for (auto& child : children)
@@ -223,21 +276,29 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
     if (attribute == kAXFocusedAttribute)
         return AXValue(live.has(ATSPI_STATE_FOCUSED));
     if (attribute == kAXEditableAttribute)
-        return AXValue(live.has(ATSPI_STATE_EDITABLE));
+        return AXValue(live.has(ATSPI_STATE_EDITABLE) &&
+                       textExposure(live.role) != TextExposure::none);
     if (attribute == kAXPositionAttribute || attribute == kAXSizeAttribute) {
         GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
         if (component == nullptr)
             return std::unexpected(AXError::attributeUnsupported);
+        const Toolkit toolkit = toolkitOf(accessible);
+        const bool screen = answersScreenCoordinates(toolkit);
         GErrorSlot error;
-        std::unique_ptr<AtspiRect, GFreeDeleter<AtspiRect>> r(
-            atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out()));
+        std::unique_ptr<AtspiRect, GFreeDeleter<AtspiRect>> r(atspi_component_get_extents(
+            component.get(), screen ? ATSPI_COORD_TYPE_SCREEN : ATSPI_COORD_TYPE_WINDOW,
+            error.out()));
         if (error.failed())
             return std::unexpected(errorForFailure(error.message()));
         if (r == nullptr || r->width < 0 || r->height < 0)
             return std::unexpected(AXError::noValue);
-        const Rect frame = toInterfaceCoordinates(
-            Rect{static_cast<double>(r->x), static_cast<double>(r->y),
-                 static_cast<double>(r->width), static_cast<double>(r->height)});
+        auto onScreen =
+            toScreen(accessible, toolkit,
+                     Rect{static_cast<double>(r->x), static_cast<double>(r->y),
+                          static_cast<double>(r->width), static_cast<double>(r->height)});
+        if (!onScreen)
+            return std::unexpected(AXError::noValue);
+        const Rect frame = toInterfaceCoordinates(*onScreen);
         if (attribute == kAXPositionAttribute)
             return AXValue(Point{frame.x, frame.y});
         return AXValue(Size{frame.width, frame.height});
@@ -249,7 +310,7 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
                                                       : focusedElement(accessible);
     }
     if (isTextAttribute(attribute))
-        return textAttribute(accessible, attribute);
+        return textAttribute(accessible, live, attribute);
     return std::unexpected(AXError::attributeUnsupported);
 }
 
@@ -264,9 +325,10 @@ AXResult AtspiAccessibility::systemWideAttribute(std::string_view attribute) {
         return std::unexpected(AXError::cannotComplete);
     for (auto& app : childrenOf(desktop.get())) {
         const auto appPid = processIdOf(app.get());
-        if (!appPid || *appPid == ownPid_)
+        if (!appPid || *appPid == ownPid_ || isQuiet(app.get()))
             continue;
         GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get()));
+        noteAnswers(app.get());
         if (window == nullptr)
             continue;
         if (AtspiAccessible* focused = findFocused(window.get()))
@@ -290,22 +352,44 @@ AXResult AtspiAccessibility::focusedElement(AtspiAccessible* application) {
     return std::unexpected(AXError::noValue);
 }
 
-AXResult AtspiAccessibility::textAttribute(AtspiAccessible* accessible,
+AXResult AtspiAccessibility::textAttribute(AtspiAccessible* accessible, const LiveObject& live,
                                            std::string_view attribute) {
-    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(accessible));
-    if (text == nullptr)
+    const TextExposure exposure = textExposure(live.role);
+    if (exposure == TextExposure::none)
         return std::unexpected(AXError::attributeUnsupported);
-    auto value = readText(text.get());
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(accessible));
+    if (iface == nullptr)
+        return std::unexpected(AXError::attributeUnsupported);
+    const ToolkitText text{iface.get(), toolkitOf(accessible), accessible};
+    if (exposure == TextExposure::lengthOnly && attribute != kAXNumberOfCharactersAttribute &&
+        attribute != kAXSelectedTextRangeAttribute)
+        return std::unexpected(AXError::attributeUnsupported);
+    if (exposure == TextExposure::lengthOnly) {
+        // A password's length and caret, never its text: counted in the
+        // toolkit's units, which for a secret are as good as any.
+        GErrorSlot countError;
+        const gint count = atspi_text_get_character_count(text.text, countError.out());
+        if (countError.failed())
+            return std::unexpected(errorForFailure(countError.message()));
+        if (attribute == kAXNumberOfCharactersAttribute)
+            return AXValue(static_cast<int64_t>(std::max(count, 0)));
+        // A password's report is taken as it comes: its text is never read.
+        auto selection = readSelection(text, {});
+        if (!selection)
+            return std::unexpected(selection.error());
+        return AXValue(Utf16Range{selection->start, selection->end - selection->start});
+    }
+    auto value = cachedText(accessible, text);
     if (!value)
         return std::unexpected(value.error());
     if (attribute == kAXValueAttribute)
         return AXValue(*value);
     if (attribute == kAXNumberOfCharactersAttribute)
         return AXValue(text::utf16Length(*value));
-    auto selection = readSelection(text.get());
+    auto selection = readSelection(text, *value, ourSelection(accessible));
     if (!selection)
         return std::unexpected(selection.error());
-    const Utf16Range range = utf16Range(*value, *selection);
+    const Utf16Range range = fromToolkitRange(text.toolkit, *value, *selection);
     if (attribute == kAXSelectedTextRangeAttribute)
         return AXValue(range);
     // AXSelectedText: the selected part of the text just read.
@@ -327,29 +411,34 @@ AXResult AtspiAccessibility::copyParameterizedAttributeValue(const AXElement& el
     if (attribute != kAXStringForRangeParameterizedAttribute &&
         attribute != kAXBoundsForRangeParameterizedAttribute)
         return std::unexpected(AXError::parameterizedAttributeUnsupported);
-    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(target->accessible));
-    if (text == nullptr)
+    if (textExposure(target->live.role) != TextExposure::full)
         return std::unexpected(AXError::parameterizedAttributeUnsupported);
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+    if (iface == nullptr)
+        return std::unexpected(AXError::parameterizedAttributeUnsupported);
+    const ToolkitText text{iface.get(), toolkitOf(target->accessible), target->accessible};
     const auto range = parameter.asRange();
     if (!range)
         return std::unexpected(AXError::illegalArgument);
-    auto value = readText(text.get());
+    auto value = cachedText(target->accessible, text);
     if (!value)
         return std::unexpected(value.error());
-    const auto codePoints = codePointRange(*value, *range);
-    if (!codePoints)
+    const auto toolkitRange = toToolkitRange(text.toolkit, *value, *range);
+    if (!toolkitRange)
         return std::unexpected(AXError::illegalArgument);
     if (attribute == kAXStringForRangeParameterizedAttribute) {
         const auto from = *text::utf16ToByteOffset(*value, range->location);
         const auto to = *text::utf16ToByteOffset(*value, range->end());
         return AXValue(value->substr(from, to - from));
     }
-    const auto count = static_cast<int64_t>(text::toCodePoints(*value).size());
-    auto bounds = rangeExtents(text.get(), *codePoints, count);
+    auto bounds = rangeExtents(text, *value, *toolkitRange);
     if (!bounds)
         return std::unexpected(bounds.error());
     // The zero rectangle stays zero: it is the interface's "no answer".
-    return AXValue(bounds->isZero() ? *bounds : toInterfaceCoordinates(*bounds));
+    if (bounds->isZero())
+        return AXValue(*bounds);
+    const auto onScreen = toScreen(target->accessible, text.toolkit, *bounds);
+    return AXValue(onScreen ? toInterfaceCoordinates(*onScreen) : Rect{});
 }
 
 AXError AtspiAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
@@ -377,33 +466,51 @@ AXError AtspiAccessibility::setAttributeValue(const AXElement& element, std::str
     }
     if (!isTextAttribute(attribute) || attribute == kAXNumberOfCharactersAttribute)
         return AXError::attributeUnsupported;
-    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(accessible));
-    if (text == nullptr)
+    if (textExposure(target->live.role) != TextExposure::full)
         return AXError::attributeUnsupported;
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(accessible));
+    if (iface == nullptr)
+        return AXError::attributeUnsupported;
+    const ToolkitText text{iface.get(), toolkitOf(accessible), accessible};
+    // A write works on the text as it is now, and what was read before it
+    // is stale after it.
+    forgetTexts();
+    auto current = cachedText(accessible, text);
+    forgetTexts();
+    if (!current)
+        return current.error();
     if (attribute == kAXSelectedTextRangeAttribute) {
         const auto range = value.asRange();
         if (!range)
             return AXError::illegalArgument;
-        auto current = readText(text.get());
-        if (!current)
-            return current.error();
-        const auto codePoints = codePointRange(*current, *range);
-        if (!codePoints)
+        const auto toolkitRange = toToolkitRange(text.toolkit, *current, *range);
+        if (!toolkitRange)
             return AXError::illegalArgument;
-        return selectRange(text.get(), *codePoints);
+        const AXError result = selectRange(text, *toolkitRange);
+        if (result == AXError::success)
+            ourSelections_[identityOf(accessible)] = *toolkitRange;
+        return result;
     }
     const auto newText = value.asString();
     if (!newText)
         return AXError::illegalArgument;
     GObjectPtr<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible));
-    if (editable == nullptr || !target->live.has(ATSPI_STATE_EDITABLE))
+    if (editable == nullptr || !target->live.has(ATSPI_STATE_EDITABLE) ||
+        !editableTextWorks(text.toolkit))
         return AXError::attributeUnsupported;
     if (attribute == kAXValueAttribute)
-        return replaceAll(editable.get(), *newText);
-    auto selection = readSelection(text.get());
+        return replaceAll(text, editable.get(), *current, *newText);
+    auto selection = readSelection(text, *current, ourSelection(accessible));
     if (!selection)
         return selection.error();
-    return replaceRange(text.get(), editable.get(), *selection, *newText);
+    // An embedded object in the selection would be deleted with no way to
+    // put it back.
+    const Utf16Range selected = fromToolkitRange(text.toolkit, *current, *selection);
+    const auto from = text::utf16ToByteOffset(*current, selected.location);
+    const auto to = text::utf16ToByteOffset(*current, selected.end());
+    if (!from || !to || holdsEmbeddedObjects(std::string_view(*current).substr(*from, *to - *from)))
+        return AXError::cannotComplete;
+    return replaceRange(text, editable.get(), *selection, *newText);
 }
 
 std::expected<bool, AXError> AtspiAccessibility::isAttributeSettable(const AXElement& element,
@@ -417,6 +524,8 @@ std::expected<bool, AXError> AtspiAccessibility::isAttributeSettable(const AXEle
     const LiveObject& live = target->live;
     if (attribute == kAXFocusedAttribute)
         return live.has(ATSPI_STATE_FOCUSABLE);
+    if (textExposure(live.role) != TextExposure::full)
+        return false;
     if (attribute == kAXSelectedTextRangeAttribute) {
         GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(accessible));
         return text != nullptr &&
@@ -425,7 +534,8 @@ std::expected<bool, AXError> AtspiAccessibility::isAttributeSettable(const AXEle
     if (attribute == kAXValueAttribute || attribute == kAXSelectedTextAttribute) {
         GObjectPtr<AtspiEditableText> editable(
             atspi_accessible_get_editable_text_iface(accessible));
-        return editable != nullptr && live.has(ATSPI_STATE_EDITABLE);
+        return editable != nullptr && live.has(ATSPI_STATE_EDITABLE) &&
+               editableTextWorks(toolkitOf(accessible));
     }
     return false;
 }
@@ -463,6 +573,70 @@ std::expected<std::unique_ptr<AXObserver>, AXError> AtspiAccessibility::createOb
     state->handler = std::move(handler);
     events_->add(state);
     return makeAtspiObserver(std::move(state), *this);
+}
+
+std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessible* accessible,
+                                                                   const ToolkitText& text) {
+    const std::string identity = identityOf(accessible);
+    if (const auto it = texts_.find(identity); it != texts_.end())
+        return it->second;
+    ++remoteTextReads_;
+    auto value = readText(text);
+    if (!value)
+        return value;
+    // Roles and states come from libatspi's cache even from a hung
+    // application; a text read is the application's own answer.
+    unanswering_.noteAnswered(busNameOf(accessible));
+    texts_[identity] = *value;
+    if (!forgetScheduled_) {
+        forgetScheduled_ = true;
+        scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
+            if (alive.expired())
+                return;
+            forgetScheduled_ = false;
+            forgetTexts();
+        });
+    }
+    return value;
+}
+
+std::optional<ToolkitRange> AtspiAccessibility::ourSelection(AtspiAccessible* accessible) const {
+    const auto it = ourSelections_.find(identityOf(accessible));
+    if (it == ourSelections_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool AtspiAccessibility::isQuiet(AtspiAccessible* accessible) {
+    const auto now = UnansweringApplications::Clock::now();
+    // A call of the previous request that ran into its time-out marks that
+    // request's application.
+    if (noReplyFailures() != noRepliesBefore_ && !lastApplication_.empty())
+        unanswering_.noteNoReply(lastApplication_, now);
+    noRepliesBefore_ = noReplyFailures();
+    lastApplication_ = busNameOf(accessible);
+    return unanswering_.isQuiet(lastApplication_, now);
+}
+
+void AtspiAccessibility::noteAnswers(AtspiAccessible* accessible) {
+    const auto now = UnansweringApplications::Clock::now();
+    if (noReplyFailures() != noRepliesBefore_) {
+        unanswering_.noteNoReply(busNameOf(accessible), now);
+        noRepliesBefore_ = noReplyFailures();
+    }
+}
+
+std::optional<Rect> AtspiAccessibility::toScreen(AtspiAccessible* accessible, Toolkit toolkit,
+                                                 Rect r) {
+    if (answersScreenCoordinates(toolkit))
+        return r;
+    const auto pid = processIdOf(accessible);
+    const auto origin = pid && windowOrigin_ ? windowOrigin_(*pid) : std::nullopt;
+    if (!origin)
+        return std::nullopt;
+    r.x += origin->x;
+    r.y += origin->y;
+    return r;
 }
 
 Rect AtspiAccessibility::toInterfaceCoordinates(Rect r) const {

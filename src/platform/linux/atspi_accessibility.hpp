@@ -9,13 +9,18 @@
 // finds it usable; until then every call answers apiDisabled, as the
 // interface does without the permission.
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/accessibility.hpp"
 #include "platform/linux/atspi_bus.hpp"
 #include "platform/linux/atspi_events.hpp"
 #include "platform/linux/atspi_text.hpp"
+#include "platform/linux/unanswering_applications.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
@@ -45,19 +50,57 @@ class AtspiAccessibility : public Accessibility {
     std::expected<std::unique_ptr<AXObserver>, AXError> createObserver(
         Pid pid, AXNotificationHandler handler) override;
 
+    // The X root position of the top-left corner of a process's active
+    // window (else its first window), for toolkits that answer window
+    // coordinates.
+    void setWindowOrigin(std::function<std::optional<Point>(Pid)> origin) {
+        windowOrigin_ = std::move(origin);
+    }
+
+    // How often an application's whole text was read over the bus.
+    uint64_t remoteTextReads() const { return remoteTextReads_; }
+
   private:
     // The object behind a handle, checked: bus usable, handle of this
     // backend, not of this process, still alive.
     struct Target;
     std::expected<Target, AXError> resolve(const AXElement& element);
     AXResult systemWideAttribute(std::string_view attribute);
-    AXResult textAttribute(AtspiAccessible* accessible, std::string_view attribute);
+    AXResult textAttribute(AtspiAccessible* accessible, const LiveObject& live,
+                           std::string_view attribute);
     AXResult focusedWindow(AtspiAccessible* application);
     AXResult focusedElement(AtspiAccessible* application);
     Rect toInterfaceCoordinates(Rect r) const;
+    // Window coordinates made screen coordinates where the toolkit answers
+    // no others; nothing when the window is not known.
+    std::optional<Rect> toScreen(AtspiAccessible* accessible, Toolkit toolkit, Rect r);
+    // The object's text, read once per turn of the loop: a notification's
+    // handler asks for the value, its length and the selection in one go.
+    std::expected<std::string, AXError> cachedText(AtspiAccessible* accessible,
+                                                   const ToolkitText& text);
+    void forgetTexts() { texts_.clear(); }
+    // The selection last made in an object, for toolkits whose reports of
+    // it lose information.
+    std::optional<ToolkitRange> ourSelection(AtspiAccessible* accessible) const;
 
+    // Leaves applications that stopped answering alone for a while (see
+    // unanswering_applications.hpp).
+    bool isQuiet(AtspiAccessible* accessible);
+    void noteAnswers(AtspiAccessible* accessible);
+
+    Scheduler& scheduler_;
+    std::map<std::string, std::string> texts_;
+    bool forgetScheduled_ = false;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    uint64_t remoteTextReads_ = 0;
+    std::map<std::string, ToolkitRange> ourSelections_;
     AccessibilityBus bus_;
+    UnansweringApplications unanswering_;
+    // The application of the last call, and the no-reply count before it.
+    std::string lastApplication_;
+    uint64_t noRepliesBefore_ = 0;
     std::function<Point()> primaryOrigin_;
+    std::function<std::optional<Point>(Pid)> windowOrigin_;
     std::unique_ptr<AtspiEventHub> events_;
     Pid ownPid_;
 };

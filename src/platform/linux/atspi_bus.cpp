@@ -14,6 +14,8 @@ namespace {
 constexpr auto kBusService = "org.a11y.Bus";
 constexpr auto kBusPath = "/org/a11y/bus";
 constexpr auto kStatusInterface = "org.a11y.Status";
+constexpr int kCallTimeoutMs = 1500;
+constexpr int kStartupCallTimeoutMs = 2500;
 
 std::optional<bool> readIsEnabled(const QDBusConnection& session) {
     QDBusInterface properties(kBusService, kBusPath, "org.freedesktop.DBus.Properties", session);
@@ -82,6 +84,10 @@ bool AccessibilityBus::connect() {
     // an option with libatspi 2.46: its handler of state-changed events then
     // re-reads the states over the bus from inside its own dispatch and
     // deadlocks on the connection.
+    // Every call is a synchronous request on the main loop: bounded, also
+    // for an application that has only just started (libatspi would give
+    // it far longer).
+    atspi_set_timeout(kCallTimeoutMs, kStartupCallTimeoutMs);
     connected_ = true;
     lastRefusal_.clear();
     log_.write("[Mivo] accessibility: connected to the accessibility bus");

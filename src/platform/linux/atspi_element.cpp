@@ -5,6 +5,7 @@
 
 #include "platform/ax_names.hpp"
 #include "platform/linux/gobject_ptr.hpp"
+#include "platform/linux/unanswering_applications.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
@@ -52,7 +53,22 @@ const AtspiElementRef* atspiRef(const AXElement& element) {
     return dynamic_cast<const AtspiElementRef*>(element.ref());
 }
 
+namespace {
+uint64_t gNoReplyFailures = 0;
+}  // namespace
+
+uint64_t noReplyFailures() {
+    return gNoReplyFailures;
+}
+
+std::string busNameOf(AtspiAccessible* accessible) {
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    return object->app != nullptr && object->app->bus_name != nullptr ? object->app->bus_name : "";
+}
+
 AXError errorForFailure(std::string_view message) {
+    if (isNoReply(message))
+        ++gNoReplyFailures;
     // D-Bus names (and their messages) for an object path the application no
     // longer knows, and for an application that left the bus.
     static constexpr std::array<std::string_view, 6> kGone = {
@@ -139,6 +155,14 @@ std::optional<std::string> axSubrole(AtspiRole role) {
     if (role == ATSPI_ROLE_PASSWORD_TEXT)
         return std::string(kAXSecureTextFieldSubrole);
     return std::nullopt;
+}
+
+TextExposure textExposure(AtspiRole role) {
+    if (role == ATSPI_ROLE_PASSWORD_TEXT)
+        return TextExposure::lengthOnly;
+    if (role == ATSPI_ROLE_TERMINAL)
+        return TextExposure::none;
+    return TextExposure::full;
 }
 
 }  // namespace mivo::linux_desktop

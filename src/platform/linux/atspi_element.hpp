@@ -7,6 +7,7 @@
 
 #include <atspi/atspi.h>
 
+#include <cstdint>
 #include <expected>
 #include <memory>
 #include <optional>
@@ -49,6 +50,10 @@ const AtspiElementRef* atspiRef(const AXElement& element);
 // applications that are gone are invalid elements, everything else cannot
 // be completed now.
 AXError errorForFailure(std::string_view message);
+// How many failures so far said that the other side did not answer in time.
+uint64_t noReplyFailures();
+// The bus name of the object's application.
+std::string busNameOf(AtspiAccessible* accessible);
 
 // What every read looks at first: the object's role and states, read fresh.
 struct LiveObject {
@@ -67,5 +72,12 @@ std::expected<int32_t, AXError> processIdOf(AtspiAccessible* accessible);
 // The interface's role and subrole for an AT-SPI role.
 std::string axRole(AtspiRole role, bool multiLine);
 std::optional<std::string> axSubrole(AtspiRole role);
+
+// How much of an object's text Mivo reads. A password's text never leaves
+// its application (its length and caret do, so it still counts as the
+// field the user types in); a terminal's text is program output, not the
+// user's writing, and is neither read nor followed.
+enum class TextExposure { full, lengthOnly, none };
+TextExposure textExposure(AtspiRole role);
 
 }  // namespace mivo::linux_desktop

@@ -30,82 +30,154 @@ gint toGint(int64_t v) {
     return static_cast<gint>(std::clamp<int64_t>(v, 0, G_MAXINT));
 }
 
+Rect toRect(const AtspiRect& r) {
+    // A toolkit without geometry answers -1 sizes, one that has not laid
+    // the text out yet no height (Chromium: the page's origin, 0 x 0): no
+    // answer, to be asked again later.
+    if (r.width < 0 || r.height <= 0)
+        return Rect{};
+    return Rect{static_cast<double>(r.x), static_cast<double>(r.y), static_cast<double>(r.width),
+                static_cast<double>(r.height)};
+}
+
+AtspiCoordType coordinatesOf(Toolkit toolkit) {
+    return answersScreenCoordinates(toolkit) ? ATSPI_COORD_TYPE_SCREEN : ATSPI_COORD_TYPE_WINDOW;
+}
+
+std::expected<Rect, AXError> characterExtents(const ToolkitText& t, int64_t offset) {
+    GErrorSlot error;
+    GFreePtr<AtspiRect> r(atspi_text_get_character_extents(t.text, toGint(offset),
+                                                           coordinatesOf(t.toolkit), error.out()));
+    if (error.failed())
+        return failure(error);
+    return r != nullptr ? toRect(*r) : Rect{};
+}
+
+// The characters asked one by one, the first and last few of a long range.
+std::expected<Rect, AXError> unionOfCharacters(const ToolkitText& t, ToolkitRange range) {
+    constexpr int64_t kEachEnd = 32;
+    std::optional<Rect> all;
+    for (int64_t i = range.start; i < range.end; ++i) {
+        if (i == range.start + kEachEnd && range.end - kEachEnd > i)
+            i = range.end - kEachEnd;
+        auto r = characterExtents(t, i);
+        // One character not laid out yet leaves the whole range unknown.
+        if (!r || r->isZero())
+            return r;
+        all = all ? all->united(*r) : *r;
+    }
+    return all.value_or(Rect{});
+}
+
+// AddSelection without waiting for the reply some toolkits never send; the
+// next call on the same connection is answered after it was handled.
+AXError addSelectionUnanswered(const ToolkitText& t, ToolkitRange range) {
+    DBusConnection* bus = atspi_get_a11y_bus();
+    const AtspiObject* object = ATSPI_OBJECT(t.accessible);
+    if (bus == nullptr || object->app == nullptr || object->app->bus_name == nullptr ||
+        object->path == nullptr)
+        return AXError::cannotComplete;
+    // A selection that is already there would be kept: the caret drops it.
+    GErrorSlot caretError;
+    atspi_text_set_caret_offset(t.text, toGint(range.start), caretError.out());
+    DBusMessage* message = dbus_message_new_method_call(object->app->bus_name, object->path,
+                                                        "org.a11y.atspi.Text", "AddSelection");
+    if (message == nullptr)
+        return AXError::cannotComplete;
+    dbus_int32_t start = toGint(range.start);
+    dbus_int32_t end = toGint(range.end);
+    dbus_message_append_args(message, DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end,
+                             DBUS_TYPE_INVALID);
+    dbus_message_set_no_reply(message, TRUE);
+    const bool sent = dbus_connection_send(bus, message, nullptr);
+    dbus_message_unref(message);
+    if (!sent)
+        return AXError::cannotComplete;
+    dbus_connection_flush(bus);
+    GErrorSlot error;
+    GFreePtr<AtspiRange> now(atspi_text_get_selection(t.text, 0, error.out()));
+    if (error.failed())
+        return errorForFailure(error.message());
+    return now != nullptr && now->start_offset == range.start && now->end_offset == range.end
+               ? AXError::success
+               : AXError::cannotComplete;
+}
+
 }  // namespace
 
-std::optional<CodePointRange> codePointRange(const std::string& value, Utf16Range range) {
-    if (range.location < 0 || range.length < 0)
-        return std::nullopt;
-    const auto start = text::utf16ToCodePointOffset(value, range.location);
-    const auto end = text::utf16ToCodePointOffset(value, range.end());
-    if (!start || !end)
-        return std::nullopt;
-    return CodePointRange{*start, *end};
+Toolkit toolkitOf(AtspiAccessible* accessible) {
+    // libatspi keeps both per application: no call after the first.
+    GErrorSlot error;
+    auto name = takeString(atspi_accessible_get_toolkit_name(accessible, error.out()));
+    if (error.failed() || !name)
+        return Toolkit::other;
+    GErrorSlot versionError;
+    auto version = takeString(atspi_accessible_get_toolkit_version(accessible, versionError.out()));
+    return toolkitNamed(*name, version.value_or(""));
 }
 
-Utf16Range utf16Range(const std::string& value, CodePointRange range) {
-    const int64_t count = static_cast<int64_t>(text::toCodePoints(value).size());
-    const int64_t start = std::clamp<int64_t>(std::min(range.start, range.end), 0, count);
-    const int64_t end = std::clamp<int64_t>(std::max(range.start, range.end), 0, count);
-    const int64_t from = *text::codePointToUtf16Offset(value, start);
-    const int64_t to = *text::codePointToUtf16Offset(value, end);
-    return Utf16Range{from, to - from};
-}
-
-std::expected<std::string, AXError> readText(AtspiText* text) {
+std::expected<std::string, AXError> readText(const ToolkitText& t) {
     GErrorSlot countError;
-    const gint count = atspi_text_get_character_count(text, countError.out());
+    const gint count = atspi_text_get_character_count(t.text, countError.out());
     if (countError.failed())
         return failure(countError);
     if (count <= 0)
         return std::string();
-    // Ask for the counted end rather than -1: not every toolkit's bridge
-    // takes -1 as "to the end".
+    // Ask for the counted end rather than -1: GTK 4's entry answers "" for
+    // -1, and Qt's count is of UTF-16 units, which its end offset takes.
     GErrorSlot error;
-    auto value = takeString(atspi_text_get_text(text, 0, count, error.out()));
+    auto value = takeString(atspi_text_get_text(t.text, 0, count, error.out()));
     if (error.failed())
         return failure(error);
     if (!value)
         return std::unexpected(AXError::noValue);
-    return *value;
+    return textFromToolkit(t.toolkit, std::move(*value));
 }
 
-std::expected<CodePointRange, AXError> readSelection(AtspiText* text) {
+std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& t, std::string_view value,
+                                                   std::optional<ToolkitRange> ours) {
     GErrorSlot countError;
-    const gint selections = atspi_text_get_n_selections(text, countError.out());
+    const gint selections = atspi_text_get_n_selections(t.text, countError.out());
     if (countError.failed())
         return failure(countError);
+    std::optional<ToolkitRange> reported;
     if (selections > 0) {
         GErrorSlot error;
-        GFreePtr<AtspiRange> range(atspi_text_get_selection(text, 0, error.out()));
+        GFreePtr<AtspiRange> range(atspi_text_get_selection(t.text, 0, error.out()));
         if (error.failed())
             return failure(error);
-        if (range != nullptr && range->start_offset != range->end_offset) {
-            return CodePointRange{std::min(range->start_offset, range->end_offset),
-                                  std::max(range->start_offset, range->end_offset)};
+        if (range != nullptr) {
+            reported = ToolkitRange{std::min(range->start_offset, range->end_offset),
+                                    std::max(range->start_offset, range->end_offset)};
         }
     }
+    // The caret is needed where there is no selection, and always in
+    // Chromium, whose selection reports need it.
+    if (reported && reported->end != reported->start && t.toolkit != Toolkit::chromium)
+        return *reported;
     GErrorSlot caretError;
-    const gint caret = atspi_text_get_caret_offset(text, caretError.out());
+    const gint caret = atspi_text_get_caret_offset(t.text, caretError.out());
     if (caretError.failed())
         return failure(caretError);
     if (caret < 0)
         return std::unexpected(AXError::noValue);
-    return CodePointRange{caret, caret};
+    return selectionFromReport(t.toolkit, value, reported, caret, ours);
 }
 
-std::expected<Rect, AXError> rangeExtents(AtspiText* text, CodePointRange range,
-                                          int64_t characterCount) {
-    const auto toRect = [](const AtspiRect& r) {
-        // A toolkit without geometry answers -1 or 0 sizes: no answer.
-        if (r.width < 0 || r.height < 0)
-            return Rect{};
-        return Rect{static_cast<double>(r.x), static_cast<double>(r.y),
-                    static_cast<double>(r.width), static_cast<double>(r.height)};
-    };
+std::expected<Rect, AXError> rangeExtents(const ToolkitText& t, const std::string& value,
+                                          ToolkitRange range) {
+    const int64_t characterCount = toolkitLength(t.toolkit, value);
     if (range.end > range.start) {
+        const ToolkitRange query = extentsQuery(t.toolkit, value, range);
+        // Qt answers nothing for a range whose ends meet: one character is
+        // its character extents.
+        if (query.end == query.start)
+            return characterExtents(t, query.start);
+        if (!answersRangeExtents(t.toolkit))
+            return unionOfCharacters(t, query);
         GErrorSlot error;
         GFreePtr<AtspiRect> r(atspi_text_get_range_extents(
-            text, toGint(range.start), toGint(range.end), ATSPI_COORD_TYPE_SCREEN, error.out()));
+            t.text, toGint(query.start), toGint(query.end), ATSPI_COORD_TYPE_SCREEN, error.out()));
         if (error.failed())
             return failure(error);
         return r != nullptr ? toRect(*r) : Rect{};
@@ -116,53 +188,57 @@ std::expected<Rect, AXError> rangeExtents(AtspiText* text, CodePointRange range,
     if (characterCount <= 0)
         return Rect{};
     const bool atEnd = range.start >= characterCount;
-    const int64_t offset = atEnd ? characterCount - 1 : range.start;
-    GErrorSlot error;
-    GFreePtr<AtspiRect> r(atspi_text_get_character_extents(text, toGint(offset),
-                                                           ATSPI_COORD_TYPE_SCREEN, error.out()));
-    if (error.failed())
-        return failure(error);
-    if (r == nullptr)
-        return Rect{};
-    Rect bar = toRect(*r);
-    if (bar.isZero())
+    int64_t offset = atEnd ? characterCount - 1 : range.start;
+    // In UTF-16 counting toolkits the last unit may be a pair's second half.
+    if (atEnd && countsUtf16(t.toolkit) && !text::utf16ToCodePointOffset(value, offset))
+        --offset;
+    auto bar = characterExtents(t, offset);
+    if (!bar || bar->isZero())
         return bar;
     if (atEnd)
-        bar.x += bar.width;
-    bar.width = 0;
+        bar->x += bar->width;
+    bar->width = 0;
     return bar;
 }
 
-AXError selectRange(AtspiText* text, CodePointRange range) {
+AXError selectRange(const ToolkitText& t, ToolkitRange range) {
     if (range.end == range.start) {
         // An empty selection is a caret: drop every selection, then place it.
         GErrorSlot countError;
-        const gint selections = atspi_text_get_n_selections(text, countError.out());
+        const gint selections = atspi_text_get_n_selections(t.text, countError.out());
         if (countError.failed())
             return errorForFailure(countError.message());
         for (gint i = selections - 1; i >= 0; --i) {
             GErrorSlot removeError;
-            atspi_text_remove_selection(text, i, removeError.out());
+            atspi_text_remove_selection(t.text, i, removeError.out());
         }
         GErrorSlot error;
-        const gboolean ok = atspi_text_set_caret_offset(text, toGint(range.start), error.out());
+        const gboolean ok = atspi_text_set_caret_offset(t.text, toGint(range.start), error.out());
         return status(error, ok);
     }
+    if (!repliesToAddSelection(t.toolkit))
+        return addSelectionUnanswered(t, range);
     GErrorSlot error;
     gboolean ok =
-        atspi_text_set_selection(text, 0, toGint(range.start), toGint(range.end), error.out());
+        atspi_text_set_selection(t.text, 0, toGint(range.start), toGint(range.end), error.out());
     if (error.failed() || !ok) {
         // GTK answers false to set_selection while there is no selection
         // yet; adding one is the way to make the first.
         GErrorSlot addError;
-        ok = atspi_text_add_selection(text, toGint(range.start), toGint(range.end), addError.out());
+        ok = atspi_text_add_selection(t.text, toGint(range.start), toGint(range.end),
+                                      addError.out());
         return status(addError, ok);
     }
     return AXError::success;
 }
 
-AXError replaceRange(AtspiText* text, AtspiEditableText* editable, CodePointRange range,
+AXError replaceRange(const ToolkitText& t, AtspiEditableText* editable, ToolkitRange range,
                      const std::string& insert) {
+    // Refused before anything is deleted: a delete whose insert cannot
+    // follow would lose the user's text.
+    const auto length = insertionLength(t.toolkit, insert);
+    if (!insert.empty() && !length)
+        return AXError::attributeUnsupported;
     if (range.end > range.start) {
         GErrorSlot error;
         const gboolean ok = atspi_editable_text_delete_text(editable, toGint(range.start),
@@ -172,21 +248,25 @@ AXError replaceRange(AtspiText* text, AtspiEditableText* editable, CodePointRang
     }
     if (!insert.empty()) {
         GErrorSlot error;
-        const gboolean ok =
-            atspi_editable_text_insert_text(editable, toGint(range.start), insert.c_str(),
-                                            static_cast<gint>(insert.size()), error.out());
+        const gboolean ok = atspi_editable_text_insert_text(
+            editable, toGint(range.start), insert.c_str(), toGint(*length), error.out());
         if (AXError e = status(error, ok); e != AXError::success)
             return e;
     }
     // The caret goes after the inserted text, as typing would leave it; the
     // text is in, so a toolkit that will not move it is no failure.
-    const auto inserted = static_cast<int64_t>(text::toCodePoints(insert).size());
+    const int64_t inserted = toolkitLength(t.toolkit, insert);
     GErrorSlot caretError;
-    atspi_text_set_caret_offset(text, toGint(range.start + inserted), caretError.out());
+    atspi_text_set_caret_offset(t.text, toGint(range.start + inserted), caretError.out());
     return AXError::success;
 }
 
-AXError replaceAll(AtspiEditableText* editable, const std::string& value) {
+AXError replaceAll(const ToolkitText& t, AtspiEditableText* editable, const std::string& current,
+                   const std::string& value) {
+    if (!editableTextWorks(t.toolkit))
+        return AXError::attributeUnsupported;
+    if (holdsEmbeddedObjects(current) || holdsEmbeddedObjects(value))
+        return AXError::cannotComplete;
     GErrorSlot error;
     const gboolean ok = atspi_editable_text_set_text_contents(editable, value.c_str(), error.out());
     return status(error, ok);

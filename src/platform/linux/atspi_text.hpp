@@ -1,9 +1,10 @@
 #pragma once
 
 // Text reads and writes over AT-SPI's Text and EditableText interfaces.
-// AT-SPI counts code points and answers UTF-8; the ports count UTF-16 code
-// units. Every offset crosses between the two here, through the text just
-// read from the object, and nowhere else.
+// AT-SPI answers UTF-8 and counts offsets in the unit of the toolkit behind
+// the object (atspi_toolkit); the ports count UTF-16 code units. Every
+// offset crosses between the two here, through the text just read from the
+// object, and nowhere else.
 
 #include <atspi/atspi.h>
 
@@ -11,37 +12,42 @@
 #include <expected>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/ax_value.hpp"
 #include "platform/geometry.hpp"
+#include "platform/linux/atspi_toolkit.hpp"
 
 namespace mivo::linux_desktop {
 
-// A range of code points, [start, end).
-struct CodePointRange {
-    int64_t start = 0;
-    int64_t end = 0;
-    bool operator==(const CodePointRange&) const = default;
+// The object's text interface and the toolkit that answers for it.
+struct ToolkitText {
+    AtspiText* text = nullptr;
+    Toolkit toolkit = Toolkit::other;
+    AtspiAccessible* accessible = nullptr;
 };
 
-// Nothing for a range outside the text or with an end inside a surrogate pair.
-std::optional<CodePointRange> codePointRange(const std::string& value, Utf16Range range);
-// Code points past the end are clamped to it: applications report offsets
-// of text they have changed since.
-Utf16Range utf16Range(const std::string& value, CodePointRange range);
+Toolkit toolkitOf(AtspiAccessible* accessible);
 
-std::expected<std::string, AXError> readText(AtspiText* text);
-// The first selection, else the caret as an empty range.
-std::expected<CodePointRange, AXError> readSelection(AtspiText* text);
-// AT-SPI screen coordinates (top-left origin, y down); for an empty range
-// the caret bar before the offset. The zero rectangle when the application
-// has no geometry for it.
-std::expected<Rect, AXError> rangeExtents(AtspiText* text, CodePointRange range,
-                                          int64_t characterCount);
+std::expected<std::string, AXError> readText(const ToolkitText& text);
+// The first selection, else the caret as an empty range; `value` is the
+// text just read, `ours` the selection last made in the object, if any.
+std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& text, std::string_view value,
+                                                   std::optional<ToolkitRange> ours = {});
+// AT-SPI screen coordinates (top-left origin, y down), or window
+// coordinates where the toolkit answers no others; for an empty range the
+// caret bar before the offset. The zero rectangle when the application has
+// no geometry for it.
+std::expected<Rect, AXError> rangeExtents(const ToolkitText& text, const std::string& value,
+                                          ToolkitRange range);
 
-AXError selectRange(AtspiText* text, CodePointRange range);
-AXError replaceRange(AtspiText* text, AtspiEditableText* editable, CodePointRange range,
+AXError selectRange(const ToolkitText& text, ToolkitRange range);
+// Deletes `range` of `value` (the text just read) and inserts `insert` in
+// its place; refused where the toolkit's insert cannot be trusted.
+AXError replaceRange(const ToolkitText& text, AtspiEditableText* editable, ToolkitRange range,
                      const std::string& insert);
-AXError replaceAll(AtspiEditableText* editable, const std::string& value);
+// Refused when the current or the new text holds embedded objects.
+AXError replaceAll(const ToolkitText& text, AtspiEditableText* editable, const std::string& current,
+                   const std::string& value);
 
 }  // namespace mivo::linux_desktop

@@ -128,6 +128,21 @@ std::optional<unsigned long> EwmhWorkspace::windowOf(Pid pid) {
     return found;
 }
 
+std::optional<Point> EwmhWorkspace::windowOrigin(Pid pid) {
+    std::optional<unsigned long> window = activeWindow();
+    if (!window || windowPid(*window) != pid)
+        window = windowOf(pid);
+    if (!window)
+        return std::nullopt;
+    Display* d = x11_.display();
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    if (!XTranslateCoordinates(d, *window, x11_.rootWindow(), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return Point{static_cast<double>(x), static_cast<double>(y)};
+}
+
 RunningApplication EwmhWorkspace::describe(Pid pid, std::optional<unsigned long> window) {
     RunningApplication app;
     app.pid = pid;

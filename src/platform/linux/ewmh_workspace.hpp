@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/geometry.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 #include "platform/workspace.hpp"
@@ -29,6 +30,10 @@ class EwmhWorkspace : public Workspace {
     bool activate(Pid pid) override;
     bool openURL(std::string_view url) override;
     Cancel observeActivation(ActivationHandler handler) override;
+
+    // Root coordinates of the top-left corner of the process's active
+    // window, else of its front one.
+    std::optional<Point> windowOrigin(Pid pid);
 
   private:
     struct WindowInfo;

@@ -36,7 +36,9 @@ LinuxDesktop::LinuxDesktop(Log& log, std::unique_ptr<X11Connection> x11)
       x11_(std::move(x11)),
       accessibility_(std::make_unique<AtspiAccessibility>(scheduler_, log, primaryOrigin)),
       workspace_(std::make_unique<EwmhWorkspace>(*x11_, scheduler_, log)),
-      input_(std::make_unique<XTestInput>(*x11_, scheduler_, log, primaryOrigin)) {}
+      input_(std::make_unique<XTestInput>(*x11_, scheduler_, log, primaryOrigin)) {
+    accessibility_->setWindowOrigin([this](Pid pid) { return workspace_->windowOrigin(pid); });
+}
 
 LinuxDesktop::~LinuxDesktop() = default;
 

@@ -5,20 +5,46 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QString>
+#include <QVariant>
 
-#include <memory>
+#include <chrono>
 #include <set>
+
+#include "platform/linux/x11_clipboard_reader.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
+
+// The whole save of another owner's clipboard may take this long, however
+// many formats it offers and however slowly it answers.
+constexpr std::chrono::milliseconds kSaveBudget{300};
 
 bool isPlainText(const QString& format) {
     return format == "text/plain" || format.startsWith("text/plain;");
 }
 
+// Our data on the clipboard, counting how often another application fetches
+// its text.
+class ServedMimeData : public QMimeData {
+  public:
+    explicit ServedMimeData(std::shared_ptr<QtPasteboard::Served> served)
+        : served_(std::move(served)) {}
+
+  protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        if (!served_->readingOurselves && (isPlainText(mimeType) || mimeType == "text/html"))
+            ++served_->textFetches;
+        return QMimeData::retrieveData(mimeType, type);
+    }
+
+  private:
+    std::shared_ptr<QtPasteboard::Served> served_;
+};
+
 }  // namespace
 
-QtPasteboard::QtPasteboard() {
+QtPasteboard::QtPasteboard()
+    : served_(std::make_shared<Served>()), reader_(ClipboardReader::open()) {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {
         changed_ = QObject::connect(clipboard, &QClipboard::changed, [this](QClipboard::Mode mode) {
             if (mode == QClipboard::Clipboard)
@@ -31,32 +57,47 @@ QtPasteboard::~QtPasteboard() {
     QObject::disconnect(changed_);
 }
 
-std::vector<PasteboardItem> QtPasteboard::items() {
+std::vector<PasteboardItem> QtPasteboard::ownItems() {
     QClipboard* clipboard = QGuiApplication::clipboard();
+    served_->readingOurselves = true;
     const QMimeData* data = clipboard != nullptr ? clipboard->mimeData() : nullptr;
-    if (data == nullptr || data->formats().isEmpty())
-        return {};
-    // The clipboard holds one item. Its plain text is offered under the
-    // interface's string type, where the owner first listed a text type;
-    // the owner's other types follow as they are.
     PasteboardItem item;
-    bool textAdded = false;
-    for (const QString& format : data->formats()) {
-        if (isPlainText(format)) {
-            if (!textAdded && data->hasText()) {
-                item.entries.push_back(PasteboardEntry{std::string(kPasteboardTypeString),
-                                                       data->text().toStdString()});
-                textAdded = true;
+    if (data != nullptr) {
+        // Plain text is offered under the interface's string type, where
+        // the owner first listed a text type; other types follow as they are.
+        bool textAdded = false;
+        for (const QString& format : data->formats()) {
+            if (isPlainText(format)) {
+                if (!textAdded && data->hasText()) {
+                    item.entries.push_back(PasteboardEntry{std::string(kPasteboardTypeString),
+                                                           data->text().toStdString()});
+                    textAdded = true;
+                }
+                continue;
             }
-            continue;
+            const QByteArray bytes = data->data(format);
+            item.entries.push_back(PasteboardEntry{format.toStdString(),
+                                                   std::string(bytes.constData(), bytes.size())});
         }
-        const QByteArray bytes = data->data(format);
-        item.entries.push_back(
-            PasteboardEntry{format.toStdString(), std::string(bytes.constData(), bytes.size())});
     }
+    served_->readingOurselves = false;
     if (item.entries.empty())
         return {};
     return {item};
+}
+
+std::vector<PasteboardItem> QtPasteboard::items() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr)
+        return {};
+    // Our own data is read in the process; another owner's over a private
+    // connection, bounded, never through Qt's blocking read.
+    if (clipboard->ownsClipboard() || reader_ == nullptr)
+        return ownItems();
+    auto entries = reader_->read(kSaveBudget);
+    if (entries.empty())
+        return {};
+    return {PasteboardItem{std::move(entries)}};
 }
 
 int64_t QtPasteboard::clearContents() {
@@ -87,7 +128,7 @@ bool QtPasteboard::writeItems(const std::vector<PasteboardItem>& items) {
                 entries.push_back(e);
         }
     }
-    auto data = std::make_unique<QMimeData>();
+    auto data = std::make_unique<ServedMimeData>(served_);
     for (const auto& e : entries) {
         if (e.type == kPasteboardTypeString)
             data->setText(QString::fromStdString(e.data));
@@ -99,6 +140,10 @@ bool QtPasteboard::writeItems(const std::vector<PasteboardItem>& items) {
     clipboard->setMimeData(data.release(), QClipboard::Clipboard);  // the clipboard owns it
     countOwnChange(before);
     return true;
+}
+
+std::optional<int64_t> QtPasteboard::textFetchCount() {
+    return served_->textFetches;
 }
 
 void QtPasteboard::countOwnChange(int64_t before) {

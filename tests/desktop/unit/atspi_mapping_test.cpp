@@ -10,7 +10,6 @@
 #include "platform/ax_names.hpp"
 #include "platform/linux/atspi_element.hpp"
 #include "platform/linux/atspi_events.hpp"
-#include "platform/linux/atspi_text.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
@@ -75,33 +74,11 @@ TEST(AtspiFailures, GoneObjectsAndApplicationsAreInvalidElements) {
         EXPECT_EQ(errorForFailure(row.message), row.expected) << row.message;
 }
 
-// "a𠮷b😀c": 5 code points, 7 UTF-16 units.
-const std::string kMixed = "a\U00020BB7b\U0001F600c";
-
-TEST(AtspiOffsets, Utf16RangesBecomeCodePointRangesAndBack) {
-    struct Row {
-        Utf16Range utf16;
-        CodePointRange codePoints;
-    };
-    const std::vector<Row> rows = {
-        {{0, 0}, {0, 0}}, {{0, 1}, {0, 1}}, {{1, 2}, {1, 2}}, {{3, 3}, {2, 4}},
-        {{0, 7}, {0, 5}}, {{7, 0}, {5, 5}}, {{6, 1}, {4, 5}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(codePointRange(kMixed, row.utf16), row.codePoints) << toString(row.utf16);
-        EXPECT_EQ(utf16Range(kMixed, row.codePoints), row.utf16) << toString(row.utf16);
-    }
-}
-
-TEST(AtspiOffsets, RangesThroughASurrogatePairOrPastTheEndAreRefusedOthersClamped) {
-    for (Utf16Range r : {Utf16Range{2, 0}, Utf16Range{1, 1}, Utf16Range{0, 5}, Utf16Range{6, 2},
-                         Utf16Range{-1, 1}, Utf16Range{0, -1}})
-        EXPECT_EQ(codePointRange(kMixed, r), std::nullopt) << toString(r);
-    // An application may report a selection backwards or past a text that
-    // has shrunk since.
-    EXPECT_EQ(utf16Range(kMixed, {4, 2}), (Utf16Range{3, 3}));
-    EXPECT_EQ(utf16Range(kMixed, {3, 99}), (Utf16Range{4, 3}));
-    EXPECT_EQ(utf16Range("", {0, 3}), (Utf16Range{0, 0}));
+TEST(AtspiTextExposure, PasswordsShowOnlyTheirLengthAndTerminalsNothing) {
+    EXPECT_EQ(textExposure(ATSPI_ROLE_TEXT), TextExposure::full);
+    EXPECT_EQ(textExposure(ATSPI_ROLE_ENTRY), TextExposure::full);
+    EXPECT_EQ(textExposure(ATSPI_ROLE_PASSWORD_TEXT), TextExposure::lengthOnly);
+    EXPECT_EQ(textExposure(ATSPI_ROLE_TERMINAL), TextExposure::none);
 }
 
 }  // namespace

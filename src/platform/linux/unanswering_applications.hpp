@@ -1,0 +1,41 @@
+#pragma once
+
+// Applications that let a call run into its time-out. Every accessibility
+// call is a synchronous request on the main loop; one hung application
+// would otherwise cost the full time-out on each of the many calls of each
+// poll. After a call to it timed out, calls to it are refused at once for a
+// while, then one is let through to see whether it answers again; the while
+// doubles with every time-out in a row, up to a bound, and an answer ends
+// it. (An application can also be stuck only for a moment: one that asks
+// us for the clipboard while we wait for its answer.)
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace mivo::linux_desktop {
+
+// A D-Bus failure that means the other side did not answer in time.
+bool isNoReply(std::string_view message);
+
+class UnansweringApplications {
+  public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kFirstQuiet = std::chrono::seconds(1);
+    static constexpr auto kLongestQuiet = std::chrono::seconds(30);
+
+    // The application (by its bus name) is left alone now.
+    bool isQuiet(const std::string& application, Clock::time_point now) const;
+    void noteNoReply(const std::string& application, Clock::time_point now);
+    void noteAnswered(const std::string& application) { quiet_.erase(application); }
+
+  private:
+    struct Quiet {
+        Clock::time_point until;
+        Clock::duration length;
+    };
+    std::map<std::string, Quiet> quiet_;
+};
+
+}  // namespace mivo::linux_desktop

@@ -1,0 +1,363 @@
+// The same behaviours against Firefox ESR and Chromium showing a local page
+// with a <textarea> to read, one to correct, an <input> whose paste is
+// handled late, a contenteditable with a link, and a password. Each browser
+// starts once for this process (they start slowly) with a fresh profile,
+// and every behaviour works in its own field of the one page.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "desktop_test_support.hpp"
+#include "monitor/accessibility_monitor.hpp"
+#include "monitor/ax_text_extractor.hpp"
+#include "monitor/synthetic_input.hpp"
+
+namespace mivo::desktop_test {
+namespace {
+
+const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
+const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
+constexpr Utf16Range kSunny{7, 2};
+const std::string kObject = "\uFFFC";
+
+enum class BrowserKind { firefox, chromium };
+
+const char* browserName(BrowserKind kind) {
+    return kind == BrowserKind::firefox ? "Firefox" : "Chromium";
+}
+
+// One running browser with its own fresh profile.
+struct Browser {
+    QTemporaryDir profile;
+    std::unique_ptr<QProcess> process;
+    std::string failure;
+
+    Pid pid() const { return process ? static_cast<Pid>(process->processId()) : 0; }
+
+    ~Browser() {
+        if (process && process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+};
+
+void writeFirefoxPreferences(const QString& profile) {
+    QFile prefs(QDir(profile).filePath("user.js"));
+    if (!prefs.open(QIODevice::WriteOnly))
+        return;
+    // No first-run pages, no network, no update or report prompts: the
+    // test page is the only tab.
+    prefs.write(R"(user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.page", 0);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("startup.homepage_welcome_url", "");
+user_pref("startup.homepage_welcome_url.additional", "");
+user_pref("browser.aboutwelcome.enabled", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("datareporting.policy.firstRunURL", "");
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("app.update.auto", false);
+user_pref("browser.sessionstore.resume_from_crash", false);
+user_pref("browser.tabs.warnOnClose", false);
+user_pref("network.captive-portal-service.enabled", false);
+user_pref("network.connectivity-service.enabled", false);
+user_pref("extensions.update.enabled", false);
+user_pref("browser.safebrowsing.update.enabled", false);
+)");
+}
+
+std::unique_ptr<Browser> launch(BrowserKind kind) {
+    auto b = std::make_unique<Browser>();
+    if (!b->profile.isValid()) {
+        b->failure = "no temporary profile folder";
+        return b;
+    }
+    const QString page = QString("file://") + MIVO_BROWSER_PAGE;
+    QStringList args;
+    QString program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (kind == BrowserKind::firefox) {
+        writeFirefoxPreferences(b->profile.path());
+        program = "firefox-esr";
+        args << "--no-remote"
+             << "--new-instance"
+             << "--profile" << b->profile.path() << page;
+        env.insert("MOZ_CRASHREPORTER_DISABLE", "1");
+    } else {
+        program = "chromium";
+        // As root Chromium needs --no-sandbox; without the network flags it
+        // keeps trying hosts this machine cannot reach.
+        args << "--no-sandbox"
+             << "--disable-gpu"
+             << "--no-first-run"
+             << "--no-default-browser-check"
+             << "--disable-background-networking"
+             << "--disable-component-update"
+             << "--disable-sync"
+             << "--password-store=basic"
+             << "--user-data-dir=" + b->profile.path() << page;
+    }
+    b->process = std::make_unique<QProcess>();
+    b->process->setProcessEnvironment(env);
+    b->process->setStandardOutputFile(QProcess::nullDevice());
+    b->process->setStandardErrorFile(QProcess::nullDevice());
+    b->process->start(program, args);
+    if (!b->process->waitForStarted(10000))
+        b->failure = std::string(browserName(kind)) + " did not start";
+    return b;
+}
+
+std::map<BrowserKind, std::unique_ptr<Browser>>& browsers() {
+    static std::map<BrowserKind, std::unique_ptr<Browser>> running;
+    return running;
+}
+
+// Stops the browsers before the session's bus and window manager go.
+class BrowserEnvironment : public ::testing::Environment {
+  public:
+    void TearDown() override { browsers().clear(); }
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new BrowserEnvironment);
+
+class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterface<BrowserKind> {
+  protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (session_ == nullptr || HasFatalFailure() || IsSkipped())
+            return;
+        auto& b = browsers()[GetParam()];
+        if (b == nullptr)
+            b = launch(GetParam());
+        ASSERT_TRUE(b->failure.empty()) << b->failure;
+        browser_ = b.get();
+        // The page's tree and its text, once the browser exposes them (a
+        // slow start on a loaded machine).
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const auto read = field("read");
+                return read && value(*read).value_or("") != "";
+            },
+            90))
+            << browserName(GetParam()) << " exposed no page tree";
+        // Both browsers run side by side: the one under test comes to the
+        // front.
+        int polls = 0;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const auto front = workspace().frontmostApplication();
+                if (front && front->pid == browser_->pid())
+                    return true;
+                if (polls++ % 50 == 0)
+                    workspace().activate(browser_->pid());
+                return false;
+            },
+            20));
+    }
+
+    // The page's field labelled `label`.
+    std::optional<AXElement> field(std::string_view label) {
+        const AXElement app = ax().applicationElement(browser_->pid());
+        return find(app, label, 0);
+    }
+
+    std::optional<AXElement> find(const AXElement& e, std::string_view label, int depth) {
+        if (depth > 30)
+            return std::nullopt;
+        for (const auto& child :
+             readElements(ax(), e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+            if (readString(ax(), child, kAXTitleAttribute) == label &&
+                readsWithoutError(ax(), child, kAXNumberOfCharactersAttribute))
+                return child;
+            if (auto found = find(child, label, depth + 1))
+                return found;
+        }
+        return std::nullopt;
+    }
+
+    // Focuses the field, as a click would, and waits until the browser
+    // says so.
+    AXElement focus(std::string_view label) {
+        auto f = field(label);
+        EXPECT_TRUE(f.has_value()) << label;
+        if (!f)
+            return AXElement();
+        EXPECT_EQ(ax().setAttributeValue(*f, kAXFocusedAttribute, AXValue(true)), AXError::success);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto focused = AXTextExtractor::focusedTextElement(ax(), workspace());
+                return focused && *focused == *f;
+            },
+            10))
+            << label;
+        return *f;
+    }
+
+    std::optional<Rect> bounds(const AXElement& e, Utf16Range r) {
+        auto v = ax().copyParameterizedAttributeValue(e, kAXBoundsForRangeParameterizedAttribute,
+                                                      AXValue(r));
+        return v ? v->asRect() : std::nullopt;
+    }
+
+    // Applies 晴れ → 雨 through the monitor's ladder; the text it reports.
+    std::optional<std::string> correct(const AXElement& target, TextRange range) {
+        AccessibilityMonitor monitor(session_->ports());
+        std::optional<std::string> replaced;
+        monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+        monitor.start();
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return monitor.observedElement().has_value() &&
+                       *monitor.observedElement() == target;
+            },
+            10));
+        CorrectionIssue issue;
+        issue.id = "issue-1";
+        issue.range = range;
+        issue.original = "晴れ";
+        issue.suggestion = "雨";
+        monitor.applyReplacement(issue);
+        waitUntil([&] { return replaced.has_value(); }, 10);
+        monitor.stop();
+        if (!replaced) {
+            for (const auto& line : session_->log().lines()) {
+                if (line.find("applyReplacement") != std::string::npos)
+                    ADD_FAILURE() << line;
+            }
+        }
+        return replaced;
+    }
+
+    Browser* browser_ = nullptr;
+};
+
+TEST_P(BrowserDesktopTest, FindsTheFocusedFieldAndReadsRangesAfterCharactersOutsideTheBmp) {
+    const AXElement read = focus("read");
+    EXPECT_EQ(ax().pid(read), browser_->pid());
+    EXPECT_EQ(value(read), kText);
+    EXPECT_EQ(readNumber(ax(), read, kAXNumberOfCharactersAttribute), text::utf16Length(kText));
+    struct Row {
+        Utf16Range range;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {{0, 2}, "\U0001F600"}, {{2, 2}, "\U00020BB7"}, {kSunny, "晴れ"}, {{4, 3}, "今日は"}};
+    for (const auto& row : rows) {
+        const auto r = ax().copyParameterizedAttributeValue(
+            read, kAXStringForRangeParameterizedAttribute, AXValue(row.range));
+        ASSERT_TRUE(r.has_value()) << toString(row.range);
+        EXPECT_EQ(r->asString(), row.expected) << toString(row.range);
+        ASSERT_EQ(ax().setAttributeValue(read, kAXSelectedTextRangeAttribute, AXValue(row.range)),
+                  AXError::success);
+        EXPECT_TRUE(waitUntil(
+            [&] { return readRange(ax(), read, kAXSelectedTextRangeAttribute) == row.range; }, 5))
+            << toString(row.range) << " read "
+            << toString(readRange(ax(), read, kAXSelectedTextRangeAttribute)
+                            .value_or(Utf16Range{-1, -1}));
+        EXPECT_EQ(readString(ax(), read, kAXSelectedTextAttribute), row.expected);
+    }
+
+    // Bounds: the browsers answer zeros until the layout is known.
+    std::optional<Rect> sunny;
+    std::optional<Rect> sun;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            sunny = bounds(read, kSunny);
+            sun = bounds(read, {7, 1});
+            return sunny && sun && !sunny->isZero() && !sun->isZero();
+        },
+        5))
+        << "晴れ " << (sunny ? toString(*sunny) : "none") << " 晴 "
+        << (sun ? toString(*sun) : "none");
+    EXPECT_LT(sun->width, sunny->width * 0.75) << toString(*sun) << " " << toString(*sunny);
+    EXPECT_GT(sunny->x, bounds(read, {4, 3}).value_or(Rect{}).x);
+    EXPECT_NEAR(sun->x, sunny->x, 1);
+    // Firefox gives an autofocused field no frame (-1 sizes) until it is
+    // clicked; Mivo then has the text's bounds but no frame to fall back on.
+    const auto position = readPoint(ax(), read, kAXPositionAttribute);
+    const auto size = readSize(ax(), read, kAXSizeAttribute);
+    if (GetParam() == BrowserKind::chromium) {
+        EXPECT_TRUE(position && size);
+    }
+    if (position && size) {
+        const Rect frame{position->x, position->y, size->width, size->height};
+        EXPECT_GE(sunny->x, frame.x);
+        EXPECT_LE(sunny->maxX(), frame.maxX());
+        EXPECT_GE(sunny->y, frame.y - 1);
+        EXPECT_LE(sunny->maxY(), frame.maxY() + 1);
+    }
+}
+
+TEST_P(BrowserDesktopTest, WritesNeverClaimWhatTheyDidNotDoAndTheLadderPastes) {
+    const AXElement write = focus("write");
+    // Gecko's EditableText answers TRUE and changes nothing; Chromium has
+    // none: both routes are refused rather than trusted.
+    EXPECT_FALSE(ax().isAttributeSettable(write, kAXValueAttribute).value_or(true));
+    EXPECT_NE(ax().setAttributeValue(write, kAXValueAttribute, AXValue(kRained)), AXError::success);
+    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute, AXValue(kSunny)),
+              AXError::success);
+    EXPECT_NE(ax().setAttributeValue(write, kAXSelectedTextAttribute, AXValue("雨")),
+              AXError::success);
+    EXPECT_EQ(value(write), kText);
+    // So the ladder goes on to select and paste, and verifies.
+    EXPECT_EQ(correct(write, TextRange{5, 7}), kRained);
+    EXPECT_EQ(value(write), kRained);
+}
+
+TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {
+    const AXElement paste = focus("paste");
+    const Pid pid = browser_->pid();
+    SyntheticInput input(session_->ports(), [paste, pid] { return InputTarget{paste, pid, pid}; });
+    Pasteboard& pb = pasteboard();
+    pb.clearContents();
+    ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
+    ASSERT_TRUE(input.selectReplacementRange(kSunny, "晴れ", paste, "test"));
+    ASSERT_TRUE(input.pasteTextIntoFocusedElement("雨", SelectedTarget{paste, kSunny, "晴れ"}));
+    EXPECT_TRUE(waitForValue(paste, kRained, 8)) << value(paste).value_or("<nothing>");
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "ユーザーのコピー"; }, 4))
+        << pasteboardString(pb).value_or("<nothing>");
+}
+
+TEST_P(BrowserDesktopTest, ALinkInAContentEditableSurvivesACorrection) {
+    const AXElement rich = focus("rich");
+    const auto before = value(rich);
+    ASSERT_TRUE(before.has_value());
+    // The link is an embedded object in the text.
+    ASSERT_EQ(before, "前の" + kObject + "の後は晴れです。");
+    // Never written whole: the link would become the character itself.
+    EXPECT_NE(ax().setAttributeValue(rich, kAXValueAttribute,
+                                     AXValue("前の" + kObject + "の後は雨です。")),
+              AXError::success);
+    EXPECT_EQ(correct(rich, TextRange{6, 8}), "前の" + kObject + "の後は雨です。");
+    EXPECT_TRUE(
+        find(rich, "リンク", 0).has_value() ||
+        readElements(ax(), rich, kAXChildrenAttribute).value_or(std::vector<AXElement>{}).size() ==
+            1)
+        << "the link is gone";
+}
+
+TEST_P(BrowserDesktopTest, APasswordIsNeverRead) {
+    const auto secret = field("secret");
+    ASSERT_TRUE(secret.has_value());
+    EXPECT_EQ(readString(ax(), *secret, kAXSubroleAttribute), kAXSecureTextFieldSubrole);
+    EXPECT_FALSE(ax().copyAttributeValue(*secret, kAXValueAttribute));
+    EXPECT_FALSE(ax().copyParameterizedAttributeValue(
+        *secret, kAXStringForRangeParameterizedAttribute, AXValue(Utf16Range{0, 2})));
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, BrowserDesktopTest,
+                         ::testing::Values(BrowserKind::firefox, BrowserKind::chromium),
+                         [](const auto& info) { return std::string(browserName(info.param)); });
+
+}  // namespace
+}  // namespace mivo::desktop_test

@@ -1,0 +1,190 @@
+// The same behaviours against our editor of every toolkit: the focused field
+// found, text and ranges read with 😀 and 𠮷 before the target (Qt counts
+// UTF-16 units, GTK code points), bounds on screen, a replacement written
+// by each route the toolkit takes and verified, a paste whose target
+// fetches the clipboard late, and a password that is never read.
+
+#include <memory>
+#include <vector>
+
+#include "desktop_test_support.hpp"
+#include "monitor/accessibility_monitor.hpp"
+#include "monitor/synthetic_input.hpp"
+
+namespace mivo::desktop_test {
+namespace {
+
+// 😀 and 𠮷 take two UTF-16 units each: 晴れ is at units 7 and 8, code
+// points 5 and 6.
+const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
+const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
+constexpr Utf16Range kSunny{7, 2};
+
+class ToolkitDesktopTest : public DesktopTest, public ::testing::WithParamInterface<EditorKind> {
+  protected:
+    std::unique_ptr<TestEditor> start(EditorOptions options = {}) {
+        options.kind = GetParam();
+        return startEditor(options);
+    }
+
+    std::optional<Rect> bounds(const AXElement& e, Utf16Range r) {
+        auto v = ax().copyParameterizedAttributeValue(e, kAXBoundsForRangeParameterizedAttribute,
+                                                      AXValue(r));
+        return v ? v->asRect() : std::nullopt;
+    }
+};
+
+TEST_P(ToolkitDesktopTest, FindsTheFocusedFieldAndReadsRangesAfterCharactersOutsideTheBmp) {
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    EXPECT_EQ(readString(ax(), view, kAXRoleAttribute), kAXTextAreaRole);
+    EXPECT_EQ(ax().pid(view), editor->pid());
+    EXPECT_EQ(value(view), kText);
+    EXPECT_EQ(readNumber(ax(), view, kAXNumberOfCharactersAttribute), text::utf16Length(kText));
+
+    struct Row {
+        Utf16Range range;
+        std::string expected;
+    };
+    const std::vector<Row> rows = {
+        {{0, 2}, "\U0001F600"}, {{2, 2}, "\U00020BB7"}, {kSunny, "晴れ"}, {{4, 3}, "今日は"}};
+    for (const auto& row : rows) {
+        const auto r = ax().copyParameterizedAttributeValue(
+            view, kAXStringForRangeParameterizedAttribute, AXValue(row.range));
+        ASSERT_TRUE(r.has_value()) << toString(row.range);
+        EXPECT_EQ(r->asString(), row.expected) << toString(row.range);
+        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute, AXValue(row.range)),
+                  AXError::success)
+            << toString(row.range);
+        // Read back through the application: the selection it made is the
+        // one asked for, not one a unit early.
+        EXPECT_TRUE(waitUntil(
+            [&] { return readRange(ax(), view, kAXSelectedTextRangeAttribute) == row.range; }, 3))
+            << toString(row.range) << " read "
+            << toString(readRange(ax(), view, kAXSelectedTextRangeAttribute)
+                            .value_or(Utf16Range{-1, -1}));
+        EXPECT_EQ(readString(ax(), view, kAXSelectedTextAttribute), row.expected);
+    }
+    // Between the halves of 😀: refused, never rounded.
+    EXPECT_FALSE(ax().copyParameterizedAttributeValue(view, kAXStringForRangeParameterizedAttribute,
+                                                      AXValue(Utf16Range{1, 2})));
+}
+
+TEST_P(ToolkitDesktopTest, BoundsOfRangesLieInTheFieldInTextOrder) {
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const auto position = readPoint(ax(), view, kAXPositionAttribute);
+    const auto size = readSize(ax(), view, kAXSizeAttribute);
+    ASSERT_TRUE(position && size);
+    const Rect frame{position->x, position->y, size->width, size->height};
+    std::optional<Rect> sunny;
+    std::optional<Rect> sun;
+    std::optional<Rect> today;
+    // Some toolkits answer zeros until the text is laid out.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            sunny = bounds(view, kSunny);
+            sun = bounds(view, {7, 1});
+            today = bounds(view, {4, 3});
+            return sunny && sun && today && !sunny->isZero() && !sun->isZero() && !today->isZero();
+        },
+        3));
+    for (const Rect& r : {*sunny, *sun, *today}) {
+        EXPECT_GT(r.width, 0) << toString(r);
+        EXPECT_GE(r.x, frame.x) << toString(r);
+        EXPECT_GE(r.y, frame.y) << toString(r);
+        EXPECT_LE(r.maxX(), frame.maxX()) << toString(r);
+        EXPECT_LE(r.maxY(), frame.maxY()) << toString(r);
+    }
+    EXPECT_GE(sunny->x, today->maxX() - 1);
+    // One character is narrower than two (Qt's extents took one more).
+    EXPECT_LT(sun->width, sunny->width * 0.75) << toString(*sun) << " " << toString(*sunny);
+    EXPECT_NEAR(sun->x, sunny->x, 1);
+}
+
+TEST_P(ToolkitDesktopTest, TheSelectedTextRouteReplacesExactlyTheRange) {
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute, AXValue(kSunny)),
+              AXError::success);
+    ASSERT_TRUE(
+        waitUntil([&] { return readString(ax(), view, kAXSelectedTextAttribute) == "晴れ"; }, 3));
+    // A suggestion with a character outside the BMP: its length differs in
+    // bytes, units and code points.
+    ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextAttribute, AXValue("雨\U0001F327")),
+              AXError::success);
+    const std::string expected = "\U0001F600\U00020BB7今日は雨\U0001F327です。";
+    EXPECT_TRUE(waitForValue(view, expected)) << value(view).value_or("<nothing>");
+    // The whole-value route, where the text holds no embedded object.
+    ASSERT_EQ(ax().setAttributeValue(view, kAXValueAttribute, AXValue(kRained)), AXError::success);
+    EXPECT_TRUE(waitForValue(view, kRained)) << value(view).value_or("<nothing>");
+}
+
+TEST_P(ToolkitDesktopTest, TheMonitorWritesACorrectionBackAndVerifiesIt) {
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};  // 晴れ, in Characters
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    ASSERT_TRUE(waitUntil([&] { return !replaced.empty(); }, 8))
+        << value(textView(*editor)).value_or("<nothing>");
+    EXPECT_EQ(replaced.back(), kRained);
+    EXPECT_EQ(value(textView(*editor)), kRained);
+    monitor.stop();
+}
+
+TEST_P(ToolkitDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {
+    // The editor is busy for 0.9 s after Ctrl+V before it asks for the
+    // clipboard: longer than a fixed restore would wait.
+    auto editor = start({.viewText = kText, .slowPasteMs = 900});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const Pid pid = editor->pid();
+    SyntheticInput input(session_->ports(), [view, pid] { return InputTarget{view, pid, pid}; });
+    Pasteboard& pb = pasteboard();
+    pb.clearContents();
+    ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
+
+    ASSERT_TRUE(input.selectReplacementRange(kSunny, "晴れ", view, "test"));
+    ASSERT_TRUE(input.pasteTextIntoFocusedElement("雨", SelectedTarget{view, kSunny, "晴れ"}));
+    ASSERT_TRUE(waitForValue(view, kRained, 6)) << value(view).value_or("<nothing>");
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "ユーザーのコピー"; }, 3))
+        << pasteboardString(pb).value_or("<nothing>");
+}
+
+TEST_P(ToolkitDesktopTest, APasswordIsNeverRead) {
+    auto editor = start({.viewText = "見える", .password = "秘密のパス"});
+    ASSERT_NE(editor, nullptr);
+    std::vector<AXElement> secure;
+    for (const auto& field : session_->elementsWithRole(editor->pid(), kAXTextFieldRole)) {
+        if (readString(ax(), field, kAXSubroleAttribute) == kAXSecureTextFieldSubrole)
+            secure.push_back(field);
+    }
+    ASSERT_EQ(secure.size(), 1u);
+    const AXElement password = secure.front();
+    EXPECT_FALSE(ax().copyAttributeValue(password, kAXValueAttribute));
+    EXPECT_FALSE(ax().copyAttributeValue(password, kAXSelectedTextAttribute));
+    EXPECT_FALSE(ax().copyParameterizedAttributeValue(
+        password, kAXStringForRangeParameterizedAttribute, AXValue(Utf16Range{0, 2})));
+    EXPECT_NE(ax().setAttributeValue(password, kAXValueAttribute, AXValue("x")), AXError::success);
+    EXPECT_FALSE(session_->log().contains("秘密"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Editors, ToolkitDesktopTest,
+                         ::testing::Values(EditorKind::gtk3, EditorKind::gtk4, EditorKind::qt6),
+                         [](const auto& info) { return std::string(editorKindName(info.param)); });
+
+}  // namespace
+}  // namespace mivo::desktop_test
