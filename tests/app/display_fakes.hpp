@@ -23,10 +23,7 @@ class RecordingHighlight : public HighlightDisplay {
         shown = annotations;
         showTimes.push_back(clock_.elapsed());
     }
-    void hide() override {
-        shown.clear();
-        ++hides;
-    }
+    void hide() override { shown.clear(); }
     void hide(const std::set<std::string>& issueIDs) override {
         hiddenIDs.push_back(issueIDs);
         std::erase_if(shown, [&](const HighlightAnnotation& a) {
@@ -45,7 +42,6 @@ class RecordingHighlight : public HighlightDisplay {
     std::vector<HighlightAnnotation> shown;
     std::vector<double> showTimes;
     std::vector<std::set<std::string>> hiddenIDs;
-    int hides = 0;
 
   private:
     const sim::VirtualClock& clock_;
@@ -65,7 +61,6 @@ class RecordingPanel : public CorrectionPanelDisplay {
         if (visible)
             hiddenAt = clock_.elapsed();
         visible = false;
-        ++hides;
         if (onHoverChanged)
             onHoverChanged(false);
     }
@@ -75,7 +70,6 @@ class RecordingPanel : public CorrectionPanelDisplay {
     std::vector<CorrectionIssue> shownIssues;
     std::optional<Rect> anchor;
     std::optional<double> hiddenAt;
-    int hides = 0;
 
   private:
     const sim::VirtualClock& clock_;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,62 +30,48 @@ TEST_F(SettingsStoreTest, FirstLaunchHasTheDefaultsAndWritesNothing) {
     MivoSettingsStore store(defaults, clock);
     EXPECT_TRUE(store.mivoEnabled());
     EXPECT_FALSE(store.vocabularySuggestionsEnabled());
-    EXPECT_EQ(store.toneHotKey().keyCode, 38u);
-    EXPECT_EQ(store.toneHotKey().carbonModifiers, 0x300u);
-    EXPECT_EQ(store.toneHotKey().display, "⌘⇧J");
+    EXPECT_EQ(store.toneHotKey(), HotKeyConfig::defaultConfig());
     EXPECT_EQ(defaults.writeCount(), 0u);
     EXPECT_TRUE(defaults.empty());
 }
 
-// What is stored under each key and what the store loads from it.
-struct LoadCase {
-    const char* name;
-    std::string key;
-    DefaultsValue stored;
-    bool mivoEnabled;
-    bool vocabulary;
-    HotKeyConfig hotKey;
-};
-void PrintTo(const LoadCase& c, std::ostream* os) {
-    *os << c.name;
+// What is stored under each key and what the store loads from it: typed
+// values, and the defaults for anything else.
+TEST(SettingsLoad, LoadsTypedValuesAndDefaultsForAnythingElse) {
+    const std::string enabled = "settings.application.mivoEnabled";
+    const std::string vocabulary = "settings.localCorrection.vocabularySuggestionsEnabled";
+    const std::string hotKey = "settings.tone.hotKey";
+    const HotKeyConfig kDefault = HotKeyConfig::defaultConfig();
+    const struct {
+        std::string key;
+        DefaultsValue stored;
+        bool mivoEnabled;
+        bool vocabulary;
+        HotKeyConfig hotKey;
+    } cases[] = {
+        {enabled, false, false, false, kDefault},
+        {enabled, std::string("false"), true, false, kDefault},
+        {enabled, std::int64_t{0}, true, false, kDefault},
+        {vocabulary, true, true, true, kDefault},
+        {vocabulary, std::int64_t{1}, true, false, kDefault},
+        {hotKey, DefaultsData{hotKeyJson(kOptionK)}, true, false, kOptionK},
+        {hotKey, hotKeyJson(kOptionK), true, false, kDefault},  // text, not data
+        {hotKey, DefaultsData{R"({"keyCode":40,"carbonModifiers":2048})"}, true, false, kDefault},
+        {hotKey, DefaultsData{"\x01\x02"}, true, false, kDefault},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(i);
+        sim::MemoryUserDefaults defaults;
+        sim::VirtualClock clock;
+        defaults.set(c.key, c.stored);
+        MivoSettingsStore store(defaults, clock);
+        EXPECT_EQ(store.mivoEnabled(), c.mivoEnabled);
+        EXPECT_EQ(store.vocabularySuggestionsEnabled(), c.vocabulary);
+        EXPECT_EQ(store.toneHotKey(), c.hotKey);
+        EXPECT_EQ(defaults.writeCount(), 1u) << "loading wrote something";
+    }
 }
-
-class SettingsLoadTest : public SettingsStoreTest,
-                         public ::testing::WithParamInterface<LoadCase> {};
-
-TEST_P(SettingsLoadTest, LoadsTypedValuesAndDefaultsForAnythingElse) {
-    const auto& c = GetParam();
-    defaults.set(c.key, c.stored);
-    MivoSettingsStore store(defaults, clock);
-    EXPECT_EQ(store.mivoEnabled(), c.mivoEnabled);
-    EXPECT_EQ(store.vocabularySuggestionsEnabled(), c.vocabulary);
-    EXPECT_EQ(store.toneHotKey(), c.hotKey);
-    EXPECT_EQ(defaults.writeCount(), 1u) << "loading wrote something";
-}
-
-const HotKeyConfig kDefault = HotKeyConfig::defaultConfig();
-
-INSTANTIATE_TEST_SUITE_P(
-    Stored, SettingsLoadTest,
-    ::testing::Values(
-        LoadCase{"enabledOff", "settings.application.mivoEnabled", false, false, false, kDefault},
-        LoadCase{"enabledAsText", "settings.application.mivoEnabled", std::string("false"), true,
-                 false, kDefault},
-        LoadCase{"enabledAsNumber", "settings.application.mivoEnabled", std::int64_t{0}, true,
-                 false, kDefault},
-        LoadCase{"vocabularyOn", "settings.localCorrection.vocabularySuggestionsEnabled", true,
-                 true, true, kDefault},
-        LoadCase{"vocabularyAsNumber", "settings.localCorrection.vocabularySuggestionsEnabled",
-                 std::int64_t{1}, true, false, kDefault},
-        LoadCase{"hotKeyAsData", "settings.tone.hotKey", DefaultsData{hotKeyJson(kOptionK)}, true,
-                 false, kOptionK},
-        LoadCase{"hotKeyAsText", "settings.tone.hotKey", hotKeyJson(kOptionK), true, false,
-                 kDefault},
-        LoadCase{"hotKeyMissingDisplay", "settings.tone.hotKey",
-                 DefaultsData{R"({"keyCode":40,"carbonModifiers":2048})"}, true, false, kDefault},
-        LoadCase{"hotKeyNotJson", "settings.tone.hotKey", DefaultsData{"\x01\x02"}, true, false,
-                 kDefault}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsStoreTest, SettingTheValueItAlreadyHasStoresAndReportsNothing) {
     MivoSettingsStore store(defaults, clock);

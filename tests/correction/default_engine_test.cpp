@@ -42,16 +42,6 @@ TEST(DefaultEngine, UsesTheSharedTokenizer) {
     EXPECT_EQ(engine().tokenizer(), MecabJapaneseTokenizer::shared());
 }
 
-TEST(DefaultEngine, IssuesOfSeveralRulesComeSortedByPosition) {
-    const std::string text = "これわ本をを読みますでしょうか。";
-    const auto issues = engine().analyze(sentence(text), {});
-    ASSERT_EQ(issues.size(), 3u);
-    EXPECT_EQ(issues[0].range, (TextRange{0, 3}));
-    EXPECT_EQ(issues[1].range, (TextRange{4, 6}));
-    EXPECT_EQ(issues[2].range, (TextRange{8, 15}));
-    EXPECT_EQ(applyIssue(text, issues[1]), "これわ本を読みますでしょうか。");
-}
-
 // A line pasted whole (a log, a long paragraph without 。) is checked in
 // time linear in its length: sixteen times the text may cost sixteen times
 // as much, with room for noise, but not the 256 times of a quadratic walk.
@@ -181,6 +171,11 @@ TEST(DefaultEngine, FindingsThroughTheRealDictionary) {
         {"会議には出ますが、私は行かない。", {}, "行か would have to become 行き"},
         {"会議には出ますが、時間は少ない。", {}, "ない inside the adjective"},
         {"", {}, "empty"},
+        {"これわ本をを読みますでしょうか。",
+         {{0, 3, "これわ", "これは", "これは本をを読みますでしょうか。"},
+          {4, 6, "をを", "を", "これわ本を読みますでしょうか。"},
+          {8, 15, "ますでしょうか", "ますか", "これわ本をを読みますか。"}},
+         "three rules, sorted by position"},
         // Blanks the analyser drops and decomposed kana it sees in NFC: each
         // issue quotes and replaces the text as typed.
         {"本を を読む。", {{1, 4, "を を", "を", "本を読む。"}}},

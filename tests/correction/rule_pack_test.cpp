@@ -124,18 +124,6 @@ TEST_F(RulePackLoading, RepeatedKeysKeepTheFirstAndNeverStopLoading) {
     EXPECT_EQ(load(), onePatternPack());
 }
 
-TEST_F(RulePackLoading, TopLevelResourcesAreNotLookedUpInRulePacks) {
-    write("RulePacks/vocabulary.json", "[]");
-    bool decoded = false;
-    EXPECT_FALSE(RulePackResource::decodeTopLevelResource(
-        ResourceBundle(root), "vocabulary", [&](const json::Json&) { decoded = true; }));
-    EXPECT_FALSE(decoded);
-    write("vocabulary.json", "[]");
-    EXPECT_TRUE(RulePackResource::decodeTopLevelResource(
-        ResourceBundle(root), "vocabulary", [&](const json::Json&) { decoded = true; }));
-    EXPECT_TRUE(decoded);
-}
-
 TEST(LocalCorrectionResources, TheEngineBundleIsFoundWithItsRulePacks) {
     const ResourceBundle& bundle = localCorrectionResources();
     EXPECT_TRUE(bundle.exists());

@@ -48,32 +48,11 @@ inline Parts words(std::string_view spelled) {
         const std::string_view head = word.substr(0, slash);
         const auto colon = head.find(':');
         using P = JapanesePartOfSpeech;
-        P pos = P::unknown;
-        switch (word[slash + 1]) {
-            case 'n':
-                pos = P::noun;
-                break;
-            case 'p':
-                pos = P::particle;
-                break;
-            case 'v':
-                pos = P::verb;
-                break;
-            case 'a':
-                pos = P::adjective;
-                break;
-            case 'd':
-                pos = P::adverb;
-                break;
-            case 'i':
-                pos = P::interjection;
-                break;
-            case 's':
-                pos = P::symbol;
-                break;
-            default:
-                break;
-        }
+        constexpr std::string_view letters = "npvadis";
+        constexpr P classes[] = {P::noun,   P::particle,     P::verb,  P::adjective,
+                                 P::adverb, P::interjection, P::symbol};
+        const auto at = letters.find(word[slash + 1]);
+        const P pos = at == std::string_view::npos ? P::unknown : classes[at];
         out.push_back(HandMorpheme{
             std::string(head.substr(0, colon)),
             colon == std::string_view::npos ? "" : std::string(head.substr(colon + 1)), pos});

@@ -23,51 +23,29 @@
 namespace mivo {
 namespace {
 
-// Whether the shipped pack `name` decodes strictly and equals `fallback`.
-template <typename Pack>
-std::function<bool()> equalsFallback(std::string_view name, Pack (*decode)(const json::Json&),
-                                     const Pack& fallback) {
-    return [=, &fallback] { return testing::shippedPack(name, decode) == fallback; };
+// Whether the shipped pack of `Rule` decodes strictly and equals its
+// compiled-in copy.
+template <typename Rule, typename Pack>
+std::pair<std::string_view, std::function<bool()>> same(Pack (*decode)(const json::Json&)) {
+    return {Rule::packName, [decode] {
+                return testing::shippedPack(Rule::packName, decode) == Rule::fallbackRulePack();
+            }};
 }
 
 TEST(ShippedPacks, EqualTheCompiledInData) {
     const std::pair<std::string_view, std::function<bool()>> packs[] = {
-        {DoublePoliteRule::packName,
-         equalsFallback(DoublePoliteRule::packName, &doublePoliteRulePackFromJson,
-                        DoublePoliteRule::fallbackRulePack())},
-        {KeigoMisuseRule::packName,
-         equalsFallback(KeigoMisuseRule::packName, &keigoMisuseRulePackFromJson,
-                        KeigoMisuseRule::fallbackRulePack())},
-        {LocationParticleRule::packName,
-         equalsFallback(LocationParticleRule::packName, &locationParticleRulePackFromJson,
-                        LocationParticleRule::fallbackRulePack())},
-        {MixedPolitenessRule::packName,
-         equalsFallback(MixedPolitenessRule::packName, &politenessAspectRulePackFromJson,
-                        MixedPolitenessRule::fallbackRulePack())},
-        {MorphemePatternRule::packName,
-         equalsFallback(MorphemePatternRule::packName, &morphemePatternRulePackFromJson,
-                        MorphemePatternRule::fallbackRulePack())},
-        {NounSemanticClassifier::packName,
-         equalsFallback(NounSemanticClassifier::packName, &nounSemanticClassRulePackFromJson,
-                        NounSemanticClassifier::fallbackRulePack())},
-        {ParticleMisuseRule::packName,
-         equalsFallback(ParticleMisuseRule::packName, &particleFrameRulePackFromJson,
-                        ParticleMisuseRule::fallbackRulePack())},
-        {PhraseRewriteRule::packName,
-         equalsFallback(PhraseRewriteRule::packName, &phraseRewriteRulePackFromJson,
-                        PhraseRewriteRule::fallbackRulePack())},
-        {SurfacePatternRule::packName,
-         equalsFallback(SurfacePatternRule::packName, &surfacePatternRulePackFromJson,
-                        SurfacePatternRule::fallbackRulePack())},
-        {TransitiveIntransitivePairRule::packName,
-         equalsFallback(TransitiveIntransitivePairRule::packName, &pairRulePackFromJson,
-                        TransitiveIntransitivePairRule::fallbackRulePack())},
-        {VerbConjugationRule::packName,
-         equalsFallback(VerbConjugationRule::packName, &verbConjugationRulePackFromJson,
-                        VerbConjugationRule::fallbackRulePack())},
-        {TextlintJapaneseGrammarRule::packName,
-         equalsFallback(TextlintJapaneseGrammarRule::packName, &textlintRulePackFromJson,
-                        TextlintJapaneseGrammarRule::fallbackRulePack())},
+        same<DoublePoliteRule>(&doublePoliteRulePackFromJson),
+        same<KeigoMisuseRule>(&keigoMisuseRulePackFromJson),
+        same<LocationParticleRule>(&locationParticleRulePackFromJson),
+        same<MixedPolitenessRule>(&politenessAspectRulePackFromJson),
+        same<MorphemePatternRule>(&morphemePatternRulePackFromJson),
+        same<NounSemanticClassifier>(&nounSemanticClassRulePackFromJson),
+        same<ParticleMisuseRule>(&particleFrameRulePackFromJson),
+        same<PhraseRewriteRule>(&phraseRewriteRulePackFromJson),
+        same<SurfacePatternRule>(&surfacePatternRulePackFromJson),
+        same<TransitiveIntransitivePairRule>(&pairRulePackFromJson),
+        same<VerbConjugationRule>(&verbConjugationRulePackFromJson),
+        same<TextlintJapaneseGrammarRule>(&textlintRulePackFromJson),
         {"vocabulary",
          [] {
              std::optional<std::vector<VocabularyEntry>> shipped;

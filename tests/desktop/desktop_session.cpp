@@ -270,7 +270,7 @@ std::unique_ptr<TestEditor> DesktopSession::startEditor(const EditorOptions& opt
             lastStartFailure_ = "focused element's role: " + role.value_or("<none>");
             return role == kAXTextAreaRole;
         },
-        10);
+        20);
     if (!settled)
         return nullptr;
     return editor;

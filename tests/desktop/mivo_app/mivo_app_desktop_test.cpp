@@ -130,7 +130,7 @@ class MivoAppDesktopTest : public DesktopTest {
         event.xclient.data.l[1] = 2;  // a pager or other tool, like the user
         XSendEvent(display(), DefaultRootWindow(display()), False,
                    SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XFlush(display());
+        XSync(display(), False);
     }
 
     Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
@@ -176,17 +176,17 @@ class MivoAppDesktopTest : public DesktopTest {
 
     void movePointer(int x, int y) {
         XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-        XFlush(display());
+        XSync(display(), False);
     }
 
     void click(int x, int y) {
         movePointer(x, y);
         spinFor(0.15);
         XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XFlush(display());
+        XSync(display(), False);
         spinFor(0.05);
         XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-        XFlush(display());
+        XSync(display(), False);
     }
 
     // The centre of Mivo's push button named `title` on the screen (y down),

@@ -66,17 +66,19 @@ class OverlayDesktopTest : public DesktopTest {
 
     void movePointer(int x, int y) {
         XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-        XFlush(display());
+        // Processed by the server before anything else this test does, so a
+        // window mapped next never appears under the old pointer position.
+        XSync(display(), False);
     }
 
     void click(int x, int y) {
         movePointer(x, y);
         spinFor(0.1);
         XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XFlush(display());
+        XSync(display(), False);
         spinFor(0.05);
         XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-        XFlush(display());
+        XSync(display(), False);
     }
 
     std::vector<QWidget*> shownHighlights() {

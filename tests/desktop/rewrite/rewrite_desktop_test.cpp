@@ -249,7 +249,8 @@ TEST_F(RewriteDesktopTest, SignInThenImproveASelectedSentenceInTheEditor) {
     press(XK_Return);  // apply
 
     ASSERT_TRUE(waitForValue(view, kRewritten, 8)) << value(view).value_or("?");
-    EXPECT_EQ(logged("[Mivo][Tone] Tone: applied via"), 1);
+    // The log line follows the write; it reaches this process a little later.
+    EXPECT_TRUE(waitUntil([&] { return logged("[Mivo][Tone] Tone: applied via") == 1; }, 3));
     // Whatever way it was written, the user's clipboard comes back.
     EXPECT_TRUE(waitUntil(
         [&] { return pasteboardString(pasteboard()) == std::string("the user's clipboard"); }, 5))
