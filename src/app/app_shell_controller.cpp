@@ -6,11 +6,10 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPainter>
-#include <QSvgRenderer>
 #include <QSystemTrayIcon>
 
-#include "shared/resource_bundle.hpp"
 #include "ui/appearance.hpp"
+#include "ui/bundle_symbols.hpp"
 
 namespace mivo {
 
@@ -18,13 +17,6 @@ namespace {
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-const ResourceBundle& shellBundle() {
-    static const ResourceBundle bundle = mivoSealedResourceBundle("Mivo_AppShell", [] {
-        return ResourceBundle(sourceResourcesFolder() / "Mivo_AppShell.bundle");
-    });
-    return bundle;
 }
 
 // The letter the tray shows when no logo can be drawn.
@@ -44,30 +36,14 @@ QIcon letterIcon(const QColor& color) {
 }  // namespace
 
 QImage tintedLogo(const QImage& logo, const QColor& color) {
-    QImage tinted = logo.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&tinted);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(tinted.rect(), color);
-    return tinted;
+    return ui::tinted(logo, color);
 }
 
 AppShellController::AppShellController() = default;
 AppShellController::~AppShellController() = default;
 
 std::optional<QImage> AppShellController::brandLogo(QSize size) {
-    const auto file = shellBundle().urlForResource("mivo-logo", "svg");
-    if (!file || size.isEmpty()) {
-        return std::nullopt;
-    }
-    QSvgRenderer renderer(QString::fromStdString(file->string()));
-    if (!renderer.isValid()) {
-        return std::nullopt;
-    }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    return image;
+    return ui::brandLogo(size);
 }
 
 bool AppShellController::launch() {

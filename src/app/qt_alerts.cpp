@@ -38,6 +38,8 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
     box->activateWindow();
 }
 
-void QtAlerts::beep() { QApplication::beep(); }
+void QtAlerts::beep() {
+    QApplication::beep();
+}
 
 }  // namespace mivo

@@ -2,56 +2,12 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgRenderer>
-#include <map>
-#include <memory>
 
-#include "shared/resource_bundle.hpp"
+#include "ui/bundle_symbols.hpp"
 
 namespace mivo {
 
 namespace {
-
-const ResourceBundle& onboardingBundle() {
-    static const ResourceBundle bundle = mivoSealedResourceBundle("Mivo_Onboarding", [] {
-        return ResourceBundle(sourceResourcesFolder() / "Mivo_Onboarding.bundle");
-    });
-    return bundle;
-}
-
-// The logo is the shell's; the onboarding reads the same file rather than
-// depending on the shell's library.
-const ResourceBundle& shellBundle() {
-    static const ResourceBundle bundle = mivoSealedResourceBundle("Mivo_AppShell", [] {
-        return ResourceBundle(sourceResourcesFolder() / "Mivo_AppShell.bundle");
-    });
-    return bundle;
-}
-
-// One renderer per symbol, parsed once; nothing for a missing file.
-QSvgRenderer* symbolRenderer(std::string_view name) {
-    static std::map<std::string, std::unique_ptr<QSvgRenderer>, std::less<>> cache;
-    if (auto it = cache.find(name); it != cache.end()) {
-        return it->second.get();
-    }
-    std::unique_ptr<QSvgRenderer> loaded;
-    if (auto path = onboardingBundle().urlForResource(name, "svg", "Symbols")) {
-        loaded = std::make_unique<QSvgRenderer>(QString::fromStdString(path->string()));
-        if (!loaded->isValid()) {
-            loaded.reset();
-        }
-    }
-    auto* raw = loaded.get();
-    cache.emplace(std::string(name), std::move(loaded));
-    return raw;
-}
-
-QImage tinted(QImage image, const QColor& color) {
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(image.rect(), color);
-    return image;
-}
 
 QPixmap symbolOrEmpty(const std::string& name, int pixelSize, OnboardingColor ink,
                       const QWidget& widget) {
@@ -68,47 +24,16 @@ QEasingCurve onboardingEaseInOut() {
 }
 
 bool hasOnboardingSymbol(std::string_view name) {
-    return symbolRenderer(name) != nullptr;
+    return ui::hasBundleSymbol("Mivo_Onboarding", name);
 }
 
 QPixmap onboardingSymbol(std::string_view name, int pixelSize, const QColor& color,
                          qreal devicePixelRatio) {
-    QSvgRenderer* svg = symbolRenderer(name);
-    if (svg == nullptr || pixelSize <= 0) {
-        return {};
-    }
-    const int side = qRound(pixelSize * devicePixelRatio);
-    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        svg->render(&painter, QRectF(0, 0, side, side));
-    }
-    QPixmap pixmap = QPixmap::fromImage(tinted(std::move(image), color));
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    return pixmap;
+    return ui::bundleSymbol("Mivo_Onboarding", name, pixelSize, color, devicePixelRatio);
 }
 
 std::optional<QImage> onboardingBrandLogo(QSize size) {
-    const auto file = shellBundle().urlForResource("mivo-logo", "svg");
-    if (!file || size.isEmpty()) {
-        return std::nullopt;
-    }
-    QSvgRenderer renderer(QString::fromStdString(file->string()));
-    if (!renderer.isValid()) {
-        return std::nullopt;
-    }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    // Fitted with its aspect ratio kept, centred.
-    QSizeF drawn = renderer.defaultSize().isEmpty() ? QSizeF(size) : QSizeF(renderer.defaultSize());
-    drawn.scale(QSizeF(size), Qt::KeepAspectRatio);
-    const QPointF origin((size.width() - drawn.width()) / 2, (size.height() - drawn.height()) / 2);
-    renderer.render(&painter, QRectF(origin, drawn));
-    return image;
+    return ui::brandLogo(size);
 }
 
 // MARK: - OnboardingButton
@@ -237,7 +162,7 @@ void BrandLogo::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (logo_) {
-        painter.drawImage(QRectF(rect()), tinted(*logo_, OnboardingTheme::logoInk()));
+        painter.drawImage(QRectF(rect()), ui::tinted(*logo_, OnboardingTheme::logoInk()));
         return;
     }
     const int glyph = size_ / 2;
