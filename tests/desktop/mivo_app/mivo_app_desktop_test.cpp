@@ -13,11 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "accessible_buttons.hpp"
 #include "desktop_test_support.hpp"
 #include "monitor/ax_geometry.hpp"
 #include "monitor/ax_text_extractor.hpp"
-
-#include <atspi/atspi.h>
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -189,63 +188,6 @@ class MivoAppDesktopTest : public DesktopTest {
         XSync(display(), False);
     }
 
-    // The centre of Mivo's push button named `title` on the screen (y down),
-    // found on the accessibility bus the way a screen reader finds it.
-    std::optional<std::pair<int, int>> mivoButtonCentre(const char* title) {
-        std::optional<std::pair<int, int>> centre;
-        AtspiAccessible* desktop = atspi_get_desktop(0);
-        const int apps = atspi_accessible_get_child_count(desktop, nullptr);
-        for (int i = 0; i < apps && !centre; ++i) {
-            AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-            if (app == nullptr)
-                continue;
-            if (static_cast<Pid>(atspi_accessible_get_process_id(app, nullptr)) == mivoPid())
-                centre = findButton(app, title, 0);
-            g_object_unref(app);
-        }
-        g_object_unref(desktop);
-        return centre;
-    }
-
-    std::optional<std::pair<int, int>> findButton(AtspiAccessible* node, const char* title,
-                                                  int depth) {
-        if (depth > 20)
-            return std::nullopt;
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON) {
-            gchar* name = atspi_accessible_get_name(node, nullptr);
-            const bool match = name != nullptr && std::string_view(name) == title;
-            g_free(name);
-            AtspiStateSet* states = atspi_accessible_get_state_set(node);
-            const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-            g_object_unref(states);
-            if (match && showing) {
-                AtspiComponent* component = atspi_accessible_get_component_iface(node);
-                if (component == nullptr)
-                    return std::nullopt;
-                AtspiRect* r =
-                    atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
-                g_object_unref(component);
-                if (r == nullptr)
-                    return std::nullopt;
-                std::pair<int, int> c{r->x + r->width / 2, r->y + r->height / 2};
-                const bool sized = r->width > 0 && r->height > 0;
-                g_free(r);
-                return sized ? std::optional(c) : std::nullopt;
-            }
-        }
-        const int count = atspi_accessible_get_child_count(node, nullptr);
-        for (int i = 0; i < count; ++i) {
-            AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
-            if (child == nullptr)
-                continue;
-            auto found = findButton(child, title, depth + 1);
-            g_object_unref(child);
-            if (found)
-                return found;
-        }
-        return std::nullopt;
-    }
-
     void screenshot(const QString& name) {
         const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
         QDir().mkpath(dir);
@@ -301,7 +243,8 @@ TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
 
     movePointer(over->x + over->width / 2, over->y + over->height / 2);
     std::optional<std::pair<int, int>> apply;
-    ASSERT_TRUE(waitUntil([&] { return (apply = mivoButtonCentre("Apply")).has_value(); }, 8))
+    ASSERT_TRUE(
+        waitUntil([&] { return (apply = pushButtonCentre(mivoPid(), "Apply")).has_value(); }, 8))
         << "the correction panel did not open";
     screenshot("mivo-panel.png");
     click(apply->first, apply->second);

@@ -17,7 +17,7 @@
 #include "platform/pasteboard.hpp"
 #include "stub_process.hpp"
 
-#include <atspi/atspi.h>
+#include "accessible_buttons.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
@@ -142,62 +142,6 @@ class RewriteDesktopTest : public DesktopTest {
             10);
     }
 
-    // The centre of Mivo's showing push button named `title` (screen, y down).
-    std::optional<std::pair<int, int>> mivoButtonCentre(const char* title) {
-        std::optional<std::pair<int, int>> centre;
-        AtspiAccessible* desktop = atspi_get_desktop(0);
-        const int apps = atspi_accessible_get_child_count(desktop, nullptr);
-        for (int i = 0; i < apps && !centre; ++i) {
-            AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-            if (app == nullptr)
-                continue;
-            if (static_cast<Pid>(atspi_accessible_get_process_id(app, nullptr)) == mivoPid())
-                centre = findButton(app, title, 0);
-            g_object_unref(app);
-        }
-        g_object_unref(desktop);
-        return centre;
-    }
-
-    std::optional<std::pair<int, int>> findButton(AtspiAccessible* node, const char* title,
-                                                  int depth) {
-        if (depth > 24)
-            return std::nullopt;
-        if (atspi_accessible_get_role(node, nullptr) == ATSPI_ROLE_PUSH_BUTTON) {
-            gchar* name = atspi_accessible_get_name(node, nullptr);
-            const bool match = name != nullptr && std::string_view(name) == title;
-            g_free(name);
-            AtspiStateSet* states = atspi_accessible_get_state_set(node);
-            const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-            g_object_unref(states);
-            if (match && showing) {
-                AtspiComponent* component = atspi_accessible_get_component_iface(node);
-                if (component == nullptr)
-                    return std::nullopt;
-                AtspiRect* r =
-                    atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
-                g_object_unref(component);
-                if (r == nullptr)
-                    return std::nullopt;
-                std::pair<int, int> c{r->x + r->width / 2, r->y + r->height / 2};
-                const bool sized = r->width > 0 && r->height > 0;
-                g_free(r);
-                return sized ? std::optional(c) : std::nullopt;
-            }
-        }
-        const int count = atspi_accessible_get_child_count(node, nullptr);
-        for (int i = 0; i < count; ++i) {
-            AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
-            if (child == nullptr)
-                continue;
-            auto found = findButton(child, title, depth + 1);
-            g_object_unref(child);
-            if (found)
-                return found;
-        }
-        return std::nullopt;
-    }
-
     void screenshot(const QString& name) {
         const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
         QDir().mkpath(dir);
@@ -223,7 +167,8 @@ TEST_F(RewriteDesktopTest, SignInThenImproveASelectedSentenceInTheEditor) {
     pressRewriteHotKey();
     std::optional<std::pair<int, int>> signIn;
     ASSERT_TRUE(waitUntil(
-        [&] { return (signIn = mivoButtonCentre("Sign in with Google")).has_value(); }, 8))
+        [&] { return (signIn = pushButtonCentre(mivoPid(), "Sign in with Google")).has_value(); },
+        8))
         << "the signed-out panel did not open";
     screenshot("rewrite-signed-out.png");
     click(signIn->first, signIn->second);
