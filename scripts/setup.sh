@@ -18,6 +18,7 @@ PACKAGES=(
   fonts-noto-cjk
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool xdg-utils
   libgtk-4-dev firefox-esr chromium
+  imagemagick curl
 )
 
 SUDO=""
