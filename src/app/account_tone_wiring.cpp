@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 
 namespace mivo {
 

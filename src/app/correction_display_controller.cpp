@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {

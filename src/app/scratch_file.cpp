@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/support_mail.hpp"
+#include "settings/support_mail.hpp"
 
 namespace mivo {
 

@@ -1,4 +1,4 @@
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_toggle.hpp"

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_toggle.hpp"
 

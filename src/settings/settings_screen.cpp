@@ -5,7 +5,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_view_model.hpp"

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/support_mail.hpp"
+#include "settings/support_mail.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {

@@ -28,9 +28,9 @@
 #include "tone/tone_api_client.hpp"
 #include "tone/tone_hot_key.hpp"
 #include "tone/tone_warm_buffer.hpp"
-#include "tone_panel/tone_panel_callbacks.hpp"
-#include "tone_panel/tone_panel_presenter.hpp"
-#include "tone_panel/tone_state_box.hpp"
+#include "tone/tone_panel_callbacks.hpp"
+#include "tone/tone_panel_presenter.hpp"
+#include "tone/tone_state_box.hpp"
 
 namespace mivo {
 

@@ -9,7 +9,7 @@
 
 #include "tone/tone_api_client.hpp"
 #include "tone/tone_paste_applier.hpp"
-#include "tone_panel/tone_panel_state.hpp"
+#include "tone/tone_panel_state.hpp"
 
 namespace mivo::ToneMessages {
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/screens.hpp"
-#include "tone_panel/tone_panel_presenter.hpp"
+#include "tone/tone_panel_presenter.hpp"
 
 namespace mivo {
 

@@ -6,8 +6,8 @@
 
 #include <QWidget>
 
-#include "tone_panel/tone_panel_callbacks.hpp"
-#include "tone_panel/tone_state_box.hpp"
+#include "tone/tone_panel_callbacks.hpp"
+#include "tone/tone_state_box.hpp"
 
 class QLabel;
 class QPlainTextEdit;

@@ -8,20 +8,6 @@ namespace mivo {
 
 namespace {
 
-// The panel's own names of the registers (the same words as the engine's
-// labels, kept here so the panel's texts read as one table).
-std::string_view registerName(Register value) {
-    switch (value) {
-        case Register::casual:
-            return "Casual";
-        case Register::polite:
-            return "Polite";
-        case Register::formalBusiness:
-            return "Formal Business";
-    }
-    return {};
-}
-
 // Code points that count as white space or line ends at the ends of the
 // composer's text.
 bool isBlank(char32_t c) {
@@ -88,8 +74,7 @@ std::string loadingText(RewriteAction action, std::optional<Register> toneRegist
             return "Translating to Japanese...";
         case RewriteAction::tone:
             return "Rewriting as " +
-                   std::string(toneRegister ? registerName(*toneRegister) : "selected tone") +
-                   "...";
+                   std::string(toneRegister ? label(*toneRegister) : "selected tone") + "...";
     }
     return {};
 }
@@ -101,7 +86,7 @@ std::string badgeLabel(RewriteAction action, std::optional<Register> toneRegiste
         case RewriteAction::translate:
             return "Japanese";
         case RewriteAction::tone:
-            return toneRegister ? std::string(registerName(*toneRegister)) : "Tone";
+            return toneRegister ? std::string(label(*toneRegister)) : "Tone";
     }
     return {};
 }

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/cancel.hpp"
-#include "tone_panel/tone_panel_callbacks.hpp"
-#include "tone_panel/tone_state_box.hpp"
+#include "tone/tone_panel_callbacks.hpp"
+#include "tone/tone_state_box.hpp"
 
 class QVBoxLayout;
 

@@ -11,7 +11,7 @@
 #include <span>
 
 #include "platform/screens.hpp"
-#include "tone_panel/tone_panel_callbacks.hpp"
+#include "tone/tone_panel_callbacks.hpp"
 #include "tone_panel/tone_panel_placement.hpp"
 
 namespace mivo {

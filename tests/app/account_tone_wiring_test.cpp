@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/account_tone_wiring.hpp"
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"

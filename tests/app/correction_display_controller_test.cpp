@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "display_fakes.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "shared/text.hpp"

@@ -11,7 +11,7 @@
 
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "correction/local_correction_service.hpp"
 #include "display_fakes.hpp"
 #include "monitor/accessibility_monitor.hpp"

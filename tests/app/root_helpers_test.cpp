@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/scratch_file.hpp"
-#include "app/support_mail.hpp"
+#include "settings/support_mail.hpp"
 
 namespace mivo {
 namespace {

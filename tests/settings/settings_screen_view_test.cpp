@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "fake_update_preferences.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/mivo_settings_store.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "desktop_session.hpp"
 #include "platform/json_file_user_defaults.hpp"
 #include "platform/sim/captured_log.hpp"

@@ -1,4 +1,4 @@
-#include "tone_panel/tone_state_box.hpp"
+#include "tone/tone_state_box.hpp"
 
 #include <algorithm>
 #include <utility>

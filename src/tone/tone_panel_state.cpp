@@ -1,4 +1,4 @@
-#include "tone_panel/tone_panel_state.hpp"
+#include "tone/tone_panel_state.hpp"
 
 #include <utility>
 

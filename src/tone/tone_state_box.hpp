@@ -15,7 +15,7 @@
 
 #include "platform/cancel.hpp"
 #include "tone/tone_types.hpp"
-#include "tone_panel/tone_panel_state.hpp"
+#include "tone/tone_panel_state.hpp"
 
 namespace mivo {
 

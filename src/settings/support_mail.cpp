@@ -1,4 +1,4 @@
-#include "app/support_mail.hpp"
+#include "settings/support_mail.hpp"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "tone_panel/tone_panel_callbacks.hpp"
+#include "tone/tone_panel_callbacks.hpp"
 
 #include <gtest/gtest.h>
 
