@@ -27,10 +27,10 @@
 #include "tone/surface_tag_resolver.hpp"
 #include "tone/tone_api_client.hpp"
 #include "tone/tone_hot_key.hpp"
-#include "tone/tone_warm_buffer.hpp"
 #include "tone/tone_panel_callbacks.hpp"
 #include "tone/tone_panel_presenter.hpp"
 #include "tone/tone_state_box.hpp"
+#include "tone/tone_warm_buffer.hpp"
 
 namespace mivo {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "tone/tone_api_client.hpp"
-#include "tone/tone_paste_applier.hpp"
 #include "tone/tone_panel_state.hpp"
+#include "tone/tone_paste_applier.hpp"
 
 namespace mivo::ToneMessages {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/cancel.hpp"
-#include "tone/tone_types.hpp"
 #include "tone/tone_panel_state.hpp"
+#include "tone/tone_types.hpp"
 
 namespace mivo {
 

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "app/account_tone_wiring.hpp"
-#include "settings/mivo_settings_store.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/sim_hot_keys.hpp"
 #include "platform/sim/virtual_clock.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "tone/tone_hot_key.hpp"
 
 namespace mivo {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/mivo_settings_store.hpp"
 #include "display_fakes.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {

@@ -11,13 +11,13 @@
 
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
-#include "settings/mivo_settings_store.hpp"
 #include "correction/local_correction_service.hpp"
 #include "display_fakes.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/sim_accessibility.hpp"
 #include "platform/sim/sim_desktop.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {

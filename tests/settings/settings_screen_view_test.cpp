@@ -6,11 +6,11 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "settings/mivo_settings_store.hpp"
 #include "fake_update_preferences.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/virtual_clock.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_screen.hpp"

@@ -9,12 +9,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "settings/mivo_settings_store.hpp"
 #include "desktop_session.hpp"
 #include "platform/json_file_user_defaults.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/virtual_clock.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "settings/settings_window_controller.hpp"
 
 namespace mivo {
