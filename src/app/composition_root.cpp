@@ -456,11 +456,7 @@ class Root {
                            ToneAPIClient::baseURLFromEnvironment()};
     QtTonePanelPresenter tonePanel_{desktop_.screens()};
     ToneWarmBuffer toneWarmBuffer_{desktop_.ports(),
-                                   [] { return ToneLimits::maxTargetCharacters(); },
-                                   [](const std::optional<std::string>& bundleId) {
-                                       return SurfaceTagResolver::resolve(bundleId) ==
-                                              SurfaceTagResolver::SurfaceTag::codeOrTerminal;
-                                   }};
+                                   [] { return ToneLimits::maxTargetCharacters(); }};
     std::shared_ptr<ToneCoordinator> tone_ = std::make_shared<ToneCoordinator>(
         ToneCoordinator::Ports{desktop_.ports(), toneHotKeys_, alerts_, toneAPI_, tonePanel_,
                                static_cast<Pid>(::getpid())},
