@@ -24,6 +24,7 @@
 #include "app/mivo_main_menu.hpp"
 #include "app/mivo_settings_store.hpp"
 #include "app/monitoring_lifecycle.hpp"
+#include "app/other_applications.hpp"
 #include "app/qt_alerts.hpp"
 #include "app/scratch_file.hpp"
 #include "app/support_mail.hpp"
@@ -44,6 +45,7 @@
 #include "platform/linux/qt_main_loop_post.hpp"
 #include "platform/linux/system_log.hpp"
 #include "platform/linux/x11_hot_keys.hpp"
+#include "platform/linux/x11_top_level_windows.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
 #include "tone/surface_tag_resolver.hpp"
@@ -242,6 +244,8 @@ class Root {
         mainMenu_.onOpenSettings = [this] { openSettingsWindow(); };
         mainMenu_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
         mainMenu_.onAbout = [this] { showAbout(); };
+        mainMenu_.onHideOthers = [this] { otherApplications_.hideOthers(); };
+        mainMenu_.onShowAll = [this] { otherApplications_.showAll(); };
         mainMenu_.install();
         mainMenu_.attach(&settingsWindow_.window());
         mainMenu_.attach(&onboardingWindow_.window());
@@ -468,6 +472,8 @@ class Root {
     AccountToneWiring accountTone_{settingsStore_, alerts_,        log_,
                                    accountHooks(), rewriteHooks(), accountViews()};
     MivoMainMenu mainMenu_;
+    linux_desktop::X11TopLevelWindows topLevelWindows_{desktop_.x11()};
+    OtherApplications otherApplications_{topLevelWindows_, static_cast<Pid>(::getpid())};
     // Step 3: the correction display between them.
     MonitorCorrectionTextField monitorField_;
     LocalCorrectionChecker checker_;
