@@ -23,6 +23,7 @@
 #include "app/correction_display_controller.hpp"
 #include "app/mivo_main_menu.hpp"
 #include "app/monitoring_lifecycle.hpp"
+#include "app/other_applications.hpp"
 #include "app/qt_alerts.hpp"
 #include "app/scratch_file.hpp"
 #include "app/update_controller.hpp"
@@ -42,6 +43,7 @@
 #include "platform/linux/qt_main_loop_post.hpp"
 #include "platform/linux/system_log.hpp"
 #include "platform/linux/x11_hot_keys.hpp"
+#include "platform/linux/x11_top_level_windows.hpp"
 #include "settings/mivo_settings_store.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
@@ -242,6 +244,8 @@ class Root {
         mainMenu_.onOpenSettings = [this] { openSettingsWindow(); };
         mainMenu_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
         mainMenu_.onAbout = [this] { showAbout(); };
+        mainMenu_.onHideOthers = [this] { otherApplications_.hideOthers(); };
+        mainMenu_.onShowAll = [this] { otherApplications_.showAll(); };
         mainMenu_.install();
         mainMenu_.attach(&settingsWindow_.window());
         mainMenu_.attach(&onboardingWindow_.window());
@@ -456,11 +460,7 @@ class Root {
                            ToneAPIClient::baseURLFromEnvironment()};
     QtTonePanelPresenter tonePanel_{desktop_.screens()};
     ToneWarmBuffer toneWarmBuffer_{desktop_.ports(),
-                                   [] { return ToneLimits::maxTargetCharacters(); },
-                                   [](const std::optional<std::string>& bundleId) {
-                                       return SurfaceTagResolver::resolve(bundleId) ==
-                                              SurfaceTagResolver::SurfaceTag::codeOrTerminal;
-                                   }};
+                                   [] { return ToneLimits::maxTargetCharacters(); }};
     std::shared_ptr<ToneCoordinator> tone_ = std::make_shared<ToneCoordinator>(
         ToneCoordinator::Ports{desktop_.ports(), toneHotKeys_, alerts_, toneAPI_, tonePanel_,
                                static_cast<Pid>(::getpid())},
@@ -472,6 +472,8 @@ class Root {
     AccountToneWiring accountTone_{settingsStore_, alerts_,        log_,
                                    accountHooks(), rewriteHooks(), accountViews()};
     MivoMainMenu mainMenu_;
+    linux_desktop::X11TopLevelWindows topLevelWindows_{desktop_.x11()};
+    OtherApplications otherApplications_{topLevelWindows_, static_cast<Pid>(::getpid())};
     // Step 3: the correction display between them.
     MonitorCorrectionTextField monitorField_;
     LocalCorrectionChecker checker_;

@@ -50,12 +50,24 @@ void MivoMainMenu::install() {
         }
     });
     // X11 has no "hide application": hiding Mivo hides its own windows.
-    // Hiding other applications has no honest counterpart and is left out.
     add("hide", QStringLiteral("Hide Mivo"), QKeySequence(Qt::CTRL | Qt::Key_H), [] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (window->isVisible() && window->isWindow()) {
                 window->hide();
             }
+        }
+    });
+    // Hiding the others is minimising their windows, through the window
+    // manager.
+    add("hideOthers", QStringLiteral("Hide Others"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H),
+        [this] {
+            if (onHideOthers) {
+                onHideOthers();
+            }
+        });
+    add("showAll", QStringLiteral("Show All"), {}, [this] {
+        if (onShowAll) {
+            onShowAll();
         }
     });
     add("quit", QStringLiteral("Quit Mivo"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {

@@ -24,6 +24,10 @@ class MivoMainMenu : public QObject {
     std::function<void()> onCheckForUpdates;
     std::function<void()> onAbout;
     std::function<void()> onQuit;
+    // Minimise the other applications' windows on this desktop, and bring
+    // back those that are still minimised.
+    std::function<void()> onHideOthers;
+    std::function<void()> onShowAll;
 
     // Builds the actions; called once, after the callbacks are set.
     void install();

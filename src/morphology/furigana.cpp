@@ -21,6 +21,13 @@ std::string FuriganaAnnotation::description() const {
     return reading + ", " + std::to_string(range.start) + "..<" + std::to_string(range.end);
 }
 
+RubyAnnotation FuriganaAnnotation::rubyAnnotation(RubyAlignment alignment, RubyOverhang overhang,
+                                                  double sizeFactor, RubyPosition position,
+                                                  const RubyAttributes& attributes) const {
+    return RubyAnnotation{reading, alignment, overhang, position,
+                          mergedRubyAttributes(sizeFactor, attributes)};
+}
+
 std::optional<FuriganaAnnotation> furiganaAnnotation(std::string_view base,
                                                      std::string_view reading, ByteRange range,
                                                      std::string_view text, bool kanjiOnly) {

@@ -4,6 +4,7 @@
 // word's reading down to the part that belongs to its kanji.
 
 #include "morphology/byte_range.hpp"
+#include "morphology/ruby_annotation.hpp"
 
 #include <concepts>
 #include <optional>
@@ -25,6 +26,12 @@ struct FuriganaAnnotation {
     }
     // "<reading>, <start>..<<end>"
     std::string description() const;
+
+    // This reading as ruby for a text layout, with the attributes of
+    // `mergedRubyAttributes`.
+    RubyAnnotation rubyAnnotation(RubyAlignment alignment, RubyOverhang overhang, double sizeFactor,
+                                  RubyPosition position,
+                                  const RubyAttributes& attributes = {}) const;
 };
 
 // Anything with a base word, its reading and where it stands in a text.

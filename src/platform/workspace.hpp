@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/accessibility.hpp"
 #include "platform/cancel.hpp"
@@ -26,6 +27,10 @@ class Workspace {
 
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
     virtual std::optional<RunningApplication> runningApplication(Pid pid) = 0;
+    // Every running application with a window, each process once, with the
+    // identifier the surface classes use (desktop-file id or window class);
+    // the application of the most recently used window first.
+    virtual std::vector<RunningApplication> runningApplications() = 0;
     // Brings the application to the front ignoring other applications;
     // answers whether the request was accepted.
     virtual bool activate(Pid pid) = 0;

@@ -212,8 +212,15 @@ std::optional<RunningApplication> ToneCoordinator::hostApplication(
                 return app;
         }
     }
-    // The desktop lists no applications by identifier, so the one in front
-    // stands in when it is the snapshot's.
+    // The element's process may be gone (or be a helper process of the
+    // application): any running application of the same identifier takes
+    // the text back.
+    if (snapshot.bundleId) {
+        for (auto& app : workspace.runningApplications()) {
+            if (app.bundleIdentifier == snapshot.bundleId)
+                return std::move(app);
+        }
+    }
     if (fallback && fallback->bundleIdentifier == snapshot.bundleId)
         return fallback;
     return std::nullopt;

@@ -19,10 +19,12 @@ bool isNonBlank(const std::optional<std::string>& s) {
 }  // namespace
 
 ToneWarmBuffer::ToneWarmBuffer(Desktop desktop, LimitSource maxTargetCharacters,
-                               SurfaceTest isCodeOrTerminal)
+                               SurfaceClassifier classify)
     : desktop_(desktop),
       maxTargetCharacters_(std::move(maxTargetCharacters)),
-      isCodeOrTerminal_(std::move(isCodeOrTerminal)),
+      classify_(classify ? std::move(classify)
+                         : [](const std::optional<std::string>&
+                                  bundleId) { return SurfaceTagResolver::resolve(bundleId); }),
       self_(std::make_shared<ToneWarmBuffer*>(this)) {}
 
 ToneWarmBuffer::~ToneWarmBuffer() {
@@ -90,7 +92,7 @@ void ToneWarmBuffer::stop() {
 void ToneWarmBuffer::handleAppActivated(const RunningApplication& app) {
     clearBuffer("app_changed");
     currentBundleId_ = app.bundleIdentifier;
-    currentIsCodeOrTerminal_ = isCodeOrTerminal_ && isCodeOrTerminal_(currentBundleId_);
+    currentSurfaceTag_ = classify_(currentBundleId_);
     tearDownFocusObserver();
     installFocusObserver(app.pid);
     refreshFocusedElement();
@@ -180,7 +182,7 @@ void ToneWarmBuffer::tearDownValueObserver() {
 // --- Changes and refreshes -----------------------------------------------
 
 void ToneWarmBuffer::handleValueChange() {
-    if (currentIsCodeOrTerminal_ || currentIsSecure_)
+    if (isCodeOrTerminal() || currentIsSecure_)
         return;
     const TimePoint now = desktop_.scheduler.now();
     lastActivityAt_ = now;
@@ -223,7 +225,7 @@ void ToneWarmBuffer::updateFrames(const std::string& target, const AXElement& el
 }
 
 void ToneWarmBuffer::refreshBuffer() {
-    if (!observedElement_ || currentIsSecure_ || currentIsCodeOrTerminal_)
+    if (!observedElement_ || currentIsSecure_ || isCodeOrTerminal())
         return;
     const AXElement element = *observedElement_;
     auto captured = AXSelectionReader::capture(desktop_.accessibility, element);
@@ -274,7 +276,7 @@ ToneWarmBuffer::Snapshot ToneWarmBuffer::warmSnapshot(std::string target, bool i
 }
 
 std::optional<ToneWarmBuffer::Snapshot> ToneWarmBuffer::freeze() {
-    if (currentIsCodeOrTerminal_ || currentIsSecure_)
+    if (isCodeOrTerminal() || currentIsSecure_)
         return std::nullopt;
     if (auto live = liveSelectionSnapshot())
         return live;
@@ -285,7 +287,7 @@ std::optional<ToneWarmBuffer::Snapshot> ToneWarmBuffer::freeze() {
     if (!read)
         return std::nullopt;
     auto bundle = read->bundleIdentifier ? read->bundleIdentifier : currentBundleId_;
-    if (isCodeOrTerminal_ && isCodeOrTerminal_(bundle))
+    if (classify_(bundle) == SurfaceTagResolver::SurfaceTag::codeOrTerminal)
         return std::nullopt;
     auto frame = read->elementFrame;
     if (!frame)
@@ -331,9 +333,10 @@ void ToneWarmBuffer::idleTick() {
 void ToneWarmBuffer::emitFocusState(bool hasTargetCandidate) {
     if (!onFocusChanged)
         return;
-    onFocusChanged(FocusState{
-        !currentIsCodeOrTerminal_ && !currentIsSecure_ && observedElement_.has_value(),
-        currentElementFrame_, currentBundleId_, hasTargetCandidate, imePaused_, currentIsSecure_});
+    onFocusChanged(
+        FocusState{!isCodeOrTerminal() && !currentIsSecure_ && observedElement_.has_value(),
+                   currentElementFrame_, currentBundleId_, currentSurfaceTag_, hasTargetCandidate,
+                   imePaused_, currentIsSecure_});
 }
 
 bool ToneWarmBuffer::hasReadableTextCandidate(const AXElement& element) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/desktop.hpp"
+#include "tone/surface_tag_resolver.hpp"
 
 namespace mivo {
 
@@ -44,18 +45,25 @@ class ToneWarmBuffer {
         bool isEligible = false;
         std::optional<Rect> elementFrame;
         std::optional<std::string> bundleId;
+        // The kind of application in front: an icon shows only where the
+        // kind is known and rewritable.
+        SurfaceTagResolver::SurfaceTag surfaceTag = SurfaceTagResolver::SurfaceTag::unknown;
         bool hasTargetCandidate = false;
         bool imeActive = false;
         bool isSecureField = false;
+        bool operator==(const FocusState&) const = default;
     };
 
     // `maxTargetCharacters` answers the length limit in force (targets are
     // kept one Character past it, so that an over-long one is still seen to
-    // be too long); `isCodeOrTerminal` says whether an application of that
-    // bundle identifier is one whose text is never rewritten.
+    // be too long); `classify` gives the kind of application of a bundle
+    // identifier (`SurfaceTagResolver::resolve` when not given); code
+    // editors and terminals are never rewritten.
     using LimitSource = std::function<int64_t()>;
-    using SurfaceTest = std::function<bool(const std::optional<std::string>& bundleId)>;
-    ToneWarmBuffer(Desktop desktop, LimitSource maxTargetCharacters, SurfaceTest isCodeOrTerminal);
+    using SurfaceClassifier =
+        std::function<SurfaceTagResolver::SurfaceTag(const std::optional<std::string>& bundleId)>;
+    ToneWarmBuffer(Desktop desktop, LimitSource maxTargetCharacters,
+                   SurfaceClassifier classify = {});
     ~ToneWarmBuffer();
     ToneWarmBuffer(const ToneWarmBuffer&) = delete;
     ToneWarmBuffer& operator=(const ToneWarmBuffer&) = delete;
@@ -100,12 +108,15 @@ class ToneWarmBuffer {
     std::string cutToLimit(std::string_view target) const;
     Snapshot warmSnapshot(std::string target, bool isSelection) const;
     void log(const std::string& line);
+    bool isCodeOrTerminal() const {
+        return currentSurfaceTag_ == SurfaceTagResolver::SurfaceTag::codeOrTerminal;
+    }
     // Runs `work` in a later turn, unless this buffer is gone by then.
     Cancel later(double delay, std::function<void(ToneWarmBuffer&)> work);
 
     Desktop desktop_;
     LimitSource maxTargetCharacters_;
-    SurfaceTest isCodeOrTerminal_;
+    SurfaceClassifier classify_;
 
     bool started_ = false;
     Cancel activationObservation_;
@@ -116,7 +127,7 @@ class ToneWarmBuffer {
     std::optional<AXElement> observedElement_;
     Pid observedPid_ = 0;
     std::optional<std::string> currentBundleId_;
-    bool currentIsCodeOrTerminal_ = false;
+    SurfaceTagResolver::SurfaceTag currentSurfaceTag_ = SurfaceTagResolver::SurfaceTag::unknown;
     std::optional<Rect> currentElementFrame_;
     std::optional<Rect> currentAnchorFrame_;
     bool currentIsSecure_ = false;

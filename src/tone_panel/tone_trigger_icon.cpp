@@ -28,9 +28,10 @@ const std::set<std::string>& ToneTriggerIcon::hideForBundles() {
     return bundles;
 }
 
-bool ToneTriggerIcon::shouldHide(const TriggerFocus& state) {
-    return !state.isEligible || state.isSecureField || state.surfaceTag == "code_or_terminal" ||
-           state.surfaceTag == "unknown" || state.imeActive || !state.hasTargetCandidate ||
+bool ToneTriggerIcon::shouldHide(const ToneWarmBuffer::FocusState& state) {
+    using Tag = SurfaceTagResolver::SurfaceTag;
+    return !state.isEligible || state.isSecureField || state.surfaceTag == Tag::codeOrTerminal ||
+           state.surfaceTag == Tag::unknown || state.imeActive || !state.hasTargetCandidate ||
            (state.bundleId && hideForBundles().contains(*state.bundleId));
 }
 
@@ -44,7 +45,7 @@ void ToneTriggerIcon::stop() {
     }
 }
 
-void ToneTriggerIcon::apply(const TriggerFocus& state) {
+void ToneTriggerIcon::apply(const ToneWarmBuffer::FocusState& state) {
     lastEligibleState_ = state;
     if (isPanelOpen_) {
         hide(true);
@@ -62,7 +63,7 @@ void ToneTriggerIcon::setPanelOpen(bool open) {
     }
 }
 
-void ToneTriggerIcon::evaluate(const TriggerFocus& state) {
+void ToneTriggerIcon::evaluate(const ToneWarmBuffer::FocusState& state) {
     if (shouldHide(state) || !state.elementFrame) {
         hide(true);
         return;

@@ -15,20 +15,9 @@
 #include "platform/cancel.hpp"
 #include "platform/geometry.hpp"
 #include "platform/scheduler.hpp"
+#include "tone/tone_warm_buffer.hpp"
 
 namespace mivo {
-
-// One focus report of the warm buffer, as far as the icon reads it.
-struct TriggerFocus {
-    bool isEligible = false;
-    std::optional<Rect> elementFrame;  // the field, global coordinates, y up
-    std::optional<std::string> bundleId;
-    std::string surfaceTag;  // the surface tag's raw value ("email_client", ...)
-    bool hasTargetCandidate = false;
-    bool imeActive = false;
-    bool isSecureField = false;
-    bool operator==(const TriggerFocus&) const = default;
-};
 
 // The icon's window: never takes the focus.
 class TriggerIconWindow {
@@ -65,14 +54,14 @@ class ToneTriggerIcon {
     void start() {}
     // Hides at once and drops the window; the next show makes a new one.
     void stop();
-    // Every report of the warm buffer's focus.
-    void apply(const TriggerFocus& state);
+    // Every focus report of the warm buffer.
+    void apply(const ToneWarmBuffer::FocusState& state);
     // The coordinator's panel visibility.
     void setPanelOpen(bool open);
 
     // Secure fields, code editors and terminals, unknown surfaces, an input
     // method composing, no text, and the four chat applications.
-    static bool shouldHide(const TriggerFocus& state);
+    static bool shouldHide(const ToneWarmBuffer::FocusState& state);
     static const std::set<std::string>& hideForBundles();
 
     // What tests look at.
@@ -80,7 +69,7 @@ class ToneTriggerIcon {
     bool isPanelOpen() const { return isPanelOpen_; }
 
   private:
-    void evaluate(const TriggerFocus& state);
+    void evaluate(const ToneWarmBuffer::FocusState& state);
     void ensureWindow();
     void position(const Rect& frame);
     void show(bool animated);
@@ -92,7 +81,7 @@ class ToneTriggerIcon {
     TriggerIconWindowFactory makeWindow_;
     std::unique_ptr<TriggerIconWindow> window_;
     bool isPanelOpen_ = false;
-    std::optional<TriggerFocus> lastEligibleState_;
+    std::optional<ToneWarmBuffer::FocusState> lastEligibleState_;
     std::optional<Rect> lastDisplayedFrame_;
     // The running fade's frames, and which fade is the latest.
     Cancel fadeTicks_;

@@ -19,6 +19,7 @@ class BrowserStandIn : public Workspace {
 
     std::optional<RunningApplication> frontmostApplication() override { return std::nullopt; }
     std::optional<RunningApplication> runningApplication(Pid) override { return std::nullopt; }
+    std::vector<RunningApplication> runningApplications() override { return {}; }
     bool activate(Pid) override { return false; }
     Cancel observeActivation(ActivationHandler) override { return {}; }
     bool openURL(std::string_view url) override;

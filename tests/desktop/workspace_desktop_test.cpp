@@ -1,6 +1,7 @@
 // The window manager's view of the applications, the screens, and the
 // scheduler on the real loop.
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -26,6 +27,19 @@ TEST_F(WorkspaceDesktopTest, ActivationBringsAnApplicationForwardAndIsHeard) {
     // GTK names the window class after the program.
     EXPECT_EQ(front->bundleIdentifier, "Mivo-test-editor");
     EXPECT_EQ(workspace().runningApplication(second->pid()), front);
+    // Both editors are listed once, under their window class, the one in
+    // front first.
+    const auto running = workspace().runningApplications();
+    const auto at = [&](Pid pid) {
+        return std::ranges::find_if(running, [&](const auto& app) { return app.pid == pid; });
+    };
+    ASSERT_NE(at(first->pid()), running.end());
+    ASSERT_NE(at(second->pid()), running.end());
+    EXPECT_LT(at(second->pid()), at(first->pid()));
+    EXPECT_EQ(at(first->pid())->bundleIdentifier, "Mivo-test-editor");
+    EXPECT_EQ(
+        std::ranges::count_if(running, [&](const auto& app) { return app.pid == first->pid(); }),
+        1);
     const auto frontIs = [&](Pid pid) {
         const auto app = workspace().frontmostApplication();
         return app && app->pid == pid;

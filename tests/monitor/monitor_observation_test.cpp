@@ -18,6 +18,9 @@ class UnannouncedActivations : public Workspace {
     std::optional<RunningApplication> runningApplication(Pid pid) override {
         return inner_.runningApplication(pid);
     }
+    std::vector<RunningApplication> runningApplications() override {
+        return inner_.runningApplications();
+    }
     bool activate(Pid pid) override { return inner_.activate(pid); }
     bool openURL(std::string_view url) override { return inner_.openURL(url); }
     Cancel observeActivation(ActivationHandler) override {

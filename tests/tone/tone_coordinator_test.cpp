@@ -141,9 +141,7 @@ TEST_F(ToneCoordinatorTest, AnOpenedPanelCarriesTheRequestAndLogsWhereItCameFrom
 }
 
 TEST_F(ToneCoordinatorTest, TheWarmBufferServesTheRequestAndIsClearedAfterIt) {
-    ToneWarmBuffer warm(
-        desk.ports(), [] { return ToneLimits::maxTargetCharacters(); },
-        [](const std::optional<std::string>&) { return false; });
+    ToneWarmBuffer warm(desk.ports(), [] { return ToneLimits::maxTargetCharacters(); });
     std::vector<std::string> warmLines;
     warm.onLog = [&](const std::string& line) { warmLines.push_back(line); };
     auto withBuffer = std::make_shared<ToneCoordinator>(

@@ -19,11 +19,7 @@ constexpr std::string_view kIdleLine = "warmBuffer: cleared (idle_60s)";
 class WarmBufferTest : public ToneScene {
   protected:
     WarmBufferTest() {
-        buffer = std::make_unique<ToneWarmBuffer>(
-            desk.ports(), [this] { return limit; },
-            [](const std::optional<std::string>& bundle) {
-                return bundle == "com.apple.Terminal";
-            });
+        buffer = std::make_unique<ToneWarmBuffer>(desk.ports(), [this] { return limit; });
         buffer->onLog = [this](const std::string& line) { lines.push_back(line); };
         buffer->onFocusChanged = [this](const ToneWarmBuffer::FocusState& s) {
             states.push_back(s);
@@ -173,6 +169,37 @@ TEST_F(WarmBufferTest, ATerminalGivesNoSnapshotEvenWithASelection) {
     EXPECT_EQ(buffer->freeze(), std::nullopt);
     ASSERT_FALSE(states.empty());
     EXPECT_FALSE(states.back().isEligible);
+}
+
+TEST_F(WarmBufferTest, FocusStatesCarryTheKindOfTheFrontApplication) {
+    using Tag = SurfaceTagResolver::SurfaceTag;
+    const struct {
+        const char* bundle;
+        Tag tag;
+        bool eligible;
+    } cases[] = {
+        {"com.apple.Notes", Tag::notesPersonal, true},
+        {"org.mozilla.thunderbird", Tag::emailClient, true},
+        // Unknown applications stay eligible here; whoever shows something
+        // beside the field decides what unknown means.
+        {"com.example.other", Tag::unknown, true},
+        {"com.apple.Terminal", Tag::codeOrTerminal, false},
+    };
+    startOn(focusedField("今日は晴れ。"));
+    Pid next = 300;
+    for (const auto& c : cases) {
+        const Pid app = next++;
+        desk.addApplication(app, c.bundle, c.bundle);
+        const auto appWindow = desk.addWindow(app, "Window");
+        desk.focus(desk.addTextField(appWindow, "明日は雨。"));
+        states.clear();
+        desk.activateApplication(app);
+        desk.clock().advance(0);
+        ASSERT_FALSE(states.empty()) << c.bundle;
+        EXPECT_EQ(states.back().surfaceTag, c.tag) << c.bundle;
+        EXPECT_EQ(states.back().bundleId, c.bundle);
+        EXPECT_EQ(states.back().isEligible, c.eligible) << c.bundle;
+    }
 }
 
 TEST_F(WarmBufferTest, APasswordFieldGivesNoSnapshotAndIsNotEligible) {

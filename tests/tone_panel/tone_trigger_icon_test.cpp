@@ -10,6 +10,9 @@
 namespace mivo {
 namespace {
 
+using Tag = SurfaceTagResolver::SurfaceTag;
+using FocusState = ToneWarmBuffer::FocusState;
+
 // A window that remembers what was done to it.
 struct FakeWindowState {
     int made = 0;
@@ -37,12 +40,12 @@ class FakeWindow : public TriggerIconWindow {
     std::shared_ptr<FakeWindowState> s_;
 };
 
-TriggerFocus qualifying(Rect frame = {100, 200, 300, 40}) {
-    TriggerFocus f;
+FocusState qualifying(Rect frame = {100, 200, 300, 40}) {
+    FocusState f;
     f.isEligible = true;
     f.elementFrame = frame;
     f.bundleId = "org.gnome.gedit";
-    f.surfaceTag = "notes_personal";
+    f.surfaceTag = Tag::notesPersonal;
     f.hasTargetCandidate = true;
     return f;
 }
@@ -83,35 +86,35 @@ TEST_F(ToneTriggerIconTest, AQualifyingReportFadesTheMarkInAtTheFieldsCorner) {
 TEST_F(ToneTriggerIconTest, HidesWhereARewriteMakesNoSense) {
     struct Row {
         const char* name;
-        void (*change)(TriggerFocus&);
+        void (*change)(FocusState&);
         bool hides;
     };
     const std::vector<Row> rows{
-        {"not eligible", [](TriggerFocus& f) { f.isEligible = false; }, true},
-        {"secure field", [](TriggerFocus& f) { f.isSecureField = true; }, true},
-        {"code or terminal", [](TriggerFocus& f) { f.surfaceTag = "code_or_terminal"; }, true},
-        {"unknown surface", [](TriggerFocus& f) { f.surfaceTag = "unknown"; }, true},
-        {"input method composing", [](TriggerFocus& f) { f.imeActive = true; }, true},
-        {"no text", [](TriggerFocus& f) { f.hasTargetCandidate = false; }, true},
-        {"Slack", [](TriggerFocus& f) { f.bundleId = "com.tinyspeck.slackmacgap"; }, true},
-        {"Discord", [](TriggerFocus& f) { f.bundleId = "com.hnc.Discord"; }, true},
-        {"Teams", [](TriggerFocus& f) { f.bundleId = "com.microsoft.teams2"; }, true},
-        {"LINE", [](TriggerFocus& f) { f.bundleId = "jp.naver.line.mac"; }, true},
-        {"no frame", [](TriggerFocus& f) { f.elementFrame.reset(); }, true},
+        {"not eligible", [](FocusState& f) { f.isEligible = false; }, true},
+        {"secure field", [](FocusState& f) { f.isSecureField = true; }, true},
+        {"code or terminal", [](FocusState& f) { f.surfaceTag = Tag::codeOrTerminal; }, true},
+        {"unknown surface", [](FocusState& f) { f.surfaceTag = Tag::unknown; }, true},
+        {"input method composing", [](FocusState& f) { f.imeActive = true; }, true},
+        {"no text", [](FocusState& f) { f.hasTargetCandidate = false; }, true},
+        {"Slack", [](FocusState& f) { f.bundleId = "com.tinyspeck.slackmacgap"; }, true},
+        {"Discord", [](FocusState& f) { f.bundleId = "com.hnc.Discord"; }, true},
+        {"Teams", [](FocusState& f) { f.bundleId = "com.microsoft.teams2"; }, true},
+        {"LINE", [](FocusState& f) { f.bundleId = "jp.naver.line.mac"; }, true},
+        {"no frame", [](FocusState& f) { f.elementFrame.reset(); }, true},
         {"another chat application",
-         [](TriggerFocus& f) {
-             f.surfaceTag = "chat_messaging";
+         [](FocusState& f) {
+             f.surfaceTag = Tag::chatMessaging;
              f.bundleId = "org.telegram.desktop";
          },
          false},
-        {"mail", [](TriggerFocus& f) { f.surfaceTag = "email_client"; }, false},
-        {"no bundle", [](TriggerFocus& f) { f.bundleId.reset(); }, false},
+        {"mail", [](FocusState& f) { f.surfaceTag = Tag::emailClient; }, false},
+        {"no bundle", [](FocusState& f) { f.bundleId.reset(); }, false},
     };
     for (const Row& row : rows) {
         icon_.apply(qualifying());
         clock_.advance(0.5);
         ASSERT_TRUE(shown()) << row.name;
-        TriggerFocus report = qualifying();
+        FocusState report = qualifying();
         row.change(report);
         icon_.apply(report);
         clock_.advance(0.5);
@@ -156,7 +159,7 @@ TEST_F(ToneTriggerIconTest, AWindowMadeAfterStopIsPlacedEvenForTheSameFrame) {
 TEST_F(ToneTriggerIconTest, AShowDuringAFadeOutLeavesTheWindowOnScreen) {
     icon_.apply(qualifying());
     clock_.advance(0.5);
-    TriggerFocus secure = qualifying();
+    FocusState secure = qualifying();
     secure.isSecureField = true;
     icon_.apply(secure);
     clock_.advance(0.1);

@@ -2,6 +2,7 @@
 
 // Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
 #include "platform/linux/x11_connection.hpp"
+#include "platform/linux/x11_properties.hpp"
 
 #include <QProcess>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -23,38 +25,6 @@ struct XFreeDeleter {
             XFree(p);
     }
 };
-
-// The items of a window property of 32-bit format (which Xlib hands out
-// as longs), or nothing when it is absent or of another type.
-std::optional<std::vector<unsigned long>> cardinalProperty(Display* d, Window w, Atom property,
-                                                           Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    const int status = XGetWindowProperty(d, w, property, 0, 4096, False, type, &actualType,
-                                          &format, &count, &remaining, &raw);
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (status != Success || actualType != type || format != 32 || data == nullptr)
-        return std::nullopt;
-    const auto* items = reinterpret_cast<const unsigned long*>(data.get());
-    return std::vector<unsigned long>(items, items + count);
-}
-
-std::optional<std::string> stringProperty(Display* d, Window w, Atom property, Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    const int status = XGetWindowProperty(d, w, property, 0, 1024, False, type, &actualType,
-                                          &format, &count, &remaining, &raw);
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (status != Success || actualType != type || format != 8 || data == nullptr)
-        return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(data.get()), count);
-}
 
 bool processExists(Pid pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -187,6 +157,28 @@ std::optional<RunningApplication> EwmhWorkspace::runningApplication(Pid pid) {
     if (pid <= 0 || !processExists(pid))
         return std::nullopt;
     return describe(pid, windowOf(pid));
+}
+
+std::vector<RunningApplication> EwmhWorkspace::runningApplications() {
+    // Any listed window may close while it is read.
+    const XErrorTrap trap(x11_.display());
+    std::vector<RunningApplication> running;
+    std::vector<Pid> seen;
+    // The stacking list runs bottom to top (the plain one oldest first):
+    // walking it from the end meets each process at its front window.
+    const std::vector<unsigned long> windows = clientWindows();
+    for (auto w = windows.rbegin(); w != windows.rend(); ++w) {
+        const auto pid = windowPid(*w);
+        if (!pid || std::ranges::find(seen, *pid) != seen.end())
+            continue;
+        seen.push_back(*pid);
+        // A window can outlive its process for a moment, or name a process
+        // of another machine.
+        if (!processExists(*pid))
+            continue;
+        running.push_back(describe(*pid, *w));
+    }
+    return running;
 }
 
 bool EwmhWorkspace::activate(Pid pid) {

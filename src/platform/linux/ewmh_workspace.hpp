@@ -27,6 +27,9 @@ class EwmhWorkspace : public Workspace {
 
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<RunningApplication> runningApplication(Pid pid) override;
+    // From the window manager's client list: one entry per process that
+    // owns a window with _NET_WM_PID, named by its front window.
+    std::vector<RunningApplication> runningApplications() override;
     bool activate(Pid pid) override;
     bool openURL(std::string_view url) override;
     Cancel observeActivation(ActivationHandler handler) override;

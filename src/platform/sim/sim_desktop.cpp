@@ -55,6 +55,9 @@ SimId SimDesktop::addApplication(Pid pid, std::optional<std::string> name,
     a.bundleIdentifier = std::move(bundleIdentifier);
     a.element = newNode(pid, 0, std::string(kAXApplicationRole), std::nullopt);
     apps_[pid] = a;
+    // A process id used again is a new launch.
+    std::erase(launchOrder_, pid);
+    launchOrder_.push_back(pid);
     return a.element;
 }
 

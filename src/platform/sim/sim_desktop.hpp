@@ -227,6 +227,7 @@ class SimDesktop {
 
     std::map<SimId, Node> nodes_;
     std::map<Pid, App> apps_;
+    std::vector<Pid> launchOrder_;
     SimId nextId_ = 1;
     SimId systemWide_ = 0;
     Pid frontmost_ = 0;

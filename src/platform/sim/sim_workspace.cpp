@@ -14,6 +14,15 @@ std::optional<RunningApplication> SimWorkspace::runningApplication(Pid pid) {
     return desktop_.runningApplication(pid);
 }
 
+std::vector<RunningApplication> SimWorkspace::runningApplications() {
+    std::vector<RunningApplication> running;
+    for (const Pid pid : desktop_.launchOrder_) {
+        if (auto app = desktop_.runningApplication(pid))
+            running.push_back(std::move(*app));
+    }
+    return running;
+}
+
 bool SimWorkspace::activate(Pid pid) {
     ++activationRequests_;
     if (!desktop_.runningApplication(pid))

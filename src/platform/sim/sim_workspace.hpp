@@ -17,6 +17,8 @@ class SimWorkspace : public Workspace {
 
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<RunningApplication> runningApplication(Pid pid) override;
+    // In the order the applications were added.
+    std::vector<RunningApplication> runningApplications() override;
     bool activate(Pid pid) override;
     bool openURL(std::string_view url) override;
     Cancel observeActivation(ActivationHandler handler) override;

@@ -153,10 +153,10 @@ TEST_F(TonePanelDesktopTest, TheTriggerIconTakesClicksButNeverTheFocus) {
     ToneTriggerIcon icon(scheduler(), ToneTriggerIconWindow::factory());
     int triggers = 0;
     icon.onTrigger = [&] { ++triggers; };
-    TriggerFocus focus;
+    ToneWarmBuffer::FocusState focus;
     focus.isEligible = true;
     focus.hasTargetCandidate = true;
-    focus.surfaceTag = "notes_personal";
+    focus.surfaceTag = SurfaceTagResolver::SurfaceTag::notesPersonal;
     const Rect primary = linux_desktop::primaryScreenFrame();
     focus.elementFrame = Rect{100, primary.height - 400, 400, 200};  // y up
     icon.apply(focus);
