@@ -86,7 +86,8 @@ double QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel>
     view->setFixedHeight(height);
     contentHeight_ = height;
     panel_->resize(static_cast<int>(width), height);
-    return height;
+    // The panel is laid out in Qt's pixels and placed in X pixels.
+    return overlay_qt::toX11Length(height);
 }
 
 void QtCorrectionPanelWindow::contentHeightChanged(int height) {
@@ -105,7 +106,9 @@ void QtCorrectionPanelWindow::contentHeightChanged(int height) {
 void QtCorrectionPanelWindow::setFrame(const Rect& frame) {
     if (panel_ == nullptr)
         return;
-    panel_->setGeometry(overlay_qt::toQt(frame));
+    // Only the place: the panel keeps the size its content was laid out in,
+    // which on a scaled screen is not the frame's X pixels.
+    panel_->move(overlay_qt::toQtTopLeft(frame));
 }
 
 std::optional<Rect> QtCorrectionPanelWindow::frame() const {

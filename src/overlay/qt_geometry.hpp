@@ -1,9 +1,10 @@
 #pragma once
 
-// The one place where the overlay's global coordinates (origin at the
-// bottom left of the primary screen, y up) meet Qt's (origin at the top left,
-// y down): y' = H - y - height, with H the primary screen's height. Also the
-// palette's colours and the system font as Qt values.
+// The one place where the overlay's global coordinates (X pixels, origin at
+// the bottom left of the primary screen, y up) meet Qt's (device-independent
+// pixels of each screen, origin at the top left, y down) and the X root
+// window's (X pixels, y down). Also the palette's colours and the system
+// font as Qt values.
 
 #include <QColor>
 #include <QFont>
@@ -14,14 +15,27 @@
 
 namespace mivo::overlay_qt {
 
-// The primary screen's height; 0 without a screen.
+// The primary screen's height in X pixels; 0 without a screen.
 double primaryScreenHeight();
 
-// Edges are rounded, so a rectangle keeps its edges rather than its size.
+// The flip alone, at scale 1 with the primary screen at the root's origin:
+// y' = H - y - height. Edges are rounded, so a rectangle keeps its edges
+// rather than its size.
 QRect toQt(const Rect& global, double primaryHeight);
-QRect toQt(const Rect& global);
 Rect fromQt(const QRect& rect, double primaryHeight);
+
+// A global rectangle as Qt places windows (device-independent pixels of the
+// screen holding its top-left corner), and back.
+QRect toQt(const Rect& global);
 Rect fromQt(const QRect& rect);
+// A global rectangle on the X root window, in X pixels.
+QRect toX11(const Rect& global);
+// Qt's position for a window whose top-left corner is the global
+// rectangle's; and the X pixels a Qt length takes on the primary screen.
+QPoint toQtTopLeft(const Rect& global);
+double toX11Length(double qtLength);
+
+// The pointer in global coordinates: the centre of the X pixel under it.
 Point pointerLocation();
 
 QColor toColor(const Rgb& rgb, double alpha = 1.0);

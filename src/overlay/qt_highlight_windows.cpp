@@ -14,6 +14,8 @@ class QtHighlightWindow : public HighlightWindow {
     QtHighlightWindow(const Rect& frame, CorrectionIssue::Severity severity,
                       std::function<void(bool)> onHoverChanged)
         : view_(new HighlightView(severity, overlay_qt::hasCompositor())) {
+        // The frame is in X pixels: Qt places the window in its own
+        // device-independent ones, the input window goes straight to X.
         const QRect rect = overlay_qt::toQt(frame);
         const bool x11 = overlay_qt::onX11();
         // Flags before the first show: changing them later hides the window.
@@ -30,7 +32,7 @@ class QtHighlightWindow : public HighlightWindow {
             // Mapped after the drawing window, the input window lies above it.
             HighlightView* view = view_.get();
             catcher_ = overlay_qt::X11HoverCatcher::create(
-                rect, [view](bool inside) { view->pointerCrossed(inside); });
+                overlay_qt::toX11(frame), [view](bool inside) { view->pointerCrossed(inside); });
         }
     }
 

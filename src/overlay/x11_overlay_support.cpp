@@ -99,6 +99,18 @@ bool hasCompositor() {
     return owned;
 }
 
+std::optional<QPoint> x11PointerPosition() {
+    xcb_connection_t* c = connection();
+    if (c == nullptr)
+        return std::nullopt;
+    auto* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, defaultScreen(c)->root), nullptr);
+    if (reply == nullptr)
+        return std::nullopt;
+    const QPoint at(reply->root_x, reply->root_y);
+    free(reply);
+    return at;
+}
+
 std::unique_ptr<X11HoverCatcher> X11HoverCatcher::create(const QRect& rect,
                                                          std::function<void(bool)> onCrossing) {
     xcb_connection_t* c = connection();

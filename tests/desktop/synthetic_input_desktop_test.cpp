@@ -3,12 +3,48 @@
 // clipboard put back afterwards), typed, or a mouse drag pasted over.
 
 #include <optional>
+#include <string>
 
 #include "desktop_test_support.hpp"
 #include "monitor/synthetic_input.hpp"
 
+// Last: Xlib's macros (None, Bool, Status) clash with GoogleTest.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 namespace mivo::desktop_test {
 namespace {
+
+// An XIM server as IBus and Fcitx announce theirs: an owner of the
+// "@server=<name>" selection listed in the root window's XIM_SERVERS. It
+// converts nothing; its presence is what the typing looks for.
+class StandInXimServer {
+  public:
+    explicit StandInXimServer(const char* name) : display_(XOpenDisplay(nullptr)) {
+        if (display_ == nullptr)
+            return;
+        const Window root = DefaultRootWindow(display_);
+        window_ = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+        const Atom server = XInternAtom(display_, (std::string("@server=") + name).c_str(), False);
+        XSetSelectionOwner(display_, server, window_, CurrentTime);
+        XChangeProperty(display_, root, XInternAtom(display_, "XIM_SERVERS", False), XA_ATOM, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&server), 1);
+        XSync(display_, False);
+    }
+    ~StandInXimServer() {
+        if (display_ == nullptr)
+            return;
+        XDeleteProperty(display_, DefaultRootWindow(display_),
+                        XInternAtom(display_, "XIM_SERVERS", False));
+        // Closing the connection gives the selection up.
+        XCloseDisplay(display_);
+    }
+    bool running() const { return display_ != nullptr; }
+
+  private:
+    Display* display_ = nullptr;
+    Window window_ = 0;
+};
 
 class SyntheticInputDesktopTest : public DesktopTest {
   protected:
@@ -51,6 +87,31 @@ TEST_F(SyntheticInputDesktopTest, TypesOverTheSelection) {
         input->typeTextIntoFocusedElement("曇り\U0001F325", SelectedTarget{view, range, "晴れ"}));
     EXPECT_TRUE(waitForValue(view, "今日は曇り\U0001F325です。"))
         << value(view).value_or("<nothing>");
+}
+
+TEST_F(SyntheticInputDesktopTest, UnderAnInputMethodLettersAreNotTypedButKanaAre) {
+    StandInXimServer ibus("ibus");
+    ASSERT_TRUE(ibus.running());
+    auto editor = startEditor({.viewText = "今日は晴れです。"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    auto input = inputFor(*editor, view);
+    const Utf16Range range{3, 2};
+    ASSERT_TRUE(input->selectReplacementRange(range, "晴れ", view, "test"));
+    // A converter would turn "ame" into あめ or a conversion: none of the
+    // text goes in, not even the 曇 before the letters.
+    ASSERT_TRUE(input->typeTextIntoFocusedElement("曇ame", SelectedTarget{view, range, "晴れ"}));
+    ASSERT_TRUE(waitUntil([&] {
+        return session_->log().contains(
+            "the ibus input method would convert typed letters; the text is not typed");
+    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return session_->log().contains("unicode typing into focused element failed"); }));
+    EXPECT_EQ(value(view), "今日は晴れです。");
+
+    // Kana and kanji have no key a converter knows: they are typed.
+    ASSERT_TRUE(input->typeTextIntoFocusedElement("曇り", SelectedTarget{view, range, "晴れ"}));
+    EXPECT_TRUE(waitForValue(view, "今日は曇りです。")) << value(view).value_or("<nothing>");
 }
 
 TEST_F(SyntheticInputDesktopTest, MouseDragSelectsTheExpectedTextBeforePasting) {

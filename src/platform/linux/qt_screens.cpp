@@ -12,27 +12,58 @@ Rect fromQt(const QRect& r) {
                 static_cast<double>(r.width()), static_cast<double>(r.height())};
 }
 
+ScaledScreen scaled(const QScreen* screen) {
+    return ScaledScreen{fromQt(screen->geometry()), screen->devicePixelRatio()};
+}
+
 }  // namespace
 
 Rect toGlobalCoordinates(const Rect& r, const Rect& primary) {
     return Rect{r.x - primary.x, primary.maxY() - r.maxY(), r.width, r.height};
 }
 
+Rect fromGlobalCoordinates(const Rect& global, const Rect& primary) {
+    return Rect{global.x + primary.x, primary.maxY() - global.maxY(), global.width, global.height};
+}
+
+std::vector<ScaledScreen> scaledScreens() {
+    std::vector<ScaledScreen> out;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary == nullptr)
+        return out;
+    out.push_back(scaled(primary));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen != primary)
+            out.push_back(scaled(screen));
+    }
+    return out;
+}
+
 Rect primaryScreenFrame() {
     const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary != nullptr ? fromQt(primary->geometry()) : Rect{};
+    return primary != nullptr ? nativeFrame(scaled(primary)) : Rect{};
 }
 
 std::vector<Screen> QtScreens::screens() {
     std::vector<Screen> out;
     const Rect primary = primaryScreenFrame();
-    // The primary screen first: the one whose frame has the origin.
-    auto list = QGuiApplication::screens();
-    for (const QScreen* screen : list) {
-        out.push_back(Screen{toGlobalCoordinates(fromQt(screen->geometry()), primary),
-                             toGlobalCoordinates(fromQt(screen->availableGeometry()), primary)});
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const ScaledScreen s = scaled(screen);
+        // The available area is in the screen's device-independent
+        // coordinates around the same X origin.
+        out.push_back(
+            Screen{toGlobalCoordinates(nativeFrame(s), primary),
+                   toGlobalCoordinates(toNative(fromQt(screen->availableGeometry()), s), primary)});
     }
     return out;
+}
+
+Rect toQtCoordinates(const Rect& global) {
+    return nativeToLogical(fromGlobalCoordinates(global, primaryScreenFrame()), scaledScreens());
+}
+
+Rect fromQtCoordinates(const Rect& qt) {
+    return toGlobalCoordinates(logicalToNative(qt, scaledScreens()), primaryScreenFrame());
 }
 
 }  // namespace mivo::linux_desktop

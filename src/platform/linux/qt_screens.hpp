@@ -1,25 +1,38 @@
 #pragma once
 
-// Screens from Qt, converted once here from Qt's coordinates (the X root
-// window's: top-left origin, y down) to global coordinates with the origin
-// at the bottom-left corner of the primary screen, y up.
+// Screens from Qt, converted once here to Mivo's unit and coordinates: X
+// pixels (the unit of accessibility extents and XTest, whatever Qt's scale),
+// origin at the bottom-left corner of the primary screen, y up.
 
 #include <vector>
 
+#include "platform/linux/screen_scale.hpp"
 #include "platform/screens.hpp"
 
 namespace mivo::linux_desktop {
 
 // Top-left/y-down rectangle `r` to bottom-left/y-up global coordinates,
-// given the primary screen's top-left/y-down frame.
+// given the primary screen's top-left/y-down frame; and back.
 Rect toGlobalCoordinates(const Rect& r, const Rect& primary);
+Rect fromGlobalCoordinates(const Rect& global, const Rect& primary);
 
 class QtScreens : public Screens {
   public:
     std::vector<Screen> screens() override;
 };
 
-// The primary screen's top-left/y-down frame; the zero rectangle without one.
+// Qt's screens with their device pixel ratios, the primary one first; empty
+// without a screen.
+std::vector<ScaledScreen> scaledScreens();
+
+// The primary screen's top-left/y-down frame in X pixels; the zero
+// rectangle without one.
 Rect primaryScreenFrame();
+
+// A global rectangle (X pixels, y up) in Qt's device-independent
+// top-left/y-down coordinates, through the screen holding its top-left
+// corner; and back.
+Rect toQtCoordinates(const Rect& global);
+Rect fromQtCoordinates(const Rect& qt);
 
 }  // namespace mivo::linux_desktop

@@ -2,6 +2,7 @@
 
 // Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
 #include "platform/linux/x11_connection.hpp"
+#include "platform/linux/x11_input_method.hpp"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "shared/text.hpp"
 
@@ -27,11 +27,6 @@ namespace {
 // still mapped, and a key code is lent to a new keysym only when it is the
 // least recently used of many.
 constexpr std::size_t kMaxSpareKeycodes = 200;
-// A key code pressed more recently than this is not lent to another keysym
-// until this long after its press. An X server has few unused key codes
-// (Xvfb: 19), and a text with more distinct characters than that would
-// otherwise have its first characters typed as its last.
-constexpr auto kRemapQuarantine = std::chrono::milliseconds(400);
 
 struct XFreeDeleter {
     void operator()(void* p) const {
@@ -77,24 +72,25 @@ XTestInput::XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
     xtest_ = XTestQueryExtension(x11_.display(), &eventBase, &errorBase, &major, &minor) != 0;
     if (!xtest_)
         log_.write("[Mivo] input: the X server has no XTest extension; synthetic input is off");
-    else
-        findSpareKeycodes();
+    typing_ = std::make_unique<KeyTypingSequence>(
+        static_cast<KeyStrokes&>(*this),
+        xtest_ ? findSpareKeycodes() : std::vector<unsigned char>{}, scheduler_, log_);
 }
 
 XTestInput::~XTestInput() {
     listening_.cancel();
     // Give the borrowed key codes back empty.
     Display* d = x11_.display();
-    for (const SpareKey& key : spareKeys_) {
-        if (key.keysym == 0)
-            continue;
+    for (unsigned char keycode : typing_->spareKeys().lentKeycodes()) {
         KeySym none[2] = {NoSymbol, NoSymbol};
-        XChangeKeyboardMapping(d, key.keycode, 2, none, 1);
+        XChangeKeyboardMapping(d, keycode, 2, none, 1);
     }
+    typing_.reset();
     XFlush(d);
 }
 
-void XTestInput::findSpareKeycodes() {
+std::vector<unsigned char> XTestInput::findSpareKeycodes() {
+    std::vector<unsigned char> spare;
     Display* d = x11_.display();
     int minKeycode = 0;
     int maxKeycode = 0;
@@ -103,18 +99,44 @@ void XTestInput::findSpareKeycodes() {
     std::unique_ptr<KeySym, XFreeDeleter> map(XGetKeyboardMapping(
         d, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode));
     if (map == nullptr)
-        return;
+        return spare;
     // From the top down: the high key codes are the ones no keyboard has.
-    for (int k = maxKeycode; k >= minKeycode && spareKeys_.size() < kMaxSpareKeycodes; --k) {
+    for (int k = maxKeycode; k >= minKeycode && spare.size() < kMaxSpareKeycodes; --k) {
         const KeySym* syms = map.get() + static_cast<std::ptrdiff_t>(k - minKeycode) * perKeycode;
         if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
-            spareKeys_.push_back(SpareKey{static_cast<unsigned char>(k), 0, 0, {}});
+            spare.push_back(static_cast<unsigned char>(k));
     }
-    if (spareKeys_.empty())
+    if (spare.empty())
         log_.write("[Mivo] input: no unused key code to type Unicode text with");
+    return spare;
 }
 
-bool XTestInput::pressKeysym(unsigned long keysym, bool down) {
+std::optional<unsigned char> XTestInput::layoutKeycode(unsigned long keysym) {
+    Display* d = x11_.display();
+    const KeyCode own = XKeysymToKeycode(d, keysym);
+    if (own == 0 || XkbKeycodeToKeysym(d, own, 0, 0) != keysym)
+        return std::nullopt;
+    return own;
+}
+
+bool XTestInput::remap(unsigned char keycode, unsigned long keysym) {
+    Display* d = x11_.display();
+    KeySym syms[2] = {keysym, keysym};
+    XChangeKeyboardMapping(d, keycode, 2, syms, 1);
+    // The new mapping must reach the server before the key that uses it.
+    XSync(d, False);
+    return true;
+}
+
+bool XTestInput::press(unsigned char keycode) {
+    Display* d = x11_.display();
+    const bool down = XTestFakeKeyEvent(d, keycode, True, CurrentTime) != 0;
+    const bool up = XTestFakeKeyEvent(d, keycode, False, CurrentTime) != 0;
+    XFlush(d);
+    return down && up;
+}
+
+bool XTestInput::key(unsigned long keysym, bool down) {
     Display* d = x11_.display();
     const KeyCode keycode = XKeysymToKeycode(d, keysym);
     if (keycode == 0)
@@ -124,50 +146,37 @@ bool XTestInput::pressKeysym(unsigned long keysym, bool down) {
     return ok;
 }
 
-unsigned char XTestInput::keycodeFor(unsigned long keysym) {
-    Display* d = x11_.display();
-    // A key of the keyboard that types the keysym without a modifier.
-    if (const KeyCode own = XKeysymToKeycode(d, keysym);
-        own != 0 && XkbKeycodeToKeysym(d, own, 0, 0) == keysym &&
-        std::none_of(spareKeys_.begin(), spareKeys_.end(),
-                     [own](const SpareKey& k) { return k.keycode == own; }))
-        return own;
-    if (spareKeys_.empty())
-        return 0;
-    auto key = std::find_if(spareKeys_.begin(), spareKeys_.end(),
-                            [keysym](const SpareKey& k) { return k.keysym == keysym; });
-    if (key == spareKeys_.end()) {
-        key = std::min_element(
-            spareKeys_.begin(), spareKeys_.end(),
-            [](const SpareKey& a, const SpareKey& b) { return a.lastUse < b.lastUse; });
-        const auto since = std::chrono::steady_clock::now() - key->usedAt;
-        if (key->lastUse != 0 && since < kRemapQuarantine) {
-            XSync(d, False);
-            std::this_thread::sleep_for(kRemapQuarantine - since);
-        }
-        KeySym syms[2] = {keysym, keysym};
-        XChangeKeyboardMapping(d, key->keycode, 2, syms, 1);
-        // The new mapping must reach the server before the key that uses it.
-        XSync(d, False);
-        key->keysym = keysym;
-    }
-    key->lastUse = ++uses_;
-    key->usedAt = std::chrono::steady_clock::now();
-    return key->keycode;
+bool XTestInput::queueLayoutKey(unsigned long keysym, bool down) {
+    if (XKeysymToKeycode(x11_.display(), keysym) == 0)
+        return false;
+    typing_->key(keysym, down);
+    return true;
 }
 
-bool XTestInput::typeCodePoint(char32_t c) {
-    const unsigned long keysym = keysymForCodePoint(c);
-    if (keysym == 0)
-        return false;
-    const unsigned char keycode = keycodeFor(keysym);
-    if (keycode == 0)
-        return false;
-    Display* d = x11_.display();
-    const bool down = XTestFakeKeyEvent(d, keycode, True, CurrentTime) != 0;
-    const bool up = XTestFakeKeyEvent(d, keycode, False, CurrentTime) != 0;
-    XFlush(d);
-    return down && up;
+std::string XTestInput::convertingInputMethodNow() {
+    return convertingInputMethod(readInputMethodSignals(x11_));
+}
+
+bool XTestInput::postUnicode(const std::u16string& units) {
+    const std::u32string codePoints = text::toCodePoints(text::fromUtf16(units));
+    // Asked once per text: at its first key, when nothing of it is held yet.
+    if (!typing_->holding())
+        inputMethod_ = convertingInputMethodNow();
+    for (char32_t c : codePoints) {
+        if (!inputMethod_.empty() && convertedByInputMethod(c)) {
+            typing_->dropHeld();
+            log_.write("[Mivo] input: the " + inputMethod_ +
+                       " input method would convert typed letters; the text is not typed");
+            return false;
+        }
+        if (!typing_->canType(keysymForCodePoint(c))) {
+            typing_->dropHeld();
+            return false;
+        }
+    }
+    for (char32_t c : codePoints)
+        typing_->type(keysymForCodePoint(c));
+    return true;
 }
 
 bool XTestInput::postKeyEvent(const KeyEvent& event) {
@@ -176,23 +185,19 @@ bool XTestInput::postKeyEvent(const KeyEvent& event) {
     if (event.keyCode == kKeyCodeV && (event.flags & kEventFlagCommand) != 0) {
         // Ctrl goes down before V and comes up after it.
         if (event.keyDown)
-            return pressKeysym(XK_Control_L, true) && pressKeysym(XK_v, true);
-        const bool v = pressKeysym(XK_v, false);
-        return pressKeysym(XK_Control_L, false) && v;
+            return queueLayoutKey(XK_Control_L, true) && queueLayoutKey(XK_v, true);
+        const bool v = queueLayoutKey(XK_v, false);
+        return queueLayoutKey(XK_Control_L, false) && v;
     }
     if (event.keyCode == kKeyCodeDelete && event.unicodeString.empty())
-        return pressKeysym(XK_BackSpace, event.keyDown);
+        return queueLayoutKey(XK_BackSpace, event.keyDown);
     if (event.keyCode == kKeyCodeUnicodeCarrier && !event.unicodeString.empty()) {
         // One event may carry several code points (a surrogate pair, a
         // combining sequence); each is a press and release of its own key,
         // all made on the key-down. The key-up has nothing left to do.
         if (!event.keyDown)
             return true;
-        for (char32_t c : text::toCodePoints(text::fromUtf16(event.unicodeString))) {
-            if (!typeCodePoint(c))
-                return false;
-        }
-        return true;
+        return postUnicode(event.unicodeString);
     }
     return false;
 }

@@ -7,16 +7,21 @@
 // The services' key codes are mapped here: 9 with the command flag is
 // Ctrl+V (paste), 51 is BackSpace (the backward delete), and 0 carries a
 // Unicode string, typed by remapping spare key codes to each code point's
-// keysym.
+// keysym. Keys go out from the main loop's next turn on, paced by
+// KeyTypingSequence; a post answers whether its keys could be queued. While
+// an input method would convert them, letters, digits and punctuation are
+// refused, and with them every key of the text queued in the same turn.
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/cancel.hpp"
 #include "platform/input_events.hpp"
+#include "platform/linux/key_typing.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
@@ -27,7 +32,7 @@ class X11Connection;
 // The keysym that types one code point; 0 for none.
 unsigned long keysymForCodePoint(char32_t c);
 
-class XTestInput : public InputEvents {
+class XTestInput : public InputEvents, private KeyStrokes {
   public:
     // `primaryOrigin` gives the primary screen's top-left corner in X root
     // window coordinates.
@@ -50,10 +55,16 @@ class XTestInput : public InputEvents {
     };
 
   private:
-    bool typeCodePoint(char32_t c);
-    unsigned char keycodeFor(unsigned long keysym);
-    bool pressKeysym(unsigned long keysym, bool down);
-    void findSpareKeycodes();
+    std::optional<unsigned char> layoutKeycode(unsigned long keysym) override;
+    bool remap(unsigned char keycode, unsigned long keysym) override;
+    bool press(unsigned char keycode) override;
+    bool key(unsigned long keysym, bool down) override;
+
+    bool postUnicode(const std::u16string& units);
+    bool queueLayoutKey(unsigned long keysym, bool down);
+    // The input method that would convert typed letters now; empty for none.
+    std::string convertingInputMethodNow();
+    std::vector<unsigned char> findSpareKeycodes();
     bool selectRawKeyEvents();
 
     X11Connection& x11_;
@@ -63,16 +74,9 @@ class XTestInput : public InputEvents {
     bool xtest_ = false;
     int xiOpcode_ = -1;
     bool rawKeysSelected_ = false;
-    // Unused key codes lent to the keysyms being typed, least recently used
-    // first to be lent again.
-    struct SpareKey {
-        unsigned char keycode = 0;
-        unsigned long keysym = 0;
-        uint64_t lastUse = 0;
-        std::chrono::steady_clock::time_point usedAt;
-    };
-    std::vector<SpareKey> spareKeys_;
-    uint64_t uses_ = 0;
+    std::unique_ptr<KeyTypingSequence> typing_;
+    // The input method seen at the start of the text being queued.
+    std::string inputMethod_;
     Cancel listening_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
 };

@@ -1,7 +1,9 @@
 // The overlay on a real X server under openbox, over the GTK test editor:
 // highlights lie over the editor's text, report the pointer, never take the
 // focus; the correction panel takes a click on "Apply" and leaves the editor
-// active with its caret where it was.
+// active with its caret where it was. The suite runs twice: at scale 1, and
+// with Qt scaled by 2 while the editor is not, where the highlights must
+// still cover the editor's X pixels.
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +11,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +24,7 @@
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
+#include "platform/linux/qt_screens.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
@@ -69,6 +74,15 @@ class OverlayDesktopTest : public DesktopTest {
         // Processed by the server before anything else this test does, so a
         // window mapped next never appears under the old pointer position.
         XSync(display(), False);
+    }
+
+    // Qt's global position of a point, in X pixels: on a scaled screen
+    // they differ.
+    static QPoint onX11(QPoint qt) {
+        const Point p = linux_desktop::logicalToNative(
+            Point{static_cast<double>(qt.x()), static_cast<double>(qt.y())},
+            linux_desktop::scaledScreens());
+        return QPoint(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
     }
 
     void click(int x, int y) {
@@ -123,6 +137,10 @@ class OverlayDesktopTest : public DesktopTest {
 };
 
 TEST_F(OverlayDesktopTest, HighlightsLieOverTheTextTakeNoFocusAndReportThePointer) {
+    // The scaled run is scaled indeed.
+    if (const char* factor = std::getenv("QT_SCALE_FACTOR")) {
+        ASSERT_EQ(qApp->devicePixelRatio(), std::atof(factor));
+    }
     auto editor = startEditor({.viewText = "本を読むをします。今日は晴れです。"});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
@@ -160,6 +178,9 @@ TEST_F(OverlayDesktopTest, HighlightsLieOverTheTextTakeNoFocusAndReportThePointe
         EXPECT_NEAR(g.y, h - rects[i].maxY() - 2, 1);
         EXPECT_NEAR(g.width, rects[i].width + 4, 1);
         EXPECT_NEAR(g.height, rects[i].height + 4, 1);
+        // Qt lays the window out in its own pixels: on a scaled session
+        // fewer of them than X pixels.
+        EXPECT_NEAR(shown[i]->width() * shown[i]->devicePixelRatioF(), g.width, 2);
         // Bypassing the window manager, and never asking for the keyboard.
         XWindowAttributes attributes{};
         XGetWindowAttributes(display(), shown[i]->winId(), &attributes);
@@ -226,7 +247,7 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     // "Why?" grows the panel downwards: its edge next to the text stays.
     QWidget* why = window.view()->findChild<QWidget*>("explanationToggle");
     ASSERT_NE(why, nullptr);
-    const QPoint whyAt = why->mapToGlobal(why->rect().center());
+    const QPoint whyAt = onX11(why->mapToGlobal(why->rect().center()));
     click(whyAt.x(), whyAt.y());
     ASSERT_TRUE(
         waitUntil([&] { return rootGeometry(window.window()->winId()).height > g.height; }));
@@ -236,7 +257,7 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
 
     QWidget* apply = window.view()->findChild<QWidget*>("applyButton");
     ASSERT_NE(apply, nullptr);
-    const QPoint target = apply->mapToGlobal(apply->rect().center());
+    const QPoint target = onX11(apply->mapToGlobal(apply->rect().center()));
     click(target.x(), target.y());
     ASSERT_TRUE(waitUntil([&] { return !applied.empty(); }));
     EXPECT_EQ(applied, (std::vector<std::string>{"1"}));

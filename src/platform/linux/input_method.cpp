@@ -1,0 +1,59 @@
+#include "platform/linux/input_method.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace mivo::linux_desktop {
+namespace {
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::string entry(const InputMethodSignals& seen, const std::string& name) {
+    const auto it = seen.environment.find(name);
+    return it == seen.environment.end() ? std::string() : lowered(it->second);
+}
+
+// Modules that hand keys to the toolkit itself rather than to a converter.
+bool passesKeysThrough(std::string_view module) {
+    return module.empty() || module == "simple" || module == "gtk-im-context-simple" ||
+           module == "none" || module == "compose" || module == "wayland";
+}
+
+// GTK takes a colon-separated list and uses the first module it has.
+std::string firstModule(const std::string& list) {
+    return list.substr(0, list.find(':'));
+}
+
+}  // namespace
+
+std::string convertingInputMethod(const InputMethodSignals& seen) {
+    // A running XIM server converts for every client that speaks XIM, and
+    // GTK picks IBus by default wherever its daemon runs: so one running
+    // server is enough, whatever the environment says.
+    if (!seen.runningXimServers.empty())
+        return seen.runningXimServers.front();
+    for (const char* name : {"GTK_IM_MODULE", "QT_IM_MODULE"}) {
+        const std::string module = firstModule(entry(seen, name));
+        // "xim" converts only through a running server, and none runs.
+        if (!passesKeysThrough(module) && module != "xim")
+            return module;
+    }
+    return {};
+}
+
+bool convertedByInputMethod(char32_t c) {
+    // The keysyms of keyboard keys: printable ASCII (romaji, digits and
+    // punctuation become kana and full-width forms, a space converts or
+    // types a full-width space) and Latin-1 (the yen key of a Japanese
+    // keyboard). Return and Tab pass through a converter with no preedit
+    // open, and we never open one.
+    return (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xFF);
+}
+
+}  // namespace mivo::linux_desktop

@@ -1,0 +1,15 @@
+#pragma once
+
+// The input method signals of the X session: which XIM servers run, and the
+// environment of the process behind the active window (our own environment
+// where that cannot be read).
+
+#include "platform/linux/input_method.hpp"
+
+namespace mivo::linux_desktop {
+
+class X11Connection;
+
+InputMethodSignals readInputMethodSignals(X11Connection& x11);
+
+}  // namespace mivo::linux_desktop
