@@ -306,6 +306,8 @@ class Root {
                     shell_.setRewriteShortcutDisplay(display);
                     onboardingWindow_.model().setRewriteShortcutDisplay(display);
                 },
+            .onboardingSigningIn =
+                [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
         };
     }
 
