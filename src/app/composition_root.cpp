@@ -149,6 +149,8 @@ class Root {
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
+        // Alerts open over whatever window the user is at.
+        alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);

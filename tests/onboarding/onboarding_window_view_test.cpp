@@ -69,6 +69,16 @@ TEST_F(OnboardingWindowTest, WindowIsFixedClosableAndTitled) {
     EXPECT_FALSE(window.isVisible());  // the root shows it
 }
 
+TEST_F(OnboardingWindowTest, AMinimisedWindowComesStraightBack) {
+    auto& window = controller.window();
+    controller.showCentered();
+    window.setWindowState(window.windowState() | Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(controller.hasFired()) << "coming back is no closing";
+}
+
 TEST_F(OnboardingWindowTest, EachWayOfClosingCompletesExactlyOnce) {
     enum class Way { done, closeButton, closeWindowCommand };
     for (Way way : {Way::done, Way::closeButton, Way::closeWindowCommand}) {
