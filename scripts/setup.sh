@@ -16,7 +16,7 @@ PACKAGES=(
   libsecret-1-dev gnome-keyring
   libssl-dev libcpp-httplib-dev
   fonts-noto-cjk
-  xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool xdg-utils
+  xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool xdg-utils libglib2.0-bin
   libgtk-4-dev firefox-esr chromium
   imagemagick curl
 )

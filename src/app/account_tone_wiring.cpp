@@ -48,6 +48,8 @@ void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
         views_.settings(state);
     if (views_.onboarding)
         views_.onboarding(!isSignedOut());
+    if (views_.onboardingSigningIn)
+        views_.onboardingSigningIn(state.kind == AuthSessionState::Kind::signingIn);
     if (views_.tray)
         views_.tray(state.isSignedIn() ? std::optional(state.email) : std::nullopt);
 }

@@ -53,6 +53,9 @@ class AccountToneWiring {
         // The e-mail of a signed-in account, else nothing.
         std::function<void(const std::optional<std::string>& email)> tray;
         std::function<void(const std::string& display)> trayShortcut;
+        // Whether a browser sign-in is under way: onboarding's "Continue
+        // with Google" shows it and takes no second press meanwhile.
+        std::function<void(bool signingIn)> onboardingSigningIn;
     };
 
     // `settings`, `alerts` and `log` must outlive the wiring.

@@ -6,10 +6,13 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -26,6 +29,7 @@
 #include "app/other_applications.hpp"
 #include "app/qt_alerts.hpp"
 #include "app/scratch_file.hpp"
+#include "app/text_editor_launch.hpp"
 #include "app/update_controller.hpp"
 #include "correction/local_correction_service.hpp"
 #include "monitor/accessibility_monitor.hpp"
@@ -147,6 +151,8 @@ class Root {
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
+        // Alerts open over whatever window the user is at.
+        alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);
@@ -310,6 +316,8 @@ class Root {
                     shell_.setRewriteShortcutDisplay(display);
                     onboardingWindow_.model().setRewriteShortcutDisplay(display);
                 },
+            .onboardingSigningIn =
+                [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
         };
     }
 
@@ -397,7 +405,68 @@ class Root {
             log_.write("[Mivo] scratch file: " + path.error());
             return;
         }
-        desktop_.workspace().openURL(fileURL(*path));
+        openInTextEditor(*path);
+    }
+
+    // The text/plain handler by name: opened by its type, the empty scratch
+    // file would go to whatever handles inode/x-empty, often a browser.
+    void openInTextEditor(const std::filesystem::path& path) {
+        auto* query = new QProcess();
+        auto finished = std::make_shared<bool>(false);
+        const auto done = [this, query, finished, path](const QByteArray& answer) {
+            if (std::exchange(*finished, true))
+                return;
+            query->deleteLater();
+            const auto command =
+                text_editor::openCommand(answer.toStdString(), path, editorSystem());
+            if (command) {
+                QStringList arguments;
+                for (const auto& argument : command->arguments)
+                    arguments << QString::fromStdString(argument);
+                if (QProcess::startDetached(QString::fromStdString(command->program), arguments))
+                    return;
+            }
+            log_.write("[Mivo] scratch file: no text editor for text/plain; opening by type");
+            desktop_.workspace().openURL(fileURL(path));
+        };
+        QObject::connect(query, &QProcess::finished, query,
+                         [query, done] { done(query->readAllStandardOutput()); });
+        QObject::connect(query, &QProcess::errorOccurred, query, [done] { done({}); });
+        // xdg-mime is a shell script that asks the desktop; it never needs
+        // long, and a hung one must not keep the user waiting.
+        QTimer::singleShot(5000, query, [query, done] {
+            query->kill();
+            done({});
+        });
+        query->start(
+            QStringLiteral("xdg-mime"),
+            {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/plain")});
+    }
+
+    text_editor::System editorSystem() const {
+        return {
+            .folders = text_editor::applicationFolders(
+                environment("XDG_DATA_HOME"), environment("HOME"), environment("XDG_DATA_DIRS")),
+            .isFile =
+                [](const std::filesystem::path& p) {
+                    std::error_code error;
+                    return std::filesystem::is_regular_file(p, error);
+                },
+            .readFile = [](const std::filesystem::path& p) -> std::optional<std::string> {
+                std::ifstream in(p);
+                if (!in)
+                    return std::nullopt;
+                std::ostringstream text;
+                text << in.rdbuf();
+                return text.str();
+            },
+            .hasProgram =
+                [](std::string_view program) {
+                    return !QStandardPaths::findExecutable(
+                                QString::fromUtf8(program.data(), program.size()))
+                                .isEmpty();
+                },
+        };
     }
 
     void showAbout() {

@@ -8,7 +8,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mivo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Mivo"));
+    // No display name: Qt would append " — Mivo" to every window title
+    // ("Settings — Mivo"), and in a narrow alert the window manager then
+    // cuts the title itself.
     QApplication::setDesktopFileName(QStringLiteral("mivo"));
     // Closing the settings or onboarding window never ends Mivo.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -2,17 +2,46 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QWindow>
 
 namespace mivo {
+
+namespace {
+
+// Room a title bar keeps beside the title: the window menu and the
+// minimise, maximise and close buttons of common themes, and margins.
+constexpr int kTitleBarChrome = 170;
+
+// A message box sizes itself from its texts; a spacer across its grid is
+// the one width it keeps. The title bar's font is the window manager's;
+// the system's title font (bold) is the nearest guess.
+void fitTitle(QMessageBox& box, const QString& title) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(title) + kTitleBarChrome;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) {
+        return;
+    }
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
 
 void QtAlerts::show(const AlertRequest& request, std::function<void(int button)> done) {
     auto* box = new QMessageBox();
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName("mivoAlert");
-    box->setWindowTitle(QString::fromStdString(request.title));
-    box->setText(QString::fromStdString(request.title));
+    const QString title = QString::fromStdString(request.title);
+    box->setWindowTitle(title);
+    box->setText(title);
     box->setInformativeText(QString::fromStdString(request.message));
     box->setIcon(request.style == AlertRequest::Style::warning ? QMessageBox::Warning
                                                                : QMessageBox::Information);
@@ -22,6 +51,7 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
             box->addButton(QString::fromStdString(request.buttons[i]),
                            i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
     }
+    fitTitle(*box, title);
     QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done = std::move(done)] {
         int chosen = 0;
         for (std::size_t i = 0; i < buttons.size(); ++i) {
@@ -33,6 +63,22 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
             done(chosen);
         }
     });
+
+    // Over the window the user is at: one of ours, else another program's.
+    box->winId();
+    QWindow* over = nullptr;
+    if (QWidget* ours = QApplication::activeWindow(); ours != nullptr && ours != box) {
+        over = ours->windowHandle();
+    } else if (const auto id = activeWindow ? activeWindow() : std::nullopt; id && *id != 0) {
+        over = QWindow::fromWinId(static_cast<WId>(*id));
+        if (over != nullptr) {
+            // Goes with the alert; it only names the other program's window.
+            QObject::connect(box, &QObject::destroyed, over, &QObject::deleteLater);
+        }
+    }
+    if (over != nullptr && box->windowHandle() != nullptr) {
+        box->windowHandle()->setTransientParent(over);
+    }
     box->open();
     box->raise();
     box->activateWindow();

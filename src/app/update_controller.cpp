@@ -36,11 +36,13 @@ void UpdateController::scheduleAutomaticCheck(double delaySeconds) {
 }
 
 bool UpdateController::automaticallyChecksForUpdates() const {
-    return env_.defaults.boolean(automaticKey).value_or(true);
+    // Without a feed nothing is ever checked: the switch must not say
+    // otherwise. The stored choice stays for a run that has a feed.
+    return hasUpdateFeed() && env_.defaults.boolean(automaticKey).value_or(true);
 }
 
 void UpdateController::setAutomaticallyChecksForUpdates(bool enabled) {
-    if (enabled == automaticallyChecksForUpdates()) {
+    if (!hasUpdateFeed() || enabled == automaticallyChecksForUpdates()) {
         return;
     }
     env_.defaults.set(automaticKey, enabled);
@@ -61,10 +63,8 @@ void UpdateController::checkForUpdates() {
         return;
     }
     if (!env_.feedURL) {
-        env_.alerts.show({.title = "Check for Updates",
-                          .message = "Mivo is updated by your system's package manager. No update "
-                                     "feed is configured (MIVO_UPDATE_FEED_URL), so Mivo cannot "
-                                     "check for a newer version itself.",
+        env_.alerts.show({.title = packageUpdatesTitle,
+                          .message = packageUpdatesMessage,
                           .style = AlertRequest::Style::informational,
                           .buttons = {"OK"}});
         return;

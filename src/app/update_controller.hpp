@@ -48,6 +48,13 @@ class UpdateController : public UpdatePreferences {
     bool canCheckForUpdates() const override { return !checking_; }
     std::optional<Date> lastUpdateCheckDate() const override;
     void checkForUpdates() override;
+    bool hasUpdateFeed() const override { return env_.feedURL.has_value(); }
+
+    // What the update items say when no feed is configured.
+    static constexpr const char* packageUpdatesTitle = "Updates Come with Your Package";
+    static constexpr const char* packageUpdatesMessage =
+        "Mivo is updated together with the package you installed it from: your system's "
+        "software updates bring each new version.";
 
   private:
     void check(bool userInitiated);

@@ -262,7 +262,12 @@ SignInSlide::~SignInSlide() {
 void SignInSlide::refresh() {
     signInButton_->setVisible(!model_.isSignedIn());
     // A sign-in under way already holds the loopback port: no second one.
-    signInButton_->setEnabled(!model_.isSigningIn());
+    // The label says why the button rests: the browser has the next step.
+    const bool signingIn = model_.isSigningIn();
+    signInButton_->setEnabled(!signingIn);
+    signInButton_->setText(signingIn ? QStringLiteral("Signing in… finish in your browser")
+                                     : QStringLiteral("Continue with Google"));
+    signInButton_->updateGeometry();
     signedInLabel_->setVisible(model_.isSignedIn());
 }
 

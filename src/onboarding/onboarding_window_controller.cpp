@@ -33,6 +33,25 @@ void OnboardingWindow::closeEvent(QCloseEvent* event) {
     }
 }
 
+void OnboardingWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The window says it cannot be minimised, and most window managers
+    // honour that; some (openbox) keep the button regardless. A minimised
+    // onboarding would leave Mivo waiting with nothing on the screen, so it
+    // comes straight back.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setWindowState(windowState() & ~Qt::WindowMinimized);
+                show();
+                raise();
+                activateWindow();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 void OnboardingWindow::mousePressEvent(QMouseEvent* event) {
     // A press that no control took lands here: drag the window by it.
     if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {

@@ -30,6 +30,7 @@ class OnboardingWindow : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 };
 
 class OnboardingWindowController {

@@ -53,10 +53,13 @@ PanelPlacement place(const Size& size, const Rect& anchor, const Rect& screen) {
 }
 
 std::optional<Rect> keepAnchoredEdge(const Rect& resized, const VerticalAnchor& anchor) {
-    // No clamp to the screen here: pulling a grown panel back onto the
-    // screen would move its anchored edge over the text it belongs to.
-    const double y =
+    // Kept inside the screen by the same margin as when it opened: a panel
+    // that grows past the edge would hide its own buttons off the screen,
+    // which is worse than covering a line of the text it belongs to.
+    const double target =
         anchor.edge == VerticalAnchor::Edge::top ? anchor.y - resized.height : anchor.y;
+    const double y = clamp(target, anchor.screen.minY() + panelPadding,
+                           anchor.screen.maxY() - resized.height - panelPadding);
     if (std::fabs(resized.y - y) <= 0.5)
         return std::nullopt;
     return Rect{resized.x, y, resized.width, resized.height};

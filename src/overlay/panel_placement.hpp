@@ -50,9 +50,9 @@ PanelPlacement place(const Size& size, const Rect& anchor, const Rect& screen);
 
 // The frame after the content resized the panel to `resized` (the frame with
 // its new height): the anchored edge goes back where the placement put it,
-// so growth always goes away from the anchor and never over its text; the
-// dragged x stays. Nothing when the origin would move by half a point or
-// less.
+// so growth goes away from the anchor, but never past the placement's
+// screen less the padding; the dragged x stays. Nothing when the origin
+// would move by half a point or less.
 std::optional<Rect> keepAnchoredEdge(const Rect& resized, const VerticalAnchor& anchor);
 
 // The visible frame of the screen holding the rectangle's centre (minimum

@@ -50,7 +50,18 @@ AboutCard::AboutCard(SettingsViewModel& model, const AppVersion& version, QWidge
 
 void AboutCard::refresh() {
     UpdatePreferences& updates = model_.updates();
+    const bool feed = updates.hasUpdateFeed();
     automaticRow_->setOn(updates.automaticallyChecksForUpdates());
+    // Without a feed there is nothing to check: the switch rests off and
+    // says where new versions come from instead.
+    automaticRow_->toggle()->setEnabled(feed);
+    automaticRow_->setDetail(feed ? tr("Mivo checks once per day and notifies you when a newer "
+                                       "build is available.")
+                                  : tr("New versions of Mivo come with the package you installed "
+                                       "it from, through your system's software updates."));
+    automaticRow_->detailLabel()->setObjectName("automaticUpdatesDetail");
+    checkNow_->setVisible(feed);
+    lastChecked_->setVisible(feed);
     checkNow_->setEnabled(updates.canCheckForUpdates());
     lastChecked_->setText(
         tr("Last checked: %1").arg(QString::fromStdString(model_.lastUpdateCheckDescription())));

@@ -171,11 +171,10 @@ SettingsToggleRow::SettingsToggleRow(const QString& title, const QString& detail
     texts->setSpacing(6);
     auto* titleLabel =
         new ThemedLabel(title, 15, QFont::DemiBold, SettingsColor::textPrimary, this);
-    auto* detailLabel =
-        new ThemedLabel(detail, 13, QFont::Normal, SettingsColor::textSecondary, this);
-    detailLabel->setWordWrap(true);
+    detail_ = new ThemedLabel(detail, 13, QFont::Normal, SettingsColor::textSecondary, this);
+    detail_->setWordWrap(true);
     texts->addWidget(titleLabel);
-    texts->addWidget(detailLabel);
+    texts->addWidget(detail_);
     texts->addStretch(1);
     row->addLayout(texts, 1);
     row->addSpacing(24);
@@ -190,6 +189,10 @@ SettingsToggleRow::SettingsToggleRow(const QString& title, const QString& detail
 
 void SettingsToggleRow::setOn(bool on) {
     toggle_->setOn(on);
+}
+
+void SettingsToggleRow::setDetail(const QString& detail) {
+    detail_->setText(detail);
 }
 
 }  // namespace mivo

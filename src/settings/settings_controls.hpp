@@ -105,11 +105,14 @@ class SettingsToggleRow : public QWidget {
     MivoSettingsToggle* toggle() const { return toggle_; }
     // Shows a value that changed elsewhere; the knob slides.
     void setOn(bool on);
+    void setDetail(const QString& detail);
+    QLabel* detailLabel() const { return detail_; }
 
     std::function<void(bool)> onToggled;
 
   private:
     MivoSettingsToggle* toggle_;
+    QLabel* detail_;
 };
 
 // Paints the soft shadows of a card (the primary blue at 6 %, 18 wide,

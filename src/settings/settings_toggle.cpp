@@ -92,6 +92,9 @@ void MivoSettingsToggle::animateTo(bool on) {
 void MivoSettingsToggle::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // A switch that cannot be flipped reads as such.
+    if (!isEnabled())
+        painter.setOpacity(0.45);
     const QRectF track = trackRect();
     const qreal radius = track.height() / 2;
     const double t = progress_;

@@ -172,19 +172,29 @@ void ToneCoordinator::applyAndDismiss() {
 void ToneCoordinator::writeBack(uint64_t request, const std::string& rewritten,
                                 const std::string& original, std::optional<AXElement> element,
                                 std::optional<RunningApplication> host) {
-    const auto result = TonePasteApplier::apply(ports_.desktop, rewritten, original, element);
-    log("Tone: applied via " + ToneMessages::appliedVia(result) +
-        " → host=" + (host ? host->bundleIdentifier : std::nullopt).value_or("-"));
+    // The outcome of a paste is known only once the field has been read
+    // again, about a second from now; until then nothing claims it worked.
+    std::weak_ptr<ToneCoordinator> weak = weak_from_this();
+    const std::string hostId = (host ? host->bundleIdentifier : std::nullopt).value_or("-");
+    TonePasteApplier::apply(
+        ports_.desktop, rewritten, original, element,
+        [weak, hostId](const TonePasteApplier::ApplyResult& result) {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            self->log("Tone: applied via " + ToneMessages::appliedVia(result) +
+                      " → host=" + hostId);
+            // The panel is gone: without a word the user would not know the
+            // rewrite waits on the clipboard.
+            if (result.kind == TonePasteApplier::ApplyResult::Kind::copiedToClipboard)
+                self->showTransientToast(kCopiedToClipboard);
+        });
     // A newer request (the hotkey pressed again meanwhile) keeps its fields.
     if (request == requestGeneration_) {
         clearRequest();
         if (warmBuffer_ != nullptr)
             warmBuffer_->discardAfterRequest();
     }
-    // The panel is gone: without a word the user would not know the rewrite
-    // waits on the clipboard.
-    if (result.kind == TonePasteApplier::ApplyResult::Kind::copiedToClipboard)
-        showTransientToast(kCopiedToClipboard);
 }
 
 }  // namespace mivo

@@ -38,6 +38,7 @@ struct Paste {
     std::string textBefore;  // the field's text before anything was written
     std::shared_ptr<PasteboardGuard> clipboard;
     PasteboardGuard::Hold hold;
+    Done done;
 };
 
 std::string fieldText(Accessibility& ax, const AXElement& element) {
@@ -122,15 +123,36 @@ SyntheticInput events(Desktop d) {
 
 // The rewrite stays on the clipboard for the user to paste; after 30 s the
 // clipboard goes back to what it held before, unless someone copied since.
-void leaveOnClipboard(const Paste& p) {
+void leaveOnClipboard(const Paste& p, std::string_view reason) {
     p.desktop.scheduler.after(clipboardKeepSeconds, [clipboard = p.clipboard, hold = p.hold] {
         clipboard->release(hold);
     });
+    p.done(ApplyResult::copiedToClipboard(std::string(reason)));
 }
 
-void restoreLater(const Paste& p, double delay) {
+// The field shows the rewrite: the user's clipboard comes back a little
+// later, once the host has surely finished reading ours.
+void pasted(const Paste& p, double restoreDelay) {
     p.desktop.scheduler.after(
-        delay, [clipboard = p.clipboard, hold = p.hold] { clipboard->release(hold); });
+        restoreDelay, [clipboard = p.clipboard, hold = p.hold] { clipboard->release(hold); });
+    p.done({ApplyResult::Kind::appliedPaste, {}});
+}
+
+bool shows(const Paste& p) {
+    return replacementSucceeded(p.desktop.accessibility, p.element, p.original, p.rewritten,
+                                p.textBefore);
+}
+
+// Typed over the original: applied once the field shows it, else the
+// rewrite waits on the clipboard.
+void typeThenCheck(const Paste& p, double checkDelay) {
+    events(p.desktop).postUnicodeText(p.rewritten);
+    p.desktop.scheduler.after(checkDelay, [p] {
+        if (shows(p))
+            pasted(p, 0);
+        else
+            leaveOnClipboard(p, pasteNotShownReason);
+    });
 }
 
 // --- The rungs -------------------------------------------------------------
@@ -185,16 +207,21 @@ bool applySelectedText(Accessibility& ax, const AXElement& element, std::string_
 // is still selected, type the rewrite over it.
 void checkPasteLater(const Paste& p) {
     p.desktop.scheduler.after(kPasteCheckDelay, [p] {
-        Accessibility& ax = p.desktop.accessibility;
-        if (!replacementSucceeded(ax, p.element, p.original, p.rewritten, p.textBefore) &&
-            focusIsOn(p.desktop, p.element) && selectionIsOriginal(ax, p.element, p.original))
-            events(p.desktop).postUnicodeText(p.rewritten);
-        restoreLater(p, kRestoreAfterPasteCheck);
+        if (shows(p)) {
+            pasted(p, kRestoreAfterPasteCheck);
+            return;
+        }
+        if (focusIsOn(p.desktop, p.element) &&
+            selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
+            typeThenCheck(p, kRestoreAfterPasteCheck);
+            return;
+        }
+        leaveOnClipboard(p, pasteNotShownReason);
     });
 }
 
 bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
-                std::string_view original) {
+                std::string_view original, const Done& done) {
     Accessibility& ax = d.accessibility;
     const std::string before = fieldText(ax, element);
     if (!selectionIsOriginal(ax, element, original) && !selectOriginal(ax, element, original))
@@ -203,8 +230,8 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
     const auto hold = clipboard->putText(rewritten);
     if (!hold)
         return false;
-    const Paste p{d,         element, std::string(rewritten), std::string(original), before,
-                  clipboard, *hold};
+    const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
+                  *hold, done};
     if (focusIsOn(d, element)) {
         if (!events(d).postCommandV()) {
             clipboard->release(*hold);
@@ -217,10 +244,16 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
     // still what its field shows selected.
     activateApplicationOf(d, element);
     d.scheduler.after(kActivationDelay, [p] {
-        if (!focusIsOn(p.desktop, p.element) ||
-            !selectionIsOriginal(p.desktop.accessibility, p.element, p.original) ||
-            !events(p.desktop).postCommandV()) {
-            leaveOnClipboard(p);
+        if (!focusIsOn(p.desktop, p.element)) {
+            leaveOnClipboard(p, hostNotInFrontReason);
+            return;
+        }
+        if (!selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
+            leaveOnClipboard(p, selectionMovedReason);
+            return;
+        }
+        if (!events(p.desktop).postCommandV()) {
+            leaveOnClipboard(p, pasteNotShownReason);
             return;
         }
         checkPasteLater(p);
@@ -232,16 +265,19 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
 // selected the original in the focused field; else leaves the rewrite on
 // the clipboard.
 void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then) {
-    if (!frontmostIsApplicationOf(p.desktop, p.element) ||
-        !events(p.desktop).postMouseDragSelection(rect)) {
-        leaveOnClipboard(p);
+    if (!frontmostIsApplicationOf(p.desktop, p.element)) {
+        leaveOnClipboard(p, hostNotInFrontReason);
+        return;
+    }
+    if (!events(p.desktop).postMouseDragSelection(rect)) {
+        leaveOnClipboard(p, dragMissedReason);
         return;
     }
     p.desktop.scheduler.after(kPasteAfterDragDelay, [p, then = std::move(then)] {
         // A rectangle gone stale selects something else, or nothing.
         if (!focusIsOn(p.desktop, p.element) ||
             !selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
-            leaveOnClipboard(p);
+            leaveOnClipboard(p, dragMissedReason);
             return;
         }
         then(p);
@@ -249,7 +285,7 @@ void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then)
 }
 
 bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_view rewritten,
-                              std::string_view original) {
+                              std::string_view original, const Done& done) {
     Accessibility& ax = d.accessibility;
     const auto rect = AXTextExtractor::boundsForTargetText(ax, d.screens, original, element);
     if (!rect)
@@ -259,26 +295,22 @@ bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_v
     const auto hold = clipboard->putText(rewritten);
     if (!hold)
         return false;
-    const Paste p{d,         element, std::string(rewritten), std::string(original), before,
-                  clipboard, *hold};
+    const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
+                  *hold, done};
     activateApplicationOf(d, element);
     d.scheduler.after(kDragDelay, [p, rect = *rect] {
         dragThen(p, rect, [rect](const Paste& p) {
             if (!events(p.desktop).postCommandV()) {
-                leaveOnClipboard(p);
+                leaveOnClipboard(p, pasteNotShownReason);
                 return;
             }
             p.desktop.scheduler.after(kDragPasteCheckDelay, [p, rect] {
-                if (replacementSucceeded(p.desktop.accessibility, p.element, p.original,
-                                         p.rewritten, p.textBefore)) {
-                    p.clipboard->release(p.hold);
+                if (shows(p)) {
+                    pasted(p, 0);
                     return;
                 }
                 // The paste did not take: select again and type.
-                dragThen(p, rect, [](const Paste& p) {
-                    events(p.desktop).postUnicodeText(p.rewritten);
-                    restoreLater(p, kRestoreAfterTyping);
-                });
+                dragThen(p, rect, [](const Paste& p) { typeThenCheck(p, kRestoreAfterTyping); });
             });
         });
     });
@@ -287,20 +319,26 @@ bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_v
 
 }  // namespace
 
-ApplyResult apply(Desktop desktop, std::string_view rewrittenText, std::string_view originalText,
-                  std::optional<AXElement> targetElement) {
+void apply(Desktop desktop, std::string_view rewrittenText, std::string_view originalText,
+           std::optional<AXElement> targetElement, Done done) {
     using Kind = ApplyResult::Kind;
+    if (!done)
+        done = [](const ApplyResult&) {};
     if (targetElement && !targetElement->isNull()) {
         Accessibility& ax = desktop.accessibility;
         const AXElement& element = *targetElement;
         ax.setAttributeValue(element, kAXFocusedAttribute, AXValue(true));
-        if (applyWholeFieldValue(ax, element, rewrittenText, originalText))
-            return {Kind::appliedNative, {}};
-        if (applySelectedText(ax, element, rewrittenText, originalText))
-            return {Kind::appliedSelectedText, {}};
-        if (applyPaste(desktop, element, rewrittenText, originalText) ||
-            applyMouseSelectionPaste(desktop, element, rewrittenText, originalText))
-            return {Kind::appliedPaste, {}};
+        if (applyWholeFieldValue(ax, element, rewrittenText, originalText)) {
+            done({Kind::appliedNative, {}});
+            return;
+        }
+        if (applySelectedText(ax, element, rewrittenText, originalText)) {
+            done({Kind::appliedSelectedText, {}});
+            return;
+        }
+        if (applyPaste(desktop, element, rewrittenText, originalText, done) ||
+            applyMouseSelectionPaste(desktop, element, rewrittenText, originalText, done))
+            return;
     }
     // Without the field there is nothing to paste into: a paste would land
     // wherever the focus happens to be.
@@ -309,7 +347,7 @@ ApplyResult apply(Desktop desktop, std::string_view rewrittenText, std::string_v
         desktop.scheduler.after(clipboardKeepSeconds,
                                 [clipboard, hold = *hold] { clipboard->release(hold); });
     }
-    return ApplyResult::copiedToClipboard(std::string(copiedToClipboardReason));
+    done(ApplyResult::copiedToClipboard(std::string(copiedToClipboardReason)));
 }
 
 }  // namespace mivo::TonePasteApplier

@@ -72,17 +72,22 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     headerRow->addWidget(close_);
     layout->addWidget(header);
 
+    // The field draws the rounded corners and the hairline; the editor sits
+    // inside it by the text's insets, so its square background never covers
+    // the corners and the text keeps 5 from the sides and 4 from the top and
+    // bottom.
     auto* field = new RoundedBox(7, panelBackground(), borderDefault(), card_);
+    field->setObjectName(QStringLiteral("composerField"));
+    field->setFixedHeight(fieldHeight);
     auto* fieldLayout = new QVBoxLayout(field);
-    fieldLayout->setContentsMargins(1, 1, 1, 1);
+    fieldLayout->setContentsMargins(textHorizontalInset, textVerticalInset, textHorizontalInset,
+                                    textVerticalInset);
     editor_ = new QPlainTextEdit(field);
     editor_->setObjectName(QStringLiteral("composerEditor"));
     editor_->setFrameShape(QFrame::NoFrame);
     editor_->setFont(toneFont(12, QFont::Normal));
     editor_->setPlaceholderText(tr("What went wrong?"));
     editor_->document()->setDocumentMargin(0);
-    // With the field's 1-point border: insets of 5 and 4 around the text.
-    editor_->setContentsMargins(5 - 1, 4 - 1, 5 - 1, 4 - 1);
     {
         QPalette palette = editor_->palette();
         palette.setColor(QPalette::Base, panelBackground());
@@ -91,7 +96,7 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
         palette.setColor(QPalette::PlaceholderText, textMuted());
         editor_->setPalette(palette);
     }
-    editor_->setFixedHeight(82 - 2);
+    editor_->setFixedHeight(fieldHeight - 2 * textVerticalInset);
     editor_->setPlainText(QString::fromStdString(box_.feedbackText()));
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { editorChanged(); });
     fieldLayout->addWidget(editor_);
@@ -166,6 +171,9 @@ void FeedbackComposer::refresh() {
         updatingEditor_ = false;
     }
     const bool inFlight = box_.feedbackSubmissionInFlight();
+    // First: the spinner makes Submit taller, and the card's size is taken
+    // from the rows below.
+    submit_->setBusy(inFlight);
     counter_->setText(QString::fromStdString(feedbackCounterText(text)));
     counter_->adjustSize();
     const auto& message = box_.feedbackErrorMessage();
@@ -178,13 +186,19 @@ void FeedbackComposer::refresh() {
     const bool canSubmit = canSubmitWrittenFeedback(text, inFlight);
     submit_->setEnabled(canSubmit);
     submit_->setDrawOpacity(canSubmit ? 1 : 0.55);
-    submit_->setBusy(inFlight);
     cancel_->setEnabled(!inFlight);
     close_->setEnabled(!inFlight);
     placeCard();
 }
 
 void FeedbackComposer::placeCard() {
+    // A row keeps its old size in the card's layout until its own layout
+    // has run; a card sized from the old Submit cut off its last rows.
+    for (auto* row : card_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (row->layout() != nullptr) {
+            row->layout()->activate();
+        }
+    }
     card_->adjustSize();
     card_->move((width() - card_->width()) / 2, (height() - card_->height()) / 2);
 }

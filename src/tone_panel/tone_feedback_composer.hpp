@@ -20,6 +20,10 @@ class ToneTextButton;
 class FeedbackComposer : public QWidget {
   public:
     static constexpr int cardWidth = 356;
+    static constexpr int fieldHeight = 82;
+    // Between the field's edges and its text (and placeholder).
+    static constexpr int textHorizontalInset = 5;
+    static constexpr int textVerticalInset = 4;
 
     FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& callbacks,
                      QWidget* parent = nullptr);

@@ -63,6 +63,7 @@ class AccountToneWiringTest : public ::testing::Test {
                 .onboarding = [this](bool signedIn) { onboardingSignedIn.push_back(signedIn); },
                 .tray = [this](const std::optional<std::string>& e) { trayAccount.push_back(e); },
                 .trayShortcut = [this](const std::string& d) { trayShortcut = d; },
+                .onboardingSigningIn = [this](bool on) { onboardingSigningIn.push_back(on); },
             });
         store.onToneHotKeyChanged = [this](const HotKeyConfig& h) {
             wiring->handleToneHotKeyChanged(h);
@@ -88,6 +89,7 @@ class AccountToneWiringTest : public ::testing::Test {
     int signIns = 0, signOuts = 0, restores = 0, starts = 0, triggers = 0;
     std::vector<AuthSessionState> settingsShown;
     std::vector<bool> onboardingSignedIn;
+    std::vector<bool> onboardingSigningIn;
     std::vector<std::optional<std::string>> trayAccount;
     std::string trayShortcut;
 };
@@ -173,12 +175,14 @@ TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {
         AuthSessionState state;
         std::optional<std::string> tray;
         bool onboarding;
+        bool signingIn;  // onboarding's sign-in button shows it
     };
     const Case cases[] = {
-        {AuthSessionState::signedIn("u1", "dev@mivo.test"), "dev@mivo.test", true},
-        {AuthSessionState::error("Sign in failed: timed out"), std::nullopt, false},
-        {AuthSessionState::signingIn(), std::nullopt, false},
-        {AuthSessionState::signedOut(), std::nullopt, false},
+        {AuthSessionState::signingIn(), std::nullopt, false, true},
+        {AuthSessionState::signedIn("u1", "dev@mivo.test"), "dev@mivo.test", true, false},
+        {AuthSessionState::signingIn(), std::nullopt, false, true},
+        {AuthSessionState::error("Sign in failed: timed out"), std::nullopt, false, false},
+        {AuthSessionState::signedOut(), std::nullopt, false, false},
     };
     for (const auto& c : cases) {
         authState = c.state;
@@ -186,6 +190,7 @@ TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {
         EXPECT_EQ(settingsShown.back(), c.state);
         EXPECT_EQ(trayAccount.back(), c.tray);
         EXPECT_EQ(onboardingSignedIn.back(), c.onboarding);
+        EXPECT_EQ(onboardingSigningIn.back(), c.signingIn);
         EXPECT_EQ(wiring->isSignedOut(), !c.onboarding);
     }
     authState = AuthSessionState::signedIn("u1", "a@b.c");

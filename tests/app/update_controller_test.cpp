@@ -116,10 +116,22 @@ TEST_F(UpdateControllerTest, WithoutAFeedNothingIsFetchedAndTheUserIsTold) {
     updates.checkForUpdates();
     EXPECT_TRUE(fetched.empty());
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_THAT(alerts.shown[0].request.message, ::testing::HasSubstr("MIVO_UPDATE_FEED_URL"));
+    // In the user's words: where new versions come from, no variable names.
+    EXPECT_EQ(alerts.shown[0].request.title, "Updates Come with Your Package");
+    EXPECT_THAT(alerts.shown[0].request.message,
+                ::testing::HasSubstr("the package you installed it from"));
+    EXPECT_THAT(alerts.shown[0].request.message, ::testing::Not(::testing::HasSubstr("MIVO_")));
     EXPECT_TRUE(updates.canCheckForUpdates());
-    EXPECT_TRUE(updates.automaticallyChecksForUpdates());  // the default, unwritten
+    EXPECT_FALSE(updates.hasUpdateFeed());
+    // Nothing is checked, so the switch reads off, whatever was stored, and
+    // flipping it changes nothing.
+    EXPECT_FALSE(updates.automaticallyChecksForUpdates());
+    updates.setAutomaticallyChecksForUpdates(true);
+    EXPECT_FALSE(updates.automaticallyChecksForUpdates());
     EXPECT_EQ(defaults.writeCount(), 0u);
+    defaults.set(UpdateController::automaticKey, true);
+    EXPECT_FALSE(updates.automaticallyChecksForUpdates());
+    EXPECT_TRUE(make().automaticallyChecksForUpdates()) << "kept for a run with a feed";
 }
 
 }  // namespace

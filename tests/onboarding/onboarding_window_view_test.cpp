@@ -69,6 +69,16 @@ TEST_F(OnboardingWindowTest, WindowIsFixedClosableAndTitled) {
     EXPECT_FALSE(window.isVisible());  // the root shows it
 }
 
+TEST_F(OnboardingWindowTest, AMinimisedWindowComesStraightBack) {
+    auto& window = controller.window();
+    controller.showCentered();
+    window.setWindowState(window.windowState() | Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(controller.hasFired()) << "coming back is no closing";
+}
+
 TEST_F(OnboardingWindowTest, EachWayOfClosingCompletesExactlyOnce) {
     enum class Way { done, closeButton, closeWindowCommand };
     for (Way way : {Way::done, Way::closeButton, Way::closeWindowCommand}) {
@@ -169,6 +179,13 @@ TEST_F(OnboardingWindowTest, SignInButtonIgnoresPressesWhileSigningInAndSwapsWhe
     button->click();
     EXPECT_EQ(requests, 1);
     EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(button->text(), "Signing in… finish in your browser");
+    // A failed or cancelled sign-in gives the button back.
+    controller.model().setSigningIn(false);
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), "Continue with Google");
+    button->click();
+    EXPECT_EQ(requests, 2);
     controller.model().setSigningIn(false);
     controller.model().setSignedIn(true);
     EXPECT_FALSE(button->isVisible());
@@ -262,8 +279,14 @@ TEST_F(OnboardingWindowTest, EverySlideRendersInLightAndDark) {
                           OnboardingTheme::color(OnboardingColor::primary, scheme).rgb());
             }
         }
-        controller.model().setSignedIn(true);
         goTo(2);
+        controller.model().setSigningIn(true);
+        settle();
+        renderArtifact(controller.carousel(),
+                       std::string("onboarding-sign-in-signing-in-") + schemeName(scheme));
+        controller.model().setSigningIn(false);
+        controller.model().setSignedIn(true);
+        settle();
         renderArtifact(controller.carousel(),
                        std::string("onboarding-sign-in-signed-in-") + schemeName(scheme));
         controller.model().setSignedIn(false);

@@ -99,8 +99,11 @@ TEST_F(OverlayCoordinatorTest, WithoutAnAnchorThePanelIsCentredAndStaysPutOnResi
 
 TEST_F(OverlayCoordinatorTest, ResizesKeepTheEdgeNextToTheAnchor) {
     coordinator.show({a}, anchor);
+    window.resizeContent(250);
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 44, 360, 250}));
+    // Growing past the screen's bottom stops at its 8-point margin.
     window.resizeContent(300);
-    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, -6, 360, 300}));
+    EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 8, 360, 300}));
     coordinator.show({a}, Rect{500, 100, 40, 16});
     window.resizeContent(260);
     EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 122, 360, 260}));

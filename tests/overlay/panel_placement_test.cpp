@@ -127,22 +127,37 @@ TEST(PanelPlacementTest, GrowthKeepsTheEdgeNextToTheAnchor) {
         std::optional<Rect> frame;
     };
     const std::vector<Case> cases = {
-        // Hanging below the text: 100 more moves the origin down by 100.
+        // Hanging below the text: 50 more moves the origin down by 50.
         {"below grows downwards",
          {Edge::top, 294, screen},
-         {400, 94, 360, 300},
-         Rect{400, -6, 360, 300}},
+         {400, 94, 360, 250},
+         Rect{400, 44, 360, 250}},
+        // A 200-high panel below an anchor at y 230 (top edge 224) that
+        // grows to 320 would end at -96: it stops 8 above the screen's
+        // bottom, as a panel that opens there does.
+        {"below stops at the bottom margin",
+         {Edge::top, 224, screen},
+         {400, 24, 360, 320},
+         Rect{400, 8, 360, 320}},
+        {"below fits exactly",
+         {Edge::top, 308, screen},
+         {400, 108, 360, 300},
+         Rect{400, 8, 360, 300}},
         // Standing above the text: the bottom edge stays at 122.
         {"above grows upwards",
          {Edge::bottom, 122, screen},
          {400, 22, 360, 300},
          Rect{400, 122, 360, 300}},
-        // Near the top of the screen: growing past it rather than down over
-        // the text.
-        {"above near the screen's top",
+        // Near the top of the screen: it stops 8 below the top.
+        {"above stops at the top margin",
          {Edge::bottom, 700, screen},
          {400, 600, 360, 400},
-         Rect{400, 700, 360, 400}},
+         Rect{400, 875 - 400 - 8, 360, 400}},
+        // Taller than the screen: the bottom margin wins.
+        {"taller than the screen",
+         {Edge::top, 294, screen},
+         {400, 94, 360, 900},
+         Rect{400, 8, 360, 900}},
         {"half a point is no move",
          {Edge::top, 294, screen},
          {400, 94.5, 360, 199.5},

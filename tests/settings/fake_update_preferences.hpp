@@ -22,6 +22,12 @@ class FakeUpdatePreferences : public UpdatePreferences {
         notifyChanged();
     }
 
+    bool hasUpdateFeed() const override { return feed_; }
+    void setHasUpdateFeed(bool feed) {
+        feed_ = feed;
+        notifyChanged();
+    }
+
     // The running check ends at `when`.
     void finishCheck(Date when) {
         checking_ = false;
@@ -40,6 +46,7 @@ class FakeUpdatePreferences : public UpdatePreferences {
     bool automatic_ = true;
     bool checking_ = false;
     bool available_ = true;
+    bool feed_ = true;
     std::optional<Date> last_;
 };
 

@@ -297,6 +297,29 @@ TEST_F(SettingsScreenTest, AboutCardFollowsACheckWhileOpen) {
     EXPECT_FALSE(updates.automaticallyChecksForUpdates());
 }
 
+TEST_F(SettingsScreenTest, WithoutAFeedTheAboutCardSaysUpdatesComeWithThePackage) {
+    updates.setHasUpdateFeed(false);
+    updates.setAutomaticallyChecksForUpdates(false);
+    select(SettingsCategory::about);
+    auto* automatic = find<MivoSettingsToggle>("automaticUpdatesToggle");
+    EXPECT_FALSE(automatic->isOn());
+    EXPECT_FALSE(automatic->isEnabled());
+    QTest::mouseClick(automatic, Qt::LeftButton);
+    EXPECT_FALSE(updates.automaticallyChecksForUpdates());
+    const QString detail = find<QLabel>("automaticUpdatesDetail")->text();
+    EXPECT_TRUE(detail.contains("come with the package you installed")) << detail.toStdString();
+    EXPECT_FALSE(detail.contains("checks once per day"));
+    // Nothing to check: no button that does nothing, no date that never comes.
+    EXPECT_TRUE(find<SettingsButton>("checkNowButton")->isHidden());
+    EXPECT_TRUE(find<QLabel>("lastCheckedLabel")->isHidden());
+    renderBoth("about-noFeed");
+
+    updates.setHasUpdateFeed(true);
+    EXPECT_TRUE(automatic->isEnabled());
+    EXPECT_FALSE(find<SettingsButton>("checkNowButton")->isHidden());
+    EXPECT_TRUE(find<QLabel>("automaticUpdatesDetail")->text().contains("checks once per day"));
+}
+
 class UnknownVersionScreenTest : public SettingsScreenTest {
   protected:
     UnknownVersionScreenTest() : SettingsScreenTest(AppVersion{}) {}

@@ -87,6 +87,30 @@ TEST_F(ToneConversionTest, ARewriteLeftOnTheClipboardIsAnnounced) {
     EXPECT_EQ(alertMessages(), std::vector<std::string>{"Copied — paste with Ctrl+V"});
 }
 
+TEST_F(ToneConversionTest, APasteThatNeverShowsIsAnnouncedNotLoggedAsApplied) {
+    const auto field = previewOf("私はは学生です。", RewriteAction::improve);
+    // Only a paste is left, and the field takes neither it nor typing.
+    for (auto attribute : {kAXValueAttribute, kAXSelectedTextAttribute})
+        desk.setWriteQuirk(field, std::string(attribute),
+                           sim::WriteQuirk::fail(AXError::cannotComplete));
+    desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true, .ignoresTyping = true});
+    panel.press(panel_keys::returnKey);
+    desk.clock().advance(0.15);
+    EXPECT_EQ(coordinator->originalText(), "") << "the request is over at once";
+    EXPECT_FALSE(logged("Tone: applied via paste → host=com.example.editor"));
+    desk.clock().advance(2);
+    EXPECT_FALSE(logged("Tone: applied via paste → host=com.example.editor"))
+        << ::testing::PrintToString(lines);
+    EXPECT_TRUE(
+        logged("Tone: applied via clipboard (auto-clear 30s) — the paste did not show in the "
+               "field → host=com.example.editor"))
+        << ::testing::PrintToString(lines);
+    EXPECT_EQ(pasteboardString(desk.pasteboard()), "私は学生です。");
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].request.title, "Mivo Rewrite");
+    EXPECT_EQ(alerts.shown[0].request.message, "Copied — paste with Ctrl+V");
+}
+
 TEST_F(ToneConversionTest, AnUnchangedPreviewClosesWithoutWriting) {
     const auto field = previewOf("明日送るね。", RewriteAction::tone);
     const auto* preview = box().state().get<Preview>();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,24 @@ class PasteApplierTest : public ToneScene {
   protected:
     PasteApplierTest() { desk.pasteboard().userCopies(kUserContents); }
 
+    // Starts the write-back; its outcome lands in `outcomes`.
+    void start(std::string_view rewritten, std::string_view original,
+               std::optional<sim::SimId> field) {
+        TonePasteApplier::apply(
+            desk.ports(), rewritten, original, field ? std::optional(el(*field)) : std::nullopt,
+            [this](const TonePasteApplier::ApplyResult& r) { outcomes.push_back(r); });
+    }
+    // The outcome once every delayed step has run (outcomes arrive once).
     TonePasteApplier::ApplyResult apply(std::string_view rewritten, std::string_view original,
                                         std::optional<sim::SimId> field) {
-        return TonePasteApplier::apply(desk.ports(), rewritten, original,
-                                       field ? std::optional(el(*field)) : std::nullopt);
+        outcomes.clear();
+        start(rewritten, original, field);
+        desk.clock().advance(2);
+        EXPECT_EQ(outcomes.size(), 1u);
+        return outcomes.empty() ? TonePasteApplier::ApplyResult{} : outcomes.back();
+    }
+    static TonePasteApplier::ApplyResult onClipboard(std::string_view reason) {
+        return TonePasteApplier::ApplyResult::copiedToClipboard(std::string(reason));
     }
 
     void failWrites(sim::SimId field, const std::vector<std::string_view>& attributes) {
@@ -48,6 +63,8 @@ class PasteApplierTest : public ToneScene {
     }
     std::optional<std::string> clipboardText() { return pasteboardString(desk.pasteboard()); }
     std::vector<PasteboardItem> board() { return desk.pasteboard().items(); }
+
+    std::vector<TonePasteApplier::ApplyResult> outcomes;
 };
 
 struct LadderCase {
@@ -87,7 +104,6 @@ TEST_F(PasteApplierTest, TheLadderTakesTheFirstMethodThatWorks) {
 
         const auto result = apply("今日は雨です。", "今日は晴れです。", field);
         EXPECT_EQ(result.kind, c.kind);
-        desk.clock().advance(2);
         // Whichever method: the first sentence, and only it, was rewritten.
         EXPECT_EQ(desk.text(field), "今日は雨です。明日も晴れです。");
         EXPECT_EQ(pastes(), c.kind == Kind::appliedPaste ? 1 : 0);
@@ -113,10 +129,11 @@ TEST_F(PasteApplierTest, AnIgnoredValueWriteIsNoSuccessEvenWhenTheRewriteIsAlrea
 TEST_F(PasteApplierTest, TheClipboardComesBackAfterAPasteUnlessTheUserCopied) {
     for (bool userCopies : {false, true}) {
         SCOPED_TRACE(userCopies ? "the user copies at 0.5 s" : "nobody copies");
+        outcomes.clear();
         desk.pasteboard().userCopies(kUserContents);
         const auto field = focusedField("今日は晴れです。", 0);
         failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
-        ASSERT_EQ(apply("今日は雨です。", "今日は晴れです。", field).kind, Kind::appliedPaste);
+        start("今日は雨です。", "今日は晴れです。", field);
         EXPECT_EQ(clipboardText(), "今日は雨です。");
         desk.clock().advance(0.5);
         const std::vector<PasteboardItem> copy = {stringItem("the user's copy")};
@@ -124,27 +141,77 @@ TEST_F(PasteApplierTest, TheClipboardComesBackAfterAPasteUnlessTheUserCopied) {
             desk.pasteboard().userCopies(copy);
         desk.clock().advance(0.5);
         EXPECT_EQ(board(), userCopies ? copy : kUserContents);
+        EXPECT_EQ(outcomes, (std::vector<TonePasteApplier::ApplyResult>{{Kind::appliedPaste, {}}}));
     }
+}
+
+TEST_F(PasteApplierTest, APasteIsReportedOnlyOnceTheFieldShowsIt) {
+    const auto field = focusedField("今日は晴れです。", 0);
+    failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
+    desk.setInputQuirk(field, sim::InputQuirk{.pasteDelaySeconds = 0.3});
+    start("今日は雨です。", "今日は晴れです。", field);
+    EXPECT_EQ(pastes(), 1);
+    desk.clock().advance(0.64);
+    EXPECT_TRUE(outcomes.empty()) << "not read back yet";
+    desk.clock().advance(0.01);
+    EXPECT_EQ(outcomes, (std::vector<TonePasteApplier::ApplyResult>{{Kind::appliedPaste, {}}}));
 }
 
 TEST_F(PasteApplierTest, APasteThatDidNotTakeIsTypedOverTheStillSelectedOriginal) {
     const auto field = focusedField("今日は晴れです。", 0);
     failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
     desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true});
-    ASSERT_EQ(apply("今日は雨です。", "今日は晴れです。", field).kind, Kind::appliedPaste);
+    start("今日は雨です。", "今日は晴れです。", field);
     desk.clock().advance(0.6);
     EXPECT_FALSE(typed());
     desk.clock().advance(0.1);
     EXPECT_TRUE(typed());
     EXPECT_EQ(desk.text(field), "今日は雨です。");
+    desk.clock().advance(0.25);
+    EXPECT_EQ(outcomes, (std::vector<TonePasteApplier::ApplyResult>{{Kind::appliedPaste, {}}}));
+    EXPECT_EQ(board(), kUserContents);
+}
+
+// Whatever was attempted, a rewrite that never shows in the field is no
+// success: it waits on the clipboard, and the outcome says why.
+TEST_F(PasteApplierTest, AnAttemptThatNeverShowsLeavesTheRewriteOnTheClipboard) {
+    struct Case {
+        const char* why;
+        sim::InputQuirk quirk;
+        std::vector<std::string_view> failingWrites;
+        std::string_view reason;
+    };
+    const Case cases[] = {
+        {"paste and typing both ignored",
+         {.ignoresPaste = true, .ignoresTyping = true},
+         {kAXValueAttribute, kAXSelectedTextAttribute},
+         TonePasteApplier::pasteNotShownReason},
+        {"after a drag, paste and typing both ignored",
+         {.ignoresPaste = true, .ignoresTyping = true},
+         {kAXValueAttribute, kAXSelectedTextAttribute, kAXSelectedTextRangeAttribute},
+         TonePasteApplier::pasteNotShownReason},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.pasteboard().userCopies(kUserContents);
+        sim::TextFieldOptions options;
+        options.characterWidth = 20;
+        const auto field = focusedField("今日は晴れです。", 0, options);
+        failWrites(field, c.failingWrites);
+        desk.setInputQuirk(field, c.quirk);
+        EXPECT_EQ(apply("今日は雨です。", "今日は晴れです。", field), onClipboard(c.reason));
+        EXPECT_EQ(desk.text(field), "今日は晴れです。");
+        EXPECT_EQ(clipboardText(), "今日は雨です。");
+        desk.clock().advance(30);
+        EXPECT_EQ(board(), kUserContents);
+    }
 }
 
 TEST_F(PasteApplierTest, WithoutTheFieldTheRewriteIsLeftOnTheClipboardFor30Seconds) {
     // Nothing is pasted: it would land wherever the focus is.
     const auto field = focusedField("今日は晴れです。", 0);
-    const auto result = apply("今日は雨です。", "今日は晴れです。", std::nullopt);
-    EXPECT_EQ(result,
-              TonePasteApplier::ApplyResult::copiedToClipboard("AX write + paste both failed"));
+    start("今日は雨です。", "今日は晴れです。", std::nullopt);
+    EXPECT_EQ(outcomes, (std::vector{onClipboard("AX write + paste both failed")}));
     EXPECT_EQ(pastes(), 0);
     EXPECT_EQ(desk.text(field), "今日は晴れです。");
     desk.clock().advance(29.9);
@@ -154,7 +221,7 @@ TEST_F(PasteApplierTest, WithoutTheFieldTheRewriteIsLeftOnTheClipboardFor30Secon
 }
 
 TEST_F(PasteApplierTest, TheClipboardIsLeftAloneAfter30SecondsWhenTheUserCopied) {
-    apply("今日は雨です。", "今日は晴れです。", std::nullopt);
+    start("今日は雨です。", "今日は晴れです。", std::nullopt);
     desk.clock().advance(10);
     const std::vector<PasteboardItem> copy = {stringItem("the user's copy")};
     desk.pasteboard().userCopies(copy);
@@ -171,7 +238,8 @@ TEST_F(PasteApplierTest, NoMethodAtAllLeavesTheRewriteOnTheClipboard) {
                    ? std::optional<AXResult>(std::unexpected(AXError::cannotComplete))
                    : std::nullopt;
     });
-    EXPECT_EQ(apply("今日は雨です。", "今日は晴れです。", field).kind, Kind::copiedToClipboard);
+    start("今日は雨です。", "今日は晴れです。", field);
+    EXPECT_EQ(outcomes, (std::vector{onClipboard("AX write + paste both failed")}));
     EXPECT_EQ(clipboardText(), "今日は雨です。");
     EXPECT_TRUE(desk.input().mouseEvents().empty());
 }
@@ -181,7 +249,8 @@ TEST_F(PasteApplierTest, AStaleRectangleSelectsSomethingElseAndNothingIsPasted) 
     options.characterWidth = 20;
     const auto field = focusedField("今日は晴れです。", 0, options);
     failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute, kAXSelectedTextRangeAttribute});
-    ASSERT_EQ(apply("今日は雨です。", "今日は晴れです。", field).kind, Kind::appliedPaste);
+    start("今日は雨です。", "今日は晴れです。", field);
+    EXPECT_TRUE(outcomes.empty());
     // Before the drag, the application puts other text where the original was.
     desk.setText(field, "さようなら。また明日。");
     desk.clock().advance(2);
@@ -189,8 +258,10 @@ TEST_F(PasteApplierTest, AStaleRectangleSelectsSomethingElseAndNothingIsPasted) 
     EXPECT_EQ(pastes(), 0);
     EXPECT_FALSE(typed());
     EXPECT_EQ(desk.text(field), "さようなら。また明日。");
-    // The rewrite waits on the clipboard for the user.
+    // The rewrite waits on the clipboard for the user, and the outcome says
+    // so instead of claiming a paste.
     EXPECT_EQ(clipboardText(), "今日は雨です。");
+    EXPECT_EQ(outcomes, (std::vector{onClipboard(TonePasteApplier::dragMissedReason)}));
 }
 
 TEST_F(PasteApplierTest, APasteWaitsForTheApplicationToComeToTheFront) {
@@ -199,28 +270,53 @@ TEST_F(PasteApplierTest, APasteWaitsForTheApplicationToComeToTheFront) {
     const Pid other = 200;
     desk.addApplication(other, "Other");
     desk.activateApplication(other);
-    ASSERT_EQ(apply("今日は雨です。", "今日は晴れです。", field).kind, Kind::appliedPaste);
+    start("今日は雨です。", "今日は晴れです。", field);
     EXPECT_EQ(desk.frontmostPid(), pid);
     EXPECT_EQ(pastes(), 0);
     desk.clock().advance(0.2);
     EXPECT_EQ(pastes(), 1);
     EXPECT_EQ(desk.text(field), "今日は雨です。");
+    EXPECT_TRUE(outcomes.empty());
+    desk.clock().advance(0.65);
+    EXPECT_EQ(outcomes, (std::vector<TonePasteApplier::ApplyResult>{{Kind::appliedPaste, {}}}));
 }
 
-TEST_F(PasteApplierTest, AMovedSelectionStopsAWaitingPaste) {
-    const auto field = focusedField("今日は晴れです。", 0);
-    failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
+TEST_F(PasteApplierTest, AWaitingPasteThatCannotGoAheadLeavesTheRewriteOnTheClipboard) {
+    struct Case {
+        const char* why;
+        std::function<void(sim::SimId field, Pid other)> meanwhile;
+        std::string_view reason;
+    };
+    const Case cases[] = {
+        {"another application takes the front",
+         [this](sim::SimId, Pid other) { desk.activateApplication(other); },
+         TonePasteApplier::hostNotInFrontReason},
+        {"the user clicks at the end",
+         [this](sim::SimId field, Pid) {
+             desk.select(field, Utf16Range{8, 0});
+         },
+         TonePasteApplier::selectionMovedReason},
+    };
     const Pid other = 200;
     desk.addApplication(other, "Other");
-    desk.activateApplication(other);
-    ASSERT_EQ(apply("今日は雨です。", "今日は晴れです。", field).kind, Kind::appliedPaste);
-    desk.select(field, Utf16Range{8, 0});  // the user clicks at the end
-    desk.clock().advance(1);
-    EXPECT_EQ(pastes(), 0);
-    EXPECT_EQ(desk.text(field), "今日は晴れです。");
-    EXPECT_EQ(clipboardText(), "今日は雨です。");
-    desk.clock().advance(30);
-    EXPECT_EQ(board(), kUserContents);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        outcomes.clear();
+        desk.pasteboard().userCopies(kUserContents);
+        const auto field = focusedField("今日は晴れです。", 0);
+        failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
+        desk.activateApplication(other);
+        start("今日は雨です。", "今日は晴れです。", field);
+        c.meanwhile(field, other);
+        desk.clock().advance(1);
+        EXPECT_EQ(pastes(), 0);
+        EXPECT_EQ(desk.text(field), "今日は晴れです。");
+        EXPECT_EQ(clipboardText(), "今日は雨です。");
+        EXPECT_EQ(outcomes, (std::vector{onClipboard(c.reason)}));
+        desk.clock().advance(30);
+        EXPECT_EQ(board(), kUserContents);
+        desk.activateApplication(pid);
+    }
 }
 
 }  // namespace

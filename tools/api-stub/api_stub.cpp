@@ -93,6 +93,8 @@ struct ApiStub::Impl {
     std::mutex engineMutex;
     std::unique_ptr<LocalCorrectionService> engine;
 
+    std::mutex feedMutex;  // the update feed's two options
+
     std::mutex stopMutex;
     std::condition_variable stopSignal;
     bool stopping = false;
@@ -106,6 +108,7 @@ struct ApiStub::Impl {
     void accountRoutes();
     void rewriteRoutes();
     void developmentRoutes();
+    void updateRoutes();
 
     void convert(const httplib::Request& req, httplib::Response& res);
     void feedback(const httplib::Request& req, httplib::Response& res);
@@ -268,6 +271,18 @@ void ApiStub::Impl::rewriteRoutes() {
                }));
 }
 
+void ApiStub::Impl::updateRoutes() {
+    server.Get("/update/feed.json", endpoint([this](const auto&, auto& res) {
+                   std::lock_guard lock(feedMutex);
+                   if (!options.updateVersion)
+                       return answerError(res, 404, "Not Found");
+                   json feed{{"version", *options.updateVersion}};
+                   if (options.updateNotesURL)
+                       feed["notes_url"] = *options.updateNotesURL;
+                   answerJson(res, 200, feed);
+               }));
+}
+
 void ApiStub::Impl::developmentRoutes() {
     // The browser's end of sign-in: signing in always succeeds here, and the
     // browser is sent to the loopback callback with the grant.
@@ -318,6 +333,15 @@ void ApiStub::Impl::developmentRoutes() {
                 return answerError(res, 400, "callback_port must be a port number");
             options.callbackPort = it->get<int>();
         }
+        for (const auto* key : {"update_version", "update_notes_url"}) {
+            if (auto it = body.find(key); it != body.end() && !it->is_string())
+                return answerError(res, 400, std::string(key) + " must be a string");
+        }
+        std::lock_guard lock(feedMutex);
+        if (auto it = body.find("update_version"); it != body.end())
+            options.updateVersion = it->get<std::string>();
+        if (auto it = body.find("update_notes_url"); it != body.end())
+            options.updateNotesURL = it->get<std::string>();
         res.status = 204;
     });
 }
@@ -325,6 +349,7 @@ void ApiStub::Impl::developmentRoutes() {
 void ApiStub::Impl::routes() {
     accountRoutes();
     rewriteRoutes();
+    updateRoutes();
     developmentRoutes();
     // Whatever else arrives is logged and scripted like an endpoint, then
     // answered 404, so a client's wrong path shows in the log.

@@ -4,7 +4,10 @@
 // running Mivo on one machine. Besides the service's own endpoints it serves
 // a sign-in page (/dev/signin) and a control surface under /dev/: the
 // request log (GET, DELETE /dev/requests), scripted failures (POST, DELETE
-// /dev/script) and settings (POST /dev/config {"expires_in", "callback_port"}).
+// /dev/script) and settings (POST /dev/config {"expires_in", "callback_port",
+// "update_version", "update_notes_url"}). It also serves Mivo's update feed
+// at /update/feed.json: {"version", "notes_url"} once a version is set, else
+// 404.
 // The log holds every request outside /dev/ (sign-in pages included), each
 // {"method", "path", "target", "headers" (names in lower case), "body"},
 // recorded before any scripted delay or drop.

@@ -41,6 +41,10 @@ std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::st
             if (!n)
                 return std::unexpected("--expires-in takes whole seconds from 1");
             options.expiresIn = *n;
+        } else if (name == "--update-version") {
+            options.updateVersion = value;
+        } else if (name == "--update-notes-url") {
+            options.updateNotesURL = value;
         } else {
             return std::unexpected("unknown option " + name);
         }

@@ -18,12 +18,17 @@ struct StubOptions {
     // Where /dev/signin sends the browser; none: the port the sign-in asked for.
     std::optional<int> callbackPort;
     int64_t expiresIn = 3600;
+    // What the update feed (/update/feed.json) announces; none: no feed
+    // (404).
+    std::optional<std::string> updateVersion;
+    std::optional<std::string> updateNotesURL;
 };
 
 // `args` without the program name. A complaint for the user when they do not fit.
 std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::string> args);
 
 inline constexpr const char* kStubUsage =
-    "usage: mivo-api-stub [--port N] [--script FILE] [--callback-port N] [--expires-in SECONDS]";
+    "usage: mivo-api-stub [--port N] [--script FILE] [--callback-port N] [--expires-in SECONDS]\n"
+    "                     [--update-version VERSION] [--update-notes-url URL]";
 
 }  // namespace mivo::stub

@@ -38,9 +38,11 @@ class EwmhWorkspace : public Workspace {
     // window, else of its front one.
     std::optional<Point> windowOrigin(Pid pid);
 
+    // The window manager's active window, whoever owns it.
+    std::optional<unsigned long> activeWindow();
+
   private:
     struct WindowInfo;
-    std::optional<unsigned long> activeWindow();
     std::optional<Pid> windowPid(unsigned long window);
     std::vector<unsigned long> clientWindows();
     std::optional<unsigned long> windowOf(Pid pid);

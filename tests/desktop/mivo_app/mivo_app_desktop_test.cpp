@@ -5,6 +5,8 @@
 // stays the active window, and the new text is checked again.
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -67,6 +69,7 @@ class MivoAppDesktopTest : public DesktopTest {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config);
         env.insert("XDG_RUNTIME_DIR", runtime);
+        env.insert("XDG_DATA_HOME", home_.path() + "/data");
         env.insert("MIVO_APPEARANCE", "light");
         env.insert("MIVO_TEXTLINT_BRIDGE", "0");
         // Mivo's own widgets on the bus, so the test finds "Apply" as a user
@@ -130,6 +133,42 @@ class MivoAppDesktopTest : public DesktopTest {
         XSendEvent(display(), DefaultRootWindow(display()), False,
                    SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XSync(display(), False);
+    }
+
+    // The title the window manager shows (_NET_WM_NAME, UTF-8).
+    std::string shownTitle(Window window) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        std::string title;
+        if (XGetWindowProperty(display(), window, XInternAtom(display(), "_NET_WM_NAME", False), 0,
+                               1024, False, XInternAtom(display(), "UTF8_STRING", False), &type,
+                               &format, &n, &remaining, &data) == Success &&
+            data != nullptr)
+            title.assign(reinterpret_cast<char*>(data), n);
+        if (data != nullptr)
+            XFree(data);
+        return title;
+    }
+
+    // Asks the window manager to minimise the window (ICCCM WM_CHANGE_STATE).
+    void minimise(Window window) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display(), "WM_CHANGE_STATE", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 3;  // IconicState
+        XSendEvent(display(), DefaultRootWindow(display()), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(display(), False);
+    }
+
+    bool isViewable(Window window) {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(display(), window, &a) != 0 && a.map_state == IsViewable;
     }
 
     Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
@@ -266,14 +305,64 @@ TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItClose
         << "the onboarding window did not appear";
     EXPECT_FALSE(log_.contains("start: monitoring started")) << "monitoring waits for onboarding";
     screenshot("mivo-onboarding.png");
+    // Minimised as the window manager's button does it, it comes back: a
+    // hidden onboarding would leave Mivo waiting with nothing to see.
+    minimise(*welcome);
+    spinFor(1.0);
+    EXPECT_TRUE(waitUntil([&] { return isViewable(*welcome); }, 5))
+        << "the onboarding window stayed minimised";
     closeWindow(*welcome);
     ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 10));
+    // Without a tray the settings window opens once, titled as the user
+    // calls it, with nothing appended.
+    std::optional<Window> settings;
+    ASSERT_TRUE(
+        waitUntil([&] { return (settings = mivoWindowTitled("Settings")).has_value(); }, 10));
+    EXPECT_EQ(shownTitle(*settings), "Settings");
     stopMivo();
 
     // The second launch goes straight to monitoring.
     log_.clear();
     startMivo(/*onboarded=*/false);
     EXPECT_FALSE(mivoWindowTitled("Welcome to Mivo").has_value());
+}
+
+// "Try it now" hands the empty scratch file to the desktop's text/plain
+// handler by its desktop entry, not to whatever opens inode/x-empty.
+TEST_F(MivoAppDesktopTest, TryItNowOpensTheEmptyScratchFileInTheTextEditor) {
+    // A text editor of this user's own: it notes which file it was given.
+    const QString data = home_.path() + "/data/applications";
+    const QString opened = home_.path() + "/opened";
+    const QString editor = home_.path() + "/notes.sh";
+    QDir().mkpath(data);
+    QDir().mkpath(home_.path() + "/config");
+    std::ofstream(editor.toStdString())
+        << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.toStdString() << "'\n";
+    QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    std::ofstream(data.toStdString() + "/mivo-test-notes.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Test Notes\nExec=" << editor.toStdString()
+        << " %f\nMimeType=text/plain;\n";
+    std::ofstream(home_.path().toStdString() + "/config/mimeapps.list")
+        << "[Default Applications]\ntext/plain=mivo-test-notes.desktop\n";
+
+    startMivo(/*onboarded=*/false, /*waitForMonitoring=*/false);
+    for (const char* button : {"Get Started", "Next", "Skip for now", "Try it now"}) {
+        std::optional<std::pair<int, int>> centre;
+        ASSERT_TRUE(waitUntil(
+            [&] { return (centre = pushButtonCentre(mivoPid(), button)).has_value(); }, 10))
+            << "no \"" << button << "\" button";
+        spinFor(0.3);  // the slide's cross-fade
+        if ((centre = pushButtonCentre(mivoPid(), button)))
+            click(centre->first, centre->second);
+    }
+    const QString scratch = home_.path() + "/run/Mivo Scratchpad.txt";
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(opened); }, 10))
+        << "the text editor was not started";
+    QFile file(opened);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), scratch);
+    EXPECT_EQ(QFileInfo(scratch).size(), 0);  // opened while still empty
+    EXPECT_TRUE(mivoWindowTitled("Welcome to Mivo").has_value()) << "onboarding stays open";
 }
 
 }  // namespace

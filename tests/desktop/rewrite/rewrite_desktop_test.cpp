@@ -49,7 +49,7 @@ class RewriteDesktopTest : public DesktopTest {
     // `mivo` with its own folders, past onboarding, talking to the stub, with
     // a stand-in browser that opens the sign-in page and follows its
     // redirect back to Mivo's loopback port.
-    void startMivo(const std::string& apiURL) {
+    void startMivo(const std::string& apiURL, const std::string& updateFeedURL = {}) {
         ASSERT_TRUE(home_.isValid());
         const QString config = home_.path() + "/config";
         const QString data = home_.path() + "/data";
@@ -72,6 +72,8 @@ class RewriteDesktopTest : public DesktopTest {
         env.insert("PATH", bin + ":" + env.value("PATH"));
         env.insert("MIVO_API_URL", QString::fromStdString(apiURL));
         env.insert("MIVO_DEV_AUTH_FILE", "1");
+        if (!updateFeedURL.empty())
+            env.insert("MIVO_UPDATE_FEED_URL", QString::fromStdString(updateFeedURL));
         env.insert("MIVO_APPEARANCE", "light");
         env.insert("MIVO_TEXTLINT_BRIDGE", "0");
         env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
@@ -201,6 +203,29 @@ TEST_F(RewriteDesktopTest, SignInThenImproveASelectedSentenceInTheEditor) {
         [&] { return pasteboardString(pasteboard()) == std::string("the user's clipboard"); }, 5))
         << pasteboardString(pasteboard()).value_or("(nothing)");
     screenshot("rewrite-applied.png");
+}
+
+// With an update feed (served by the stub) the settings window's "Check Now"
+// reads it and announces the newer version with its release notes.
+TEST_F(RewriteDesktopTest, CheckNowReadsTheFeedAndAnnouncesANewerVersion) {
+    testing::StubProcess stub(
+        {"--update-version", "99.0.0", "--update-notes-url", "https://mivo.test/notes"});
+    startMivo(stub.baseURL(), stub.baseURL() + "/update/feed.json");
+    // Without a tray the settings window opens by itself.
+    std::optional<std::pair<int, int>> about;
+    ASSERT_TRUE(
+        waitUntil([&] { return (about = pushButtonCentre(mivoPid(), "About")).has_value(); }, 10))
+        << "the settings window did not open";
+    click(about->first, about->second);
+    std::optional<std::pair<int, int>> checkNow;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (checkNow = pushButtonCentre(mivoPid(), "Check Now")).has_value(); }, 5));
+    click(checkNow->first, checkNow->second);
+    EXPECT_TRUE(waitUntil(
+        [&] { return pushButtonCentre(mivoPid(), "View Release Notes").has_value(); }, 10))
+        << "no new-version alert";
+    EXPECT_EQ(stub.requestsTo("/update/feed.json").size(), 1u);
+    screenshot("update-available.png");
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ class IdleUpdates : public UpdatePreferences {
     bool canCheckForUpdates() const override { return false; }
     std::optional<Date> lastUpdateCheckDate() const override { return std::nullopt; }
     void checkForUpdates() override {}
+    bool hasUpdateFeed() const override { return false; }
 };
 
 // One run of Mivo as far as the settings window goes: the defaults read

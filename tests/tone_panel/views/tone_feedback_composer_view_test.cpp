@@ -7,6 +7,8 @@
 #include "tone_panel/tone_controls.hpp"
 #include "tone_panel/tone_feedback_composer.hpp"
 #include "tone_panel/tone_panel_window.hpp"
+#include "tone_panel/tone_theme.hpp"
+#include "ui_artifacts.hpp"
 
 namespace mivo::testing {
 namespace {
@@ -36,7 +38,13 @@ TEST_P(ComposerStates, OpensEmptyOverTheCardWithSubmitDisabled) {
     EXPECT_EQ(composer->card()->width(), 356);
     EXPECT_EQ(h.text("composerTitle"), "Tell us why");
     EXPECT_EQ(editor()->placeholderText(), "What went wrong?");
-    EXPECT_EQ(editor()->parentWidget()->height(), 82);
+    // The field is 82 high and its text sits 5 from the sides and 4 from
+    // the top and bottom, inside the rounded hairline.
+    QWidget* field = h.one("composerField");
+    EXPECT_EQ(editor()->parentWidget(), field);
+    EXPECT_EQ(field->height(), 82);
+    EXPECT_EQ(editor()->geometry(), field->rect().adjusted(5, 4, -5, -4));
+    EXPECT_EQ(editor()->document()->documentMargin(), 0);
     EXPECT_EQ(h.text("composerCounter"), "0/1000");
     EXPECT_FALSE(submit()->isEnabled());
     EXPECT_DOUBLE_EQ(submit()->drawOpacity(), 0.55);
@@ -85,8 +93,19 @@ TEST_P(ComposerStates, WhileSendingNothingCanCloseOrSendAgain) {
     open();
     editor()->insertPlainText("訳が硬すぎる");
     h.box.setFeedbackSubmissionInFlight(true);
-    h.save("composer-sending", scheme());
+    const QImage sending = h.save("composer-sending", scheme());
     EXPECT_TRUE(submit()->isBusy());
+    // The taller busy Submit is in the card's size: every row keeps its
+    // height and the field's bottom hairline is drawn.
+    QWidget* field = h.one("composerField");
+    EXPECT_EQ(field->height(), 82);
+    QWidget* card = h.view->composer()->card();
+    EXPECT_GE(card->height(), card->sizeHint().height());
+    EXPECT_LE(submit()->mapTo(card, QPoint(0, submit()->height())).y(), card->height() - 14);
+    const QPoint bottom =
+        field->mapTo(h.view.get(), QPoint(field->width() / 2, field->height() - 1));
+    EXPECT_NE(pixelAt(sending, bottom.x(), bottom.y()).rgb(), ToneTheme::panelBackground().rgb())
+        << "the field's bottom border is cut";
     EXPECT_FALSE(submit()->isEnabled());
     EXPECT_FALSE(h.one<QAbstractButton>("composerCancel")->isEnabled());
     EXPECT_FALSE(h.one<QAbstractButton>("composerClose")->isEnabled());

@@ -1,8 +1,10 @@
 #include <QTest>
 
 #include "panel_harness.hpp"
+#include "shared/resource_bundle.hpp"
 #include "tone_panel/tone_controls.hpp"
 #include "tone_panel/tone_theme.hpp"
+#include "ui/bundle_symbols.hpp"
 
 namespace mivo::testing {
 namespace {
@@ -24,6 +26,28 @@ std::size_t commandButtons(const PanelHarness& h) {
 }
 
 class PanelStates : public BothSchemes {};
+
+// The header's logo and the mark the tray, settings and onboarding draw are
+// one drawing: their shapes agree pixel for pixel, give or take the edges.
+TEST(TonePanelLogo, TheHeaderShowsTheSameMarkAsTheRestOfMivo) {
+    const QImage header(QString::fromStdString(
+        (sourceResourcesFolder() / "Mivo_Tone.bundle" / "mivo-logo.png").string()));
+    ASSERT_FALSE(header.isNull());
+    const auto mark = ui::brandLogo(header.size());
+    ASSERT_TRUE(mark.has_value());
+    int inked = 0;
+    int differing = 0;
+    for (int y = 0; y < header.height(); ++y) {
+        for (int x = 0; x < header.width(); ++x) {
+            const bool a = header.pixelColor(x, y).alpha() > 127;
+            const bool b = mark->pixelColor(x, y).alpha() > 127;
+            inked += a ? 1 : 0;
+            differing += a != b ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, header.width() * header.height() / 10);
+    EXPECT_LT(differing, inked / 20) << "the header's logo is another mark";
+}
 
 TEST_P(PanelStates, SignedOutOffersSignInAndNotNow) {
     PanelHarness h;

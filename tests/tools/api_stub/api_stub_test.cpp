@@ -118,6 +118,26 @@ TEST(ApiStubCommandLine, CallbackPortAndLifetimeFromOptions) {
     EXPECT_EQ(json::parse(tokens->body)["expires_in"], 7);
 }
 
+TEST(ApiStubUpdateFeed, AnnouncesTheConfiguredVersionAndIsAbsentWithoutOne) {
+    StubProcess stub({"--update-version", "9.1.0", "--update-notes-url", "https://mivo.test/n"});
+    auto feed = stub.send("GET", "/update/feed.json");
+    ASSERT_TRUE(feed.has_value());
+    EXPECT_EQ(feed->status, 200);
+    EXPECT_EQ(json::parse(feed->body),
+              (json{{"version", "9.1.0"}, {"notes_url", "https://mivo.test/n"}}));
+    EXPECT_EQ(stub.requestsTo("/update/feed.json").size(), 1u);
+
+    StubProcess bare;
+    EXPECT_EQ(bare.send("GET", "/update/feed.json")->status, 404);
+    bare.config({{"update_version", "0.2.0"}});
+    feed = bare.send("GET", "/update/feed.json");
+    EXPECT_EQ(json::parse(feed->body), (json{{"version", "0.2.0"}}));
+    EXPECT_EQ(bare.send("POST", "/dev/config", R"({"update_version":2})")->status, 400);
+    // Scripted failures reach the feed like any endpoint.
+    bare.script({{"/update/feed.json", {{"status", 503}, {"body", ""}}}});
+    EXPECT_EQ(bare.send("GET", "/update/feed.json")->status, 503);
+}
+
 TEST_F(ApiStubTest, ImproveAppliesTheEnginesSuggestionsOtherActionsLeaveTheText) {
     const std::string token = signIn()["access_token"];
     struct Case {
@@ -272,6 +292,8 @@ TEST(ApiStubOptions, CommandLineTable) {
         {{"--callback-port", "0"}, false, 0},
         {{"--expires-in", "1.5"}, false, 0},
         {{"--verbose", "1"}, false, 0},
+        {{"--update-version", "1.2.0", "--update-notes-url", "https://n"}, true, 8787},
+        {{"--update-version"}, false, 0},
     };
     for (const auto& c : cases) {
         const auto options = stub::parseStubOptions(c.args);

@@ -1,0 +1,144 @@
+// Mivo's alerts under a real window manager: opened while another program's
+// window is active (the browser after a sign-in), an alert must come up in
+// front of it with the focus, not mapped underneath, and be wide enough that
+// its whole title shows in the title bar.
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QMessageBox>
+
+#include "app/qt_alerts.hpp"
+#include "desktop_test_support.hpp"
+
+// Last: Xlib's macros clash with GoogleTest and Qt.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace mivo::desktop_test {
+namespace {
+
+class AlertDesktopTest : public DesktopTest {
+  protected:
+    void TearDown() override {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == "mivoAlert")
+                window->close();
+        }
+        QApplication::processEvents();
+    }
+
+    Display* display() { return session_->desktop().x11().display(); }
+
+    std::vector<Window> windowList(const char* property) {
+        std::vector<Window> out;
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display(), DefaultRootWindow(display()),
+                               XInternAtom(display(), property, False), 0, 4096, False, XA_WINDOW,
+                               &type, &format, &n, &remaining, &data) == Success &&
+            data != nullptr) {
+            const auto* windows = reinterpret_cast<Window*>(data);
+            out.assign(windows, windows + n);
+            XFree(data);
+        }
+        return out;
+    }
+
+    // The title the window manager shows (_NET_WM_NAME, UTF-8).
+    std::string shownTitle(Window window) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        std::string title;
+        if (XGetWindowProperty(display(), window, XInternAtom(display(), "_NET_WM_NAME", False), 0,
+                               1024, False, XInternAtom(display(), "UTF8_STRING", False), &type,
+                               &format, &n, &remaining, &data) == Success &&
+            data != nullptr)
+            title.assign(reinterpret_cast<char*>(data), n);
+        if (data != nullptr)
+            XFree(data);
+        return title;
+    }
+
+    Window transientFor(Window window) {
+        Window parent = 0;
+        XGetTransientForHint(display(), window, &parent);
+        return parent;
+    }
+
+    // The managed window's width with the window manager's frame.
+    int framedWidth(Window window) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        long left = 0;
+        long right = 0;
+        if (XGetWindowProperty(display(), window,
+                               XInternAtom(display(), "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                               XA_CARDINAL, &type, &format, &n, &remaining, &data) == Success &&
+            data != nullptr && n == 4) {
+            left = reinterpret_cast<long*>(data)[0];
+            right = reinterpret_cast<long*>(data)[1];
+        }
+        if (data != nullptr)
+            XFree(data);
+        XWindowAttributes a{};
+        XGetWindowAttributes(display(), window, &a);
+        return a.width + static_cast<int>(left + right);
+    }
+};
+
+TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithItsWholeTitle) {
+    auto editor = startEditor({.title = "Someone else's window"});
+    ASSERT_NE(editor, nullptr);
+    const auto editorWindow = session_->desktop().workspace().activeWindow();
+    ASSERT_TRUE(editorWindow.has_value());
+
+    QtAlerts alerts;
+    alerts.activeWindow = [this] { return session_->desktop().workspace().activeWindow(); };
+    const std::string title = "Updates Come with Your Package";
+    alerts.show({.title = title, .message = "Short.", .buttons = {"OK"}}, {});
+
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == "mivoAlert" && w->isVisible())
+                    box = qobject_cast<QMessageBox*>(w);
+            }
+            return box != nullptr;
+        },
+        5));
+    const Window alertWindow = box->winId();
+    EXPECT_EQ(transientFor(alertWindow), *editorWindow);
+    // The window manager keeps it above the other program's window and
+    // gives it the focus.
+    EXPECT_TRUE(
+        waitUntil([&] { return session_->desktop().workspace().activeWindow() == alertWindow; }, 5))
+        << "the alert did not take the focus";
+    const auto stacking = windowList("_NET_CLIENT_LIST_STACKING");
+    const auto above = std::ranges::find(stacking, alertWindow);
+    const auto below = std::ranges::find(stacking, *editorWindow);
+    ASSERT_NE(above, stacking.end());
+    ASSERT_NE(below, stacking.end());
+    EXPECT_GT(above, below) << "the alert is under the active window";
+
+    // The title as Qt hands it to the window manager, without a suffix, and
+    // room for it beside the title bar's buttons.
+    EXPECT_EQ(shownTitle(alertWindow), title);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    EXPECT_GE(framedWidth(alertWindow),
+              QFontMetrics(font).horizontalAdvance(QString::fromStdString(title)) + 120);
+}
+
+}  // namespace
+}  // namespace mivo::desktop_test
