@@ -15,33 +15,35 @@ class FocusPollLogTest : public MonitorScene {};
 
 struct IdleCase {
     const char* why;
-    std::function<void(FocusPollLogTest&)> arrange;
+    std::function<void(sim::SimDesktop&, Pid)> arrange;
     const char* status;  // the poll's line for that desktop
 };
 
 TEST_F(FocusPollLogTest, AnIdlePollLogsOnce) {
     const IdleCase cases[] = {
-        {"the field followed, nothing typed", [](FocusPollLogTest&) {},
+        {"the field followed, nothing typed", [](sim::SimDesktop&, Pid) {},
          "focusPoll: frontPid=100 | focusPid=100 element=YES stale=false"},
-        {"no field focused in the editor", [](FocusPollLogTest& t) { t.desk.clearFocus(t.pid); },
+        {"no field in the editor",
+         [field = field](sim::SimDesktop& desk, Pid) { desk.destroy(field); },
          "focusPoll: frontPid=100 | focusPid=100 element=NO stale=true"},
         {"the application in front has quit",
-         [](FocusPollLogTest& t) { t.desk.quitApplication(t.pid); },
-         "focusPoll: frontPid=0 | focusPid=100 element=NO stale=true"},
+         [](sim::SimDesktop& desk, Pid pid) { desk.quitApplication(pid); },
+         "focusPoll: frontPid=0 | focusPid=0 element=NO stale=true"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         monitor.stop();
         desk.log().clear();
-        c.arrange(*this);
+        c.arrange(desk, pid);
         monitor.start();
         advance(30);
         EXPECT_EQ(logged(c.status), 1u);
         // Nothing the poll writes comes twice: also not a re-attachment
         // that finds nothing, nor its own lines.
         for (const std::string& line : desk.log().lines()) {
-            if (line.find("start:") == std::string::npos)
+            if (line.find("start:") == std::string::npos) {
                 EXPECT_LE(desk.log().count(line), 2u) << line;
+            }
         }
         EXPECT_LE(logged("focusPoll: re-attaching"), 1u);
         EXPECT_LT(desk.log().lines().size(), 20u);
@@ -54,17 +56,18 @@ TEST_F(FocusPollLogTest, EachChangeIsLoggedAgainAndSoIsTheWayBack) {
     const std::string followed = "focusPoll: frontPid=100 | focusPid=100 element=YES stale=false";
     ASSERT_EQ(logged(followed), 1u);
 
-    desk.clearFocus(pid);
+    desk.destroy(field);
     advance(5);
     EXPECT_EQ(logged("focusPoll: frontPid=100 | focusPid=100 element=NO stale=true"), 1u);
     EXPECT_EQ(logged("focusPoll: re-attaching (frontChanged=false stale=true windowChanged=false)"),
               1u);
 
-    desk.focus(field);
+    const auto another = desk.addTextField(window, "");
+    desk.focus(another);
     advance(5);
     // Found again (by the poll or by the focus notification) and polled
     // once more as followed.
-    EXPECT_EQ(monitor.observedElement(), desk.element(field));
+    EXPECT_EQ(monitor.observedElement(), desk.element(another));
     EXPECT_EQ(logged(followed), 2u);
 
     // A run started again reports its first poll whatever the last run saw.
