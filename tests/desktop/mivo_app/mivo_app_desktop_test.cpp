@@ -25,6 +25,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include "mivo_app/xembed_tray.hpp"
+
 namespace mivo::desktop_test {
 namespace {
 
@@ -330,6 +332,35 @@ TEST_F(MivoAppDesktopTest, ASecondLaunchBringsUpTheFirstOnesSettingsAndEnds) {
     EXPECT_EQ(mivo_->state(), QProcess::Running);
     EXPECT_EQ(mivoProcesses(), std::vector<Pid>{mivoPid()});
     EXPECT_TRUE(log_.contains("instance: a later launch asked for the settings window"));
+}
+
+TEST_F(MivoAppDesktopTest, WithATrayTwoLaunchesPutUpOneIcon) {
+    XEmbedTray tray;
+    ASSERT_TRUE(tray.owns()) << "another tray holds the selection";
+    startMivo();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            tray.pump();
+            return !tray.dockRequests().empty();
+        },
+        10))
+        << "mivo put no icon in the tray";
+    // With a tray the settings window stays closed at start.
+    EXPECT_FALSE(mivoWindowTitled("Settings", /*prefix=*/true).has_value());
+
+    QProcess second;
+    second.setProcessEnvironment(mivoEnvironment());
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(MIVO_APP, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 10));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(
+        waitUntil([&] { return mivoWindowTitled("Settings", /*prefix=*/true).has_value(); }, 5));
+    spinFor(1.0);  // time for a late second icon to ask
+    tray.pump();
+    ASSERT_EQ(tray.dockRequests().size(), 1u);
+    EXPECT_EQ(tray.pidOf(tray.dockRequests().front()), static_cast<unsigned long>(mivoPid()));
 }
 
 }  // namespace
