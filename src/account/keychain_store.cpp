@@ -62,15 +62,15 @@ std::optional<std::string> KeychainStore::keychainGet(std::string_view key) cons
 void KeychainStore::keychainSet(std::string_view key, std::string_view value) {
     auto updated = secrets_.update(service_, key, value);
     if (!updated) {
-        log_.write("[Mivo][Auth] keychain update failed for " + std::string(key) +
-                   ": OSStatus=" + std::to_string(updated.error().code));
+        log_.write("[Mivo][Auth] keychain update failed for " + std::string(key) + ": " +
+                   describeSecretError(updated.error()));
         return;
     }
     if (*updated == SecretUpdate::updated)
         return;
     if (auto added = secrets_.add(service_, key, value); !added)
-        log_.write("[Mivo][Auth] keychain add failed for " + std::string(key) +
-                   ": OSStatus=" + std::to_string(added.error().code));
+        log_.write("[Mivo][Auth] keychain add failed for " + std::string(key) + ": " +
+                   describeSecretError(added.error()));
 }
 
 std::optional<TimePoint> KeychainStore::loadAccessTokenExpiresAt() const {

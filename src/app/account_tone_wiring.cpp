@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "settings/mivo_settings_store.hpp"
+#include "shared/shortcut_text.hpp"
 
 namespace mivo {
 
@@ -77,7 +78,7 @@ void AccountToneWiring::applyStoredHotKey() {
     const HotKeyConfig stored = settings_.toneHotKey();
     lastGoodToneHotKey_ = stored;
     rewrite_.configureShortcut(stored.keyCode, stored.carbonModifiers);
-    views_.trayShortcut(stored.display);
+    views_.trayShortcut(shortcutText(stored));
 }
 
 void AccountToneWiring::handleToneHotKeyChanged(const HotKeyConfig& hotKey) {
@@ -89,7 +90,7 @@ void AccountToneWiring::handleToneHotKeyChanged(const HotKeyConfig& hotKey) {
     // the engine starts.
     if (running_)
         lastGoodToneHotKey_ = hotKey;
-    views_.trayShortcut(hotKey.display);
+    views_.trayShortcut(shortcutText(hotKey));
 }
 
 void AccountToneWiring::startRewriteEngine() {
@@ -98,6 +99,8 @@ void AccountToneWiring::startRewriteEngine() {
     running_ = true;
     if (rewrite_.start()) {
         lastGoodToneHotKey_ = settings_.toneHotKey();
+        // Back in the tray after a start that found it taken.
+        views_.trayShortcut(shortcutText(lastGoodToneHotKey_));
     } else {
         // Held by another application since it was stored (or recorded
         // while paused): the user hears of it as of any other refusal.
@@ -111,10 +114,17 @@ void AccountToneWiring::stopRewriteEngine() {
 }
 
 void AccountToneWiring::refuse(const HotKeyConfig& refused) {
-    const std::string message = "\u201C" + refused.display +
+    // Only the keys count: a recorded ⇧⌘J is the same combination as ⌘⇧J,
+    // and going back to it would be refused again.
+    if (refused.keyCode == lastGoodToneHotKey_.keyCode &&
+        refused.carbonModifiers == lastGoodToneHotKey_.carbonModifiers) {
+        announceUnavailable(refused);
+        return;
+    }
+    const std::string message = "\u201C" + shortcutText(refused) +
                                 "\u201D is already in use by another app or the system. "
                                 "Reverting to " +
-                                lastGoodToneHotKey_.display + ".";
+                                shortcutText(lastGoodToneHotKey_) + ".";
     alerts_.show({.title = "Shortcut Unavailable",
                   .message = message,
                   .style = AlertRequest::Style::warning,
@@ -124,6 +134,24 @@ void AccountToneWiring::refuse(const HotKeyConfig& refused) {
                      // registers the previous shortcut and shows it.
                      if (auto self = weak.lock())
                          (*self)->settings_.setToneHotKey((*self)->lastGoodToneHotKey_);
+                 });
+}
+
+void AccountToneWiring::announceUnavailable(const HotKeyConfig& refused) {
+    views_.trayShortcut({});
+    const std::string message =
+        "\u201C" + shortcutText(refused) +
+        "\u201D is already in use by another app or the system, so Mivo has no rewrite "
+        "shortcut for now. Choose another one in Settings; the tray menu\u2019s Rewrite "
+        "item still works.";
+    alerts_.show({.title = "Shortcut Unavailable",
+                  .message = message,
+                  .style = AlertRequest::Style::warning,
+                  .buttons = {"Open Settings", "OK"}},
+                 [weak = std::weak_ptr(self_)](int button) {
+                     auto self = weak.lock();
+                     if (self && button == 0 && (*self)->views_.openSettings)
+                         (*self)->views_.openSettings();
                  });
 }
 

@@ -4,7 +4,8 @@
 // engine: sign-in from every place with its failure alert, the account shown
 // in the tray, settings and onboarding, the session restored at start, the
 // rewrite engine started and stopped with monitoring, its log lines, and the
-// rewrite hotkey with its fallback to the last one that worked.
+// rewrite hotkey with its fallback to the last one that worked (or, when
+// that one is taken too, no hotkey and a pointer to Settings).
 //
 // Plain C++ over functions of the root, so that every path runs on the
 // simulated desktop. Main loop only.
@@ -52,7 +53,11 @@ class AccountToneWiring {
         std::function<void(bool signedIn)> onboarding;
         // The e-mail of a signed-in account, else nothing.
         std::function<void(const std::optional<std::string>& email)> tray;
-        std::function<void(const std::string& display)> trayShortcut;
+        // The shortcut as the user reads it ("Shift+Super+J"); empty while
+        // no shortcut is registered.
+        std::function<void(const std::string& shortcut)> trayShortcut;
+        // Where a new shortcut is chosen.
+        std::function<void()> openSettings;
         // Whether a browser sign-in is under way: onboarding's "Continue
         // with Google" shows it and takes no second press meanwhile.
         std::function<void(bool signingIn)> onboardingSigningIn;
@@ -95,6 +100,8 @@ class AccountToneWiring {
 
   private:
     void refuse(const HotKeyConfig& refused);
+    // The refused shortcut is the last good one: nothing to go back to.
+    void announceUnavailable(const HotKeyConfig& refused);
 
     MivoSettingsStore& settings_;
     Alerts& alerts_;

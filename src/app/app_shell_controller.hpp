@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/shell_state.hpp"
+#include "shared/shortcut_text.hpp"
 
 class QAction;
 class QMenu;
@@ -42,6 +43,8 @@ class AppShellController : public QObject {
     void setMonitoring(bool on);
     void setPermissionNeeded();
     void setError(const std::string& message);
+    // The shortcut as the user reads it ("Shift+Super+J"); empty while no
+    // shortcut is registered, which leaves the item titled "Rewrite".
     void setRewriteShortcutDisplay(const std::string& display);
     // With an e-mail: "Signed in as …", not choosable, and "Sign Out" shown.
     void updateAuthState(const std::optional<std::string>& email);
@@ -62,7 +65,7 @@ class AppShellController : public QObject {
     QAction* addCommand(const QString& title, std::function<void()> AppShellController::*callback);
 
     ShellState state_;
-    std::string rewriteShortcutDisplay_ = "⌘⇧J";
+    std::string rewriteShortcutDisplay_ = shortcutText(HotKeyConfig::defaultConfig());
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     QAction* header_ = nullptr;

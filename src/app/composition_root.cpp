@@ -29,6 +29,7 @@
 #include "app/other_applications.hpp"
 #include "app/qt_alerts.hpp"
 #include "app/scratch_file.hpp"
+#include "app/single_instance.hpp"
 #include "app/text_editor_launch.hpp"
 #include "app/update_controller.hpp"
 #include "correction/local_correction_service.hpp"
@@ -258,6 +259,12 @@ class Root {
         updates_.start();
     }
 
+    // A later launch of Mivo in this session asked for the way in.
+    void openSettingsForLaterLaunch() {
+        log_.write("[Mivo] instance: a later launch asked for the settings window");
+        openSettingsWindow();
+    }
+
   private:
     AccountToneWiring::Account accountHooks() {
         return {
@@ -312,10 +319,14 @@ class Root {
             .tray =
                 [this](const std::optional<std::string>& email) { shell_.updateAuthState(email); },
             .trayShortcut =
-                [this](const std::string& display) {
-                    shell_.setRewriteShortcutDisplay(display);
-                    onboardingWindow_.model().setRewriteShortcutDisplay(display);
+                [this](const std::string& shortcut) {
+                    shell_.setRewriteShortcutDisplay(shortcut);
+                    // The ready slide keeps naming the configured shortcut
+                    // while it is taken: it is the one to press once freed.
+                    if (!shortcut.empty())
+                        onboardingWindow_.model().setRewriteShortcutDisplay(shortcut);
                 },
+            .openSettings = [this] { openSettingsWindow(); },
             .onboardingSigningIn =
                 [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
         };
@@ -558,14 +569,32 @@ class Root {
 
 int runMivo(QApplication& app) {
     linux_desktop::SystemLog log;
+    // Before anything else takes the tray, the hotkey or the accessibility
+    // bus: a second Mivo would draw its own highlights over the first's.
+    SingleInstance instance;
+    std::string detail;
+    switch (instance.claim(detail)) {
+        case SingleInstance::Claim::handedOver:
+            log.write("[Mivo] instance: " + detail);
+            return 0;
+        case SingleInstance::Claim::ownerSilent:
+            log.write("[Mivo] instance: " + detail);
+            std::fputs("Mivo is already running but does not answer; quit it and try again.\n",
+                       stderr);
+            return 1;
+        case SingleInstance::Claim::first:
+        case SingleInstance::Claim::noBus:
+            log.write("[Mivo] instance: " + detail);
+            break;
+    }
     auto desktop = linux_desktop::LinuxDesktop::create(log);
     if (desktop == nullptr) {
-        std::fputs("Mivo needs an X11 display (Xorg, or XWayland with QT_QPA_PLATFORM=xcb).\n",
-                   stderr);
+        std::fputs("Mivo needs an X11 display (Xorg, or XWayland on a Wayland session).\n", stderr);
         return 1;
     }
     Root root(*desktop, log);
     root.launch();
+    instance.onOpenSettings = [&root] { root.openSettingsForLaterLaunch(); };
     return app.exec();
 }
 

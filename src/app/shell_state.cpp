@@ -23,7 +23,7 @@ std::string tooltipText(const ShellState& state) {
 }
 
 std::string rewriteItemTitle(const std::string& shortcutDisplay) {
-    return "Rewrite (" + shortcutDisplay + ")";
+    return shortcutDisplay.empty() ? "Rewrite" : "Rewrite (" + shortcutDisplay + ")";
 }
 
 }  // namespace mivo

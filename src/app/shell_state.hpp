@@ -17,7 +17,7 @@ struct ShellState {
 // "Mivo — Idle", "Mivo — Error: <message>", … (em dash, middle dot).
 std::string tooltipText(const ShellState& state);
 
-// "Rewrite (⌘⇧J)".
+// "Rewrite (Shift+Super+J)"; "Rewrite" without a shortcut.
 std::string rewriteItemTitle(const std::string& shortcutDisplay);
 
 }  // namespace mivo

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 namespace mivo {
@@ -124,9 +125,10 @@ void AccessibilityMonitor::setupEventTap() {
         guarded([this](KeyDownMonitorEvent event) { handleKeyDownMonitorEvent(event); }));
     if (!tap) {
         if (tap.error() == KeyDownMonitorError::tapCreateFailed)
-            log("eventTap: CGEvent.tapCreate FAILED — keystroke detection unavailable");
+            log("eventTap: XISelectEvents(XI_RawKeyPress) FAILED — keystroke detection "
+                "unavailable");
         else
-            log("eventTap: CFMachPortCreateRunLoopSource FAILED");
+            log("eventTap: X event listener FAILED");
         return;
     }
     eventTap_ = std::move(*tap);
@@ -181,16 +183,26 @@ Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> 
     });
 }
 
+bool AccessibilityMonitor::isRepeatedPollLine(const std::string& line) {
+    if (!focusPollLines_)
+        return false;
+    focusPollLines_->push_back(line);
+    return std::find(previousFocusPollLines_.begin(), previousFocusPollLines_.end(), line) !=
+           previousFocusPollLines_.end();
+}
+
 void AccessibilityMonitor::log(std::string_view message) {
     std::string line(kLogTag);
     line += message;
-    ports_.log.write(line);
+    if (!isRepeatedPollLine(line))
+        ports_.log.write(line);
 }
 
 void AccessibilityMonitor::logUserText(std::string_view message) {
     std::string line(kLogTag);
     line += message;
-    ports_.log.writeUserText(line);
+    if (!isRepeatedPollLine(line))
+        ports_.log.writeUserText(line);
 }
 
 }  // namespace mivo

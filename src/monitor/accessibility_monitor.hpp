@@ -188,6 +188,7 @@ class AccessibilityMonitor final {
     void startFocusPoll();
     void textPollTick();
     void focusPollTick();
+    void focusPollStep();
     std::optional<std::string> focusedWindowSignature();
 
     // Analysis and caret.
@@ -224,6 +225,12 @@ class AccessibilityMonitor final {
     Cancel textPollTimer_;
     FieldText lastPolledValue_;
     Cancel focusPollTimer_;
+    // The lines the previous focus poll wrote or would have written, and
+    // those of the poll under way: a poll writes only what the previous one
+    // did not, so an idle desktop logs its state once, not every second.
+    std::vector<std::string> previousFocusPollLines_;
+    std::optional<std::vector<std::string>> focusPollLines_;
+    bool isRepeatedPollLine(const std::string& line);
     std::unique_ptr<KeyDownMonitor> eventTap_;
     Cancel debounceWork_;
     Cancel appActivationObserver_;

@@ -138,12 +138,12 @@ void AccessibilityMonitor::captureCaretRect(const AXElement& element) {
     if (const auto caret = AXTextExtractor::caretBoundsAtSelection(ax, screens, element)) {
         currentCaretRect_ = caret->rect;
         log("caretRect: (loc=" + std::to_string(caret->probe.location) +
-            ",len=" + std::to_string(caret->probe.length) + ") quartz=" + toString(caret->quartz) +
-            " → appkit=" + toString(caret->rect) +
+            ",len=" + std::to_string(caret->probe.length) + ") screen=" + toString(caret->quartz) +
+            " → global=" + toString(caret->rect) +
             " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
         return;
     }
-    log("caretRect: kAXBoundsForRange failed, falling back to element frame");
+    log("caretRect: atspi_text_get_range_extents failed, falling back to element frame");
     captureElementFrame(element);
 }
 
@@ -152,12 +152,12 @@ void AccessibilityMonitor::captureElementFrame(const AXElement& element) {
     Screens& screens = ports_.screens;
     if (const auto r = AXTextExtractor::lastStaticCharacterRect(ax, screens, element)) {
         currentCaretRect_ = r;
-        log("caretRect: static-text fallback appkit=" + toString(*r));
+        log("caretRect: static-text fallback global=" + toString(*r));
         return;
     }
     if (const auto strip = AXTextExtractor::elementBottomStrip(ax, screens, element)) {
         currentCaretRect_ = strip;
-        log("caretRect: element frame fallback appkit=" + toString(*strip) +
+        log("caretRect: element frame fallback global=" + toString(*strip) +
             " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
     }
 }

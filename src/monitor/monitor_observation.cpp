@@ -36,7 +36,7 @@ void AccessibilityMonitor::setupFocusObserver(Pid pid) {
                                               observeFocusedElement();
                                       }));
     if (!observer || *observer == nullptr) {
-        log("focusObserver: AXObserverCreate failed for pid=" + std::to_string(pid));
+        log("focusObserver: atspi_event_listener_register failed for pid=" + std::to_string(pid));
         return;
     }
     (*observer)->addNotification(app, kAXFocusedUIElementChangedNotification);
@@ -93,7 +93,10 @@ void AccessibilityMonitor::observeFocusedElement() {
     debugObservedPidLabel_ = std::to_string(*pid);
     lastPolledValue_ = extractTextForAnalysis(*element).value_or(FieldText{});
     hasCharCountChanged(*element);  // the baseline for the next changes
-    log("observe: ATTACHED to role=" + role + " pid=" + std::to_string(*pid));
+    // The log names the role as the accessibility bus does ("entry").
+    log("observe: ATTACHED to role=" +
+        readString(ax, *element, kAXRoleDescriptionAttribute).value_or(role) +
+        " pid=" + std::to_string(*pid));
 
     auto observer =
         ax.createObserver(*pid, guarded([this](const AXElement& notified, std::string_view) {
@@ -101,13 +104,14 @@ void AccessibilityMonitor::observeFocusedElement() {
         }));
     if (!observer || *observer == nullptr) {
         const AXError err = observer ? AXError::failure : observer.error();
-        log("observe: AXObserverCreate for value changes failed err=" + std::to_string(code(err)));
+        log("observe: atspi_event_listener_register for text events failed err=" +
+            std::to_string(code(err)));
         return;
     }
     (*observer)->addNotification(*element, kAXValueChangedNotification);
     (*observer)->addNotification(*element, kAXSelectedTextChangedNotification);
     axObserver_ = std::move(*observer);
-    log("observe: kAXValueChangedNotification + kAXSelectedTextChangedNotification registered");
+    log("observe: object:text-changed + object:text-selection-changed registered");
 }
 
 void AccessibilityMonitor::tearDownValueObserver() {
@@ -200,7 +204,7 @@ std::optional<FieldText> AccessibilityMonitor::extractTextForAnalysis(const AXEl
 
     std::string joined = AXTextExtractor::assembleTextFromChildren(ax, element, 0);
     if (!joined.empty())
-        log("extractText: strategy 3 (AXStaticText children) → " +
+        log("extractText: strategy 3 (label children) → " +
             std::to_string(text::characterCount(joined)) + " chars");
     return FieldText{std::move(joined), FieldText::Source::staticText, 0};
 }

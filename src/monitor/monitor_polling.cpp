@@ -31,6 +31,8 @@ void AccessibilityMonitor::startTextPoll() {
 }
 
 void AccessibilityMonitor::startFocusPoll() {
+    // A new run reports its first poll whatever the last run found.
+    previousFocusPollLines_.clear();
     focusPollTimer_ =
         ports_.scheduler.repeating(kFocusPollSeconds, guarded([this] { focusPollTick(); }));
     log("focusPoll: started (1s interval)");
@@ -62,6 +64,13 @@ void AccessibilityMonitor::textPollTick() {
 }
 
 void AccessibilityMonitor::focusPollTick() {
+    focusPollLines_.emplace();
+    focusPollStep();
+    previousFocusPollLines_ = std::move(*focusPollLines_);
+    focusPollLines_.reset();
+}
+
+void AccessibilityMonitor::focusPollStep() {
     if (!isMonitoring())
         return;
     Accessibility& ax = ports_.accessibility;

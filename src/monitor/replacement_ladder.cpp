@@ -110,7 +110,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& issue) {
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
                                                            const AXElement& element) {
     if (isFragmentBacked(element)) {
-        monitor_.log("applyReplacement: skipping kAXValue write for fragment-backed editor");
+        monitor_.log("applyReplacement: skipping set_text_contents for fragment-backed editor");
         return false;
     }
     Accessibility& ax = monitor_.desktop().accessibility;
@@ -128,12 +128,12 @@ bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue
                           t.str().substr(t.byteOffset(r.end));
     if (const AXError err = ax.setAttributeValue(element, kAXValueAttribute, AXValue(newText));
         err != AXError::success) {
-        monitor_.log("applyReplacement: kAXValue write failed err=" + std::to_string(code(err)) +
+        monitor_.log("applyReplacement: set_text_contents failed err=" + std::to_string(code(err)) +
                      ", trying selection+paste");
         return false;
     }
     monitor_.setLastPolledValue(wholeValue(std::move(newText)));
-    monitor_.log("applyReplacement: wrote replacement using kAXValue");
+    monitor_.log("applyReplacement: wrote replacement using set_text_contents");
     return true;
 }
 
@@ -153,18 +153,18 @@ std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
 
 bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const CorrectionIssue& issue,
                                                                    const AXElement& element) {
-    auto selected = selectIssue(issue, element, "applyReplacement: kAXSelectedText");
+    auto selected = selectIssue(issue, element, "applyReplacement: delete_text+insert_text");
     if (!selected)
         return false;
     if (const AXError err = monitor_.desktop().accessibility.setAttributeValue(
             element, kAXSelectedTextAttribute, AXValue(issue.suggestion));
         err != AXError::success) {
-        monitor_.log("applyReplacement: kAXSelectedText write failed err=" +
+        monitor_.log("applyReplacement: delete_text+insert_text failed err=" +
                      std::to_string(code(err)));
         return false;
     }
     monitor_.setLastPolledValue(std::move(selected->read));
-    monitor_.log("applyReplacement: wrote replacement using kAXSelectedText");
+    monitor_.log("applyReplacement: wrote replacement using delete_text+insert_text");
     return true;
 }
 
@@ -246,14 +246,14 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     if (const AXError err = monitor_.desktop().accessibility.setAttributeValue(
             element, kAXValueAttribute, AXValue(*newText));
         err != AXError::success) {
-        monitor_.log("applyReplacements: kAXValue write failed err=" + std::to_string(code(err)) +
-                     ", applying first issue only");
+        monitor_.log("applyReplacements: set_text_contents failed err=" +
+                     std::to_string(code(err)) + ", applying first issue only");
         return applyReplacement(kept.front());
     }
     monitor_.setLastPolledValue(wholeValue(*newText));
     monitor_.closeAnalysisSuppression();
     monitor_.log("applyReplacements: wrote " + std::to_string(kept.size()) +
-                 " replacements using kAXValue");
+                 " replacements using set_text_contents");
     monitor_.scheduleStep(kBatchReadBackSeconds, [this, element, written = *newText] {
         // Reported for checking again only when the field shows what was
         // written; a field that ignored or changed the write is not.

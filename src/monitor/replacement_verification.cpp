@@ -266,7 +266,7 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
         stillWholeValue(currentText, element) &&
         ax.setAttributeValue(element, kAXValueAttribute, AXValue(repair->expectedText)) ==
             AXError::success) {
-        monitor_.log("applyReplacement: repaired partial replacement with kAXValue");
+        monitor_.log("applyReplacement: repaired partial replacement with set_text_contents");
         return true;
     }
     const Utf16Range range =
@@ -278,12 +278,12 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
         return false;
     if (const AXError err = ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(""));
         err != AXError::success) {
-        monitor_.log("applyReplacement: kAXSelectedText tail delete failed err=" +
+        monitor_.log("applyReplacement: delete_text of the tail failed err=" +
                      std::to_string(code(err)) + ", posting Delete");
         return input_.deleteSelectedTextInFocusedElement(
             SelectedTarget{element, range, repair->tail});
     }
-    monitor_.log("applyReplacement: deleted partial replacement tail using kAXSelectedText");
+    monitor_.log("applyReplacement: deleted partial replacement tail using delete_text");
     return true;
 }
 

@@ -240,13 +240,13 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
             if (!s.stillSelected(selected)) {
                 s.clipboard->release(hold);
                 s.log(
-                    "applyReplacement: focus or selection changed before Command-V; paste "
+                    "applyReplacement: focus or selection changed before Ctrl+V; paste "
                     "abandoned");
                 return;
             }
             if (!s.pasteAndRestore(hold, selected.element)) {
                 s.clipboard->release(hold);
-                s.log("applyReplacement: Command-V post failed");
+                s.log("applyReplacement: Ctrl+V post failed");
             }
         },
         [clipboard, hold = *hold] { clipboard->release(hold); });
@@ -318,7 +318,7 @@ bool SyntheticInput::pasteTextIntoRect(std::string_view text, Rect rect,
                     }
                     if (!s.pasteAndRestore(hold, element)) {
                         s.clipboard->release(hold);
-                        s.log("applyReplacement: Command-V after mouse selection failed");
+                        s.log("applyReplacement: Ctrl+V after mouse selection failed");
                     }
                 },
                 restoreNow);

@@ -287,7 +287,7 @@ ReadySlide::ReadySlide(OnboardingViewModel& model, QWidget* parent) : QWidget(pa
         new OnboardingSymbolView("arrow.up.right", 13, OnboardingColor::textSecondary), 0,
         Qt::AlignVCenter);
     menuHint->addWidget(
-        new OnboardingLabel(QStringLiteral("Find Mivo in the menu bar"),
+        new OnboardingLabel(QStringLiteral("Find Mivo in the system tray"),
                             OnboardingColor::textSecondary, OnboardingTheme::font(14)),
         0, Qt::AlignVCenter);
     menuHint->addStretch(1);
@@ -308,8 +308,8 @@ ReadySlide::ReadySlide(OnboardingViewModel& model, QWidget* parent) : QWidget(pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new SlideScaffold(
         "checkmark.seal", QStringLiteral("You're ready to write"),
-        QStringLiteral(
-            "Mivo lives in your menu bar at the top of the screen — click the Mivo icon any time."),
+        QStringLiteral("Mivo lives in the system tray of your panel — click the Mivo icon any "
+                       "time."),
         content));
 
     observer_ = model.addObserver([this, &model](OnboardingViewModel::Change change) {

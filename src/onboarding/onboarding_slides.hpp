@@ -43,7 +43,7 @@ class HowItWorksSlide : public QWidget {
     AnimatedDemo* demo_;
 };
 
-// A key-cap label such as "⌘⇧J".
+// A key-cap label such as "Shift+Super+J".
 class ShortcutBadge : public QWidget {
     Q_OBJECT
 

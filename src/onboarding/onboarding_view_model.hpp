@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/cancel.hpp"
+#include "shared/shortcut_text.hpp"
 
 namespace mivo {
 
@@ -33,7 +34,8 @@ class OnboardingViewModel {
     bool isSigningIn() const { return isSigningIn_; }
     void setSigningIn(bool signingIn);
 
-    // The rewrite shortcut as the ready slide shows it; written by the root.
+    // The rewrite shortcut as the ready slide shows it ("Shift+Super+J");
+    // written by the root.
     const std::string& rewriteShortcutDisplay() const { return rewriteShortcutDisplay_; }
     void setRewriteShortcutDisplay(std::string display);
 
@@ -60,7 +62,7 @@ class OnboardingViewModel {
     int index_ = 0;
     bool isSignedIn_ = false;
     bool isSigningIn_ = false;
-    std::string rewriteShortcutDisplay_ = "⌘⇧J";
+    std::string rewriteShortcutDisplay_ = shortcutText(HotKeyConfig::defaultConfig());
     uint64_t nextObserverId_ = 0;
     std::shared_ptr<std::map<uint64_t, std::function<void(Change)>>> observers_ =
         std::make_shared<std::map<uint64_t, std::function<void(Change)>>>();

@@ -10,6 +10,9 @@ namespace mivo {
 // Attributes.
 inline constexpr std::string_view kAXRoleAttribute = "AXRole";
 inline constexpr std::string_view kAXSubroleAttribute = "AXSubrole";
+// What the platform itself calls the role (AT-SPI's role name: "entry",
+// "text", "combo box"), for log lines; the services decide by AXRole.
+inline constexpr std::string_view kAXRoleDescriptionAttribute = "AXRoleDescription";
 inline constexpr std::string_view kAXTitleAttribute = "AXTitle";
 inline constexpr std::string_view kAXValueAttribute = "AXValue";
 inline constexpr std::string_view kAXSelectedTextAttribute = "AXSelectedText";

@@ -27,6 +27,20 @@ inline int32_t code(HotKeyRefusal r) {
     return static_cast<int32_t>(r);
 }
 
+// The X11 answer behind a refusal, for log lines: the grab's BadAccess, no
+// keycode for the key (NoSymbol), or no display to grab on.
+inline const char* x11Name(HotKeyRefusal r) {
+    switch (r) {
+        case HotKeyRefusal::heldElsewhere:
+            return "BadAccess";
+        case HotKeyRefusal::unknownKey:
+            return "NoSymbol";
+        case HotKeyRefusal::unavailable:
+            return "no display";
+    }
+    return "unknown";
+}
+
 // A registered shortcut; destroying it unregisters it, after which no press
 // reaches its handler.
 class HotKeyRegistration {

@@ -20,6 +20,10 @@ struct SecretStoreError {
 
 enum class SecretUpdate { updated, notFound };
 
+// "libsecret error=<code>", then the backend's message in parentheses when
+// it gave one: the log line of a failed write.
+std::string describeSecretError(const SecretStoreError& error);
+
 class SecretStore {
   public:
     virtual ~SecretStore() = default;

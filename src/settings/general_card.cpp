@@ -34,7 +34,7 @@ GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* pare
     texts->addWidget(new ThemedLabel(tr("Tone converter shortcut"), 15, QFont::DemiBold,
                                      SettingsColor::textPrimary));
     auto* description = new ThemedLabel(
-        tr("Global hotkey to open the rewrite panel. Use at least one of ⌘, ⌃, or ⌥."), 13,
+        tr("Global hotkey to open the rewrite panel. Use at least one of Ctrl, Alt or Super."), 13,
         QFont::Normal, SettingsColor::textSecondary);
     description->setWordWrap(true);
     texts->addWidget(description);
@@ -67,7 +67,7 @@ void GeneralCard::refresh() {
                      enabled ? SettingsColor::primaryPressed : SettingsColor::textSecondary);
     enableRow_->setOn(enabled);
     recorder_->setConfig(store_.toneHotKey());
-    // All three fields count: a recorded ⇧⌘J is not the default ⌘⇧J.
+    // All three fields count: a recorded ⇧⌘J is not the stored default ⌘⇧J.
     reset_->setVisible(store_.toneHotKey() != HotKeyConfig::defaultConfig());
 }
 

@@ -2,8 +2,9 @@
 
 // Turns a key press into the stored shortcut: the modifier mask of the
 // hotkey record (0x100 Command, 0x200 Shift, 0x800 Option, 0x1000 Control)
-// and the text shown for it, such as "⇧⌘J". Key codes are the virtual key
-// codes of the ANSI layout that HotKeyConfig stores.
+// and the display text stored with it, such as "⇧⌘J" (the views write it
+// for the user through shortcutText: "Shift+Super+J"). Key codes are the
+// virtual key codes of the ANSI layout that HotKeyConfig stores.
 
 #include <cstdint>
 #include <optional>

@@ -10,6 +10,7 @@
 #include "settings/qt_key_press.hpp"
 #include "settings/settings_symbols.hpp"
 #include "settings/settings_theme.hpp"
+#include "shared/shortcut_text.hpp"
 #include "ui/appearance.hpp"
 
 namespace mivo {
@@ -56,7 +57,8 @@ ShortcutRecorder::ShortcutRecorder(Alerts& alerts, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    setToolTip(tr("Click, then press a shortcut (e.g. ⌘⇧J). Esc to cancel."));
+    setToolTip(tr("Click, then press a shortcut (e.g. %1). Esc to cancel.")
+                   .arg(QString::fromStdString(shortcutText(HotKeyConfig::defaultConfig()))));
     setAccessibleName(tr("Tone converter shortcut"));
     setFont(textFont());
     connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this] { update(); });
@@ -88,7 +90,7 @@ void ShortcutRecorder::setRecording(bool recording) {
 }
 
 QString ShortcutRecorder::displayText() const {
-    return recording_ ? tr("Press shortcut…") : QString::fromStdString(config_.display);
+    return recording_ ? tr("Press shortcut…") : QString::fromStdString(shortcutText(config_));
 }
 
 QSize ShortcutRecorder::sizeHint() const {

@@ -72,9 +72,9 @@ std::string appliedVia(const TonePasteApplier::ApplyResult& result) {
     using ApplyKind = TonePasteApplier::ApplyResult::Kind;
     switch (result.kind) {
         case ApplyKind::appliedNative:
-            return "kAXValue";
+            return "set_text_contents";
         case ApplyKind::appliedSelectedText:
-            return "kAXSelectedText";
+            return "delete_text+insert_text";
         case ApplyKind::appliedPaste:
             return "paste";
         case ApplyKind::copiedToClipboard:

@@ -46,8 +46,7 @@ bool ToneHotKey::registerCurrent() {
         });
     });
     if (!registered) {
-        log_.write("[Mivo][Tone] RegisterEventHotKey failed: " +
-                   std::to_string(code(registered.error())));
+        log_.write(std::string("[Mivo][Tone] XGrabKey failed: ") + x11Name(registered.error()));
         return false;
     }
     registration_ = std::move(*registered);

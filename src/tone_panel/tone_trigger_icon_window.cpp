@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include "platform/linux/qt_screens.hpp"
+#include "shared/shortcut_text.hpp"
 #include "tone_panel/tone_controls.hpp"
 #include "tone_panel/x11_compositor.hpp"
 
@@ -21,7 +22,10 @@ const QColor markBlue = QColor::fromRgbF(0.259f, 0.522f, 0.957f);
 TriggerIconView::TriggerIconView(double size, std::function<void()> onClick, QWidget* parent)
     : QWidget(parent), size_(size), onClick_(std::move(onClick)) {
     setObjectName(QStringLiteral("triggerIcon"));
-    setToolTip(QObject::tr("Mivo — Rewrite (⌘⇧J)"));
+    // The default shortcut, whatever is configured: the icon's tooltip is a
+    // fixed text.
+    setToolTip(QObject::tr("Mivo — Rewrite (%1)")
+                   .arg(QString::fromStdString(shortcutText(HotKeyConfig::defaultConfig()))));
     setAccessibleName(QObject::tr("Mivo — Rewrite"));
     setAccessibleDescription(QObject::tr("Opens the rewrite panel for the focused field."));
     setMouseTracking(true);

@@ -64,17 +64,25 @@ TEST_F(KeychainStoreTest, AFailedUpdateIsLoggedAndNotFollowedByAnAdd) {
     secrets.failUpdates(-128);
     store.set("refresh_token", "r");
     EXPECT_EQ(log.lines(),
-              std::vector<std::string>{
-                  "[Mivo][Auth] keychain update failed for refresh_token: OSStatus=-128"});
+              std::vector<std::string>{"[Mivo][Auth] keychain update failed for refresh_token: "
+                                       "libsecret error=-128 (update refused)"});
     secrets.failUpdates(std::nullopt);
     EXPECT_EQ(store.get("refresh_token"), std::nullopt);
+}
+
+TEST(SecretErrorText, NamesLibsecretsCodeAndItsMessage) {
+    EXPECT_EQ(describeSecretError({2, "No such secret collection at path: /"}),
+              "libsecret error=2 (No such secret collection at path: /)");
+    EXPECT_EQ(describeSecretError({-128, ""}), "libsecret error=-128");
 }
 
 TEST_F(KeychainStoreTest, AFailedAddIsLogged) {
     secrets.failAdds(4);
     store.set("user_email", "a@b.c");
-    EXPECT_EQ(log.lines(), std::vector<std::string>{
-                               "[Mivo][Auth] keychain add failed for user_email: OSStatus=4"});
+    EXPECT_EQ(
+        log.lines(),
+        std::vector<std::string>{
+            "[Mivo][Auth] keychain add failed for user_email: libsecret error=4 (add refused)"});
 }
 
 TEST_F(KeychainStoreTest, ReadsOfALockedServiceAnswerNothing) {

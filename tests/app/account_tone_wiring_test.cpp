@@ -63,6 +63,7 @@ class AccountToneWiringTest : public ::testing::Test {
                 .onboarding = [this](bool signedIn) { onboardingSignedIn.push_back(signedIn); },
                 .tray = [this](const std::optional<std::string>& e) { trayAccount.push_back(e); },
                 .trayShortcut = [this](const std::string& d) { trayShortcut = d; },
+                .openSettings = [this] { ++settingsOpened; },
                 .onboardingSigningIn = [this](bool on) { onboardingSigningIn.push_back(on); },
             });
         store.onToneHotKeyChanged = [this](const HotKeyConfig& h) {
@@ -86,7 +87,7 @@ class AccountToneWiringTest : public ::testing::Test {
     AuthSessionState authState;
     std::optional<std::string> token;
     std::function<void(std::optional<std::string>)> pendingSignIn;
-    int signIns = 0, signOuts = 0, restores = 0, starts = 0, triggers = 0;
+    int signIns = 0, signOuts = 0, restores = 0, starts = 0, triggers = 0, settingsOpened = 0;
     std::vector<AuthSessionState> settingsShown;
     std::vector<bool> onboardingSignedIn;
     std::vector<bool> onboardingSigningIn;
@@ -98,7 +99,7 @@ TEST_F(AccountToneWiringTest, TheStoredHotKeyIsRegisteredWhenTheEngineStarts) {
     store.setToneHotKey(kK);
     makeWiring();
     wiring->applyStoredHotKey();
-    EXPECT_EQ(trayShortcut, "⌘⇧K");
+    EXPECT_EQ(trayShortcut, "Shift+Super+K");
     EXPECT_TRUE(keys.registered().empty());
     wiring->startRewriteEngine();
     EXPECT_EQ(keys.registered(), (Pairs{{40, 0x300}}));
@@ -116,7 +117,8 @@ TEST_F(AccountToneWiringTest, ARefusedChangeRevertsToTheLastGoodHotKey) {
     EXPECT_EQ(alerts.shown[0].request.title, "Shortcut Unavailable");
     EXPECT_EQ(alerts.shown[0].request.style, AlertRequest::Style::warning);
     EXPECT_EQ(lastAlert(),
-              "\u201C⌘⇧K\u201D is already in use by another app or the system. Reverting to ⌘⇧J.");
+              "\u201CShift+Super+K\u201D is already in use by another app or the system. "
+              "Reverting to Shift+Super+J.");
     // Until the alert closes nothing is registered and the setting holds K.
     EXPECT_TRUE(keys.registered().empty());
     EXPECT_EQ(store.toneHotKey(), kK);
@@ -124,16 +126,17 @@ TEST_F(AccountToneWiringTest, ARefusedChangeRevertsToTheLastGoodHotKey) {
     alerts.answer();
     EXPECT_EQ(store.toneHotKey(), kDefault);
     EXPECT_EQ(keys.registered(), (Pairs{{38, 0x300}}));
-    EXPECT_EQ(trayShortcut, "⌘⇧J");
+    EXPECT_EQ(trayShortcut, "Shift+Super+J");
     EXPECT_EQ(keys.press(38, 0x300), 1);
 
     // An accepted change becomes the one to fall back on.
     store.setToneHotKey(kL);
     EXPECT_EQ(wiring->lastGoodToneHotKey(), kL);
-    EXPECT_EQ(trayShortcut, "⌘⇧L");
+    EXPECT_EQ(trayShortcut, "Shift+Super+L");
     store.setToneHotKey(kK);
     EXPECT_EQ(lastAlert(),
-              "\u201C⌘⇧K\u201D is already in use by another app or the system. Reverting to ⌘⇧L.");
+              "\u201CShift+Super+K\u201D is already in use by another app or the system. "
+              "Reverting to Shift+Super+L.");
     alerts.answer();
     EXPECT_EQ(keys.registered(), (Pairs{{37, 0x300}}));
 }
@@ -144,30 +147,77 @@ TEST_F(AccountToneWiringTest, AHotKeyRecordedWhilePausedIsCheckedWhenTheEngineSt
     // Paused: only stored, shown at once, no alert yet.
     store.setToneHotKey(kK);
     EXPECT_TRUE(alerts.shown.empty());
-    EXPECT_EQ(trayShortcut, "⌘⇧K");
+    EXPECT_EQ(trayShortcut, "Shift+Super+K");
     EXPECT_EQ(wiring->lastGoodToneHotKey(), kDefault);
 
     wiring->startRewriteEngine();
     EXPECT_EQ(lastAlert(),
-              "\u201C⌘⇧K\u201D is already in use by another app or the system. Reverting to ⌘⇧J.");
+              "\u201CShift+Super+K\u201D is already in use by another app or the system. "
+              "Reverting to Shift+Super+J.");
     alerts.answer();
     EXPECT_EQ(store.toneHotKey(), kDefault);
     EXPECT_EQ(keys.registered(), (Pairs{{38, 0x300}}));
-    EXPECT_EQ(trayShortcut, "⌘⇧J");
+    EXPECT_EQ(trayShortcut, "Shift+Super+J");
 }
+
+const std::string kJUnavailable =
+    "\u201CShift+Super+J\u201D is already in use by another app or the system, so Mivo has no "
+    "rewrite shortcut for now. Choose another one in Settings; the tray menu\u2019s Rewrite item "
+    "still works.";
 
 TEST_F(AccountToneWiringTest, AStoredHotKeyTakenSinceIsAnnouncedAtStart) {
     keys.holdElsewhere(38, 0x300);
     wiring->applyStoredHotKey();
+    EXPECT_EQ(trayShortcut, "Shift+Super+J");
     wiring->startRewriteEngine();
-    EXPECT_EQ(lastAlert(),
-              "\u201C⌘⇧J\u201D is already in use by another app or the system. Reverting to ⌘⇧J.");
-    alerts.answer();
+    // Nothing to revert to: the alert says so and points to Settings, and
+    // the tray stops naming a shortcut that does nothing.
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].request.title, "Shortcut Unavailable");
+    EXPECT_EQ(lastAlert(), kJUnavailable);
+    EXPECT_EQ(alerts.shown[0].request.buttons, (std::vector<std::string>{"Open Settings", "OK"}));
+    EXPECT_EQ(trayShortcut, "");
+    EXPECT_TRUE(keys.registered().empty());
+    alerts.answer(0);
+    EXPECT_EQ(settingsOpened, 1);
     EXPECT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(store.toneHotKey(), kDefault);
     // Once the user picks a free one it is registered at once.
     store.setToneHotKey(kL);
     EXPECT_EQ(keys.registered(), (Pairs{{37, 0x300}}));
     EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(AccountToneWiringTest, ARevertToAHotKeyTakenTooEndsWithoutAShortcut) {
+    wiring->applyStoredHotKey();
+    wiring->startRewriteEngine();
+    keys.holdElsewhere(40, 0x300);
+    store.setToneHotKey(kK);
+    // While the first alert is open another program takes J as well.
+    keys.holdElsewhere(38, 0x300);
+    alerts.answer();
+    // No second "Reverting to" naming the same taken keys.
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[1].request.message, kJUnavailable);
+    EXPECT_EQ(trayShortcut, "");
+    alerts.answer(1);
+    EXPECT_EQ(settingsOpened, 0);
+    EXPECT_EQ(alerts.shown.size(), 2u);
+
+    // The recorder's glyph order is the same combination as the default.
+    store.setToneHotKey({38, 0x300, "⇧⌘J"});
+    ASSERT_EQ(alerts.shown.size(), 3u);
+    EXPECT_EQ(alerts.shown[2].request.message, kJUnavailable);
+    alerts.answer(1);
+    EXPECT_EQ(alerts.shown.size(), 3u);
+
+    // Freed while paused: the next start registers it and the tray names it
+    // again.
+    wiring->stopRewriteEngine();
+    keys.holdElsewhere(38, 0x300, false);
+    wiring->startRewriteEngine();
+    EXPECT_EQ(keys.registered(), (Pairs{{38, 0x300}}));
+    EXPECT_EQ(trayShortcut, "Shift+Super+J");
 }
 
 TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {

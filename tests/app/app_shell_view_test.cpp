@@ -28,7 +28,7 @@ TEST(AppShell, MenuInOrderWithRewriteDisabledUntilMonitoring) {
     EXPECT_EQ(
         visibleTitles(*shell.menu()),
         (QStringList{"Mivo", "—", "Sign In with Google…", "—", "Settings…", "Check for Updates…",
-                     "Rewrite (⌘⇧J)", "Open Accessibility Settings…", "—", "Quit Mivo"}));
+                     "Rewrite (Shift+Super+J)", "Open Accessibility Settings…", "—", "Quit Mivo"}));
     EXPECT_FALSE(action(shell, "header")->isEnabled());
     EXPECT_FALSE(action(shell, "rewrite")->isEnabled());
     EXPECT_EQ(shell.toolTip(), "Mivo — Idle");
@@ -56,8 +56,11 @@ TEST(AppShell, AccountLineAndShortcutFollowTheRoot) {
     int signIns = 0;
     shell.onSignIn = [&] { ++signIns; };
     shell.launch();
-    shell.setRewriteShortcutDisplay("⌃⌥Space");
-    EXPECT_EQ(action(shell, "rewrite")->text(), "Rewrite (⌃⌥Space)");
+    shell.setRewriteShortcutDisplay("Ctrl+Alt+Space");
+    EXPECT_EQ(action(shell, "rewrite")->text(), "Rewrite (Ctrl+Alt+Space)");
+    // No shortcut registered: the item still rewrites, named without one.
+    shell.setRewriteShortcutDisplay("");
+    EXPECT_EQ(action(shell, "rewrite")->text(), "Rewrite");
 
     shell.updateAuthState("mika@example.com");
     EXPECT_EQ(action(shell, "authStatus")->text(), "Signed in as mika@example.com");

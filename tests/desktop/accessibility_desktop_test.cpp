@@ -38,6 +38,10 @@ TEST_F(AccessibilityDesktopTest, FindsTheFocusedTextViewFromTheApplicationAndSys
     const AXElement field = entry(*editor);
     EXPECT_EQ(readBool(ax(), field, kAXFocusedAttribute), false);
     EXPECT_NE(field, *focused);
+    // Log lines name the roles as the bus does: GTK 3's view and entry are
+    // both "text", the window a "frame".
+    EXPECT_EQ(readString(ax(), *focused, kAXRoleDescriptionAttribute), "text");
+    EXPECT_EQ(readString(ax(), *window, kAXRoleDescriptionAttribute), "frame");
 }
 
 TEST_F(AccessibilityDesktopTest, ReadsSelectsAndBoundsRangesInUtf16Units) {

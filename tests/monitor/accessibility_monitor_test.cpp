@@ -144,9 +144,9 @@ struct TapFailureCase {
 TEST_F(LifecycleTest, WithoutAKeyDownMonitorThePollsStillFindTheSentence) {
     const TapFailureCase cases[] = {
         {KeyDownMonitorError::tapCreateFailed,
-         "[Mivo] eventTap: CGEvent.tapCreate FAILED — keystroke detection unavailable"},
-        {KeyDownMonitorError::runLoopSourceFailed,
-         "[Mivo] eventTap: CFMachPortCreateRunLoopSource FAILED"},
+         "[Mivo] eventTap: XISelectEvents(XI_RawKeyPress) FAILED — keystroke detection "
+         "unavailable"},
+        {KeyDownMonitorError::runLoopSourceFailed, "[Mivo] eventTap: X event listener FAILED"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -86,7 +86,7 @@ TEST_F(ReplacementLadderTest, ALeftoverTailInAPlainFieldIsMendedByAWholeValueWri
     monitor.applyReplacement(issue("晴れ", "雨", 0, 2));
     EXPECT_EQ(desk.text(field), "今日は雨れです。");
     advanceTo(0.35);
-    EXPECT_EQ(logged("applyReplacement: repaired partial replacement with kAXValue"), 1u);
+    EXPECT_EQ(logged("applyReplacement: repaired partial replacement with set_text_contents"), 1u);
     EXPECT_EQ(desk.text(field), "今日は雨です。");
     advanceTo(0.79);
     EXPECT_TRUE(completed.empty());
@@ -98,13 +98,13 @@ TEST_F(ReplacementLadderTest, ALeftoverTailInAFragmentBackedEditorIsSelectedAndD
     const sim::SimId editor = followFragmentBacked("今日は晴れです。");
     desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::leaveTail(1));
     monitor.applyReplacement(kHare);
-    EXPECT_EQ(logged("applyReplacement: skipping kAXValue write for fragment-backed editor"), 1u);
+    EXPECT_EQ(logged("applyReplacement: skipping set_text_contents for fragment-backed editor"),
+              1u);
     EXPECT_EQ(desk.text(editor), "今日は雨れです。");
     // The editor deletes a selection as it should.
     desk.setWriteQuirk(editor, "AXSelectedText", WriteQuirk::leaveTail(0));
     advanceTo(0.35);
-    EXPECT_EQ(logged("applyReplacement: deleted partial replacement tail using kAXSelectedText"),
-              1u);
+    EXPECT_EQ(logged("applyReplacement: deleted partial replacement tail using delete_text"), 1u);
     EXPECT_EQ(desk.text(editor), "今日は雨です。");
     EXPECT_EQ(desk.selection(editor), (Utf16Range{4, 0}));
     advanceTo(0.8);
@@ -118,7 +118,7 @@ TEST_F(ReplacementLadderTest, ATailThatCannotBeDeletedByAttributeGetsADeleteKey)
     desk.setInputQuirk(editor, sim::InputQuirk{.leavesTailCharacters = 1});
     monitor.applyReplacement(kHare);
     advanceTo(0.95);
-    EXPECT_EQ(logged("applyReplacement: kAXSelectedText tail delete failed err=-25204, posting "
+    EXPECT_EQ(logged("applyReplacement: delete_text of the tail failed err=-25204, posting "
                      "Delete"),
               1u);
     EXPECT_EQ(desk.selection(editor), (Utf16Range{4, 1}));
@@ -330,7 +330,7 @@ TEST_F(ReplacementLadderTest, SeveralIssuesGoInOneWholeValueWrite) {
     followField("今日は晴れです。明日は雪です。");
     monitor.applyReplacements({issue("晴れ", "雨", 3, 5), issue("雪", "曇り", 11, 12)});
     EXPECT_EQ(desk.text(field), "今日は雨です。明日は曇りです。");
-    EXPECT_EQ(logged("[Mivo] applyReplacements: wrote 2 replacements using kAXValue"), 1u);
+    EXPECT_EQ(logged("[Mivo] applyReplacements: wrote 2 replacements using set_text_contents"), 1u);
     EXPECT_FALSE(monitor.pendingApplyOriginalText());
     advanceTo(0.14);
     EXPECT_TRUE(completed.empty());
@@ -368,7 +368,7 @@ TEST_F(ReplacementLadderTest, ARangeFoundInTheUnitsBeforeTheCaretIsSelectedInThe
     valueReadsEmptyButTakesWrites();
     desk.select(field, {458, 0});  // the read starts 400 units back, at 58
     monitor.applyReplacement(kHare);
-    EXPECT_EQ(logged("applyReplacement: wrote replacement using kAXSelectedText"), 1u);
+    EXPECT_EQ(logged("applyReplacement: wrote replacement using delete_text+insert_text"), 1u);
     EXPECT_EQ(desk.text(field).substr(450 * 3), "今日は雨です。");
 }
 
@@ -383,7 +383,7 @@ TEST_F(ReplacementLadderTest, ATailInAFieldReadAroundTheCaretIsDeletedNotRewritt
     desk.select(field, {8, 0});
     desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(0));
     advanceTo(0.35);
-    EXPECT_EQ(logged("deleted partial replacement tail using kAXSelectedText"), 1u);
+    EXPECT_EQ(logged("deleted partial replacement tail using delete_text"), 1u);
     advanceTo(1.0);
     EXPECT_EQ(desk.text(field), "今日は雨です。明日も晴れ。");
 }
@@ -392,7 +392,7 @@ TEST_F(ReplacementLadderTest, ARefusedBatchWriteFallsBackToTheFirstIssue) {
     followField("今日は晴れです。明日は雪です。");
     desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
     monitor.applyReplacements({issue("雪", "曇り", 11, 12), issue("晴れ", "雨", 3, 5)});
-    EXPECT_EQ(logged("applyReplacements: kAXValue write failed err=-25204, applying first issue "
+    EXPECT_EQ(logged("applyReplacements: set_text_contents failed err=-25204, applying first issue "
                      "only"),
               1u);
     EXPECT_EQ(desk.text(field), "今日は晴れです。明日は曇りです。");

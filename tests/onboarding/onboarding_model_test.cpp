@@ -75,18 +75,18 @@ TEST(OnboardingViewModel, ObserversHearOnlyRealChanges) {
     OnboardingViewModel model;
     std::vector<OnboardingViewModel::Change> heard;
     auto observer = model.addObserver([&](OnboardingViewModel::Change c) { heard.push_back(c); });
-    EXPECT_EQ(model.rewriteShortcutDisplay(), "⌘⇧J");
-    model.setRewriteShortcutDisplay("⌘⇧J");
+    EXPECT_EQ(model.rewriteShortcutDisplay(), "Shift+Super+J");
+    model.setRewriteShortcutDisplay("Shift+Super+J");
     model.setSignedIn(false);
     model.setSigningIn(false);
     EXPECT_TRUE(heard.empty());
-    model.setRewriteShortcutDisplay("⌘⌥K");
+    model.setRewriteShortcutDisplay("Alt+Super+K");
     model.setSigningIn(true);
     model.setSignedIn(true);
     using Change = OnboardingViewModel::Change;
     EXPECT_THAT(heard, ::testing::ElementsAre(Change::rewriteShortcut, Change::isSigningIn,
                                               Change::isSignedIn));
-    EXPECT_EQ(model.rewriteShortcutDisplay(), "⌘⌥K");
+    EXPECT_EQ(model.rewriteShortcutDisplay(), "Alt+Super+K");
 }
 
 TEST(OnboardingViewModel, TryItNowRunsItsCallbackOnlyWhenSet) {

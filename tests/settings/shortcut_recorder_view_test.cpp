@@ -55,7 +55,8 @@ struct KeyCase {
     Qt::KeyboardModifiers modifiers;
     uint32_t keyCode;
     uint32_t mask;
-    const char* display;
+    const char* display;  // stored
+    const char* shown;    // what the field reads
 };
 
 class RecordedKeys : public ShortcutRecorderTest, public ::testing::WithParamInterface<KeyCase> {};
@@ -69,28 +70,29 @@ TEST_P(RecordedKeys, StoreKeyCodeMaskAndDisplay) {
     EXPECT_EQ(recorded[0].carbonModifiers, c.mask);
     EXPECT_EQ(recorded[0].display, c.display);
     EXPECT_FALSE(recorder->isRecording());
-    EXPECT_EQ(recorder->displayText().toStdString(), c.display);
+    EXPECT_EQ(recorder->displayText().toStdString(), c.shown);
     EXPECT_EQ(alerts.beeps, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Recorder, RecordedKeys,
-    ::testing::Values(KeyCase{"ControlAltSpace", Qt::Key_Space,
-                              Qt::ControlModifier | Qt::AltModifier, 49, 0x1800, "⌃⌥Space"},
-                      // Super is Command.
-                      KeyCase{"SuperShiftJ", Qt::Key_J, Qt::MetaModifier | Qt::ShiftModifier, 38,
-                              0x300, "⇧⌘J"},
-                      // Ctrl+J types a line feed; the glyph comes from the key.
-                      KeyCase{"ControlJ", Qt::Key_J, Qt::ControlModifier, 38, 0x1000, "⌃J"},
-                      KeyCase{"ControlW", Qt::Key_W, Qt::ControlModifier, 13, 0x1000, "⌃W"},
-                      KeyCase{"ControlTab", Qt::Key_Tab, Qt::ControlModifier, 48, 0x1000, "⌃⇥"},
-                      KeyCase{"SuperReturn", Qt::Key_Return, Qt::MetaModifier, 36, 0x100, "⌘↩"},
-                      KeyCase{"AltLeft", Qt::Key_Left, Qt::AltModifier, 123, 0x800, "⌥←"},
-                      KeyCase{"SuperShiftOne", Qt::Key_Exclam, Qt::MetaModifier | Qt::ShiftModifier,
-                              18, 0x300, "⇧⌘!"},
-                      KeyCase{"SuperF1", Qt::Key_F1, Qt::MetaModifier, 122, 0x100, "⌘Key 122"},
-                      KeyCase{"SuperKeypadFive", Qt::Key_5, Qt::MetaModifier | Qt::KeypadModifier,
-                              87, 0x100, "⌘5"}),
+    ::testing::Values(
+        KeyCase{"ControlAltSpace", Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, 49, 0x1800,
+                "⌃⌥Space", "Ctrl+Alt+Space"},
+        // Super is Command.
+        KeyCase{"SuperShiftJ", Qt::Key_J, Qt::MetaModifier | Qt::ShiftModifier, 38, 0x300, "⇧⌘J",
+                "Shift+Super+J"},
+        // Ctrl+J types a line feed; the glyph comes from the key.
+        KeyCase{"ControlJ", Qt::Key_J, Qt::ControlModifier, 38, 0x1000, "⌃J", "Ctrl+J"},
+        KeyCase{"ControlW", Qt::Key_W, Qt::ControlModifier, 13, 0x1000, "⌃W", "Ctrl+W"},
+        KeyCase{"ControlTab", Qt::Key_Tab, Qt::ControlModifier, 48, 0x1000, "⌃⇥", "Ctrl+Tab"},
+        KeyCase{"SuperReturn", Qt::Key_Return, Qt::MetaModifier, 36, 0x100, "⌘↩", "Super+Return"},
+        KeyCase{"AltLeft", Qt::Key_Left, Qt::AltModifier, 123, 0x800, "⌥←", "Alt+Left"},
+        KeyCase{"SuperShiftOne", Qt::Key_Exclam, Qt::MetaModifier | Qt::ShiftModifier, 18, 0x300,
+                "⇧⌘!", "Shift+Super+!"},
+        KeyCase{"SuperF1", Qt::Key_F1, Qt::MetaModifier, 122, 0x100, "⌘Key 122", "Super+Key 122"},
+        KeyCase{"SuperKeypadFive", Qt::Key_5, Qt::MetaModifier | Qt::KeypadModifier, 87, 0x100,
+                "⌘5", "Super+5"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShortcutRecorderTest, ShiftWithALetterBeepsAndRecordsNothing) {

@@ -64,7 +64,7 @@ TEST_F(ToneConversionTest, ImproveSendsTheRequestAndApplyWritesTheRewriteBack) {
     EXPECT_EQ(desk.text(field), "前の文。私はは学生です。");
     desk.clock().advance(0.001);
     EXPECT_EQ(desk.text(field), "前の文。私は学生です。");
-    EXPECT_TRUE(logged("Tone: applied via kAXValue → host=com.example.editor"))
+    EXPECT_TRUE(logged("Tone: applied via set_text_contents → host=com.example.editor"))
         << ::testing::PrintToString(lines);
     EXPECT_EQ(coordinator->originalText(), "");
     desk.clock().advance(31);

@@ -59,8 +59,9 @@ TEST(ToneMessagesTest, FeedbackFailures) {
 
 TEST(ToneMessagesTest, WaysOfWritingBack) {
     using Result = TonePasteApplier::ApplyResult;
-    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedNative, {}}), "kAXValue");
-    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedSelectedText, {}}), "kAXSelectedText");
+    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedNative, {}}), "set_text_contents");
+    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedSelectedText, {}}),
+              "delete_text+insert_text");
     EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedPaste, {}}), "paste");
     EXPECT_EQ(ToneMessages::appliedVia(Result::copiedToClipboard("no field")),
               "clipboard (auto-clear 30s) — no field");

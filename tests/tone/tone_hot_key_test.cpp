@@ -16,7 +16,7 @@ constexpr uint32_t kJ = 38;
 constexpr uint32_t kK = 40;
 constexpr uint32_t kCmdShift = 768;
 const std::string kRegisteredJ = "[Mivo][Tone] Registered system hotkey (keyCode=38 modifiers=768)";
-const std::string kRefused = "[Mivo][Tone] RegisterEventHotKey failed: -9878";
+const std::string kRefused = "[Mivo][Tone] XGrabKey failed: BadAccess";
 
 class ToneHotKeyTest : public ::testing::Test {
   protected:

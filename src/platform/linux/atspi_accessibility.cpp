@@ -246,6 +246,11 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
 
     if (attribute == kAXRoleAttribute)
         return AXValue(axRole(live.role, live.has(ATSPI_STATE_MULTI_LINE)));
+    if (attribute == kAXRoleDescriptionAttribute) {
+        if (auto name = takeString(atspi_role_get_name(live.role)))
+            return AXValue(*name);
+        return std::unexpected(AXError::noValue);
+    }
     if (attribute == kAXSubroleAttribute) {
         if (auto subrole = axSubrole(live.role))
             return AXValue(*subrole);

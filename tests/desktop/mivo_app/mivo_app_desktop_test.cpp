@@ -2,7 +2,8 @@
 // bus, following our GTK test editor. A typed sentence with a known mistake
 // gets a highlight over the mistaken characters; the pointer on it opens the
 // correction panel; "Apply" writes the correction into the editor, which
-// stays the active window, and the new text is checked again.
+// stays the active window, and the new text is checked again. A second
+// launch hands over to the first.
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +25,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+
+#include "mivo_app/xembed_tray.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -66,17 +69,8 @@ class MivoAppDesktopTest : public DesktopTest {
             std::ofstream(config.toStdString() + "/Mivo/defaults.json")
                 << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
 
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", config);
-        env.insert("XDG_RUNTIME_DIR", runtime);
-        env.insert("XDG_DATA_HOME", home_.path() + "/data");
-        env.insert("MIVO_APPEARANCE", "light");
-        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
-        // Mivo's own widgets on the bus, so the test finds "Apply" as a user
-        // would see it.
-        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         mivo_ = std::make_unique<QProcess>();
-        mivo_->setProcessEnvironment(env);
+        mivo_->setProcessEnvironment(mivoEnvironment());
         mivo_->setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(mivo_.get(), &QProcess::readyRead,
                          [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
@@ -89,13 +83,40 @@ class MivoAppDesktopTest : public DesktopTest {
         }
     }
 
+    QProcessEnvironment mivoEnvironment() const {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home_.path() + "/config");
+        env.insert("XDG_RUNTIME_DIR", home_.path() + "/run");
+        env.insert("XDG_DATA_HOME", home_.path() + "/data");
+        env.insert("MIVO_APPEARANCE", "light");
+        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
+        // Mivo's own widgets on the bus, so the test finds "Apply" as a user
+        // would see it.
+        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        return env;
+    }
+
+    // Every running process of the `mivo` executable.
+    static std::vector<Pid> mivoProcesses() {
+        std::vector<Pid> pids;
+        const QString app = QFileInfo(MIVO_APP).canonicalFilePath();
+        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            bool number = false;
+            const Pid pid = entry.toInt(&number);
+            if (number && QFileInfo("/proc/" + entry + "/exe").canonicalFilePath() == app)
+                pids.push_back(pid);
+        }
+        return pids;
+    }
+
     void stopMivo() {
         mivo_->terminate();
         ASSERT_TRUE(mivo_->waitForFinished(5000));
     }
 
-    // Mivo's managed top-level window titled `title`, if one is mapped.
-    std::optional<Window> mivoWindowTitled(const std::string& title) {
+    // Mivo's managed top-level window titled `title` (or, with `prefix`,
+    // whose title starts with it), if one is mapped.
+    std::optional<Window> mivoWindowTitled(const std::string& title, bool prefix = false) {
         std::optional<Window> found;
         const Atom list = XInternAtom(display(), "_NET_CLIENT_LIST", False);
         Atom type = 0;
@@ -111,7 +132,7 @@ class MivoAppDesktopTest : public DesktopTest {
                 char* name = nullptr;
                 if (windowPid(windows[i]) == mivoPid() &&
                     XFetchName(display(), windows[i], &name) && name != nullptr) {
-                    if (title == name)
+                    if (prefix ? std::string_view(name).starts_with(title) : title == name)
                         found = windows[i];
                     XFree(name);
                 }
@@ -363,6 +384,71 @@ TEST_F(MivoAppDesktopTest, TryItNowOpensTheEmptyScratchFileInTheTextEditor) {
     EXPECT_EQ(QString::fromUtf8(file.readAll()), scratch);
     EXPECT_EQ(QFileInfo(scratch).size(), 0);  // opened while still empty
     EXPECT_TRUE(mivoWindowTitled("Welcome to Mivo").has_value()) << "onboarding stays open";
+}
+
+TEST_F(MivoAppDesktopTest, ASecondLaunchBringsUpTheFirstOnesSettingsAndEnds) {
+    startMivo();
+    // Without a tray here the first start opens the settings window once;
+    // the user closes it.
+    std::optional<Window> settings;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (settings = mivoWindowTitled("Settings", /*prefix=*/true)).has_value(); }, 10))
+        << "the settings window did not open at start";
+    closeWindow(*settings);
+    ASSERT_TRUE(
+        waitUntil([&] { return !mivoWindowTitled("Settings", /*prefix=*/true).has_value(); }, 5));
+    ASSERT_EQ(mivoProcesses(), std::vector<Pid>{mivoPid()});
+
+    QProcess second;
+    second.setProcessEnvironment(mivoEnvironment());
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(MIVO_APP, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 10))
+        << "the second launch did not end";
+    const QString secondLog = QString::fromUtf8(second.readAll());
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << secondLog.toStdString();
+    EXPECT_TRUE(secondLog.contains("Mivo is already running")) << secondLog.toStdString();
+    // It never got as far as a monitor of its own.
+    EXPECT_FALSE(secondLog.contains("start: monitoring started"));
+
+    EXPECT_TRUE(
+        waitUntil([&] { return mivoWindowTitled("Settings", /*prefix=*/true).has_value(); }, 5))
+        << "the running Mivo did not bring its settings window up";
+    screenshot("mivo-second-launch.png");
+    EXPECT_EQ(mivo_->state(), QProcess::Running);
+    EXPECT_EQ(mivoProcesses(), std::vector<Pid>{mivoPid()});
+    EXPECT_TRUE(log_.contains("instance: a later launch asked for the settings window"));
+}
+
+TEST_F(MivoAppDesktopTest, WithATrayTwoLaunchesPutUpOneIcon) {
+    XEmbedTray tray;
+    ASSERT_TRUE(tray.owns()) << "another tray holds the selection";
+    startMivo();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            tray.pump();
+            return !tray.dockRequests().empty();
+        },
+        10))
+        << "mivo put no icon in the tray";
+    // With a tray the settings window stays closed at start.
+    EXPECT_FALSE(mivoWindowTitled("Settings", /*prefix=*/true).has_value());
+
+    QProcess second;
+    second.setProcessEnvironment(mivoEnvironment());
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(MIVO_APP, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 10));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(
+        waitUntil([&] { return mivoWindowTitled("Settings", /*prefix=*/true).has_value(); }, 5));
+    spinFor(1.0);  // time for a late second icon to ask
+    tray.pump();
+    ASSERT_EQ(tray.dockRequests().size(), 1u);
+    EXPECT_EQ(tray.pidOf(tray.dockRequests().front()), static_cast<unsigned long>(mivoPid()));
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ TEST(ToneTriggerIconWindow, NeverTakesTheFocusAndReportsClicks) {
     EXPECT_TRUE(window.isVisible());
     QTest::mouseClick(window.view(), Qt::LeftButton, {}, QPoint(12, 12));
     EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(window.view()->toolTip(), "Mivo — Rewrite (⌘⇧J)");
+    EXPECT_EQ(window.view()->toolTip(), "Mivo — Rewrite (Shift+Super+J)");
     EXPECT_EQ(window.view()->accessibleName(), "Mivo — Rewrite");
     const QImage image = renderArtifact(*window.view(), "tone-trigger-icon-normal-light");
     // The mark's blue at its centre-left, away from the white W.
