@@ -6,7 +6,7 @@
 
 #include "overlay/correction_panel_model.hpp"
 #include "overlay/overlay_palette.hpp"
-#include "overlay/qt_geometry.hpp"
+#include "overlay/qt_style.hpp"
 #include "ui/fonts.hpp"
 
 namespace mivo {

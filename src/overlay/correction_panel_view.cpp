@@ -11,7 +11,7 @@
 
 #include "overlay/correction_panel_parts.hpp"
 #include "overlay/overlay_palette.hpp"
-#include "overlay/qt_geometry.hpp"
+#include "overlay/qt_style.hpp"
 #include "ui/fonts.hpp"
 
 namespace mivo {

@@ -5,7 +5,7 @@
 #include <QRegion>
 
 #include "overlay/overlay_palette.hpp"
-#include "overlay/qt_geometry.hpp"
+#include "overlay/qt_style.hpp"
 
 namespace mivo {
 namespace {

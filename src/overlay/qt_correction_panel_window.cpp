@@ -1,4 +1,5 @@
 #include "overlay/qt_correction_panel_window.hpp"
+#include "ui/qt_edge.hpp"
 
 #include <QCursor>
 #include <QMouseEvent>
@@ -8,7 +9,7 @@
 #include <QWidget>
 
 #include "overlay/correction_panel_view.hpp"
-#include "overlay/qt_geometry.hpp"
+#include "overlay/qt_style.hpp"
 #include "overlay/x11_overlay_support.hpp"
 
 namespace mivo {
@@ -46,7 +47,7 @@ class FreePanel : public QWidget {
         QWidget::resizeEvent(event);
         // Without a compositor the shadow margin cannot be transparent: the
         // window keeps only the card.
-        if (!overlay_qt::hasCompositor()) {
+        if (!qt_edge::hasCompositor()) {
             const int m = CorrectionPanelView::shadowMargin;
             QPainterPath card;
             card.addRoundedRect(QRectF(rect()).adjusted(m, m, -m, -m), 10, 10);
@@ -87,7 +88,7 @@ double QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel>
     contentHeight_ = height;
     panel_->resize(static_cast<int>(width), height);
     // The panel is laid out in Qt's pixels and placed in X pixels.
-    return overlay_qt::toX11Length(height);
+    return qt_edge::toX11Length(height);
 }
 
 void QtCorrectionPanelWindow::contentHeightChanged(int height) {
@@ -100,7 +101,7 @@ void QtCorrectionPanelWindow::contentHeightChanged(int height) {
     geometry.setHeight(height);
     panel_->setGeometry(geometry);
     if (onResize_)
-        onResize_(overlay_qt::fromQt(geometry));
+        onResize_(qt_edge::fromQt(geometry));
 }
 
 void QtCorrectionPanelWindow::setFrame(const Rect& frame) {
@@ -108,13 +109,13 @@ void QtCorrectionPanelWindow::setFrame(const Rect& frame) {
         return;
     // Only the place: the panel keeps the size its content was laid out in,
     // which on a scaled screen is not the frame's X pixels.
-    panel_->move(overlay_qt::toQtTopLeft(frame));
+    panel_->move(qt_edge::toQtTopLeft(frame));
 }
 
 std::optional<Rect> QtCorrectionPanelWindow::frame() const {
     if (panel_ == nullptr)
         return std::nullopt;
-    return overlay_qt::fromQt(panel_->geometry());
+    return qt_edge::fromQt(panel_->geometry());
 }
 
 void QtCorrectionPanelWindow::orderFront() {

@@ -1,9 +1,10 @@
 #include "overlay/qt_highlight_windows.hpp"
+#include "ui/qt_edge.hpp"
 
 #include <QGuiApplication>
 
 #include "overlay/highlight_view.hpp"
-#include "overlay/qt_geometry.hpp"
+#include "overlay/qt_style.hpp"
 #include "overlay/x11_overlay_support.hpp"
 
 namespace mivo {
@@ -13,11 +14,11 @@ class QtHighlightWindow : public HighlightWindow {
   public:
     QtHighlightWindow(const Rect& frame, CorrectionIssue::Severity severity,
                       std::function<void(bool)> onHoverChanged)
-        : view_(new HighlightView(severity, overlay_qt::hasCompositor())) {
+        : view_(new HighlightView(severity, qt_edge::hasCompositor())) {
         // The frame is in X pixels: Qt places the window in its own
         // device-independent ones, the input window goes straight to X.
-        const QRect rect = overlay_qt::toQt(frame);
-        const bool x11 = overlay_qt::onX11();
+        const QRect rect = qt_edge::toQt(frame);
+        const bool x11 = qt_edge::onX11();
         // Flags before the first show: changing them later hides the window.
         Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                 Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint;
@@ -32,7 +33,7 @@ class QtHighlightWindow : public HighlightWindow {
             // Mapped after the drawing window, the input window lies above it.
             HighlightView* view = view_.get();
             catcher_ = overlay_qt::X11HoverCatcher::create(
-                overlay_qt::toX11(frame), [view](bool inside) { view->pointerCrossed(inside); });
+                qt_edge::toX11(frame), [view](bool inside) { view->pointerCrossed(inside); });
         }
     }
 
@@ -65,7 +66,7 @@ std::unique_ptr<HighlightWindow> QtHighlightWindows::create(
 std::optional<Point> QtHighlightWindows::pointerLocation() {
     if (QGuiApplication::primaryScreen() == nullptr)
         return std::nullopt;
-    return overlay_qt::pointerLocation();
+    return qt_edge::pointerLocation();
 }
 
 }  // namespace mivo

@@ -8,27 +8,13 @@
 
 #include <xcb/xcb.h>
 
+#include "ui/qt_edge.hpp"
+
 namespace mivo::overlay_qt {
 namespace {
 
-xcb_connection_t* connection() {
-    auto* app = qGuiApp;
-    if (app == nullptr)
-        return nullptr;
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
 xcb_screen_t* defaultScreen(xcb_connection_t* c) {
     return xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const std::string& name) {
-    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str());
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t a = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    free(reply);
-    return a;
 }
 
 // The pointing hand from the core cursor font (hand2), made once.
@@ -82,38 +68,9 @@ class CrossingFilter : public QAbstractNativeEventFilter {
 
 }  // namespace
 
-bool onX11() {
-    return connection() != nullptr;
-}
-
-bool hasCompositor() {
-    xcb_connection_t* c = connection();
-    if (c == nullptr)
-        return true;
-    const xcb_atom_t selection = atom(c, "_NET_WM_CM_S0");
-    if (selection == XCB_ATOM_NONE)
-        return false;
-    auto* reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
-    const bool owned = reply != nullptr && reply->owner != XCB_NONE;
-    free(reply);
-    return owned;
-}
-
-std::optional<QPoint> x11PointerPosition() {
-    xcb_connection_t* c = connection();
-    if (c == nullptr)
-        return std::nullopt;
-    auto* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, defaultScreen(c)->root), nullptr);
-    if (reply == nullptr)
-        return std::nullopt;
-    const QPoint at(reply->root_x, reply->root_y);
-    free(reply);
-    return at;
-}
-
 std::unique_ptr<X11HoverCatcher> X11HoverCatcher::create(const QRect& rect,
                                                          std::function<void(bool)> onCrossing) {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = qt_edge::xcbConnection();
     if (c == nullptr || rect.width() <= 0 || rect.height() <= 0)
         return nullptr;
     auto catcher = std::unique_ptr<X11HoverCatcher>(new X11HoverCatcher);
@@ -135,7 +92,7 @@ std::unique_ptr<X11HoverCatcher> X11HoverCatcher::create(const QRect& rect,
 
 X11HoverCatcher::~X11HoverCatcher() {
     CrossingFilter::shared().handlers.erase(window_);
-    if (xcb_connection_t* c = connection()) {
+    if (xcb_connection_t* c = qt_edge::xcbConnection()) {
         xcb_destroy_window(c, window_);
         xcb_flush(c);
     }

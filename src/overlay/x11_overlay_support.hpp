@@ -15,16 +15,6 @@
 
 namespace mivo::overlay_qt {
 
-// Whether Qt runs on an X server.
-bool onX11();
-// Whether a compositing manager runs, so translucent windows blend; always
-// true off X11, where Qt composes itself.
-bool hasCompositor();
-
-// The pointer on the root window in X pixels, exactly (Qt's position of it
-// is rounded to its device-independent pixels); nothing off X11.
-std::optional<QPoint> x11PointerPosition();
-
 // One input-only window over other applications; destroying it removes it.
 class X11HoverCatcher {
   public:

@@ -52,6 +52,12 @@ struct Utf16Range {
     bool operator==(const Utf16Range&) const = default;
 };
 
+// The one flip between the window system's top-left/y-down rectangles and
+// the global bottom-left/y-up ones, given the primary screen's top-left/y-down
+// frame: y' = H - y - height.
+Rect toGlobalCoordinates(const Rect& yDown, const Rect& primary);
+Rect fromGlobalCoordinates(const Rect& global, const Rect& primary);
+
 // Log forms: "(100.0, 897.0, 50.0, 20.0)" and "{4, 1}".
 std::string toString(const Rect& r);
 std::string toString(const Utf16Range& r);

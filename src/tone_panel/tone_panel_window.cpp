@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "tone_panel/tone_panel_view.hpp"
-#include "tone_panel/x11_compositor.hpp"
+#include "ui/qt_edge.hpp"
 
 namespace mivo {
 
@@ -100,15 +100,14 @@ void TonePanelWindow::position(const std::optional<Rect>& anchor, std::span<cons
 }
 
 void TonePanelWindow::moveToGlobal(const Rect& frame) {
-    // y down for the window system: y' = H - y - height, from the primary
-    // screen's frame.
-    move(static_cast<int>(std::lround(frame.x + primaryFrame_.x)),
-         static_cast<int>(std::lround(primaryFrame_.maxY() - frame.y - frame.height)));
+    const Rect yDown = fromGlobalCoordinates(frame, primaryFrame_);
+    move(static_cast<int>(std::lround(yDown.x)), static_cast<int>(std::lround(yDown.y)));
 }
 
 Rect TonePanelWindow::globalFrame() const {
-    return Rect{x() - primaryFrame_.x, primaryFrame_.maxY() - y() - height(),
-                static_cast<double>(width()), static_cast<double>(height())};
+    return toGlobalCoordinates(Rect{static_cast<double>(x()), static_cast<double>(y()),
+                                    static_cast<double>(width()), static_cast<double>(height())},
+                               primaryFrame_);
 }
 
 void TonePanelWindow::contentHeightChanged(int height) {
@@ -122,7 +121,7 @@ void TonePanelWindow::contentHeightChanged(int height) {
 void TonePanelWindow::applyMask() {
     // Without a compositor the translucent margin would paint black: cut the
     // window to the card instead (the shadows go).
-    if (x11HasCompositor()) {
+    if (qt_edge::hasCompositor()) {
         clearMask();
         return;
     }

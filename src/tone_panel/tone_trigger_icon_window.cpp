@@ -5,10 +5,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "platform/linux/qt_screens.hpp"
 #include "shared/shortcut_text.hpp"
 #include "tone_panel/tone_controls.hpp"
-#include "tone_panel/x11_compositor.hpp"
+#include "ui/qt_edge.hpp"
 
 namespace mivo {
 
@@ -100,7 +99,7 @@ ToneTriggerIconWindow::ToneTriggerIconWindow(std::function<void()> onClick)
     window_->setFixedSize(windowSide, windowSide);
     view_ = new TriggerIconView(ToneTriggerIcon::iconSize, std::move(onClick), window_.get());
     view_->setGeometry(0, 0, windowSide, windowSide);
-    if (!x11HasCompositor()) {
+    if (!qt_edge::hasCompositor()) {
         QPainterPath shape;
         shape.addRoundedRect(QRectF(1, 1, 22, 22), 4.84, 4.84);
         window_->setMask(QRegion(shape.toFillPolygon().toPolygon()));
@@ -111,9 +110,9 @@ ToneTriggerIconWindow::ToneTriggerIconWindow(std::function<void()> onClick)
 ToneTriggerIconWindow::~ToneTriggerIconWindow() = default;
 
 void ToneTriggerIconWindow::setFrameOrigin(Point origin) {
-    const Rect primary = linux_desktop::primaryScreenFrame();
-    window_->move(static_cast<int>(std::lround(origin.x + primary.x)),
-                  static_cast<int>(std::lround(primary.maxY() - origin.y - windowSide)));
+    const Rect yDown = fromGlobalCoordinates(Rect{origin.x, origin.y, windowSide, windowSide},
+                                             qt_edge::primaryScreenFrame());
+    window_->move(static_cast<int>(std::lround(yDown.x)), static_cast<int>(std::lround(yDown.y)));
 }
 
 bool ToneTriggerIconWindow::isVisible() const {

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "overlay/highlight_view.hpp"
-#include "overlay/qt_geometry.hpp"
+#include "overlay/qt_style.hpp"
+#include "ui/qt_edge.hpp"
 #include "ui_artifacts.hpp"
 
 namespace mivo {
@@ -80,10 +81,10 @@ TEST(HighlightViewTest, WithoutTranslucencyOnlyTheOutlineAndBarRemain) {
 TEST(HighlightViewTest, CoordinatesFlipOnceAtTheQtEdge) {
     // Primary screen 1024 high: a rectangle 20 high with its bottom at y 200
     // (y up) has its top at row 804 (y down).
-    EXPECT_EQ(overlay_qt::toQt(Rect{100, 200, 50, 20}, 1024), QRect(100, 804, 50, 20));
-    EXPECT_EQ(overlay_qt::fromQt(QRect(100, 804, 50, 20), 1024), (Rect{100, 200, 50, 20}));
+    EXPECT_EQ(qt_edge::toQt(Rect{100, 200, 50, 20}, 1024), QRect(100, 804, 50, 20));
+    EXPECT_EQ(qt_edge::fromQt(QRect(100, 804, 50, 20), 1024), (Rect{100, 200, 50, 20}));
     // Fractional edges are rounded, not the size.
-    EXPECT_EQ(overlay_qt::toQt(Rect{10.4, 10.6, 20.4, 5.0}, 100), QRect(10, 84, 21, 5));
+    EXPECT_EQ(qt_edge::toQt(Rect{10.4, 10.6, 20.4, 5.0}, 100), QRect(10, 84, 21, 5));
 }
 
 }  // namespace

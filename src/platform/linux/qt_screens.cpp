@@ -18,14 +18,6 @@ ScaledScreen scaled(const QScreen* screen) {
 
 }  // namespace
 
-Rect toGlobalCoordinates(const Rect& r, const Rect& primary) {
-    return Rect{r.x - primary.x, primary.maxY() - r.maxY(), r.width, r.height};
-}
-
-Rect fromGlobalCoordinates(const Rect& global, const Rect& primary) {
-    return Rect{global.x + primary.x, primary.maxY() - global.maxY(), global.width, global.height};
-}
-
 std::vector<ScaledScreen> scaledScreens() {
     std::vector<ScaledScreen> out;
     const QScreen* primary = QGuiApplication::primaryScreen();

@@ -11,11 +11,6 @@
 
 namespace mivo::linux_desktop {
 
-// Top-left/y-down rectangle `r` to bottom-left/y-up global coordinates,
-// given the primary screen's top-left/y-down frame; and back.
-Rect toGlobalCoordinates(const Rect& r, const Rect& primary);
-Rect fromGlobalCoordinates(const Rect& global, const Rect& primary);
-
 class QtScreens : public Screens {
   public:
     std::vector<Screen> screens() override;
