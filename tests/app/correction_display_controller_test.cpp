@@ -141,7 +141,7 @@ TEST_F(ControllerTest, ImplausibleIssuesAreNeverDrawnNorAskedForAgain) {
     field.rects[20] = Rect{300, 680, 400, 20};  // a whole line for two Characters
     CorrectionIssue reversed = issueAt(10, "R");
     reversed.range = TextRange{12, 10};
-    check({issueAt(3, "A"), issueAt(20, "W"), reversed});
+    check({issueAt(3, "A"), issueAt(20, "W", "。今", "今"), reversed});
     advanceTo(0.6);
     EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A"}));
     EXPECT_EQ(field.queries[20].size(), 3u) << "asked at the check and by both retries";
@@ -426,7 +426,7 @@ TEST_F(ControllerTest, DismissedIssueStaysDismissedWhileTheSameSentenceIsChecked
 
 TEST_F(ControllerTest, DismissIsByFieldsNotByAJoinedKey) {
     // "a|b" + "c" and "a" + "b|c" join to the same text with "|".
-    check({issueAt(3, "X", "a|b", "c"), issueAt(10, "Y", "a", "b|c")});
+    check({issueAt(3, "X", "a|b", "c"), issueAt(10, "Y", "a", "b|c")}, "宿題はa|b終えたのa。");
     controller.handleDismiss({issueAt(3, "X", "a|b", "c")});
     advanceTo(0.2);
     EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"Y"}));
