@@ -9,8 +9,7 @@ std::optional<Rect> MonitorCorrectionTextField::boundsForRange(int64_t start, in
     return monitor_.boundsForRange(start, length);
 }
 
-bool MonitorCorrectionTextField::stillReadsAsChecked(const std::string& checkedText,
-                                                     int64_t end) {
+bool MonitorCorrectionTextField::stillReadsAsChecked(const std::string& checkedText, int64_t end) {
     return monitor_.stillReadsAsAnalyzed(checkedText, end);
 }
 

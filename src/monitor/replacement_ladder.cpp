@@ -156,8 +156,7 @@ std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& 
     std::optional<int64_t> start;
     std::optional<int64_t> end;
     if (!read.text.empty()) {
-        if (const auto range =
-                replacementRange(issue, read.text, context ? &*context : nullptr)) {
+        if (const auto range = replacementRange(issue, read.text, context ? &*context : nullptr)) {
             const text::CharacterText t{read.text};
             start = t.characterIndexAtUtf16(range->location);
             end = t.characterIndexAtUtf16(range->location + range->length);
@@ -312,12 +311,12 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     // A text read around the caret is only part of the field: written back
     // as the whole value it would cut off the rest.
     const FieldText read = readField(element).value_or(FieldText{});
-    const auto newText = read.text.empty() || isFragmentBacked(element) ||
-                                 !monitor_.desktop().accessibility.writeRouteTrust(element)
-                                      .wholeValue ||
-                                 !stillWholeValue(read, element) || !readsAsChecked(read, kept)
-                             ? std::nullopt
-                             : replacingAll(kept, read.text);
+    const auto newText =
+        read.text.empty() || isFragmentBacked(element) ||
+                !monitor_.desktop().accessibility.writeRouteTrust(element).wholeValue ||
+                !stillWholeValue(read, element) || !readsAsChecked(read, kept)
+            ? std::nullopt
+            : replacingAll(kept, read.text);
     if (!newText)
         return applyReplacement(kept.front());
 

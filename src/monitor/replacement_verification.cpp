@@ -310,10 +310,11 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
     if (undone && pending.caretBefore)
         ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
     monitor_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
-    monitor_.log(undone || queued ? "applyReplacement: the correction went in at another place; the text "
-                          "was put back"
-                        : "applyReplacement: the correction went in at another place and could "
-                          "not be put back");
+    monitor_.log(undone || queued
+                     ? "applyReplacement: the correction went in at another place; the text "
+                       "was put back"
+                     : "applyReplacement: the correction went in at another place and could "
+                       "not be put back");
     return true;
 }
 

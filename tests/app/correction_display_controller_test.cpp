@@ -206,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
         // boxes must not come back over it, even where it has the same length.
         EditCase{"clearedAndRetyped", "今日は朝から良い天気でしたが午後から雨が降りそう", {}},
         EditCase{"onePrefixCharacter", "。" + kText, {}},
-        EditCase{"editBetweenTheFirstAndSecond", "宿題はをを終えたからをを見たがをを書いた。", {"A"}},
+        EditCase{
+            "editBetweenTheFirstAndSecond", "宿題はをを終えたからをを見たがをを書いた。", {"A"}},
         EditCase{"secondIssueFixedByHand", "宿題はをを終えたのでを見たがをを書いた。", {"A"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -110,11 +110,11 @@ class ScriptedField : public CorrectionTextField {
         return n;
     }
 
-    std::optional<std::string> liveText;      // what the field reads now
+    std::optional<std::string> liveText;                 // what the field reads now
     std::optional<Rect> frame = Rect{0, 0, 1280, 1024};  // its visible part
-    std::map<int64_t, Rect> rects;            // by range start
-    std::map<int64_t, double> availableFrom;  // elapsed seconds; 0 when absent
-    std::set<int64_t> missingOnce;            // the next query of these finds nothing
+    std::map<int64_t, Rect> rects;                       // by range start
+    std::map<int64_t, double> availableFrom;             // elapsed seconds; 0 when absent
+    std::set<int64_t> missingOnce;                       // the next query of these finds nothing
     std::map<int64_t, std::vector<double>> queries;
     std::vector<CorrectionIssue> single;
     std::vector<std::vector<CorrectionIssue>> multiple;

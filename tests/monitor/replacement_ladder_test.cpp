@@ -267,11 +267,14 @@ struct OrderCase {
 
 TEST_F(ReplacementLadderTest, ATrustedRangeWriteGoesBeforeTheWholeValue) {
     const OrderCase cases[] = {
-        {"whole value first where no range write is trusted", {true, false},
+        {"whole value first where no range write is trusted",
+         {true, false},
          "applyReplacement: wrote replacement using kAXValue"},
         {"GTK and Qt: the range write first, so one undo takes back the correction",
-         {true, true}, "applyReplacement: wrote replacement using kAXSelectedText"},
-        {"an editor whose whole-value write is refused", {false, true},
+         {true, true},
+         "applyReplacement: wrote replacement using kAXSelectedText"},
+        {"an editor whose whole-value write is refused",
+         {false, true},
          "applyReplacement: wrote replacement using kAXSelectedText"},
     };
     for (const auto& c : cases) {

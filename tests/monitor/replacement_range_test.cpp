@@ -28,7 +28,11 @@ struct RangeCase {
 
 TEST(ReplacementRangeTest, LocatesTheOriginalOnlyWhereItsCheckedSentenceStands) {
     const RangeCase cases[] = {
-        {"stored range still holds it", "今日は晴れです。", issue("晴れ", "雨", 3, 5), {}, {{3, 2}}},
+        {"stored range still holds it",
+         "今日は晴れです。",
+         issue("晴れ", "雨", 3, 5),
+         {},
+         {{3, 2}}},
         {"at offset 0", "晴れです。", issue("晴れ", "雨", 0, 2), {}, {{0, 2}}},
         {"up to the end", "今日は晴れ", issue("晴れ", "雨", 3, 5), {}, {{3, 2}}},
         {"an emoji before it shifts the UTF-16 location by one",
@@ -46,16 +50,10 @@ TEST(ReplacementRangeTest, LocatesTheOriginalOnlyWhereItsCheckedSentenceStands) 
          issue("晴れ", "雨", 3, 5),
          {},
          std::nullopt},
-        {"a copy in another sentence is not the issue",
-         "晴れ。今日は雨です。",
-         issue("晴れ", "雨", 3, 5),
-         "今日は晴れです。",
-         std::nullopt},
-        {"the stored range holds a copy, but its sentence was retyped",
-         "今日で住む。",
-         issue("で", "に", 2, 3),
-         "東京で住んでいます。",
-         std::nullopt},
+        {"a copy in another sentence is not the issue", "晴れ。今日は雨です。",
+         issue("晴れ", "雨", 3, 5), "今日は晴れです。", std::nullopt},
+        {"the stored range holds a copy, but its sentence was retyped", "今日で住む。",
+         issue("で", "に", 2, 3), "東京で住んでいます。", std::nullopt},
         {"typed on after the checked sentence",
          "東京で住んでいます。今日も",
          issue("で", "に", 2, 3),
@@ -76,9 +74,13 @@ TEST(ReplacementRangeTest, LocatesTheOriginalOnlyWhereItsCheckedSentenceStands) 
          issue("が", "ぎ", 0, 1),
          {},
          {{0, 2}}},
-        {"original gone", "今日は雨です。", issue("晴れ", "雨", 3, 5), "今日は晴れです。", std::nullopt},
+        {"original gone", "今日は雨です。", issue("晴れ", "雨", 3, 5), "今日は晴れです。",
+         std::nullopt},
         {"empty text", "", issue("晴れ", "雨", 0, 2), "晴れ", std::nullopt},
-        {"empty original that the stored range does not hold", "今日", issue("", "は", 5, 5), {},
+        {"empty original that the stored range does not hold",
+         "今日",
+         issue("", "は", 5, 5),
+         {},
          std::nullopt},
     };
     for (const auto& c : cases) {
@@ -93,8 +95,7 @@ TEST(ReplacementRangeTest, TheContextIsTheRestOfTheIssuesSentence) {
     EXPECT_EQ(issueContext(issue("晴れ", "雨", 8, 10), "明日も雨。今日は晴れです。次"),
               (IssueContext{"今日は", "です。"}));
     EXPECT_EQ(issueContext(issue("晴れ", "雨", 0, 2), "晴れ"), (IssueContext{"", ""}));
-    EXPECT_EQ(issueContext(issue("晴れ", "雨", 4, 6), "今日は\n晴れ！"),
-              (IssueContext{"", "！"}));
+    EXPECT_EQ(issueContext(issue("晴れ", "雨", 4, 6), "今日は\n晴れ！"), (IssueContext{"", "！"}));
     EXPECT_EQ(issueContext(issue("晴れ", "雨", 0, 2), "今日は晴れ"), std::nullopt)
         << "another text than the issue's";
 }
