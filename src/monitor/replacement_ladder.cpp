@@ -1,11 +1,13 @@
 #include "monitor/replacement_ladder.hpp"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <utility>
 
 #include "monitor/ax_geometry.hpp"
 #include "monitor/replacement_range.hpp"
+#include "monitor/replacement_verification.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -18,6 +20,9 @@ using Source = FieldText::Source;
 // analysed again.
 constexpr double kSingleApplySuppressionSeconds = 3.0;
 constexpr double kBatchSuppressionSeconds = 1.0;
+// After input was posted, the caret is put back as soon as the correction
+// shows: looked at this long after.
+constexpr std::array kCaretRestoreDelays{0.15, 0.3, 0.5, 0.75};
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;
 
@@ -119,23 +124,29 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     if (pending.caretBefore)
         pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
 
-    const auto started = [&](const Rung& rung, bool restoreNow, bool always) {
+    const auto started = [&](const Rung& rung, bool synchronous, bool always) {
         pending.retry = rung.next;
-        if (restoreNow)
+        if (synchronous)
             restoreCaret(pending, always);
+        else
+            scheduleCaretRestores(pending);
         verifyReplacement(pending, rung.delay);
     };
-    // Where the editor's range write is trusted it goes first: undoing a
-    // whole-value write would first empty the field.
+    // Where the editor's own range writes are trusted, the one that its undo
+    // history keeps as a single step goes first: a paste over the selection.
+    // Its delete-and-insert takes two undo steps, and undoing a whole-value
+    // write would first empty the field.
     const WriteRouteTrust trust = ax.writeRouteTrust(element);
     const bool wholeValue = trust.wholeValue && originalText.source == Source::value;
+    if (trust.range && applyReplacementUsingSelectionPaste(issue, element))
+        return started(kSelectionPaste, false, false);
     if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
     if (applyReplacementUsingSelectedTextAttribute(issue, element))
         return started(kSelectedTextAttribute, true, false);
     if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
-    if (applyReplacementUsingSelectionPaste(issue, element))
+    if (!trust.range && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (applyReplacementUsingSelectionTyping(issue, element))
         return started(kSelectionTyping, false, false);
@@ -170,6 +181,20 @@ std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& 
     CorrectionIssue located = issue;
     located.range = TextRange{*start, *end};
     return located;
+}
+
+void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending) {
+    // Input lands a moment after it is posted; the user may type on before
+    // the check, so the caret goes back as soon as the correction shows.
+    for (const double delay : kCaretRestoreDelays) {
+        monitor_.scheduleStep(delay, [this, pending] {
+            if (monitor_.observedElement() != pending.element)
+                return;
+            const auto now = readField(pending.element);
+            if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
+                restoreCaret(pending, false);
+        });
+    }
 }
 
 void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {

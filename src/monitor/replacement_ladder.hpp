@@ -86,6 +86,7 @@ class ReplacementLadder {
     // when it is where the write left it (or `always`): a caret the user
     // moved meanwhile stays.
     void restoreCaret(const PendingReplacement& pending, bool always);
+    void scheduleCaretRestores(const PendingReplacement& pending);
     // The suggestion went in at another copy of the original: the text as
     // it was is put back.
     bool putBackMisplacedWrite(const PendingReplacement& pending, const FieldText& current);

@@ -37,8 +37,9 @@ class AXObserver {
 
 // Which ways of writing into an element its application can be trusted
 // with. A whole-value write replaces everything (in some editors the undo
-// history then holds "delete all, insert all"); a range write replaces only
-// the selected range and is preferred wherever it is trusted.
+// history then holds "delete all, insert all"); range writes (a paste over
+// the selection, a replaced selection) change only the corrected range and
+// go first wherever they are trusted.
 struct WriteRouteTrust {
     bool wholeValue = true;
     bool range = false;

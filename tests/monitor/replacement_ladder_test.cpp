@@ -90,11 +90,11 @@ TEST_F(ReplacementLadderTest, ALeftoverTailInAPlainFieldIsMendedByAWholeValueWri
     // Checked before 今日は was typed: the stored range no longer holds 晴れ,
     // but the sentence around it is the one checked.
     followField("今日は晴れです。", "晴れです。");
-    // An editor whose range write goes first.
-    desk.setWriteRouteTrust(field, {.wholeValue = true, .range = true});
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
     desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(1));
     monitor.applyReplacement(issue("晴れ", "雨", 0, 2));
     EXPECT_EQ(desk.text(field), "今日は雨れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::leaveTail(0));
     advanceTo(0.35);
     EXPECT_EQ(logged("applyReplacement: repaired partial replacement with kAXValue"), 1u);
     EXPECT_EQ(desk.text(field), "今日は雨です。");
@@ -265,38 +265,32 @@ struct OrderCase {
     const char* firstLine;
 };
 
-TEST_F(ReplacementLadderTest, ATrustedRangeWriteGoesBeforeTheWholeValue) {
+TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWholeValue) {
     const OrderCase cases[] = {
         {"whole value first where no range write is trusted",
          {true, false},
          "applyReplacement: wrote replacement using kAXValue"},
-        {"GTK and Qt: the range write first, so one undo takes back the correction",
+        {"GTK and Qt: a paste over the selection, one step in the editor's undo history",
          {true, true},
-         "applyReplacement: wrote replacement using kAXSelectedText"},
+         "applyReplacement: pasted replacement into selected AX range"},
         {"an editor whose whole-value write is refused",
          {false, true},
-         "applyReplacement: wrote replacement using kAXSelectedText"},
+         "applyReplacement: pasted replacement into selected AX range"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         desk.log().clear();
+        completed.clear();
         followField("今日は晴れです。");
         desk.setWriteRouteTrust(field, c.trust);
         monitor.applyReplacement(kHare);
+        advanceTo(2.0);
         EXPECT_EQ(desk.text(field), "今日は雨です。");
+        EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
         EXPECT_EQ(logged(c.firstLine), 1u);
-        EXPECT_EQ(logged("applyReplacement: wrote"), 1u);
+        EXPECT_EQ(logged("applyReplacement: wrote"), c.trust.range ? 0u : 1u);
         monitor.stop();
     }
-    // With its range write failing, the refusing editor gets a paste, never
-    // a whole value.
-    desk.log().clear();
-    followField("今日は晴れです。");
-    desk.setWriteRouteTrust(field, {false, true});
-    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::fail(AXError::cannotComplete));
-    monitor.applyReplacement(kHare);
-    EXPECT_EQ(logged("using kAXValue"), 0u);
-    EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
 }
 
 TEST_F(ReplacementLadderTest, AnOriginalThatIsGoneFailsTheWholeLadder) {

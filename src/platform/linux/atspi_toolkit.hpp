@@ -58,10 +58,11 @@ std::optional<int64_t> insertionLength(Toolkit toolkit, std::string_view insert)
 bool editableTextWorks(Toolkit toolkit);
 
 // The one place that decides, per toolkit, which write routes the
-// correction write-back takes and in which order. Where EditableText works
-// a range write (delete and insert of the corrected range) comes first: the
-// whole-value write is "delete all, insert all" in the editor's undo
-// history, so undoing it would first empty the document. A toolkit whose
+// correction write-back takes first. Where EditableText works the editor's
+// own range writes are trusted and go before the whole-value write, which
+// its undo history keeps as "delete all, insert all" (undoing it would
+// first empty the document); among them a paste over the selection is one
+// undo step, EditableText's delete and insert two. A toolkit whose
 // whole-value write loses formatting or objects gets `wholeValue` false.
 WriteRouteTrust writeRouteTrustOf(Toolkit toolkit);
 
