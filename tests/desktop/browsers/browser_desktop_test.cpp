@@ -336,7 +336,7 @@ TEST_P(BrowserDesktopTest, WritesNeverClaimWhatTheyDidNotDoAndTheLadderPastes) {
 }
 
 TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
-    const AXElement write = focus("write");
+    const AXElement write = focus("caret");
     ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
                                      AXValue(Utf16Range{text::utf16Length(kText), 0})),
               AXError::success);
