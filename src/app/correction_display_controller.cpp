@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/mivo_settings_store.hpp"
+#include "monitor/replacement_range.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -135,12 +136,14 @@ CorrectionDisplayController::correctionIssueRects(const std::vector<CorrectionIs
 }
 
 bool CorrectionDisplayController::issueStillInPlace(const CorrectionIssue& issue) {
-    const text::CharacterText checked{checkedText_};
-    const TextRange r = issue.range;
-    if (r.start < 0 || r.end < r.start || r.end > checked.count() ||
-        !text::canonicallyEqual(checked.sliceView(r.start, r.end), issue.original))
+    // Up to the end of the issue's sentence: a correction may depend on
+    // what follows it there (a particle on its verb), and the write-back
+    // looks for the same.
+    const auto context = issueContext(issue, checkedText_);
+    if (!context)
         return false;
-    return field_.stillReadsAsChecked(checkedText_, r.end);
+    return field_.stillReadsAsChecked(checkedText_,
+                                      issue.range.end + text::characterCount(context->after));
 }
 
 std::vector<HighlightAnnotation> CorrectionDisplayController::correctionHighlightAnnotations(

@@ -206,9 +206,11 @@ INSTANTIATE_TEST_SUITE_P(
         // boxes must not come back over it, even where it has the same length.
         EditCase{"clearedAndRetyped", "今日は朝から良い天気でしたが午後から雨が降りそう", {}},
         EditCase{"onePrefixCharacter", "。" + kText, {}},
-        EditCase{
-            "editBetweenTheFirstAndSecond", "宿題はをを終えたからをを見たがをを書いた。", {"A"}},
-        EditCase{"secondIssueFixedByHand", "宿題はをを終えたのでを見たがをを書いた。", {"A"}}),
+        // A correction may depend on the rest of its sentence.
+        EditCase{"editLaterInTheSameSentence", "宿題はをを終えたからをを見たがをを書いた。", {}},
+        EditCase{"editInTheNextSentence",
+                 "宿題はをを終えたのでをを見たがをを書いた。明日は晴れ。",
+                 {"A", "B", "C"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControllerTest, AHighlightHiddenByAnEditComesBackWhenTheEditIsUndone) {
