@@ -1,8 +1,10 @@
 // The same behaviours against our editor of every toolkit: the focused field
 // found, text and ranges read with 😀 and 𠮷 before the target (Qt counts
 // UTF-16 units, GTK code points), bounds on screen, a replacement written
-// by each route the toolkit takes and verified, a paste whose target
-// fetches the clipboard late, and a password that is never read.
+// by each route the toolkit takes and verified (the caret back where the
+// user had it, one undo taking it back), a correction of a text since
+// retyped never written elsewhere, a paste whose target fetches the
+// clipboard late, and a password that is never read.
 
 #include <cstdlib>
 #include <functional>
@@ -190,6 +192,30 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     // One Ctrl+Z takes back the correction alone: never an emptied field.
     ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
     EXPECT_TRUE(waitForValue(view, kText, 3)) << value(view).value_or("<nothing>");
+}
+
+TEST_P(ToolkitDesktopTest, ACorrectionOfATextSinceRetypedIsNeverWrittenElsewhere) {
+    // 東京で住んでいます。 was checked (で → に at 2); everything was then
+    // deleted and a new sentence typed, with で at 10.
+    const std::string retyped = "今日は朝から良い天気でしたが午後から雨が降りそう";
+    auto editor = start({.viewText = retyped});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    AccessibilityMonitor monitor(session_->ports());
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+    monitor.setLastAnalyzedText(FieldText{"東京で住んでいます。", FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{2, 3};
+    issue.original = "で";
+    issue.suggestion = "に";
+    monitor.applyReplacement(issue);
+    EXPECT_FALSE(waitUntil([&] { return value(view) != retyped; }, 2))
+        << value(view).value_or("<nothing>");
+    EXPECT_TRUE(session_->log().contains(
+        "applyReplacement: refused — the original no longer stands where it was checked"));
+    monitor.stop();
 }
 
 TEST_P(ToolkitDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {
