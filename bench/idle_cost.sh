@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # What Mivo costs while it follows a text field: the process's CPU time over
 # a phase with nothing typed, then over a phase of typing one character every
-# 100 ms, in a private X server with the accessibility bus and the GTK test
-# editor. Prints the share of one core for each phase.
+# 100 ms, then idle again over a field of about 25,000 Characters (with what
+# the editor itself spends answering Mivo), in a private X server with the
+# accessibility bus and the GTK test editor. Prints the share of one core for
+# each phase.
 #
 # Usage: bench/idle_cost.sh [seconds-per-phase]   (default 60; needs a build)
 set -euo pipefail
@@ -41,7 +43,7 @@ openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
 sleep 1
 dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
   string:org.a11y.Status string:IsEnabled variant:boolean:true
-build/bin/mivo-test-editor --title "Idle cost" >/dev/null 2>&1 & pids+=($!)
+build/bin/mivo-test-editor --title "Idle cost" >/dev/null 2>&1 & editor=$!; pids+=($editor)
 QT_QPA_PLATFORM=xcb build/bin/mivo 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
 sleep 4
 window="$(xdotool search --sync --name "Idle cost" | head -1)"
@@ -49,15 +51,30 @@ xdotool windowactivate --sync "$window"
 xdotool type --delay 50 "今日は"
 sleep 3
 
-ticks() { awk '{print $14 + $15}' "/proc/$mivo/stat"; }
+ticks() { awk '{print $14 + $15}' "/proc/${1:-$mivo}/stat"; }
 hz="$(getconf CLK_TCK)"
 share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of one core", 100 * t / hz / s }'; }
 
-start="$(ticks)"; sleep "$PHASE"; idle=$(( $(ticks) - start ))
+start="$(ticks)"; editorStart="$(ticks "$editor")"; sleep "$PHASE"
+idle=$(( $(ticks) - start )); editorIdle=$(( $(ticks "$editor") - editorStart ))
 count=$(( PHASE * 10 ))
 text="$(for _ in $(seq "$count"); do printf 'あ'; done)"
 start="$(ticks)"; xdotool type --delay 100 "$text"; typing=$(( $(ticks) - start ))
 
+# A second editor with a long document in front: about 25,000 Characters.
+large="$(for _ in $(seq 2084); do printf '今日は雨が降りそうです。'; done)"
+build/bin/mivo-test-editor --title "Idle cost large" --text "$large" >/dev/null 2>&1 &
+largeEditor=$!; pids+=($largeEditor)
+largeWindow="$(xdotool search --sync --name "Idle cost large" | head -1)"
+xdotool windowactivate --sync "$largeWindow"
+xdotool key ctrl+End
+# GTK stops blinking the caret 10 s after the last key: the editor's own
+# drawing is not what is measured.
+sleep 12
+start="$(ticks)"; editorStart="$(ticks "$largeEditor")"; sleep "$PHASE"
+largeIdle=$(( $(ticks) - start )); largeEditorIdle=$(( $(ticks "$largeEditor") - editorStart ))
+
 kill -0 "$mivo" 2>/dev/null || { echo "idle_cost: mivo ended early; its log:" >&2; cat "$work/mivo.log" >&2; exit 1; }
-echo "idle   (${PHASE} s, nothing typed):          $(share "$idle")"
-echo "typing (${PHASE} s, one character per 100 ms): $(share "$typing")"
+echo "idle   (${PHASE} s, nothing typed):          mivo $(share "$idle"), editor $(share "$editorIdle")"
+echo "typing (${PHASE} s, one character per 100 ms): mivo $(share "$typing")"
+echo "idle over 25,000 Characters (${PHASE} s):    mivo $(share "$largeIdle"), editor $(share "$largeEditorIdle")"

@@ -176,6 +176,7 @@ class Root {
         monitor_.onCorrectionContextChanged = [this] {
             display_.clearCorrectionUIForContextChange();
         };
+        monitor_.onCheckSkipped = [this] { display_.clearCorrectionUIForContextChange(); };
         monitor_.onReplacementCompleted = [this](const std::string& text) {
             display_.handleReplacementCompleted(text);
         };

@@ -9,6 +9,14 @@ std::optional<Rect> MonitorCorrectionTextField::boundsForRange(int64_t start, in
     return monitor_.boundsForRange(start, length);
 }
 
+bool MonitorCorrectionTextField::stillReadsAsChecked(const std::string& checkedText, int64_t end) {
+    return monitor_.stillReadsAsAnalyzed(checkedText, end);
+}
+
+std::optional<Rect> MonitorCorrectionTextField::visibleFrame() {
+    return monitor_.visibleFieldFrame();
+}
+
 void MonitorCorrectionTextField::applyReplacement(const CorrectionIssue& issue) {
     monitor_.applyReplacement(issue);
 }

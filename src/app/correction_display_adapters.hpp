@@ -16,6 +16,8 @@ class MonitorCorrectionTextField final : public CorrectionTextField {
   public:
     explicit MonitorCorrectionTextField(AccessibilityMonitor& monitor) : monitor_(monitor) {}
     std::optional<Rect> boundsForRange(int64_t start, int64_t length) override;
+    bool stillReadsAsChecked(const std::string& checkedText, int64_t end) override;
+    std::optional<Rect> visibleFrame() override;
     void applyReplacement(const CorrectionIssue& issue) override;
     void applyReplacements(const std::vector<CorrectionIssue>& issues) override;
 

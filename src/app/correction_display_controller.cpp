@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "monitor/replacement_range.hpp"
 #include "settings/mivo_settings_store.hpp"
 #include "shared/text.hpp"
 
@@ -18,6 +19,16 @@ std::set<CorrectionKey> keysOf(const std::vector<CorrectionIssue>& issues) {
     for (const auto& issue : issues)
         keys.insert(correctionKey(issue));
     return keys;
+}
+
+// A rectangle the height of a line is raised to at least 16 points; a few
+// points past the frame's edge are the text's own padding.
+constexpr double kFrameTolerance = 4;
+
+bool insideFrame(const Rect& r, const Rect& frame) {
+    return frame.width > 0 && frame.height > 0 && r.minX() >= frame.minX() - kFrameTolerance &&
+           r.maxX() <= frame.maxX() + kFrameTolerance &&
+           r.minY() >= frame.minY() - kFrameTolerance && r.maxY() <= frame.maxY() + kFrameTolerance;
 }
 
 }  // namespace
@@ -107,17 +118,32 @@ std::vector<CorrectionDisplayController::IssueRect>
 CorrectionDisplayController::correctionIssueRects(const std::vector<CorrectionIssue>& issues,
                                                   int64_t textLength) {
     std::vector<IssueRect> pairs;
+    // A highlight is drawn only over the visible part of the field: text
+    // scrolled out of it is measured where it would be, over other windows.
+    const auto frame = field_.visibleFrame();
     for (const auto& issue : issues) {
         // The range is judged first: an empty or reversed one is never
         // asked of the field.
-        if (!isPlausibleHighlightRange(issue, textLength))
+        if (!isPlausibleHighlightRange(issue, textLength) || !issueStillInPlace(issue))
             continue;
         const auto rect = field_.boundsForRange(issue.range.start, issue.range.length());
-        if (!rect || !isPlausibleHighlightRect(issue, *rect))
+        if (!rect || !isPlausibleHighlightRect(issue, *rect) ||
+            (frame && !insideFrame(*rect, *frame)))
             continue;
         pairs.push_back(IssueRect{issue, *rect});
     }
     return pairs;
+}
+
+bool CorrectionDisplayController::issueStillInPlace(const CorrectionIssue& issue) {
+    // Up to the end of the issue's sentence: a correction may depend on
+    // what follows it there (a particle on its verb), and the write-back
+    // looks for the same.
+    const auto context = issueContext(issue, checkedText_);
+    if (!context)
+        return false;
+    return field_.stillReadsAsChecked(checkedText_,
+                                      issue.range.end + text::characterCount(context->after));
 }
 
 std::vector<HighlightAnnotation> CorrectionDisplayController::correctionHighlightAnnotations(
@@ -188,10 +214,17 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
     currentHoverCorrectionIssues_.clear();
     currentCorrectionHighlightTextLength_ = 0;
     highlight_.hide();
-    if (issues.size() >= 2)
-        field_.applyReplacements(issues);
-    else if (issues.size() == 1)
-        field_.applyReplacement(issues.front());
+    // The panel may have stayed open while the user typed on: what no
+    // longer stands where it was checked is not written.
+    std::vector<CorrectionIssue> current;
+    for (const auto& issue : issues) {
+        if (issueStillInPlace(issue))
+            current.push_back(issue);
+    }
+    if (current.size() >= 2)
+        field_.applyReplacements(current);
+    else if (current.size() == 1)
+        field_.applyReplacement(current.front());
 }
 
 void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssue>& issues) {

@@ -87,6 +87,10 @@ class CorrectionDisplayController final {
                                                 int64_t textLength);
     static std::vector<HighlightAnnotation> correctionHighlightAnnotations(
         const std::vector<IssueRect>& pairs);
+    // The field still holds the issue's original where it was checked, with
+    // nothing before it or in the rest of its sentence changed: only then
+    // is it drawn or written.
+    bool issueStillInPlace(const CorrectionIssue& issue);
     void scheduleCorrectionHighlightFollow(uint64_t token);
     void scheduleHoverOverlayDismiss(double delay);
     void forgetDismissed();

@@ -77,6 +77,9 @@ class AccessibilityMonitor final {
     // The application, focused element or window changed: the corrections
     // shown no longer apply.
     std::function<void()> onCorrectionContextChanged;
+    // The field's text changed but was not checked (too long, not Japanese,
+    // no sentence): the corrections shown belong to a text no longer there.
+    std::function<void()> onCheckSkipped;
 
     // Mivo's own process (this one unless told otherwise). Its windows in
     // front (a correction panel, the settings) are not another application:
@@ -109,6 +112,15 @@ class AccessibilityMonitor final {
     // range of Characters of the last text analysed, in the observed field;
     // nothing without an observed element or when nothing can measure it.
     std::optional<Rect> boundsForRange(int64_t start, int64_t length);
+    // Whether the observed field is the one `analyzedText` was read from and
+    // still reads as it did up to Character `end` of that text: nothing
+    // before or in a range ending there was changed or moved. Reads only
+    // that stretch where the field can answer a range.
+    bool stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end);
+    // The observed field's frame, cut to the screen it is on (global
+    // coordinates): the zero rectangle when it is on none; nothing without
+    // a field or a frame to know it by.
+    std::optional<Rect> visibleFieldFrame();
 
     // --- Writing corrections back (defined with the replacement ladder) ---
     void applyReplacement(const CorrectionIssue& issue);
@@ -137,7 +149,11 @@ class AccessibilityMonitor final {
     const std::optional<TimePoint>& pendingApplyUntil() const { return pendingApplyUntil_; }
     // The text that ranges given to boundsForRange count in: the last one
     // analysed, or one handed to onReplacementCompleted for checking.
-    void setLastAnalyzedText(FieldText text) { lastAnalyzedText_ = std::move(text); }
+    void setLastAnalyzedText(FieldText text) {
+        lastAnalyzedText_ = std::move(text);
+        lastAnalyzedElement_ = observedElement_;
+    }
+    const std::optional<FieldText>& lastAnalyzedText() const { return lastAnalyzedText_; }
     // Emptied whenever the observed element changes.
     std::set<std::string>& attemptedPartialRepairKeys() { return attemptedPartialRepairKeys_; }
     // For steps that must know whether the monitor is still there (a
@@ -236,12 +252,18 @@ class AccessibilityMonitor final {
     Cancel appActivationObserver_;
     std::vector<TimePoint> recentChangeTimestamps_;
     int64_t lastKnownCharCount_ = -1;
+    // What the text poll last saw of the field without reading its text,
+    // and whether the field told of a change since.
+    std::optional<std::string> lastTextChangeMark_;
+    bool textChangedSinceLastPoll_ = false;
+    int quietPollTicks_ = 0;
     std::optional<std::string> pendingApplyOriginalText_;
     std::optional<TimePoint> pendingApplyUntil_;
     std::set<std::string> attemptedPartialRepairKeys_;
     // The text of the last analysis that fired: boundsForRange measures
     // ranges of it.
     std::optional<FieldText> lastAnalyzedText_;
+    std::optional<AXElement> lastAnalyzedElement_;
 
     // Writes corrections back; made on the first one.
     ReplacementLadder& replacementLadder();

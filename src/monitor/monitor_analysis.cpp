@@ -2,6 +2,7 @@
 // candidate: the value-change handler, the debounce, the guards, the caret;
 // and the screen rectangles of ranges of the analysed text.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -40,6 +41,7 @@ std::string quotedPrefix(const std::string& text) {
 void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
     if (!isMonitoring())
         return;
+    textChangedSinceLastPoll_ = true;
     if (isSecureField(element))
         return;
     if (!hasCharCountChanged(element))
@@ -115,13 +117,22 @@ void AccessibilityMonitor::analyzeText(const FieldText& read) {
                 ", text=" + quotedPrefix(text));
     const auto candidate = detector_.analyze(text, TextRange{0, count});
     if (!candidate) {
-        log("analyze: skipped — no sentence boundary or insufficient Japanese ratio (ratio=" +
-            formatRatio(ratio) + ")");
+        if (count > detector_.maximumSentenceLength)
+            log("analyze: skipped — longer than " +
+                std::to_string(detector_.maximumSentenceLength) + " Characters (" +
+                std::to_string(count) + " chars)");
+        else
+            log("analyze: skipped — no sentence boundary or insufficient Japanese ratio (ratio=" +
+                formatRatio(ratio) + ")");
+        lastAnalyzedText_.reset();
+        lastAnalyzedElement_.reset();
+        if (onCheckSkipped)
+            onCheckSkipped();
         return;
     }
     if (observedElement_)
         captureCaretRect(*observedElement_);
-    lastAnalyzedText_ = read;
+    setLastAnalyzedText(read);
     log("analyze: FIRING boundary=" + std::string(rawValue(candidate->boundary)) +
         " caretRect=" + (currentCaretRect_ ? toString(*currentCaretRect_) : std::string("nil")));
     if (onSentenceCompleted)
@@ -189,6 +200,54 @@ std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t 
         }
     }
     return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
+}
+
+std::optional<Rect> AccessibilityMonitor::visibleFieldFrame() {
+    if (!observedElement_)
+        return std::nullopt;
+    const auto frame =
+        AXTextExtractor::elementFrame(ports_.accessibility, ports_.screens, *observedElement_);
+    if (!frame)
+        return std::nullopt;
+    std::optional<Rect> best;
+    for (const Screen& screen : ports_.screens.screens()) {
+        const Rect& s = screen.frame;
+        const double x0 = std::max(frame->minX(), s.minX());
+        const double y0 = std::max(frame->minY(), s.minY());
+        const double x1 = std::min(frame->maxX(), s.maxX());
+        const double y1 = std::min(frame->maxY(), s.maxY());
+        if (x1 <= x0 || y1 <= y0)
+            continue;
+        const Rect cut{x0, y0, x1 - x0, y1 - y0};
+        if (!best || cut.width * cut.height > best->width * best->height)
+            best = cut;
+    }
+    // A field on no screen shows nothing.
+    return best.value_or(Rect{});
+}
+
+bool AccessibilityMonitor::stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end) {
+    if (!observedElement_ || !lastAnalyzedText_ || lastAnalyzedElement_ != observedElement_ ||
+        lastAnalyzedText_->text != analyzedText)
+        return false;
+    const text::CharacterText t{lastAnalyzedText_->text};
+    if (end < 0 || end > t.count())
+        return false;
+    const std::string_view expected = t.sliceView(0, end);
+    if (lastAnalyzedText_->source != FieldText::Source::staticText) {
+        // Only the stretch in question: a long field is not read whole on
+        // every tick the highlights are followed.
+        const Utf16Range units{lastAnalyzedText_->utf16Start, t.utf16Offset(end)};
+        const AXResult r = ports_.accessibility.copyParameterizedAttributeValue(
+            *observedElement_, kAXStringForRangeParameterizedAttribute, AXValue(units));
+        if (const auto s = r ? r->asString() : std::nullopt)
+            return *s == expected;
+        if (lastAnalyzedText_->source == FieldText::Source::caretWindow)
+            return false;
+    }
+    const auto now = extractTextForAnalysis(*observedElement_);
+    return now && now->source == lastAnalyzedText_->source &&
+           std::string_view(now->text).starts_with(expected);
 }
 
 }  // namespace mivo

@@ -131,6 +131,9 @@ void AccessibilityMonitor::tearDownValueObserver() {
     recentChangeTimestamps_.clear();
     lastKnownCharCount_ = -1;
     lastAnalyzedText_.reset();
+    lastAnalyzedElement_.reset();
+    lastTextChangeMark_.reset();
+    textChangedSinceLastPoll_ = false;
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

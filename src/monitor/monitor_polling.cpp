@@ -13,6 +13,8 @@ namespace {
 
 constexpr double kTextPollSeconds = 0.3;
 constexpr double kFocusPollSeconds = 1.0;
+// An unchanged field is read whole once every this many text-poll ticks.
+constexpr int kQuietTicksPerFullRead = 30;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 
 const char* yesNo(bool b) {
@@ -47,6 +49,18 @@ void AccessibilityMonitor::textPollTick() {
         observeFocusedElement();
         return;
     }
+    // An idle field is not read whole: only when its length or caret moved
+    // or it told of a change since the last tick, and now and then in case
+    // a change went unannounced. Where no change can be heard of (no value
+    // observer) every tick reads it, as one Character typed over another
+    // keeps both the length and the caret.
+    auto mark = ports_.accessibility.textChangeMark(element);
+    if (axObserver_ && mark && mark == lastTextChangeMark_ && !textChangedSinceLastPoll_ &&
+        ++quietPollTicks_ < kQuietTicksPerFullRead)
+        return;
+    lastTextChangeMark_ = std::move(mark);
+    textChangedSinceLastPoll_ = false;
+    quietPollTicks_ = 0;
     const auto read = extractTextForAnalysis(element);
     if (!read) {
         log("textPoll: element gone, re-attaching");

@@ -1,10 +1,13 @@
 #include "monitor/replacement_ladder.hpp"
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <utility>
 
 #include "monitor/ax_geometry.hpp"
 #include "monitor/replacement_range.hpp"
+#include "monitor/replacement_verification.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -17,6 +20,9 @@ using Source = FieldText::Source;
 // analysed again.
 constexpr double kSingleApplySuppressionSeconds = 3.0;
 constexpr double kBatchSuppressionSeconds = 1.0;
+// After input was posted, the caret is put back as soon as the correction
+// shows: looked at this long after.
+constexpr std::array kCaretRestoreDelays{0.15, 0.3, 0.5, 0.75};
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;
 
@@ -42,6 +48,17 @@ Utf16Range inField(Utf16Range local, const FieldText& read) {
     if (read.source == Source::caretWindow)
         local.location += read.utf16Start;
     return local;
+}
+
+// The user's selection after `written` (field units) was replaced by
+// `inserted` units: unchanged before it, moved by the change in length
+// after it, after the suggestion when it was inside.
+Utf16Range caretMovedByWrite(Utf16Range selection, Utf16Range written, int64_t inserted) {
+    if (selection.end() <= written.location)
+        return selection;
+    if (selection.location >= written.end())
+        return Utf16Range{selection.location + inserted - written.length, selection.length};
+    return Utf16Range{written.location + inserted, 0};
 }
 
 }  // namespace
@@ -80,31 +97,115 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
     replacementLadder().applyReplacements(issues);
 }
 
-void ReplacementLadder::applyReplacement(const CorrectionIssue& issue) {
+void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     const auto observed = monitor_.observedElement();
     if (!observed)
         return;
     const AXElement element = *observed;
     const FieldText originalText = readField(element).value_or(FieldText{});
-    if (!originalText.text.empty())
-        monitor_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
+    const auto located = locate(requested, originalText);
+    if (!located)
+        return;
+    const CorrectionIssue& issue = *located;
+    monitor_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
-    const auto started = [&](const Rung& rung) {
-        verifyReplacement(PendingReplacement{issue, originalText, element, rung.next}, rung.delay);
+    Accessibility& ax = monitor_.desktop().accessibility;
+    PendingReplacement pending;
+    pending.issue = issue;
+    pending.originalText = originalText;
+    pending.element = element;
+    const text::CharacterText t{originalText.text};
+    const int64_t from = t.utf16Offset(issue.range.start);
+    const Utf16Range written =
+        inField(Utf16Range{from, t.utf16Offset(issue.range.end) - from}, originalText);
+    const int64_t inserted = text::utf16Length(issue.suggestion);
+    pending.caretAfterWrite = Utf16Range{written.location + inserted, 0};
+    pending.caretBefore = AXTextExtractor::selectedTextRange(ax, element);
+    if (pending.caretBefore)
+        pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
+
+    const auto started = [&](const Rung& rung, bool synchronous, bool always) {
+        pending.retry = rung.next;
+        if (synchronous)
+            restoreCaret(pending, always);
+        else
+            scheduleCaretRestores(pending);
+        verifyReplacement(pending, rung.delay);
     };
-    if (applyReplacementUsingWritableValue(issue, element))
-        return started(kWritableValue);
+    // Where the editor's own range writes are trusted, the one that its undo
+    // history keeps as a single step goes first: a paste over the selection.
+    // Its delete-and-insert takes two undo steps, and undoing a whole-value
+    // write would first empty the field.
+    const WriteRouteTrust trust = ax.writeRouteTrust(element);
+    const bool wholeValue = trust.wholeValue && originalText.source == Source::value;
+    if (trust.range && applyReplacementUsingSelectionPaste(issue, element))
+        return started(kSelectionPaste, false, false);
+    if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
+        return started(kWritableValue, true, true);
     if (applyReplacementUsingSelectedTextAttribute(issue, element))
-        return started(kSelectedTextAttribute);
-    if (applyReplacementUsingSelectionPaste(issue, element))
-        return started(kSelectionPaste);
+        return started(kSelectedTextAttribute, true, false);
+    if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
+        return started(kWritableValue, true, true);
+    if (!trust.range && applyReplacementUsingSelectionPaste(issue, element))
+        return started(kSelectionPaste, false, false);
     if (applyReplacementUsingSelectionTyping(issue, element))
-        return started(kSelectionTyping);
+        return started(kSelectionTyping, false, false);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
-        return started(kMouseSelectionPaste);
+        return started(kMouseSelectionPaste, false, false);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
-        return started(kMouseSelectionTyping);
+        return started(kMouseSelectionTyping, false, false);
     monitor_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+}
+
+std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& issue,
+                                                         const FieldText& read) {
+    // The issue is looked for only where what surrounded it in the checked
+    // text still surrounds it; a copy of the original in another sentence
+    // is never written.
+    const auto& checked = monitor_.lastAnalyzedText();
+    const auto context = checked ? issueContext(issue, checked->text) : std::nullopt;
+    std::optional<int64_t> start;
+    std::optional<int64_t> end;
+    if (!read.text.empty()) {
+        if (const auto range = replacementRange(issue, read.text, context ? &*context : nullptr)) {
+            const text::CharacterText t{read.text};
+            start = t.characterIndexAtUtf16(range->location);
+            end = t.characterIndexAtUtf16(range->location + range->length);
+        }
+    }
+    if (!start || !end) {
+        monitor_.log(
+            "applyReplacement: refused — the original no longer stands where it was checked");
+        return std::nullopt;
+    }
+    CorrectionIssue located = issue;
+    located.range = TextRange{*start, *end};
+    return located;
+}
+
+void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending) {
+    // Input lands a moment after it is posted; the user may type on before
+    // the check, so the caret goes back as soon as the correction shows.
+    for (const double delay : kCaretRestoreDelays) {
+        monitor_.scheduleStep(delay, [this, pending] {
+            if (monitor_.observedElement() != pending.element)
+                return;
+            const auto now = readField(pending.element);
+            if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
+                restoreCaret(pending, false);
+        });
+    }
+}
+
+void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {
+    if (!pending.userCaret)
+        return;
+    Accessibility& ax = monitor_.desktop().accessibility;
+    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    if (now == pending.userCaret || (!always && now != pending.caretAfterWrite))
+        return;
+    ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute,
+                         AXValue(*pending.userCaret));
 }
 
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
@@ -236,7 +337,9 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     // as the whole value it would cut off the rest.
     const FieldText read = readField(element).value_or(FieldText{});
     const auto newText =
-        read.text.empty() || isFragmentBacked(element) || !stillWholeValue(read, element)
+        read.text.empty() || isFragmentBacked(element) ||
+                !monitor_.desktop().accessibility.writeRouteTrust(element).wholeValue ||
+                !stillWholeValue(read, element) || !readsAsChecked(read, kept)
             ? std::nullopt
             : replacingAll(kept, read.text);
     if (!newText)
@@ -266,6 +369,18 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
         if (monitor_.onReplacementCompleted)
             monitor_.onReplacementCompleted(now->text);
     });
+}
+
+bool ReplacementLadder::readsAsChecked(const FieldText& read,
+                                       const std::vector<CorrectionIssue>& issues) {
+    const auto& checked = monitor_.lastAnalyzedText();
+    if (!checked || checked->source != Source::value)
+        return false;
+    int64_t end = 0;
+    for (const auto& issue : issues)
+        end = std::max(end, issue.range.end);
+    const text::CharacterText t{checked->text};
+    return end <= t.count() && std::string_view(read.text).starts_with(t.sliceView(0, end));
 }
 
 bool ReplacementLadder::isFragmentBacked(const AXElement& element) {

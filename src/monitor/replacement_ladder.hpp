@@ -38,6 +38,11 @@ struct PendingReplacement {
     // Whether the leftover tail was mended already: once per replacement,
     // however often the monitor re-attaches meanwhile.
     bool tailRepaired = false;
+    // Where the user's caret goes once the correction is in (the field's
+    // UTF-16 units), and where a write leaves it (after the suggestion).
+    std::optional<Utf16Range> userCaret;
+    Utf16Range caretAfterWrite;
+    std::optional<Utf16Range> caretBefore;  // as the user had it
 };
 
 class ReplacementLadder {
@@ -74,6 +79,17 @@ class ReplacementLadder {
     void check(PendingReplacement pending);
     void escalate(PendingReplacement pending, const FieldText& current);
     void giveUp(const PendingReplacement& pending, std::string_view line);
+    // The issue where it stands in the text read before writing, or nothing
+    // (logged) when it stands nowhere the check saw it.
+    std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
+    // Puts the caret where the user had it, moved by the correction; only
+    // when it is where the write left it (or `always`): a caret the user
+    // moved meanwhile stays.
+    void restoreCaret(const PendingReplacement& pending, bool always);
+    void scheduleCaretRestores(const PendingReplacement& pending);
+    // The suggestion went in at another copy of the original: the text as
+    // it was is put back.
+    bool putBackMisplacedWrite(const PendingReplacement& pending, const FieldText& current);
     // Rungs 2 to 4: the field read, the issue located and selected.
     struct Selected {
         FieldText read;
@@ -82,6 +98,9 @@ class ReplacementLadder {
     std::optional<Selected> selectIssue(const CorrectionIssue& issue, const AXElement& element,
                                         std::string_view logPrefix);
     bool isFragmentBacked(const AXElement& element);
+    // The text reads as the checked one up to the end of the last issue: the
+    // issues' stored ranges still hold in it.
+    bool readsAsChecked(const FieldText& read, const std::vector<CorrectionIssue>& issues);
     // The text was read as the element's whole value and still reads so.
     bool stillWholeValue(const FieldText& read, const AXElement& element);
     std::optional<FieldText> readField(const AXElement& element) {

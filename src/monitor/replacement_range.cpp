@@ -14,6 +14,22 @@ bool storedRangeHolds(const text::CharacterText& text, TextRange range, std::str
            text::canonicallyEqual(text.sliceView(range.start, range.end), original);
 }
 
+bool isSentenceEnd(std::string_view character) {
+    return character == "。" || character == "！" || character == "？" || character == "!" ||
+           character == "?" || character == "\n";
+}
+
+// The checked Characters before [start, end) and after it stand there in
+// `text` too. What the user typed after the sentence's end does not matter.
+bool contextStandsAround(const text::CharacterText& text, int64_t start, int64_t end,
+                         const IssueContext& context) {
+    const int64_t before = text::characterCount(context.before);
+    const int64_t after = text::characterCount(context.after);
+    return start >= before && end + after <= text.count() &&
+           text::canonicallyEqual(text.sliceView(start - before, start), context.before) &&
+           text::canonicallyEqual(text.sliceView(end, end + after), context.after);
+}
+
 Utf16Range utf16RangeOf(const text::CharacterText& text, int64_t start, int64_t end) {
     const int64_t location = text.utf16Offset(start);
     return Utf16Range{location, text.utf16Offset(end) - location};
@@ -21,19 +37,41 @@ Utf16Range utf16RangeOf(const text::CharacterText& text, int64_t start, int64_t 
 
 }  // namespace
 
-std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::string_view text) {
+std::optional<IssueContext> issueContext(const CorrectionIssue& issue,
+                                         std::string_view checkedText) {
+    const text::CharacterText t{std::string(checkedText)};
+    if (!storedRangeHolds(t, issue.range, issue.original))
+        return std::nullopt;
+    int64_t from = issue.range.start;
+    while (from > 0 && !isSentenceEnd(t.at(from - 1)))
+        --from;
+    int64_t to = issue.range.end;
+    while (to < t.count() && !isSentenceEnd(t.at(to)))
+        ++to;
+    if (to < t.count())
+        ++to;  // the sentence's own end belongs to it
+    return IssueContext{t.slice(from, issue.range.start), t.slice(issue.range.end, to)};
+}
+
+std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::string_view text,
+                                           const IssueContext* context) {
     const text::CharacterText t{std::string(text)};
-    if (storedRangeHolds(t, issue.range, issue.original))
+    const int64_t needleLength = text::characterCount(text::nfc(issue.original));
+    const auto fits = [&](int64_t at) {
+        return context == nullptr || contextStandsAround(t, at, at + needleLength, *context);
+    };
+    if (storedRangeHolds(t, issue.range, issue.original) && fits(issue.range.start))
         return utf16RangeOf(t, issue.range.start, issue.range.end);
-    if (t.empty() || issue.original.empty())
+    if (context == nullptr || t.empty() || issue.original.empty())
         return std::nullopt;
 
     // Occurrences do not overlap: each search starts where the last one ended.
-    const int64_t needleLength = text::characterCount(text::nfc(issue.original));
     std::optional<int64_t> best;
     int64_t bestScore = 0;
     for (auto at = text::find(text, issue.original, 0); at;
          at = text::find(text, issue.original, *at + needleLength)) {
+        if (!fits(*at))
+            continue;
         const int64_t score = std::abs(*at - issue.range.start);
         if (!best || score < bestScore) {
             best = at;

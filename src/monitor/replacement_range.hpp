@@ -15,11 +15,27 @@
 
 namespace mivo {
 
-// The issue's original in `text`, in UTF-16 units of `text`: the stored
-// range when it still holds the original, else the occurrence whose start
-// is nearest the stored start (the earlier one on a tie). Nothing when the
-// original does not occur.
-std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::string_view text);
+// What stood around an issue in the text that was checked: the Characters
+// before and after it, as far as its sentence goes.
+struct IssueContext {
+    std::string before;
+    std::string after;
+    bool operator==(const IssueContext&) const = default;
+};
+
+// Nothing when the checked text does not hold the issue's original at its
+// range (the issue comes from another text).
+std::optional<IssueContext> issueContext(const CorrectionIssue& issue,
+                                         std::string_view checkedText);
+
+// The issue's original in `text`, in UTF-16 units of `text`. Without a
+// context only the stored range, when it still holds the original. With
+// one, a place counts only where the context stands around it too: the
+// stored range, else the such occurrence whose start is nearest the stored
+// start (the earlier one on a tie). A copy of the original elsewhere, in
+// another sentence, is never the issue: nothing then.
+std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::string_view text,
+                                           const IssueContext* context = nullptr);
 
 // `text` with the Characters that `replacementRange` locates for the issue
 // replaced by its suggestion; nothing when the issue is not found.

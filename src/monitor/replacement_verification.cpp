@@ -111,6 +111,27 @@ std::optional<TextRange> originalStillInPlace(const CorrectionIssue& issue,
     return TextRange{*start, *end};
 }
 
+std::optional<TextRange> misplacedReplacement(const CorrectionIssue& issue,
+                                              std::string_view originalText,
+                                              std::string_view currentText) {
+    const auto intended = replacementRange(issue, originalText);
+    if (!intended || issue.original.empty())
+        return std::nullopt;
+    const text::CharacterText o{std::string(originalText)};
+    const int64_t length = text::characterCount(text::nfc(issue.original));
+    const int64_t intendedStart = *o.characterIndexAtUtf16(intended->location);
+    for (auto at = text::find(originalText, issue.original, 0); at;
+         at = text::find(originalText, issue.original, *at + 1)) {
+        if (*at == intendedStart)
+            continue;
+        const std::string written = o.str().substr(0, o.byteOffset(*at)) + issue.suggestion +
+                                    o.str().substr(o.byteOffset(*at + length));
+        if (text::canonicallyEqual(written, currentText))
+            return TextRange{*at, *at + text::characterCount(issue.suggestion)};
+    }
+    return std::nullopt;
+}
+
 std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
                                                        std::string_view originalText,
                                                        std::string_view currentText) {
@@ -163,11 +184,14 @@ void ReplacementLadder::check(PendingReplacement pending) {
         monitor_.attemptedPartialRepairKeys().clear();
         monitor_.setLastPolledValue(current);
         monitor_.log("applyReplacement: verified text changed");
+        restoreCaret(pending, false);
         monitor_.setLastAnalyzedText(current);
         if (monitor_.onReplacementCompleted)
             monitor_.onReplacementCompleted(current.text);
         return;
     }
+    if (putBackMisplacedWrite(pending, current))
+        return;
     // The monitor's keys are forgotten whenever it attaches to the field
     // afresh; the replacement's own mark is not.
     const std::string key = pending.issue.id + "|" + current.text;
@@ -250,6 +274,48 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
 void ReplacementLadder::giveUp(const PendingReplacement& pending, std::string_view line) {
     monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
     monitor_.log(line);
+}
+
+bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
+                                              const FieldText& current) {
+    const FieldText& original = pending.originalText;
+    // Both reads must show the same stretch of the field to be compared.
+    if (current.source != original.source || current.utf16Start != original.utf16Start)
+        return false;
+    const auto wrong = misplacedReplacement(pending.issue, original.text, current.text);
+    if (!wrong)
+        return false;
+    const text::CharacterText c{current.text};
+    const int64_t from = c.utf16Offset(wrong->start);
+    const int64_t offset = current.source == Source::caretWindow ? current.utf16Start : 0;
+    const Utf16Range range{offset + from, c.utf16Offset(wrong->end) - from};
+    Accessibility& ax = monitor_.desktop().accessibility;
+    const AXElement& element = pending.element;
+    // The same routes as a correction, the exact range first; a paste is
+    // queued and leaves the caret to the editor.
+    bool undone = false;
+    bool queued = false;
+    if (input_.selectReplacementRange(range, pending.issue.suggestion, element,
+                                      "applyReplacement: put-back")) {
+        undone = ax.setAttributeValue(element, kAXSelectedTextAttribute,
+                                      AXValue(pending.issue.original)) == AXError::success;
+        queued = !undone && input_.pasteTextIntoFocusedElement(
+                                pending.issue.original,
+                                SelectedTarget{element, range, pending.issue.suggestion});
+    }
+    if (!undone && !queued && original.source == Source::value && !isFragmentBacked(element) &&
+        ax.writeRouteTrust(element).wholeValue && stillWholeValue(current, element))
+        undone = ax.setAttributeValue(element, kAXValueAttribute, AXValue(original.text)) ==
+                 AXError::success;
+    if (undone && pending.caretBefore)
+        ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
+    monitor_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
+    monitor_.log(undone || queued
+                     ? "applyReplacement: the correction went in at another place; the text "
+                       "was put back"
+                     : "applyReplacement: the correction went in at another place and could "
+                       "not be put back");
+    return true;
 }
 
 bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& issue,

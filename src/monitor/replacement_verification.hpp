@@ -42,6 +42,13 @@ std::optional<TextRange> originalStillInPlace(const CorrectionIssue& issue,
                                               const AXTextExtractor::ExtractedText& originalText,
                                               const AXTextExtractor::ExtractedText& currentText);
 
+// Where the suggestion went in instead, as Characters of the current text,
+// when the current text is the original text with another copy of the
+// issue's original replaced by it and nothing else changed.
+std::optional<TextRange> misplacedReplacement(const CorrectionIssue& issue,
+                                              std::string_view originalText,
+                                              std::string_view currentText);
+
 // The leftover when the current text is the original's prefix, the
 // suggestion, a stretch with which the issue's original ends, and the
 // original's suffix; nothing for any other current text.

@@ -9,6 +9,8 @@
 #include <expected>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/ax_element.hpp"
@@ -33,9 +35,30 @@ class AXObserver {
     virtual AXError removeNotification(const AXElement& element, std::string_view notification) = 0;
 };
 
+// Which ways of writing into an element its application can be trusted
+// with. A whole-value write replaces everything (in some editors the undo
+// history then holds "delete all, insert all"); range writes (a paste over
+// the selection, a replaced selection) change only the corrected range and
+// go first wherever they are trusted.
+struct WriteRouteTrust {
+    bool wholeValue = true;
+    bool range = false;
+    bool operator==(const WriteRouteTrust&) const = default;
+};
+
 class Accessibility {
   public:
     virtual ~Accessibility() = default;
+    // The same for every element of one application; by default the
+    // whole-value write is taken first.
+    virtual WriteRouteTrust writeRouteTrust(const AXElement& /*element*/) { return {}; }
+    // A cheap mark of the element's text and caret (their lengths and
+    // offsets, not the text) that differs after nearly every edit, so that
+    // an idle field is not read whole again and again. Nothing where no such
+    // mark can be had: then the text itself is compared.
+    virtual std::optional<std::string> textChangeMark(const AXElement& /*element*/) {
+        return std::nullopt;
+    }
 
     // Whether this process may use the interface at all. The prompting form
     // also asks the user (or the system) to allow it; both answer at once.

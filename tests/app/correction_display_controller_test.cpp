@@ -19,7 +19,7 @@ using testing::RecordingPanel;
 using testing::ScriptedChecker;
 using testing::ScriptedField;
 
-// Three issues of 「宿題をを終えたのでテレビを見ますた。」-like text, at
+// Three issues of 「宿題はをを終えたのでをを見たがをを書いた。」, at
 // Characters 3, 10 and 15; each has its own cell on screen.
 CorrectionIssue issueAt(int64_t start, std::string id, std::string original = "をを",
                         std::string suggestion = "を") {
@@ -32,7 +32,7 @@ CorrectionIssue issueAt(int64_t start, std::string id, std::string original = "�
     return issue;
 }
 
-const std::string kText = "宿題をを終えたのでテレビを見ますた。今日は晴れ。";
+const std::string kText = "宿題はをを終えたのでをを見たがをを書いた。今日は晴れ。";
 
 class ControllerTest : public ::testing::Test {
   protected:
@@ -141,7 +141,7 @@ TEST_F(ControllerTest, ImplausibleIssuesAreNeverDrawnNorAskedForAgain) {
     field.rects[20] = Rect{300, 680, 400, 20};  // a whole line for two Characters
     CorrectionIssue reversed = issueAt(10, "R");
     reversed.range = TextRange{12, 10};
-    check({issueAt(3, "A"), issueAt(20, "W"), reversed});
+    check({issueAt(3, "A"), issueAt(20, "W", "。今", "今"), reversed});
     advanceTo(0.6);
     EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A"}));
     EXPECT_EQ(field.queries[20].size(), 3u) << "asked at the check and by both retries";
@@ -166,6 +166,88 @@ TEST_F(ControllerTest, IssueMissingForOneTickIsDrawnAgainWhenItReturns) {
     advanceTo(0.24);
     EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(controller.currentHoverCorrectionIssues().size(), 2u);
+}
+
+// What the user did to the text after the check, and which highlights may
+// still be drawn over it (and written back).
+struct EditCase {
+    const char* name;
+    std::string liveText;
+    std::vector<std::string> stillShown;
+};
+void PrintTo(const EditCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EditedTextTest : public ControllerTest, public ::testing::WithParamInterface<EditCase> {};
+
+TEST_P(EditedTextTest, OnlyIssuesStillStandingWhereCheckedAreDrawnAndApplied) {
+    const auto& c = GetParam();
+    check({issueAt(3, "A"), issueAt(10, "B"), issueAt(15, "C")});
+    field.liveText = c.liveText;
+    advanceTo(0.12);
+    EXPECT_EQ(highlight.shownIDs(), c.stillShown);
+
+    controller.handleApply({issueAt(3, "A"), issueAt(10, "B"), issueAt(15, "C")});
+    std::vector<std::string> written;
+    for (const auto& batch : field.multiple)
+        for (const auto& issue : batch)
+            written.push_back(issue.id);
+    for (const auto& issue : field.single)
+        written.push_back(issue.id);
+    EXPECT_EQ(written, c.stillShown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, EditedTextTest,
+    ::testing::Values(
+        EditCase{"typedOnAtTheEnd", kText + "明日も", {"A", "B", "C"}},
+        // Everything selected and deleted, a new sentence typed: the old
+        // boxes must not come back over it, even where it has the same length.
+        EditCase{"clearedAndRetyped", "今日は朝から良い天気でしたが午後から雨が降りそう", {}},
+        EditCase{"onePrefixCharacter", "。" + kText, {}},
+        // A correction may depend on the rest of its sentence.
+        EditCase{"editLaterInTheSameSentence", "宿題はをを終えたからをを見たがをを書いた。", {}},
+        EditCase{"editInTheNextSentence",
+                 "宿題はをを終えたのでをを見たがをを書いた。明日は晴れ。",
+                 {"A", "B", "C"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, AHighlightHiddenByAnEditComesBackWhenTheEditIsUndone) {
+    check({issueAt(3, "A")});
+    field.liveText = "宿題";
+    advanceTo(0.12);
+    EXPECT_TRUE(highlight.shown.empty());
+    field.liveText = kText;
+    advanceTo(0.24);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A"}));
+}
+
+TEST_F(ControllerTest, HighlightsScrolledOutOfTheFieldAreHidden) {
+    // The field: x 100...700, y 600...800; A at x 130, B at 200, C at 250, y 680.
+    field.frame = Rect{100, 600, 600, 200};
+    check({issueAt(3, "A"), issueAt(10, "B"), issueAt(15, "C")});
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A", "B", "C"}));
+    // Scrolled by 110: A above the field's top (y 790...810), B and C
+    // still inside it.
+    field.rects[3].y = 790;
+    advanceTo(0.12);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"B", "C"}));
+    // Far beyond it, over another window's title bar.
+    for (int64_t start : {3, 10, 15})
+        field.rects[start].y = 1200;
+    advanceTo(0.24);
+    EXPECT_TRUE(highlight.shown.empty());
+    // The field on no screen at all.
+    for (int64_t start : {3, 10, 15})
+        field.rects[start].y = 680;
+    field.frame = Rect{};
+    advanceTo(0.36);
+    EXPECT_TRUE(highlight.shown.empty());
+    // A field whose frame is not known is not judged by it.
+    field.frame.reset();
+    advanceTo(0.48);
+    EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"A", "B", "C"}));
 }
 
 TEST_F(ControllerTest, FollowLoopOfAnOlderCheckStops) {
@@ -347,7 +429,7 @@ TEST_F(ControllerTest, DismissedIssueStaysDismissedWhileTheSameSentenceIsChecked
 
 TEST_F(ControllerTest, DismissIsByFieldsNotByAJoinedKey) {
     // "a|b" + "c" and "a" + "b|c" join to the same text with "|".
-    check({issueAt(3, "X", "a|b", "c"), issueAt(10, "Y", "a", "b|c")});
+    check({issueAt(3, "X", "a|b", "c"), issueAt(10, "Y", "a", "b|c")}, "宿題はa|b終えたのa。");
     controller.handleDismiss({issueAt(3, "X", "a|b", "c")});
     advanceTo(0.2);
     EXPECT_EQ(highlight.shownIDs(), (std::vector<std::string>{"Y"}));

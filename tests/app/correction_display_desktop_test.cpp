@@ -156,6 +156,34 @@ TEST_F(DesktopDisplayTest, ApplyWritesBackAndChecksTheNewTextFromZero) {
     EXPECT_TRUE(controller.currentHoverCorrectionIssues().empty());
 }
 
+TEST_F(DesktopDisplayTest, AClearedAndRetypedFieldNeverShowsOrTakesTheOldCorrection) {
+    setUpField({});
+    desk.setText(field, "宿題をを終えた。");
+    desk.clock().advance(1);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    const CorrectionIssue old = *highlight.shown[0].issue;  // をを at 2
+
+    // Everything selected and deleted, a new sentence typed faster than a
+    // check: its をを stands elsewhere, and cells 2 and 3 hold other text.
+    for (const std::string typed : {"", "今日", "今日は本", "今日は本をを", "今日は本をを読む"}) {
+        SCOPED_TRACE(typed);
+        desk.setText(field, typed);
+        desk.clock().advance(0.25);
+        EXPECT_TRUE(highlight.shown.empty());
+    }
+    // The panel still offered the old correction: nothing is written.
+    controller.handleApply({old});
+    monitor.applyReplacement(old);
+    desk.clock().advance(2);
+    EXPECT_EQ(desk.text(field), "今日は本をを読む");
+
+    // The next check finds the new one.
+    desk.setText(field, "今日は本をを読む。");
+    desk.clock().advance(1);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    EXPECT_EQ(highlight.shown[0].issue->range, (TextRange{4, 6}));
+}
+
 TEST_F(DesktopDisplayTest, AnotherApplicationInFrontClearsTheHighlights) {
     setUpField({});
     desk.setText(field, "宿題をを終えた。");

@@ -12,6 +12,7 @@
 
 #include "app/correction_display_ports.hpp"
 #include "platform/sim/virtual_clock.hpp"
+#include "shared/text.hpp"
 
 namespace mivo::testing {
 
@@ -89,6 +90,14 @@ class ScriptedField : public CorrectionTextField {
             return std::nullopt;
         return found->second;
     }
+    // Without a live text the field still reads as checked.
+    bool stillReadsAsChecked(const std::string& checkedText, int64_t end) override {
+        if (!liveText)
+            return true;
+        const text::CharacterText checked{checkedText};
+        return end <= checked.count() && liveText->starts_with(checked.sliceView(0, end));
+    }
+    std::optional<Rect> visibleFrame() override { return frame; }
     void applyReplacement(const CorrectionIssue& issue) override { single.push_back(issue); }
     void applyReplacements(const std::vector<CorrectionIssue>& issues) override {
         multiple.push_back(issues);
@@ -101,9 +110,11 @@ class ScriptedField : public CorrectionTextField {
         return n;
     }
 
-    std::map<int64_t, Rect> rects;            // by range start
-    std::map<int64_t, double> availableFrom;  // elapsed seconds; 0 when absent
-    std::set<int64_t> missingOnce;            // the next query of these finds nothing
+    std::optional<std::string> liveText;                 // what the field reads now
+    std::optional<Rect> frame = Rect{0, 0, 1280, 1024};  // its visible part
+    std::map<int64_t, Rect> rects;                       // by range start
+    std::map<int64_t, double> availableFrom;             // elapsed seconds; 0 when absent
+    std::set<int64_t> missingOnce;                       // the next query of these finds nothing
     std::map<int64_t, std::vector<double>> queries;
     std::vector<CorrectionIssue> single;
     std::vector<std::vector<CorrectionIssue>> multiple;

@@ -154,6 +154,64 @@ TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
     EXPECT_FALSE(monitor.pendingApplyOriginalText());
 }
 
+TEST_F(AnalysisTest, AFieldTooLongToCheckSaysSoAndClearsWhatWasShown) {
+    int skipped = 0;
+    monitor.onCheckSkipped = [&] { ++skipped; };
+    desk.setText(field, "東京で住んでいます。");
+    advance(1);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_TRUE(monitor.stillReadsAsAnalyzed("東京で住んでいます。", 3));
+
+    // Japanese enough (0.9) but 510 Characters: not checked, and for that reason.
+    desk.setText(field, repeat("東京で住んでいます。", 51));
+    advance(1);
+    EXPECT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(logged("[Mivo] analyze: skipped — longer than 500 Characters (510 chars)"), 1u);
+    EXPECT_EQ(logged("insufficient Japanese ratio"), 0u);
+    EXPECT_EQ(skipped, 1);
+    EXPECT_FALSE(monitor.stillReadsAsAnalyzed("東京で住んでいます。", 3));
+
+    desk.setText(field, "abcdefgh");
+    advance(1);
+    EXPECT_EQ(logged("[Mivo] analyze: skipped — no sentence boundary or insufficient Japanese "
+                     "ratio (ratio=0.00)"),
+              1u);
+    EXPECT_EQ(skipped, 2);
+}
+
+struct StillReadsCase {
+    const char* why;
+    std::string liveText;
+    int64_t end;
+    bool expected;
+};
+
+TEST_F(AnalysisTest, TheFieldStillReadsAsAnalysedOnlyUpToAnUnchangedEnd) {
+    const std::string checked = "東京で住んでいます。";
+    const StillReadsCase cases[] = {
+        {"unchanged", checked, 3, true},
+        {"typed on at the end", checked + "今日も", 10, true},
+        {"changed after the range", "東京で住みます。", 3, true},
+        {"changed after the range but asked past it", "東京で住みます。", 6, false},
+        {"cleared and retyped", "今日は朝から良い天気でしたが", 3, false},
+        {"one Character typed in front", "、" + checked, 3, false},
+        {"emptied", "", 3, false},
+    };
+    desk.setText(field, checked);
+    advance(1);
+    ASSERT_EQ(candidates.size(), 1u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.setText(field, c.liveText);
+        EXPECT_EQ(monitor.stillReadsAsAnalyzed(checked, c.end), c.expected);
+    }
+    desk.setText(field, checked);
+    EXPECT_FALSE(monitor.stillReadsAsAnalyzed("別の文です。", 3)) << "another text was checked";
+    desk.focus(desk.addTextField(window, checked));
+    advance(0.1);
+    EXPECT_FALSE(monitor.stillReadsAsAnalyzed(checked, 3)) << "another field";
+}
+
 // --- Bounds of ranges of the analysed text ---------------------------------
 
 class BoundsTest : public AnalysisTest {

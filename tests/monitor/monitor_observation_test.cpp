@@ -128,6 +128,28 @@ TEST_F(ObservationTest, TheTextPollFindsAChangeThatSentNoNotification) {
     EXPECT_EQ(candidates[0].text, "今日は良い天気です。");
 }
 
+TEST_F(ObservationTest, AnIdleFieldIsNotReadWholeOnEveryPollTick) {
+    std::string large;
+    for (int i = 0; i < 2500; ++i)
+        large += "今日は雨です。明後日も";
+    desk.setText(field, large);
+    advance(2);
+    const auto reads = [&] { return desk.accessibility().valueReads(); };
+    const std::size_t settled = reads();
+    // Idle for 3 s: ten ticks look at the length and caret only.
+    advance(3);
+    EXPECT_EQ(reads(), settled);
+    // Idle long enough, one tick reads it in case a change went unannounced.
+    advance(6);
+    EXPECT_EQ(reads(), settled + 1);
+
+    // The caret moves: the next tick reads it.
+    const std::size_t before = reads();
+    desk.select(field, Utf16Range{3, 0});
+    advance(0.3);
+    EXPECT_GT(reads(), before);
+}
+
 TEST_F(ObservationTest, WithoutAValueObserverAKeyDownReadsTheFieldWhenItsLengthChanged) {
     desk.setObserverCreationFails(pid, true);
     const auto other = desk.addTextField(window, "");

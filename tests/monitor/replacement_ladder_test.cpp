@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,15 +36,22 @@ class ReplacementLadderTest : public MonitorScene {
         desk.pasteboard().userCopies(kUserContents);
     }
 
-    // The monitor follows `id` with `text` in it; the clock stands at 0.
-    void follow(sim::SimId id, const std::string& text) {
+    // The monitor follows `id` with `text` in it, checked as it stands
+    // unless another checked text is given; the clock stands at 0.
+    void follow(sim::SimId id, const std::string& text,
+                std::optional<FieldText> checked = std::nullopt) {
         desk.setText(id, text);
         desk.focus(id);
         monitor.start();
         advance(0);
+        monitor.setLastAnalyzedText(checked.value_or(FieldText{text, FieldText::Source::value, 0}));
         start = desk.clock().elapsed();
     }
-    void followField(const std::string& text) { follow(field, text); }
+    void followField(const std::string& text, std::optional<std::string> checked = std::nullopt) {
+        follow(field, text,
+               checked ? std::optional(FieldText{*checked, FieldText::Source::value, 0})
+                       : std::nullopt);
+    }
     sim::SimId followFragmentBacked(const std::string& text) {
         const sim::SimId editor = desk.addTextField(
             window, "", {.frame = Rect{100, 300, 600, 40}, .fragmentBacked = true});
@@ -79,12 +87,14 @@ TEST_F(ReplacementLadderTest, AWholeValueWriteIsVerifiedAndReported) {
 }
 
 TEST_F(ReplacementLadderTest, ALeftoverTailInAPlainFieldIsMendedByAWholeValueWrite) {
-    followField("今日は晴れです。");
+    // Checked before 今日は was typed: the stored range no longer holds 晴れ,
+    // but the sentence around it is the one checked.
+    followField("今日は晴れです。", "晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
     desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(1));
-    // Analysed before 今日は was typed: the stored range no longer holds 晴れ,
-    // so the whole-value rung cannot start and the selected-text write does.
     monitor.applyReplacement(issue("晴れ", "雨", 0, 2));
     EXPECT_EQ(desk.text(field), "今日は雨れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::leaveTail(0));
     advanceTo(0.35);
     EXPECT_EQ(logged("applyReplacement: repaired partial replacement with set_text_contents"), 1u);
     EXPECT_EQ(desk.text(field), "今日は雨です。");
@@ -156,19 +166,139 @@ TEST_F(ReplacementLadderTest, AnEmojiBeforeTheIssueStillSelectsTheOriginal) {
     EXPECT_EQ(completed, std::vector<std::string>{"😀今日は雨です。"});
 }
 
-TEST_F(ReplacementLadderTest, AStaleStoredRangeFindsTheNearestOccurrence) {
-    followField("昨日は晴れ、今日も晴れです。");
-    // Stored at 7: the occurrences at 3 and 9 are 4 and 2 away.
-    monitor.applyReplacement(issue("晴れ", "雨", 7, 9));
+TEST_F(ReplacementLadderTest, AStaleStoredRangeFindsTheOccurrenceInTheCheckedSentence) {
+    // Checked as 今日も晴れです。; 昨日は晴れ、 was typed in front since. The
+    // 晴れ at 3 is nearer the stored start but stands in another sentence.
+    followField("昨日は晴れ、今日も晴れです。", "今日も晴れです。");
+    monitor.applyReplacement(issue("晴れ", "雨", 3, 5));
     EXPECT_EQ(desk.text(field), "昨日は晴れ、今日も雨です。");
-    advanceTo(0.35);
+    advanceTo(0.2);
     EXPECT_EQ(completed, std::vector<std::string>{"昨日は晴れ、今日も雨です。"});
+}
+
+TEST_F(ReplacementLadderTest, ACopyOfTheOriginalInANewTextIsNeverWritten) {
+    // 東京で住んでいます。 was checked (で → に at 2), then everything was
+    // selected and deleted and a new sentence typed, with で at 10.
+    const std::string retyped = "今日は朝から良い天気でしたが午後から雨が降りそう";
+    followField(retyped, "東京で住んでいます。");
+    monitor.applyReplacement(issue("で", "に", 2, 3));
+    advanceTo(3.0);
+    EXPECT_EQ(desk.text(field), retyped);
+    EXPECT_EQ(
+        logged("applyReplacement: refused — the original no longer stands where it was checked"),
+        1u);
+    EXPECT_FALSE(monitor.pendingApplyOriginalText());
+}
+
+TEST_F(ReplacementLadderTest, ACorrectionThatWentInAtAnotherCopyIsPutBack) {
+    followField("明日も晴れ。今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    // The editor keeps the user's selection, on the other 晴れ, when asked
+    // to select the issue: the write lands there.
+    desk.select(field, {3, 2});
+    desk.setWriteQuirk(field, "AXSelectedTextRange", WriteQuirk::ignore());
+    monitor.applyReplacement(issue("晴れ", "雨", 9, 11));
+    ASSERT_EQ(desk.text(field), "明日も雨。今日は晴れです。");
+    desk.setWriteQuirk(field, "AXSelectedTextRange", WriteQuirk::leaveTail(0));
+    advanceTo(0.35);
+    EXPECT_EQ(desk.text(field), "明日も晴れ。今日は晴れです。");
+    EXPECT_EQ(logged("applyReplacement: the correction went in at another place; the text was "
+                     "put back"),
+              1u);
+    advanceTo(3.0);
+    EXPECT_EQ(desk.text(field), "明日も晴れ。今日は晴れです。");
+    EXPECT_EQ(logged("retrying with"), 0u);
+    EXPECT_TRUE(completed.empty());
+}
+
+// Where the user's caret ends up after each route: they type on where they
+// were, not after the corrected word.
+struct CaretCase {
+    const char* why;
+    Utf16Range before;
+    Utf16Range after;
+};
+
+struct RouteCase {
+    const char* route;
+    bool wholeValueFails;
+    bool selectedTextFails;
+};
+
+TEST_F(ReplacementLadderTest, TheCaretGoesBackWhereTheUserHadIt) {
+    const CaretCase carets[] = {
+        {"at the end", {10, 0}, {11, 0}},
+        {"after the range", {5, 0}, {6, 0}},
+        {"before the range", {1, 0}, {1, 0}},
+        {"a selection after the range", {4, 3}, {5, 3}},
+    };
+    const RouteCase routes[] = {
+        {"whole value", false, false},
+        {"selected text", true, false},
+        {"select and paste", true, true},
+    };
+    for (const auto& route : routes) {
+        for (const auto& c : carets) {
+            SCOPED_TRACE(std::string(route.route) + ", " + c.why);
+            followField("東京で住んでいます。");
+            if (route.wholeValueFails)
+                desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+            if (route.selectedTextFails)
+                desk.setWriteQuirk(field, "AXSelectedText",
+                                   WriteQuirk::fail(AXError::cannotComplete));
+            desk.select(field, c.before);
+            monitor.applyReplacement(issue("で", "には", 2, 3));
+            advanceTo(2.0);
+            EXPECT_EQ(desk.text(field), "東京には住んでいます。");
+            EXPECT_EQ(desk.selection(field), c.after);
+            monitor.stop();
+            desk.setWriteQuirk(field, "AXValue", WriteQuirk::leaveTail(0));
+            desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::leaveTail(0));
+            completed.clear();
+        }
+    }
+}
+
+struct OrderCase {
+    const char* why;
+    WriteRouteTrust trust;
+    const char* firstLine;
+};
+
+TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWholeValue) {
+    const OrderCase cases[] = {
+        {"whole value first where no range write is trusted",
+         {true, false},
+         "applyReplacement: wrote replacement using kAXValue"},
+        {"GTK and Qt: a paste over the selection, one step in the editor's undo history",
+         {true, true},
+         "applyReplacement: pasted replacement into selected AX range"},
+        {"an editor whose whole-value write is refused",
+         {false, true},
+         "applyReplacement: pasted replacement into selected AX range"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.log().clear();
+        completed.clear();
+        followField("今日は晴れです。");
+        desk.setWriteRouteTrust(field, c.trust);
+        monitor.applyReplacement(kHare);
+        advanceTo(2.0);
+        EXPECT_EQ(desk.text(field), "今日は雨です。");
+        EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+        EXPECT_EQ(logged(c.firstLine), 1u);
+        EXPECT_EQ(logged("applyReplacement: wrote"), c.trust.range ? 0u : 1u);
+        monitor.stop();
+    }
 }
 
 TEST_F(ReplacementLadderTest, AnOriginalThatIsGoneFailsTheWholeLadder) {
     followField("今日は晴れです。");
     monitor.applyReplacement(issue("雪", "雨", 3, 4));
-    EXPECT_EQ(logged("[Mivo] applyReplacement: failed for original=\"雪\""), 1u);
+    EXPECT_EQ(logged("[Mivo] applyReplacement: refused — the original no longer stands where it "
+                     "was checked"),
+              1u);
     for (const auto& line : desk.log().keptLines())
         EXPECT_EQ(line.find("雪"), std::string::npos) << line;
     advanceTo(3.0);
@@ -356,7 +486,8 @@ TEST_F(ReplacementLadderTest, ABatchOverACaretWindowAppliesOnlyTheFirstIssue) {
     EXPECT_EQ(logged("applyReplacements: wrote"), 0u);
     advanceTo(0.35);
     EXPECT_EQ(desk.text(field), "本日は晴れです。明日も晴れ。");
-    EXPECT_EQ(completed, std::vector<std::string>{"本日"});
+    // The caret went back behind the sentence, so the read shows all of it.
+    EXPECT_EQ(completed, std::vector<std::string>{"本日は晴れです。"});
 }
 
 TEST_F(ReplacementLadderTest, ARangeFoundInTheUnitsBeforeTheCaretIsSelectedInTheWholeValue) {
@@ -364,10 +495,11 @@ TEST_F(ReplacementLadderTest, ARangeFoundInTheUnitsBeforeTheCaretIsSelectedInThe
     for (int i = 0; i < 450; ++i)
         text += "あ";
     text += "今日は晴れです。";
-    followField(text);
+    // Checked as read: the 400 units before the caret, from unit 58.
+    follow(field, text, FieldText{text.substr(58 * 3), FieldText::Source::caretWindow, 58});
     valueReadsEmptyButTakesWrites();
-    desk.select(field, {458, 0});  // the read starts 400 units back, at 58
-    monitor.applyReplacement(kHare);
+    desk.select(field, {458, 0});
+    monitor.applyReplacement(issue("晴れ", "雨", 395, 397));
     EXPECT_EQ(logged("applyReplacement: wrote replacement using delete_text+insert_text"), 1u);
     EXPECT_EQ(desk.text(field).substr(450 * 3), "今日は雨です。");
 }

@@ -22,44 +22,82 @@ struct RangeCase {
     const char* why;
     std::string text;
     CorrectionIssue issue;
+    std::optional<std::string> checked;  // the text the issue was found in
     std::optional<Utf16Range> expected;
 };
 
-TEST(ReplacementRangeTest, LocatesTheOriginalInUtf16UnitsOfTheLiveText) {
+TEST(ReplacementRangeTest, LocatesTheOriginalOnlyWhereItsCheckedSentenceStands) {
     const RangeCase cases[] = {
-        {"stored range still holds it", "今日は晴れです。", issue("晴れ", "雨", 3, 5), {{3, 2}}},
-        {"at offset 0", "晴れです。", issue("晴れ", "雨", 0, 2), {{0, 2}}},
-        {"up to the end", "今日は晴れ", issue("晴れ", "雨", 3, 5), {{3, 2}}},
+        {"stored range still holds it",
+         "今日は晴れです。",
+         issue("晴れ", "雨", 3, 5),
+         {},
+         {{3, 2}}},
+        {"at offset 0", "晴れです。", issue("晴れ", "雨", 0, 2), {}, {{0, 2}}},
+        {"up to the end", "今日は晴れ", issue("晴れ", "雨", 3, 5), {}, {{3, 2}}},
         {"an emoji before it shifts the UTF-16 location by one",
          "😀今日は晴れです。",
          issue("晴れ", "雨", 4, 6),
+         {},
          {{5, 2}}},
-        {"the user typed before it: found by search",
+        {"the user typed before it: found where its sentence stands",
          "ああ今日は晴れです。",
          issue("晴れ", "雨", 3, 5),
+         "今日は晴れです。",
          {{5, 2}}},
-        {"nearest of two: distance 3 beats distance 5",
-         "晴れabcdef晴れ",
+        {"without the checked text a moved original is not searched for",
+         "ああ今日は晴れです。",
+         issue("晴れ", "雨", 3, 5),
+         {},
+         std::nullopt},
+        {"a copy in another sentence is not the issue", "晴れ。今日は雨です。",
+         issue("晴れ", "雨", 3, 5), "今日は晴れです。", std::nullopt},
+        {"the stored range holds a copy, but its sentence was retyped", "今日で住む。",
+         issue("で", "に", 2, 3), "東京で住んでいます。", std::nullopt},
+        {"typed on after the checked sentence",
+         "東京で住んでいます。今日も",
+         issue("で", "に", 2, 3),
+         "東京で住んでいます。",
+         {{2, 1}}},
+        {"nearest of the matching copies: distance 2 beats 3 and 7",
+         "晴れです。晴れです。晴れです。",
+         issue("晴れ", "雨", 7, 9),
+         "。。。。。。。晴れです。",
+         {{5, 2}}},
+        {"equal distances: the earlier one",
+         "晴れです。ああああ。晴れです。",
          issue("晴れ", "雨", 5, 7),
-         {{8, 2}}},
-        {"equal distances: the earlier one", "ab晴れcdef晴れ", issue("晴れ", "雨", 5, 7), {{2, 2}}},
-        {"occurrences do not overlap", "ああああ", issue("ああ", "あ", 1, 4), {{0, 2}}},
-        {"negative start is searched", "今日は晴れ", issue("晴れ", "雨", -1, 2), {{3, 2}}},
-        {"end before start is searched", "今日は晴れ", issue("晴れ", "雨", 4, 3), {{3, 2}}},
-        {"range past the end is searched", "晴れ", issue("晴れ", "雨", 3, 5), {{0, 2}}},
+         "。。。。。晴れです。",
+         {{0, 2}}},
         {"canonically equal original (decomposed が in the field)",
          "か\u3099くせい",
          issue("が", "ぎ", 0, 1),
+         {},
          {{0, 2}}},
-        {"original gone", "今日は雨です。", issue("晴れ", "雨", 3, 5), std::nullopt},
-        {"empty text", "", issue("晴れ", "雨", 0, 2), std::nullopt},
-        {"empty original that the stored range does not hold", "今日", issue("", "は", 5, 5),
+        {"original gone", "今日は雨です。", issue("晴れ", "雨", 3, 5), "今日は晴れです。",
+         std::nullopt},
+        {"empty text", "", issue("晴れ", "雨", 0, 2), "晴れ", std::nullopt},
+        {"empty original that the stored range does not hold",
+         "今日",
+         issue("", "は", 5, 5),
+         {},
          std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        EXPECT_EQ(replacementRange(c.issue, c.text), c.expected);
+        const auto context = c.checked ? issueContext(c.issue, *c.checked) : std::nullopt;
+        ASSERT_EQ(context.has_value(), c.checked.has_value());
+        EXPECT_EQ(replacementRange(c.issue, c.text, context ? &*context : nullptr), c.expected);
     }
+}
+
+TEST(ReplacementRangeTest, TheContextIsTheRestOfTheIssuesSentence) {
+    EXPECT_EQ(issueContext(issue("晴れ", "雨", 8, 10), "明日も雨。今日は晴れです。次"),
+              (IssueContext{"今日は", "です。"}));
+    EXPECT_EQ(issueContext(issue("晴れ", "雨", 0, 2), "晴れ"), (IssueContext{"", ""}));
+    EXPECT_EQ(issueContext(issue("晴れ", "雨", 4, 6), "今日は\n晴れ！"), (IssueContext{"", "！"}));
+    EXPECT_EQ(issueContext(issue("晴れ", "雨", 0, 2), "今日は晴れ"), std::nullopt)
+        << "another text than the issue's";
 }
 
 struct AllCase {

@@ -545,6 +545,32 @@ std::expected<bool, AXError> AtspiAccessibility::isAttributeSettable(const AXEle
     return false;
 }
 
+WriteRouteTrust AtspiAccessibility::writeRouteTrust(const AXElement& element) {
+    auto target = resolve(element);
+    if (!target || target->accessible == nullptr)
+        return writeRouteTrustOf(Toolkit::other);
+    return writeRouteTrustOf(toolkitOf(target->accessible));
+}
+
+std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& element) {
+    auto target = resolve(element);
+    if (!target || target->accessible == nullptr ||
+        textExposure(target->live.role) == TextExposure::none)
+        return std::nullopt;
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+    if (iface == nullptr)
+        return std::nullopt;
+    GErrorSlot countError;
+    const gint count = atspi_text_get_character_count(iface.get(), countError.out());
+    if (countError.failed())
+        return std::nullopt;
+    GErrorSlot caretError;
+    const gint caret = atspi_text_get_caret_offset(iface.get(), caretError.out());
+    if (caretError.failed())
+        return std::nullopt;
+    return std::to_string(count) + ":" + std::to_string(caret);
+}
+
 std::expected<Pid, AXError> AtspiAccessibility::pid(const AXElement& element) {
     if (!bus_.isConnected())
         return std::unexpected(AXError::apiDisabled);

@@ -49,6 +49,10 @@ class AtspiAccessibility : public Accessibility {
     std::expected<Pid, AXError> pid(const AXElement& element) override;
     std::expected<std::unique_ptr<AXObserver>, AXError> createObserver(
         Pid pid, AXNotificationHandler handler) override;
+    WriteRouteTrust writeRouteTrust(const AXElement& element) override;
+    // The toolkit's character count and caret offset: two small calls,
+    // where reading the value moves the whole text over the bus.
+    std::optional<std::string> textChangeMark(const AXElement& element) override;
 
     // The X root position of the top-left corner of a process's active
     // window (else its first window), for toolkits that answer window

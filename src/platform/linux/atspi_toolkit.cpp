@@ -138,6 +138,22 @@ bool editableTextWorks(Toolkit toolkit) {
     return toolkit == Toolkit::gtk || toolkit == Toolkit::gtk4 || toolkit == Toolkit::qt;
 }
 
+WriteRouteTrust writeRouteTrustOf(Toolkit toolkit) {
+    switch (toolkit) {
+        case Toolkit::gtk:
+        case Toolkit::gtk4:
+        case Toolkit::qt:
+            return WriteRouteTrust{.wholeValue = true, .range = true};
+        case Toolkit::gecko:
+        case Toolkit::chromium:
+        case Toolkit::other:
+            // EditableText is refused there anyway; the selection and
+            // paste routes do the work.
+            return WriteRouteTrust{.wholeValue = true, .range = false};
+    }
+    return {};
+}
+
 ToolkitRange selectionFromReport(Toolkit toolkit, std::string_view value,
                                  std::optional<ToolkitRange> reported, int64_t caret,
                                  std::optional<ToolkitRange> ours) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/accessibility.hpp"
 #include "platform/ax_value.hpp"
 
 namespace mivo::linux_desktop {
@@ -55,6 +56,15 @@ std::optional<int64_t> insertionLength(Toolkit toolkit, std::string_view insert)
 
 // Whether EditableText writes can be trusted to do what they answer.
 bool editableTextWorks(Toolkit toolkit);
+
+// The one place that decides, per toolkit, which write routes the
+// correction write-back takes first. Where EditableText works the editor's
+// own range writes are trusted and go before the whole-value write, which
+// its undo history keeps as "delete all, insert all" (undoing it would
+// first empty the document); among them a paste over the selection is one
+// undo step, EditableText's delete and insert two. A toolkit whose
+// whole-value write loses formatting or objects gets `wholeValue` false.
+WriteRouteTrust writeRouteTrustOf(Toolkit toolkit);
 
 // The offsets to ask get_range_extents for `range` (non-empty): Qt's answer
 // covers the character at the end offset too.

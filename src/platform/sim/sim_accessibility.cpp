@@ -77,6 +77,8 @@ AXResult SimAccessibility::copyAttributeValue(const AXElement& element,
     if (!id)
         return std::unexpected(id.error());
     const auto* node = desktop_.liveNode(*id);
+    if (attribute == kAXValueAttribute)
+        ++valueReads_;
     if (auto it = node->scripted.find(attribute); it != node->scripted.end())
         return it->second.result;
     return derivedAttribute(*id, attribute);
@@ -292,6 +294,28 @@ bool SimAccessibility::derivedSettable(SimId id, std::string_view attribute) {
     return editable &&
            (attribute == kAXValueAttribute || attribute == kAXSelectedTextRangeAttribute ||
             attribute == kAXSelectedTextAttribute);
+}
+
+WriteRouteTrust SimAccessibility::writeRouteTrust(const AXElement& element) {
+    const auto id = liveElement(element, false);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    return node != nullptr ? node->routeTrust : WriteRouteTrust{};
+}
+
+std::optional<std::string> SimAccessibility::textChangeMark(const AXElement& element) {
+    const auto id = liveElement(element, false);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr || !node->text || node->text->fragmentBacked)
+        return std::nullopt;
+    const SimText& t = node->text->text;
+    // A scripted value stands for the application's own text.
+    int64_t length = t.utf16Length();
+    if (auto it = node->scripted.find(kAXValueAttribute); it != node->scripted.end()) {
+        const auto s = it->second.result ? it->second.result->asString() : std::nullopt;
+        length = s ? text::utf16Length(*s) : -1;
+    }
+    return std::to_string(length) + ":" + std::to_string(t.selection().location) + "," +
+           std::to_string(t.selection().length);
 }
 
 std::expected<Pid, AXError> SimAccessibility::pid(const AXElement& element) {

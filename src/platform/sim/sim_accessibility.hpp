@@ -33,6 +33,11 @@ class SimAccessibility : public Accessibility {
     std::expected<Pid, AXError> pid(const AXElement& element) override;
     std::expected<std::unique_ptr<AXObserver>, AXError> createObserver(
         Pid pid, AXNotificationHandler handler) override;
+    WriteRouteTrust writeRouteTrust(const AXElement& element) override;
+    // Length and selection of a text field's contents.
+    std::optional<std::string> textChangeMark(const AXElement& element) override;
+    // How often any element's whole value was read.
+    std::size_t valueReads() const { return valueReads_; }
 
     // Queues the notification for every observer registered on the element
     // or on its application.
@@ -60,6 +65,7 @@ class SimAccessibility : public Accessibility {
 
     SimDesktop& desktop_;
     std::vector<std::weak_ptr<ObserverState>> observers_;
+    std::size_t valueReads_ = 0;
 };
 
 }  // namespace mivo::sim

@@ -135,6 +135,11 @@ void SimDesktop::setWriteQuirk(SimId id, std::string attribute, WriteQuirk quirk
         n->writeQuirks[std::move(attribute)] = quirk;
 }
 
+void SimDesktop::setWriteRouteTrust(SimId id, WriteRouteTrust trust) {
+    if (Node* n = node(id))
+        n->routeTrust = trust;
+}
+
 void SimDesktop::setInputQuirk(SimId id, InputQuirk quirk) {
     if (TextModel* m = textModel(id))
         m->inputQuirk = quirk;

@@ -112,6 +112,8 @@ class SimDesktop {
     void removeScriptedAttribute(SimId id, std::string_view attribute);
     void setWriteQuirk(SimId id, std::string attribute, WriteQuirk quirk);
     void setInputQuirk(SimId id, InputQuirk quirk);
+    // Which write routes the element's application is trusted with.
+    void setWriteRouteTrust(SimId id, WriteRouteTrust trust);
     void setParameterizedHook(SimId id, ParameterizedHook hook);
     void setPidResult(SimId id, std::expected<Pid, AXError> pid);
     void setObserverCreationFails(Pid pid, bool fails);
@@ -181,6 +183,7 @@ class SimDesktop {
         std::optional<std::pair<SimId, std::size_t>> lineOf;
         std::map<std::string, ScriptedAttribute, std::less<>> scripted;
         std::map<std::string, WriteQuirk, std::less<>> writeQuirks;
+        WriteRouteTrust routeTrust;
         ParameterizedHook parameterizedHook;
         std::optional<std::expected<Pid, AXError>> pidResult;
     };

@@ -335,6 +335,23 @@ TEST_P(BrowserDesktopTest, WritesNeverClaimWhatTheyDidNotDoAndTheLadderPastes) {
     EXPECT_EQ(value(write), kRained);
 }
 
+TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
+    const AXElement write = focus("caret");
+    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
+                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
+              AXError::success);
+    EXPECT_EQ(correct(write, TextRange{5, 7}), kRained);
+    // The paste left the caret after 雨; it went back to the end.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return readRange(ax(), write, kAXSelectedTextRangeAttribute) ==
+                   Utf16Range{text::utf16Length(kRained), 0};
+        },
+        5));
+    typeText("よ");
+    EXPECT_TRUE(waitForValue(write, kRained + "よ")) << value(write).value_or("<nothing>");
+}
+
 TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {
     const AXElement paste = focus("paste");
     const Pid pid = browser_->pid();

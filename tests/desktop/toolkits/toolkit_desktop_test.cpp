@@ -1,10 +1,15 @@
 // The same behaviours against our editor of every toolkit: the focused field
 // found, text and ranges read with 😀 and 𠮷 before the target (Qt counts
 // UTF-16 units, GTK code points), bounds on screen, a replacement written
-// by each route the toolkit takes and verified, a paste whose target
-// fetches the clipboard late, and a password that is never read.
+// by each route the toolkit takes and verified (the caret back where the
+// user had it, one undo taking it back), a correction of a text since
+// retyped never written elsewhere, a paste whose target fetches the
+// clipboard late, and a password that is never read.
 
+#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "desktop_test_support.hpp"
@@ -142,6 +147,74 @@ TEST_P(ToolkitDesktopTest, TheMonitorWritesACorrectionBackAndVerifiesIt) {
         << value(textView(*editor)).value_or("<nothing>");
     EXPECT_EQ(replaced.back(), kRained);
     EXPECT_EQ(value(textView(*editor)), kRained);
+    monitor.stop();
+}
+
+TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheOriginal) {
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    // With kText checked and the caret at its end, 晴れ → 雨 applied and
+    // verified.
+    const auto applyCorrection = [&] {
+        AccessibilityMonitor monitor(session_->ports());
+        std::vector<std::string> replaced;
+        monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
+        ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                               AXValue(Utf16Range{text::utf16Length(kText), 0}));
+        monitor.start();
+        if (!waitUntil([&] { return monitor.observedElement().has_value(); }))
+            return false;
+        monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+        CorrectionIssue issue;
+        issue.id = "issue-1";
+        issue.range = TextRange{5, 7};
+        issue.original = "晴れ";
+        issue.suggestion = "雨";
+        monitor.applyReplacement(issue);
+        const bool verified = waitUntil([&] { return !replaced.empty(); }, 8);
+        monitor.stop();
+        return verified;
+    };
+
+    ASSERT_TRUE(applyCorrection()) << value(view).value_or("<nothing>");
+    EXPECT_EQ(value(view), kRained);
+    // The caret went back to the end: typing on lands there.
+    typeText("よ");
+    EXPECT_TRUE(waitForValue(view, kRained + "よ")) << value(view).value_or("<nothing>");
+
+    // GTK 3's plain text view keeps no undo history; GTK 4's and Qt's do.
+    if (GetParam() == EditorKind::gtk3)
+        return;
+    ASSERT_EQ(ax().setAttributeValue(view, kAXValueAttribute, AXValue(kText)), AXError::success);
+    ASSERT_TRUE(waitForValue(view, kText));
+    ASSERT_TRUE(applyCorrection()) << value(view).value_or("<nothing>");
+    // One Ctrl+Z takes back the correction alone: never an emptied field.
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    EXPECT_TRUE(waitForValue(view, kText, 3)) << value(view).value_or("<nothing>");
+}
+
+TEST_P(ToolkitDesktopTest, ACorrectionOfATextSinceRetypedIsNeverWrittenElsewhere) {
+    // 東京で住んでいます。 was checked (で → に at 2); everything was then
+    // deleted and a new sentence typed, with で at 10.
+    const std::string retyped = "今日は朝から良い天気でしたが午後から雨が降りそう";
+    auto editor = start({.viewText = retyped});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    AccessibilityMonitor monitor(session_->ports());
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+    monitor.setLastAnalyzedText(FieldText{"東京で住んでいます。", FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{2, 3};
+    issue.original = "で";
+    issue.suggestion = "に";
+    monitor.applyReplacement(issue);
+    EXPECT_FALSE(waitUntil([&] { return value(view) != retyped; }, 2))
+        << value(view).value_or("<nothing>");
+    EXPECT_TRUE(session_->log().contains(
+        "applyReplacement: refused — the original no longer stands where it was checked"));
     monitor.stop();
 }
 

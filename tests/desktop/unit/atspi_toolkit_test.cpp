@@ -146,6 +146,26 @@ TEST(AtspiToolkit, InsertLengthIsTheToolkitsOwnOrTheRouteIsRefused) {
     EXPECT_FALSE(editableTextWorks(Toolkit::gecko));
 }
 
+TEST(AtspiToolkit, RangeWritesGoFirstWhereEditableTextWorks) {
+    // Their undo history would otherwise hold "delete all, insert all".
+    struct Row {
+        Toolkit toolkit;
+        WriteRouteTrust trust;
+    };
+    const Row rows[] = {
+        {Toolkit::gtk, {.wholeValue = true, .range = true}},
+        {Toolkit::gtk4, {.wholeValue = true, .range = true}},
+        {Toolkit::qt, {.wholeValue = true, .range = true}},
+        {Toolkit::gecko, {.wholeValue = true, .range = false}},
+        {Toolkit::chromium, {.wholeValue = true, .range = false}},
+        {Toolkit::other, {.wholeValue = true, .range = false}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(toolkitLabel(row.toolkit)));
+        EXPECT_EQ(writeRouteTrustOf(row.toolkit), row.trust);
+    }
+}
+
 TEST(AtspiToolkit, QtsRangeExtentsAreAskedWithoutTheCharacterAtTheEnd) {
     struct Row {
         Toolkit toolkit;
