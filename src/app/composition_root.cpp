@@ -46,6 +46,7 @@
 #include "platform/linux/x11_hot_keys.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
+#include "shared/service_address.hpp"
 #include "tone/surface_tag_resolver.hpp"
 #include "tone/tone_api_client.hpp"
 #include "tone/tone_coordinator.hpp"
@@ -145,6 +146,8 @@ class Root {
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
+        if (!serviceAddress_)
+            log_.write("[Mivo] " + serviceAddress_.error());
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);
@@ -223,6 +226,7 @@ class Root {
         settingsStore_.onToneHotKeyChanged = [this](const HotKeyConfig& hotKey) {
             accountTone_.handleToneHotKeyChanged(hotKey);
         };
+        keychain_.onNotRemembered = [this] { accountTone_.tellSignInNotRemembered(); };
         authSession_.onStateChanged = [this](const AuthSessionState& state) {
             accountTone_.handleAuthStateChanged(state);
         };
@@ -405,6 +409,16 @@ class Root {
             {});
     }
 
+    // The development file when asked for; otherwise the keyring, called off
+    // the main loop so that a stuck Secret Service freezes nothing.
+    static KeychainStore makeKeychain(SecretStore& secrets, Log& log, Scheduler& scheduler) {
+        if (auto devFile = KeychainStore::devFileFromEnvironment())
+            return KeychainStore("com.mivo.auth", secrets, log, devFile);
+        return KeychainStore("com.mivo.auth", secrets, log,
+                             KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(),
+                                                    .scheduler = &scheduler});
+    }
+
     // One GET with the rewrite client's 12 s bound on the whole transfer.
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
         QNetworkRequest request(QUrl(QString::fromStdString(url)));
@@ -431,9 +445,10 @@ class Root {
     // through.
     linux_desktop::QtHttpTransport http_;
     linux_desktop::LibsecretSecretStore secrets_;
-    MivoAPIClient accountAPI_{http_, MivoAPIClient::baseURLFromEnvironment()};
-    KeychainStore keychain_{"com.mivo.auth", secrets_, log_,
-                            KeychainStore::devFileFromEnvironment()};
+    // No address, no service: nothing is sent anywhere.
+    std::expected<std::string, std::string> serviceAddress_ = serviceAddressFromEnvironment();
+    MivoAPIClient accountAPI_{http_, serviceAddress_.value_or("")};
+    KeychainStore keychain_ = makeKeychain(secrets_, log_, desktop_.scheduler());
     AuthSessionManager authSession_{accountAPI_, keychain_, desktop_.scheduler(),
                                     desktop_.workspace(), linux_desktop::qtMainLoopPost()};
     AppShellController shell_;
@@ -452,8 +467,7 @@ class Root {
     // The rewrite engine: the warm buffer, then the coordinator, which reaches
     // the account only through the wiring's functions.
     linux_desktop::X11HotKeys toneHotKeys_{desktop_.x11()};
-    ToneAPIClient toneAPI_{http_, defaults_, desktop_.scheduler(),
-                           ToneAPIClient::baseURLFromEnvironment()};
+    ToneAPIClient toneAPI_{http_, defaults_, desktop_.scheduler(), serviceAddress_.value_or("")};
     QtTonePanelPresenter tonePanel_{desktop_.screens()};
     ToneWarmBuffer toneWarmBuffer_{desktop_.ports(),
                                    [] { return ToneLimits::maxTargetCharacters(); },

@@ -42,7 +42,7 @@ TEST_F(SessionTokensTest, SixtySecondsLeftIsNoRefreshButLessIs) {
     EXPECT_EQ(count("/v1/auth/refresh"), 1u);
     EXPECT_EQ(stored("access_token"), *renewed);
     EXPECT_EQ(stored("access_token_expires_at"),
-              KeychainStore::formatExpiry(clock.now() + std::chrono::seconds(3600)));
+              KeychainStore::formatExpiry(clock.wallClockNow() + std::chrono::seconds(3600)));
 }
 
 TEST_F(SessionTokensTest, TwoCallersShareOneRefreshAndOneUserLookup) {

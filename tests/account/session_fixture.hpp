@@ -62,7 +62,7 @@ class SessionTest : public ::testing::Test {
     void advanceToSecondsLeft(double left) {
         const auto expiry = keychain.loadAccessTokenExpiresAt();
         ASSERT_TRUE(expiry.has_value());
-        clock.advance(std::chrono::duration<double>(*expiry - clock.now()).count() - left);
+        clock.advance(std::chrono::duration<double>(*expiry - clock.wallClockNow()).count() - left);
     }
 
     StubProcess stub;

@@ -56,7 +56,8 @@ TEST(SignInEndToEndTest, TheBrowserSignInEndsWithTheTokensInTheKeyring) {
     EXPECT_EQ(secrets.read("com.mivo.auth", "user_email"), "dev@mivo.test");
     const auto expiry = keychain.loadAccessTokenExpiresAt();
     ASSERT_TRUE(expiry.has_value());
-    EXPECT_NEAR(std::chrono::duration<double>(*expiry - scheduler.now()).count(), 3600, 30);
+    EXPECT_NEAR(std::chrono::duration<double>(*expiry - scheduler.wallClockNow()).count(), 3600,
+                30);
 
     // The next run restores it from the keyring.
     AuthSessionManager next(client, keychain, scheduler, browser, linux_desktop::qtMainLoopPost(),
