@@ -52,8 +52,10 @@ class KeychainStore final {
     KeychainStore(std::string service, SecretStore& secrets, Log& log,
                   std::optional<std::filesystem::path> devFile = std::nullopt);
     // The Secret Service off the loop, as described above; `secrets` must be
-    // safe to call from another thread.
-    KeychainStore(std::string service, SecretStore& secrets, Log& log, Offload offload);
+    // safe to call from another thread, and is shared with the worker, which
+    // may still be inside a call when the store goes.
+    KeychainStore(std::string service, std::shared_ptr<SecretStore> secrets, Log& log,
+                  Offload offload);
     ~KeychainStore();
     KeychainStore(const KeychainStore&) = delete;
     KeychainStore& operator=(const KeychainStore&) = delete;

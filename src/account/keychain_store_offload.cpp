@@ -11,9 +11,11 @@
 namespace mivo {
 
 struct KeychainStore::Offloaded {
-    explicit Offloaded(Offload o) : offload(std::move(o)) {}
+    Offloaded(Offload o, std::shared_ptr<SecretStore> s)
+        : offload(std::move(o)), secrets(std::move(s)) {}
 
     Offload offload;
+    std::shared_ptr<SecretStore> secrets;
     SerialWorker worker;
     enum class Load { notStarted, running, done };
     Load load = Load::notStarted;
@@ -25,11 +27,12 @@ struct KeychainStore::Offloaded {
     bool told = false;
 };
 
-KeychainStore::KeychainStore(std::string service, SecretStore& secrets, Log& log, Offload offload)
+KeychainStore::KeychainStore(std::string service, std::shared_ptr<SecretStore> secrets, Log& log,
+                             Offload offload)
     : service_(std::move(service)),
-      secrets_(secrets),
+      secrets_(*secrets),
       log_(log),
-      offloaded_(std::make_shared<Offloaded>(std::move(offload))) {}
+      offloaded_(std::make_shared<Offloaded>(std::move(offload), std::move(secrets))) {}
 
 bool KeychainStore::remembers() const {
     return !offloaded_ || !offloaded_->givenUp;
@@ -71,10 +74,10 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
     };
     o.loadBound =
         o.offload.scheduler->after(o.offload.boundSeconds, [finish] { finish(std::nullopt); });
-    o.worker.run([post = o.offload.post, finish, &secrets = secrets_, service = service_] {
+    o.worker.run([post = o.offload.post, finish, secrets = o.secrets, service = service_] {
         std::map<std::string, std::string, std::less<>> read;
         for (const char* key : kSessionKeys)
-            if (auto value = secrets.read(service, key))
+            if (auto value = secrets->read(service, key))
                 read.emplace(key, std::move(*value));
         post([finish, read = std::move(read)]() mutable { finish(std::move(read)); });
     });
@@ -95,8 +98,8 @@ void KeychainStore::offloadRemove(std::string_view key) {
     if (offloaded_->givenUp)
         return;
     offload(
-        [&secrets = secrets_, service = service_, key = std::string(key)] {
-            secrets.remove(service, key);
+        [secrets = offloaded_->secrets, service = service_, key = std::string(key)] {
+            secrets->remove(service, key);
             return std::vector<std::string>{};
         },
         false);

@@ -411,9 +411,10 @@ class Root {
 
     // The development file when asked for; otherwise the keyring, called off
     // the main loop so that a stuck Secret Service freezes nothing.
-    static KeychainStore makeKeychain(SecretStore& secrets, Log& log, Scheduler& scheduler) {
+    static KeychainStore makeKeychain(std::shared_ptr<SecretStore> secrets, Log& log,
+                                      Scheduler& scheduler) {
         if (auto devFile = KeychainStore::devFileFromEnvironment())
-            return KeychainStore("com.mivo.auth", secrets, log, devFile);
+            return KeychainStore("com.mivo.auth", *secrets, log, devFile);
         return KeychainStore("com.mivo.auth", secrets, log,
                              KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(),
                                                     .scheduler = &scheduler});
@@ -444,7 +445,8 @@ class Root {
     // Step 2, in order. The account session first, with what it talks
     // through.
     linux_desktop::QtHttpTransport http_;
-    linux_desktop::LibsecretSecretStore secrets_;
+    // Shared with the token store's worker thread.
+    std::shared_ptr<SecretStore> secrets_ = std::make_shared<linux_desktop::LibsecretSecretStore>();
     // No address, no service: nothing is sent anywhere.
     std::expected<std::string, std::string> serviceAddress_ = serviceAddressFromEnvironment();
     MivoAPIClient accountAPI_{http_, serviceAddress_.value_or("")};

@@ -143,6 +143,7 @@ TEST_F(SignInTest, AJunkGrantIsAnsweredAndIgnoredAndTheBrowserStillSignsIn) {
     browser.visit(browser.opened[0]);
     ASSERT_TRUE(testing::runEventLoopUntil([&] { return result.has_value(); }));
     ASSERT_TRUE(result->has_value()) << result->error().errorDescription();
+    testing::runEventLoopUntil([&] { return browser.callbackReply.status != 0; }, 5);
     EXPECT_EQ(browser.callbackReply.status, 200);
     EXPECT_EQ(count("/v1/auth/desktop/exchange"), 2u);
 }

@@ -29,7 +29,7 @@ using State = AuthSessionManager::State;
 TEST(StuckSecretServiceTest, TheMainLoopRunsWhileTheKeyringNeverAnswers) {
     testing::SilentSecretService silent;
     ASSERT_TRUE(silent.ownsTheName()) << "another Secret Service runs on this bus";
-    linux_desktop::LibsecretSecretStore secrets;
+    auto secrets = std::make_shared<linux_desktop::LibsecretSecretStore>();
     sim::CapturedLog log;
     sim::VirtualClock clock;
     KeychainStore store(
@@ -73,7 +73,7 @@ TEST(StuckSecretServiceTest, RestoreGivesUpAfterTheBound) {
     testing::StubProcess stub;
     linux_desktop::QtHttpTransport transport;
     MivoAPIClient client(transport, stub.baseURL());
-    linux_desktop::LibsecretSecretStore secrets;
+    auto secrets = std::make_shared<linux_desktop::LibsecretSecretStore>();
     sim::CapturedLog log;
     sim::VirtualClock clock;
     KeychainStore keychain(
@@ -97,7 +97,7 @@ TEST(NoLoginKeyringTest, SignInWorksForThisRunAndTheUserIsToldOnce) {
     testing::StubProcess stub;
     linux_desktop::QtHttpTransport transport;
     MivoAPIClient client(transport, stub.baseURL());
-    linux_desktop::LibsecretSecretStore secrets;
+    auto secrets = std::make_shared<linux_desktop::LibsecretSecretStore>();
     sim::CapturedLog log;
     linux_desktop::QtScheduler scheduler;
     KeychainStore keychain(

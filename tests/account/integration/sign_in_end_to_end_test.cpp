@@ -45,6 +45,7 @@ TEST(SignInEndToEndTest, TheBrowserSignInEndsWithTheTokensInTheKeyring) {
     EXPECT_EQ(states[0], State::signingIn());
     EXPECT_EQ(states[1].kind, State::Kind::signedIn);
     EXPECT_EQ(states[1].email, "dev@mivo.test");
+    testing::runEventLoopUntil([&] { return browser.callbackReply.status != 0; }, 5);
     EXPECT_EQ(browser.callbackReply.status, 200);
     ASSERT_EQ(browser.opened.size(), 1u);
     EXPECT_THAT(browser.opened[0], ::testing::StartsWith(stub.baseURL() + "/dev/signin?"));
