@@ -77,6 +77,8 @@ class KeychainStore final {
     void whenLoaded(std::function<void()> done);
     // Whether values still reach the service (or the file).
     bool remembers() const;
+    // Calls of the service whose outcome (or bound) is still to come.
+    std::size_t callsUnderWay() const;
     // Once per run, on the main loop: a value could not be kept beyond this
     // run (no keyring collection, a locked or absent or stuck service).
     std::function<void()> onNotRemembered;

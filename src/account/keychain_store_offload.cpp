@@ -4,8 +4,8 @@
 #include <map>
 #include <utility>
 
-#include "account/keychain_store.hpp"
 #include "account/dev_file_store.hpp"
+#include "account/keychain_store.hpp"
 #include "account/serial_worker.hpp"
 
 namespace mivo {
@@ -25,6 +25,7 @@ struct KeychainStore::Offloaded {
     // The service failed or did not answer in time: nothing more goes there.
     bool givenUp = false;
     bool told = false;
+    std::size_t underWay = 0;
 };
 
 KeychainStore::KeychainStore(std::string service, std::shared_ptr<SecretStore> secrets, Log& log,
@@ -36,6 +37,10 @@ KeychainStore::KeychainStore(std::string service, std::shared_ptr<SecretStore> s
 
 bool KeychainStore::remembers() const {
     return !offloaded_ || !offloaded_->givenUp;
+}
+
+std::size_t KeychainStore::callsUnderWay() const {
+    return offloaded_ ? offloaded_->underWay : 0;
 }
 
 std::optional<std::string> KeychainStore::cachedValue(std::string_view key) const {
@@ -53,6 +58,7 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
     if (o.load == Offloaded::Load::running)
         return;
     o.load = Offloaded::Load::running;
+    ++o.underWay;
 
     const std::weak_ptr<Offloaded> weak = offloaded_;
     auto finish = [weak](std::optional<std::map<std::string, std::string, std::less<>>> read) {
@@ -61,6 +67,7 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
             return;
         o->load = Offloaded::Load::done;
         o->loadBound.cancel();
+        --o->underWay;
         if (read) {
             // Values set while the read was under way are newer.
             for (auto& [key, value] : *read)
@@ -87,8 +94,8 @@ void KeychainStore::offloadSet(std::string_view key, std::string_view value) {
     offloaded_->values.insert_or_assign(std::string(key), std::string(value));
     if (offloaded_->givenUp)
         return giveUp(true);
-    offload([&secrets = secrets_, service = service_, key = std::string(key),
-             value = std::string(value)] { return storeValue(secrets, service, key, value); },
+    offload([secrets = offloaded_->secrets, service = service_, key = std::string(key),
+             value = std::string(value)] { return storeValue(*secrets, service, key, value); },
             true);
 }
 
@@ -107,6 +114,7 @@ void KeychainStore::offloadRemove(std::string_view key) {
 
 void KeychainStore::offload(std::function<std::vector<std::string>()> job, bool mattersToUser) {
     Offloaded& o = *offloaded_;
+    ++o.underWay;
     // Shared by the bound and the answer: whichever comes first decides.
     auto settled = std::make_shared<bool>(false);
     auto bound = std::make_shared<Cancel>();
@@ -114,18 +122,22 @@ void KeychainStore::offload(std::function<std::vector<std::string>()> job, bool 
     auto self = this;
     *bound =
         o.offload.scheduler->after(o.offload.boundSeconds, [weak, settled, self, mattersToUser] {
-            if (weak.expired() || *settled)
+            auto o = weak.lock();
+            if (!o || *settled)
                 return;
             *settled = true;
+            --o->underWay;
             self->giveUp(mattersToUser);
         });
     o.worker.run(
         [post = o.offload.post, job = std::move(job), weak, settled, bound, self, mattersToUser] {
             auto lines = job();
             post([weak, settled, bound, self, mattersToUser, lines = std::move(lines)] {
-                if (weak.expired() || *settled)
+                auto o = weak.lock();
+                if (!o || *settled)
                     return;
                 *settled = true;
+                --o->underWay;
                 bound->cancel();
                 for (const auto& line : lines)
                     self->log_.write(line);
