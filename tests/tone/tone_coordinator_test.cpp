@@ -101,8 +101,7 @@ TEST_F(ToneCoordinatorTest, TheLimitCountsTrimmedCharactersAndNamesItself) {
 TEST_F(ToneCoordinatorTest, WithoutAServiceThePressSaysSoAndSendsNothing) {
     ToneAPIClient unconfigured{transport, defaults, desk.clock(), ""};
     auto alone = std::make_shared<ToneCoordinator>(
-        ToneCoordinator::Ports{desk.ports(), hotKeys, alerts, unconfigured, panel, ownPid},
-        nullptr,
+        ToneCoordinator::Ports{desk.ports(), hotKeys, alerts, unconfigured, panel, ownPid}, nullptr,
         [this](std::function<void(std::optional<std::string>)> done) {
             ++tokenRequests;
             done(token);
