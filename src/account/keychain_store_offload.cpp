@@ -2,6 +2,7 @@
 // thread, a bound on every call, the session's values in memory.
 
 #include <map>
+#include <set>
 #include <utility>
 
 #include "account/dev_file_store.hpp"
@@ -22,6 +23,9 @@ struct KeychainStore::Offloaded {
     std::vector<std::function<void()>> loadWaiters;
     Cancel loadBound;
     std::map<std::string, std::string, std::less<>> values;
+    // Keys set or removed while the first read was under way: newer than
+    // what it brings.
+    std::set<std::string, std::less<>> touched;
     // The service failed or did not answer in time: nothing more goes there.
     bool givenUp = false;
     bool told = false;
@@ -69,9 +73,9 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
         o->loadBound.cancel();
         --o->underWay;
         if (read) {
-            // Values set while the read was under way are newer.
             for (auto& [key, value] : *read)
-                o->values.try_emplace(key, std::move(value));
+                if (!o->touched.contains(key))
+                    o->values.try_emplace(key, std::move(value));
         } else {
             o->givenUp = true;
         }
@@ -92,6 +96,8 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
 
 void KeychainStore::offloadSet(std::string_view key, std::string_view value) {
     offloaded_->values.insert_or_assign(std::string(key), std::string(value));
+    if (offloaded_->load != Offloaded::Load::done)
+        offloaded_->touched.emplace(key);
     if (offloaded_->givenUp)
         return giveUp(true);
     offload([secrets = offloaded_->secrets, service = service_, key = std::string(key),
@@ -102,6 +108,8 @@ void KeychainStore::offloadSet(std::string_view key, std::string_view value) {
 void KeychainStore::offloadRemove(std::string_view key) {
     if (auto it = offloaded_->values.find(key); it != offloaded_->values.end())
         offloaded_->values.erase(it);
+    if (offloaded_->load != Offloaded::Load::done)
+        offloaded_->touched.emplace(key);
     if (offloaded_->givenUp)
         return;
     offload(

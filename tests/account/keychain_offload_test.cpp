@@ -103,6 +103,23 @@ TEST_F(KeychainOffloadTest, ValuesAreReadOnceAndWritesReachTheServiceBehind) {
     EXPECT_TRUE(log.lines().empty());
 }
 
+// A sign-out while the first read is still under way: the keys it removed
+// do not come back with the read.
+TEST_F(KeychainOffloadTest, WhatChangesDuringTheFirstReadIsNewerThanTheRead) {
+    auto secrets = std::make_shared<HeldSecretStore>();
+    secrets->add("com.mivo.auth", "refresh_token", "old");
+    secrets->add("com.mivo.auth", "user_id", "old");
+    KeychainStore store = make(secrets);
+    bool loaded = false;
+    store.whenLoaded([&] { loaded = true; });
+    store.remove("refresh_token");
+    store.set("user_id", "new");
+    secrets->release();
+    ASSERT_TRUE(loop.runUntil([&] { return loaded && store.callsUnderWay() == 0; }));
+    EXPECT_EQ(store.get("refresh_token"), std::nullopt);
+    EXPECT_EQ(store.get("user_id"), "new");
+}
+
 // No collection to keep anything in (the add fails): the session goes on in
 // memory, the failure is logged, and the user hears of it once.
 TEST_F(KeychainOffloadTest, AKeyringThatCannotKeepTheSignInIsToldOnce) {
