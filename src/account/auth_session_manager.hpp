@@ -148,8 +148,9 @@ class AuthSessionManager {
     // reboot or a long suspend, which uptime does not.
     std::optional<Date> accessTokenExpiresAt_;
     std::optional<std::string> pendingAuthURL_;
-    // The sign-in's loopback port, bound from the start request until the
-    // attempt ends, and when its wait for the browser runs out.
+    // The sign-in's loopback port, bound from before the start request until
+    // the attempt ends; the wait for the browser ends at the deadline, over
+    // as many rounds as refused grants make it take.
     std::shared_ptr<DesktopCallbackServer::Listener> callbackListener_;
     TimePoint grantDeadline_;
 
