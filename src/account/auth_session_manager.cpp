@@ -1,5 +1,6 @@
 #include "account/auth_session_manager.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "account/auth_session_guard.hpp"
@@ -68,8 +69,20 @@ void AuthSessionManager::setState(State s) {
         onStateChanged(state_);
 }
 
-bool AuthSessionManager::aboutToExpire(TimePoint expiry) const {
-    return expiry - scheduler_.now() < seconds(kRefreshMarginSeconds);
+// Compared, never subtracted: a stored expiry may lie at the far edge of
+// what the clock holds, where a difference would overflow.
+bool AuthSessionManager::aboutToExpire(Date expiry) const {
+    const auto margin = std::chrono::duration_cast<WallClock::duration>(
+        std::chrono::duration<double>(kRefreshMarginSeconds));
+    return expiry < scheduler_.wallClockNow() + margin;
+}
+
+Date AuthSessionManager::expiryAfter(int64_t lifetimeSeconds) const {
+    // The client has already refused or capped a lifetime the clock cannot
+    // hold; the cap again here keeps this sum safe whoever calls it.
+    const int64_t lifetime =
+        std::clamp<int64_t>(lifetimeSeconds, 0, MivoAPIClient::kMaxTokenLifetimeSeconds);
+    return scheduler_.wallClockNow() + std::chrono::seconds(lifetime);
 }
 
 void AuthSessionManager::wipeStoredSession() {
@@ -92,6 +105,7 @@ void AuthSessionManager::cancelUnderway() {
     refreshRequest_.cancel();
     signInRequest_.cancel();
     grantWait_.cancel();
+    callbackListener_.reset();
 }
 
 // --- Restore ---------------------------------------------------------------
@@ -109,9 +123,16 @@ void AuthSessionManager::finishRestore() {
     runAll(std::exchange(restoreWaiters_, {}));
 }
 
+// The store may have to ask a slow keyring first; the loop runs meanwhile.
 void AuthSessionManager::runRestore() {
+    keychain_.whenLoaded(guarded([this] { restoreFromStore(); }));
+}
+
+void AuthSessionManager::restoreFromStore() {
     const auto token = keychain_.get(kAccessToken);
-    if (!token) {
+    // Without a service nothing is sent; the stored keys stay for a run that
+    // has one.
+    if (!token || !api_.isConfigured()) {
         restorePending_ = false;
         return finishRestore();
     }
@@ -159,8 +180,7 @@ void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> 
                 }
                 return done(RefreshOutcome::unchanged);
             }
-            const TimePoint expiry =
-                scheduler_.now() + seconds(static_cast<double>(tokens->expiresIn));
+            const Date expiry = expiryAfter(tokens->expiresIn);
             keychain_.set(kAccessToken, tokens->accessToken);
             keychain_.set(kRefreshToken, tokens->refreshToken);
             keychain_.set(kExpiresAt, KeychainStore::formatExpiry(expiry));

@@ -51,7 +51,8 @@ class AuthSessionManager {
     using SignInResult = std::expected<void, AuthError>;
 
     struct Options {
-        // The loopback port that the browser comes back to.
+        // The loopback port that the browser comes back to; when another
+        // program holds it, a free one (0: always a free one).
         uint16_t callbackPort = DesktopCallbackServer::kDefaultPort;
         double grantWaitSeconds = 300;
     };
@@ -108,11 +109,14 @@ class AuthSessionManager {
     auto guarded(F f);
 
     void setState(State s);
-    bool aboutToExpire(TimePoint expiry) const;
+    bool aboutToExpire(Date expiry) const;
+    // Now on the calendar clock plus the token's lifetime.
+    Date expiryAfter(int64_t lifetimeSeconds) const;
     void wipeStoredSession();
     void endSession();
 
     void runRestore();
+    void restoreFromStore();
     void finishRestore();
     void tryRefreshSilently(std::function<void(RefreshOutcome)> done);
     void sharedRefresh(std::function<void()> done);
@@ -121,8 +125,11 @@ class AuthSessionManager {
     void handOutToken(std::function<void(TokenResult)> completion);
 
     void beginSignIn(std::function<void(SignInResult)> completion);
+    std::expected<DesktopCallbackServer::Listener, DesktopCallbackServer::ServerError>
+    bindCallbackPort(uint16_t preferred);
     void openSignInPage(const std::string& nonce, const std::string& authUrl);
-    void exchangeGrant(const std::string& nonce, const std::string& grant);
+    void waitForCallback(const std::string& nonce);
+    void exchangeGrant(const std::string& nonce, DesktopCallbackServer::Callback callback);
     void completeSignIn(const MivoAPIClient::TokenResponse& tokens,
                         const MivoAPIClient::MeResponse& user);
     void failSignIn(AuthError error, bool wrap);
@@ -137,8 +144,15 @@ class AuthSessionManager {
 
     State state_ = State::signedOut();
     std::optional<std::string> accessToken_;
-    std::optional<TimePoint> accessTokenExpiresAt_;
+    // On the calendar clock, as stored: an expiry must mean the same after a
+    // reboot or a long suspend, which uptime does not.
+    std::optional<Date> accessTokenExpiresAt_;
     std::optional<std::string> pendingAuthURL_;
+    // The sign-in's loopback port, bound from before the start request until
+    // the attempt ends; the wait for the browser ends at the deadline, over
+    // as many rounds as refused grants make it take.
+    std::shared_ptr<DesktopCallbackServer::Listener> callbackListener_;
+    TimePoint grantDeadline_;
 
     // Bumped by sign-out; answers of an older generation are dropped.
     uint64_t generation_ = 0;

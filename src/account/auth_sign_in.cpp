@@ -2,12 +2,15 @@
 // → the browser comes back to the loopback port with a grant → exchange →
 // read the user → store and sign in.
 
+#include <algorithm>
+#include <cerrno>
 #include <random>
 #include <utility>
 
 #include "account/auth_session_guard.hpp"
 #include "account/auth_session_manager.hpp"
 #include "account/auth_url.hpp"
+#include "shared/service_address.hpp"
 
 namespace mivo {
 namespace {
@@ -59,9 +62,19 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
     signInRunning_ = true;
     signInCompletion_ = std::move(completion);
     setState(State::signingIn());
+    if (!api_.isConfigured())
+        return failSignIn(AuthError{AuthError::Kind::signInFailed, kNoServiceConfigured}, true);
+    // The port is bound before the service hears of it, so the start request
+    // names the port that really listens, and a busy one fails before the
+    // browser is sent anywhere.
+    auto listener = bindCallbackPort(options_.callbackPort);
+    if (!listener)
+        return failSignIn(AuthError{AuthError::Kind::signInFailed, listener.error().description()},
+                          true);
+    callbackListener_ = std::make_shared<DesktopCallbackServer::Listener>(std::move(*listener));
     const std::string nonce = makeDeviceNonce();
     signInRequest_ = api_.desktopStart(
-        nonce, options_.callbackPort,
+        nonce, callbackListener_->port(),
         guarded([this, nonce](MivoAPIClient::Result<MivoAPIClient::DesktopStartResponse> start) {
             if (!start)
                 return failSignIn(
@@ -71,43 +84,77 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
         }));
 }
 
+// The preferred port, or, when another program holds it, any free loopback
+// port: the start request carries whichever is bound.
+std::expected<DesktopCallbackServer::Listener, DesktopCallbackServer::ServerError>
+AuthSessionManager::bindCallbackPort(uint16_t preferred) {
+    auto listener = DesktopCallbackServer::listenOnLoopback(preferred);
+    if (!listener && preferred != 0 &&
+        listener.error().kind == DesktopCallbackServer::ServerError::Kind::bindFailed &&
+        listener.error().errnoValue == EADDRINUSE)
+        return DesktopCallbackServer::listenOnLoopback(0);
+    return listener;
+}
+
 void AuthSessionManager::openSignInPage(const std::string& nonce, const std::string& authUrl) {
     // Only a page the browser can show safely: https, or http on this machine.
     if (!isAcceptableAuthURL(authUrl))
         return failSignIn(AuthError{AuthError::Kind::invalidAuthURL, {}}, false);
-    // The port is bound before the browser is sent there, so a busy port fails
-    // here instead of leaving a page that leads nowhere.
-    auto listener = DesktopCallbackServer::listenOnLoopback(options_.callbackPort);
-    if (!listener)
-        return failSignIn(AuthError{AuthError::Kind::signInFailed, listener.error().description()},
-                          true);
-    grantWait_ = DesktopCallbackServer::waitForGrant(
-        std::move(*listener), options_.grantWaitSeconds, mainLoop_,
-        guarded([this, nonce](DesktopCallbackServer::Result grant) {
-            if (!grant)
-                return failSignIn(
-                    AuthError{AuthError::Kind::signInFailed, grant.error().description()}, true);
-            exchangeGrant(nonce, *grant);
-        }));
+    grantDeadline_ = scheduler_.now() + seconds(options_.grantWaitSeconds);
+    waitForCallback(nonce);
     pendingAuthURL_ = authUrl;
     workspace_.openURL(authUrl);
 }
 
-void AuthSessionManager::exchangeGrant(const std::string& nonce, const std::string& grant) {
+// One round of waiting at the loopback port. Any local program can reach it,
+// so a grant proves nothing until the service takes it: a refused one is
+// answered and the wait goes on for the time that is left.
+void AuthSessionManager::waitForCallback(const std::string& nonce) {
+    const double left = std::chrono::duration<double>(grantDeadline_ - scheduler_.now()).count();
+    grantWait_ = DesktopCallbackServer::waitForCallback(
+        callbackListener_, std::max(left, 0.0), mainLoop_,
+        guarded([this, nonce](DesktopCallbackServer::CallbackResult callback) {
+            if (!callback)
+                return failSignIn(
+                    AuthError{AuthError::Kind::signInFailed, callback.error().description()}, true);
+            exchangeGrant(nonce, std::move(*callback));
+        }));
+}
+
+void AuthSessionManager::exchangeGrant(const std::string& nonce,
+                                       DesktopCallbackServer::Callback callback) {
+    auto reply = callback.reply;
     signInRequest_ = api_.desktopExchange(
-        grant, nonce, guarded([this](MivoAPIClient::Result<MivoAPIClient::TokenResponse> tokens) {
-            if (!tokens)
+        callback.grant, nonce,
+        guarded([this, nonce, reply](MivoAPIClient::Result<MivoAPIClient::TokenResponse> tokens) {
+            if (!tokens && tokens.error().kind == MivoAPIClient::APIError::Kind::badRequest) {
+                // Not a grant of this sign-in: whoever sent it hears so, and
+                // the browser may still come.
+                if (reply)
+                    reply->refuse();
+                return waitForCallback(nonce);
+            }
+            if (!tokens) {
+                if (reply)
+                    reply->refuse();
                 return failSignIn(
                     AuthError{AuthError::Kind::signInFailed, describeAPIError(tokens.error())},
                     true);
+            }
+            callbackListener_.reset();
             signInRequest_ =
                 api_.me(tokens->accessToken,
-                        guarded([this, tokens = *tokens](
-                                    MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
-                            if (!user)
+                        guarded([this, tokens = *tokens,
+                                 reply](MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
+                            if (!user) {
+                                if (reply)
+                                    reply->refuse();
                                 return failSignIn(AuthError{AuthError::Kind::signInFailed,
                                                             describeAPIError(user.error())},
                                                   true);
+                            }
+                            if (reply)
+                                reply->accept();
                             completeSignIn(tokens, *user);
                         }));
         }));
@@ -115,7 +162,7 @@ void AuthSessionManager::exchangeGrant(const std::string& nonce, const std::stri
 
 void AuthSessionManager::completeSignIn(const MivoAPIClient::TokenResponse& tokens,
                                         const MivoAPIClient::MeResponse& user) {
-    const TimePoint expiry = scheduler_.now() + seconds(static_cast<double>(tokens.expiresIn));
+    const Date expiry = expiryAfter(tokens.expiresIn);
     keychain_.set("access_token", tokens.accessToken);
     keychain_.set("refresh_token", tokens.refreshToken);
     keychain_.set("access_token_expires_at", KeychainStore::formatExpiry(expiry));
@@ -135,6 +182,7 @@ void AuthSessionManager::completeSignIn(const MivoAPIClient::TokenResponse& toke
 // failed: "; an AuthError of the flow's own is shown as it is.
 void AuthSessionManager::failSignIn(AuthError error, bool wrap) {
     grantWait_.cancel();
+    callbackListener_.reset();
     pendingAuthURL_.reset();
     signInRunning_ = false;
     setState(State::error(wrap ? error.underlying : error.errorDescription()));

@@ -29,15 +29,23 @@ constexpr const char* kRefusal =
     "\r\n"
     "Not a sign-in callback.\n";
 
-// At most this many browser connections are read at once; more wait in the
-// backlog until one of these is done.
-constexpr std::size_t kMaxConnections = 16;
+constexpr const char* kGrantRefused =
+    "HTTP/1.1 400 Bad Request\r\n"
+    "Content-Type: text/plain; charset=utf-8\r\n"
+    "Connection: close\r\n"
+    "\r\n"
+    "The sign-in did not go through. Go back to Mivo and try again.\n";
 
 struct Connection {
     int fd = -1;
     std::string received;
+    Steady::time_point accepted;
     Steady::time_point deadline;
 };
+
+// Room for one more connection: the oldest that has sent nothing goes, or,
+// when every one has sent something, the oldest of all.
+void makeRoom(std::vector<Connection>& connections);
 
 void sendAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
@@ -101,6 +109,8 @@ std::string ServerError::description() const {
             return "Failed to read from socket";
         case Kind::grantNotFound:
             return "OAuth grant parameter not found in callback URL";
+        case Kind::timedOut:
+            return "Timed out waiting for the browser: the sign-in was not finished in time";
     }
     return {};
 }
@@ -151,11 +161,54 @@ std::expected<Listener, ServerError> listenOnLoopback(uint16_t port) {
     return listener;
 }
 
-Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
+HeldReply::~HeldReply() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void HeldReply::accept() {
+    if (fd_ < 0)
+        return;
+    Connection c{fd_, {}, {}, {}};
+    finish(c, successResponse());
+    fd_ = -1;
+}
+
+void HeldReply::refuse() {
+    if (fd_ < 0)
+        return;
+    Connection c{fd_, {}, {}, {}};
+    finish(c, kGrantRefused);
+    fd_ = -1;
+}
+
+namespace {
+
+void makeRoom(std::vector<Connection>& connections) {
+    if (connections.empty())
+        return;
+    auto victim = std::min_element(connections.begin(), connections.end(),
+                                   [](const Connection& a, const Connection& b) {
+                                       if (a.received.empty() != b.received.empty())
+                                           return a.received.empty();
+                                       return a.accepted < b.accepted;
+                                   });
+    finish(*victim, {});
+    connections.erase(victim);
+}
+
+Steady::time_point after(double seconds) {
+    return Steady::now() +
+           std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(seconds));
+}
+
+}  // namespace
+
+Result serve(Listener& listener, double timeoutSeconds, int cancelFd,
+             std::shared_ptr<HeldReply>* held) {
     if (!std::isfinite(timeoutSeconds) || timeoutSeconds < 0)
         timeoutSeconds = 0;
-    const auto deadline = Steady::now() + std::chrono::duration_cast<Steady::duration>(
-                                              std::chrono::duration<double>(timeoutSeconds));
+    const auto deadline = after(timeoutSeconds);
     std::vector<Connection> connections;
     auto closeAll = [&] {
         for (auto& c : connections)
@@ -166,7 +219,9 @@ Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
     while (Steady::now() < deadline) {
         std::vector<pollfd> fds;
         fds.push_back({cancelFd, POLLIN, 0});
-        fds.push_back({connections.size() < kMaxConnections ? listener.fd() : -1, POLLIN, 0});
+        // The listener is always watched: a full table makes room instead of
+        // leaving the browser in the backlog behind silent connections.
+        fds.push_back({listener.fd(), POLLIN, 0});
         auto wakeAt = deadline;
         for (const auto& c : connections) {
             fds.push_back({c.fd, POLLIN, 0});
@@ -178,20 +233,8 @@ Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
         if (cancelFd >= 0 && (fds[0].revents & (POLLIN | POLLHUP)) != 0)
             break;
 
-        if ((fds[1].revents & POLLIN) != 0) {
-            const int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                timeval sendLimit{};
-                toTimeval(kConnectionDeadlineSeconds, sendLimit);
-                ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
-                connections.push_back({fd,
-                                       {},
-                                       Steady::now() + std::chrono::duration_cast<Steady::duration>(
-                                                           std::chrono::duration<double>(
-                                                               kConnectionDeadlineSeconds))});
-            }
-        }
-
+        // Read what has arrived before anyone is made to go: a connection
+        // that has just sent its request line is no longer idle.
         for (std::size_t i = 0; i < connections.size(); ++i) {
             auto& c = connections[i];
             const short events = i + 2 < fds.size() ? fds[i + 2].revents : 0;
@@ -208,7 +251,11 @@ Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
                 if (auto line = requestLine(c)) {
                     auto grant = parseGrant(*line);
                     if (grant && !grant->empty()) {
-                        finish(c, successResponse());
+                        if (held != nullptr) {
+                            *held = std::make_shared<HeldReply>(std::exchange(c.fd, -1));
+                        } else {
+                            finish(c, successResponse());
+                        }
                         closeAll();
                         return *grant;
                     }
@@ -220,10 +267,22 @@ Result serve(Listener& listener, double timeoutSeconds, int cancelFd) {
                 finish(c, {});
         }
         std::erase_if(connections, [](const Connection& c) { return c.fd < 0; });
+
+        if ((fds[1].revents & POLLIN) != 0) {
+            const int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) {
+                if (connections.size() >= kMaxConnections)
+                    makeRoom(connections);
+                timeval sendLimit{};
+                toTimeval(kConnectionDeadlineSeconds, sendLimit);
+                ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+                connections.push_back({fd, {}, Steady::now(), after(kConnectionDeadlineSeconds)});
+            }
+        }
     }
     closeAll();
     // No callback in time (or the wait was given up).
-    return std::unexpected(ServerError{ServerError::Kind::acceptFailed, 0});
+    return std::unexpected(ServerError{ServerError::Kind::timedOut, 0});
 }
 
 namespace {
@@ -249,9 +308,12 @@ struct Wait {
 
 namespace {
 
-// Runs `serve` on a worker thread, or reports `failure` through the loop.
-Cancel startWait(std::expected<Listener, ServerError> listener, double timeoutSeconds,
-                 MainLoopPost post, std::function<void(Result)> completion) {
+// Runs one `serve` on a worker thread, or reports `failure` through the loop.
+// `closeAfter`: the listener is closed when serving ends (one-shot waits);
+// otherwise it stays bound for the caller's next round.
+Cancel startWait(std::shared_ptr<Listener> listener, std::optional<ServerError> failure,
+                 bool closeAfter, bool holdReply, double timeoutSeconds, MainLoopPost post,
+                 std::function<void(CallbackResult)> completion) {
     auto wait = std::make_shared<Wait>();
     Cancel handle([wait] {
         if (wait->cancelled.exchange(true))
@@ -265,15 +327,15 @@ Cancel startWait(std::expected<Listener, ServerError> listener, double timeoutSe
         if (wait->cancelWrite >= 0)
             (void)!::write(wait->cancelWrite, &byte, 1);
     });
-    auto deliver = [wait, post, completion = std::move(completion)](Result result) {
+    auto deliver = [wait, post, completion = std::move(completion)](CallbackResult result) {
         post([wait, completion, result = std::move(result)] {
             if (!wait->cancelled.load())
                 completion(result);
         });
     };
 
-    if (!listener) {
-        deliver(std::unexpected(listener.error()));
+    if (failure) {
+        deliver(std::unexpected(*failure));
         return handle;
     }
     int pipeFds[2];
@@ -284,31 +346,60 @@ Cancel startWait(std::expected<Listener, ServerError> listener, double timeoutSe
     wait->cancelRead = pipeFds[0];
     wait->cancelWrite = pipeFds[1];
     wait->listenFd = listener->fd();
-    // The thread owns the listener; it ends by itself within the time-out, or
-    // at once when cancelled, so nothing waits for it.
-    std::thread([wait, deliver, timeoutSeconds, listening = std::move(*listener)]() mutable {
-        auto result = serve(listening, timeoutSeconds, wait->cancelRead);
+    // The thread shares the listener; it ends by itself within the time-out,
+    // or at once when cancelled, so nothing waits for it.
+    std::thread([wait, deliver, timeoutSeconds, closeAfter, holdReply,
+                 listening = std::move(listener)]() mutable {
+        std::shared_ptr<HeldReply> held;
+        auto grant =
+            serve(*listening, timeoutSeconds, wait->cancelRead, holdReply ? &held : nullptr);
         {
             std::lock_guard lock(wait->listenerMutex);
             wait->listenFd = -1;
-            listening.close();
+            if (closeAfter)
+                listening->close();
         }
-        deliver(std::move(result));
+        if (!grant)
+            return deliver(std::unexpected(grant.error()));
+        deliver(Callback{std::move(*grant), std::move(held)});
     }).detach();
     return handle;
+}
+
+Cancel startOneShot(std::expected<Listener, ServerError> listener, double timeoutSeconds,
+                    MainLoopPost post, std::function<void(Result)> completion) {
+    std::optional<ServerError> failure;
+    std::shared_ptr<Listener> shared;
+    if (listener)
+        shared = std::make_shared<Listener>(std::move(*listener));
+    else
+        failure = listener.error();
+    return startWait(std::move(shared), failure, true, false, timeoutSeconds, std::move(post),
+                     [completion = std::move(completion)](CallbackResult result) {
+                         if (!result)
+                             return completion(std::unexpected(result.error()));
+                         completion(std::move(result->grant));
+                     });
 }
 
 }  // namespace
 
 Cancel waitForGrant(uint16_t port, double timeoutSeconds, MainLoopPost post,
                     std::function<void(Result)> completion) {
-    return startWait(listenOnLoopback(port), timeoutSeconds, std::move(post),
-                     std::move(completion));
+    return startOneShot(listenOnLoopback(port), timeoutSeconds, std::move(post),
+                        std::move(completion));
 }
 
 Cancel waitForGrant(Listener listener, double timeoutSeconds, MainLoopPost post,
                     std::function<void(Result)> completion) {
-    return startWait(std::move(listener), timeoutSeconds, std::move(post), std::move(completion));
+    return startOneShot(std::move(listener), timeoutSeconds, std::move(post),
+                        std::move(completion));
+}
+
+Cancel waitForCallback(std::shared_ptr<Listener> listener, double timeoutSeconds, MainLoopPost post,
+                       std::function<void(CallbackResult)> completion) {
+    return startWait(std::move(listener), std::nullopt, false, true, timeoutSeconds,
+                     std::move(post), std::move(completion));
 }
 
 }  // namespace mivo::DesktopCallbackServer

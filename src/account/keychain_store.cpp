@@ -23,6 +23,12 @@ KeychainStore::KeychainStore(std::string service, SecretStore& secrets, Log& log
 
 KeychainStore::~KeychainStore() = default;
 
+void KeychainStore::whenLoaded(std::function<void()> done) {
+    if (!offloaded_)
+        return done();
+    loadWhenReady(std::move(done));
+}
+
 bool KeychainStore::detectDevMode() {
     static const bool devMode = [] {
         const char* flag = std::getenv("MIVO_DEV_AUTH_FILE");
@@ -40,18 +46,24 @@ std::optional<std::filesystem::path> KeychainStore::devFileFromEnvironment() {
 std::optional<std::string> KeychainStore::get(std::string_view key) const {
     if (devFile_)
         return devFile_->get(key);
+    if (offloaded_)
+        return cachedValue(key);
     return keychainGet(key);
 }
 
 void KeychainStore::set(std::string_view key, std::string_view value) {
     if (devFile_)
         return devFile_->set(key, value);
+    if (offloaded_)
+        return offloadSet(key, value);
     keychainSet(key, value);
 }
 
 void KeychainStore::remove(std::string_view key) {
     if (devFile_)
         return devFile_->remove(key);
+    if (offloaded_)
+        return offloadRemove(key);
     secrets_.remove(service_, key);
 }
 
@@ -60,20 +72,26 @@ std::optional<std::string> KeychainStore::keychainGet(std::string_view key) cons
 }
 
 void KeychainStore::keychainSet(std::string_view key, std::string_view value) {
-    auto updated = secrets_.update(service_, key, value);
-    if (!updated) {
-        log_.write("[Mivo][Auth] keychain update failed for " + std::string(key) + ": " +
-                   describeSecretError(updated.error()));
-        return;
-    }
-    if (*updated == SecretUpdate::updated)
-        return;
-    if (auto added = secrets_.add(service_, key, value); !added)
-        log_.write("[Mivo][Auth] keychain add failed for " + std::string(key) + ": " +
-                   describeSecretError(added.error()));
+    for (const auto& line : storeValue(secrets_, service_, std::string(key), std::string(value)))
+        log_.write(line);
 }
 
-std::optional<TimePoint> KeychainStore::loadAccessTokenExpiresAt() const {
+std::vector<std::string> KeychainStore::storeValue(SecretStore& secrets, const std::string& service,
+                                                   const std::string& key,
+                                                   const std::string& value) {
+    auto updated = secrets.update(service, key, value);
+    if (!updated)
+        return {"[Mivo][Auth] keychain update failed for " + key +
+                ": " + describeSecretError(updated.error())};
+    if (*updated == SecretUpdate::updated)
+        return {};
+    if (auto added = secrets.add(service, key, value); !added)
+        return {"[Mivo][Auth] keychain add failed for " + key +
+                ": " + describeSecretError(added.error())};
+    return {};
+}
+
+std::optional<Date> KeychainStore::loadAccessTokenExpiresAt() const {
     const auto text = get("access_token_expires_at");
     if (!text)
         return std::nullopt;
@@ -85,17 +103,17 @@ std::optional<TimePoint> KeychainStore::loadAccessTokenExpiresAt() const {
 
 // Whole seconds and the fraction go separately: the tick count as one double
 // loses the low digits (…0.25 would come back as …0.2499998).
-TimePoint KeychainStore::instantFromSeconds(double secondsSince1970) {
+Date KeychainStore::instantFromSeconds(double secondsSince1970) {
     // The clock counts nanoseconds in 64 bits, about 292 years either side of
     // 1970; a value beyond that is held at the edge instead of wrapping.
     constexpr double kEdge = 9.0e9;
     const double clamped = std::clamp(secondsSince1970, -kEdge, kEdge);
     const double whole = std::floor(clamped);
-    return TimePoint{} + std::chrono::seconds(static_cast<int64_t>(whole)) +
-           std::chrono::round<Clock::duration>(std::chrono::duration<double>(clamped - whole));
+    return Date{} + std::chrono::seconds(static_cast<int64_t>(whole)) +
+           std::chrono::round<WallClock::duration>(std::chrono::duration<double>(clamped - whole));
 }
 
-double KeychainStore::secondsFromInstant(TimePoint instant) {
+double KeychainStore::secondsFromInstant(Date instant) {
     const auto sinceEpoch = instant.time_since_epoch();
     const auto whole = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
     return static_cast<double>(whole.count()) +
@@ -131,7 +149,7 @@ std::optional<double> KeychainStore::parseExpiry(std::string_view text) {
     return value;
 }
 
-std::string KeychainStore::formatExpiry(TimePoint expiry) {
+std::string KeychainStore::formatExpiry(Date expiry) {
     const double secondsSince1970 = secondsFromInstant(expiry);
     char buffer[400];
     auto [end, ec] =

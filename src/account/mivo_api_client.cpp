@@ -1,6 +1,6 @@
 #include "account/mivo_api_client.hpp"
 
-#include <cstdlib>
+#include <algorithm>
 #include <utility>
 
 #include "shared/json.hpp"
@@ -15,21 +15,6 @@ using APIError = MivoAPIClient::APIError;
 std::string serialise(const Json& body) {
     // Text that is not UTF-8 is replaced, never a reason to stop.
     return body.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-HttpRequest request(const std::string& baseURL, std::string method, const std::string& path) {
-    HttpRequest r;
-    r.method = std::move(method);
-    r.url = baseURL + path;
-    r.idleTimeoutSeconds = MivoAPIClient::kIdleTimeoutSeconds;
-    return r;
-}
-
-HttpRequest jsonPost(const std::string& baseURL, const std::string& path, const Json& body) {
-    HttpRequest r = request(baseURL, "POST", path);
-    r.headers.push_back({"Content-Type", "application/json"});
-    r.body = serialise(body);
-    return r;
 }
 
 HttpRequest withBearer(HttpRequest r, const std::string& token) {
@@ -87,7 +72,13 @@ MivoAPIClient::TokenResponse decodeTokens(const Json& j) {
     auto refresh = json::requireString(j, "refresh_token");
     // Whole seconds only: a fraction or a string is a broken answer.
     const int64_t expiresIn = json::requireInteger(j, "expires_in");
-    return {std::move(access), std::move(refresh), expiresIn};
+    // A token that is dead on arrival would make every request refresh;
+    // one beyond a year is capped before anything adds it to a date.
+    if (expiresIn < 1)
+        throw json::DecodingError("expires_in: " + std::to_string(expiresIn) +
+                                  " is not a lifetime");
+    return {std::move(access), std::move(refresh),
+            std::min(expiresIn, MivoAPIClient::kMaxTokenLifetimeSeconds)};
 }
 
 // Sends, applies the status rule, decodes; a cancelled request never answers.
@@ -113,43 +104,59 @@ Cancel call(HttpTransport& transport, HttpRequest r, T (*decode)(const Json&),
 
 }  // namespace
 
-std::string MivoAPIClient::baseURLFromEnvironment() {
-    const char* value = std::getenv("MIVO_API_URL");
-    return value != nullptr ? std::string(value) : std::string(kDevelopmentBaseURL);
+MivoAPIClient::MivoAPIClient(HttpTransport& transport, std::string baseURL)
+    : MivoAPIClient(transport, std::move(baseURL), Limits{}) {}
+
+MivoAPIClient::MivoAPIClient(HttpTransport& transport, std::string baseURL, Limits limits)
+    : transport_(transport), baseURL_(std::move(baseURL)), limits_(limits) {}
+
+HttpRequest MivoAPIClient::request(std::string method, const std::string& path) const {
+    HttpRequest r;
+    r.method = std::move(method);
+    // Without a service the address is only the path, which the transport
+    // refuses before anything is sent.
+    r.url = baseURL_ + path;
+    r.idleTimeoutSeconds = limits_.idleSeconds;
+    r.totalTimeoutSeconds = limits_.totalSeconds;
+    return r;
 }
 
-MivoAPIClient::MivoAPIClient(HttpTransport& transport, std::string baseURL)
-    : transport_(transport), baseURL_(std::move(baseURL)) {}
+HttpRequest MivoAPIClient::jsonPost(const std::string& path, const Json& body) const {
+    HttpRequest r = request("POST", path);
+    r.headers.push_back({"Content-Type", "application/json"});
+    r.body = serialise(body);
+    return r;
+}
 
 Cancel MivoAPIClient::me(const std::string& accessToken, Completion<MeResponse> completion) {
-    return call(transport_, withBearer(request(baseURL_, "GET", "/v1/me"), accessToken), &decodeMe,
+    return call(transport_, withBearer(request("GET", "/v1/me"), accessToken), &decodeMe,
                 std::move(completion));
 }
 
 Cancel MivoAPIClient::desktopStart(const std::string& deviceNonce, int callbackPort,
                                    Completion<DesktopStartResponse> completion) {
     const Json body{{"device_nonce", deviceNonce}, {"callback_port", callbackPort}};
-    return call(transport_, jsonPost(baseURL_, "/v1/auth/desktop/start", body), &decodeStart,
+    return call(transport_, jsonPost("/v1/auth/desktop/start", body), &decodeStart,
                 std::move(completion));
 }
 
 Cancel MivoAPIClient::desktopExchange(const std::string& grant, const std::string& deviceNonce,
                                       Completion<TokenResponse> completion) {
     const Json body{{"grant", grant}, {"device_nonce", deviceNonce}};
-    return call(transport_, jsonPost(baseURL_, "/v1/auth/desktop/exchange", body), &decodeTokens,
+    return call(transport_, jsonPost("/v1/auth/desktop/exchange", body), &decodeTokens,
                 std::move(completion));
 }
 
 Cancel MivoAPIClient::refresh(const std::string& refreshToken,
                               Completion<TokenResponse> completion) {
     const Json body{{"refresh_token", refreshToken}};
-    return call(transport_, jsonPost(baseURL_, "/v1/auth/refresh", body), &decodeTokens,
+    return call(transport_, jsonPost("/v1/auth/refresh", body), &decodeTokens,
                 std::move(completion));
 }
 
 Cancel MivoAPIClient::logout(const std::string& accessToken, Completion<void> completion) {
     // No body and no content type: the token says everything.
-    return transport_.send(withBearer(request(baseURL_, "POST", "/v1/auth/logout"), accessToken),
+    return transport_.send(withBearer(request("POST", "/v1/auth/logout"), accessToken),
                            [completion = std::move(completion)](HttpResult result) {
                                if (!result) {
                                    if (result.error().kind != HttpFailureKind::cancelled)

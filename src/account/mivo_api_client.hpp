@@ -12,6 +12,7 @@
 
 #include "platform/cancel.hpp"
 #include "platform/http_transport.hpp"
+#include "shared/json_fwd.hpp"
 
 namespace mivo {
 
@@ -30,7 +31,9 @@ class MivoAPIClient final {
     struct TokenResponse {
         std::string accessToken;
         std::string refreshToken;
-        int64_t expiresIn = 0;  // seconds the access token stays valid
+        // Seconds the access token stays valid: at least 1, at most
+        // kMaxTokenLifetimeSeconds.
+        int64_t expiresIn = 0;
         bool operator==(const TokenResponse&) const = default;
     };
 
@@ -52,15 +55,25 @@ class MivoAPIClient final {
     template <typename T>
     using Completion = std::function<void(Result<T>)>;
 
-    // The development server, when MIVO_API_URL is absent.
-    static constexpr const char* kDevelopmentBaseURL = "http://127.0.0.1:8787";
-    // MIVO_API_URL exactly as set (even empty), else the development server.
-    static std::string baseURLFromEnvironment();
+    // Idle limit of every request: the session's 30 s, the stricter of its
+    // limit and the request's own 60 s.
+    static constexpr double kIdleTimeoutSeconds = 30;
+    // Limit of a whole request, as for the rewrite service: a server that
+    // trickles bytes, or sends interim answers or trailers without end,
+    // never holds a sign-in or a token request longer than this.
+    static constexpr double kTotalTimeoutSeconds = 12;
+    struct Limits {
+        double idleSeconds = kIdleTimeoutSeconds;
+        double totalSeconds = kTotalTimeoutSeconds;
+    };
 
-    // `baseURL` goes unchanged in front of every path.
+    // `baseURL` goes unchanged in front of every path; empty: no service is
+    // configured, and the caller must not send (see isConfigured()).
     MivoAPIClient(HttpTransport& transport, std::string baseURL);
+    MivoAPIClient(HttpTransport& transport, std::string baseURL, Limits limits);
 
     const std::string& baseURL() const { return baseURL_; }
+    bool isConfigured() const { return !baseURL_.empty(); }
 
     // Each operation answers once, on the main loop, unless cancelled through
     // the returned handle: a cancelled call never answers.
@@ -73,13 +86,18 @@ class MivoAPIClient final {
     // Any HTTP status counts as signed out; only a failed transfer is an error.
     Cancel logout(const std::string& accessToken, Completion<void> completion);
 
-    // Idle limit of every request: the session's 30 s, the stricter of its
-    // limit and the request's own 60 s.
-    static constexpr double kIdleTimeoutSeconds = 30;
+    // A longer lifetime is taken as this long: nobody issues tokens for
+    // longer, and a year keeps every sum with the calendar clock far from
+    // overflowing.
+    static constexpr int64_t kMaxTokenLifetimeSeconds = 365LL * 24 * 3600;
 
   private:
+    HttpRequest request(std::string method, const std::string& path) const;
+    HttpRequest jsonPost(const std::string& path, const json::Json& body) const;
+
     HttpTransport& transport_;
     std::string baseURL_;
+    Limits limits_;
 };
 
 }  // namespace mivo

@@ -39,6 +39,17 @@ void AccountToneWiring::beginSignIn() {
     });
 }
 
+void AccountToneWiring::tellSignInNotRemembered() {
+    log_.write("[Mivo][Auth] the keyring cannot keep the sign-in; it lasts until Mivo quits");
+    alerts_.show({.title = "Sign-In Not Saved",
+                  .message = "Mivo could not store your sign-in in the system keyring (no "
+                             "keyring is set up, it is locked, or it does not answer). You stay "
+                             "signed in until Mivo quits; next time you will need to sign in "
+                             "again.",
+                  .style = AlertRequest::Style::informational,
+                  .buttons = {"OK"}});
+}
+
 void AccountToneWiring::signOut() {
     if (account_.signOut)
         account_.signOut();

@@ -79,6 +79,8 @@ class AccountToneWiring {
     void restoreSession();
     // Sign-in from the tray, settings, onboarding or the rewrite panel.
     void beginSignIn();
+    // The keyring could not keep the sign-in: it lasts until Mivo quits.
+    void tellSignInNotRemembered();
     void signOut();
 
     // With the monitor: start after it, stop after it.

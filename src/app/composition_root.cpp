@@ -53,6 +53,7 @@
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
 #include "settings/support_mail.hpp"
+#include "shared/service_address.hpp"
 #include "tone/surface_tag_resolver.hpp"
 #include "tone/tone_api_client.hpp"
 #include "tone/tone_coordinator.hpp"
@@ -154,6 +155,8 @@ class Root {
     void launch() {
         // Alerts open over whatever window the user is at.
         alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
+        if (!serviceAddress_)
+            log_.write("[Mivo] " + serviceAddress_.error());
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);
@@ -233,6 +236,7 @@ class Root {
         settingsStore_.onToneHotKeyChanged = [this](const HotKeyConfig& hotKey) {
             accountTone_.handleToneHotKeyChanged(hotKey);
         };
+        keychain_.onNotRemembered = [this] { accountTone_.tellSignInNotRemembered(); };
         authSession_.onStateChanged = [this](const AuthSessionState& state) {
             accountTone_.handleAuthStateChanged(state);
         };
@@ -490,6 +494,17 @@ class Root {
             {});
     }
 
+    // The development file when asked for; otherwise the keyring, called off
+    // the main loop so that a stuck Secret Service freezes nothing.
+    static KeychainStore makeKeychain(std::shared_ptr<SecretStore> secrets, Log& log,
+                                      Scheduler& scheduler) {
+        if (auto devFile = KeychainStore::devFileFromEnvironment())
+            return KeychainStore("com.mivo.auth", *secrets, log, devFile);
+        return KeychainStore("com.mivo.auth", secrets, log,
+                             KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(),
+                                                    .scheduler = &scheduler});
+    }
+
     // One GET with the rewrite client's 12 s bound on the whole transfer.
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
         QNetworkRequest request(QUrl(QString::fromStdString(url)));
@@ -515,10 +530,12 @@ class Root {
     // Step 2, in order. The account session first, with what it talks
     // through.
     linux_desktop::QtHttpTransport http_;
-    linux_desktop::LibsecretSecretStore secrets_;
-    MivoAPIClient accountAPI_{http_, MivoAPIClient::baseURLFromEnvironment()};
-    KeychainStore keychain_{"com.mivo.auth", secrets_, log_,
-                            KeychainStore::devFileFromEnvironment()};
+    // Shared with the token store's worker thread.
+    std::shared_ptr<SecretStore> secrets_ = std::make_shared<linux_desktop::LibsecretSecretStore>();
+    // No address, no service: nothing is sent anywhere.
+    std::expected<std::string, std::string> serviceAddress_ = serviceAddressFromEnvironment();
+    MivoAPIClient accountAPI_{http_, serviceAddress_.value_or("")};
+    KeychainStore keychain_ = makeKeychain(secrets_, log_, desktop_.scheduler());
     AuthSessionManager authSession_{accountAPI_, keychain_, desktop_.scheduler(),
                                     desktop_.workspace(), linux_desktop::qtMainLoopPost()};
     AppShellController shell_;
@@ -537,8 +554,7 @@ class Root {
     // The rewrite engine: the warm buffer, then the coordinator, which reaches
     // the account only through the wiring's functions.
     linux_desktop::X11HotKeys toneHotKeys_{desktop_.x11()};
-    ToneAPIClient toneAPI_{http_, defaults_, desktop_.scheduler(),
-                           ToneAPIClient::baseURLFromEnvironment()};
+    ToneAPIClient toneAPI_{http_, defaults_, desktop_.scheduler(), serviceAddress_.value_or("")};
     QtTonePanelPresenter tonePanel_{desktop_.screens()};
     ToneWarmBuffer toneWarmBuffer_{desktop_.ports(),
                                    [] { return ToneLimits::maxTargetCharacters(); }};

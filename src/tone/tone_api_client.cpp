@@ -83,11 +83,6 @@ struct ToneAPIClient::HealthCache {
     TimePoint checkedAt;
 };
 
-std::string ToneAPIClient::baseURLFromEnvironment() {
-    const char* value = std::getenv("MIVO_API_URL");
-    return value != nullptr ? std::string(value) : std::string(kDevelopmentBaseURL);
-}
-
 std::string ToneAPIClient::loadDeviceIdHash(UserDefaults& defaults) {
     auto id = defaults.string("tone.device_id");
     if (!id || id->empty()) {

@@ -95,25 +95,24 @@ class ToneAPIClient final {
         std::optional<std::string> accessToken;
     };
 
-    static constexpr const char* kDevelopmentBaseURL = "http://127.0.0.1:8787";
     // The session's limits: 10 s without a byte, 12 s for a whole transfer.
     static constexpr double kIdleTimeoutSeconds = 10;
     static constexpr double kTotalTimeoutSeconds = 12;
     static constexpr double kHealthTimeoutSeconds = 1.5;
     static constexpr double healthCacheTTL = 30;
 
-    // MIVO_API_URL exactly as set (even empty), else the development server.
-    static std::string baseURLFromEnvironment();
     // SHA-256, in lowercase hex, of the installation id under "tone.device_id",
     // which is made (an upper-case UUID) and stored on first use.
     static std::string loadDeviceIdHash(UserDefaults& defaults);
 
     // The device hash is computed here, once. `scheduler` dates health probes
-    // and hands over cached ones.
+    // and hands over cached ones. An empty `baseURL`: no service is
+    // configured, and callers send nothing (see isConfigured()).
     ToneAPIClient(HttpTransport& transport, UserDefaults& defaults, Scheduler& scheduler,
                   std::string baseURL);
 
     const std::string& baseURL() const { return baseURL_; }
+    bool isConfigured() const { return !baseURL_.empty(); }
     const std::string& deviceIdHash() const { return deviceIdHash_; }
 
     // Each call answers once, on the main loop; a call cancelled through its

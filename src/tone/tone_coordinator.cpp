@@ -92,6 +92,13 @@ void ToneCoordinator::requestSignIn() {
 // --- Invocation ------------------------------------------------------------
 
 void ToneCoordinator::invoke() {
+    if (!ports_.api.isConfigured()) {
+        // Nothing to send to: say so instead of asking for a sign-in that
+        // cannot happen either.
+        log("Tone: no rewrite service configured — skipping");
+        showTransientToast(kNoServiceRefusal);
+        return;
+    }
     auto& workspace = ports_.desktop.workspace;
     const auto front = workspace.frontmostApplication();
     const auto frontBundleId = front ? front->bundleIdentifier : std::nullopt;

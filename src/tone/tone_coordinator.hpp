@@ -104,6 +104,8 @@ class ToneCoordinator final : public TonePanelActions,
     static constexpr const char* kCodeEditorRefusal =
         "Tone conversion is unavailable in code editors and terminals.";
     static constexpr const char* kNoTextRefusal = "No text to convert";
+    static constexpr const char* kNoServiceRefusal =
+        "No rewrite service is set up for this copy of Mivo, so it cannot rewrite text.";
     static constexpr const char* kAlreadyJapanese = "This text is already Japanese.";
     static constexpr const char* kCopiedToClipboard = "Copied — paste with Ctrl+V";
     static constexpr double kAlertDelay = 0.01;

@@ -3,10 +3,12 @@
 
 #include <gmock/gmock.h>
 
+#include <future>
 #include <regex>
 
 #include "account/auth_url.hpp"
 #include "session_fixture.hpp"
+#include "shared/service_address.hpp"
 
 namespace mivo {
 namespace {
@@ -28,7 +30,7 @@ TEST_F(SignInTest, SignsInThroughTheBrowserAndStoresTheWholeSession) {
     EXPECT_TRUE(stored("refresh_token").has_value());
     // Expiry: the virtual now plus the stub's 3600 s.
     EXPECT_EQ(stored("access_token_expires_at"),
-              KeychainStore::formatExpiry(clock.now() + std::chrono::seconds(3600)));
+              KeychainStore::formatExpiry(clock.wallClockNow() + std::chrono::seconds(3600)));
     EXPECT_EQ(browser.callbackReply.status, 200);
     EXPECT_THAT(browser.callbackReply.body, ::testing::HasSubstr("You're signed in to mivo"));
 
@@ -104,15 +106,59 @@ TEST_F(SignInTest, AFailedUserLookupStoresNothing) {
     EXPECT_NE(starts[0]["body"], starts[1]["body"]);
 }
 
-TEST_F(SignInTest, ABusyCallbackPortFailsBeforeTheBrowserIsSentThere) {
+TEST_F(SignInTest, ABusyCallbackPortGivesWayToAFreeOneThatTheStartRequestCarries) {
     auto holder = DesktopCallbackServer::listenOnLoopback(port);
     ASSERT_TRUE(holder.has_value());
     const auto result = signIn();
+    ASSERT_TRUE(result.has_value()) << result.error().errorDescription();
+    const auto start = stub.requestsTo("/v1/auth/desktop/start");
+    ASSERT_EQ(start.size(), 1u);
+    const auto carried =
+        nlohmann::json::parse(start[0]["body"].get<std::string>())["callback_port"];
+    EXPECT_NE(carried, port);
+    EXPECT_GT(carried.get<int>(), 0);
+    EXPECT_EQ(browser.callbackReply.status, 200);
+}
+
+// Any local program can reach the loopback port before the browser does.
+TEST_F(SignInTest, AJunkGrantIsAnsweredAndIgnoredAndTheBrowserStillSignsIn) {
+    browser.follows = false;
+    std::optional<AuthSessionManager::SignInResult> result;
+    session->startSignIn([&](auto r) { result = r; });
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.opened.size() == 1; }));
+
+    // Sent from a thread: the loop must run while the service checks it.
+    auto junk = std::async(std::launch::async, [p = port] {
+        testing::SocketClient intruder(p);
+        intruder.send("GET /?grant=junk HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        return intruder.readUntilClosed(10).value_or("(no answer)");
+    });
+    ASSERT_TRUE(testing::runEventLoopUntil(
+        [&] { return junk.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    EXPECT_THAT(junk.get(), ::testing::StartsWith("HTTP/1.1 400"));
+    testing::runEventLoopFor(0.2);
+    EXPECT_FALSE(result.has_value()) << "the junk grant ended the sign-in";
+    EXPECT_EQ(session->state(), State::signingIn());
+
+    browser.visit(browser.opened[0]);
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return result.has_value(); }));
+    ASSERT_TRUE(result->has_value()) << result->error().errorDescription();
+    testing::runEventLoopUntil([&] { return browser.callbackReply.status != 0; }, 5);
+    EXPECT_EQ(browser.callbackReply.status, 200);
+    EXPECT_EQ(count("/v1/auth/desktop/exchange"), 2u);
+}
+
+TEST_F(SignInTest, AWaitThatRunsOutSaysItTimedOut) {
+    session = std::make_unique<AuthSessionManager>(
+        client, keychain, clock, browser, linux_desktop::qtMainLoopPost(),
+        AuthSessionManager::Options{.callbackPort = port, .grantWaitSeconds = 0.3});
+    browser.follows = false;
+    const auto result = signIn();
     ASSERT_FALSE(result.has_value());
-    const std::string text = "Failed to bind port (errno " + std::to_string(EADDRINUSE) + ")";
+    const std::string text =
+        "Timed out waiting for the browser: the sign-in was not finished in time";
     EXPECT_EQ(result.error(), (AuthSessionManager::AuthError{Kind::signInFailed, text}));
     EXPECT_EQ(session->state(), State::error(text));
-    EXPECT_TRUE(browser.opened.empty());
 }
 
 TEST_F(SignInTest, SignOutDuringTheWaitEndsTheAttemptForGood) {
@@ -134,6 +180,53 @@ TEST_F(SignInTest, SignOutDuringTheWaitEndsTheAttemptForGood) {
     browser.follows = true;
     EXPECT_TRUE(signIn().has_value());
     EXPECT_TRUE(session->isAuthenticated());
+}
+
+// Records what would have gone out, and sends nothing.
+class NoNetwork : public HttpTransport {
+  public:
+    Cancel send(HttpRequest request, Completion) override {
+        sent.push_back(request.url);
+        return {};
+    }
+    std::vector<std::string> sent;
+};
+
+TEST(SignInWithoutAServiceTest, NothingIsSentAndTheUserIsToldWhy) {
+    NoNetwork network;
+    MivoAPIClient unconfigured(network, "");
+    sim::MemorySecretStore secrets;
+    sim::CapturedLog log;
+    KeychainStore keychain("com.mivo.auth", secrets, log);
+    // A session stored by a run that had a service.
+    keychain.set("access_token", "a");
+    keychain.set("refresh_token", "r");
+    keychain.set("access_token_expires_at", "1.0");
+    sim::VirtualClock clock;
+    testing::BrowserStandIn browser(network);
+    AuthSessionManager session(unconfigured, keychain, clock, browser, [](auto work) { work(); });
+
+    bool restored = false;
+    session.restoreSession([&] { restored = true; });
+    EXPECT_TRUE(restored);
+    EXPECT_EQ(session.state(), State::signedOut());
+
+    std::optional<AuthSessionManager::SignInResult> result;
+    session.startSignIn([&](auto r) { result = r; });
+    ASSERT_TRUE(result.has_value());
+    ASSERT_FALSE(result->has_value());
+    EXPECT_EQ(result->error().errorDescription(),
+              std::string("Sign in failed: ") + kNoServiceConfigured);
+    EXPECT_EQ(session.state(), State::error(kNoServiceConfigured));
+
+    std::optional<AuthSessionManager::TokenResult> token;
+    session.validAccessToken([&](auto t) { token = t; });
+    ASSERT_TRUE(token.has_value());
+    EXPECT_FALSE(token->has_value());
+    session.signOut();
+
+    EXPECT_THAT(network.sent, ::testing::IsEmpty());
+    EXPECT_TRUE(browser.opened.empty());
 }
 
 TEST(AuthURLTest, OnlyHttpsOrLoopbackHttpIsOpened) {

@@ -42,7 +42,7 @@ TEST_F(SessionTokensTest, SixtySecondsLeftIsNoRefreshButLessIs) {
     EXPECT_EQ(count("/v1/auth/refresh"), 1u);
     EXPECT_EQ(stored("access_token"), *renewed);
     EXPECT_EQ(stored("access_token_expires_at"),
-              KeychainStore::formatExpiry(clock.now() + std::chrono::seconds(3600)));
+              KeychainStore::formatExpiry(clock.wallClockNow() + std::chrono::seconds(3600)));
 }
 
 TEST_F(SessionTokensTest, TwoCallersShareOneRefreshAndOneUserLookup) {
@@ -118,6 +118,29 @@ TEST_F(SessionTokensTest, RestoreOfAnExpiredTokenRefreshesFirst) {
     EXPECT_TRUE(session->isAuthenticated());
     EXPECT_EQ(count("/v1/auth/refresh"), 1u);
     EXPECT_EQ(stored("access_token"), session->accessToken());
+}
+
+// The expiry is a date, the same after a reboot or a suspend; what older
+// builds stored (seconds of uptime) reads as long past, so the token is
+// refreshed instead of handed out.
+TEST_F(SessionTokensTest, TheExpiryIsStoredAsACalendarDateAndOldUptimeValuesAreRefreshed) {
+    const auto written = KeychainStore::parseExpiry(stored("access_token_expires_at").value());
+    ASSERT_TRUE(written.has_value());
+    const double now =
+        std::chrono::duration<double>(clock.wallClockNow().time_since_epoch()).count();
+    EXPECT_DOUBLE_EQ(*written, now + 3600);
+
+    for (const char* uptime : {"5437.78", "0.0", "-1.0"}) {
+        SCOPED_TRACE(uptime);
+        keychain.set("access_token_expires_at", uptime);
+        restart();
+        stub.clearRequests();
+        restore();
+        EXPECT_TRUE(session->isAuthenticated());
+        EXPECT_EQ(count("/v1/auth/refresh"), 1u);
+        EXPECT_EQ(stored("access_token_expires_at"),
+                  KeychainStore::formatExpiry(clock.wallClockNow() + std::chrono::seconds(3600)));
+    }
 }
 
 TEST_F(SessionTokensTest, RestoreWithoutAKnownExpiryNeverRefreshes) {

@@ -128,7 +128,7 @@ TEST(KeychainStoreExpiryTest, WritesTheShortestRoundTripDecimalWithAFraction) {
         {0.5, "0.5"},
     };
     for (const auto& [secondsSince1970, text] : rows) {
-        const TimePoint t = KeychainStore::instantFromSeconds(secondsSince1970);
+        const Date t = KeychainStore::instantFromSeconds(secondsSince1970);
         const auto written = KeychainStore::formatExpiry(t);
         EXPECT_EQ(written, text);
         EXPECT_EQ(KeychainStore::parseExpiry(written), secondsSince1970);
@@ -138,8 +138,7 @@ TEST(KeychainStoreExpiryTest, WritesTheShortestRoundTripDecimalWithAFraction) {
 TEST_F(KeychainStoreTest, LoadsTheExpiryAsAnInstant) {
     EXPECT_EQ(store.loadAccessTokenExpiresAt(), std::nullopt);
     store.set("access_token_expires_at", "1700000000.5");
-    EXPECT_EQ(store.loadAccessTokenExpiresAt(),
-              TimePoint{} + std::chrono::milliseconds(1700000000500));
+    EXPECT_EQ(store.loadAccessTokenExpiresAt(), Date{} + std::chrono::milliseconds(1700000000500));
     store.set("access_token_expires_at", " 1700000000.5");
     EXPECT_EQ(store.loadAccessTokenExpiresAt(), std::nullopt);
     store.set("access_token_expires_at", "nan");
@@ -147,7 +146,7 @@ TEST_F(KeychainStoreTest, LoadsTheExpiryAsAnInstant) {
     // Far beyond what the clock can hold: kept at its edge, still in the future.
     store.set("access_token_expires_at", "1e300");
     ASSERT_TRUE(store.loadAccessTokenExpiresAt().has_value());
-    EXPECT_GT(*store.loadAccessTokenExpiresAt(), TimePoint{} + std::chrono::hours(24 * 365 * 200));
+    EXPECT_GT(*store.loadAccessTokenExpiresAt(), Date{} + std::chrono::hours(24 * 365 * 200));
 }
 
 class DevFileStoreTest : public ::testing::Test {

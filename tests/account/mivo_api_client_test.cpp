@@ -4,11 +4,14 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "account/mivo_api_client.hpp"
 #include "event_loop_wait.hpp"
+#include "hostile_server.hpp"
 #include "platform/linux/qt_http_transport.hpp"
+#include "shared/service_address.hpp"
 #include "stub_process.hpp"
 
 namespace mivo {
@@ -163,7 +166,7 @@ TEST_F(MivoAPIClientTest, ExpiresInMustBeAWholeNumber) {
         bool decodes;
     };
     const Case cases[] = {
-        {"3600", true},    {"0", true},     {"\"3600\"", false}, {"1.5", false},
+        {"3600", true},    {"0", false},    {"\"3600\"", false}, {"1.5", false},
         {"3600.0", false}, {"null", false}, {"1e3", false},      {"99999999999999999999", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expiresIn);
@@ -224,12 +227,126 @@ TEST_F(MivoAPIClientTest, BadInputNeverStopsTheClient) {
     EXPECT_EQ(start.error().kind, Kind::badRequest);
 }
 
-TEST(MivoAPIClientAddress, EnvironmentValueIsTakenAsIs) {
-    unsetenv("MIVO_API_URL");
-    EXPECT_EQ(MivoAPIClient::baseURLFromEnvironment(), "http://127.0.0.1:8787");
-    for (const char* value : {"https://api.example.test/", " http://x ", ""}) {
-        setenv("MIVO_API_URL", value, 1);
-        EXPECT_EQ(MivoAPIClient::baseURLFromEnvironment(), value);
+// Servers that keep an account request open forever while never falling
+// silent long enough for the idle limit: the total limit ends each, and
+// reports a time-out. The limits are short here; Mivo's own are 30 s idle and
+// 12 s in all.
+TEST(MivoAPIClientLimits, AnAnswerThatNeverEndsIsCutAtTheTotalLimit) {
+    struct Row {
+        const char* what;
+        std::string opening;
+        std::string piece;
+    };
+    const Row rows[] = {
+        {"one byte at a time", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{", " "},
+        {"endless 100 Continue", "HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 100 Continue\r\n\r\n"},
+        {"endless trailers",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n",
+         "X-More: yes\r\n"},
+    };
+    linux_desktop::QtHttpTransport transport;
+    for (const auto& row : rows) {
+        testing::HostileServer server(row.opening, row.piece, 0.05);
+        MivoAPIClient client(transport, server.baseURL(), {.idleSeconds = 0.5, .totalSeconds = 1});
+        Answer<Result<MivoAPIClient::MeResponse>> answer;
+        client.me("t", answer.callback());
+        ASSERT_TRUE(answer.wait(10)) << row.what << ": still open";
+        ASSERT_FALSE(answer.value->has_value()) << row.what;
+        EXPECT_EQ(answer.value->error().kind, Kind::networkFailed) << row.what;
+        EXPECT_EQ(answer.value->error().transportFailure.kind, HttpFailureKind::timeout)
+            << row.what;
+        EXPECT_GT(server.piecesSent(), 5) << row.what << ": the server was not kept talking";
+    }
+}
+
+// Every account request goes out with a bound on its whole transfer.
+TEST(MivoAPIClientLimits, EveryRequestCarriesATotalLimit) {
+    struct Recorder : HttpTransport {
+        Cancel send(HttpRequest request, Completion) override {
+            totals.push_back(request.totalTimeoutSeconds);
+            return {};
+        }
+        std::vector<double> totals;
+    } recorder;
+    MivoAPIClient client(recorder, "https://api.example.test");
+    client.me("t", [](auto) {});
+    client.desktopStart("n", 1, [](auto) {});
+    client.desktopExchange("g", "n", [](auto) {});
+    client.refresh("r", [](auto) {});
+    client.logout("t", [](auto) {});
+    EXPECT_THAT(recorder.totals, ::testing::Each(12.0));
+    EXPECT_EQ(recorder.totals.size(), 5u);
+}
+
+// A lifetime the calendar clock cannot hold, or one that is over before it
+// starts, never reaches the session's arithmetic.
+TEST_F(MivoAPIClientTest, TokenLifetimesAreRefusedOrCappedBeforeUse) {
+    constexpr int64_t kYear = MivoAPIClient::kMaxTokenLifetimeSeconds;
+    struct Row {
+        json expiresIn;
+        std::optional<int64_t> taken;  // none: the answer is refused
+    };
+    const Row rows[] = {
+        {1, 1},
+        {3600, 3600},
+        {kYear, kYear},
+        {kYear + 1, kYear},
+        {9'200'000'000LL, kYear},
+        {std::numeric_limits<int64_t>::max(), kYear},
+        {0, std::nullopt},
+        {-1, std::nullopt},
+        {-9'200'000'000LL, std::nullopt},
+        {std::numeric_limits<int64_t>::min(), std::nullopt},
+        {std::numeric_limits<uint64_t>::max(), std::nullopt},
+        {1.5, std::nullopt},
+        {9.2e9, std::nullopt},
+        {1e300, std::nullopt},
+        {"3600", std::nullopt},
+        {nullptr, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        stub.script(
+            {{"/v1/auth/refresh",
+              {{"status", 200},
+               {"body",
+                {{"access_token", "a"}, {"refresh_token", "r"}, {"expires_in", row.expiresIn}}}}}});
+        const auto tokens = refresh("r0");
+        if (row.taken) {
+            ASSERT_TRUE(tokens.has_value()) << row.expiresIn.dump();
+            EXPECT_EQ(tokens->expiresIn, *row.taken) << row.expiresIn.dump();
+        } else {
+            ASSERT_FALSE(tokens.has_value()) << row.expiresIn.dump();
+            EXPECT_EQ(tokens.error().kind, Kind::decodingFailed) << row.expiresIn.dump();
+        }
+    }
+}
+
+// Tokens travel only where the user pointed Mivo, and in the clear only on
+// this machine: no address configured means no service at all.
+TEST(MivoAPIClientAddress, OnlyAnExplicitHttpsOrLoopbackAddressIsUsed) {
+    const std::pair<const char*, bool> rows[] = {
+        {nullptr, false},
+        {"", false},
+        {"https://api.example.test/", true},
+        {"http://127.0.0.1:8787", true},
+        {"http://localhost:9000/base", true},
+        {"http://[::1]:8787", true},
+        {"http://192.168.1.5:8787", false},
+        {"http://api.example.test", false},
+        {"http://127.0.0.1.evil.example", false},
+        {" http://127.0.0.1:8787", false},
+        {"ftp://127.0.0.1", false},
+    };
+    for (const auto& [value, used] : rows) {
+        if (value != nullptr)
+            setenv("MIVO_API_URL", value, 1);
+        else
+            unsetenv("MIVO_API_URL");
+        const auto address = serviceAddressFromEnvironment();
+        EXPECT_EQ(address.has_value(), used) << (value ? value : "(unset)");
+        if (address) {
+            EXPECT_EQ(*address, value) << "the address must be taken unchanged";
+        }
     }
     unsetenv("MIVO_API_URL");
 }

@@ -43,6 +43,10 @@ class SessionTest : public ::testing::Test {
         Answer<AuthSessionManager::SignInResult> answer;
         session->startSignIn(answer.callback());
         EXPECT_TRUE(answer.wait()) << "the sign-in never completed";
+        // The browser hears the outcome as the sign-in completes; its reply
+        // arrives on a later turn of the loop.
+        if (browser.callbackAttempts > 0)
+            runEventLoopUntil([this] { return browser.callbackReply.status != 0; }, 5);
         return answer.value.value_or(std::unexpected(AuthSessionManager::AuthError{}));
     }
     AuthSessionManager::TokenResult token() {
@@ -62,7 +66,7 @@ class SessionTest : public ::testing::Test {
     void advanceToSecondsLeft(double left) {
         const auto expiry = keychain.loadAccessTokenExpiresAt();
         ASSERT_TRUE(expiry.has_value());
-        clock.advance(std::chrono::duration<double>(*expiry - clock.now()).count() - left);
+        clock.advance(std::chrono::duration<double>(*expiry - clock.wallClockNow()).count() - left);
     }
 
     StubProcess stub;

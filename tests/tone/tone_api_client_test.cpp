@@ -430,13 +430,5 @@ TEST(ToneAPIClientDevice, IdentifierIsMadeOnceAndOnlyItsHashIsSent) {
     EXPECT_NE(known.string("tone.device_id"), "");
 }
 
-TEST(ToneAPIClientAddress, EnvironmentValueIsTakenAsIs) {
-    unsetenv("MIVO_API_URL");
-    EXPECT_EQ(ToneAPIClient::baseURLFromEnvironment(), "http://127.0.0.1:8787");
-    setenv("MIVO_API_URL", "https://api.example.test/", 1);
-    EXPECT_EQ(ToneAPIClient::baseURLFromEnvironment(), "https://api.example.test/");
-    unsetenv("MIVO_API_URL");
-}
-
 }  // namespace
 }  // namespace mivo

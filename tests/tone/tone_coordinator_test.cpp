@@ -96,6 +96,28 @@ TEST_F(ToneCoordinatorTest, TheLimitCountsTrimmedCharactersAndNamesItself) {
     }
 }
 
+// With no service configured there is nothing to sign in to or send to: the
+// press says so, and neither a token nor the network is asked.
+TEST_F(ToneCoordinatorTest, WithoutAServiceThePressSaysSoAndSendsNothing) {
+    ToneAPIClient unconfigured{transport, defaults, desk.clock(), ""};
+    auto alone = std::make_shared<ToneCoordinator>(
+        ToneCoordinator::Ports{desk.ports(), hotKeys, alerts, unconfigured, panel, ownPid}, nullptr,
+        [this](std::function<void(std::optional<std::string>)> done) {
+            ++tokenRequests;
+            done(token);
+        },
+        [] { return true; }, [this] { ++signInRequests; });
+    fieldWithSelection("前の文です", "文");
+    alone->invoke();
+    desk.clock().advance(0.01);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].request.message, ToneCoordinator::kNoServiceRefusal);
+    EXPECT_FALSE(panel.isOpen()) << "the sign-in panel offers what cannot work";
+    EXPECT_EQ(tokenRequests, 0);
+    EXPECT_EQ(signInRequests, 0);
+    EXPECT_TRUE(stub.requests().empty());
+}
+
 TEST_F(ToneCoordinatorTest, SignedOutOpensTheSignInPanelWithoutTheTextChecks) {
     signedIn = false;
     ToneLimits::update(3);

@@ -45,6 +45,7 @@ TEST(SignInEndToEndTest, TheBrowserSignInEndsWithTheTokensInTheKeyring) {
     EXPECT_EQ(states[0], State::signingIn());
     EXPECT_EQ(states[1].kind, State::Kind::signedIn);
     EXPECT_EQ(states[1].email, "dev@mivo.test");
+    testing::runEventLoopUntil([&] { return browser.callbackReply.status != 0; }, 5);
     EXPECT_EQ(browser.callbackReply.status, 200);
     ASSERT_EQ(browser.opened.size(), 1u);
     EXPECT_THAT(browser.opened[0], ::testing::StartsWith(stub.baseURL() + "/dev/signin?"));
@@ -56,7 +57,8 @@ TEST(SignInEndToEndTest, TheBrowserSignInEndsWithTheTokensInTheKeyring) {
     EXPECT_EQ(secrets.read("com.mivo.auth", "user_email"), "dev@mivo.test");
     const auto expiry = keychain.loadAccessTokenExpiresAt();
     ASSERT_TRUE(expiry.has_value());
-    EXPECT_NEAR(std::chrono::duration<double>(*expiry - scheduler.now()).count(), 3600, 30);
+    EXPECT_NEAR(std::chrono::duration<double>(*expiry - scheduler.wallClockNow()).count(), 3600,
+                30);
 
     // The next run restores it from the keyring.
     AuthSessionManager next(client, keychain, scheduler, browser, linux_desktop::qtMainLoopPost(),

@@ -1,0 +1,171 @@
+// The token store's Secret Service calls off the main loop: one worker
+// thread, a bound on every call, the session's values in memory.
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "account/dev_file_store.hpp"
+#include "account/keychain_store.hpp"
+#include "account/serial_worker.hpp"
+
+namespace mivo {
+
+struct KeychainStore::Offloaded {
+    Offloaded(Offload o, std::shared_ptr<SecretStore> s)
+        : offload(std::move(o)), secrets(std::move(s)) {}
+
+    Offload offload;
+    std::shared_ptr<SecretStore> secrets;
+    SerialWorker worker;
+    enum class Load { notStarted, running, done };
+    Load load = Load::notStarted;
+    std::vector<std::function<void()>> loadWaiters;
+    Cancel loadBound;
+    std::map<std::string, std::string, std::less<>> values;
+    // Keys set or removed while the first read was under way: newer than
+    // what it brings.
+    std::set<std::string, std::less<>> touched;
+    // The service failed or did not answer in time: nothing more goes there.
+    bool givenUp = false;
+    bool told = false;
+    std::size_t underWay = 0;
+};
+
+KeychainStore::KeychainStore(std::string service, std::shared_ptr<SecretStore> secrets, Log& log,
+                             Offload offload)
+    : service_(std::move(service)),
+      secrets_(*secrets),
+      log_(log),
+      offloaded_(std::make_shared<Offloaded>(std::move(offload), std::move(secrets))) {}
+
+bool KeychainStore::remembers() const {
+    return !offloaded_ || !offloaded_->givenUp;
+}
+
+std::size_t KeychainStore::callsUnderWay() const {
+    return offloaded_ ? offloaded_->underWay : 0;
+}
+
+std::optional<std::string> KeychainStore::cachedValue(std::string_view key) const {
+    const auto it = offloaded_->values.find(key);
+    if (it == offloaded_->values.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void KeychainStore::loadWhenReady(std::function<void()> done) {
+    Offloaded& o = *offloaded_;
+    if (o.load == Offloaded::Load::done)
+        return o.offload.post(std::move(done));
+    o.loadWaiters.push_back(std::move(done));
+    if (o.load == Offloaded::Load::running)
+        return;
+    o.load = Offloaded::Load::running;
+    ++o.underWay;
+
+    const std::weak_ptr<Offloaded> weak = offloaded_;
+    auto finish = [weak](std::optional<std::map<std::string, std::string, std::less<>>> read) {
+        auto o = weak.lock();
+        if (!o || o->load != Offloaded::Load::running)
+            return;
+        o->load = Offloaded::Load::done;
+        o->loadBound.cancel();
+        --o->underWay;
+        if (read) {
+            for (auto& [key, value] : *read)
+                if (!o->touched.contains(key))
+                    o->values.try_emplace(key, std::move(value));
+        } else {
+            o->givenUp = true;
+        }
+        for (auto& waiter : std::exchange(o->loadWaiters, {}))
+            if (waiter)
+                waiter();
+    };
+    o.loadBound =
+        o.offload.scheduler->after(o.offload.boundSeconds, [finish] { finish(std::nullopt); });
+    o.worker.run([post = o.offload.post, finish, secrets = o.secrets, service = service_] {
+        std::map<std::string, std::string, std::less<>> read;
+        for (const char* key : kSessionKeys)
+            if (auto value = secrets->read(service, key))
+                read.emplace(key, std::move(*value));
+        post([finish, read = std::move(read)]() mutable { finish(std::move(read)); });
+    });
+}
+
+void KeychainStore::offloadSet(std::string_view key, std::string_view value) {
+    offloaded_->values.insert_or_assign(std::string(key), std::string(value));
+    if (offloaded_->load != Offloaded::Load::done)
+        offloaded_->touched.emplace(key);
+    if (offloaded_->givenUp)
+        return giveUp(true);
+    offload([secrets = offloaded_->secrets, service = service_, key = std::string(key),
+             value = std::string(value)] { return storeValue(*secrets, service, key, value); },
+            true);
+}
+
+void KeychainStore::offloadRemove(std::string_view key) {
+    if (auto it = offloaded_->values.find(key); it != offloaded_->values.end())
+        offloaded_->values.erase(it);
+    if (offloaded_->load != Offloaded::Load::done)
+        offloaded_->touched.emplace(key);
+    if (offloaded_->givenUp)
+        return;
+    offload(
+        [secrets = offloaded_->secrets, service = service_, key = std::string(key)] {
+            secrets->remove(service, key);
+            return std::vector<std::string>{};
+        },
+        false);
+}
+
+void KeychainStore::offload(std::function<std::vector<std::string>()> job, bool mattersToUser) {
+    Offloaded& o = *offloaded_;
+    ++o.underWay;
+    // Shared by the bound and the answer: whichever comes first decides.
+    auto settled = std::make_shared<bool>(false);
+    auto bound = std::make_shared<Cancel>();
+    std::weak_ptr<Offloaded> weak = offloaded_;
+    auto self = this;
+    *bound =
+        o.offload.scheduler->after(o.offload.boundSeconds, [weak, settled, self, mattersToUser] {
+            auto o = weak.lock();
+            if (!o || *settled)
+                return;
+            *settled = true;
+            --o->underWay;
+            self->giveUp(mattersToUser);
+        });
+    o.worker.run(
+        [post = o.offload.post, job = std::move(job), weak, settled, bound, self, mattersToUser] {
+            auto lines = job();
+            post([weak, settled, bound, self, mattersToUser, lines = std::move(lines)] {
+                auto o = weak.lock();
+                if (!o || *settled)
+                    return;
+                *settled = true;
+                --o->underWay;
+                bound->cancel();
+                for (const auto& line : lines)
+                    self->log_.write(line);
+                if (!lines.empty())
+                    self->giveUp(mattersToUser);
+            });
+        });
+}
+
+void KeychainStore::giveUp(bool tellUser) {
+    Offloaded& o = *offloaded_;
+    o.givenUp = true;
+    if (!tellUser || o.told)
+        return;
+    o.told = true;
+    std::weak_ptr<Offloaded> weak = offloaded_;
+    o.offload.post([weak, self = this] {
+        if (!weak.expired() && self->onNotRemembered)
+            self->onNotRemembered();
+    });
+}
+
+}  // namespace mivo

@@ -1,0 +1,79 @@
+#include "shared/service_address.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace mivo {
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+bool isLoopbackHost(std::string_view host) {
+    const std::string h = lower(host);
+    if (h == "localhost" || h == "[::1]")
+        return true;
+    // Dotted IPv4 in 127.0.0.0/8: four numbers 0-255, the first 127.
+    int parts = 0;
+    std::size_t i = 0;
+    while (i <= h.size()) {
+        const std::size_t dot = std::min(h.find('.', i), h.size());
+        const std::string_view part = std::string_view(h).substr(i, dot - i);
+        if (part.empty() || part.size() > 3 ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            std::stoi(std::string(part)) > 255)
+            return false;
+        if (parts == 0 && part != "127")
+            return false;
+        ++parts;
+        i = dot + 1;
+    }
+    return parts == 4;
+}
+
+}  // namespace
+
+bool isHttpsOrLoopbackHttp(std::string_view url) {
+    if (std::any_of(url.begin(), url.end(),
+                    [](unsigned char c) { return c <= 0x20 || c == 0x7F || c == '\\'; }))
+        return false;
+    const auto separator = url.find("://");
+    if (separator == std::string_view::npos)
+        return false;
+    const std::string scheme = lower(url.substr(0, separator));
+    std::string_view authority = url.substr(separator + 3);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    if (auto at = authority.rfind('@'); at != std::string_view::npos)
+        authority = authority.substr(at + 1);
+    std::string_view host = authority;
+    if (!host.empty() && host.front() == '[') {
+        const auto close = host.find(']');
+        if (close == std::string_view::npos)
+            return false;
+        host = host.substr(0, close + 1);
+    } else {
+        host = host.substr(0, host.find(':'));
+    }
+    if (host.empty())
+        return false;
+    if (scheme == "https")
+        return true;
+    return scheme == "http" && isLoopbackHost(host);
+}
+
+std::expected<std::string, std::string> serviceAddressFromEnvironment() {
+    const char* value = std::getenv("MIVO_API_URL");
+    if (value == nullptr || *value == '\0')
+        return std::unexpected("MIVO_API_URL is not set: no rewrite service");
+    if (!isHttpsOrLoopbackHttp(value))
+        return std::unexpected(
+            "MIVO_API_URL refused: only https, or plain http to a loopback address");
+    return std::string(value);
+}
+
+}  // namespace mivo

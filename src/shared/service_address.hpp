@@ -1,0 +1,27 @@
+#pragma once
+
+// Where the web service lives. There is no production service: an address is
+// used only when MIVO_API_URL names one, and tokens never travel in the clear
+// beyond this machine, so plain http is taken only for a loopback address.
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+namespace mivo {
+
+// An absolute https address, or http to this machine's loopback address
+// (127.0.0.0/8, "localhost", [::1]); nothing with spaces or control
+// characters, no other scheme.
+bool isHttpsOrLoopbackHttp(std::string_view url);
+
+// MIVO_API_URL exactly as set when it is such an address; otherwise the
+// reason, for the log ("MIVO_API_URL is not set", …).
+std::expected<std::string, std::string> serviceAddressFromEnvironment();
+
+// What sign-in and rewriting tell the user when no service is configured.
+inline constexpr const char* kNoServiceConfigured =
+    "No rewrite service is set up for this copy of Mivo, so signing in and rewriting are not "
+    "available.";
+
+}  // namespace mivo
