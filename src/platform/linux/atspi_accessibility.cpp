@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "platform/ax_names.hpp"
+#include "platform/linux/atspi_documents.hpp"
 #include "platform/linux/atspi_element.hpp"
+#include "platform/linux/atspi_flat_boxes.hpp"
 #include "platform/linux/gobject_ptr.hpp"
 #include "shared/text.hpp"
 
@@ -20,6 +22,8 @@ namespace {
 // Collection interface to ask it in one request.
 constexpr int kFocusWalkMaxDepth = 40;
 constexpr int kFocusWalkMaxNodes = 4000;
+// Focused objects asked of a window at once.
+constexpr gint kFocusedMatches = 8;
 
 template <typename T>
 struct GFreeDeleter {
@@ -78,6 +82,31 @@ bool isOfInterest(const LiveObject& object) {
     return object.has(ATSPI_STATE_SHOWING) || object.has(ATSPI_STATE_VISIBLE);
 }
 
+bool isEditable(AtspiAccessible* accessible) {
+    const auto live = inspect(accessible);
+    return live && live->has(ATSPI_STATE_EDITABLE);
+}
+
+// The focused object inside a focused container, down to the last one;
+// takes over `found` and gives one reference.
+AtspiAccessible* deepestFocused(AtspiAccessible* found) {
+    GObjectPtr<AtspiAccessible> current(found);
+    for (int depth = 0; depth < kFocusWalkMaxDepth; ++depth) {
+        GObjectPtr<AtspiAccessible> next;
+        for (auto& child : childrenOf(current.get())) {
+            const auto live = inspect(child.get());
+            if (live && live->has(ATSPI_STATE_FOCUSED)) {
+                next = std::move(child);
+                break;
+            }
+        }
+        if (next == nullptr)
+            break;
+        current = std::move(next);
+    }
+    return current.release();
+}
+
 AtspiAccessible* findFocusedByWalk(AtspiAccessible* root, int depth, int& budget) {
     if (depth > kFocusWalkMaxDepth)
         return nullptr;
@@ -88,7 +117,7 @@ AtspiAccessible* findFocusedByWalk(AtspiAccessible* root, int depth, int& budget
         if (!live)
             continue;
         if (live->has(ATSPI_STATE_FOCUSED))
-            return child.release();
+            return deepestFocused(child.release());
         if (!isOfInterest(*live))
             continue;
         if (AtspiAccessible* found = findFocusedByWalk(child.get(), depth + 1, budget))
@@ -108,41 +137,52 @@ AtspiAccessible* findFocused(AtspiAccessible* window) {
             ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
         GErrorSlot error;
         GArrayPtr matches(atspi_collection_get_matches(collection.get(), rule.get(),
-                                                       ATSPI_Collection_SORT_ORDER_CANONICAL, 1,
-                                                       TRUE, error.out()));
+                                                       ATSPI_Collection_SORT_ORDER_CANONICAL,
+                                                       kFocusedMatches, TRUE, error.out()));
         if (!error.failed() && matches != nullptr) {
+            // Qt 5 says "focused" of the focus widget's containers and of
+            // the tab that shows it as well: an editable one is the field,
+            // else the first is followed down to the focused one inside.
             AtspiAccessible* found = nullptr;
+            bool foundEditable = false;
             for (guint i = 0; i < matches->len; ++i) {
                 auto* m = g_array_index(matches.get(), AtspiAccessible*, i);
-                if (found == nullptr)
+                if (found == nullptr) {
                     found = m;
-                else
+                    foundEditable = isEditable(m);
+                } else if (!foundEditable && isEditable(m)) {
+                    g_object_unref(found);
+                    found = m;
+                    foundEditable = true;
+                } else {
                     g_object_unref(m);
+                }
             }
             // GTK 4 answers an empty list while a widget has the focus: an
             // empty answer is no proof, the walk decides.
             if (found != nullptr)
-                return found;
+                return deepestFocused(found);
         }
     }
     int budget = kFocusWalkMaxNodes;
     return findFocusedByWalk(window, 0, budget);
 }
 
-// The application's window that has the keyboard, with one reference.
 // GTK 4 sends no event when a window becomes active or a widget takes the
 // focus, so libatspi's cache keeps the states it first saw: its states are
 // read afresh for the focus search.
 void refreshStatesOfGtk4(AtspiAccessible* application) {
-    if (toolkitOf(application) != Toolkit::gtk)
-        return;
-    GErrorSlot error;
-    auto version = takeString(atspi_accessible_get_toolkit_version(application, error.out()));
-    if (version && version->starts_with("4"))
+    if (toolkitOf(application) == Toolkit::gtk4)
         atspi_accessible_clear_cache(application);
 }
 
-AtspiAccessible* activeWindowOf(AtspiAccessible* application) {
+// The application's window that has the keyboard, with one reference.
+// GTK 4 marks only the first window it opened active: a window opened later
+// (Ctrl+N) is never marked, and the first loses the mark. Then the window
+// that holds a focused element is the one; where several do, the one the
+// X server gives the input focus (`activeTitle`, its title).
+AtspiAccessible* activeWindowOf(AtspiAccessible* application,
+                                const ActiveWindowTitle& activeTitle) {
     refreshStatesOfGtk4(application);
     auto windows = childrenOf(application);
     wakeChromiumFrames(application, windows);
@@ -151,7 +191,51 @@ AtspiAccessible* activeWindowOf(AtspiAccessible* application) {
         if (live && live->has(ATSPI_STATE_ACTIVE))
             return child.release();
     }
+    if (toolkitOf(application) != Toolkit::gtk4)
+        return nullptr;
+    std::vector<AtspiAccessible*> holding;
+    for (auto& child : windows) {
+        if (GObjectPtr<AtspiAccessible> focused(findFocused(child.get())); focused != nullptr)
+            holding.push_back(child.get());
+    }
+    if (holding.size() == 1)
+        return static_cast<AtspiAccessible*>(g_object_ref(holding.front()));
+    const auto pid = processIdOf(application);
+    const auto title = pid && activeTitle ? activeTitle(*pid) : std::nullopt;
+    if (!title)
+        return nullptr;
+    for (AtspiAccessible* window : holding) {
+        GErrorSlot error;
+        if (takeString(atspi_accessible_get_name(window, error.out())) == *title)
+            return static_cast<AtspiAccessible*>(g_object_ref(window));
+    }
     return nullptr;
+}
+
+// The size the toolkit gives the top-level window that holds `accessible`.
+std::optional<Size> windowSizeOf(AtspiAccessible* accessible) {
+    GObjectPtr<AtspiAccessible> current(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
+    for (int depth = 0; depth < kFocusWalkMaxDepth; ++depth) {
+        GErrorSlot error;
+        GObjectPtr<AtspiAccessible> parent(atspi_accessible_get_parent(current.get(), error.out()));
+        if (error.failed() || parent == nullptr)
+            return std::nullopt;
+        GErrorSlot roleError;
+        if (atspi_accessible_get_role(parent.get(), roleError.out()) == ATSPI_ROLE_APPLICATION) {
+            GObjectPtr<AtspiComponent> component(
+                atspi_accessible_get_component_iface(current.get()));
+            if (component == nullptr)
+                return std::nullopt;
+            GErrorSlot extentsError;
+            std::unique_ptr<AtspiRect, GFreeDeleter<AtspiRect>> r(atspi_component_get_extents(
+                component.get(), ATSPI_COORD_TYPE_WINDOW, extentsError.out()));
+            if (extentsError.failed() || r == nullptr || r->width <= 0 || r->height <= 0)
+                return std::nullopt;
+            return Size{static_cast<double>(r->width), static_cast<double>(r->height)};
+        }
+        current = std::move(parent);
+    }
+    return std::nullopt;
 }
 
 bool isTextAttribute(std::string_view attribute) {
@@ -170,6 +254,7 @@ struct AtspiAccessibility::Target {
 AtspiAccessibility::AtspiAccessibility(Scheduler& scheduler, Log& log,
                                        std::function<Point()> primaryOrigin)
     : scheduler_(scheduler),
+      log_(log),
       bus_(log),
       primaryOrigin_(std::move(primaryOrigin)),
       events_(std::make_unique<AtspiEventHub>(scheduler)),
@@ -327,29 +412,49 @@ AXResult AtspiAccessibility::systemWideAttribute(std::string_view attribute) {
         const auto appPid = processIdOf(app.get());
         if (!appPid || *appPid == ownPid_ || isQuiet(app.get()))
             continue;
-        GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get()));
+        GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get(), activeWindowTitle_));
         noteAnswers(app.get());
         if (window == nullptr)
             continue;
         if (AtspiAccessible* focused = findFocused(window.get()))
-            return AXValue(makeElement(focused));
+            return AXValue(fieldFor(focused));
     }
     return std::unexpected(AXError::noValue);
 }
 
 AXResult AtspiAccessibility::focusedWindow(AtspiAccessible* application) {
-    if (AtspiAccessible* window = activeWindowOf(application))
+    if (AtspiAccessible* window = activeWindowOf(application, activeWindowTitle_))
         return AXValue(makeElement(window));
     return std::unexpected(AXError::noValue);
 }
 
 AXResult AtspiAccessibility::focusedElement(AtspiAccessible* application) {
-    GObjectPtr<AtspiAccessible> window(activeWindowOf(application));
+    GObjectPtr<AtspiAccessible> window(activeWindowOf(application, activeWindowTitle_));
     if (window == nullptr)
         return std::unexpected(AXError::noValue);
     if (AtspiAccessible* focused = findFocused(window.get()))
-        return AXValue(makeElement(focused));
+        return AXValue(fieldFor(focused));
     return std::unexpected(AXError::noValue);
+}
+
+AXElement AtspiAccessibility::fieldFor(AtspiAccessible* focused) {
+    GObjectPtr<AtspiAccessible> owned(focused);
+    FieldInside inside = fieldInside(focused);
+    if (!inside.objectsOnly)
+        return makeElement(owned.release());
+    const std::string identity = identityOf(focused);
+    if (inside.field != nullptr) {
+        // Moving the caret into another paragraph is then a focus change.
+        events_->followInside(identity);
+        return makeElement(inside.field.release());
+    }
+    if (notCheckableLogged_.size() > 256)
+        notCheckableLogged_.clear();
+    if (notCheckableLogged_.insert(identity).second)
+        log_.write(
+            "[Mivo] observe: the focused document's own text is only embedded objects and "
+            "no paragraph inside holds the caret; its text is not checked");
+    return makeElement(owned.release());
 }
 
 AXResult AtspiAccessibility::textAttribute(AtspiAccessible* accessible, const LiveObject& live,
@@ -434,11 +539,21 @@ AXResult AtspiAccessibility::copyParameterizedAttributeValue(const AXElement& el
     auto bounds = rangeExtents(text, *value, *toolkitRange);
     if (!bounds)
         return std::unexpected(bounds.error());
+    if (!bounds->isZero() && bounds->height <= 0) {
+        const auto mended = mendFlatBox(text, *value, *toolkitRange, *bounds);
+        if (!mended) {
+            noteUnusableExtents(target->accessible, text.toolkit);
+            return AXValue(Rect{});
+        }
+        *bounds = *mended;
+    }
     // The zero rectangle stays zero: it is the interface's "no answer".
     if (bounds->isZero())
         return AXValue(*bounds);
     const auto onScreen = toScreen(target->accessible, text.toolkit, *bounds);
-    return AXValue(onScreen ? toInterfaceCoordinates(*onScreen) : Rect{});
+    if (!onScreen || isStale(text, *toolkitRange, *onScreen))
+        return AXValue(Rect{});
+    return AXValue(toInterfaceCoordinates(*onScreen));
 }
 
 AXError AtspiAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
@@ -534,8 +649,10 @@ std::expected<bool, AXError> AtspiAccessibility::isAttributeSettable(const AXEle
     if (attribute == kAXValueAttribute || attribute == kAXSelectedTextAttribute) {
         GObjectPtr<AtspiEditableText> editable(
             atspi_accessible_get_editable_text_iface(accessible));
-        return editable != nullptr && live.has(ATSPI_STATE_EDITABLE) &&
-               editableTextWorks(toolkitOf(accessible));
+        const Toolkit toolkit = toolkitOf(accessible);
+        const bool writes =
+            attribute == kAXValueAttribute ? writesWholeValue(toolkit) : editableTextWorks(toolkit);
+        return editable != nullptr && live.has(ATSPI_STATE_EDITABLE) && writes;
     }
     return false;
 }
@@ -631,12 +748,35 @@ std::optional<Rect> AtspiAccessibility::toScreen(AtspiAccessible* accessible, To
     if (answersScreenCoordinates(toolkit))
         return r;
     const auto pid = processIdOf(accessible);
-    const auto origin = pid && windowOrigin_ ? windowOrigin_(*pid) : std::nullopt;
+    const auto origin =
+        pid && windowOrigin_ ? windowOrigin_(*pid, windowSizeOf(accessible)) : std::nullopt;
     if (!origin)
         return std::nullopt;
     r.x += origin->x;
     r.y += origin->y;
     return r;
+}
+
+void AtspiAccessibility::noteUnusableExtents(AtspiAccessible* accessible, Toolkit toolkit) {
+    const std::string application = busNameOf(accessible);
+    if (unusableExtentsLogged_.size() > 256)
+        unusableExtentsLogged_.clear();
+    if (unusableExtentsLogged_.insert(application).second)
+        log_.write("[Mivo] geometry: the " + std::string(toolkitLabel(toolkit)) +
+                   " field answers character boxes without height and nothing to mend them "
+                   "from; its mistakes are not highlighted");
+}
+
+bool AtspiAccessibility::isStale(const ToolkitText& text, ToolkitRange range,
+                                 const Rect& onScreen) {
+    if (!mayAnswerStalePositions(text.toolkit) || !windowFrame_)
+        return false;
+    const auto pid = processIdOf(text.accessible);
+    const auto window = pid ? windowFrame_(*pid) : std::nullopt;
+    if (!window)
+        return false;
+    const auto offset = answeredWindowOffset(text, range.start);
+    return offset && looksStale(onScreen, *offset, *window);
 }
 
 Rect AtspiAccessibility::toInterfaceCoordinates(Rect r) const {
