@@ -14,6 +14,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/linux/input_method_presence.hpp"
 #include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
@@ -195,6 +196,10 @@ bool XTestInput::postKeyEvent(const KeyEvent& event) {
         return true;
     }
     return false;
+}
+
+bool XTestInput::inputMethodRunning() {
+    return linux_desktop::inputMethodRunning(x11_.display());
 }
 
 bool XTestInput::postMouseEvent(const MouseEvent& event) {
