@@ -22,6 +22,8 @@ namespace {
 // Collection interface to ask it in one request.
 constexpr int kFocusWalkMaxDepth = 40;
 constexpr int kFocusWalkMaxNodes = 4000;
+// Bounds of the walk inside a focused container for the field it holds.
+constexpr int kContainerWalkMaxNodes = 600;
 // Focused objects asked of a window at once.
 constexpr gint kFocusedMatches = 8;
 
@@ -87,24 +89,40 @@ bool isEditable(AtspiAccessible* accessible) {
     return live && live->has(ATSPI_STATE_EDITABLE);
 }
 
-// The focused object inside a focused container, down to the last one;
-// takes over `found` and gives one reference.
-AtspiAccessible* deepestFocused(AtspiAccessible* found) {
-    GObjectPtr<AtspiAccessible> current(found);
-    for (int depth = 0; depth < kFocusWalkMaxDepth; ++depth) {
-        GObjectPtr<AtspiAccessible> next;
-        for (auto& child : childrenOf(current.get())) {
-            const auto live = inspect(child.get());
-            if (live && live->has(ATSPI_STATE_FOCUSED)) {
-                next = std::move(child);
-                break;
-            }
-        }
-        if (next == nullptr)
-            break;
-        current = std::move(next);
+// An editable focused object inside a focused container, with one
+// reference; null when there is none within the budget.
+AtspiAccessible* editableFocusedInside(AtspiAccessible* container, int depth, int& budget) {
+    if (depth > kFocusWalkMaxDepth)
+        return nullptr;
+    for (auto& child : childrenOf(container)) {
+        if (--budget < 0)
+            return nullptr;
+        const auto live = inspect(child.get());
+        if (!live)
+            continue;
+        if (live->has(ATSPI_STATE_FOCUSED) && live->has(ATSPI_STATE_EDITABLE))
+            return child.release();
+        if (!isOfInterest(*live))
+            continue;
+        if (AtspiAccessible* found = editableFocusedInside(child.get(), depth + 1, budget))
+            return found;
     }
-    return current.release();
+    return nullptr;
+}
+
+// Qt 5 says "focused" of the focus widget's containers (and of the tab
+// that shows it) as well: a focused container that holds an editable
+// focused object stands for that object. Takes over `found` and gives one
+// reference.
+AtspiAccessible* deepestFocused(AtspiAccessible* found) {
+    if (isEditable(found))
+        return found;
+    int budget = kContainerWalkMaxNodes;
+    if (AtspiAccessible* inside = editableFocusedInside(found, 0, budget)) {
+        g_object_unref(found);
+        return inside;
+    }
+    return found;
 }
 
 AtspiAccessible* findFocusedByWalk(AtspiAccessible* root, int depth, int& budget) {
@@ -140,9 +158,8 @@ AtspiAccessible* findFocused(AtspiAccessible* window) {
                                                        ATSPI_Collection_SORT_ORDER_CANONICAL,
                                                        kFocusedMatches, TRUE, error.out()));
         if (!error.failed() && matches != nullptr) {
-            // Qt 5 says "focused" of the focus widget's containers and of
-            // the tab that shows it as well: an editable one is the field,
-            // else the first is followed down to the focused one inside.
+            // An editable one is the field; else the first, or the
+            // editable focused object inside it.
             AtspiAccessible* found = nullptr;
             bool foundEditable = false;
             for (guint i = 0; i < matches->len; ++i) {

@@ -229,5 +229,33 @@ TEST(AtspiToolkit, StalePositionsAreAskedAgainBeforeTheyAreDrawn) {
     EXPECT_FALSE(looksStale({282, 217, 12, 19}, {0, 0}, {0, 0, 1280, 1024}));
 }
 
+TEST(AtspiToolkit, FlatBoxesTakeTheLinesHeightAndComeBackToTheText) {
+    // KWrite: the field starts at x 48, its text at 49; the editor answers
+    // the line's first character at 90, 41 px right, and no height.
+    const Rect field{48, 464, 688, 531};
+    struct Row {
+        const char* why;
+        Rect box;
+        double lineHeight;
+        double lineStartX;
+        std::optional<Rect> expected;
+    };
+    const std::vector<Row> rows = {
+        {"晴れ, moved back", {194, 464, 26, 0}, 17, 90, Rect{153, 464, 26, 17}},
+        {"a line starting at the edge stays", {60, 464, 13, 0}, 17, 49, Rect{60, 464, 13, 17}},
+        {"an indent within any widget's padding stays",
+         {70, 464, 13, 0},
+         17,
+         60,
+         Rect{70, 464, 13, 17}},
+        {"the caret bar keeps no width", {90, 464, 0, 0}, 17, 90, Rect{49, 464, 0, 17}},
+        {"no height to take", {194, 464, 26, 0}, 0, 90, std::nullopt},
+        {"below the field", {194, 990, 26, 0}, 17, 90, std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(flatBoxRepaired(row.box, row.lineHeight, row.lineStartX, field), row.expected)
+            << row.why;
+}
+
 }  // namespace
 }  // namespace mivo::linux_desktop
