@@ -21,6 +21,7 @@
 #include "platform/linux/atspi_bus.hpp"
 #include "platform/linux/atspi_events.hpp"
 #include "platform/linux/atspi_text.hpp"
+#include "platform/linux/atspi_windows.hpp"
 #include "platform/linux/unanswering_applications.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
@@ -31,7 +32,6 @@ struct LiveObject;
 
 using WindowOrigin = std::function<std::optional<Point>(Pid, std::optional<Size>)>;
 using WindowFrame = std::function<std::optional<Rect>(Pid)>;
-using ActiveWindowTitle = std::function<std::optional<std::string>(Pid)>;
 
 class AtspiAccessibility : public Accessibility {
   public:
