@@ -19,6 +19,7 @@ PACKAGES=(
   xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool xdg-utils libglib2.0-bin
   libgtk-4-dev firefox-esr chromium
   imagemagick curl
+  libreoffice-writer libreoffice-gtk3 thunderbird gnome-text-editor kwrite
 )
 
 SUDO=""

@@ -116,7 +116,12 @@ void AccessibilityMonitor::setupAppActivationObserver() {
                     " pid=" + std::to_string(app->pid));
                 setupFocusObserver(app->pid);
             }
-            scheduleStep(kActivationFollowUpSeconds, [this] { observeFocusedElement(); });
+            scheduleStep(kActivationFollowUpSeconds, [this] {
+                // The focus notifications of the activation may have
+                // attached the field already.
+                if (!isFollowingFocusedField())
+                    observeFocusedElement();
+            });
         }));
 }
 

@@ -191,6 +191,8 @@ class AccessibilityMonitor final {
     void setupFocusObserver(Pid pid);
     void tearDownFocusObserver();
     void observeFocusedElement();
+    // The field followed is attached and is the focused one still.
+    bool isFollowingFocusedField();
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     bool hasCharCountChanged(const AXElement& element);

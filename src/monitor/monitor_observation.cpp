@@ -31,6 +31,12 @@ void AccessibilityMonitor::setupFocusObserver(Pid pid) {
     auto observer = ax.createObserver(pid, guarded([this](const AXElement&, std::string_view) {
                                           if (!isMonitoring())
                                               return;
+                                          // One focus change arrives as several
+                                          // notifications (the element's focus, the
+                                          // window's activation): the field is
+                                          // attached and read once.
+                                          if (isFollowingFocusedField())
+                                              return;
                                           notifyCorrectionContextChanged();
                                           if (isMonitoring())
                                               observeFocusedElement();
@@ -45,6 +51,12 @@ void AccessibilityMonitor::setupFocusObserver(Pid pid) {
     focusObservedApp_ = app;
     observedFocusPid_ = pid;
     log("focusObserver: watching pid=" + std::to_string(pid));
+}
+
+bool AccessibilityMonitor::isFollowingFocusedField() {
+    return observedElement_ && axObserver_ &&
+           AXTextExtractor::focusedTextElement(ports_.accessibility, ports_.workspace) ==
+               observedElement_;
 }
 
 void AccessibilityMonitor::tearDownFocusObserver() {

@@ -67,6 +67,10 @@ class InputEvents {
     using KeyDownHandler = std::function<void(KeyDownMonitorEvent)>;
     virtual std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError>
     installKeyDownMonitor(KeyDownHandler handler) = 0;
+
+    // Whether an input method (one that composes text from keys) is running
+    // in the session; true where that cannot be told.
+    virtual bool inputMethodRunning() { return true; }
 };
 
 }  // namespace mivo

@@ -190,7 +190,9 @@ void ToneWarmBuffer::handleValueChange() {
     changeTimestamps_.push_back(now);
     std::erase_if(changeTimestamps_,
                   [&](TimePoint t) { return now - t > seconds(imeBurstWindow); });
-    if (changeTimestamps_.size() >= imeBurstThreshold) {
+    // Plain typing, a person's or synthetic, is as fast without an input
+    // method composing: only with one running is a burst its work.
+    if (changeTimestamps_.size() >= imeBurstThreshold && desktop_.input.inputMethodRunning()) {
         // An input method is composing: reading the field now would only
         // slow it down. A refresh already scheduled still runs.
         if (!imePaused_) {

@@ -8,6 +8,11 @@
 #include "desktop_test_support.hpp"
 #include "platform/linux/atspi_element.hpp"
 #include "platform/linux/gobject_ptr.hpp"
+#include "platform/linux/x11_connection.hpp"
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
 
 namespace mivo::desktop_test {
 namespace {
@@ -113,6 +118,26 @@ TEST_F(InputDesktopTest, KeyDownMonitorHearsKeysOfEveryApplicationUntilDisabled)
     ASSERT_TRUE(waitForValue(textView(*editor), "あいう"));
     spinFor(0.2);
     EXPECT_EQ(keyDowns, heard);
+}
+
+TEST_F(InputDesktopTest, AnInputMethodIsSeenByTheSelectionItsXimServerOwns) {
+    // The tests' session runs none: fast typing there is plain typing.
+    const char* saved = std::getenv("XMODIFIERS");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("XMODIFIERS", "@im=mivotest", 1);
+    EXPECT_FALSE(input().inputMethodRunning());
+    Display* d = session_->desktop().x11().display();
+    const Window server = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(d, XInternAtom(d, "@server=mivotest", False), server, CurrentTime);
+    XSync(d, False);
+    EXPECT_TRUE(input().inputMethodRunning());
+    XDestroyWindow(d, server);
+    XSync(d, False);
+    EXPECT_FALSE(input().inputMethodRunning());
+    if (saved != nullptr)
+        setenv("XMODIFIERS", previous.c_str(), 1);
+    else
+        unsetenv("XMODIFIERS");
 }
 
 }  // namespace

@@ -230,5 +230,28 @@ TEST_F(ObservationTest, MivosOwnWindowInFrontKeepsTheFieldAndItsPendingSentence)
     EXPECT_FALSE(desk.log().contains("focusPoll: re-attaching"));
 }
 
+TEST_F(ObservationTest, OneFocusChangeAttachesAndReadsTheFieldOnce) {
+    // Another document's window: the window's activation and the field's
+    // focus are two notifications; the field is read once.
+    const auto other = desk.addWindow(pid, "Other");
+    const auto second = desk.addTextField(other, "二つ目の文書です。");
+    desk.log().clear();
+    desk.focus(second);
+    advance(0.2);
+    EXPECT_EQ(monitor.observedElement(), desk.element(second));
+    EXPECT_EQ(logged("observe: ATTACHED"), 1u);
+
+    // Another application brought forward: its activation, its window and
+    // its field's focus.
+    desk.addApplication(200, "Notes");
+    const auto notes = desk.addTextField(desk.addWindow(200, "Note"), "");
+    desk.log().clear();
+    desk.activateApplication(200);
+    desk.focus(notes);
+    advance(0.2);
+    EXPECT_EQ(monitor.observedElement(), desk.element(notes));
+    EXPECT_EQ(logged("observe: ATTACHED"), 1u);
+}
+
 }  // namespace
 }  // namespace mivo

@@ -88,6 +88,22 @@ TEST_F(WarmBufferTest, ABurstOfSevenChangesPausesOnceAndTheNextChangeResumes) {
     EXPECT_EQ(count(kPauseLine), 1);
 }
 
+TEST_F(WarmBufferTest, WithoutAnInputMethodFastTypingIsNoBurst) {
+    // Synthetic typing (a test, a text expander): seven changes in 0.18 s
+    // with no input method running refresh as any typing does.
+    desk.input().setInputMethodRunning(false);
+    const auto field = focusedField("今日は晴れ。明日は雨。", 11);
+    startOn(field);
+    for (int i = 0; i < 7; ++i) {
+        if (i > 0)
+            desk.clock().advance(0.03);
+        moveCaret(field, i);
+    }
+    EXPECT_EQ(count(kPauseLine), 0);
+    desk.clock().advance(0.25);
+    EXPECT_TRUE(servedWarm());
+}
+
 TEST_F(WarmBufferTest, FiveChangesInAWindowNeverPauseAndTheRefreshFollowsTheLast) {
     const auto field = focusedField("今日は晴れ。明日は雨。", 11);
     startOn(field);

@@ -9,150 +9,19 @@
 #include <vector>
 
 #include "platform/ax_names.hpp"
+#include "platform/linux/atspi_documents.hpp"
 #include "platform/linux/atspi_element.hpp"
+#include "platform/linux/atspi_flat_boxes.hpp"
 #include "platform/linux/gobject_ptr.hpp"
 #include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
 
-// Bounds of the walk for the focused object when the application offers no
-// Collection interface to ask it in one request.
-constexpr int kFocusWalkMaxDepth = 40;
-constexpr int kFocusWalkMaxNodes = 4000;
-
 template <typename T>
 struct GFreeDeleter {
     void operator()(T* p) const { g_free(p); }
 };
-
-std::vector<GObjectPtr<AtspiAccessible>> childrenOf(AtspiAccessible* accessible,
-                                                    AXError* failure = nullptr) {
-    std::vector<GObjectPtr<AtspiAccessible>> out;
-    GErrorSlot countError;
-    const gint count = atspi_accessible_get_child_count(accessible, countError.out());
-    if (countError.failed()) {
-        if (failure != nullptr)
-            *failure = errorForFailure(countError.message());
-        return out;
-    }
-    for (gint i = 0; i < count; ++i) {
-        GErrorSlot error;
-        GObjectPtr<AtspiAccessible> child(
-            atspi_accessible_get_child_at_index(accessible, i, error.out()));
-        // A child that went away between the count and the request is
-        // simply not listed.
-        if (!error.failed() && child != nullptr)
-            out.push_back(std::move(child));
-    }
-    return out;
-}
-
-// Chromium (and Electron) show a null child under each top-level frame until
-// someone asks for the frame's relations once; only then does it build the
-// page's tree. Asked once per frame.
-void wakeChromiumFrames(AtspiAccessible* application,
-                        const std::vector<GObjectPtr<AtspiAccessible>>& frames) {
-    static std::set<std::string> woken;
-    if (frames.empty() || toolkitOf(application) != Toolkit::chromium)
-        return;
-    if (woken.size() > 4096)
-        woken.clear();
-    for (const auto& frame : frames) {
-        if (!woken.insert(identityOf(frame.get())).second)
-            continue;
-        GErrorSlot error;
-        GArrayPtr relations(atspi_accessible_get_relation_set(frame.get(), error.out()));
-        if (relations != nullptr) {
-            for (guint i = 0; i < relations->len; ++i)
-                g_object_unref(g_array_index(relations.get(), AtspiRelation*, i));
-        }
-    }
-}
-
-bool isOfInterest(const LiveObject& object) {
-    if (object.has(ATSPI_STATE_MANAGES_DESCENDANTS))
-        return false;
-    // GTK 4 says "showing" of hardly anything (its containers are only
-    // "visible"), so either will do.
-    return object.has(ATSPI_STATE_SHOWING) || object.has(ATSPI_STATE_VISIBLE);
-}
-
-AtspiAccessible* findFocusedByWalk(AtspiAccessible* root, int depth, int& budget) {
-    if (depth > kFocusWalkMaxDepth)
-        return nullptr;
-    for (auto& child : childrenOf(root)) {
-        if (--budget < 0)
-            return nullptr;
-        const auto live = inspect(child.get());
-        if (!live)
-            continue;
-        if (live->has(ATSPI_STATE_FOCUSED))
-            return child.release();
-        if (!isOfInterest(*live))
-            continue;
-        if (AtspiAccessible* found = findFocusedByWalk(child.get(), depth + 1, budget))
-            return found;
-    }
-    return nullptr;
-}
-
-// The focused object below `window`, with one reference for the caller.
-AtspiAccessible* findFocused(AtspiAccessible* window) {
-    GObjectPtr<AtspiCollection> collection(atspi_accessible_get_collection_iface(window));
-    if (collection != nullptr) {
-        GObjectPtr<AtspiStateSet> states(atspi_state_set_new(nullptr));
-        atspi_state_set_add(states.get(), ATSPI_STATE_FOCUSED);
-        GObjectPtr<AtspiMatchRule> rule(atspi_match_rule_new(
-            states.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
-            ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
-        GErrorSlot error;
-        GArrayPtr matches(atspi_collection_get_matches(collection.get(), rule.get(),
-                                                       ATSPI_Collection_SORT_ORDER_CANONICAL, 1,
-                                                       TRUE, error.out()));
-        if (!error.failed() && matches != nullptr) {
-            AtspiAccessible* found = nullptr;
-            for (guint i = 0; i < matches->len; ++i) {
-                auto* m = g_array_index(matches.get(), AtspiAccessible*, i);
-                if (found == nullptr)
-                    found = m;
-                else
-                    g_object_unref(m);
-            }
-            // GTK 4 answers an empty list while a widget has the focus: an
-            // empty answer is no proof, the walk decides.
-            if (found != nullptr)
-                return found;
-        }
-    }
-    int budget = kFocusWalkMaxNodes;
-    return findFocusedByWalk(window, 0, budget);
-}
-
-// The application's window that has the keyboard, with one reference.
-// GTK 4 sends no event when a window becomes active or a widget takes the
-// focus, so libatspi's cache keeps the states it first saw: its states are
-// read afresh for the focus search.
-void refreshStatesOfGtk4(AtspiAccessible* application) {
-    if (toolkitOf(application) != Toolkit::gtk)
-        return;
-    GErrorSlot error;
-    auto version = takeString(atspi_accessible_get_toolkit_version(application, error.out()));
-    if (version && version->starts_with("4"))
-        atspi_accessible_clear_cache(application);
-}
-
-AtspiAccessible* activeWindowOf(AtspiAccessible* application) {
-    refreshStatesOfGtk4(application);
-    auto windows = childrenOf(application);
-    wakeChromiumFrames(application, windows);
-    for (auto& child : windows) {
-        const auto live = inspect(child.get());
-        if (live && live->has(ATSPI_STATE_ACTIVE))
-            return child.release();
-    }
-    return nullptr;
-}
 
 bool isTextAttribute(std::string_view attribute) {
     return attribute == kAXValueAttribute || attribute == kAXSelectedTextAttribute ||
@@ -170,6 +39,7 @@ struct AtspiAccessibility::Target {
 AtspiAccessibility::AtspiAccessibility(Scheduler& scheduler, Log& log,
                                        std::function<Point()> primaryOrigin)
     : scheduler_(scheduler),
+      log_(log),
       bus_(log),
       primaryOrigin_(std::move(primaryOrigin)),
       events_(std::make_unique<AtspiEventHub>(scheduler)),
@@ -332,29 +202,49 @@ AXResult AtspiAccessibility::systemWideAttribute(std::string_view attribute) {
         const auto appPid = processIdOf(app.get());
         if (!appPid || *appPid == ownPid_ || isQuiet(app.get()))
             continue;
-        GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get()));
+        GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get(), activeWindowTitle_));
         noteAnswers(app.get());
         if (window == nullptr)
             continue;
         if (AtspiAccessible* focused = findFocused(window.get()))
-            return AXValue(makeElement(focused));
+            return AXValue(fieldFor(focused));
     }
     return std::unexpected(AXError::noValue);
 }
 
 AXResult AtspiAccessibility::focusedWindow(AtspiAccessible* application) {
-    if (AtspiAccessible* window = activeWindowOf(application))
+    if (AtspiAccessible* window = activeWindowOf(application, activeWindowTitle_))
         return AXValue(makeElement(window));
     return std::unexpected(AXError::noValue);
 }
 
 AXResult AtspiAccessibility::focusedElement(AtspiAccessible* application) {
-    GObjectPtr<AtspiAccessible> window(activeWindowOf(application));
+    GObjectPtr<AtspiAccessible> window(activeWindowOf(application, activeWindowTitle_));
     if (window == nullptr)
         return std::unexpected(AXError::noValue);
     if (AtspiAccessible* focused = findFocused(window.get()))
-        return AXValue(makeElement(focused));
+        return AXValue(fieldFor(focused));
     return std::unexpected(AXError::noValue);
+}
+
+AXElement AtspiAccessibility::fieldFor(AtspiAccessible* focused) {
+    GObjectPtr<AtspiAccessible> owned(focused);
+    FieldInside inside = fieldInside(focused);
+    if (!inside.objectsOnly)
+        return makeElement(owned.release());
+    const std::string identity = identityOf(focused);
+    if (inside.field != nullptr) {
+        // Moving the caret into another paragraph is then a focus change.
+        events_->followInside(identity);
+        return makeElement(inside.field.release());
+    }
+    if (notCheckableLogged_.size() > 256)
+        notCheckableLogged_.clear();
+    if (notCheckableLogged_.insert(identity).second)
+        log_.write(
+            "[Mivo] observe: the focused document's own text is only embedded objects and "
+            "no paragraph inside holds the caret; its text is not checked");
+    return makeElement(owned.release());
 }
 
 AXResult AtspiAccessibility::textAttribute(AtspiAccessible* accessible, const LiveObject& live,
@@ -439,11 +329,21 @@ AXResult AtspiAccessibility::copyParameterizedAttributeValue(const AXElement& el
     auto bounds = rangeExtents(text, *value, *toolkitRange);
     if (!bounds)
         return std::unexpected(bounds.error());
+    if (!bounds->isZero() && bounds->height <= 0) {
+        const auto mended = mendFlatBox(text, *value, *toolkitRange, *bounds);
+        if (!mended) {
+            noteUnusableExtents(target->accessible, text.toolkit);
+            return AXValue(Rect{});
+        }
+        *bounds = *mended;
+    }
     // The zero rectangle stays zero: it is the interface's "no answer".
     if (bounds->isZero())
         return AXValue(*bounds);
     const auto onScreen = toScreen(target->accessible, text.toolkit, *bounds);
-    return AXValue(onScreen ? toInterfaceCoordinates(*onScreen) : Rect{});
+    if (!onScreen || isStale(text, *toolkitRange, *onScreen))
+        return AXValue(Rect{});
+    return AXValue(toInterfaceCoordinates(*onScreen));
 }
 
 AXError AtspiAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
@@ -539,8 +439,10 @@ std::expected<bool, AXError> AtspiAccessibility::isAttributeSettable(const AXEle
     if (attribute == kAXValueAttribute || attribute == kAXSelectedTextAttribute) {
         GObjectPtr<AtspiEditableText> editable(
             atspi_accessible_get_editable_text_iface(accessible));
-        return editable != nullptr && live.has(ATSPI_STATE_EDITABLE) &&
-               editableTextWorks(toolkitOf(accessible));
+        const Toolkit toolkit = toolkitOf(accessible);
+        const bool writes =
+            attribute == kAXValueAttribute ? writesWholeValue(toolkit) : editableTextWorks(toolkit);
+        return editable != nullptr && live.has(ATSPI_STATE_EDITABLE) && writes;
     }
     return false;
 }
@@ -662,12 +564,35 @@ std::optional<Rect> AtspiAccessibility::toScreen(AtspiAccessible* accessible, To
     if (answersScreenCoordinates(toolkit))
         return r;
     const auto pid = processIdOf(accessible);
-    const auto origin = pid && windowOrigin_ ? windowOrigin_(*pid) : std::nullopt;
+    const auto origin =
+        pid && windowOrigin_ ? windowOrigin_(*pid, windowSizeOf(accessible)) : std::nullopt;
     if (!origin)
         return std::nullopt;
     r.x += origin->x;
     r.y += origin->y;
     return r;
+}
+
+void AtspiAccessibility::noteUnusableExtents(AtspiAccessible* accessible, Toolkit toolkit) {
+    const std::string application = busNameOf(accessible);
+    if (unusableExtentsLogged_.size() > 256)
+        unusableExtentsLogged_.clear();
+    if (unusableExtentsLogged_.insert(application).second)
+        log_.write("[Mivo] geometry: the " + std::string(toolkitLabel(toolkit)) +
+                   " field answers character boxes without height and nothing to mend them "
+                   "from; its mistakes are not highlighted");
+}
+
+bool AtspiAccessibility::isStale(const ToolkitText& text, ToolkitRange range,
+                                 const Rect& onScreen) {
+    if (!mayAnswerStalePositions(text.toolkit) || !windowFrame_)
+        return false;
+    const auto pid = processIdOf(text.accessible);
+    const auto window = pid ? windowFrame_(*pid) : std::nullopt;
+    if (!window)
+        return false;
+    const auto offset = answeredWindowOffset(text, range.start);
+    return offset && looksStale(onScreen, *offset, *window);
 }
 
 Rect AtspiAccessibility::toInterfaceCoordinates(Rect r) const {

@@ -14,12 +14,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/accessibility.hpp"
 #include "platform/linux/atspi_bus.hpp"
 #include "platform/linux/atspi_events.hpp"
 #include "platform/linux/atspi_text.hpp"
+#include "platform/linux/atspi_windows.hpp"
 #include "platform/linux/unanswering_applications.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
@@ -27,6 +29,9 @@
 namespace mivo::linux_desktop {
 
 struct LiveObject;
+
+using WindowOrigin = std::function<std::optional<Point>(Pid, std::optional<Size>)>;
+using WindowFrame = std::function<std::optional<Rect>(Pid)>;
 
 class AtspiAccessibility : public Accessibility {
   public:
@@ -54,12 +59,16 @@ class AtspiAccessibility : public Accessibility {
     // where reading the value moves the whole text over the bus.
     std::optional<std::string> textChangeMark(const AXElement& element) override;
 
-    // The X root position of the top-left corner of a process's active
-    // window (else its first window), for toolkits that answer window
-    // coordinates.
-    void setWindowOrigin(std::function<std::optional<Point>(Pid)> origin) {
-        windowOrigin_ = std::move(origin);
-    }
+    // The X root position of the top-left corner of what a process's active
+    // window (else its first window) shows, for toolkits that answer window
+    // coordinates; given the size the toolkit reports for that window.
+    void setWindowOrigin(WindowOrigin origin) { windowOrigin_ = std::move(origin); }
+    // The root rectangle of a process's active window (else its first), to
+    // judge the positions of toolkits whose answers can go stale.
+    void setWindowFrame(WindowFrame frame) { windowFrame_ = std::move(frame); }
+    // The title of the window with the X input focus, when it is the
+    // process's: it picks the active window where the toolkit marks none.
+    void setActiveWindowTitle(ActiveWindowTitle title) { activeWindowTitle_ = std::move(title); }
 
     // How often an application's whole text was read over the bus.
     uint64_t remoteTextReads() const { return remoteTextReads_; }
@@ -78,6 +87,11 @@ class AtspiAccessibility : public Accessibility {
     // Window coordinates made screen coordinates where the toolkit answers
     // no others; nothing when the window is not known.
     std::optional<Rect> toScreen(AtspiAccessible* accessible, Toolkit toolkit, Rect r);
+    // Whether a range's screen rectangle from a toolkit whose positions can
+    // go stale must be asked again before it is drawn.
+    bool isStale(const ToolkitText& text, ToolkitRange range, const Rect& onScreen);
+    // Logs once per application that its extents cannot be used.
+    void noteUnusableExtents(AtspiAccessible* accessible, Toolkit toolkit);
     // The object's text, read once per turn of the loop: a notification's
     // handler asks for the value, its length and the selection in one go.
     std::expected<std::string, AXError> cachedText(AtspiAccessible* accessible,
@@ -92,7 +106,17 @@ class AtspiAccessibility : public Accessibility {
     bool isQuiet(AtspiAccessible* accessible);
     void noteAnswers(AtspiAccessible* accessible);
 
+    // The field to follow for a focused object (one reference taken over):
+    // the object itself, or the paragraph holding the caret inside a
+    // document whose own text is only embedded objects.
+    AXElement fieldFor(AtspiAccessible* focused);
+
     Scheduler& scheduler_;
+    Log& log_;
+    // Documents already reported as not checkable, applications whose
+    // extents cannot be used.
+    std::set<std::string> notCheckableLogged_;
+    std::set<std::string> unusableExtentsLogged_;
     std::map<std::string, std::string> texts_;
     bool forgetScheduled_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
@@ -104,7 +128,9 @@ class AtspiAccessibility : public Accessibility {
     std::string lastApplication_;
     uint64_t noRepliesBefore_ = 0;
     std::function<Point()> primaryOrigin_;
-    std::function<std::optional<Point>(Pid)> windowOrigin_;
+    WindowOrigin windowOrigin_;
+    WindowFrame windowFrame_;
+    ActiveWindowTitle activeWindowTitle_;
     std::unique_ptr<AtspiEventHub> events_;
     Pid ownPid_;
 };

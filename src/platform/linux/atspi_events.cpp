@@ -112,6 +112,32 @@ void AtspiEventHub::add(std::shared_ptr<ObserverState> state) {
     observers_.push_back(std::move(state));
 }
 
+void AtspiEventHub::followInside(std::string documentIdentity) {
+    if (followedDocuments_.size() > 64)
+        followedDocuments_.clear();
+    followedDocuments_.insert(std::move(documentIdentity));
+}
+
+namespace {
+
+// Whether `source` lies (a few levels) inside one of `documents`.
+bool liesInside(AtspiAccessible* source, const std::set<std::string>& documents) {
+    constexpr int kLevels = 4;
+    GObjectPtr<AtspiAccessible> current(static_cast<AtspiAccessible*>(g_object_ref(source)));
+    for (int level = 0; level < kLevels; ++level) {
+        GErrorSlot error;
+        GObjectPtr<AtspiAccessible> parent(atspi_accessible_get_parent(current.get(), error.out()));
+        if (error.failed() || parent == nullptr)
+            return false;
+        if (documents.contains(identityOf(parent.get())))
+            return true;
+        current = std::move(parent);
+    }
+    return false;
+}
+
+}  // namespace
+
 void AtspiEventHub::dispatch(AtspiEvent* event) {
     struct FreeEvent {
         void operator()(AtspiEvent* e) const { g_boxed_free(ATSPI_TYPE_EVENT, e); }
@@ -119,10 +145,22 @@ void AtspiEventHub::dispatch(AtspiEvent* event) {
     std::unique_ptr<AtspiEvent, FreeEvent> owned(event);
     if (event == nullptr || event->source == nullptr || event->type == nullptr)
         return;
-    const auto notification = notificationForEvent(event->type, event->detail1);
+    auto notification = notificationForEvent(event->type, event->detail1);
     if (!notification)
         return;
     const std::string source = identityOf(event->source);
+    // The caret in a paragraph not followed yet, inside a document whose
+    // paragraphs are followed: the user moved to another paragraph.
+    if (*notification == kAXSelectedTextChangedNotification && !followedDocuments_.empty() &&
+        startsWith(event->type, "object:text-caret-moved") &&
+        std::none_of(
+            observers_.begin(), observers_.end(),
+            [&](const auto& weak) {
+                auto state = weak.lock();
+                return state && state->registrations.contains({source, std::string(*notification)});
+            }) &&
+        liesInside(event->source, followedDocuments_))
+        notification = kAXFocusedUIElementChangedNotification;
     const std::string application = applicationIdentityOf(event->source);
     const std::string name(*notification);
     std::optional<Pid> pid;

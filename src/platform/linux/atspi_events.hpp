@@ -44,12 +44,17 @@ class AtspiEventHub {
     void add(std::shared_ptr<ObserverState> state);
     // Called by libatspi for every event; takes over the event.
     void dispatch(AtspiEvent* event);
+    // A document whose paragraphs are followed one at a time: the caret
+    // moving into another of them is heard as a focus change of its
+    // application.
+    void followInside(std::string documentIdentity);
 
   private:
     Scheduler& scheduler_;
     GObjectPtr<AtspiEventListener> listener_;
     bool started_ = false;
     std::vector<std::weak_ptr<ObserverState>> observers_;
+    std::set<std::string> followedDocuments_;
 };
 
 std::unique_ptr<AXObserver> makeAtspiObserver(std::shared_ptr<AtspiEventHub::ObserverState> state,

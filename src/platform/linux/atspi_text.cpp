@@ -30,10 +30,14 @@ gint toGint(int64_t v) {
     return static_cast<gint>(std::clamp<int64_t>(v, 0, G_MAXINT));
 }
 
-Rect toRect(const AtspiRect& r) {
+Rect toRect(const AtspiRect& r, bool keepFlat = false) {
     // A toolkit without geometry answers -1 sizes, one that has not laid
     // the text out yet no height (Chromium: the page's origin, 0 x 0): no
-    // answer, to be asked again later.
+    // answer, to be asked again later. Qt's KTextEditor answers boxes of no
+    // height for good: kept, for the caller to mend.
+    if (keepFlat && r.width > 0 && r.height == 0)
+        return Rect{static_cast<double>(r.x), static_cast<double>(r.y),
+                    static_cast<double>(r.width), 0};
     if (r.width < 0 || r.height <= 0)
         return Rect{};
     return Rect{static_cast<double>(r.x), static_cast<double>(r.y), static_cast<double>(r.width),
@@ -50,7 +54,7 @@ std::expected<Rect, AXError> characterExtents(const ToolkitText& t, int64_t offs
                                                            coordinatesOf(t.toolkit), error.out()));
     if (error.failed())
         return failure(error);
-    return r != nullptr ? toRect(*r) : Rect{};
+    return r != nullptr ? toRect(*r, t.toolkit == Toolkit::qt) : Rect{};
 }
 
 // The characters asked one by one, the first and last few of a long range.
@@ -113,7 +117,15 @@ Toolkit toolkitOf(AtspiAccessible* accessible) {
         return Toolkit::other;
     GErrorSlot versionError;
     auto version = takeString(atspi_accessible_get_toolkit_version(accessible, versionError.out()));
-    return toolkitNamed(*name, version.value_or(""));
+    // The application's name, kept by libatspi like the toolkit's.
+    std::optional<std::string> application;
+    GErrorSlot appError;
+    GObjectPtr<AtspiAccessible> app(atspi_accessible_get_application(accessible, appError.out()));
+    if (app != nullptr) {
+        GErrorSlot nameError;
+        application = takeString(atspi_accessible_get_name(app.get(), nameError.out()));
+    }
+    return toolkitNamed(*name, version.value_or(""), application.value_or(""));
 }
 
 std::expected<std::string, AXError> readText(const ToolkitText& t) {
@@ -180,7 +192,7 @@ std::expected<Rect, AXError> rangeExtents(const ToolkitText& t, const std::strin
             t.text, toGint(query.start), toGint(query.end), ATSPI_COORD_TYPE_SCREEN, error.out()));
         if (error.failed())
             return failure(error);
-        return r != nullptr ? toRect(*r) : Rect{};
+        return r != nullptr ? toRect(*r, t.toolkit == Toolkit::qt) : Rect{};
     }
     // ATK refuses an empty range (GTK logs a critical and answers zeros), so
     // the caret bar comes from the Character at the offset, or from the
@@ -199,6 +211,23 @@ std::expected<Rect, AXError> rangeExtents(const ToolkitText& t, const std::strin
         bar->x += bar->width;
     bar->width = 0;
     return bar;
+}
+
+std::optional<Point> answeredWindowOffset(const ToolkitText& t, int64_t offset) {
+    const auto extentsIn = [&](AtspiCoordType type) -> std::optional<Rect> {
+        GErrorSlot error;
+        GFreePtr<AtspiRect> r(
+            atspi_text_get_character_extents(t.text, toGint(offset), type, error.out()));
+        if (error.failed() || r == nullptr)
+            return std::nullopt;
+        const Rect rect = toRect(*r);
+        return rect.isZero() ? std::nullopt : std::optional(rect);
+    };
+    const auto screen = extentsIn(ATSPI_COORD_TYPE_SCREEN);
+    const auto window = screen ? extentsIn(ATSPI_COORD_TYPE_WINDOW) : std::nullopt;
+    if (!screen || !window)
+        return std::nullopt;
+    return Point{screen->x - window->x, screen->y - window->y};
 }
 
 AXError selectRange(const ToolkitText& t, ToolkitRange range) {
@@ -263,7 +292,7 @@ AXError replaceRange(const ToolkitText& t, AtspiEditableText* editable, ToolkitR
 
 AXError replaceAll(const ToolkitText& t, AtspiEditableText* editable, const std::string& current,
                    const std::string& value) {
-    if (!editableTextWorks(t.toolkit))
+    if (!writesWholeValue(t.toolkit))
         return AXError::attributeUnsupported;
     if (holdsEmbeddedObjects(current) || holdsEmbeddedObjects(value))
         return AXError::cannotComplete;

@@ -37,16 +37,23 @@ std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& text, std:
 // AT-SPI screen coordinates (top-left origin, y down), or window
 // coordinates where the toolkit answers no others; for an empty range the
 // caret bar before the offset. The zero rectangle when the application has
-// no geometry for it.
+// no geometry for it; a rectangle of no height where Qt's KTextEditor
+// answers one (flat_boxes mends it).
 std::expected<Rect, AXError> rangeExtents(const ToolkitText& text, const std::string& value,
                                           ToolkitRange range);
+
+// Where the application believes its window is: the screen minus the
+// window coordinates of the character at `offset`. Nothing when it has no
+// geometry for the character.
+std::optional<Point> answeredWindowOffset(const ToolkitText& text, int64_t offset);
 
 AXError selectRange(const ToolkitText& text, ToolkitRange range);
 // Deletes `range` of `value` (the text just read) and inserts `insert` in
 // its place; refused where the toolkit's insert cannot be trusted.
 AXError replaceRange(const ToolkitText& text, AtspiEditableText* editable, ToolkitRange range,
                      const std::string& insert);
-// Refused when the current or the new text holds embedded objects.
+// Refused when the current or the new text holds embedded objects, and
+// where the toolkit's whole-value write loses formatting.
 AXError replaceAll(const ToolkitText& text, AtspiEditableText* editable, const std::string& current,
                    const std::string& value);
 

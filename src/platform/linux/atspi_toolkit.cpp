@@ -1,6 +1,7 @@
 #include "platform/linux/atspi_toolkit.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "shared/text.hpp"
 
@@ -23,7 +24,10 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 
 }  // namespace
 
-Toolkit toolkitNamed(std::string_view name, std::string_view version) {
+Toolkit toolkitNamed(std::string_view name, std::string_view version,
+                     std::string_view application) {
+    if (startsWithNoCase(application, "soffice") || startsWithNoCase(application, "libreoffice"))
+        return Toolkit::libreoffice;
     // GTK 2 and 3 answer through ATK ("GTK", older bridges "gail"); GTK 4
     // answers "GTK" itself, with its own version.
     if (startsWithNoCase(name, "gtk") || startsWithNoCase(name, "gail"))
@@ -49,6 +53,8 @@ std::string_view toolkitLabel(Toolkit toolkit) {
             return "Gecko";
         case Toolkit::chromium:
             return "Chromium";
+        case Toolkit::libreoffice:
+            return "LibreOffice";
         case Toolkit::other:
             break;
     }
@@ -56,7 +62,7 @@ std::string_view toolkitLabel(Toolkit toolkit) {
 }
 
 bool countsUtf16(Toolkit toolkit) {
-    return toolkit == Toolkit::qt || toolkit == Toolkit::gecko;
+    return toolkit == Toolkit::qt || toolkit == Toolkit::gecko || toolkit == Toolkit::libreoffice;
 }
 
 std::string textFromToolkit(Toolkit toolkit, std::string raw) {
@@ -123,6 +129,7 @@ std::optional<int64_t> insertionLength(Toolkit toolkit, std::string_view insert)
     switch (toolkit) {
         case Toolkit::gtk:
         case Toolkit::gtk4:
+        case Toolkit::libreoffice:  // its ATK bridge reads UTF-8 bytes
             return static_cast<int64_t>(insert.size());
         case Toolkit::qt:
             return text::utf16Length(insert);
@@ -135,7 +142,19 @@ std::optional<int64_t> insertionLength(Toolkit toolkit, std::string_view insert)
 }
 
 bool editableTextWorks(Toolkit toolkit) {
-    return toolkit == Toolkit::gtk || toolkit == Toolkit::gtk4 || toolkit == Toolkit::qt;
+    return toolkit == Toolkit::gtk || toolkit == Toolkit::gtk4 || toolkit == Toolkit::qt ||
+           toolkit == Toolkit::libreoffice;
+}
+
+bool writesWholeValue(Toolkit toolkit) {
+    // GTK 4 sets a whole text as an action that cannot be undone: the
+    // buffer's undo history is cleared with it.
+    return editableTextWorks(toolkit) && toolkit != Toolkit::libreoffice &&
+           toolkit != Toolkit::gtk4;
+}
+
+bool mayAnswerStalePositions(Toolkit toolkit) {
+    return toolkit == Toolkit::libreoffice;
 }
 
 WriteRouteTrust writeRouteTrustOf(Toolkit toolkit) {
@@ -143,7 +162,8 @@ WriteRouteTrust writeRouteTrustOf(Toolkit toolkit) {
         case Toolkit::gtk:
         case Toolkit::gtk4:
         case Toolkit::qt:
-            return WriteRouteTrust{.wholeValue = true, .range = true};
+        case Toolkit::libreoffice:
+            return WriteRouteTrust{.wholeValue = writesWholeValue(toolkit), .range = true};
         case Toolkit::gecko:
         case Toolkit::chromium:
         case Toolkit::other:
@@ -179,7 +199,42 @@ bool answersScreenCoordinates(Toolkit toolkit) {
 }
 
 bool answersRangeExtents(Toolkit toolkit) {
-    return toolkit == Toolkit::gtk || toolkit == Toolkit::qt || toolkit == Toolkit::other;
+    return toolkit == Toolkit::gtk || toolkit == Toolkit::qt || toolkit == Toolkit::libreoffice ||
+           toolkit == Toolkit::other;
+}
+
+bool looksStale(const Rect& onScreen, Point windowOffset, const Rect& window) {
+    // A pixel of slack: toolkits round differently.
+    constexpr double kSlack = 1;
+    const bool inside = onScreen.x >= window.x - kSlack && onScreen.y >= window.y - kSlack &&
+                        onScreen.maxX() <= window.maxX() + kSlack &&
+                        onScreen.maxY() <= window.maxY() + kSlack;
+    if (!inside)
+        return true;
+    const bool windowAtOrigin = std::abs(window.x) < kSlack && std::abs(window.y) < kSlack;
+    const bool placedAtOrigin =
+        std::abs(windowOffset.x) < kSlack && std::abs(windowOffset.y) < kSlack;
+    return placedAtOrigin && !windowAtOrigin;
+}
+
+std::optional<Rect> flatBoxRepaired(const Rect& box, double lineHeight, double lineStartX,
+                                    const Rect& field) {
+    // Widgets keep their text this close to their left edge (QTextEdit's
+    // document margin and frame); a line that starts further in was moved.
+    constexpr double kWidgetPadding = 16;
+    constexpr double kPadding = 1;
+    if (lineHeight <= 0 || box.width < 0)
+        return std::nullopt;
+    Rect out = box;
+    out.height = lineHeight;
+    const double inset = lineStartX - field.x;
+    if (inset > kWidgetPadding)
+        out.x -= inset - kPadding;
+    const bool inside = out.x >= field.x - kPadding && out.maxX() <= field.maxX() + kPadding &&
+                        out.y >= field.y - kPadding && out.maxY() <= field.maxY() + kPadding;
+    if (!inside)
+        return std::nullopt;
+    return out;
 }
 
 bool repliesToAddSelection(Toolkit toolkit) {

@@ -6,7 +6,9 @@
 // and how they answer range extents. Pure: no bus is needed here.
 //
 // Offsets of the ports are UTF-16 units of the element's value. GTK and
-// Chromium count code points; Qt and Gecko count UTF-16 units, and Gecko
+// Chromium count code points; Qt, Gecko and LibreOffice count UTF-16 units
+// (LibreOffice whatever toolkit it names: its own text model counts them),
+// and Gecko
 // pads its text reads with U+FEFF after each character outside the BMP so
 // that indexes into the returned code points match its offsets.
 
@@ -17,15 +19,20 @@
 
 #include "platform/accessibility.hpp"
 #include "platform/ax_value.hpp"
+#include "platform/geometry.hpp"
 
 namespace mivo::linux_desktop {
 
 // GTK 4 differs from GTK 2 and 3 in geometry and selection, not in text.
-enum class Toolkit { gtk, gtk4, qt, gecko, chromium, other };
+// LibreOffice answers through the toolkit it draws with (GTK 3, Qt) but
+// with its own text model behind.
+enum class Toolkit { gtk, gtk4, qt, gecko, chromium, libreoffice, other };
 
 // From atspi_accessible_get_toolkit_name ("GTK", "gail", "Qt", "Gecko",
-// "Chromium", ...) and, for GTK, its toolkit version.
-Toolkit toolkitNamed(std::string_view name, std::string_view version = {});
+// "Chromium", ...), for GTK its toolkit version, and the application's
+// name ("soffice" is LibreOffice, whatever toolkit it names).
+Toolkit toolkitNamed(std::string_view name, std::string_view version = {},
+                     std::string_view application = {});
 std::string_view toolkitLabel(Toolkit toolkit);
 
 // A range of the toolkit's own offsets, [start, end).
@@ -56,6 +63,13 @@ std::optional<int64_t> insertionLength(Toolkit toolkit, std::string_view insert)
 
 // Whether EditableText writes can be trusted to do what they answer.
 bool editableTextWorks(Toolkit toolkit);
+
+// Whether the whole value may be written at once (set_text_contents).
+// LibreOffice's drops the character formatting of the paragraph (bold,
+// italics, links, character styles), GTK 4's clears the undo history;
+// there a correction is a range edit, delete and insert of the range,
+// which keeps both (as two undo steps).
+bool writesWholeValue(Toolkit toolkit);
 
 // The one place that decides, per toolkit, which write routes the
 // correction write-back takes first. Where EditableText works the editor's
@@ -89,6 +103,25 @@ bool answersScreenCoordinates(Toolkit toolkit);
 // rectangle narrower than one character, Chromium one of no width left of
 // the field. There a range is the union of its characters' extents.
 bool answersRangeExtents(Toolkit toolkit);
+// Whether the application's screen positions can go stale: LibreOffice
+// learns where its window is only when it is clicked (a window it opened
+// answers its window coordinates as screen coordinates until then).
+bool mayAnswerStalePositions(Toolkit toolkit);
+// Whether a range's screen rectangle (`onScreen`) from such an application
+// must not be drawn yet: it lies outside the window it belongs to
+// (`window`, the X server's rectangle of what the window shows), or the
+// application places its window at the screen's origin (`windowOffset`,
+// its screen minus its window coordinates of the same character) while
+// the window is elsewhere. Such an answer is asked again later.
+bool looksStale(const Rect& onScreen, Point windowOffset, const Rect& window);
+// A box of no height (KTextEditor's character boxes: the line's top, no
+// height, and x moved right by the width of its border) made usable: it
+// takes `lineHeight`, and x moves back by what the line's first character
+// (`lineStartX`) lies right of the field's left edge (`field`) beyond a
+// pixel of padding, when that is more than any widget's padding. Nothing
+// when there is no height to take or the box then lies outside the field.
+std::optional<Rect> flatBoxRepaired(const Rect& box, double lineHeight, double lineStartX,
+                                    const Rect& field);
 // Whether AddSelection is answered; GTK 4 makes the selection and never
 // replies, so the call is sent without waiting for a reply.
 bool repliesToAddSelection(Toolkit toolkit);

@@ -13,6 +13,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <string>
 
@@ -40,6 +41,30 @@ std::optional<std::string> processName(Pid pid) {
 }
 
 }  // namespace
+
+Point contentOrigin(Point windowOrigin, Size windowSize,
+                    const std::vector<unsigned long>& frameExtents,
+                    std::optional<Size> contentSize) {
+    constexpr double kImplausible = 256;
+    // left, right, top, bottom, when the toolkit says so.
+    if (frameExtents.size() == 4) {
+        const double left = static_cast<double>(frameExtents[0]);
+        const double top = static_cast<double>(frameExtents[2]);
+        if (left > kImplausible || top > kImplausible)
+            return windowOrigin;
+        return Point{windowOrigin.x + left, windowOrigin.y + top};
+    }
+    // Without a compositor GTK 4 does not say, but keeps an even margin for
+    // its resize handles: the X window is larger than what it shows by
+    // twice the margin.
+    if (!contentSize)
+        return windowOrigin;
+    const double dx = (windowSize.width - contentSize->width) / 2;
+    const double dy = (windowSize.height - contentSize->height) / 2;
+    if (dx < 0 || dy < 0 || dx > kImplausible || dy > kImplausible)
+        return windowOrigin;
+    return Point{windowOrigin.x + std::floor(dx), windowOrigin.y + std::floor(dy)};
+}
 
 EwmhWorkspace::EwmhWorkspace(X11Connection& x11, Scheduler& scheduler, Log& log)
     : x11_(x11), scheduler_(scheduler), log_(log) {
@@ -98,7 +123,7 @@ std::optional<unsigned long> EwmhWorkspace::windowOf(Pid pid) {
     return found;
 }
 
-std::optional<Point> EwmhWorkspace::windowOrigin(Pid pid) {
+std::optional<Rect> EwmhWorkspace::windowFrame(Pid pid) {
     std::optional<unsigned long> window = activeWindow();
     if (!window || windowPid(*window) != pid)
         window = windowOf(pid);
@@ -110,7 +135,37 @@ std::optional<Point> EwmhWorkspace::windowOrigin(Pid pid) {
     Window child = None;
     if (!XTranslateCoordinates(d, *window, x11_.rootWindow(), 0, 0, &x, &y, &child))
         return std::nullopt;
-    return Point{static_cast<double>(x), static_cast<double>(y)};
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(d, *window, &attributes) == 0)
+        return std::nullopt;
+    return Rect{static_cast<double>(x), static_cast<double>(y),
+                static_cast<double>(attributes.width), static_cast<double>(attributes.height)};
+}
+
+std::optional<Point> EwmhWorkspace::windowOrigin(Pid pid, std::optional<Size> contentSize) {
+    std::optional<unsigned long> window = activeWindow();
+    if (!window || windowPid(*window) != pid)
+        window = windowOf(pid);
+    const auto frame = windowFrame(pid);
+    if (!window || !frame)
+        return std::nullopt;
+    // A window that draws its own decoration (GTK's client-side one) keeps
+    // a margin for shadows and resize handles around what it shows; its
+    // window coordinates start inside that margin.
+    const auto margin =
+        cardinalProperty(x11_.display(), *window, x11_.atom("_GTK_FRAME_EXTENTS"), XA_CARDINAL);
+    return contentOrigin(Point{frame->x, frame->y}, Size{frame->width, frame->height},
+                         margin.value_or(std::vector<unsigned long>{}), contentSize);
+}
+
+std::optional<std::string> EwmhWorkspace::activeWindowTitle(Pid pid) {
+    const auto window = activeWindow();
+    if (!window || windowPid(*window) != pid)
+        return std::nullopt;
+    if (auto name = stringProperty(x11_.display(), *window, x11_.atom("_NET_WM_NAME"),
+                                   x11_.atom("UTF8_STRING")))
+        return name;
+    return stringProperty(x11_.display(), *window, XA_WM_NAME, XA_STRING);
 }
 
 RunningApplication EwmhWorkspace::describe(Pid pid, std::optional<unsigned long> window) {

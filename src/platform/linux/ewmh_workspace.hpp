@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/geometry.hpp"
@@ -19,6 +20,15 @@
 namespace mivo::linux_desktop {
 
 class X11Connection;
+
+// Where a window's own coordinates start on the root: its X origin moved in
+// by the margin of a client-side decoration. The margin is the window's
+// _GTK_FRAME_EXTENTS (left, right, top, bottom) when it has them, else half
+// of what the X window is larger than the content the toolkit reports
+// (`contentSize`), else none.
+Point contentOrigin(Point windowOrigin, Size windowSize,
+                    const std::vector<unsigned long>& frameExtents,
+                    std::optional<Size> contentSize);
 
 class EwmhWorkspace : public Workspace {
   public:
@@ -34,9 +44,15 @@ class EwmhWorkspace : public Workspace {
     bool openURL(std::string_view url) override;
     Cancel observeActivation(ActivationHandler handler) override;
 
-    // Root coordinates of the top-left corner of the process's active
-    // window, else of its front one.
-    std::optional<Point> windowOrigin(Pid pid);
+    // Root coordinates of the top-left corner of what the process's active
+    // window (else its front one) shows, inside any client-side
+    // decoration's margin.
+    // `contentSize` is the size the toolkit gives that window, if known.
+    std::optional<Point> windowOrigin(Pid pid, std::optional<Size> contentSize = {});
+    // Root rectangle of the process's active window (else its front one).
+    std::optional<Rect> windowFrame(Pid pid);
+    // The title of the active window, when it is the process's.
+    std::optional<std::string> activeWindowTitle(Pid pid);
 
     // The window manager's active window, whoever owns it.
     std::optional<unsigned long> activeWindow();

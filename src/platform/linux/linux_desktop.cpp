@@ -37,7 +37,12 @@ LinuxDesktop::LinuxDesktop(Log& log, std::unique_ptr<X11Connection> x11)
       accessibility_(std::make_unique<AtspiAccessibility>(scheduler_, log, primaryOrigin)),
       workspace_(std::make_unique<EwmhWorkspace>(*x11_, scheduler_, log)),
       input_(std::make_unique<XTestInput>(*x11_, scheduler_, log, primaryOrigin)) {
-    accessibility_->setWindowOrigin([this](Pid pid) { return workspace_->windowOrigin(pid); });
+    accessibility_->setWindowOrigin([this](Pid pid, std::optional<Size> contentSize) {
+        return workspace_->windowOrigin(pid, contentSize);
+    });
+    accessibility_->setWindowFrame([this](Pid pid) { return workspace_->windowFrame(pid); });
+    accessibility_->setActiveWindowTitle(
+        [this](Pid pid) { return workspace_->activeWindowTitle(pid); });
 }
 
 LinuxDesktop::~LinuxDesktop() = default;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/linux/input_method_presence.hpp"
 #include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
@@ -200,6 +201,10 @@ bool XTestInput::postKeyEvent(const KeyEvent& event) {
         return postUnicode(event.unicodeString);
     }
     return false;
+}
+
+bool XTestInput::inputMethodRunning() {
+    return linux_desktop::inputMethodRunning(x11_.display());
 }
 
 bool XTestInput::postMouseEvent(const MouseEvent& event) {

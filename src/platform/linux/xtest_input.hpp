@@ -45,6 +45,10 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
         KeyDownHandler handler) override;
 
+    // An XIM server named by XMODIFIERS owns its selection; ibus and fcitx
+    // own their names on the session bus.
+    bool inputMethodRunning() override;
+
     // Whether the server has XTest (false: every post fails).
     bool available() const { return xtest_; }
 

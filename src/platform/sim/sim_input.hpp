@@ -34,6 +34,8 @@ class SimInput : public InputEvents {
     void setMonitorInstallFailure(std::optional<KeyDownMonitorError> failure) {
         monitorFailure_ = failure;
     }
+    bool inputMethodRunning() override { return inputMethodRunning_; }
+    void setInputMethodRunning(bool running) { inputMethodRunning_ = running; }
     // The system switches every monitor off and tells it so.
     void disableMonitors(KeyDownMonitorEvent reason);
     std::size_t monitorCount() const;
@@ -54,6 +56,7 @@ class SimInput : public InputEvents {
     std::vector<MouseEvent> mouseEvents_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
     bool postingFails_ = false;
+    bool inputMethodRunning_ = true;
     std::optional<KeyDownMonitorError> monitorFailure_;
     // The field a mouse drag started in and the offset it started at.
     std::optional<std::pair<SimId, int64_t>> dragAnchor_;

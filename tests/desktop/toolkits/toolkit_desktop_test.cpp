@@ -123,7 +123,15 @@ TEST_P(ToolkitDesktopTest, TheSelectedTextRouteReplacesExactlyTheRange) {
               AXError::success);
     const std::string expected = "\U0001F600\U00020BB7今日は雨\U0001F327です。";
     EXPECT_TRUE(waitForValue(view, expected)) << value(view).value_or("<nothing>");
-    // The whole-value route, where the text holds no embedded object.
+    // The whole-value route, where the text holds no embedded object and
+    // the toolkit keeps the undo history (GTK 4 clears it: refused there).
+    if (GetParam() == EditorKind::gtk4) {
+        EXPECT_FALSE(ax().isAttributeSettable(view, kAXValueAttribute).value_or(true));
+        EXPECT_NE(ax().setAttributeValue(view, kAXValueAttribute, AXValue(kRained)),
+                  AXError::success);
+        EXPECT_EQ(value(view), expected);
+        return;
+    }
     ASSERT_EQ(ax().setAttributeValue(view, kAXValueAttribute, AXValue(kRained)), AXError::success);
     EXPECT_TRUE(waitForValue(view, kRained)) << value(view).value_or("<nothing>");
 }

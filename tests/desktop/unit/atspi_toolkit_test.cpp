@@ -188,5 +188,94 @@ TEST(AtspiToolkit, EmbeddedObjectsAreSeen) {
     EXPECT_FALSE(holdsEmbeddedObjects(kMixed));
 }
 
+TEST(AtspiToolkit, LibreOfficeIsKnownByItsApplicationWhateverToolkitItNames) {
+    // Writer with the GTK 3 plugin says "gtk" 3.24; with the KDE one, "Qt".
+    for (const auto& [name, version] : std::vector<std::pair<std::string_view, std::string_view>>{
+             {"gtk", "3.24.38"}, {"Qt", "5.15.8"}, {"VCL", ""}})
+        EXPECT_EQ(toolkitNamed(name, version, "soffice"), Toolkit::libreoffice) << name;
+    EXPECT_EQ(toolkitNamed("gtk", "3.24.38", "gedit"), Toolkit::gtk);
+    // 😀 and 𠮷 take two units each: Writer's 晴 after them is at 7, not 5.
+    const std::string text = "\U0001F600\U00020BB7今日は晴れ";
+    EXPECT_EQ(toToolkitRange(Toolkit::libreoffice, text, Utf16Range{7, 2}), (ToolkitRange{7, 9}));
+    EXPECT_EQ(fromToolkitRange(Toolkit::libreoffice, text, ToolkitRange{7, 9}), (Utf16Range{7, 2}));
+    EXPECT_EQ(toolkitLength(Toolkit::libreoffice, text), 9);
+    // Its ATK bridge reads the insert's length in bytes.
+    EXPECT_EQ(insertionLength(Toolkit::libreoffice, "雨"), 3);
+}
+
+TEST(AtspiToolkit, WhereAWholeValueWriteWouldLoseFormattingOnlyRangeEditsAreTrusted) {
+    struct Row {
+        Toolkit toolkit;
+        bool wholeValue;
+        bool rangeEdit;
+    };
+    const std::vector<Row> rows = {
+        {Toolkit::gtk, true, true},     {Toolkit::gtk4, false, true},
+        {Toolkit::qt, true, true},      {Toolkit::libreoffice, false, true},
+        {Toolkit::gecko, false, false}, {Toolkit::chromium, false, false},
+        {Toolkit::other, false, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(writesWholeValue(row.toolkit), row.wholeValue) << toolkitLabel(row.toolkit);
+        EXPECT_EQ(editableTextWorks(row.toolkit), row.rangeEdit) << toolkitLabel(row.toolkit);
+    }
+    EXPECT_TRUE(mayAnswerStalePositions(Toolkit::libreoffice));
+    EXPECT_FALSE(mayAnswerStalePositions(Toolkit::gtk));
+}
+
+TEST(AtspiToolkit, StalePositionsAreAskedAgainBeforeTheyAreDrawn) {
+    // Writer's window sits below openbox's title bar, at y 19.
+    const Rect window{0, 19, 1280, 1005};
+    struct Row {
+        Rect onScreen;
+        Point windowOffset;
+        bool stale;
+    };
+    const std::vector<Row> rows = {
+        // Placed where its window coordinates are: it has not learnt where
+        // its window is (Ctrl+N, not clicked yet): 25 px too high.
+        {{282, 217, 12, 19}, {0, 0}, true},
+        // Once it knows, screen and window coordinates differ.
+        {{282, 242, 12, 19}, {0, 25}, false},
+        // Outside the window it belongs to.
+        {{282, 10, 12, 19}, {0, 25}, true},
+        {{1275, 242, 12, 19}, {0, 25}, true},
+        {{282, 1030, 12, 19}, {0, 25}, true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(looksStale(row.onScreen, row.windowOffset, window), row.stale)
+            << toString(row.onScreen);
+    // A window at the screen's origin has equal coordinates of both kinds.
+    EXPECT_FALSE(looksStale({282, 217, 12, 19}, {0, 0}, {0, 0, 1280, 1024}));
+}
+
+TEST(AtspiToolkit, FlatBoxesTakeTheLinesHeightAndComeBackToTheText) {
+    // KWrite: the field starts at x 48, its text at 49; the editor answers
+    // the line's first character at 90, 41 px right, and no height.
+    const Rect field{48, 464, 688, 531};
+    struct Row {
+        const char* why;
+        Rect box;
+        double lineHeight;
+        double lineStartX;
+        std::optional<Rect> expected;
+    };
+    const std::vector<Row> rows = {
+        {"晴れ, moved back", {194, 464, 26, 0}, 17, 90, Rect{153, 464, 26, 17}},
+        {"a line starting at the edge stays", {60, 464, 13, 0}, 17, 49, Rect{60, 464, 13, 17}},
+        {"an indent within any widget's padding stays",
+         {70, 464, 13, 0},
+         17,
+         60,
+         Rect{70, 464, 13, 17}},
+        {"the caret bar keeps no width", {90, 464, 0, 0}, 17, 90, Rect{49, 464, 0, 17}},
+        {"no height to take", {194, 464, 26, 0}, 0, 90, std::nullopt},
+        {"below the field", {194, 990, 26, 0}, 17, 90, std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(flatBoxRepaired(row.box, row.lineHeight, row.lineStartX, field), row.expected)
+            << row.why;
+}
+
 }  // namespace
 }  // namespace mivo::linux_desktop

@@ -1,14 +1,16 @@
-// Keysyms for typed code points, the global coordinates of screens, and the
-// refusal without an X display.
+// Keysyms for typed code points, the global coordinates of screens, where a
+// window's own coordinates start, and the refusal without an X display.
 
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/linux/ewmh_workspace.hpp"
 #include "platform/linux/qt_screens.hpp"
 #include "platform/linux/x11_connection.hpp"
 #include "platform/linux/xtest_input.hpp"
@@ -52,6 +54,33 @@ TEST(GlobalCoordinates, FlipAtThePrimaryScreensBottomEdge) {
     // A primary screen that is not at the root window's origin.
     EXPECT_EQ(toGlobalCoordinates({1300, 60, 10, 20}, {1280, 0, 1440, 900}),
               (Rect{20, 820, 10, 20}));
+}
+
+TEST(WindowCoordinates, StartInsideAClientSideDecorationsMargin) {
+    const Point x{290, 252};
+    const Size window{700, 520};
+    struct Row {
+        std::vector<unsigned long> frameExtents;
+        std::optional<Size> content;
+        Point expected;
+    };
+    const std::vector<Row> rows = {
+        // The toolkit says: left, right, top, bottom (shadows wider below).
+        {{23, 23, 15, 31}, Size{654, 474}, {313, 267}},
+        // GTK 4 without a compositor does not say; its resize margin is even
+        // (GNOME Text Editor: 690 x 510 in a 700 x 520 window).
+        {{}, Size{690, 510}, {295, 257}},
+        // No margin: the toolkit's window is the X window.
+        {{}, Size{700, 520}, {290, 252}},
+        {{}, std::nullopt, {290, 252}},
+        // Nonsense is no margin.
+        {{1, 2, 3}, Size{690, 510}, {295, 257}},
+        {{}, Size{800, 510}, {290, 252}},
+        {{5000, 0, 0, 0}, std::nullopt, {290, 252}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(contentOrigin(x, window, row.frameExtents, row.content), row.expected)
+            << row.frameExtents.size();
 }
 
 TEST(NoDisplay, RefusesWithOneClearLine) {
