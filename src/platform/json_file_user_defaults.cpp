@@ -1,7 +1,5 @@
 #include "platform/json_file_user_defaults.hpp"
 
-#include "platform/private_file.hpp"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +12,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <system_error>
+
+#include "platform/private_file.hpp"
 
 namespace mivo {
 namespace {
