@@ -172,8 +172,9 @@ TEST_F(JsonFileUserDefaultsTest, AFolderOpenToOthersOrOfAnotherUserIsNotUsed) {
         log.clear();
         writeFile(text);
         ::chmod(file.parent_path().c_str(), row.mode);
-        if (row.otherOwner)
+        if (row.otherOwner) {
             ASSERT_EQ(::chown(file.parent_path().c_str(), testing::kNobody, testing::kNobody), 0);
+        }
         JsonFileUserDefaults defaults(file, log);
         EXPECT_FALSE(defaults.object("settings.application.mivoEnabled"));
         EXPECT_TRUE(log.contains("defaults: not using " + file.string()));

@@ -135,10 +135,9 @@ TEST(FeedFetch, BodiesUpToTheBoundArriveLongerOnesAreRefused) {
         SCOPED_TRACE(row.head + std::to_string(row.bytes));
         OneAnswerServer server(row.head, row.bytes);
         const auto body = fetchFrom(server);
-        if (row.arrives)
-            EXPECT_EQ(body, std::string(row.bytes, 'x'));
-        else
-            EXPECT_EQ(body, std::nullopt);
+        const std::optional<std::string> expected =
+            row.arrives ? std::optional<std::string>(std::string(row.bytes, 'x')) : std::nullopt;
+        EXPECT_EQ(body, expected);
     }
 }
 
