@@ -6,14 +6,16 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/private_file.hpp"
+
 namespace mivo {
 namespace {
+
+constexpr std::string_view kTag = "[Mivo][Auth] ";
 
 // Every access of any token file, from any thread, one at a time.
 std::mutex& fileMutex() {
@@ -36,7 +38,10 @@ bool writeAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-DevFileStore::DevFileStore(std::filesystem::path file) : file_(std::move(file)) {
+DevFileStore::DevFileStore(std::filesystem::path file, Log& log)
+    : file_(std::move(file)), log_(log) {
+    if (file_.empty())
+        return;
     const auto folder = file_.parent_path();
     std::error_code ec;
     if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
@@ -52,26 +57,58 @@ std::filesystem::path DevFileStore::defaultPath() {
     std::filesystem::path base;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/')
         base = data;
-    else if (const char* home = std::getenv("HOME"); home != nullptr)
-        base = std::filesystem::path(home) / ".local" / "share";
+    else if (const auto home = homeFolder())
+        base = *home / ".local" / "share";
+    else
+        return {};
     return base / "Mivo" / "dev-auth.json";
 }
 
+std::optional<std::string> DevFileStore::refusal() const {
+    if (file_.empty())
+        return "no home folder is known";
+    return foreignFolderReason(file_.parent_path());
+}
+
 DevFileStore::Values DevFileStore::load() const {
-    std::ifstream in(file_, std::ios::binary);
-    if (!in)
-        return {};
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto doc = nlohmann::json::parse(text, nullptr, false);
-    if (!doc.is_object())
-        return {};
-    Values values;
-    for (const auto& [key, value] : doc.items()) {
-        if (!value.is_string())
+    using Outcome = PrivateFileRead::Outcome;
+    const auto file = readPrivateFile(file_, kMaxFileBytes);
+    std::string problem;
+    switch (file.outcome) {
+        case Outcome::missing:
             return {};
-        values.emplace(key, value.get<std::string>());
+        case Outcome::read: {
+            const auto doc = nlohmann::json::parse(file.bytes, nullptr, false);
+            if (doc.is_object()) {
+                Values values;
+                for (const auto& [key, value] : doc.items()) {
+                    if (!value.is_string())
+                        break;
+                    values.emplace(key, value.get<std::string>());
+                }
+                if (values.size() == doc.size())
+                    return values;
+            }
+            problem = "does not hold the token values";
+            break;
+        }
+        case Outcome::unreadable:
+            problem = "cannot be read (" + file.reason + ")";
+            break;
+        case Outcome::notRegular:
+        case Outcome::tooLarge:
+            problem = "is " + file.reason + ", not a token file";
+            break;
     }
-    return values;
+    // Kept for whoever wants to look, out of the way of the next write.
+    std::filesystem::path aside = file_;
+    aside += ".broken";
+    const auto error = setAsideAsBroken(file_);
+    log_.write(
+        std::string(kTag) + "token file " + file_.string() + " " + problem +
+        (error ? "; could not keep it aside: " + *error : "; kept aside as " + aside.string()) +
+        "; signed out");
+    return {};
 }
 
 void DevFileStore::persist(const Values& values) const {
@@ -97,8 +134,20 @@ void DevFileStore::persist(const Values& values) const {
         ::unlink(temp.c_str());
 }
 
+bool DevFileStore::usable() const {
+    if (const auto why = refusal()) {
+        if (!refusalLogged_.exchange(true))
+            log_.write(std::string(kTag) + "not using the token file " + file_.string() + ": " +
+                       *why + "; nothing is kept between runs");
+        return false;
+    }
+    return true;
+}
+
 std::optional<std::string> DevFileStore::get(std::string_view key) const {
     std::lock_guard lock(fileMutex());
+    if (!usable())
+        return std::nullopt;
     const auto values = load();
     auto it = values.find(key);
     if (it == values.end())
@@ -108,6 +157,8 @@ std::optional<std::string> DevFileStore::get(std::string_view key) const {
 
 void DevFileStore::set(std::string_view key, std::string_view value) {
     std::lock_guard lock(fileMutex());
+    if (!usable())
+        return;
     auto values = load();
     values.insert_or_assign(std::string(key), std::string(value));
     persist(values);
@@ -115,6 +166,8 @@ void DevFileStore::set(std::string_view key, std::string_view value) {
 
 void DevFileStore::remove(std::string_view key) {
     std::lock_guard lock(fileMutex());
+    if (!usable())
+        return;
     auto values = load();
     if (auto it = values.find(key); it != values.end())
         values.erase(it);

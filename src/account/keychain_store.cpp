@@ -15,7 +15,7 @@ KeychainStore::KeychainStore(std::string service, SecretStore& secrets, Log& log
                              std::optional<std::filesystem::path> devFile)
     : service_(std::move(service)), secrets_(secrets), log_(log) {
     if (devFile) {
-        devFile_ = std::make_unique<DevFileStore>(std::move(*devFile));
+        devFile_ = std::make_unique<DevFileStore>(std::move(*devFile), log_);
         log_.write("[Mivo][Auth] Dev mode detected → using file store at " +
                    devFile_->path().string() + " (no keychain prompt)");
     }

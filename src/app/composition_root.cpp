@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -28,6 +27,7 @@
 #include "app/monitoring_lifecycle.hpp"
 #include "app/other_applications.hpp"
 #include "app/qt_alerts.hpp"
+#include "app/qt_feed_fetch.hpp"
 #include "app/scratch_file.hpp"
 #include "app/single_instance.hpp"
 #include "app/text_editor_launch.hpp"
@@ -73,13 +73,6 @@ std::optional<std::string> environment(const char* name) {
     return std::string(value);
 }
 
-std::filesystem::path configFolder() {
-    if (auto xdg = environment("XDG_CONFIG_HOME"); xdg && xdg->front() == '/') {
-        return std::filesystem::path(*xdg) / "Mivo";
-    }
-    return std::filesystem::path(environment("HOME").value_or("/tmp")) / ".config" / "Mivo";
-}
-
 AppVersion buildVersion() {
     AppVersion version;
     version.marketing = MIVO_VERSION;
@@ -123,7 +116,7 @@ class Root {
     Root(linux_desktop::LinuxDesktop& desktop, Log& log)
         : desktop_(desktop),
           log_(log),
-          defaults_(configFolder() / "defaults.json", log),
+          defaults_(JsonFileUserDefaults::defaultPath(), log),
           settingsStore_(defaults_, desktop.scheduler()),
           updates_({
               .scheduler = desktop.scheduler(),
@@ -507,20 +500,8 @@ class Root {
 
     // One GET with the rewrite client's 12 s bound on the whole transfer.
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
-        QNetworkRequest request(QUrl(QString::fromStdString(url)));
-        request.setTransferTimeout(12000);
-        QNetworkReply* reply = network_.get(request);
-        QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)] {
-            reply->deleteLater();
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            if (reply->error() != QNetworkReply::NoError || status != 200) {
-                done(std::nullopt);
-                return;
-            }
-            // A feed is a few hundred bytes; refuse anything that is not.
-            const QByteArray body = reply->read(64 * 1024);
-            done(body.toStdString());
-        });
+        // A feed is a few hundred bytes; anything longer is refused.
+        fetchFeed(network_, url, kMaxFeedBytes, std::chrono::milliseconds(12000), std::move(done));
     }
 
     linux_desktop::LinuxDesktop& desktop_;

@@ -1,7 +1,6 @@
 #include "platform/json_file_user_defaults.hpp"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,11 +9,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <system_error>
+
+#include "platform/private_file.hpp"
 
 namespace mivo {
 namespace {
@@ -148,16 +147,12 @@ JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path path, Log& log)
 
 std::filesystem::path JsonFileUserDefaults::defaultPath() {
     std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || *home == '\0') {
-            const passwd* pw = getpwuid(getuid());
-            home = pw != nullptr ? pw->pw_dir : "/tmp";
-        }
-        base = std::filesystem::path(home) / ".config";
-    }
+    else if (const auto home = homeFolder())
+        base = *home / ".config";
+    else
+        return {};
     return base / "Mivo" / "defaults.json";
 }
 
@@ -182,33 +177,61 @@ void JsonFileUserDefaults::remove(std::string_view key) {
 }
 
 void JsonFileUserDefaults::load() {
-    // No file yet is the first launch.
-    std::error_code missing;
-    if (!std::filesystem::exists(path_, missing))
-        return;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        log_.write(std::string(kTag) + "defaults: cannot read " + path_.string() +
-                   "; using defaults");
+    using Outcome = PrivateFileRead::Outcome;
+    if (path_.empty()) {
+        refusal_ = "no home folder is known";
+        log_.write(std::string(kTag) + "defaults: " + refusal_ +
+                   "; settings last until Mivo quits");
         return;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (auto values = decodeDefaultsFile(text.str())) {
-        values_ = std::move(*values);
+    if (auto foreign = foreignFolderReason(path_.parent_path())) {
+        refusal_ = *foreign;
+        log_.write(std::string(kTag) + "defaults: not using " + path_.string() + ": " + refusal_ +
+                   "; settings last until Mivo quits");
         return;
     }
+    const auto file = readPrivateFile(path_, kMaxFileBytes);
+    switch (file.outcome) {
+        case Outcome::missing:  // the first launch
+            return;
+        case Outcome::unreadable:
+            // The user's settings are in there: leave the file as it is and
+            // write nothing over it.
+            refusal_ = path_.string() + " cannot be read (" + file.reason + ")";
+            log_.write(std::string(kTag) + "defaults: cannot read " + path_.string() + ": " +
+                       file.reason + "; using defaults and leaving the file untouched");
+            return;
+        case Outcome::read:
+            if (auto values = decodeDefaultsFile(file.bytes)) {
+                values_ = std::move(*values);
+                return;
+            }
+            break;
+        case Outcome::notRegular:
+        case Outcome::tooLarge:
+            break;
+    }
+    const std::string what = file.outcome == Outcome::read
+                                 ? " does not parse"
+                                 : " is " + file.reason + ", not a settings file";
     std::filesystem::path aside = path_;
     aside += ".broken";
-    std::error_code error;
-    std::filesystem::rename(path_, aside, error);
-    log_.write(std::string(kTag) + "defaults: " + path_.string() +
-               (error ? " does not parse (could not keep it aside: " + error.message() + ")"
-                      : " does not parse; kept aside as " + aside.string()) +
-               "; using defaults");
+    if (auto error = setAsideAsBroken(path_)) {
+        // Whatever it is, it stays where it is; nothing is written over it.
+        refusal_ = path_.string() + what;
+        log_.write(std::string(kTag) + "defaults: " + path_.string() + what +
+                   " (could not keep it aside: " + *error + "); using defaults");
+        return;
+    }
+    log_.write(std::string(kTag) + "defaults: " + path_.string() + what + "; kept aside as " +
+               aside.string() + "; using defaults");
 }
 
 void JsonFileUserDefaults::save() {
+    if (!refusal_.empty()) {
+        log_.write(std::string(kTag) + "defaults: not saved, because " + refusal_);
+        return;
+    }
     const std::filesystem::path folder = path_.parent_path();
     std::error_code error;
     if (!folder.empty() && !std::filesystem::exists(folder, error)) {
@@ -219,6 +242,10 @@ void JsonFileUserDefaults::save() {
                        errnoText(errno));
             return;
         }
+    }
+    if (auto foreign = foreignFolderReason(folder)) {
+        log_.write(std::string(kTag) + "defaults: not saved, because " + *foreign);
+        return;
     }
     std::string temp = path_.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());  // mode 0600

@@ -4,9 +4,15 @@
 // ($XDG_CONFIG_HOME/Mivo/defaults.json), each value keeping its type
 // (data as {"data": "<base64>"}). Every change rewrites the file at once,
 // atomically (a temporary file in the same folder, then a rename), readable
-// by the user only. A file that does not parse never stops Mivo: it is kept
-// aside as defaults.json.broken and the defaults apply.
+// by the user only. A file that does not parse, or anything but a regular
+// file at the path (a link, folder, named pipe) or one beyond 1 MiB, never
+// stops Mivo: it is kept aside as defaults.json.broken and the defaults
+// apply. A file that exists but cannot be read holds the user's settings:
+// it is left untouched and nothing is written over it in this run; so too
+// when the folder belongs to someone else or no home folder is known. The
+// values then last until Mivo quits.
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -24,8 +30,11 @@ class JsonFileUserDefaults final : public UserDefaults {
     JsonFileUserDefaults(std::filesystem::path path, Log& log);
 
     // $XDG_CONFIG_HOME/Mivo/defaults.json, with ~/.config when the variable
-    // is unset or not an absolute path.
+    // is unset or not an absolute path; empty when no home folder is known
+    // (settings are then kept in memory, never in a shared folder).
     static std::filesystem::path defaultPath();
+
+    static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
     void set(std::string_view key, DefaultsValue value) override;
@@ -39,6 +48,8 @@ class JsonFileUserDefaults final : public UserDefaults {
 
     std::filesystem::path path_;
     Log& log_;
+    // Why nothing may be written to the path in this run; empty when it may.
+    std::string refusal_;
     std::map<std::string, DefaultsValue, std::less<>> values_;
 };
 

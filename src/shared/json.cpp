@@ -1,7 +1,10 @@
 #include "shared/json.hpp"
 
-#include <algorithm>
 #include <limits>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace mivo::json {
 
@@ -82,46 +85,125 @@ std::vector<std::string> requireStringArray(const Json& object, std::string_view
     return out;
 }
 
-Json parse(std::string_view text) {
-    // The keys seen so far of each open object, by depth: keys[d] belongs to
-    // the object that opened at depth d. A repeated key is discarded so the
-    // first occurrence stays. Objects inside a discarded value report their
-    // start but never their end, so each start resets its own level (and
-    // drops whatever deeper levels a skipped value left behind) rather than
-    // trusting starts and ends to pair up.
-    std::vector<std::vector<std::string>> keys;
-    Json::parser_callback_t firstKeyWins = [&keys](int depth, Json::parse_event_t event,
-                                                   Json& parsed) {
-        const auto level = static_cast<std::size_t>(std::max(depth, 0));
-        switch (event) {
-            case Json::parse_event_t::object_start:
-                keys.resize(level);
-                keys.emplace_back();
-                return true;
-            case Json::parse_event_t::key: {
-                // A key at depth d belongs to the object that opened at d - 1.
-                if (level == 0)
-                    return true;
-                if (keys.size() < level)
-                    keys.resize(level);
-                auto& seen = keys[level - 1];
-                const auto& key = parsed.get_ref<const std::string&>();
-                if (std::find(seen.begin(), seen.end(), key) != seen.end())
-                    return false;
-                seen.push_back(key);
-                return true;
-            }
-            default:
-                return true;
+namespace {
+
+// Builds the value from the parser's events. Every open object keeps its
+// keys in a hash set, so a repeated key is found in constant time, and a new
+// member is appended without the ordered map's own search for its key (it is
+// known to be new): parsing stays linear in the number of keys. A repeated
+// key's value is skipped whole, nested values included, so the first
+// occurrence stays.
+class FirstKeyWinsBuilder final : public nlohmann::json_sax<Json> {
+  public:
+    Json take() { return std::move(root_); }
+
+    bool null() override { return scalar(Json(nullptr)); }
+    bool boolean(bool value) override { return scalar(Json(value)); }
+    bool number_integer(number_integer_t value) override { return scalar(Json(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return scalar(Json(value)); }
+    bool number_float(number_float_t value, const string_t&) override {
+        return scalar(Json(value));
+    }
+    bool string(string_t& value) override { return scalar(Json(std::move(value))); }
+    bool binary(binary_t&) override { return false; }
+
+    bool start_object(std::size_t) override { return open(Json::object()); }
+    bool start_array(std::size_t) override { return open(Json::array()); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+
+    bool key(string_t& key) override {
+        if (skippedDepth_ > 0)
+            return true;
+        if (!open_.back().keys.insert(key).second) {
+            skipNext_ = true;
+            return true;
         }
+        pendingKey_ = std::move(key);
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& error) override {
+        // Syntax errors, and numbers out of range (1e400).
+        throw DecodingError(std::string("invalid JSON: ") + error.what());
+    }
+
+  private:
+    struct Open {
+        Json* value;
+        std::unordered_set<std::string> keys;  // objects only
     };
+
+    // True when the next value is to be dropped; enters skipping for a
+    // container.
+    bool dropsNext() {
+        if (skippedDepth_ > 0)
+            return true;
+        return std::exchange(skipNext_, false);
+    }
+
+    bool scalar(Json&& value) {
+        if (!dropsNext())
+            place(std::move(value));
+        return true;
+    }
+
+    bool open(Json&& empty) {
+        if (dropsNext()) {
+            ++skippedDepth_;
+            return true;
+        }
+        // A child is only ever appended to the innermost open value, so the
+        // pointers to the outer ones stay valid.
+        open_.push_back({place(std::move(empty)), {}});
+        return true;
+    }
+
+    bool close() {
+        if (skippedDepth_ > 0)
+            --skippedDepth_;
+        else
+            open_.pop_back();
+        return true;
+    }
+
+    Json* place(Json&& value) {
+        if (open_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Json& parent = *open_.back().value;
+        if (parent.is_array()) {
+            auto& array = parent.get_ref<Json::array_t&>();
+            array.push_back(std::move(value));
+            return &array.back();
+        }
+        // The ordered map is a vector of pairs underneath; its emplace would
+        // search every earlier key again.
+        auto& members = static_cast<Json::object_t::Container&>(parent.get_ref<Json::object_t&>());
+        members.emplace_back(std::move(pendingKey_), std::move(value));
+        return &members.back().second;
+    }
+
+    Json root_;
+    std::vector<Open> open_;
+    std::string pendingKey_;
+    bool skipNext_ = false;
+    std::size_t skippedDepth_ = 0;
+};
+
+}  // namespace
+
+Json parse(std::string_view text) {
+    FirstKeyWinsBuilder builder;
     try {
-        return Json::parse(text.begin(), text.end(), firstKeyWins);
+        if (!Json::sax_parse(text.begin(), text.end(), &builder))
+            throw DecodingError("invalid JSON");
     } catch (const nlohmann::ordered_json::exception& e) {
-        // Syntax errors, and numbers out of range (1e400), which nlohmann
-        // reports as another kind of exception.
         throw DecodingError(std::string("invalid JSON: ") + e.what());
     }
+    return builder.take();
 }
 
 }  // namespace mivo::json

@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "../shared/planted_files.hpp"
+#include "account/dev_file_store.hpp"
 #include "account/keychain_store.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/memory_secret_store.hpp"
@@ -229,6 +231,63 @@ TEST_F(DevFileStoreTest, ADamagedFileReadsAsEmptyAndIsReplacedByTheNextWrite) {
     }
     store.set("c", "d");
     EXPECT_EQ(nlohmann::json::parse(readFile(file)), (nlohmann::json{{"c", "d"}}));
+}
+
+// A folder at the token path once ended every start with an uncaught
+// exception; a named pipe or a link to /dev/zero held it forever.
+TEST_F(DevFileStoreTest, AnythingButARegularFileIsKeptAsideAndReadsAsSignedOut) {
+    using testing::Planted;
+    const fs::path file = root / "Mivo" / "dev-auth.json";
+    const fs::path elsewhere = root / "elsewhere.json";
+    std::ofstream(elsewhere) << R"({"access_token":"not ours"})";
+    for (const Planted kind : {Planted::namedPipe, Planted::linkToDevZero, Planted::folder,
+                               Planted::oversized, Planted::linkToFile}) {
+        SCOPED_TRACE(testing::nameOf(kind));
+        fs::remove_all(root / "Mivo");
+        testing::plant(kind, file, DevFileStore::kMaxFileBytes + 1, elsewhere);
+        log.clear();
+        KeychainStore store("com.mivo.auth", secrets, log, file);
+        EXPECT_EQ(store.get("access_token"), std::nullopt);
+        EXPECT_EQ(log.count("; kept aside as " + file.string() + ".broken; signed out"), 1u);
+        store.set("access_token", "tok");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+        EXPECT_EQ(modeOf(file), 0600u);
+        EXPECT_EQ(store.get("access_token"), "tok");
+        EXPECT_EQ(readFile(elsewhere), R"({"access_token":"not ours"})");
+    }
+}
+
+TEST_F(DevFileStoreTest, AFolderOpenToOthersIsNeitherReadNorWritten) {
+    const fs::path file = root / "Mivo" / "dev-auth.json";
+    fs::create_directories(root / "Mivo");
+    ::chmod((root / "Mivo").c_str(), 0777);
+    std::ofstream(file) << R"({"access_token":"planted"})";
+    KeychainStore store("com.mivo.auth", secrets, log, file);
+    EXPECT_EQ(store.get("access_token"), std::nullopt);
+    store.set("access_token", "tok");
+    store.remove("user_id");
+    EXPECT_EQ(readFile(file), R"({"access_token":"planted"})");
+    EXPECT_EQ(log.count("not using the token file " + file.string() + ": " +
+                        (root / "Mivo").string() + " can be written by every user"),
+              1u);
+}
+
+TEST(DevFileStorePath, WithoutHomeThePathIsNeverRelative) {
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* savedData = std::getenv("XDG_DATA_HOME");
+    const std::string data = savedData ? savedData : "";
+    ::unsetenv("XDG_DATA_HOME");
+    for (const char* value : {static_cast<const char*>(nullptr), "", "relative"}) {
+        if (value)
+            ::setenv("HOME", value, 1);
+        else
+            ::unsetenv("HOME");
+        const fs::path path = DevFileStore::defaultPath();
+        EXPECT_TRUE(path.empty() || path.is_absolute()) << path;
+    }
+    ::setenv("HOME", home.c_str(), 1);
+    if (savedData)
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
 }
 
 // The switch is read once per process, so each case runs in a fresh copy of

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "../shared/planted_files.hpp"
 #include "platform/sim/captured_log.hpp"
 
 namespace mivo {
@@ -95,6 +97,102 @@ TEST_F(JsonFileUserDefaultsTest, BrokenFileIsKeptAsideAndDefaultsApply) {
     EXPECT_EQ(readFile(aside), "{\"settings.application.mivoEnabled\": fal") << "aside overwritten";
 }
 
+// Whatever sits at the path, Mivo starts at once with its defaults, keeps the
+// thing aside and writes a fresh private file; a link's target is never
+// touched.
+TEST_F(JsonFileUserDefaultsTest, AnythingButARegularFileIsKeptAsideWithoutBlockingOrGrowing) {
+    using testing::Planted;
+    const fs::path elsewhere = root / "elsewhere.json";
+    const std::string elsewhereText = R"({"settings.application.mivoEnabled": false})";
+    std::ofstream(elsewhere) << elsewhereText;
+    for (const Planted kind : {Planted::namedPipe, Planted::linkToDevZero, Planted::folder,
+                               Planted::oversized, Planted::linkToFile}) {
+        SCOPED_TRACE(testing::nameOf(kind));
+        fs::remove_all(file.parent_path());
+        log.clear();
+        testing::plant(kind, file, JsonFileUserDefaults::kMaxFileBytes + 1, elsewhere);
+        JsonFileUserDefaults defaults(file, log);
+        EXPECT_FALSE(defaults.object("settings.application.mivoEnabled"));
+        EXPECT_EQ(log.count("; kept aside as " + file.string() + ".broken; using defaults"), 1u)
+            << (log.lines().empty() ? "" : log.lines().front());
+
+        defaults.set("settings.application.mivoEnabled", true);
+        fs::path aside = file;
+        aside += ".broken";
+        EXPECT_TRUE(fs::exists(fs::symlink_status(aside)));
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+        EXPECT_EQ(mode(file), 0600u);
+        EXPECT_EQ(JsonFileUserDefaults(file, log).object("settings.application.mivoEnabled"),
+                  DefaultsValue(true));
+        EXPECT_EQ(readFile(elsewhere), elsewhereText);
+    }
+}
+
+// A file that exists but cannot be read holds the user's settings: it is
+// neither kept aside nor written over, however the settings change.
+TEST_F(JsonFileUserDefaultsTest, AnUnreadableFileIsLeftUntouchedAndNothingIsWrittenOverIt) {
+    const std::string text = R"({"settings.application.mivoEnabled": false})";
+    writeFile(text);
+    ::chmod(file.c_str(), 0);
+    const std::string failure = testing::runUnprivileged(root, [&]() -> std::string {
+        JsonFileUserDefaults defaults(file, log);
+        if (defaults.object("settings.application.mivoEnabled"))
+            return "a value was read from an unreadable file";
+        if (log.count("defaults: cannot read " + file.string() +
+                      ": Permission denied; using defaults and leaving the file untouched") != 1)
+            return "no log line for the unreadable file";
+        defaults.set("settings.application.mivoEnabled", true);
+        if (defaults.object("settings.application.mivoEnabled") != DefaultsValue(true))
+            return "the change was not kept for this run";
+        if (!log.contains("defaults: not saved, because " + file.string() + " cannot be read"))
+            return "no log line for the refused save";
+        return {};
+    });
+    EXPECT_EQ(failure, "");
+    ::chmod(file.c_str(), 0600);
+    EXPECT_EQ(readFile(file), text);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()),
+              1);
+}
+
+// A settings folder that others can write, or that belongs to someone else
+// (as /tmp/.config/Mivo would), is neither read nor written.
+TEST_F(JsonFileUserDefaultsTest, AFolderOpenToOthersOrOfAnotherUserIsNotUsed) {
+    const std::string text = R"({"settings.application.mivoEnabled": false})";
+    struct Row {
+        const char* what;
+        mode_t mode;
+        bool otherOwner;
+    };
+    for (const Row row : {Row{"open to all", 0777, false}, Row{"another user's", 0700, true}}) {
+        SCOPED_TRACE(row.what);
+        if (row.otherOwner && ::geteuid() != 0)
+            continue;  // only root can give a folder away
+        fs::remove_all(file.parent_path());
+        log.clear();
+        writeFile(text);
+        ::chmod(file.parent_path().c_str(), row.mode);
+        if (row.otherOwner) {
+            ASSERT_EQ(::chown(file.parent_path().c_str(), testing::kNobody, testing::kNobody), 0);
+        }
+        JsonFileUserDefaults defaults(file, log);
+        EXPECT_FALSE(defaults.object("settings.application.mivoEnabled"));
+        EXPECT_TRUE(log.contains("defaults: not using " + file.string()));
+        defaults.set("settings.application.mivoEnabled", true);
+        EXPECT_EQ(readFile(file), text);
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
+    }
+}
+
+TEST_F(JsonFileUserDefaultsTest, WithoutAHomeFolderSettingsLastUntilQuitAndNothingIsWritten) {
+    JsonFileUserDefaults defaults(fs::path(), log);
+    defaults.set("settings.application.mivoEnabled", false);
+    EXPECT_EQ(defaults.object("settings.application.mivoEnabled"), DefaultsValue(false));
+    EXPECT_TRUE(log.contains("defaults: no home folder is known; settings last until Mivo quits"));
+    EXPECT_TRUE(log.contains("defaults: not saved, because no home folder is known"));
+}
+
 // Files written by hand or by another version: what each entry reads as.
 TEST(DefaultsFileTest, EntriesThatAreNoValueOfOursAreLeftOut) {
     const auto values = decodeDefaultsFile(R"({
@@ -136,6 +234,18 @@ TEST(DefaultsFileTest, PathFollowsXdgConfigHome) {
     setenv("XDG_CONFIG_HOME", "relative/dir", 1);
     EXPECT_EQ(JsonFileUserDefaults::defaultPath(),
               fs::path(home) / ".config" / "Mivo" / "defaults.json");
+    // Without HOME: the password database's home folder, never a shared one.
+    unsetenv("XDG_CONFIG_HOME");
+    for (const char* value : {static_cast<const char*>(nullptr), "", "relative"}) {
+        if (value)
+            setenv("HOME", value, 1);
+        else
+            unsetenv("HOME");
+        const fs::path path = JsonFileUserDefaults::defaultPath();
+        EXPECT_TRUE(path.empty() || path.is_absolute()) << path;
+        EXPECT_FALSE(path.string().starts_with("/tmp")) << path;
+    }
+    setenv("HOME", home.c_str(), 1);
     if (savedXdg)
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else

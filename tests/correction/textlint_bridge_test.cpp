@@ -224,6 +224,15 @@ TEST(TextlintBridge, AHangingChildIsEndedAfterTheBoundAndTheNextRequestWorks) {
     EXPECT_EQ(standIn.requests(), 4);
 }
 
+TEST(TextlintBridge, AChildWritingOneEndlessLineIsEndedAndTheNextRequestWorks) {
+    StandInTextlint standIn;
+    TextlintJapaneseBridge bridge(standIn.settings(milliseconds(300)));
+    ASSERT_EQ(bridge.lint("一"), echo("一"));
+    EXPECT_TRUE(bridge.lint("endless").empty());
+    EXPECT_EQ(bridge.lint("二"), echo("二"));
+    EXPECT_EQ(standIn.starts(), 2);
+}
+
 TEST(TextlintBridge, TheFirstAnswerIsBoundedToo) {
     StandInTextlint standIn;
     auto settings = standIn.settings();

@@ -6,6 +6,7 @@
 // every start and every request line, so tests can tell whether the bridge
 // wrote to a child or started one. What it answers depends on the text:
 //   "hang..."       never answers
+//   "endless"       writes one line that never ends, as fast as it can
 //   "exit"          exits without answering
 //   "then exit..."  answers, then exits
 //   "raw:<line>"    answers with <line> verbatim
@@ -45,6 +46,14 @@ readline.createInterface({ input: process.stdin }).on("line", (line) => {
     answers = JSON.parse(fs.readFileSync(path.join(logs, "answers.json"), "utf8"));
   } catch {}
   if (text.startsWith("hang")) return;
+  if (text === "endless") {
+    const chunk = "x".repeat(65536);
+    const pump = () => {
+      while (process.stdout.write(chunk));
+      process.stdout.once("drain", pump);
+    };
+    return pump();
+  }
   if (text === "exit") process.exit(0);
   if (text.startsWith("raw:")) return send(text.slice(4));
   if (text.startsWith("error:")) return send(JSON.stringify({ id, error: text.slice(6) }));

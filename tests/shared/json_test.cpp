@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace mivo::json {
 namespace {
 
@@ -31,6 +33,44 @@ TEST(StrictJson, RepeatedKeyWhoseValueIsAnObjectLeavesNoStaleKeys) {
     EXPECT_EQ(j, parse(R"({"x":1,"patterns":[1,2]})"));
     const Json deep = parse(R"({"a":{"b":1,"b":{"c":{"d":0}},"c":2,"d":3},"d":4})");
     EXPECT_EQ(deep, parse(R"({"a":{"b":1,"c":2,"d":3},"d":4})"));
+}
+
+// An answer of 100,000 keys (1.1 MB) once took half a minute; its cost is
+// measured by bench/wire_bench, this checks the result at that size.
+TEST(StrictJson, AHundredThousandKeysAndTheirRepeatsKeepOrderAndFirstValues) {
+    constexpr int kKeys = 100'000;
+    std::string text = "{";
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < kKeys; ++i) {
+            if (text.size() > 1)
+                text += ',';
+            text += "\"k" + std::to_string(i) + "\":" + std::to_string(pass == 0 ? i : -1);
+        }
+    }
+    text += R"(,"k7":{"nested":[1,{"k8":2}]},"last":true})";
+    const Json j = parse(text);
+    ASSERT_EQ(j.size(), static_cast<std::size_t>(kKeys + 1));
+    int i = 0;
+    for (const auto& [key, value] : j.items()) {
+        if (i == kKeys) {
+            EXPECT_EQ(key, "last");
+            break;
+        }
+        ASSERT_EQ(key, "k" + std::to_string(i));
+        ASSERT_EQ(value, i);
+        ++i;
+    }
+}
+
+TEST(StrictJson, ValuesOfEveryKindRoundTrip) {
+    const char* text = R"({"n":null,"t":true,"f":false,"i":-3,"u":18446744073709551615,)"
+                       R"("d":1.5,"s":"\u3042","a":[[],{},[1,[2]]],"o":{"":{}}})";
+    const Json j = parse(text);
+    EXPECT_EQ(j.dump(), nlohmann::ordered_json::parse(text).dump());
+    EXPECT_EQ(parse("[]"), Json::array());
+    EXPECT_EQ(parse(" 7 "), 7);
+    for (const char* broken : {"", "{", "[1,]", "{\"a\" 1}", "{\"a\":1}x", "nul"})
+        EXPECT_THROW(parse(broken), DecodingError) << broken;
 }
 
 TEST(StrictJson, NumbersOutOfRangeAreDecodingErrors) {

@@ -98,7 +98,8 @@ TextlintChildProcess::TextlintChildProcess(TextlintChildProcess&& other) noexcep
       reaped_(std::exchange(other.reaped_, true)),
       input_(std::move(other.input_)),
       output_(std::move(other.output_)),
-      pending_(std::move(other.pending_)) {}
+      pending_(std::move(other.pending_)),
+      lineTooLong_(other.lineTooLong_) {}
 
 TextlintChildProcess& TextlintChildProcess::operator=(TextlintChildProcess&& other) noexcept {
     if (this != &other) {
@@ -108,6 +109,7 @@ TextlintChildProcess& TextlintChildProcess::operator=(TextlintChildProcess&& oth
         input_ = std::move(other.input_);
         output_ = std::move(other.output_);
         pending_ = std::move(other.pending_);
+        lineTooLong_ = other.lineTooLong_;
     }
     return *this;
 }
@@ -215,13 +217,26 @@ bool TextlintChildProcess::writeAll(std::string_view bytes, Deadline deadline) {
 std::optional<std::string> TextlintChildProcess::readLine(Deadline deadline) {
     if (!output_.valid())
         return std::nullopt;
+    lineTooLong_ = false;
     char buffer[4096];
+    // Only the bytes that arrived since the last look can hold the newline.
+    std::size_t searched = 0;
     for (;;) {
-        if (const auto newline = pending_.find('\n'); newline != std::string::npos) {
+        if (const auto newline = pending_.find('\n', searched); newline != std::string::npos) {
+            if (newline > kMaxLineBytes) {
+                lineTooLong_ = true;
+                break;
+            }
             std::string line = pending_.substr(0, newline);
             pending_.erase(0, newline + 1);
             return line;
         }
+        searched = pending_.size();
+        // A child that never ends its line, or writes without pause, must
+        // not hold the caller past the deadline nor fill its memory.
+        lineTooLong_ = pending_.size() > kMaxLineBytes;
+        if (lineTooLong_ || std::chrono::steady_clock::now() >= deadline)
+            break;
         const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
         if (n > 0) {
             pending_.append(buffer, static_cast<std::size_t>(n));
@@ -240,6 +255,8 @@ std::optional<std::string> TextlintChildProcess::readLine(Deadline deadline) {
         }
         return std::nullopt;
     }
+    pending_.clear();
+    return std::nullopt;
 }
 
 void TextlintChildProcess::end() {

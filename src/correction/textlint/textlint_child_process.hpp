@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -63,10 +64,17 @@ class TextlintChildProcess {
     // reading, has gone, or the deadline passed.
     bool writeAll(std::string_view bytes, Deadline deadline);
 
+    // The longest line readLine() takes: an answer lists a sentence's
+    // messages, a few kilobytes.
+    static constexpr std::size_t kMaxLineBytes = 1024 * 1024;
+
     // One line of the child's output without its newline; nothing at the
-    // end of the stream, on a read error or when the deadline passes.
-    // Bytes after the newline are kept for the next call.
+    // end of the stream, on a read error, when the deadline passes (also
+    // while the child keeps writing) or when the line grows beyond
+    // kMaxLineBytes. Bytes after the newline are kept for the next call.
     std::optional<std::string> readLine(Deadline deadline);
+    // Whether the last readLine() gave nothing because the line was too long.
+    bool lineWasTooLong() const { return lineTooLong_; }
 
     // Kills the child if it still runs and reaps it. Idempotent.
     void end();
@@ -79,6 +87,7 @@ class TextlintChildProcess {
     UniqueFd input_;   // our end of the child's standard input
     UniqueFd output_;  // reading end of the child's standard output
     std::string pending_;
+    bool lineTooLong_ = false;
 };
 
 }  // namespace mivo

@@ -214,11 +214,13 @@ TextlintJapaneseBridge::Outcome TextlintJapaneseBridge::exchange(
     const bool written = process_->writeAll(bytes, deadline);
     const auto line = written ? readLine(deadline) : std::nullopt;
     if (!line) {
-        // Too slow, or gone: either way this child can no longer be trusted
-        // to pair its next line with our next request.
-        const bool timedOut = std::chrono::steady_clock::now() >= deadline;
+        // Too slow, too long, or gone: either way this child can no longer
+        // be trusted to pair its next line with our next request. Only a
+        // child that went away earns the request a second try.
+        const bool misbehaved = std::chrono::steady_clock::now() >= deadline ||
+                                (process_ && process_->lineWasTooLong());
         process_.reset();
-        return timedOut ? Outcome::failed : Outcome::childGone;
+        return misbehaved ? Outcome::failed : Outcome::childGone;
     }
     const auto response = decodeResponse(*line);
     if (!response)

@@ -141,22 +141,46 @@ bool HttpResponseReader::appendBody(std::string_view bytes) {
     return true;
 }
 
+std::size_t HttpResponseReader::find(std::string_view pending, std::string_view terminator) {
+    // What an earlier call searched holds no terminator, except perhaps one
+    // that the new bytes complete: search only from there, so that a line
+    // arriving one byte at a time costs its length, not its length squared.
+    const std::size_t overlap = terminator.size() - 1;
+    const std::size_t from = scanned_ > overlap ? scanned_ - overlap : 0;
+    const std::size_t found = pending.find(terminator, from);
+    scanned_ = found == std::string_view::npos ? pending.size() : 0;
+    return found;
+}
+
 HttpResponseReader::State HttpResponseReader::advance() {
-    auto fail = [this] {
+    // Bytes are consumed by moving `at` over them; the buffer drops them
+    // once per call, not once per chunk, which would move the rest of a
+    // large buffer for every small chunk in it.
+    std::size_t at = 0;
+    auto consume = [this, &at](std::size_t n) {
+        at += n;
+        scanned_ = 0;
+    };
+    auto pending = [this, &at] { return std::string_view(buffer_).substr(at); };
+    auto done = [this, &at](State state) {
+        buffer_.erase(0, at);
+        return state;
+    };
+    auto fail = [this, &done] {
         malformed_ = true;
-        return State::malformed;
+        return done(State::malformed);
     };
     if (malformed_)
         return State::malformed;
     while (true) {
         switch (phase_) {
             case Phase::head: {
-                const std::size_t end = buffer_.find("\r\n\r\n");
+                const std::size_t end = find(pending(), "\r\n\r\n");
                 if (end == std::string::npos)
-                    return buffer_.size() > kMaxHeadBytes ? fail() : State::incomplete;
-                if (end > kMaxHeadBytes || !readHead(std::string_view(buffer_).substr(0, end)))
+                    return pending().size() > kMaxHeadBytes ? fail() : done(State::incomplete);
+                if (end > kMaxHeadBytes || !readHead(pending().substr(0, end)))
                     return fail();
-                buffer_.erase(0, end + 4);
+                consume(end + 4);
                 // An interim answer (100 Continue) is followed by the real one.
                 if (response_.status < 200)
                     continue;
@@ -165,65 +189,65 @@ HttpResponseReader::State HttpResponseReader::advance() {
                 continue;
             }
             case Phase::fixed: {
-                const std::size_t take = std::min(remaining_, buffer_.size());
-                if (!appendBody(std::string_view(buffer_).substr(0, take)))
+                const std::size_t take = std::min(remaining_, pending().size());
+                if (!appendBody(pending().substr(0, take)))
                     return fail();
-                buffer_.erase(0, take);
+                consume(take);
                 remaining_ -= take;
                 if (remaining_ > 0)
-                    return State::incomplete;
+                    return done(State::incomplete);
                 phase_ = Phase::done;
                 continue;
             }
             case Phase::chunkSize: {
-                const std::size_t end = buffer_.find("\r\n");
+                const std::size_t end = find(pending(), "\r\n");
                 if (end == std::string::npos)
-                    return buffer_.size() > 1024 ? fail() : State::incomplete;
-                std::string_view line = std::string_view(buffer_).substr(0, end);
+                    return pending().size() > 1024 ? fail() : done(State::incomplete);
+                std::string_view line = pending().substr(0, end);
                 line = trimmed(line.substr(0, line.find(';')));
                 const auto size = number<std::size_t>(line, 16);
                 if (!size || *size > kMaxBodyBytes)
                     return fail();
-                buffer_.erase(0, end + 2);
+                consume(end + 2);
                 remaining_ = *size;
                 phase_ = remaining_ == 0 ? Phase::trailers : Phase::chunkData;
                 continue;
             }
             case Phase::chunkData: {
-                const std::size_t take = std::min(remaining_, buffer_.size());
-                if (!appendBody(std::string_view(buffer_).substr(0, take)))
+                const std::size_t take = std::min(remaining_, pending().size());
+                if (!appendBody(pending().substr(0, take)))
                     return fail();
-                buffer_.erase(0, take);
+                consume(take);
                 remaining_ -= take;
                 if (remaining_ > 0)
-                    return State::incomplete;
+                    return done(State::incomplete);
                 phase_ = Phase::chunkEnd;
                 continue;
             }
             case Phase::chunkEnd:
-                if (buffer_.size() < 2)
-                    return State::incomplete;
-                if (!buffer_.starts_with("\r\n"))
+                if (pending().size() < 2)
+                    return done(State::incomplete);
+                if (!pending().starts_with("\r\n"))
                     return fail();
-                buffer_.erase(0, 2);
+                consume(2);
                 phase_ = Phase::chunkSize;
                 continue;
             case Phase::trailers: {
-                const std::size_t end = buffer_.find("\r\n");
+                const std::size_t end = find(pending(), "\r\n");
                 if (end == std::string::npos)
-                    return buffer_.size() > kMaxHeadBytes ? fail() : State::incomplete;
-                buffer_.erase(0, end + 2);
+                    return pending().size() > kMaxHeadBytes ? fail() : done(State::incomplete);
+                consume(end + 2);
                 if (end == 0)
                     phase_ = Phase::done;
                 continue;
             }
             case Phase::untilClose:
-                if (!appendBody(buffer_))
+                if (!appendBody(pending()))
                     return fail();
-                buffer_.clear();
-                return State::incomplete;
+                consume(pending().size());
+                return done(State::incomplete);
             case Phase::done:
-                return State::complete;
+                return done(State::complete);
         }
     }
 }

@@ -46,12 +46,15 @@ class HttpResponseReader {
     bool readHead(std::string_view head);
     bool startBody();
     bool appendBody(std::string_view bytes);
+    // Where `terminator` starts in the unconsumed bytes, or npos.
+    std::size_t find(std::string_view pending, std::string_view terminator);
 
     bool answersHead_;
     bool receivedAnything_ = false;
     bool malformed_ = false;
     Phase phase_ = Phase::head;
     std::size_t remaining_ = 0;
+    std::size_t scanned_ = 0;  // unconsumed bytes already searched for a line end
     std::string buffer_;
     HttpResponse response_;
 };

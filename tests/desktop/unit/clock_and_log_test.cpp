@@ -1,11 +1,13 @@
 // The production scheduler's two clocks, and which lines the production log
-// keeps out of the system log.
+// keeps out of the system log and, unless asked, out of standard error.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/linux/qt_scheduler.hpp"
@@ -26,25 +28,52 @@ TEST(QtSchedulerClocks, DelaysRunOnAMonotonicClockDatesOnTheCalendar) {
     EXPECT_LE(date, after);
 }
 
-TEST(SystemLogTest, LinesQuotingTheUserGoToStandardErrorOnly) {
-    std::FILE* standardError = std::tmpfile();
-    ASSERT_NE(standardError, nullptr);
-    std::vector<std::string> systemLog;
-    {
-        SystemLog log(standardError, [&](std::string_view line) { systemLog.emplace_back(line); });
-        log.write("[Mivo] observe: ATTACHED to role=AXTextField pid=100");
-        log.writeUserText("[Mivo] analyze: 10 chars, text=\"ひみつのあいことばです。\"");
-    }
-    EXPECT_EQ(systemLog,
-              std::vector<std::string>{"[Mivo] observe: ATTACHED to role=AXTextField pid=100"});
-    std::rewind(standardError);
+std::string contents(std::FILE* file) {
+    std::rewind(file);
     std::string written;
-    for (int c; (c = std::fgetc(standardError)) != EOF;)
+    for (int c; (c = std::fgetc(file)) != EOF;)
         written.push_back(static_cast<char>(c));
-    std::fclose(standardError);
-    EXPECT_EQ(written,
-              "[Mivo] observe: ATTACHED to role=AXTextField pid=100\n"
-              "[Mivo] analyze: 10 chars, text=\"ひみつのあいことばです。\"\n");
+    return written;
+}
+
+// Typed text goes nowhere unless a developer asked for it, and then only to
+// standard error; other lines go to both.
+TEST(SystemLogTest, TypedTextIsWrittenOnlyWhenAskedForAndNeverToTheSystemLog) {
+    constexpr std::string_view kPlain = "[Mivo] observe: ATTACHED to role=AXTextField pid=100";
+    constexpr std::string_view kTyped =
+        "[Mivo] analyze: 10 chars, text=\"ひみつのあいことばです。\"";
+    struct Row {
+        bool writesTypedText;
+        std::string standardError;
+    };
+    const Row rows[] = {
+        {false, std::string(kPlain) + "\n"},
+        {true, std::string(kPlain) + "\n" + std::string(kTyped) + "\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.writesTypedText);
+        std::FILE* standardError = std::tmpfile();
+        ASSERT_NE(standardError, nullptr);
+        std::vector<std::string> systemLog;
+        {
+            SystemLog log(
+                standardError, [&](std::string_view line) { systemLog.emplace_back(line); },
+                row.writesTypedText);
+            log.write(kPlain);
+            log.writeUserText(kTyped);
+        }
+        EXPECT_EQ(systemLog, std::vector<std::string>{std::string(kPlain)});
+        EXPECT_EQ(contents(standardError), row.standardError);
+        std::fclose(standardError);
+    }
+}
+
+TEST(SystemLogTest, OnlyAPlainYesTurnsTypedTextOn) {
+    for (const char* on : {"1", "true", "yes", "on"})
+        EXPECT_TRUE(typedTextLoggingRequested(on)) << on;
+    EXPECT_FALSE(typedTextLoggingRequested(std::nullopt));
+    for (const char* off : {"", "0", "false", "no", "off", "TRUE", " 1"})
+        EXPECT_FALSE(typedTextLoggingRequested(off)) << off;
 }
 
 }  // namespace
