@@ -139,7 +139,7 @@ TEST_F(KeychainOffloadTest, AKeyringThatCannotKeepTheSignInIsToldOnce) {
     EXPECT_EQ(store.get("access_token"), "later");
     EXPECT_EQ(store.get("user_email"), "value of user_email");
     EXPECT_THAT(log.lines(), ::testing::Contains("[Mivo][Auth] keychain add failed for "
-                                                 "access_token: OSStatus=2"));
+                                                 "access_token: libsecret error=2 (add refused)"));
 }
 
 // A service that does not answer: the loop is never held; the bound ends the

@@ -269,7 +269,7 @@ TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWhole
     const OrderCase cases[] = {
         {"whole value first where no range write is trusted",
          {true, false},
-         "applyReplacement: wrote replacement using kAXValue"},
+         "applyReplacement: wrote replacement using set_text_contents"},
         {"GTK and Qt: a paste over the selection, one step in the editor's undo history",
          {true, true},
          "applyReplacement: pasted replacement into selected AX range"},

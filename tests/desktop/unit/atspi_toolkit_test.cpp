@@ -154,8 +154,11 @@ TEST(AtspiToolkit, RangeWritesGoFirstWhereEditableTextWorks) {
     };
     const Row rows[] = {
         {Toolkit::gtk, {.wholeValue = true, .range = true}},
-        {Toolkit::gtk4, {.wholeValue = true, .range = true}},
+        // GTK 4 forgets its undo history and Writer the paragraph's
+        // formatting on a whole-value write.
+        {Toolkit::gtk4, {.wholeValue = false, .range = true}},
         {Toolkit::qt, {.wholeValue = true, .range = true}},
+        {Toolkit::libreoffice, {.wholeValue = false, .range = true}},
         {Toolkit::gecko, {.wholeValue = true, .range = false}},
         {Toolkit::chromium, {.wholeValue = true, .range = false}},
         {Toolkit::other, {.wholeValue = true, .range = false}},
