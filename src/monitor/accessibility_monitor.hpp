@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "monitor/sentence_completion_detector.hpp"
 #include "monitor/text_buffer_store.hpp"
 #include "platform/desktop.hpp"

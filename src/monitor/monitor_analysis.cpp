@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "field/ax_geometry.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "monitor/ax_geometry.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -149,7 +149,7 @@ void AccessibilityMonitor::captureCaretRect(const AXElement& element) {
     if (const auto caret = AXTextExtractor::caretBoundsAtSelection(ax, screens, element)) {
         currentCaretRect_ = caret->rect;
         log("caretRect: (loc=" + std::to_string(caret->probe.location) +
-            ",len=" + std::to_string(caret->probe.length) + ") screen=" + toString(caret->quartz) +
+            ",len=" + std::to_string(caret->probe.length) + ") screen=" + toString(caret->screen) +
             " → global=" + toString(caret->rect) +
             " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
         return;

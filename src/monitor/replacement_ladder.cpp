@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "monitor/ax_geometry.hpp"
+#include "field/ax_geometry.hpp"
 #include "monitor/replacement_range.hpp"
 #include "monitor/replacement_verification.hpp"
 #include "platform/ax_reads.hpp"

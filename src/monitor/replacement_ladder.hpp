@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "monitor/synthetic_input.hpp"
 #include "shared/records.hpp"
 
 namespace mivo {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/geometry.hpp"
 #include "shared/records.hpp"
 

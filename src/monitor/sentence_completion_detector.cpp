@@ -5,14 +5,6 @@
 #include "shared/text.hpp"
 
 namespace mivo {
-// Hiragana and katakana (with ・ and ー), CJK extension A, the unified
-// ideographs. Punctuation such as 。「」 and fullwidth forms count only in the
-// total.
-bool isJapaneseScalar(char32_t c) {
-    return (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) ||
-           (c >= 0x4E00 && c <= 0x9FFF);
-}
-
 namespace {
 
 constexpr std::array<std::string_view, 5> kSentenceEnds{"。", "！", "？", "!", "?"};
@@ -20,16 +12,7 @@ constexpr std::array<std::string_view, 5> kSentenceEnds{"。", "！", "？", "!"
 }  // namespace
 
 double SentenceCompletionDetector::japaneseRatio(std::string_view text) const {
-    if (text.empty())
-        return 0.0;
-    std::size_t total = 0;
-    std::size_t japanese = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        ++total;
-        if (isJapaneseScalar(text::decodeNext(text, i)))
-            ++japanese;
-    }
-    return static_cast<double>(japanese) / static_cast<double>(total);
+    return text::japaneseRatio(text);
 }
 
 std::optional<CompletedSentenceCandidate> SentenceCompletionDetector::analyze(

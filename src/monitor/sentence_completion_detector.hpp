@@ -10,13 +10,9 @@
 
 #include "platform/scheduler.hpp"
 #include "shared/records.hpp"
+#include "shared/text.hpp"
 
 namespace mivo {
-
-// Kana and CJK ideographs (extension A included): what counts as Japanese for
-// the sentence detector's ratio and for the rewrite client's check that a
-// Japanese text came back Japanese. One definition, so the two never differ.
-bool isJapaneseScalar(char32_t c);
 
 class SentenceCompletionDetector {
   public:
@@ -24,7 +20,7 @@ class SentenceCompletionDetector {
     explicit SentenceCompletionDetector(const Scheduler& clock) : clock_(clock) {}
 
     // Least share of Japanese scalars (inclusive).
-    double minimumJapaneseRatio = 0.3;
+    double minimumJapaneseRatio = text::minimumJapaneseRatio;
     // Most Characters of a candidate (inclusive).
     int64_t maximumSentenceLength = 500;
     // Least Characters, after trimming, of a text without final punctuation.

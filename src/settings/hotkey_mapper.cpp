@@ -35,7 +35,7 @@ std::string upperCased(std::string_view character) {
 
 }  // namespace
 
-uint32_t carbonModifiers(KeyModifiers modifiers) {
+uint32_t modifierMask(KeyModifiers modifiers) {
     uint32_t mask = 0;
     if (modifiers.command) {
         mask |= HotKeyConfig::commandMask;

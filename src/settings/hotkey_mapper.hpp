@@ -24,7 +24,7 @@ struct KeyModifiers {
 
 namespace HotKeyMapper {
 
-uint32_t carbonModifiers(KeyModifiers modifiers);
+uint32_t modifierMask(KeyModifiers modifiers);
 
 // The modifier glyphs in the order Control, Option, Shift, Command, then the
 // key's glyph.

@@ -18,14 +18,14 @@ CaptureOutcome handle(const CapturedKeyPress& press) {
     if (press.keyCode == escapeKeyCode) {
         return {CaptureOutcome::Kind::cancelled, {}};
     }
-    const uint32_t carbon = HotKeyMapper::carbonModifiers(press.modifiers);
-    if ((carbon & kQualifyingModifiers) == 0 || !press.keyCode) {
+    const uint32_t mask = HotKeyMapper::modifierMask(press.modifiers);
+    if ((mask & kQualifyingModifiers) == 0 || !press.keyCode) {
         return {CaptureOutcome::Kind::refused, {}};
     }
     HotKeyConfig config;
     config.keyCode = *press.keyCode;
-    config.carbonModifiers = carbon;
-    config.display = HotKeyMapper::display(*press.keyCode, carbon, press.characters);
+    config.carbonModifiers = mask;
+    config.display = HotKeyMapper::display(*press.keyCode, mask, press.characters);
     return {CaptureOutcome::Kind::recorded, std::move(config)};
 }
 

@@ -564,4 +564,25 @@ std::string makeUuid() {
     return out;
 }
 
+// Hiragana and katakana (with ・ and ー), CJK extension A, the unified
+// ideographs. Punctuation such as 。「」 and fullwidth forms count only in the
+// total.
+bool isJapaneseScalar(char32_t c) {
+    return (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF);
+}
+
+double japaneseRatio(std::string_view s) {
+    if (s.empty())
+        return 0.0;
+    std::size_t total = 0;
+    std::size_t japanese = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        ++total;
+        if (isJapaneseScalar(decodeNext(s, i)))
+            ++japanese;
+    }
+    return static_cast<double>(japanese) / static_cast<double>(total);
+}
+
 }  // namespace mivo::text

@@ -93,6 +93,16 @@ std::string fromCodePoint(char32_t c);
 // The code point starting at byte `i`, advancing `i`; U+FFFD for bad bytes.
 char32_t decodeNext(std::string_view s, std::size_t& i);
 
+// Kana and CJK ideographs (extension A included): what counts as Japanese for
+// the sentence detector's ratio, the rewrite engine's "already Japanese" test
+// and the rewrite client's check that a Japanese text came back Japanese. One
+// definition, so they never differ.
+bool isJapaneseScalar(char32_t c);
+// Share of Unicode scalars that are Japanese; 0 for "".
+double japaneseRatio(std::string_view s);
+// Least share (inclusive) of Japanese scalars for a text to count as Japanese.
+inline constexpr double minimumJapaneseRatio = 0.3;
+
 // White space and line breaks, U+3000 (ideographic space) included.
 bool isWhitespaceOrNewline(char32_t c);
 std::string trimWhitespaceAndNewlines(std::string_view s);

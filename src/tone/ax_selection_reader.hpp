@@ -17,7 +17,7 @@
 #include <string_view>
 #include <utility>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/desktop.hpp"
 #include "shared/text.hpp"
 

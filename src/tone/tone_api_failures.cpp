@@ -3,7 +3,6 @@
 
 #include <array>
 
-#include "monitor/sentence_completion_detector.hpp"
 #include "shared/json.hpp"
 #include "shared/text.hpp"
 #include "tone/tone_api_client.hpp"
@@ -46,7 +45,7 @@ ErrorResponse decodeErrorResponse(std::string_view body) {
 bool containsJapanese(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
-        if (isJapaneseScalar(text::decodeNext(s, i)))
+        if (text::isJapaneseScalar(text::decodeNext(s, i)))
             return true;
     }
     return false;
@@ -71,7 +70,7 @@ bool ToneAPIClient::isRecoverableSentenceMismatchOutput(std::string_view trimmed
             return false;
     }
     // A Japanese text must come back Japanese; the same notion of a Japanese
-    // character as the sentence detector's, extension A included.
+    // character as the sentence detector's (shared/text), extension A included.
     return !containsJapanese(targetText) || containsJapanese(trimmed);
 }
 

@@ -50,7 +50,6 @@ ToneCoordinator::ToneCoordinator(Ports ports, ToneWarmBuffer* warmBuffer,
       accessTokenProvider_(std::move(accessTokenProvider)),
       isSignedOut_(std::move(isSignedOut)),
       onSignInRequested_(std::move(onSignInRequested)),
-      languageDetector_(ports.desktop.scheduler),
       hotKey_(ports.hotKeys, ports.desktop.scheduler, ports.desktop.log) {
     // The hotkey lives and dies with the coordinator, and reports presses
     // in a later turn, when the coordinator is owned by its shared_ptr.
@@ -157,7 +156,7 @@ void ToneCoordinator::invoke() {
     currentSurfaceTag_ = snapshot->surfaceTag;
     originalApp_ = hostApplication(*snapshot, front);
     originalText_ = trimmed;
-    if (languageDetector_.japaneseRatio(trimmed) >= languageDetector_.minimumJapaneseRatio) {
+    if (text::japaneseRatio(trimmed) >= text::minimumJapaneseRatio) {
         box_.setTranslateUnavailableReason(std::string(kAlreadyJapanese));
     } else {
         box_.setTranslateUnavailableReason(std::nullopt);

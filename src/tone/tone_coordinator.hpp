@@ -20,7 +20,6 @@
 #include <optional>
 #include <string>
 
-#include "monitor/sentence_completion_detector.hpp"
 #include "platform/alerts.hpp"
 #include "platform/desktop.hpp"
 #include "platform/hot_keys.hpp"
@@ -163,7 +162,6 @@ class ToneCoordinator final : public TonePanelActions,
     AccessTokenProvider accessTokenProvider_;
     std::function<bool()> isSignedOut_;
     std::function<void()> onSignInRequested_;
-    SentenceCompletionDetector languageDetector_;
     ToneHotKey hotKey_;
     ToneStateBox box_;
     bool started_ = false;

@@ -13,7 +13,7 @@ namespace mivo {
 
 void ToneCoordinator::startConversion(RewriteAction action, std::optional<Register> toneRegister) {
     if (action == RewriteAction::translate &&
-        languageDetector_.japaneseRatio(originalText_) >= languageDetector_.minimumJapaneseRatio) {
+        text::japaneseRatio(originalText_) >= text::minimumJapaneseRatio) {
         box_.setSelectedAction(RewriteAction::translate);
         box_.setTranslateUnavailableReason(std::string(kAlreadyJapanese));
         log("Rewrite: skipped translate because selected text is already Japanese");

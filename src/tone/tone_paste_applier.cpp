@@ -3,10 +3,10 @@
 #include <functional>
 #include <memory>
 
-#include "monitor/ax_geometry.hpp"
-#include "monitor/ax_text_extractor.hpp"
-#include "monitor/pasteboard_guard.hpp"
-#include "monitor/synthetic_input.hpp"
+#include "field/ax_geometry.hpp"
+#include "field/ax_text_extractor.hpp"
+#include "field/pasteboard_guard.hpp"
+#include "field/synthetic_input.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 #include "tone/ax_selection_reader.hpp"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "monitor/ax_geometry.hpp"
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_geometry.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 #include "tone/ax_selection_reader.hpp"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "desktop_test_support.hpp"
-#include "monitor/synthetic_input.hpp"
+#include "field/synthetic_input.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest.
 #include <X11/Xatom.h>

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "monitor/ax_geometry.hpp"
+#include "field/ax_geometry.hpp"
 #include "monitor_scene.hpp"
 
 namespace mivo {

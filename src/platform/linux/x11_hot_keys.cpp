@@ -127,7 +127,7 @@ std::expected<std::unique_ptr<HotKeyRegistration>, HotKeyRefusal> X11HotKeys::re
     const KeyCode keycode = keysym ? XKeysymToKeycode(s.display, *keysym) : 0;
     if (keycode == 0)
         return std::unexpected(HotKeyRefusal::unknownKey);
-    const unsigned int modifiers = x11ModifiersForCarbon(config.carbonModifiers);
+    const unsigned int modifiers = x11ModifiersForMask(config.carbonModifiers);
     // A second grab of ours would silently replace the first, and dropping
     // either would end both.
     if (std::any_of(s.grabs.begin(), s.grabs.end(), [&](const auto& g) {

@@ -171,20 +171,20 @@ std::optional<uint32_t> virtualKeyForKeysym(unsigned long keysym) {
     return std::nullopt;
 }
 
-unsigned int x11ModifiersForCarbon(uint32_t carbonModifiers) {
+unsigned int x11ModifiersForMask(uint32_t carbonModifiers) {
     unsigned int mask = 0;
-    for (const auto& [carbon, x11] : kModifiers) {
-        if ((carbonModifiers & carbon) != 0)
+    for (const auto& [stored, x11] : kModifiers) {
+        if ((carbonModifiers & stored) != 0)
             mask |= x11;
     }
     return mask;
 }
 
-uint32_t carbonModifiersForX11(unsigned int state) {
+uint32_t modifierMaskForX11(unsigned int state) {
     uint32_t mask = 0;
-    for (const auto& [carbon, x11] : kModifiers) {
+    for (const auto& [stored, x11] : kModifiers) {
         if ((state & x11) != 0)
-            mask |= carbon;
+            mask |= stored;
     }
     return mask;
 }

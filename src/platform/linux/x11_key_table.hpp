@@ -18,8 +18,8 @@ std::optional<uint32_t> virtualKeyForKeysym(unsigned long keysym);
 
 // X modifier mask of a stored modifier mask; bits without an X counterpart
 // (Caps Lock) are left out.
-unsigned int x11ModifiersForCarbon(uint32_t carbonModifiers);
+unsigned int x11ModifiersForMask(uint32_t carbonModifiers);
 // Stored modifier mask of an X event's state; lock keys are left out.
-uint32_t carbonModifiersForX11(unsigned int state);
+uint32_t modifierMaskForX11(unsigned int state);
 
 }  // namespace mivo::linux_desktop

@@ -18,8 +18,8 @@
 
 #include "desktop_apps.hpp"
 #include "desktop_test_support.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "monitor/ax_text_extractor.hpp"
 #include "platform/linux/atspi_element.hpp"
 
 namespace mivo::desktop_test {

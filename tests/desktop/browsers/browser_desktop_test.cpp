@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "desktop_test_support.hpp"
+#include "field/ax_text_extractor.hpp"
+#include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "monitor/ax_text_extractor.hpp"
-#include "monitor/synthetic_input.hpp"
 
 namespace mivo::desktop_test {
 namespace {

@@ -18,8 +18,8 @@
 
 #include "accessible_buttons.hpp"
 #include "desktop_test_support.hpp"
-#include "monitor/ax_geometry.hpp"
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_geometry.hpp"
+#include "field/ax_text_extractor.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "desktop_test_support.hpp"
-#include "monitor/ax_geometry.hpp"
+#include "field/ax_geometry.hpp"
 #include "overlay/correction_panel_view.hpp"
 #include "overlay/highlight_overlay.hpp"
 #include "overlay/overlay_coordinator.hpp"

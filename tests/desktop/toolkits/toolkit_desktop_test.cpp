@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "desktop_test_support.hpp"
+#include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "monitor/synthetic_input.hpp"
 
 namespace mivo::desktop_test {
 namespace {

@@ -53,12 +53,12 @@ TEST(KeyTable, EveryKeyCodeHasItsOwnKeysym) {
 
 TEST(KeyTable, CommandIsSuperAndOptionIsAlt) {
     using H = HotKeyConfig;
-    EXPECT_EQ(x11ModifiersForCarbon(H::commandMask | H::shiftMask), Mod4Mask | ShiftMask);
-    EXPECT_EQ(x11ModifiersForCarbon(H::optionMask | H::controlMask), Mod1Mask | ControlMask);
-    EXPECT_EQ(x11ModifiersForCarbon(0x400), 0u);  // Caps Lock has no part in a shortcut
-    EXPECT_EQ(carbonModifiersForX11(Mod4Mask | ShiftMask | LockMask | Mod2Mask),
+    EXPECT_EQ(x11ModifiersForMask(H::commandMask | H::shiftMask), Mod4Mask | ShiftMask);
+    EXPECT_EQ(x11ModifiersForMask(H::optionMask | H::controlMask), Mod1Mask | ControlMask);
+    EXPECT_EQ(x11ModifiersForMask(0x400), 0u);  // Caps Lock has no part in a shortcut
+    EXPECT_EQ(modifierMaskForX11(Mod4Mask | ShiftMask | LockMask | Mod2Mask),
               H::commandMask | H::shiftMask);
-    EXPECT_EQ(carbonModifiersForX11(ControlMask | Mod1Mask), H::controlMask | H::optionMask);
+    EXPECT_EQ(modifierMaskForX11(ControlMask | Mod1Mask), H::controlMask | H::optionMask);
 }
 
 }  // namespace

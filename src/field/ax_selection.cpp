@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <array>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 

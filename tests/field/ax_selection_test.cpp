@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "sim_scene.hpp"
 
 namespace mivo {

@@ -1,4 +1,4 @@
-#include "monitor/ax_geometry.hpp"
+#include "field/ax_geometry.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +27,10 @@ class GeometryTest : public SimScene {
     }
 };
 
-TEST(CoordinateTest, QuartzRectanglesFlipAtThePrimaryScreenHeight) {
-    EXPECT_EQ(quartzToAppKit(Rect{100, 200, 50, 20}, 1117), (Rect{100, 897, 50, 20}));
+TEST(CoordinateTest, ScreenRectanglesFlipAtThePrimaryScreenHeight) {
+    EXPECT_EQ(screenToGlobal(Rect{100, 200, 50, 20}, 1117), (Rect{100, 897, 50, 20}));
     // Raised to 16, keeping the bottom edge.
-    EXPECT_EQ(quartzToAppKit(Rect{100, 200, 50, 10}, 1117), (Rect{100, 907, 50, 16}));
+    EXPECT_EQ(screenToGlobal(Rect{100, 200, 50, 10}, 1117), (Rect{100, 907, 50, 16}));
 }
 
 struct ScreenCase {
@@ -83,7 +83,7 @@ TEST_F(GeometryTest, ACaretAnsweredWithZeroFallsBackToTheCharacterBefore) {
     const auto caret = caretBoundsAtSelection(ax, screens, el(field));
     ASSERT_TRUE(caret);
     EXPECT_EQ(caret->probe, (Utf16Range{6, 1}));
-    EXPECT_EQ(caret->quartz, (Rect{160, 200, 10, 20}));
+    EXPECT_EQ(caret->screen, (Rect{160, 200, 10, 20}));
     EXPECT_EQ(caretRect(ax, screens, el(field)), (Rect{160, 897, 10, 20}));
 }
 

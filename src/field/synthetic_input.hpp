@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "monitor/pasteboard_guard.hpp"
+#include "field/pasteboard_guard.hpp"
 #include "platform/desktop.hpp"
 
 namespace mivo {

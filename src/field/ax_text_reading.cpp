@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 

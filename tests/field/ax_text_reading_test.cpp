@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "sim_scene.hpp"
 
 namespace mivo {

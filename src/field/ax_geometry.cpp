@@ -1,4 +1,4 @@
-#include "monitor/ax_geometry.hpp"
+#include "field/ax_geometry.hpp"
 
 #include <algorithm>
 #include <array>
@@ -55,9 +55,10 @@ double primaryScreenHeight(Screens& screens) {
     return all.empty() ? kDefaultScreenHeight : all.front().frame.height;
 }
 
-Rect quartzToAppKit(const Rect& quartz, double primaryHeight) {
-    return Rect{quartz.x, primaryHeight - quartz.y - quartz.height, quartz.width,
-                std::max(quartz.height, kMinimumTextHeight)};
+Rect screenToGlobal(const Rect& screen, double primaryHeight) {
+    Rect global = toGlobalCoordinates(screen, Rect{0, 0, 0, primaryHeight});
+    global.height = std::max(screen.height, kMinimumTextHeight);
+    return global;
 }
 
 Point appKitToQuartzPoint(Point appKit, Screens& screens) {
@@ -69,7 +70,7 @@ std::optional<Rect> directBoundsForRange(Accessibility& ax, Screens& screens, Ut
     const auto rect = rawBoundsForRange(ax, range, element);
     if (!rect)
         return std::nullopt;
-    return quartzToAppKit(*rect, primaryScreenHeight(screens));
+    return screenToGlobal(*rect, primaryScreenHeight(screens));
 }
 
 std::optional<Rect> elementFrame(Accessibility& ax, Screens& screens, const AXElement& element) {
@@ -77,7 +78,7 @@ std::optional<Rect> elementFrame(Accessibility& ax, Screens& screens, const AXEl
     const auto size = readSize(ax, element, kAXSizeAttribute);
     if (!position || !size)
         return std::nullopt;
-    return quartzToAppKit(Rect{position->x, position->y, size->width, size->height},
+    return screenToGlobal(Rect{position->x, position->y, size->width, size->height},
                           primaryScreenHeight(screens));
 }
 
@@ -160,9 +161,9 @@ std::optional<CaretBounds> caretBoundsAtSelection(Accessibility& ax, Screens& sc
     const std::array<Utf16Range, 3> probes{
         Utf16Range{loc, 1}, Utf16Range{std::max<int64_t>(0, loc - 1), 1}, Utf16Range{loc, 0}};
     for (const auto& probe : probes) {
-        if (const auto quartz = rawBoundsForRange(ax, probe, element))
-            return CaretBounds{probe, *quartz,
-                               quartzToAppKit(*quartz, primaryScreenHeight(screens))};
+        if (const auto screen = rawBoundsForRange(ax, probe, element))
+            return CaretBounds{probe, *screen,
+                               screenToGlobal(*screen, primaryScreenHeight(screens))};
     }
     return std::nullopt;
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "monitor/ax_geometry.hpp"
-#include "monitor/synthetic_input.hpp"
+#include "field/ax_geometry.hpp"
+#include "field/synthetic_input.hpp"
 #include "platform/sim/sim_input.hpp"
 #include "sim_scene.hpp"
 

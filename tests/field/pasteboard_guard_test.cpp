@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "monitor/pasteboard_guard.hpp"
+#include "field/pasteboard_guard.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
 #include "platform/sim/virtual_clock.hpp"
 

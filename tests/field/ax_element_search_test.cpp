@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/ax_reads.hpp"
 #include "platform/sim/sim_workspace.hpp"
 #include "sim_scene.hpp"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/screens.hpp"
 
 namespace mivo::AXTextExtractor {
@@ -21,9 +21,9 @@ inline constexpr double kMinimumTextHeight = 16;
 // Height of the first screen whose frame origin is (0, 0), else of the first
 // screen, else 1080.
 double primaryScreenHeight(Screens& screens);
-// y' = H - y - height; a rectangle lower than 16 then grows upward from its
-// bottom edge.
-Rect quartzToAppKit(const Rect& quartz, double primaryHeight);
+// An accessibility rectangle (screen pixels, y down) in global coordinates;
+// a rectangle lower than 16 then grows upward from its bottom edge.
+Rect screenToGlobal(const Rect& screen, double primaryHeight);
 Point appKitToQuartzPoint(Point appKit, Screens& screens);
 
 // "AXBoundsForRange" of a range in the element's UTF-16 units.
@@ -53,7 +53,7 @@ std::optional<Rect> boundsForTargetText(Accessibility& ax, Screens& screens,
 // what it answered, and that converted.
 struct CaretBounds {
     Utf16Range probe;
-    Rect quartz;
+    Rect screen;
     Rect rect;
 };
 std::optional<CaretBounds> caretBoundsAtSelection(Accessibility& ax, Screens& screens,

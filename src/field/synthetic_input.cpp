@@ -1,10 +1,10 @@
-#include "monitor/synthetic_input.hpp"
+#include "field/synthetic_input.hpp"
 
 #include <algorithm>
 #include <utility>
 
-#include "monitor/ax_geometry.hpp"
-#include "monitor/ax_text_extractor.hpp"
+#include "field/ax_geometry.hpp"
+#include "field/ax_text_extractor.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 

@@ -1,4 +1,4 @@
-#include "monitor/pasteboard_guard.hpp"
+#include "field/pasteboard_guard.hpp"
 
 #include <algorithm>
 #include <chrono>
