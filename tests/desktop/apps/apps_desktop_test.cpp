@@ -204,10 +204,16 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
                         [&] { return bringForward() && field() && value(*field()) == kText; },
                         60)) {
                     const auto f = field();
+                    const auto front = workspace().frontmostApplication();
                     return fail("the document never showed its text; the field " +
                                 (f ? readString(ax(), *f, kAXRoleAttribute).value_or("?") +
                                          " reads \"" + value(*f).value_or("<nothing>") + "\""
-                                   : std::string("is not found")));
+                                   : std::string("is not found")) +
+                                "; in front: " +
+                                (front ? front->localizedName.value_or("?") + " pid " +
+                                             std::to_string(front->pid)
+                                       : std::string("nothing")) +
+                                ", the application's pid " + std::to_string(app.pid()));
                 }
                 return true;
             case AppKind::thunderbird: {

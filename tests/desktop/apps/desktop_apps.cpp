@@ -11,6 +11,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <vector>
 
@@ -98,6 +99,14 @@ std::unique_ptr<RunningApplication> RunningApplication::start(
     if (!app->process_->waitForStarted(10000))
         app->failure_ = program.toStdString() + " did not start";
     return app;
+}
+
+Pid RunningApplication::pid() {
+    if (pid_ > 0 && ::kill(pid_, 0) != 0 && errno == ESRCH) {
+        pid_ = 0;
+        joined(5);
+    }
+    return pid_;
 }
 
 bool RunningApplication::joined(double seconds) {

@@ -28,8 +28,9 @@ class RunningApplication {
   public:
     ~RunningApplication();
     // The process as the bus knows it (a launcher script may have started
-    // another one); 0 until it joined.
-    Pid pid() const { return pid_; }
+    // another one); 0 until it joined. LibreOffice restarts itself once on a
+    // new profile, so a process that has ended is looked up again.
+    Pid pid();
     const std::string& failure() const { return failure_; }
     QString folder() const { return folder_.path(); }
 
