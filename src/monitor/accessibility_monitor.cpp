@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "monitor/replacement_ladder.hpp"
+
 namespace mivo {
 namespace {
 
@@ -208,6 +210,22 @@ void AccessibilityMonitor::logUserText(std::string_view message) {
     line += message;
     if (!isRepeatedPollLine(line))
         ports_.log.writeUserText(line);
+}
+
+// --- Writing corrections back ---------------------------------------------
+
+ReplacementLadder& AccessibilityMonitor::replacementLadder() {
+    if (!replacementLadder_)
+        replacementLadder_ = std::make_shared<ReplacementLadder>(*this);
+    return *replacementLadder_;
+}
+
+void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue) {
+    replacementLadder().applyReplacement(issue);
+}
+
+void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues) {
+    replacementLadder().applyReplacements(issues);
 }
 
 }  // namespace mivo

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "field/ax_text_extractor.hpp"
+#include "monitor/replacement_host.hpp"
 #include "monitor/sentence_completion_detector.hpp"
 #include "monitor/text_buffer_store.hpp"
 #include "platform/desktop.hpp"
@@ -38,31 +39,7 @@ struct MonitorState {
     bool operator==(const MonitorState&) const = default;
 };
 
-// A text read from the observed field, with where it came from: the whole
-// value, the units before the caret (from `utf16Start` of the value on), or
-// the static-text children joined with line feeds.
-using FieldText = AXTextExtractor::ExtractedText;
-
-// Tells a delayed step whether the monitor that scheduled it still exists
-// and has not been stopped since. Cheap to copy and to ask.
-class MonitorRunToken {
-  public:
-    MonitorRunToken() = default;
-    bool monitorExists() const { return !run_.expired(); }
-    bool isCurrent() const {
-        const auto run = run_.lock();
-        return run != nullptr && *run == generation_;
-    }
-
-  private:
-    friend class AccessibilityMonitor;
-    MonitorRunToken(std::weak_ptr<const uint64_t> run, uint64_t generation)
-        : run_(std::move(run)), generation_(generation) {}
-    std::weak_ptr<const uint64_t> run_;
-    uint64_t generation_ = 0;
-};
-
-class AccessibilityMonitor final {
+class AccessibilityMonitor final : public ReplacementHost {
   public:
     // The ports must outlive the monitor.
     explicit AccessibilityMonitor(Desktop desktop);
@@ -126,22 +103,22 @@ class AccessibilityMonitor final {
     void applyReplacement(const CorrectionIssue& issue);
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
 
-    // --- What the replacement ladder shares with the monitor --------------
-    Desktop& desktop() { return ports_; }
-    const std::optional<AXElement>& observedElement() const { return observedElement_; }
-    Pid observedPid() const { return observedPid_; }
-    Pid observedFocusPid() const { return observedFocusPid_; }
+    // --- What writing back needs of the monitor (ReplacementHost) ---------
+    Desktop& desktop() override { return ports_; }
+    const std::optional<AXElement>& observedElement() const override { return observedElement_; }
+    Pid observedPid() const override { return observedPid_; }
+    Pid observedFocusPid() const override { return observedFocusPid_; }
     // The last text any change source saw; the text poll compares with it.
     const FieldText& lastPolledValue() const { return lastPolledValue_; }
-    void setLastPolledValue(FieldText text) { lastPolledValue_ = std::move(text); }
+    void setLastPolledValue(FieldText text) override { lastPolledValue_ = std::move(text); }
     // The one way the field's text is read: the value, else up to 400
     // UTF-16 units before the caret, else the static-text children joined.
     // Nothing when the element is gone or is a password field.
-    std::optional<FieldText> extractTextForAnalysis(const AXElement& element);
+    std::optional<FieldText> extractTextForAnalysis(const AXElement& element) override;
     // The analysis-suppression window: while it is open, the text a
     // replacement is about to change is not analysed again.
-    void suppressAnalysisLoop(const std::string& text, double seconds);
-    void closeAnalysisSuppression();
+    void suppressAnalysisLoop(const std::string& text, double seconds) override;
+    void closeAnalysisSuppression() override;
     bool shouldSuppressPendingApplyLoop(const std::string& text);
     const std::optional<std::string>& pendingApplyOriginalText() const {
         return pendingApplyOriginalText_;
@@ -149,26 +126,32 @@ class AccessibilityMonitor final {
     const std::optional<TimePoint>& pendingApplyUntil() const { return pendingApplyUntil_; }
     // The text that ranges given to boundsForRange count in: the last one
     // analysed, or one handed to onReplacementCompleted for checking.
-    void setLastAnalyzedText(FieldText text) {
+    void setLastAnalyzedText(FieldText text) override {
         lastAnalyzedText_ = std::move(text);
         lastAnalyzedElement_ = observedElement_;
     }
-    const std::optional<FieldText>& lastAnalyzedText() const { return lastAnalyzedText_; }
+    const std::optional<FieldText>& lastAnalyzedText() const override { return lastAnalyzedText_; }
     // Emptied whenever the observed element changes.
-    std::set<std::string>& attemptedPartialRepairKeys() { return attemptedPartialRepairKeys_; }
+    std::set<std::string>& attemptedPartialRepairKeys() override {
+        return attemptedPartialRepairKeys_;
+    }
+    void replacementCompleted(const std::string& text) override {
+        if (onReplacementCompleted)
+            onReplacementCompleted(text);
+    }
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).
-    MonitorRunToken runToken() const { return MonitorRunToken(run_, *run_); }
+    MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
     // Runs `step` on the main loop `seconds` from now unless the monitor is
     // stopped or gone by then; cancelling the handle drops it too. When
     // stop() or the monitor's end drops the step, `onDropped` runs at once
     // instead (a paste that will not happen gives the pasteboard back).
     Cancel scheduleStep(double seconds, std::function<void()> step,
-                        std::function<void()> onDropped = {});
+                        std::function<void()> onDropped = {}) override;
     // One line of the system log, after the monitor's tag.
-    void log(std::string_view message);
+    void log(std::string_view message) override;
     // A line that quotes the field's text: standard error only.
-    void logUserText(std::string_view message);
+    void logUserText(std::string_view message) override;
 
   private:
     bool isMonitoring() const { return state_.kind == MonitorState::Kind::monitoring; }

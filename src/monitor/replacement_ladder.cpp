@@ -73,32 +73,18 @@ std::string_view caseName(TextInsertionMethod method) {
     return "paste";
 }
 
-ReplacementLadder::ReplacementLadder(AccessibilityMonitor& monitor)
-    : monitor_(monitor),
+ReplacementLadder::ReplacementLadder(ReplacementHost& host)
+    : host_(host),
       input_(
-          monitor.desktop(),
-          [&monitor] {
-              return InputTarget{monitor.observedElement(), monitor.observedFocusPid(),
-                                 monitor.observedPid()};
+          host.desktop(),
+          [&host] {
+              return InputTarget{host.observedElement(), host.observedFocusPid(),
+                                 host.observedPid()};
           },
-          [&monitor] { return [run = monitor.runToken()] { return run.isCurrent(); }; }) {}
-
-ReplacementLadder& AccessibilityMonitor::replacementLadder() {
-    if (!replacementLadder_)
-        replacementLadder_ = std::make_shared<ReplacementLadder>(*this);
-    return *replacementLadder_;
-}
-
-void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue) {
-    replacementLadder().applyReplacement(issue);
-}
-
-void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues) {
-    replacementLadder().applyReplacements(issues);
-}
+          [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }) {}
 
 void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
-    const auto observed = monitor_.observedElement();
+    const auto observed = host_.observedElement();
     if (!observed)
         return;
     const AXElement element = *observed;
@@ -107,9 +93,9 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     if (!located)
         return;
     const CorrectionIssue& issue = *located;
-    monitor_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
+    host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
-    Accessibility& ax = monitor_.desktop().accessibility;
+    Accessibility& ax = host_.desktop().accessibility;
     PendingReplacement pending;
     pending.issue = issue;
     pending.originalText = originalText;
@@ -154,7 +140,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kMouseSelectionPaste, false, false);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
         return started(kMouseSelectionTyping, false, false);
-    monitor_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+    host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
 }
 
 std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& issue,
@@ -162,7 +148,7 @@ std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& 
     // The issue is looked for only where what surrounded it in the checked
     // text still surrounds it; a copy of the original in another sentence
     // is never written.
-    const auto& checked = monitor_.lastAnalyzedText();
+    const auto& checked = host_.lastAnalyzedText();
     const auto context = checked ? issueContext(issue, checked->text) : std::nullopt;
     std::optional<int64_t> start;
     std::optional<int64_t> end;
@@ -174,8 +160,7 @@ std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& 
         }
     }
     if (!start || !end) {
-        monitor_.log(
-            "applyReplacement: refused — the original no longer stands where it was checked");
+        host_.log("applyReplacement: refused — the original no longer stands where it was checked");
         return std::nullopt;
     }
     CorrectionIssue located = issue;
@@ -187,8 +172,8 @@ void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending)
     // Input lands a moment after it is posted; the user may type on before
     // the check, so the caret goes back as soon as the correction shows.
     for (const double delay : kCaretRestoreDelays) {
-        monitor_.scheduleStep(delay, [this, pending] {
-            if (monitor_.observedElement() != pending.element)
+        host_.scheduleStep(delay, [this, pending] {
+            if (host_.observedElement() != pending.element)
                 return;
             const auto now = readField(pending.element);
             if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
@@ -200,7 +185,7 @@ void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending)
 void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {
     if (!pending.userCaret)
         return;
-    Accessibility& ax = monitor_.desktop().accessibility;
+    Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
     if (now == pending.userCaret || (!always && now != pending.caretAfterWrite))
         return;
@@ -211,10 +196,10 @@ void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool alw
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
                                                            const AXElement& element) {
     if (isFragmentBacked(element)) {
-        monitor_.log("applyReplacement: skipping set_text_contents for fragment-backed editor");
+        host_.log("applyReplacement: skipping set_text_contents for fragment-backed editor");
         return false;
     }
-    Accessibility& ax = monitor_.desktop().accessibility;
+    Accessibility& ax = host_.desktop().accessibility;
     const auto value = readString(ax, element, kAXValueAttribute);
     if (!value)
         return false;
@@ -229,12 +214,12 @@ bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue
                           t.str().substr(t.byteOffset(r.end));
     if (const AXError err = ax.setAttributeValue(element, kAXValueAttribute, AXValue(newText));
         err != AXError::success) {
-        monitor_.log("applyReplacement: set_text_contents failed err=" + std::to_string(code(err)) +
-                     ", trying selection+paste");
+        host_.log("applyReplacement: set_text_contents failed err=" + std::to_string(code(err)) +
+                  ", trying selection+paste");
         return false;
     }
-    monitor_.setLastPolledValue(wholeValue(std::move(newText)));
-    monitor_.log("applyReplacement: wrote replacement using set_text_contents");
+    host_.setLastPolledValue(wholeValue(std::move(newText)));
+    host_.log("applyReplacement: wrote replacement using set_text_contents");
     return true;
 }
 
@@ -257,15 +242,15 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
     auto selected = selectIssue(issue, element, "applyReplacement: delete_text+insert_text");
     if (!selected)
         return false;
-    if (const AXError err = monitor_.desktop().accessibility.setAttributeValue(
+    if (const AXError err = host_.desktop().accessibility.setAttributeValue(
             element, kAXSelectedTextAttribute, AXValue(issue.suggestion));
         err != AXError::success) {
-        monitor_.log("applyReplacement: delete_text+insert_text failed err=" +
-                     std::to_string(code(err)));
+        host_.log("applyReplacement: delete_text+insert_text failed err=" +
+                  std::to_string(code(err)));
         return false;
     }
-    monitor_.setLastPolledValue(std::move(selected->read));
-    monitor_.log("applyReplacement: wrote replacement using delete_text+insert_text");
+    host_.setLastPolledValue(std::move(selected->read));
+    host_.log("applyReplacement: wrote replacement using delete_text+insert_text");
     return true;
 }
 
@@ -274,8 +259,8 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssu
     auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
     if (!selected || !input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
-    monitor_.setLastPolledValue(std::move(selected->read));
-    monitor_.log("applyReplacement: pasted replacement into selected AX range");
+    host_.setLastPolledValue(std::move(selected->read));
+    host_.log("applyReplacement: pasted replacement into selected AX range");
     return true;
 }
 
@@ -284,8 +269,8 @@ bool ReplacementLadder::applyReplacementUsingSelectionTyping(const CorrectionIss
     auto selected = selectIssue(issue, element, "applyReplacement: selection typing");
     if (!selected || !input_.typeTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
-    monitor_.setLastPolledValue(std::move(selected->read));
-    monitor_.log("applyReplacement: queued unicode typing into selected AX range");
+    host_.setLastPolledValue(std::move(selected->read));
+    host_.log("applyReplacement: queued unicode typing into selected AX range");
     return true;
 }
 
@@ -303,7 +288,7 @@ bool ReplacementLadder::applyReplacementUsingMouseSelection(const CorrectionIssu
     const auto end = t.characterIndexAtUtf16(range->end());
     if (!start || !end)
         return false;
-    Desktop& d = monitor_.desktop();
+    Desktop& d = host_.desktop();
     const auto rect = AXTextExtractor::boundsForFragmentBackedRange(d.accessibility, d.screens,
                                                                     *start, *end - *start, element);
     if (!rect)
@@ -314,14 +299,14 @@ bool ReplacementLadder::applyReplacementUsingMouseSelection(const CorrectionIssu
             : input_.pasteTextIntoRect(issue.suggestion, *rect, issue.original, element);
     if (!queued)
         return false;
-    monitor_.setLastPolledValue(std::move(*read));
-    monitor_.log("applyReplacement: selected text by mouse drag and queued " +
-                 std::string(caseName(insertion)));
+    host_.setLastPolledValue(std::move(*read));
+    host_.log("applyReplacement: selected text by mouse drag and queued " +
+              std::string(caseName(insertion)));
     return true;
 }
 
 void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& issues) {
-    const auto observed = monitor_.observedElement();
+    const auto observed = host_.observedElement();
     if (!observed)
         return;
     const AXElement element = *observed;
@@ -338,42 +323,41 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     const FieldText read = readField(element).value_or(FieldText{});
     const auto newText =
         read.text.empty() || isFragmentBacked(element) ||
-                !monitor_.desktop().accessibility.writeRouteTrust(element).wholeValue ||
+                !host_.desktop().accessibility.writeRouteTrust(element).wholeValue ||
                 !stillWholeValue(read, element) || !readsAsChecked(read, kept)
             ? std::nullopt
             : replacingAll(kept, read.text);
     if (!newText)
         return applyReplacement(kept.front());
 
-    monitor_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
-    if (const AXError err = monitor_.desktop().accessibility.setAttributeValue(
+    host_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
+    if (const AXError err = host_.desktop().accessibility.setAttributeValue(
             element, kAXValueAttribute, AXValue(*newText));
         err != AXError::success) {
-        monitor_.log("applyReplacements: set_text_contents failed err=" +
-                     std::to_string(code(err)) + ", applying first issue only");
+        host_.log("applyReplacements: set_text_contents failed err=" + std::to_string(code(err)) +
+                  ", applying first issue only");
         return applyReplacement(kept.front());
     }
-    monitor_.setLastPolledValue(wholeValue(*newText));
-    monitor_.closeAnalysisSuppression();
-    monitor_.log("applyReplacements: wrote " + std::to_string(kept.size()) +
-                 " replacements using set_text_contents");
-    monitor_.scheduleStep(kBatchReadBackSeconds, [this, element, written = *newText] {
+    host_.setLastPolledValue(wholeValue(*newText));
+    host_.closeAnalysisSuppression();
+    host_.log("applyReplacements: wrote " + std::to_string(kept.size()) +
+              " replacements using set_text_contents");
+    host_.scheduleStep(kBatchReadBackSeconds, [this, element, written = *newText] {
         // Reported for checking again only when the field shows what was
         // written; a field that ignored or changed the write is not.
-        const auto now = monitor_.observedElement() == element ? readField(element) : std::nullopt;
+        const auto now = host_.observedElement() == element ? readField(element) : std::nullopt;
         if (!now || now->text != written) {
-            monitor_.log("applyReplacements: field does not read as written; not reported");
+            host_.log("applyReplacements: field does not read as written; not reported");
             return;
         }
-        monitor_.setLastAnalyzedText(*now);
-        if (monitor_.onReplacementCompleted)
-            monitor_.onReplacementCompleted(now->text);
+        host_.setLastAnalyzedText(*now);
+        host_.replacementCompleted(now->text);
     });
 }
 
 bool ReplacementLadder::readsAsChecked(const FieldText& read,
                                        const std::vector<CorrectionIssue>& issues) {
-    const auto& checked = monitor_.lastAnalyzedText();
+    const auto& checked = host_.lastAnalyzedText();
     if (!checked || checked->source != Source::value)
         return false;
     int64_t end = 0;
@@ -384,13 +368,13 @@ bool ReplacementLadder::readsAsChecked(const FieldText& read,
 }
 
 bool ReplacementLadder::isFragmentBacked(const AXElement& element) {
-    return !AXTextExtractor::rawStaticTextFragments(monitor_.desktop().accessibility, element, 0)
+    return !AXTextExtractor::rawStaticTextFragments(host_.desktop().accessibility, element, 0)
                 .empty();
 }
 
 bool ReplacementLadder::stillWholeValue(const FieldText& read, const AXElement& element) {
     return read.source == Source::value &&
-           readString(monitor_.desktop().accessibility, element, kAXValueAttribute) == read.text;
+           readString(host_.desktop().accessibility, element, kAXValueAttribute) == read.text;
 }
 
 }  // namespace mivo

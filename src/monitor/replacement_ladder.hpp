@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "field/synthetic_input.hpp"
-#include "monitor/accessibility_monitor.hpp"
+#include "monitor/replacement_host.hpp"
 #include "shared/records.hpp"
 
 namespace mivo {
@@ -47,8 +47,8 @@ struct PendingReplacement {
 
 class ReplacementLadder {
   public:
-    // The monitor outlives the ladder it owns.
-    explicit ReplacementLadder(AccessibilityMonitor& monitor);
+    // The monitor that owns the ladder outlives it.
+    explicit ReplacementLadder(ReplacementHost& host);
 
     void applyReplacement(const CorrectionIssue& issue);
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
@@ -104,10 +104,10 @@ class ReplacementLadder {
     // The text was read as the element's whole value and still reads so.
     bool stillWholeValue(const FieldText& read, const AXElement& element);
     std::optional<FieldText> readField(const AXElement& element) {
-        return monitor_.extractTextForAnalysis(element);
+        return host_.extractTextForAnalysis(element);
     }
 
-    AccessibilityMonitor& monitor_;
+    ReplacementHost& host_;
     SyntheticInput input_;
 };
 

@@ -168,26 +168,25 @@ std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& is
 void ReplacementLadder::verifyReplacement(PendingReplacement pending, double delay) {
     if (pending.originalText.text.empty())
         return;
-    monitor_.scheduleStep(
+    host_.scheduleStep(
         delay, [this, pending = std::move(pending)]() mutable { check(std::move(pending)); });
 }
 
 void ReplacementLadder::check(PendingReplacement pending) {
-    if (monitor_.observedElement() != pending.element) {
-        monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
-        monitor_.log("applyReplacement: verification skipped — focus changed mid-apply");
+    if (host_.observedElement() != pending.element) {
+        host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
+        host_.log("applyReplacement: verification skipped — focus changed mid-apply");
         return;
     }
     const FieldText current = readField(pending.element).value_or(FieldText{});
     if (replacementSucceeded(pending.issue, pending.originalText, current)) {
-        monitor_.closeAnalysisSuppression();
-        monitor_.attemptedPartialRepairKeys().clear();
-        monitor_.setLastPolledValue(current);
-        monitor_.log("applyReplacement: verified text changed");
+        host_.closeAnalysisSuppression();
+        host_.attemptedPartialRepairKeys().clear();
+        host_.setLastPolledValue(current);
+        host_.log("applyReplacement: verified text changed");
         restoreCaret(pending, false);
-        monitor_.setLastAnalyzedText(current);
-        if (monitor_.onReplacementCompleted)
-            monitor_.onReplacementCompleted(current.text);
+        host_.setLastAnalyzedText(current);
+        host_.replacementCompleted(current.text);
         return;
     }
     if (putBackMisplacedWrite(pending, current))
@@ -195,7 +194,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // The monitor's keys are forgotten whenever it attaches to the field
     // afresh; the replacement's own mark is not.
     const std::string key = pending.issue.id + "|" + current.text;
-    auto& keys = monitor_.attemptedPartialRepairKeys();
+    auto& keys = host_.attemptedPartialRepairKeys();
     if (!pending.tailRepaired && !keys.contains(key) &&
         repairPartialReplacementIfNeeded(pending.issue, pending.originalText, current,
                                          pending.element)) {
@@ -227,10 +226,9 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         return applyReplacementUsingMouseSelection(*retry, element, insertion);
     };
     if (!pending.retry) {
-        monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
-        monitor_.logUserText(
-            "applyReplacement: verification failed after final attempt current=\"" +
-            text::characterPrefix(current.text, kLoggedCharacters) + "\"");
+        host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
+        host_.logUserText("applyReplacement: verification failed after final attempt current=\"" +
+                          text::characterPrefix(current.text, kLoggedCharacters) + "\"");
         return;
     }
     if (!retry) {
@@ -240,28 +238,27 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
     }
     switch (*pending.retry) {
         case ReplacementRetry::selectionTyping:
-            monitor_.log(
+            host_.log(
                 "applyReplacement: verification failed, retrying with AX selection unicode typing");
             if (typing())
                 return next(ReplacementRetry::mouseSelectionPaste, kSelectionTypingCheckSeconds);
-            monitor_.log(
+            host_.log(
                 "applyReplacement: AX selection unicode typing could not start, retrying "
                 "mouse-selection paste");
             if (mouse(TextInsertionMethod::paste))
                 return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
             return giveUp(pending, "applyReplacement: mouse-selection paste retry could not start");
         case ReplacementRetry::mouseSelectionPaste:
-            monitor_.log(
-                "applyReplacement: verification failed, retrying with mouse-selection paste");
+            host_.log("applyReplacement: verification failed, retrying with mouse-selection paste");
             if (mouse(TextInsertionMethod::paste))
                 return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
-            monitor_.log(
+            host_.log(
                 "applyReplacement: mouse-selection paste could not start, retrying unicode typing");
             if (mouse(TextInsertionMethod::unicodeTyping))
                 return next(std::nullopt, kMouseSelectionCheckSeconds);
             return giveUp(pending, "applyReplacement: unicode typing retry could not start");
         case ReplacementRetry::mouseSelectionTyping:
-            monitor_.log(
+            host_.log(
                 "applyReplacement: verification failed, retrying with mouse-selection unicode "
                 "typing");
             if (mouse(TextInsertionMethod::unicodeTyping))
@@ -272,8 +269,8 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
 }
 
 void ReplacementLadder::giveUp(const PendingReplacement& pending, std::string_view line) {
-    monitor_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
-    monitor_.log(line);
+    host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
+    host_.log(line);
 }
 
 bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
@@ -289,7 +286,7 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
     const int64_t from = c.utf16Offset(wrong->start);
     const int64_t offset = current.source == Source::caretWindow ? current.utf16Start : 0;
     const Utf16Range range{offset + from, c.utf16Offset(wrong->end) - from};
-    Accessibility& ax = monitor_.desktop().accessibility;
+    Accessibility& ax = host_.desktop().accessibility;
     const AXElement& element = pending.element;
     // The same routes as a correction, the exact range first; a paste is
     // queued and leaves the caret to the editor.
@@ -309,12 +306,12 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
                  AXError::success;
     if (undone && pending.caretBefore)
         ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
-    monitor_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
-    monitor_.log(undone || queued
-                     ? "applyReplacement: the correction went in at another place; the text "
-                       "was put back"
-                     : "applyReplacement: the correction went in at another place and could "
-                       "not be put back");
+    host_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
+    host_.log(undone || queued
+                  ? "applyReplacement: the correction went in at another place; the text "
+                    "was put back"
+                  : "applyReplacement: the correction went in at another place and could "
+                    "not be put back");
     return true;
 }
 
@@ -325,14 +322,14 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     const auto repair = partialReplacementTailRepair(issue, originalText.text, currentText.text);
     if (!repair)
         return false;
-    Accessibility& ax = monitor_.desktop().accessibility;
+    Accessibility& ax = host_.desktop().accessibility;
     // The mended text is built from both reads: written as the whole value
     // only when both were whole values.
     if (!isFragmentBacked(element) && originalText.source == Source::value &&
         stillWholeValue(currentText, element) &&
         ax.setAttributeValue(element, kAXValueAttribute, AXValue(repair->expectedText)) ==
             AXError::success) {
-        monitor_.log("applyReplacement: repaired partial replacement with set_text_contents");
+        host_.log("applyReplacement: repaired partial replacement with set_text_contents");
         return true;
     }
     const Utf16Range range =
@@ -344,12 +341,12 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
         return false;
     if (const AXError err = ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(""));
         err != AXError::success) {
-        monitor_.log("applyReplacement: delete_text of the tail failed err=" +
-                     std::to_string(code(err)) + ", posting Delete");
+        host_.log("applyReplacement: delete_text of the tail failed err=" +
+                  std::to_string(code(err)) + ", posting Delete");
         return input_.deleteSelectedTextInFocusedElement(
             SelectedTarget{element, range, repair->tail});
     }
-    monitor_.log("applyReplacement: deleted partial replacement tail using delete_text");
+    host_.log("applyReplacement: deleted partial replacement tail using delete_text");
     return true;
 }
 

@@ -1,0 +1,76 @@
+#pragma once
+
+// What writing a correction back needs of the monitor that follows the
+// field, and nothing more: the ports, the followed element and how its text
+// is read, the few pieces of the monitor's state a write changes (the last
+// polled and checked texts, the window in which a write is not analysed
+// again, the tails already mended), delayed steps that end with the monitor,
+// and the log. The replacement ladder sees the monitor only through this.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "field/ax_text_extractor.hpp"
+#include "platform/cancel.hpp"
+#include "platform/desktop.hpp"
+
+namespace mivo {
+
+// A text read from the observed field, with where it came from: the whole
+// value, the units before the caret (from `utf16Start` of the value on), or
+// the static-text children joined with line feeds.
+using FieldText = AXTextExtractor::ExtractedText;
+
+// Tells a delayed step whether the monitor that scheduled it still exists
+// and has not been stopped since. Cheap to copy and to ask.
+class MonitorRunToken {
+  public:
+    MonitorRunToken() = default;
+    bool monitorExists() const { return !run_.expired(); }
+    bool isCurrent() const {
+        const auto run = run_.lock();
+        return run != nullptr && *run == generation_;
+    }
+
+  private:
+    friend class AccessibilityMonitor;
+    MonitorRunToken(std::weak_ptr<const uint64_t> run, uint64_t generation)
+        : run_(std::move(run)), generation_(generation) {}
+    std::weak_ptr<const uint64_t> run_;
+    uint64_t generation_ = 0;
+};
+
+class ReplacementHost {
+  public:
+    virtual Desktop& desktop() = 0;
+    virtual const std::optional<AXElement>& observedElement() const = 0;
+    virtual Pid observedPid() const = 0;
+    virtual Pid observedFocusPid() const = 0;
+    virtual std::optional<FieldText> extractTextForAnalysis(const AXElement& element) = 0;
+
+    virtual void setLastPolledValue(FieldText text) = 0;
+    virtual const std::optional<FieldText>& lastAnalyzedText() const = 0;
+    virtual void setLastAnalyzedText(FieldText text) = 0;
+    virtual void suppressAnalysisLoop(const std::string& text, double seconds) = 0;
+    virtual void closeAnalysisSuppression() = 0;
+    virtual std::set<std::string>& attemptedPartialRepairKeys() = 0;
+    // The corrected text, handed on to be checked again.
+    virtual void replacementCompleted(const std::string& text) = 0;
+
+    virtual MonitorRunToken runToken() const = 0;
+    virtual Cancel scheduleStep(double seconds, std::function<void()> step,
+                                std::function<void()> onDropped = {}) = 0;
+    virtual void log(std::string_view message) = 0;
+    virtual void logUserText(std::string_view message) = 0;
+
+  protected:
+    ~ReplacementHost() = default;
+};
+
+}  // namespace mivo
