@@ -81,13 +81,13 @@ std::vector<std::string> KeychainStore::storeValue(SecretStore& secrets, const s
                                                    const std::string& value) {
     auto updated = secrets.update(service, key, value);
     if (!updated)
-        return {"[Mivo][Auth] keychain update failed for " + key +
-                ": " + describeSecretError(updated.error())};
+        return {"[Mivo][Auth] keychain update failed for " + key + ": " +
+                describeSecretError(updated.error())};
     if (*updated == SecretUpdate::updated)
         return {};
     if (auto added = secrets.add(service, key, value); !added)
-        return {"[Mivo][Auth] keychain add failed for " + key +
-                ": " + describeSecretError(added.error())};
+        return {"[Mivo][Auth] keychain add failed for " + key + ": " +
+                describeSecretError(added.error())};
     return {};
 }
 

@@ -3,28 +3,13 @@
 
 #include <QApplication>
 #include <cstdlib>
-#include <optional>
-#include <string>
 
 #include "app/composition_root.hpp"
 #include "app/qt_platform_choice.hpp"
 
-namespace {
-
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     // Before QApplication: Qt chooses its platform when it starts.
-    if (auto platform = mivo::qtPlatformOverride(environment("WAYLAND_DISPLAY"),
-                                                 environment("QT_QPA_PLATFORM"))) {
+    if (auto platform = mivo::qtPlatformOverrideForThisSession()) {
         setenv("QT_QPA_PLATFORM", platform->c_str(), 1);
     }
     QApplication app(argc, argv);

@@ -1,6 +1,20 @@
 #include "app/qt_platform_choice.hpp"
 
+#include <cstdlib>
+
 namespace mivo {
+
+namespace {
+
+std::optional<std::string> nonEmptyVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+}  // namespace
 
 std::optional<std::string> qtPlatformOverride(const std::optional<std::string>& waylandDisplay,
                                               const std::optional<std::string>& qpaPlatform) {
@@ -14,6 +28,11 @@ std::optional<std::string> qtPlatformOverride(const std::optional<std::string>& 
         return std::string("xcb");
     }
     return std::nullopt;
+}
+
+std::optional<std::string> qtPlatformOverrideForThisSession() {
+    return qtPlatformOverride(nonEmptyVariable("WAYLAND_DISPLAY"),
+                              nonEmptyVariable("QT_QPA_PLATFORM"));
 }
 
 }  // namespace mivo

@@ -14,5 +14,7 @@ namespace mivo {
 // or empty); nothing to leave it as it is.
 std::optional<std::string> qtPlatformOverride(const std::optional<std::string>& waylandDisplay,
                                               const std::optional<std::string>& qpaPlatform);
+// The same, read from this process's environment.
+std::optional<std::string> qtPlatformOverrideForThisSession();
 
 }  // namespace mivo

@@ -22,7 +22,7 @@ namespace mivo::text_editor {
 // The folders that hold desktop entries, most important first:
 // $XDG_DATA_HOME (else ~/.local/share), then $XDG_DATA_DIRS (else
 // /usr/local/share:/usr/share), each with "applications" appended. Relative
-// entries are ignored, as the base directory specification says.
+// entries are ignored: XDG paths must be absolute.
 std::vector<std::filesystem::path> applicationFolders(std::optional<std::string> dataHome,
                                                       std::optional<std::string> home,
                                                       std::optional<std::string> dataDirs);

@@ -22,7 +22,7 @@ TEST(TextEditorFolders, DataHomeFirstThenTheDataDirsWithTheirDefaults) {
     EXPECT_THAT(applicationFolders("/home/u/data", "/home/u", "/opt/share:/usr/share"),
                 ::testing::ElementsAre("/home/u/data/applications", "/opt/share/applications",
                                        "/usr/share/applications"));
-    // Unset or relative entries take the specification's defaults.
+    // Unset or relative entries fall back to the XDG defaults.
     EXPECT_THAT(applicationFolders(std::nullopt, "/home/u", std::nullopt),
                 ::testing::ElementsAre("/home/u/.local/share/applications",
                                        "/usr/local/share/applications", "/usr/share/applications"));

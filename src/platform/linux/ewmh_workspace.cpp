@@ -20,13 +20,6 @@
 namespace mivo::linux_desktop {
 namespace {
 
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p != nullptr)
-            XFree(p);
-    }
-};
-
 bool processExists(Pid pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     return stat.good();

@@ -2,6 +2,7 @@
 
 // Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
 #include "platform/linux/x11_connection.hpp"
+#include "platform/linux/x11_properties.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -18,25 +19,11 @@ namespace {
 
 constexpr const char* kVariables[] = {"GTK_IM_MODULE", "QT_IM_MODULE", "XMODIFIERS"};
 
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p != nullptr)
-            XFree(p);
-    }
-};
-
 std::optional<unsigned long> firstItem(Display* d, Window w, Atom property, Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    const int status = XGetWindowProperty(d, w, property, 0, 1, False, type, &actualType, &format,
-                                          &count, &remaining, &raw);
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-    if (status != Success || actualType != type || format != 32 || count == 0 || data == nullptr)
+    const auto items = cardinalProperty(d, w, property, type);
+    if (!items || items->empty())
         return std::nullopt;
-    return *reinterpret_cast<const unsigned long*>(data.get());
+    return items->front();
 }
 
 // The variables of a process's environment that name input methods; nothing
@@ -75,23 +62,14 @@ std::map<std::string, std::string> ownEnvironment() {
 std::vector<std::string> runningXimServers(Display* d, Window root) {
     // The servers list themselves as atoms "@server=<name>" on the root
     // window; a listed server is running while its selection has an owner.
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    const Atom servers = XInternAtom(d, "XIM_SERVERS", False);
-    const int status = XGetWindowProperty(d, root, servers, 0, 64, False, XA_ATOM, &actualType,
-                                          &format, &count, &remaining, &raw);
-    std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
     std::vector<std::string> out;
-    if (status != Success || actualType != XA_ATOM || format != 32 || data == nullptr)
+    const auto atoms = cardinalProperty(d, root, XInternAtom(d, "XIM_SERVERS", False), XA_ATOM);
+    if (!atoms)
         return out;
-    const auto* atoms = reinterpret_cast<const unsigned long*>(data.get());
-    for (unsigned long i = 0; i < count; ++i) {
-        if (XGetSelectionOwner(d, atoms[i]) == None)
+    for (const unsigned long atom : *atoms) {
+        if (XGetSelectionOwner(d, atom) == None)
             continue;
-        std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(d, atoms[i]));
+        std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(d, atom));
         std::string server = name != nullptr ? name.get() : "";
         constexpr std::string_view prefix = "@server=";
         if (server.starts_with(prefix))

@@ -7,13 +7,6 @@
 namespace mivo::linux_desktop {
 namespace {
 
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p != nullptr)
-            XFree(p);
-    }
-};
-
 struct RawProperty {
     std::unique_ptr<unsigned char, XFreeDeleter> data;
     unsigned long count = 0;
@@ -39,6 +32,11 @@ int dropError(Display*, XErrorEvent*) {
 }
 
 }  // namespace
+
+void XFreeDeleter::operator()(void* p) const {
+    if (p != nullptr)
+        XFree(p);
+}
 
 std::optional<std::vector<unsigned long>> cardinalProperty(Display* d, unsigned long window,
                                                            unsigned long property,

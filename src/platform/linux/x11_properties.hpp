@@ -11,6 +11,11 @@ typedef struct _XDisplay Display;
 
 namespace mivo::linux_desktop {
 
+// Frees what Xlib handed out (property data, atom names, keyboard maps).
+struct XFreeDeleter {
+    void operator()(void* p) const;
+};
+
 // The items of a property of 32-bit format (which Xlib hands out as longs).
 std::optional<std::vector<unsigned long>> cardinalProperty(Display* d, unsigned long window,
                                                            unsigned long property,

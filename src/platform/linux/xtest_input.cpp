@@ -3,6 +3,7 @@
 // Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
 #include "platform/linux/x11_connection.hpp"
 #include "platform/linux/x11_input_method.hpp"
+#include "platform/linux/x11_properties.hpp"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -28,13 +29,6 @@ namespace {
 // still mapped, and a key code is lent to a new keysym only when it is the
 // least recently used of many.
 constexpr std::size_t kMaxSpareKeycodes = 200;
-
-struct XFreeDeleter {
-    void operator()(void* p) const {
-        if (p != nullptr)
-            XFree(p);
-    }
-};
 
 class XiKeyDownMonitor : public KeyDownMonitor {
   public:
