@@ -19,10 +19,11 @@ class CorrectionPanelWindow {
   public:
     virtual ~CorrectionPanelWindow() = default;
 
-    // Replaces the panel's content with a new view of `model` at `width` (the
-    // window is made on first use) and answers the height the view needs at
-    // that width.
-    virtual double setContent(std::shared_ptr<CorrectionPanelModel> model, double width) = 0;
+    // Replaces the panel's content with a new view of `model` laid out at
+    // `width` of the toolkit's own pixels (the window is made on first use),
+    // and answers the size the window then takes in global coordinates: on
+    // a scaled screen more pixels than it was laid out in.
+    virtual Size setContent(std::shared_ptr<CorrectionPanelModel> model, double width) = 0;
     virtual void setFrame(const Rect& frame) = 0;
     // Nothing before the window exists.
     virtual std::optional<Rect> frame() const = 0;

@@ -45,7 +45,7 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
             if (alive.lock() != nullptr && onHoverChanged)
                 onHoverChanged(hovered);
         });
-    const double height = window_.setContent(std::move(model), panelWidth);
+    const Size size = window_.setContent(std::move(model), panelWidth);
     if (!panelMade_) {
         panelMade_ = true;
         window_.setOnResize([this, alive](const Rect& resized) {
@@ -54,7 +54,6 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
         });
     }
 
-    const Size size{panelWidth, height};
     Rect frame;
     if (near) {
         frame = frameForPanel(size, *near, visibleScreenFrame(*near));

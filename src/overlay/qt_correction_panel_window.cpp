@@ -68,7 +68,7 @@ QWidget* QtCorrectionPanelWindow::window() const {
     return panel_.get();
 }
 
-double QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel> model,
+Size QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel> model,
                                            double width) {
     if (panel_ == nullptr)
         panel_ = std::make_unique<FreePanel>();
@@ -88,7 +88,7 @@ double QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel>
     contentHeight_ = height;
     panel_->resize(static_cast<int>(width), height);
     // The panel is laid out in Qt's pixels and placed in X pixels.
-    return qt_edge::toX11Length(height);
+    return Size{qt_edge::toX11Length(width), qt_edge::toX11Length(height)};
 }
 
 void QtCorrectionPanelWindow::contentHeightChanged(int height) {

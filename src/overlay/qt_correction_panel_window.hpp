@@ -25,7 +25,7 @@ class QtCorrectionPanelWindow : public CorrectionPanelWindow {
     QtCorrectionPanelWindow();
     ~QtCorrectionPanelWindow() override;
 
-    double setContent(std::shared_ptr<CorrectionPanelModel> model, double width) override;
+    Size setContent(std::shared_ptr<CorrectionPanelModel> model, double width) override;
     void setFrame(const Rect& frame) override;
     std::optional<Rect> frame() const override;
     void orderFront() override;

@@ -97,6 +97,21 @@ TEST_F(OverlayCoordinatorTest, WithoutAnAnchorThePanelIsCentredAndStaysPutOnResi
     EXPECT_EQ(window.frameSets, sets);
 }
 
+TEST_F(OverlayCoordinatorTest, OnAScaledScreenThePanelIsKeptInsideByTheSizeItTakes) {
+    // Laid out 360 wide, the window takes 720 X pixels at scale 2: placed
+    // by its layout width it would hang 360 pixels past the right edge.
+    window.scale = 2;
+    for (const Rect& near : {Rect{1400, 300, 30, 16}, Rect{2, 300, 30, 16}}) {
+        SCOPED_TRACE(toString(near));
+        coordinator.show({a}, near);
+        const auto frame = coordinator.currentPanelFrame();
+        ASSERT_TRUE(frame.has_value());
+        EXPECT_EQ(frame->width, 720);
+        EXPECT_GE(frame->minX(), 8);
+        EXPECT_LE(frame->maxX(), 1440 - 8);
+    }
+}
+
 TEST_F(OverlayCoordinatorTest, ResizesKeepTheEdgeNextToTheAnchor) {
     coordinator.show({a}, anchor);
     window.resizeContent(250);

@@ -73,12 +73,12 @@ class FakeHighlightWindows : public HighlightWindows {
 // The panel window as the coordinator drives it.
 class FakePanelWindow : public CorrectionPanelWindow {
   public:
-    double setContent(std::shared_ptr<CorrectionPanelModel> m, double width) override {
+    Size setContent(std::shared_ptr<CorrectionPanelModel> m, double width) override {
         model = std::move(m);
         contentWidth = width;
         ++contentCount;
         made = true;
-        return contentHeight;
+        return Size{width * scale, contentHeight};
     }
     void setFrame(const Rect& f) override {
         frameValue = f;
@@ -108,6 +108,8 @@ class FakePanelWindow : public CorrectionPanelWindow {
     std::shared_ptr<CorrectionPanelModel> model;
     std::function<void(const Rect&)> onResize;
     double contentHeight = 200;
+    // X pixels per pixel the content is laid out in (a scaled screen).
+    double scale = 1;
     double contentWidth = 0;
     int contentCount = 0;
     int frameSets = 0;

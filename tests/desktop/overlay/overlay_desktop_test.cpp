@@ -277,5 +277,27 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     EXPECT_FALSE(window.window()->isVisible());
 }
 
+TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    const double h = primaryHeight();
+    // Text at the right edge near the top, and at the left edge near the
+    // bottom, of the 1280 x 1024 screen.
+    for (const Rect& anchor : {Rect{1250, h - 40, 20, 16}, Rect{4, 30, 20, 16}}) {
+        SCOPED_TRACE(toString(anchor));
+        coordinator.show({issue("1", "読むを", "読み", CorrectionIssue::Severity::critical)},
+                         anchor);
+        ASSERT_NE(window.window(), nullptr);
+        ASSERT_TRUE(waitUntil([&] { return isViewable(window.window()->winId()); }));
+        spinFor(0.2);
+        const XGeometry g = rootGeometry(window.window()->winId());
+        EXPECT_GE(g.x, 0);
+        EXPECT_GE(g.y, 0);
+        EXPECT_LE(g.x + g.width, 1280);
+        EXPECT_LE(g.y + g.height, static_cast<int>(h));
+        coordinator.hide();
+    }
+}
+
 }  // namespace
 }  // namespace mivo::desktop_test
