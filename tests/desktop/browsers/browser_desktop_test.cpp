@@ -16,6 +16,7 @@
 
 #include "desktop_test_support.hpp"
 #include "field/ax_text_extractor.hpp"
+#include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
 
@@ -361,6 +362,12 @@ TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComes
     ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
     ASSERT_TRUE(input.selectReplacementRange(kSunny, "晴れ", paste, "test"));
     ASSERT_TRUE(input.pasteTextIntoFocusedElement("雨", SelectedTarget{paste, kSunny, "晴れ"}));
+    // A browser that asks for our clipboard waits for the answer without
+    // answering calls, and gives up within a second: reading it while
+    // it waits would cost it the paste. Only our loop turns until the hold
+    // ends, as the monitor's own loop would.
+    const auto guard = PasteboardGuard::of(pb);
+    ASSERT_TRUE(waitUntil([&] { return !guard->isHolding(); }, 8));
     // Firefox may hand out a new accessible for the input while its page is
     // busy; the field is then asked for again by its label.
     const auto pasted = [&] {
