@@ -8,16 +8,34 @@
 
 namespace mivo {
 
+namespace {
+
+// Weak entries: a guard lives exactly as long as someone holds it, so a
+// pasteboard made later at the same address never finds a stale one.
+std::map<const Pasteboard*, std::weak_ptr<PasteboardGuard>>& guards() {
+    static std::map<const Pasteboard*, std::weak_ptr<PasteboardGuard>> all;
+    std::erase_if(all, [](const auto& entry) { return entry.second.expired(); });
+    return all;
+}
+
+}  // namespace
+
 std::shared_ptr<PasteboardGuard> PasteboardGuard::of(Pasteboard& pasteboard) {
-    // Weak entries: the guard lives exactly as long as someone holds it, so
-    // a pasteboard made later at the same address never finds a stale one.
-    static std::map<const Pasteboard*, std::weak_ptr<PasteboardGuard>> guards;
-    std::erase_if(guards, [](const auto& entry) { return entry.second.expired(); });
-    if (auto existing = guards[&pasteboard].lock())
+    auto& all = guards();
+    if (auto existing = all[&pasteboard].lock())
         return existing;
     auto guard = std::make_shared<PasteboardGuard>(pasteboard);
-    guards[&pasteboard] = guard;
+    all[&pasteboard] = guard;
     return guard;
+}
+
+bool PasteboardGuard::pasteInFlight(Pasteboard& pasteboard) {
+    auto& all = guards();
+    const auto found = all.find(&pasteboard);
+    if (found == all.end())
+        return false;
+    const auto guard = found->second.lock();
+    return guard != nullptr && guard->isHolding();
 }
 
 std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view text) {

@@ -43,6 +43,12 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // The guard of this pasteboard, shared by everyone who holds it; a new
     // one when nobody does.
     static std::shared_ptr<PasteboardGuard> of(Pasteboard& pasteboard);
+    // Whether text of ours is on this pasteboard on its way into another
+    // application. That application may be waiting for us to hand it over,
+    // and answers no call meanwhile: a call into it now would stall both
+    // sides until the call timed out, and some applications give the paste
+    // up after a second.
+    static bool pasteInFlight(Pasteboard& pasteboard);
 
     explicit PasteboardGuard(Pasteboard& pasteboard) : pasteboard_(pasteboard) {}
     PasteboardGuard(const PasteboardGuard&) = delete;

@@ -180,6 +180,10 @@ class AccessibilityMonitor final : public ReplacementHost {
     void notifyCorrectionContextChanged();
     bool hasCharCountChanged(const AXElement& element);
     bool isSecureField(const AXElement& element);
+    // Text of ours is on its way into an application, which may be waiting
+    // for it and answer no call: the field is left alone until then, and a
+    // change it made meanwhile is read afterwards.
+    bool pasteInFlight();
     // Everything start() installed; `logged` is false only when the monitor
     // goes away.
     void tearDownAll(bool logged);

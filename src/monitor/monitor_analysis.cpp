@@ -42,7 +42,7 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
     if (!isMonitoring())
         return;
     textChangedSinceLastPoll_ = true;
-    if (isSecureField(element))
+    if (pasteInFlight() || isSecureField(element))
         return;
     if (!hasCharCountChanged(element))
         return;

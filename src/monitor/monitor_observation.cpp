@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "field/pasteboard_guard.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
@@ -159,6 +160,10 @@ bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
     return true;
 }
 
+bool AccessibilityMonitor::pasteInFlight() {
+    return PasteboardGuard::pasteInFlight(ports_.pasteboard);
+}
+
 bool AccessibilityMonitor::isSecureField(const AXElement& element) {
     return readString(ports_.accessibility, element, kAXSubroleAttribute) ==
            kAXSecureTextFieldSubrole;
@@ -174,7 +179,8 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
     scheduleStep(kKeystrokeReReadSeconds, [this, element = *observedElement_] {
         // A step of a field no longer followed would compare its text with
         // another field's.
-        if (!isMonitoring() || observedElement_ != element || !hasCharCountChanged(element))
+        if (!isMonitoring() || observedElement_ != element || pasteInFlight() ||
+            !hasCharCountChanged(element))
             return;
         const auto read = extractTextForAnalysis(element);
         if (!read) {

@@ -41,7 +41,7 @@ void AccessibilityMonitor::startFocusPoll() {
 }
 
 void AccessibilityMonitor::textPollTick() {
-    if (!isMonitoring() || !observedElement_)
+    if (!isMonitoring() || !observedElement_ || pasteInFlight())
         return;
     const AXElement element = *observedElement_;
     // A field that turned into a password field is dropped unread.
@@ -85,7 +85,7 @@ void AccessibilityMonitor::focusPollTick() {
 }
 
 void AccessibilityMonitor::focusPollStep() {
-    if (!isMonitoring())
+    if (!isMonitoring() || pasteInFlight())
         return;
     Accessibility& ax = ports_.accessibility;
     const auto front = ports_.workspace.frontmostApplication();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "field/ax_geometry.hpp"
+#include "field/pasteboard_guard.hpp"
 #include "monitor/replacement_range.hpp"
 #include "monitor/replacement_verification.hpp"
 #include "platform/ax_reads.hpp"
@@ -168,11 +169,21 @@ std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& 
     return located;
 }
 
+void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> step) {
+    host_.scheduleStep(seconds, [this, step = std::move(step)]() mutable {
+        if (PasteboardGuard::pasteInFlight(host_.desktop().pasteboard)) {
+            scheduleFieldStep(PasteboardGuard::kFetchPollInterval, std::move(step));
+            return;
+        }
+        step();
+    });
+}
+
 void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending) {
     // Input lands a moment after it is posted; the user may type on before
     // the check, so the caret goes back as soon as the correction shows.
     for (const double delay : kCaretRestoreDelays) {
-        host_.scheduleStep(delay, [this, pending] {
+        scheduleFieldStep(delay, [this, pending] {
             if (host_.observedElement() != pending.element)
                 return;
             const auto now = readField(pending.element);

@@ -11,6 +11,7 @@
 // only from a text that was read as the field's whole value and still reads
 // so, and input is posted only into the selection made for it.
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,10 @@ class ReplacementLadder {
 
   private:
     void check(PendingReplacement pending);
+    // Runs `step` `seconds` from now, or once our paste is no longer on its
+    // way into an application that may be waiting for it: calling that
+    // application meanwhile would stall it, or cost the paste.
+    void scheduleFieldStep(double seconds, std::function<void()> step);
     void escalate(PendingReplacement pending, const FieldText& current);
     void giveUp(const PendingReplacement& pending, std::string_view line);
     // The issue where it stands in the text read before writing, or nothing

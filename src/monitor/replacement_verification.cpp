@@ -168,7 +168,7 @@ std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& is
 void ReplacementLadder::verifyReplacement(PendingReplacement pending, double delay) {
     if (pending.originalText.text.empty())
         return;
-    host_.scheduleStep(
+    scheduleFieldStep(
         delay, [this, pending = std::move(pending)]() mutable { check(std::move(pending)); });
 }
 

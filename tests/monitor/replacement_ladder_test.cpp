@@ -293,6 +293,33 @@ TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWhole
     }
 }
 
+TEST_F(ReplacementLadderTest, AnApplicationWaitingForOurClipboardIsNotCalledUntilItHasIt) {
+    // Toolkits that fetch the clipboard late and answer nothing while they
+    // wait for it: a check, caret restore or poll that calls them meanwhile
+    // costs the paste, and typing would take over.
+    desk.pasteboard().setCountsFetches(true);
+    for (const double late : {0.05, 0.3, 0.9}) {
+        SCOPED_TRACE(late);
+        desk.log().clear();
+        completed.clear();
+        followField("今日は晴れです。");
+        desk.setWriteRouteTrust(field, {true, true});
+        desk.setInputQuirk(
+            field, sim::InputQuirk{.pasteDelaySeconds = late, .answersNoCallsWhilePasting = true});
+        desk.select(field, {8, 0});
+        const std::size_t refusedBefore = desk.callsRefusedWhilePasting();
+        monitor.applyReplacement(kHare);
+        advanceTo(4.0);
+        EXPECT_EQ(desk.callsRefusedWhilePasting(), refusedBefore);
+        EXPECT_EQ(desk.text(field), "今日は雨です。");
+        EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
+        EXPECT_EQ(logged("typing"), 0u);
+        EXPECT_EQ(desk.selection(field), (Utf16Range{7, 0}));
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+    }
+}
+
 TEST_F(ReplacementLadderTest, AnOriginalThatIsGoneFailsTheWholeLadder) {
     followField("今日は晴れです。");
     monitor.applyReplacement(issue("雪", "雨", 3, 4));

@@ -66,8 +66,15 @@ std::expected<SimId, AXError> SimAccessibility::liveElement(const AXElement& ele
     if (needsTrust && !desktop_.trusted_)
         return std::unexpected(AXError::apiDisabled);
     const auto id = desktop_.idOf(element);
-    if (!id || desktop_.liveNode(*id) == nullptr)
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
         return std::unexpected(AXError::invalidUIElement);
+    if (const auto waiting = desktop_.waitingForPasteboard_.find(node->pid);
+        needsTrust && waiting != desktop_.waitingForPasteboard_.end()) {
+        waiting->second = true;
+        ++desktop_.callsRefusedWhilePasting_;
+        return std::unexpected(AXError::cannotComplete);
+    }
     return *id;
 }
 
@@ -303,7 +310,8 @@ WriteRouteTrust SimAccessibility::writeRouteTrust(const AXElement& element) {
 }
 
 std::optional<std::string> SimAccessibility::textChangeMark(const AXElement& element) {
-    const auto id = liveElement(element, false);
+    // Asks the application, like a read.
+    const auto id = liveElement(element, true);
     const auto* node = id ? desktop_.liveNode(*id) : nullptr;
     if (node == nullptr || !node->text || node->text->fragmentBacked)
         return std::nullopt;

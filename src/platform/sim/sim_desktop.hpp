@@ -60,6 +60,11 @@ struct InputQuirk {
     bool ignoresTyping = false;
     // Paste or typing over a selection keeps its last Characters behind.
     int64_t leavesTailCharacters = 0;
+    // Like a toolkit that fetches the pasteboard late and waits for its
+    // owner without answering anything else: from Command-V until its late
+    // paste the application answers no accessibility call, and a call
+    // meanwhile costs it the paste (it gives up waiting, as browsers do).
+    bool answersNoCallsWhilePasting = false;
 };
 
 struct TextFieldOptions {
@@ -150,6 +155,8 @@ class SimDesktop {
     std::optional<Pid> frontmostPid() const;
     std::optional<SimId> focusedElement(Pid pid) const;
     int trustPrompts() const { return trustPrompts_; }
+    // Calls that reached an application while it waited for the pasteboard.
+    std::size_t callsRefusedWhilePasting() const { return callsRefusedWhilePasting_; }
     const std::vector<std::string>& openedURLs() const { return openedURLs_; }
 
   private:
@@ -219,6 +226,11 @@ class SimDesktop {
     void changeSelection(SimId id, Utf16Range range);
     void syncLineNodes(SimId id);
     void notify(SimId element, std::string_view notification);
+
+    // Applications waiting for the pasteboard's owner in a late paste, and
+    // whether a call reached one meanwhile (which costs it the paste).
+    mutable std::map<Pid, bool> waitingForPasteboard_;
+    mutable std::size_t callsRefusedWhilePasting_ = 0;
 
     VirtualClock clock_;
     CapturedLog log_;

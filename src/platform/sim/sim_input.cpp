@@ -36,9 +36,20 @@ bool SimInput::postKeyEvent(const KeyEvent& event) {
     if (event.keyCode == kKeyCodeV && (event.flags & kEventFlagCommand) != 0) {
         if (quirk.ignoresPaste)
             return true;
-        if (quirk.pasteDelaySeconds > 0)
-            desktop_.clock().after(quirk.pasteDelaySeconds, [this, f = *field] { paste(f); });
-        else
+        if (quirk.pasteDelaySeconds > 0) {
+            const Pid pid = desktop_.node(*field)->pid;
+            if (quirk.answersNoCallsWhilePasting)
+                desktop_.waitingForPasteboard_[pid] = false;
+            desktop_.clock().after(quirk.pasteDelaySeconds, [this, f = *field, pid] {
+                const auto waiting = desktop_.waitingForPasteboard_.find(pid);
+                const bool givenUp =
+                    waiting != desktop_.waitingForPasteboard_.end() && waiting->second;
+                if (waiting != desktop_.waitingForPasteboard_.end())
+                    desktop_.waitingForPasteboard_.erase(waiting);
+                if (!givenUp)
+                    paste(f);
+            });
+        } else
             paste(*field);
     } else if (event.keyCode == kKeyCodeDelete) {
         desktop_.changeText(*field, [](SimText& t) { t.deleteBackward(); });
@@ -54,6 +65,7 @@ void SimInput::paste(SimId field) {
     // The application reads the pasteboard when it handles the paste, so a
     // late paste takes whatever is on it by then.
     const auto content = pasteboardString(desktop_.pasteboard());
+    desktop_.pasteboard().noteTextFetched();
     const auto* model = desktop_.textModel(field);
     if (!content || model == nullptr)
         return;

@@ -17,6 +17,12 @@ bool SimPasteboard::writeItems(const std::vector<PasteboardItem>& items) {
     return true;
 }
 
+std::optional<int64_t> SimPasteboard::textFetchCount() {
+    if (!countsFetches_)
+        return std::nullopt;
+    return fetches_;
+}
+
 void SimPasteboard::userCopies(std::vector<PasteboardItem> items) {
     items_ = std::move(items);
     ++changeCount_;

@@ -18,10 +18,19 @@ class SimPasteboard : public Pasteboard {
     void userCopies(std::vector<PasteboardItem> items);
     void setRefusesWrites(bool refuses) { refusesWrites_ = refuses; }
 
+    // Like the X11 clipboard, which sees each paste target fetch the text;
+    // off by default, as on a pasteboard that cannot tell.
+    void setCountsFetches(bool counts) { countsFetches_ = counts; }
+    std::optional<int64_t> textFetchCount() override;
+    // A paste target read the text.
+    void noteTextFetched() { ++fetches_; }
+
   private:
     std::vector<PasteboardItem> items_;
     int64_t changeCount_ = 0;
     bool refusesWrites_ = false;
+    bool countsFetches_ = false;
+    int64_t fetches_ = 0;
 };
 
 }  // namespace mivo::sim
