@@ -9,10 +9,7 @@
 #include "platform/linux/atspi_element.hpp"
 #include "platform/linux/gobject_ptr.hpp"
 #include "platform/linux/x11_connection.hpp"
-#include "platform/linux/x11_properties.hpp"
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "stand_in_xim_server.hpp"
 
 #include <cstdlib>
 #include <optional>
@@ -41,40 +38,6 @@ class WithoutVariable {
   private:
     const char* name_;
     std::optional<std::string> saved_;
-};
-
-// Sets a root window property of 32-bit items to one item for one test and
-// puts back what was there.
-class RootItemProperty {
-  public:
-    RootItemProperty(Display* d, const char* name, Atom type, unsigned long item)
-        : display_(d),
-          property_(XInternAtom(d, name, False)),
-          type_(type),
-          saved_(linux_desktop::cardinalProperty(d, DefaultRootWindow(d), property_, type)) {
-        XChangeProperty(d, DefaultRootWindow(d), property_, type, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&item), 1);
-        XSync(d, False);
-    }
-    ~RootItemProperty() {
-        const Window root = DefaultRootWindow(display_);
-        if (saved_ && !saved_->empty()) {
-            XChangeProperty(display_, root, property_, type_, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(saved_->data()),
-                            static_cast<int>(saved_->size()));
-        } else {
-            XDeleteProperty(display_, root, property_);
-        }
-        XSync(display_, False);
-    }
-    RootItemProperty(const RootItemProperty&) = delete;
-    RootItemProperty& operator=(const RootItemProperty&) = delete;
-
-  private:
-    Display* display_;
-    Atom property_;
-    Atom type_;
-    std::optional<std::vector<unsigned long>> saved_;
 };
 
 TEST_F(InputDesktopTest, TypesJapaneseAndNonBmpCharactersIntoTheFocusedField) {
@@ -200,20 +163,12 @@ TEST_F(InputDesktopTest, AnInputMethodIsSeenByTheSelectionItsXimServerOwns) {
 
 TEST_F(InputDesktopTest, AListedXimServerRunsAndConvertsWhateverOurXmodifiersSay) {
     const WithoutVariable noModifiers("XMODIFIERS");
-    Display* d = session_->desktop().x11().display();
-    const Window server = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
-    const Atom selection = XInternAtom(d, "@server=mivolisted", False);
-    XSetSelectionOwner(d, selection, server, CurrentTime);
-    {
-        const RootItemProperty listed(d, "XIM_SERVERS", XA_ATOM, selection);
-        EXPECT_TRUE(input().inputMethodRunning());
-        EXPECT_FALSE(input().postKeyEvent(KeyEvent{kKeyCodeUnicodeCarrier, true, 0, u"a"}));
-        EXPECT_TRUE(
-            session_->log().contains("the mivolisted input method would convert typed letters"));
-    }
-    XDestroyWindow(d, server);
-    XSync(d, False);
-    EXPECT_FALSE(input().inputMethodRunning());
+    const StandInXimServer server("mivolisted");
+    ASSERT_TRUE(server.running());
+    EXPECT_TRUE(input().inputMethodRunning());
+    EXPECT_FALSE(input().postKeyEvent(KeyEvent{kKeyCodeUnicodeCarrier, true, 0, u"a"}));
+    EXPECT_TRUE(
+        session_->log().contains("the mivolisted input method would convert typed letters"));
 }
 
 }  // namespace
