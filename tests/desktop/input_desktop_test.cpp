@@ -9,15 +9,36 @@
 #include "platform/linux/atspi_element.hpp"
 #include "platform/linux/gobject_ptr.hpp"
 #include "platform/linux/x11_connection.hpp"
-
-#include <X11/Xlib.h>
+#include "stand_in_xim_server.hpp"
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 namespace mivo::desktop_test {
 namespace {
 
 using InputDesktopTest = DesktopTest;
+
+// Unsets a variable of our own environment for one test and puts it back.
+class WithoutVariable {
+  public:
+    explicit WithoutVariable(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name))
+            saved_ = value;
+        unsetenv(name);
+    }
+    ~WithoutVariable() {
+        if (saved_)
+            setenv(name_, saved_->c_str(), 1);
+    }
+    WithoutVariable(const WithoutVariable&) = delete;
+    WithoutVariable& operator=(const WithoutVariable&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
 
 TEST_F(InputDesktopTest, TypesJapaneseAndNonBmpCharactersIntoTheFocusedField) {
     auto editor = startEditor();
@@ -138,6 +159,16 @@ TEST_F(InputDesktopTest, AnInputMethodIsSeenByTheSelectionItsXimServerOwns) {
         setenv("XMODIFIERS", previous.c_str(), 1);
     else
         unsetenv("XMODIFIERS");
+}
+
+TEST_F(InputDesktopTest, AListedXimServerRunsAndConvertsWhateverOurXmodifiersSay) {
+    const WithoutVariable noModifiers("XMODIFIERS");
+    const StandInXimServer server("mivolisted");
+    ASSERT_TRUE(server.running());
+    EXPECT_TRUE(input().inputMethodRunning());
+    EXPECT_FALSE(input().postKeyEvent(KeyEvent{kKeyCodeUnicodeCarrier, true, 0, u"a"}));
+    EXPECT_TRUE(
+        session_->log().contains("the mivolisted input method would convert typed letters"));
 }
 
 }  // namespace

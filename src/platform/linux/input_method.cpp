@@ -47,6 +47,12 @@ std::string convertingInputMethod(const InputMethodSignals& seen) {
     return {};
 }
 
+bool inputMethodRunning(const InputMethodSignals& seen) {
+    // Only a server or daemon that is up counts: the environment says which
+    // module a target loads, not that anything runs behind it.
+    return !seen.runningXimServers.empty() || !seen.busNames.empty();
+}
+
 bool convertedByInputMethod(char32_t c) {
     // The keysyms of keyboard keys: printable ASCII (romaji, digits and
     // punctuation become kana and full-width forms, a space converts or
@@ -54,6 +60,29 @@ bool convertedByInputMethod(char32_t c) {
     // keyboard). Return and Tab pass through a converter with no preedit
     // open, and we never open one.
     return (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0xFF);
+}
+
+std::string ximServerNamed(std::string_view xmodifiers) {
+    constexpr std::string_view key = "@im=";
+    const auto at = xmodifiers.find(key);
+    if (at == std::string_view::npos)
+        return {};
+    std::string_view name = xmodifiers.substr(at + key.size());
+    // Another modifier may follow, each starting with '@'.
+    name = name.substr(0, name.find('@'));
+    if (name == "none")
+        return {};
+    return std::string(name);
+}
+
+bool isInputMethodBusName(std::string_view name) {
+    for (std::string_view known :
+         {"org.freedesktop.IBus", "org.freedesktop.portal.IBus", "org.fcitx.Fcitx5",
+          "org.fcitx.Fcitx", "org.freedesktop.portal.Fcitx"}) {
+        if (name == known)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace mivo::linux_desktop

@@ -1,12 +1,19 @@
 #include "platform/linux/x11_input_method.hpp"
 
 // Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QString>
+#include <QStringList>
+
 #include "platform/linux/x11_connection.hpp"
 #include "platform/linux/x11_properties.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -59,41 +66,92 @@ std::map<std::string, std::string> ownEnvironment() {
     return out;
 }
 
-std::vector<std::string> runningXimServers(Display* d, Window root) {
+std::string atomName(Display* d, Atom atom) {
+    std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(d, atom));
+    return name != nullptr ? name.get() : "";
+}
+
+std::vector<std::string> runningXimServers(Display* d, Window root,
+                                           const std::vector<std::string>& asked) {
     // The servers list themselves as atoms "@server=<name>" on the root
     // window; a listed server is running while its selection has an owner.
+    // A server that XMODIFIERS asks for counts by its selection alone.
+    std::vector<Atom> selections;
+    if (const auto listed =
+            cardinalProperty(d, root, XInternAtom(d, "XIM_SERVERS", False), XA_ATOM))
+        selections.assign(listed->begin(), listed->end());
+    for (const std::string& name : asked) {
+        // An atom nobody interned has no owner: asking does not create it.
+        const std::string selection = "@server=" + name;
+        if (const Atom atom = XInternAtom(d, selection.c_str(), True); atom != None)
+            selections.push_back(atom);
+    }
     std::vector<std::string> out;
-    const auto atoms = cardinalProperty(d, root, XInternAtom(d, "XIM_SERVERS", False), XA_ATOM);
-    if (!atoms)
-        return out;
-    for (const unsigned long atom : *atoms) {
+    for (const Atom atom : selections) {
         if (XGetSelectionOwner(d, atom) == None)
             continue;
-        std::unique_ptr<char, XFreeDeleter> name(XGetAtomName(d, atom));
-        std::string server = name != nullptr ? name.get() : "";
+        std::string server = atomName(d, atom);
         constexpr std::string_view prefix = "@server=";
         if (server.starts_with(prefix))
             server.erase(0, prefix.size());
-        out.push_back(server.empty() ? "xim" : server);
+        if (server.empty())
+            server = "xim";
+        if (std::ranges::find(out, server) == out.end())
+            out.push_back(server);
     }
     return out;
+}
+
+std::vector<std::string> inputMethodBusNames() {
+    // One call for the bus's whole list rather than one per known name.
+    std::vector<std::string> out;
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    if (bus == nullptr)
+        return out;
+    const QDBusReply<QStringList> names = bus->registeredServiceNames();
+    if (!names.isValid())
+        return out;
+    for (const QString& name : names.value()) {
+        const std::string text = name.toStdString();
+        if (isInputMethodBusName(text))
+            out.push_back(text);
+    }
+    return out;
+}
+
+std::optional<std::map<std::string, std::string>> activeWindowEnvironment(X11Connection& x11) {
+    Display* d = x11.display();
+    // The active window can be gone by the time we ask for its process.
+    const XErrorTrap trap(d);
+    const auto window = firstItem(d, x11.rootWindow(), x11.atom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
+    if (!window || *window == None)
+        return std::nullopt;
+    const auto pid = firstItem(d, *window, x11.atom("_NET_WM_PID"), XA_CARDINAL);
+    if (!pid || *pid == 0)
+        return std::nullopt;
+    return processEnvironment(*pid);
 }
 
 }  // namespace
 
 InputMethodSignals readInputMethodSignals(X11Connection& x11) {
-    Display* d = x11.display();
-    const Window root = x11.rootWindow();
     InputMethodSignals seen;
-    seen.runningXimServers = runningXimServers(d, root);
-    std::optional<std::map<std::string, std::string>> environment;
-    if (const auto window = firstItem(d, root, x11.atom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
-        window && *window != None) {
-        if (const auto pid = firstItem(d, *window, x11.atom("_NET_WM_PID"), XA_CARDINAL);
-            pid && *pid != 0)
-            environment = processEnvironment(*pid);
-    }
-    seen.environment = environment ? std::move(*environment) : ownEnvironment();
+    const auto own = ownEnvironment();
+    const auto target = activeWindowEnvironment(x11);
+    seen.environment = target ? *target : own;
+    // The servers that our own XMODIFIERS and the target's ask for.
+    std::vector<std::string> asked;
+    const auto ask = [&asked](const std::map<std::string, std::string>& environment) {
+        const auto modifiers = environment.find("XMODIFIERS");
+        if (modifiers == environment.end())
+            return;
+        if (std::string name = ximServerNamed(modifiers->second); !name.empty())
+            asked.push_back(std::move(name));
+    };
+    ask(own);
+    ask(seen.environment);
+    seen.runningXimServers = runningXimServers(x11.display(), x11.rootWindow(), asked);
+    seen.busNames = inputMethodBusNames();
     return seen;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The input method signals of the X session: which XIM servers run, and the
+// The input method signals of the session: which XIM servers run, which
+// input method daemons hold their names on the session bus, and the
 // environment of the process behind the active window (our own environment
 // where that cannot be read).
 

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/linux/input_method_presence.hpp"
 #include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
@@ -198,7 +197,7 @@ bool XTestInput::postKeyEvent(const KeyEvent& event) {
 }
 
 bool XTestInput::inputMethodRunning() {
-    return linux_desktop::inputMethodRunning(x11_.display());
+    return linux_desktop::inputMethodRunning(readInputMethodSignals(x11_));
 }
 
 bool XTestInput::postMouseEvent(const MouseEvent& event) {

@@ -45,8 +45,8 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
         KeyDownHandler handler) override;
 
-    // An XIM server named by XMODIFIERS owns its selection; ibus and fcitx
-    // own their names on the session bus.
+    // An XIM server owns its selection, or an ibus or fcitx daemon holds
+    // its name on the session bus.
     bool inputMethodRunning() override;
 
     // Whether the server has XTest (false: every post fails).

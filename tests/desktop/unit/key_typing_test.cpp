@@ -208,6 +208,43 @@ TEST(InputMethod, WhichInputMethodConverts) {
     }
 }
 
+TEST(InputMethod, RunningAndConvertingReadTheSameSignals) {
+    struct Row {
+        const char* why;
+        std::map<std::string, std::string> environment;
+        std::vector<std::string> servers;
+        std::vector<std::string> busNames;
+        bool running;
+        std::string converting;
+    };
+    const Row rows[] = {
+        {"nothing at all", {}, {}, {}, false, ""},
+        // A server converts whatever our own XMODIFIERS says.
+        {"a listed XIM server", {}, {"fcitx"}, {}, true, "fcitx"},
+        {"a daemon and its module",
+         {{"GTK_IM_MODULE", "ibus"}},
+         {},
+         {"org.freedesktop.IBus"},
+         true,
+         "ibus"},
+        // The target's keys never reach a daemon no module of it talks to.
+        {"a daemon alone", {}, {}, {"org.fcitx.Fcitx5"}, true, ""},
+        // Typing stays careful while bursts count as plain typing.
+        {"a module with nothing behind it", {{"QT_IM_MODULE", "fcitx"}}, {}, {}, false, "fcitx"},
+        {"XIM asked for and not running",
+         {{"GTK_IM_MODULE", "xim"}, {"XMODIFIERS", "@im=ibus"}},
+         {},
+         {},
+         false,
+         ""},
+    };
+    for (const Row& row : rows) {
+        const InputMethodSignals seen{row.environment, row.servers, row.busNames};
+        EXPECT_EQ(inputMethodRunning(seen), row.running) << row.why;
+        EXPECT_EQ(convertingInputMethod(seen), row.converting) << row.why;
+    }
+}
+
 TEST(InputMethod, WhatAConverterTakes) {
     for (char32_t c : {U'a', U'Z', U'0', U' ', U'-', U',', U'.', U'~', U'\u00A5'})
         EXPECT_TRUE(convertedByInputMethod(c)) << static_cast<unsigned>(c);
