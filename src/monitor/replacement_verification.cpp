@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "field/field_writes.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "monitor/replacement_range.hpp"
 #include "platform/ax_reads.hpp"
@@ -300,10 +301,9 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
                                 pending.issue.original,
                                 SelectedTarget{element, range, pending.issue.suggestion});
     }
-    if (!undone && !queued && original.source == Source::value && !isFragmentBacked(element) &&
-        ax.writeRouteTrust(element).wholeValue && stillWholeValue(current, element))
-        undone = ax.setAttributeValue(element, kAXValueAttribute, AXValue(original.text)) ==
-                 AXError::success;
+    if (!undone && !queued && original.source == Source::value && current.source == Source::value &&
+        ax.writeRouteTrust(element).wholeValue)
+        undone = FieldWrites::replaceWholeValue(ax, element, current.text, original.text).written();
     if (undone && pending.caretBefore)
         ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
     host_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
@@ -325,10 +325,9 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     Accessibility& ax = host_.desktop().accessibility;
     // The mended text is built from both reads: written as the whole value
     // only when both were whole values.
-    if (!isFragmentBacked(element) && originalText.source == Source::value &&
-        stillWholeValue(currentText, element) &&
-        ax.setAttributeValue(element, kAXValueAttribute, AXValue(repair->expectedText)) ==
-            AXError::success) {
+    if (originalText.source == Source::value && currentText.source == Source::value &&
+        FieldWrites::replaceWholeValue(ax, element, currentText.text, repair->expectedText)
+            .written()) {
         host_.log("applyReplacement: repaired partial replacement with set_text_contents");
         return true;
     }
