@@ -9,7 +9,6 @@
 #include "field/field_writes.hpp"
 #include "monitor/replacement_range.hpp"
 #include "monitor/replacement_verification.hpp"
-#include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {

@@ -6,7 +6,6 @@
 #include "field/field_writes.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "monitor/replacement_range.hpp"
-#include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -295,8 +294,8 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
     bool queued = false;
     if (input_.selectReplacementRange(range, pending.issue.suggestion, element,
                                       "applyReplacement: put-back")) {
-        undone = ax.setAttributeValue(element, kAXSelectedTextAttribute,
-                                      AXValue(pending.issue.original)) == AXError::success;
+        undone =
+            FieldWrites::writeSelectedText(ax, element, pending.issue.original) == AXError::success;
         queued = !undone && input_.pasteTextIntoFocusedElement(
                                 pending.issue.original,
                                 SelectedTarget{element, range, pending.issue.suggestion});
@@ -338,7 +337,7 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     if (!input_.selectReplacementRange(range, repair->tail, element,
                                        "applyReplacement: partial-tail repair"))
         return false;
-    if (const AXError err = ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(""));
+    if (const AXError err = FieldWrites::writeSelectedText(ax, element, "");
         err != AXError::success) {
         host_.log("applyReplacement: delete_text of the tail failed err=" +
                   std::to_string(code(err)) + ", posting Delete");
