@@ -34,8 +34,8 @@ struct ValueWrite {
     bool written() const { return outcome == Outcome::written; }
 };
 
-// Makes the new whole value from the value read right before the write;
-// nothing when it cannot be made from that value.
+// Makes the new whole value from the value read; nothing when it cannot be
+// made from that value. Called at most once, right before the write.
 using ValueBuilder = std::function<std::optional<std::string>(const std::string& value)>;
 
 // Writes the element's whole value as `build` makes it from the value read

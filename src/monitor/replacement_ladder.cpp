@@ -327,17 +327,19 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     // as the whole value it would cut off the rest.
     Accessibility& ax = host_.desktop().accessibility;
     const FieldText read = readField(element).value_or(FieldText{});
-    if (read.text.empty() || read.source != Source::value ||
-        !ax.writeRouteTrust(element).wholeValue)
+    const auto newText = read.text.empty() || read.source != Source::value ||
+                                 !ax.writeRouteTrust(element).wholeValue ||
+                                 !readsAsChecked(read, kept)
+                             ? std::nullopt
+                             : replacingAll(kept, read.text);
+    if (!newText)
         return applyReplacement(kept.front());
     const auto write = FieldWrites::writeWholeValue(
         ax, element, [&](const std::string& value) -> std::optional<std::string> {
-            if (value != read.text || !readsAsChecked(read, kept))
+            if (value != read.text)
                 return std::nullopt;
-            auto newText = replacingAll(kept, read.text);
             // Not analysed again while the write is on its way.
-            if (newText)
-                host_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
+            host_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
             return newText;
         });
     if (write.outcome == FieldWrites::ValueWrite::Outcome::refused) {
@@ -347,12 +349,11 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     }
     if (!write.written())
         return applyReplacement(kept.front());
-    const std::string& newText = write.after;
-    host_.setLastPolledValue(wholeValue(newText));
+    host_.setLastPolledValue(wholeValue(*newText));
     host_.closeAnalysisSuppression();
     host_.log("applyReplacements: wrote " + std::to_string(kept.size()) +
               " replacements using set_text_contents");
-    host_.scheduleStep(kBatchReadBackSeconds, [this, element, written = newText] {
+    host_.scheduleStep(kBatchReadBackSeconds, [this, element, written = *newText] {
         // Reported for checking again only when the field shows what was
         // written; a field that ignored or changed the write is not.
         const auto now = host_.observedElement() == element ? readField(element) : std::nullopt;
