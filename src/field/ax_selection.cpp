@@ -37,6 +37,13 @@ int64_t lineCount(std::string_view s) {
     return lines;
 }
 
+// Only the reading is trimmed: an expected text with white space of its own
+// must be read exactly.
+bool readsAs(std::string_view reading, std::string_view expected) {
+    return text::canonicallyEqual(reading, expected) ||
+           text::canonicallyEqual(text::trimWhitespaceAndNewlines(reading), expected);
+}
+
 void addIfPresent(std::vector<std::string>& list, std::optional<std::string> s) {
     if (s)
         list.push_back(std::move(*s));
@@ -132,6 +139,23 @@ std::optional<std::string> bestSelectedTextCandidate(const std::vector<std::stri
             best = std::move(trimmed);
     }
     return best;
+}
+
+bool selectionReadsAs(Accessibility& ax, const AXElement& element, std::string_view expected) {
+    if (const auto s = readString(ax, element, kAXSelectedTextAttribute);
+        s && readsAs(*s, expected))
+        return true;
+    const auto s = selectedText(ax, element);
+    return s && readsAs(*s, expected);
+}
+
+bool selectedRangeReadsAs(Accessibility& ax, const AXElement& element, Utf16Range range,
+                          std::string_view expected) {
+    if (const auto s = readString(ax, element, kAXSelectedTextAttribute);
+        s && readsAs(*s, expected))
+        return true;
+    const auto s = stringForRange(ax, range, element);
+    return s && readsAs(*s, expected);
 }
 
 std::optional<TextTargetRange> targetRange(std::string_view target, std::string_view text,

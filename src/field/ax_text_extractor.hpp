@@ -106,6 +106,15 @@ std::optional<std::string> selectedText(std::string_view text, Utf16Range range)
 bool isSentenceEnd(std::string_view character);
 std::optional<std::string> bestSelectedTextCandidate(const std::vector<std::string>& candidates);
 
+// Whether the selection reads as `expected`: "AXSelectedText", else the best
+// reading of the selection above. Only the reading is trimmed: an expected
+// text with white space of its own must be read exactly.
+bool selectionReadsAs(Accessibility& ax, const AXElement& element, std::string_view expected);
+// The same with the text of `range` as the second reading, for a range just
+// selected whose reading above may take in what follows it.
+bool selectedRangeReadsAs(Accessibility& ax, const AXElement& element, Utf16Range range,
+                          std::string_view expected);
+
 // The occurrence of `target` (trimmed) in `text` nearest the caret (in
 // Characters of `text`); ties and a missing caret go to the earliest.
 std::optional<TextTargetRange> targetRange(std::string_view target, std::string_view text,

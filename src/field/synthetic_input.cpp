@@ -5,6 +5,7 @@
 
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
+#include "field/field_focus.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -22,13 +23,6 @@ constexpr double kTypeAfterDragDelay = 0.16;
 constexpr double kDeleteDelay = 0.18;
 
 constexpr int kDragSteps = 8;
-
-bool matchesExpected(std::string_view candidate, std::string_view expected) {
-    // Only the candidate is trimmed: an expected text with white space of
-    // its own must be read exactly.
-    return text::canonicallyEqual(candidate, expected) ||
-           text::canonicallyEqual(text::trimWhitespaceAndNewlines(candidate), expected);
-}
 
 }  // namespace
 
@@ -93,17 +87,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         }
     }
 
-    // Input would reach the element: its application is in front and, when
-    // the application says which element has the focus, it is this one.
     bool focusIsOn(const AXElement& element) {
-        Accessibility& ax = desktop.accessibility;
-        const auto pid = ax.pid(element);
-        const auto front = desktop.workspace.frontmostApplication();
-        if (!pid || !front || front->pid != *pid)
-            return false;
-        const auto focused =
-            readElement(ax, ax.applicationElement(*pid), kAXFocusedUIElementAttribute);
-        return !focused || *focused == element;
+        return FieldFocus::keyboardFocusIsOn(desktop, element);
     }
 
     bool stillSelected(const SelectedTarget& selected) {
@@ -123,28 +108,17 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 
     bool frontmostIsApplicationOf(const AXElement& element) {
-        const auto pid = desktop.accessibility.pid(element);
-        const auto front = desktop.workspace.frontmostApplication();
-        return pid && front && front->pid == *pid;
+        return FieldFocus::applicationIsInFront(desktop, element);
     }
 
     bool selectionMatchesExpectedText(std::string_view expected, Utf16Range range,
                                       const AXElement& element) {
-        Accessibility& ax = desktop.accessibility;
-        if (auto s = readString(ax, element, kAXSelectedTextAttribute);
-            s && matchesExpected(*s, expected))
-            return true;
-        const auto s = AXTextExtractor::stringForRange(ax, range, element);
-        return s && matchesExpected(*s, expected);
+        return AXTextExtractor::selectedRangeReadsAs(desktop.accessibility, element, range,
+                                                     expected);
     }
 
     bool currentSelectionMatchesExpectedText(std::string_view expected, const AXElement& element) {
-        Accessibility& ax = desktop.accessibility;
-        if (auto s = readString(ax, element, kAXSelectedTextAttribute);
-            s && matchesExpected(*s, expected))
-            return true;
-        const auto s = AXTextExtractor::selectedText(ax, element);
-        return s && matchesExpected(*s, expected);
+        return AXTextExtractor::selectionReadsAs(desktop.accessibility, element, expected);
     }
 
     bool postKeyPress(uint16_t keyCode, uint64_t flags, std::u16string unicode = {}) {

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "field/ax_geometry.hpp"
+#include "field/field_writes.hpp"
 #include "field/pasteboard_guard.hpp"
 #include "monitor/replacement_range.hpp"
 #include "monitor/replacement_verification.hpp"
-#include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -206,32 +206,37 @@ void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool alw
 
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
                                                            const AXElement& element) {
-    if (isFragmentBacked(element)) {
-        host_.log("applyReplacement: skipping set_text_contents for fragment-backed editor");
-        return false;
-    }
-    Accessibility& ax = host_.desktop().accessibility;
-    const auto value = readString(ax, element, kAXValueAttribute);
-    if (!value)
-        return false;
+    using Outcome = FieldWrites::ValueWrite::Outcome;
     // The stored range as it is: only where the analysed text still stands
     // in the whole value.
-    const text::CharacterText t{*value};
-    const TextRange r = issue.range;
-    if (r.start < 0 || r.end < r.start || t.count() < r.end ||
-        !text::canonicallyEqual(t.sliceView(r.start, r.end), issue.original))
-        return false;
-    std::string newText = t.str().substr(0, t.byteOffset(r.start)) + issue.suggestion +
-                          t.str().substr(t.byteOffset(r.end));
-    if (const AXError err = ax.setAttributeValue(element, kAXValueAttribute, AXValue(newText));
-        err != AXError::success) {
-        host_.log("applyReplacement: set_text_contents failed err=" + std::to_string(code(err)) +
-                  ", trying selection+paste");
-        return false;
+    auto write = FieldWrites::writeWholeValue(
+        host_.desktop().accessibility, element,
+        [&](const std::string& value) -> std::optional<std::string> {
+            const text::CharacterText t{value};
+            const TextRange r = issue.range;
+            if (r.start < 0 || r.end < r.start || t.count() < r.end ||
+                !text::canonicallyEqual(t.sliceView(r.start, r.end), issue.original))
+                return std::nullopt;
+            return t.str().substr(0, t.byteOffset(r.start)) + issue.suggestion +
+                   t.str().substr(t.byteOffset(r.end));
+        });
+    switch (write.outcome) {
+        case Outcome::written:
+            host_.setLastPolledValue(wholeValue(std::move(write.after)));
+            host_.log("applyReplacement: wrote replacement using set_text_contents");
+            return true;
+        case Outcome::fragmentBacked:
+            host_.log("applyReplacement: skipping set_text_contents for fragment-backed editor");
+            return false;
+        case Outcome::refused:
+            host_.log("applyReplacement: set_text_contents failed err=" +
+                      std::to_string(code(write.error)) + ", trying selection+paste");
+            return false;
+        case Outcome::noValue:
+        case Outcome::declined:
+            return false;
     }
-    host_.setLastPolledValue(wholeValue(std::move(newText)));
-    host_.log("applyReplacement: wrote replacement using set_text_contents");
-    return true;
+    return false;
 }
 
 std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
@@ -253,8 +258,8 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
     auto selected = selectIssue(issue, element, "applyReplacement: delete_text+insert_text");
     if (!selected)
         return false;
-    if (const AXError err = host_.desktop().accessibility.setAttributeValue(
-            element, kAXSelectedTextAttribute, AXValue(issue.suggestion));
+    if (const AXError err = FieldWrites::writeSelectedText(host_.desktop().accessibility, element,
+                                                           issue.suggestion);
         err != AXError::success) {
         host_.log("applyReplacement: delete_text+insert_text failed err=" +
                   std::to_string(code(err)));
@@ -331,24 +336,30 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
 
     // A text read around the caret is only part of the field: written back
     // as the whole value it would cut off the rest.
+    Accessibility& ax = host_.desktop().accessibility;
     const FieldText read = readField(element).value_or(FieldText{});
-    const auto newText =
-        read.text.empty() || isFragmentBacked(element) ||
-                !host_.desktop().accessibility.writeRouteTrust(element).wholeValue ||
-                !stillWholeValue(read, element) || !readsAsChecked(read, kept)
-            ? std::nullopt
-            : replacingAll(kept, read.text);
+    const auto newText = read.text.empty() || read.source != Source::value ||
+                                 !ax.writeRouteTrust(element).wholeValue ||
+                                 !readsAsChecked(read, kept)
+                             ? std::nullopt
+                             : replacingAll(kept, read.text);
     if (!newText)
         return applyReplacement(kept.front());
-
-    host_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
-    if (const AXError err = host_.desktop().accessibility.setAttributeValue(
-            element, kAXValueAttribute, AXValue(*newText));
-        err != AXError::success) {
-        host_.log("applyReplacements: set_text_contents failed err=" + std::to_string(code(err)) +
-                  ", applying first issue only");
+    const auto write = FieldWrites::writeWholeValue(
+        ax, element, [&](const std::string& value) -> std::optional<std::string> {
+            if (value != read.text)
+                return std::nullopt;
+            // Not analysed again while the write is on its way.
+            host_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
+            return newText;
+        });
+    if (write.outcome == FieldWrites::ValueWrite::Outcome::refused) {
+        host_.log("applyReplacements: set_text_contents failed err=" +
+                  std::to_string(code(write.error)) + ", applying first issue only");
         return applyReplacement(kept.front());
     }
+    if (!write.written())
+        return applyReplacement(kept.front());
     host_.setLastPolledValue(wholeValue(*newText));
     host_.closeAnalysisSuppression();
     host_.log("applyReplacements: wrote " + std::to_string(kept.size()) +
@@ -376,16 +387,6 @@ bool ReplacementLadder::readsAsChecked(const FieldText& read,
         end = std::max(end, issue.range.end);
     const text::CharacterText t{checked->text};
     return end <= t.count() && std::string_view(read.text).starts_with(t.sliceView(0, end));
-}
-
-bool ReplacementLadder::isFragmentBacked(const AXElement& element) {
-    return !AXTextExtractor::rawStaticTextFragments(host_.desktop().accessibility, element, 0)
-                .empty();
-}
-
-bool ReplacementLadder::stillWholeValue(const FieldText& read, const AXElement& element) {
-    return read.source == Source::value &&
-           readString(host_.desktop().accessibility, element, kAXValueAttribute) == read.text;
 }
 
 }  // namespace mivo

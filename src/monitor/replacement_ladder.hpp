@@ -102,12 +102,9 @@ class ReplacementLadder {
     };
     std::optional<Selected> selectIssue(const CorrectionIssue& issue, const AXElement& element,
                                         std::string_view logPrefix);
-    bool isFragmentBacked(const AXElement& element);
     // The text reads as the checked one up to the end of the last issue: the
     // issues' stored ranges still hold in it.
     bool readsAsChecked(const FieldText& read, const std::vector<CorrectionIssue>& issues);
-    // The text was read as the element's whole value and still reads so.
-    bool stillWholeValue(const FieldText& read, const AXElement& element);
     std::optional<FieldText> readField(const AXElement& element) {
         return host_.extractTextForAnalysis(element);
     }

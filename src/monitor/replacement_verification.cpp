@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "field/field_writes.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "monitor/replacement_range.hpp"
-#include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -294,16 +294,15 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
     bool queued = false;
     if (input_.selectReplacementRange(range, pending.issue.suggestion, element,
                                       "applyReplacement: put-back")) {
-        undone = ax.setAttributeValue(element, kAXSelectedTextAttribute,
-                                      AXValue(pending.issue.original)) == AXError::success;
+        undone =
+            FieldWrites::writeSelectedText(ax, element, pending.issue.original) == AXError::success;
         queued = !undone && input_.pasteTextIntoFocusedElement(
                                 pending.issue.original,
                                 SelectedTarget{element, range, pending.issue.suggestion});
     }
-    if (!undone && !queued && original.source == Source::value && !isFragmentBacked(element) &&
-        ax.writeRouteTrust(element).wholeValue && stillWholeValue(current, element))
-        undone = ax.setAttributeValue(element, kAXValueAttribute, AXValue(original.text)) ==
-                 AXError::success;
+    if (!undone && !queued && original.source == Source::value && current.source == Source::value &&
+        ax.writeRouteTrust(element).wholeValue)
+        undone = FieldWrites::replaceWholeValue(ax, element, current.text, original.text).written();
     if (undone && pending.caretBefore)
         ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
     host_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
@@ -325,10 +324,9 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     Accessibility& ax = host_.desktop().accessibility;
     // The mended text is built from both reads: written as the whole value
     // only when both were whole values.
-    if (!isFragmentBacked(element) && originalText.source == Source::value &&
-        stillWholeValue(currentText, element) &&
-        ax.setAttributeValue(element, kAXValueAttribute, AXValue(repair->expectedText)) ==
-            AXError::success) {
+    if (originalText.source == Source::value && currentText.source == Source::value &&
+        FieldWrites::replaceWholeValue(ax, element, currentText.text, repair->expectedText)
+            .written()) {
         host_.log("applyReplacement: repaired partial replacement with set_text_contents");
         return true;
     }
@@ -339,7 +337,7 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     if (!input_.selectReplacementRange(range, repair->tail, element,
                                        "applyReplacement: partial-tail repair"))
         return false;
-    if (const AXError err = ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(""));
+    if (const AXError err = FieldWrites::writeSelectedText(ax, element, "");
         err != AXError::success) {
         host_.log("applyReplacement: delete_text of the tail failed err=" +
                   std::to_string(code(err)) + ", posting Delete");

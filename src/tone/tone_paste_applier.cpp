@@ -5,6 +5,8 @@
 
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
+#include "field/field_focus.hpp"
+#include "field/field_writes.hpp"
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "platform/ax_reads.hpp"
@@ -57,13 +59,7 @@ bool replacementSucceeded(Accessibility& ax, const AXElement& element, std::stri
 // The selection reads as the original, white space around it aside.
 bool selectionIsOriginal(Accessibility& ax, const AXElement& element, std::string_view original) {
     const std::string wanted = text::trimWhitespaceAndNewlines(original);
-    if (wanted.empty())
-        return false;
-    if (auto raw = readString(ax, element, kAXSelectedTextAttribute);
-        raw && text::canonicallyEqual(text::trimWhitespaceAndNewlines(*raw), wanted))
-        return true;
-    const auto read = AXTextExtractor::selectedText(ax, element);
-    return read && text::canonicallyEqual(*read, wanted);
+    return !wanted.empty() && AXTextExtractor::selectionReadsAs(ax, element, wanted);
 }
 
 // The occurrence of the original at the caret, in the element's own UTF-16
@@ -92,29 +88,6 @@ bool selectOriginal(Accessibility& ax, const AXElement& element, std::string_vie
                       AXError::success)
         return false;
     return selectionIsOriginal(ax, element, original);
-}
-
-bool frontmostIsApplicationOf(Desktop d, const AXElement& element) {
-    const auto pid = d.accessibility.pid(element);
-    const auto front = d.workspace.frontmostApplication();
-    return pid && front && front->pid == *pid;
-}
-
-// Keystrokes would reach the element: its application is in front and,
-// when the application says which element has the focus, it is this one.
-bool focusIsOn(Desktop d, const AXElement& element) {
-    if (!frontmostIsApplicationOf(d, element))
-        return false;
-    const auto pid = d.accessibility.pid(element);
-    const auto focused = readElement(d.accessibility, d.accessibility.applicationElement(*pid),
-                                     kAXFocusedUIElementAttribute);
-    return !focused || *focused == element;
-}
-
-void activateApplicationOf(Desktop d, const AXElement& element) {
-    const auto pid = d.accessibility.pid(element);
-    if (pid && *pid >= 1 && !frontmostIsApplicationOf(d, element))
-        d.workspace.activate(*pid);
 }
 
 SyntheticInput events(Desktop d) {
@@ -157,48 +130,49 @@ void typeThenCheck(const Paste& p, double checkDelay) {
 
 // --- The rungs -------------------------------------------------------------
 
-bool isFragmentBacked(Accessibility& ax, const AXElement& element) {
-    return !AXTextExtractor::textFragments(ax, element).empty();
+// The value with the occurrence of the original at the caret rewritten.
+std::optional<std::string> rewrittenValue(Accessibility& ax, const AXElement& element,
+                                          const std::string& value, std::string_view rewritten,
+                                          std::string_view original) {
+    if (value.empty())
+        return std::nullopt;
+    const text::CharacterText chars(value);
+    const int64_t caret =
+        AXSelectionReader::caretIndex(ax, element, AXTextExtractor::ExtractedText{value}, chars);
+    const auto found = AXTextExtractor::targetRange(original, value, caret);
+    if (!found)
+        return std::nullopt;
+    const auto from = text::utf16ToByteOffset(value, found->accessibilityRange.location);
+    const auto to = text::utf16ToByteOffset(value, found->accessibilityRange.end());
+    if (!from || !to)
+        return std::nullopt;
+    return value.substr(0, *from) + std::string(rewritten) + value.substr(*to);
 }
 
 bool applyWholeFieldValue(Accessibility& ax, const AXElement& element, std::string_view rewritten,
                           std::string_view original) {
-    if (isFragmentBacked(ax, element))
-        return false;
-    const auto value = readString(ax, element, kAXValueAttribute);
-    if (!value || value->empty())
-        return false;
-    const text::CharacterText chars(*value);
-    const int64_t caret =
-        AXSelectionReader::caretIndex(ax, element, AXTextExtractor::ExtractedText{*value}, chars);
-    const auto found = AXTextExtractor::targetRange(original, *value, caret);
-    if (!found)
-        return false;
-    const auto from = text::utf16ToByteOffset(*value, found->accessibilityRange.location);
-    const auto to = text::utf16ToByteOffset(*value, found->accessibilityRange.end());
-    if (!from || !to)
-        return false;
-    const std::string updated =
-        value->substr(0, *from) + std::string(rewritten) + value->substr(*to);
-    if (ax.setAttributeValue(element, kAXValueAttribute, AXValue(updated)) != AXError::success)
+    const auto write = FieldWrites::writeWholeValue(ax, element, [&](const std::string& value) {
+        return rewrittenValue(ax, element, value, rewritten, original);
+    });
+    if (!write.written())
         return false;
     const auto readBack = readString(ax, element, kAXValueAttribute);
     if (!readBack)
         return false;
     // A field may tidy what it is given; but a write it ignored leaves the
     // old value, which may well contain the rewrite already.
-    return *readBack == updated || (*readBack != *value && text::contains(*readBack, rewritten));
+    return *readBack == write.after ||
+           (*readBack != write.before && text::contains(*readBack, rewritten));
 }
 
 bool applySelectedText(Accessibility& ax, const AXElement& element, std::string_view rewritten,
                        std::string_view original) {
-    if (isFragmentBacked(ax, element))
+    if (FieldWrites::isFragmentBacked(ax, element))
         return false;
     const std::string before = fieldText(ax, element);
     if (!selectionIsOriginal(ax, element, original) && !selectOriginal(ax, element, original))
         return false;
-    if (ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(std::string(rewritten))) !=
-        AXError::success)
+    if (FieldWrites::writeSelectedText(ax, element, rewritten) != AXError::success)
         return false;
     return replacementSucceeded(ax, element, original, rewritten, before);
 }
@@ -211,7 +185,7 @@ void checkPasteLater(const Paste& p) {
             pasted(p, kRestoreAfterPasteCheck);
             return;
         }
-        if (focusIsOn(p.desktop, p.element) &&
+        if (FieldFocus::keyboardFocusIsOn(p.desktop, p.element) &&
             selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
             typeThenCheck(p, kRestoreAfterPasteCheck);
             return;
@@ -232,7 +206,7 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
         return false;
     const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
                   *hold, done};
-    if (focusIsOn(d, element)) {
+    if (FieldFocus::keyboardFocusIsOn(d, element)) {
         if (!events(d).postCommandV()) {
             clipboard->release(*hold);
             return false;
@@ -242,9 +216,9 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
     }
     // Once the application is in front, paste only while the original is
     // still what its field shows selected.
-    activateApplicationOf(d, element);
+    FieldFocus::activateApplicationOf(d, element);
     d.scheduler.after(kActivationDelay, [p] {
-        if (!focusIsOn(p.desktop, p.element)) {
+        if (!FieldFocus::keyboardFocusIsOn(p.desktop, p.element)) {
             leaveOnClipboard(p, hostNotInFrontReason);
             return;
         }
@@ -265,7 +239,7 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
 // selected the original in the focused field; else leaves the rewrite on
 // the clipboard.
 void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then) {
-    if (!frontmostIsApplicationOf(p.desktop, p.element)) {
+    if (!FieldFocus::applicationIsInFront(p.desktop, p.element)) {
         leaveOnClipboard(p, hostNotInFrontReason);
         return;
     }
@@ -275,7 +249,7 @@ void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then)
     }
     p.desktop.scheduler.after(kPasteAfterDragDelay, [p, then = std::move(then)] {
         // A rectangle gone stale selects something else, or nothing.
-        if (!focusIsOn(p.desktop, p.element) ||
+        if (!FieldFocus::keyboardFocusIsOn(p.desktop, p.element) ||
             !selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
             leaveOnClipboard(p, dragMissedReason);
             return;
@@ -297,7 +271,7 @@ bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_v
         return false;
     const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
                   *hold, done};
-    activateApplicationOf(d, element);
+    FieldFocus::activateApplicationOf(d, element);
     d.scheduler.after(kDragDelay, [p, rect = *rect] {
         dragThen(p, rect, [rect](const Paste& p) {
             if (!events(p.desktop).postCommandV()) {
