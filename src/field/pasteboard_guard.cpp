@@ -35,7 +35,7 @@ bool PasteboardGuard::pasteInFlight(Pasteboard& pasteboard) {
     if (found == all.end())
         return false;
     const auto guard = found->second.lock();
-    return guard != nullptr && guard->isHolding();
+    return guard != nullptr && !guard->inFlight_.empty();
 }
 
 std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view text) {
@@ -61,6 +61,7 @@ std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view t
 }
 
 void PasteboardGuard::release(Hold hold) {
+    inFlight_.erase(hold.id);
     if (holds_.erase(hold.id) == 0 || !holds_.empty())
         return;
     if (writtenByUs() || carriesOurMark()) {
@@ -81,6 +82,8 @@ bool PasteboardGuard::carriesOurMark() {
 
 void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
                                         std::optional<int64_t> fetchesBefore, PastedCheck pasted) {
+    if (holds_.contains(hold.id))
+        inFlight_.insert(hold.id);
     if (!fetchesBefore) {
         scheduler.after(kRestoreWithoutFetchCount,
                         [self = shared_from_this(), hold] { self->release(hold); });

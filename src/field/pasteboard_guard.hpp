@@ -43,11 +43,12 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // The guard of this pasteboard, shared by everyone who holds it; a new
     // one when nobody does.
     static std::shared_ptr<PasteboardGuard> of(Pasteboard& pasteboard);
-    // Whether text of ours is on this pasteboard on its way into another
-    // application. That application may be waiting for us to hand it over,
-    // and answers no call meanwhile: a call into it now would stall both
-    // sides until the call timed out, and some applications give the paste
-    // up after a second.
+    // Whether a paste keystroke was sent with text of ours on this
+    // pasteboard and its hold is not released yet. Its target may be
+    // waiting for us to hand the text over, and answers no call meanwhile:
+    // a call into it now would stall both sides until the call timed out,
+    // and some applications give the paste up after a second. (Text left
+    // on the pasteboard for the user is not in flight.)
     static bool pasteInFlight(Pasteboard& pasteboard);
 
     explicit PasteboardGuard(Pasteboard& pasteboard) : pasteboard_(pasteboard) {}
@@ -94,6 +95,8 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     Pasteboard& pasteboard_;
     std::vector<PasteboardItem> saved_;
     std::set<uint64_t> holds_;
+    // Holds whose paste keystroke was sent, until they are released.
+    std::set<uint64_t> inFlight_;
     uint64_t nextHold_ = 1;
     // The change count right after our last write: anything else means
     // someone else wrote since.

@@ -97,6 +97,32 @@ TEST_F(PasteboardGuardTest, ReleasingTwiceDoesNothing) {
     EXPECT_EQ(board.items(), kUserContents);
 }
 
+TEST_F(PasteboardGuardTest, APasteIsInFlightFromItsKeystrokeUntilItsHoldEnds) {
+    board.setCountsFetches(true);
+    sim::VirtualClock clock;
+    sim::SimPasteboard untouched;
+    EXPECT_FALSE(PasteboardGuard::pasteInFlight(untouched)) << "no guard at all";
+
+    // Text left on the pasteboard for the user is not on its way anywhere.
+    const auto left = guard->putText("書き直した文");
+    ASSERT_TRUE(left);
+    EXPECT_FALSE(PasteboardGuard::pasteInFlight(board));
+
+    const auto pasted = guard->putText("雨");
+    ASSERT_TRUE(pasted);
+    EXPECT_FALSE(PasteboardGuard::pasteInFlight(board)) << "before the keystroke";
+    guard->releaseAfterPaste(*pasted, clock, board.textFetchCount());
+    EXPECT_TRUE(PasteboardGuard::pasteInFlight(board));
+    clock.advance(0.3);
+    EXPECT_TRUE(PasteboardGuard::pasteInFlight(board)) << "the target has not fetched yet";
+    board.noteTextFetched();
+    clock.advance(PasteboardGuard::kFetchPollInterval + PasteboardGuard::kRestoreAfterFetch);
+    EXPECT_FALSE(PasteboardGuard::pasteInFlight(board));
+    EXPECT_TRUE(guard->isHolding()) << "the text left for the user stays";
+    guard->release(*left);
+    EXPECT_EQ(board.items(), kUserContents);
+}
+
 TEST_F(PasteboardGuardTest, OurTextIsMarkedSecretForClipboardManagers) {
     const auto hold = guard->putText("雨");
     ASSERT_FALSE(board.items().empty());
