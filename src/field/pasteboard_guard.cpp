@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace mivo {
 
@@ -82,20 +83,39 @@ bool PasteboardGuard::carriesOurMark() {
 
 void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
                                         std::optional<int64_t> fetchesBefore, PastedCheck pasted) {
-    if (holds_.contains(hold.id))
-        inFlight_.insert(hold.id);
+    afterTargetFetched(hold, scheduler, fetchesBefore, std::move(pasted),
+                       [self = shared_from_this(), hold] { self->release(hold); });
+}
+
+void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
+                                         std::optional<int64_t> fetchesBefore, PastedCheck pasted,
+                                         std::function<void()> then) {
+    if (!holds_.contains(hold.id))
+        return;
+    inFlight_.insert(hold.id);
     if (!fetchesBefore) {
         scheduler.after(kRestoreWithoutFetchCount,
-                        [self = shared_from_this(), hold] { self->release(hold); });
+                        [self = shared_from_this(), hold, then = std::move(then)] {
+                            self->fetched(hold, then);
+                        });
         return;
     }
-    awaitFetch(hold, scheduler, *fetchesBefore, std::move(pasted), 0.0, scheduler.now());
+    awaitFetch(hold, scheduler, *fetchesBefore, std::move(pasted), std::move(then), 0.0,
+               scheduler.now());
+}
+
+void PasteboardGuard::fetched(Hold hold, const std::function<void()>& then) {
+    inFlight_.erase(hold.id);
+    if (holds_.contains(hold.id))
+        then();
 }
 
 void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetchesBefore,
-                                 PastedCheck pasted, double waited, TimePoint lastLook) {
+                                 PastedCheck pasted, std::function<void()> then, double waited,
+                                 TimePoint lastLook) {
     scheduler.after(kFetchPollInterval, [self = shared_from_this(), &scheduler, hold, fetchesBefore,
-                                         pasted = std::move(pasted), waited, lastLook] {
+                                         pasted = std::move(pasted), then = std::move(then), waited,
+                                         lastLook] {
         if (!self->holds_.contains(hold.id))
             return;
         const auto fetches = self->pasteboard_.textFetchCount();
@@ -103,7 +123,7 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetche
         // handles the keystroke must not wait for our question.
         if (fetches && *fetches > fetchesBefore && (!pasted || pasted())) {
             // The target reads the rest of its request a moment later.
-            scheduler.after(kRestoreAfterFetch, [self, hold] { self->release(hold); });
+            scheduler.after(kRestoreAfterFetch, [self, hold, then] { self->fetched(hold, then); });
             return;
         }
         // Only time in which the loop could serve the target's request
@@ -114,10 +134,10 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetche
         const double gap = std::chrono::duration<double>(now - lastLook).count();
         const double total = waited + std::min(gap, 2 * kFetchPollInterval);
         if (total >= kRestoreBound) {
-            self->release(hold);
+            self->fetched(hold, then);
             return;
         }
-        self->awaitFetch(hold, scheduler, fetchesBefore, pasted, total, now);
+        self->awaitFetch(hold, scheduler, fetchesBefore, pasted, then, total, now);
     });
 }
 }  // namespace mivo

@@ -77,6 +77,11 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     using PastedCheck = std::function<bool()>;
     void releaseAfterPaste(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
                            PastedCheck pasted = {});
+    // The same wait with the hold kept: `then` runs once the target has
+    // fetched our text (or the bound passed), when whoever pasted may look
+    // at the target again. Nothing runs once the hold was released.
+    void afterTargetFetched(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
+                            PastedCheck pasted, std::function<void()> then);
 
     static constexpr double kRestoreWithoutFetchCount = 0.4;
     static constexpr double kRestoreAfterFetch = 0.2;
@@ -90,7 +95,10 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // Our text is still what the pasteboard holds, whoever holds it now.
     bool carriesOurMark();
     void awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetchesBefore, PastedCheck pasted,
-                    double waited, TimePoint lastLook);
+                    std::function<void()> then, double waited, TimePoint lastLook);
+    // The wait for the target is over: the paste is no longer in flight,
+    // and `then` runs while the hold lasts.
+    void fetched(Hold hold, const std::function<void()>& then);
 
     Pasteboard& pasteboard_;
     std::vector<PasteboardItem> saved_;

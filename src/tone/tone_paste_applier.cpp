@@ -1,5 +1,7 @@
 #include "tone/tone_paste_applier.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -177,21 +179,39 @@ bool applySelectedText(Accessibility& ax, const AXElement& element, std::string_
     return replacementSucceeded(ax, element, original, rewritten, before);
 }
 
+// Sends the paste keystroke; `check` runs `delay` after it, but never
+// while the target may still be waiting for our text: it answers no call
+// then, and some targets give the paste up when kept waiting.
+bool pasteThen(const Paste& p, double delay, std::function<void(const Paste&)> check) {
+    const auto fetchesBefore = p.clipboard->fetchesBeforePaste();
+    if (!events(p.desktop).postCommandV())
+        return false;
+    Scheduler& scheduler = p.desktop.scheduler;
+    const TimePoint sent = scheduler.now();
+    p.clipboard->afterTargetFetched(
+        p.hold, scheduler, fetchesBefore,
+        [p] { return fieldText(p.desktop.accessibility, p.element) != p.textBefore; },
+        [p, sent, delay, check = std::move(check)] {
+            Scheduler& s = p.desktop.scheduler;
+            const double waited = std::chrono::duration<double>(s.now() - sent).count();
+            s.after(std::max(0.0, delay - waited), [p, check] { check(p); });
+        });
+    return true;
+}
+
 // After the paste keystroke: when the paste did not take and the original
 // is still selected, type the rewrite over it.
-void checkPasteLater(const Paste& p) {
-    p.desktop.scheduler.after(kPasteCheckDelay, [p] {
-        if (shows(p)) {
-            pasted(p, kRestoreAfterPasteCheck);
-            return;
-        }
-        if (FieldFocus::keyboardFocusIsOn(p.desktop, p.element) &&
-            selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
-            typeThenCheck(p, kRestoreAfterPasteCheck);
-            return;
-        }
-        leaveOnClipboard(p, pasteNotShownReason);
-    });
+void checkPaste(const Paste& p) {
+    if (shows(p)) {
+        pasted(p, kRestoreAfterPasteCheck);
+        return;
+    }
+    if (FieldFocus::keyboardFocusIsOn(p.desktop, p.element) &&
+        selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
+        typeThenCheck(p, kRestoreAfterPasteCheck);
+        return;
+    }
+    leaveOnClipboard(p, pasteNotShownReason);
 }
 
 bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
@@ -207,11 +227,10 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
     const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
                   *hold, done};
     if (FieldFocus::keyboardFocusIsOn(d, element)) {
-        if (!events(d).postCommandV()) {
+        if (!pasteThen(p, kPasteCheckDelay, checkPaste)) {
             clipboard->release(*hold);
             return false;
         }
-        checkPasteLater(p);
         return true;
     }
     // Once the application is in front, paste only while the original is
@@ -226,11 +245,8 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
             leaveOnClipboard(p, selectionMovedReason);
             return;
         }
-        if (!events(p.desktop).postCommandV()) {
+        if (!pasteThen(p, kPasteCheckDelay, checkPaste))
             leaveOnClipboard(p, pasteNotShownReason);
-            return;
-        }
-        checkPasteLater(p);
     });
     return true;
 }
@@ -274,11 +290,7 @@ bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_v
     FieldFocus::activateApplicationOf(d, element);
     d.scheduler.after(kDragDelay, [p, rect = *rect] {
         dragThen(p, rect, [rect](const Paste& p) {
-            if (!events(p.desktop).postCommandV()) {
-                leaveOnClipboard(p, pasteNotShownReason);
-                return;
-            }
-            p.desktop.scheduler.after(kDragPasteCheckDelay, [p, rect] {
+            const bool sent = pasteThen(p, kDragPasteCheckDelay, [rect](const Paste& p) {
                 if (shows(p)) {
                     pasted(p, 0);
                     return;
@@ -286,6 +298,8 @@ bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_v
                 // The paste did not take: select again and type.
                 dragThen(p, rect, [](const Paste& p) { typeThenCheck(p, kRestoreAfterTyping); });
             });
+            if (!sent)
+                leaveOnClipboard(p, pasteNotShownReason);
         });
     });
     return true;

@@ -157,6 +157,28 @@ TEST_F(PasteApplierTest, APasteIsReportedOnlyOnceTheFieldShowsIt) {
     EXPECT_EQ(outcomes, (std::vector<TonePasteApplier::ApplyResult>{{Kind::appliedPaste, {}}}));
 }
 
+TEST_F(PasteApplierTest, ATargetStillWaitingForOurTextIsNotAskedUntilItHasIt) {
+    // Toolkits that fetch the clipboard late answer nothing while they wait
+    // for it, and a call meanwhile costs the paste.
+    desk.pasteboard().setCountsFetches(true);
+    for (const double late : {0.3, 0.9, 1.3}) {
+        SCOPED_TRACE(late);
+        const auto field = focusedField("今日は晴れです。", 0);
+        failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
+        desk.setInputQuirk(
+            field, sim::InputQuirk{.pasteDelaySeconds = late, .answersNoCallsWhilePasting = true});
+        const std::size_t refusedBefore = desk.callsRefusedWhilePasting();
+        outcomes.clear();
+        start("今日は雨です。", "今日は晴れです。", field);
+        desk.clock().advance(3);
+        EXPECT_EQ(desk.callsRefusedWhilePasting(), refusedBefore);
+        EXPECT_EQ(desk.text(field), "今日は雨です。");
+        EXPECT_FALSE(typed());
+        EXPECT_EQ(outcomes, (std::vector<TonePasteApplier::ApplyResult>{{Kind::appliedPaste, {}}}));
+        EXPECT_EQ(board(), kUserContents);
+    }
+}
+
 TEST_F(PasteApplierTest, APasteThatDidNotTakeIsTypedOverTheStillSelectedOriginal) {
     const auto field = focusedField("今日は晴れです。", 0);
     failWrites(field, {kAXValueAttribute, kAXSelectedTextAttribute});
