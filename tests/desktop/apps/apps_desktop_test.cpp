@@ -467,11 +467,6 @@ TEST_P(AppsDesktopTest, TheHighlightBoxLiesOverItsCharactersInsideTheWindow) {
 }
 
 TEST_P(AppsDesktopTest, ACorrectionIsVerifiedKeepsFormattingAndCtrlZTakesItBack) {
-    // KWrite takes the paste, but under load its editor announces focus
-    // changes around it now and then, and the check that follows the paste
-    // gives up: not reliable here.
-    if (GetParam() == AppKind::kwrite)
-        GTEST_SKIP() << "KWrite's paste is not verified reliably under Xvfb";
     const auto f = field();
     ASSERT_TRUE(f.has_value());
     if (GetParam() == AppKind::writer) {
