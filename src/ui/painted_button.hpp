@@ -61,7 +61,6 @@ class PaintedButton : public QAbstractButton {
     // A spinner instead of the label, turning until busy ends.
     void setBusy(bool busy);
     bool isBusy() const { return busy_; }
-    int spinnerStep() const { return spin_.step(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
