@@ -1,8 +1,6 @@
-#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <cmath>
 
 #include "tone_panel/tone_controls.hpp"
 #include "tone_panel/tone_panel_texts.hpp"
