@@ -52,8 +52,9 @@ class SpinnerClock {
 };
 
 // A spinner on its own, `side` square, turning only while it is shown. The
-// style is asked for at every paint, so a switch of light and dark shows at
-// once.
+// style is asked for once while the spinner is made (for its size), so it
+// must not read members of a subclass, and again at every paint, so a switch
+// of light and dark shows at once.
 class Spinner : public QWidget {
     Q_OBJECT
 
