@@ -15,6 +15,29 @@ QPixmap symbolOrEmpty(const std::string& name, int pixelSize, OnboardingColor in
                             widget.devicePixelRatioF());
 }
 
+ui::ButtonStyle lookOf(OnboardingButton::Style style) {
+    using Theme = OnboardingTheme;
+    const bool primary = style == OnboardingButton::Style::primary;
+    ui::ButtonStyle look;
+    look.font = Theme::font(14, QFont::DemiBold);
+    look.cornerRadius = Theme::buttonRadius;
+    look.padding = QSizeF(primary ? Theme::primaryButtonPadding : Theme::secondaryButtonPadding, 0);
+    look.height = Theme::buttonHeight;
+    look.pressedScale = Theme::pressedScale;
+    look.disabledOpacity = Theme::disabledOpacity;
+    if (primary) {
+        look.normal = {.fill = Theme::primary(), .ink = Qt::white, .outline = {}};
+        look.pressed = {.fill = Theme::primaryPressed(), .ink = Qt::white, .outline = {}};
+    } else {
+        look.normal = {.fill = Theme::withOpacity(Theme::primary(), 0.08),
+                       .ink = Theme::primary(),
+                       .outline = {}};
+        look.pressed = look.normal;
+        look.pressed.fill = Theme::withOpacity(Theme::primary(), 0.14);
+    }
+    return look;
+}
+
 }  // namespace
 
 QEasingCurve onboardingEaseInOut() {
@@ -39,12 +62,11 @@ std::optional<QImage> onboardingBrandLogo(QSize size) {
 // MARK: - OnboardingButton
 
 OnboardingButton::OnboardingButton(const QString& title, Style style, QWidget* parent)
-    : QAbstractButton(parent), style_(style) {
-    setText(title);
+    : ui::PaintedButton(
+          title, [this] { return lookOf(style_); }, parent),
+      style_(style) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    setFont(OnboardingTheme::font(14, QFont::DemiBold));
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void OnboardingButton::setStyle(Style style) {
@@ -54,42 +76,6 @@ void OnboardingButton::setStyle(Style style) {
     style_ = style;
     updateGeometry();
     update();
-}
-
-QSize OnboardingButton::sizeHint() const {
-    const int padding = style_ == Style::primary ? OnboardingTheme::primaryButtonPadding
-                                                 : OnboardingTheme::secondaryButtonPadding;
-    const int textWidth = fontMetrics().horizontalAdvance(text());
-    return {textWidth + 2 * padding, OnboardingTheme::buttonHeight};
-}
-
-void OnboardingButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool pressed = isDown() && isEnabled();
-    painter.setOpacity(isEnabled() ? 1.0 : OnboardingTheme::disabledOpacity);
-    if (pressed) {
-        const QPointF centre = QRectF(rect()).center();
-        painter.translate(centre);
-        painter.scale(OnboardingTheme::pressedScale, OnboardingTheme::pressedScale);
-        painter.translate(-centre);
-    }
-    QColor fill;
-    QColor ink;
-    if (style_ == Style::primary) {
-        fill = pressed ? OnboardingTheme::primaryPressed() : OnboardingTheme::primary();
-        ink = Qt::white;
-    } else {
-        fill = OnboardingTheme::withOpacity(OnboardingTheme::primary(), pressed ? 0.14 : 0.08);
-        ink = OnboardingTheme::primary();
-    }
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), OnboardingTheme::buttonRadius,
-                         OnboardingTheme::buttonRadius);
-    painter.fillPath(shape, fill);
-    painter.setPen(ink);
-    painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter, text());
 }
 
 // MARK: - OnboardingLabel

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "onboarding/onboarding_theme.hpp"
+#include "ui/painted_button.hpp"
 
 namespace mivo {
 
@@ -31,7 +32,7 @@ std::optional<QImage> onboardingBrandLogo(QSize size);
 // A button in one of the two onboarding styles: primary (filled blue, white
 // text) or secondary (lightly tinted blue, blue text). 14 semibold, 40 high,
 // pressed at 97 % scale, disabled at 40 % opacity; no border, no shadow.
-class OnboardingButton : public QAbstractButton {
+class OnboardingButton : public ui::PaintedButton {
     Q_OBJECT
 
   public:
@@ -40,12 +41,6 @@ class OnboardingButton : public QAbstractButton {
     OnboardingButton(const QString& title, Style style, QWidget* parent = nullptr);
     Style style() const { return style_; }
     void setStyle(Style style);
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     Style style_;

@@ -19,21 +19,32 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QFont buttonFont(PanelButton::Style style) {
+// Held, the primary and ghost buttons shrink to 0.97 about the centre, at
+// once; the link keeps still.
+ui::ButtonStyle lookOf(PanelButton::Style style) {
+    ui::ButtonStyle look;
+    look.padding = QSizeF(12, 6);
+    look.pressedScale = 0.97;
     switch (style) {
         case PanelButton::Style::primary:
-            return systemFont(12, QFont::Medium);
+            look.font = systemFont(12, QFont::Medium);
+            look.cornerRadius = 6;
+            look.normal = {
+                .fill = toColor(overlay_palette::primary), .ink = Qt::white, .outline = {}};
+            break;
         case PanelButton::Style::ghost:
-            return systemFont(12);
+            look.font = systemFont(12);
+            look.normal.ink = secondaryLabelColor();
+            break;
         case PanelButton::Style::link:
-            return systemFont(10);
+            look.font = systemFont(10);
+            look.padding = QSizeF(0, 0);
+            look.pressedScale = 1;
+            look.normal.ink = toColor(overlay_palette::primary);
+            break;
     }
-    return systemFont(12);
-}
-
-// Horizontal and vertical padding around a button's label.
-QSize buttonPadding(PanelButton::Style style) {
-    return style == PanelButton::Style::link ? QSize(0, 0) : QSize(12, 6);
+    look.pressed = look.normal;
+    return look;
 }
 
 }  // namespace
@@ -95,50 +106,11 @@ void PanelDivider::paintEvent(QPaintEvent*) {
 }
 
 PanelButton::PanelButton(const QString& text, Style style, QWidget* parent)
-    : QAbstractButton(parent), style_(style) {
-    setText(text);
-    setFont(buttonFont(style));
+    : ui::PaintedButton(
+          text, [style] { return lookOf(style); }, parent),
+      style_(style) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-}
-
-QSize PanelButton::sizeHint() const {
-    const QFontMetrics metrics(font());
-    const QSize padding = buttonPadding(style_);
-    return QSize(metrics.horizontalAdvance(text()) + 2 * padding.width(),
-                 metrics.height() + 2 * padding.height());
-}
-
-void PanelButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bounds = rect();
-    if (style_ != Style::link && isDown()) {
-        // Held: 0.97 about the centre, at once.
-        painter.translate(bounds.center());
-        painter.scale(0.97, 0.97);
-        painter.translate(-bounds.center());
-    }
-    QColor ink;
-    switch (style_) {
-        case Style::primary: {
-            QPainterPath shape;
-            shape.addRoundedRect(bounds, 6, 6);
-            painter.fillPath(shape, toColor(overlay_palette::primary));
-            ink = Qt::white;
-            break;
-        }
-        case Style::ghost:
-            ink = secondaryLabelColor();
-            break;
-        case Style::link:
-            ink = toColor(overlay_palette::primary);
-            break;
-    }
-    painter.setPen(ink);
-    painter.setFont(font());
-    painter.drawText(bounds, Qt::AlignCenter, text());
 }
 
 CloseButton::CloseButton(QWidget* parent) : QAbstractButton(parent) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shared/records.hpp"
+#include "ui/painted_button.hpp"
 
 namespace mivo {
 
@@ -44,7 +45,7 @@ class PanelDivider : public QWidget {
 };
 
 // A text button in one of the panel's styles.
-class PanelButton : public QAbstractButton {
+class PanelButton : public ui::PaintedButton {
     Q_OBJECT
 
   public:
@@ -55,10 +56,6 @@ class PanelButton : public QAbstractButton {
     };
     PanelButton(const QString& text, Style style, QWidget* parent = nullptr);
     Style style() const { return style_; }
-    QSize sizeHint() const override;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     Style style_;

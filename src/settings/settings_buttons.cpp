@@ -20,81 +20,54 @@ void repaintOnAppearance(QWidget* widget) {
                      [widget] { widget->update(); });
 }
 
+ui::ButtonStyle filledStyle(SettingsButton::Style style) {
+    ui::ButtonStyle look;
+    look.font = Theme::font(14, QFont::DemiBold);
+    look.cornerRadius = Theme::buttonRadius;
+    look.padding = QSizeF(Theme::buttonPadding, 0);
+    look.height = Theme::buttonHeight;
+    look.pressedScale = 0.97;
+    look.disabledOpacity = 0.5;
+    look.focusRing = Theme::primary();
+    switch (style) {
+        case SettingsButton::Style::primary:
+            look.normal = {.fill = Theme::primary(), .ink = Qt::white, .outline = {}};
+            look.pressed = {.fill = Theme::primaryPressed(), .ink = Qt::white, .outline = {}};
+            break;
+        case SettingsButton::Style::secondary:
+            look.normal = {.fill = Theme::withOpacity(Theme::primary(), 0.08),
+                           .ink = Theme::primary(),
+                           .outline = Theme::borderDefault()};
+            look.pressed = look.normal;
+            look.pressed.fill = Theme::withOpacity(Theme::primary(), 0.14);
+            break;
+        case SettingsButton::Style::destructive:
+            look.normal = {.fill = Theme::withOpacity(Theme::error(), 0.08),
+                           .ink = Theme::error(),
+                           .outline = Theme::withOpacity(Theme::error(), 0.2)};
+            look.pressed = look.normal;
+            look.pressed.fill = Theme::withOpacity(Theme::error(), 0.14);
+            break;
+    }
+    return look;
+}
+
+// No chrome: the text alone, 1 pixel of room on each side.
+ui::ButtonStyle linkStyle() {
+    ui::ButtonStyle look;
+    look.font = Theme::font(12, QFont::Medium);
+    look.padding = QSizeF(1, 0);
+    look.normal.ink = Theme::primaryPressed();
+    look.pressed = look.normal;
+    look.pressedOpacity = 0.7;
+    return look;
+}
+
 }  // namespace
 
-bool isKeyboardFocusReason(Qt::FocusReason reason) {
-    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-           reason == Qt::ShortcutFocusReason;
-}
-
-void SettingsButton::focusInEvent(QFocusEvent* event) {
-    keyboardFocus_ = isKeyboardFocusReason(event->reason());
-    QAbstractButton::focusInEvent(event);
-}
-
 void SettingsTabButton::focusInEvent(QFocusEvent* event) {
-    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    keyboardFocus_ = ui::isKeyboardFocusReason(event->reason());
     QAbstractButton::focusInEvent(event);
-}
-
-SettingsButton::SettingsButton(const QString& title, Style style, QWidget* parent)
-    : QAbstractButton(parent), style_(style) {
-    setText(title);
-    setFont(Theme::font(14, QFont::DemiBold));
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    repaintOnAppearance(this);
-}
-
-QSize SettingsButton::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text()) + 2 * Theme::buttonPadding, Theme::buttonHeight};
-}
-
-void SettingsButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool pressed = isDown();
-    painter.setOpacity(isEnabled() ? 1.0 : 0.5);
-    if (pressed) {
-        const QPointF centre = QRectF(rect()).center();
-        painter.translate(centre);
-        painter.scale(0.97, 0.97);
-        painter.translate(-centre);
-    }
-    QColor fill;
-    QColor text;
-    QColor outline;  // invalid: none
-    switch (style_) {
-        case Style::primary:
-            fill = pressed ? Theme::primaryPressed() : Theme::primary();
-            text = Qt::white;
-            break;
-        case Style::secondary:
-            fill = Theme::withOpacity(Theme::primary(), pressed ? 0.14 : 0.08);
-            text = Theme::primary();
-            outline = Theme::borderDefault();
-            break;
-        case Style::destructive:
-            fill = Theme::withOpacity(Theme::error(), pressed ? 0.14 : 0.08);
-            text = Theme::error();
-            outline = Theme::withOpacity(Theme::error(), 0.2);
-            break;
-    }
-    const QRectF shape = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setBrush(fill);
-    painter.setPen(outline.isValid() ? QPen(outline, 1) : Qt::NoPen);
-    painter.drawRoundedRect(shape, Theme::buttonRadius, Theme::buttonRadius);
-    painter.setPen(text);
-    painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter, this->text());
-    if (hasFocus() && keyboardFocus_) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Theme::primary(), 2));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), Theme::buttonRadius,
-                                Theme::buttonRadius);
-    }
 }
 
 SettingsTabButton::SettingsTabButton(SettingsCategory category, QWidget* parent)
@@ -164,28 +137,18 @@ void SettingsTabButton::paintEvent(QPaintEvent*) {
     }
 }
 
-SettingsLinkButton::SettingsLinkButton(const QString& title, QWidget* parent)
-    : QAbstractButton(parent) {
-    setText(title);
-    setFont(Theme::font(12, QFont::Medium));
+SettingsButton::SettingsButton(const QString& title, Style style, QWidget* parent)
+    : ui::PaintedButton(
+          title, [style] { return filledStyle(style); }, parent),
+      style_(style) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    repaintOnAppearance(this);
 }
 
-QSize SettingsLinkButton::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text()) + 2, metrics.height()};
-}
-
-void SettingsLinkButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(isDown() ? 0.7 : 1.0);
-    painter.setPen(Theme::primaryPressed());
-    painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter, text());
+SettingsLinkButton::SettingsLinkButton(const QString& title, QWidget* parent)
+    : ui::PaintedButton(title, linkStyle, parent) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 }  // namespace mivo

@@ -7,16 +7,13 @@
 #include <QAbstractButton>
 
 #include "settings/settings_category.hpp"
+#include "ui/painted_button.hpp"
 
 namespace mivo {
 
-// Whether a focus change came from the keyboard (Tab, Shift+Tab, a
-// mnemonic); only then does a control draw its focus ring.
-bool isKeyboardFocusReason(Qt::FocusReason reason);
-
 // "Continue with Google", "Sign Out", "Request Account Deletion", ...: 14
 // semibold, 38 high, padded 18, pressed 97 %, disabled at half opacity.
-class SettingsButton : public QAbstractButton {
+class SettingsButton : public ui::PaintedButton {
     Q_OBJECT
 
   public:
@@ -25,16 +22,8 @@ class SettingsButton : public QAbstractButton {
     SettingsButton(const QString& title, Style style, QWidget* parent = nullptr);
     Style style() const { return style_; }
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-
   private:
     Style style_;
-    bool keyboardFocus_ = false;
 };
 
 // One category in the sidebar: symbol and title, 42 high, highlighted when
@@ -64,16 +53,13 @@ class SettingsTabButton : public QAbstractButton {
     bool hovering_ = false;
 };
 
-// A borderless text button ("Reset to default"): 12 medium, primaryPressed.
-class SettingsLinkButton : public QAbstractButton {
+// A borderless text button ("Reset to default"): 12 medium, primaryPressed,
+// faded to 70 % while held.
+class SettingsLinkButton : public ui::PaintedButton {
     Q_OBJECT
 
   public:
     explicit SettingsLinkButton(const QString& title, QWidget* parent = nullptr);
-    QSize sizeHint() const override;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace mivo

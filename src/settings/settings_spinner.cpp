@@ -1,41 +1,25 @@
 #include "settings/settings_spinner.hpp"
 
-#include <QPainter>
-
 #include "settings/settings_theme.hpp"
 
 namespace mivo {
 
-SettingsSpinner::SettingsSpinner(QWidget* parent) : QWidget(parent) {
-    setFixedSize(16, 16);
-    animation_.setStartValue(0.0);
-    animation_.setEndValue(360.0);
-    animation_.setDuration(900);
-    animation_.setLoopCount(-1);
-    connect(&animation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        angle_ = value.toDouble();
-        update();
-    });
+namespace {
+
+// One turn in 0.9 s, moved on at about 60 frames a second.
+ui::SpinnerStyle arcStyle() {
+    using Theme = MivoSettingsTheme;
+    return {.shape = ui::SpinnerStyle::Shape::arc,
+            .ink = Theme::textSecondary(),
+            .track = Theme::withOpacity(Theme::textMuted(), 0.25),
+            .side = 16,
+            .inset = 2,
+            .steps = 60,
+            .stepMs = 15};
 }
 
-void SettingsSpinner::showEvent(QShowEvent* event) {
-    animation_.start();
-    QWidget::showEvent(event);
-}
+}  // namespace
 
-void SettingsSpinner::hideEvent(QHideEvent* event) {
-    animation_.stop();
-    QWidget::hideEvent(event);
-}
-
-void SettingsSpinner::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF ring = QRectF(rect()).adjusted(2, 2, -2, -2);
-    painter.setPen(QPen(MivoSettingsTheme::withOpacity(MivoSettingsTheme::textMuted(), 0.25), 2));
-    painter.drawEllipse(ring);
-    painter.setPen(QPen(MivoSettingsTheme::textSecondary(), 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(ring, static_cast<int>(-angle_ * 16), 100 * 16);
-}
+SettingsSpinner::SettingsSpinner(QWidget* parent) : ui::Spinner(arcStyle, parent) {}
 
 }  // namespace mivo

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "settings/settings_buttons.hpp"
 #include "settings/settings_theme.hpp"
+#include "ui/painted_button.hpp"
 
 #include <QFocusEvent>
 #include "ui/appearance.hpp"
@@ -72,7 +72,7 @@ void MivoSettingsToggle::nextCheckState() {
 }
 
 void MivoSettingsToggle::focusInEvent(QFocusEvent* event) {
-    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    keyboardFocus_ = ui::isKeyboardFocusReason(event->reason());
     QAbstractButton::focusInEvent(event);
 }
 

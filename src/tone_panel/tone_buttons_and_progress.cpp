@@ -1,8 +1,6 @@
-#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <cmath>
 
 #include "tone_panel/tone_controls.hpp"
 #include "tone_panel/tone_panel_texts.hpp"
@@ -105,27 +103,38 @@ void FeedbackIconButton::paintEvent(QPaintEvent*) {
 
 // ---- ToneTextButton
 
-ToneTextButton::ToneTextButton(QString title, Style style, QWidget* parent)
-    : QAbstractButton(parent), style_(style) {
-    setText(title);
-    setFocusPolicy(Qt::NoFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    spin_.setInterval(80);
-    QObject::connect(&spin_, &QTimer::timeout, this, [this] {
-        spinStep_ = (spinStep_ + 1) % 12;
-        update();
-    });
+namespace {
+
+ui::ButtonStyle lookOf(ToneTextButton::Style style, double opacity) {
+    const bool primaryStyle = style == ToneTextButton::Style::primary;
+    const QColor ink = primaryStyle ? QColor(Qt::white) : textSecondary();
+    ui::ButtonStyle look;
+    look.font = toneFont(12, primaryStyle ? QFont::DemiBold : QFont::Medium);
+    look.padding = QSizeF(primaryStyle ? 14 : 12, 7);
+    look.fractionalMetrics = true;
+    look.pressedScale = 0.97;
+    look.opacity = opacity;
+    look.normal.ink = ink;
+    look.pressed.ink = ink;
+    if (primaryStyle) {
+        look.cornerRadius = 6;
+        look.normal.fill = primaryButton();
+        look.pressed.fill = primaryButtonPressed();
+    }
+    // A 14-pixel spinner in a 16-pixel box.
+    look.busySpinner.ink = ink;
+    look.busySpinner.side = 16;
+    look.busySpinner.inset = 1;
+    return look;
 }
 
-void ToneTextButton::setBusy(bool busy) {
-    busy_ = busy;
-    if (busy) {
-        spin_.start();
-    } else {
-        spin_.stop();
-    }
-    updateGeometry();
-    update();
+}  // namespace
+
+ToneTextButton::ToneTextButton(QString title, Style style, QWidget* parent)
+    : ui::PaintedButton(
+          title, [this] { return lookOf(style_, opacity_); }, parent),
+      style_(style) {
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void ToneTextButton::setDrawOpacity(double opacity) {
@@ -133,85 +142,18 @@ void ToneTextButton::setDrawOpacity(double opacity) {
     update();
 }
 
-QSize ToneTextButton::sizeHint() const {
-    const bool primaryStyle = style_ == Style::primary;
-    const QFont font = toneFont(12, primaryStyle ? QFont::DemiBold : QFont::Medium);
-    const QFontMetricsF m(font);
-    const double horizontal = primaryStyle ? 14 : 12;
-    const double labelWidth = busy_ ? 16 : m.horizontalAdvance(text());
-    const double labelHeight = busy_ ? std::max(16.0, m.height()) : m.height();
-    return QSize(static_cast<int>(std::ceil(labelWidth + 2 * horizontal)),
-                 static_cast<int>(std::ceil(labelHeight + 14)));
-}
-
-void ToneTextButton::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setOpacity(opacity_);
-    const bool pressed = isDown();
-    if (pressed) {
-        p.translate(width() / 2.0, height() / 2.0);
-        p.scale(0.97, 0.97);
-        p.translate(-width() / 2.0, -height() / 2.0);
-    }
-    const bool primaryStyle = style_ == Style::primary;
-    if (primaryStyle) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(pressed ? primaryButtonPressed() : primaryButton());
-        p.drawRoundedRect(rect(), 6, 6);
-    }
-    if (busy_) {
-        const double side = 14;
-        paintSpinner(p, QRectF((width() - side) / 2, (height() - side) / 2, side, side),
-                     primaryStyle ? QColor(Qt::white) : textSecondary(), spinStep_);
-        return;
-    }
-    p.setPen(primaryStyle ? QColor(Qt::white) : textSecondary());
-    p.setFont(toneFont(12, primaryStyle ? QFont::DemiBold : QFont::Medium));
-    p.drawText(rect(), Qt::AlignCenter, text());
-}
-
 // ---- Spinner
 
-void paintSpinner(QPainter& painter, const QRectF& rect, const QColor& colour, int step) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(rect.center());
-    const double radius = std::min(rect.width(), rect.height()) / 2;
-    for (int i = 0; i < 12; ++i) {
-        const int age = (step - i + 12) % 12;
-        painter.setPen(QPen(withOpacity(colour, 1.0 - age * 0.07), std::max(1.5, radius / 4),
-                            Qt::SolidLine, Qt::RoundCap));
-        const double angle = i * M_PI / 6;
-        painter.drawLine(QPointF(std::sin(angle) * radius * 0.45, -std::cos(angle) * radius * 0.45),
-                         QPointF(std::sin(angle) * radius * 0.9, -std::cos(angle) * radius * 0.9));
-    }
-    painter.restore();
-}
-
 ToneSpinner::ToneSpinner(QColor colour, double side, QWidget* parent)
-    : QWidget(parent), colour_(colour) {
+    : ui::Spinner(
+          [colour, side] {
+              ui::SpinnerStyle spokes;
+              spokes.ink = colour;
+              spokes.side = side;
+              return spokes;
+          },
+          parent) {
     setObjectName(QStringLiteral("spinner"));
-    const int s = static_cast<int>(std::ceil(side));
-    setFixedSize(s, s);
-    frames_.setInterval(80);
-    QObject::connect(&frames_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % 12;
-        update();
-    });
-}
-
-void ToneSpinner::showEvent(QShowEvent*) {
-    frames_.start();
-}
-
-void ToneSpinner::hideEvent(QHideEvent*) {
-    frames_.stop();
-}
-
-void ToneSpinner::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    paintSpinner(p, rect(), colour_, step_);
 }
 
 // ---- Divider and rounded box

@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include "tone/tone_types.hpp"
+#include "ui/painted_button.hpp"
+#include "ui/spinner.hpp"
 
 class QPainter;
 
@@ -158,48 +160,26 @@ class FeedbackIconButton : public HoverButton {
 };
 
 // The panel's two text buttons: primary (white on blue) and ghost (text only).
-class ToneTextButton : public QAbstractButton {
+// While busy, a spinner in the label's colour stands in for the title.
+class ToneTextButton : public ui::PaintedButton {
   public:
     enum class Style { primary, ghost };
     ToneTextButton(QString title, Style style, QWidget* parent = nullptr);
     Style style() const { return style_; }
-    // Shows a white spinner instead of the title.
-    void setBusy(bool busy);
-    bool isBusy() const { return busy_; }
     // The whole button drawn at this opacity.
     void setDrawOpacity(double opacity);
     double drawOpacity() const { return opacity_; }
-    QSize sizeHint() const override;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     Style style_;
-    bool busy_ = false;
     double opacity_ = 1;
-    QTimer spin_;
-    int spinStep_ = 0;
 };
 
-// A small indeterminate progress indicator.
-class ToneSpinner : public QWidget {
+// A small indeterminate progress indicator: twelve spokes in `colour`.
+class ToneSpinner : public ui::Spinner {
   public:
     ToneSpinner(QColor colour, double side, QWidget* parent = nullptr);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-  private:
-    QColor colour_;
-    QTimer frames_;
-    int step_ = 0;
 };
-
-// Paints a spinner's twelve spokes, the brightest at `step`.
-void paintSpinner(QPainter& painter, const QRectF& rect, const QColor& colour, int step);
 
 // A horizontal rule in borderSubtle.
 class ToneDivider : public QWidget {
