@@ -44,7 +44,13 @@ std::string convertingInputMethod(const InputMethodSignals& seen) {
         if (!passesKeysThrough(module) && module != "xim")
             return module;
     }
-    return {};
+    // A daemon that no environment names may still be the toolkit's choice
+    // (desktops name it in their own settings, which the target reads).
+    // Letters wrongly held back cost one route; letters typed into a
+    // converter become kana in the user's text.
+    if (seen.busNames.empty())
+        return {};
+    return lowered(seen.busNames.front()).find("fcitx") != std::string::npos ? "fcitx" : "ibus";
 }
 
 bool inputMethodRunning(const InputMethodSignals& seen) {

@@ -227,8 +227,9 @@ TEST(InputMethod, RunningAndConvertingReadTheSameSignals) {
          {"org.freedesktop.IBus"},
          true,
          "ibus"},
-        // The target's keys never reach a daemon no module of it talks to.
-        {"a daemon alone", {}, {}, {"org.fcitx.Fcitx5"}, true, ""},
+        // The desktop's own settings may hand the target's keys to it.
+        {"a daemon alone", {}, {}, {"org.fcitx.Fcitx5"}, true, "fcitx"},
+        {"an IBus daemon alone", {}, {}, {"org.freedesktop.IBus"}, true, "ibus"},
         // Typing stays careful while bursts count as plain typing.
         {"a module with nothing behind it", {{"QT_IM_MODULE", "fcitx"}}, {}, {}, false, "fcitx"},
         {"XIM asked for and not running",
