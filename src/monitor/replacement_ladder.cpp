@@ -39,6 +39,32 @@ constexpr Rung kSelectionTyping{1.05, ReplacementRetry::mouseSelectionPaste};
 constexpr Rung kMouseSelectionPaste{1.25, ReplacementRetry::mouseSelectionTyping};
 constexpr Rung kMouseSelectionTyping{1.25, std::nullopt};
 
+// The issues as one: the stretch of `text` from the first issue's start to
+// the last one's end, and that stretch with every suggestion in it.
+std::optional<CorrectionIssue> spanningIssue(const std::vector<CorrectionIssue>& issues,
+                                             std::string_view text) {
+    int64_t start = issues.front().range.start;
+    int64_t end = issues.front().range.end;
+    for (const auto& issue : issues) {
+        start = std::min(start, issue.range.start);
+        end = std::max(end, issue.range.end);
+    }
+    const text::CharacterText t{std::string(text)};
+    if (start < 0 || end > t.count() || start >= end)
+        return std::nullopt;
+    std::vector<CorrectionIssue> within = issues;
+    for (auto& issue : within)
+        issue.range = TextRange{issue.range.start - start, issue.range.end - start};
+    CorrectionIssue span = issues.front();
+    span.original = t.slice(start, end);
+    const auto suggestion = replacingAll(within, span.original);
+    if (!suggestion)
+        return std::nullopt;
+    span.suggestion = *suggestion;
+    span.range = TextRange{start, end};
+    return span;
+}
+
 FieldText wholeValue(std::string text) {
     return FieldText{std::move(text), Source::value, 0};
 }
@@ -338,11 +364,22 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
     // as the whole value it would cut off the rest.
     Accessibility& ax = host_.desktop().accessibility;
     const FieldText read = readField(element).value_or(FieldText{});
-    const auto newText = read.text.empty() || read.source != Source::value ||
-                                 !ax.writeRouteTrust(element).wholeValue ||
-                                 !readsAsChecked(read, kept)
-                             ? std::nullopt
-                             : replacingAll(kept, read.text);
+    const bool asChecked =
+        !read.text.empty() && read.source == Source::value && readsAsChecked(read, kept);
+    const WriteRouteTrust trust = ax.writeRouteTrust(element);
+    // Where the editor's range writes are trusted, the stretch from the
+    // first issue to the last goes in as one range edit: one step in its
+    // undo history, where a whole-value write would first empty the field.
+    // Not over formatted text, which would come back plain.
+    if (asChecked && trust.range && !trust.formatting) {
+        if (const auto span = spanningIssue(kept, read.text)) {
+            host_.log("applyReplacements: " + std::to_string(kept.size()) +
+                      " replacements as one range edit");
+            return applyReplacement(*span);
+        }
+    }
+    const auto newText =
+        asChecked && trust.wholeValue ? replacingAll(kept, read.text) : std::nullopt;
     if (!newText)
         return applyReplacement(kept.front());
     const auto write = FieldWrites::writeWholeValue(

@@ -43,6 +43,10 @@ class AXObserver {
 struct WriteRouteTrust {
     bool wholeValue = true;
     bool range = false;
+    // The text carries formatting (a word processor's runs): whatever is
+    // written over gets plain text, so nothing is written over more than
+    // one correction's own range.
+    bool formatting = false;
     bool operator==(const WriteRouteTrust&) const = default;
 };
 

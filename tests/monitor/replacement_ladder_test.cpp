@@ -7,6 +7,7 @@
 #include "monitor/replacement_ladder.hpp"
 #include "monitor_scene.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
+#include "shared/text.hpp"
 
 namespace mivo {
 namespace {
@@ -493,6 +494,59 @@ TEST_F(ReplacementLadderTest, SeveralIssuesGoInOneWholeValueWrite) {
     EXPECT_TRUE(completed.empty());
     advanceTo(0.15);
     EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。明日は曇りです。"});
+}
+
+TEST_F(ReplacementLadderTest, SeveralIssuesInAnEditorTrustedWithRangesGoInAsOneRangeEdit) {
+    // One step in the editor's undo history; a whole-value write would be
+    // "empty the field, then insert everything".
+    struct Case {
+        const char* why;
+        std::string text;
+        std::vector<CorrectionIssue> issues;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"two sentences",
+         "今日は晴れです。明日は雪です。",
+         {issue("雪", "曇り", 11, 12), issue("晴れ", "雨", 3, 5)},
+         "今日は雨です。明日は曇りです。"},
+        {"side by side",
+         "東京で住んで居ます。",
+         {issue("で", "に", 2, 3), issue("居", "い", 6, 7)},
+         "東京に住んでいます。"},
+    };
+    // GTK 4 refuses whole-value writes; Qt and GTK 3 take them.
+    for (const auto& c : cases)
+        for (const bool wholeValue : {true, false}) {
+            SCOPED_TRACE(std::string(c.why) + (wholeValue ? "" : ", no whole-value write"));
+            desk.log().clear();
+            completed.clear();
+            followField(c.text);
+            desk.setWriteRouteTrust(field, {.wholeValue = wholeValue, .range = true});
+            const int64_t end = text::utf16Length(c.text);
+            desk.select(field, {end, 0});
+            monitor.applyReplacements(c.issues);
+            advanceTo(2.0);
+            EXPECT_EQ(desk.text(field), c.expected);
+            EXPECT_EQ(logged("applyReplacements: 2 replacements as one range edit"), 1u);
+            EXPECT_EQ(logged("set_text_contents"), 0u);
+            EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
+            EXPECT_EQ(completed, std::vector<std::string>{c.expected});
+            EXPECT_EQ(desk.selection(field), (Utf16Range{text::utf16Length(c.expected), 0}));
+            monitor.stop();
+        }
+}
+
+TEST_F(ReplacementLadderTest, SeveralIssuesInFormattedTextGoInOneByOne) {
+    // A word processor: written over, the text between two issues would
+    // lose its formatting, so only the first goes in and the check that
+    // follows shows the rest again.
+    followField("今日は晴れです。明日は雪です。");
+    desk.setWriteRouteTrust(field, {.wholeValue = false, .range = true, .formatting = true});
+    monitor.applyReplacements({issue("晴れ", "雨", 3, 5), issue("雪", "曇り", 11, 12)});
+    advanceTo(2.0);
+    EXPECT_EQ(desk.text(field), "今日は雨です。明日は雪です。");
+    EXPECT_EQ(logged("as one range edit"), 0u);
 }
 
 TEST_F(ReplacementLadderTest, ABatchTheFieldDoesNotShowIsNotReported) {

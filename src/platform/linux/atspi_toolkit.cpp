@@ -163,7 +163,9 @@ WriteRouteTrust writeRouteTrustOf(Toolkit toolkit) {
         case Toolkit::gtk4:
         case Toolkit::qt:
         case Toolkit::libreoffice:
-            return WriteRouteTrust{.wholeValue = writesWholeValue(toolkit), .range = true};
+            return WriteRouteTrust{.wholeValue = writesWholeValue(toolkit),
+                                   .range = true,
+                                   .formatting = toolkit == Toolkit::libreoffice};
         case Toolkit::gecko:
         case Toolkit::chromium:
         case Toolkit::other:

@@ -210,6 +210,41 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     EXPECT_TRUE(waitForValue(view, kText, 3)) << value(view).value_or("<nothing>");
 }
 
+TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
+    // GTK 3's plain text view keeps no undo history.
+    if (GetParam() == EditorKind::gtk3)
+        GTEST_SKIP() << "no undo history to look at";
+    const std::string text = kText + "明日は雪です。";
+    const std::string corrected = kRained + "明日は曇りです。";
+    auto editor = start({.viewText = text});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+    monitor.setLastAnalyzedText(FieldText{text, FieldText::Source::value, 0});
+    CorrectionIssue sunny;
+    sunny.id = "issue-1";
+    sunny.range = TextRange{5, 7};  // 晴れ, in Characters
+    sunny.original = "晴れ";
+    sunny.suggestion = "雨";
+    CorrectionIssue snow;
+    snow.id = "issue-2";
+    snow.range = TextRange{13, 14};  // 雪
+    snow.original = "雪";
+    snow.suggestion = "曇り";
+    monitor.applyReplacements({sunny, snow});
+    ASSERT_TRUE(waitUntil([&] { return !replaced.empty(); }, 8))
+        << value(view).value_or("<nothing>");
+    monitor.stop();
+    EXPECT_EQ(value(view), corrected);
+    // One Ctrl+Z gives back the text as it was: never an emptied field.
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    EXPECT_TRUE(waitForValue(view, text, 3)) << value(view).value_or("<nothing>");
+}
+
 TEST_P(ToolkitDesktopTest, ACorrectionOfATextSinceRetypedIsNeverWrittenElsewhere) {
     // 東京で住んでいます。 was checked (で → に at 2); everything was then
     // deleted and a new sentence typed, with で at 10.

@@ -158,7 +158,7 @@ TEST(AtspiToolkit, RangeWritesGoFirstWhereEditableTextWorks) {
         // formatting on a whole-value write.
         {Toolkit::gtk4, {.wholeValue = false, .range = true}},
         {Toolkit::qt, {.wholeValue = true, .range = true}},
-        {Toolkit::libreoffice, {.wholeValue = false, .range = true}},
+        {Toolkit::libreoffice, {.wholeValue = false, .range = true, .formatting = true}},
         {Toolkit::gecko, {.wholeValue = true, .range = false}},
         {Toolkit::chromium, {.wholeValue = true, .range = false}},
         {Toolkit::other, {.wholeValue = true, .range = false}},
