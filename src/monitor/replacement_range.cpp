@@ -83,8 +83,8 @@ std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::st
     return utf16RangeOf(t, *best, *best + needleLength);
 }
 
-std::optional<std::string> expectedTextAfterReplacement(const CorrectionIssue& issue,
-                                                        std::string_view text) {
+std::optional<TextAroundIssue> textAroundIssue(const CorrectionIssue& issue,
+                                               std::string_view text) {
     const auto range = replacementRange(issue, text);
     if (!range)
         return std::nullopt;
@@ -92,10 +92,15 @@ std::optional<std::string> expectedTextAfterReplacement(const CorrectionIssue& i
     const auto to = text::utf16ToByteOffset(text, range->end());
     if (!from || !to)
         return std::nullopt;
-    std::string out(text.substr(0, *from));
-    out += issue.suggestion;
-    out += text.substr(*to);
-    return out;
+    return TextAroundIssue{std::string(text.substr(0, *from)), std::string(text.substr(*to))};
+}
+
+std::optional<std::string> expectedTextAfterReplacement(const CorrectionIssue& issue,
+                                                        std::string_view text) {
+    const auto around = textAroundIssue(issue, text);
+    if (!around)
+        return std::nullopt;
+    return around->prefix + issue.suggestion + around->suffix;
 }
 
 std::optional<std::string> replacingAll(const std::vector<CorrectionIssue>& issues,

@@ -37,6 +37,14 @@ std::optional<IssueContext> issueContext(const CorrectionIssue& issue,
 std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::string_view text,
                                            const IssueContext* context = nullptr);
 
+// The text before and after the Characters that `replacementRange` locates
+// for the issue; nothing when the issue is not found.
+struct TextAroundIssue {
+    std::string prefix;
+    std::string suffix;
+};
+std::optional<TextAroundIssue> textAroundIssue(const CorrectionIssue& issue, std::string_view text);
+
 // `text` with the Characters that `replacementRange` locates for the issue
 // replaced by its suggestion; nothing when the issue is not found.
 std::optional<std::string> expectedTextAfterReplacement(const CorrectionIssue& issue,

@@ -22,23 +22,6 @@ constexpr double kSelectionTypingCheckSeconds = 1.05;
 constexpr double kMouseSelectionCheckSeconds = 1.25;
 constexpr int64_t kLoggedCharacters = 60;
 
-// The original text around the issue: before it and after it.
-struct Split {
-    std::string prefix;
-    std::string suffix;
-};
-
-std::optional<Split> splitAroundIssue(const CorrectionIssue& issue, std::string_view text) {
-    const auto range = replacementRange(issue, text);
-    if (!range)
-        return std::nullopt;
-    const auto from = text::utf16ToByteOffset(text, range->location);
-    const auto to = text::utf16ToByteOffset(text, range->end());
-    if (!from || !to)
-        return std::nullopt;
-    return Split{std::string(text.substr(0, *from)), std::string(text.substr(*to))};
-}
-
 }  // namespace
 
 bool replacementSucceeded(const CorrectionIssue& issue, std::string_view originalText,
@@ -135,7 +118,7 @@ std::optional<TextRange> misplacedReplacement(const CorrectionIssue& issue,
 std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
                                                        std::string_view originalText,
                                                        std::string_view currentText) {
-    const auto split = splitAroundIssue(issue, originalText);
+    const auto split = textAroundIssue(issue, originalText);
     if (!split)
         return std::nullopt;
     std::string expected = split->prefix + issue.suggestion + split->suffix;
