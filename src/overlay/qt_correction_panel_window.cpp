@@ -69,7 +69,7 @@ QWidget* QtCorrectionPanelWindow::window() const {
 }
 
 Size QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel> model,
-                                           double width) {
+                                         double width) {
     if (panel_ == nullptr)
         panel_ = std::make_unique<FreePanel>();
     if (view_ != nullptr) {
