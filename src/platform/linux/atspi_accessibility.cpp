@@ -1,3 +1,7 @@
+// The port's handles: the trust check, application elements, each handle
+// checked before a call, process ids, observers, and the applications left
+// alone after they stopped answering.
+
 #include "platform/linux/atspi_accessibility.hpp"
 
 #include <unistd.h>
