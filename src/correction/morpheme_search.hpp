@@ -45,6 +45,15 @@ inline std::optional<std::size_t> nextOfKind(const std::vector<Morpheme>& morphe
     return std::nullopt;
 }
 
+// The predicate a particle's phrase goes with: the first verb, or noun (a
+// verbal noun such as 勉強 before する), at most `window` places after the
+// particle at `index`.
+inline std::optional<std::size_t> predicateAfter(const std::vector<Morpheme>& morphemes,
+                                                 std::size_t index, std::size_t window) {
+    return nextOfKind(morphemes, index, window,
+                      {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
+}
+
 // The nearest noun before `index`, however far back.
 inline const Morpheme* nearestNounBefore(const std::vector<Morpheme>& morphemes,
                                          std::size_t index) {

@@ -108,13 +108,9 @@ QWidget* TonePanelView::signedOutContent() {
     });
     layout->addWidget(google);
 
-    auto* notNow = new ToneTextButton(tr("Not now"), ToneTextButton::Style::ghost, w);
-    notNow->setObjectName(QStringLiteral("notNowButton"));
+    auto* notNow = withCallback(new ToneTextButton(tr("Not now"), ToneTextButton::Style::ghost, w),
+                                "notNowButton", &TonePanelCallbacks::onClose);
     notNow->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(notNow, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onClose)
-            callbacks_.onClose();
-    });
     layout->addWidget(notNow);
     return w;
 }
@@ -295,21 +291,11 @@ QWidget* TonePanelView::previewContent(const State::Preview& preview) {
 
     auto* buttons = new QWidget(w);
     auto* buttonRow = row(buttons, 8);
-    auto* apply = new ToneTextButton(qs(applyTitle(preview.action, preview.unchanged)),
-                                     ToneTextButton::Style::primary, buttons);
-    apply->setObjectName(QStringLiteral("applyButton"));
-    connect(apply, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onApply)
-            callbacks_.onApply();
-    });
-    buttonRow->addWidget(apply);
-    auto* cancel = new ToneTextButton(tr("Cancel"), ToneTextButton::Style::ghost, buttons);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(cancel, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onCancel)
-            callbacks_.onCancel();
-    });
-    buttonRow->addWidget(cancel);
+    buttonRow->addWidget(
+        withCallback(new ToneTextButton(qs(applyTitle(preview.action, preview.unchanged)),
+                                        ToneTextButton::Style::primary, buttons),
+                     "applyButton", &TonePanelCallbacks::onApply));
+    buttonRow->addWidget(cancelButton(buttons));
     buttonRow->addStretch(1);
     layout->addWidget(buttons);
     return w;
@@ -361,6 +347,21 @@ QWidget* TonePanelView::feedbackControls() {
     return w;
 }
 
+ToneTextButton* TonePanelView::withCallback(ToneTextButton* button, const char* objectName,
+                                            std::function<void()> TonePanelCallbacks::*callback) {
+    button->setObjectName(QString::fromLatin1(objectName));
+    connect(button, &QAbstractButton::clicked, this, [this, callback] {
+        if (callbacks_.*callback)
+            (callbacks_.*callback)();
+    });
+    return button;
+}
+
+QWidget* TonePanelView::cancelButton(QWidget* parent) {
+    return withCallback(new ToneTextButton(tr("Cancel"), ToneTextButton::Style::ghost, parent),
+                        "cancelButton", &TonePanelCallbacks::onCancel);
+}
+
 QWidget* TonePanelView::messageBox(const QString& symbol, const QString& message, bool wraps,
                                    const char* objectName) {
     auto* holder = new QWidget;
@@ -384,21 +385,11 @@ QWidget* TonePanelView::buttonsRow(bool withRetry) {
     auto* buttons = new QWidget;
     auto* buttonRow = row(buttons, 8);
     if (withRetry) {
-        auto* retry = new ToneTextButton(tr("Retry"), ToneTextButton::Style::primary, buttons);
-        retry->setObjectName(QStringLiteral("retryButton"));
-        connect(retry, &QAbstractButton::clicked, this, [this] {
-            if (callbacks_.onRetry)
-                callbacks_.onRetry();
-        });
-        buttonRow->addWidget(retry);
+        buttonRow->addWidget(
+            withCallback(new ToneTextButton(tr("Retry"), ToneTextButton::Style::primary, buttons),
+                         "retryButton", &TonePanelCallbacks::onRetry));
     }
-    auto* cancel = new ToneTextButton(tr("Cancel"), ToneTextButton::Style::ghost, buttons);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(cancel, &QAbstractButton::clicked, this, [this] {
-        if (callbacks_.onCancel)
-            callbacks_.onCancel();
-    });
-    buttonRow->addWidget(cancel);
+    buttonRow->addWidget(cancelButton(buttons));
     buttonRow->addStretch(1);
     return buttons;
 }

@@ -17,6 +17,7 @@ class QVBoxLayout;
 namespace mivo {
 
 class FeedbackComposer;
+class ToneTextButton;
 
 class TonePanelView : public QWidget {
     Q_OBJECT
@@ -72,6 +73,12 @@ class TonePanelView : public QWidget {
     QWidget* messageBox(const QString& symbol, const QString& message, bool wraps,
                         const char* objectName);
     QWidget* buttonsRow(bool withRetry);
+    // Names a text button and has its click run one of the panel's
+    // callbacks, read at the click.
+    ToneTextButton* withCallback(ToneTextButton* button, const char* objectName,
+                                 std::function<void()> TonePanelCallbacks::*callback);
+    // The Cancel button that takes the panel back to the picker.
+    QWidget* cancelButton(QWidget* parent);
 
     std::string originalText_;
     ToneStateBox& box_;

@@ -63,9 +63,7 @@ std::vector<CorrectionIssue> LocationParticleRule::apply(std::string_view text,
         const Morpheme* noun = nearestNounBefore(morphemes, i);
         if (noun == nullptr)
             return;
-        const auto predicateIndex =
-            nextOfKind(morphemes, i, kPredicateWindow,
-                       {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
+        const auto predicateIndex = predicateAfter(morphemes, i, kPredicateWindow);
         if (!predicateIndex)
             return;
         const Morpheme* predicate = &morphemes[*predicateIndex];

@@ -134,14 +134,10 @@ std::vector<CorrectionIssue> ParticleMisuseRule::apply(std::string_view text,
         const Morpheme* noun = nounBefore(i, morphemes);
         if (noun == nullptr)
             return;
-        const auto predicateIndex =
-            nextOfKind(morphemes, i, kPredicateWindow,
-                       {JapanesePartOfSpeech::verb, JapanesePartOfSpeech::noun});
-        if (!predicateIndex)
+        const auto predicateIndex = predicateAfter(morphemes, i, kPredicateWindow);
+        if (!predicateIndex || !standsAsPredicate(*predicateIndex, morphemes))
             return;
         const Morpheme* predicate = &morphemes[*predicateIndex];
-        if (!standsAsPredicate(*predicateIndex, morphemes))
-            return;
         const Frame* frame = framesByLemma_.find(predicate->lemma);
         if (frame == nullptr || !admits(frame->guard, *noun))
             return;

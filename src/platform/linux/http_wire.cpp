@@ -188,7 +188,10 @@ HttpResponseReader::State HttpResponseReader::advance() {
                     return fail();
                 continue;
             }
-            case Phase::fixed: {
+            // A body of known length and a chunk's data are both the next
+            // `remaining_` bytes; only what follows them differs.
+            case Phase::fixed:
+            case Phase::chunkData: {
                 const std::size_t take = std::min(remaining_, pending().size());
                 if (!appendBody(pending().substr(0, take)))
                     return fail();
@@ -196,7 +199,7 @@ HttpResponseReader::State HttpResponseReader::advance() {
                 remaining_ -= take;
                 if (remaining_ > 0)
                     return done(State::incomplete);
-                phase_ = Phase::done;
+                phase_ = phase_ == Phase::fixed ? Phase::done : Phase::chunkEnd;
                 continue;
             }
             case Phase::chunkSize: {
@@ -211,17 +214,6 @@ HttpResponseReader::State HttpResponseReader::advance() {
                 consume(end + 2);
                 remaining_ = *size;
                 phase_ = remaining_ == 0 ? Phase::trailers : Phase::chunkData;
-                continue;
-            }
-            case Phase::chunkData: {
-                const std::size_t take = std::min(remaining_, pending().size());
-                if (!appendBody(pending().substr(0, take)))
-                    return fail();
-                consume(take);
-                remaining_ -= take;
-                if (remaining_ > 0)
-                    return done(State::incomplete);
-                phase_ = Phase::chunkEnd;
                 continue;
             }
             case Phase::chunkEnd:
