@@ -282,16 +282,24 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
         return std::nullopt;
     }
 
-    bool pasteText() {
-        const auto target = field();
-        if (!target)
+    // Pastes `text`; true once the field followed reads it. Nothing is
+    // asked of the application until it has fetched the text: while it
+    // waits for our clipboard it answers no call of ours, we answer no
+    // fetch while we wait for it, and Gecko gives the paste up after half
+    // a second. Only then is the field read, so a field that read `text`
+    // already is never taken for a paste that has not happened yet.
+    bool pasteText(const std::string& text = kText) {
+        if (!field())
             return false;
         pasteboard().clearContents();
-        if (!pasteboard().writeItems({stringItem(kText)}))
+        if (!pasteboard().writeItems({stringItem(text)}))
             return false;
+        const auto fetches = pasteboard().textFetchCount();
         input().postKeyEvent(KeyEvent{kKeyCodeV, true, kEventFlagCommand, {}});
         input().postKeyEvent(KeyEvent{kKeyCodeV, false, kEventFlagCommand, {}});
-        return waitUntil([&] { return field() && value(*field()) == kText; }, 10);
+        if (fetches && !waitUntil([&] { return pasteboard().textFetchCount() > fetches; }, 10))
+            return false;
+        return waitUntil([&] { return field() && value(*field()) == text; }, 10);
     }
 
     bool bringForward() {
@@ -494,6 +502,107 @@ TEST_P(AppsDesktopTest, ACorrectionIsVerifiedKeepsFormattingAndCtrlZTakesItBack)
 INSTANTIATE_TEST_SUITE_P(Applications, AppsDesktopTest,
                          ::testing::Values(AppKind::writer, AppKind::thunderbird,
                                            AppKind::textEditor, AppKind::kwrite),
+                         [](const auto& info) { return std::string(appName(info.param)); });
+
+// Thunderbird's message body is followed through the paragraph that holds
+// the caret: moving into the next paragraph moves the monitor there.
+class ThunderbirdParagraphsTest : public AppsDesktopTest {
+  protected:
+    // The body's paragraphs that have text, in order.
+    std::vector<AXElement> paragraphs() {
+        std::vector<AXElement> out;
+        const auto window = composeWindow();
+        const auto body = window ? findNamed(*window, "Message body", 0) : std::nullopt;
+        if (!body)
+            return out;
+        for (const auto& child :
+             readElements(ax(), *body, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+            if (!value(child).value_or("").empty())
+                out.push_back(child);
+        }
+        return out;
+    }
+
+    // What the body holds, for a failure's message.
+    std::string describeBody() {
+        std::string out = "field \"" + (field() ? value(*field()).value_or("?") : "none") + "\";";
+        const auto window = composeWindow();
+        const auto body = window ? findNamed(*window, "Message body", 0) : std::nullopt;
+        if (!body)
+            return out + " no body";
+        for (const auto& child :
+             readElements(ax(), *body, kAXChildrenAttribute).value_or(std::vector<AXElement>{}))
+            out += " [" + readString(ax(), child, kAXRoleAttribute).value_or("?") + " \"" +
+                   value(child).value_or("?") + "\"]";
+        return out;
+    }
+
+    // The body back to the one paragraph the other tests expect.
+    void TearDown() override {
+        if (app_ != nullptr) {
+            pressChord(*session_, {XK_Control_L, XK_a});
+            EXPECT_TRUE(pasteText()) << "the body was not put back: " << describeBody();
+        }
+        AppsDesktopTest::TearDown();
+    }
+};
+
+TEST_P(ThunderbirdParagraphsTest, TheMonitorFollowsTheCaretIntoTheNextParagraphAndCorrectsThere) {
+    // The second paragraph starts as the first: a correction written into
+    // the wrong one would read just as right.
+    const std::string second = kText + "明日も。";
+    const std::string secondRained = kRained + "明日も。";
+    pressChord(*session_, {XK_Control_L, XK_a});
+    ASSERT_TRUE(pasteText()) << describeBody();
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
+    ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+    ASSERT_TRUE(pasteText(second)) << describeBody();
+    std::vector<AXElement> both;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            both = paragraphs();
+            return both.size() == 2 && value(both[0]) == kText && value(both[1]) == second;
+        },
+        10))
+        << both.size() << " paragraphs";
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_Home}));
+    ASSERT_TRUE(waitUntil([&] { return field() == both[0]; }, 10));
+
+    AccessibilityMonitor monitor(session_->ports());
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    monitor.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return monitor.observedElement() == both[0] && monitor.lastPolledValue().text == kText;
+        },
+        10));
+
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return monitor.observedElement() == both[1] && monitor.lastPolledValue().text == second;
+        },
+        10))
+        << "followed the second paragraph " << (monitor.observedElement() == both[1])
+        << ", the field is the second " << (field() == both[1]) << ", read \""
+        << monitor.lastPolledValue().text << "\"";
+
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10));
+    monitor.stop();
+    EXPECT_EQ(replaced, secondRained);
+    EXPECT_TRUE(waitForValue(both[1], secondRained)) << value(both[1]).value_or("<nothing>");
+    EXPECT_EQ(value(both[0]), kText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Applications, ThunderbirdParagraphsTest,
+                         ::testing::Values(AppKind::thunderbird),
                          [](const auto& info) { return std::string(appName(info.param)); });
 
 }  // namespace
