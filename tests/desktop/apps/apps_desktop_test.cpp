@@ -163,9 +163,10 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
     // Pastes `text`; true once the field followed reads it. Nothing is
     // asked of the application until it has fetched the text: while it
     // waits for our clipboard it answers no call of ours, we answer no
-    // fetch while we wait for it, and Gecko gives the paste up after half
-    // a second. Only then is the field read, so a field that read `text`
-    // already is never taken for a paste that has not happened yet.
+    // fetch while we wait for it, and Gecko soon gives the paste up (it
+    // fetches late and drops the text). Only then is the field read, so a
+    // field that read `text` already is never taken for a paste whose keys
+    // have not even gone out yet.
     bool pasteText(const std::string& text = kText) {
         if (!field())
             return false;
