@@ -5,10 +5,6 @@
 // Ctrl+N, which GTK 4 never marks active) and KWrite (KTextEditor's boxes
 // of no height). Each starts once for this process with a private profile.
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <X11/keysym.h>
 
 #include <chrono>
@@ -16,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "app_launch.hpp"
 #include "desktop_apps.hpp"
 #include "desktop_test_support.hpp"
 #include "field/ax_text_extractor.hpp"
@@ -30,125 +27,6 @@ const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
 const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
 constexpr Utf16Range kSunny{7, 2};
 constexpr Utf16Range kToday{4, 2};  // bold in Writer's document
-
-enum class AppKind { writer, thunderbird, textEditor, kwrite };
-
-const char* appName(AppKind kind) {
-    switch (kind) {
-        case AppKind::writer:
-            return "Writer";
-        case AppKind::thunderbird:
-            return "Thunderbird";
-        case AppKind::textEditor:
-            return "TextEditor";
-        case AppKind::kwrite:
-            break;
-    }
-    return "KWrite";
-}
-
-void writeFile(const QString& path, const std::string& content) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(content.data(), static_cast<qint64>(content.size()));
-}
-
-// One paragraph, 今日 in bold: a flat ODF document Writer opens as it is.
-std::string writerDocument() {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.text">
- <office:automatic-styles>
-  <style:style style:name="B" style:family="text">
-   <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
-  </style:style>
- </office:automatic-styles>
- <office:body><office:text>
-  <text:p>)" +
-           std::string("\U0001F600\U00020BB7") +
-           R"(<text:span text:style-name="B">今日</text:span>は晴れです。</text:p>
- </office:text></office:body>
-</office:document>
-)";
-}
-
-std::string writerSettings() {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
-</oor:items>
-)";
-}
-
-std::string thunderbirdPreferences() {
-    // A local identity and no server: composing works, nothing is fetched.
-    return R"(user_pref("mail.accountmanager.accounts", "account1");
-user_pref("mail.accountmanager.defaultaccount", "account1");
-user_pref("mail.accountmanager.localfoldersserver", "server1");
-user_pref("mail.account.account1.server", "server1");
-user_pref("mail.account.account1.identities", "id1");
-user_pref("mail.server.server1.type", "none");
-user_pref("mail.server.server1.hostname", "Local Folders");
-user_pref("mail.server.server1.userName", "nobody");
-user_pref("mail.server.server1.name", "Local Folders");
-user_pref("mail.identity.id1.fullName", "Mivo Test");
-user_pref("mail.identity.id1.useremail", "mivo@example.invalid");
-user_pref("mail.identity.id1.compose_html", true);
-user_pref("mail.identity.id1.valid", true);
-user_pref("mail.shell.checkDefaultClient", false);
-user_pref("mail.provider.enabled", false);
-user_pref("mailnews.start_page.enabled", false);
-user_pref("mail.spellcheck.inline", false);
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.auto", false);
-user_pref("mail.rights.version", 1);
-)";
-}
-
-std::unique_ptr<RunningApplication> launch(AppKind kind) {
-    QProcessEnvironment env;
-    switch (kind) {
-        case AppKind::writer:
-            env.insert("SAL_USE_VCLPLUGIN", "gtk3");
-            return RunningApplication::start(
-                "soffice", {}, "soffice", env, [](const QString& folder, QStringList& args) {
-                    writeFile(folder + "/bold.fodt", writerDocument());
-                    // No tip of the day over the document on the first start.
-                    writeFile(folder + "/lo/user/registrymodifications.xcu", writerSettings());
-                    args << "--norestore"
-                         << "--nologo"
-                         << "--nofirststartwizard"
-                         << "-env:UserInstallation=file://" + folder + "/lo"
-                         << "--writer" << folder + "/bold.fodt";
-                });
-        case AppKind::thunderbird:
-            env.insert("MOZ_CRASHREPORTER_DISABLE", "1");
-            env.insert("GNOME_ACCESSIBILITY", "1");
-            return RunningApplication::start("thunderbird", {}, "Thunderbird", env,
-                                             [](const QString& folder, QStringList& args) {
-                                                 writeFile(folder + "/profile/user.js",
-                                                           thunderbirdPreferences());
-                                                 args << "--no-remote"
-                                                      << "--profile" << folder + "/profile";
-                                             });
-        case AppKind::textEditor:
-            return RunningApplication::start("gnome-text-editor", {"--standalone"},
-                                             "gnome-text-editor", env);
-        case AppKind::kwrite:
-            return RunningApplication::start("kwrite", {}, "kwrite", env,
-                                             [](const QString& folder, QStringList& args) {
-                                                 writeFile(folder + "/note.txt", kText);
-                                                 args << folder + "/note.txt";
-                                             });
-    }
-    return nullptr;
-}
 
 struct Prepared {
     std::unique_ptr<RunningApplication> app;
@@ -176,7 +54,7 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
             return;
         Prepared& p = applications()[GetParam()];
         if (p.app == nullptr) {
-            p.app = launch(GetParam());
+            p.app = launch(GetParam(), kText);
             p.ready = p.app->failure().empty() && p.app->joined(60) && prepare(*p.app);
             if (!p.ready && p.failure.empty())
                 p.failure = p.app->failure();
@@ -282,16 +160,25 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
         return std::nullopt;
     }
 
-    bool pasteText() {
-        const auto target = field();
-        if (!target)
+    // Pastes `text`; true once the field followed reads it. Nothing is
+    // asked of the application until it has fetched the text: while it
+    // waits for our clipboard it answers no call of ours, we answer no
+    // fetch while we wait for it, and Gecko soon gives the paste up (it
+    // fetches late and drops the text). Only then is the field read, so a
+    // field that read `text` already is never taken for a paste whose keys
+    // have not even gone out yet.
+    bool pasteText(const std::string& text = kText) {
+        if (!field())
             return false;
         pasteboard().clearContents();
-        if (!pasteboard().writeItems({stringItem(kText)}))
+        if (!pasteboard().writeItems({stringItem(text)}))
             return false;
+        const auto fetches = pasteboard().textFetchCount();
         input().postKeyEvent(KeyEvent{kKeyCodeV, true, kEventFlagCommand, {}});
         input().postKeyEvent(KeyEvent{kKeyCodeV, false, kEventFlagCommand, {}});
-        return waitUntil([&] { return field() && value(*field()) == kText; }, 10);
+        if (fetches && !waitUntil([&] { return pasteboard().textFetchCount() > fetches; }, 10))
+            return false;
+        return waitUntil([&] { return field() && value(*field()) == text; }, 10);
     }
 
     bool bringForward() {
@@ -494,6 +381,127 @@ TEST_P(AppsDesktopTest, ACorrectionIsVerifiedKeepsFormattingAndCtrlZTakesItBack)
 INSTANTIATE_TEST_SUITE_P(Applications, AppsDesktopTest,
                          ::testing::Values(AppKind::writer, AppKind::thunderbird,
                                            AppKind::textEditor, AppKind::kwrite),
+                         [](const auto& info) { return std::string(appName(info.param)); });
+
+// Thunderbird's message body is followed through the paragraph that holds
+// the caret: moving into the next paragraph moves the monitor there.
+class ThunderbirdParagraphsTest : public AppsDesktopTest {
+  protected:
+    // The body's paragraphs that have text, in order.
+    std::vector<AXElement> paragraphs() {
+        std::vector<AXElement> out;
+        const auto window = composeWindow();
+        const auto body = window ? findNamed(*window, "Message body", 0) : std::nullopt;
+        if (!body)
+            return out;
+        for (const auto& child :
+             readElements(ax(), *body, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+            if (!value(child).value_or("").empty())
+                out.push_back(child);
+        }
+        return out;
+    }
+
+    // What the body holds, for a failure's message.
+    std::string describeBody() {
+        std::string out = "field \"" + (field() ? value(*field()).value_or("?") : "none") + "\";";
+        const auto window = composeWindow();
+        const auto body = window ? findNamed(*window, "Message body", 0) : std::nullopt;
+        if (!body)
+            return out + " no body";
+        for (const auto& child :
+             readElements(ax(), *body, kAXChildrenAttribute).value_or(std::vector<AXElement>{}))
+            out += " [" + readString(ax(), child, kAXRoleAttribute).value_or("?") + " \"" +
+                   value(child).value_or("?") + "\"]";
+        return out;
+    }
+
+    // The body back to the one paragraph the other tests expect.
+    void TearDown() override {
+        if (app_ != nullptr) {
+            pressChord(*session_, {XK_Control_L, XK_a});
+            EXPECT_TRUE(pasteText()) << "the body was not put back: " << describeBody();
+        }
+        AppsDesktopTest::TearDown();
+    }
+};
+
+TEST_P(ThunderbirdParagraphsTest,
+       TheMonitorFollowsTheCaretFromParagraphToParagraphAndCorrectsThere) {
+    // The second paragraph starts as the first: a correction written into
+    // the wrong one would read just as right.
+    const std::string second = kText + "明日も。";
+    const std::string secondRained = kRained + "明日も。";
+    pressChord(*session_, {XK_Control_L, XK_a});
+    ASSERT_TRUE(pasteText()) << describeBody();
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
+    ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+    ASSERT_TRUE(pasteText(second)) << describeBody();
+    std::vector<AXElement> both;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            both = paragraphs();
+            return both.size() == 2 && value(both[0]) == kText && value(both[1]) == second;
+        },
+        10))
+        << describeBody();
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_Home}));
+    ASSERT_TRUE(waitUntil([&] { return field() == both[0]; }, 10));
+
+    AccessibilityMonitor monitor(session_->ports());
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    monitor.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return monitor.observedElement() == both[0] && monitor.lastPolledValue().text == kText;
+        },
+        10));
+
+    // Down into the second paragraph, then back up into the first, which
+    // was followed before and left.
+    struct Row {
+        std::string move;
+        std::vector<unsigned long> keys;
+        std::size_t into;
+        std::string before;
+        std::string first;
+        std::string secondAfter;
+    };
+    const std::vector<Row> rows = {
+        {"Ctrl+End", {XK_Control_L, XK_End}, 1, second, kText, secondRained},
+        {"Up", {XK_Up}, 0, kText, kRained, secondRained},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.move);
+        ASSERT_TRUE(pressChord(*session_, row.keys));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return monitor.observedElement() == both[row.into] &&
+                       monitor.lastPolledValue().text == row.before;
+            },
+            10))
+            << "follows paragraph " << row.into + 1 << ": "
+            << (monitor.observedElement() == both[row.into]) << ", read \""
+            << monitor.lastPolledValue().text << "\"";
+        CorrectionIssue issue;
+        issue.id = "issue-" + row.move;
+        issue.range = TextRange{5, 7};
+        issue.original = "晴れ";
+        issue.suggestion = "雨";
+        replaced.reset();
+        monitor.applyReplacement(issue);
+        EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10));
+        EXPECT_EQ(replaced, row.into == 0 ? row.first : row.secondAfter);
+        EXPECT_TRUE(waitUntil(
+            [&] { return value(both[0]) == row.first && value(both[1]) == row.secondAfter; }, 5))
+            << describeBody();
+    }
+    monitor.stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Applications, ThunderbirdParagraphsTest,
+                         ::testing::Values(AppKind::thunderbird),
                          [](const auto& info) { return std::string(appName(info.param)); });
 
 }  // namespace

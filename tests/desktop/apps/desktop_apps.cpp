@@ -124,7 +124,7 @@ bool RunningApplication::joined(double seconds) {
     return pid_ > 0;
 }
 
-bool pressChord(DesktopSession& session, std::initializer_list<unsigned long> keysyms) {
+bool pressChord(DesktopSession& session, const std::vector<unsigned long>& keysyms) {
     Display* d = session.desktop().x11().display();
     std::vector<KeyCode> codes;
     for (unsigned long keysym : keysyms) {

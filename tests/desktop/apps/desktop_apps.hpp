@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/accessibility.hpp"
 #include "platform/geometry.hpp"
@@ -55,7 +56,10 @@ class RunningApplication {
 };
 
 // Presses the keys together and releases them in reverse (Ctrl+N, Ctrl+Z).
-bool pressChord(DesktopSession& session, std::initializer_list<unsigned long> keysyms);
+bool pressChord(DesktopSession& session, const std::vector<unsigned long>& keysyms);
+inline bool pressChord(DesktopSession& session, std::initializer_list<unsigned long> keysyms) {
+    return pressChord(session, std::vector<unsigned long>(keysyms));
+}
 
 // Rows of dark pixels in the columns of `box`, searched from `margin`
 // above it to `margin` below it: where the glyphs drawn there really are.
