@@ -176,6 +176,8 @@ class AccessibilityMonitor final : public ReplacementHost {
     void observeFocusedElement();
     // The field followed is attached and is the focused one still.
     bool isFollowingFocusedField();
+    // A focus or window notification of the application followed.
+    void handleFocusChanged();
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     bool hasCharCountChanged(const AXElement& element);

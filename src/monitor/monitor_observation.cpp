@@ -29,19 +29,8 @@ void AccessibilityMonitor::setupFocusObserver(Pid pid) {
     tearDownFocusObserver();
     Accessibility& ax = ports_.accessibility;
     const AXElement app = ax.applicationElement(pid);
-    auto observer = ax.createObserver(pid, guarded([this](const AXElement&, std::string_view) {
-                                          if (!isMonitoring())
-                                              return;
-                                          // One focus change arrives as several
-                                          // notifications (the element's focus, the
-                                          // window's activation): the field is
-                                          // attached and read once.
-                                          if (isFollowingFocusedField())
-                                              return;
-                                          notifyCorrectionContextChanged();
-                                          if (isMonitoring())
-                                              observeFocusedElement();
-                                      }));
+    auto observer = ax.createObserver(
+        pid, guarded([this](const AXElement&, std::string_view) { handleFocusChanged(); }));
     if (!observer || *observer == nullptr) {
         log("focusObserver: atspi_event_listener_register failed for pid=" + std::to_string(pid));
         return;
@@ -52,6 +41,24 @@ void AccessibilityMonitor::setupFocusObserver(Pid pid) {
     focusObservedApp_ = app;
     observedFocusPid_ = pid;
     log("focusObserver: watching pid=" + std::to_string(pid));
+}
+
+void AccessibilityMonitor::handleFocusChanged() {
+    if (!isMonitoring())
+        return;
+    // Asked now, an application waiting for our paste would answer nothing:
+    // the change is looked at once the paste is in.
+    if (pasteInFlight()) {
+        scheduleStep(PasteboardGuard::kFetchPollInterval, [this] { handleFocusChanged(); });
+        return;
+    }
+    // One focus change arrives as several notifications (the element's
+    // focus, the window's activation): the field is attached and read once.
+    if (isFollowingFocusedField())
+        return;
+    notifyCorrectionContextChanged();
+    if (isMonitoring())
+        observeFocusedElement();
 }
 
 bool AccessibilityMonitor::isFollowingFocusedField() {

@@ -310,6 +310,9 @@ TEST_F(ReplacementLadderTest, AnApplicationWaitingForOurClipboardIsNotCalledUnti
         desk.select(field, {8, 0});
         const std::size_t refusedBefore = desk.callsRefusedWhilePasting();
         monitor.applyReplacement(kHare);
+        // The window says it was activated while the paste waits.
+        advanceTo(0.25);
+        desk.accessibility().deliver(pid, window, app, kAXFocusedWindowChangedNotification);
         advanceTo(4.0);
         EXPECT_EQ(desk.callsRefusedWhilePasting(), refusedBefore);
         EXPECT_EQ(desk.text(field), "今日は雨です。");
