@@ -102,10 +102,14 @@ std::unique_ptr<RunningApplication> RunningApplication::start(
 }
 
 Pid RunningApplication::pid() {
-    if (pid_ > 0 && ::kill(pid_, 0) != 0 && errno == ESRCH) {
+    if (pid_ > 0 && ::kill(pid_, 0) != 0 && errno == ESRCH)
         pid_ = 0;
-        joined(5);
-    }
+    // Asked again on every call until the restarted process has joined: a
+    // restart slower than one wait must not leave the application without
+    // a process for the rest of the run.
+    if (pid_ == 0)
+        if (const auto found = pidOnBus(busName_))
+            pid_ = *found;
     return pid_;
 }
 
