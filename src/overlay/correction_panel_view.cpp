@@ -13,6 +13,7 @@
 #include "overlay/overlay_palette.hpp"
 #include "overlay/qt_style.hpp"
 #include "ui/fonts.hpp"
+#include "ui/qt_edge.hpp"
 
 namespace mivo {
 namespace {
@@ -189,12 +190,7 @@ int CorrectionPanelView::fittingHeight() {
     return outer->totalSizeHint().height();
 }
 
-void CorrectionPanelView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF card =
-        QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
-
+void CorrectionPanelView::paintShadows(QPainter& painter, const QRectF& card) {
     // Two soft shadows below the card, widened step by step: the accent's at
     // 0.12 (radius 8, 4 down) and a black one at 0.06 (radius 2, 1 down).
     const auto shadow = [&](const QColor& color, double radius, double dy) {
@@ -211,6 +207,21 @@ void CorrectionPanelView::paintEvent(QPaintEvent*) {
     };
     shadow(toColor(overlay_palette::primary, 0.12), 8, 4);
     shadow(QColor::fromRgbF(0, 0, 0, 0.06f), 2, 1);
+}
+
+void CorrectionPanelView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card =
+        QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
+
+    // Without a compositor the window is masked to the card and what it
+    // paints is not blended with the desktop: a shadow or a softened corner
+    // would show as dark pixels at the card's rounded edge.
+    if (qt_edge::hasCompositor())
+        paintShadows(painter, card);
+    else
+        painter.fillRect(rect(), Qt::white);
 
     QPainterPath shape;
     shape.addRoundedRect(card, kCornerRadius, kCornerRadius);

@@ -14,6 +14,8 @@
 
 class QLabel;
 class QGraphicsOpacityEffect;
+class QPainter;
+class QRectF;
 class QVariantAnimation;
 
 namespace mivo {
@@ -51,6 +53,8 @@ class CorrectionPanelView : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
+    // Only where a compositor blends the window with what is under it.
+    void paintShadows(QPainter& painter, const QRectF& card);
     void refresh();
     void toggleExplanation();
 
