@@ -315,6 +315,14 @@ TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
     EXPECT_EQ(front->pid, editor->pid()) << "the editor must stay the active window";
     // The corrected text is checked again and has nothing left to mark.
     EXPECT_TRUE(waitUntil([&] { return highlightWindows().empty(); }, 3));
+    // The caret goes back to the end, where the user was typing.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return AXTextExtractor::selectedTextRange(ax(), view) ==
+                   Utf16Range{text::utf16Length("東京に住んでいます。"), 0};
+        },
+        3))
+        << toString(AXTextExtractor::selectedTextRange(ax(), view).value_or(Utf16Range{-1, 0}));
     screenshot("mivo-applied.png");
 }
 
