@@ -13,6 +13,7 @@
 #include "app/mivo_main_menu.hpp"
 #include "app/other_applications.hpp"
 #include "desktop_test_support.hpp"
+#include "platform/linux/x11_properties.hpp"
 #include "platform/linux/x11_top_level_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
@@ -70,21 +71,9 @@ class X11 {
 
   private:
     std::vector<unsigned long> items(Window w, const char* property, Atom type) {
-        std::vector<unsigned long> out;
-        Atom actual = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, property, False), 0, 4096, False,
-                               type, &actual, &format, &count, &after, &data) == Success &&
-            data != nullptr) {
-            if (actual == type && format == 32) {
-                const auto* values = reinterpret_cast<const unsigned long*>(data);
-                out.assign(values, values + count);
-            }
-            XFree(data);
-        }
-        return out;
+        return linux_desktop::cardinalProperty(display_, w, XInternAtom(display_, property, False),
+                                               type)
+            .value_or(std::vector<unsigned long>{});
     }
 
     Display* display_;

@@ -20,6 +20,7 @@
 #include "desktop_test_support.hpp"
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
+#include "platform/linux/x11_properties.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -158,20 +159,10 @@ class MivoAppDesktopTest : public DesktopTest {
 
     // The title the window manager shows (_NET_WM_NAME, UTF-8).
     std::string shownTitle(Window window) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        std::string title;
-        if (XGetWindowProperty(display(), window, XInternAtom(display(), "_NET_WM_NAME", False), 0,
-                               1024, False, XInternAtom(display(), "UTF8_STRING", False), &type,
-                               &format, &n, &remaining, &data) == Success &&
-            data != nullptr)
-            title.assign(reinterpret_cast<char*>(data), n);
-        if (data != nullptr)
-            XFree(data);
-        return title;
+        return linux_desktop::stringProperty(display(), window,
+                                             XInternAtom(display(), "_NET_WM_NAME", False),
+                                             XInternAtom(display(), "UTF8_STRING", False))
+            .value_or("");
     }
 
     // Asks the window manager to minimise the window (ICCCM WM_CHANGE_STATE).
@@ -195,20 +186,11 @@ class MivoAppDesktopTest : public DesktopTest {
     Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
 
     std::optional<Pid> windowPid(Window window) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        const Atom atom = XInternAtom(display(), "_NET_WM_PID", False);
-        std::optional<Pid> pid;
-        if (XGetWindowProperty(display(), window, atom, 0, 1, False, XA_CARDINAL, &type, &format,
-                               &count, &remaining, &data) == Success &&
-            count == 1 && format == 32)
-            pid = static_cast<Pid>(*reinterpret_cast<unsigned long*>(data));
-        if (data != nullptr)
-            XFree(data);
-        return pid;
+        const auto items = linux_desktop::cardinalProperty(
+            display(), window, XInternAtom(display(), "_NET_WM_PID", False), XA_CARDINAL);
+        if (!items || items->size() != 1)
+            return std::nullopt;
+        return static_cast<Pid>(items->front());
     }
 
     // Mivo's mapped override-redirect windows that draw: the highlights.

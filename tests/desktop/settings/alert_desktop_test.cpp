@@ -10,6 +10,7 @@
 
 #include "app/qt_alerts.hpp"
 #include "desktop_test_support.hpp"
+#include "platform/linux/x11_properties.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -31,39 +32,18 @@ class AlertDesktopTest : public DesktopTest {
     Display* display() { return session_->desktop().x11().display(); }
 
     std::vector<Window> windowList(const char* property) {
-        std::vector<Window> out;
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display(), DefaultRootWindow(display()),
-                               XInternAtom(display(), property, False), 0, 4096, False, XA_WINDOW,
-                               &type, &format, &n, &remaining, &data) == Success &&
-            data != nullptr) {
-            const auto* windows = reinterpret_cast<Window*>(data);
-            out.assign(windows, windows + n);
-            XFree(data);
-        }
-        return out;
+        const auto items =
+            linux_desktop::cardinalProperty(display(), DefaultRootWindow(display()),
+                                            XInternAtom(display(), property, False), XA_WINDOW);
+        return items ? std::vector<Window>(items->begin(), items->end()) : std::vector<Window>{};
     }
 
     // The title the window manager shows (_NET_WM_NAME, UTF-8).
     std::string shownTitle(Window window) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        std::string title;
-        if (XGetWindowProperty(display(), window, XInternAtom(display(), "_NET_WM_NAME", False), 0,
-                               1024, False, XInternAtom(display(), "UTF8_STRING", False), &type,
-                               &format, &n, &remaining, &data) == Success &&
-            data != nullptr)
-            title.assign(reinterpret_cast<char*>(data), n);
-        if (data != nullptr)
-            XFree(data);
-        return title;
+        return linux_desktop::stringProperty(display(), window,
+                                             XInternAtom(display(), "_NET_WM_NAME", False),
+                                             XInternAtom(display(), "UTF8_STRING", False))
+            .value_or("");
     }
 
     Window transientFor(Window window) {
@@ -74,22 +54,10 @@ class AlertDesktopTest : public DesktopTest {
 
     // The managed window's width with the window manager's frame.
     int framedWidth(Window window) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long n = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        long left = 0;
-        long right = 0;
-        if (XGetWindowProperty(display(), window,
-                               XInternAtom(display(), "_NET_FRAME_EXTENTS", False), 0, 4, False,
-                               XA_CARDINAL, &type, &format, &n, &remaining, &data) == Success &&
-            data != nullptr && n == 4) {
-            left = reinterpret_cast<long*>(data)[0];
-            right = reinterpret_cast<long*>(data)[1];
-        }
-        if (data != nullptr)
-            XFree(data);
+        const auto extents = linux_desktop::cardinalProperty(
+            display(), window, XInternAtom(display(), "_NET_FRAME_EXTENTS", False), XA_CARDINAL);
+        const long left = extents && extents->size() == 4 ? static_cast<long>((*extents)[0]) : 0;
+        const long right = extents && extents->size() == 4 ? static_cast<long>((*extents)[1]) : 0;
         XWindowAttributes a{};
         XGetWindowAttributes(display(), window, &a);
         return a.width + static_cast<int>(left + right);

@@ -10,6 +10,7 @@
 
 #include "desktop_test_support.hpp"
 #include "platform/linux/qt_screens.hpp"
+#include "platform/linux/x11_properties.hpp"
 #include "tone_panel/qt_tone_panel_presenter.hpp"
 #include "tone_panel/tone_panel_window.hpp"
 #include "tone_panel/tone_trigger_icon.hpp"
@@ -34,37 +35,18 @@ class X11 {
     Display* display() const { return display_; }
 
     std::vector<Window> windowList(const char* property) {
-        std::vector<Window> out;
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        const Atom atom = XInternAtom(display_, property, False);
-        if (XGetWindowProperty(display_, DefaultRootWindow(display_), atom, 0, 4096, False,
-                               XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-            data != nullptr) {
-            auto* windows = reinterpret_cast<Window*>(data);
-            out.assign(windows, windows + count);
-            XFree(data);
-        }
-        return out;
+        const auto items =
+            linux_desktop::cardinalProperty(display_, DefaultRootWindow(display_),
+                                            XInternAtom(display_, property, False), XA_WINDOW);
+        return items ? std::vector<Window>(items->begin(), items->end()) : std::vector<Window>{};
     }
 
     std::optional<long> pidOf(Window w) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        const Atom atom = XInternAtom(display_, "_NET_WM_PID", False);
-        std::optional<long> pid;
-        if (XGetWindowProperty(display_, w, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
-                               &after, &data) == Success &&
-            data != nullptr) {
-            if (count == 1)
-                pid = *reinterpret_cast<long*>(data);
-            XFree(data);
-        }
-        return pid;
+        const auto items = linux_desktop::cardinalProperty(
+            display_, w, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL);
+        if (!items || items->size() != 1)
+            return std::nullopt;
+        return static_cast<long>(items->front());
     }
 
     // Position in the window manager's stacking order, bottom first.
