@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "monitor/replacement_range.hpp"
 #include "settings/mivo_settings_store.hpp"
+#include "shared/issue_context.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
