@@ -21,6 +21,7 @@
 #include "app/accessibility_settings.hpp"
 #include "app/account_tone_wiring.hpp"
 #include "app/app_shell_controller.hpp"
+#include "app/build_version.hpp"
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
 #include "app/mivo_main_menu.hpp"
@@ -71,15 +72,6 @@ std::optional<std::string> environment(const char* name) {
         return std::nullopt;
     }
     return std::string(value);
-}
-
-AppVersion buildVersion() {
-    AppVersion version;
-    version.marketing = MIVO_VERSION;
-    if (std::string_view(MIVO_BUILD_NUMBER).size() > 0) {
-        version.build = MIVO_BUILD_NUMBER;
-    }
-    return version;
 }
 
 // The highlight overlay and the correction panel behind the display
