@@ -330,6 +330,7 @@ TEST_F(SettingsScreenTest, WithoutAFeedTheAboutCardSaysUpdatesComeWithThePackage
 // says to build it again, and says so again when the copy is a package.
 TEST_F(SettingsScreenTest, WithoutAFeedACopyBuiltFromSourceIsToldToBuildAgain) {
     updates.setHasUpdateFeed(false);
+    updates.setAutomaticallyChecksForUpdates(false);
     updates.setInstallKind(InstallKind::builtFromSource);
     select(SettingsCategory::about);
     auto* detail = find<QLabel>("automaticUpdatesDetail");
