@@ -96,8 +96,7 @@ run scripts/setup.sh --everything
 
 run bench/make-corpus.sh "$work/corpus.txt"
 [ "$status" -eq 1 ] || fail "make-corpus.sh without manpages-ja ended with $status, not 1"
-[ -z "$installed" ] && ! [ -s "$work/apt.log" ] ||
-  fail "make-corpus.sh ran apt-get: $(cat "$work/apt.log")"
+if [ -s "$work/apt.log" ]; then fail "make-corpus.sh ran apt-get: $(cat "$work/apt.log")"; fi
 grep -q "manpages-ja" "$work/err" || fail "make-corpus.sh does not name manpages-ja: $(cat "$work/err")"
 grep -q "scripts/setup.sh --bench" "$work/err" ||
   fail "make-corpus.sh does not say how to install it: $(cat "$work/err")"
