@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Mivo and the stand-in web API, and starts
+# Installs what building and running Mivo needs (not the test bench, which
+# scripts/test.sh adds), builds Mivo and the stand-in web API, and starts
 # Mivo. Mivo talks to a web service only at the address that MIVO_API_URL
 # names. When it is not set, this script starts the stand-in (mivo-api-stub)
 # on a free loopback port of its own, waits until it answers, and hands its

@@ -21,6 +21,7 @@
 #include "app/accessibility_settings.hpp"
 #include "app/account_tone_wiring.hpp"
 #include "app/app_shell_controller.hpp"
+#include "app/build_version.hpp"
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
 #include "app/mivo_main_menu.hpp"
@@ -49,6 +50,7 @@
 #include "platform/linux/system_log.hpp"
 #include "platform/linux/x11_hot_keys.hpp"
 #include "platform/linux/x11_top_level_windows.hpp"
+#include "settings/install_kind.hpp"
 #include "settings/mivo_settings_store.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
@@ -73,13 +75,11 @@ std::optional<std::string> environment(const char* name) {
     return std::string(value);
 }
 
-AppVersion buildVersion() {
-    AppVersion version;
-    version.marketing = MIVO_VERSION;
-    if (std::string_view(MIVO_BUILD_NUMBER).size() > 0) {
-        version.build = MIVO_BUILD_NUMBER;
-    }
-    return version;
+// Where this process's binary lives (a package's, a build tree's, a home
+// install's); empty when the system does not say.
+std::filesystem::path runningExecutable() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
 }
 
 // The highlight overlay and the correction panel behind the display
@@ -130,6 +130,7 @@ class Root {
               .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
               .currentVersion = MIVO_VERSION,
               .feedURL = environment("MIVO_UPDATE_FEED_URL"),
+              .installKind = installKindOf(runningExecutable()),
           }),
           settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
           monitor_(desktop.ports()),

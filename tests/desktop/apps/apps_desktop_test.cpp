@@ -369,12 +369,11 @@ TEST_P(AppsDesktopTest, ACorrectionIsVerifiedKeepsFormattingAndCtrlZTakesItBack)
         EXPECT_TRUE(isBold(*f, kToday)) << "the bold run is gone";
         EXPECT_FALSE(isBold(*f, Utf16Range{7, 1}));
     }
+    // Where the editor's range writes are trusted (Writer, GNOME Text
+    // Editor) the correction goes in as a paste over the selection, which
+    // their undo keeps as one step; the other editors take the paste route
+    // anyway: one Ctrl+Z takes it back everywhere.
     ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_z}));
-    if (GetParam() == AppKind::writer || GetParam() == AppKind::textEditor) {
-        // A range edit is a delete and an insert: two steps back.
-        ASSERT_TRUE(waitUntil([&] { return value(*f) != kRained; }, 5));
-        ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_z}));
-    }
     EXPECT_TRUE(waitForValue(*f, kText)) << value(*f).value_or("<nothing>");
 }
 
