@@ -27,6 +27,9 @@ QLabel* centred(QLabel* label, const char* name) {
 AboutDialog::AboutDialog(const AboutTexts& texts, QWidget* parent) : QDialog(parent) {
     setObjectName("aboutDialog");
     setWindowTitle(QString::fromStdString(texts.windowTitle));
+    // A fixed panel with a close button, nothing to minimise or enlarge.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     // Closing hides it; it must never end the program with it.
     setAttribute(Qt::WA_QuitOnClose, false);
 
