@@ -148,6 +148,22 @@ TEST_F(MainMenuViewTest, TheSettingsWindowCarriesTheMenuBar) {
     }
 }
 
+// After Hide Mivo or Minimize, Settings… (from this menu or the tray)
+// brings the window back out of the task bar, not only "shown" there.
+TEST_F(MainMenuViewTest, SettingsBringsAMinimisedSettingsWindowBack) {
+    SettingsWindowController settings(store, updates, defaults, AppVersion{}, alerts);
+    MivoMainMenu menu;
+    menu.model().onOpenSettings = [&] { settings.present(); };
+    settings.setMenuBar(menu.createMenuBar(&settings.window()));
+    settings.present();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings.window()));
+    menu.action(MenuCommand::hideMivo)->trigger();
+    EXPECT_TRUE(settings.window().isMinimized());
+    menu.action(MenuCommand::openSettings)->trigger();
+    EXPECT_FALSE(settings.window().isMinimized());
+    EXPECT_TRUE(settings.window().isVisible());
+}
+
 TEST_F(MainMenuViewTest, F10OpensTheFirstMenu) {
     SettingsWindowController settings(store, updates, defaults, AppVersion{}, alerts);
     MivoMainMenu menu;
