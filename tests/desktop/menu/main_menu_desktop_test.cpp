@@ -25,6 +25,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace mivo::desktop_test {
 namespace {
@@ -166,6 +168,19 @@ class MainMenuDesktopTest : public DesktopTest {
         ASSERT_TRUE(chooseMenuItem(mivoPid(), menu, item)) << menu << " > " << item;
     }
 
+    void key(KeySym symbol, bool down) {
+        XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), symbol), down ? True : False,
+                          CurrentTime);
+        XFlush(display());
+    }
+    void press(std::initializer_list<KeySym> chord) {
+        for (const KeySym k : chord)
+            key(k, true);
+        for (auto k = std::rbegin(chord); k != std::rend(chord); ++k)
+            key(*k, false);
+        spinFor(0.3);
+    }
+
     void screenshot(const QString& name) {
         const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
         QDir().mkpath(dir);
@@ -290,6 +305,33 @@ TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {
         << "mivo is still running";
     EXPECT_EQ(mivo_->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(mivo_->exitCode(), 0);
+}
+
+// Without a mouse: F10 opens the first menu, the arrows and Return choose
+// in it; Alt and an underlined letter open a menu, the letter alone runs
+// its item.
+TEST_F(MainMenuDesktopTest, TheKeyboardReachesTheMenuWithF10AndAltMnemonics) {
+    startMivo();
+    const Window settings = *settings_;
+    activateAsTheTaskBar(settings);
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    spinFor(0.3);
+
+    press({XK_F10});
+    press({XK_Down});
+    press({XK_Return});
+    EXPECT_TRUE(waitUntil([&] { return mivoWindowTitled("About Mivo").has_value(); }, 5))
+        << "F10, Down, Return did not open About Mivo";
+    // Escape closes the about dialog; the settings window has the keys again.
+    press({XK_Escape});
+    ASSERT_TRUE(waitUntil([&] { return !mivoWindowTitled("About Mivo").has_value(); }, 5));
+    activateAsTheTaskBar(settings);
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    spinFor(0.3);
+
+    press({XK_Alt_L, XK_w});
+    press({XK_z});
+    EXPECT_TRUE(waitUntil([&] { return maximized(settings); })) << "Alt+W, Z did not zoom";
 }
 
 }  // namespace
