@@ -8,8 +8,6 @@
 
 #include <QWidget>
 #include <memory>
-
-class QMenuBar;
 #include <optional>
 #include <string>
 
@@ -17,6 +15,8 @@ class QMenuBar;
 #include "platform/user_defaults.hpp"
 #include "settings/app_version.hpp"
 #include "settings/settings_view_model.hpp"
+
+class QMenuBar;
 
 namespace mivo {
 
