@@ -247,13 +247,16 @@ class Root {
         shell_.onTriggerTone = [this] { accountTone_.triggerTone(); };
 
         // Step 11–12: the application menu.
-        mainMenu_.onOpenSettings = [this] { openSettingsWindow(); };
-        mainMenu_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
-        mainMenu_.onAbout = [this] { showAbout(); };
-        mainMenu_.onHideOthers = [this] { otherApplications_.hideOthers(); };
-        mainMenu_.onShowAll = [this] { otherApplications_.showAll(); };
+        auto& menu = mainMenu_.model();
+        menu.onOpenSettings = [this] { openSettingsWindow(); };
+        menu.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
+        menu.canCheckForUpdates = [this] { return updates_.canCheckForUpdates(); };
+        menu.onHideOthers = [this] { otherApplications_.hideOthers(); };
+        menu.onShowAll = [this] { otherApplications_.showAll(); };
         mainMenu_.install();
-        mainMenu_.attach(&settingsWindow_.window());
+        // The menu bar lives on the settings window; the onboarding, a
+        // first-run dialog of fixed size, carries only the shortcuts.
+        settingsWindow_.setMenuBar(mainMenu_.createMenuBar(&settingsWindow_.window()));
         mainMenu_.attach(&onboardingWindow_.window());
         updates_.start();
     }
@@ -479,15 +482,6 @@ class Root {
         };
     }
 
-    void showAbout() {
-        alerts_.show(
-            {.title = "About Mivo",
-             .message = "Mivo " + buildVersion().text() + "\nA writing assistant for Japanese.",
-             .style = AlertRequest::Style::informational,
-             .buttons = {"OK"}},
-            {});
-    }
-
     // The development file when asked for; otherwise the keyring, called off
     // the main loop so that a stuck Secret Service freezes nothing.
     static KeychainStore makeKeychain(std::shared_ptr<SecretStore> secrets, Log& log,
@@ -550,7 +544,7 @@ class Root {
         [this] { return accountTone_.isSignedOut(); }, [this] { accountTone_.beginSignIn(); });
     AccountToneWiring accountTone_{settingsStore_, alerts_,        log_,
                                    accountHooks(), rewriteHooks(), accountViews()};
-    MivoMainMenu mainMenu_;
+    MivoMainMenu mainMenu_{buildVersion()};
     linux_desktop::X11TopLevelWindows topLevelWindows_{desktop_.x11()};
     OtherApplications otherApplications_{topLevelWindows_, static_cast<Pid>(::getpid())};
     // Step 3: the correction display between them.
