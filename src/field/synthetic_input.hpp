@@ -40,6 +40,9 @@ struct SelectedTarget {
     AXElement element;
     Utf16Range range;
     std::string text;
+    // A paste into it calls this once its target fetched our text and the
+    // field changed: the paste landed.
+    std::function<void()> onPasted = {};
 };
 
 class SyntheticInput {

@@ -137,12 +137,21 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     if (pending.caretBefore)
         pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
 
+    pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {
+        writing_.reset();
         pending.retry = rung.next;
-        if (synchronous)
+        if (synchronous) {
+            // The application has handled the write when the call returns:
+            // read now, the field shows it before the user can undo it.
+            if (const auto now = readField(element))
+                noteFieldText(element, *now);
             restoreCaret(pending, always);
-        else
+        } else {
             scheduleCaretRestores(pending);
+        }
+        watches_.push_back(pending.watch);
         verifyReplacement(pending, rung.delay);
     };
     // Where the editor's own range writes are trusted, the one that its undo
@@ -167,7 +176,30 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kMouseSelectionPaste, false, false);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
         return started(kMouseSelectionTyping, false, false);
+    writing_.reset();
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+}
+
+bool ReplacementLadder::isWatching(const AXElement& element) {
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    return std::ranges::any_of(watches_, [&](const auto& w) {
+        const auto watch = w.lock();
+        return watch && !watch->shown && watch->element == element;
+    });
+}
+
+void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText& text) {
+    const auto note = [&](WriteWatch& watch) {
+        if (!watch.shown && watch.element == element &&
+            replacementShows(watch.issue, watch.originalText, text))
+            watch.shown = true;
+    };
+    for (const auto& w : watches_) {
+        if (const auto watch = w.lock())
+            note(*watch);
+    }
+    if (writing_)
+        note(*writing_);
 }
 
 std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& issue,
@@ -213,6 +245,8 @@ void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending)
             if (host_.observedElement() != pending.element)
                 return;
             const auto now = readField(pending.element);
+            if (now)
+                noteFieldText(pending.element, *now);
             if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
                 restoreCaret(pending, false);
         });
@@ -299,6 +333,14 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
 bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
                                                             const AXElement& element) {
     auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
+    if (selected && writing_) {
+        // The target fetched our text and its field changed: the paste
+        // landed, even if the user takes it back before anything is read.
+        selected->target.onPasted = [watch = std::weak_ptr(writing_)] {
+            if (const auto w = watch.lock())
+                w->shown = true;
+        };
+    }
     if (!selected || !input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));

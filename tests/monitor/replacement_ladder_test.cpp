@@ -389,14 +389,19 @@ struct MovedOriginalCase {
     WriteQuirk selectedTextWrite;
     std::string typedAfterwards;  // by the user at the end of the field
     std::string finalText;
+    const char* line;  // what the log says happened
 };
 
 TEST_F(ReplacementLadderTest, ARetryNeverWritesOverAnotherOccurrenceOfTheOriginal) {
     const MovedOriginalCase cases[] = {
         {"a leftover tail that the field will not delete", WriteQuirk::leaveTail(1), "",
-         "今日は雨れです。明日も晴れ。"},
+         "今日は雨れです。明日も晴れ。",
+         "applyReplacement: verification failed, not retrying — the original is no longer "
+         "where it stood"},
         {"the user typed on after the correction went in", WriteQuirk::leaveTail(0), "よ",
-         "今日は雨です。明日も晴れ。よ"},
+         "今日は雨です。明日も晴れ。よ",
+         "applyReplacement: the correction went in and the text was edited on since; left as "
+         "it is"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -413,9 +418,7 @@ TEST_F(ReplacementLadderTest, ARetryNeverWritesOverAnotherOccurrenceOfTheOrigina
         advanceTo(3.0);
         EXPECT_EQ(desk.text(field), c.finalText);
         // The log says what happened: nothing was retried.
-        EXPECT_EQ(logged("applyReplacement: verification failed, not retrying — the original is "
-                         "no longer where it stood"),
-                  1u);
+        EXPECT_EQ(logged(c.line), 1u);
         EXPECT_EQ(logged("retrying with"), 0u);
         EXPECT_EQ(logged("could not start"), 0u);
         EXPECT_TRUE(completed.empty());
