@@ -210,6 +210,33 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     EXPECT_TRUE(waitForValue(view, kText, 3)) << value(view).value_or("<nothing>");
 }
 
+TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
+    // The user takes the correction back 0.3 s after Apply, before Mivo has
+    // looked at the field: the original stays.
+    auto editor = start({.viewText = kText, .undo = true});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    AccessibilityMonitor monitor(session_->ports());
+    ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                           AXValue(Utf16Range{text::utf16Length(kText), 0}));
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    waitUntil([] { return false; }, 0.3);
+    const std::string beforeUndo = value(view).value_or("<nothing>");
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    waitUntil([] { return false; }, 3);
+    EXPECT_EQ(value(view), kText) << "read before Ctrl+Z: " << beforeUndo;
+    EXPECT_FALSE(session_->log().contains("retrying with"));
+    monitor.stop();
+}
+
 TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
     // GTK 3's plain text view keeps no undo history.
     if (GetParam() == EditorKind::gtk3)
