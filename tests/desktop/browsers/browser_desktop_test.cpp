@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <vector>
@@ -351,6 +352,33 @@ TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
         5));
     typeText("よ");
     EXPECT_TRUE(waitForValue(write, kRained + "よ")) << value(write).value_or("<nothing>");
+}
+
+TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
+    // The user takes the pasted correction back 0.3 s after Apply, before
+    // Mivo has looked at the field: the original stays.
+    const AXElement target = focus("undo");
+    ASSERT_EQ(ax().setAttributeValue(target, kAXSelectedTextRangeAttribute,
+                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
+              AXError::success);
+    AccessibilityMonitor monitor(session_->ports());
+    monitor.start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return monitor.observedElement() && *monitor.observedElement() == target; }, 10));
+    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    waitUntil([] { return false; }, 0.3);
+    const std::string beforeUndo = value(target).value_or("<nothing>");
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    waitUntil([] { return false; }, 3);
+    EXPECT_EQ(value(target), kText) << "read before Ctrl+Z: " << beforeUndo;
+    EXPECT_FALSE(session_->log().contains("retrying with"));
+    monitor.stop();
 }
 
 TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {
