@@ -160,7 +160,11 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     // write would first empty the field.
     const WriteRouteTrust trust = ax.writeRouteTrust(element);
     const bool wholeValue = trust.wholeValue && originalText.source == Source::value;
-    if (trust.range && applyReplacementUsingSelectionPaste(issue, element))
+    // Over formatted text the range edit goes first: it inserts behind the
+    // replaced text, so the suggestion takes that text's format, where a
+    // paste takes the format of whatever stands before the selection.
+    const bool pasteFirst = trust.range && !trust.formatting;
+    if (pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
@@ -168,7 +172,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kSelectedTextAttribute, true, false);
     if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
-    if (!trust.range && applyReplacementUsingSelectionPaste(issue, element))
+    if (!pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (applyReplacementUsingSelectionTyping(issue, element))
         return started(kSelectionTyping, false, false);

@@ -277,6 +277,10 @@ TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWhole
         {"an editor whose whole-value write is refused",
          {false, true},
          "applyReplacement: pasted replacement into selected AX range"},
+        {"a word processor: a paste would take the format before the selection, the range "
+         "edit takes the replaced text's",
+         {false, true, true},
+         "applyReplacement: wrote replacement using delete_text+insert_text"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -289,7 +293,8 @@ TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWhole
         EXPECT_EQ(desk.text(field), "今日は雨です。");
         EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
         EXPECT_EQ(logged(c.firstLine), 1u);
-        EXPECT_EQ(logged("applyReplacement: wrote"), c.trust.range ? 0u : 1u);
+        EXPECT_EQ(logged("applyReplacement: wrote"),
+                  c.trust.range && !c.trust.formatting ? 0u : 1u);
         monitor.stop();
     }
 }
