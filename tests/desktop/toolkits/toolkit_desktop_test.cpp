@@ -6,6 +6,7 @@
 // retyped never written elsewhere, a paste whose target fetches the
 // clipboard late, and a password that is never read.
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -228,11 +229,17 @@ TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     issue.original = "晴れ";
     issue.suggestion = "雨";
     monitor.applyReplacement(issue);
+    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
+    // it takes back another step (keys held during the write are not here).
+    const auto applied = std::chrono::steady_clock::now();
     waitUntil([] { return false; }, 0.3);
+    waitForValue(view, kRained, 2);
+    const double undoAt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
     const std::string beforeUndo = value(view).value_or("<nothing>");
     ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
     waitUntil([] { return false; }, 3);
-    EXPECT_EQ(value(view), kText) << "read before Ctrl+Z: " << beforeUndo;
+    EXPECT_EQ(value(view), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
     EXPECT_FALSE(session_->log().contains("retrying with"));
     monitor.stop();
 }
