@@ -69,12 +69,12 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
             return false;
         // The paste has shown once the field reads otherwise; a field
         // without a value cannot tell, and its target's fetch decides.
-        // (Asked only after the target fetched our text.)
+        // Asked only after the target fetched our text, which tells the one
+        // who pasted that it went in, whatever the field reads by now.
         auto pasted = [&ax, element, before, onPasted = std::move(onPasted)] {
-            const bool shown = !before || readString(ax, element, kAXValueAttribute) != before;
-            if (shown && onPasted)
+            if (onPasted)
                 onPasted();
-            return shown;
+            return !before || readString(ax, element, kAXValueAttribute) != before;
         };
         clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted);
         return true;

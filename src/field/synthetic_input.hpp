@@ -40,8 +40,8 @@ struct SelectedTarget {
     AXElement element;
     Utf16Range range;
     std::string text;
-    // A paste into it calls this once its target fetched our text and the
-    // field changed: the paste landed.
+    // A paste into it calls this once its target fetched our text: the
+    // paste landed, even if the user takes it back before it is read.
     std::function<void()> onPasted = {};
 };
 

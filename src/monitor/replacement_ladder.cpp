@@ -338,8 +338,8 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssu
                                                             const AXElement& element) {
     auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
     if (selected && writing_) {
-        // The target fetched our text and its field changed: the paste
-        // landed, even if the user takes it back before anything is read.
+        // The target fetched our text: the paste landed, even if the user
+        // takes it back before anything is read.
         selected->target.onPasted = [watch = std::weak_ptr(writing_)] {
             if (const auto w = watch.lock())
                 w->shown = true;

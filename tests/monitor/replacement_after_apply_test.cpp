@@ -114,15 +114,16 @@ TEST_F(AfterApplyTest, AnUndoOfACorrectionThatWentInIsNeverReversed) {
 }
 
 TEST_F(AfterApplyTest, AnUndoWhileOurPasteIsStillInFlightCountsTheTargetsFetch) {
-    // The editor fetches our text 0.3 s after Ctrl+V and answers nothing
-    // while it waits: no read can show the paste before the user takes it
-    // back, but the fetch did.
+    // The editor fetches our text 0.325 s after Ctrl+V (at 0.525 s) and
+    // answers nothing while it waits; the user takes the paste back before
+    // the next look at the clipboard (0.55 s): no read ever shows the paste,
+    // but the fetch did.
     typedAndChecked(Route::selectAndPaste);
     desk.setInputQuirk(
-        field, sim::InputQuirk{.pasteDelaySeconds = 0.3, .answersNoCallsWhilePasting = true});
+        field, sim::InputQuirk{.pasteDelaySeconds = 0.325, .answersNoCallsWhilePasting = true});
     desk.select(field, {text::utf16Length(kOriginal), 0});
     monitor.applyReplacement(deToNi());
-    advanceTo(0.5);
+    advanceTo(0.53);
     ASSERT_EQ(desk.text(field), kCorrected);
     desk.pressUndo();
     advanceTo(4.0);
