@@ -132,6 +132,23 @@ TEST_F(AfterApplyTest, AnUndoWhileOurPasteIsStillInFlightCountsTheTargetsFetch) 
     EXPECT_EQ(logged("was undone since"), 1u);
 }
 
+TEST_F(AfterApplyTest, ACtrlZBeforeOurPasteIsNeverFollowedByTheCorrection) {
+    // The user meant to take the correction back, but the Ctrl+Z reached the
+    // editor before our paste (0.2 s): it took back the last step there, the
+    // typed sentence. Whatever the text is then, the correction does not
+    // come in after the user's undo.
+    typedAndChecked(Route::selectAndPaste);
+    desk.select(field, {text::utf16Length(kOriginal), 0});
+    monitor.applyReplacement(deToNi());
+    advanceTo(0.1);
+    desk.pressUndo();
+    const std::string undone = desk.text(field);
+    advanceTo(4.0);
+    EXPECT_NE(desk.text(field), kCorrected);
+    EXPECT_EQ(desk.text(field), undone);
+    EXPECT_EQ(logged("retrying with"), 0u);
+}
+
 TEST_F(AfterApplyTest, AWriteThatNeverShowedIsStillTriedAgain) {
     // The rule's other half: a field that ignored the write is retried, and
     // an undo of something else meanwhile does not count as the write.
