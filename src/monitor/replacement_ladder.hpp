@@ -5,7 +5,9 @@
 // ladder of methods, from a silent accessibility write of the whole value
 // to synthetic mouse and keyboard input; the first method that starts hands
 // over to a check that looks at the field after the method's delay, mends a
-// leftover tail once, and otherwise climbs on to the next method.
+// leftover tail once, and otherwise climbs on to the next method, but only
+// when the field never showed the write: one it showed went in, and what
+// reads otherwise since is the user's undo or typing, never written over.
 //
 // The user's text is never written from a guess: a whole value is written
 // only from a text that was read as the field's whole value and still reads
