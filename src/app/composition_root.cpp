@@ -104,6 +104,9 @@ class PanelDisplayAdapter final : public CorrectionPanelDisplay {
         overlay_.show(issues, near);
     }
     void hide() override { overlay_.hide(); }
+    void showNotice(const std::string& message, std::optional<Rect> near) override {
+        overlay_.showNotice(message, near);
+    }
 
   private:
     OverlayCoordinator& overlay_;

@@ -62,6 +62,14 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
     // The height is set from fittingHeight(); the layout must not raise it.
     outer->setSizeConstraint(QLayout::SetNoConstraint);
 
+    if (model_->isNotice()) {
+        auto* notice = textLabel("noticeLabel", overlay_qt::systemFont(13),
+                                 toColor(overlay_palette::panelInk, 0.92), this);
+        notice->setText(QString::fromStdString(model_->noticeMessage()));
+        outer->addWidget(notice);
+        return;
+    }
+
     addHeader(*outer);
 
     if (model_->showsPicker()) {
@@ -158,6 +166,8 @@ void CorrectionPanelView::setUpFade() {
 CorrectionPanelView::~CorrectionPanelView() = default;
 
 void CorrectionPanelView::refresh() {
+    if (model_->isNotice())
+        return;
     const CorrectionIssue& issue = model_->selectedIssue();
     badge_->setIssue(issue);
     if (picker_ != nullptr)
@@ -187,6 +197,8 @@ void CorrectionPanelView::toggleExplanation() {
 }
 
 void CorrectionPanelView::finishAnimations() {
+    if (fade_ == nullptr)
+        return;
     if (fade_->state() == QAbstractAnimation::Running)
         fade_->setCurrentTime(fade_->duration());
     fade_->stop();
