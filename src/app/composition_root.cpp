@@ -28,7 +28,9 @@
 #include "app/other_applications.hpp"
 #include "app/qt_alerts.hpp"
 #include "app/qt_feed_fetch.hpp"
+#include "platform/answer_limits.hpp"
 #include "app/scratch_file.hpp"
+#include "app/later_launches.hpp"
 #include "app/single_instance.hpp"
 #include "app/text_editor_launch.hpp"
 #include "app/update_controller.hpp"
@@ -257,11 +259,9 @@ class Root {
         updates_.start();
     }
 
-    // A later launch of Mivo in this session asked for the way in.
-    void openSettingsForLaterLaunch() {
-        log_.write("[Mivo] instance: a later launch asked for the settings window");
-        openSettingsWindow();
-    }
+    // A later launch of Mivo in this session asked for the way in; a burst
+    // of such requests is served once.
+    void openSettingsForLaterLaunch() { laterLaunches_.request(); }
 
   private:
     AccountToneWiring::Account accountHooks() {
@@ -498,10 +498,14 @@ class Root {
                                                     .scheduler = &scheduler});
     }
 
-    // One GET with the rewrite client's 12 s bound on the whole transfer.
+    // One GET with the account requests' 12 s bound on the whole transfer.
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
         // A feed is a few hundred bytes; anything longer is refused.
-        fetchFeed(network_, url, kMaxFeedBytes, std::chrono::milliseconds(12000), std::move(done));
+        fetchFeed(network_, url,
+                  {.maxBytes = kMaxAnswerBytes.updateFeed,
+                   .idle = std::chrono::milliseconds(12'000),
+                   .total = std::chrono::milliseconds(12'000)},
+                  std::move(done));
     }
 
     linux_desktop::LinuxDesktop& desktop_;
@@ -561,6 +565,7 @@ class Root {
     MonitoringLifecycle lifecycle_;
     bool trayAvailable_ = true;
     bool openedForMissingTray_ = false;
+    LaterLaunches laterLaunches_{desktop_.scheduler(), log_, [this] { openSettingsWindow(); }};
 };
 
 }  // namespace

@@ -64,7 +64,7 @@ class ToneAPIClient final {
 
         Kind kind = Kind::serverError;
         std::optional<std::string> detail;  // outputInvalid
-        std::string message;                // providerError
+        std::string message;                // providerError; offline, timeout: the transport's words
         int code = 0;                       // serverError
         bool operator==(const ToneAPIError&) const = default;
     };
