@@ -102,7 +102,8 @@ TEST_F(MivoAPIClientTest, RequestsCarryExactlyTheirKeysAndHeaders) {
 
     const auto meRequest = stub.requestsTo("/v1/me").at(0);
     EXPECT_EQ(meRequest["method"], "GET");
-    EXPECT_EQ(meRequest["headers"]["authorization"], "Bearer " + StubProcess::inLog(tokens.accessToken));
+    EXPECT_EQ(meRequest["headers"]["authorization"],
+              "Bearer " + StubProcess::inLog(tokens.accessToken));
     const auto out = stub.requestsTo("/v1/auth/logout").at(0);
     EXPECT_EQ(out["headers"]["authorization"], "Bearer " + StubProcess::inLog("gone"));
     EXPECT_FALSE(out["headers"].contains("content-type"));

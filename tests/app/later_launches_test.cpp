@@ -31,16 +31,23 @@ TEST(LaterLaunchesTest, EachBurstOpensTheWindowOnceAndIsLoggedOnce) {
         int opened;
         std::vector<std::string> lines;
     };
-    const std::string merged = " more requests for the settings window came in the same burst; merged";
+    const std::string merged =
+        " more requests for the settings window came in the same burst; merged";
     const Row rows[] = {
         {"one launch", {0}, 1, {kAsked}},
         {"two launches far apart", {0, 1.5}, 2, {kAsked, kAsked}},
-        {"20,000 calls at once", std::vector<double>(20'000, 0.0), 1,
+        {"20,000 calls at once",
+         std::vector<double>(20'000, 0.0),
+         1,
          {kAsked, "[Mivo] instance: 19999" + merged}},
         // A call every 0.9 s for a minute never lets the burst end.
-        {"a steady trickle", std::vector<double>(67, 0.9), 1,
+        {"a steady trickle",
+         std::vector<double>(67, 0.9),
+         1,
          {kAsked, "[Mivo] instance: 66" + merged}},
-        {"a burst, quiet, another burst", {0, 0.2, 0.2, 3, 0.1}, 2,
+        {"a burst, quiet, another burst",
+         {0, 0.2, 0.2, 3, 0.1},
+         2,
          {kAsked, "[Mivo] instance: 2" + merged, kAsked, "[Mivo] instance: 1" + merged}},
     };
     for (const auto& row : rows) {

@@ -8,10 +8,10 @@
 
 #include <QNetworkAccessManager>
 
+#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -256,8 +256,8 @@ TEST(FeedFetch, PlainHttpIsFetchedOnlyOverLoopback) {
 // address elsewhere, and the answer still comes on the loop.
 TEST(FeedFetch, PlainHttpBeyondLoopbackIsNotFetched) {
     QNetworkAccessManager network;
-    for (const char* url : {"http://updates.example/feed.json", "ftp://127.0.0.1/feed.json",
-                            "file:///etc/passwd"}) {
+    for (const char* url :
+         {"http://updates.example/feed.json", "ftp://127.0.0.1/feed.json", "file:///etc/passwd"}) {
         SCOPED_TRACE(url);
         testing::Answer<std::optional<std::string>> answer;
         fetchFeed(network, url,

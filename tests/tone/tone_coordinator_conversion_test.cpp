@@ -262,7 +262,9 @@ TEST_F(ToneConversionTest, AServiceThatDoesNotAnswerIsLoggedWithItsAddress) {
     const Case cases[] = {
         {"nothing listens", "http://127.0.0.1:9", json::object(),
          "Rewrite: no answer from http://127.0.0.1:9: unreachable (Connection refused)"},
-        {"the connection drops", stubAddress, {{"/v1/rewrite/convert", {{"drop", true}}}},
+        {"the connection drops",
+         stubAddress,
+         {{"/v1/rewrite/convert", {{"drop", true}}}},
          "Rewrite: no answer from " + stubAddress +
              ": unreachable (The remote host closed the connection)"},
     };
@@ -278,8 +280,8 @@ TEST_F(ToneConversionTest, AServiceThatDoesNotAnswerIsLoggedWithItsAddress) {
         focusedField("Hello there.");
         offline->invoke();
         panel.buttons().onAction(RewriteAction::improve);
-        ASSERT_TRUE(testing::runEventLoopUntil(
-            [&] { return !offline->stateBox().state().is<Loading>(); }));
+        ASSERT_TRUE(
+            testing::runEventLoopUntil([&] { return !offline->stateBox().state().is<Loading>(); }));
         EXPECT_EQ(offline->stateBox().state(), TonePanelState::offline());
         EXPECT_EQ(std::ranges::count(seen, c.expectedLine), 1) << ::testing::PrintToString(seen);
         offline->hidePanel();

@@ -127,13 +127,12 @@ std::string AccountBook::bookJson() const {
 std::string AccountBook::bookJsonLocked() const {
     nlohmann::json sessions = nlohmann::json::array();
     for (const auto& [access, session] : sessions_) {
-        sessions.push_back(
-            {{"access_sha256", access},
-             {"refresh_sha256", session.refreshDigest},
-             {"expires_at", std::chrono::duration_cast<std::chrono::seconds>(
-                                session.expiresAt.time_since_epoch())
-                                .count()},
-             {"serial", session.serial}});
+        sessions.push_back({{"access_sha256", access},
+                            {"refresh_sha256", session.refreshDigest},
+                            {"expires_at", std::chrono::duration_cast<std::chrono::seconds>(
+                                               session.expiresAt.time_since_epoch())
+                                               .count()},
+                            {"serial", session.serial}});
     }
     return nlohmann::json{{"sessions", sessions}}.dump();
 }
@@ -149,13 +148,15 @@ std::optional<std::string> AccountBook::loadBook(std::string_view document) {
         if (!s.is_object() || !isDigest(s.value("access_sha256", nlohmann::json())) ||
             !isDigest(s.value("refresh_sha256", nlohmann::json())) ||
             !s.value("expires_at", nlohmann::json()).is_number_integer() ||
-            s["expires_at"].get<int64_t>() < 0 || s["expires_at"].get<int64_t>() > (int64_t{1} << 34) ||
+            s["expires_at"].get<int64_t>() < 0 ||
+            s["expires_at"].get<int64_t>() > (int64_t{1} << 34) ||
             !s.value("serial", nlohmann::json()).is_number_unsigned())
             return "a session of the account book is malformed";
         const std::string access = s["access_sha256"];
         const std::string refresh = s["refresh_sha256"];
         const auto serial = s["serial"].get<uint64_t>();
-        sessions[access] = {refresh, Clock::time_point(std::chrono::seconds(s["expires_at"].get<int64_t>())),
+        sessions[access] = {refresh,
+                            Clock::time_point(std::chrono::seconds(s["expires_at"].get<int64_t>())),
                             serial};
         refreshTokens[refresh] = access;
         nextSerial = std::max(nextSerial, serial + 1);

@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "account_book.hpp"
-#include "request_log.hpp"
-#include "stub_files.hpp"
 #include "connection_drop.hpp"
 #include "correction/local_correction_service.hpp"
-#include "shared/text.hpp"
-#include "stub_rewrite.hpp"
 #include "platform/private_file.hpp"
+#include "request_log.hpp"
+#include "shared/text.hpp"
+#include "stub_files.hpp"
+#include "stub_rewrite.hpp"
 #include "stub_script.hpp"
 
 namespace mivo::stub {
@@ -173,14 +173,14 @@ Handler ApiStub::Impl::endpoint(Handler handler) {
 // control routes were asked for at start. Anyone else on this machine can
 // reach the port, and must neither read tokens nor choose rewrites.
 Handler ApiStub::Impl::control(Handler handler) {
-    return [this, handler = std::move(handler)](const httplib::Request& req,
-                                                httplib::Response& res) {
-        if (controlSecret.empty())
-            return answerError(res, 404, "Not Found");
-        if (!isControlSecret(req.get_header_value("X-Mivo-Stub-Secret"), controlSecret))
-            return answerError(res, 403, "Forbidden");
-        handler(req, res);
-    };
+    return
+        [this, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
+            if (controlSecret.empty())
+                return answerError(res, 404, "Not Found");
+            if (!isControlSecret(req.get_header_value("X-Mivo-Stub-Secret"), controlSecret))
+                return answerError(res, 403, "Forbidden");
+            handler(req, res);
+        };
 }
 
 void ApiStub::Impl::accountRoutes() {
@@ -318,48 +318,49 @@ void ApiStub::Impl::developmentRoutes() {
                          302);
     });
     server.Get("/dev/requests", control([this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(requestLog.dump().dump(-1, ' ', false, json::error_handler_t::replace),
-                        "application/json");
-    }));
+                   res.set_content(
+                       requestLog.dump().dump(-1, ' ', false, json::error_handler_t::replace),
+                       "application/json");
+               }));
     server.Delete("/dev/requests", control([this](const httplib::Request&, httplib::Response& res) {
-        requestLog.clear();
-        res.status = 204;
-    }));
+                      requestLog.clear();
+                      res.status = 204;
+                  }));
     server.Post("/dev/script", control([this](const httplib::Request& req, httplib::Response& res) {
-        if (auto complaint = script.load(req.body))
-            return answerError(res, 400, *complaint);
-        res.status = 204;
-    }));
+                    if (auto complaint = script.load(req.body))
+                        return answerError(res, 400, *complaint);
+                    res.status = 204;
+                }));
     server.Delete("/dev/script", control([this](const httplib::Request&, httplib::Response& res) {
-        script.clear();
-        res.status = 204;
-    }));
+                      script.clear();
+                      res.status = 204;
+                  }));
     server.Post("/dev/config", control([this](const httplib::Request& req, httplib::Response& res) {
-        const json body = bodyOf(req);
-        if (!body.is_object())
-            return answerError(res, 400, "the body must be a JSON object");
-        if (auto it = body.find("expires_in"); it != body.end()) {
-            if (!it->is_number_integer() || it->get<long long>() < 1)
-                return answerError(res, 400, "expires_in must be a positive integer");
-            accounts.setExpiresIn(it->get<long long>());
-        }
-        if (auto it = body.find("callback_port"); it != body.end()) {
-            if (!it->is_number_integer() || it->get<long long>() < 1 ||
-                it->get<long long>() > 65535)
-                return answerError(res, 400, "callback_port must be a port number");
-            options.callbackPort = it->get<int>();
-        }
-        for (const auto* key : {"update_version", "update_notes_url"}) {
-            if (auto it = body.find(key); it != body.end() && !it->is_string())
-                return answerError(res, 400, std::string(key) + " must be a string");
-        }
-        std::lock_guard lock(feedMutex);
-        if (auto it = body.find("update_version"); it != body.end())
-            options.updateVersion = it->get<std::string>();
-        if (auto it = body.find("update_notes_url"); it != body.end())
-            options.updateNotesURL = it->get<std::string>();
-        res.status = 204;
-    }));
+                    const json body = bodyOf(req);
+                    if (!body.is_object())
+                        return answerError(res, 400, "the body must be a JSON object");
+                    if (auto it = body.find("expires_in"); it != body.end()) {
+                        if (!it->is_number_integer() || it->get<long long>() < 1)
+                            return answerError(res, 400, "expires_in must be a positive integer");
+                        accounts.setExpiresIn(it->get<long long>());
+                    }
+                    if (auto it = body.find("callback_port"); it != body.end()) {
+                        if (!it->is_number_integer() || it->get<long long>() < 1 ||
+                            it->get<long long>() > 65535)
+                            return answerError(res, 400, "callback_port must be a port number");
+                        options.callbackPort = it->get<int>();
+                    }
+                    for (const auto* key : {"update_version", "update_notes_url"}) {
+                        if (auto it = body.find(key); it != body.end() && !it->is_string())
+                            return answerError(res, 400, std::string(key) + " must be a string");
+                    }
+                    std::lock_guard lock(feedMutex);
+                    if (auto it = body.find("update_version"); it != body.end())
+                        options.updateVersion = it->get<std::string>();
+                    if (auto it = body.find("update_notes_url"); it != body.end())
+                        options.updateNotesURL = it->get<std::string>();
+                    res.status = 204;
+                }));
 }
 
 void ApiStub::Impl::routes() {

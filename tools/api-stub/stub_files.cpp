@@ -52,8 +52,7 @@ std::string makeControlSecret() {
 
 std::optional<std::string> writeControlSecret(const std::filesystem::path& path,
                                               std::string_view secret) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return "cannot create " + path.string() + ": " + errnoText();
     const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, secret);

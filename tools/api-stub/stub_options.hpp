@@ -38,6 +38,7 @@ std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::st
 inline constexpr const char* kStubUsage =
     "usage: mivo-api-stub [--port N] [--script FILE] [--callback-port N] [--expires-in SECONDS]\n"
     "                     [--update-version VERSION] [--update-notes-url URL]\n"
-    "                     [--control-secret-file NEW_FILE] [--accounts-file FILE | --keep-accounts]";
+    "                     [--control-secret-file NEW_FILE] [--accounts-file FILE | "
+    "--keep-accounts]";
 
 }  // namespace mivo::stub

@@ -34,7 +34,8 @@ class HttpResponseReader {
     // soon as its length or its bytes say so.
     explicit HttpResponseReader(bool answersHead, std::size_t maxBodyBytes = 0)
         : answersHead_(answersHead),
-          maxBodyBytes_(maxBodyBytes == 0 ? kMaxBodyBytes : std::min(maxBodyBytes, kMaxBodyBytes)) {}
+          maxBodyBytes_(maxBodyBytes == 0 ? kMaxBodyBytes : std::min(maxBodyBytes, kMaxBodyBytes)) {
+    }
 
     State feed(std::string_view bytes);
     // The peer closed the connection: complete only when the body runs to

@@ -31,8 +31,8 @@ struct SignedIn {
 };
 
 SignedIn signIn(const StubProcess& stub) {
-    const auto start = stub.send("POST", "/v1/auth/desktop/start",
-                                 R"({"device_nonce":"n","callback_port":9999})");
+    const auto start =
+        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"n","callback_port":9999})");
     const std::string authUrl = json::parse(start->body)["auth_url"];
     const std::string location =
         stub.send("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location");
@@ -51,7 +51,7 @@ int meStatus(const StubProcess& stub, const std::string& token) {
 }
 
 unsigned modeOf(const fs::path& path) {
-    struct stat s{};
+    struct stat s {};
     return ::stat(path.c_str(), &s) == 0 ? (s.st_mode & 0777) : 0;
 }
 
@@ -72,8 +72,8 @@ TEST(ApiStubControl, OnlyTheHolderOfTheSecretSteersTheStub) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.method) + " " + row.path);
-        for (const std::string& presented : {std::string(), std::string(64, '0'),
-                                             std::string("x")}) {
+        for (const std::string& presented :
+             {std::string(), std::string(64, '0'), std::string("x")}) {
             std::map<std::string, std::string> headers;
             if (!presented.empty())
                 headers["X-Mivo-Stub-Secret"] = presented;
@@ -86,12 +86,12 @@ TEST(ApiStubControl, OnlyTheHolderOfTheSecretSteersTheStub) {
     // Nothing a stranger sent took effect: the log still holds the sign-in,
     // the sign-in page still sends the browser to the port that asked.
     EXPECT_EQ(stub.requestsTo("/v1/auth/desktop/exchange").size(), 1u);
-    const auto start = stub.send("POST", "/v1/auth/desktop/start",
-                                 R"({"device_nonce":"m","callback_port":9999})");
+    const auto start =
+        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"m","callback_port":9999})");
     const std::string authUrl = json::parse(start->body)["auth_url"];
-    EXPECT_THAT(stub.sendAsStranger("GET", authUrl.substr(stub.baseURL().size()))
-                    ->headers.at("Location"),
-                ::testing::StartsWith("http://127.0.0.1:9999/?grant="));
+    EXPECT_THAT(
+        stub.sendAsStranger("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location"),
+        ::testing::StartsWith("http://127.0.0.1:9999/?grant="));
     // The secret is the test's alone.
     EXPECT_EQ(modeOf(fs::path(stub.folder()) / "control-secret"), 0600u);
 }
@@ -112,9 +112,9 @@ TEST(ApiStubControl, WithoutASecretFileTheControlRoutesAreOff) {
     EXPECT_EQ(client.Get("/v1/health")->status, 200);
     const httplib::Headers guess{{"X-Mivo-Stub-Secret", ""}};
     EXPECT_EQ(client.Get("/dev/requests", guess)->status, 404);
-    EXPECT_EQ(client.Post("/dev/config", guess, R"({"callback_port":4444})", "application/json")
-                  ->status,
-              404);
+    EXPECT_EQ(
+        client.Post("/dev/config", guess, R"({"callback_port":4444})", "application/json")->status,
+        404);
     EXPECT_EQ(client.Post("/dev/script", R"({})", "application/json")->status, 404);
     server.stop();
     serving.join();
@@ -124,8 +124,8 @@ TEST(ApiStubLog, TheLogHoldsNoWholeTokenAndOnlyTheNewestRequests) {
     StubProcess stub;
     const SignedIn tokens = signIn(stub);
     ASSERT_EQ(meStatus(stub, tokens.access), 200);
-    const auto renewed = stub.send("POST", "/v1/auth/refresh",
-                                   json{{"refresh_token", tokens.refresh}}.dump());
+    const auto renewed =
+        stub.send("POST", "/v1/auth/refresh", json{{"refresh_token", tokens.refresh}}.dump());
     ASSERT_EQ(renewed->status, 200);
     const std::string newAccess = json::parse(renewed->body)["access_token"];
     stub.send("POST", "/v1/auth/logout", "", {{"Authorization", "Bearer " + newAccess}});
@@ -169,14 +169,14 @@ TEST(ApiStubAccounts, ASignInOutlivesARestartWithTheBook) {
 
     StubProcess second({"--accounts-file", book.string()});
     EXPECT_EQ(meStatus(second, tokens.access), 200);
-    const auto renewed = second.send("POST", "/v1/auth/refresh",
-                                     json{{"refresh_token", tokens.refresh}}.dump());
+    const auto renewed =
+        second.send("POST", "/v1/auth/refresh", json{{"refresh_token", tokens.refresh}}.dump());
     EXPECT_EQ(renewed->status, 200);
     // Rotation holds across the restart too: the spent token stays spent.
-    EXPECT_EQ(second.send("POST", "/v1/auth/refresh",
-                          json{{"refresh_token", tokens.refresh}}.dump())
-                  ->status,
-              401);
+    EXPECT_EQ(
+        second.send("POST", "/v1/auth/refresh", json{{"refresh_token", tokens.refresh}}.dump())
+            ->status,
+        401);
     // Without the book, a new stand-in knows nobody (as before).
     StubProcess forgetful;
     EXPECT_EQ(meStatus(forgetful, tokens.access), 401);
