@@ -221,8 +221,9 @@ TEST_F(MivoAPIClientTest, TransportFailuresAndCancelling) {
 }
 
 TEST_F(MivoAPIClientTest, BadInputNeverStopsTheClient) {
-    // A huge answer, and a token that would forge a header.
-    stub.script({{"/v1/me", {{"status", 200}, {"body", std::string(900000, '[')}}}});
+    // A deeply nested answer as long as an account answer may be, and a
+    // token that would forge a header.
+    stub.script({{"/v1/me", {{"status", 200}, {"body", std::string(60000, '[')}}}});
     EXPECT_EQ(me("t").error().kind, Kind::decodingFailed);
     EXPECT_EQ(me("t\r\nX-Admin: yes").error().kind, Kind::networkFailed);
     const auto start = await<MivoAPIClient::DesktopStartResponse>(
@@ -241,7 +242,7 @@ TEST(MivoAPIClientLimits, AnAnswerThatNeverEndsIsCutAtTheTotalLimit) {
         std::string piece;
     };
     const Row rows[] = {
-        {"one byte at a time", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{", " "},
+        {"one byte at a time", "HTTP/1.1 200 OK\r\nContent-Length: 60000\r\n\r\n{", " "},
         {"endless 100 Continue", "HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 100 Continue\r\n\r\n"},
         {"endless trailers",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n",

@@ -377,7 +377,8 @@ TEST_F(ToneAPIClientTest, AnAnswerLaterThanTwelveSecondsTimesOut) {
 }
 
 TEST_F(ToneAPIClientTest, BadInputNeverStopsTheClient) {
-    stub.script({{"/v1/rewrite/convert", {{"status", 200}, {"body", std::string(900000, '{')}}}});
+    // Deeply nested, as long as a rewrite answer may be.
+    stub.script({{"/v1/rewrite/convert", {{"status", 200}, {"body", std::string(250000, '{')}}}});
     EXPECT_EQ(failureKind(convert(request("元", RewriteAction::improve))), Kind::decodingFailed);
     auto r = request("\xff\xfe", RewriteAction::improve);
     r.followingContext = "\xc3";
