@@ -1,6 +1,7 @@
 // The token store's Secret Service calls off the main loop: one worker
 // thread, a bound on every call, the session's values in memory.
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <utility>
@@ -33,6 +34,9 @@ struct KeychainStore::Offloaded {
     TimePoint promptEnded{};
     // The service failed or did not answer in time: nothing more goes there.
     bool givenUp = false;
+    // The same, as the worker sees it: set by the worker at a failure and by
+    // the loop when it gives up.
+    std::shared_ptr<std::atomic<bool>> stopped = std::make_shared<std::atomic<bool>>(false);
     bool told = false;
     std::size_t underWay = 0;
 };
@@ -193,27 +197,41 @@ void KeychainStore::offload(std::function<std::vector<std::string>()> job, bool 
         --o->underWay;
         self->giveUp(mattersToUser);
     });
-    o.worker.run(
-        [post = o.offload.post, job = std::move(job), weak, settled, bound, self, mattersToUser] {
-            auto lines = job();
-            post([weak, settled, bound, self, mattersToUser, lines = std::move(lines)] {
+    o.worker.run([post = o.offload.post, job = std::move(job), stopped = o.stopped, weak, settled,
+                  bound, self, mattersToUser] {
+        // After a failure the calls queued behind it are not made: each
+        // would fail alike, and a keyring whose prompt the user just
+        // dismissed would ask again for every one of them.
+        if (stopped->load())
+            return post([weak, settled, bound] {
                 auto o = weak.lock();
-                if (!o || *settled)
+                if (!o || std::exchange(*settled, true))
                     return;
-                *settled = true;
                 --o->underWay;
                 bound->cancel();
-                for (const auto& line : lines)
-                    self->log_.write(line);
-                if (!lines.empty())
-                    self->giveUp(mattersToUser);
             });
+        auto lines = job();
+        if (!lines.empty())
+            stopped->store(true);
+        post([weak, settled, bound, self, mattersToUser, lines = std::move(lines)] {
+            auto o = weak.lock();
+            if (!o || *settled)
+                return;
+            *settled = true;
+            --o->underWay;
+            bound->cancel();
+            for (const auto& line : lines)
+                self->log_.write(line);
+            if (!lines.empty())
+                self->giveUp(mattersToUser);
         });
+    });
 }
 
 void KeychainStore::giveUp(bool tellUser) {
     Offloaded& o = *offloaded_;
     o.givenUp = true;
+    o.stopped->store(true);
     if (!tellUser || o.told)
         return;
     o.told = true;

@@ -152,6 +152,9 @@ class Root {
         alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         if (!serviceAddress_)
             log_.write("[Mivo] " + serviceAddress_.error());
+        if (auto feed = environment("MIVO_UPDATE_FEED_URL"); feed && !isHttpsOrLoopbackHttp(*feed))
+            log_.write("[Mivo] update feed: MIVO_UPDATE_FEED_URL must be https (plain http only to "
+                       "this machine); it is not fetched");
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);
