@@ -24,6 +24,7 @@
 #include "app/build_version.hpp"
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
+#include "app/later_launches.hpp"
 #include "app/mivo_main_menu.hpp"
 #include "app/monitoring_lifecycle.hpp"
 #include "app/other_applications.hpp"
@@ -42,6 +43,7 @@
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
+#include "platform/answer_limits.hpp"
 #include "platform/json_file_user_defaults.hpp"
 #include "platform/linux/libsecret_secret_store.hpp"
 #include "platform/linux/linux_desktop.hpp"
@@ -154,6 +156,9 @@ class Root {
         alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         if (!serviceAddress_)
             log_.write("[Mivo] " + serviceAddress_.error());
+        if (auto feed = environment("MIVO_UPDATE_FEED_URL"); feed && !isHttpsOrLoopbackHttp(*feed))
+            log_.write("[Mivo] update feed: MIVO_UPDATE_FEED_URL must be https (plain http only to "
+                       "this machine); it is not fetched");
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);
@@ -264,11 +269,9 @@ class Root {
         updates_.start();
     }
 
-    // A later launch of Mivo in this session asked for the way in.
-    void openSettingsForLaterLaunch() {
-        log_.write("[Mivo] instance: a later launch asked for the settings window");
-        openSettingsWindow();
-    }
+    // A later launch of Mivo in this session asked for the way in; a burst
+    // of such requests is served once.
+    void openSettingsForLaterLaunch() { laterLaunches_.request(); }
 
   private:
     AccountToneWiring::Account accountHooks() {
@@ -496,10 +499,14 @@ class Root {
                                                     .scheduler = &scheduler});
     }
 
-    // One GET with the rewrite client's 12 s bound on the whole transfer.
+    // One GET with the account requests' 12 s bound on the whole transfer.
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
         // A feed is a few hundred bytes; anything longer is refused.
-        fetchFeed(network_, url, kMaxFeedBytes, std::chrono::milliseconds(12000), std::move(done));
+        fetchFeed(network_, url,
+                  {.maxBytes = kMaxAnswerBytes.updateFeed,
+                   .idle = std::chrono::milliseconds(12'000),
+                   .total = std::chrono::milliseconds(12'000)},
+                  std::move(done));
     }
 
     linux_desktop::LinuxDesktop& desktop_;
@@ -559,6 +566,7 @@ class Root {
     MonitoringLifecycle lifecycle_;
     bool trayAvailable_ = true;
     bool openedForMissingTray_ = false;
+    LaterLaunches laterLaunches_{desktop_.scheduler(), log_, [this] { openSettingsWindow(); }};
 };
 
 }  // namespace
