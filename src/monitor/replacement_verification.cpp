@@ -157,6 +157,7 @@ void ReplacementLadder::verifyReplacement(PendingReplacement pending, double del
 
 void ReplacementLadder::check(PendingReplacement pending) {
     if (host_.observedElement() != pending.element) {
+        letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
         return;
@@ -168,10 +169,14 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
         restoreCaret(pending, false);
+        letKeysGo();
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
     }
+    // The keys held so far go where the user had the caret before anything
+    // else is tried.
+    letKeysGo(&pending);
     if (putBackMisplacedWrite(pending, current))
         return;
     // The monitor's keys are forgotten whenever it attaches to the field
