@@ -24,7 +24,7 @@ constexpr double kBatchSuppressionSeconds = 1.0;
 // our selection or beside the correction), at most this long whatever
 // happens; the field is looked at this often to let them go, with the caret
 // back, as soon as it shows the correction.
-constexpr double kKeyboardHoldLimitSeconds = 2.0;
+constexpr double kKeyboardHoldLimitSeconds = 2.5;
 constexpr double kWritePollSeconds = 0.05;
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;

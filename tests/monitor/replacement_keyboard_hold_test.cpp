@@ -98,6 +98,25 @@ TEST_F(ReplacementKeyboardHoldTest, KeysTypedRightAfterApplyLandWhereTheUserWasT
     }
 }
 
+TEST_F(ReplacementKeyboardHoldTest, HeldKeysKeepTheirOrderAcrossBursts) {
+    // Keys and a BackSpace in several bursts, some held, some after the
+    // hold: the field reads as if nothing had held them.
+    for (const auto& route : kRoutes) {
+        SCOPED_TRACE(route.name);
+        follow(route);
+        monitor.applyReplacement(de());
+        desk.clock().after(0.05, [this] { desk.typeText("あ"); });
+        desk.clock().after(0.1, [this] { desk.typeText("いx"); });
+        desk.clock().after(0.15, [this] { desk.pressDelete(); });
+        desk.clock().after(0.3, [this] { desk.typeText("う"); });
+        desk.clock().after(1.2, [this] { desk.typeText("え"); });
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), kCorrected + "あいうえ");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
 TEST_F(ReplacementKeyboardHoldTest, TheKeysWaitOnlyUntilTheFieldShowsTheCorrection) {
     struct Row {
         Route route;
