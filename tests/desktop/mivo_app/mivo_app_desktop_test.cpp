@@ -331,7 +331,13 @@ TEST_F(MivoAppDesktopTest, KeysTypedAsApplyIsClickedLandAtTheEnd) {
     std::pair<int, int> apply;
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
     click(apply.first, apply.second);
-    ASSERT_TRUE(hands->type("abc"));
+    // At the click, while the selection is ours, while the paste is on
+    // its way.
+    ASSERT_TRUE(hands->type("a"));
+    spinFor(0.1);
+    ASSERT_TRUE(hands->type("b"));
+    spinFor(0.2);
+    ASSERT_TRUE(hands->type("c"));
     EXPECT_TRUE(waitForValue(view, "東京に住んでいます。abc", 5)) << value(view).value_or("?");
     spinFor(0.5);
     ASSERT_TRUE(hands->type("de"));
