@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -117,6 +118,7 @@ bool X11KeyboardHold::hold(double limitSeconds) {
     if (!available_)
         return false;
     if (!holding()) {
+        const TimePoint asked = scheduler_.now();
         // A key held down now would come up while its keyboard floats and
         // stay down for the applications.
         if (anyKeyDown()) {
@@ -139,8 +141,11 @@ bool X11KeyboardHold::hold(double limitSeconds) {
             return false;
         }
         since_ = scheduler_.now();
+        char took[32];
+        std::snprintf(took, sizeof took, "%.1f",
+                      std::chrono::duration<double, std::milli>(since_ - asked).count());
         log_.write("[Mivo] input: holding the user's keys (" + std::to_string(grabbed_.size()) +
-                   " keyboards)");
+                   " keyboards, grabbed in " + took + " ms)");
     }
     limit_.cancel();
     limit_ = scheduler_.after(limitSeconds, [this] { release(); });
