@@ -141,8 +141,9 @@ class SimDesktop {
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);
     void select(SimId id, Utf16Range range);
-    // Keyboard input into the focused field of the frontmost application,
-    // through the same synthetic events the services post.
+    // The user's keys into the focused field of the frontmost application,
+    // through the same synthetic events the services post; they wait while
+    // the keyboard is held.
     void typeText(std::string_view text);
     void pressDelete();
     // Ctrl+Z: the field's last step in its undo history comes back.
