@@ -204,9 +204,9 @@ bool ReplacementLadder::isWatching(const AXElement& element) {
 
 void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText& text) {
     const auto note = [&](WriteWatch& watch) {
-        if (!watch.shown && watch.element == element &&
+        if (!watch.seenInText && watch.element == element &&
             replacementShows(watch.issue, watch.originalText, text))
-            watch.shown = true;
+            watch.shown = watch.seenInText = true;
     };
     for (const auto& w : watches_) {
         if (const auto watch = w.lock())
@@ -263,6 +263,10 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
             restoreCaret(pending, false);
             return letKeysGo();
         }
+        // The field showed the correction and no longer does: the user took
+        // it back, and where the caret stands now is the user's doing.
+        if (pending.watch && pending.watch->seenInText)
+            return letKeysGo();
         // From then on the check decides.
         if (host_.desktop().scheduler.now() < until)
             watchForWrite(std::move(pending), until);

@@ -43,6 +43,9 @@ struct WriteWatch {
     CorrectionIssue issue;
     FieldText originalText;
     bool shown = false;
+    // Shown by the field's own text (an event or a read), not only by the
+    // target fetching our paste.
+    bool seenInText = false;
 };
 
 // One replacement on its way: what its checks compare with and what they

@@ -146,9 +146,10 @@ class SimDesktop {
     // the keyboard is held.
     void typeText(std::string_view text);
     void pressDelete();
-    // Ctrl+Z: the field's last step in its undo history comes back.
-    // Characters typed one after another are one step, as editors keep
-    // them; every other edit (a paste, a write, a whole value) is one.
+    // The user's Ctrl+Z, held like any other key of the user's: the field's
+    // last step in its undo history comes back. Characters typed one after
+    // another are one step, as editors keep them; every other edit (a
+    // paste, a write, a whole value) is one.
     void pressUndo();
 
     // --- Looking -------------------------------------------------------

@@ -34,8 +34,8 @@ void SimDesktop::pressDelete() {
 }
 
 void SimDesktop::pressUndo() {
-    input_->postKeyEvent(KeyEvent{kSimKeyCodeZ, true, kEventFlagCommand, {}});
-    input_->postKeyEvent(KeyEvent{kSimKeyCodeZ, false, kEventFlagCommand, {}});
+    input_->userKeyEvent(KeyEvent{kSimKeyCodeZ, true, kEventFlagCommand, {}});
+    input_->userKeyEvent(KeyEvent{kSimKeyCodeZ, false, kEventFlagCommand, {}});
 }
 
 std::string SimDesktop::text(SimId id) const {
