@@ -59,11 +59,7 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
         frame = frameForPanel(size, *near, visibleScreenFrame(*near));
     } else {
         verticalAnchor_.reset();
-        const auto screens = screens_.screens();
-        const Rect screen =
-            screens.empty() ? panel_placement::fallbackScreen : screens.front().visibleFrame;
-        frame = Rect{screen.minX() + screen.width / 2 - size.width / 2,
-                     screen.midY() - size.height / 2, size.width, size.height};
+        frame = panel_placement::centred(size, screens_.screens());
     }
     window_.setFrame(frame);
     window_.orderFront();
