@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QScrollArea>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -70,7 +71,6 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
                                        QWidget* parent)
     : QWidget(parent), model_(model) {
     setObjectName(QStringLiteral("onboardingCarousel"));
-    setFixedSize(OnboardingTheme::windowWidth, OnboardingTheme::windowHeight);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -87,7 +87,16 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
     slides_->addWidget(new SignInSlide(model_));
     slides_->addWidget(new ReadySlide(model_));
     slideArea_->addWidget(stackHolder);
-    layout->addWidget(slideBox, 1);
+    // On a screen lower than the window (a small or scaled one) the slide
+    // scrolls while the footer with its buttons stays in view.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("slideScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(slideBox);
+    scroll->viewport()->setAutoFillBackground(false);
+    slideBox->setAutoFillBackground(false);
+    layout->addWidget(scroll, 1);
 
     footer_ = new FooterBar;
     footer_->setObjectName(QStringLiteral("onboardingFooter"));
