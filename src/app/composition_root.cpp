@@ -146,8 +146,6 @@ class Root {
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
-        // Alerts open over whatever window the user is at.
-        alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         if (!serviceAddress_)
             log_.write("[Mivo] " + serviceAddress_.error());
         // Step 4: the monitor, the overlay and the permission.
@@ -324,6 +322,8 @@ class Root {
                     if (!shortcut.empty())
                         onboardingWindow_.model().setRewriteShortcutDisplay(shortcut);
                 },
+            .settingsShortcutActive =
+                [this](bool active) { settingsWindow_.model().setToneHotKeyActive(active); },
             .openSettings = [this] { openSettingsWindow(); },
             .onboardingSigningIn =
                 [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
