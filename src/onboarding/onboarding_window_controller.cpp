@@ -90,11 +90,11 @@ void OnboardingWindow::fitTo(const QRect& available, const QMargins& frame) {
     const QSize room = available.size().shrunkBy(frame);
     setFixedSize(std::min(OnboardingTheme::windowWidth, room.width()),
                  std::min(OnboardingTheme::windowHeight, room.height()));
-    // Centred in the room the frame leaves, so the title bar stays on the
-    // screen too.
-    QRect placed(QPoint(), size());
-    placed.moveCenter(available.marginsRemoved(frame).center());
-    move(placed.topLeft());
+    // The window with its frame centred in the area; a window's position is
+    // its frame's, so the title bar stays on the screen too.
+    QRect framed(QPoint(), size().grownBy(frame));
+    framed.moveCenter(available.center());
+    move(framed.topLeft());
 }
 
 void OnboardingWindowController::showCentered() {

@@ -85,12 +85,13 @@ TEST_F(OnboardingWindowTest, FitsTheScreensAvailableAreaLessTheFrame) {
         QPoint at;
     };
     const std::vector<Row> rows{
-        // Room enough: 720 × 560, centred under the title bar.
-        {{0, 0, 1280, 1000}, {1, 21, 1, 1}, {720, 560}, {280, 230}},
+        // Room enough: 720 × 560, centred with its frame (the position is
+        // the frame's).
+        {{0, 0, 1280, 1000}, {1, 21, 1, 1}, {720, 560}, {279, 209}},
         // 1600 × 1000 at scale 2: 800 × 500 of Qt's pixels.
-        {{0, 0, 800, 500}, {1, 21, 1, 1}, {720, 478}, {40, 21}},
+        {{0, 0, 800, 500}, {1, 21, 1, 1}, {720, 478}, {39, 0}},
         // 1280 × 1024 at scale 2, a panel at the top: narrower and lower.
-        {{0, 24, 640, 488}, {4, 32, 4, 4}, {632, 452}, {4, 56}},
+        {{0, 24, 640, 488}, {4, 32, 4, 4}, {632, 452}, {0, 24}},
     };
     for (const Row& row : rows) {
         window.fitTo(row.available, row.frame);

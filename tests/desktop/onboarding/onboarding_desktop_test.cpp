@@ -92,7 +92,9 @@ TEST_F(OnboardingDesktopTest, TheWindowAndTheButtonsOfEverySlideLieOnTheScreen) 
     const Rect primary = linux_desktop::primaryScreenFrame();
     const QRect screen(0, 0, static_cast<int>(primary.width), static_cast<int>(primary.height));
     const QRect framed = framedGeometry(id);
-    EXPECT_TRUE(screen.contains(framed)) << "the window with its title bar leaves the screen";
+    EXPECT_TRUE(screen.contains(framed))
+        << "the window with its title bar leaves the screen: " << framed.x() << "," << framed.y()
+        << " " << framed.width() << "x" << framed.height();
 
     const char* buttons[][2] = {
         {"getStartedButton", nullptr},

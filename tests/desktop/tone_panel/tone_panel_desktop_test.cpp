@@ -252,12 +252,16 @@ TEST_F(TonePanelDesktopTest, TheTriggerIconTakesClicksButNeverTheFocus) {
     icon.stop();
 }
 
-// A long message makes the panel taller than the picker it opened with.
+// The panel opens small (offline: a line and a button) and grows to a
+// preview of the rewrite.
+TonePanelState shortState() {
+    return TonePanelState::offline();
+}
+
 TonePanelState tallerState() {
-    return TonePanelState::error(
-        "The rewrite service could not be reached. Check the connection and try again; "
-        "the text in the field is unchanged.",
-        true);
+    return TonePanelState::preview(
+        "本日は会議に参加できず、申し訳ございません。また改めてご連絡いたします。",
+        RewriteAction::improve, std::nullopt, 420, false);
 }
 
 TEST_F(TonePanelDesktopTest, ThePanelOpensNextToItsTextInXPixels) {
@@ -317,6 +321,7 @@ TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ToneStateBox box;
+        box.setState(shortState());
         QtTonePanelPresenter presenter(screens);
         presenter.open({"今日は会議です。", &box, {}, nullptr, row.anchor});
         TonePanelWindow* window = presenter.window();
