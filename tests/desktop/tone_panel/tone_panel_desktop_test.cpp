@@ -307,16 +307,22 @@ TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
     const Rect primary = linux_desktop::primaryScreenFrame();
     const double w = primary.width;
     const double h = primary.height;
+    enum class Side { below, above, clamped };
     struct Row {
         const char* name;
         Rect anchor;  // X pixels, y up
-        bool below;   // room below the text
+        Side side;    // where it opens; clamped: grows past the screen's edge
     };
+    // Room below the text for the small panel (159 points) but not for the
+    // grown one (over 300): it opens below, and growing down would take it
+    // past the bottom edge.
+    const double lowLine = 14 + 230 * scale();
     const std::vector<Row> rows{
-        {"top-left", {4, h - 40, 40, 16}, true},
-        {"top-right", {w - 44, h - 40, 40, 16}, true},
-        {"bottom-left", {4, 30, 40, 16}, false},
-        {"bottom-right", {w - 44, 30, 40, 16}, false},
+        {"top-left", {4, h - 40, 40, 16}, Side::below},
+        {"top-right", {w - 44, h - 40, 40, 16}, Side::below},
+        {"bottom-left", {4, 30, 40, 16}, Side::above},
+        {"bottom-right", {w - 44, 30, 40, 16}, Side::above},
+        {"low-middle", {w / 2, lowLine, 40, 16}, Side::clamped},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -345,12 +351,15 @@ TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
         // The edge next to the text stays, so the panel never covers it.
         const double textTop = h - row.anchor.maxY();
         const double textBottom = h - row.anchor.minY();
-        if (row.below) {
+        if (row.side == Side::below) {
             EXPECT_NEAR(grown.y(), opened.y(), 1);
             EXPECT_GE(grown.y(), textBottom);
-        } else {
+        } else if (row.side == Side::above) {
             EXPECT_NEAR(grown.y() + grown.height(), opened.y() + opened.height(), 1);
             EXPECT_LE(grown.y() + grown.height(), textTop);
+        } else {
+            EXPECT_GE(opened.y(), textBottom) << "it opened below the text";
+            EXPECT_NEAR(grown.y() + grown.height(), h - 8, 1) << "it stops at the bottom margin";
         }
         presenter.close();
         spinFor(0.1);
