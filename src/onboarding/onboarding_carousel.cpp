@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -65,6 +66,22 @@ class FadeOverlay : public QWidget {
     double opacity_ = 1.0;
 };
 
+// The slide's scroll bar, only there on a low screen: a thin rounded handle
+// in the palette's muted text colour on no track, in either appearance.
+void styleScrollBar(QScrollArea& scroll) {
+    const QColor handle = OnboardingTheme::withOpacity(OnboardingTheme::textMuted(), 0.55);
+    scroll.verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 10px;"
+                       " margin: 4px 2px 4px 0; }"
+                       "QScrollBar::handle:vertical { background: %1; border-radius: 4px;"
+                       " min-height: 24px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
+                       " { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
+                       " { background: none; }")
+            .arg(handle.name(QColor::HexArgb)));
+}
+
 }  // namespace
 
 OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& scheduler,
@@ -96,6 +113,7 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
     scroll->setWidget(slideBox);
     scroll->viewport()->setAutoFillBackground(false);
     slideBox->setAutoFillBackground(false);
+    styleScrollBar(*scroll);
     layout->addWidget(scroll, 1);
 
     footer_ = new FooterBar;
@@ -138,7 +156,10 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
             refreshFooter();
         }
     });
-    connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this] { update(); });
+    connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this, scroll] {
+        styleScrollBar(*scroll);
+        update();
+    });
     showIndex(false);
 }
 

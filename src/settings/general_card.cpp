@@ -40,7 +40,9 @@ GeneralCard::GeneralCard(MivoSettingsStore& store, const SettingsViewModel& mode
         QFont::Normal, SettingsColor::textSecondary);
     description->setWordWrap(true);
     texts->addWidget(description);
-    shortcutMessage_ = new ThemedLabel({}, 13, QFont::Medium, SettingsColor::error);
+    // In the primary text colour: the palette's red on the card's white is
+    // below 4.5:1 at this size.
+    shortcutMessage_ = new ThemedLabel({}, 13, QFont::DemiBold, SettingsColor::textPrimary);
     shortcutMessage_->setObjectName("shortcutMessage");
     shortcutMessage_->setWordWrap(true);
     texts->addWidget(shortcutMessage_);

@@ -192,7 +192,7 @@ TEST_F(SettingsScreenTest, TheShortcutLineSaysWhenItDoesNotWorkOrAKeyWasRefused)
     model.setToneHotKeyActive(false);
     ASSERT_TRUE(line->isVisible());
     EXPECT_EQ(line->text(), GeneralCard::notActiveMessage);
-    EXPECT_EQ(line->palette().color(QPalette::WindowText), Theme::error());
+    EXPECT_EQ(line->palette().color(QPalette::WindowText), Theme::textPrimary());
     renderBoth("general-shortcutNotActive");
 
     // A key press without Ctrl, Alt or Super: the reason, not only the beep.
