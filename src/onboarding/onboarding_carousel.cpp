@@ -66,20 +66,25 @@ class FadeOverlay : public QWidget {
     double opacity_ = 1.0;
 };
 
-// The slide's scroll bar, only there on a low screen: a thin rounded handle
-// in the palette's muted text colour on no track, in either appearance.
-void styleScrollBar(QScrollArea& scroll) {
-    const QColor handle = OnboardingTheme::withOpacity(OnboardingTheme::textMuted(), 0.55);
-    scroll.verticalScrollBar()->setStyleSheet(
-        QStringLiteral("QScrollBar:vertical { background: transparent; width: 10px;"
-                       " margin: 4px 2px 4px 0; }"
-                       "QScrollBar::handle:vertical { background: %1; border-radius: 4px;"
-                       " min-height: 24px; }"
-                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
-                       " { height: 0; }"
-                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
-                       " { background: none; }")
-            .arg(handle.name(QColor::HexArgb)));
+// The slide's scroll bars, only there on a small screen: a thin rounded
+// handle in the palette's muted text colour on no track, in either
+// appearance. Each bar takes the style sheet itself: on the scroll area it
+// would reach the slides' labels and replace their palette's colours.
+void styleScrollBars(QScrollArea& scroll) {
+    const QString handle =
+        OnboardingTheme::withOpacity(OnboardingTheme::textMuted(), 0.55).name(QColor::HexArgb);
+    const QString sheet = QStringLiteral(
+                              "QScrollBar { background: transparent; }"
+                              "QScrollBar:vertical { width: 10px; margin: 4px 2px 4px 0; }"
+                              "QScrollBar:horizontal { height: 10px; margin: 0 4px 2px 4px; }"
+                              "QScrollBar::handle { background: %1; border-radius: 4px; }"
+                              "QScrollBar::handle:vertical { min-height: 24px; }"
+                              "QScrollBar::handle:horizontal { min-width: 24px; }"
+                              "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+                              "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                              .arg(handle);
+    scroll.verticalScrollBar()->setStyleSheet(sheet);
+    scroll.horizontalScrollBar()->setStyleSheet(sheet);
 }
 
 }  // namespace
@@ -113,7 +118,7 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
     scroll->setWidget(slideBox);
     scroll->viewport()->setAutoFillBackground(false);
     slideBox->setAutoFillBackground(false);
-    styleScrollBar(*scroll);
+    styleScrollBars(*scroll);
     layout->addWidget(scroll, 1);
 
     footer_ = new FooterBar;
@@ -157,7 +162,7 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
         }
     });
     connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this, scroll] {
-        styleScrollBar(*scroll);
+        styleScrollBars(*scroll);
         update();
     });
     showIndex(false);

@@ -28,6 +28,7 @@ using testing::pixelAt;
 using testing::renderArtifact;
 
 const char* schemeName(ui::ColorScheme scheme);
+double drawnContrast(const QImage& image, const QRect& area);
 
 class OnboardingWindowTest : public ::testing::Test {
   protected:
@@ -114,8 +115,17 @@ TEST_F(OnboardingWindowTest, InALowWindowTheSlidesScrollAndTheButtonsStayInView)
         for (int index = 0; index < 4; ++index) {
             goTo(index);
             QCoreApplication::processEvents();
-            renderArtifact(controller.carousel(), std::string("onboarding-low-") + names[index] +
-                                                      "-" + schemeName(scheme));
+            const QImage image =
+                renderArtifact(controller.carousel(), std::string("onboarding-low-") +
+                                                          names[index] + "-" + schemeName(scheme));
+            // Inside the scroll area the slides keep their own colours.
+            if (auto* title =
+                    controller.carousel().currentSlide()->findChild<QLabel*>("slideTitle")) {
+                const qreal ratio = image.devicePixelRatio();
+                const QRect at(title->mapTo(&controller.carousel(), QPoint(0, 0)) * ratio,
+                               title->size() * ratio);
+                EXPECT_GE(drawnContrast(image, at), 4.5) << names[index];
+            }
             const QRect inside = window.rect();
             for (const char* name :
                  {index == 0 ? "getStartedButton" : "forwardButton", "backButton"}) {
