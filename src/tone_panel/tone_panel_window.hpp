@@ -33,7 +33,6 @@ class TonePanelWindow : public QWidget {
     // The frame in global coordinates (X pixels, y up).
     Rect globalFrame() const;
     PanelSide side() const { return placement_.side; }
-    const TonePanelPlacement& placement() const { return placement_; }
     TonePanelView* view() const { return view_; }
 
     // The window system's virtual key code of a Qt key, as the handler sees it.
