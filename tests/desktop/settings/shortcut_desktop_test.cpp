@@ -49,6 +49,7 @@ class NoUpdates : public UpdatePreferences {
     std::optional<Date> lastUpdateCheckDate() const override { return std::nullopt; }
     void checkForUpdates() override {}
     bool hasUpdateFeed() const override { return false; }
+    InstallKind installKind() const override { return InstallKind::package; }
 };
 
 struct DisplayCloser {
