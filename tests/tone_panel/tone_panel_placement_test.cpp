@@ -125,7 +125,7 @@ TEST(PositionPanel, WithoutAnAnchorCentresOnTheMainScreen) {
     const std::vector<Screen> screens{{{0, 0, 1440, 900}, {0, 40, 1440, 860}},
                                       {{1440, 0, 1000, 800}, {1440, 0, 1000, 800}}};
     EXPECT_EQ(positionPanel(panel, std::nullopt, screens),
-              (TonePanelPlacement{{510, 290, 420, 360}, PanelSide::centred}));
+              (TonePanelPlacement{{510, 290, 420, 360}, PanelSide::centred, std::nullopt}));
     EXPECT_EQ(positionPanel(panel, std::nullopt, {}).frame, (Rect{430, 220, 420, 360}));
     // An anchor with no screens at all uses the fallback area as it is.
     EXPECT_EQ(positionPanel(panel, Rect{500, 500, 100, 20}, {}).frame, (Rect{400, 134, 420, 360}));

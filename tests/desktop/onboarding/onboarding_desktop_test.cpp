@@ -76,8 +76,9 @@ class OnboardingDesktopTest : public DesktopTest {
 
 TEST_F(OnboardingDesktopTest, TheWindowAndTheButtonsOfEverySlideLieOnTheScreen) {
     const double scale = qApp->devicePixelRatio();
-    if (const char* factor = std::getenv("QT_SCALE_FACTOR"))
+    if (const char* factor = std::getenv("QT_SCALE_FACTOR")) {
         ASSERT_EQ(scale, std::atof(factor));
+    }
     sim::MemoryUserDefaults defaults;
     OnboardingStore store{defaults, 1};
     sim::VirtualClock clock;
