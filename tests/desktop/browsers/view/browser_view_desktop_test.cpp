@@ -4,6 +4,7 @@
 // field into another, and of a field scrolled under the browser's toolbar
 // only what the page shows counts as visible.
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,22 @@ class BrowserEnvironment : public ::testing::Environment {
     void TearDown() override { browsers().clear(); }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new BrowserEnvironment);
+
+// The page's field labelled `label`.
+std::optional<AXElement> findLabelled(Accessibility& ax, const AXElement& e, std::string_view label,
+                                      int depth) {
+    if (depth > 30)
+        return std::nullopt;
+    for (const auto& child :
+         readElements(ax, e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+        if (readString(ax, child, kAXTitleAttribute) == label &&
+            readsWithoutError(ax, child, kAXNumberOfCharactersAttribute))
+            return child;
+        if (auto found = findLabelled(ax, child, label, depth + 1))
+            return found;
+    }
+    return std::nullopt;
+}
 
 class BrowserViewTest : public DesktopTest, public ::testing::WithParamInterface<BrowserKind> {
   protected:
@@ -79,21 +96,7 @@ class BrowserViewTest : public DesktopTest, public ::testing::WithParamInterface
     }
 
     std::optional<AXElement> field(std::string_view label) {
-        return find(ax().applicationElement(browser_->pid()), label, 0);
-    }
-
-    std::optional<AXElement> find(const AXElement& e, std::string_view label, int depth) {
-        if (depth > 30)
-            return std::nullopt;
-        for (const auto& child :
-             readElements(ax(), e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
-            if (readString(ax(), child, kAXTitleAttribute) == label &&
-                readsWithoutError(ax(), child, kAXNumberOfCharactersAttribute))
-                return child;
-            if (auto found = find(child, label, depth + 1))
-                return found;
-        }
-        return std::nullopt;
+        return findLabelled(ax(), ax().applicationElement(browser_->pid()), label, 0);
     }
 
     // The element's frame as the accessibility bus gives it (y down).
@@ -109,9 +112,15 @@ class BrowserViewTest : public DesktopTest, public ::testing::WithParamInterface
 
     // A real click in the middle of the element.
     bool click(const AXElement& e) {
-        const auto frame = frameOf(e);
-        if (!frame)
+        std::optional<Rect> frame;
+        waitUntil([&] { return (frame = frameOf(e)).has_value(); }, 3);
+        if (!frame) {
+            const auto position = ax().copyAttributeValue(e, kAXPositionAttribute);
+            const auto size = ax().copyAttributeValue(e, kAXSizeAttribute);
+            ADD_FAILURE() << "no frame: position " << (position ? 0 : code(position.error()))
+                          << " size " << (size ? 0 : code(size.error()));
             return false;
+        }
         const Point middle{frame->x + frame->width / 2, frame->y + frame->height / 2};
         return input().postMouseEvent({MouseEventType::leftMouseDown, middle}) &&
                input().postMouseEvent({MouseEventType::leftMouseUp, middle});
@@ -193,17 +202,16 @@ TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {
     const auto page = frameOf(*document);
     ASSERT_TRUE(page.has_value());
 
-    // Scrolled until the field's top lies above the page's.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            const auto f = frameOf(*area);
-            if (f && f->y < page->y - 30)
-                return true;
-            pressKey(XK_F8);
-            return false;
-        },
-        10))
-        << "the page did not scroll";
+    // Scrolled, one step at a time, until the field's top lies above the
+    // page's.
+    bool scrolled = false;
+    for (int step = 0; step < 4 && !scrolled; ++step) {
+        const double before = frameOf(*area).value_or(Rect{}).y;
+        ASSERT_TRUE(pressKey(XK_F8));
+        waitUntil([&] { return frameOf(*area).value_or(Rect{}).y != before; }, 3);
+        scrolled = frameOf(*area).value_or(Rect{}).y < page->y - 30;
+    }
+    ASSERT_TRUE(scrolled) << "the page did not scroll";
     const auto fieldFrame = frameOf(*area);
     ASSERT_TRUE(fieldFrame.has_value());
     ASSERT_GT(fieldFrame->maxY(), page->y + 20) << "the field scrolled out of the page entirely";
@@ -218,12 +226,57 @@ TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {
         << "visible " << toString(*visible) << " page " << toString(pageOnScreen);
     EXPECT_GT(visible->height, 10) << toString(*visible);
 
-    // The first line's characters lie under the toolbar: outside it.
-    const auto first =
-        AXTextExtractor::directBoundsForRange(ax(), screens, Utf16Range{0, 1}, *area);
-    ASSERT_TRUE(first.has_value());
-    EXPECT_GT(first->minY(), visible->maxY())
-        << "first line " << toString(*first) << " visible " << toString(*visible);
+    // The first line's characters lie under the toolbar: where the browser
+    // measures them (it may not), they are outside what is visible.
+    if (const auto first =
+            AXTextExtractor::directBoundsForRange(ax(), screens, Utf16Range{0, 1}, *area)) {
+        EXPECT_GT(first->minY(), visible->maxY())
+            << "first line " << toString(*first) << " visible " << toString(*visible);
+    }
+}
+
+// A page still loading, which has not focused a field yet, leaves the focus
+// on a panel of Chromium's with a text and a caret of its own but nothing to
+// edit: nothing of it is followed, and the text area is once the page
+// focuses it. Its own Chromium, started with the monitor running.
+TEST_F(DesktopTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
+    AccessibilityMonitor monitor(session_->ports());
+    monitor.start();
+    const auto browser =
+        launchBrowser(BrowserKind::chromium, std::string(MIVO_BROWSER_VIEW_PAGE) + "#late");
+    ASSERT_TRUE(browser->failure.empty()) << browser->failure;
+    // The page focuses its text area 4 s after it loaded. Its tree is not
+    // walked meanwhile: a walk makes Chromium build what it would not.
+    const auto attached = [&] {
+        std::vector<std::string> roles;
+        for (const auto& line : session_->log().lines()) {
+            if (const auto at = line.find("ATTACHED to role="); at != std::string::npos)
+                roles.push_back(line.substr(at + 17, line.find(' ', at + 17) - at - 17));
+        }
+        return roles;
+    };
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto roles = attached();
+            return !roles.empty() && roles.back() == "entry";
+        },
+        20))
+        << "followed: " << ::testing::PrintToString(attached());
+    const auto area = findLabelled(ax(), ax().applicationElement(browser->pid()), "area", 0);
+    ASSERT_TRUE(area.has_value());
+    const bool followed = waitUntil(
+        [&] {
+            const auto& observed = monitor.observedElement();
+            return observed && *observed == *area;
+        },
+        15);
+    monitor.stop();
+    EXPECT_TRUE(followed);
+    // Only text fields ("entry", as Chromium calls its text area and its
+    // address bar) were followed, never the panel that had the focus.
+    const auto roles = attached();
+    EXPECT_TRUE(std::ranges::all_of(roles, [](const std::string& r) { return r == "entry"; }))
+        << ::testing::PrintToString(roles);
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserViewTest,
