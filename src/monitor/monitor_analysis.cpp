@@ -9,6 +9,7 @@
 #include "field/ax_geometry.hpp"
 #include "field/ax_visible_frame.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "monitor/replacement_ladder.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -47,6 +48,14 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
     textChangedSinceLastPoll_ = true;
     if (pasteInFlight() || isSecureField(element))
         return;
+    // While a correction written into the field waits for its check, every
+    // change is read: the write may show only until the user undoes it.
+    std::optional<FieldText> read;
+    if (replacementLadder_ && replacementLadder_->isWatching(element)) {
+        read = extractTextForAnalysis(element);
+        if (read)
+            replacementLadder_->noteFieldText(element, *read);
+    }
     const TimePoint now = ports_.scheduler.now();
     if (!hasCharCountChanged(element)) {
         // The caret an edit moved says nothing of where the field stands.
@@ -55,7 +64,8 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
         return;
     }
     lastEditSeenAt_ = now;
-    const auto read = extractTextForAnalysis(element);
+    if (!read)
+        read = extractTextForAnalysis(element);
     if (!read || read->text.empty())
         return;
     logUserText("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +

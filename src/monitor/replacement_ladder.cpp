@@ -137,12 +137,21 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     if (pending.caretBefore)
         pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
 
+    pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {
+        writing_.reset();
         pending.retry = rung.next;
-        if (synchronous)
+        if (synchronous) {
+            // The application has handled the write when the call returns:
+            // read now, the field shows it before the user can undo it.
+            if (const auto now = readField(element))
+                noteFieldText(element, *now);
             restoreCaret(pending, always);
-        else
+        } else {
             scheduleCaretRestores(pending);
+        }
+        watches_.push_back(pending.watch);
         verifyReplacement(pending, rung.delay);
     };
     // Where the editor's own range writes are trusted, the one that its undo
@@ -151,7 +160,11 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     // write would first empty the field.
     const WriteRouteTrust trust = ax.writeRouteTrust(element);
     const bool wholeValue = trust.wholeValue && originalText.source == Source::value;
-    if (trust.range && applyReplacementUsingSelectionPaste(issue, element))
+    // Over formatted text the range edit goes first: it inserts behind the
+    // replaced text, so the suggestion takes that text's format, where a
+    // paste takes the format of whatever stands before the selection.
+    const bool pasteFirst = trust.range && !trust.formatting;
+    if (pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
@@ -159,7 +172,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kSelectedTextAttribute, true, false);
     if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
-    if (!trust.range && applyReplacementUsingSelectionPaste(issue, element))
+    if (!pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (applyReplacementUsingSelectionTyping(issue, element))
         return started(kSelectionTyping, false, false);
@@ -167,7 +180,30 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kMouseSelectionPaste, false, false);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
         return started(kMouseSelectionTyping, false, false);
+    writing_.reset();
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+}
+
+bool ReplacementLadder::isWatching(const AXElement& element) {
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    return std::ranges::any_of(watches_, [&](const auto& w) {
+        const auto watch = w.lock();
+        return watch && !watch->shown && watch->element == element;
+    });
+}
+
+void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText& text) {
+    const auto note = [&](WriteWatch& watch) {
+        if (!watch.shown && watch.element == element &&
+            replacementShows(watch.issue, watch.originalText, text))
+            watch.shown = true;
+    };
+    for (const auto& w : watches_) {
+        if (const auto watch = w.lock())
+            note(*watch);
+    }
+    if (writing_)
+        note(*writing_);
 }
 
 std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& issue,
@@ -213,6 +249,8 @@ void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending)
             if (host_.observedElement() != pending.element)
                 return;
             const auto now = readField(pending.element);
+            if (now)
+                noteFieldText(pending.element, *now);
             if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
                 restoreCaret(pending, false);
         });
@@ -299,6 +337,14 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
 bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
                                                             const AXElement& element) {
     auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
+    if (selected && writing_) {
+        // The target fetched our text: the paste landed, even if the user
+        // takes it back before anything is read.
+        selected->target.onPasted = [watch = std::weak_ptr(writing_)] {
+            if (const auto w = watch.lock())
+                w->shown = true;
+        };
+    }
     if (!selected || !input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));

@@ -4,6 +4,7 @@
 // shows and refreshes itself when told; the screen tells it on every
 // change. Interactive widgets carry object names for tests and tools.
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -50,6 +51,11 @@ class AccountCard : public SettingsCard {
 
   private:
     void rebuildContent();
+    QAbstractButton* continueButton();
+    void fillSignedOut(QVBoxLayout& column);
+    void fillSigningIn(QVBoxLayout& column);
+    void fillSignedIn(QVBoxLayout& column);
+    void fillError(QVBoxLayout& column);
 
     SettingsViewModel& model_;
     SettingsPill* badge_;

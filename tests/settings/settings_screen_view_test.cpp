@@ -326,6 +326,23 @@ TEST_F(SettingsScreenTest, WithoutAFeedTheAboutCardSaysUpdatesComeWithThePackage
     EXPECT_TRUE(find<QLabel>("automaticUpdatesDetail")->text().contains("checks once per day"));
 }
 
+// A copy built from source is not updated by any package: the about card
+// says to build it again, and says so again when the copy is a package.
+TEST_F(SettingsScreenTest, WithoutAFeedACopyBuiltFromSourceIsToldToBuildAgain) {
+    updates.setHasUpdateFeed(false);
+    updates.setAutomaticallyChecksForUpdates(false);
+    updates.setInstallKind(InstallKind::builtFromSource);
+    select(SettingsCategory::about);
+    auto* detail = find<QLabel>("automaticUpdatesDetail");
+    EXPECT_TRUE(detail->text().contains("built from source")) << detail->text().toStdString();
+    EXPECT_TRUE(detail->text().contains("build it again")) << detail->text().toStdString();
+    EXPECT_FALSE(detail->text().contains("package")) << detail->text().toStdString();
+    renderBoth("about-noFeed-builtFromSource");
+
+    updates.setInstallKind(InstallKind::package);
+    EXPECT_TRUE(find<QLabel>("automaticUpdatesDetail")->text().contains("package"));
+}
+
 class UnknownVersionScreenTest : public SettingsScreenTest {
   protected:
     UnknownVersionScreenTest() : SettingsScreenTest(AppVersion{}) {}

@@ -48,8 +48,9 @@ std::expected<Rect, AXError> rangeExtents(const ToolkitText& text, const std::st
 std::optional<Point> answeredWindowOffset(const ToolkitText& text, int64_t offset);
 
 AXError selectRange(const ToolkitText& text, ToolkitRange range);
-// Deletes `range` of `value` (the text just read) and inserts `insert` in
-// its place; refused where the toolkit's insert cannot be trusted.
+// Puts `insert` in place of `range`, inserted behind it before the range is
+// deleted, so that it takes the range's format; refused where the toolkit's
+// insert cannot be trusted.
 AXError replaceRange(const ToolkitText& text, AtspiEditableText* editable, ToolkitRange range,
                      const std::string& insert);
 // Refused when the current or the new text holds embedded objects, and

@@ -145,6 +145,10 @@ class SimDesktop {
     // through the same synthetic events the services post.
     void typeText(std::string_view text);
     void pressDelete();
+    // Ctrl+Z: the field's last step in its undo history comes back.
+    // Characters typed one after another are one step, as editors keep
+    // them; every other edit (a paste, a write, a whole value) is one.
+    void pressUndo();
 
     // --- Looking -------------------------------------------------------
     AXElement element(SimId id) const;
@@ -165,7 +169,14 @@ class SimDesktop {
     friend class SimInput;
 
     struct TextModel {
+        struct Snapshot {
+            std::string value;
+            Utf16Range selection;
+        };
         SimText text;
+        std::vector<Snapshot> undoHistory;
+        // Typing goes on in the step it opened until something else happens.
+        bool typingStepOpen = false;
         MonospaceLayout layout;
         bool editable = true;
         bool fragmentBacked = false;
@@ -221,8 +232,10 @@ class SimDesktop {
     std::optional<SimId> focusedEditableField() const;
     std::optional<SimId> editableFieldAt(Point point) const;
 
-    // Every content change of a field goes through here.
-    void changeText(SimId id, const std::function<void(SimText&)>& edit);
+    // Every content change of a field goes through here; `typed` edits join
+    // the typing step that is open.
+    void changeText(SimId id, const std::function<void(SimText&)>& edit, bool typed = false);
+    void undo(SimId id);
     void changeSelection(SimId id, Utf16Range range);
     void syncLineNodes(SimId id);
     void notify(SimId element, std::string_view notification);

@@ -15,6 +15,9 @@ namespace mivo::sim {
 class SimDesktop;
 using SimId = uint64_t;
 
+// The key of Z, which the services never post: only the user's Ctrl+Z.
+inline constexpr uint16_t kSimKeyCodeZ = 6;
+
 class SimInput : public InputEvents {
   public:
     explicit SimInput(SimDesktop& desktop) : desktop_(desktop) {}

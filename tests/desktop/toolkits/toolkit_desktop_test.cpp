@@ -6,6 +6,7 @@
 // retyped never written elsewhere, a paste whose target fetches the
 // clipboard late, and a password that is never read.
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -208,6 +209,39 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     // One Ctrl+Z takes back the correction alone: never an emptied field.
     ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
     EXPECT_TRUE(waitForValue(view, kText, 3)) << value(view).value_or("<nothing>");
+}
+
+TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
+    // The user takes the correction back 0.3 s after Apply, before Mivo has
+    // looked at the field: the original stays.
+    auto editor = start({.viewText = kText, .undo = true});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    AccessibilityMonitor monitor(session_->ports());
+    ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                           AXValue(Utf16Range{text::utf16Length(kText), 0}));
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
+    // it takes back another step (keys held during the write are not here).
+    const auto applied = std::chrono::steady_clock::now();
+    waitUntil([] { return false; }, 0.3);
+    waitForValue(view, kRained, 2);
+    const double undoAt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
+    const std::string beforeUndo = value(view).value_or("<nothing>");
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    waitUntil([] { return false; }, 3);
+    EXPECT_EQ(value(view), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
+    EXPECT_FALSE(session_->log().contains("retrying with"));
+    monitor.stop();
 }
 
 TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
