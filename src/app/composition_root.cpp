@@ -152,8 +152,6 @@ class Root {
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
-        // Alerts open over whatever window the user is at.
-        alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         if (!serviceAddress_)
             log_.write("[Mivo] " + serviceAddress_.error());
         if (auto feed = environment("MIVO_UPDATE_FEED_URL"); feed && !isHttpsOrLoopbackHttp(*feed))
@@ -335,6 +333,8 @@ class Root {
                     if (!shortcut.empty())
                         onboardingWindow_.model().setRewriteShortcutDisplay(shortcut);
                 },
+            .settingsShortcutActive =
+                [this](bool active) { settingsWindow_.model().setToneHotKeyActive(active); },
             .openSettings = [this] { openSettingsWindow(); },
             .onboardingSigningIn =
                 [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
