@@ -181,6 +181,12 @@ TEST_P(BrowserViewTest, EveryClickIntoAnotherFieldIsFollowed) {
     const auto single = field("single");
     const auto rich = field("rich");
     ASSERT_TRUE(single && rich);
+    // While a highlight is shown its field is measured every 0.12 s, as the
+    // display's follow loop does.
+    Cancel follow = scheduler().repeating(0.12, [&] {
+        monitor_->visibleFieldFrame();
+        monitor_->boundsForRange(0, 2);
+    });
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         session_->log().clear();
@@ -190,6 +196,7 @@ TEST_P(BrowserViewTest, EveryClickIntoAnotherFieldIsFollowed) {
         ASSERT_TRUE(click(*rich));
         EXPECT_TRUE(follows(*rich, 5)) << observeLog();
     }
+    follow.cancel();
 }
 
 TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {
