@@ -180,6 +180,7 @@ class Root {
             display_.clearCorrectionUIForContextChange();
         };
         monitor_.onCheckSkipped = [this] { display_.clearCorrectionUIForContextChange(); };
+        monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };
         monitor_.onReplacementCompleted = [this](const std::string& text) {
             display_.handleReplacementCompleted(text);
         };
