@@ -34,6 +34,12 @@ void SimDesktop::focus(SimId id) {
     }
 }
 
+void SimDesktop::focusUnannounced(SimId id) {
+    Node* n = liveNode(id);
+    if (App* a = n ? app(n->pid) : nullptr; a != nullptr)
+        a->focusedElement = id;
+}
+
 void SimDesktop::focusWindow(SimId window) {
     Node* n = liveNode(window);
     App* a = n ? app(n->pid) : nullptr;
