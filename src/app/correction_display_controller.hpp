@@ -74,14 +74,9 @@ class CorrectionDisplayController final {
     const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
         return currentHoverCorrectionIssues_;
     }
-    int64_t currentCorrectionHighlightTextLength() const {
-        return currentCorrectionHighlightTextLength_;
-    }
-    uint64_t correctionHighlightRenderToken() const { return correctionHighlightRenderToken_; }
     std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
         return activeCorrectionHighlightFollowToken_;
     }
-    bool isCorrectionPanelHovered() const { return isCorrectionPanelHovered_; }
 
   private:
     void renderCorrectionHighlights(const std::vector<CorrectionIssue>& issues, int64_t textLength,

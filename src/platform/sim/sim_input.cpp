@@ -23,8 +23,6 @@ class SimKeyDownMonitor : public KeyDownMonitor {
 }  // namespace
 
 bool SimInput::postKeyEvent(const KeyEvent& event) {
-    if (postingFails_)
-        return false;
     keyEvents_.push_back(event);
     if (!event.keyDown)
         return true;
@@ -77,8 +75,6 @@ void SimInput::paste(SimId field) {
 }
 
 bool SimInput::postMouseEvent(const MouseEvent& event) {
-    if (postingFails_)
-        return false;
     mouseEvents_.push_back(event);
     if (event.type == MouseEventType::leftMouseDown) {
         dragAnchor_.reset();
