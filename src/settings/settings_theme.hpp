@@ -28,8 +28,6 @@ enum class SettingsColor {
     styleGreen,
 };
 
-using SettingsRgba = ui::Rgba;
-
 struct MivoSettingsTheme {
     // The colour for an explicit appearance, and for the current one.
     static QColor color(SettingsColor role, ui::ColorScheme scheme);
