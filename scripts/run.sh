@@ -41,8 +41,9 @@ stand_in_failed() {
 
 if [ -z "${MIVO_API_URL:-}" ]; then
   stub_out=$(mktemp "${TMPDIR:-/tmp}/mivo-api-stub.XXXXXX")
-  # Port 0: the system picks a free port, which the stand-in then holds.
-  build/bin/mivo-api-stub --port 0 >"$stub_out" &
+  # Port 0: the system picks a free port, which the stand-in then holds. Its
+  # accounts stay in the user's state folder, so a sign-in outlives the run.
+  build/bin/mivo-api-stub --port 0 --keep-accounts >"$stub_out" &
   stub_pid=$!
   port=""
   for _ in $(seq 100); do

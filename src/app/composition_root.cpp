@@ -72,10 +72,12 @@ UpdateController::Environment Root::updateEnvironment() {
 // are listened to, the session restored once everything that shows the
 // account is connected, the menu bar last.
 void Root::launch() {
-    // Alerts open over whatever window the user is at.
-    alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
     if (!serviceAddress_)
         log_.write("[Mivo] " + serviceAddress_.error());
+    if (auto feed = environment("MIVO_UPDATE_FEED_URL"); feed && !isHttpsOrLoopbackHttp(*feed))
+        log_.write(
+            "[Mivo] update feed: MIVO_UPDATE_FEED_URL must be https (plain http only to "
+            "this machine); it is not fetched");
     wireCorrectionRoad();
     launchTray();
     wireAccount();
@@ -91,8 +93,7 @@ void Root::launch() {
 }
 
 void Root::openSettingsForLaterLaunch() {
-    log_.write("[Mivo] instance: a later launch asked for the settings window");
-    openSettingsWindow();
+    laterLaunches_.request();
 }
 
 int runMivo(QApplication& app) {

@@ -65,6 +65,8 @@ AccountToneWiring::Views Root::accountViews() {
                 if (!shortcut.empty())
                     onboardingWindow_.model().setRewriteShortcutDisplay(shortcut);
             },
+        .settingsShortcutActive =
+            [this](bool active) { settingsWindow_.model().setToneHotKeyActive(active); },
         .openSettings = [this] { openSettingsWindow(); },
         .onboardingSigningIn =
             [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },

@@ -13,6 +13,7 @@
 #include "app/root.hpp"
 #include "app/scratch_file.hpp"
 #include "app/text_editor_launch.hpp"
+#include "platform/answer_limits.hpp"
 #include "settings/support_mail.hpp"
 
 namespace mivo {
@@ -151,10 +152,14 @@ void Root::openScratchFile() {
     openInTextEditor(*path, desktop_.workspace(), log_);
 }
 
-// One GET with the rewrite client's 12 s bound on the whole transfer.
+// One GET with the account requests' 12 s bound on the whole transfer.
 void Root::fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
     // A feed is a few hundred bytes; anything longer is refused.
-    fetchFeed(network_, url, kMaxFeedBytes, std::chrono::milliseconds(12000), std::move(done));
+    fetchFeed(network_, url,
+              {.maxBytes = kMaxAnswerBytes.updateFeed,
+               .idle = std::chrono::milliseconds(12'000),
+               .total = std::chrono::milliseconds(12'000)},
+              std::move(done));
 }
 
 }  // namespace mivo

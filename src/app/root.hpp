@@ -29,6 +29,7 @@
 #include "app/build_version.hpp"
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
+#include "app/later_launches.hpp"
 #include "app/mivo_main_menu.hpp"
 #include "app/monitoring_lifecycle.hpp"
 #include "app/other_applications.hpp"
@@ -70,7 +71,8 @@ class Root {
 
     // Connects every group, shows the tray and schedules the first start.
     void launch();
-    // A later launch of Mivo in this session asked for the way in.
+    // A later launch of Mivo in this session asked for the way in; a burst
+    // of such requests is served once.
     void openSettingsForLaterLaunch();
 
     // The variable's value; nothing when unset or empty.
@@ -162,6 +164,7 @@ class Root {
     MonitoringLifecycle lifecycle_;
     bool trayAvailable_ = true;
     bool openedForMissingTray_ = false;
+    LaterLaunches laterLaunches_{desktop_.scheduler(), log_, [this] { openSettingsWindow(); }};
 };
 
 }  // namespace mivo

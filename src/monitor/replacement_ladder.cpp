@@ -1,7 +1,6 @@
 #include "monitor/replacement_ladder.hpp"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <utility>
 
@@ -21,9 +20,12 @@ using Source = FieldText::Source;
 // analysed again.
 constexpr double kSingleApplySuppressionSeconds = 3.0;
 constexpr double kBatchSuppressionSeconds = 1.0;
-// After input was posted, the caret is put back as soon as the correction
-// shows: looked at this long after.
-constexpr std::array kCaretRestoreDelays{0.15, 0.3, 0.5, 0.75};
+// While a correction goes in, the user's keys are held (they would land in
+// our selection or beside the correction), at most this long whatever
+// happens; the field is looked at this often to let them go, with the caret
+// back, as soon as it shows the correction.
+constexpr double kKeyboardHoldLimitSeconds = 2.5;
+constexpr double kWritePollSeconds = 0.05;
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;
 
@@ -114,11 +116,17 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     const auto observed = host_.observedElement();
     if (!observed)
         return;
+    // From the moment of Apply: a key typed while the selection is ours
+    // would replace the original, one typed before the caret is back would
+    // land beside the correction.
+    host_.desktop().input.keyboardHold().hold(kKeyboardHoldLimitSeconds);
     const AXElement element = *observed;
     const FieldText originalText = readField(element).value_or(FieldText{});
     const auto located = locate(requested, originalText);
-    if (!located)
+    if (!located) {
+        letKeysGo();
         return;
+    }
     const CorrectionIssue& issue = *located;
     host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
@@ -148,8 +156,9 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
             if (const auto now = readField(element))
                 noteFieldText(element, *now);
             restoreCaret(pending, always);
+            letKeysGo();
         } else {
-            scheduleCaretRestores(pending);
+            watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
         }
         watches_.push_back(pending.watch);
         verifyReplacement(pending, rung.delay);
@@ -181,6 +190,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
         return started(kMouseSelectionTyping, false, false);
     writing_.reset();
+    letKeysGo(&pending);
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
 }
 
@@ -194,9 +204,9 @@ bool ReplacementLadder::isWatching(const AXElement& element) {
 
 void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText& text) {
     const auto note = [&](WriteWatch& watch) {
-        if (!watch.shown && watch.element == element &&
+        if (!watch.seenInText && watch.element == element &&
             replacementShows(watch.issue, watch.originalText, text))
-            watch.shown = true;
+            watch.shown = watch.seenInText = true;
     };
     for (const auto& w : watches_) {
         if (const auto watch = w.lock())
@@ -241,20 +251,41 @@ void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> 
     });
 }
 
-void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending) {
-    // Input lands a moment after it is posted; the user may type on before
-    // the check, so the caret goes back as soon as the correction shows.
-    for (const double delay : kCaretRestoreDelays) {
-        scheduleFieldStep(delay, [this, pending] {
-            if (host_.observedElement() != pending.element)
-                return;
-            const auto now = readField(pending.element);
-            if (now)
-                noteFieldText(pending.element, *now);
-            if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
-                restoreCaret(pending, false);
-        });
+void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
+    scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
+        // The user went elsewhere: the keys follow the user.
+        if (host_.observedElement() != pending.element)
+            return letKeysGo();
+        const auto now = readField(pending.element);
+        if (now)
+            noteFieldText(pending.element, *now);
+        if (now && replacementSucceeded(pending.issue, pending.originalText, *now)) {
+            restoreCaret(pending, false);
+            return letKeysGo();
+        }
+        // The field showed the correction and no longer does: the user took
+        // it back, and where the caret stands now is the user's doing.
+        if (pending.watch && pending.watch->seenInText)
+            return letKeysGo();
+        // From then on the check decides.
+        if (host_.desktop().scheduler.now() < until)
+            watchForWrite(std::move(pending), until);
+    });
+}
+
+void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    if (!keys.holding())
+        return;
+    Accessibility& ax = host_.desktop().accessibility;
+    if (pending && pending->caretBefore && host_.observedElement() == pending->element) {
+        const auto now = AXTextExtractor::selectedTextRange(ax, pending->element);
+        if (now && now->length > 0 && now != pending->caretBefore &&
+            AXTextExtractor::selectionReadsAs(ax, pending->element, pending->issue.original))
+            ax.setAttributeValue(pending->element, kAXSelectedTextRangeAttribute,
+                                 AXValue(*pending->caretBefore));
     }
+    keys.release();
 }
 
 void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {

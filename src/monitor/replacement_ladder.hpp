@@ -21,6 +21,7 @@
 
 #include "field/synthetic_input.hpp"
 #include "monitor/replacement_host.hpp"
+#include "platform/scheduler.hpp"
 #include "shared/records.hpp"
 
 namespace mivo {
@@ -42,6 +43,9 @@ struct WriteWatch {
     CorrectionIssue issue;
     FieldText originalText;
     bool shown = false;
+    // Shown by the field's own text (an event or a read), not only by the
+    // target fetching our paste.
+    bool seenInText = false;
 };
 
 // One replacement on its way: what its checks compare with and what they
@@ -116,7 +120,12 @@ class ReplacementLadder {
     // when it is where the write left it (or `always`): a caret the user
     // moved meanwhile stays.
     void restoreCaret(const PendingReplacement& pending, bool always);
-    void scheduleCaretRestores(const PendingReplacement& pending);
+    // Looks at the field until `until`; as soon as it shows the correction,
+    // the caret goes back and the user's held keys follow it.
+    void watchForWrite(PendingReplacement pending, TimePoint until);
+    // The user's held keys are typed on: where the user had the caret, also
+    // when our selection of the original still stands.
+    void letKeysGo(const PendingReplacement* pending = nullptr);
     // The suggestion went in at another copy of the original: the text as
     // it was is put back.
     bool putBackMisplacedWrite(const PendingReplacement& pending, const FieldText& current);

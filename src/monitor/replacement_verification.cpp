@@ -196,6 +196,7 @@ void ReplacementLadder::verifyReplacement(PendingReplacement pending, double del
 
 void ReplacementLadder::check(PendingReplacement pending) {
     if (host_.observedElement() != pending.element) {
+        letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
         return;
@@ -207,6 +208,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
         restoreCaret(pending, false);
+        letKeysGo();
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
@@ -214,6 +216,9 @@ void ReplacementLadder::check(PendingReplacement pending) {
     if (pending.watch)
         noteFieldText(pending.element, current);
     const bool landed = pending.watch && pending.watch->shown;
+    // The keys held so far go where the user had the caret before anything
+    // else is tried.
+    letKeysGo(&pending);
     // A write that showed in its place was not misplaced: what reads
     // otherwise now is the user's doing.
     if (!landed && putBackMisplacedWrite(pending, current))

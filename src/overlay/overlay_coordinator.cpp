@@ -76,11 +76,7 @@ void OverlayCoordinator::present(std::shared_ptr<CorrectionPanelModel> model,
         frame = frameForPanel(size, *near, visibleScreenFrame(*near));
     } else {
         verticalAnchor_.reset();
-        const auto screens = screens_.screens();
-        const Rect screen =
-            screens.empty() ? panel_placement::fallbackScreen : screens.front().visibleFrame;
-        frame = Rect{screen.minX() + screen.width / 2 - size.width / 2,
-                     screen.midY() - size.height / 2, size.width, size.height};
+        frame = panel_placement::centred(size, screens_.screens());
     }
     window_.setFrame(frame);
     window_.orderFront();

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "overlay/correction_panel_window.hpp"
-#include "overlay/panel_placement.hpp"
 #include "platform/scheduler.hpp"
 #include "platform/screens.hpp"
 #include "shared/records.hpp"
+#include "ui/panel_placement.hpp"
 
 namespace mivo {
 

@@ -147,7 +147,7 @@ std::expected<std::string, AXError> readText(const ToolkitText& t) {
 }
 
 std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& t, std::string_view value,
-                                                   std::optional<ToolkitRange> ours) {
+                                                   const std::optional<OurSelection>& ours) {
     GErrorSlot countError;
     const gint selections = atspi_text_get_n_selections(t.text, countError.out());
     if (countError.failed())

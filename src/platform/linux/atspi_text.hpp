@@ -33,7 +33,7 @@ std::expected<std::string, AXError> readText(const ToolkitText& text);
 // The first selection, else the caret as an empty range; `value` is the
 // text just read, `ours` the selection last made in the object, if any.
 std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& text, std::string_view value,
-                                                   std::optional<ToolkitRange> ours = {});
+                                                   const std::optional<OurSelection>& ours = {});
 // AT-SPI screen coordinates (top-left origin, y down), or window
 // coordinates where the toolkit answers no others; for an empty range the
 // caret bar before the offset. The zero rectangle when the application has

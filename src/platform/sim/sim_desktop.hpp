@@ -139,13 +139,15 @@ class SimDesktop {
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);
     void select(SimId id, Utf16Range range);
-    // Keyboard input into the focused field of the frontmost application,
-    // through the same synthetic events the services post.
+    // The user's keys into the focused field of the frontmost application,
+    // through the same synthetic events the services post; they wait while
+    // the keyboard is held.
     void typeText(std::string_view text);
     void pressDelete();
-    // Ctrl+Z: the field's last step in its undo history comes back.
-    // Characters typed one after another are one step, as editors keep
-    // them; every other edit (a paste, a write, a whole value) is one.
+    // The user's Ctrl+Z, held like any other key of the user's: the field's
+    // last step in its undo history comes back. Characters typed one after
+    // another are one step, as editors keep them; every other edit (a
+    // paste, a write, a whole value) is one.
     void pressUndo();
 
     // --- Looking -------------------------------------------------------

@@ -23,19 +23,19 @@ void SimDesktop::typeText(std::string_view typed) {
         KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
         KeyEvent up = down;
         up.keyDown = false;
-        input_->postKeyEvent(down);
-        input_->postKeyEvent(up);
+        input_->userKeyEvent(down);
+        input_->userKeyEvent(up);
     }
 }
 
 void SimDesktop::pressDelete() {
-    input_->postKeyEvent(KeyEvent{kKeyCodeDelete, true, 0, {}});
-    input_->postKeyEvent(KeyEvent{kKeyCodeDelete, false, 0, {}});
+    input_->userKeyEvent(KeyEvent{kKeyCodeDelete, true, 0, {}});
+    input_->userKeyEvent(KeyEvent{kKeyCodeDelete, false, 0, {}});
 }
 
 void SimDesktop::pressUndo() {
-    input_->postKeyEvent(KeyEvent{kSimKeyCodeZ, true, kEventFlagCommand, {}});
-    input_->postKeyEvent(KeyEvent{kSimKeyCodeZ, false, kEventFlagCommand, {}});
+    input_->userKeyEvent(KeyEvent{kSimKeyCodeZ, true, kEventFlagCommand, {}});
+    input_->userKeyEvent(KeyEvent{kSimKeyCodeZ, false, kEventFlagCommand, {}});
 }
 
 std::string SimDesktop::text(SimId id) const {

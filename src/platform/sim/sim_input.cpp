@@ -22,6 +22,10 @@ class SimKeyDownMonitor : public KeyDownMonitor {
 
 }  // namespace
 
+SimInput::SimInput(SimDesktop& desktop)
+    : desktop_(desktop),
+      hold_(desktop.clock(), [this](const KeyEvent& event) { postKeyEvent(event); }) {}
+
 bool SimInput::postKeyEvent(const KeyEvent& event) {
     keyEvents_.push_back(event);
     if (!event.keyDown)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/input_events.hpp"
+#include "platform/sim/sim_keyboard_hold.hpp"
 
 namespace mivo::sim {
 
@@ -20,12 +21,17 @@ inline constexpr uint16_t kSimKeyCodeZ = 6;
 
 class SimInput : public InputEvents {
   public:
-    explicit SimInput(SimDesktop& desktop) : desktop_(desktop) {}
+    explicit SimInput(SimDesktop& desktop);
 
     bool postKeyEvent(const KeyEvent& event) override;
     bool postMouseEvent(const MouseEvent& event) override;
     std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
         KeyDownHandler handler) override;
+
+    SimKeyboardHold& keyboardHold() override { return hold_; }
+    // A key the user presses on the keyboard: held while the keyboard is
+    // held, else posted like any other.
+    void userKeyEvent(const KeyEvent& event) { hold_.userKey(event); }
 
     // Every event posted, in order.
     const std::vector<KeyEvent>& keyEvents() const { return keyEvents_; }
@@ -57,6 +63,7 @@ class SimInput : public InputEvents {
     std::vector<KeyEvent> keyEvents_;
     std::vector<MouseEvent> mouseEvents_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
+    SimKeyboardHold hold_;
     bool inputMethodRunning_ = true;
     std::optional<KeyDownMonitorError> monitorFailure_;
     // The field a mouse drag started in and the offset it started at.
