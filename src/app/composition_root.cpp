@@ -3,25 +3,12 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/root.hpp"
 #include "app/single_instance.hpp"
 #include "platform/linux/system_log.hpp"
-#include "settings/install_kind.hpp"
 
 namespace mivo {
-
-namespace {
-
-// Where this process's binary lives (a package's, a build tree's, a home
-// install's); empty when the system does not say.
-std::filesystem::path runningExecutable() {
-    std::error_code error;
-    return std::filesystem::read_symlink("/proc/self/exe", error);
-}
-
-}  // namespace
 
 std::optional<std::string> Root::environment(const char* name) {
     const char* value = std::getenv(name);
@@ -51,26 +38,11 @@ Root::Root(linux_desktop::LinuxDesktop& desktop, Log& log)
                settingsStore_),
       lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
-UpdateController::Environment Root::updateEnvironment() {
-    return {
-        .scheduler = desktop_.scheduler(),
-        .defaults = defaults_,
-        .alerts = alerts_,
-        .fetch =
-            [this](const std::string& url, std::function<void(std::optional<std::string>)> done) {
-                fetch(url, std::move(done));
-            },
-        .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
-        .currentVersion = MIVO_VERSION,
-        .feedURL = environment("MIVO_UPDATE_FEED_URL"),
-        .installKind = installKindOf(runningExecutable()),
-    };
-}
-
-// Callbacks are connected before the calls that may fire them: the tray
-// before the windows that reach it, the stored hotkey before its changes
-// are listened to, the session restored once everything that shows the
-// account is connected, the menu bar last.
+// Each group is connected in turn; the calls that set something going keep
+// one order: the tray (whether there is one decides if Settings opens once
+// instead), the stored hotkey, the stored session (its answer goes to every
+// place that shows the account, so all of them are connected by then), the
+// first start, the menu bar, the update check.
 void Root::launch() {
     if (!serviceAddress_)
         log_.write("[Mivo] " + serviceAddress_.error());

@@ -14,11 +14,19 @@
 #include "app/scratch_file.hpp"
 #include "app/text_editor_launch.hpp"
 #include "platform/answer_limits.hpp"
+#include "settings/install_kind.hpp"
 #include "settings/support_mail.hpp"
 
 namespace mivo {
 
 namespace {
+
+// Where this process's binary lives (a package's, a build tree's, a home
+// install's); empty when the system does not say.
+std::filesystem::path runningExecutable() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
 
 bool hasProgram(std::string_view program) {
     return !QStandardPaths::findExecutable(QString::fromUtf8(program.data(), program.size()))
@@ -96,6 +104,7 @@ void Root::launchTray() {
     shell_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
 }
 
+// What the settings and onboarding windows open outside Mivo.
 void Root::wireWindows() {
     auto& model = settingsWindow_.model();
     model.onRequestAccountDeletion = [this] {
@@ -150,6 +159,22 @@ void Root::openScratchFile() {
         return;
     }
     openInTextEditor(*path, desktop_.workspace(), log_);
+}
+
+UpdateController::Environment Root::updateEnvironment() {
+    return {
+        .scheduler = desktop_.scheduler(),
+        .defaults = defaults_,
+        .alerts = alerts_,
+        .fetch =
+            [this](const std::string& url, std::function<void(std::optional<std::string>)> done) {
+                fetch(url, std::move(done));
+            },
+        .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
+        .currentVersion = MIVO_VERSION,
+        .feedURL = environment("MIVO_UPDATE_FEED_URL"),
+        .installKind = installKindOf(runningExecutable()),
+    };
 }
 
 // One GET with the account requests' 12 s bound on the whole transfer.

@@ -108,13 +108,15 @@ class Root {
     UpdateController::Environment updateEnvironment();
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done);
 
-    // Members are made in this order, and several take references to
-    // earlier ones: the account session before the settings it is shown
-    // in, the settings store before the updates, windows and display that
-    // read it, the overlay's windows before the overlay, the monitor and the
-    // overlay before the display controller, everything before the
-    // lifecycle that starts it. Lambdas that capture `this` may name later
-    // members: none runs before launch().
+    // Members are made in the order written here and destroyed in reverse;
+    // many keep references to earlier ones: the updates, the settings
+    // window and the tone coordinator to the alerts; both API clients to
+    // the transport and the service address; every store to the defaults;
+    // the overlays to their windows; the display controller to the monitor,
+    // the checker and both overlays; and the lifecycle, made last among the
+    // parts, starts and stops all of them. The functions
+    // handed to the wiring may name later members (the coordinator reaches
+    // accountTone_ that way): none is called before launch().
     linux_desktop::LinuxDesktop& desktop_;
     Log& log_;
     QtAlerts alerts_;
