@@ -31,6 +31,7 @@ void Root::wireCorrectionRoad() {
     };
     monitor_.onCorrectionContextChanged = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onCheckSkipped = [this] { display_.clearCorrectionUIForContextChange(); };
+    monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };
     monitor_.onReplacementCompleted = [this](const std::string& text) {
         display_.handleReplacementCompleted(text);
     };

@@ -1,6 +1,7 @@
 #include "app/correction_display_controller.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "settings/mivo_settings_store.hpp"
@@ -13,13 +14,6 @@ namespace {
 // The Japanese share written into the candidate of a re-check: the text
 // was checked before, so the detector's test need not run again.
 constexpr double kRecheckJapaneseRatio = 0.9;
-
-std::set<CorrectionKey> keysOf(const std::vector<CorrectionIssue>& issues) {
-    std::set<CorrectionKey> keys;
-    for (const auto& issue : issues)
-        keys.insert(correctionKey(issue));
-    return keys;
-}
 
 // A rectangle the height of a line is raised to at least 16 points; a few
 // points past the frame's edge are the text's own padding.
@@ -58,7 +52,9 @@ void CorrectionDisplayController::showCorrectionIssues(
 
     const uint64_t token = ++correctionHighlightRenderToken_;
     activeCorrectionHighlightFollowToken_.reset();
+    nextRender_.cancel();
     if (issues.empty()) {
+        heldCorrectionIssues_.clear();
         currentHoverCorrectionIssues_.clear();
         currentCorrectionHighlightTextLength_ = 0;
         highlight_.hide();
@@ -66,52 +62,70 @@ void CorrectionDisplayController::showCorrectionIssues(
         return;
     }
     panel_.hide();
+    heldCorrectionIssues_ = std::move(issues);
+    currentCorrectionHighlightTextLength_ = text::characterCount(candidate.text);
+    everDrawn_ = false;
     // The highlights of the previous check stay until the render replaces
     // them, so that a re-check of the same text does not flicker.
-    renderCorrectionHighlights(issues, text::characterCount(candidate.text), token, 0);
+    renderCorrectionHighlights(token, 0);
 }
 
-void CorrectionDisplayController::renderCorrectionHighlights(
-    const std::vector<CorrectionIssue>& issues, int64_t textLength, uint64_t token,
-    std::size_t attempt) {
+void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std::size_t misses) {
     if (token != correctionHighlightRenderToken_)
         return;
-    const auto pairs = correctionIssueRects(issues, textLength);
+    if (heldCorrectionIssues_.empty() || currentCorrectionHighlightTextLength_ < 1) {
+        activeCorrectionHighlightFollowToken_.reset();
+        return;
+    }
+    lastRenderAt_ = scheduler_.now();
+    // Every issue held is asked, not only those drawn: one out of view (or
+    // refused) at the check shows once its text is where it can be seen.
+    const auto pairs =
+        correctionIssueRects(heldCorrectionIssues_, currentCorrectionHighlightTextLength_);
+    currentHoverCorrectionIssues_.clear();
+    for (const auto& p : pairs)
+        currentHoverCorrectionIssues_.push_back(p.issue);
+    if (pairs.empty())
+        highlight_.hide();
+    else
+        highlight_.show(correctionHighlightAnnotations(pairs));
 
-    // A retry redraws only when some issue got a rectangle that is not
-    // drawn yet.
-    bool redraw = attempt == 0;
-    if (!redraw) {
-        const auto drawn = keysOf(currentHoverCorrectionIssues_);
-        redraw = std::ranges::any_of(
-            pairs, [&](const IssueRect& p) { return !drawn.contains(correctionKey(p.issue)); });
+    // Once something of this check was drawn, the text is followed closely
+    // even while it is scrolled away: it may come back at any moment.
+    everDrawn_ = everDrawn_ || !pairs.empty();
+    if (everDrawn_) {
+        scheduleRender(token, correctionHighlightFollowInterval, 0);
+        return;
     }
-    if (redraw) {
-        currentHoverCorrectionIssues_.clear();
-        for (const auto& p : pairs)
-            currentHoverCorrectionIssues_.push_back(p.issue);
-        currentCorrectionHighlightTextLength_ = textLength;
-        const auto annotations = correctionHighlightAnnotations(pairs);
-        if (annotations.empty()) {
-            highlight_.hide();
-        } else {
-            highlight_.show(annotations);
-            if (activeCorrectionHighlightFollowToken_ != token &&
-                currentCorrectionHighlightTextLength_ >= 1) {
-                activeCorrectionHighlightFollowToken_ = token;
-                scheduleCorrectionHighlightFollow(token);
-            }
-        }
-    }
+    const double delay =
+        correctionHighlightRetryDelays[std::min(misses, correctionHighlightRetryDelays.size() - 1)];
+    scheduleRender(token, delay, misses + 1);
+}
 
-    if (pairs.size() < issues.size() && attempt < correctionHighlightRetryDelays.size()) {
-        scheduler_.after(
-            correctionHighlightRetryDelays[attempt],
-            [this, life = std::weak_ptr<const bool>(life_), issues, textLength, token, attempt] {
-                if (!life.expired())
-                    renderCorrectionHighlights(issues, textLength, token, attempt + 1);
-            });
-    }
+void CorrectionDisplayController::scheduleRender(uint64_t token, double delay, std::size_t misses) {
+    nextRender_.cancel();
+    activeCorrectionHighlightFollowToken_ = token;
+    nextRenderAt_ = scheduler_.now() + seconds(delay);
+    nextRender_ =
+        scheduler_.after(delay, [this, life = std::weak_ptr<const bool>(life_), token, misses] {
+            if (!life.expired() && activeCorrectionHighlightFollowToken_ == token)
+                renderCorrectionHighlights(token, misses);
+        });
+}
+
+void CorrectionDisplayController::handleFieldMayHaveMoved() {
+    const auto token = activeCorrectionHighlightFollowToken_;
+    if (!token || *token != correctionHighlightRenderToken_ ||
+        currentHoverCorrectionIssues_.size() >= heldCorrectionIssues_.size())
+        return;
+    // However often the application tells, the field is asked no more often
+    // than the follow loop asks it.
+    const TimePoint earliest = lastRenderAt_ + seconds(correctionHighlightFollowInterval);
+    const TimePoint now = scheduler_.now();
+    const TimePoint due = std::max(now, earliest);
+    if (due >= nextRenderAt_)
+        return;
+    scheduleRender(*token, std::chrono::duration<double>(due - now).count(), 0);
 }
 
 std::vector<CorrectionDisplayController::IssueRect>
@@ -155,30 +169,6 @@ std::vector<HighlightAnnotation> CorrectionDisplayController::correctionHighligh
     return annotations;
 }
 
-void CorrectionDisplayController::scheduleCorrectionHighlightFollow(uint64_t token) {
-    scheduler_.after(
-        correctionHighlightFollowInterval, [this, life = std::weak_ptr<const bool>(life_), token] {
-            if (life.expired())
-                return;
-            if (activeCorrectionHighlightFollowToken_ != token ||
-                correctionHighlightRenderToken_ != token)
-                return;
-            if (currentHoverCorrectionIssues_.empty()) {
-                activeCorrectionHighlightFollowToken_.reset();
-                return;
-            }
-            // An issue without a plausible rectangle in this tick
-            // is left out of this tick only.
-            const auto annotations = correctionHighlightAnnotations(correctionIssueRects(
-                currentHoverCorrectionIssues_, currentCorrectionHighlightTextLength_));
-            if (annotations.empty())
-                highlight_.hide();
-            else
-                highlight_.show(annotations);
-            scheduleCorrectionHighlightFollow(token);
-        });
-}
-
 void CorrectionDisplayController::handleHoverIssue(const CorrectionIssue& issue, const Rect& rect) {
     ++hoverOverlayDismissToken_;  // a pending hide no longer applies
     panelAnchor_ = rect;
@@ -212,6 +202,8 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
     isCorrectionPanelHovered_ = false;
     ++correctionHighlightRenderToken_;
     activeCorrectionHighlightFollowToken_.reset();
+    nextRender_.cancel();
+    heldCorrectionIssues_.clear();
     currentHoverCorrectionIssues_.clear();
     currentCorrectionHighlightTextLength_ = 0;
     highlight_.hide();
@@ -244,22 +236,24 @@ void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssu
         ids.insert(issue.id);
         dismissedKeys_.insert(correctionKey(issue));
     }
-    for (const auto& issue : currentHoverCorrectionIssues_) {
+    for (const auto& issue : heldCorrectionIssues_) {
         if (dismissedKeys_.contains(correctionKey(issue)))
             ids.insert(issue.id);
     }
-    std::erase_if(currentHoverCorrectionIssues_,
-                  [&](const CorrectionIssue& issue) { return ids.contains(issue.id); });
+    const auto dismissed = [&](const CorrectionIssue& issue) { return ids.contains(issue.id); };
+    std::erase_if(heldCorrectionIssues_, dismissed);
+    std::erase_if(currentHoverCorrectionIssues_, dismissed);
     highlight_.hide(ids);
 
     const uint64_t token = ++correctionHighlightRenderToken_;
     activeCorrectionHighlightFollowToken_.reset();
-    if (currentHoverCorrectionIssues_.empty()) {
+    nextRender_.cancel();
+    if (heldCorrectionIssues_.empty()) {
+        currentHoverCorrectionIssues_.clear();
         currentCorrectionHighlightTextLength_ = 0;
         highlight_.hide();
     } else if (currentCorrectionHighlightTextLength_ >= 1) {
-        activeCorrectionHighlightFollowToken_ = token;
-        scheduleCorrectionHighlightFollow(token);
+        scheduleRender(token, correctionHighlightFollowInterval, 0);
     }
 }
 
@@ -268,6 +262,8 @@ void CorrectionDisplayController::clearCorrectionUIForContextChange() {
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;
     activeCorrectionHighlightFollowToken_.reset();
+    nextRender_.cancel();
+    heldCorrectionIssues_.clear();
     currentHoverCorrectionIssues_.clear();
     currentCorrectionHighlightTextLength_ = 0;
     forgetDismissed();

@@ -30,7 +30,13 @@ class MivoSettingsStore;
 
 class CorrectionDisplayController final {
   public:
-    static constexpr std::array<double, 2> correctionHighlightRetryDelays{0.12, 0.35};
+    // Until one of the issues found has had a box on screen they are asked
+    // for again after these delays, the last one repeating for as long as
+    // they are held: a text out of view, or an application that answers
+    // stale positions for a while, shows its boxes once they are right.
+    static constexpr std::array<double, 4> correctionHighlightRetryDelays{0.12, 0.35, 0.7, 1.0};
+    // From then on every issue found is asked for this often: the drawn
+    // ones follow the text, the others show when it scrolls into view.
     static constexpr double correctionHighlightFollowInterval = 0.12;
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
@@ -69,18 +75,31 @@ class CorrectionDisplayController final {
     void handleDismiss(const std::vector<CorrectionIssue>& issues);
     // monitor.onReplacementCompleted(newText)
     void handleReplacementCompleted(const std::string& newText);
+    // monitor.onFieldMayHaveMoved: the field's window was activated again,
+    // or its caret moved, so a box refused before may be right now. Issues
+    // without a box are asked for again soon (no sooner than one follow
+    // interval after the last ask).
+    void handleFieldMayHaveMoved();
 
     // --- What is shown ----------------------------------------------------
+    // The issues drawn at the last ask.
     const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
         return currentHoverCorrectionIssues_;
+    }
+    // Every issue of the last check still to be shown, drawn or not.
+    const std::vector<CorrectionIssue>& heldCorrectionIssues() const {
+        return heldCorrectionIssues_;
     }
     std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
         return activeCorrectionHighlightFollowToken_;
     }
 
   private:
-    void renderCorrectionHighlights(const std::vector<CorrectionIssue>& issues, int64_t textLength,
-                                    uint64_t token, std::size_t attempt);
+    // Asks for the boxes of the held issues, draws those that have one and
+    // schedules the next ask. `misses` counts the asks in a row that drew
+    // nothing.
+    void renderCorrectionHighlights(uint64_t token, std::size_t misses);
+    void scheduleRender(uint64_t token, double delay, std::size_t misses);
     std::vector<IssueRect> correctionIssueRects(const std::vector<CorrectionIssue>& issues,
                                                 int64_t textLength);
     static std::vector<HighlightAnnotation> correctionHighlightAnnotations(
@@ -89,7 +108,6 @@ class CorrectionDisplayController final {
     // nothing before it or in the rest of its sentence changed: only then
     // is it drawn or written.
     bool issueStillInPlace(const CorrectionIssue& issue);
-    void scheduleCorrectionHighlightFollow(uint64_t token);
     void scheduleHoverOverlayDismiss(double delay);
     void forgetDismissed();
 
@@ -104,7 +122,14 @@ class CorrectionDisplayController final {
 
     uint64_t correctionHighlightRenderToken_ = 0;
     std::optional<uint64_t> activeCorrectionHighlightFollowToken_;
+    std::vector<CorrectionIssue> heldCorrectionIssues_;
     std::vector<CorrectionIssue> currentHoverCorrectionIssues_;
+    // The next ask of the running generation, and when it is due.
+    Cancel nextRender_;
+    TimePoint nextRenderAt_{};
+    TimePoint lastRenderAt_{};
+    // Whether any issue of the check held has been drawn.
+    bool everDrawn_ = false;
     int64_t currentCorrectionHighlightTextLength_ = 0;
     uint64_t hoverOverlayDismissToken_ = 0;
     bool isCorrectionPanelHovered_ = false;

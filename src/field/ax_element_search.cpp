@@ -109,6 +109,12 @@ bool elementSupportsTextEditing(Accessibility& ax, const AXElement& element) {
     };
     if (isOneOf(role, kTextRoles))
         return readString(ax, element, kAXValueAttribute).has_value() || hasRangeAndCount();
+    // Where the platform says whether an element is editable, it is
+    // believed: on the Linux bus nearly every section and panel of a page
+    // has a text of its own (a browser's page that has not focused a field
+    // yet has the focus on one).
+    if (readBool(ax, element, kAXEditableAttribute) == false)
+        return false;
     if (readString(ax, element, kAXValueAttribute) &&
         readsWithoutError(ax, element, kAXSelectedTextRangeAttribute))
         return true;

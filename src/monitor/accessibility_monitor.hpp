@@ -57,6 +57,10 @@ class AccessibilityMonitor final : public ReplacementHost {
     // The field's text changed but was not checked (too long, not Japanese,
     // no sentence): the corrections shown belong to a text no longer there.
     std::function<void()> onCheckSkipped;
+    // The followed field's caret moved without an edit, or its window came
+    // back to the front: where its text stands may have changed (a click
+    // into a page that answered stale positions, a scroll by keys).
+    std::function<void()> onFieldMayHaveMoved;
 
     // Mivo's own process (this one unless told otherwise). Its windows in
     // front (a correction panel, the settings) are not another application:
@@ -94,9 +98,10 @@ class AccessibilityMonitor final : public ReplacementHost {
     // before or in a range ending there was changed or moved. Reads only
     // that stretch where the field can answer a range.
     bool stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end);
-    // The observed field's frame, cut to the screen it is on (global
-    // coordinates): the zero rectangle when it is on none; nothing without
-    // a field or a frame to know it by.
+    // The part of the observed field on screen (global coordinates): its
+    // frame cut to its scrolling ancestors', its document's and its
+    // window's, and to the screen it is on; the zero rectangle when nothing
+    // of it shows; nothing without a field or a frame to know it by.
     std::optional<Rect> visibleFieldFrame();
 
     // --- Writing corrections back (defined with the replacement ladder) ---
@@ -180,6 +185,10 @@ class AccessibilityMonitor final : public ReplacementHost {
     void handleFocusChanged();
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
+    void notifyFieldMayHaveMoved() {
+        if (onFieldMayHaveMoved)
+            onFieldMayHaveMoved();
+    }
     bool hasCharCountChanged(const AXElement& element);
     bool isSecureField(const AXElement& element);
     // Text of ours is on its way into an application, which may be waiting
@@ -245,6 +254,8 @@ class AccessibilityMonitor final : public ReplacementHost {
     Cancel appActivationObserver_;
     std::vector<TimePoint> recentChangeTimestamps_;
     int64_t lastKnownCharCount_ = -1;
+    // When a notification last brought a changed length.
+    TimePoint lastEditSeenAt_{};
     // What the text poll last saw of the field without reading its text,
     // and whether the field told of a change since.
     std::optional<std::string> lastTextChangeMark_;
@@ -257,6 +268,9 @@ class AccessibilityMonitor final : public ReplacementHost {
     // ranges of it.
     std::optional<FieldText> lastAnalyzedText_;
     std::optional<AXElement> lastAnalyzedElement_;
+    // The ancestors that cut what the observed field shows, and the field
+    // they were looked up for.
+    std::optional<std::pair<AXElement, std::vector<AXElement>>> clippingAncestors_;
 
     // Writes corrections back; made on the first one.
     ReplacementLadder& replacementLadder();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "field/ax_geometry.hpp"
+#include "field/ax_visible_frame.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "platform/ax_reads.hpp"
@@ -20,6 +21,8 @@ constexpr double kDebounceSeconds = 0.75;
 constexpr std::size_t kRecentChangeLimit = 20;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 constexpr int64_t kDebugValueCharacters = 60;
+// An application tells of an edit's moved caret right after the edit.
+constexpr double kEditCaretSeconds = 0.1;
 
 std::string formatRatio(double ratio) {
     char buf[32];
@@ -53,8 +56,14 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
         if (read)
             replacementLadder_->noteFieldText(element, *read);
     }
-    if (!hasCharCountChanged(element))
+    const TimePoint now = ports_.scheduler.now();
+    if (!hasCharCountChanged(element)) {
+        // The caret an edit moved says nothing of where the field stands.
+        if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
+            notifyFieldMayHaveMoved();
         return;
+    }
+    lastEditSeenAt_ = now;
     if (!read)
         read = extractTextForAnalysis(element);
     if (!read || read->text.empty())
@@ -215,25 +224,14 @@ std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t 
 std::optional<Rect> AccessibilityMonitor::visibleFieldFrame() {
     if (!observedElement_)
         return std::nullopt;
-    const auto frame =
-        AXTextExtractor::elementFrame(ports_.accessibility, ports_.screens, *observedElement_);
-    if (!frame)
-        return std::nullopt;
-    std::optional<Rect> best;
-    for (const Screen& screen : ports_.screens.screens()) {
-        const Rect& s = screen.frame;
-        const double x0 = std::max(frame->minX(), s.minX());
-        const double y0 = std::max(frame->minY(), s.minY());
-        const double x1 = std::min(frame->maxX(), s.maxX());
-        const double y1 = std::min(frame->maxY(), s.maxY());
-        if (x1 <= x0 || y1 <= y0)
-            continue;
-        const Rect cut{x0, y0, x1 - x0, y1 - y0};
-        if (!best || cut.width * cut.height > best->width * best->height)
-            best = cut;
-    }
-    // A field on no screen shows nothing.
-    return best.value_or(Rect{});
+    // The ancestors of a field do not change while it is followed: they are
+    // looked up once, their frames on every ask (a scroll or a moved window
+    // moves them).
+    if (!clippingAncestors_ || clippingAncestors_->first != *observedElement_)
+        clippingAncestors_.emplace(*observedElement_, AXTextExtractor::clippingAncestors(
+                                                          ports_.accessibility, *observedElement_));
+    return AXTextExtractor::visibleFrame(ports_.accessibility, ports_.screens, *observedElement_,
+                                         clippingAncestors_->second);
 }
 
 bool AccessibilityMonitor::stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end) {

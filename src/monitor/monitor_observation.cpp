@@ -54,8 +54,10 @@ void AccessibilityMonitor::handleFocusChanged() {
     }
     // One focus change arrives as several notifications (the element's
     // focus, the window's activation): the field is attached and read once.
-    if (isFollowingFocusedField())
+    if (isFollowingFocusedField()) {
+        notifyFieldMayHaveMoved();
         return;
+    }
     notifyCorrectionContextChanged();
     if (isMonitoring())
         observeFocusedElement();

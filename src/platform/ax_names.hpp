@@ -19,6 +19,7 @@ inline constexpr std::string_view kAXSelectedTextAttribute = "AXSelectedText";
 inline constexpr std::string_view kAXSelectedTextRangeAttribute = "AXSelectedTextRange";
 inline constexpr std::string_view kAXNumberOfCharactersAttribute = "AXNumberOfCharacters";
 inline constexpr std::string_view kAXChildrenAttribute = "AXChildren";
+inline constexpr std::string_view kAXParentAttribute = "AXParent";
 inline constexpr std::string_view kAXFocusedAttribute = "AXFocused";
 inline constexpr std::string_view kAXFocusedUIElementAttribute = "AXFocusedUIElement";
 inline constexpr std::string_view kAXFocusedWindowAttribute = "AXFocusedWindow";

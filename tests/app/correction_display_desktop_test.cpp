@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -44,11 +45,14 @@ class DoubledWoRule : public CorrectionRule {
 
 class DesktopDisplayTest : public ::testing::Test {
   protected:
-    void setUpField(sim::TextFieldOptions options) {
+    // The field lies at x 100...700, y 200...240 (accessibility
+    // coordinates), inside `container` when one is given.
+    void setUpField(sim::TextFieldOptions options,
+                    std::function<sim::SimId(sim::SimId window)> container = {}) {
         desk.addApplication(pid, "Editor", "com.example.editor");
         const auto window = desk.addWindow(pid, "Untitled");
         options.frame = Rect{100, 200, 600, 40};
-        field = desk.addTextField(window, "", options);
+        field = desk.addTextField(container ? container(window) : window, "", options);
         desk.activateApplication(pid);
         desk.focus(field);
         desk.clock().advance(0);
@@ -62,6 +66,7 @@ class DesktopDisplayTest : public ::testing::Test {
         monitor.onCorrectionContextChanged = [this] {
             controller.clearCorrectionUIForContextChange();
         };
+        monitor.onFieldMayHaveMoved = [this] { controller.handleFieldMayHaveMoved(); };
         monitor.start();
     }
 
@@ -197,6 +202,74 @@ TEST_F(DesktopDisplayTest, AnotherApplicationInFrontClearsTheHighlights) {
     desk.clock().advance(0);
     EXPECT_TRUE(highlight.shown.empty());
     EXPECT_FALSE(panel.visible);
+}
+
+// What stands between the field and the screen: a page scrolled under the
+// browser's toolbar, a scrolled pane, a window, or a container that cuts
+// nothing. The text lies on the field's first line, y 200...220.
+struct ClipCase {
+    const char* name;
+    std::string role;            // the field's container, inside the window
+    std::optional<Rect> frame;   // its frame (accessibility coordinates)
+    std::optional<Rect> window;  // the window's frame, when not the default
+    bool shown;
+};
+void PrintTo(const ClipCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ClipTest : public DesktopDisplayTest, public ::testing::WithParamInterface<ClipCase> {};
+
+TEST_P(ClipTest, ABoxIsDrawnOnlyWhereItsTextCanBeSeen) {
+    const auto& c = GetParam();
+    setUpField({}, [&](sim::SimId window) {
+        if (c.window)
+            desk.setFrame(window, *c.window);
+        return desk.addElement(window, c.role, c.frame);
+    });
+    desk.setText(field, "宿題をを終えた。");
+    desk.clock().advance(1);
+    EXPECT_EQ(highlight.shown.size(), c.shown ? 1u : 0u);
+    // Nor on any later ask.
+    desk.clock().advance(1.5);
+    EXPECT_EQ(highlight.shown.size(), c.shown ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ancestors, ClipTest,
+    ::testing::Values(
+        ClipCase{"pageScrolledUnderTheToolbar", "AXWebArea", Rect{0, 215, 1200, 585}, std::nullopt,
+                 false},
+        ClipCase{"pageShowingIt", "AXWebArea", Rect{0, 100, 1200, 700}, std::nullopt, true},
+        ClipCase{"paneScrolledPastIt", "AXScrollArea", Rect{0, 0, 1200, 205}, std::nullopt, false},
+        ClipCase{"aboveTheWindow", "AXGroup", std::nullopt, Rect{0, 230, 1200, 570}, false},
+        // A page's sections may be smaller than what they hold.
+        ClipCase{"sectionCutsNothing", "AXGroup", Rect{0, 215, 1200, 5}, std::nullopt, true},
+        ClipCase{"pageWithoutAFrame", "AXWebArea", std::nullopt, std::nullopt, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Like Writer in a fresh window: the field answers no box (its positions
+// are stale) until the user clicks into it.
+TEST_F(DesktopDisplayTest, ABoxRefusedUntilAClickShowsAtTheClick) {
+    bool stale = true;
+    setUpField({});
+    desk.setParameterizedHook(
+        field, [&](std::string_view attribute, const AXValue&) -> std::optional<AXResult> {
+            if (stale && attribute == kAXBoundsForRangeParameterizedAttribute)
+                return AXValue(Rect{});
+            return std::nullopt;
+        });
+    desk.setText(field, "宿題をを終えた。");
+    desk.clock().advance(5);
+    EXPECT_TRUE(highlight.shown.empty());
+
+    stale = false;
+    // The click moves the caret: asked at once, or one follow interval
+    // after the last ask (4.92 s) at the latest.
+    desk.select(field, Utf16Range{1, 0});
+    desk.clock().advance(0.05);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    EXPECT_EQ(highlight.shown[0].rect, (Rect{120, 680, 20, 20}));
 }
 
 }  // namespace

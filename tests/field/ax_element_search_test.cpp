@@ -117,6 +117,10 @@ TEST_F(ElementSearchTest, EditingTest) {
         {"container that says it is editable", "AXWebArea", text, true, true, false, true, true},
         {"container editable false", "AXScrollArea", text, true, true, true, false, false},
         {"other role with value and range", "AXGroup", text, true, false, false, {}, true},
+        // A page's panel or section: a text, a caret, and not editable.
+        {"other role that says it is not editable", "AXGroup", text, true, true, true, false,
+         false},
+        {"other role that says it is editable", "AXGroup", text, true, true, false, true, true},
         {"other role, settable range and count", "AXGroup", {}, true, true, true, {}, true},
         {"other role, range and count not settable", "AXGroup", {}, true, true, false, {}, false},
         {"other role with a value only", "AXStaticText", text, false, true, true, {}, false},

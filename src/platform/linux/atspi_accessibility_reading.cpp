@@ -65,6 +65,18 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
             out.push_back(makeElement(child.release()));
         return AXValue(std::move(out));
     }
+    if (attribute == kAXParentAttribute) {
+        // The desktop above an application is no element of it.
+        if (live.role == ATSPI_ROLE_APPLICATION)
+            return std::unexpected(AXError::noValue);
+        GErrorSlot error;
+        AtspiAccessible* parent = atspi_accessible_get_parent(accessible, error.out());
+        if (error.failed())
+            return std::unexpected(errorForFailure(error.message()));
+        if (parent == nullptr)
+            return std::unexpected(AXError::noValue);
+        return AXValue(makeElement(parent));
+    }
     if (attribute == kAXFocusedAttribute)
         return AXValue(live.has(ATSPI_STATE_FOCUSED));
     if (attribute == kAXEditableAttribute)

@@ -108,6 +108,9 @@ AXResult SimAccessibility::derivedAttribute(SimId id, std::string_view attribute
         }
         return std::unexpected(AXError::attributeUnsupported);
     }
+    // A window's parent is its application; the application has none.
+    if (attribute == kAXParentAttribute && node.role != kAXApplicationRole)
+        return elementOrNoValue(node.parent);
     if (attribute == kAXChildrenAttribute) {
         std::vector<AXElement> children;
         for (SimId c : node.children) {

@@ -403,6 +403,67 @@ TEST_P(AppsDesktopTest, AReplacementTakesTheFormatOfTheTextItReplaces) {
     EXPECT_TRUE(waitForValue(*f, kText)) << value(*f).value_or("<nothing>");
 }
 
+// Last of this suite, as it leaves a window open: Writer answers positions
+// as if a window it has just opened sat in the screen's corner until the
+// user clicks into it. The click moves the caret, which tells the monitor
+// that the field may stand elsewhere now, and the boxes asked for then are
+// right.
+TEST_P(AppsDesktopTest, InAWindowJustOpenedTheClickThatMendsPositionsIsTold) {
+    if (GetParam() != AppKind::writer)
+        GTEST_SKIP() << "Writer's own behaviour";
+    const auto first = field();
+    ASSERT_TRUE(first.has_value());
+    int tries = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (tries++ % 300 == 0)
+                pressChord(*session_, {XK_Control_L, XK_n});
+            const auto f = field();
+            return f && f != first;
+        },
+        30))
+        << "no window opened with Ctrl+N";
+    ASSERT_TRUE(pasteText());
+    const auto f = field();
+    ASSERT_TRUE(f.has_value());
+    const auto window = session_->desktop().workspace().windowFrame(app_->pid());
+    ASSERT_TRUE(window.has_value());
+    if (window->y <= 0)
+        GTEST_SKIP() << "the window has no title bar above it: no position goes stale";
+    const auto stale = bounds(*f, kSunny);
+    if (!stale || !stale->isZero())
+        GTEST_SKIP() << "Writer knew where its new window is at once";
+
+    // The caret at the start, so that a click below the text moves it.
+    ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0})),
+              AXError::success);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return readRange(ax(), *f, kAXSelectedTextRangeAttribute) == Utf16Range{0, 0};
+        },
+        5));
+    AccessibilityMonitor monitor(session_->ports());
+    int tellings = 0;
+    monitor.onFieldMayHaveMoved = [&] { ++tellings; };
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement() == f; }, 10));
+    waitUntil([] { return false; }, 0.3);
+    tellings = 0;
+    const Point middle{window->x + window->width / 2, window->y + window->height / 2};
+    ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseDown, middle}));
+    ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseUp, middle}));
+    EXPECT_TRUE(waitUntil([&] { return tellings > 0; }, 5)) << "the click was not told";
+    std::optional<Rect> sunny;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            sunny = bounds(*f, kSunny);
+            return sunny && !sunny->isZero();
+        },
+        5))
+        << "still stale after the click";
+    monitor.stop();
+}
+
 INSTANTIATE_TEST_SUITE_P(Applications, AppsDesktopTest,
                          ::testing::Values(AppKind::writer, AppKind::thunderbird,
                                            AppKind::textEditor, AppKind::kwrite),

@@ -4,12 +4,6 @@
 // starts once for this process (they start slowly) with a fresh profile,
 // and every behaviour works in its own field of the one page.
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
-
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -17,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "browsers/browser_launch.hpp"
 #include "desktop_test_support.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "field/pasteboard_guard.hpp"
@@ -31,98 +26,6 @@ const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
 const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
 constexpr Utf16Range kSunny{7, 2};
 const std::string kObject = "\uFFFC";
-
-enum class BrowserKind { firefox, chromium };
-
-const char* browserName(BrowserKind kind) {
-    return kind == BrowserKind::firefox ? "Firefox" : "Chromium";
-}
-
-// One running browser with its own fresh profile.
-struct Browser {
-    QTemporaryDir profile;
-    std::unique_ptr<QProcess> process;
-    std::string failure;
-    bool takesKeys = false;
-
-    Pid pid() const { return process ? static_cast<Pid>(process->processId()) : 0; }
-
-    ~Browser() {
-        if (process && process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(3000)) {
-                process->kill();
-                process->waitForFinished(3000);
-            }
-        }
-    }
-};
-
-void writeFirefoxPreferences(const QString& profile) {
-    QFile prefs(QDir(profile).filePath("user.js"));
-    if (!prefs.open(QIODevice::WriteOnly))
-        return;
-    // No first-run pages, no network, no update or report prompts: the
-    // test page is the only tab.
-    prefs.write(R"(user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.page", 0);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("startup.homepage_welcome_url", "");
-user_pref("startup.homepage_welcome_url.additional", "");
-user_pref("browser.aboutwelcome.enabled", false);
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("datareporting.policy.firstRunURL", "");
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.auto", false);
-user_pref("browser.sessionstore.resume_from_crash", false);
-user_pref("browser.tabs.warnOnClose", false);
-user_pref("network.captive-portal-service.enabled", false);
-user_pref("network.connectivity-service.enabled", false);
-user_pref("extensions.update.enabled", false);
-user_pref("browser.safebrowsing.update.enabled", false);
-)");
-}
-
-std::unique_ptr<Browser> launch(BrowserKind kind) {
-    auto b = std::make_unique<Browser>();
-    if (!b->profile.isValid()) {
-        b->failure = "no temporary profile folder";
-        return b;
-    }
-    const QString page = QString("file://") + MIVO_BROWSER_PAGE;
-    QStringList args;
-    QString program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (kind == BrowserKind::firefox) {
-        writeFirefoxPreferences(b->profile.path());
-        program = "firefox-esr";
-        args << "--no-remote"
-             << "--new-instance"
-             << "--profile" << b->profile.path() << page;
-        env.insert("MOZ_CRASHREPORTER_DISABLE", "1");
-    } else {
-        program = "chromium";
-        // As root Chromium needs --no-sandbox; without the network flags it
-        // keeps trying hosts this machine cannot reach.
-        args << "--no-sandbox"
-             << "--disable-gpu"
-             << "--no-first-run"
-             << "--no-default-browser-check"
-             << "--disable-background-networking"
-             << "--disable-component-update"
-             << "--disable-sync"
-             << "--password-store=basic"
-             << "--user-data-dir=" + b->profile.path() << page;
-    }
-    b->process = std::make_unique<QProcess>();
-    b->process->setProcessEnvironment(env);
-    b->process->setStandardOutputFile(QProcess::nullDevice());
-    b->process->setStandardErrorFile(QProcess::nullDevice());
-    b->process->start(program, args);
-    if (!b->process->waitForStarted(10000))
-        b->failure = std::string(browserName(kind)) + " did not start";
-    return b;
-}
 
 std::map<BrowserKind, std::unique_ptr<Browser>>& browsers() {
     static std::map<BrowserKind, std::unique_ptr<Browser>> running;
@@ -144,7 +47,7 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
             return;
         auto& b = browsers()[GetParam()];
         if (b == nullptr)
-            b = launch(GetParam());
+            b = launchBrowser(GetParam(), MIVO_BROWSER_PAGE);
         ASSERT_TRUE(b->failure.empty()) << b->failure;
         browser_ = b.get();
         // The page's tree and its text, once the browser exposes them (a

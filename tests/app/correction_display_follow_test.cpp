@@ -1,0 +1,204 @@
+// How long the controller keeps asking for the boxes of the issues it
+// found: until they are drawn, on a back-off, and whenever the field may
+// have moved; and from then on with every tick of the follow loop.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "controller_scene.hpp"
+
+namespace mivo {
+namespace {
+
+using testing::ControllerTest;
+using testing::issueAt;
+
+struct RetryCase {
+    const char* name;
+    std::vector<int64_t> starts;       // the issues of the check, by range start
+    double thirdFoundAt;               // when the issue at 15 has a rectangle
+    double horizon;                    // how long the clock runs
+    std::vector<double> thirdQueries;  // when the issue at 15 is asked for
+    std::optional<double> allDrawnAt;  // when every issue is on screen
+};
+void PrintTo(const RetryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RetryTest : public ControllerTest, public ::testing::WithParamInterface<RetryCase> {};
+
+TEST_P(RetryTest, MissingRectanglesAreAskedAgainUntilTheyAreFound) {
+    const auto& c = GetParam();
+    field.availableFrom[15] = c.thirdFoundAt;
+    std::vector<CorrectionIssue> issues;
+    for (const int64_t start : c.starts)
+        issues.push_back(issueAt(start, std::to_string(start)));
+    check(issues);
+
+    std::optional<double> allDrawn;
+    for (int tick = 1; tick <= static_cast<int>(c.horizon * 100 + 0.5); ++tick) {
+        advanceTo(tick * 0.01);
+        if (!allDrawn && highlight.shown.size() == c.starts.size())
+            allDrawn = clock.elapsed();
+    }
+    expectTimes(field.queries[15], c.thirdQueries);
+    ASSERT_EQ(allDrawn.has_value(), c.allDrawnAt.has_value());
+    if (allDrawn) {
+        EXPECT_NEAR(*allDrawn, *c.allDrawnAt, 0.011);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rectangles, RetryTest,
+                         ::testing::Values(
+                             // The others drawn: asked with them on every follow tick.
+                             RetryCase{"othersDrawnFoundAtOnce",
+                                       {3, 10, 15},
+                                       0.12,
+                                       1,
+                                       {0, 0.12, 0.24, 0.36, 0.48, 0.6, 0.72, 0.84, 0.96},
+                                       0.12},
+                             RetryCase{"othersDrawnFoundLate",
+                                       {3, 10, 15},
+                                       0.47,
+                                       1,
+                                       {0, 0.12, 0.24, 0.36, 0.48, 0.6, 0.72, 0.84, 0.96},
+                                       0.48},
+                             RetryCase{"othersDrawnNeverFound",
+                                       {3, 10, 15},
+                                       100,
+                                       1,
+                                       {0, 0.12, 0.24, 0.36, 0.48, 0.6, 0.72, 0.84, 0.96},
+                                       std::nullopt},
+                             // Alone and refused (an application answering stale positions for
+                             // seconds): asked after 0.12, 0.35, 0.7 and then every second, and
+                             // drawn once the answer is right; then followed.
+                             RetryCase{"aloneFoundAfterFiveSeconds",
+                                       {15},
+                                       5,
+                                       5.5,
+                                       {0, 0.12, 0.47, 1.17, 2.17, 3.17, 4.17, 5.17, 5.29, 5.41},
+                                       5.17},
+                             RetryCase{"aloneNeverFound",
+                                       {15},
+                                       100,
+                                       10,
+                                       {0, 0.12, 0.47, 1.17, 2.17, 3.17, 4.17, 5.17, 6.17, 7.17,
+                                        8.17, 9.17},
+                                       std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Issues whose text was out of the field's view when they were found:
+// they show once the user scrolls it in, without another edit.
+struct ScrollInCase {
+    const char* name;
+    std::vector<int64_t> starts;  // the issue at 15 is out of view at first
+    double scrolledAt;
+    double shownAt;
+};
+void PrintTo(const ScrollInCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ScrollInTest : public ControllerTest, public ::testing::WithParamInterface<ScrollInCase> {};
+
+TEST_P(ScrollInTest, AnIssueOutOfViewAtTheCheckShowsWhenItsTextScrollsIn) {
+    const auto& c = GetParam();
+    field.frame = Rect{100, 600, 600, 200};
+    field.rects[15].y = 400;  // below the field's visible part
+    std::vector<CorrectionIssue> issues;
+    for (const int64_t start : c.starts)
+        issues.push_back(issueAt(start, std::to_string(start)));
+    check(issues);
+    advanceTo(c.scrolledAt);
+    EXPECT_EQ(highlight.shown.size(), c.starts.size() - 1);
+    field.rects[15].y = 680;
+    advanceTo(c.shownAt - 0.005);
+    EXPECT_EQ(highlight.shown.size(), c.starts.size() - 1) << "shown before it was asked";
+    advanceTo(c.shownAt + 0.005);
+    EXPECT_EQ(highlight.shown.size(), c.starts.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scrolling, ScrollInTest,
+                         ::testing::Values(
+                             // With another drawn, on the next follow tick.
+                             ScrollInCase{"othersDrawn", {3, 15}, 2.0, 2.04},
+                             // Alone, on the next ask of the back-off (one a second by then).
+                             ScrollInCase{"alone", {15}, 3.0, 3.17}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The application tells that its field may have moved (its window came
+// back to the front, its caret moved): an issue without a box is asked for
+// then, not at the next ask of the back-off, but never sooner than one
+// follow interval after the last ask.
+struct MovedCase {
+    const char* name;
+    double foundAt;
+    std::vector<double> tellings;
+    double shownAt;
+};
+void PrintTo(const MovedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FieldMovedTest : public ControllerTest, public ::testing::WithParamInterface<MovedCase> {};
+
+TEST_P(FieldMovedTest, ABoxRefusedBeforeIsAskedForWhenTheFieldMayHaveMoved) {
+    const auto& c = GetParam();
+    field.availableFrom[15] = c.foundAt;
+    check({issueAt(15, "C")});
+    std::size_t next = 0;
+    std::optional<double> shown;
+    for (int tick = 1; tick <= 700; ++tick) {
+        const double t = tick * 0.01;
+        for (; next < c.tellings.size() && c.tellings[next] <= t + 1e-9; ++next) {
+            advanceTo(c.tellings[next]);
+            controller.handleFieldMayHaveMoved();
+        }
+        advanceTo(t);
+        if (!shown && !highlight.shown.empty())
+            shown = clock.elapsed();
+    }
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_NEAR(*shown, c.shownAt, 0.011);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tellings, FieldMovedTest,
+                         ::testing::Values(
+                             // Without a telling: the back-off's next ask, at 5.17.
+                             MovedCase{"none", 5.0, {}, 5.17},
+                             MovedCase{"afterTheBoxCameRight", 5.0, {5.05}, 5.05},
+                             // Told 0.03 s after the ask at 4.17: asked at 4.29.
+                             MovedCase{"rightAfterAnAsk", 4.2, {4.2}, 4.29}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, ManyTellingsAskNoMoreOftenThanTheFollowLoop) {
+    field.availableFrom[15] = 100;
+    check({issueAt(3, "A"), issueAt(15, "C")});
+    advanceTo(0.5);
+    // A drawn: the loop asks every 0.12 s anyway; a telling adds nothing.
+    const auto before = field.queries[15].size();
+    for (int i = 0; i < 10; ++i) {
+        advanceTo(0.5 + i * 0.01);
+        controller.handleFieldMayHaveMoved();
+    }
+    advanceTo(0.65);
+    EXPECT_EQ(field.queries[15].size(), before + 1) << "asked at 0.6 by the loop only";
+
+    // Nothing drawn: ten tellings within 0.1 s make one ask.
+    check({issueAt(15, "C2")});
+    advanceTo(5);
+    const auto alone = field.queries[15].size();
+    for (int i = 0; i < 10; ++i) {
+        advanceTo(5 + i * 0.01);
+        controller.handleFieldMayHaveMoved();
+    }
+    advanceTo(5.095);
+    EXPECT_EQ(field.queries[15].size(), alone + 1);
+}
+
+}  // namespace
+}  // namespace mivo
