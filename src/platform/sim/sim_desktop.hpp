@@ -120,7 +120,6 @@ class SimDesktop {
     // Which write routes the element's application is trusted with.
     void setWriteRouteTrust(SimId id, WriteRouteTrust trust);
     void setParameterizedHook(SimId id, ParameterizedHook hook);
-    void setPidResult(SimId id, std::expected<Pid, AXError> pid);
     void setObserverCreationFails(Pid pid, bool fails);
     void setTrusted(bool trusted) { trusted_ = trusted; }
 
@@ -135,7 +134,6 @@ class SimDesktop {
     // names no application.
     void postActivationNotification(std::optional<RunningApplication> app);
     void focus(SimId id);
-    void focusWindow(SimId window);
     void clearFocus(Pid pid);
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.
@@ -160,10 +158,8 @@ class SimDesktop {
     Utf16Range selection(SimId id) const;
     std::optional<Pid> frontmostPid() const;
     std::optional<SimId> focusedElement(Pid pid) const;
-    int trustPrompts() const { return trustPrompts_; }
     // Calls that reached an application while it waited for the pasteboard.
     std::size_t callsRefusedWhilePasting() const { return callsRefusedWhilePasting_; }
-    const std::vector<std::string>& openedURLs() const { return openedURLs_; }
 
   private:
     friend class SimAccessibility;
@@ -205,7 +201,6 @@ class SimDesktop {
         std::map<std::string, WriteQuirk, std::less<>> writeQuirks;
         WriteRouteTrust routeTrust;
         ParameterizedHook parameterizedHook;
-        std::optional<std::expected<Pid, AXError>> pidResult;
     };
     struct App {
         Pid pid = 0;
@@ -263,8 +258,6 @@ class SimDesktop {
     Pid frontmost_ = 0;
     int textFieldsLaidOut_ = 0;
     bool trusted_ = true;
-    int trustPrompts_ = 0;
-    std::vector<std::string> openedURLs_;
 };
 
 }  // namespace mivo::sim

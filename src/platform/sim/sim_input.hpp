@@ -39,7 +39,6 @@ class SimInput : public InputEvents {
     void clearRecordedEvents();
 
     // Quirks of the event system.
-    void setPostingFails(bool fails) { postingFails_ = fails; }
     void setMonitorInstallFailure(std::optional<KeyDownMonitorError> failure) {
         monitorFailure_ = failure;
     }
@@ -65,7 +64,6 @@ class SimInput : public InputEvents {
     std::vector<MouseEvent> mouseEvents_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
     SimKeyboardHold hold_;
-    bool postingFails_ = false;
     bool inputMethodRunning_ = true;
     std::optional<KeyDownMonitorError> monitorFailure_;
     // The field a mouse drag started in and the offset it started at.
