@@ -173,6 +173,21 @@ std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& e
     return std::to_string(count) + ":" + std::to_string(caret);
 }
 
+std::optional<int64_t> AtspiAccessibility::textLengthMark(const AXElement& element) {
+    auto target = resolve(element);
+    if (!target || target->accessible == nullptr ||
+        textExposure(target->live.role) == TextExposure::none)
+        return std::nullopt;
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+    if (iface == nullptr)
+        return std::nullopt;
+    GErrorSlot error;
+    const gint count = atspi_text_get_character_count(iface.get(), error.out());
+    if (error.failed())
+        return std::nullopt;
+    return count;
+}
+
 std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessible* accessible,
                                                                    const ToolkitText& text) {
     const std::string identity = identityOf(accessible);
@@ -186,15 +201,7 @@ std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessib
     // application; a text read is the application's own answer.
     unanswering_.noteAnswered(busNameOf(accessible));
     texts_[identity] = *value;
-    if (!forgetScheduled_) {
-        forgetScheduled_ = true;
-        scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
-            if (alive.expired())
-                return;
-            forgetScheduled_ = false;
-            forgetTexts();
-        });
-    }
+    forgetOnNextTurn();
     return value;
 }
 
