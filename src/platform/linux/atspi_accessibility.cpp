@@ -74,37 +74,13 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     const auto pid = processIdOf(accessible);
     if (pid && *pid == ownPid_)
         return std::unexpected(AXError::cannotComplete);
-    const std::string identity = identityOf(accessible);
-    if (const auto it = checked_.find(identity);
-        pid && it != checked_.end() && it->second.accessible == accessible)
-        return it->second;
     auto live = inspect(accessible);
     noteAnswers(accessible);
     if (!live)
         return std::unexpected(live.error());
     if (!pid)
         return std::unexpected(pid.error());
-    Target target{accessible, std::move(*live)};
-    checked_.insert_or_assign(identity, target);
-    forgetOnNextTurn();
-    return target;
-}
-
-void AtspiAccessibility::forgetTexts() {
-    texts_.clear();
-    checked_.clear();
-}
-
-void AtspiAccessibility::forgetOnNextTurn() {
-    if (forgetScheduled_)
-        return;
-    forgetScheduled_ = true;
-    scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
-        if (alive.expired())
-            return;
-        forgetScheduled_ = false;
-        forgetTexts();
-    });
+    return Target{accessible, std::move(*live)};
 }
 
 WriteRouteTrust AtspiAccessibility::writeRouteTrust(const AXElement& element) {

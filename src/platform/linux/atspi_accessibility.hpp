@@ -98,9 +98,7 @@ class AtspiAccessibility : public Accessibility {
     // handler asks for the value, its length and the selection in one go.
     std::expected<std::string, AXError> cachedText(AtspiAccessible* accessible,
                                                    const ToolkitText& text);
-    void forgetTexts();
-    // Forgets what this turn of the loop read, on the next turn.
-    void forgetOnNextTurn();
+    void forgetTexts() { texts_.clear(); }
     // The selection last made in an object, for toolkits whose reports of
     // it lose information.
     std::optional<ToolkitRange> ourSelection(AtspiAccessible* accessible) const;
@@ -122,10 +120,6 @@ class AtspiAccessibility : public Accessibility {
     std::set<std::string> notCheckableLogged_;
     std::set<std::string> unusableExtentsLogged_;
     std::map<std::string, std::string> texts_;
-    // The objects checked in this turn of the loop, with their role and
-    // states: the calls that one step makes of one field (its kind, length,
-    // text and selection) check it once.
-    std::map<std::string, Target> checked_;
     bool forgetScheduled_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     uint64_t remoteTextReads_ = 0;

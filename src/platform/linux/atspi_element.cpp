@@ -1,7 +1,6 @@
 #include "platform/linux/atspi_element.hpp"
 
 #include <array>
-#include <map>
 #include <utility>
 
 #include "platform/ax_names.hpp"
@@ -105,28 +104,12 @@ bool LiveObject::has(AtspiStateType state) const {
 std::expected<int32_t, AXError> processIdOf(AtspiAccessible* accessible) {
     if (accessible == nullptr)
         return std::unexpected(AXError::invalidUIElement);
-    // libatspi asks the bus daemon on every call, and every port call asks
-    // it. A unique bus name (":1.42") names one connection for the bus's
-    // whole life and is never given to another, so its process is asked
-    // once; whether the application is still there, its own answers tell.
-    static std::map<std::string, int32_t, std::less<>> known;
-    const std::string bus = busNameOf(accessible);
-    const bool unique = bus.starts_with(':');
-    if (unique) {
-        if (const auto it = known.find(bus); it != known.end())
-            return it->second;
-    }
     GErrorSlot error;
     const guint pid = atspi_accessible_get_process_id(accessible, error.out());
     if (error.failed())
         return std::unexpected(errorForFailure(error.message()));
     if (pid == 0)
         return std::unexpected(AXError::cannotComplete);
-    if (unique) {
-        if (known.size() > 512)
-            known.clear();
-        known.emplace(bus, static_cast<int32_t>(pid));
-    }
     return static_cast<int32_t>(pid);
 }
 
