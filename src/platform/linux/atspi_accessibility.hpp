@@ -99,6 +99,14 @@ class AtspiAccessibility : public Accessibility {
     std::expected<std::string, AXError> cachedText(AtspiAccessible* accessible,
                                                    const ToolkitText& text);
     void forgetTexts() { texts_.clear(); }
+    // What this turn of the loop read (texts, processes) is forgotten on
+    // the next turn.
+    void forgetOnNextTurn();
+    // The object's process, asked of the bus daemon once per turn of the
+    // loop and application: the calls one step makes of one field share
+    // the answer, and the next step asks again whether the application is
+    // still there.
+    std::expected<Pid, AXError> processOfThisTurn(AtspiAccessible* accessible);
     // The selection last made in an object, for toolkits whose reports of
     // it lose information.
     std::optional<ToolkitRange> ourSelection(AtspiAccessible* accessible) const;
@@ -120,6 +128,7 @@ class AtspiAccessibility : public Accessibility {
     std::set<std::string> notCheckableLogged_;
     std::set<std::string> unusableExtentsLogged_;
     std::map<std::string, std::string> texts_;
+    std::map<std::string, Pid> processesThisTurn_;
     bool forgetScheduled_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     uint64_t remoteTextReads_ = 0;

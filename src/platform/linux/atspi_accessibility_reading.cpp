@@ -201,15 +201,7 @@ std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessib
     // application; a text read is the application's own answer.
     unanswering_.noteAnswered(busNameOf(accessible));
     texts_[identity] = *value;
-    if (!forgetScheduled_) {
-        forgetScheduled_ = true;
-        scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
-            if (alive.expired())
-                return;
-            forgetScheduled_ = false;
-            forgetTexts();
-        });
-    }
+    forgetOnNextTurn();
     return value;
 }
 
