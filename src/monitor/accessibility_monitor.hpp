@@ -185,6 +185,9 @@ class AccessibilityMonitor final : public ReplacementHost {
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     bool hasCharCountChanged(const AXElement& element);
+    // extractTextForAnalysis of an element just found not to be a password
+    // field.
+    std::optional<FieldText> readFieldText(const AXElement& element);
     bool isSecureField(const AXElement& element);
     // Text of ours is on its way into an application, which may be waiting
     // for it and answer no call: the field is left alone until then, and a

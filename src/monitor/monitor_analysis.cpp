@@ -69,7 +69,7 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
     // which the text poll's next tick reads.
     if (!hasCharCountChanged(element))
         return;
-    const auto read = extractTextForAnalysis(element);
+    const auto read = readFieldText(element);
     if (!read || read->text.empty())
         return;
     textChangedSinceLastPoll_ = false;

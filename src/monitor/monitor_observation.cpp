@@ -228,9 +228,13 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
 }
 
 std::optional<FieldText> AccessibilityMonitor::extractTextForAnalysis(const AXElement& element) {
-    Accessibility& ax = ports_.accessibility;
     if (isSecureField(element))
         return std::nullopt;
+    return readFieldText(element);
+}
+
+std::optional<FieldText> AccessibilityMonitor::readFieldText(const AXElement& element) {
+    Accessibility& ax = ports_.accessibility;
 
     const AXResult value = ax.copyAttributeValue(element, kAXValueAttribute);
     if (isInvalidElement(value))

@@ -70,7 +70,7 @@ void AccessibilityMonitor::textPollTick() {
     lastTextChangeMark_ = std::move(mark);
     textChangedSinceLastPoll_ = false;
     quietPollTicks_ = 0;
-    const auto read = extractTextForAnalysis(element);
+    const auto read = readFieldText(element);
     if (!read) {
         log("textPoll: element gone, re-attaching");
         observeFocusedElement();

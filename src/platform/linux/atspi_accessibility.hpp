@@ -81,6 +81,9 @@ class AtspiAccessibility : public Accessibility {
     struct Target;
     std::expected<Target, AXError> resolve(const AXElement& element);
     AXResult systemWideAttribute(std::string_view attribute);
+    // An attribute that follows from the object's role alone (its subrole,
+    // the role's name), asked without its states.
+    AXResult roleOnlyAttribute(const AXElement& element, std::string_view attribute);
     AXResult textAttribute(AtspiAccessible* accessible, const LiveObject& live,
                            std::string_view attribute);
     AXResult focusedWindow(AtspiAccessible* application);
