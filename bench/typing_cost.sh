@@ -81,7 +81,8 @@ start_editor() {
   "${editor_cmd[@]}" >/dev/null 2>&1 & editor=$!; pids+=($editor)
   sleep 3
   window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
-  xdotool windowactivate --sync "$window"
+  # A window manager still starting may refuse; the click below focuses it.
+  xdotool windowactivate --sync "$window" || true
   xdotool mousemove --window "$window" 200 150 click 1
   sleep 1
 }
