@@ -108,7 +108,7 @@ TEST_P(FollowingCostTable, EachActionCostsAtMostItsBudgetOfCalls) {
 // Keys and caret moves at 20 a second, a paste and a focus change every
 // half second.
 INSTANTIATE_TEST_SUITE_P(Actions, FollowingCostTable,
-                         ::testing::Values(ActionCase{"typing", 40, 0.05, 6.0},
+                         ::testing::Values(ActionCase{"typing", 40, 0.05, 5.0},
                                            ActionCase{"caret move", 40, 0.05, 3.5},
                                            ActionCase{"paste", 10, 0.5, 16.0},
                                            ActionCase{"focus change", 10, 0.5, 40.0}),
