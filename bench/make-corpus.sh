@@ -8,15 +8,12 @@ cd "$(dirname "$0")/.."
 OUT="${1:-build/bench/corpus.txt}"
 MANDIR=/usr/share/man/ja
 
+# A benchmark changes nothing on the machine: what it lacks is named, with
+# the command that installs it.
 if [ ! -d "$MANDIR" ] || ! dpkg-query -W -f='${Status}' manpages-ja 2>/dev/null | grep -q "install ok installed"; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  echo "make-corpus: installing manpages-ja" >&2
-  # Other builds may share the machine's package manager: wait for its lock.
-  LOCK=""
-  if command -v flock >/dev/null; then LOCK="flock /tmp/apt.lock"; fi
-  DEBIAN_FRONTEND=noninteractive $SUDO $LOCK apt-get install -y -q --no-install-recommends manpages-ja >/dev/null \
-    || { echo "make-corpus: FAILED to install manpages-ja" >&2; exit 1; }
+  echo "make-corpus: the corpus is made from Debian's Japanese manual pages (package manpages-ja), which are not installed." >&2
+  echo "make-corpus: install them with: scripts/setup.sh --bench   (or: sudo apt-get install manpages-ja)" >&2
+  exit 1
 fi
 
 mkdir -p "$(dirname "$OUT")"

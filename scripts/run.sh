@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Mivo and the stand-in web API, and starts
+# Installs what building and running Mivo needs (not the test bench, which
+# scripts/test.sh adds), builds Mivo and the stand-in web API, and starts
 # Mivo. Mivo talks to a web service only at the address that MIVO_API_URL
 # names. When it is not set, this script starts the stand-in (mivo-api-stub)
 # on a free loopback port of its own, waits until it answers, and hands its
@@ -40,8 +41,9 @@ stand_in_failed() {
 
 if [ -z "${MIVO_API_URL:-}" ]; then
   stub_out=$(mktemp "${TMPDIR:-/tmp}/mivo-api-stub.XXXXXX")
-  # Port 0: the system picks a free port, which the stand-in then holds.
-  build/bin/mivo-api-stub --port 0 >"$stub_out" &
+  # Port 0: the system picks a free port, which the stand-in then holds. Its
+  # accounts stay in the user's state folder, so a sign-in outlives the run.
+  build/bin/mivo-api-stub --port 0 --keep-accounts >"$stub_out" &
   stub_pid=$!
   port=""
   for _ in $(seq 100); do

@@ -1,32 +1,63 @@
 #!/usr/bin/env bash
-# Installs every dependency Mivo needs on a Debian 12 machine. Idempotent:
-# when everything is already present it returns without touching apt.
+# Installs the Debian 12 packages (and the pinned npm packages) Mivo needs.
+# Usage: scripts/setup.sh [--tests] [--bench]
+#   (no option)  what building and running Mivo needs: scripts/run.sh
+#   --tests      adds the test bench: GoogleTest, a private X server and
+#                window manager, and the applications the desktop tests
+#                drive (Firefox, Chromium, LibreOffice Writer, Thunderbird,
+#                KWrite, GNOME Text Editor): scripts/test.sh
+#   --bench      adds what the benchmarks need (bench/run.sh): Google
+#                Benchmark and Debian's Japanese manual pages as a corpus
+# Idempotent: when everything asked for is present it returns without
+# touching apt.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-PACKAGES=(
+# Building Mivo and the stand-in web API, and running them.
+RUN_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
   libmecab-dev mecab mecab-ipadic-utf8
   libicu-dev nlohmann-json3-dev
   qt6-base-dev qt6-svg-dev
   libatspi2.0-dev at-spi2-core
   libx11-dev libxtst-dev libxi-dev
-  libsecret-1-dev gnome-keyring
+  libsecret-1-dev
   libssl-dev libcpp-httplib-dev
   fonts-noto-cjk
-  xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool xdg-utils libglib2.0-bin
-  libgtk-4-dev firefox-esr chromium
-  imagemagick curl
+  xdg-utils curl
+)
+# What the tests add.
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  gnome-keyring
+  xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool libglib2.0-bin
+  libgtk-4-dev imagemagick
+  firefox-esr chromium
   libreoffice-writer libreoffice-gtk3 thunderbird gnome-text-editor kwrite
 )
+# What the benchmarks add.
+BENCH_PACKAGES=(
+  libbenchmark-dev manpages-ja
+)
+
+PACKAGES=("${RUN_PACKAGES[@]}")
+for option in "$@"; do
+  case "$option" in
+    --tests) PACKAGES+=("${TEST_PACKAGES[@]}") ;;
+    --bench) PACKAGES+=("${BENCH_PACKAGES[@]}") ;;
+    *)
+      echo "setup: unknown option '$option' (usage: scripts/setup.sh [--tests] [--bench])" >&2
+      exit 2
+      ;;
+  esac
+done
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 missing=()
-for pkg in "${PACKAGES[@]}"; do
+for pkg in $(printf '%s\n' "${PACKAGES[@]}" | awk '!seen[$0]++'); do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$pkg")
   fi

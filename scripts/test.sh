@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, configures, builds and runs every test.
+# Installs what is missing (the test bench included), configures, builds and
+# runs every test.
 # Usage: scripts/test.sh [--sanitize]   (--sanitize: ASan+UBSan build, unit tests only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
+scripts/setup.sh --tests
 
 BUILD_DIR=build
-CMAKE_ARGS=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+CMAKE_ARGS=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVO_BUILD_TESTS=ON)
 LABELS=(unit desktop)
 if [ "${1:-}" = "--sanitize" ]; then
   BUILD_DIR=build-asan

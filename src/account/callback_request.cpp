@@ -6,46 +6,10 @@
 #include <string_view>
 
 #include "account/desktop_callback_server.hpp"
+#include "shared/text.hpp"
 
 namespace mivo::DesktopCallbackServer {
 namespace {
-
-bool isValidUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        const uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -84,7 +48,7 @@ std::optional<std::string> percentDecode(std::string_view s) {
 std::optional<std::string> parseGrant(std::string_view requestLine) {
     if (auto end = requestLine.find("\r\n"); end != std::string_view::npos)
         requestLine = requestLine.substr(0, end);
-    if (!isValidUtf8(requestLine))
+    if (!text::isValidUtf8(requestLine))
         return std::nullopt;
     // Split at every single space: "GET  /x" has an empty target.
     const auto firstSpace = requestLine.find(' ');

@@ -121,6 +121,7 @@ class KeychainStore final {
     // tell the user when `mattersToUser`.
     void offload(std::function<std::vector<std::string>()> job, bool mattersToUser);
     void giveUp(bool tellUser);
+    Cancel boundOutsidePrompts(std::function<void()> expired);
 
     std::string service_;
     SecretStore& secrets_;

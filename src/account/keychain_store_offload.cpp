@@ -1,6 +1,7 @@
 // The token store's Secret Service calls off the main loop: one worker
 // thread, a bound on every call, the session's values in memory.
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <utility>
@@ -26,8 +27,16 @@ struct KeychainStore::Offloaded {
     // Keys set or removed while the first read was under way: newer than
     // what it brings.
     std::set<std::string, std::less<>> touched;
+    // The service is asking the user something (a new keyring's password,
+    // an unlock): its calls wait for the answer, however long the user
+    // takes, and the bounds count again only from when it is over.
+    bool prompting = false;
+    TimePoint promptEnded{};
     // The service failed or did not answer in time: nothing more goes there.
     bool givenUp = false;
+    // The same, as the worker sees it: set by the worker at a failure and by
+    // the loop when it gives up.
+    std::shared_ptr<std::atomic<bool>> stopped = std::make_shared<std::atomic<bool>>(false);
     bool told = false;
     std::size_t underWay = 0;
 };
@@ -37,7 +46,60 @@ KeychainStore::KeychainStore(std::string service, std::shared_ptr<SecretStore> s
     : service_(std::move(service)),
       secrets_(*secrets),
       log_(log),
-      offloaded_(std::make_shared<Offloaded>(std::move(offload), std::move(secrets))) {}
+      offloaded_(std::make_shared<Offloaded>(std::move(offload), std::move(secrets))) {
+    std::weak_ptr<Offloaded> weak = offloaded_;
+    offloaded_->secrets->setPromptListener([weak, post = offloaded_->offload.post](bool shown) {
+        post([weak, shown] {
+            auto o = weak.lock();
+            if (!o)
+                return;
+            o->prompting = shown;
+            if (!shown)
+                o->promptEnded = o->offload.scheduler->now();
+        });
+    });
+}
+
+// Runs `expired` once `boundSeconds` pass with no prompt of the service open
+// and none closed within that time: a prompt open when the bound comes
+// pushes it back, so the user's answer is waited for, not given up on.
+Cancel KeychainStore::boundOutsidePrompts(std::function<void()> expired) {
+    struct Bound {
+        std::function<void()> expired;
+        std::function<void(double)> arm;
+        Cancel timer;
+    };
+    auto bound = std::make_shared<Bound>();
+    bound->expired = std::move(expired);
+    const std::weak_ptr<Offloaded> weak = offloaded_;
+    const std::weak_ptr<Bound> weakBound = bound;
+    bound->arm = [weak, weakBound](double wait) {
+        auto o = weak.lock();
+        auto b = weakBound.lock();
+        if (!o || !b)
+            return;
+        b->timer = o->offload.scheduler->after(wait, [weak, weakBound] {
+            auto o = weak.lock();
+            auto b = weakBound.lock();
+            if (!o || !b || !b->expired)
+                return;
+            const double limit = o->offload.boundSeconds;
+            const double since =
+                std::chrono::duration<double>(o->offload.scheduler->now() - o->promptEnded).count();
+            if (o->prompting)
+                return b->arm(limit);
+            if (o->promptEnded != TimePoint{} && since < limit)
+                return b->arm(limit - since);
+            auto run = std::exchange(b->expired, nullptr);
+            run();
+        });
+    };
+    bound->arm(offloaded_->offload.boundSeconds);
+    return Cancel([bound] {
+        bound->timer.cancel();
+        bound->expired = nullptr;
+    });
+}
 
 bool KeychainStore::remembers() const {
     return !offloaded_ || !offloaded_->givenUp;
@@ -83,8 +145,7 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
             if (waiter)
                 waiter();
     };
-    o.loadBound =
-        o.offload.scheduler->after(o.offload.boundSeconds, [finish] { finish(std::nullopt); });
+    o.loadBound = boundOutsidePrompts([finish] { finish(std::nullopt); });
     o.worker.run([post = o.offload.post, finish, secrets = o.secrets, service = service_] {
         std::map<std::string, std::string, std::less<>> read;
         for (const char* key : kSessionKeys)
@@ -128,36 +189,49 @@ void KeychainStore::offload(std::function<std::vector<std::string>()> job, bool 
     auto bound = std::make_shared<Cancel>();
     std::weak_ptr<Offloaded> weak = offloaded_;
     auto self = this;
-    *bound =
-        o.offload.scheduler->after(o.offload.boundSeconds, [weak, settled, self, mattersToUser] {
+    *bound = boundOutsidePrompts([weak, settled, self, mattersToUser] {
+        auto o = weak.lock();
+        if (!o || *settled)
+            return;
+        *settled = true;
+        --o->underWay;
+        self->giveUp(mattersToUser);
+    });
+    o.worker.run([post = o.offload.post, job = std::move(job), stopped = o.stopped, weak, settled,
+                  bound, self, mattersToUser] {
+        // After a failure the calls queued behind it are not made: each
+        // would fail alike, and a keyring whose prompt the user just
+        // dismissed would ask again for every one of them.
+        if (stopped->load())
+            return post([weak, settled, bound] {
+                auto o = weak.lock();
+                if (!o || std::exchange(*settled, true))
+                    return;
+                --o->underWay;
+                bound->cancel();
+            });
+        auto lines = job();
+        if (!lines.empty())
+            stopped->store(true);
+        post([weak, settled, bound, self, mattersToUser, lines = std::move(lines)] {
             auto o = weak.lock();
             if (!o || *settled)
                 return;
             *settled = true;
             --o->underWay;
-            self->giveUp(mattersToUser);
+            bound->cancel();
+            for (const auto& line : lines)
+                self->log_.write(line);
+            if (!lines.empty())
+                self->giveUp(mattersToUser);
         });
-    o.worker.run(
-        [post = o.offload.post, job = std::move(job), weak, settled, bound, self, mattersToUser] {
-            auto lines = job();
-            post([weak, settled, bound, self, mattersToUser, lines = std::move(lines)] {
-                auto o = weak.lock();
-                if (!o || *settled)
-                    return;
-                *settled = true;
-                --o->underWay;
-                bound->cancel();
-                for (const auto& line : lines)
-                    self->log_.write(line);
-                if (!lines.empty())
-                    self->giveUp(mattersToUser);
-            });
-        });
+    });
 }
 
 void KeychainStore::giveUp(bool tellUser) {
     Offloaded& o = *offloaded_;
     o.givenUp = true;
+    o.stopped->store(true);
     if (!tellUser || o.told)
         return;
     o.told = true;

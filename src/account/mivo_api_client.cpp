@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/answer_limits.hpp"
 #include "shared/json.hpp"
 
 namespace mivo {
@@ -118,6 +119,7 @@ HttpRequest MivoAPIClient::request(std::string method, const std::string& path) 
     r.url = baseURL_ + path;
     r.idleTimeoutSeconds = limits_.idleSeconds;
     r.totalTimeoutSeconds = limits_.totalSeconds;
+    r.maxAnswerBytes = kMaxAnswerBytes.account;
     return r;
 }
 

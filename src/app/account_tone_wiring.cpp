@@ -89,7 +89,7 @@ void AccountToneWiring::applyStoredHotKey() {
     const HotKeyConfig stored = settings_.toneHotKey();
     lastGoodToneHotKey_ = stored;
     rewrite_.configureShortcut(stored.keyCode, stored.carbonModifiers);
-    views_.trayShortcut(shortcutText(stored));
+    showShortcut(shortcutText(stored));
 }
 
 void AccountToneWiring::handleToneHotKeyChanged(const HotKeyConfig& hotKey) {
@@ -101,7 +101,7 @@ void AccountToneWiring::handleToneHotKeyChanged(const HotKeyConfig& hotKey) {
     // the engine starts.
     if (running_)
         lastGoodToneHotKey_ = hotKey;
-    views_.trayShortcut(shortcutText(hotKey));
+    showShortcut(shortcutText(hotKey));
 }
 
 void AccountToneWiring::startRewriteEngine() {
@@ -111,7 +111,7 @@ void AccountToneWiring::startRewriteEngine() {
     if (rewrite_.start()) {
         lastGoodToneHotKey_ = settings_.toneHotKey();
         // Back in the tray after a start that found it taken.
-        views_.trayShortcut(shortcutText(lastGoodToneHotKey_));
+        showShortcut(shortcutText(lastGoodToneHotKey_));
     } else {
         // Held by another application since it was stored (or recorded
         // while paused): the user hears of it as of any other refusal.
@@ -122,6 +122,13 @@ void AccountToneWiring::startRewriteEngine() {
 void AccountToneWiring::stopRewriteEngine() {
     running_ = false;
     rewrite_.stop();
+}
+
+void AccountToneWiring::showShortcut(const std::string& shortcut) {
+    if (views_.trayShortcut)
+        views_.trayShortcut(shortcut);
+    if (views_.settingsShortcutActive)
+        views_.settingsShortcutActive(!shortcut.empty());
 }
 
 void AccountToneWiring::refuse(const HotKeyConfig& refused) {
@@ -149,7 +156,7 @@ void AccountToneWiring::refuse(const HotKeyConfig& refused) {
 }
 
 void AccountToneWiring::announceUnavailable(const HotKeyConfig& refused) {
-    views_.trayShortcut({});
+    showShortcut({});
     const std::string message =
         "\u201C" + shortcutText(refused) +
         "\u201D is already in use by another app or the system, so Mivo has no rewrite "

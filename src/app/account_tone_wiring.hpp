@@ -56,6 +56,9 @@ class AccountToneWiring {
         // The shortcut as the user reads it ("Shift+Super+J"); empty while
         // no shortcut is registered.
         std::function<void(const std::string& shortcut)> trayShortcut;
+        // Whether the shortcut Settings shows works: false while another
+        // program holds it and Mivo has none.
+        std::function<void(bool active)> settingsShortcutActive;
         // Where a new shortcut is chosen.
         std::function<void()> openSettings;
         // Whether a browser sign-in is under way: onboarding's "Continue
@@ -101,6 +104,9 @@ class AccountToneWiring {
     const HotKeyConfig& lastGoodToneHotKey() const { return lastGoodToneHotKey_; }
 
   private:
+    // The shortcut in the tray, and in Settings whether it works; empty
+    // while Mivo has none.
+    void showShortcut(const std::string& shortcut);
     void refuse(const HotKeyConfig& refused);
     // The refused shortcut is the last good one: nothing to go back to.
     void announceUnavailable(const HotKeyConfig& refused);

@@ -21,8 +21,10 @@
 #include "app/accessibility_settings.hpp"
 #include "app/account_tone_wiring.hpp"
 #include "app/app_shell_controller.hpp"
+#include "app/build_version.hpp"
 #include "app/correction_display_adapters.hpp"
 #include "app/correction_display_controller.hpp"
+#include "app/later_launches.hpp"
 #include "app/mivo_main_menu.hpp"
 #include "app/monitoring_lifecycle.hpp"
 #include "app/other_applications.hpp"
@@ -41,6 +43,7 @@
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
+#include "platform/answer_limits.hpp"
 #include "platform/json_file_user_defaults.hpp"
 #include "platform/linux/libsecret_secret_store.hpp"
 #include "platform/linux/linux_desktop.hpp"
@@ -49,6 +52,7 @@
 #include "platform/linux/system_log.hpp"
 #include "platform/linux/x11_hot_keys.hpp"
 #include "platform/linux/x11_top_level_windows.hpp"
+#include "settings/install_kind.hpp"
 #include "settings/mivo_settings_store.hpp"
 #include "settings/settings_view_model.hpp"
 #include "settings/settings_window_controller.hpp"
@@ -73,13 +77,11 @@ std::optional<std::string> environment(const char* name) {
     return std::string(value);
 }
 
-AppVersion buildVersion() {
-    AppVersion version;
-    version.marketing = MIVO_VERSION;
-    if (std::string_view(MIVO_BUILD_NUMBER).size() > 0) {
-        version.build = MIVO_BUILD_NUMBER;
-    }
-    return version;
+// Where this process's binary lives (a package's, a build tree's, a home
+// install's); empty when the system does not say.
+std::filesystem::path runningExecutable() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
 }
 
 // The highlight overlay and the correction panel behind the display
@@ -104,6 +106,9 @@ class PanelDisplayAdapter final : public CorrectionPanelDisplay {
         overlay_.show(issues, near);
     }
     void hide() override { overlay_.hide(); }
+    void showNotice(const std::string& message, std::optional<Rect> near) override {
+        overlay_.showNotice(message, near);
+    }
 
   private:
     OverlayCoordinator& overlay_;
@@ -130,6 +135,7 @@ class Root {
               .openURL = [this](const std::string& url) { desktop_.workspace().openURL(url); },
               .currentVersion = MIVO_VERSION,
               .feedURL = environment("MIVO_UPDATE_FEED_URL"),
+              .installKind = installKindOf(runningExecutable()),
           }),
           settingsWindow_(settingsStore_, updates_, defaults_, buildVersion(), alerts_),
           monitor_(desktop.ports()),
@@ -146,10 +152,11 @@ class Root {
           lifecycle_(desktop.scheduler(), lifecycleHooks()) {}
 
     void launch() {
-        // Alerts open over whatever window the user is at.
-        alerts_.activeWindow = [this] { return desktop_.workspace().activeWindow(); };
         if (!serviceAddress_)
             log_.write("[Mivo] " + serviceAddress_.error());
+        if (auto feed = environment("MIVO_UPDATE_FEED_URL"); feed && !isHttpsOrLoopbackHttp(*feed))
+            log_.write("[Mivo] update feed: MIVO_UPDATE_FEED_URL must be https (plain http only to "
+                       "this machine); it is not fetched");
         // Step 4: the monitor, the overlay and the permission.
         monitor_.onSentenceCompleted = [this](const CompletedSentenceCandidate& candidate) {
             display_.showCorrectionIssues(candidate);
@@ -246,22 +253,23 @@ class Root {
         shell_.onTriggerTone = [this] { accountTone_.triggerTone(); };
 
         // Step 11–12: the application menu.
-        mainMenu_.onOpenSettings = [this] { openSettingsWindow(); };
-        mainMenu_.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
-        mainMenu_.onAbout = [this] { showAbout(); };
-        mainMenu_.onHideOthers = [this] { otherApplications_.hideOthers(); };
-        mainMenu_.onShowAll = [this] { otherApplications_.showAll(); };
+        auto& menu = mainMenu_.model();
+        menu.onOpenSettings = [this] { openSettingsWindow(); };
+        menu.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
+        menu.canCheckForUpdates = [this] { return updates_.canCheckForUpdates(); };
+        menu.onHideOthers = [this] { otherApplications_.hideOthers(); };
+        menu.onShowAll = [this] { otherApplications_.showAll(); };
         mainMenu_.install();
-        mainMenu_.attach(&settingsWindow_.window());
+        // The menu bar lives on the settings window; the onboarding, a
+        // first-run dialog of fixed size, carries only the shortcuts.
+        settingsWindow_.setMenuBar(mainMenu_.createMenuBar(&settingsWindow_.window()));
         mainMenu_.attach(&onboardingWindow_.window());
         updates_.start();
     }
 
-    // A later launch of Mivo in this session asked for the way in.
-    void openSettingsForLaterLaunch() {
-        log_.write("[Mivo] instance: a later launch asked for the settings window");
-        openSettingsWindow();
-    }
+    // A later launch of Mivo in this session asked for the way in; a burst
+    // of such requests is served once.
+    void openSettingsForLaterLaunch() { laterLaunches_.request(); }
 
   private:
     AccountToneWiring::Account accountHooks() {
@@ -324,6 +332,8 @@ class Root {
                     if (!shortcut.empty())
                         onboardingWindow_.model().setRewriteShortcutDisplay(shortcut);
                 },
+            .settingsShortcutActive =
+                [this](bool active) { settingsWindow_.model().setToneHotKeyActive(active); },
             .openSettings = [this] { openSettingsWindow(); },
             .onboardingSigningIn =
                 [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
@@ -478,15 +488,6 @@ class Root {
         };
     }
 
-    void showAbout() {
-        alerts_.show(
-            {.title = "About Mivo",
-             .message = "Mivo " + buildVersion().text() + "\nA writing assistant for Japanese.",
-             .style = AlertRequest::Style::informational,
-             .buttons = {"OK"}},
-            {});
-    }
-
     // The development file when asked for; otherwise the keyring, called off
     // the main loop so that a stuck Secret Service freezes nothing.
     static KeychainStore makeKeychain(std::shared_ptr<SecretStore> secrets, Log& log,
@@ -498,10 +499,14 @@ class Root {
                                                     .scheduler = &scheduler});
     }
 
-    // One GET with the rewrite client's 12 s bound on the whole transfer.
+    // One GET with the account requests' 12 s bound on the whole transfer.
     void fetch(const std::string& url, std::function<void(std::optional<std::string>)> done) {
         // A feed is a few hundred bytes; anything longer is refused.
-        fetchFeed(network_, url, kMaxFeedBytes, std::chrono::milliseconds(12000), std::move(done));
+        fetchFeed(network_, url,
+                  {.maxBytes = kMaxAnswerBytes.updateFeed,
+                   .idle = std::chrono::milliseconds(12'000),
+                   .total = std::chrono::milliseconds(12'000)},
+                  std::move(done));
     }
 
     linux_desktop::LinuxDesktop& desktop_;
@@ -549,7 +554,7 @@ class Root {
         [this] { return accountTone_.isSignedOut(); }, [this] { accountTone_.beginSignIn(); });
     AccountToneWiring accountTone_{settingsStore_, alerts_,        log_,
                                    accountHooks(), rewriteHooks(), accountViews()};
-    MivoMainMenu mainMenu_;
+    MivoMainMenu mainMenu_{buildVersion()};
     linux_desktop::X11TopLevelWindows topLevelWindows_{desktop_.x11()};
     OtherApplications otherApplications_{topLevelWindows_, static_cast<Pid>(::getpid())};
     // Step 3: the correction display between them.
@@ -561,6 +566,7 @@ class Root {
     MonitoringLifecycle lifecycle_;
     bool trayAvailable_ = true;
     bool openedForMissingTray_ = false;
+    LaterLaunches laterLaunches_{desktop_.scheduler(), log_, [this] { openSettingsWindow(); }};
 };
 
 }  // namespace

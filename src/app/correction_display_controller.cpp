@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "monitor/replacement_range.hpp"
 #include "settings/mivo_settings_store.hpp"
+#include "shared/issue_context.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -181,6 +181,7 @@ void CorrectionDisplayController::scheduleCorrectionHighlightFollow(uint64_t tok
 
 void CorrectionDisplayController::handleHoverIssue(const CorrectionIssue& issue, const Rect& rect) {
     ++hoverOverlayDismissToken_;  // a pending hide no longer applies
+    panelAnchor_ = rect;
     panel_.show({issue}, rect);
 }
 
@@ -225,6 +226,10 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
         field_.applyReplacements(current);
     else if (current.size() == 1)
         field_.applyReplacement(current.front());
+    else if (!issues.empty())
+        // The panel has closed; where it stood the user learns why the
+        // click did nothing.
+        panel_.showNotice(std::string(textChangedNotice), panelAnchor_);
 }
 
 void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssue>& issues) {

@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/correction_display_ports.hpp"
@@ -34,6 +35,8 @@ class CorrectionDisplayController final {
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
     static constexpr double hoverOverlayDismissDelay = 0.22;
+    // Said when Apply finds none of its issues where they were checked.
+    static constexpr std::string_view textChangedNotice = "The text changed; nothing was written";
 
     // An issue with the screen rectangle of its text.
     struct IssueRect {
@@ -100,6 +103,8 @@ class CorrectionDisplayController final {
     CorrectionTextField& field_;
     HighlightDisplay& highlight_;
     CorrectionPanelDisplay& panel_;
+    // The highlight the panel last opened next to.
+    std::optional<Rect> panelAnchor_;
     const MivoSettingsStore& settings_;
 
     uint64_t correctionHighlightRenderToken_ = 0;

@@ -38,6 +38,9 @@ class CorrectionPanelDisplay {
     virtual void show(const std::vector<CorrectionIssue>& issues, std::optional<Rect> near) = 0;
     // Also reports the end of a panel hover, as the panel does.
     virtual void hide() = 0;
+    // A short message in the panel's place next to `near`, which goes by
+    // itself.
+    virtual void showNotice(const std::string& message, std::optional<Rect> near) = 0;
 };
 
 // The focused field of the other application, as the monitor offers it.

@@ -2,101 +2,175 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
 #include <QWidget>
+#include <QWindow>
+
+#include "app/about_dialog.hpp"
 
 namespace mivo {
 
 namespace {
 
-void forActiveWindow(const std::function<void(QWidget&)>& run) {
-    if (QWidget* window = QApplication::activeWindow()) {
-        run(*window);
-    }
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The windows a user manages: not menus, tooltips, panels or highlights.
+bool isOrdinaryWindow(const QWidget& widget) {
+    const Qt::WindowType type = widget.windowType();
+    return type == Qt::Window || type == Qt::Dialog;
+}
+
+ActiveWindow traitsOf(const QWidget& window) {
+    const Qt::WindowFlags flags = window.windowFlags();
+    // A window that customises its title bar offers only the buttons it
+    // names (the onboarding: close only).
+    const bool custom = flags.testFlag(Qt::CustomizeWindowHint);
+    return {
+        .canMinimize = !custom || flags.testFlag(Qt::WindowMinimizeButtonHint),
+        .canZoom = window.minimumSize() != window.maximumSize() &&
+                   (!custom || flags.testFlag(Qt::WindowMaximizeButtonHint)),
+    };
+}
+
+// A command chosen through the accessibility bus runs while its menu is
+// still open; the menu goes first, as it does for a click.
+void closeOpenMenus() {
+    for (int i = 0; i < 8 && QApplication::activePopupWidget() != nullptr; ++i)
+        QApplication::activePopupWidget()->close();
 }
 
 }  // namespace
 
-MivoMainMenu::MivoMainMenu() = default;
+MivoMainMenu::MivoMainMenu(AppVersion version) : version_(std::move(version)) {
+    setUpViewCommands();
+}
 
-QAction* MivoMainMenu::add(const char* name, const QString& title, const QKeySequence& shortcut,
-                           std::function<void()> run) {
-    auto* action = new QAction(title, this);
-    action->setObjectName(name);
-    action->setShortcut(shortcut);
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
-    actions_.push_back(action);
-    return action;
+MivoMainMenu::~MivoMainMenu() = default;
+
+void MivoMainMenu::setUpViewCommands() {
+    model_.onAbout = [this] { showAbout(); };
+    // X11 has no hidden applications: hiding is minimising, for Mivo's
+    // windows as for the others', so everything hidden stays in the task
+    // bar. A window that cannot be minimised (the onboarding) stays.
+    model_.onHideMivo = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && isOrdinaryWindow(*window) && traitsOf(*window).canMinimize)
+                window->showMinimized();
+        }
+    };
+    model_.onQuit = [] { QApplication::quit(); };
+    model_.activeWindow = []() -> std::optional<ActiveWindow> {
+        const QWidget* window = QApplication::activeWindow();
+        if (window == nullptr)
+            return std::nullopt;
+        return traitsOf(*window);
+    };
+    model_.closeActiveWindow = [] {
+        if (QWidget* window = QApplication::activeWindow())
+            window->close();
+    };
+    model_.minimizeActiveWindow = [] {
+        if (QWidget* window = QApplication::activeWindow())
+            window->showMinimized();
+    };
+    model_.toggleZoomActiveWindow = [] {
+        if (QWidget* window = QApplication::activeWindow())
+            window->isMaximized() ? window->showNormal() : window->showMaximized();
+    };
 }
 
 void MivoMainMenu::install() {
-    if (!actions_.empty()) {
+    if (!actions_.empty())
         return;
+    for (const Menu& menu : mainMenuLayout()) {
+        for (const MenuEntry& entry : menu.entries) {
+            const auto* item = std::get_if<MenuItem>(&entry);
+            if (item == nullptr)
+                continue;
+            auto* action = new QAction(q(mnemonicTitle(item->title, item->mnemonic)), this);
+            action->setObjectName(q(item->objectName));
+            if (item->keyEquivalent) {
+                action->setShortcut(QKeySequence::fromString(q(keyEquivalentText(*item)),
+                                                             QKeySequence::PortableText));
+                action->setShortcutContext(Qt::WindowShortcut);
+            }
+            const MenuCommand command = item->command;
+            connect(action, &QAction::triggered, this, [this, command] {
+                closeOpenMenus();
+                model_.run(command);
+            });
+            actions_[command] = action;
+        }
     }
-    add("about", QStringLiteral("About Mivo"), {}, [this] {
-        if (onAbout) {
-            onAbout();
+    // The window commands follow the active window, for their shortcuts as
+    // for the menu; once the change has settled.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { refreshEnabled(); }, Qt::QueuedConnection);
+    });
+    refreshEnabled();
+}
+
+QAction* MivoMainMenu::action(MenuCommand command) const {
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void MivoMainMenu::refreshEnabled() {
+    for (const auto& [command, action] : actions_)
+        action->setEnabled(model_.isEnabled(command));
+}
+
+QMenuBar* MivoMainMenu::createMenuBar(QWidget* window) {
+    install();
+    auto* bar = new QMenuBar(window);
+    bar->setObjectName("mainMenuBar");
+    for (const Menu& menu : mainMenuLayout()) {
+        QMenu* submenu = bar->addMenu(q(mnemonicTitle(menu.title, menu.mnemonic)));
+        submenu->setObjectName(q("menu" + menu.title));
+        for (const MenuEntry& entry : menu.entries) {
+            if (const auto* item = std::get_if<MenuItem>(&entry))
+                submenu->addAction(actions_.at(item->command));
+            else
+                submenu->addSeparator();
         }
+        connect(submenu, &QMenu::aboutToShow, this, [this] { refreshEnabled(); });
+    }
+    // F10 opens the first menu, as in GTK and most desktops; Alt and the
+    // mnemonics are Qt's own.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    f10->setContext(Qt::WindowShortcut);
+    connect(f10, &QShortcut::activated, bar, [bar] {
+        if (!bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().constFirst());
     });
-    add("checkForUpdates", QStringLiteral("Check for Updates…"), {}, [this] {
-        if (onCheckForUpdates) {
-            onCheckForUpdates();
-        }
-    });
-    add("settings", QStringLiteral("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] {
-        if (onOpenSettings) {
-            onOpenSettings();
-        }
-    });
-    // X11 has no "hide application": hiding Mivo hides its own windows.
-    add("hide", QStringLiteral("Hide Mivo"), QKeySequence(Qt::CTRL | Qt::Key_H), [] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->isVisible() && window->isWindow()) {
-                window->hide();
-            }
-        }
-    });
-    // Hiding the others is minimising their windows, through the window
-    // manager.
-    add("hideOthers", QStringLiteral("Hide Others"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H),
-        [this] {
-            if (onHideOthers) {
-                onHideOthers();
-            }
-        });
-    add("showAll", QStringLiteral("Show All"), {}, [this] {
-        if (onShowAll) {
-            onShowAll();
-        }
-    });
-    add("quit", QStringLiteral("Quit Mivo"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] {
-        if (onQuit) {
-            onQuit();
-        } else {
-            QApplication::quit();
-        }
-    });
-    add("closeWindow", QStringLiteral("Close Window"), QKeySequence(Qt::CTRL | Qt::Key_W),
-        [] { forActiveWindow([](QWidget& window) { window.close(); }); });
-    add("minimize", QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M),
-        [] { forActiveWindow([](QWidget& window) { window.showMinimized(); }); });
-    add("zoom", QStringLiteral("Zoom"), {}, [] {
-        forActiveWindow([](QWidget& window) {
-            window.isMaximized() ? window.showNormal() : window.showMaximized();
-        });
-    });
+    attach(window);
+    return bar;
 }
 
 void MivoMainMenu::attach(QWidget* window) {
-    if (window == nullptr) {
+    if (window == nullptr)
         return;
-    }
-    for (QAction* action : actions_) {
-        if (!window->actions().contains(action)) {
+    install();
+    for (const auto& [command, action] : actions_) {
+        if (!window->actions().contains(action))
             window->addAction(action);
-        }
     }
+}
+
+void MivoMainMenu::showAbout() {
+    if (about_ == nullptr)
+        about_ = std::make_unique<AboutDialog>(aboutTexts(version_));
+    about_->setWindowState(about_->windowState() & ~Qt::WindowMinimized);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
 }
 
 }  // namespace mivo

@@ -1,15 +1,23 @@
 #pragma once
 
-// The ordinary commands of a desktop application while one of Mivo's own
-// windows (settings, onboarding) is active. Linux desktops have no global
-// application menu, so the commands are actions with Ctrl shortcuts that
-// each of Mivo's windows carries.
+// The application menu on the Linux desktop: X11 has no global menu, so,
+// as in Qt and KDE programs, it is a menu bar on Mivo's main window (the
+// settings window), reached with the mouse, F10 and Alt mnemonics, and
+// exposed over AT-SPI as a menu bar. Other windows of Mivo carry the same
+// commands as keyboard shortcuts. Where a desktop exports menus globally,
+// Qt's own export takes the bar. The items, their keys, enablement and
+// actions come from MainMenuModel.
 
 #include <QObject>
-#include <functional>
-#include <vector>
+#include <map>
+#include <memory>
+
+#include "app/main_menu_model.hpp"
+#include "settings/app_version.hpp"
 
 class QAction;
+class QDialog;
+class QMenuBar;
 class QWidget;
 
 namespace mivo {
@@ -18,29 +26,37 @@ class MivoMainMenu : public QObject {
     Q_OBJECT
 
   public:
-    MivoMainMenu();
+    explicit MivoMainMenu(AppVersion version = {});
+    ~MivoMainMenu() override;
 
-    std::function<void()> onOpenSettings;
-    std::function<void()> onCheckForUpdates;
-    std::function<void()> onAbout;
-    std::function<void()> onQuit;
-    // Minimise the other applications' windows on this desktop, and bring
-    // back those that are still minimised.
-    std::function<void()> onHideOthers;
-    std::function<void()> onShowAll;
+    // The application's commands (settings, updates, Hide Others, Show All)
+    // are set here by the composition root before `install()`; About, Hide
+    // Mivo, Quit and the window commands come with the view.
+    MainMenuModel& model() { return model_; }
 
     // Builds the actions; called once, after the callbacks are set.
     void install();
-    // Gives `window` the commands, so their shortcuts act while it is active.
+    // A menu bar with the three menus for `window` (which takes it), with
+    // F10 opening its first menu.
+    QMenuBar* createMenuBar(QWidget* window);
+    // Gives `window` the commands' shortcuts without a menu bar.
     void attach(QWidget* window);
 
-    const std::vector<QAction*>& actions() const { return actions_; }
+    QAction* action(MenuCommand command) const;
+    // The about dialog, once it has been opened.
+    QDialog* aboutDialog() const { return about_.get(); }
+
+    // Re-reads which items can be chosen (active window, updater).
+    void refreshEnabled();
 
   private:
-    QAction* add(const char* name, const QString& title, const QKeySequence& shortcut,
-                 std::function<void()> run);
+    void setUpViewCommands();
+    void showAbout();
 
-    std::vector<QAction*> actions_;
+    AppVersion version_;
+    MainMenuModel model_;
+    std::map<MenuCommand, QAction*> actions_;
+    std::unique_ptr<QDialog> about_;
 };
 
 }  // namespace mivo

@@ -8,15 +8,25 @@ OtherApplications::OtherApplications(TopLevelWindows& windows, Pid ownPid)
     : windows_(windows), ownPid_(ownPid) {}
 
 void OtherApplications::hideOthers() {
+    std::vector<WindowId> hidden;
     for (const TopLevelWindow& window : windows_.normalWindowsOnCurrentDesktop()) {
-        if (window.pid == ownPid_ || window.minimized)
+        if (window.pid == ownPid_)
             continue;
-        // A second "Hide Others" adds to what is to come back.
-        if (std::ranges::find(hidden_, window.id) != hidden_.end())
+        const bool ours = std::ranges::find(hidden_, window.id) != hidden_.end();
+        if (window.minimized) {
+            // Still minimised from an earlier "Hide Others": it stays ours to
+            // bring back. One the user minimised is left to the user.
+            if (ours)
+                hidden.push_back(window.id);
             continue;
+        }
+        // Shown, also when an earlier "Hide Others" hid it and the user has
+        // brought it back since.
         if (windows_.minimize(window.id))
-            hidden_.push_back(window.id);
+            hidden.push_back(window.id);
     }
+    // In the stacking order of now; what closed or left the desktop is gone.
+    hidden_ = std::move(hidden);
 }
 
 void OtherApplications::showAll() {

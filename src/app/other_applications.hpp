@@ -3,7 +3,8 @@
 // "Hide Others" and "Show All" of the application menu: minimise the
 // windows of every other application on the current desktop, and later bring
 // back exactly those that are still minimised. Windows the user had
-// minimised before stay as they were.
+// minimised before stay as they were; a window that the user brought back
+// by hand is hidden again by the next "Hide Others".
 
 #include <vector>
 
@@ -21,7 +22,8 @@ class OtherApplications {
   private:
     TopLevelWindows& windows_;
     Pid ownPid_;
-    // What the last "Hide Others" minimised, bottom of the stack first.
+    // What "Hide Others" minimised and is still to bring back, bottom of
+    // the stack first.
     std::vector<WindowId> hidden_;
 };
 

@@ -5,10 +5,13 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QWindow>
+
+#include "ui/bundle_symbols.hpp"
 
 namespace mivo {
 
@@ -31,6 +34,18 @@ void fitTitle(QMessageBox& box, const QString& title) {
     }
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                   grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// Mivo's mark at the sizes window managers ask for; empty when the logo
+// cannot be read.
+QIcon mivoIcon() {
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128}) {
+        if (auto logo = ui::brandLogo(QSize(side, side))) {
+            icon.addPixmap(QPixmap::fromImage(*logo));
+        }
+    }
+    return icon;
 }
 
 }  // namespace
@@ -64,20 +79,13 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
         }
     });
 
-    // Over the window the user is at: one of ours, else another program's.
+    // Over a window of ours the user is at; otherwise on its own, with our
+    // icon, in front.
+    box->setWindowIcon(mivoIcon());
     box->winId();
-    QWindow* over = nullptr;
-    if (QWidget* ours = QApplication::activeWindow(); ours != nullptr && ours != box) {
-        over = ours->windowHandle();
-    } else if (const auto id = activeWindow ? activeWindow() : std::nullopt; id && *id != 0) {
-        over = QWindow::fromWinId(static_cast<WId>(*id));
-        if (over != nullptr) {
-            // Goes with the alert; it only names the other program's window.
-            QObject::connect(box, &QObject::destroyed, over, &QObject::deleteLater);
-        }
-    }
-    if (over != nullptr && box->windowHandle() != nullptr) {
-        box->windowHandle()->setTransientParent(over);
+    if (QWidget* ours = QApplication::activeWindow();
+        ours != nullptr && ours != box && box->windowHandle() != nullptr) {
+        box->windowHandle()->setTransientParent(ours->windowHandle());
     }
     box->open();
     box->raise();

@@ -3,20 +3,42 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 #include <QVariant>
 
 #include <memory>
 
+#include "shared/service_address.hpp"
+
 namespace mivo {
 
-void fetchFeed(QNetworkAccessManager& network, const std::string& url, std::size_t maxBytes,
-               std::chrono::milliseconds timeout,
+void fetchFeed(QNetworkAccessManager& network, const std::string& url, FeedLimits limits,
                std::function<void(std::optional<std::string>)> done) {
+    if (!isHttpsOrLoopbackHttp(url)) {
+        // Answered on the loop like every other ending, never inside the call.
+        QTimer::singleShot(0, &network, [done = std::move(done)] { done(std::nullopt); });
+        return;
+    }
     QNetworkRequest request(QUrl(QString::fromStdString(url)));
-    request.setTransferTimeout(static_cast<int>(timeout.count()));
+    request.setTransferTimeout(static_cast<int>(limits.idle.count()));
+    // A redirect must meet the same rule as the address itself.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply* reply = network.get(request);
-    const auto limit = static_cast<qint64>(maxBytes);
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& to) {
+        if (isHttpsOrLoopbackHttp(to.toString(QUrl::FullyEncoded).toStdString()))
+            emit reply->redirectAllowed();
+        else
+            reply->abort();
+    });
+    // The idle limit restarts with every byte; this one does not.
+    auto* whole = new QTimer(reply);
+    whole->setSingleShot(true);
+    whole->setTimerType(Qt::PreciseTimer);
+    QObject::connect(whole, &QTimer::timeout, reply, [reply] { reply->abort(); });
+    whole->start(static_cast<int>(limits.total.count()));
+    const auto limit = static_cast<qint64>(limits.maxBytes);
     // Qt reads from the socket only while its buffer has room, so the
     // answer never takes more than this in memory, whatever is sent.
     reply->setReadBufferSize(limit + 1);

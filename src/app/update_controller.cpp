@@ -63,8 +63,9 @@ void UpdateController::checkForUpdates() {
         return;
     }
     if (!env_.feedURL) {
-        env_.alerts.show({.title = packageUpdatesTitle,
-                          .message = packageUpdatesMessage,
+        const UpdateSourceTexts& texts = updateSourceTexts(env_.installKind);
+        env_.alerts.show({.title = texts.noFeedTitle,
+                          .message = texts.noFeedMessage,
                           .style = AlertRequest::Style::informational,
                           .buttons = {"OK"}});
         return;
@@ -116,7 +117,7 @@ void UpdateController::finish(bool userInitiated, const std::optional<std::strin
         env_.alerts.show(
             {.title = "A new version of Mivo is available",
              .message = "Mivo " + feed->version + " is available; you have " + env_.currentVersion +
-                        ". Update it with your system's package manager.",
+                        ". " + updateSourceTexts(env_.installKind).newerVersionAdvice,
              .style = AlertRequest::Style::informational,
              .buttons = buttons},
             [this, alive = std::weak_ptr<bool>(alive_), notes](int button) {

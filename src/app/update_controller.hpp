@@ -2,7 +2,8 @@
 
 // Mivo's own small updater: reads the update feed, tells the user when a
 // newer version exists (with a link to its notes) and installs nothing —
-// packages are updated by the system's package manager. Automatic checks run
+// packages are updated by the system's package manager, a copy built from
+// source by building it again. Automatic checks run
 // once a day while the switch is on; only a user's check reports "up to
 // date" and failures.
 
@@ -35,6 +36,9 @@ class UpdateController : public UpdatePreferences {
         std::function<void(const std::string& url)> openURL;
         std::string currentVersion;
         std::optional<std::string> feedURL;  // MIVO_UPDATE_FEED_URL
+        // Where new versions of this copy come from: what the user is told
+        // to do about one.
+        InstallKind installKind;
     };
 
     explicit UpdateController(Environment environment);
@@ -49,12 +53,7 @@ class UpdateController : public UpdatePreferences {
     std::optional<Date> lastUpdateCheckDate() const override;
     void checkForUpdates() override;
     bool hasUpdateFeed() const override { return env_.feedURL.has_value(); }
-
-    // What the update items say when no feed is configured.
-    static constexpr const char* packageUpdatesTitle = "Updates Come with Your Package";
-    static constexpr const char* packageUpdatesMessage =
-        "Mivo is updated together with the package you installed it from: your system's "
-        "software updates bring each new version.";
+    InstallKind installKind() const override { return env_.installKind; }
 
   private:
     void check(bool userInitiated);

@@ -60,7 +60,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
 
     // Posts the paste keystroke; the user's clipboard comes back once the
     // target has fetched our text.
-    bool pasteAndRestore(PasteboardGuard::Hold hold, const AXElement& element) {
+    bool pasteAndRestore(PasteboardGuard::Hold hold, const AXElement& element,
+                         std::function<void()> onPasted = {}) {
         Accessibility& ax = desktop.accessibility;
         const auto before = readString(ax, element, kAXValueAttribute);
         const auto fetchesBefore = clipboard->fetchesBeforePaste();
@@ -68,7 +69,11 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
             return false;
         // The paste has shown once the field reads otherwise; a field
         // without a value cannot tell, and its target's fetch decides.
-        auto pasted = [&ax, element, before] {
+        // Asked only after the target fetched our text, which tells the one
+        // who pasted that it went in, whatever the field reads by now.
+        auto pasted = [&ax, element, before, onPasted = std::move(onPasted)] {
+            if (onPasted)
+                onPasted();
             return !before || readString(ax, element, kAXValueAttribute) != before;
         };
         clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted);
@@ -218,7 +223,7 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
                     "abandoned");
                 return;
             }
-            if (!s.pasteAndRestore(hold, selected.element)) {
+            if (!s.pasteAndRestore(hold, selected.element, selected.onPasted)) {
                 s.clipboard->release(hold);
                 s.log("applyReplacement: Ctrl+V post failed");
             }

@@ -40,6 +40,9 @@ struct SelectedTarget {
     AXElement element;
     Utf16Range range;
     std::string text;
+    // A paste into it calls this once its target fetched our text: the
+    // paste landed, even if the user takes it back before it is read.
+    std::function<void()> onPasted = {};
 };
 
 class SyntheticInput {

@@ -70,6 +70,7 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     focusPollTimer_.cancel();
     focusPollTimer_ = Cancel();
     lastFocusedWindowSignature_.reset();
+    refusedSecureField_.reset();
     bufferStore_.clear();
     // Every step still waiting (follow-ups, the replacement ladder's input)
     // belongs to the run that ends here.

@@ -240,6 +240,8 @@ class AccessibilityMonitor final : public ReplacementHost {
     std::unique_ptr<AXObserver> axObserver_;
     std::optional<AXElement> observedElement_;
     Pid observedPid_ = 0;
+    // The password field last refused, while it keeps the focus.
+    std::optional<AXElement> refusedSecureField_;
     std::unique_ptr<AXObserver> focusObserver_;
     std::optional<AXElement> focusObservedApp_;
     Pid observedFocusPid_ = 0;

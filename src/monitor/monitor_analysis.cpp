@@ -8,6 +8,7 @@
 
 #include "field/ax_geometry.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "monitor/replacement_ladder.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -48,6 +49,13 @@ void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
     const bool pending = burst_.element.has_value();
     burst_.element = element;
     burst_.lastNotificationAt = ports_.scheduler.now();
+    // A correction just written is watched change by change: an undo may
+    // follow it at once.
+    if (replacementLadder_ && replacementLadder_->isWatching(element)) {
+        burst_.read.cancel();
+        readFieldBurst();
+        return;
+    }
     if (!pending)
         burst_.read = scheduleStep(kBurstSettleSeconds, [this] { readFieldBurst(); });
 }
@@ -65,11 +73,20 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
     if (pasteInFlight() || isSecureField(element))
         return;
     lastBurstReadAt_ = ports_.scheduler.now();
+    // While a correction written into the field waits for its check, every
+    // change is read: the write may show only until the user undoes it.
+    std::optional<FieldText> read;
+    if (replacementLadder_ && replacementLadder_->isWatching(element)) {
+        read = readFieldText(element);
+        if (read)
+            replacementLadder_->noteFieldText(element, *read);
+    }
     // The length stayed: a caret move, or a change that kept the length,
     // which the text poll's next tick reads.
     if (!hasCharCountChanged(element))
         return;
-    const auto read = readFieldText(element);
+    if (!read)
+        read = readFieldText(element);
     if (!read || read->text.empty())
         return;
     textChangedSinceLastPoll_ = false;

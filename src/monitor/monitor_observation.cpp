@@ -101,15 +101,19 @@ void AccessibilityMonitor::observeFocusedElement(
     Accessibility& ax = ports_.accessibility;
     const auto element = searched ? *searched : searchFocusedField();
     if (!element) {
+        refusedSecureField_.reset();
         log("observe: no text-editing element found in frontmost app");
         return;
     }
     // A password field is never followed: nothing of it is read, polled or
-    // logged.
+    // logged. Every keystroke in it asks again; it is said once per focus.
     if (isSecureField(*element)) {
-        log("observe: secure text field — not observed");
+        if (refusedSecureField_ != element)
+            log("observe: secure text field — not observed");
+        refusedSecureField_ = *element;
         return;
     }
+    refusedSecureField_.reset();
     const std::string role = readString(ax, *element, kAXRoleAttribute).value_or("unknown");
     const auto pid = ax.pid(*element);
     if (!pid || *pid < 1) {

@@ -1,7 +1,6 @@
 #include "monitor/replacement_ladder.hpp"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <utility>
 
@@ -21,9 +20,12 @@ using Source = FieldText::Source;
 // analysed again.
 constexpr double kSingleApplySuppressionSeconds = 3.0;
 constexpr double kBatchSuppressionSeconds = 1.0;
-// After input was posted, the caret is put back as soon as the correction
-// shows: looked at this long after.
-constexpr std::array kCaretRestoreDelays{0.15, 0.3, 0.5, 0.75};
+// While a correction goes in, the user's keys are held (they would land in
+// our selection or beside the correction), at most this long whatever
+// happens; the field is looked at this often to let them go, with the caret
+// back, as soon as it shows the correction.
+constexpr double kKeyboardHoldLimitSeconds = 2.5;
+constexpr double kWritePollSeconds = 0.05;
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;
 
@@ -114,11 +116,17 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     const auto observed = host_.observedElement();
     if (!observed)
         return;
+    // From the moment of Apply: a key typed while the selection is ours
+    // would replace the original, one typed before the caret is back would
+    // land beside the correction.
+    host_.desktop().input.keyboardHold().hold(kKeyboardHoldLimitSeconds);
     const AXElement element = *observed;
     const FieldText originalText = readField(element).value_or(FieldText{});
     const auto located = locate(requested, originalText);
-    if (!located)
+    if (!located) {
+        letKeysGo();
         return;
+    }
     const CorrectionIssue& issue = *located;
     host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
@@ -137,12 +145,22 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     if (pending.caretBefore)
         pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
 
+    pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {
+        writing_.reset();
         pending.retry = rung.next;
-        if (synchronous)
+        if (synchronous) {
+            // The application has handled the write when the call returns:
+            // read now, the field shows it before the user can undo it.
+            if (const auto now = readField(element))
+                noteFieldText(element, *now);
             restoreCaret(pending, always);
-        else
-            scheduleCaretRestores(pending);
+            letKeysGo();
+        } else {
+            watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
+        }
+        watches_.push_back(pending.watch);
         verifyReplacement(pending, rung.delay);
     };
     // Where the editor's own range writes are trusted, the one that its undo
@@ -151,7 +169,11 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     // write would first empty the field.
     const WriteRouteTrust trust = ax.writeRouteTrust(element);
     const bool wholeValue = trust.wholeValue && originalText.source == Source::value;
-    if (trust.range && applyReplacementUsingSelectionPaste(issue, element))
+    // Over formatted text the range edit goes first: it inserts behind the
+    // replaced text, so the suggestion takes that text's format, where a
+    // paste takes the format of whatever stands before the selection.
+    const bool pasteFirst = trust.range && !trust.formatting;
+    if (pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
@@ -159,7 +181,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kSelectedTextAttribute, true, false);
     if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
         return started(kWritableValue, true, true);
-    if (!trust.range && applyReplacementUsingSelectionPaste(issue, element))
+    if (!pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
         return started(kSelectionPaste, false, false);
     if (applyReplacementUsingSelectionTyping(issue, element))
         return started(kSelectionTyping, false, false);
@@ -167,7 +189,31 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         return started(kMouseSelectionPaste, false, false);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
         return started(kMouseSelectionTyping, false, false);
+    writing_.reset();
+    letKeysGo(&pending);
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+}
+
+bool ReplacementLadder::isWatching(const AXElement& element) {
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    return std::ranges::any_of(watches_, [&](const auto& w) {
+        const auto watch = w.lock();
+        return watch && !watch->shown && watch->element == element;
+    });
+}
+
+void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText& text) {
+    const auto note = [&](WriteWatch& watch) {
+        if (!watch.seenInText && watch.element == element &&
+            replacementShows(watch.issue, watch.originalText, text))
+            watch.shown = watch.seenInText = true;
+    };
+    for (const auto& w : watches_) {
+        if (const auto watch = w.lock())
+            note(*watch);
+    }
+    if (writing_)
+        note(*writing_);
 }
 
 std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& issue,
@@ -205,18 +251,41 @@ void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> 
     });
 }
 
-void ReplacementLadder::scheduleCaretRestores(const PendingReplacement& pending) {
-    // Input lands a moment after it is posted; the user may type on before
-    // the check, so the caret goes back as soon as the correction shows.
-    for (const double delay : kCaretRestoreDelays) {
-        scheduleFieldStep(delay, [this, pending] {
-            if (host_.observedElement() != pending.element)
-                return;
-            const auto now = readField(pending.element);
-            if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
-                restoreCaret(pending, false);
-        });
+void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
+    scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
+        // The user went elsewhere: the keys follow the user.
+        if (host_.observedElement() != pending.element)
+            return letKeysGo();
+        const auto now = readField(pending.element);
+        if (now)
+            noteFieldText(pending.element, *now);
+        if (now && replacementSucceeded(pending.issue, pending.originalText, *now)) {
+            restoreCaret(pending, false);
+            return letKeysGo();
+        }
+        // The field showed the correction and no longer does: the user took
+        // it back, and where the caret stands now is the user's doing.
+        if (pending.watch && pending.watch->seenInText)
+            return letKeysGo();
+        // From then on the check decides.
+        if (host_.desktop().scheduler.now() < until)
+            watchForWrite(std::move(pending), until);
+    });
+}
+
+void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    if (!keys.holding())
+        return;
+    Accessibility& ax = host_.desktop().accessibility;
+    if (pending && pending->caretBefore && host_.observedElement() == pending->element) {
+        const auto now = AXTextExtractor::selectedTextRange(ax, pending->element);
+        if (now && now->length > 0 && now != pending->caretBefore &&
+            AXTextExtractor::selectionReadsAs(ax, pending->element, pending->issue.original))
+            ax.setAttributeValue(pending->element, kAXSelectedTextRangeAttribute,
+                                 AXValue(*pending->caretBefore));
     }
+    keys.release();
 }
 
 void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {
@@ -299,6 +368,14 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
 bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
                                                             const AXElement& element) {
     auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
+    if (selected && writing_) {
+        // The target fetched our text: the paste landed, even if the user
+        // takes it back before anything is read.
+        selected->target.onPasted = [watch = std::weak_ptr(writing_)] {
+            if (const auto w = watch.lock())
+                w->shown = true;
+        };
+    }
     if (!selected || !input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));

@@ -5,19 +5,23 @@
 // ladder of methods, from a silent accessibility write of the whole value
 // to synthetic mouse and keyboard input; the first method that starts hands
 // over to a check that looks at the field after the method's delay, mends a
-// leftover tail once, and otherwise climbs on to the next method.
+// leftover tail once, and otherwise climbs on to the next method, but only
+// when the field never showed the write: one it showed went in, and what
+// reads otherwise since is the user's undo or typing, never written over.
 //
 // The user's text is never written from a guess: a whole value is written
 // only from a text that was read as the field's whole value and still reads
 // so, and input is posted only into the selection made for it.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "field/synthetic_input.hpp"
 #include "monitor/replacement_host.hpp"
+#include "platform/scheduler.hpp"
 #include "shared/records.hpp"
 
 namespace mivo {
@@ -28,6 +32,21 @@ std::string_view caseName(TextInsertionMethod method);
 
 // The method a failed check tries next.
 enum class ReplacementRetry { selectionTyping, mouseSelectionPaste, mouseSelectionTyping };
+
+// What the field has shown of one replacement since it was written: every
+// read of the field after the write (a text-changed event's, a caret
+// restore's, a check's) and the paste target's fetch of our text add to it.
+// A write the field showed once has landed, whatever the field reads later
+// (the user may have undone it or typed on).
+struct WriteWatch {
+    AXElement element;
+    CorrectionIssue issue;
+    FieldText originalText;
+    bool shown = false;
+    // Shown by the field's own text (an event or a read), not only by the
+    // target fetching our paste.
+    bool seenInText = false;
+};
 
 // One replacement on its way: what its checks compare with and what they
 // may still do. It travels with each delayed check.
@@ -44,6 +63,7 @@ struct PendingReplacement {
     std::optional<Utf16Range> userCaret;
     Utf16Range caretAfterWrite;
     std::optional<Utf16Range> caretBefore;  // as the user had it
+    std::shared_ptr<WriteWatch> watch;
 };
 
 class ReplacementLadder {
@@ -76,6 +96,12 @@ class ReplacementLadder {
 
     SyntheticInput& input() { return input_; }
 
+    // Whether a replacement written into `element` is still waiting for its
+    // check, so that a text read of it now tells whether the write showed.
+    bool isWatching(const AXElement& element);
+    // A text of `element` read since a write: a write it shows has landed.
+    void noteFieldText(const AXElement& element, const FieldText& text);
+
   private:
     void check(PendingReplacement pending);
     // Runs `step` `seconds` from now, or once our paste is no longer on its
@@ -84,6 +110,9 @@ class ReplacementLadder {
     void scheduleFieldStep(double seconds, std::function<void()> step);
     void escalate(PendingReplacement pending, const FieldText& current);
     void giveUp(const PendingReplacement& pending, std::string_view line);
+    // The write showed once and the field reads otherwise now: the user
+    // undid it or typed on. Nothing is written again; the log says which.
+    void leaveLandedWrite(const PendingReplacement& pending, const FieldText& current);
     // The issue where it stands in the text read before writing, or nothing
     // (logged) when it stands nowhere the check saw it.
     std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
@@ -91,7 +120,12 @@ class ReplacementLadder {
     // when it is where the write left it (or `always`): a caret the user
     // moved meanwhile stays.
     void restoreCaret(const PendingReplacement& pending, bool always);
-    void scheduleCaretRestores(const PendingReplacement& pending);
+    // Looks at the field until `until`; as soon as it shows the correction,
+    // the caret goes back and the user's held keys follow it.
+    void watchForWrite(PendingReplacement pending, TimePoint until);
+    // The user's held keys are typed on: where the user had the caret, also
+    // when our selection of the original still stands.
+    void letKeysGo(const PendingReplacement* pending = nullptr);
     // The suggestion went in at another copy of the original: the text as
     // it was is put back.
     bool putBackMisplacedWrite(const PendingReplacement& pending, const FieldText& current);
@@ -111,6 +145,10 @@ class ReplacementLadder {
 
     ReplacementHost& host_;
     SyntheticInput input_;
+    // The replacements whose checks are pending, and the one being written
+    // now (a paste rung tells it when the target fetched our text).
+    std::vector<std::weak_ptr<WriteWatch>> watches_;
+    std::shared_ptr<WriteWatch> writing_;
 };
 
 }  // namespace mivo

@@ -8,17 +8,6 @@
 namespace mivo {
 namespace {
 
-// Whether Characters [start, end) of `text` exist and read as `original`.
-bool storedRangeHolds(const text::CharacterText& text, TextRange range, std::string_view original) {
-    return range.start >= 0 && range.end >= range.start && text.count() >= range.end &&
-           text::canonicallyEqual(text.sliceView(range.start, range.end), original);
-}
-
-bool isSentenceEnd(std::string_view character) {
-    return character == "。" || character == "！" || character == "？" || character == "!" ||
-           character == "?" || character == "\n";
-}
-
 // The checked Characters before [start, end) and after it stand there in
 // `text` too. What the user typed after the sentence's end does not matter.
 bool contextStandsAround(const text::CharacterText& text, int64_t start, int64_t end,
@@ -37,22 +26,6 @@ Utf16Range utf16RangeOf(const text::CharacterText& text, int64_t start, int64_t 
 
 }  // namespace
 
-std::optional<IssueContext> issueContext(const CorrectionIssue& issue,
-                                         std::string_view checkedText) {
-    const text::CharacterText t{std::string(checkedText)};
-    if (!storedRangeHolds(t, issue.range, issue.original))
-        return std::nullopt;
-    int64_t from = issue.range.start;
-    while (from > 0 && !isSentenceEnd(t.at(from - 1)))
-        --from;
-    int64_t to = issue.range.end;
-    while (to < t.count() && !isSentenceEnd(t.at(to)))
-        ++to;
-    if (to < t.count())
-        ++to;  // the sentence's own end belongs to it
-    return IssueContext{t.slice(from, issue.range.start), t.slice(issue.range.end, to)};
-}
-
 std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::string_view text,
                                            const IssueContext* context) {
     const text::CharacterText t{std::string(text)};
@@ -60,7 +33,7 @@ std::optional<Utf16Range> replacementRange(const CorrectionIssue& issue, std::st
     const auto fits = [&](int64_t at) {
         return context == nullptr || contextStandsAround(t, at, at + needleLength, *context);
     };
-    if (storedRangeHolds(t, issue.range, issue.original) && fits(issue.range.start))
+    if (text::storedRangeHolds(t, issue.range, issue.original) && fits(issue.range.start))
         return utf16RangeOf(t, issue.range.start, issue.range.end);
     if (context == nullptr || t.empty() || issue.original.empty())
         return std::nullopt;
@@ -116,7 +89,7 @@ std::optional<std::string> replacingAll(const std::vector<CorrectionIssue>& issu
         if (text::canonicallyEqual(issue->suggestion, issue->original))
             return std::nullopt;
         const text::CharacterText t{working};
-        if (!storedRangeHolds(t, issue->range, issue->original))
+        if (!text::storedRangeHolds(t, issue->range, issue->original))
             return std::nullopt;
         working = t.str().substr(0, t.byteOffset(issue->range.start)) + issue->suggestion +
                   t.str().substr(t.byteOffset(issue->range.end));

@@ -11,22 +11,10 @@
 #include <vector>
 
 #include "platform/geometry.hpp"
+#include "shared/issue_context.hpp"
 #include "shared/records.hpp"
 
 namespace mivo {
-
-// What stood around an issue in the text that was checked: the Characters
-// before and after it, as far as its sentence goes.
-struct IssueContext {
-    std::string before;
-    std::string after;
-    bool operator==(const IssueContext&) const = default;
-};
-
-// Nothing when the checked text does not hold the issue's original at its
-// range (the issue comes from another text).
-std::optional<IssueContext> issueContext(const CorrectionIssue& issue,
-                                         std::string_view checkedText);
 
 // The issue's original in `text`, in UTF-16 units of `text`. Without a
 // context only the stored range, when it still holds the original. With

@@ -62,6 +62,45 @@ bool replacementSucceeded(const CorrectionIssue& issue,
                      static_cast<std::size_t>(to - from)) == 0;
 }
 
+bool replacementShows(const CorrectionIssue& issue,
+                      const AXTextExtractor::ExtractedText& originalText,
+                      const AXTextExtractor::ExtractedText& currentText) {
+    const auto startOf = [](const AXTextExtractor::ExtractedText& t) {
+        return t.source == Source::caretWindow ? t.utf16Start : 0;
+    };
+    if (currentText.text.empty() || (startOf(currentText) == startOf(originalText) &&
+                                     text::canonicallyEqual(currentText.text, originalText.text)))
+        return false;
+    const auto range = replacementRange(issue, originalText.text);
+    const auto expected = expectedTextAfterReplacement(issue, originalText.text);
+    if (!range || !expected)
+        return false;
+    // Both texts placed in the field's value, as for the verification.
+    const std::u16string e = text::toUtf16(*expected);
+    const std::u16string o = text::toUtf16(originalText.text);
+    const std::u16string c = text::toUtf16(currentText.text);
+    const int64_t oStart = startOf(originalText);
+    const int64_t cStart = startOf(currentText);
+    const int64_t cEnd = cStart + static_cast<int64_t>(c.size());
+    const int64_t issueFrom = oStart + range->location;
+    const int64_t suggestionTo = issueFrom + text::utf16Length(issue.suggestion);
+    const int64_t originalTo = issueFrom + range->length;
+    if (issueFrom < cStart || suggestionTo > cEnd)
+        return false;
+    const int64_t from = std::max(oStart, cStart);
+    const auto reads = [&](const std::u16string& t, int64_t to) {
+        const auto count = static_cast<std::size_t>(to - from);
+        return to <= cEnd && static_cast<std::size_t>(to - oStart) <= t.size() &&
+               t.compare(static_cast<std::size_t>(from - oStart), count, c,
+                         static_cast<std::size_t>(from - cStart), count) == 0;
+    };
+    // An original at least as long as the suggestion that still stands
+    // there is not a write, even when it starts with the suggestion.
+    if (originalTo >= suggestionTo && reads(o, originalTo))
+        return false;
+    return reads(e, suggestionTo);
+}
+
 std::optional<TextRange> originalStillInPlace(const CorrectionIssue& issue,
                                               const AXTextExtractor::ExtractedText& originalText,
                                               const AXTextExtractor::ExtractedText& currentText) {
@@ -157,6 +196,7 @@ void ReplacementLadder::verifyReplacement(PendingReplacement pending, double del
 
 void ReplacementLadder::check(PendingReplacement pending) {
     if (host_.observedElement() != pending.element) {
+        letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
         return;
@@ -168,11 +208,20 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
         restoreCaret(pending, false);
+        letKeysGo();
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
     }
-    if (putBackMisplacedWrite(pending, current))
+    if (pending.watch)
+        noteFieldText(pending.element, current);
+    const bool landed = pending.watch && pending.watch->shown;
+    // The keys held so far go where the user had the caret before anything
+    // else is tried.
+    letKeysGo(&pending);
+    // A write that showed in its place was not misplaced: what reads
+    // otherwise now is the user's doing.
+    if (!landed && putBackMisplacedWrite(pending, current))
         return;
     // The monitor's keys are forgotten whenever it attaches to the field
     // afresh; the replacement's own mark is not.
@@ -186,7 +235,31 @@ void ReplacementLadder::check(PendingReplacement pending) {
         verifyReplacement(std::move(pending), kRepairCheckSeconds);
         return;
     }
+    // A leftover tail is our own write's; anything else after a write that
+    // showed is what the user did since, and is never written over.
+    if (landed &&
+        !partialReplacementTailRepair(pending.issue, pending.originalText.text, current.text))
+        return leaveLandedWrite(pending, current);
     escalate(std::move(pending), current);
+}
+
+void ReplacementLadder::leaveLandedWrite(const PendingReplacement& pending,
+                                         const FieldText& current) {
+    const FieldText& original = pending.originalText;
+    const bool undone = current.source == original.source &&
+                        current.utf16Start == original.utf16Start &&
+                        text::canonicallyEqual(current.text, original.text);
+    if (undone)
+        return giveUp(pending,
+                      "applyReplacement: the correction went in and was undone since; not "
+                      "written again");
+    if (replacementShows(pending.issue, original, current))
+        return giveUp(pending,
+                      "applyReplacement: the correction went in and the text was edited on "
+                      "since; left as it is");
+    giveUp(pending,
+           "applyReplacement: the correction went in and the text changed since; not written "
+           "again");
 }
 
 void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& current) {

@@ -34,6 +34,14 @@ bool replacementSucceeded(const CorrectionIssue& issue,
                           const AXTextExtractor::ExtractedText& originalText,
                           const AXTextExtractor::ExtractedText& currentText);
 
+// The current text shows the write: the suggestion stands where the
+// issue's original stood, nothing before it changed, and the original is
+// not there any more; what follows it may have changed (the user typed on).
+// A current text that reads as the original text shows nothing.
+bool replacementShows(const CorrectionIssue& issue,
+                      const AXTextExtractor::ExtractedText& originalText,
+                      const AXTextExtractor::ExtractedText& currentText);
+
 // Where the issue's original still stands in the current text: at the place
 // where it stood in the original text, with nothing before it changed, as
 // Characters of the current text. Nothing once it has moved or gone, so

@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -64,13 +66,33 @@ class FadeOverlay : public QWidget {
     double opacity_ = 1.0;
 };
 
+// The slide's scroll bars, only there on a small screen: a thin rounded
+// handle in the palette's muted text colour on no track, in either
+// appearance. Each bar takes the style sheet itself: on the scroll area it
+// would reach the slides' labels and replace their palette's colours.
+void styleScrollBars(QScrollArea& scroll) {
+    const QString handle =
+        OnboardingTheme::withOpacity(OnboardingTheme::textMuted(), 0.55).name(QColor::HexArgb);
+    const QString sheet = QStringLiteral(
+                              "QScrollBar { background: transparent; }"
+                              "QScrollBar:vertical { width: 10px; margin: 4px 2px 4px 0; }"
+                              "QScrollBar:horizontal { height: 10px; margin: 0 4px 2px 4px; }"
+                              "QScrollBar::handle { background: %1; border-radius: 4px; }"
+                              "QScrollBar::handle:vertical { min-height: 24px; }"
+                              "QScrollBar::handle:horizontal { min-width: 24px; }"
+                              "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+                              "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                              .arg(handle);
+    scroll.verticalScrollBar()->setStyleSheet(sheet);
+    scroll.horizontalScrollBar()->setStyleSheet(sheet);
+}
+
 }  // namespace
 
 OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& scheduler,
                                        QWidget* parent)
     : QWidget(parent), model_(model) {
     setObjectName(QStringLiteral("onboardingCarousel"));
-    setFixedSize(OnboardingTheme::windowWidth, OnboardingTheme::windowHeight);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -87,7 +109,17 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
     slides_->addWidget(new SignInSlide(model_));
     slides_->addWidget(new ReadySlide(model_));
     slideArea_->addWidget(stackHolder);
-    layout->addWidget(slideBox, 1);
+    // On a screen lower than the window (a small or scaled one) the slide
+    // scrolls while the footer with its buttons stays in view.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("slideScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(slideBox);
+    scroll->viewport()->setAutoFillBackground(false);
+    slideBox->setAutoFillBackground(false);
+    styleScrollBars(*scroll);
+    layout->addWidget(scroll, 1);
 
     footer_ = new FooterBar;
     footer_->setObjectName(QStringLiteral("onboardingFooter"));
@@ -129,7 +161,10 @@ OnboardingCarousel::OnboardingCarousel(OnboardingViewModel& model, Scheduler& sc
             refreshFooter();
         }
     });
-    connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this] { update(); });
+    connect(&ui::Appearance::shared(), &ui::Appearance::changed, this, [this, scroll] {
+        styleScrollBars(*scroll);
+        update();
+    });
     showIndex(false);
 }
 

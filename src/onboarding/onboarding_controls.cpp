@@ -25,7 +25,13 @@ ui::ButtonStyle lookOf(OnboardingButton::Style style) {
     look.height = Theme::buttonHeight;
     look.pressedScale = Theme::pressedScale;
     look.disabledOpacity = Theme::disabledOpacity;
-    if (primary) {
+    if (style == OnboardingButton::Style::waiting) {
+        look.padding = QSizeF(Theme::secondaryButtonPadding, 0);
+        look.disabledOpacity = 1;
+        look.normal = {
+            .fill = Theme::primarySurface(), .ink = Theme::textSecondary(), .outline = {}};
+        look.pressed = look.normal;
+    } else if (primary) {
         look.normal = {.fill = Theme::primary(), .ink = Qt::white, .outline = {}};
         look.pressed = {.fill = Theme::primaryPressed(), .ink = Qt::white, .outline = {}};
     } else {

@@ -32,11 +32,15 @@ std::optional<QImage> onboardingBrandLogo(QSize size);
 // A button in one of the two onboarding styles: primary (filled blue, white
 // text) or secondary (lightly tinted blue, blue text). 14 semibold, 40 high,
 // pressed at 97 % scale, disabled at 40 % opacity; no border, no shadow.
+// A third look, waiting, is for a disabled button whose label the user must
+// still read (the next step is in another window): a pale fill and the
+// secondary text colour, not dimmed, so the label keeps a contrast of at
+// least 4.5:1 where white on a dimmed blue has 1.2:1.
 class OnboardingButton : public ui::PaintedButton {
     Q_OBJECT
 
   public:
-    enum class Style { primary, secondary };
+    enum class Style { primary, secondary, waiting };
 
     OnboardingButton(const QString& title, Style style, QWidget* parent = nullptr);
     Style style() const { return style_; }

@@ -265,6 +265,8 @@ void SignInSlide::refresh() {
     // The label says why the button rests: the browser has the next step.
     const bool signingIn = model_.isSigningIn();
     signInButton_->setEnabled(!signingIn);
+    signInButton_->setStyle(signingIn ? OnboardingButton::Style::waiting
+                                      : OnboardingButton::Style::primary);
     signInButton_->setText(signingIn ? QStringLiteral("Signing in… finish in your browser")
                                      : QStringLiteral("Continue with Google"));
     signInButton_->updateGeometry();

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 #include "onboarding/onboarding_carousel.hpp"
 #include "onboarding/onboarding_store.hpp"
@@ -85,15 +86,33 @@ OnboardingWindowController::~OnboardingWindowController() {
     model_->onComplete = nullptr;
 }
 
+void OnboardingWindow::fitTo(const QRect& available, const QMargins& frame) {
+    const QSize room = available.size().shrunkBy(frame);
+    setFixedSize(std::min(OnboardingTheme::windowWidth, room.width()),
+                 std::min(OnboardingTheme::windowHeight, room.height()));
+    // The window with its frame centred in the area; a window's position is
+    // its frame's, so the title bar stays on the screen too.
+    QRect framed(QPoint(), size().grownBy(frame));
+    framed.moveCenter(available.center());
+    move(framed.topLeft());
+}
+
 void OnboardingWindowController::showCentered() {
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();
     }
     if (screen != nullptr) {
-        QRect frame(QPoint(), window_->size());
-        frame.moveCenter(screen->availableGeometry().center());
-        window_->move(frame.topLeft());
+        // The window manager's frame once it is known, else room for a
+        // title bar of common themes.
+        QMargins frame(4, 32, 4, 4);
+        if (const QWindow* handle = window_->windowHandle(); handle != nullptr) {
+            const QMargins known = handle->frameMargins();
+            if (!known.isNull()) {
+                frame = known;
+            }
+        }
+        window_->fitTo(screen->availableGeometry(), frame);
     }
     window_->show();
     window_->raise();

@@ -1,11 +1,10 @@
 #pragma once
 
-// The first-run onboarding window: 720 × 560, fixed, titled "Welcome to
-// Mivo", closable but neither resizable nor minimisable, movable by its
-// background. It is made once and hidden, never shown by itself: the
-// composition root shows it. Its first closing, by whatever means ("Done",
-// the close button, the application's Close Window), records completion
-// and runs onFinish once.
+// The first-run onboarding window: 720 × 560 (less on a screen too small
+// for it), fixed, titled "Welcome to Mivo", closable but neither resizable nor minimisable, movable
+// by its background. It is made once and hidden, never shown by itself: the composition root shows
+// it. Its first closing, by whatever means ("Done", the close button, the application's Close
+// Window), records completion and runs onFinish once.
 
 #include <QWidget>
 #include <functional>
@@ -26,6 +25,11 @@ class OnboardingWindow : public QWidget {
   public:
     explicit OnboardingWindow(QWidget* parent = nullptr);
     std::function<void()> onClose;
+
+    // 720 × 560, or less where the screen's available area less the window
+    // manager's frame is smaller (a scaled or small screen: the slides then
+    // scroll, the buttons stay in view); centred in that area.
+    void fitTo(const QRect& available, const QMargins& frame);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,8 +54,8 @@ class OnboardingWindowController {
     std::function<void()> onFinish;
     bool hasFired() const { return completion_.hasFired(); }
 
-    // Centres the window on the screen with the pointer (else the primary
-    // one), shows it, raises it and makes it active.
+    // Fits and centres the window on the screen with the pointer (else the
+    // primary one), shows it, raises it and makes it active.
     void showCentered();
 
   private:

@@ -18,6 +18,13 @@ CorrectionPanelModel::CorrectionPanelModel(std::vector<CorrectionIssue> issues,
         issues_.emplace_back();
 }
 
+std::shared_ptr<CorrectionPanelModel> CorrectionPanelModel::notice(std::string message) {
+    auto model = std::make_shared<CorrectionPanelModel>(std::vector<CorrectionIssue>{}, nullptr,
+                                                        nullptr, nullptr);
+    model->notice_ = std::move(message);
+    return model;
+}
+
 const CorrectionIssue& CorrectionPanelModel::selectedIssue() const {
     return issues_[std::min(selectedIndex_, issues_.size() - 1)];
 }

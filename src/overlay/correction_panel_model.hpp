@@ -6,6 +6,7 @@
 // alone; the owner closes the panel and does the rest.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,12 @@ class CorrectionPanelModel {
 
     CorrectionPanelModel(std::vector<CorrectionIssue> issues, IssuesHandler onApply,
                          IssuesHandler onDismiss, std::function<void(bool)> onHoverChanged);
+    // A panel that only says something (no issue, nothing to press).
+    static std::shared_ptr<CorrectionPanelModel> notice(std::string message);
+
+    // The notice's message; empty for a panel of issues.
+    const std::string& noticeMessage() const { return notice_; }
+    bool isNotice() const { return !notice_.empty(); }
 
     const std::vector<CorrectionIssue>& issues() const { return issues_; }
     // The issue the panel shows: the selected one, the last for an index
@@ -47,6 +54,7 @@ class CorrectionPanelModel {
     std::function<void(bool)> onHoverChanged_;
     std::size_t selectedIndex_ = 0;
     bool showExplanation_ = false;
+    std::string notice_;
 };
 
 // The badge's label of a category: "Grammar", "Particle", ...

@@ -62,15 +62,15 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
     // The height is set from fittingHeight(); the layout must not raise it.
     outer->setSizeConstraint(QLayout::SetNoConstraint);
 
-    auto* header = new QHBoxLayout;
-    header->setSpacing(6);
-    badge_ = new SeverityBadgeView(this);
-    close_ = new CloseButton(this);
-    header->addWidget(badge_, 0, Qt::AlignVCenter);
-    header->addStretch(1);
-    header->addWidget(close_, 0, Qt::AlignVCenter);
-    outer->addLayout(header);
-    outer->addWidget(new PanelDivider(this));
+    if (model_->isNotice()) {
+        auto* notice = textLabel("noticeLabel", overlay_qt::systemFont(13),
+                                 toColor(overlay_palette::panelInk, 0.92), this);
+        notice->setText(QString::fromStdString(model_->noticeMessage()));
+        outer->addWidget(notice);
+        return;
+    }
+
+    addHeader(*outer);
 
     if (model_->showsPicker()) {
         picker_ = new IssuePickerView(
@@ -83,6 +83,38 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
         outer->addWidget(picker_);
     }
 
+    addTexts(*outer);
+
+    toggle_ = new PanelButton("Why?", PanelButton::Style::link, this);
+    toggle_->setObjectName("explanationToggle");
+    outer->addWidget(toggle_, 0, Qt::AlignLeft);
+
+    addActions(*outer);
+
+    setUpFade();
+
+    // The handlers may close the panel; the model outlives the call.
+    connect(apply_, &QAbstractButton::clicked, this, [model = model_] { model->apply(); });
+    connect(dismiss_, &QAbstractButton::clicked, this, [model = model_] { model->dismiss(); });
+    connect(close_, &QAbstractButton::clicked, this, [model = model_] { model->dismiss(); });
+    connect(toggle_, &QAbstractButton::clicked, this, &CorrectionPanelView::toggleExplanation);
+
+    refresh();
+}
+
+void CorrectionPanelView::addHeader(QVBoxLayout& outer) {
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    badge_ = new SeverityBadgeView(this);
+    close_ = new CloseButton(this);
+    header->addWidget(badge_, 0, Qt::AlignVCenter);
+    header->addStretch(1);
+    header->addWidget(close_, 0, Qt::AlignVCenter);
+    outer.addLayout(header);
+    outer.addWidget(new PanelDivider(this));
+}
+
+void CorrectionPanelView::addTexts(QVBoxLayout& outer) {
     auto* texts = new QVBoxLayout;
     texts->setSpacing(3);
     suggestion_ = textLabel("suggestionLabel", ui::japaneseFont(15, QFont::Medium),
@@ -92,7 +124,7 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
     original_ = textLabel("originalLabel", struck, toColor(overlay_palette::panelGrey), this);
     texts->addWidget(suggestion_);
     texts->addWidget(original_);
-    outer->addLayout(texts);
+    outer.addLayout(texts);
 
     explanation_ = textLabel("explanationLabel", overlay_qt::systemFont(11),
                              toColor(overlay_palette::panelGrey), this);
@@ -100,12 +132,10 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
     explanationOpacity_->setOpacity(1);
     explanation_->setGraphicsEffect(explanationOpacity_);
     explanation_->setVisible(false);
-    outer->addWidget(explanation_);
+    outer.addWidget(explanation_);
+}
 
-    toggle_ = new PanelButton("Why?", PanelButton::Style::link, this);
-    toggle_->setObjectName("explanationToggle");
-    outer->addWidget(toggle_, 0, Qt::AlignLeft);
-
+void CorrectionPanelView::addActions(QVBoxLayout& outer) {
     auto* actions = new QHBoxLayout;
     actions->setSpacing(8);
     apply_ = new PanelButton("Apply", PanelButton::Style::primary, this);
@@ -115,8 +145,10 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
     actions->addWidget(apply_);
     actions->addWidget(dismiss_);
     actions->addStretch(1);
-    outer->addLayout(actions);
+    outer.addLayout(actions);
+}
 
+void CorrectionPanelView::setUpFade() {
     fade_ = new QVariantAnimation(this);
     fade_->setDuration(kFadeMilliseconds);
     fade_->setEasingCurve(easeInOut());
@@ -129,19 +161,13 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
             refresh();
         }
     });
-
-    // The handlers may close the panel; the model outlives the call.
-    connect(apply_, &QAbstractButton::clicked, this, [model = model_] { model->apply(); });
-    connect(dismiss_, &QAbstractButton::clicked, this, [model = model_] { model->dismiss(); });
-    connect(close_, &QAbstractButton::clicked, this, [model = model_] { model->dismiss(); });
-    connect(toggle_, &QAbstractButton::clicked, this, &CorrectionPanelView::toggleExplanation);
-
-    refresh();
 }
 
 CorrectionPanelView::~CorrectionPanelView() = default;
 
 void CorrectionPanelView::refresh() {
+    if (model_->isNotice())
+        return;
     const CorrectionIssue& issue = model_->selectedIssue();
     badge_->setIssue(issue);
     if (picker_ != nullptr)
@@ -171,6 +197,8 @@ void CorrectionPanelView::toggleExplanation() {
 }
 
 void CorrectionPanelView::finishAnimations() {
+    if (fade_ == nullptr)
+        return;
     if (fade_->state() == QAbstractAnimation::Running)
         fade_->setCurrentTime(fade_->duration());
     fade_->stop();

@@ -13,6 +13,7 @@
 #include "overlay/correction_panel_model.hpp"
 
 class QLabel;
+class QVBoxLayout;
 class QGraphicsOpacityEffect;
 class QPainter;
 class QRectF;
@@ -55,6 +56,10 @@ class CorrectionPanelView : public QWidget {
   private:
     // Only where a compositor blends the window with what is under it.
     void paintShadows(QPainter& painter, const QRectF& card);
+    void addHeader(QVBoxLayout& outer);
+    void addTexts(QVBoxLayout& outer);
+    void addActions(QVBoxLayout& outer);
+    void setUpFade();
     void refresh();
     void toggleExplanation();
 

@@ -45,6 +45,23 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
             if (alive.lock() != nullptr && onHoverChanged)
                 onHoverChanged(hovered);
         });
+    present(std::move(model), near);
+}
+
+void OverlayCoordinator::showNotice(const std::string& message, const std::optional<Rect>& near) {
+    state_.value = OverlayState::Error{message};
+    present(CorrectionPanelModel::notice(message), near);
+    std::weak_ptr<bool> alive = alive_;
+    scheduler_.after(noticeSeconds, [this, alive, generation = shownGeneration_] {
+        if (alive.lock() != nullptr && generation == shownGeneration_)
+            hide();
+    });
+}
+
+void OverlayCoordinator::present(std::shared_ptr<CorrectionPanelModel> model,
+                                 const std::optional<Rect>& near) {
+    ++shownGeneration_;
+    std::weak_ptr<bool> alive = alive_;
     const Size size = window_.setContent(std::move(model), panelWidth);
     if (!panelMade_) {
         panelMade_ = true;
@@ -59,17 +76,14 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
         frame = frameForPanel(size, *near, visibleScreenFrame(*near));
     } else {
         verticalAnchor_.reset();
-        const auto screens = screens_.screens();
-        const Rect screen =
-            screens.empty() ? panel_placement::fallbackScreen : screens.front().visibleFrame;
-        frame = Rect{screen.minX() + screen.width / 2 - size.width / 2,
-                     screen.midY() - size.height / 2, size.width, size.height};
+        frame = panel_placement::centred(size, screens_.screens());
     }
     window_.setFrame(frame);
     window_.orderFront();
 }
 
 void OverlayCoordinator::hide() {
+    ++shownGeneration_;
     state_.value = OverlayState::Hidden{};
     if (onHoverChanged)
         onHoverChanged(false);

@@ -6,6 +6,7 @@
 // turns the panel's actions into onApply, onDismiss and onHoverChanged.
 // Main thread only.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,10 +15,10 @@
 #include <vector>
 
 #include "overlay/correction_panel_window.hpp"
-#include "overlay/panel_placement.hpp"
 #include "platform/scheduler.hpp"
 #include "platform/screens.hpp"
 #include "shared/records.hpp"
+#include "ui/panel_placement.hpp"
 
 namespace mivo {
 
@@ -62,6 +63,10 @@ class OverlayCoordinator {
     // one. An empty list does nothing.
     void show(const std::vector<CorrectionIssue>& issues, const std::optional<Rect>& near);
     void hide();
+    // Shows `message` alone where the panel would stand next to `near` (the
+    // state `Error`); it closes by itself after `noticeSeconds`, and with
+    // hide() or the next show().
+    void showNotice(const std::string& message, const std::optional<Rect>& near);
     // Closes the panel and reports the issues through onApply 0.05 s later.
     void apply(const std::vector<CorrectionIssue>& issues);
     // Reports the issues through onDismiss, then closes the panel.
@@ -84,9 +89,12 @@ class OverlayCoordinator {
     static constexpr double anchorGap = panel_placement::anchorGap;
     // How long after the panel closed onApply is called.
     static constexpr double applyDelay = 0.05;
+    static constexpr double noticeSeconds = 2.5;
 
   private:
     void maintainVerticalAnchor(const Rect& resized);
+    // Hosts `model` and brings the panel to the front next to `near`.
+    void present(std::shared_ptr<CorrectionPanelModel> model, const std::optional<Rect>& near);
 
     CorrectionPanelWindow& window_;
     Scheduler& scheduler_;
@@ -94,6 +102,9 @@ class OverlayCoordinator {
     OverlayState state_;
     std::optional<VerticalAnchor> verticalAnchor_;
     bool panelMade_ = false;
+    // Counts shows and hides: a notice closes itself only if it is still
+    // what the panel shows.
+    uint64_t shownGeneration_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

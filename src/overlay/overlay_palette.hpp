@@ -4,6 +4,7 @@
 // and the correction panel; the views turn them into toolkit colours.
 
 #include "shared/records.hpp"
+#include "ui/brand_palette.hpp"
 
 namespace mivo {
 
@@ -16,17 +17,21 @@ struct Rgb {
 
 namespace overlay_palette {
 
+constexpr Rgb rgbOf(const ui::Rgba& colour) {
+    return {colour.red, colour.green, colour.blue};
+}
+
 // Red for critical, amber for unnatural, green for style.
 Rgb severityColor(CorrectionIssue::Severity severity);
 
 // The panel's accent: border, shadow, divider tint, toggle, primary button,
 // selected list row.
-inline constexpr Rgb primary{0.259, 0.522, 0.957};
+inline constexpr Rgb primary = rgbOf(ui::brand::accentBlue);
 // The suggestion and the list rows' first line.
-inline constexpr Rgb panelInk{0.039, 0.059, 0.118};
+inline constexpr Rgb panelInk = rgbOf(ui::brand::ink);
 // The original and its strike line, the explanation, the rows' second line.
-inline constexpr Rgb panelGrey{0.373, 0.42, 0.478};
-inline constexpr Rgb selectedRowFill{0.918, 0.945, 0.984};
+inline constexpr Rgb panelGrey = rgbOf(ui::brand::slate);
+inline constexpr Rgb selectedRowFill = rgbOf(ui::brand::paleBlue);
 
 }  // namespace overlay_palette
 }  // namespace mivo

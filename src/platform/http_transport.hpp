@@ -5,6 +5,7 @@
 // threaded. Only requests and answers cross this line: which HTTP library
 // sends them is the backend's business.
 
+#include <cstddef>
 #include <expected>
 #include <functional>
 #include <optional>
@@ -33,6 +34,10 @@ struct HttpRequest {
     double idleTimeoutSeconds = 0;
     // Longest whole transfer, from send to the last byte; 0 or less: none.
     double totalTimeoutSeconds = 0;
+    // Longest answer body the caller will take (see kMaxAnswerBytes); a
+    // longer one stops the transfer and ends the request without an answer.
+    // 0: the transport's own bound.
+    std::size_t maxAnswerBytes = 0;
 };
 
 struct HttpResponse {

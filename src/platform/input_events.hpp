@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/geometry.hpp"
+#include "platform/keyboard_hold.hpp"
 
 namespace mivo {
 
@@ -71,6 +72,9 @@ class InputEvents {
     // Whether an input method (one that composes text from keys) is running
     // in the session; true where that cannot be told.
     virtual bool inputMethodRunning() { return true; }
+
+    // The user's own keys, held while a write must not be disturbed.
+    virtual KeyboardHold& keyboardHold() = 0;
 };
 
 }  // namespace mivo

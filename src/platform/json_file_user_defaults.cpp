@@ -190,7 +190,17 @@ void JsonFileUserDefaults::load() {
                    "; settings last until Mivo quits");
         return;
     }
-    const auto file = readPrivateFile(path_, kMaxFileBytes);
+    // A link that a dotfiles manager made is followed to the user's own
+    // file; any other link is kept aside like any other stranger.
+    const auto where = followOwnLinks(path_);
+    const std::filesystem::path target = where.value_or(path_);
+    PrivateFileRead file;
+    if (where) {
+        file = readPrivateFile(target, kMaxFileBytes);
+    } else {
+        file.outcome = Outcome::notRegular;
+        file.reason = where.error();
+    }
     switch (file.outcome) {
         case Outcome::missing:  // the first launch
             return;
@@ -211,19 +221,23 @@ void JsonFileUserDefaults::load() {
         case Outcome::tooLarge:
             break;
     }
+    // What a followed link leads to is kept aside in its own folder, so
+    // that the link stays and the next save writes a fresh file through it.
     const std::string what = file.outcome == Outcome::read
                                  ? " does not parse"
                                  : " is " + file.reason + ", not a settings file";
-    std::filesystem::path aside = path_;
+    const std::string named =
+        target == path_ ? path_.string() : path_.string() + " (linked to " + target.string() + ")";
+    std::filesystem::path aside = target;
     aside += ".broken";
-    if (auto error = setAsideAsBroken(path_)) {
+    if (auto error = setAsideAsBroken(target)) {
         // Whatever it is, it stays where it is; nothing is written over it.
         refusal_ = path_.string() + what;
-        log_.write(std::string(kTag) + "defaults: " + path_.string() + what +
+        log_.write(std::string(kTag) + "defaults: " + named + what +
                    " (could not keep it aside: " + *error + "); using defaults");
         return;
     }
-    log_.write(std::string(kTag) + "defaults: " + path_.string() + what + "; kept aside as " +
+    log_.write(std::string(kTag) + "defaults: " + named + what + "; kept aside as " +
                aside.string() + "; using defaults");
 }
 
@@ -247,7 +261,17 @@ void JsonFileUserDefaults::save() {
         log_.write(std::string(kTag) + "defaults: not saved, because " + *foreign);
         return;
     }
-    std::string temp = path_.string() + ".XXXXXX";
+    // Through the user's own link, the file it leads to is replaced in its
+    // own folder (a rename works only within one file system), and the link
+    // stays. The link is looked at again: it may have changed since start.
+    const auto where = followOwnLinks(path_);
+    if (!where) {
+        log_.write(std::string(kTag) + "defaults: not saved, because " + path_.string() + " is " +
+                   where.error());
+        return;
+    }
+    const std::filesystem::path& target = *where;
+    std::string temp = target.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());  // mode 0600
     if (fd < 0) {
         log_.write(std::string(kTag) + "defaults: cannot write " + path_.string() + ": " +
@@ -271,7 +295,7 @@ void JsonFileUserDefaults::save() {
         failure = errno;
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0 && ::rename(temp.c_str(), path_.c_str()) != 0)
+    if (failure == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
         failure = errno;
     if (failure != 0) {
         ::unlink(temp.c_str());

@@ -4,13 +4,14 @@
 // ($XDG_CONFIG_HOME/Mivo/defaults.json), each value keeping its type
 // (data as {"data": "<base64>"}). Every change rewrites the file at once,
 // atomically (a temporary file in the same folder, then a rename), readable
-// by the user only. A file that does not parse, or anything but a regular
-// file at the path (a link, folder, named pipe) or one beyond 1 MiB, never
-// stops Mivo: it is kept aside as defaults.json.broken and the defaults
-// apply. A file that exists but cannot be read holds the user's settings:
-// it is left untouched and nothing is written over it in this run; so too
-// when the folder belongs to someone else or no home folder is known. The
-// values then last until Mivo quits.
+// by the user only. A link that a dotfiles manager made is followed when
+// the link, the file it leads to and that file's folder are the user's own,
+// and the file is replaced in its own folder. A file that does not parse,
+// or anything but a regular file at the path (another link, a folder, a
+// named pipe) or one beyond 1 MiB, never stops Mivo: it is kept aside as
+// defaults.json.broken and the defaults apply. A file that exists but cannot be read holds the
+// user's settings: it is left untouched and nothing is written over it in this run; so too when the
+// folder belongs to someone else or no home folder is known. The values then last until Mivo quits.
 
 #include <cstddef>
 #include <filesystem>

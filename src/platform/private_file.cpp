@@ -134,6 +134,50 @@ std::optional<std::string> foreignFolderReason(const std::filesystem::path& fold
     return std::nullopt;
 }
 
+std::expected<std::filesystem::path, std::string> followOwnLinks(
+    const std::filesystem::path& path) {
+    // As many links as the kernel follows in one path.
+    constexpr int kMaxLinks = 40;
+    std::filesystem::path current = path;
+    for (int followed = 0;; ++followed) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0) {
+            if (errno != ENOENT)
+                return std::unexpected("a link that cannot be followed (" + errnoText(errno) + ")");
+            if (followed == 0)
+                return current;
+            // A link to nothing yet: what is written through it lands in
+            // the user's own folder, so it is checked as a target's folder.
+            if (auto foreign = foreignFolderReason(current.parent_path()))
+                return std::unexpected("a link into a folder not the user's own (" + *foreign +
+                                       ")");
+            return current;
+        }
+        if (followed > 0) {
+            if (info.st_uid != ::geteuid())
+                return std::unexpected(S_ISLNK(info.st_mode) ? "a link to another user's link"
+                                                             : "a link to another user's file");
+            if (auto foreign = foreignFolderReason(current.parent_path()))
+                return std::unexpected("a link into a folder not the user's own (" + *foreign +
+                                       ")");
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            if (followed > 0 && !S_ISREG(info.st_mode))
+                return std::unexpected("a link to " + kindOf(info.st_mode));
+            return current;
+        }
+        if (info.st_uid != ::geteuid())
+            return std::unexpected("another user's link");
+        if (followed == kMaxLinks)
+            return std::unexpected("a chain of links too long to follow");
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error)
+            return std::unexpected("a link that cannot be read (" + error.message() + ")");
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+}
+
 std::optional<std::filesystem::path> homeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
         return std::filesystem::path(home);

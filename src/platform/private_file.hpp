@@ -7,6 +7,7 @@
 // set it aside and carry on with its defaults.
 
 #include <cstddef>
+#include <expected>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -36,6 +37,15 @@ std::optional<std::string> setAsideAsBroken(const std::filesystem::path& path);
 // Nothing when `folder` is absent, or a folder of this user that others
 // cannot write; else why it must not be used.
 std::optional<std::string> foreignFolderReason(const std::filesystem::path& folder);
+
+// Where the file at `path` really lives, for a user whose dotfiles manager
+// links it: `path` itself when it is no link or absent; else the end of its
+// links, when every link belongs to this user and lies in a folder of this
+// user that others cannot write, and the end is a regular file of this user
+// in such a folder, or nothing yet (a file written there becomes the
+// user's). Else why the link is not followed ("a link to another user's
+// file"), to be read as "<path> is <why>".
+std::expected<std::filesystem::path, std::string> followOwnLinks(const std::filesystem::path& path);
 
 // The user's home folder: $HOME when it is an absolute path, else the one
 // the password database gives; nothing when neither is known. Never a

@@ -6,6 +6,7 @@
 // report the backend's numeric error code so the caller can log it.
 
 #include <expected>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,15 @@ class SecretStore {
   public:
     virtual ~SecretStore() = default;
 
+    // Told on the calling thread, with true, just before a call makes the
+    // service ask the user something first (the desktop keyring's "Choose
+    // password for new keyring", or its unlock prompt), and with false once
+    // the user answered or the prompt went away. A caller that bounds its
+    // calls in time must not count the user's time. Set before any call.
+    void setPromptListener(std::function<void(bool prompting)> listener) {
+        promptListener_ = std::move(listener);
+    }
+
     virtual std::optional<std::string> read(std::string_view service, std::string_view account) = 0;
     // Replaces the value of an existing item; `notFound` when there is none,
     // and then nothing is created.
@@ -40,6 +50,15 @@ class SecretStore {
                                                       std::string_view value) = 0;
     // Removing an absent item is no error; failures are not reported.
     virtual void remove(std::string_view service, std::string_view account) = 0;
+
+  protected:
+    void prompting(bool shown) const {
+        if (promptListener_)
+            promptListener_(shown);
+    }
+
+  private:
+    std::function<void(bool)> promptListener_;
 };
 
 }  // namespace mivo

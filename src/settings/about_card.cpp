@@ -1,5 +1,6 @@
 #include <QHBoxLayout>
 
+#include "settings/install_kind.hpp"
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_toggle.hpp"
@@ -55,10 +56,9 @@ void AboutCard::refresh() {
     // Without a feed there is nothing to check: the switch rests off and
     // says where new versions come from instead.
     automaticRow_->toggle()->setEnabled(feed);
-    automaticRow_->setDetail(feed ? tr("Mivo checks once per day and notifies you when a newer "
-                                       "build is available.")
-                                  : tr("New versions of Mivo come with the package you installed "
-                                       "it from, through your system's software updates."));
+    automaticRow_->setDetail(
+        feed ? tr("Mivo checks once per day and notifies you when a newer build is available.")
+             : tr(updateSourceTexts(updates.installKind()).aboutDetail));
     automaticRow_->detailLabel()->setObjectName("automaticUpdatesDetail");
     checkNow_->setVisible(feed);
     lastChecked_->setVisible(feed);

@@ -73,91 +73,103 @@ void AccountCard::rebuildContent() {
     content_ = new QWidget(this);
     auto* column = new QVBoxLayout(content_);
     column->setContentsMargins(0, 0, 0, 0);
-    const auto& state = model_.accountState();
-    auto continueButton = [this] {
-        auto* button = new SettingsButton(tr("Continue with Google"),
-                                          SettingsButton::Style::primary, content_);
-        button->setObjectName("continueWithGoogleButton");
-        connect(button, &QAbstractButton::clicked, this, [this] { call(model_.onSignIn); });
-        return button;
-    };
-    switch (state.kind) {
-        case Kind::signedOut: {
-            content_->setObjectName("accountSignedOut");
-            column->setSpacing(16);
-            auto* text = new ThemedLabel(tr("Connect a Google account to keep your session."), 14,
-                                         QFont::Normal, SettingsColor::textSecondary, content_);
-            text->setWordWrap(true);
-            column->addWidget(text);
-            column->addWidget(continueButton());
+    switch (model_.accountState().kind) {
+        case Kind::signedOut:
+            fillSignedOut(*column);
             break;
-        }
-        case Kind::signingIn: {
-            content_->setObjectName("accountSigningIn");
-            column->setSpacing(16);
-            column->setContentsMargins(0, 4, 0, 4);
-            auto* line = new QHBoxLayout();
-            line->setSpacing(12);
-            auto* spinner = new SettingsSpinner(content_);
-            spinner->setObjectName("accountSpinner");
-            line->addWidget(spinner);
-            auto* text = new ThemedLabel(tr("Complete sign-in in your browser to connect Mivo."),
-                                         14, QFont::Normal, SettingsColor::textSecondary, content_);
-            text->setWordWrap(true);
-            line->addWidget(text, 1);
-            column->addLayout(line);
-            column->addWidget(continueButton());
+        case Kind::signingIn:
+            fillSigningIn(*column);
             break;
-        }
-        case Kind::signedIn: {
-            content_->setObjectName("accountSignedIn");
-            column->setSpacing(18);
-            auto* values = new QHBoxLayout();
-            values->setSpacing(32);
-            values->addWidget(new SettingsValue("SIGNED IN WITH", "Google", content_), 0,
-                              Qt::AlignTop);
-            auto* email = new SettingsValue("EMAIL", QString::fromStdString(state.email), content_);
-            email->setObjectName("accountEmail");
-            values->addWidget(email, 0, Qt::AlignTop);
-            values->addStretch(1);
-            column->addLayout(values);
-            column->addWidget(new SettingsDivider(content_));
-            auto* buttons = new QHBoxLayout();
-            buttons->setSpacing(12);
-            auto* signOut =
-                new SettingsButton(tr("Sign Out"), SettingsButton::Style::secondary, content_);
-            signOut->setObjectName("signOutButton");
-            connect(signOut, &QAbstractButton::clicked, this, [this] { call(model_.onSignOut); });
-            auto* deletion = new SettingsButton(tr("Request Account Deletion"),
-                                                SettingsButton::Style::destructive, content_);
-            deletion->setObjectName("requestAccountDeletionButton");
-            connect(deletion, &QAbstractButton::clicked, this,
-                    [this] { call(model_.onRequestAccountDeletion); });
-            buttons->addWidget(signOut);
-            buttons->addWidget(deletion);
-            buttons->addStretch(1);
-            column->addLayout(buttons);
+        case Kind::signedIn:
+            fillSignedIn(*column);
             break;
-        }
-        case Kind::error: {
-            content_->setObjectName("accountError");
-            column->setSpacing(16);
-            auto* message = new ThemedLabel(QString::fromStdString(state.message), 14,
-                                            QFont::Normal, SettingsColor::error, content_);
-            message->setObjectName("accountErrorMessage");
-            message->setWordWrap(true);
-            column->addWidget(message);
-            auto* retry = new SettingsButton(tr("Try Sign In Again"),
-                                             SettingsButton::Style::primary, content_);
-            retry->setObjectName("trySignInAgainButton");
-            connect(retry, &QAbstractButton::clicked, this, [this] { call(model_.onSignIn); });
-            column->addWidget(retry);
+        case Kind::error:
+            fillError(*column);
             break;
-        }
     }
     stack()->addWidget(content_);
     // At once, not one turn of the loop later as a layout would.
     content_->show();
+}
+
+QAbstractButton* AccountCard::continueButton() {
+    auto* button =
+        new SettingsButton(tr("Continue with Google"), SettingsButton::Style::primary, content_);
+    button->setObjectName("continueWithGoogleButton");
+    connect(button, &QAbstractButton::clicked, this, [this] { call(model_.onSignIn); });
+    return button;
+}
+
+void AccountCard::fillSignedOut(QVBoxLayout& column) {
+    content_->setObjectName("accountSignedOut");
+    column.setSpacing(16);
+    auto* text = new ThemedLabel(tr("Connect a Google account to keep your session."), 14,
+                                 QFont::Normal, SettingsColor::textSecondary, content_);
+    text->setWordWrap(true);
+    column.addWidget(text);
+    column.addWidget(continueButton());
+}
+
+void AccountCard::fillSigningIn(QVBoxLayout& column) {
+    content_->setObjectName("accountSigningIn");
+    column.setSpacing(16);
+    column.setContentsMargins(0, 4, 0, 4);
+    auto* line = new QHBoxLayout();
+    line->setSpacing(12);
+    auto* spinner = new SettingsSpinner(content_);
+    spinner->setObjectName("accountSpinner");
+    line->addWidget(spinner);
+    auto* text = new ThemedLabel(tr("Complete sign-in in your browser to connect Mivo."), 14,
+                                 QFont::Normal, SettingsColor::textSecondary, content_);
+    text->setWordWrap(true);
+    line->addWidget(text, 1);
+    column.addLayout(line);
+    column.addWidget(continueButton());
+}
+
+void AccountCard::fillSignedIn(QVBoxLayout& column) {
+    const auto& state = model_.accountState();
+    content_->setObjectName("accountSignedIn");
+    column.setSpacing(18);
+    auto* values = new QHBoxLayout();
+    values->setSpacing(32);
+    values->addWidget(new SettingsValue("SIGNED IN WITH", "Google", content_), 0, Qt::AlignTop);
+    auto* email = new SettingsValue("EMAIL", QString::fromStdString(state.email), content_);
+    email->setObjectName("accountEmail");
+    values->addWidget(email, 0, Qt::AlignTop);
+    values->addStretch(1);
+    column.addLayout(values);
+    column.addWidget(new SettingsDivider(content_));
+    auto* buttons = new QHBoxLayout();
+    buttons->setSpacing(12);
+    auto* signOut = new SettingsButton(tr("Sign Out"), SettingsButton::Style::secondary, content_);
+    signOut->setObjectName("signOutButton");
+    connect(signOut, &QAbstractButton::clicked, this, [this] { call(model_.onSignOut); });
+    auto* deletion = new SettingsButton(tr("Request Account Deletion"),
+                                        SettingsButton::Style::destructive, content_);
+    deletion->setObjectName("requestAccountDeletionButton");
+    connect(deletion, &QAbstractButton::clicked, this,
+            [this] { call(model_.onRequestAccountDeletion); });
+    buttons->addWidget(signOut);
+    buttons->addWidget(deletion);
+    buttons->addStretch(1);
+    column.addLayout(buttons);
+}
+
+void AccountCard::fillError(QVBoxLayout& column) {
+    const auto& state = model_.accountState();
+    content_->setObjectName("accountError");
+    column.setSpacing(16);
+    auto* message = new ThemedLabel(QString::fromStdString(state.message), 14, QFont::Normal,
+                                    SettingsColor::error, content_);
+    message->setObjectName("accountErrorMessage");
+    message->setWordWrap(true);
+    column.addWidget(message);
+    auto* retry =
+        new SettingsButton(tr("Try Sign In Again"), SettingsButton::Style::primary, content_);
+    retry->setObjectName("trySignInAgainButton");
+    connect(retry, &QAbstractButton::clicked, this, [this] { call(model_.onSignIn); });
+    column.addWidget(retry);
 }
 
 }  // namespace mivo

@@ -2,14 +2,16 @@
 #include "settings/settings_buttons.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_toggle.hpp"
+#include "settings/settings_view_model.hpp"
 #include "settings/shortcut_recorder.hpp"
 
 #include <QHBoxLayout>
 
 namespace mivo {
 
-GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent)
-    : SettingsCard(18, parent), store_(store) {
+GeneralCard::GeneralCard(MivoSettingsStore& store, const SettingsViewModel& model, Alerts& alerts,
+                         QWidget* parent)
+    : SettingsCard(18, parent), store_(store), model_(model) {
     setObjectName("generalCard");
     auto* header = new QHBoxLayout();
     header->addWidget(new ThemedLabel(tr("Mivo"), 18, QFont::DemiBold, SettingsColor::textPrimary));
@@ -38,6 +40,12 @@ GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* pare
         QFont::Normal, SettingsColor::textSecondary);
     description->setWordWrap(true);
     texts->addWidget(description);
+    // In the primary text colour: the palette's red on the card's white is
+    // below 4.5:1 at this size.
+    shortcutMessage_ = new ThemedLabel({}, 13, QFont::DemiBold, SettingsColor::textPrimary);
+    shortcutMessage_->setObjectName("shortcutMessage");
+    shortcutMessage_->setWordWrap(true);
+    texts->addWidget(shortcutMessage_);
     texts->addStretch(1);
     shortcutRow->addLayout(texts, 1);
     shortcutRow->addSpacing(24);
@@ -46,7 +54,15 @@ GeneralCard::GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* pare
     recorder_ = new ShortcutRecorder(alerts);
     recorder_->setObjectName("shortcutRecorder");
     recorder_->onConfigChanged = [this](const HotKeyConfig& config) {
+        refusedWhile_.reset();
         store_.setToneHotKey(config);
+        refresh();
+    };
+    // The beep alone is easily missed (or not heard at all): the line says
+    // what a shortcut needs, until a shortcut is recorded or set otherwise.
+    recorder_->onInvalid = [this] {
+        refusedWhile_ = store_.toneHotKey();
+        refresh();
     };
     controls->addWidget(recorder_, 0, Qt::AlignRight);
     reset_ = new SettingsLinkButton(tr("Reset to default"));
@@ -69,6 +85,12 @@ void GeneralCard::refresh() {
     recorder_->setConfig(store_.toneHotKey());
     // All three fields count: a recorded ⇧⌘J is not the stored default ⌘⇧J.
     reset_->setVisible(store_.toneHotKey() != HotKeyConfig::defaultConfig());
+    const bool refused = refusedWhile_ == store_.toneHotKey();
+    const char* message = refused                      ? refusedKeyMessage
+                          : !model_.toneHotKeyActive() ? notActiveMessage
+                                                       : nullptr;
+    shortcutMessage_->setText(message != nullptr ? tr(message) : QString());
+    shortcutMessage_->setVisible(message != nullptr);
 }
 
 }  // namespace mivo

@@ -4,13 +4,16 @@
 // shows and refreshes itself when told; the screen tells it on every
 // change. Interactive widgets carry object names for tests and tools.
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <optional>
 
 #include "platform/alerts.hpp"
 #include "settings/app_version.hpp"
 #include "settings/settings_controls.hpp"
+#include "shared/hotkey_config.hpp"
 
 namespace mivo {
 
@@ -24,20 +27,32 @@ class ShortcutRecorder;
 // A card's title at 18 semibold with a pill at the right edge.
 QHBoxLayout* cardHeaderRow(const QString& title, const QString& pillTitle, QWidget* parent);
 
-// "Mivo" with its Active/Paused pill, "Enable Mivo", the rewrite shortcut.
+// "Mivo" with its Active/Paused pill, "Enable Mivo", the rewrite shortcut
+// with a line under it when the shortcut does not work (another program
+// holds it) or a key press was refused (no Ctrl, Alt or Super).
 class GeneralCard : public SettingsCard {
     Q_OBJECT
 
   public:
-    GeneralCard(MivoSettingsStore& store, Alerts& alerts, QWidget* parent = nullptr);
+    static constexpr const char* refusedKeyMessage = "Use at least one of Ctrl, Alt or Super.";
+    static constexpr const char* notActiveMessage =
+        "Not active: another program holds this shortcut. Click it and press another one.";
+
+    GeneralCard(MivoSettingsStore& store, const SettingsViewModel& model, Alerts& alerts,
+                QWidget* parent = nullptr);
     void refresh();
 
   private:
     MivoSettingsStore& store_;
+    const SettingsViewModel& model_;
     SettingsPill* pill_;
     SettingsToggleRow* enableRow_;
     ShortcutRecorder* recorder_;
     SettingsLinkButton* reset_;
+    ThemedLabel* shortcutMessage_;
+    // The shortcut stored when a key press was refused; the refusal is
+    // shown while it is still the one stored.
+    std::optional<HotKeyConfig> refusedWhile_;
 };
 
 // "Google Account" with its badge and the content of the account state.
@@ -50,6 +65,11 @@ class AccountCard : public SettingsCard {
 
   private:
     void rebuildContent();
+    QAbstractButton* continueButton();
+    void fillSignedOut(QVBoxLayout& column);
+    void fillSigningIn(QVBoxLayout& column);
+    void fillSignedIn(QVBoxLayout& column);
+    void fillError(QVBoxLayout& column);
 
     SettingsViewModel& model_;
     SettingsPill* badge_;

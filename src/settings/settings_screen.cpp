@@ -104,6 +104,9 @@ SettingsScreen::SettingsScreen(SettingsViewModel& model, MivoSettingsStore& stor
             case SettingsViewModel::Change::updates:
                 about_->refresh();
                 break;
+            case SettingsViewModel::Change::toneHotKeyActive:
+                general_->refresh();
+                break;
         }
     });
     storeObserver_ = store_.addObserver([this](MivoSettingsStore::Property) {
@@ -168,7 +171,7 @@ QWidget* SettingsScreen::buildPage(SettingsCategory category, const AppVersion& 
 
     switch (category) {
         case SettingsCategory::general:
-            general_ = new GeneralCard(store_, alerts, page);
+            general_ = new GeneralCard(store_, model_, alerts, page);
             column->addWidget(general_);
             break;
         case SettingsCategory::account:

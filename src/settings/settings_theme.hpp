@@ -8,6 +8,7 @@
 #include <QFont>
 
 #include "ui/appearance.hpp"
+#include "ui/brand_palette.hpp"
 
 namespace mivo {
 
@@ -27,12 +28,7 @@ enum class SettingsColor {
     styleGreen,
 };
 
-struct SettingsRgba {
-    double red;
-    double green;
-    double blue;
-    double alpha;
-};
+using SettingsRgba = ui::Rgba;
 
 struct MivoSettingsTheme {
     // The colour for an explicit appearance, and for the current one.

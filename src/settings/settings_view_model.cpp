@@ -28,6 +28,14 @@ void SettingsViewModel::setSelectedCategory(SettingsCategory category) {
     notify(Change::selectedCategory);
 }
 
+void SettingsViewModel::setToneHotKeyActive(bool active) {
+    if (active == toneHotKeyActive_) {
+        return;
+    }
+    toneHotKeyActive_ = active;
+    notify(Change::toneHotKeyActive);
+}
+
 void SettingsViewModel::update(const AuthSessionState& authState) {
     switch (authState.kind) {
         case AuthSessionState::Kind::signedIn:

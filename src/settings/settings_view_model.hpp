@@ -41,7 +41,7 @@ class SettingsViewModel {
     };
 
     // Which part changed, so a view refreshes only what shows it.
-    enum class Change { selectedCategory, accountState, feedback, updates };
+    enum class Change { selectedCategory, accountState, feedback, updates, toneHotKeyActive };
 
     static constexpr int64_t feedbackCharacterLimit = 1000;
     static constexpr std::string_view feedbackSentMessage =
@@ -62,6 +62,11 @@ class SettingsViewModel {
     // Maps the sign-in service's state; the user id is dropped. Reports a
     // change on every call, also when the state is the same.
     void update(const AuthSessionState& authState);
+
+    // Whether the stored rewrite shortcut works: false while another
+    // program holds it, so Mivo has none. Reports only a change.
+    bool toneHotKeyActive() const { return toneHotKeyActive_; }
+    void setToneHotKeyActive(bool active);
 
     const std::string& feedbackText() const { return feedbackText_; }
     const std::optional<std::string>& feedbackStatusMessage() const {
@@ -98,6 +103,7 @@ class SettingsViewModel {
     UpdatePreferences& updates_;
     SettingsCategory selectedCategory_ = SettingsCategory::general;
     AccountState accountState_;
+    bool toneHotKeyActive_ = true;
     std::string feedbackText_;
     std::optional<std::string> feedbackStatusMessage_;
     bool feedbackSubmissionFailed_ = false;

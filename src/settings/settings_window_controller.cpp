@@ -1,6 +1,8 @@
 #include "settings/settings_window_controller.hpp"
 
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <charconv>
@@ -103,9 +105,59 @@ void SettingsWindowController::present() {
             window_->setGeometry(frame);
         }
     }
+    // A minimised window (Hide Mivo, Minimize) comes back from the task bar.
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
     window_->raise();
     window_->activateWindow();
+}
+
+void SettingsWindowController::setMenuBar(QMenuBar* bar) {
+    if (bar == nullptr || menuBar_ != nullptr) {
+        return;
+    }
+    menuBar_ = bar;
+    window_->layout()->setMenuBar(bar);
+    const int height = bar->sizeHint().height();
+    window_->setMinimumSize(Theme::minimumContentWidth, Theme::minimumContentHeight + height);
+    // A saved frame already is the window the user made, bar and all.
+    if (!savedFrame()) {
+        window_->resize(Theme::contentWidth, Theme::contentHeight + height);
+    }
+    styleMenuBar();
+    QObject::connect(&ui::Appearance::shared(), &ui::Appearance::changed, bar,
+                     [this] { styleMenuBar(); });
+}
+
+void SettingsWindowController::styleMenuBar() {
+    // The bar and its menus (windows of their own, which take no colours
+    // from the window) in the window's colours, light or dark.
+    QPalette p = menuBar_->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Window, Theme::windowBackground());
+        p.setColor(group, QPalette::Base, Theme::surface());
+        p.setColor(group, QPalette::Button, Theme::windowBackground());
+        p.setColor(group, QPalette::WindowText, Theme::textPrimary());
+        p.setColor(group, QPalette::ButtonText, Theme::textPrimary());
+        p.setColor(group, QPalette::Text, Theme::textPrimary());
+        p.setColor(group, QPalette::Highlight, Theme::primary());
+        p.setColor(group, QPalette::HighlightedText, QColor(Qt::white));
+    }
+    p.setColor(QPalette::Disabled, QPalette::WindowText, Theme::textMuted());
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, Theme::textMuted());
+    p.setColor(QPalette::Disabled, QPalette::Text, Theme::textMuted());
+    p.setColor(QPalette::Disabled, QPalette::Window, Theme::windowBackground());
+    menuBar_->setPalette(p);
+    for (QAction* action : menuBar_->actions()) {
+        if (QMenu* menu = action->menu()) {
+            QPalette mp = p;
+            for (const QPalette::ColorGroup group :
+                 {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+                mp.setColor(group, QPalette::Window, Theme::surface());
+            }
+            menu->setPalette(mp);
+        }
+    }
 }
 
 std::optional<QRect> SettingsWindowController::savedFrame() const {

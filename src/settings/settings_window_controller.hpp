@@ -16,6 +16,8 @@
 #include "settings/app_version.hpp"
 #include "settings/settings_view_model.hpp"
 
+class QMenuBar;
+
 namespace mivo {
 
 class MivoSettingsStore;
@@ -52,9 +54,16 @@ class SettingsWindowController {
     SettingsWindow& window() { return *window_; }
     SettingsScreen& screen() { return *screen_; }
 
-    // Shows the window, makes it active and raises it; a hidden window with
-    // no saved frame is centred first. A visible window never moves.
+    // Shows the window, makes it active and raises it, out of the task bar
+    // when it was minimised; a hidden window with no saved frame is centred
+    // first. A visible window never moves.
     void present();
+
+    // Puts the application's menu bar at the top of the window, in the
+    // window's colours; the window grows by the bar so that the content
+    // keeps its size. The window takes the bar.
+    void setMenuBar(QMenuBar* bar);
+    QMenuBar* menuBar() const { return menuBar_; }
 
     // The saved frame ("x y width height", window-system pixels, top-left
     // origin), when there is a usable one.
@@ -64,11 +73,13 @@ class SettingsWindowController {
   private:
     void saveFrame();
     std::optional<QRect> savedFrame() const;
+    void styleMenuBar();
 
     UserDefaults& defaults_;
     std::unique_ptr<SettingsViewModel> model_;
     std::unique_ptr<SettingsWindow> window_;
     SettingsScreen* screen_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
     std::string lastSaved_;
 };
 

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+#include "settings/install_kind.hpp"
+
 namespace mivo {
 
 class UpdatePreferences {
@@ -23,10 +25,12 @@ class UpdatePreferences {
     virtual std::optional<Date> lastUpdateCheckDate() const = 0;
     // Starts a user-initiated check with the updater's own dialogs.
     virtual void checkForUpdates() = 0;
-    // False when no update feed is configured: new versions then come only
-    // with the installed package, there is nothing to check, and automatic
-    // checks read as off.
+    // False when no update feed is configured: there is nothing to check,
+    // and automatic checks read as off.
     virtual bool hasUpdateFeed() const = 0;
+    // How this copy was installed, which decides where its new versions
+    // come from (the package manager, or building it again).
+    virtual InstallKind installKind() const = 0;
 
     // The implementation calls this after any of the values above changed:
     // a check started or finished, the last check date moved, the automatic

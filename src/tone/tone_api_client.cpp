@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/answer_limits.hpp"
 #include "shared/json.hpp"
 #include "shared/text.hpp"
 
@@ -27,7 +28,7 @@ bool present(const std::optional<std::string>& value) {
 }
 
 HttpRequest jsonPost(const std::string& url, const Json& body,
-                     const std::optional<std::string>& accessToken) {
+                     const std::optional<std::string>& accessToken, std::size_t maxAnswerBytes) {
     HttpRequest r;
     r.method = "POST";
     r.url = url;
@@ -37,6 +38,7 @@ HttpRequest jsonPost(const std::string& url, const Json& body,
     r.body = serialise(body);
     r.idleTimeoutSeconds = ToneAPIClient::kIdleTimeoutSeconds;
     r.totalTimeoutSeconds = ToneAPIClient::kTotalTimeoutSeconds;
+    r.maxAnswerBytes = maxAnswerBytes;
     return r;
 }
 
@@ -123,7 +125,8 @@ Cancel ToneAPIClient::convert(const ConvertRequest& request,
         body["following_context"] = *request.followingContext;
     if (present(request.subjectOrTitle))
         body["subject_or_title"] = *request.subjectOrTitle;
-    HttpRequest http = jsonPost(baseURL_ + "/v1/rewrite/convert", body, request.accessToken);
+    HttpRequest http = jsonPost(baseURL_ + "/v1/rewrite/convert", body, request.accessToken,
+                                kMaxAnswerBytes.rewrite);
     http.headers.push_back({"X-Mivo-Device-Id", deviceIdHash_});
 
     return transport_.send(std::move(http), [request, done = std::move(done)](HttpResult result) {
@@ -155,7 +158,8 @@ Cancel ToneAPIClient::submitConversionFeedback(const FeedbackRequest& request,
         body["request_id"] = *request.requestId;
     if (present(request.feedbackText))
         body["feedback_text"] = *request.feedbackText;
-    HttpRequest http = jsonPost(baseURL_ + "/v1/feedback/conversion", body, request.accessToken);
+    HttpRequest http = jsonPost(baseURL_ + "/v1/feedback/conversion", body, request.accessToken,
+                                kMaxAnswerBytes.feedback);
 
     return transport_.send(std::move(http), [done = std::move(done)](HttpResult result) {
         if (!result) {
@@ -189,6 +193,7 @@ Cancel ToneAPIClient::ping(bool force, std::function<void(bool)> done) {
     http.url = baseURL_ + "/v1/health";
     http.idleTimeoutSeconds = kHealthTimeoutSeconds;
     http.totalTimeoutSeconds = kHealthTimeoutSeconds;
+    http.maxAnswerBytes = kMaxAnswerBytes.account;
     return transport_.send(std::move(http), [health = health_, &clock = scheduler_,
                                              done = std::move(done)](HttpResult result) {
         if (!result && result.error().kind == HttpFailureKind::cancelled)

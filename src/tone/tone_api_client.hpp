@@ -64,8 +64,8 @@ class ToneAPIClient final {
 
         Kind kind = Kind::serverError;
         std::optional<std::string> detail;  // outputInvalid
-        std::string message;                // providerError
-        int code = 0;                       // serverError
+        std::string message;  // providerError; offline, timeout: the transport's words
+        int code = 0;         // serverError
         bool operator==(const ToneAPIError&) const = default;
     };
 

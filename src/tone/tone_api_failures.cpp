@@ -132,10 +132,12 @@ ToneAPIClient::ToneAPIError ToneAPIClient::feedbackFailure(int status) {
 
 ToneAPIClient::ToneAPIError ToneAPIClient::transportFailure(const HttpFailure& failure) {
     switch (failure.kind) {
+        // The transport's words go along for the log: a refused connection
+        // (a stopped service) reads differently from a lost network.
         case HttpFailureKind::timeout:
-            return ToneAPIError(Kind::timeout);
+            return ToneAPIError(Kind::timeout, std::nullopt, failure.detail);
         case HttpFailureKind::offline:
-            return ToneAPIError(Kind::offline);
+            return ToneAPIError(Kind::offline, std::nullopt, failure.detail);
         case HttpFailureKind::cancelled:
         case HttpFailureKind::other:
             break;

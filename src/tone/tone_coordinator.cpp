@@ -119,19 +119,24 @@ void ToneCoordinator::invoke() {
         return;
     }
 
+    openPanelFor(*snapshot, front);
+}
+
+void ToneCoordinator::openPanelFor(const Snapshot& snapshot,
+                                   const std::optional<RunningApplication>& front) {
     if (isSignedOut_ && isSignedOut_()) {
         // A panel left open for an earlier text goes; this one carries no
         // request until the user has signed in.
         closeWindow();
         clearRequest();
         ++requestGeneration_;
-        lastAnchor_ = snapshot->elementFrame;
+        lastAnchor_ = snapshot.elementFrame;
         log("Tone: user signed out — showing sign-in prompt");
         showPanel(TonePanelState::signedOut());
         return;
     }
 
-    const std::string trimmed = text::trimWhitespaceAndNewlines(snapshot->targetText);
+    const std::string trimmed = text::trimWhitespaceAndNewlines(snapshot.targetText);
     if (trimmed.empty()) {
         log("Tone: target_text empty after trim — soft-fail");
         showTransientToast(kNoTextRefusal);
@@ -146,37 +151,42 @@ void ToneCoordinator::invoke() {
         return;
     }
 
+    startRequest(snapshot, front, trimmed, count);
+}
+
+void ToneCoordinator::startRequest(const Snapshot& snapshot,
+                                   const std::optional<RunningApplication>& front,
+                                   const std::string& trimmed, int64_t count) {
     // A second press while a panel is open starts a new request: the old
     // panel (which shows the old text) and its conversion go, so that what
     // the user sees is what gets rewritten.
     closeWindow();
     ++requestGeneration_;
 
-    currentBundleId_ = snapshot->bundleId;
-    currentSurfaceTag_ = snapshot->surfaceTag;
-    originalApp_ = hostApplication(*snapshot, front);
+    currentBundleId_ = snapshot.bundleId;
+    currentSurfaceTag_ = snapshot.surfaceTag;
+    originalApp_ = hostApplication(snapshot, front);
     originalText_ = trimmed;
     if (text::japaneseRatio(trimmed) >= text::minimumJapaneseRatio) {
         box_.setTranslateUnavailableReason(std::string(kAlreadyJapanese));
     } else {
         box_.setTranslateUnavailableReason(std::nullopt);
     }
-    precedingContext_ = snapshot->precedingContext;
-    followingContext_ = snapshot->followingContext;
-    lastAnchor_ = snapshot->elementFrame;
-    targetElement_ = snapshot->targetElement;
+    precedingContext_ = snapshot.precedingContext;
+    followingContext_ = snapshot.followingContext;
+    lastAnchor_ = snapshot.elementFrame;
+    targetElement_ = snapshot.targetElement;
 
     showPanel(TonePanelState::picking());
 
     const auto contextCount = [](const std::optional<std::string>& context) {
         return context ? text::characterCount(*context) : 0;
     };
-    log(std::string("Tone: panel opened — ") + (snapshot->isColdPath ? "COLD" : "warm") +
+    log(std::string("Tone: panel opened — ") + (snapshot.isColdPath ? "COLD" : "warm") +
         " path, target_text=" + std::to_string(count) + " chars, ctx=(" +
         std::to_string(contextCount(precedingContext_)) + "/" +
-        std::to_string(contextCount(followingContext_)) +
-        "), bundle=" + orDash(snapshot->bundleId) +
-        ", surface_tag=" + std::string(SurfaceTagResolver::rawValue(snapshot->surfaceTag)));
+        std::to_string(contextCount(followingContext_)) + "), bundle=" + orDash(snapshot.bundleId) +
+        ", surface_tag=" + std::string(SurfaceTagResolver::rawValue(snapshot.surfaceTag)));
 }
 
 std::optional<ToneCoordinator::Snapshot> ToneCoordinator::takeSnapshot(

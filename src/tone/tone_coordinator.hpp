@@ -131,6 +131,11 @@ class ToneCoordinator final : public TonePanelActions,
     };
 
     std::optional<Snapshot> takeSnapshot(const std::optional<std::string>& frontBundleId);
+    // After the surface checks: the sign-in prompt, or the text's checks and
+    // the panel for a new request.
+    void openPanelFor(const Snapshot& snapshot, const std::optional<RunningApplication>& front);
+    void startRequest(const Snapshot& snapshot, const std::optional<RunningApplication>& front,
+                      const std::string& trimmed, int64_t count);
     std::optional<RunningApplication> hostApplication(
         const Snapshot& snapshot, const std::optional<RunningApplication>& fallback);
     void showPanel(TonePanelState state);

@@ -90,7 +90,15 @@ void ToneCoordinator::finishConversion(uint64_t generation,
     conversionTransfer_ = Cancel();
 
     if (!result) {
-        auto failure = ToneMessages::conversionFailure(result.error());
+        const auto& error = result.error();
+        using Kind = ToneAPIClient::ToneAPIError::Kind;
+        // The panel's offline text cannot tell a stopped service from a lost
+        // network; the log names the address and what happened.
+        if (error.kind == Kind::offline || error.kind == Kind::timeout)
+            log("Rewrite: no answer from " + ports_.api.baseURL() + ": " +
+                (error.kind == Kind::timeout ? "timed out" : "unreachable") +
+                (error.message.empty() ? std::string() : " (" + error.message + ")"));
+        auto failure = ToneMessages::conversionFailure(error);
         if (failure.logLine)
             log(*failure.logLine);
         box_.setState(std::move(failure.state));

@@ -2,7 +2,6 @@
 
 #include "tone_panel/tone_panel_view.hpp"
 #include "tone_panel/tone_panel_window.hpp"
-#include "ui/qt_edge.hpp"
 
 namespace mivo {
 
@@ -34,7 +33,7 @@ void QtTonePanelPresenter::open(TonePanelOpening opening) {
     window_.reset(new TonePanelWindow(view));
     window_->onKeyDown = std::move(opening.onKeyDown);
     const std::vector<Screen> screens = screens_.screens();
-    window_->position(opening.anchor, screens, qt_edge::primaryScreenFrame());
+    window_->position(opening.anchor, screens);
     window_->show();
     window_->raise();
     window_->activateWindow();

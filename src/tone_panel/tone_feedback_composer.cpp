@@ -47,6 +47,20 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     layout->setContentsMargins(14, 14, 14, 14);
     layout->setSpacing(10);
 
+    layout->addWidget(buildHeader());
+    layout->addWidget(buildField());
+
+    layout->addWidget(wrappingLabel(
+        tr("Your comment and rewrite text are saved for quality review."),
+        toneFont(10, QFont::Normal), textSecondary(), innerWidth, "composerNote", card_));
+
+    layout->addWidget(buildStatusLine());
+    layout->addWidget(buildButtons());
+
+    refresh();
+}
+
+QWidget* FeedbackComposer::buildHeader() {
     auto* header = new QWidget(card_);
     auto* headerRow = new QHBoxLayout(header);
     headerRow->setContentsMargins(0, 0, 0, 0);
@@ -70,8 +84,10 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
             callbacks_.onDismissFeedbackComposer();
     });
     headerRow->addWidget(close_);
-    layout->addWidget(header);
+    return header;
+}
 
+QWidget* FeedbackComposer::buildField() {
     // The field draws the rounded corners and the hairline; the editor sits
     // inside it by the text's insets, so its square background never covers
     // the corners and the text keeps 5 from the sides and 4 from the top and
@@ -100,12 +116,10 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     editor_->setPlainText(QString::fromStdString(box_.feedbackText()));
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] { editorChanged(); });
     fieldLayout->addWidget(editor_);
-    layout->addWidget(field);
+    return field;
+}
 
-    layout->addWidget(wrappingLabel(
-        tr("Your comment and rewrite text are saved for quality review."),
-        toneFont(10, QFont::Normal), textSecondary(), innerWidth, "composerNote", card_));
-
+QWidget* FeedbackComposer::buildStatusLine() {
     auto* status = new QWidget(card_);
     auto* statusRow = new QHBoxLayout(status);
     statusRow->setContentsMargins(0, 0, 0, 0);
@@ -114,8 +128,10 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
     statusRow->addStretch(1);
     counter_ = toneLabel({}, toneFont(10, QFont::Normal), textMuted(), "composerCounter", status);
     statusRow->addWidget(counter_);
-    layout->addWidget(status);
+    return status;
+}
 
+QWidget* FeedbackComposer::buildButtons() {
     auto* buttons = new QWidget(card_);
     auto* buttonRow = new QHBoxLayout(buttons);
     buttonRow->setContentsMargins(0, 0, 0, 0);
@@ -135,9 +151,7 @@ FeedbackComposer::FeedbackComposer(ToneStateBox& box, const TonePanelCallbacks& 
             callbacks_.onSubmitWrittenFeedback();
     });
     buttonRow->addWidget(submit_);
-    layout->addWidget(buttons);
-
-    refresh();
+    return buttons;
 }
 
 void FeedbackComposer::focusEditor() {

@@ -40,6 +40,10 @@ class FeedbackComposer : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    QWidget* buildHeader();
+    QWidget* buildField();
+    QWidget* buildStatusLine();
+    QWidget* buildButtons();
     void editorChanged();
     void placeCard();
 

@@ -1,28 +1,33 @@
 #pragma once
 
-// Where the rewrite panel goes: pure functions in global coordinates (origin
-// at the bottom-left of the primary screen, y up) with the screens passed in.
+// Where the rewrite panel goes, in the rewrite panel's own words: the one
+// placement of every floating panel (ui/panel_placement) with the screens
+// passed in. Global coordinates (X pixels, origin at the bottom-left of the
+// primary screen, y up); a size is the one the window takes on the screen.
 
 #include <optional>
 #include <span>
 
 #include "platform/geometry.hpp"
 #include "platform/screens.hpp"
+#include "ui/panel_placement.hpp"
 
 namespace mivo {
 
-inline constexpr double panelPadding = 8;  // least distance to the visible area's edges
-inline constexpr double anchorGap = 6;     // between the anchor and the panel
+inline constexpr double panelPadding = panel_placement::panelPadding;
+inline constexpr double anchorGap = panel_placement::anchorGap;
 // The area used when the system lists no screen at all.
-inline constexpr Rect fallbackScreenFrame{0, 0, 1280, 800};
+inline constexpr Rect fallbackScreenFrame = panel_placement::fallbackScreen;
 
-// Which side of its anchor the panel was put on. The edge next to the anchor
-// stays put when the panel's height changes.
+// Which side of its anchor the panel was put on.
 enum class PanelSide { below, above, centred };
 
 struct TonePanelPlacement {
     Rect frame;
     PanelSide side = PanelSide::centred;
+    // The edge next to the anchor, which stays put when the content grows;
+    // nothing for a centred panel, which keeps its top edge.
+    std::optional<VerticalAnchor> anchor;
     bool operator==(const TonePanelPlacement&) const = default;
 };
 
@@ -44,9 +49,10 @@ Rect visibleScreenFrame(const Rect& rect, std::span<const Screen> screens);
 TonePanelPlacement positionPanel(Size size, const std::optional<Rect>& anchor,
                                  std::span<const Screen> screens);
 
-// The frame after the panel's height became `height`, keeping the edge next
-// to the anchor: the bottom edge when the panel is above its anchor, the top
-// edge otherwise.
-Rect resizedPanelFrame(const Rect& frame, double height, PanelSide side);
+// The frame after the panel's content made it `resized` (its top edge kept,
+// as the window system keeps it): the edge next to the anchor goes back
+// where the placement put it, never past the placement's visible area less
+// the padding. Nothing when the window stays where it is.
+std::optional<Rect> resizedPanelFrame(const Rect& resized, const TonePanelPlacement& placement);
 
 }  // namespace mivo

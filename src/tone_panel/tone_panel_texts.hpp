@@ -34,10 +34,8 @@ inline constexpr int64_t feedbackTextLimit = 1000;
 std::string limitFeedbackText(std::string_view text);
 // "0/1000".
 std::string feedbackCounterText(std::string_view text);
-// `text` without white space and line ends at either end (Unicode spaces
-// such as U+3000 included); inner line ends stay.
-std::string trimWhitespaceAndNewlines(std::string_view text);
-// Something besides white space is typed and nothing is being sent.
+// Something besides white space (U+3000 and the other Unicode spaces
+// included) is typed and nothing is being sent.
 bool canSubmitWrittenFeedback(std::string_view text, bool submissionInFlight);
 
 // Where the loading bar's highlight band is, from -1 (wholly before the

@@ -15,6 +15,7 @@
 #include "tone_panel/tone_text_widgets.hpp"
 #include "tone_panel/tone_theme.hpp"
 #include "ui/appearance.hpp"
+#include "ui/qt_edge.hpp"
 
 namespace mivo {
 
@@ -214,9 +215,16 @@ void TonePanelView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF card = cardRect();
-    paintShadow(p, card, 14, withOpacity(primary(), 0.1), 16, 16);
-    paintShadow(p, card, 14, withOpacity(Qt::black, 0.07), 8, 8);
-    paintShadow(p, card, 14, withOpacity(Qt::black, 0.04), 2, 2);
+    if (qt_edge::hasCompositor()) {
+        paintShadow(p, card, 14, withOpacity(primary(), 0.1), 16, 16);
+        paintShadow(p, card, 14, withOpacity(Qt::black, 0.07), 8, 8);
+        paintShadow(p, card, 14, withOpacity(Qt::black, 0.04), 2, 2);
+    } else {
+        // Without a compositor the window is masked to the card and nothing
+        // it paints is blended with the desktop: a shadow, or the softened
+        // edge of the card's corners, would show as dark pixels.
+        p.fillRect(rect(), panelBackground());
+    }
     p.setPen(Qt::NoPen);
     p.setBrush(panelBackground());
     p.drawRoundedRect(card, 14, 14);

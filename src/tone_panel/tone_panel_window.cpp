@@ -90,31 +90,30 @@ void TonePanelWindow::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void TonePanelWindow::position(const std::optional<Rect>& anchor, std::span<const Screen> screens,
-                               const Rect& primaryFrame) {
-    primaryFrame_ = primaryFrame;
-    const TonePanelPlacement placed = positionPanel(
-        Size{static_cast<double>(width()), static_cast<double>(height())}, anchor, screens);
-    side_ = placed.side;
-    moveToGlobal(placed.frame);
+void TonePanelWindow::position(const std::optional<Rect>& anchor, std::span<const Screen> screens) {
+    // Laid out in Qt's pixels, placed in X pixels: on a scaled screen the
+    // window covers more of them than its width and height say.
+    placement_ = positionPanel(Size{qt_edge::toX11Length(width()), qt_edge::toX11Length(height())},
+                               anchor, screens);
+    moveToGlobal(placement_.frame);
 }
 
 void TonePanelWindow::moveToGlobal(const Rect& frame) {
-    const Rect yDown = fromGlobalCoordinates(frame, primaryFrame_);
-    move(static_cast<int>(std::lround(yDown.x)), static_cast<int>(std::lround(yDown.y)));
+    // Only the place: the size stays the one the content was laid out in.
+    move(qt_edge::toQtTopLeft(frame));
 }
 
 Rect TonePanelWindow::globalFrame() const {
-    return toGlobalCoordinates(Rect{static_cast<double>(x()), static_cast<double>(y()),
-                                    static_cast<double>(width()), static_cast<double>(height())},
-                               primaryFrame_);
+    return qt_edge::fromQt(geometry());
 }
 
 void TonePanelWindow::contentHeightChanged(int height) {
-    const Rect before = globalFrame();
-    const Rect after = resizedPanelFrame(before, height, side_);
+    // The window keeps its top edge; the edge next to the text goes back
+    // where it was, and the panel stays inside the screen's visible area.
     setFixedSize(width(), height);
-    moveToGlobal(after);
+    if (const auto moved = resizedPanelFrame(globalFrame(), placement_)) {
+        moveToGlobal(*moved);
+    }
     applyMask();
 }
 

@@ -27,14 +27,12 @@ class TonePanelWindow : public QWidget {
     PanelKeyHandler onKeyDown;
 
     // Places the window next to `anchor` (global coordinates, y up) on the
-    // screens given, or centres it on the main screen without one.
-    // `primaryFrame` is the primary screen in the window system's own
-    // coordinates (y down), for turning y up into y down.
-    void position(const std::optional<Rect>& anchor, std::span<const Screen> screens,
-                  const Rect& primaryFrame);
-    // The frame in global coordinates (y up).
+    // screens given (global too), or centres it on the main screen without
+    // one, through the one Qt/X11 edge.
+    void position(const std::optional<Rect>& anchor, std::span<const Screen> screens);
+    // The frame in global coordinates (X pixels, y up).
     Rect globalFrame() const;
-    PanelSide side() const { return side_; }
+    PanelSide side() const { return placement_.side; }
     TonePanelView* view() const { return view_; }
 
     // The window system's virtual key code of a Qt key, as the handler sees it.
@@ -53,8 +51,7 @@ class TonePanelWindow : public QWidget {
     TonePanelView* view_;
     QPoint dragMouseStart_;
     QPoint dragWindowOrigin_;
-    PanelSide side_ = PanelSide::centred;
-    Rect primaryFrame_;
+    TonePanelPlacement placement_;
 };
 
 }  // namespace mivo

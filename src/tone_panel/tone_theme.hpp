@@ -6,11 +6,11 @@
 
 #include <QColor>
 
+#include "ui/brand_palette.hpp"
+
 namespace mivo::ToneTheme {
 
-struct Rgba {
-    double r, g, b, a;
-};
+using Rgba = ui::Rgba;
 
 // An adaptive colour: the dark tuple only in the dark appearance.
 struct Adaptive {

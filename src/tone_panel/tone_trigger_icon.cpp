@@ -95,7 +95,11 @@ void ToneTriggerIcon::position(const Rect& frame) {
     if (!window_ || lastDisplayedFrame_ == frame) {
         return;
     }
-    window_->setFrameOrigin({frame.maxX() - iconSize - edgeInset, frame.minY() + edgeInset});
+    // 30 points left of the field's right edge and 8 above its bottom; the
+    // field is in X pixels, the icon's points are scaled with the screen.
+    const double scale = window_->pixelsPerPoint();
+    window_->setFrameOrigin(
+        {frame.maxX() - (iconSize + edgeInset) * scale, frame.minY() + edgeInset * scale});
     lastDisplayedFrame_ = frame;
 }
 

@@ -23,8 +23,11 @@ namespace mivo {
 class TriggerIconWindow {
   public:
     virtual ~TriggerIconWindow() = default;
-    // Bottom-left corner in global coordinates (y up).
+    // Bottom-left corner in global coordinates (X pixels, y up).
     virtual void setFrameOrigin(Point origin) = 0;
+    // The X pixels one of the icon's points takes on the screen: more than
+    // one on a scaled screen.
+    virtual double pixelsPerPoint() const { return 1; }
     virtual bool isVisible() const = 0;
     // Shows it above other windows without making it key.
     virtual void orderFront() = 0;

@@ -110,9 +110,14 @@ ToneTriggerIconWindow::ToneTriggerIconWindow(std::function<void()> onClick)
 ToneTriggerIconWindow::~ToneTriggerIconWindow() = default;
 
 void ToneTriggerIconWindow::setFrameOrigin(Point origin) {
-    const Rect yDown = fromGlobalCoordinates(Rect{origin.x, origin.y, windowSide, windowSide},
-                                             qt_edge::primaryScreenFrame());
-    window_->move(static_cast<int>(std::lround(yDown.x)), static_cast<int>(std::lround(yDown.y)));
+    // The window's top-left corner is its side above the bottom-left one,
+    // in the X pixels the side takes on the screen.
+    const double side = windowSide * pixelsPerPoint();
+    window_->move(qt_edge::toQtTopLeft(Rect{origin.x, origin.y, side, side}));
+}
+
+double ToneTriggerIconWindow::pixelsPerPoint() const {
+    return qt_edge::toX11Length(1.0);
 }
 
 bool ToneTriggerIconWindow::isVisible() const {

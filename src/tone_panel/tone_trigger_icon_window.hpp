@@ -44,6 +44,7 @@ class ToneTriggerIconWindow : public TriggerIconWindow {
     ~ToneTriggerIconWindow() override;
 
     void setFrameOrigin(Point origin) override;
+    double pixelsPerPoint() const override;
     bool isVisible() const override;
     void orderFront() override;
     void orderOut() override;

@@ -200,7 +200,7 @@ TEST_F(SessionTokensTest, SignOutDuringARefreshStaysSignedOut) {
     EXPECT_EQ(session->accessToken(), std::nullopt);
     const auto logout = stub.requestsTo("/v1/auth/logout");
     ASSERT_EQ(logout.size(), 1u);
-    EXPECT_EQ(logout[0]["headers"]["authorization"], "Bearer " + *old);
+    EXPECT_EQ(logout[0]["headers"]["authorization"], "Bearer " + testing::StubProcess::inLog(*old));
 }
 
 TEST_F(SessionTokensTest, SignOutOfflineStillEndsTheLocalSession) {

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -67,6 +68,34 @@ class HeldSecretStore : public sim::MemorySecretStore {
   private:
     std::promise<void> open_;
     std::shared_future<void> gate_ = open_.get_future().share();
+};
+
+// A keyring that has to ask the user before it can store (gnome-keyring's
+// "Choose password for new keyring"): the first add opens the prompt and
+// waits until the test answers it for the user.
+class PromptingSecretStore : public sim::MemorySecretStore {
+  public:
+    std::expected<void, SecretStoreError> add(std::string_view service, std::string_view account,
+                                              std::string_view value) override {
+        if (!answered_) {
+            prompting(true);
+            shown_ = true;
+            const bool created = answer_.get_future().get();
+            prompting(false);
+            answered_ = true;
+            if (!created)
+                failAdds(3);
+        }
+        return MemorySecretStore::add(service, account, value);
+    }
+    bool shown() const { return shown_; }
+    // The user creates the keyring, or dismisses the prompt.
+    void answer(bool create) { answer_.set_value(create); }
+
+  private:
+    std::promise<bool> answer_;
+    std::atomic<bool> shown_ = false;
+    bool answered_ = false;
 };
 
 class KeychainOffloadTest : public ::testing::Test {
@@ -165,6 +194,41 @@ TEST_F(KeychainOffloadTest, AServiceThatDoesNotAnswerIsGivenUpAtTheBound) {
     ASSERT_TRUE(loop.runUntil([&] { return loop.ran() == before + 2; }));
     EXPECT_EQ(told, 1);
     EXPECT_EQ(store.get("access_token"), "a");
+}
+
+// While the keyring asks the user, the bound does not run: however long the
+// user takes, nobody is told the sign-in is not saved over the prompt. Once
+// the keyring exists every value is saved; only a dismissed prompt tells.
+TEST_F(KeychainOffloadTest, APromptOfTheKeyringIsWaitedForNotGivenUp) {
+    for (const bool create : {true, false}) {
+        SCOPED_TRACE(create ? "keyring created" : "prompt dismissed");
+        auto secrets = std::make_shared<PromptingSecretStore>();
+        KeychainStore store = make(secrets);
+        int told = 0;
+        store.onNotRemembered = [&] { ++told; };
+        bool loaded = false;
+        store.whenLoaded([&] { loaded = true; });
+        ASSERT_TRUE(loop.runUntil([&] { return loaded; }));
+        for (const char* key : KeychainStore::kSessionKeys)
+            store.set(key, std::string("value of ") + key);
+        const int before = loop.ran();
+        ASSERT_TRUE(loop.runUntil([&] { return secrets->shown(); }));
+        // The prompt's news reaches the loop before the user is slow.
+        ASSERT_TRUE(loop.runUntil([&] { return loop.ran() > before; }));
+        clock.advance(KeychainStore::kSecretServiceBoundSeconds * 20);
+        EXPECT_EQ(told, 0);
+        EXPECT_TRUE(store.remembers());
+
+        secrets->answer(create);
+        // Once the prompt is gone the bounds count again, from zero.
+        ASSERT_TRUE(loop.runUntil([&] { return store.callsUnderWay() == 0; }));
+        clock.advance(KeychainStore::kSecretServiceBoundSeconds * 2);
+        loop.runUntil([&] { return create || told > 0; });
+        EXPECT_EQ(told, create ? 0 : 1);
+        EXPECT_EQ(store.remembers(), create);
+        EXPECT_EQ(secrets->read("com.mivo.auth", "user_email"),
+                  create ? std::optional<std::string>("value of user_email") : std::nullopt);
+    }
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "account/mivo_api_client.hpp"
+#include "big_answer_server.hpp"
 #include "event_loop_wait.hpp"
 #include "hostile_server.hpp"
+#include "loop_probe.hpp"
 #include "platform/linux/qt_http_transport.hpp"
 #include "shared/service_address.hpp"
 #include "stub_process.hpp"
@@ -96,13 +98,14 @@ TEST_F(MivoAPIClientTest, RequestsCarryExactlyTheirKeysAndHeaders) {
                 ::testing::AnyOf("grant", "device_nonce"));
     EXPECT_EQ(json::parse(exchange["body"].get<std::string>()).size(), 2u);
     EXPECT_EQ(json::parse(stub.requestsTo("/v1/auth/refresh").at(0)["body"].get<std::string>()),
-              json({{"refresh_token", tokens.refreshToken}}));
+              json({{"refresh_token", StubProcess::inLog(tokens.refreshToken)}}));
 
     const auto meRequest = stub.requestsTo("/v1/me").at(0);
     EXPECT_EQ(meRequest["method"], "GET");
-    EXPECT_EQ(meRequest["headers"]["authorization"], "Bearer " + tokens.accessToken);
+    EXPECT_EQ(meRequest["headers"]["authorization"],
+              "Bearer " + StubProcess::inLog(tokens.accessToken));
     const auto out = stub.requestsTo("/v1/auth/logout").at(0);
-    EXPECT_EQ(out["headers"]["authorization"], "Bearer gone");
+    EXPECT_EQ(out["headers"]["authorization"], "Bearer " + StubProcess::inLog("gone"));
     EXPECT_FALSE(out["headers"].contains("content-type"));
     EXPECT_EQ(out["body"], "");
 }
@@ -218,8 +221,9 @@ TEST_F(MivoAPIClientTest, TransportFailuresAndCancelling) {
 }
 
 TEST_F(MivoAPIClientTest, BadInputNeverStopsTheClient) {
-    // A huge answer, and a token that would forge a header.
-    stub.script({{"/v1/me", {{"status", 200}, {"body", std::string(900000, '[')}}}});
+    // A deeply nested answer as long as an account answer may be, and a
+    // token that would forge a header.
+    stub.script({{"/v1/me", {{"status", 200}, {"body", std::string(60000, '[')}}}});
     EXPECT_EQ(me("t").error().kind, Kind::decodingFailed);
     EXPECT_EQ(me("t\r\nX-Admin: yes").error().kind, Kind::networkFailed);
     const auto start = await<MivoAPIClient::DesktopStartResponse>(
@@ -238,7 +242,7 @@ TEST(MivoAPIClientLimits, AnAnswerThatNeverEndsIsCutAtTheTotalLimit) {
         std::string piece;
     };
     const Row rows[] = {
-        {"one byte at a time", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{", " "},
+        {"one byte at a time", "HTTP/1.1 200 OK\r\nContent-Length: 60000\r\n\r\n{", " "},
         {"endless 100 Continue", "HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 100 Continue\r\n\r\n"},
         {"endless trailers",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n",
@@ -256,6 +260,39 @@ TEST(MivoAPIClientLimits, AnAnswerThatNeverEndsIsCutAtTheTotalLimit) {
         EXPECT_EQ(answer.value->error().transportFailure.kind, HttpFailureKind::timeout)
             << row.what;
         EXPECT_GT(server.piecesSent(), 5) << row.what << ": the server was not kept talking";
+    }
+}
+
+// An account answer is a few hundred bytes: one of 32 MB of keys is refused
+// as it arrives instead of being parsed on the main loop, which keeps
+// answering throughout.
+TEST(MivoAPIClientLimits, AHugeAnswerNeverHoldsTheLoop) {
+    using Framing = testing::BigAnswerServer::Framing;
+    linux_desktop::QtHttpTransport transport;
+    for (const Framing framing : {Framing::announcedLength, Framing::untilClose}) {
+        for (const bool refreshing : {false, true}) {
+            SCOPED_TRACE(std::string(framing == Framing::untilClose ? "until close" : "length") +
+                         (refreshing ? ", refresh" : ", me"));
+            testing::BigAnswerServer server(framing);
+            MivoAPIClient client(transport, server.baseURL());
+            testing::LoopProbe probe;
+            bool failed = false;
+            int answers = 0;
+            auto done = [&](const auto& result) {
+                ++answers;
+                failed = !result.has_value();
+            };
+            if (refreshing)
+                client.refresh("r", done);
+            else
+                client.me("t", done);
+            ASSERT_TRUE(testing::runEventLoopUntil([&] { return answers > 0; }, 60));
+            testing::runEventLoopFor(0.05);
+            EXPECT_LT(probe.longestStall(), std::chrono::milliseconds(100));
+            EXPECT_TRUE(failed);
+            EXPECT_EQ(answers, 1);
+            EXPECT_LT(server.bodyBytesSent(), testing::BigAnswerServer::body().size());
+        }
     }
 }
 

@@ -63,6 +63,7 @@ class AccountToneWiringTest : public ::testing::Test {
                 .onboarding = [this](bool signedIn) { onboardingSignedIn.push_back(signedIn); },
                 .tray = [this](const std::optional<std::string>& e) { trayAccount.push_back(e); },
                 .trayShortcut = [this](const std::string& d) { trayShortcut = d; },
+                .settingsShortcutActive = [this](bool on) { settingsShortcutActive.push_back(on); },
                 .openSettings = [this] { ++settingsOpened; },
                 .onboardingSigningIn = [this](bool on) { onboardingSigningIn.push_back(on); },
             });
@@ -93,6 +94,7 @@ class AccountToneWiringTest : public ::testing::Test {
     std::vector<bool> onboardingSigningIn;
     std::vector<std::optional<std::string>> trayAccount;
     std::string trayShortcut;
+    std::vector<bool> settingsShortcutActive;
 };
 
 TEST_F(AccountToneWiringTest, TheStoredHotKeyIsRegisteredWhenTheEngineStarts) {
@@ -186,6 +188,50 @@ TEST_F(AccountToneWiringTest, AStoredHotKeyTakenSinceIsAnnouncedAtStart) {
     store.setToneHotKey(kL);
     EXPECT_EQ(keys.registered(), (Pairs{{37, 0x300}}));
     EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(AccountToneWiringTest, SettingsShowsWhetherTheShortcutWorks) {
+    struct Row {
+        const char* name;
+        std::function<void()> steps;
+        std::vector<bool> shown;  // what Settings was told, in order
+    };
+    const std::vector<Row> rows{
+        {"free at start: works", [this] { wiring->startRewriteEngine(); }, {true}},
+        {"taken at start, nothing to go back to: not active",
+         [this] {
+             keys.holdElsewhere(38, 0x300);
+             wiring->startRewriteEngine();
+         },
+         {false}},
+        {"taken, then a free one recorded: works again",
+         [this] {
+             keys.holdElsewhere(38, 0x300);
+             wiring->startRewriteEngine();
+             store.setToneHotKey(kL);
+         },
+         {false, true}},
+        {"a taken one recorded is reverted: the old one keeps working",
+         [this] {
+             wiring->startRewriteEngine();
+             keys.holdElsewhere(40, 0x300);
+             store.setToneHotKey(kK);
+             alerts.answer();
+         },
+         {true, true}},
+    };
+    for (const Row& row : rows) {
+        keys.holdElsewhere(38, 0x300, false);
+        keys.holdElsewhere(40, 0x300, false);
+        store.setToneHotKey(kDefault);
+        makeWiring();
+        wiring->applyStoredHotKey();
+        settingsShortcutActive.clear();
+        row.steps();
+        EXPECT_EQ(settingsShortcutActive, row.shown) << row.name;
+        wiring->stopRewriteEngine();
+        alerts.shown.clear();
+    }
 }
 
 TEST_F(AccountToneWiringTest, ARevertToAHotKeyTakenTooEndsWithoutAShortcut) {

@@ -378,6 +378,39 @@ TEST_F(ControllerTest, ApplyingWritesBackOnceAndClearsTheDisplay) {
     EXPECT_EQ(field.queryCount(), asked) << "the follow loop outlived the apply";
 }
 
+struct StaleApplyCase {
+    const char* why;
+    std::string liveText;
+    bool written;
+};
+
+TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
+    const StaleApplyCase cases[] = {
+        {"the text still as checked", kText, true},
+        {"typed on after the sentence", kText + "明日", true},
+        {"a word typed in front of the issue", "昨日の" + kText, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        field.single.clear();
+        panel.notices.clear();
+        field.liveText.reset();
+        check({issueAt(3, "A")});
+        advanceTo(clock.elapsed() + 0.05);
+        controller.handleHoverIssue(issueAt(3, "A"), field.rects[3]);
+        field.liveText = c.liveText;
+        controller.handleApply({issueAt(3, "A")});
+        EXPECT_EQ(field.single.size(), c.written ? 1u : 0u);
+        if (c.written) {
+            EXPECT_TRUE(panel.notices.empty());
+        } else {
+            EXPECT_EQ(panel.notices,
+                      std::vector<std::string>{"The text changed; nothing was written"});
+            EXPECT_EQ(panel.noticeAnchor, field.rects[3]) << "where the panel stood";
+        }
+    }
+}
+
 TEST_F(ControllerTest, ReplacedTextIsCheckedAgainFromZero) {
     controller.handleReplacementCompleted("😀宿題を終えた。");
     ASSERT_EQ(checker.sentences.size(), 1u);

@@ -66,9 +66,16 @@ class RecordingPanel : public CorrectionPanelDisplay {
             onHoverChanged(false);
     }
 
+    void showNotice(const std::string& message, std::optional<Rect> near) override {
+        notices.push_back(message);
+        noticeAnchor = near;
+    }
+
     std::function<void(bool)> onHoverChanged;
     bool visible = false;
     std::vector<CorrectionIssue> shownIssues;
+    std::vector<std::string> notices;
+    std::optional<Rect> noticeAnchor;
     std::optional<Rect> anchor;
     std::optional<double> hiddenAt;
 

@@ -98,11 +98,13 @@ TEST_F(JsonFileUserDefaultsTest, BrokenFileIsKeptAsideAndDefaultsApply) {
 }
 
 // Whatever sits at the path, Mivo starts at once with its defaults, keeps the
-// thing aside and writes a fresh private file; a link's target is never
-// touched.
+// thing aside and writes a fresh private file; the target of a link that is
+// not followed (here: into a folder every user can write) is never touched.
 TEST_F(JsonFileUserDefaultsTest, AnythingButARegularFileIsKeptAsideWithoutBlockingOrGrowing) {
     using testing::Planted;
-    const fs::path elsewhere = root / "elsewhere.json";
+    fs::create_directories(root / "shared");
+    ::chmod((root / "shared").c_str(), 0777);
+    const fs::path elsewhere = root / "shared" / "elsewhere.json";
     const std::string elsewhereText = R"({"settings.application.mivoEnabled": false})";
     std::ofstream(elsewhere) << elsewhereText;
     for (const Planted kind : {Planted::namedPipe, Planted::linkToDevZero, Planted::folder,

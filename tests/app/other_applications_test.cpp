@@ -83,5 +83,34 @@ TEST(OtherApplications, ASecondHideOthersKeepsTheFirstOnesToBringBack) {
     EXPECT_EQ(wm.restored, (std::vector<WindowId>{1, 2}));
 }
 
+// The user brings a hidden window back by hand, then asks again: it goes
+// again, and the next "Show All" brings back both, in stacking order.
+TEST(OtherApplications, ASecondHideOthersHidesWhatTheUserBroughtBackSince) {
+    FakeWindows wm;
+    wm.windows = {{1, 20, false}, {2, 21, false}};
+    OtherApplications others(wm, kMivo);
+    others.hideOthers();
+    wm.set(2, false);  // restored from the task bar
+    others.hideOthers();
+    EXPECT_EQ(wm.minimized, (std::vector<WindowId>{1, 2, 2}));
+    EXPECT_TRUE(wm.windows[1].minimized);
+    others.showAll();
+    EXPECT_EQ(wm.restored, (std::vector<WindowId>{1, 2}));
+}
+
+// After a second "Hide Others" a window the user minimised in between is
+// still the user's: only what Mivo minimised comes back.
+TEST(OtherApplications, ShowAllAfterTwoHidesLeavesTheUsersOwnMinimisedWindow) {
+    FakeWindows wm;
+    wm.windows = {{1, 20, false}, {2, 21, false}};
+    OtherApplications others(wm, kMivo);
+    others.hideOthers();
+    wm.windows.push_back({3, 22, true});  // opened and minimised by the user
+    others.hideOthers();
+    others.showAll();
+    EXPECT_EQ(wm.restored, (std::vector<WindowId>{1, 2}));
+    EXPECT_TRUE(wm.windows[2].minimized);
+}
+
 }  // namespace
 }  // namespace mivo

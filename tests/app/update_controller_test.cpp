@@ -12,7 +12,8 @@ namespace {
 // The feed answers when the test says so.
 class UpdateControllerTest : public ::testing::Test {
   protected:
-    UpdateController make(std::optional<std::string> feedURL = "https://mivo.app/feed.json") {
+    UpdateController make(std::optional<std::string> feedURL = "https://mivo.app/feed.json",
+                          InstallKind kind = InstallKind::package) {
         return UpdateController({
             .scheduler = clock,
             .defaults = defaults,
@@ -26,6 +27,7 @@ class UpdateControllerTest : public ::testing::Test {
             .openURL = [this](const std::string& url) { opened.push_back(url); },
             .currentVersion = "0.1.0",
             .feedURL = std::move(feedURL),
+            .installKind = kind,
         });
     }
     void answer(std::optional<std::string> body) {
@@ -133,6 +135,73 @@ TEST_F(UpdateControllerTest, WithoutAFeedNothingIsFetchedAndTheUserIsTold) {
     EXPECT_FALSE(updates.automaticallyChecksForUpdates());
     EXPECT_TRUE(make().automaticallyChecksForUpdates()) << "kept for a run with a feed";
 }
+
+// What the user is told to do about new versions depends on how this copy
+// came onto the machine: a copy built from source hears nothing of a
+// package it never came from.
+TEST_F(UpdateControllerTest, EachKindOfCopyIsToldWhereItsNewVersionsComeFrom) {
+    const struct {
+        InstallKind kind;
+        const char* noFeedTitle;
+        const char* noFeedSays;
+        const char* newerSays;
+        bool mentionsPackages;
+    } cases[] = {
+        {InstallKind::package, "Updates Come with Your Package",
+         "the package you installed it from", "Update it with your system's package manager.",
+         true},
+        {InstallKind::builtFromSource, "Updates Come from the Source",
+         "pull the newest source and build it again", "Pull the newest source and build it again.",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.noFeedTitle);
+        alerts.shown.clear();
+        auto withoutFeed = make(std::nullopt, c.kind);
+        EXPECT_EQ(withoutFeed.installKind(), c.kind);
+        withoutFeed.checkForUpdates();
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].request.title, c.noFeedTitle);
+        EXPECT_THAT(alerts.shown[0].request.message, ::testing::HasSubstr(c.noFeedSays));
+
+        auto withFeed = make("https://mivo.app/feed.json", c.kind);
+        withFeed.checkForUpdates();
+        answer(R"({"version":"0.2.0"})");
+        ASSERT_EQ(alerts.shown.size(), 2u);
+        const std::string& newer = alerts.shown[1].request.message;
+        EXPECT_EQ(newer, "Mivo 0.2.0 is available; you have 0.1.0. " + std::string(c.newerSays));
+        for (const auto& shown : alerts.shown) {
+            EXPECT_EQ(shown.request.message.find("package") != std::string::npos,
+                      c.mentionsPackages)
+                << shown.request.message;
+        }
+    }
+}
+
+struct ExecutableCase {
+    const char* path;
+    InstallKind kind;
+};
+
+class InstallKindOfExecutable : public ::testing::TestWithParam<ExecutableCase> {};
+
+TEST_P(InstallKindOfExecutable, IsDecidedByWhereTheBinaryLives) {
+    EXPECT_EQ(installKindOf(GetParam().path), GetParam().kind) << GetParam().path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, InstallKindOfExecutable,
+    ::testing::Values(ExecutableCase{"/usr/bin/mivo", InstallKind::package},
+                      ExecutableCase{"/usr/lib/mivo/mivo", InstallKind::package},
+                      ExecutableCase{"/usr/local/bin/mivo", InstallKind::builtFromSource},
+                      ExecutableCase{"/usr/local/../bin/mivo", InstallKind::package},
+                      ExecutableCase{"/home/aiko/.local/bin/mivo", InstallKind::builtFromSource},
+                      ExecutableCase{"/home/aiko/src/mivo/build/bin/mivo",
+                                     InstallKind::builtFromSource},
+                      ExecutableCase{"/usrlocal/bin/mivo", InstallKind::builtFromSource},
+                      ExecutableCase{"/opt/usr/bin/mivo", InstallKind::builtFromSource},
+                      ExecutableCase{"build/bin/mivo", InstallKind::builtFromSource},
+                      ExecutableCase{"", InstallKind::builtFromSource}));
 
 }  // namespace
 }  // namespace mivo

@@ -239,6 +239,9 @@ std::unique_ptr<TestEditor> DesktopSession::startEditor(const EditorOptions& opt
         args << "--password" << QString::fromStdString(*options.password);
     if (options.slowPasteMs > 0)
         args << "--slow-paste" << QString::number(options.slowPasteMs);
+    if (options.undo && options.kind == EditorKind::gtk3)
+        args << "--undo"
+             << "1";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // GTK 4 without a GPU: the software renderer starts fastest.
     env.insert("GSK_RENDERER", "cairo");

@@ -52,6 +52,9 @@ struct EditorOptions {
     std::optional<std::string> password = {};
     // The editor stays busy this long before it handles a paste.
     int slowPasteMs = 0;
+    // Our GTK 3 editor keeps an undo history as GtkSourceView editors do
+    // (the GTK 4 and Qt editors always keep theirs).
+    bool undo = false;
     EditorKind kind = EditorKind::gtk3;
 };
 

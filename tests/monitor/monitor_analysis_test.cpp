@@ -95,6 +95,23 @@ TEST_F(AnalysisTest, APasswordFieldIsNeverObservedReadOrLogged) {
     }
 }
 
+TEST_F(AnalysisTest, APasswordFieldIsSaidToBeLeftAloneOncePerFocus) {
+    const auto password = desk.addTextField(window, "");
+    desk.setAttribute(password, "AXSubrole", AXValue("AXSecureTextField"));
+    desk.focus(password);
+    advance(0.01);
+    typeSlowly("ひみつのあいことばです", 0.12);  // a keystroke asks for the field again
+    advance(1);
+    EXPECT_EQ(logged("observe: secure text field — not observed"), 1u);
+    // Away and back: a new focus, said again.
+    desk.focus(field);
+    advance(0.01);
+    desk.focus(password);
+    advance(0.01);
+    typeSlowly("あいう", 0.12);
+    EXPECT_EQ(logged("observe: secure text field — not observed"), 2u);
+}
+
 TEST_F(AnalysisTest, WhatTheUserTypesNeverReachesTheKeptLog) {
     typeSlowly("秘密の計画を書きます", 0.1);
     desk.typeText("。");

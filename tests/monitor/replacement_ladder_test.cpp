@@ -277,6 +277,10 @@ TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWhole
         {"an editor whose whole-value write is refused",
          {false, true},
          "applyReplacement: pasted replacement into selected AX range"},
+        {"a word processor: a paste would take the format before the selection, the range "
+         "edit takes the replaced text's",
+         {false, true, true},
+         "applyReplacement: wrote replacement using delete_text+insert_text"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -289,7 +293,8 @@ TEST_F(ReplacementLadderTest, WhereRangeWritesAreTrustedAPasteGoesBeforeTheWhole
         EXPECT_EQ(desk.text(field), "今日は雨です。");
         EXPECT_EQ(completed, std::vector<std::string>{"今日は雨です。"});
         EXPECT_EQ(logged(c.firstLine), 1u);
-        EXPECT_EQ(logged("applyReplacement: wrote"), c.trust.range ? 0u : 1u);
+        EXPECT_EQ(logged("applyReplacement: wrote"),
+                  c.trust.range && !c.trust.formatting ? 0u : 1u);
         monitor.stop();
     }
 }
@@ -389,14 +394,19 @@ struct MovedOriginalCase {
     WriteQuirk selectedTextWrite;
     std::string typedAfterwards;  // by the user at the end of the field
     std::string finalText;
+    const char* line;  // what the log says happened
 };
 
 TEST_F(ReplacementLadderTest, ARetryNeverWritesOverAnotherOccurrenceOfTheOriginal) {
     const MovedOriginalCase cases[] = {
         {"a leftover tail that the field will not delete", WriteQuirk::leaveTail(1), "",
-         "今日は雨れです。明日も晴れ。"},
+         "今日は雨れです。明日も晴れ。",
+         "applyReplacement: verification failed, not retrying — the original is no longer "
+         "where it stood"},
         {"the user typed on after the correction went in", WriteQuirk::leaveTail(0), "よ",
-         "今日は雨です。明日も晴れ。よ"},
+         "今日は雨です。明日も晴れ。よ",
+         "applyReplacement: the correction went in and the text was edited on since; left as "
+         "it is"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -413,9 +423,7 @@ TEST_F(ReplacementLadderTest, ARetryNeverWritesOverAnotherOccurrenceOfTheOrigina
         advanceTo(3.0);
         EXPECT_EQ(desk.text(field), c.finalText);
         // The log says what happened: nothing was retried.
-        EXPECT_EQ(logged("applyReplacement: verification failed, not retrying — the original is "
-                         "no longer where it stood"),
-                  1u);
+        EXPECT_EQ(logged(c.line), 1u);
         EXPECT_EQ(logged("retrying with"), 0u);
         EXPECT_EQ(logged("could not start"), 0u);
         EXPECT_TRUE(completed.empty());

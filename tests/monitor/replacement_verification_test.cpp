@@ -45,6 +45,46 @@ TEST(ReplacementSucceededTest, OnlyTheWholeExpectedTextPasses) {
     EXPECT_FALSE(replacementSucceeded(issue("雪", "雨", 3, 4), kOriginal, "今日は雨です。"));
 }
 
+struct ShowsCase {
+    const char* why;
+    CorrectionIssue issue;
+    AXTextExtractor::ExtractedText current;
+    bool shows;
+};
+
+TEST(ReplacementShowsTest, TheSuggestionInTheOriginalsPlaceShowsTheWriteWhateverFollows) {
+    const AXTextExtractor::ExtractedText value{kOriginal, Source::value, 0};
+    const ShowsCase cases[] = {
+        {"exactly as expected", kHare, {"今日は雨です。", Source::value, 0}, true},
+        {"the user typed on after it", kHare, {"今日は雨です。よ", Source::value, 0}, true},
+        {"a tail was left behind", kHare, {"今日は雨れです。", Source::value, 0}, true},
+        {"undone: the original again", kHare, {kOriginal, Source::value, 0}, false},
+        {"undone and typed on", kHare, {"今日は晴れです。よ", Source::value, 0}, false},
+        {"the user changed what stood before it",
+         kHare,
+         {"昨日は雨です。", Source::value, 0},
+         false},
+        {"the field reads empty", kHare, {"", Source::value, 0}, false},
+        {"a caret window up to the suggestion", kHare, {"日は雨", Source::caretWindow, 1}, true},
+        {"a caret window ending inside it", kHare, {"今日は", Source::caretWindow, 0}, false},
+        // A suggestion the original starts with: the original still there
+        // is no write, the shorter text is.
+        {"晴れ → 晴, unchanged", issue("晴れ", "晴", 3, 5), {kOriginal, Source::value, 0}, false},
+        {"晴れ → 晴, written",
+         issue("晴れ", "晴", 3, 5),
+         {"今日は晴です。", Source::value, 0},
+         true},
+        {"晴れ → 晴れ間, written",
+         issue("晴れ", "晴れ間", 3, 5),
+         {"今日は晴れ間です。", Source::value, 0},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(replacementShows(c.issue, value, c.current), c.shows);
+    }
+}
+
 struct WindowCase {
     const char* why;
     AXTextExtractor::ExtractedText original;

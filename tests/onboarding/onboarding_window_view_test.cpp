@@ -3,7 +3,12 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVariantAnimation>
+#include <algorithm>
+#include <cmath>
+#include <map>
 
 #include "onboarding/animated_demo.hpp"
 #include "onboarding/onboarding_carousel.hpp"
@@ -21,6 +26,9 @@ namespace {
 
 using testing::pixelAt;
 using testing::renderArtifact;
+
+const char* schemeName(ui::ColorScheme scheme);
+double drawnContrast(const QImage& image, const QRect& area);
 
 class OnboardingWindowTest : public ::testing::Test {
   protected:
@@ -67,6 +75,75 @@ TEST_F(OnboardingWindowTest, WindowIsFixedClosableAndTitled) {
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(window.isVisible());  // the root shows it
+}
+
+TEST_F(OnboardingWindowTest, FitsTheScreensAvailableAreaLessTheFrame) {
+    auto& window = controller.window();
+    struct Row {
+        QRect available;
+        QMargins frame;
+        QSize size;
+        QPoint at;
+    };
+    const std::vector<Row> rows{
+        // Room enough: 720 × 560, centred with its frame (the position is
+        // the frame's).
+        {{0, 0, 1280, 1000}, {1, 21, 1, 1}, {720, 560}, {279, 209}},
+        // 1600 × 1000 at scale 2: 800 × 500 of Qt's pixels.
+        {{0, 0, 800, 500}, {1, 21, 1, 1}, {720, 478}, {39, 0}},
+        // 1280 × 1024 at scale 2, a panel at the top: narrower and lower.
+        {{0, 24, 640, 488}, {4, 32, 4, 4}, {632, 452}, {0, 24}},
+    };
+    for (const Row& row : rows) {
+        window.fitTo(row.available, row.frame);
+        EXPECT_EQ(window.size(), row.size);
+        EXPECT_EQ(window.minimumSize(), window.maximumSize());
+        EXPECT_EQ(window.pos(), row.at);
+    }
+}
+
+TEST_F(OnboardingWindowTest, InALowWindowTheSlidesScrollAndTheButtonsStayInView) {
+    auto& window = controller.window();
+    window.fitTo(QRect(0, 0, 640, 488), QMargins(4, 32, 4, 4));
+    window.show();
+    auto* scroll = find<QScrollArea>("slideScroll");
+    ASSERT_NE(scroll, nullptr);
+    const char* names[] = {"welcome", "how-it-works", "sign-in", "ready"};
+    int scrolling = 0;
+    for (auto scheme : {ui::ColorScheme::light, ui::ColorScheme::dark}) {
+        ui::Appearance::shared().setOverride(scheme);
+        for (int index = 0; index < 4; ++index) {
+            goTo(index);
+            QCoreApplication::processEvents();
+            const QImage image =
+                renderArtifact(controller.carousel(), std::string("onboarding-low-") +
+                                                          names[index] + "-" + schemeName(scheme));
+            // Inside the scroll area the slides keep their own colours.
+            if (auto* title =
+                    controller.carousel().currentSlide()->findChild<QLabel*>("slideTitle")) {
+                const qreal ratio = image.devicePixelRatio();
+                const QRect at(title->mapTo(&controller.carousel(), QPoint(0, 0)) * ratio,
+                               title->size() * ratio);
+                EXPECT_GE(drawnContrast(image, at), 4.5) << names[index];
+            }
+            const QRect inside = window.rect();
+            for (const char* name :
+                 {index == 0 ? "getStartedButton" : "forwardButton", "backButton"}) {
+                if (index == 0 && std::string(name) == "backButton")
+                    continue;
+                auto* button = find(name);
+                ASSERT_TRUE(button->isVisible()) << names[index] << " " << name;
+                const QRect at(button->mapTo(&window, QPoint(0, 0)), button->size());
+                EXPECT_TRUE(inside.contains(at)) << names[index] << " " << name;
+                EXPECT_EQ(button->visibleRegion().boundingRect(), button->rect())
+                    << names[index] << " " << name;
+            }
+            if (scroll->verticalScrollBar()->maximum() > 0)
+                ++scrolling;
+        }
+    }
+    // The tallest slides do not fit 452 and scroll rather than cut.
+    EXPECT_GT(scrolling, 0);
 }
 
 TEST_F(OnboardingWindowTest, AMinimisedWindowComesStraightBack) {
@@ -192,6 +269,60 @@ TEST_F(OnboardingWindowTest, SignInButtonIgnoresPressesWhileSigningInAndSwapsWhe
     EXPECT_TRUE(signedIn->isVisible());
     EXPECT_EQ(controller.model().index(), 2);  // still on the slide
     EXPECT_EQ(forward()->text(), "Next");
+}
+
+// WCAG's relative luminance of an opaque sRGB colour, and the contrast of
+// two of them (1 to 21).
+double luminance(const QColor& c) {
+    const auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The contrast of a label as drawn: the colour most of the area has (the
+// fill), against the pixel that stands out from it most (the ink).
+double drawnContrast(const QImage& image, const QRect& area) {
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    const QColor fill(
+        std::ranges::max_element(counts, {}, [](const auto& kv) { return kv.second; })->first);
+    double best = 1;
+    for (const auto& [rgb, count] : counts)
+        best = std::max(best, contrast(fill, QColor(rgb)));
+    return best;
+}
+
+TEST_F(OnboardingWindowTest, SigningInTextIsReadableInLightAndDark) {
+    controller.model().onSignIn = [&] { controller.model().setSigningIn(true); };
+    controller.showCentered();
+    goTo(2);
+    auto* button = find("continueWithGoogleButton");
+    button->click();
+    ASSERT_EQ(button->text(), "Signing in… finish in your browser");
+    for (auto scheme : {ui::ColorScheme::light, ui::ColorScheme::dark}) {
+        ui::Appearance::shared().setOverride(scheme);
+        settle();
+        const QImage image = renderArtifact(
+            controller.carousel(), std::string("onboarding-sign-in-waiting-") +
+                                       (scheme == ui::ColorScheme::dark ? "dark" : "light"));
+        const qreal ratio = image.devicePixelRatio();
+        const QRect inButton(button->mapTo(&controller.carousel(), QPoint(0, 0)) * ratio,
+                             button->size() * ratio);
+        EXPECT_GE(drawnContrast(image, inButton), 4.5)
+            << (scheme == ui::ColorScheme::dark ? "dark" : "light");
+    }
+    // Still resting: a second press starts nothing.
+    EXPECT_FALSE(button->isEnabled());
 }
 
 TEST_F(OnboardingWindowTest, TryItNowKeepsTheWindowOpenAndTheBadgeShowsTheShortcut) {

@@ -103,6 +103,19 @@ TEST_F(CorrectionPanelViewTest, OneIssueShowsBadgeTextsAndButtonsWithoutAList) {
     EXPECT_NEAR(accent.blue(), 244, 2);
 }
 
+TEST_F(CorrectionPanelViewTest, ANoticeIsOneLineOnTheCardWithNothingToPress) {
+    CorrectionPanelView view(CorrectionPanelModel::notice("The text changed; nothing was written"));
+    const QImage image = render(view, "correction-panel-notice-light");
+    EXPECT_EQ(text(view, "noticeLabel"), "The text changed; nothing was written");
+    EXPECT_TRUE(view.findChildren<PanelButton*>().isEmpty());
+    EXPECT_EQ(view.findChild<QWidget*>("severityBadge"), nullptr);
+    // One line of text: much lower than a panel of one issue.
+    auto single = makeView({threeIssues()[0]});
+    EXPECT_LT(view.fittingHeight(), single->fittingHeight() / 2);
+    EXPECT_EQ(pixelAt(image, 1, 1).alpha(), 0);
+    EXPECT_EQ(pixelAt(image, 200, 14), QColor(Qt::white));
+}
+
 TEST_F(CorrectionPanelViewTest, ThreeIssuesListRowsAndFollowTheTappedOne) {
     auto view = makeView(threeIssues());
     const QImage first = render(*view, "correction-panel-multiple-light");

@@ -140,6 +140,42 @@ TEST_F(OverlayCoordinatorTest, ApplyClosesAtOnceAndReportsAFewHundredthsLater) {
     EXPECT_EQ(applied, (std::vector<std::vector<std::string>>{{"b"}}));
 }
 
+struct NoticeCase {
+    const char* why;
+    double showAgainAt;  // a new show of issues, or never (negative)
+    bool visibleAt3;
+};
+
+TEST_F(OverlayCoordinatorTest, ANoticeStandsWhereThePanelWouldAndGoesByItself) {
+    const NoticeCase cases[] = {
+        {"left alone, it closes after 2.5 s", -1, false},
+        {"a panel opened meanwhile is not closed by the notice's end", 1.0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const double start = clock.elapsed();
+        coordinator.showNotice("The text changed; nothing was written", anchor);
+        const auto* error =
+            std::get_if<OverlayCoordinator::OverlayState::Error>(&coordinator.state().value);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(error->message, "The text changed; nothing was written");
+        ASSERT_NE(window.model, nullptr);
+        EXPECT_EQ(window.model->noticeMessage(), "The text changed; nothing was written");
+        EXPECT_EQ(coordinator.currentPanelFrame(), (Rect{400, 94, 360, 200}));
+        EXPECT_TRUE(window.visible);
+        if (c.showAgainAt >= 0) {
+            clock.advance(c.showAgainAt);
+            coordinator.show({a}, anchor);
+        }
+        clock.advance(start + 2.49 - clock.elapsed());
+        EXPECT_TRUE(window.visible);
+        clock.advance(start + 3.0 - clock.elapsed());
+        EXPECT_EQ(window.visible, c.visibleAt3);
+        EXPECT_EQ(coordinator.state().isHidden(), !c.visibleAt3);
+        coordinator.hide();
+    }
+}
+
 TEST_F(OverlayCoordinatorTest, DismissReportsBeforeClosing) {
     coordinator.show({a, b}, anchor);
     window.model->dismiss();

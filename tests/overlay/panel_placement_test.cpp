@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "overlay/panel_placement.hpp"
+#include "ui/panel_placement.hpp"
 
 namespace mivo {
 namespace {

@@ -28,6 +28,12 @@ class FakeUpdatePreferences : public UpdatePreferences {
         notifyChanged();
     }
 
+    InstallKind installKind() const override { return kind_; }
+    void setInstallKind(InstallKind kind) {
+        kind_ = kind;
+        notifyChanged();
+    }
+
     // The running check ends at `when`.
     void finishCheck(Date when) {
         checking_ = false;
@@ -47,6 +53,7 @@ class FakeUpdatePreferences : public UpdatePreferences {
     bool checking_ = false;
     bool available_ = true;
     bool feed_ = true;
+    InstallKind kind_ = InstallKind::package;
     std::optional<Date> last_;
 };
 

@@ -183,6 +183,42 @@ TEST_F(SettingsScreenTest, ResetLinkShowsWhileTheShortcutDiffersFromTheDefault) 
     renderBoth("general-revertedShortcut");
 }
 
+TEST_F(SettingsScreenTest, TheShortcutLineSaysWhenItDoesNotWorkOrAKeyWasRefused) {
+    auto* recorder = find<ShortcutRecorder>("shortcutRecorder");
+    auto* line = find<QLabel>("shortcutMessage");
+    EXPECT_FALSE(line->isVisible());
+
+    // Another program holds the stored shortcut.
+    model.setToneHotKeyActive(false);
+    ASSERT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), GeneralCard::notActiveMessage);
+    EXPECT_EQ(line->palette().color(QPalette::WindowText), Theme::textPrimary());
+    renderBoth("general-shortcutNotActive");
+
+    // A key press without Ctrl, Alt or Super: the reason, not only the beep.
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    QTest::keyClick(recorder, Qt::Key_A, Qt::ShiftModifier);
+    EXPECT_EQ(alerts.beeps, 1);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(line->text(), "Use at least one of Ctrl, Alt or Super.");
+    renderBoth("general-shortcutRefused");
+
+    // A shortcut recorded: the refusal is over; so is "not active" once the
+    // root has it registered.
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    QTest::keyClick(recorder, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
+    EXPECT_EQ(line->text(), GeneralCard::notActiveMessage);
+    model.setToneHotKeyActive(true);
+    EXPECT_FALSE(line->isVisible());
+
+    // A refusal, then the shortcut set elsewhere (reset, a revert): gone too.
+    QTest::mouseClick(recorder, Qt::LeftButton);
+    QTest::keyClick(recorder, Qt::Key_Space);
+    EXPECT_TRUE(line->isVisible());
+    QTest::mouseClick(find<SettingsLinkButton>("resetShortcutButton"), Qt::LeftButton);
+    EXPECT_FALSE(line->isVisible());
+}
+
 TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
     select(SettingsCategory::account);
     int signIns = 0;
@@ -324,6 +360,23 @@ TEST_F(SettingsScreenTest, WithoutAFeedTheAboutCardSaysUpdatesComeWithThePackage
     EXPECT_TRUE(automatic->isEnabled());
     EXPECT_FALSE(find<SettingsButton>("checkNowButton")->isHidden());
     EXPECT_TRUE(find<QLabel>("automaticUpdatesDetail")->text().contains("checks once per day"));
+}
+
+// A copy built from source is not updated by any package: the about card
+// says to build it again, and says so again when the copy is a package.
+TEST_F(SettingsScreenTest, WithoutAFeedACopyBuiltFromSourceIsToldToBuildAgain) {
+    updates.setHasUpdateFeed(false);
+    updates.setAutomaticallyChecksForUpdates(false);
+    updates.setInstallKind(InstallKind::builtFromSource);
+    select(SettingsCategory::about);
+    auto* detail = find<QLabel>("automaticUpdatesDetail");
+    EXPECT_TRUE(detail->text().contains("built from source")) << detail->text().toStdString();
+    EXPECT_TRUE(detail->text().contains("build it again")) << detail->text().toStdString();
+    EXPECT_FALSE(detail->text().contains("package")) << detail->text().toStdString();
+    renderBoth("about-noFeed-builtFromSource");
+
+    updates.setInstallKind(InstallKind::package);
+    EXPECT_TRUE(find<QLabel>("automaticUpdatesDetail")->text().contains("package"));
 }
 
 class UnknownVersionScreenTest : public SettingsScreenTest {

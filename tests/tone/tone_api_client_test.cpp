@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "big_answer_server.hpp"
 #include "event_loop_wait.hpp"
+#include "loop_probe.hpp"
 #include "platform/linux/qt_http_transport.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/virtual_clock.hpp"
@@ -134,7 +136,7 @@ TEST_F(ToneAPIClientTest, RegisterOnlyForToneAndContextsOnlyWhenGiven) {
                                                      {"request_id", "req-1"},
                                                      {"following_context", "後の文。"}}));
     const auto headers = stub.requestsTo("/v1/rewrite/convert").back()["headers"];
-    EXPECT_EQ(headers["authorization"], "Bearer " + token);
+    EXPECT_EQ(headers["authorization"], "Bearer " + StubProcess::inLog(token));
     EXPECT_EQ(headers["content-type"], "application/json");
     EXPECT_EQ(headers["x-mivo-device-id"], client.deviceIdHash());
 }
@@ -375,7 +377,8 @@ TEST_F(ToneAPIClientTest, AnAnswerLaterThanTwelveSecondsTimesOut) {
 }
 
 TEST_F(ToneAPIClientTest, BadInputNeverStopsTheClient) {
-    stub.script({{"/v1/rewrite/convert", {{"status", 200}, {"body", std::string(900000, '{')}}}});
+    // Deeply nested, as long as a rewrite answer may be.
+    stub.script({{"/v1/rewrite/convert", {{"status", 200}, {"body", std::string(250000, '{')}}}});
     EXPECT_EQ(failureKind(convert(request("元", RewriteAction::improve))), Kind::decodingFailed);
     auto r = request("\xff\xfe", RewriteAction::improve);
     r.followingContext = "\xc3";
@@ -407,6 +410,47 @@ TEST_F(ToneAPIClientTest, HealthProbeIsCachedForThirtySeconds) {
     stub.script(json::object());
     EXPECT_TRUE(ping(false));
     EXPECT_EQ(probes(), 3u);
+}
+
+// A rewrite answer is a few kilobytes: one of 32 MB of keys is refused as it
+// arrives instead of being parsed on the main loop, which keeps answering.
+TEST(ToneAPIClientLimits, AHugeAnswerNeverHoldsTheLoop) {
+    using Framing = testing::BigAnswerServer::Framing;
+    linux_desktop::QtHttpTransport transport;
+    sim::MemoryUserDefaults defaults;
+    sim::VirtualClock clock;
+    for (const Framing framing : {Framing::announcedLength, Framing::untilClose}) {
+        for (const bool rating : {false, true}) {
+            SCOPED_TRACE(std::string(framing == Framing::untilClose ? "until close" : "length") +
+                         (rating ? ", feedback" : ", convert"));
+            testing::BigAnswerServer server(framing);
+            ToneAPIClient client{transport, defaults, clock, server.baseURL()};
+            testing::LoopProbe probe;
+            bool failed = false;
+            int answers = 0;
+            auto done = [&](const auto& result) {
+                ++answers;
+                failed = !result.has_value();
+            };
+            if (rating) {
+                ToneAPIClient::FeedbackRequest r;
+                r.accessToken = "t";
+                client.submitConversionFeedback(r, done);
+            } else {
+                ConvertRequest r;
+                r.targetText = "元";
+                r.requestId = "req-1";
+                r.accessToken = "t";
+                client.convert(r, done);
+            }
+            ASSERT_TRUE(testing::runEventLoopUntil([&] { return answers > 0; }, 60));
+            testing::runEventLoopFor(0.05);
+            EXPECT_LT(probe.longestStall(), std::chrono::milliseconds(100));
+            EXPECT_TRUE(failed);
+            EXPECT_EQ(answers, 1);
+            EXPECT_LT(server.bodyBytesSent(), testing::BigAnswerServer::body().size());
+        }
+    }
 }
 
 TEST(ToneAPIClientDevice, IdentifierIsMadeOnceAndOnlyItsHashIsSent) {

@@ -44,7 +44,7 @@ TEST_F(ToneConversionTest, ImproveSendsTheRequestAndApplyWritesTheRewriteBack) {
     EXPECT_FALSE(body.contains("following_context"));
     EXPECT_EQ(body["request_id"].get<std::string>().size(), 36u);
     EXPECT_EQ(stub.requestsTo("/v1/rewrite/convert").back()["headers"]["authorization"],
-              "Bearer " + token);
+              "Bearer " + testing::StubProcess::inLog(token));
 
     const auto* preview = box().state().get<Preview>();
     ASSERT_NE(preview, nullptr);
@@ -247,6 +247,45 @@ TEST_F(ToneConversionTest, AnUnreachableServiceShowsOfflineAndReturnRetries) {
     EXPECT_EQ(loading->action, RewriteAction::tone);
     EXPECT_EQ(loading->toneRegister, Register::formalBusiness);
     offline->hidePanel();
+}
+
+// The offline text is the same for a stopped service and a lost network;
+// the log tells them apart, once per failed request.
+TEST_F(ToneConversionTest, AServiceThatDoesNotAnswerIsLoggedWithItsAddress) {
+    struct Case {
+        const char* name;
+        std::string address;
+        nlohmann::json script;
+        std::string expectedLine;
+    };
+    const std::string stubAddress = stub.baseURL();
+    const Case cases[] = {
+        {"nothing listens", "http://127.0.0.1:9", json::object(),
+         "Rewrite: no answer from http://127.0.0.1:9: unreachable (Connection refused)"},
+        {"the connection drops",
+         stubAddress,
+         {{"/v1/rewrite/convert", {{"drop", true}}}},
+         "Rewrite: no answer from " + stubAddress +
+             ": unreachable (The remote host closed the connection)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stub.script(c.script);
+        ToneAPIClient api{transport, defaults, desk.clock(), c.address};
+        auto offline = std::make_shared<ToneCoordinator>(
+            ToneCoordinator::Ports{desk.ports(), hotKeys, alerts, api, panel, ownPid}, nullptr,
+            [this](auto done) { done(token); }, [] { return false; }, [] {});
+        std::vector<std::string> seen;
+        offline->onLog = [&](const std::string& line) { seen.push_back(line); };
+        focusedField("Hello there.");
+        offline->invoke();
+        panel.buttons().onAction(RewriteAction::improve);
+        ASSERT_TRUE(
+            testing::runEventLoopUntil([&] { return !offline->stateBox().state().is<Loading>(); }));
+        EXPECT_EQ(offline->stateBox().state(), TonePanelState::offline());
+        EXPECT_EQ(std::ranges::count(seen, c.expectedLine), 1) << ::testing::PrintToString(seen);
+        offline->hidePanel();
+    }
 }
 
 TEST_F(ToneConversionTest, WithoutATokenTheTextIsNotSent) {

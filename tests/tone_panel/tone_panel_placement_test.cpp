@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace mivo {
@@ -124,7 +125,7 @@ TEST(PositionPanel, WithoutAnAnchorCentresOnTheMainScreen) {
     const std::vector<Screen> screens{{{0, 0, 1440, 900}, {0, 40, 1440, 860}},
                                       {{1440, 0, 1000, 800}, {1440, 0, 1000, 800}}};
     EXPECT_EQ(positionPanel(panel, std::nullopt, screens),
-              (TonePanelPlacement{{510, 290, 420, 360}, PanelSide::centred}));
+              (TonePanelPlacement{{510, 290, 420, 360}, PanelSide::centred, std::nullopt}));
     EXPECT_EQ(positionPanel(panel, std::nullopt, {}).frame, (Rect{430, 220, 420, 360}));
     // An anchor with no screens at all uses the fallback area as it is.
     EXPECT_EQ(positionPanel(panel, Rect{500, 500, 100, 20}, {}).frame, (Rect{400, 134, 420, 360}));
@@ -132,15 +133,39 @@ TEST(PositionPanel, WithoutAnAnchorCentresOnTheMainScreen) {
     EXPECT_EQ(positionPanel(panel, Rect{1500, 400, 100, 20}, screens).frame.x, 1448);
 }
 
-TEST(ResizedPanelFrame, KeepsTheEdgeNextToTheAnchor) {
-    const Rect above{400, 126, 420, 360};
-    // Above its anchor the panel grows upward: its bottom edge stays by the text.
-    EXPECT_EQ(resizedPanelFrame(above, 500, PanelSide::above), (Rect{400, 126, 420, 500}));
-    // Below its anchor it grows downward: its top edge stays.
-    EXPECT_EQ(resizedPanelFrame({400, 134, 420, 360}, 500, PanelSide::below),
-              (Rect{400, -6, 420, 500}));
-    EXPECT_EQ(resizedPanelFrame({510, 290, 420, 360}, 300, PanelSide::centred),
-              (Rect{510, 350, 420, 300}));
+TEST(ResizedPanelFrame, KeepsTheEdgeNextToTheAnchorAndStaysOnTheScreen) {
+    const Rect screen{0, 0, 1440, 875};
+    struct Row {
+        const char* name;
+        Rect anchor;
+        double height;  // the content's new height
+        std::optional<Rect> expected;
+    };
+    const std::vector<Row> rows{
+        // Placed above the text at y 126: grows upward, its bottom edge stays.
+        {"above grows upward", {500, 100, 100, 20}, 500, Rect{400, 126, 420, 500}},
+        // Hanging below the text: grows downward; the top edge the window
+        // system kept (494) is where it belongs.
+        {"below grows downward", {500, 500, 100, 20}, 400, std::nullopt},
+        // Below a line low on the screen, 500 high would end at -6: it stops
+        // 8 above the visible area's bottom, where an opening panel stops.
+        {"below stops at the bottom margin", {500, 500, 100, 20}, 500, Rect{400, 8, 420, 500}},
+        // Above a line low on the screen (bottom edge at 326): 600 high would
+        // end at 926, so it stops 8 under the visible area's top.
+        {"above stops at the top margin", {500, 300, 100, 20}, 600, Rect{400, 267, 420, 600}},
+        // Shrinking below the text: the top edge is where it was already.
+        {"below shrinks in place", {500, 500, 100, 20}, 200, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        const TonePanelPlacement placed = placeNearAnchor(panel, row.anchor, screen);
+        // The window system keeps the top edge when the height changes.
+        const Rect resized{placed.frame.x, placed.frame.maxY() - row.height, placed.frame.width,
+                           row.height};
+        EXPECT_EQ(resizedPanelFrame(resized, placed), row.expected) << row.name;
+    }
+    // A centred panel has no anchor: it keeps its top edge.
+    const TonePanelPlacement centred = positionPanel(panel, std::nullopt, {});
+    EXPECT_EQ(resizedPanelFrame({430, 120, 420, 460}, centred), std::nullopt);
 }
 
 }  // namespace

@@ -82,8 +82,8 @@ TEST(FeedbackComposerText, SubmitNeedsMoreThanBlanksAndNothingInFlight) {
     for (const Row& row : rows) {
         EXPECT_EQ(canSubmitWrittenFeedback(row.text, row.inFlight), row.canSubmit) << row.text;
     }
-    EXPECT_EQ(trimWhitespaceAndNewlines("\n 一行目\n二行目 \u3000\n"), "一行目\n二行目");
-    EXPECT_EQ(trimWhitespaceAndNewlines(" \n"), "");
+    EXPECT_EQ(text::trimWhitespaceAndNewlines("\n 一行目\n二行目 \u3000\n"), "一行目\n二行目");
+    EXPECT_EQ(text::trimWhitespaceAndNewlines(" \n"), "");
 }
 
 TEST(ShimmerLine, SweepsFromBeforeTheLeadingEdgeToPastTheTrailingOneEveryPointFourteenSeconds) {

@@ -20,6 +20,7 @@ struct FakeWindowState {
     bool visible = false;
     double alpha = 1;  // a fresh platform window is opaque until told
     int moves = 0;
+    double pixelsPerPoint = 1;  // the screen's scale
     std::function<void()> click;
 };
 
@@ -30,6 +31,7 @@ class FakeWindow : public TriggerIconWindow {
         s_->origin = origin;
         ++s_->moves;
     }
+    double pixelsPerPoint() const override { return s_->pixelsPerPoint; }
     bool isVisible() const override { return s_->visible; }
     void orderFront() override { s_->visible = true; }
     void orderOut() override { s_->visible = false; }
@@ -57,6 +59,7 @@ class ToneTriggerIconTest : public ::testing::Test {
               // Each window made gets fresh state, like a new platform window.
               state_ = std::make_shared<FakeWindowState>();
               state_->made = ++windowsMade_;
+              state_->pixelsPerPoint = scale_;
               state_->click = std::move(onClick);
               return std::make_unique<FakeWindow>(state_);
           }) {}
@@ -67,6 +70,7 @@ class ToneTriggerIconTest : public ::testing::Test {
     sim::VirtualClock clock_;
     std::shared_ptr<FakeWindowState> state_;
     int windowsMade_ = 0;
+    double scale_ = 1;
     ToneTriggerIcon icon_;
 };
 
@@ -81,6 +85,27 @@ TEST_F(ToneTriggerIconTest, AQualifyingReportFadesTheMarkInAtTheFieldsCorner) {
     EXPECT_LT(state_->alpha, 0.7);
     clock_.advance(0.09);
     EXPECT_TRUE(shown());
+}
+
+TEST_F(ToneTriggerIconTest, OnAScaledScreenTheCornerInsetsScaleWithTheMark) {
+    // The field comes in X pixels; the mark's 30 and 8 points are 1.5 or 2
+    // X pixels each there, or the larger mark would hang past the field.
+    struct Row {
+        double scale;
+        Point origin;
+    };
+    const std::vector<Row> rows{
+        {1, {100 + 300 - 30, 200 + 8}},
+        {1.5, {100 + 300 - 45, 200 + 12}},
+        {2, {100 + 300 - 60, 200 + 16}},
+    };
+    for (const Row& row : rows) {
+        scale_ = row.scale;
+        icon_.stop();
+        icon_.apply(qualifying());
+        ASSERT_NE(state_, nullptr);
+        EXPECT_EQ(state_->origin, row.origin) << "scale " << row.scale;
+    }
 }
 
 TEST_F(ToneTriggerIconTest, HidesWhereARewriteMakesNoSense) {

@@ -3,15 +3,20 @@
 // The stand-in server's accounts: one demo user, browser sign-ins waiting for
 // their grant, grants bound to the device nonce that started them, access
 // tokens with an expiry, refresh tokens that rotate on use, and sign-out that
-// revokes both.
+// revokes both. Tokens are kept as their digests only. The signed-in
+// sessions (the book) can be written out and read back, so that a sign-in
+// outlives a restart of the stand-in.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace mivo::stub {
 
@@ -33,7 +38,10 @@ struct Grant {
 
 class AccountBook {
   public:
-    using Clock = std::chrono::steady_clock;
+    // The calendar clock: an expiry must mean the same after a restart.
+    using Clock = std::chrono::system_clock;
+    // Sessions kept at most; the oldest go first.
+    static constexpr std::size_t kMaxSessions = 256;
 
     explicit AccountBook(int64_t expiresInSeconds) : expiresIn_(expiresInSeconds) {}
 
@@ -56,24 +64,37 @@ class AccountBook {
 
     static User demoUser();
 
+    // The signed-in sessions as a JSON document.
+    std::string bookJson() const;
+    // Replaces the sessions with those of a document from bookJson(); a
+    // complaint (and nothing changed) when it does not fit.
+    std::optional<std::string> loadBook(std::string_view document);
+    // Called with bookJson() after every change to the sessions, in order.
+    void onBookChanged(std::function<void(const std::string&)> persist);
+
   private:
     struct PendingSignIn {
         std::string deviceNonce;
         int callbackPort = 0;
     };
     struct Session {
-        std::string refreshToken;
+        std::string refreshDigest;
         Clock::time_point expiresAt;
+        uint64_t serial = 0;  // order of issue, to let the oldest go
     };
 
     Tokens issue();
+    std::string bookJsonLocked() const;
+    void changed();
 
     mutable std::mutex mutex_;
     int64_t expiresIn_;
     std::map<std::string, PendingSignIn> pending_;
     std::map<std::string, std::string> grants_;         // grant -> device nonce
-    std::map<std::string, Session> sessions_;           // access token -> session
-    std::map<std::string, std::string> refreshTokens_;  // refresh -> access token
+    std::map<std::string, Session> sessions_;           // access digest -> session
+    std::map<std::string, std::string> refreshTokens_;  // refresh digest -> access digest
+    uint64_t nextSerial_ = 0;
+    std::function<void(const std::string&)> persist_;
 };
 
 }  // namespace mivo::stub

@@ -7,7 +7,9 @@
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -18,7 +20,10 @@
 #include "account_book.hpp"
 #include "connection_drop.hpp"
 #include "correction/local_correction_service.hpp"
+#include "platform/private_file.hpp"
+#include "request_log.hpp"
 #include "shared/text.hpp"
+#include "stub_files.hpp"
 #include "stub_rewrite.hpp"
 #include "stub_script.hpp"
 
@@ -72,6 +77,10 @@ std::string nowIso8601() {
     return text;
 }
 
+void warn(const std::string& line) {
+    std::fprintf(stderr, "mivo-api-stub: %s\n", line.c_str());
+}
+
 json tokensJson(const Tokens& t) {
     return {{"access_token", t.accessToken},
             {"refresh_token", t.refreshToken},
@@ -87,8 +96,9 @@ struct ApiStub::Impl {
     Script script;
     int port = 0;
 
-    std::mutex logMutex;
-    json requestLog = json::array();
+    RequestLog requestLog;
+    // Empty: the control routes are off.
+    std::string controlSecret;
 
     std::mutex engineMutex;
     std::unique_ptr<LocalCorrectionService> engine;
@@ -104,6 +114,7 @@ struct ApiStub::Impl {
     void record(const httplib::Request& req);
     void wait(double seconds);
     Handler endpoint(Handler handler);
+    Handler control(Handler handler);
     void routes();
     void accountRoutes();
     void rewriteRoutes();
@@ -118,22 +129,15 @@ void ApiStub::Impl::record(const httplib::Request& req) {
     // The library adds the connection's addresses as headers of its own.
     static const std::set<std::string> addedByLibrary{"local_addr", "local_port", "remote_addr",
                                                       "remote_port"};
-    json headers = json::object();
+    LoggedRequest logged{req.method, req.path, req.target, {}, req.body};
     for (const auto& [name, value] : req.headers) {
         std::string lower = name;
         std::ranges::transform(lower, lower.begin(),
                                [](unsigned char c) { return std::tolower(c); });
-        if (!addedByLibrary.contains(lower))
-            headers[lower] = value;
+        if (!addedByLibrary.contains(lower) && lower != "x-mivo-stub-secret")
+            logged.headers[lower] = value;
     }
-    // Bodies are kept as text: they may be anything, including not JSON or
-    // not UTF-8, so they go in as bytes the JSON encoder replaces if needed.
-    std::lock_guard lock(logMutex);
-    requestLog.push_back({{"method", req.method},
-                          {"path", req.path},
-                          {"target", req.target},
-                          {"headers", headers},
-                          {"body", req.body}});
+    requestLog.record(std::move(logged));
 }
 
 void ApiStub::Impl::wait(double seconds) {
@@ -161,6 +165,20 @@ Handler ApiStub::Impl::endpoint(Handler handler) {
                     return;
                 }
             }
+            handler(req, res);
+        };
+}
+
+// A control route: only for the holder of the secret, and only when the
+// control routes were asked for at start. Anyone else on this machine can
+// reach the port, and must neither read tokens nor choose rewrites.
+Handler ApiStub::Impl::control(Handler handler) {
+    return
+        [this, handler = std::move(handler)](const httplib::Request& req, httplib::Response& res) {
+            if (controlSecret.empty())
+                return answerError(res, 404, "Not Found");
+            if (!isControlSecret(req.get_header_value("X-Mivo-Stub-Secret"), controlSecret))
+                return answerError(res, 403, "Forbidden");
             handler(req, res);
         };
 }
@@ -299,51 +317,50 @@ void ApiStub::Impl::developmentRoutes() {
         res.set_redirect("http://127.0.0.1:" + std::to_string(callback) + "/?grant=" + grant->grant,
                          302);
     });
-    server.Get("/dev/requests", [this](const httplib::Request&, httplib::Response& res) {
-        std::lock_guard lock(logMutex);
-        res.set_content(requestLog.dump(-1, ' ', false, json::error_handler_t::replace),
-                        "application/json");
-    });
-    server.Delete("/dev/requests", [this](const httplib::Request&, httplib::Response& res) {
-        std::lock_guard lock(logMutex);
-        requestLog = json::array();
-        res.status = 204;
-    });
-    server.Post("/dev/script", [this](const httplib::Request& req, httplib::Response& res) {
-        if (auto complaint = script.load(req.body))
-            return answerError(res, 400, *complaint);
-        res.status = 204;
-    });
-    server.Delete("/dev/script", [this](const httplib::Request&, httplib::Response& res) {
-        script.clear();
-        res.status = 204;
-    });
-    server.Post("/dev/config", [this](const httplib::Request& req, httplib::Response& res) {
-        const json body = bodyOf(req);
-        if (!body.is_object())
-            return answerError(res, 400, "the body must be a JSON object");
-        if (auto it = body.find("expires_in"); it != body.end()) {
-            if (!it->is_number_integer() || it->get<long long>() < 1)
-                return answerError(res, 400, "expires_in must be a positive integer");
-            accounts.setExpiresIn(it->get<long long>());
-        }
-        if (auto it = body.find("callback_port"); it != body.end()) {
-            if (!it->is_number_integer() || it->get<long long>() < 1 ||
-                it->get<long long>() > 65535)
-                return answerError(res, 400, "callback_port must be a port number");
-            options.callbackPort = it->get<int>();
-        }
-        for (const auto* key : {"update_version", "update_notes_url"}) {
-            if (auto it = body.find(key); it != body.end() && !it->is_string())
-                return answerError(res, 400, std::string(key) + " must be a string");
-        }
-        std::lock_guard lock(feedMutex);
-        if (auto it = body.find("update_version"); it != body.end())
-            options.updateVersion = it->get<std::string>();
-        if (auto it = body.find("update_notes_url"); it != body.end())
-            options.updateNotesURL = it->get<std::string>();
-        res.status = 204;
-    });
+    server.Get("/dev/requests", control([this](const httplib::Request&, httplib::Response& res) {
+                   res.set_content(
+                       requestLog.dump().dump(-1, ' ', false, json::error_handler_t::replace),
+                       "application/json");
+               }));
+    server.Delete("/dev/requests", control([this](const httplib::Request&, httplib::Response& res) {
+                      requestLog.clear();
+                      res.status = 204;
+                  }));
+    server.Post("/dev/script", control([this](const httplib::Request& req, httplib::Response& res) {
+                    if (auto complaint = script.load(req.body))
+                        return answerError(res, 400, *complaint);
+                    res.status = 204;
+                }));
+    server.Delete("/dev/script", control([this](const httplib::Request&, httplib::Response& res) {
+                      script.clear();
+                      res.status = 204;
+                  }));
+    server.Post("/dev/config", control([this](const httplib::Request& req, httplib::Response& res) {
+                    const json body = bodyOf(req);
+                    if (!body.is_object())
+                        return answerError(res, 400, "the body must be a JSON object");
+                    if (auto it = body.find("expires_in"); it != body.end()) {
+                        if (!it->is_number_integer() || it->get<long long>() < 1)
+                            return answerError(res, 400, "expires_in must be a positive integer");
+                        accounts.setExpiresIn(it->get<long long>());
+                    }
+                    if (auto it = body.find("callback_port"); it != body.end()) {
+                        if (!it->is_number_integer() || it->get<long long>() < 1 ||
+                            it->get<long long>() > 65535)
+                            return answerError(res, 400, "callback_port must be a port number");
+                        options.callbackPort = it->get<int>();
+                    }
+                    for (const auto* key : {"update_version", "update_notes_url"}) {
+                        if (auto it = body.find(key); it != body.end() && !it->is_string())
+                            return answerError(res, 400, std::string(key) + " must be a string");
+                    }
+                    std::lock_guard lock(feedMutex);
+                    if (auto it = body.find("update_version"); it != body.end())
+                        options.updateVersion = it->get<std::string>();
+                    if (auto it = body.find("update_notes_url"); it != body.end())
+                        options.updateNotesURL = it->get<std::string>();
+                    res.status = 204;
+                }));
 }
 
 void ApiStub::Impl::routes() {
@@ -390,6 +407,46 @@ std::optional<std::string> ApiStub::loadScriptFile() {
     std::ostringstream text;
     text << in.rdbuf();
     return impl_->script.load(text.str());
+}
+
+std::optional<std::string> ApiStub::openFiles() {
+    auto& o = impl_->options;
+    if (o.controlSecretFile) {
+        impl_->controlSecret = makeControlSecret();
+        if (auto complaint = writeControlSecret(*o.controlSecretFile, impl_->controlSecret))
+            return complaint;
+    }
+    std::optional<std::filesystem::path> book;
+    if (o.accountsFile)
+        book = *o.accountsFile;
+    else if (o.keepAccounts)
+        book = defaultAccountsFile();
+    if (o.keepAccounts && !book)
+        warn("no home folder known; accounts last until the stand-in stops");
+    if (book)
+        keepAccountsIn(*book);
+    return std::nullopt;
+}
+
+// A book that cannot be kept is said once and the stand-in runs on with
+// accounts in memory; one that cannot be read is set aside.
+void ApiStub::keepAccountsIn(const std::filesystem::path& file) {
+    if (auto complaint = prepareAccountsFolder(file))
+        return warn(*complaint + "; accounts last until the stand-in stops");
+    auto text = readAccountsFile(file);
+    std::optional<std::string> broken;
+    if (!text)
+        broken = text.error();
+    else if (*text)
+        broken = impl_->accounts.loadBook(**text);
+    if (broken) {
+        warn(file.string() + ": " + *broken + "; set aside as .broken, starting with no accounts");
+        setAsideAsBroken(file);
+    }
+    impl_->accounts.onBookChanged([file](const std::string& json) {
+        if (auto complaint = writeAccountsFile(file, json))
+            warn(*complaint);
+    });
 }
 
 std::optional<int> ApiStub::bind() {

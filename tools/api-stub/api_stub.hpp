@@ -2,16 +2,20 @@
 
 // The stand-in for the account and rewrite web services, for tests and for
 // running Mivo on one machine. Besides the service's own endpoints it serves
-// a sign-in page (/dev/signin) and a control surface under /dev/: the
-// request log (GET, DELETE /dev/requests), scripted failures (POST, DELETE
-// /dev/script) and settings (POST /dev/config {"expires_in", "callback_port",
-// "update_version", "update_notes_url"}). It also serves Mivo's update feed
-// at /update/feed.json: {"version", "notes_url"} once a version is set, else
+// a sign-in page (/dev/signin) and, for tests, a control surface under
+// /dev/: the request log (GET, DELETE /dev/requests), scripted failures
+// (POST, DELETE /dev/script) and settings (POST /dev/config {"expires_in",
+// "callback_port", "update_version", "update_notes_url"}). The control
+// surface is off unless a control secret file is asked for, and then answers
+// only requests that present the secret (X-Mivo-Stub-Secret): every user of
+// the machine can reach a loopback port. It also serves Mivo's update feed at
+// /update/feed.json: {"version", "notes_url"} once a version is set, else
 // 404.
-// The log holds every request outside /dev/ (sign-in pages included), each
-// {"method", "path", "target", "headers" (names in lower case), "body"},
-// recorded before any scripted delay or drop.
+// The log (request_log.hpp) holds the newest requests outside /dev/ (sign-in
+// pages included), recorded before any scripted delay or drop, with tokens
+// only as fingerprints.
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +33,9 @@ class ApiStub {
 
     // Loads the script file, if any; a complaint when it does not load.
     std::optional<std::string> loadScriptFile();
+    // Writes the control secret file and loads the account book, when asked
+    // for; a complaint when the secret cannot be written.
+    std::optional<std::string> openFiles();
     // Binds the listening socket; the port in use, or nothing.
     std::optional<int> bind();
     // Serves until stop(); call after bind().
@@ -36,6 +43,8 @@ class ApiStub {
     void stop();
 
   private:
+    void keepAccountsIn(const std::filesystem::path& file);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

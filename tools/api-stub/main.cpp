@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mivo-api-stub: script: %s\n", complaint->c_str());
         return 2;
     }
+    if (auto complaint = stub.openFiles()) {
+        std::fprintf(stderr, "mivo-api-stub: %s\n", complaint->c_str());
+        return 2;
+    }
     const auto port = stub.bind();
     if (!port) {
         std::fprintf(stderr, "mivo-api-stub: cannot listen on %s:%d\n", options->host.c_str(),

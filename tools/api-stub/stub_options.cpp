@@ -21,6 +21,10 @@ std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::st
     StubOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
+        if (name == "--keep-accounts") {
+            options.keepAccounts = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return std::unexpected(name + " needs a value");
         const std::string& value = args[++i];
@@ -45,10 +49,20 @@ std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::st
             options.updateVersion = value;
         } else if (name == "--update-notes-url") {
             options.updateNotesURL = value;
+        } else if (name == "--control-secret-file") {
+            if (value.empty())
+                return std::unexpected("--control-secret-file takes a file name");
+            options.controlSecretFile = value;
+        } else if (name == "--accounts-file") {
+            if (value.empty())
+                return std::unexpected("--accounts-file takes a file name");
+            options.accountsFile = value;
         } else {
             return std::unexpected("unknown option " + name);
         }
     }
+    if (options.keepAccounts && options.accountsFile)
+        return std::unexpected("--keep-accounts and --accounts-file both name the account book");
     return options;
 }
 

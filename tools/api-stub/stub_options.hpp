@@ -22,6 +22,14 @@ struct StubOptions {
     // (404).
     std::optional<std::string> updateVersion;
     std::optional<std::string> updateNotesURL;
+    // The control routes (/dev/requests, /dev/script, /dev/config) are on
+    // only with this: a new file the stand-in creates (0600) holding the
+    // secret each control request must present in X-Mivo-Stub-Secret.
+    std::optional<std::string> controlSecretFile;
+    // Where the account book is kept across runs; none: in memory only.
+    // --keep-accounts chooses defaultAccountsFile().
+    std::optional<std::string> accountsFile;
+    bool keepAccounts = false;
 };
 
 // `args` without the program name. A complaint for the user when they do not fit.
@@ -29,6 +37,8 @@ std::expected<StubOptions, std::string> parseStubOptions(std::span<const std::st
 
 inline constexpr const char* kStubUsage =
     "usage: mivo-api-stub [--port N] [--script FILE] [--callback-port N] [--expires-in SECONDS]\n"
-    "                     [--update-version VERSION] [--update-notes-url URL]";
+    "                     [--update-version VERSION] [--update-notes-url URL]\n"
+    "                     [--control-secret-file NEW_FILE] [--accounts-file FILE | "
+    "--keep-accounts]";
 
 }  // namespace mivo::stub

@@ -112,7 +112,7 @@ class AtspiAccessibility : public Accessibility {
     std::expected<Pid, AXError> processOfThisTurn(AtspiAccessible* accessible);
     // The selection last made in an object, for toolkits whose reports of
     // it lose information.
-    std::optional<ToolkitRange> ourSelection(AtspiAccessible* accessible) const;
+    std::optional<OurSelection> ourSelection(AtspiAccessible* accessible) const;
 
     // Leaves applications that stopped answering alone for a while (see
     // unanswering_applications.hpp).
@@ -135,7 +135,7 @@ class AtspiAccessibility : public Accessibility {
     bool forgetScheduled_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     uint64_t remoteTextReads_ = 0;
-    std::map<std::string, ToolkitRange> ourSelections_;
+    std::map<std::string, OurSelection> ourSelections_;
     AccessibilityBus bus_;
     UnansweringApplications unanswering_;
     // The application of the last call, and the no-reply count before it.

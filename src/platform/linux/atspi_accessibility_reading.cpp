@@ -246,7 +246,7 @@ std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessib
     return value;
 }
 
-std::optional<ToolkitRange> AtspiAccessibility::ourSelection(AtspiAccessible* accessible) const {
+std::optional<OurSelection> AtspiAccessibility::ourSelection(AtspiAccessible* accessible) const {
     const auto it = ourSelections_.find(identityOf(accessible));
     if (it == ourSelections_.end())
         return std::nullopt;

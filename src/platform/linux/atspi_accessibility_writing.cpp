@@ -59,7 +59,7 @@ AXError AtspiAccessibility::setAttributeValue(const AXElement& element, std::str
             return AXError::illegalArgument;
         const AXError result = selectRange(text, *toolkitRange);
         if (result == AXError::success)
-            ourSelections_[identityOf(accessible)] = *toolkitRange;
+            ourSelections_[identityOf(accessible)] = OurSelection{*toolkitRange, *current};
         return result;
     }
     const auto newText = value.asString();

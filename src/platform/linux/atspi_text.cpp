@@ -164,7 +164,7 @@ std::expected<std::string, AXError> readText(const ToolkitText& t) {
 }
 
 std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& t, std::string_view value,
-                                                   std::optional<ToolkitRange> ours) {
+                                                   const std::optional<OurSelection>& ours) {
     GErrorSlot countError;
     const gint selections = atspi_text_get_n_selections(t.text, countError.out());
     if (countError.failed())
@@ -285,23 +285,31 @@ AXError replaceRange(const ToolkitText& t, AtspiEditableText* editable, ToolkitR
     const auto length = insertionLength(t.toolkit, insert);
     if (!insert.empty() && !length)
         return AXError::attributeUnsupported;
+    // The new text goes in behind the old before the old goes: inserted
+    // text takes the format of the character before it, which is then the
+    // replaced text's own, not that of a bold word in front of it.
+    const int64_t inserted = toolkitLength(t.toolkit, insert);
+    if (!insert.empty()) {
+        GErrorSlot error;
+        const gboolean ok = atspi_editable_text_insert_text(
+            editable, toGint(range.end), insert.c_str(), toGint(*length), error.out());
+        if (AXError e = status(error, ok); e != AXError::success)
+            return e;
+    }
     if (range.end > range.start) {
         GErrorSlot error;
         const gboolean ok = atspi_editable_text_delete_text(editable, toGint(range.start),
                                                             toGint(range.end), error.out());
-        if (AXError e = status(error, ok); e != AXError::success)
+        if (AXError e = status(error, ok); e != AXError::success) {
+            // Never both texts: the new one goes out again.
+            GErrorSlot undoError;
+            atspi_editable_text_delete_text(editable, toGint(range.end),
+                                            toGint(range.end + inserted), undoError.out());
             return e;
-    }
-    if (!insert.empty()) {
-        GErrorSlot error;
-        const gboolean ok = atspi_editable_text_insert_text(
-            editable, toGint(range.start), insert.c_str(), toGint(*length), error.out());
-        if (AXError e = status(error, ok); e != AXError::success)
-            return e;
+        }
     }
     // The caret goes after the inserted text, as typing would leave it; the
     // text is in, so a toolkit that will not move it is no failure.
-    const int64_t inserted = toolkitLength(t.toolkit, insert);
     GErrorSlot caretError;
     atspi_text_set_caret_offset(t.text, toGint(range.start + inserted), caretError.out());
     return AXError::success;

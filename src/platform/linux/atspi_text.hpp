@@ -35,7 +35,7 @@ std::expected<std::string, AXError> readText(const ToolkitText& text);
 // The first selection, else the caret as an empty range; `value` is the
 // text just read, `ours` the selection last made in the object, if any.
 std::expected<ToolkitRange, AXError> readSelection(const ToolkitText& text, std::string_view value,
-                                                   std::optional<ToolkitRange> ours = {});
+                                                   const std::optional<OurSelection>& ours = {});
 // AT-SPI screen coordinates (top-left origin, y down), or window
 // coordinates where the toolkit answers no others; for an empty range the
 // caret bar before the offset. The zero rectangle when the application has
@@ -50,8 +50,9 @@ std::expected<Rect, AXError> rangeExtents(const ToolkitText& text, const std::st
 std::optional<Point> answeredWindowOffset(const ToolkitText& text, int64_t offset);
 
 AXError selectRange(const ToolkitText& text, ToolkitRange range);
-// Deletes `range` of `value` (the text just read) and inserts `insert` in
-// its place; refused where the toolkit's insert cannot be trusted.
+// Puts `insert` in place of `range`, inserted behind it before the range is
+// deleted, so that it takes the range's format; refused where the toolkit's
+// insert cannot be trusted.
 AXError replaceRange(const ToolkitText& text, AtspiEditableText* editable, ToolkitRange range,
                      const std::string& insert);
 // Refused when the current or the new text holds embedded objects, and

@@ -178,7 +178,7 @@ WriteRouteTrust writeRouteTrustOf(Toolkit toolkit) {
 
 ToolkitRange selectionFromReport(Toolkit toolkit, std::string_view value,
                                  std::optional<ToolkitRange> reported, int64_t caret,
-                                 std::optional<ToolkitRange> ours) {
+                                 const std::optional<OurSelection>& made) {
     const bool selected = reported && reported->end != reported->start;
     if (toolkit != Toolkit::chromium)
         return selected ? *reported : ToolkitRange{caret, caret};
@@ -190,6 +190,8 @@ ToolkitRange selectionFromReport(Toolkit toolkit, std::string_view value,
     const std::optional<ToolkitRange> undone =
         selected ? std::optional(ToolkitRange{undo(reported->start), undo(reported->end)})
                  : std::nullopt;
+    const std::optional<ToolkitRange> ours =
+        made && made->value == value ? std::optional(made->range) : std::nullopt;
     if (ours && ours->end > ours->start && (ours->end == caret || ours->start == caret) &&
         (!undone || *undone == *ours))
         return *ours;

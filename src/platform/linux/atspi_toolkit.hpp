@@ -90,10 +90,17 @@ ToolkitRange extentsQuery(Toolkit toolkit, std::string_view value, ToolkitRange 
 // offsets are right.
 // A selection that starts or ends inside a surrogate pair when read as UTF-16
 // units is reported empty: the selection made last (`ours`) is taken where
-// the caret, which is reported right, still agrees with it.
+// the caret, which is reported right, still agrees with it, and only while
+// the text is the one it was made in. Once a paste replaced it with text of
+// the same length, the caret after the paste sits where our selection
+// ended, and taking ours would keep a selection that is gone.
+struct OurSelection {
+    ToolkitRange range;
+    std::string value;  // the text it was made in
+};
 ToolkitRange selectionFromReport(Toolkit toolkit, std::string_view value,
                                  std::optional<ToolkitRange> reported, int64_t caret,
-                                 std::optional<ToolkitRange> ours);
+                                 const std::optional<OurSelection>& ours);
 
 // Whether the toolkit places objects on the screen. GTK 4 on X11 knows no
 // window positions: it answers window coordinates (for text only those)

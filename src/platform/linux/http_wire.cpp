@@ -124,7 +124,7 @@ bool HttpResponseReader::startBody() {
     if (chunked) {
         phase_ = Phase::chunkSize;
     } else if (length) {
-        if (*length > kMaxBodyBytes)
+        if (*length > maxBodyBytes_)
             return false;
         remaining_ = *length;
         phase_ = remaining_ == 0 ? Phase::done : Phase::fixed;
@@ -135,7 +135,7 @@ bool HttpResponseReader::startBody() {
 }
 
 bool HttpResponseReader::appendBody(std::string_view bytes) {
-    if (response_.body.size() + bytes.size() > kMaxBodyBytes)
+    if (response_.body.size() + bytes.size() > maxBodyBytes_)
         return false;
     response_.body.append(bytes);
     return true;
@@ -209,7 +209,7 @@ HttpResponseReader::State HttpResponseReader::advance() {
                 std::string_view line = pending().substr(0, end);
                 line = trimmed(line.substr(0, line.find(';')));
                 const auto size = number<std::size_t>(line, 16);
-                if (!size || *size > kMaxBodyBytes)
+                if (!size || *size > maxBodyBytes_)
                     return fail();
                 consume(end + 2);
                 remaining_ = *size;

@@ -6,6 +6,7 @@
 // path (merging "//") and silently sends a request again when the
 // connection drops, and the services need both to be seen as they are.
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -28,8 +29,13 @@ class HttpResponseReader {
     static constexpr std::size_t kMaxHeadBytes = 64 * 1024;
     static constexpr std::size_t kMaxBodyBytes = 32 * 1024 * 1024;
 
-    // An answer to HEAD has no body, whatever its length says.
-    explicit HttpResponseReader(bool answersHead) : answersHead_(answersHead) {}
+    // An answer to HEAD has no body, whatever its length says. A body longer
+    // than `maxBodyBytes` (0: kMaxBodyBytes) makes the answer malformed as
+    // soon as its length or its bytes say so.
+    explicit HttpResponseReader(bool answersHead, std::size_t maxBodyBytes = 0)
+        : answersHead_(answersHead),
+          maxBodyBytes_(maxBodyBytes == 0 ? kMaxBodyBytes : std::min(maxBodyBytes, kMaxBodyBytes)) {
+    }
 
     State feed(std::string_view bytes);
     // The peer closed the connection: complete only when the body runs to
@@ -50,6 +56,7 @@ class HttpResponseReader {
     std::size_t find(std::string_view pending, std::string_view terminator);
 
     bool answersHead_;
+    std::size_t maxBodyBytes_;
     bool receivedAnything_ = false;
     bool malformed_ = false;
     Phase phase_ = Phase::head;

@@ -47,6 +47,29 @@ Lookup lookup(const std::string& service, const std::string& account) {
     return Lookup{PasswordPtr(value), ErrorPtr(raw)};
 }
 
+struct ObjectDeleter {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+
+// Whether a call on the default collection will make the keyring ask the
+// user first: there is no default collection yet (storing creates one, and
+// gnome-keyring asks for its password), or it is locked (unlocking asks).
+bool defaultCollectionAsksFirst(bool missingAsks) {
+    GError* raw = nullptr;
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &raw);
+    ErrorPtr error(raw);
+    if (service == nullptr)
+        return false;
+    std::unique_ptr<SecretService, ObjectDeleter> owned(service);
+    SecretCollection* collection = secret_collection_for_alias_sync(
+        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &raw);
+    ErrorPtr aliasError(raw);
+    if (collection == nullptr)
+        return missingAsks && !aliasError;
+    std::unique_ptr<SecretCollection, ObjectDeleter> ownedCollection(collection);
+    return secret_collection_get_locked(collection) != FALSE;
+}
+
 std::expected<void, SecretStoreError> store(const std::string& service, const std::string& account,
                                             const std::string& value) {
     const std::string label = service + " " + account;
@@ -62,9 +85,23 @@ std::expected<void, SecretStoreError> store(const std::string& service, const st
 
 }  // namespace
 
+// Runs `call`, telling the prompt listener around it when the keyring will
+// ask the user first.
+template <typename Call>
+auto LibsecretSecretStore::aroundPrompt(bool missingAsks, Call call) const {
+    const bool asks = defaultCollectionAsksFirst(missingAsks);
+    if (asks)
+        prompting(true);
+    auto result = call();
+    if (asks)
+        prompting(false);
+    return result;
+}
+
 std::optional<std::string> LibsecretSecretStore::read(std::string_view service,
                                                       std::string_view account) {
-    auto found = lookup(std::string(service), std::string(account));
+    auto found =
+        aroundPrompt(false, [&] { return lookup(std::string(service), std::string(account)); });
     if (found.error || !found.value)
         return std::nullopt;
     return std::string(found.value.get());
@@ -74,13 +111,13 @@ std::expected<SecretUpdate, SecretStoreError> LibsecretSecretStore::update(std::
                                                                            std::string_view account,
                                                                            std::string_view value) {
     const std::string s(service), a(account);
-    auto found = lookup(s, a);
+    auto found = aroundPrompt(false, [&] { return lookup(s, a); });
     if (found.error)
         return std::unexpected(toError(found.error));
     if (!found.value)
         return SecretUpdate::notFound;
     // Storing under the same attributes replaces the item's secret.
-    if (auto stored = store(s, a, std::string(value)); !stored)
+    if (auto stored = aroundPrompt(true, [&] { return store(s, a, std::string(value)); }); !stored)
         return std::unexpected(stored.error());
     return SecretUpdate::updated;
 }
@@ -88,7 +125,9 @@ std::expected<SecretUpdate, SecretStoreError> LibsecretSecretStore::update(std::
 std::expected<void, SecretStoreError> LibsecretSecretStore::add(std::string_view service,
                                                                 std::string_view account,
                                                                 std::string_view value) {
-    return store(std::string(service), std::string(account), std::string(value));
+    return aroundPrompt(true, [&] {
+        return store(std::string(service), std::string(account), std::string(value));
+    });
 }
 
 void LibsecretSecretStore::remove(std::string_view service, std::string_view account) {

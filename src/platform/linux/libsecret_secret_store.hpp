@@ -17,6 +17,10 @@ class LibsecretSecretStore : public SecretStore {
     std::expected<void, SecretStoreError> add(std::string_view service, std::string_view account,
                                               std::string_view value) override;
     void remove(std::string_view service, std::string_view account) override;
+
+  private:
+    template <typename Call>
+    auto aroundPrompt(bool missingAsks, Call call) const;
 };
 
 }  // namespace mivo::linux_desktop

@@ -262,7 +262,7 @@ Cancel QtHttpTransport::send(HttpRequest request, Completion completion) {
         return handle;
     }
     flight->outgoing = QByteArray::fromStdString(*bytes);
-    flight->reader.emplace(request.method == "HEAD");
+    flight->reader.emplace(request.method == "HEAD", request.maxAnswerBytes);
     flight->socket =
         scheme == "https" ? std::make_unique<QSslSocket>() : std::make_unique<QTcpSocket>();
     impl_->watchTime(flight, request);

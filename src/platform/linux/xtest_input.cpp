@@ -66,6 +66,7 @@ XTestInput::XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
     xtest_ = XTestQueryExtension(x11_.display(), &eventBase, &errorBase, &major, &minor) != 0;
     if (!xtest_)
         log_.write("[Mivo] input: the X server has no XTest extension; synthetic input is off");
+    hold_ = std::make_unique<X11KeyboardHold>(x11_, scheduler_, log_);
     typing_ = std::make_unique<KeyTypingSequence>(
         static_cast<KeyStrokes&>(*this),
         xtest_ ? findSpareKeycodes() : std::vector<unsigned char>{}, scheduler_, log_);
@@ -80,6 +81,7 @@ XTestInput::~XTestInput() {
         XChangeKeyboardMapping(d, keycode, 2, none, 1);
     }
     typing_.reset();
+    hold_.reset();
     XFlush(d);
 }
 
@@ -117,6 +119,7 @@ bool XTestInput::remap(unsigned char keycode, unsigned long keysym) {
     Display* d = x11_.display();
     KeySym syms[2] = {keysym, keysym};
     XChangeKeyboardMapping(d, keycode, 2, syms, 1);
+    hold_->keymapChanged(keycode);
     // The new mapping must reach the server before the key that uses it.
     XSync(d, False);
     return true;

@@ -22,6 +22,7 @@
 #include "platform/cancel.hpp"
 #include "platform/input_events.hpp"
 #include "platform/linux/key_typing.hpp"
+#include "platform/linux/x11_keyboard_hold.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
@@ -48,6 +49,9 @@ class XTestInput : public InputEvents, private KeyStrokes {
     // An XIM server owns its selection, or an ibus or fcitx daemon holds
     // its name on the session bus.
     bool inputMethodRunning() override;
+
+    // The user's physical keyboards; ours (XTest) is never held.
+    KeyboardHold& keyboardHold() override { return *hold_; }
 
     // Whether the server has XTest (false: every post fails).
     bool available() const { return xtest_; }
@@ -78,6 +82,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
     bool xtest_ = false;
     int xiOpcode_ = -1;
     bool rawKeysSelected_ = false;
+    std::unique_ptr<X11KeyboardHold> hold_;
     std::unique_ptr<KeyTypingSequence> typing_;
     // The input method seen at the start of the text being queued.
     std::string inputMethod_;

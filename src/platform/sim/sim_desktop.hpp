@@ -144,10 +144,16 @@ class SimDesktop {
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);
     void select(SimId id, Utf16Range range);
-    // Keyboard input into the focused field of the frontmost application,
-    // through the same synthetic events the services post.
+    // The user's keys into the focused field of the frontmost application,
+    // through the same synthetic events the services post; they wait while
+    // the keyboard is held.
     void typeText(std::string_view text);
     void pressDelete();
+    // The user's Ctrl+Z, held like any other key of the user's: the field's
+    // last step in its undo history comes back. Characters typed one after
+    // another are one step, as editors keep them; every other edit (a
+    // paste, a write, a whole value) is one.
+    void pressUndo();
 
     // --- Looking -------------------------------------------------------
     AXElement element(SimId id) const;
@@ -168,7 +174,14 @@ class SimDesktop {
     friend class SimInput;
 
     struct TextModel {
+        struct Snapshot {
+            std::string value;
+            Utf16Range selection;
+        };
         SimText text;
+        std::vector<Snapshot> undoHistory;
+        // Typing goes on in the step it opened until something else happens.
+        bool typingStepOpen = false;
         MonospaceLayout layout;
         bool editable = true;
         bool fragmentBacked = false;
@@ -224,8 +237,10 @@ class SimDesktop {
     std::optional<SimId> focusedEditableField() const;
     std::optional<SimId> editableFieldAt(Point point) const;
 
-    // Every content change of a field goes through here.
-    void changeText(SimId id, const std::function<void(SimText&)>& edit);
+    // Every content change of a field goes through here; `typed` edits join
+    // the typing step that is open.
+    void changeText(SimId id, const std::function<void(SimText&)>& edit, bool typed = false);
+    void undo(SimId id);
     void changeSelection(SimId id, Utf16Range range);
     void syncLineNodes(SimId id);
     void notify(SimId element, std::string_view notification);

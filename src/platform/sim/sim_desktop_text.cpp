@@ -23,14 +23,19 @@ void SimDesktop::typeText(std::string_view typed) {
         KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
         KeyEvent up = down;
         up.keyDown = false;
-        input_->postKeyEvent(down);
-        input_->postKeyEvent(up);
+        input_->userKeyEvent(down);
+        input_->userKeyEvent(up);
     }
 }
 
 void SimDesktop::pressDelete() {
-    input_->postKeyEvent(KeyEvent{kKeyCodeDelete, true, 0, {}});
-    input_->postKeyEvent(KeyEvent{kKeyCodeDelete, false, 0, {}});
+    input_->userKeyEvent(KeyEvent{kKeyCodeDelete, true, 0, {}});
+    input_->userKeyEvent(KeyEvent{kKeyCodeDelete, false, 0, {}});
+}
+
+void SimDesktop::pressUndo() {
+    input_->userKeyEvent(KeyEvent{kSimKeyCodeZ, true, kEventFlagCommand, {}});
+    input_->userKeyEvent(KeyEvent{kSimKeyCodeZ, false, kEventFlagCommand, {}});
 }
 
 std::string SimDesktop::text(SimId id) const {
@@ -79,11 +84,29 @@ MonospaceLayout SimDesktop::lineLayout(const Node& line) const {
     return layout;
 }
 
-void SimDesktop::changeText(SimId id, const std::function<void(SimText&)>& edit) {
+void SimDesktop::changeText(SimId id, const std::function<void(SimText&)>& edit, bool typed) {
     TextModel* m = textModel(id);
     if (m == nullptr)
         return;
+    const TextModel::Snapshot before{m->text.value(), m->text.selection()};
     edit(m->text);
+    if (m->text.value() != before.value && !(typed && m->typingStepOpen))
+        m->undoHistory.push_back(before);
+    m->typingStepOpen = typed;
+    syncLineNodes(id);
+    notify(id, kAXValueChangedNotification);
+    notify(id, kAXSelectedTextChangedNotification);
+}
+
+void SimDesktop::undo(SimId id) {
+    TextModel* m = textModel(id);
+    if (m == nullptr || m->undoHistory.empty())
+        return;
+    const TextModel::Snapshot step = std::move(m->undoHistory.back());
+    m->undoHistory.pop_back();
+    m->typingStepOpen = false;
+    m->text.setValue(step.value);
+    m->text.setSelection(step.selection);
     syncLineNodes(id);
     notify(id, kAXValueChangedNotification);
     notify(id, kAXSelectedTextChangedNotification);
@@ -91,7 +114,11 @@ void SimDesktop::changeText(SimId id, const std::function<void(SimText&)>& edit)
 
 void SimDesktop::changeSelection(SimId id, Utf16Range range) {
     TextModel* m = textModel(id);
-    if (m != nullptr && m->text.setSelection(range))
+    if (m == nullptr)
+        return;
+    // A caret moved elsewhere ends the typing step, as in editors.
+    m->typingStepOpen = false;
+    if (m->text.setSelection(range))
         notify(id, kAXSelectedTextChangedNotification);
 }
 

@@ -22,6 +22,10 @@ class SimKeyDownMonitor : public KeyDownMonitor {
 
 }  // namespace
 
+SimInput::SimInput(SimDesktop& desktop)
+    : desktop_(desktop),
+      hold_(desktop.clock(), [this](const KeyEvent& event) { postKeyEvent(event); }) {}
+
 bool SimInput::postKeyEvent(const KeyEvent& event) {
     if (postingFails_)
         return false;
@@ -51,12 +55,15 @@ bool SimInput::postKeyEvent(const KeyEvent& event) {
             });
         } else
             paste(*field);
+    } else if (event.keyCode == kSimKeyCodeZ && (event.flags & kEventFlagCommand) != 0) {
+        desktop_.undo(*field);
     } else if (event.keyCode == kKeyCodeDelete) {
         desktop_.changeText(*field, [](SimText& t) { t.deleteBackward(); });
     } else if (!event.unicodeString.empty() && !quirk.ignoresTyping) {
         const std::string typed = text::fromUtf16(event.unicodeString);
         desktop_.changeText(
-            *field, [&](SimText& t) { t.replaceSelection(typed, quirk.leavesTailCharacters); });
+            *field, [&](SimText& t) { t.replaceSelection(typed, quirk.leavesTailCharacters); },
+            true);
     }
     return true;
 }

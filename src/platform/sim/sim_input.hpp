@@ -9,20 +9,29 @@
 #include <vector>
 
 #include "platform/input_events.hpp"
+#include "platform/sim/sim_keyboard_hold.hpp"
 
 namespace mivo::sim {
 
 class SimDesktop;
 using SimId = uint64_t;
 
+// The key of Z, which the services never post: only the user's Ctrl+Z.
+inline constexpr uint16_t kSimKeyCodeZ = 6;
+
 class SimInput : public InputEvents {
   public:
-    explicit SimInput(SimDesktop& desktop) : desktop_(desktop) {}
+    explicit SimInput(SimDesktop& desktop);
 
     bool postKeyEvent(const KeyEvent& event) override;
     bool postMouseEvent(const MouseEvent& event) override;
     std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
         KeyDownHandler handler) override;
+
+    SimKeyboardHold& keyboardHold() override { return hold_; }
+    // A key the user presses on the keyboard: held while the keyboard is
+    // held, else posted like any other.
+    void userKeyEvent(const KeyEvent& event) { hold_.userKey(event); }
 
     // Every event posted, in order.
     const std::vector<KeyEvent>& keyEvents() const { return keyEvents_; }
@@ -61,6 +70,7 @@ class SimInput : public InputEvents {
     std::vector<KeyEvent> keyEvents_;
     std::vector<MouseEvent> mouseEvents_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
+    SimKeyboardHold hold_;
     bool postingFails_ = false;
     bool inputMethodRunning_ = true;
     std::size_t inputMethodQueries_ = 0;

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
+#include <future>
+#include <string>
 
 #include "account/auth_session_manager.hpp"
 #include "browser_stand_in.hpp"
@@ -91,33 +93,71 @@ TEST(StuckSecretServiceTest, RestoreGivesUpAfterTheBound) {
     EXPECT_TRUE(stub.requests().empty());
 }
 
-// gnome-keyring with no login collection: the sign-in still works for this
-// run, and the user hears once that it will not be remembered.
-TEST(NoLoginKeyringTest, SignInWorksForThisRunAndTheUserIsToldOnce) {
+// The user's answer to gnome-keyring's "Choose password for new keyring"
+// prompt on the test's display, given as soon as the prompt shows: keys for
+// xdotool ("Escape" dismisses it; a password twice creates the keyring).
+// Runs beside the event loop, which must keep turning meanwhile.
+std::future<int> answerKeyringPrompt(std::string xdotoolArguments) {
+    return std::async(std::launch::async, [arguments = std::move(xdotoolArguments)] {
+        const std::string find =
+            "timeout 60 xdotool search --sync --onlyvisible --classname gcr-prompter | head -n 1";
+        const std::string command = "w=$(" + find + ") && [ -n \"$w\" ] && sleep 0.3 && " +
+                                    "xdotool windowfocus --sync \"$w\" " + arguments;
+        return std::system(command.c_str());
+    });
+}
+
+// A sign-in against gnome-keyring with no login collection: the keyring asks
+// the user for a new keyring's password on the display.
+class NoLoginKeyringTest : public ::testing::Test {
+  protected:
+    void signIn() {
+        session.startSignIn([&](auto r) { result = r; });
+        ASSERT_TRUE(testing::runEventLoopUntil([&] { return result.has_value(); }, 30));
+        ASSERT_TRUE(result->has_value()) << result->error().errorDescription();
+        EXPECT_EQ(session.state().kind, State::Kind::signedIn);
+    }
+    void requireDisplay() {
+        if (std::getenv("DISPLAY") == nullptr)
+            GTEST_SKIP() << "the keyring's prompt needs a display";
+    }
+
     testing::StubProcess stub;
     linux_desktop::QtHttpTransport transport;
-    MivoAPIClient client(transport, stub.baseURL());
-    auto secrets = std::make_shared<linux_desktop::LibsecretSecretStore>();
+    MivoAPIClient client{transport, stub.baseURL()};
+    std::shared_ptr<linux_desktop::LibsecretSecretStore> secrets =
+        std::make_shared<linux_desktop::LibsecretSecretStore>();
     sim::CapturedLog log;
     linux_desktop::QtScheduler scheduler;
-    KeychainStore keychain(
+    KeychainStore keychain{
         "com.mivo.auth", secrets, log,
-        KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(), .scheduler = &scheduler});
+        KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(), .scheduler = &scheduler}};
+    testing::BrowserStandIn browser{transport};
+    AuthSessionManager session{client,
+                               keychain,
+                               scheduler,
+                               browser,
+                               linux_desktop::qtMainLoopPost(),
+                               AuthSessionManager::Options{.callbackPort = 0}};
+    std::optional<AuthSessionManager::SignInResult> result;
+};
+
+// The user dismisses the prompt: the sign-in still works for this run, and
+// the user hears once that it will not be remembered, only after the prompt
+// is gone, however long it stayed.
+TEST_F(NoLoginKeyringTest, SignInWorksForThisRunAndTheUserIsToldOnce) {
+    requireDisplay();
     int told = 0;
     keychain.onNotRemembered = [&] { ++told; };
-    testing::BrowserStandIn browser(transport);
-    AuthSessionManager session(client, keychain, scheduler, browser,
-                               linux_desktop::qtMainLoopPost(),
-                               AuthSessionManager::Options{.callbackPort = 0});
-
-    std::optional<AuthSessionManager::SignInResult> result;
-    session.startSignIn([&](auto r) { result = r; });
-    ASSERT_TRUE(testing::runEventLoopUntil([&] { return result.has_value(); }, 30));
-    ASSERT_TRUE(result->has_value()) << result->error().errorDescription();
-    EXPECT_EQ(session.state().kind, State::Kind::signedIn);
+    signIn();
+    // Longer than the keyring's bound: nobody is told over the prompt.
+    testing::runEventLoopFor(KeychainStore::kSecretServiceBoundSeconds + 1);
+    EXPECT_EQ(told, 0) << "told while the keyring's prompt was open";
+    auto dismissed = answerKeyringPrompt("key Escape");
 
     ASSERT_TRUE(testing::runEventLoopUntil([&] { return told > 0; }, 30))
         << "the user was never told";
+    EXPECT_EQ(dismissed.get(), 0);
     testing::runEventLoopFor(0.5);
     EXPECT_EQ(told, 1);
     EXPECT_FALSE(keychain.remembers());
@@ -125,6 +165,32 @@ TEST(NoLoginKeyringTest, SignInWorksForThisRunAndTheUserIsToldOnce) {
     session.validAccessToken([&](auto t) { token = t; });
     ASSERT_TRUE(testing::runEventLoopUntil([&] { return token.has_value(); }));
     EXPECT_EQ(token->value_or("(none)"), session.accessToken());
+}
+
+// The user creates the keyring, after the bound: every value of the sign-in
+// is saved in it, and nobody is told otherwise.
+TEST_F(NoLoginKeyringTest, TheSignInIsSavedOnceTheUserCreatesTheKeyring) {
+    requireDisplay();
+    int told = 0;
+    keychain.onNotRemembered = [&] { ++told; };
+    signIn();
+    testing::runEventLoopFor(KeychainStore::kSecretServiceBoundSeconds + 1);
+    auto created = answerKeyringPrompt(
+        "type --delay 20 mivo-new && xdotool key Tab type --delay 20 mivo-new && "
+        "xdotool key Return");
+    ASSERT_TRUE(testing::runEventLoopUntil(
+        [&] {
+            return created.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
+                   keychain.callsUnderWay() == 0;
+        },
+        60));
+    EXPECT_EQ(created.get(), 0);
+    testing::runEventLoopFor(0.5);
+    EXPECT_EQ(told, 0);
+    EXPECT_TRUE(keychain.remembers());
+    for (const char* key : KeychainStore::kSessionKeys)
+        EXPECT_EQ(secrets->read("com.mivo.auth", key), keychain.get(key)) << key;
+    EXPECT_EQ(secrets->read("com.mivo.auth", "access_token"), session.accessToken());
 }
 
 }  // namespace

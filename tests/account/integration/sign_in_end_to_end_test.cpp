@@ -4,6 +4,9 @@
 
 #include <gmock/gmock.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "account/auth_session_manager.hpp"
 #include "browser_stand_in.hpp"
 #include "event_loop_wait.hpp"
@@ -76,6 +79,63 @@ TEST(SignInEndToEndTest, TheBrowserSignInEndsWithTheTokensInTheKeyring) {
          {"access_token", "refresh_token", "access_token_expires_at", "user_id", "user_email"})
         EXPECT_EQ(secrets.read("com.mivo.auth", key), std::nullopt) << key;
     EXPECT_TRUE(log.lines().empty());
+}
+
+// scripts/run.sh starts a new stand-in (on a new port) for every run of
+// Mivo, keeping its accounts in the user's state folder: the sign-in of one
+// run is still good in the next, and the keyring keeps it. A stand-in that
+// forgot the account refuses the refresh, and that still signs out.
+TEST(SignInEndToEndTest, TheSignInSurvivesTheNextRunOfTheStandIn) {
+    std::string folder = (std::filesystem::temp_directory_path() / "mivo-state.XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::string book = folder + "/mivo/api-stub/accounts.json";
+    linux_desktop::QtHttpTransport transport;
+    linux_desktop::LibsecretSecretStore secrets;
+    sim::CapturedLog log;
+    KeychainStore keychain("com.mivo.auth", secrets, log);
+    linux_desktop::QtScheduler scheduler;
+    testing::BrowserStandIn browser(transport);
+    {
+        testing::StubProcess firstRun({"--accounts-file", book});
+        MivoAPIClient client(transport, firstRun.baseURL());
+        AuthSessionManager session(client, keychain, scheduler, browser,
+                                   linux_desktop::qtMainLoopPost(),
+                                   AuthSessionManager::Options{.callbackPort = 0});
+        std::optional<AuthSessionManager::SignInResult> result;
+        session.startSignIn([&](auto r) { result = r; });
+        ASSERT_TRUE(testing::runEventLoopUntil([&] { return result.has_value(); }, 30));
+        ASSERT_TRUE(result->has_value()) << result->error().errorDescription();
+    }
+    const auto signedInToken = secrets.read("com.mivo.auth", "access_token");
+    ASSERT_TRUE(signedInToken.has_value());
+
+    struct Run {
+        const char* what;
+        std::vector<std::string> options;
+        State::Kind after;
+    };
+    const Run runs[] = {
+        {"the next run", {"--accounts-file", book}, State::Kind::signedIn},
+        {"the run after", {"--accounts-file", book}, State::Kind::signedIn},
+        {"a stand-in without the book", {}, State::Kind::signedOut},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
+        testing::StubProcess stub(run.options);
+        MivoAPIClient client(transport, stub.baseURL());
+        AuthSessionManager session(client, keychain, scheduler, browser,
+                                   linux_desktop::qtMainLoopPost(),
+                                   AuthSessionManager::Options{.callbackPort = 0});
+        bool restored = false;
+        session.restoreSession([&] { restored = true; });
+        ASSERT_TRUE(testing::runEventLoopUntil([&] { return restored; }, 30));
+        EXPECT_EQ(session.state().kind, run.after);
+        EXPECT_EQ(secrets.read("com.mivo.auth", "access_token").has_value(),
+                  run.after == State::Kind::signedIn);
+        // The stand-in was asked, not only the keyring.
+        EXPECT_EQ(stub.requestsTo("/v1/me").size(), 1u);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "user_keyboard.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -231,8 +235,10 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
         return v ? v->asRect() : std::nullopt;
     }
 
-    // Applies 晴れ → 雨 through the monitor's ladder; the text it reports.
-    std::optional<std::string> correct(const AXElement& target, TextRange range) {
+    // Applies 晴れ → `suggestion` through the monitor's ladder; the text it
+    // reports.
+    std::optional<std::string> correct(const AXElement& target, TextRange range,
+                                       const std::string& suggestion = "雨") {
         AccessibilityMonitor monitor(session_->ports());
         std::optional<std::string> replaced;
         monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
@@ -247,7 +253,7 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
         issue.id = "issue-1";
         issue.range = range;
         issue.original = "晴れ";
-        issue.suggestion = "雨";
+        issue.suggestion = suggestion;
         monitor.applyReplacement(issue);
         waitUntil([&] { return replaced.has_value(); }, 10);
         monitor.stop();
@@ -351,6 +357,107 @@ TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
         5));
     typeText("よ");
     EXPECT_TRUE(waitForValue(write, kRained + "よ")) << value(write).value_or("<nothing>");
+}
+
+TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
+    // The user takes the pasted correction back 0.3 s after Apply, before
+    // Mivo has looked at the field: the original stays.
+    const AXElement target = focus("undo");
+    ASSERT_EQ(ax().setAttributeValue(target, kAXSelectedTextRangeAttribute,
+                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
+              AXError::success);
+    AccessibilityMonitor monitor(session_->ports());
+    monitor.start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return monitor.observedElement() && *monitor.observedElement() == target; }, 10));
+    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
+    // it takes back another step (keys held during the write are not here).
+    const auto applied = std::chrono::steady_clock::now();
+    waitUntil([] { return false; }, 0.3);
+    waitForValue(target, kRained, 2);
+    const double undoAt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
+    const std::string beforeUndo = value(target).value_or("<nothing>");
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    waitUntil([] { return false; }, 3);
+    EXPECT_EQ(value(target), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
+    EXPECT_FALSE(session_->log().contains("retrying with"));
+    monitor.stop();
+}
+
+TEST_P(BrowserDesktopTest, AfterACorrectionOfTheSameLengthTypingGoesOnAtTheEnd) {
+    // 晴れ → 曇り: the caret the paste leaves is where our selection ended,
+    // in a textarea and in a contenteditable.
+    const std::string clouded = "\U0001F600\U00020BB7今日は曇りです。";
+    for (const char* label : {"same", "richcaret"}) {
+        SCOPED_TRACE(label);
+        const AXElement write = focus(label);
+        ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
+                                         AXValue(Utf16Range{text::utf16Length(kText), 0})),
+                  AXError::success);
+        EXPECT_EQ(correct(write, TextRange{5, 7}, "曇り"), clouded);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return readRange(ax(), write, kAXSelectedTextRangeAttribute) ==
+                       Utf16Range{text::utf16Length(clouded), 0};
+            },
+            5))
+            << toString(readRange(ax(), write, kAXSelectedTextRangeAttribute)
+                            .value_or(Utf16Range{-1, -1}));
+        typeText("よ");
+        EXPECT_TRUE(waitForValue(write, clouded + "よ")) << value(write).value_or("<nothing>");
+    }
+}
+
+TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionGoesIn) {
+    std::string why;
+    auto hands = UserKeyboard::open(why);
+    ASSERT_NE(hands, nullptr) << why;
+    const AXElement write = focus("hands");
+    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
+                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
+              AXError::success);
+    AccessibilityMonitor monitor(session_->ports());
+    monitor.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return monitor.observedElement().has_value() && *monitor.observedElement() == write;
+        },
+        10));
+    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    session_->log().clear();
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    const auto applied = std::chrono::steady_clock::now();
+    monitor.applyReplacement(issue);
+    // The user types on 0.2 s after Apply, while the paste is on its way.
+    waitUntil(
+        [&] {
+            return std::chrono::steady_clock::now() - applied >= std::chrono::milliseconds(200);
+        },
+        2);
+    ASSERT_TRUE(hands->type("abc"));
+    // A browser waiting for our clipboard answers no call: only our loop
+    // turns until the paste is through, as the monitor's own would.
+    const auto guard = PasteboardGuard::of(pasteboard());
+    waitUntil([&] { return !guard->isHolding(); }, 8);
+    EXPECT_TRUE(waitForValue(write, kRained + "abc", 8)) << value(write).value_or("<nothing>");
+    for (const auto& line : session_->log().lines()) {
+        if (line.find("input:") != std::string::npos ||
+            line.find("applyReplacement") != std::string::npos)
+            std::cout << "    " << line << "\n";
+    }
+    monitor.stop();
 }
 
 TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {

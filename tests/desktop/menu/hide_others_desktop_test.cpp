@@ -95,8 +95,8 @@ class HideOthersDesktopTest : public DesktopTest {
 
         windows = std::make_unique<linux_desktop::X11TopLevelWindows>(session_->desktop().x11());
         others = std::make_unique<OtherApplications>(*windows, static_cast<Pid>(::getpid()));
-        menu.onHideOthers = [this] { others->hideOthers(); };
-        menu.onShowAll = [this] { others->showAll(); };
+        menu.model().onHideOthers = [this] { others->hideOthers(); };
+        menu.model().onShowAll = [this] { others->showAll(); };
         menu.install();
         mivoWindow.setWindowTitle("Mivo Settings");
         mivoWindow.resize(400, 300);
@@ -112,11 +112,7 @@ class HideOthersDesktopTest : public DesktopTest {
     }
 
     void showAll() {
-        QAction* showAll = nullptr;
-        for (QAction* action : menu.actions()) {
-            if (action->objectName() == "showAll")
-                showAll = action;
-        }
+        QAction* showAll = menu.action(MenuCommand::showAll);
         ASSERT_NE(showAll, nullptr);
         showAll->trigger();
     }

@@ -1,7 +1,10 @@
 // Mivo's alerts under a real window manager: opened while another program's
-// window is active (the browser after a sign-in), an alert must come up in
-// front of it with the focus, not mapped underneath, and be wide enough that
-// its whole title shows in the title bar.
+// window is active (the browser after a sign-in, an editor), an alert must
+// come up in front of it with the focus, not mapped underneath, as Mivo's
+// own window: not transient for the other program's window (openbox would
+// show that program's icon and group it with that program), with Mivo's
+// icon, and wide enough that its whole title shows in the title bar. Over a
+// window of Mivo's it stays with that window.
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -52,6 +55,13 @@ class AlertDesktopTest : public DesktopTest {
         return parent;
     }
 
+    // Whether the window names an icon of its own (_NET_WM_ICON).
+    bool hasIcon(Window window) {
+        const auto icon = linux_desktop::cardinalProperty(
+            display(), window, XInternAtom(display(), "_NET_WM_ICON", False), XA_CARDINAL);
+        return icon && icon->size() > 2;
+    }
+
     // The managed window's width with the window manager's frame.
     int framedWidth(Window window) {
         const auto extents = linux_desktop::cardinalProperty(
@@ -71,7 +81,6 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
     ASSERT_TRUE(editorWindow.has_value());
 
     QtAlerts alerts;
-    alerts.activeWindow = [this] { return session_->desktop().workspace().activeWindow(); };
     const std::string title = "Updates Come with Your Package";
     alerts.show({.title = title, .message = "Short.", .buttons = {"OK"}}, {});
 
@@ -86,7 +95,10 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
         },
         5));
     const Window alertWindow = box->winId();
-    EXPECT_EQ(transientFor(alertWindow), *editorWindow);
+    // Not the other program's dialog: not transient for its window, and
+    // with an icon of its own.
+    EXPECT_NE(transientFor(alertWindow), *editorWindow);
+    EXPECT_TRUE(hasIcon(alertWindow)) << "the alert carries no icon of its own";
     // The window manager keeps it above the other program's window and
     // gives it the focus.
     EXPECT_TRUE(
@@ -106,6 +118,32 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
     font.setBold(true);
     EXPECT_GE(framedWidth(alertWindow),
               QFontMetrics(font).horizontalAdvance(QString::fromStdString(title)) + 120);
+}
+
+TEST_F(AlertDesktopTest, AnAlertOverAWindowOfMivosStaysWithIt) {
+    QWidget ours;
+    ours.setWindowTitle("Mivo Settings");
+    ours.resize(400, 300);
+    ours.show();
+    ours.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return ours.isActiveWindow(); }, 10));
+
+    QtAlerts alerts;
+    alerts.show({.title = "Shortcut Unavailable", .message = "Short.", .buttons = {"OK"}}, {});
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == "mivoAlert" && w->isVisible())
+                    box = qobject_cast<QMessageBox*>(w);
+            }
+            return box != nullptr;
+        },
+        5));
+    EXPECT_EQ(transientFor(box->winId()), ours.winId());
+    EXPECT_TRUE(waitUntil(
+        [&] { return session_->desktop().workspace().activeWindow() == box->winId(); }, 5))
+        << "the alert did not take the focus";
 }
 
 }  // namespace

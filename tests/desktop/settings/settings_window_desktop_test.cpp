@@ -32,6 +32,7 @@ class IdleUpdates : public UpdatePreferences {
     std::optional<Date> lastUpdateCheckDate() const override { return std::nullopt; }
     void checkForUpdates() override {}
     bool hasUpdateFeed() const override { return false; }
+    InstallKind installKind() const override { return InstallKind::package; }
 };
 
 // One run of Mivo as far as the settings window goes: the defaults read

@@ -6,8 +6,10 @@
 // retyped never written elsewhere, a paste whose target fetches the
 // clipboard late, and a password that is never read.
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "user_keyboard.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -208,6 +211,93 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     // One Ctrl+Z takes back the correction alone: never an emptied field.
     ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
     EXPECT_TRUE(waitForValue(view, kText, 3)) << value(view).value_or("<nothing>");
+}
+
+TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
+    // The user takes the correction back 0.3 s after Apply, before Mivo has
+    // looked at the field: the original stays.
+    auto editor = start({.viewText = kText, .undo = true});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    AccessibilityMonitor monitor(session_->ports());
+    ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                           AXValue(Utf16Range{text::utf16Length(kText), 0}));
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    monitor.applyReplacement(issue);
+    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
+    // it takes back another step (keys held during the write are not here).
+    const auto applied = std::chrono::steady_clock::now();
+    waitUntil([] { return false; }, 0.3);
+    waitForValue(view, kRained, 2);
+    const double undoAt =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
+    const std::string beforeUndo = value(view).value_or("<nothing>");
+    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
+    waitUntil([] { return false; }, 3);
+    EXPECT_EQ(value(view), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
+    EXPECT_FALSE(session_->log().contains("retrying with"));
+    monitor.stop();
+}
+
+TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionGoesIn) {
+    // The user types on at once: while our selection of 晴れ stands, while
+    // the paste is on its way, and just after it.
+    std::string why;
+    auto hands = UserKeyboard::open(why);
+    ASSERT_NE(hands, nullptr) << why;
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    for (const double after : {0.05, 0.2, 0.4}) {
+        SCOPED_TRACE(after);
+        // The checked text again, the caret at its end.
+        const std::string before = value(view).value_or("");
+        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                                         AXValue(Utf16Range{0, text::utf16Length(before)})),
+                  AXError::success);
+        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextAttribute, AXValue(kText)),
+                  AXError::success);
+        ASSERT_TRUE(waitForValue(view, kText));
+        ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
+                               AXValue(Utf16Range{text::utf16Length(kText), 0}));
+        AccessibilityMonitor monitor(session_->ports());
+        monitor.start();
+        ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
+        monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+        session_->log().clear();
+        CorrectionIssue issue;
+        issue.id = "issue-1";
+        issue.range = TextRange{5, 7};
+        issue.original = "晴れ";
+        issue.suggestion = "雨";
+        const auto applied = std::chrono::steady_clock::now();
+        monitor.applyReplacement(issue);
+        waitUntil(
+            [&] {
+                return std::chrono::steady_clock::now() - applied >=
+                       std::chrono::duration<double>(after);
+            },
+            after + 1);
+        ASSERT_TRUE(hands->type("abc"));
+        // A toolkit waiting for our clipboard answers no call: only our loop
+        // turns until the paste is through, as the monitor's own would.
+        const auto guard = PasteboardGuard::of(pasteboard());
+        waitUntil([&] { return !guard->isHolding(); }, 5);
+        EXPECT_TRUE(waitForValue(view, kRained + "abc", 5)) << value(view).value_or("<nothing>");
+        for (const auto& line : session_->log().lines()) {
+            if (line.find("input:") != std::string::npos ||
+                line.find("applyReplacement") != std::string::npos)
+                std::cout << "    " << line << "\n";
+        }
+        monitor.stop();
+    }
 }
 
 TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {

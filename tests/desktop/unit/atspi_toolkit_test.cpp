@@ -77,22 +77,30 @@ TEST(AtspiToolkit, ChromiumsReportedSelectionIsConvertedBack) {
     struct Row {
         std::optional<ToolkitRange> reported;
         int64_t caret;
-        std::optional<ToolkitRange> ours;
+        std::optional<OurSelection> ours;
         ToolkitRange expected;
     };
     const std::vector<Row> rows = {
         {ToolkitRange{5, 7}, 9, std::nullopt, {7, 9}},
         {ToolkitRange{3, 5}, 7, std::nullopt, {5, 7}},
-        {ToolkitRange{3, 5}, 7, ToolkitRange{5, 7}, {5, 7}},
-        {ToolkitRange{0, 0}, 1, ToolkitRange{0, 1}, {0, 1}},
+        {ToolkitRange{3, 5}, 7, OurSelection{{5, 7}, text}, {5, 7}},
+        {ToolkitRange{0, 0}, 1, OurSelection{{0, 1}, text}, {0, 1}},
         // The user moved on: the caret no longer agrees with ours.
-        {ToolkitRange{0, 0}, 4, ToolkitRange{0, 1}, {4, 4}},
+        {ToolkitRange{0, 0}, 4, OurSelection{{0, 1}, text}, {4, 4}},
         {std::nullopt, 3, std::nullopt, {3, 3}},
     };
     for (const auto& row : rows)
         EXPECT_EQ(selectionFromReport(Toolkit::chromium, text, row.reported, row.caret, row.ours),
                   row.expected)
             << row.caret;
+    // Our paste replaced the selection with as many characters: the caret
+    // after it is where our selection ended, but the selection is gone
+    // with the text it was made in.
+    const OurSelection de{{2, 3}, "東京で住んでいます。"};
+    EXPECT_EQ(selectionFromReport(Toolkit::chromium, "東京に住んでいます。", std::nullopt, 3, de),
+              (ToolkitRange{3, 3}));
+    EXPECT_EQ(selectionFromReport(Toolkit::chromium, "東京で住んでいます。", std::nullopt, 3, de),
+              (ToolkitRange{2, 3}));
     // Without characters outside the BMP the two conversions agree.
     EXPECT_EQ(selectionFromReport(Toolkit::chromium, "今日は晴れ", ToolkitRange{3, 5}, 5, {}),
               (ToolkitRange{3, 5}));

@@ -160,8 +160,7 @@ TEST(TonePanelWindowPlacement, GrowingAboveTheAnchorKeepsTheBottomEdge) {
     ToneStateBox box;
     TonePanelWindow window(new TonePanelView("文", box, {}));
     const std::vector<Screen> screens{{{0, 0, 1440, 900}, {0, 0, 1440, 900}}};
-    const Rect primary{0, 0, 1440, 900};
-    window.position(Rect{500, 100, 100, 20}, screens, primary);  // no room below
+    window.position(Rect{500, 100, 100, 20}, screens);  // no room below
     ASSERT_EQ(window.side(), PanelSide::above);
     const Rect before = window.globalFrame();
     EXPECT_EQ(before.minY(), 126);

@@ -7,7 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
+
+#include "token_digest.hpp"
 
 extern char** environ;
 
@@ -35,7 +41,13 @@ std::string readFirstLine(int fd, int timeoutMs) {
 }  // namespace
 
 StubProcess::StubProcess(std::vector<std::string> options) {
-    std::vector<std::string> args{MIVO_API_STUB_PATH, "--port", "0"};
+    std::string folder = (std::filesystem::temp_directory_path() / "mivo-stub.XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr)
+        throw std::runtime_error("cannot make a folder for the stub's secret");
+    folder_ = folder;
+    const std::string secretFile = folder_ + "/control-secret";
+    std::vector<std::string> args{MIVO_API_STUB_PATH, "--port", "0", "--control-secret-file",
+                                  secretFile};
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (auto& a : args)
@@ -54,6 +66,7 @@ StubProcess::StubProcess(std::vector<std::string> options) {
     close(out[1]);
     if (spawned != 0) {
         close(out[0]);
+        std::filesystem::remove_all(folder_);
         throw std::runtime_error("cannot start " + args[0]);
     }
     try {
@@ -62,9 +75,15 @@ StubProcess::StubProcess(std::vector<std::string> options) {
         close(out[0]);
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
+        std::filesystem::remove_all(folder_);
         throw;
     }
     close(out[0]);
+    // The stub writes its secret before it prints its port.
+    std::ifstream in(secretFile);
+    std::ostringstream text;
+    text << in.rdbuf();
+    secret_ = text.str();
 }
 
 StubProcess::~StubProcess() {
@@ -72,6 +91,12 @@ StubProcess::~StubProcess() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string StubProcess::inLog(const std::string& token) {
+    return stub::loggedToken(token);
 }
 
 std::string StubProcess::baseURL() const {
@@ -81,10 +106,25 @@ std::string StubProcess::baseURL() const {
 std::optional<StubReply> StubProcess::send(
     const std::string& method, const std::string& path, const std::string& body,
     const std::map<std::string, std::string>& headers) const {
+    return request(method, path, body, headers, true);
+}
+
+std::optional<StubReply> StubProcess::sendAsStranger(
+    const std::string& method, const std::string& path, const std::string& body,
+    const std::map<std::string, std::string>& headers) const {
+    return request(method, path, body, headers, false);
+}
+
+std::optional<StubReply> StubProcess::request(const std::string& method, const std::string& path,
+                                              const std::string& body,
+                                              const std::map<std::string, std::string>& headers,
+                                              bool withSecret) const {
     httplib::Client client("127.0.0.1", port_);
     client.set_connection_timeout(5);
     client.set_read_timeout(30);
     httplib::Headers h;
+    if (withSecret)
+        h.emplace("X-Mivo-Stub-Secret", secret_);
     for (const auto& [name, value] : headers)
         h.emplace(name, value);
     const std::string contentType =

@@ -1,8 +1,9 @@
 #pragma once
 
-// One mivo-api-stub process for a test: started on a free loopback port,
-// stopped when the object goes. Tests steer it through its /dev/ endpoints
-// and read its request log there.
+// One mivo-api-stub process for a test: started on a free loopback port with
+// its control routes on, stopped when the object goes. Tests steer it
+// through its /dev/ endpoints and read its request log there, presenting
+// the secret the stub wrote into a private folder of the test's own.
 
 #include <sys/types.h>
 
@@ -43,15 +44,32 @@ class StubProcess {
     void script(const nlohmann::json& script) const;
     void config(const nlohmann::json& settings) const;
 
-    // One plain HTTP request, for tests of the stub itself; nothing when the
-    // connection failed.
+    // One plain HTTP request, for tests of the stub itself, with the control
+    // secret; nothing when the connection failed.
     std::optional<StubReply> send(const std::string& method, const std::string& path,
                                   const std::string& body = {},
                                   const std::map<std::string, std::string>& headers = {}) const;
+    // The same as any other process of the machine would send it: without
+    // the secret.
+    std::optional<StubReply> sendAsStranger(
+        const std::string& method, const std::string& path, const std::string& body = {},
+        const std::map<std::string, std::string>& headers = {}) const;
+
+    // How the request log shows `token`.
+    static std::string inLog(const std::string& token);
+    // The folder (0700) the stub's secret lives in, removed with the object.
+    const std::string& folder() const { return folder_; }
 
   private:
+    std::optional<StubReply> request(const std::string& method, const std::string& path,
+                                     const std::string& body,
+                                     const std::map<std::string, std::string>& headers,
+                                     bool withSecret) const;
+
     pid_t pid_ = -1;
     int port_ = 0;
+    std::string folder_;
+    std::string secret_;
 };
 
 }  // namespace mivo::testing

@@ -1,10 +1,13 @@
 #pragma once
 
-// Where the correction panel goes: next to the rectangle of the hovered
-// highlight, below it when there is room, else above, kept inside the
-// visible frame of the anchor's screen. Global coordinates (origin at the
-// bottom left of the primary screen, y up): a panel below the anchor has
-// the smaller y.
+// Where a floating panel goes, the correction panel next to the hovered
+// highlight as the rewrite panel next to the text it rewrites: below the
+// anchor when there is room, else above, kept inside the visible frame of
+// the anchor's screen, and kept there when its content grows. Global
+// coordinates (X pixels, origin at the bottom left of the primary screen,
+// y up): a panel below the anchor has the smaller y. Sizes are the ones the
+// window takes on the screen, so on a scaled screen more than the toolkit
+// laid it out in.
 
 #include <optional>
 #include <vector>
@@ -54,6 +57,10 @@ PanelPlacement place(const Size& size, const Rect& anchor, const Rect& screen);
 // screen less the padding; the dragged x stays. Nothing when the origin
 // would move by half a point or less.
 std::optional<Rect> keepAnchoredEdge(const Rect& resized, const VerticalAnchor& anchor);
+
+// Without an anchor: centred in the main (first) screen's visible frame,
+// or in the fallback without screens.
+Rect centred(const Size& size, const std::vector<Screen>& screens);
 
 // The visible frame of the screen holding the rectangle's centre (minimum
 // edges inside, maximum edges outside), else of the nearest screen (the

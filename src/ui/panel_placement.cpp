@@ -1,4 +1,4 @@
-#include "overlay/panel_placement.hpp"
+#include "ui/panel_placement.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -63,6 +63,12 @@ std::optional<Rect> keepAnchoredEdge(const Rect& resized, const VerticalAnchor& 
     if (std::fabs(resized.y - y) <= 0.5)
         return std::nullopt;
     return Rect{resized.x, y, resized.width, resized.height};
+}
+
+Rect centred(const Size& size, const std::vector<Screen>& screens) {
+    const Rect s = screens.empty() ? fallbackScreen : screens.front().visibleFrame;
+    return Rect{s.minX() + s.width / 2 - size.width / 2, s.midY() - size.height / 2, size.width,
+                size.height};
 }
 
 Rect visibleScreenFrame(const Rect& rect, const std::vector<Screen>& screens) {

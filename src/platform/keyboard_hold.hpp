@@ -1,0 +1,27 @@
+#pragma once
+
+// Holding the user's own keys for a moment. While a correction goes in
+// through a selection, a key the user types would replace the selection or
+// land right after the correction; held keys wait, and are typed in order
+// into whatever has the keyboard focus when the hold ends. Our own
+// synthetic input is never held, so a paste or typed text still goes in
+// while the user's keys wait.
+
+namespace mivo {
+
+class KeyboardHold {
+  public:
+    virtual ~KeyboardHold() = default;
+
+    // Starts holding the user's keys; the hold ends by itself after
+    // `limitSeconds` at the latest, so that a step that never comes cannot
+    // keep the keyboard. A hold already on is extended. False when the keys
+    // cannot be held (another program holds the keyboard, a key is down):
+    // nothing is held then.
+    virtual bool hold(double limitSeconds) = 0;
+    // Ends the hold and types the held keys now; nothing without a hold.
+    virtual void release() = 0;
+    virtual bool holding() const = 0;
+};
+
+}  // namespace mivo

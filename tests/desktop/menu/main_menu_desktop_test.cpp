@@ -1,0 +1,338 @@
+// The application menu as a user has it: the real `mivo` under openbox,
+// its menu bar on the settings window reached over the accessibility bus
+// the way a screen reader reaches it (the bar's menus opened and their
+// items run through their accessible actions), each item's effect read
+// from the window manager, the accessibility tree, the update feed's server
+// and the process itself.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "accessible_buttons.hpp"
+#include "accessible_menus.hpp"
+#include "desktop_test_support.hpp"
+#include "platform/linux/x11_properties.hpp"
+#include "stub_process.hpp"
+
+// Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace mivo::desktop_test {
+namespace {
+
+class MainMenuDesktopTest : public DesktopTest {
+  protected:
+    void TearDown() override {
+        if (mivo_ != nullptr && mivo_->state() != QProcess::NotRunning) {
+            mivo_->terminate();
+            if (!mivo_->waitForFinished(3000))
+                mivo_->kill();
+            mivo_->waitForFinished(2000);
+        }
+        if (HasFailure())
+            std::cerr << "mivo's log:\n" << log_.toStdString() << "\n";
+    }
+
+    Display* display() { return session_->desktop().x11().display(); }
+
+    QProcessEnvironment mivoEnvironment(const std::string& updateFeedURL) const {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home_.path() + "/config");
+        env.insert("XDG_RUNTIME_DIR", home_.path() + "/run");
+        env.insert("XDG_DATA_HOME", home_.path() + "/data");
+        env.insert("MIVO_APPEARANCE", "light");
+        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
+        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        if (!updateFeedURL.empty())
+            env.insert("MIVO_UPDATE_FEED_URL", QString::fromStdString(updateFeedURL));
+        return env;
+    }
+
+    // `mivo` past onboarding; without a tray on this X server it opens its
+    // settings window, which carries the menu bar.
+    void startMivo(const std::string& updateFeedURL = {}) {
+        ASSERT_TRUE(home_.isValid());
+        const QString config = home_.path() + "/config";
+        const QString runtime = home_.path() + "/run";
+        QDir().mkpath(config + "/Mivo");
+        QDir().mkdir(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        std::ofstream(config.toStdString() + "/Mivo/defaults.json")
+            << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
+        env_ = mivoEnvironment(updateFeedURL);
+        mivo_ = std::make_unique<QProcess>();
+        mivo_->setProcessEnvironment(env_);
+        mivo_->setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(mivo_.get(), &QProcess::readyRead,
+                         [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
+        mivo_->start(MIVO_APP, {});
+        ASSERT_TRUE(mivo_->waitForStarted(5000));
+        ASSERT_TRUE(waitUntil(
+            [this] { return (settings_ = mivoWindowTitled("Settings")).has_value(); }, 15))
+            << "the settings window did not open";
+        ASSERT_TRUE(waitUntil([this] { return accessibleMenuBar(mivoPid()).has_value(); }, 10))
+            << "no menu bar on the accessibility bus";
+    }
+
+    Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
+
+    std::vector<unsigned long> items(Window w, const char* property, Atom type) {
+        return linux_desktop::cardinalProperty(display(), w,
+                                               XInternAtom(display(), property, False), type)
+            .value_or(std::vector<unsigned long>{});
+    }
+
+    // The managed top-level windows of `pid`, with their titles.
+    std::vector<std::pair<Window, std::string>> windowsOf(Pid pid) {
+        std::vector<std::pair<Window, std::string>> out;
+        for (const unsigned long w :
+             items(DefaultRootWindow(display()), "_NET_CLIENT_LIST", XA_WINDOW)) {
+            const auto pids = items(w, "_NET_WM_PID", XA_CARDINAL);
+            if (pids.empty() || static_cast<Pid>(pids.front()) != pid)
+                continue;
+            out.emplace_back(w, linux_desktop::stringProperty(
+                                    display(), w, XInternAtom(display(), "_NET_WM_NAME", False),
+                                    XInternAtom(display(), "UTF8_STRING", False))
+                                    .value_or(""));
+        }
+        return out;
+    }
+
+    std::optional<Window> mivoWindowTitled(const std::string& title) {
+        for (const auto& [w, name] : windowsOf(mivoPid())) {
+            if (name == title)
+                return w;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Window> windowOf(Pid pid) {
+        const auto windows = windowsOf(pid);
+        return windows.empty() ? std::nullopt : std::optional(windows.front().first);
+    }
+
+    bool iconic(Window w) {
+        const auto state = items(w, "WM_STATE", XInternAtom(display(), "WM_STATE", False));
+        return !state.empty() && state.front() == IconicState;
+    }
+
+    bool maximized(Window w) {
+        const auto states = items(w, "_NET_WM_STATE", XA_ATOM);
+        const auto has = [&](const char* name) {
+            return std::ranges::find(states, XInternAtom(display(), name, False)) != states.end();
+        };
+        return has("_NET_WM_STATE_MAXIMIZED_VERT") && has("_NET_WM_STATE_MAXIMIZED_HORZ");
+    }
+
+    bool isViewable(Window w) {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(display(), w, &a) != 0 && a.map_state == IsViewable;
+    }
+
+    // What a task bar does with a click on a window's entry: activates it,
+    // which brings a minimised one back.
+    void activateAsTheTaskBar(Window w) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = w;
+        event.xclient.message_type = XInternAtom(display(), "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // a pager
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display(), DefaultRootWindow(display()), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(display(), False);
+    }
+
+    bool frontIs(Pid pid) {
+        const auto front = workspace().frontmostApplication();
+        return front && front->pid == pid;
+    }
+
+    // The user brings the settings window forward, then uses its menu.
+    void choose(std::string_view menu, std::string_view item) {
+        activateAsTheTaskBar(*settings_);
+        ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5)) << "mivo is not in front";
+        spinFor(0.2);
+        ASSERT_TRUE(chooseMenuItem(mivoPid(), menu, item)) << menu << " > " << item;
+    }
+
+    void key(KeySym symbol, bool down) {
+        XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), symbol), down ? True : False,
+                          CurrentTime);
+        XFlush(display());
+    }
+    void press(std::initializer_list<KeySym> chord) {
+        for (const KeySym k : chord)
+            key(k, true);
+        for (auto k = std::rbegin(chord); k != std::rend(chord); ++k)
+            key(*k, false);
+        spinFor(0.3);
+    }
+
+    void screenshot(const QString& name) {
+        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
+        QDir().mkpath(dir);
+        QProcess::execute("import", {"-window", "root", dir + "/" + name});
+    }
+
+    QTemporaryDir home_;
+    QProcessEnvironment env_;
+    std::unique_ptr<QProcess> mivo_;
+    std::optional<Window> settings_;
+    QString log_;
+};
+
+TEST_F(MainMenuDesktopTest, TheMenuBarListsEveryItemAboutShowsTheVersionAndUpdatesAreChecked) {
+    testing::StubProcess stub(
+        {"--update-version", "99.0.0", "--update-notes-url", "https://mivo.test/notes"});
+    startMivo(stub.baseURL() + "/update/feed.json");
+
+    const std::vector<AccessibleMenu> expected = {
+        {"Mivo",
+         {"About Mivo", "Check for Updates\u2026", "Settings\u2026", "Hide Mivo", "Hide Others",
+          "Show All", "Quit Mivo"}},
+        {"File", {"Close Window"}},
+        {"Window", {"Minimize", "Zoom"}},
+    };
+    EXPECT_EQ(accessibleMenuBar(mivoPid()), expected);
+
+    choose("Mivo", "About Mivo");
+    std::optional<Window> about;
+    ASSERT_TRUE(waitUntil([&] { return (about = mivoWindowTitled("About Mivo")).has_value(); }, 5))
+        << "no about dialog";
+    const std::string build = std::string(MIVO_BUILD_NUMBER).empty() ? "\u2014" : MIVO_BUILD_NUMBER;
+    const std::string version = std::string("Version ") + MIVO_VERSION + " (" + build + ")";
+    EXPECT_TRUE(waitUntil([&] { return showsAccessibleName(mivoPid(), version); }, 5)) << version;
+    EXPECT_TRUE(showsAccessibleName(mivoPid(), "A writing assistant for Japanese."));
+    screenshot("main-menu-about.png");
+
+    // Close Window closes Mivo's active window: the about dialog, in front.
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    ASSERT_TRUE(chooseMenuItem(mivoPid(), "File", "Close Window"));
+    EXPECT_TRUE(waitUntil([&] { return !mivoWindowTitled("About Mivo").has_value(); }, 5))
+        << "the about dialog stayed";
+    EXPECT_TRUE(isViewable(*settings_));
+
+    choose("Mivo", "Check for Updates\u2026");
+    EXPECT_TRUE(waitUntil(
+        [&] { return pushButtonCentre(mivoPid(), "View Release Notes").has_value(); }, 10))
+        << "no new-version alert";
+    EXPECT_EQ(stub.requestsTo("/update/feed.json").size(), 1u);
+    screenshot("main-menu-update-available.png");
+}
+
+TEST_F(MainMenuDesktopTest, HideOthersAndShowAllMinimiseAndRestoreTheEditors) {
+    auto first = startEditor({.title = "First"});
+    auto second = startEditor({.title = "Second"});
+    ASSERT_TRUE(first && second);
+    const auto firstWindow = windowOf(first->pid());
+    const auto secondWindow = windowOf(second->pid());
+    ASSERT_TRUE(firstWindow && secondWindow);
+    startMivo();
+
+    choose("Mivo", "Hide Others");
+    EXPECT_TRUE(waitUntil([&] { return iconic(*firstWindow) && iconic(*secondWindow); }))
+        << "first iconic: " << iconic(*firstWindow) << ", second: " << iconic(*secondWindow);
+    EXPECT_FALSE(iconic(*settings_));
+    screenshot("main-menu-hide-others.png");
+
+    // The user brings the first editor back from the task bar; a second
+    // "Hide Others" hides it again.
+    activateAsTheTaskBar(*firstWindow);
+    ASSERT_TRUE(waitUntil([&] { return !iconic(*firstWindow); }));
+    choose("Mivo", "Hide Others");
+    EXPECT_TRUE(waitUntil([&] { return iconic(*firstWindow); })) << "the first editor stayed";
+
+    choose("Mivo", "Show All");
+    EXPECT_TRUE(waitUntil([&] { return !iconic(*firstWindow) && !iconic(*secondWindow); }))
+        << "first iconic: " << iconic(*firstWindow) << ", second: " << iconic(*secondWindow);
+}
+
+TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {
+    startMivo();
+    const Window settings = *settings_;
+
+    choose("Window", "Zoom");
+    EXPECT_TRUE(waitUntil([&] { return maximized(settings); })) << "not maximised";
+    choose("Window", "Zoom");
+    EXPECT_TRUE(waitUntil([&] { return !maximized(settings); })) << "still maximised";
+
+    choose("Window", "Minimize");
+    EXPECT_TRUE(waitUntil([&] { return iconic(settings); })) << "not minimised";
+    activateAsTheTaskBar(settings);
+    ASSERT_TRUE(waitUntil([&] { return !iconic(settings); }));
+
+    choose("Mivo", "Hide Mivo");
+    EXPECT_TRUE(waitUntil([&] { return iconic(settings); })) << "Mivo's window stayed";
+    // Settings… brings the window back out of the task bar, in front.
+    ASSERT_TRUE(chooseMenuItem(mivoPid(), "Mivo", "Settings\u2026"));
+    EXPECT_TRUE(waitUntil([&] { return !iconic(settings) && frontIs(mivoPid()); }))
+        << "the settings window did not come back";
+
+    choose("File", "Close Window");
+    EXPECT_TRUE(waitUntil([&] { return !isViewable(settings); })) << "the window stayed";
+    EXPECT_EQ(mivo_->state(), QProcess::Running);
+
+    // A later launch brings the settings window back, and Quit Mivo ends
+    // the process.
+    QProcess again;
+    again.setProcessEnvironment(env_);
+    again.start(MIVO_APP, {});
+    ASSERT_TRUE(again.waitForFinished(10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            settings_ = mivoWindowTitled("Settings");
+            return settings_ && isViewable(*settings_);
+        },
+        5))
+        << "the settings window did not come back";
+    activateAsTheTaskBar(*settings_);
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    chooseMenuItem(mivoPid(), "Mivo", "Quit Mivo");  // the answer may not come back
+    EXPECT_TRUE(waitUntil([&] { return mivo_->state() == QProcess::NotRunning; }, 5))
+        << "mivo is still running";
+    EXPECT_EQ(mivo_->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(mivo_->exitCode(), 0);
+}
+
+// Without a mouse: F10 opens the first menu, the arrows and Return choose
+// in it; Alt and an underlined letter open a menu, the letter alone runs
+// its item.
+TEST_F(MainMenuDesktopTest, TheKeyboardReachesTheMenuWithF10AndAltMnemonics) {
+    startMivo();
+    const Window settings = *settings_;
+    activateAsTheTaskBar(settings);
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    spinFor(0.3);
+
+    press({XK_F10});
+    press({XK_Down});
+    press({XK_Return});
+    EXPECT_TRUE(waitUntil([&] { return mivoWindowTitled("About Mivo").has_value(); }, 5))
+        << "F10, Down, Return did not open About Mivo";
+    // Escape closes the about dialog; the settings window has the keys again.
+    press({XK_Escape});
+    ASSERT_TRUE(waitUntil([&] { return !mivoWindowTitled("About Mivo").has_value(); }, 5));
+    activateAsTheTaskBar(settings);
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    spinFor(0.3);
+
+    press({XK_Alt_L, XK_w});
+    press({XK_z});
+    EXPECT_TRUE(waitUntil([&] { return maximized(settings); })) << "Alt+W, Z did not zoom";
+}
+
+}  // namespace
+}  // namespace mivo::desktop_test

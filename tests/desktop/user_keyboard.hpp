@@ -1,0 +1,34 @@
+#pragma once
+
+// The user's own hands on the keyboard: key presses that come from the X
+// server's own keyboard device (under Xvfb, "Xvfb keyboard"), as a real
+// keyboard's would, and not from the XTest device that Mivo types through.
+// Mivo may hold such keys for a moment; it never holds its own.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+typedef struct _XDisplay Display;
+
+namespace mivo::desktop_test {
+
+class UserKeyboard {
+  public:
+    // Nothing, with the reason in `why`, when the server has no keyboard
+    // device besides its XTest ones.
+    static std::unique_ptr<UserKeyboard> open(std::string& why);
+    ~UserKeyboard();
+    UserKeyboard(const UserKeyboard&) = delete;
+    UserKeyboard& operator=(const UserKeyboard&) = delete;
+
+    // A press and release of each ASCII letter or digit, in order.
+    bool type(std::string_view keys);
+
+  private:
+    UserKeyboard(Display* display, void* device);
+    Display* display_;
+    void* device_;  // XDevice of the keyboard
+};
+
+}  // namespace mivo::desktop_test

@@ -1,0 +1,183 @@
+// The user's hands in the second after Apply: keys typed while a correction
+// goes in must land where the user was typing, in order, none lost, and the
+// correction must still be written.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "monitor/replacement_ladder.hpp"
+#include "monitor_scene.hpp"
+#include "platform/sim/sim_keyboard_hold.hpp"
+#include "platform/sim/sim_pasteboard.hpp"
+
+namespace mivo {
+namespace {
+
+using sim::WriteQuirk;
+
+// で → に in 東京で住んでいます。, the user's caret at the end.
+CorrectionIssue de() {
+    CorrectionIssue i;
+    i.id = "issue-de";
+    i.original = "で";
+    i.suggestion = "に";
+    i.range = TextRange{2, 3};
+    return i;
+}
+const std::string kTyped = "東京で住んでいます。";
+const std::string kCorrected = "東京に住んでいます。";
+constexpr Utf16Range kAtTheEnd{10, 0};
+
+// How the field takes the correction.
+struct Route {
+    const char* name;
+    bool wholeValueFails;
+    bool selectedTextFails;
+    double pasteLateSeconds;
+};
+
+const Route kRoutes[] = {
+    {"whole value", false, false, 0},
+    {"selected text", true, false, 0},
+    {"select and paste", true, true, 0},
+    {"select and paste, fetched late", true, true, 0.3},
+};
+
+class ReplacementKeyboardHoldTest : public MonitorScene {
+  protected:
+    ReplacementKeyboardHoldTest() {
+        desk.pasteboard().userCopies({stringItem("ユーザーの内容")});
+        // As on X11: the target's fetch of our text is seen.
+        desk.pasteboard().setCountsFetches(true);
+    }
+
+    void follow(const Route& route) {
+        desk.setText(field, kTyped);
+        desk.focus(field);
+        monitor.start();
+        advance(0);
+        monitor.setLastAnalyzedText(FieldText{kTyped, FieldText::Source::value, 0});
+        if (route.wholeValueFails)
+            desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+        if (route.selectedTextFails)
+            desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::fail(AXError::cannotComplete));
+        desk.setInputQuirk(field, sim::InputQuirk{.pasteDelaySeconds = route.pasteLateSeconds});
+        desk.select(field, kAtTheEnd);
+    }
+
+    // Applies, and has the user type `keys` `after` seconds later.
+    void applyAndType(double after, const std::string& keys) {
+        monitor.applyReplacement(de());
+        desk.clock().after(after, [this, keys] { desk.typeText(keys); });
+        advance(3.0);
+    }
+
+    sim::SimKeyboardHold& keyboard() { return desk.input().keyboardHold(); }
+};
+
+TEST_F(ReplacementKeyboardHoldTest, KeysTypedRightAfterApplyLandWhereTheUserWasTyping) {
+    // From the click on: while our selection stands, while the paste is on
+    // its way, and before and after the caret is back.
+    const double moments[] = {0, 0.05, 0.1, 0.19, 0.2, 0.25, 0.3, 0.45, 0.6, 0.8, 1.0, 1.5};
+    for (const auto& route : kRoutes) {
+        for (const double after : moments) {
+            SCOPED_TRACE(std::string(route.name) + ", typed " + std::to_string(after) +
+                         " s after Apply");
+            follow(route);
+            applyAndType(after, "あいう");
+            EXPECT_EQ(desk.text(field), kCorrected + "あいう");
+            EXPECT_EQ(desk.selection(field), (Utf16Range{13, 0}));
+            EXPECT_FALSE(keyboard().holding());
+            EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+            monitor.stop();
+            desk.setInputQuirk(field, {});
+        }
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, HeldKeysKeepTheirOrderAcrossBursts) {
+    // Keys and a BackSpace in several bursts, some held, some after the
+    // hold: the field reads as if nothing had held them.
+    for (const auto& route : kRoutes) {
+        SCOPED_TRACE(route.name);
+        follow(route);
+        monitor.applyReplacement(de());
+        desk.clock().after(0.05, [this] { desk.typeText("あ"); });
+        desk.clock().after(0.1, [this] { desk.typeText("いx"); });
+        desk.clock().after(0.15, [this] { desk.pressDelete(); });
+        desk.clock().after(0.3, [this] { desk.typeText("う"); });
+        desk.clock().after(1.2, [this] { desk.typeText("え"); });
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), kCorrected + "あいうえ");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, TheKeysWaitOnlyUntilTheFieldShowsTheCorrection) {
+    struct Row {
+        Route route;
+        double longest;  // seconds the keys may wait
+    };
+    // The paste is fetched 0.2 s after Apply (0.5 s when late); the field
+    // is not called until 0.2 s after the fetch, then every 0.05 s.
+    const Row rows[] = {
+        {kRoutes[0], 0},
+        {kRoutes[1], 0},
+        {kRoutes[2], 0.5},
+        {kRoutes[3], 0.8},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.route.name);
+        follow(row.route);
+        const int before = keyboard().holdsTaken();
+        applyAndType(0.01, "あ");
+        EXPECT_EQ(keyboard().holdsTaken(), before + 1);
+        EXPECT_LE(keyboard().lastHoldSeconds(), row.longest);
+        EXPECT_EQ(desk.text(field), kCorrected + "あ");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, KeysHeldForAPasteThatNeverShowsGoWhereTheUserWas) {
+    // The application drops our paste: at the check (which waits for the
+    // target's fetch, 1.5 s at most after the keystroke) the keys come back
+    // at the user's caret, not over our selection of the original, and the
+    // next method still writes the correction.
+    follow(kRoutes[2]);
+    desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true});
+    applyAndType(0.1, "あいう");
+    EXPECT_LE(keyboard().lastHoldSeconds(), 1.8);
+    EXPECT_EQ(desk.text(field), kCorrected + "あいう");
+    EXPECT_FALSE(keyboard().holding());
+}
+
+TEST_F(ReplacementKeyboardHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStillGoesIn) {
+    // Another program holds the keyboard: nothing is held, the correction is
+    // written and keys typed once it shows land at the end.
+    keyboard().setRefused(true);
+    follow(kRoutes[2]);
+    applyAndType(1.0, "あ");
+    EXPECT_EQ(desk.text(field), kCorrected + "あ");
+    EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
+}
+
+TEST_F(ReplacementKeyboardHoldTest, TheHoldNeverOutlastsItsLimit) {
+    // The monitor stops with the keys held: nothing of it runs any more,
+    // and the keyboard comes back by itself.
+    follow(kRoutes[2]);
+    monitor.applyReplacement(de());
+    advance(0.1);
+    desk.typeText("あ");
+    monitor.stop();
+    advance(2.5);
+    EXPECT_FALSE(keyboard().holding());
+    EXPECT_NE(desk.text(field).find("あ"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mivo
