@@ -21,8 +21,59 @@ bool isTextAttribute(std::string_view attribute) {
            attribute == kAXNumberOfCharactersAttribute;
 }
 
+namespace {
+
+// The attributes that follow from the role alone.
+bool isRoleNameAttribute(std::string_view attribute) {
+    return attribute == kAXSubroleAttribute || attribute == kAXRoleDescriptionAttribute;
+}
+
+AXResult roleNameAttribute(AtspiRole role, std::string_view attribute) {
+    if (attribute == kAXRoleDescriptionAttribute) {
+        if (auto name = takeString(atspi_role_get_name(role)))
+            return AXValue(*name);
+        return std::unexpected(AXError::noValue);
+    }
+    if (auto subrole = axSubrole(role))
+        return AXValue(*subrole);
+    return std::unexpected(AXError::attributeUnsupported);
+}
+
+}  // namespace
+
+AXResult AtspiAccessibility::roleOnlyAttribute(const AXElement& element,
+                                               std::string_view attribute) {
+    if (!bus_.isConnected())
+        return std::unexpected(AXError::apiDisabled);
+    const AtspiElementRef* ref = atspiRef(element);
+    if (ref == nullptr)
+        return std::unexpected(AXError::illegalArgument);
+    if (ref->isSystemWide())
+        return systemWideAttribute(attribute);
+    AtspiAccessible* accessible = ref->accessible();
+    if (accessible == nullptr)
+        return std::unexpected(AXError::invalidUIElement);
+    if (isQuiet(accessible))
+        return std::unexpected(AXError::cannotComplete);
+    const auto pid = processOfThisTurn(accessible);
+    if (pid && *pid == ownPid_)
+        return std::unexpected(AXError::cannotComplete);
+    GErrorSlot error;
+    const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
+    noteAnswers(accessible);
+    if (error.failed())
+        return std::unexpected(errorForFailure(error.message()));
+    if (!pid)
+        return std::unexpected(pid.error());
+    return roleNameAttribute(role, attribute);
+}
+
 AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
                                                 std::string_view attribute) {
+    // Whether a field is a password field is asked before every read of
+    // it: the role answers that, without the states.
+    if (isRoleNameAttribute(attribute))
+        return roleOnlyAttribute(element, attribute);
     auto target = resolve(element);
     if (!target)
         return std::unexpected(target.error());
@@ -33,16 +84,6 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
 
     if (attribute == kAXRoleAttribute)
         return AXValue(axRole(live.role, live.has(ATSPI_STATE_MULTI_LINE)));
-    if (attribute == kAXRoleDescriptionAttribute) {
-        if (auto name = takeString(atspi_role_get_name(live.role)))
-            return AXValue(*name);
-        return std::unexpected(AXError::noValue);
-    }
-    if (attribute == kAXSubroleAttribute) {
-        if (auto subrole = axSubrole(live.role))
-            return AXValue(*subrole);
-        return std::unexpected(AXError::attributeUnsupported);
-    }
     if (attribute == kAXTitleAttribute) {
         GErrorSlot error;
         auto name = takeString(atspi_accessible_get_name(accessible, error.out()));
@@ -185,6 +226,21 @@ std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& e
     return std::to_string(count) + ":" + std::to_string(caret);
 }
 
+std::optional<int64_t> AtspiAccessibility::textLengthMark(const AXElement& element) {
+    auto target = resolve(element);
+    if (!target || target->accessible == nullptr ||
+        textExposure(target->live.role) == TextExposure::none)
+        return std::nullopt;
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+    if (iface == nullptr)
+        return std::nullopt;
+    GErrorSlot error;
+    const gint count = atspi_text_get_character_count(iface.get(), error.out());
+    if (error.failed())
+        return std::nullopt;
+    return count;
+}
+
 std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessible* accessible,
                                                                    const ToolkitText& text) {
     const std::string identity = identityOf(accessible);
@@ -198,15 +254,7 @@ std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessib
     // application; a text read is the application's own answer.
     unanswering_.noteAnswered(busNameOf(accessible));
     texts_[identity] = *value;
-    if (!forgetScheduled_) {
-        forgetScheduled_ = true;
-        scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
-            if (alive.expired())
-                return;
-            forgetScheduled_ = false;
-            forgetTexts();
-        });
-    }
+    forgetOnNextTurn();
     return value;
 }
 

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ax_call_counter.hpp"
 #include "platform/desktop.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
@@ -96,6 +97,8 @@ class SimDesktop {
     SimPasteboard& pasteboard() { return pasteboard_; }
     SimScreens& screens() { return screens_; }
     SimAccessibility& accessibility() { return *accessibility_; }
+    // Every call the services made through the accessibility port, by kind.
+    AXCallCounter& accessibilityCalls() { return countedAccessibility_->calls(); }
     SimWorkspace& workspace() { return *workspace_; }
     SimInput& input() { return *input_; }
 
@@ -247,6 +250,8 @@ class SimDesktop {
     SimPasteboard pasteboard_;
     SimScreens screens_;
     std::unique_ptr<SimAccessibility> accessibility_;
+    // What ports() hands out: the same port, counted.
+    std::unique_ptr<CountingAccessibility> countedAccessibility_;
     std::unique_ptr<SimWorkspace> workspace_;
     std::unique_ptr<SimInput> input_;
 
