@@ -6,17 +6,20 @@
 # accessibility bus and the GTK test editor. Prints the share of one core for
 # each phase.
 #
-# Usage: bench/idle_cost.sh [seconds-per-phase]   (default 60; needs a build)
+# Usage: bench/idle_cost.sh [seconds-per-phase]   (default 60; needs a build;
+#        MIVO_BIN=path measures another build of mivo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PHASE="${1:-60}"
+# Another build of mivo to measure (the one before a change, say).
+MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 
 if [ -z "${MIVO_IDLE_COST_INSIDE:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" \
     dbus-run-session -- env MIVO_IDLE_COST_INSIDE=1 "$0" "$@"
 fi
 
-for tool in build/bin/mivo build/bin/mivo-test-editor; do
+for tool in "$MIVO_BIN" build/bin/mivo-test-editor; do
   [ -x "$tool" ] || { echo "idle_cost: $tool is not built (scripts/test.sh builds it)" >&2; exit 1; }
 done
 launcher=""
@@ -44,7 +47,7 @@ sleep 1
 dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
   string:org.a11y.Status string:IsEnabled variant:boolean:true
 build/bin/mivo-test-editor --title "Idle cost" >/dev/null 2>&1 & editor=$!; pids+=($editor)
-QT_QPA_PLATFORM=xcb build/bin/mivo 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
+QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
 sleep 4
 window="$(xdotool search --sync --name "Idle cost" | head -1)"
 xdotool windowactivate --sync "$window"

@@ -86,18 +86,9 @@ class CorrectionDisplayController final {
     const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
         return currentHoverCorrectionIssues_;
     }
-    // Every issue of the last check still to be shown, drawn or not.
-    const std::vector<CorrectionIssue>& heldCorrectionIssues() const {
-        return heldCorrectionIssues_;
-    }
-    int64_t currentCorrectionHighlightTextLength() const {
-        return currentCorrectionHighlightTextLength_;
-    }
-    uint64_t correctionHighlightRenderToken() const { return correctionHighlightRenderToken_; }
     std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
         return activeCorrectionHighlightFollowToken_;
     }
-    bool isCorrectionPanelHovered() const { return isCorrectionPanelHovered_; }
 
   private:
     // Asks for the boxes of the held issues, draws those that have one and

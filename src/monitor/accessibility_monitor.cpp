@@ -122,8 +122,9 @@ void AccessibilityMonitor::setupAppActivationObserver() {
             scheduleStep(kActivationFollowUpSeconds, [this] {
                 // The focus notifications of the activation may have
                 // attached the field already.
-                if (!isFollowingFocusedField())
-                    observeFocusedElement();
+                const auto focused = searchFocusedField();
+                if (!isFollowingFocusedField(focused))
+                    observeFocusedElement(focused);
             });
         }));
 }

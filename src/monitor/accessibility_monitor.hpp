@@ -179,8 +179,12 @@ class AccessibilityMonitor final : public ReplacementHost {
     void setupFocusObserver(Pid pid);
     void tearDownFocusObserver();
     void observeFocusedElement();
+    // The same with the search for the focused text element already made
+    // (`searched`), or made here when not.
+    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched);
     // The field followed is attached and is the focused one still.
-    bool isFollowingFocusedField();
+    bool isFollowingFocusedField(const std::optional<AXElement>& focused);
+    std::optional<AXElement> searchFocusedField();
     // A focus or window notification of the application followed.
     void handleFocusChanged();
     void tearDownValueObserver();
@@ -190,6 +194,9 @@ class AccessibilityMonitor final : public ReplacementHost {
             onFieldMayHaveMoved();
     }
     bool hasCharCountChanged(const AXElement& element);
+    // extractTextForAnalysis of an element just found not to be a password
+    // field.
+    std::optional<FieldText> readFieldText(const AXElement& element);
     bool isSecureField(const AXElement& element);
     // Text of ours is on its way into an application, which may be waiting
     // for it and answer no call: the field is left alone until then, and a
@@ -207,9 +214,19 @@ class AccessibilityMonitor final : public ReplacementHost {
     void focusPollStep();
     std::optional<std::string> focusedWindowSignature();
 
+    // Field activity. A keystroke reaches the monitor as a key-down and two
+    // or three notifications of the field within milliseconds: they are
+    // gathered, and the field is read once, after them.
+    void noteFieldNotification(const AXElement& element);
+    void readFieldBurst();
+
     // Analysis and caret.
-    void handleAXValueChanged(const AXElement& element);
-    void scheduleAnalysis(FieldText text);
+    // A change of the field's text or selection; `changedAt` is when the
+    // last notification of it arrived.
+    void handleAXValueChanged(const AXElement& element, TimePoint changedAt);
+    // The pending analysis runs 0.75 s after `changedAt` (now when not
+    // given): after the change itself, however late it was read.
+    void scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt = std::nullopt);
     void analyzeText(const FieldText& text);
     void captureCaretRect(const AXElement& element);
     void captureElementFrame(const AXElement& element);
@@ -263,6 +280,21 @@ class AccessibilityMonitor final : public ReplacementHost {
     // and whether the field told of a change since.
     std::optional<std::string> lastTextChangeMark_;
     bool textChangedSinceLastPoll_ = false;
+    // The notifications gathered for one read: the element they named, when
+    // the last one came, and the read waiting for the burst to settle.
+    struct FieldBurst {
+        std::optional<AXElement> element;
+        TimePoint lastNotificationAt{};
+        Cancel read;
+    };
+    FieldBurst burst_;
+    // When the field was last read after its own notifications: a key-down
+    // before then needs no read of its own.
+    std::optional<TimePoint> lastBurstReadAt_;
+    // A burst read has accounted for every change the field told of since
+    // the last text-poll tick: that tick takes the field's mark as its new
+    // baseline instead of reading the text again.
+    bool burstAccountedSinceLastPoll_ = false;
     int quietPollTicks_ = 0;
     std::optional<std::string> pendingApplyOriginalText_;
     std::optional<TimePoint> pendingApplyUntil_;

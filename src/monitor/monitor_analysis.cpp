@@ -18,6 +18,9 @@ namespace {
 
 // One analysis per pause in typing, on the text of the last change.
 constexpr double kDebounceSeconds = 0.75;
+// The notifications of one keystroke (the text's change, the caret's move)
+// arrive within a few milliseconds of each other.
+constexpr double kBurstSettleSeconds = 0.02;
 constexpr std::size_t kRecentChangeLimit = 20;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 constexpr int64_t kDebugValueCharacters = 60;
@@ -42,21 +45,48 @@ std::string quotedPrefix(const std::string& text) {
 
 }  // namespace
 
-void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
+void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
     if (!isMonitoring())
         return;
     textChangedSinceLastPoll_ = true;
+    const bool pending = burst_.element.has_value();
+    burst_.element = element;
+    burst_.lastNotificationAt = ports_.scheduler.now();
+    // A correction just written is watched change by change: an undo may
+    // follow it at once.
+    if (replacementLadder_ && replacementLadder_->isWatching(element)) {
+        burst_.read.cancel();
+        readFieldBurst();
+        return;
+    }
+    if (!pending)
+        burst_.read = scheduleStep(kBurstSettleSeconds, [this] { readFieldBurst(); });
+}
+
+void AccessibilityMonitor::readFieldBurst() {
+    FieldBurst burst = std::exchange(burst_, FieldBurst{});
+    if (!burst.element)
+        return;
+    handleAXValueChanged(*burst.element, burst.lastNotificationAt);
+}
+
+void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePoint changedAt) {
+    if (!isMonitoring())
+        return;
     if (pasteInFlight() || isSecureField(element))
         return;
+    lastBurstReadAt_ = ports_.scheduler.now();
     // While a correction written into the field waits for its check, every
     // change is read: the write may show only until the user undoes it.
     std::optional<FieldText> read;
     if (replacementLadder_ && replacementLadder_->isWatching(element)) {
-        read = extractTextForAnalysis(element);
+        read = readFieldText(element);
         if (read)
             replacementLadder_->noteFieldText(element, *read);
     }
     const TimePoint now = ports_.scheduler.now();
+    // The length stayed: a caret move, or a change that kept the length,
+    // which the text poll's next tick reads.
     if (!hasCharCountChanged(element)) {
         // The caret an edit moved says nothing of where the field stands.
         if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
@@ -65,18 +95,20 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element) {
     }
     lastEditSeenAt_ = now;
     if (!read)
-        read = extractTextForAnalysis(element);
+        read = readFieldText(element);
     if (!read || read->text.empty())
         return;
+    textChangedSinceLastPoll_ = false;
+    burstAccountedSinceLastPoll_ = true;
     logUserText("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
                 " chars: " + quotedPrefix(read->text));
     lastPolledValue_ = *read;
     if (const auto range = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute))
         bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
-    scheduleAnalysis(*read);
+    scheduleAnalysis(*read, changedAt);
 }
 
-void AccessibilityMonitor::scheduleAnalysis(FieldText text) {
+void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt) {
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
@@ -85,8 +117,12 @@ void AccessibilityMonitor::scheduleAnalysis(FieldText text) {
     debounceWork_.cancel();
     log("schedule: debounce 0.75s for " + std::to_string(text::characterCount(text.text)) +
         " chars");
-    debounceWork_ =
-        scheduleStep(kDebounceSeconds, [this, text = std::move(text)] { analyzeText(text); });
+    double delay = kDebounceSeconds;
+    if (changedAt) {
+        const std::chrono::duration<double> since = ports_.scheduler.now() - *changedAt;
+        delay = std::max(0.0, kDebounceSeconds - since.count());
+    }
+    debounceWork_ = scheduleStep(delay, [this, text = std::move(text)] { analyzeText(text); });
 }
 
 void AccessibilityMonitor::suppressAnalysisLoop(const std::string& text, double seconds) {

@@ -63,19 +63,24 @@ void AccessibilityMonitor::handleFocusChanged() {
     }
     // One focus change arrives as several notifications (the element's
     // focus, the window's activation): the field is attached and read once.
-    if (isFollowingFocusedField()) {
+    // The search for the focused field is a walk through the application's
+    // tree: the element it finds is the one attached.
+    const auto focused = searchFocusedField();
+    if (isFollowingFocusedField(focused)) {
         notifyFieldMayHaveMoved();
         return;
     }
     notifyCorrectionContextChanged();
     if (isMonitoring())
-        observeFocusedElement();
+        observeFocusedElement(focused);
 }
 
-bool AccessibilityMonitor::isFollowingFocusedField() {
-    return observedElement_ && axObserver_ &&
-           AXTextExtractor::focusedTextElement(ports_.accessibility, ports_.workspace) ==
-               observedElement_;
+std::optional<AXElement> AccessibilityMonitor::searchFocusedField() {
+    return AXTextExtractor::focusedTextElement(ports_.accessibility, ports_.workspace);
+}
+
+bool AccessibilityMonitor::isFollowingFocusedField(const std::optional<AXElement>& focused) {
+    return observedElement_ && axObserver_ && focused == observedElement_;
 }
 
 void AccessibilityMonitor::tearDownFocusObserver() {
@@ -90,6 +95,11 @@ void AccessibilityMonitor::tearDownFocusObserver() {
 }
 
 void AccessibilityMonitor::observeFocusedElement() {
+    observeFocusedElement(std::nullopt);
+}
+
+void AccessibilityMonitor::observeFocusedElement(
+    const std::optional<std::optional<AXElement>>& searched) {
     // Mivo's own window in front holds no field of another application:
     // the one followed stays.
     if (observedElement_ && isOwnProcessInFront())
@@ -100,7 +110,7 @@ void AccessibilityMonitor::observeFocusedElement() {
     lastFocusedWindowSignature_ = focusedWindowSignature();
 
     Accessibility& ax = ports_.accessibility;
-    const auto element = AXTextExtractor::focusedTextElement(ax, ports_.workspace);
+    const auto element = searched ? *searched : searchFocusedField();
     if (!element) {
         refusedSecureField_.reset();
         log("observe: no text-editing element found in frontmost app");
@@ -138,7 +148,7 @@ void AccessibilityMonitor::observeFocusedElement() {
 
     auto observer =
         ax.createObserver(*pid, guarded([this](const AXElement& notified, std::string_view) {
-            handleAXValueChanged(notified);
+            noteFieldNotification(notified);
         }));
     if (!observer || *observer == nullptr) {
         const AXError err = observer ? AXError::failure : observer.error();
@@ -173,13 +183,19 @@ void AccessibilityMonitor::tearDownValueObserver() {
     lastAnalyzedElement_.reset();
     lastTextChangeMark_.reset();
     textChangedSinceLastPoll_ = false;
+    burst_.read.cancel();
+    burst_ = FieldBurst{};
+    lastBurstReadAt_.reset();
+    burstAccountedSinceLastPoll_ = false;
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
-    const auto count = readNumber(ports_.accessibility, element, kAXNumberOfCharactersAttribute);
+    // The length alone, never the text: most notifications change nothing
+    // that needs reading.
+    const auto count = ports_.accessibility.textLengthMark(element);
     if (!count)
         return true;
-    const auto n = static_cast<int64_t>(*count);
+    const int64_t n = *count;
     if (n == lastKnownCharCount_)
         return false;
     lastKnownCharCount_ = n;
@@ -202,11 +218,17 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
         observeFocusedElement();
     if (!observedElement_)
         return;
-    scheduleStep(kKeystrokeReReadSeconds, [this, element = *observedElement_] {
+    const TimePoint keyDownAt = ports_.scheduler.now();
+    scheduleStep(kKeystrokeReReadSeconds, [this, keyDownAt, element = *observedElement_] {
         // A step of a field no longer followed would compare its text with
         // another field's.
-        if (!isMonitoring() || observedElement_ != element || pasteInFlight() ||
-            !hasCharCountChanged(element))
+        if (!isMonitoring() || observedElement_ != element || pasteInFlight())
+            return;
+        // The field told of this key's change and was read after it: the
+        // read here would find what that read found.
+        if (lastBurstReadAt_ && *lastBurstReadAt_ >= keyDownAt)
+            return;
+        if (!hasCharCountChanged(element))
             return;
         const auto read = extractTextForAnalysis(element);
         if (!read) {
@@ -225,9 +247,13 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
 }
 
 std::optional<FieldText> AccessibilityMonitor::extractTextForAnalysis(const AXElement& element) {
-    Accessibility& ax = ports_.accessibility;
     if (isSecureField(element))
         return std::nullopt;
+    return readFieldText(element);
+}
+
+std::optional<FieldText> AccessibilityMonitor::readFieldText(const AXElement& element) {
+    Accessibility& ax = ports_.accessibility;
 
     const AXResult value = ax.copyAttributeValue(element, kAXValueAttribute);
     if (isInvalidElement(value))

@@ -55,13 +55,22 @@ void AccessibilityMonitor::textPollTick() {
     // observer) every tick reads it, as one Character typed over another
     // keeps both the length and the caret.
     auto mark = ports_.accessibility.textChangeMark(element);
+    if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_) {
+        // The field's notifications were read since the last tick: what it
+        // holds now is known, and only a later change is news.
+        burstAccountedSinceLastPoll_ = false;
+        lastTextChangeMark_ = std::move(mark);
+        quietPollTicks_ = 0;
+        return;
+    }
+    burstAccountedSinceLastPoll_ = false;
     if (axObserver_ && mark && mark == lastTextChangeMark_ && !textChangedSinceLastPoll_ &&
         ++quietPollTicks_ < kQuietTicksPerFullRead)
         return;
     lastTextChangeMark_ = std::move(mark);
     textChangedSinceLastPoll_ = false;
     quietPollTicks_ = 0;
-    const auto read = extractTextForAnalysis(element);
+    const auto read = readFieldText(element);
     if (!read) {
         log("textPoll: element gone, re-attaching");
         observeFocusedElement();

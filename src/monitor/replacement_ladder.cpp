@@ -263,9 +263,12 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
             restoreCaret(pending, false);
             return letKeysGo();
         }
-        // The field showed the correction and no longer does: the user took
-        // it back, and where the caret stands now is the user's doing.
-        if (pending.watch && pending.watch->seenInText)
+        // The field showed the correction and reads as before it again: the
+        // user took it back, and where the caret stands now is the user's
+        // doing. (A field between a paste's delete and its insert reads as
+        // neither, and the keys wait on.)
+        if (pending.watch && pending.watch->seenInText && now &&
+            now->text == pending.originalText.text)
             return letKeysGo();
         // From then on the check decides.
         if (host_.desktop().scheduler.now() < until)

@@ -31,7 +31,6 @@ class TokenIndexProviding {
   public:
     virtual ~TokenIndexProviding() = default;
     virtual int readingIndex() const = 0;
-    virtual int pronunciationIndex() const = 0;
     virtual int dictionaryFormIndex() const = 0;
 };
 
@@ -50,7 +49,6 @@ struct SystemDictionary final : DictionaryProviding {
         return Dictionary::PartOfSpeech::unknown;
     }
     int readingIndex() const override { return 0; }
-    int pronunciationIndex() const override { return 0; }
     int dictionaryFormIndex() const override { return 0; }
     std::filesystem::path url() const override { return {}; }
     std::string rendering() const override { return "SystemDictionary()"; }

@@ -21,14 +21,13 @@ inline constexpr std::string_view kIpadicFolderName = "ipadic dictionary";
 // of their own and come out as unknown.
 Dictionary::PartOfSpeech ipaPartOfSpeech(uint16_t posID);
 
-// IPA feature columns: 6 dictionary form, 7 reading, 8 pronunciation.
+// IPA feature columns: 6 dictionary form, 7 reading.
 class IpaColumns : public DictionaryProviding {
   public:
     Dictionary::PartOfSpeech partOfSpeech(uint16_t posID) const override {
         return ipaPartOfSpeech(posID);
     }
     int readingIndex() const override { return 7; }
-    int pronunciationIndex() const override { return 8; }
     int dictionaryFormIndex() const override { return 6; }
 };
 

@@ -39,17 +39,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kHepburn
 
 }  // namespace
 
-std::optional<RomanizationMethod> romanizationMethodFromRaw(int raw) {
-    switch (raw) {
-        case 0:
-            return RomanizationMethod::waPro;
-        case 1:
-            return RomanizationMethod::hepburn;
-        default:
-            return std::nullopt;
-    }
-}
-
 ScriptType japaneseScriptType(std::string_view s) {
     ScriptType out = ScriptType::noJapaneseScript;
     for (const auto& c : text::characters(s)) {

@@ -45,7 +45,6 @@ inline constexpr ScriptType ScriptType::katakana{4};
 inline constexpr ScriptType ScriptType::kanji{8};
 
 enum class RomanizationMethod { waPro = 0, hepburn = 1 };
-std::optional<RomanizationMethod> romanizationMethodFromRaw(int raw);
 
 ScriptType japaneseScriptType(std::string_view s);
 bool containsKanjiCharacters(std::string_view s);

@@ -52,10 +52,6 @@ Tokenizer::Tokenizer(std::unique_ptr<DictionaryProviding> dictionary,
 
 Tokenizer::~Tokenizer() = default;
 
-std::string Tokenizer::version() {
-    return utf8OrEmpty(mecab_version());
-}
-
 std::expected<std::unique_ptr<Tokenizer>, TokenizerError> Tokenizer::create(
     std::unique_ptr<DictionaryProviding> dictionary) {
     const std::filesystem::path folder = dictionary->url();

@@ -32,9 +32,6 @@ class Tokenizer {
     enum class Transliteration { hiragana, katakana, romaji };
     using TokenizerError = mivo::TokenizerError;
 
-    // MeCab's version text; empty when it is not UTF-8.
-    static std::string version();
-
     // Opens a tagger on the dictionary's folder. Only that folder is read:
     // no rc file of the system or the user changes the dictionary.
     static std::expected<std::unique_ptr<Tokenizer>, TokenizerError> create(

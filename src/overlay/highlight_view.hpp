@@ -22,7 +22,6 @@ class HighlightView : public QWidget {
     HighlightView(CorrectionIssue::Severity severity, bool translucent);
 
     CorrectionIssue::Severity severity() const { return severity_; }
-    bool isHovered() const { return hovered_; }
     // Changes the drawing; reports nothing.
     void setHovered(bool hovered);
     // Called with true on entering and false on leaving when the window

@@ -26,8 +26,6 @@ class X11HoverCatcher {
     X11HoverCatcher(const X11HoverCatcher&) = delete;
     X11HoverCatcher& operator=(const X11HoverCatcher&) = delete;
 
-    unsigned windowId() const { return window_; }
-
   private:
     X11HoverCatcher() = default;
     unsigned window_ = 0;

@@ -63,6 +63,11 @@ class Accessibility {
     virtual std::optional<std::string> textChangeMark(const AXElement& /*element*/) {
         return std::nullopt;
     }
+    // The text's length, asked without moving the text itself, to tell
+    // whether it changed: comparable only with other answers of this call
+    // for the same element (a backend may count in its toolkit's unit). By
+    // default the UTF-16 length ("AXNumberOfCharacters").
+    virtual std::optional<int64_t> textLengthMark(const AXElement& element);
 
     // Whether this process may use the interface at all. The prompting form
     // also asks the user (or the system) to allow it; both answer at once.

@@ -61,7 +61,6 @@ class AXValue {
     AXValue(AXElement v) : data_(std::move(v)) {}
     AXValue(std::vector<AXElement> v) : data_(std::move(v)) {}
 
-    bool isAbsent() const { return std::holds_alternative<std::monostate>(data_); }
     const Data& data() const { return data_; }
 
     std::optional<std::string> asString() const { return get<std::string>(); }

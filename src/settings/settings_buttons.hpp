@@ -36,7 +36,6 @@ class SettingsTabButton : public QAbstractButton {
     SettingsCategory category() const { return category_; }
     void setSelected(bool selected);
     bool isSelected() const { return selected_; }
-    bool isHovering() const { return hovering_; }
 
     QSize sizeHint() const override;
 

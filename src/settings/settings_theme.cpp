@@ -27,10 +27,6 @@ constexpr std::array<ui::ColorPair, 13> kColors{{
     ui::brand::success,                                   // styleGreen
 }};
 
-bool currentIsDark() {
-    return ui::Appearance::shared().isDark();
-}
-
 }  // namespace
 
 QColor MivoSettingsTheme::color(SettingsColor role, ui::ColorScheme scheme) {
@@ -39,10 +35,6 @@ QColor MivoSettingsTheme::color(SettingsColor role, ui::ColorScheme scheme) {
 
 QColor MivoSettingsTheme::color(SettingsColor role) {
     return color(role, ui::Appearance::shared().scheme());
-}
-
-QColor MivoSettingsTheme::dynamic(SettingsRgba light, SettingsRgba dark) {
-    return ui::toQColor(currentIsDark() ? dark : light);
 }
 
 QColor MivoSettingsTheme::withOpacity(QColor color, double opacity) {

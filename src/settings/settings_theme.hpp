@@ -28,14 +28,10 @@ enum class SettingsColor {
     styleGreen,
 };
 
-using SettingsRgba = ui::Rgba;
-
 struct MivoSettingsTheme {
     // The colour for an explicit appearance, and for the current one.
     static QColor color(SettingsColor role, ui::ColorScheme scheme);
     static QColor color(SettingsColor role);
-    // A colour from its two tuples, for the current appearance.
-    static QColor dynamic(SettingsRgba light, SettingsRgba dark);
     // `color` with its alpha multiplied by `opacity`.
     static QColor withOpacity(QColor color, double opacity);
 

@@ -66,7 +66,6 @@ class ToneCoordinator final : public TonePanelActions,
     bool start();
     // Unregisters the hotkey and closes any panel.
     void stop();
-    bool isStarted() const { return started_; }
     // The hotkey's new combination: stored only while stopped (true);
     // registered at once while started, false when the system refused it.
     bool configureShortcut(uint32_t keyCode, uint32_t modifiers);
@@ -80,7 +79,6 @@ class ToneCoordinator final : public TonePanelActions,
     const ToneStateBox& stateBox() const { return box_; }
     ToneStateBox& stateBox() { return box_; }
     const std::string& originalText() const { return originalText_; }
-    bool isPanelOpen() const { return ports_.panel.isOpen(); }
 
     // --- The panel's operations ------------------------------------------
     void invoke();

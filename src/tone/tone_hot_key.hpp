@@ -39,7 +39,6 @@ class ToneHotKey {
 
     bool isRegistered() const { return registration_ != nullptr; }
     uint32_t keyCode() const { return keyCode_; }
-    uint32_t modifierFlags() const { return modifierFlags_; }
 
     std::function<void()> onPressed;
 

@@ -64,10 +64,6 @@ std::optional<Register> registerFromRaw(std::string_view raw) {
     return fromRaw(raw, registers);
 }
 
-std::optional<FeedbackRating> feedbackRatingFromRaw(std::string_view raw) {
-    return fromRaw(raw, std::array{FeedbackRating::thumbsUp, FeedbackRating::thumbsDown});
-}
-
 std::string_view label(RewriteAction action) {
     switch (action) {
         case RewriteAction::improve:

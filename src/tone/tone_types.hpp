@@ -23,7 +23,6 @@ std::string_view rawValue(FeedbackRating rating);
 
 std::optional<RewriteAction> rewriteActionFromRaw(std::string_view raw);
 std::optional<Register> registerFromRaw(std::string_view raw);
-std::optional<FeedbackRating> feedbackRatingFromRaw(std::string_view raw);
 
 // "Improve", "Tone Converter", "Translate".
 std::string_view label(RewriteAction action);

@@ -146,7 +146,10 @@ void ToneWarmBuffer::refreshFocusedElement() {
     clearBuffer("focus_changed");
     // Nothing of a password field is read, not even to see whether it
     // holds text.
-    emitFocusState(!currentIsSecure_ && hasReadableTextCandidate(*element));
+    if (currentIsSecure_)
+        emitFocusState(false);
+    else
+        emitFocusStateReading(*element);
 }
 
 void ToneWarmBuffer::attachValueObserver(const AXElement& element) {
@@ -192,7 +195,12 @@ void ToneWarmBuffer::handleValueChange() {
                   [&](TimePoint t) { return now - t > seconds(imeBurstWindow); });
     // Plain typing, a person's or synthetic, is as fast without an input
     // method composing: only with one running is a burst its work.
-    if (changeTimestamps_.size() >= imeBurstThreshold && desktop_.input.inputMethodRunning()) {
+    const bool burst = changeTimestamps_.size() >= imeBurstThreshold;
+    if (!burst)
+        inputMethodRunningInBurst_.reset();
+    else if (!inputMethodRunningInBurst_)
+        inputMethodRunningInBurst_ = desktop_.input.inputMethodRunning();
+    if (burst && *inputMethodRunningInBurst_) {
         // An input method is composing: reading the field now would only
         // slow it down. A refresh already scheduled still runs.
         if (!imePaused_) {
@@ -208,7 +216,7 @@ void ToneWarmBuffer::handleValueChange() {
     refreshWork_.cancel();
     refreshWork_ = later(refreshDebounce, [](ToneWarmBuffer& b) { b.refreshBuffer(); });
     if (observedElement_)
-        emitFocusState(hasReadableTextCandidate(*observedElement_));
+        emitFocusStateReading(*observedElement_);
 }
 
 std::string ToneWarmBuffer::cutToLimit(std::string_view target) const {
@@ -243,7 +251,10 @@ void ToneWarmBuffer::refreshBuffer() {
     cachedIsSelection_ = captured->isSelection;
     cachedPreceding_ = std::move(captured->context.preceding);
     cachedFollowing_ = std::move(captured->context.following);
-    updateFrames(*cachedTarget_, element);
+    // Where the target stands is asked when a panel is to be anchored to
+    // it, not after every pause in typing.
+    currentAnchorFrame_.reset();
+    framesPending_ = true;
 }
 
 std::optional<ToneWarmBuffer::Snapshot> ToneWarmBuffer::liveSelectionSnapshot() {
@@ -257,6 +268,7 @@ std::optional<ToneWarmBuffer::Snapshot> ToneWarmBuffer::liveSelectionSnapshot() 
     if (target.empty())
         return std::nullopt;
     updateFrames(target, element);
+    framesPending_ = false;
     cachedTarget_ = target;
     cachedIsSelection_ = true;
     cachedPreceding_ = std::move(captured->context.preceding);
@@ -282,8 +294,12 @@ std::optional<ToneWarmBuffer::Snapshot> ToneWarmBuffer::freeze() {
         return std::nullopt;
     if (auto live = liveSelectionSnapshot())
         return live;
-    if (bufferActive_ && cachedTarget_ && !cachedTarget_->empty())
+    if (bufferActive_ && cachedTarget_ && !cachedTarget_->empty()) {
+        if (framesPending_ && observedElement_)
+            updateFrames(*cachedTarget_, *observedElement_);
+        framesPending_ = false;
         return warmSnapshot(*cachedTarget_, cachedIsSelection_);
+    }
 
     auto read = AXSelectionReader::read(desktop_);
     if (!read)
@@ -315,9 +331,11 @@ void ToneWarmBuffer::clearBuffer(const std::string& reason) {
     cachedFollowing_.reset();
     cachedIsSelection_ = false;
     currentAnchorFrame_.reset();
+    framesPending_ = false;
     lastActivityAt_.reset();
     changeTimestamps_.clear();
     imePaused_ = false;
+    inputMethodRunningInBurst_.reset();
     refreshWork_.cancel();
     refreshWork_ = Cancel();
     log("warmBuffer: cleared (" + reason + ")");
@@ -328,8 +346,17 @@ void ToneWarmBuffer::idleTick() {
         desktop_.scheduler.now() - *lastActivityAt_ <= seconds(idleDiscardAfter))
         return;
     clearBuffer("idle_60s");
-    if (observedElement_)
-        emitFocusState(!currentIsSecure_ && hasReadableTextCandidate(*observedElement_));
+    if (!observedElement_)
+        return;
+    if (currentIsSecure_)
+        emitFocusState(false);
+    else
+        emitFocusStateReading(*observedElement_);
+}
+
+void ToneWarmBuffer::emitFocusStateReading(const AXElement& element) {
+    if (onFocusChanged)
+        emitFocusState(hasReadableTextCandidate(element));
 }
 
 void ToneWarmBuffer::emitFocusState(bool hasTargetCandidate) {

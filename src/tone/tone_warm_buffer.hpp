@@ -103,6 +103,9 @@ class ToneWarmBuffer {
     void clearBuffer(const std::string& reason);
     void idleTick();
     void emitFocusState(bool hasTargetCandidate);
+    // The focus state with the element's target candidate, read only when
+    // someone listens: the read asks the application.
+    void emitFocusStateReading(const AXElement& element);
     bool hasReadableTextCandidate(const AXElement& element);
     void updateFrames(const std::string& target, const AXElement& element);
     std::string cutToLimit(std::string_view target) const;
@@ -136,10 +139,16 @@ class ToneWarmBuffer {
     Cancel refreshWork_;
     std::vector<TimePoint> changeTimestamps_;
     bool imePaused_ = false;
+    // Whether an input method runs, asked once per burst of changes: the
+    // answer takes a look at the X server, the session bus and the
+    // target's environment.
+    std::optional<bool> inputMethodRunningInBurst_;
     std::optional<std::string> cachedTarget_;
     bool cachedIsSelection_ = false;
     std::optional<std::string> cachedPreceding_;
     std::optional<std::string> cachedFollowing_;
+    // The kept target's frames are still to be asked (at the next freeze).
+    bool framesPending_ = false;
     Cancel idleTimer_;
     std::shared_ptr<ToneWarmBuffer*> self_;
 };

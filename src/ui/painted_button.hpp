@@ -56,7 +56,6 @@ class PaintedButton : public QAbstractButton {
     // `style` is first asked for when the button is sized or painted, so it
     // may read members of a subclass.
     PaintedButton(const QString& text, StyleSource style, QWidget* parent = nullptr);
-    ButtonStyle buttonStyle() const { return style_(); }
 
     // A spinner instead of the label, turning until busy ends.
     void setBusy(bool busy);

@@ -71,7 +71,7 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     // The process comes from the bus daemon, never from the object, so it
     // is safe to ask before we know the object is not ours. The process of
     // an application that quit is unknown; the object then reads as gone.
-    const auto pid = processIdOf(accessible);
+    const auto pid = processOfThisTurn(accessible);
     if (pid && *pid == ownPid_)
         return std::unexpected(AXError::cannotComplete);
     auto live = inspect(accessible);
@@ -81,6 +81,31 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     if (!pid)
         return std::unexpected(pid.error());
     return Target{accessible, std::move(*live)};
+}
+
+std::expected<Pid, AXError> AtspiAccessibility::processOfThisTurn(AtspiAccessible* accessible) {
+    const std::string bus = busNameOf(accessible);
+    if (const auto it = processesThisTurn_.find(bus); it != processesThisTurn_.end())
+        return it->second;
+    const auto pid = processIdOf(accessible);
+    if (pid && !bus.empty()) {
+        processesThisTurn_.emplace(bus, *pid);
+        forgetOnNextTurn();
+    }
+    return pid;
+}
+
+void AtspiAccessibility::forgetOnNextTurn() {
+    if (forgetScheduled_)
+        return;
+    forgetScheduled_ = true;
+    scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.expired())
+            return;
+        forgetScheduled_ = false;
+        forgetTexts();
+        processesThisTurn_.clear();
+    });
 }
 
 WriteRouteTrust AtspiAccessibility::writeRouteTrust(const AXElement& element) {

@@ -58,6 +58,8 @@ class AtspiAccessibility : public Accessibility {
     // The toolkit's character count and caret offset: two small calls,
     // where reading the value moves the whole text over the bus.
     std::optional<std::string> textChangeMark(const AXElement& element) override;
+    // The toolkit's character count: one small call.
+    std::optional<int64_t> textLengthMark(const AXElement& element) override;
 
     // The X root position of the top-left corner of what a process's active
     // window (else its first window) shows, for toolkits that answer window
@@ -79,6 +81,12 @@ class AtspiAccessibility : public Accessibility {
     struct Target;
     std::expected<Target, AXError> resolve(const AXElement& element);
     AXResult systemWideAttribute(std::string_view attribute);
+    // An attribute that follows from the object's role alone (its subrole,
+    // the role's name), asked without its states.
+    AXResult roleOnlyAttribute(const AXElement& element, std::string_view attribute);
+    // Position or size, in the interface's coordinates.
+    AXResult frameAttribute(AtspiAccessible* accessible, std::string_view attribute);
+    AXResult childrenAttribute(AtspiAccessible* accessible, const LiveObject& live);
     AXResult textAttribute(AtspiAccessible* accessible, const LiveObject& live,
                            std::string_view attribute);
     AXResult focusedWindow(AtspiAccessible* application);
@@ -97,6 +105,14 @@ class AtspiAccessibility : public Accessibility {
     std::expected<std::string, AXError> cachedText(AtspiAccessible* accessible,
                                                    const ToolkitText& text);
     void forgetTexts() { texts_.clear(); }
+    // What this turn of the loop read (texts, processes) is forgotten on
+    // the next turn.
+    void forgetOnNextTurn();
+    // The object's process, asked of the bus daemon once per turn of the
+    // loop and application: the calls one step makes of one field share
+    // the answer, and the next step asks again whether the application is
+    // still there.
+    std::expected<Pid, AXError> processOfThisTurn(AtspiAccessible* accessible);
     // The selection last made in an object, for toolkits whose reports of
     // it lose information.
     std::optional<OurSelection> ourSelection(AtspiAccessible* accessible) const;
@@ -118,6 +134,7 @@ class AtspiAccessibility : public Accessibility {
     std::set<std::string> notCheckableLogged_;
     std::set<std::string> unusableExtentsLogged_;
     std::map<std::string, std::string> texts_;
+    std::map<std::string, Pid> processesThisTurn_;
     bool forgetScheduled_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     uint64_t remoteTextReads_ = 0;

@@ -21,8 +21,99 @@ bool isTextAttribute(std::string_view attribute) {
            attribute == kAXNumberOfCharactersAttribute;
 }
 
+namespace {
+
+// The attributes that follow from the role alone.
+bool isRoleNameAttribute(std::string_view attribute) {
+    return attribute == kAXSubroleAttribute || attribute == kAXRoleDescriptionAttribute;
+}
+
+AXResult roleNameAttribute(AtspiRole role, std::string_view attribute) {
+    if (attribute == kAXRoleDescriptionAttribute) {
+        if (auto name = takeString(atspi_role_get_name(role)))
+            return AXValue(*name);
+        return std::unexpected(AXError::noValue);
+    }
+    if (auto subrole = axSubrole(role))
+        return AXValue(*subrole);
+    return std::unexpected(AXError::attributeUnsupported);
+}
+
+}  // namespace
+
+AXResult AtspiAccessibility::roleOnlyAttribute(const AXElement& element,
+                                               std::string_view attribute) {
+    if (!bus_.isConnected())
+        return std::unexpected(AXError::apiDisabled);
+    const AtspiElementRef* ref = atspiRef(element);
+    if (ref == nullptr)
+        return std::unexpected(AXError::illegalArgument);
+    if (ref->isSystemWide())
+        return systemWideAttribute(attribute);
+    AtspiAccessible* accessible = ref->accessible();
+    if (accessible == nullptr)
+        return std::unexpected(AXError::invalidUIElement);
+    if (isQuiet(accessible))
+        return std::unexpected(AXError::cannotComplete);
+    const auto pid = processOfThisTurn(accessible);
+    if (pid && *pid == ownPid_)
+        return std::unexpected(AXError::cannotComplete);
+    GErrorSlot error;
+    const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
+    noteAnswers(accessible);
+    if (error.failed())
+        return std::unexpected(errorForFailure(error.message()));
+    if (!pid)
+        return std::unexpected(pid.error());
+    return roleNameAttribute(role, attribute);
+}
+
+AXResult AtspiAccessibility::frameAttribute(AtspiAccessible* accessible,
+                                            std::string_view attribute) {
+    GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
+    if (component == nullptr)
+        return std::unexpected(AXError::attributeUnsupported);
+    const Toolkit toolkit = toolkitOf(accessible);
+    const bool screen = answersScreenCoordinates(toolkit);
+    GErrorSlot error;
+    std::unique_ptr<AtspiRect, GFree> r(atspi_component_get_extents(
+        component.get(), screen ? ATSPI_COORD_TYPE_SCREEN : ATSPI_COORD_TYPE_WINDOW, error.out()));
+    if (error.failed())
+        return std::unexpected(errorForFailure(error.message()));
+    if (r == nullptr || r->width < 0 || r->height < 0)
+        return std::unexpected(AXError::noValue);
+    auto onScreen = toScreen(accessible, toolkit,
+                             Rect{static_cast<double>(r->x), static_cast<double>(r->y),
+                                  static_cast<double>(r->width), static_cast<double>(r->height)});
+    if (!onScreen)
+        return std::unexpected(AXError::noValue);
+    const Rect frame = toInterfaceCoordinates(*onScreen);
+    if (attribute == kAXPositionAttribute)
+        return AXValue(Point{frame.x, frame.y});
+    return AXValue(Size{frame.width, frame.height});
+}
+
+AXResult AtspiAccessibility::childrenAttribute(AtspiAccessible* accessible,
+                                               const LiveObject& live) {
+    AXError failure = AXError::success;
+    auto children = childrenOf(accessible, &failure);
+    if (failure != AXError::success)
+        return std::unexpected(failure);
+    if (live.role == ATSPI_ROLE_APPLICATION)
+        wakeChromiumFrames(accessible, children);
+    std::vector<AXElement> out;
+    out.reserve(children.size());
+    for (auto& child : children)
+        out.push_back(makeElement(child.release()));
+    return AXValue(std::move(out));
+}
+
 AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
                                                 std::string_view attribute) {
+    // Whether a field is a password field is asked before every read of
+    // it: the role answers that, without the states.
+    if (isRoleNameAttribute(attribute))
+        return roleOnlyAttribute(element, attribute);
     auto target = resolve(element);
     if (!target)
         return std::unexpected(target.error());
@@ -33,16 +124,6 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
 
     if (attribute == kAXRoleAttribute)
         return AXValue(axRole(live.role, live.has(ATSPI_STATE_MULTI_LINE)));
-    if (attribute == kAXRoleDescriptionAttribute) {
-        if (auto name = takeString(atspi_role_get_name(live.role)))
-            return AXValue(*name);
-        return std::unexpected(AXError::noValue);
-    }
-    if (attribute == kAXSubroleAttribute) {
-        if (auto subrole = axSubrole(live.role))
-            return AXValue(*subrole);
-        return std::unexpected(AXError::attributeUnsupported);
-    }
     if (attribute == kAXTitleAttribute) {
         GErrorSlot error;
         auto name = takeString(atspi_accessible_get_name(accessible, error.out()));
@@ -52,19 +133,8 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
             return std::unexpected(AXError::noValue);
         return AXValue(*name);
     }
-    if (attribute == kAXChildrenAttribute) {
-        AXError failure = AXError::success;
-        auto children = childrenOf(accessible, &failure);
-        if (failure != AXError::success)
-            return std::unexpected(failure);
-        if (live.role == ATSPI_ROLE_APPLICATION)
-            wakeChromiumFrames(accessible, children);
-        std::vector<AXElement> out;
-        out.reserve(children.size());
-        for (auto& child : children)
-            out.push_back(makeElement(child.release()));
-        return AXValue(std::move(out));
-    }
+    if (attribute == kAXChildrenAttribute)
+        return childrenAttribute(accessible, live);
     if (attribute == kAXParentAttribute) {
         // The desktop above an application is no element of it.
         if (live.role == ATSPI_ROLE_APPLICATION)
@@ -82,31 +152,8 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
     if (attribute == kAXEditableAttribute)
         return AXValue(live.has(ATSPI_STATE_EDITABLE) &&
                        textExposure(live.role) != TextExposure::none);
-    if (attribute == kAXPositionAttribute || attribute == kAXSizeAttribute) {
-        GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
-        if (component == nullptr)
-            return std::unexpected(AXError::attributeUnsupported);
-        const Toolkit toolkit = toolkitOf(accessible);
-        const bool screen = answersScreenCoordinates(toolkit);
-        GErrorSlot error;
-        std::unique_ptr<AtspiRect, GFree> r(atspi_component_get_extents(
-            component.get(), screen ? ATSPI_COORD_TYPE_SCREEN : ATSPI_COORD_TYPE_WINDOW,
-            error.out()));
-        if (error.failed())
-            return std::unexpected(errorForFailure(error.message()));
-        if (r == nullptr || r->width < 0 || r->height < 0)
-            return std::unexpected(AXError::noValue);
-        auto onScreen =
-            toScreen(accessible, toolkit,
-                     Rect{static_cast<double>(r->x), static_cast<double>(r->y),
-                          static_cast<double>(r->width), static_cast<double>(r->height)});
-        if (!onScreen)
-            return std::unexpected(AXError::noValue);
-        const Rect frame = toInterfaceCoordinates(*onScreen);
-        if (attribute == kAXPositionAttribute)
-            return AXValue(Point{frame.x, frame.y});
-        return AXValue(Size{frame.width, frame.height});
-    }
+    if (attribute == kAXPositionAttribute || attribute == kAXSizeAttribute)
+        return frameAttribute(accessible, attribute);
     if (attribute == kAXFocusedUIElementAttribute || attribute == kAXFocusedWindowAttribute) {
         if (live.role != ATSPI_ROLE_APPLICATION)
             return std::unexpected(AXError::attributeUnsupported);
@@ -185,6 +232,21 @@ std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& e
     return std::to_string(count) + ":" + std::to_string(caret);
 }
 
+std::optional<int64_t> AtspiAccessibility::textLengthMark(const AXElement& element) {
+    auto target = resolve(element);
+    if (!target || target->accessible == nullptr ||
+        textExposure(target->live.role) == TextExposure::none)
+        return std::nullopt;
+    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+    if (iface == nullptr)
+        return std::nullopt;
+    GErrorSlot error;
+    const gint count = atspi_text_get_character_count(iface.get(), error.out());
+    if (error.failed())
+        return std::nullopt;
+    return count;
+}
+
 std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessible* accessible,
                                                                    const ToolkitText& text) {
     const std::string identity = identityOf(accessible);
@@ -198,15 +260,7 @@ std::expected<std::string, AXError> AtspiAccessibility::cachedText(AtspiAccessib
     // application; a text read is the application's own answer.
     unanswering_.noteAnswered(busNameOf(accessible));
     texts_[identity] = *value;
-    if (!forgetScheduled_) {
-        forgetScheduled_ = true;
-        scheduler_.after(0, [this, alive = std::weak_ptr<int>(alive_)] {
-            if (alive.expired())
-                return;
-            forgetScheduled_ = false;
-            forgetTexts();
-        });
-    }
+    forgetOnNextTurn();
     return value;
 }
 

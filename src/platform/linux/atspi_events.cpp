@@ -138,6 +138,21 @@ bool liesInside(AtspiAccessible* source, const std::set<std::string>& documents)
 
 }  // namespace
 
+std::optional<Pid> AtspiEventHub::senderProcess(AtspiAccessible* source) {
+    const std::string bus = busNameOf(source);
+    if (const auto it = senders_.find(bus); it != senders_.end())
+        return it->second;
+    const auto pid = processIdOf(source);
+    if (!pid)
+        return std::nullopt;
+    if (bus.starts_with(':')) {
+        if (senders_.size() > 256)
+            senders_.clear();
+        senders_.emplace(bus, *pid);
+    }
+    return *pid;
+}
+
 void AtspiEventHub::dispatch(AtspiEvent* event) {
     struct FreeEvent {
         void operator()(AtspiEvent* e) const { g_boxed_free(ATSPI_TYPE_EVENT, e); }
@@ -172,10 +187,9 @@ void AtspiEventHub::dispatch(AtspiEvent* event) {
             !state->registrations.contains({application, name}))
             continue;
         if (!pid) {
-            auto p = processIdOf(event->source);
-            if (!p)
+            pid = senderProcess(event->source);
+            if (!pid)
                 return;
-            pid = *p;
         }
         if (state->pid != *pid)
             continue;

@@ -4,6 +4,7 @@
 // kind serves every observer; each observer hears the events of its own
 // process for the elements (or the application) it registered.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -50,11 +51,16 @@ class AtspiEventHub {
     void followInside(std::string documentIdentity);
 
   private:
+    std::optional<Pid> senderProcess(AtspiAccessible* source);
     Scheduler& scheduler_;
     GObjectPtr<AtspiEventListener> listener_;
     bool started_ = false;
     std::vector<std::weak_ptr<ObserverState>> observers_;
     std::set<std::string> followedDocuments_;
+    // The process behind each unique bus name that sent events: an event
+    // is routed by it, and a unique name is never given to another
+    // connection.
+    std::map<std::string, Pid, std::less<>> senders_;
 };
 
 std::unique_ptr<AXObserver> makeAtspiObserver(std::shared_ptr<AtspiEventHub::ObserverState> state,

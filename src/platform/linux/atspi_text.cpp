@@ -1,6 +1,7 @@
 #include "platform/linux/atspi_text.hpp"
 
 #include <algorithm>
+#include <map>
 
 #include "platform/linux/atspi_element.hpp"
 #include "platform/linux/gobject_ptr.hpp"
@@ -110,11 +111,27 @@ AXError addSelectionUnanswered(const ToolkitText& t, ToolkitRange range) {
 }  // namespace
 
 Toolkit toolkitOf(AtspiAccessible* accessible) {
-    // libatspi keeps both per application: no call after the first.
+    // The application's root is found by walking up the tree, a call per
+    // level: the answer is kept per application (its unique bus name).
+    static std::map<std::string, Toolkit, std::less<>> known;
+    const std::string bus = busNameOf(accessible);
+    if (const auto it = known.find(bus); it != known.end() && bus.starts_with(':'))
+        return it->second;
+    auto toolkit = askToolkit(accessible);
+    if (toolkit && bus.starts_with(':')) {
+        if (known.size() > 512)
+            known.clear();
+        known.emplace(bus, *toolkit);
+    }
+    return toolkit.value_or(Toolkit::other);
+}
+
+std::optional<Toolkit> askToolkit(AtspiAccessible* accessible) {
+    // libatspi keeps both names per application: no call after the first.
     GErrorSlot error;
     auto name = takeString(atspi_accessible_get_toolkit_name(accessible, error.out()));
     if (error.failed() || !name)
-        return Toolkit::other;
+        return std::nullopt;
     GErrorSlot versionError;
     auto version = takeString(atspi_accessible_get_toolkit_version(accessible, versionError.out()));
     // The application's name, kept by libatspi like the toolkit's.

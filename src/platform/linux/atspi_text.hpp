@@ -28,6 +28,8 @@ struct ToolkitText {
 };
 
 Toolkit toolkitOf(AtspiAccessible* accessible);
+// The same asked afresh; nothing when the application does not say.
+std::optional<Toolkit> askToolkit(AtspiAccessible* accessible);
 
 std::expected<std::string, AXError> readText(const ToolkitText& text);
 // The first selection, else the caret as an empty range; `value` is the

@@ -2,6 +2,10 @@
 
 #include <QGuiApplication>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 namespace mivo::linux_desktop {
 namespace {
 
@@ -35,6 +39,7 @@ LinuxDesktop::LinuxDesktop(Log& log, std::unique_ptr<X11Connection> x11)
     : log_(log),
       x11_(std::move(x11)),
       accessibility_(std::make_unique<AtspiAccessibility>(scheduler_, log, primaryOrigin)),
+      counted_(std::make_unique<CountingAccessibility>(*accessibility_)),
       workspace_(std::make_unique<EwmhWorkspace>(*x11_, scheduler_, log)),
       input_(std::make_unique<XTestInput>(*x11_, scheduler_, log, primaryOrigin)) {
     accessibility_->setWindowOrigin([this](Pid pid, std::optional<Size> contentSize) {
@@ -43,12 +48,33 @@ LinuxDesktop::LinuxDesktop(Log& log, std::unique_ptr<X11Connection> x11)
     accessibility_->setWindowFrame([this](Pid pid) { return workspace_->windowFrame(pid); });
     accessibility_->setActiveWindowTitle(
         [this](Pid pid) { return workspace_->activeWindowTitle(pid); });
+    startWritingCallCounts();
 }
 
-LinuxDesktop::~LinuxDesktop() = default;
+LinuxDesktop::~LinuxDesktop() {
+    callCountWriter_.cancel();
+}
+
+void LinuxDesktop::startWritingCallCounts() {
+    const char* path = std::getenv("MIVO_AX_CALL_COUNTS");
+    if (path == nullptr || *path == '\0')
+        return;
+    callCountWriter_ = scheduler_.repeating(1.0, [this, file = std::string(path)] {
+        // Written aside and renamed, so that a reader never sees half a file.
+        const std::string aside = file + ".part";
+        {
+            std::ofstream out(aside, std::ios::trunc);
+            out << "total " << counted_->calls().total() << "\n" << counted_->calls().report();
+            if (!out)
+                return;
+        }
+        std::error_code ignored;
+        std::filesystem::rename(aside, file, ignored);
+    });
+}
 
 Desktop LinuxDesktop::ports() {
-    return Desktop{scheduler_, *accessibility_, *workspace_, screens_, *input_, pasteboard_, log_};
+    return Desktop{scheduler_, *counted_, *workspace_, screens_, *input_, pasteboard_, log_};
 }
 
 }  // namespace mivo::linux_desktop

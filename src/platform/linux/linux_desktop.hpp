@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "platform/ax_call_counter.hpp"
 #include "platform/desktop.hpp"
 #include "platform/linux/atspi_accessibility.hpp"
 #include "platform/linux/ewmh_workspace.hpp"
@@ -29,6 +30,8 @@ class LinuxDesktop {
     Desktop ports();
     QtScheduler& scheduler() { return scheduler_; }
     AtspiAccessibility& accessibility() { return *accessibility_; }
+    // Every call the services made through the accessibility port, by kind.
+    const AXCallCounter& accessibilityCalls() const { return counted_->calls(); }
     EwmhWorkspace& workspace() { return *workspace_; }
     XTestInput& input() { return *input_; }
     QtScreens& screens() { return screens_; }
@@ -44,6 +47,12 @@ class LinuxDesktop {
     QtScreens screens_;
     QtPasteboard pasteboard_;
     std::unique_ptr<AtspiAccessibility> accessibility_;
+    // What ports() hands out: the same port, counted.
+    std::unique_ptr<CountingAccessibility> counted_;
+    // With MIVO_AX_CALL_COUNTS naming a file, the counts are written there
+    // once a second (for the bench).
+    void startWritingCallCounts();
+    Cancel callCountWriter_;
     std::unique_ptr<EwmhWorkspace> workspace_;
     std::unique_ptr<XTestInput> input_;
 };

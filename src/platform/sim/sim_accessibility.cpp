@@ -47,7 +47,6 @@ bool SimAccessibility::isProcessTrusted() {
 }
 
 bool SimAccessibility::isProcessTrustedWithPrompt() {
-    ++desktop_.trustPrompts_;
     return desktop_.trusted_;
 }
 
@@ -334,8 +333,6 @@ std::expected<Pid, AXError> SimAccessibility::pid(const AXElement& element) {
     if (!id)
         return std::unexpected(id.error());
     const auto* node = desktop_.liveNode(*id);
-    if (node->pidResult)
-        return *node->pidResult;
     if (*id == desktop_.systemWide_)
         return std::unexpected(AXError::illegalArgument);
     return node->pid;

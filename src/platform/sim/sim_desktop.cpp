@@ -20,6 +20,7 @@ class SimElementRef : public AXElementRef {
 
 SimDesktop::SimDesktop()
     : accessibility_(std::make_unique<SimAccessibility>(*this)),
+      countedAccessibility_(std::make_unique<CountingAccessibility>(*accessibility_)),
       workspace_(std::make_unique<SimWorkspace>(*this)),
       input_(std::make_unique<SimInput>(*this)) {
     systemWide_ = newNode(0, 0, std::string(kAXSystemWideRole), std::nullopt);
@@ -28,7 +29,8 @@ SimDesktop::SimDesktop()
 SimDesktop::~SimDesktop() = default;
 
 Desktop SimDesktop::ports() {
-    return Desktop{clock_, *accessibility_, *workspace_, screens_, *input_, pasteboard_, log_};
+    return Desktop{clock_, *countedAccessibility_, *workspace_, screens_, *input_, pasteboard_,
+                   log_};
 }
 
 AXElement SimDesktop::element(SimId id) const {

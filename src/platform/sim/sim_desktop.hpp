@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ax_call_counter.hpp"
 #include "platform/desktop.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
@@ -96,6 +97,8 @@ class SimDesktop {
     SimPasteboard& pasteboard() { return pasteboard_; }
     SimScreens& screens() { return screens_; }
     SimAccessibility& accessibility() { return *accessibility_; }
+    // Every call the services made through the accessibility port, by kind.
+    AXCallCounter& accessibilityCalls() { return countedAccessibility_->calls(); }
     SimWorkspace& workspace() { return *workspace_; }
     SimInput& input() { return *input_; }
 
@@ -120,7 +123,6 @@ class SimDesktop {
     // Which write routes the element's application is trusted with.
     void setWriteRouteTrust(SimId id, WriteRouteTrust trust);
     void setParameterizedHook(SimId id, ParameterizedHook hook);
-    void setPidResult(SimId id, std::expected<Pid, AXError> pid);
     void setObserverCreationFails(Pid pid, bool fails);
     void setTrusted(bool trusted) { trusted_ = trusted; }
 
@@ -138,7 +140,6 @@ class SimDesktop {
     // The focus moves and the application's notification of it is lost on
     // the way.
     void focusUnannounced(SimId id);
-    void focusWindow(SimId window);
     void clearFocus(Pid pid);
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.
@@ -163,10 +164,8 @@ class SimDesktop {
     Utf16Range selection(SimId id) const;
     std::optional<Pid> frontmostPid() const;
     std::optional<SimId> focusedElement(Pid pid) const;
-    int trustPrompts() const { return trustPrompts_; }
     // Calls that reached an application while it waited for the pasteboard.
     std::size_t callsRefusedWhilePasting() const { return callsRefusedWhilePasting_; }
-    const std::vector<std::string>& openedURLs() const { return openedURLs_; }
 
   private:
     friend class SimAccessibility;
@@ -208,7 +207,6 @@ class SimDesktop {
         std::map<std::string, WriteQuirk, std::less<>> writeQuirks;
         WriteRouteTrust routeTrust;
         ParameterizedHook parameterizedHook;
-        std::optional<std::expected<Pid, AXError>> pidResult;
     };
     struct App {
         Pid pid = 0;
@@ -255,6 +253,8 @@ class SimDesktop {
     SimPasteboard pasteboard_;
     SimScreens screens_;
     std::unique_ptr<SimAccessibility> accessibility_;
+    // What ports() hands out: the same port, counted.
+    std::unique_ptr<CountingAccessibility> countedAccessibility_;
     std::unique_ptr<SimWorkspace> workspace_;
     std::unique_ptr<SimInput> input_;
 
@@ -266,8 +266,6 @@ class SimDesktop {
     Pid frontmost_ = 0;
     int textFieldsLaidOut_ = 0;
     bool trusted_ = true;
-    int trustPrompts_ = 0;
-    std::vector<std::string> openedURLs_;
 };
 
 }  // namespace mivo::sim

@@ -40,17 +40,6 @@ void SimDesktop::focusUnannounced(SimId id) {
         a->focusedElement = id;
 }
 
-void SimDesktop::focusWindow(SimId window) {
-    Node* n = liveNode(window);
-    App* a = n ? app(n->pid) : nullptr;
-    if (a == nullptr || a->focusedWindow == window)
-        return;
-    a->focusedWindow = window;
-    // The window's own focused element is not remembered: focus starts over.
-    a->focusedElement = 0;
-    notify(window, kAXFocusedWindowChangedNotification);
-}
-
 void SimDesktop::clearFocus(Pid pid) {
     if (App* a = app(pid); a != nullptr && a->focusedElement != 0) {
         a->focusedElement = 0;

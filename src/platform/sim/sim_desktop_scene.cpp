@@ -124,11 +124,6 @@ void SimDesktop::setParameterizedHook(SimId id, ParameterizedHook hook) {
         n->parameterizedHook = std::move(hook);
 }
 
-void SimDesktop::setPidResult(SimId id, std::expected<Pid, AXError> pid) {
-    if (Node* n = node(id))
-        n->pidResult = pid;
-}
-
 void SimDesktop::setObserverCreationFails(Pid pid, bool fails) {
     if (App* a = app(pid))
         a->observerCreationFails = fails;

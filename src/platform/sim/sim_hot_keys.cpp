@@ -17,8 +17,6 @@ class SimRegistration : public HotKeyRegistration {
 std::expected<std::unique_ptr<HotKeyRegistration>, HotKeyRefusal> SimHotKeys::registerHotKey(
     const HotKeyConfig& config, PressedHandler onPressed) {
     ++attempts_;
-    if (unavailable_)
-        return std::unexpected(HotKeyRefusal::unavailable);
     const std::pair combination{config.keyCode, config.carbonModifiers};
     if (heldElsewhere_.contains(combination))
         return std::unexpected(HotKeyRefusal::heldElsewhere);

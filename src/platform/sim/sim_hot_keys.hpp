@@ -22,8 +22,6 @@ class SimHotKeys : public HotKeys {
     int press(uint32_t keyCode, uint32_t carbonModifiers);
     // Another application takes (or gives up) the combination.
     void holdElsewhere(uint32_t keyCode, uint32_t carbonModifiers, bool held = true);
-    // Every registration is refused as having no system to register with.
-    void setUnavailable(bool unavailable) { unavailable_ = unavailable; }
 
     // The combinations registered now, in order of registration.
     std::vector<std::pair<uint32_t, uint32_t>> registered() const;
@@ -39,7 +37,6 @@ class SimHotKeys : public HotKeys {
   private:
     std::vector<std::weak_ptr<Entry>> entries_;
     std::set<std::pair<uint32_t, uint32_t>> heldElsewhere_;
-    bool unavailable_ = false;
     int attempts_ = 0;
 };
 

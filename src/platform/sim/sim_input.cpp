@@ -27,8 +27,6 @@ SimInput::SimInput(SimDesktop& desktop)
       hold_(desktop.clock(), [this](const KeyEvent& event) { postKeyEvent(event); }) {}
 
 bool SimInput::postKeyEvent(const KeyEvent& event) {
-    if (postingFails_)
-        return false;
     keyEvents_.push_back(event);
     if (!event.keyDown)
         return true;
@@ -81,8 +79,6 @@ void SimInput::paste(SimId field) {
 }
 
 bool SimInput::postMouseEvent(const MouseEvent& event) {
-    if (postingFails_)
-        return false;
     mouseEvents_.push_back(event);
     if (event.type == MouseEventType::leftMouseDown) {
         dragAnchor_.reset();

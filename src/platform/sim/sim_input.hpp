@@ -39,11 +39,16 @@ class SimInput : public InputEvents {
     void clearRecordedEvents();
 
     // Quirks of the event system.
-    void setPostingFails(bool fails) { postingFails_ = fails; }
     void setMonitorInstallFailure(std::optional<KeyDownMonitorError> failure) {
         monitorFailure_ = failure;
     }
-    bool inputMethodRunning() override { return inputMethodRunning_; }
+    bool inputMethodRunning() override {
+        ++inputMethodQueries_;
+        return inputMethodRunning_;
+    }
+    // How often a service asked whether an input method runs (on the real
+    // desktop each answer takes a look at the X server and the session bus).
+    std::size_t inputMethodQueries() const { return inputMethodQueries_; }
     void setInputMethodRunning(bool running) { inputMethodRunning_ = running; }
     // The system switches every monitor off and tells it so.
     void disableMonitors(KeyDownMonitorEvent reason);
@@ -65,8 +70,8 @@ class SimInput : public InputEvents {
     std::vector<MouseEvent> mouseEvents_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
     SimKeyboardHold hold_;
-    bool postingFails_ = false;
     bool inputMethodRunning_ = true;
+    std::size_t inputMethodQueries_ = 0;
     std::optional<KeyDownMonitorError> monitorFailure_;
     // The field a mouse drag started in and the offset it started at.
     std::optional<std::pair<SimId, int64_t>> dragAnchor_;

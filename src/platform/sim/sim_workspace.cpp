@@ -24,15 +24,13 @@ std::vector<RunningApplication> SimWorkspace::runningApplications() {
 }
 
 bool SimWorkspace::activate(Pid pid) {
-    ++activationRequests_;
     if (!desktop_.runningApplication(pid))
         return false;
     desktop_.activateApplication(pid);
     return true;
 }
 
-bool SimWorkspace::openURL(std::string_view url) {
-    desktop_.openedURLs_.emplace_back(url);
+bool SimWorkspace::openURL(std::string_view /*url*/) {
     return true;
 }
 

@@ -25,14 +25,12 @@ class SimWorkspace : public Workspace {
 
     void deliverActivation(const std::optional<RunningApplication>& app);
     std::size_t observerCount() const;
-    int activationRequests() const { return activationRequests_; }
 
   private:
     SimDesktop& desktop_;
     using Handlers = std::vector<std::shared_ptr<ActivationHandler>>;
     // Shared with the cancel handles, which may outlive the desktop.
     std::shared_ptr<Handlers> observers_ = std::make_shared<Handlers>();
-    int activationRequests_ = 0;
 };
 
 }  // namespace mivo::sim

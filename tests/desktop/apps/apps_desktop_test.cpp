@@ -17,15 +17,13 @@
 #include "desktop_test_support.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "outside_bmp_text.hpp"
 #include "platform/linux/atspi_element.hpp"
 
 namespace mivo::desktop_test {
 namespace {
 
 // 😀 and 𠮷 take two UTF-16 units each: 晴れ is at units 7 and 8.
-const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
-const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
-constexpr Utf16Range kSunny{7, 2};
 constexpr Utf16Range kToday{4, 2};  // bold in Writer's document
 
 struct Prepared {
@@ -287,26 +285,7 @@ TEST_P(AppsDesktopTest, FindsTheFieldAndReadsRangesAfterCharactersOutsideTheBmp)
     EXPECT_EQ(ax().pid(*f), app_->pid());
     EXPECT_EQ(value(*f), kText);
     EXPECT_EQ(readNumber(ax(), *f, kAXNumberOfCharactersAttribute), text::utf16Length(kText));
-    struct Row {
-        Utf16Range range;
-        std::string expected;
-    };
-    const std::vector<Row> rows = {
-        {{0, 2}, "\U0001F600"}, {{2, 2}, "\U00020BB7"}, {kSunny, "晴れ"}, {{4, 3}, "今日は"}};
-    for (const auto& row : rows) {
-        const auto r = ax().copyParameterizedAttributeValue(
-            *f, kAXStringForRangeParameterizedAttribute, AXValue(row.range));
-        ASSERT_TRUE(r.has_value()) << toString(row.range);
-        EXPECT_EQ(r->asString(), row.expected) << toString(row.range);
-        ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(row.range)),
-                  AXError::success);
-        EXPECT_TRUE(waitUntil(
-            [&] { return readRange(ax(), *f, kAXSelectedTextRangeAttribute) == row.range; }, 5))
-            << toString(row.range) << " read "
-            << toString(
-                   readRange(ax(), *f, kAXSelectedTextRangeAttribute).value_or(Utf16Range{-1, -1}));
-        EXPECT_EQ(readString(ax(), *f, kAXSelectedTextAttribute), row.expected);
-    }
+    expectRangesReadAndSelectAfterWideCharacters(ax(), *f, 5);
     ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0}));
 }
 

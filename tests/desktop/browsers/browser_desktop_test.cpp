@@ -17,14 +17,12 @@
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
 
 namespace mivo::desktop_test {
 namespace {
 
-const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
-const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
-constexpr Utf16Range kSunny{7, 2};
 const std::string kObject = "\uFFFC";
 
 std::map<BrowserKind, std::unique_ptr<Browser>>& browsers() {
@@ -177,26 +175,7 @@ TEST_P(BrowserDesktopTest, FindsTheFocusedFieldAndReadsRangesAfterCharactersOuts
     EXPECT_EQ(ax().pid(read), browser_->pid());
     EXPECT_EQ(value(read), kText);
     EXPECT_EQ(readNumber(ax(), read, kAXNumberOfCharactersAttribute), text::utf16Length(kText));
-    struct Row {
-        Utf16Range range;
-        std::string expected;
-    };
-    const std::vector<Row> rows = {
-        {{0, 2}, "\U0001F600"}, {{2, 2}, "\U00020BB7"}, {kSunny, "晴れ"}, {{4, 3}, "今日は"}};
-    for (const auto& row : rows) {
-        const auto r = ax().copyParameterizedAttributeValue(
-            read, kAXStringForRangeParameterizedAttribute, AXValue(row.range));
-        ASSERT_TRUE(r.has_value()) << toString(row.range);
-        EXPECT_EQ(r->asString(), row.expected) << toString(row.range);
-        ASSERT_EQ(ax().setAttributeValue(read, kAXSelectedTextRangeAttribute, AXValue(row.range)),
-                  AXError::success);
-        EXPECT_TRUE(waitUntil(
-            [&] { return readRange(ax(), read, kAXSelectedTextRangeAttribute) == row.range; }, 5))
-            << toString(row.range) << " read "
-            << toString(readRange(ax(), read, kAXSelectedTextRangeAttribute)
-                            .value_or(Utf16Range{-1, -1}));
-        EXPECT_EQ(readString(ax(), read, kAXSelectedTextAttribute), row.expected);
-    }
+    expectRangesReadAndSelectAfterWideCharacters(ax(), read, 5);
 
     // Bounds: the browsers answer zeros until the layout is known.
     std::optional<Rect> sunny;

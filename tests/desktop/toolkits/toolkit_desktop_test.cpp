@@ -18,16 +18,11 @@
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
 
 namespace mivo::desktop_test {
 namespace {
-
-// 😀 and 𠮷 take two UTF-16 units each: 晴れ is at units 7 and 8, code
-// points 5 and 6.
-const std::string kText = "\U0001F600\U00020BB7今日は晴れです。";
-const std::string kRained = "\U0001F600\U00020BB7今日は雨です。";
-constexpr Utf16Range kSunny{7, 2};
 
 class ToolkitDesktopTest : public DesktopTest, public ::testing::WithParamInterface<EditorKind> {
   protected:
@@ -52,29 +47,7 @@ TEST_P(ToolkitDesktopTest, FindsTheFocusedFieldAndReadsRangesAfterCharactersOuts
     EXPECT_EQ(value(view), kText);
     EXPECT_EQ(readNumber(ax(), view, kAXNumberOfCharactersAttribute), text::utf16Length(kText));
 
-    struct Row {
-        Utf16Range range;
-        std::string expected;
-    };
-    const std::vector<Row> rows = {
-        {{0, 2}, "\U0001F600"}, {{2, 2}, "\U00020BB7"}, {kSunny, "晴れ"}, {{4, 3}, "今日は"}};
-    for (const auto& row : rows) {
-        const auto r = ax().copyParameterizedAttributeValue(
-            view, kAXStringForRangeParameterizedAttribute, AXValue(row.range));
-        ASSERT_TRUE(r.has_value()) << toString(row.range);
-        EXPECT_EQ(r->asString(), row.expected) << toString(row.range);
-        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute, AXValue(row.range)),
-                  AXError::success)
-            << toString(row.range);
-        // Read back through the application: the selection it made is the
-        // one asked for, not one a unit early.
-        EXPECT_TRUE(waitUntil(
-            [&] { return readRange(ax(), view, kAXSelectedTextRangeAttribute) == row.range; }, 3))
-            << toString(row.range) << " read "
-            << toString(readRange(ax(), view, kAXSelectedTextRangeAttribute)
-                            .value_or(Utf16Range{-1, -1}));
-        EXPECT_EQ(readString(ax(), view, kAXSelectedTextAttribute), row.expected);
-    }
+    expectRangesReadAndSelectAfterWideCharacters(ax(), view, 3);
     // Between the halves of 😀: refused, never rounded.
     EXPECT_FALSE(ax().copyParameterizedAttributeValue(view, kAXStringForRangeParameterizedAttribute,
                                                       AXValue(Utf16Range{1, 2})));

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# What following a typist costs, per keystroke: the same typing (20 keys a
+# second, from xdotool) into a real editor once without Mivo and once with
+# it, in a private X server with the accessibility bus. Prints, per
+# keystroke, Mivo's CPU time, the editor's CPU time alone and with Mivo
+# (from /proc/<pid>/stat, user + system), the calls Mivo made through its
+# accessibility port by kind (MIVO_AX_CALL_COUNTS), and the method calls it
+# sent through the accessibility bus's daemon (dbus-monitor), by receiver
+# and member. Calls to applications that offer a direct connection (GTK,
+# Qt) go over it and are not seen by dbus-monitor: the port's counts are
+# the ones that tell what the editor is asked.
+#
+# Usage: bench/typing_cost.sh [seconds-of-typing] [editor]
+#   seconds   default 30 (600 keystrokes)
+#   editor    test-editor (default: our GTK 3 text view, as gedit and
+#             Mousepad have it), mousepad, gedit or gnome-text-editor when
+#             installed
+# Needs a build (build/bin/mivo, build/bin/mivo-test-editor).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SECONDS_TYPED="${1:-30}"
+# Another build of mivo to measure (the one before a change, say).
+MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
+EDITOR_NAME="${2:-test-editor}"
+
+if [ -z "${MIVO_TYPING_COST_INSIDE:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+    dbus-run-session -- env MIVO_TYPING_COST_INSIDE=1 "$0" "$@"
+fi
+
+for tool in "$MIVO_BIN" build/bin/mivo-test-editor; do
+  [ -x "$tool" ] || { echo "typing_cost: $tool is not built" >&2; exit 1; }
+done
+launcher=""
+for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+  [ -x "$candidate" ] && launcher="$candidate"
+done
+[ -n "$launcher" ] || { echo "typing_cost: at-spi-bus-launcher not found" >&2; exit 1; }
+
+case "$EDITOR_NAME" in
+  test-editor) editor_cmd=(build/bin/mivo-test-editor --title "Typing cost") ;;
+  mousepad | gedit | gnome-text-editor)
+    command -v "$EDITOR_NAME" >/dev/null || { echo "typing_cost: $EDITOR_NAME is not installed" >&2; exit 1; }
+    editor_cmd=("$EDITOR_NAME") ;;
+  *) echo "typing_cost: unknown editor $EDITOR_NAME" >&2; exit 1 ;;
+esac
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work/home"
+mkdir -p "$XDG_CONFIG_HOME/Mivo" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+echo '{"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1}' \
+  > "$XDG_CONFIG_HOME/Mivo/defaults.json"
+
+"$launcher" --launch-immediately & pids+=($!)
+openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
+sleep 1
+dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+  string:org.a11y.Status string:IsEnabled variant:boolean:true
+a11y="$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+  org.a11y.Bus.GetAddress | tr -d ' ')"
+# Late key releases under load turn into auto-repeat.
+xset r off 2>/dev/null || true
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+hz="$(getconf CLK_TCK)"
+keys=$(( SECONDS_TYPED * 20 ))
+# Words of lower-case letters and spaces: keys every layout has, so that
+# xdotool never remaps the keyboard (which costs every client a reload).
+line="kyou wa ii tenki desu ne "
+typed="$(for _ in $(seq $(( keys / ${#line} + 1 ))); do printf '%s' "$line"; done | head -c "$keys")"
+per_key() { awk -v t="$1" -v hz="$hz" -v n="$keys" 'BEGIN { printf "%.2f", 1000 * t / hz / n }'; }
+
+start_editor() {
+  "${editor_cmd[@]}" >/dev/null 2>&1 & editor=$!; pids+=($editor)
+  sleep 3
+  window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
+  # A window manager still starting may refuse; the click below focuses it.
+  xdotool windowactivate --sync "$window" || true
+  xdotool mousemove --window "$window" 200 150 click 1
+  sleep 1
+}
+
+# The editor alone.
+start_editor
+editorStart="$(ticks "$editor")"
+xdotool type --delay 50 "$typed"
+sleep 1
+editorAlone=$(( $(ticks "$editor") - editorStart ))
+kill "$editor"; wait "$editor" 2>/dev/null || true
+
+# The same with Mivo following the editor's field.
+MIVO_AX_CALL_COUNTS="$work/calls" QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" &
+mivo=$!; pids+=($mivo)
+sleep 3
+start_editor
+sleep 3
+dbus-monitor --address "$a11y" "type='method_call'" > "$work/bus" 2>/dev/null & monitor=$!
+pids+=($monitor)
+sleep 1.5
+cp "$work/calls" "$work/calls.before"
+mivoStart="$(ticks "$mivo")"; editorStart="$(ticks "$editor")"
+xdotool type --delay 50 "$typed"
+# Whatever the last keys set off (the pause's check) belongs to them.
+sleep 1
+mivoTyping=$(( $(ticks "$mivo") - mivoStart )); editorWith=$(( $(ticks "$editor") - editorStart ))
+sleep 1.5
+cp "$work/calls" "$work/calls.after"
+kill "$monitor" 2>/dev/null || true
+kill -0 "$mivo" 2>/dev/null || { echo "typing_cost: mivo ended early; its log:" >&2; cat "$work/mivo.log" >&2; exit 1; }
+
+# Unique bus names of Mivo and of the editor.
+name_of_pid() {
+  local want="$1" name pid
+  for name in $(dbus-send --bus="$a11y" --print-reply=literal --dest=org.freedesktop.DBus \
+      /org/freedesktop/DBus org.freedesktop.DBus.ListNames | tr ' ' '\n' | grep '^:'); do
+    pid="$(dbus-send --bus="$a11y" --print-reply=literal --dest=org.freedesktop.DBus \
+      /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$name" \
+      2>/dev/null | awk '{print $2}')"
+    [ "$pid" = "$want" ] && { echo "$name"; return; }
+  done
+}
+mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editor")"
+[ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$TYPING_COST_KEEP/"
+[ -n "${TYPING_COST_KEEP:-}" ] && echo "mivo=$mivoName editor=$editorName" > "$TYPING_COST_KEEP/names"
+
+echo "editor: ${EDITOR_NAME}; ${keys} keystrokes, 20 a second"
+echo "mivo CPU per keystroke:                $(per_key "$mivoTyping") ms"
+echo "editor CPU per keystroke, alone:       $(per_key "$editorAlone") ms"
+echo "editor CPU per keystroke, with Mivo:   $(per_key "$editorWith") ms (extra $(per_key $(( editorWith - editorAlone ))) ms)"
+echo
+echo "accessibility port calls per keystroke, by kind:"
+join -a 2 -e 0 -o 0,1.2,2.2 <(sort "$work/calls.before") <(sort "$work/calls.after") |
+  awk -v n="$keys" '{ d = $3 - $2; if (d > 0) printf "  %8.2f  %s\n", d / n, $1 }' | sort -rn
+echo
+echo "method calls Mivo sent through the bus daemon per keystroke, by receiver and member:"
+awk -v me="$mivoName" -v ed="$editorName" -v n="$keys" '
+  /^method call/ {
+    sender = ""; dest = ""; member = ""
+    for (i = 1; i <= NF; i++) {
+      if ($i ~ /^sender=/) sender = substr($i, 8)
+      if ($i ~ /^destination=/) dest = substr($i, 13)
+      if ($i ~ /^member=/) member = substr($i, 8)
+    }
+    if (sender != me) next
+    who = dest == ed ? "editor" : (dest == "org.freedesktop.DBus" ? "bus daemon" : dest)
+    count[who " " member]++; total[who]++
+  }
+  END {
+    for (w in total) printf "  %8.2f  to the %s in all\n", total[w] / n, w
+    for (k in count) printf "  %8.2f  %s\n", count[k] / n, k
+  }' "$work/bus" | sort -rn

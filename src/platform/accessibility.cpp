@@ -1,0 +1,14 @@
+#include "platform/accessibility.hpp"
+
+#include "platform/ax_reads.hpp"
+
+namespace mivo {
+
+std::optional<int64_t> Accessibility::textLengthMark(const AXElement& element) {
+    const auto count = readNumber(*this, element, kAXNumberOfCharactersAttribute);
+    if (!count)
+        return std::nullopt;
+    return static_cast<int64_t>(*count);
+}
+
+}  // namespace mivo

@@ -1,0 +1,102 @@
+// One read of the field per burst: a keystroke reaches the monitor as a
+// key-down and notifications of the text and the caret, and the field's
+// text is read once after them, never for a caret that only moved.
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "monitor_scene.hpp"
+
+namespace mivo {
+namespace {
+
+enum class Action { typedKey, caretMove, applicationChange, unannouncedChange };
+
+class BurstTest : public MonitorScene {
+  protected:
+    BurstTest() {
+        desk.setText(field, "今日は良い天気です。");
+        advance(0);
+        monitor.start();
+        advance(3);
+    }
+
+    uint64_t wholeReads() { return desk.accessibilityCalls().count("copyAttributeValue(AXValue)"); }
+
+    void act(Action action) {
+        switch (action) {
+            case Action::typedKey:
+                desk.typeText("あ");
+                break;
+            case Action::caretMove:
+                desk.select(field, {3, 0});
+                break;
+            case Action::applicationChange:
+                desk.setText(field, "明日は雨でしょう。");
+                break;
+            case Action::unannouncedChange:
+                // Nothing tells of it: the poll finds it by the field's new
+                // length.
+                desk.setAttribute(field, "AXValue", AXValue("雨。"));
+                break;
+        }
+    }
+};
+
+struct ReadCase {
+    std::string name;
+    Action action;
+    uint64_t wholeReads;  // within the next 0.35 s, one text-poll tick included
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BurstReads : public BurstTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(BurstReads, TheFieldIsReadWholeOnlyAsOftenAsItChanged) {
+    desk.accessibilityCalls().reset();
+    act(GetParam().action);
+    advance(0.35);
+    EXPECT_EQ(wholeReads(), GetParam().wholeReads) << desk.accessibilityCalls().report();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, BurstReads,
+    ::testing::Values(ReadCase{"a typed key", Action::typedKey, 1},
+                      // The length stayed: the next poll tick reads the text.
+                      ReadCase{"a caret move", Action::caretMove, 1},
+                      ReadCase{"a change the application makes", Action::applicationChange, 1},
+                      ReadCase{"an unannounced change", Action::unannouncedChange, 1}),
+    [](const ::testing::TestParamInfo<ReadCase>& info) {
+        std::string name = info.param.name;
+        for (char& c : name)
+            if (c == ' ')
+                c = '_';
+        return name;
+    });
+
+TEST_F(BurstTest, TheCheckStillComesThreeQuartersOfASecondAfterTheLastNotification) {
+    desk.typeText("晴");
+    const double typed = desk.clock().elapsed();
+    advance(0.74);
+    EXPECT_TRUE(candidates.empty());
+    advance(0.02);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_DOUBLE_EQ(candidateTimes[0], typed + 0.75);
+    EXPECT_EQ(logged("[Mivo] axEvent: value changed"), 1u);
+}
+
+TEST_F(BurstTest, AKeyWhoseChangeWasToldAndReadCostsNoReadOfItsOwn) {
+    desk.accessibilityCalls().reset();
+    desk.typeText("あ");
+    advance(0.26);  // past the key-down's own re-read
+    EXPECT_EQ(desk.accessibilityCalls().count("textLengthMark"), 1u)
+        << desk.accessibilityCalls().report();
+}
+
+}  // namespace
+}  // namespace mivo
