@@ -78,8 +78,10 @@ class PromptingSecretStore : public sim::MemorySecretStore {
     std::expected<void, SecretStoreError> add(std::string_view service, std::string_view account,
                                               std::string_view value) override {
         if (!answered_) {
-            prompting(true);
+            // Shown before the news is posted: the test's loop wakes on the
+            // news and must then find the prompt up.
             shown_ = true;
+            prompting(true);
             const bool created = answer_.get_future().get();
             prompting(false);
             answered_ = true;
