@@ -125,8 +125,6 @@ void AccessibilityMonitor::observeFocusedElement(
 
     observedElement_ = *element;
     observedPid_ = *pid;
-    debugObservedRole_ = role;
-    debugObservedPidLabel_ = std::to_string(*pid);
     lastPolledValue_ = extractTextForAnalysis(*element).value_or(FieldText{});
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
@@ -160,8 +158,6 @@ void AccessibilityMonitor::tearDownValueObserver() {
     observedPid_ = 0;
     lastPolledValue_ = FieldText{};
     attemptedPartialRepairKeys_.clear();
-    debugObservedRole_ = "none";
-    debugObservedPidLabel_ = "none";
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     recentChangeTimestamps_.clear();
