@@ -38,7 +38,7 @@ TEST_PACKAGES=(
 )
 # What the benchmarks add.
 BENCH_PACKAGES=(
-  libbenchmark-dev manpages-ja
+  libbenchmark-dev manpages-ja mousepad
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

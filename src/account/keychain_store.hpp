@@ -69,7 +69,6 @@ class KeychainStore final {
     static std::optional<std::filesystem::path> devFileFromEnvironment();
 
     const std::string& service() const { return service_; }
-    bool usesDevFile() const { return devFile_ != nullptr; }
 
     // Runs `done` on the main loop once the session's values are readable:
     // at once unless off the loop, else when the service answered or its

@@ -86,10 +86,6 @@ class CorrectionDisplayController final {
     const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
         return currentHoverCorrectionIssues_;
     }
-    // Every issue of the last check still to be shown, drawn or not.
-    const std::vector<CorrectionIssue>& heldCorrectionIssues() const {
-        return heldCorrectionIssues_;
-    }
     std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
         return activeCorrectionHighlightFollowToken_;
     }

@@ -118,7 +118,6 @@ class BrandLogo : public QWidget {
   public:
     explicit BrandLogo(int size, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {size_, size_}; }
-    bool hasLogo() const { return logo_.has_value(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

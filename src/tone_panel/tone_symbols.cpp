@@ -32,10 +32,6 @@ double symbolSide(double pixelSize) {
     return std::round(pixelSize * 1.15);
 }
 
-bool symbolExists(const QString& name) {
-    return renderer(name) != nullptr;
-}
-
 void paintSymbol(QPainter& painter, const QRectF& rect, const QString& name, const QColor& colour) {
     QSvgRenderer* svg = renderer(name);
     if (svg == nullptr || rect.isEmpty()) {

@@ -19,7 +19,6 @@ double symbolSide(double pixelSize);
 // Paints the glyph `name` centred in `rect`, filled with `colour`; an
 // unknown name paints nothing.
 void paintSymbol(QPainter& painter, const QRectF& rect, const QString& name, const QColor& colour);
-bool symbolExists(const QString& name);
 
 // A glyph on its own, centred in a fixed box.
 class SymbolView : public QWidget {

@@ -69,7 +69,6 @@ class ToneTriggerIcon {
 
     // What tests look at.
     TriggerIconWindow* window() const { return window_.get(); }
-    bool isPanelOpen() const { return isPanelOpen_; }
 
   private:
     void evaluate(const ToneWarmBuffer::FocusState& state);

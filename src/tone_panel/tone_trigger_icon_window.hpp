@@ -18,8 +18,6 @@ class TriggerIconView : public QWidget {
   public:
     TriggerIconView(double size, std::function<void()> onClick, QWidget* parent = nullptr);
     bool isHovered() const { return hover_; }
-    // Scale and opacity of the hover look as drawn now.
-    double hoverProgress() const { return progress_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

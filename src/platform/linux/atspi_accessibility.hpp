@@ -84,6 +84,9 @@ class AtspiAccessibility : public Accessibility {
     // An attribute that follows from the object's role alone (its subrole,
     // the role's name), asked without its states.
     AXResult roleOnlyAttribute(const AXElement& element, std::string_view attribute);
+    // Position or size, in the interface's coordinates.
+    AXResult frameAttribute(AtspiAccessible* accessible, std::string_view attribute);
+    AXResult childrenAttribute(AtspiAccessible* accessible, const LiveObject& live);
     AXResult textAttribute(AtspiAccessible* accessible, const LiveObject& live,
                            std::string_view attribute);
     AXResult focusedWindow(AtspiAccessible* application);

@@ -68,6 +68,46 @@ AXResult AtspiAccessibility::roleOnlyAttribute(const AXElement& element,
     return roleNameAttribute(role, attribute);
 }
 
+AXResult AtspiAccessibility::frameAttribute(AtspiAccessible* accessible,
+                                            std::string_view attribute) {
+    GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
+    if (component == nullptr)
+        return std::unexpected(AXError::attributeUnsupported);
+    const Toolkit toolkit = toolkitOf(accessible);
+    const bool screen = answersScreenCoordinates(toolkit);
+    GErrorSlot error;
+    std::unique_ptr<AtspiRect, GFree> r(atspi_component_get_extents(
+        component.get(), screen ? ATSPI_COORD_TYPE_SCREEN : ATSPI_COORD_TYPE_WINDOW, error.out()));
+    if (error.failed())
+        return std::unexpected(errorForFailure(error.message()));
+    if (r == nullptr || r->width < 0 || r->height < 0)
+        return std::unexpected(AXError::noValue);
+    auto onScreen = toScreen(accessible, toolkit,
+                             Rect{static_cast<double>(r->x), static_cast<double>(r->y),
+                                  static_cast<double>(r->width), static_cast<double>(r->height)});
+    if (!onScreen)
+        return std::unexpected(AXError::noValue);
+    const Rect frame = toInterfaceCoordinates(*onScreen);
+    if (attribute == kAXPositionAttribute)
+        return AXValue(Point{frame.x, frame.y});
+    return AXValue(Size{frame.width, frame.height});
+}
+
+AXResult AtspiAccessibility::childrenAttribute(AtspiAccessible* accessible,
+                                               const LiveObject& live) {
+    AXError failure = AXError::success;
+    auto children = childrenOf(accessible, &failure);
+    if (failure != AXError::success)
+        return std::unexpected(failure);
+    if (live.role == ATSPI_ROLE_APPLICATION)
+        wakeChromiumFrames(accessible, children);
+    std::vector<AXElement> out;
+    out.reserve(children.size());
+    for (auto& child : children)
+        out.push_back(makeElement(child.release()));
+    return AXValue(std::move(out));
+}
+
 AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
                                                 std::string_view attribute) {
     // Whether a field is a password field is asked before every read of
@@ -93,19 +133,8 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
             return std::unexpected(AXError::noValue);
         return AXValue(*name);
     }
-    if (attribute == kAXChildrenAttribute) {
-        AXError failure = AXError::success;
-        auto children = childrenOf(accessible, &failure);
-        if (failure != AXError::success)
-            return std::unexpected(failure);
-        if (live.role == ATSPI_ROLE_APPLICATION)
-            wakeChromiumFrames(accessible, children);
-        std::vector<AXElement> out;
-        out.reserve(children.size());
-        for (auto& child : children)
-            out.push_back(makeElement(child.release()));
-        return AXValue(std::move(out));
-    }
+    if (attribute == kAXChildrenAttribute)
+        return childrenAttribute(accessible, live);
     if (attribute == kAXParentAttribute) {
         // The desktop above an application is no element of it.
         if (live.role == ATSPI_ROLE_APPLICATION)
@@ -123,31 +152,8 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
     if (attribute == kAXEditableAttribute)
         return AXValue(live.has(ATSPI_STATE_EDITABLE) &&
                        textExposure(live.role) != TextExposure::none);
-    if (attribute == kAXPositionAttribute || attribute == kAXSizeAttribute) {
-        GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
-        if (component == nullptr)
-            return std::unexpected(AXError::attributeUnsupported);
-        const Toolkit toolkit = toolkitOf(accessible);
-        const bool screen = answersScreenCoordinates(toolkit);
-        GErrorSlot error;
-        std::unique_ptr<AtspiRect, GFree> r(atspi_component_get_extents(
-            component.get(), screen ? ATSPI_COORD_TYPE_SCREEN : ATSPI_COORD_TYPE_WINDOW,
-            error.out()));
-        if (error.failed())
-            return std::unexpected(errorForFailure(error.message()));
-        if (r == nullptr || r->width < 0 || r->height < 0)
-            return std::unexpected(AXError::noValue);
-        auto onScreen =
-            toScreen(accessible, toolkit,
-                     Rect{static_cast<double>(r->x), static_cast<double>(r->y),
-                          static_cast<double>(r->width), static_cast<double>(r->height)});
-        if (!onScreen)
-            return std::unexpected(AXError::noValue);
-        const Rect frame = toInterfaceCoordinates(*onScreen);
-        if (attribute == kAXPositionAttribute)
-            return AXValue(Point{frame.x, frame.y});
-        return AXValue(Size{frame.width, frame.height});
-    }
+    if (attribute == kAXPositionAttribute || attribute == kAXSizeAttribute)
+        return frameAttribute(accessible, attribute);
     if (attribute == kAXFocusedUIElementAttribute || attribute == kAXFocusedWindowAttribute) {
         if (live.role != ATSPI_ROLE_APPLICATION)
             return std::unexpected(AXError::attributeUnsupported);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <optional>
 
 namespace mivo::linux_desktop {
 
@@ -61,8 +62,6 @@ std::optional<std::string> encodeRequest(const HttpRequest& request, std::string
 }
 
 HttpResponseReader::State HttpResponseReader::feed(std::string_view bytes) {
-    if (!bytes.empty())
-        receivedAnything_ = true;
     if (phase_ == Phase::done)
         return State::complete;
     buffer_.append(bytes);
@@ -152,87 +151,52 @@ std::size_t HttpResponseReader::find(std::string_view pending, std::string_view 
     return found;
 }
 
+// Bytes are consumed by moving `at_` over them; the buffer drops them once
+// per feed, not once per chunk, which would move the rest of a large buffer
+// for every small chunk in it.
+std::string_view HttpResponseReader::pending() const {
+    return std::string_view(buffer_).substr(at_);
+}
+
+void HttpResponseReader::consume(std::size_t n) {
+    at_ += n;
+    scanned_ = 0;
+}
+
+HttpResponseReader::State HttpResponseReader::done(State state) {
+    buffer_.erase(0, at_);
+    at_ = 0;
+    return state;
+}
+
+HttpResponseReader::State HttpResponseReader::fail() {
+    malformed_ = true;
+    return done(State::malformed);
+}
+
 HttpResponseReader::State HttpResponseReader::advance() {
-    // Bytes are consumed by moving `at` over them; the buffer drops them
-    // once per call, not once per chunk, which would move the rest of a
-    // large buffer for every small chunk in it.
-    std::size_t at = 0;
-    auto consume = [this, &at](std::size_t n) {
-        at += n;
-        scanned_ = 0;
-    };
-    auto pending = [this, &at] { return std::string_view(buffer_).substr(at); };
-    auto done = [this, &at](State state) {
-        buffer_.erase(0, at);
-        return state;
-    };
-    auto fail = [this, &done] {
-        malformed_ = true;
-        return done(State::malformed);
-    };
     if (malformed_)
         return State::malformed;
+    at_ = 0;
     while (true) {
+        std::optional<State> stop;
         switch (phase_) {
-            case Phase::head: {
-                const std::size_t end = find(pending(), "\r\n\r\n");
-                if (end == std::string::npos)
-                    return pending().size() > kMaxHeadBytes ? fail() : done(State::incomplete);
-                if (end > kMaxHeadBytes || !readHead(pending().substr(0, end)))
-                    return fail();
-                consume(end + 4);
-                // An interim answer (100 Continue) is followed by the real one.
-                if (response_.status < 200)
-                    continue;
-                if (!startBody())
-                    return fail();
-                continue;
-            }
-            // A body of known length and a chunk's data are both the next
-            // `remaining_` bytes; only what follows them differs.
+            case Phase::head:
+                stop = readHeadPhase();
+                break;
             case Phase::fixed:
-            case Phase::chunkData: {
-                const std::size_t take = std::min(remaining_, pending().size());
-                if (!appendBody(pending().substr(0, take)))
-                    return fail();
-                consume(take);
-                remaining_ -= take;
-                if (remaining_ > 0)
-                    return done(State::incomplete);
-                phase_ = phase_ == Phase::fixed ? Phase::done : Phase::chunkEnd;
-                continue;
-            }
-            case Phase::chunkSize: {
-                const std::size_t end = find(pending(), "\r\n");
-                if (end == std::string::npos)
-                    return pending().size() > 1024 ? fail() : done(State::incomplete);
-                std::string_view line = pending().substr(0, end);
-                line = trimmed(line.substr(0, line.find(';')));
-                const auto size = number<std::size_t>(line, 16);
-                if (!size || *size > maxBodyBytes_)
-                    return fail();
-                consume(end + 2);
-                remaining_ = *size;
-                phase_ = remaining_ == 0 ? Phase::trailers : Phase::chunkData;
-                continue;
-            }
+            case Phase::chunkData:
+                stop = readBodyBytes();
+                break;
+            case Phase::chunkSize:
+                stop = readChunkSize();
+                break;
             case Phase::chunkEnd:
-                if (pending().size() < 2)
-                    return done(State::incomplete);
-                if (!pending().starts_with("\r\n"))
-                    return fail();
-                consume(2);
-                phase_ = Phase::chunkSize;
-                continue;
-            case Phase::trailers: {
-                const std::size_t end = find(pending(), "\r\n");
-                if (end == std::string::npos)
-                    return pending().size() > kMaxHeadBytes ? fail() : done(State::incomplete);
-                consume(end + 2);
-                if (end == 0)
-                    phase_ = Phase::done;
-                continue;
-            }
+                stop = readChunkEnd();
+                break;
+            case Phase::trailers:
+                stop = readTrailer();
+                break;
             case Phase::untilClose:
                 if (!appendBody(pending()))
                     return fail();
@@ -241,7 +205,73 @@ HttpResponseReader::State HttpResponseReader::advance() {
             case Phase::done:
                 return done(State::complete);
         }
+        if (stop)
+            return *stop;
     }
+}
+
+std::optional<HttpResponseReader::State> HttpResponseReader::readHeadPhase() {
+    const std::size_t end = find(pending(), "\r\n\r\n");
+    if (end == std::string::npos)
+        return pending().size() > kMaxHeadBytes ? fail() : done(State::incomplete);
+    if (end > kMaxHeadBytes || !readHead(pending().substr(0, end)))
+        return fail();
+    consume(end + 4);
+    // An interim answer (100 Continue) is followed by the real one.
+    if (response_.status < 200)
+        return std::nullopt;
+    if (!startBody())
+        return fail();
+    return std::nullopt;
+}
+
+// A body of known length and a chunk's data are both the next `remaining_`
+// bytes; only what follows them differs.
+std::optional<HttpResponseReader::State> HttpResponseReader::readBodyBytes() {
+    const std::size_t take = std::min(remaining_, pending().size());
+    if (!appendBody(pending().substr(0, take)))
+        return fail();
+    consume(take);
+    remaining_ -= take;
+    if (remaining_ > 0)
+        return done(State::incomplete);
+    phase_ = phase_ == Phase::fixed ? Phase::done : Phase::chunkEnd;
+    return std::nullopt;
+}
+
+std::optional<HttpResponseReader::State> HttpResponseReader::readChunkSize() {
+    const std::size_t end = find(pending(), "\r\n");
+    if (end == std::string::npos)
+        return pending().size() > 1024 ? fail() : done(State::incomplete);
+    std::string_view line = pending().substr(0, end);
+    line = trimmed(line.substr(0, line.find(';')));
+    const auto size = number<std::size_t>(line, 16);
+    if (!size || *size > maxBodyBytes_)
+        return fail();
+    consume(end + 2);
+    remaining_ = *size;
+    phase_ = remaining_ == 0 ? Phase::trailers : Phase::chunkData;
+    return std::nullopt;
+}
+
+std::optional<HttpResponseReader::State> HttpResponseReader::readChunkEnd() {
+    if (pending().size() < 2)
+        return done(State::incomplete);
+    if (!pending().starts_with("\r\n"))
+        return fail();
+    consume(2);
+    phase_ = Phase::chunkSize;
+    return std::nullopt;
+}
+
+std::optional<HttpResponseReader::State> HttpResponseReader::readTrailer() {
+    const std::size_t end = find(pending(), "\r\n");
+    if (end == std::string::npos)
+        return pending().size() > kMaxHeadBytes ? fail() : done(State::incomplete);
+    consume(end + 2);
+    if (end == 0)
+        phase_ = Phase::done;
+    return std::nullopt;
 }
 
 }  // namespace mivo::linux_desktop

@@ -42,13 +42,23 @@ class HttpResponseReader {
     // the close; an answer cut short stays incomplete.
     State closed();
 
-    bool receivedAnything() const { return receivedAnything_; }
     const HttpResponse& response() const { return response_; }
 
   private:
     enum class Phase { head, fixed, chunkSize, chunkData, chunkEnd, trailers, untilClose, done };
 
     State advance();
+    // One phase over the unread bytes: nothing when the next phase goes on
+    // at once, else where the answer stands.
+    std::optional<State> readHeadPhase();
+    std::optional<State> readBodyBytes();
+    std::optional<State> readChunkSize();
+    std::optional<State> readChunkEnd();
+    std::optional<State> readTrailer();
+    std::string_view pending() const;
+    void consume(std::size_t n);
+    State done(State state);
+    State fail();
     bool readHead(std::string_view head);
     bool startBody();
     bool appendBody(std::string_view bytes);
@@ -57,9 +67,9 @@ class HttpResponseReader {
 
     bool answersHead_;
     std::size_t maxBodyBytes_;
-    bool receivedAnything_ = false;
     bool malformed_ = false;
     Phase phase_ = Phase::head;
+    std::size_t at_ = 0;  // consumed of buffer_ in this feed
     std::size_t remaining_ = 0;
     std::size_t scanned_ = 0;  // unconsumed bytes already searched for a line end
     std::string buffer_;
