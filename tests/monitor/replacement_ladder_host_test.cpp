@@ -38,12 +38,13 @@ class LadderOverFakeHost : public ::testing::Test {
         desk.clock().advance(0);
     }
 
-    // The host follows the field holding `text`, checked as it stands.
-    void follow(const std::string& text) {
+    // `h` follows the field holding `text`, checked as it stands.
+    void follow(const std::string& text, FakeReplacementHost& h) {
         desk.setText(field, text);
-        host.follow(desk.element(field), pid);
-        host.analyzed = FieldText{text, FieldText::Source::value, 0};
+        h.follow(desk.element(field), pid);
+        h.analyzed = FieldText{text, FieldText::Source::value, 0};
     }
+    void follow(const std::string& text) { follow(text, host); }
     void advance(double seconds) { desk.clock().advance(seconds); }
 
     sim::SimDesktop desk;
@@ -112,9 +113,7 @@ TEST_F(LadderOverFakeHost, RoutesAreTriedInTheOrderTheFieldIsTrustedWith) {
         SCOPED_TRACE(c.why);
         FakeReplacementHost caseHost{desk};
         ReplacementLadder caseLadder{caseHost};
-        desk.setText(field, "今日は晴れです。");
-        caseHost.follow(desk.element(field), pid);
-        caseHost.analyzed = FieldText{"今日は晴れです。", FieldText::Source::value, 0};
+        follow("今日は晴れです。", caseHost);
         desk.setWriteRouteTrust(field, c.trust);
         desk.setWriteQuirk(field, "AXValue", c.wholeValueFails ? kFails : WriteQuirk::leaveTail(0));
         desk.setWriteQuirk(field, "AXSelectedText",
@@ -168,9 +167,7 @@ TEST_F(LadderOverFakeHost, OnlyAWriteThatNeverShowedIsRetriedOrPutBack) {
         SCOPED_TRACE(c.why);
         FakeReplacementHost caseHost{desk};
         ReplacementLadder caseLadder{caseHost};
-        desk.setText(field, original);
-        caseHost.follow(desk.element(field), pid);
-        caseHost.analyzed = FieldText{original, FieldText::Source::value, 0};
+        follow(original, caseHost);
         desk.setWriteRouteTrust(field, WriteRouteTrust{.wholeValue = false});
         desk.setWriteQuirk(field, "AXSelectedText",
                            c.writeShows ? WriteQuirk::leaveTail(0) : WriteQuirk::ignore());
@@ -214,9 +211,7 @@ TEST_F(LadderOverFakeHost, TheCaretGoesWhereTheUserHadItMovedByTheCorrection) {
         SCOPED_TRACE(c.why);
         FakeReplacementHost caseHost{desk};
         ReplacementLadder caseLadder{caseHost};
-        desk.setText(field, "今日は晴れです。");
-        caseHost.follow(desk.element(field), pid);
-        caseHost.analyzed = FieldText{"今日は晴れです。", FieldText::Source::value, 0};
+        follow("今日は晴れです。", caseHost);
         desk.setWriteRouteTrust(field, WriteRouteTrust{.wholeValue = c.wholeValue});
         desk.select(field, c.before);
 
