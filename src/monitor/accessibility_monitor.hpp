@@ -250,6 +250,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::unique_ptr<AXObserver> axObserver_;
     std::optional<AXElement> observedElement_;
     Pid observedPid_ = 0;
+    // The field followed said it had the focus when it was attached: once it
+    // says it lost it, the focus moved, heard of or not.
+    bool observedHeldFocus_ = false;
     // The password field last refused, while it keeps the focus.
     std::optional<AXElement> refusedSecureField_;
     std::unique_ptr<AXObserver> focusObserver_;

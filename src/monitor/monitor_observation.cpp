@@ -35,8 +35,17 @@ void AccessibilityMonitor::setupFocusObserver(Pid pid) {
         log("focusObserver: atspi_event_listener_register failed for pid=" + std::to_string(pid));
         return;
     }
-    (*observer)->addNotification(app, kAXFocusedUIElementChangedNotification);
-    (*observer)->addNotification(app, kAXFocusedWindowChangedNotification);
+    // A browser shows its window before its application is on the
+    // accessibility bus: nothing of it can be listened to yet. Taken as
+    // watched, none of its focus changes would ever be heard; the focus poll
+    // asks again every second instead.
+    const AXError focus = (*observer)->addNotification(app, kAXFocusedUIElementChangedNotification);
+    const AXError window = (*observer)->addNotification(app, kAXFocusedWindowChangedNotification);
+    if (focus != AXError::success || window != AXError::success) {
+        log("focusObserver: pid=" + std::to_string(pid) +
+            " has no application on the accessibility bus yet");
+        return;
+    }
     focusObserver_ = std::move(*observer);
     focusObservedApp_ = app;
     observedFocusPid_ = pid;
@@ -125,6 +134,9 @@ void AccessibilityMonitor::observeFocusedElement(
 
     observedElement_ = *element;
     observedPid_ = *pid;
+    // A paragraph of a document followed for its caret has no focus of its
+    // own, and is never taken to have lost it.
+    observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
     lastPolledValue_ = extractTextForAnalysis(*element).value_or(FieldText{});
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
@@ -156,6 +168,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     axObserver_.reset();
     observedElement_.reset();
     observedPid_ = 0;
+    observedHeldFocus_ = false;
     lastPolledValue_ = FieldText{};
     attemptedPartialRepairKeys_.clear();
     debounceWork_.cancel();

@@ -100,9 +100,12 @@ void AccessibilityMonitor::focusPollStep() {
     const auto front = ports_.workspace.frontmostApplication();
     const Pid frontPid = front ? front->pid : 0;
     bool stale = true;
+    bool focusLeft = false;
     if (observedElement_) {
-        const AXResult role = ax.copyAttributeValue(*observedElement_, kAXRoleAttribute);
-        stale = !role && role.error() == AXError::invalidUIElement;
+        const AXResult focused = ax.copyAttributeValue(*observedElement_, kAXFocusedAttribute);
+        stale = !focused && focused.error() == AXError::invalidUIElement;
+        const auto held = focused ? focused->asBool() : std::nullopt;
+        focusLeft = observedHeldFocus_ && held == false;
     }
     log("focusPoll: frontPid=" + std::to_string(frontPid) +
         " | focusPid=" + std::to_string(observedFocusPid_) +
@@ -117,19 +120,26 @@ void AccessibilityMonitor::focusPollStep() {
     const bool windowChanged =
         lastFocusedWindowSignature_.has_value() && signature != lastFocusedWindowSignature_;
     const bool frontChanged = frontPid > 0 && frontPid != observedFocusPid_;
-    if (!stale && !windowChanged && !frontChanged) {
+    if (!stale && !windowChanged && !frontChanged && !focusLeft) {
         lastFocusedWindowSignature_ = signature;
         return;
     }
-    if (windowChanged && !stale && !frontChanged &&
+    if ((windowChanged || focusLeft) && !stale && !frontChanged &&
         AXTextExtractor::focusedTextElement(ax, ports_.workspace) == observedElement_) {
         // Only the window's title changed (an editor marking unsaved changes
         // or counting words as the user types): the same field, the same
         // text, so the pending analysis and the corrections shown still hold.
-        log("focusPoll: window changed around the same element — staying attached");
+        // Or the field says it lost the focus and yet the search still finds
+        // it (a button took the focus, and the window's only field is this
+        // one): asked once, not on every tick.
+        if (windowChanged)
+            log("focusPoll: window changed around the same element — staying attached");
+        observedHeldFocus_ = observedHeldFocus_ && !focusLeft;
         lastFocusedWindowSignature_ = signature;
         return;
     }
+    if (focusLeft && !stale && !windowChanged && !frontChanged)
+        log("focusPoll: the field followed lost the focus unannounced");
     log(std::string("focusPoll: re-attaching (frontChanged=") + trueFalse(frontChanged) +
         " stale=" + trueFalse(stale) + " windowChanged=" + trueFalse(windowChanged) + ")");
     notifyCorrectionContextChanged();

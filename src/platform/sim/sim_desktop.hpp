@@ -137,6 +137,9 @@ class SimDesktop {
     // names no application.
     void postActivationNotification(std::optional<RunningApplication> app);
     void focus(SimId id);
+    // The focus moves and the application's notification of it is lost on
+    // the way.
+    void focusUnannounced(SimId id);
     void clearFocus(Pid pid);
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.

@@ -34,6 +34,12 @@ void SimDesktop::focus(SimId id) {
     }
 }
 
+void SimDesktop::focusUnannounced(SimId id) {
+    Node* n = liveNode(id);
+    if (App* a = n ? app(n->pid) : nullptr; a != nullptr)
+        a->focusedElement = id;
+}
+
 void SimDesktop::clearFocus(Pid pid) {
     if (App* a = app(pid); a != nullptr && a->focusedElement != 0) {
         a->focusedElement = 0;

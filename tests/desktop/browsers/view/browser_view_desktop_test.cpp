@@ -63,6 +63,12 @@ class BrowserViewTest : public DesktopTest, public ::testing::WithParamInterface
         // when the user opens a browser.
         monitor_ = std::make_unique<AccessibilityMonitor>(session_->ports());
         monitor_->start();
+        openBrowser();
+    }
+
+    // The browser of this kind, started now unless it runs already, with
+    // its page's tree exposed and its window in front.
+    void openBrowser() {
         auto& b = browsers()[GetParam()];
         if (b == nullptr)
             b = launchBrowser(GetParam(), MIVO_BROWSER_VIEW_PAGE);
@@ -197,6 +203,25 @@ TEST_P(BrowserViewTest, EveryClickIntoAnotherFieldIsFollowed) {
         EXPECT_TRUE(follows(*rich, 5)) << observeLog();
     }
     follow.cancel();
+}
+
+// A browser started while the monitor runs may show its window before its
+// application is on the accessibility bus: its clicks are followed all the
+// same, from the first.
+TEST_P(BrowserViewTest, EveryClickInABrowserStartedWhileTheMonitorRunsIsFollowed) {
+    browsers()[GetParam()].reset();
+    openBrowser();
+    ASSERT_FALSE(HasFatalFailure());
+    const auto single = field("single");
+    const auto rich = field("rich");
+    ASSERT_TRUE(single && rich);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(click(*single));
+        EXPECT_TRUE(follows(*single, 5)) << observeLog();
+        ASSERT_TRUE(click(*rich));
+        EXPECT_TRUE(follows(*rich, 5)) << observeLog();
+    }
 }
 
 TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {

@@ -1,0 +1,116 @@
+// Following the focus from one field into another of the same window: the
+// browser page's input and contenteditable. Every click is followed, also in
+// a browser whose window came to the front before its application was on
+// the accessibility bus, and also when a focus change's notification never
+// arrived.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "monitor_scene.hpp"
+
+namespace mivo {
+namespace {
+
+class FocusFollowTest : public MonitorScene {
+  protected:
+    FocusFollowTest() { monitor.start(); }
+
+    // A browser showing a page with an input and a contenteditable comes to
+    // the front; its application joins the bus `lateBy` seconds after its
+    // window showed. Then the user clicks into the input.
+    void openBrowser(double lateBy) {
+        browser = desk.addApplication(browserPid, "Chromium");
+        const auto page = desk.addWindow(browserPid, "Mivo view page");
+        single = desk.addTextField(page, "一行の欄です。", {.frame = Rect{100, 100, 560, 30}});
+        rich = desk.addTextField(page, "編集できる段落です。", {.frame = Rect{100, 140, 560, 30}});
+        if (lateBy > 0)
+            desk.setAttributeError(browser, std::string(kAXRoleAttribute),
+                                   AXError::invalidUIElement);
+        desk.activateApplication(browserPid);
+        advance(lateBy);
+        desk.removeScriptedAttribute(browser, kAXRoleAttribute);
+        desk.focus(single);
+        // Past the next focus poll.
+        advance(1.1);
+    }
+
+    bool clickFollowed(sim::SimId target) {
+        desk.focus(target);
+        advance(0.2);
+        return monitor.observedElement() == desk.element(target);
+    }
+
+    const Pid browserPid = 300;
+    sim::SimId browser = 0;
+    sim::SimId single = 0;
+    sim::SimId rich = 0;
+};
+
+TEST_F(FocusFollowTest, EveryClickBetweenTwoFieldsOfABrowserPageIsFollowed) {
+    struct Case {
+        const char* why;
+        double lateBy;  // seconds between the window showing and the bus
+    };
+    const Case cases[] = {
+        {"a browser already on the bus", 0},
+        {"a browser that joins the bus after its window showed", 2.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        desk.focus(field);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(field));
+        openBrowser(c.lateBy);
+        ASSERT_EQ(monitor.observedElement(), desk.element(single));
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            EXPECT_TRUE(clickFollowed(rich));
+            EXPECT_TRUE(clickFollowed(single));
+        }
+        // Said by the activation and the first poll; the polls after it
+        // ask again without repeating the line.
+        EXPECT_EQ(logged("focusObserver: pid=300 has no application on the accessibility bus yet"),
+                  c.lateBy > 0 ? 2u : 0u);
+        desk.quitApplication(browserPid);
+        desk.log().clear();
+    }
+}
+
+TEST_F(FocusFollowTest, AFocusChangeWhoseNotificationWasLostIsFoundByTheFocusPoll) {
+    struct Case {
+        const char* why;
+        bool toAField;
+        bool followed;
+    };
+    const Case cases[] = {
+        {"another field of the window took the focus", true, true},
+        {"a button took it, the window's only other field stays followed", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto other = desk.addWindow(pid, "Other");
+        const auto first = desk.addTextField(other, "一つ目の欄です。");
+        const auto target = c.toAField ? desk.addTextField(other, "二つ目の欄です。")
+                                       : desk.addElement(other, "AXButton");
+        desk.focus(first);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(first));
+        const int before = contextChanges;
+        desk.focusUnannounced(target);
+        advance(1.0);
+        EXPECT_EQ(monitor.observedElement(), desk.element(c.followed ? target : first));
+        EXPECT_EQ(contextChanges - before, c.followed ? 1 : 0);
+        // The polls after it leave the field followed as it is.
+        advance(3.0);
+        EXPECT_EQ(monitor.observedElement(), desk.element(c.followed ? target : first));
+        EXPECT_EQ(contextChanges - before, c.followed ? 1 : 0);
+        desk.destroy(other);
+        advance(1.1);
+    }
+}
+
+}  // namespace
+}  // namespace mivo
