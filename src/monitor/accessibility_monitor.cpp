@@ -218,7 +218,8 @@ void AccessibilityMonitor::logUserText(std::string_view message) {
 
 ReplacementLadder& AccessibilityMonitor::replacementLadder() {
     if (!replacementLadder_)
-        replacementLadder_ = std::make_shared<ReplacementLadder>(*this);
+        replacementLadder_ =
+            std::make_shared<ReplacementLadder>(static_cast<ReplacementHost&>(*this));
     return *replacementLadder_;
 }
 

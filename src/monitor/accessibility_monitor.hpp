@@ -2,8 +2,9 @@
 
 // Follows the focused text field of whatever application is in front and
 // turns its text changes into completed-sentence candidates; offers the
-// screen rectangles of the field's text and the state that writing a
-// correction back into the field needs.
+// screen rectangles of the field's text and writes corrections back into it.
+// What the writing needs of the monitor's state is the replacement ladder's
+// alone: the monitor is its host privately.
 //
 // Everything runs on the main loop. Every delay goes through the Scheduler,
 // and every delayed step checks a run token first, so that a step outliving
@@ -39,7 +40,7 @@ struct MonitorState {
     bool operator==(const MonitorState&) const = default;
 };
 
-class AccessibilityMonitor final : public ReplacementHost {
+class AccessibilityMonitor final : private ReplacementHost {
   public:
     // The ports must outlive the monitor.
     explicit AccessibilityMonitor(Desktop desktop);
@@ -80,10 +81,6 @@ class AccessibilityMonitor final : public ReplacementHost {
 
     const MonitorState& state() const { return state_; }
     std::optional<Rect> currentCaretRect() const { return currentCaretRect_; }
-    const std::string& debugLastValue() const { return debugLastValue_; }
-    double debugLastRatio() const { return debugLastRatio_; }
-    const std::string& debugObservedRole() const { return debugObservedRole_; }
-    const std::string& debugObservedPidLabel() const { return debugObservedPidLabel_; }
     const TextBufferStore& bufferStore() const { return bufferStore_; }
     // Times of the last (at most 20) scheduled analyses.
     const std::vector<TimePoint>& recentChangeTimestamps() const { return recentChangeTimestamps_; }
@@ -108,34 +105,43 @@ class AccessibilityMonitor final : public ReplacementHost {
     void applyReplacement(const CorrectionIssue& issue);
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
 
-    // --- What writing back needs of the monitor (ReplacementHost) ---------
-    Desktop& desktop() override { return ports_; }
+    // --- What the monitor follows (read only) ------------------------------
     const std::optional<AXElement>& observedElement() const override { return observedElement_; }
     Pid observedPid() const override { return observedPid_; }
     Pid observedFocusPid() const override { return observedFocusPid_; }
     // The last text any change source saw; the text poll compares with it.
     const FieldText& lastPolledValue() const { return lastPolledValue_; }
+    // The text that ranges given to boundsForRange count in: the last one
+    // analysed, or one handed to onReplacementCompleted for checking.
+    const std::optional<FieldText>& lastAnalyzedText() const override { return lastAnalyzedText_; }
+    // The analysis-suppression window: while it is open, the text a
+    // replacement is about to change is not analysed again.
+    const std::optional<std::string>& pendingApplyOriginalText() const {
+        return pendingApplyOriginalText_;
+    }
+    const std::optional<TimePoint>& pendingApplyUntil() const { return pendingApplyUntil_; }
+
+  private:
+    // Tests stand in for a step the monitor takes on its own (a text it
+    // checked, a delayed step) through the host the ladder sees.
+    friend struct MonitorTestAccess;
+
+    // --- What writing back needs of the monitor (ReplacementHost) ---------
+    Desktop& desktop() override { return ports_; }
     void setLastPolledValue(FieldText text) override { lastPolledValue_ = std::move(text); }
     // The one way the field's text is read: the value, else up to 400
     // UTF-16 units before the caret, else the static-text children joined.
     // Nothing when the element is gone or is a password field.
     std::optional<FieldText> extractTextForAnalysis(const AXElement& element) override;
-    // The analysis-suppression window: while it is open, the text a
-    // replacement is about to change is not analysed again.
     void suppressAnalysisLoop(const std::string& text, double seconds) override;
     void closeAnalysisSuppression() override;
+    // Whether `text` falls in the open suppression window; a window that has
+    // ended or a text that differs closes it.
     bool shouldSuppressPendingApplyLoop(const std::string& text);
-    const std::optional<std::string>& pendingApplyOriginalText() const {
-        return pendingApplyOriginalText_;
-    }
-    const std::optional<TimePoint>& pendingApplyUntil() const { return pendingApplyUntil_; }
-    // The text that ranges given to boundsForRange count in: the last one
-    // analysed, or one handed to onReplacementCompleted for checking.
     void setLastAnalyzedText(FieldText text) override {
         lastAnalyzedText_ = std::move(text);
         lastAnalyzedElement_ = observedElement_;
     }
-    const std::optional<FieldText>& lastAnalyzedText() const override { return lastAnalyzedText_; }
     // Emptied whenever the observed element changes.
     std::set<std::string>& attemptedPartialRepairKeys() override {
         return attemptedPartialRepairKeys_;
@@ -158,7 +164,6 @@ class AccessibilityMonitor final : public ReplacementHost {
     // A line that quotes the field's text: standard error only.
     void logUserText(std::string_view message) override;
 
-  private:
     bool isMonitoring() const { return state_.kind == MonitorState::Kind::monitoring; }
     // Wraps a handler given to a port so that it does nothing once the
     // monitor is gone.
@@ -238,10 +243,6 @@ class AccessibilityMonitor final : public ReplacementHost {
 
     MonitorState state_;
     std::optional<Rect> currentCaretRect_;
-    std::string debugLastValue_;
-    double debugLastRatio_ = 0;
-    std::string debugObservedRole_ = "none";
-    std::string debugObservedPidLabel_ = "none";
 
     SentenceCompletionDetector detector_;
     TextBufferStore bufferStore_;

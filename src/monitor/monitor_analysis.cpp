@@ -23,7 +23,6 @@ constexpr double kDebounceSeconds = 0.75;
 constexpr double kBurstSettleSeconds = 0.02;
 constexpr std::size_t kRecentChangeLimit = 20;
 constexpr int64_t kLoggedPrefixCharacters = 40;
-constexpr int64_t kDebugValueCharacters = 60;
 // An application tells of an edit's moved caret right after the edit.
 constexpr double kEditCaretSeconds = 0.1;
 
@@ -165,8 +164,6 @@ void AccessibilityMonitor::analyzeText(const FieldText& read) {
     }
 
     const double ratio = detector_.japaneseRatio(text);
-    debugLastValue_ = text::characterPrefix(text, kDebugValueCharacters);
-    debugLastRatio_ = ratio;
     const int64_t count = text::characterCount(text);
     logUserText("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
                 ", text=" + quotedPrefix(text));

@@ -137,8 +137,6 @@ void AccessibilityMonitor::observeFocusedElement(
     // A paragraph of a document followed for its caret has no focus of its
     // own, and is never taken to have lost it.
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
-    debugObservedRole_ = role;
-    debugObservedPidLabel_ = std::to_string(*pid);
     lastPolledValue_ = extractTextForAnalysis(*element).value_or(FieldText{});
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
@@ -173,8 +171,6 @@ void AccessibilityMonitor::tearDownValueObserver() {
     observedHeldFocus_ = false;
     lastPolledValue_ = FieldText{};
     attemptedPartialRepairKeys_.clear();
-    debugObservedRole_ = "none";
-    debugObservedPidLabel_ = "none";
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     recentChangeTimestamps_.clear();

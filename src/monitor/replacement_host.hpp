@@ -32,6 +32,9 @@ using FieldText = AXTextExtractor::ExtractedText;
 class MonitorRunToken {
   public:
     MonitorRunToken() = default;
+    // Watches `run`, the host's run counter, at its value `generation`.
+    MonitorRunToken(std::weak_ptr<const uint64_t> run, uint64_t generation)
+        : run_(std::move(run)), generation_(generation) {}
     bool monitorExists() const { return !run_.expired(); }
     bool isCurrent() const {
         const auto run = run_.lock();
@@ -39,9 +42,6 @@ class MonitorRunToken {
     }
 
   private:
-    friend class AccessibilityMonitor;
-    MonitorRunToken(std::weak_ptr<const uint64_t> run, uint64_t generation)
-        : run_(std::move(run)), generation_(generation) {}
     std::weak_ptr<const uint64_t> run_;
     uint64_t generation_ = 0;
 };

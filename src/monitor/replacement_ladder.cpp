@@ -149,6 +149,8 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {
         writing_.reset();
+        // Watched from now on, so that the read below counts.
+        watches_.push_back(pending.watch);
         pending.retry = rung.next;
         if (synchronous) {
             // The application has handled the write when the call returns:
@@ -160,7 +162,6 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
         } else {
             watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
         }
-        watches_.push_back(pending.watch);
         verifyReplacement(pending, rung.delay);
     };
     // Where the editor's own range writes are trusted, the one that its undo

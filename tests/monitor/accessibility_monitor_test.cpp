@@ -1,4 +1,5 @@
 #include "monitor/accessibility_monitor.hpp"
+#include "monitor_test_access.hpp"
 
 #include <gtest/gtest.h>
 
@@ -77,13 +78,13 @@ TEST_F(LifecycleTest, StopRemovesEverythingAndDropsThePendingAnalysis) {
 TEST_F(LifecycleTest, StepsOfAStoppedRunOrOfAGoneMonitorDoNothing) {
     int ran = 0;
     monitor.start();
-    monitor.scheduleStep(0.2, [&] { ++ran; });
+    MonitorTestAccess::host(monitor).scheduleStep(0.2, [&] { ++ran; });
     advance(0.3);
     EXPECT_EQ(ran, 1);
 
-    const MonitorRunToken token = monitor.runToken();
-    monitor.scheduleStep(0.2, [&] { ++ran; });
-    Cancel dropped = monitor.scheduleStep(0.2, [&] { ++ran; });
+    const MonitorRunToken token = MonitorTestAccess::host(monitor).runToken();
+    MonitorTestAccess::host(monitor).scheduleStep(0.2, [&] { ++ran; });
+    Cancel dropped = MonitorTestAccess::host(monitor).scheduleStep(0.2, [&] { ++ran; });
     dropped.cancel();
     monitor.stop();
     EXPECT_FALSE(token.isCurrent());

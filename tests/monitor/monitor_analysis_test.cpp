@@ -4,6 +4,7 @@
 
 #include "field/ax_geometry.hpp"
 #include "monitor_scene.hpp"
+#include "monitor_test_access.hpp"
 
 namespace mivo {
 namespace {
@@ -150,7 +151,7 @@ TEST_F(AnalysisTest, AValueChangedSinceTheSnapshotIsDiscardedAndTheNewOneAnalyse
 
 TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
     const std::string text = "今日は良い天気です。";
-    monitor.suppressAnalysisLoop(text, 3.0);
+    MonitorTestAccess::host(monitor).suppressAnalysisLoop(text, 3.0);
     desk.setText(field, text);
     advance(1);
     EXPECT_EQ(logged("[Mivo] analyze: suppressed — pending apply verification for unchanged text"),
@@ -159,15 +160,15 @@ TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
     EXPECT_TRUE(monitor.pendingApplyOriginalText());
 
     // Another text ends the window at its first read.
-    EXPECT_FALSE(monitor.shouldSuppressPendingApplyLoop("明日も晴れです。"));
+    EXPECT_FALSE(MonitorTestAccess::shouldSuppressPendingApplyLoop(monitor, "明日も晴れです。"));
     EXPECT_FALSE(monitor.pendingApplyOriginalText());
     EXPECT_FALSE(monitor.pendingApplyUntil());
 
     // So does the end of the window.
-    monitor.suppressAnalysisLoop(text, 1.0);
-    EXPECT_TRUE(monitor.shouldSuppressPendingApplyLoop(text));
+    MonitorTestAccess::host(monitor).suppressAnalysisLoop(text, 1.0);
+    EXPECT_TRUE(MonitorTestAccess::shouldSuppressPendingApplyLoop(monitor, text));
     advance(1.0);
-    EXPECT_FALSE(monitor.shouldSuppressPendingApplyLoop(text));
+    EXPECT_FALSE(MonitorTestAccess::shouldSuppressPendingApplyLoop(monitor, text));
     EXPECT_FALSE(monitor.pendingApplyOriginalText());
 }
 

@@ -10,6 +10,7 @@
 
 #include "monitor/replacement_ladder.hpp"
 #include "monitor_scene.hpp"
+#include "monitor_test_access.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
 #include "shared/text.hpp"
 
@@ -67,7 +68,8 @@ class AfterApplyTest : public MonitorScene {
                                                         : WriteQuirk::leaveTail(0));
         monitor.start();
         advance(0);
-        monitor.setLastAnalyzedText(FieldText{kOriginal, FieldText::Source::value, 0});
+        MonitorTestAccess::host(monitor).setLastAnalyzedText(
+            FieldText{kOriginal, FieldText::Source::value, 0});
         start = desk.clock().elapsed();
     }
 

@@ -10,6 +10,7 @@
 
 #include "monitor/replacement_ladder.hpp"
 #include "monitor_scene.hpp"
+#include "monitor_test_access.hpp"
 #include "platform/sim/sim_keyboard_hold.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
 
@@ -59,7 +60,8 @@ class ReplacementKeyboardHoldTest : public MonitorScene {
         desk.focus(field);
         monitor.start();
         advance(0);
-        monitor.setLastAnalyzedText(FieldText{kTyped, FieldText::Source::value, 0});
+        MonitorTestAccess::host(monitor).setLastAnalyzedText(
+            FieldText{kTyped, FieldText::Source::value, 0});
         if (route.wholeValueFails)
             desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
         if (route.selectedTextFails)

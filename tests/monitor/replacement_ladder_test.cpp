@@ -6,6 +6,7 @@
 
 #include "monitor/replacement_ladder.hpp"
 #include "monitor_scene.hpp"
+#include "monitor_test_access.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
 #include "shared/text.hpp"
 
@@ -45,7 +46,8 @@ class ReplacementLadderTest : public MonitorScene {
         desk.focus(id);
         monitor.start();
         advance(0);
-        monitor.setLastAnalyzedText(checked.value_or(FieldText{text, FieldText::Source::value, 0}));
+        MonitorTestAccess::host(monitor).setLastAnalyzedText(
+            checked.value_or(FieldText{text, FieldText::Source::value, 0}));
         start = desk.clock().elapsed();
     }
     void followField(const std::string& text, std::optional<std::string> checked = std::nullopt) {

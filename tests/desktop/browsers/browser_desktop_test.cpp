@@ -17,6 +17,7 @@
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "monitor_test_access.hpp"
 #include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
 
@@ -252,7 +253,8 @@ TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     monitor.start();
     ASSERT_TRUE(waitUntil(
         [&] { return monitor.observedElement() && *monitor.observedElement() == target; }, 10));
-    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    MonitorTestAccess::host(monitor).setLastAnalyzedText(
+        FieldText{kText, FieldText::Source::value, 0});
     CorrectionIssue issue;
     issue.id = "issue-1";
     issue.range = TextRange{5, 7};
@@ -313,7 +315,8 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
             return monitor.observedElement().has_value() && *monitor.observedElement() == write;
         },
         10));
-    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    MonitorTestAccess::host(monitor).setLastAnalyzedText(
+        FieldText{kText, FieldText::Source::value, 0});
     session_->log().clear();
     CorrectionIssue issue;
     issue.id = "issue-1";

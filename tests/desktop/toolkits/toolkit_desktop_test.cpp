@@ -18,6 +18,7 @@
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "monitor_test_access.hpp"
 #include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
 
@@ -150,7 +151,8 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
         monitor.start();
         if (!waitUntil([&] { return monitor.observedElement().has_value(); }))
             return false;
-        monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+        MonitorTestAccess::host(monitor).setLastAnalyzedText(
+            FieldText{kText, FieldText::Source::value, 0});
         CorrectionIssue issue;
         issue.id = "issue-1";
         issue.range = TextRange{5, 7};
@@ -197,7 +199,8 @@ TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
                            AXValue(Utf16Range{text::utf16Length(kText), 0}));
     monitor.start();
     ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-    monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+    MonitorTestAccess::host(monitor).setLastAnalyzedText(
+        FieldText{kText, FieldText::Source::value, 0});
     CorrectionIssue issue;
     issue.id = "issue-1";
     issue.range = TextRange{5, 7};
@@ -243,7 +246,8 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
         AccessibilityMonitor monitor(session_->ports());
         monitor.start();
         ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-        monitor.setLastAnalyzedText(FieldText{kText, FieldText::Source::value, 0});
+        MonitorTestAccess::host(monitor).setLastAnalyzedText(
+            FieldText{kText, FieldText::Source::value, 0});
         session_->log().clear();
         CorrectionIssue issue;
         issue.id = "issue-1";
@@ -287,7 +291,8 @@ TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
     monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
     monitor.start();
     ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-    monitor.setLastAnalyzedText(FieldText{text, FieldText::Source::value, 0});
+    MonitorTestAccess::host(monitor).setLastAnalyzedText(
+        FieldText{text, FieldText::Source::value, 0});
     CorrectionIssue sunny;
     sunny.id = "issue-1";
     sunny.range = TextRange{5, 7};  // 晴れ, in Characters
@@ -318,7 +323,8 @@ TEST_P(ToolkitDesktopTest, ACorrectionOfATextSinceRetypedIsNeverWrittenElsewhere
     AccessibilityMonitor monitor(session_->ports());
     monitor.start();
     ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-    monitor.setLastAnalyzedText(FieldText{"東京で住んでいます。", FieldText::Source::value, 0});
+    MonitorTestAccess::host(monitor).setLastAnalyzedText(
+        FieldText{"東京で住んでいます。", FieldText::Source::value, 0});
     CorrectionIssue issue;
     issue.id = "issue-1";
     issue.range = TextRange{2, 3};
