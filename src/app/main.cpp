@@ -12,7 +12,7 @@
 #include "app/command_line.hpp"
 #include "app/composition_root.hpp"
 #include "app/qt_platform_choice.hpp"
-#include "platform/linux/x11_connection.hpp"
+#include "platform/linux/x11/x11_connection.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <xcb/xcb.h>
 
-#include "platform/linux/qt_screens.hpp"
+#include "platform/linux/qt/qt_screens.hpp"
 
 namespace mivo::qt_edge {
 

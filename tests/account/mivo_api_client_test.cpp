@@ -12,7 +12,7 @@
 #include "event_loop_wait.hpp"
 #include "hostile_server.hpp"
 #include "loop_probe.hpp"
-#include "platform/linux/qt_http_transport.hpp"
+#include "platform/linux/qt/qt_http_transport.hpp"
 #include "shared/service_address.hpp"
 #include "stub_process.hpp"
 

@@ -6,9 +6,9 @@
 #include <QElapsedTimer>
 
 #include "desktop_test_support.hpp"
-#include "platform/linux/atspi_element.hpp"
-#include "platform/linux/gobject_ptr.hpp"
-#include "platform/linux/x11_connection.hpp"
+#include "platform/linux/atspi/atspi_element.hpp"
+#include "platform/linux/atspi/gobject_ptr.hpp"
+#include "platform/linux/x11/x11_connection.hpp"
 #include "stand_in_xim_server.hpp"
 
 #include <cstdlib>

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "desktop_test_support.hpp"
-#include "platform/linux/qt_scheduler.hpp"
+#include "platform/linux/qt/qt_scheduler.hpp"
 
 namespace mivo::desktop_test {
 namespace {

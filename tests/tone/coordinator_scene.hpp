@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "event_loop_wait.hpp"
-#include "platform/linux/qt_http_transport.hpp"
+#include "platform/linux/qt/qt_http_transport.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/sim_hot_keys.hpp"

@@ -10,7 +10,7 @@
 #include "big_answer_server.hpp"
 #include "event_loop_wait.hpp"
 #include "loop_probe.hpp"
-#include "platform/linux/qt_http_transport.hpp"
+#include "platform/linux/qt/qt_http_transport.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/virtual_clock.hpp"
 #include "stub_process.hpp"

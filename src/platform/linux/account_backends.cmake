@@ -6,7 +6,7 @@ add_library(mivo_platform_secret STATIC ${CMAKE_CURRENT_LIST_DIR}/libsecret_secr
 target_link_libraries(mivo_platform_secret PUBLIC mivo_platform PRIVATE PkgConfig::LIBSECRET)
 
 find_package(Qt6 REQUIRED COMPONENTS Core)
-add_library(mivo_platform_qt_main_loop STATIC ${CMAKE_CURRENT_LIST_DIR}/qt_main_loop_post.cpp)
+add_library(mivo_platform_qt_main_loop STATIC ${CMAKE_CURRENT_LIST_DIR}/qt/qt_main_loop_post.cpp)
 target_link_libraries(mivo_platform_qt_main_loop PUBLIC mivo_platform Qt6::Core)
 
 # The composition root gets both with the rest of the desktop.

@@ -18,7 +18,7 @@
 #include "field/ax_text_extractor.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "outside_bmp_text.hpp"
-#include "platform/linux/atspi_element.hpp"
+#include "platform/linux/atspi/atspi_element.hpp"
 
 namespace mivo::desktop_test {
 namespace {

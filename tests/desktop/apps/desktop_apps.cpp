@@ -15,8 +15,8 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/linux/gobject_ptr.hpp"
-#include "platform/linux/x11_connection.hpp"
+#include "platform/linux/atspi/gobject_ptr.hpp"
+#include "platform/linux/x11/x11_connection.hpp"
 
 namespace mivo::desktop_test {
 namespace {

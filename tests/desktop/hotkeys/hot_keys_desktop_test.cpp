@@ -20,9 +20,9 @@
 #include <initializer_list>
 #include <memory>
 
-#include "platform/linux/qt_scheduler.hpp"
-#include "platform/linux/x11_connection.hpp"
-#include "platform/linux/x11_hot_keys.hpp"
+#include "platform/linux/qt/qt_scheduler.hpp"
+#include "platform/linux/x11/x11_connection.hpp"
+#include "platform/linux/x11/x11_hot_keys.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "shared/hotkey_config.hpp"
 #include "tone/tone_hot_key.hpp"

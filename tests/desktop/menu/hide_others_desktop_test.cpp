@@ -13,8 +13,8 @@
 #include "app/mivo_main_menu.hpp"
 #include "app/other_applications.hpp"
 #include "desktop_test_support.hpp"
-#include "platform/linux/x11_properties.hpp"
-#include "platform/linux/x11_top_level_windows.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
+#include "platform/linux/x11/x11_top_level_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/Xatom.h>

@@ -18,7 +18,7 @@
 #include "accessible_buttons.hpp"
 #include "accessible_menus.hpp"
 #include "desktop_test_support.hpp"
-#include "platform/linux/x11_properties.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
 #include "stub_process.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.

@@ -20,7 +20,7 @@
 #include "desktop_test_support.hpp"
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
-#include "platform/linux/x11_properties.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
 #include "user_keyboard.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.

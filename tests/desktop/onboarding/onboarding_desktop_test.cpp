@@ -13,8 +13,8 @@
 #include "desktop_test_support.hpp"
 #include "onboarding/onboarding_store.hpp"
 #include "onboarding/onboarding_window_controller.hpp"
-#include "platform/linux/qt_screens.hpp"
-#include "platform/linux/x11_properties.hpp"
+#include "platform/linux/qt/qt_screens.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/virtual_clock.hpp"
 

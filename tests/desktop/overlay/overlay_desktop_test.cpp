@@ -24,7 +24,7 @@
 #include "overlay/overlay_coordinator.hpp"
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
-#include "platform/linux/qt_screens.hpp"
+#include "platform/linux/qt/qt_screens.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xlib.h>

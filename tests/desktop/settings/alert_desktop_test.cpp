@@ -13,7 +13,7 @@
 
 #include "app/qt_alerts.hpp"
 #include "desktop_test_support.hpp"
-#include "platform/linux/x11_properties.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xatom.h>

@@ -15,9 +15,9 @@
 
 #include "app/account_tone_wiring.hpp"
 #include "desktop_session.hpp"
-#include "platform/linux/qt_scheduler.hpp"
-#include "platform/linux/qt_screens.hpp"
-#include "platform/linux/x11_hot_keys.hpp"
+#include "platform/linux/qt/qt_scheduler.hpp"
+#include "platform/linux/qt/qt_screens.hpp"
+#include "platform/linux/x11/x11_hot_keys.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"

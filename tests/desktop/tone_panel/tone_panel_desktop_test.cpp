@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "desktop_test_support.hpp"
-#include "platform/linux/qt_screens.hpp"
-#include "platform/linux/x11_properties.hpp"
+#include "platform/linux/qt/qt_screens.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
 #include "tone_panel/qt_tone_panel_presenter.hpp"
 #include "tone_panel/tone_panel_window.hpp"
 #include "tone_panel/tone_trigger_icon.hpp"

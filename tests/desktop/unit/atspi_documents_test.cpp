@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/atspi_documents.hpp"
+#include "platform/linux/atspi/atspi_documents.hpp"
 
 namespace mivo::linux_desktop {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/ax_names.hpp"
-#include "platform/linux/atspi_element.hpp"
-#include "platform/linux/atspi_events.hpp"
+#include "platform/linux/atspi/atspi_element.hpp"
+#include "platform/linux/atspi/atspi_events.hpp"
 
 namespace mivo::linux_desktop {
 namespace {

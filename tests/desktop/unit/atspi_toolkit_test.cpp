@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/atspi_toolkit.hpp"
+#include "platform/linux/atspi/atspi_toolkit.hpp"
 
 namespace mivo::linux_desktop {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/x11_clipboard_reader.hpp"
+#include "platform/linux/x11/x11_clipboard_reader.hpp"
 
 namespace mivo::linux_desktop {
 namespace {

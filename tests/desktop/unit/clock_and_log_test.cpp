@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/linux/qt_scheduler.hpp"
+#include "platform/linux/qt/qt_scheduler.hpp"
 #include "platform/linux/system_log.hpp"
 
 namespace mivo::linux_desktop {

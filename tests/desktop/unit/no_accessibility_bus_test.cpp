@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "platform/ax_names.hpp"
-#include "platform/linux/atspi_accessibility.hpp"
+#include "platform/linux/atspi/atspi_accessibility.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/virtual_clock.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/linux/qt_screens.hpp"
+#include "platform/linux/qt/qt_screens.hpp"
 #include "platform/linux/screen_scale.hpp"
 
 namespace mivo::linux_desktop {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/unanswering_applications.hpp"
+#include "platform/linux/atspi/unanswering_applications.hpp"
 
 namespace mivo::linux_desktop {
 namespace {

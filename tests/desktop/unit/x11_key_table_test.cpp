@@ -7,7 +7,7 @@
 
 #include <set>
 
-#include "platform/linux/x11_key_table.hpp"
+#include "platform/linux/x11/x11_key_table.hpp"
 #include "shared/hotkey_config.hpp"
 
 namespace mivo::linux_desktop {

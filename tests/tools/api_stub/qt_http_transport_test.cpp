@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "event_loop_wait.hpp"
-#include "platform/linux/qt_http_transport.hpp"
+#include "platform/linux/qt/qt_http_transport.hpp"
 #include "stub_process.hpp"
 
 namespace mivo {

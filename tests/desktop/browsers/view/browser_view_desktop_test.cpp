@@ -15,7 +15,7 @@
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "platform/linux/x11_connection.hpp"
+#include "platform/linux/x11/x11_connection.hpp"
 
 // After everything else: Xlib's macros clash with other headers.
 #include <X11/Xlib.h>

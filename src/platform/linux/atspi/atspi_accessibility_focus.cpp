@@ -1,0 +1,73 @@
+// Finding the focused field: through the active window of each application
+// for the system-wide element, or of one application; inside a document of
+// embedded objects, the paragraph holding the caret.
+
+#include <string>
+
+#include "platform/ax_names.hpp"
+#include "platform/linux/atspi/atspi_accessibility.hpp"
+#include "platform/linux/atspi/atspi_documents.hpp"
+#include "platform/linux/atspi/atspi_element.hpp"
+#include "platform/linux/atspi/gobject_ptr.hpp"
+
+namespace mivo::linux_desktop {
+
+AXResult AtspiAccessibility::systemWideAttribute(std::string_view attribute) {
+    if (attribute == kAXRoleAttribute)
+        return AXValue(std::string(kAXSystemWideRole));
+    if (attribute != kAXFocusedUIElementAttribute)
+        return std::unexpected(AXError::attributeUnsupported);
+    // The focused object of the application whose window is active.
+    GObjectPtr<AtspiAccessible> desktop(atspi_get_desktop(0));
+    if (desktop == nullptr)
+        return std::unexpected(AXError::cannotComplete);
+    for (auto& app : childrenOf(desktop.get())) {
+        const auto appPid = processIdOf(app.get());
+        if (!appPid || *appPid == ownPid_ || isQuiet(app.get()))
+            continue;
+        GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get(), activeWindowTitle_));
+        noteAnswers(app.get());
+        if (window == nullptr)
+            continue;
+        if (AtspiAccessible* focused = findFocused(window.get()))
+            return AXValue(fieldFor(focused));
+    }
+    return std::unexpected(AXError::noValue);
+}
+
+AXResult AtspiAccessibility::focusedWindow(AtspiAccessible* application) {
+    if (AtspiAccessible* window = activeWindowOf(application, activeWindowTitle_))
+        return AXValue(makeElement(window));
+    return std::unexpected(AXError::noValue);
+}
+
+AXResult AtspiAccessibility::focusedElement(AtspiAccessible* application) {
+    GObjectPtr<AtspiAccessible> window(activeWindowOf(application, activeWindowTitle_));
+    if (window == nullptr)
+        return std::unexpected(AXError::noValue);
+    if (AtspiAccessible* focused = findFocused(window.get()))
+        return AXValue(fieldFor(focused));
+    return std::unexpected(AXError::noValue);
+}
+
+AXElement AtspiAccessibility::fieldFor(AtspiAccessible* focused) {
+    GObjectPtr<AtspiAccessible> owned(focused);
+    FieldInside inside = fieldInside(focused);
+    if (!inside.objectsOnly)
+        return makeElement(owned.release());
+    const std::string identity = identityOf(focused);
+    if (inside.field != nullptr) {
+        // Moving the caret into another paragraph is then a focus change.
+        events_->followInside(identity);
+        return makeElement(inside.field.release());
+    }
+    if (notCheckableLogged_.size() > 256)
+        notCheckableLogged_.clear();
+    if (notCheckableLogged_.insert(identity).second)
+        log_.write(
+            "[Mivo] observe: the focused document's own text is only embedded objects and "
+            "no paragraph inside holds the caret; its text is not checked");
+    return makeElement(owned.release());
+}
+
+}  // namespace mivo::linux_desktop

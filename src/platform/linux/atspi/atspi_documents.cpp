@@ -1,0 +1,112 @@
+#include "platform/linux/atspi/atspi_documents.hpp"
+
+#include <string>
+
+#include "platform/linux/atspi/atspi_element.hpp"
+#include "shared/text.hpp"
+
+namespace mivo::linux_desktop {
+namespace {
+
+constexpr char32_t kObjectReplacement = 0xFFFC;
+// A section inside a section (a quote, a signature) is looked into this deep.
+constexpr int kMaxDepth = 4;
+// Children asked for the caret when the document's own caret does not say.
+constexpr int kMaxChildren = 400;
+// Longer own texts are not read to decide: a document of that many objects
+// is no message being written.
+constexpr gint kMaxObjects = 2000;
+
+// The object's own text, when it is short enough to look at.
+std::optional<std::string> ownText(AtspiText* text) {
+    GErrorSlot countError;
+    const gint count = atspi_text_get_character_count(text, countError.out());
+    if (countError.failed() || count <= 0 || count > kMaxObjects)
+        return std::nullopt;
+    GErrorSlot error;
+    return takeString(atspi_text_get_text(text, 0, count, error.out()));
+}
+
+gint caretOf(AtspiAccessible* accessible) {
+    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (text == nullptr)
+        return -1;
+    GErrorSlot error;
+    const gint caret = atspi_text_get_caret_offset(text.get(), error.out());
+    return error.failed() ? -1 : caret;
+}
+
+// The child that holds the caret: the one at the document's caret (each
+// of its characters is one child), else the one that reports a caret.
+GObjectPtr<AtspiAccessible> childWithCaret(AtspiAccessible* document, gint documentCaret) {
+    GErrorSlot countError;
+    const gint count = atspi_accessible_get_child_count(document, countError.out());
+    if (countError.failed() || count <= 0)
+        return nullptr;
+    if (documentCaret >= 0 && documentCaret < count) {
+        GErrorSlot error;
+        GObjectPtr<AtspiAccessible> child(
+            atspi_accessible_get_child_at_index(document, documentCaret, error.out()));
+        if (!error.failed() && child != nullptr && caretOf(child.get()) >= 0)
+            return child;
+    }
+    for (gint i = 0; i < count && i < kMaxChildren; ++i) {
+        GErrorSlot error;
+        GObjectPtr<AtspiAccessible> child(
+            atspi_accessible_get_child_at_index(document, i, error.out()));
+        if (!error.failed() && child != nullptr && caretOf(child.get()) >= 0)
+            return child;
+    }
+    return nullptr;
+}
+
+GObjectPtr<AtspiAccessible> descend(AtspiAccessible* document, gint caret, int depth) {
+    if (depth > kMaxDepth)
+        return nullptr;
+    GObjectPtr<AtspiAccessible> child = childWithCaret(document, caret);
+    if (child == nullptr)
+        return nullptr;
+    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(child.get()));
+    if (text == nullptr)
+        return nullptr;
+    // A section of paragraphs is itself only objects: one level further.
+    if (const auto own = ownText(text.get()); own && holdsOnlyEmbeddedObjects(*own)) {
+        GErrorSlot error;
+        const gint inner = atspi_text_get_caret_offset(text.get(), error.out());
+        return descend(child.get(), error.failed() ? -1 : inner, depth + 1);
+    }
+    return child;
+}
+
+}  // namespace
+
+bool holdsOnlyEmbeddedObjects(std::string_view text) {
+    if (text.empty())
+        return false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text::decodeNext(text, i) != kObjectReplacement)
+            return false;
+    }
+    return true;
+}
+
+FieldInside fieldInside(AtspiAccessible* focused) {
+    FieldInside out;
+    const auto live = inspect(focused);
+    if (!live || !live->has(ATSPI_STATE_EDITABLE))
+        return out;
+    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(focused));
+    if (text == nullptr)
+        return out;
+    const auto own = ownText(text.get());
+    if (!own || !holdsOnlyEmbeddedObjects(*own))
+        return out;
+    out.objectsOnly = true;
+    GErrorSlot error;
+    const gint caret = atspi_text_get_caret_offset(text.get(), error.out());
+    out.field = descend(focused, error.failed() ? -1 : caret, 0);
+    return out;
+}
+
+}  // namespace mivo::linux_desktop

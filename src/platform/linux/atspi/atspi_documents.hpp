@@ -1,0 +1,31 @@
+#pragma once
+
+// Editable documents whose own text is only embedded objects. Thunderbird's
+// HTML compose is a document with one U+FFFC per paragraph: the words live
+// in the child paragraphs (and sections). The field the user writes in is
+// then the child that holds the caret, followed the way Writer's focus
+// follows its paragraphs.
+
+#include <atspi/atspi.h>
+
+#include <string_view>
+
+#include "platform/linux/atspi/gobject_ptr.hpp"
+
+namespace mivo::linux_desktop {
+
+// Whether a text is nothing but embedded objects (U+FFFC), at least one.
+bool holdsOnlyEmbeddedObjects(std::string_view text);
+
+struct FieldInside {
+    // The object whose own text is only embedded objects.
+    bool objectsOnly = false;
+    // The paragraph or section inside that holds the caret, when there is
+    // one with text of its own; null otherwise.
+    GObjectPtr<AtspiAccessible> field;
+};
+
+// For a focused object: where its text lives, if not in itself.
+FieldInside fieldInside(AtspiAccessible* focused);
+
+}  // namespace mivo::linux_desktop

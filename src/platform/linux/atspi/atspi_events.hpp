@@ -1,0 +1,69 @@
+#pragma once
+
+// AT-SPI events as the interface's notifications. One listener per event
+// kind serves every observer; each observer hears the events of its own
+// process for the elements (or the application) it registered.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <atspi/atspi.h>
+
+#include "platform/accessibility.hpp"
+#include "platform/linux/atspi/gobject_ptr.hpp"
+#include "platform/scheduler.hpp"
+
+namespace mivo::linux_desktop {
+
+// The notification an AT-SPI event stands for, or nothing for events that
+// stand for none (a focus loss, say).
+std::optional<std::string_view> notificationForEvent(std::string_view type, int detail1);
+
+class AtspiEventHub {
+  public:
+    explicit AtspiEventHub(Scheduler& scheduler);
+    ~AtspiEventHub();
+    AtspiEventHub(const AtspiEventHub&) = delete;
+    AtspiEventHub& operator=(const AtspiEventHub&) = delete;
+
+    struct ObserverState {
+        Pid pid = 0;
+        AXNotificationHandler handler;
+        // (element identity, notification)
+        std::set<std::pair<std::string, std::string>> registrations;
+        bool alive = true;
+    };
+
+    // Registers the listeners on first use; false when libatspi refused.
+    bool start();
+    void add(std::shared_ptr<ObserverState> state);
+    // Called by libatspi for every event; takes over the event.
+    void dispatch(AtspiEvent* event);
+    // A document whose paragraphs are followed one at a time: the caret
+    // moving into another of them is heard as a focus change of its
+    // application.
+    void followInside(std::string documentIdentity);
+
+  private:
+    std::optional<Pid> senderProcess(AtspiAccessible* source);
+    Scheduler& scheduler_;
+    GObjectPtr<AtspiEventListener> listener_;
+    bool started_ = false;
+    std::vector<std::weak_ptr<ObserverState>> observers_;
+    std::set<std::string> followedDocuments_;
+    // The process behind each unique bus name that sent events: an event
+    // is routed by it, and a unique name is never given to another
+    // connection.
+    std::map<std::string, Pid, std::less<>> senders_;
+};
+
+std::unique_ptr<AXObserver> makeAtspiObserver(std::shared_ptr<AtspiEventHub::ObserverState> state,
+                                              Accessibility& accessibility);
+
+}  // namespace mivo::linux_desktop
