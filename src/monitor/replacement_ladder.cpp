@@ -112,6 +112,26 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
           },
           [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }) {}
 
+PendingReplacement ReplacementLadder::pendingFor(const CorrectionIssue& issue,
+                                                 const AXElement& element,
+                                                 const FieldText& originalText) {
+    PendingReplacement pending;
+    pending.issue = issue;
+    pending.originalText = originalText;
+    pending.element = element;
+    const text::CharacterText t{originalText.text};
+    const int64_t from = t.utf16Offset(issue.range.start);
+    const Utf16Range written =
+        inField(Utf16Range{from, t.utf16Offset(issue.range.end) - from}, originalText);
+    const int64_t inserted = text::utf16Length(issue.suggestion);
+    pending.caretAfterWrite = Utf16Range{written.location + inserted, 0};
+    pending.caretBefore =
+        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    if (pending.caretBefore)
+        pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
+    return pending;
+}
+
 void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     const auto observed = host_.observedElement();
     if (!observed)
@@ -131,20 +151,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
     Accessibility& ax = host_.desktop().accessibility;
-    PendingReplacement pending;
-    pending.issue = issue;
-    pending.originalText = originalText;
-    pending.element = element;
-    const text::CharacterText t{originalText.text};
-    const int64_t from = t.utf16Offset(issue.range.start);
-    const Utf16Range written =
-        inField(Utf16Range{from, t.utf16Offset(issue.range.end) - from}, originalText);
-    const int64_t inserted = text::utf16Length(issue.suggestion);
-    pending.caretAfterWrite = Utf16Range{written.location + inserted, 0};
-    pending.caretBefore = AXTextExtractor::selectedTextRange(ax, element);
-    if (pending.caretBefore)
-        pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
-
+    PendingReplacement pending = pendingFor(issue, element, originalText);
     pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
     writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {

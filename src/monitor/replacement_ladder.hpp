@@ -122,6 +122,10 @@ class ReplacementLadder {
     void restoreCaret(const PendingReplacement& pending, bool always);
     // Looks at the field until `until`; as soon as it shows the correction,
     // the caret goes back and the user's held keys follow it.
+    // The replacement about to be written, with where the caret stands before
+    // it and where the user's caret goes after it.
+    PendingReplacement pendingFor(const CorrectionIssue& issue, const AXElement& element,
+                                  const FieldText& originalText);
     void watchForWrite(PendingReplacement pending, TimePoint until);
     // The user's held keys are typed on: where the user had the caret, also
     // when our selection of the original still stands.

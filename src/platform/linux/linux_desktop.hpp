@@ -10,10 +10,10 @@
 #include "platform/ax_call_counter.hpp"
 #include "platform/desktop.hpp"
 #include "platform/linux/atspi/atspi_accessibility.hpp"
-#include "platform/linux/x11/ewmh_workspace.hpp"
 #include "platform/linux/qt/qt_pasteboard.hpp"
 #include "platform/linux/qt/qt_scheduler.hpp"
 #include "platform/linux/qt/qt_screens.hpp"
+#include "platform/linux/x11/ewmh_workspace.hpp"
 #include "platform/linux/x11/x11_connection.hpp"
 #include "platform/linux/x11/xtest_input.hpp"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/x11/ewmh_workspace.hpp"
 #include "platform/linux/qt/qt_screens.hpp"
+#include "platform/linux/x11/ewmh_workspace.hpp"
 #include "platform/linux/x11/x11_connection.hpp"
 #include "platform/linux/x11/xtest_input.hpp"
 #include "platform/sim/captured_log.hpp"
