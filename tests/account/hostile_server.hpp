@@ -5,34 +5,29 @@
 // keep an idle limit happy, until the client goes away.
 
 #include <atomic>
-#include <cstdint>
 #include <string>
-#include <thread>
+
+#include "one_client_server.hpp"
 
 namespace mivo::testing {
 
 class HostileServer {
   public:
     HostileServer(std::string opening, std::string piece, double intervalSeconds);
-    ~HostileServer();
-    HostileServer(const HostileServer&) = delete;
-    HostileServer& operator=(const HostileServer&) = delete;
 
-    std::string baseURL() const;
+    std::string baseURL() const { return server_.baseURL(); }
     // Pieces sent so far.
     int piecesSent() const { return pieces_.load(); }
 
   private:
-    void run();
+    void serve(int client, int stop);
 
     std::string opening_;
     std::string piece_;
     double interval_;
-    int listenFd_ = -1;
-    int stopPipe_[2] = {-1, -1};
-    uint16_t port_ = 0;
     std::atomic<int> pieces_ = 0;
-    std::thread thread_;
+    // Last: its thread ends before the rest goes.
+    OneClientServer server_;
 };
 
 }  // namespace mivo::testing

@@ -9,6 +9,15 @@
 
 namespace mivo::desktop_test {
 
+CorrectionIssue sunnyToRained() {
+    CorrectionIssue issue;
+    issue.id = "issue-1";
+    issue.range = TextRange{5, 7};
+    issue.original = "晴れ";
+    issue.suggestion = "雨";
+    return issue;
+}
+
 void expectRangesReadAndSelectAfterWideCharacters(Accessibility& ax, const AXElement& field,
                                                   double waitSeconds) {
     struct Row {

@@ -255,11 +255,7 @@ TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
         [&] { return monitor.observedElement() && *monitor.observedElement() == target; }, 10));
     MonitorTestAccess::host(monitor).setLastAnalyzedText(
         FieldText{kText, FieldText::Source::value, 0});
-    CorrectionIssue issue;
-    issue.id = "issue-1";
-    issue.range = TextRange{5, 7};
-    issue.original = "晴れ";
-    issue.suggestion = "雨";
+    CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
     // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
     // it takes back another step (keys held during the write are not here).
@@ -318,11 +314,7 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     MonitorTestAccess::host(monitor).setLastAnalyzedText(
         FieldText{kText, FieldText::Source::value, 0});
     session_->log().clear();
-    CorrectionIssue issue;
-    issue.id = "issue-1";
-    issue.range = TextRange{5, 7};
-    issue.original = "晴れ";
-    issue.suggestion = "雨";
+    CorrectionIssue issue = sunnyToRained();
     const auto applied = std::chrono::steady_clock::now();
     monitor.applyReplacement(issue);
     // The user types on 0.2 s after Apply, while the paste is on its way.

@@ -123,11 +123,7 @@ TEST_P(ToolkitDesktopTest, TheMonitorWritesACorrectionBackAndVerifiesIt) {
     monitor.start();
     ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
 
-    CorrectionIssue issue;
-    issue.id = "issue-1";
-    issue.range = TextRange{5, 7};  // 晴れ, in Characters
-    issue.original = "晴れ";
-    issue.suggestion = "雨";
+    CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
     ASSERT_TRUE(waitUntil([&] { return !replaced.empty(); }, 8))
         << value(textView(*editor)).value_or("<nothing>");
@@ -153,11 +149,7 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
             return false;
         MonitorTestAccess::host(monitor).setLastAnalyzedText(
             FieldText{kText, FieldText::Source::value, 0});
-        CorrectionIssue issue;
-        issue.id = "issue-1";
-        issue.range = TextRange{5, 7};
-        issue.original = "晴れ";
-        issue.suggestion = "雨";
+        CorrectionIssue issue = sunnyToRained();
         monitor.applyReplacement(issue);
         const bool verified = waitUntil([&] { return !replaced.empty(); }, 8);
         monitor.stop();
@@ -201,11 +193,7 @@ TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
     MonitorTestAccess::host(monitor).setLastAnalyzedText(
         FieldText{kText, FieldText::Source::value, 0});
-    CorrectionIssue issue;
-    issue.id = "issue-1";
-    issue.range = TextRange{5, 7};
-    issue.original = "晴れ";
-    issue.suggestion = "雨";
+    CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
     // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
     // it takes back another step (keys held during the write are not here).
@@ -249,11 +237,7 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
         MonitorTestAccess::host(monitor).setLastAnalyzedText(
             FieldText{kText, FieldText::Source::value, 0});
         session_->log().clear();
-        CorrectionIssue issue;
-        issue.id = "issue-1";
-        issue.range = TextRange{5, 7};
-        issue.original = "晴れ";
-        issue.suggestion = "雨";
+        CorrectionIssue issue = sunnyToRained();
         const auto applied = std::chrono::steady_clock::now();
         monitor.applyReplacement(issue);
         waitUntil(

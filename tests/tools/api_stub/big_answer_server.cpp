@@ -1,13 +1,10 @@
 #include "big_answer_server.hpp"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace mivo::testing {
 
@@ -27,43 +24,12 @@ const std::string& BigAnswerServer::body() {
     return text;
 }
 
-BigAnswerServer::BigAnswerServer(Framing framing) : framing_(framing) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listenFd_, 4);
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    (void)!::pipe2(stopPipe_, O_CLOEXEC);
+BigAnswerServer::BigAnswerServer(Framing framing)
+    : framing_(framing), server_([this](int client, int stop) { serve(client, stop); }) {
     body();  // built before any client waits on it
-    thread_ = std::thread([this] { run(); });
 }
 
-BigAnswerServer::~BigAnswerServer() {
-    const char byte = 1;
-    (void)!::write(stopPipe_[1], &byte, 1);
-    thread_.join();
-    ::close(listenFd_);
-    ::close(stopPipe_[0]);
-    ::close(stopPipe_[1]);
-}
-
-std::string BigAnswerServer::baseURL() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
-}
-
-void BigAnswerServer::run() {
-    pollfd waitForClient[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-    if (::poll(waitForClient, 2, -1) <= 0 || (waitForClient[1].revents & POLLIN) != 0)
-        return;
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0)
-        return;
-    char scratch[4096];
-    (void)!::recv(fd, scratch, sizeof scratch, 0);
+void BigAnswerServer::serve(int fd, int stop) {
     const std::string& text = body();
     std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n";
     if (framing_ == Framing::announcedLength)
@@ -72,7 +38,7 @@ void BigAnswerServer::run() {
     bool open = ::send(fd, head.data(), head.size(), MSG_NOSIGNAL) >= 0;
     std::size_t sent = 0;
     while (open && sent < text.size()) {
-        pollfd p[2] = {{fd, POLLOUT, 0}, {stopPipe_[0], POLLIN, 0}};
+        pollfd p[2] = {{fd, POLLOUT, 0}, {stop, POLLIN, 0}};
         ::poll(p, 2, -1);
         if ((p[1].revents & POLLIN) != 0 || (p[0].revents & (POLLHUP | POLLERR)) != 0)
             break;
@@ -86,7 +52,6 @@ void BigAnswerServer::run() {
             sent_ = sent;
         }
     }
-    ::close(fd);
 }
 
 }  // namespace mivo::testing

@@ -7,9 +7,9 @@
 
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 #include <string>
-#include <thread>
+
+#include "one_client_server.hpp"
 
 namespace mivo::testing {
 
@@ -18,11 +18,8 @@ class BigAnswerServer {
     enum class Framing { announcedLength, untilClose };
 
     explicit BigAnswerServer(Framing framing);
-    ~BigAnswerServer();
-    BigAnswerServer(const BigAnswerServer&) = delete;
-    BigAnswerServer& operator=(const BigAnswerServer&) = delete;
 
-    std::string baseURL() const;
+    std::string baseURL() const { return server_.baseURL(); }
     // Body bytes sent before the client went away or the body ended.
     std::size_t bodyBytesSent() const { return sent_.load(); }
 
@@ -30,14 +27,12 @@ class BigAnswerServer {
     static const std::string& body();
 
   private:
-    void run();
+    void serve(int client, int stop);
 
     Framing framing_;
-    int listenFd_ = -1;
-    int stopPipe_[2] = {-1, -1};
-    uint16_t port_ = 0;
     std::atomic<std::size_t> sent_ = 0;
-    std::thread thread_;
+    // Last: its thread ends before the rest goes.
+    OneClientServer server_;
 };
 
 }  // namespace mivo::testing
