@@ -54,15 +54,15 @@ AXElement AtspiAccessibility::applicationElement(Pid pid) {
     return missingElementHandle("pid:" + std::to_string(pid));
 }
 
-std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
-    const AXElement& element) {
+std::expected<AtspiAccessible*, AXError> AtspiAccessibility::reachable(
+    const AXElement& element, std::expected<Pid, AXError>& pid) {
     if (!bus_.isConnected())
         return std::unexpected(AXError::apiDisabled);
     const AtspiElementRef* ref = atspiRef(element);
     if (ref == nullptr)
         return std::unexpected(AXError::illegalArgument);
     if (ref->isSystemWide())
-        return Target{};
+        return nullptr;
     AtspiAccessible* accessible = ref->accessible();
     if (accessible == nullptr)
         return std::unexpected(AXError::invalidUIElement);
@@ -71,16 +71,27 @@ std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
     // The process comes from the bus daemon, never from the object, so it
     // is safe to ask before we know the object is not ours. The process of
     // an application that quit is unknown; the object then reads as gone.
-    const auto pid = processOfThisTurn(accessible);
+    pid = processOfThisTurn(accessible);
     if (pid && *pid == ownPid_)
         return std::unexpected(AXError::cannotComplete);
-    auto live = inspect(accessible);
-    noteAnswers(accessible);
+    return accessible;
+}
+
+std::expected<AtspiAccessibility::Target, AXError> AtspiAccessibility::resolve(
+    const AXElement& element) {
+    std::expected<Pid, AXError> pid;
+    const auto accessible = reachable(element, pid);
+    if (!accessible)
+        return std::unexpected(accessible.error());
+    if (*accessible == nullptr)
+        return Target{};
+    auto live = inspect(*accessible);
+    noteAnswers(*accessible);
     if (!live)
         return std::unexpected(live.error());
     if (!pid)
         return std::unexpected(pid.error());
-    return Target{accessible, std::move(*live)};
+    return Target{*accessible, std::move(*live)};
 }
 
 std::expected<Pid, AXError> AtspiAccessibility::processOfThisTurn(AtspiAccessible* accessible) {

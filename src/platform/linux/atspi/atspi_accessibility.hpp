@@ -22,6 +22,7 @@
 #include "platform/linux/atspi/atspi_events.hpp"
 #include "platform/linux/atspi/atspi_text.hpp"
 #include "platform/linux/atspi/atspi_windows.hpp"
+#include "platform/linux/atspi/gobject_ptr.hpp"
 #include "platform/linux/atspi/unanswering_applications.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
@@ -80,6 +81,13 @@ class AtspiAccessibility : public Accessibility {
     // backend, not of this process, still alive.
     struct Target;
     std::expected<Target, AXError> resolve(const AXElement& element);
+    // The object behind an element when it may be asked (nullptr for the
+    // system-wide element); refused for our own process and an application
+    // that stopped answering. `pid` gets its process as the bus knows it.
+    std::expected<AtspiAccessible*, AXError> reachable(const AXElement& element,
+                                                       std::expected<Pid, AXError>& pid);
+    // The text interface of an element that exposes its text, else null.
+    GObjectPtr<AtspiText> textInterfaceOf(const AXElement& element);
     AXResult systemWideAttribute(std::string_view attribute);
     // An attribute that follows from the object's role alone (its subrole,
     // the role's name), asked without its states.

@@ -43,21 +43,13 @@ AXResult roleNameAttribute(AtspiRole role, std::string_view attribute) {
 
 AXResult AtspiAccessibility::roleOnlyAttribute(const AXElement& element,
                                                std::string_view attribute) {
-    if (!bus_.isConnected())
-        return std::unexpected(AXError::apiDisabled);
-    const AtspiElementRef* ref = atspiRef(element);
-    if (ref == nullptr)
-        return std::unexpected(AXError::illegalArgument);
-    if (ref->isSystemWide())
+    std::expected<Pid, AXError> pid;
+    const auto reached = reachable(element, pid);
+    if (!reached)
+        return std::unexpected(reached.error());
+    if (*reached == nullptr)
         return systemWideAttribute(attribute);
-    AtspiAccessible* accessible = ref->accessible();
-    if (accessible == nullptr)
-        return std::unexpected(AXError::invalidUIElement);
-    if (isQuiet(accessible))
-        return std::unexpected(AXError::cannotComplete);
-    const auto pid = processOfThisTurn(accessible);
-    if (pid && *pid == ownPid_)
-        return std::unexpected(AXError::cannotComplete);
+    AtspiAccessible* accessible = *reached;
     GErrorSlot error;
     const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
     noteAnswers(accessible);
@@ -213,12 +205,16 @@ AXResult AtspiAccessibility::textAttribute(AtspiAccessible* accessible, const Li
     return AXValue(value->substr(*from, *to - *from));
 }
 
-std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& element) {
+GObjectPtr<AtspiText> AtspiAccessibility::textInterfaceOf(const AXElement& element) {
     auto target = resolve(element);
     if (!target || target->accessible == nullptr ||
         textExposure(target->live.role) == TextExposure::none)
-        return std::nullopt;
-    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+        return nullptr;
+    return GObjectPtr<AtspiText>(atspi_accessible_get_text_iface(target->accessible));
+}
+
+std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& element) {
+    const auto iface = textInterfaceOf(element);
     if (iface == nullptr)
         return std::nullopt;
     GErrorSlot countError;
@@ -233,11 +229,7 @@ std::optional<std::string> AtspiAccessibility::textChangeMark(const AXElement& e
 }
 
 std::optional<int64_t> AtspiAccessibility::textLengthMark(const AXElement& element) {
-    auto target = resolve(element);
-    if (!target || target->accessible == nullptr ||
-        textExposure(target->live.role) == TextExposure::none)
-        return std::nullopt;
-    GObjectPtr<AtspiText> iface(atspi_accessible_get_text_iface(target->accessible));
+    const auto iface = textInterfaceOf(element);
     if (iface == nullptr)
         return std::nullopt;
     GErrorSlot error;
