@@ -31,9 +31,13 @@ const std::vector<FolderRule>& houseRules() {
         {"tone_panel", {"tone", "field", "ui", "platform", "shared"}, Toolkit::ViewsOnly},
         {"settings", {"account", "ui", "platform", "shared"}, Toolkit::ViewsOnly},
         {"onboarding", {"ui", "platform", "shared"}, Toolkit::ViewsOnly},
+        {"correction_display",
+         {"correction", "monitor", "overlay", "settings", "platform", "shared"},
+         Toolkit::None},
         {"app",
-         {"account", "correction", "monitor", "onboarding", "overlay", "settings", "tone",
-          "tone_panel", "ui", "field", "morphology", "platform/linux", "platform", "shared"},
+         {"account", "correction", "correction_display", "monitor", "onboarding", "overlay",
+          "settings", "tone", "tone_panel", "ui", "field", "morphology", "platform/linux",
+          "platform", "shared"},
          Toolkit::ViewsOnly},
     };
     return rules;

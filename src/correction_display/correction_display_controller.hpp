@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/correction_display_ports.hpp"
-#include "app/correction_highlight_rules.hpp"
+#include "correction_display/correction_display_ports.hpp"
+#include "correction_display/correction_highlight_rules.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo {
