@@ -86,9 +86,6 @@ class CorrectionDisplayController final {
     const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
         return currentHoverCorrectionIssues_;
     }
-    std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
-        return activeCorrectionHighlightFollowToken_;
-    }
 
   private:
     // Asks for the boxes of the held issues, draws those that have one and
