@@ -89,7 +89,6 @@ class AccountToneWiring {
     // With the monitor: start after it, stop after it.
     void startRewriteEngine();
     void stopRewriteEngine();
-    bool isRewriteEngineRunning() const { return running_; }
     // The tray's rewrite item; nothing while Mivo is switched off.
     void triggerTone();
     // The coordinator's and the warm buffer's log lines.

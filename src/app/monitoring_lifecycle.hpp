@@ -35,7 +35,6 @@ class MonitoringLifecycle {
     void stop();
 
     bool isRunning() const { return running_; }
-    bool isWaitingForPermission() const { return static_cast<bool>(permissionPoll_); }
 
   private:
     void deferredStart();

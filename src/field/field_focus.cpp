@@ -2,7 +2,7 @@
 
 #include "platform/ax_reads.hpp"
 
-namespace mivo::FieldFocus {
+namespace mivo::field_focus {
 
 bool applicationIsInFront(const Desktop& desktop, const AXElement& element) {
     const auto pid = desktop.accessibility.pid(element);
@@ -26,4 +26,4 @@ void activateApplicationOf(const Desktop& desktop, const AXElement& element) {
         desktop.workspace.activate(*pid);
 }
 
-}  // namespace mivo::FieldFocus
+}  // namespace mivo::field_focus

@@ -7,7 +7,7 @@
 
 #include "platform/desktop.hpp"
 
-namespace mivo::FieldFocus {
+namespace mivo::field_focus {
 
 // The element's application is the frontmost one.
 bool applicationIsInFront(const Desktop& desktop, const AXElement& element);
@@ -20,4 +20,4 @@ bool keyboardFocusIsOn(const Desktop& desktop, const AXElement& element);
 // there already or has no process to name.
 void activateApplicationOf(const Desktop& desktop, const AXElement& element);
 
-}  // namespace mivo::FieldFocus
+}  // namespace mivo::field_focus

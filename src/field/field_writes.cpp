@@ -5,7 +5,7 @@
 #include "field/ax_text_extractor.hpp"
 #include "platform/ax_reads.hpp"
 
-namespace mivo::FieldWrites {
+namespace mivo::field_writes {
 
 bool isFragmentBacked(Accessibility& ax, const AXElement& element) {
     return !AXTextExtractor::rawStaticTextFragments(ax, element, 0).empty();
@@ -49,4 +49,4 @@ AXError writeSelectedText(Accessibility& ax, const AXElement& element, std::stri
     return ax.setAttributeValue(element, kAXSelectedTextAttribute, AXValue(std::string(text)));
 }
 
-}  // namespace mivo::FieldWrites
+}  // namespace mivo::field_writes

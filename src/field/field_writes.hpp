@@ -12,7 +12,7 @@
 
 #include "platform/accessibility.hpp"
 
-namespace mivo::FieldWrites {
+namespace mivo::field_writes {
 
 // The element's text is shown by static-text children (an editor that
 // exposes its text as many pieces): a value of its own, if it has one, is
@@ -52,4 +52,4 @@ ValueWrite replaceWholeValue(Accessibility& ax, const AXElement& element,
 // Replaces what is selected in the element with `text`.
 AXError writeSelectedText(Accessibility& ax, const AXElement& element, std::string_view text);
 
-}  // namespace mivo::FieldWrites
+}  // namespace mivo::field_writes

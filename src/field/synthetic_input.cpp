@@ -93,7 +93,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 
     bool focusIsOn(const AXElement& element) {
-        return FieldFocus::keyboardFocusIsOn(desktop, element);
+        return field_focus::keyboardFocusIsOn(desktop, element);
     }
 
     bool stillSelected(const SelectedTarget& selected) {
@@ -113,7 +113,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 
     bool frontmostIsApplicationOf(const AXElement& element) {
-        return FieldFocus::applicationIsInFront(desktop, element);
+        return field_focus::applicationIsInFront(desktop, element);
     }
 
     bool selectionMatchesExpectedText(std::string_view expected, Utf16Range range,

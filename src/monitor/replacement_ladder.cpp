@@ -312,10 +312,10 @@ void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool alw
 
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
                                                            const AXElement& element) {
-    using Outcome = FieldWrites::ValueWrite::Outcome;
+    using Outcome = field_writes::ValueWrite::Outcome;
     // The stored range as it is: only where the analysed text still stands
     // in the whole value.
-    auto write = FieldWrites::writeWholeValue(
+    auto write = field_writes::writeWholeValue(
         host_.desktop().accessibility, element,
         [&](const std::string& value) -> std::optional<std::string> {
             const text::CharacterText t{value};
@@ -364,8 +364,8 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
     auto selected = selectIssue(issue, element, "applyReplacement: delete_text+insert_text");
     if (!selected)
         return false;
-    if (const AXError err = FieldWrites::writeSelectedText(host_.desktop().accessibility, element,
-                                                           issue.suggestion);
+    if (const AXError err = field_writes::writeSelectedText(host_.desktop().accessibility, element,
+                                                            issue.suggestion);
         err != AXError::success) {
         host_.log("applyReplacement: delete_text+insert_text failed err=" +
                   std::to_string(code(err)));
@@ -470,7 +470,7 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
         asChecked && trust.wholeValue ? replacingAll(kept, read.text) : std::nullopt;
     if (!newText)
         return applyReplacement(kept.front());
-    const auto write = FieldWrites::writeWholeValue(
+    const auto write = field_writes::writeWholeValue(
         ax, element, [&](const std::string& value) -> std::optional<std::string> {
             if (value != read.text)
                 return std::nullopt;
@@ -478,7 +478,7 @@ void ReplacementLadder::applyReplacements(const std::vector<CorrectionIssue>& is
             host_.suppressAnalysisLoop(read.text, kBatchSuppressionSeconds);
             return newText;
         });
-    if (write.outcome == FieldWrites::ValueWrite::Outcome::refused) {
+    if (write.outcome == field_writes::ValueWrite::Outcome::refused) {
         host_.log("applyReplacements: set_text_contents failed err=" +
                   std::to_string(code(write.error)) + ", applying first issue only");
         return applyReplacement(kept.front());

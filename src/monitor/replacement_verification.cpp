@@ -350,15 +350,16 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
     bool queued = false;
     if (input_.selectReplacementRange(range, pending.issue.suggestion, element,
                                       "applyReplacement: put-back")) {
-        undone =
-            FieldWrites::writeSelectedText(ax, element, pending.issue.original) == AXError::success;
+        undone = field_writes::writeSelectedText(ax, element, pending.issue.original) ==
+                 AXError::success;
         queued = !undone && input_.pasteTextIntoFocusedElement(
                                 pending.issue.original,
                                 SelectedTarget{element, range, pending.issue.suggestion});
     }
     if (!undone && !queued && original.source == Source::value && current.source == Source::value &&
         ax.writeRouteTrust(element).wholeValue)
-        undone = FieldWrites::replaceWholeValue(ax, element, current.text, original.text).written();
+        undone =
+            field_writes::replaceWholeValue(ax, element, current.text, original.text).written();
     if (undone && pending.caretBefore)
         ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
     host_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
@@ -381,7 +382,7 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     // The mended text is built from both reads: written as the whole value
     // only when both were whole values.
     if (originalText.source == Source::value && currentText.source == Source::value &&
-        FieldWrites::replaceWholeValue(ax, element, currentText.text, repair->expectedText)
+        field_writes::replaceWholeValue(ax, element, currentText.text, repair->expectedText)
             .written()) {
         host_.log("applyReplacement: repaired partial replacement with set_text_contents");
         return true;
@@ -393,7 +394,7 @@ bool ReplacementLadder::repairPartialReplacementIfNeeded(const CorrectionIssue& 
     if (!input_.selectReplacementRange(range, repair->tail, element,
                                        "applyReplacement: partial-tail repair"))
         return false;
-    if (const AXError err = FieldWrites::writeSelectedText(ax, element, "");
+    if (const AXError err = field_writes::writeSelectedText(ax, element, "");
         err != AXError::success) {
         host_.log("applyReplacement: delete_text of the tail failed err=" +
                   std::to_string(code(err)) + ", posting Delete");

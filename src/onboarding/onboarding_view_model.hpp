@@ -19,8 +19,6 @@ struct OnboardingStore;
 class OnboardingViewModel {
   public:
     static constexpr int slideCount = 4;  // welcome, how it works, sign in, ready
-    // How long the views take to move to a new slide.
-    static constexpr double slideAnimationSeconds = 0.22;
 
     enum class Change { index, isSignedIn, isSigningIn, rewriteShortcut };
 

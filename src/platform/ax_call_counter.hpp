@@ -21,7 +21,6 @@ class AXCallCounter {
     void note(std::string_view kind);
     uint64_t count(std::string_view kind) const;
     uint64_t total() const { return total_; }
-    const std::map<std::string, uint64_t, std::less<>>& byKind() const { return counts_; }
     void reset();
     // One "kind count" line per kind, in the order of the kinds' names.
     std::string report() const;

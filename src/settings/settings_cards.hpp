@@ -21,7 +21,6 @@ class MivoSettingsStore;
 class SettingsViewModel;
 class SettingsButton;
 class SettingsLinkButton;
-class SettingsSpinner;
 class ShortcutRecorder;
 
 // A card's title at 18 semibold with a pill at the right edge.

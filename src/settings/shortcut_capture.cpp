@@ -1,6 +1,6 @@
 #include "settings/shortcut_capture.hpp"
 
-namespace mivo::ShortcutCapture {
+namespace mivo::shortcut_capture {
 
 namespace {
 
@@ -29,4 +29,4 @@ CaptureOutcome handle(const CapturedKeyPress& press) {
     return {CaptureOutcome::Kind::recorded, std::move(config)};
 }
 
-}  // namespace mivo::ShortcutCapture
+}  // namespace mivo::shortcut_capture

@@ -37,12 +37,12 @@ struct CaptureOutcome {
     HotKeyConfig config;
 };
 
-namespace ShortcutCapture {
+namespace shortcut_capture {
 
 inline constexpr uint16_t escapeKeyCode = 53;
 
 CaptureOutcome handle(const CapturedKeyPress& press);
 
-}  // namespace ShortcutCapture
+}  // namespace shortcut_capture
 
 }  // namespace mivo

@@ -122,7 +122,7 @@ bool ShortcutRecorder::event(QEvent* event) {
 
 void ShortcutRecorder::handleRecordingKey(QKeyEvent* event) {
     event->accept();
-    const CaptureOutcome outcome = ShortcutCapture::handle(capturedKeyPress(*event));
+    const CaptureOutcome outcome = shortcut_capture::handle(capturedKeyPress(*event));
     switch (outcome.kind) {
         case CaptureOutcome::Kind::ignored:
             return;

@@ -98,7 +98,7 @@ void ToneCoordinator::finishConversion(uint64_t generation,
             log("Rewrite: no answer from " + ports_.api.baseURL() + ": " +
                 (error.kind == Kind::timeout ? "timed out" : "unreachable") +
                 (error.message.empty() ? std::string() : " (" + error.message + ")"));
-        auto failure = ToneMessages::conversionFailure(error);
+        auto failure = tone_messages::conversionFailure(error);
         if (failure.logLine)
             log(*failure.logLine);
         box_.setState(std::move(failure.state));
@@ -190,7 +190,7 @@ void ToneCoordinator::writeBack(uint64_t request, const std::string& rewritten,
             auto self = weak.lock();
             if (!self)
                 return;
-            self->log("Tone: applied via " + ToneMessages::appliedVia(result) +
+            self->log("Tone: applied via " + tone_messages::appliedVia(result) +
                       " → host=" + hostId);
             // The panel is gone: without a word the user would not know the
             // rewrite waits on the clipboard.

@@ -112,7 +112,7 @@ void ToneCoordinator::finishFeedback(uint64_t previewGeneration, FeedbackRating 
         box_.setFeedbackText("");
         return;
     }
-    const auto failure = ToneMessages::feedbackFailure(result.error());
+    const auto failure = tone_messages::feedbackFailure(result.error());
     log(failure.logLine);
     if (!samePreview)
         return;

@@ -1,6 +1,6 @@
 #include "tone/tone_coordinator_messages.hpp"
 
-namespace mivo::ToneMessages {
+namespace mivo::tone_messages {
 
 namespace {
 
@@ -83,4 +83,4 @@ std::string appliedVia(const TonePasteApplier::ApplyResult& result) {
     return "clipboard (auto-clear 30s) — " + result.reason;
 }
 
-}  // namespace mivo::ToneMessages
+}  // namespace mivo::tone_messages

@@ -11,7 +11,7 @@
 #include "tone/tone_panel_state.hpp"
 #include "tone/tone_paste_applier.hpp"
 
-namespace mivo::ToneMessages {
+namespace mivo::tone_messages {
 
 struct ConversionFailure {
     TonePanelState state;                // error(...) or offline
@@ -28,4 +28,4 @@ FeedbackFailure feedbackFailure(const ToneAPIClient::ToneAPIError& error);
 // "kAXValue", "kAXSelectedText", "paste", or the clipboard with its reason.
 std::string appliedVia(const TonePasteApplier::ApplyResult& result);
 
-}  // namespace mivo::ToneMessages
+}  // namespace mivo::tone_messages

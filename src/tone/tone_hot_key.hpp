@@ -37,7 +37,6 @@ class ToneHotKey {
     // Unregisters; does nothing when nothing was started.
     void stop();
 
-    bool isRegistered() const { return registration_ != nullptr; }
     uint32_t keyCode() const { return keyCode_; }
 
     std::function<void()> onPressed;

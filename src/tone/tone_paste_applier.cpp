@@ -153,7 +153,7 @@ std::optional<std::string> rewrittenValue(Accessibility& ax, const AXElement& el
 
 bool applyWholeFieldValue(Accessibility& ax, const AXElement& element, std::string_view rewritten,
                           std::string_view original) {
-    const auto write = FieldWrites::writeWholeValue(ax, element, [&](const std::string& value) {
+    const auto write = field_writes::writeWholeValue(ax, element, [&](const std::string& value) {
         return rewrittenValue(ax, element, value, rewritten, original);
     });
     if (!write.written())
@@ -169,12 +169,12 @@ bool applyWholeFieldValue(Accessibility& ax, const AXElement& element, std::stri
 
 bool applySelectedText(Accessibility& ax, const AXElement& element, std::string_view rewritten,
                        std::string_view original) {
-    if (FieldWrites::isFragmentBacked(ax, element))
+    if (field_writes::isFragmentBacked(ax, element))
         return false;
     const std::string before = fieldText(ax, element);
     if (!selectionIsOriginal(ax, element, original) && !selectOriginal(ax, element, original))
         return false;
-    if (FieldWrites::writeSelectedText(ax, element, rewritten) != AXError::success)
+    if (field_writes::writeSelectedText(ax, element, rewritten) != AXError::success)
         return false;
     return replacementSucceeded(ax, element, original, rewritten, before);
 }
@@ -206,7 +206,7 @@ void checkPaste(const Paste& p) {
         pasted(p, kRestoreAfterPasteCheck);
         return;
     }
-    if (FieldFocus::keyboardFocusIsOn(p.desktop, p.element) &&
+    if (field_focus::keyboardFocusIsOn(p.desktop, p.element) &&
         selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
         typeThenCheck(p, kRestoreAfterPasteCheck);
         return;
@@ -226,7 +226,7 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
         return false;
     const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
                   *hold, done};
-    if (FieldFocus::keyboardFocusIsOn(d, element)) {
+    if (field_focus::keyboardFocusIsOn(d, element)) {
         if (!pasteThen(p, kPasteCheckDelay, checkPaste)) {
             clipboard->release(*hold);
             return false;
@@ -235,9 +235,9 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
     }
     // Once the application is in front, paste only while the original is
     // still what its field shows selected.
-    FieldFocus::activateApplicationOf(d, element);
+    field_focus::activateApplicationOf(d, element);
     d.scheduler.after(kActivationDelay, [p] {
-        if (!FieldFocus::keyboardFocusIsOn(p.desktop, p.element)) {
+        if (!field_focus::keyboardFocusIsOn(p.desktop, p.element)) {
             leaveOnClipboard(p, hostNotInFrontReason);
             return;
         }
@@ -255,7 +255,7 @@ bool applyPaste(Desktop d, const AXElement& element, std::string_view rewritten,
 // selected the original in the focused field; else leaves the rewrite on
 // the clipboard.
 void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then) {
-    if (!FieldFocus::applicationIsInFront(p.desktop, p.element)) {
+    if (!field_focus::applicationIsInFront(p.desktop, p.element)) {
         leaveOnClipboard(p, hostNotInFrontReason);
         return;
     }
@@ -265,7 +265,7 @@ void dragThen(const Paste& p, Rect rect, std::function<void(const Paste&)> then)
     }
     p.desktop.scheduler.after(kPasteAfterDragDelay, [p, then = std::move(then)] {
         // A rectangle gone stale selects something else, or nothing.
-        if (!FieldFocus::keyboardFocusIsOn(p.desktop, p.element) ||
+        if (!field_focus::keyboardFocusIsOn(p.desktop, p.element) ||
             !selectionIsOriginal(p.desktop.accessibility, p.element, p.original)) {
             leaveOnClipboard(p, dragMissedReason);
             return;
@@ -287,7 +287,7 @@ bool applyMouseSelectionPaste(Desktop d, const AXElement& element, std::string_v
         return false;
     const Paste p{d,     element, std::string(rewritten), std::string(original), before, clipboard,
                   *hold, done};
-    FieldFocus::activateApplicationOf(d, element);
+    field_focus::activateApplicationOf(d, element);
     d.scheduler.after(kDragDelay, [p, rect = *rect] {
         dragThen(p, rect, [rect](const Paste& p) {
             const bool sent = pasteThen(p, kDragPasteCheckDelay, [rect](const Paste& p) {

@@ -72,7 +72,6 @@ class ToneWarmBuffer {
     // not use the accessibility interface.
     void start();
     void stop();
-    bool isStarted() const { return started_; }
 
     // The target now: the live selection first, then what is kept, then a
     // fresh read through the selection reader. Nothing for code editors,

@@ -80,7 +80,7 @@ void ToneTriggerIcon::ensureWindow() {
     std::weak_ptr<ToneTriggerIcon*> weak = self_;
     window_ = makeWindow_([weak] {
         if (auto self = weak.lock(); self && *self) {
-            (*self)->clicked();
+            (*self)->handleClick();
         }
     });
     if (window_) {
@@ -163,9 +163,9 @@ void ToneTriggerIcon::fadeTo(double target, bool animated, std::function<void()>
     });
 }
 
-void ToneTriggerIcon::clicked() {
+void ToneTriggerIcon::handleClick() {
     if (onLog) {
-        onLog("TONE-003: icon clicked → trigger");
+        onLog("icon clicked → trigger");
     }
     if (onTrigger) {
         onTrigger();

@@ -77,7 +77,7 @@ class ToneTriggerIcon {
     void show(bool animated);
     void hide(bool animated);
     void fadeTo(double target, bool animated, std::function<void()> completion);
-    void clicked();
+    void handleClick();
 
     Scheduler& scheduler_;
     TriggerIconWindowFactory makeWindow_;

@@ -10,7 +10,7 @@
 namespace mivo {
 namespace {
 
-using Outcome = FieldWrites::ValueWrite::Outcome;
+using Outcome = field_writes::ValueWrite::Outcome;
 
 constexpr std::string_view kRead = "今日は晴れです。";
 constexpr std::string_view kNew = "今日は雨です。";
@@ -52,7 +52,7 @@ TEST_F(WholeValueWriteTest, AWholeValueIsWrittenOnlyWhereNoTextCanBeLost) {
         options.fragmentBacked = c.fragmentBacked;
         const sim::SimId field = desk.addTextField(window, std::string(kRead), options);
         c.before(desk, field);
-        const auto write = FieldWrites::replaceWholeValue(ax, el(field), kRead, std::string(kNew));
+        const auto write = field_writes::replaceWholeValue(ax, el(field), kRead, std::string(kNew));
         EXPECT_EQ(write.outcome, c.outcome);
         EXPECT_EQ(write.written(), c.outcome == Outcome::written);
         EXPECT_EQ(desk.text(field), c.fieldAfter);
@@ -65,7 +65,7 @@ TEST_F(WholeValueWriteTest, AWholeValueIsWrittenOnlyWhereNoTextCanBeLost) {
 TEST_F(WholeValueWriteTest, TheNewValueIsMadeFromTheValueReadRightBeforeTheWrite) {
     const sim::SimId field = desk.addTextField(window, "晴れ");
     int builds = 0;
-    const auto write = FieldWrites::writeWholeValue(ax, el(field), [&](const std::string& value) {
+    const auto write = field_writes::writeWholeValue(ax, el(field), [&](const std::string& value) {
         ++builds;
         return std::optional<std::string>(value + "のち雨");
     });

@@ -1,56 +1,69 @@
 #include "include_rules.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace mivo::house {
 
 const std::vector<FolderRule>& houseRules() {
-    // One row per folder, the floors of the house from the bottom up: a
-    // folder names only what lies below it. Nothing names app/, and
-    // platform/sim/ belongs to the tests alone.
+    // One row per folder, the floors of the house from the bottom up, each
+    // naming what its files include today and nothing more: a folder names
+    // only what lies below it. Inside platform/linux/ the folders of the
+    // systems it drives use the small helpers beside them, which tie them
+    // together. Nothing names app/, and platform/sim/ belongs to the tests
+    // alone.
     static const std::vector<FolderRule> rules{
         {"shared", {}, Toolkit::None},
         {"morphology", {"shared"}, Toolkit::None},
         {"correction", {"morphology", "shared"}, Toolkit::None},
         {"platform", {"shared"}, Toolkit::None},
         {"platform/sim", {"platform", "shared"}, Toolkit::None},
-        {"platform/linux", {"platform", "shared"}, Toolkit::Anywhere},
+        {"platform/linux/atspi", {"platform", "shared"}, Toolkit::Anywhere},
+        {"platform/linux/x11", {"platform/linux", "platform", "shared"}, Toolkit::Anywhere},
+        {"platform/linux/qt",
+         {"platform/linux/x11", "platform/linux", "platform"},
+         Toolkit::Anywhere},
+        {"platform/linux",
+         {"platform/linux/atspi", "platform/linux/qt", "platform/linux/x11", "platform"},
+         Toolkit::Anywhere},
         {"field", {"platform", "shared"}, Toolkit::None},
         {"monitor", {"field", "platform", "shared"}, Toolkit::None},
         {"account", {"platform", "shared"}, Toolkit::None},
-        {"tone", {"monitor", "field", "platform", "shared"}, Toolkit::None},
-        {"ui", {"platform/linux", "platform", "shared"}, Toolkit::Anywhere},
+        {"tone", {"field", "platform", "shared"}, Toolkit::None},
+        {"ui", {"platform/linux/qt", "platform", "shared"}, Toolkit::Anywhere},
         {"overlay", {"ui", "platform", "shared"}, Toolkit::ViewsOnly},
-        {"tone_panel", {"tone", "field", "ui", "platform", "shared"}, Toolkit::ViewsOnly},
+        {"tone_panel", {"tone", "ui", "platform", "shared"}, Toolkit::ViewsOnly},
         {"settings", {"account", "ui", "platform", "shared"}, Toolkit::ViewsOnly},
         {"onboarding", {"ui", "platform", "shared"}, Toolkit::ViewsOnly},
+        {"correction_display",
+         {"correction", "monitor", "overlay", "settings", "platform", "shared"},
+         Toolkit::None},
         {"app",
-         {"account", "correction", "monitor", "onboarding", "overlay", "settings", "tone",
-          "tone_panel", "ui", "field", "morphology", "platform/linux", "platform", "shared"},
+         {"account", "correction", "correction_display", "monitor", "onboarding", "overlay",
+          "settings", "tone", "tone_panel", "ui", "platform/linux/qt", "platform/linux/x11",
+          "platform/linux", "platform", "shared"},
          Toolkit::ViewsOnly},
     };
     return rules;
 }
 
 std::string folderOf(const std::string& pathBelowSrc) {
-    const auto slash = pathBelowSrc.find('/');
-    if (slash == std::string::npos)
+    std::vector<std::string> parts;
+    for (const auto& part : std::filesystem::path(pathBelowSrc))
+        parts.push_back(part.generic_string());
+    if (parts.size() < 2)
         return {};
-    std::string first = pathBelowSrc.substr(0, slash);
-    if (first != "platform")
-        return first;
-    const auto second = pathBelowSrc.find('/', slash + 1);
-    if (second == std::string::npos)
-        return first;
-    const std::string backend = pathBelowSrc.substr(slash + 1, second - slash - 1);
-    return backend == "linux" || backend == "sim" ? first + "/" + backend : first;
+    if (parts[0] != "platform" || parts.size() < 3 || (parts[1] != "linux" && parts[1] != "sim"))
+        return parts[0];
+    if (parts[1] == "linux" && parts.size() > 3)
+        return parts[0] + "/" + parts[1] + "/" + parts[2];
+    return parts[0] + "/" + parts[1];
 }
 
 std::vector<Include> includesOf(const std::string& source) {
@@ -68,16 +81,77 @@ std::vector<Include> includesOf(const std::string& source) {
     return found;
 }
 
-bool isToolkitHeader(const std::string& header) {
-    static const std::vector<std::string> prefixes{"X11/", "xcb/",     "atspi/",     "glib",
-                                                   "gio/", "gobject/", "libsecret/", "dbus/"};
-    if (header.size() > 1 && header[0] == 'Q' &&
-        std::isupper(static_cast<unsigned char>(header[1])))
-        return true;
-    if (header.starts_with("Qt") || header.starts_with("private/q"))
-        return true;
-    return std::ranges::any_of(prefixes,
-                               [&](const std::string& p) { return header.starts_with(p); });
+namespace {
+
+// The C and C++ standard libraries, and the libraries the plain code may
+// use (MeCab, ICU, JSON, OpenSSL, and what tests and tools build on).
+bool isPlainPackage(const std::string& package) {
+    static const std::regex plain(
+        R"(libc6-dev|linux-libc-dev|libstdc\+\+-[0-9]+-dev|libgcc-[0-9]+-dev|libmecab-dev|)"
+        R"(libicu-dev|nlohmann-json3-dev|libssl-dev|libcpp-httplib-dev|libgtest-dev|)"
+        R"(libgmock-dev|libbenchmark-dev)");
+    return std::regex_match(package, plain);
+}
+
+}  // namespace
+
+HeaderOrigins::HeaderOrigins(std::vector<std::string> searchPath,
+                             std::map<std::string, std::string> owners)
+    : searchPath_(std::move(searchPath)), owners_(std::move(owners)) {
+    for (const auto& [path, package] : owners_)
+        byFileName_.emplace(std::filesystem::path(path).filename().string(), path);
+}
+
+HeaderOrigins HeaderOrigins::ofThisMachine(std::vector<std::string> searchPath) {
+    std::map<std::string, std::string> owners;
+    const std::filesystem::path lists = "/var/lib/dpkg/info";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(lists, error)) {
+        if (entry.path().extension() != ".list")
+            continue;
+        // "libx11-dev:amd64.list" holds the files of libx11-dev.
+        std::string package = entry.path().stem().string();
+        package = package.substr(0, package.find(':'));
+        std::ifstream in(entry.path());
+        std::string path;
+        while (std::getline(in, path)) {
+            if (path.find("/include/") != std::string::npos)
+                owners.emplace(path, package);
+        }
+    }
+    return HeaderOrigins(std::move(searchPath), std::move(owners));
+}
+
+std::optional<std::string> HeaderOrigins::packageOf(const std::string& header) const {
+    for (const auto& dir : searchPath_) {
+        const auto path = (std::filesystem::path(dir) / header).lexically_normal().string();
+        if (const auto owner = owners_.find(path); owner != owners_.end())
+            return owner->second;
+    }
+    // Not where the compiler looks by itself: a folder the library's own
+    // flags add. Of several namesakes a toolkit's wins, so that none hides
+    // behind a harmless one.
+    std::optional<std::string> found;
+    const auto [first, last] =
+        byFileName_.equal_range(std::filesystem::path(header).filename().string());
+    for (auto it = first; it != last; ++it) {
+        if (!it->second.ends_with("/" + header))
+            continue;
+        const std::string& package = owners_.at(it->second);
+        const auto rank = [](const std::string& p) { return std::pair(isPlainPackage(p), p); };
+        if (!found || rank(package) < rank(*found))
+            found = package;
+    }
+    return found;
+}
+
+std::optional<std::string> toolkitOf(const std::string& header, const HeaderOrigins& origins) {
+    const auto package = origins.packageOf(header);
+    if (!package)
+        return "no installed package";
+    if (isPlainPackage(*package))
+        return std::nullopt;
+    return package;
 }
 
 namespace {
@@ -87,11 +161,6 @@ std::string readFile(const std::filesystem::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-bool isSource(const std::filesystem::path& path) {
-    const auto ext = path.extension();
-    return ext == ".cpp" || ext == ".hpp" || ext == ".h";
 }
 
 struct Tree {
@@ -112,16 +181,42 @@ struct Tree {
 
 }  // namespace
 
-std::vector<Breach> breachesIn(const std::filesystem::path& src,
-                               const std::vector<FolderRule>& rules,
-                               const std::vector<std::string>& modelFiles) {
+namespace {
+
+// Every file below `src`, whatever its name: a header need not end in .h.
+Tree readTree(const std::filesystem::path& src) {
     Tree tree{src, {}};
     for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
-        if (entry.is_regular_file() && isSource(entry.path())) {
+        if (entry.is_regular_file()) {
             const auto below = entry.path().lexically_relative(src).generic_string();
             tree.files[below] = includesOf(readFile(entry.path()));
         }
     }
+    return tree;
+}
+
+// What one include reaches: a file of the tree (an angled include of the
+// tree's own headers too), else the toolkit of the package that holds it,
+// whether written with quotes or brackets.
+struct Reach {
+    std::optional<std::string> file;
+    std::optional<std::string> toolkit;
+};
+
+Reach reachOf(const Tree& tree, const std::string& includer, const Include& include,
+              const HeaderOrigins& origins) {
+    if (auto file = tree.resolve(includer, include.text))
+        return {file, std::nullopt};
+    return {std::nullopt, toolkitOf(include.text, origins)};
+}
+
+}  // namespace
+
+std::vector<Breach> breachesIn(const std::filesystem::path& src,
+                               const std::vector<FolderRule>& rules,
+                               const std::vector<std::string>& modelFiles,
+                               const HeaderOrigins& origins) {
+    const Tree tree = readTree(src);
     std::map<std::string, const FolderRule*> ruleOf;
     for (const auto& rule : rules)
         ruleOf[rule.folder] = &rule;
@@ -135,8 +230,6 @@ std::vector<Breach> breachesIn(const std::filesystem::path& src,
         if (!tree.files.contains(file) || !plain.insert(file).second)
             continue;
         for (const auto& include : tree.files.at(file)) {
-            if (include.angled)
-                continue;
             if (auto target = tree.resolve(file, include.text))
                 pending.push_back(*target);
         }
@@ -152,19 +245,18 @@ std::vector<Breach> breachesIn(const std::filesystem::path& src,
         }
         const FolderRule& row = *rule->second;
         for (const auto& include : includes) {
-            if (include.angled) {
-                if (!isToolkitHeader(include.text))
-                    continue;
+            const Reach reach = reachOf(tree, file, include, origins);
+            if (reach.toolkit) {
                 const bool allowed = row.toolkit != Toolkit::None && !plain.contains(file);
                 if (!allowed)
                     breaches.push_back(
-                        {file, include.line, "toolkit header <" + include.text + ">"});
+                        {file, include.line,
+                         "toolkit header <" + include.text + "> from " + *reach.toolkit});
                 continue;
             }
-            const auto target = tree.resolve(file, include.text);
-            if (!target)
-                continue;  // a generated or third-party header
-            const std::string targetFolder = folderOf(*target);
+            if (!reach.file)
+                continue;  // the standard library or a library plain code may use
+            const std::string targetFolder = folderOf(*reach.file);
             if (targetFolder == folder)
                 continue;
             if (std::ranges::find(row.mayInclude, targetFolder) == row.mayInclude.end())
@@ -173,6 +265,34 @@ std::vector<Breach> breachesIn(const std::filesystem::path& src,
         }
     }
     return breaches;
+}
+
+std::vector<std::string> slackIn(const std::filesystem::path& src,
+                                 const std::vector<FolderRule>& rules,
+                                 const HeaderOrigins& origins) {
+    const Tree tree = readTree(src);
+    std::map<std::string, std::set<std::string>> reached;  // folder -> folders
+    std::set<std::string> usesToolkit;
+    for (const auto& [file, includes] : tree.files) {
+        const std::string folder = folderOf(file);
+        for (const auto& include : includes) {
+            const Reach reach = reachOf(tree, file, include, origins);
+            if (reach.toolkit)
+                usesToolkit.insert(folder);
+            else if (reach.file)
+                reached[folder].insert(folderOf(*reach.file));
+        }
+    }
+    std::vector<std::string> slack;
+    for (const auto& row : rules) {
+        for (const auto& allowed : row.mayInclude) {
+            if (!reached[row.folder].contains(allowed))
+                slack.push_back(row.folder + " may include " + allowed + "/ and never does");
+        }
+        if (row.toolkit != Toolkit::None && !usesToolkit.contains(row.folder))
+            slack.push_back(row.folder + " may include a toolkit and never does");
+    }
+    return slack;
 }
 
 }  // namespace mivo::house

@@ -26,7 +26,7 @@ class RecordedShortcut : public ::testing::TestWithParam<RecordCase> {};
 TEST_P(RecordedShortcut, StoresKeyMaskAndDisplay) {
     const RecordCase& c = GetParam();
     const CaptureOutcome outcome =
-        ShortcutCapture::handle({c.keyCode, c.modifiers, c.characters, false});
+        shortcut_capture::handle({c.keyCode, c.modifiers, c.characters, false});
     ASSERT_EQ(outcome.kind, CaptureOutcome::Kind::recorded);
     EXPECT_EQ(outcome.config.keyCode, c.keyCode);
     EXPECT_EQ(outcome.config.carbonModifiers, c.mask);
@@ -57,31 +57,31 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ShortcutCapture, RefusesKeysWithoutCommandControlOrOption) {
     for (const KeyModifiers modifiers : {KeyModifiers{}, KeyModifiers{.shift = true}}) {
         const CaptureOutcome outcome =
-            ShortcutCapture::handle({0, modifiers, std::string("a"), false});
+            shortcut_capture::handle({0, modifiers, std::string("a"), false});
         EXPECT_EQ(outcome.kind, CaptureOutcome::Kind::refused);
     }
 }
 
 TEST(ShortcutCapture, EscapeCancelsWhateverTheModifiers) {
     for (const KeyModifiers modifiers : {KeyModifiers{}, kCommand, kAll}) {
-        EXPECT_EQ(ShortcutCapture::handle({53, modifiers, std::nullopt, false}).kind,
+        EXPECT_EQ(shortcut_capture::handle({53, modifiers, std::nullopt, false}).kind,
                   CaptureOutcome::Kind::cancelled);
     }
 }
 
 TEST(ShortcutCapture, ModifierAloneKeepsRecording) {
-    EXPECT_EQ(ShortcutCapture::handle({std::nullopt, kCommandShift, std::nullopt, true}).kind,
+    EXPECT_EQ(shortcut_capture::handle({std::nullopt, kCommandShift, std::nullopt, true}).kind,
               CaptureOutcome::Kind::ignored);
 }
 
 TEST(ShortcutCapture, KeyWithoutAnAnsiPlaceIsRefused) {
-    EXPECT_EQ(ShortcutCapture::handle({std::nullopt, kCommand, std::nullopt, false}).kind,
+    EXPECT_EQ(shortcut_capture::handle({std::nullopt, kCommand, std::nullopt, false}).kind,
               CaptureOutcome::Kind::refused);
 }
 
 TEST(HotKeyMapper, RecordingTheDefaultKeysDiffersFromTheDefaultByItsDisplayOnly) {
     const HotKeyConfig recorded =
-        ShortcutCapture::handle({38, kCommandShift, std::string("j"), false}).config;
+        shortcut_capture::handle({38, kCommandShift, std::string("j"), false}).config;
     const HotKeyConfig builtIn = HotKeyConfig::defaultConfig();
     EXPECT_EQ(recorded.keyCode, builtIn.keyCode);
     EXPECT_EQ(recorded.carbonModifiers, builtIn.carbonModifiers);

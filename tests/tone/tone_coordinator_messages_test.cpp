@@ -21,17 +21,17 @@ Error error(Kind kind) {
 TEST(ToneMessagesTest, ConversionFailuresThatNeedNoServer) {
     Error provider = error(Kind::providerError);
     provider.message = "upstream model quota";
-    const auto timedOut = ToneMessages::conversionFailure(error(Kind::timeout));
+    const auto timedOut = tone_messages::conversionFailure(error(Kind::timeout));
     EXPECT_EQ(timedOut.state, TonePanelState::error("Request timed out.", true));
     EXPECT_EQ(timedOut.logLine, std::nullopt);
 
-    const auto failed = ToneMessages::conversionFailure(provider);
+    const auto failed = tone_messages::conversionFailure(provider);
     // The provider's own words stay out of the panel.
     EXPECT_EQ(failed.state,
               TonePanelState::error(
                   "AI rewrite service is temporarily unavailable. Please try again later.", true));
     EXPECT_EQ(failed.logLine, "Rewrite: provider unavailable");
-    EXPECT_EQ(ToneMessages::conversionFailure(error(Kind::offline)).state,
+    EXPECT_EQ(tone_messages::conversionFailure(error(Kind::offline)).state,
               TonePanelState::offline());
 }
 
@@ -51,7 +51,7 @@ TEST(ToneMessagesTest, FeedbackFailures) {
          "Feedback: unexpected submit error"},
     };
     for (const auto& c : cases) {
-        const auto failure = ToneMessages::feedbackFailure(c.error);
+        const auto failure = tone_messages::feedbackFailure(c.error);
         EXPECT_EQ(failure.message, c.message);
         EXPECT_EQ(failure.logLine, c.logLine);
     }
@@ -59,11 +59,11 @@ TEST(ToneMessagesTest, FeedbackFailures) {
 
 TEST(ToneMessagesTest, WaysOfWritingBack) {
     using Result = TonePasteApplier::ApplyResult;
-    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedNative, {}}), "set_text_contents");
-    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedSelectedText, {}}),
+    EXPECT_EQ(tone_messages::appliedVia({Result::Kind::appliedNative, {}}), "set_text_contents");
+    EXPECT_EQ(tone_messages::appliedVia({Result::Kind::appliedSelectedText, {}}),
               "delete_text+insert_text");
-    EXPECT_EQ(ToneMessages::appliedVia({Result::Kind::appliedPaste, {}}), "paste");
-    EXPECT_EQ(ToneMessages::appliedVia(Result::copiedToClipboard("no field")),
+    EXPECT_EQ(tone_messages::appliedVia({Result::Kind::appliedPaste, {}}), "paste");
+    EXPECT_EQ(tone_messages::appliedVia(Result::copiedToClipboard("no field")),
               "clipboard (auto-clear 30s) — no field");
 }
 

@@ -10,8 +10,6 @@
 
 #include "platform/scheduler.hpp"
 
-class QTimer;
-
 namespace mivo::linux_desktop {
 
 class QtScheduler : public Scheduler {

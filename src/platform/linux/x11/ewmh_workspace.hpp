@@ -58,7 +58,6 @@ class EwmhWorkspace : public Workspace {
     std::optional<unsigned long> activeWindow();
 
   private:
-    struct WindowInfo;
     std::optional<Pid> windowPid(unsigned long window);
     std::vector<unsigned long> clientWindows();
     std::optional<unsigned long> windowOf(Pid pid);

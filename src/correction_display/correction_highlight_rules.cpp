@@ -1,4 +1,4 @@
-#include "app/correction_highlight_rules.hpp"
+#include "correction_display/correction_highlight_rules.hpp"
 
 #include <algorithm>
 

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/correction_display_ports.hpp"
-#include "app/correction_highlight_rules.hpp"
+#include "correction_display/correction_display_ports.hpp"
+#include "correction_display/correction_highlight_rules.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo {
@@ -85,9 +85,6 @@ class CorrectionDisplayController final {
     // The issues drawn at the last ask.
     const std::vector<CorrectionIssue>& currentHoverCorrectionIssues() const {
         return currentHoverCorrectionIssues_;
-    }
-    std::optional<uint64_t> activeCorrectionHighlightFollowToken() const {
-        return activeCorrectionHighlightFollowToken_;
     }
 
   private:

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/correction_display_adapters.hpp"
-#include "app/correction_display_controller.hpp"
 #include "correction/local_correction_service.hpp"
+#include "correction_display/correction_display_adapters.hpp"
+#include "correction_display/correction_display_controller.hpp"
 #include "display_fakes.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/sim/memory_user_defaults.hpp"

@@ -1,4 +1,4 @@
-#include "app/correction_display_adapters.hpp"
+#include "correction_display/correction_display_adapters.hpp"
 
 #include "correction/local_correction_service.hpp"
 #include "monitor/accessibility_monitor.hpp"

@@ -1,4 +1,4 @@
-#include "app/correction_display_controller.hpp"
+#include "correction_display/correction_display_controller.hpp"
 
 #include <gtest/gtest.h>
 
@@ -174,7 +174,6 @@ TEST_F(ControllerTest, ContextChangeClearsEverythingAndStopsPendingWork) {
     EXPECT_TRUE(highlight.shown.empty());
     EXPECT_FALSE(panel.visible);
     EXPECT_TRUE(controller.currentHoverCorrectionIssues().empty());
-    EXPECT_FALSE(controller.activeCorrectionHighlightFollowToken());
     const auto shows = highlight.showTimes.size();
     const auto asked = field.queryCount();
     advanceTo(1);
@@ -343,7 +342,10 @@ TEST_F(ControllerTest, DismissingTheLastIssueHidesEverything) {
     check({issueAt(3, "A")});
     controller.handleDismiss({issueAt(3, "A")});
     EXPECT_TRUE(highlight.shown.empty());
-    EXPECT_FALSE(controller.activeCorrectionHighlightFollowToken());
+    // Nothing is followed any more: the field is not asked again.
+    const auto asked = field.queryCount();
+    advanceTo(1);
+    EXPECT_EQ(field.queryCount(), asked);
 }
 
 TEST_F(ControllerTest, DismissedIssueStaysDismissedWhileTheSameSentenceIsChecked) {

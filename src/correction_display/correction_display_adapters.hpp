@@ -2,7 +2,7 @@
 
 // The monitor and the engine behind the controller's interfaces.
 
-#include "app/correction_display_ports.hpp"
+#include "correction_display/correction_display_ports.hpp"
 
 namespace mivo {
 

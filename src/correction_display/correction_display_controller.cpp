@@ -1,4 +1,4 @@
-#include "app/correction_display_controller.hpp"
+#include "correction_display/correction_display_controller.hpp"
 
 #include <algorithm>
 #include <chrono>

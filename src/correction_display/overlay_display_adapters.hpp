@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/correction_display_ports.hpp"
+#include "correction_display/correction_display_ports.hpp"
 
 namespace mivo {
 

@@ -1,4 +1,4 @@
-#include "app/overlay_display_adapters.hpp"
+#include "correction_display/overlay_display_adapters.hpp"
 
 #include "overlay/highlight_overlay.hpp"
 #include "overlay/overlay_coordinator.hpp"

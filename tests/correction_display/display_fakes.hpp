@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/correction_display_ports.hpp"
+#include "correction_display/correction_display_ports.hpp"
 #include "platform/sim/virtual_clock.hpp"
 #include "shared/text.hpp"
 

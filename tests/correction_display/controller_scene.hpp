@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/correction_display_controller.hpp"
+#include "correction_display/correction_display_controller.hpp"
 #include "display_fakes.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "settings/mivo_settings_store.hpp"
