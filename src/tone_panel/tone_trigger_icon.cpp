@@ -165,7 +165,7 @@ void ToneTriggerIcon::fadeTo(double target, bool animated, std::function<void()>
 
 void ToneTriggerIcon::handleClick() {
     if (onLog) {
-        onLog("icon clicked → trigger");
+        onLog("TONE-003: icon clicked → trigger");
     }
     if (onTrigger) {
         onTrigger();

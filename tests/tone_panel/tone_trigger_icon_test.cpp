@@ -199,7 +199,7 @@ TEST_F(ToneTriggerIconTest, AClickLogsThenTriggers) {
     icon_.onTrigger = [&] { events.push_back("trigger"); };
     icon_.apply(qualifying());
     state_->click();
-    EXPECT_EQ(events, (std::vector<std::string>{"icon clicked → trigger", "trigger"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"TONE-003: icon clicked → trigger", "trigger"}));
 
     icon_.onLog = nullptr;
     icon_.onTrigger = nullptr;
