@@ -345,11 +345,20 @@ TEST_P(AppsDesktopTest, ACorrectionIsVerifiedKeepsFormattingAndCtrlZTakesItBack)
         EXPECT_NE(ax().setAttributeValue(*f, kAXValueAttribute, AXValue(kRained)),
                   AXError::success);
     }
+    // The user was typing at the end.
+    const Utf16Range end{text::utf16Length(kText), 0};
+    ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(end)),
+              AXError::success);
     EXPECT_EQ(correct(*f), kRained);
     ASSERT_TRUE(waitForValue(*f, kRained));
     if (GetParam() == AppKind::writer) {
         EXPECT_TRUE(isBold(*f, kToday)) << "the bold run is gone";
         EXPECT_FALSE(isBold(*f, Utf16Range{7, 1}));
+        // Nothing left selected: the next key goes on at the end.
+        ASSERT_TRUE(pressChord(*session_, {XK_a}));
+        EXPECT_TRUE(waitForValue(*f, kRained + "a")) << value(*f).value_or("<nothing>");
+        ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_z}));
+        ASSERT_TRUE(waitUntil([&] { return value(*f) != kRained + "a"; }, 5));
     }
     // Over formatted text (Writer) the correction is a range edit, so that
     // it takes the replaced text's format: two undo steps there. Elsewhere
