@@ -67,6 +67,12 @@ AXResult AtspiAccessibility::copyParameterizedAttributeValue(const AXElement& el
 
 std::optional<Rect> AtspiAccessibility::toScreen(AtspiAccessible* accessible, Toolkit toolkit,
                                                  Rect r) {
+    if (mayAnswerStalePositions(toolkit)) {
+        if (const auto shift = hostedContentShift(accessible)) {
+            r.x += shift->x;
+            r.y += shift->y;
+        }
+    }
     if (answersScreenCoordinates(toolkit))
         return r;
     const auto pid = processIdOf(accessible);
@@ -97,8 +103,16 @@ bool AtspiAccessibility::isStale(const ToolkitText& text, ToolkitRange range,
     const auto window = pid ? windowFrame_(*pid) : std::nullopt;
     if (!window)
         return false;
-    const auto offset = answeredWindowOffset(text, range.start);
-    return offset && looksStale(onScreen, *offset, *window);
+    auto offset = answeredWindowOffset(text, range.start);
+    if (!offset)
+        return false;
+    // Where the application's answer was moved to where its window's
+    // content really is, the window is placed where it stands.
+    if (const auto shift = hostedContentShift(text.accessible)) {
+        offset->x += shift->x;
+        offset->y += shift->y;
+    }
+    return looksStale(onScreen, *offset, *window);
 }
 
 Rect AtspiAccessibility::toInterfaceCoordinates(Rect r) const {
