@@ -165,17 +165,24 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
     // fetches late and drops the text). Only then is the field read, so a
     // field that read `text` already is never taken for a paste whose keys
     // have not even gone out yet.
-    bool pasteText(const std::string& text = kText) {
+    // With `html`, the paste carries it beside the text and is through
+    // once the application fetched it.
+    bool pasteText(const std::string& text = kText, const std::string& html = {}) {
         if (!field())
             return false;
         pasteboard().clearContents();
-        if (!pasteboard().writeItems({stringItem(text)}))
+        PasteboardItem item = stringItem(text);
+        if (!html.empty())
+            item.entries.push_back({"text/html", html});
+        if (!pasteboard().writeItems({item}))
             return false;
         const auto fetches = pasteboard().textFetchCount();
         input().postKeyEvent(KeyEvent{kKeyCodeV, true, kEventFlagCommand, {}});
         input().postKeyEvent(KeyEvent{kKeyCodeV, false, kEventFlagCommand, {}});
         if (fetches && !waitUntil([&] { return pasteboard().textFetchCount() > fetches; }, 10))
             return false;
+        if (!html.empty())
+            return true;
         return waitUntil([&] { return field() && value(*field()) == text; }, 10);
     }
 
@@ -567,6 +574,49 @@ TEST_P(ThunderbirdParagraphsTest,
             [&] { return value(both[0]) == row.first && value(both[1]) == row.secondAfter; }, 5))
             << describeBody();
     }
+    monitor.stop();
+}
+
+TEST_P(ThunderbirdParagraphsTest, TextTypedStraightIntoTheBodyBesideAParagraphIsFollowedThere) {
+    // After everything was deleted the body holds what comes next itself
+    // ("Body Text"); a paragraph made later stands beside it.
+    pressChord(*session_, {XK_Control_L, XK_a});
+    ASSERT_TRUE(pressChord(*session_, {XK_BackSpace}));
+    const auto window = composeWindow();
+    const auto body = window ? findNamed(*window, "Message body", 0) : std::nullopt;
+    ASSERT_TRUE(body.has_value());
+    ASSERT_TRUE(pasteText(kText + "\n明日も。", kText + "<p>明日も。</p>"));
+    ASSERT_TRUE(
+        waitUntil([&] { return value(*body).value_or("").starts_with(kText + "\uFFFC"); }, 10))
+        << describeBody();
+    std::vector<AXElement> inside;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            inside = paragraphs();
+            return inside.size() == 1 && value(inside[0]) == "明日も。";
+        },
+        10))
+        << describeBody();
+
+    AccessibilityMonitor monitor(session_->ports());
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    ax().setAttributeValue(inside[0], kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0}));
+    monitor.start();
+    EXPECT_TRUE(waitUntil([&] { return monitor.observedElement() == inside[0]; }, 10))
+        << "the paragraph with the caret is not followed";
+    // The caret back into the body's own text: followed there, and the
+    // correction goes in there.
+    ax().setAttributeValue(*body, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{4, 0}));
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement() == body; }, 10))
+        << "the body's own text is not followed: " << describeBody();
+    CorrectionIssue issue = sunnyToRained();
+    monitor.applyReplacement(issue);
+    EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10));
+    EXPECT_TRUE(
+        waitUntil([&] { return value(*body).value_or("").starts_with(kRained + "\uFFFC"); }, 5))
+        << describeBody();
+    EXPECT_EQ(value(inside[0]), "明日も。");
     monitor.stop();
 }
 
