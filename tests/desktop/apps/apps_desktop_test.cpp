@@ -165,17 +165,24 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
     // fetches late and drops the text). Only then is the field read, so a
     // field that read `text` already is never taken for a paste whose keys
     // have not even gone out yet.
-    bool pasteText(const std::string& text = kText) {
+    // With `html`, the paste carries it beside the text and is through
+    // once the application fetched it.
+    bool pasteText(const std::string& text = kText, const std::string& html = {}) {
         if (!field())
             return false;
         pasteboard().clearContents();
-        if (!pasteboard().writeItems({stringItem(text)}))
+        PasteboardItem item = stringItem(text);
+        if (!html.empty())
+            item.entries.push_back({"text/html", html});
+        if (!pasteboard().writeItems({item}))
             return false;
         const auto fetches = pasteboard().textFetchCount();
         input().postKeyEvent(KeyEvent{kKeyCodeV, true, kEventFlagCommand, {}});
         input().postKeyEvent(KeyEvent{kKeyCodeV, false, kEventFlagCommand, {}});
         if (fetches && !waitUntil([&] { return pasteboard().textFetchCount() > fetches; }, 10))
             return false;
+        if (!html.empty())
+            return true;
         return waitUntil([&] { return field() && value(*field()) == text; }, 10);
     }
 
@@ -295,21 +302,10 @@ TEST_P(AppsDesktopTest, TheHighlightBoxLiesOverItsCharactersInsideTheWindow) {
     // No selection: selected glyphs are drawn light on dark.
     ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0})),
               AXError::success);
+    // Never clicked into: Writer places its window at the screen's origin
+    // until then, yet the box lies over the glyphs.
     const auto window = session_->desktop().workspace().windowFrame(app_->pid());
     ASSERT_TRUE(window.has_value());
-    if (GetParam() == AppKind::writer && window->y > 0) {
-        // Writer places its window at the screen's origin until the page is
-        // clicked: what it answers then is never drawn.
-        const auto stale = bounds(*f, kSunny);
-        ASSERT_TRUE(stale.has_value());
-        EXPECT_TRUE(stale->isZero()) << toString(*stale);
-        const Point middle{window->x + window->width / 2, window->y + window->height / 2};
-        ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseDown, middle}));
-        ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseUp, middle}));
-        ASSERT_EQ(
-            ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0})),
-            AXError::success);
-    }
     std::optional<Rect> sunny;
     std::optional<Rect> today;
     ASSERT_TRUE(waitUntil(
@@ -345,11 +341,20 @@ TEST_P(AppsDesktopTest, ACorrectionIsVerifiedKeepsFormattingAndCtrlZTakesItBack)
         EXPECT_NE(ax().setAttributeValue(*f, kAXValueAttribute, AXValue(kRained)),
                   AXError::success);
     }
+    // The user was typing at the end.
+    const Utf16Range end{text::utf16Length(kText), 0};
+    ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(end)),
+              AXError::success);
     EXPECT_EQ(correct(*f), kRained);
     ASSERT_TRUE(waitForValue(*f, kRained));
     if (GetParam() == AppKind::writer) {
         EXPECT_TRUE(isBold(*f, kToday)) << "the bold run is gone";
         EXPECT_FALSE(isBold(*f, Utf16Range{7, 1}));
+        // Nothing left selected: the next key goes on at the end.
+        ASSERT_TRUE(pressChord(*session_, {XK_a}));
+        EXPECT_TRUE(waitForValue(*f, kRained + "a")) << value(*f).value_or("<nothing>");
+        ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_z}));
+        ASSERT_TRUE(waitUntil([&] { return value(*f) != kRained + "a"; }, 5));
     }
     // Over formatted text (Writer) the correction is a range edit, so that
     // it takes the replaced text's format: two undo steps there. Elsewhere
@@ -384,9 +389,9 @@ TEST_P(AppsDesktopTest, AReplacementTakesTheFormatOfTheTextItReplaces) {
 
 // Last of this suite, as it leaves a window open: Writer answers positions
 // as if a window it has just opened sat in the screen's corner until the
-// user clicks into it. The click moves the caret, which tells the monitor
-// that the field may stand elsewhere now, and the boxes asked for then are
-// right.
+// user clicks into it; the boxes are right before that all the same. The
+// click moves the caret, which tells the monitor that the field may stand
+// elsewhere now, and the boxes asked for then are right too.
 TEST_P(AppsDesktopTest, InAWindowJustOpenedTheClickThatMendsPositionsIsTold) {
     if (GetParam() != AppKind::writer)
         GTEST_SKIP() << "Writer's own behaviour";
@@ -407,11 +412,19 @@ TEST_P(AppsDesktopTest, InAWindowJustOpenedTheClickThatMendsPositionsIsTold) {
     ASSERT_TRUE(f.has_value());
     const auto window = session_->desktop().workspace().windowFrame(app_->pid());
     ASSERT_TRUE(window.has_value());
-    if (window->y <= 0)
-        GTEST_SKIP() << "the window has no title bar above it: no position goes stale";
-    const auto stale = bounds(*f, kSunny);
-    if (!stale || !stale->isZero())
-        GTEST_SKIP() << "Writer knew where its new window is at once";
+    // Before any click the box lies over its glyphs.
+    std::optional<Rect> sunny;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            sunny = bounds(*f, kSunny);
+            return sunny && !sunny->isZero();
+        },
+        5))
+        << "no box before a click";
+    const auto ink = inkRows(*session_, *sunny, 12);
+    ASSERT_TRUE(ink.has_value()) << "no glyph under " << toString(*sunny);
+    EXPECT_GE(ink->top, sunny->y - 2) << toString(*sunny);
+    EXPECT_LE(ink->bottom, sunny->maxY() + 2) << toString(*sunny);
 
     // The caret at the start, so that a click below the text moves it.
     ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0})),
@@ -432,7 +445,6 @@ TEST_P(AppsDesktopTest, InAWindowJustOpenedTheClickThatMendsPositionsIsTold) {
     ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseDown, middle}));
     ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseUp, middle}));
     EXPECT_TRUE(waitUntil([&] { return tellings > 0; }, 5)) << "the click was not told";
-    std::optional<Rect> sunny;
     EXPECT_TRUE(waitUntil(
         [&] {
             sunny = bounds(*f, kSunny);
@@ -562,6 +574,49 @@ TEST_P(ThunderbirdParagraphsTest,
             [&] { return value(both[0]) == row.first && value(both[1]) == row.secondAfter; }, 5))
             << describeBody();
     }
+    monitor.stop();
+}
+
+TEST_P(ThunderbirdParagraphsTest, TextTypedStraightIntoTheBodyBesideAParagraphIsFollowedThere) {
+    // After everything was deleted the body holds what comes next itself
+    // ("Body Text"); a paragraph made later stands beside it.
+    pressChord(*session_, {XK_Control_L, XK_a});
+    ASSERT_TRUE(pressChord(*session_, {XK_BackSpace}));
+    const auto window = composeWindow();
+    const auto body = window ? findNamed(*window, "Message body", 0) : std::nullopt;
+    ASSERT_TRUE(body.has_value());
+    ASSERT_TRUE(pasteText(kText + "\n明日も。", kText + "<p>明日も。</p>"));
+    ASSERT_TRUE(
+        waitUntil([&] { return value(*body).value_or("").starts_with(kText + "\uFFFC"); }, 10))
+        << describeBody();
+    std::vector<AXElement> inside;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            inside = paragraphs();
+            return inside.size() == 1 && value(inside[0]) == "明日も。";
+        },
+        10))
+        << describeBody();
+
+    AccessibilityMonitor monitor(session_->ports());
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    ax().setAttributeValue(inside[0], kAXSelectedTextRangeAttribute, AXValue(Utf16Range{0, 0}));
+    monitor.start();
+    EXPECT_TRUE(waitUntil([&] { return monitor.observedElement() == inside[0]; }, 10))
+        << "the paragraph with the caret is not followed";
+    // The caret back into the body's own text: followed there, and the
+    // correction goes in there.
+    ax().setAttributeValue(*body, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{4, 0}));
+    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement() == body; }, 10))
+        << "the body's own text is not followed: " << describeBody();
+    CorrectionIssue issue = sunnyToRained();
+    monitor.applyReplacement(issue);
+    EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10));
+    EXPECT_TRUE(
+        waitUntil([&] { return value(*body).value_or("").starts_with(kRained + "\uFFFC"); }, 5))
+        << describeBody();
+    EXPECT_EQ(value(inside[0]), "明日も。");
     monitor.stop();
 }
 

@@ -101,11 +101,15 @@ class AtspiAccessibility : public Accessibility {
     AXResult focusedElement(AtspiAccessible* application);
     Rect toInterfaceCoordinates(Rect r) const;
     // Window coordinates made screen coordinates where the toolkit answers
-    // no others; nothing when the window is not known.
-    std::optional<Rect> toScreen(AtspiAccessible* accessible, Toolkit toolkit, Rect r);
+    // no others, and moved by `shift` where the application misplaces its
+    // window (hostedContentShift); nothing when the window is not known.
+    std::optional<Rect> toScreen(AtspiAccessible* accessible, Toolkit toolkit, Rect r,
+                                 std::optional<Point> shift);
     // Whether a range's screen rectangle from a toolkit whose positions can
-    // go stale must be asked again before it is drawn.
-    bool isStale(const ToolkitText& text, ToolkitRange range, const Rect& onScreen);
+    // go stale must be asked again before it is drawn; `shift` is what the
+    // rectangle was moved by.
+    bool isStale(const ToolkitText& text, ToolkitRange range, const Rect& onScreen,
+                 std::optional<Point> shift);
     // Logs once per application that its extents cannot be used.
     void noteUnusableExtents(AtspiAccessible* accessible, Toolkit toolkit);
     // The object's text, read once per turn of the loop: a notification's

@@ -53,14 +53,17 @@ AXResult AtspiAccessibility::focusedElement(AtspiAccessible* application) {
 AXElement AtspiAccessibility::fieldFor(AtspiAccessible* focused) {
     GObjectPtr<AtspiAccessible> owned(focused);
     FieldInside inside = fieldInside(focused);
-    if (!inside.objectsOnly)
+    if (!inside.objectsOnly && !inside.textBesideBlocks)
         return makeElement(owned.release());
     const std::string identity = identityOf(focused);
-    if (inside.field != nullptr) {
-        // Moving the caret into another paragraph is then a focus change.
+    // Moving the caret into another paragraph, or into the document's own
+    // text, is then a focus change.
+    if (inside.field != nullptr || inside.textBesideBlocks)
         events_->followInside(identity);
+    if (inside.field != nullptr)
         return makeElement(inside.field.release());
-    }
+    if (inside.textBesideBlocks)
+        return makeElement(owned.release());
     if (notCheckableLogged_.size() > 256)
         notCheckableLogged_.clear();
     if (notCheckableLogged_.insert(identity).second)

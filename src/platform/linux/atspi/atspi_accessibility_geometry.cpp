@@ -59,14 +59,21 @@ AXResult AtspiAccessibility::copyParameterizedAttributeValue(const AXElement& el
     // The zero rectangle stays zero: it is the interface's "no answer".
     if (bounds->isZero())
         return AXValue(*bounds);
-    const auto onScreen = toScreen(target->accessible, text.toolkit, *bounds);
-    if (!onScreen || isStale(text, *toolkitRange, *onScreen))
+    const auto shift = mayAnswerStalePositions(text.toolkit)
+                           ? hostedContentShift(target->accessible)
+                           : std::nullopt;
+    const auto onScreen = toScreen(target->accessible, text.toolkit, *bounds, shift);
+    if (!onScreen || isStale(text, *toolkitRange, *onScreen, shift))
         return AXValue(Rect{});
     return AXValue(toInterfaceCoordinates(*onScreen));
 }
 
 std::optional<Rect> AtspiAccessibility::toScreen(AtspiAccessible* accessible, Toolkit toolkit,
-                                                 Rect r) {
+                                                 Rect r, std::optional<Point> shift) {
+    if (shift) {
+        r.x += shift->x;
+        r.y += shift->y;
+    }
     if (answersScreenCoordinates(toolkit))
         return r;
     const auto pid = processIdOf(accessible);
@@ -89,16 +96,24 @@ void AtspiAccessibility::noteUnusableExtents(AtspiAccessible* accessible, Toolki
                    "from; its mistakes are not highlighted");
 }
 
-bool AtspiAccessibility::isStale(const ToolkitText& text, ToolkitRange range,
-                                 const Rect& onScreen) {
+bool AtspiAccessibility::isStale(const ToolkitText& text, ToolkitRange range, const Rect& onScreen,
+                                 std::optional<Point> shift) {
     if (!mayAnswerStalePositions(text.toolkit) || !windowFrame_)
         return false;
     const auto pid = processIdOf(text.accessible);
     const auto window = pid ? windowFrame_(*pid) : std::nullopt;
     if (!window)
         return false;
-    const auto offset = answeredWindowOffset(text, range.start);
-    return offset && looksStale(onScreen, *offset, *window);
+    auto offset = answeredWindowOffset(text, range.start);
+    if (!offset)
+        return false;
+    // Where the application's answer was moved to where its window's
+    // content really is, the window is placed where it stands.
+    if (shift) {
+        offset->x += shift->x;
+        offset->y += shift->y;
+    }
+    return looksStale(onScreen, *offset, *window);
 }
 
 Rect AtspiAccessibility::toInterfaceCoordinates(Rect r) const {

@@ -74,9 +74,12 @@ AXResult AtspiAccessibility::frameAttribute(AtspiAccessible* accessible,
         return std::unexpected(errorForFailure(error.message()));
     if (r == nullptr || r->width < 0 || r->height < 0)
         return std::unexpected(AXError::noValue);
+    const auto shift =
+        mayAnswerStalePositions(toolkit) ? hostedContentShift(accessible) : std::nullopt;
     auto onScreen = toScreen(accessible, toolkit,
                              Rect{static_cast<double>(r->x), static_cast<double>(r->y),
-                                  static_cast<double>(r->width), static_cast<double>(r->height)});
+                                  static_cast<double>(r->width), static_cast<double>(r->height)},
+                             shift);
     if (!onScreen)
         return std::unexpected(AXError::noValue);
     const Rect frame = toInterfaceCoordinates(*onScreen);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/linux/atspi/atspi_element.hpp"
+#include "platform/linux/atspi/atspi_toolkit.hpp"
 #include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
@@ -78,6 +79,43 @@ GObjectPtr<AtspiAccessible> descend(AtspiAccessible* document, gint caret, int d
     return child;
 }
 
+// A block of the document (a paragraph, a section, a heading, a quote),
+// where an inline object (a link, an image) is part of the text around it.
+bool isBlock(AtspiAccessible* accessible) {
+    GErrorSlot error;
+    const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
+    return !error.failed() && (role == ATSPI_ROLE_PARAGRAPH || role == ATSPI_ROLE_SECTION ||
+                               role == ATSPI_ROLE_HEADING || role == ATSPI_ROLE_BLOCK_QUOTE);
+}
+
+// The block whose object stands at `caret` in `own` (the k-th object is the
+// k-th child), when the caret is in it; null when the caret stands in the
+// text itself or on an inline object.
+GObjectPtr<AtspiAccessible> blockAtCaret(AtspiAccessible* document, std::string_view own,
+                                         gint caret) {
+    if (caret < 0)
+        return nullptr;
+    gint objectsBefore = 0;
+    std::size_t i = 0;
+    for (gint at = 0; i < own.size(); ++at) {
+        const char32_t c = text::decodeNext(own, i);
+        if (at == caret) {
+            if (c != kObjectReplacement)
+                return nullptr;
+            GErrorSlot error;
+            GObjectPtr<AtspiAccessible> child(
+                atspi_accessible_get_child_at_index(document, objectsBefore, error.out()));
+            if (error.failed() || child == nullptr || !isBlock(child.get()) ||
+                caretOf(child.get()) < 0)
+                return nullptr;
+            return child;
+        }
+        if (c == kObjectReplacement)
+            ++objectsBefore;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool holdsOnlyEmbeddedObjects(std::string_view text) {
@@ -100,12 +138,21 @@ FieldInside fieldInside(AtspiAccessible* focused) {
     if (text == nullptr)
         return out;
     const auto own = ownText(text.get());
-    if (!own || !holdsOnlyEmbeddedObjects(*own))
+    if (!own || !holdsEmbeddedObjects(*own))
         return out;
-    out.objectsOnly = true;
     GErrorSlot error;
     const gint caret = atspi_text_get_caret_offset(text.get(), error.out());
-    out.field = descend(focused, error.failed() ? -1 : caret, 0);
+    if (holdsOnlyEmbeddedObjects(*own)) {
+        out.objectsOnly = true;
+        out.field = descend(focused, error.failed() ? -1 : caret, 0);
+        return out;
+    }
+    // Text of its own beside blocks: Thunderbird's body after everything
+    // was deleted holds what is typed next itself ("Body Text"), next to
+    // the paragraphs made before or after. The field is where the caret
+    // is: a block, else the document's own text.
+    out.textBesideBlocks = true;
+    out.field = blockAtCaret(focused, *own, error.failed() ? -1 : caret);
     return out;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// Editable documents whose own text is only embedded objects. Thunderbird's
-// HTML compose is a document with one U+FFFC per paragraph: the words live
-// in the child paragraphs (and sections). The field the user writes in is
-// then the child that holds the caret, followed the way Writer's focus
-// follows its paragraphs.
+// Editable documents whose own text is embedded objects. Thunderbird's HTML
+// compose is a document with one U+FFFC per paragraph: the words live in the
+// child paragraphs (and sections), or, typed after everything was deleted,
+// in the document itself beside them. The field the user writes in is then
+// the one that holds the caret, followed the way Writer's focus follows its
+// paragraphs.
 
 #include <atspi/atspi.h>
 
@@ -20,8 +21,12 @@ bool holdsOnlyEmbeddedObjects(std::string_view text);
 struct FieldInside {
     // The object whose own text is only embedded objects.
     bool objectsOnly = false;
+    // The object whose own text holds text and blocks (paragraphs,
+    // sections) beside each other.
+    bool textBesideBlocks = false;
     // The paragraph or section inside that holds the caret, when there is
-    // one with text of its own; null otherwise.
+    // one with text of its own; null otherwise (for text beside blocks:
+    // the caret is in the object's own text).
     GObjectPtr<AtspiAccessible> field;
 };
 

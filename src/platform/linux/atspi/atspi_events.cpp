@@ -120,9 +120,11 @@ void AtspiEventHub::followInside(std::string documentIdentity) {
 
 namespace {
 
-// Whether `source` lies (a few levels) inside one of `documents`.
+// Whether `source` is one of `documents` or lies (a few levels) inside one.
 bool liesInside(AtspiAccessible* source, const std::set<std::string>& documents) {
     constexpr int kLevels = 4;
+    if (documents.contains(identityOf(source)))
+        return true;
     GObjectPtr<AtspiAccessible> current(static_cast<AtspiAccessible*>(g_object_ref(source)));
     for (int level = 0; level < kLevels; ++level) {
         GErrorSlot error;
@@ -165,7 +167,8 @@ void AtspiEventHub::dispatch(AtspiEvent* event) {
         return;
     const std::string source = identityOf(event->source);
     // The caret in a paragraph not followed yet, inside a document whose
-    // paragraphs are followed: the user moved to another paragraph.
+    // paragraphs are followed, or in that document's own text: the user
+    // moved to another paragraph.
     if (*notification == kAXSelectedTextChangedNotification && !followedDocuments_.empty() &&
         startsWith(event->type, "object:text-caret-moved") &&
         std::none_of(

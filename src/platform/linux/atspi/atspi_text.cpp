@@ -247,21 +247,30 @@ std::optional<Point> answeredWindowOffset(const ToolkitText& t, int64_t offset) 
     return Point{screen->x - window->x, screen->y - window->y};
 }
 
-AXError selectRange(const ToolkitText& t, ToolkitRange range) {
-    if (range.end == range.start) {
-        // An empty selection is a caret: drop every selection, then place it.
-        GErrorSlot countError;
-        const gint selections = atspi_text_get_n_selections(t.text, countError.out());
-        if (countError.failed())
-            return errorForFailure(countError.message());
-        for (gint i = selections - 1; i >= 0; --i) {
-            GErrorSlot removeError;
-            atspi_text_remove_selection(t.text, i, removeError.out());
-        }
-        GErrorSlot error;
-        const gboolean ok = atspi_text_set_caret_offset(t.text, toGint(range.start), error.out());
-        return status(error, ok);
+namespace {
+
+// A caret and nothing selected: every selection dropped first, since
+// LibreOffice moves only the selection's moving end when a caret is placed
+// (the rest stays selected, and the next key replaces it).
+AXError placeCaret(const ToolkitText& t, int64_t offset) {
+    GErrorSlot countError;
+    const gint selections = atspi_text_get_n_selections(t.text, countError.out());
+    if (countError.failed())
+        return errorForFailure(countError.message());
+    for (gint i = selections - 1; i >= 0; --i) {
+        GErrorSlot removeError;
+        atspi_text_remove_selection(t.text, i, removeError.out());
     }
+    GErrorSlot error;
+    const gboolean ok = atspi_text_set_caret_offset(t.text, toGint(offset), error.out());
+    return status(error, ok);
+}
+
+}  // namespace
+
+AXError selectRange(const ToolkitText& t, ToolkitRange range) {
+    if (range.end == range.start)
+        return placeCaret(t, range.start);
     if (!repliesToAddSelection(t.toolkit))
         return addSelectionUnanswered(t, range);
     GErrorSlot error;
@@ -308,10 +317,11 @@ AXError replaceRange(const ToolkitText& t, AtspiEditableText* editable, ToolkitR
             return e;
         }
     }
-    // The caret goes after the inserted text, as typing would leave it; the
-    // text is in, so a toolkit that will not move it is no failure.
-    GErrorSlot caretError;
-    atspi_text_set_caret_offset(t.text, toGint(range.start + inserted), caretError.out());
+    // The caret goes after the inserted text, as typing would leave it, and
+    // the selection made for the write goes (it would now hold the
+    // correction); the text is in, so a toolkit that will not do so is no
+    // failure.
+    placeCaret(t, range.start + inserted);
     return AXError::success;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/linux/atspi/atspi_windows.hpp"
 
+#include <cmath>
+#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -24,6 +26,61 @@ constexpr int kFocusWalkMaxNodes = 4000;
 constexpr int kContainerWalkMaxNodes = 600;
 // Focused objects asked of a window at once.
 constexpr gint kFocusedMatches = 8;
+// How deep below a top-level frame the widget hosting LibreOffice's
+// content is looked for (frame, layout grid, host), and how many children
+// of each object on the way are looked at.
+constexpr int kHostWalkMaxDepth = 3;
+constexpr std::size_t kHostWalkMaxChildren = 16;
+
+std::optional<Rect> screenExtents(AtspiAccessible* accessible) {
+    GObjectPtr<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
+    if (component == nullptr)
+        return std::nullopt;
+    GErrorSlot error;
+    std::unique_ptr<AtspiRect, GFreeDeleter<AtspiRect>> r(
+        atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out()));
+    if (error.failed() || r == nullptr || r->width <= 0 || r->height <= 0)
+        return std::nullopt;
+    return Rect{static_cast<double>(r->x), static_cast<double>(r->y), static_cast<double>(r->width),
+                static_cast<double>(r->height)};
+}
+
+// The nearest ancestor of `accessible` (or itself) with `role`, referenced.
+GObjectPtr<AtspiAccessible> ancestorWithRole(AtspiAccessible* accessible, AtspiRole role) {
+    GObjectPtr<AtspiAccessible> current(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
+    for (int depth = 0; depth < kFocusWalkMaxDepth && current != nullptr; ++depth) {
+        GErrorSlot roleError;
+        const AtspiRole found = atspi_accessible_get_role(current.get(), roleError.out());
+        if (roleError.failed() || found == ATSPI_ROLE_APPLICATION)
+            return nullptr;
+        if (found == role)
+            return current;
+        GErrorSlot error;
+        current.reset(atspi_accessible_get_parent(current.get(), error.out()));
+        if (error.failed())
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// The object below `from` that lists the object of `identity` as a child.
+GObjectPtr<AtspiAccessible> parentListing(AtspiAccessible* from, const std::string& identity,
+                                          int depth) {
+    if (depth > kHostWalkMaxDepth)
+        return nullptr;
+    auto children = childrenOf(from);
+    if (children.size() > kHostWalkMaxChildren)
+        return nullptr;
+    for (auto& child : children) {
+        if (identityOf(child.get()) == identity)
+            return GObjectPtr<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(from)));
+    }
+    for (auto& child : children) {
+        if (auto found = parentListing(child.get(), identity, depth + 1))
+            return found;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -255,6 +312,41 @@ std::optional<Size> windowSizeOf(AtspiAccessible* accessible) {
         current = std::move(parent);
     }
     return std::nullopt;
+}
+
+std::optional<Point> hostedContentShift(AtspiAccessible* accessible) {
+    // Each root pane's host, found once: LibreOffice's own tree leads from
+    // the root pane to its own frame, never to GTK's widgets.
+    static std::map<std::string, GObjectPtr<AtspiAccessible>, std::less<>> hosts;
+    const GObjectPtr<AtspiAccessible> root = ancestorWithRole(accessible, ATSPI_ROLE_ROOT_PANE);
+    if (root == nullptr)
+        return std::nullopt;
+    const std::string identity = identityOf(root.get());
+    auto known = hosts.find(identity);
+    if (known == hosts.end()) {
+        GErrorSlot appError;
+        GObjectPtr<AtspiAccessible> application(
+            atspi_accessible_get_application(root.get(), appError.out()));
+        GObjectPtr<AtspiAccessible> host;
+        if (application != nullptr) {
+            for (auto& frame : childrenOf(application.get())) {
+                if ((host = parentListing(frame.get(), identity, 1)) != nullptr)
+                    break;
+            }
+        }
+        if (hosts.size() > 256)
+            hosts.clear();
+        known = hosts.emplace(identity, std::move(host)).first;
+    }
+    if (known->second == nullptr)
+        return std::nullopt;
+    const auto placed = screenExtents(known->second.get());
+    const auto answered = screenExtents(root.get());
+    // The host is the root pane's place: another size is another layout.
+    if (!placed || !answered || std::abs(placed->width - answered->width) > 1 ||
+        std::abs(placed->height - answered->height) > 1)
+        return std::nullopt;
+    return Point{placed->x - answered->x, placed->y - answered->y};
 }
 
 }  // namespace mivo::linux_desktop

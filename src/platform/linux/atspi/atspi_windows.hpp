@@ -34,4 +34,14 @@ AtspiAccessible* findFocused(AtspiAccessible* window);
 // The size the toolkit gives the top-level window that holds `accessible`.
 std::optional<Size> windowSizeOf(AtspiAccessible* accessible);
 
+// How far LibreOffice's screen positions for `accessible` are off. Under
+// GTK 3 it learns where its window stands only from the pointer's events
+// over it: a window never clicked into answers as if it sat at the
+// screen's origin. GTK places the widget that hosts LibreOffice's content
+// (the parent of its root pane in GTK's tree) from the X server, so the
+// host's origin less the root pane's is the shift, (0, 0) once LibreOffice
+// knows. Nothing where no GTK host of the same size is found (another
+// toolkit below LibreOffice).
+std::optional<Point> hostedContentShift(AtspiAccessible* accessible);
+
 }  // namespace mivo::linux_desktop
