@@ -169,8 +169,9 @@ TEST_F(KeychainOffloadTest, AKeyringThatCannotKeepTheSignInIsToldOnce) {
     EXPECT_FALSE(store.remembers());
     EXPECT_EQ(store.get("access_token"), "later");
     EXPECT_EQ(store.get("user_email"), "value of user_email");
-    EXPECT_THAT(log.lines(), ::testing::Contains("[Mivo][Auth] keychain add failed for "
-                                                 "access_token: libsecret error=2 (add refused)"));
+    EXPECT_THAT(log.lines(),
+                ::testing::Contains("[Mivo][Auth] Secret Service keyring add failed for "
+                                    "access_token: libsecret error=2 (add refused)"));
 }
 
 // A service that does not answer: the loop is never held; the bound ends the
