@@ -130,6 +130,12 @@ void AuthSessionManager::runRestore() {
 
 void AuthSessionManager::restoreFromStore() {
     const auto token = keychain_.get(kAccessToken);
+    // A locked keyring keeps the session until it is unlocked; once it is,
+    // the restore runs again and finds what it holds, or nothing.
+    if (!token && keychain_.isLocked() && state_.kind == State::Kind::signedOut)
+        setState(State::keyringLocked());
+    else if (!token && state_.kind == State::Kind::keyringLocked)
+        setState(State::signedOut());
     // Without a service nothing is sent; the stored keys stay for a run that
     // has one.
     if (!token || !api_.isConfigured()) {

@@ -8,7 +8,9 @@
 namespace mivo {
 
 struct AuthSessionState {
-    enum class Kind { signedIn, error, signedOut, signingIn };
+    // keyringLocked: signed out for now; the sign-in is kept in the locked
+    // keyring and comes back once it is unlocked.
+    enum class Kind { signedIn, error, signedOut, signingIn, keyringLocked };
 
     Kind kind = Kind::signedOut;
     std::string userId;   // signedIn only
@@ -23,6 +25,7 @@ struct AuthSessionState {
     }
     static AuthSessionState signedOut() { return {}; }
     static AuthSessionState signingIn() { return {Kind::signingIn, {}, {}, {}}; }
+    static AuthSessionState keyringLocked() { return {Kind::keyringLocked, {}, {}, {}}; }
 
     bool isSignedIn() const { return kind == Kind::signedIn; }
     bool operator==(const AuthSessionState&) const = default;

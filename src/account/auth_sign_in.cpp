@@ -57,6 +57,7 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
             return completion({});
         case State::Kind::signedOut:
         case State::Kind::error:
+        case State::Kind::keyringLocked:
             break;
     }
     signInRunning_ = true;

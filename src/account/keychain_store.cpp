@@ -17,7 +17,7 @@ KeychainStore::KeychainStore(std::string service, SecretStore& secrets, Log& log
     if (devFile) {
         devFile_ = std::make_unique<DevFileStore>(std::move(*devFile), log_);
         log_.write("[Mivo][Auth] Dev mode detected → using file store at " +
-                   devFile_->path().string() + " (no keychain prompt)");
+                   devFile_->path().string() + " (no keyring prompt)");
     }
 }
 
@@ -81,12 +81,12 @@ std::vector<std::string> KeychainStore::storeValue(SecretStore& secrets, const s
                                                    const std::string& value) {
     auto updated = secrets.update(service, key, value);
     if (!updated)
-        return {"[Mivo][Auth] keychain update failed for " + key + ": " +
+        return {"[Mivo][Auth] Secret Service keyring update failed for " + key + ": " +
                 describeSecretError(updated.error())};
     if (*updated == SecretUpdate::updated)
         return {};
     if (auto added = secrets.add(service, key, value); !added)
-        return {"[Mivo][Auth] keychain add failed for " + key + ": " +
+        return {"[Mivo][Auth] Secret Service keyring add failed for " + key + ": " +
                 describeSecretError(added.error())};
     return {};
 }

@@ -82,6 +82,15 @@ class KeychainStore final {
     // run (no keyring collection, a locked or absent or stuck service).
     std::function<void()> onNotRemembered;
 
+    // The session's values were not read because the keyring is locked and
+    // the user dismissed its unlock prompt: they stay in it, it is not asked
+    // again, and its lock is looked at (without a prompt) every few seconds.
+    bool isLocked() const;
+    static constexpr double kUnlockCheckSeconds = 5;
+    // On the main loop, once a keyring found locked was unlocked elsewhere
+    // and the values have been read: the session can come back.
+    std::function<void()> onUnlocked;
+
     std::optional<std::string> get(std::string_view key) const;
     void set(std::string_view key, std::string_view value);
     void remove(std::string_view key);
@@ -120,6 +129,7 @@ class KeychainStore final {
     // tell the user when `mattersToUser`.
     void offload(std::function<std::vector<std::string>()> job, bool mattersToUser);
     void giveUp(bool tellUser);
+    void watchUnlock();
     Cancel boundOutsidePrompts(std::function<void()> expired);
 
     std::string service_;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <map>
 #include <set>
+#include <span>
 #include <utility>
 
 #include "account/dev_file_store.hpp"
@@ -39,7 +40,38 @@ struct KeychainStore::Offloaded {
     std::shared_ptr<std::atomic<bool>> stopped = std::make_shared<std::atomic<bool>>(false);
     bool told = false;
     std::size_t underWay = 0;
+    // The keyring was locked at the first read and stays so, as far as the
+    // last look at it knows.
+    bool locked = false;
+    Cancel unlockWatch;
 };
+
+namespace {
+
+struct SessionRead {
+    std::map<std::string, std::string, std::less<>> values;
+    bool locked = false;
+};
+
+// The session's values, stopping at the first that a locked keyring kept
+// back: each further read would show its unlock prompt again.
+SessionRead readSession(SecretStore& secrets, const std::string& service,
+                        std::span<const char* const> keys) {
+    SessionRead read;
+    for (const char* key : keys) {
+        if (auto value = secrets.read(service, key))
+            read.values.emplace(key, std::move(*value));
+        else if (secrets.isLocked())
+            return {{}, true};
+    }
+    return read;
+}
+
+constexpr const char* kLockedLine =
+    "[Mivo][Auth] the Secret Service keyring is locked: the sign-in stays kept in it and comes "
+    "back once the keyring is unlocked (or at the next start)";
+
+}  // namespace
 
 KeychainStore::KeychainStore(std::string service, std::shared_ptr<SecretStore> secrets, Log& log,
                              Offload offload)
@@ -127,7 +159,7 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
     ++o.underWay;
 
     const std::weak_ptr<Offloaded> weak = offloaded_;
-    auto finish = [weak](std::optional<std::map<std::string, std::string, std::less<>>> read) {
+    auto finish = [weak, self = this](std::optional<SessionRead> read) {
         auto o = weak.lock();
         if (!o || o->load != Offloaded::Load::running)
             return;
@@ -135,9 +167,14 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
         o->loadBound.cancel();
         --o->underWay;
         if (read) {
-            for (auto& [key, value] : *read)
+            for (auto& [key, value] : read->values)
                 if (!o->touched.contains(key))
                     o->values.try_emplace(key, std::move(value));
+            if (read->locked) {
+                o->locked = true;
+                self->log_.write(kLockedLine);
+                self->watchUnlock();
+            }
         } else {
             o->givenUp = true;
         }
@@ -147,17 +184,53 @@ void KeychainStore::loadWhenReady(std::function<void()> done) {
     };
     o.loadBound = boundOutsidePrompts([finish] { finish(std::nullopt); });
     o.worker.run([post = o.offload.post, finish, secrets = o.secrets, service = service_] {
-        std::map<std::string, std::string, std::less<>> read;
-        for (const char* key : kSessionKeys)
-            if (auto value = secrets->read(service, key))
-                read.emplace(key, std::move(*value));
-        post([finish, read = std::move(read)]() mutable { finish(std::move(read)); });
+        post([finish, read = readSession(*secrets, service, kSessionKeys)]() mutable {
+            finish(std::move(read));
+        });
+    });
+}
+
+bool KeychainStore::isLocked() const {
+    return offloaded_ && offloaded_->locked;
+}
+
+// Looks at the lock a while from now, on the worker; once it is open, the
+// values are read (no prompt now) and what this run has not changed since
+// comes back.
+void KeychainStore::watchUnlock() {
+    Offloaded& o = *offloaded_;
+    const std::weak_ptr<Offloaded> weak = offloaded_;
+    o.unlockWatch = o.offload.scheduler->after(kUnlockCheckSeconds, [weak, self = this] {
+        auto o = weak.lock();
+        if (!o || !o->locked || o->givenUp)
+            return;
+        o->worker.run(
+            [post = o->offload.post, secrets = o->secrets, service = self->service_, weak, self] {
+                SessionRead read;
+                read.locked = secrets->isLocked();
+                if (!read.locked)
+                    read = readSession(*secrets, service, kSessionKeys);
+                post([weak, self, read = std::move(read)]() mutable {
+                    auto o = weak.lock();
+                    if (!o || !o->locked || o->givenUp)
+                        return;
+                    if (read.locked)
+                        return self->watchUnlock();
+                    o->locked = false;
+                    for (auto& [key, value] : read.values)
+                        if (!o->touched.contains(key))
+                            o->values.try_emplace(key, std::move(value));
+                    self->log_.write("[Mivo][Auth] the Secret Service keyring was unlocked");
+                    if (self->onUnlocked)
+                        self->onUnlocked();
+                });
+            });
     });
 }
 
 void KeychainStore::offloadSet(std::string_view key, std::string_view value) {
     offloaded_->values.insert_or_assign(std::string(key), std::string(value));
-    if (offloaded_->load != Offloaded::Load::done)
+    if (offloaded_->load != Offloaded::Load::done || offloaded_->locked)
         offloaded_->touched.emplace(key);
     if (offloaded_->givenUp)
         return giveUp(true);
@@ -169,7 +242,7 @@ void KeychainStore::offloadSet(std::string_view key, std::string_view value) {
 void KeychainStore::offloadRemove(std::string_view key) {
     if (auto it = offloaded_->values.find(key); it != offloaded_->values.end())
         offloaded_->values.erase(it);
-    if (offloaded_->load != Offloaded::Load::done)
+    if (offloaded_->load != Offloaded::Load::done || offloaded_->locked)
         offloaded_->touched.emplace(key);
     if (offloaded_->givenUp)
         return;

@@ -63,7 +63,7 @@ void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
     if (views_.onboardingSigningIn)
         views_.onboardingSigningIn(state.kind == AuthSessionState::Kind::signingIn);
     if (views_.tray)
-        views_.tray(state.isSignedIn() ? std::optional(state.email) : std::nullopt);
+        views_.tray(state);
 }
 
 void AccountToneWiring::refreshSettingsAccount() {

@@ -51,8 +51,7 @@ class AccountToneWiring {
     struct Views {
         std::function<void(const AuthSessionState&)> settings;
         std::function<void(bool signedIn)> onboarding;
-        // The e-mail of a signed-in account, else nothing.
-        std::function<void(const std::optional<std::string>& email)> tray;
+        std::function<void(const AuthSessionState&)> tray;
         // The shortcut as the user reads it ("Shift+Super+J"); empty while
         // no shortcut is registered.
         std::function<void(const std::string& shortcut)> trayShortcut;

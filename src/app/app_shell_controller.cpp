@@ -171,6 +171,11 @@ void AppShellController::setRewriteShortcutDisplay(const std::string& display) {
     }
 }
 
+void AppShellController::updateAuthState(const AuthSessionState& state) {
+    keyringLocked_ = state.kind == AuthSessionState::Kind::keyringLocked;
+    updateAuthState(state.isSignedIn() ? std::optional(state.email) : std::nullopt);
+}
+
 void AppShellController::updateAuthState(const std::optional<std::string>& email) {
     email_ = email;
     if (authStatus_ == nullptr) {
@@ -182,6 +187,13 @@ void AppShellController::updateAuthState(const std::optional<std::string>& email
         authStatus_->setEnabled(false);
         if (signOut_ != nullptr) {
             signOut_->setVisible(true);
+        }
+    } else if (keyringLocked_) {
+        authStatus_->setText(
+            QStringLiteral("Sign-in kept in the locked keyring; back once it is unlocked"));
+        authStatus_->setEnabled(false);
+        if (signOut_ != nullptr) {
+            signOut_->setVisible(false);
         }
     } else {
         authStatus_->setText(QStringLiteral("Sign In with Google…"));

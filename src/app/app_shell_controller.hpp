@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "account/auth_session_state.hpp"
 #include "app/shell_state.hpp"
 #include "shared/shortcut_text.hpp"
 
@@ -48,6 +49,9 @@ class AppShellController : public QObject {
     void setRewriteShortcutDisplay(const std::string& display);
     // With an e-mail: "Signed in as …", not choosable, and "Sign Out" shown.
     void updateAuthState(const std::optional<std::string>& email);
+    // The same from the session's state; a sign-in kept in the locked
+    // keyring is said, not choosable.
+    void updateAuthState(const AuthSessionState& state);
 
     const ShellState& state() const { return state_; }
     QString toolTip() const;
@@ -73,6 +77,7 @@ class AppShellController : public QObject {
     QAction* signOut_ = nullptr;
     QAction* rewrite_ = nullptr;
     std::optional<std::string> email_;
+    bool keyringLocked_ = false;
 };
 
 // Paints the single-colour `logo` in `color`, keeping its alpha.

@@ -40,7 +40,12 @@ int exitStatusOf(CommandLine::Action action) {
 }
 
 std::string versionLine(const AppVersion& version) {
-    return "Mivo " + version.text() + "\n";
+    // The about card's dash stands for a build number nobody gave; a line
+    // that scripts read leaves it out rather than print a placeholder.
+    std::string line = "Mivo " + version.marketing;
+    if (version.build != AppVersion::unknown)
+        line += " (" + version.build + ")";
+    return line + "\n";
 }
 
 std::string usageText() {

@@ -29,7 +29,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments);
 // error).
 int exitStatusOf(CommandLine::Action action);
 
-// "Mivo 0.1.0 (57)", from the same texts the about card shows.
+// "Mivo 0.1.0 (57)", from the same texts the about card shows; "Mivo 0.1.0"
+// without a build.
 std::string versionLine(const AppVersion& version);
 
 std::string usageText();

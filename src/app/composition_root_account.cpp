@@ -24,6 +24,8 @@ void Root::wireAccount() {
     settingsWindow_.model().onSignIn = [this] { accountTone_.beginSignIn(); };
     settingsWindow_.model().onSignOut = [this] { accountTone_.signOut(); };
     keychain_.onNotRemembered = [this] { accountTone_.tellSignInNotRemembered(); };
+    // The sign-in a locked keyring kept back comes back once it is unlocked.
+    keychain_.onUnlocked = [this] { accountTone_.restoreSession(); };
     authSession_.onStateChanged = [this](const AuthSessionState& state) {
         accountTone_.handleAuthStateChanged(state);
     };
@@ -56,7 +58,7 @@ AccountToneWiring::Views Root::accountViews() {
         .settings =
             [this](const AuthSessionState& state) { settingsWindow_.model().update(state); },
         .onboarding = [this](bool signedIn) { onboardingWindow_.model().setSignedIn(signedIn); },
-        .tray = [this](const std::optional<std::string>& email) { shell_.updateAuthState(email); },
+        .tray = [this](const AuthSessionState& state) { shell_.updateAuthState(state); },
         .trayShortcut =
             [this](const std::string& shortcut) {
                 shell_.setRewriteShortcutDisplay(shortcut);

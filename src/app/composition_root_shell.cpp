@@ -114,6 +114,19 @@ void Root::wireWindows() {
         return openSupportMail("Mivo feedback", text);
     };
     onboardingWindow_.model().onTryItNow = [this] { openScratchFile(); };
+    // A change that cannot be written shows as made and is gone at the next
+    // start: said once, where the user is looking.
+    defaults_.onNotSaved = [this](const std::filesystem::path& folder, const std::string& reason) {
+        const std::string where =
+            folder.empty() ? std::string(": ") : " in " + folder.string() + " (";
+        alerts_.show({.title = "Settings Not Saved",
+                      .message = "Mivo cannot save its settings" + where + reason +
+                                 (folder.empty() ? "" : ")") +
+                                 ". Your changes last until Mivo quits; check that the folder "
+                                 "is yours and writable.",
+                      .style = AlertRequest::Style::warning},
+                     {});
+    };
 }
 
 void Root::installMainMenu() {

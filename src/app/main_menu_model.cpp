@@ -95,6 +95,13 @@ AboutTexts aboutTexts(const AppVersion& version) {
     };
 }
 
+std::vector<OpenWindow> MainMenuModel::windowList() const {
+    std::vector<OpenWindow> list = openWindows ? openWindows() : std::vector<OpenWindow>{};
+    std::erase_if(list, [](const OpenWindow& window) { return window.title.empty(); });
+    std::ranges::stable_sort(list, {}, &OpenWindow::title);
+    return list;
+}
+
 std::optional<ActiveWindow> MainMenuModel::currentWindow() const {
     return activeWindow ? activeWindow() : std::nullopt;
 }

@@ -5,6 +5,7 @@
 // Qt menu bar and the keyboard shortcuts are drawn from it; nothing here
 // knows a toolkit.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -72,6 +73,15 @@ struct AboutTexts {
 };
 AboutTexts aboutTexts(const AppVersion& version);
 
+// One of Mivo's open windows, as the Window menu lists it under Minimize
+// and Zoom.
+struct OpenWindow {
+    std::string title;
+    bool active = false;  // has the keyboard: its item is checked
+    // Which window it is, for bringing it forward; the view's own handle.
+    std::uintptr_t handle = 0;
+};
+
 // Mivo's window that has the keyboard, as the menu needs to know it.
 struct ActiveWindow {
     bool canMinimize = true;
@@ -97,6 +107,15 @@ class MainMenuModel {
     std::function<void()> closeActiveWindow;
     std::function<void()> minimizeActiveWindow;
     std::function<void()> toggleZoomActiveWindow;
+
+    // Mivo's open windows, in any order, and bringing one forward (out of
+    // the task bar when minimised); unset means none.
+    std::function<std::vector<OpenWindow>()> openWindows;
+    std::function<void(std::uintptr_t handle)> bringWindowForward;
+
+    // The Window menu's list: by title, so that it keeps one order however
+    // the windows came and went; windows without a title are left out.
+    std::vector<OpenWindow> windowList() const;
 
     bool isEnabled(MenuCommand command) const;
     // Runs the command when it is enabled; does nothing otherwise.

@@ -1,6 +1,7 @@
 #include "app/mivo_main_menu.hpp"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -9,6 +10,9 @@
 #include <QShortcut>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
+#include <cstdint>
 
 #include "app/about_dialog.hpp"
 
@@ -83,6 +87,29 @@ void MivoMainMenu::setUpViewCommands() {
         if (QWidget* window = QApplication::activeWindow())
             window->isMaximized() ? window->showNormal() : window->showMaximized();
     };
+    // Minimised windows stay visible to Qt: they are listed too.
+    model_.openWindows = [] {
+        std::vector<OpenWindow> list;
+        const QWidget* active = QApplication::activeWindow();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && isOrdinaryWindow(*window))
+                list.push_back({window->windowTitle().toStdString(), window == active,
+                                reinterpret_cast<std::uintptr_t>(window)});
+        }
+        return list;
+    };
+    // The handle is looked up among the live windows: one closed since the
+    // menu was built is not touched.
+    model_.bringWindowForward = [](std::uintptr_t handle) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (reinterpret_cast<std::uintptr_t>(window) != handle || !window->isVisible())
+                continue;
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+            window->show();
+            window->raise();
+            window->activateWindow();
+        }
+    };
 }
 
 void MivoMainMenu::install() {
@@ -112,7 +139,12 @@ void MivoMainMenu::install() {
     // for the menu; once the change has settled.
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] {
         QMetaObject::invokeMethod(
-            this, [this] { refreshEnabled(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                refreshEnabled();
+                refreshWindowList();
+            },
+            Qt::QueuedConnection);
     });
     refreshEnabled();
 }
@@ -125,6 +157,38 @@ QAction* MivoMainMenu::action(MenuCommand command) const {
 void MivoMainMenu::refreshEnabled() {
     for (const auto& [command, action] : actions_)
         action->setEnabled(model_.isEnabled(command));
+}
+
+void MivoMainMenu::refreshWindowList() {
+    for (const QPointer<QAction>& item : windowItems_) {
+        if (item != nullptr && item->actionGroup() != nullptr)
+            item->actionGroup()->deleteLater();
+        delete item.data();
+    }
+    windowItems_.clear();
+    const std::vector<OpenWindow> windows = model_.windowList();
+    for (const QPointer<QMenu>& menu : windowMenus_) {
+        if (menu == nullptr || windows.empty())
+            continue;
+        windowItems_.emplace_back(menu->addSeparator());
+        // One window has the keyboard: the items are marked as choices of one.
+        auto* group = new QActionGroup(menu);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        for (const OpenWindow& window : windows) {
+            // A title is not a mnemonic: its "&" stays a character.
+            auto* item = menu->addAction(q(window.title).replace('&', "&&"));
+            item->setObjectName("window");
+            item->setCheckable(true);
+            item->setChecked(window.active);
+            group->addAction(item);
+            connect(item, &QAction::triggered, this, [this, handle = window.handle] {
+                closeOpenMenus();
+                if (model_.bringWindowForward)
+                    model_.bringWindowForward(handle);
+            });
+            windowItems_.emplace_back(item);
+        }
+    }
 }
 
 QMenuBar* MivoMainMenu::createMenuBar(QWidget* window) {
@@ -141,7 +205,16 @@ QMenuBar* MivoMainMenu::createMenuBar(QWidget* window) {
                 submenu->addSeparator();
         }
         connect(submenu, &QMenu::aboutToShow, this, [this] { refreshEnabled(); });
+        const bool windowsMenu = std::ranges::any_of(menu.entries, [](const MenuEntry& entry) {
+            const auto* item = std::get_if<MenuItem>(&entry);
+            return item != nullptr && item->command == MenuCommand::minimize;
+        });
+        if (windowsMenu) {
+            windowMenus_.emplace_back(submenu);
+            connect(submenu, &QMenu::aboutToShow, this, [this] { refreshWindowList(); });
+        }
     }
+    refreshWindowList();
     // F10 opens the first menu, as in GTK and most desktops; Alt and the
     // mnemonics are Qt's own.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);

@@ -9,14 +9,17 @@
 // actions come from MainMenuModel.
 
 #include <QObject>
+#include <QPointer>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "app/main_menu_model.hpp"
 #include "settings/app_version.hpp"
 
 class QAction;
 class QDialog;
+class QMenu;
 class QMenuBar;
 class QWidget;
 
@@ -48,6 +51,8 @@ class MivoMainMenu : public QObject {
 
     // Re-reads which items can be chosen (active window, updater).
     void refreshEnabled();
+    // Lists Mivo's open windows again under Minimize and Zoom.
+    void refreshWindowList();
 
   private:
     void setUpViewCommands();
@@ -56,6 +61,9 @@ class MivoMainMenu : public QObject {
     AppVersion version_;
     MainMenuModel model_;
     std::map<MenuCommand, QAction*> actions_;
+    // The Window menus of the bars, and the window items each holds now.
+    std::vector<QPointer<QMenu>> windowMenus_;
+    std::vector<QPointer<QAction>> windowItems_;
     std::unique_ptr<QDialog> about_;
 };
 

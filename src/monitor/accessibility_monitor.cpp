@@ -134,15 +134,15 @@ void AccessibilityMonitor::setupEventTap() {
         guarded([this](KeyDownMonitorEvent event) { handleKeyDownMonitorEvent(event); }));
     if (!tap) {
         if (tap.error() == KeyDownMonitorError::tapCreateFailed)
-            log("eventTap: XISelectEvents(XI_RawKeyPress) FAILED — keystroke detection "
+            log("rawKeys: XISelectEvents(XI_RawKeyPress) FAILED — keystroke detection "
                 "unavailable");
         else
-            log("eventTap: X event listener FAILED");
+            log("rawKeys: X event listener FAILED");
         return;
     }
     eventTap_ = std::move(*tap);
     eventTap_->setEnabled(true);
-    log("eventTap: installed — universal keystroke detection active");
+    log("rawKeys: XInput 2 listener installed — universal keystroke detection active");
 }
 
 void AccessibilityMonitor::tearDownEventTap(bool logged) {
@@ -150,7 +150,7 @@ void AccessibilityMonitor::tearDownEventTap(bool logged) {
         eventTap_->setEnabled(false);
     eventTap_.reset();
     if (logged)
-        log("eventTap: removed");
+        log("rawKeys: removed");
 }
 
 void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) {
@@ -162,7 +162,7 @@ void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) 
     // stays off unless switched on again, whatever the monitor's state.
     if (eventTap_) {
         eventTap_->setEnabled(true);
-        log("eventTap: re-enabled after system disabled it");
+        log("rawKeys: re-enabled after system disabled it");
     }
 }
 

@@ -32,12 +32,6 @@ std::string formatRatio(double ratio) {
     return buf;
 }
 
-std::string formatHeight(double h) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.1f", h);
-    return buf;
-}
-
 std::string quotedPrefix(const std::string& text) {
     return "\"" + text::characterPrefix(text, kLoggedPrefixCharacters) + "\"";
 }
@@ -202,8 +196,7 @@ void AccessibilityMonitor::captureCaretRect(const AXElement& element) {
         currentCaretRect_ = caret->rect;
         log("caretRect: (loc=" + std::to_string(caret->probe.location) +
             ",len=" + std::to_string(caret->probe.length) + ") screen=" + toString(caret->screen) +
-            " → global=" + toString(caret->rect) +
-            " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
+            " → global=" + toString(caret->rect));
         return;
     }
     log("caretRect: atspi_text_get_range_extents failed, falling back to element frame");
@@ -220,8 +213,7 @@ void AccessibilityMonitor::captureElementFrame(const AXElement& element) {
     }
     if (const auto strip = AXTextExtractor::elementBottomStrip(ax, screens, element)) {
         currentCaretRect_ = strip;
-        log("caretRect: element frame fallback global=" + toString(*strip) +
-            " [primaryH=" + formatHeight(AXTextExtractor::primaryScreenHeight(screens)) + "]");
+        log("caretRect: element frame fallback global=" + toString(*strip));
     }
 }
 

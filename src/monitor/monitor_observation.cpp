@@ -228,13 +228,13 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
             return;
         const auto read = extractTextForAnalysis(element);
         if (!read) {
-            log("eventTap→read: element gone, re-attaching");
+            log("rawKeys→read: element gone, re-attaching");
             observeFocusedElement();
             return;
         }
         if (read->text.empty() || read->text == lastPolledValue_.text)
             return;
-        log("eventTap→read: value changed " +
+        log("rawKeys→read: value changed " +
             std::to_string(text::characterCount(lastPolledValue_.text)) + "->" +
             std::to_string(text::characterCount(read->text)) + " chars");
         lastPolledValue_ = *read;

@@ -36,7 +36,7 @@ ui::ButtonStyle lookOf(OnboardingButton::Style style) {
         look.pressed = {.fill = Theme::primaryPressed(), .ink = Qt::white, .outline = {}};
     } else {
         look.normal = {.fill = Theme::withOpacity(Theme::primary(), 0.08),
-                       .ink = Theme::primary(),
+                       .ink = Theme::primaryText(),
                        .outline = {}};
         look.pressed = look.normal;
         look.pressed.fill = Theme::withOpacity(Theme::primary(), 0.14);

@@ -11,6 +11,8 @@ ui::ColorPair pairFor(OnboardingColor role) {
     switch (role) {
         case OnboardingColor::primary:
             return ui::brand::primary;
+        case OnboardingColor::primaryText:
+            return ui::brand::primaryText;
         case OnboardingColor::primaryPressed:
             return ui::brand::primaryPressed;
         case OnboardingColor::primarySurface:

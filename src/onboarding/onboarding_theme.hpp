@@ -13,6 +13,7 @@ namespace mivo {
 
 enum class OnboardingColor {
     primary,
+    primaryText,
     primaryPressed,
     primarySurface,
     background,
@@ -35,6 +36,7 @@ struct OnboardingTheme {
     static QColor withOpacity(QColor color, double opacity);
 
     static QColor primary() { return color(OnboardingColor::primary); }
+    static QColor primaryText() { return color(OnboardingColor::primaryText); }
     static QColor primaryPressed() { return color(OnboardingColor::primaryPressed); }
     static QColor primarySurface() { return color(OnboardingColor::primarySurface); }
     static QColor background() { return color(OnboardingColor::background); }

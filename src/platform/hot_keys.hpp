@@ -41,11 +41,19 @@ inline const char* x11Name(HotKeyRefusal r) {
     return "unknown";
 }
 
+// What X grabbed for a shortcut, for log lines: the keycode of this
+// keyboard and X's modifier mask (Shift 1, Control 4, Alt 8, Super 64).
+struct GrabbedKey {
+    unsigned int keycode = 0;
+    unsigned int modifiers = 0;
+};
+
 // A registered shortcut; destroying it unregisters it, after which no press
 // reaches its handler.
 class HotKeyRegistration {
   public:
     virtual ~HotKeyRegistration() = default;
+    virtual GrabbedKey grabbed() const = 0;
 };
 
 class HotKeys {

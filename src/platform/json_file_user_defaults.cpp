@@ -242,41 +242,37 @@ void JsonFileUserDefaults::load() {
 }
 
 void JsonFileUserDefaults::save() {
-    if (!refusal_.empty()) {
-        log_.write(std::string(kTag) + "defaults: not saved, because " + refusal_);
-        return;
-    }
+    if (!refusal_.empty())
+        return notSaved(std::string(kTag) + "defaults: not saved, because " + refusal_, refusal_);
     const std::filesystem::path folder = path_.parent_path();
     std::error_code error;
     if (!folder.empty() && !std::filesystem::exists(folder, error)) {
         std::filesystem::create_directories(folder.parent_path(), error);
         // The folder holds nothing for anyone else.
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            log_.write(std::string(kTag) + "defaults: cannot create " + folder.string() + ": " +
-                       errnoText(errno));
-            return;
+            const std::string reason = errnoText(errno);
+            return notSaved(
+                std::string(kTag) + "defaults: cannot create " + folder.string() + ": " + reason,
+                reason);
         }
     }
-    if (auto foreign = foreignFolderReason(folder)) {
-        log_.write(std::string(kTag) + "defaults: not saved, because " + *foreign);
-        return;
-    }
+    if (auto foreign = foreignFolderReason(folder))
+        return notSaved(std::string(kTag) + "defaults: not saved, because " + *foreign, *foreign);
     // Through the user's own link, the file it leads to is replaced in its
     // own folder (a rename works only within one file system), and the link
     // stays. The link is looked at again: it may have changed since start.
     const auto where = followOwnLinks(path_);
     if (!where) {
-        log_.write(std::string(kTag) + "defaults: not saved, because " + path_.string() + " is " +
-                   where.error());
-        return;
+        const std::string reason = path_.string() + " is " + where.error();
+        return notSaved(std::string(kTag) + "defaults: not saved, because " + reason, reason);
     }
     const std::filesystem::path& target = *where;
     std::string temp = target.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());  // mode 0600
     if (fd < 0) {
-        log_.write(std::string(kTag) + "defaults: cannot write " + path_.string() + ": " +
-                   errnoText(errno));
-        return;
+        const std::string reason = errnoText(errno);
+        return notSaved(
+            std::string(kTag) + "defaults: cannot write " + path_.string() + ": " + reason, reason);
     }
     const std::string text = encodeDefaultsFile(values_);
     std::size_t written = 0;
@@ -299,9 +295,18 @@ void JsonFileUserDefaults::save() {
         failure = errno;
     if (failure != 0) {
         ::unlink(temp.c_str());
-        log_.write(std::string(kTag) + "defaults: cannot write " + path_.string() + ": " +
-                   errnoText(failure));
+        const std::string reason = errnoText(failure);
+        notSaved(std::string(kTag) + "defaults: cannot write " + path_.string() + ": " + reason,
+                 reason);
     }
+}
+
+void JsonFileUserDefaults::notSaved(const std::string& line, const std::string& reason) {
+    log_.write(line);
+    if (toldNotSaved_ || !onNotSaved)
+        return;
+    toldNotSaved_ = true;
+    onNotSaved(path_.parent_path(), reason);
 }
 
 }  // namespace mivo

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -43,14 +44,24 @@ class JsonFileUserDefaults final : public UserDefaults {
 
     const std::filesystem::path& path() const { return path_; }
 
+    // Once per run, at the first change that could not be written: the
+    // folder it belongs in (empty without a home folder) and why, in the
+    // system's words ("Read-only file system"). The change is kept for the
+    // run; the user needs to know it will not come back. A failure before
+    // this is set is only logged, and the next one tells.
+    std::function<void(const std::filesystem::path& folder, const std::string& reason)> onNotSaved;
+
   private:
     void load();
     void save();
+    // Logs `line` and tells onNotSaved, once.
+    void notSaved(const std::string& line, const std::string& reason);
 
     std::filesystem::path path_;
     Log& log_;
     // Why nothing may be written to the path in this run; empty when it may.
     std::string refusal_;
+    bool toldNotSaved_ = false;
     std::map<std::string, DefaultsValue, std::less<>> values_;
 };
 

@@ -50,6 +50,11 @@ class SecretStore {
                                                       std::string_view value) = 0;
     // Removing an absent item is no error; failures are not reported.
     virtual void remove(std::string_view service, std::string_view account) = 0;
+    // Whether the keyring that holds the items is locked now, so that a read
+    // would ask the user to unlock it first (a read that answered nothing
+    // while it stays locked: the user dismissed the prompt). Asks the user
+    // nothing.
+    virtual bool isLocked() { return false; }
 
   protected:
     void prompting(bool shown) const {

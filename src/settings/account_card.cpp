@@ -27,6 +27,8 @@ Badge badgeFor(Kind kind) {
             return {"Signed out", SettingsColor::altBackground, SettingsColor::textSecondary};
         case Kind::error:
             return {"Action needed", SettingsColor::errorSurface, SettingsColor::error};
+        case Kind::keyringLocked:
+            return {"Keyring locked", SettingsColor::altBackground, SettingsColor::textSecondary};
     }
     return {"", SettingsColor::altBackground, SettingsColor::textSecondary};
 }
@@ -85,6 +87,9 @@ void AccountCard::rebuildContent() {
             break;
         case Kind::error:
             fillError(*column);
+            break;
+        case Kind::keyringLocked:
+            fillKeyringLocked(*column);
             break;
     }
     stack()->addWidget(content_);
@@ -154,6 +159,21 @@ void AccountCard::fillSignedIn(QVBoxLayout& column) {
     buttons->addWidget(deletion);
     buttons->addStretch(1);
     column.addLayout(buttons);
+}
+
+// Signing in again stays possible: it may be quicker than finding the
+// keyring's password.
+void AccountCard::fillKeyringLocked(QVBoxLayout& column) {
+    content_->setObjectName("accountKeyringLocked");
+    column.setSpacing(16);
+    auto* text = new ThemedLabel(tr("Your sign-in is kept in the desktop's keyring, which is "
+                                    "locked. It comes back once the keyring is unlocked, or at "
+                                    "the next start of Mivo."),
+                                 14, QFont::Normal, SettingsColor::textSecondary, content_);
+    text->setObjectName("accountKeyringLockedText");
+    text->setWordWrap(true);
+    column.addWidget(text);
+    column.addWidget(continueButton());
 }
 
 void AccountCard::fillError(QVBoxLayout& column) {

@@ -69,6 +69,7 @@ class AccountCard : public SettingsCard {
     void fillSigningIn(QVBoxLayout& column);
     void fillSignedIn(QVBoxLayout& column);
     void fillError(QVBoxLayout& column);
+    void fillKeyringLocked(QVBoxLayout& column);
 
     SettingsViewModel& model_;
     SettingsPill* badge_;

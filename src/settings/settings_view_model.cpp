@@ -50,6 +50,9 @@ void SettingsViewModel::update(const AuthSessionState& authState) {
         case AuthSessionState::Kind::signingIn:
             accountState_ = AccountState::signingIn();
             break;
+        case AuthSessionState::Kind::keyringLocked:
+            accountState_ = AccountState::keyringLocked();
+            break;
     }
     notify(Change::accountState);
 }

@@ -24,7 +24,7 @@ class SettingsViewModel {
   public:
     // What the account card shows.
     struct AccountState {
-        enum class Kind { signedIn, error, signedOut, signingIn };
+        enum class Kind { signedIn, error, signedOut, signingIn, keyringLocked };
         Kind kind = Kind::signedOut;
         std::string email;    // signedIn
         std::string message;  // error
@@ -37,6 +37,7 @@ class SettingsViewModel {
         }
         static AccountState signedOut() { return {}; }
         static AccountState signingIn() { return {Kind::signingIn, {}, {}}; }
+        static AccountState keyringLocked() { return {Kind::keyringLocked, {}, {}}; }
         bool operator==(const AccountState&) const = default;
     };
 

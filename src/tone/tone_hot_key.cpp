@@ -50,8 +50,10 @@ bool ToneHotKey::registerCurrent() {
         return false;
     }
     registration_ = std::move(*registered);
-    log_.write("[Mivo][Tone] Registered system hotkey (keyCode=" + std::to_string(keyCode_) +
-               " modifiers=" + std::to_string(modifierFlags_) + ")");
+    // In X's own numbers, which xev and xmodmap show the user.
+    const GrabbedKey grab = registration_->grabbed();
+    log_.write("[Mivo][Tone] Registered system hotkey (keycode=" + std::to_string(grab.keycode) +
+               " modifiers=" + std::to_string(grab.modifiers) + ")");
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "tone/tone_warm_buffer.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <limits>
 
@@ -25,6 +27,7 @@ ToneWarmBuffer::ToneWarmBuffer(Desktop desktop, LimitSource maxTargetCharacters,
       classify_(classify ? std::move(classify)
                          : [](const std::optional<std::string>&
                                   bundleId) { return SurfaceTagResolver::resolve(bundleId); }),
+      ownPid_(static_cast<Pid>(getpid())),
       self_(std::make_shared<ToneWarmBuffer*>(this)) {}
 
 ToneWarmBuffer::~ToneWarmBuffer() {
@@ -94,7 +97,10 @@ void ToneWarmBuffer::handleAppActivated(const RunningApplication& app) {
     currentBundleId_ = app.bundleIdentifier;
     currentSurfaceTag_ = classify_(currentBundleId_);
     tearDownFocusObserver();
-    installFocusObserver(app.pid);
+    // Mivo's own windows hold nothing to rewrite, and the accessibility bus
+    // is never asked about this process.
+    if (app.pid != ownPid_)
+        installFocusObserver(app.pid);
     refreshFocusedElement();
 }
 

@@ -72,6 +72,8 @@ class ToneWarmBuffer {
     // not use the accessibility interface.
     void start();
     void stop();
+    // Mivo's own windows are not followed (this process by default).
+    void setOwnProcessId(Pid pid) { ownPid_ = pid; }
 
     // The target now: the live selection first, then what is kept, then a
     // fresh read through the selection reader. Nothing for code editors,
@@ -125,6 +127,7 @@ class ToneWarmBuffer {
     std::unique_ptr<AXObserver> focusObserver_;
     AXElement focusObservedApp_;
     Pid focusObservedPid_ = 0;
+    Pid ownPid_;
     std::unique_ptr<AXObserver> valueObserver_;
     std::optional<AXElement> observedElement_;
     Pid observedPid_ = 0;

@@ -111,6 +111,40 @@ TEST_F(SessionTokensTest, RestoreTakesTheStoredSessionBack) {
     EXPECT_EQ(count("/v1/auth/refresh"), 0u);
 }
 
+// The next start finds the keyring locked and the user dismisses its
+// prompt: the session waits, said as such, and comes back once the keyring
+// is unlocked, without a new sign-in.
+TEST_F(SessionTokensTest, ASessionInALockedKeyringComesBackOnceItIsUnlocked) {
+    auto lockedSecrets = std::make_shared<sim::MemorySecretStore>();
+    for (const char* key : KeychainStore::kSessionKeys) {
+        if (auto value = stored(key)) {
+            ASSERT_TRUE(lockedSecrets->add("com.mivo.auth", key, *value).has_value());
+        }
+    }
+    lockedSecrets->lock(true);
+    KeychainStore lockedKeychain(
+        "com.mivo.auth", lockedSecrets, log,
+        KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(), .scheduler = &clock});
+    AuthSessionManager restarted(client, lockedKeychain, clock, browser,
+                                 linux_desktop::qtMainLoopPost());
+    std::vector<State> seen;
+    restarted.onStateChanged = [&](const State& state) { seen.push_back(state); };
+    lockedKeychain.onUnlocked = [&] { restarted.restoreSession(); };
+
+    bool done = false;
+    restarted.restoreSession([&] { done = true; });
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return done; }));
+    EXPECT_THAT(seen, ElementsAre(State::keyringLocked()));
+    EXPECT_EQ(lockedSecrets->unlockPrompts(), 1);
+    EXPECT_EQ(count("/v1/me"), 0u);
+
+    lockedSecrets->lock(false);
+    clock.advance(KeychainStore::kUnlockCheckSeconds);
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return seen.size() == 2; }));
+    EXPECT_EQ(seen.back(), signedIn);
+    EXPECT_EQ(count("/v1/auth/desktop/start"), 0u);
+}
+
 TEST_F(SessionTokensTest, RestoreOfAnExpiredTokenRefreshesFirst) {
     advanceToSecondsLeft(0);
     restart();

@@ -111,6 +111,49 @@ class KeychainOffloadTest : public ::testing::Test {
     sim::CapturedLog log;
 };
 
+// A keyring locked at start whose unlock prompt the user dismisses: one
+// prompt, not one per value; the sign-in stays in it and comes back when the
+// keyring is unlocked elsewhere, except what this run changed since.
+TEST_F(KeychainOffloadTest, ALockedKeyringAsksOnceAndItsValuesComeBackOnceUnlocked) {
+    auto secrets = std::make_shared<sim::MemorySecretStore>();
+    secrets->add("com.mivo.auth", "access_token", "stored");
+    secrets->add("com.mivo.auth", "user_email", "mika@example.com");
+    secrets->lock(true);
+    KeychainStore store = make(secrets);
+    int unlocked = 0;
+    store.onUnlocked = [&] { ++unlocked; };
+    bool loaded = false;
+    store.whenLoaded([&] { loaded = true; });
+    ASSERT_TRUE(loop.runUntil([&] { return loaded; }));
+    EXPECT_EQ(secrets->unlockPrompts(), 1);
+    EXPECT_TRUE(store.isLocked());
+    EXPECT_EQ(store.get("access_token"), std::nullopt);
+    EXPECT_EQ(log.count("the Secret Service keyring is locked: the sign-in stays kept in it and "
+                        "comes back once the keyring is unlocked (or at the next start)"),
+              1u);
+
+    // Still locked at the next look: nothing asked, nothing back.
+    clock.advance(KeychainStore::kUnlockCheckSeconds);
+    clock.advance(KeychainStore::kUnlockCheckSeconds);
+    EXPECT_EQ(secrets->unlockPrompts(), 1);
+    EXPECT_EQ(unlocked, 0);
+
+    store.set("user_email", "new@example.com");  // newer than what the keyring holds
+    ASSERT_TRUE(loop.runUntil([&] { return store.callsUnderWay() == 0; }));
+    secrets->lock(false);
+    ASSERT_TRUE(loop.runUntil([&] {
+        clock.advance(KeychainStore::kUnlockCheckSeconds);
+        return unlocked > 0;
+    }));
+    EXPECT_FALSE(store.isLocked());
+    EXPECT_EQ(store.get("access_token"), "stored");
+    EXPECT_EQ(store.get("user_email"), "new@example.com");
+    EXPECT_EQ(secrets->unlockPrompts(), 1);
+    clock.advance(KeychainStore::kUnlockCheckSeconds * 3);
+    loop.runUntil([&] { return store.callsUnderWay() == 0; });
+    EXPECT_EQ(unlocked, 1);
+}
+
 TEST_F(KeychainOffloadTest, ValuesAreReadOnceAndWritesReachTheServiceBehind) {
     auto secrets = std::make_shared<sim::MemorySecretStore>();
     secrets->add("com.mivo.auth", "access_token", "stored");
@@ -169,8 +212,9 @@ TEST_F(KeychainOffloadTest, AKeyringThatCannotKeepTheSignInIsToldOnce) {
     EXPECT_FALSE(store.remembers());
     EXPECT_EQ(store.get("access_token"), "later");
     EXPECT_EQ(store.get("user_email"), "value of user_email");
-    EXPECT_THAT(log.lines(), ::testing::Contains("[Mivo][Auth] keychain add failed for "
-                                                 "access_token: libsecret error=2 (add refused)"));
+    EXPECT_THAT(log.lines(),
+                ::testing::Contains("[Mivo][Auth] Secret Service keyring add failed for "
+                                    "access_token: libsecret error=2 (add refused)"));
 }
 
 // A service that does not answer: the loop is never held; the bound ends the

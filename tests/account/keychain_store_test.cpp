@@ -66,8 +66,9 @@ TEST_F(KeychainStoreTest, AFailedUpdateIsLoggedAndNotFollowedByAnAdd) {
     secrets.failUpdates(-128);
     store.set("refresh_token", "r");
     EXPECT_EQ(log.lines(),
-              std::vector<std::string>{"[Mivo][Auth] keychain update failed for refresh_token: "
-                                       "libsecret error=-128 (update refused)"});
+              std::vector<std::string>{
+                  "[Mivo][Auth] Secret Service keyring update failed for refresh_token: "
+                  "libsecret error=-128 (update refused)"});
     secrets.failUpdates(std::nullopt);
     EXPECT_EQ(store.get("refresh_token"), std::nullopt);
 }
@@ -81,10 +82,9 @@ TEST(SecretErrorText, NamesLibsecretsCodeAndItsMessage) {
 TEST_F(KeychainStoreTest, AFailedAddIsLogged) {
     secrets.failAdds(4);
     store.set("user_email", "a@b.c");
-    EXPECT_EQ(
-        log.lines(),
-        std::vector<std::string>{
-            "[Mivo][Auth] keychain add failed for user_email: libsecret error=4 (add refused)"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::string>{"[Mivo][Auth] Secret Service keyring add failed for "
+                                       "user_email: libsecret error=4 (add refused)"});
 }
 
 TEST_F(KeychainStoreTest, ReadsOfALockedServiceAnswerNothing) {
@@ -186,7 +186,7 @@ TEST_F(DevFileStoreTest, TheFileIsPrivateFromCreationAndItsFolderToo) {
     EXPECT_EQ(secrets.itemCount(), 0u) << "the secret service was used in development mode";
     EXPECT_EQ(log.lines(), std::vector<std::string>{"[Mivo][Auth] Dev mode detected → using file "
                                                     "store at " +
-                                                    file.string() + " (no keychain prompt)"});
+                                                    file.string() + " (no keyring prompt)"});
 }
 
 TEST_F(DevFileStoreTest, AnExistingFolderKeepsItsMode) {

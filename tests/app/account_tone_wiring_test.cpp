@@ -61,7 +61,11 @@ class AccountToneWiringTest : public ::testing::Test {
             AccountToneWiring::Views{
                 .settings = [this](const AuthSessionState& s) { settingsShown.push_back(s); },
                 .onboarding = [this](bool signedIn) { onboardingSignedIn.push_back(signedIn); },
-                .tray = [this](const std::optional<std::string>& e) { trayAccount.push_back(e); },
+                .tray =
+                    [this](const AuthSessionState& s) {
+                        trayAccount.push_back(s.isSignedIn() ? std::optional(s.email)
+                                                             : std::nullopt);
+                    },
                 .trayShortcut = [this](const std::string& d) { trayShortcut = d; },
                 .settingsShortcutActive = [this](bool on) { settingsShortcutActive.push_back(on); },
                 .openSettings = [this] { ++settingsOpened; },

@@ -74,6 +74,17 @@ TEST(AppShell, AccountLineAndShortcutFollowTheRoot) {
     EXPECT_FALSE(action(shell, "signOut")->isVisible());
     action(shell, "authStatus")->trigger();
     EXPECT_EQ(signIns, 1);
+
+    // A sign-in kept in the locked keyring is said, and waits for it.
+    shell.updateAuthState(AuthSessionState::keyringLocked());
+    EXPECT_EQ(action(shell, "authStatus")->text(),
+              "Sign-in kept in the locked keyring; back once it is unlocked");
+    EXPECT_FALSE(action(shell, "authStatus")->isEnabled());
+    EXPECT_FALSE(action(shell, "signOut")->isVisible());
+    shell.updateAuthState(AuthSessionState::signedIn("u-1", "mika@example.com"));
+    EXPECT_EQ(action(shell, "authStatus")->text(), "Signed in as mika@example.com");
+    shell.updateAuthState(AuthSessionState::signedOut());
+    EXPECT_EQ(action(shell, "authStatus")->text(), "Sign In with Google…");
 }
 
 TEST(AppShell, BrandLogoIsDrawnAtTheAskedSize) {

@@ -65,9 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
             "SingleDashVersion", {"-version"}, Action::refuse, "unknown option '-version'", 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CommandLineTexts, VersionLineIsTheAboutCardsVersion) {
+TEST(CommandLineTexts, VersionLineIsTheAboutCardsVersionWithoutItsDash) {
     EXPECT_EQ(versionLine(AppVersion{.marketing = "1.4.2", .build = "57"}), "Mivo 1.4.2 (57)\n");
-    EXPECT_EQ(versionLine(AppVersion{}), "Mivo \u2014 (\u2014)\n");
+    EXPECT_EQ(versionLine(AppVersion{.marketing = "1.4.2", .build = "g3f9c2a1"}),
+              "Mivo 1.4.2 (g3f9c2a1)\n");
+    EXPECT_EQ(versionLine(AppVersion{.marketing = "0.1.0"}), "Mivo 0.1.0\n");
 }
 
 TEST(CommandLineTexts, UsageNamesEveryOptionTheParserTakes) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "../shared/planted_files.hpp"
 #include "platform/sim/captured_log.hpp"
@@ -185,6 +186,33 @@ TEST_F(JsonFileUserDefaultsTest, AFolderOpenToOthersOrOfAnotherUserIsNotUsed) {
         EXPECT_EQ(
             std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
     }
+}
+
+// A change that cannot be written is kept for the run, and the user is told
+// once, with the folder and the system's reason; every failure is logged.
+TEST_F(JsonFileUserDefaultsTest, AChangeThatCannotBeWrittenIsToldOnceWithTheFolder) {
+    fs::create_directories(file.parent_path());
+    ::chmod(file.parent_path().c_str(), 0500);
+    const std::string failure = testing::runUnprivileged(root, [&]() -> std::string {
+        JsonFileUserDefaults defaults(file, log);
+        std::vector<std::string> told;
+        defaults.onNotSaved = [&](const fs::path& folder, const std::string& reason) {
+            told.push_back(folder.string() + " | " + reason);
+        };
+        defaults.set("settings.application.mivoEnabled", false);
+        defaults.set("settings.application.mivoEnabled", true);
+        if (told != std::vector<std::string>{file.parent_path().string() + " | Permission denied"})
+            return "told " + std::to_string(told.size()) +
+                   " times: " + (told.empty() ? std::string() : told.front());
+        if (log.count("defaults: cannot write " + file.string() + ": Permission denied") != 2)
+            return "not every failed write was logged";
+        if (defaults.object("settings.application.mivoEnabled") != DefaultsValue(true))
+            return "the change was not kept for this run";
+        return {};
+    });
+    EXPECT_EQ(failure, "");
+    ::chmod(file.parent_path().c_str(), 0700);
+    EXPECT_FALSE(fs::exists(file));
 }
 
 TEST_F(JsonFileUserDefaultsTest, WithoutAHomeFolderSettingsLastUntilQuitAndNothingIsWritten) {

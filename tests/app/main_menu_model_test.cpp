@@ -133,6 +133,24 @@ constexpr MenuCommand kEveryCommand[] = {
     MenuCommand::zoom,
 };
 
+// The Window menu keeps one order however the windows came and went, and
+// lists nothing it could not name.
+TEST(MainMenuModel, TheWindowListIsByTitleWithoutUntitledWindows) {
+    MainMenuModel model;
+    EXPECT_TRUE(model.windowList().empty());
+    model.openWindows = [] {
+        return std::vector<OpenWindow>{{"Welcome to Mivo", false, 1},
+                                       {"", false, 2},
+                                       {"About Mivo", false, 3},
+                                       {"Settings", true, 4}};
+    };
+    std::vector<std::pair<std::string, bool>> listed;
+    for (const OpenWindow& window : model.windowList())
+        listed.emplace_back(window.title, window.active);
+    EXPECT_EQ(listed, (std::vector<std::pair<std::string, bool>>{
+                          {"About Mivo", false}, {"Settings", true}, {"Welcome to Mivo", false}}));
+}
+
 TEST(MainMenuModel, EveryItemRunsItsOwnCommandOnce) {
     Recorder r;
     r.window = ActiveWindow{};

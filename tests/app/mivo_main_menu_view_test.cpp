@@ -218,6 +218,55 @@ TEST_F(MainMenuViewTest, WindowCommandsFollowTheActiveWindow) {
     EXPECT_TRUE(menu.action(MenuCommand::closeWindow)->isEnabled());
 }
 
+// Under Minimize and Zoom the Window menu lists Mivo's open windows, the
+// active one checked; choosing one brings it forward, out of the task bar.
+TEST_F(MainMenuViewTest, TheWindowMenuListsMivosWindowsAndBringsOneForward) {
+    SettingsWindowController settings(store, updates, defaults, AppVersion{}, alerts);
+    MivoMainMenu menu;
+    settings.setMenuBar(menu.createMenuBar(&settings.window()));
+    QMenu* windowMenu = settings.menuBar()->actions()[2]->menu();
+    const auto checkedItems = [&] {
+        std::vector<std::string> out;
+        for (const QAction* action : windowMenu->actions()) {
+            if (action->isCheckable() && action->isChecked())
+                out.push_back(action->text().toStdString());
+        }
+        return out;
+    };
+    QWidget welcome;
+    welcome.setWindowTitle("Welcome to Mivo");
+    welcome.resize(300, 200);
+    QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint);  // a panel, never listed
+    panel.setWindowTitle("Rewrite");
+    panel.show();
+
+    welcome.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&welcome));
+    settings.present();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings.window()));
+    QApplication::setActiveWindow(&settings.window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settings.window()));
+    emit windowMenu->aboutToShow();
+    EXPECT_THAT(shown(*windowMenu),
+                ElementsAre("&Minimize | Ctrl+M", "&Zoom", "---", "Settings", "Welcome to Mivo"));
+    EXPECT_THAT(checkedItems(), ElementsAre("Settings"));
+    mivo::testing::renderArtifact(*windowMenu, "main-menu-window-light");
+
+    welcome.showMinimized();
+    windowMenu->actions().last()->trigger();
+    EXPECT_FALSE(welcome.isMinimized());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&welcome));
+    emit windowMenu->aboutToShow();
+    EXPECT_THAT(checkedItems(), ElementsAre("Welcome to Mivo"));
+
+    // A closed window leaves the list, and with no window left so does the
+    // separator.
+    welcome.close();
+    settings.window().close();
+    emit windowMenu->aboutToShow();
+    EXPECT_THAT(shown(*windowMenu), ElementsAre("&Minimize | Ctrl+M", "&Zoom"));
+}
+
 TEST_F(MainMenuViewTest, AboutShowsTheVersionTextsAndTheLogo) {
     MivoMainMenu menu(AppVersion{"2.3.0", AppVersion::unknown});
     menu.install();

@@ -49,6 +49,9 @@ TEST_F(LifecycleTest, StartInstallsEverythingOnceEvenWhenCalledTwice) {
     monitor.start();
     EXPECT_EQ(monitor.state().kind, Kind::monitoring);
     EXPECT_EQ(installed(), kEverything);
+    EXPECT_EQ(desk.log().count("[Mivo] rawKeys: XInput 2 listener installed — universal "
+                               "keystroke detection active"),
+              1u);
 
     monitor.start();
     EXPECT_EQ(installed(), kEverything);
@@ -134,7 +137,7 @@ TEST_F(LifecycleTest, ADisabledKeyDownMonitorIsSwitchedOnAgain) {
         advance(0);
         EXPECT_EQ(desk.input().enabledMonitorCount(), 1u);
     }
-    EXPECT_EQ(logged("[Mivo] eventTap: re-enabled after system disabled it"), 2u);
+    EXPECT_EQ(logged("[Mivo] rawKeys: re-enabled after system disabled it"), 2u);
 }
 
 struct TapFailureCase {
@@ -145,9 +148,9 @@ struct TapFailureCase {
 TEST_F(LifecycleTest, WithoutAKeyDownMonitorThePollsStillFindTheSentence) {
     const TapFailureCase cases[] = {
         {KeyDownMonitorError::tapCreateFailed,
-         "[Mivo] eventTap: XISelectEvents(XI_RawKeyPress) FAILED — keystroke detection "
+         "[Mivo] rawKeys: XISelectEvents(XI_RawKeyPress) FAILED — keystroke detection "
          "unavailable"},
-        {KeyDownMonitorError::runLoopSourceFailed, "[Mivo] eventTap: X event listener FAILED"},
+        {KeyDownMonitorError::runLoopSourceFailed, "[Mivo] rawKeys: X event listener FAILED"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -48,6 +48,10 @@ TEST_F(AnalysisTest, ATypedSentenceIsReportedOnce075SecondsAfterTheLastKey) {
     // field at x 100, y 200, 20 high) on a 900-high screen.
     ASSERT_TRUE(monitor.currentCaretRect());
     EXPECT_EQ(*monitor.currentCaretRect(), (Rect{190, 680, 10, 20}));
+    // The log gives the X rectangle and Mivo's own, nothing of a flipped
+    // screen height.
+    EXPECT_EQ(logged("[Mivo] caretRect: (loc=9,len=1) screen="), 1u);
+    EXPECT_EQ(logged("primaryH"), 0u);
 }
 
 TEST_F(AnalysisTest, ThreeChangesInABurstAreAnalysedOnceOnTheLastText) {

@@ -161,7 +161,7 @@ TEST_F(ObservationTest, WithoutAValueObserverAKeyDownReadsTheFieldWhenItsLengthC
 
     desk.typeText("今");
     advance(0.25);
-    EXPECT_EQ(logged("[Mivo] eventTap→read: value changed 0->1 chars"), 1u);
+    EXPECT_EQ(logged("[Mivo] rawKeys→read: value changed 0->1 chars"), 1u);
     EXPECT_EQ(logged("[Mivo] schedule: debounce"), 1u);
 
     // One Character for another: the length is the same, so the key-down
@@ -184,7 +184,7 @@ TEST_F(ObservationTest, AKeyDownReReadOfAFieldNoLongerFollowedSchedulesNothing) 
     advance(3);
     EXPECT_EQ(monitor.observedElement(), desk.element(other));
     EXPECT_TRUE(candidates.empty());
-    EXPECT_FALSE(desk.log().contains("eventTap→read"));
+    EXPECT_FALSE(desk.log().contains("rawKeys→read"));
 }
 
 TEST_F(ObservationTest, AFocusObserverThatCannotBeMadeIsRetriedEverySecond) {

@@ -93,6 +93,8 @@ TEST_F(CorrectionPanelViewTest, OneIssueShowsBadgeTextsAndButtonsWithoutAList) {
     auto* dismiss = child<PanelButton>(*view, "dismissButton");
     EXPECT_EQ(apply->x(), 22);
     EXPECT_EQ(dismiss->x(), apply->geometry().right() + 1 + 8);
+    // The ghost button's grey still reads at 4.5:1 on the card.
+    EXPECT_GE(testing::drawnContrast(image, testing::deviceRectIn(image, *dismiss, *view)), 4.5);
 
     // The margin is transparent, the card white, Apply on the accent.
     EXPECT_EQ(pixelAt(image, 1, 1).alpha(), 0);

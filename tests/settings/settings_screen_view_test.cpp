@@ -256,6 +256,12 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
          "Action needed",
          SettingsColor::errorSurface,
          {"trySignInAgainButton"}},
+        // The sign-in waits in the locked keyring; a new one stays possible.
+        {"keyringLocked",
+         AuthSessionState::keyringLocked(),
+         "Keyring locked",
+         SettingsColor::altBackground,
+         {"continueWithGoogleButton"}},
     };
     for (const Case& c : cases) {
         model.update(c.auth);
@@ -270,7 +276,7 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
         }
         renderBoth(std::string("account-") + c.state);
     }
-    EXPECT_EQ(signIns, 3);  // signed out, connecting, error
+    EXPECT_EQ(signIns, 4);  // signed out, connecting, error, keyring locked
     EXPECT_EQ(signOuts, 1);
     EXPECT_EQ(deletions, 1);
 
@@ -284,6 +290,10 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
     auto* message = find<ThemedLabel>("accountErrorMessage");
     EXPECT_EQ(message->text(), "Token refresh failed");
     EXPECT_EQ(message->colorRole(), SettingsColor::error);
+    model.update(AuthSessionState::keyringLocked());
+    EXPECT_EQ(find<ThemedLabel>("accountKeyringLockedText")->text(),
+              "Your sign-in is kept in the desktop's keyring, which is locked. It comes back once "
+              "the keyring is unlocked, or at the next start of Mivo.");
 }
 
 TEST_F(SettingsScreenTest, VocabularySwitchWritesTheStoreAndTheStatusFollows) {

@@ -15,7 +15,8 @@ namespace {
 constexpr uint32_t kJ = 38;
 constexpr uint32_t kK = 40;
 constexpr uint32_t kCmdShift = 768;
-const std::string kRegisteredJ = "[Mivo][Tone] Registered system hotkey (keyCode=38 modifiers=768)";
+// X's keycode of J and its Shift|Mod4 mask, not the stored codes (38, 768).
+const std::string kRegisteredJ = "[Mivo][Tone] Registered system hotkey (keycode=44 modifiers=65)";
 const std::string kRefused = "[Mivo][Tone] XGrabKey failed: BadAccess";
 
 class ToneHotKeyTest : public ::testing::Test {

@@ -272,6 +272,26 @@ TEST_F(WarmBufferTest, StartNeedsTrustAndHappensOnce) {
     EXPECT_EQ(desk.accessibility().observerCount(), 0u);
 }
 
+// Mivo's own window in front: nothing followed, nothing asked of the bus
+// about it, no line; the field of the application before it is let go.
+TEST_F(WarmBufferTest, MivosOwnWindowIsNotFollowed) {
+    const Pid own = 300;
+    desk.addApplication(own, "Mivo", "mivo");
+    desk.setObserverCreationFails(own, true);
+    buffer->setOwnProcessId(own);
+    const auto field = focusedField("今日は晴れ。", 2);
+    startOn(field);
+    moveCaret(field, 3);
+    desk.clock().advance(0.3);
+    ASSERT_TRUE(servedWarm());
+    const std::size_t observers = desk.accessibility().observerCount();
+    desk.activateApplication(own);
+    desk.clock().advance(0);
+    EXPECT_EQ(count("warmBuffer: focus observer create failed pid=300"), 0);
+    EXPECT_LT(desk.accessibility().observerCount(), observers);
+    EXPECT_FALSE(servedWarm());
+}
+
 TEST_F(WarmBufferTest, WithoutAFocusObserverTheColdReadStillServes) {
     desk.setObserverCreationFails(pid, true);
     startOn(focusedField("今日は晴れ。", 2));

@@ -19,4 +19,16 @@ QImage renderArtifact(QWidget& widget, const std::string& name);
 // The colour of one pixel of `image` at logical coordinates (x, y).
 QColor pixelAt(const QImage& image, int x, int y);
 
+// WCAG's contrast of two opaque sRGB colours (1 to 21).
+double contrast(const QColor& a, const QColor& b);
+
+// The contrast of a label as drawn in `area` (device pixels of `image`):
+// the colour most of the area has (the fill), against the pixel that
+// stands out from it most (the ink).
+double drawnContrast(const QImage& image, const QRect& area);
+
+// `widget`'s rectangle in the device pixels of `image`, rendered from its
+// ancestor `top`.
+QRect deviceRectIn(const QImage& image, const QWidget& widget, const QWidget& top);
+
 }  // namespace mivo::testing

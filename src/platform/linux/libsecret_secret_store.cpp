@@ -130,6 +130,10 @@ std::expected<void, SecretStoreError> LibsecretSecretStore::add(std::string_view
     });
 }
 
+bool LibsecretSecretStore::isLocked() {
+    return defaultCollectionAsksFirst(false);
+}
+
 void LibsecretSecretStore::remove(std::string_view service, std::string_view account) {
     const std::string s(service), a(account);
     GError* raw = nullptr;

@@ -17,6 +17,7 @@ class LibsecretSecretStore : public SecretStore {
     std::expected<void, SecretStoreError> add(std::string_view service, std::string_view account,
                                               std::string_view value) override;
     void remove(std::string_view service, std::string_view account) override;
+    bool isLocked() override;
 
   private:
     template <typename Call>

@@ -4,6 +4,10 @@ namespace mivo::sim {
 
 std::optional<std::string> MemorySecretStore::read(std::string_view service,
                                                    std::string_view account) {
+    if (locked_) {
+        ++unlockPrompts_;
+        return std::nullopt;
+    }
     if (failReads_)
         return std::nullopt;
     auto it = items_.find(Key(service, account));

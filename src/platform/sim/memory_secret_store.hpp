@@ -3,6 +3,7 @@
 // Secrets in memory, for tests, with failures a test can switch on to see
 // how callers report them.
 
+#include <atomic>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,6 +28,11 @@ class MemorySecretStore : public SecretStore {
     void failAdds(std::optional<int> code) { addFailure_ = code; }
     // Reads answer nothing, as a locked or unreachable service would.
     void failReads(bool fail) { failReads_ = fail; }
+    // A locked keyring whose unlock prompt the user dismisses: every read
+    // shows the prompt once and answers nothing; isLocked() says so.
+    void lock(bool locked) { locked_ = locked; }
+    bool isLocked() override { return locked_; }
+    int unlockPrompts() const { return unlockPrompts_; }
 
     std::size_t itemCount() const { return items_.size(); }
     int writeCount() const { return writes_; }
@@ -37,6 +43,8 @@ class MemorySecretStore : public SecretStore {
     std::optional<int> updateFailure_;
     std::optional<int> addFailure_;
     bool failReads_ = false;
+    std::atomic<bool> locked_ = false;
+    std::atomic<int> unlockPrompts_ = 0;
     int writes_ = 0;
 };
 

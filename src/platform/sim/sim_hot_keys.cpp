@@ -3,10 +3,32 @@
 namespace mivo::sim {
 namespace {
 
+// The simulated X server's keyboard: a US layout on evdev keycodes, for the
+// keys the tests register (J, K, L, Space); others have keycode 0.
+GrabbedKey xGrabOf(uint32_t keyCode, uint32_t carbonModifiers) {
+    static constexpr std::pair<uint32_t, unsigned int> kKeycodes[] = {
+        {38, 44}, {40, 45}, {37, 46}, {49, 65}};
+    static constexpr std::pair<uint32_t, unsigned int> kModifiers[] = {
+        {HotKeyConfig::shiftMask, 1},
+        {HotKeyConfig::controlMask, 4},
+        {HotKeyConfig::optionMask, 8},
+        {HotKeyConfig::commandMask, 64}};
+    GrabbedKey grab;
+    for (const auto& [stored, x11] : kKeycodes)
+        if (stored == keyCode)
+            grab.keycode = x11;
+    for (const auto& [stored, x11] : kModifiers)
+        if ((carbonModifiers & stored) != 0)
+            grab.modifiers |= x11;
+    return grab;
+}
+
 class SimRegistration : public HotKeyRegistration {
   public:
     explicit SimRegistration(std::shared_ptr<SimHotKeys::Entry> entry) : entry_(std::move(entry)) {}
     ~SimRegistration() override { entry_->alive = false; }
+
+    GrabbedKey grabbed() const override { return xGrabOf(entry_->keyCode, entry_->modifiers); }
 
   private:
     std::shared_ptr<SimHotKeys::Entry> entry_;

@@ -8,6 +8,8 @@
 #include <future>
 #include <string>
 
+#include <libsecret/secret.h>
+
 #include "account/auth_session_manager.hpp"
 #include "browser_stand_in.hpp"
 #include "event_loop_wait.hpp"
@@ -191,6 +193,88 @@ TEST_F(NoLoginKeyringTest, TheSignInIsSavedOnceTheUserCreatesTheKeyring) {
     for (const char* key : KeychainStore::kSessionKeys)
         EXPECT_EQ(secrets->read("com.mivo.auth", key), keychain.get(key)) << key;
     EXPECT_EQ(secrets->read("com.mivo.auth", "access_token"), session.accessToken());
+}
+
+}  // namespace
+}  // namespace mivo
+
+namespace mivo {
+namespace {
+
+// The login keyring of with_keyring.sh (password "mivo-test") locked before
+// Mivo starts, as after a session resumed without unlocking it.
+class LockedKeyringTest : public ::testing::Test {
+  protected:
+    // Locks the default collection, or unlocks it through the keyring's
+    // password prompt (which blocks until answered: call it off the loop).
+    static bool lockOrUnlock(bool unlock) {
+        GError* error = nullptr;
+        SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+        if (service == nullptr)
+            return false;
+        SecretCollection* login = secret_collection_for_alias_sync(
+            service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+        bool done = false;
+        if (login != nullptr) {
+            GList* objects = g_list_append(nullptr, login);
+            done =
+                (unlock ? secret_service_unlock_sync(service, objects, nullptr, nullptr, &error)
+                        : secret_service_lock_sync(service, objects, nullptr, nullptr, &error)) > 0;
+            g_list_free(objects);
+            g_object_unref(login);
+        }
+        if (error != nullptr)
+            g_error_free(error);
+        g_object_unref(service);
+        return done;
+    }
+
+    static bool promptShowing() {
+        return std::system("xdotool search --onlyvisible --classname gcr-prompter >/dev/null") == 0;
+    }
+};
+
+// One prompt, however many values the sign-in has; after it is dismissed
+// the store says the keyring is locked, and once the user unlocks it the
+// values come back without another prompt from Mivo.
+TEST_F(LockedKeyringTest, OnePromptAtStartAndTheValuesComeBackOnceUnlocked) {
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "the keyring's prompt needs a display";
+    auto secrets = std::make_shared<linux_desktop::LibsecretSecretStore>();
+    ASSERT_TRUE(secrets->add("com.mivo.auth", "access_token", "kept").has_value());
+    ASSERT_TRUE(secrets->add("com.mivo.auth", "user_email", "mika@example.com").has_value());
+    ASSERT_TRUE(lockOrUnlock(false));
+    ASSERT_TRUE(secrets->isLocked());
+
+    sim::CapturedLog log;
+    linux_desktop::QtScheduler scheduler;
+    KeychainStore keychain(
+        "com.mivo.auth", secrets, log,
+        KeychainStore::Offload{.post = linux_desktop::qtMainLoopPost(), .scheduler = &scheduler});
+    int unlocked = 0;
+    keychain.onUnlocked = [&] { ++unlocked; };
+    bool loaded = false;
+    keychain.whenLoaded([&] { loaded = true; });
+    auto dismissed = answerKeyringPrompt("key Escape");
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return loaded; }, 60))
+        << "the load waits on a further prompt";
+    EXPECT_EQ(dismissed.get(), 0);
+    EXPECT_TRUE(keychain.isLocked());
+    EXPECT_EQ(keychain.get("access_token"), std::nullopt);
+    EXPECT_TRUE(log.contains("the Secret Service keyring is locked"));
+    testing::runEventLoopFor(1.0);
+    EXPECT_FALSE(promptShowing()) << "a second prompt";
+
+    // The user unlocks the keyring elsewhere (here: its own prompt).
+    auto typed = answerKeyringPrompt("type --delay 20 mivo-test && xdotool key Return");
+    auto unlocking = std::async(std::launch::async, [] { return lockOrUnlock(true); });
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return unlocked > 0; },
+                                           KeychainStore::kUnlockCheckSeconds * 4 + 30));
+    EXPECT_EQ(typed.get(), 0);
+    EXPECT_TRUE(unlocking.get());
+    EXPECT_EQ(keychain.get("access_token"), "kept");
+    EXPECT_EQ(keychain.get("user_email"), "mika@example.com");
+    EXPECT_FALSE(keychain.isLocked());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 #include "platform/linux/qt/qt_scheduler.hpp"
 #include "platform/linux/x11/x11_connection.hpp"
@@ -119,6 +120,11 @@ class HotKeysDesktopTest : public ::testing::Test {
 
 TEST_F(HotKeysDesktopTest, SuperShiftJArrivesOncePerPress) {
     ASSERT_TRUE(hotKey->start());
+    // The log names the grab in X's numbers: this keyboard's keycode of J.
+    const std::string registered = "[Mivo][Tone] Registered system hotkey (keycode=" +
+                                   std::to_string(XKeysymToKeycode(other.get(), XK_j)) +
+                                   " modifiers=" + std::to_string(ShiftMask | Mod4Mask) + ")";
+    EXPECT_EQ(log.count(registered), 1u) << registered;
     pressSuperShift(XK_j);
     ASSERT_TRUE(waitUntil([&] { return presses >= 1; }));
     pressSuperShift(XK_j);

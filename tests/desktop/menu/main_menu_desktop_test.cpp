@@ -155,6 +155,13 @@ class MainMenuDesktopTest : public DesktopTest {
         XSync(display(), False);
     }
 
+    // The window the window manager says is active.
+    std::optional<Window> activeWindow() {
+        const auto active = items(DefaultRootWindow(display()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+        return active.empty() || active.front() == 0 ? std::nullopt
+                                                     : std::optional<Window>(active.front());
+    }
+
     bool frontIs(Pid pid) {
         const auto front = workspace().frontmostApplication();
         return front && front->pid == pid;
@@ -204,19 +211,48 @@ TEST_F(MainMenuDesktopTest, TheMenuBarListsEveryItemAboutShowsTheVersionAndUpdat
          {"About Mivo", "Check for Updates\u2026", "Settings\u2026", "Hide Mivo", "Hide Others",
           "Show All", "Quit Mivo"}},
         {"File", {"Close Window"}},
-        {"Window", {"Minimize", "Zoom"}},
+        {"Window", {"Minimize", "Zoom", "Settings"}},
     };
+    EXPECT_TRUE(waitUntil([&] { return accessibleMenuBar(mivoPid()) == expected; }, 5));
     EXPECT_EQ(accessibleMenuBar(mivoPid()), expected);
 
     choose("Mivo", "About Mivo");
     std::optional<Window> about;
     ASSERT_TRUE(waitUntil([&] { return (about = mivoWindowTitled("About Mivo")).has_value(); }, 5))
         << "no about dialog";
-    const std::string build = std::string(MIVO_BUILD_NUMBER).empty() ? "\u2014" : MIVO_BUILD_NUMBER;
+    // The build as `mivo --version` names it (a number, a commit, or none:
+    // the about card's dash).
+    QProcess versionRun;
+    versionRun.start(MIVO_APP, {"--version"});
+    ASSERT_TRUE(versionRun.waitForFinished(5000));
+    const std::string line =
+        QString::fromUtf8(versionRun.readAllStandardOutput()).trimmed().toStdString();
+    const std::string prefix = std::string("Mivo ") + MIVO_VERSION;
+    ASSERT_TRUE(line.starts_with(prefix)) << line;
+    const std::string build = line == prefix
+                                  ? std::string("\u2014")
+                                  : line.substr(prefix.size() + 2, line.size() - prefix.size() - 3);
     const std::string version = std::string("Version ") + MIVO_VERSION + " (" + build + ")";
     EXPECT_TRUE(waitUntil([&] { return showsAccessibleName(mivoPid(), version); }, 5)) << version;
     EXPECT_TRUE(showsAccessibleName(mivoPid(), "A writing assistant for Japanese."));
     screenshot("main-menu-about.png");
+
+    // The Window menu lists both windows; choosing one brings it forward.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto bar = accessibleMenuBar(mivoPid());
+            return bar && bar->size() == 3 &&
+                   (*bar)[2].items ==
+                       std::vector<std::string>{"Minimize", "Zoom", "About Mivo", "Settings"};
+        },
+        5))
+        << "the Window menu does not list the about dialog and the settings window";
+    ASSERT_TRUE(chooseMenuItem(mivoPid(), "Window", "Settings"));
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == settings_; }, 5))
+        << "the settings window did not come forward";
+    ASSERT_TRUE(chooseMenuItem(mivoPid(), "Window", "About Mivo"));
+    EXPECT_TRUE(waitUntil([&] { return activeWindow() == about; }, 5))
+        << "the about dialog did not come forward";
 
     // Close Window closes Mivo's active window: the about dialog, in front.
     ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "accessible_buttons.hpp"
+#include "accessible_menus.hpp"
 #include "desktop_test_support.hpp"
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
@@ -372,6 +373,44 @@ TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItClose
     log_.clear();
     startMivo(/*onboarded=*/false);
     EXPECT_FALSE(mivoWindowTitled("Welcome to Mivo").has_value());
+}
+
+// A settings folder Mivo cannot write (immutable, which stops root too):
+// closing the welcome window changes a setting, and Mivo says once, with
+// the folder, that it was not saved.
+TEST_F(MivoAppDesktopTest, SettingsThatCannotBeSavedAreSaidOnceWithTheFolder) {
+    const QString folder = home_.path() + "/config/Mivo";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    if (QProcess::execute("chattr", {"+i", folder}) != 0)
+        GTEST_SKIP() << "this file system cannot make a folder immutable";
+    struct Mutable {
+        QString folder;
+        ~Mutable() { QProcess::execute("chattr", {"-i", folder}); }
+    } mutableAgain{folder};
+
+    startMivo(/*onboarded=*/false, /*waitForMonitoring=*/false);
+    std::optional<Window> welcome;
+    ASSERT_TRUE(
+        waitUntil([&] { return (welcome = mivoWindowTitled("Welcome to Mivo")).has_value(); }, 10));
+    closeWindow(*welcome);
+    ASSERT_TRUE(waitUntil([&] { return mivoWindowTitled("Settings Not Saved").has_value(); }, 10))
+        << "no alert";
+    const std::string message = "Mivo cannot save its settings in " + folder.toStdString() +
+                                " (Operation not permitted). Your changes last until Mivo quits; "
+                                "check that the folder is yours and writable.";
+    EXPECT_TRUE(waitUntil([&] { return showsAccessibleName(mivoPid(), message); }, 5)) << message;
+    screenshot("mivo-settings-not-saved.png");
+    std::optional<std::pair<int, int>> ok;
+    ASSERT_TRUE(waitUntil([&] { return (ok = pushButtonCentre(mivoPid(), "OK")).has_value(); }, 5));
+    click(ok->first, ok->second);
+    ASSERT_TRUE(waitUntil([&] { return !mivoWindowTitled("Settings Not Saved").has_value(); }, 5));
+
+    // Later changes fail alike and are logged, without a second alert.
+    ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 10));
+    spinFor(1.0);
+    EXPECT_FALSE(mivoWindowTitled("Settings Not Saved").has_value());
+    EXPECT_TRUE(log_.contains("defaults: cannot write " + folder + "/defaults.json"));
+    EXPECT_FALSE(QFile::exists(folder + "/defaults.json"));
 }
 
 // "Try it now" hands the empty scratch file to the desktop's text/plain

@@ -79,10 +79,14 @@ TEST_P(PanelStates, SignedOutOffersSignInAndNotNow) {
 
 TEST_P(PanelStates, PickingImproveHasOneCommandThatStartsImprove) {
     PanelHarness h;
-    h.make();
-    h.save("picking-improve", scheme());
+    TonePanelView& view = h.make();
+    const QImage image = h.save("picking-improve", scheme());
 
     EXPECT_EQ(h.text("sourceCaption"), "Selected");
+    // The caption and the inactive tabs are muted, yet read at 4.5:1.
+    for (const char* muted : {"sourceCaption", "tab.tone", "tab.translate"}) {
+        EXPECT_GE(drawnContrast(image, deviceRectIn(image, *h.one(muted), view)), 4.5) << muted;
+    }
     EXPECT_EQ(commandButtons(h), 1u);
     auto* improve = h.one<QAbstractButton>("commandButton.improve");
     ASSERT_NE(improve, nullptr);

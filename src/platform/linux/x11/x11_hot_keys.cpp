@@ -83,6 +83,8 @@ class X11Registration : public HotKeyRegistration {
         std::erase(state->grabs, grab_);
     }
 
+    GrabbedKey grabbed() const override { return {grab_->keycode, grab_->modifiers}; }
+
   private:
     std::weak_ptr<X11HotKeys::State> state_;
     std::shared_ptr<X11HotKeys::State::Grab> grab_;
