@@ -56,6 +56,9 @@ void AccountToneWiring::signOut() {
 }
 
 void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
+    if (state.sessionHasEnded())
+        log_.write("[Mivo][Auth] session ended: " + state.message +
+                   "; the stored sign-in was removed");
     if (views_.settings)
         views_.settings(state);
     if (views_.onboarding)
@@ -63,7 +66,8 @@ void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
     if (views_.onboardingSigningIn)
         views_.onboardingSigningIn(state.kind == AuthSessionState::Kind::signingIn);
     if (views_.tray)
-        views_.tray(state.isSignedIn() ? std::optional(state.email) : std::nullopt);
+        views_.tray(state.isSignedIn() ? std::optional(state.email) : std::nullopt,
+                    state.sessionHasEnded());
 }
 
 void AccountToneWiring::refreshSettingsAccount() {

@@ -52,7 +52,8 @@ class AccountToneWiring {
         std::function<void(const AuthSessionState&)> settings;
         std::function<void(bool signedIn)> onboarding;
         // The e-mail of a signed-in account, else nothing.
-        std::function<void(const std::optional<std::string>& email)> tray;
+        // `sessionEnded`: signed out by the service, not by the user.
+        std::function<void(const std::optional<std::string>& email, bool sessionEnded)> tray;
         // The shortcut as the user reads it ("Shift+Super+J"); empty while
         // no shortcut is registered.
         std::function<void(const std::string& shortcut)> trayShortcut;

@@ -116,7 +116,7 @@ void AppShellController::buildMenu() {
             QCoreApplication::quit();
         }
     });
-    updateAuthState(email_);
+    updateAuthState(email_, sessionEnded_);
 }
 
 void AppShellController::refreshIcon() {
@@ -171,8 +171,10 @@ void AppShellController::setRewriteShortcutDisplay(const std::string& display) {
     }
 }
 
-void AppShellController::updateAuthState(const std::optional<std::string>& email) {
+void AppShellController::updateAuthState(const std::optional<std::string>& email,
+                                         bool sessionEnded) {
     email_ = email;
+    sessionEnded_ = sessionEnded;
     if (authStatus_ == nullptr) {
         return;
     }
@@ -184,7 +186,8 @@ void AppShellController::updateAuthState(const std::optional<std::string>& email
             signOut_->setVisible(true);
         }
     } else {
-        authStatus_->setText(QStringLiteral("Sign In with Google…"));
+        authStatus_->setText(sessionEnded ? QStringLiteral("Session Ended — Sign In Again…")
+                                          : QStringLiteral("Sign In with Google…"));
         authStatus_->setEnabled(true);
         if (signOut_ != nullptr) {
             signOut_->setVisible(false);

@@ -47,7 +47,9 @@ class AppShellController : public QObject {
     // shortcut is registered, which leaves the item titled "Rewrite".
     void setRewriteShortcutDisplay(const std::string& display);
     // With an e-mail: "Signed in as …", not choosable, and "Sign Out" shown.
-    void updateAuthState(const std::optional<std::string>& email);
+    // Without one: "Sign In with Google…", or "Session Ended — Sign In
+    // Again…" when the service ended the session.
+    void updateAuthState(const std::optional<std::string>& email, bool sessionEnded = false);
 
     const ShellState& state() const { return state_; }
     QString toolTip() const;
@@ -73,6 +75,7 @@ class AppShellController : public QObject {
     QAction* signOut_ = nullptr;
     QAction* rewrite_ = nullptr;
     std::optional<std::string> email_;
+    bool sessionEnded_ = false;
 };
 
 // Paints the single-colour `logo` in `color`, keeping its alpha.

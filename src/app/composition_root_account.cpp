@@ -56,7 +56,8 @@ AccountToneWiring::Views Root::accountViews() {
         .settings =
             [this](const AuthSessionState& state) { settingsWindow_.model().update(state); },
         .onboarding = [this](bool signedIn) { onboardingWindow_.model().setSignedIn(signedIn); },
-        .tray = [this](const std::optional<std::string>& email) { shell_.updateAuthState(email); },
+        .tray = [this](const std::optional<std::string>& email,
+                       bool sessionEnded) { shell_.updateAuthState(email, sessionEnded); },
         .trayShortcut =
             [this](const std::string& shortcut) {
                 shell_.setRewriteShortcutDisplay(shortcut);

@@ -74,6 +74,12 @@ TEST(AppShell, AccountLineAndShortcutFollowTheRoot) {
     EXPECT_FALSE(action(shell, "signOut")->isVisible());
     action(shell, "authStatus")->trigger();
     EXPECT_EQ(signIns, 1);
+
+    shell.updateAuthState(std::nullopt, true);
+    EXPECT_EQ(action(shell, "authStatus")->text(), "Session Ended — Sign In Again…");
+    EXPECT_FALSE(action(shell, "signOut")->isVisible());
+    action(shell, "authStatus")->trigger();
+    EXPECT_EQ(signIns, 2);
 }
 
 TEST(AppShell, BrandLogoIsDrawnAtTheAskedSize) {
