@@ -13,13 +13,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -263,8 +261,8 @@ bool isJsonError(const std::optional<StubReply>& reply) {
 }
 
 // Connections that send a request head one byte every two seconds and
-// never finish it, until dropped; by then the stub must have hung up on
-// every one of them.
+// never finish it. When dropped, they go on trickling until the stub has
+// hung up on every one of them, or ten seconds have passed.
 class Trickle {
   public:
     Trickle(int port, int connections) {
@@ -275,56 +273,50 @@ class Trickle {
         for (int i = 0; i < connections; ++i) {
             const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
             if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-                sockets_.push_back(fd);
+                open_.push_back({fd, POLLIN, 0});
             else
                 ::close(fd);
         }
-        thread_ = std::thread([this] { run(); });
+        sendByte();
     }
-    // Waits, still trickling, until the stub has hung up on every one.
     ~Trickle() {
-        std::vector<pollfd> waiting;
-        for (int fd : sockets_)
-            waiting.push_back({fd, POLLIN, 0});
+        using Clock = std::chrono::steady_clock;
+        const std::size_t opened = open_.size();
         std::size_t closed = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (closed < waiting.size() && std::chrono::steady_clock::now() < deadline) {
-            ::poll(waiting.data(), waiting.size(), 200);
-            for (auto& p : waiting) {
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        for (auto next = Clock::now() + std::chrono::seconds(2);
+             closed < opened && Clock::now() < deadline;) {
+            ::poll(open_.data(), open_.size(), 200);
+            for (auto& p : open_) {
                 char c = 0;
                 if (p.fd >= 0 && p.revents != 0 && ::recv(p.fd, &c, 1, MSG_DONTWAIT) <= 0) {
+                    ::close(p.fd);
                     p.fd = -1;
                     ++closed;
                 }
             }
+            if (Clock::now() >= next) {
+                sendByte();
+                next += std::chrono::seconds(2);
+            }
         }
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-        for (int fd : sockets_)
-            ::close(fd);
-        EXPECT_EQ(closed, sockets_.size()) << "trickling connections the stub kept open";
+        for (const auto& p : open_)
+            if (p.fd >= 0)
+                ::close(p.fd);
+        EXPECT_EQ(closed, opened) << "trickling connections the stub kept open";
     }
 
   private:
-    void run() {
-        const std::string head = "GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
-        std::unique_lock lock(mutex_);
-        for (std::size_t at = 0; !stopping_; ++at) {
-            for (int fd : sockets_)
-                ::send(fd, &head[std::min(at, head.size() - 1)], 1, MSG_NOSIGNAL);
-            wake_.wait_for(lock, std::chrono::seconds(2), [this] { return stopping_; });
-        }
+    void sendByte() {
+        static const std::string head = "GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        for (const auto& p : open_)
+            if (p.fd >= 0)
+                ::send(p.fd, &head[std::min(sent_, head.size() - 1)], 1, MSG_NOSIGNAL);
+        ++sent_;
     }
 
-    std::vector<int> sockets_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
+    std::vector<pollfd> open_;
+    std::size_t sent_ = 0;
 };
 
 // Another user of the machine against the user, who is signed in and has a
