@@ -16,6 +16,10 @@ constexpr const char* kExpiresAt = "access_token_expires_at";
 constexpr const char* kUserId = "user_id";
 constexpr const char* kUserEmail = "user_email";
 
+// Why a session ends without the user signing out.
+constexpr const char* kRefreshRefused = "the service refused the refresh token (401)";
+constexpr const char* kRenewedTokenRefused = "the service refused the renewed access token (401)";
+
 void runAll(std::vector<std::function<void()>> callbacks) {
     for (auto& callback : callbacks)
         if (callback)
@@ -92,12 +96,12 @@ void AuthSessionManager::wipeStoredSession() {
 
 // The end of a session: nothing of it may stay in memory, or it would be
 // handed out after the keys are gone.
-void AuthSessionManager::endSession() {
+void AuthSessionManager::endSession(std::string why) {
     wipeStoredSession();
     accessToken_.reset();
     accessTokenExpiresAt_.reset();
     restorePending_ = false;
-    setState(State::signedOut());
+    setState(why.empty() ? State::signedOut() : State::sessionEnded(std::move(why)));
 }
 
 void AuthSessionManager::cancelUnderway() {
@@ -181,7 +185,7 @@ void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> 
         guarded([this, done](MivoAPIClient::Result<MivoAPIClient::TokenResponse> tokens) {
             if (!tokens) {
                 if (tokens.error().kind == APIKind::unauthorized) {
-                    endSession();
+                    endSession(kRefreshRefused);
                     return done(RefreshOutcome::signedOut);
                 }
                 return done(RefreshOutcome::unchanged);
@@ -202,7 +206,7 @@ void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> 
                         return done(RefreshOutcome::signedIn);
                     }
                     if (user.error().kind == APIKind::unauthorized) {
-                        endSession();
+                        endSession(kRenewedTokenRefused);
                         return done(RefreshOutcome::signedOut);
                     }
                     done(RefreshOutcome::unchanged);

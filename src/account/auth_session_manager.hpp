@@ -113,7 +113,8 @@ class AuthSessionManager {
     // Now on the calendar clock plus the token's lifetime.
     Date expiryAfter(int64_t lifetimeSeconds) const;
     void wipeStoredSession();
-    void endSession();
+    // `why`: the service ended the session (the user is told), not the user.
+    void endSession(std::string why = {});
 
     void runRestore();
     void restoreFromStore();

@@ -13,9 +13,11 @@ struct AuthSessionState {
     enum class Kind { signedIn, error, signedOut, signingIn, keyringLocked };
 
     Kind kind = Kind::signedOut;
-    std::string userId;   // signedIn only
-    std::string email;    // signedIn only
-    std::string message;  // error only
+    std::string userId;  // signedIn only
+    std::string email;   // signedIn only
+    // error: what failed; signedOut: why the service ended the session,
+    // when it did (empty when the user signed out or never signed in).
+    std::string message;
 
     static AuthSessionState signedIn(std::string userId, std::string email) {
         return {Kind::signedIn, std::move(userId), std::move(email), {}};
@@ -24,6 +26,10 @@ struct AuthSessionState {
         return {Kind::error, {}, {}, std::move(message)};
     }
     static AuthSessionState signedOut() { return {}; }
+    static AuthSessionState sessionEnded(std::string why) {
+        return {Kind::signedOut, {}, {}, std::move(why)};
+    }
+    bool sessionHasEnded() const { return kind == Kind::signedOut && !message.empty(); }
     static AuthSessionState signingIn() { return {Kind::signingIn, {}, {}, {}}; }
     static AuthSessionState keyringLocked() { return {Kind::keyringLocked, {}, {}, {}}; }
 

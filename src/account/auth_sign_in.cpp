@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <random>
 #include <utility>
 
 #include "account/auth_session_guard.hpp"
 #include "account/auth_session_manager.hpp"
 #include "account/auth_url.hpp"
 #include "shared/service_address.hpp"
+#include "shared/uuid.hpp"
 
 namespace mivo {
 namespace {
@@ -20,14 +20,8 @@ using APIError = MivoAPIClient::APIError;
 // A new random UUID in its canonical upper-case form, without the dashes:
 // 32 hexadecimal digits.
 std::string makeDeviceNonce() {
-    std::random_device device;
-    std::uniform_int_distribution<int> nibble(0, 15);
-    constexpr const char* kDigits = "0123456789ABCDEF";
-    std::string nonce(32, '0');
-    for (auto& c : nonce)
-        c = kDigits[nibble(device)];
-    nonce[12] = '4';                              // version 4
-    nonce[16] = kDigits[8 + nibble(device) % 4];  // the variant bits 10xx
+    std::string nonce = text::makeUuid();
+    std::erase(nonce, '-');
     return nonce;
 }
 

@@ -56,6 +56,9 @@ void AccountToneWiring::signOut() {
 }
 
 void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
+    if (state.sessionHasEnded())
+        log_.write("[Mivo][Auth] session ended: " + state.message +
+                   "; the stored sign-in was removed");
     if (views_.settings)
         views_.settings(state);
     if (views_.onboarding)

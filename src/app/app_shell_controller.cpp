@@ -116,7 +116,7 @@ void AppShellController::buildMenu() {
             QCoreApplication::quit();
         }
     });
-    updateAuthState(email_);
+    updateAuthState(email_, sessionEnded_);
 }
 
 void AppShellController::refreshIcon() {
@@ -173,11 +173,14 @@ void AppShellController::setRewriteShortcutDisplay(const std::string& display) {
 
 void AppShellController::updateAuthState(const AuthSessionState& state) {
     keyringLocked_ = state.kind == AuthSessionState::Kind::keyringLocked;
-    updateAuthState(state.isSignedIn() ? std::optional(state.email) : std::nullopt);
+    updateAuthState(state.isSignedIn() ? std::optional(state.email) : std::nullopt,
+                    state.sessionHasEnded());
 }
 
-void AppShellController::updateAuthState(const std::optional<std::string>& email) {
+void AppShellController::updateAuthState(const std::optional<std::string>& email,
+                                         bool sessionEnded) {
     email_ = email;
+    sessionEnded_ = sessionEnded;
     if (authStatus_ == nullptr) {
         return;
     }
@@ -196,7 +199,8 @@ void AppShellController::updateAuthState(const std::optional<std::string>& email
             signOut_->setVisible(false);
         }
     } else {
-        authStatus_->setText(QStringLiteral("Sign In with Google…"));
+        authStatus_->setText(sessionEnded ? QStringLiteral("Session Ended — Sign In Again…")
+                                          : QStringLiteral("Sign In with Google…"));
         authStatus_->setEnabled(true);
         if (signOut_ != nullptr) {
             signOut_->setVisible(false);

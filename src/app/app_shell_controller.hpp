@@ -48,7 +48,9 @@ class AppShellController : public QObject {
     // shortcut is registered, which leaves the item titled "Rewrite".
     void setRewriteShortcutDisplay(const std::string& display);
     // With an e-mail: "Signed in as …", not choosable, and "Sign Out" shown.
-    void updateAuthState(const std::optional<std::string>& email);
+    // Without one: "Sign In with Google…", or "Session Ended — Sign In
+    // Again…" when the service ended the session.
+    void updateAuthState(const std::optional<std::string>& email, bool sessionEnded = false);
     // The same from the session's state; a sign-in kept in the locked
     // keyring is said, not choosable.
     void updateAuthState(const AuthSessionState& state);
@@ -78,6 +80,7 @@ class AppShellController : public QObject {
     QAction* rewrite_ = nullptr;
     std::optional<std::string> email_;
     bool keyringLocked_ = false;
+    bool sessionEnded_ = false;
 };
 
 // Paints the single-colour `logo` in `color`, keeping its alpha.

@@ -17,13 +17,15 @@ struct Badge {
     SettingsColor foreground;
 };
 
-Badge badgeFor(Kind kind) {
-    switch (kind) {
+Badge badgeFor(const SettingsViewModel::AccountState& state) {
+    switch (state.kind) {
         case Kind::signedIn:
             return {"Connected", SettingsColor::primarySurface, SettingsColor::primaryPressed};
         case Kind::signingIn:
             return {"Connecting", SettingsColor::primarySurface, SettingsColor::primaryPressed};
         case Kind::signedOut:
+            if (!state.message.empty())
+                return {"Session ended", SettingsColor::errorSurface, SettingsColor::error};
             return {"Signed out", SettingsColor::altBackground, SettingsColor::textSecondary};
         case Kind::error:
             return {"Action needed", SettingsColor::errorSurface, SettingsColor::error};
@@ -57,7 +59,7 @@ AccountCard::AccountCard(SettingsViewModel& model, QWidget* parent)
 }
 
 void AccountCard::refresh() {
-    const Badge badge = badgeFor(model_.accountState().kind);
+    const Badge badge = badgeFor(model_.accountState());
     badge_->setTitle(badge.title);
     badge_->setColors(badge.background, badge.foreground);
     rebuildContent();
@@ -106,10 +108,15 @@ QAbstractButton* AccountCard::continueButton() {
 }
 
 void AccountCard::fillSignedOut(QVBoxLayout& column) {
+    const auto& whyEnded = model_.accountState().message;
     content_->setObjectName("accountSignedOut");
     column.setSpacing(16);
-    auto* text = new ThemedLabel(tr("Connect a Google account to keep your session."), 14,
-                                 QFont::Normal, SettingsColor::textSecondary, content_);
+    auto* text = new ThemedLabel(
+        whyEnded.empty() ? tr("Connect a Google account to keep your session.")
+                         : tr("Your session ended: %1. Sign in again to keep using rewrites.")
+                               .arg(QString::fromStdString(whyEnded)),
+        14, QFont::Normal, SettingsColor::textSecondary, content_);
+    text->setObjectName("accountSignedOutText");
     text->setWordWrap(true);
     column.addWidget(text);
     column.addWidget(continueButton());

@@ -45,7 +45,7 @@ void SettingsViewModel::update(const AuthSessionState& authState) {
             accountState_ = AccountState::error(authState.message);
             break;
         case AuthSessionState::Kind::signedOut:
-            accountState_ = AccountState::signedOut();
+            accountState_ = AccountState::signedOut(authState.message);
             break;
         case AuthSessionState::Kind::signingIn:
             accountState_ = AccountState::signingIn();

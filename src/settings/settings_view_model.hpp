@@ -27,7 +27,7 @@ class SettingsViewModel {
         enum class Kind { signedIn, error, signedOut, signingIn, keyringLocked };
         Kind kind = Kind::signedOut;
         std::string email;    // signedIn
-        std::string message;  // error
+        std::string message;  // error; signedOut: why the session ended, if it did
 
         static AccountState signedIn(std::string email) {
             return {Kind::signedIn, std::move(email), {}};
@@ -35,7 +35,9 @@ class SettingsViewModel {
         static AccountState error(std::string message) {
             return {Kind::error, {}, std::move(message)};
         }
-        static AccountState signedOut() { return {}; }
+        static AccountState signedOut(std::string whyEnded = {}) {
+            return {Kind::signedOut, {}, std::move(whyEnded)};
+        }
         static AccountState signingIn() { return {Kind::signingIn, {}, {}}; }
         static AccountState keyringLocked() { return {Kind::keyringLocked, {}, {}}; }
         bool operator==(const AccountState&) const = default;

@@ -1,24 +1,35 @@
 #include "shared/uuid.hpp"
 
+#include <sys/random.h>
+
 #include <array>
-#include <cstdint>
+#include <cerrno>
 #include <cstdio>
-#include <random>
+#include <system_error>
 
 namespace mivo::text {
 
-std::string makeUuid() {
-    thread_local std::mt19937_64 rng{[] {
-        std::random_device rd;
-        std::seed_seq seq{rd(), rd(), rd(), rd(), rd(), rd(), rd(), rd()};
-        return std::mt19937_64(seq);
-    }()};
-    std::array<unsigned char, 16> b{};
-    for (std::size_t i = 0; i < b.size(); i += 8) {
-        const uint64_t r = rng();
-        for (std::size_t k = 0; k < 8; ++k)
-            b[i + k] = static_cast<unsigned char>(r >> (8 * k));
+namespace {
+
+// From the kernel: some ids are secrets (the installation id, the stand-in's
+// tokens and sign-in ids), and a generator kept in the process can be
+// worked back from enough of its outputs by whoever sees them.
+void fillFromKernel(std::array<unsigned char, 16>& bytes) {
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+        if (got > 0)
+            filled += static_cast<std::size_t>(got);
+        else if (errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "getrandom");
     }
+}
+
+}  // namespace
+
+std::string makeUuid() {
+    std::array<unsigned char, 16> b{};
+    fillFromKernel(b);
     b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4
     b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
     char out[37];

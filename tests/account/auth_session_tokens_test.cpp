@@ -72,7 +72,8 @@ TEST_F(SessionTokensTest, ARefreshAnswered401EndsTheSession) {
     ASSERT_TRUE(a.wait() && b.wait());
     EXPECT_EQ(a.value->error().kind, Kind::notAuthenticated);
     EXPECT_EQ(b.value->error().errorDescription(), "Not authenticated");
-    EXPECT_THAT(states, ElementsAre(State::signedOut()));
+    EXPECT_THAT(states,
+                ElementsAre(State::sessionEnded("the service refused the refresh token (401)")));
     EXPECT_EQ(secrets.itemCount(), 0u);
     EXPECT_EQ(session->accessToken(), std::nullopt);
 }

@@ -54,10 +54,12 @@ class MivoAPIClientTest : public ::testing::Test {
     }
     MivoAPIClient::TokenResponse signIn() {
         const auto start = await<MivoAPIClient::DesktopStartResponse>(
-            [&](auto cb) { client.desktopStart("nonce-7", 9999, cb); });
+            [&](auto cb) { client.desktopStart("0123456789ABCDEF0123456789abcdef", 9999, cb); });
         EXPECT_TRUE(start.has_value());
-        const auto tokens = await<MivoAPIClient::TokenResponse>(
-            [&](auto cb) { client.desktopExchange(grantFrom(start->authUrl), "nonce-7", cb); });
+        const auto tokens = await<MivoAPIClient::TokenResponse>([&](auto cb) {
+            client.desktopExchange(grantFrom(start->authUrl), "0123456789ABCDEF0123456789abcdef",
+                                   cb);
+        });
         EXPECT_TRUE(tokens.has_value());
         return tokens.value_or(MivoAPIClient::TokenResponse{});
     }
@@ -89,8 +91,9 @@ TEST_F(MivoAPIClientTest, RequestsCarryExactlyTheirKeysAndHeaders) {
     logout("gone");
 
     const auto start = stub.requestsTo("/v1/auth/desktop/start").at(0);
-    EXPECT_EQ(json::parse(start["body"].get<std::string>()),
-              json({{"device_nonce", "nonce-7"}, {"callback_port", 9999}}));
+    EXPECT_EQ(
+        json::parse(start["body"].get<std::string>()),
+        json({{"device_nonce", "0123456789ABCDEF0123456789abcdef"}, {"callback_port", 9999}}));
     EXPECT_EQ(start["headers"]["content-type"], "application/json");
     EXPECT_FALSE(start["headers"].contains("authorization"));
     const auto exchange = stub.requestsTo("/v1/auth/desktop/exchange").at(0);

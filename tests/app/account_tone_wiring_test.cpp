@@ -65,6 +65,7 @@ class AccountToneWiringTest : public ::testing::Test {
                     [this](const AuthSessionState& s) {
                         trayAccount.push_back(s.isSignedIn() ? std::optional(s.email)
                                                              : std::nullopt);
+                        traySessionEnded = s.sessionHasEnded();
                     },
                 .trayShortcut = [this](const std::string& d) { trayShortcut = d; },
                 .settingsShortcutActive = [this](bool on) { settingsShortcutActive.push_back(on); },
@@ -97,6 +98,7 @@ class AccountToneWiringTest : public ::testing::Test {
     std::vector<bool> onboardingSignedIn;
     std::vector<bool> onboardingSigningIn;
     std::vector<std::optional<std::string>> trayAccount;
+    bool traySessionEnded = false;
     std::string trayShortcut;
     std::vector<bool> settingsShortcutActive;
 };
@@ -276,6 +278,7 @@ TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {
         std::optional<std::string> tray;
         bool onboarding;
         bool signingIn;  // onboarding's sign-in button shows it
+        bool ended = false;
     };
     const Case cases[] = {
         {AuthSessionState::signingIn(), std::nullopt, false, true},
@@ -283,16 +286,24 @@ TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {
         {AuthSessionState::signingIn(), std::nullopt, false, true},
         {AuthSessionState::error("Sign in failed: timed out"), std::nullopt, false, false},
         {AuthSessionState::signedOut(), std::nullopt, false, false},
+        {AuthSessionState::sessionEnded("the service refused the refresh token (401)"),
+         std::nullopt, false, false, true},
+        {AuthSessionState::signedOut(), std::nullopt, false, false},
     };
     for (const auto& c : cases) {
         authState = c.state;
         wiring->handleAuthStateChanged(c.state);
         EXPECT_EQ(settingsShown.back(), c.state);
         EXPECT_EQ(trayAccount.back(), c.tray);
+        EXPECT_EQ(traySessionEnded, c.ended);
         EXPECT_EQ(onboardingSignedIn.back(), c.onboarding);
         EXPECT_EQ(onboardingSigningIn.back(), c.signingIn);
         EXPECT_EQ(wiring->isSignedOut(), !c.onboarding);
     }
+    // Said once, with why.
+    EXPECT_EQ(log.count("[Mivo][Auth] session ended: the service refused the refresh token "
+                        "(401); the stored sign-in was removed"),
+              1u);
     authState = AuthSessionState::signedIn("u1", "a@b.c");
     wiring->refreshSettingsAccount();
     EXPECT_EQ(settingsShown.back(), authState);

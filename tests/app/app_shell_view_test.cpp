@@ -85,6 +85,11 @@ TEST(AppShell, AccountLineAndShortcutFollowTheRoot) {
     EXPECT_EQ(action(shell, "authStatus")->text(), "Signed in as mika@example.com");
     shell.updateAuthState(AuthSessionState::signedOut());
     EXPECT_EQ(action(shell, "authStatus")->text(), "Sign In with Google…");
+    shell.updateAuthState(std::nullopt, true);
+    EXPECT_EQ(action(shell, "authStatus")->text(), "Session Ended — Sign In Again…");
+    EXPECT_FALSE(action(shell, "signOut")->isVisible());
+    action(shell, "authStatus")->trigger();
+    EXPECT_EQ(signIns, 2);
 }
 
 TEST(AppShell, BrandLogoIsDrawnAtTheAskedSize) {

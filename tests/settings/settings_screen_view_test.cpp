@@ -262,6 +262,11 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
          "Keyring locked",
          SettingsColor::altBackground,
          {"continueWithGoogleButton"}},
+        {"sessionEnded",
+         AuthSessionState::sessionEnded("the service refused the refresh token (401)"),
+         "Session ended",
+         SettingsColor::errorSurface,
+         {"continueWithGoogleButton"}},
     };
     for (const Case& c : cases) {
         model.update(c.auth);
@@ -276,7 +281,7 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
         }
         renderBoth(std::string("account-") + c.state);
     }
-    EXPECT_EQ(signIns, 4);  // signed out, connecting, error, keyring locked
+    EXPECT_EQ(signIns, 5);  // signed out, connecting, error, keyring locked, session ended
     EXPECT_EQ(signOuts, 1);
     EXPECT_EQ(deletions, 1);
 
@@ -286,6 +291,10 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
     auto* email = find<SettingsValue>("accountEmail");
     EXPECT_EQ(email->valueLabel()->text(), "mika@example.jp");
     EXPECT_TRUE(email->valueLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
+    model.update(AuthSessionState::sessionEnded("the service refused the refresh token (401)"));
+    EXPECT_EQ(find<ThemedLabel>("accountSignedOutText")->text(),
+              "Your session ended: the service refused the refresh token (401). Sign in again to "
+              "keep using rewrites.");
     model.update(AuthSessionState::error("Token refresh failed"));
     auto* message = find<ThemedLabel>("accountErrorMessage");
     EXPECT_EQ(message->text(), "Token refresh failed");

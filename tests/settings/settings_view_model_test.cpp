@@ -75,6 +75,7 @@ TEST_F(SettingsViewModelTest, MapsEverySignInStateAndReportsEvenWhenUnchanged) {
         {AuthSessionState::signingIn(), AccountState::signingIn()},
         {AuthSessionState::signedOut(), AccountState::signedOut()},
         {AuthSessionState::signedOut(), AccountState::signedOut()},
+        {AuthSessionState::sessionEnded("refused"), AccountState::signedOut("refused")},
     };
     for (const Case& c : cases) {
         model.update(c.in);

@@ -1,8 +1,27 @@
 #include "shared/text.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cstring>
 #include <set>
+
+// The kernel's generator as this test binary sees it: while `kernelBytesForced`
+// is set, it hands out 0x5A bytes, so a test can tell where an id's bytes
+// came from.
+namespace {
+std::atomic<bool> kernelBytesForced{false};
+}
+
+extern "C" ssize_t getrandom(void* buffer, size_t length, unsigned int flags) {
+    if (kernelBytesForced) {
+        std::memset(buffer, 0x5A, length);
+        return static_cast<ssize_t>(length);
+    }
+    return syscall(SYS_getrandom, buffer, length, flags);
+}
 
 namespace mivo::text {
 namespace {
@@ -135,6 +154,15 @@ TEST(Uuid, UpperCaseVersion4) {
         seen.insert(u);
     }
     EXPECT_EQ(seen.size(), 100u);
+}
+
+// Tokens and the installation id are made here: every byte must be the
+// kernel's, none from a generator whose state its outputs give away.
+TEST(Uuid, EveryByteComesFromTheKernel) {
+    kernelBytesForced = true;
+    const std::string u = makeUuid();
+    kernelBytesForced = false;
+    EXPECT_EQ(u, "5A5A5A5A-5A5A-4A5A-9A5A-5A5A5A5A5A5A");
 }
 
 }  // namespace

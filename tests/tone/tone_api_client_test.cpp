@@ -30,15 +30,16 @@ using FeedbackRequest = ToneAPIClient::FeedbackRequest;
 class ToneAPIClientTest : public ::testing::Test {
   protected:
     ToneAPIClientTest() {
-        const auto start = stub.send("POST", "/v1/auth/desktop/start",
-                                     R"({"device_nonce":"n","callback_port":9999})");
+        const auto start = stub.send(
+            "POST", "/v1/auth/desktop/start",
+            R"({"device_nonce":"0123456789ABCDEF0123456789abcdef","callback_port":9999})");
         const std::string authUrl = json::parse(start->body)["auth_url"];
         const std::string location =
             stub.send("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location");
-        const auto tokens = stub.send(
-            "POST", "/v1/auth/desktop/exchange",
-            json{{"grant", location.substr(location.find("grant=") + 6)}, {"device_nonce", "n"}}
-                .dump());
+        const auto tokens = stub.send("POST", "/v1/auth/desktop/exchange",
+                                      json{{"grant", location.substr(location.find("grant=") + 6)},
+                                           {"device_nonce", "0123456789ABCDEF0123456789abcdef"}}
+                                          .dump());
         token = json::parse(tokens->body)["access_token"];
         stub.clearRequests();
     }

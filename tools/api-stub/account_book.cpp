@@ -38,51 +38,84 @@ User AccountBook::demoUser() {
     return {"stub-user-1", "dev@mivo.test"};
 }
 
-std::string AccountBook::start(const std::string& deviceNonce, int callbackPort) {
+std::expected<std::string, std::string> AccountBook::start(const std::string& deviceNonce,
+                                                           int callbackPort) {
     std::lock_guard lock(mutex_);
+    dropExpiredSignIns();
+    if (pending_.size() >= kMaxPendingSignIns)
+        return std::unexpected(kTooManySignIns);
     std::string requestId = token("req");
-    pending_[requestId] = {deviceNonce, callbackPort};
+    pending_[requestId] = {deviceNonce, callbackPort, now_(), {}};
     return requestId;
 }
 
 std::optional<Grant> AccountBook::approve(const std::string& requestId) {
     std::lock_guard lock(mutex_);
+    dropExpiredSignIns();
     auto it = pending_.find(requestId);
     if (it == pending_.end())
         return std::nullopt;
-    Grant grant{token("grant"), it->second.callbackPort};
-    grants_[tokenDigest(grant.grant)] = it->second.deviceNonce;
-    pending_.erase(it);
-    return grant;
+    if (it->second.grant.empty()) {
+        it->second.grant = token("grant");
+        grants_[tokenDigest(it->second.grant)] = requestId;
+    }
+    return Grant{it->second.grant, it->second.callbackPort};
+}
+
+void AccountBook::dropExpiredSignIns() {
+    const auto now = now_();
+    std::erase_if(pending_, [&](const auto& entry) {
+        if (now < entry.second.startedAt + kSignInLifetime)
+            return false;
+        if (!entry.second.grant.empty())
+            grants_.erase(tokenDigest(entry.second.grant));
+        return true;
+    });
+}
+
+bool AccountBook::renewable(const Session& session) const {
+    return now_() < session.expiresAt + kRefreshLifetime;
+}
+
+bool AccountBook::dropDeadSessions() {
+    const auto before = sessions_.size();
+    std::erase_if(sessions_, [&](const auto& entry) {
+        if (renewable(entry.second))
+            return false;
+        refreshTokens_.erase(entry.second.refreshDigest);
+        return true;
+    });
+    return sessions_.size() != before;
 }
 
 Tokens AccountBook::issue() {
     Tokens t{token("access"), token("refresh"), expiresIn_};
     const std::string access = tokenDigest(t.accessToken);
     const std::string refresh = tokenDigest(t.refreshToken);
-    sessions_[access] = {refresh, Clock::now() + std::chrono::seconds(expiresIn_), nextSerial_++};
+    sessions_[access] = {refresh, now_() + std::chrono::seconds(expiresIn_), nextSerial_++};
     refreshTokens_[refresh] = access;
-    while (sessions_.size() > kMaxSessions) {
-        auto oldest = sessions_.begin();
-        for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
-            if (it->second.serial < oldest->second.serial)
-                oldest = it;
-        }
-        refreshTokens_.erase(oldest->second.refreshDigest);
-        sessions_.erase(oldest);
-    }
     return t;
 }
 
 std::expected<Tokens, std::string> AccountBook::exchange(const std::string& grant,
                                                          const std::string& deviceNonce) {
     std::lock_guard lock(mutex_);
+    dropExpiredSignIns();
     auto it = grants_.find(tokenDigest(grant));
     if (it == grants_.end())
         return std::unexpected("invalid_grant");
-    if (it->second != deviceNonce)
+    const auto signIn = pending_.find(it->second);
+    if (signIn->second.deviceNonce != deviceNonce)
         return std::unexpected("nonce_mismatch");
+    // A live session is never pushed out: the newcomer waits.
+    const bool dropped = dropDeadSessions();
+    if (sessions_.size() >= kMaxSessions) {
+        if (dropped)
+            changed();
+        return std::unexpected(kTooManySessions);
+    }
     grants_.erase(it);
+    pending_.erase(signIn);
     Tokens tokens = issue();
     changed();
     return tokens;
@@ -93,9 +126,16 @@ std::optional<Tokens> AccountBook::refresh(const std::string& refreshToken) {
     auto it = refreshTokens_.find(tokenDigest(refreshToken));
     if (it == refreshTokens_.end())
         return std::nullopt;
+    const auto session = sessions_.find(it->second);
+    const bool live = session != sessions_.end() && renewable(session->second);
     // Rotation: the old pair is spent the moment the new one exists.
-    sessions_.erase(it->second);
+    if (session != sessions_.end())
+        sessions_.erase(session);
     refreshTokens_.erase(it);
+    if (!live) {
+        changed();
+        return std::nullopt;
+    }
     Tokens tokens = issue();
     changed();
     return tokens;
@@ -114,7 +154,7 @@ void AccountBook::logout(const std::string& accessToken) {
 std::optional<User> AccountBook::userFor(const std::string& accessToken) const {
     std::lock_guard lock(mutex_);
     auto it = sessions_.find(tokenDigest(accessToken));
-    if (it == sessions_.end() || Clock::now() >= it->second.expiresAt)
+    if (it == sessions_.end() || now_() >= it->second.expiresAt)
         return std::nullopt;
     return demoUser();
 }
@@ -152,6 +192,8 @@ std::optional<std::string> AccountBook::loadBook(std::string_view document) {
             s["expires_at"].get<int64_t>() > (int64_t{1} << 34) ||
             !s.value("serial", nlohmann::json()).is_number_unsigned())
             return "a session of the account book is malformed";
+        if (sessions.size() >= kMaxSessions)
+            return "the account book holds too many sessions";
         const std::string access = s["access_sha256"];
         const std::string refresh = s["refresh_sha256"];
         const auto serial = s["serial"].get<uint64_t>();

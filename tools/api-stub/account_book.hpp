@@ -6,6 +6,11 @@
 // revokes both. Tokens are kept as their digests only. The signed-in
 // sessions (the book) can be written out and read back, so that a sign-in
 // outlives a restart of the stand-in.
+//
+// Every user of the machine can reach the stand-in, so nothing another user
+// does may end or spoil the user's sign-in: unfinished sign-ins expire and
+// are capped, and past a cap new ones are refused rather than old ones
+// pushed out.
 
 #include <chrono>
 #include <cstddef>
@@ -40,20 +45,38 @@ class AccountBook {
   public:
     // The calendar clock: an expiry must mean the same after a restart.
     using Clock = std::chrono::system_clock;
-    // Sessions kept at most; the oldest go first.
+    // Sessions kept at most; past it new sign-ins are refused until a
+    // session ends or can no longer be renewed.
     static constexpr std::size_t kMaxSessions = 256;
+    // Sign-ins waiting for the browser or for their exchange; each lasts
+    // twice as long as Mivo waits for the browser.
+    static constexpr std::size_t kMaxPendingSignIns = 256;
+    static constexpr std::chrono::minutes kSignInLifetime{10};
+    // A refresh token works this long after its access token expired.
+    static constexpr std::chrono::days kRefreshLifetime{30};
 
-    explicit AccountBook(int64_t expiresInSeconds) : expiresIn_(expiresInSeconds) {}
+    // Refusals of start() and exchange() for a full book.
+    static constexpr const char* kTooManySignIns = "too_many_sign_ins";
+    static constexpr const char* kTooManySessions = "too_many_sessions";
+
+    explicit AccountBook(int64_t expiresInSeconds,
+                         std::function<Clock::time_point()> now = Clock::now)
+        : now_(std::move(now)), expiresIn_(expiresInSeconds) {}
 
     // Validity of the access tokens handed out from now on.
     void setExpiresIn(int64_t seconds);
     int64_t expiresIn() const;
 
-    // A sign-in waiting for the browser; returns its request id.
-    std::string start(const std::string& deviceNonce, int callbackPort);
-    // The browser finished signing in: a one-time grant for that request.
+    // A sign-in waiting for the browser: its request id, or kTooManySignIns.
+    std::expected<std::string, std::string> start(const std::string& deviceNonce, int callbackPort);
+    // The browser finished signing in: the sign-in's one grant, the same
+    // however often it is asked for until it is exchanged or expires. Who
+    // else saw the request id gets nothing the device's nonce does not
+    // unlock, and the user's browser still gets the grant Mivo can use.
     std::optional<Grant> approve(const std::string& requestId);
     // The grant for the nonce that started its sign-in; each grant once.
+    // "invalid_grant", "nonce_mismatch" (the grant stays good) or
+    // kTooManySessions (likewise).
     std::expected<Tokens, std::string> exchange(const std::string& grant,
                                                 const std::string& deviceNonce);
     // New tokens for a refresh token not used before; the old one is spent.
@@ -76,6 +99,8 @@ class AccountBook {
     struct PendingSignIn {
         std::string deviceNonce;
         int callbackPort = 0;
+        Clock::time_point startedAt;
+        std::string grant;  // once approved
     };
     struct Session {
         std::string refreshDigest;
@@ -84,13 +109,18 @@ class AccountBook {
     };
 
     Tokens issue();
+    bool renewable(const Session& session) const;
+    void dropExpiredSignIns();
+    // Whether a dead session went.
+    bool dropDeadSessions();
     std::string bookJsonLocked() const;
     void changed();
 
+    std::function<Clock::time_point()> now_;
     mutable std::mutex mutex_;
     int64_t expiresIn_;
-    std::map<std::string, PendingSignIn> pending_;
-    std::map<std::string, std::string> grants_;         // grant -> device nonce
+    std::map<std::string, PendingSignIn> pending_;      // request id -> sign-in
+    std::map<std::string, std::string> grants_;         // grant digest -> request id
     std::map<std::string, Session> sessions_;           // access digest -> session
     std::map<std::string, std::string> refreshTokens_;  // refresh digest -> access digest
     uint64_t nextSerial_ = 0;

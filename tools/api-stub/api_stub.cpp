@@ -1,6 +1,7 @@
 #include "api_stub.hpp"
 
 #include <httplib.h>
+#include <sys/socket.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -36,9 +37,18 @@ using Handler = std::function<void(const httplib::Request&, httplib::Response&)>
 
 // Larger bodies are refused with 413 before any handler sees them.
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
-// Connections stay open between requests, each holding a worker; enough
-// workers that a client's pool and a test's control calls never queue.
-constexpr std::size_t kWorkers = 64;
+// Each open connection holds a worker, whether it is sending a request or
+// idle between two; enough workers that the user's requests find one while
+// other users of the machine hold many connections open.
+constexpr std::size_t kWorkers = 256;
+// How long a connection may be silent inside a request (head or body): a
+// client on this machine sends a request at once, and one that trickles it
+// would hold its worker for as long as it trickles.
+constexpr std::chrono::seconds kReadTimeout{1};
+// Between requests a connection waits at most this long for the next one,
+// and serves at most this many.
+constexpr time_t kKeepAliveSeconds = 2;
+constexpr std::size_t kKeepAliveRequests = 20;
 
 void answerJson(httplib::Response& res, int status, const json& body) {
     res.status = status;
@@ -68,6 +78,14 @@ bool isDeviceHash(const std::string& value) {
            });
 }
 
+// Mivo's nonce: a random UUID without its dashes. Anything else is kept by
+// nobody, whatever its size.
+bool isDeviceNonce(const json& value) {
+    return value.is_string() && value.get_ref<const std::string&>().size() == 32 &&
+           std::ranges::all_of(value.get_ref<const std::string&>(),
+                               [](unsigned char c) { return std::isxdigit(c) != 0; });
+}
+
 std::string nowIso8601() {
     const std::time_t t = std::time(nullptr);
     std::tm utc{};
@@ -87,11 +105,19 @@ json tokensJson(const Tokens& t) {
             {"expires_in", t.expiresIn}};
 }
 
+// The library listens with a backlog of five: connections that other users
+// of the machine open in a burst would leave the user's waiting for the
+// kernel's retries, seconds apart.
+class Server : public httplib::Server {
+  public:
+    void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
+
 }  // namespace
 
 struct ApiStub::Impl {
     StubOptions options;
-    httplib::Server server;
+    Server server;
     AccountBook accounts;
     Script script;
     int port = 0;
@@ -126,6 +152,10 @@ struct ApiStub::Impl {
 };
 
 void ApiStub::Impl::record(const httplib::Request& req) {
+    // Nobody can read the log without the control routes: keeping it would
+    // only hold up to its cap of whatever other users send.
+    if (controlSecret.empty())
+        return;
     // The library adds the connection's addresses as headers of its own.
     static const std::set<std::string> addedByLibrary{"local_addr", "local_port", "remote_addr",
                                                       "remote_port"};
@@ -186,33 +216,34 @@ Handler ApiStub::Impl::control(Handler handler) {
 void ApiStub::Impl::accountRoutes() {
     server.Post("/v1/auth/desktop/start", endpoint([this](const auto& req, auto& res) {
                     const json body = bodyOf(req);
-                    if (!body.is_object() || !body.contains("device_nonce") ||
-                        !body["device_nonce"].is_string() ||
-                        body["device_nonce"].get<std::string>().empty())
-                        return answerError(res, 400, "device_nonce must be a non-empty string");
+                    if (!body.is_object() || !isDeviceNonce(body.value("device_nonce", json())))
+                        return answerError(res, 400, "device_nonce must be 32 hexadecimal digits");
                     const auto port = body.find("callback_port");
                     if (port == body.end() || !port->is_number_integer() ||
                         port->get<long long>() < 1 || port->get<long long>() > 65535)
                         return answerError(res, 400, "callback_port must be a port number");
-                    const std::string requestId =
+                    const auto requestId =
                         accounts.start(body["device_nonce"].get<std::string>(), port->get<int>());
+                    if (!requestId)
+                        return answerError(res, 429, requestId.error());
                     const std::string authUrl = "http://" + options.host + ":" +
                                                 std::to_string(this->port) +
-                                                "/dev/signin?request_id=" + requestId;
-                    answerJson(res, 200, {{"auth_url", authUrl}, {"request_id", requestId}});
+                                                "/dev/signin?request_id=" + *requestId;
+                    answerJson(res, 200, {{"auth_url", authUrl}, {"request_id", *requestId}});
                 }));
-    server.Post("/v1/auth/desktop/exchange", endpoint([this](const auto& req, auto& res) {
-                    const json body = bodyOf(req);
-                    if (!body.is_object() || !body.contains("grant") ||
-                        !body["grant"].is_string() || !body.contains("device_nonce") ||
-                        !body["device_nonce"].is_string())
-                        return answerError(res, 400, "grant and device_nonce must be strings");
-                    auto tokens = accounts.exchange(body["grant"].get<std::string>(),
-                                                    body["device_nonce"].get<std::string>());
-                    if (!tokens)
-                        return answerError(res, 400, tokens.error());
-                    answerJson(res, 200, tokensJson(*tokens));
-                }));
+    server.Post(
+        "/v1/auth/desktop/exchange", endpoint([this](const auto& req, auto& res) {
+            const json body = bodyOf(req);
+            if (!body.is_object() || !body.contains("grant") || !body["grant"].is_string() ||
+                !body.contains("device_nonce") || !body["device_nonce"].is_string())
+                return answerError(res, 400, "grant and device_nonce must be strings");
+            auto tokens = accounts.exchange(body["grant"].get<std::string>(),
+                                            body["device_nonce"].get<std::string>());
+            if (!tokens)
+                return answerError(res, tokens.error() == AccountBook::kTooManySessions ? 429 : 400,
+                                   tokens.error());
+            answerJson(res, 200, tokensJson(*tokens));
+        }));
     server.Post("/v1/auth/refresh", endpoint([this](const auto& req, auto& res) {
                     const json body = bodyOf(req);
                     if (!body.is_object() || !body.contains("refresh_token") ||
@@ -303,7 +334,10 @@ void ApiStub::Impl::updateRoutes() {
 
 void ApiStub::Impl::developmentRoutes() {
     // The browser's end of sign-in: signing in always succeeds here, and the
-    // browser is sent to the loopback callback with the grant.
+    // browser is sent to the loopback callback with the grant, the same one
+    // each time until the sign-in is finished: the request id is on xdg-open's
+    // command line for every user to read, and whoever comes first must not
+    // leave the user's browser with nothing.
     server.Get("/dev/signin", [this](const httplib::Request& req, httplib::Response& res) {
         record(req);
         const auto grant = accounts.approve(req.get_param_value("request_id"));
@@ -382,6 +416,9 @@ void ApiStub::Impl::routes() {
 
 ApiStub::ApiStub(StubOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
     impl_->server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    impl_->server.set_read_timeout(kReadTimeout);
+    impl_->server.set_keep_alive_timeout(kKeepAliveSeconds);
+    impl_->server.set_keep_alive_max_count(kKeepAliveRequests);
     impl_->server.set_payload_max_length(kMaxRequestBytes);
     // A request without a length or chunks has an empty body; the library
     // would wait for the connection to close instead, until its read
@@ -455,6 +492,7 @@ std::optional<int> ApiStub::bind() {
                                  : (impl_->server.bind_to_port(o.host, o.port) ? o.port : -1);
     if (port <= 0)
         return std::nullopt;
+    impl_->server.widenBacklog();
     impl_->port = port;
     return port;
 }

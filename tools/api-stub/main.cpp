@@ -1,6 +1,8 @@
 // mivo-api-stub: the stand-in web service. Prints the port it listens on as
 // the first line of its output, so a test that asked for port 0 can find it.
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -11,6 +13,13 @@
 int main(int argc, char** argv) {
     // A client that hangs up mid-answer must not end the server.
     std::signal(SIGPIPE, SIG_IGN);
+    // Request bodies of up to a megabyte go back to the system when their
+    // request is done. Left to itself, the allocator raises this threshold
+    // after the first such free and keeps every later body in the cache of
+    // whichever of the many workers read it; and it gives many workers an
+    // arena each, every one keeping what it freed.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_ARENA_MAX, 2);
     const std::vector<std::string> args(argv + 1, argv + argc);
     auto options = mivo::stub::parseStubOptions(args);
     if (!options) {

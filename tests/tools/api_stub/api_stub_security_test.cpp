@@ -1,17 +1,26 @@
 // The stand-in as other users of the machine and a restart see it: control
 // routes only for the holder of the secret, a request log that is bounded and
-// holds no whole token, and an account book that outlives the process.
+// holds no whole token, an account book that outlives the process, and a
+// user whose sign-in survives whatever the neighbours send.
 
 #include <gmock/gmock.h>
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "api_stub.hpp"
 #include "stub_process.hpp"
@@ -21,7 +30,15 @@ namespace {
 
 using nlohmann::json;
 using testing::StubProcess;
+using testing::StubReply;
 namespace fs = std::filesystem;
+
+// A device nonce as Mivo makes one: 32 hexadecimal digits.
+const std::string kNonce = "0123456789ABCDEF0123456789ABCDEF";
+
+int statusOf(const std::optional<StubReply>& reply) {
+    return reply ? reply->status : -1;
+}
 
 // The tokens of a whole sign-in through `stub`, and the grant it used.
 struct SignedIn {
@@ -31,15 +48,15 @@ struct SignedIn {
 };
 
 SignedIn signIn(const StubProcess& stub) {
-    const auto start =
-        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"n","callback_port":9999})");
+    const auto start = stub.send("POST", "/v1/auth/desktop/start",
+                                 json{{"device_nonce", kNonce}, {"callback_port", 9999}}.dump());
     const std::string authUrl = json::parse(start->body)["auth_url"];
     const std::string location =
         stub.send("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location");
     SignedIn out;
     out.grant = location.substr(location.find("grant=") + 6);
     const auto tokens = stub.send("POST", "/v1/auth/desktop/exchange",
-                                  json{{"grant", out.grant}, {"device_nonce", "n"}}.dump());
+                                  json{{"grant", out.grant}, {"device_nonce", kNonce}}.dump());
     const json t = json::parse(tokens->body);
     out.access = t["access_token"];
     out.refresh = t["refresh_token"];
@@ -86,8 +103,8 @@ TEST(ApiStubControl, OnlyTheHolderOfTheSecretSteersTheStub) {
     // Nothing a stranger sent took effect: the log still holds the sign-in,
     // the sign-in page still sends the browser to the port that asked.
     EXPECT_EQ(stub.requestsTo("/v1/auth/desktop/exchange").size(), 1u);
-    const auto start =
-        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"m","callback_port":9999})");
+    const auto start = stub.send("POST", "/v1/auth/desktop/start",
+                                 json{{"device_nonce", kNonce}, {"callback_port", 9999}}.dump());
     const std::string authUrl = json::parse(start->body)["auth_url"];
     EXPECT_THAT(
         stub.sendAsStranger("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location"),
@@ -204,6 +221,196 @@ TEST(ApiStubAccounts, KeepAccountsUsesTheStateFolderAndSetsABrokenBookAside) {
         ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
     else
         ::unsetenv("XDG_STATE_HOME");
+}
+
+// --- Neighbours ------------------------------------------------------------
+
+// A nonce of its own for each of a neighbour's sign-ins.
+std::string nonceNumber(int i) {
+    char text[33];
+    std::snprintf(text, sizeof text, "%032X", i);
+    return text;
+}
+
+// The path of a sign-in page (the auth URL without the stub's address): the
+// request id in it is on xdg-open's command line, for every user to read.
+std::string startSignIn(const StubProcess& stub, const std::string& nonce) {
+    const auto start =
+        stub.sendAsStranger("POST", "/v1/auth/desktop/start",
+                            json{{"device_nonce", nonce}, {"callback_port", 9999}}.dump());
+    if (statusOf(start) != 200)
+        return {};
+    return json::parse(start->body)["auth_url"].get<std::string>().substr(stub.baseURL().size());
+}
+
+std::string grantIn(const std::optional<StubReply>& page) {
+    if (statusOf(page) != 302)
+        return {};
+    const std::string location = page->headers.at("Location");
+    return location.substr(location.find("grant=") + 6);
+}
+
+std::optional<StubReply> exchange(const StubProcess& stub, const std::string& grant,
+                                  const std::string& nonce) {
+    return stub.sendAsStranger("POST", "/v1/auth/desktop/exchange",
+                               json{{"grant", grant}, {"device_nonce", nonce}}.dump());
+}
+
+bool isJsonError(const std::optional<StubReply>& reply) {
+    return reply && json::parse(reply->body, nullptr, false).contains("error");
+}
+
+// Connections that send a request head one byte every two seconds and
+// never finish it. When dropped, they go on trickling until the stub has
+// hung up on every one of them, or ten seconds have passed.
+class Trickle {
+  public:
+    Trickle(int port, int connections) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int i = 0; i < connections; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                open_.push_back({fd, POLLIN, 0});
+            else
+                ::close(fd);
+        }
+        sendByte();
+    }
+    ~Trickle() {
+        using Clock = std::chrono::steady_clock;
+        const std::size_t opened = open_.size();
+        std::size_t closed = 0;
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        for (auto next = Clock::now() + std::chrono::seconds(2);
+             closed < opened && Clock::now() < deadline;) {
+            ::poll(open_.data(), open_.size(), 200);
+            for (auto& p : open_) {
+                char c = 0;
+                if (p.fd >= 0 && p.revents != 0 && ::recv(p.fd, &c, 1, MSG_DONTWAIT) <= 0) {
+                    ::close(p.fd);
+                    p.fd = -1;
+                    ++closed;
+                }
+            }
+            if (Clock::now() >= next) {
+                sendByte();
+                next += std::chrono::seconds(2);
+            }
+        }
+        for (const auto& p : open_)
+            if (p.fd >= 0)
+                ::close(p.fd);
+        EXPECT_EQ(closed, opened) << "trickling connections the stub kept open";
+    }
+
+  private:
+    void sendByte() {
+        static const std::string head = "GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        for (const auto& p : open_)
+            if (p.fd >= 0)
+                ::send(p.fd, &head[std::min(sent_, head.size() - 1)], 1, MSG_NOSIGNAL);
+        ++sent_;
+    }
+
+    std::vector<pollfd> open_;
+    std::size_t sent_ = 0;
+};
+
+// Another user of the machine against the user, who is signed in and has a
+// second sign-in waiting for the browser (its page's path is all the
+// neighbour needs of it). Whatever the neighbour sends, the user's session
+// still answers and renews, and the browser still finishes the sign-in.
+TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
+    struct Row {
+        const char* does;
+        // What the neighbour sends; what it returns keeps it going while the
+        // user is checked.
+        std::function<std::shared_ptr<void>(const StubProcess&, const std::string& page)> act;
+        // The user's exchange of the waiting sign-in.
+        int exchanged = 200;
+    };
+    const Row rows[] = {
+        {"starts 40 sign-ins with a 1 MB nonce",
+         [](const StubProcess& stub, const std::string&) {
+             const std::string body = json{
+                 {"device_nonce", std::string(1'000'000, 'a')},
+                 {"callback_port", 9999}}.dump();
+             for (int i = 0; i < 40; ++i) {
+                 const auto reply = stub.sendAsStranger("POST", "/v1/auth/desktop/start", body);
+                 EXPECT_EQ(statusOf(reply), 400);
+             }
+             return nullptr;
+         }},
+        {"starts 300 sign-ins and leaves them",
+         [](const StubProcess& stub, const std::string&) {
+             int refused = 0;
+             for (int i = 0; i < 300; ++i) {
+                 const auto reply = stub.sendAsStranger(
+                     "POST", "/v1/auth/desktop/start",
+                     json{{"device_nonce", nonceNumber(i)}, {"callback_port", 9999}}.dump());
+                 if (statusOf(reply) == 429 && isJsonError(reply))
+                     ++refused;
+             }
+             EXPECT_GT(refused, 0);
+             return nullptr;
+         }},
+        {"finishes 300 sign-ins",
+         [](const StubProcess& stub, const std::string&) {
+             int refused = 0;
+             for (int i = 0; i < 300; ++i) {
+                 const std::string page = startSignIn(stub, nonceNumber(i));
+                 const auto reply =
+                     exchange(stub, grantIn(stub.sendAsStranger("GET", page)), nonceNumber(i));
+                 if (statusOf(reply) == 429 && isJsonError(reply))
+                     ++refused;
+             }
+             EXPECT_GT(refused, 0);
+             return nullptr;
+         },
+         429},
+        {"opens the user's sign-in page first",
+         [](const StubProcess& stub, const std::string& page) {
+             const std::string grant = grantIn(stub.sendAsStranger("GET", page));
+             EXPECT_FALSE(grant.empty());
+             const auto stolen = exchange(stub, grant, nonceNumber(7));
+             EXPECT_EQ(statusOf(stolen), 400);
+             return nullptr;
+         }},
+        {"trickles 200 request heads",
+         [](const StubProcess& stub, const std::string&) {
+             return std::make_shared<Trickle>(stub.port(), 200);
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.does);
+        StubProcess stub;
+        const SignedIn user = signIn(stub);
+        const std::string page = startSignIn(stub, kNonce);
+        ASSERT_FALSE(page.empty());
+
+        const auto neighbour = row.act(stub, page);
+
+        EXPECT_EQ(
+            statusOf(stub.send("GET", "/v1/me", "", {{"Authorization", "Bearer " + user.access}})),
+            200);
+        const auto renewed =
+            stub.send("POST", "/v1/auth/refresh", json{{"refresh_token", user.refresh}}.dump());
+        EXPECT_EQ(statusOf(renewed), 200);
+        const auto browser = stub.send("GET", page);
+        EXPECT_EQ(statusOf(browser), 302);
+        if (statusOf(browser) == 302) {
+            EXPECT_THAT(browser->headers.at("Location"),
+                        ::testing::StartsWith("http://127.0.0.1:9999/?grant="));
+        }
+        const auto tokens = exchange(stub, grantIn(browser), kNonce);
+        EXPECT_EQ(statusOf(tokens), row.exchanged);
+        if (row.exchanged != 200) {
+            EXPECT_TRUE(isJsonError(tokens));
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "account_book.hpp"
 #include "stub_options.hpp"
 #include "stub_process.hpp"
 #include "stub_script.hpp"
@@ -18,6 +19,9 @@ using testing::StubProcess;
 using testing::StubReply;
 
 const std::string kDeviceHash(64, 'a');
+// Device nonces as Mivo makes them: 32 hexadecimal digits.
+const std::string kNonce = "0123456789ABCDEF0123456789ABCDEF";
+const std::string kOtherNonce = "FEDCBA9876543210FEDCBA9876543210";
 
 json with(json base, const json& changes) {
     base.update(changes);
@@ -52,7 +56,7 @@ class ApiStubTest : public ::testing::Test {
     }
     json signIn() const {
         return postJson("/v1/auth/desktop/exchange",
-                        {{"grant", signInGrant("nonce-1")}, {"device_nonce", "nonce-1"}});
+                        {{"grant", signInGrant(kNonce)}, {"device_nonce", kNonce}});
     }
     int meStatus(const std::string& token) const {
         return stub.send("GET", "/v1/me", "", {{"Authorization", "Bearer " + token}})->status;
@@ -67,15 +71,15 @@ class ApiStubTest : public ::testing::Test {
 };
 
 TEST_F(ApiStubTest, AGrantServesOnceAndOnlyTheNonceThatAskedForIt) {
-    const std::string grant = signInGrant("nonce-1");
-    EXPECT_EQ(postJson("/v1/auth/desktop/exchange", {{"grant", grant}, {"device_nonce", "other"}},
-                       400)["error"],
+    const std::string grant = signInGrant(kNonce);
+    EXPECT_EQ(postJson("/v1/auth/desktop/exchange",
+                       {{"grant", grant}, {"device_nonce", kOtherNonce}}, 400)["error"],
               "nonce_mismatch");
     const json tokens =
-        postJson("/v1/auth/desktop/exchange", {{"grant", grant}, {"device_nonce", "nonce-1"}});
+        postJson("/v1/auth/desktop/exchange", {{"grant", grant}, {"device_nonce", kNonce}});
     EXPECT_TRUE(tokens["expires_in"].is_number_integer());
     EXPECT_EQ(meStatus(tokens["access_token"]), 200);
-    EXPECT_EQ(postJson("/v1/auth/desktop/exchange", {{"grant", grant}, {"device_nonce", "nonce-1"}},
+    EXPECT_EQ(postJson("/v1/auth/desktop/exchange", {{"grant", grant}, {"device_nonce", kNonce}},
                        400)["error"],
               "invalid_grant");
 }
@@ -105,15 +109,15 @@ TEST_F(ApiStubTest, ShortTokenLifetimeAndCallbackPortOnRequest) {
 
 TEST(ApiStubCommandLine, CallbackPortAndLifetimeFromOptions) {
     StubProcess stub({"--callback-port", "5151", "--expires-in", "7"});
-    const auto start =
-        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"n","callback_port":9999})");
+    const auto start = stub.send("POST", "/v1/auth/desktop/start",
+                                 json{{"device_nonce", kNonce}, {"callback_port", 9999}}.dump());
     const std::string authUrl = json::parse(start->body)["auth_url"];
     const auto page = stub.send("GET", authUrl.substr(stub.baseURL().size()));
     const std::string location = page->headers.at("Location");
     EXPECT_TRUE(location.starts_with("http://127.0.0.1:5151/?grant=")) << location;
     const auto tokens = stub.send(
         "POST", "/v1/auth/desktop/exchange",
-        json{{"grant", location.substr(location.find("grant=") + 6)}, {"device_nonce", "n"}}
+        json{{"grant", location.substr(location.find("grant=") + 6)}, {"device_nonce", kNonce}}
             .dump());
     EXPECT_EQ(json::parse(tokens->body)["expires_in"], 7);
 }
@@ -316,6 +320,49 @@ TEST(ApiStubScript, MalformedScriptsAreRefusedAndChangeNothing) {
     ASSERT_TRUE(kept.has_value());
     EXPECT_EQ(kept->status, 500);
     EXPECT_FALSE(script.take("/v1/me").has_value());
+}
+
+// The account book on a clock the test moves: what expires makes room,
+// nothing live is pushed out, and past a cap newcomers are refused.
+TEST(ApiStubAccountBook, OnlyWhatExpiredMakesRoom) {
+    using Book = stub::AccountBook;
+    using namespace std::chrono_literals;
+    auto now = Book::Clock::now();
+    Book book(3600, [&] { return now; });
+    std::string first;
+    for (std::size_t i = 0; i < Book::kMaxPendingSignIns; ++i) {
+        const auto id = book.start(kNonce, 9999);
+        ASSERT_TRUE(id.has_value());
+        if (i == 0)
+            first = *id;
+    }
+    EXPECT_EQ(book.start(kNonce, 9999).error(), Book::kTooManySignIns);
+    now += Book::kSignInLifetime - 1s;
+    const auto grant = book.approve(first);
+    ASSERT_TRUE(grant.has_value());
+    EXPECT_EQ(book.approve(first)->grant, grant->grant);
+    now += 1s;
+    EXPECT_FALSE(book.approve(first).has_value());
+    EXPECT_EQ(book.exchange(grant->grant, kNonce).error(), "invalid_grant");
+
+    auto signIn = [&] {
+        const auto id = book.start(kNonce, 9999);
+        return book.exchange(book.approve(id.value())->grant, kNonce);
+    };
+    const auto user = signIn();
+    ASSERT_TRUE(user.has_value());
+    for (std::size_t i = 1; i < Book::kMaxSessions; ++i)
+        ASSERT_TRUE(signIn().has_value());
+    EXPECT_EQ(signIn().error(), Book::kTooManySessions);
+    EXPECT_TRUE(book.userFor(user->accessToken).has_value());
+    // Expired access tokens can still be renewed: their sessions stay.
+    now += 3600s + Book::kRefreshLifetime - 1s;
+    EXPECT_EQ(signIn().error(), Book::kTooManySessions);
+    const auto renewed = book.refresh(user->refreshToken);
+    ASSERT_TRUE(renewed.has_value());
+    now += 1s;
+    EXPECT_TRUE(signIn().has_value());
+    EXPECT_TRUE(book.userFor(renewed->accessToken).has_value());
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ TEST_F(QtHttpTransportTest, ARedirectIsAnAnswerNotFollowed) {
     stub.script({{"/moved", {{"status", 302}, {"body", ""}}}});
     // The stub's scripted answers carry no Location; its sign-in page does.
     const auto start =
-        stub.send("POST", "/v1/auth/desktop/start", R"({"device_nonce":"n","callback_port":4321})");
+        stub.send("POST", "/v1/auth/desktop/start",
+                  R"({"device_nonce":"0123456789ABCDEF0123456789abcdef","callback_port":4321})");
     ASSERT_TRUE(start.has_value());
     const std::string authUrl = nlohmann::json::parse(start->body)["auth_url"];
     HttpRequest r;
