@@ -267,11 +267,14 @@ TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {
     }
 }
 
+// The session alone: the browser is started by the test itself.
+using BrowserPageTest = DesktopTest;
+
 // A page still loading, which has not focused a field yet, leaves the focus
 // on a panel of Chromium's with a text and a caret of its own but nothing to
 // edit: nothing of it is followed, and the text area is once the page
 // focuses it. Its own Chromium, started with the monitor running.
-TEST_F(DesktopTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
+TEST_F(BrowserPageTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
     AccessibilityMonitor monitor(session_->ports());
     monitor.start();
     const auto browser =
