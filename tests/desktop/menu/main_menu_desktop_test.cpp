@@ -20,6 +20,7 @@
 #include "desktop_test_support.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 #include "stub_process.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -135,11 +136,6 @@ class MainMenuDesktopTest : public DesktopTest {
         return has("_NET_WM_STATE_MAXIMIZED_VERT") && has("_NET_WM_STATE_MAXIMIZED_HORZ");
     }
 
-    bool isViewable(Window w) {
-        XWindowAttributes a{};
-        return XGetWindowAttributes(display(), w, &a) != 0 && a.map_state == IsViewable;
-    }
-
     // What a task bar does with a click on a window's entry: activates it,
     // which brings a minimised one back.
     void activateAsTheTaskBar(Window w) {
@@ -181,12 +177,6 @@ class MainMenuDesktopTest : public DesktopTest {
         spinFor(0.3);
     }
 
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
-    }
-
     QTemporaryDir home_;
     QProcessEnvironment env_;
     std::unique_ptr<QProcess> mivo_;
@@ -223,7 +213,7 @@ TEST_F(MainMenuDesktopTest, TheMenuBarListsEveryItemAboutShowsTheVersionAndUpdat
     ASSERT_TRUE(chooseMenuItem(mivoPid(), "File", "Close Window"));
     EXPECT_TRUE(waitUntil([&] { return !mivoWindowTitled("About Mivo").has_value(); }, 5))
         << "the about dialog stayed";
-    EXPECT_TRUE(isViewable(*settings_));
+    EXPECT_TRUE(isViewable(display(), *settings_));
 
     choose("Mivo", "Check for Updates\u2026");
     EXPECT_TRUE(waitUntil(
@@ -282,7 +272,7 @@ TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {
         << "the settings window did not come back";
 
     choose("File", "Close Window");
-    EXPECT_TRUE(waitUntil([&] { return !isViewable(settings); })) << "the window stayed";
+    EXPECT_TRUE(waitUntil([&] { return !isViewable(display(), settings); })) << "the window stayed";
     EXPECT_EQ(mivo_->state(), QProcess::Running);
 
     // A later launch brings the settings window back, and Quit Mivo ends
@@ -294,7 +284,7 @@ TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {
     ASSERT_TRUE(waitUntil(
         [&] {
             settings_ = mivoWindowTitled("Settings");
-            return settings_ && isViewable(*settings_);
+            return settings_ && isViewable(display(), *settings_);
         },
         5))
         << "the settings window did not come back";

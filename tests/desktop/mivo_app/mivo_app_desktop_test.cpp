@@ -22,6 +22,7 @@
 #include "field/ax_text_extractor.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 #include "user_keyboard.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -158,14 +159,6 @@ class MivoAppDesktopTest : public DesktopTest {
         XSync(display(), False);
     }
 
-    // The title the window manager shows (_NET_WM_NAME, UTF-8).
-    std::string shownTitle(Window window) {
-        return linux_desktop::stringProperty(display(), window,
-                                             XInternAtom(display(), "_NET_WM_NAME", False),
-                                             XInternAtom(display(), "UTF8_STRING", False))
-            .value_or("");
-    }
-
     // Asks the window manager to minimise the window (ICCCM WM_CHANGE_STATE).
     void minimise(Window window) {
         XEvent event{};
@@ -177,11 +170,6 @@ class MivoAppDesktopTest : public DesktopTest {
         XSendEvent(display(), DefaultRootWindow(display()), False,
                    SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XSync(display(), False);
-    }
-
-    bool isViewable(Window window) {
-        XWindowAttributes a{};
-        return XGetWindowAttributes(display(), window, &a) != 0 && a.map_state == IsViewable;
     }
 
     Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
@@ -282,12 +270,6 @@ class MivoAppDesktopTest : public DesktopTest {
         apply = *found;
     }
 
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
-    }
-
     QTemporaryDir home_;
     std::unique_ptr<QProcess> mivo_;
     QString log_;
@@ -356,7 +338,7 @@ TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItClose
     // hidden onboarding would leave Mivo waiting with nothing to see.
     minimise(*welcome);
     spinFor(1.0);
-    EXPECT_TRUE(waitUntil([&] { return isViewable(*welcome); }, 5))
+    EXPECT_TRUE(waitUntil([&] { return isViewable(display(), *welcome); }, 5))
         << "the onboarding window stayed minimised";
     closeWindow(*welcome);
     ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 10));
@@ -365,7 +347,7 @@ TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItClose
     std::optional<Window> settings;
     ASSERT_TRUE(
         waitUntil([&] { return (settings = mivoWindowTitled("Settings")).has_value(); }, 10));
-    EXPECT_EQ(shownTitle(*settings), "Settings");
+    EXPECT_EQ(shownTitle(display(), *settings), "Settings");
     stopMivo();
 
     // The second launch goes straight to monitoring.

@@ -16,6 +16,7 @@
 #include "desktop_test_support.hpp"
 #include "platform/pasteboard.hpp"
 #include "stub_process.hpp"
+#include "x_windows.hpp"
 
 #include "accessible_buttons.hpp"
 
@@ -142,12 +143,6 @@ class RewriteDesktopTest : public DesktopTest {
                        readString(ax(), view, kAXSelectedTextAttribute) == kSentence;
             },
             10);
-    }
-
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
     }
 
     QTemporaryDir home_;

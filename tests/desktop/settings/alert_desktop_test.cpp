@@ -14,6 +14,7 @@
 #include "app/qt_alerts.hpp"
 #include "desktop_test_support.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -39,14 +40,6 @@ class AlertDesktopTest : public DesktopTest {
             linux_desktop::cardinalProperty(display(), DefaultRootWindow(display()),
                                             XInternAtom(display(), property, False), XA_WINDOW);
         return items ? std::vector<Window>(items->begin(), items->end()) : std::vector<Window>{};
-    }
-
-    // The title the window manager shows (_NET_WM_NAME, UTF-8).
-    std::string shownTitle(Window window) {
-        return linux_desktop::stringProperty(display(), window,
-                                             XInternAtom(display(), "_NET_WM_NAME", False),
-                                             XInternAtom(display(), "UTF8_STRING", False))
-            .value_or("");
     }
 
     Window transientFor(Window window) {
@@ -113,7 +106,7 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
 
     // The title as Qt hands it to the window manager, without a suffix, and
     // room for it beside the title bar's buttons.
-    EXPECT_EQ(shownTitle(alertWindow), title);
+    EXPECT_EQ(shownTitle(display(), alertWindow), title);
     QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
     font.setBold(true);
     EXPECT_GE(framedWidth(alertWindow),

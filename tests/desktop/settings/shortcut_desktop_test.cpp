@@ -26,6 +26,7 @@
 #include "settings/settings_window_controller.hpp"
 #include "settings/shortcut_recorder.hpp"
 #include "tone/tone_hot_key.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
@@ -36,6 +37,7 @@ namespace mivo {
 namespace {
 
 using desktop_test::DesktopSession;
+using desktop_test::screenshot;
 using desktop_test::spinFor;
 using desktop_test::waitUntil;
 using linux_desktop::QtScheduler;
@@ -146,12 +148,6 @@ class ShortcutDesktopTest : public ::testing::Test {
     bool says(const char* text) {
         QLabel* label = message();
         return label != nullptr && label->isVisible() && label->text() == QString(text);
-    }
-
-    static void screenshot(const char* name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
     }
 
     sim::CapturedLog log_;

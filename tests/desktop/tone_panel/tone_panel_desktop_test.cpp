@@ -23,6 +23,7 @@
 #include "tone_panel/tone_trigger_icon.hpp"
 #include "tone_panel/tone_trigger_icon_window.hpp"
 #include "ui/qt_edge.hpp"
+#include "x_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/Xatom.h>
@@ -85,30 +86,6 @@ class X11 {
         XFlush(display_);
     }
 
-    // The window's rectangle on the root window (y down), as the X server
-    // has it.
-    QRect rootGeometry(Window window) {
-        Window root = 0;
-        int x = 0;
-        int y = 0;
-        unsigned width = 0;
-        unsigned height = 0;
-        unsigned border = 0;
-        unsigned depth = 0;
-        XGetGeometry(display_, window, &root, &x, &y, &width, &height, &border, &depth);
-        Window child = 0;
-        int rootX = 0;
-        int rootY = 0;
-        XTranslateCoordinates(display_, window, root, 0, 0, &rootX, &rootY, &child);
-        return QRect(rootX, rootY, static_cast<int>(width), static_cast<int>(height));
-    }
-
-    bool isViewable(Window window) {
-        XWindowAttributes attributes{};
-        return XGetWindowAttributes(display_, window, &attributes) != 0 &&
-               attributes.map_state == IsViewable;
-    }
-
     // The window's bounding shape in its own coordinates; one rectangle, the
     // whole window, when it has no shape of its own.
     std::vector<QRect> shape(Window window) {
@@ -152,12 +129,6 @@ class TonePanelDesktopTest : public DesktopTest {
   protected:
     // Qt's scale on this run: 1, or what QT_SCALE_FACTOR asks for.
     static double scale() { return qApp->devicePixelRatio(); }
-
-    static void screenshot(const std::string& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + QString::fromStdString(name)});
-    }
 
     static std::string scaleName() {
         const double s = scale();
@@ -230,11 +201,11 @@ TEST_F(TonePanelDesktopTest, TheTriggerIconTakesClicksButNeverTheFocus) {
     auto* window = dynamic_cast<ToneTriggerIconWindow*>(icon.window());
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->alpha() >= 1; }, 5));
-    ASSERT_TRUE(waitUntil([&] { return x.isViewable(window->widget()->winId()); }, 5));
+    ASSERT_TRUE(waitUntil([&] { return isViewable(x.display(), window->widget()->winId()); }, 5));
     // At the field's bottom-right corner: 30 points left of its right edge,
     // 8 up, the mark 24 points square, a point being `scale()` X pixels.
     const double s = scale();
-    const QRect geometry = x.rootGeometry(window->widget()->winId());
+    const QRect geometry = rootGeometry(x.display(), window->widget()->winId());
     EXPECT_NEAR(geometry.x(), 100 + 400 - 30 * s, 1);
     EXPECT_NEAR(geometry.y() + geometry.height(), 400 - 8 * s, 1);
     EXPECT_NEAR(geometry.width(), 24 * s, 1);
@@ -278,13 +249,13 @@ TEST_F(TonePanelDesktopTest, ThePanelOpensNextToItsTextInXPixels) {
     TonePanelWindow* window = presenter.window();
     ASSERT_NE(window, nullptr);
     const Window id = window->winId();
-    ASSERT_TRUE(waitUntil([&] { return x.isViewable(id); }, 10));
+    ASSERT_TRUE(waitUntil([&] { return isViewable(x.display(), id); }, 10));
     spinFor(0.3);
     screenshot("tone-panel-middle-scale-" + scaleName() + ".png");
 
     // As many X pixels as Qt's pixels times the scale; 60 right of centred
     // under the text, its top edge 6 below the text's bottom edge.
-    const QRect g = x.rootGeometry(id);
+    const QRect g = rootGeometry(x.display(), id);
     EXPECT_NEAR(g.width(), window->width() * scale(), 2);
     EXPECT_NEAR(g.height(), window->height() * scale(), 2);
     const double anchorBottom = primary.height - anchor.minY();  // y down
@@ -333,15 +304,16 @@ TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
         TonePanelWindow* window = presenter.window();
         ASSERT_NE(window, nullptr);
         const Window id = window->winId();
-        ASSERT_TRUE(waitUntil([&] { return x.isViewable(id); }, 10));
+        ASSERT_TRUE(waitUntil([&] { return isViewable(x.display(), id); }, 10));
         spinFor(0.2);
-        const QRect opened = x.rootGeometry(id);
+        const QRect opened = rootGeometry(x.display(), id);
 
         box.setState(tallerState());
-        ASSERT_TRUE(waitUntil([&] { return x.rootGeometry(id).height() > opened.height(); }, 5))
+        ASSERT_TRUE(
+            waitUntil([&] { return rootGeometry(x.display(), id).height() > opened.height(); }, 5))
             << "the panel did not grow";
         spinFor(0.3);
-        const QRect grown = x.rootGeometry(id);
+        const QRect grown = rootGeometry(x.display(), id);
         screenshot("tone-panel-grown-" + std::string(row.name) + "-scale-" + scaleName() + ".png");
         // Inside the screen, with the padding to spare.
         EXPECT_GE(grown.x(), 8 - 1);
@@ -384,14 +356,14 @@ TEST_F(TonePanelDesktopTest, WithoutACompositorTheCardsCornersShowNoDarkPixels) 
     TonePanelWindow* window = presenter.window();
     ASSERT_NE(window, nullptr);
     const Window id = window->winId();
-    ASSERT_TRUE(waitUntil([&] { return x.isViewable(id); }, 10));
+    ASSERT_TRUE(waitUntil([&] { return isViewable(x.display(), id); }, 10));
     spinFor(0.3);
 
     // The four corner squares of the card (its radius is 14 points); what
     // the window shows there is the card's white, its pale border or the
     // antialiased mix of the two, never the black of a pixel left
     // transparent or a shadow drawn without anything to blend with.
-    const QRect g = x.rootGeometry(id);
+    const QRect g = rootGeometry(x.display(), id);
     const QImage shown = x.screenImage(g);
     const std::vector<QRect> visible = x.shape(id);
     ASSERT_FALSE(visible.empty());
