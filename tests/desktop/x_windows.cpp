@@ -13,6 +13,12 @@
 
 namespace mivo::desktop_test {
 
+XConnection::XConnection() : connection_(XOpenDisplay(nullptr)), display_(connection_.get()) {}
+
+void XConnection::Closer::operator()(Display* display) const {
+    XCloseDisplay(display);
+}
+
 QRect rootGeometry(Display* display, unsigned long window) {
     Window root = 0;
     int x = 0;
@@ -51,6 +57,20 @@ std::string shownTitle(Display* display, unsigned long window) {
                                          XInternAtom(display, "_NET_WM_NAME", False),
                                          XInternAtom(display, "UTF8_STRING", False))
         .value_or("");
+}
+
+void askWindowManager(Display* display, unsigned long window, const char* message, long first,
+                      long second) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, message, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display, False);
 }
 
 void screenshot(std::string_view name) {

@@ -6,12 +6,31 @@
 
 #include <QRect>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 typedef struct _XDisplay Display;
 
 namespace mivo::desktop_test {
+
+// A connection of the test's own to the X server, apart from the one the
+// backend under test reads: what it sends comes from another client, as
+// from the user's tools.
+class XConnection {
+  public:
+    XConnection();
+    Display* display() const { return display_; }
+
+  private:
+    struct Closer {
+        void operator()(Display* display) const;
+    };
+    std::unique_ptr<Display, Closer> connection_;
+
+  protected:
+    Display* const display_;
+};
 
 // The window's rectangle on the root window (y down), as the X server has
 // it, without the window manager's frame.
@@ -26,6 +45,11 @@ bool isViewable(Display* display, unsigned long window);
 // The title the window manager shows (_NET_WM_NAME, UTF-8); empty when
 // there is none.
 std::string shownTitle(Display* display, unsigned long window);
+
+// Asks the window manager to do `message` (an atom's name) to the window,
+// with its first two arguments, as a pager or task bar asks it.
+void askWindowManager(Display* display, unsigned long window, const char* message, long first,
+                      long second);
 
 // The whole screen as a PNG named `name` among the desktop tests' pictures.
 void screenshot(std::string_view name);

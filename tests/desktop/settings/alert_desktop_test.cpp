@@ -33,6 +33,21 @@ class AlertDesktopTest : public DesktopTest {
         QApplication::processEvents();
     }
 
+    // The alert once it shows (within 5 s); nothing when none does.
+    static QMessageBox* shownAlert() {
+        QMessageBox* box = nullptr;
+        waitUntil(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (w->objectName() == "mivoAlert" && w->isVisible())
+                        box = qobject_cast<QMessageBox*>(w);
+                }
+                return box != nullptr;
+            },
+            5);
+        return box;
+    }
+
     Display* display() { return session_->desktop().x11().display(); }
 
     std::vector<Window> windowList(const char* property) {
@@ -77,16 +92,8 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
     const std::string title = "Updates Come with Your Package";
     alerts.show({.title = title, .message = "Short.", .buttons = {"OK"}}, {});
 
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == "mivoAlert" && w->isVisible())
-                    box = qobject_cast<QMessageBox*>(w);
-            }
-            return box != nullptr;
-        },
-        5));
+    QMessageBox* const box = shownAlert();
+    ASSERT_NE(box, nullptr);
     const Window alertWindow = box->winId();
     // Not the other program's dialog: not transient for its window, and
     // with an icon of its own.
@@ -123,16 +130,8 @@ TEST_F(AlertDesktopTest, AnAlertOverAWindowOfMivosStaysWithIt) {
 
     QtAlerts alerts;
     alerts.show({.title = "Shortcut Unavailable", .message = "Short.", .buttons = {"OK"}}, {});
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == "mivoAlert" && w->isVisible())
-                    box = qobject_cast<QMessageBox*>(w);
-            }
-            return box != nullptr;
-        },
-        5));
+    QMessageBox* const box = shownAlert();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(transientFor(box->winId()), ours.winId());
     EXPECT_TRUE(waitUntil(
         [&] { return session_->desktop().workspace().activeWindow() == box->winId(); }, 5))

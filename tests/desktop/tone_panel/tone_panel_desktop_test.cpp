@@ -36,15 +36,8 @@
 namespace mivo::desktop_test {
 namespace {
 
-class X11 {
+class X11 : public XConnection {
   public:
-    X11() : display_(XOpenDisplay(nullptr)) {}
-    ~X11() {
-        if (display_ != nullptr)
-            XCloseDisplay(display_);
-    }
-    Display* display() const { return display_; }
-
     std::vector<Window> windowList(const char* property) {
         const auto items =
             linux_desktop::cardinalProperty(display_, DefaultRootWindow(display_),
@@ -120,9 +113,6 @@ class X11 {
         XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
         XSync(display_, False);
     }
-
-  private:
-    Display* display_;
 };
 
 class TonePanelDesktopTest : public DesktopTest {
