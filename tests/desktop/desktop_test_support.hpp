@@ -30,6 +30,10 @@ class DesktopTest : public ::testing::Test {
         session_->log().clear();
     }
 
+    // The session is up and the test goes on: for the SetUp of a suite
+    // built on this one.
+    bool sessionReady() const { return session_ != nullptr && !HasFatalFailure() && !IsSkipped(); }
+
     // Starts an editor; the test fails when it does not come up.
     std::unique_ptr<TestEditor> startEditor(const EditorOptions& options = {}) {
         auto editor = session_->startEditor(options);
@@ -67,6 +71,23 @@ class DesktopTest : public ::testing::Test {
 
     bool waitForValue(const AXElement& e, std::string_view expected, double seconds = 5) {
         return waitUntil([&] { return value(e) == expected; }, seconds);
+    }
+
+    // Brings the application of `pid` to the front, asking again now and
+    // then (a request may come before its window is managed); true once it
+    // is there.
+    bool bringToFront(Pid pid, double seconds) {
+        int polls = 0;
+        return waitUntil(
+            [&] {
+                const auto front = workspace().frontmostApplication();
+                if (front && front->pid == pid)
+                    return true;
+                if (polls++ % 50 == 0)
+                    workspace().activate(pid);
+                return false;
+            },
+            seconds);
     }
 
     Accessibility& ax() { return session_->desktop().accessibility(); }

@@ -7,12 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <vector>
 
-#include "browsers/browser_launch.hpp"
-#include "desktop_test_support.hpp"
+#include "browsers/shared_browser_test.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
@@ -26,51 +24,13 @@ namespace {
 
 const std::string kObject = "\uFFFC";
 
-std::map<BrowserKind, std::unique_ptr<Browser>>& browsers() {
-    static std::map<BrowserKind, std::unique_ptr<Browser>> running;
-    return running;
-}
-
-// Stops the browsers before the session's bus and window manager go.
-class BrowserEnvironment : public ::testing::Environment {
-  public:
-    void TearDown() override { browsers().clear(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new BrowserEnvironment);
-
-class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterface<BrowserKind> {
+class BrowserDesktopTest : public SharedBrowserTest {
   protected:
     void SetUp() override {
         DesktopTest::SetUp();
-        if (session_ == nullptr || HasFatalFailure() || IsSkipped())
+        if (!sessionReady())
             return;
-        auto& b = browsers()[GetParam()];
-        if (b == nullptr)
-            b = launchBrowser(GetParam(), MIVO_BROWSER_PAGE);
-        ASSERT_TRUE(b->failure.empty()) << b->failure;
-        browser_ = b.get();
-        // The page's tree and its text, once the browser exposes them (a
-        // slow start on a loaded machine).
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const auto read = field("read");
-                return read && value(*read).value_or("") != "";
-            },
-            90))
-            << browserName(GetParam()) << " exposed no page tree";
-        // Both browsers run side by side: the one under test comes to the
-        // front.
-        int polls = 0;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const auto front = workspace().frontmostApplication();
-                if (front && front->pid == browser_->pid())
-                    return true;
-                if (polls++ % 50 == 0)
-                    workspace().activate(browser_->pid());
-                return false;
-            },
-            20));
+        ASSERT_NO_FATAL_FAILURE(openBrowser(MIVO_BROWSER_PAGE, "read"));
         ASSERT_NO_FATAL_FAILURE(waitUntilKeysArrive());
     }
 
@@ -94,25 +54,6 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
     }
 
     // The page's field labelled `label`.
-    std::optional<AXElement> field(std::string_view label) {
-        const AXElement app = ax().applicationElement(browser_->pid());
-        return find(app, label, 0);
-    }
-
-    std::optional<AXElement> find(const AXElement& e, std::string_view label, int depth) {
-        if (depth > 30)
-            return std::nullopt;
-        for (const auto& child :
-             readElements(ax(), e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
-            if (readString(ax(), child, kAXTitleAttribute) == label &&
-                readsWithoutError(ax(), child, kAXNumberOfCharactersAttribute))
-                return child;
-            if (auto found = find(child, label, depth + 1))
-                return found;
-        }
-        return std::nullopt;
-    }
-
     // Focuses the field, as a click would, and waits until the browser
     // says so.
     AXElement focus(std::string_view label) {
@@ -167,8 +108,6 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
         }
         return replaced;
     }
-
-    Browser* browser_ = nullptr;
 };
 
 TEST_P(BrowserDesktopTest, FindsTheFocusedFieldAndReadsRangesAfterCharactersOutsideTheBmp) {
@@ -385,7 +324,7 @@ TEST_P(BrowserDesktopTest, ALinkInAContentEditableSurvivesACorrection) {
               AXError::success);
     EXPECT_EQ(correct(rich, TextRange{6, 8}), "前の" + kObject + "の後は雨です。");
     EXPECT_TRUE(
-        find(rich, "リンク", 0).has_value() ||
+        labelledInside(ax(), rich, "リンク").has_value() ||
         readElements(ax(), rich, kAXChildrenAttribute).value_or(std::vector<AXElement>{}).size() ==
             1)
         << "the link is gone";
