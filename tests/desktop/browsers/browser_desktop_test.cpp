@@ -18,6 +18,7 @@
 #include "monitor_test_access.hpp"
 #include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
+#include "write_back.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -189,25 +190,12 @@ TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
                                      AXValue(Utf16Range{text::utf16Length(kText), 0})),
               AXError::success);
     AccessibilityMonitor monitor(session_->ports());
-    monitor.start();
-    ASSERT_TRUE(waitUntil(
-        [&] { return monitor.observedElement() && *monitor.observedElement() == target; }, 10));
-    MonitorTestAccess::host(monitor).setLastAnalyzedText(
-        FieldText{kText, FieldText::Source::value, 0});
+    ASSERT_TRUE(followAsChecked(monitor, target, 10));
     CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
-    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
-    // it takes back another step (keys held during the write are not here).
-    const auto applied = std::chrono::steady_clock::now();
-    waitUntil([] { return false; }, 0.3);
-    waitForValue(target, kRained, 2);
-    const double undoAt =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
-    const std::string beforeUndo = value(target).value_or("<nothing>");
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
-    waitUntil([] { return false; }, 3);
-    EXPECT_EQ(value(target), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
-    EXPECT_FALSE(session_->log().contains("retrying with"));
+    // Keys held during the write are not here.
+    ASSERT_NO_FATAL_FAILURE(
+        expectCtrlZSoonAfterApplyKeepsTheOriginal(ax(), target, session_->log()));
     monitor.stop();
 }
 
@@ -244,14 +232,7 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
                                      AXValue(Utf16Range{text::utf16Length(kText), 0})),
               AXError::success);
     AccessibilityMonitor monitor(session_->ports());
-    monitor.start();
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return monitor.observedElement().has_value() && *monitor.observedElement() == write;
-        },
-        10));
-    MonitorTestAccess::host(monitor).setLastAnalyzedText(
-        FieldText{kText, FieldText::Source::value, 0});
+    ASSERT_TRUE(followAsChecked(monitor, write, 10));
     session_->log().clear();
     CorrectionIssue issue = sunnyToRained();
     const auto applied = std::chrono::steady_clock::now();
@@ -268,11 +249,7 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     const auto guard = PasteboardGuard::of(pasteboard());
     waitUntil([&] { return !guard->isHolding(); }, 8);
     EXPECT_TRUE(waitForValue(write, kRained + "abc", 8)) << value(write).value_or("<nothing>");
-    for (const auto& line : session_->log().lines()) {
-        if (line.find("input:") != std::string::npos ||
-            line.find("applyReplacement") != std::string::npos)
-            std::cout << "    " << line << "\n";
-    }
+    printWriteBackLog(session_->log());
     monitor.stop();
 }
 
@@ -281,10 +258,7 @@ TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComes
     const Pid pid = browser_->pid();
     SyntheticInput input(session_->ports(), [paste, pid] { return InputTarget{paste, pid, pid}; });
     Pasteboard& pb = pasteboard();
-    pb.clearContents();
-    ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
-    ASSERT_TRUE(input.selectReplacementRange(kSunny, "晴れ", paste, "test"));
-    ASSERT_TRUE(input.pasteTextIntoFocusedElement("雨", SelectedTarget{paste, kSunny, "晴れ"}));
+    ASSERT_NO_FATAL_FAILURE(pasteRainedOverTheUsersCopy(input, pb, paste));
     // A browser that asks for our clipboard waits for the answer without
     // answering calls, and gives up within a second: reading it while
     // it waits would cost it the paste. Only our loop turns until the hold
@@ -308,7 +282,7 @@ TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComes
                    lines += line + "\n";
                return lines;
            }();
-    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "ユーザーのコピー"; }, 4))
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == kUsersCopy; }, 4))
         << pasteboardString(pb).value_or("<nothing>");
 }
 
