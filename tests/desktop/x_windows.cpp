@@ -5,11 +5,14 @@
 #include <QProcess>
 #include <QString>
 
+#include <iterator>
+
 #include "platform/linux/x11/x11_properties.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 namespace mivo::desktop_test {
 
@@ -70,6 +73,17 @@ void askWindowManager(Display* display, unsigned long window, const char* messag
     event.xclient.data.l[1] = second;
     XSendEvent(display, DefaultRootWindow(display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display, False);
+}
+
+void pressCombination(Display* display, std::initializer_list<unsigned long> modifiers,
+                      unsigned long key) {
+    for (const KeySym m : modifiers)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, m), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, *m), False, CurrentTime);
     XSync(display, False);
 }
 

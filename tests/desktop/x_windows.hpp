@@ -6,6 +6,7 @@
 
 #include <QRect>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,6 +51,11 @@ std::string shownTitle(Display* display, unsigned long window);
 // with its first two arguments, as a pager or task bar asks it.
 void askWindowManager(Display* display, unsigned long window, const char* message, long first,
                       long second);
+
+// The user presses the modifiers, then the key, and lets go in reverse, on
+// the XTest keyboard of `display` (keysyms).
+void pressCombination(Display* display, std::initializer_list<unsigned long> modifiers,
+                      unsigned long key);
 
 // The whole screen as a PNG named `name` among the desktop tests' pictures.
 void screenshot(std::string_view name);

@@ -16,6 +16,7 @@
 #include "platform/sim/captured_log.hpp"
 #include "shared/hotkey_config.hpp"
 #include "tone/tone_hot_key.hpp"
+#include "x_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/XKBlib.h>
@@ -57,14 +58,7 @@ class HotKeysDesktopTest : public ::testing::Test {
 
     // The user presses the modifiers, then the key, and lets go in reverse.
     void press(std::initializer_list<KeySym> modifiers, KeySym key) {
-        Display* d = other.get();
-        for (KeySym m : modifiers)
-            XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-        for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
-            XTestFakeKeyEvent(d, XKeysymToKeycode(d, *m), False, CurrentTime);
-        XSync(d, False);
+        desktop_test::pressCombination(other.get(), modifiers, key);
     }
 
     void pressSuperShift(KeySym key) { press({XK_Super_L, XK_Shift_L}, key); }
