@@ -7,6 +7,7 @@
 
 #include <iterator>
 
+#include "desktop_session.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
@@ -73,6 +74,23 @@ void askWindowManager(Display* display, unsigned long window, const char* messag
     event.xclient.data.l[1] = second;
     XSendEvent(display, DefaultRootWindow(display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display, False);
+}
+
+void movePointer(Display* display, int x, int y) {
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    // Processed by the server before anything else the test does, so a
+    // window mapped next never appears under the old pointer position.
+    XSync(display, False);
+}
+
+void clickAt(Display* display, int x, int y, double settle) {
+    movePointer(display, x, y);
+    spinFor(settle);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    spinFor(0.05);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
 }
 

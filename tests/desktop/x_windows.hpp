@@ -52,6 +52,12 @@ std::string shownTitle(Display* display, unsigned long window);
 void askWindowManager(Display* display, unsigned long window, const char* message, long first,
                       long second);
 
+// The user's pointer moved to (x, y) on the root window.
+void movePointer(Display* display, int x, int y);
+// A click of the first button there, `settle` seconds after the pointer
+// came, as a hand lets the pointer rest first.
+void clickAt(Display* display, int x, int y, double settle);
+
 // The user presses the modifiers, then the key, and lets go in reverse, on
 // the XTest keyboard of `display` (keysyms).
 void pressCombination(Display* display, std::initializer_list<unsigned long> modifiers,

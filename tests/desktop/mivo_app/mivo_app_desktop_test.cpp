@@ -144,20 +144,9 @@ class MivoAppDesktopTest : public MivoChildTest {
         return out;
     }
 
-    void movePointer(int x, int y) {
-        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-        XSync(display(), False);
-    }
+    void movePointer(int x, int y) { desktop_test::movePointer(display(), x, y); }
 
-    void click(int x, int y) {
-        movePointer(x, y);
-        spinFor(0.15);
-        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XSync(display(), False);
-        spinFor(0.05);
-        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-        XSync(display(), False);
-    }
+    void click(int x, int y) { clickAt(display(), x, y, 0.15); }
 
     // Starts `mivo` over the editor, types 東京で住んでいます。 and opens
     // the correction panel from the highlight over で: where its "Apply" is.

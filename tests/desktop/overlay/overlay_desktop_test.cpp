@@ -39,12 +39,7 @@ class OverlayDesktopTest : public DesktopTest {
   protected:
     Display* display() { return session_->desktop().x11().display(); }
 
-    void movePointer(int x, int y) {
-        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-        // Processed by the server before anything else this test does, so a
-        // window mapped next never appears under the old pointer position.
-        XSync(display(), False);
-    }
+    void movePointer(int x, int y) { desktop_test::movePointer(display(), x, y); }
 
     // Qt's global position of a point, in X pixels: on a scaled screen
     // they differ.
@@ -55,15 +50,7 @@ class OverlayDesktopTest : public DesktopTest {
         return QPoint(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
     }
 
-    void click(int x, int y) {
-        movePointer(x, y);
-        spinFor(0.1);
-        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XSync(display(), False);
-        spinFor(0.05);
-        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-        XSync(display(), False);
-    }
+    void click(int x, int y) { clickAt(display(), x, y, 0.1); }
 
     std::vector<QWidget*> shownHighlights() {
         std::vector<QWidget*> out;
