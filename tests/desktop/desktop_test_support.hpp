@@ -69,6 +69,26 @@ class DesktopTest : public ::testing::Test {
         }
     }
 
+    // Puts the caret at `offset` (UTF-16 units) in `e`, as a click there
+    // would.
+    AXError placeCaret(const AXElement& e, int offset) {
+        return ax().setAttributeValue(e, kAXSelectedTextRangeAttribute,
+                                      AXValue(Utf16Range{offset, 0}));
+    }
+
+    // Replaces the whole text of `e` with `text` through a range write (GTK
+    // 4 refuses whole-value writes, which would wipe its undo history);
+    // true once it reads so.
+    bool replaceWholeText(const AXElement& e, const std::string& text) {
+        const std::string before = value(e).value_or("");
+        return ax().setAttributeValue(e, kAXSelectedTextRangeAttribute,
+                                      AXValue(Utf16Range{0, text::utf16Length(before)})) ==
+                   AXError::success &&
+               ax().setAttributeValue(e, kAXSelectedTextAttribute, AXValue(text)) ==
+                   AXError::success &&
+               waitForValue(e, text);
+    }
+
     bool waitForValue(const AXElement& e, std::string_view expected, double seconds = 5) {
         return waitUntil([&] { return value(e) == expected; }, seconds);
     }

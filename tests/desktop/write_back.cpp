@@ -12,15 +12,20 @@
 
 namespace mivo::desktop_test {
 
-bool followAsChecked(AccessibilityMonitor& monitor, const std::optional<AXElement>& field,
-                     double seconds, const std::string& checked) {
+bool startFollowing(AccessibilityMonitor& monitor, const std::optional<AXElement>& field,
+                    double seconds) {
     monitor.start();
-    const bool follows = waitUntil(
+    return waitUntil(
         [&] {
             const auto& observed = monitor.observedElement();
             return observed.has_value() && (!field || *observed == *field);
         },
         seconds);
+}
+
+bool followAsChecked(AccessibilityMonitor& monitor, const std::optional<AXElement>& field,
+                     double seconds, const std::string& checked) {
+    const bool follows = startFollowing(monitor, field, seconds);
     MonitorTestAccess::host(monitor).setLastAnalyzedText(
         FieldText{checked, FieldText::Source::value, 0});
     return follows;

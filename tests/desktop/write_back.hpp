@@ -14,8 +14,12 @@
 namespace mivo::desktop_test {
 
 // Starts `monitor` and waits up to `seconds` until it follows `field` (any
-// field, without one), with `checked` as the text it last checked: where
-// the user's Apply finds it.
+// field, without one).
+[[nodiscard]] bool startFollowing(AccessibilityMonitor& monitor,
+                                  const std::optional<AXElement>& field, double seconds);
+
+// The same, with `checked` as the text it last checked: where the user's
+// Apply finds it.
 [[nodiscard]] bool followAsChecked(AccessibilityMonitor& monitor,
                                    const std::optional<AXElement>& field, double seconds,
                                    const std::string& checked = kText);

@@ -27,10 +27,7 @@ const std::string kObject = "\uFFFC";
 
 class BrowserDesktopTest : public SharedBrowserTest {
   protected:
-    void SetUp() override {
-        DesktopTest::SetUp();
-        if (!sessionReady())
-            return;
+    void setUpWithSession() override {
         ASSERT_NO_FATAL_FAILURE(openBrowser(MIVO_BROWSER_PAGE, "read"));
         ASSERT_NO_FATAL_FAILURE(waitUntilKeysArrive());
     }
@@ -86,13 +83,7 @@ class BrowserDesktopTest : public SharedBrowserTest {
         AccessibilityMonitor monitor(session_->ports());
         std::optional<std::string> replaced;
         monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
-        monitor.start();
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                return monitor.observedElement().has_value() &&
-                       *monitor.observedElement() == target;
-            },
-            10));
+        EXPECT_TRUE(startFollowing(monitor, target, 10));
         CorrectionIssue issue;
         issue.id = "issue-1";
         issue.range = range;
@@ -167,9 +158,7 @@ TEST_P(BrowserDesktopTest, WritesNeverClaimWhatTheyDidNotDoAndTheLadderPastes) {
 
 TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
     const AXElement write = focus("caret");
-    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
-              AXError::success);
+    ASSERT_EQ(placeCaret(write, text::utf16Length(kText)), AXError::success);
     EXPECT_EQ(correct(write, TextRange{5, 7}), kRained);
     // The paste left the caret after 雨; it went back to the end.
     EXPECT_TRUE(waitUntil(
@@ -186,9 +175,7 @@ TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     // The user takes the pasted correction back 0.3 s after Apply, before
     // Mivo has looked at the field: the original stays.
     const AXElement target = focus("undo");
-    ASSERT_EQ(ax().setAttributeValue(target, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
-              AXError::success);
+    ASSERT_EQ(placeCaret(target, text::utf16Length(kText)), AXError::success);
     AccessibilityMonitor monitor(session_->ports());
     ASSERT_TRUE(followAsChecked(monitor, target, 10));
     CorrectionIssue issue = sunnyToRained();
@@ -206,9 +193,7 @@ TEST_P(BrowserDesktopTest, AfterACorrectionOfTheSameLengthTypingGoesOnAtTheEnd) 
     for (const char* label : {"same", "richcaret"}) {
         SCOPED_TRACE(label);
         const AXElement write = focus(label);
-        ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{text::utf16Length(kText), 0})),
-                  AXError::success);
+        ASSERT_EQ(placeCaret(write, text::utf16Length(kText)), AXError::success);
         EXPECT_EQ(correct(write, TextRange{5, 7}, "曇り"), clouded);
         EXPECT_TRUE(waitUntil(
             [&] {
@@ -228,9 +213,7 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     auto hands = UserKeyboard::open(why);
     ASSERT_NE(hands, nullptr) << why;
     const AXElement write = focus("hands");
-    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
-              AXError::success);
+    ASSERT_EQ(placeCaret(write, text::utf16Length(kText)), AXError::success);
     AccessibilityMonitor monitor(session_->ports());
     ASSERT_TRUE(followAsChecked(monitor, write, 10));
     session_->log().clear();

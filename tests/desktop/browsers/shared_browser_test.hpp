@@ -15,6 +15,15 @@ namespace mivo::desktop_test {
 
 class SharedBrowserTest : public DesktopTest, public ::testing::WithParamInterface<BrowserKind> {
   protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (sessionReady())
+            setUpWithSession();
+    }
+
+    // The suite's own set-up, once the session is up.
+    virtual void setUpWithSession() = 0;
+
     // `probe` is a field of the page that holds text once the page shows.
     void openBrowser(const std::string& page, std::string_view probe) {
         browser_ = &sharedBrowser(GetParam(), page);

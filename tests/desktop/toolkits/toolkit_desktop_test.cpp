@@ -143,8 +143,7 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
         AccessibilityMonitor monitor(session_->ports());
         std::vector<std::string> replaced;
         monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
-        ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                               AXValue(Utf16Range{text::utf16Length(kText), 0}));
+        placeCaret(view, text::utf16Length(kText));
         monitor.start();
         if (!waitUntil([&] { return monitor.observedElement().has_value(); }))
             return false;
@@ -166,15 +165,8 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     // GTK 3's plain text view keeps no undo history; GTK 4's and Qt's do.
     if (GetParam() == EditorKind::gtk3)
         return;
-    // Back to the original through a range write: GTK 4 refuses whole-value
-    // writes, which would wipe its undo history.
-    const std::string typedOn = value(view).value_or("");
-    ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{0, text::utf16Length(typedOn)})),
-              AXError::success);
-    ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextAttribute, AXValue(kText)),
-              AXError::success);
-    ASSERT_TRUE(waitForValue(view, kText));
+    // Back to the original.
+    ASSERT_TRUE(replaceWholeText(view, kText));
     ASSERT_TRUE(applyCorrection()) << value(view).value_or("<nothing>");
     // One Ctrl+Z takes back the correction alone: never an emptied field.
     ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
@@ -188,8 +180,7 @@ TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
     AccessibilityMonitor monitor(session_->ports());
-    ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                           AXValue(Utf16Range{text::utf16Length(kText), 0}));
+    placeCaret(view, text::utf16Length(kText));
     ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5));
     CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
@@ -210,15 +201,8 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     for (const double after : {0.05, 0.2, 0.4}) {
         SCOPED_TRACE(after);
         // The checked text again, the caret at its end.
-        const std::string before = value(view).value_or("");
-        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{0, text::utf16Length(before)})),
-                  AXError::success);
-        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextAttribute, AXValue(kText)),
-                  AXError::success);
-        ASSERT_TRUE(waitForValue(view, kText));
-        ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                               AXValue(Utf16Range{text::utf16Length(kText), 0}));
+        ASSERT_TRUE(replaceWholeText(view, kText));
+        placeCaret(view, text::utf16Length(kText));
         AccessibilityMonitor monitor(session_->ports());
         ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5));
         session_->log().clear();

@@ -25,10 +25,7 @@ namespace {
 
 class BrowserViewTest : public SharedBrowserTest {
   protected:
-    void SetUp() override {
-        DesktopTest::SetUp();
-        if (!sessionReady())
-            return;
+    void setUpWithSession() override {
         // The monitor runs from before the browser starts, as Mivo does
         // when the user opens a browser.
         monitor_ = std::make_unique<AccessibilityMonitor>(session_->ports());
