@@ -12,6 +12,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <array>
 #include <cstdlib>
 
 #include "platform/ax_reads.hpp"
@@ -75,38 +76,19 @@ void collect(Accessibility& ax, const AXElement& element, std::string_view role,
     }
 }
 
-// Executables that only use the GTK 3 editor need not name the others.
-#ifndef MIVO_TEST_EDITOR_GTK4
-#define MIVO_TEST_EDITOR_GTK4 ""
-#endif
-#ifndef MIVO_TEST_EDITOR_QT
-#define MIVO_TEST_EDITOR_QT ""
-#endif
+// Indexed by EditorKind.
+constexpr std::array<const char*, 3> kEditorPrograms{MIVO_TEST_EDITOR, MIVO_TEST_EDITOR_GTK4,
+                                                     MIVO_TEST_EDITOR_QT};
+constexpr std::array<std::string_view, 3> kEditorKindNames{"GTK3", "GTK4", "Qt6"};
 
 const char* editorProgram(EditorKind kind) {
-    switch (kind) {
-        case EditorKind::gtk4:
-            return MIVO_TEST_EDITOR_GTK4;
-        case EditorKind::qt6:
-            return MIVO_TEST_EDITOR_QT;
-        case EditorKind::gtk3:
-            break;
-    }
-    return MIVO_TEST_EDITOR;
+    return kEditorPrograms.at(static_cast<std::size_t>(kind));
 }
 
 }  // namespace
 
 std::string_view editorKindName(EditorKind kind) {
-    switch (kind) {
-        case EditorKind::gtk4:
-            return "GTK4";
-        case EditorKind::qt6:
-            return "Qt6";
-        case EditorKind::gtk3:
-            break;
-    }
-    return "GTK3";
+    return kEditorKindNames.at(static_cast<std::size_t>(kind));
 }
 
 bool waitUntil(const std::function<bool()>& done, double seconds) {

@@ -30,6 +30,10 @@ class DesktopTest : public ::testing::Test {
         session_->log().clear();
     }
 
+    // The session is up and the test goes on: for the SetUp of a suite
+    // built on this one.
+    bool sessionReady() const { return session_ != nullptr && !HasFatalFailure() && !IsSkipped(); }
+
     // Starts an editor; the test fails when it does not come up.
     std::unique_ptr<TestEditor> startEditor(const EditorOptions& options = {}) {
         auto editor = session_->startEditor(options);
@@ -65,8 +69,45 @@ class DesktopTest : public ::testing::Test {
         }
     }
 
+    // Puts the caret at `offset` (UTF-16 units) in `e`, as a click there
+    // would.
+    AXError placeCaret(const AXElement& e, int offset) {
+        return ax().setAttributeValue(e, kAXSelectedTextRangeAttribute,
+                                      AXValue(Utf16Range{offset, 0}));
+    }
+
+    // Replaces the whole text of `e` with `text` through a range write (GTK
+    // 4 refuses whole-value writes, which would wipe its undo history);
+    // true once it reads so.
+    bool replaceWholeText(const AXElement& e, const std::string& text) {
+        const std::string before = value(e).value_or("");
+        return ax().setAttributeValue(e, kAXSelectedTextRangeAttribute,
+                                      AXValue(Utf16Range{0, text::utf16Length(before)})) ==
+                   AXError::success &&
+               ax().setAttributeValue(e, kAXSelectedTextAttribute, AXValue(text)) ==
+                   AXError::success &&
+               waitForValue(e, text);
+    }
+
     bool waitForValue(const AXElement& e, std::string_view expected, double seconds = 5) {
         return waitUntil([&] { return value(e) == expected; }, seconds);
+    }
+
+    // Brings the application of `pid` to the front, asking again now and
+    // then (a request may come before its window is managed); true once it
+    // is there.
+    bool bringToFront(Pid pid, double seconds) {
+        int polls = 0;
+        return waitUntil(
+            [&] {
+                const auto front = workspace().frontmostApplication();
+                if (front && front->pid == pid)
+                    return true;
+                if (polls++ % 50 == 0)
+                    workspace().activate(pid);
+                return false;
+            },
+            seconds);
     }
 
     Accessibility& ax() { return session_->desktop().accessibility(); }

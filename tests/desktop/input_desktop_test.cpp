@@ -20,6 +20,19 @@ namespace {
 
 using InputDesktopTest = DesktopTest;
 
+// The editor copies the first three Characters of `view` itself, as a
+// user's Ctrl+C there would.
+void copyFirstThreeCharacters(const AXElement& view) {
+    const auto* ref = linux_desktop::atspiRef(view);
+    ASSERT_NE(ref, nullptr);
+    linux_desktop::GObjectPtr<AtspiEditableText> editable(
+        atspi_accessible_get_editable_text_iface(ref->accessible()));
+    ASSERT_NE(editable, nullptr);
+    linux_desktop::GErrorSlot error;
+    ASSERT_TRUE(atspi_editable_text_copy_text(editable.get(), 0, 3, error.out()));
+    ASSERT_FALSE(error.failed()) << error.message();
+}
+
 // Unsets a variable of our own environment for one test and puts it back.
 class WithoutVariable {
   public:
@@ -79,16 +92,7 @@ TEST_F(InputDesktopTest, ClipboardCountsWhatOtherApplicationsCopy) {
     ASSERT_TRUE(pb.writeItems({stringItem("ours")}));
     const int64_t ours = pb.changeCount();
 
-    // The editor copies its first three Characters itself, as a user's
-    // Ctrl+C there would.
-    const auto* ref = linux_desktop::atspiRef(view);
-    ASSERT_NE(ref, nullptr);
-    linux_desktop::GObjectPtr<AtspiEditableText> editable(
-        atspi_accessible_get_editable_text_iface(ref->accessible()));
-    ASSERT_NE(editable, nullptr);
-    linux_desktop::GErrorSlot error;
-    ASSERT_TRUE(atspi_editable_text_copy_text(editable.get(), 0, 3, error.out()));
-    ASSERT_FALSE(error.failed()) << error.message();
+    ASSERT_NO_FATAL_FAILURE(copyFirstThreeCharacters(view));
 
     EXPECT_TRUE(waitUntil([&] { return pb.changeCount() > ours; }));
     EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "他のア"; }))
@@ -101,13 +105,7 @@ TEST_F(InputDesktopTest, AClipboardOwnerThatHangsCostsAFractionOfASecond) {
     const AXElement view = textView(*editor);
     Pasteboard& pb = pasteboard();
     const int64_t before = pb.changeCount();
-    const auto* ref = linux_desktop::atspiRef(view);
-    ASSERT_NE(ref, nullptr);
-    linux_desktop::GObjectPtr<AtspiEditableText> editable(
-        atspi_accessible_get_editable_text_iface(ref->accessible()));
-    ASSERT_NE(editable, nullptr);
-    linux_desktop::GErrorSlot error;
-    ASSERT_TRUE(atspi_editable_text_copy_text(editable.get(), 0, 3, error.out()));
+    ASSERT_NO_FATAL_FAILURE(copyFirstThreeCharacters(view));
     ASSERT_TRUE(waitUntil([&] { return pb.changeCount() > before; }));
     ASSERT_TRUE(waitUntil([&] { return pasteboardString(pb) == "止まる"; }));
     // The owner stops answering: saving the clipboard must not wait for it

@@ -21,6 +21,21 @@ class SyntheticInputDesktopTest : public DesktopTest {
             return InputTarget{field, pid, pid};
         });
     }
+
+    // An editor holding 今日は晴れです。 with 晴れ (kSunnyToday) selected
+    // through the input aimed at its text view.
+    void openWithSunnySelected() {
+        editor_ = startEditor({.viewText = "今日は晴れです。"});
+        ASSERT_NE(editor_, nullptr);
+        view_ = textView(*editor_);
+        input_ = inputFor(*editor_, view_);
+        ASSERT_TRUE(input_->selectReplacementRange(kSunnyToday, "晴れ", view_, "test"));
+    }
+
+    static constexpr Utf16Range kSunnyToday{3, 2};
+    std::unique_ptr<TestEditor> editor_;
+    AXElement view_;
+    std::unique_ptr<SyntheticInput> input_;
 };
 
 TEST_F(SyntheticInputDesktopTest, PastesOverTheSelectionAndPutsTheUsersClipboardBack) {
@@ -44,41 +59,33 @@ TEST_F(SyntheticInputDesktopTest, PastesOverTheSelectionAndPutsTheUsersClipboard
 }
 
 TEST_F(SyntheticInputDesktopTest, TypesOverTheSelection) {
-    auto editor = startEditor({.viewText = "今日は晴れです。"});
-    ASSERT_NE(editor, nullptr);
-    const AXElement view = textView(*editor);
-    auto input = inputFor(*editor, view);
-    const Utf16Range range{3, 2};
-    ASSERT_TRUE(input->selectReplacementRange(range, "晴れ", view, "test"));
-    ASSERT_TRUE(
-        input->typeTextIntoFocusedElement("曇り\U0001F325", SelectedTarget{view, range, "晴れ"}));
-    EXPECT_TRUE(waitForValue(view, "今日は曇り\U0001F325です。"))
-        << value(view).value_or("<nothing>");
+    ASSERT_NO_FATAL_FAILURE(openWithSunnySelected());
+    ASSERT_TRUE(input_->typeTextIntoFocusedElement("曇り\U0001F325",
+                                                   SelectedTarget{view_, kSunnyToday, "晴れ"}));
+    EXPECT_TRUE(waitForValue(view_, "今日は曇り\U0001F325です。"))
+        << value(view_).value_or("<nothing>");
 }
 
 TEST_F(SyntheticInputDesktopTest, UnderAnInputMethodLettersAreNotTypedButKanaAre) {
     StandInXimServer ibus("ibus");
     ASSERT_TRUE(ibus.running());
-    auto editor = startEditor({.viewText = "今日は晴れです。"});
-    ASSERT_NE(editor, nullptr);
-    const AXElement view = textView(*editor);
-    auto input = inputFor(*editor, view);
-    const Utf16Range range{3, 2};
-    ASSERT_TRUE(input->selectReplacementRange(range, "晴れ", view, "test"));
+    ASSERT_NO_FATAL_FAILURE(openWithSunnySelected());
     // A converter would turn "ame" into あめ or a conversion: none of the
     // text goes in, not even the 曇 before the letters.
-    ASSERT_TRUE(input->typeTextIntoFocusedElement("曇ame", SelectedTarget{view, range, "晴れ"}));
+    ASSERT_TRUE(
+        input_->typeTextIntoFocusedElement("曇ame", SelectedTarget{view_, kSunnyToday, "晴れ"}));
     ASSERT_TRUE(waitUntil([&] {
         return session_->log().contains(
             "the ibus input method would convert typed letters; the text is not typed");
     }));
     ASSERT_TRUE(waitUntil(
         [&] { return session_->log().contains("unicode typing into focused element failed"); }));
-    EXPECT_EQ(value(view), "今日は晴れです。");
+    EXPECT_EQ(value(view_), "今日は晴れです。");
 
     // Kana and kanji have no key a converter knows: they are typed.
-    ASSERT_TRUE(input->typeTextIntoFocusedElement("曇り", SelectedTarget{view, range, "晴れ"}));
-    EXPECT_TRUE(waitForValue(view, "今日は曇りです。")) << value(view).value_or("<nothing>");
+    ASSERT_TRUE(
+        input_->typeTextIntoFocusedElement("曇り", SelectedTarget{view_, kSunnyToday, "晴れ"}));
+    EXPECT_TRUE(waitForValue(view_, "今日は曇りです。")) << value(view_).value_or("<nothing>");
 }
 
 TEST_F(SyntheticInputDesktopTest, MouseDragSelectsTheExpectedTextBeforePasting) {

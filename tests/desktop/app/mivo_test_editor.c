@@ -16,34 +16,8 @@
  * through the accessibility bus is one, and Ctrl+Z takes the last step back.
  */
 #include <glib-unix.h>
-#include <gtk/gtk.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
-static gboolean announce_ready(gpointer user_data) {
-    (void)user_data;
-    printf("ready\n");
-    fflush(stdout);
-    return G_SOURCE_REMOVE;
-}
-
-static void on_map(GtkWidget* window, gpointer text_view) {
-    (void)window;
-    gtk_widget_grab_focus(GTK_WIDGET(text_view));
-    /* Let the focus and the accessibility tree settle before the test
-       starts looking. */
-    g_timeout_add(200, announce_ready, NULL);
-}
-
-static int slow_paste_ms = 0;
-
-static void on_paste(GtkWidget* widget, gpointer user_data) {
-    (void)widget;
-    (void)user_data;
-    if (slow_paste_ms > 0)
-        g_usleep((gulong)slow_paste_ms * 1000);
-}
+#include "test_editor_common.h"
 
 /* One edit of the undo history: text inserted at an offset, or deleted
    from it. */
@@ -192,29 +166,11 @@ static gboolean destroy_entry(gpointer entry) {
 }
 
 int main(int argc, char** argv) {
-    const char* title = "Mivo test editor";
-    const char* entry_text = "";
-    const char* view_text = "";
-    const char* password_text = NULL;
-    gboolean keeps_undo = FALSE;
     gtk_init(&argc, &argv);
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (strcmp(argv[i], "--title") == 0)
-            title = argv[i + 1];
-        else if (strcmp(argv[i], "--entry") == 0)
-            entry_text = argv[i + 1];
-        else if (strcmp(argv[i], "--text") == 0)
-            view_text = argv[i + 1];
-        else if (strcmp(argv[i], "--password") == 0)
-            password_text = argv[i + 1];
-        else if (strcmp(argv[i], "--slow-paste") == 0)
-            slow_paste_ms = atoi(argv[i + 1]);
-        else if (strcmp(argv[i], "--undo") == 0)
-            keeps_undo = atoi(argv[i + 1]) != 0;
-    }
+    const EditorOptions options = read_editor_options(argc, argv);
 
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(window), title);
+    gtk_window_set_title(GTK_WINDOW(window), options.title);
     gtk_window_set_default_size(GTK_WINDOW(window), 640, 400);
     gtk_window_move(GTK_WINDOW(window), 40, 60);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
@@ -223,20 +179,20 @@ int main(int argc, char** argv) {
     gtk_container_add(GTK_CONTAINER(window), box);
 
     GtkWidget* entry = gtk_entry_new();
-    gtk_entry_set_text(GTK_ENTRY(entry), entry_text);
+    gtk_entry_set_text(GTK_ENTRY(entry), options.entry_text);
     gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 0);
 
-    if (password_text != NULL) {
+    if (options.password_text != NULL) {
         GtkWidget* password = gtk_entry_new();
         gtk_entry_set_visibility(GTK_ENTRY(password), FALSE);
-        gtk_entry_set_text(GTK_ENTRY(password), password_text);
+        gtk_entry_set_text(GTK_ENTRY(password), options.password_text);
         gtk_box_pack_start(GTK_BOX(box), password, FALSE, FALSE, 0);
     }
 
     GtkWidget* view = gtk_text_view_new();
-    gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), view_text, -1);
+    gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), options.view_text, -1);
     g_signal_connect(view, "paste-clipboard", G_CALLBACK(on_paste), NULL);
-    if (keeps_undo) {
+    if (options.keeps_undo) {
         /* The text it starts with is not a step of the history. */
         GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
         undo_steps = g_ptr_array_new_with_free_func(free_step);

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
+#include <array>
+
 namespace mivo::desktop_test {
 namespace {
 
@@ -75,17 +77,9 @@ user_pref("mail.rights.version", 1);
 }  // namespace
 
 const char* appName(AppKind kind) {
-    switch (kind) {
-        case AppKind::writer:
-            return "Writer";
-        case AppKind::thunderbird:
-            return "Thunderbird";
-        case AppKind::textEditor:
-            return "TextEditor";
-        case AppKind::kwrite:
-            break;
-    }
-    return "KWrite";
+    // Indexed by AppKind.
+    constexpr std::array<const char*, 4> kNames{"Writer", "Thunderbird", "TextEditor", "KWrite"};
+    return kNames.at(static_cast<std::size_t>(kind));
 }
 
 std::unique_ptr<RunningApplication> launch(AppKind kind, const std::string& text) {

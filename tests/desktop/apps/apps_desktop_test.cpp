@@ -48,7 +48,7 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
   protected:
     void SetUp() override {
         DesktopTest::SetUp();
-        if (session_ == nullptr || HasFatalFailure() || IsSkipped())
+        if (!sessionReady())
             return;
         Prepared& p = applications()[GetParam()];
         if (p.app == nullptr) {
@@ -186,19 +186,7 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
         return waitUntil([&] { return field() && value(*field()) == text; }, 10);
     }
 
-    bool bringForward() {
-        int polls = 0;
-        return waitUntil(
-            [&] {
-                const auto front = workspace().frontmostApplication();
-                if (front && front->pid == app_->pid())
-                    return true;
-                if (polls++ % 50 == 0)
-                    workspace().activate(app_->pid());
-                return false;
-            },
-            10);
-    }
+    bool bringForward() { return bringToFront(app_->pid(), 10); }
 
     // The field the monitor would follow.
     std::optional<AXElement> field() {

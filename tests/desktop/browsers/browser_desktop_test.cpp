@@ -7,12 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <vector>
 
-#include "browsers/browser_launch.hpp"
-#include "desktop_test_support.hpp"
+#include "browsers/shared_browser_test.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
@@ -20,57 +18,17 @@
 #include "monitor_test_access.hpp"
 #include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
+#include "write_back.hpp"
 
 namespace mivo::desktop_test {
 namespace {
 
 const std::string kObject = "\uFFFC";
 
-std::map<BrowserKind, std::unique_ptr<Browser>>& browsers() {
-    static std::map<BrowserKind, std::unique_ptr<Browser>> running;
-    return running;
-}
-
-// Stops the browsers before the session's bus and window manager go.
-class BrowserEnvironment : public ::testing::Environment {
-  public:
-    void TearDown() override { browsers().clear(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new BrowserEnvironment);
-
-class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterface<BrowserKind> {
+class BrowserDesktopTest : public SharedBrowserTest {
   protected:
-    void SetUp() override {
-        DesktopTest::SetUp();
-        if (session_ == nullptr || HasFatalFailure() || IsSkipped())
-            return;
-        auto& b = browsers()[GetParam()];
-        if (b == nullptr)
-            b = launchBrowser(GetParam(), MIVO_BROWSER_PAGE);
-        ASSERT_TRUE(b->failure.empty()) << b->failure;
-        browser_ = b.get();
-        // The page's tree and its text, once the browser exposes them (a
-        // slow start on a loaded machine).
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const auto read = field("read");
-                return read && value(*read).value_or("") != "";
-            },
-            90))
-            << browserName(GetParam()) << " exposed no page tree";
-        // Both browsers run side by side: the one under test comes to the
-        // front.
-        int polls = 0;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const auto front = workspace().frontmostApplication();
-                if (front && front->pid == browser_->pid())
-                    return true;
-                if (polls++ % 50 == 0)
-                    workspace().activate(browser_->pid());
-                return false;
-            },
-            20));
+    void setUpWithSession() override {
+        ASSERT_NO_FATAL_FAILURE(openBrowser(MIVO_BROWSER_PAGE, "read"));
         ASSERT_NO_FATAL_FAILURE(waitUntilKeysArrive());
     }
 
@@ -94,25 +52,6 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
     }
 
     // The page's field labelled `label`.
-    std::optional<AXElement> field(std::string_view label) {
-        const AXElement app = ax().applicationElement(browser_->pid());
-        return find(app, label, 0);
-    }
-
-    std::optional<AXElement> find(const AXElement& e, std::string_view label, int depth) {
-        if (depth > 30)
-            return std::nullopt;
-        for (const auto& child :
-             readElements(ax(), e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
-            if (readString(ax(), child, kAXTitleAttribute) == label &&
-                readsWithoutError(ax(), child, kAXNumberOfCharactersAttribute))
-                return child;
-            if (auto found = find(child, label, depth + 1))
-                return found;
-        }
-        return std::nullopt;
-    }
-
     // Focuses the field, as a click would, and waits until the browser
     // says so.
     AXElement focus(std::string_view label) {
@@ -144,13 +83,7 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
         AccessibilityMonitor monitor(session_->ports());
         std::optional<std::string> replaced;
         monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
-        monitor.start();
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                return monitor.observedElement().has_value() &&
-                       *monitor.observedElement() == target;
-            },
-            10));
+        EXPECT_TRUE(startFollowing(monitor, target, 10));
         CorrectionIssue issue;
         issue.id = "issue-1";
         issue.range = range;
@@ -167,8 +100,6 @@ class BrowserDesktopTest : public DesktopTest, public ::testing::WithParamInterf
         }
         return replaced;
     }
-
-    Browser* browser_ = nullptr;
 };
 
 TEST_P(BrowserDesktopTest, FindsTheFocusedFieldAndReadsRangesAfterCharactersOutsideTheBmp) {
@@ -227,9 +158,7 @@ TEST_P(BrowserDesktopTest, WritesNeverClaimWhatTheyDidNotDoAndTheLadderPastes) {
 
 TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
     const AXElement write = focus("caret");
-    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
-              AXError::success);
+    ASSERT_EQ(placeCaret(write, text::utf16Length(kText)), AXError::success);
     EXPECT_EQ(correct(write, TextRange{5, 7}), kRained);
     // The paste left the caret after 雨; it went back to the end.
     EXPECT_TRUE(waitUntil(
@@ -246,29 +175,14 @@ TEST_P(BrowserDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     // The user takes the pasted correction back 0.3 s after Apply, before
     // Mivo has looked at the field: the original stays.
     const AXElement target = focus("undo");
-    ASSERT_EQ(ax().setAttributeValue(target, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
-              AXError::success);
+    ASSERT_EQ(placeCaret(target, text::utf16Length(kText)), AXError::success);
     AccessibilityMonitor monitor(session_->ports());
-    monitor.start();
-    ASSERT_TRUE(waitUntil(
-        [&] { return monitor.observedElement() && *monitor.observedElement() == target; }, 10));
-    MonitorTestAccess::host(monitor).setLastAnalyzedText(
-        FieldText{kText, FieldText::Source::value, 0});
+    ASSERT_TRUE(followAsChecked(monitor, target, 10));
     CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
-    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
-    // it takes back another step (keys held during the write are not here).
-    const auto applied = std::chrono::steady_clock::now();
-    waitUntil([] { return false; }, 0.3);
-    waitForValue(target, kRained, 2);
-    const double undoAt =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
-    const std::string beforeUndo = value(target).value_or("<nothing>");
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
-    waitUntil([] { return false; }, 3);
-    EXPECT_EQ(value(target), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
-    EXPECT_FALSE(session_->log().contains("retrying with"));
+    // Keys held during the write are not here.
+    ASSERT_NO_FATAL_FAILURE(
+        expectCtrlZSoonAfterApplyKeepsTheOriginal(ax(), target, session_->log()));
     monitor.stop();
 }
 
@@ -279,9 +193,7 @@ TEST_P(BrowserDesktopTest, AfterACorrectionOfTheSameLengthTypingGoesOnAtTheEnd) 
     for (const char* label : {"same", "richcaret"}) {
         SCOPED_TRACE(label);
         const AXElement write = focus(label);
-        ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{text::utf16Length(kText), 0})),
-                  AXError::success);
+        ASSERT_EQ(placeCaret(write, text::utf16Length(kText)), AXError::success);
         EXPECT_EQ(correct(write, TextRange{5, 7}, "曇り"), clouded);
         EXPECT_TRUE(waitUntil(
             [&] {
@@ -301,18 +213,9 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     auto hands = UserKeyboard::open(why);
     ASSERT_NE(hands, nullptr) << why;
     const AXElement write = focus("hands");
-    ASSERT_EQ(ax().setAttributeValue(write, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{text::utf16Length(kText), 0})),
-              AXError::success);
+    ASSERT_EQ(placeCaret(write, text::utf16Length(kText)), AXError::success);
     AccessibilityMonitor monitor(session_->ports());
-    monitor.start();
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return monitor.observedElement().has_value() && *monitor.observedElement() == write;
-        },
-        10));
-    MonitorTestAccess::host(monitor).setLastAnalyzedText(
-        FieldText{kText, FieldText::Source::value, 0});
+    ASSERT_TRUE(followAsChecked(monitor, write, 10));
     session_->log().clear();
     CorrectionIssue issue = sunnyToRained();
     const auto applied = std::chrono::steady_clock::now();
@@ -329,11 +232,7 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     const auto guard = PasteboardGuard::of(pasteboard());
     waitUntil([&] { return !guard->isHolding(); }, 8);
     EXPECT_TRUE(waitForValue(write, kRained + "abc", 8)) << value(write).value_or("<nothing>");
-    for (const auto& line : session_->log().lines()) {
-        if (line.find("input:") != std::string::npos ||
-            line.find("applyReplacement") != std::string::npos)
-            std::cout << "    " << line << "\n";
-    }
+    printWriteBackLog(session_->log());
     monitor.stop();
 }
 
@@ -342,10 +241,7 @@ TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComes
     const Pid pid = browser_->pid();
     SyntheticInput input(session_->ports(), [paste, pid] { return InputTarget{paste, pid, pid}; });
     Pasteboard& pb = pasteboard();
-    pb.clearContents();
-    ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
-    ASSERT_TRUE(input.selectReplacementRange(kSunny, "晴れ", paste, "test"));
-    ASSERT_TRUE(input.pasteTextIntoFocusedElement("雨", SelectedTarget{paste, kSunny, "晴れ"}));
+    ASSERT_NO_FATAL_FAILURE(pasteRainedOverTheUsersCopy(input, pb, paste));
     // A browser that asks for our clipboard waits for the answer without
     // answering calls, and gives up within a second: reading it while
     // it waits would cost it the paste. Only our loop turns until the hold
@@ -369,7 +265,7 @@ TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComes
                    lines += line + "\n";
                return lines;
            }();
-    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "ユーザーのコピー"; }, 4))
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == kUsersCopy; }, 4))
         << pasteboardString(pb).value_or("<nothing>");
 }
 
@@ -385,7 +281,7 @@ TEST_P(BrowserDesktopTest, ALinkInAContentEditableSurvivesACorrection) {
               AXError::success);
     EXPECT_EQ(correct(rich, TextRange{6, 8}), "前の" + kObject + "の後は雨です。");
     EXPECT_TRUE(
-        find(rich, "リンク", 0).has_value() ||
+        labelledInside(ax(), rich, "リンク").has_value() ||
         readElements(ax(), rich, kAXChildrenAttribute).value_or(std::vector<AXElement>{}).size() ==
             1)
         << "the link is gone";

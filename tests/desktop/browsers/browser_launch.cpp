@@ -5,8 +5,42 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "platform/ax_reads.hpp"
+
 namespace mivo::desktop_test {
 namespace {
+
+std::map<std::pair<BrowserKind, std::string>, std::unique_ptr<Browser>>& sharedBrowsers() {
+    static std::map<std::pair<BrowserKind, std::string>, std::unique_ptr<Browser>> running;
+    return running;
+}
+
+class SharedBrowsersStop : public ::testing::Environment {
+  public:
+    void TearDown() override { sharedBrowsers().clear(); }
+};
+const auto* const kSharedBrowsersStop = ::testing::AddGlobalTestEnvironment(new SharedBrowsersStop);
+
+std::optional<AXElement> findLabelled(Accessibility& ax, const AXElement& e, std::string_view label,
+                                      int depth) {
+    if (depth > 30)
+        return std::nullopt;
+    for (const auto& child :
+         readElements(ax, e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+        if (readString(ax, child, kAXTitleAttribute) == label &&
+            readsWithoutError(ax, child, kAXNumberOfCharactersAttribute))
+            return child;
+        if (auto found = findLabelled(ax, child, label, depth + 1))
+            return found;
+    }
+    return std::nullopt;
+}
 
 void writeFirefoxPreferences(const QString& profile) {
     QFile prefs(QDir(profile).filePath("user.js"));
@@ -88,6 +122,26 @@ std::unique_ptr<Browser> launchBrowser(BrowserKind kind, const std::string& page
     if (!b->process->waitForStarted(10000))
         b->failure = std::string(browserName(kind)) + " did not start";
     return b;
+}
+
+Browser& sharedBrowser(BrowserKind kind, const std::string& page) {
+    auto& browser = sharedBrowsers()[{kind, page}];
+    if (browser == nullptr)
+        browser = launchBrowser(kind, page);
+    return *browser;
+}
+
+void stopSharedBrowser(BrowserKind kind, const std::string& page) {
+    sharedBrowsers().erase({kind, page});
+}
+
+std::optional<AXElement> pageField(Accessibility& ax, Pid pid, std::string_view label) {
+    return findLabelled(ax, ax.applicationElement(pid), label, 0);
+}
+
+std::optional<AXElement> labelledInside(Accessibility& ax, const AXElement& within,
+                                        std::string_view label) {
+    return findLabelled(ax, within, label, 0);
 }
 
 }  // namespace mivo::desktop_test

@@ -4,29 +4,26 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QGuiApplication>
-#include <QTimer>
-
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
 
+#include "desktop_session.hpp"
 #include "platform/linux/qt/qt_scheduler.hpp"
 #include "platform/linux/x11/x11_connection.hpp"
 #include "platform/linux/x11/x11_hot_keys.hpp"
 #include "platform/sim/captured_log.hpp"
 #include "shared/hotkey_config.hpp"
 #include "tone/tone_hot_key.hpp"
+#include "x_windows.hpp"
+
+// Xlib after Qt: its macros clash with Qt's headers.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace mivo::linux_desktop {
 namespace {
@@ -34,20 +31,7 @@ namespace {
 constexpr uint32_t kK = 40;
 constexpr uint32_t kCmdShift = HotKeyConfig::commandMask | HotKeyConfig::shiftMask;
 
-// Runs the Qt loop (which reads our X connection) until `done` or the
-// deadline.
-bool waitUntil(const std::function<bool()>& done, double seconds = 5.0) {
-    QDeadlineTimer deadline(static_cast<qint64>(seconds * 1000));
-    while (!done()) {
-        if (deadline.hasExpired())
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using desktop_test::waitUntil;
 
 struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
@@ -75,14 +59,7 @@ class HotKeysDesktopTest : public ::testing::Test {
 
     // The user presses the modifiers, then the key, and lets go in reverse.
     void press(std::initializer_list<KeySym> modifiers, KeySym key) {
-        Display* d = other.get();
-        for (KeySym m : modifiers)
-            XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-        for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
-            XTestFakeKeyEvent(d, XKeysymToKeycode(d, *m), False, CurrentTime);
-        XSync(d, False);
+        desktop_test::pressCombination(other.get(), modifiers, key);
     }
 
     void pressSuperShift(KeySym key) { press({XK_Super_L, XK_Shift_L}, key); }
@@ -176,12 +153,3 @@ TEST_F(HotKeysDesktopTest, StoppingGivesTheCombinationBack) {
 
 }  // namespace
 }  // namespace mivo::linux_desktop
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    std::unique_ptr<QGuiApplication> app;
-    if (std::getenv("DISPLAY") != nullptr)
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    return RUN_ALL_TESTS();
-}

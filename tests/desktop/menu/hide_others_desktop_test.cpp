@@ -15,6 +15,7 @@
 #include "desktop_test_support.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 #include "platform/linux/x11/x11_top_level_windows.hpp"
+#include "x_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/Xatom.h>
@@ -28,15 +29,8 @@
 namespace mivo::desktop_test {
 namespace {
 
-class X11 {
+class X11 : public XConnection {
   public:
-    X11() : display_(XOpenDisplay(nullptr)) {}
-    ~X11() {
-        if (display_ != nullptr)
-            XCloseDisplay(display_);
-    }
-    Display* display() const { return display_; }
-
     // The managed top-level window of a process.
     std::optional<Window> windowOf(Pid pid) {
         std::optional<Window> found;
@@ -75,8 +69,6 @@ class X11 {
                                                type)
             .value_or(std::vector<unsigned long>{});
     }
-
-    Display* display_;
 };
 
 class HideOthersDesktopTest : public DesktopTest {

@@ -8,9 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,8 +16,10 @@
 #include "accessible_buttons.hpp"
 #include "accessible_menus.hpp"
 #include "desktop_test_support.hpp"
+#include "mivo_child.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 #include "stub_process.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -31,29 +31,10 @@
 namespace mivo::desktop_test {
 namespace {
 
-class MainMenuDesktopTest : public DesktopTest {
+class MainMenuDesktopTest : public MivoChildTest {
   protected:
-    void TearDown() override {
-        if (mivo_ != nullptr && mivo_->state() != QProcess::NotRunning) {
-            mivo_->terminate();
-            if (!mivo_->waitForFinished(3000))
-                mivo_->kill();
-            mivo_->waitForFinished(2000);
-        }
-        if (HasFailure())
-            std::cerr << "mivo's log:\n" << log_.toStdString() << "\n";
-    }
-
-    Display* display() { return session_->desktop().x11().display(); }
-
     QProcessEnvironment mivoEnvironment(const std::string& updateFeedURL) const {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home_.path() + "/config");
-        env.insert("XDG_RUNTIME_DIR", home_.path() + "/run");
-        env.insert("XDG_DATA_HOME", home_.path() + "/data");
-        env.insert("MIVO_APPEARANCE", "light");
-        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
-        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        auto env = MivoChildTest::mivoEnvironment();
         if (!updateFeedURL.empty())
             env.insert("MIVO_UPDATE_FEED_URL", QString::fromStdString(updateFeedURL));
         return env;
@@ -62,30 +43,15 @@ class MainMenuDesktopTest : public DesktopTest {
     // `mivo` past onboarding; without a tray on this X server it opens its
     // settings window, which carries the menu bar.
     void startMivo(const std::string& updateFeedURL = {}) {
-        ASSERT_TRUE(home_.isValid());
-        const QString config = home_.path() + "/config";
-        const QString runtime = home_.path() + "/run";
-        QDir().mkpath(config + "/Mivo");
-        QDir().mkdir(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        std::ofstream(config.toStdString() + "/Mivo/defaults.json")
-            << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
+        ASSERT_NO_FATAL_FAILURE(prepareHome());
         env_ = mivoEnvironment(updateFeedURL);
-        mivo_ = std::make_unique<QProcess>();
-        mivo_->setProcessEnvironment(env_);
-        mivo_->setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(mivo_.get(), &QProcess::readyRead,
-                         [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
-        mivo_->start(MIVO_APP, {});
-        ASSERT_TRUE(mivo_->waitForStarted(5000));
+        ASSERT_NO_FATAL_FAILURE(launchMivo(env_));
         ASSERT_TRUE(waitUntil(
             [this] { return (settings_ = mivoWindowTitled("Settings")).has_value(); }, 15))
             << "the settings window did not open";
         ASSERT_TRUE(waitUntil([this] { return accessibleMenuBar(mivoPid()).has_value(); }, 10))
             << "no menu bar on the accessibility bus";
     }
-
-    Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
 
     std::vector<unsigned long> items(Window w, const char* property, Atom type) {
         return linux_desktop::cardinalProperty(display(), w,
@@ -135,24 +101,11 @@ class MainMenuDesktopTest : public DesktopTest {
         return has("_NET_WM_STATE_MAXIMIZED_VERT") && has("_NET_WM_STATE_MAXIMIZED_HORZ");
     }
 
-    bool isViewable(Window w) {
-        XWindowAttributes a{};
-        return XGetWindowAttributes(display(), w, &a) != 0 && a.map_state == IsViewable;
-    }
-
     // What a task bar does with a click on a window's entry: activates it,
     // which brings a minimised one back.
     void activateAsTheTaskBar(Window w) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = w;
-        event.xclient.message_type = XInternAtom(display(), "_NET_ACTIVE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;  // a pager
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display(), DefaultRootWindow(display()), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XSync(display(), False);
+        // 2: a pager.
+        askWindowManager(display(), w, "_NET_ACTIVE_WINDOW", 2, CurrentTime);
     }
 
     // The window the window manager says is active.
@@ -188,17 +141,8 @@ class MainMenuDesktopTest : public DesktopTest {
         spinFor(0.3);
     }
 
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
-    }
-
-    QTemporaryDir home_;
     QProcessEnvironment env_;
-    std::unique_ptr<QProcess> mivo_;
     std::optional<Window> settings_;
-    QString log_;
 };
 
 TEST_F(MainMenuDesktopTest, TheMenuBarListsEveryItemAboutShowsTheVersionAndUpdatesAreChecked) {
@@ -259,7 +203,7 @@ TEST_F(MainMenuDesktopTest, TheMenuBarListsEveryItemAboutShowsTheVersionAndUpdat
     ASSERT_TRUE(chooseMenuItem(mivoPid(), "File", "Close Window"));
     EXPECT_TRUE(waitUntil([&] { return !mivoWindowTitled("About Mivo").has_value(); }, 5))
         << "the about dialog stayed";
-    EXPECT_TRUE(isViewable(*settings_));
+    EXPECT_TRUE(isViewable(display(), *settings_));
 
     choose("Mivo", "Check for Updates\u2026");
     EXPECT_TRUE(waitUntil(
@@ -318,7 +262,7 @@ TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {
         << "the settings window did not come back";
 
     choose("File", "Close Window");
-    EXPECT_TRUE(waitUntil([&] { return !isViewable(settings); })) << "the window stayed";
+    EXPECT_TRUE(waitUntil([&] { return !isViewable(display(), settings); })) << "the window stayed";
     EXPECT_EQ(mivo_->state(), QProcess::Running);
 
     // A later launch brings the settings window back, and Quit Mivo ends
@@ -330,7 +274,7 @@ TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {
     ASSERT_TRUE(waitUntil(
         [&] {
             settings_ = mivoWindowTitled("Settings");
-            return settings_ && isViewable(*settings_);
+            return settings_ && isViewable(display(), *settings_);
         },
         5))
         << "the settings window did not come back";

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <fstream>
@@ -21,8 +20,10 @@
 #include "desktop_test_support.hpp"
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
+#include "mivo_child.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 #include "user_keyboard.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -44,59 +45,16 @@ struct XRect {
     }
 };
 
-class MivoAppDesktopTest : public DesktopTest {
+class MivoAppDesktopTest : public MivoChildTest {
   protected:
-    void TearDown() override {
-        if (mivo_ != nullptr && mivo_->state() != QProcess::NotRunning) {
-            mivo_->terminate();
-            if (!mivo_->waitForFinished(3000))
-                mivo_->kill();
-            mivo_->waitForFinished(2000);
-        }
-        if (HasFailure())
-            std::cerr << "mivo's log:\n" << log_.toStdString() << "\n";
-    }
-
-    Display* display() { return session_->desktop().x11().display(); }
-
     // Starts `mivo` with its own settings folder, past onboarding unless
     // this is to be its first launch.
     void startMivo(bool onboarded = true, bool waitForMonitoring = true) {
-        ASSERT_TRUE(home_.isValid());
-        const QString config = home_.path() + "/config";
-        const QString runtime = home_.path() + "/run";
-        QDir().mkpath(config + "/Mivo");
-        QDir().mkdir(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (onboarded && !QFile::exists(config + "/Mivo/defaults.json"))
-            std::ofstream(config.toStdString() + "/Mivo/defaults.json")
-                << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
-
-        mivo_ = std::make_unique<QProcess>();
-        mivo_->setProcessEnvironment(mivoEnvironment());
-        mivo_->setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(mivo_.get(), &QProcess::readyRead,
-                         [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
-        mivo_->start(MIVO_APP, {});
-        ASSERT_TRUE(mivo_->waitForStarted(5000));
+        ASSERT_NO_FATAL_FAILURE(prepareHome(onboarded));
+        ASSERT_NO_FATAL_FAILURE(launchMivo(mivoEnvironment()));
         if (waitForMonitoring) {
-            ASSERT_TRUE(
-                waitUntil([this] { return log_.contains("start: monitoring started"); }, 15))
-                << "mivo did not start monitoring";
+            ASSERT_NO_FATAL_FAILURE(waitUntilMonitoring());
         }
-    }
-
-    QProcessEnvironment mivoEnvironment() const {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home_.path() + "/config");
-        env.insert("XDG_RUNTIME_DIR", home_.path() + "/run");
-        env.insert("XDG_DATA_HOME", home_.path() + "/data");
-        env.insert("MIVO_APPEARANCE", "light");
-        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
-        // Mivo's own widgets on the bus, so the test finds "Apply" as a user
-        // would see it.
-        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
-        return env;
     }
 
     // Every running process of the `mivo` executable.
@@ -147,45 +105,15 @@ class MivoAppDesktopTest : public DesktopTest {
 
     // Asks the window manager to close the window, as its close button does.
     void closeWindow(Window window) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display(), "_NET_CLOSE_WINDOW", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = CurrentTime;
-        event.xclient.data.l[1] = 2;  // a pager or other tool, like the user
-        XSendEvent(display(), DefaultRootWindow(display()), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XSync(display(), False);
-    }
-
-    // The title the window manager shows (_NET_WM_NAME, UTF-8).
-    std::string shownTitle(Window window) {
-        return linux_desktop::stringProperty(display(), window,
-                                             XInternAtom(display(), "_NET_WM_NAME", False),
-                                             XInternAtom(display(), "UTF8_STRING", False))
-            .value_or("");
+        // 2: a pager or other tool, like the user.
+        askWindowManager(display(), window, "_NET_CLOSE_WINDOW", CurrentTime, 2);
     }
 
     // Asks the window manager to minimise the window (ICCCM WM_CHANGE_STATE).
     void minimise(Window window) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display(), "WM_CHANGE_STATE", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 3;  // IconicState
-        XSendEvent(display(), DefaultRootWindow(display()), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XSync(display(), False);
+        // 3: IconicState.
+        askWindowManager(display(), window, "WM_CHANGE_STATE", 3, 0);
     }
-
-    bool isViewable(Window window) {
-        XWindowAttributes a{};
-        return XGetWindowAttributes(display(), window, &a) != 0 && a.map_state == IsViewable;
-    }
-
-    Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
 
     std::optional<Pid> windowPid(Window window) {
         const auto items = linux_desktop::cardinalProperty(
@@ -217,20 +145,9 @@ class MivoAppDesktopTest : public DesktopTest {
         return out;
     }
 
-    void movePointer(int x, int y) {
-        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-        XSync(display(), False);
-    }
+    void movePointer(int x, int y) { desktop_test::movePointer(display(), x, y); }
 
-    void click(int x, int y) {
-        movePointer(x, y);
-        spinFor(0.15);
-        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XSync(display(), False);
-        spinFor(0.05);
-        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-        XSync(display(), False);
-    }
+    void click(int x, int y) { clickAt(display(), x, y, 0.15); }
 
     // Starts `mivo` over the editor, types 東京で住んでいます。 and opens
     // the correction panel from the highlight over で: where its "Apply" is.
@@ -282,16 +199,6 @@ class MivoAppDesktopTest : public DesktopTest {
         screenshot("mivo-panel.png");
         apply = *found;
     }
-
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
-    }
-
-    QTemporaryDir home_;
-    std::unique_ptr<QProcess> mivo_;
-    QString log_;
 };
 
 TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
@@ -357,7 +264,7 @@ TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItClose
     // hidden onboarding would leave Mivo waiting with nothing to see.
     minimise(*welcome);
     spinFor(1.0);
-    EXPECT_TRUE(waitUntil([&] { return isViewable(*welcome); }, 5))
+    EXPECT_TRUE(waitUntil([&] { return isViewable(display(), *welcome); }, 5))
         << "the onboarding window stayed minimised";
     closeWindow(*welcome);
     ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 10));
@@ -366,7 +273,7 @@ TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItClose
     std::optional<Window> settings;
     ASSERT_TRUE(
         waitUntil([&] { return (settings = mivoWindowTitled("Settings")).has_value(); }, 10));
-    EXPECT_EQ(shownTitle(*settings), "Settings");
+    EXPECT_EQ(shownTitle(display(), *settings), "Settings");
     stopMivo();
 
     // The second launch goes straight to monitoring.

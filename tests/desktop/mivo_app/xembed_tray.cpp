@@ -11,7 +11,6 @@ constexpr long kRequestDock = 0;
 }  // namespace
 
 XEmbedTray::XEmbedTray() {
-    display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr)
         return;
     const Window root = DefaultRootWindow(display_);
@@ -32,13 +31,6 @@ XEmbedTray::XEmbedTray() {
     manager.xclient.data.l[2] = static_cast<long>(window_);
     XSendEvent(display_, root, False, StructureNotifyMask, &manager);
     XSync(display_, False);
-}
-
-XEmbedTray::~XEmbedTray() {
-    if (display_ == nullptr)
-        return;
-    XDestroyWindow(display_, window_);
-    XCloseDisplay(display_);
 }
 
 void XEmbedTray::pump() {

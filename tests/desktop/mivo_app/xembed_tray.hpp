@@ -2,21 +2,21 @@
 
 // A system tray as small as the XEmbed protocol allows: it owns the tray
 // selection of screen 0 and records every window that asks to dock, without
-// embedding it. Enough to count the tray icons applications put up.
+// embedding it. Enough to count the tray icons applications put up. Its
+// window and the selection go with its connection.
 
 #include <vector>
+
+#include "x_windows.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
 
 namespace mivo::desktop_test {
 
-class XEmbedTray {
+class XEmbedTray : private XConnection {
   public:
     XEmbedTray();
-    ~XEmbedTray();
-    XEmbedTray(const XEmbedTray&) = delete;
-    XEmbedTray& operator=(const XEmbedTray&) = delete;
 
     // Whether the selection is ours (another tray may hold it).
     bool owns() const { return owns_; }
@@ -28,7 +28,6 @@ class XEmbedTray {
     unsigned long pidOf(Window window) const;
 
   private:
-    Display* display_ = nullptr;
     Window window_ = 0;
     Atom opcode_ = 0;
     bool owns_ = false;

@@ -17,6 +17,7 @@
 #include "platform/linux/x11/x11_properties.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/virtual_clock.hpp"
+#include "x_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/Xatom.h>
@@ -29,31 +30,6 @@ class OnboardingDesktopTest : public DesktopTest {
   protected:
     Display* display() { return session_->desktop().x11().display(); }
 
-    // The window with the window manager's frame, on the root window in X
-    // pixels.
-    QRect framedGeometry(unsigned long window) {
-        Window root = 0;
-        int x = 0;
-        int y = 0;
-        unsigned width = 0;
-        unsigned height = 0;
-        unsigned border = 0;
-        unsigned depth = 0;
-        XGetGeometry(display(), window, &root, &x, &y, &width, &height, &border, &depth);
-        Window child = 0;
-        int rootX = 0;
-        int rootY = 0;
-        XTranslateCoordinates(display(), window, root, 0, 0, &rootX, &rootY, &child);
-        const auto extents = linux_desktop::cardinalProperty(
-            display(), window, XInternAtom(display(), "_NET_FRAME_EXTENTS", False), XA_CARDINAL);
-        QMargins frame;
-        if (extents && extents->size() == 4) {
-            frame = QMargins(static_cast<int>((*extents)[0]), static_cast<int>((*extents)[2]),
-                             static_cast<int>((*extents)[1]), static_cast<int>((*extents)[3]));
-        }
-        return QRect(rootX, rootY, static_cast<int>(width), static_cast<int>(height)) + frame;
-    }
-
     // A widget's rectangle on the root window in X pixels.
     static QRect onX11(const QWidget& widget) {
         const QPoint topLeft = widget.mapToGlobal(QPoint(0, 0));
@@ -65,12 +41,6 @@ class OnboardingDesktopTest : public DesktopTest {
                      static_cast<int>(std::lround(native.y)),
                      static_cast<int>(std::lround(native.width)),
                      static_cast<int>(std::lround(native.height)));
-    }
-
-    static void screenshot(const std::string& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + QString::fromStdString(name)});
     }
 };
 
@@ -92,7 +62,7 @@ TEST_F(OnboardingDesktopTest, TheWindowAndTheButtonsOfEverySlideLieOnTheScreen) 
 
     const Rect primary = linux_desktop::primaryScreenFrame();
     const QRect screen(0, 0, static_cast<int>(primary.width), static_cast<int>(primary.height));
-    const QRect framed = framedGeometry(id);
+    const QRect framed = framedGeometry(display(), id);
     EXPECT_TRUE(screen.contains(framed))
         << "the window with its title bar leaves the screen: " << framed.x() << "," << framed.y()
         << " " << framed.width() << "x" << framed.height();

@@ -25,6 +25,7 @@
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
 #include "platform/linux/qt/qt_screens.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
@@ -34,47 +35,11 @@
 namespace mivo::desktop_test {
 namespace {
 
-struct XGeometry {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
-
 class OverlayDesktopTest : public DesktopTest {
   protected:
     Display* display() { return session_->desktop().x11().display(); }
 
-    // The window's rectangle on the root window (y down), as the X server
-    // has it.
-    XGeometry rootGeometry(unsigned long window) {
-        Window root = 0;
-        int x = 0;
-        int y = 0;
-        unsigned width = 0;
-        unsigned height = 0;
-        unsigned border = 0;
-        unsigned depth = 0;
-        XGetGeometry(display(), window, &root, &x, &y, &width, &height, &border, &depth);
-        Window child = 0;
-        int rootX = 0;
-        int rootY = 0;
-        XTranslateCoordinates(display(), window, root, 0, 0, &rootX, &rootY, &child);
-        return XGeometry{rootX, rootY, static_cast<int>(width), static_cast<int>(height)};
-    }
-
-    bool isViewable(unsigned long window) {
-        XWindowAttributes attributes{};
-        return XGetWindowAttributes(display(), window, &attributes) != 0 &&
-               attributes.map_state == IsViewable;
-    }
-
-    void movePointer(int x, int y) {
-        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-        // Processed by the server before anything else this test does, so a
-        // window mapped next never appears under the old pointer position.
-        XSync(display(), False);
-    }
+    void movePointer(int x, int y) { desktop_test::movePointer(display(), x, y); }
 
     // Qt's global position of a point, in X pixels: on a scaled screen
     // they differ.
@@ -85,15 +50,7 @@ class OverlayDesktopTest : public DesktopTest {
         return QPoint(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
     }
 
-    void click(int x, int y) {
-        movePointer(x, y);
-        spinFor(0.1);
-        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XSync(display(), False);
-        spinFor(0.05);
-        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
-        XSync(display(), False);
-    }
+    void click(int x, int y) { clickAt(display(), x, y, 0.1); }
 
     std::vector<QWidget*> shownHighlights() {
         std::vector<QWidget*> out;
@@ -104,12 +61,6 @@ class OverlayDesktopTest : public DesktopTest {
         // Left to right, as the test's rectangles lie on one line.
         std::sort(out.begin(), out.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
         return out;
-    }
-
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
     }
 
     Rect textRect(const AXElement& view, Utf16Range range) {
@@ -165,7 +116,8 @@ TEST_F(OverlayDesktopTest, HighlightsLieOverTheTextTakeNoFocusAndReportThePointe
     std::vector<QWidget*> shown;
     ASSERT_TRUE(waitUntil([&] {
         shown = shownHighlights();
-        return shown.size() == 2 && isViewable(shown[0]->winId()) && isViewable(shown[1]->winId());
+        return shown.size() == 2 && isViewable(display(), shown[0]->winId()) &&
+               isViewable(display(), shown[1]->winId());
     }));
     // Each lies over its text with 2 pixels to spare, flipped to the X
     // server's y-down root window.
@@ -173,14 +125,14 @@ TEST_F(OverlayDesktopTest, HighlightsLieOverTheTextTakeNoFocusAndReportThePointe
     const Rect rects[] = {first, second};
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
-        const XGeometry g = rootGeometry(shown[i]->winId());
-        EXPECT_NEAR(g.x, rects[i].x - 2, 1);
-        EXPECT_NEAR(g.y, h - rects[i].maxY() - 2, 1);
-        EXPECT_NEAR(g.width, rects[i].width + 4, 1);
-        EXPECT_NEAR(g.height, rects[i].height + 4, 1);
+        const QRect g = rootGeometry(display(), shown[i]->winId());
+        EXPECT_NEAR(g.x(), rects[i].x - 2, 1);
+        EXPECT_NEAR(g.y(), h - rects[i].maxY() - 2, 1);
+        EXPECT_NEAR(g.width(), rects[i].width + 4, 1);
+        EXPECT_NEAR(g.height(), rects[i].height + 4, 1);
         // Qt lays the window out in its own pixels: on a scaled session
         // fewer of them than X pixels.
-        EXPECT_NEAR(shown[i]->width() * shown[i]->devicePixelRatioF(), g.width, 2);
+        EXPECT_NEAR(shown[i]->width() * shown[i]->devicePixelRatioF(), g.width(), 2);
         // Bypassing the window manager, and never asking for the keyboard.
         XWindowAttributes attributes{};
         XGetWindowAttributes(display(), shown[i]->winId(), &attributes);
@@ -192,8 +144,8 @@ TEST_F(OverlayDesktopTest, HighlightsLieOverTheTextTakeNoFocusAndReportThePointe
     }
 
     // The pointer into the second highlight, then away.
-    const XGeometry g = rootGeometry(shown[1]->winId());
-    movePointer(g.x + g.width / 2, g.y + g.height / 2);
+    const QRect g = rootGeometry(display(), shown[1]->winId());
+    movePointer(g.x() + g.width() / 2, g.y() + g.height() / 2);
     ASSERT_TRUE(waitUntil([&] { return !events.empty(); }));
     EXPECT_EQ(events, (std::vector<std::string>{"hover 2 " + toString(second)}));
     screenshot("overlay-highlights-hovered.png");
@@ -232,16 +184,16 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     movePointer(5, 5);
     coordinator.show({issue("1", "読むを", "読み", CorrectionIssue::Severity::critical)}, anchor);
     ASSERT_NE(window.window(), nullptr);
-    ASSERT_TRUE(waitUntil([&] { return isViewable(window.window()->winId()); }));
+    ASSERT_TRUE(waitUntil([&] { return isViewable(display(), window.window()->winId()); }));
     spinFor(0.2);
 
     // Where the placement put it, flipped once.
     const auto frame = coordinator.currentPanelFrame();
     ASSERT_TRUE(frame.has_value());
-    const XGeometry g = rootGeometry(window.window()->winId());
-    EXPECT_NEAR(g.x, frame->x, 1);
-    EXPECT_NEAR(g.y, primaryHeight() - frame->maxY(), 1);
-    EXPECT_LE(g.y, primaryHeight() - anchor.minY() + 6 + 1) << "below the text, not over it";
+    const QRect g = rootGeometry(display(), window.window()->winId());
+    EXPECT_NEAR(g.x(), frame->x, 1);
+    EXPECT_NEAR(g.y(), primaryHeight() - frame->maxY(), 1);
+    EXPECT_LE(g.y(), primaryHeight() - anchor.minY() + 6 + 1) << "below the text, not over it";
     screenshot("overlay-panel.png");
 
     // "Why?" grows the panel downwards: its edge next to the text stays.
@@ -249,9 +201,9 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     ASSERT_NE(why, nullptr);
     const QPoint whyAt = onX11(why->mapToGlobal(why->rect().center()));
     click(whyAt.x(), whyAt.y());
-    ASSERT_TRUE(
-        waitUntil([&] { return rootGeometry(window.window()->winId()).height > g.height; }));
-    EXPECT_EQ(rootGeometry(window.window()->winId()).y, g.y);
+    ASSERT_TRUE(waitUntil(
+        [&] { return rootGeometry(display(), window.window()->winId()).height() > g.height(); }));
+    EXPECT_EQ(rootGeometry(display(), window.window()->winId()).y(), g.y());
     spinFor(0.3);
     screenshot("overlay-panel-explanation.png");
 
@@ -288,13 +240,13 @@ TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {
         coordinator.show({issue("1", "読むを", "読み", CorrectionIssue::Severity::critical)},
                          anchor);
         ASSERT_NE(window.window(), nullptr);
-        ASSERT_TRUE(waitUntil([&] { return isViewable(window.window()->winId()); }));
+        ASSERT_TRUE(waitUntil([&] { return isViewable(display(), window.window()->winId()); }));
         spinFor(0.2);
-        const XGeometry g = rootGeometry(window.window()->winId());
-        EXPECT_GE(g.x, 0);
-        EXPECT_GE(g.y, 0);
-        EXPECT_LE(g.x + g.width, 1280);
-        EXPECT_LE(g.y + g.height, static_cast<int>(h));
+        const QRect g = rootGeometry(display(), window.window()->winId());
+        EXPECT_GE(g.x(), 0);
+        EXPECT_GE(g.y(), 0);
+        EXPECT_LE(g.x() + g.width(), 1280);
+        EXPECT_LE(g.y() + g.height(), static_cast<int>(h));
         coordinator.hide();
     }
 }

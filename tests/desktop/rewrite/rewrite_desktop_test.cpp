@@ -8,14 +8,15 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <fstream>
 #include <string>
 
 #include "desktop_test_support.hpp"
+#include "mivo_child.hpp"
 #include "platform/pasteboard.hpp"
 #include "stub_process.hpp"
+#include "x_windows.hpp"
 
 #include "accessible_buttons.hpp"
 
@@ -31,64 +32,29 @@ constexpr const char* kText = "今日は会議があります。私はは学生�
 constexpr const char* kSentence = "私はは学生です。";
 constexpr const char* kRewritten = "今日は会議があります。私は学生です。";
 
-class RewriteDesktopTest : public DesktopTest {
+class RewriteDesktopTest : public MivoChildTest {
   protected:
-    void TearDown() override {
-        if (mivo_ != nullptr && mivo_->state() != QProcess::NotRunning) {
-            mivo_->terminate();
-            if (!mivo_->waitForFinished(3000))
-                mivo_->kill();
-            mivo_->waitForFinished(2000);
-        }
-        if (HasFailure())
-            std::cerr << "mivo's log:\n" << log_.toStdString() << "\n";
-    }
-
-    Display* display() { return session_->desktop().x11().display(); }
-
     // `mivo` with its own folders, past onboarding, talking to the stub, with
     // a stand-in browser that opens the sign-in page and follows its
     // redirect back to Mivo's loopback port.
     void startMivo(const std::string& apiURL, const std::string& updateFeedURL = {}) {
-        ASSERT_TRUE(home_.isValid());
-        const QString config = home_.path() + "/config";
-        const QString data = home_.path() + "/data";
-        const QString runtime = home_.path() + "/run";
+        ASSERT_NO_FATAL_FAILURE(prepareHome());
         const QString bin = home_.path() + "/bin";
-        for (const QString& dir : {config + "/Mivo", data, runtime, bin})
-            QDir().mkpath(dir);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        std::ofstream(config.toStdString() + "/Mivo/defaults.json")
-            << R"({"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1})";
+        QDir().mkpath(bin);
         const QString browser = bin + "/xdg-open";
         std::ofstream(browser.toStdString())
             << "#!/bin/sh\nexec curl -s -o /dev/null -L --max-time 20 \"$1\"\n";
         QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", config);
-        env.insert("XDG_DATA_HOME", data);
-        env.insert("XDG_RUNTIME_DIR", runtime);
+        auto env = mivoEnvironment();
         env.insert("PATH", bin + ":" + env.value("PATH"));
         env.insert("MIVO_API_URL", QString::fromStdString(apiURL));
         env.insert("MIVO_DEV_AUTH_FILE", "1");
         if (!updateFeedURL.empty())
             env.insert("MIVO_UPDATE_FEED_URL", QString::fromStdString(updateFeedURL));
-        env.insert("MIVO_APPEARANCE", "light");
-        env.insert("MIVO_TEXTLINT_BRIDGE", "0");
-        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
-        mivo_ = std::make_unique<QProcess>();
-        mivo_->setProcessEnvironment(env);
-        mivo_->setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(mivo_.get(), &QProcess::readyRead,
-                         [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
-        mivo_->start(MIVO_APP, {});
-        ASSERT_TRUE(mivo_->waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([this] { return log_.contains("start: monitoring started"); }, 15))
-            << "mivo did not start monitoring";
+        ASSERT_NO_FATAL_FAILURE(launchMivo(env));
+        ASSERT_NO_FATAL_FAILURE(waitUntilMonitoring());
     }
-
-    Pid mivoPid() const { return static_cast<Pid>(mivo_->processId()); }
 
     // Counts lines of mivo's log containing `fragment`.
     int logged(const QString& fragment) const { return static_cast<int>(log_.count(fragment)); }
@@ -143,16 +109,6 @@ class RewriteDesktopTest : public DesktopTest {
             },
             10);
     }
-
-    void screenshot(const QString& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
-    }
-
-    QTemporaryDir home_;
-    std::unique_ptr<QProcess> mivo_;
-    QString log_;
 };
 
 TEST_F(RewriteDesktopTest, SignInThenImproveASelectedSentenceInTheEditor) {

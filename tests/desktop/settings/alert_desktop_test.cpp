@@ -14,6 +14,7 @@
 #include "app/qt_alerts.hpp"
 #include "desktop_test_support.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
@@ -32,6 +33,21 @@ class AlertDesktopTest : public DesktopTest {
         QApplication::processEvents();
     }
 
+    // The alert once it shows (within 5 s); nothing when none does.
+    static QMessageBox* shownAlert() {
+        QMessageBox* box = nullptr;
+        waitUntil(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (w->objectName() == "mivoAlert" && w->isVisible())
+                        box = qobject_cast<QMessageBox*>(w);
+                }
+                return box != nullptr;
+            },
+            5);
+        return box;
+    }
+
     Display* display() { return session_->desktop().x11().display(); }
 
     std::vector<Window> windowList(const char* property) {
@@ -39,14 +55,6 @@ class AlertDesktopTest : public DesktopTest {
             linux_desktop::cardinalProperty(display(), DefaultRootWindow(display()),
                                             XInternAtom(display(), property, False), XA_WINDOW);
         return items ? std::vector<Window>(items->begin(), items->end()) : std::vector<Window>{};
-    }
-
-    // The title the window manager shows (_NET_WM_NAME, UTF-8).
-    std::string shownTitle(Window window) {
-        return linux_desktop::stringProperty(display(), window,
-                                             XInternAtom(display(), "_NET_WM_NAME", False),
-                                             XInternAtom(display(), "UTF8_STRING", False))
-            .value_or("");
     }
 
     Window transientFor(Window window) {
@@ -84,16 +92,8 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
     const std::string title = "Updates Come with Your Package";
     alerts.show({.title = title, .message = "Short.", .buttons = {"OK"}}, {});
 
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == "mivoAlert" && w->isVisible())
-                    box = qobject_cast<QMessageBox*>(w);
-            }
-            return box != nullptr;
-        },
-        5));
+    QMessageBox* const box = shownAlert();
+    ASSERT_NE(box, nullptr);
     const Window alertWindow = box->winId();
     // Not the other program's dialog: not transient for its window, and
     // with an icon of its own.
@@ -113,7 +113,7 @@ TEST_F(AlertDesktopTest, AnAlertOpensInFrontOfAnotherProgramsActiveWindowWithIts
 
     // The title as Qt hands it to the window manager, without a suffix, and
     // room for it beside the title bar's buttons.
-    EXPECT_EQ(shownTitle(alertWindow), title);
+    EXPECT_EQ(shownTitle(display(), alertWindow), title);
     QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
     font.setBold(true);
     EXPECT_GE(framedWidth(alertWindow),
@@ -130,16 +130,8 @@ TEST_F(AlertDesktopTest, AnAlertOverAWindowOfMivosStaysWithIt) {
 
     QtAlerts alerts;
     alerts.show({.title = "Shortcut Unavailable", .message = "Short.", .buttons = {"OK"}}, {});
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == "mivoAlert" && w->isVisible())
-                    box = qobject_cast<QMessageBox*>(w);
-            }
-            return box != nullptr;
-        },
-        5));
+    QMessageBox* const box = shownAlert();
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(transientFor(box->winId()), ours.winId());
     EXPECT_TRUE(waitUntil(
         [&] { return session_->desktop().workspace().activeWindow() == box->winId(); }, 5))

@@ -14,6 +14,7 @@
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/recorded_alerts.hpp"
 #include "platform/sim/virtual_clock.hpp"
+#include "settings/idle_updates.hpp"
 #include "settings/mivo_settings_store.hpp"
 #include "settings/settings_window_controller.hpp"
 
@@ -21,19 +22,8 @@ namespace mivo {
 namespace {
 
 using desktop_test::DesktopSession;
+using desktop_test::IdleUpdates;
 using desktop_test::waitUntil;
-
-// An updater that never checks: the frame is all this test is about.
-class IdleUpdates : public UpdatePreferences {
-  public:
-    bool automaticallyChecksForUpdates() const override { return false; }
-    void setAutomaticallyChecksForUpdates(bool) override {}
-    bool canCheckForUpdates() const override { return false; }
-    std::optional<Date> lastUpdateCheckDate() const override { return std::nullopt; }
-    void checkForUpdates() override {}
-    bool hasUpdateFeed() const override { return false; }
-    InstallKind installKind() const override { return InstallKind::package; }
-};
 
 // One run of Mivo as far as the settings window goes: the defaults read
 // from their file, the store, the window.

@@ -21,11 +21,13 @@
 #include "platform/sim/captured_log.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"
+#include "settings/idle_updates.hpp"
 #include "settings/mivo_settings_store.hpp"
 #include "settings/settings_cards.hpp"
 #include "settings/settings_window_controller.hpp"
 #include "settings/shortcut_recorder.hpp"
 #include "tone/tone_hot_key.hpp"
+#include "x_windows.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
@@ -36,21 +38,12 @@ namespace mivo {
 namespace {
 
 using desktop_test::DesktopSession;
+using desktop_test::IdleUpdates;
+using desktop_test::screenshot;
 using desktop_test::spinFor;
 using desktop_test::waitUntil;
 using linux_desktop::QtScheduler;
 using linux_desktop::X11HotKeys;
-
-class NoUpdates : public UpdatePreferences {
-  public:
-    bool automaticallyChecksForUpdates() const override { return false; }
-    void setAutomaticallyChecksForUpdates(bool) override {}
-    bool canCheckForUpdates() const override { return false; }
-    std::optional<Date> lastUpdateCheckDate() const override { return std::nullopt; }
-    void checkForUpdates() override {}
-    bool hasUpdateFeed() const override { return false; }
-    InstallKind installKind() const override { return InstallKind::package; }
-};
 
 struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
@@ -110,14 +103,7 @@ class ShortcutDesktopTest : public ::testing::Test {
     }
 
     void press(std::initializer_list<KeySym> modifiers, KeySym key) {
-        Display* d = other_.get();
-        for (KeySym m : modifiers)
-            XTestFakeKeyEvent(d, XKeysymToKeycode(d, m), True, CurrentTime);
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), True, CurrentTime);
-        XTestFakeKeyEvent(d, XKeysymToKeycode(d, key), False, CurrentTime);
-        for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
-            XTestFakeKeyEvent(d, XKeysymToKeycode(d, *m), False, CurrentTime);
-        XSync(d, False);
+        desktop_test::pressCombination(other_.get(), modifiers, key);
     }
 
     // A click in the middle of a widget, with the real pointer.
@@ -148,17 +134,11 @@ class ShortcutDesktopTest : public ::testing::Test {
         return label != nullptr && label->isVisible() && label->text() == QString(text);
     }
 
-    static void screenshot(const char* name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + name});
-    }
-
     sim::CapturedLog log_;
     QtScheduler scheduler_;
     sim::MemoryUserDefaults defaults_;
     MivoSettingsStore store_{defaults_, scheduler_};
-    NoUpdates updates_;
+    IdleUpdates updates_;
     sim::RecordedAlerts alerts_;
     SettingsWindowController controller_{store_, updates_, defaults_, AppVersion{"0.1.0", "1"},
                                          alerts_};

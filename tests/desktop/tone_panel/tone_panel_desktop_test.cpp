@@ -23,6 +23,7 @@
 #include "tone_panel/tone_trigger_icon.hpp"
 #include "tone_panel/tone_trigger_icon_window.hpp"
 #include "ui/qt_edge.hpp"
+#include "x_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.
 #include <X11/Xatom.h>
@@ -35,15 +36,8 @@
 namespace mivo::desktop_test {
 namespace {
 
-class X11 {
+class X11 : public XConnection {
   public:
-    X11() : display_(XOpenDisplay(nullptr)) {}
-    ~X11() {
-        if (display_ != nullptr)
-            XCloseDisplay(display_);
-    }
-    Display* display() const { return display_; }
-
     std::vector<Window> windowList(const char* property) {
         const auto items =
             linux_desktop::cardinalProperty(display_, DefaultRootWindow(display_),
@@ -85,30 +79,6 @@ class X11 {
         XFlush(display_);
     }
 
-    // The window's rectangle on the root window (y down), as the X server
-    // has it.
-    QRect rootGeometry(Window window) {
-        Window root = 0;
-        int x = 0;
-        int y = 0;
-        unsigned width = 0;
-        unsigned height = 0;
-        unsigned border = 0;
-        unsigned depth = 0;
-        XGetGeometry(display_, window, &root, &x, &y, &width, &height, &border, &depth);
-        Window child = 0;
-        int rootX = 0;
-        int rootY = 0;
-        XTranslateCoordinates(display_, window, root, 0, 0, &rootX, &rootY, &child);
-        return QRect(rootX, rootY, static_cast<int>(width), static_cast<int>(height));
-    }
-
-    bool isViewable(Window window) {
-        XWindowAttributes attributes{};
-        return XGetWindowAttributes(display_, window, &attributes) != 0 &&
-               attributes.map_state == IsViewable;
-    }
-
     // The window's bounding shape in its own coordinates; one rectangle, the
     // whole window, when it has no shape of its own.
     std::vector<QRect> shape(Window window) {
@@ -143,9 +113,6 @@ class X11 {
         XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
         XSync(display_, False);
     }
-
-  private:
-    Display* display_;
 };
 
 class TonePanelDesktopTest : public DesktopTest {
@@ -153,23 +120,37 @@ class TonePanelDesktopTest : public DesktopTest {
     // Qt's scale on this run: 1, or what QT_SCALE_FACTOR asks for.
     static double scale() { return qApp->devicePixelRatio(); }
 
-    static void screenshot(const std::string& name) {
-        const QString dir = QStringLiteral(MIVO_DESKTOP_ARTIFACTS_DIR);
-        QDir().mkpath(dir);
-        QProcess::execute("import", {"-window", "root", dir + "/" + QString::fromStdString(name)});
-    }
-
     static std::string scaleName() {
         const double s = scale();
         return s == 1 ? "1" : s == 1.5 ? "1.5" : std::to_string(static_cast<int>(std::lround(s)));
     }
+
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (sessionReady()) {
+            ASSERT_NE(x_.display(), nullptr);
+        }
+    }
+
+    // The X window of the presenter's panel once it is viewable and
+    // `settle` seconds more have passed; 0 when it never shows.
+    Window shownPanel(QtTonePanelPresenter& presenter, double settle) {
+        TonePanelWindow* window = presenter.window();
+        if (window == nullptr ||
+            !waitUntil([&] { return isViewable(x_.display(), window->winId()); }, 10))
+            return 0;
+        spinFor(settle);
+        return window->winId();
+    }
+
+    // The test's own connection, apart from the backend's: its keys and
+    // clicks come from another client, as the user's do.
+    X11 x_;
 };
 
 TEST_F(TonePanelDesktopTest, ThePanelTakesKeysAndStaysAboveTheHost) {
     auto editor = startEditor();
     ASSERT_NE(editor, nullptr);
-    X11 x;
-    ASSERT_NE(x.display(), nullptr);
     const auto editorPid = static_cast<long>(editor->pid());
 
     linux_desktop::QtScreens screens;
@@ -189,15 +170,15 @@ TEST_F(TonePanelDesktopTest, ThePanelTakesKeysAndStaysAboveTheHost) {
     ASSERT_TRUE(waitUntil([&] { return window->isActiveWindow(); }, 10))
         << "the panel did not become the active window";
 
-    x.pressKey(XK_Escape);
-    x.pressKey(XK_Right);
+    x_.pressKey(XK_Escape);
+    x_.pressKey(XK_Right);
     ASSERT_TRUE(waitUntil([&] { return keys.size() >= 2; }, 5));
     EXPECT_EQ(keys, (std::vector<int>{panel_keys::escape, panel_keys::rightArrow}));
 
     const Window panelId = window->winId();
     auto above = [&] {
-        const auto panel = x.stackIndex([&](Window w) { return w == panelId; });
-        const auto host = x.stackIndex([&](Window w) { return x.pidOf(w) == editorPid; });
+        const auto panel = x_.stackIndex([&](Window w) { return w == panelId; });
+        const auto host = x_.stackIndex([&](Window w) { return x_.pidOf(w) == editorPid; });
         return panel && host && *panel > *host;
     };
     EXPECT_TRUE(waitUntil(above, 5)) << "the panel is not above the editor";
@@ -213,8 +194,6 @@ TEST_F(TonePanelDesktopTest, ThePanelTakesKeysAndStaysAboveTheHost) {
 TEST_F(TonePanelDesktopTest, TheTriggerIconTakesClicksButNeverTheFocus) {
     auto editor = startEditor();
     ASSERT_NE(editor, nullptr);
-    X11 x;
-    ASSERT_NE(x.display(), nullptr);
 
     ToneTriggerIcon icon(scheduler(), ToneTriggerIconWindow::factory());
     int triggers = 0;
@@ -230,18 +209,18 @@ TEST_F(TonePanelDesktopTest, TheTriggerIconTakesClicksButNeverTheFocus) {
     auto* window = dynamic_cast<ToneTriggerIconWindow*>(icon.window());
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->alpha() >= 1; }, 5));
-    ASSERT_TRUE(waitUntil([&] { return x.isViewable(window->widget()->winId()); }, 5));
+    ASSERT_TRUE(waitUntil([&] { return isViewable(x_.display(), window->widget()->winId()); }, 5));
     // At the field's bottom-right corner: 30 points left of its right edge,
     // 8 up, the mark 24 points square, a point being `scale()` X pixels.
     const double s = scale();
-    const QRect geometry = x.rootGeometry(window->widget()->winId());
+    const QRect geometry = rootGeometry(x_.display(), window->widget()->winId());
     EXPECT_NEAR(geometry.x(), 100 + 400 - 30 * s, 1);
     EXPECT_NEAR(geometry.y() + geometry.height(), 400 - 8 * s, 1);
     EXPECT_NEAR(geometry.width(), 24 * s, 1);
     EXPECT_LE(geometry.x() + geometry.width(), 100 + 400) << "the mark hangs past the field";
 
     const QPoint centre = geometry.center();
-    x.click(centre.x(), centre.y());
+    x_.click(centre.x(), centre.y());
     ASSERT_TRUE(waitUntil([&] { return triggers == 1; }, 5)) << "the click did not reach the icon";
     spinFor(0.3);
     EXPECT_FALSE(window->widget()->isActiveWindow());
@@ -265,9 +244,7 @@ TonePanelState tallerState() {
 }
 
 TEST_F(TonePanelDesktopTest, ThePanelOpensNextToItsTextInXPixels) {
-    X11 x;
-    ASSERT_NE(x.display(), nullptr);
-    x.movePointer(2, 2);
+    x_.movePointer(2, 2);
     linux_desktop::QtScreens screens;
     const Rect primary = linux_desktop::primaryScreenFrame();
     // A selection in the middle of the screen (X pixels, y up).
@@ -275,16 +252,14 @@ TEST_F(TonePanelDesktopTest, ThePanelOpensNextToItsTextInXPixels) {
     ToneStateBox box;
     QtTonePanelPresenter presenter(screens);
     presenter.open({"今日は会議です。", &box, {}, nullptr, anchor});
+    const Window id = shownPanel(presenter, 0.3);
+    ASSERT_NE(id, 0u);
     TonePanelWindow* window = presenter.window();
-    ASSERT_NE(window, nullptr);
-    const Window id = window->winId();
-    ASSERT_TRUE(waitUntil([&] { return x.isViewable(id); }, 10));
-    spinFor(0.3);
     screenshot("tone-panel-middle-scale-" + scaleName() + ".png");
 
     // As many X pixels as Qt's pixels times the scale; 60 right of centred
     // under the text, its top edge 6 below the text's bottom edge.
-    const QRect g = x.rootGeometry(id);
+    const QRect g = rootGeometry(x_.display(), id);
     EXPECT_NEAR(g.width(), window->width() * scale(), 2);
     EXPECT_NEAR(g.height(), window->height() * scale(), 2);
     const double anchorBottom = primary.height - anchor.minY();  // y down
@@ -300,9 +275,7 @@ TEST_F(TonePanelDesktopTest, ThePanelOpensNextToItsTextInXPixels) {
 }
 
 TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
-    X11 x;
-    ASSERT_NE(x.display(), nullptr);
-    x.movePointer(640, 2);
+    x_.movePointer(640, 2);
     linux_desktop::QtScreens screens;
     const Rect primary = linux_desktop::primaryScreenFrame();
     const double w = primary.width;
@@ -330,18 +303,16 @@ TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
         box.setState(shortState());
         QtTonePanelPresenter presenter(screens);
         presenter.open({"今日は会議です。", &box, {}, nullptr, row.anchor});
-        TonePanelWindow* window = presenter.window();
-        ASSERT_NE(window, nullptr);
-        const Window id = window->winId();
-        ASSERT_TRUE(waitUntil([&] { return x.isViewable(id); }, 10));
-        spinFor(0.2);
-        const QRect opened = x.rootGeometry(id);
+        const Window id = shownPanel(presenter, 0.2);
+        ASSERT_NE(id, 0u);
+        const QRect opened = rootGeometry(x_.display(), id);
 
         box.setState(tallerState());
-        ASSERT_TRUE(waitUntil([&] { return x.rootGeometry(id).height() > opened.height(); }, 5))
+        ASSERT_TRUE(
+            waitUntil([&] { return rootGeometry(x_.display(), id).height() > opened.height(); }, 5))
             << "the panel did not grow";
         spinFor(0.3);
-        const QRect grown = x.rootGeometry(id);
+        const QRect grown = rootGeometry(x_.display(), id);
         screenshot("tone-panel-grown-" + std::string(row.name) + "-scale-" + scaleName() + ".png");
         // Inside the screen, with the padding to spare.
         EXPECT_GE(grown.x(), 8 - 1);
@@ -369,9 +340,7 @@ TEST_F(TonePanelDesktopTest, NextToEachScreenEdgeThePanelGrowsInsideTheScreen) {
 TEST_F(TonePanelDesktopTest, WithoutACompositorTheCardsCornersShowNoDarkPixels) {
     if (qt_edge::hasCompositor())
         GTEST_SKIP() << "a compositor blends the corners";
-    X11 x;
-    ASSERT_NE(x.display(), nullptr);
-    x.movePointer(2, 2);
+    x_.movePointer(2, 2);
     linux_desktop::QtScreens screens;
     const Rect primary = linux_desktop::primaryScreenFrame();
     ToneStateBox box;
@@ -381,19 +350,16 @@ TEST_F(TonePanelDesktopTest, WithoutACompositorTheCardsCornersShowNoDarkPixels) 
                     {},
                     nullptr,
                     Rect{primary.width / 2 - 80, primary.height - 100, 160, 20}});
-    TonePanelWindow* window = presenter.window();
-    ASSERT_NE(window, nullptr);
-    const Window id = window->winId();
-    ASSERT_TRUE(waitUntil([&] { return x.isViewable(id); }, 10));
-    spinFor(0.3);
+    const Window id = shownPanel(presenter, 0.3);
+    ASSERT_NE(id, 0u);
 
     // The four corner squares of the card (its radius is 14 points); what
     // the window shows there is the card's white, its pale border or the
     // antialiased mix of the two, never the black of a pixel left
     // transparent or a shadow drawn without anything to blend with.
-    const QRect g = x.rootGeometry(id);
-    const QImage shown = x.screenImage(g);
-    const std::vector<QRect> visible = x.shape(id);
+    const QRect g = rootGeometry(x_.display(), id);
+    const QImage shown = x_.screenImage(g);
+    const std::vector<QRect> visible = x_.shape(id);
     ASSERT_FALSE(visible.empty());
     const QRect card =
         QRect(QPoint(0, 0), g.size())

@@ -21,6 +21,7 @@
 #include "monitor_test_access.hpp"
 #include "outside_bmp_text.hpp"
 #include "user_keyboard.hpp"
+#include "write_back.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -142,8 +143,7 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
         AccessibilityMonitor monitor(session_->ports());
         std::vector<std::string> replaced;
         monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
-        ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                               AXValue(Utf16Range{text::utf16Length(kText), 0}));
+        placeCaret(view, text::utf16Length(kText));
         monitor.start();
         if (!waitUntil([&] { return monitor.observedElement().has_value(); }))
             return false;
@@ -165,15 +165,8 @@ TEST_P(ToolkitDesktopTest, AfterApplyTypingGoesOnAtTheEndAndOneUndoGivesBackTheO
     // GTK 3's plain text view keeps no undo history; GTK 4's and Qt's do.
     if (GetParam() == EditorKind::gtk3)
         return;
-    // Back to the original through a range write: GTK 4 refuses whole-value
-    // writes, which would wipe its undo history.
-    const std::string typedOn = value(view).value_or("");
-    ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                                     AXValue(Utf16Range{0, text::utf16Length(typedOn)})),
-              AXError::success);
-    ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextAttribute, AXValue(kText)),
-              AXError::success);
-    ASSERT_TRUE(waitForValue(view, kText));
+    // Back to the original.
+    ASSERT_TRUE(replaceWholeText(view, kText));
     ASSERT_TRUE(applyCorrection()) << value(view).value_or("<nothing>");
     // One Ctrl+Z takes back the correction alone: never an emptied field.
     ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
@@ -187,26 +180,12 @@ TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
     AccessibilityMonitor monitor(session_->ports());
-    ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                           AXValue(Utf16Range{text::utf16Length(kText), 0}));
-    monitor.start();
-    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-    MonitorTestAccess::host(monitor).setLastAnalyzedText(
-        FieldText{kText, FieldText::Source::value, 0});
+    placeCaret(view, text::utf16Length(kText));
+    ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5));
     CorrectionIssue issue = sunnyToRained();
     monitor.applyReplacement(issue);
-    // 0.3 s on, and not before the paste is in: a Ctrl+Z that comes before
-    // it takes back another step (keys held during the write are not here).
-    const auto applied = std::chrono::steady_clock::now();
-    waitUntil([] { return false; }, 0.3);
-    waitForValue(view, kRained, 2);
-    const double undoAt =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
-    const std::string beforeUndo = value(view).value_or("<nothing>");
-    ASSERT_EQ(std::system("xdotool key --clearmodifiers ctrl+z"), 0);
-    waitUntil([] { return false; }, 3);
-    EXPECT_EQ(value(view), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
-    EXPECT_FALSE(session_->log().contains("retrying with"));
+    // Keys held during the write are not here.
+    ASSERT_NO_FATAL_FAILURE(expectCtrlZSoonAfterApplyKeepsTheOriginal(ax(), view, session_->log()));
     monitor.stop();
 }
 
@@ -222,20 +201,10 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     for (const double after : {0.05, 0.2, 0.4}) {
         SCOPED_TRACE(after);
         // The checked text again, the caret at its end.
-        const std::string before = value(view).value_or("");
-        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{0, text::utf16Length(before)})),
-                  AXError::success);
-        ASSERT_EQ(ax().setAttributeValue(view, kAXSelectedTextAttribute, AXValue(kText)),
-                  AXError::success);
-        ASSERT_TRUE(waitForValue(view, kText));
-        ax().setAttributeValue(view, kAXSelectedTextRangeAttribute,
-                               AXValue(Utf16Range{text::utf16Length(kText), 0}));
+        ASSERT_TRUE(replaceWholeText(view, kText));
+        placeCaret(view, text::utf16Length(kText));
         AccessibilityMonitor monitor(session_->ports());
-        monitor.start();
-        ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-        MonitorTestAccess::host(monitor).setLastAnalyzedText(
-            FieldText{kText, FieldText::Source::value, 0});
+        ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5));
         session_->log().clear();
         CorrectionIssue issue = sunnyToRained();
         const auto applied = std::chrono::steady_clock::now();
@@ -252,11 +221,7 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
         const auto guard = PasteboardGuard::of(pasteboard());
         waitUntil([&] { return !guard->isHolding(); }, 5);
         EXPECT_TRUE(waitForValue(view, kRained + "abc", 5)) << value(view).value_or("<nothing>");
-        for (const auto& line : session_->log().lines()) {
-            if (line.find("input:") != std::string::npos ||
-                line.find("applyReplacement") != std::string::npos)
-                std::cout << "    " << line << "\n";
-        }
+        printWriteBackLog(session_->log());
         monitor.stop();
     }
 }
@@ -273,10 +238,7 @@ TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
     AccessibilityMonitor monitor(session_->ports());
     std::vector<std::string> replaced;
     monitor.onReplacementCompleted = [&](const std::string& t) { replaced.push_back(t); };
-    monitor.start();
-    ASSERT_TRUE(waitUntil([&] { return monitor.observedElement().has_value(); }));
-    MonitorTestAccess::host(monitor).setLastAnalyzedText(
-        FieldText{text, FieldText::Source::value, 0});
+    ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5, text));
     CorrectionIssue sunny;
     sunny.id = "issue-1";
     sunny.range = TextRange{5, 7};  // 晴れ, in Characters
@@ -331,18 +293,14 @@ TEST_P(ToolkitDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComes
     const Pid pid = editor->pid();
     SyntheticInput input(session_->ports(), [view, pid] { return InputTarget{view, pid, pid}; });
     Pasteboard& pb = pasteboard();
-    pb.clearContents();
-    ASSERT_TRUE(pb.writeItems({stringItem("ユーザーのコピー")}));
-
-    ASSERT_TRUE(input.selectReplacementRange(kSunny, "晴れ", view, "test"));
-    ASSERT_TRUE(input.pasteTextIntoFocusedElement("雨", SelectedTarget{view, kSunny, "晴れ"}));
+    ASSERT_NO_FATAL_FAILURE(pasteRainedOverTheUsersCopy(input, pb, view));
     // Reading the editor while it waits for our clipboard would stall both
     // sides until the call times out: only our loop turns until the hold
     // ends, as the monitor's own loop would.
     const auto guard = PasteboardGuard::of(pb);
     ASSERT_TRUE(waitUntil([&] { return !guard->isHolding(); }, 6));
     EXPECT_TRUE(waitForValue(view, kRained, 2)) << value(view).value_or("<nothing>");
-    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == "ユーザーのコピー"; }, 3))
+    EXPECT_TRUE(waitUntil([&] { return pasteboardString(pb) == kUsersCopy; }, 3))
         << pasteboardString(pb).value_or("<nothing>");
 }
 

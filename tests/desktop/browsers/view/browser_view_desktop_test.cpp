@@ -5,13 +5,11 @@
 // only what the page shows counts as visible.
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "browsers/browser_launch.hpp"
-#include "desktop_test_support.hpp"
+#include "browsers/shared_browser_test.hpp"
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "monitor/accessibility_monitor.hpp"
@@ -25,84 +23,23 @@
 namespace mivo::desktop_test {
 namespace {
 
-std::map<BrowserKind, std::unique_ptr<Browser>>& browsers() {
-    static std::map<BrowserKind, std::unique_ptr<Browser>> running;
-    return running;
-}
-
-// Stops the browsers before the session's bus and window manager go.
-class BrowserEnvironment : public ::testing::Environment {
-  public:
-    void TearDown() override { browsers().clear(); }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new BrowserEnvironment);
-
-// The page's field labelled `label`.
-std::optional<AXElement> findLabelled(Accessibility& ax, const AXElement& e, std::string_view label,
-                                      int depth) {
-    if (depth > 30)
-        return std::nullopt;
-    for (const auto& child :
-         readElements(ax, e, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
-        if (readString(ax, child, kAXTitleAttribute) == label &&
-            readsWithoutError(ax, child, kAXNumberOfCharactersAttribute))
-            return child;
-        if (auto found = findLabelled(ax, child, label, depth + 1))
-            return found;
-    }
-    return std::nullopt;
-}
-
-class BrowserViewTest : public DesktopTest, public ::testing::WithParamInterface<BrowserKind> {
+class BrowserViewTest : public SharedBrowserTest {
   protected:
-    void SetUp() override {
-        DesktopTest::SetUp();
-        if (session_ == nullptr || HasFatalFailure() || IsSkipped())
-            return;
+    void setUpWithSession() override {
         // The monitor runs from before the browser starts, as Mivo does
         // when the user opens a browser.
         monitor_ = std::make_unique<AccessibilityMonitor>(session_->ports());
         monitor_->start();
-        openBrowser();
+        openViewPage();
     }
 
-    // The browser of this kind, started now unless it runs already, with
-    // its page's tree exposed and its window in front.
-    void openBrowser() {
-        auto& b = browsers()[GetParam()];
-        if (b == nullptr)
-            b = launchBrowser(GetParam(), MIVO_BROWSER_VIEW_PAGE);
-        ASSERT_TRUE(b->failure.empty()) << b->failure;
-        browser_ = b.get();
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const auto area = field("area");
-                return area && value(*area).value_or("") != "";
-            },
-            90))
-            << browserName(GetParam()) << " exposed no page tree";
-        int polls = 0;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const auto front = workspace().frontmostApplication();
-                if (front && front->pid == browser_->pid())
-                    return true;
-                if (polls++ % 50 == 0)
-                    workspace().activate(browser_->pid());
-                return false;
-            },
-            20));
-    }
+    void openViewPage() { openBrowser(MIVO_BROWSER_VIEW_PAGE, "area"); }
 
     void TearDown() override {
         if (monitor_)
             monitor_->stop();
         monitor_.reset();
         DesktopTest::TearDown();
-    }
-
-    std::optional<AXElement> field(std::string_view label) {
-        return findLabelled(ax(), ax().applicationElement(browser_->pid()), label, 0);
     }
 
     // The element's frame as the accessibility bus gives it (y down).
@@ -174,7 +111,6 @@ class BrowserViewTest : public DesktopTest, public ::testing::WithParamInterface
     }
 
     std::unique_ptr<AccessibilityMonitor> monitor_;
-    Browser* browser_ = nullptr;
 };
 
 TEST_P(BrowserViewTest, TheFieldFocusedAtStartIsFollowed) {
@@ -209,8 +145,8 @@ TEST_P(BrowserViewTest, EveryClickIntoAnotherFieldIsFollowed) {
 // application is on the accessibility bus: its clicks are followed all the
 // same, from the first.
 TEST_P(BrowserViewTest, EveryClickInABrowserStartedWhileTheMonitorRunsIsFollowed) {
-    browsers()[GetParam()].reset();
-    openBrowser();
+    stopSharedBrowser(GetParam(), MIVO_BROWSER_VIEW_PAGE);
+    openViewPage();
     ASSERT_FALSE(HasFatalFailure());
     const auto single = field("single");
     const auto rich = field("rich");
@@ -267,11 +203,14 @@ TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {
     }
 }
 
+// The session alone: the browser is started by the test itself.
+using BrowserPageTest = DesktopTest;
+
 // A page still loading, which has not focused a field yet, leaves the focus
 // on a panel of Chromium's with a text and a caret of its own but nothing to
 // edit: nothing of it is followed, and the text area is once the page
 // focuses it. Its own Chromium, started with the monitor running.
-TEST_F(DesktopTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
+TEST_F(BrowserPageTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
     AccessibilityMonitor monitor(session_->ports());
     monitor.start();
     const auto browser =
@@ -294,7 +233,7 @@ TEST_F(DesktopTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
         },
         20))
         << "followed: " << ::testing::PrintToString(attached());
-    const auto area = findLabelled(ax(), ax().applicationElement(browser->pid()), "area", 0);
+    const auto area = pageField(ax(), browser->pid(), "area");
     ASSERT_TRUE(area.has_value());
     const bool followed = waitUntil(
         [&] {

@@ -1,0 +1,45 @@
+#pragma once
+
+// The steps the write-back suites (our editors, the browsers, the
+// applications) take around the user's Apply of 晴れ → 雨 in kText.
+
+#include <optional>
+#include <string>
+
+#include "field/synthetic_input.hpp"
+#include "monitor/accessibility_monitor.hpp"
+#include "outside_bmp_text.hpp"
+#include "platform/sim/captured_log.hpp"
+
+namespace mivo::desktop_test {
+
+// Starts `monitor` and waits up to `seconds` until it follows `field` (any
+// field, without one).
+[[nodiscard]] bool startFollowing(AccessibilityMonitor& monitor,
+                                  const std::optional<AXElement>& field, double seconds);
+
+// The same, with `checked` as the text it last checked: where the user's
+// Apply finds it.
+[[nodiscard]] bool followAsChecked(AccessibilityMonitor& monitor,
+                                   const std::optional<AXElement>& field, double seconds,
+                                   const std::string& checked = kText);
+
+// Right after Apply: the user's Ctrl+Z 0.3 s on, and not before the
+// correction is in (one before it takes back another step). The original
+// text of `field` stays, and the write is never tried again.
+void expectCtrlZSoonAfterApplyKeepsTheOriginal(Accessibility& ax, const AXElement& field,
+                                               const sim::CapturedLog& log);
+
+// What the user had copied before Mivo's paste borrowed the clipboard.
+inline const std::string kUsersCopy = "ユーザーのコピー";
+
+// With kUsersCopy on the clipboard, selects 晴れ (kSunny) in `field` and
+// pastes 雨 over it through `input`, the way Mivo types.
+void pasteRainedOverTheUsersCopy(SyntheticInput& input, Pasteboard& pasteboard,
+                                 const AXElement& field);
+
+// The lines of the log about input and the write, printed for a reader of
+// a run whose timing the desktop decided.
+void printWriteBackLog(const sim::CapturedLog& log);
+
+}  // namespace mivo::desktop_test
