@@ -106,7 +106,8 @@ bool X11KeyboardHold::listen() {
             e.xcookie.data == nullptr)
             return;
         const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
-        if (std::find(grabbed_.begin(), grabbed_.end(), ev->deviceid) == grabbed_.end())
+        if (std::find(grabbed_.begin(), grabbed_.end(), ev->deviceid) == grabbed_.end() &&
+            std::find(ending_.begin(), ending_.end(), ev->deviceid) == ending_.end())
             return;
         held_.push_back(
             HeldKey{static_cast<unsigned char>(ev->detail), e.xcookie.evtype == XI_KeyPress});
@@ -160,8 +161,14 @@ void X11KeyboardHold::release() {
     // Keys that reached the server before the grab ends are ours to type.
     XSync(d, False);
     x11_.processPending();
-    for (const int id : std::exchange(grabbed_, {}))
+    ending_ = std::exchange(grabbed_, {});
+    for (const int id : ending_)
         XIUngrabDevice(d, id, CurrentTime);
+    // And so are those that came while the ungrab was on its way: a release
+    // among them must not be missed, or its key would stay down.
+    XSync(d, False);
+    x11_.processPending();
+    ending_.clear();
     remapAgain();
     const auto keys = std::exchange(held_, {});
     typeOn(keys);
@@ -184,10 +191,9 @@ void X11KeyboardHold::typeOn(const std::vector<HeldKey>& keys) {
         else
             down.erase(key.keycode);
     }
-    // A key still held comes up at once: its own release goes to its
-    // keyboard, not to the device that typed it on.
-    for (const unsigned char keycode : down)
-        XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+    // A key the user still holds stays down: its keyboard is back on the
+    // master, whose key it releases when it comes up. Released now, a Shift
+    // held on would not reach the keys typed after the hold.
 }
 
 void X11KeyboardHold::keymapChanged(unsigned char keycode) {
