@@ -206,6 +206,7 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     Accessibility& ax = host_.desktop().accessibility;
     PendingReplacement pending = pendingFor(issue, element, originalText);
     pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    pending.watch->caretBefore = pending.caretBefore;
     writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {
         writing_.reset();
@@ -372,16 +373,23 @@ void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::
 
 void ReplacementLadder::restUntilInput(Selected& selected) {
     const AXElement& element = selected.target.element;
-    if (selected.before &&
-        host_.desktop().accessibility.setAttributeValue(
-            element, kAXSelectedTextRangeAttribute, AXValue(*selected.before)) == AXError::success)
-        selected.target.restingCaret = selected.before;
     selected.target.onAbandoned = [this, watch = std::weak_ptr(writing_)] {
         if (const auto w = watch.lock())
             w->interrupted = true;
         // The keys follow the user's click or typing at once.
         letKeysGo();
     };
+    // Only keys that no hold stops could reach our selection. (Where the
+    // keys are held, the selection stands until the input: a caret put back
+    // over a selection lands at its start in some browsers.)
+    if (host_.desktop().input.keyboardHold().holding())
+        return;
+    // The caret as read before any selection of ours: some editors answer
+    // a selection just made (or undone) only a moment later.
+    const auto before = selected.before;
+    if (before && host_.desktop().accessibility.setAttributeValue(
+                      element, kAXSelectedTextRangeAttribute, AXValue(*before)) == AXError::success)
+        selected.target.restingCaret = before;
 }
 
 void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {
@@ -439,7 +447,8 @@ std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
     if (!local)
         return std::nullopt;
     const Utf16Range range = inField(*local, *read);
-    const auto before = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    // The caret as the user has it, before any selection of ours.
+    const auto before = writing_ ? writing_->caretBefore : std::nullopt;
     if (!input_.selectReplacementRange(range, issue.original, element, logPrefix))
         return std::nullopt;
     return Selected{std::move(*read), SelectedTarget{element, range, issue.original}, before};
@@ -456,8 +465,8 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
         host_.log("applyReplacement: delete_text+insert_text failed err=" +
                   std::to_string(code(err)));
         // The next way selects afresh; until then nothing of ours stands
-        // selected.
-        if (selected->before)
+        // selected for keys that no hold stops.
+        if (selected->before && !host_.desktop().input.keyboardHold().holding())
             host_.desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
                                                             AXValue(*selected->before));
         return false;

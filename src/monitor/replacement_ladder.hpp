@@ -49,6 +49,9 @@ struct WriteWatch {
     // Our input was not posted: the focus, the caret or the selection
     // changed before it was due (the user clicked or typed).
     bool interrupted = false;
+    // The user's caret before the write (or its retry), before any
+    // selection of ours.
+    std::optional<Utf16Range> caretBefore = {};
 };
 
 // One replacement on its way: what its checks compare with and what they

@@ -312,6 +312,8 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         pending.caretAfterWrite = now.caretAfterWrite;
     }
     writing_ = pending.watch;
+    if (writing_)
+        writing_->caretBefore = pending.caretBefore;
     struct Done {
         std::shared_ptr<WriteWatch>& writing;
         ~Done() { writing.reset(); }
