@@ -44,6 +44,9 @@ class X11KeyboardHold : public KeyboardHold {
     // The user's keyboards: the slaves of our master keyboard but its XTest.
     std::vector<int> userKeyboards();
     bool anyKeyDown();
+    bool isModifier(unsigned char keycode);
+    // Down on one of the user's own keyboards, whatever the master says.
+    bool physicallyDown(unsigned char keycode);
     bool listen();
     void typeOn(const std::vector<HeldKey>& keys);
     void remapAgain();
