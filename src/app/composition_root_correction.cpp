@@ -29,6 +29,13 @@ void Root::wireCorrectionRoad() {
     overlay_.onDismiss = [this](const std::vector<CorrectionIssue>& issues) {
         display_.handleDismiss(issues);
     };
+    overlay_.onApplyPress = [this](bool pressed) {
+        if (pressed)
+            monitor_.holdKeysForApply();
+        else
+            monitor_.applyPressCancelled();
+    };
+    monitor_.onReplacementFailed = [this] { display_.handleReplacementFailed(); };
     monitor_.onCorrectionContextChanged = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onCheckSkipped = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };

@@ -224,6 +224,10 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
         panel_.showNotice(std::string(textChangedNotice), panelAnchor_);
 }
 
+void CorrectionDisplayController::handleReplacementFailed() {
+    panel_.showNotice(std::string(notWrittenNotice), panelAnchor_);
+}
+
 void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssue>& issues) {
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;

@@ -43,6 +43,8 @@ class CorrectionDisplayController final {
     static constexpr double hoverOverlayDismissDelay = 0.22;
     // Said when Apply finds none of its issues where they were checked.
     static constexpr std::string_view textChangedNotice = "The text changed; nothing was written";
+    static constexpr std::string_view notWrittenNotice =
+        "The correction could not be written; your text is as it was";
 
     // An issue with the screen rectangle of its text.
     struct IssueRect {
@@ -75,6 +77,8 @@ class CorrectionDisplayController final {
     void handleDismiss(const std::vector<CorrectionIssue>& issues);
     // monitor.onReplacementCompleted(newText)
     void handleReplacementCompleted(const std::string& newText);
+    // Nothing of an applied correction went in: said where the panel stood.
+    void handleReplacementFailed();
     // monitor.onFieldMayHaveMoved: the field's window was activated again,
     // or its caret moved, so a box refused before may be right now. Issues
     // without a box are asked for again soon (no sooner than one follow

@@ -97,10 +97,26 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 
     bool stillSelected(const SelectedTarget& selected) {
-        return focusIsOn(selected.element) &&
-               AXTextExtractor::selectedTextRange(desktop.accessibility, selected.element) ==
-                   selected.range &&
+        Accessibility& ax = desktop.accessibility;
+        if (!focusIsOn(selected.element))
+            return false;
+        if (selected.restingCaret) {
+            if (AXTextExtractor::selectedTextRange(ax, selected.element) != selected.restingCaret ||
+                ax.setAttributeValue(selected.element, kAXSelectedTextRangeAttribute,
+                                     AXValue(selected.range)) != AXError::success)
+                return false;
+            // Some editors show a selection just made only a moment later;
+            // the range's own text stands for it.
+            return selectionMatchesExpectedText(selected.text, selected.range, selected.element);
+        }
+        return AXTextExtractor::selectedTextRange(ax, selected.element) == selected.range &&
                selectionMatchesExpectedText(selected.text, selected.range, selected.element);
+    }
+
+    void abandoned(const SelectedTarget& selected, std::string_view line) {
+        log(line);
+        if (selected.onAbandoned)
+            selected.onAbandoned();
     }
 
     // After a mouse drag: the drag landed in the element the monitor still
@@ -218,9 +234,9 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
         [hold = *hold, selected](State& s) {
             if (!s.stillSelected(selected)) {
                 s.clipboard->release(hold);
-                s.log(
-                    "applyReplacement: focus or selection changed before Ctrl+V; paste "
-                    "abandoned");
+                s.abandoned(selected,
+                            "applyReplacement: focus or selection changed before Ctrl+V; paste "
+                            "abandoned");
                 return;
             }
             if (!s.pasteAndRestore(hold, selected.element, selected.onPasted)) {
@@ -237,9 +253,9 @@ bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
     state_->activateTargetApplication();
     later(kTypeDelay, [text = std::string(text), selected](State& s) {
         if (!s.stillSelected(selected)) {
-            s.log(
-                "applyReplacement: focus or selection changed before unicode typing; typing "
-                "abandoned");
+            s.abandoned(selected,
+                        "applyReplacement: focus or selection changed before unicode typing; "
+                        "typing abandoned");
             return;
         }
         if (!s.postUnicodeText(text))
@@ -256,7 +272,9 @@ bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& se
     state_->activateTargetApplication();
     later(kDeleteDelay, [selected](State& s) {
         if (!s.stillSelected(selected)) {
-            s.log("applyReplacement: focus or selection changed before Delete; Delete abandoned");
+            s.abandoned(selected,
+                        "applyReplacement: focus or selection changed before Delete; Delete "
+                        "abandoned");
             return;
         }
         if (!s.postKeyPress(kKeyCodeDelete, 0))

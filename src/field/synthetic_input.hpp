@@ -43,6 +43,14 @@ struct SelectedTarget {
     // A paste into it calls this once its target fetched our text: the
     // paste landed, even if the user takes it back before it is read.
     std::function<void()> onPasted = {};
+    // Where the caret was put back after the range was found selectable:
+    // nothing stands selected while keys that cannot be held may arrive.
+    // The range is selected again just before the input, and only while
+    // the caret still stands there (nothing typed or clicked since).
+    std::optional<Utf16Range> restingCaret = {};
+    // Called when the input is not posted because the focus, the caret or
+    // the selection changed meanwhile.
+    std::function<void()> onAbandoned = {};
 };
 
 class SyntheticInput {

@@ -231,4 +231,12 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
     replacementLadder().applyReplacements(issues);
 }
 
+void AccessibilityMonitor::holdKeysForApply() {
+    replacementLadder().holdKeysForApply();
+}
+
+void AccessibilityMonitor::applyPressCancelled() {
+    replacementLadder().applyPressCancelled();
+}
+
 }  // namespace mivo

@@ -52,6 +52,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::function<void(const CompletedSentenceCandidate&)> onSentenceCompleted;
     // Called with the field's text after a verified replacement.
     std::function<void(const std::string&)> onReplacementCompleted;
+    // Nothing of an applied correction could be written (the user clicked
+    // elsewhere meanwhile, the field refused every way): the field reads as
+    // the user left it, and the user should learn so where they look.
+    std::function<void()> onReplacementFailed;
     // The application, focused element or window changed: the corrections
     // shown no longer apply.
     std::function<void()> onCorrectionContextChanged;
@@ -104,6 +108,12 @@ class AccessibilityMonitor final : private ReplacementHost {
     // --- Writing corrections back (defined with the replacement ladder) ---
     void applyReplacement(const CorrectionIssue& issue);
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
+    // Apply is being pressed (by the mouse, a key or an accessibility
+    // action): the user's keys are held from now on, not only once the
+    // correction is asked for. `applyPressCancelled` ends a hold that no
+    // correction followed.
+    void holdKeysForApply();
+    void applyPressCancelled();
 
     // --- What the monitor follows (read only) ------------------------------
     const std::optional<AXElement>& observedElement() const override { return observedElement_; }
@@ -149,6 +159,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     void replacementCompleted(const std::string& text) override {
         if (onReplacementCompleted)
             onReplacementCompleted(text);
+    }
+    void replacementFailed() override {
+        if (onReplacementFailed)
+            onReplacementFailed();
     }
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).

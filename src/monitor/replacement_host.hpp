@@ -62,6 +62,8 @@ class ReplacementHost {
     virtual std::set<std::string>& attemptedPartialRepairKeys() = 0;
     // The corrected text, handed on to be checked again.
     virtual void replacementCompleted(const std::string& text) = 0;
+    // Nothing of the correction went in; the field reads as the user left it.
+    virtual void replacementFailed() = 0;
 
     virtual MonitorRunToken runToken() const = 0;
     virtual Cancel scheduleStep(double seconds, std::function<void()> step,

@@ -26,6 +26,10 @@ constexpr double kBatchSuppressionSeconds = 1.0;
 // back, as soon as it shows the correction.
 constexpr double kKeyboardHoldLimitSeconds = 2.5;
 constexpr double kWritePollSeconds = 0.05;
+// A key of the user's down at Apply is let come up before the keyboard is
+// held and anything written; looked at this often, this long at most.
+constexpr double kKeyUpPollSeconds = 0.02;
+constexpr double kKeyUpWaitSeconds = 1.0;
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;
 
@@ -132,10 +136,58 @@ PendingReplacement ReplacementLadder::pendingFor(const CorrectionIssue& issue,
     return pending;
 }
 
-void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
-    const auto observed = host_.observedElement();
-    if (!observed)
+void ReplacementLadder::holdKeysForApply() {
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    // A key down now is waited for when the correction is asked for.
+    if (!keys.holding() && keys.keyIsDown())
         return;
+    keys.hold(kKeyboardHoldLimitSeconds);
+}
+
+void ReplacementLadder::applyPressCancelled() {
+    if (!writeOnItsWay())
+        letKeysGo();
+}
+
+bool ReplacementLadder::writeOnItsWay() {
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    return waitingForKeysUp_ || writing_ != nullptr || !watches_.empty();
+}
+
+void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    // Its release would come while the keyboard is held and reach no
+    // application, and the key written into the field now would land in our
+    // selection or beside the correction.
+    if (!keys.holding() && keys.keyIsDown()) {
+        host_.log("applyReplacement: a key is down; waiting for it to come up");
+        return waitForKeysUp(requested,
+                             host_.desktop().scheduler.now() + seconds(kKeyUpWaitSeconds));
+    }
+    writeReplacement(requested);
+}
+
+void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint until) {
+    waitingForKeysUp_ = true;
+    host_.scheduleStep(
+        kKeyUpPollSeconds,
+        [this, issue, until] {
+            Desktop& d = host_.desktop();
+            if (d.input.keyboardHold().keyIsDown() && d.scheduler.now() < until)
+                return waitForKeysUp(issue, until);
+            waitingForKeysUp_ = false;
+            writeReplacement(issue);
+        },
+        [this] { waitingForKeysUp_ = false; });
+}
+
+void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
+    const auto observed = host_.observedElement();
+    if (!observed) {
+        letKeysGo();
+        host_.replacementFailed();
+        return;
+    }
     // From the moment of Apply: a key typed while the selection is ours
     // would replace the original, one typed before the caret is back would
     // land beside the correction.
@@ -145,6 +197,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     const auto located = locate(requested, originalText);
     if (!located) {
         letKeysGo();
+        host_.replacementFailed();
         return;
     }
     const CorrectionIssue& issue = *located;
@@ -153,6 +206,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     Accessibility& ax = host_.desktop().accessibility;
     PendingReplacement pending = pendingFor(issue, element, originalText);
     pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    pending.watch->caretBefore = pending.caretBefore;
     writing_ = pending.watch;
     const auto started = [&](const Rung& rung, bool synchronous, bool always) {
         writing_.reset();
@@ -200,6 +254,7 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     writing_.reset();
     letKeysGo(&pending);
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+    host_.replacementFailed();
 }
 
 bool ReplacementLadder::isWatching(const AXElement& element) {
@@ -285,18 +340,56 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
 }
 
 void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
+    if (pending && host_.observedElement() == pending->element)
+        putBackUserCaret(*pending);
     KeyboardHold& keys = host_.desktop().input.keyboardHold();
-    if (!keys.holding())
+    if (keys.holding())
+        keys.release();
+}
+
+void ReplacementLadder::putBackUserCaret(const PendingReplacement& pending) {
+    if (!pending.caretBefore)
         return;
     Accessibility& ax = host_.desktop().accessibility;
-    if (pending && pending->caretBefore && host_.observedElement() == pending->element) {
-        const auto now = AXTextExtractor::selectedTextRange(ax, pending->element);
-        if (now && now->length > 0 && now != pending->caretBefore &&
-            AXTextExtractor::selectionReadsAs(ax, pending->element, pending->issue.original))
-            ax.setAttributeValue(pending->element, kAXSelectedTextRangeAttribute,
-                                 AXValue(*pending->caretBefore));
-    }
-    keys.release();
+    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    if (now && now->length > 0 && now != pending.caretBefore &&
+        AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original))
+        ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute,
+                             AXValue(*pending.caretBefore));
+}
+
+bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
+    Accessibility& ax = host_.desktop().accessibility;
+    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    return now && now != pending.caretBefore &&
+           !(now->length > 0 &&
+             AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original));
+}
+
+void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::string_view line) {
+    giveUp(pending, line);
+    host_.replacementFailed();
+}
+
+void ReplacementLadder::restUntilInput(Selected& selected) {
+    const AXElement& element = selected.target.element;
+    selected.target.onAbandoned = [this, watch = std::weak_ptr(writing_)] {
+        if (const auto w = watch.lock())
+            w->interrupted = true;
+        // The keys follow the user's click or typing at once.
+        letKeysGo();
+    };
+    // Only keys that no hold stops could reach our selection. (Where the
+    // keys are held, the selection stands until the input: a caret put back
+    // over a selection lands at its start in some browsers.)
+    if (host_.desktop().input.keyboardHold().holding())
+        return;
+    // The caret as read before any selection of ours: some editors answer
+    // a selection just made (or undone) only a moment later.
+    const auto before = selected.before;
+    if (before && host_.desktop().accessibility.setAttributeValue(
+                      element, kAXSelectedTextRangeAttribute, AXValue(*before)) == AXError::success)
+        selected.target.restingCaret = before;
 }
 
 void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {
@@ -354,9 +447,11 @@ std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
     if (!local)
         return std::nullopt;
     const Utf16Range range = inField(*local, *read);
+    // The caret as the user has it, before any selection of ours.
+    const auto before = writing_ ? writing_->caretBefore : std::nullopt;
     if (!input_.selectReplacementRange(range, issue.original, element, logPrefix))
         return std::nullopt;
-    return Selected{std::move(*read), SelectedTarget{element, range, issue.original}};
+    return Selected{std::move(*read), SelectedTarget{element, range, issue.original}, before};
 }
 
 bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const CorrectionIssue& issue,
@@ -369,6 +464,11 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
         err != AXError::success) {
         host_.log("applyReplacement: delete_text+insert_text failed err=" +
                   std::to_string(code(err)));
+        // The next way selects afresh; until then nothing of ours stands
+        // selected for keys that no hold stops.
+        if (selected->before && !host_.desktop().input.keyboardHold().holding())
+            host_.desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
+                                                            AXValue(*selected->before));
         return false;
     }
     host_.setLastPolledValue(std::move(selected->read));
@@ -379,7 +479,9 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
 bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
                                                             const AXElement& element) {
     auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
-    if (selected && writing_) {
+    if (!selected)
+        return false;
+    if (writing_) {
         // The target fetched our text: the paste landed, even if the user
         // takes it back before anything is read.
         selected->target.onPasted = [watch = std::weak_ptr(writing_)] {
@@ -387,7 +489,8 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssu
                 w->shown = true;
         };
     }
-    if (!selected || !input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
+    restUntilInput(*selected);
+    if (!input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: pasted replacement into selected AX range");
@@ -397,7 +500,10 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssu
 bool ReplacementLadder::applyReplacementUsingSelectionTyping(const CorrectionIssue& issue,
                                                              const AXElement& element) {
     auto selected = selectIssue(issue, element, "applyReplacement: selection typing");
-    if (!selected || !input_.typeTextIntoFocusedElement(issue.suggestion, selected->target))
+    if (!selected)
+        return false;
+    restUntilInput(*selected);
+    if (!input_.typeTextIntoFocusedElement(issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: queued unicode typing into selected AX range");

@@ -46,6 +46,12 @@ struct WriteWatch {
     // Shown by the field's own text (an event or a read), not only by the
     // target fetching our paste.
     bool seenInText = false;
+    // Our input was not posted: the focus, the caret or the selection
+    // changed before it was due (the user clicked or typed).
+    bool interrupted = false;
+    // The user's caret before the write (or its retry), before any
+    // selection of ours.
+    std::optional<Utf16Range> caretBefore = {};
 };
 
 // One replacement on its way: what its checks compare with and what they
@@ -73,6 +79,10 @@ class ReplacementLadder {
 
     void applyReplacement(const CorrectionIssue& issue);
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
+    // Apply is being pressed: the user's keys are held from the press.
+    void holdKeysForApply();
+    // The press ended without Apply: a hold no write needs ends.
+    void applyPressCancelled();
 
     // The rungs: true when the method started (text written or input
     // queued), which says nothing of the outcome.
@@ -103,6 +113,12 @@ class ReplacementLadder {
     void noteFieldText(const AXElement& element, const FieldText& text);
 
   private:
+    // The ladder proper, once no key of the user's is down (or waiting for
+    // one to come up took too long).
+    void writeReplacement(const CorrectionIssue& issue);
+    void waitForKeysUp(const CorrectionIssue& issue, TimePoint until);
+    // A write is on its way, or waits for a key to come up.
+    bool writeOnItsWay();
     void check(PendingReplacement pending);
     // Runs `step` `seconds` from now, or once our paste is no longer on its
     // way into an application that may be waiting for it: calling that
@@ -130,6 +146,14 @@ class ReplacementLadder {
     // The user's held keys are typed on: where the user had the caret, also
     // when our selection of the original still stands.
     void letKeysGo(const PendingReplacement* pending = nullptr);
+    // Our selection of the original, if it still stands, gives way to the
+    // caret as the user had it.
+    void putBackUserCaret(const PendingReplacement& pending);
+    // Nothing went in and nothing more is tried: logged, and the user told.
+    void giveUpUnwritten(const PendingReplacement& pending, std::string_view line);
+    // The user's caret is no longer where it was nor our selection: the
+    // user clicked or typed in the field.
+    bool userMovedCaret(const PendingReplacement& pending);
     // The suggestion went in at another copy of the original: the text as
     // it was is put back.
     bool putBackMisplacedWrite(const PendingReplacement& pending, const FieldText& current);
@@ -137,7 +161,11 @@ class ReplacementLadder {
     struct Selected {
         FieldText read;
         SelectedTarget target;
+        std::optional<Utf16Range> before;  // the selection before ours
     };
+    // The selection found possible, the caret goes back where it was until
+    // the input is due; an input not posted tells the write's watch.
+    void restUntilInput(Selected& selected);
     std::optional<Selected> selectIssue(const CorrectionIssue& issue, const AXElement& element,
                                         std::string_view logPrefix);
     // The text reads as the checked one up to the end of the last issue: the
@@ -153,6 +181,8 @@ class ReplacementLadder {
     // now (a paste rung tells it when the target fetched our text).
     std::vector<std::weak_ptr<WriteWatch>> watches_;
     std::shared_ptr<WriteWatch> writing_;
+    // Apply waits for a key of the user's to come up.
+    bool waitingForKeysUp_ = false;
 };
 
 }  // namespace mivo

@@ -196,9 +196,13 @@ void ReplacementLadder::verifyReplacement(PendingReplacement pending, double del
 
 void ReplacementLadder::check(PendingReplacement pending) {
     if (host_.observedElement() != pending.element) {
+        // The user went elsewhere: nothing of ours stays selected there.
+        putBackUserCaret(pending);
         letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
+        if (!pending.watch || !pending.watch->shown)
+            host_.replacementFailed();
         return;
     }
     const FieldText current = readField(pending.element).value_or(FieldText{});
@@ -219,6 +223,12 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // The keys held so far go where the user had the caret before anything
     // else is tried.
     letKeysGo(&pending);
+    // The user clicked or typed in the field before our input was due: the
+    // field stays as the user has it, the caret where the user put it.
+    if (!landed && pending.watch && pending.watch->interrupted && userMovedCaret(pending))
+        return giveUpUnwritten(pending,
+                               "applyReplacement: the user clicked or typed before the correction "
+                               "went in; nothing written");
     // A write that showed in its place was not misplaced: what reads
     // otherwise now is the user's doing.
     if (!landed && putBackMisplacedWrite(pending, current))
@@ -285,13 +295,29 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.logUserText("applyReplacement: verification failed after final attempt current=\"" +
                           text::characterPrefix(current.text, kLoggedCharacters) + "\"");
+        host_.replacementFailed();
         return;
     }
     if (!retry) {
-        return giveUp(pending,
-                      "applyReplacement: verification failed, not retrying — the original is no "
-                      "longer where it stood");
+        return giveUpUnwritten(pending,
+                               "applyReplacement: verification failed, not retrying — the "
+                               "original is no longer where it stood");
     }
+    // The caret the user has now is the one the retry gives back, and an
+    // input the user interrupts tells this replacement's watch.
+    if (userMovedCaret(pending)) {
+        const PendingReplacement now = pendingFor(*retry, element, current);
+        pending.caretBefore = now.caretBefore;
+        pending.userCaret = now.userCaret;
+        pending.caretAfterWrite = now.caretAfterWrite;
+    }
+    writing_ = pending.watch;
+    if (writing_)
+        writing_->caretBefore = pending.caretBefore;
+    struct Done {
+        std::shared_ptr<WriteWatch>& writing;
+        ~Done() { writing.reset(); }
+    } done{writing_};
     switch (*pending.retry) {
         case ReplacementRetry::selectionTyping:
             host_.log(
@@ -303,7 +329,8 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
                 "mouse-selection paste");
             if (mouse(TextInsertionMethod::paste))
                 return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
-            return giveUp(pending, "applyReplacement: mouse-selection paste retry could not start");
+            return giveUpUnwritten(pending,
+                                   "applyReplacement: mouse-selection paste retry could not start");
         case ReplacementRetry::mouseSelectionPaste:
             host_.log("applyReplacement: verification failed, retrying with mouse-selection paste");
             if (mouse(TextInsertionMethod::paste))
@@ -312,15 +339,16 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
                 "applyReplacement: mouse-selection paste could not start, retrying unicode typing");
             if (mouse(TextInsertionMethod::unicodeTyping))
                 return next(std::nullopt, kMouseSelectionCheckSeconds);
-            return giveUp(pending, "applyReplacement: unicode typing retry could not start");
+            return giveUpUnwritten(pending,
+                                   "applyReplacement: unicode typing retry could not start");
         case ReplacementRetry::mouseSelectionTyping:
             host_.log(
                 "applyReplacement: verification failed, retrying with mouse-selection unicode "
                 "typing");
             if (mouse(TextInsertionMethod::unicodeTyping))
                 return next(std::nullopt, kMouseSelectionCheckSeconds);
-            return giveUp(pending,
-                          "applyReplacement: mouse-selection unicode typing could not start");
+            return giveUpUnwritten(
+                pending, "applyReplacement: mouse-selection unicode typing could not start");
     }
 }
 
@@ -363,6 +391,7 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
     if (undone && pending.caretBefore)
         ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
     host_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
+    host_.replacementFailed();
     host_.log(undone || queued
                   ? "applyReplacement: the correction went in at another place; the text "
                     "was put back"

@@ -39,10 +39,25 @@ void CorrectionPanelModel::toggleExplanation() {
 }
 
 void CorrectionPanelModel::apply() {
+    // A double click, or a click on a panel still closing: the correction
+    // is written once.
+    if (applied_)
+        return;
+    applied_ = true;
     // A copy: the handler may close the panel and drop this model.
     const std::vector<CorrectionIssue> chosen{selectedIssue()};
     if (onApply_)
         onApply_(chosen);
+}
+
+void CorrectionPanelModel::applyPressed() {
+    if (!applied_ && onApplyPress_)
+        onApplyPress_(true);
+}
+
+void CorrectionPanelModel::applyPressEnded() {
+    if (!applied_ && onApplyPress_)
+        onApplyPress_(false);
 }
 
 void CorrectionPanelModel::dismiss() {

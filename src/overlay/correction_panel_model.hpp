@@ -40,7 +40,14 @@ class CorrectionPanelModel {
     // A list row was tapped; the explanation stays as it was.
     void select(std::size_t index);
     void toggleExplanation();
+    // Hands the selected issue on, once: a second apply does nothing.
     void apply();
+    // Apply is held down (a mouse button, a key, or an accessibility action
+    // that animates the click), and the press ended; an end that brought
+    // no apply tells so.
+    void applyPressed();
+    void applyPressEnded();
+    void setOnApplyPress(std::function<void(bool)> handler) { onApplyPress_ = std::move(handler); }
     void dismiss();
     void hoverChanged(bool hovered);
 
@@ -52,6 +59,8 @@ class CorrectionPanelModel {
     IssuesHandler onApply_;
     IssuesHandler onDismiss_;
     std::function<void(bool)> onHoverChanged_;
+    std::function<void(bool)> onApplyPress_;
+    bool applied_ = false;
     std::size_t selectedIndex_ = 0;
     bool showExplanation_ = false;
     std::string notice_;

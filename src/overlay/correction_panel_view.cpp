@@ -1,5 +1,6 @@
 #include "overlay/correction_panel_view.hpp"
 
+#include <QCoreApplication>
 #include <QEasingCurve>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -95,6 +96,16 @@ CorrectionPanelView::CorrectionPanelView(std::shared_ptr<CorrectionPanelModel> m
 
     // The handlers may close the panel; the model outlives the call.
     connect(apply_, &QAbstractButton::clicked, this, [model = model_] { model->apply(); });
+    // The press, not the click: an accessibility action animates the click
+    // and reports it a tenth of a second later. A release that brings no
+    // click (the pointer left the button) is known only after the click
+    // would have come.
+    connect(apply_, &QAbstractButton::pressed, this, [model = model_] { model->applyPressed(); });
+    connect(apply_, &QAbstractButton::released, this, [model = model_] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [model] { model->applyPressEnded(); },
+            Qt::QueuedConnection);
+    });
     connect(dismiss_, &QAbstractButton::clicked, this, [model = model_] { model->dismiss(); });
     connect(close_, &QAbstractButton::clicked, this, [model = model_] { model->dismiss(); });
     connect(toggle_, &QAbstractButton::clicked, this, &CorrectionPanelView::toggleExplanation);

@@ -45,6 +45,10 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
             if (alive.lock() != nullptr && onHoverChanged)
                 onHoverChanged(hovered);
         });
+    model->setOnApplyPress([this, alive](bool pressed) {
+        if (alive.lock() != nullptr && onApplyPress)
+            onApplyPress(pressed);
+    });
     present(std::move(model), near);
 }
 

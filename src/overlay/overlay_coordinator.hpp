@@ -57,6 +57,9 @@ class OverlayCoordinator {
     // The pointer entered (true) or left (false) the panel; also false at
     // every hide().
     std::function<void(bool)> onHoverChanged;
+    // Apply is being pressed (true), or a press ended without it (false):
+    // the user's keys are to wait for the correction from the press on.
+    std::function<void(bool)> onApplyPress;
 
     // Shows the panel for these issues next to `near` (the hovered
     // highlight's unpadded rectangle), or centred on the main screen without

@@ -1,6 +1,7 @@
 #include "overlay/qt_correction_panel_window.hpp"
 #include "ui/qt_edge.hpp"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainterPath>
@@ -73,14 +74,24 @@ Size QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel> m
     if (panel_ == nullptr)
         panel_ = std::make_unique<FreePanel>();
     if (view_ != nullptr) {
-        // The old view may be inside one of its own button handlers.
+        // The old view may be inside one of its own button handlers: it is
+        // deleted later, but leaves the panel (and its accessibility tree,
+        // where its hidden Apply would stand beside the new one) now.
         view_->hide();
         view_->disconnect();
+        panel_->layout()->removeWidget(view_);
+        view_->setParent(nullptr);
         view_->deleteLater();
     }
     auto* view = new CorrectionPanelView(std::move(model), panel_.get());
     view_ = view;
     panel_->layout()->addWidget(view);
+    // Added to a panel already on screen, a widget is shown only on the
+    // next turn of the event loop: until then the panel shows the view's
+    // buttons while screen readers find none.
+    view->show();
+    QAccessibleEvent reordered(panel_.get(), QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&reordered);
     QObject::connect(view, &CorrectionPanelView::fittingHeightChanged, panel_.get(),
                      [this](int height) { contentHeightChanged(height); });
     const int height = view->fittingHeight();

@@ -22,6 +22,9 @@ class KeyboardHold {
     // Ends the hold and types the held keys now; nothing without a hold.
     virtual void release() = 0;
     virtual bool holding() const = 0;
+    // A key of the user's is down now: a hold waits until it comes up (its
+    // release would reach no application while the keyboard is held).
+    virtual bool keyIsDown() { return false; }
 };
 
 }  // namespace mivo

@@ -286,6 +286,7 @@ struct StaleApplyCase {
     const char* why;
     std::string liveText;
     bool written;
+    bool cameToNothing = false;  // the field took none of the write
 };
 
 TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
@@ -293,6 +294,7 @@ TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
         {"the text still as checked", kText, true},
         {"typed on after the sentence", kText + "明日", true},
         {"a word typed in front of the issue", "昨日の" + kText, false},
+        {"a click elsewhere while it went in", kText, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -305,7 +307,13 @@ TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
         field.liveText = c.liveText;
         controller.handleApply({issueAt(3, "A")});
         EXPECT_EQ(field.single.size(), c.written ? 1u : 0u);
-        if (c.written) {
+        if (c.cameToNothing) {
+            controller.handleReplacementFailed();
+            EXPECT_EQ(panel.notices,
+                      std::vector<std::string>{
+                          "The correction could not be written; your text is as it was"});
+            EXPECT_EQ(panel.noticeAnchor, field.rects[3]);
+        } else if (c.written) {
             EXPECT_TRUE(panel.notices.empty());
         } else {
             EXPECT_EQ(panel.notices,

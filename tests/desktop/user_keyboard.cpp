@@ -60,4 +60,13 @@ bool UserKeyboard::type(std::string_view keys) {
     return true;
 }
 
+bool UserKeyboard::key(const char* keysym, bool down) {
+    const KeyCode keycode = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+    if (keycode == 0 || XTestFakeDeviceKeyEvent(display_, static_cast<XDevice*>(device_), keycode,
+                                                down ? True : False, nullptr, 0, CurrentTime) == 0)
+        return false;
+    XSync(display_, False);
+    return true;
+}
+
 }  // namespace mivo::desktop_test

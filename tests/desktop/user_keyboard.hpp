@@ -24,6 +24,9 @@ class UserKeyboard {
 
     // A press and release of each ASCII letter or digit, in order.
     bool type(std::string_view keys);
+    // One key, by its keysym's name ("Shift_L", "Control_L", "a"), pressed
+    // or released: a key held down across other steps.
+    bool key(const char* keysym, bool down);
 
   private:
     UserKeyboard(Display* display, void* device);

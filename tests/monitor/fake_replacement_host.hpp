@@ -53,6 +53,7 @@ class FakeReplacementHost final : public ReplacementHost {
     void closeAnalysisSuppression() override { suppressionOpen = false; }
     std::set<std::string>& attemptedPartialRepairKeys() override { return repairKeys; }
     void replacementCompleted(const std::string& text) override { completed.push_back(text); }
+    void replacementFailed() override { ++failed; }
 
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
     Cancel scheduleStep(double seconds, std::function<void()> step,
@@ -79,6 +80,7 @@ class FakeReplacementHost final : public ReplacementHost {
     bool suppressionOpen = false;
     std::set<std::string> repairKeys;
     std::vector<std::string> completed;
+    int failed = 0;
     std::vector<std::string> lines;
 
   private:

@@ -51,6 +51,7 @@ class AfterApplyTest : public MonitorScene {
   protected:
     AfterApplyTest() {
         monitor.onReplacementCompleted = [this](const std::string& t) { completed.push_back(t); };
+        monitor.onReplacementFailed = [this] { ++failed; };
         // Like the X clipboard: the target's fetch of our text is seen.
         desk.pasteboard().setCountsFetches(true);
         desk.pasteboard().userCopies({stringItem("ユーザーの内容")});
@@ -76,6 +77,7 @@ class AfterApplyTest : public MonitorScene {
     void advanceTo(double t) { advance(t - (desk.clock().elapsed() - start)); }
 
     std::vector<std::string> completed;
+    int failed = 0;
     double start = 0;
 };
 
@@ -216,6 +218,93 @@ TEST_F(AfterApplyTest, AnUndoThenTypingIsNeverPutBackOrRetried) {
     EXPECT_EQ(logged("applyReplacement: the correction went in and the text changed since; not "
                      "written again"),
               1u);
+}
+
+struct ClickCase {
+    Route route;
+    bool sameField;  // a click into the field at Character 5, else into another field
+    double clickAt;
+};
+
+TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedOrAsItWas) {
+    // A second click of a double click on Apply lands wherever the panel
+    // stood; any click while the correction goes in leaves the field either
+    // corrected or as it was, nothing selected, the caret where the user put
+    // it, and the user told when nothing was written.
+    const sim::SimId other = desk.addTextField(window, "メモ", {.frame = Rect{100, 300, 600, 40}});
+    const ClickCase cases[] = {
+        {Route::selectAndPaste, false, 0.1}, {Route::selectAndPaste, false, 0.19},
+        {Route::selectAndPaste, true, 0.1},  {Route::selectAndPaste, true, 0.5},
+        {Route::selectedText, false, 0.1},   {Route::selectedText, true, 0.1},
+        {Route::wholeValue, true, 0.1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(routeName(c.route)) + (c.sameField ? ", same field" : ", other") +
+                     " at " + std::to_string(c.clickAt));
+        completed.clear();
+        failed = 0;
+        typedAndChecked(c.route);
+        desk.select(field, {text::utf16Length(kOriginal), 0});
+        monitor.applyReplacement(deToNi());
+        advanceTo(c.clickAt);
+        if (c.sameField)
+            desk.select(field, {5, 0});
+        else
+            desk.focus(other);
+        advanceTo(c.clickAt + 3.0);
+        const std::string now = desk.text(field);
+        ASSERT_TRUE(now == kOriginal || now == kCorrected) << now;
+        EXPECT_EQ(desk.selection(field), (Utf16Range{c.sameField ? 5 : 10, 0}));
+        EXPECT_EQ(failed, now == kOriginal ? 1 : 0);
+        EXPECT_EQ(completed.size(), now == kCorrected && c.sameField ? 1u : 0u);
+        EXPECT_EQ(desk.text(other), "メモ");
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+        desk.focus(field);
+    }
+}
+
+struct PressCase {
+    const char* how;
+    double applyAfterPress;  // the panel's delay, and a click animated by the toolkit
+    double undoAt;           // after the press
+};
+
+TEST_F(AfterApplyTest, KeysFromThePressOfApplyOnWaitForTheCorrection) {
+    // However Apply is pressed, the user's keys are held from the press: a
+    // Ctrl+Z meant for the correction takes back the correction, never the
+    // user's own typing before it.
+    const PressCase cases[] = {
+        {"a click", 0.05, 0.02},
+        {"a click", 0.05, 0.04},
+        {"an accessibility action", 0.15, 0.1},
+        {"an accessibility action", 0.15, 0.13},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.how) + ", Ctrl+Z at " + std::to_string(c.undoAt));
+        failed = 0;
+        typedAndChecked(Route::selectAndPaste);
+        desk.select(field, {text::utf16Length(kOriginal), 0});
+        monitor.holdKeysForApply();
+        desk.clock().after(c.undoAt, [this] { desk.pressUndo(); });
+        desk.clock().after(c.applyAfterPress, [this] { monitor.applyReplacement(deToNi()); });
+        advanceTo(4.0);
+        EXPECT_EQ(desk.text(field), kOriginal);
+        EXPECT_EQ(logged("retrying with"), 0u);
+        EXPECT_EQ(failed, 0);
+        monitor.stop();
+    }
+}
+
+TEST_F(AfterApplyTest, APressOfApplyThatCameToNothingGivesTheKeysBackAtOnce) {
+    typedAndChecked(Route::selectAndPaste);
+    desk.select(field, {text::utf16Length(kOriginal), 0});
+    monitor.holdKeysForApply();
+    advanceTo(0.1);
+    desk.typeText("よ");
+    monitor.applyPressCancelled();
+    EXPECT_EQ(desk.text(field), kOriginal + "よ");
+    EXPECT_FALSE(desk.input().keyboardHold().holding());
 }
 
 }  // namespace

@@ -168,6 +168,53 @@ TEST_F(ReplacementKeyboardHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStil
     EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
 }
 
+TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection) {
+    // Keys that pass by any hold (an on-screen keyboard, a remote desktop)
+    // while the correction goes in: nothing of ours stands selected for
+    // them; the field ends corrected or as it was, with every key at the
+    // end, and the user learns when nothing was written. (Keys in the
+    // moment between the paste landing and the caret coming back land
+    // after the correction: nothing can stop them there.)
+    const double moments[] = {0.01, 0.1, 0.19, 1.2};
+    int failed = 0;
+    monitor.onReplacementFailed = [&] { ++failed; };
+    for (const auto& route : kRoutes) {
+        for (const double after : moments) {
+            SCOPED_TRACE(std::string(route.name) + ", typed " + std::to_string(after) +
+                         " s after Apply");
+            failed = 0;
+            keyboard().setRefused(true);
+            follow(route);
+            applyAndType(after, "続き");
+            const std::string now = desk.text(field);
+            EXPECT_TRUE(now == kCorrected + "続き" || now == kTyped + "続き") << now;
+            EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
+            EXPECT_EQ(failed, now == kTyped + "続き" ? 1 : 0);
+            monitor.stop();
+            desk.setInputQuirk(field, {});
+        }
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, AKeyDownAtApplyIsLetComeUpBeforeAnythingIsWritten) {
+    // The user's key is still down when the correction is asked for: the
+    // keyboard cannot be held until it comes up, and keys typed right after
+    // must still wait for the correction.
+    for (const auto& route : kRoutes) {
+        for (const double up : {0.03, 0.08, 0.4}) {
+            SCOPED_TRACE(std::string(route.name) + ", key up at " + std::to_string(up));
+            follow(route);
+            keyboard().setKeyDown(true);
+            desk.clock().after(up, [this] { keyboard().setKeyDown(false); });
+            applyAndType(up + 0.03, "続き");
+            EXPECT_EQ(desk.text(field), kCorrected + "続き");
+            EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
+            monitor.stop();
+            desk.setInputQuirk(field, {});
+        }
+    }
+}
+
 TEST_F(ReplacementKeyboardHoldTest, TheHoldNeverOutlastsItsLimit) {
     // The monitor stops with the keys held: nothing of it runs any more,
     // and the keyboard comes back by itself.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include "overlay/correction_panel_parts.hpp"
 #include "overlay/correction_panel_view.hpp"
+#include "overlay/qt_correction_panel_window.hpp"
 #include "overlay_test_support.hpp"
 #include "ui_artifacts.hpp"
 
@@ -235,6 +237,41 @@ TEST_F(CorrectionPanelViewTest, ApplyShrinksWhileHeld) {
     apply->setDown(true);
     EXPECT_GT(pixelAt(apply->grab().toImage(), 0, middle).red(), 160);
     apply->setDown(false);
+}
+
+// The showing push buttons named `name` under `node` in the accessibility
+// tree, as a screen reader finds them.
+int showingButtons(QAccessibleInterface* node, const QString& name) {
+    if (node == nullptr)
+        return 0;
+    int found = node->role() == QAccessible::Button && node->text(QAccessible::Name) == name &&
+                        !node->state().invisible
+                    ? 1
+                    : 0;
+    for (int i = 0; i < node->childCount(); ++i)
+        found += showingButtons(node->child(i), name);
+    return found;
+}
+
+TEST_F(CorrectionPanelViewTest, ApplyIsInTheAccessibilityTreeWheneverThePanelShows) {
+    // Shown afresh, and again while it is open with other content: the
+    // moment the panel is on screen, its one Apply is in the tree.
+    QtCorrectionPanelWindow window;
+    const auto issues = threeIssues();
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        window.setContent(
+            std::make_shared<CorrectionPanelModel>(std::vector<CorrectionIssue>{issues[round % 3]},
+                                                   nullptr, nullptr, nullptr),
+            CorrectionPanelView::fixedWidth);
+        window.orderFront();
+        EXPECT_EQ(showingButtons(QAccessible::queryAccessibleInterface(window.window()), "Apply"),
+                  1);
+        if (round % 2 == 1) {
+            window.orderOut();
+            QCoreApplication::processEvents();
+        }
+    }
 }
 
 }  // namespace

@@ -127,7 +127,15 @@ TEST_F(OverlayCoordinatorTest, ResizesKeepTheEdgeNextToTheAnchor) {
 TEST_F(OverlayCoordinatorTest, ApplyClosesAtOnceAndReportsAFewHundredthsLater) {
     coordinator.show({a, b}, anchor);
     window.model->select(1);
+    std::vector<bool> presses;
+    coordinator.onApplyPress = [&](bool pressed) { presses.push_back(pressed); };
+    window.model->applyPressed();
     window.model->apply();
+    // The second click of a double click, and the end of the press that
+    // did apply: neither does anything.
+    window.model->apply();
+    window.model->applyPressEnded();
+    EXPECT_EQ(presses, (std::vector<bool>{true}));
     EXPECT_TRUE(coordinator.state().isHidden());
     EXPECT_FALSE(window.visible);
     EXPECT_EQ(hover, (std::vector<bool>{false}));

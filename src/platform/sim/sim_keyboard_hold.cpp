@@ -6,7 +6,7 @@
 namespace mivo::sim {
 
 bool SimKeyboardHold::hold(double limitSeconds) {
-    if (refused_)
+    if (refused_ || (keyDown_ && !holding_))
         return false;
     if (!holding_) {
         holding_ = true;

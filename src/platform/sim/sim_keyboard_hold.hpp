@@ -28,12 +28,15 @@ class SimKeyboardHold : public KeyboardHold {
     bool hold(double limitSeconds) override;
     void release() override;
     bool holding() const override { return holding_; }
+    bool keyIsDown() override { return keyDown_; }
 
     // A key of the user's: held while the keyboard is held, else delivered.
     void userKey(const KeyEvent& event);
 
     // Like another program holding the keyboard: every hold is refused.
     void setRefused(bool refused) { refused_ = refused; }
+    // The user holds a key down: no hold is taken until it comes up.
+    void setKeyDown(bool down) { keyDown_ = down; }
     int holdsTaken() const { return holdsTaken_; }
     // Seconds the last hold lasted, from its start to its release.
     double lastHoldSeconds() const { return lastHoldSeconds_; }
@@ -44,6 +47,7 @@ class SimKeyboardHold : public KeyboardHold {
     std::vector<KeyEvent> held_;
     bool holding_ = false;
     bool refused_ = false;
+    bool keyDown_ = false;
     int holdsTaken_ = 0;
     TimePoint since_{};
     double lastHoldSeconds_ = 0;

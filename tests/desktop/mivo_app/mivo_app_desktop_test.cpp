@@ -252,6 +252,37 @@ TEST_F(MivoAppDesktopTest, KeysTypedAsApplyIsClickedLandAtTheEnd) {
     EXPECT_TRUE(waitForValue(view, "東京に住んでいます。abcde", 5)) << value(view).value_or("?");
 }
 
+TEST_F(MivoAppDesktopTest, ADoubleClickOnApplyLeavesNothingSelectedForTheNextKey) {
+    // The second click lands wherever the closed panel stood: the field
+    // ends corrected or as it was, nothing selected, and the next key
+    // replaces nothing.
+    auto editor = startEditor({.title = "Mivo end to end"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    std::pair<int, int> apply;
+    ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
+    movePointer(apply.first, apply.second);
+    spinFor(0.15);
+    for (int i = 0; i < 2; ++i) {
+        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+        XSync(display(), False);
+        spinFor(0.12);
+    }
+    spinFor(3.0);
+    const std::string now = value(view).value_or("?");
+    EXPECT_TRUE(now == "東京に住んでいます。" || now == "東京で住んでいます。") << now;
+    const auto selection = AXTextExtractor::selectedTextRange(ax(), view);
+    ASSERT_TRUE(selection.has_value());
+    EXPECT_EQ(selection->length, 0) << toString(*selection);
+    typeText("よ");
+    ASSERT_TRUE(waitUntil([&] { return value(view).value_or("").size() > now.size(); }, 3));
+    std::string typed = value(view).value_or("");
+    if (const auto at = typed.find("よ"); at != std::string::npos)
+        typed.erase(at, std::string("よ").size());
+    EXPECT_EQ(typed, now) << value(view).value_or("?");
+}
+
 TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItCloses) {
     startMivo(/*onboarded=*/false, /*waitForMonitoring=*/false);
     std::optional<Window> welcome;

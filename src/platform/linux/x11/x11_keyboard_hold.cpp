@@ -4,6 +4,7 @@
 #include "platform/linux/x11/x11_connection.hpp"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
@@ -106,7 +107,8 @@ bool X11KeyboardHold::listen() {
             e.xcookie.data == nullptr)
             return;
         const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
-        if (std::find(grabbed_.begin(), grabbed_.end(), ev->deviceid) == grabbed_.end())
+        if (std::find(grabbed_.begin(), grabbed_.end(), ev->deviceid) == grabbed_.end() &&
+            std::find(ending_.begin(), ending_.end(), ev->deviceid) == ending_.end())
             return;
         held_.push_back(
             HeldKey{static_cast<unsigned char>(ev->detail), e.xcookie.evtype == XI_KeyPress});
@@ -160,8 +162,14 @@ void X11KeyboardHold::release() {
     // Keys that reached the server before the grab ends are ours to type.
     XSync(d, False);
     x11_.processPending();
-    for (const int id : std::exchange(grabbed_, {}))
+    ending_ = std::exchange(grabbed_, {});
+    for (const int id : ending_)
         XIUngrabDevice(d, id, CurrentTime);
+    // And so are those that came while the ungrab was on its way: a release
+    // among them must not be missed, or its key would stay down.
+    XSync(d, False);
+    x11_.processPending();
+    ending_.clear();
     remapAgain();
     const auto keys = std::exchange(held_, {});
     typeOn(keys);
@@ -184,10 +192,50 @@ void X11KeyboardHold::typeOn(const std::vector<HeldKey>& keys) {
         else
             down.erase(key.keycode);
     }
-    // A key still held comes up at once: its own release goes to its
-    // keyboard, not to the device that typed it on.
-    for (const unsigned char keycode : down)
-        XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+    // A modifier the user still holds stays down: its keyboard is back on
+    // the master, whose key it releases when it comes up. Released now, a
+    // Shift held on would not reach the keys typed after the hold. Any
+    // other key comes up at once (it would repeat), and so does a modifier
+    // that came up in the moment between the end of the hold and now.
+    for (const unsigned char keycode : down) {
+        if (!isModifier(keycode) || !physicallyDown(keycode))
+            XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+    }
+}
+
+bool X11KeyboardHold::isModifier(unsigned char keycode) {
+    XModifierKeymap* map = XGetModifierMapping(x11_.display());
+    if (map == nullptr)
+        return false;
+    const int count = 8 * map->max_keypermod;
+    const bool found = std::any_of(map->modifiermap, map->modifiermap + count,
+                                   [&](KeyCode k) { return k == keycode; });
+    XFreeModifiermap(map);
+    return found;
+}
+
+bool X11KeyboardHold::physicallyDown(unsigned char keycode) {
+    Display* d = x11_.display();
+    bool down = false;
+    for (const int id : userKeyboards()) {
+        XDevice* device = XOpenDevice(d, static_cast<XID>(id));
+        if (device == nullptr)
+            continue;
+        if (XDeviceState* state = XQueryDeviceState(d, device); state != nullptr) {
+            auto* c = reinterpret_cast<XInputClass*>(state->data);
+            for (int i = 0; i < state->num_classes; ++i) {
+                if (c->c_class == KeyClass) {
+                    const auto* keys = reinterpret_cast<XKeyState*>(c);
+                    if ((keys->keys[keycode / 8] & (1 << (keycode % 8))) != 0)
+                        down = true;
+                }
+                c = reinterpret_cast<XInputClass*>(reinterpret_cast<char*>(c) + c->length);
+            }
+            XFreeDeviceState(state);
+        }
+        XCloseDevice(d, device);
+    }
+    return down;
 }
 
 void X11KeyboardHold::keymapChanged(unsigned char keycode) {

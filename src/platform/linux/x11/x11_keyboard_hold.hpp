@@ -30,6 +30,7 @@ class X11KeyboardHold : public KeyboardHold {
     bool hold(double limitSeconds) override;
     void release() override;
     bool holding() const override { return !grabbed_.empty(); }
+    bool keyIsDown() override { return available_ && anyKeyDown(); }
 
     // A key code was given another keysym: floating keyboards miss the
     // change, so it is made again for them when they come back.
@@ -43,6 +44,9 @@ class X11KeyboardHold : public KeyboardHold {
     // The user's keyboards: the slaves of our master keyboard but its XTest.
     std::vector<int> userKeyboards();
     bool anyKeyDown();
+    bool isModifier(unsigned char keycode);
+    // Down on one of the user's own keyboards, whatever the master says.
+    bool physicallyDown(unsigned char keycode);
     bool listen();
     void typeOn(const std::vector<HeldKey>& keys);
     void remapAgain();
@@ -55,6 +59,9 @@ class X11KeyboardHold : public KeyboardHold {
     Cancel listening_;
     Cancel limit_;
     std::vector<int> grabbed_;
+    // The keyboards whose grab is ending: their keys read meanwhile are held
+    // keys still.
+    std::vector<int> ending_;
     std::vector<HeldKey> held_;
     std::set<unsigned char> remapped_;
     TimePoint since_{};
