@@ -25,6 +25,50 @@ constexpr std::size_t kRecentChangeLimit = 20;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 // An application tells of an edit's moved caret right after the edit.
 constexpr double kEditCaretSeconds = 0.1;
+// Change reports kept between two burst reads; more means a burst of
+// another kind (a paste of many lines, a replace-all), which is read whole.
+constexpr std::size_t kMaxPendingTextChanges = 256;
+
+// `text` with the changes applied in order; nothing when one does not fit
+// it (an offset past the end or inside a character, a removal whose text
+// differs from what stands there).
+std::optional<std::string> applyTextChanges(std::string text,
+                                            const std::vector<AXTextChange>& changes) {
+    const auto byteOffset = [&](AXTextChange::Unit unit,
+                                int64_t offset) -> std::optional<std::size_t> {
+        if (unit == AXTextChange::Unit::utf16)
+            return text::utf16ToByteOffset(text, offset);
+        const auto units = text::codePointToUtf16Offset(text, offset);
+        return units ? text::utf16ToByteOffset(text, *units) : std::nullopt;
+    };
+    for (const auto& change : changes) {
+        if (change.offset < 0 || change.length < 0 || change.unit != changes.front().unit)
+            return std::nullopt;
+        const auto from = byteOffset(change.unit, change.offset);
+        if (!from)
+            return std::nullopt;
+        if (change.kind == AXTextChange::Kind::inserted) {
+            text.insert(*from, change.text);
+            continue;
+        }
+        const auto to = byteOffset(change.unit, change.offset + change.length);
+        if (!to || *to < *from)
+            return std::nullopt;
+        if (!change.text.empty() && text.compare(*from, *to - *from, change.text) != 0)
+            return std::nullopt;
+        text.erase(*from, *to - *from);
+    }
+    return text;
+}
+
+int64_t textLength(std::string_view text, AXTextChange::Unit unit) {
+    if (unit == AXTextChange::Unit::utf16)
+        return text::utf16Length(text);
+    int64_t n = 0;
+    for (const char c : text)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
 
 std::string formatRatio(double ratio) {
     char buf[32];
@@ -62,6 +106,84 @@ void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
         burst_.read = scheduleStep(kBurstSettleSeconds, [this] { readFieldBurst(); });
 }
 
+void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXTextChange& change) {
+    if (!isMonitoring() || element != observedElement_)
+        return;
+    if (pendingTextChanges_.size() >= kMaxPendingTextChanges) {
+        textChangesLost_ = true;
+        return;
+    }
+    pendingTextChanges_.push_back(change);
+}
+
+void AccessibilityMonitor::keepWholeText(const std::optional<FieldText>& read) {
+    pendingTextChanges_.clear();
+    textChangesLost_ = false;
+    textChangesDeferred_ = false;
+    if (!read || read->source != FieldText::Source::value) {
+        kept_.reset();
+        return;
+    }
+    kept_ = KeptText{read->text, true, std::nullopt, 0};
+}
+
+std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& element,
+                                                              bool& derived, bool& unread,
+                                                              bool& deferred,
+                                                              std::optional<Utf16Range>& caret) {
+    derived = false;
+    unread = false;
+    deferred = false;
+    caret.reset();
+    auto changes = std::exchange(pendingTextChanges_, {});
+    const bool lost = std::exchange(textChangesLost_, false);
+    if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lastCharCountRead_) {
+        // The changes must bring the kept text to the length the field
+        // has now; anything else means a change went untold.
+        if (auto applied = applyTextChanges(kept_->text, changes);
+            applied && textLength(*applied, changes.front().unit) == lastKnownCharCount_) {
+            kept_ = KeptText{*applied, true, std::nullopt, 0};
+            derived = true;
+            const AXTextChange& last = changes.back();
+            const int64_t at =
+                last.offset + (last.kind == AXTextChange::Kind::inserted ? last.length : 0);
+            if (last.unit == AXTextChange::Unit::utf16)
+                caret = Utf16Range{at, 0};
+            else if (const auto units = text::codePointToUtf16Offset(*applied, at))
+                caret = Utf16Range{*units, 0};
+            textChangesDeferred_ = false;
+            return FieldText{std::move(*applied), FieldText::Source::value, 0};
+        }
+        if (!std::exchange(textChangesDeferred_, true)) {
+            // Settled by the next burst, or else by the next poll tick,
+            // which reads the field whole.
+            pendingTextChanges_.insert(pendingTextChanges_.begin(), changes.begin(), changes.end());
+            deferred = true;
+            return std::nullopt;
+        }
+    }
+    textChangesDeferred_ = false;
+    // A field longer than anything checkable is not read while what
+    // changed cannot have brought it back within reach: each unit changed
+    // takes at most one Character away.
+    if (kept_ && lastCharCountRead_) {
+        if (!kept_->characters)
+            kept_->characters = text::characterCount(kept_->text);
+        int64_t changed = kept_->unitsChangedSinceRead;
+        for (const auto& change : changes)
+            changed += change.length;
+        if (*kept_->characters - changed > detector_.maximumSentenceLength) {
+            kept_->contentKnown = false;
+            kept_->unitsChangedSinceRead = changed;
+            unread = true;
+            return std::nullopt;
+        }
+    }
+    auto read = readFieldText(element);
+    keepWholeText(read);
+    return read;
+}
+
 void AccessibilityMonitor::readFieldBurst() {
     FieldBurst burst = std::exchange(burst_, FieldBurst{});
     if (!burst.element)
@@ -93,8 +215,27 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
         return;
     }
     lastEditSeenAt_ = now;
-    if (!read)
-        read = readFieldText(element);
+    bool derived = false;
+    bool unread = false;
+    bool deferred = false;
+    std::optional<Utf16Range> caret;
+    if (read)
+        keepWholeText(read);
+    else
+        read = textAfterBurst(element, derived, unread, deferred, caret);
+    if (deferred)
+        return;
+    if (unread) {
+        // Too long to be checked: only the pending analysis learns what
+        // the field holds, when it comes.
+        textChangedSinceLastPoll_ = false;
+        burstAccountedSinceLastPoll_ = true;
+        log("axEvent: value changed, at least " +
+            std::to_string(kept_->characters.value_or(0) - kept_->unitsChangedSinceRead) +
+            " chars — not read");
+        scheduleAnalysis(FieldText{kept_->text, FieldText::Source::value, 0}, changedAt, true);
+        return;
+    }
     if (!read || read->text.empty())
         return;
     textChangedSinceLastPoll_ = false;
@@ -102,12 +243,18 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
     logUserText("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
                 " chars: " + quotedPrefix(read->text));
     lastPolledValue_ = *read;
-    if (const auto range = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute))
+    // The selection is measured against the text, which a change report
+    // spares reading: the caret is taken where the report left it, and the
+    // selection itself is read with the analysis.
+    const auto range =
+        derived ? caret : readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
+    if (range)
         bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
-    scheduleAnalysis(*read, changedAt);
+    scheduleAnalysis(*read, changedAt, derived);
 }
 
-void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt) {
+void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
+                                            bool derived) {
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
@@ -121,7 +268,8 @@ void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePo
         const std::chrono::duration<double> since = ports_.scheduler.now() - *changedAt;
         delay = std::max(0.0, kDebounceSeconds - since.count());
     }
-    debounceWork_ = scheduleStep(delay, [this, text = std::move(text)] { analyzeText(text); });
+    debounceWork_ = scheduleStep(
+        delay, [this, text = std::move(text), derived] { analyzeText(text, derived); });
 }
 
 void AccessibilityMonitor::suppressAnalysisLoop(const std::string& text, double seconds) {
@@ -143,11 +291,11 @@ bool AccessibilityMonitor::shouldSuppressPendingApplyLoop(const std::string& tex
     return false;
 }
 
-void AccessibilityMonitor::analyzeText(const FieldText& read) {
+void AccessibilityMonitor::analyzeText(const FieldText& given, bool derived) {
     if (!isMonitoring())
         return;
-    const std::string& text = read.text;
-    if (shouldSuppressPendingApplyLoop(text)) {
+    FieldText read = given;
+    if (!derived && shouldSuppressPendingApplyLoop(read.text)) {
         log("analyze: suppressed — pending apply verification for unchanged text");
         return;
     }
@@ -157,11 +305,28 @@ void AccessibilityMonitor::analyzeText(const FieldText& read) {
         const auto now = readString(ports_.accessibility, *observedElement_, kAXValueAttribute);
         // Editors whose text comes from the caret window or static text
         // have no value to compare: only a different non-empty one counts.
-        if (now && !now->empty() && *now != text) {
-            log("analyze: discarded — AX value changed since snapshot");
-            return;
+        // A text worked out from change reports gives way to the field's
+        // own: it is read here, once per pause.
+        if (now && !now->empty() && *now != read.text) {
+            if (!derived) {
+                log("analyze: discarded — AX value changed since snapshot");
+                return;
+            }
+            read = FieldText{*now, FieldText::Source::value, 0};
+        }
+        if (derived) {
+            if (now && !now->empty())
+                keepWholeText(read);
+            if (shouldSuppressPendingApplyLoop(read.text)) {
+                log("analyze: suppressed — pending apply verification for unchanged text");
+                return;
+            }
+            if (const auto range = readRange(ports_.accessibility, *observedElement_,
+                                             kAXSelectedTextRangeAttribute))
+                bufferStore_.update(std::to_string(observedPid_), "focused", read.text, *range);
         }
     }
+    const std::string& text = read.text;
 
     const double ratio = detector_.japaneseRatio(text);
     const int64_t count = text::characterCount(text);

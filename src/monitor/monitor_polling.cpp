@@ -76,6 +76,7 @@ void AccessibilityMonitor::textPollTick() {
         observeFocusedElement();
         return;
     }
+    keepWholeText(read);
     if (read->text.empty() || read->text == lastPolledValue_.text)
         return;
     logUserText("textPoll: value changed " +
