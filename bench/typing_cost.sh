@@ -184,7 +184,7 @@ name_of_pid() {
   done
 }
 mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editor")"
-[ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$TYPING_COST_KEEP/"
+[ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$work/mivo.log" "$TYPING_COST_KEEP/"
 [ -n "${TYPING_COST_KEEP:-}" ] && echo "mivo=$mivoName editor=$editorName" > "$TYPING_COST_KEEP/names"
 
 echo "editor: ${EDITOR_NAME}; document: ${DOCUMENT_CHARS} Characters; ${keys} keystrokes, ${RATE} a second asked"

@@ -54,6 +54,11 @@ void AccessibilityMonitor::textPollTick() {
     // a change went unannounced. Where no change can be heard of (no value
     // observer) every tick reads it, as one Character typed over another
     // keeps both the length and the caret.
+    // The field's notifications are about to be read as one burst, which
+    // accounts for what they told: reading the field now would only read
+    // it twice.
+    if (axObserver_ && burst_.element == element)
+        return;
     auto mark = ports_.accessibility.textChangeMark(element);
     if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_) {
         // The field's notifications were read since the last tick: what it
