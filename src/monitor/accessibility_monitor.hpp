@@ -251,8 +251,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     // A `derived` text was not read from the field but worked out from its
     // change reports (or stands for a text not read at all): the analysis
     // reads the field and checks what it holds.
+    // `characters` is the text's Character count when already known.
     void scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt = std::nullopt,
-                          bool derived = false);
+                          bool derived = false, std::optional<int64_t> characters = std::nullopt);
     void analyzeText(const FieldText& text, bool derived = false);
     void captureCaretRect(const AXElement& element);
     void captureElementFrame(const AXElement& element);
@@ -306,6 +307,11 @@ class AccessibilityMonitor final : private ReplacementHost {
         bool contentKnown = true;
         std::optional<int64_t> characters;
         int64_t unitsChangedSinceRead = 0;
+        // Its length in the unit of the field's change reports and in
+        // UTF-16 units, once asked for, kept up to date with the reports.
+        std::optional<int64_t> units;
+        AXTextChange::Unit unit = AXTextChange::Unit::utf16;
+        std::optional<int64_t> utf16Units;
     };
     std::optional<KeptText> kept_;
     // Change reports not yet applied to the kept text, and whether some

@@ -29,36 +29,37 @@ constexpr double kEditCaretSeconds = 0.1;
 // another kind (a paste of many lines, a replace-all), which is read whole.
 constexpr std::size_t kMaxPendingTextChanges = 256;
 
-// `text` with the changes applied in order; nothing when one does not fit
-// it (an offset past the end or inside a character, a removal whose text
-// differs from what stands there).
-std::optional<std::string> applyTextChanges(std::string text,
-                                            const std::vector<AXTextChange>& changes) {
-    const auto byteOffset = [&](AXTextChange::Unit unit,
-                                int64_t offset) -> std::optional<std::size_t> {
-        if (unit == AXTextChange::Unit::utf16)
-            return text::utf16ToByteOffset(text, offset);
-        const auto units = text::codePointToUtf16Offset(text, offset);
-        return units ? text::utf16ToByteOffset(text, *units) : std::nullopt;
+// The byte offset of `offset` counted in `unit` into `text`, whose length
+// in that unit is `total`; walked from the nearer end, as a typist's
+// changes are near the caret and the caret is mostly near the end. Nothing
+// past the end or inside a surrogate pair.
+std::optional<std::size_t> byteOffsetOf(std::string_view text, AXTextChange::Unit unit,
+                                        int64_t offset, int64_t total) {
+    if (offset < 0 || offset > total)
+        return std::nullopt;
+    const auto unitsOf = [unit](unsigned char lead) -> int64_t {
+        return unit == AXTextChange::Unit::utf16 && lead >= 0xF0 ? 2 : 1;
     };
-    for (const auto& change : changes) {
-        if (change.offset < 0 || change.length < 0 || change.unit != changes.front().unit)
-            return std::nullopt;
-        const auto from = byteOffset(change.unit, change.offset);
-        if (!from)
-            return std::nullopt;
-        if (change.kind == AXTextChange::Kind::inserted) {
-            text.insert(*from, change.text);
-            continue;
+    if (offset <= total - offset) {
+        std::size_t i = 0;
+        int64_t n = 0;
+        while (n < offset && i < text.size()) {
+            const auto lead = static_cast<unsigned char>(text[i]);
+            n += unitsOf(lead);
+            i += lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         }
-        const auto to = byteOffset(change.unit, change.offset + change.length);
-        if (!to || *to < *from)
-            return std::nullopt;
-        if (!change.text.empty() && text.compare(*from, *to - *from, change.text) != 0)
-            return std::nullopt;
-        text.erase(*from, *to - *from);
+        return n == offset && i <= text.size() ? std::optional(i) : std::nullopt;
     }
-    return text;
+    const int64_t back = total - offset;
+    std::size_t i = text.size();
+    int64_t n = 0;
+    while (n < back && i > 0) {
+        --i;
+        while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            --i;
+        n += unitsOf(static_cast<unsigned char>(text[i]));
+    }
+    return n == back ? std::optional(i) : std::nullopt;
 }
 
 int64_t textLength(std::string_view text, AXTextChange::Unit unit) {
@@ -68,6 +69,37 @@ int64_t textLength(std::string_view text, AXTextChange::Unit unit) {
     for (const char c : text)
         n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
     return n;
+}
+
+// Applies the changes to `text` in order, keeping `units` (its length in
+// the changes' unit) and `utf16Units` up to date; false when one does not
+// fit it (an offset past the end or inside a character, a removal whose
+// text differs from what stands there), which leaves `text` part-changed.
+bool applyTextChanges(std::string& text, const std::vector<AXTextChange>& changes, int64_t& units,
+                      int64_t& utf16Units) {
+    for (const auto& change : changes) {
+        if (change.offset < 0 || change.length < 0 || change.unit != changes.front().unit)
+            return false;
+        const auto from = byteOffsetOf(text, change.unit, change.offset, units);
+        if (!from)
+            return false;
+        if (change.kind == AXTextChange::Kind::inserted) {
+            text.insert(*from, change.text);
+            units += change.length;
+            utf16Units += text::utf16Length(change.text);
+            continue;
+        }
+        const auto to = byteOffsetOf(text, change.unit, change.offset + change.length, units);
+        if (!to || *to < *from)
+            return false;
+        const std::string_view removed = std::string_view(text).substr(*from, *to - *from);
+        if (!change.text.empty() && removed != change.text)
+            return false;
+        utf16Units -= text::utf16Length(removed);
+        units -= change.length;
+        text.erase(*from, *to - *from);
+    }
+    return true;
 }
 
 std::string formatRatio(double ratio) {
@@ -124,7 +156,8 @@ void AccessibilityMonitor::keepWholeText(const std::optional<FieldText>& read) {
         kept_.reset();
         return;
     }
-    kept_ = KeptText{read->text, true, std::nullopt, 0};
+    kept_ = KeptText{read->text,  true, std::nullopt, 0, std::nullopt, AXTextChange::Unit::utf16,
+                     std::nullopt};
 }
 
 std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& element,
@@ -140,19 +173,29 @@ std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& e
     if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lastCharCountRead_) {
         // The changes must bring the kept text to the length the field
         // has now; anything else means a change went untold.
-        if (auto applied = applyTextChanges(kept_->text, changes);
-            applied && textLength(*applied, changes.front().unit) == lastKnownCharCount_) {
-            kept_ = KeptText{*applied, true, std::nullopt, 0};
+        const AXTextChange::Unit unit = changes.front().unit;
+        if (!kept_->units || kept_->unit != unit) {
+            kept_->units = textLength(kept_->text, unit);
+            kept_->unit = unit;
+        }
+        if (!kept_->utf16Units)
+            kept_->utf16Units = text::utf16Length(kept_->text);
+        std::string applied = kept_->text;
+        int64_t units = *kept_->units;
+        int64_t utf16Units = *kept_->utf16Units;
+        if (applyTextChanges(applied, changes, units, utf16Units) && units == lastKnownCharCount_) {
             derived = true;
             const AXTextChange& last = changes.back();
             const int64_t at =
                 last.offset + (last.kind == AXTextChange::Kind::inserted ? last.length : 0);
-            if (last.unit == AXTextChange::Unit::utf16)
+            if (unit == AXTextChange::Unit::utf16)
                 caret = Utf16Range{at, 0};
-            else if (const auto units = text::codePointToUtf16Offset(*applied, at))
-                caret = Utf16Range{*units, 0};
+            else if (const auto byte = byteOffsetOf(applied, unit, at, units))
+                caret = Utf16Range{
+                    utf16Units - text::utf16Length(std::string_view(applied).substr(*byte)), 0};
+            kept_ = KeptText{applied, true, std::nullopt, 0, units, unit, utf16Units};
             textChangesDeferred_ = false;
-            return FieldText{std::move(*applied), FieldText::Source::value, 0};
+            return FieldText{std::move(applied), FieldText::Source::value, 0};
         }
         if (!std::exchange(textChangesDeferred_, true)) {
             // Settled by the next burst, or else by the next poll tick,
@@ -240,7 +283,8 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
         return;
     textChangedSinceLastPoll_ = false;
     burstAccountedSinceLastPoll_ = true;
-    logUserText("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
+    const int64_t characters = text::characterCount(read->text);
+    logUserText("axEvent: value changed " + std::to_string(characters) +
                 " chars: " + quotedPrefix(read->text));
     lastPolledValue_ = *read;
     // The selection is measured against the text, which a change report
@@ -250,19 +294,19 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
         derived ? caret : readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
     if (range)
         bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
-    scheduleAnalysis(*read, changedAt, derived);
+    scheduleAnalysis(*read, changedAt, derived, characters);
 }
 
 void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
-                                            bool derived) {
+                                            bool derived, std::optional<int64_t> characters) {
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
             recentChangeTimestamps_.begin(),
             recentChangeTimestamps_.end() - static_cast<std::ptrdiff_t>(kRecentChangeLimit));
     debounceWork_.cancel();
-    log("schedule: debounce 0.75s for " + std::to_string(text::characterCount(text.text)) +
-        " chars");
+    log("schedule: debounce 0.75s for " +
+        std::to_string(characters ? *characters : text::characterCount(text.text)) + " chars");
     double delay = kDebounceSeconds;
     if (changedAt) {
         const std::chrono::duration<double> since = ports_.scheduler.now() - *changedAt;
