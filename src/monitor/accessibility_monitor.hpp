@@ -238,6 +238,12 @@ class AccessibilityMonitor final : private ReplacementHost {
     // still on its way.
     std::optional<FieldText> textAfterBurst(const AXElement& element, bool& derived, bool& unread,
                                             bool& deferred, std::optional<Utf16Range>& caret);
+    // The kept text with the reports not yet applied, when they fit it
+    // and, where `length` is given, add up to it; the reports are then
+    // taken in. With a text, `caret` is where the last report left the
+    // caret, as typing leaves it.
+    std::optional<FieldText> textFromReports(std::optional<int64_t> length,
+                                             std::optional<Utf16Range>& caret);
     // A whole read of the observed field's value: the text the next
     // changes apply to.
     void keepWholeText(const std::optional<FieldText>& read);
@@ -319,6 +325,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::vector<AXTextChange> pendingTextChanges_;
     bool textChangesLost_ = false;
     bool textChangesDeferred_ = false;
+    // A text was taken from reports without asking the field's length:
+    // the next poll tick asks it, and reads the field whole when it
+    // disagrees.
+    bool reportsUnverified_ = false;
     // When a notification last brought a changed length.
     TimePoint lastEditSeenAt_{};
     // What the text poll last saw of the field without reading its text,

@@ -149,6 +149,7 @@ void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXText
 }
 
 void AccessibilityMonitor::keepWholeText(const std::optional<FieldText>& read) {
+    reportsUnverified_ = false;
     pendingTextChanges_.clear();
     textChangesLost_ = false;
     textChangesDeferred_ = false;
@@ -160,6 +161,36 @@ void AccessibilityMonitor::keepWholeText(const std::optional<FieldText>& read) {
                      std::nullopt};
 }
 
+std::optional<FieldText> AccessibilityMonitor::textFromReports(std::optional<int64_t> length,
+                                                               std::optional<Utf16Range>& caret) {
+    caret.reset();
+    if (!kept_ || !kept_->contentKnown || pendingTextChanges_.empty() || textChangesLost_)
+        return std::nullopt;
+    const std::vector<AXTextChange>& changes = pendingTextChanges_;
+    const AXTextChange::Unit unit = changes.front().unit;
+    if (!kept_->units || kept_->unit != unit) {
+        kept_->units = textLength(kept_->text, unit);
+        kept_->unit = unit;
+    }
+    if (!kept_->utf16Units)
+        kept_->utf16Units = text::utf16Length(kept_->text);
+    std::string applied = kept_->text;
+    int64_t units = *kept_->units;
+    int64_t utf16Units = *kept_->utf16Units;
+    if (!applyTextChanges(applied, changes, units, utf16Units) || (length && units != *length))
+        return std::nullopt;
+    const AXTextChange& last = changes.back();
+    const int64_t at = last.offset + (last.kind == AXTextChange::Kind::inserted ? last.length : 0);
+    if (unit == AXTextChange::Unit::utf16)
+        caret = Utf16Range{at, 0};
+    else if (const auto byte = byteOffsetOf(applied, unit, at, units))
+        caret =
+            Utf16Range{utf16Units - text::utf16Length(std::string_view(applied).substr(*byte)), 0};
+    pendingTextChanges_.clear();
+    kept_ = KeptText{applied, true, std::nullopt, 0, units, unit, utf16Units};
+    return FieldText{std::move(applied), FieldText::Source::value, 0};
+}
+
 std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& element,
                                                               bool& derived, bool& unread,
                                                               bool& deferred,
@@ -168,35 +199,16 @@ std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& e
     unread = false;
     deferred = false;
     caret.reset();
+    if (lastCharCountRead_) {
+        if (auto fromReports = textFromReports(lastKnownCharCount_, caret)) {
+            derived = true;
+            textChangesDeferred_ = false;
+            return fromReports;
+        }
+    }
     auto changes = std::exchange(pendingTextChanges_, {});
     const bool lost = std::exchange(textChangesLost_, false);
     if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lastCharCountRead_) {
-        // The changes must bring the kept text to the length the field
-        // has now; anything else means a change went untold.
-        const AXTextChange::Unit unit = changes.front().unit;
-        if (!kept_->units || kept_->unit != unit) {
-            kept_->units = textLength(kept_->text, unit);
-            kept_->unit = unit;
-        }
-        if (!kept_->utf16Units)
-            kept_->utf16Units = text::utf16Length(kept_->text);
-        std::string applied = kept_->text;
-        int64_t units = *kept_->units;
-        int64_t utf16Units = *kept_->utf16Units;
-        if (applyTextChanges(applied, changes, units, utf16Units) && units == lastKnownCharCount_) {
-            derived = true;
-            const AXTextChange& last = changes.back();
-            const int64_t at =
-                last.offset + (last.kind == AXTextChange::Kind::inserted ? last.length : 0);
-            if (unit == AXTextChange::Unit::utf16)
-                caret = Utf16Range{at, 0};
-            else if (const auto byte = byteOffsetOf(applied, unit, at, units))
-                caret = Utf16Range{
-                    utf16Units - text::utf16Length(std::string_view(applied).substr(*byte)), 0};
-            kept_ = KeptText{applied, true, std::nullopt, 0, units, unit, utf16Units};
-            textChangesDeferred_ = false;
-            return FieldText{std::move(applied), FieldText::Source::value, 0};
-        }
         if (!std::exchange(textChangesDeferred_, true)) {
             // Settled by the next burst, or else by the next poll tick,
             // which reads the field whole.
@@ -249,25 +261,37 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
             replacementLadder_->noteFieldText(element, *read);
     }
     const TimePoint now = ports_.scheduler.now();
-    // The length stayed: a caret move, or a change that kept the length,
-    // which the text poll's next tick reads.
-    if (!hasCharCountChanged(element)) {
-        // The caret an edit moved says nothing of where the field stands.
-        if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
-            notifyFieldMayHaveMoved();
-        return;
-    }
-    lastEditSeenAt_ = now;
     bool derived = false;
     bool unread = false;
     bool deferred = false;
     std::optional<Utf16Range> caret;
-    if (read)
-        keepWholeText(read);
-    else
-        read = textAfterBurst(element, derived, unread, deferred, caret);
-    if (deferred)
-        return;
+    // The field told what changed: the kept text takes it in, and the
+    // field's length is asked once a poll tick rather than once a key.
+    if (!read) {
+        if (auto fromReports = textFromReports(std::nullopt, caret)) {
+            read = std::move(fromReports);
+            derived = true;
+            lastKnownCharCount_ = *kept_->units;
+            reportsUnverified_ = true;
+        }
+    }
+    if (!derived) {
+        // The length stayed: a caret move, or a change that kept the
+        // length, which the text poll's next tick reads.
+        if (!hasCharCountChanged(element)) {
+            // The caret an edit moved says nothing of where the field stands.
+            if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
+                notifyFieldMayHaveMoved();
+            return;
+        }
+        if (read)
+            keepWholeText(read);
+        else
+            read = textAfterBurst(element, derived, unread, deferred, caret);
+        if (deferred)
+            return;
+    }
+    lastEditSeenAt_ = now;
     if (unread) {
         // Too long to be checked: only the pending analysis learns what
         // the field holds, when it comes.

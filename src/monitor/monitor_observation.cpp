@@ -193,6 +193,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     pendingTextChanges_.clear();
     textChangesLost_ = false;
     textChangesDeferred_ = false;
+    reportsUnverified_ = false;
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

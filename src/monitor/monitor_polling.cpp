@@ -60,7 +60,10 @@ void AccessibilityMonitor::textPollTick() {
     if (axObserver_ && burst_.element == element)
         return;
     auto mark = ports_.accessibility.textChangeMark(element);
-    if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_) {
+    // A text taken from the field's change reports alone is checked
+    // against the field's length; one that disagrees is read whole.
+    const bool disagrees = std::exchange(reportsUnverified_, false) && hasCharCountChanged(element);
+    if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_ && !disagrees) {
         // The field's notifications were read since the last tick: what it
         // holds now is known, and only a later change is news.
         burstAccountedSinceLastPoll_ = false;
@@ -70,7 +73,7 @@ void AccessibilityMonitor::textPollTick() {
     }
     burstAccountedSinceLastPoll_ = false;
     if (axObserver_ && mark && mark == lastTextChangeMark_ && !textChangedSinceLastPoll_ &&
-        ++quietPollTicks_ < kQuietTicksPerFullRead)
+        !disagrees && ++quietPollTicks_ < kQuietTicksPerFullRead)
         return;
     lastTextChangeMark_ = std::move(mark);
     textChangedSinceLastPoll_ = false;
