@@ -329,6 +329,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     // the next poll tick asks it, and reads the field whole when it
     // disagrees.
     bool reportsUnverified_ = false;
+    // The text poll's mark of the field was not taken after the last burst
+    // its reports explained: the next tick without news takes it.
+    bool markBaselineStale_ = false;
     // When a notification last brought a changed length.
     TimePoint lastEditSeenAt_{};
     // What the text poll last saw of the field without reading its text,

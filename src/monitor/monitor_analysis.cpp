@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "field/ax_geometry.hpp"
 #include "field/ax_visible_frame.hpp"

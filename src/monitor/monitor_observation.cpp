@@ -194,6 +194,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     textChangesLost_ = false;
     textChangesDeferred_ = false;
     reportsUnverified_ = false;
+    markBaselineStale_ = false;
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

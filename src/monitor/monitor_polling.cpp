@@ -3,6 +3,7 @@
 // application changes that sent none.
 
 #include <string>
+#include <utility>
 
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/ax_reads.hpp"
@@ -59,19 +60,30 @@ void AccessibilityMonitor::textPollTick() {
     // it twice.
     if (axObserver_ && burst_.element == element)
         return;
-    auto mark = ports_.accessibility.textChangeMark(element);
     // A text taken from the field's change reports alone is checked
     // against the field's length; one that disagrees is read whole.
-    const bool disagrees = std::exchange(reportsUnverified_, false) && hasCharCountChanged(element);
+    const bool unverified = std::exchange(reportsUnverified_, false);
+    const bool disagrees = unverified && hasCharCountChanged(element);
     if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_ && !disagrees) {
         // The field's notifications were read since the last tick: what it
-        // holds now is known, and only a later change is news.
+        // holds now is known, and only a later change is news. While its
+        // reports keep coming, the length was all this tick needed; the
+        // field's mark is taken on the first tick that hears of nothing.
         burstAccountedSinceLastPoll_ = false;
+        quietPollTicks_ = 0;
+        markBaselineStale_ = unverified;
+        if (!unverified)
+            lastTextChangeMark_ = ports_.accessibility.textChangeMark(element);
+        return;
+    }
+    burstAccountedSinceLastPoll_ = false;
+    auto mark = ports_.accessibility.textChangeMark(element);
+    if (axObserver_ && std::exchange(markBaselineStale_, false) && !textChangedSinceLastPoll_ &&
+        !disagrees) {
         lastTextChangeMark_ = std::move(mark);
         quietPollTicks_ = 0;
         return;
     }
-    burstAccountedSinceLastPoll_ = false;
     if (axObserver_ && mark && mark == lastTextChangeMark_ && !textChangedSinceLastPoll_ &&
         !disagrees && ++quietPollTicks_ < kQuietTicksPerFullRead)
         return;
