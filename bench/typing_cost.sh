@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # What following a typist costs, per keystroke: the same typing (20 keys a
-# second, from xdotool) into a real editor once without Mivo and once with
-# it, in a private X server with the accessibility bus. Prints, per
+# second, each key due at its own time from the start: bench/pace_keys.py)
+# into a real editor once without Mivo and once with it, in a private X
+# server with the accessibility bus, into an empty document or one of a
+# given length. Prints the rate the keys really went at and, per
 # keystroke, Mivo's CPU time, the editor's CPU time alone and with Mivo
 # (from /proc/<pid>/stat, user + system), the calls Mivo made through its
 # accessibility port by kind (MIVO_AX_CALL_COUNTS), and the method calls it
@@ -10,11 +12,14 @@
 # Qt) go over it and are not seen by dbus-monitor: the port's counts are
 # the ones that tell what the editor is asked.
 #
-# Usage: bench/typing_cost.sh [seconds-of-typing] [editor]
-#   seconds   default 30 (600 keystrokes)
-#   editor    test-editor (default: our GTK 3 text view, as gedit and
-#             Mousepad have it), mousepad, gedit or gnome-text-editor when
-#             installed
+# Usage: bench/typing_cost.sh [seconds-of-typing] [editor] [document-characters]
+#   seconds     default 30 (600 keystrokes)
+#   editor      test-editor (default: our GTK 3 text view, as gedit and
+#               Mousepad have it), mousepad, gedit, gnome-text-editor or
+#               firefox (a textarea) when installed
+#   document    default 0: the keys go into an empty field; otherwise into
+#               the end of a field holding about that many Characters of
+#               Japanese prose, one sentence a line
 # Needs a build (build/bin/mivo, build/bin/mivo-test-editor).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +27,8 @@ SECONDS_TYPED="${1:-30}"
 # Another build of mivo to measure (the one before a change, say).
 MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 EDITOR_NAME="${2:-test-editor}"
+DOCUMENT_CHARS="${3:-0}"
+RATE=20
 
 if [ -z "${MIVO_TYPING_COST_INSIDE:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" \
@@ -37,14 +44,6 @@ for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-b
 done
 [ -n "$launcher" ] || { echo "typing_cost: at-spi-bus-launcher not found" >&2; exit 1; }
 
-case "$EDITOR_NAME" in
-  test-editor) editor_cmd=(build/bin/mivo-test-editor --title "Typing cost") ;;
-  mousepad | gedit | gnome-text-editor)
-    command -v "$EDITOR_NAME" >/dev/null || { echo "typing_cost: $EDITOR_NAME is not installed" >&2; exit 1; }
-    editor_cmd=("$EDITOR_NAME") ;;
-  *) echo "typing_cost: unknown editor $EDITOR_NAME" >&2; exit 1 ;;
-esac
-
 work="$(mktemp -d)"
 pids=()
 cleanup() {
@@ -52,6 +51,50 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The document: sentences of about 20 Characters, one a line, up to the
+# length asked for.
+document="$work/document.txt"
+: > "$document"
+if [ "$DOCUMENT_CHARS" -gt 0 ]; then
+  python3 - "$DOCUMENT_CHARS" > "$document" <<'PY'
+import sys
+n = int(sys.argv[1])
+lines = ["今日は良い天気なので、公園を散歩しました。", "明日は雨が降るそうです。", "駅の近くに新しい店ができた。"]
+out, i = [], 0
+while sum(len(l) + 1 for l in out) < n:
+    out.append(lines[i % len(lines)])
+    i += 1
+sys.stdout.write("\n".join(out)[:n])
+PY
+fi
+
+case "$EDITOR_NAME" in
+  test-editor) editor_cmd=(build/bin/mivo-test-editor --title "Typing cost" --text "$(cat "$document")") ;;
+  mousepad | gedit | gnome-text-editor)
+    command -v "$EDITOR_NAME" >/dev/null || { echo "typing_cost: $EDITOR_NAME is not installed" >&2; exit 1; }
+    editor_cmd=("$EDITOR_NAME" "$document") ;;
+  firefox)
+    command -v firefox >/dev/null || { echo "typing_cost: firefox is not installed" >&2; exit 1; }
+    python3 - "$document" > "$work/page.html" <<'PY'
+import html, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+print('<!doctype html><meta charset="utf-8"><title>Typing cost</title>'
+      '<textarea autofocus style="width:90%;height:80vh">' + html.escape(text) + '</textarea>')
+PY
+    mkdir -p "$work/firefox"
+    # No first-run pages, no updates, no telemetry: the page alone.
+    cat > "$work/firefox/user.js" <<'JS'
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("app.update.enabled", false);
+user_pref("browser.aboutwelcome.enabled", false);
+JS
+    editor_cmd=(firefox --no-remote --profile "$work/firefox" "file://$work/page.html") ;;
+  *) echo "typing_cost: unknown editor $EDITOR_NAME" >&2; exit 1 ;;
+esac
 
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work/home"
 mkdir -p "$XDG_CONFIG_HOME/Mivo" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -68,9 +111,18 @@ a11y="$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/
 # Late key releases under load turn into auto-repeat.
 xset r off 2>/dev/null || true
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# CPU ticks of a process and of every process it started (a browser's
+# content processes do the work of its pages).
+ticks() {
+  local pid="$1" total child
+  total="$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)"
+  for child in $(pgrep -P "$pid" 2>/dev/null); do
+    total=$(( total + $(ticks "$child") ))
+  done
+  echo "$total"
+}
 hz="$(getconf CLK_TCK)"
-keys=$(( SECONDS_TYPED * 20 ))
+keys=$(( SECONDS_TYPED * RATE ))
 # Words of lower-case letters and spaces: keys every layout has, so that
 # xdotool never remaps the keyboard (which costs every client a reload).
 line="kyou wa ii tenki desu ne "
@@ -80,17 +132,22 @@ per_key() { awk -v t="$1" -v hz="$hz" -v n="$keys" 'BEGIN { printf "%.2f", 1000 
 start_editor() {
   "${editor_cmd[@]}" >/dev/null 2>&1 & editor=$!; pids+=($editor)
   sleep 3
+  [ "$EDITOR_NAME" = firefox ] && sleep 5
   window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
   # A window manager still starting may refuse; the click below focuses it.
   xdotool windowactivate --sync "$window" || true
   xdotool mousemove --window "$window" 200 150 click 1
+  # The keys go to the end of the document.
+  xdotool key ctrl+End
   sleep 1
 }
+# Types the keys, each due at its own time; prints the rate they went at.
+type_keys() { python3 bench/pace_keys.py "$RATE" "$typed"; }
 
 # The editor alone.
 start_editor
 editorStart="$(ticks "$editor")"
-xdotool type --delay 50 "$typed"
+rateAlone="$(type_keys)"
 sleep 1
 editorAlone=$(( $(ticks "$editor") - editorStart ))
 kill "$editor"; wait "$editor" 2>/dev/null || true
@@ -106,7 +163,7 @@ pids+=($monitor)
 sleep 1.5
 cp "$work/calls" "$work/calls.before"
 mivoStart="$(ticks "$mivo")"; editorStart="$(ticks "$editor")"
-xdotool type --delay 50 "$typed"
+rateWith="$(type_keys)"
 # Whatever the last keys set off (the pause's check) belongs to them.
 sleep 1
 mivoTyping=$(( $(ticks "$mivo") - mivoStart )); editorWith=$(( $(ticks "$editor") - editorStart ))
@@ -127,13 +184,17 @@ name_of_pid() {
   done
 }
 mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editor")"
-[ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$TYPING_COST_KEEP/"
+[ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$work/mivo.log" "$TYPING_COST_KEEP/"
 [ -n "${TYPING_COST_KEEP:-}" ] && echo "mivo=$mivoName editor=$editorName" > "$TYPING_COST_KEEP/names"
 
-echo "editor: ${EDITOR_NAME}; ${keys} keystrokes, 20 a second"
+echo "editor: ${EDITOR_NAME}; document: ${DOCUMENT_CHARS} Characters; ${keys} keystrokes, ${RATE} a second asked"
+echo "typed alone:     ${rateAlone}"
+echo "typed with Mivo: ${rateWith}"
 echo "mivo CPU per keystroke:                $(per_key "$mivoTyping") ms"
 echo "editor CPU per keystroke, alone:       $(per_key "$editorAlone") ms"
 echo "editor CPU per keystroke, with Mivo:   $(per_key "$editorWith") ms (extra $(per_key $(( editorWith - editorAlone ))) ms)"
+awk -v m="$mivoTyping" -v a="$editorAlone" -v w="$editorWith" 'BEGIN {
+  if (a > 0) printf "Mivo / editor alone: %.0f %%; editor extra / editor alone: %.0f %%\n", 100 * m / a, 100 * (w - a) / a }'
 echo
 echo "accessibility port calls per keystroke, by kind:"
 join -a 2 -e 0 -o 0,1.2,2.2 <(sort "$work/calls.before") <(sort "$work/calls.after") |

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "field/ax_geometry.hpp"
 #include "field/ax_visible_frame.hpp"
@@ -25,6 +27,82 @@ constexpr std::size_t kRecentChangeLimit = 20;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 // An application tells of an edit's moved caret right after the edit.
 constexpr double kEditCaretSeconds = 0.1;
+// Change reports kept between two burst reads; more means a burst of
+// another kind (a paste of many lines, a replace-all), which is read whole.
+constexpr std::size_t kMaxPendingTextChanges = 256;
+
+// The byte offset of `offset` counted in `unit` into `text`, whose length
+// in that unit is `total`; walked from the nearer end, as a typist's
+// changes are near the caret and the caret is mostly near the end. Nothing
+// past the end or inside a surrogate pair.
+std::optional<std::size_t> byteOffsetOf(std::string_view text, AXTextChange::Unit unit,
+                                        int64_t offset, int64_t total) {
+    if (offset < 0 || offset > total)
+        return std::nullopt;
+    const auto unitsOf = [unit](unsigned char lead) -> int64_t {
+        return unit == AXTextChange::Unit::utf16 && lead >= 0xF0 ? 2 : 1;
+    };
+    if (offset <= total - offset) {
+        std::size_t i = 0;
+        int64_t n = 0;
+        while (n < offset && i < text.size()) {
+            const auto lead = static_cast<unsigned char>(text[i]);
+            n += unitsOf(lead);
+            i += lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        }
+        return n == offset && i <= text.size() ? std::optional(i) : std::nullopt;
+    }
+    const int64_t back = total - offset;
+    std::size_t i = text.size();
+    int64_t n = 0;
+    while (n < back && i > 0) {
+        --i;
+        while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            --i;
+        n += unitsOf(static_cast<unsigned char>(text[i]));
+    }
+    return n == back ? std::optional(i) : std::nullopt;
+}
+
+int64_t textLength(std::string_view text, AXTextChange::Unit unit) {
+    if (unit == AXTextChange::Unit::utf16)
+        return text::utf16Length(text);
+    int64_t n = 0;
+    for (const char c : text)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
+// Applies the changes to `text` in order, keeping `units` (its length in
+// the changes' unit) and `utf16Units` up to date; false when one does not
+// fit it (an offset past the end or inside a character, a removal whose
+// text differs from what stands there), which leaves `text` part-changed.
+bool applyTextChanges(std::string& text, const std::vector<AXTextChange>& changes, int64_t& units,
+                      int64_t& utf16Units) {
+    for (const auto& change : changes) {
+        if (change.offset < 0 || change.length < 0 || change.unit != changes.front().unit)
+            return false;
+        const auto from = byteOffsetOf(text, change.unit, change.offset, units);
+        if (!from)
+            return false;
+        if (change.kind == AXTextChange::Kind::inserted) {
+            text.insert(*from, change.text);
+            units += change.length;
+            utf16Units += text::utf16Length(change.text);
+            continue;
+        }
+        const auto to = byteOffsetOf(text, change.unit, change.offset + change.length, units);
+        if (!to || *to < *from)
+            return false;
+        const std::string_view removed = std::string_view(text).substr(*from, *to - *from);
+        if (!change.text.empty() && removed != change.text)
+            return false;
+        utf16Units -= text::utf16Length(removed);
+        units -= change.length;
+        text.erase(*from, *to - *from);
+    }
+    return true;
+}
 
 std::string formatRatio(double ratio) {
     char buf[32];
@@ -56,6 +134,107 @@ void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
         burst_.read = scheduleStep(kBurstSettleSeconds, [this] { readFieldBurst(); });
 }
 
+void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXTextChange& change) {
+    if (!isMonitoring() || element != observedElement_)
+        return;
+    if (pendingTextChanges_.size() >= kMaxPendingTextChanges) {
+        textChangesLost_ = true;
+        return;
+    }
+    pendingTextChanges_.push_back(change);
+}
+
+void AccessibilityMonitor::keepWholeText(const std::optional<FieldText>& read) {
+    reportsUnverified_ = false;
+    pendingTextChanges_.clear();
+    textChangesLost_ = false;
+    textChangesDeferred_ = false;
+    if (!read || read->source != FieldText::Source::value) {
+        kept_.reset();
+        return;
+    }
+    kept_ = KeptText{read->text,  true, std::nullopt, 0, std::nullopt, AXTextChange::Unit::utf16,
+                     std::nullopt};
+}
+
+std::optional<FieldText> AccessibilityMonitor::textFromReports(std::optional<int64_t> length,
+                                                               std::optional<Utf16Range>& caret) {
+    caret.reset();
+    if (!kept_ || !kept_->contentKnown || pendingTextChanges_.empty() || textChangesLost_)
+        return std::nullopt;
+    const std::vector<AXTextChange>& changes = pendingTextChanges_;
+    const AXTextChange::Unit unit = changes.front().unit;
+    if (!kept_->units || kept_->unit != unit) {
+        kept_->units = textLength(kept_->text, unit);
+        kept_->unit = unit;
+    }
+    if (!kept_->utf16Units)
+        kept_->utf16Units = text::utf16Length(kept_->text);
+    std::string applied = kept_->text;
+    int64_t units = *kept_->units;
+    int64_t utf16Units = *kept_->utf16Units;
+    if (!applyTextChanges(applied, changes, units, utf16Units) || (length && units != *length))
+        return std::nullopt;
+    const AXTextChange& last = changes.back();
+    const int64_t at = last.offset + (last.kind == AXTextChange::Kind::inserted ? last.length : 0);
+    if (unit == AXTextChange::Unit::utf16)
+        caret = Utf16Range{at, 0};
+    else if (const auto byte = byteOffsetOf(applied, unit, at, units))
+        caret =
+            Utf16Range{utf16Units - text::utf16Length(std::string_view(applied).substr(*byte)), 0};
+    pendingTextChanges_.clear();
+    kept_ = KeptText{applied, true, std::nullopt, 0, units, unit, utf16Units};
+    return FieldText{std::move(applied), FieldText::Source::value, 0};
+}
+
+std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& element,
+                                                              bool& derived, bool& unread,
+                                                              bool& deferred,
+                                                              std::optional<Utf16Range>& caret) {
+    derived = false;
+    unread = false;
+    deferred = false;
+    caret.reset();
+    if (lastCharCountRead_) {
+        if (auto fromReports = textFromReports(lastKnownCharCount_, caret)) {
+            derived = true;
+            textChangesDeferred_ = false;
+            return fromReports;
+        }
+    }
+    auto changes = std::exchange(pendingTextChanges_, {});
+    const bool lost = std::exchange(textChangesLost_, false);
+    if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lastCharCountRead_) {
+        if (!std::exchange(textChangesDeferred_, true)) {
+            // Settled by the next burst, or else by the next poll tick,
+            // which reads the field whole.
+            pendingTextChanges_.insert(pendingTextChanges_.begin(), changes.begin(), changes.end());
+            deferred = true;
+            return std::nullopt;
+        }
+    }
+    textChangesDeferred_ = false;
+    // A field longer than anything checkable is not read while what
+    // changed cannot have brought it back within reach: each unit changed
+    // takes at most one Character away.
+    if (kept_ && lastCharCountRead_) {
+        if (!kept_->characters)
+            kept_->characters = text::characterCount(kept_->text);
+        int64_t changed = kept_->unitsChangedSinceRead;
+        for (const auto& change : changes)
+            changed += change.length;
+        if (*kept_->characters - changed > detector_.maximumSentenceLength) {
+            kept_->contentKnown = false;
+            kept_->unitsChangedSinceRead = changed;
+            unread = true;
+            return std::nullopt;
+        }
+    }
+    auto read = readFieldText(element);
+    keepWholeText(read);
+    return read;
+}
+
 void AccessibilityMonitor::readFieldBurst() {
     FieldBurst burst = std::exchange(burst_, FieldBurst{});
     if (!burst.element)
@@ -78,44 +257,83 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
             replacementLadder_->noteFieldText(element, *read);
     }
     const TimePoint now = ports_.scheduler.now();
-    // The length stayed: a caret move, or a change that kept the length,
-    // which the text poll's next tick reads.
-    if (!hasCharCountChanged(element)) {
-        // The caret an edit moved says nothing of where the field stands.
-        if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
-            notifyFieldMayHaveMoved();
-        return;
+    bool derived = false;
+    bool unread = false;
+    bool deferred = false;
+    std::optional<Utf16Range> caret;
+    // The field told what changed: the kept text takes it in, and the
+    // field's length is asked once a poll tick rather than once a key.
+    if (!read) {
+        if (auto fromReports = textFromReports(std::nullopt, caret)) {
+            read = std::move(fromReports);
+            derived = true;
+            lastKnownCharCount_ = *kept_->units;
+            reportsUnverified_ = true;
+        }
+    }
+    if (!derived) {
+        // The length stayed: a caret move, or a change that kept the
+        // length, which the text poll's next tick reads.
+        if (!hasCharCountChanged(element)) {
+            // The caret an edit moved says nothing of where the field stands.
+            if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
+                notifyFieldMayHaveMoved();
+            return;
+        }
+        if (read)
+            keepWholeText(read);
+        else
+            read = textAfterBurst(element, derived, unread, deferred, caret);
+        if (deferred)
+            return;
     }
     lastEditSeenAt_ = now;
-    if (!read)
-        read = readFieldText(element);
+    if (unread) {
+        // Too long to be checked: only the pending analysis learns what
+        // the field holds, when it comes.
+        textChangedSinceLastPoll_ = false;
+        burstAccountedSinceLastPoll_ = true;
+        log("axEvent: value changed, at least " +
+            std::to_string(kept_->characters.value_or(0) - kept_->unitsChangedSinceRead) +
+            " chars — not read");
+        scheduleAnalysis(FieldText{kept_->text, FieldText::Source::value, 0}, changedAt, true);
+        return;
+    }
     if (!read || read->text.empty())
         return;
     textChangedSinceLastPoll_ = false;
     burstAccountedSinceLastPoll_ = true;
-    logUserText("axEvent: value changed " + std::to_string(text::characterCount(read->text)) +
+    const int64_t characters = text::characterCount(read->text);
+    logUserText("axEvent: value changed " + std::to_string(characters) +
                 " chars: " + quotedPrefix(read->text));
     lastPolledValue_ = *read;
-    if (const auto range = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute))
+    // The selection is measured against the text, which a change report
+    // spares reading: the caret is taken where the report left it, and the
+    // selection itself is read with the analysis.
+    const auto range =
+        derived ? caret : readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
+    if (range)
         bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
-    scheduleAnalysis(*read, changedAt);
+    scheduleAnalysis(*read, changedAt, derived, characters);
 }
 
-void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt) {
+void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
+                                            bool derived, std::optional<int64_t> characters) {
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
             recentChangeTimestamps_.begin(),
             recentChangeTimestamps_.end() - static_cast<std::ptrdiff_t>(kRecentChangeLimit));
     debounceWork_.cancel();
-    log("schedule: debounce 0.75s for " + std::to_string(text::characterCount(text.text)) +
-        " chars");
+    log("schedule: debounce 0.75s for " +
+        std::to_string(characters ? *characters : text::characterCount(text.text)) + " chars");
     double delay = kDebounceSeconds;
     if (changedAt) {
         const std::chrono::duration<double> since = ports_.scheduler.now() - *changedAt;
         delay = std::max(0.0, kDebounceSeconds - since.count());
     }
-    debounceWork_ = scheduleStep(delay, [this, text = std::move(text)] { analyzeText(text); });
+    debounceWork_ = scheduleStep(
+        delay, [this, text = std::move(text), derived] { analyzeText(text, derived); });
 }
 
 void AccessibilityMonitor::suppressAnalysisLoop(const std::string& text, double seconds) {
@@ -137,11 +355,11 @@ bool AccessibilityMonitor::shouldSuppressPendingApplyLoop(const std::string& tex
     return false;
 }
 
-void AccessibilityMonitor::analyzeText(const FieldText& read) {
+void AccessibilityMonitor::analyzeText(const FieldText& given, bool derived) {
     if (!isMonitoring())
         return;
-    const std::string& text = read.text;
-    if (shouldSuppressPendingApplyLoop(text)) {
+    FieldText read = given;
+    if (!derived && shouldSuppressPendingApplyLoop(read.text)) {
         log("analyze: suppressed — pending apply verification for unchanged text");
         return;
     }
@@ -151,11 +369,28 @@ void AccessibilityMonitor::analyzeText(const FieldText& read) {
         const auto now = readString(ports_.accessibility, *observedElement_, kAXValueAttribute);
         // Editors whose text comes from the caret window or static text
         // have no value to compare: only a different non-empty one counts.
-        if (now && !now->empty() && *now != text) {
-            log("analyze: discarded — AX value changed since snapshot");
-            return;
+        // A text worked out from change reports gives way to the field's
+        // own: it is read here, once per pause.
+        if (now && !now->empty() && *now != read.text) {
+            if (!derived) {
+                log("analyze: discarded — AX value changed since snapshot");
+                return;
+            }
+            read = FieldText{*now, FieldText::Source::value, 0};
+        }
+        if (derived) {
+            if (now && !now->empty())
+                keepWholeText(read);
+            if (shouldSuppressPendingApplyLoop(read.text)) {
+                log("analyze: suppressed — pending apply verification for unchanged text");
+                return;
+            }
+            if (const auto range = readRange(ports_.accessibility, *observedElement_,
+                                             kAXSelectedTextRangeAttribute))
+                bufferStore_.update(std::to_string(observedPid_), "focused", read.text, *range);
         }
     }
+    const std::string& text = read.text;
 
     const double ratio = detector_.japaneseRatio(text);
     const int64_t count = text::characterCount(text);

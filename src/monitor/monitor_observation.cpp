@@ -137,7 +137,9 @@ void AccessibilityMonitor::observeFocusedElement(
     // A paragraph of a document followed for its caret has no focus of its
     // own, and is never taken to have lost it.
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
-    lastPolledValue_ = extractTextForAnalysis(*element).value_or(FieldText{});
+    const auto read = extractTextForAnalysis(*element);
+    lastPolledValue_ = read.value_or(FieldText{});
+    keepWholeText(read);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +
@@ -156,6 +158,10 @@ void AccessibilityMonitor::observeFocusedElement(
     }
     (*observer)->addNotification(*element, kAXValueChangedNotification);
     (*observer)->addNotification(*element, kAXSelectedTextChangedNotification);
+    (*observer)->setTextChangeHandler(
+        guarded([this](const AXElement& changed, const AXTextChange& change) {
+            noteTextChange(changed, change);
+        }));
     axObserver_ = std::move(*observer);
     log("observe: object:text-changed + object:text-selection-changed registered");
 }
@@ -183,17 +189,29 @@ void AccessibilityMonitor::tearDownValueObserver() {
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
     burstAccountedSinceLastPoll_ = false;
+    kept_.reset();
+    pendingTextChanges_.clear();
+    textChangesLost_ = false;
+    textChangesDeferred_ = false;
+    reportsUnverified_ = false;
+    markBaselineStale_ = false;
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
     // The length alone, never the text: most notifications change nothing
     // that needs reading.
     const auto count = ports_.accessibility.textLengthMark(element);
+    lastCharCountRead_ = count.has_value();
     if (!count)
         return true;
     const int64_t n = *count;
     if (n == lastKnownCharCount_)
         return false;
+    // What moved without details counts against what the kept text is
+    // known to hold at least.
+    if (kept_ && lastKnownCharCount_ >= 0)
+        kept_->unitsChangedSinceRead +=
+            n > lastKnownCharCount_ ? n - lastKnownCharCount_ : lastKnownCharCount_ - n;
     lastKnownCharCount_ = n;
     return true;
 }
@@ -232,6 +250,7 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
             observeFocusedElement();
             return;
         }
+        keepWholeText(read);
         if (read->text.empty() || read->text == lastPolledValue_.text)
             return;
         log("rawKeys→read: value changed " +

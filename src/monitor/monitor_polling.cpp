@@ -3,6 +3,7 @@
 // application changes that sent none.
 
 #include <string>
+#include <utility>
 
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/ax_reads.hpp"
@@ -54,18 +55,37 @@ void AccessibilityMonitor::textPollTick() {
     // a change went unannounced. Where no change can be heard of (no value
     // observer) every tick reads it, as one Character typed over another
     // keeps both the length and the caret.
-    auto mark = ports_.accessibility.textChangeMark(element);
-    if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_) {
+    // The field's notifications are about to be read as one burst, which
+    // accounts for what they told: reading the field now would only read
+    // it twice.
+    if (axObserver_ && burst_.element == element)
+        return;
+    // A text taken from the field's change reports alone is checked
+    // against the field's length; one that disagrees is read whole.
+    const bool unverified = std::exchange(reportsUnverified_, false);
+    const bool disagrees = unverified && hasCharCountChanged(element);
+    if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_ && !disagrees) {
         // The field's notifications were read since the last tick: what it
-        // holds now is known, and only a later change is news.
+        // holds now is known, and only a later change is news. While its
+        // reports keep coming, the length was all this tick needed; the
+        // field's mark is taken on the first tick that hears of nothing.
         burstAccountedSinceLastPoll_ = false;
+        quietPollTicks_ = 0;
+        markBaselineStale_ = unverified;
+        if (!unverified)
+            lastTextChangeMark_ = ports_.accessibility.textChangeMark(element);
+        return;
+    }
+    burstAccountedSinceLastPoll_ = false;
+    auto mark = ports_.accessibility.textChangeMark(element);
+    if (axObserver_ && std::exchange(markBaselineStale_, false) && !textChangedSinceLastPoll_ &&
+        !disagrees) {
         lastTextChangeMark_ = std::move(mark);
         quietPollTicks_ = 0;
         return;
     }
-    burstAccountedSinceLastPoll_ = false;
     if (axObserver_ && mark && mark == lastTextChangeMark_ && !textChangedSinceLastPoll_ &&
-        ++quietPollTicks_ < kQuietTicksPerFullRead)
+        !disagrees && ++quietPollTicks_ < kQuietTicksPerFullRead)
         return;
     lastTextChangeMark_ = std::move(mark);
     textChangedSinceLastPoll_ = false;
@@ -76,6 +96,7 @@ void AccessibilityMonitor::textPollTick() {
         observeFocusedElement();
         return;
     }
+    keepWholeText(read);
     if (read->text.empty() || read->text == lastPolledValue_.text)
         return;
     logUserText("textPoll: value changed " +

@@ -25,6 +25,25 @@ using Pid = int32_t;
 using AXNotificationHandler =
     std::function<void(const AXElement& element, std::string_view notification)>;
 
+// What an application said of one change of an element's text, where it
+// says it: text inserted at an offset, or removed from it. Offsets and
+// lengths count in the unit of the element's text-length mark
+// (Accessibility::textLengthMark), which `unit` names.
+struct AXTextChange {
+    enum class Kind { inserted, removed };
+    enum class Unit { utf16, codePoint };
+    Kind kind = Kind::inserted;
+    Unit unit = Unit::utf16;
+    int64_t offset = 0;
+    int64_t length = 0;
+    std::string text;  // what was inserted or removed
+    bool operator==(const AXTextChange&) const = default;
+};
+
+// Receives the details of a text change of a registered element; they
+// arrive before the value-changed notification of the same change.
+using AXTextChangeHandler = std::function<void(const AXElement& element, const AXTextChange&)>;
+
 // Notifications of one application's elements, delivered on the main loop to
 // the handler given when the observer was made. Destroying the observer
 // removes every registration.
@@ -33,6 +52,10 @@ class AXObserver {
     virtual ~AXObserver() = default;
     virtual AXError addNotification(const AXElement& element, std::string_view notification) = 0;
     virtual AXError removeNotification(const AXElement& element, std::string_view notification) = 0;
+    // The details of the text changes of the elements registered for
+    // value changes, where the application tells them; an observer that
+    // cannot tell them never calls the handler.
+    virtual void setTextChangeHandler(AXTextChangeHandler /*handler*/) {}
 };
 
 // Which ways of writing into an element its application can be trusted

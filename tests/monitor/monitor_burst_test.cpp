@@ -12,7 +12,23 @@
 namespace mivo {
 namespace {
 
-enum class Action { typedKey, caretMove, applicationChange, unannouncedChange };
+enum class Action {
+    typedKey,
+    caretMove,
+    applicationChange,
+    unannouncedChange,
+    keyWithoutDetails,
+    keyAfterAnUntoldChange,
+    keyIntoALongFieldWithoutDetails,
+};
+
+// Over the 500 Characters any sentence may have.
+std::string longText() {
+    std::string s;
+    for (int i = 0; i < 60; ++i)
+        s += "今日は良い天気です。";
+    return s;
+}
 
 class BurstTest : public MonitorScene {
   protected:
@@ -41,6 +57,22 @@ class BurstTest : public MonitorScene {
                 // length.
                 desk.setAttribute(field, "AXValue", AXValue("雨。"));
                 break;
+            case Action::keyWithoutDetails:
+                desk.setTellsTextChanges(false);
+                desk.typeText("あ");
+                break;
+            case Action::keyAfterAnUntoldChange:
+                // Two edits in one burst, only the second told: what the
+                // reports add up to disagrees with the field's length.
+                desk.setTellsTextChanges(false);
+                desk.setText(field, "明日は雨でしょう。");
+                desk.setTellsTextChanges(true);
+                desk.typeText("あ");
+                break;
+            case Action::keyIntoALongFieldWithoutDetails:
+                desk.setTellsTextChanges(false);
+                desk.typeText("あ");
+                break;
         }
     }
 };
@@ -58,6 +90,10 @@ void PrintTo(const ReadCase& c, std::ostream* os) {
 class BurstReads : public BurstTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(BurstReads, TheFieldIsReadWholeOnlyAsOftenAsItChanged) {
+    if (GetParam().action == Action::keyIntoALongFieldWithoutDetails) {
+        desk.setText(field, longText());
+        advance(1);
+    }
     desk.accessibilityCalls().reset();
     act(GetParam().action);
     advance(0.35);
@@ -66,11 +102,18 @@ TEST_P(BurstReads, TheFieldIsReadWholeOnlyAsOftenAsItChanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Actions, BurstReads,
-    ::testing::Values(ReadCase{"a typed key", Action::typedKey, 1},
-                      // The length stayed: the next poll tick reads the text.
-                      ReadCase{"a caret move", Action::caretMove, 1},
-                      ReadCase{"a change the application makes", Action::applicationChange, 1},
-                      ReadCase{"an unannounced change", Action::unannouncedChange, 1}),
+    ::testing::Values(
+        // The field told what changed: the kept text takes it in.
+        ReadCase{"a typed key", Action::typedKey, 0},
+        // The length stayed: the next poll tick reads the text.
+        ReadCase{"a caret move", Action::caretMove, 1},
+        ReadCase{"a change the application makes", Action::applicationChange, 0},
+        ReadCase{"an unannounced change", Action::unannouncedChange, 1},
+        ReadCase{"a key without details", Action::keyWithoutDetails, 1},
+        ReadCase{"a key after an untold change", Action::keyAfterAnUntoldChange, 1},
+        // Too long to be checked either way: its length is all that is asked.
+        ReadCase{"a key into a long field without details", Action::keyIntoALongFieldWithoutDetails,
+                 0}),
     [](const ::testing::TestParamInfo<ReadCase>& info) {
         std::string name = info.param.name;
         for (char& c : name)
@@ -90,12 +133,47 @@ TEST_F(BurstTest, TheCheckStillComesThreeQuartersOfASecondAfterTheLastNotificati
     EXPECT_EQ(logged("[Mivo] axEvent: value changed"), 1u);
 }
 
+TEST_F(BurstTest, TheTextTheReportsMakeIsTheFieldsOwn) {
+    // Kana, a character outside the BMP, a deletion and a caret moved
+    // into the middle: the reports are applied where they say.
+    typeSlowly("晴れ😀", 0.1);
+    desk.pressDelete();
+    advance(0.1);
+    desk.select(field, {3, 0});
+    advance(0.1);
+    desk.typeText("雨");
+    advance(0.1);
+    const uint64_t readsBefore = wholeReads();
+    ASSERT_EQ(monitor.lastPolledValue().text, desk.text(field));
+    advance(1);
+    ASSERT_FALSE(candidates.empty());
+    EXPECT_EQ(candidates.back().text, desk.text(field));
+    // The check itself reads the field once.
+    EXPECT_EQ(wholeReads() - readsBefore, 1u);
+}
+
+TEST_F(BurstTest, AReportThatDisagreesWithTheFieldIsNotBelieved) {
+    // Same length, other text, nothing told: the next key's report applies
+    // to a kept text that is no longer the field's, and the check reads
+    // what the field holds.
+    desk.setTellsTextChanges(false);
+    desk.setText(field, "明日は良い天気です。");
+    desk.setTellsTextChanges(true);
+    desk.typeText("ね");
+    advance(1);
+    ASSERT_FALSE(candidates.empty());
+    EXPECT_EQ(candidates.back().text, desk.text(field));
+}
+
 TEST_F(BurstTest, AKeyWhoseChangeWasToldAndReadCostsNoReadOfItsOwn) {
     desk.accessibilityCalls().reset();
     desk.typeText("あ");
     advance(0.26);  // past the key-down's own re-read
-    EXPECT_EQ(desk.accessibilityCalls().count("textLengthMark"), 1u)
+    // The field told what the key changed: its length is asked at most
+    // once, by a poll tick, and its text not at all.
+    EXPECT_LE(desk.accessibilityCalls().count("textLengthMark"), 1u)
         << desk.accessibilityCalls().report();
+    EXPECT_EQ(wholeReads(), 0u) << desk.accessibilityCalls().report();
 }
 
 }  // namespace

@@ -31,6 +31,10 @@ class SimObserver : public AXObserver {
         return AXError::success;
     }
 
+    void setTextChangeHandler(AXTextChangeHandler handler) override {
+        state_->textChangeHandler = std::move(handler);
+    }
+
   private:
     SimDesktop& desktop_;
     std::shared_ptr<SimAccessibility::ObserverState> state_;
@@ -369,6 +373,20 @@ void SimAccessibility::deliver(Pid pid, SimId element, SimId applicationElement,
             auto s = w.lock();
             if (s && s->alive)
                 s->handler(desktop_.element(element), name);
+        });
+    }
+}
+
+void SimAccessibility::deliverTextChange(Pid pid, SimId element, const AXTextChange& change) {
+    for (const auto& weak : observers_) {
+        auto state = weak.lock();
+        if (!state || !state->alive || state->pid != pid || !state->textChangeHandler ||
+            !state->registrations.contains({element, std::string(kAXValueChangedNotification)}))
+            continue;
+        desktop_.clock_.after(0, [this, w = std::weak_ptr(state), element, change] {
+            auto s = w.lock();
+            if (s && s->alive && s->textChangeHandler)
+                s->textChangeHandler(desktop_.element(element), change);
         });
     }
 }

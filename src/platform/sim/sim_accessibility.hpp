@@ -42,6 +42,9 @@ class SimAccessibility : public Accessibility {
     // Queues the notification for every observer registered on the element
     // or on its application.
     void deliver(Pid pid, SimId element, SimId applicationElement, std::string_view notification);
+    // Queues the details of a text change for every observer registered
+    // for the element's value changes.
+    void deliverTextChange(Pid pid, SimId element, const AXTextChange& change);
     // Live observers and their registrations, for tests that check what a
     // service installed.
     std::size_t observerCount() const;
@@ -50,6 +53,7 @@ class SimAccessibility : public Accessibility {
     struct ObserverState {
         Pid pid = 0;
         AXNotificationHandler handler;
+        AXTextChangeHandler textChangeHandler;
         std::set<std::pair<SimId, std::string>> registrations;
         bool alive = true;
     };

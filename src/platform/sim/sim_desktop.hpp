@@ -144,6 +144,10 @@ class SimDesktop {
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);
+    // Whether edits tell what changed (offset, length, text) with their
+    // value-changed notification, as AT-SPI's text-changed events do; on
+    // unless switched off.
+    void setTellsTextChanges(bool tells) { tellsTextChanges_ = tells; }
     void select(SimId id, Utf16Range range);
     // The user's keys into the focused field of the frontmost application,
     // through the same synthetic events the services post; they wait while
@@ -242,6 +246,9 @@ class SimDesktop {
     void changeSelection(SimId id, Utf16Range range);
     void syncLineNodes(SimId id);
     void notify(SimId element, std::string_view notification);
+    // The value-changed notification of an edit from `before` to the
+    // field's text now, with what was removed and inserted.
+    void notifyTextChange(SimId id, const std::string& before);
 
     // Applications waiting for the pasteboard's owner in a late paste, and
     // whether a call reached one meanwhile (which costs it the paste).
@@ -266,6 +273,7 @@ class SimDesktop {
     Pid frontmost_ = 0;
     int textFieldsLaidOut_ = 0;
     bool trusted_ = true;
+    bool tellsTextChanges_ = true;
 };
 
 }  // namespace mivo::sim

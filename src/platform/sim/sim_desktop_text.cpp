@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/sim/sim_accessibility.hpp"
 #include "platform/sim/sim_desktop.hpp"
 #include "platform/sim/sim_input.hpp"
 #include "shared/text.hpp"
@@ -94,8 +95,50 @@ void SimDesktop::changeText(SimId id, const std::function<void(SimText&)>& edit,
         m->undoHistory.push_back(before);
     m->typingStepOpen = typed;
     syncLineNodes(id);
-    notify(id, kAXValueChangedNotification);
+    notifyTextChange(id, before.value);
     notify(id, kAXSelectedTextChangedNotification);
+}
+
+void SimDesktop::notifyTextChange(SimId id, const std::string& before) {
+    TextModel* m = textModel(id);
+    const Node* n = node(id);
+    const App* a = n ? app(n->pid) : nullptr;
+    if (m == nullptr || a == nullptr)
+        return;
+    if (tellsTextChanges_) {
+        // The stretch between the common start and the common end, in
+        // UTF-16 units, never splitting a surrogate pair.
+        const std::u16string was = text::toUtf16(before);
+        const std::u16string now = text::toUtf16(m->text.value());
+        std::size_t head = 0;
+        while (head < was.size() && head < now.size() && was[head] == now[head])
+            ++head;
+        if (head > 0 && was[head - 1] >= 0xD800 && was[head - 1] <= 0xDBFF)
+            --head;
+        std::size_t tail = 0;
+        while (tail < was.size() - head && tail < now.size() - head &&
+               was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+            ++tail;
+        if (tail > 0 && tail < was.size() - head) {
+            const char16_t first = was[was.size() - tail];
+            if (first >= 0xDC00 && first <= 0xDFFF)
+                --tail;
+        }
+        const auto offset = static_cast<int64_t>(head);
+        const std::u16string removed = was.substr(head, was.size() - head - tail);
+        const std::u16string inserted = now.substr(head, now.size() - head - tail);
+        if (!removed.empty())
+            accessibility_->deliverTextChange(
+                n->pid, id,
+                AXTextChange{AXTextChange::Kind::removed, AXTextChange::Unit::utf16, offset,
+                             static_cast<int64_t>(removed.size()), text::fromUtf16(removed)});
+        if (!inserted.empty())
+            accessibility_->deliverTextChange(
+                n->pid, id,
+                AXTextChange{AXTextChange::Kind::inserted, AXTextChange::Unit::utf16, offset,
+                             static_cast<int64_t>(inserted.size()), text::fromUtf16(inserted)});
+    }
+    accessibility_->deliver(n->pid, id, a->element, kAXValueChangedNotification);
 }
 
 void SimDesktop::undo(SimId id) {
@@ -105,10 +148,11 @@ void SimDesktop::undo(SimId id) {
     const TextModel::Snapshot step = std::move(m->undoHistory.back());
     m->undoHistory.pop_back();
     m->typingStepOpen = false;
+    const std::string before = m->text.value();
     m->text.setValue(step.value);
     m->text.setSelection(step.selection);
     syncLineNodes(id);
-    notify(id, kAXValueChangedNotification);
+    notifyTextChange(id, before);
     notify(id, kAXSelectedTextChangedNotification);
 }
 

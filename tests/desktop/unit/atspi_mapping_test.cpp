@@ -57,6 +57,39 @@ TEST(AtspiEvents, StandForTheInterfacesNotifications) {
         EXPECT_EQ(notificationForEvent(row.type, row.detail1), row.expected) << row.type;
 }
 
+TEST(AtspiEvents, TextChangesCarryWhatChangedInTheToolkitsUnit) {
+    using Kind = AXTextChange::Kind;
+    using Unit = AXTextChange::Unit;
+    struct Row {
+        Toolkit toolkit;
+        std::string_view type;
+        int detail1;
+        int detail2;
+        std::optional<std::string> text;
+        std::optional<AXTextChange> expected;
+    };
+    const std::vector<Row> rows = {
+        {Toolkit::gtk, "object:text-changed:insert", 5, 1, "😀",
+         AXTextChange{Kind::inserted, Unit::codePoint, 5, 1, "😀"}},
+        // Gecko counts UTF-16 and pads a character outside the BMP.
+        {Toolkit::gecko, "object:text-changed:insert", 5, 3, "😀\uFEFF",
+         AXTextChange{Kind::inserted, Unit::utf16, 5, 2, "😀"}},
+        // Chromium's deletion length is negative; the text says it.
+        {Toolkit::chromium, "object:text-changed:delete", 2, -2, "晴れ",
+         AXTextChange{Kind::removed, Unit::codePoint, 2, 2, "晴れ"}},
+        {Toolkit::qt, "object:text-changed:delete:system", 0, 4, std::nullopt,
+         AXTextChange{Kind::removed, Unit::utf16, 0, 4, ""}},
+        // An insertion without its text, and GTK 4's wrong offsets: no details.
+        {Toolkit::gtk, "object:text-changed:insert", 0, 3, std::nullopt, std::nullopt},
+        {Toolkit::gtk4, "object:text-changed:insert", 0, 1, "a", std::nullopt},
+        {Toolkit::gtk, "object:text-caret-moved", 3, 0, std::nullopt, std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(textChangeForEvent(row.toolkit, row.type, row.detail1, row.detail2, row.text),
+                  row.expected)
+            << row.type << " " << row.detail1;
+}
+
 TEST(AtspiFailures, GoneObjectsAndApplicationsAreInvalidElements) {
     struct Row {
         std::string_view message;

@@ -7,6 +7,8 @@
 
 #include "platform/ax_names.hpp"
 #include "platform/linux/atspi/atspi_element.hpp"
+#include "platform/linux/atspi/atspi_text.hpp"
+#include "shared/text.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
@@ -53,6 +55,10 @@ class AtspiObserver : public AXObserver {
         return AXError::success;
     }
 
+    void setTextChangeHandler(AXTextChangeHandler handler) override {
+        state_->textChangeHandler = std::move(handler);
+    }
+
   private:
     std::shared_ptr<AtspiEventHub::ObserverState> state_;
     Accessibility& accessibility_;
@@ -75,6 +81,31 @@ std::optional<std::string_view> notificationForEvent(std::string_view type, int 
     if (startsWith(type, "object:state-changed:active"))
         return detail1 != 0 ? std::optional(kAXFocusedWindowChangedNotification) : std::nullopt;
     return std::nullopt;
+}
+
+std::optional<AXTextChange> textChangeForEvent(Toolkit toolkit, std::string_view type, int detail1,
+                                               int detail2, std::optional<std::string> text) {
+    const bool inserted = startsWith(type, "object:text-changed:insert");
+    if (!inserted && !startsWith(type, "object:text-changed:delete"))
+        return std::nullopt;
+    if (toolkit == Toolkit::gtk4 || detail1 < 0)
+        return std::nullopt;
+    AXTextChange change;
+    change.kind = inserted ? AXTextChange::Kind::inserted : AXTextChange::Kind::removed;
+    change.unit = countsUtf16(toolkit) ? AXTextChange::Unit::utf16 : AXTextChange::Unit::codePoint;
+    change.offset = detail1;
+    if (text && !text->empty()) {
+        change.text = textFromToolkit(toolkit, std::move(*text));
+        change.length = change.unit == AXTextChange::Unit::utf16
+                            ? text::utf16Length(change.text)
+                            : static_cast<int64_t>(text::toCodePoints(change.text).size());
+    } else {
+        // An insertion is of no use without what went in.
+        if (inserted && detail2 != 0)
+            return std::nullopt;
+        change.length = detail2 < 0 ? -static_cast<int64_t>(detail2) : detail2;
+    }
+    return change;
 }
 
 AtspiEventHub::AtspiEventHub(Scheduler& scheduler) : scheduler_(scheduler) {}
@@ -182,6 +213,21 @@ void AtspiEventHub::dispatch(AtspiEvent* event) {
     const std::string application = applicationIdentityOf(event->source);
     const std::string name(*notification);
     std::optional<Pid> pid;
+    // The change's details, worked out once for every observer that wants
+    // them.
+    std::optional<std::optional<AXTextChange>> change;
+    const auto detailsOf = [&]() -> const std::optional<AXTextChange>& {
+        if (!change) {
+            std::optional<std::string> text;
+            if (G_VALUE_HOLDS_STRING(&event->any_data)) {
+                if (const char* s = g_value_get_string(&event->any_data))
+                    text = s;
+            }
+            change = textChangeForEvent(toolkitOf(event->source), event->type, event->detail1,
+                                        event->detail2, std::move(text));
+        }
+        return *change;
+    };
     for (const auto& weak : observers_) {
         auto state = weak.lock();
         if (!state || !state->alive)
@@ -199,10 +245,17 @@ void AtspiEventHub::dispatch(AtspiEvent* event) {
         // Handlers run on a later turn of the loop, never inside libatspi's
         // dispatch, so that they may drop observers freely.
         AXElement element = makeElement(static_cast<AtspiAccessible*>(g_object_ref(event->source)));
-        scheduler_.after(0, [w = std::weak_ptr(state), element, name] {
-            if (auto s = w.lock(); s && s->alive)
-                s->handler(element, name);
-        });
+        std::optional<AXTextChange> details;
+        if (state->textChangeHandler && name == kAXValueChangedNotification &&
+            state->registrations.contains({source, name}))
+            details = detailsOf();
+        scheduler_.after(
+            0, [w = std::weak_ptr(state), element, name, details = std::move(details)] {
+                if (auto s = w.lock(); s && s->alive && details && s->textChangeHandler)
+                    s->textChangeHandler(element, *details);
+                if (auto s = w.lock(); s && s->alive)
+                    s->handler(element, name);
+            });
     }
 }
 

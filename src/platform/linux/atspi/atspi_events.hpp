@@ -16,6 +16,7 @@
 #include <atspi/atspi.h>
 
 #include "platform/accessibility.hpp"
+#include "platform/linux/atspi/atspi_toolkit.hpp"
 #include "platform/linux/atspi/gobject_ptr.hpp"
 #include "platform/scheduler.hpp"
 
@@ -24,6 +25,15 @@ namespace mivo::linux_desktop {
 // The notification an AT-SPI event stands for, or nothing for events that
 // stand for none (a focus loss, say).
 std::optional<std::string_view> notificationForEvent(std::string_view type, int detail1);
+
+// The details of an object:text-changed:insert or :delete event (offset
+// `detail1`, length `detail2`, the text that went in or out) in the
+// toolkit's own unit; nothing for other events and where the toolkit's
+// details cannot be trusted (GTK 4 reports an insertion's start minus its
+// length). The length is taken from the text where there is one (Chromium
+// reports a deletion's length negative).
+std::optional<AXTextChange> textChangeForEvent(Toolkit toolkit, std::string_view type, int detail1,
+                                               int detail2, std::optional<std::string> text);
 
 class AtspiEventHub {
   public:
@@ -35,6 +45,7 @@ class AtspiEventHub {
     struct ObserverState {
         Pid pid = 0;
         AXNotificationHandler handler;
+        AXTextChangeHandler textChangeHandler;
         // (element identity, notification)
         std::set<std::pair<std::string, std::string>> registrations;
         bool alive = true;
