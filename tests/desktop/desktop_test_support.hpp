@@ -70,10 +70,20 @@ class DesktopTest : public ::testing::Test {
     }
 
     // Puts the caret at `offset` (UTF-16 units) in `e`, as a click there
-    // would.
+    // would, and waits until the field reports it there. The browsers take
+    // the caret over the bus at once but move it a moment later (their page
+    // runs apart from their accessibility), and a user's click lands long
+    // before the user reaches for anything else: a write started in that
+    // moment would take the old caret for the user's.
     AXError placeCaret(const AXElement& e, int offset) {
-        return ax().setAttributeValue(e, kAXSelectedTextRangeAttribute,
-                                      AXValue(Utf16Range{offset, 0}));
+        const Utf16Range caret{offset, 0};
+        const AXError placed =
+            ax().setAttributeValue(e, kAXSelectedTextRangeAttribute, AXValue(caret));
+        if (placed != AXError::success)
+            return placed;
+        return waitUntil([&] { return readRange(ax(), e, kAXSelectedTextRangeAttribute) == caret; })
+                   ? AXError::success
+                   : AXError::cannotComplete;
     }
 
     // Replaces the whole text of `e` with `text` through a range write (GTK
