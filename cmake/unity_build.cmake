@@ -4,18 +4,27 @@
 # read and instantiated once a batch. For a build from scratch only: an edit
 # recompiles its whole batch.
 #
-# The targets left out keep file-local helpers of the same name in several
-# of their sources (a q() for QString in each view, the same constant in two
-# rules), which a batch would see twice, or (the HTTP transport) a class of
-# one source whose member is of a file-local type, which GCC flags once the
-# source is included into another.
-set(MIVO_UNITY_LEFT_OUT
-  mivo_app_shell mivo_correction mivo_monitor mivo_onboarding mivo_overlay mivo_platform
-  mivo_platform_linux mivo_platform_qt_http mivo_settings_controls)
+# The AT-SPI and X11 backend is left out (X11's macros and a dozen file-local
+# helpers of the same name across its sources), and so is the HTTP transport
+# (two sources; one keeps a member of a file-local type, which GCC flags once
+# that source is included into another). Elsewhere, a source whose file-local
+# names repeat another's (a q() for QString in each view, one constant in two
+# rules) compiles on its own.
+set(MIVO_UNITY_LEFT_OUT mivo_platform_linux mivo_platform_qt_http)
+set(MIVO_UNITY_ALONE
+  mivo_app_shell src/app/mivo_main_menu.cpp
+  mivo_correction src/correction/rules/particle_misuse_rule.cpp
+  mivo_monitor src/monitor/monitor_polling.cpp
+  mivo_onboarding src/onboarding/onboarding_slides.cpp
+  mivo_overlay src/overlay/highlight_view.cpp
+  mivo_platform src/platform/private_file.cpp
+  mivo_settings_controls src/settings/settings_controls.cpp)
 
 function(mivo_unity_targets dir out_var)
   set(found "")
-  if(dir MATCHES "^${CMAKE_SOURCE_DIR}/(src|tools)(/|$)")
+  cmake_path(IS_PREFIX src_root "${dir}" NORMALIZE in_src)
+  cmake_path(IS_PREFIX tools_root "${dir}" NORMALIZE in_tools)
+  if(in_src OR in_tools)
     get_property(targets DIRECTORY "${dir}" PROPERTY BUILDSYSTEM_TARGETS)
     foreach(target IN LISTS targets)
       get_target_property(type ${target} TYPE)
@@ -32,7 +41,16 @@ function(mivo_unity_targets dir out_var)
   set(${out_var} ${found} PARENT_SCOPE)
 endfunction()
 
+set(src_root "${CMAKE_SOURCE_DIR}/src")
+set(tools_root "${CMAKE_SOURCE_DIR}/tools")
 mivo_unity_targets("${CMAKE_SOURCE_DIR}" MIVO_UNITY_TARGETS)
 foreach(target IN LISTS MIVO_UNITY_TARGETS)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
 endforeach()
+while(MIVO_UNITY_ALONE)
+  list(POP_FRONT MIVO_UNITY_ALONE target source)
+  if(TARGET ${target})
+    set_source_files_properties("${CMAKE_SOURCE_DIR}/${source}" TARGET_DIRECTORY ${target}
+      PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endif()
+endwhile()
