@@ -17,6 +17,13 @@ int64_t utf16Length(std::string_view s) {
     return n;
 }
 
+int64_t codePointLength(std::string_view s) {
+    int64_t n = 0;
+    for (const char c : s)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
 std::optional<std::size_t> utf16ToByteOffset(std::string_view s, int64_t utf16Offset) {
     if (utf16Offset < 0)
         return std::nullopt;

@@ -22,6 +22,7 @@ std::string fromCodePoint(char32_t c);
 char32_t decodeNext(std::string_view s, std::size_t& i);
 
 int64_t utf16Length(std::string_view s);
+int64_t codePointLength(std::string_view s);
 // Byte offset of a UTF-16 offset; nothing inside a surrogate pair or past the end.
 std::optional<std::size_t> utf16ToByteOffset(std::string_view s, int64_t utf16Offset);
 // Code points <-> UTF-16 offsets over a given text, for interfaces that count

@@ -98,7 +98,7 @@ std::optional<AXTextChange> textChangeForEvent(Toolkit toolkit, std::string_view
         change.text = textFromToolkit(toolkit, std::move(*text));
         change.length = change.unit == AXTextChange::Unit::utf16
                             ? text::utf16Length(change.text)
-                            : static_cast<int64_t>(text::toCodePoints(change.text).size());
+                            : text::codePointLength(change.text);
     } else {
         // An insertion is of no use without what went in.
         if (inserted && detail2 != 0)
