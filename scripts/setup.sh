@@ -38,7 +38,7 @@ TEST_PACKAGES=(
 )
 # What the benchmarks add.
 BENCH_PACKAGES=(
-  libbenchmark-dev manpages-ja mousepad
+  libbenchmark-dev manpages-ja mousepad python3
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")
