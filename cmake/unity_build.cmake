@@ -12,7 +12,7 @@
 # rules) compiles on its own.
 set(MIVO_UNITY_LEFT_OUT mivo_platform_linux mivo_platform_qt_http)
 set(MIVO_UNITY_ALONE
-  mivo_app_shell src/app/mivo_main_menu.cpp
+  mivo_shell_views src/shell/mivo_main_menu.cpp
   mivo_correction src/correction/rules/particle_misuse_rule.cpp
   mivo_monitor src/monitor/monitor_polling.cpp
   mivo_onboarding src/onboarding/onboarding_slides.cpp
