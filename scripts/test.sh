@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing (the test bench included), configures, builds and
 # runs every test.
-# Usage: scripts/test.sh [--sanitize]   (--sanitize: ASan+UBSan build, unit tests only)
+# Usage: scripts/test.sh [--sanitize | --unity]
+#   --sanitize  ASan+UBSan build, unit tests only
+#   --unity     CI's build of the libraries and programs (in build-unity/),
+#               no tests: a name that two sources of one library share
+#               breaks the batches there, and only there
 # With CI=true the build is made for one run from scratch: line tables only
 # (MIVO_LINE_TABLES_ONLY) and the libraries in batches (MIVO_UNITY_BUILD).
 # Each phase's wall time is printed as "ci: phase <name> <seconds> s".
@@ -9,10 +13,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 SANITIZE=false
+UNITY=false
 PHASE_PREFIX=""
 if [ "${1:-}" = "--sanitize" ]; then
   SANITIZE=true
   PHASE_PREFIX="sanitizer "
+elif [ "${1:-}" = "--unity" ]; then
+  UNITY=true
+  PHASE_PREFIX="unity "
 fi
 
 phase_start=$SECONDS
@@ -27,7 +35,7 @@ phase_done setup
 BUILD_DIR=build
 CMAKE_ARGS=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVO_BUILD_TESTS=ON)
 BUILD_TARGETS=()
-if [ "${CI:-}" = "true" ]; then
+if [ "${CI:-}" = "true" ] || [ "$UNITY" = true ]; then
   CMAKE_ARGS+=(-DMIVO_LINE_TABLES_ONLY=ON -DMIVO_UNITY_BUILD=ON)
 else
   CMAKE_ARGS+=(-DMIVO_LINE_TABLES_ONLY=OFF -DMIVO_UNITY_BUILD=OFF)
@@ -39,11 +47,20 @@ if [ "$SANITIZE" = true ]; then
   # run here, so neither they nor their test editors are built.
   BUILD_TARGETS=(--target mivo_unit_tests)
 fi
+if [ "$UNITY" = true ]; then
+  # Its own folder, so that the developer's build keeps its settings and
+  # objects; the batches alone (cmake/unity_build.cmake), not the tests.
+  BUILD_DIR=build-unity
+  BUILD_TARGETS=(--target mivo_unity_batches)
+fi
 
 JOBS="$(nproc)"
 cmake -S . -B "$BUILD_DIR" "${CMAKE_ARGS[@]}"
 cmake --build "$BUILD_DIR" -j "$JOBS" "${BUILD_TARGETS[@]}"
 phase_done build
+if [ "$UNITY" = true ]; then
+  exit 0
+fi
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -9,13 +9,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/qt_feed_fetch.hpp"
 #include "app/root.hpp"
 #include "app/scratch_file.hpp"
 #include "app/text_editor_launch.hpp"
 #include "platform/answer_limits.hpp"
 #include "settings/install_kind.hpp"
 #include "settings/support_mail.hpp"
+#include "shell/qt_feed_fetch.hpp"
 
 namespace mivo {
 

@@ -84,6 +84,11 @@ std::expected<std::unique_ptr<Tokenizer>, TokenizerError> Tokenizer::create(
         new Tokenizer(std::move(dictionary), std::move(model), std::move(tagger), false));
 }
 
+std::size_t Tokenizer::featureColumnsKept() const {
+    std::lock_guard lock(mutex_);
+    return featureColumns_.size();
+}
+
 std::vector<Annotation> Tokenizer::tokenize(std::string_view text,
                                             Transliteration transliteration) const {
     return tokenize(text::CharacterText(std::string(text)), transliteration);
@@ -116,6 +121,9 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
             continue;
         if (node->feature == nullptr)
             continue;
+        if (featureColumns_.size() >= kFeatureColumnsKept &&
+            !featureColumns_.contains(node->feature))
+            featureColumns_.clear();
         auto [columns, fresh] = featureColumns_.try_emplace(node->feature);
         if (fresh)
             Token::splitFeature(node->feature, columns->second);

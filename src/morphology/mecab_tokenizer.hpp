@@ -45,6 +45,11 @@ class Tokenizer {
     Tokenizer& operator=(const Tokenizer&) = delete;
     ~Tokenizer();
 
+    // At most this many dictionary entries are kept split between calls
+    // (about a third of a kilobyte each).
+    static constexpr std::size_t kFeatureColumnsKept = 1024;
+    std::size_t featureColumnsKept() const;
+
     const DictionaryProviding& dictionary() const { return *dictionary_; }
     bool isSystemTokenizer() const { return isSystemTokenizer_; }
 
@@ -91,7 +96,10 @@ class Tokenizer {
     // A node's feature text lies in the dictionary MeCab keeps open, at the
     // same address for the same entry as long as the tagger lives: it is
     // checked and split once per entry, not once per occurrence (empty:
-    // not usable). Guarded by mutex_; bounded by the dictionary's size.
+    // not usable). Guarded by mutex_. Every new word of a writing session
+    // would add an entry (a few hundred bytes) up to the dictionary's size,
+    // hundreds of thousands; past kFeatureColumnsKept the words seen are
+    // forgotten and split again as they come.
     mutable std::unordered_map<const char*, std::vector<std::string_view>> featureColumns_;
 };
 

@@ -274,3 +274,99 @@ TEST_F(DesktopDisplayTest, ABoxRefusedUntilAClickShowsAtTheClick) {
 
 }  // namespace
 }  // namespace mivo
+
+namespace mivo {
+namespace {
+
+// A writing session: a document of some length, and at its end one
+// sentence after another with a mistake that is checked, then applied,
+// dismissed or typed past. Nothing Mivo keeps may grow with the cycles.
+enum class Answer { apply, dismiss, typePast };
+struct SessionCase {
+    const char* name;
+    Answer answer;
+    bool fragmentBacked;
+};
+void PrintTo(const SessionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SessionTest : public DesktopDisplayTest, public ::testing::WithParamInterface<SessionCase> {
+  protected:
+    // The cycle's own sentence: a different text every time.
+    static std::string sentence(int cycle) {
+        static const char* const digits[] = {"〇", "一", "二", "三", "四",
+                                             "五", "六", "七", "八", "九"};
+        std::string number;
+        for (const char digit : std::to_string(cycle))
+            number += digits[digit - '0'];
+        return "宿題をを" + number + "回目に終えた。";
+    }
+
+    void runCycle(const std::string& document, int cycle) {
+        desk.setText(field, document + sentence(cycle));
+        desk.clock().advance(1);
+        ASSERT_EQ(highlight.shown.size(), 1u) << "cycle " << cycle;
+        const CorrectionIssue issue = *highlight.shown[0].issue;
+        switch (GetParam().answer) {
+            case Answer::apply:
+                controller.handleApply({issue});
+                break;
+            case Answer::dismiss:
+                controller.handleDismiss({issue});
+                break;
+            case Answer::typePast:
+                break;
+        }
+        desk.clock().advance(2);
+        rechecked.clear();
+        desk.log().clear();
+    }
+};
+
+TEST_P(SessionTest, ManyCyclesKeepNothingPerCycle) {
+    sim::TextFieldOptions options;
+    options.fragmentBacked = GetParam().fragmentBacked;
+    setUpField(options);
+    // The document on the first line, the sentence typed on the second,
+    // where the field shows it; the whole a little short of the longest
+    // text that is checked.
+    std::string document;
+    for (int sentence = 0; sentence < 20; ++sentence)
+        document += "今日は良い天気なので、散歩に出かけました。";
+    document += "\n";
+    // What stays installed between cycles: steps due later, observers of
+    // the field and of its application.
+    struct Kept {
+        std::size_t steps = 0;
+        std::size_t observers = 0;
+        std::size_t registrations = 0;
+    };
+    const auto kept = [&] {
+        return Kept{desk.clock().pendingCount(), desk.accessibility().observerCount(),
+                    desk.accessibility().registrationCount()};
+    };
+    constexpr int warmUp = 10;
+    constexpr int cycles = 150;
+    Kept settled;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        ASSERT_NO_FATAL_FAILURE(runCycle(document, cycle));
+        if (cycle == warmUp)
+            settled = kept();
+        EXPECT_LE(controller.currentHoverCorrectionIssues().size(), 1u) << "cycle " << cycle;
+    }
+    const Kept last = kept();
+    EXPECT_EQ(last.steps, settled.steps);
+    EXPECT_EQ(last.observers, settled.observers);
+    EXPECT_EQ(last.registrations, settled.registrations);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SessionTest,
+                         ::testing::Values(SessionCase{"apply", Answer::apply, false},
+                                           SessionCase{"dismiss", Answer::dismiss, false},
+                                           SessionCase{"typePast", Answer::typePast, false},
+                                           SessionCase{"applyInFragments", Answer::apply, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mivo

@@ -44,9 +44,10 @@ const std::vector<FolderRule>& houseRules() {
         {"correction_display",
          {"correction", "monitor", "overlay", "settings", "platform", "shared"},
          Toolkit::None},
+        {"shell", {"account", "settings", "ui", "platform", "shared"}, Toolkit::ViewsOnly},
         {"app",
          {"account", "correction", "correction_display", "monitor", "onboarding", "overlay",
-          "settings", "tone", "tone_panel", "ui", "platform/linux/qt", "platform/linux/x11",
+          "settings", "shell", "tone", "tone_panel", "platform/linux/qt", "platform/linux/x11",
           "platform/linux", "platform", "shared"},
          Toolkit::ViewsOnly},
     };

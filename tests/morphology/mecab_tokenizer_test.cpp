@@ -55,6 +55,57 @@ TEST(MecabTokenizer, TransliterationAppliesToReadingAndForm) {
     EXPECT_EQ(verb[0].dictionaryForm, "読む");
 }
 
+// A long writing session meets one new word after another: what the
+// tokenizer keeps of the words it saw stays within its bound, and a text
+// reads the same after the kept words were forgotten as before.
+std::string ideograph(char32_t c) {
+    return {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (c & 0x3F))};
+}
+
+TEST(MecabTokenizer, WhatItKeepsOfTheWordsItSawStaysBounded) {
+    auto t = Tokenizer::create(testing::buildDictionary());
+    ASSERT_TRUE(t.has_value()) << t.error().text;
+    const std::string probe = "昨日は友達と図書館で宿題を終わらせました。";
+    const auto before = (*t)->tokenize(probe, T::hiragana);
+    // Every ideograph of the unified block, as a word of its own and inside
+    // words around it: several thousand entries of the dictionary.
+    const struct {
+        const char* name;
+        std::string before;
+        std::string after;
+    } sessions[] = {
+        {"onItsOwn", "", "、"},
+        {"asAVerb", "お", "する。"},
+        {"asANoun", "この", "は"},
+    };
+    std::size_t previous = 0;
+    bool forgot = false;
+    for (const auto& session : sessions) {
+        SCOPED_TRACE(session.name);
+        for (char32_t from = 0x4E00; from < 0x9FA0; from += 100) {
+            std::string text;
+            for (char32_t c = from; c < from + 100; ++c)
+                text += session.before + ideograph(c) + session.after;
+            (*t)->tokenize(text, T::hiragana);
+            const std::size_t kept = (*t)->featureColumnsKept();
+            ASSERT_LE(kept, Tokenizer::kFeatureColumnsKept);
+            forgot = forgot || kept < previous;
+            previous = kept;
+        }
+        const auto after = (*t)->tokenize(probe, T::hiragana);
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i].base, before[i].base);
+            EXPECT_EQ(after[i].reading, before[i].reading);
+            EXPECT_EQ(after[i].dictionaryForm, before[i].dictionaryForm);
+            EXPECT_EQ(after[i].partOfSpeech, before[i].partOfSpeech);
+        }
+    }
+    // The sessions met more words than are kept: some were forgotten.
+    EXPECT_TRUE(forgot);
+}
+
 TEST(MecabToken, ColumnsFallBackToTheSurface) {
     const SealedIPADic ipa("/x");
     const struct {

@@ -4,7 +4,8 @@
 # package reads as missing, apt-get records what it is asked to install and
 # installs nothing, and cmake stops the script right after its setup step.
 #   scripts/run.sh       what building and running Mivo needs, no test bench
-#   scripts/test.sh      all that, and everything the tests need
+#   scripts/test.sh      all that, and everything the tests need; which
+#                        folder and batches each of its builds configures
 #   setup.sh --bench     what the benchmarks add
 #   make-corpus.sh       installs nothing: names what is missing and stops
 # Usage: install_commands_test.sh SOURCE_DIR
@@ -82,6 +83,28 @@ done
 has manpages-ja && fail "test.sh installs manpages-ja, which only the benchmarks use"
 grep -q -- "-DMIVO_BUILD_TESTS=ON" "$work/cmake.log" 2>/dev/null ||
   fail "test.sh does not configure the tests: $(cat "$work/cmake.log" 2>/dev/null)"
+
+# What each build configures: its folder, and whether the libraries are
+# compiled in batches as CI compiles them. The developer's build stays out
+# of batches, and the batches have a folder of their own beside it.
+while IFS='|' read -r command want refuse; do
+  read -ra words <<<"$command"
+  run "${words[@]}"
+  configured=" $(head -n 1 "$work/cmake.log" 2>/dev/null) "
+  IFS=',' read -ra wanted <<<"$want"
+  IFS=',' read -ra refused <<<"$refuse"
+  for arg in "${wanted[@]}"; do
+    [[ "$configured" == *" $arg "* ]] || fail "$command: configures without $arg:$configured"
+  done
+  for arg in "${refused[@]}"; do
+    [[ "$configured" == *" $arg "* ]] && fail "$command: configures with $arg:$configured"
+  done
+done <<'ROWS'
+env -u CI scripts/test.sh|-B build,-DMIVO_UNITY_BUILD=OFF|-DMIVO_UNITY_BUILD=ON
+env CI=true scripts/test.sh|-B build,-DMIVO_UNITY_BUILD=ON,-DMIVO_LINE_TABLES_ONLY=ON|-DMIVO_UNITY_BUILD=OFF
+env -u CI scripts/test.sh --unity|-B build-unity,-DMIVO_UNITY_BUILD=ON,-DMIVO_LINE_TABLES_ONLY=ON|-B build,-DMIVO_UNITY_BUILD=OFF
+env -u CI scripts/test.sh --sanitize|-B build-asan,-DMIVO_SANITIZE=ON|-DMIVO_UNITY_BUILD=ON
+ROWS
 
 run scripts/setup.sh --bench
 [ "$status" -eq 0 ] || fail "setup.sh --bench: ended with $status: $(cat "$work/err")"

@@ -10,11 +10,11 @@
 #include <optional>
 #include <vector>
 
-#include "app/mivo_main_menu.hpp"
-#include "app/other_applications.hpp"
 #include "desktop_test_support.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
 #include "platform/linux/x11/x11_top_level_windows.hpp"
+#include "shell/mivo_main_menu.hpp"
+#include "shell/other_applications.hpp"
 #include "x_windows.hpp"
 
 // Xlib after Qt: its macros clash with Qt's headers.

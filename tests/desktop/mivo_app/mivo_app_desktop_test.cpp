@@ -11,6 +11,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -57,17 +58,47 @@ class MivoAppDesktopTest : public MivoChildTest {
         }
     }
 
-    // Every running process of the `mivo` executable.
-    static std::vector<Pid> mivoProcesses() {
+    // The running processes of the `mivo` executable in this test's
+    // session: on its X display and its session bus, where one Mivo is
+    // allowed. A copy of the same build running elsewhere on the machine
+    // (another test run, the developer's own) is none of them.
+    std::vector<Pid> mivoProcesses() const {
+        const QProcessEnvironment ours = mivoEnvironment();
+        const auto inThisSession = [&](const QString& pid) {
+            const QProcessEnvironment theirs = environmentOf(pid);
+            return std::ranges::all_of(kSessionVariables, [&](const char* name) {
+                return theirs.contains(name) == ours.contains(name) &&
+                       theirs.value(name) == ours.value(name);
+            });
+        };
         std::vector<Pid> pids;
         const QString app = QFileInfo(MIVO_APP).canonicalFilePath();
         for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             bool number = false;
             const Pid pid = entry.toInt(&number);
-            if (number && QFileInfo("/proc/" + entry + "/exe").canonicalFilePath() == app)
+            if (number && QFileInfo("/proc/" + entry + "/exe").canonicalFilePath() == app &&
+                inThisSession(entry))
                 pids.push_back(pid);
         }
         return pids;
+    }
+
+    static constexpr std::array kSessionVariables{"DISPLAY", "DBUS_SESSION_BUS_ADDRESS"};
+
+    // The environment a process started with; empty when it cannot be
+    // read (another user's process, or one that has just ended).
+    static QProcessEnvironment environmentOf(const QString& pid) {
+        QProcessEnvironment env;
+        QFile file("/proc/" + pid + "/environ");
+        if (!file.open(QIODevice::ReadOnly))
+            return env;
+        for (const QByteArray& entry : file.readAll().split('\0')) {
+            const qsizetype equals = entry.indexOf('=');
+            if (equals > 0)
+                env.insert(QString::fromLocal8Bit(entry.left(equals)),
+                           QString::fromLocal8Bit(entry.mid(equals + 1)));
+        }
+        return env;
     }
 
     void stopMivo() {

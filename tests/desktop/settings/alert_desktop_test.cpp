@@ -11,9 +11,9 @@
 #include <QFontMetrics>
 #include <QMessageBox>
 
-#include "app/qt_alerts.hpp"
 #include "desktop_test_support.hpp"
 #include "platform/linux/x11/x11_properties.hpp"
+#include "shell/qt_alerts.hpp"
 #include "x_windows.hpp"
 
 // Last: Xlib's macros clash with GoogleTest and Qt.

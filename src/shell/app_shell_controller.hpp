@@ -13,8 +13,8 @@
 #include <string>
 
 #include "account/auth_session_state.hpp"
-#include "app/shell_state.hpp"
 #include "shared/shortcut_text.hpp"
+#include "shell/shell_state.hpp"
 
 class QAction;
 class QMenu;

@@ -1,4 +1,4 @@
-#include "app/qt_alerts.hpp"
+#include "shell/qt_alerts.hpp"
 
 #include <QAbstractButton>
 #include <QApplication>

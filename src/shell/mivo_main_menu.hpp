@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/main_menu_model.hpp"
 #include "settings/app_version.hpp"
+#include "shell/main_menu_model.hpp"
 
 class QAction;
 class QDialog;

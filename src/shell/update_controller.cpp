@@ -1,9 +1,9 @@
-#include "app/update_controller.hpp"
+#include "shell/update_controller.hpp"
 
 #include <chrono>
 #include <cmath>
 
-#include "app/update_feed.hpp"
+#include "shell/update_feed.hpp"
 
 namespace mivo {
 

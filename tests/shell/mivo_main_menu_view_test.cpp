@@ -1,4 +1,4 @@
-#include "app/mivo_main_menu.hpp"
+#include "shell/mivo_main_menu.hpp"
 
 #include <gmock/gmock.h>
 
@@ -12,7 +12,6 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "app/about_dialog.hpp"
 #include "fake_update_preferences.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
 #include "platform/sim/recorded_alerts.hpp"
@@ -21,6 +20,7 @@
 #include "settings/settings_screen.hpp"
 #include "settings/settings_theme.hpp"
 #include "settings/settings_window_controller.hpp"
+#include "shell/about_dialog.hpp"
 #include "ui/appearance.hpp"
 #include "ui_artifacts.hpp"
 

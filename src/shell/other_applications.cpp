@@ -1,4 +1,4 @@
-#include "app/other_applications.hpp"
+#include "shell/other_applications.hpp"
 
 #include <algorithm>
 

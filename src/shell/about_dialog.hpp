@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "app/main_menu_model.hpp"
+#include "shell/main_menu_model.hpp"
 
 class QLabel;
 

@@ -1,4 +1,4 @@
-#include "app/app_shell_controller.hpp"
+#include "shell/app_shell_controller.hpp"
 
 #include <QAction>
 #include <QCoreApplication>

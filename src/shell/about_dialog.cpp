@@ -1,4 +1,4 @@
-#include "app/about_dialog.hpp"
+#include "shell/about_dialog.hpp"
 
 #include <QLabel>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "app/update_controller.hpp"
+#include "shell/update_controller.hpp"
 
 #include <gmock/gmock.h>
 

@@ -2,7 +2,7 @@
 // within the bound arrive, anything longer is refused and its transfer is
 // stopped rather than read to the end.
 
-#include "app/qt_feed_fetch.hpp"
+#include "shell/qt_feed_fetch.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/mivo_main_menu.hpp"
+#include "shell/mivo_main_menu.hpp"
 
 #include <QAction>
 #include <QActionGroup>
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/about_dialog.hpp"
+#include "shell/about_dialog.hpp"
 
 namespace mivo {
 

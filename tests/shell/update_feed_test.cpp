@@ -1,4 +1,4 @@
-#include "app/update_feed.hpp"
+#include "shell/update_feed.hpp"
 
 #include <gmock/gmock.h>
 

@@ -1,4 +1,4 @@
-#include "app/qt_feed_fetch.hpp"
+#include "shell/qt_feed_fetch.hpp"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

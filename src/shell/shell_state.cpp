@@ -1,4 +1,4 @@
-#include "app/shell_state.hpp"
+#include "shell/shell_state.hpp"
 
 namespace mivo {
 

@@ -1,4 +1,4 @@
-#include "app/main_menu_model.hpp"
+#include "shell/main_menu_model.hpp"
 
 #include <gtest/gtest.h>
 
