@@ -7,10 +7,11 @@
 // sessions (the book) can be written out and read back, so that a sign-in
 // outlives a restart of the stand-in.
 //
-// Every user of the machine can reach the stand-in, so nothing another user
-// does may end or spoil the user's sign-in: unfinished sign-ins expire and
-// are capped, and past a cap new ones are refused rather than old ones
-// pushed out.
+// Other users of the machine are turned away before they reach the book
+// (own_user_server.hpp), but the user's own programs share it, so nothing
+// one of them does may end or spoil the user's sign-in: unfinished sign-ins
+// expire and are capped, and past a cap new ones are refused rather than old
+// ones pushed out.
 
 #include <chrono>
 #include <cstddef>

@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "account_book.hpp"
+#include "refusal_log.hpp"
 #include "stub_options.hpp"
 #include "stub_process.hpp"
 #include "stub_script.hpp"
@@ -363,6 +365,32 @@ TEST(ApiStubAccountBook, OnlyWhatExpiredMakesRoom) {
     now += 1s;
     EXPECT_TRUE(signIn().has_value());
     EXPECT_TRUE(book.userFor(renewed->accessToken).has_value());
+}
+
+// However many connections are turned away, the log says a few lines, and
+// each says how many so far.
+TEST(ApiStubRefusals, AFloodOfRefusalsCostsAFewLines) {
+    struct Row {
+        int refusals;
+        std::size_t lines;
+        const char* last;
+    };
+    const Row rows[] = {
+        {1, 1, "(1 refused so far"},
+        {3, 2, "(2 refused so far"},
+        {4, 3, "(4 refused so far"},
+        {100'000, 17, "(65536 refused so far"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refusals);
+        std::vector<std::string> said;
+        stub::RefusalLog log([&](const std::string& line) { said.push_back(line); });
+        for (int i = 0; i < row.refusals; ++i)
+            log.refused(i % 2 == 0 ? std::optional<uid_t>(65534) : std::nullopt);
+        EXPECT_EQ(log.count(), static_cast<uint64_t>(row.refusals));
+        ASSERT_EQ(said.size(), row.lines);
+        EXPECT_THAT(said.back(), ::testing::HasSubstr(row.last));
+    }
 }
 
 }  // namespace
