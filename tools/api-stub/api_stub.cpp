@@ -243,9 +243,14 @@ void ApiStub::Impl::accountRoutes() {
                     if (!body.is_object() || !body.contains("refresh_token") ||
                         !body["refresh_token"].is_string())
                         return answerError(res, 400, "refresh_token must be a string");
-                    auto tokens = accounts.refresh(body["refresh_token"].get<std::string>());
+                    const auto waited = std::chrono::steady_clock::now() - requestArrivedAt();
+                    auto tokens = accounts.refresh(
+                        body["refresh_token"].get<std::string>(),
+                        AccountBook::Clock::now() -
+                            std::chrono::duration_cast<AccountBook::Clock::duration>(waited));
                     if (!tokens)
-                        return answerError(res, 401, "invalid_refresh_token");
+                        return answerError(res, tokens.error() == AccountBook::kTooLate ? 408 : 401,
+                                           tokens.error());
                     answerJson(res, 200, tokensJson(*tokens));
                 }));
     server.Post("/v1/auth/logout", endpoint([this](const auto& req, auto& res) {

@@ -193,11 +193,15 @@ TEST(ApiStubAccounts, ASignInOutlivesARestartWithTheBook) {
     const auto renewed =
         second.send("POST", "/v1/auth/refresh", json{{"refresh_token", tokens.refresh}}.dump());
     EXPECT_EQ(renewed->status, 200);
-    // Rotation holds across the restart too: the spent token stays spent.
-    EXPECT_EQ(
-        second.send("POST", "/v1/auth/refresh", json{{"refresh_token", tokens.refresh}}.dump())
-            ->status,
-        401);
+    // Rotation holds across the restart too: the spent token stays spent
+    // once its one reuse for a lost answer is gone.
+    const auto reuse = [&] {
+        return second
+            .send("POST", "/v1/auth/refresh", json{{"refresh_token", tokens.refresh}}.dump())
+            ->status;
+    };
+    EXPECT_EQ(reuse(), 200);
+    EXPECT_EQ(reuse(), 401);
     // Without the book, a new stand-in knows nobody (as before).
     StubProcess forgetful;
     EXPECT_EQ(meStatus(forgetful, tokens.access), 401);
