@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -56,7 +57,9 @@ void OwnUserServer::widenBacklog() {
 }
 
 bool OwnUserServer::process_and_close_socket(socket_t sock) {
-    const Clock::time_point queuedAt = jobQueuedAt;
+    // A worker of another queue has no stamp: the connection came just now.
+    const Clock::time_point queuedAt =
+        jobQueuedAt == Clock::time_point{} ? Clock::now() : jobQueuedAt;
     const auto owner = peerOwner(sock);
     bool served = false;
     if (owner == owner_)
