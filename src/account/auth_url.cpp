@@ -13,6 +13,9 @@ std::string describeAPIError(const MivoAPIClient::APIError& error) {
         case Kind::badRequest:
             return "The server refused the request: " + error.message;
         case Kind::serverError:
+            // Too many requests: a wait, not a fault, mends it.
+            if (error.statusCode == 429)
+                return "The sign-in service is busy; try again in a few minutes";
             return "The server failed (status " + std::to_string(error.statusCode) + ")";
         case Kind::decodingFailed:
             return "The server's answer could not be read";

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "account/auth_url.hpp"
 #include "account/mivo_api_client.hpp"
 #include "big_answer_server.hpp"
 #include "event_loop_wait.hpp"
@@ -76,6 +77,9 @@ TEST_F(MivoAPIClientTest, SignInRefreshAndSignOutAgainstTheService) {
     ASSERT_TRUE(user.has_value());
     EXPECT_EQ(user->email, "dev@mivo.test");
 
+    ASSERT_TRUE(refresh(tokens.refreshToken).has_value());
+    // A replaced token works once more (its answer may have been lost), then
+    // never again.
     const auto renewed = refresh(tokens.refreshToken);
     ASSERT_TRUE(renewed.has_value());
     EXPECT_EQ(refresh(tokens.refreshToken).error().kind, Kind::unauthorized);
@@ -130,6 +134,8 @@ TEST_F(MivoAPIClientTest, StatusRuleAndStrictDecoding) {
         Kind kind;
         std::string message;
         int statusCode;
+        // What the user is told of it, where it matters.
+        const char* told = nullptr;
     };
     const Case cases[] = {
         {400, R"({"error":"grant expired"})", Kind::badRequest, "grant expired", 0},
@@ -142,7 +148,10 @@ TEST_F(MivoAPIClientTest, StatusRuleAndStrictDecoding) {
         {401, R"({"error":"expired"})", Kind::unauthorized, "", 0},
         {304, "", Kind::serverError, "", 304},
         {404, "", Kind::serverError, "", 404},
-        {503, R"({"user_id":"u","email":"e"})", Kind::serverError, "", 503},
+        {503, R"({"user_id":"u","email":"e"})", Kind::serverError, "", 503,
+         "The server failed (status 503)"},
+        {429, R"({"error":"too_many_sessions"})", Kind::serverError, "", 429,
+         "The sign-in service is busy; try again in a few minutes"},
         {204, "", Kind::decodingFailed, "", 0},
         {200, "", Kind::decodingFailed, "", 0},
         {200, R"({"user_id":"u"})", Kind::decodingFailed, "", 0},
@@ -160,6 +169,9 @@ TEST_F(MivoAPIClientTest, StatusRuleAndStrictDecoding) {
             EXPECT_EQ(result.error().message, c.message);
         }
         EXPECT_EQ(result.error().statusCode, c.statusCode);
+        if (c.told != nullptr) {
+            EXPECT_EQ(describeAPIError(result.error()), c.told);
+        }
     }
     stub.script(
         {{"/v1/me", {{"status", 200}, {"body", R"({"user_id":"u","email":"e","x":[1]})"}}}});

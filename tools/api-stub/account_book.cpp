@@ -77,23 +77,39 @@ bool AccountBook::renewable(const Session& session) const {
     return now_() < session.expiresAt + kRefreshLifetime;
 }
 
-bool AccountBook::dropDeadSessions() {
-    const auto before = sessions_.size();
-    std::erase_if(sessions_, [&](const auto& entry) {
-        if (renewable(entry.second))
-            return false;
-        refreshTokens_.erase(entry.second.refreshDigest);
-        return true;
-    });
-    return sessions_.size() != before;
+void AccountBook::erase(Sessions::iterator session) {
+    refreshTokens_.erase(session->second.refreshDigest);
+    if (!session->second.replacedDigest.empty())
+        replacedTokens_.erase(session->second.replacedDigest);
+    sessions_.erase(session);
 }
 
-Tokens AccountBook::issue() {
+bool AccountBook::dropDeadSessions() {
+    bool dropped = false;
+    for (auto it = sessions_.begin(); it != sessions_.end();) {
+        const auto next = std::next(it);
+        if (!renewable(it->second)) {
+            erase(it);
+            dropped = true;
+        }
+        it = next;
+    }
+    return dropped;
+}
+
+Tokens AccountBook::issue(const std::string& replaced) {
     Tokens t{token("access"), token("refresh"), expiresIn_};
     const std::string access = tokenDigest(t.accessToken);
     const std::string refresh = tokenDigest(t.refreshToken);
-    sessions_[access] = {refresh, now_() + std::chrono::seconds(expiresIn_), nextSerial_++};
+    const auto now = now_();
+    Session& session = sessions_[access];
+    session = {refresh, now + std::chrono::seconds(expiresIn_), nextSerial_++, {}, {}};
     refreshTokens_[refresh] = access;
+    if (!replaced.empty()) {
+        session.replacedDigest = replaced;
+        session.replacedUntil = now + kReuseGrace;
+        replacedTokens_[replaced] = access;
+    }
     return t;
 }
 
@@ -121,21 +137,42 @@ std::expected<Tokens, std::string> AccountBook::exchange(const std::string& gran
     return tokens;
 }
 
-std::optional<Tokens> AccountBook::refresh(const std::string& refreshToken) {
+std::expected<Tokens, std::string> AccountBook::refresh(const std::string& refreshToken,
+                                                        Clock::time_point receivedAt) {
     std::lock_guard lock(mutex_);
-    auto it = refreshTokens_.find(tokenDigest(refreshToken));
-    if (it == refreshTokens_.end())
-        return std::nullopt;
-    const auto session = sessions_.find(it->second);
-    const bool live = session != sessions_.end() && renewable(session->second);
-    // Rotation: the old pair is spent the moment the new one exists.
-    if (session != sessions_.end())
-        sessions_.erase(session);
-    refreshTokens_.erase(it);
-    if (!live) {
+    if (now_() - receivedAt > kClientPatience)
+        return std::unexpected(kTooLate);
+    const std::string digest = tokenDigest(refreshToken);
+    if (auto it = refreshTokens_.find(digest); it != refreshTokens_.end()) {
+        const auto session = sessions_.find(it->second);
+        // A book written by hand may name one session twice.
+        if (session == sessions_.end()) {
+            refreshTokens_.erase(it);
+            return std::unexpected(kInvalidRefreshToken);
+        }
+        if (!renewable(session->second)) {
+            // Not written out: the book read back refuses it just the same,
+            // and a loop of such refreshes must not keep the disk busy.
+            erase(session);
+            return std::unexpected(kInvalidRefreshToken);
+        }
+        // Rotation: the old pair is spent the moment the new one exists.
+        erase(session);
+        Tokens tokens = issue(digest);
         changed();
-        return std::nullopt;
+        return tokens;
     }
+    // The answer of the refresh that replaced this token was lost: its
+    // tokens never reached the client, so they go, and the old token is
+    // spent for good.
+    const auto replaced = replacedTokens_.find(digest);
+    if (replaced == replacedTokens_.end())
+        return std::unexpected(kInvalidRefreshToken);
+    const auto successor = sessions_.find(replaced->second);
+    if (successor == sessions_.end() || now_() >= successor->second.replacedUntil ||
+        !renewable(successor->second))
+        return std::unexpected(kInvalidRefreshToken);
+    erase(successor);
     Tokens tokens = issue();
     changed();
     return tokens;
@@ -146,8 +183,7 @@ void AccountBook::logout(const std::string& accessToken) {
     auto it = sessions_.find(tokenDigest(accessToken));
     if (it == sessions_.end())
         return;
-    refreshTokens_.erase(it->second.refreshDigest);
-    sessions_.erase(it);
+    erase(it);
     changed();
 }
 
@@ -199,13 +235,16 @@ std::optional<std::string> AccountBook::loadBook(std::string_view document) {
         const auto serial = s["serial"].get<uint64_t>();
         sessions[access] = {refresh,
                             Clock::time_point(std::chrono::seconds(s["expires_at"].get<int64_t>())),
-                            serial};
+                            serial,
+                            {},
+                            {}};
         refreshTokens[refresh] = access;
         nextSerial = std::max(nextSerial, serial + 1);
     }
     std::lock_guard lock(mutex_);
     sessions_ = std::move(sessions);
     refreshTokens_ = std::move(refreshTokens);
+    replacedTokens_.clear();
     nextSerial_ = nextSerial;
     return std::nullopt;
 }

@@ -7,10 +7,11 @@
 // sessions (the book) can be written out and read back, so that a sign-in
 // outlives a restart of the stand-in.
 //
-// Every user of the machine can reach the stand-in, so nothing another user
-// does may end or spoil the user's sign-in: unfinished sign-ins expire and
-// are capped, and past a cap new ones are refused rather than old ones
-// pushed out.
+// Other users of the machine are turned away before they reach the book
+// (own_user_server.hpp), but the user's own programs share it, so nothing
+// one of them does may end or spoil the user's sign-in: unfinished sign-ins
+// expire and are capped, and past a cap new ones are refused rather than old
+// ones pushed out.
 
 #include <chrono>
 #include <cstddef>
@@ -54,10 +55,21 @@ class AccountBook {
     static constexpr std::chrono::minutes kSignInLifetime{10};
     // A refresh token works this long after its access token expired.
     static constexpr std::chrono::days kRefreshLifetime{30};
+    // A refresh token just replaced works once more for this long: the
+    // answer that carried its successor may have been lost on the way, and
+    // the client still holds only the old one.
+    static constexpr std::chrono::seconds kReuseGrace{30};
+    // Mivo gives up on a refresh after this long. A request that waited
+    // longer is not served: its answer would reach nobody, and the client
+    // would try again with the token that serving it spent.
+    static constexpr std::chrono::seconds kClientPatience{12};
 
     // Refusals of start() and exchange() for a full book.
     static constexpr const char* kTooManySignIns = "too_many_sign_ins";
     static constexpr const char* kTooManySessions = "too_many_sessions";
+    // Refusals of refresh().
+    static constexpr const char* kInvalidRefreshToken = "invalid_refresh_token";
+    static constexpr const char* kTooLate = "request_timeout";
 
     explicit AccountBook(int64_t expiresInSeconds,
                          std::function<Clock::time_point()> now = Clock::now)
@@ -79,8 +91,12 @@ class AccountBook {
     // kTooManySessions (likewise).
     std::expected<Tokens, std::string> exchange(const std::string& grant,
                                                 const std::string& deviceNonce);
-    // New tokens for a refresh token not used before; the old one is spent.
-    std::optional<Tokens> refresh(const std::string& refreshToken);
+    // New tokens for a refresh token not used before, or used once within
+    // kReuseGrace of its replacement (whose tokens it then replaces in
+    // turn); the old one is spent. kInvalidRefreshToken, or kTooLate (and
+    // nothing changed) for a request received more than kClientPatience ago.
+    std::expected<Tokens, std::string> refresh(const std::string& refreshToken,
+                                               Clock::time_point receivedAt);
     void logout(const std::string& accessToken);
     // The user of an access token that is known, not revoked and not expired.
     std::optional<User> userFor(const std::string& accessToken) const;
@@ -106,9 +122,16 @@ class AccountBook {
         std::string refreshDigest;
         Clock::time_point expiresAt;
         uint64_t serial = 0;  // order of issue, to let the oldest go
+        // The refresh token this session's replaced, good once more until
+        // replacedUntil; not kept in the book, as it lasts only seconds.
+        std::string replacedDigest;
+        Clock::time_point replacedUntil;
     };
+    using Sessions = std::map<std::string, Session>;
 
-    Tokens issue();
+    // A new session; `replaced` (a refresh digest) stays good for the grace.
+    Tokens issue(const std::string& replaced = {});
+    void erase(Sessions::iterator session);
     bool renewable(const Session& session) const;
     void dropExpiredSignIns();
     // Whether a dead session went.
@@ -119,10 +142,11 @@ class AccountBook {
     std::function<Clock::time_point()> now_;
     mutable std::mutex mutex_;
     int64_t expiresIn_;
-    std::map<std::string, PendingSignIn> pending_;      // request id -> sign-in
-    std::map<std::string, std::string> grants_;         // grant digest -> request id
-    std::map<std::string, Session> sessions_;           // access digest -> session
-    std::map<std::string, std::string> refreshTokens_;  // refresh digest -> access digest
+    std::map<std::string, PendingSignIn> pending_;       // request id -> sign-in
+    std::map<std::string, std::string> grants_;          // grant digest -> request id
+    Sessions sessions_;                                  // access digest -> session
+    std::map<std::string, std::string> refreshTokens_;   // refresh digest -> access digest
+    std::map<std::string, std::string> replacedTokens_;  // replaced refresh digest -> access
     uint64_t nextSerial_ = 0;
     std::function<void(const std::string&)> persist_;
 };

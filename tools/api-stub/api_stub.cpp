@@ -1,7 +1,6 @@
 #include "api_stub.hpp"
 
 #include <httplib.h>
-#include <sys/socket.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -21,7 +20,9 @@
 #include "account_book.hpp"
 #include "connection_drop.hpp"
 #include "correction/local_correction_service.hpp"
+#include "own_user_server.hpp"
 #include "platform/private_file.hpp"
+#include "refusal_log.hpp"
 #include "request_log.hpp"
 #include "shared/text.hpp"
 #include "stub_files.hpp"
@@ -39,11 +40,11 @@ using Handler = std::function<void(const httplib::Request&, httplib::Response&)>
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
 // Each open connection holds a worker, whether it is sending a request or
 // idle between two; enough workers that the user's requests find one while
-// other users of the machine hold many connections open.
+// the user's own programs hold many connections open.
 constexpr std::size_t kWorkers = 256;
 // How long a connection may be silent inside a request (head or body): a
-// client on this machine sends a request at once, and one that trickles it
-// would hold its worker for as long as it trickles.
+// client on this machine sends a request at once. One that trickles it is
+// ended by the whole request's deadline (OwnUserServer::kRequestDeadline).
 constexpr std::chrono::seconds kReadTimeout{1};
 // Between requests a connection waits at most this long for the next one,
 // and serves at most this many.
@@ -105,19 +106,12 @@ json tokensJson(const Tokens& t) {
             {"expires_in", t.expiresIn}};
 }
 
-// The library listens with a backlog of five: connections that other users
-// of the machine open in a burst would leave the user's waiting for the
-// kernel's retries, seconds apart.
-class Server : public httplib::Server {
-  public:
-    void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
-};
-
 }  // namespace
 
 struct ApiStub::Impl {
     StubOptions options;
-    Server server;
+    RefusalLog refusals{[](const std::string& line) { warn(line); }};
+    OwnUserServer server{kWorkers, refusals};
     AccountBook accounts;
     Script script;
     int port = 0;
@@ -249,9 +243,14 @@ void ApiStub::Impl::accountRoutes() {
                     if (!body.is_object() || !body.contains("refresh_token") ||
                         !body["refresh_token"].is_string())
                         return answerError(res, 400, "refresh_token must be a string");
-                    auto tokens = accounts.refresh(body["refresh_token"].get<std::string>());
+                    const auto waited = std::chrono::steady_clock::now() - requestArrivedAt();
+                    auto tokens = accounts.refresh(
+                        body["refresh_token"].get<std::string>(),
+                        AccountBook::Clock::now() -
+                            std::chrono::duration_cast<AccountBook::Clock::duration>(waited));
                     if (!tokens)
-                        return answerError(res, 401, "invalid_refresh_token");
+                        return answerError(res, tokens.error() == AccountBook::kTooLate ? 408 : 401,
+                                           tokens.error());
                     answerJson(res, 200, tokensJson(*tokens));
                 }));
     server.Post("/v1/auth/logout", endpoint([this](const auto& req, auto& res) {
@@ -415,7 +414,6 @@ void ApiStub::Impl::routes() {
 }
 
 ApiStub::ApiStub(StubOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
-    impl_->server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     impl_->server.set_read_timeout(kReadTimeout);
     impl_->server.set_keep_alive_timeout(kKeepAliveSeconds);
     impl_->server.set_keep_alive_max_count(kKeepAliveRequests);

@@ -1,14 +1,15 @@
 #pragma once
 
 // The stand-in for the account and rewrite web services, for tests and for
-// running Mivo on one machine. Besides the service's own endpoints it serves
+// running Mivo on one machine, serving only the user who started it
+// (own_user_server.hpp). Besides the service's own endpoints it serves
 // a sign-in page (/dev/signin) and, for tests, a control surface under
 // /dev/: the request log (GET, DELETE /dev/requests), scripted failures
 // (POST, DELETE /dev/script) and settings (POST /dev/config {"expires_in",
 // "callback_port", "update_version", "update_notes_url"}). The control
 // surface is off unless a control secret file is asked for, and then answers
-// only requests that present the secret (X-Mivo-Stub-Secret): every user of
-// the machine can reach a loopback port. It also serves Mivo's update feed at
+// only requests that present the secret (X-Mivo-Stub-Secret): all the user's
+// programs reach its port. It also serves Mivo's update feed at
 // /update/feed.json: {"version", "notes_url"} once a version is set, else
 // 404.
 // The log (request_log.hpp) holds the newest requests outside /dev/ (sign-in

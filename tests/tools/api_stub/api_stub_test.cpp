@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "account_book.hpp"
+#include "refusal_log.hpp"
 #include "stub_options.hpp"
 #include "stub_process.hpp"
 #include "stub_script.hpp"
@@ -90,15 +92,20 @@ TEST_F(ApiStubTest, RefreshRotatesAndLogoutRevokes) {
     EXPECT_NE(second["access_token"], first["access_token"]);
     EXPECT_EQ(meStatus(first["access_token"]), 401);
     EXPECT_EQ(meStatus(second["access_token"]), 200);
-    // The spent refresh token does not work twice.
+    // The replaced token works once more, as after a lost answer: the
+    // tokens that answer carried go, and then it is spent for good.
+    const json third = postJson("/v1/auth/refresh", {{"refresh_token", first["refresh_token"]}});
+    EXPECT_EQ(meStatus(second["access_token"]), 401);
+    EXPECT_EQ(meStatus(third["access_token"]), 200);
+    EXPECT_EQ(post("/v1/auth/refresh", {{"refresh_token", second["refresh_token"]}}).status, 401);
     EXPECT_EQ(post("/v1/auth/refresh", {{"refresh_token", first["refresh_token"]}}).status, 401);
 
     const auto out =
         stub.send("POST", "/v1/auth/logout", "",
-                  {{"Authorization", "Bearer " + second["access_token"].get<std::string>()}});
+                  {{"Authorization", "Bearer " + third["access_token"].get<std::string>()}});
     EXPECT_EQ(out->status, 204);
-    EXPECT_EQ(meStatus(second["access_token"]), 401);
-    EXPECT_EQ(post("/v1/auth/refresh", {{"refresh_token", second["refresh_token"]}}).status, 401);
+    EXPECT_EQ(meStatus(third["access_token"]), 401);
+    EXPECT_EQ(post("/v1/auth/refresh", {{"refresh_token", third["refresh_token"]}}).status, 401);
 }
 
 TEST_F(ApiStubTest, ShortTokenLifetimeAndCallbackPortOnRequest) {
@@ -358,11 +365,116 @@ TEST(ApiStubAccountBook, OnlyWhatExpiredMakesRoom) {
     // Expired access tokens can still be renewed: their sessions stay.
     now += 3600s + Book::kRefreshLifetime - 1s;
     EXPECT_EQ(signIn().error(), Book::kTooManySessions);
-    const auto renewed = book.refresh(user->refreshToken);
+    const auto renewed = book.refresh(user->refreshToken, now);
     ASSERT_TRUE(renewed.has_value());
     now += 1s;
     EXPECT_TRUE(signIn().has_value());
     EXPECT_TRUE(book.userFor(renewed->accessToken).has_value());
+}
+
+// A refresh whose answer may have been lost, on a clock the test moves. Each
+// step presents a refresh token: the one the session began with, its first
+// successor, or the newest handed out, received `waited` before it is
+// handled. Whatever happens, the session lives on as one session.
+TEST(ApiStubAccountBook, ALostRefreshAnswerDoesNotEndTheSession) {
+    using Book = stub::AccountBook;
+    using namespace std::chrono_literals;
+    enum class Token { original, successor, newest };
+    struct Step {
+        std::chrono::seconds later;
+        Token token;
+        std::chrono::seconds waited;
+        const char* refused;  // nothing: served
+    };
+    struct Row {
+        const char* what;
+        std::vector<Step> steps;
+    };
+    const char* const invalid = Book::kInvalidRefreshToken;
+    const Row rows[] = {
+        {"the answer arrived",
+         {{0s, Token::original, 0s, nullptr},
+          {0s, Token::successor, 0s, nullptr},
+          {0s, Token::original, 0s, invalid}}},
+        {"the answer was lost and the client tried again at once",
+         {{0s, Token::original, 0s, nullptr},
+          {0s, Token::original, 0s, nullptr},
+          {0s, Token::original, 0s, invalid},
+          {0s, Token::successor, 0s, invalid},
+          {0s, Token::newest, 0s, nullptr}}},
+        {"tried again at the end of the grace",
+         {{0s, Token::original, 0s, nullptr},
+          {Book::kReuseGrace - 1s, Token::original, 0s, nullptr}}},
+        {"tried again after the grace",
+         {{0s, Token::original, 0s, nullptr},
+          {Book::kReuseGrace, Token::original, 0s, invalid},
+          {0s, Token::successor, 0s, nullptr}}},
+        {"the request waited longer than the client",
+         {{0s, Token::original, Book::kClientPatience + 1s, Book::kTooLate},
+          {0s, Token::original, 0s, nullptr},
+          {0s, Token::original, Book::kClientPatience, nullptr}}},
+        {"a reuse waited longer than the client",
+         {{0s, Token::original, 0s, nullptr},
+          {0s, Token::original, Book::kClientPatience + 1s, Book::kTooLate},
+          {0s, Token::successor, 0s, nullptr}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto now = Book::Clock::now();
+        Book book(3600, [&] { return now; });
+        const auto id = book.start(kNonce, 9999);
+        const auto first = book.exchange(book.approve(id.value())->grant, kNonce);
+        ASSERT_TRUE(first.has_value());
+        std::string original = first->refreshToken;
+        std::string successor;
+        stub::Tokens newest = *first;
+        for (std::size_t i = 0; i < row.steps.size(); ++i) {
+            const Step& step = row.steps[i];
+            SCOPED_TRACE("step " + std::to_string(i + 1));
+            now += step.later;
+            const std::string& presented = step.token == Token::original    ? original
+                                           : step.token == Token::successor ? successor
+                                                                            : newest.refreshToken;
+            const auto renewed = book.refresh(presented, now - step.waited);
+            if (step.refused != nullptr) {
+                ASSERT_FALSE(renewed.has_value());
+                EXPECT_EQ(renewed.error(), step.refused);
+                continue;
+            }
+            ASSERT_TRUE(renewed.has_value()) << renewed.error();
+            if (successor.empty())
+                successor = renewed->refreshToken;
+            newest = *renewed;
+        }
+        EXPECT_TRUE(book.userFor(newest.accessToken).has_value());
+        EXPECT_EQ(json::parse(book.bookJson())["sessions"].size(), 1u);
+    }
+}
+
+// However many connections are turned away, the log says a few lines, and
+// each says how many so far.
+TEST(ApiStubRefusals, AFloodOfRefusalsCostsAFewLines) {
+    struct Row {
+        int refusals;
+        std::size_t lines;
+        const char* last;
+    };
+    const Row rows[] = {
+        {1, 1, "(1 refused so far"},
+        {3, 2, "(2 refused so far"},
+        {4, 3, "(4 refused so far"},
+        {100'000, 17, "(65536 refused so far"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refusals);
+        std::vector<std::string> said;
+        stub::RefusalLog log([&](const std::string& line) { said.push_back(line); });
+        for (int i = 0; i < row.refusals; ++i)
+            log.refused(i % 2 == 0 ? std::optional<uid_t>(65534) : std::nullopt);
+        EXPECT_EQ(log.count(), static_cast<uint64_t>(row.refusals));
+        ASSERT_EQ(said.size(), row.lines);
+        EXPECT_THAT(said.back(), ::testing::HasSubstr(row.last));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+#pragma once
+
+// One accepted connection as the HTTP library reads and writes it, with a
+// deadline for the whole of each request besides the time-out of each read:
+// a client that sends a byte just often enough to beat the read time-out
+// would otherwise hold its worker for as long as it likes.
+
+#include <httplib.h>
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+
+namespace mivo::stub {
+
+class ConnectionStream final : public httplib::Stream {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    ConnectionStream(int fd, std::chrono::microseconds readTimeout,
+                     std::chrono::microseconds writeTimeout)
+        : fd_(fd), readTimeout_(readTimeout), writeTimeout_(writeTimeout) {}
+
+    // Reads of the request that begins now end at `deadline`.
+    void startRequest(Clock::time_point deadline) { deadline_ = deadline; }
+    // Whether the next request has begun to arrive, waiting at most `wait`
+    // (none: whether it is there now).
+    bool awaitRequest(std::chrono::milliseconds wait) const;
+
+    bool is_readable() const override;
+    bool is_writable() const override;
+    ssize_t read(char* ptr, size_t size) override;
+    ssize_t write(const char* ptr, size_t size) override;
+    void get_remote_ip_and_port(std::string& ip, int& port) const override;
+    void get_local_ip_and_port(std::string& ip, int& port) const override;
+    socket_t socket() const override { return fd_; }
+
+  private:
+    bool buffered() const { return begin_ < end_; }
+    bool waitFor(short events, std::chrono::microseconds wait) const;
+
+    int fd_;
+    std::chrono::microseconds readTimeout_;
+    std::chrono::microseconds writeTimeout_;
+    Clock::time_point deadline_ = Clock::time_point::max();
+    // The library reads a request head a byte at a time.
+    std::array<char, 4096> buffer_{};
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
+
+}  // namespace mivo::stub
