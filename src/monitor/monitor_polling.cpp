@@ -62,7 +62,7 @@ void AccessibilityMonitor::textPollTick() {
         return;
     // A text taken from the field's change reports alone is checked
     // against the field's length; one that disagrees is read whole.
-    const bool unverified = std::exchange(reportsUnverified_, false);
+    const bool unverified = followed_.takeLengthCheck();
     const bool disagrees = unverified && hasCharCountChanged(element);
     if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_ && !disagrees) {
         // The field's notifications were read since the last tick: what it
@@ -96,7 +96,7 @@ void AccessibilityMonitor::textPollTick() {
         observeFocusedElement();
         return;
     }
-    keepWholeText(read);
+    followed_.keepWhole(read);
     if (read->text.empty() || read->text == lastPolledValue_.text)
         return;
     logUserText("textPoll: value changed " +

@@ -1,0 +1,109 @@
+#pragma once
+
+// The followed field's text as the monitor keeps it between whole reads:
+// the value last read, brought up to date with the field's own change
+// reports, and what the field's length said since. It answers what a burst
+// of notifications made of the text and when only a whole read will do; it
+// reads nothing of the field itself.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "field/ax_text_extractor.hpp"
+#include "platform/accessibility.hpp"
+#include "platform/geometry.hpp"
+
+namespace mivo {
+
+using FieldText = AXTextExtractor::ExtractedText;
+
+// What the kept text made of a burst of the field's notifications.
+struct FollowedChange {
+    enum class Kind {
+        // The reports made `text`; `caret` is where the last of them left
+        // the caret, as typing leaves it.
+        reported,
+        // Nothing could be made without the field's length: ask it, and
+        // then afterLengthMoved() when it moved.
+        lengthNeeded,
+        // The reports fall short of the length: kept for the next burst, as
+        // the length may hold a change whose report is still on its way.
+        deferred,
+        // The field is known to be longer than anything checkable and what
+        // changed cannot have brought it back within reach: nothing is
+        // read. `text` is the kept text standing for it, `atLeastCharacters`
+        // what the field holds at least.
+        tooLong,
+        // Only a whole read will do: read the field and keepWhole() it.
+        readWhole,
+    };
+    Kind kind = Kind::readWhole;
+    FieldText text;
+    std::optional<Utf16Range> caret;
+    int64_t atLeastCharacters = 0;
+};
+
+class FollowedText {
+  public:
+    // A whole read of the field: the text the next reports apply to. A read
+    // that is not the field's value, or none, leaves nothing kept.
+    void keepWhole(const std::optional<FieldText>& read);
+    // The field is no longer followed.
+    void forget();
+
+    // One change report of the field, in the order they came.
+    void noteReport(const AXTextChange& change);
+    // The field's length as just asked, nothing when it did not answer;
+    // whether it moved since the last answer (no answer counts as moved).
+    // What moved counts against what the kept text is known to hold at
+    // least.
+    bool noteLength(std::optional<int64_t> length);
+
+    // The text the reports not yet applied make of the kept one, without
+    // asking the field's length (`reported`, else `lengthNeeded`). The
+    // length is then due once, at the next takeLengthCheck().
+    FollowedChange takeReports();
+    // After a burst whose length moved: the reports when they add up to the
+    // length, else whether to wait, to leave a long field unread or to read
+    // it whole. `checkableCharacters` is the longest text worth reading.
+    FollowedChange afterLengthMoved(int64_t checkableCharacters);
+    // Whether a text was taken from reports alone since the last call: the
+    // field's length is then asked, and a field that disagrees read whole.
+    bool takeLengthCheck();
+
+  private:
+    // The value as last read or as the reports made it since; the
+    // Characters it was read with (or at least holds), and the length units
+    // that moved since without being explained.
+    struct Kept {
+        std::string text;
+        bool contentKnown = true;
+        std::optional<int64_t> characters;
+        int64_t unitsChangedSinceRead = 0;
+        // Its length in the reports' unit and in UTF-16 units, once asked
+        // for, kept up to date with the reports.
+        std::optional<int64_t> units;
+        AXTextChange::Unit unit = AXTextChange::Unit::utf16;
+        std::optional<int64_t> utf16Units;
+    };
+
+    // The kept text with the pending reports applied, when they fit it and,
+    // where `length` is given, add up to it; the reports are then taken in.
+    std::optional<FollowedChange> applyReports(std::optional<int64_t> length);
+
+    std::optional<Kept> kept_;
+    std::vector<AXTextChange> pending_;
+    // Reports were lost on the way (too many between two bursts).
+    bool lost_ = false;
+    // The pending reports already waited for one burst.
+    bool deferred_ = false;
+    bool lengthCheckDue_ = false;
+    // The last length the field answered (-1: none yet), and whether the
+    // last time it was asked it answered.
+    int64_t lastLength_ = -1;
+    bool lengthAnswered_ = false;
+};
+
+}  // namespace mivo

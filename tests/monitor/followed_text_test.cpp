@@ -1,0 +1,247 @@
+// The followed field's text between whole reads: what the field's change
+// reports make of it, and when its length asks for a whole read instead.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "monitor/followed_text.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+using Kind = FollowedChange::Kind;
+using Unit = AXTextChange::Unit;
+
+AXTextChange inserted(int64_t offset, int64_t length, std::string text, Unit unit = Unit::utf16) {
+    return AXTextChange{AXTextChange::Kind::inserted, unit, offset, length, std::move(text)};
+}
+
+AXTextChange removed(int64_t offset, int64_t length, std::string text, Unit unit = Unit::utf16) {
+    return AXTextChange{AXTextChange::Kind::removed, unit, offset, length, std::move(text)};
+}
+
+FieldText value(std::string text) {
+    return FieldText{std::move(text), FieldText::Source::value, 0};
+}
+
+// Over the 500 Characters any sentence may have.
+std::string longText() {
+    std::string s;
+    for (int i = 0; i < 60; ++i)
+        s += "今日は良い天気です。";
+    return s;
+}
+
+struct ReportCase {
+    const char* why;
+    std::string read;
+    std::vector<AXTextChange> reports;
+    std::optional<std::string> text;  // nothing: the reports are not believed
+    Utf16Range caret;
+};
+
+TEST(FollowedTextTest, TheReportsMakeTheFieldsTextWhereTheySay) {
+    const ReportCase cases[] = {
+        {"kana typed at the end", "今日は", {inserted(3, 1, "晴")}, "今日は晴", {4, 0}},
+        {"a character outside the BMP counts two units",
+         "晴れ",
+         {inserted(2, 2, "😀")},
+         "晴れ😀",
+         {4, 0}},
+        {"it is deleted whole", "晴れ😀です", {removed(2, 2, "😀")}, "晴れです", {2, 0}},
+        {"a key with the caret moved into the middle",
+         "今日は良い天気です。",
+         {inserted(3, 1, "雨")},
+         "今日は雨良い天気です。",
+         {4, 0}},
+        {"typed over a selection: removed, then inserted",
+         "今日は雨です。",
+         {removed(3, 1, "雨"), inserted(3, 2, "晴れ")},
+         "今日は晴れです。",
+         {5, 0}},
+        {"code points: the caret is counted back in UTF-16 units",
+         "😀晴",
+         {inserted(2, 1, "れ", Unit::codePoint)},
+         "😀晴れ",
+         {4, 0}},
+        {"a removal of a text that is not there",
+         "今日は",
+         {removed(0, 1, "明")},
+         std::nullopt,
+         {}},
+        {"an offset past the end", "今日は", {inserted(9, 1, "あ")}, std::nullopt, {}},
+        {"an offset inside a surrogate pair", "😀", {inserted(1, 1, "あ")}, std::nullopt, {}},
+        {"reports in two units",
+         "今日は",
+         {inserted(3, 1, "晴"), inserted(4, 1, "れ", Unit::codePoint)},
+         std::nullopt,
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        FollowedText followed;
+        followed.keepWhole(value(c.read));
+        for (const auto& report : c.reports)
+            followed.noteReport(report);
+        const FollowedChange change = followed.takeReports();
+        if (!c.text) {
+            EXPECT_EQ(change.kind, Kind::lengthNeeded);
+            continue;
+        }
+        ASSERT_EQ(change.kind, Kind::reported);
+        EXPECT_EQ(change.text, value(*c.text));
+        EXPECT_EQ(change.caret, c.caret);
+    }
+}
+
+TEST(FollowedTextTest, ReportsBuildOnEachOtherAcrossBursts) {
+    FollowedText followed;
+    followed.keepWhole(value("晴れ"));
+    for (const auto& [report, text] :
+         {std::pair{inserted(2, 2, "😀"), "晴れ😀"}, std::pair{inserted(4, 1, "だ"), "晴れ😀だ"},
+          std::pair{removed(2, 2, "😀"), "晴れだ"}}) {
+        followed.noteReport(report);
+        EXPECT_EQ(followed.takeReports().text, value(text));
+    }
+}
+
+TEST(FollowedTextTest, ATextThatIsNotTheFieldsValueTakesNoReports) {
+    // Up to the caret only, or the static text joined: the offsets count in
+    // a text that is not kept.
+    for (const auto source : {FieldText::Source::caretWindow, FieldText::Source::staticText}) {
+        FollowedText followed;
+        followed.keepWhole(FieldText{"今日は", source, 0});
+        followed.noteReport(inserted(3, 1, "晴"));
+        EXPECT_EQ(followed.takeReports().kind, Kind::lengthNeeded);
+    }
+}
+
+// One step of the field as the monitor meets it: a burst of notifications
+// with the reports it brought, or a text-poll tick; and the field's length
+// then (nothing: the field did not answer).
+struct Step {
+    std::vector<AXTextChange> reports;
+    std::optional<int64_t> length;
+    bool tick = false;
+};
+
+struct StepCase {
+    const char* why;
+    std::string read;
+    std::vector<Step> steps;
+    // One a step. A burst whose length stayed, and a tick that needs no
+    // read, answer `lengthNeeded`; a tick whose length check fails,
+    // `readWhole`.
+    std::vector<Kind> kinds;
+    int64_t atLeastCharacters = 0;  // of the last step, when too long
+};
+
+// What the monitor does with the kept text on one step.
+FollowedChange take(FollowedText& followed, const Step& step) {
+    FollowedChange nothing;
+    nothing.kind = Kind::lengthNeeded;
+    if (step.tick) {
+        if (followed.takeLengthCheck() && followed.noteLength(step.length))
+            return FollowedChange{};
+        return nothing;
+    }
+    for (const auto& report : step.reports)
+        followed.noteReport(report);
+    FollowedChange change = followed.takeReports();
+    if (change.kind == Kind::reported || !followed.noteLength(step.length))
+        return change;
+    return followed.afterLengthMoved(500);
+}
+
+TEST(FollowedTextTest, TheFieldIsReadWholeOnlyWhenNothingElseWillDo) {
+    const StepCase cases[] = {
+        {"the reports fit; the tick's length agrees",
+         "今日は",
+         {{{inserted(3, 1, "晴")}, 4}, {{}, 4, true}},
+         {Kind::reported, Kind::lengthNeeded}},
+        // Same length, other text, nothing told: the next key's report
+        // fits a kept text that is no longer the field's, and the tick's
+        // length check finds it out.
+        {"a key after an untold change",
+         "今日は良い天気です。",
+         {{{inserted(9, 1, "あ")}, 10}, {{}, 10, true}},
+         {Kind::reported, Kind::readWhole}},
+        // Once in case a report is on its way, then the field is read.
+        {"a report that does not fit waits one burst",
+         "今日は",
+         {{{removed(0, 1, "明")}, 2}, {{}, 3}},
+         {Kind::deferred, Kind::readWhole}},
+        {"a caret move", "今日は", {{{}, 3}}, {Kind::lengthNeeded}},
+        {"a key without details", "今日は", {{{}, 4}}, {Kind::readWhole}},
+        {"a field that does not answer its length",
+         "今日は",
+         {{{}, std::nullopt}},
+         {Kind::readWhole}},
+        {"too many reports between two bursts",
+         "今日は",
+         {{std::vector<AXTextChange>(257, inserted(0, 1, "あ")), 260}},
+         {Kind::readWhole}},
+        // Too long to be checked either way: its length is all that is
+        // asked, and each unit changed takes at most one Character away.
+        {"a key into a long field without details", longText(), {{{}, 601}}, {Kind::tooLong}, 599},
+        {"a long field that lost enough to come within reach",
+         longText(),
+         {{{}, 550}, {{}, 400}},
+         {Kind::tooLong, Kind::readWhole}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ASSERT_EQ(c.steps.size(), c.kinds.size());
+        FollowedText followed;
+        followed.keepWhole(value(c.read));
+        followed.noteLength(text::utf16Length(c.read));  // as the field is attached
+        FollowedChange change;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            change = take(followed, c.steps[i]);
+            EXPECT_EQ(change.kind, c.kinds[i]) << "step " << i;
+        }
+        if (change.kind == Kind::tooLong) {
+            EXPECT_EQ(change.atLeastCharacters, c.atLeastCharacters);
+            EXPECT_EQ(change.text, value(c.read));
+        }
+    }
+}
+
+TEST(FollowedTextTest, ATextFromReportsAloneAsksForTheFieldsLengthOnce) {
+    FollowedText followed;
+    followed.keepWhole(value("今日は"));
+    followed.noteLength(3);
+    EXPECT_FALSE(followed.takeLengthCheck());
+
+    followed.noteReport(inserted(3, 1, "晴"));
+    ASSERT_EQ(followed.takeReports().kind, Kind::reported);
+    EXPECT_TRUE(followed.takeLengthCheck());
+    EXPECT_FALSE(followed.takeLengthCheck());
+    // The length the reports made is the one the check compares with.
+    EXPECT_FALSE(followed.noteLength(4));
+
+    followed.noteReport(inserted(4, 1, "れ"));
+    ASSERT_EQ(followed.takeReports().kind, Kind::reported);
+    followed.keepWhole(value("今日は晴れ"));
+    EXPECT_FALSE(followed.takeLengthCheck()) << "a whole read needs no check";
+}
+
+TEST(FollowedTextTest, AFieldNoLongerFollowedLeavesNothingBehind) {
+    FollowedText followed;
+    followed.keepWhole(value("今日は"));
+    followed.noteLength(3);
+    followed.noteReport(inserted(3, 1, "晴"));
+    followed.forget();
+    // The next field's first length is news, and the report of the last
+    // one is not applied to anything.
+    EXPECT_TRUE(followed.noteLength(3));
+    EXPECT_EQ(followed.takeReports().kind, Kind::lengthNeeded);
+    EXPECT_EQ(followed.afterLengthMoved(500).kind, Kind::readWhole);
+}
+
+}  // namespace
+}  // namespace mivo
