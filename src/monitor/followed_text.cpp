@@ -21,6 +21,8 @@ FollowedChange ofKind(FollowedChange::Kind kind) {
 }  // namespace
 
 void FollowedText::keepWhole(const std::optional<FieldText>& read) {
+    auto before = textTheReportsMake();
+    beforeRead_.reset();
     lengthCheckDue_ = false;
     pending_.clear();
     lost_ = false;
@@ -31,10 +33,13 @@ void FollowedText::keepWhole(const std::optional<FieldText>& read) {
     }
     kept_.emplace();
     kept_->text = read->text;
+    if (before && *before != read->text)
+        beforeRead_ = std::move(before);
 }
 
 void FollowedText::forget() {
     kept_.reset();
+    beforeRead_.reset();
     pending_.clear();
     lost_ = false;
     deferred_ = false;
@@ -97,7 +102,51 @@ std::optional<FollowedChange> FollowedText::applyReports(std::optional<int64_t> 
     return change;
 }
 
+std::optional<std::string> FollowedText::textTheReportsMake() {
+    if (!kept_ || !kept_->contentKnown || lost_)
+        return std::nullopt;
+    if (pending_.empty())
+        return kept_->text;
+    std::string text = kept_->text;
+    int64_t units = textLength(text, pending_.front().unit);
+    int64_t utf16Units = 0;
+    if (!applyTextChanges(text, pending_, units, utf16Units))
+        return std::nullopt;
+    return text;
+}
+
+bool FollowedText::dropReportsAlreadyRead() {
+    auto before = std::exchange(beforeRead_, std::nullopt);
+    if (!before || !kept_ || pending_.empty() || lost_)
+        return false;
+    // The reports arrive in the order the changes were made, so those the
+    // read holds come first: the shortest run of them that turns the text
+    // before it into the read. A later change undoing an earlier one makes
+    // the same text either way.
+    const AXTextChange::Unit unit = pending_.front().unit;
+    int64_t units = textLength(*before, unit);
+    int64_t utf16Units = 0;
+    for (std::size_t n = 1; n <= pending_.size(); ++n) {
+        if (pending_[n - 1].unit != unit ||
+            !applyTextChanges(*before, {pending_[n - 1]}, units, utf16Units))
+            return false;
+        if (*before != kept_->text)
+            continue;
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+        if (!pending_.empty())
+            return false;
+        // The length the read makes in the reports' unit stands for the
+        // field's until the check, as after any reports.
+        lastLength_ = units;
+        lengthCheckDue_ = true;
+        return true;
+    }
+    return false;
+}
+
 FollowedChange FollowedText::takeReports() {
+    if (dropReportsAlreadyRead())
+        return ofKind(FollowedChange::Kind::alreadyRead);
     auto change = applyReports(std::nullopt);
     if (!change)
         return ofKind(FollowedChange::Kind::lengthNeeded);

@@ -25,6 +25,9 @@ struct FollowedChange {
         // The reports made `text`; `caret` is where the last of them left
         // the caret, as typing leaves it.
         reported,
+        // The reports that came were of changes the last whole read already
+        // found: the text is that read's, and the burst nothing new.
+        alreadyRead,
         // Nothing could be made without the field's length: ask it, and
         // then afterLengthMoved() when it moved.
         lengthNeeded,
@@ -48,7 +51,10 @@ struct FollowedChange {
 class FollowedText {
   public:
     // A whole read of the field: the text the next reports apply to. A read
-    // that is not the field's value, or none, leaves nothing kept.
+    // that is not the field's value, or none, leaves nothing kept. Reports
+    // may still be on their way of changes the read already holds: those
+    // that come first and lead from the text the reports had made to this
+    // one are taken as read.
     void keepWhole(const std::optional<FieldText>& read);
     // The field is no longer followed.
     void forget();
@@ -62,12 +68,13 @@ class FollowedText {
     bool noteLength(std::optional<int64_t> length);
 
     // The text the reports not yet applied make of the kept one, without
-    // asking the field's length (`reported`, else `lengthNeeded`). The
-    // length is then due once, at the next takeLengthCheck().
+    // asking the field's length (`reported` or `alreadyRead`, else
+    // `lengthNeeded`). The length is then due once, at the next
+    // takeLengthCheck().
     FollowedChange takeReports();
-    // After a burst whose length moved: the reports when they add up to the
-    // length, else whether to wait, to leave a long field unread or to read
-    // it whole. `checkableCharacters` is the longest text worth reading.
+    // After a burst whose length moved (and takeReports() could not say):
+    // the reports when they add up to the length, else whether to wait, to leave a long field
+    // unread or to read it whole. `checkableCharacters` is the longest text worth reading.
     FollowedChange afterLengthMoved(int64_t checkableCharacters);
     // Whether a text was taken from reports alone since the last call: the
     // field's length is then asked, and a field that disagrees read whole.
@@ -92,8 +99,18 @@ class FollowedText {
     // The kept text with the pending reports applied, when they fit it and,
     // where `length` is given, add up to it; the reports are then taken in.
     std::optional<FollowedChange> applyReports(std::optional<int64_t> length);
+    // The kept text with the pending reports applied, nothing when they do
+    // not fit it; the kept text itself when none are pending.
+    std::optional<std::string> textTheReportsMake();
+    // Drops the pending reports that lead from the text before the last
+    // whole read to the read, when they do; whether that left none.
+    bool dropReportsAlreadyRead();
 
     std::optional<Kept> kept_;
+    // What the reports had made of the field when the kept text was read
+    // whole, while it differs from the read: reports of the changes between
+    // the two may still come. Asked once, by the first reports after it.
+    std::optional<std::string> beforeRead_;
     std::vector<AXTextChange> pending_;
     // Reports were lost on the way (too many between two bursts).
     bool lost_ = false;

@@ -103,7 +103,9 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
         change.text = *read;
     else
         change = followed_.takeReports();
-    if (change.kind != FollowedChange::Kind::reported) {
+    const bool told = change.kind == FollowedChange::Kind::reported ||
+                      change.kind == FollowedChange::Kind::alreadyRead;
+    if (!told) {
         // The length stayed: a caret move, or a change that kept the
         // length, which the text poll's next tick reads.
         if (!hasCharCountChanged(element)) {
@@ -128,6 +130,13 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
         log("axEvent: value changed, at least " + std::to_string(change.atLeastCharacters) +
             " chars — not read");
         scheduleAnalysis(std::move(change.text), changedAt, true);
+        return;
+    }
+    // The whole read that found this burst's changes was taken in and
+    // analysed then: the burst brings nothing new.
+    if (change.kind == FollowedChange::Kind::alreadyRead) {
+        textChangedSinceLastPoll_ = false;
+        burstAccountedSinceLastPoll_ = true;
         return;
     }
     if (change.text.text.empty())

@@ -211,6 +211,145 @@ TEST(FollowedTextTest, TheFieldIsReadWholeOnlyWhenNothingElseWillDo) {
     }
 }
 
+// A whole read taken while reports of what it holds are still on their
+// way (a poll tick between a key and its report): the reports that arrive
+// after it are either already in it or news, never both.
+struct LateReportCase {
+    const char* why;
+    std::string before;                 // read whole at first
+    std::vector<AXTextChange> applied;  // arrived and taken in before the read
+    std::vector<AXTextChange> pending;  // arrived before the read, not yet taken in
+    std::string read;
+    std::vector<AXTextChange> late;  // arrived after the read
+    Kind kind;
+    std::string text;  // what the kept text then holds
+};
+
+TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
+    const LateReportCase cases[] = {
+        {"one key",
+         "東京に",
+         {},
+         {},
+         "東京に住",
+         {inserted(3, 1, "住")},
+         Kind::alreadyRead,
+         "東京に住"},
+        {"a key after one taken in",
+         "東京",
+         {inserted(2, 1, "に")},
+         {},
+         "東京に住",
+         {inserted(3, 1, "住")},
+         Kind::alreadyRead,
+         "東京に住"},
+        {"a removal",
+         "今日は雨です",
+         {},
+         {},
+         "今日はです",
+         {removed(3, 1, "雨")},
+         Kind::alreadyRead,
+         "今日はです"},
+        {"typed over a selection, read between its two reports' making",
+         "今日は雨です",
+         {},
+         {},
+         "今日は晴れです",
+         {removed(3, 1, "雨"), inserted(3, 2, "晴れ")},
+         Kind::alreadyRead,
+         "今日は晴れです"},
+        // Reports after the read are news, also when they repeat the key.
+        {"the same key again",
+         "東京に",
+         {},
+         {},
+         "東京に住",
+         {inserted(3, 1, "住"), inserted(4, 1, "住")},
+         Kind::reported,
+         "東京に住住"},
+        {"another key",
+         "東京に",
+         {},
+         {},
+         "東京に住",
+         {inserted(3, 1, "住"), inserted(4, 1, "む")},
+         Kind::reported,
+         "東京に住む"},
+        {"a BackSpace",
+         "東京に",
+         {},
+         {},
+         "東京に住",
+         {inserted(3, 1, "住"), removed(3, 1, "住")},
+         Kind::reported,
+         "東京に"},
+        {"a report that came before the read",
+         "東京に",
+         {},
+         {inserted(3, 1, "住")},
+         "東京に住",
+         {inserted(4, 1, "む")},
+         Kind::reported,
+         "東京に住む"},
+        {"a change nobody told of, then a key",
+         "今日は",
+         {},
+         {},
+         "今日は晴",
+         {inserted(4, 1, "れ")},
+         Kind::reported,
+         "今日は晴れ"},
+        {"a change nobody told of, then a key before it",
+         "今日は",
+         {},
+         {},
+         "今日は晴",
+         {inserted(0, 1, "あ")},
+         Kind::reported,
+         "あ今日は晴"},
+        {"a change nobody told of, then the same change told",
+         "東京に",
+         {},
+         {},
+         "東京に住",
+         {inserted(4, 1, "住")},
+         Kind::reported,
+         "東京に住住"},
+        {"nothing changed since the last text",
+         "東京に",
+         {},
+         {},
+         "東京に",
+         {inserted(3, 1, "住")},
+         Kind::reported,
+         "東京に住"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        FollowedText followed;
+        followed.keepWhole(value(c.before));
+        for (const auto& report : c.applied)
+            followed.noteReport(report);
+        if (!c.applied.empty()) {
+            ASSERT_EQ(followed.takeReports().kind, Kind::reported);
+        }
+        for (const auto& report : c.pending)
+            followed.noteReport(report);
+        followed.keepWhole(value(c.read));
+        for (const auto& report : c.late)
+            followed.noteReport(report);
+        const FollowedChange change = followed.takeReports();
+        EXPECT_EQ(change.kind, c.kind);
+        if (change.kind == Kind::reported) {
+            EXPECT_EQ(change.text, value(c.text));
+        }
+        // The next key builds on what the field holds.
+        followed.noteReport(inserted(text::utf16Length(c.text), 1, "。"));
+        EXPECT_EQ(followed.takeReports().text, value(c.text + "。"));
+    }
+}
+
 TEST(FollowedTextTest, ATextFromReportsAloneAsksForTheFieldsLengthOnce) {
     FollowedText followed;
     followed.keepWhole(value("今日は"));

@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "monitor_scene.hpp"
 
@@ -102,6 +103,54 @@ TEST_F(BurstTest, TheCheckStillComesThreeQuartersOfASecondAfterTheLastNotificati
     EXPECT_DOUBLE_EQ(candidateTimes[0], typed + 0.75);
     EXPECT_EQ(logged("[Mivo] axEvent: value changed"), 1u);
 }
+
+// The bus is slow: the text-poll tick right after a key reads the field
+// whole before the key's report and notification arrive, and the user may
+// type on before they do.
+struct LateReportCase {
+    std::string name;
+    std::vector<std::string> keys;  // 0.02 s apart, the first just before a tick
+};
+
+void PrintTo(const LateReportCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LateReports : public BurstTest, public ::testing::WithParamInterface<LateReportCase> {};
+
+TEST_P(LateReports, AChangeAWholeReadAlreadyFoundIsTakenInOnce) {
+    constexpr double kLag = 0.05;
+    desk.setNotificationLag(kLag);
+    desk.setText(field, "東京に");
+    advance(0.29);  // the fixture ends on a poll tick
+    double lastKeyAt = 0;
+    for (const auto& key : GetParam().keys) {
+        desk.typeText(key);
+        lastKeyAt = desk.clock().elapsed();
+        advance(0.02);
+    }
+    advance(0.1);  // past the reports and the burst's read
+    EXPECT_EQ(monitor.lastPolledValue().text, desk.text(field));
+    advance(1);
+    // Checked once, on the field's text, 0.75 s after the last change
+    // arrived: no repair of the kept text restarted the wait.
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].text, desk.text(field));
+    EXPECT_LE(candidateTimes[0], lastKeyAt + kLag + 0.76);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, LateReports,
+                         ::testing::Values(LateReportCase{"one key", {"住"}},
+                                           // A report that came after the read and is news.
+                                           LateReportCase{"the same key again", {"住", "住"}},
+                                           LateReportCase{"another key", {"住", "む"}}),
+                         [](const ::testing::TestParamInfo<LateReportCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (c == ' ')
+                                     c = '_';
+                             return name;
+                         });
 
 TEST_F(BurstTest, AReportThatDisagreesWithTheFieldIsNotBelieved) {
     // Same length, other text, nothing told: the next key's report applies
