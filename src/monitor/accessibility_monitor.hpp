@@ -301,17 +301,11 @@ class AccessibilityMonitor final : private ReplacementHost {
     Cancel debounceWork_;
     Cancel appActivationObserver_;
     std::vector<TimePoint> recentChangeTimestamps_;
-    // The followed field's text as its reads and change reports made it.
+    // The followed field's text as its reads and change reports made it,
+    // and when the text poll reads it whole.
     FollowedText followed_;
-    // The text poll's mark of the field was not taken after the last burst
-    // its reports explained: the next tick without news takes it.
-    bool markBaselineStale_ = false;
     // When a notification last brought a changed length.
     TimePoint lastEditSeenAt_{};
-    // What the text poll last saw of the field without reading its text,
-    // and whether the field told of a change since.
-    std::optional<std::string> lastTextChangeMark_;
-    bool textChangedSinceLastPoll_ = false;
     // The notifications gathered for one read: the element they named, when
     // the last one came, and the read waiting for the burst to settle.
     struct FieldBurst {
@@ -323,11 +317,6 @@ class AccessibilityMonitor final : private ReplacementHost {
     // When the field was last read after its own notifications: a key-down
     // before then needs no read of its own.
     std::optional<TimePoint> lastBurstReadAt_;
-    // A burst read has accounted for every change the field told of since
-    // the last text-poll tick: that tick takes the field's mark as its new
-    // baseline instead of reading the text again.
-    bool burstAccountedSinceLastPoll_ = false;
-    int quietPollTicks_ = 0;
     std::optional<std::string> pendingApplyOriginalText_;
     std::optional<TimePoint> pendingApplyUntil_;
     std::set<std::string> attemptedPartialRepairKeys_;

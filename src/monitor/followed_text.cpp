@@ -11,6 +11,8 @@ namespace {
 // Reports kept between two bursts; more means a burst of another kind (a
 // paste of many lines, a replace-all), which is read whole.
 constexpr std::size_t kMaxPendingReports = 256;
+// An unchanged field is read whole once every this many text-poll ticks.
+constexpr int kQuietTicksPerFullRead = 30;
 
 FollowedChange ofKind(FollowedChange::Kind kind) {
     FollowedChange change;
@@ -46,6 +48,10 @@ void FollowedText::forget() {
     lengthCheckDue_ = false;
     lastLength_ = -1;
     lengthAnswered_ = false;
+    lastMark_.reset();
+    toldSinceTick_ = false;
+    burstAccountedSinceTick_ = false;
+    markStale_ = false;
 }
 
 void FollowedText::noteReport(const AXTextChange& change) {
@@ -194,6 +200,37 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
 
 bool FollowedText::takeLengthCheck() {
     return std::exchange(lengthCheckDue_, false);
+}
+
+bool FollowedText::tickReadsWhole(bool observed,
+                                  const std::function<std::optional<int64_t>()>& length,
+                                  const std::function<std::optional<std::string>()>& mark) {
+    const bool unverified = takeLengthCheck();
+    const bool disagrees = unverified && noteLength(length());
+    const bool quiet = observed && !toldSinceTick_ && !disagrees;
+    if (std::exchange(burstAccountedSinceTick_, false) && quiet) {
+        // The field's notifications were read since the last tick: what it
+        // holds now is known, and only a later change is news. While its
+        // reports keep coming, the length was all this tick needed; the
+        // mark is taken on the first tick that hears of nothing.
+        quietTicks_ = 0;
+        markStale_ = unverified;
+        if (!unverified)
+            lastMark_ = mark();
+        return false;
+    }
+    auto now = mark();
+    if (observed && std::exchange(markStale_, false) && quiet) {
+        lastMark_ = std::move(now);
+        quietTicks_ = 0;
+        return false;
+    }
+    if (quiet && now && now == lastMark_ && ++quietTicks_ < kQuietTicksPerFullRead)
+        return false;
+    lastMark_ = std::move(now);
+    toldSinceTick_ = false;
+    quietTicks_ = 0;
+    return true;
 }
 
 }  // namespace mivo

@@ -7,6 +7,7 @@
 // reads nothing of the field itself.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +81,26 @@ class FollowedText {
     // field's length is then asked, and a field that disagrees read whole.
     bool takeLengthCheck();
 
+    // --- When the text poll reads the field whole -------------------------
+    // A notification of the field came: what it told of is news to the
+    // next tick until a burst read accounts for it.
+    void noteNotification() { toldSinceTick_ = true; }
+    // A burst read accounted for every change the field told of: the next
+    // tick takes the field's mark as its baseline instead of reading.
+    void noteBurstAccounted() {
+        toldSinceTick_ = false;
+        burstAccountedSinceTick_ = true;
+    }
+    // Whether this text-poll tick reads the field whole: only when its
+    // mark (lengths and caret) moved, it told of a change no burst read
+    // accounted for, a text taken from reports disagrees with its length,
+    // and now and then in case a change went unannounced. Unless
+    // `observed` (its notifications are heard), every tick reads: one
+    // Character typed over another keeps the length and the caret.
+    // `length` and `mark` ask the field, each only when its answer counts.
+    bool tickReadsWhole(bool observed, const std::function<std::optional<int64_t>()>& length,
+                        const std::function<std::optional<std::string>()>& mark);
+
   private:
     // The value as last read or as the reports made it since; the
     // Characters it was read with (or at least holds), and the length units
@@ -121,6 +142,15 @@ class FollowedText {
     // last time it was asked it answered.
     int64_t lastLength_ = -1;
     bool lengthAnswered_ = false;
+
+    // What the text poll last saw of the field without reading its text.
+    std::optional<std::string> lastMark_;
+    bool toldSinceTick_ = false;
+    bool burstAccountedSinceTick_ = false;
+    // The mark was not taken after the last burst the reports explained:
+    // the next tick without news takes it.
+    bool markStale_ = false;
+    int quietTicks_ = 0;
 };
 
 }  // namespace mivo

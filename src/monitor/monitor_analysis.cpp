@@ -43,7 +43,7 @@ std::string quotedPrefix(const std::string& text) {
 void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
     if (!isMonitoring())
         return;
-    textChangedSinceLastPoll_ = true;
+    followed_.noteNotification();
     const bool pending = burst_.element.has_value();
     burst_.element = element;
     burst_.lastNotificationAt = ports_.scheduler.now();
@@ -125,8 +125,7 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
     if (change.kind == FollowedChange::Kind::tooLong) {
         // Too long to be checked: only the pending analysis learns what
         // the field holds, when it comes.
-        textChangedSinceLastPoll_ = false;
-        burstAccountedSinceLastPoll_ = true;
+        followed_.noteBurstAccounted();
         log("axEvent: value changed, at least " + std::to_string(change.atLeastCharacters) +
             " chars — not read");
         scheduleAnalysis(std::move(change.text), changedAt, true);
@@ -135,15 +134,13 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
     // The whole read that found this burst's changes was taken in and
     // analysed then: the burst brings nothing new.
     if (change.kind == FollowedChange::Kind::alreadyRead) {
-        textChangedSinceLastPoll_ = false;
-        burstAccountedSinceLastPoll_ = true;
+        followed_.noteBurstAccounted();
         return;
     }
     if (change.text.text.empty())
         return;
     const bool derived = change.kind == FollowedChange::Kind::reported;
-    textChangedSinceLastPoll_ = false;
-    burstAccountedSinceLastPoll_ = true;
+    followed_.noteBurstAccounted();
     const int64_t characters = text::characterCount(change.text.text);
     logUserText("axEvent: value changed " + std::to_string(characters) +
                 " chars: " + quotedPrefix(change.text.text));

@@ -182,14 +182,10 @@ void AccessibilityMonitor::tearDownValueObserver() {
     recentChangeTimestamps_.clear();
     lastAnalyzedText_.reset();
     lastAnalyzedElement_.reset();
-    lastTextChangeMark_.reset();
-    textChangedSinceLastPoll_ = false;
     burst_.read.cancel();
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
-    burstAccountedSinceLastPoll_ = false;
     followed_.forget();
-    markBaselineStale_ = false;
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

@@ -369,6 +369,97 @@ TEST(FollowedTextTest, ATextFromReportsAloneAsksForTheFieldsLengthOnce) {
     EXPECT_FALSE(followed.takeLengthCheck()) << "a whole read needs no check";
 }
 
+// What reaches the kept text between text-poll ticks, and the ticks
+// themselves with what the field would answer.
+struct PollStep {
+    enum class What { notification, burstAccounted, typedKey, tick };
+    What what = What::tick;
+    std::string mark = "m";
+    std::optional<int64_t> length;
+    bool reads = false;  // a tick: whether it reads the field whole
+};
+
+PollStep tick(std::string mark, bool reads, std::optional<int64_t> length = std::nullopt) {
+    return PollStep{PollStep::What::tick, std::move(mark), length, reads};
+}
+
+struct PollCase {
+    const char* why;
+    bool observed;
+    std::vector<PollStep> steps;
+    int marksAsked;
+    int ticksRepeated = 1;  // the last step, this many times
+};
+
+TEST(FollowedTextTest, ATickReadsTheFieldWholeOnlyWhenItMayHaveChangedUntold) {
+    using What = PollStep::What;
+    const PollStep notified{What::notification, "", std::nullopt, false};
+    const PollStep accounted{What::burstAccounted, "", std::nullopt, false};
+    const PollStep typed{What::typedKey, "", std::nullopt, false};
+    const PollCase cases[] = {
+        {"an idle field", true, {tick("a", true), tick("a", false), tick("a", false)}, 3},
+        {"a mark that moved", true, {tick("a", true), tick("b", true)}, 2},
+        {"a change told and not read since", true, {tick("a", true), notified, tick("a", true)}, 2},
+        {"a change told and read by its burst",
+         true,
+         {tick("a", true), notified, accounted, tick("b", false), tick("b", false)},
+         3},
+        {"no notifications heard", false, {tick("a", true), tick("a", true)}, 2},
+        {"a field without a mark", true, {tick("", true), tick("", true)}, 2},
+        // Read now and then in case a change went unannounced.
+        {"an idle field, 30 ticks on", true, {tick("a", true), tick("a", true)}, 31, 30},
+        // While the reports keep coming the length is all a tick asks.
+        {"a key the reports told, the length agrees",
+         true,
+         {tick("a", true), typed, accounted, tick("b", false, 4), tick("b", false),
+          tick("b", false)},
+         3},
+        {"a key the reports told, the length disagrees",
+         true,
+         {tick("a", true), typed, accounted, tick("b", true, 5)},
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        FollowedText followed;
+        followed.keepWhole(value("今日は"));
+        followed.noteLength(3);
+        int marksAsked = 0;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const PollStep& step = c.steps[i];
+            switch (step.what) {
+                case What::notification:
+                    followed.noteNotification();
+                    break;
+                case What::burstAccounted:
+                    followed.noteBurstAccounted();
+                    break;
+                case What::typedKey:
+                    followed.noteNotification();
+                    followed.noteReport(inserted(3, 1, "晴"));
+                    ASSERT_EQ(followed.takeReports().kind, Kind::reported);
+                    break;
+                case What::tick: {
+                    const int times = i + 1 == c.steps.size() ? c.ticksRepeated : 1;
+                    for (int n = 1; n <= times; ++n) {
+                        const bool reads = followed.tickReadsWhole(
+                            c.observed,
+                            [&] { return step.length ? step.length : std::optional<int64_t>(4); },
+                            [&] {
+                                ++marksAsked;
+                                return step.mark.empty() ? std::nullopt : std::optional(step.mark);
+                            });
+                        EXPECT_EQ(reads, n == times ? step.reads : false)
+                            << "step " << i << ", tick " << n;
+                    }
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(marksAsked, c.marksAsked);
+    }
+}
+
 TEST(FollowedTextTest, AFieldNoLongerFollowedLeavesNothingBehind) {
     FollowedText followed;
     followed.keepWhole(value("今日は"));
