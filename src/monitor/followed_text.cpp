@@ -122,8 +122,12 @@ std::optional<std::string> FollowedText::textTheReportsMake() {
 }
 
 bool FollowedText::dropReportsAlreadyRead() {
+    // A burst that brought no reports (a caret that moved first) leaves the
+    // question to the first one that does.
+    if (pending_.empty())
+        return false;
     auto before = std::exchange(beforeRead_, std::nullopt);
-    if (!before || !kept_ || pending_.empty() || lost_)
+    if (!before || !kept_ || lost_)
         return false;
     // The reports arrive in the order the changes were made, so those the
     // read holds come first: the shortest run of them that turns the text

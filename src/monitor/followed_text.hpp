@@ -130,7 +130,7 @@ class FollowedText {
     std::optional<Kept> kept_;
     // What the reports had made of the field when the kept text was read
     // whole, while it differs from the read: reports of the changes between
-    // the two may still come. Asked once, by the first reports after it.
+    // the two may still come. Asked once, by the first burst with reports.
     std::optional<std::string> beforeRead_;
     std::vector<AXTextChange> pending_;
     // Reports were lost on the way (too many between two bursts).

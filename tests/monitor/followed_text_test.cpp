@@ -223,6 +223,9 @@ struct LateReportCase {
     std::vector<AXTextChange> late;  // arrived after the read
     Kind kind;
     std::string text;  // what the kept text then holds
+    // A burst without reports (a caret that moved) comes between the read
+    // and the late reports.
+    bool caretFirst = false;
 };
 
 TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
@@ -235,6 +238,15 @@ TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
          {inserted(3, 1, "住")},
          Kind::alreadyRead,
          "東京に住"},
+        {"one key, its caret's move first",
+         "東京に",
+         {},
+         {},
+         "東京に住",
+         {inserted(3, 1, "住")},
+         Kind::alreadyRead,
+         "東京に住",
+         true},
         {"a key after one taken in",
          "東京",
          {inserted(2, 1, "に")},
@@ -337,6 +349,9 @@ TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
         for (const auto& report : c.pending)
             followed.noteReport(report);
         followed.keepWhole(value(c.read));
+        if (c.caretFirst) {
+            ASSERT_EQ(followed.takeReports().kind, Kind::lengthNeeded);
+        }
         for (const auto& report : c.late)
             followed.noteReport(report);
         const FollowedChange change = followed.takeReports();
