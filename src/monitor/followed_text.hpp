@@ -74,8 +74,9 @@ class FollowedText {
     // takeLengthCheck().
     FollowedChange takeReports();
     // After a burst whose length moved (and takeReports() could not say):
-    // the reports when they add up to the length, else whether to wait, to leave a long field
-    // unread or to read it whole. `checkableCharacters` is the longest text worth reading.
+    // the reports when they add up to the length, else whether to wait, to
+    // leave a long field unread or to read it whole. `checkableCharacters`
+    // is the longest text worth reading.
     FollowedChange afterLengthMoved(int64_t checkableCharacters);
     // Whether a text was taken from reports alone since the last call: the
     // field's length is then asked, and a field that disagrees read whole.
