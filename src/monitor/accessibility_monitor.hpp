@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "field/ax_text_extractor.hpp"
+#include "monitor/followed_text.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/sentence_completion_detector.hpp"
 #include "monitor/text_buffer_store.hpp"
@@ -241,26 +242,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     // The details of a change of the observed field's text, kept for the
     // burst's read.
     void noteTextChange(const AXElement& element, const AXTextChange& change);
-    // The field's text after a burst whose length moved: the kept text
-    // with the changes the field told of, when they add up to its length
-    // now; else the text read whole, unless the field is known to be
-    // longer than anything checkable (then nothing, and `unread` is set).
-    // With a text worked out from change reports, `caret` is where the last
-    // of them left the caret, as typing leaves it.
-    // Reports that fall short of the length once are kept for the next
-    // burst (`deferred`): the length may hold a change whose report is
-    // still on its way.
-    std::optional<FieldText> textAfterBurst(const AXElement& element, bool& derived, bool& unread,
-                                            bool& deferred, std::optional<Utf16Range>& caret);
-    // The kept text with the reports not yet applied, when they fit it
-    // and, where `length` is given, add up to it; the reports are then
-    // taken in. With a text, `caret` is where the last report left the
-    // caret, as typing leaves it.
-    std::optional<FieldText> textFromReports(std::optional<int64_t> length,
-                                             std::optional<Utf16Range>& caret);
-    // A whole read of the observed field's value: the text the next
-    // changes apply to.
-    void keepWholeText(const std::optional<FieldText>& read);
+    // The field's text after a burst whose length moved, as the kept text
+    // answers it; where only a whole read will do, the field is read here
+    // (an empty text when it is gone).
+    FollowedChange textAfterBurst(const AXElement& element);
 
     // Analysis and caret.
     // A change of the field's text or selection; `changedAt` is when the
@@ -316,42 +301,11 @@ class AccessibilityMonitor final : private ReplacementHost {
     Cancel debounceWork_;
     Cancel appActivationObserver_;
     std::vector<TimePoint> recentChangeTimestamps_;
-    int64_t lastKnownCharCount_ = -1;
-    // Whether the last length asked for was answered.
-    bool lastCharCountRead_ = false;
-    // The observed field's whole value as last read, or as the field's own
-    // change reports made it since; the Characters it was read with (or at
-    // least holds), and the length units changed since without details.
-    struct KeptText {
-        std::string text;
-        bool contentKnown = true;
-        std::optional<int64_t> characters;
-        int64_t unitsChangedSinceRead = 0;
-        // Its length in the unit of the field's change reports and in
-        // UTF-16 units, once asked for, kept up to date with the reports.
-        std::optional<int64_t> units;
-        AXTextChange::Unit unit = AXTextChange::Unit::utf16;
-        std::optional<int64_t> utf16Units;
-    };
-    std::optional<KeptText> kept_;
-    // Change reports not yet applied to the kept text, and whether some
-    // were lost on the way.
-    std::vector<AXTextChange> pendingTextChanges_;
-    bool textChangesLost_ = false;
-    bool textChangesDeferred_ = false;
-    // A text was taken from reports without asking the field's length:
-    // the next poll tick asks it, and reads the field whole when it
-    // disagrees.
-    bool reportsUnverified_ = false;
-    // The text poll's mark of the field was not taken after the last burst
-    // its reports explained: the next tick without news takes it.
-    bool markBaselineStale_ = false;
+    // The followed field's text as its reads and change reports made it,
+    // and when the text poll reads it whole.
+    FollowedText followed_;
     // When a notification last brought a changed length.
     TimePoint lastEditSeenAt_{};
-    // What the text poll last saw of the field without reading its text,
-    // and whether the field told of a change since.
-    std::optional<std::string> lastTextChangeMark_;
-    bool textChangedSinceLastPoll_ = false;
     // The notifications gathered for one read: the element they named, when
     // the last one came, and the read waiting for the burst to settle.
     struct FieldBurst {
@@ -363,11 +317,6 @@ class AccessibilityMonitor final : private ReplacementHost {
     // When the field was last read after its own notifications: a key-down
     // before then needs no read of its own.
     std::optional<TimePoint> lastBurstReadAt_;
-    // A burst read has accounted for every change the field told of since
-    // the last text-poll tick: that tick takes the field's mark as its new
-    // baseline instead of reading the text again.
-    bool burstAccountedSinceLastPoll_ = false;
-    int quietPollTicks_ = 0;
     std::optional<std::string> pendingApplyOriginalText_;
     std::optional<TimePoint> pendingApplyUntil_;
     std::set<std::string> attemptedPartialRepairKeys_;

@@ -12,7 +12,6 @@
 #include "field/ax_visible_frame.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "monitor/replacement_ladder.hpp"
-#include "monitor/text_change_reports.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
@@ -28,9 +27,6 @@ constexpr std::size_t kRecentChangeLimit = 20;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 // An application tells of an edit's moved caret right after the edit.
 constexpr double kEditCaretSeconds = 0.1;
-// Change reports kept between two burst reads; more means a burst of
-// another kind (a paste of many lines, a replace-all), which is read whole.
-constexpr std::size_t kMaxPendingTextChanges = 256;
 
 std::string formatRatio(double ratio) {
     char buf[32];
@@ -47,7 +43,7 @@ std::string quotedPrefix(const std::string& text) {
 void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
     if (!isMonitoring())
         return;
-    textChangedSinceLastPoll_ = true;
+    followed_.noteNotification();
     const bool pending = burst_.element.has_value();
     burst_.element = element;
     burst_.lastNotificationAt = ports_.scheduler.now();
@@ -65,102 +61,17 @@ void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
 void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXTextChange& change) {
     if (!isMonitoring() || element != observedElement_)
         return;
-    if (pendingTextChanges_.size() >= kMaxPendingTextChanges) {
-        textChangesLost_ = true;
-        return;
-    }
-    pendingTextChanges_.push_back(change);
+    followed_.noteReport(change);
 }
 
-void AccessibilityMonitor::keepWholeText(const std::optional<FieldText>& read) {
-    reportsUnverified_ = false;
-    pendingTextChanges_.clear();
-    textChangesLost_ = false;
-    textChangesDeferred_ = false;
-    if (!read || read->source != FieldText::Source::value) {
-        kept_.reset();
-        return;
-    }
-    kept_ = KeptText{read->text,  true, std::nullopt, 0, std::nullopt, AXTextChange::Unit::utf16,
-                     std::nullopt};
-}
-
-std::optional<FieldText> AccessibilityMonitor::textFromReports(std::optional<int64_t> length,
-                                                               std::optional<Utf16Range>& caret) {
-    caret.reset();
-    if (!kept_ || !kept_->contentKnown || pendingTextChanges_.empty() || textChangesLost_)
-        return std::nullopt;
-    const std::vector<AXTextChange>& changes = pendingTextChanges_;
-    const AXTextChange::Unit unit = changes.front().unit;
-    if (!kept_->units || kept_->unit != unit) {
-        kept_->units = textLength(kept_->text, unit);
-        kept_->unit = unit;
-    }
-    if (!kept_->utf16Units)
-        kept_->utf16Units = text::utf16Length(kept_->text);
-    std::string applied = kept_->text;
-    int64_t units = *kept_->units;
-    int64_t utf16Units = *kept_->utf16Units;
-    if (!applyTextChanges(applied, changes, units, utf16Units) || (length && units != *length))
-        return std::nullopt;
-    const AXTextChange& last = changes.back();
-    const int64_t at = last.offset + (last.kind == AXTextChange::Kind::inserted ? last.length : 0);
-    if (unit == AXTextChange::Unit::utf16)
-        caret = Utf16Range{at, 0};
-    else if (const auto byte = byteOffsetOf(applied, unit, at, units))
-        caret =
-            Utf16Range{utf16Units - text::utf16Length(std::string_view(applied).substr(*byte)), 0};
-    pendingTextChanges_.clear();
-    kept_ = KeptText{applied, true, std::nullopt, 0, units, unit, utf16Units};
-    return FieldText{std::move(applied), FieldText::Source::value, 0};
-}
-
-std::optional<FieldText> AccessibilityMonitor::textAfterBurst(const AXElement& element,
-                                                              bool& derived, bool& unread,
-                                                              bool& deferred,
-                                                              std::optional<Utf16Range>& caret) {
-    derived = false;
-    unread = false;
-    deferred = false;
-    caret.reset();
-    if (lastCharCountRead_) {
-        if (auto fromReports = textFromReports(lastKnownCharCount_, caret)) {
-            derived = true;
-            textChangesDeferred_ = false;
-            return fromReports;
-        }
-    }
-    auto changes = std::exchange(pendingTextChanges_, {});
-    const bool lost = std::exchange(textChangesLost_, false);
-    if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lastCharCountRead_) {
-        if (!std::exchange(textChangesDeferred_, true)) {
-            // Settled by the next burst, or else by the next poll tick,
-            // which reads the field whole.
-            pendingTextChanges_.insert(pendingTextChanges_.begin(), changes.begin(), changes.end());
-            deferred = true;
-            return std::nullopt;
-        }
-    }
-    textChangesDeferred_ = false;
-    // A field longer than anything checkable is not read while what
-    // changed cannot have brought it back within reach: each unit changed
-    // takes at most one Character away.
-    if (kept_ && lastCharCountRead_) {
-        if (!kept_->characters)
-            kept_->characters = text::characterCount(kept_->text);
-        int64_t changed = kept_->unitsChangedSinceRead;
-        for (const auto& change : changes)
-            changed += change.length;
-        if (*kept_->characters - changed > detector_.maximumSentenceLength) {
-            kept_->contentKnown = false;
-            kept_->unitsChangedSinceRead = changed;
-            unread = true;
-            return std::nullopt;
-        }
-    }
-    auto read = readFieldText(element);
-    keepWholeText(read);
-    return read;
+FollowedChange AccessibilityMonitor::textAfterBurst(const AXElement& element) {
+    auto change = followed_.afterLengthMoved(detector_.maximumSentenceLength);
+    if (change.kind != FollowedChange::Kind::readWhole)
+        return change;
+    const auto read = readFieldText(element);
+    followed_.keepWhole(read);
+    change.text = read.value_or(FieldText{});
+    return change;
 }
 
 void AccessibilityMonitor::readFieldBurst() {
@@ -185,21 +96,16 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
             replacementLadder_->noteFieldText(element, *read);
     }
     const TimePoint now = ports_.scheduler.now();
-    bool derived = false;
-    bool unread = false;
-    bool deferred = false;
-    std::optional<Utf16Range> caret;
     // The field told what changed: the kept text takes it in, and the
     // field's length is asked once a poll tick rather than once a key.
-    if (!read) {
-        if (auto fromReports = textFromReports(std::nullopt, caret)) {
-            read = std::move(fromReports);
-            derived = true;
-            lastKnownCharCount_ = *kept_->units;
-            reportsUnverified_ = true;
-        }
-    }
-    if (!derived) {
+    FollowedChange change;
+    if (read)
+        change.text = *read;
+    else
+        change = followed_.takeReports();
+    const bool told = change.kind == FollowedChange::Kind::reported ||
+                      change.kind == FollowedChange::Kind::alreadyRead;
+    if (!told) {
         // The length stayed: a caret move, or a change that kept the
         // length, which the text poll's next tick reads.
         if (!hasCharCountChanged(element)) {
@@ -209,40 +115,45 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
             return;
         }
         if (read)
-            keepWholeText(read);
+            followed_.keepWhole(read);
         else
-            read = textAfterBurst(element, derived, unread, deferred, caret);
-        if (deferred)
+            change = textAfterBurst(element);
+        if (change.kind == FollowedChange::Kind::deferred)
             return;
     }
     lastEditSeenAt_ = now;
-    if (unread) {
+    if (change.kind == FollowedChange::Kind::tooLong) {
         // Too long to be checked: only the pending analysis learns what
         // the field holds, when it comes.
-        textChangedSinceLastPoll_ = false;
-        burstAccountedSinceLastPoll_ = true;
-        log("axEvent: value changed, at least " +
-            std::to_string(kept_->characters.value_or(0) - kept_->unitsChangedSinceRead) +
+        followed_.noteBurstAccounted();
+        log("axEvent: value changed, at least " + std::to_string(change.atLeastCharacters) +
             " chars — not read");
-        scheduleAnalysis(FieldText{kept_->text, FieldText::Source::value, 0}, changedAt, true);
+        scheduleAnalysis(std::move(change.text), changedAt, true);
         return;
     }
-    if (!read || read->text.empty())
+    // The whole read that found this burst's changes was taken in and
+    // analysed then: the burst brings nothing new.
+    if (change.kind == FollowedChange::Kind::alreadyRead) {
+        followed_.noteBurstAccounted();
         return;
-    textChangedSinceLastPoll_ = false;
-    burstAccountedSinceLastPoll_ = true;
-    const int64_t characters = text::characterCount(read->text);
+    }
+    if (change.text.text.empty())
+        return;
+    const bool derived = change.kind == FollowedChange::Kind::reported;
+    followed_.noteBurstAccounted();
+    const int64_t characters = text::characterCount(change.text.text);
     logUserText("axEvent: value changed " + std::to_string(characters) +
-                " chars: " + quotedPrefix(read->text));
-    lastPolledValue_ = *read;
+                " chars: " + quotedPrefix(change.text.text));
+    lastPolledValue_ = change.text;
     // The selection is measured against the text, which a change report
     // spares reading: the caret is taken where the report left it, and the
     // selection itself is read with the analysis.
     const auto range =
-        derived ? caret : readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
+        derived ? change.caret
+                : readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
     if (range)
-        bufferStore_.update(std::to_string(observedPid_), "focused", read->text, *range);
-    scheduleAnalysis(*read, changedAt, derived, characters);
+        bufferStore_.update(std::to_string(observedPid_), "focused", change.text.text, *range);
+    scheduleAnalysis(std::move(change.text), changedAt, derived, characters);
 }
 
 void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
@@ -308,7 +219,7 @@ void AccessibilityMonitor::analyzeText(const FieldText& given, bool derived) {
         }
         if (derived) {
             if (now && !now->empty())
-                keepWholeText(read);
+                followed_.keepWhole(read);
             if (shouldSuppressPendingApplyLoop(read.text)) {
                 log("analyze: suppressed — pending apply verification for unchanged text");
                 return;

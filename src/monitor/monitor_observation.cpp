@@ -139,7 +139,7 @@ void AccessibilityMonitor::observeFocusedElement(
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
-    keepWholeText(read);
+    followed_.keepWhole(read);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +
@@ -180,40 +180,18 @@ void AccessibilityMonitor::tearDownValueObserver() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     recentChangeTimestamps_.clear();
-    lastKnownCharCount_ = -1;
     lastAnalyzedText_.reset();
     lastAnalyzedElement_.reset();
-    lastTextChangeMark_.reset();
-    textChangedSinceLastPoll_ = false;
     burst_.read.cancel();
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
-    burstAccountedSinceLastPoll_ = false;
-    kept_.reset();
-    pendingTextChanges_.clear();
-    textChangesLost_ = false;
-    textChangesDeferred_ = false;
-    reportsUnverified_ = false;
-    markBaselineStale_ = false;
+    followed_.forget();
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
     // The length alone, never the text: most notifications change nothing
     // that needs reading.
-    const auto count = ports_.accessibility.textLengthMark(element);
-    lastCharCountRead_ = count.has_value();
-    if (!count)
-        return true;
-    const int64_t n = *count;
-    if (n == lastKnownCharCount_)
-        return false;
-    // What moved without details counts against what the kept text is
-    // known to hold at least.
-    if (kept_ && lastKnownCharCount_ >= 0)
-        kept_->unitsChangedSinceRead +=
-            n > lastKnownCharCount_ ? n - lastKnownCharCount_ : lastKnownCharCount_ - n;
-    lastKnownCharCount_ = n;
-    return true;
+    return followed_.noteLength(ports_.accessibility.textLengthMark(element));
 }
 
 bool AccessibilityMonitor::pasteInFlight() {
@@ -250,7 +228,7 @@ void AccessibilityMonitor::handleKeystrokeDetected() {
             observeFocusedElement();
             return;
         }
-        keepWholeText(read);
+        followed_.keepWhole(read);
         if (read->text.empty() || read->text == lastPolledValue_.text)
             return;
         log("rawKeys→read: value changed " +

@@ -14,8 +14,6 @@ namespace {
 
 constexpr double kTextPollSeconds = 0.3;
 constexpr double kFocusPollSeconds = 1.0;
-// An unchanged field is read whole once every this many text-poll ticks.
-constexpr int kQuietTicksPerFullRead = 30;
 constexpr int64_t kLoggedPrefixCharacters = 40;
 
 const char* yesNo(bool b) {
@@ -50,53 +48,24 @@ void AccessibilityMonitor::textPollTick() {
         observeFocusedElement();
         return;
     }
-    // An idle field is not read whole: only when its length or caret moved
-    // or it told of a change since the last tick, and now and then in case
-    // a change went unannounced. Where no change can be heard of (no value
-    // observer) every tick reads it, as one Character typed over another
-    // keeps both the length and the caret.
     // The field's notifications are about to be read as one burst, which
     // accounts for what they told: reading the field now would only read
     // it twice.
     if (axObserver_ && burst_.element == element)
         return;
-    // A text taken from the field's change reports alone is checked
-    // against the field's length; one that disagrees is read whole.
-    const bool unverified = std::exchange(reportsUnverified_, false);
-    const bool disagrees = unverified && hasCharCountChanged(element);
-    if (axObserver_ && burstAccountedSinceLastPoll_ && !textChangedSinceLastPoll_ && !disagrees) {
-        // The field's notifications were read since the last tick: what it
-        // holds now is known, and only a later change is news. While its
-        // reports keep coming, the length was all this tick needed; the
-        // field's mark is taken on the first tick that hears of nothing.
-        burstAccountedSinceLastPoll_ = false;
-        quietPollTicks_ = 0;
-        markBaselineStale_ = unverified;
-        if (!unverified)
-            lastTextChangeMark_ = ports_.accessibility.textChangeMark(element);
+    // An idle field is not read whole; the kept text knows when it is due.
+    Accessibility& ax = ports_.accessibility;
+    if (!followed_.tickReadsWhole(
+            axObserver_ != nullptr, [&] { return ax.textLengthMark(element); },
+            [&] { return ax.textChangeMark(element); }))
         return;
-    }
-    burstAccountedSinceLastPoll_ = false;
-    auto mark = ports_.accessibility.textChangeMark(element);
-    if (axObserver_ && std::exchange(markBaselineStale_, false) && !textChangedSinceLastPoll_ &&
-        !disagrees) {
-        lastTextChangeMark_ = std::move(mark);
-        quietPollTicks_ = 0;
-        return;
-    }
-    if (axObserver_ && mark && mark == lastTextChangeMark_ && !textChangedSinceLastPoll_ &&
-        !disagrees && ++quietPollTicks_ < kQuietTicksPerFullRead)
-        return;
-    lastTextChangeMark_ = std::move(mark);
-    textChangedSinceLastPoll_ = false;
-    quietPollTicks_ = 0;
     const auto read = readFieldText(element);
     if (!read) {
         log("textPoll: element gone, re-attaching");
         observeFocusedElement();
         return;
     }
-    keepWholeText(read);
+    followed_.keepWhole(read);
     if (read->text.empty() || read->text == lastPolledValue_.text)
         return;
     logUserText("textPoll: value changed " +

@@ -369,7 +369,8 @@ void SimAccessibility::deliver(Pid pid, SimId element, SimId applicationElement,
             continue;
         // Notifications arrive on the main loop, never inside the call
         // that caused them.
-        desktop_.clock_.after(0, [this, w = std::weak_ptr(state), element, name] {
+        const double lag = desktop_.notificationLag_;
+        desktop_.clock_.after(lag, [this, w = std::weak_ptr(state), element, name] {
             auto s = w.lock();
             if (s && s->alive)
                 s->handler(desktop_.element(element), name);
@@ -383,7 +384,8 @@ void SimAccessibility::deliverTextChange(Pid pid, SimId element, const AXTextCha
         if (!state || !state->alive || state->pid != pid || !state->textChangeHandler ||
             !state->registrations.contains({element, std::string(kAXValueChangedNotification)}))
             continue;
-        desktop_.clock_.after(0, [this, w = std::weak_ptr(state), element, change] {
+        const double lag = desktop_.notificationLag_;
+        desktop_.clock_.after(lag, [this, w = std::weak_ptr(state), element, change] {
             auto s = w.lock();
             if (s && s->alive && s->textChangeHandler)
                 s->textChangeHandler(desktop_.element(element), change);

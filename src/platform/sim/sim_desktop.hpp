@@ -148,6 +148,10 @@ class SimDesktop {
     // value-changed notification, as AT-SPI's text-changed events do; on
     // unless switched off.
     void setTellsTextChanges(bool tells) { tellsTextChanges_ = tells; }
+    // How long the applications' notifications and change reports take to
+    // reach the observers (a busy bus): a read made meanwhile already finds
+    // the change they tell of.
+    void setNotificationLag(double seconds) { notificationLag_ = seconds; }
     void select(SimId id, Utf16Range range);
     // The user's keys into the focused field of the frontmost application,
     // through the same synthetic events the services post; they wait while
@@ -274,6 +278,7 @@ class SimDesktop {
     int textFieldsLaidOut_ = 0;
     bool trusted_ = true;
     bool tellsTextChanges_ = true;
+    double notificationLag_ = 0;
 };
 
 }  // namespace mivo::sim
