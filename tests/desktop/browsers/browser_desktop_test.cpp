@@ -88,13 +88,14 @@ class BrowserDesktopTest : public SharedBrowserTest {
         return *f;
     }
 
-    // Types `lines` into `root` with Return between them. Each line is in
-    // before the Return after it: the keys go two ways, and a Return may
-    // overtake the Characters before it.
+    // Types `lines` into `root` with Return between them. The Characters
+    // and the Return go through two connections, and either may overtake
+    // the other: each waits for the one before it.
     void typeLines(const AXElement& root, const std::vector<std::string>& lines) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (i > 0) {
                 ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+                spinFor(0.3);
             }
             ASSERT_NO_FATAL_FAILURE(typeText(lines[i]));
             ASSERT_TRUE(waitUntil([&] { return holdsLine(root, lines[i]); }, 10))
