@@ -134,8 +134,9 @@ TEST_F(ObservationTest, AFieldAttachedToIsCheckedAsItStandsChangedOrNot) {
         advance(1.1);
         EXPECT_EQ(monitor.observedElement(), desk.element(into));
         ASSERT_EQ(candidates.size(), c.checked ? 1u : 0u);
-        if (c.checked)
+        if (c.checked) {
             EXPECT_EQ(candidates.front().text, c.text);
+        }
     }
 }
 
