@@ -207,6 +207,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::optional<AXElement> searchFocusedField();
     // A focus or window notification of the application followed.
     void handleFocusChanged();
+    // The focused field followed as a whole while the caret is in one of
+    // the blocks its text now holds as objects: the block is followed
+    // instead, and `text` (the whole field's) is not checked. True then.
+    bool followBlockWithCaretInstead(const FieldText& text);
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     void notifyFieldMayHaveMoved() {

@@ -158,6 +158,8 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
 
 void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
                                             bool derived, std::optional<int64_t> characters) {
+    if (followBlockWithCaretInstead(text))
+        return;
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(

@@ -145,6 +145,12 @@ void AccessibilityMonitor::observeFocusedElement(
     log("observe: ATTACHED to role=" +
         readString(ax, *element, kAXRoleDescriptionAttribute).value_or(role) +
         " pid=" + std::to_string(*pid));
+    // What the field holds is checked as it stands, changed or not: the
+    // caret moved into a paragraph written before (or its neighbour above
+    // was deleted), the attach took its boxes away, and no edit of it may
+    // ever come to bring them back.
+    if (read && !read->text.empty())
+        scheduleAnalysis(*read);
 
     auto observer =
         ax.createObserver(*pid, guarded([this](const AXElement& notified, std::string_view) {

@@ -74,6 +74,8 @@ TEST_F(LifecycleTest, StopRemovesEverythingAndDropsThePendingAnalysis) {
     advance(5);
     EXPECT_TRUE(candidates.empty());
 
+    // An empty field: attaching to one with text schedules its check too.
+    desk.setText(field, "");
     monitor.start();
     EXPECT_EQ(installed(), kEverything);
 }

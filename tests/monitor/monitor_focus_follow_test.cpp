@@ -112,5 +112,40 @@ TEST_F(FocusFollowTest, AFocusChangeWhoseNotificationWasLostIsFoundByTheFocusPol
     }
 }
 
+TEST_F(FocusFollowTest, TheLineWithTheCaretIsFollowedOnceReturnMadeABlockOfEachLine) {
+    // The field's own text becomes object characters; the browser then
+    // names the line with the caret as the focused field, without telling.
+    const std::string line = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        std::string fieldText;
+        bool caretInABlock;
+    };
+    const Case cases[] = {
+        {"Return made a block of each line, the caret in the last", "\uFFFC\uFFFC", true},
+        {"Return made a block after the first line", "今日は晴れです。\uFFFC", true},
+        {"a link inside the field's one line", "前の\uFFFCの後は晴れです。", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        openBrowser(0);
+        desk.focus(rich);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(rich));
+        const auto block = desk.addTextField(rich, line);
+        candidates.clear();
+        if (c.caretInABlock)
+            desk.setAttribute(browser, "AXFocusedUIElement", AXValue(desk.element(block)));
+        desk.setText(rich, c.fieldText);
+        advance(1.1);
+        EXPECT_EQ(monitor.observedElement(), desk.element(c.caretInABlock ? block : rich));
+        ASSERT_EQ(candidates.size(), 1u);
+        EXPECT_EQ(candidates[0].text, c.caretInABlock ? line : c.fieldText);
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
 }  // namespace
 }  // namespace mivo

@@ -104,6 +104,42 @@ TEST_F(ObservationTest, ATitleChangeAroundTheSameFieldKeepsThePendingSentence) {
     }
 }
 
+TEST_F(ObservationTest, AFieldAttachedToIsCheckedAsItStandsChangedOrNot) {
+    // A paragraph of a document the caret moves into holds what was
+    // written before; the attach took its boxes away, and it may never be
+    // edited again to bring them back.
+    struct Case {
+        const char* why;
+        std::string text;
+        bool previousDeleted;
+        bool checked;
+    };
+    const Case cases[] = {
+        {"the caret moved into a paragraph written before", "東京で住んでいます。", false, true},
+        {"the paragraph above deleted, the caret's one focused anew", "明日も晴れます。", true,
+         true},
+        {"an empty paragraph", "", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto previous = desk.addTextField(window, "");
+        desk.focus(previous);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(previous));
+        candidates.clear();
+        const auto into = desk.addTextField(window, c.text);
+        if (c.previousDeleted)
+            desk.destroy(previous);
+        desk.focus(into);
+        advance(1.1);
+        EXPECT_EQ(monitor.observedElement(), desk.element(into));
+        ASSERT_EQ(candidates.size(), c.checked ? 1u : 0u);
+        if (c.checked) {
+            EXPECT_EQ(candidates.front().text, c.text);
+        }
+    }
+}
+
 TEST_F(ObservationTest, AWindowClosedWithItsFieldEndsTheSentenceAndTheContext) {
     desk.typeText("今日は良い天気です。");
     advance(0.5);

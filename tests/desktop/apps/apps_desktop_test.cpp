@@ -7,6 +7,7 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -373,6 +374,74 @@ TEST_P(AppsDesktopTest, AReplacementTakesTheFormatOfTheTextItReplaces) {
     ASSERT_TRUE(waitUntil([&] { return value(*f) != corrected; }, 5));
     ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_z}));
     EXPECT_TRUE(waitForValue(*f, kText)) << value(*f).value_or("<nothing>");
+}
+
+TEST_P(AppsDesktopTest, AParagraphTheCaretMovesIntoIsCheckedChangedOrNot) {
+    if (GetParam() != AppKind::writer)
+        GTEST_SKIP() << "Writer's paragraphs";
+    // Two paragraphs above the one with the error: [一][二][kText].
+    const std::vector<std::pair<std::vector<unsigned long>, std::string>> steps = {
+        {{XK_Control_L, XK_Home}, ""},
+        {{XK_Return}, ""},
+        {{XK_Return}, ""},
+        {{XK_Up}, ""},
+        {{XK_Up}, "一行目です。"},
+        {{XK_Down}, "二行目です。"},
+    };
+    // The keys and the typed Characters go through two connections: each
+    // key is given time to land before the Characters after it.
+    for (const auto& [keys, typed] : steps) {
+        ASSERT_TRUE(pressChord(*session_, keys));
+        spinFor(0.3);
+        if (typed.empty())
+            continue;
+        ASSERT_NO_FATAL_FAILURE(typeText(typed));
+        ASSERT_TRUE(waitUntil([&] { return field() && value(*field()) == typed; }, 10))
+            << value(*field()).value_or("<nothing>");
+    }
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c.text);
+    };
+    monitor.start();
+    struct Row {
+        std::string what;
+        std::vector<std::vector<unsigned long>> chords;
+        std::string followed;
+    };
+    const std::vector<Row> rows = {
+        {"Ctrl+Home, Shift+Down, Delete: the paragraph above goes",
+         {{XK_Control_L, XK_Home}, {XK_Shift_L, XK_Down}, {XK_Delete}},
+         "二行目です。"},
+        {"Ctrl+End into the paragraph with the error", {{XK_Control_L, XK_End}}, kText},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        checked.clear();
+        for (const auto& chord : row.chords)
+            ASSERT_TRUE(pressChord(*session_, chord));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto& followed = monitor.observedElement();
+                return followed && value(*followed) == row.followed &&
+                       monitor.lastPolledValue().text == row.followed;
+            },
+            10))
+            << monitor.lastPolledValue().text;
+        EXPECT_TRUE(
+            waitUntil([&] { return std::ranges::find(checked, row.followed) != checked.end(); }, 4))
+            << "not checked";
+    }
+    monitor.stop();
+    // Back to the one paragraph the other tests expect.
+    for (const std::vector<unsigned long>& chord :
+         {std::vector<unsigned long>{XK_Control_L, XK_Home},
+          std::vector<unsigned long>{XK_Shift_L, XK_Down}, std::vector<unsigned long>{XK_Delete}})
+        ASSERT_TRUE(pressChord(*session_, chord));
+    EXPECT_TRUE(waitUntil([&] { return field() && value(*field()) == kText; }, 10))
+        << value(*field()).value_or("<nothing>");
+    EXPECT_TRUE(field() && isBold(*field(), kToday));
 }
 
 // Last of this suite, as it leaves a window open: Writer answers positions

@@ -4,12 +4,16 @@
 // starts once for this process (they start slowly) with a fresh profile,
 // and every behaviour works in its own field of the one page.
 
+#include <X11/keysym.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <vector>
 
+#include "apps/desktop_apps.hpp"
 #include "browsers/shared_browser_test.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "field/pasteboard_guard.hpp"
@@ -68,6 +72,63 @@ class BrowserDesktopTest : public SharedBrowserTest {
             10))
             << label;
         return *f;
+    }
+
+    // Focuses a rich-text field of several lines, whose followed element
+    // is the line with the caret rather than the field itself.
+    AXElement focusRich(std::string_view label) {
+        auto f = field(label);
+        EXPECT_TRUE(f.has_value()) << label;
+        if (!f)
+            return AXElement();
+        EXPECT_EQ(ax().setAttributeValue(*f, kAXFocusedAttribute, AXValue(true)), AXError::success);
+        EXPECT_TRUE(
+            waitUntil([&] { return readBool(ax(), *f, kAXFocusedAttribute).value_or(false); }, 10))
+            << label;
+        return *f;
+    }
+
+    // Types `lines` into `root` with Return between them. The Characters
+    // and the Return go through two connections, and either may overtake
+    // the other: each waits for the one before it.
+    void typeLines(const AXElement& root, const std::vector<std::string>& lines) {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i > 0) {
+                ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+                spinFor(0.3);
+            }
+            ASSERT_NO_FATAL_FAILURE(typeText(lines[i]));
+            ASSERT_TRUE(waitUntil([&] { return holdsLine(root, lines[i]); }, 10))
+                << describeRich(root);
+        }
+    }
+
+    // Whether a line of `root` (or its own text) reads `line`.
+    bool holdsLine(const AXElement& root, const std::string& line) {
+        if (value(root).value_or("").ends_with(line))
+            return true;
+        for (const auto& child :
+             readElements(ax(), root, kAXChildrenAttribute).value_or(std::vector<AXElement>{})) {
+            if (value(child) == line)
+                return true;
+        }
+        return false;
+    }
+
+    // The lines of a rich-text field and the log of the monitor, for a
+    // failure's message.
+    std::string describeRich(const AXElement& root) {
+        std::string out = "field \"" + value(root).value_or("?") + "\";";
+        for (const auto& child :
+             readElements(ax(), root, kAXChildrenAttribute).value_or(std::vector<AXElement>{}))
+            out += " [" + readString(ax(), child, kAXRoleDescriptionAttribute).value_or("?") +
+                   " \"" + value(child).value_or("?") + "\"]";
+        for (const auto& line : session_->log().lines()) {
+            if (line.find("observe:") != std::string::npos ||
+                line.find("analyze") != std::string::npos)
+                out += "\n" + line;
+        }
+        return out;
     }
 
     std::optional<Rect> bounds(const AXElement& e, Utf16Range r) {
@@ -285,6 +346,103 @@ TEST_P(BrowserDesktopTest, ALinkInAContentEditableSurvivesACorrection) {
         readElements(ax(), rich, kAXChildrenAttribute).value_or(std::vector<AXElement>{}).size() ==
             1)
         << "the link is gone";
+}
+
+TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine) {
+    // A rich-text field makes a block per line: its own text is then only
+    // objects, and the line the user writes in is the one with the caret.
+    struct Row {
+        std::string what;
+        std::string label;
+        std::vector<std::string> typedLines;  // typed with Return between
+        std::vector<unsigned long> keys;      // then pressed
+        std::string followed;
+        int clickedLine = -1;  // clicked at its end, after the keys
+    };
+    const std::vector<Row> rows = {
+        {"lines made by Return",
+         "typed",
+         {"今日は晴れです。", "明日も晴れます。", "東京で住んでいます。"},
+         {},
+         "東京で住んでいます。"},
+        {"Up into the line above", "typed", {}, {XK_Up}, "明日も晴れます。"},
+        {"Ctrl+End into the last <p>", "paras", {}, {XK_Control_L, XK_End}, "東京で住んでいます。"},
+        {"a click at the end of the second <p>", "paras", {}, {}, "明日も晴れます。", 1},
+        {"Ctrl+Home into the first <p>", "paras", {}, {XK_Control_L, XK_Home}, "今日は晴れです。"},
+        {"a line holding a link",
+         "linked",
+         {},
+         {XK_Control_L, XK_End},
+         "前の" + kObject + "の後は晴れです。"},
+    };
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c.text);
+    };
+    monitor.start();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        session_->log().clear();
+        checked.clear();
+        const AXElement root = focusRich(row.label);
+        ASSERT_NO_FATAL_FAILURE(typeLines(root, row.typedLines));
+        if (!row.keys.empty()) {
+            ASSERT_TRUE(pressChord(*session_, row.keys));
+        }
+        if (row.clickedLine >= 0) {
+            const auto line = readElements(ax(), root, kAXChildrenAttribute)
+                                  .value_or(std::vector<AXElement>{})
+                                  .at(static_cast<std::size_t>(row.clickedLine));
+            const auto last = bounds(line, Utf16Range{text::utf16Length(row.followed) - 1, 1});
+            ASSERT_TRUE(last && !last->isZero()) << describeRich(root);
+            const Point end{last->maxX() - 1, last->y + last->height / 2};
+            ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseDown, end}));
+            ASSERT_TRUE(input().postMouseEvent({MouseEventType::leftMouseUp, end}));
+        }
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto& followed = monitor.observedElement();
+                return followed && value(*followed) == row.followed &&
+                       monitor.lastPolledValue().text == row.followed;
+            },
+            10))
+            << describeRich(root);
+        EXPECT_TRUE(
+            waitUntil([&] { return std::ranges::find(checked, row.followed) != checked.end(); }, 5))
+            << "not checked: " << describeRich(root);
+    }
+    monitor.stop();
+}
+
+TEST_P(BrowserDesktopTest, ACorrectionInTheThirdLineOfRichTextLandsThereAndKeepsTheCaret) {
+    AccessibilityMonitor monitor(session_->ports());
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
+    const AXElement root = focusRich("third");
+    ASSERT_NO_FATAL_FAILURE(typeLines(root, {"今日は晴れです。", "明日も晴れます。", kText}));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto& followed = monitor.observedElement();
+            return followed && value(*followed) == kText && monitor.lastPolledValue().text == kText;
+        },
+        10))
+        << describeRich(root);
+    const AXElement third = *monitor.observedElement();
+    MonitorTestAccess::host(monitor).setLastAnalyzedText(
+        FieldText{kText, FieldText::Source::value, 0});
+    CorrectionIssue issue = sunnyToRained();
+    monitor.applyReplacement(issue);
+    EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10)) << describeRich(root);
+    EXPECT_EQ(replaced, kRained);
+    EXPECT_TRUE(waitForValue(third, kRained)) << describeRich(root);
+    EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
+    EXPECT_TRUE(holdsLine(root, "明日も晴れます。")) << describeRich(root);
+    // The caret went back to the end of the line: typing goes on there.
+    typeText("よ");
+    EXPECT_TRUE(waitForValue(third, kRained + "よ")) << describeRich(root);
+    monitor.stop();
 }
 
 TEST_P(BrowserDesktopTest, APasswordIsNeverRead) {

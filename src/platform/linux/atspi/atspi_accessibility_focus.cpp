@@ -57,9 +57,10 @@ AXElement AtspiAccessibility::fieldFor(AtspiAccessible* focused) {
         return makeElement(owned.release());
     const std::string identity = identityOf(focused);
     // Moving the caret into another paragraph, or into the document's own
-    // text, is then a focus change.
-    if (inside.field != nullptr || inside.textBesideBlocks)
-        events_->followInside(identity);
+    // text, is then a focus change; so is the caret's first move into a
+    // paragraph of a document focused with no caret in any (a browser's
+    // rich-text field focused by a script or by the keyboard).
+    events_->followInside(identity);
     if (inside.field != nullptr)
         return makeElement(inside.field.release());
     if (inside.textBesideBlocks)

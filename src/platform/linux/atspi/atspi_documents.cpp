@@ -79,18 +79,47 @@ GObjectPtr<AtspiAccessible> descend(AtspiAccessible* document, gint caret, int d
     return child;
 }
 
-// A block of the document (a paragraph, a section, a heading, a quote),
-// where an inline object (a link, an image) is part of the text around it.
+// A block of the document (a paragraph, a section, a heading, a quote, a
+// list item), where an inline object (a link, an image) is part of the text
+// around it.
 bool isBlock(AtspiAccessible* accessible) {
     GErrorSlot error;
     const AtspiRole role = atspi_accessible_get_role(accessible, error.out());
     return !error.failed() && (role == ATSPI_ROLE_PARAGRAPH || role == ATSPI_ROLE_SECTION ||
-                               role == ATSPI_ROLE_HEADING || role == ATSPI_ROLE_BLOCK_QUOTE);
+                               role == ATSPI_ROLE_HEADING || role == ATSPI_ROLE_BLOCK_QUOTE ||
+                               role == ATSPI_ROLE_LIST_ITEM);
 }
 
-// The block whose object stands at `caret` in `own` (the k-th object is the
-// k-th child), when the caret is in it; null when the caret stands in the
-// text itself or on an inline object.
+// The object whose character stands at `offset`: the link there says which.
+// Without links the k-th object is taken for the k-th child, which holds
+// only where the text itself has no child (Chromium gives its runs of text
+// children of their own beside the blocks).
+GObjectPtr<AtspiAccessible> objectAt(AtspiAccessible* document, gint offset, gint objectsBefore) {
+    if (GObjectPtr<AtspiHypertext> hypertext(atspi_accessible_get_hypertext_iface(document));
+        hypertext != nullptr) {
+        GErrorSlot indexError;
+        const gint link = atspi_hypertext_get_link_index(hypertext.get(), offset, indexError.out());
+        if (!indexError.failed() && link >= 0) {
+            GErrorSlot linkError;
+            GObjectPtr<AtspiHyperlink> hyperlink(
+                atspi_hypertext_get_link(hypertext.get(), link, linkError.out()));
+            if (!linkError.failed() && hyperlink != nullptr) {
+                GErrorSlot objectError;
+                GObjectPtr<AtspiAccessible> object(
+                    atspi_hyperlink_get_object(hyperlink.get(), 0, objectError.out()));
+                if (!objectError.failed() && object != nullptr)
+                    return object;
+            }
+        }
+    }
+    GErrorSlot error;
+    GObjectPtr<AtspiAccessible> child(
+        atspi_accessible_get_child_at_index(document, objectsBefore, error.out()));
+    return error.failed() ? nullptr : std::move(child);
+}
+
+// The block whose object stands at `caret` in `own`, when the caret is in
+// it; null when the caret stands in the text itself or on an inline object.
 GObjectPtr<AtspiAccessible> blockAtCaret(AtspiAccessible* document, std::string_view own,
                                          gint caret) {
     if (caret < 0)
@@ -102,11 +131,8 @@ GObjectPtr<AtspiAccessible> blockAtCaret(AtspiAccessible* document, std::string_
         if (at == caret) {
             if (c != kObjectReplacement)
                 return nullptr;
-            GErrorSlot error;
-            GObjectPtr<AtspiAccessible> child(
-                atspi_accessible_get_child_at_index(document, objectsBefore, error.out()));
-            if (error.failed() || child == nullptr || !isBlock(child.get()) ||
-                caretOf(child.get()) < 0)
+            GObjectPtr<AtspiAccessible> child = objectAt(document, at, objectsBefore);
+            if (child == nullptr || !isBlock(child.get()) || caretOf(child.get()) < 0)
                 return nullptr;
             return child;
         }

@@ -1,9 +1,11 @@
 #pragma once
 
 // Editable documents whose own text is embedded objects. Thunderbird's HTML
-// compose is a document with one U+FFFC per paragraph: the words live in the
-// child paragraphs (and sections), or, typed after everything was deleted,
-// in the document itself beside them. The field the user writes in is then
+// compose is a document with one U+FFFC per paragraph, and a browser's
+// rich-text field one per line once Return made a block of each: the words
+// live in the child paragraphs (and sections), or, typed after everything
+// was deleted (or before the first Return), in the document itself beside
+// them. The field the user writes in is then
 // the one that holds the caret, followed the way Writer's focus follows its
 // paragraphs.
 
