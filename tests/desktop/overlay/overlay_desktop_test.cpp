@@ -5,6 +5,7 @@
 // with Qt scaled by 2 while the editor is not, where the highlights must
 // still cover the editor's X pixels.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
@@ -84,6 +85,21 @@ class OverlayDesktopTest : public DesktopTest {
 
     double primaryHeight() {
         return AXTextExtractor::primaryScreenHeight(session_->desktop().screens());
+    }
+
+    // The showing push buttons named `name` under `node`, as Qt's
+    // accessibility bridge serves them to the bus: an interface left
+    // without its widget has no children.
+    static int showingButtons(QAccessibleInterface* node, const QString& name) {
+        if (node == nullptr || !node->isValid())
+            return 0;
+        int found = node->role() == QAccessible::Button && node->text(QAccessible::Name) == name &&
+                            !node->state().invisible
+                        ? 1
+                        : 0;
+        for (int i = 0; i < node->childCount(); ++i)
+            found += showingButtons(node->child(i), name);
+        return found;
     }
 };
 
@@ -227,6 +243,32 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     EXPECT_EQ(readBool(ax(), view, kAXFocusedAttribute), true);
     EXPECT_EQ(readRange(ax(), view, kAXSelectedTextRangeAttribute), caret);
     EXPECT_FALSE(window.window()->isVisible());
+}
+
+TEST_F(OverlayDesktopTest, ApplyIsInTheAccessibilityTreeAtEveryHover) {
+    // Hover after hover over text, as the user moves the pointer: the
+    // highlight comes again, the panel shows new content next to it and
+    // closes. Every time it is on screen, its one Apply is in the tree.
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    const Rect anchor{300, primaryHeight() - 300, 40, 16};
+    int missing = 0;
+    for (int hover = 0; hover < 40; ++hover) {
+        const auto shown = issue(std::to_string(hover), "読むを", "読み",
+                                 hover % 2 == 0 ? CorrectionIssue::Severity::critical
+                                                : CorrectionIssue::Severity::style);
+        overlay.show({{anchor, shown.severity, shown}});
+        coordinator.show({shown}, anchor);
+        spinFor(0.05);
+        if (showingButtons(QAccessible::queryAccessibleInterface(window.window()), "Apply") != 1)
+            ++missing;
+        coordinator.hide();
+        overlay.hide();
+        spinFor(0.05);
+    }
+    EXPECT_EQ(missing, 0) << "of 40 hovers";
 }
 
 TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {
