@@ -189,6 +189,8 @@ void X11KeyboardHold::release() {
 }
 
 void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys) {
+    if (keys.empty())
+        return;
     Display* d = x11_.display();
     const Keyboards devices = keyboards();
     KeysDownNow now;
