@@ -58,7 +58,7 @@ void OverlayCoordinator::showNotice(const std::string& message, const std::optio
     std::weak_ptr<bool> alive = alive_;
     scheduler_.after(noticeSeconds, [this, alive, generation = shownGeneration_] {
         if (alive.lock() != nullptr && generation == shownGeneration_)
-            hide();
+            close();
     });
 }
 
@@ -87,6 +87,12 @@ void OverlayCoordinator::present(std::shared_ptr<CorrectionPanelModel> model,
 }
 
 void OverlayCoordinator::hide() {
+    if (std::holds_alternative<OverlayState::Error>(state_.value))
+        return;
+    close();
+}
+
+void OverlayCoordinator::close() {
     ++shownGeneration_;
     state_.value = OverlayState::Hidden{};
     if (onHoverChanged)

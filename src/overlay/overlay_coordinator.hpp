@@ -65,10 +65,14 @@ class OverlayCoordinator {
     // highlight's unpadded rectangle), or centred on the main screen without
     // one. An empty list does nothing.
     void show(const std::vector<CorrectionIssue>& issues, const std::optional<Rect>& near);
+    // Closes the panel; a notice stays (see showNotice).
     void hide();
     // Shows `message` alone where the panel would stand next to `near` (the
-    // state `Error`); it closes by itself after `noticeSeconds`, and with
-    // hide() or the next show().
+    // state `Error`); it closes by itself after `noticeSeconds`, or with the
+    // next show() or showNotice(). hide() leaves it: it tells what became of
+    // a write the user interrupted, and the user's own click that did so
+    // (in a browser, on the page) moves the focus, which closes the
+    // correction UI at once and would take the notice along unseen.
     void showNotice(const std::string& message, const std::optional<Rect>& near);
     // Closes the panel and reports the issues through onApply 0.05 s later.
     void apply(const std::vector<CorrectionIssue>& issues);
@@ -95,6 +99,7 @@ class OverlayCoordinator {
     static constexpr double noticeSeconds = 2.5;
 
   private:
+    void close();
     void maintainVerticalAnchor(const Rect& resized);
     // Hosts `model` and brings the panel to the front next to `near`.
     void present(std::shared_ptr<CorrectionPanelModel> model, const std::optional<Rect>& near);

@@ -76,9 +76,14 @@ Size QtCorrectionPanelWindow::setContent(std::shared_ptr<CorrectionPanelModel> m
     if (view_ != nullptr) {
         // The old view may be inside one of its own button handlers: it is
         // deleted later, but leaves the panel (and its accessibility tree,
-        // where its hidden Apply would stand beside the new one) now.
+        // where its hidden Apply would stand beside the new one) now. Only
+        // its ties to the panel are cut: Qt's accessibility cache lets go
+        // of a widget's interface on its destroyed signal, and an interface
+        // kept past the widget is handed to the next widget made at that
+        // address, typically the next view, whose Apply then never reaches
+        // the accessibility bus.
         view_->hide();
-        view_->disconnect();
+        QObject::disconnect(view_, nullptr, panel_.get(), nullptr);
         panel_->layout()->removeWidget(view_);
         view_->setParent(nullptr);
         view_->deleteLater();

@@ -152,12 +152,15 @@ struct NoticeCase {
     const char* why;
     double showAgainAt;  // a new show of issues, or never (negative)
     bool visibleAt3;
+    double hideAt = -1;  // a hide(), or never (negative)
 };
 
 TEST_F(OverlayCoordinatorTest, ANoticeStandsWhereThePanelWouldAndGoesByItself) {
     const NoticeCase cases[] = {
         {"left alone, it closes after 2.5 s", -1, false},
         {"a panel opened meanwhile is not closed by the notice's end", 1.0, true},
+        {"a hide meanwhile (the click that interrupted the write moved the focus) leaves it", -1,
+         false, 0.3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -174,6 +177,10 @@ TEST_F(OverlayCoordinatorTest, ANoticeStandsWhereThePanelWouldAndGoesByItself) {
         if (c.showAgainAt >= 0) {
             clock.advance(c.showAgainAt);
             coordinator.show({a}, anchor);
+        }
+        if (c.hideAt >= 0) {
+            clock.advance(c.hideAt);
+            coordinator.hide();
         }
         clock.advance(start + 2.49 - clock.elapsed());
         EXPECT_TRUE(window.visible);

@@ -5,6 +5,7 @@
 // with Qt scaled by 2 while the editor is not, where the highlights must
 // still cover the editor's X pixels.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
@@ -84,6 +85,21 @@ class OverlayDesktopTest : public DesktopTest {
 
     double primaryHeight() {
         return AXTextExtractor::primaryScreenHeight(session_->desktop().screens());
+    }
+
+    // The showing push buttons named `name` under `node`, as Qt's
+    // accessibility bridge serves them to the bus: an interface left
+    // without its widget has no children.
+    static int showingButtons(QAccessibleInterface* node, const QString& name) {
+        if (node == nullptr || !node->isValid())
+            return 0;
+        int found = node->role() == QAccessible::Button && node->text(QAccessible::Name) == name &&
+                            !node->state().invisible
+                        ? 1
+                        : 0;
+        for (int i = 0; i < node->childCount(); ++i)
+            found += showingButtons(node->child(i), name);
+        return found;
     }
 };
 
@@ -227,6 +243,105 @@ TEST_F(OverlayDesktopTest, ApplyOnThePanelLeavesTheEditorActiveWithItsCaret) {
     EXPECT_EQ(readBool(ax(), view, kAXFocusedAttribute), true);
     EXPECT_EQ(readRange(ax(), view, kAXSelectedTextRangeAttribute), caret);
     EXPECT_FALSE(window.window()->isVisible());
+}
+
+TEST_F(OverlayDesktopTest, ApplyIsInTheAccessibilityTreeAtEveryHover) {
+    // Hover after hover over text, as the user moves the pointer: the
+    // highlight comes again, the panel shows new content next to it and
+    // closes. Every time it is on screen, its one Apply is in the tree.
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    const Rect anchor{300, primaryHeight() - 300, 40, 16};
+    int missing = 0;
+    for (int hover = 0; hover < 40; ++hover) {
+        const auto shown = issue(std::to_string(hover), "読むを", "読み",
+                                 hover % 2 == 0 ? CorrectionIssue::Severity::critical
+                                                : CorrectionIssue::Severity::style);
+        overlay.show({{anchor, shown.severity, shown}});
+        coordinator.show({shown}, anchor);
+        spinFor(0.05);
+        if (showingButtons(QAccessible::queryAccessibleInterface(window.window()), "Apply") != 1)
+            ++missing;
+        coordinator.hide();
+        overlay.hide();
+        spinFor(0.05);
+    }
+    EXPECT_EQ(missing, 0) << "of 40 hovers";
+}
+
+// The top-level window (a child of the root: the window manager's frame of
+// a managed one) that `window` lies in.
+Window topLevelOf(Display* display, Window window) {
+    const Window root = DefaultRootWindow(display);
+    for (;;) {
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, window, &rootReturn, &parent, &children, &count) == 0)
+            return window;
+        if (children != nullptr)
+            XFree(children);
+        if (parent == root || parent == 0)
+            return window;
+        window = parent;
+    }
+}
+
+TEST_F(OverlayDesktopTest, ANoticeStaysOnScreenOverTheWindowClickedDuringTheWrite) {
+    // The write failed because the user clicked into the window under the
+    // text (in a browser, on the page): that window comes to the front, the
+    // focus moves, and the correction UI is closed, before the notice that
+    // says what became of the write goes up or while it stands. The notice
+    // stays on top until its time is up.
+    auto editor = startEditor({.viewText = "本を読むをします。"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const Rect anchor = textRect(view, {2, 3});
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    const double h = primaryHeight();
+    const auto clickIntoTheWindow = [&] {
+        click(static_cast<int>(anchor.x + anchor.width / 2), static_cast<int>(h - anchor.midY()));
+        coordinator.hide();
+    };
+    struct Row {
+        const char* what;
+        bool clickFirst;
+    };
+    for (const Row& row : {Row{"the click before the notice goes up", true},
+                           Row{"the click while the notice stands", false}}) {
+        SCOPED_TRACE(row.what);
+        if (row.clickFirst)
+            clickIntoTheWindow();
+        coordinator.showNotice("The correction could not be written; your text is as it was",
+                               anchor);
+        ASSERT_NE(window.window(), nullptr);
+        const Window notice = window.window()->winId();
+        ASSERT_TRUE(waitUntil([&] { return isViewable(display(), notice); }));
+        if (row.clickFirst)
+            // The dismissal the pointer's leaving scheduled at the first
+            // hide comes due.
+            coordinator.hide();
+        else
+            clickIntoTheWindow();
+        spinFor(0.5);
+        EXPECT_TRUE(isViewable(display(), notice));
+        // What shows at the notice's middle is the notice, not the window
+        // clicked into.
+        const QRect g = rootGeometry(display(), notice);
+        Window top = 0;
+        int x = 0;
+        int y = 0;
+        XTranslateCoordinates(display(), DefaultRootWindow(display()), DefaultRootWindow(display()),
+                              g.center().x(), g.center().y(), &x, &y, &top);
+        EXPECT_EQ(top, topLevelOf(display(), notice));
+        screenshot("overlay-notice-after-click.png");
+        EXPECT_TRUE(waitUntil([&] { return !isViewable(display(), notice); },
+                              OverlayCoordinator::noticeSeconds + 1));
+    }
 }
 
 TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {

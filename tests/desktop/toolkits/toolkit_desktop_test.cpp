@@ -196,6 +196,9 @@ struct Hands {
     bool keyDownAtPress = false;  // "a" down as Apply is pressed, up 0.15 s later
     double applyAt = 0;           // the correction asked this long after the press
     double undoAt = -1;           // Ctrl+Z this long after the press
+    // Shift down at 0.02 s, "a" at 0.2 s, "b" at 1.5 s, Shift up at 1.8 s:
+    // held across the end of the hold, so "AB".
+    bool shiftHeld = false;
 };
 
 TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionGoesIn) {
@@ -216,6 +219,9 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
         {"typed at 0.4 s", 0.4},
         {"a key down at the press", 0.2, true},
         {"an accessibility action, Ctrl+Z at 0.1 s", -1, false, 0.15, 0.1},
+        {"Shift held across the end of the hold", -1, false, 0, -1, true},
+        // Once more: nothing of the first Shift is left down to swallow it.
+        {"Shift held across the end of the hold again", -1, false, 0, -1, true},
     };
     const auto at = [](std::chrono::steady_clock::time_point from, double seconds) {
         waitUntil(
@@ -251,7 +257,17 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
             ASSERT_TRUE(hands->key("a", false));
         }
         std::string expected = kRained + "abc";
-        if (row.typeAt >= 0) {
+        if (row.shiftHeld) {
+            at(pressed, 0.02);
+            ASSERT_TRUE(hands->key("Shift_L", true));
+            at(pressed, 0.2);
+            ASSERT_TRUE(hands->type("a"));
+            at(pressed, 1.5);
+            ASSERT_TRUE(hands->type("b"));
+            at(pressed, 1.8);
+            ASSERT_TRUE(hands->key("Shift_L", false));
+            expected = kRained + "AB";
+        } else if (row.typeAt >= 0) {
             at(pressed, row.typeAt);
             ASSERT_TRUE(hands->type(row.keyDownAtPress ? "bc" : "abc"));
         } else {

@@ -27,6 +27,9 @@ std::string xtestKeyboardOf(std::string_view master) {
     return std::string(master) + " XTEST keyboard";
 }
 
+// How often a modifier left down for the user is looked at.
+constexpr double kStandInPollSeconds = 0.05;
+
 int milliseconds(TimePoint from, TimePoint to) {
     return static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
@@ -53,13 +56,16 @@ X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& 
 X11KeyboardHold::~X11KeyboardHold() {
     limit_.cancel();
     listening_.cancel();
+    // A modifier left down for the user stays so: released now it would end
+    // the Shift the user still holds. A later replay lets it up first.
+    standInWatch_.cancel();
     Display* d = x11_.display();
     for (const int id : grabbed_)
         XIUngrabDevice(d, id, CurrentTime);
     XFlush(d);
 }
 
-std::vector<int> X11KeyboardHold::userKeyboards() {
+X11KeyboardHold::Keyboards X11KeyboardHold::keyboards() {
     Display* d = x11_.display();
     int pointer = 0;
     if (XIGetClientPointer(d, None, &pointer) == 0)
@@ -75,7 +81,7 @@ std::vector<int> X11KeyboardHold::userKeyboards() {
         }
         return nullptr;
     };
-    std::vector<int> keyboards;
+    Keyboards keyboards;
     const XIDeviceInfo* master = nullptr;
     if (const XIDeviceInfo* p = info(pointer); p != nullptr && p->use == XIMasterPointer)
         master = info(p->attachment);
@@ -83,9 +89,12 @@ std::vector<int> X11KeyboardHold::userKeyboards() {
         const std::string ours = xtestKeyboardOf(master->name);
         for (int i = 0; i < count; ++i) {
             const XIDeviceInfo& dev = devices[i];
-            if (dev.use == XISlaveKeyboard && dev.attachment == master->deviceid && dev.enabled &&
-                ours != dev.name)
-                keyboards.push_back(dev.deviceid);
+            if (dev.use != XISlaveKeyboard || dev.attachment != master->deviceid || !dev.enabled)
+                continue;
+            if (ours == dev.name)
+                keyboards.typing = dev.deviceid;
+            else
+                keyboards.user.push_back(dev.deviceid);
         }
     }
     XIFreeDeviceInfo(devices);
@@ -111,7 +120,7 @@ bool X11KeyboardHold::listen() {
             std::find(ending_.begin(), ending_.end(), ev->deviceid) == ending_.end())
             return;
         held_.push_back(
-            HeldKey{static_cast<unsigned char>(ev->detail), e.xcookie.evtype == XI_KeyPress});
+            HeldKeyEvent{static_cast<unsigned char>(ev->detail), e.xcookie.evtype == XI_KeyPress});
     });
     return true;
 }
@@ -179,45 +188,67 @@ void X11KeyboardHold::release() {
                std::to_string(keys.size()) + " key events typed on");
 }
 
-void X11KeyboardHold::typeOn(const std::vector<HeldKey>& keys) {
+void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys) {
+    if (keys.empty())
+        return;
     Display* d = x11_.display();
-    std::set<unsigned char> down;
-    for (const HeldKey& key : keys) {
-        // A release whose press came before the hold was never ours.
-        if (!key.down && !down.contains(key.keycode))
-            continue;
+    const Keyboards devices = keyboards();
+    KeysDownNow now;
+    now.user = keysDownOn(devices.user);
+    if (devices.typing >= 0)
+        now.typing = keysDownOn({devices.typing});
+    char master[32] = {};
+    XQueryKeymap(d, master);
+    for (int k = 0; k < 256; ++k)
+        now.application.set(k, (master[k / 8] & (1 << (k % 8))) != 0);
+    const HeldKeyReplay replay = planHeldKeyReplay(keys, modifierKeys(), now);
+    for (const HeldKeyEvent& key : replay.events)
         XTestFakeKeyEvent(d, key.keycode, key.down ? True : False, CurrentTime);
-        if (key.down)
-            down.insert(key.keycode);
-        else
-            down.erase(key.keycode);
+    for (const unsigned char keycode : replay.standIns) {
+        if (std::find(standIns_.begin(), standIns_.end(), keycode) == standIns_.end())
+            standIns_.push_back(keycode);
     }
-    // A modifier the user still holds stays down: its keyboard is back on
-    // the master, whose key it releases when it comes up. Released now, a
-    // Shift held on would not reach the keys typed after the hold. Any
-    // other key comes up at once (it would repeat), and so does a modifier
-    // that came up in the moment between the end of the hold and now.
-    for (const unsigned char keycode : down) {
-        if (!isModifier(keycode) || !physicallyDown(keycode))
-            XTestFakeKeyEvent(d, keycode, False, CurrentTime);
-    }
+    if (!standIns_.empty() && !standInWatch_)
+        watchStandIns();
 }
 
-bool X11KeyboardHold::isModifier(unsigned char keycode) {
+void X11KeyboardHold::watchStandIns() {
+    standInWatch_ = scheduler_.after(kStandInPollSeconds, [this] {
+        standInWatch_ = Cancel();
+        const KeyBits user = keysDownOn(userKeyboards());
+        Display* d = x11_.display();
+        // Up on the user's keyboard means up for the applications too; the
+        // XTest device's own release then reaches none of them.
+        std::erase_if(standIns_, [&](unsigned char keycode) {
+            if (user.test(keycode))
+                return false;
+            XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+            return true;
+        });
+        XFlush(d);
+        if (!standIns_.empty())
+            watchStandIns();
+    });
+}
+
+KeyBits X11KeyboardHold::modifierKeys() {
+    KeyBits bits;
     XModifierKeymap* map = XGetModifierMapping(x11_.display());
     if (map == nullptr)
-        return false;
+        return bits;
     const int count = 8 * map->max_keypermod;
-    const bool found = std::any_of(map->modifiermap, map->modifiermap + count,
-                                   [&](KeyCode k) { return k == keycode; });
+    for (int i = 0; i < count; ++i) {
+        if (map->modifiermap[i] != 0)
+            bits.set(map->modifiermap[i]);
+    }
     XFreeModifiermap(map);
-    return found;
+    return bits;
 }
 
-bool X11KeyboardHold::physicallyDown(unsigned char keycode) {
+KeyBits X11KeyboardHold::keysDownOn(const std::vector<int>& ids) {
     Display* d = x11_.display();
-    bool down = false;
-    for (const int id : userKeyboards()) {
+    KeyBits down;
+    for (const int id : ids) {
         XDevice* device = XOpenDevice(d, static_cast<XID>(id));
         if (device == nullptr)
             continue;
@@ -226,8 +257,10 @@ bool X11KeyboardHold::physicallyDown(unsigned char keycode) {
             for (int i = 0; i < state->num_classes; ++i) {
                 if (c->c_class == KeyClass) {
                     const auto* keys = reinterpret_cast<XKeyState*>(c);
-                    if ((keys->keys[keycode / 8] & (1 << (keycode % 8))) != 0)
-                        down = true;
+                    for (int k = 0; k < 256; ++k) {
+                        if ((keys->keys[k / 8] & (1 << (k % 8))) != 0)
+                            down.set(k);
+                    }
                 }
                 c = reinterpret_cast<XInputClass*>(reinterpret_cast<char*>(c) + c->length);
             }

@@ -6,13 +6,15 @@
 // keys come to us alone and no application sees a focus change, while the
 // keys we post with XTest still reach the focused window. When the hold
 // ends the held keys are typed on with XTest, in order; should we go away
-// meanwhile, the X server ends the grab itself.
+// meanwhile, the X server ends the grab itself. A modifier the user still
+// holds then stays down on the XTest device until the user lets it go.
 
 #include <set>
 #include <vector>
 
 #include "platform/cancel.hpp"
 #include "platform/keyboard_hold.hpp"
+#include "platform/linux/held_key_replay.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
@@ -37,18 +39,23 @@ class X11KeyboardHold : public KeyboardHold {
     void keymapChanged(unsigned char keycode);
 
   private:
-    struct HeldKey {
-        unsigned char keycode = 0;
-        bool down = true;
+    struct Keyboards {
+        // The slaves of our master keyboard but its XTest one.
+        std::vector<int> user;
+        // That master's XTest keyboard, which our keys go through.
+        int typing = -1;
     };
-    // The user's keyboards: the slaves of our master keyboard but its XTest.
-    std::vector<int> userKeyboards();
+    Keyboards keyboards();
+    std::vector<int> userKeyboards() { return keyboards().user; }
     bool anyKeyDown();
-    bool isModifier(unsigned char keycode);
-    // Down on one of the user's own keyboards, whatever the master says.
-    bool physicallyDown(unsigned char keycode);
+    KeyBits modifierKeys();
+    // Down on any of these devices, whatever the master says.
+    KeyBits keysDownOn(const std::vector<int>& devices);
     bool listen();
-    void typeOn(const std::vector<HeldKey>& keys);
+    void typeOn(const std::vector<HeldKeyEvent>& keys);
+    // Lets each modifier left down for the user up on the XTest device once
+    // none of the user's keyboards has it down any more.
+    void watchStandIns();
     void remapAgain();
 
     X11Connection& x11_;
@@ -62,8 +69,10 @@ class X11KeyboardHold : public KeyboardHold {
     // The keyboards whose grab is ending: their keys read meanwhile are held
     // keys still.
     std::vector<int> ending_;
-    std::vector<HeldKey> held_;
+    std::vector<HeldKeyEvent> held_;
     std::set<unsigned char> remapped_;
+    std::vector<unsigned char> standIns_;
+    Cancel standInWatch_;
     TimePoint since_{};
 };
 
