@@ -33,13 +33,21 @@ constexpr double kKeyUpWaitSeconds = 1.0;
 // A whole-value write of several issues is read back this much later.
 constexpr double kBatchReadBackSeconds = 0.15;
 
-// Each rung's delay before its check, and what that check tries next.
+// Whether a rung's write is in the field when its call returns, or input
+// queued for later.
+enum class Written { atOnce, queued };
+
+// Each rung's delay before its check, what that check tries next, and, for
+// a write that is in at once, when the caret goes back.
 struct Rung {
     double delay;
     std::optional<ReplacementRetry> next;
+    Written written = Written::queued;
+    CaretRestore caret = CaretRestore::ifWhereTheWriteLeftIt;
 };
-constexpr Rung kWritableValue{0.2, std::nullopt};
-constexpr Rung kSelectedTextAttribute{0.35, ReplacementRetry::selectionTyping};
+// A whole value written leaves the caret wherever the editor puts it.
+constexpr Rung kWritableValue{0.2, std::nullopt, Written::atOnce, CaretRestore::always};
+constexpr Rung kSelectedTextAttribute{0.35, ReplacementRetry::selectionTyping, Written::atOnce};
 constexpr Rung kSelectionPaste{0.95, ReplacementRetry::selectionTyping};
 constexpr Rung kSelectionTyping{1.05, ReplacementRetry::mouseSelectionPaste};
 constexpr Rung kMouseSelectionPaste{1.25, ReplacementRetry::mouseSelectionTyping};
@@ -116,24 +124,19 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
           },
           [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }) {}
 
-PendingReplacement ReplacementLadder::pendingFor(const CorrectionIssue& issue,
-                                                 const AXElement& element,
-                                                 const FieldText& originalText) {
-    PendingReplacement pending;
-    pending.issue = issue;
-    pending.originalText = originalText;
-    pending.element = element;
+CaretPlan ReplacementLadder::caretAround(const CorrectionIssue& issue, const AXElement& element,
+                                         const FieldText& originalText) {
     const text::CharacterText t{originalText.text};
     const int64_t from = t.utf16Offset(issue.range.start);
     const Utf16Range written =
         inField(Utf16Range{from, t.utf16Offset(issue.range.end) - from}, originalText);
     const int64_t inserted = text::utf16Length(issue.suggestion);
-    pending.caretAfterWrite = Utf16Range{written.location + inserted, 0};
-    pending.caretBefore =
-        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
-    if (pending.caretBefore)
-        pending.userCaret = caretMovedByWrite(*pending.caretBefore, written, inserted);
-    return pending;
+    CaretPlan caret;
+    caret.afterWrite = Utf16Range{written.location + inserted, 0};
+    caret.before = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    if (caret.before)
+        caret.user = caretMovedByWrite(*caret.before, written, inserted);
+    return caret;
 }
 
 void ReplacementLadder::holdKeysForApply() {
@@ -185,7 +188,7 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     const auto observed = host_.observedElement();
     if (!observed) {
         letKeysGo();
-        host_.replacementFailed();
+        host_.replacementFailed(UnwrittenField::asItWas);
         return;
     }
     // From the moment of Apply: a key typed while the selection is ours
@@ -197,28 +200,32 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     const auto located = locate(requested, originalText);
     if (!located) {
         letKeysGo();
-        host_.replacementFailed();
+        host_.replacementFailed(UnwrittenField::asItWas);
         return;
     }
     const CorrectionIssue& issue = *located;
     host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
     Accessibility& ax = host_.desktop().accessibility;
-    PendingReplacement pending = pendingFor(issue, element, originalText);
-    pending.watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
-    pending.watch->caretBefore = pending.caretBefore;
+    auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    watch->caret = caretAround(issue, element, originalText);
+    PendingReplacement pending{.issue = issue,
+                               .originalText = originalText,
+                               .element = element,
+                               .retry = {},
+                               .watch = watch};
     writing_ = pending.watch;
-    const auto started = [&](const Rung& rung, bool synchronous, bool always) {
+    const auto started = [&](const Rung& rung) {
         writing_.reset();
         // Watched from now on, so that the read below counts.
         watches_.push_back(pending.watch);
         pending.retry = rung.next;
-        if (synchronous) {
+        if (rung.written == Written::atOnce) {
             // The application has handled the write when the call returns:
             // read now, the field shows it before the user can undo it.
             if (const auto now = readField(element))
                 noteFieldText(element, *now);
-            restoreCaret(pending, always);
+            restoreCaret(*pending.watch, rung.caret);
             letKeysGo();
         } else {
             watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
@@ -236,25 +243,25 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     // paste takes the format of whatever stands before the selection.
     const bool pasteFirst = trust.range && !trust.formatting;
     if (pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
-        return started(kSelectionPaste, false, false);
+        return started(kSelectionPaste);
     if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
-        return started(kWritableValue, true, true);
+        return started(kWritableValue);
     if (applyReplacementUsingSelectedTextAttribute(issue, element))
-        return started(kSelectedTextAttribute, true, false);
+        return started(kSelectedTextAttribute);
     if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
-        return started(kWritableValue, true, true);
+        return started(kWritableValue);
     if (!pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
-        return started(kSelectionPaste, false, false);
+        return started(kSelectionPaste);
     if (applyReplacementUsingSelectionTyping(issue, element))
-        return started(kSelectionTyping, false, false);
+        return started(kSelectionTyping);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
-        return started(kMouseSelectionPaste, false, false);
+        return started(kMouseSelectionPaste);
     if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
-        return started(kMouseSelectionTyping, false, false);
+        return started(kMouseSelectionTyping);
     writing_.reset();
     letKeysGo(&pending);
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
-    host_.replacementFailed();
+    host_.replacementFailed(UnwrittenField::asItWas);
 }
 
 bool ReplacementLadder::isWatching(const AXElement& element) {
@@ -323,15 +330,14 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         if (now)
             noteFieldText(pending.element, *now);
         if (now && replacementSucceeded(pending.issue, pending.originalText, *now)) {
-            restoreCaret(pending, false);
+            restoreCaret(*pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
             return letKeysGo();
         }
         // The field showed the correction and reads as before it again: the
         // user took it back, and where the caret stands now is the user's
         // doing. (A field between a paste's delete and its insert reads as
         // neither, and the keys wait on.)
-        if (pending.watch && pending.watch->seenInText && now &&
-            now->text == pending.originalText.text)
+        if (pending.watch->seenInText && now && now->text == pending.originalText.text)
             return letKeysGo();
         // From then on the check decides.
         if (host_.desktop().scheduler.now() < until)
@@ -348,27 +354,27 @@ void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
 }
 
 void ReplacementLadder::putBackUserCaret(const PendingReplacement& pending) {
-    if (!pending.caretBefore)
+    const auto& before = pending.caret().before;
+    if (!before)
         return;
     Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
-    if (now && now->length > 0 && now != pending.caretBefore &&
+    if (now && now->length > 0 && now != before &&
         AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original))
-        ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute,
-                             AXValue(*pending.caretBefore));
+        ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute, AXValue(*before));
 }
 
 bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
     Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
-    return now && now != pending.caretBefore &&
+    return now && now != pending.caret().before &&
            !(now->length > 0 &&
              AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original));
 }
 
 void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::string_view line) {
     giveUp(pending, line);
-    host_.replacementFailed();
+    reportUnwritten(pending);
 }
 
 void ReplacementLadder::restUntilInput(Selected& selected) {
@@ -379,28 +385,44 @@ void ReplacementLadder::restUntilInput(Selected& selected) {
         // The keys follow the user's click or typing at once.
         letKeysGo();
     };
-    // Only keys that no hold stops could reach our selection. (Where the
-    // keys are held, the selection stands until the input: a caret put back
-    // over a selection lands at its start in some browsers.)
-    if (host_.desktop().input.keyboardHold().holding())
+    // Keys that no hold stops (an on-screen keyboard, a dictation tool, a
+    // remote desktop: the XTest device) would replace our selection: it
+    // stands only for the moment of the input, selected again then. Where
+    // a caret put back over a selection lands at the field's start now and
+    // then (Chromium), it stands while the user's keys are held.
+    Accessibility& ax = host_.desktop().accessibility;
+    if (!ax.writeRouteTrust(element).caretWhileWriting &&
+        host_.desktop().input.keyboardHold().holding())
         return;
     // The caret as read before any selection of ours: some editors answer
     // a selection just made (or undone) only a moment later.
     const auto before = selected.before;
-    if (before && host_.desktop().accessibility.setAttributeValue(
-                      element, kAXSelectedTextRangeAttribute, AXValue(*before)) == AXError::success)
+    if (before && ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*before)) ==
+                      AXError::success)
         selected.target.restingCaret = before;
 }
 
-void ReplacementLadder::restoreCaret(const PendingReplacement& pending, bool always) {
-    if (!pending.userCaret)
+void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
+    if (host_.observedElement() != watch.element || watch.caretBack)
+        return;
+    const auto now = readField(watch.element);
+    if (!now || !replacementSucceeded(watch.issue, watch.originalText, *now))
+        return;
+    watch.seenInText = true;
+    watch.caretBack = true;
+    restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
+}
+
+void ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
+    const CaretPlan& caret = watch.caret;
+    if (!caret.user)
         return;
     Accessibility& ax = host_.desktop().accessibility;
-    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
-    if (now == pending.userCaret || (!always && now != pending.caretAfterWrite))
+    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
+    if (now == caret.user ||
+        (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite))
         return;
-    ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute,
-                         AXValue(*pending.userCaret));
+    ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*caret.user));
 }
 
 bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
@@ -448,7 +470,7 @@ std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
         return std::nullopt;
     const Utf16Range range = inField(*local, *read);
     // The caret as the user has it, before any selection of ours.
-    const auto before = writing_ ? writing_->caretBefore : std::nullopt;
+    const auto before = writing_ ? writing_->caret.before : std::nullopt;
     if (!input_.selectReplacementRange(range, issue.original, element, logPrefix))
         return std::nullopt;
     return Selected{std::move(*read), SelectedTarget{element, range, issue.original}, before};
@@ -483,10 +505,19 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssu
         return false;
     if (writing_) {
         // The target fetched our text: the paste landed, even if the user
-        // takes it back before anything is read.
-        selected->target.onPasted = [watch = std::weak_ptr(writing_)] {
-            if (const auto w = watch.lock())
-                w->shown = true;
+        // takes it back before anything is read. The target is no longer
+        // waiting for us, and the caret goes back as soon as the field shows
+        // the correction: keys that no hold stops land where the user was.
+        const bool caretAtOnce =
+            host_.desktop().accessibility.writeRouteTrust(element).caretWhileWriting;
+        selected->target.onPasted = [this, run = host_.runToken(), watch = std::weak_ptr(writing_),
+                                     caretAtOnce] {
+            const auto w = watch.lock();
+            if (!w)
+                return;
+            w->shown = true;
+            if (caretAtOnce && run.isCurrent())
+                caretBackOncePasted(*w);
         };
     }
     restUntilInput(*selected);
