@@ -12,6 +12,12 @@
 // The user's text is never written from a guess: a whole value is written
 // only from a text that was read as the field's whole value and still reads
 // so, and input is posted only into the selection made for it.
+//
+// One class, its work in a file a job: the route order (replacement_ladder),
+// the user's keys and caret (replacement_caret), the ways of writing
+// (replacement_rungs), several corrections at once (replacement_batch), the
+// writes on their way (replacement_watch) and the check after the write
+// (replacement_verification).
 
 #include <functional>
 #include <memory>
@@ -126,6 +132,16 @@ class ReplacementLadder {
     void noteFieldText(const AXElement& element, const FieldText& text);
 
   private:
+    // While a correction goes in, the user's keys are held (they would land
+    // in our selection or beside the correction), at most this long
+    // whatever happens.
+    static constexpr double kKeyboardHoldLimitSeconds = 2.5;
+
+    // A range found in a text read from the field, as a range of the
+    // field's value: a window of the units before the caret starts further
+    // on.
+    static Utf16Range inField(Utf16Range local, const FieldText& read);
+
     // The ladder proper, once no key of the user's is down (or waiting for
     // one to come up took too long).
     void writeReplacement(const CorrectionIssue& issue);
