@@ -11,6 +11,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -263,11 +264,14 @@ TEST_F(MivoAppDesktopTest, ADoubleClickOnApplyLeavesNothingSelectedForTheNextKey
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
     movePointer(apply.first, apply.second);
     spinFor(0.15);
+    // The clicks' distance; bench/double_click_repeat.sh tries others.
+    const char* gap = std::getenv("MIVO_DOUBLE_CLICK_GAP");
+    const double apart = gap != nullptr ? std::atof(gap) : 0.12;
     for (int i = 0; i < 2; ++i) {
         XTestFakeButtonEvent(display(), 1, True, CurrentTime);
         XTestFakeButtonEvent(display(), 1, False, CurrentTime);
         XSync(display(), False);
-        spinFor(0.12);
+        spinFor(apart);
     }
     spinFor(3.0);
     const std::string now = value(view).value_or("?");
@@ -277,10 +281,9 @@ TEST_F(MivoAppDesktopTest, ADoubleClickOnApplyLeavesNothingSelectedForTheNextKey
     EXPECT_EQ(selection->length, 0) << toString(*selection);
     typeText("よ");
     ASSERT_TRUE(waitUntil([&] { return value(view).value_or("").size() > now.size(); }, 3));
-    std::string typed = value(view).value_or("");
-    if (const auto at = typed.find("よ"); at != std::string::npos)
-        typed.erase(at, std::string("よ").size());
-    EXPECT_EQ(typed, now) << value(view).value_or("?");
+    // At the end, where the user's caret was: a write tried again after
+    // the click would have left it after the correction.
+    EXPECT_EQ(value(view), now + "よ");
 }
 
 TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItCloses) {
