@@ -56,8 +56,7 @@ void MivoChildTest::launchMivo(const QProcessEnvironment& env) {
                      [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
     // Another build's `mivo` (the one before a change, for a bench).
     const char* other = std::getenv("MIVO_BIN");
-    mivo_->start(other != nullptr && *other != '\0' ? QString::fromLocal8Bit(other) : MIVO_APP,
-                 {});
+    mivo_->start(other != nullptr && *other != '\0' ? QString::fromLocal8Bit(other) : MIVO_APP, {});
     ASSERT_TRUE(mivo_->waitForStarted(5000));
 }
 
