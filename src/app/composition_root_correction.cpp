@@ -35,7 +35,9 @@ void Root::wireCorrectionRoad() {
         else
             monitor_.applyPressCancelled();
     };
-    monitor_.onReplacementFailed = [this] { display_.handleReplacementFailed(); };
+    monitor_.onReplacementFailed = [this](UnwrittenField field) {
+        display_.handleReplacementFailed(field);
+    };
     monitor_.onCorrectionContextChanged = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onCheckSkipped = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };

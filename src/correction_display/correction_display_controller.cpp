@@ -224,8 +224,15 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
         panel_.showNotice(std::string(textChangedNotice), panelAnchor_);
 }
 
-void CorrectionDisplayController::handleReplacementFailed() {
-    panel_.showNotice(std::string(notWrittenNotice), panelAnchor_);
+void CorrectionDisplayController::handleReplacementFailed(UnwrittenField field) {
+    switch (field) {
+        case UnwrittenField::asItWas:
+            return panel_.showNotice(std::string(notWrittenNotice), panelAnchor_);
+        case UnwrittenField::changedElsewhere:
+            return panel_.showNotice(std::string(textChangedNotice), panelAnchor_);
+        case UnwrittenField::sentenceReplaced:
+            return panel_.showNotice(std::string(replacedByOtherTypingNotice), panelAnchor_);
+    }
 }
 
 void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssue>& issues) {

@@ -22,6 +22,7 @@
 
 #include "correction_display/correction_display_ports.hpp"
 #include "correction_display/correction_highlight_rules.hpp"
+#include "monitor/replacement_outcome.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo {
@@ -45,6 +46,11 @@ class CorrectionDisplayController final {
     static constexpr std::string_view textChangedNotice = "The text changed; nothing was written";
     static constexpr std::string_view notWrittenNotice =
         "The correction could not be written; your text is as it was";
+    // Said when typing that was not ours took words of the sentence while
+    // the correction went in.
+    static constexpr std::string_view replacedByOtherTypingNotice =
+        "The correction could not be written; other typing replaced part of the sentence, "
+        "and Ctrl+Z brings it back";
 
     // An issue with the screen rectangle of its text.
     struct IssueRect {
@@ -78,7 +84,7 @@ class CorrectionDisplayController final {
     // monitor.onReplacementCompleted(newText)
     void handleReplacementCompleted(const std::string& newText);
     // Nothing of an applied correction went in: said where the panel stood.
-    void handleReplacementFailed();
+    void handleReplacementFailed(UnwrittenField field);
     // monitor.onFieldMayHaveMoved: the field's window was activated again,
     // or its caret moved, so a box refused before may be right now. Issues
     // without a box are asked for again soon (no sooner than one follow

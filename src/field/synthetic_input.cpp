@@ -1,6 +1,7 @@
 #include "field/synthetic_input.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "field/ax_geometry.hpp"
@@ -61,12 +62,21 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     // Posts the paste keystroke; the user's clipboard comes back once the
     // target has fetched our text.
     bool pasteAndRestore(PasteboardGuard::Hold hold, const AXElement& element,
-                         std::function<void()> onPasted = {}) {
+                         std::function<void()> onPasted = {},
+                         std::optional<TimePoint> selectedAt = std::nullopt) {
         Accessibility& ax = desktop.accessibility;
         const auto before = readString(ax, element, kAXValueAttribute);
         const auto fetchesBefore = clipboard->fetchesBeforePaste();
         if (!postCommandV())
             return false;
+        // Keys that no hold stops replace whatever stands selected: how long
+        // ours stood is the window they had.
+        if (selectedAt) {
+            const auto stood = std::chrono::duration_cast<std::chrono::milliseconds>(
+                desktop.scheduler.now() - *selectedAt);
+            log("applyReplacement: our selection stood " + std::to_string(stood.count()) +
+                " ms before Ctrl+V");
+        }
         // The paste has shown once the field reads otherwise; a field
         // without a value cannot tell, and its target's fetch decides.
         // Asked only after the target fetched our text, which tells the one
@@ -92,19 +102,39 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         }
     }
 
+    // The point lies in the element's frame; nothing where the frame cannot
+    // be read, and the focus check decides.
+    bool pressedInto(const AXElement& element, Point at) {
+        Accessibility& ax = desktop.accessibility;
+        const auto position = readPoint(ax, element, kAXPositionAttribute);
+        const auto size = readSize(ax, element, kAXSizeAttribute);
+        return position && size &&
+               Rect{position->x, position->y, size->width, size->height}.contains(at);
+    }
+
     bool focusIsOn(const AXElement& element) {
         return field_focus::keyboardFocusIsOn(desktop, element);
     }
 
-    bool stillSelected(const SelectedTarget& selected) {
+    // Whether the input may still go in, the range selected again where the
+    // caret rested meanwhile. Since the input was queued, nothing of ours
+    // reached the field: a change of its text, or a click into it (which may
+    // leave the caret where it stood), is the user's.
+    bool stillSelected(SelectedTarget& selected, const QueuedFor& queued) {
         Accessibility& ax = desktop.accessibility;
         if (!focusIsOn(selected.element))
+            return false;
+        if (queued.value && readString(ax, selected.element, kAXValueAttribute) != queued.value)
+            return false;
+        const PointerPresses presses = desktop.input.pointerPresses();
+        if (presses.count != queued.pointerPresses && pressedInto(selected.element, presses.lastAt))
             return false;
         if (selected.restingCaret) {
             if (AXTextExtractor::selectedTextRange(ax, selected.element) != selected.restingCaret ||
                 ax.setAttributeValue(selected.element, kAXSelectedTextRangeAttribute,
                                      AXValue(selected.range)) != AXError::success)
                 return false;
+            selected.selectedAt = desktop.scheduler.now();
             // Some editors show a selection just made only a moment later;
             // the range's own text stands for it.
             return selectionMatchesExpectedText(selected.text, selected.range, selected.element);
@@ -184,6 +214,12 @@ SyntheticInput::SyntheticInput(Desktop desktop, TargetSource target, RunSource r
 
 SyntheticInput::~SyntheticInput() = default;
 
+SyntheticInput::QueuedFor SyntheticInput::queuedFor(const SelectedTarget& selected) {
+    Desktop& d = state_->desktop;
+    return QueuedFor{readString(d.accessibility, selected.element, kAXValueAttribute),
+                     d.input.pointerPresses().count};
+}
+
 void SyntheticInput::abandonQueuedInput() {
     ++state_->epoch;
 }
@@ -228,18 +264,20 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
     const auto hold = clipboard->putText(text);
     if (!hold)
         return false;
+    const auto queued = queuedFor(selected);
     state_->activateTargetApplication();
     later(
         kPasteDelay,
-        [hold = *hold, selected](State& s) {
-            if (!s.stillSelected(selected)) {
+        [hold = *hold, selected = SelectedTarget(selected), queued](State& s) mutable {
+            if (!s.stillSelected(selected, queued)) {
                 s.clipboard->release(hold);
                 s.abandoned(selected,
-                            "applyReplacement: focus or selection changed before Ctrl+V; paste "
-                            "abandoned");
+                            "applyReplacement: focus, selection or text changed before Ctrl+V; "
+                            "paste abandoned");
                 return;
             }
-            if (!s.pasteAndRestore(hold, selected.element, selected.onPasted)) {
+            if (!s.pasteAndRestore(hold, selected.element, selected.onPasted,
+                                   selected.selectedAt)) {
                 s.clipboard->release(hold);
                 s.log("applyReplacement: Ctrl+V post failed");
             }
@@ -250,12 +288,14 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
 
 bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
                                                 const SelectedTarget& selected) {
+    const auto queued = queuedFor(selected);
     state_->activateTargetApplication();
-    later(kTypeDelay, [text = std::string(text), selected](State& s) {
-        if (!s.stillSelected(selected)) {
+    later(kTypeDelay, [text = std::string(text), selected = SelectedTarget(selected),
+                       queued](State& s) mutable {
+        if (!s.stillSelected(selected, queued)) {
             s.abandoned(selected,
-                        "applyReplacement: focus or selection changed before unicode typing; "
-                        "typing abandoned");
+                        "applyReplacement: focus, selection or text changed before unicode "
+                        "typing; typing abandoned");
             return;
         }
         if (!s.postUnicodeText(text))
@@ -269,12 +309,13 @@ bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& se
     // before the caret: the user's.
     if (selected.range.length <= 0)
         return false;
+    const auto queued = queuedFor(selected);
     state_->activateTargetApplication();
-    later(kDeleteDelay, [selected](State& s) {
-        if (!s.stillSelected(selected)) {
+    later(kDeleteDelay, [selected = SelectedTarget(selected), queued](State& s) mutable {
+        if (!s.stillSelected(selected, queued)) {
             s.abandoned(selected,
-                        "applyReplacement: focus or selection changed before Delete; Delete "
-                        "abandoned");
+                        "applyReplacement: focus, selection or text changed before Delete; "
+                        "Delete abandoned");
             return;
         }
         if (!s.postKeyPress(kKeyCodeDelete, 0))

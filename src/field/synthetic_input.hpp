@@ -11,9 +11,10 @@
 // Nothing queued posts input once its owner is gone or has abandoned its
 // queued input (the monitor stopped); a pending paste still puts the
 // user's clipboard back. And since the user may click or type while a step
-// waits, a step posts only while the focus and the selection are still
-// what was selected, so that a paste never lands on text it was not meant
-// for and a Delete never removes a Character of the user's.
+// waits, a step posts only while the focus, the selection and the field's
+// text are still what they were when it was queued, so that a paste never
+// lands on text it was not meant for and a Delete never removes a
+// Character of the user's.
 
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,7 @@
 
 #include "field/pasteboard_guard.hpp"
 #include "platform/desktop.hpp"
+#include "platform/scheduler.hpp"
 
 namespace mivo {
 
@@ -48,9 +50,12 @@ struct SelectedTarget {
     // The range is selected again just before the input, and only while
     // the caret still stands there (nothing typed or clicked since).
     std::optional<Utf16Range> restingCaret = {};
-    // Called when the input is not posted because the focus, the caret or
-    // the selection changed meanwhile.
+    // Called when the input is not posted because the focus, the caret,
+    // the selection or the field's text changed meanwhile.
     std::function<void()> onAbandoned = {};
+    // When the range was selected; a selection made again just before the
+    // input counts from then.
+    std::optional<TimePoint> selectedAt = {};
 };
 
 class SyntheticInput {
@@ -120,6 +125,13 @@ class SyntheticInput {
     // abandoned it; otherwise runs `abandoned`, if any.
     void later(double delay, Step step, std::function<void()> abandoned = {});
     void log(std::string_view message);
+    // The field's text and the pointer's presses as input for a selection
+    // is queued.
+    struct QueuedFor {
+        std::optional<std::string> value;
+        uint64_t pointerPresses = 0;
+    };
+    QueuedFor queuedFor(const SelectedTarget& selected);
 
     std::shared_ptr<State> state_;
 };

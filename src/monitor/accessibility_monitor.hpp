@@ -54,9 +54,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     // Called with the field's text after a verified replacement.
     std::function<void(const std::string&)> onReplacementCompleted;
     // Nothing of an applied correction could be written (the user clicked
-    // elsewhere meanwhile, the field refused every way): the field reads as
-    // the user left it, and the user should learn so where they look.
-    std::function<void()> onReplacementFailed;
+    // or typed meanwhile, the field refused every way); the user should
+    // learn where they look what the field holds now.
+    std::function<void(UnwrittenField)> onReplacementFailed;
     // The application, focused element or window changed: the corrections
     // shown no longer apply.
     std::function<void()> onCorrectionContextChanged;
@@ -161,9 +161,9 @@ class AccessibilityMonitor final : private ReplacementHost {
         if (onReplacementCompleted)
             onReplacementCompleted(text);
     }
-    void replacementFailed() override {
+    void replacementFailed(UnwrittenField field) override {
         if (onReplacementFailed)
-            onReplacementFailed();
+            onReplacementFailed(field);
     }
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).

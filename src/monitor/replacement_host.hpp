@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "field/ax_text_extractor.hpp"
+#include "monitor/replacement_outcome.hpp"
 #include "platform/cancel.hpp"
 #include "platform/desktop.hpp"
 
@@ -62,8 +63,8 @@ class ReplacementHost {
     virtual std::set<std::string>& attemptedPartialRepairKeys() = 0;
     // The corrected text, handed on to be checked again.
     virtual void replacementCompleted(const std::string& text) = 0;
-    // Nothing of the correction went in; the field reads as the user left it.
-    virtual void replacementFailed() = 0;
+    // Nothing of the correction went in; `field` tells what the field holds.
+    virtual void replacementFailed(UnwrittenField field) = 0;
 
     virtual MonitorRunToken runToken() const = 0;
     virtual Cancel scheduleStep(double seconds, std::function<void()> step,

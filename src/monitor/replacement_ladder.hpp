@@ -12,6 +12,12 @@
 // The user's text is never written from a guess: a whole value is written
 // only from a text that was read as the field's whole value and still reads
 // so, and input is posted only into the selection made for it.
+//
+// One class, its work in a file a job: the route order (replacement_ladder),
+// the user's keys and caret (replacement_caret), the ways of writing
+// (replacement_rungs), several corrections at once (replacement_batch), the
+// writes on their way (replacement_watch) and the check after the write
+// (replacement_verification).
 
 #include <functional>
 #include <memory>
@@ -33,6 +39,22 @@ std::string_view caseName(TextInsertionMethod method);
 // The method a failed check tries next.
 enum class ReplacementRetry { selectionTyping, mouseSelectionPaste, mouseSelectionTyping };
 
+// The user's caret around one replacement, in the field's UTF-16 units.
+struct CaretPlan {
+    // As the user had it before the write (or its retry), before any
+    // selection of ours.
+    std::optional<Utf16Range> before;
+    // Where it goes once the correction is in: moved by the correction.
+    std::optional<Utf16Range> user;
+    // Where a write leaves it: after the suggestion.
+    Utf16Range afterWrite;
+};
+
+// When the caret goes back to where the user had it after a write: always
+// (a whole value written leaves it wherever the editor puts it), or only
+// while it stands where the write left it (else the user moved it).
+enum class CaretRestore { always, ifWhereTheWriteLeftIt };
+
 // What the field has shown of one replacement since it was written: every
 // read of the field after the write (a text-changed event's, a caret
 // restore's, a check's) and the paste target's fetch of our text add to it.
@@ -49,9 +71,9 @@ struct WriteWatch {
     // Our input was not posted: the focus, the caret or the selection
     // changed before it was due (the user clicked or typed).
     bool interrupted = false;
-    // The user's caret before the write (or its retry), before any
-    // selection of ours.
-    std::optional<Utf16Range> caretBefore = {};
+    CaretPlan caret = {};
+    // The caret went back as soon as the paste showed.
+    bool caretBack = false;
 };
 
 // One replacement on its way: what its checks compare with and what they
@@ -64,12 +86,9 @@ struct PendingReplacement {
     // Whether the leftover tail was mended already: once per replacement,
     // however often the monitor re-attaches meanwhile.
     bool tailRepaired = false;
-    // Where the user's caret goes once the correction is in (the field's
-    // UTF-16 units), and where a write leaves it (after the suggestion).
-    std::optional<Utf16Range> userCaret;
-    Utf16Range caretAfterWrite;
-    std::optional<Utf16Range> caretBefore;  // as the user had it
+    // Never null: what the field showed of the write, and the user's caret.
     std::shared_ptr<WriteWatch> watch;
+    const CaretPlan& caret() const { return watch->caret; }
 };
 
 class ReplacementLadder {
@@ -113,6 +132,16 @@ class ReplacementLadder {
     void noteFieldText(const AXElement& element, const FieldText& text);
 
   private:
+    // While a correction goes in, the user's keys are held (they would land
+    // in our selection or beside the correction), at most this long
+    // whatever happens.
+    static constexpr double kKeyboardHoldLimitSeconds = 2.5;
+
+    // A range found in a text read from the field, as a range of the
+    // field's value: a window of the units before the caret starts further
+    // on.
+    static Utf16Range inField(Utf16Range local, const FieldText& read);
+
     // The ladder proper, once no key of the user's is down (or waiting for
     // one to come up took too long).
     void writeReplacement(const CorrectionIssue& issue);
@@ -132,16 +161,18 @@ class ReplacementLadder {
     // The issue where it stands in the text read before writing, or nothing
     // (logged) when it stands nowhere the check saw it.
     std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
-    // Puts the caret where the user had it, moved by the correction; only
-    // when it is where the write left it (or `always`): a caret the user
-    // moved meanwhile stays.
-    void restoreCaret(const PendingReplacement& pending, bool always);
+    // Puts the caret where the user had it, moved by the correction; a
+    // caret the user moved meanwhile stays, as `when` tells.
+    void restoreCaret(const WriteWatch& watch, CaretRestore when);
+    // The target has fetched our paste: once the field shows it, the caret
+    // goes back at once, before the keys held meanwhile are let go.
+    void caretBackOncePasted(WriteWatch& watch);
     // Looks at the field until `until`; as soon as it shows the correction,
     // the caret goes back and the user's held keys follow it.
-    // The replacement about to be written, with where the caret stands before
-    // it and where the user's caret goes after it.
-    PendingReplacement pendingFor(const CorrectionIssue& issue, const AXElement& element,
-                                  const FieldText& originalText);
+    // Where the caret stands before the issue is written over and where the
+    // user's caret goes after it.
+    CaretPlan caretAround(const CorrectionIssue& issue, const AXElement& element,
+                          const FieldText& originalText);
     void watchForWrite(PendingReplacement pending, TimePoint until);
     // The user's held keys are typed on: where the user had the caret, also
     // when our selection of the original still stands.
@@ -151,6 +182,8 @@ class ReplacementLadder {
     void putBackUserCaret(const PendingReplacement& pending);
     // Nothing went in and nothing more is tried: logged, and the user told.
     void giveUpUnwritten(const PendingReplacement& pending, std::string_view line);
+    // Tells the host that nothing went in, and what the field holds now.
+    void reportUnwritten(const PendingReplacement& pending);
     // The user's caret is no longer where it was nor our selection: the
     // user clicked or typed in the field.
     bool userMovedCaret(const PendingReplacement& pending);

@@ -185,6 +185,26 @@ std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& is
                       std::move(tail), std::move(expected)};
 }
 
+UnwrittenField unwrittenField(const AXTextExtractor::ExtractedText& atApply,
+                              const AXTextExtractor::ExtractedText& now) {
+    if (now.source == atApply.source && now.utf16Start == atApply.utf16Start &&
+        text::canonicallyEqual(now.text, atApply.text))
+        return UnwrittenField::asItWas;
+    // Every unit of the text at Apply is still there, with one stretch
+    // typed in between: nothing of the user's was lost.
+    const std::u16string before = text::toUtf16(text::nfc(atApply.text));
+    const std::u16string after = text::toUtf16(text::nfc(now.text));
+    const std::size_t most = std::min(before.size(), after.size());
+    std::size_t head = 0;
+    while (head < most && before[head] == after[head])
+        ++head;
+    std::size_t tail = 0;
+    while (tail < most - head && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    return head + tail >= before.size() ? UnwrittenField::changedElsewhere
+                                        : UnwrittenField::sentenceReplaced;
+}
+
 // --- The check of one replacement --------------------------------------------
 
 void ReplacementLadder::verifyReplacement(PendingReplacement pending, double delay) {
@@ -201,8 +221,8 @@ void ReplacementLadder::check(PendingReplacement pending) {
         letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
-        if (!pending.watch || !pending.watch->shown)
-            host_.replacementFailed();
+        if (!pending.watch->shown)
+            reportUnwritten(pending);
         return;
     }
     const FieldText current = readField(pending.element).value_or(FieldText{});
@@ -211,21 +231,22 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.attemptedPartialRepairKeys().clear();
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
-        restoreCaret(pending, false);
+        restoreCaret(*pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         letKeysGo();
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
     }
-    if (pending.watch)
-        noteFieldText(pending.element, current);
-    const bool landed = pending.watch && pending.watch->shown;
+    noteFieldText(pending.element, current);
+    const bool landed = pending.watch->shown;
     // The keys held so far go where the user had the caret before anything
     // else is tried.
     letKeysGo(&pending);
     // The user clicked or typed in the field before our input was due: the
-    // field stays as the user has it, the caret where the user put it.
-    if (!landed && pending.watch && pending.watch->interrupted && userMovedCaret(pending))
+    // field stays as the user has it, the caret where the user put it, and
+    // nothing is tried again, also when the click put the caret back where
+    // it stood.
+    if (!landed && pending.watch->interrupted)
         return giveUpUnwritten(pending,
                                "applyReplacement: the user clicked or typed before the correction "
                                "went in; nothing written");
@@ -295,7 +316,7 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.logUserText("applyReplacement: verification failed after final attempt current=\"" +
                           text::characterPrefix(current.text, kLoggedCharacters) + "\"");
-        host_.replacementFailed();
+        reportUnwritten(pending);
         return;
     }
     if (!retry) {
@@ -305,15 +326,9 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
     }
     // The caret the user has now is the one the retry gives back, and an
     // input the user interrupts tells this replacement's watch.
-    if (userMovedCaret(pending)) {
-        const PendingReplacement now = pendingFor(*retry, element, current);
-        pending.caretBefore = now.caretBefore;
-        pending.userCaret = now.userCaret;
-        pending.caretAfterWrite = now.caretAfterWrite;
-    }
+    if (userMovedCaret(pending))
+        pending.watch->caret = caretAround(*retry, element, current);
     writing_ = pending.watch;
-    if (writing_)
-        writing_->caretBefore = pending.caretBefore;
     struct Done {
         std::shared_ptr<WriteWatch>& writing;
         ~Done() { writing.reset(); }
@@ -352,6 +367,12 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
     }
 }
 
+void ReplacementLadder::reportUnwritten(const PendingReplacement& pending) {
+    const auto now = readField(pending.element);
+    host_.replacementFailed(now ? unwrittenField(pending.originalText, *now)
+                                : UnwrittenField::asItWas);
+}
+
 void ReplacementLadder::giveUp(const PendingReplacement& pending, std::string_view line) {
     host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
     host_.log(line);
@@ -388,10 +409,13 @@ bool ReplacementLadder::putBackMisplacedWrite(const PendingReplacement& pending,
         ax.writeRouteTrust(element).wholeValue)
         undone =
             field_writes::replaceWholeValue(ax, element, current.text, original.text).written();
-    if (undone && pending.caretBefore)
-        ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*pending.caretBefore));
+    if (undone && pending.caret().before)
+        ax.setAttributeValue(element, kAXSelectedTextRangeAttribute,
+                             AXValue(*pending.caret().before));
     host_.suppressAnalysisLoop(original.text, kGiveUpSuppressionSeconds);
-    host_.replacementFailed();
+    // Our own misplaced write, not the user's typing: what the field holds
+    // once it is put back.
+    host_.replacementFailed(UnwrittenField::asItWas);
     host_.log(undone || queued
                   ? "applyReplacement: the correction went in at another place; the text "
                     "was put back"

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "field/ax_text_extractor.hpp"
+#include "monitor/replacement_outcome.hpp"
 #include "platform/geometry.hpp"
 #include "shared/records.hpp"
 
@@ -63,5 +64,11 @@ std::optional<TextRange> misplacedReplacement(const CorrectionIssue& issue,
 std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
                                                        std::string_view originalText,
                                                        std::string_view currentText);
+
+// What a field that took none of a correction holds now against what it
+// held at Apply: the same text, text only added to it, or text of it gone
+// (typing that replaced a selection of it, a deletion).
+UnwrittenField unwrittenField(const AXTextExtractor::ExtractedText& atApply,
+                              const AXTextExtractor::ExtractedText& now);
 
 }  // namespace mivo

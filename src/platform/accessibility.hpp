@@ -70,6 +70,10 @@ struct WriteRouteTrust {
     // written over gets plain text, so nothing is written over more than
     // one correction's own range.
     bool formatting = false;
+    // The caret may be set while a write of ours is under way: between our
+    // selection and the paste, and as soon as the paste shows. Chromium
+    // then puts it at the field's start now and then.
+    bool caretWhileWriting = true;
     bool operator==(const WriteRouteTrust&) const = default;
 };
 

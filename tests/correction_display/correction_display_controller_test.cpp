@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -286,7 +287,9 @@ struct StaleApplyCase {
     const char* why;
     std::string liveText;
     bool written;
-    bool cameToNothing = false;  // the field took none of the write
+    // The field took none of the write, and holds this now.
+    std::optional<UnwrittenField> cameToNothing = std::nullopt;
+    std::string notice = "";
 };
 
 TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
@@ -294,7 +297,14 @@ TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
         {"the text still as checked", kText, true},
         {"typed on after the sentence", kText + "明日", true},
         {"a word typed in front of the issue", "昨日の" + kText, false},
-        {"a click elsewhere while it went in", kText, true, true},
+        {"a click elsewhere while it went in", kText, true, UnwrittenField::asItWas,
+         "The correction could not be written; your text is as it was"},
+        {"keys of another program typed beside the sentence", kText, true,
+         UnwrittenField::changedElsewhere, "The text changed; nothing was written"},
+        {"keys of another program typed over a word of it", kText, true,
+         UnwrittenField::sentenceReplaced,
+         "The correction could not be written; other typing replaced part of the sentence, "
+         "and Ctrl+Z brings it back"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -308,10 +318,8 @@ TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
         controller.handleApply({issueAt(3, "A")});
         EXPECT_EQ(field.single.size(), c.written ? 1u : 0u);
         if (c.cameToNothing) {
-            controller.handleReplacementFailed();
-            EXPECT_EQ(panel.notices,
-                      std::vector<std::string>{
-                          "The correction could not be written; your text is as it was"});
+            controller.handleReplacementFailed(*c.cameToNothing);
+            EXPECT_EQ(panel.notices, std::vector<std::string>{c.notice});
             EXPECT_EQ(panel.noticeAnchor, field.rects[3]);
         } else if (c.written) {
             EXPECT_TRUE(panel.notices.empty());

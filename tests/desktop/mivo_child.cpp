@@ -1,5 +1,7 @@
 #include "mivo_child.hpp"
 
+#include <cstdlib>
+
 #include <QDir>
 #include <QFile>
 
@@ -52,7 +54,9 @@ void MivoChildTest::launchMivo(const QProcessEnvironment& env) {
     mivo_->setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(mivo_.get(), &QProcess::readyRead,
                      [this] { log_ += QString::fromUtf8(mivo_->readAll()); });
-    mivo_->start(MIVO_APP, {});
+    // Another build's `mivo` (the one before a change, for a bench).
+    const char* other = std::getenv("MIVO_BIN");
+    mivo_->start(other != nullptr && *other != '\0' ? QString::fromLocal8Bit(other) : MIVO_APP, {});
     ASSERT_TRUE(mivo_->waitForStarted(5000));
 }
 

@@ -5,10 +5,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
 #include "desktop_session.hpp"
+#include "field/pasteboard_guard.hpp"
 #include "monitor_test_access.hpp"
 #include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
 
 namespace mivo::desktop_test {
 
@@ -44,6 +47,81 @@ void expectCtrlZSoonAfterApplyKeepsTheOriginal(Accessibility& ax, const AXElemen
     spinFor(3);
     EXPECT_EQ(value(), kText) << "read before Ctrl+Z at " << undoAt << " s: " << beforeUndo;
     EXPECT_FALSE(log.contains("retrying with"));
+}
+
+const std::vector<DuringTheWrite> kDuringTheWrite = {
+    {"keys of another program at 0.15 s", 0.15, false, kText + "abc",
+     UnwrittenField::changedElsewhere},
+    {"keys of another program at 0.4 s", 0.4, false, kRained + "abc", std::nullopt},
+    {"a click at the end of the text at 0.1 s", 0.1, true, kText + "xy", UnwrittenField::asItWas},
+};
+
+namespace {
+
+void spinUntil(std::chrono::steady_clock::time_point from, double seconds) {
+    const double left =
+        seconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+    if (left > 0)
+        spinFor(left);
+}
+
+// Keys through the XTest device, as xdotool types them.
+void typeByAnotherProgram(InputEvents& input, std::string_view typed) {
+    for (const auto& character : text::characters(typed)) {
+        KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
+        KeyEvent up = down;
+        up.keyDown = false;
+        ASSERT_TRUE(input.postKeyEvent(down));
+        ASSERT_TRUE(input.postKeyEvent(up));
+    }
+}
+
+// A click near the bottom right corner of the field: after the last line,
+// where the caret stands at the end of the text.
+void clickAtTheEnd(Accessibility& ax, const AXElement& field) {
+    const auto position = readPoint(ax, field, kAXPositionAttribute);
+    const auto size = readSize(ax, field, kAXSizeAttribute);
+    ASSERT_TRUE(position && size);
+    const int x = static_cast<int>(position->x + size->width - 12);
+    const int y = static_cast<int>(position->y + size->height - 6);
+    const std::string command =
+        "xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+}  // namespace
+
+void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
+                                     const DuringTheWrite& row) {
+    AccessibilityMonitor monitor(ports);
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField f) { told.push_back(f); };
+    ASSERT_TRUE(followAsChecked(monitor, field, 10));
+    log.clear();
+    const auto applied = std::chrono::steady_clock::now();
+    monitor.applyReplacement(sunnyToRained());
+    spinUntil(applied, row.at);
+    if (row.click) {
+        ASSERT_NO_FATAL_FAILURE(clickAtTheEnd(ports.accessibility, field));
+        spinUntil(applied, 2.0);
+        ASSERT_NO_FATAL_FAILURE(typeByAnotherProgram(ports.input, "xy"));
+    } else {
+        ASSERT_NO_FATAL_FAILURE(typeByAnotherProgram(ports.input, "abc"));
+    }
+    // A toolkit waiting for our clipboard answers no call: only our loop
+    // turns until the paste is through, as the monitor's own would.
+    const auto guard = PasteboardGuard::of(ports.pasteboard);
+    waitUntil([&] { return !guard->isHolding(); }, 8);
+    const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
+    EXPECT_TRUE(waitUntil([&] { return value() == row.expected; }, 5))
+        << value().value_or("<nothing>");
+    // Every check of the write is over.
+    spinUntil(applied, 3.0);
+    EXPECT_EQ(value(), row.expected);
+    EXPECT_EQ(told, row.told ? std::vector{*row.told} : std::vector<UnwrittenField>{});
+    EXPECT_FALSE(log.contains("retrying with"));
+    printWriteBackLog(log);
+    monitor.stop();
 }
 
 void pasteRainedOverTheUsersCopy(SyntheticInput& input, Pasteboard& pasteboard,

@@ -5,9 +5,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
+#include "monitor/replacement_outcome.hpp"
 #include "outside_bmp_text.hpp"
 #include "platform/sim/captured_log.hpp"
 
@@ -29,6 +31,26 @@ namespace mivo::desktop_test {
 // text of `field` stays, and the write is never tried again.
 void expectCtrlZSoonAfterApplyKeepsTheOriginal(Accessibility& ax, const AXElement& field,
                                                const sim::CapturedLog& log);
+
+// What another program or the user does while a correction goes in.
+struct DuringTheWrite {
+    const char* what;
+    double at;  // seconds after Apply
+    // "abc" typed by another program (through the XTest device, which no
+    // hold stops), else a click at the end of the text, where the caret
+    // already stood, and "xy" typed by that program 2 s after Apply.
+    bool click;
+    std::string expected;  // the field once all is done
+    std::optional<UnwrittenField> told;
+};
+extern const std::vector<DuringTheWrite> kDuringTheWrite;
+
+// Applies 晴れ → 雨 in `field` (kText, checked, the caret at its end) with a
+// monitor of its own and does what `row` does meanwhile: the field ends as
+// the row expects, nothing is tried again, and the user is told what the
+// field holds when the correction did not go in.
+void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
+                                     const DuringTheWrite& row);
 
 // What the user had copied before Mivo's paste borrowed the clipboard.
 inline const std::string kUsersCopy = "ユーザーのコピー";

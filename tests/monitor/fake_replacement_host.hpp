@@ -53,7 +53,10 @@ class FakeReplacementHost final : public ReplacementHost {
     void closeAnalysisSuppression() override { suppressionOpen = false; }
     std::set<std::string>& attemptedPartialRepairKeys() override { return repairKeys; }
     void replacementCompleted(const std::string& text) override { completed.push_back(text); }
-    void replacementFailed() override { ++failed; }
+    void replacementFailed(UnwrittenField field) override {
+        ++failed;
+        unwritten.push_back(field);
+    }
 
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
     Cancel scheduleStep(double seconds, std::function<void()> step,
@@ -81,6 +84,7 @@ class FakeReplacementHost final : public ReplacementHost {
     std::set<std::string> repairKeys;
     std::vector<std::string> completed;
     int failed = 0;
+    std::vector<UnwrittenField> unwritten;
     std::vector<std::string> lines;
 
   private:

@@ -51,7 +51,10 @@ class AfterApplyTest : public MonitorScene {
   protected:
     AfterApplyTest() {
         monitor.onReplacementCompleted = [this](const std::string& t) { completed.push_back(t); };
-        monitor.onReplacementFailed = [this] { ++failed; };
+        monitor.onReplacementFailed = [this](UnwrittenField field) {
+            ++failed;
+            unwritten.push_back(field);
+        };
         // Like the X clipboard: the target's fetch of our text is seen.
         desk.pasteboard().setCountsFetches(true);
         desk.pasteboard().userCopies({stringItem("ユーザーの内容")});
@@ -78,6 +81,7 @@ class AfterApplyTest : public MonitorScene {
 
     std::vector<std::string> completed;
     int failed = 0;
+    std::vector<UnwrittenField> unwritten;
     double start = 0;
 };
 
@@ -222,8 +226,11 @@ TEST_F(AfterApplyTest, AnUndoThenTypingIsNeverPutBackOrRetried) {
 
 struct ClickCase {
     Route route;
-    bool sameField;  // a click into the field at Character 5, else into another field
+    bool sameField;  // a click into the field, else into another field
     double clickAt;
+    // Where a click into the field puts the caret: the end is where the
+    // caret stood at Apply, which no look at the caret alone tells.
+    int64_t clickedCharacter = 5;
 };
 
 TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedOrAsItWas) {
@@ -233,29 +240,37 @@ TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedO
     // it, and the user told when nothing was written.
     const sim::SimId other = desk.addTextField(window, "メモ", {.frame = Rect{100, 300, 600, 40}});
     const ClickCase cases[] = {
-        {Route::selectAndPaste, false, 0.1}, {Route::selectAndPaste, false, 0.19},
-        {Route::selectAndPaste, true, 0.1},  {Route::selectAndPaste, true, 0.5},
-        {Route::selectedText, false, 0.1},   {Route::selectedText, true, 0.1},
-        {Route::wholeValue, true, 0.1},
+        {Route::selectAndPaste, false, 0.1},     {Route::selectAndPaste, false, 0.19},
+        {Route::selectAndPaste, true, 0.1},      {Route::selectAndPaste, true, 0.5},
+        {Route::selectedText, false, 0.1},       {Route::selectedText, true, 0.1},
+        {Route::wholeValue, true, 0.1},          {Route::selectAndPaste, true, 0.1, 10},
+        {Route::selectAndPaste, true, 0.15, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(routeName(c.route)) + (c.sameField ? ", same field" : ", other") +
-                     " at " + std::to_string(c.clickAt));
+                     " at " + std::to_string(c.clickAt) + " to " +
+                     std::to_string(c.clickedCharacter));
         completed.clear();
         failed = 0;
+        unwritten.clear();
+        desk.log().clear();
         typedAndChecked(c.route);
         desk.select(field, {text::utf16Length(kOriginal), 0});
         monitor.applyReplacement(deToNi());
         advanceTo(c.clickAt);
         if (c.sameField)
-            desk.select(field, {5, 0});
+            desk.click(field, {c.clickedCharacter, 0});
         else
             desk.focus(other);
         advanceTo(c.clickAt + 3.0);
         const std::string now = desk.text(field);
         ASSERT_TRUE(now == kOriginal || now == kCorrected) << now;
-        EXPECT_EQ(desk.selection(field), (Utf16Range{c.sameField ? 5 : 10, 0}));
+        EXPECT_EQ(desk.selection(field), (Utf16Range{c.sameField ? c.clickedCharacter : 10, 0}));
         EXPECT_EQ(failed, now == kOriginal ? 1 : 0);
+        EXPECT_EQ(unwritten, now == kOriginal ? std::vector{UnwrittenField::asItWas}
+                                              : std::vector<UnwrittenField>{});
+        // A write the user interrupted is over, by every route.
+        EXPECT_EQ(logged("retrying with"), 0u);
         EXPECT_EQ(completed.size(), now == kCorrected && c.sameField ? 1u : 0u);
         EXPECT_EQ(desk.text(other), "メモ");
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");

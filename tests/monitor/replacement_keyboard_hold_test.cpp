@@ -177,7 +177,7 @@ TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection)
     // after the correction: nothing can stop them there.)
     const double moments[] = {0.01, 0.1, 0.19, 1.2};
     int failed = 0;
-    monitor.onReplacementFailed = [&] { ++failed; };
+    monitor.onReplacementFailed = [&](UnwrittenField) { ++failed; };
     for (const auto& route : kRoutes) {
         for (const double after : moments) {
             SCOPED_TRACE(std::string(route.name) + ", typed " + std::to_string(after) +
@@ -193,6 +193,74 @@ TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection)
             monitor.stop();
             desk.setInputQuirk(field, {});
         }
+    }
+}
+
+struct OtherProgramCase {
+    const char* why;
+    Route route;
+    double typedAt;  // seconds after Apply
+    std::string text;
+    Utf16Range caret;
+    std::optional<UnwrittenField> unwritten;
+    // Chromium's caret may not be set while our write is under way.
+    bool caretWhileWriting = true;
+};
+
+TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramPassTheHoldAndLandWhereTheUserWas) {
+    // The user's keyboard is held, but keys through the server's XTest
+    // device are not: they must find the caret where the user had it, never
+    // our selection of the original, and the user is told what the field
+    // holds when the correction could not go in.
+    // (Quirks of a route stay for the rows after it.)
+    const OtherProgramCase cases[] = {
+        {"after a selected-text write",
+         kRoutes[1],
+         0.15,
+         kCorrected + "続き",
+         {12, 0},
+         std::nullopt},
+        {"before the paste",
+         kRoutes[2],
+         0.15,
+         kTyped + "続き",
+         {12, 0},
+         UnwrittenField::changedElsewhere},
+        {"right after Apply",
+         kRoutes[2],
+         0.01,
+         kTyped + "続き",
+         {12, 0},
+         UnwrittenField::changedElsewhere},
+        {"after the paste showed", kRoutes[2], 0.4, kCorrected + "続き", {12, 0}, std::nullopt},
+        {"over the selection Chromium keeps under the hold",
+         kRoutes[2],
+         0.15,
+         "東京続き住んでいます。",
+         {4, 0},
+         UnwrittenField::sentenceReplaced,
+         false},
+    };
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.why) + ", " + c.route.name);
+        unwritten.clear();
+        desk.log().clear();
+        follow(c.route);
+        desk.setWriteRouteTrust(field, {.caretWhileWriting = c.caretWhileWriting});
+        monitor.applyReplacement(de());
+        desk.clock().after(c.typedAt, [this] { desk.typeTextFromAnotherProgram("続き"); });
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), c.text);
+        EXPECT_EQ(desk.selection(field), c.caret);
+        EXPECT_EQ(unwritten,
+                  c.unwritten ? std::vector{*c.unwritten} : std::vector<UnwrittenField>{});
+        EXPECT_EQ(logged("retrying with"), 0u);
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
     }
 }
 

@@ -198,5 +198,29 @@ TEST(PartialReplacementTailRepairTest, OnlyALeftoverEndOfTheOriginalIsRepaired) 
     }
 }
 
+struct UnwrittenCase {
+    const char* why;
+    std::string now;
+    UnwrittenField field;
+};
+
+TEST(UnwrittenFieldTest, AsItWasIsSaidOnlyOfTheTextAsItWas) {
+    const UnwrittenCase cases[] = {
+        {"the same text", kOriginal, UnwrittenField::asItWas},
+        {"the same text in another normal form", "今日は晴れて\u3099す。", UnwrittenField::asItWas},
+        {"typed on after the sentence", kOriginal + "明日", UnwrittenField::changedElsewhere},
+        {"typed in front of it", "そう、" + kOriginal, UnwrittenField::changedElsewhere},
+        {"typed inside it", "今日は晴れ晴れです。", UnwrittenField::changedElsewhere},
+        {"typing replaced the word", "今日はabcです。", UnwrittenField::sentenceReplaced},
+        {"a Character deleted", "今日は晴です。", UnwrittenField::sentenceReplaced},
+        {"the field emptied", "", UnwrittenField::sentenceReplaced},
+    };
+    const AXTextExtractor::ExtractedText atApply{kOriginal, Source::value, 0};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(unwrittenField(atApply, {c.now, Source::value, 0}), c.field);
+    }
+}
+
 }  // namespace
 }  // namespace mivo

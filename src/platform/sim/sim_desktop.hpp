@@ -153,10 +153,18 @@ class SimDesktop {
     // the change they tell of.
     void setNotificationLag(double seconds) { notificationLag_ = seconds; }
     void select(SimId id, Utf16Range range);
+    // The user's click into a field: the pointer pressed inside it, the
+    // field focused and the caret where the click put it (also where it
+    // stood already).
+    void click(SimId id, Utf16Range caret);
     // The user's keys into the focused field of the frontmost application,
     // through the same synthetic events the services post; they wait while
     // the keyboard is held.
     void typeText(std::string_view text);
+    // Keys of another program (an on-screen keyboard, a dictation tool, a
+    // remote desktop): they come through the server's XTest device, which
+    // no hold of the user's keyboard stops.
+    void typeTextFromAnotherProgram(std::string_view text);
     void pressDelete();
     // The user's Ctrl+Z, held like any other key of the user's: the field's
     // last step in its undo history comes back. Characters typed one after

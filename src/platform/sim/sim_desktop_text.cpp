@@ -19,6 +19,17 @@ void SimDesktop::select(SimId id, Utf16Range range) {
     changeSelection(id, range);
 }
 
+void SimDesktop::click(SimId id, Utf16Range caret) {
+    const Node* n = node(id);
+    if (n == nullptr || !n->text)
+        return;
+    const Rect frame = n->text->layout.frame;
+    input_->notePointerPress(Point{frame.x + frame.width / 2, frame.midY()});
+    if (focusedEditableField() != id)
+        focus(id);
+    changeSelection(id, caret);
+}
+
 void SimDesktop::typeText(std::string_view typed) {
     for (const auto& character : text::characters(typed)) {
         KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
@@ -26,6 +37,16 @@ void SimDesktop::typeText(std::string_view typed) {
         up.keyDown = false;
         input_->userKeyEvent(down);
         input_->userKeyEvent(up);
+    }
+}
+
+void SimDesktop::typeTextFromAnotherProgram(std::string_view typed) {
+    for (const auto& character : text::characters(typed)) {
+        KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
+        KeyEvent up = down;
+        up.keyDown = false;
+        input_->postKeyEvent(down);
+        input_->postKeyEvent(up);
     }
 }
 

@@ -81,6 +81,7 @@ void SimInput::paste(SimId field) {
 bool SimInput::postMouseEvent(const MouseEvent& event) {
     mouseEvents_.push_back(event);
     if (event.type == MouseEventType::leftMouseDown) {
+        notePointerPress(event.location);
         dragAnchor_.reset();
         const auto field = desktop_.editableFieldAt(event.location);
         if (!field)

@@ -33,6 +33,11 @@ class SimInput : public InputEvents {
     // held, else posted like any other.
     void userKeyEvent(const KeyEvent& event) { hold_.userKey(event); }
 
+    // Every press of a mouse button, the services' drags and the user's
+    // clicks alike.
+    PointerPresses pointerPresses() override { return presses_; }
+    void notePointerPress(Point at) { presses_ = {presses_.count + 1, at}; }
+
     // Every event posted, in order.
     const std::vector<KeyEvent>& keyEvents() const { return keyEvents_; }
     const std::vector<MouseEvent>& mouseEvents() const { return mouseEvents_; }
@@ -75,6 +80,7 @@ class SimInput : public InputEvents {
     std::optional<KeyDownMonitorError> monitorFailure_;
     // The field a mouse drag started in and the offset it started at.
     std::optional<std::pair<SimId, int64_t>> dragAnchor_;
+    PointerPresses presses_;
 };
 
 }  // namespace mivo::sim

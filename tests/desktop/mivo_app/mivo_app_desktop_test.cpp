@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -294,11 +296,22 @@ TEST_F(MivoAppDesktopTest, ADoubleClickOnApplyLeavesNothingSelectedForTheNextKey
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
     movePointer(apply.first, apply.second);
     spinFor(0.15);
+    // The clicks' distance, and whether the second one lands below the
+    // text, where the caret already stood (as after a panel that stood
+    // below the line); bench/double_click_repeat.sh tries them.
+    const char* gap = std::getenv("MIVO_DOUBLE_CLICK_GAP");
+    const double apart = gap != nullptr ? std::atof(gap) : 0.12;
+    const char* belowText = std::getenv("MIVO_SECOND_CLICK_BELOW_TEXT");
+    const auto origin = readPoint(ax(), view, kAXPositionAttribute);
+    const auto size = readSize(ax(), view, kAXSizeAttribute);
     for (int i = 0; i < 2; ++i) {
+        if (i == 1 && belowText != nullptr && *belowText == '1' && origin && size)
+            movePointer(static_cast<int>(origin->x + size->width - 20),
+                        static_cast<int>(origin->y + size->height - 20));
         XTestFakeButtonEvent(display(), 1, True, CurrentTime);
         XTestFakeButtonEvent(display(), 1, False, CurrentTime);
         XSync(display(), False);
-        spinFor(0.12);
+        spinFor(apart);
     }
     spinFor(3.0);
     const std::string now = value(view).value_or("?");
@@ -308,10 +321,16 @@ TEST_F(MivoAppDesktopTest, ADoubleClickOnApplyLeavesNothingSelectedForTheNextKey
     EXPECT_EQ(selection->length, 0) << toString(*selection);
     typeText("よ");
     ASSERT_TRUE(waitUntil([&] { return value(view).value_or("").size() > now.size(); }, 3));
-    std::string typed = value(view).value_or("");
-    if (const auto at = typed.find("よ"); at != std::string::npos)
-        typed.erase(at, std::string("よ").size());
-    EXPECT_EQ(typed, now) << value(view).value_or("?");
+    // At the end, where the user's caret was: a write tried again after
+    // the click would have left it after the correction.
+    EXPECT_EQ(value(view), now + "よ");
+    // A write the second click interrupted is over: never tried again.
+    EXPECT_FALSE(log_.contains("retrying with"));
+    // For a reader of a run whose timing the desktop decided.
+    for (const auto& line : log_.split('\n')) {
+        if (line.contains("applyReplacement"))
+            std::cout << "    " << line.toStdString() << "\n";
+    }
 }
 
 TEST_F(MivoAppDesktopTest, FirstLaunchShowsOnboardingOnceAndMonitorsAfterItCloses) {

@@ -284,6 +284,20 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     }
 }
 
+TEST_P(ToolkitDesktopTest, KeysOfAnotherProgramAndAClickDuringTheWriteWinOverIt) {
+    // GTK 3's view stands for mousepad's.
+    auto editor = start({.viewText = kText});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    for (const DuringTheWrite& row : kDuringTheWrite) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(replaceWholeText(view, kText));
+        placeCaret(view, text::utf16Length(kText));
+        ASSERT_NO_FATAL_FAILURE(
+            expectTheUserWinsDuringTheWrite(session_->ports(), session_->log(), view, row));
+    }
+}
+
 TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
     // GTK 3's plain text view keeps no undo history.
     if (GetParam() == EditorKind::gtk3)

@@ -168,7 +168,9 @@ TEST(AtspiToolkit, RangeWritesGoFirstWhereEditableTextWorks) {
         {Toolkit::qt, {.wholeValue = true, .range = true}},
         {Toolkit::libreoffice, {.wholeValue = false, .range = true, .formatting = true}},
         {Toolkit::gecko, {.wholeValue = true, .range = false}},
-        {Toolkit::chromium, {.wholeValue = true, .range = false}},
+        // Chromium's caret, set while our write is under way, lands at the
+        // field's start now and then.
+        {Toolkit::chromium, {.wholeValue = true, .range = false, .caretWhileWriting = false}},
         {Toolkit::other, {.wholeValue = true, .range = false}},
     };
     for (const auto& row : rows) {

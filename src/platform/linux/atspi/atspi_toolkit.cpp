@@ -171,7 +171,9 @@ WriteRouteTrust writeRouteTrustOf(Toolkit toolkit) {
         case Toolkit::other:
             // EditableText is refused there anyway; the selection and
             // paste routes do the work.
-            return WriteRouteTrust{.wholeValue = true, .range = false};
+            return WriteRouteTrust{.wholeValue = true,
+                                   .range = false,
+                                   .caretWhileWriting = toolkit != Toolkit::chromium};
     }
     return {};
 }

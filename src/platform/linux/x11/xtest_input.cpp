@@ -233,6 +233,7 @@ bool XTestInput::selectRawKeyEvents() {
         return false;
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawButtonPress);
     XIEventMask mask;
     mask.deviceid = XIAllMasterDevices;
     mask.mask_len = sizeof bits;
@@ -241,8 +242,15 @@ bool XTestInput::selectRawKeyEvents() {
         return false;
     XFlush(d);
     listening_ = x11_.listen([this](XEvent& e) {
-        if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_ ||
-            e.xcookie.evtype != XI_RawKeyPress)
+        if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_)
+            return;
+        if (e.xcookie.evtype == XI_RawButtonPress) {
+            const auto* raw = static_cast<const XIRawEvent*>(e.xcookie.data);
+            if (raw != nullptr)
+                notePointerPress(raw->detail);
+            return;
+        }
+        if (e.xcookie.evtype != XI_RawKeyPress)
             return;
         for (const auto& weak : monitors_) {
             auto s = weak.lock();
@@ -256,6 +264,25 @@ bool XTestInput::selectRawKeyEvents() {
     });
     rawKeysSelected_ = true;
     return true;
+}
+
+void XTestInput::notePointerPress(int button) {
+    // Buttons 4 to 7 are the wheel's steps, which move no caret.
+    if (button < 1 || button > 3)
+        return;
+    ++pointerPresses_.count;
+    Display* d = x11_.display();
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int x = 0;
+    int y = 0;
+    unsigned int buttons = 0;
+    if (XQueryPointer(d, x11_.rootWindow(), &root, &child, &rootX, &rootY, &x, &y, &buttons) == 0)
+        return;
+    const Point origin = primaryOrigin_ ? primaryOrigin_() : Point{};
+    pointerPresses_.lastAt = Point{rootX - origin.x, rootY - origin.y};
 }
 
 std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError>

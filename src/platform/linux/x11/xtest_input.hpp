@@ -2,7 +2,8 @@
 
 // Synthetic input through the XTest extension, as if from the hardware, and
 // the key-down monitor over XInput 2 raw key events, which report every key
-// press on the display whichever window has the focus.
+// press on the display whichever window has the focus; raw button presses
+// are counted beside it.
 //
 // The services' key codes are mapped here: 9 with the command flag is
 // Ctrl+V (paste), 51 is BackSpace (the backward delete), and 0 carries a
@@ -52,6 +53,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
 
     // The user's physical keyboards; ours (XTest) is never held.
     KeyboardHold& keyboardHold() override { return *hold_; }
+    PointerPresses pointerPresses() override { return pointerPresses_; }
 
     // Whether the server has XTest (false: every post fails).
     bool available() const { return xtest_; }
@@ -74,6 +76,8 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::string convertingInputMethodNow();
     std::vector<unsigned char> findSpareKeycodes();
     bool selectRawKeyEvents();
+    // A raw press of `button`: counted, with where the pointer is now.
+    void notePointerPress(int button);
 
     X11Connection& x11_;
     Scheduler& scheduler_;
@@ -88,6 +92,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::string inputMethod_;
     Cancel listening_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
+    PointerPresses pointerPresses_;
 };
 
 }  // namespace mivo::linux_desktop

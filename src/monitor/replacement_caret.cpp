@@ -1,0 +1,163 @@
+// The user's keys and caret around a write: held from Apply, let go where
+// the user had the caret, the caret put back as soon as the field shows the
+// correction, and our selection standing only for the moment of the input.
+
+#include "monitor/replacement_ladder.hpp"
+
+#include "monitor/replacement_verification.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+// The field is looked at this often while the user's keys are held, to
+// let them go, with the caret back, as soon as it shows the correction.
+constexpr double kWritePollSeconds = 0.05;
+
+// The user's selection after `written` (field units) was replaced by
+// `inserted` units: unchanged before it, moved by the change in length
+// after it, after the suggestion when it was inside.
+Utf16Range caretMovedByWrite(Utf16Range selection, Utf16Range written, int64_t inserted) {
+    if (selection.end() <= written.location)
+        return selection;
+    if (selection.location >= written.end())
+        return Utf16Range{selection.location + inserted - written.length, selection.length};
+    return Utf16Range{written.location + inserted, 0};
+}
+
+}  // namespace
+
+Utf16Range ReplacementLadder::inField(Utf16Range local, const FieldText& read) {
+    if (read.source == FieldText::Source::caretWindow)
+        local.location += read.utf16Start;
+    return local;
+}
+
+CaretPlan ReplacementLadder::caretAround(const CorrectionIssue& issue, const AXElement& element,
+                                         const FieldText& originalText) {
+    const text::CharacterText t{originalText.text};
+    const int64_t from = t.utf16Offset(issue.range.start);
+    const Utf16Range written =
+        inField(Utf16Range{from, t.utf16Offset(issue.range.end) - from}, originalText);
+    const int64_t inserted = text::utf16Length(issue.suggestion);
+    CaretPlan caret;
+    caret.afterWrite = Utf16Range{written.location + inserted, 0};
+    caret.before = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    if (caret.before)
+        caret.user = caretMovedByWrite(*caret.before, written, inserted);
+    return caret;
+}
+
+void ReplacementLadder::holdKeysForApply() {
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    // A key down now is waited for when the correction is asked for.
+    if (!keys.holding() && keys.keyIsDown())
+        return;
+    keys.hold(kKeyboardHoldLimitSeconds);
+}
+
+void ReplacementLadder::applyPressCancelled() {
+    if (!writeOnItsWay())
+        letKeysGo();
+}
+
+void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
+    scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
+        // The user went elsewhere: the keys follow the user.
+        if (host_.observedElement() != pending.element)
+            return letKeysGo();
+        const auto now = readField(pending.element);
+        if (now)
+            noteFieldText(pending.element, *now);
+        if (now && replacementSucceeded(pending.issue, pending.originalText, *now)) {
+            restoreCaret(*pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
+            return letKeysGo();
+        }
+        // The field showed the correction and reads as before it again: the
+        // user took it back, and where the caret stands now is the user's
+        // doing. (A field between a paste's delete and its insert reads as
+        // neither, and the keys wait on.)
+        if (pending.watch->seenInText && now && now->text == pending.originalText.text)
+            return letKeysGo();
+        // From then on the check decides.
+        if (host_.desktop().scheduler.now() < until)
+            watchForWrite(std::move(pending), until);
+    });
+}
+
+void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
+    if (pending && host_.observedElement() == pending->element)
+        putBackUserCaret(*pending);
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    if (keys.holding())
+        keys.release();
+}
+
+void ReplacementLadder::putBackUserCaret(const PendingReplacement& pending) {
+    const auto& before = pending.caret().before;
+    if (!before)
+        return;
+    Accessibility& ax = host_.desktop().accessibility;
+    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    if (now && now->length > 0 && now != before &&
+        AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original))
+        ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute, AXValue(*before));
+}
+
+bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
+    Accessibility& ax = host_.desktop().accessibility;
+    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    return now && now != pending.caret().before &&
+           !(now->length > 0 &&
+             AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original));
+}
+
+void ReplacementLadder::restUntilInput(Selected& selected) {
+    const AXElement& element = selected.target.element;
+    selected.target.onAbandoned = [this, watch = std::weak_ptr(writing_)] {
+        if (const auto w = watch.lock())
+            w->interrupted = true;
+        // The keys follow the user's click or typing at once.
+        letKeysGo();
+    };
+    // Keys that no hold stops (an on-screen keyboard, a dictation tool, a
+    // remote desktop: the XTest device) would replace our selection: it
+    // stands only for the moment of the input, selected again then. Where
+    // a caret put back over a selection lands at the field's start now and
+    // then (Chromium), it stands while the user's keys are held.
+    Accessibility& ax = host_.desktop().accessibility;
+    if (!ax.writeRouteTrust(element).caretWhileWriting &&
+        host_.desktop().input.keyboardHold().holding())
+        return;
+    // The caret as read before any selection of ours: some editors answer
+    // a selection just made (or undone) only a moment later.
+    const auto before = selected.before;
+    if (before && ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*before)) ==
+                      AXError::success)
+        selected.target.restingCaret = before;
+}
+
+void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
+    if (host_.observedElement() != watch.element || watch.caretBack)
+        return;
+    const auto now = readField(watch.element);
+    if (!now || !replacementSucceeded(watch.issue, watch.originalText, *now))
+        return;
+    watch.seenInText = true;
+    watch.caretBack = true;
+    restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
+}
+
+void ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
+    const CaretPlan& caret = watch.caret;
+    if (!caret.user)
+        return;
+    Accessibility& ax = host_.desktop().accessibility;
+    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
+    if (now == caret.user ||
+        (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite))
+        return;
+    ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*caret.user));
+}
+
+}  // namespace mivo

@@ -1,0 +1,55 @@
+// What the ladder keeps of the writes on their way: which are watched, what
+// the field has shown of them, and steps that wait for a paste in flight.
+
+#include "monitor/replacement_ladder.hpp"
+
+#include <algorithm>
+
+#include "field/pasteboard_guard.hpp"
+#include "monitor/replacement_verification.hpp"
+
+namespace mivo {
+
+bool ReplacementLadder::writeOnItsWay() {
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    return waitingForKeysUp_ || writing_ != nullptr || !watches_.empty();
+}
+
+bool ReplacementLadder::isWatching(const AXElement& element) {
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    return std::ranges::any_of(watches_, [&](const auto& w) {
+        const auto watch = w.lock();
+        return watch && !watch->shown && watch->element == element;
+    });
+}
+
+void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText& text) {
+    const auto note = [&](WriteWatch& watch) {
+        if (!watch.seenInText && watch.element == element &&
+            replacementShows(watch.issue, watch.originalText, text))
+            watch.shown = watch.seenInText = true;
+    };
+    for (const auto& w : watches_) {
+        if (const auto watch = w.lock())
+            note(*watch);
+    }
+    if (writing_)
+        note(*writing_);
+}
+
+void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> step) {
+    host_.scheduleStep(seconds, [this, step = std::move(step)]() mutable {
+        if (PasteboardGuard::pasteInFlight(host_.desktop().pasteboard)) {
+            scheduleFieldStep(PasteboardGuard::kFetchPollInterval, std::move(step));
+            return;
+        }
+        step();
+    });
+}
+
+void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::string_view line) {
+    giveUp(pending, line);
+    reportUnwritten(pending);
+}
+
+}  // namespace mivo
