@@ -7,6 +7,9 @@
 #include <QVariant>
 
 #include <atspi/atspi.h>
+#include <unistd.h>
+
+#include "platform/linux/atspi/own_bus_signals.hpp"
 
 namespace mivo::linux_desktop {
 namespace {
@@ -72,6 +75,9 @@ bool AccessibilityBus::enable() {
 bool AccessibilityBus::connect() {
     if (connected_)
         return true;
+    // Our filter goes on libatspi's connection before libatspi's own, so
+    // that our widgets' signals are gone before libatspi sees them.
+    dropOwnSignals(atspi_get_a11y_bus(), static_cast<Pid>(getpid()));
     // atspi_init answers 0 when it connected, 1 when it already was.
     if (atspi_init() > 1) {
         refuse("libatspi could not connect to the accessibility bus");
