@@ -120,6 +120,21 @@ TEST_F(CorrectionPanelViewTest, ANoticeIsOneLineOnTheCardWithNothingToPress) {
     EXPECT_EQ(pixelAt(image, 200, 14), QColor(Qt::white));
 }
 
+TEST_F(CorrectionPanelViewTest, ALongNoticeWrapsInsideTheCard) {
+    const std::string message =
+        "The correction could not be written; other typing replaced part "
+        "of the sentence, and Ctrl+Z brings it back";
+    CorrectionPanelView view(CorrectionPanelModel::notice(message));
+    render(view, "correction-panel-notice-replaced-light");
+    const auto* label = child<QLabel>(view, "noticeLabel");
+    EXPECT_EQ(label->text().toStdString(), message);
+    // Every line of it inside the card: wrapped, not cut at the right edge
+    // or below.
+    EXPECT_LE(label->geometry().right(), view.width());
+    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    EXPECT_LE(label->geometry().bottom(), view.height());
+}
+
 TEST_F(CorrectionPanelViewTest, ThreeIssuesListRowsAndFollowTheTappedOne) {
     auto view = makeView(threeIssues());
     const QImage first = render(*view, "correction-panel-multiple-light");
