@@ -49,7 +49,7 @@ std::optional<int64_t> caretCharacterOffset(Accessibility& ax, const AXElement& 
 
 // Whether the element's static text, joined with line feeds, reads as its
 // own value, so that a Character of the one is the same Character of the
-// other: so where the runs are the value's lines. Chromium gives every run
+// other, as where an editor exposes the value's lines. Chromium gives every run
 // of a line an object of its own (bold, a coloured span, a link's text, a
 // list bullet, the line feed of a <br>): joined, they number the line's
 // Characters differently from the value that was read and checked.
