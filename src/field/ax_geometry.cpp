@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
@@ -42,6 +45,40 @@ std::optional<int64_t> caretCharacterOffset(Accessibility& ax, const AXElement& 
             return i;
     }
     return std::nullopt;
+}
+
+// Whether the element's static text, joined with line feeds, reads as its
+// own value, so that a Character of the one is the same Character of the
+// other, as where an editor exposes the value's lines. Chromium gives every run
+// of a line an object of its own (bold, a coloured span, a link's text, a
+// list bullet, the line feed of a <br>): joined, they number the line's
+// Characters differently from the value that was read and checked.
+bool joinReadsAs(const std::vector<TextFragment>& fragments, std::string_view value) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < fragments.size(); ++i) {
+        if (i > 0) {
+            if (at >= value.size() || value[at] != '\n')
+                return false;
+            ++at;
+        }
+        const std::string& piece = fragments[i].text;
+        if (value.substr(at, piece.size()) != piece)
+            return false;
+        at += piece.size();
+    }
+    return at == value.size();
+}
+
+// Characters [start, start + length) of the element's own value, measured
+// by the element itself.
+std::optional<Rect> boundsInValue(Accessibility& ax, Screens& screens, const std::string& value,
+                                  int64_t start, int64_t length, const AXElement& element) {
+    const text::CharacterText t{value};
+    if (start < 0 || start + length > t.count())
+        return std::nullopt;
+    const int64_t location = t.utf16Offset(start);
+    return directBoundsForRange(
+        ax, screens, Utf16Range{location, t.utf16Offset(start + length) - location}, element);
 }
 
 }  // namespace
@@ -109,8 +146,16 @@ std::optional<Rect> boundsForFragmentBackedRange(Accessibility& ax, Screens& scr
     if (length < 1)
         return std::nullopt;
     const int64_t end = start + length;
+    const auto fragments = textFragments(ax, element);
+    if (fragments.empty())
+        return std::nullopt;
+    // An element with a value of its own is read as that value, and the
+    // range counts its Characters.
+    if (const auto own = readString(ax, element, kAXValueAttribute);
+        own && !own->empty() && !joinReadsAs(fragments, *own))
+        return boundsInValue(ax, screens, *own, start, length, element);
     std::optional<Rect> out;
-    for (const auto& fragment : textFragments(ax, element)) {
+    for (const auto& fragment : fragments) {
         const int64_t lo = fragment.characterRange.start;
         const int64_t s = std::max(lo, start);
         const int64_t e = std::min(fragment.characterRange.end, end);

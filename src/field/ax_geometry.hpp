@@ -39,7 +39,10 @@ std::optional<Rect> boundsForFragmentRange(Accessibility& ax, Screens& screens,
                                            int64_t localLength);
 // A range of Characters of the element's static text joined with line
 // feeds: the union of the pieces in each fragment; the joining line feeds
-// belong to no fragment.
+// belong to no fragment. Where the element has a value of its own that the
+// join does not read as, the range counts the value's Characters (that is
+// the text read from it) and the element measures it. Nothing for an
+// element without static text.
 std::optional<Rect> boundsForFragmentBackedRange(Accessibility& ax, Screens& screens, int64_t start,
                                                  int64_t length, const AXElement& element);
 std::optional<Rect> boundsForTextTargetRange(Accessibility& ax, Screens& screens,

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "shared/text.hpp"
 #include "sim_scene.hpp"
 
 namespace mivo {
@@ -132,6 +136,55 @@ TEST_F(GeometryTest, FragmentBackedRangesUniteTheirPieces) {
     EXPECT_FALSE(boundsForFragmentBackedRange(ax, screens, 0, 0, el(editor)));
     const auto plain = desk.addElement(window, "AXGroup");
     EXPECT_FALSE(boundsForFragmentBackedRange(ax, screens, 0, 2, el(plain)));
+}
+
+// A field with a value of its own whose runs of text are also static text
+// children, each where the field draws it (10 wide per Character from x 100,
+// lines 20 apart), as Chromium exposes the runs of a line.
+struct Run {
+    std::string text;
+    double column;
+    double line;
+};
+
+struct RunsCase {
+    const char* why;
+    std::string value;
+    std::vector<Run> runs;
+    int64_t error;  // the Character measured, of the value
+    Rect box;
+};
+
+TEST_F(GeometryTest, RangesOfAFieldWithRunsCountTheCharactersOfItsValue) {
+    const RunsCase cases[] = {
+        {"bold before the error",
+         "今日はとても東京で住む。",
+         {{"今日は", 0, 0}, {"とても", 3, 0}, {"東京で住む。", 6, 0}},
+         8,
+         Rect{180, 897, 10, 20}},
+        {"a link's text and a line break",
+         "前の\uFFFCは\n東京で住む。",
+         {{"前の", 0, 0}, {"リンク", 2, 0}, {"は", 3, 0}, {"\n", 4, 0}, {"東京で住む。", 0, 1}},
+         7,
+         Rect{120, 877, 10, 20}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto field = desk.addTextField(window, c.value, {.frame = Rect{100, 200, 400, 40}});
+        for (const auto& run : c.runs)
+            desk.addStaticText(field, run.text,
+                               Rect{100 + 10 * run.column, 200 + 20 * run.line,
+                                    10 * static_cast<double>(text::characterCount(run.text)), 20});
+        EXPECT_EQ(boundsForFragmentBackedRange(ax, screens, c.error, 1, el(field)), c.box);
+    }
+    // Runs that are the value's lines number its Characters alike: a field
+    // that answers no bounds itself is measured in them.
+    const auto lines = desk.addTextField(
+        window, "今日は\n晴れ", {.frame = Rect{100, 200, 300, 40}, .fragmentBacked = true});
+    desk.setParameterizedHook(lines, [](std::string_view, const AXValue&) {
+        return std::optional<AXResult>(std::unexpected(AXError::parameterizedAttributeUnsupported));
+    });
+    EXPECT_TRUE(boundsForFragmentBackedRange(ax, screens, 4, 1, el(lines)));
 }
 
 TEST_F(GeometryTest, CaretFallbacks) {

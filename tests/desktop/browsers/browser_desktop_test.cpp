@@ -137,6 +137,30 @@ class BrowserDesktopTest : public SharedBrowserTest {
         return v ? v->asRect() : std::nullopt;
     }
 
+    // The box the monitor gives for the Character after `before` in the
+    // checked `line` stands where the followed element draws that
+    // Character's glyph.
+    void expectBoxedAfter(AccessibilityMonitor& monitor, const std::string& line,
+                          const std::string& before) {
+        const auto at = line.find(before);
+        ASSERT_NE(at, std::string::npos) << line;
+        const text::CharacterText t{line};
+        const int64_t error = text::characterCount(line.substr(0, at + before.size()));
+        const Utf16Range units{t.utf16Offset(error),
+                               t.utf16Offset(error + 1) - t.utf16Offset(error)};
+        const auto& followed = monitor.observedElement();
+        ASSERT_TRUE(followed.has_value());
+        const auto glyph = bounds(*followed, units);
+        ASSERT_TRUE(glyph && !glyph->isZero()) << t.slice(error, error + 1);
+        const auto box = monitor.boundsForRange(error, 1);
+        ASSERT_TRUE(box.has_value()) << t.slice(error, error + 1);
+        EXPECT_NEAR(box->x, glyph->x, 1)
+            << "box " << toString(*box) << " over " << t.slice(error, error + 1) << " at "
+            << toString(*glyph) << ", " << (box->x - glyph->x) / std::max(1.0, glyph->width)
+            << " glyphs off";
+        EXPECT_NEAR(box->width, glyph->width, 1) << toString(*box) << " " << toString(*glyph);
+    }
+
     // Applies 晴れ → `suggestion` through the monitor's ladder; the text it
     // reports.
     std::optional<std::string> correct(const AXElement& target, TextRange range,
@@ -375,6 +399,9 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         std::vector<unsigned long> keys;      // then pressed
         std::string followed;
         int clickedLine = -1;  // clicked at its end, after the keys
+        // The box of the Character after this one, the error, stands over
+        // that Character's glyph.
+        std::string boxedAfter = {};
     };
     const std::vector<Row> rows = {
         {"lines made by Return",
@@ -391,6 +418,42 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
          {},
          {XK_Control_L, XK_End},
          "前の" + kObject + "の後は晴れです。"},
+        // Runs of text the browser gives objects of their own.
+        {"bold before the error, in a field of one line",
+         "boldrun",
+         {},
+         {XK_Control_L, XK_End},
+         "今日はとても東京で住んでいます。",
+         -1,
+         "東京"},
+        {"a coloured span before the error",
+         "coloured",
+         {},
+         {XK_Control_L, XK_End},
+         "今日は赤い東京で住んでいます。",
+         -1,
+         "東京"},
+        {"a link and bold before the error",
+         "linkbold",
+         {},
+         {XK_Control_L, XK_End},
+         kObject + "の後はずっと東京で住んでいます。",
+         -1,
+         "東京"},
+        {"a list bullet",
+         "bullet",
+         {},
+         {XK_Control_L, XK_End},
+         "• 東京で住んでいます。",
+         -1,
+         "東京"},
+        {"the line after a Shift+Return",
+         "shiftreturn",
+         {},
+         {XK_Control_L, XK_End},
+         "今日は晴れです。\n東京で住んでいます。",
+         -1,
+         "東京"},
     };
     AccessibilityMonitor monitor(session_->ports());
     std::vector<std::string> checked;
@@ -428,6 +491,8 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         EXPECT_TRUE(
             waitUntil([&] { return std::ranges::find(checked, row.followed) != checked.end(); }, 5))
             << "not checked: " << describeRich(root);
+        if (!row.boxedAfter.empty())
+            expectBoxedAfter(monitor, row.followed, row.boxedAfter);
     }
     monitor.stop();
 }
