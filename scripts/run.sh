@@ -38,6 +38,13 @@ stand_in_failed() {
   echo "run: set MIVO_API_URL to a service's address, or look at the message above." >&2
   exit 1
 }
+# The stand-in has ended: its status, with what it said above.
+stand_in_ended() {
+  local status=0
+  wait "$stub_pid" 2>/dev/null || status=$?
+  stub_pid=""
+  stand_in_failed "$1 with status $status"
+}
 
 if [ -z "${MIVO_API_URL:-}" ]; then
   stub_out=$(mktemp "${TMPDIR:-/tmp}/mivo-api-stub.XXXXXX")
@@ -49,7 +56,7 @@ if [ -z "${MIVO_API_URL:-}" ]; then
   for _ in $(seq 100); do
     port=$(head -n 1 "$stub_out" 2>/dev/null || true)
     [ -n "$port" ] && break
-    kill -0 "$stub_pid" 2>/dev/null || stand_in_failed "it ended at once"
+    kill -0 "$stub_pid" 2>/dev/null || stand_in_ended "it ended at once"
     sleep 0.1
   done
   case "$port" in
@@ -62,7 +69,7 @@ if [ -z "${MIVO_API_URL:-}" ]; then
       answered=yes
       break
     fi
-    kill -0 "$stub_pid" 2>/dev/null || stand_in_failed "it ended before answering"
+    kill -0 "$stub_pid" 2>/dev/null || stand_in_ended "it ended before answering"
     sleep 0.1
   done
   [ -n "$answered" ] || stand_in_failed "it does not answer at $address"

@@ -10,9 +10,9 @@
 
 namespace mivo {
 
-// An absolute https address, or http to this machine's loopback address
-// (127.0.0.0/8, "localhost", [::1]); nothing with spaces or control
-// characters, no other scheme.
+// An absolute https address, or http to a loopback address of this machine
+// (127.0.0.0/8, [::1]; not the name "localhost"); nothing with spaces or
+// control characters, no other scheme.
 bool isAcceptableAuthURL(std::string_view url);
 
 // The account API's errors carry no texts of their own; this is what the

@@ -14,9 +14,12 @@ std::string lower(std::string_view s) {
     return out;
 }
 
+// Only an address, never the name "localhost": a browser or resolver tries
+// [::1] first, where another user of the machine may listen on the same port
+// and so receive the tokens or answer the sign-in page.
 bool isLoopbackHost(std::string_view host) {
     const std::string h = lower(host);
-    if (h == "localhost" || h == "[::1]")
+    if (h == "[::1]")
         return true;
     // Dotted IPv4 in 127.0.0.0/8: four numbers 0-255, the first 127.
     int parts = 0;
@@ -72,7 +75,8 @@ std::expected<std::string, std::string> serviceAddressFromEnvironment() {
         return std::unexpected("MIVO_API_URL is not set: no rewrite service");
     if (!isHttpsOrLoopbackHttp(value))
         return std::unexpected(
-            "MIVO_API_URL refused: only https, or plain http to a loopback address");
+            "MIVO_API_URL refused: only https, or plain http to a loopback address "
+            "(127.0.0.1 or [::1], not localhost)");
     return std::string(value);
 }
 

@@ -381,7 +381,7 @@ TEST(MivoAPIClientAddress, OnlyAnExplicitHttpsOrLoopbackAddressIsUsed) {
         {"", false},
         {"https://api.example.test/", true},
         {"http://127.0.0.1:8787", true},
-        {"http://localhost:9000/base", true},
+        {"http://localhost:9000/base", false},
         {"http://[::1]:8787", true},
         {"http://192.168.1.5:8787", false},
         {"http://api.example.test", false},

@@ -3,11 +3,15 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +24,9 @@
 #include "account_book.hpp"
 #include "connection_drop.hpp"
 #include "correction/local_correction_service.hpp"
+#include "ipv6_loopback_hold.hpp"
 #include "own_user_server.hpp"
+#include "peer_owner.hpp"
 #include "platform/private_file.hpp"
 #include "refusal_log.hpp"
 #include "request_log.hpp"
@@ -36,7 +42,8 @@ namespace {
 using nlohmann::json;
 using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
-// Larger bodies are refused with 413 before any handler sees them.
+// Larger bodies are refused with 413 before any handler sees them, chunked
+// ones (counted with their framing) too.
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
 // Each open connection holds a worker, whether it is sending a request or
 // idle between two; enough workers that the user's requests find one while
@@ -111,7 +118,8 @@ json tokensJson(const Tokens& t) {
 struct ApiStub::Impl {
     StubOptions options;
     RefusalLog refusals{[](const std::string& line) { warn(line); }};
-    OwnUserServer server{kWorkers, refusals};
+    OwnUserServer server{kWorkers, kMaxRequestBytes, refusals};
+    Ipv6LoopbackHold ipv6Hold;
     AccountBook accounts;
     Script script;
     int port = 0;
@@ -216,6 +224,10 @@ void ApiStub::Impl::accountRoutes() {
                     if (port == body.end() || !port->is_number_integer() ||
                         port->get<long long>() < 1 || port->get<long long>() > 65535)
                         return answerError(res, 400, "callback_port must be a port number");
+                    // The browser would bring the grant back here, in the
+                    // address of a request anyone's log may show.
+                    if (port->get<int>() == this->port)
+                        return answerError(res, 400, "callback_port is the stand-in's own port");
                     const auto requestId =
                         accounts.start(body["device_nonce"].get<std::string>(), port->get<int>());
                     if (!requestId)
@@ -347,6 +359,19 @@ void ApiStub::Impl::developmentRoutes() {
             return;
         }
         const int callback = options.callbackPort.value_or(grant->callbackPort);
+        // The grant goes only to a port where nothing listens (the browser
+        // then shows it cannot connect) or the user's own program does:
+        // another user's would receive the grant in the user's stead.
+        const auto listener = loopbackListenerOwner(callback);
+        if (!listener || (*listener != kNoOne && *listener != ::geteuid())) {
+            res.status = 409;
+            res.set_content("<html><body><p>This sign-in cannot be finished here: port " +
+                                std::to_string(callback) +
+                                " on this machine is not held by you. Start signing in again "
+                                "in Mivo.</p></body></html>",
+                            "text/html; charset=utf-8");
+            return;
+        }
         res.set_redirect("http://127.0.0.1:" + std::to_string(callback) + "/?grant=" + grant->grant,
                          302);
     });
@@ -418,14 +443,6 @@ ApiStub::ApiStub(StubOptions options) : impl_(std::make_unique<Impl>(std::move(o
     impl_->server.set_keep_alive_timeout(kKeepAliveSeconds);
     impl_->server.set_keep_alive_max_count(kKeepAliveRequests);
     impl_->server.set_payload_max_length(kMaxRequestBytes);
-    // A request without a length or chunks has an empty body; the library
-    // would wait for the connection to close instead, until its read
-    // time-out. The request object is the library's own, not const.
-    impl_->server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
-        if (!req.has_header("Content-Length") && !req.has_header("Transfer-Encoding"))
-            const_cast<httplib::Request&>(req).set_header("Content-Length", "0");
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
     impl_->routes();
 }
 
@@ -484,15 +501,34 @@ void ApiStub::keepAccountsIn(const std::filesystem::path& file) {
     });
 }
 
-std::optional<int> ApiStub::bind() {
+std::expected<int, std::string> ApiStub::bind() {
     auto& o = impl_->options;
-    const int port = o.port == 0 ? impl_->server.bind_to_any_port(o.host)
-                                 : (impl_->server.bind_to_port(o.host, o.port) ? o.port : -1);
-    if (port <= 0)
-        return std::nullopt;
-    impl_->server.widenBacklog();
-    impl_->port = port;
-    return port;
+    const std::string cannot = "cannot listen on " + o.host + ":" + std::to_string(o.port);
+    // A free port of 127.0.0.1 may be another program's on [::1]: then
+    // another one, when any port will do.
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        const int port = o.port == 0 ? impl_->server.bind_to_any_port(o.host)
+                                     : (impl_->server.bind_to_port(o.host, o.port) ? o.port : -1);
+        if (port <= 0)
+            return std::unexpected(cannot);
+        auto hold = Ipv6LoopbackHold::take(port);
+        if (hold) {
+            impl_->ipv6Hold = std::move(*hold);
+            impl_->server.opened(port);
+            impl_->port = port;
+            return port;
+        }
+        impl_->server.unbind();
+        if (o.port != 0)
+            return std::unexpected("cannot hold [::1]:" + std::to_string(port) +
+                                   " beside 127.0.0.1 (" + std::strerror(hold.error()) +
+                                   "): another program would answer the browser there");
+    }
+    return std::unexpected(cannot + ": every free port is another program's on [::1]");
+}
+
+std::optional<std::string> ApiStub::whyUsersCannotBeToldApart() {
+    return impl_->server.whyOwnersCannotBeTold();
 }
 
 void ApiStub::run() {

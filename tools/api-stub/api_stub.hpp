@@ -16,6 +16,7 @@
 // pages included), recorded before any scripted delay or drop, with tokens
 // only as fingerprints.
 
+#include <expected>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -37,8 +38,12 @@ class ApiStub {
     // Writes the control secret file and loads the account book, when asked
     // for; a complaint when the secret cannot be written.
     std::optional<std::string> openFiles();
-    // Binds the listening socket; the port in use, or nothing.
-    std::optional<int> bind();
+    // Binds the listening socket on 127.0.0.1 and holds the same port on
+    // [::1]; the port in use, or why not.
+    std::expected<int, std::string> bind();
+    // Why the stand-in cannot tell its user's connections from others', so
+    // that it must not serve; call after bind().
+    std::optional<std::string> whyUsersCannotBeToldApart();
     // Serves until stop(); call after bind().
     void run();
     void stop();

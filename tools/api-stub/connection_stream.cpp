@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace mivo::stub {
 
@@ -46,6 +47,47 @@ bool ConnectionStream::waitFor(short events, microseconds wait) const {
     return ready > 0 && (p.revents & (events | POLLHUP | POLLERR)) != 0;
 }
 
+void ConnectionStream::startRequest(Clock::time_point deadline, std::size_t headBytes) {
+    deadline_ = deadline;
+    allowance_ = headBytes;
+    inBody_ = false;
+}
+
+void ConnectionStream::startBody(std::size_t bodyBytes) {
+    allowance_ = bodyBytes;
+    inBody_ = true;
+}
+
+void ConnectionStream::refuseOverrun() {
+    overrun_ = true;
+    const std::string body = inBody_ ? R"({"error":"the request body is too large"})"
+                                     : R"({"error":"the request head is too large"})";
+    const std::string answer =
+        std::string(inBody_ ? "HTTP/1.1 413 Payload Too Large"
+                            : "HTTP/1.1 431 Request Header Fields Too Large") +
+        "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\nConnection: close\r\n\r\n" + body;
+    for (std::size_t sent = 0; sent < answer.size();) {
+        if (!is_writable())
+            return;
+        const ssize_t n = ::send(fd_, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+void ConnectionStream::drain() {
+    ::shutdown(fd_, SHUT_WR);
+    std::array<char, 16 * 1024> sink{};
+    begin_ = end_ = 0;
+    while (waitFor(POLLIN,
+                   std::min(readTimeout_, duration_cast<microseconds>(deadline_ - Clock::now())))) {
+        if (::recv(fd_, sink.data(), sink.size(), 0) <= 0)
+            return;
+    }
+}
+
 bool ConnectionStream::awaitRequest(milliseconds wait) const {
     return buffered() || waitFor(POLLIN, wait);
 }
@@ -62,6 +104,13 @@ bool ConnectionStream::is_writable() const {
 }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {
+    if (overrun_)
+        return -1;
+    if (allowance_ == 0) {
+        refuseOverrun();
+        return -1;
+    }
+    size = std::min(size, allowance_);
     if (!buffered()) {
         if (!is_readable())
             return -1;
@@ -74,11 +123,12 @@ ssize_t ConnectionStream::read(char* ptr, size_t size) {
     const std::size_t n = std::min(size, end_ - begin_);
     std::memcpy(ptr, buffer_.data() + begin_, n);
     begin_ += n;
+    allowance_ -= n;
     return static_cast<ssize_t>(n);
 }
 
 ssize_t ConnectionStream::write(const char* ptr, size_t size) {
-    if (!is_writable())
+    if (overrun_ || !is_writable())
         return -1;
     return ::send(fd_, ptr, size, MSG_NOSIGNAL);
 }

@@ -3,7 +3,11 @@
 // One accepted connection as the HTTP library reads and writes it, with a
 // deadline for the whole of each request besides the time-out of each read:
 // a client that sends a byte just often enough to beat the read time-out
-// would otherwise hold its worker for as long as it likes.
+// would otherwise hold its worker for as long as it likes. Each request may
+// also bring only so many bytes, its head and then its body: the library
+// keeps whatever it reads of either (a header line, a chunked body) without
+// a bound of its own. A request that brings more is answered here, 431 or
+// 413, and the connection ends.
 
 #include <httplib.h>
 
@@ -21,8 +25,20 @@ class ConnectionStream final : public httplib::Stream {
                      std::chrono::microseconds writeTimeout)
         : fd_(fd), readTimeout_(readTimeout), writeTimeout_(writeTimeout) {}
 
-    // Reads of the request that begins now end at `deadline`.
-    void startRequest(Clock::time_point deadline) { deadline_ = deadline; }
+    // Reads of the request that begins now end at `deadline`, and its head
+    // may bring at most `headBytes`.
+    void startRequest(Clock::time_point deadline, std::size_t headBytes);
+    // The head is read: the body may bring at most `bodyBytes` (a chunked
+    // one with its framing).
+    void startBody(std::size_t bodyBytes);
+    // Ends the connection after the answer to this request: the rest of the
+    // request is not read as another one.
+    void closeAfterAnswer() { closing_ = true; }
+    bool closing() const { return closing_ || overrun_; }
+    // Reads and drops what the client still sends, until it stops, falls
+    // silent or the request's deadline passes, so that it reads the answer
+    // instead of a reset.
+    void drain();
     // Whether the next request has begun to arrive, waiting at most `wait`
     // (none: whether it is there now).
     bool awaitRequest(std::chrono::milliseconds wait) const;
@@ -38,6 +54,7 @@ class ConnectionStream final : public httplib::Stream {
   private:
     bool buffered() const { return begin_ < end_; }
     bool waitFor(short events, std::chrono::microseconds wait) const;
+    void refuseOverrun();
 
     int fd_;
     std::chrono::microseconds readTimeout_;
@@ -47,6 +64,12 @@ class ConnectionStream final : public httplib::Stream {
     std::array<char, 4096> buffer_{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    // What the request may still bring, and which part of it.
+    std::size_t allowance_ = 0;
+    bool inBody_ = false;
+    bool closing_ = false;
+    // Answered here: the library's own answer is not sent.
+    bool overrun_ = false;
 };
 
 }  // namespace mivo::stub

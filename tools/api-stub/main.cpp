@@ -38,8 +38,16 @@ int main(int argc, char** argv) {
     }
     const auto port = stub.bind();
     if (!port) {
-        std::fprintf(stderr, "mivo-api-stub: cannot listen on %s:%d\n", options->host.c_str(),
-                     options->port);
+        std::fprintf(stderr, "mivo-api-stub: %s\n", port.error().c_str());
+        return 1;
+    }
+    // It serves only the user who started it: where it cannot tell who
+    // connects, it would serve no one, or everyone.
+    if (auto why = stub.whyUsersCannotBeToldApart()) {
+        std::fprintf(stderr,
+                     "mivo-api-stub: cannot tell which user a connection comes from: %s. It "
+                     "serves only the user who started it, so it does not start.\n",
+                     why->c_str());
         return 1;
     }
     std::printf("%d\n", *port);

@@ -12,15 +12,19 @@
 // on this machine, and serving either could only give another user a way
 // in.
 //
-// Each request also has a deadline for its head and body together, and the
-// time it arrived (requestArrivedAt) for handlers that must not act on a
-// request its client has given up on.
+// Each request also has a deadline for its head and body together, a cap
+// on the bytes of each, and the time it arrived (requestArrivedAt) for
+// handlers that must not act on a request its client has given up on.
+// Before it is handled, its head must pass the door (request_door.hpp);
+// one that does not is answered at once, unread, and its connection ends.
 
 #include <httplib.h>
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
+#include <string>
 
 #include "refusal_log.hpp"
 
@@ -34,13 +38,25 @@ class OwnUserServer : public httplib::Server {
 
     // The most a request's head and body may take to arrive.
     static constexpr std::chrono::seconds kRequestDeadline{5};
+    // The most a request's head may bring: Mivo's are a few hundred bytes.
+    static constexpr std::size_t kMaxHeadBytes = 32 * 1024;
 
-    OwnUserServer(std::size_t workers, RefusalLog& refusals);
+    // Bodies of more than `maxBodyBytes` are refused, chunked ones too.
+    OwnUserServer(std::size_t workers, std::size_t maxBodyBytes, RefusalLog& refusals);
 
-    // The library listens with a backlog of five: connections opened in a
-    // burst would leave the user's waiting for the kernel's retries,
+    // Bound to 127.0.0.1:`port`: requests are answered only when addressed
+    // there. The library listens with a backlog of five: connections opened
+    // in a burst would leave the user's waiting for the kernel's retries,
     // seconds apart.
-    void widenBacklog();
+    void opened(int port);
+    // Gives back the port bound but not yet opened.
+    void unbind();
+
+    // Why the owners of connections cannot be told here, so that the
+    // stand-in would serve no one (or everyone); nothing when they can. Asks
+    // about a connection of its own to its port: call after opened(), before
+    // serving.
+    std::optional<std::string> whyOwnersCannotBeTold();
 
   private:
     bool process_and_close_socket(socket_t sock) override;
@@ -50,6 +66,8 @@ class OwnUserServer : public httplib::Server {
     bool awaitRequest(const ConnectionStream& stream) const;
 
     uid_t owner_;
+    std::size_t maxBodyBytes_;
+    int port_ = 0;
     RefusalLog& refusals_;
 };
 

@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -36,6 +37,14 @@ using nlohmann::json;
 using testing::StubProcess;
 using testing::StubReply;
 namespace fs = std::filesystem;
+
+// Built with ASan, whose quarantine keeps what the stub frees for a while
+// on purpose: its peak memory says nothing about the stub's.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 
 // A device nonce as Mivo makes one: 32 hexadecimal digits.
 const std::string kNonce = "0123456789ABCDEF0123456789ABCDEF";
@@ -365,14 +374,146 @@ int answeredOf(int count, const std::function<std::optional<StubReply>(int)>& se
     return answered;
 }
 
+// What a web page in the user's browser sends: the user's own requests,
+// with the page's address (Host), its origin (none: empty) and the type of
+// body it may send. How many of its 300 sign-in starts were served.
+int pageStartsServed(const StubProcess& stub, const std::string& host, const std::string& origin,
+                     const std::string& contentType) {
+    std::map<std::string, std::string> headers{{"Host", host}, {"Content-Type", contentType}};
+    if (!origin.empty())
+        headers["Origin"] = origin;
+    int served = 0;
+    for (int i = 0; i < 300; ++i) {
+        const std::string body =
+            R"({"device_nonce":")" + nonceNumber(i) + R"(","callback_port":7777,"form":"="})";
+        served +=
+            statusOf(stub.sendAsStranger("POST", "/v1/auth/desktop/start", body, headers)) == 200;
+    }
+    return served;
+}
+
+int connectedSocket(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+// The status of the answer to `head` followed by `pieces` copies of `piece`,
+// all sent on one connection while the answer is awaited; 0 without one.
+int statusAfterSending(int port, const std::string& head, const std::string& piece,
+                       std::size_t pieces) {
+    const int fd = connectedSocket(port);
+    std::thread sender([&] {
+        if (::send(fd, head.data(), head.size(), MSG_NOSIGNAL) < 0)
+            return;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            for (std::size_t sent = 0; sent < piece.size();) {
+                const ssize_t n =
+                    ::send(fd, piece.data() + sent, piece.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0)
+                    return;
+                sent += static_cast<std::size_t>(n);
+            }
+        }
+    });
+    std::string answer;
+    char buffer[512];
+    while (answer.find("\r\n") == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 30'000) <= 0)
+            break;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::shutdown(fd, SHUT_RDWR);
+    sender.join();
+    ::close(fd);
+    return answer.starts_with("HTTP/1.1 ") ? std::atoi(answer.c_str() + 9) : 0;
+}
+
+// A listening socket on 127.0.0.1:`port` (0: any), closed with the object.
+struct Listener {
+    int fd = -1;
+    int port = 0;
+    explicit Listener(int wanted) {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(wanted));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(fd, 4) != 0) {
+            ::close(fd);
+            fd = -1;
+            return;
+        }
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~Listener() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Sends `request` from a port of its own and hangs up at once, asking the
+// kernel to forget the closed socket within a second; the port it used.
+int sendAndHangUp(int port, const std::string& request) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const int from = ntohs(address.sin_port);
+    const int second = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_LINGER2, &second, sizeof second);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    ::close(fd);
+    return from;
+}
+
+// A listener on `port` as soon as the port is free: once the closed
+// socket's remnant there is gone.
+std::shared_ptr<Listener> listenOnceFree(int port) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < until) {
+        auto listener = std::make_shared<Listener>(port);
+        if (listener->fd >= 0)
+            return listener;
+        ::poll(nullptr, 0, 50);
+    }
+    ADD_FAILURE() << "port " << port << " did not come free";
+    return nullptr;
+}
+
 // A neighbour against the user, who is signed in and has a second sign-in
 // waiting for the browser (its page's path is all the neighbour needs of
 // it). The neighbour is another process of the user's, which reaches every
-// shared limit but none of the user's tokens, or another user of the
-// machine, whose connections are closed unread. Whatever the neighbour
-// sends, the user's session still answers and renews, and the browser still
-// finishes the sign-in.
+// shared limit but none of the user's tokens; a web page in the user's
+// browser, whose requests are the user's own but carry the page's address
+// and origin; or another user of the machine, whose connections are closed
+// unread. Whatever the neighbour sends, the user's session still answers and
+// renews, the browser still finishes the sign-in, and the stand-in's memory
+// stays small.
 TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
+    enum class Who {
+        ownProcess,
+        anotherUser,
+        // Acts as the user, and as another user where it says so.
+        anotherUserAmidTheUsers,
+    };
     struct Row {
         const char* does;
         // What the neighbour sends; what it returns keeps it going while the
@@ -382,7 +523,7 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
         int exchanged = 200;
         // The user's start of one more sign-in.
         int started = 200;
-        bool anotherUser = false;
+        Who who = Who::ownProcess;
     };
     const auto unanswered = [](const char* does, auto send) {
         return Row{does,
@@ -390,7 +531,17 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
                        EXPECT_EQ(answeredOf(300, [&](int i) { return send(stub, page, i); }), 0);
                        return std::shared_ptr<void>();
                    },
-                   200, 200, true};
+                   200, 200, Who::anotherUser};
+    };
+    const auto page = [](const char* does, const char* host, const char* origin,
+                         const char* contentType) {
+        return Row{does, [=](const StubProcess& stub, const std::string&) {
+                       const std::string port = std::to_string(stub.port());
+                       EXPECT_EQ(pageStartsServed(stub, host + port, *origin ? origin + port : "",
+                                                  contentType),
+                                 0);
+                       return nullptr;
+                   }};
     };
     const Row rows[] = {
         {"starts 40 sign-ins with a 1 MB nonce",
@@ -454,7 +605,7 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
          [](const StubProcess& stub, const std::string&) {
              return std::make_shared<Trickle>(stub.port(), 300, std::chrono::milliseconds(900));
          },
-         200, 200, true},
+         200, 200, Who::anotherUser},
         unanswered("as another user, starts 300 sign-ins",
                    [](const StubProcess& stub, const std::string&, int i) {
                        return stub.sendAsStranger(
@@ -479,10 +630,100 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
                    [](const StubProcess& stub, const std::string& page, int) {
                        return stub.sendAsStranger("GET", page);
                    }),
+        // The kernel, asked about a socket that is gone, names whoever now
+        // listens on its port.
+        {"as another user, hangs up before its owner is asked, from a port the user then "
+         "listens on",
+         [](const StubProcess& stub, const std::string&) {
+             // The user's own load: every worker busy, the question comes late.
+             auto load =
+                 std::make_unique<Trickle>(stub.port(), 256, std::chrono::milliseconds(900));
+             int port = 0;
+             {
+                 AsAnotherUser other;
+                 const std::string body =
+                     json{{"device_nonce", nonceNumber(1)}, {"callback_port", 9999}}.dump();
+                 port = sendAndHangUp(stub.port(),
+                                      "POST /v1/auth/desktop/start HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                          std::to_string(stub.port()) +
+                                          "\r\nContent-Type: application/json\r\nContent-Length: " +
+                                          std::to_string(body.size()) + "\r\n\r\n" + body);
+             }
+             auto listener = listenOnceFree(port);
+             load.reset();  // ends once the stub has hung up on all of it
+             return std::shared_ptr<void>(listener);
+         },
+         200, 200, Who::anotherUserAmidTheUsers},
+        {"as another user, listens on the port the user's next sign-in calls back to",
+         [](const StubProcess& stub, const std::string&) {
+             std::unique_ptr<Listener> listener;
+             {
+                 AsAnotherUser other;
+                 listener = std::make_unique<Listener>(0);
+             }
+             const auto start = stub.send(
+                 "POST", "/v1/auth/desktop/start",
+                 json{{"device_nonce", nonceNumber(2)}, {"callback_port", listener->port}}.dump());
+             EXPECT_EQ(statusOf(start), 200);
+             if (statusOf(start) == 200) {
+                 const std::string url = json::parse(start->body)["auth_url"];
+                 const auto browser = stub.send("GET", url.substr(stub.baseURL().size()));
+                 EXPECT_EQ(statusOf(browser), 409);
+                 EXPECT_EQ(grantIn(browser), "");
+             }
+             return nullptr;
+         },
+         200, 200, Who::anotherUserAmidTheUsers},
+        {"as another user, would listen on [::1] at the stand-in's port",
+         [](const StubProcess& stub, const std::string&) {
+             const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+             const int one = 1;
+             ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+             sockaddr_in6 address{};
+             address.sin6_family = AF_INET6;
+             address.sin6_port = htons(static_cast<uint16_t>(stub.port()));
+             address.sin6_addr = in6addr_loopback;
+             EXPECT_NE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+             ::close(fd);
+             return nullptr;
+         },
+         200, 200, Who::anotherUser},
+        // Firefox: "no-cors" fetches from a page of another loopback port.
+        page("a page of another origin starts 300 sign-ins with text bodies",
+             "127.0.0.1:", "http://127.0.0.1:1", "text/plain;charset=UTF-8"),
+        // A form whose fields spell JSON, from a browser that sends no Origin.
+        page("a text form without an origin starts 300 sign-ins", "127.0.0.1:", "", "text/plain"),
+        // Chromium sent to localhost: the page came from another user's
+        // [::1] listener, then the browser fell back to the stand-in under
+        // the same origin, whose own requests need carry no Origin.
+        page("a page served as localhost starts 300 sign-ins", "localhost:", "",
+             "application/json"),
+        page("a sandboxed page starts 300 sign-ins with JSON", "127.0.0.1:", "null",
+             "application/json"),
+        // Only the user's own programs can still send these.
+        {"sends a 100 MB chunked body",
+         [](const StubProcess& stub, const std::string&) {
+             const std::string head = "POST /v1/auth/refresh HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                      std::to_string(stub.port()) +
+                                      "\r\nContent-Type: application/json\r\n"
+                                      "Transfer-Encoding: chunked\r\n\r\n";
+             const std::string chunk = "100000\r\n" + std::string(1 << 20, 'x') + "\r\n";
+             EXPECT_EQ(statusAfterSending(stub.port(), head, chunk, 100), 413);
+             return nullptr;
+         }},
+        {"sends 100 MB of headers",
+         [](const StubProcess& stub, const std::string&) {
+             const std::string head =
+                 "GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(stub.port()) +
+                 "\r\n";
+             const std::string line = "X-Pad: " + std::string(8000, 'a') + "\r\n";
+             EXPECT_EQ(statusAfterSending(stub.port(), head, line, 12'500), 431);
+             return nullptr;
+         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.does);
-        if (row.anotherUser && ::geteuid() != 0) {
+        if (row.who != Who::ownProcess && ::geteuid() != 0) {
             GTEST_LOG_(WARNING) << "not run: only root can be another user: " << row.does;
             continue;
         }
@@ -493,15 +734,24 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
         const std::size_t logged = stub.requests().size();
 
         std::shared_ptr<void> neighbour;
-        if (row.anotherUser) {
+        if (row.who == Who::anotherUser) {
             AsAnotherUser other;
             neighbour = row.act(stub, page);
         } else {
             neighbour = row.act(stub, page);
         }
         // Nothing another user sent was read.
-        if (row.anotherUser) {
+        if (row.who == Who::anotherUser) {
             EXPECT_EQ(stub.requests().size(), logged);
+        }
+        if (row.who == Who::anotherUserAmidTheUsers) {
+            EXPECT_THAT(
+                stub.requests(), ::testing::Each(::testing::Not(::testing::Truly([](const json& r) {
+                    return r["body"].get<std::string>().find(nonceNumber(1)) != std::string::npos;
+                }))));
+        }
+        if (!kAddressSanitizer) {
+            EXPECT_LT(stub.peakMemoryKiB(), 64u * 1024);
         }
         EXPECT_EQ(
             statusOf(stub.send("POST", "/v1/auth/desktop/start",
@@ -525,6 +775,33 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
         if (row.exchanged != 200) {
             EXPECT_TRUE(isJsonError(tokens));
         }
+    }
+}
+
+// Where the stand-in cannot tell who connects it would serve no one (every
+// owner unknown) or everyone (every user looks the same): it does not start,
+// and says why, for run.sh to show.
+TEST(ApiStubNeighbours, NothingStartsWhereUsersCannotBeToldApart) {
+    struct Row {
+        const char* where;
+        std::vector<std::string> launcher;
+        const char* says;
+    };
+    const Row rows[] = {
+        {"in a user namespace that maps no user", {"unshare", "--user"}, "overflow user"},
+        {"without socket diagnostics", {MIVO_WITHOUT_SOCKET_DIAGNOSTICS}, "socket diagnostics"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.where);
+        const auto start = testing::startStubThrough(row.launcher);
+        if (start.said.starts_with("unshare:")) {
+            GTEST_LOG_(WARNING) << "not run: " << start.said;
+            continue;
+        }
+        EXPECT_FALSE(start.served);
+        EXPECT_NE(start.status, 0);
+        EXPECT_THAT(start.said, ::testing::HasSubstr("cannot tell which user"));
+        EXPECT_THAT(start.said, ::testing::HasSubstr(row.says));
     }
 }
 

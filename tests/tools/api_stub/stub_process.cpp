@@ -142,6 +142,33 @@ std::optional<StubReply> StubProcess::request(const std::string& method, const s
     return reply;
 }
 
+std::size_t StubProcess::peakMemoryKiB() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:"))
+            return std::stoul(line.substr(6));
+    }
+    return 0;
+}
+
+StubStart startStubThrough(const std::vector<std::string>& launcher) {
+    const auto said = std::filesystem::temp_directory_path() /
+                      ("mivo-stub-start-" + std::to_string(getpid()) + ".txt");
+    // One that serves is stopped by timeout(1), which then ends with 124.
+    std::string command = "timeout 5";
+    for (const auto& word : launcher)
+        command += " '" + word + "'";
+    command += " '" MIVO_API_STUB_PATH "' --port 0 >/dev/null 2>'" + said.string() + "'";
+    const int status = std::system(command.c_str());
+    StubStart start;
+    start.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    start.served = start.status == 124;
+    std::ifstream in(said);
+    start.said.assign(std::istreambuf_iterator<char>(in), {});
+    std::filesystem::remove(said);
+    return start;
+}
+
 nlohmann::json StubProcess::requests() const {
     const auto reply = send("GET", "/dev/requests");
     if (!reply || reply->status != 200)

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -59,6 +60,9 @@ class StubProcess {
     static std::string inLog(const std::string& token);
     // The folder (0700) the stub's secret lives in, removed with the object.
     const std::string& folder() const { return folder_; }
+    // The most memory the stub has held at once so far (its peak resident
+    // set), in KiB.
+    std::size_t peakMemoryKiB() const;
 
   private:
     std::optional<StubReply> request(const std::string& method, const std::string& path,
@@ -71,5 +75,15 @@ class StubProcess {
     std::string folder_;
     std::string secret_;
 };
+
+// How a stub started through `launcher` (a program that runs the command
+// line after it) ended its start: it served (and was stopped after a few
+// seconds), or it ended with `status` and said `said` on standard error.
+struct StubStart {
+    bool served = false;
+    int status = 0;
+    std::string said;
+};
+StubStart startStubThrough(const std::vector<std::string>& launcher);
 
 }  // namespace mivo::testing
