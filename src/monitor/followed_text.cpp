@@ -1,5 +1,7 @@
 #include "monitor/followed_text.hpp"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "monitor/text_change_reports.hpp"
@@ -18,6 +20,24 @@ FollowedChange ofKind(FollowedChange::Kind kind) {
     FollowedChange change;
     change.kind = kind;
     return change;
+}
+
+// How far apart two texts stand: the bytes of both outside what they
+// begin and end with alike, cut at whole characters.
+std::size_t apart(std::string_view a, std::string_view b) {
+    const auto continues = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t prefix = 0;
+    while (prefix < shorter && a[prefix] == b[prefix])
+        ++prefix;
+    while (prefix > 0 && prefix < a.size() && continues(a[prefix]))
+        --prefix;
+    std::size_t suffix = 0;
+    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+        ++suffix;
+    while (suffix > 0 && continues(a[a.size() - suffix]))
+        --suffix;
+    return a.size() + b.size() - 2 * (prefix + suffix);
 }
 
 }  // namespace
@@ -111,9 +131,11 @@ std::optional<FollowedChange> FollowedText::applyReports(std::optional<int64_t> 
 std::optional<std::string> FollowedText::textTheReportsMake() {
     if (!kept_ || !kept_->contentKnown || lost_)
         return std::nullopt;
+    // Behind the last read, the reports still build on what they had made
+    // before it, not on the read.
+    std::string text = beforeRead_ ? *beforeRead_ : kept_->text;
     if (pending_.empty())
-        return kept_->text;
-    std::string text = kept_->text;
+        return text;
     int64_t units = textLength(text, pending_.front().unit);
     int64_t utf16Units = 0;
     if (!applyTextChanges(text, pending_, units, utf16Units))
@@ -134,24 +156,35 @@ bool FollowedText::dropReportsAlreadyRead() {
     // before it into the read. A later change undoing an earlier one makes
     // the same text either way.
     const AXTextChange::Unit unit = pending_.front().unit;
+    const std::size_t apartAtFirst = apart(*before, kept_->text);
     int64_t units = textLength(*before, unit);
     int64_t utf16Units = 0;
-    for (std::size_t n = 1; n <= pending_.size(); ++n) {
-        if (pending_[n - 1].unit != unit ||
-            !applyTextChanges(*before, {pending_[n - 1]}, units, utf16Units))
+    std::size_t taken = 0;
+    while (taken < pending_.size() && *before != kept_->text) {
+        if (pending_[taken].unit != unit ||
+            !applyTextChanges(*before, {pending_[taken]}, units, utf16Units))
             return false;
-        if (*before != kept_->text)
-            continue;
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-        if (!pending_.empty())
-            return false;
-        // The length the read makes in the reports' unit stands for the
-        // field's until the check, as after any reports.
-        lastLength_ = units;
-        lengthCheckDue_ = true;
-        return true;
+        ++taken;
     }
-    return false;
+    if (*before != kept_->text) {
+        // All of them fit the text before the read and none reached it:
+        // the first of the reports it holds, the rest still on their way
+        // (a read between two keys' reports, or before a removal's); or
+        // news after a change that was never told, made on the read, which
+        // leads away from it. Those that were read wait for the rest.
+        if (apart(*before, kept_->text) >= apartAtFirst)
+            return false;
+        beforeRead_ = std::move(before);
+        units = textLength(kept_->text, unit);
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken));
+    if (!pending_.empty())
+        return false;
+    // The length the read makes in the reports' unit stands for the
+    // field's until the check, as after any reports.
+    lastLength_ = units;
+    lengthCheckDue_ = true;
+    return true;
 }
 
 FollowedChange FollowedText::takeReports() {

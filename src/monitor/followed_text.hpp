@@ -53,9 +53,10 @@ class FollowedText {
   public:
     // A whole read of the field: the text the next reports apply to. A read
     // that is not the field's value, or none, leaves nothing kept. Reports
-    // may still be on their way of changes the read already holds: those
-    // that come first and lead from the text the reports had made to this
-    // one are taken as read.
+    // may still be on their way of changes the read already holds, also
+    // past further reads and over several bursts: those that come first
+    // and lead from the text the reports had made towards this one are
+    // taken as read.
     void keepWhole(const std::optional<FieldText>& read);
     // The field is no longer followed.
     void forget();
@@ -125,13 +126,14 @@ class FollowedText {
     // not fit it; the kept text itself when none are pending.
     std::optional<std::string> textTheReportsMake();
     // Drops the pending reports that lead from the text before the last
-    // whole read to the read, when they do; whether that left none.
+    // whole read to the read, or towards it; whether that left none.
     bool dropReportsAlreadyRead();
 
     std::optional<Kept> kept_;
     // What the reports had made of the field when the kept text was read
     // whole, while it differs from the read: reports of the changes between
-    // the two may still come. Asked once, by the first burst with reports.
+    // the two may still come. Each burst with reports takes it a step nearer
+    // the read; it goes once it reaches the read or a report leads away.
     std::optional<std::string> beforeRead_;
     std::vector<AXTextChange> pending_;
     // Reports were lost on the way (too many between two bursts).
