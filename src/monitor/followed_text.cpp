@@ -49,12 +49,16 @@ void FollowedText::keepWhole(const std::optional<FieldText>& read) {
     pending_.clear();
     lost_ = false;
     deferred_ = false;
-    if (!read || read->source != FieldText::Source::value) {
+    if (!read || (read->source != FieldText::Source::value && !read->text.empty())) {
         kept_.reset();
         return;
     }
     kept_.emplace();
     kept_->text = read->text;
+    // A read that found no text at all, not even as a value, says nothing
+    // of where the reports' offsets count from; but the reports of the
+    // next keys build on it, and the next read is compared with them.
+    kept_->takesReports = read->source == FieldText::Source::value;
     if (before && *before != read->text)
         beforeRead_ = std::move(before);
 }
@@ -96,7 +100,7 @@ bool FollowedText::noteLength(std::optional<int64_t> length) {
 }
 
 std::optional<FollowedChange> FollowedText::applyReports(std::optional<int64_t> length) {
-    if (!kept_ || !kept_->contentKnown || pending_.empty() || lost_)
+    if (!kept_ || !kept_->contentKnown || !kept_->takesReports || pending_.empty() || lost_)
         return std::nullopt;
     const AXTextChange::Unit unit = pending_.front().unit;
     if (!kept_->units || kept_->unit != unit) {
@@ -206,13 +210,10 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
             return std::move(*change);
         }
     }
-    auto changes = std::exchange(pending_, {});
-    const bool lost = std::exchange(lost_, false);
-    if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lengthAnswered_ &&
-        !std::exchange(deferred_, true)) {
+    if (kept_ && kept_->contentKnown && kept_->takesReports && !pending_.empty() && !lost_ &&
+        lengthAnswered_ && !std::exchange(deferred_, true)) {
         // Settled by the next burst, or else by the next poll tick, which
         // reads the field whole.
-        pending_ = std::move(changes);
         return ofKind(FollowedChange::Kind::deferred);
     }
     deferred_ = false;
@@ -221,9 +222,11 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
         if (!kept_->characters)
             kept_->characters = text::characterCount(kept_->text);
         int64_t changed = kept_->unitsChangedSinceRead;
-        for (const auto& change : changes)
+        for (const auto& change : pending_)
             changed += change.length;
         if (*kept_->characters - changed > checkableCharacters) {
+            pending_.clear();
+            lost_ = false;
             kept_->contentKnown = false;
             kept_->unitsChangedSinceRead = changed;
             FollowedChange change = ofKind(FollowedChange::Kind::tooLong);
@@ -232,6 +235,8 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
             return change;
         }
     }
+    // The reports stay for the read (keepWhole()): the changes the read
+    // holds may have more reports on their way, which build on these.
     return ofKind(FollowedChange::Kind::readWhole);
 }
 

@@ -76,8 +76,8 @@ class FollowedText {
     FollowedChange takeReports();
     // After a burst whose length moved (and takeReports() could not say):
     // the reports when they add up to the length, else whether to wait, to
-    // leave a long field unread or to read it whole. `checkableCharacters`
-    // is the longest text worth reading.
+    // leave a long field unread or to read it whole (then keepWhole() the
+    // read). `checkableCharacters` is the longest text worth reading.
     FollowedChange afterLengthMoved(int64_t checkableCharacters);
     // Whether a text was taken from reports alone since the last call: the
     // field's length is then asked, and a field that disagrees read whole.
@@ -110,6 +110,10 @@ class FollowedText {
     struct Kept {
         std::string text;
         bool contentKnown = true;
+        // The field's value, which the reports apply to; not so for a read
+        // that found no text at all, which is only what the next read's
+        // reports are compared with.
+        bool takesReports = true;
         std::optional<int64_t> characters;
         int64_t unitsChangedSinceRead = 0;
         // Its length in the reports' unit and in UTF-16 units, once asked

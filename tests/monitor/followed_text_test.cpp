@@ -221,6 +221,8 @@ struct LateReportCase {
     // The late reports come in bursts of this many each, the rest in the
     // last; every burst before the last is of changes already read.
     std::vector<std::size_t> bursts = {};
+    // How `before` was read: an empty field read as no text at all.
+    FieldText::Source beforeSource = FieldText::Source::value;
 };
 
 TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
@@ -339,6 +341,17 @@ TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
          false,
          std::nullopt,
          {1, 1}},
+        {"the first keys into a field read as no text",
+         "",
+         "東京",
+         {ins(1, "京")},
+         Kind::alreadyRead,
+         "東京",
+         {ins(0, "東")},
+         false,
+         std::nullopt,
+         {},
+         FieldText::Source::staticText},
         // A report that fits the text before the read but leads away from
         // the read is news.
         {"a change nobody told of, then a key that leads away from it",
@@ -351,7 +364,7 @@ TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         FollowedText followed;
-        followed.keepWhole(value(c.before));
+        followed.keepWhole(FieldText{c.before, c.beforeSource, 0});
         for (const auto& report : c.early)
             followed.noteReport(report);
         followed.keepWhole(value(c.read));

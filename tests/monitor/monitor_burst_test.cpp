@@ -118,8 +118,11 @@ struct LateReportCase {
     double gap = 0.02;
     double lag = 0.05;
     // What the field holds before the first key; emptied as Ctrl+A
-    // BackSpace empties it, `gap` s before the first key.
+    // BackSpace empties it, `emptied` s before the first key.
     std::string start = "東京に";
+    double emptied = 0.02;
+    // When the first key comes: the fixture ends on a poll tick.
+    double firstKeyAt = 0.29;
 };
 
 void PrintTo(const LateReportCase& c, std::ostream* os) {
@@ -130,13 +133,14 @@ class LateReports : public BurstTest, public ::testing::WithParamInterface<LateR
 
 TEST_P(LateReports, AChangeAWholeReadAlreadyFoundIsTakenInOnce) {
     const LateReportCase& c = GetParam();
-    std::set<std::string> held{c.start};
-    desk.setText(field, c.start.empty() ? "東京で住んでいます。" : c.start);
-    advance(0.29 - c.gap);  // the fixture ends on a poll tick
+    const std::string before = c.start.empty() ? "東京で住んでいます。" : c.start;
+    std::set<std::string> held{before, c.start};
+    desk.setText(field, before);
+    advance(c.firstKeyAt - c.emptied);
     desk.setNotificationLag(c.lag);
     if (c.start.empty())
         desk.setText(field, "");
-    advance(c.gap);
+    advance(c.emptied);
     double lastKeyAt = 0;
     // The kept text is never one the field did not hold.
     const auto advanceWatching = [&](double seconds) {
@@ -173,12 +177,31 @@ INSTANTIATE_TEST_SUITE_P(
         // poll tick: two whole reads before they come.
         LateReportCase{"two keys read twice before their reports", {"住", "む"}, 0.1, 0.3},
         // The first sentence typed into a field just emptied.
-        LateReportCase{"into an emptied field", {"東", "京", "に", "住", "む"}, 0.1, 0.3, ""},
+        LateReportCase{
+            "into an emptied field", {"東", "京", "に", "住", "む"}, 0.1, 0.3, "", 0.1, 0.59},
         LateReportCase{"into an emptied field, quickly",
                        {"東", "京", "に", "住", "ん", "で"},
                        0.05,
                        0.12,
-                       ""}),
+                       "",
+                       0.05,
+                       0.59},
+        // Read whole while empty, as after an Apply: the first key's report
+        // cannot be placed, and the first keys come in the read it asks for.
+        LateReportCase{"into a field read while empty",
+                       {"東", "京", "に", "住", "む"},
+                       0.1,
+                       0.15,
+                       "",
+                       0.59,
+                       0.59},
+        LateReportCase{"into a field read while empty, quickly",
+                       {"東", "京", "に", "住", "む"},
+                       0.03,
+                       0.05,
+                       "",
+                       0.6,
+                       0.62}),
     [](const ::testing::TestParamInfo<LateReportCase>& info) {
         std::string name = info.param.name;
         for (char& c : name)
