@@ -38,7 +38,7 @@ TEST_PACKAGES=(
 )
 # What the benchmarks add.
 BENCH_PACKAGES=(
-  libbenchmark-dev manpages-ja mousepad python3
+  libbenchmark-dev manpages-ja mousepad python3 valgrind
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")

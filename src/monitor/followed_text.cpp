@@ -1,5 +1,7 @@
 #include "monitor/followed_text.hpp"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "monitor/text_change_reports.hpp"
@@ -20,6 +22,24 @@ FollowedChange ofKind(FollowedChange::Kind kind) {
     return change;
 }
 
+// How far apart two texts stand: the bytes of both outside what they
+// begin and end with alike, cut at whole characters.
+std::size_t apart(std::string_view a, std::string_view b) {
+    const auto continues = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t prefix = 0;
+    while (prefix < shorter && a[prefix] == b[prefix])
+        ++prefix;
+    while (prefix > 0 && prefix < a.size() && continues(a[prefix]))
+        --prefix;
+    std::size_t suffix = 0;
+    while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix])
+        ++suffix;
+    while (suffix > 0 && continues(a[a.size() - suffix]))
+        --suffix;
+    return a.size() + b.size() - 2 * (prefix + suffix);
+}
+
 }  // namespace
 
 void FollowedText::keepWhole(const std::optional<FieldText>& read) {
@@ -29,12 +49,16 @@ void FollowedText::keepWhole(const std::optional<FieldText>& read) {
     pending_.clear();
     lost_ = false;
     deferred_ = false;
-    if (!read || read->source != FieldText::Source::value) {
+    if (!read || (read->source != FieldText::Source::value && !read->text.empty())) {
         kept_.reset();
         return;
     }
     kept_.emplace();
     kept_->text = read->text;
+    // A read that found no text at all, not even as a value, says nothing
+    // of where the reports' offsets count from; but the reports of the
+    // next keys build on it, and the next read is compared with them.
+    kept_->takesReports = read->source == FieldText::Source::value;
     if (before && *before != read->text)
         beforeRead_ = std::move(before);
 }
@@ -76,7 +100,7 @@ bool FollowedText::noteLength(std::optional<int64_t> length) {
 }
 
 std::optional<FollowedChange> FollowedText::applyReports(std::optional<int64_t> length) {
-    if (!kept_ || !kept_->contentKnown || pending_.empty() || lost_)
+    if (!kept_ || !kept_->contentKnown || !kept_->takesReports || pending_.empty() || lost_)
         return std::nullopt;
     const AXTextChange::Unit unit = pending_.front().unit;
     if (!kept_->units || kept_->unit != unit) {
@@ -111,9 +135,11 @@ std::optional<FollowedChange> FollowedText::applyReports(std::optional<int64_t> 
 std::optional<std::string> FollowedText::textTheReportsMake() {
     if (!kept_ || !kept_->contentKnown || lost_)
         return std::nullopt;
+    // Behind the last read, the reports still build on what they had made
+    // before it, not on the read.
+    std::string text = beforeRead_ ? *beforeRead_ : kept_->text;
     if (pending_.empty())
-        return kept_->text;
-    std::string text = kept_->text;
+        return text;
     int64_t units = textLength(text, pending_.front().unit);
     int64_t utf16Units = 0;
     if (!applyTextChanges(text, pending_, units, utf16Units))
@@ -134,24 +160,35 @@ bool FollowedText::dropReportsAlreadyRead() {
     // before it into the read. A later change undoing an earlier one makes
     // the same text either way.
     const AXTextChange::Unit unit = pending_.front().unit;
+    const std::size_t apartAtFirst = apart(*before, kept_->text);
     int64_t units = textLength(*before, unit);
     int64_t utf16Units = 0;
-    for (std::size_t n = 1; n <= pending_.size(); ++n) {
-        if (pending_[n - 1].unit != unit ||
-            !applyTextChanges(*before, {pending_[n - 1]}, units, utf16Units))
+    std::size_t taken = 0;
+    while (taken < pending_.size() && *before != kept_->text) {
+        if (pending_[taken].unit != unit ||
+            !applyTextChanges(*before, {pending_[taken]}, units, utf16Units))
             return false;
-        if (*before != kept_->text)
-            continue;
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-        if (!pending_.empty())
-            return false;
-        // The length the read makes in the reports' unit stands for the
-        // field's until the check, as after any reports.
-        lastLength_ = units;
-        lengthCheckDue_ = true;
-        return true;
+        ++taken;
     }
-    return false;
+    if (*before != kept_->text) {
+        // All of them fit the text before the read and none reached it:
+        // the first of the reports it holds, the rest still on their way
+        // (a read between two keys' reports, or before a removal's); or
+        // news after a change that was never told, made on the read, which
+        // leads away from it. Those that were read wait for the rest.
+        if (apart(*before, kept_->text) >= apartAtFirst)
+            return false;
+        beforeRead_ = std::move(before);
+        units = textLength(kept_->text, unit);
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken));
+    if (!pending_.empty())
+        return false;
+    // The length the read makes in the reports' unit stands for the
+    // field's until the check, as after any reports.
+    lastLength_ = units;
+    lengthCheckDue_ = true;
+    return true;
 }
 
 FollowedChange FollowedText::takeReports() {
@@ -173,13 +210,10 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
             return std::move(*change);
         }
     }
-    auto changes = std::exchange(pending_, {});
-    const bool lost = std::exchange(lost_, false);
-    if (kept_ && kept_->contentKnown && !changes.empty() && !lost && lengthAnswered_ &&
-        !std::exchange(deferred_, true)) {
+    if (kept_ && kept_->contentKnown && kept_->takesReports && !pending_.empty() && !lost_ &&
+        lengthAnswered_ && !std::exchange(deferred_, true)) {
         // Settled by the next burst, or else by the next poll tick, which
         // reads the field whole.
-        pending_ = std::move(changes);
         return ofKind(FollowedChange::Kind::deferred);
     }
     deferred_ = false;
@@ -188,9 +222,11 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
         if (!kept_->characters)
             kept_->characters = text::characterCount(kept_->text);
         int64_t changed = kept_->unitsChangedSinceRead;
-        for (const auto& change : changes)
+        for (const auto& change : pending_)
             changed += change.length;
         if (*kept_->characters - changed > checkableCharacters) {
+            pending_.clear();
+            lost_ = false;
             kept_->contentKnown = false;
             kept_->unitsChangedSinceRead = changed;
             FollowedChange change = ofKind(FollowedChange::Kind::tooLong);
@@ -199,6 +235,8 @@ FollowedChange FollowedText::afterLengthMoved(int64_t checkableCharacters) {
             return change;
         }
     }
+    // The reports stay for the read (keepWhole()): the changes the read
+    // holds may have more reports on their way, which build on these.
     return ofKind(FollowedChange::Kind::readWhole);
 }
 

@@ -53,9 +53,10 @@ class FollowedText {
   public:
     // A whole read of the field: the text the next reports apply to. A read
     // that is not the field's value, or none, leaves nothing kept. Reports
-    // may still be on their way of changes the read already holds: those
-    // that come first and lead from the text the reports had made to this
-    // one are taken as read.
+    // may still be on their way of changes the read already holds, also
+    // past further reads and over several bursts: those that come first
+    // and lead from the text the reports had made towards this one are
+    // taken as read.
     void keepWhole(const std::optional<FieldText>& read);
     // The field is no longer followed.
     void forget();
@@ -75,8 +76,8 @@ class FollowedText {
     FollowedChange takeReports();
     // After a burst whose length moved (and takeReports() could not say):
     // the reports when they add up to the length, else whether to wait, to
-    // leave a long field unread or to read it whole. `checkableCharacters`
-    // is the longest text worth reading.
+    // leave a long field unread or to read it whole (then keepWhole() the
+    // read). `checkableCharacters` is the longest text worth reading.
     FollowedChange afterLengthMoved(int64_t checkableCharacters);
     // Whether a text was taken from reports alone since the last call: the
     // field's length is then asked, and a field that disagrees read whole.
@@ -109,6 +110,10 @@ class FollowedText {
     struct Kept {
         std::string text;
         bool contentKnown = true;
+        // The field's value, which the reports apply to; not so for a read
+        // that found no text at all, which is only what the next read's
+        // reports are compared with.
+        bool takesReports = true;
         std::optional<int64_t> characters;
         int64_t unitsChangedSinceRead = 0;
         // Its length in the reports' unit and in UTF-16 units, once asked
@@ -125,13 +130,14 @@ class FollowedText {
     // not fit it; the kept text itself when none are pending.
     std::optional<std::string> textTheReportsMake();
     // Drops the pending reports that lead from the text before the last
-    // whole read to the read, when they do; whether that left none.
+    // whole read to the read, or towards it; whether that left none.
     bool dropReportsAlreadyRead();
 
     std::optional<Kept> kept_;
     // What the reports had made of the field when the kept text was read
     // whole, while it differs from the read: reports of the changes between
-    // the two may still come. Asked once, by the first burst with reports.
+    // the two may still come. Each burst with reports takes it a step nearer
+    // the read; it goes once it reaches the read or a report leads away.
     std::optional<std::string> beforeRead_;
     std::vector<AXTextChange> pending_;
     // Reports were lost on the way (too many between two bursts).

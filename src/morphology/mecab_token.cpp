@@ -5,10 +5,10 @@
 namespace mivo {
 namespace {
 
-std::string_view column(const Token& token, int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) < token.features.size())
-        return token.features[static_cast<std::size_t>(index)];
-    return token.surface;
+std::string_view column(const std::vector<std::string_view>& features, int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < features.size())
+        return features[static_cast<std::size_t>(index)];
+    return {};
 }
 
 // Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
@@ -85,30 +85,59 @@ bool Token::assign(const char* surface, std::size_t length, const char* feature,
         return false;
     if (!splitFeature(std::string_view(feature, std::strlen(feature)), features))
         return false;
-    return assignSplit(surface, length, features, posID, dictionary);
+    return assignWord(surface, length,
+                      WordColumns{column(features, dictionary.readingIndex()),
+                                  column(features, dictionary.dictionaryFormIndex())},
+                      posID, dictionary);
 }
 
-bool Token::assignSplit(const char* surface, std::size_t length,
-                        const std::vector<std::string_view>& featureColumns, uint16_t posID,
-                        const DictionaryProviding& dictionary) {
-    if (surface == nullptr || featureColumns.empty())
+std::optional<WordColumns> Token::wordColumns(std::string_view feature,
+                                              const TokenIndexProviding& dictionary) {
+    if (!isUtf8(feature))
+        return std::nullopt;
+    const int readingIndex = dictionary.readingIndex();
+    const int formIndex = dictionary.dictionaryFormIndex();
+    WordColumns word;
+    int index = 0;
+    std::size_t from = 0;
+    while (from <= feature.size()) {
+        std::size_t comma = feature.find(',', from);
+        if (comma == std::string_view::npos)
+            comma = feature.size();
+        if (comma > from) {
+            const std::string_view piece = feature.substr(from, comma - from);
+            if (index == readingIndex)
+                word.reading = piece;
+            if (index == formIndex)
+                word.dictionaryForm = piece;
+            ++index;
+        }
+        from = comma + 1;
+    }
+    if (index == 0)
+        return std::nullopt;
+    return word;
+}
+
+bool Token::assignWord(const char* surface, std::size_t length, const WordColumns& word,
+                       uint16_t posID, const DictionaryProviding& dictionary) {
+    if (surface == nullptr)
         return false;
     this->surface = std::string_view(surface, length);
     if (!isUtf8(this->surface))
         return false;
-    if (&featureColumns != &features)
-        features = featureColumns;
+    columns = word;
     partOfSpeech = dictionary.partOfSpeech(posID);
     tokenDescription = &dictionary;
     return true;
 }
 
 std::string_view Token::reading() const {
-    return column(*this, tokenDescription ? tokenDescription->readingIndex() : -1);
+    return columns.reading.data() != nullptr ? columns.reading : surface;
 }
 
 std::string_view Token::dictionaryForm() const {
-    return column(*this, tokenDescription ? tokenDescription->dictionaryFormIndex() : -1);
+    return columns.dictionaryForm.data() != nullptr ? columns.dictionaryForm : surface;
 }
 
 }  // namespace mivo

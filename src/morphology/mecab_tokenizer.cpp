@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace mivo {
 namespace {
@@ -86,7 +87,23 @@ std::expected<std::unique_ptr<Tokenizer>, TokenizerError> Tokenizer::create(
 
 std::size_t Tokenizer::featureColumnsKept() const {
     std::lock_guard lock(mutex_);
-    return featureColumns_.size();
+    return wordColumns_.size() + olderWordColumns_.size();
+}
+
+const std::optional<WordColumns>& Tokenizer::wordColumnsOf(const char* feature) const {
+    if (const auto it = wordColumns_.find(feature); it != wordColumns_.end())
+        return it->second;
+    auto kept = olderWordColumns_.extract(feature);
+    if (wordColumns_.size() >= kFeatureColumnsKept / 2) {
+        // The older generation goes: what was used since the newer one
+        // began has moved into it.
+        std::swap(wordColumns_, olderWordColumns_);
+        wordColumns_.clear();
+    }
+    if (kept)
+        return wordColumns_.insert(std::move(kept)).position->second;
+    return wordColumns_.try_emplace(feature, Token::wordColumns(feature, *dictionary_))
+        .first->second;
 }
 
 std::vector<Annotation> Tokenizer::tokenize(std::string_view text,
@@ -115,20 +132,14 @@ std::vector<Annotation> Tokenizer::mecabTokenize(const text::CharacterText& text
     bool readingIsSurface = false;
     bool formIsSurface = false;
     Token scratch;
-    scratch.features.reserve(12);
     for (; node != nullptr; node = node->next) {
         if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
             continue;
         if (node->feature == nullptr)
             continue;
-        if (featureColumns_.size() >= kFeatureColumnsKept &&
-            !featureColumns_.contains(node->feature))
-            featureColumns_.clear();
-        auto [columns, fresh] = featureColumns_.try_emplace(node->feature);
-        if (fresh)
-            Token::splitFeature(node->feature, columns->second);
-        if (!scratch.assignSplit(node->surface, node->length, columns->second, node->posid,
-                                 *dictionary_) ||
+        const auto& word = wordColumnsOf(node->feature);
+        if (!word ||
+            !scratch.assignWord(node->surface, node->length, *word, node->posid, *dictionary_) ||
             scratch.surface.empty())
             continue;
         // Surfaces point into `input`; where they stand there is where the

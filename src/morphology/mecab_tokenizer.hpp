@@ -7,6 +7,7 @@
 #include "morphology/byte_range.hpp"
 #include "morphology/dictionary.hpp"
 #include "morphology/furigana.hpp"
+#include "morphology/mecab_token.hpp"
 #include "morphology/tokenizer_error.hpp"
 #include "shared/text.hpp"
 
@@ -46,8 +47,8 @@ class Tokenizer {
     ~Tokenizer();
 
     // At most this many dictionary entries are kept split between calls
-    // (about a third of a kilobyte each).
-    static constexpr std::size_t kFeatureColumnsKept = 1024;
+    // (under a tenth of a kilobyte each, with the table's share).
+    static constexpr std::size_t kFeatureColumnsKept = 4096;
     std::size_t featureColumnsKept() const;
 
     const DictionaryProviding& dictionary() const { return *dictionary_; }
@@ -86,6 +87,8 @@ class Tokenizer {
                                           Transliteration transliteration) const;
     std::vector<Annotation> systemTokenize(std::string_view text,
                                            Transliteration transliteration) const;
+    // The word's columns of a node's feature text, taken once while kept.
+    const std::optional<WordColumns>& wordColumnsOf(const char* feature) const;
 
     std::unique_ptr<DictionaryProviding> dictionary_;
     // The tagger refers to the model: declared after it, destroyed before.
@@ -95,12 +98,17 @@ class Tokenizer {
     mutable std::mutex mutex_;
     // A node's feature text lies in the dictionary MeCab keeps open, at the
     // same address for the same entry as long as the tagger lives: it is
-    // checked and split once per entry, not once per occurrence (empty:
+    // checked and split once per entry, not once per occurrence (nothing:
     // not usable). Guarded by mutex_. Every new word of a writing session
-    // would add an entry (a few hundred bytes) up to the dictionary's size,
-    // hundreds of thousands; past kFeatureColumnsKept the words seen are
-    // forgotten and split again as they come.
-    mutable std::unordered_map<const char*, std::vector<std::string_view>> featureColumns_;
+    // would add an entry up to the dictionary's size, hundreds of
+    // thousands, so the entries are kept in two generations of half the
+    // bound each: an entry of the older one that is used again moves to
+    // the newer, and when the newer is full the older is dropped. The
+    // particles and endings of every sentence stay; a word not met since
+    // the older generation began is split again when it comes back.
+    using WordColumnsByFeature = std::unordered_map<const char*, std::optional<WordColumns>>;
+    mutable WordColumnsByFeature wordColumns_;
+    mutable WordColumnsByFeature olderWordColumns_;
 };
 
 // One analysed word.

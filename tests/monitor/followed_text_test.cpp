@@ -215,6 +215,14 @@ struct LateReportCase {
     // A burst without reports (a caret that moved) comes between the read
     // and the late reports.
     bool caretFirst = false;
+    // Another whole read (a poll tick, the key's own re-read) before any
+    // late report came.
+    std::optional<std::string> readAgain = std::nullopt;
+    // The late reports come in bursts of this many each, the rest in the
+    // last; every burst before the last is of changes already read.
+    std::vector<std::size_t> bursts = {};
+    // How `before` was read: an empty field read as no text at all.
+    FieldText::Source beforeSource = FieldText::Source::value;
 };
 
 TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
@@ -293,19 +301,87 @@ TEST(FollowedTextTest, AReportAWholeReadAlreadyHoldsIsNotAppliedAgain) {
          {ins(3, "住")},
          Kind::reported,
          "東京に住"},
+        // Two whole reads before the report of what both found.
+        {"read twice, the same text",
+         "東",
+         "東京",
+         {ins(1, "京")},
+         Kind::alreadyRead,
+         "東京",
+         {},
+         false,
+         "東京"},
+        {"read twice, the first before any report",
+         "",
+         "東",
+         {ins(0, "東"), ins(1, "京")},
+         Kind::alreadyRead,
+         "東京",
+         {},
+         false,
+         "東京"},
+        // The reports of what one read found, one burst each.
+        {"two keys, a burst each",
+         "",
+         "東京",
+         {ins(0, "東"), ins(1, "京")},
+         Kind::alreadyRead,
+         "東京",
+         {},
+         false,
+         std::nullopt,
+         {1}},
+        {"emptied and typed into, a burst each",
+         "今日は雨です。",
+         "東京",
+         {removed(0, 7, "今日は雨です。"), ins(0, "東"), ins(1, "京")},
+         Kind::alreadyRead,
+         "東京",
+         {},
+         false,
+         std::nullopt,
+         {1, 1}},
+        {"the first keys into a field read as no text",
+         "",
+         "東京",
+         {ins(1, "京")},
+         Kind::alreadyRead,
+         "東京",
+         {ins(0, "東")},
+         false,
+         std::nullopt,
+         {},
+         FieldText::Source::staticText},
+        // A report that fits the text before the read but leads away from
+        // the read is news.
+        {"a change nobody told of, then a key that leads away from it",
+         "今日は",
+         "今日は晴",
+         {ins(3, "雨")},
+         Kind::reported,
+         "今日は雨晴"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         FollowedText followed;
-        followed.keepWhole(value(c.before));
+        followed.keepWhole(FieldText{c.before, c.beforeSource, 0});
         for (const auto& report : c.early)
             followed.noteReport(report);
         followed.keepWhole(value(c.read));
+        if (c.readAgain)
+            followed.keepWhole(value(*c.readAgain));
         if (c.caretFirst) {
             ASSERT_EQ(followed.takeReports().kind, Kind::lengthNeeded);
         }
-        for (const auto& report : c.late)
-            followed.noteReport(report);
+        std::size_t from = 0;
+        for (const std::size_t n : c.bursts) {
+            for (std::size_t i = from; i < from + n; ++i)
+                followed.noteReport(c.late[i]);
+            from += n;
+            EXPECT_EQ(followed.takeReports().kind, Kind::alreadyRead) << "burst ending " << from;
+        }
+        for (std::size_t i = from; i < c.late.size(); ++i)
+            followed.noteReport(c.late[i]);
         const FollowedChange change = followed.takeReports();
         EXPECT_EQ(change.kind, c.kind);
         if (change.kind == Kind::reported) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -113,7 +114,15 @@ TEST_F(BurstTest, TheCheckStillComesThreeQuartersOfASecondAfterTheLastNotificati
 // type on before they do.
 struct LateReportCase {
     std::string name;
-    std::vector<std::string> keys;  // 0.02 s apart, the first just before a tick
+    std::vector<std::string> keys;  // `gap` s apart, the first just before a tick
+    double gap = 0.02;
+    double lag = 0.05;
+    // What the field holds before the first key; emptied as Ctrl+A
+    // BackSpace empties it, `emptied` s before the first key.
+    std::string start = "東京に";
+    double emptied = 0.02;
+    // When the first key comes: the fixture ends on a poll tick.
+    double firstKeyAt = 0.29;
 };
 
 void PrintTo(const LateReportCase& c, std::ostream* os) {
@@ -123,38 +132,83 @@ void PrintTo(const LateReportCase& c, std::ostream* os) {
 class LateReports : public BurstTest, public ::testing::WithParamInterface<LateReportCase> {};
 
 TEST_P(LateReports, AChangeAWholeReadAlreadyFoundIsTakenInOnce) {
-    constexpr double kLag = 0.05;
-    desk.setNotificationLag(kLag);
-    desk.setText(field, "東京に");
-    advance(0.29);  // the fixture ends on a poll tick
+    const LateReportCase& c = GetParam();
+    const std::string before = c.start.empty() ? "東京で住んでいます。" : c.start;
+    std::set<std::string> held{before, c.start};
+    desk.setText(field, before);
+    advance(c.firstKeyAt - c.emptied);
+    desk.setNotificationLag(c.lag);
+    if (c.start.empty())
+        desk.setText(field, "");
+    advance(c.emptied);
     double lastKeyAt = 0;
-    for (const auto& key : GetParam().keys) {
+    // The kept text is never one the field did not hold.
+    const auto advanceWatching = [&](double seconds) {
+        for (double t = 0; t < seconds - 1e-9; t += 0.01) {
+            advance(0.01);
+            ASSERT_TRUE(held.contains(monitor.lastPolledValue().text))
+                << monitor.lastPolledValue().text << " at " << desk.clock().elapsed();
+        }
+    };
+    for (const auto& key : c.keys) {
         desk.typeText(key);
+        held.insert(desk.text(field));
         lastKeyAt = desk.clock().elapsed();
-        advance(0.02);
+        advanceWatching(c.gap);
     }
-    advance(0.1);  // past the reports and the burst's read
+    advanceWatching(c.lag + 0.05);  // past the reports and the burst's read
     EXPECT_EQ(monitor.lastPolledValue().text, desk.text(field));
-    advance(1);
+    advanceWatching(1);
     // Checked once, on the field's text, 0.75 s after the last change
     // arrived: no repair of the kept text restarted the wait.
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].text, desk.text(field));
-    EXPECT_LE(candidateTimes[0], lastKeyAt + kLag + 0.76);
+    EXPECT_LE(candidateTimes[0], lastKeyAt + c.lag + 0.76);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, LateReports,
-                         ::testing::Values(LateReportCase{"one key", {"住"}},
-                                           // A report that came after the read and is news.
-                                           LateReportCase{"the same key again", {"住", "住"}},
-                                           LateReportCase{"another key", {"住", "む"}}),
-                         [](const ::testing::TestParamInfo<LateReportCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (c == ' ')
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, LateReports,
+    ::testing::Values(
+        LateReportCase{"one key", {"住"}},
+        // A report that came after the read and is news.
+        LateReportCase{"the same key again", {"住", "住"}},
+        LateReportCase{"another key", {"住", "む"}},
+        // The reports lag past the key's own re-read and a
+        // poll tick: two whole reads before they come.
+        LateReportCase{"two keys read twice before their reports", {"住", "む"}, 0.1, 0.3},
+        // The first sentence typed into a field just emptied.
+        LateReportCase{
+            "into an emptied field", {"東", "京", "に", "住", "む"}, 0.1, 0.3, "", 0.1, 0.59},
+        LateReportCase{"into an emptied field, quickly",
+                       {"東", "京", "に", "住", "ん", "で"},
+                       0.05,
+                       0.12,
+                       "",
+                       0.05,
+                       0.59},
+        // Read whole while empty, as after an Apply: the first key's report
+        // cannot be placed, and the first keys come in the read it asks for.
+        LateReportCase{"into a field read while empty",
+                       {"東", "京", "に", "住", "む"},
+                       0.1,
+                       0.15,
+                       "",
+                       0.59,
+                       0.59},
+        LateReportCase{"into a field read while empty, quickly",
+                       {"東", "京", "に", "住", "む"},
+                       0.03,
+                       0.05,
+                       "",
+                       0.6,
+                       0.62}),
+    [](const ::testing::TestParamInfo<LateReportCase>& info) {
+        std::string name = info.param.name;
+        for (char& c : name)
+            if (c == ' ' || c == ',')
+                c = '_';
+        return name;
+    });
 
 TEST_F(BurstTest, AReportThatDisagreesWithTheFieldIsNotBelieved) {
     // Same length, other text, nothing told: the next key's report applies

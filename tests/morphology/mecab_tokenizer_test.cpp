@@ -56,8 +56,9 @@ TEST(MecabTokenizer, TransliterationAppliesToReadingAndForm) {
 }
 
 // A long writing session meets one new word after another: what the
-// tokenizer keeps of the words it saw stays within its bound, and a text
-// reads the same after the kept words were forgotten as before.
+// tokenizer keeps of the words it saw stays within its bound, the words of
+// every sentence are not among those it forgets, and a text reads the same
+// after the kept words were forgotten as before.
 std::string ideograph(char32_t c) {
     return {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
             static_cast<char>(0x80 | (c & 0x3F))};
@@ -91,7 +92,11 @@ TEST(MecabTokenizer, WhatItKeepsOfTheWordsItSawStaysBounded) {
             const std::size_t kept = (*t)->featureColumnsKept();
             ASSERT_LE(kept, Tokenizer::kFeatureColumnsKept);
             forgot = forgot || kept < previous;
-            previous = kept;
+            // Written between the new words, the probe finds its own still
+            // kept: it adds none.
+            (*t)->tokenize(probe, T::hiragana);
+            previous = (*t)->featureColumnsKept();
+            ASSERT_LE(previous, kept) << "from U+" << std::hex << static_cast<uint32_t>(from);
         }
         const auto after = (*t)->tokenize(probe, T::hiragana);
         ASSERT_EQ(after.size(), before.size());
@@ -130,6 +135,19 @@ TEST(MecabToken, ColumnsFallBackToTheSurface) {
     for (const auto& c : cases) {
         const auto token = Token::make(c.surface, c.length, c.feature, 38, ipa);
         ASSERT_EQ(token.has_value(), c.readingAndForm.has_value()) << c.name;
+        // The columns the tokenizer keeps of a feature text make the same
+        // word as the whole split.
+        if (c.feature != nullptr) {
+            const auto word = Token::wordColumns(c.feature, ipa);
+            Token kept;
+            ASSERT_EQ(word && kept.assignWord(c.surface, c.length, *word, 38, ipa),
+                      token.has_value())
+                << c.name;
+            if (token) {
+                EXPECT_EQ(kept.reading(), token->reading()) << c.name;
+                EXPECT_EQ(kept.dictionaryForm(), token->dictionaryForm()) << c.name;
+            }
+        }
         if (!token)
             continue;
         EXPECT_EQ(token->reading(), c.readingAndForm->first) << c.name;
