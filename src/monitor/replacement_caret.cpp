@@ -85,23 +85,23 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
     });
 }
 
-void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
-    if (pending && host_.observedElement() == pending->element)
-        putBackUserCaret(*pending);
+void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
+    if (watch && host_.observedElement() == watch->element)
+        putBackUserCaret(*watch);
     KeyboardHold& keys = host_.desktop().input.keyboardHold();
     if (keys.holding())
         keys.release();
 }
 
-void ReplacementLadder::putBackUserCaret(const PendingReplacement& pending) {
-    const auto& before = pending.caret().before;
+void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
+    const auto& before = watch.caret.before;
     if (!before)
         return;
     Accessibility& ax = host_.desktop().accessibility;
-    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
     if (now && now->length > 0 && now != before &&
-        AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original))
-        ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute, AXValue(*before));
+        AXTextExtractor::selectionReadsAs(ax, watch.element, watch.issue.original))
+        ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*before));
 }
 
 bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
@@ -112,13 +112,17 @@ bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
              AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original));
 }
 
-void ReplacementLadder::restUntilInput(Selected& selected) {
+void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacement& write) {
     const AXElement& element = selected.target.element;
-    selected.target.onAbandoned = [this, watch = std::weak_ptr(writing_)] {
+    selected.target.onAbandoned = [this, watch = std::weak_ptr(write.watch)](InputAbandoned why) {
         if (const auto w = watch.lock())
-            w->interrupted = true;
-        // The keys follow the user's click or typing at once.
-        letKeysGo();
+            endUnposted(*w, why);
+        else
+            letKeysGo();
+    };
+    selected.target.onPosted = [watch = std::weak_ptr(write.watch)] {
+        if (const auto w = watch.lock())
+            w->posted = true;
     };
     // Keys that no hold stops (an on-screen keyboard, a dictation tool, a
     // remote desktop: the XTest device) would replace our selection: it
@@ -131,10 +135,71 @@ void ReplacementLadder::restUntilInput(Selected& selected) {
         return;
     // The caret as read before any selection of ours: some editors answer
     // a selection just made (or undone) only a moment later.
-    const auto before = selected.before;
+    const auto& before = write.caret().before;
     if (before && ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*before)) ==
                       AXError::success)
         selected.target.restingCaret = before;
+}
+
+void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
+    if (watch.ended)
+        return;
+    watch.ended = true;
+    // The keys follow the user's click or typing at once, and nothing of
+    // ours stays selected for them.
+    letKeysGo(&watch);
+    host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
+    switch (why) {
+        case InputAbandoned::userActed:
+            host_.log(
+                "applyReplacement: the user clicked or typed before the correction went in; "
+                "nothing written");
+            break;
+        case InputAbandoned::modifierHeld:
+            host_.log(
+                "applyReplacement: a modifier key was down when the paste was due; nothing "
+                "written");
+            break;
+        case InputAbandoned::selectionNotTaken:
+            host_.log("applyReplacement: the field never took our selection; nothing written");
+            break;
+    }
+    reportUnwritten(watch, why);
+}
+
+void ReplacementLadder::watchForClick(std::weak_ptr<WriteWatch> watch) {
+    host_.scheduleStep(kWritePollSeconds, [this, watch = std::move(watch)] {
+        const auto w = watch.lock();
+        if (!w || w->ended)
+            return;
+        if (userClicked(*w))
+            return endForClick(*w);
+        watchForClick(w);
+    });
+}
+
+bool ReplacementLadder::userClicked(const WriteWatch& watch) {
+    const uint64_t presses = host_.desktop().input.pointerPresses().count - watch.pressesAtApply;
+    const uint64_t ours = input_.pointerPressesPosted() - watch.ownPressesAtApply;
+    return presses > ours;
+}
+
+void ReplacementLadder::endForClick(WriteWatch& watch) {
+    watch.ended = true;
+    // Nothing queued goes out; a paste already sent lands where it was
+    // meant to, and its clipboard still comes back.
+    input_.abandonQueuedInput();
+    // The keys go where the click put the caret.
+    letKeysGo();
+    if (watch.posted || watch.shown) {
+        host_.log(
+            "applyReplacement: the user clicked after our input went out; nothing more "
+            "is sent");
+        return;
+    }
+    host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
+    host_.log("applyReplacement: the user clicked before the correction went in; nothing written");
+    reportUnwritten(watch);
 }
 
 void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {

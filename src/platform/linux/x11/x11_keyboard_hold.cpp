@@ -29,6 +29,11 @@ std::string xtestKeyboardOf(std::string_view master) {
 
 // How often a modifier left down for the user is looked at.
 constexpr double kStandInPollSeconds = 0.05;
+// How often, and how many times, the typing queue is looked at before the
+// XTest keyboard is grabbed: our paste keystroke goes out within a turn or
+// two of the loop.
+constexpr double kOwnKeysOutPollSeconds = 0.002;
+constexpr int kOwnKeysOutLooks = 50;
 
 int milliseconds(TimePoint from, TimePoint to) {
     return static_cast<int>(
@@ -37,8 +42,9 @@ int milliseconds(TimePoint from, TimePoint to) {
 
 }  // namespace
 
-X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log)
-    : x11_(x11), scheduler_(scheduler), log_(log) {
+X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log,
+                                 std::function<bool()> ownKeysQueued)
+    : x11_(x11), scheduler_(scheduler), log_(log), ownKeysQueued_(std::move(ownKeysQueued)) {
     Display* d = x11_.display();
     int event = 0;
     int error = 0;
@@ -55,6 +61,7 @@ X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& 
 
 X11KeyboardHold::~X11KeyboardHold() {
     limit_.cancel();
+    othersWait_.cancel();
     listening_.cancel();
     // A modifier left down for the user stays so: released now it would end
     // the Shift the user still holds. A later replay lets it up first.
@@ -163,7 +170,59 @@ bool X11KeyboardHold::hold(double limitSeconds) {
     return true;
 }
 
+bool X11KeyboardHold::modifierIsDown() {
+    if (!available_)
+        return false;
+    char keys[32] = {};
+    XQueryKeymap(x11_.display(), keys);
+    const KeyBits modifiers = modifierKeys();
+    for (int k = 0; k < 256; ++k) {
+        if ((keys[k / 8] & (1 << (k % 8))) != 0 && modifiers.test(k))
+            return true;
+    }
+    return false;
+}
+
+void X11KeyboardHold::holdOtherPrograms() {
+    if (!holding() || othersWanted_)
+        return;
+    othersWanted_ = true;
+    holdTypingDeviceWhenOurKeysAreOut(kOwnKeysOutLooks);
+}
+
+void X11KeyboardHold::holdTypingDeviceWhenOurKeysAreOut(int looksLeft) {
+    othersWait_ = Cancel();
+    if (!holding() || !othersWanted_)
+        return;
+    // Grabbed before they went out, our own keys would come back to us.
+    if (ownKeysQueued_ && ownKeysQueued_()) {
+        if (looksLeft > 0)
+            othersWait_ = scheduler_.after(kOwnKeysOutPollSeconds, [this, looksLeft] {
+                holdTypingDeviceWhenOurKeysAreOut(looksLeft - 1);
+            });
+        return;
+    }
+    const int typing = keyboards().typing;
+    if (typing < 0)
+        return;
+    Display* d = x11_.display();
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XISetMask(bits, XI_KeyRelease);
+    XIEventMask mask{typing, static_cast<int>(sizeof bits), bits};
+    if (XIGrabDevice(d, typing, x11_.rootWindow(), CurrentTime, None, XIGrabModeAsync,
+                     XIGrabModeAsync, False, &mask) != Success) {
+        log_.write("[Mivo] input: other programs' keys could not be held");
+        return;
+    }
+    grabbed_.push_back(typing);
+    XFlush(d);
+    log_.write("[Mivo] input: holding other programs' keys too");
+}
+
 void X11KeyboardHold::release() {
+    othersWanted_ = false;
+    othersWait_.cancel();
     if (!holding())
         return;
     limit_.cancel();
