@@ -207,9 +207,8 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
         ASSERT_TRUE(replaceWholeText(view, kText));
         placeCaret(view, text::utf16Length(kText));
         // GTK 3's plain text view keeps no undo history.
-        ASSERT_NO_FATAL_FAILURE(expectHandsAroundApply(session_->ports(), session_->log(), view,
-                                                       *hands, row,
-                                                       GetParam() != EditorKind::gtk3));
+        ASSERT_NO_FATAL_FAILURE(expectHandsAroundApply(
+            session_->ports(), session_->log(), view, *hands, row, GetParam() != EditorKind::gtk3));
     }
 }
 
