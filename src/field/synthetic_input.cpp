@@ -166,11 +166,16 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     }
 
     // Runs `post` once the field reports the selection the input is for;
-    // otherwise logs why not (`what` names the input), leaves nothing of
+    // otherwise logs why not (`what` names the keystroke and the input),
+    // leaves nothing of
     // ours selected and tells the target.
     using Post = std::function<void(State&, SelectedTarget&)>;
     using Dropped = std::function<void(State&)>;
-    void postWhenSelected(SelectedTarget selected, QueuedFor queued, std::string what, Post post,
+    struct Named {
+        std::string_view keys;   // "Ctrl+V"
+        std::string_view input;  // "paste"
+    };
+    void postWhenSelected(SelectedTarget selected, QueuedFor queued, Named what, Post post,
                           Dropped dropped, bool selectedAgain = false,
                           int looksLeft = kSelectionLooks) {
         const Look verdict = look(selected, queued, selectedAgain);
@@ -181,10 +186,10 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         if (verdict == Look::notYet && looksLeft > 0) {
             later(
                 kSelectionLookSeconds,
-                [selected = std::move(selected), queued, what = std::move(what),
-                 post = std::move(post), dropped, looksLeft](State& s) mutable {
-                    s.postWhenSelected(std::move(selected), queued, std::move(what),
-                                       std::move(post), std::move(dropped), true, looksLeft - 1);
+                [selected = std::move(selected), queued, what, post = std::move(post), dropped,
+                 looksLeft](State& s) mutable {
+                    s.postWhenSelected(std::move(selected), queued, what, std::move(post),
+                                       std::move(dropped), true, looksLeft - 1);
                 },
                 [weak = weak_from_this(), dropped] {
                     if (const auto self = weak.lock(); self && dropped)
@@ -199,18 +204,16 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
             dropped(*this);
         switch (verdict) {
             case Look::modifierHeld:
-                log("applyReplacement: a modifier key is down; " + what + " not sent");
+                log("applyReplacement: a modifier key is down; " + std::string(what.keys) +
+                    " not sent");
                 return abandoned(selected, InputAbandoned::modifierHeld);
             case Look::notYet:
-                log("applyReplacement: the field never reported our selection; " + what +
-                    " not sent");
+                log("applyReplacement: the field never reported our selection; " +
+                    std::string(what.keys) + " not sent");
                 return abandoned(selected, InputAbandoned::selectionNotTaken);
             default:
-                log("applyReplacement: focus, selection or text changed before " + what + "; " +
-                    (what == "Ctrl+V"           ? std::string("paste")
-                     : what == "unicode typing" ? std::string("typing")
-                                                : what) +
-                    " abandoned");
+                log("applyReplacement: focus, selection or text changed before " +
+                    std::string(what.keys) + "; " + std::string(what.input) + " abandoned");
                 return abandoned(selected, InputAbandoned::userActed);
         }
     }
@@ -342,7 +345,7 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
         kPasteDelay,
         [hold = *hold, selected = SelectedTarget(selected), queued](State& s) mutable {
             s.postWhenSelected(
-                std::move(selected), queued, "Ctrl+V",
+                std::move(selected), queued, {"Ctrl+V", "paste"},
                 [hold](State& s, SelectedTarget& selected) {
                     if (!s.pasteAndRestore(hold, selected.element, selected.onPasted,
                                            selected.selectedAt)) {
@@ -364,7 +367,7 @@ bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
     state_->activateTargetApplication();
     later(kTypeDelay, [text = std::string(text), selected = SelectedTarget(selected),
                        queued](State& s) mutable {
-        s.postWhenSelected(std::move(selected), queued, "unicode typing",
+        s.postWhenSelected(std::move(selected), queued, {"unicode typing", "typing"},
                            [text](State& s, SelectedTarget& selected) {
                                if (!s.postUnicodeText(text)) {
                                    s.log(
@@ -387,7 +390,7 @@ bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& se
     const auto queued = queuedFor(selected);
     state_->activateTargetApplication();
     later(kDeleteDelay, [selected = SelectedTarget(selected), queued](State& s) mutable {
-        s.postWhenSelected(std::move(selected), queued, "Delete",
+        s.postWhenSelected(std::move(selected), queued, {"Delete", "Delete"},
                            [](State& s, SelectedTarget& selected) {
                                if (!s.postKeyPress(kKeyCodeDelete, 0)) {
                                    s.log("applyReplacement: Delete key post failed");
