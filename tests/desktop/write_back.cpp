@@ -198,6 +198,8 @@ void expectHandsAroundApply(Desktop ports, sim::CapturedLog& log, const AXElemen
     waitUntil([&] { return !guard->isHolding(); }, 5);
     const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
     EXPECT_TRUE(waitUntil([&] { return value() == expected; }, 5)) << value().value_or("<nothing>");
+    // Every key of the user's is up again for the applications too.
+    EXPECT_TRUE(waitUntil([&] { return !ports.input.keyboardHold().keyIsDown(); }, 2));
     printWriteBackLog(log);
     monitor.stop();
 }

@@ -7,7 +7,10 @@
 // keys we post with XTest still reach the focused window. When the hold
 // ends the held keys are typed on with XTest, in order; should we go away
 // meanwhile, the X server ends the grab itself. A modifier the user still
-// holds then stays down on the XTest device until the user lets it go.
+// holds then stays down on the XTest device until the user lets it go; the
+// keyboard it is held on stays grabbed until then, its keys typed on with
+// XTest as they come, so that the applications never see the core
+// keyboard switch over to it with a modifier they did not see go down.
 //
 // Other programs type through that same XTest device. Once our paste
 // keystroke has gone out, the device is grabbed too until the hold ends:
@@ -16,6 +19,7 @@
 // then would be held and typed on with the rest).
 
 #include <functional>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -65,7 +69,12 @@ class X11KeyboardHold : public KeyboardHold {
     bool listen();
     // Grabs the XTest keyboard once the keys we queued have gone out.
     void holdTypingDeviceWhenOurKeysAreOut(int looksLeft);
-    void typeOn(const std::vector<HeldKeyEvent>& keys);
+    // `stillHeld`: keys down on keyboards that stay ours past the hold.
+    void typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBits& stillHeld = {});
+    // A key of a keyboard kept past the hold, typed on at once.
+    void forward(unsigned char keycode, bool down);
+    // Gives the kept keyboards back once the user holds nothing on them.
+    void endForwardingOnceLetGo();
     // Lets each modifier left down for the user up on the XTest device once
     // none of the user's keyboards has it down any more.
     void watchStandIns();
@@ -80,6 +89,14 @@ class X11KeyboardHold : public KeyboardHold {
     Cancel listening_;
     Cancel limit_;
     std::vector<int> grabbed_;
+    // Our XTest keyboard, when it is among them.
+    int typingGrabbed_ = -1;
+    // The user's keyboards kept past the end of a hold while a modifier is
+    // down on them.
+    std::vector<int> forwarding_;
+    // What each keyboard we hold has down, from its events since the hold
+    // began (no key was down then).
+    std::map<int, KeyBits> downOn_;
     // Other programs' keys are to be held from our paste keystroke on.
     bool othersWanted_ = false;
     Cancel othersWait_;
