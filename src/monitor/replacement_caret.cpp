@@ -197,6 +197,11 @@ void ReplacementLadder::endForClick(WriteWatch& watch) {
             "is sent");
         return;
     }
+    // Where our selection still stands (a click beside the field leaves it
+    // in place), it gives way to the caret as the user had it; a click into
+    // the field has put the caret where the user wants it already.
+    if (host_.observedElement() == watch.element)
+        putBackUserCaret(watch);
     host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
     host_.log("applyReplacement: the user clicked before the correction went in; nothing written");
     reportUnwritten(watch);

@@ -235,6 +235,8 @@ struct ClickCase {
     // Where a click into the field puts the caret: the end is where the
     // caret stood at Apply, which no look at the caret alone tells.
     int64_t clickedCharacter = 5;
+    // Chromium: our selection stands while the user's keys are held.
+    bool caretWhileWriting = true;
 };
 
 TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedOrAsItWas) {
@@ -258,6 +260,7 @@ TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedO
         {Route::selectAndPaste, Click::page, 0.02},
         {Route::selectAndPaste, Click::page, 0.15},
         {Route::selectAndPaste, Click::page, 0.3},
+        {Route::selectAndPaste, Click::page, 0.1, 5, false},
     };
     for (const auto& c : cases) {
         const bool sameField = c.where == Click::sameField;
@@ -272,6 +275,9 @@ TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedO
         unwritten.clear();
         desk.log().clear();
         typedAndChecked(c.route);
+        desk.setWriteRouteTrust(field, {.wholeValue = true,
+                                        .range = c.route == Route::selectAndPaste,
+                                        .caretWhileWriting = c.caretWhileWriting});
         desk.select(field, {text::utf16Length(kOriginal), 0});
         monitor.applyReplacement(deToNi());
         advanceTo(c.clickAt);
@@ -284,6 +290,8 @@ TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteTheFieldEndsCorrectedO
         if (c.where == Click::page) {
             advanceTo(c.clickAt + 0.06);
             EXPECT_FALSE(desk.input().keyboardHold().holding());
+            // Nothing of ours stays selected for the user's next key.
+            EXPECT_EQ(desk.selection(field).length, 0);
             EXPECT_EQ(failed, desk.text(field) == kOriginal ? 1 : 0);
         }
         advanceTo(c.clickAt + 3.0);
