@@ -213,6 +213,20 @@ void X11KeyboardHold::holdTypingDeviceWhenOurKeysAreOut(int looksLeft) {
             });
         return;
     }
+    grabTypingDevice();
+}
+
+void X11KeyboardHold::pasteKeysOut() {
+    // Right behind our Ctrl+V on the same connection: no other program's
+    // key comes between the two at the server.
+    if (holding() && othersWanted_ && typingGrabbed_ < 0)
+        grabTypingDevice();
+}
+
+void X11KeyboardHold::grabTypingDevice() {
+    othersWait_.cancel();
+    if (typingGrabbed_ >= 0)
+        return;
     const int typing = keyboards().typing;
     if (typing < 0)
         return;

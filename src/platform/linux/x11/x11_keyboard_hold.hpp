@@ -48,6 +48,8 @@ class X11KeyboardHold : public KeyboardHold {
     bool keyIsDown() override { return available_ && anyKeyDown(); }
     bool modifierIsDown() override;
     void holdOtherPrograms() override;
+    // The last key of our paste keystroke has just gone out.
+    void pasteKeysOut();
 
     // A key code was given another keysym: floating keyboards miss the
     // change, so it is made again for them when they come back.
@@ -69,6 +71,7 @@ class X11KeyboardHold : public KeyboardHold {
     bool listen();
     // Grabs the XTest keyboard once the keys we queued have gone out.
     void holdTypingDeviceWhenOurKeysAreOut(int looksLeft);
+    void grabTypingDevice();
     // `stillHeld`: keys down on keyboards that stay ours past the hold.
     void typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBits& stillHeld = {});
     // A key of a keyboard kept past the hold, typed on at once.

@@ -140,6 +140,9 @@ bool XTestInput::key(unsigned long keysym, bool down) {
     if (keycode == 0)
         return false;
     const bool ok = XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime) != 0;
+    // Ctrl comes up last of a paste keystroke.
+    if (!down && keysym == XK_Control_L)
+        hold_->pasteKeysOut();
     XFlush(d);
     return ok;
 }
