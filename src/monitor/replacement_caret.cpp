@@ -189,19 +189,19 @@ void ReplacementLadder::endForClick(WriteWatch& watch) {
     // Nothing queued goes out; a paste already sent lands where it was
     // meant to, and its clipboard still comes back.
     input_.abandonQueuedInput();
-    // The keys go where the click put the caret.
-    letKeysGo();
     if (watch.posted || watch.shown) {
+        // The keys go where the click put the caret.
+        letKeysGo();
         host_.log(
             "applyReplacement: the user clicked after our input went out; nothing more "
             "is sent");
         return;
     }
     // Where our selection still stands (a click beside the field leaves it
-    // in place), it gives way to the caret as the user had it; a click into
-    // the field has put the caret where the user wants it already.
-    if (host_.observedElement() == watch.element)
-        putBackUserCaret(watch);
+    // in place), it gives way to the caret as the user had it before the
+    // keys go; a click into the field has put the caret where the user
+    // wants it already.
+    letKeysGo(&watch);
     host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
     host_.log("applyReplacement: the user clicked before the correction went in; nothing written");
     reportUnwritten(watch);
