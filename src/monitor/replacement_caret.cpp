@@ -13,6 +13,10 @@ namespace {
 // The field is looked at this often while the user's keys are held, to
 // let them go, with the caret back, as soon as it shows the correction.
 constexpr double kWritePollSeconds = 0.05;
+// The caret put back is looked for this often, this many times, before the
+// held keys go.
+constexpr double kCaretLookSeconds = 0.02;
+constexpr int kCaretLooks = 15;
 
 // The user's selection after `written` (field units) was replaced by
 // `inserted` units: unchanged before it, moved by the change in length
@@ -69,10 +73,8 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         const auto now = readField(pending.element);
         if (now)
             noteFieldText(pending.element, *now);
-        if (now && replacementSucceeded(pending.issue, pending.originalText, *now)) {
-            restoreCaret(*pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
-            return letKeysGo();
-        }
+        if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
+            return caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         // The field showed the correction and reads as before it again: the
         // user took it back, and where the caret stands now is the user's
         // doing. (A field between a paste's delete and its insert reads as
@@ -218,16 +220,38 @@ void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
     restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
 }
 
-void ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
+bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
     const CaretPlan& caret = watch.caret;
     if (!caret.user)
-        return;
+        return false;
     Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
     if (now == caret.user ||
         (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite))
-        return;
-    ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*caret.user));
+        return false;
+    return ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute,
+                                AXValue(*caret.user)) == AXError::success;
+}
+
+void ReplacementLadder::caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
+    if (!restoreCaret(*watch, when))
+        return letKeysGo();
+    keysOnceCaretIsBack(std::move(watch), kCaretLooks);
+}
+
+void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft) {
+    // The caret is set over the accessibility bus and the held keys go
+    // through the X server: an application that takes the first later
+    // (Chromium, a busy browser) would type the keys where the paste left
+    // its caret, then move it under them.
+    const auto now =
+        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element);
+    if (looksLeft <= 0 || now == watch->caret.user || host_.observedElement() != watch->element ||
+        !host_.desktop().input.keyboardHold().holding())
+        return letKeysGo();
+    host_.scheduleStep(kCaretLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
+        keysOnceCaretIsBack(std::move(watch), looksLeft - 1);
+    });
 }
 
 }  // namespace mivo

@@ -212,8 +212,7 @@ void ReplacementLadder::started(PendingReplacement& pending, const Rung& rung) {
         // read now, the field shows it before the user can undo it.
         if (const auto now = readField(pending.element))
             noteFieldText(pending.element, *now);
-        restoreCaret(*pending.watch, rung.caret);
-        letKeysGo();
+        caretBackThenKeys(pending.watch, rung.caret);
     } else {
         watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
     }

@@ -217,7 +217,11 @@ class ReplacementLadder {
     std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
     // Puts the caret where the user had it, moved by the correction; a
     // caret the user moved meanwhile stays, as `when` tells.
-    void restoreCaret(const WriteWatch& watch, CaretRestore when);
+    bool restoreCaret(const WriteWatch& watch, CaretRestore when);
+    // The caret put back, then the held keys, once the field reports the
+    // caret there (a moment at most).
+    void caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when);
+    void keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);

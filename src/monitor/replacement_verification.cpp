@@ -247,8 +247,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.attemptedPartialRepairKeys().clear();
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
-        restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
-        letKeysGo();
+        caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
