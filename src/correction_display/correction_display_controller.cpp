@@ -232,6 +232,10 @@ void CorrectionDisplayController::handleReplacementFailed(UnwrittenField field) 
             return panel_.showNotice(std::string(textChangedNotice), panelAnchor_);
         case UnwrittenField::sentenceReplaced:
             return panel_.showNotice(std::string(replacedByOtherTypingNotice), panelAnchor_);
+        case UnwrittenField::keyHeld:
+            return panel_.showNotice(std::string(keyHeldNotice), panelAnchor_);
+        case UnwrittenField::pastedElsewhere:
+            return panel_.showNotice(std::string(pastedElsewhereNotice), panelAnchor_);
     }
 }
 

@@ -51,6 +51,10 @@ class CorrectionDisplayController final {
     static constexpr std::string_view replacedByOtherTypingNotice =
         "The correction could not be written; other typing replaced part of the sentence, "
         "and Ctrl+Z brings it back";
+    static constexpr std::string_view keyHeldNotice =
+        "The correction was not written while a key was held down; your text is as it was";
+    static constexpr std::string_view pastedElsewhereNotice =
+        "The correction went in at the wrong place; Ctrl+Z takes it back";
 
     // An issue with the screen rectangle of its text.
     struct IssueRect {

@@ -25,6 +25,11 @@ constexpr double kDeleteDelay = 0.18;
 
 constexpr int kDragSteps = 8;
 
+// A selection made just before the input is looked for this often, this
+// many times, until the field reports it.
+constexpr double kSelectionLookSeconds = 0.02;
+constexpr int kSelectionLooks = 15;
+
 }  // namespace
 
 struct SyntheticInput::State : std::enable_shared_from_this<State> {
@@ -39,6 +44,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     RunSource run;
     std::shared_ptr<PasteboardGuard> clipboard;
     uint64_t epoch = 0;
+    uint64_t pressesPosted = 0;
 
     void log(std::string_view message) {
         std::string line = "[Mivo] ";
@@ -90,6 +96,14 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         return true;
     }
 
+    // Our keystroke is out: keys other programs type from now on would
+    // land at its caret, not the user's, and wait with the user's held keys.
+    void posted(const SelectedTarget& selected) {
+        desktop.input.keyboardHold().holdOtherPrograms();
+        if (selected.onPosted)
+            selected.onPosted();
+    }
+
     void activateTargetApplication() {
         const InputTarget t = target();
         const Pid pid = t.observedFocusPid != 0 ? t.observedFocusPid : t.observedPid;
@@ -102,51 +116,111 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         }
     }
 
-    // The point lies in the element's frame; nothing where the frame cannot
-    // be read, and the focus check decides.
-    bool pressedInto(const AXElement& element, Point at) {
-        Accessibility& ax = desktop.accessibility;
-        const auto position = readPoint(ax, element, kAXPositionAttribute);
-        const auto size = readSize(ax, element, kAXSizeAttribute);
-        return position && size &&
-               Rect{position->x, position->y, size->width, size->height}.contains(at);
-    }
-
     bool focusIsOn(const AXElement& element) {
         return field_focus::keyboardFocusIsOn(desktop, element);
     }
 
-    // Whether the input may still go in, the range selected again where the
+    // Whether the input may go in now, the range selected again where the
     // caret rested meanwhile. Since the input was queued, nothing of ours
-    // reached the field: a change of its text, or a click into it (which may
-    // leave the caret where it stood), is the user's.
-    bool stillSelected(SelectedTarget& selected, const QueuedFor& queued) {
+    // reached the field: a change of its text, or a press of the pointer
+    // anywhere (which may leave the caret where it stood), is the user's.
+    enum class Look { go, notYet, userActed, modifierHeld };
+    Look look(SelectedTarget& selected, const QueuedFor& queued, bool& selectedAgain) {
         Accessibility& ax = desktop.accessibility;
         if (!focusIsOn(selected.element))
-            return false;
+            return Look::userActed;
         if (queued.value && readString(ax, selected.element, kAXValueAttribute) != queued.value)
-            return false;
-        const PointerPresses presses = desktop.input.pointerPresses();
-        if (presses.count != queued.pointerPresses && pressedInto(selected.element, presses.lastAt))
-            return false;
-        if (selected.restingCaret) {
-            if (AXTextExtractor::selectedTextRange(ax, selected.element) != selected.restingCaret ||
+            return Look::userActed;
+        if (desktop.input.pointerPresses().count != queued.pointerPresses)
+            return Look::userActed;
+        // Checked before anything is selected: the keystroke will not go,
+        // and nothing of ours is left standing for the next key.
+        if (desktop.input.keyboardHold().modifierIsDown())
+            return Look::modifierHeld;
+        const auto now = AXTextExtractor::selectedTextRange(ax, selected.element);
+        if (selected.restingCaret && !selectedAgain) {
+            if (now != selected.restingCaret ||
                 ax.setAttributeValue(selected.element, kAXSelectedTextRangeAttribute,
                                      AXValue(selected.range)) != AXError::success)
-                return false;
+                return Look::userActed;
+            selectedAgain = true;
             selected.selectedAt = desktop.scheduler.now();
-            // Some editors show a selection just made only a moment later;
-            // the range's own text stands for it.
-            return selectionMatchesExpectedText(selected.text, selected.range, selected.element);
+            return reportsSelection(selected) ? Look::go : Look::notYet;
         }
-        return AXTextExtractor::selectedTextRange(ax, selected.element) == selected.range &&
+        if (reportsSelection(selected))
+            return Look::go;
+        // A browser takes a selection just made in its content process a
+        // moment later; until then it still reports the caret.
+        if (selectedAgain && now == selected.restingCaret)
+            return Look::notYet;
+        return Look::userActed;
+    }
+
+    // The field reports our range as its selection, holding the text it
+    // should. Its own text of the range is not enough: it reads so before
+    // the selection takes, and a paste then goes in at the caret.
+    bool reportsSelection(const SelectedTarget& selected) {
+        return AXTextExtractor::selectedTextRange(desktop.accessibility, selected.element) ==
+                   selected.range &&
                selectionMatchesExpectedText(selected.text, selected.range, selected.element);
     }
 
-    void abandoned(const SelectedTarget& selected, std::string_view line) {
-        log(line);
+    // Runs `post` once the field reports the selection the input is for;
+    // otherwise logs why not (`what` names the keystroke and the input),
+    // leaves nothing of
+    // ours selected and tells the target.
+    using Post = std::function<void(State&, SelectedTarget&)>;
+    using Dropped = std::function<void(State&)>;
+    struct Named {
+        std::string_view keys;   // "Ctrl+V"
+        std::string_view input;  // "paste"
+    };
+    void postWhenSelected(SelectedTarget selected, QueuedFor queued, Named what, Post post,
+                          Dropped dropped, bool selectedAgain = false,
+                          int looksLeft = kSelectionLooks) {
+        const Look verdict = look(selected, queued, selectedAgain);
+        if (verdict == Look::go) {
+            post(*this, selected);
+            return;
+        }
+        if (verdict == Look::notYet && looksLeft > 0) {
+            later(
+                kSelectionLookSeconds,
+                [selected = std::move(selected), queued, what, post = std::move(post), dropped,
+                 looksLeft](State& s) mutable {
+                    s.postWhenSelected(std::move(selected), queued, what, std::move(post),
+                                       std::move(dropped), true, looksLeft - 1);
+                },
+                [weak = weak_from_this(), dropped] {
+                    if (const auto self = weak.lock(); self && dropped)
+                        dropped(*self);
+                });
+            return;
+        }
+        if (selectedAgain && verdict != Look::userActed)
+            desktop.accessibility.setAttributeValue(selected.element, kAXSelectedTextRangeAttribute,
+                                                    AXValue(*selected.restingCaret));
+        if (dropped)
+            dropped(*this);
+        switch (verdict) {
+            case Look::modifierHeld:
+                log("applyReplacement: a modifier key is down; " + std::string(what.keys) +
+                    " not sent");
+                return abandoned(selected, InputAbandoned::modifierHeld);
+            case Look::notYet:
+                log("applyReplacement: the field never reported our selection; " +
+                    std::string(what.keys) + " not sent");
+                return abandoned(selected, InputAbandoned::selectionNotTaken);
+            default:
+                log("applyReplacement: focus, selection or text changed before " +
+                    std::string(what.keys) + "; " + std::string(what.input) + " abandoned");
+                return abandoned(selected, InputAbandoned::userActed);
+        }
+    }
+
+    void abandoned(const SelectedTarget& selected, InputAbandoned why) {
         if (selected.onAbandoned)
-            selected.onAbandoned();
+            selected.onAbandoned(why);
     }
 
     // After a mouse drag: the drag landed in the element the monitor still
@@ -197,6 +271,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         const Point start{rect.minX() + inset, y};
         const Point end{rect.maxX() - inset, y};
         InputEvents& input = desktop.input;
+        ++pressesPosted;
         if (!input.postMouseEvent(MouseEvent{MouseEventType::leftMouseDown, start}))
             return false;
         for (int k = 1; k <= kDragSteps; ++k) {
@@ -269,18 +344,18 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
     later(
         kPasteDelay,
         [hold = *hold, selected = SelectedTarget(selected), queued](State& s) mutable {
-            if (!s.stillSelected(selected, queued)) {
-                s.clipboard->release(hold);
-                s.abandoned(selected,
-                            "applyReplacement: focus, selection or text changed before Ctrl+V; "
-                            "paste abandoned");
-                return;
-            }
-            if (!s.pasteAndRestore(hold, selected.element, selected.onPasted,
-                                   selected.selectedAt)) {
-                s.clipboard->release(hold);
-                s.log("applyReplacement: Ctrl+V post failed");
-            }
+            s.postWhenSelected(
+                std::move(selected), queued, {"Ctrl+V", "paste"},
+                [hold](State& s, SelectedTarget& selected) {
+                    if (!s.pasteAndRestore(hold, selected.element, selected.onPasted,
+                                           selected.selectedAt)) {
+                        s.clipboard->release(hold);
+                        s.log("applyReplacement: Ctrl+V post failed");
+                        return;
+                    }
+                    s.posted(selected);
+                },
+                [hold](State& s) { s.clipboard->release(hold); });
         },
         [clipboard, hold = *hold] { clipboard->release(hold); });
     return true;
@@ -292,14 +367,17 @@ bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
     state_->activateTargetApplication();
     later(kTypeDelay, [text = std::string(text), selected = SelectedTarget(selected),
                        queued](State& s) mutable {
-        if (!s.stillSelected(selected, queued)) {
-            s.abandoned(selected,
-                        "applyReplacement: focus, selection or text changed before unicode "
-                        "typing; typing abandoned");
-            return;
-        }
-        if (!s.postUnicodeText(text))
-            s.log("applyReplacement: unicode typing into focused element failed");
+        s.postWhenSelected(std::move(selected), queued, {"unicode typing", "typing"},
+                           [text](State& s, SelectedTarget& selected) {
+                               if (!s.postUnicodeText(text)) {
+                                   s.log(
+                                       "applyReplacement: unicode typing into focused element "
+                                       "failed");
+                                   return;
+                               }
+                               s.posted(selected);
+                           },
+                           {});
     });
     return true;
 }
@@ -312,14 +390,15 @@ bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& se
     const auto queued = queuedFor(selected);
     state_->activateTargetApplication();
     later(kDeleteDelay, [selected = SelectedTarget(selected), queued](State& s) mutable {
-        if (!s.stillSelected(selected, queued)) {
-            s.abandoned(selected,
-                        "applyReplacement: focus, selection or text changed before Delete; "
-                        "Delete abandoned");
-            return;
-        }
-        if (!s.postKeyPress(kKeyCodeDelete, 0))
-            s.log("applyReplacement: Delete key post failed");
+        s.postWhenSelected(std::move(selected), queued, {"Delete", "Delete"},
+                           [](State& s, SelectedTarget& selected) {
+                               if (!s.postKeyPress(kKeyCodeDelete, 0)) {
+                                   s.log("applyReplacement: Delete key post failed");
+                                   return;
+                               }
+                               s.posted(selected);
+                           },
+                           {});
     });
     return true;
 }
@@ -405,6 +484,10 @@ bool SyntheticInput::postCommandV() {
 
 bool SyntheticInput::postUnicodeText(std::string_view text) {
     return state_->postUnicodeText(text);
+}
+
+uint64_t SyntheticInput::pointerPressesPosted() const {
+    return state_->pressesPosted;
 }
 
 bool SyntheticInput::postMouseDragSelection(Rect rect) {

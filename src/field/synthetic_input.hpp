@@ -36,6 +36,17 @@ struct InputTarget {
     Pid observedPid = 0;       // the application of the observed element
 };
 
+// Why queued input was not posted.
+enum class InputAbandoned {
+    // The focus, the caret, the selection or the field's text changed, or
+    // the pointer was pressed: the user clicked or typed.
+    userActed,
+    // A modifier key was down: the keystroke would have been another one.
+    modifierHeld,
+    // The field never reported the selection made for the input.
+    selectionNotTaken,
+};
+
 // A selection made through the accessibility interface that queued input
 // is meant for: the element, its selected range and the text in it.
 struct SelectedTarget {
@@ -50,9 +61,10 @@ struct SelectedTarget {
     // The range is selected again just before the input, and only while
     // the caret still stands there (nothing typed or clicked since).
     std::optional<Utf16Range> restingCaret = {};
-    // Called when the input is not posted because the focus, the caret,
-    // the selection or the field's text changed meanwhile.
-    std::function<void()> onAbandoned = {};
+    // Called when the input is not posted, with why.
+    std::function<void(InputAbandoned)> onAbandoned = {};
+    // Called right after the input was posted.
+    std::function<void()> onPosted = {};
     // When the range was selected; a selection made again just before the
     // input counts from then.
     std::optional<TimePoint> selectedAt = {};
@@ -116,6 +128,9 @@ class SyntheticInput {
     // y up), a little inside its ends; nothing for a rectangle narrower or
     // lower than 2.
     bool postMouseDragSelection(Rect rect);
+    // The mouse-button presses posted so far: the pointer's presses that
+    // were not the user's.
+    uint64_t pointerPressesPosted() const;
 
   private:
     struct State;

@@ -13,6 +13,10 @@ namespace {
 // The field is looked at this often while the user's keys are held, to
 // let them go, with the caret back, as soon as it shows the correction.
 constexpr double kWritePollSeconds = 0.05;
+// The caret put back is looked for this often, this many times, before the
+// held keys go.
+constexpr double kCaretLookSeconds = 0.02;
+constexpr int kCaretLooks = 15;
 
 // The user's selection after `written` (field units) was replaced by
 // `inserted` units: unchanged before it, moved by the change in length
@@ -69,10 +73,8 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         const auto now = readField(pending.element);
         if (now)
             noteFieldText(pending.element, *now);
-        if (now && replacementSucceeded(pending.issue, pending.originalText, *now)) {
-            restoreCaret(*pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
-            return letKeysGo();
-        }
+        if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
+            return caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         // The field showed the correction and reads as before it again: the
         // user took it back, and where the caret stands now is the user's
         // doing. (A field between a paste's delete and its insert reads as
@@ -85,23 +87,23 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
     });
 }
 
-void ReplacementLadder::letKeysGo(const PendingReplacement* pending) {
-    if (pending && host_.observedElement() == pending->element)
-        putBackUserCaret(*pending);
+void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
+    if (watch && host_.observedElement() == watch->element)
+        putBackUserCaret(*watch);
     KeyboardHold& keys = host_.desktop().input.keyboardHold();
     if (keys.holding())
         keys.release();
 }
 
-void ReplacementLadder::putBackUserCaret(const PendingReplacement& pending) {
-    const auto& before = pending.caret().before;
+void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
+    const auto& before = watch.caret.before;
     if (!before)
         return;
     Accessibility& ax = host_.desktop().accessibility;
-    const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);
+    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
     if (now && now->length > 0 && now != before &&
-        AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original))
-        ax.setAttributeValue(pending.element, kAXSelectedTextRangeAttribute, AXValue(*before));
+        AXTextExtractor::selectionReadsAs(ax, watch.element, watch.issue.original))
+        ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*before));
 }
 
 bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
@@ -112,13 +114,17 @@ bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
              AXTextExtractor::selectionReadsAs(ax, pending.element, pending.issue.original));
 }
 
-void ReplacementLadder::restUntilInput(Selected& selected) {
+void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacement& write) {
     const AXElement& element = selected.target.element;
-    selected.target.onAbandoned = [this, watch = std::weak_ptr(writing_)] {
+    selected.target.onAbandoned = [this, watch = std::weak_ptr(write.watch)](InputAbandoned why) {
         if (const auto w = watch.lock())
-            w->interrupted = true;
-        // The keys follow the user's click or typing at once.
-        letKeysGo();
+            endUnposted(*w, why);
+        else
+            letKeysGo();
+    };
+    selected.target.onPosted = [watch = std::weak_ptr(write.watch)] {
+        if (const auto w = watch.lock())
+            w->posted = true;
     };
     // Keys that no hold stops (an on-screen keyboard, a dictation tool, a
     // remote desktop: the XTest device) would replace our selection: it
@@ -131,10 +137,76 @@ void ReplacementLadder::restUntilInput(Selected& selected) {
         return;
     // The caret as read before any selection of ours: some editors answer
     // a selection just made (or undone) only a moment later.
-    const auto before = selected.before;
+    const auto& before = write.caret().before;
     if (before && ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(*before)) ==
                       AXError::success)
         selected.target.restingCaret = before;
+}
+
+void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
+    if (watch.ended)
+        return;
+    watch.ended = true;
+    // The keys follow the user's click or typing at once, and nothing of
+    // ours stays selected for them.
+    letKeysGo(&watch);
+    host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
+    switch (why) {
+        case InputAbandoned::userActed:
+            host_.log(
+                "applyReplacement: the user clicked or typed before the correction went in; "
+                "nothing written");
+            break;
+        case InputAbandoned::modifierHeld:
+            host_.log(
+                "applyReplacement: a modifier key was down when the paste was due; nothing "
+                "written");
+            break;
+        case InputAbandoned::selectionNotTaken:
+            host_.log("applyReplacement: the field never took our selection; nothing written");
+            break;
+    }
+    reportUnwritten(watch, why);
+}
+
+void ReplacementLadder::watchForClick(std::weak_ptr<WriteWatch> watch) {
+    host_.scheduleStep(kWritePollSeconds, [this, watch = std::move(watch)] {
+        const auto w = watch.lock();
+        if (!w || w->ended)
+            return;
+        if (userClicked(*w))
+            return endForClick(*w);
+        watchForClick(w);
+    });
+}
+
+bool ReplacementLadder::userClicked(const WriteWatch& watch) {
+    const uint64_t presses = host_.desktop().input.pointerPresses().count - watch.pressesAtApply;
+    const uint64_t ours = input_.pointerPressesPosted() - watch.ownPressesAtApply;
+    return presses > ours;
+}
+
+void ReplacementLadder::endForClick(WriteWatch& watch) {
+    watch.ended = true;
+    // Nothing queued goes out; a paste already sent lands where it was
+    // meant to, and its clipboard still comes back.
+    input_.abandonQueuedInput();
+    if (watch.posted || watch.shown) {
+        // The keys go where the click put the caret.
+        letKeysGo();
+        host_.log(
+            "applyReplacement: the user clicked after our input went out; nothing more "
+            "is sent");
+        return;
+    }
+    // Where our selection still stands (a click beside the field leaves it
+    // in place), it gives way to the caret as the user had it before the
+    // keys go; a click into the field has put the caret where the user
+    // wants it already.
+    letKeysGo(&watch);
+    host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
+    host_.log("applyReplacement: the user clicked before the correction went in; nothing written");
+    reportUnwritten(watch);
 }
 
 void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
@@ -148,16 +220,38 @@ void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
     restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
 }
 
-void ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
+bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
     const CaretPlan& caret = watch.caret;
     if (!caret.user)
-        return;
+        return false;
     Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
     if (now == caret.user ||
         (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite))
-        return;
-    ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*caret.user));
+        return false;
+    return ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute,
+                                AXValue(*caret.user)) == AXError::success;
+}
+
+void ReplacementLadder::caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
+    if (!restoreCaret(*watch, when))
+        return letKeysGo();
+    keysOnceCaretIsBack(std::move(watch), kCaretLooks);
+}
+
+void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft) {
+    // The caret is set over the accessibility bus and the held keys go
+    // through the X server: an application that takes the first later
+    // (Chromium, a busy browser) would type the keys where the paste left
+    // its caret, then move it under them.
+    const auto now =
+        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element);
+    if (looksLeft <= 0 || now == watch->caret.user || host_.observedElement() != watch->element ||
+        !host_.desktop().input.keyboardHold().holding())
+        return letKeysGo();
+    host_.scheduleStep(kCaretLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
+        keysOnceCaretIsBack(std::move(watch), looksLeft - 1);
+    });
 }
 
 }  // namespace mivo

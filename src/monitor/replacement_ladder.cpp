@@ -5,6 +5,7 @@
 #include "monitor/replacement_ladder.hpp"
 
 #include "monitor/replacement_range.hpp"
+#include "monitor/replacement_routes.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -19,28 +20,41 @@ constexpr double kSingleApplySuppressionSeconds = 3.0;
 // held and anything written; looked at this often, this long at most.
 constexpr double kKeyUpPollSeconds = 0.02;
 constexpr double kKeyUpWaitSeconds = 1.0;
-
-// Whether a rung's write is in the field when its call returns, or input
-// queued for later.
-enum class Written { atOnce, queued };
-
-// Each rung's delay before its check, what that check tries next, and, for
-// a write that is in at once, when the caret goes back.
-struct Rung {
-    double delay;
-    std::optional<ReplacementRetry> next;
-    Written written = Written::queued;
-    CaretRestore caret = CaretRestore::ifWhereTheWriteLeftIt;
-};
-// A whole value written leaves the caret wherever the editor puts it.
-constexpr Rung kWritableValue{0.2, std::nullopt, Written::atOnce, CaretRestore::always};
-constexpr Rung kSelectedTextAttribute{0.35, ReplacementRetry::selectionTyping, Written::atOnce};
-constexpr Rung kSelectionPaste{0.95, ReplacementRetry::selectionTyping};
-constexpr Rung kSelectionTyping{1.05, ReplacementRetry::mouseSelectionPaste};
-constexpr Rung kMouseSelectionPaste{1.25, ReplacementRetry::mouseSelectionTyping};
-constexpr Rung kMouseSelectionTyping{1.25, std::nullopt};
+// A modifier is waited for longer: a user starting a capital letter holds
+// Shift across a few keys. Those keys land where the user types, since
+// nothing of ours is selected yet.
+constexpr double kModifierUpWaitSeconds = 2.5;
 
 }  // namespace
+
+namespace replacement_routes {
+
+// Where the editor's own range writes are trusted, the one that its undo
+// history keeps as a single step goes first: a paste over the selection.
+// Its delete-and-insert takes two undo steps, and undoing a whole-value
+// write would first empty the field. Over formatted text the range edit
+// goes first: it inserts behind the replaced text, so the suggestion takes
+// that text's format, where a paste takes the format of whatever stands
+// before the selection.
+std::vector<RungTry> firstTry(const WriteRouteTrust& trust, bool wholeValue) {
+    const bool pasteFirst = trust.range && !trust.formatting;
+    std::vector<RungTry> tries;
+    if (pasteFirst)
+        tries.push_back({kSelectionPaste});
+    if (!trust.range && wholeValue)
+        tries.push_back({kWritableValue});
+    tries.push_back({kSelectedTextAttribute});
+    if (trust.range && wholeValue)
+        tries.push_back({kWritableValue});
+    if (!pasteFirst)
+        tries.push_back({kSelectionPaste});
+    tries.push_back({kSelectionTyping});
+    tries.push_back({kMouseSelectionPaste});
+    tries.push_back({kMouseSelectionTyping});
+    return tries;
+}
+
+}  // namespace replacement_routes
 
 std::string_view caseName(TextInsertionMethod method) {
     switch (method) {
@@ -69,21 +83,35 @@ void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
     // selection or beside the correction.
     if (!keys.holding() && keys.keyIsDown()) {
         host_.log("applyReplacement: a key is down; waiting for it to come up");
-        return waitForKeysUp(requested,
-                             host_.desktop().scheduler.now() + seconds(kKeyUpWaitSeconds));
+        return waitForKeysUp(requested, host_.desktop().scheduler.now());
     }
     writeReplacement(requested);
 }
 
-void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint until) {
+void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint since) {
     waitingForKeysUp_ = true;
     host_.scheduleStep(
         kKeyUpPollSeconds,
-        [this, issue, until] {
+        [this, issue, since] {
             Desktop& d = host_.desktop();
-            if (d.input.keyboardHold().keyIsDown() && d.scheduler.now() < until)
-                return waitForKeysUp(issue, until);
+            KeyboardHold& keys = d.input.keyboardHold();
+            const TimePoint now = d.scheduler.now();
+            if (keys.keyIsDown() &&
+                (now < since + seconds(kKeyUpWaitSeconds) ||
+                 (keys.modifierIsDown() && now < since + seconds(kModifierUpWaitSeconds))))
+                return waitForKeysUp(issue, since);
             waitingForKeysUp_ = false;
+            // Shift, Ctrl, Alt, Super or AltGr would go with our paste and
+            // make it another shortcut, leaving our selection for the next
+            // key: nothing is written, and the user is told why.
+            if (keys.modifierIsDown()) {
+                host_.log(
+                    "applyReplacement: a modifier key is still down; the correction is not "
+                    "written");
+                letKeysGo();
+                host_.replacementFailed(UnwrittenField::keyHeld);
+                return;
+            }
             writeReplacement(issue);
         },
         [this] { waitingForKeysUp_ = false; });
@@ -111,62 +139,84 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     const CorrectionIssue& issue = *located;
     host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
-    Accessibility& ax = host_.desktop().accessibility;
     auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
     watch->caret = caretAround(issue, element, originalText);
+    watch->pressesAtApply = host_.desktop().input.pointerPresses().count;
+    watch->ownPressesAtApply = input_.pointerPressesPosted();
+    // Watched from now on, so that reads made while it goes in count.
+    watches_.push_back(watch);
+    watchForClick(watch);
     PendingReplacement pending{.issue = issue,
                                .originalText = originalText,
                                .element = element,
                                .retry = {},
                                .watch = watch};
-    writing_ = pending.watch;
-    const auto started = [&](const Rung& rung) {
-        writing_.reset();
-        // Watched from now on, so that the read below counts.
-        watches_.push_back(pending.watch);
-        pending.retry = rung.next;
-        if (rung.written == Written::atOnce) {
-            // The application has handled the write when the call returns:
-            // read now, the field shows it before the user can undo it.
-            if (const auto now = readField(element))
-                noteFieldText(element, *now);
-            restoreCaret(*pending.watch, rung.caret);
-            letKeysGo();
-        } else {
-            watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
-        }
-        verifyReplacement(pending, rung.delay);
-    };
-    // Where the editor's own range writes are trusted, the one that its undo
-    // history keeps as a single step goes first: a paste over the selection.
-    // Its delete-and-insert takes two undo steps, and undoing a whole-value
-    // write would first empty the field.
-    const WriteRouteTrust trust = ax.writeRouteTrust(element);
-    const bool wholeValue = trust.wholeValue && originalText.source == Source::value;
-    // Over formatted text the range edit goes first: it inserts behind the
-    // replaced text, so the suggestion takes that text's format, where a
-    // paste takes the format of whatever stands before the selection.
-    const bool pasteFirst = trust.range && !trust.formatting;
-    if (pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
-        return started(kSelectionPaste);
-    if (!trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
-        return started(kWritableValue);
-    if (applyReplacementUsingSelectedTextAttribute(issue, element))
-        return started(kSelectedTextAttribute);
-    if (trust.range && wholeValue && applyReplacementUsingWritableValue(issue, element))
-        return started(kWritableValue);
-    if (!pasteFirst && applyReplacementUsingSelectionPaste(issue, element))
-        return started(kSelectionPaste);
-    if (applyReplacementUsingSelectionTyping(issue, element))
-        return started(kSelectionTyping);
-    if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::paste))
-        return started(kMouseSelectionPaste);
-    if (applyReplacementUsingMouseSelection(issue, element, TextInsertionMethod::unicodeTyping))
-        return started(kMouseSelectionTyping);
-    writing_.reset();
-    letKeysGo(&pending);
+    const WriteRouteTrust trust = host_.desktop().accessibility.writeRouteTrust(element);
+    const auto tries = replacement_routes::firstTry(
+        trust, trust.wholeValue && originalText.source == Source::value);
+    if (climb(pending, tries))
+        return;
+    std::erase_if(watches_, [&](const auto& w) { return w.lock() == watch; });
+    letKeysGo(watch.get());
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
     host_.replacementFailed(UnwrittenField::asItWas);
+}
+
+bool ReplacementLadder::climb(PendingReplacement& pending, std::span<const RungTry> tries,
+                              const std::optional<CorrectionIssue>& at) {
+    PendingReplacement written = pending;
+    if (at)
+        written.issue = *at;
+    for (std::size_t i = 0; i < tries.size(); ++i) {
+        const RungTry& t = tries[i];
+        // Our input was not posted, or the user clicked: nothing more.
+        if (pending.watch->ended)
+            return true;
+        if (write(t.rung.method, written)) {
+            started(pending, t.rung);
+            return true;
+        }
+        if (t.ifNotStarted.empty())
+            continue;
+        if (i + 1 == tries.size()) {
+            giveUpUnwritten(pending, t.ifNotStarted);
+            return true;
+        }
+        host_.log(t.ifNotStarted);
+    }
+    return false;
+}
+
+bool ReplacementLadder::write(WriteMethod method, const PendingReplacement& pending) {
+    switch (method) {
+        case WriteMethod::wholeValue:
+            return applyReplacementUsingWritableValue(pending);
+        case WriteMethod::selectedText:
+            return applyReplacementUsingSelectedTextAttribute(pending);
+        case WriteMethod::selectionPaste:
+            return applyReplacementUsingSelectionPaste(pending);
+        case WriteMethod::selectionTyping:
+            return applyReplacementUsingSelectionTyping(pending);
+        case WriteMethod::mouseSelectionPaste:
+            return applyReplacementUsingMouseSelection(pending, TextInsertionMethod::paste);
+        case WriteMethod::mouseSelectionTyping:
+            return applyReplacementUsingMouseSelection(pending, TextInsertionMethod::unicodeTyping);
+    }
+    return false;
+}
+
+void ReplacementLadder::started(PendingReplacement& pending, const Rung& rung) {
+    pending.retry = rung.next;
+    if (rung.written == Written::atOnce) {
+        // The application has handled the write when the call returns:
+        // read now, the field shows it before the user can undo it.
+        if (const auto now = readField(pending.element))
+            noteFieldText(pending.element, *now);
+        caretBackThenKeys(pending.watch, rung.caret);
+    } else {
+        watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
+    }
+    verifyReplacement(pending, rung.delay);
 }
 
 std::optional<CorrectionIssue> ReplacementLadder::locate(const CorrectionIssue& issue,

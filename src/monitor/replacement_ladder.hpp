@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,42 @@ std::string_view caseName(TextInsertionMethod method);
 // The method a failed check tries next.
 enum class ReplacementRetry { selectionTyping, mouseSelectionPaste, mouseSelectionTyping };
 
+// The ways of writing one correction.
+enum class WriteMethod {
+    wholeValue,
+    selectedText,
+    selectionPaste,
+    selectionTyping,
+    mouseSelectionPaste,
+    mouseSelectionTyping,
+};
+
+// Whether a method's write is in the field when its call returns, or input
+// queued for later.
+enum class Written { atOnce, queued };
+
+// When the caret goes back to where the user had it after a write: always
+// (a whole value written leaves it wherever the editor puts it), or only
+// while it stands where the write left it (else the user moved it).
+enum class CaretRestore { always, ifWhereTheWriteLeftIt };
+
+// One rung of the ladder: a method, when its check looks at the field, what
+// that check tries next, and how the write lands.
+struct Rung {
+    WriteMethod method;
+    double delay;
+    std::optional<ReplacementRetry> next;
+    Written written = Written::queued;
+    CaretRestore caret = CaretRestore::ifWhereTheWriteLeftIt;
+};
+
+// One try of a rung; `ifNotStarted` is logged when it does not start, or,
+// for the last try of a retry, is the line the retry gives up with.
+struct RungTry {
+    Rung rung;
+    std::string_view ifNotStarted = {};
+};
+
 // The user's caret around one replacement, in the field's UTF-16 units.
 struct CaretPlan {
     // As the user had it before the write (or its retry), before any
@@ -49,11 +86,6 @@ struct CaretPlan {
     // Where a write leaves it: after the suggestion.
     Utf16Range afterWrite;
 };
-
-// When the caret goes back to where the user had it after a write: always
-// (a whole value written leaves it wherever the editor puts it), or only
-// while it stands where the write left it (else the user moved it).
-enum class CaretRestore { always, ifWhereTheWriteLeftIt };
 
 // What the field has shown of one replacement since it was written: every
 // read of the field after the write (a text-changed event's, a caret
@@ -68,18 +100,25 @@ struct WriteWatch {
     // Shown by the field's own text (an event or a read), not only by the
     // target fetching our paste.
     bool seenInText = false;
-    // Our input was not posted: the focus, the caret or the selection
-    // changed before it was due (the user clicked or typed).
-    bool interrupted = false;
+    // Our input went out (a paste keystroke, typed text).
+    bool posted = false;
+    // Our part is over: the user clicked, or our input was not posted.
+    // Nothing more is sent; a check may still tell what the field holds.
+    bool ended = false;
     CaretPlan caret = {};
     // The caret went back as soon as the paste showed.
     bool caretBack = false;
+    // The pointer's presses, everyone's and ours, when the write began: one
+    // more of anyone's than of ours is the user's click.
+    uint64_t pressesAtApply = 0;
+    uint64_t ownPressesAtApply = 0;
 };
 
-// One replacement on its way: what its checks compare with and what they
-// may still do. It travels with each delayed check.
+// One replacement on its way: what each write method is given, what its
+// checks compare with and what they may still do. Every method and check
+// receives it whole; the ladder keeps nothing of it between calls.
 struct PendingReplacement {
-    CorrectionIssue issue;
+    CorrectionIssue issue;   // located in the field as it reads now
     FieldText originalText;  // the field before the replacement
     AXElement element;       // the field written, whatever the focus does
     std::optional<ReplacementRetry> retry;
@@ -104,15 +143,14 @@ class ReplacementLadder {
     void applyPressCancelled();
 
     // The rungs: true when the method started (text written or input
-    // queued), which says nothing of the outcome.
-    bool applyReplacementUsingWritableValue(const CorrectionIssue& issue, const AXElement& element);
-    bool applyReplacementUsingSelectedTextAttribute(const CorrectionIssue& issue,
-                                                    const AXElement& element);
-    bool applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
-                                             const AXElement& element);
-    bool applyReplacementUsingSelectionTyping(const CorrectionIssue& issue,
-                                              const AXElement& element);
-    bool applyReplacementUsingMouseSelection(const CorrectionIssue& issue, const AXElement& element,
+    // queued), which says nothing of the outcome. Each writes `write.issue`
+    // into `write.element`; the paste and typing rungs tell `write.watch`
+    // what became of their input.
+    bool applyReplacementUsingWritableValue(const PendingReplacement& write);
+    bool applyReplacementUsingSelectedTextAttribute(const PendingReplacement& write);
+    bool applyReplacementUsingSelectionPaste(const PendingReplacement& write);
+    bool applyReplacementUsingSelectionTyping(const PendingReplacement& write);
+    bool applyReplacementUsingMouseSelection(const PendingReplacement& write,
                                              TextInsertionMethod insertion);
 
     // Checks the field `delay` seconds from now; nothing for an empty
@@ -136,6 +174,9 @@ class ReplacementLadder {
     // in our selection or beside the correction), at most this long
     // whatever happens.
     static constexpr double kKeyboardHoldLimitSeconds = 2.5;
+    // After giving up, or when the focus moved, the original text is not
+    // analysed again for a while.
+    static constexpr double kGiveUpSuppressionSeconds = 1.5;
 
     // A range found in a text read from the field, as a range of the
     // field's value: a window of the units before the caret starts further
@@ -145,9 +186,19 @@ class ReplacementLadder {
     // The ladder proper, once no key of the user's is down (or waiting for
     // one to come up took too long).
     void writeReplacement(const CorrectionIssue& issue);
-    void waitForKeysUp(const CorrectionIssue& issue, TimePoint until);
+    void waitForKeysUp(const CorrectionIssue& issue, TimePoint since);
     // A write is on its way, or waits for a key to come up.
     bool writeOnItsWay();
+
+    // Tries each in order until one starts, writing the issue where it
+    // stands now (`at`, else where the first write found it); true when one
+    // started, which then hands over to its check, or when the last try of
+    // a retry gave up.
+    bool climb(PendingReplacement& pending, std::span<const RungTry> tries,
+               const std::optional<CorrectionIssue>& at = std::nullopt);
+    bool write(WriteMethod method, const PendingReplacement& pending);
+    void started(PendingReplacement& pending, const Rung& rung);
+
     void check(PendingReplacement pending);
     // Runs `step` `seconds` from now, or once our paste is no longer on its
     // way into an application that may be waiting for it: calling that
@@ -158,32 +209,47 @@ class ReplacementLadder {
     // The write showed once and the field reads otherwise now: the user
     // undid it or typed on. Nothing is written again; the log says which.
     void leaveLandedWrite(const PendingReplacement& pending, const FieldText& current);
+    // The target took our paste but the field never showed the correction
+    // in its place: it went in where the caret was.
+    void leaveStrayPaste(const PendingReplacement& pending, const FieldText& current);
     // The issue where it stands in the text read before writing, or nothing
     // (logged) when it stands nowhere the check saw it.
     std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
     // Puts the caret where the user had it, moved by the correction; a
     // caret the user moved meanwhile stays, as `when` tells.
-    void restoreCaret(const WriteWatch& watch, CaretRestore when);
+    bool restoreCaret(const WriteWatch& watch, CaretRestore when);
+    // The caret put back, then the held keys, once the field reports the
+    // caret there (a moment at most).
+    void caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when);
+    void keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);
-    // Looks at the field until `until`; as soon as it shows the correction,
-    // the caret goes back and the user's held keys follow it.
     // Where the caret stands before the issue is written over and where the
     // user's caret goes after it.
     CaretPlan caretAround(const CorrectionIssue& issue, const AXElement& element,
                           const FieldText& originalText);
+    // Looks at the field until `until`; as soon as it shows the correction,
+    // the caret goes back and the user's held keys follow it.
     void watchForWrite(PendingReplacement pending, TimePoint until);
+    // Looks for a click of the user's for as long as the write is on its
+    // way: one ends our part at once.
+    void watchForClick(std::weak_ptr<WriteWatch> watch);
+    bool userClicked(const WriteWatch& watch);
+    void endForClick(WriteWatch& watch);
+    // Our input was not posted: nothing more is sent, the keys go where the
+    // user had the caret, and the user is told at once.
+    void endUnposted(WriteWatch& watch, InputAbandoned why);
     // The user's held keys are typed on: where the user had the caret, also
     // when our selection of the original still stands.
-    void letKeysGo(const PendingReplacement* pending = nullptr);
+    void letKeysGo(const WriteWatch* watch = nullptr);
     // Our selection of the original, if it still stands, gives way to the
     // caret as the user had it.
-    void putBackUserCaret(const PendingReplacement& pending);
+    void putBackUserCaret(const WriteWatch& watch);
     // Nothing went in and nothing more is tried: logged, and the user told.
     void giveUpUnwritten(const PendingReplacement& pending, std::string_view line);
     // Tells the host that nothing went in, and what the field holds now.
-    void reportUnwritten(const PendingReplacement& pending);
+    void reportUnwritten(const WriteWatch& watch, std::optional<InputAbandoned> why = std::nullopt);
     // The user's caret is no longer where it was nor our selection: the
     // user clicked or typed in the field.
     bool userMovedCaret(const PendingReplacement& pending);
@@ -194,12 +260,11 @@ class ReplacementLadder {
     struct Selected {
         FieldText read;
         SelectedTarget target;
-        std::optional<Utf16Range> before;  // the selection before ours
     };
     // The selection found possible, the caret goes back where it was until
-    // the input is due; an input not posted tells the write's watch.
-    void restUntilInput(Selected& selected);
-    std::optional<Selected> selectIssue(const CorrectionIssue& issue, const AXElement& element,
+    // the input is due; the input tells the write's watch what became of it.
+    void restUntilInput(Selected& selected, const PendingReplacement& write);
+    std::optional<Selected> selectIssue(const PendingReplacement& write,
                                         std::string_view logPrefix);
     // The text reads as the checked one up to the end of the last issue: the
     // issues' stored ranges still hold in it.
@@ -210,10 +275,9 @@ class ReplacementLadder {
 
     ReplacementHost& host_;
     SyntheticInput input_;
-    // The replacements whose checks are pending, and the one being written
-    // now (a paste rung tells it when the target fetched our text).
+    // The replacements on their way, from their first write to their last
+    // check.
     std::vector<std::weak_ptr<WriteWatch>> watches_;
-    std::shared_ptr<WriteWatch> writing_;
     // Apply waits for a key of the user's to come up.
     bool waitingForKeysUp_ = false;
 };

@@ -13,6 +13,13 @@ enum class UnwrittenField {
     changedElsewhere,
     // Typing that was not ours replaced words of the corrected sentence.
     sentenceReplaced,
+    // Reads as it did at Apply; nothing was sent while a modifier key
+    // (Shift, Ctrl, Alt, Super, AltGr) was down, which would have turned
+    // the paste into another shortcut.
+    keyHeld,
+    // The target pasted our text, but not over the corrected words: the
+    // selection made for it had not taken yet.
+    pastedElsewhere,
 };
 
 }  // namespace mivo

@@ -14,12 +14,13 @@
 
 namespace mivo {
 
-bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue& issue,
-                                                           const AXElement& element) {
+bool ReplacementLadder::applyReplacementUsingWritableValue(const PendingReplacement& write) {
+    const CorrectionIssue& issue = write.issue;
+    const AXElement& element = write.element;
     using Outcome = field_writes::ValueWrite::Outcome;
     // The stored range as it is: only where the analysed text still stands
     // in the whole value.
-    auto write = field_writes::writeWholeValue(
+    auto value = field_writes::writeWholeValue(
         host_.desktop().accessibility, element,
         [&](const std::string& value) -> std::optional<std::string> {
             const text::CharacterText t{value};
@@ -30,10 +31,10 @@ bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue
             return t.str().substr(0, t.byteOffset(r.start)) + issue.suggestion +
                    t.str().substr(t.byteOffset(r.end));
         });
-    switch (write.outcome) {
+    switch (value.outcome) {
         case Outcome::written:
             host_.setLastPolledValue(
-                FieldText{std::move(write.after), FieldText::Source::value, 0});
+                FieldText{std::move(value.after), FieldText::Source::value, 0});
             host_.log("applyReplacement: wrote replacement using set_text_contents");
             return true;
         case Outcome::fragmentBacked:
@@ -41,7 +42,7 @@ bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue
             return false;
         case Outcome::refused:
             host_.log("applyReplacement: set_text_contents failed err=" +
-                      std::to_string(code(write.error)) + ", trying selection+paste");
+                      std::to_string(code(value.error)) + ", trying selection+paste");
             return false;
         case Outcome::noValue:
         case Outcome::declined:
@@ -51,7 +52,9 @@ bool ReplacementLadder::applyReplacementUsingWritableValue(const CorrectionIssue
 }
 
 std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
-    const CorrectionIssue& issue, const AXElement& element, std::string_view logPrefix) {
+    const PendingReplacement& write, std::string_view logPrefix) {
+    const CorrectionIssue& issue = write.issue;
+    const AXElement& element = write.element;
     auto read = readField(element);
     if (!read || read->text.empty())
         return std::nullopt;
@@ -59,28 +62,28 @@ std::optional<ReplacementLadder::Selected> ReplacementLadder::selectIssue(
     if (!local)
         return std::nullopt;
     const Utf16Range range = inField(*local, *read);
-    // The caret as the user has it, before any selection of ours.
-    const auto before = writing_ ? writing_->caret.before : std::nullopt;
     if (!input_.selectReplacementRange(range, issue.original, element, logPrefix))
         return std::nullopt;
-    return Selected{std::move(*read), SelectedTarget{element, range, issue.original}, before};
+    return Selected{std::move(*read), SelectedTarget{element, range, issue.original}};
 }
 
-bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const CorrectionIssue& issue,
-                                                                   const AXElement& element) {
-    auto selected = selectIssue(issue, element, "applyReplacement: delete_text+insert_text");
+bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(
+    const PendingReplacement& write) {
+    const AXElement& element = write.element;
+    auto selected = selectIssue(write, "applyReplacement: delete_text+insert_text");
     if (!selected)
         return false;
     if (const AXError err = field_writes::writeSelectedText(host_.desktop().accessibility, element,
-                                                            issue.suggestion);
+                                                            write.issue.suggestion);
         err != AXError::success) {
         host_.log("applyReplacement: delete_text+insert_text failed err=" +
                   std::to_string(code(err)));
         // The next way selects afresh; until then nothing of ours stands
         // selected for keys that no hold stops.
-        if (selected->before && !host_.desktop().input.keyboardHold().holding())
+        const auto& before = write.caret().before;
+        if (before && !host_.desktop().input.keyboardHold().holding())
             host_.desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
-                                                            AXValue(*selected->before));
+                                                            AXValue(*before));
         return false;
     }
     host_.setLastPolledValue(std::move(selected->read));
@@ -88,52 +91,49 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(const Correct
     return true;
 }
 
-bool ReplacementLadder::applyReplacementUsingSelectionPaste(const CorrectionIssue& issue,
-                                                            const AXElement& element) {
-    auto selected = selectIssue(issue, element, "applyReplacement: selection paste");
+bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplacement& write) {
+    auto selected = selectIssue(write, "applyReplacement: selection paste");
     if (!selected)
         return false;
-    if (writing_) {
-        // The target fetched our text: the paste landed, even if the user
-        // takes it back before anything is read. The target is no longer
-        // waiting for us, and the caret goes back as soon as the field shows
-        // the correction: keys that no hold stops land where the user was.
-        const bool caretAtOnce =
-            host_.desktop().accessibility.writeRouteTrust(element).caretWhileWriting;
-        selected->target.onPasted = [this, run = host_.runToken(), watch = std::weak_ptr(writing_),
-                                     caretAtOnce] {
-            const auto w = watch.lock();
-            if (!w)
-                return;
-            w->shown = true;
-            if (caretAtOnce && run.isCurrent())
-                caretBackOncePasted(*w);
-        };
-    }
-    restUntilInput(*selected);
-    if (!input_.pasteTextIntoFocusedElement(issue.suggestion, selected->target))
+    // The target fetched our text: the paste landed, even if the user
+    // takes it back before anything is read. The target is no longer
+    // waiting for us, and the caret goes back as soon as the field shows
+    // the correction: keys that no hold stops land where the user was.
+    const bool caretAtOnce =
+        host_.desktop().accessibility.writeRouteTrust(write.element).caretWhileWriting;
+    selected->target.onPasted = [this, run = host_.runToken(), watch = std::weak_ptr(write.watch),
+                                 caretAtOnce] {
+        const auto w = watch.lock();
+        if (!w)
+            return;
+        w->shown = true;
+        if (caretAtOnce && run.isCurrent())
+            caretBackOncePasted(*w);
+    };
+    restUntilInput(*selected, write);
+    if (!input_.pasteTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: pasted replacement into selected AX range");
     return true;
 }
 
-bool ReplacementLadder::applyReplacementUsingSelectionTyping(const CorrectionIssue& issue,
-                                                             const AXElement& element) {
-    auto selected = selectIssue(issue, element, "applyReplacement: selection typing");
+bool ReplacementLadder::applyReplacementUsingSelectionTyping(const PendingReplacement& write) {
+    auto selected = selectIssue(write, "applyReplacement: selection typing");
     if (!selected)
         return false;
-    restUntilInput(*selected);
-    if (!input_.typeTextIntoFocusedElement(issue.suggestion, selected->target))
+    restUntilInput(*selected, write);
+    if (!input_.typeTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: queued unicode typing into selected AX range");
     return true;
 }
 
-bool ReplacementLadder::applyReplacementUsingMouseSelection(const CorrectionIssue& issue,
-                                                            const AXElement& element,
+bool ReplacementLadder::applyReplacementUsingMouseSelection(const PendingReplacement& write,
                                                             TextInsertionMethod insertion) {
+    const CorrectionIssue& issue = write.issue;
+    const AXElement& element = write.element;
     auto read = readField(element);
     if (!read || read->text.empty())
         return false;

@@ -6,6 +6,7 @@
 #include "field/field_writes.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "monitor/replacement_range.hpp"
+#include "monitor/replacement_routes.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -15,11 +16,6 @@ using Source = AXTextExtractor::ExtractedText::Source;
 
 // A tail repair is looked at again this much later, with the same stage.
 constexpr double kRepairCheckSeconds = 0.45;
-// After giving up, or when the focus moved, the original text is not
-// analysed again for a while.
-constexpr double kGiveUpSuppressionSeconds = 1.5;
-constexpr double kSelectionTypingCheckSeconds = 1.05;
-constexpr double kMouseSelectionCheckSeconds = 1.25;
 constexpr int64_t kLoggedCharacters = 60;
 
 }  // namespace
@@ -154,6 +150,25 @@ std::optional<TextRange> misplacedReplacement(const CorrectionIssue& issue,
     return std::nullopt;
 }
 
+bool insertedElsewhere(const CorrectionIssue& issue, std::string_view originalText,
+                       std::string_view currentText) {
+    const std::u16string o = text::toUtf16(text::nfc(originalText));
+    const std::u16string c = text::toUtf16(text::nfc(currentText));
+    const std::u16string inserted = text::toUtf16(text::nfc(issue.suggestion));
+    if (inserted.empty() || c.size() != o.size() + inserted.size())
+        return false;
+    // Up to where the two first differ, the insertion may start anywhere.
+    std::size_t same = 0;
+    while (same < o.size() && o[same] == c[same])
+        ++same;
+    for (std::size_t at = 0; at <= same; ++at) {
+        if (c.compare(at, inserted.size(), inserted) == 0 &&
+            c.compare(at + inserted.size(), std::u16string::npos, o, at) == 0)
+            return true;
+    }
+    return false;
+}
+
 std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& issue,
                                                        std::string_view originalText,
                                                        std::string_view currentText) {
@@ -215,14 +230,15 @@ void ReplacementLadder::verifyReplacement(PendingReplacement pending, double del
 }
 
 void ReplacementLadder::check(PendingReplacement pending) {
+    WriteWatch& watch = *pending.watch;
     if (host_.observedElement() != pending.element) {
         // The user went elsewhere: nothing of ours stays selected there.
-        putBackUserCaret(pending);
+        putBackUserCaret(watch);
         letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
-        if (!pending.watch->shown)
-            reportUnwritten(pending);
+        if (!watch.shown && !watch.ended)
+            reportUnwritten(watch);
         return;
     }
     const FieldText current = readField(pending.element).value_or(FieldText{});
@@ -231,34 +247,36 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.attemptedPartialRepairKeys().clear();
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
-        restoreCaret(*pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
-        letKeysGo();
+        caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
     }
     noteFieldText(pending.element, current);
-    const bool landed = pending.watch->shown;
+    const bool landed = watch.shown;
     // The keys held so far go where the user had the caret before anything
     // else is tried.
-    letKeysGo(&pending);
-    // The user clicked or typed in the field before our input was due: the
-    // field stays as the user has it, the caret where the user put it, and
-    // nothing is tried again, also when the click put the caret back where
-    // it stood.
-    if (!landed && pending.watch->interrupted)
-        return giveUpUnwritten(pending,
-                               "applyReplacement: the user clicked or typed before the correction "
-                               "went in; nothing written");
+    letKeysGo(&watch);
+    // Our input was never posted (the user clicked or typed first, a
+    // modifier was down): the user was told then, and the field stays as
+    // the user has it.
+    if (watch.ended && !landed)
+        return;
     // A write that showed in its place was not misplaced: what reads
     // otherwise now is the user's doing.
     if (!landed && putBackMisplacedWrite(pending, current))
         return;
+    // A paste the target took that never showed in its place went in where
+    // the caret was: never called a correction that went in.
+    if (landed && !watch.seenInText &&
+        !replacementShows(pending.issue, pending.originalText, current))
+        return leaveStrayPaste(pending, current);
     // The monitor's keys are forgotten whenever it attaches to the field
-    // afresh; the replacement's own mark is not.
+    // afresh; the replacement's own mark is not. After the user's click
+    // nothing is sent, not even a mend.
     const std::string key = pending.issue.id + "|" + current.text;
     auto& keys = host_.attemptedPartialRepairKeys();
-    if (!pending.tailRepaired && !keys.contains(key) &&
+    if (!watch.ended && !pending.tailRepaired && !keys.contains(key) &&
         repairPartialReplacementIfNeeded(pending.issue, pending.originalText, current,
                                          pending.element)) {
         keys.insert(key);
@@ -268,10 +286,24 @@ void ReplacementLadder::check(PendingReplacement pending) {
     }
     // A leftover tail is our own write's; anything else after a write that
     // showed is what the user did since, and is never written over.
-    if (landed &&
-        !partialReplacementTailRepair(pending.issue, pending.originalText.text, current.text))
+    if (landed && (watch.ended || !partialReplacementTailRepair(
+                                      pending.issue, pending.originalText.text, current.text)))
         return leaveLandedWrite(pending, current);
     escalate(std::move(pending), current);
+}
+
+void ReplacementLadder::leaveStrayPaste(const PendingReplacement& pending,
+                                        const FieldText& current) {
+    giveUp(pending,
+           "applyReplacement: the target took our paste, but the field never showed the "
+           "correction in its place; not written again");
+    const FieldText& original = pending.originalText;
+    const bool inserted = current.source == original.source &&
+                          current.utf16Start == original.utf16Start &&
+                          insertedElsewhere(pending.issue, original.text, current.text);
+    if (inserted)
+        return host_.replacementFailed(UnwrittenField::pastedElsewhere);
+    reportUnwritten(*pending.watch);
 }
 
 void ReplacementLadder::leaveLandedWrite(const PendingReplacement& pending,
@@ -294,83 +326,43 @@ void ReplacementLadder::leaveLandedWrite(const PendingReplacement& pending,
 }
 
 void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& current) {
-    const auto next = [&](std::optional<ReplacementRetry> retry, double delay) {
-        pending.retry = retry;
-        verifyReplacement(std::move(pending), delay);
-    };
-    const AXElement element = pending.element;
-    // Another method writes only where the original still stands as it did
-    // before the first one: were it searched for afresh after a write that
-    // went in (the user typed on, a tail stayed), the nearest occurrence
-    // would be another one, which the user never accepted.
-    std::optional<CorrectionIssue> retry;
-    if (const auto at = originalStillInPlace(pending.issue, pending.originalText, current)) {
-        retry = pending.issue;
-        retry->range = *at;
-    }
-    const auto typing = [&] { return applyReplacementUsingSelectionTyping(*retry, element); };
-    const auto mouse = [&](TextInsertionMethod insertion) {
-        return applyReplacementUsingMouseSelection(*retry, element, insertion);
-    };
     if (!pending.retry) {
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.logUserText("applyReplacement: verification failed after final attempt current=\"" +
                           text::characterPrefix(current.text, kLoggedCharacters) + "\"");
-        reportUnwritten(pending);
+        reportUnwritten(*pending.watch);
         return;
     }
-    if (!retry) {
+    // Another method writes only where the original still stands as it did
+    // before the first one: were it searched for afresh after a write that
+    // went in (the user typed on, a tail stayed), the nearest occurrence
+    // would be another one, which the user never accepted.
+    const auto at = originalStillInPlace(pending.issue, pending.originalText, current);
+    if (!at) {
         return giveUpUnwritten(pending,
                                "applyReplacement: verification failed, not retrying — the "
                                "original is no longer where it stood");
     }
-    // The caret the user has now is the one the retry gives back, and an
-    // input the user interrupts tells this replacement's watch.
+    CorrectionIssue located = pending.issue;
+    located.range = *at;
+    // The caret the user has now is the one the retry gives back.
     if (userMovedCaret(pending))
-        pending.watch->caret = caretAround(*retry, element, current);
-    writing_ = pending.watch;
-    struct Done {
-        std::shared_ptr<WriteWatch>& writing;
-        ~Done() { writing.reset(); }
-    } done{writing_};
-    switch (*pending.retry) {
-        case ReplacementRetry::selectionTyping:
-            host_.log(
-                "applyReplacement: verification failed, retrying with AX selection unicode typing");
-            if (typing())
-                return next(ReplacementRetry::mouseSelectionPaste, kSelectionTypingCheckSeconds);
-            host_.log(
-                "applyReplacement: AX selection unicode typing could not start, retrying "
-                "mouse-selection paste");
-            if (mouse(TextInsertionMethod::paste))
-                return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
-            return giveUpUnwritten(pending,
-                                   "applyReplacement: mouse-selection paste retry could not start");
-        case ReplacementRetry::mouseSelectionPaste:
-            host_.log("applyReplacement: verification failed, retrying with mouse-selection paste");
-            if (mouse(TextInsertionMethod::paste))
-                return next(ReplacementRetry::mouseSelectionTyping, kMouseSelectionCheckSeconds);
-            host_.log(
-                "applyReplacement: mouse-selection paste could not start, retrying unicode typing");
-            if (mouse(TextInsertionMethod::unicodeTyping))
-                return next(std::nullopt, kMouseSelectionCheckSeconds);
-            return giveUpUnwritten(pending,
-                                   "applyReplacement: unicode typing retry could not start");
-        case ReplacementRetry::mouseSelectionTyping:
-            host_.log(
-                "applyReplacement: verification failed, retrying with mouse-selection unicode "
-                "typing");
-            if (mouse(TextInsertionMethod::unicodeTyping))
-                return next(std::nullopt, kMouseSelectionCheckSeconds);
-            return giveUpUnwritten(
-                pending, "applyReplacement: mouse-selection unicode typing could not start");
-    }
+        pending.watch->caret = caretAround(located, pending.element, current);
+    using replacement_routes::kRetries;
+    using replacement_routes::RetryStage;
+    const auto stage = std::ranges::find(kRetries, *pending.retry, &RetryStage::stage);
+    host_.log(stage->line);
+    climb(pending, stage->tries, located);
 }
 
-void ReplacementLadder::reportUnwritten(const PendingReplacement& pending) {
-    const auto now = readField(pending.element);
-    host_.replacementFailed(now ? unwrittenField(pending.originalText, *now)
-                                : UnwrittenField::asItWas);
+void ReplacementLadder::reportUnwritten(const WriteWatch& watch,
+                                        std::optional<InputAbandoned> why) {
+    const auto now = readField(watch.element);
+    const UnwrittenField field =
+        now ? unwrittenField(watch.originalText, *now) : UnwrittenField::asItWas;
+    host_.replacementFailed(field == UnwrittenField::asItWas && why == InputAbandoned::modifierHeld
+                                ? UnwrittenField::keyHeld
+                                : field);
 }
 
 void ReplacementLadder::giveUp(const PendingReplacement& pending, std::string_view line) {

@@ -58,6 +58,12 @@ std::optional<TextRange> misplacedReplacement(const CorrectionIssue& issue,
                                               std::string_view originalText,
                                               std::string_view currentText);
 
+// The current text is the original text with the issue's suggestion
+// inserted somewhere and nothing else changed: a paste that went in at the
+// caret, not over the selection made for it.
+bool insertedElsewhere(const CorrectionIssue& issue, std::string_view originalText,
+                       std::string_view currentText);
+
 // The leftover when the current text is the original's prefix, the
 // suggestion, a stretch with which the issue's original ends, and the
 // original's suffix; nothing for any other current text.

@@ -12,7 +12,7 @@ namespace mivo {
 
 bool ReplacementLadder::writeOnItsWay() {
     std::erase_if(watches_, [](const auto& w) { return w.expired(); });
-    return waitingForKeysUp_ || writing_ != nullptr || !watches_.empty();
+    return waitingForKeysUp_ || !watches_.empty();
 }
 
 bool ReplacementLadder::isWatching(const AXElement& element) {
@@ -33,8 +33,6 @@ void ReplacementLadder::noteFieldText(const AXElement& element, const FieldText&
         if (const auto watch = w.lock())
             note(*watch);
     }
-    if (writing_)
-        note(*writing_);
 }
 
 void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> step) {
@@ -49,7 +47,7 @@ void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> 
 
 void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::string_view line) {
     giveUp(pending, line);
-    reportUnwritten(pending);
+    reportUnwritten(*pending.watch);
 }
 
 }  // namespace mivo

@@ -25,6 +25,17 @@ class KeyboardHold {
     // A key of the user's is down now: a hold waits until it comes up (its
     // release would reach no application while the keyboard is held).
     virtual bool keyIsDown() { return false; }
+    // A modifier (Shift, Ctrl, Alt, Super, AltGr) is down as the
+    // applications see it: a key posted now would reach them with it, and
+    // Ctrl+V would become Ctrl+Shift+V or another shortcut.
+    virtual bool modifierIsDown() { return false; }
+    // From now until the hold ends, keys that other programs type through
+    // the device our own input goes through (on-screen keyboards, dictation
+    // tools, remote desktops) are held too and typed on with the user's;
+    // what we posted before this call still goes out first. Between our
+    // paste keystroke and the caret's return they would land at the paste's
+    // caret. Nothing without a hold, or where they cannot be held.
+    virtual void holdOtherPrograms() {}
 };
 
 }  // namespace mivo

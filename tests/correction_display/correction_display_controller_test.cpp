@@ -305,6 +305,10 @@ TEST_F(ControllerTest, AnApplyOnAPanelWhoseTextMovedSaysSoAndWritesNothing) {
          UnwrittenField::sentenceReplaced,
          "The correction could not be written; other typing replaced part of the sentence, "
          "and Ctrl+Z brings it back"},
+        {"Shift held down at Apply", kText, true, UnwrittenField::keyHeld,
+         "The correction was not written while a key was held down; your text is as it was"},
+        {"the paste went in where the caret was", kText, true, UnwrittenField::pastedElsewhere,
+         "The correction went in at the wrong place; Ctrl+Z takes it back"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

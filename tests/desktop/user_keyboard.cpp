@@ -69,4 +69,19 @@ bool UserKeyboard::key(const char* keysym, bool down) {
     return true;
 }
 
+bool typeByAnotherProgram(std::string_view keys) {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr)
+        return false;
+    bool ok = true;
+    for (const char c : keys) {
+        const KeyCode key = XKeysymToKeycode(d, static_cast<KeySym>(c));
+        ok = ok && key != 0 && XTestFakeKeyEvent(d, key, True, CurrentTime) != 0 &&
+             XTestFakeKeyEvent(d, key, False, CurrentTime) != 0;
+    }
+    XSync(d, False);
+    XCloseDisplay(d);
+    return ok;
+}
+
 }  // namespace mivo::desktop_test

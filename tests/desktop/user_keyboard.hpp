@@ -34,4 +34,9 @@ class UserKeyboard {
     void* device_;  // XDevice of the keyboard
 };
 
+// ASCII letters typed through the X server's XTest device from a connection
+// of its own, as xdotool, an on-screen keyboard or a remote desktop types
+// them: another program's keys, which never queue behind ours.
+bool typeByAnotherProgram(std::string_view keys);
+
 }  // namespace mivo::desktop_test

@@ -12,6 +12,7 @@
 #include "monitor_test_access.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
+#include "user_keyboard.hpp"
 
 namespace mivo::desktop_test {
 
@@ -52,7 +53,12 @@ void expectCtrlZSoonAfterApplyKeepsTheOriginal(Accessibility& ax, const AXElemen
 const std::vector<DuringTheWrite> kDuringTheWrite = {
     {"keys of another program at 0.15 s", 0.15, false, kText + "abc",
      UnwrittenField::changedElsewhere},
+    // Between our Ctrl+V (0.2 s) and the caret's return: held with the
+    // user's keys, typed on at the end.
+    {"keys of another program at 0.25 s", 0.25, false, kRained + "abc", std::nullopt},
+    {"keys of another program at 0.3 s", 0.3, false, kRained + "abc", std::nullopt},
     {"keys of another program at 0.4 s", 0.4, false, kRained + "abc", std::nullopt},
+    {"a click at the end of the text at 0.02 s", 0.02, true, kText + "xy", UnwrittenField::asItWas},
     {"a click at the end of the text at 0.1 s", 0.1, true, kText + "xy", UnwrittenField::asItWas},
 };
 
@@ -65,17 +71,6 @@ void spinUntil(std::chrono::steady_clock::time_point from, double seconds) {
         spinFor(left);
 }
 
-// Keys through the XTest device, as xdotool types them.
-void typeByAnotherProgram(InputEvents& input, std::string_view typed) {
-    for (const auto& character : text::characters(typed)) {
-        KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
-        KeyEvent up = down;
-        up.keyDown = false;
-        ASSERT_TRUE(input.postKeyEvent(down));
-        ASSERT_TRUE(input.postKeyEvent(up));
-    }
-}
-
 // A click near the bottom right corner of the field: after the last line,
 // where the caret stands at the end of the text.
 void clickAtTheEnd(Accessibility& ax, const AXElement& field) {
@@ -84,8 +79,10 @@ void clickAtTheEnd(Accessibility& ax, const AXElement& field) {
     ASSERT_TRUE(position && size);
     const int x = static_cast<int>(position->x + size->width - 12);
     const int y = static_cast<int>(position->y + size->height - 6);
-    const std::string command =
-        "xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1";
+    // From elsewhere: a move onto where the pointer already is would wait
+    // for a motion that never comes.
+    const std::string command = "xdotool mousemove 1 1 mousemove --sync " + std::to_string(x) +
+                                " " + std::to_string(y) + " click 1";
     ASSERT_EQ(std::system(command.c_str()), 0);
 }
 
@@ -104,9 +101,9 @@ void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const
     if (row.click) {
         ASSERT_NO_FATAL_FAILURE(clickAtTheEnd(ports.accessibility, field));
         spinUntil(applied, 2.0);
-        ASSERT_NO_FATAL_FAILURE(typeByAnotherProgram(ports.input, "xy"));
+        ASSERT_TRUE(typeByAnotherProgram("xy"));
     } else {
-        ASSERT_NO_FATAL_FAILURE(typeByAnotherProgram(ports.input, "abc"));
+        ASSERT_TRUE(typeByAnotherProgram("abc"));
     }
     // A toolkit waiting for our clipboard answers no call: only our loop
     // turns until the paste is through, as the monitor's own would.
@@ -120,6 +117,89 @@ void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const
     EXPECT_EQ(value(), row.expected);
     EXPECT_EQ(told, row.told ? std::vector{*row.told} : std::vector<UnwrittenField>{});
     EXPECT_FALSE(log.contains("retrying with"));
+    printWriteBackLog(log);
+    monitor.stop();
+}
+
+const std::vector<Hands> kHands = {
+    {"typed at 0.05 s", 0.05},
+    {"typed at 0.2 s", 0.2},
+    {"typed at 0.4 s", 0.4},
+    {"a key down at the press", 0.2, true},
+    {"an accessibility action, Ctrl+Z at 0.1 s", -1, false, 0.15, 0.1},
+    {"Shift held across the end of the hold", -1, false, 0, -1, true},
+    // Once more: nothing of the first Shift is left down to swallow it.
+    {"Shift held across the end of the hold again", -1, false, 0, -1, true},
+    // Ctrl+Shift+V is no paste: it waits until Shift is up.
+    {"Shift down at the press", -1, false, 0, -1, false, true},
+};
+
+void expectHandsAroundApply(Desktop ports, sim::CapturedLog& log, const AXElement& field,
+                            UserKeyboard& hands, const Hands& row, bool undoKept) {
+    const auto at = [](std::chrono::steady_clock::time_point from, double seconds) {
+        waitUntil(
+            [&] {
+                return std::chrono::steady_clock::now() - from >=
+                       std::chrono::duration<double>(seconds);
+            },
+            seconds + 1);
+    };
+    AccessibilityMonitor monitor(ports);
+    ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5));
+    log.clear();
+    CorrectionIssue issue = sunnyToRained();
+    const auto pressed = std::chrono::steady_clock::now();
+    if (row.keyDownAtPress) {
+        ASSERT_TRUE(hands.key("a", true));
+    }
+    if (row.shiftAtPress) {
+        ASSERT_TRUE(hands.key("Shift_L", true));
+    }
+    monitor.holdKeysForApply();
+    if (row.undoAt >= 0) {
+        at(pressed, row.undoAt);
+        ASSERT_TRUE(hands.key("Control_L", true) && hands.type("z") &&
+                    hands.key("Control_L", false));
+    }
+    at(pressed, row.applyAt);
+    monitor.applyReplacement(issue);
+    if (row.keyDownAtPress) {
+        at(pressed, 0.15);
+        ASSERT_TRUE(hands.key("a", false));
+    }
+    std::string expected = kRained + "abc";
+    if (row.shiftHeld || row.shiftAtPress) {
+        if (row.shiftHeld) {
+            at(pressed, 0.02);
+            ASSERT_TRUE(hands.key("Shift_L", true));
+        }
+        at(pressed, 0.2);
+        ASSERT_TRUE(hands.type("a"));
+        if (row.shiftAtPress) {
+            at(pressed, 1.3);
+            ASSERT_TRUE(hands.key("Shift_L", false));
+        }
+        at(pressed, 1.5);
+        ASSERT_TRUE(hands.type("b"));
+        if (row.shiftHeld) {
+            at(pressed, 1.8);
+            ASSERT_TRUE(hands.key("Shift_L", false));
+        }
+        expected = kRained + (row.shiftHeld ? "AB" : "Ab");
+    } else if (row.typeAt >= 0) {
+        at(pressed, row.typeAt);
+        ASSERT_TRUE(hands.type(row.keyDownAtPress ? "bc" : "abc"));
+    } else {
+        expected = undoKept ? kText : kRained;
+    }
+    // A toolkit waiting for our clipboard answers no call: only our loop
+    // turns until the paste is through, as the monitor's own would.
+    const auto guard = PasteboardGuard::of(ports.pasteboard);
+    waitUntil([&] { return !guard->isHolding(); }, 5);
+    const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
+    EXPECT_TRUE(waitUntil([&] { return value() == expected; }, 5)) << value().value_or("<nothing>");
+    // Every key of the user's is up again for the applications too.
+    EXPECT_TRUE(waitUntil([&] { return !ports.input.keyboardHold().keyIsDown(); }, 2));
     printWriteBackLog(log);
     monitor.stop();
 }

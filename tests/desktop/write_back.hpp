@@ -52,6 +52,32 @@ extern const std::vector<DuringTheWrite> kDuringTheWrite;
 void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
                                      const DuringTheWrite& row);
 
+class UserKeyboard;
+
+// The user's hands around Apply, on the keyboard Mivo may hold.
+struct Hands {
+    const char* what;
+    double typeAt;                // "abc" (or its rest) typed this long after the press
+    bool keyDownAtPress = false;  // "a" down as Apply is pressed, up 0.15 s later
+    double applyAt = 0;           // the correction asked this long after the press
+    double undoAt = -1;           // Ctrl+Z this long after the press
+    // Shift down at 0.02 s, "a" at 0.2 s, "b" at 1.5 s, Shift up at 1.8 s:
+    // held across the end of the hold, so "AB".
+    bool shiftHeld = false;
+    // Shift down as Apply is pressed, "a" at 0.2 s, Shift up at 1.3 s, "b"
+    // at 1.5 s: the paste waits for Shift, so "Ab" after the correction.
+    bool shiftAtPress = false;
+};
+extern const std::vector<Hands> kHands;
+
+// Presses Apply of 晴れ → 雨 in `field` (kText, checked, the caret at its
+// end) with a monitor of its own while the user's `hands` do what `row`
+// does: the correction goes in and every key lands at the end, in order.
+// `undoKept`: the field keeps an undo history (a Ctrl+Z row takes the
+// correction back).
+void expectHandsAroundApply(Desktop ports, sim::CapturedLog& log, const AXElement& field,
+                            UserKeyboard& hands, const Hands& row, bool undoKept);
+
 // What the user had copied before Mivo's paste borrowed the clipboard.
 inline const std::string kUsersCopy = "ユーザーのコピー";
 

@@ -264,6 +264,83 @@ TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramPassTheHoldAndLandWhereT
     }
 }
 
+TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramAtEveryMomentAfterApplyLandAtTheEnd) {
+    // Every 0.05 s from Apply to 0.6 s, through the paste (at 0.2 s, or
+    // fetched late at 0.5 s) and until the caret is back: before our paste
+    // keystroke the keys make the field another text and nothing is
+    // written; from the keystroke on they wait with the user's held keys.
+    // Never in the middle of the sentence.
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    for (const auto& route : {kRoutes[2], kRoutes[3]}) {
+        for (int step = 0; step <= 12; ++step) {
+            const double at = 0.05 * step;
+            SCOPED_TRACE(std::string(route.name) + ", typed " + std::to_string(at) +
+                         " s after Apply");
+            unwritten.clear();
+            follow(route);
+            monitor.applyReplacement(de());
+            desk.clock().after(at, [this] { desk.typeTextFromAnotherProgram("続き"); });
+            advance(3.0);
+            const std::string now = desk.text(field);
+            EXPECT_TRUE(now == kCorrected + "続き" || (at < 0.2 && now == kTyped + "続き")) << now;
+            EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
+            EXPECT_EQ(unwritten, now == kTyped + "続き"
+                                     ? std::vector{UnwrittenField::changedElsewhere}
+                                     : std::vector<UnwrittenField>{});
+            EXPECT_FALSE(keyboard().holding());
+            monitor.stop();
+            desk.setInputQuirk(field, {});
+        }
+    }
+}
+
+struct ModifierCase {
+    const char* why;
+    double downAt;  // seconds after Apply (0: down as Apply is clicked)
+    double upAt;
+    bool written;
+};
+
+TEST_F(ReplacementKeyboardHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) {
+    // Shift (or Alt, Super, AltGr, Ctrl) down as the paste is due would
+    // make it another shortcut and leave our selection for the next key:
+    // the paste waits for it to come up, else nothing is sent, nothing of
+    // ours stays selected, and the user is told why.
+    const ModifierCase cases[] = {
+        {"Shift down at Apply, up at 0.3 s", 0, 0.3, true},
+        {"Shift down at Apply, up at 1.8 s", 0, 1.8, true},
+        {"Shift held at Apply past the wait", 0, 2.8, false},
+        {"Shift of another program as the paste is due", 0.1, 2.0, false},
+    };
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        unwritten.clear();
+        desk.log().clear();
+        follow(kRoutes[2]);
+        if (c.downAt == 0)
+            keyboard().setModifierDown(true);
+        else
+            desk.clock().after(c.downAt, [this] { keyboard().setModifierDown(true); });
+        desk.clock().after(c.upAt, [this] { keyboard().setModifierDown(false); });
+        monitor.applyReplacement(de());
+        // A capital typed with the modifier, and the next key once it is up.
+        desk.clock().after(0.2, [this] { desk.typeText("A"); });
+        advance(c.upAt + 0.01);
+        desk.typeText("b");
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), (c.written ? kCorrected : kTyped) + "Ab");
+        EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
+        EXPECT_EQ(unwritten,
+                  c.written ? std::vector<UnwrittenField>{} : std::vector{UnwrittenField::keyHeld});
+        EXPECT_EQ(logged("modifier key") > 0, !c.written);
+        EXPECT_FALSE(keyboard().holding());
+        monitor.stop();
+    }
+}
+
 TEST_F(ReplacementKeyboardHoldTest, AKeyDownAtApplyIsLetComeUpBeforeAnythingIsWritten) {
     // The user's key is still down when the correction is asked for: the
     // keyboard cannot be held until it comes up, and keys typed right after

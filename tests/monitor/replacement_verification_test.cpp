@@ -26,6 +26,9 @@ struct SuccessCase {
     const char* why;
     std::string current;
     bool succeeded;
+    // The suggestion went in beside the text, none of it replaced: a paste
+    // at the caret before the selection made for it had taken.
+    bool insertedElsewhere = false;
 };
 
 TEST(ReplacementSucceededTest, OnlyTheWholeExpectedTextPasses) {
@@ -35,11 +38,15 @@ TEST(ReplacementSucceededTest, OnlyTheWholeExpectedTextPasses) {
         {"the user typed elsewhere meanwhile", "今日は雨です。明日", false},
         {"a tail was left behind", "今日は雨れです。", false},
         {"the field reads empty", "", false},
-        {"inserted next to the original", "今日は雨晴れです。", false},
+        {"inserted next to the original", "今日は雨晴れです。", false, true},
+        {"pasted at the caret after the sentence", "今日は晴れです。雨", false, true},
+        {"pasted at the caret at the start", "雨今日は晴れです。", false, true},
+        {"pasted at the caret and typed on", "今日は晴れです。雨よ", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         EXPECT_EQ(replacementSucceeded(kHare, kOriginal, c.current), c.succeeded);
+        EXPECT_EQ(insertedElsewhere(kHare, kOriginal, c.current), c.insertedElsewhere);
     }
     // The issue no longer in the original text: nothing to expect.
     EXPECT_FALSE(replacementSucceeded(issue("雪", "雨", 3, 4), kOriginal, "今日は雨です。"));

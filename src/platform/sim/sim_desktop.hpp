@@ -119,6 +119,7 @@ class SimDesktop {
     void setAttributeError(SimId id, std::string attribute, AXError error);
     void removeScriptedAttribute(SimId id, std::string_view attribute);
     void setWriteQuirk(SimId id, std::string attribute, WriteQuirk quirk);
+    void removeWriteQuirk(SimId id, std::string_view attribute);
     void setInputQuirk(SimId id, InputQuirk quirk);
     // Which write routes the element's application is trusted with.
     void setWriteRouteTrust(SimId id, WriteRouteTrust trust);
@@ -163,7 +164,8 @@ class SimDesktop {
     void typeText(std::string_view text);
     // Keys of another program (an on-screen keyboard, a dictation tool, a
     // remote desktop): they come through the server's XTest device, which
-    // no hold of the user's keyboard stops.
+    // a hold of the user's keyboard stops only once the services also hold
+    // other programs' keys.
     void typeTextFromAnotherProgram(std::string_view text);
     void pressDelete();
     // The user's Ctrl+Z, held like any other key of the user's: the field's

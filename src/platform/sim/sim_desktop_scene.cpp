@@ -109,6 +109,13 @@ void SimDesktop::setWriteQuirk(SimId id, std::string attribute, WriteQuirk quirk
         n->writeQuirks[std::move(attribute)] = quirk;
 }
 
+void SimDesktop::removeWriteQuirk(SimId id, std::string_view attribute) {
+    if (Node* n = node(id)) {
+        if (auto it = n->writeQuirks.find(attribute); it != n->writeQuirks.end())
+            n->writeQuirks.erase(it);
+    }
+}
+
 void SimDesktop::setWriteRouteTrust(SimId id, WriteRouteTrust trust) {
     if (Node* n = node(id))
         n->routeTrust = trust;

@@ -45,8 +45,8 @@ void SimDesktop::typeTextFromAnotherProgram(std::string_view typed) {
         KeyEvent down{kKeyCodeUnicodeCarrier, true, 0, text::toUtf16(character)};
         KeyEvent up = down;
         up.keyDown = false;
-        input_->postKeyEvent(down);
-        input_->postKeyEvent(up);
+        input_->otherProgramKeyEvent(down);
+        input_->otherProgramKeyEvent(up);
     }
 }
 

@@ -36,7 +36,9 @@ bool SimInput::postKeyEvent(const KeyEvent& event) {
         return true;
     const InputQuirk quirk = desktop_.textModel(*field)->inputQuirk;
     if (event.keyCode == kKeyCodeV && (event.flags & kEventFlagCommand) != 0) {
-        if (quirk.ignoresPaste)
+        // With Shift down it is Ctrl+Shift+V, which editors do not take
+        // for a paste.
+        if (quirk.ignoresPaste || hold_.modifierIsDown())
             return true;
         if (quirk.pasteDelaySeconds > 0) {
             const Pid pid = desktop_.node(*field)->pid;

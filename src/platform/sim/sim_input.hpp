@@ -32,6 +32,8 @@ class SimInput : public InputEvents {
     // A key the user presses on the keyboard: held while the keyboard is
     // held, else posted like any other.
     void userKeyEvent(const KeyEvent& event) { hold_.userKey(event); }
+    // A key another program types through the same device as the services.
+    void otherProgramKeyEvent(const KeyEvent& event) { hold_.otherProgramKey(event); }
 
     // Every press of a mouse button, the services' drags and the user's
     // clicks alike.

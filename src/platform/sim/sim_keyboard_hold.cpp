@@ -22,6 +22,7 @@ void SimKeyboardHold::release() {
     if (!holding_)
         return;
     holding_ = false;
+    othersHeld_ = false;
     limit_.cancel();
     lastHoldSeconds_ = std::chrono::duration<double>(clock_.now() - since_).count();
     const auto keys = std::exchange(held_, {});
@@ -31,6 +32,13 @@ void SimKeyboardHold::release() {
 
 void SimKeyboardHold::userKey(const KeyEvent& event) {
     if (holding_)
+        held_.push_back(event);
+    else
+        deliver_(event);
+}
+
+void SimKeyboardHold::otherProgramKey(const KeyEvent& event) {
+    if (holding_ && othersHeld_)
         held_.push_back(event);
     else
         deliver_(event);

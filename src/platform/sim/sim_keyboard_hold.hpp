@@ -28,15 +28,22 @@ class SimKeyboardHold : public KeyboardHold {
     bool hold(double limitSeconds) override;
     void release() override;
     bool holding() const override { return holding_; }
-    bool keyIsDown() override { return keyDown_; }
+    bool keyIsDown() override { return keyDown_ || modifierDown_; }
+    bool modifierIsDown() override { return modifierDown_; }
+    void holdOtherPrograms() override { othersHeld_ = holding_; }
 
     // A key of the user's: held while the keyboard is held, else delivered.
     void userKey(const KeyEvent& event);
+    // A key of another program through the device the services type
+    // through: held only once the services asked for it.
+    void otherProgramKey(const KeyEvent& event);
 
     // Like another program holding the keyboard: every hold is refused.
     void setRefused(bool refused) { refused_ = refused; }
     // The user holds a key down: no hold is taken until it comes up.
     void setKeyDown(bool down) { keyDown_ = down; }
+    // The user holds Shift (or another modifier) down.
+    void setModifierDown(bool down) { modifierDown_ = down; }
     int holdsTaken() const { return holdsTaken_; }
     // Seconds the last hold lasted, from its start to its release.
     double lastHoldSeconds() const { return lastHoldSeconds_; }
@@ -48,6 +55,8 @@ class SimKeyboardHold : public KeyboardHold {
     bool holding_ = false;
     bool refused_ = false;
     bool keyDown_ = false;
+    bool modifierDown_ = false;
+    bool othersHeld_ = false;
     int holdsTaken_ = 0;
     TimePoint since_{};
     double lastHoldSeconds_ = 0;

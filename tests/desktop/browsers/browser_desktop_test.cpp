@@ -322,14 +322,15 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
 }
 
 TEST_P(BrowserDesktopTest, KeysOfAnotherProgramAndAClickDuringTheWriteWinOverIt) {
-    // Chromium's caret cannot be put back while our write is under way: our
-    // selection stands there while the user's keyboard is held, and keys
-    // that pass the hold replace it (the user is told so).
-    if (GetParam() == BrowserKind::chromium)
-        GTEST_SKIP() << "our selection stands in Chromium";
     // A field of its own for each row: the browser writes no whole value.
     for (std::size_t i = 0; i < kDuringTheWrite.size(); ++i) {
         const DuringTheWrite& row = kDuringTheWrite[i];
+        // Chromium's caret cannot be put back while our write is under way:
+        // our selection stands there while the user's keyboard is held, and
+        // keys that pass the hold before our Ctrl+V replace it (the user is
+        // told so). From Ctrl+V on they are held like the user's.
+        if (GetParam() == BrowserKind::chromium && !row.click && row.at < 0.2)
+            continue;
         SCOPED_TRACE(row.what);
         const AXElement target = focus("during" + std::to_string(i));
         ASSERT_EQ(placeCaret(target, text::utf16Length(kText)), AXError::success);

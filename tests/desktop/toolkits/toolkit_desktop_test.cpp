@@ -189,18 +189,6 @@ TEST_P(ToolkitDesktopTest, ACtrlZSoonAfterApplyIsNeverReversed) {
     monitor.stop();
 }
 
-// The user's hands around Apply, on the keyboard Mivo may hold.
-struct Hands {
-    const char* what;
-    double typeAt;                // "abc" (or its rest) typed this long after the press
-    bool keyDownAtPress = false;  // "a" down as Apply is pressed, up 0.15 s later
-    double applyAt = 0;           // the correction asked this long after the press
-    double undoAt = -1;           // Ctrl+Z this long after the press
-    // Shift down at 0.02 s, "a" at 0.2 s, "b" at 1.5 s, Shift up at 1.8 s:
-    // held across the end of the hold, so "AB".
-    bool shiftHeld = false;
-};
-
 TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionGoesIn) {
     // The user types on at once: while our selection of 晴れ stands, while
     // the paste is on its way, and just after it; with a key still down as
@@ -213,74 +201,14 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     auto editor = start({.viewText = kText});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
-    const Hands rows[] = {
-        {"typed at 0.05 s", 0.05},
-        {"typed at 0.2 s", 0.2},
-        {"typed at 0.4 s", 0.4},
-        {"a key down at the press", 0.2, true},
-        {"an accessibility action, Ctrl+Z at 0.1 s", -1, false, 0.15, 0.1},
-        {"Shift held across the end of the hold", -1, false, 0, -1, true},
-        // Once more: nothing of the first Shift is left down to swallow it.
-        {"Shift held across the end of the hold again", -1, false, 0, -1, true},
-    };
-    const auto at = [](std::chrono::steady_clock::time_point from, double seconds) {
-        waitUntil(
-            [&] {
-                return std::chrono::steady_clock::now() - from >=
-                       std::chrono::duration<double>(seconds);
-            },
-            seconds + 1);
-    };
-    for (const Hands& row : rows) {
+    for (const Hands& row : kHands) {
         SCOPED_TRACE(row.what);
         // The checked text again, the caret at its end.
         ASSERT_TRUE(replaceWholeText(view, kText));
         placeCaret(view, text::utf16Length(kText));
-        AccessibilityMonitor monitor(session_->ports());
-        ASSERT_TRUE(followAsChecked(monitor, std::nullopt, 5));
-        session_->log().clear();
-        CorrectionIssue issue = sunnyToRained();
-        const auto pressed = std::chrono::steady_clock::now();
-        if (row.keyDownAtPress) {
-            ASSERT_TRUE(hands->key("a", true));
-        }
-        monitor.holdKeysForApply();
-        if (row.undoAt >= 0) {
-            at(pressed, row.undoAt);
-            ASSERT_TRUE(hands->key("Control_L", true) && hands->type("z") &&
-                        hands->key("Control_L", false));
-        }
-        at(pressed, row.applyAt);
-        monitor.applyReplacement(issue);
-        if (row.keyDownAtPress) {
-            at(pressed, 0.15);
-            ASSERT_TRUE(hands->key("a", false));
-        }
-        std::string expected = kRained + "abc";
-        if (row.shiftHeld) {
-            at(pressed, 0.02);
-            ASSERT_TRUE(hands->key("Shift_L", true));
-            at(pressed, 0.2);
-            ASSERT_TRUE(hands->type("a"));
-            at(pressed, 1.5);
-            ASSERT_TRUE(hands->type("b"));
-            at(pressed, 1.8);
-            ASSERT_TRUE(hands->key("Shift_L", false));
-            expected = kRained + "AB";
-        } else if (row.typeAt >= 0) {
-            at(pressed, row.typeAt);
-            ASSERT_TRUE(hands->type(row.keyDownAtPress ? "bc" : "abc"));
-        } else {
-            // GTK 3's plain text view keeps no undo history.
-            expected = GetParam() == EditorKind::gtk3 ? kRained : kText;
-        }
-        // A toolkit waiting for our clipboard answers no call: only our loop
-        // turns until the paste is through, as the monitor's own would.
-        const auto guard = PasteboardGuard::of(pasteboard());
-        waitUntil([&] { return !guard->isHolding(); }, 5);
-        EXPECT_TRUE(waitForValue(view, expected, 5)) << value(view).value_or("<nothing>");
-        printWriteBackLog(session_->log());
-        monitor.stop();
+        // GTK 3's plain text view keeps no undo history.
+        ASSERT_NO_FATAL_FAILURE(expectHandsAroundApply(
+            session_->ports(), session_->log(), view, *hands, row, GetParam() != EditorKind::gtk3));
     }
 }
 

@@ -29,6 +29,11 @@ std::string xtestKeyboardOf(std::string_view master) {
 
 // How often a modifier left down for the user is looked at.
 constexpr double kStandInPollSeconds = 0.05;
+// How often, and how many times, the typing queue is looked at before the
+// XTest keyboard is grabbed: our paste keystroke goes out within a turn or
+// two of the loop.
+constexpr double kOwnKeysOutPollSeconds = 0.002;
+constexpr int kOwnKeysOutLooks = 50;
 
 int milliseconds(TimePoint from, TimePoint to) {
     return static_cast<int>(
@@ -37,8 +42,9 @@ int milliseconds(TimePoint from, TimePoint to) {
 
 }  // namespace
 
-X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log)
-    : x11_(x11), scheduler_(scheduler), log_(log) {
+X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log,
+                                 std::function<bool()> ownKeysQueued)
+    : x11_(x11), scheduler_(scheduler), log_(log), ownKeysQueued_(std::move(ownKeysQueued)) {
     Display* d = x11_.display();
     int event = 0;
     int error = 0;
@@ -55,12 +61,15 @@ X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& 
 
 X11KeyboardHold::~X11KeyboardHold() {
     limit_.cancel();
+    othersWait_.cancel();
     listening_.cancel();
     // A modifier left down for the user stays so: released now it would end
     // the Shift the user still holds. A later replay lets it up first.
     standInWatch_.cancel();
     Display* d = x11_.display();
     for (const int id : grabbed_)
+        XIUngrabDevice(d, id, CurrentTime);
+    for (const int id : forwarding_)
         XIUngrabDevice(d, id, CurrentTime);
     XFlush(d);
 }
@@ -116,11 +125,19 @@ bool X11KeyboardHold::listen() {
             e.xcookie.data == nullptr)
             return;
         const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
-        if (std::find(grabbed_.begin(), grabbed_.end(), ev->deviceid) == grabbed_.end() &&
-            std::find(ending_.begin(), ending_.end(), ev->deviceid) == ending_.end())
+        const auto keycode = static_cast<unsigned char>(ev->detail);
+        const bool press = e.xcookie.evtype == XI_KeyPress;
+        const auto ours = [&](const std::vector<int>& devices) {
+            return std::find(devices.begin(), devices.end(), ev->deviceid) != devices.end();
+        };
+        if (!ours(grabbed_) && !ours(ending_) && !ours(forwarding_))
             return;
-        held_.push_back(
-            HeldKeyEvent{static_cast<unsigned char>(ev->detail), e.xcookie.evtype == XI_KeyPress});
+        // Asked of the server instead, the state of a device we hold would
+        // end the grab (closing the device releases its grabs).
+        downOn_[ev->deviceid].set(keycode, press);
+        if (ours(forwarding_))
+            return forward(keycode, press);
+        held_.push_back(HeldKeyEvent{keycode, press});
     });
     return true;
 }
@@ -137,6 +154,7 @@ bool X11KeyboardHold::hold(double limitSeconds) {
             return false;
         }
         listen();
+        downOn_.clear();
         Display* d = x11_.display();
         unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(bits, XI_KeyPress);
@@ -163,7 +181,74 @@ bool X11KeyboardHold::hold(double limitSeconds) {
     return true;
 }
 
+bool X11KeyboardHold::modifierIsDown() {
+    if (!available_)
+        return false;
+    char keys[32] = {};
+    XQueryKeymap(x11_.display(), keys);
+    const KeyBits modifiers = modifierKeys();
+    for (int k = 0; k < 256; ++k) {
+        if ((keys[k / 8] & (1 << (k % 8))) != 0 && modifiers.test(k))
+            return true;
+    }
+    return false;
+}
+
+void X11KeyboardHold::holdOtherPrograms() {
+    if (!holding() || othersWanted_)
+        return;
+    othersWanted_ = true;
+    holdTypingDeviceWhenOurKeysAreOut(kOwnKeysOutLooks);
+}
+
+void X11KeyboardHold::holdTypingDeviceWhenOurKeysAreOut(int looksLeft) {
+    othersWait_ = Cancel();
+    if (!holding() || !othersWanted_)
+        return;
+    // Grabbed before they went out, our own keys would come back to us.
+    if (ownKeysQueued_ && ownKeysQueued_()) {
+        if (looksLeft > 0)
+            othersWait_ = scheduler_.after(kOwnKeysOutPollSeconds, [this, looksLeft] {
+                holdTypingDeviceWhenOurKeysAreOut(looksLeft - 1);
+            });
+        return;
+    }
+    grabTypingDevice();
+}
+
+void X11KeyboardHold::pasteKeysOut() {
+    // Right behind our Ctrl+V on the same connection: no other program's
+    // key comes between the two at the server.
+    if (holding() && othersWanted_ && typingGrabbed_ < 0)
+        grabTypingDevice();
+}
+
+void X11KeyboardHold::grabTypingDevice() {
+    othersWait_.cancel();
+    if (typingGrabbed_ >= 0)
+        return;
+    const int typing = keyboards().typing;
+    if (typing < 0)
+        return;
+    Display* d = x11_.display();
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XISetMask(bits, XI_KeyRelease);
+    XIEventMask mask{typing, static_cast<int>(sizeof bits), bits};
+    if (XIGrabDevice(d, typing, x11_.rootWindow(), CurrentTime, None, XIGrabModeAsync,
+                     XIGrabModeAsync, False, &mask) != Success) {
+        log_.write("[Mivo] input: other programs' keys could not be held");
+        return;
+    }
+    grabbed_.push_back(typing);
+    typingGrabbed_ = typing;
+    XFlush(d);
+    log_.write("[Mivo] input: holding other programs' keys too");
+}
+
 void X11KeyboardHold::release() {
+    othersWanted_ = false;
+    othersWait_.cancel();
     if (!holding())
         return;
     limit_.cancel();
@@ -171,9 +256,23 @@ void X11KeyboardHold::release() {
     // Keys that reached the server before the grab ends are ours to type.
     XSync(d, False);
     x11_.processPending();
+    // A keyboard on which the user still holds a modifier stays ours until
+    // it is let go, each of its keys typed on as it comes: back on the
+    // core keyboard now, its next key would switch the core keyboard over
+    // to it, and Qt 5 then takes its modifiers afresh, without the Shift it
+    // saw go down on our device.
+    const KeyBits modifiers = modifierKeys();
+    std::vector<int> keep;
+    for (const int id : grabbed_) {
+        if (id != typingGrabbed_ && (downOn_[id] & modifiers).any())
+            keep.push_back(id);
+    }
     ending_ = std::exchange(grabbed_, {});
-    for (const int id : ending_)
-        XIUngrabDevice(d, id, CurrentTime);
+    typingGrabbed_ = -1;
+    for (const int id : ending_) {
+        if (std::find(keep.begin(), keep.end(), id) == keep.end())
+            XIUngrabDevice(d, id, CurrentTime);
+    }
     // And so are those that came while the ungrab was on its way: a release
     // among them must not be missed, or its key would stay down.
     XSync(d, False);
@@ -181,20 +280,47 @@ void X11KeyboardHold::release() {
     ending_.clear();
     remapAgain();
     const auto keys = std::exchange(held_, {});
-    typeOn(keys);
+    KeyBits stillDown;
+    for (const int id : keep)
+        stillDown |= downOn_[id];
+    typeOn(keys, stillDown);
+    forwarding_ = keep;
     XFlush(d);
+    if (!forwarding_.empty())
+        endForwardingOnceLetGo();
     log_.write("[Mivo] input: the user's keys held " +
                std::to_string(milliseconds(since_, scheduler_.now())) + " ms; " +
                std::to_string(keys.size()) + " key events typed on");
 }
 
-void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys) {
+void X11KeyboardHold::forward(unsigned char keycode, bool down) {
+    Display* d = x11_.display();
+    XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime);
+    XFlush(d);
+    if (!down)
+        endForwardingOnceLetGo();
+}
+
+void X11KeyboardHold::endForwardingOnceLetGo() {
+    for (const int id : forwarding_) {
+        if (downOn_[id].any())
+            return;
+    }
+    Display* d = x11_.display();
+    for (const int id : std::exchange(forwarding_, {}))
+        XIUngrabDevice(d, id, CurrentTime);
+    // What they left down on our device came up as they were let go.
+    standIns_.clear();
+    XFlush(d);
+}
+
+void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBits& stillHeld) {
     if (keys.empty())
         return;
     Display* d = x11_.display();
     const Keyboards devices = keyboards();
     KeysDownNow now;
-    now.user = keysDownOn(devices.user);
+    now.user = keysDownOn(devices.user) | stillHeld;
     if (devices.typing >= 0)
         now.typing = keysDownOn({devices.typing});
     char master[32] = {};
@@ -208,7 +334,8 @@ void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys) {
         if (std::find(standIns_.begin(), standIns_.end(), keycode) == standIns_.end())
             standIns_.push_back(keycode);
     }
-    if (!standIns_.empty() && !standInWatch_)
+    // Those of a keyboard still ours come up as its keys are typed on.
+    if (!standIns_.empty() && !standInWatch_ && stillHeld.none())
         watchStandIns();
 }
 

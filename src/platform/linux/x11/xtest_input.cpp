@@ -66,7 +66,8 @@ XTestInput::XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
     xtest_ = XTestQueryExtension(x11_.display(), &eventBase, &errorBase, &major, &minor) != 0;
     if (!xtest_)
         log_.write("[Mivo] input: the X server has no XTest extension; synthetic input is off");
-    hold_ = std::make_unique<X11KeyboardHold>(x11_, scheduler_, log_);
+    hold_ = std::make_unique<X11KeyboardHold>(
+        x11_, scheduler_, log_, [this] { return typing_ != nullptr && typing_->pending() > 0; });
     typing_ = std::make_unique<KeyTypingSequence>(
         static_cast<KeyStrokes&>(*this),
         xtest_ ? findSpareKeycodes() : std::vector<unsigned char>{}, scheduler_, log_);
@@ -139,6 +140,9 @@ bool XTestInput::key(unsigned long keysym, bool down) {
     if (keycode == 0)
         return false;
     const bool ok = XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime) != 0;
+    // Ctrl comes up last of a paste keystroke.
+    if (!down && keysym == XK_Control_L)
+        hold_->pasteKeysOut();
     XFlush(d);
     return ok;
 }
@@ -264,6 +268,14 @@ bool XTestInput::selectRawKeyEvents() {
     });
     rawKeysSelected_ = true;
     return true;
+}
+
+PointerPresses XTestInput::pointerPresses() {
+    if (rawKeysSelected_) {
+        XSync(x11_.display(), False);
+        x11_.processPending();
+    }
+    return pointerPresses_;
 }
 
 void XTestInput::notePointerPress(int button) {

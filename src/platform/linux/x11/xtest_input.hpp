@@ -53,7 +53,9 @@ class XTestInput : public InputEvents, private KeyStrokes {
 
     // The user's physical keyboards; ours (XTest) is never held.
     KeyboardHold& keyboardHold() override { return *hold_; }
-    PointerPresses pointerPresses() override { return pointerPresses_; }
+    // Every press the server made before this call is counted: a click
+    // handled by another connection (Qt's) a moment ago is here too.
+    PointerPresses pointerPresses() override;
 
     // Whether the server has XTest (false: every post fails).
     bool available() const { return xtest_; }
