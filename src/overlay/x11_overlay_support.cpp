@@ -75,14 +75,23 @@ std::unique_ptr<X11HoverCatcher> X11HoverCatcher::create(const QRect& rect,
         return nullptr;
     auto catcher = std::unique_ptr<X11HoverCatcher>(new X11HoverCatcher);
     const xcb_window_t window = xcb_generate_id(c);
-    // Values in the order of their mask bits.
-    const uint32_t values[] = {1, XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW,
+    // A button pressed over the window must end there. Selected by no one
+    // here, it would travel on to the root window, where the window manager
+    // takes it for a click on the desktop: openbox then focuses nothing
+    // (_NET_ACTIVE_WINDOW 0, the keyboard on its own window) and turns
+    // desktops on the wheel. So it goes no further, and no client gets it:
+    // no pointer grab starts either.
+    const uint32_t values[] = {// in the order of their mask bits
+                               1, XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW,
+                               XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE,
                                handCursor(c)};
     xcb_create_window(c, 0, window, defaultScreen(c)->root, static_cast<int16_t>(rect.x()),
                       static_cast<int16_t>(rect.y()), static_cast<uint16_t>(rect.width()),
                       static_cast<uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT,
-                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
+                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_DONT_PROPAGATE |
+                          XCB_CW_CURSOR,
+                      values);
     xcb_map_window(c, window);
     xcb_flush(c);
     catcher->window_ = window;

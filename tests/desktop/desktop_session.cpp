@@ -87,6 +87,11 @@ const char* editorProgram(EditorKind kind) {
 
 }  // namespace
 
+std::string windowManagerName() {
+    const char* chosen = std::getenv("MIVO_TEST_WINDOW_MANAGER");
+    return chosen != nullptr && *chosen != '\0' ? std::string(chosen) : std::string("openbox");
+}
+
 std::string_view editorKindName(EditorKind kind) {
     return kEditorKindNames.at(static_cast<std::size_t>(kind));
 }
@@ -184,14 +189,21 @@ bool DesktopSession::start(std::string& reason) {
                  (log_.lines().empty() ? std::string("?") : log_.lines().back());
         return false;
     }
-    // Activation and the focus of a new window need a window manager.
+    // Activation and the focus of a new window need a window manager:
+    // openbox, or the one a suite names (focus is each one's own policy).
+    const std::string manager = windowManagerName();
+    QStringList arguments{"--replace"};
+    if (manager == "openbox")
+        arguments << "--sm-disable";
+    else if (manager == "xfwm4")
+        arguments << "--compositor=off";
     windowManager_ = std::make_unique<QProcess>();
     windowManager_->setStandardOutputFile(QProcess::nullDevice());
     windowManager_->setStandardErrorFile(QProcess::nullDevice());
-    windowManager_->start("openbox", QStringList{"--sm-disable", "--replace"});
+    windowManager_->start(QString::fromStdString(manager), arguments);
     if (!windowManager_->waitForStarted(5000) ||
         !waitUntil([this] { return windowManagerAnswers(desktop_->x11()); }, 10)) {
-        reason = "openbox did not start";
+        reason = manager + " did not start";
         return false;
     }
     // The launcher answers on the session bus a moment after it started.

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,10 +28,13 @@
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
 #include "platform/linux/qt/qt_screens.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
+#include "user_keyboard.hpp"
 #include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -341,6 +346,154 @@ TEST_F(OverlayDesktopTest, ANoticeStaysOnScreenOverTheWindowClickedDuringTheWrit
         screenshot("overlay-notice-after-click.png");
         EXPECT_TRUE(waitUntil([&] { return !isViewable(display(), notice); },
                               OverlayCoordinator::noticeSeconds + 1));
+    }
+}
+
+// The process whose window has the X keyboard focus (the focus may sit on
+// a child of the application's window); nothing when no client has it.
+std::optional<long> keyboardOwner(Display* display) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    const Window root = DefaultRootWindow(display);
+    while (focus != 0 && focus != root && focus != PointerRoot) {
+        if (const auto pid = linux_desktop::cardinalProperty(display, focus, pidAtom, XA_CARDINAL);
+            pid && !pid->empty())
+            return static_cast<long>(pid->front());
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, focus, &rootReturn, &parent, &children, &count) == 0)
+            return std::nullopt;
+        if (children != nullptr)
+            XFree(children);
+        focus = parent;
+    }
+    return std::nullopt;
+}
+
+TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEditor) {
+    // A click on a highlight (where the user would click to put the caret
+    // on the word), on the panel's card or its explanation, a drag of the
+    // panel, a click on a notice: none of it moves the active window or the
+    // keyboard focus, and the user's next keys land in the editor.
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    const std::string text = "本を読むをします。";
+    auto editor = startEditor({.viewText = text});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const int end = static_cast<int>(text::utf16Length(text));
+    const Rect word = textRect(view, {2, 3});
+    const double h = primaryHeight();
+    // The user clicked into the text before (the window manager has seen a
+    // click go to a window), then the caret went to the end.
+    const Rect last = textRect(view, {end - 1, 1});
+    click(static_cast<int>(last.maxX() + 20), static_cast<int>(h - last.y - last.height / 2));
+    ASSERT_EQ(placeCaret(view, end), AXError::success);
+
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    const auto shown = issue("1", "読むを", "読み", CorrectionIssue::Severity::critical);
+    const auto showPanel = [&] {
+        coordinator.show({shown}, word);
+        EXPECT_TRUE(waitUntil([&] { return isViewable(display(), window.window()->winId()); }));
+        spinFor(0.2);
+    };
+    const auto at = [&](QWidget* w, QPoint local) { return onX11(w->mapToGlobal(local)); };
+    const auto clickOn = [&](QWidget* w) {
+        ASSERT_NE(w, nullptr);
+        const QPoint p = at(w, w->rect().center());
+        click(p.x(), p.y());
+    };
+
+    struct Row {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Row rows[] = {
+        {"a click on a highlight",
+         [&] {
+             overlay.show({{word, shown.severity, shown}});
+             ASSERT_TRUE(waitUntil([&] { return shownHighlights().size() == 1; }));
+             spinFor(0.2);
+             click(static_cast<int>(word.x + word.width / 2), static_cast<int>(h - word.y - word.height / 2));
+         }},
+        {"a click on the panel's card",
+         [&] {
+             showPanel();
+             clickOn(window.view()->findChild<QWidget*>("suggestionLabel"));
+         }},
+        {"a click on the explanation",
+         [&] {
+             showPanel();
+             clickOn(window.view()->findChild<QWidget*>("explanationToggle"));
+             QWidget* explanation = window.view()->findChild<QWidget*>("explanationLabel");
+             ASSERT_TRUE(waitUntil([&] { return explanation->isVisible(); }));
+             spinFor(0.3);
+             clickOn(explanation);
+         }},
+        {"a drag of the panel",
+         [&] {
+             showPanel();
+             QWidget* card = window.view()->findChild<QWidget*>("originalLabel");
+             ASSERT_NE(card, nullptr);
+             const QPoint from = at(card, card->rect().center());
+             const QRect before = rootGeometry(display(), window.window()->winId());
+             movePointer(from.x(), from.y());
+             spinFor(0.1);
+             XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+             XSync(display(), False);
+             for (int step = 1; step <= 8; ++step) {
+                 spinFor(0.03);
+                 movePointer(from.x() + step * 10, from.y() + step * 5);
+             }
+             spinFor(0.1);
+             XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+             XSync(display(), False);
+             // Qt moves it in its own pixels: a scaled one may round.
+             EXPECT_TRUE(waitUntil([&] {
+                 const QPoint moved = rootGeometry(display(), window.window()->winId()).topLeft() -
+                                      before.topLeft();
+                 return std::abs(moved.x() - 80) <= 2 && std::abs(moved.y() - 40) <= 2;
+             })) << "the panel follows the pointer";
+         }},
+        {"a click on the notice",
+         [&] {
+             coordinator.showNotice("The correction could not be written; your text is as it was",
+                                    word);
+             ASSERT_TRUE(
+                 waitUntil([&] { return isViewable(display(), window.window()->winId()); }));
+             spinFor(0.2);
+             clickOn(window.view()->findChild<QWidget*>("noticeLabel"));
+         }},
+    };
+    std::string expected = text;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        spinFor(0.3);
+        const auto front = workspace().frontmostApplication();
+        EXPECT_TRUE(front.has_value() && front->pid == editor->pid()) << "the active window";
+        EXPECT_EQ(keyboardOwner(display()), std::optional<long>(editor->pid())) << "the X focus";
+        ASSERT_TRUE(keyboard->type("xy"));
+        expected += "xy";
+        EXPECT_TRUE(waitForValue(view, expected, 2)) << value(view).value_or("");
+        screenshot(std::string("overlay-keyboard-after-") + row.what + ".png");
+        // Whatever a row broke, the next starts from the editor in front.
+        coordinator.hide();
+        overlay.hide();
+        movePointer(5, 5);
+        spinFor(0.2);
+        if (!bringToFront(editor->pid(), 3) || value(view) != expected) {
+            ax().setAttributeValue(view, kAXValueAttribute, AXValue(expected));
+            placeCaret(view, static_cast<int>(text::utf16Length(expected)));
+        }
     }
 }
 
