@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "platform/ax_reads.hpp"
+#include "platform/linux/x11/x11_properties.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -37,7 +38,9 @@ void stopProcess(std::unique_ptr<QProcess>& process) {
     process.reset();
 }
 
-bool windowManagerAnswers(linux_desktop::X11Connection& x11) {
+// The running window manager is `manager` (its check window carries the
+// name, in any case): the one a previous suite ran may still be leaving.
+bool windowManagerAnswers(linux_desktop::X11Connection& x11, const std::string& manager) {
     Display* d = x11.display();
     Atom type = None;
     int format = 0;
@@ -59,9 +62,15 @@ bool windowManagerAnswers(linux_desktop::X11Connection& x11) {
     auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     XWindowAttributes attributes;
     present = XGetWindowAttributes(d, check, &attributes) != 0;
+    const std::string name = present
+                                 ? linux_desktop::stringProperty(d, check, x11.atom("_NET_WM_NAME"),
+                                                                 x11.atom("UTF8_STRING"))
+                                       .value_or("")
+                                 : "";
     XSync(d, False);
     XSetErrorHandler(previous);
-    return present;
+    return present && QString::fromStdString(name).compare(QString::fromStdString(manager),
+                                                           Qt::CaseInsensitive) == 0;
 }
 
 void collect(Accessibility& ax, const AXElement& element, std::string_view role, int depth,
@@ -202,7 +211,8 @@ bool DesktopSession::start(std::string& reason) {
     windowManager_->setStandardErrorFile(QProcess::nullDevice());
     windowManager_->start(QString::fromStdString(manager), arguments);
     if (!windowManager_->waitForStarted(5000) ||
-        !waitUntil([this] { return windowManagerAnswers(desktop_->x11()); }, 10)) {
+        !waitUntil([this, &manager] { return windowManagerAnswers(desktop_->x11(), manager); },
+                   10)) {
         reason = manager + " did not start";
         return false;
     }

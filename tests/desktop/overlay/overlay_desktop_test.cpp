@@ -15,8 +15,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +33,8 @@
 #include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -414,22 +414,24 @@ TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEd
 
     struct Row {
         const char* what;
+        const char* picture;
         std::function<void()> act;
     };
     const Row rows[] = {
-        {"a click on a highlight",
+        {"a click on a highlight", "highlight",
          [&] {
              overlay.show({{word, shown.severity, shown}});
              ASSERT_TRUE(waitUntil([&] { return shownHighlights().size() == 1; }));
              spinFor(0.2);
-             click(static_cast<int>(word.x + word.width / 2), static_cast<int>(h - word.y - word.height / 2));
+             click(static_cast<int>(word.x + word.width / 2),
+                   static_cast<int>(h - word.y - word.height / 2));
          }},
-        {"a click on the panel's card",
+        {"a click on the panel's card", "panel",
          [&] {
              showPanel();
              clickOn(window.view()->findChild<QWidget*>("suggestionLabel"));
          }},
-        {"a click on the explanation",
+        {"a click on the explanation", "explanation",
          [&] {
              showPanel();
              clickOn(window.view()->findChild<QWidget*>("explanationToggle"));
@@ -438,7 +440,7 @@ TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEd
              spinFor(0.3);
              clickOn(explanation);
          }},
-        {"a drag of the panel",
+        {"a drag of the panel", "drag",
          [&] {
              showPanel();
              QWidget* card = window.view()->findChild<QWidget*>("originalLabel");
@@ -458,12 +460,12 @@ TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEd
              XSync(display(), False);
              // Qt moves it in its own pixels: a scaled one may round.
              EXPECT_TRUE(waitUntil([&] {
-                 const QPoint moved = rootGeometry(display(), window.window()->winId()).topLeft() -
-                                      before.topLeft();
+                 const QPoint moved =
+                     rootGeometry(display(), window.window()->winId()).topLeft() - before.topLeft();
                  return std::abs(moved.x() - 80) <= 2 && std::abs(moved.y() - 40) <= 2;
              })) << "the panel follows the pointer";
          }},
-        {"a click on the notice",
+        {"a click on the notice", "notice",
          [&] {
              coordinator.showNotice("The correction could not be written; your text is as it was",
                                     word);
@@ -484,7 +486,7 @@ TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEd
         ASSERT_TRUE(keyboard->type("xy"));
         expected += "xy";
         EXPECT_TRUE(waitForValue(view, expected, 2)) << value(view).value_or("");
-        screenshot(std::string("overlay-keyboard-after-") + row.what + ".png");
+        screenshot(std::string("overlay-keyboard-after-") + row.picture + ".png");
         // Whatever a row broke, the next starts from the editor in front.
         coordinator.hide();
         overlay.hide();
@@ -495,6 +497,24 @@ TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEd
             placeCaret(view, static_cast<int>(text::utf16Length(expected)));
         }
     }
+
+    // Shown again and again, the panel asks no window manager for the
+    // keyboard, in either way ICCCM has for it: a click on it is no
+    // request of the focus.
+    showPanel();
+    const Window panel = window.window()->winId();
+    XWMHints* hints = XGetWMHints(display(), panel);
+    ASSERT_NE(hints, nullptr);
+    EXPECT_TRUE((hints->flags & InputHint) != 0 && hints->input == False);
+    XFree(hints);
+    Atom* protocols = nullptr;
+    int count = 0;
+    ASSERT_NE(XGetWMProtocols(display(), panel, &protocols, &count), 0);
+    const Atom takeFocus = XInternAtom(display(), "WM_TAKE_FOCUS", False);
+    EXPECT_EQ(std::count(protocols, protocols + count, takeFocus), 0);
+    EXPECT_GT(count, 0) << "its other protocols stay";
+    XFree(protocols);
+    coordinator.hide();
 }
 
 TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {
