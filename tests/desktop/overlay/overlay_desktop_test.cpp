@@ -1,9 +1,11 @@
 // The overlay on a real X server under openbox, over the GTK test editor:
 // highlights lie over the editor's text, report the pointer, never take the
 // focus; the correction panel takes a click on "Apply" and leaves the editor
-// active with its caret where it was. The suite runs twice: at scale 1, and
-// with Qt scaled by 2 while the editor is not, where the highlights must
-// still cover the editor's X pixels.
+// active with its caret where it was; no click or drag on our windows moves
+// the keyboard away from the application. The suite runs at scale 1, and
+// with Qt scaled by 2 and by 1.5 while the editor is not, where the
+// highlights must still cover the editor's X pixels; its focus rows also
+// run under xfwm4.
 
 #include <QAccessible>
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "browsers/browser_launch.hpp"
 #include "desktop_test_support.hpp"
 #include "field/ax_geometry.hpp"
 #include "overlay/correction_panel_view.hpp"
@@ -515,6 +518,68 @@ TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEd
     EXPECT_GT(count, 0) << "its other protocols stay";
     XFree(protocols);
     coordinator.hide();
+}
+
+TEST_F(OverlayDesktopTest, AClickOnAHighlightOverABrowsersPageLeavesItTheKeyboard) {
+    // The same click over Firefox's page: whatever lies under the
+    // highlight, the click ends on it.
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    auto browser = launchBrowser(BrowserKind::firefox, MIVO_BROWSER_PAGE);
+    ASSERT_NE(browser, nullptr);
+    std::optional<AXElement> field;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (field = pageField(ax(), browser->pid(), "hands")).has_value(); }, 40))
+        << browser->failure;
+    ASSERT_EQ(ax().setAttributeValue(*field, kAXFocusedAttribute, AXValue(true)), AXError::success);
+    // The page takes keys a moment after it shows.
+    int typed = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (typed++ % 100 == 0)
+                keyboard->type("k");
+            return value(*field).value_or("").find('k') != std::string::npos;
+        },
+        30));
+    // Its first boxes are the page's origin.
+    const auto box = [&](Utf16Range range) {
+        std::optional<Rect> rect;
+        waitUntil(
+            [&] {
+                rect = AXTextExtractor::directBoundsForRange(ax(), session_->desktop().screens(),
+                                                             range, *field);
+                return rect && rect->width > 0 && rect->y > 0;
+            },
+            10);
+        return rect.value_or(Rect{});
+    };
+    const std::string text = value(*field).value_or("");
+    const int end = static_cast<int>(text::utf16Length(text));
+    const Rect word = box({end - 5, 2});  // 晴れ
+    const Rect last = box({end - 1, 1});
+    ASSERT_GT(word.width, 0);
+    const double h = primaryHeight();
+    // The user clicks after the text and types, then clicks on the
+    // highlight.
+    click(static_cast<int>(last.maxX() + 30), static_cast<int>(h - last.midY()));
+    ASSERT_TRUE(keyboard->type("ab"));
+    ASSERT_TRUE(waitForValue(*field, text + "ab"));
+
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    const auto shown = issue("1", "晴れ", "快晴", CorrectionIssue::Severity::critical);
+    overlay.show({{word, shown.severity, shown}});
+    ASSERT_TRUE(waitUntil([&] { return shownHighlights().size() == 1; }));
+    spinFor(0.2);
+    click(static_cast<int>(word.x + word.width / 2), static_cast<int>(h - word.midY()));
+    spinFor(0.3);
+    const auto front = workspace().frontmostApplication();
+    EXPECT_TRUE(front.has_value() && front->pid == browser->pid()) << "the active window";
+    EXPECT_EQ(keyboardOwner(display()), std::optional<long>(browser->pid())) << "the X focus";
+    ASSERT_TRUE(keyboard->type("xy"));
+    EXPECT_TRUE(waitForValue(*field, text + "abxy", 2)) << value(*field).value_or("");
+    screenshot("overlay-keyboard-after-highlight-firefox.png");
 }
 
 TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {
