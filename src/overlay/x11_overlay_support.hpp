@@ -16,12 +16,13 @@
 namespace mivo::overlay_qt {
 
 // Takes WM_TAKE_FOCUS out of the window's WM_PROTOCOLS. Qt offers it on
-// every window, also one that never accepts focus (WM_HINTS input false):
-// a window manager then takes a click on it for a request of the keyboard,
-// makes it the active window (KWin) or moves the focus away to hand it
-// over, and the window, not wanting it, leaves it nowhere. Without it the
-// window takes no input at all in the eyes of the window manager. Call it
-// after the window exists and before it is mapped; nothing off X11.
+// every window, also one that never accepts focus (WM_HINTS input false),
+// and to a window manager that reads as "give me the keyboard and I will
+// take it myself": a click on the window may make it the active one or
+// move the focus away from the application to hand it over, while Qt,
+// not wanting it, takes nothing. Without it the window takes no input at
+// all in the eyes of the window manager (ICCCM's "no input" model). Call
+// it after the window exists and before it is mapped; nothing off X11.
 void offerNoFocus(unsigned long window);
 
 // One input-only window over other applications; destroying it removes it.
