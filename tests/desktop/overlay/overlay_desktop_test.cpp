@@ -31,12 +31,10 @@
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
 #include "platform/linux/qt/qt_screens.hpp"
-#include "platform/linux/x11/x11_properties.hpp"
 #include "user_keyboard.hpp"
 #include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -350,31 +348,6 @@ TEST_F(OverlayDesktopTest, ANoticeStaysOnScreenOverTheWindowClickedDuringTheWrit
         EXPECT_TRUE(waitUntil([&] { return !isViewable(display(), notice); },
                               OverlayCoordinator::noticeSeconds + 1));
     }
-}
-
-// The process whose window has the X keyboard focus (the focus may sit on
-// a child of the application's window); nothing when no client has it.
-std::optional<long> keyboardOwner(Display* display) {
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
-    const Window root = DefaultRootWindow(display);
-    while (focus != 0 && focus != root && focus != PointerRoot) {
-        if (const auto pid = linux_desktop::cardinalProperty(display, focus, pidAtom, XA_CARDINAL);
-            pid && !pid->empty())
-            return static_cast<long>(pid->front());
-        Window rootReturn = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (XQueryTree(display, focus, &rootReturn, &parent, &children, &count) == 0)
-            return std::nullopt;
-        if (children != nullptr)
-            XFree(children);
-        focus = parent;
-    }
-    return std::nullopt;
 }
 
 TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEditor) {
