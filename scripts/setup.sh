@@ -3,9 +3,10 @@
 # Usage: scripts/setup.sh [--tests] [--bench]
 #   (no option)  what building and running Mivo needs: scripts/run.sh
 #   --tests      adds the test bench: GoogleTest, a private X server and
-#                window manager, and the applications the desktop tests
-#                drive (Firefox, Chromium, LibreOffice Writer, Thunderbird,
-#                KWrite, GNOME Text Editor): scripts/test.sh
+#                window managers (openbox; xfwm4 for the focus rows), and
+#                the applications the desktop tests drive (Firefox,
+#                Chromium, LibreOffice Writer, Thunderbird, KWrite, GNOME
+#                Text Editor): scripts/test.sh
 #   --bench      adds what the benchmarks need (bench/run.sh): Google
 #                Benchmark and Debian's Japanese manual pages as a corpus
 # Idempotent: when everything asked for is present it returns without
@@ -31,7 +32,7 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   gnome-keyring
-  xvfb xauth dbus dbus-x11 openbox libgtk-3-dev xdotool libglib2.0-bin
+  xvfb xauth dbus dbus-x11 openbox xfwm4 libgtk-3-dev xdotool libglib2.0-bin
   libgtk-4-dev imagemagick
   firefox-esr chromium
   libreoffice-writer libreoffice-gtk3 thunderbird gnome-text-editor kwrite

@@ -29,6 +29,10 @@ class FreePanel : public QWidget {
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSizeConstraint(QLayout::SetNoConstraint);
+        // The window manager keeps it (it stacks it and lets it move), but a
+        // click on it must never look like a request of the keyboard.
+        if (qt_edge::onX11())
+            overlay_qt::offerNoFocus(winId());
     }
 
   protected:

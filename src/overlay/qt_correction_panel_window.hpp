@@ -2,8 +2,9 @@
 
 // The floating correction panel on a Qt desktop: a frameless tool window
 // that stays on top and takes clicks without becoming the active window
-// (X11: WM_HINTS input false, mapped without activation; the window manager
-// still manages it, so it can be moved and stacked). The user drags it by
+// (X11: WM_HINTS input false and no WM_TAKE_FOCUS, mapped without
+// activation; the window manager still manages it, so it can be moved and
+// stacked). The user drags it by
 // its background. Made on first use, then only shown and hidden; its content
 // view is replaced at every show.
 

@@ -5,7 +5,8 @@
 // input false, mapped without activation), and do not take the pointer
 // themselves; on X11 an input-only window over each reports the pointer and
 // shows the hand cursor, so a highlight that cannot be translucent still
-// hovers over its whole rectangle.
+// hovers over its whole rectangle. A click on a highlight ends there: it
+// reaches neither the application under it nor the window manager.
 
 #include <memory>
 #include <optional>

@@ -15,6 +15,16 @@
 
 namespace mivo::overlay_qt {
 
+// Takes WM_TAKE_FOCUS out of the window's WM_PROTOCOLS. Qt offers it on
+// every window, also one that never accepts focus (WM_HINTS input false),
+// and to a window manager that reads as "give me the keyboard and I will
+// take it myself": a click on the window may make it the active one or
+// move the focus away from the application to hand it over, while Qt,
+// not wanting it, takes nothing. Without it the window takes no input at
+// all in the eyes of the window manager (ICCCM's "no input" model). Call
+// it after the window exists and before it is mapped; nothing off X11.
+void offerNoFocus(unsigned long window);
+
 // One input-only window over other applications; destroying it removes it.
 class X11HoverCatcher {
   public:

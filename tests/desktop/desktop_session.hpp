@@ -27,6 +27,10 @@ bool waitUntil(const std::function<bool()>& done, double seconds = 5.0);
 // Runs the loop for a fixed span, for settling after input.
 void spinFor(double seconds);
 
+// The window manager the session runs: openbox, or the one named in
+// MIVO_TEST_WINDOW_MANAGER (xfwm4).
+std::string windowManagerName();
+
 // One running test editor.
 class TestEditor {
   public:

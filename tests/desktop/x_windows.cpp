@@ -77,6 +77,29 @@ void askWindowManager(Display* display, unsigned long window, const char* messag
     XSync(display, False);
 }
 
+std::optional<long> keyboardOwner(Display* display) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    const Window root = DefaultRootWindow(display);
+    while (focus != None && focus != root && focus != PointerRoot) {
+        if (const auto pid = linux_desktop::cardinalProperty(display, focus, pidAtom, XA_CARDINAL);
+            pid && !pid->empty())
+            return static_cast<long>(pid->front());
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, focus, &rootReturn, &parent, &children, &count) == 0)
+            return std::nullopt;
+        if (children != nullptr)
+            XFree(children);
+        focus = parent;
+    }
+    return std::nullopt;
+}
+
 void movePointer(Display* display, int x, int y) {
     XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
     // Processed by the server before anything else the test does, so a

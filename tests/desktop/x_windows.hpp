@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,11 @@ std::string shownTitle(Display* display, unsigned long window);
 // with its first two arguments, as a pager or task bar asks it.
 void askWindowManager(Display* display, unsigned long window, const char* message, long first,
                       long second);
+
+// The process (_NET_WM_PID) whose window has the X keyboard focus, which
+// may sit on a child of the application's window; nothing when the focus
+// is None, PointerRoot or a window no process claims (openbox's own).
+std::optional<long> keyboardOwner(Display* display);
 
 // The user's pointer moved to (x, y) on the root window.
 void movePointer(Display* display, int x, int y);

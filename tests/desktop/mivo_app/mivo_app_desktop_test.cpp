@@ -241,6 +241,15 @@ TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
     const AXElement view = textView(*editor);
     std::pair<int, int> apply;
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
+    // The user clicks on the highlight first, where the pointer rests, as
+    // to put the caret on で: the editor keeps the keyboard and Mivo goes
+    // on following it.
+    XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+    XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+    XSync(display(), False);
+    spinFor(0.3);
+    const auto afterTheClick = workspace().frontmostApplication();
+    EXPECT_TRUE(afterTheClick && afterTheClick->pid == editor->pid()) << "a click on a highlight";
     click(apply.first, apply.second);
 
     ASSERT_TRUE(waitForValue(view, "東京に住んでいます。", 5)) << value(view).value_or("?");

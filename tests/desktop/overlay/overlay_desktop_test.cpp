@@ -1,9 +1,11 @@
 // The overlay on a real X server under openbox, over the GTK test editor:
 // highlights lie over the editor's text, report the pointer, never take the
 // focus; the correction panel takes a click on "Apply" and leaves the editor
-// active with its caret where it was. The suite runs twice: at scale 1, and
-// with Qt scaled by 2 while the editor is not, where the highlights must
-// still cover the editor's X pixels.
+// active with its caret where it was; no click or drag on our windows moves
+// the keyboard away from the application. The suite runs at scale 1, and
+// with Qt scaled by 2 and by 1.5 while the editor is not, where the
+// highlights must still cover the editor's X pixels; its focus rows also
+// run under xfwm4.
 
 #include <QAccessible>
 #include <QApplication>
@@ -14,10 +16,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "browsers/browser_launch.hpp"
 #include "desktop_test_support.hpp"
 #include "field/ax_geometry.hpp"
 #include "overlay/correction_panel_view.hpp"
@@ -26,6 +31,7 @@
 #include "overlay/qt_correction_panel_window.hpp"
 #include "overlay/qt_highlight_windows.hpp"
 #include "platform/linux/qt/qt_screens.hpp"
+#include "user_keyboard.hpp"
 #include "x_windows.hpp"
 
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
@@ -342,6 +348,211 @@ TEST_F(OverlayDesktopTest, ANoticeStaysOnScreenOverTheWindowClickedDuringTheWrit
         EXPECT_TRUE(waitUntil([&] { return !isViewable(display(), notice); },
                               OverlayCoordinator::noticeSeconds + 1));
     }
+}
+
+TEST_F(OverlayDesktopTest, WhatTheUserDoesOnOurWindowsLeavesTheKeyboardWithTheEditor) {
+    // A click on a highlight (where the user would click to put the caret
+    // on the word), on the panel's card or its explanation, a drag of the
+    // panel, a click on a notice: none of it moves the active window or the
+    // keyboard focus, and the user's next keys land in the editor.
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    const std::string text = "本を読むをします。";
+    auto editor = startEditor({.viewText = text});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const int end = static_cast<int>(text::utf16Length(text));
+    const Rect word = textRect(view, {2, 3});
+    const double h = primaryHeight();
+    // The user clicked into the text before (the window manager has seen a
+    // click go to a window), then the caret went to the end.
+    const Rect last = textRect(view, {end - 1, 1});
+    click(static_cast<int>(last.maxX() + 20), static_cast<int>(h - last.y - last.height / 2));
+    ASSERT_EQ(placeCaret(view, end), AXError::success);
+
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    const auto shown = issue("1", "読むを", "読み", CorrectionIssue::Severity::critical);
+    const auto showPanel = [&] {
+        coordinator.show({shown}, word);
+        EXPECT_TRUE(waitUntil([&] { return isViewable(display(), window.window()->winId()); }));
+        spinFor(0.2);
+    };
+    const auto at = [&](QWidget* w, QPoint local) { return onX11(w->mapToGlobal(local)); };
+    const auto clickOn = [&](QWidget* w) {
+        ASSERT_NE(w, nullptr);
+        const QPoint p = at(w, w->rect().center());
+        click(p.x(), p.y());
+    };
+
+    struct Row {
+        const char* what;
+        const char* picture;
+        std::function<void()> act;
+    };
+    const Row rows[] = {
+        {"a click on a highlight", "highlight",
+         [&] {
+             overlay.show({{word, shown.severity, shown}});
+             ASSERT_TRUE(waitUntil([&] { return shownHighlights().size() == 1; }));
+             spinFor(0.2);
+             click(static_cast<int>(word.x + word.width / 2),
+                   static_cast<int>(h - word.y - word.height / 2));
+         }},
+        {"a click on the panel's card", "panel",
+         [&] {
+             showPanel();
+             clickOn(window.view()->findChild<QWidget*>("suggestionLabel"));
+         }},
+        {"a click on the explanation", "explanation",
+         [&] {
+             showPanel();
+             clickOn(window.view()->findChild<QWidget*>("explanationToggle"));
+             QWidget* explanation = window.view()->findChild<QWidget*>("explanationLabel");
+             ASSERT_TRUE(waitUntil([&] { return explanation->isVisible(); }));
+             spinFor(0.3);
+             clickOn(explanation);
+         }},
+        {"a drag of the panel", "drag",
+         [&] {
+             showPanel();
+             QWidget* card = window.view()->findChild<QWidget*>("originalLabel");
+             ASSERT_NE(card, nullptr);
+             const QPoint from = at(card, card->rect().center());
+             const QRect before = rootGeometry(display(), window.window()->winId());
+             movePointer(from.x(), from.y());
+             spinFor(0.1);
+             XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+             XSync(display(), False);
+             for (int step = 1; step <= 8; ++step) {
+                 spinFor(0.03);
+                 movePointer(from.x() + step * 10, from.y() + step * 5);
+             }
+             spinFor(0.1);
+             XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+             XSync(display(), False);
+             // Qt moves it in its own pixels: a scaled one may round.
+             EXPECT_TRUE(waitUntil([&] {
+                 const QPoint moved =
+                     rootGeometry(display(), window.window()->winId()).topLeft() - before.topLeft();
+                 return std::abs(moved.x() - 80) <= 2 && std::abs(moved.y() - 40) <= 2;
+             })) << "the panel follows the pointer";
+         }},
+        {"a click on the notice", "notice",
+         [&] {
+             coordinator.showNotice("The correction could not be written; your text is as it was",
+                                    word);
+             ASSERT_TRUE(
+                 waitUntil([&] { return isViewable(display(), window.window()->winId()); }));
+             spinFor(0.2);
+             clickOn(window.view()->findChild<QWidget*>("noticeLabel"));
+         }},
+    };
+    std::string expected = text;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        spinFor(0.3);
+        const auto front = workspace().frontmostApplication();
+        EXPECT_TRUE(front.has_value() && front->pid == editor->pid()) << "the active window";
+        EXPECT_EQ(keyboardOwner(display()), std::optional<long>(editor->pid())) << "the X focus";
+        ASSERT_TRUE(keyboard->type("xy"));
+        expected += "xy";
+        EXPECT_TRUE(waitForValue(view, expected, 2)) << value(view).value_or("");
+        screenshot(std::string("overlay-keyboard-after-") + row.picture + ".png");
+        // Whatever a row broke, the next starts from the editor in front.
+        coordinator.hide();
+        overlay.hide();
+        movePointer(5, 5);
+        spinFor(0.2);
+        if (!bringToFront(editor->pid(), 3) || value(view) != expected) {
+            ax().setAttributeValue(view, kAXValueAttribute, AXValue(expected));
+            placeCaret(view, static_cast<int>(text::utf16Length(expected)));
+        }
+    }
+
+    // Shown again and again, the panel asks no window manager for the
+    // keyboard, in either way ICCCM has for it: a click on it is no
+    // request of the focus.
+    showPanel();
+    const Window panel = window.window()->winId();
+    XWMHints* hints = XGetWMHints(display(), panel);
+    ASSERT_NE(hints, nullptr);
+    EXPECT_TRUE((hints->flags & InputHint) != 0 && hints->input == False);
+    XFree(hints);
+    Atom* protocols = nullptr;
+    int count = 0;
+    ASSERT_NE(XGetWMProtocols(display(), panel, &protocols, &count), 0);
+    const Atom takeFocus = XInternAtom(display(), "WM_TAKE_FOCUS", False);
+    EXPECT_EQ(std::count(protocols, protocols + count, takeFocus), 0);
+    EXPECT_GT(count, 0) << "its other protocols stay";
+    XFree(protocols);
+    coordinator.hide();
+}
+
+TEST_F(OverlayDesktopTest, AClickOnAHighlightOverABrowsersPageLeavesItTheKeyboard) {
+    // The same click over Firefox's page: whatever lies under the
+    // highlight, the click ends on it.
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    auto browser = launchBrowser(BrowserKind::firefox, MIVO_BROWSER_PAGE);
+    ASSERT_NE(browser, nullptr);
+    std::optional<AXElement> field;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (field = pageField(ax(), browser->pid(), "hands")).has_value(); }, 40))
+        << browser->failure;
+    ASSERT_EQ(ax().setAttributeValue(*field, kAXFocusedAttribute, AXValue(true)), AXError::success);
+    // The page takes keys a moment after it shows.
+    int typed = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (typed++ % 100 == 0)
+                keyboard->type("k");
+            return value(*field).value_or("").find('k') != std::string::npos;
+        },
+        30));
+    // Its first boxes are the page's origin.
+    const auto box = [&](Utf16Range range) {
+        std::optional<Rect> rect;
+        waitUntil(
+            [&] {
+                rect = AXTextExtractor::directBoundsForRange(ax(), session_->desktop().screens(),
+                                                             range, *field);
+                return rect && rect->width > 0 && rect->y > 0;
+            },
+            10);
+        return rect.value_or(Rect{});
+    };
+    const std::string text = value(*field).value_or("");
+    const int end = static_cast<int>(text::utf16Length(text));
+    const Rect word = box({end - 5, 2});  // 晴れ
+    const Rect last = box({end - 1, 1});
+    ASSERT_GT(word.width, 0);
+    const double h = primaryHeight();
+    // The user clicks after the text and types, then clicks on the
+    // highlight.
+    click(static_cast<int>(last.maxX() + 30), static_cast<int>(h - last.midY()));
+    ASSERT_TRUE(keyboard->type("ab"));
+    ASSERT_TRUE(waitForValue(*field, text + "ab"));
+
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    const auto shown = issue("1", "晴れ", "快晴", CorrectionIssue::Severity::critical);
+    overlay.show({{word, shown.severity, shown}});
+    ASSERT_TRUE(waitUntil([&] { return shownHighlights().size() == 1; }));
+    spinFor(0.2);
+    click(static_cast<int>(word.x + word.width / 2), static_cast<int>(h - word.midY()));
+    spinFor(0.3);
+    const auto front = workspace().frontmostApplication();
+    EXPECT_TRUE(front.has_value() && front->pid == browser->pid()) << "the active window";
+    EXPECT_EQ(keyboardOwner(display()), std::optional<long>(browser->pid())) << "the X focus";
+    ASSERT_TRUE(keyboard->type("xy"));
+    EXPECT_TRUE(waitForValue(*field, text + "abxy", 2)) << value(*field).value_or("");
+    screenshot("overlay-keyboard-after-highlight-firefox.png");
 }
 
 TEST_F(OverlayDesktopTest, APanelNextToTextAtTheScreensEdgesStaysOnTheScreen) {
