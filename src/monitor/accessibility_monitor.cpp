@@ -71,6 +71,7 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     focusPollTimer_ = Cancel();
     lastFocusedWindowSignature_.reset();
     refusedSecureField_.reset();
+    blocks_.forget();
     bufferStore_.clear();
     // Every step still waiting (follow-ups, the replacement ladder's input)
     // belongs to the run that ends here.
@@ -169,6 +170,7 @@ void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) 
 void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
+    blocks_.forget();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();
@@ -223,11 +225,16 @@ ReplacementLadder& AccessibilityMonitor::replacementLadder() {
     return *replacementLadder_;
 }
 
-void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue) {
+void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64_t block) {
+    if (!followBlockForApply(block))
+        return;
     replacementLadder().applyReplacement(issue);
 }
 
-void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues) {
+void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues,
+                                             uint64_t block) {
+    if (!followBlockForApply(block))
+        return;
     replacementLadder().applyReplacements(issues);
 }
 

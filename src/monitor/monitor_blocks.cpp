@@ -1,7 +1,10 @@
-// A rich-text field of several lines: the line the user writes in is a
-// block of its own inside it, and that block is the field followed.
+// A document of blocks: a browser's rich-text field once Return made a
+// block of each line, Writer's paragraphs, an HTML message. The line the
+// user writes in is a block of its own inside it, and that block is the
+// field followed; the blocks left keep their checks and their boxes.
 
 #include <string_view>
+#include <utility>
 
 #include "monitor/accessibility_monitor.hpp"
 
@@ -28,6 +31,63 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
         if (isMonitoring() && observedElement_ == element)
             handleFocusChanged();
     });
+    return true;
+}
+
+bool AccessibilityMonitor::caretMovedWithinDocument(const std::optional<AXElement>& focused) {
+    if (!focused || !observedElement_ || focused == observedElement_)
+        return false;
+    const auto document = DocumentBlocks::documentOf(ports_.accessibility, *focused);
+    if (!document)
+        return false;
+    // Either the document whose block was followed, or the document itself
+    // followed as a whole until Return made blocks of it.
+    return document == blocks_.document() || document == observedElement_;
+}
+
+void AccessibilityMonitor::followWithinDocument(const AXElement& block) {
+    // The check of the block left runs when the user's pause comes, for
+    // that block, wherever the caret is by then.
+    if (debounceWork_ && !debounceWork_.isCancelled()) {
+        if (!blocks_.document())
+            blocks_.follow(*observedElement_);
+        blocks_.keepPendingCheck(*observedElement_, std::exchange(debounceWork_, Cancel()));
+    }
+    observeFocusedElement(std::optional<std::optional<AXElement>>(block));
+    notifyFieldMayHaveMoved();
+}
+
+void AccessibilityMonitor::noteDocumentOf(const AXElement& element) {
+    if (observedHeldFocus_) {
+        // The document itself, its caret in its own text beside its
+        // blocks: still the same document. Any other focused field is not.
+        if (blocks_.document() != element)
+            blocks_.forget();
+        return;
+    }
+    if (const auto document = DocumentBlocks::documentOf(ports_.accessibility, element))
+        blocks_.follow(*document);
+    else
+        blocks_.forget();
+}
+
+uint64_t AccessibilityMonitor::blockNumberOf(const AXElement& element) {
+    return blocks_.document() ? blocks_.numberOf(element) : 0;
+}
+
+bool AccessibilityMonitor::followBlockForApply(uint64_t block) {
+    if (block == 0)
+        return true;
+    const DocumentBlocks::Block* target = blocks_.find(block);
+    if (!target || !target->checked) {
+        log("apply: the block checked is no longer followed — nothing written");
+        return false;
+    }
+    if (target->element != observedElement_) {
+        log("apply: the block checked is not the one with the caret — nothing written");
+        return false;
+    }
+    setLastAnalyzedText(*target->checked);
     return true;
 }
 

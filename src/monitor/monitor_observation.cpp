@@ -70,6 +70,12 @@ void AccessibilityMonitor::handleFocusChanged() {
         notifyFieldMayHaveMoved();
         return;
     }
+    // The caret went into another line of the same document: the focused
+    // element, in the user's eyes, did not change.
+    if (caretMovedWithinDocument(focused)) {
+        followWithinDocument(*focused);
+        return;
+    }
     notifyCorrectionContextChanged();
     if (isMonitoring())
         observeFocusedElement(focused);
@@ -137,6 +143,7 @@ void AccessibilityMonitor::observeFocusedElement(
     // A paragraph of a document followed for its caret has no focus of its
     // own, and is never taken to have lost it.
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
+    noteDocumentOf(*element);
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
     followed_.keepWhole(read);
@@ -149,7 +156,11 @@ void AccessibilityMonitor::observeFocusedElement(
     // caret moved into a paragraph written before (or its neighbour above
     // was deleted), the attach took its boxes away, and no edit of it may
     // ever come to bring them back.
-    if (read && !read->text.empty())
+    // A block of the document left before its check ran has that check
+    // still coming.
+    if (Cancel kept = blocks_.takePendingCheck(*element))
+        debounceWork_ = kept;
+    else if (read && !read->text.empty())
         scheduleAnalysis(*read);
 
     auto observer =

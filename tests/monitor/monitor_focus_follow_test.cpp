@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "monitor_scene.hpp"
@@ -141,6 +142,67 @@ TEST_F(FocusFollowTest, TheLineWithTheCaretIsFollowedOnceReturnMadeABlockOfEachL
         EXPECT_EQ(monitor.observedElement(), desk.element(c.caretInABlock ? block : rich));
         ASSERT_EQ(candidates.size(), 1u);
         EXPECT_EQ(candidates[0].text, c.caretInABlock ? line : c.fieldText);
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
+TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
+    // Return 0.3 s after 。: the caret is in the next line before the line
+    // finished is checked, and the user writes on there.
+    const std::string finished = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        bool back;            // the caret comes back into the line before its check
+        bool toAnotherField;  // the caret leaves the document instead
+        std::size_t checksOfTheLine;
+    };
+    const Case cases[] = {
+        {"into the next line", false, false, 1},
+        {"into the next line and back", true, false, 1},
+        {"out of the document into the page's input", false, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+        const auto first = desk.addTextField(rich, "");
+        const auto second = desk.addTextField(rich, "");
+        desk.setText(rich, "\uFFFC\uFFFC");
+        desk.moveCaretIntoBlock(rich, first);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(first));
+        candidates.clear();
+        const int contextsBefore = contextChanges;
+        desk.setText(first, finished);
+        advance(0.3);
+        if (c.toAnotherField) {
+            desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+            desk.focus(single);
+        } else
+            desk.moveCaretIntoBlock(rich, second);
+        advance(0.1);
+        if (c.back)
+            desk.moveCaretIntoBlock(rich, first);
+        advance(0.1);
+        if (!c.back && !c.toAnotherField)
+            desk.setText(second, "次の");
+        advance(1.5);
+        std::size_t checks = 0;
+        std::set<uint64_t> blocks;
+        for (const auto& candidate : candidates) {
+            checks += candidate.text == finished ? 1 : 0;
+            blocks.insert(candidate.block);
+        }
+        EXPECT_EQ(checks, c.checksOfTheLine);
+        if (!c.toAnotherField) {
+            // Moving between lines is no change of field: nothing shown goes.
+            EXPECT_EQ(contextChanges, contextsBefore);
+            EXPECT_FALSE(blocks.contains(0)) << "a line is checked as a block of its document";
+        }
         desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
         desk.quitApplication(browserPid);
         advance(1.1);

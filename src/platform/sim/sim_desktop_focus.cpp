@@ -47,6 +47,19 @@ void SimDesktop::clearFocus(Pid pid) {
     }
 }
 
+void SimDesktop::moveCaretIntoBlock(SimId document, SimId block) {
+    Node* n = liveNode(document);
+    App* a = n ? app(n->pid) : nullptr;
+    if (a == nullptr)
+        return;
+    if (block == 0)
+        removeScriptedAttribute(a->element, kAXFocusedUIElementAttribute);
+    else
+        setAttribute(a->element, std::string(kAXFocusedUIElementAttribute),
+                     AXValue(element(block)));
+    notify(document, kAXFocusedUIElementChangedNotification);
+}
+
 void SimDesktop::setWindowTitle(SimId window, std::string title) {
     setAttribute(window, "AXTitle", AXValue(std::move(title)));
 }
