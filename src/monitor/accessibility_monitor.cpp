@@ -171,6 +171,9 @@ void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     blocks_.forget();
+    if (caretToRestore_)
+        caretToRestore_->giveUp.cancel();
+    caretToRestore_.reset();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();

@@ -168,10 +168,18 @@ class AccessibilityMonitor final : private ReplacementHost {
     void replacementCompleted(const std::string& text) override {
         if (onReplacementCompleted)
             onReplacementCompleted(text);
+        afterWriteIntoBlock();
     }
     void replacementFailed(UnwrittenField field) override {
         if (onReplacementFailed)
             onReplacementFailed(field);
+        afterWriteIntoBlock();
+    }
+    // A write into a block the caret was not in is over: the caret goes
+    // back once the write's own steps are done.
+    void afterWriteIntoBlock() {
+        if (caretToRestore_)
+            scheduleStep(0, [this] { restoreUserCaret(); });
     }
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).
@@ -235,6 +243,15 @@ class AccessibilityMonitor final : private ReplacementHost {
     // Before a write into `block`: the block is the one followed, with the
     // text checked there. False when nothing can be written there.
     bool followBlockForApply(uint64_t block);
+    // Puts the caret back into the block the user had it in before a write
+    // into another block, unless the user moved it meanwhile.
+    void restoreUserCaret();
+    struct UserCaret {
+        AXElement block;
+        Utf16Range range;
+        Cancel giveUp;
+    };
+    std::optional<UserCaret> caretToRestore_;
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     void notifyFieldMayHaveMoved() {

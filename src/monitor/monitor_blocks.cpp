@@ -7,12 +7,15 @@
 #include <utility>
 
 #include "monitor/accessibility_monitor.hpp"
+#include "platform/ax_reads.hpp"
 
 namespace mivo {
 namespace {
 
 // U+FFFC stands in a field's own text for each block or inline object.
 constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
+// A write that never reports its end (its check gave up) is over by then.
+constexpr double kUserCaretBackSeconds = 3.5;
 
 }  // namespace
 
@@ -83,12 +86,52 @@ bool AccessibilityMonitor::followBlockForApply(uint64_t block) {
         log("apply: the block checked is no longer followed — nothing written");
         return false;
     }
-    if (target->element != observedElement_) {
-        log("apply: the block checked is not the one with the caret — nothing written");
-        return false;
+    const AXElement element = target->element;
+    const FieldText checked = *target->checked;
+    if (element != observedElement_ && observedElement_) {
+        // Written where it was checked; the caret goes back to the user's
+        // block once the write is over (or has given up).
+        const AXElement userBlock = *observedElement_;
+        const auto caret =
+            readRange(ports_.accessibility, userBlock, kAXSelectedTextRangeAttribute);
+        log("apply: the correction is in a block the caret is not in — writing there");
+        followWithinDocument(element);
+        if (observedElement_ != element)
+            return false;
+        // A write into a third block before the caret came back: the caret
+        // still goes back to where the user had it first.
+        if (caret && !caretToRestore_) {
+            caretToRestore_ = UserCaret{userBlock, *caret, {}};
+            caretToRestore_->giveUp =
+                scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(); });
+        }
     }
-    setLastAnalyzedText(*target->checked);
+    setLastAnalyzedText(checked);
     return true;
+}
+
+void AccessibilityMonitor::restoreUserCaret() {
+    if (!caretToRestore_)
+        return;
+    UserCaret caret = std::move(*caretToRestore_);
+    caretToRestore_.reset();
+    caret.giveUp.cancel();
+    if (!isMonitoring() || !observedElement_)
+        return;
+    const auto focused = searchFocusedField();
+    // A write that never moved the caret (the block's text set whole)
+    // left it with the user: that block is followed again.
+    if (focused == caret.block) {
+        if (caret.block != observedElement_)
+            followWithinDocument(caret.block);
+        return;
+    }
+    // Only from where the write left it: a click of the user's meanwhile
+    // put the caret where the user wants it. The application tells of the
+    // caret's move into the block, which is followed then.
+    if (focused == observedElement_)
+        ports_.accessibility.setAttributeValue(caret.block, kAXSelectedTextRangeAttribute,
+                                               AXValue(caret.range));
 }
 
 }  // namespace mivo

@@ -205,7 +205,7 @@ void PrintTo(const DocumentCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class DocumentTest : public DesktopDisplayTest, public ::testing::WithParamInterface<DocumentCase> {
+class DocumentDisplayTest : public DesktopDisplayTest {
   protected:
     // Lines of 20 points from y 200 (accessibility), cells of 10.
     void writeTwoLines() {
@@ -233,6 +233,40 @@ class DocumentTest : public DesktopDisplayTest, public ::testing::WithParamInter
     sim::SimId first = 0;
     sim::SimId second = 0;
 };
+
+class DocumentTest : public DocumentDisplayTest,
+                     public ::testing::WithParamInterface<DocumentCase> {};
+
+TEST_F(DocumentDisplayTest, ApplyIntoTheLineTheCaretIsNotInWritesThereAndPutsTheCaretBack) {
+    // The caret comes back whether the write left it with the user (the
+    // line's text set whole) or in the line written.
+    for (const bool caretMovedByTheWrite : {false, true}) {
+        SCOPED_TRACE(caretMovedByTheWrite ? "caret moved by the write" : "caret left alone");
+        writeTwoLines();
+        ASSERT_EQ(highlight.shown.size(), 2u);
+        const auto inFirst = std::ranges::find_if(
+            highlight.shown, [](const HighlightAnnotation& a) { return a.rect.y == 680; });
+        ASSERT_NE(inFirst, highlight.shown.end());
+        const Utf16Range userCaret = desk.selection(second);
+        rechecked.clear();
+
+        controller.handleApply({*inFirst->issue});
+        if (caretMovedByTheWrite)
+            desk.moveCaretIntoBlock(field, first);
+        desk.clock().advance(4);
+
+        EXPECT_EQ(desk.text(first), "宿題を終えた。");
+        EXPECT_EQ(desk.text(second), "本をを読んだ。");
+        EXPECT_EQ(rechecked, (std::vector<std::string>{"宿題を終えた。"}));
+        // The caret is back in the line the user was writing, where it was.
+        EXPECT_EQ(monitor.observedElement(), desk.element(second));
+        EXPECT_EQ(desk.selection(second), userCaret);
+        // The other line's box stayed throughout.
+        EXPECT_EQ(boxedLines(), (std::vector<int>{2}));
+        desk.quitApplication(pid);
+        desk.clock().advance(1.1);
+    }
+}
 
 TEST_P(DocumentTest, EveryFinishedLineKeepsItsBoxesWhereverTheCaretIs) {
     writeTwoLines();

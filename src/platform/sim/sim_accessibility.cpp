@@ -260,6 +260,10 @@ AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const
         if (!r || !SimText(node->text->text).setSelection(*r))
             return AXError::illegalArgument;
         desktop_.changeSelection(id, *r);
+        // A block of the focused document: the document's caret goes there.
+        if (const auto* a = desktop_.app(node->pid);
+            a != nullptr && node->parent != 0 && a->focusedElement == node->parent)
+            desktop_.moveCaretIntoBlock(node->parent, id);
         return AXError::success;
     }
     if (editable && attribute == kAXSelectedTextAttribute) {

@@ -52,6 +52,11 @@ void SimDesktop::moveCaretIntoBlock(SimId document, SimId block) {
     App* a = n ? app(n->pid) : nullptr;
     if (a == nullptr)
         return;
+    const Node* named = node(a->element);
+    if (const auto it = named->scripted.find(kAXFocusedUIElementAttribute);
+        block != 0 && it != named->scripted.end() && it->second.result &&
+        it->second.result->asElement() == element(block))
+        return;
     if (block == 0)
         removeScriptedAttribute(a->element, kAXFocusedUIElementAttribute);
     else
