@@ -221,11 +221,17 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
         // have no value to compare: only a different non-empty one counts.
         // A text worked out from change reports gives way to the field's
         // own: it is read here, once per pause.
+        // A block the caret has left has no newer change coming to check
+        // it: what it holds now is checked.
         if (now && !now->empty() && *now != read.text) {
-            if (!derived) {
+            if (!derived && followed) {
                 log("analyze: discarded — AX value changed since snapshot");
                 return;
             }
+            if (!followed)
+                logUserText("analyze: the block left reads \"" +
+                            text::characterPrefix(*now, kLoggedPrefixCharacters) +
+                            "\" now, not its snapshot");
             read = FieldText{*now, FieldText::Source::value, 0};
         }
         if (derived) {
