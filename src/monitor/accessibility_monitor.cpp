@@ -228,17 +228,33 @@ ReplacementLadder& AccessibilityMonitor::replacementLadder() {
     return *replacementLadder_;
 }
 
+namespace {
+
+CorrectionIssue movedBy(CorrectionIssue issue, int64_t characters) {
+    issue.range.start += characters;
+    issue.range.end += characters;
+    return issue;
+}
+
+}  // namespace
+
 void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64_t block) {
-    if (!followBlockForApply(block))
+    const auto shift = followBlockForApply(block);
+    if (!shift)
         return;
-    replacementLadder().applyReplacement(issue);
+    replacementLadder().applyReplacement(movedBy(issue, *shift));
 }
 
 void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues,
                                              uint64_t block) {
-    if (!followBlockForApply(block))
+    const auto shift = followBlockForApply(block);
+    if (!shift)
         return;
-    replacementLadder().applyReplacements(issues);
+    std::vector<CorrectionIssue> moved;
+    moved.reserve(issues.size());
+    for (const auto& issue : issues)
+        moved.push_back(movedBy(issue, *shift));
+    replacementLadder().applyReplacements(moved);
 }
 
 void AccessibilityMonitor::holdKeysForApply() {

@@ -165,12 +165,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::set<std::string>& attemptedPartialRepairKeys() override {
         return attemptedPartialRepairKeys_;
     }
-    void replacementCompleted(const std::string& text) override {
-        if (onReplacementCompleted)
-            onReplacementCompleted(text);
-        afterWriteIntoBlock();
-    }
+    void replacementCompleted(const std::string& text) override;
     void replacementFailed(UnwrittenField field) override {
+        ownTextWrite_.reset();
         if (onReplacementFailed)
             onReplacementFailed(field);
         afterWriteIntoBlock();
@@ -242,7 +239,25 @@ class AccessibilityMonitor final : private ReplacementHost {
     uint64_t blockNumberOf(const AXElement& element);
     // Before a write into `block`: the block is the one followed, with the
     // text checked there. False when nothing can be written there.
-    bool followBlockForApply(uint64_t block);
+    // The Characters a correction's range moves by to count in the text
+    // the write goes into (the document's whole text, for a check of its
+    // own text); nothing when nothing can be written there.
+    std::optional<int64_t> followBlockForApply(uint64_t block);
+    // The document's own text beside its blocks is one of the blocks: the
+    // run of it between two objects that holds the caret (or ends at the
+    // block the caret is in). `read` is the document's whole value.
+    std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
+    // A write into the document's own text: the run it went into (by the
+    // run's first UTF-16 unit) and its block, whose check the new text is.
+    struct OwnTextWrite {
+        uint64_t block = 0;
+        int64_t utf16Start = 0;
+    };
+    std::optional<OwnTextWrite> ownTextWrite_;
+    // Object characters of the observed field at its last focused-field
+    // search: only a change of them (Return made a block) is worth the
+    // search, which reads the document whole.
+    std::optional<std::size_t> objectsAtLastSearch_;
     // Puts the caret back into the block the user had it in before a write
     // into another block, unless the user moved it meanwhile.
     void restoreUserCaret();
@@ -309,8 +324,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     void analyzeText(const AXElement& element, const FieldText& text, bool derived = false);
     // What boundsForRange, stillReadsAsAnalyzed and visibleFieldFrame ask,
     // of one element and the text checked there.
+    // `direct`: only the element's own text geometry (a document whose
+    // fragments are all its blocks' is never walked).
     std::optional<Rect> boundsIn(const AXElement& element, const std::optional<FieldText>& checked,
-                                 int64_t start, int64_t length);
+                                 int64_t start, int64_t length, bool direct = false);
     bool readsAsChecked(const AXElement& element, const FieldText& checked,
                         std::string_view analyzedText, int64_t end);
     void captureCaretRect(const AXElement& element);

@@ -247,6 +247,10 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
                 bufferStore_.update(std::to_string(observedPid_), "focused", read.text, *range);
         }
     }
+    // Beside the document's blocks its own text is a block too: the run the
+    // caret is in is checked, not its neighbours' object characters.
+    if (auto run = ownTextRun(element, read))
+        read = std::move(*run);
     const std::string& text = read.text;
 
     const double ratio = detector_.japaneseRatio(text);
@@ -327,17 +331,18 @@ std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t 
     const DocumentBlocks::Block* known = blocks_.find(block);
     if (!known || !known->checked)
         return std::nullopt;
-    return boundsIn(known->element, known->checked, start, length);
+    return boundsIn(known->element, known->checked, start, length,
+                    known->element == blocks_.document());
 }
 
 std::optional<Rect> AccessibilityMonitor::boundsIn(const AXElement& element,
                                                    const std::optional<FieldText>& checked,
-                                                   int64_t start, int64_t length) {
+                                                   int64_t start, int64_t length, bool direct) {
     Accessibility& ax = ports_.accessibility;
     Screens& screens = ports_.screens;
     const bool windowed = checked && checked->source == FieldText::Source::caretWindow;
     // The Characters of a caret window are not those of the static text.
-    if (!windowed) {
+    if (!windowed && !direct) {
         if (auto r =
                 AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
             return r;

@@ -5,9 +5,11 @@
 
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
 
 namespace mivo {
 namespace {
@@ -16,6 +18,57 @@ namespace {
 constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
 // A write that never reports its end (its check gave up) is over by then.
 constexpr double kUserCaretBackSeconds = 3.5;
+
+std::size_t objectCount(std::string_view text) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(kObjectReplacement); at != std::string_view::npos;
+         at = text.find(kObjectReplacement, at + kObjectReplacement.size()))
+        ++n;
+    return n;
+}
+
+// Whether the object character between `before` and `after` (0: none)
+// stands for a block rather than an inline object (a link, an image) of the
+// line around it: nothing of a sentence goes on across it.
+bool isBlockBoundary(char32_t before, char32_t after) {
+    const auto ends = [](char32_t c) {
+        return c == 0 || c == U'\uFFFC' || c == U'\n' || c == U'。' || c == U'！' || c == U'？' ||
+               c == U'.' || c == U'!' || c == U'?';
+    };
+    return ends(before) || after == 0 || after == U'\uFFFC' || after == U'\n';
+}
+
+// The run of `text` between two block objects that holds UTF-16 unit
+// `caret`, or that ends at the block the caret stands on.
+FieldText runAround(const std::string& text, int64_t caret) {
+    struct CodePoint {
+        char32_t c;
+        std::size_t byte;
+        int64_t units;
+    };
+    std::vector<CodePoint> points;
+    int64_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        const char32_t c = text::decodeNext(text, i);
+        points.push_back({c, at, units});
+        units += c >= 0x10000 ? 2 : 1;
+    }
+    std::size_t runByte = 0;
+    int64_t runUnits = 0;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const CodePoint& p = points[k];
+        if (p.c != U'\uFFFC' || !isBlockBoundary(k > 0 ? points[k - 1].c : 0,
+                                                 k + 1 < points.size() ? points[k + 1].c : 0))
+            continue;
+        if (caret <= p.units)
+            return FieldText{text.substr(runByte, p.byte - runByte), FieldText::Source::value,
+                             runUnits};
+        runByte = p.byte + kObjectReplacement.size();
+        runUnits = p.units + 1;
+    }
+    return FieldText{text.substr(runByte), FieldText::Source::value, runUnits};
+}
 
 }  // namespace
 
@@ -26,6 +79,13 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
     if (!observedElement_ || !observedHeldFocus_ ||
         text.text.find(kObjectReplacement) == std::string_view::npos)
         return false;
+    // Typing in the document's own text beside its blocks keeps their
+    // number: only a new block (Return) can have taken the caret, and the
+    // search reads the document whole.
+    const std::size_t objects = objectCount(text.text);
+    if (objectsAtLastSearch_ == objects)
+        return false;
+    objectsAtLastSearch_ = objects;
     const auto focused = searchFocusedField();
     if (!focused || focused == observedElement_)
         return false;
@@ -78,13 +138,13 @@ uint64_t AccessibilityMonitor::blockNumberOf(const AXElement& element) {
     return blocks_.document() ? blocks_.numberOf(element) : 0;
 }
 
-bool AccessibilityMonitor::followBlockForApply(uint64_t block) {
+std::optional<int64_t> AccessibilityMonitor::followBlockForApply(uint64_t block) {
     if (block == 0)
-        return true;
+        return 0;
     const DocumentBlocks::Block* target = blocks_.find(block);
     if (!target || !target->checked) {
         log("apply: the block checked is no longer followed — nothing written");
-        return false;
+        return std::nullopt;
     }
     const AXElement element = target->element;
     const FieldText checked = *target->checked;
@@ -97,7 +157,7 @@ bool AccessibilityMonitor::followBlockForApply(uint64_t block) {
         log("apply: the correction is in a block the caret is not in — writing there");
         followWithinDocument(element);
         if (observedElement_ != element)
-            return false;
+            return std::nullopt;
         // A write into a third block before the caret came back: the caret
         // still goes back to where the user had it first.
         if (caret && !caretToRestore_) {
@@ -106,8 +166,60 @@ bool AccessibilityMonitor::followBlockForApply(uint64_t block) {
                 scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(); });
         }
     }
+    if (element == blocks_.document()) {
+        // The document's own text: written into its whole text, where the
+        // run checked still stands.
+        const auto whole = readFieldText(element);
+        const int64_t unitsBefore = checked.utf16Start;
+        const auto run = whole ? std::optional(runAround(whole->text, unitsBefore)) : std::nullopt;
+        if (!whole || whole->source != FieldText::Source::value || run->text != checked.text ||
+            run->utf16Start != unitsBefore) {
+            log("apply: the document's own text changed — nothing written");
+            return std::nullopt;
+        }
+        std::size_t byteStart = 0;
+        for (int64_t units = 0; byteStart < whole->text.size() && units < unitsBefore;) {
+            const char32_t c = text::decodeNext(whole->text, byteStart);
+            units += c >= 0x10000 ? 2 : 1;
+        }
+        const int64_t shift =
+            text::characterCount(std::string_view(whole->text).substr(0, byteStart));
+        ownTextWrite_ = OwnTextWrite{block, unitsBefore};
+        setLastAnalyzedText(*whole);
+        return shift;
+    }
+    ownTextWrite_.reset();
     setLastAnalyzedText(checked);
-    return true;
+    return 0;
+}
+
+std::optional<FieldText> AccessibilityMonitor::ownTextRun(const AXElement& element,
+                                                          const FieldText& read) {
+    if (read.source != FieldText::Source::value ||
+        read.text.find(kObjectReplacement) == std::string::npos)
+        return std::nullopt;
+    if (element == observedElement_ && observedHeldFocus_ && blocks_.document() != element)
+        blocks_.follow(element);
+    if (blocks_.document() != element)
+        return std::nullopt;
+    const auto caret = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
+    return runAround(read.text, caret ? caret->location : 0);
+}
+
+void AccessibilityMonitor::replacementCompleted(const std::string& text) {
+    std::string checked = text;
+    if (const auto write = std::exchange(ownTextWrite_, std::nullopt)) {
+        // The new text of the run written is the block's check, not the
+        // whole document's.
+        const FieldText run = runAround(text, write->utf16Start);
+        checked = run.text;
+        if (DocumentBlocks::Block* block = blocks_.find(write->block))
+            block->checked = run;
+        lastAnalyzedText_ = run;
+    }
+    if (onReplacementCompleted)
+        onReplacementCompleted(checked);
+    afterWriteIntoBlock();
 }
 
 void AccessibilityMonitor::restoreUserCaret() {

@@ -203,6 +203,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
     followed_.forget();
+    objectsAtLastSearch_.reset();
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

@@ -234,6 +234,27 @@ class DocumentDisplayTest : public DesktopDisplayTest {
     sim::SimId second = 0;
 };
 
+TEST_F(DocumentDisplayTest, TheDocumentsOwnTextBesideABlockIsBoxedAndWrittenAsABlock) {
+    // A first line typed before any Return, the paragraphs of a template
+    // below it: the caret in the field's own text.
+    setUpField({});
+    desk.addTextField(field, "本をを読んだ。", {.frame = Rect{100, 220, 600, 20}});
+    desk.setText(field, "\uFFFC");
+    desk.select(field, Utf16Range{0, 0});
+    desk.clock().advance(1);
+    desk.typeText("宿題をを終えた。");
+    desk.clock().advance(1.5);
+    ASSERT_EQ(highlight.shown.size(), 1u);
+    EXPECT_EQ(highlight.shown[0].issue->range, (TextRange{2, 4}));
+    EXPECT_EQ(highlight.shown[0].rect, (Rect{120, 680, 20, 20}));
+
+    controller.handleApply({*highlight.shown[0].issue});
+    desk.clock().advance(3);
+    EXPECT_EQ(desk.text(field), "宿題を終えた。\uFFFC");
+    EXPECT_EQ(rechecked, (std::vector<std::string>{"宿題を終えた。"}));
+    EXPECT_TRUE(highlight.shown.empty());
+}
+
 class DocumentTest : public DocumentDisplayTest,
                      public ::testing::WithParamInterface<DocumentCase> {};
 

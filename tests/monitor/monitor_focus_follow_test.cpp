@@ -209,5 +209,51 @@ TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
     }
 }
 
+TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfItsOwn) {
+    // A first line typed before any Return (Chromium), or typed above the
+    // paragraphs of a template: the caret in the field's own text, next to
+    // the object characters of its blocks.
+    const std::string line = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        int blocks;
+    };
+    const Case cases[] = {
+        {"beside one block", 1},
+        {"a short line beside 200 blocks", 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+        std::string objects;
+        for (int b = 0; b < c.blocks; ++b) {
+            desk.addTextField(rich, "段落です。");
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        desk.select(rich, Utf16Range{0, 0});
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(rich));
+        candidates.clear();
+        desk.accessibilityCalls().reset();
+        typeSlowly(line, 0.1);
+        advance(1.0);
+        ASSERT_EQ(desk.text(rich), line + objects);
+        // Checked without the blocks' object characters.
+        ASSERT_EQ(candidates.size(), 1u);
+        EXPECT_EQ(candidates[0].text, line);
+        EXPECT_NE(candidates[0].block, 0u);
+        // Typing beside the blocks does not look for the focused field on
+        // every key: only a new block could have taken the caret.
+        EXPECT_LE(desk.accessibilityCalls().count("copyAttributeValue(AXFocusedUIElement)"), 1u)
+            << desk.accessibilityCalls().report();
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
 }  // namespace
 }  // namespace mivo
