@@ -174,6 +174,9 @@ void AccessibilityMonitor::notifyCorrectionContextChanged() {
     if (caretToRestore_)
         caretToRestore_->giveUp.cancel();
     caretToRestore_.reset();
+    writingEnds_.cancel();
+    writingInto_.reset();
+    caretAroundWrite_.reset();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();
@@ -242,6 +245,7 @@ void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64
     const auto shift = followBlockForApply(block);
     if (!shift)
         return;
+    noteWriteStarted(issue.range.end + *shift);
     replacementLadder().applyReplacement(movedBy(issue, *shift));
 }
 
@@ -252,8 +256,12 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
         return;
     std::vector<CorrectionIssue> moved;
     moved.reserve(issues.size());
-    for (const auto& issue : issues)
+    int64_t end = 0;
+    for (const auto& issue : issues) {
         moved.push_back(movedBy(issue, *shift));
+        end = std::max(end, moved.back().range.end);
+    }
+    noteWriteStarted(end);
     replacementLadder().applyReplacements(moved);
 }
 

@@ -175,6 +175,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     // A write into a block the caret was not in is over: the caret goes
     // back once the write's own steps are done.
     void afterWriteIntoBlock() {
+        noteWriteEnded();
         if (caretToRestore_)
             scheduleStep(0, [this] { restoreUserCaret(); });
     }
@@ -254,6 +255,25 @@ class AccessibilityMonitor final : private ReplacementHost {
         int64_t utf16Start = 0;
     };
     std::optional<OwnTextWrite> ownTextWrite_;
+    // A correction is on its way into the observed block: a caret the
+    // application moves into another block meanwhile (Chromium, after a
+    // paste into the document's own text) is the write's, not the user's,
+    // and the block written stays followed until the write is over.
+    // `issuesEnd` is where the last issue written ends, in Characters of
+    // the text the write goes into.
+    void noteWriteStarted(int64_t issuesEnd);
+    void noteWriteEnded();
+    std::optional<AXElement> writingInto_;
+    Cancel writingEnds_;
+    // The user's caret in the block written, the UTF-16 unit the write's
+    // issues end at, and the block's length in units, as the write began:
+    // where the caret belongs once the write is in.
+    struct CaretAroundWrite {
+        Utf16Range caret;
+        int64_t issuesEndUnits = 0;
+        int64_t unitsBefore = 0;
+    };
+    std::optional<CaretAroundWrite> caretAroundWrite_;
     // Object characters of the observed field at its last focused-field
     // search: only a change of them (Return made a block) is worth the
     // search, which reads the document whole.

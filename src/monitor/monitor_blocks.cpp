@@ -222,6 +222,49 @@ void AccessibilityMonitor::replacementCompleted(const std::string& text) {
     afterWriteIntoBlock();
 }
 
+void AccessibilityMonitor::noteWriteStarted(int64_t issuesEnd) {
+    writingEnds_.cancel();
+    writingInto_ = observedElement_;
+    caretAroundWrite_.reset();
+    if (observedElement_ && lastAnalyzedText_) {
+        const text::CharacterText t{lastAnalyzedText_->text};
+        const auto caret =
+            readRange(ports_.accessibility, *observedElement_, kAXSelectedTextRangeAttribute);
+        if (caret && issuesEnd >= 0 && issuesEnd <= t.count())
+            caretAroundWrite_ =
+                CaretAroundWrite{*caret, lastAnalyzedText_->utf16Start + t.utf16Offset(issuesEnd),
+                                 lastAnalyzedText_->utf16Start + t.utf16Offset(t.count())};
+    }
+    // A write whose check gave up reports nothing: it is over by then.
+    writingEnds_ = scheduleStep(kUserCaretBackSeconds, [this] { noteWriteEnded(); });
+}
+
+void AccessibilityMonitor::noteWriteEnded() {
+    if (!writingInto_)
+        return;
+    const AXElement written = *std::exchange(writingInto_, std::nullopt);
+    writingEnds_.cancel();
+    const auto around = std::exchange(caretAroundWrite_, std::nullopt);
+    if (caretToRestore_)
+        return;  // followed once the caret is back in the user's block
+    // The application took the caret into another block during the write
+    // (the user's keys were held): it goes back where the user had it,
+    // moved by what the write changed before it.
+    if (around && isMonitoring() && caretMovedWithinDocument(searchFocusedField())) {
+        Utf16Range caret = around->caret;
+        if (caret.location >= around->issuesEndUnits) {
+            const auto now = readFieldText(written);
+            if (now && now->source == FieldText::Source::value)
+                caret.location += text::utf16Length(now->text) - around->unitsBefore;
+        }
+        log("observe: the caret went into another block during the write — putting it back");
+        ports_.accessibility.setAttributeValue(written, kAXSelectedTextRangeAttribute,
+                                               AXValue(caret));
+    }
+    // Where the caret stands now is followed.
+    scheduleStep(0, [this] { handleFocusChanged(); });
+}
+
 void AccessibilityMonitor::restoreUserCaret() {
     if (!caretToRestore_)
         return;

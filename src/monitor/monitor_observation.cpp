@@ -73,6 +73,11 @@ void AccessibilityMonitor::handleFocusChanged() {
     // The caret went into another line of the same document: the focused
     // element, in the user's eyes, did not change.
     if (caretMovedWithinDocument(focused)) {
+        if (writingInto_ && writingInto_ == observedElement_) {
+            log("observe: the caret went into another block while a correction is written — "
+                "staying with the block written");
+            return;
+        }
         followWithinDocument(*focused);
         return;
     }
