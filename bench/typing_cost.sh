@@ -88,7 +88,18 @@ print('<?xml version="1.0" encoding="UTF-8"?>'
       + "".join("<text:p>" + html.escape(l) + "</text:p>" for l in lines)
       + "</office:text></office:body></office:document>")
 PY
-    editor_cmd=(soffice --writer --norestore --nologo "$work/document.fodt") ;;
+    # No tip of the day over the document; the GTK 3 plugin, which is on the
+    # accessibility bus.
+    mkdir -p "$work/lo/user"
+    cat > "$work/lo/user/registrymodifications.xcu" <<'XCU'
+<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+XCU
+    editor_cmd=(env SAL_USE_VCLPLUGIN=gtk3 soffice --writer --norestore --nologo
+                --nofirststartwizard "-env:UserInstallation=file://$work/lo" "$work/document.fodt") ;;
   firefox | firefox-rich)
     command -v firefox >/dev/null || { echo "typing_cost: firefox is not installed" >&2; exit 1; }
     python3 - "$document" "$EDITOR_NAME" > "$work/page.html" <<'PY'
@@ -154,7 +165,12 @@ start_editor() {
   "${editor_cmd[@]}" >/dev/null 2>&1 & editor=$!; pids+=($editor)
   sleep 3
   case "$EDITOR_NAME" in firefox | firefox-rich | writer) sleep 5 ;; esac
-  window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
+  # soffice is a script whose program is its child: Writer is found by name.
+  if [ "$EDITOR_NAME" = writer ]; then
+    window="$(xdotool search --sync --onlyvisible --name 'LibreOffice Writer' | head -1)"
+  else
+    window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
+  fi
   # A window manager still starting may refuse; the click below focuses it.
   xdotool windowactivate --sync "$window" || true
   xdotool mousemove --window "$window" 200 150 click 1
@@ -203,8 +219,12 @@ name_of_pid() {
       2>/dev/null | awk '{print $2}')"
     [ "$pid" = "$want" ] && { echo "$name"; return; }
   done
+  return 0
 }
-mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editor")"
+# soffice is a script: the program on the bus is its child.
+editorOnBus="$editor"
+[ "$EDITOR_NAME" = writer ] && editorOnBus="$(pgrep -n -f soffice.bin || echo "$editor")"
+mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editorOnBus")"
 [ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$work/mivo.log" "$TYPING_COST_KEEP/"
 [ -n "${TYPING_COST_KEEP:-}" ] && echo "mivo=$mivoName editor=$editorName" > "$TYPING_COST_KEEP/names"
 
