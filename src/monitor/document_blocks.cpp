@@ -15,9 +15,15 @@ constexpr int kMaxDocumentDepth = 6;
 }  // namespace
 
 std::optional<AXElement> DocumentBlocks::documentOf(Accessibility& ax, const AXElement& element) {
-    if (readBool(ax, element, kAXFocusedAttribute).value_or(false))
-        return std::nullopt;
     auto current = readElement(ax, element, kAXParentAttribute);
+    // Writer's paragraphs take the focus with the caret: their document is
+    // the editable text they are part of.
+    if (readBool(ax, element, kAXFocusedAttribute).value_or(false)) {
+        if (current && readString(ax, *current, kAXRoleAttribute) != kAXApplicationRole &&
+            readBool(ax, *current, kAXEditableAttribute).value_or(false))
+            return current;
+        return std::nullopt;
+    }
     for (int depth = 0; current && depth < kMaxDocumentDepth; ++depth) {
         if (readString(ax, *current, kAXRoleAttribute) == kAXApplicationRole)
             return std::nullopt;

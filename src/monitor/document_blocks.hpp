@@ -40,8 +40,9 @@ class DocumentBlocks {
     };
 
     // The document `element` is a block of: the nearest ancestor that holds
-    // the focus (the caret's block never does itself). Nothing for an
-    // element that holds the focus or has no such ancestor near it.
+    // the focus (a browser's block never does itself), or, for an element
+    // that holds it, the editable text it is part of (Writer's paragraphs).
+    // Nothing for a field of its own.
     static std::optional<AXElement> documentOf(Accessibility& ax, const AXElement& element);
 
     // The document whose blocks are remembered.

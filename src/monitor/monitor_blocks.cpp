@@ -121,16 +121,11 @@ void AccessibilityMonitor::followWithinDocument(const AXElement& block) {
 }
 
 void AccessibilityMonitor::noteDocumentOf(const AXElement& element) {
-    if (observedHeldFocus_) {
-        // The document itself, its caret in its own text beside its
-        // blocks: still the same document. Any other focused field is not.
-        if (blocks_.document() != element)
-            blocks_.forget();
-        return;
-    }
     if (const auto document = DocumentBlocks::documentOf(ports_.accessibility, element))
         blocks_.follow(*document);
-    else
+    // The document itself, its caret in its own text beside its blocks, is
+    // still the same document; any other field is not one.
+    else if (!observedHeldFocus_ || blocks_.document() != element)
         blocks_.forget();
 }
 
@@ -139,8 +134,17 @@ uint64_t AccessibilityMonitor::blockNumberOf(const AXElement& element) {
 }
 
 std::optional<int64_t> AccessibilityMonitor::followBlockForApply(uint64_t block) {
-    if (block == 0)
-        return 0;
+    if (block == 0) {
+        // The document's own text followed: what was checked there is a
+        // run of it, which the write must not take for the whole.
+        const DocumentBlocks::Block* own =
+            observedElement_ && blocks_.document() == observedElement_
+                ? blocks_.find(*observedElement_)
+                : nullptr;
+        if (!own || !own->checked)
+            return 0;
+        block = own->number;
+    }
     const DocumentBlocks::Block* target = blocks_.find(block);
     if (!target || !target->checked) {
         log("apply: the block checked is no longer followed — nothing written");

@@ -433,8 +433,7 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         // in the field's own text beside the blocks.)
         for (std::size_t i = 1; i < row.typedLines.size(); ++i) {
             EXPECT_TRUE(waitUntil(
-                [&] { return std::ranges::find(checked, row.typedLines[i]) != checked.end(); },
-                5))
+                [&] { return std::ranges::find(checked, row.typedLines[i]) != checked.end(); }, 5))
                 << "a line left was never checked: " << row.typedLines[i] << describeRich(root);
         }
     }
