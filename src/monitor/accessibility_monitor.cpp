@@ -171,6 +171,7 @@ void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     blocks_.forget();
+    documentOwnText_.clear();
     if (caretToRestore_)
         caretToRestore_->giveUp.cancel();
     caretToRestore_.reset();

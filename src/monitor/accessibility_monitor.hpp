@@ -248,6 +248,14 @@ class AccessibilityMonitor final : private ReplacementHost {
     // run of it between two objects that holds the caret (or ends at the
     // block the caret is in). `read` is the document's whole value.
     std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
+    // The own text (objects left out) of the focused field followed, as a
+    // change last left it: where it went is checked after the caret left.
+    void noteDocumentOwnText(const FieldText& text);
+    std::string documentOwnText_;
+    // The block of `document` that now holds the document's own text as it
+    // read `before` (objects aside), when `now` no longer holds it.
+    std::optional<AXElement> blockTakingOwnText(const AXElement& document,
+                                                const std::string& before, const std::string& now);
     // A write into the document's own text: the run it went into (by the
     // run's first UTF-16 unit) and its block, whose check the new text is.
     struct OwnTextWrite {
@@ -263,6 +271,8 @@ class AccessibilityMonitor final : private ReplacementHost {
     // the text the write goes into.
     void noteWriteStarted(int64_t issuesEnd);
     void noteWriteEnded();
+    // Sets the caret of `element` (a block, or the document's own text).
+    void putCaretBack(const AXElement& element, Utf16Range caret);
     std::optional<AXElement> writingInto_;
     Cancel writingEnds_;
     // The user's caret in the block written, the UTF-16 unit the write's

@@ -62,6 +62,10 @@ void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXText
     if (!isMonitoring() || element != observedElement_)
         return;
     followed_.noteReport(change);
+    // Firefox's first Return takes the field's own text out of it into a
+    // block, maybe before any read saw it: what went is remembered.
+    if (change.kind == AXTextChange::Kind::removed)
+        noteDocumentOwnText(FieldText{change.text, FieldText::Source::value, 0});
 }
 
 FollowedChange AccessibilityMonitor::textAfterBurst(const AXElement& element) {
@@ -158,8 +162,11 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
 
 void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
                                             bool derived, std::optional<int64_t> characters) {
-    if (followBlockWithCaretInstead(text))
-        return;
+    // Handed over to the block with the caret, the text is still checked
+    // where it was written: the document's own text, or the block it went
+    // into.
+    noteDocumentOwnText(text);
+    followBlockWithCaretInstead(text);
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
@@ -249,6 +256,15 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
     }
     // Beside the document's blocks its own text is a block too: the run the
     // caret is in is checked, not its neighbours' object characters.
+    // Return took the document's own text into a block of its own
+    // (Firefox): that block holds what was written.
+    if (!followed) {
+        if (const auto block = blockTakingOwnText(element, documentOwnText_, read.text)) {
+            blocks_.numberOf(*block);
+            if (const auto moved = readFieldText(*block))
+                return analyzeText(*block, *moved, false);
+        }
+    }
     if (auto run = ownTextRun(element, read))
         read = std::move(*run);
     const std::string& text = read.text;

@@ -18,6 +18,8 @@ namespace {
 constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
 // A write that never reports its end (its check gave up) is over by then.
 constexpr double kUserCaretBackSeconds = 3.5;
+// The blocks a document's own text may have gone into are among its first.
+constexpr std::size_t kMaxChildrenLooked = 16;
 
 std::size_t objectCount(std::string_view text) {
     std::size_t n = 0;
@@ -38,9 +40,9 @@ bool isBlockBoundary(char32_t before, char32_t after) {
     return ends(before) || after == 0 || after == U'\uFFFC' || after == U'\n';
 }
 
-// The run of `text` between two block objects that holds UTF-16 unit
-// `caret`, or that ends at the block the caret stands on.
-FieldText runAround(const std::string& text, int64_t caret) {
+// The runs of `text` between its block objects, each with its first
+// UTF-16 unit.
+std::vector<FieldText> runsOf(const std::string& text) {
     struct CodePoint {
         char32_t c;
         std::size_t byte;
@@ -54,6 +56,7 @@ FieldText runAround(const std::string& text, int64_t caret) {
         points.push_back({c, at, units});
         units += c >= 0x10000 ? 2 : 1;
     }
+    std::vector<FieldText> runs;
     std::size_t runByte = 0;
     int64_t runUnits = 0;
     for (std::size_t k = 0; k < points.size(); ++k) {
@@ -61,13 +64,37 @@ FieldText runAround(const std::string& text, int64_t caret) {
         if (p.c != U'\uFFFC' || !isBlockBoundary(k > 0 ? points[k - 1].c : 0,
                                                  k + 1 < points.size() ? points[k + 1].c : 0))
             continue;
-        if (caret <= p.units)
-            return FieldText{text.substr(runByte, p.byte - runByte), FieldText::Source::value,
-                             runUnits};
+        runs.push_back(
+            FieldText{text.substr(runByte, p.byte - runByte), FieldText::Source::value, runUnits});
         runByte = p.byte + kObjectReplacement.size();
         runUnits = p.units + 1;
     }
-    return FieldText{text.substr(runByte), FieldText::Source::value, runUnits};
+    runs.push_back(FieldText{text.substr(runByte), FieldText::Source::value, runUnits});
+    return runs;
+}
+
+// The run that holds UTF-16 unit `caret`, or that ends at the block the
+// caret stands on.
+FieldText runAround(const std::string& text, int64_t caret) {
+    auto runs = runsOf(text);
+    for (auto& run : runs) {
+        if (caret <= run.utf16Start + text::utf16Length(run.text))
+            return std::move(run);
+    }
+    return std::move(runs.back());
+}
+
+// The document's own text, its objects and the line feeds at its ends
+// (Firefox ends a line with one before its first Return) left out.
+std::string withoutObjects(std::string text) {
+    for (std::size_t at = text.find(kObjectReplacement); at != std::string::npos;
+         at = text.find(kObjectReplacement, at))
+        text.erase(at, kObjectReplacement.size());
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    while (!text.empty() && text.front() == '\n')
+        text.erase(0, 1);
+    return text;
 }
 
 }  // namespace
@@ -206,8 +233,43 @@ std::optional<FieldText> AccessibilityMonitor::ownTextRun(const AXElement& eleme
         blocks_.follow(element);
     if (blocks_.document() != element)
         return std::nullopt;
+    // The caret left the document's own text before its check: the run
+    // written there is checked where it stands now.
+    if (element != observedElement_ && !documentOwnText_.empty()) {
+        for (auto& run : runsOf(read.text)) {
+            if (run.text == documentOwnText_)
+                return std::move(run);
+        }
+    }
     const auto caret = readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute);
     return runAround(read.text, caret ? caret->location : 0);
+}
+
+void AccessibilityMonitor::noteDocumentOwnText(const FieldText& text) {
+    if (!observedElement_ || !observedHeldFocus_)
+        return;
+    if (std::string own = withoutObjects(text.text); !own.empty())
+        documentOwnText_ = std::move(own);
+}
+
+std::optional<AXElement> AccessibilityMonitor::blockTakingOwnText(const AXElement& document,
+                                                                  const std::string& before,
+                                                                  const std::string& now) {
+    if (document != blocks_.document())
+        return std::nullopt;
+    const std::string own = withoutObjects(before);
+    if (own.empty() || now.find(own) != std::string::npos)
+        return std::nullopt;
+    // Only the document's own children, and only now: a block per line.
+    const auto children = readElements(ports_.accessibility, document, kAXChildrenAttribute)
+                              .value_or(std::vector<AXElement>{});
+    for (std::size_t i = 0; i < children.size() && i < kMaxChildrenLooked; ++i) {
+        if (withoutObjects(
+                readString(ports_.accessibility, children[i], kAXValueAttribute).value_or("")) ==
+            own)
+            return children[i];
+    }
+    return std::nullopt;
 }
 
 void AccessibilityMonitor::replacementCompleted(const std::string& text) {
@@ -262,11 +324,36 @@ void AccessibilityMonitor::noteWriteEnded() {
                 caret.location += text::utf16Length(now->text) - around->unitsBefore;
         }
         log("observe: the caret went into another block during the write — putting it back");
-        ports_.accessibility.setAttributeValue(written, kAXSelectedTextRangeAttribute,
-                                               AXValue(caret));
+        putCaretBack(written, caret);
     }
     // Where the caret stands now is followed.
     scheduleStep(0, [this] { handleFocusChanged(); });
+}
+
+void AccessibilityMonitor::putCaretBack(const AXElement& element, Utf16Range caret) {
+    // At the end of the document's own text right before a block, its
+    // offset names that block's start as well (Chromium takes it so): the
+    // end of the line is set in the line's own text object instead.
+    if (element == blocks_.document() && caret.length == 0) {
+        const auto now = readFieldText(element);
+        if (now && now->source == FieldText::Source::value) {
+            const FieldText run = runAround(now->text, caret.location);
+            const int64_t runEnd = run.utf16Start + text::utf16Length(run.text);
+            if (caret.location == runEnd && runEnd < text::utf16Length(now->text)) {
+                for (const AXElement& child :
+                     readElements(ports_.accessibility, element, kAXChildrenAttribute)
+                         .value_or(std::vector<AXElement>{})) {
+                    if (readString(ports_.accessibility, child, kAXValueAttribute) == run.text &&
+                        ports_.accessibility.setAttributeValue(
+                            child, kAXSelectedTextRangeAttribute,
+                            AXValue(Utf16Range{text::utf16Length(run.text), 0})) ==
+                            AXError::success)
+                        return;
+                }
+            }
+        }
+    }
+    ports_.accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(caret));
 }
 
 void AccessibilityMonitor::restoreUserCaret() {
