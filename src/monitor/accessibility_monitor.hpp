@@ -232,6 +232,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     // Follows `block` instead of the observed block of the same document;
     // the block left keeps its check waiting.
     void followWithinDocument(const AXElement& block);
+    // Blocks made at once with `block` (a paste of several lines) that the
+    // caret never stood in are checked as they stand.
+    void checkBlocksMadeWith(const AXElement& block);
     // After an attach: the document the element is a block of is the one
     // whose blocks are remembered.
     void noteDocumentOf(const AXElement& element);

@@ -46,6 +46,13 @@ void DocumentBlocks::forget() {
         block.pendingCheck.cancel();
     blocks_.clear();
     document_.reset();
+    documentLength_.reset();
+}
+
+int64_t DocumentBlocks::noteDocumentLength(std::optional<int64_t> length) {
+    const int64_t grew = length && documentLength_ ? *length - *documentLength_ : 0;
+    documentLength_ = length;
+    return grew;
 }
 
 uint64_t DocumentBlocks::numberOf(const AXElement& element) {

@@ -66,11 +66,16 @@ class DocumentBlocks {
     // came back before the pause, and it is the block's check again.
     Cancel takePendingCheck(const AXElement& element);
     std::size_t size() const { return blocks_.size(); }
+    // The document's length as just asked (its own text holds a character
+    // per block); by how much it grew since the last answer (0 without
+    // two answers to compare).
+    int64_t noteDocumentLength(std::optional<int64_t> length);
 
   private:
     void touch(Block& block) { block.lastUsed = ++clock_; }
 
     std::optional<AXElement> document_;
+    std::optional<int64_t> documentLength_;
     std::vector<Block> blocks_;
     uint64_t nextNumber_ = 1;
     uint64_t clock_ = 0;

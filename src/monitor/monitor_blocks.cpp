@@ -3,6 +3,7 @@
 // user writes in is a block of its own inside it, and that block is the
 // field followed; the blocks left keep their checks and their boxes.
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -20,6 +21,10 @@ constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
 constexpr double kUserCaretBackSeconds = 3.5;
 // The blocks a document's own text may have gone into are among its first.
 constexpr std::size_t kMaxChildrenLooked = 16;
+// More blocks made at once are a document pasted whole, not lines written.
+constexpr int64_t kMaxBlocksMadeAtOnce = 16;
+// The pause a check waits for.
+constexpr double kBlockCheckSeconds = 0.75;
 
 std::size_t objectCount(std::string_view text) {
     std::size_t n = 0;
@@ -136,6 +141,12 @@ bool AccessibilityMonitor::caretMovedWithinDocument(const std::optional<AXElemen
 }
 
 void AccessibilityMonitor::followWithinDocument(const AXElement& block) {
+    // The change the block left was just told of (a paste, then the caret
+    // moved on at once) is read before the block is: it is the block's.
+    if (burst_.element && burst_.element == observedElement_) {
+        burst_.read.cancel();
+        readFieldBurst();
+    }
     // The check of the block left runs when the user's pause comes, for
     // that block, wherever the caret is by then.
     if (debounceWork_ && !debounceWork_.isCancelled()) {
@@ -144,12 +155,46 @@ void AccessibilityMonitor::followWithinDocument(const AXElement& block) {
         blocks_.keepPendingCheck(*observedElement_, std::exchange(debounceWork_, Cancel()));
     }
     observeFocusedElement(std::optional<std::optional<AXElement>>(block));
+    if (observedElement_ == block)
+        checkBlocksMadeWith(block);
     notifyFieldMayHaveMoved();
 }
 
+void AccessibilityMonitor::checkBlocksMadeWith(const AXElement& block) {
+    if (!blocks_.document())
+        return;
+    const AXElement document = *blocks_.document();
+    // One length read per move: a Return makes one block, the one the caret
+    // is in; only a document grown by more than that is looked into.
+    const int64_t grew = blocks_.noteDocumentLength(ports_.accessibility.textLengthMark(document));
+    if (grew < 2 || grew > kMaxBlocksMadeAtOnce)
+        return;
+    const auto children = readElements(ports_.accessibility, document, kAXChildrenAttribute)
+                              .value_or(std::vector<AXElement>{});
+    const auto at = std::ranges::find(children, block);
+    if (at == children.end())
+        return;
+    const auto index = static_cast<int64_t>(at - children.begin());
+    for (int64_t i = std::max<int64_t>(0, index - grew + 1); i < index; ++i) {
+        const AXElement made = children[static_cast<std::size_t>(i)];
+        if (blocks_.find(made))
+            continue;
+        blocks_.numberOf(made);
+        blocks_.keepPendingCheck(made, scheduleStep(kBlockCheckSeconds, [this, made] {
+                                     const auto read = readFieldText(made);
+                                     if (read && !read->text.empty())
+                                         analyzeText(made, *read, false);
+                                 }));
+    }
+}
+
 void AccessibilityMonitor::noteDocumentOf(const AXElement& element) {
-    if (const auto document = DocumentBlocks::documentOf(ports_.accessibility, element))
+    if (const auto document = DocumentBlocks::documentOf(ports_.accessibility, element)) {
+        const bool known = blocks_.document() == document;
         blocks_.follow(*document);
+        if (!known)
+            blocks_.noteDocumentLength(ports_.accessibility.textLengthMark(*document));
+    }
     // The document itself, its caret in its own text beside its blocks, is
     // still the same document; any other field is not one.
     else if (!observedHeldFocus_ || blocks_.document() != element)

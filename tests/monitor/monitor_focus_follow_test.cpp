@@ -233,6 +233,55 @@ TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
     }
 }
 
+TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodInIt) {
+    // Three lines pasted at the end of the first: its own text changes and
+    // two blocks are made, the caret in the last.
+    const std::vector<std::string> pasted = {"今日は晴れです。", "東京で住んでいます。",
+                                             "明日も晴れます。"};
+    struct Case {
+        const char* why;
+        std::size_t linesPasted;
+    };
+    const Case cases[] = {
+        {"three lines", 3},
+        {"two lines: the Return of a line is no paste", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+        const auto first = desk.addTextField(rich, "");
+        desk.setText(rich, "\uFFFC");
+        desk.moveCaretIntoBlock(rich, first);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(first));
+        candidates.clear();
+        desk.setText(first, pasted[0]);
+        sim::SimId last = first;
+        std::string objects = "\uFFFC";
+        for (std::size_t i = 1; i < c.linesPasted; ++i) {
+            last = desk.addTextField(rich, pasted[i]);
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        desk.moveCaretIntoBlock(rich, last);
+        advance(1.5);
+        std::vector<std::string> checked;
+        for (const auto& candidate : candidates)
+            checked.push_back(candidate.text);
+        std::ranges::sort(checked);
+        std::vector<std::string> expected(pasted.begin(),
+                                          pasted.begin() + static_cast<long>(c.linesPasted));
+        std::ranges::sort(expected);
+        EXPECT_EQ(checked, expected);
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
 TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfItsOwn) {
     // A first line typed before any Return (Chromium), or typed above the
     // paragraphs of a template: the caret in the field's own text, next to
