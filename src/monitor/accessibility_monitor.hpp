@@ -223,7 +223,8 @@ class AccessibilityMonitor final : private ReplacementHost {
     void handleFocusChanged();
     // The focused field followed as a whole while the caret is in one of
     // the blocks its text now holds as objects: the block is followed
-    // instead, and `text` (the whole field's) is not checked. True then.
+    // instead (its own text is still checked, as a block of its own).
+    // True then.
     bool followBlockWithCaretInstead(const FieldText& text);
     // The focused field found is another block of the document followed
     // (or a block of the field followed as a whole): the caret moved inside
