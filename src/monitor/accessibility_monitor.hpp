@@ -239,6 +239,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     // After an attach: the document the element is a block of is the one
     // whose blocks are remembered.
     void noteDocumentOf(const AXElement& element);
+    // A focused field whose text, as attached, holds objects beside its own
+    // text is a document of blocks itself (Thunderbird's body).
+    void noteDocumentText(const AXElement& element, const std::optional<FieldText>& read);
     // What a candidate of `element`'s text names it by: its block number
     // in the document followed, 0 outside one.
     uint64_t blockNumberOf(const AXElement& element);

@@ -14,13 +14,13 @@ constexpr int kMaxDocumentDepth = 6;
 
 }  // namespace
 
-std::optional<AXElement> DocumentBlocks::documentOf(Accessibility& ax, const AXElement& element) {
+std::optional<AXElement> DocumentBlocks::documentOf(Accessibility& ax, const AXElement& element,
+                                                    std::optional<bool> focused) {
     auto current = readElement(ax, element, kAXParentAttribute);
     // Writer's paragraphs take the focus with the caret: their document is
-    // the editable text they are part of.
-    if (readBool(ax, element, kAXFocusedAttribute).value_or(false)) {
-        if (current && readString(ax, *current, kAXRoleAttribute) != kAXApplicationRole &&
-            readBool(ax, *current, kAXEditableAttribute).value_or(false))
+    // the editable text they are part of (an application never is).
+    if (focused.value_or(readBool(ax, element, kAXFocusedAttribute).value_or(false))) {
+        if (current && readBool(ax, *current, kAXEditableAttribute).value_or(false))
             return current;
         return std::nullopt;
     }

@@ -43,7 +43,9 @@ class DocumentBlocks {
     // the focus (a browser's block never does itself), or, for an element
     // that holds it, the editable text it is part of (Writer's paragraphs).
     // Nothing for a field of its own.
-    static std::optional<AXElement> documentOf(Accessibility& ax, const AXElement& element);
+    // `focused`: whether the element holds the focus, when already read.
+    static std::optional<AXElement> documentOf(Accessibility& ax, const AXElement& element,
+                                               std::optional<bool> focused = std::nullopt);
 
     // The document whose blocks are remembered.
     const std::optional<AXElement>& document() const { return document_; }

@@ -122,6 +122,8 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
     if (!focused || focused == observedElement_)
         return false;
     log("observe: the caret is in a block inside the field — following the block");
+    if (!blocks_.document())
+        blocks_.follow(*observedElement_);
     scheduleStep(0, [this, element = *observedElement_] {
         if (isMonitoring() && observedElement_ == element)
             handleFocusChanged();
@@ -130,7 +132,9 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
 }
 
 bool AccessibilityMonitor::caretMovedWithinDocument(const std::optional<AXElement>& focused) {
-    if (!focused || !observedElement_ || focused == observedElement_)
+    // Only a field known to be a document (or one of its blocks) has blocks
+    // to move between: any other focus change costs nothing here.
+    if (!focused || !observedElement_ || focused == observedElement_ || !blocks_.document())
         return false;
     const auto document = DocumentBlocks::documentOf(ports_.accessibility, *focused);
     if (!document)
@@ -189,7 +193,8 @@ void AccessibilityMonitor::checkBlocksMadeWith(const AXElement& block) {
 }
 
 void AccessibilityMonitor::noteDocumentOf(const AXElement& element) {
-    if (const auto document = DocumentBlocks::documentOf(ports_.accessibility, element)) {
+    if (const auto document =
+            DocumentBlocks::documentOf(ports_.accessibility, element, observedHeldFocus_)) {
         const bool known = blocks_.document() == document;
         blocks_.follow(*document);
         if (!known)
@@ -199,6 +204,13 @@ void AccessibilityMonitor::noteDocumentOf(const AXElement& element) {
     // still the same document; any other field is not one.
     else if (!observedHeldFocus_ || blocks_.document() != element)
         blocks_.forget();
+}
+
+void AccessibilityMonitor::noteDocumentText(const AXElement& element,
+                                            const std::optional<FieldText>& read) {
+    if (observedHeldFocus_ && !blocks_.document() && read &&
+        read->text.find(kObjectReplacement) != std::string::npos)
+        blocks_.follow(element);
 }
 
 uint64_t AccessibilityMonitor::blockNumberOf(const AXElement& element) {

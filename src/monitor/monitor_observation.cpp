@@ -152,6 +152,7 @@ void AccessibilityMonitor::observeFocusedElement(
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
     followed_.keepWhole(read);
+    noteDocumentText(*element, read);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +
