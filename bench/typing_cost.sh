@@ -15,8 +15,10 @@
 # Usage: bench/typing_cost.sh [seconds-of-typing] [editor] [document-characters]
 #   seconds     default 30 (600 keystrokes)
 #   editor      test-editor (default: our GTK 3 text view, as gedit and
-#               Mousepad have it), mousepad, gedit, gnome-text-editor or
-#               firefox (a textarea) when installed
+#               Mousepad have it), mousepad, gedit, gnome-text-editor,
+#               firefox (a textarea), firefox-rich (a rich-text field of a
+#               block per line) or writer (LibreOffice, a paragraph per
+#               line) when installed
 #   document    default 0: the keys go into an empty field; otherwise into
 #               the end of a field holding about that many Characters of
 #               Japanese prose, one sentence a line
@@ -74,13 +76,43 @@ case "$EDITOR_NAME" in
   mousepad | gedit | gnome-text-editor)
     command -v "$EDITOR_NAME" >/dev/null || { echo "typing_cost: $EDITOR_NAME is not installed" >&2; exit 1; }
     editor_cmd=("$EDITOR_NAME" "$document") ;;
-  firefox)
+  writer)
+    command -v soffice >/dev/null || { echo "typing_cost: soffice is not installed" >&2; exit 1; }
+    python3 - "$document" > "$work/document.fodt" <<'PY'
+import html, sys
+lines = open(sys.argv[1], encoding="utf-8").read().split("\n")
+print('<?xml version="1.0" encoding="UTF-8"?>'
+      '<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+      'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2" '
+      'office:mimetype="application/vnd.oasis.opendocument.text"><office:body><office:text>'
+      + "".join("<text:p>" + html.escape(l) + "</text:p>" for l in lines)
+      + "</office:text></office:body></office:document>")
+PY
+    # No tip of the day over the document; the GTK 3 plugin, which is on the
+    # accessibility bus.
+    mkdir -p "$work/lo/user"
+    cat > "$work/lo/user/registrymodifications.xcu" <<'XCU'
+<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+XCU
+    editor_cmd=(env SAL_USE_VCLPLUGIN=gtk3 soffice --writer --norestore --nologo
+                --nofirststartwizard "-env:UserInstallation=file://$work/lo" "$work/document.fodt") ;;
+  firefox | firefox-rich)
     command -v firefox >/dev/null || { echo "typing_cost: firefox is not installed" >&2; exit 1; }
-    python3 - "$document" > "$work/page.html" <<'PY'
+    python3 - "$document" "$EDITOR_NAME" > "$work/page.html" <<'PY'
 import html, sys
 text = open(sys.argv[1], encoding="utf-8").read()
-print('<!doctype html><meta charset="utf-8"><title>Typing cost</title>'
-      '<textarea autofocus style="width:90%;height:80vh">' + html.escape(text) + '</textarea>')
+head = '<!doctype html><meta charset="utf-8"><title>Typing cost</title>'
+if sys.argv[2] == "firefox":
+    print(head + '<textarea autofocus style="width:90%;height:80vh">' + html.escape(text) + '</textarea>')
+else:
+    # A block per line, as Return makes them.
+    blocks = "".join("<div>" + html.escape(l) + "</div>" for l in text.split("\n"))
+    print(head + '<div contenteditable autofocus style="width:90%;height:80vh;overflow:auto">'
+          + blocks + '</div>')
 PY
     mkdir -p "$work/firefox"
     # No first-run pages, no updates, no telemetry: the page alone.
@@ -132,8 +164,13 @@ per_key() { awk -v t="$1" -v hz="$hz" -v n="$keys" 'BEGIN { printf "%.2f", 1000 
 start_editor() {
   "${editor_cmd[@]}" >/dev/null 2>&1 & editor=$!; pids+=($editor)
   sleep 3
-  [ "$EDITOR_NAME" = firefox ] && sleep 5
-  window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
+  case "$EDITOR_NAME" in firefox | firefox-rich | writer) sleep 5 ;; esac
+  # soffice is a script whose program is its child: Writer is found by name.
+  if [ "$EDITOR_NAME" = writer ]; then
+    window="$(xdotool search --sync --onlyvisible --name 'LibreOffice Writer' | head -1)"
+  else
+    window="$(xdotool search --sync --pid "$editor" --onlyvisible | head -1)"
+  fi
   # A window manager still starting may refuse; the click below focuses it.
   xdotool windowactivate --sync "$window" || true
   xdotool mousemove --window "$window" 200 150 click 1
@@ -182,8 +219,12 @@ name_of_pid() {
       2>/dev/null | awk '{print $2}')"
     [ "$pid" = "$want" ] && { echo "$name"; return; }
   done
+  return 0
 }
-mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editor")"
+# soffice is a script: the program on the bus is its child.
+editorOnBus="$editor"
+[ "$EDITOR_NAME" = writer ] && editorOnBus="$(pgrep -n -f soffice.bin || echo "$editor")"
+mivoName="$(name_of_pid "$mivo")"; editorName="$(name_of_pid "$editorOnBus")"
 [ -n "${TYPING_COST_KEEP:-}" ] && cp "$work/bus" "$work/calls.before" "$work/calls.after" "$work/mivo.log" "$TYPING_COST_KEEP/"
 [ -n "${TYPING_COST_KEEP:-}" ] && echo "mivo=$mivoName editor=$editorName" > "$TYPING_COST_KEEP/names"
 

@@ -39,7 +39,7 @@ void Root::wireCorrectionRoad() {
         display_.handleReplacementFailed(field);
     };
     monitor_.onCorrectionContextChanged = [this] { display_.clearCorrectionUIForContextChange(); };
-    monitor_.onCheckSkipped = [this] { display_.clearCorrectionUIForContextChange(); };
+    monitor_.onCheckSkipped = [this](uint64_t block) { display_.handleCheckSkipped(block); };
     monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };
     monitor_.onReplacementCompleted = [this](const std::string& text) {
         display_.handleReplacementCompleted(text);

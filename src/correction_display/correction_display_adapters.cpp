@@ -5,24 +5,27 @@
 
 namespace mivo {
 
-std::optional<Rect> MonitorCorrectionTextField::boundsForRange(int64_t start, int64_t length) {
-    return monitor_.boundsForRange(start, length);
+std::optional<Rect> MonitorCorrectionTextField::boundsForRange(uint64_t block, int64_t start,
+                                                               int64_t length) {
+    return monitor_.boundsForRange(start, length, block);
 }
 
-bool MonitorCorrectionTextField::stillReadsAsChecked(const std::string& checkedText, int64_t end) {
-    return monitor_.stillReadsAsAnalyzed(checkedText, end);
+bool MonitorCorrectionTextField::stillReadsAsChecked(uint64_t block, const std::string& checkedText,
+                                                     int64_t end) {
+    return monitor_.stillReadsAsAnalyzed(checkedText, end, block);
 }
 
-std::optional<Rect> MonitorCorrectionTextField::visibleFrame() {
-    return monitor_.visibleFieldFrame();
+std::optional<Rect> MonitorCorrectionTextField::visibleFrame(uint64_t block) {
+    return monitor_.visibleFieldFrame(block);
 }
 
-void MonitorCorrectionTextField::applyReplacement(const CorrectionIssue& issue) {
-    monitor_.applyReplacement(issue);
+void MonitorCorrectionTextField::applyReplacement(uint64_t block, const CorrectionIssue& issue) {
+    monitor_.applyReplacement(issue, block);
 }
 
-void MonitorCorrectionTextField::applyReplacements(const std::vector<CorrectionIssue>& issues) {
-    monitor_.applyReplacements(issues);
+void MonitorCorrectionTextField::applyReplacements(uint64_t block,
+                                                   const std::vector<CorrectionIssue>& issues) {
+    monitor_.applyReplacements(issues, block);
 }
 
 std::vector<CorrectionIssue> LocalCorrectionChecker::analyze(

@@ -15,11 +15,11 @@ class LocalCorrectionService;
 class MonitorCorrectionTextField final : public CorrectionTextField {
   public:
     explicit MonitorCorrectionTextField(AccessibilityMonitor& monitor) : monitor_(monitor) {}
-    std::optional<Rect> boundsForRange(int64_t start, int64_t length) override;
-    bool stillReadsAsChecked(const std::string& checkedText, int64_t end) override;
-    std::optional<Rect> visibleFrame() override;
-    void applyReplacement(const CorrectionIssue& issue) override;
-    void applyReplacements(const std::vector<CorrectionIssue>& issues) override;
+    std::optional<Rect> boundsForRange(uint64_t block, int64_t start, int64_t length) override;
+    bool stillReadsAsChecked(uint64_t block, const std::string& checkedText, int64_t end) override;
+    std::optional<Rect> visibleFrame(uint64_t block) override;
+    void applyReplacement(uint64_t block, const CorrectionIssue& issue) override;
+    void applyReplacements(uint64_t block, const std::vector<CorrectionIssue>& issues) override;
 
   private:
     AccessibilityMonitor& monitor_;

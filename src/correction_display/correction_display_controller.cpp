@@ -43,45 +43,90 @@ void CorrectionDisplayController::showCorrectionIssues(
                                              settings_.vocabularySuggestionsEnabled()};
     auto issues = checker_.analyze(candidate, options);
 
-    if (candidate.text != checkedText_)
-        forgetDismissed();
-    checkedText_ = candidate.text;
-    std::erase_if(issues, [this](const CorrectionIssue& issue) {
-        return dismissedKeys_.contains(correctionKey(issue));
+    HeldCheck& check = checkOf(candidate.block);
+    if (candidate.text != check.text)
+        check.dismissed.clear();
+    check.text = candidate.text;
+    std::erase_if(issues, [&check](const CorrectionIssue& issue) {
+        return check.dismissed.contains(correctionKey(issue));
     });
+    check.issues = std::move(issues);
+    check.length = text::characterCount(candidate.text);
 
-    const uint64_t token = ++correctionHighlightRenderToken_;
-    activeCorrectionHighlightFollowToken_.reset();
-    nextRender_.cancel();
-    if (issues.empty()) {
-        heldCorrectionIssues_.clear();
+    const uint64_t token = newGeneration();
+    panel_.hide();
+    if (heldIssueCount() == 0) {
         currentHoverCorrectionIssues_.clear();
-        currentCorrectionHighlightTextLength_ = 0;
         highlight_.hide();
-        panel_.hide();
         return;
     }
-    panel_.hide();
-    heldCorrectionIssues_ = std::move(issues);
-    currentCorrectionHighlightTextLength_ = text::characterCount(candidate.text);
     everDrawn_ = false;
     // The highlights of the previous check stay until the render replaces
     // them, so that a re-check of the same text does not flicker.
     renderCorrectionHighlights(token, 0);
 }
 
+CorrectionDisplayController::HeldCheck& CorrectionDisplayController::checkOf(uint64_t block) {
+    const auto it = std::find_if(checks_.begin(), checks_.end(),
+                                 [block](const HeldCheck& c) { return c.block == block; });
+    if (it != checks_.end()) {
+        // The most recent last: the one a panel's stray issue goes to.
+        std::rotate(it, it + 1, checks_.end());
+        return checks_.back();
+    }
+    if (checks_.size() >= maxHeldChecks)
+        checks_.erase(checks_.begin());
+    HeldCheck& added = checks_.emplace_back();
+    added.block = block;
+    return added;
+}
+
+CorrectionDisplayController::HeldCheck* CorrectionDisplayController::checkHolding(
+    const CorrectionIssue& issue) {
+    for (auto& check : checks_) {
+        if (std::ranges::any_of(check.issues,
+                                [&](const CorrectionIssue& held) { return held.id == issue.id; }))
+            return &check;
+    }
+    const CorrectionKey key = correctionKey(issue);
+    for (auto& check : checks_) {
+        if (std::ranges::any_of(check.issues, [&](const CorrectionIssue& held) {
+                return correctionKey(held) == key;
+            }))
+            return &check;
+    }
+    return checks_.empty() ? nullptr : &checks_.back();
+}
+
+std::size_t CorrectionDisplayController::heldIssueCount() const {
+    std::size_t n = 0;
+    for (const auto& check : checks_)
+        n += check.issues.size();
+    return n;
+}
+
+uint64_t CorrectionDisplayController::newGeneration() {
+    activeCorrectionHighlightFollowToken_.reset();
+    nextRender_.cancel();
+    return ++correctionHighlightRenderToken_;
+}
+
 void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std::size_t misses) {
     if (token != correctionHighlightRenderToken_)
         return;
-    if (heldCorrectionIssues_.empty() || currentCorrectionHighlightTextLength_ < 1) {
+    if (heldIssueCount() == 0) {
         activeCorrectionHighlightFollowToken_.reset();
         return;
     }
     lastRenderAt_ = scheduler_.now();
     // Every issue held is asked, not only those drawn: one out of view (or
     // refused) at the check shows once its text is where it can be seen.
-    const auto pairs =
-        correctionIssueRects(heldCorrectionIssues_, currentCorrectionHighlightTextLength_);
+    std::vector<IssueRect> pairs;
+    for (const auto& check : checks_) {
+        auto found = correctionIssueRects(check);
+        pairs.insert(pairs.end(), std::make_move_iterator(found.begin()),
+                     std::make_move_iterator(found.end()));
+    }
     currentHoverCorrectionIssues_.clear();
     for (const auto& p : pairs)
         currentHoverCorrectionIssues_.push_back(p.issue);
@@ -116,7 +161,7 @@ void CorrectionDisplayController::scheduleRender(uint64_t token, double delay, s
 void CorrectionDisplayController::handleFieldMayHaveMoved() {
     const auto token = activeCorrectionHighlightFollowToken_;
     if (!token || *token != correctionHighlightRenderToken_ ||
-        currentHoverCorrectionIssues_.size() >= heldCorrectionIssues_.size())
+        currentHoverCorrectionIssues_.size() >= heldIssueCount())
         return;
     // However often the application tells, the field is asked no more often
     // than the follow loop asks it.
@@ -129,18 +174,20 @@ void CorrectionDisplayController::handleFieldMayHaveMoved() {
 }
 
 std::vector<CorrectionDisplayController::IssueRect>
-CorrectionDisplayController::correctionIssueRects(const std::vector<CorrectionIssue>& issues,
-                                                  int64_t textLength) {
+CorrectionDisplayController::correctionIssueRects(const HeldCheck& check) {
     std::vector<IssueRect> pairs;
+    if (check.issues.empty() || check.length < 1)
+        return pairs;
     // A highlight is drawn only over the visible part of the field: text
     // scrolled out of it is measured where it would be, over other windows.
-    const auto frame = field_.visibleFrame();
-    for (const auto& issue : issues) {
+    const auto frame = field_.visibleFrame(check.block);
+    for (const auto& issue : check.issues) {
         // The range is judged first: an empty or reversed one is never
         // asked of the field.
-        if (!isPlausibleHighlightRange(issue, textLength) || !issueStillInPlace(issue))
+        if (!isPlausibleHighlightRange(issue, check.length) || !issueStillInPlace(check, issue))
             continue;
-        const auto rect = field_.boundsForRange(issue.range.start, issue.range.length());
+        const auto rect =
+            field_.boundsForRange(check.block, issue.range.start, issue.range.length());
         if (!rect || !isPlausibleHighlightRect(issue, *rect) ||
             (frame && !insideFrame(*rect, *frame)))
             continue;
@@ -149,14 +196,15 @@ CorrectionDisplayController::correctionIssueRects(const std::vector<CorrectionIs
     return pairs;
 }
 
-bool CorrectionDisplayController::issueStillInPlace(const CorrectionIssue& issue) {
+bool CorrectionDisplayController::issueStillInPlace(const HeldCheck& check,
+                                                    const CorrectionIssue& issue) {
     // Up to the end of the issue's sentence: a correction may depend on
     // what follows it there (a particle on its verb), and the write-back
     // looks for the same.
-    const auto context = issueContext(issue, checkedText_);
+    const auto context = issueContext(issue, check.text);
     if (!context)
         return false;
-    return field_.stillReadsAsChecked(checkedText_,
+    return field_.stillReadsAsChecked(check.block, check.text,
                                       issue.range.end + text::characterCount(context->after));
 }
 
@@ -200,24 +248,37 @@ void CorrectionDisplayController::scheduleHoverOverlayDismiss(double delay) {
 void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>& issues) {
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;
-    ++correctionHighlightRenderToken_;
-    activeCorrectionHighlightFollowToken_.reset();
-    nextRender_.cancel();
-    heldCorrectionIssues_.clear();
-    currentHoverCorrectionIssues_.clear();
-    currentCorrectionHighlightTextLength_ = 0;
-    highlight_.hide();
+    HeldCheck* check = issues.empty() ? nullptr : checkHolding(issues.front());
+    // The block written is checked again after the write; the boxes of the
+    // document's other blocks stay where they are.
+    std::set<std::string> ids;
+    if (check) {
+        for (const auto& issue : check->issues)
+            ids.insert(issue.id);
+        check->issues.clear();
+    }
+    const uint64_t token = newGeneration();
+    std::erase_if(currentHoverCorrectionIssues_,
+                  [&](const CorrectionIssue& issue) { return ids.contains(issue.id); });
+    if (heldIssueCount() == 0) {
+        currentHoverCorrectionIssues_.clear();
+        highlight_.hide();
+    } else {
+        highlight_.hide(ids);
+        scheduleRender(token, correctionHighlightFollowInterval, 0);
+    }
     // The panel may have stayed open while the user typed on: what no
     // longer stands where it was checked is not written.
     std::vector<CorrectionIssue> current;
     for (const auto& issue : issues) {
-        if (issueStillInPlace(issue))
+        if (check && issueStillInPlace(*check, issue))
             current.push_back(issue);
     }
+    applyingBlock_ = check ? check->block : 0;
     if (current.size() >= 2)
-        field_.applyReplacements(current);
+        field_.applyReplacements(applyingBlock_, current);
     else if (current.size() == 1)
-        field_.applyReplacement(current.front());
+        field_.applyReplacement(applyingBlock_, current.front());
     else if (!issues.empty())
         // The panel has closed; where it stood the user learns why the
         // click did nothing.
@@ -249,41 +310,65 @@ void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssu
     std::set<std::string> ids;
     for (const auto& issue : issues) {
         ids.insert(issue.id);
-        dismissedKeys_.insert(correctionKey(issue));
+        if (HeldCheck* check = checkHolding(issue))
+            check->dismissed.insert(correctionKey(issue));
     }
-    for (const auto& issue : heldCorrectionIssues_) {
-        if (dismissedKeys_.contains(correctionKey(issue)))
-            ids.insert(issue.id);
+    for (auto& check : checks_) {
+        for (const auto& issue : check.issues) {
+            if (check.dismissed.contains(correctionKey(issue)))
+                ids.insert(issue.id);
+        }
     }
     const auto dismissed = [&](const CorrectionIssue& issue) { return ids.contains(issue.id); };
-    std::erase_if(heldCorrectionIssues_, dismissed);
+    for (auto& check : checks_)
+        std::erase_if(check.issues, dismissed);
     std::erase_if(currentHoverCorrectionIssues_, dismissed);
     highlight_.hide(ids);
 
-    const uint64_t token = ++correctionHighlightRenderToken_;
-    activeCorrectionHighlightFollowToken_.reset();
-    nextRender_.cancel();
-    if (heldCorrectionIssues_.empty()) {
+    const uint64_t token = newGeneration();
+    if (heldIssueCount() == 0) {
         currentHoverCorrectionIssues_.clear();
-        currentCorrectionHighlightTextLength_ = 0;
         highlight_.hide();
-    } else if (currentCorrectionHighlightTextLength_ >= 1) {
+    } else {
         scheduleRender(token, correctionHighlightFollowInterval, 0);
     }
 }
 
 void CorrectionDisplayController::clearCorrectionUIForContextChange() {
-    ++correctionHighlightRenderToken_;
+    newGeneration();
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;
-    activeCorrectionHighlightFollowToken_.reset();
-    nextRender_.cancel();
-    heldCorrectionIssues_.clear();
+    checks_.clear();
     currentHoverCorrectionIssues_.clear();
-    currentCorrectionHighlightTextLength_ = 0;
-    forgetDismissed();
     highlight_.hide();
     panel_.hide();
+}
+
+void CorrectionDisplayController::handleCheckSkipped(uint64_t block) {
+    if (block == 0)
+        return clearCorrectionUIForContextChange();
+    std::set<std::string> ids;
+    std::erase_if(checks_, [&](const HeldCheck& check) {
+        if (check.block != block)
+            return false;
+        for (const auto& issue : check.issues)
+            ids.insert(issue.id);
+        return true;
+    });
+    if (ids.empty())
+        return;
+    const uint64_t token = newGeneration();
+    ++hoverOverlayDismissToken_;
+    isCorrectionPanelHovered_ = false;
+    panel_.hide();
+    std::erase_if(currentHoverCorrectionIssues_,
+                  [&](const CorrectionIssue& issue) { return ids.contains(issue.id); });
+    if (heldIssueCount() == 0) {
+        highlight_.hide();
+        return;
+    }
+    highlight_.hide(ids);
+    scheduleRender(token, correctionHighlightFollowInterval, 0);
 }
 
 void CorrectionDisplayController::handleReplacementCompleted(const std::string& newText) {
@@ -294,12 +379,8 @@ void CorrectionDisplayController::handleReplacementCompleted(const std::string& 
     candidate.japaneseRatio = kRecheckJapaneseRatio;
     candidate.boundary = CompletedSentenceCandidate::Boundary::punctuation;
     candidate.detectedAt = scheduler_.wallClockNow();
+    candidate.block = applyingBlock_;
     showCorrectionIssues(candidate);
-}
-
-void CorrectionDisplayController::forgetDismissed() {
-    dismissedKeys_.clear();
-    checkedText_.clear();
 }
 
 }  // namespace mivo

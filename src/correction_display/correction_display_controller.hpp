@@ -2,7 +2,8 @@
 
 // Between the monitor, the engine, the highlight windows and the correction
 // panel: checks each completed sentence, draws its issues where their text
-// is on screen (dropping implausible rectangles, retrying missing ones),
+// is on screen (one check per block of a document of blocks, each kept
+// while the caret is in another) (dropping implausible rectangles, retrying missing ones),
 // keeps the highlights on the text while they are shown, opens the panel for
 // a hovered highlight and closes it again, applies and dismisses
 // corrections, and checks the text again after a write-back.
@@ -75,6 +76,10 @@ class CorrectionDisplayController final {
     // monitor.onCorrectionContextChanged, a change of the vocabulary
     // setting, and the stop sequence.
     void clearCorrectionUIForContextChange();
+    // monitor.onCheckSkipped: the block's text (the field's, for block 0)
+    // changed without a check, so its corrections no longer apply; those of
+    // the document's other blocks stay.
+    void handleCheckSkipped(uint64_t block);
     // highlight onHoverIssue(issue, rect)
     void handleHoverIssue(const CorrectionIssue& issue, const Rect& rect);
     // highlight onHoverEnded(issue)
@@ -101,22 +106,45 @@ class CorrectionDisplayController final {
         return currentHoverCorrectionIssues_;
     }
 
+    // No more checks are held than the monitor remembers blocks: the
+    // oldest goes first.
+    static constexpr std::size_t maxHeldChecks = 64;
+
   private:
+    // The last check of one block (of the field, for block 0): its text,
+    // the issues held of it and those the user dismissed in it.
+    struct HeldCheck {
+        uint64_t block = 0;
+        std::string text;
+        int64_t length = 0;
+        std::vector<CorrectionIssue> issues;
+        // A check of the same text again (the field re-read unchanged) must
+        // not bring these back.
+        std::set<CorrectionKey> dismissed;
+    };
+    HeldCheck& checkOf(uint64_t block);
+    // The check an issue the panel hands back belongs to: by its id, else
+    // by its key (a re-check of the same text gave the shown issue another
+    // id), else the latest check.
+    HeldCheck* checkHolding(const CorrectionIssue& issue);
+    std::size_t heldIssueCount() const;
+    // Stops the running generation; the next ask, if any is due, belongs
+    // to the one this starts.
+    uint64_t newGeneration();
+
     // Asks for the boxes of the held issues, draws those that have one and
     // schedules the next ask. `misses` counts the asks in a row that drew
     // nothing.
     void renderCorrectionHighlights(uint64_t token, std::size_t misses);
     void scheduleRender(uint64_t token, double delay, std::size_t misses);
-    std::vector<IssueRect> correctionIssueRects(const std::vector<CorrectionIssue>& issues,
-                                                int64_t textLength);
+    std::vector<IssueRect> correctionIssueRects(const HeldCheck& check);
     static std::vector<HighlightAnnotation> correctionHighlightAnnotations(
         const std::vector<IssueRect>& pairs);
     // The field still holds the issue's original where it was checked, with
     // nothing before it or in the rest of its sentence changed: only then
     // is it drawn or written.
-    bool issueStillInPlace(const CorrectionIssue& issue);
+    bool issueStillInPlace(const HeldCheck& check, const CorrectionIssue& issue);
     void scheduleHoverOverlayDismiss(double delay);
-    void forgetDismissed();
 
     Scheduler& scheduler_;
     CorrectionChecker& checker_;
@@ -129,23 +157,19 @@ class CorrectionDisplayController final {
 
     uint64_t correctionHighlightRenderToken_ = 0;
     std::optional<uint64_t> activeCorrectionHighlightFollowToken_;
-    std::vector<CorrectionIssue> heldCorrectionIssues_;
+    // The most recent last.
+    std::vector<HeldCheck> checks_;
     std::vector<CorrectionIssue> currentHoverCorrectionIssues_;
+    // The block the last Apply wrote into: its re-check is of that block.
+    uint64_t applyingBlock_ = 0;
     // The next ask of the running generation, and when it is due.
     Cancel nextRender_;
     TimePoint nextRenderAt_{};
     TimePoint lastRenderAt_{};
     // Whether any issue of the check held has been drawn.
     bool everDrawn_ = false;
-    int64_t currentCorrectionHighlightTextLength_ = 0;
     uint64_t hoverOverlayDismissToken_ = 0;
     bool isCorrectionPanelHovered_ = false;
-
-    // The text of the last check, and the issues dismissed in it: a check of
-    // the same text again (the field re-read unchanged) must not bring them
-    // back.
-    std::string checkedText_;
-    std::set<CorrectionKey> dismissedKeys_;
 
     // Lets delayed work find out that the controller is gone.
     std::shared_ptr<const bool> life_ = std::make_shared<const bool>(true);

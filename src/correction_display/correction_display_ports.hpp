@@ -44,20 +44,23 @@ class CorrectionPanelDisplay {
 };
 
 // The focused field of the other application, as the monitor offers it.
+// Each call names the block of a document whose check it is about, as the
+// candidate named it (0: the field followed as a whole).
 class CorrectionTextField {
   public:
     virtual ~CorrectionTextField() = default;
     // The screen rectangle (global coordinates, y up) of `length`
     // Characters from Character `start` of the text last checked.
-    virtual std::optional<Rect> boundsForRange(int64_t start, int64_t length) = 0;
+    virtual std::optional<Rect> boundsForRange(uint64_t block, int64_t start, int64_t length) = 0;
     // Whether this is still the field `checkedText` was read from and it
     // still reads as that text up to Character `end`.
-    virtual bool stillReadsAsChecked(const std::string& checkedText, int64_t end) = 0;
+    virtual bool stillReadsAsChecked(uint64_t block, const std::string& checkedText,
+                                     int64_t end) = 0;
     // The part of the field that is on a screen (global coordinates, y up):
     // empty when none is; nothing when the field's frame is not known.
-    virtual std::optional<Rect> visibleFrame() = 0;
-    virtual void applyReplacement(const CorrectionIssue& issue) = 0;
-    virtual void applyReplacements(const std::vector<CorrectionIssue>& issues) = 0;
+    virtual std::optional<Rect> visibleFrame(uint64_t block) = 0;
+    virtual void applyReplacement(uint64_t block, const CorrectionIssue& issue) = 0;
+    virtual void applyReplacements(uint64_t block, const std::vector<CorrectionIssue>& issues) = 0;
 };
 
 // The on-device check of one sentence.

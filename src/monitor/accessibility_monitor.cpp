@@ -71,6 +71,7 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     focusPollTimer_ = Cancel();
     lastFocusedWindowSignature_.reset();
     refusedSecureField_.reset();
+    blocks_.forget();
     bufferStore_.clear();
     // Every step still waiting (follow-ups, the replacement ladder's input)
     // belongs to the run that ends here.
@@ -169,6 +170,14 @@ void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) 
 void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
+    blocks_.forget();
+    documentOwnText_.clear();
+    if (caretToRestore_)
+        caretToRestore_->giveUp.cancel();
+    caretToRestore_.reset();
+    writingEnds_.cancel();
+    writingInto_.reset();
+    caretAroundWrite_.reset();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();
@@ -223,12 +232,38 @@ ReplacementLadder& AccessibilityMonitor::replacementLadder() {
     return *replacementLadder_;
 }
 
-void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue) {
-    replacementLadder().applyReplacement(issue);
+namespace {
+
+CorrectionIssue movedBy(CorrectionIssue issue, int64_t characters) {
+    issue.range.start += characters;
+    issue.range.end += characters;
+    return issue;
 }
 
-void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues) {
-    replacementLadder().applyReplacements(issues);
+}  // namespace
+
+void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64_t block) {
+    const auto shift = followBlockForApply(block);
+    if (!shift)
+        return;
+    noteWriteStarted(issue.range.end + *shift);
+    replacementLadder().applyReplacement(movedBy(issue, *shift));
+}
+
+void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues,
+                                             uint64_t block) {
+    const auto shift = followBlockForApply(block);
+    if (!shift)
+        return;
+    std::vector<CorrectionIssue> moved;
+    moved.reserve(issues.size());
+    int64_t end = 0;
+    for (const auto& issue : issues) {
+        moved.push_back(movedBy(issue, *shift));
+        end = std::max(end, moved.back().range.end);
+    }
+    noteWriteStarted(end);
+    replacementLadder().applyReplacements(moved);
 }
 
 void AccessibilityMonitor::holdKeysForApply() {

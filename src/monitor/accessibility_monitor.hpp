@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "field/ax_text_extractor.hpp"
+#include "monitor/document_blocks.hpp"
 #include "monitor/followed_text.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/sentence_completion_detector.hpp"
@@ -62,7 +63,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::function<void()> onCorrectionContextChanged;
     // The field's text changed but was not checked (too long, not Japanese,
     // no sentence): the corrections shown belong to a text no longer there.
-    std::function<void()> onCheckSkipped;
+    // `block` names the block of a document whose text it was (0: the
+    // field followed as a whole), as the candidates do.
+    std::function<void(uint64_t block)> onCheckSkipped;
     // The followed field's caret moved without an edit, or its window came
     // back to the front: where its text stands may have changed (a click
     // into a page that answered stale positions, a scroll by keys).
@@ -91,24 +94,29 @@ class AccessibilityMonitor final : private ReplacementHost {
     const std::vector<TimePoint>& recentChangeTimestamps() const { return recentChangeTimestamps_; }
 
     // --- Geometry ---------------------------------------------------------
+    // Each asks of `block`, a block of the document followed as a
+    // candidate named it, or of the observed field when it is 0.
     // The screen rectangle (global coordinates, at least 16 high) of a
     // range of Characters of the last text analysed, in the observed field;
     // nothing without an observed element or when nothing can measure it.
-    std::optional<Rect> boundsForRange(int64_t start, int64_t length);
+    std::optional<Rect> boundsForRange(int64_t start, int64_t length, uint64_t block = 0);
     // Whether the observed field is the one `analyzedText` was read from and
     // still reads as it did up to Character `end` of that text: nothing
     // before or in a range ending there was changed or moved. Reads only
     // that stretch where the field can answer a range.
-    bool stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end);
+    bool stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end, uint64_t block = 0);
     // The part of the observed field on screen (global coordinates): its
     // frame cut to its scrolling ancestors', its document's and its
     // window's, and to the screen it is on; the zero rectangle when nothing
     // of it shows; nothing without a field or a frame to know it by.
-    std::optional<Rect> visibleFieldFrame();
+    std::optional<Rect> visibleFieldFrame(uint64_t block = 0);
 
     // --- Writing corrections back (defined with the replacement ladder) ---
-    void applyReplacement(const CorrectionIssue& issue);
-    void applyReplacements(const std::vector<CorrectionIssue>& issues);
+    // Into `block` of the document followed (0: the observed field): a
+    // block the caret is not in is followed for the write, and the caret
+    // goes back to where the user had it.
+    void applyReplacement(const CorrectionIssue& issue, uint64_t block = 0);
+    void applyReplacements(const std::vector<CorrectionIssue>& issues, uint64_t block = 0);
     // Apply is being pressed (by the mouse, a key or an accessibility
     // action): the user's keys are held from now on, not only once the
     // correction is asked for. `applyPressCancelled` ends a hold that no
@@ -157,13 +165,19 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::set<std::string>& attemptedPartialRepairKeys() override {
         return attemptedPartialRepairKeys_;
     }
-    void replacementCompleted(const std::string& text) override {
-        if (onReplacementCompleted)
-            onReplacementCompleted(text);
-    }
+    void replacementCompleted(const std::string& text) override;
     void replacementFailed(UnwrittenField field) override {
+        ownTextWrite_.reset();
         if (onReplacementFailed)
             onReplacementFailed(field);
+        afterWriteIntoBlock();
+    }
+    // A write into a block the caret was not in is over: the caret goes
+    // back once the write's own steps are done.
+    void afterWriteIntoBlock() {
+        noteWriteEnded();
+        if (caretToRestore_)
+            scheduleStep(0, [this] { restoreUserCaret(); });
     }
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).
@@ -209,8 +223,87 @@ class AccessibilityMonitor final : private ReplacementHost {
     void handleFocusChanged();
     // The focused field followed as a whole while the caret is in one of
     // the blocks its text now holds as objects: the block is followed
-    // instead, and `text` (the whole field's) is not checked. True then.
+    // instead (its own text is still checked, as a block of its own).
+    // True then.
     bool followBlockWithCaretInstead(const FieldText& text);
+    // The focused field found is another block of the document followed
+    // (or a block of the field followed as a whole): the caret moved inside
+    // the document, which changes nothing of what is shown.
+    bool caretMovedWithinDocument(const std::optional<AXElement>& focused);
+    // Follows `block` instead of the observed block of the same document;
+    // the block left keeps its check waiting.
+    void followWithinDocument(const AXElement& block);
+    // Blocks made at once with `block` (a paste of several lines) that the
+    // caret never stood in are checked as they stand.
+    void checkBlocksMadeWith(const AXElement& block);
+    // After an attach: the document the element is a block of is the one
+    // whose blocks are remembered.
+    void noteDocumentOf(const AXElement& element);
+    // A focused field whose text, as attached, holds objects beside its own
+    // text is a document of blocks itself (Thunderbird's body).
+    void noteDocumentText(const AXElement& element, const std::optional<FieldText>& read);
+    // What a candidate of `element`'s text names it by: its block number
+    // in the document followed, 0 outside one.
+    uint64_t blockNumberOf(const AXElement& element);
+    // Before a write into `block`: the block is the one followed, with the
+    // text checked there. False when nothing can be written there.
+    // The Characters a correction's range moves by to count in the text
+    // the write goes into (the document's whole text, for a check of its
+    // own text); nothing when nothing can be written there.
+    std::optional<int64_t> followBlockForApply(uint64_t block);
+    // The document's own text beside its blocks is one of the blocks: the
+    // run of it between two objects that holds the caret (or ends at the
+    // block the caret is in). `read` is the document's whole value.
+    std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
+    // The own text (objects left out) of the focused field followed, as a
+    // change last left it: where it went is checked after the caret left.
+    void noteDocumentOwnText(const FieldText& text);
+    std::string documentOwnText_;
+    // The block of `document` that now holds the document's own text as it
+    // read `before` (objects aside), when `now` no longer holds it.
+    std::optional<AXElement> blockTakingOwnText(const AXElement& document,
+                                                const std::string& before, const std::string& now);
+    // A write into the document's own text: the run it went into (by the
+    // run's first UTF-16 unit) and its block, whose check the new text is.
+    struct OwnTextWrite {
+        uint64_t block = 0;
+        int64_t utf16Start = 0;
+    };
+    std::optional<OwnTextWrite> ownTextWrite_;
+    // A correction is on its way into the observed block: a caret the
+    // application moves into another block meanwhile (Chromium, after a
+    // paste into the document's own text) is the write's, not the user's,
+    // and the block written stays followed until the write is over.
+    // `issuesEnd` is where the last issue written ends, in Characters of
+    // the text the write goes into.
+    void noteWriteStarted(int64_t issuesEnd);
+    void noteWriteEnded();
+    // Sets the caret of `element` (a block, or the document's own text).
+    void putCaretBack(const AXElement& element, Utf16Range caret);
+    std::optional<AXElement> writingInto_;
+    Cancel writingEnds_;
+    // The user's caret in the block written, the UTF-16 unit the write's
+    // issues end at, and the block's length in units, as the write began:
+    // where the caret belongs once the write is in.
+    struct CaretAroundWrite {
+        Utf16Range caret;
+        int64_t issuesEndUnits = 0;
+        int64_t unitsBefore = 0;
+    };
+    std::optional<CaretAroundWrite> caretAroundWrite_;
+    // Object characters of the observed field at its last focused-field
+    // search: only a change of them (Return made a block) is worth the
+    // search, which reads the document whole.
+    std::optional<std::size_t> objectsAtLastSearch_;
+    // Puts the caret back into the block the user had it in before a write
+    // into another block, unless the user moved it meanwhile.
+    void restoreUserCaret();
+    struct UserCaret {
+        AXElement block;
+        Utf16Range range;
+        Cancel giveUp;
+    };
+    std::optional<UserCaret> caretToRestore_;
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     void notifyFieldMayHaveMoved() {
@@ -263,7 +356,17 @@ class AccessibilityMonitor final : private ReplacementHost {
     // `characters` is the text's Character count when already known.
     void scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt = std::nullopt,
                           bool derived = false, std::optional<int64_t> characters = std::nullopt);
-    void analyzeText(const FieldText& text, bool derived = false);
+    // `element` is the field or block the text was read from: the observed
+    // one, or a block of the document left with this check waiting.
+    void analyzeText(const AXElement& element, const FieldText& text, bool derived = false);
+    // What boundsForRange, stillReadsAsAnalyzed and visibleFieldFrame ask,
+    // of one element and the text checked there.
+    // `direct`: only the element's own text geometry (a document whose
+    // fragments are all its blocks' is never walked).
+    std::optional<Rect> boundsIn(const AXElement& element, const std::optional<FieldText>& checked,
+                                 int64_t start, int64_t length, bool direct = false);
+    bool readsAsChecked(const AXElement& element, const FieldText& checked,
+                        std::string_view analyzedText, int64_t end);
     void captureCaretRect(const AXElement& element);
     void captureElementFrame(const AXElement& element);
 
@@ -328,6 +431,8 @@ class AccessibilityMonitor final : private ReplacementHost {
     // ranges of it.
     std::optional<FieldText> lastAnalyzedText_;
     std::optional<AXElement> lastAnalyzedElement_;
+    // The blocks of the document followed, the observed one among them.
+    DocumentBlocks blocks_;
     // The ancestors that cut what the observed field shows, and the field
     // they were looked up for.
     std::optional<std::pair<AXElement, std::vector<AXElement>>> clippingAncestors_;

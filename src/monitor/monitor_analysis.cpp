@@ -62,6 +62,10 @@ void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXText
     if (!isMonitoring() || element != observedElement_)
         return;
     followed_.noteReport(change);
+    // Firefox's first Return takes the field's own text out of it into a
+    // block, maybe before any read saw it: what went is remembered.
+    if (change.kind == AXTextChange::Kind::removed)
+        noteDocumentOwnText(FieldText{change.text, FieldText::Source::value, 0});
 }
 
 FollowedChange AccessibilityMonitor::textAfterBurst(const AXElement& element) {
@@ -158,8 +162,11 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
 
 void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
                                             bool derived, std::optional<int64_t> characters) {
-    if (followBlockWithCaretInstead(text))
-        return;
+    // Handed over to the block with the caret, the text is still checked
+    // where it was written: the document's own text, or the block it went
+    // into.
+    noteDocumentOwnText(text);
+    followBlockWithCaretInstead(text);
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
@@ -173,8 +180,10 @@ void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePo
         const std::chrono::duration<double> since = ports_.scheduler.now() - *changedAt;
         delay = std::max(0.0, kDebounceSeconds - since.count());
     }
-    debounceWork_ = scheduleStep(
-        delay, [this, text = std::move(text), derived] { analyzeText(text, derived); });
+    if (!observedElement_)
+        return;
+    debounceWork_ = scheduleStep(delay, [this, element = *observedElement_, text = std::move(text),
+                                         derived] { analyzeText(element, text, derived); });
 }
 
 void AccessibilityMonitor::suppressAnalysisLoop(const std::string& text, double seconds) {
@@ -196,48 +205,77 @@ bool AccessibilityMonitor::shouldSuppressPendingApplyLoop(const std::string& tex
     return false;
 }
 
-void AccessibilityMonitor::analyzeText(const FieldText& given, bool derived) {
+void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText& given,
+                                       bool derived) {
     if (!isMonitoring())
         return;
+    // A block the caret left before the pause is checked all the same, as
+    // long as its document is followed.
+    const bool followed = element == observedElement_;
+    if (!followed && !blocks_.find(element))
+        return;
+    blocks_.notePendingCheckDone(element);
     FieldText read = given;
     if (!derived && shouldSuppressPendingApplyLoop(read.text)) {
         log("analyze: suppressed — pending apply verification for unchanged text");
         return;
     }
-    if (observedElement_) {
-        if (isSecureField(*observedElement_))
+    {
+        if (isSecureField(element))
             return;
-        const auto now = readString(ports_.accessibility, *observedElement_, kAXValueAttribute);
+        const auto now = readString(ports_.accessibility, element, kAXValueAttribute);
         // Editors whose text comes from the caret window or static text
         // have no value to compare: only a different non-empty one counts.
         // A text worked out from change reports gives way to the field's
         // own: it is read here, once per pause.
+        // A block the caret has left has no newer change coming to check
+        // it: what it holds now is checked.
         if (now && !now->empty() && *now != read.text) {
-            if (!derived) {
+            if (!derived && followed) {
                 log("analyze: discarded — AX value changed since snapshot");
                 return;
             }
+            if (!followed)
+                logUserText("analyze: the block left reads \"" +
+                            text::characterPrefix(*now, kLoggedPrefixCharacters) +
+                            "\" now, not its snapshot");
             read = FieldText{*now, FieldText::Source::value, 0};
         }
         if (derived) {
-            if (now && !now->empty())
+            if (followed && now && !now->empty())
                 followed_.keepWhole(read);
             if (shouldSuppressPendingApplyLoop(read.text)) {
                 log("analyze: suppressed — pending apply verification for unchanged text");
                 return;
             }
-            if (const auto range = readRange(ports_.accessibility, *observedElement_,
-                                             kAXSelectedTextRangeAttribute))
+            if (const auto range = followed ? readRange(ports_.accessibility, element,
+                                                        kAXSelectedTextRangeAttribute)
+                                            : std::nullopt)
                 bufferStore_.update(std::to_string(observedPid_), "focused", read.text, *range);
         }
     }
+    // Beside the document's blocks its own text is a block too: the run the
+    // caret is in is checked, not its neighbours' object characters.
+    // Return took the document's own text into a block of its own
+    // (Firefox): that block holds what was written.
+    if (!followed) {
+        if (const auto block = blockTakingOwnText(element, documentOwnText_, read.text)) {
+            blocks_.numberOf(*block);
+            if (const auto moved = readFieldText(*block))
+                return analyzeText(*block, *moved, false);
+        }
+    }
+    if (auto run = ownTextRun(element, read))
+        read = std::move(*run);
     const std::string& text = read.text;
 
     const double ratio = detector_.japaneseRatio(text);
     const int64_t count = text::characterCount(text);
     logUserText("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
                 ", text=" + quotedPrefix(text));
-    const auto candidate = detector_.analyze(text, TextRange{0, count});
+    auto candidate = detector_.analyze(text, TextRange{0, count});
+    const uint64_t block = blockNumberOf(element);
+    DocumentBlocks::Block* checkedBlock = block != 0 ? blocks_.find(block) : nullptr;
     if (!candidate) {
         if (count > detector_.maximumSentenceLength)
             log("analyze: skipped — longer than " +
@@ -246,15 +284,23 @@ void AccessibilityMonitor::analyzeText(const FieldText& given, bool derived) {
         else
             log("analyze: skipped — no sentence boundary or insufficient Japanese ratio (ratio=" +
                 formatRatio(ratio) + ")");
-        lastAnalyzedText_.reset();
-        lastAnalyzedElement_.reset();
+        if (followed) {
+            lastAnalyzedText_.reset();
+            lastAnalyzedElement_.reset();
+        }
+        if (checkedBlock)
+            checkedBlock->checked.reset();
         if (onCheckSkipped)
-            onCheckSkipped();
+            onCheckSkipped(block);
         return;
     }
-    if (observedElement_)
-        captureCaretRect(*observedElement_);
-    setLastAnalyzedText(read);
+    if (followed) {
+        captureCaretRect(element);
+        setLastAnalyzedText(read);
+    }
+    if (checkedBlock)
+        checkedBlock->checked = read;
+    candidate->block = block;
     log("analyze: FIRING boundary=" + std::string(rawValue(candidate->boundary)) +
         " caretRect=" + (currentCaretRect_ ? toString(*currentCaretRect_) : std::string("nil")));
     if (onSentenceCompleted)
@@ -293,16 +339,26 @@ void AccessibilityMonitor::captureElementFrame(const AXElement& element) {
     }
 }
 
-std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t length) {
-    if (!observedElement_)
+std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t length,
+                                                         uint64_t block) {
+    if (block == 0)
+        return observedElement_ ? boundsIn(*observedElement_, lastAnalyzedText_, start, length)
+                                : std::nullopt;
+    const DocumentBlocks::Block* known = blocks_.find(block);
+    if (!known || !known->checked)
         return std::nullopt;
+    return boundsIn(known->element, known->checked, start, length,
+                    known->element == blocks_.document());
+}
+
+std::optional<Rect> AccessibilityMonitor::boundsIn(const AXElement& element,
+                                                   const std::optional<FieldText>& checked,
+                                                   int64_t start, int64_t length, bool direct) {
     Accessibility& ax = ports_.accessibility;
     Screens& screens = ports_.screens;
-    const AXElement& element = *observedElement_;
-    const bool windowed =
-        lastAnalyzedText_ && lastAnalyzedText_->source == FieldText::Source::caretWindow;
+    const bool windowed = checked && checked->source == FieldText::Source::caretWindow;
     // The Characters of a caret window are not those of the static text.
-    if (!windowed) {
+    if (!windowed && !direct) {
         if (auto r =
                 AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
             return r;
@@ -311,18 +367,27 @@ std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t 
     // analysed text is converted through that text and moved by the start
     // of the window it was read from.
     Utf16Range units{start, length};
-    if (lastAnalyzedText_ && start >= 0 && length >= 0) {
-        const text::CharacterText t{lastAnalyzedText_->text};
+    if (checked && start >= 0 && length >= 0) {
+        const text::CharacterText t{checked->text};
         if (start + length <= t.count()) {
             const int64_t from = t.utf16Offset(start);
-            units = Utf16Range{lastAnalyzedText_->utf16Start + from,
-                               t.utf16Offset(start + length) - from};
+            units = Utf16Range{checked->utf16Start + from, t.utf16Offset(start + length) - from};
         }
     }
     return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
 }
 
-std::optional<Rect> AccessibilityMonitor::visibleFieldFrame() {
+std::optional<Rect> AccessibilityMonitor::visibleFieldFrame(uint64_t block) {
+    if (block != 0) {
+        DocumentBlocks::Block* known = blocks_.find(block);
+        if (!known)
+            return std::nullopt;
+        if (!known->clippingAncestors)
+            known->clippingAncestors =
+                AXTextExtractor::clippingAncestors(ports_.accessibility, known->element);
+        return AXTextExtractor::visibleFrame(ports_.accessibility, ports_.screens, known->element,
+                                             *known->clippingAncestors);
+    }
     if (!observedElement_)
         return std::nullopt;
     // The ancestors of a field do not change while it is followed: they are
@@ -335,27 +400,39 @@ std::optional<Rect> AccessibilityMonitor::visibleFieldFrame() {
                                          clippingAncestors_->second);
 }
 
-bool AccessibilityMonitor::stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end) {
-    if (!observedElement_ || !lastAnalyzedText_ || lastAnalyzedElement_ != observedElement_ ||
-        lastAnalyzedText_->text != analyzedText)
+bool AccessibilityMonitor::stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end,
+                                                uint64_t block) {
+    if (block != 0) {
+        const DocumentBlocks::Block* known = blocks_.find(block);
+        return known && known->checked &&
+               readsAsChecked(known->element, *known->checked, analyzedText, end);
+    }
+    if (!observedElement_ || !lastAnalyzedText_ || lastAnalyzedElement_ != observedElement_)
         return false;
-    const text::CharacterText t{lastAnalyzedText_->text};
+    return readsAsChecked(*observedElement_, *lastAnalyzedText_, analyzedText, end);
+}
+
+bool AccessibilityMonitor::readsAsChecked(const AXElement& element, const FieldText& checked,
+                                          std::string_view analyzedText, int64_t end) {
+    if (checked.text != analyzedText)
+        return false;
+    const text::CharacterText t{checked.text};
     if (end < 0 || end > t.count())
         return false;
     const std::string_view expected = t.sliceView(0, end);
-    if (lastAnalyzedText_->source != FieldText::Source::staticText) {
+    if (checked.source != FieldText::Source::staticText) {
         // Only the stretch in question: a long field is not read whole on
         // every tick the highlights are followed.
-        const Utf16Range units{lastAnalyzedText_->utf16Start, t.utf16Offset(end)};
+        const Utf16Range units{checked.utf16Start, t.utf16Offset(end)};
         const AXResult r = ports_.accessibility.copyParameterizedAttributeValue(
-            *observedElement_, kAXStringForRangeParameterizedAttribute, AXValue(units));
+            element, kAXStringForRangeParameterizedAttribute, AXValue(units));
         if (const auto s = r ? r->asString() : std::nullopt)
             return *s == expected;
-        if (lastAnalyzedText_->source == FieldText::Source::caretWindow)
+        if (checked.source == FieldText::Source::caretWindow)
             return false;
     }
-    const auto now = extractTextForAnalysis(*observedElement_);
-    return now && now->source == lastAnalyzedText_->source &&
+    const auto now = extractTextForAnalysis(element);
+    return now && now->source == checked.source &&
            std::string_view(now->text).starts_with(expected);
 }
 

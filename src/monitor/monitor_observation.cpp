@@ -70,6 +70,17 @@ void AccessibilityMonitor::handleFocusChanged() {
         notifyFieldMayHaveMoved();
         return;
     }
+    // The caret went into another line of the same document: the focused
+    // element, in the user's eyes, did not change.
+    if (caretMovedWithinDocument(focused)) {
+        if (writingInto_ && writingInto_ == observedElement_) {
+            log("observe: the caret went into another block while a correction is written — "
+                "staying with the block written");
+            return;
+        }
+        followWithinDocument(*focused);
+        return;
+    }
     notifyCorrectionContextChanged();
     if (isMonitoring())
         observeFocusedElement(focused);
@@ -137,9 +148,11 @@ void AccessibilityMonitor::observeFocusedElement(
     // A paragraph of a document followed for its caret has no focus of its
     // own, and is never taken to have lost it.
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
+    noteDocumentOf(*element);
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
     followed_.keepWhole(read);
+    noteDocumentText(*element, read);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +
@@ -149,7 +162,11 @@ void AccessibilityMonitor::observeFocusedElement(
     // caret moved into a paragraph written before (or its neighbour above
     // was deleted), the attach took its boxes away, and no edit of it may
     // ever come to bring them back.
-    if (read && !read->text.empty())
+    // A block of the document left before its check ran has that check
+    // still coming.
+    if (Cancel kept = blocks_.takePendingCheck(*element))
+        debounceWork_ = kept;
+    else if (read && !read->text.empty())
         scheduleAnalysis(*read);
 
     auto observer =
@@ -192,6 +209,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
     followed_.forget();
+    objectsAtLastSearch_.reset();
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

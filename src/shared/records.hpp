@@ -28,6 +28,11 @@ struct CompletedSentenceCandidate {
     double japaneseRatio = 0;
     Boundary boundary = Boundary::punctuation;
     std::chrono::system_clock::time_point detectedAt;
+    // The block of a document of blocks (a line of rich text, a paragraph)
+    // the text was read from, as the monitor numbers them while it follows
+    // the document; 0 for a field followed as a whole. A later check of the
+    // same block replaces this one; those of other blocks stay.
+    uint64_t block = 0;
 };
 
 struct CorrectionIssue {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -50,7 +51,7 @@ class DesktopDisplayTest : public ::testing::Test {
     void setUpField(sim::TextFieldOptions options,
                     std::function<sim::SimId(sim::SimId window)> container = {}) {
         desk.addApplication(pid, "Editor", "com.example.editor");
-        const auto window = desk.addWindow(pid, "Untitled");
+        window = desk.addWindow(pid, "Untitled");
         options.frame = Rect{100, 200, 600, 40};
         field = desk.addTextField(container ? container(window) : window, "", options);
         desk.activateApplication(pid);
@@ -72,6 +73,7 @@ class DesktopDisplayTest : public ::testing::Test {
 
     sim::SimDesktop desk;
     const Pid pid = 100;
+    sim::SimId window = 0;
     sim::SimId field = 0;
     AccessibilityMonitor monitor{desk.ports()};
     sim::MemoryUserDefaults defaults;
@@ -188,6 +190,169 @@ TEST_F(DesktopDisplayTest, AClearedAndRetypedFieldNeverShowsOrTakesTheOldCorrect
     ASSERT_EQ(highlight.shown.size(), 1u);
     EXPECT_EQ(highlight.shown[0].issue->range, (TextRange{4, 6}));
 }
+
+// A rich-text field whose Return made a block of each line: each line
+// finished is checked and keeps its boxes wherever the caret goes.
+struct DocumentCase {
+    const char* name;
+    // What the user does once both lines are written, the caret in the
+    // second; the boxes left, by the line of their text (1, 2).
+    std::function<void(sim::SimDesktop&, sim::SimId window, sim::SimId document, sim::SimId first)>
+        then;
+    std::vector<int> boxedLines;
+};
+void PrintTo(const DocumentCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DocumentDisplayTest : public DesktopDisplayTest {
+  protected:
+    // Lines of 20 points from y 200 (accessibility), cells of 10.
+    void writeTwoLines() {
+        setUpField({});
+        first = desk.addTextField(field, "", {.frame = Rect{100, 200, 600, 20}});
+        second = desk.addTextField(field, "", {.frame = Rect{100, 220, 600, 20}});
+        desk.setText(field, "\uFFFC\uFFFC");
+        desk.moveCaretIntoBlock(field, first);
+        desk.clock().advance(1);
+        // Return 0.3 s after 。, well within the pause a check waits for.
+        desk.setText(first, "宿題をを終えた。");
+        desk.clock().advance(0.3);
+        desk.moveCaretIntoBlock(field, second);
+        desk.clock().advance(0.2);
+        desk.setText(second, "本をを読んだ。");
+        desk.clock().advance(1.5);
+    }
+    std::vector<int> boxedLines() const {
+        std::vector<int> lines;
+        for (const auto& a : highlight.shown)
+            lines.push_back(a.rect.y == 680 ? 1 : a.rect.y == 660 ? 2 : 0);
+        std::ranges::sort(lines);
+        return lines;
+    }
+    sim::SimId first = 0;
+    sim::SimId second = 0;
+};
+
+TEST_F(DocumentDisplayTest, TheDocumentsOwnTextBesideABlockIsBoxedAndWrittenAsABlock) {
+    // A first line typed before any Return, the paragraphs of a template
+    // below it: the caret in the field's own text.
+    for (const bool caretMovedByTheBrowser : {false, true}) {
+        // Chromium moves the caret into the next block while the write goes
+        // into the line (the next key then went to the start of line 2).
+        SCOPED_TRACE(caretMovedByTheBrowser ? "the caret moved into the block mid-write"
+                                            : "the caret left alone");
+        setUpField({});
+        const auto block =
+            desk.addTextField(field, "本をを読んだ。", {.frame = Rect{100, 220, 600, 20}});
+        desk.setText(field, "\uFFFC");
+        desk.select(field, Utf16Range{0, 0});
+        desk.clock().advance(1);
+        desk.typeText("宿題をを終えた。");
+        desk.clock().advance(1.5);
+        ASSERT_EQ(highlight.shown.size(), 1u);
+        EXPECT_EQ(highlight.shown[0].issue->range, (TextRange{2, 4}));
+        EXPECT_EQ(highlight.shown[0].rect, (Rect{120, 680, 20, 20}));
+        rechecked.clear();
+
+        controller.handleApply({*highlight.shown[0].issue});
+        if (caretMovedByTheBrowser) {
+            desk.clock().advance(0.05);
+            desk.moveCaretIntoBlock(field, block);
+        }
+        desk.clock().advance(3);
+        EXPECT_EQ(desk.text(field), "宿題を終えた。\uFFFC");
+        EXPECT_EQ(desk.text(block), "本をを読んだ。");
+        EXPECT_EQ(rechecked, (std::vector<std::string>{"宿題を終えた。"}));
+        // The caret is back at the end of the line written.
+        EXPECT_EQ(monitor.observedElement(), desk.element(field));
+        EXPECT_EQ(desk.selection(field), (Utf16Range{7, 0}));
+        EXPECT_FALSE(desk.log().contains("focus changed mid-apply"));
+        desk.quitApplication(pid);
+        desk.clock().advance(1.1);
+        desk.log().clear();
+    }
+}
+
+class DocumentTest : public DocumentDisplayTest,
+                     public ::testing::WithParamInterface<DocumentCase> {};
+
+TEST_F(DocumentDisplayTest, ApplyIntoTheLineTheCaretIsNotInWritesThereAndPutsTheCaretBack) {
+    // The caret comes back whether the write left it with the user (the
+    // line's text set whole) or in the line written.
+    for (const bool caretMovedByTheWrite : {false, true}) {
+        SCOPED_TRACE(caretMovedByTheWrite ? "caret moved by the write" : "caret left alone");
+        writeTwoLines();
+        ASSERT_EQ(highlight.shown.size(), 2u);
+        const auto inFirst = std::ranges::find_if(
+            highlight.shown, [](const HighlightAnnotation& a) { return a.rect.y == 680; });
+        ASSERT_NE(inFirst, highlight.shown.end());
+        const Utf16Range userCaret = desk.selection(second);
+        rechecked.clear();
+
+        controller.handleApply({*inFirst->issue});
+        if (caretMovedByTheWrite)
+            desk.moveCaretIntoBlock(field, first);
+        desk.clock().advance(4);
+
+        EXPECT_EQ(desk.text(first), "宿題を終えた。");
+        EXPECT_EQ(desk.text(second), "本をを読んだ。");
+        EXPECT_EQ(rechecked, (std::vector<std::string>{"宿題を終えた。"}));
+        // The caret is back in the line the user was writing, where it was.
+        EXPECT_EQ(monitor.observedElement(), desk.element(second));
+        EXPECT_EQ(desk.selection(second), userCaret);
+        // The other line's box stayed throughout.
+        EXPECT_EQ(boxedLines(), (std::vector<int>{2}));
+        desk.quitApplication(pid);
+        desk.clock().advance(1.1);
+    }
+}
+
+TEST_P(DocumentTest, EveryFinishedLineKeepsItsBoxesWhereverTheCaretIs) {
+    writeTwoLines();
+    // Both errors boxed at once, each on its own text: をを is cells 2-3
+    // of the first line and 1-2 of the second.
+    ASSERT_EQ(highlight.shown.size(), 2u);
+    for (const auto& a : highlight.shown)
+        EXPECT_EQ(a.rect.x, a.rect.y == 680 ? 120 : 110);
+    EXPECT_EQ(boxedLines(), (std::vector<int>{1, 2}));
+    GetParam().then(desk, window, field, first);
+    desk.clock().advance(1.5);
+    EXPECT_EQ(boxedLines(), GetParam().boxedLines);
+    EXPECT_EQ(controller.currentHoverCorrectionIssues().size(), GetParam().boxedLines.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DocumentTest,
+    ::testing::Values(
+        DocumentCase{"nothingMore", [](auto&, auto, auto, auto) {}, {1, 2}},
+        DocumentCase{"upIntoTheFirstLine",
+                     [](sim::SimDesktop& d, auto, auto document, auto first) {
+                         d.moveCaretIntoBlock(document, first);
+                     },
+                     {1, 2}},
+        DocumentCase{
+            "aThirdLineWritten",
+            [](sim::SimDesktop& d, auto, auto document, auto) {
+                const auto third = d.addTextField(document, "", {.frame = Rect{100, 240, 600, 20}});
+                d.setText(document, "\uFFFC\uFFFC\uFFFC");
+                d.moveCaretIntoBlock(document, third);
+                d.clock().advance(0.2);
+                d.setText(third, "明日も");
+            },
+            {1, 2}},
+        DocumentCase{"theFirstLineChangedBeforeItsError",
+                     [](sim::SimDesktop& d, auto, auto, auto first) {
+                         d.setText(first, "私の宿題をを終えた");
+                     },
+                     {2}},
+        DocumentCase{"outOfTheDocument",
+                     [](sim::SimDesktop& d, auto window, auto document, auto) {
+                         d.moveCaretIntoBlock(document, 0);
+                         d.focus(d.addTextField(window, "", {.frame = Rect{100, 400, 600, 20}}));
+                     },
+                     {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DesktopDisplayTest, AnotherApplicationInFrontClearsTheHighlights) {
     setUpField({});

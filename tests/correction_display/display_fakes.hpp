@@ -88,7 +88,8 @@ class ScriptedField : public CorrectionTextField {
   public:
     explicit ScriptedField(const sim::VirtualClock& clock) : clock_(clock) {}
 
-    std::optional<Rect> boundsForRange(int64_t start, int64_t /*length*/) override {
+    std::optional<Rect> boundsForRange(uint64_t /*block*/, int64_t start,
+                                       int64_t /*length*/) override {
         queries[start].push_back(clock_.elapsed());
         const auto found = rects.find(start);
         if (found == rects.end() || clock_.elapsed() + 1e-9 < availableFrom[start])
@@ -98,16 +99,21 @@ class ScriptedField : public CorrectionTextField {
         return found->second;
     }
     // Without a live text the field still reads as checked.
-    bool stillReadsAsChecked(const std::string& checkedText, int64_t end) override {
+    bool stillReadsAsChecked(uint64_t /*block*/, const std::string& checkedText,
+                             int64_t end) override {
         if (!liveText)
             return true;
         const text::CharacterText checked{checkedText};
         return end <= checked.count() && liveText->starts_with(checked.sliceView(0, end));
     }
-    std::optional<Rect> visibleFrame() override { return frame; }
-    void applyReplacement(const CorrectionIssue& issue) override { single.push_back(issue); }
-    void applyReplacements(const std::vector<CorrectionIssue>& issues) override {
+    std::optional<Rect> visibleFrame(uint64_t /*block*/) override { return frame; }
+    void applyReplacement(uint64_t block, const CorrectionIssue& issue) override {
+        single.push_back(issue);
+        blocksWritten.push_back(block);
+    }
+    void applyReplacements(uint64_t block, const std::vector<CorrectionIssue>& issues) override {
         multiple.push_back(issues);
+        blocksWritten.push_back(block);
     }
 
     std::size_t queryCount() const {
@@ -125,6 +131,7 @@ class ScriptedField : public CorrectionTextField {
     std::map<int64_t, std::vector<double>> queries;
     std::vector<CorrectionIssue> single;
     std::vector<std::vector<CorrectionIssue>> multiple;
+    std::vector<uint64_t> blocksWritten;  // the block of each write
 
   private:
     const sim::VirtualClock& clock_;

@@ -178,7 +178,7 @@ TEST_F(AnalysisTest, TheSuppressionWindowHoldsOnlyForTheSameTextWhileOpen) {
 
 TEST_F(AnalysisTest, AFieldTooLongToCheckSaysSoAndClearsWhatWasShown) {
     int skipped = 0;
-    monitor.onCheckSkipped = [&] { ++skipped; };
+    monitor.onCheckSkipped = [&](uint64_t) { ++skipped; };
     desk.setText(field, "東京で住んでいます。");
     advance(1);
     ASSERT_EQ(candidates.size(), 1u);

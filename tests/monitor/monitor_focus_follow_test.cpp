@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "monitor_scene.hpp"
 
@@ -120,11 +123,26 @@ TEST_F(FocusFollowTest, TheLineWithTheCaretIsFollowedOnceReturnMadeABlockOfEachL
         const char* why;
         std::string fieldText;
         bool caretInABlock;
+        std::vector<std::string> checked;  // in byte order
+        // Return took the field's own line into a block of its own
+        // (Firefox), before any read saw it there.
+        bool ownLineMoved = false;
     };
     const Case cases[] = {
-        {"Return made a block of each line, the caret in the last", "\uFFFC\uFFFC", true},
-        {"Return made a block after the first line", "今日は晴れです。\uFFFC", true},
-        {"a link inside the field's one line", "前の\uFFFCの後は晴れです。", false},
+        {"Return made a block of each line, the caret in the last", "\uFFFC\uFFFC", true, {line}},
+        {"Return took the line written into the field into a block",
+         "\uFFFC\uFFFC",
+         true,
+         {"東京で住んでいます。", "編集できる段落です。"},
+         true},
+        {"Return made a block after the first line",
+         "今日は晴れです。\uFFFC",
+         true,
+         {"今日は晴れです。", line}},
+        {"a link inside the field's one line",
+         "前の\uFFFCの後は晴れです。",
+         false,
+         {"前の\uFFFCの後は晴れです。"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -132,6 +150,8 @@ TEST_F(FocusFollowTest, TheLineWithTheCaretIsFollowedOnceReturnMadeABlockOfEachL
         desk.focus(rich);
         advance(1.1);
         ASSERT_EQ(monitor.observedElement(), desk.element(rich));
+        if (c.ownLineMoved)
+            desk.addTextField(rich, desk.text(rich));
         const auto block = desk.addTextField(rich, line);
         candidates.clear();
         if (c.caretInABlock)
@@ -139,9 +159,170 @@ TEST_F(FocusFollowTest, TheLineWithTheCaretIsFollowedOnceReturnMadeABlockOfEachL
         desk.setText(rich, c.fieldText);
         advance(1.1);
         EXPECT_EQ(monitor.observedElement(), desk.element(c.caretInABlock ? block : rich));
-        ASSERT_EQ(candidates.size(), 1u);
-        EXPECT_EQ(candidates[0].text, c.caretInABlock ? line : c.fieldText);
+        // The line with the caret is checked; so is the field's own line
+        // beside the block, on its own, never with an object character.
+        std::vector<std::string> texts;
+        for (const auto& candidate : candidates)
+            texts.push_back(candidate.text);
+        std::ranges::sort(texts);
+        EXPECT_EQ(texts, c.checked);
         desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
+TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
+    // Return 0.3 s after 。: the caret is in the next line before the line
+    // finished is checked, and the user writes on there.
+    const std::string finished = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        bool back;            // the caret comes back into the line before its check
+        bool toAnotherField;  // the caret leaves the document instead
+        std::size_t checksOfTheLine;
+    };
+    const Case cases[] = {
+        {"into the next line", false, false, 1},
+        {"into the next line and back", true, false, 1},
+        {"out of the document into the page's input", false, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+        const auto first = desk.addTextField(rich, "");
+        const auto second = desk.addTextField(rich, "");
+        desk.setText(rich, "\uFFFC\uFFFC");
+        desk.moveCaretIntoBlock(rich, first);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(first));
+        candidates.clear();
+        const int contextsBefore = contextChanges;
+        desk.setText(first, finished);
+        advance(0.3);
+        if (c.toAnotherField) {
+            desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+            desk.focus(single);
+        } else
+            desk.moveCaretIntoBlock(rich, second);
+        advance(0.1);
+        if (c.back)
+            desk.moveCaretIntoBlock(rich, first);
+        advance(0.1);
+        if (!c.back && !c.toAnotherField)
+            desk.setText(second, "次の");
+        advance(1.5);
+        std::size_t checks = 0;
+        std::set<uint64_t> blocks;
+        for (const auto& candidate : candidates) {
+            checks += candidate.text == finished ? 1 : 0;
+            blocks.insert(candidate.block);
+        }
+        EXPECT_EQ(checks, c.checksOfTheLine);
+        if (!c.toAnotherField) {
+            // Moving between lines is no change of field: nothing shown goes.
+            EXPECT_EQ(contextChanges, contextsBefore);
+            EXPECT_FALSE(blocks.contains(0)) << "a line is checked as a block of its document";
+        }
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
+TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodInIt) {
+    // Three lines pasted at the end of the first: its own text changes and
+    // two blocks are made, the caret in the last.
+    const std::vector<std::string> pasted = {"今日は晴れです。", "東京で住んでいます。",
+                                             "明日も晴れます。"};
+    struct Case {
+        const char* why;
+        std::size_t linesPasted;
+    };
+    const Case cases[] = {
+        {"three lines", 3},
+        {"two lines: the Return of a line is no paste", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+        const auto first = desk.addTextField(rich, "");
+        desk.setText(rich, "\uFFFC");
+        desk.moveCaretIntoBlock(rich, first);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(first));
+        candidates.clear();
+        desk.setText(first, pasted[0]);
+        sim::SimId last = first;
+        std::string objects = "\uFFFC";
+        for (std::size_t i = 1; i < c.linesPasted; ++i) {
+            last = desk.addTextField(rich, pasted[i]);
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        desk.moveCaretIntoBlock(rich, last);
+        advance(1.5);
+        std::vector<std::string> checked;
+        for (const auto& candidate : candidates)
+            checked.push_back(candidate.text);
+        std::ranges::sort(checked);
+        std::vector<std::string> expected(pasted.begin(),
+                                          pasted.begin() + static_cast<long>(c.linesPasted));
+        std::ranges::sort(expected);
+        EXPECT_EQ(checked, expected);
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+}
+
+TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfItsOwn) {
+    // A first line typed before any Return (Chromium), or typed above the
+    // paragraphs of a template: the caret in the field's own text, next to
+    // the object characters of its blocks.
+    const std::string line = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        int blocks;
+    };
+    const Case cases[] = {
+        {"beside one block", 1},
+        {"a short line beside 200 blocks", 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+        std::string objects;
+        for (int b = 0; b < c.blocks; ++b) {
+            desk.addTextField(rich, "段落です。");
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        desk.select(rich, Utf16Range{0, 0});
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(rich));
+        candidates.clear();
+        desk.accessibilityCalls().reset();
+        typeSlowly(line, 0.1);
+        advance(1.0);
+        ASSERT_EQ(desk.text(rich), line + objects);
+        // Checked without the blocks' object characters.
+        ASSERT_EQ(candidates.size(), 1u);
+        EXPECT_EQ(candidates[0].text, line);
+        EXPECT_NE(candidates[0].block, 0u);
+        // Typing beside the blocks does not look for the focused field on
+        // every key: only a new block could have taken the caret.
+        EXPECT_LE(desk.accessibilityCalls().count("copyAttributeValue(AXFocusedUIElement)"), 1u)
+            << desk.accessibilityCalls().report();
         desk.quitApplication(browserPid);
         advance(1.1);
     }

@@ -260,6 +260,15 @@ AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const
         if (!r || !SimText(node->text->text).setSelection(*r))
             return AXError::illegalArgument;
         desktop_.changeSelection(id, *r);
+        // A block of the focused document: the document's caret goes there;
+        // the document's own selection takes it out of its blocks.
+        if (const auto* a = desktop_.app(node->pid); a != nullptr) {
+            if (node->parent != 0 && a->focusedElement == node->parent)
+                desktop_.moveCaretIntoBlock(node->parent, id);
+            else if (a->focusedElement == id &&
+                     desktop_.node(a->element)->scripted.contains(kAXFocusedUIElementAttribute))
+                desktop_.moveCaretIntoBlock(id, 0);
+        }
         return AXError::success;
     }
     if (editable && attribute == kAXSelectedTextAttribute) {

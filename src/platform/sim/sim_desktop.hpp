@@ -142,6 +142,13 @@ class SimDesktop {
     // the way.
     void focusUnannounced(SimId id);
     void clearFocus(Pid pid);
+    // A document of blocks (a browser's rich text after Return, Writer's
+    // paragraphs) moves its caret into `block`, one of its children: the
+    // focus stays on the document, the application names the block as its
+    // focused field and tells of it as a focus change, as AT-SPI does for
+    // the caret going into another paragraph. 0: back into the document's
+    // own text.
+    void moveCaretIntoBlock(SimId document, SimId block);
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);

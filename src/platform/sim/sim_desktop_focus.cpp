@@ -47,6 +47,24 @@ void SimDesktop::clearFocus(Pid pid) {
     }
 }
 
+void SimDesktop::moveCaretIntoBlock(SimId document, SimId block) {
+    Node* n = liveNode(document);
+    App* a = n ? app(n->pid) : nullptr;
+    if (a == nullptr)
+        return;
+    const Node* named = node(a->element);
+    if (const auto it = named->scripted.find(kAXFocusedUIElementAttribute);
+        block != 0 && it != named->scripted.end() && it->second.result &&
+        it->second.result->asElement() == element(block))
+        return;
+    if (block == 0)
+        removeScriptedAttribute(a->element, kAXFocusedUIElementAttribute);
+    else
+        setAttribute(a->element, std::string(kAXFocusedUIElementAttribute),
+                     AXValue(element(block)));
+    notify(document, kAXFocusedUIElementChangedNotification);
+}
+
 void SimDesktop::setWindowTitle(SimId window, std::string title) {
     setAttribute(window, "AXTitle", AXValue(std::move(title)));
 }

@@ -474,6 +474,79 @@ TEST_P(AppsDesktopTest, ShiftHeldAroundApplyReachesTheKeysAndNeverThePaste) {
     }
 }
 
+TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCaretIs) {
+    if (GetParam() != AppKind::writer && GetParam() != AppKind::thunderbird)
+        GTEST_SKIP() << "documents of paragraphs";
+    // A sentence, Return 0.3 s after its 。, the next line: as e-mail is
+    // written.
+    const std::string left = "東京で住んでいます。";
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<CompletedSentenceCandidate> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c);
+    };
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    monitor.start();
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
+    spinFor(0.3);
+    ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+    spinFor(0.3);
+    ASSERT_NO_FATAL_FAILURE(typeText(left));
+    spinFor(0.3);
+    ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+    spinFor(0.3);
+    ASSERT_NO_FATAL_FAILURE(typeText("明日も"));
+    const auto found = [&] {
+        return std::ranges::find(checked, left, &CompletedSentenceCandidate::text);
+    };
+    EXPECT_TRUE(waitUntil([&] { return found() != checked.end(); }, 5))
+        << "the line left was never checked" << [&] {
+               std::string out;
+               for (const auto& line : session_->log().lines())
+                   out += "\n" + line;
+               return out;
+           }();
+    ASSERT_TRUE(waitUntil(
+        [&] { return monitor.observedElement() && value(*monitor.observedElement()) == "明日も"; },
+        10));
+    if (found() != checked.end()) {
+        // Applied from the line left, the caret in the line below.
+        CorrectionIssue issue;
+        issue.id = "left-line";
+        issue.range = TextRange{2, 3};
+        issue.original = "で";
+        issue.suggestion = "に";
+        monitor.applyReplacement(issue, found()->block);
+        EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10));
+        EXPECT_EQ(replaced, "東京に住んでいます。");
+        // The caret is back in the line below, where the user had it.
+        spinFor(0.5);
+        ASSERT_NO_FATAL_FAILURE(typeText("よ"));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return monitor.observedElement() && value(*monitor.observedElement()) == "明日もよ";
+            },
+            10))
+            << "the key went elsewhere";
+    }
+    monitor.stop();
+    // Back to the one paragraph the other tests expect.
+    if (GetParam() == AppKind::thunderbird) {
+        pressChord(*session_, {XK_Control_L, XK_a});
+        EXPECT_TRUE(pasteText());
+        return;
+    }
+    for (const std::vector<unsigned long>& chord :
+         {std::vector<unsigned long>{XK_Control_L, XK_End},
+          std::vector<unsigned long>{XK_Shift_L, XK_Up},
+          std::vector<unsigned long>{XK_Shift_L, XK_Up},
+          std::vector<unsigned long>{XK_Shift_L, XK_End}, std::vector<unsigned long>{XK_Delete}})
+        ASSERT_TRUE(pressChord(*session_, chord));
+    EXPECT_TRUE(waitUntil([&] { return field() && value(*field()) == kText; }, 10))
+        << value(*field()).value_or("<nothing>");
+}
+
 // Last of this suite, as it leaves a window open: Writer answers positions
 // as if a window it has just opened sat in the screen's corner until the
 // user clicks into it; the boxes are right before that all the same. The

@@ -125,7 +125,8 @@ class BrowserDesktopTest : public SharedBrowserTest {
                    " \"" + value(child).value_or("?") + "\"]";
         for (const auto& line : session_->log().lines()) {
             if (line.find("observe:") != std::string::npos ||
-                line.find("analyze") != std::string::npos)
+                line.find("analyze") != std::string::npos ||
+                line.find("apply") != std::string::npos)
                 out += "\n" + line;
         }
         return out;
@@ -494,6 +495,14 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
             << "not checked: " << describeRich(root);
         if (!row.boxedAfter.empty())
             expectBoxedAfter(monitor, row.followed, row.boxedAfter);
+        // Return came 0.3 s after each 。, within the pause a check waits
+        // for: every line left is checked all the same, also a first line
+        // left in the field's own text beside the blocks.
+        for (std::size_t i = 0; i < row.typedLines.size(); ++i) {
+            EXPECT_TRUE(waitUntil(
+                [&] { return std::ranges::find(checked, row.typedLines[i]) != checked.end(); }, 5))
+                << "a line left was never checked: " << row.typedLines[i] << describeRich(root);
+        }
     }
     monitor.stop();
 }
@@ -525,6 +534,50 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheThirdLineOfRichTextLandsThereAndKeeps
     // The caret went back to the end of the line: typing goes on there.
     typeText("よ");
     EXPECT_TRUE(waitForValue(third, kRained + "よ")) << describeRich(root);
+    monitor.stop();
+}
+
+TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsTheCaretThere) {
+    // Chromium keeps a first line typed before any Return in the field's
+    // own text, beside the block Return made; the write into it moved the
+    // caret into that block, and the next key went to the start of line 2.
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<CompletedSentenceCandidate> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c);
+    };
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
+    const AXElement root = focusRich("first");
+    const std::string first = "東京で住んでいます。";
+    ASSERT_NO_FATAL_FAILURE(typeLines(root, {first, "今日は晴れです。"}));
+    ASSERT_TRUE(pressChord(*session_, {XK_Up}));
+    ASSERT_TRUE(pressChord(*session_, {XK_End}));
+    const auto found = [&] {
+        return std::ranges::find(checked, first, &CompletedSentenceCandidate::text);
+    };
+    ASSERT_TRUE(waitUntil([&] { return found() != checked.end(); }, 10))
+        << "the first line was never checked on its own: " << describeRich(root);
+    CorrectionIssue issue;
+    issue.id = "first-line";
+    issue.range = TextRange{2, 3};
+    issue.original = "で";
+    issue.suggestion = "に";
+    monitor.applyReplacement(issue, found()->block);
+    EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10)) << describeRich(root);
+    EXPECT_EQ(replaced, "東京に住んでいます。");
+    EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
+    spinFor(0.3);
+    typeText("よ");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return holdsLine(root, "東京に住んでいます。よ") ||
+                   [&] { return value(root).value_or("").starts_with("東京に住んでいます。よ"); }();
+        },
+        10))
+        << "the key went elsewhere: " << describeRich(root);
+    EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
     monitor.stop();
 }
 

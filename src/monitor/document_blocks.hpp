@@ -1,0 +1,86 @@
+#pragma once
+
+// The blocks of a document the monitor follows one at a time: a browser's
+// rich-text field once Return made a block of each line, Writer's
+// paragraphs, the paragraphs of an HTML message. The caret going from one
+// block into another of the same document changes nothing the user sees:
+// a block left keeps its check on the way and the boxes of its last one,
+// and Apply can write into any block still known. Only the blocks the
+// monitor followed or checked are known, never the whole document, and no
+// more than a bounded number of them: a document of thousands of
+// paragraphs costs what the few the user changed cost.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "field/ax_text_extractor.hpp"
+#include "platform/accessibility.hpp"
+#include "platform/cancel.hpp"
+
+namespace mivo {
+
+class DocumentBlocks {
+  public:
+    // No more blocks are remembered than this: the least recently used one
+    // goes first (its check still waiting, if any, is dropped with it).
+    static constexpr std::size_t kMaxBlocks = 64;
+
+    struct Block {
+        uint64_t number = 0;
+        AXElement element;
+        // The text last checked, which ranges of its issues count in.
+        std::optional<AXTextExtractor::ExtractedText> checked;
+        // The check waiting for the pause in typing after a change the
+        // block was left with.
+        Cancel pendingCheck;
+        // The ancestors that cut what the block shows, once looked up.
+        std::optional<std::vector<AXElement>> clippingAncestors;
+        uint64_t lastUsed = 0;
+    };
+
+    // The document `element` is a block of: the nearest ancestor that holds
+    // the focus (a browser's block never does itself), or, for an element
+    // that holds it, the editable text it is part of (Writer's paragraphs).
+    // Nothing for a field of its own.
+    // `focused`: whether the element holds the focus, when already read.
+    static std::optional<AXElement> documentOf(Accessibility& ax, const AXElement& element,
+                                               std::optional<bool> focused = std::nullopt);
+
+    // The document whose blocks are remembered.
+    const std::optional<AXElement>& document() const { return document_; }
+    // From now on the blocks of `document` are remembered; those of another
+    // are forgotten.
+    void follow(const AXElement& document);
+    // Forgets every block and drops the checks waiting.
+    void forget();
+
+    // The block's number (a new one when it is not known yet): it names the
+    // block to the display for as long as its document is followed.
+    uint64_t numberOf(const AXElement& element);
+    Block* find(uint64_t number);
+    Block* find(const AXElement& element);
+    // The block is left with its check still waiting: it runs for the block.
+    void keepPendingCheck(const AXElement& element, Cancel check);
+    // The check of the block ran (or gave way to a newer one).
+    void notePendingCheckDone(const AXElement& element);
+    // The check the block was left with, while it has not run: the caret
+    // came back before the pause, and it is the block's check again.
+    Cancel takePendingCheck(const AXElement& element);
+    std::size_t size() const { return blocks_.size(); }
+    // The document's length as just asked (its own text holds a character
+    // per block); by how much it grew since the last answer (0 without
+    // two answers to compare).
+    int64_t noteDocumentLength(std::optional<int64_t> length);
+
+  private:
+    void touch(Block& block) { block.lastUsed = ++clock_; }
+
+    std::optional<AXElement> document_;
+    std::optional<int64_t> documentLength_;
+    std::vector<Block> blocks_;
+    uint64_t nextNumber_ = 1;
+    uint64_t clock_ = 0;
+};
+
+}  // namespace mivo
