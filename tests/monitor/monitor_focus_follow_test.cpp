@@ -39,6 +39,21 @@ class FocusFollowTest : public MonitorScene {
         advance(1.1);
     }
 
+    // The browser in front, the caret in its contenteditable, as each case
+    // of a document of blocks begins.
+    void openRichText() {
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.focus(rich);
+    }
+
+    void closeBrowser() {
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        desk.quitApplication(browserPid);
+        advance(1.1);
+    }
+
     bool clickFollowed(sim::SimId target) {
         desk.focus(target);
         advance(0.2);
@@ -166,9 +181,7 @@ TEST_F(FocusFollowTest, TheLineWithTheCaretIsFollowedOnceReturnMadeABlockOfEachL
             texts.push_back(candidate.text);
         std::ranges::sort(texts);
         EXPECT_EQ(texts, c.checked);
-        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
-        desk.quitApplication(browserPid);
-        advance(1.1);
+        closeBrowser();
     }
 }
 
@@ -189,10 +202,7 @@ TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        desk.activateApplication(pid);
-        advance(1.1);
-        openBrowser(0);
-        desk.focus(rich);
+        openRichText();
         const auto first = desk.addTextField(rich, "");
         const auto second = desk.addTextField(rich, "");
         desk.setText(rich, "\uFFFC\uFFFC");
@@ -227,9 +237,7 @@ TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
             EXPECT_EQ(contextChanges, contextsBefore);
             EXPECT_FALSE(blocks.contains(0)) << "a line is checked as a block of its document";
         }
-        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
-        desk.quitApplication(browserPid);
-        advance(1.1);
+        closeBrowser();
     }
 }
 
@@ -248,10 +256,7 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        desk.activateApplication(pid);
-        advance(1.1);
-        openBrowser(0);
-        desk.focus(rich);
+        openRichText();
         const auto first = desk.addTextField(rich, "");
         desk.setText(rich, "\uFFFC");
         desk.moveCaretIntoBlock(rich, first);
@@ -276,9 +281,7 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
                                           pasted.begin() + static_cast<long>(c.linesPasted));
         std::ranges::sort(expected);
         EXPECT_EQ(checked, expected);
-        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
-        desk.quitApplication(browserPid);
-        advance(1.1);
+        closeBrowser();
     }
 }
 
@@ -297,10 +300,7 @@ TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfIts
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        desk.activateApplication(pid);
-        advance(1.1);
-        openBrowser(0);
-        desk.focus(rich);
+        openRichText();
         std::string objects;
         for (int b = 0; b < c.blocks; ++b) {
             desk.addTextField(rich, "段落です。");
@@ -323,8 +323,7 @@ TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfIts
         // every key: only a new block could have taken the caret.
         EXPECT_LE(desk.accessibilityCalls().count("copyAttributeValue(AXFocusedUIElement)"), 1u)
             << desk.accessibilityCalls().report();
-        desk.quitApplication(browserPid);
-        advance(1.1);
+        closeBrowser();
     }
 }
 
