@@ -22,27 +22,12 @@ EDITOR_NAME="${2:-mousepad}"
 GAP="${3:-0.1}"
 MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 
-if [ -z "${MIVO_LATENCY_INSIDE:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" \
-    dbus-run-session -- env MIVO_LATENCY_INSIDE=1 "$0" "$@"
-fi
+. bench/private_desktop.sh
+private_desktop_enter highlight_latency "$@"
 
 [ -x "$MIVO_BIN" ] || { echo "highlight_latency: $MIVO_BIN is not built" >&2; exit 1; }
-launcher=""
-for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
-  [ -x "$candidate" ] && launcher="$candidate"
-done
-[ -n "$launcher" ] || { echo "highlight_latency: at-spi-bus-launcher not found" >&2; exit 1; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # The editor may still be saving its session into the folder.
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+private_desktop_start highlight_latency
 
 : > "$work/document.txt"
 case "$EDITOR_NAME" in
@@ -52,18 +37,6 @@ case "$EDITOR_NAME" in
     editor_cmd=(mousepad "$work/document.txt") ;;
   *) echo "highlight_latency: unknown editor $EDITOR_NAME" >&2; exit 1 ;;
 esac
-
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work/home"
-mkdir -p "$XDG_CONFIG_HOME/Mivo" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-echo '{"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1}' \
-  > "$XDG_CONFIG_HOME/Mivo/defaults.json"
-
-"$launcher" --launch-immediately & pids+=($!)
-openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
-sleep 1
-dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
-  string:org.a11y.Status string:IsEnabled variant:boolean:true
-xset r off 2>/dev/null || true
 
 # Each line of Mivo's log with the time it came.
 MIVO_LOG_TYPED_TEXT=1 QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2> >(python3 -u -c '

@@ -32,27 +32,14 @@ EDITOR_NAME="${2:-test-editor}"
 DOCUMENT_CHARS="${3:-0}"
 RATE=20
 
-if [ -z "${MIVO_TYPING_COST_INSIDE:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" \
-    dbus-run-session -- env MIVO_TYPING_COST_INSIDE=1 "$0" "$@"
-fi
+. bench/private_desktop.sh
+private_desktop_enter typing_cost "$@"
 
 for tool in "$MIVO_BIN" build/bin/mivo-test-editor; do
   [ -x "$tool" ] || { echo "typing_cost: $tool is not built" >&2; exit 1; }
 done
-launcher=""
-for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
-  [ -x "$candidate" ] && launcher="$candidate"
-done
-[ -n "$launcher" ] || { echo "typing_cost: at-spi-bus-launcher not found" >&2; exit 1; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+private_desktop_start typing_cost
 
 # The document: sentences of about 20 Characters, one a line, up to the
 # length asked for.
@@ -128,20 +115,8 @@ JS
   *) echo "typing_cost: unknown editor $EDITOR_NAME" >&2; exit 1 ;;
 esac
 
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" HOME="$work/home"
-mkdir -p "$XDG_CONFIG_HOME/Mivo" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-echo '{"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1}' \
-  > "$XDG_CONFIG_HOME/Mivo/defaults.json"
-
-"$launcher" --launch-immediately & pids+=($!)
-openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
-sleep 1
-dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
-  string:org.a11y.Status string:IsEnabled variant:boolean:true
 a11y="$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
   org.a11y.Bus.GetAddress | tr -d ' ')"
-# Late key releases under load turn into auto-repeat.
-xset r off 2>/dev/null || true
 
 # CPU ticks of a process and of every process it started (a browser's
 # content processes do the work of its pages).
