@@ -171,13 +171,8 @@ void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     blocks_.forget();
-    documentOwnText_.clear();
-    if (caretToRestore_)
-        caretToRestore_->giveUp.cancel();
-    caretToRestore_.reset();
-    writingEnds_.cancel();
-    writingInto_.reset();
-    caretAroundWrite_.reset();
+    blocks_.forgetOwnText();
+    write_.forget();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "field/ax_text_extractor.hpp"
+#include "monitor/block_write.hpp"
 #include "monitor/document_blocks.hpp"
 #include "monitor/followed_text.hpp"
 #include "monitor/replacement_host.hpp"
@@ -167,7 +168,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     }
     void replacementCompleted(const std::string& text) override;
     void replacementFailed(UnwrittenField field) override {
-        ownTextWrite_.reset();
+        write_.forgetOwnTextRun();
         if (onReplacementFailed)
             onReplacementFailed(field);
         afterWriteIntoBlock();
@@ -176,7 +177,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     // back once the write's own steps are done.
     void afterWriteIntoBlock() {
         noteWriteEnded();
-        if (caretToRestore_)
+        if (write_.hasUserCaret())
             scheduleStep(0, [this] { restoreUserCaret(); });
     }
     // For steps that must know whether the monitor is still there (a
@@ -258,52 +259,19 @@ class AccessibilityMonitor final : private ReplacementHost {
     // The own text (objects left out) of the focused field followed, as a
     // change last left it: where it went is checked after the caret left.
     void noteDocumentOwnText(const FieldText& text);
-    std::string documentOwnText_;
     // The block of `document` that now holds the document's own text as it
-    // read `before` (objects aside), when `now` no longer holds it.
-    std::optional<AXElement> blockTakingOwnText(const AXElement& document,
-                                                const std::string& before, const std::string& now);
-    // A write into the document's own text: the run it went into (by the
-    // run's first UTF-16 unit) and its block, whose check the new text is.
-    struct OwnTextWrite {
-        uint64_t block = 0;
-        int64_t utf16Start = 0;
-    };
-    std::optional<OwnTextWrite> ownTextWrite_;
-    // A correction is on its way into the observed block: a caret the
-    // application moves into another block meanwhile (Chromium, after a
-    // paste into the document's own text) is the write's, not the user's,
-    // and the block written stays followed until the write is over.
-    // `issuesEnd` is where the last issue written ends, in Characters of
-    // the text the write goes into.
+    // was last noted, when `now` no longer holds it.
+    std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
+    // A correction is on its way into the observed block, which stays
+    // followed until the write is over. `issuesEnd` is where the last issue
+    // written ends, in Characters of the text the write goes into.
     void noteWriteStarted(int64_t issuesEnd);
     void noteWriteEnded();
     // Sets the caret of `element` (a block, or the document's own text).
     void putCaretBack(const AXElement& element, Utf16Range caret);
-    std::optional<AXElement> writingInto_;
-    Cancel writingEnds_;
-    // The user's caret in the block written, the UTF-16 unit the write's
-    // issues end at, and the block's length in units, as the write began:
-    // where the caret belongs once the write is in.
-    struct CaretAroundWrite {
-        Utf16Range caret;
-        int64_t issuesEndUnits = 0;
-        int64_t unitsBefore = 0;
-    };
-    std::optional<CaretAroundWrite> caretAroundWrite_;
-    // Object characters of the observed field at its last focused-field
-    // search: only a change of them (Return made a block) is worth the
-    // search, which reads the document whole.
-    std::optional<std::size_t> objectsAtLastSearch_;
     // Puts the caret back into the block the user had it in before a write
     // into another block, unless the user moved it meanwhile.
     void restoreUserCaret();
-    struct UserCaret {
-        AXElement block;
-        Utf16Range range;
-        Cancel giveUp;
-    };
-    std::optional<UserCaret> caretToRestore_;
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
     void notifyFieldMayHaveMoved() {
@@ -433,6 +401,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::optional<AXElement> lastAnalyzedElement_;
     // The blocks of the document followed, the observed one among them.
     DocumentBlocks blocks_;
+    // The write under way into a block of it, and the user's caret to put
+    // back after.
+    BlockWrite write_;
     // The ancestors that cut what the observed field shows, and the field
     // they were looked up for.
     std::optional<std::pair<AXElement, std::vector<AXElement>>> clippingAncestors_;

@@ -55,6 +55,18 @@ int64_t DocumentBlocks::noteDocumentLength(std::optional<int64_t> length) {
     return grew;
 }
 
+void DocumentBlocks::noteOwnText(std::string own) {
+    if (!own.empty())
+        ownText_ = std::move(own);
+}
+
+bool DocumentBlocks::objectsChangedSinceSearch(std::size_t objects) {
+    if (objectsAtLastSearch_ == objects)
+        return false;
+    objectsAtLastSearch_ = objects;
+    return true;
+}
+
 uint64_t DocumentBlocks::numberOf(const AXElement& element) {
     if (Block* known = find(element))
         return known->number;

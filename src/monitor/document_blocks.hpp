@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "field/ax_text_extractor.hpp"
@@ -73,6 +75,26 @@ class DocumentBlocks {
     // two answers to compare).
     int64_t noteDocumentLength(std::optional<int64_t> length);
 
+    // The document's own text beside its blocks (objects left out), as a
+    // change of the focused field last left it: where it went is looked for
+    // once the caret left it. An empty text changes nothing.
+    void noteOwnText(std::string own);
+    const std::string& ownText() const { return ownText_; }
+    // Whether `run`, a run of the document's text, is its own text as last
+    // noted.
+    bool isOwnText(std::string_view run) const { return !ownText_.empty() && run == ownText_; }
+    // The focus left the document: where its own text went is no longer
+    // looked for.
+    void forgetOwnText() { ownText_.clear(); }
+
+    // Whether the focused field's object characters number otherwise than
+    // at the last search for the focused field (Return made a block): only
+    // then is the search, which reads the document whole, worth making.
+    // The number is kept for the next time.
+    bool objectsChangedSinceSearch(std::size_t objects);
+    // The focused field is no longer followed: its objects are not known.
+    void forgetObjectsAtSearch() { objectsAtLastSearch_.reset(); }
+
   private:
     void touch(Block& block) { block.lastUsed = ++clock_; }
 
@@ -81,6 +103,8 @@ class DocumentBlocks {
     std::vector<Block> blocks_;
     uint64_t nextNumber_ = 1;
     uint64_t clock_ = 0;
+    std::string ownText_;
+    std::optional<std::size_t> objectsAtLastSearch_;
 };
 
 }  // namespace mivo

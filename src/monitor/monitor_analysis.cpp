@@ -259,7 +259,7 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
     // Return took the document's own text into a block of its own
     // (Firefox): that block holds what was written.
     if (!followed) {
-        if (const auto block = blockTakingOwnText(element, documentOwnText_, read.text)) {
+        if (const auto block = blockTakingOwnText(element, read.text)) {
             blocks_.numberOf(*block);
             if (const auto moved = readFieldText(*block))
                 return analyzeText(*block, *moved, false);

@@ -114,10 +114,8 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
     // Typing in the document's own text beside its blocks keeps their
     // number: only a new block (Return) can have taken the caret, and the
     // search reads the document whole.
-    const std::size_t objects = objectCount(text.text);
-    if (objectsAtLastSearch_ == objects)
+    if (!blocks_.objectsChangedSinceSearch(objectCount(text.text)))
         return false;
-    objectsAtLastSearch_ = objects;
     const auto focused = searchFocusedField();
     if (!focused || focused == observedElement_)
         return false;
@@ -248,11 +246,9 @@ std::optional<int64_t> AccessibilityMonitor::followBlockForApply(uint64_t block)
             return std::nullopt;
         // A write into a third block before the caret came back: the caret
         // still goes back to where the user had it first.
-        if (caret && !caretToRestore_) {
-            caretToRestore_ = UserCaret{userBlock, *caret, {}};
-            caretToRestore_->giveUp =
-                scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(); });
-        }
+        if (caret && !write_.hasUserCaret())
+            write_.keepUserCaret({userBlock, *caret}, scheduleStep(kUserCaretBackSeconds,
+                                                                   [this] { restoreUserCaret(); }));
     }
     if (element == blocks_.document()) {
         // The document's own text: written into its whole text, where the
@@ -272,11 +268,11 @@ std::optional<int64_t> AccessibilityMonitor::followBlockForApply(uint64_t block)
         }
         const int64_t shift =
             text::characterCount(std::string_view(whole->text).substr(0, byteStart));
-        ownTextWrite_ = OwnTextWrite{block, unitsBefore};
+        write_.noteOwnTextRun({block, unitsBefore});
         setLastAnalyzedText(*whole);
         return shift;
     }
-    ownTextWrite_.reset();
+    write_.forgetOwnTextRun();
     setLastAnalyzedText(checked);
     return 0;
 }
@@ -292,9 +288,9 @@ std::optional<FieldText> AccessibilityMonitor::ownTextRun(const AXElement& eleme
         return std::nullopt;
     // The caret left the document's own text before its check: the run
     // written there is checked where it stands now.
-    if (element != observedElement_ && !documentOwnText_.empty()) {
+    if (element != observedElement_ && !blocks_.ownText().empty()) {
         for (auto& run : runsOf(read.text)) {
-            if (run.text == documentOwnText_)
+            if (blocks_.isOwnText(run.text))
                 return std::move(run);
         }
     }
@@ -305,16 +301,14 @@ std::optional<FieldText> AccessibilityMonitor::ownTextRun(const AXElement& eleme
 void AccessibilityMonitor::noteDocumentOwnText(const FieldText& text) {
     if (!observedElement_ || !observedHeldFocus_)
         return;
-    if (std::string own = withoutObjects(text.text); !own.empty())
-        documentOwnText_ = std::move(own);
+    blocks_.noteOwnText(withoutObjects(text.text));
 }
 
 std::optional<AXElement> AccessibilityMonitor::blockTakingOwnText(const AXElement& document,
-                                                                  const std::string& before,
                                                                   const std::string& now) {
     if (document != blocks_.document())
         return std::nullopt;
-    const std::string own = withoutObjects(before);
+    const std::string own = blocks_.ownText();
     if (own.empty() || now.find(own) != std::string::npos)
         return std::nullopt;
     // Only the document's own children, and only now: a block per line.
@@ -331,7 +325,7 @@ std::optional<AXElement> AccessibilityMonitor::blockTakingOwnText(const AXElemen
 
 void AccessibilityMonitor::replacementCompleted(const std::string& text) {
     std::string checked = text;
-    if (const auto write = std::exchange(ownTextWrite_, std::nullopt)) {
+    if (const auto write = write_.takeOwnTextRun()) {
         // The new text of the run written is the block's check, not the
         // whole document's.
         const FieldText run = runAround(text, write->utf16Start);
@@ -346,39 +340,38 @@ void AccessibilityMonitor::replacementCompleted(const std::string& text) {
 }
 
 void AccessibilityMonitor::noteWriteStarted(int64_t issuesEnd) {
-    writingEnds_.cancel();
-    writingInto_ = observedElement_;
-    caretAroundWrite_.reset();
+    std::optional<BlockWrite::CaretAround> around;
     if (observedElement_ && lastAnalyzedText_) {
         const text::CharacterText t{lastAnalyzedText_->text};
         const auto caret =
             readRange(ports_.accessibility, *observedElement_, kAXSelectedTextRangeAttribute);
         if (caret && issuesEnd >= 0 && issuesEnd <= t.count())
-            caretAroundWrite_ =
-                CaretAroundWrite{*caret, lastAnalyzedText_->utf16Start + t.utf16Offset(issuesEnd),
-                                 lastAnalyzedText_->utf16Start + t.utf16Offset(t.count())};
+            around = BlockWrite::CaretAround{
+                *caret, lastAnalyzedText_->utf16Start + t.utf16Offset(issuesEnd),
+                lastAnalyzedText_->utf16Start + t.utf16Offset(t.count())};
     }
     // A write whose check gave up reports nothing: it is over by then.
-    writingEnds_ = scheduleStep(kUserCaretBackSeconds, [this] { noteWriteEnded(); });
+    write_.start(observedElement_, around,
+                 scheduleStep(kUserCaretBackSeconds, [this] { noteWriteEnded(); }));
 }
 
 void AccessibilityMonitor::noteWriteEnded() {
-    if (!writingInto_)
+    const auto ended = write_.end();
+    if (!ended)
         return;
-    const AXElement written = *std::exchange(writingInto_, std::nullopt);
-    writingEnds_.cancel();
-    const auto around = std::exchange(caretAroundWrite_, std::nullopt);
-    if (caretToRestore_)
+    if (write_.hasUserCaret())
         return;  // followed once the caret is back in the user's block
+    const AXElement& written = ended->block;
+    const auto& around = ended->caret;
     // The application took the caret into another block during the write
     // (the user's keys were held): it goes back where the user had it,
     // moved by what the write changed before it.
     if (around && isMonitoring() && caretMovedWithinDocument(searchFocusedField())) {
         Utf16Range caret = around->caret;
-        if (caret.location >= around->issuesEndUnits) {
+        if (around->movesWithWrite()) {
             const auto now = readFieldText(written);
             if (now && now->source == FieldText::Source::value)
-                caret.location += text::utf16Length(now->text) - around->unitsBefore;
+                caret = around->movedWith(text::utf16Length(now->text));
         }
         log("observe: the caret went into another block during the write — putting it back");
         putCaretBack(written, caret);
@@ -414,11 +407,10 @@ void AccessibilityMonitor::putCaretBack(const AXElement& element, Utf16Range car
 }
 
 void AccessibilityMonitor::restoreUserCaret() {
-    if (!caretToRestore_)
+    const auto taken = write_.takeUserCaret();
+    if (!taken)
         return;
-    UserCaret caret = std::move(*caretToRestore_);
-    caretToRestore_.reset();
-    caret.giveUp.cancel();
+    const BlockWrite::UserCaret& caret = *taken;
     if (!isMonitoring() || !observedElement_)
         return;
     const auto focused = searchFocusedField();

@@ -73,7 +73,7 @@ void AccessibilityMonitor::handleFocusChanged() {
     // The caret went into another line of the same document: the focused
     // element, in the user's eyes, did not change.
     if (caretMovedWithinDocument(focused)) {
-        if (writingInto_ && writingInto_ == observedElement_) {
+        if (write_.isInto(observedElement_)) {
             log("observe: the caret went into another block while a correction is written — "
                 "staying with the block written");
             return;
@@ -209,7 +209,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
     followed_.forget();
-    objectsAtLastSearch_.reset();
+    blocks_.forgetObjectsAtSearch();
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
