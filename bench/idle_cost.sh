@@ -6,11 +6,21 @@
 # accessibility bus and the GTK test editor. Prints the share of one core for
 # each phase.
 #
-# Usage: bench/idle_cost.sh [seconds-per-phase]   (default 60; needs a build;
-#        MIVO_BIN=path measures another build of mivo)
+# With `firefox-rich`, the phases are instead idle ones with a highlight
+# shown in a rich-text field of Firefox whose caret is in the field's own
+# text (a reply template's layout: text of its own beside its blocks)
+# after 200, 40 and no lines of blocks, Mivo's share beside Firefox's
+# (every process of it).
+#
+# Usage: bench/idle_cost.sh [seconds-per-phase] [firefox-rich]
+#        (default 60; needs a build; MIVO_BIN=path measures another build
+#        of mivo; with firefox-rich, IDLE_COST_LINES="200 40 0" the
+#        numbers of lines, IDLE_COST_SHOT=prefix a screenshot of each
+#        phase, IDLE_COST_KEEP=file Mivo's log)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PHASE="${1:-60}"
+MODE="${2:-}"
 # Another build of mivo to measure (the one before a change, say).
 MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 
@@ -46,6 +56,83 @@ openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
 sleep 1
 dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
   string:org.a11y.Status string:IsEnabled variant:boolean:true
+
+hz="$(getconf CLK_TCK)"
+share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of one core", 100 * t / hz / s }'; }
+
+if [ "$MODE" = firefox-rich ]; then
+  command -v firefox >/dev/null || { echo "idle_cost: firefox is not installed" >&2; exit 1; }
+  # CPU ticks of a process and of every process it started (the content
+  # processes answer Mivo's calls).
+  tree_ticks() {
+    local pid="$1" total child
+    total="$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)"
+    for child in $(pgrep -P "$pid" 2>/dev/null); do
+      total=$(( total + $(tree_ticks "$child") ))
+    done
+    echo "$total"
+  }
+  export HOME="$work/home"; mkdir -p "$HOME"
+  QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
+  sleep 3
+  for lines in ${IDLE_COST_LINES:-200 40 0}; do
+    # The lines are blocks, as Return makes them; the field's own text
+    # after them is a paragraph whose last sentence holds the error, the
+    # caret at its end, where the 。 that finishes it is typed. Long enough
+    # (115 Characters) that a build which checks the field's whole text,
+    # its object characters too, still finds it Japanese beside 200 lines
+    # and shows the box: the cost compared is that of a box shown.
+    python3 - "$lines" > "$work/page$lines.html" <<'PY'
+import sys
+n = int(sys.argv[1])
+line = "今日は良い天気なので、公園を散歩しました。"
+blocks = "".join("<div>" + line + "</div>" for _ in range(n))
+print('<!doctype html><meta charset="utf-8"><title>Idle cost</title>'
+      '<div id="f" contenteditable style="width:90%;height:80vh;overflow:auto;font:20px sans-serif">'
+      + blocks + line * 5 + '東京で住んでいます</div>')
+PY
+    rm -rf "$work/firefox"; mkdir -p "$work/firefox"
+    cat > "$work/firefox/user.js" <<'JS'
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("app.update.enabled", false);
+user_pref("browser.aboutwelcome.enabled", false);
+JS
+    firefox --no-remote --profile "$work/firefox" "file://$work/page$lines.html" >/dev/null 2>&1 &
+    browser=$!; pids+=($browser)
+    window="$(xdotool search --sync --pid "$browser" --onlyvisible | head -1)"
+    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    sleep 6
+    # Without a tray Mivo's settings window opens once, and may come up
+    # over the page: out of the way.
+    for own in $(xdotool search --onlyvisible --pid "$mivo" 2>/dev/null); do
+      xdotool windowminimize "$own" 2>/dev/null || true
+    done
+    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    # A click into the field, and the caret to its end.
+    xdotool mousemove 400 128 click 1
+    sleep 0.5
+    xdotool key ctrl+End
+    xdotool type "。"
+    # The pointer off the box: no panel.
+    xdotool mousemove 1200 1000
+    # The check's box shows within a second; Firefox blinks its caret on,
+    # which every phase pays alike.
+    sleep 4
+    [ -n "${IDLE_COST_SHOT:-}" ] && import -window root "$IDLE_COST_SHOT-$lines.png"
+    start="$(tree_ticks "$mivo")"; browserStart="$(tree_ticks "$browser")"; sleep "$PHASE"
+    used=$(( $(tree_ticks "$mivo") - start )); browserUsed=$(( $(tree_ticks "$browser") - browserStart ))
+    echo "idle, highlight shown, caret in the own text beside $lines lines (${PHASE} s): mivo $(share "$used"), firefox $(share "$browserUsed")"
+    kill "$browser" 2>/dev/null || true; wait "$browser" 2>/dev/null || true
+    sleep 2
+  done
+  kill -0 "$mivo" 2>/dev/null || { echo "idle_cost: mivo ended early; its log:" >&2; cat "$work/mivo.log" >&2; exit 1; }
+  [ -n "${IDLE_COST_KEEP:-}" ] && cp "$work/mivo.log" "$IDLE_COST_KEEP"
+  exit 0
+fi
+
 build/bin/mivo-test-editor --title "Idle cost" >/dev/null 2>&1 & editor=$!; pids+=($editor)
 QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
 sleep 4
@@ -55,8 +142,6 @@ xdotool type --delay 50 "今日は"
 sleep 3
 
 ticks() { awk '{print $14 + $15}' "/proc/${1:-$mivo}/stat"; }
-hz="$(getconf CLK_TCK)"
-share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of one core", 100 * t / hz / s }'; }
 
 start="$(ticks)"; editorStart="$(ticks "$editor")"; sleep "$PHASE"
 idle=$(( $(ticks) - start )); editorIdle=$(( $(ticks "$editor") - editorStart ))

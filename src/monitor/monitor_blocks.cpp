@@ -120,8 +120,16 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
     if (!focused || focused == observedElement_)
         return false;
     log("observe: the caret is in a block inside the field — following the block");
-    if (!blocks_.document())
+    if (!blocks_.document()) {
         blocks_.follow(*observedElement_);
+        // Nothing was written in the field before this change made its
+        // blocks (lines pasted at once): each was made now, and those
+        // beside the caret's are looked at as it is followed. A line written
+        // there before is checked where Return took it.
+        const auto length = ports_.accessibility.textLengthMark(*observedElement_);
+        if (documentOwnText_.empty() && length)
+            blocks_.noteDocumentLength(*length - static_cast<int64_t>(objects));
+    }
     scheduleStep(0, [this, element = *observedElement_] {
         if (isMonitoring() && observedElement_ == element)
             handleFocusChanged();

@@ -8,19 +8,27 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "apps/desktop_apps.hpp"
 #include "browsers/shared_browser_test.hpp"
+#include "correction/local_correction_service.hpp"
+#include "correction_display/correction_display_adapters.hpp"
+#include "correction_display/correction_display_controller.hpp"
+#include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "field/pasteboard_guard.hpp"
 #include "field/synthetic_input.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "monitor_test_access.hpp"
 #include "outside_bmp_text.hpp"
+#include "platform/sim/memory_user_defaults.hpp"
+#include "settings/mivo_settings_store.hpp"
 #include "user_keyboard.hpp"
 #include "write_back.hpp"
 
@@ -28,6 +36,27 @@ namespace mivo::desktop_test {
 namespace {
 
 const std::string kObject = "\uFFFC";
+
+// What the highlight windows were last asked to show: the boxes of the
+// display controller, without drawing them.
+class ShownHighlights : public HighlightDisplay {
+  public:
+    void show(const std::vector<HighlightAnnotation>& annotations) override { shown = annotations; }
+    void hide() override { shown.clear(); }
+    void hide(const std::set<std::string>& issueIDs) override {
+        std::erase_if(shown, [&](const HighlightAnnotation& a) {
+            return a.issue && issueIDs.contains(a.issue->id);
+        });
+    }
+    std::vector<HighlightAnnotation> shown;
+};
+
+class NoPanel : public CorrectionPanelDisplay {
+  public:
+    void show(const std::vector<CorrectionIssue>&, std::optional<Rect>) override {}
+    void hide() override {}
+    void showNotice(const std::string&, std::optional<Rect>) override {}
+};
 
 class BrowserDesktopTest : public SharedBrowserTest {
   protected:
@@ -136,6 +165,55 @@ class BrowserDesktopTest : public SharedBrowserTest {
         auto v = ax().copyParameterizedAttributeValue(e, kAXBoundsForRangeParameterizedAttribute,
                                                       AXValue(r));
         return v ? v->asRect() : std::nullopt;
+    }
+
+    // Pastes `lines` joined by line feeds as the user's Ctrl+V would, and
+    // waits until the last one shows.
+    void pasteLines(const AXElement& root, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const auto& line : lines)
+            text += (text.empty() ? "" : "\n") + line;
+        pasteboard().clearContents();
+        ASSERT_TRUE(pasteboard().writeItems({stringItem(text)}));
+        ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_v}));
+        ASSERT_TRUE(waitUntil([&] { return holdsLine(root, lines.back()); }, 10))
+            << describeRich(root);
+    }
+
+    // What is wrong with `shown`, if anything, for boxes over the で of
+    // each line of `lines` in `root` and no others: empty when right.
+    std::string boxesOnEachDe(const AXElement& root, const std::vector<std::string>& lines,
+                              const std::vector<HighlightAnnotation>& shown) {
+        std::string wrong;
+        if (shown.size() != lines.size())
+            wrong += std::to_string(shown.size()) + " boxes; ";
+        const auto children =
+            readElements(ax(), root, kAXChildrenAttribute).value_or(std::vector<AXElement>{});
+        for (const auto& line : lines) {
+            const auto element = std::ranges::find_if(
+                children, [&](const AXElement& child) { return value(child) == line; });
+            if (element == children.end()) {
+                wrong += "no line " + line + "; ";
+                continue;
+            }
+            const auto at = text::utf16Length(line.substr(0, line.find("で")));
+            const auto glyph = AXTextExtractor::directBoundsForRange(
+                ax(), session_->desktop().screens(), {at, 1}, *element);
+            if (!glyph || glyph->isZero()) {
+                wrong += "no glyph in " + line + "; ";
+                continue;
+            }
+            const bool over = std::ranges::any_of(shown, [&](const HighlightAnnotation& a) {
+                return std::abs(a.rect.x - glyph->x) <= 1 && std::abs(a.rect.y - glyph->y) <= 1 &&
+                       std::abs(a.rect.width - glyph->width) <= 1;
+            });
+            if (!over)
+                wrong += "no box over the で of " + line + " at " + toString(*glyph) + "; ";
+        }
+        if (!wrong.empty())
+            for (const auto& a : shown)
+                wrong += "box " + toString(a.rect) + "; ";
+        return wrong;
     }
 
     // The box the monitor gives for the Character after `before` in the
@@ -404,6 +482,13 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         // The box of the Character after this one, the error, stands over
         // that Character's glyph.
         std::string boxedAfter = {};
+        // Pasted at once before the keys, the caret left after the last
+        // line; every line is checked. Only in that browser, when given.
+        std::vector<std::string> pastedLines = {};
+        std::optional<BrowserKind> only = {};
+        // Lines of the field whose で the display controller boxes, all at
+        // once and no other box, for a second on end.
+        std::vector<std::string> boxedLines = {};
     };
     const std::vector<Row> rows = {
         {"lines made by Return",
@@ -456,19 +541,72 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
          "今日は晴れです。\n東京で住んでいます。",
          -1,
          "東京"},
+        // Each line left 0.3 s after its 。: both errors are boxed, the
+        // line left too.
+        {"errors in lines 2 and 4 boxed at once",
+         "twolines",
+         {"今日は晴れです。", "東京で住んでいます。", "明日も晴れます。", "大阪で住んでいます。"},
+         {},
+         "大阪で住んでいます。",
+         -1,
+         {},
+         {},
+         {},
+         {"東京で住んでいます。", "大阪で住んでいます。"}},
+        {"both boxes stay after Up into line 3",
+         "twolines",
+         {},
+         {XK_Up},
+         "明日も晴れます。",
+         -1,
+         {},
+         {},
+         {},
+         {"東京で住んでいます。", "大阪で住んでいます。"}},
+        // Chromium makes a block of each line pasted: the middle one is
+        // neither the caret's nor the one before it.
+        {"three lines pasted at once",
+         "pasted",
+         {},
+         {},
+         "明日も晴れます。",
+         -1,
+         {},
+         {"今日は晴れです。", "東京で住んでいます。", "明日も晴れます。"},
+         BrowserKind::chromium},
     };
+    // The monitor and the display controller wired as the application
+    // wires them, with the real engine; the highlight windows record.
     AccessibilityMonitor monitor(session_->ports());
+    sim::MemoryUserDefaults defaults;
+    MivoSettingsStore settings(defaults, scheduler());
+    LocalCorrectionService engine;
+    LocalCorrectionChecker checker(engine);
+    MonitorCorrectionTextField textField(monitor);
+    ShownHighlights highlight;
+    NoPanel panel;
+    CorrectionDisplayController display(scheduler(), checker, textField, highlight, panel,
+                                        settings);
     std::vector<std::string> checked;
     monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
         checked.push_back(c.text);
+        display.showCorrectionIssues(c);
     };
+    monitor.onCorrectionContextChanged = [&] { display.clearCorrectionUIForContextChange(); };
+    monitor.onCheckSkipped = [&](uint64_t block) { display.handleCheckSkipped(block); };
+    monitor.onFieldMayHaveMoved = [&] { display.handleFieldMayHaveMoved(); };
     monitor.start();
     for (const auto& row : rows) {
+        if (row.only && row.only != GetParam())
+            continue;
         SCOPED_TRACE(row.what);
         session_->log().clear();
         checked.clear();
         const AXElement root = focusRich(row.label);
         ASSERT_NO_FATAL_FAILURE(typeLines(root, row.typedLines));
+        if (!row.pastedLines.empty()) {
+            ASSERT_NO_FATAL_FAILURE(pasteLines(root, row.pastedLines));
+        }
         if (!row.keys.empty()) {
             ASSERT_TRUE(pressChord(*session_, row.keys));
         }
@@ -503,7 +641,21 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
                 [&] { return std::ranges::find(checked, row.typedLines[i]) != checked.end(); }, 5))
                 << "a line left was never checked: " << row.typedLines[i] << describeRich(root);
         }
+        for (const auto& line : row.pastedLines) {
+            EXPECT_TRUE(
+                waitUntil([&] { return std::ranges::find(checked, line) != checked.end(); }, 5))
+                << "a line pasted was never checked: " << line << describeRich(root);
+        }
+        if (!row.boxedLines.empty()) {
+            const auto boxed = [&] { return boxesOnEachDe(root, row.boxedLines, highlight.shown); };
+            EXPECT_TRUE(waitUntil([&] { return boxed().empty(); }, 5))
+                << boxed() << describeRich(root);
+            // They stay while the text is unchanged.
+            EXPECT_FALSE(waitUntil([&] { return !boxed().empty(); }, 1))
+                << boxed() << describeRich(root);
+        }
     }
+    display.clearCorrectionUIForContextChange();
     monitor.stop();
 }
 
