@@ -114,7 +114,8 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
     // Typing in the document's own text beside its blocks keeps their
     // number: only a new block (Return) can have taken the caret, and the
     // search reads the document whole.
-    if (!blocks_.objectsChangedSinceSearch(objectCount(text.text)))
+    const std::size_t objects = objectCount(text.text);
+    if (!blocks_.objectsChangedSinceSearch(objects))
         return false;
     const auto focused = searchFocusedField();
     if (!focused || focused == observedElement_)
@@ -127,7 +128,7 @@ bool AccessibilityMonitor::followBlockWithCaretInstead(const FieldText& text) {
         // beside the caret's are looked at as it is followed. A line written
         // there before is checked where Return took it.
         const auto length = ports_.accessibility.textLengthMark(*observedElement_);
-        if (documentOwnText_.empty() && length)
+        if (blocks_.ownText().empty() && length)
             blocks_.noteDocumentLength(*length - static_cast<int64_t>(objects));
     }
     scheduleStep(0, [this, element = *observedElement_] {
