@@ -143,6 +143,7 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     watch->caret = caretAround(issue, element, originalText);
     watch->pressesAtApply = host_.desktop().input.pointerPresses().count;
     watch->ownPressesAtApply = input_.pointerPressesPosted();
+    watch->keysTypedOnAtApply = host_.desktop().input.keyboardHold().keysTypedOn();
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
     watchForClick(watch);

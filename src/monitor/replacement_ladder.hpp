@@ -112,6 +112,9 @@ struct WriteWatch {
     // more of anyone's than of ours is the user's click.
     uint64_t pressesAtApply = 0;
     uint64_t ownPressesAtApply = 0;
+    // The key events typed on after holds when the write began: more since
+    // are the user's keys, which reached the field.
+    uint64_t keysTypedOnAtApply = 0;
 };
 
 // One replacement on its way: what each write method is given, what its

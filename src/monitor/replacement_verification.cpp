@@ -266,6 +266,12 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // otherwise now is the user's doing.
     if (!landed && putBackMisplacedWrite(pending, current))
         return;
+    // Keys held meanwhile went on into the field (just now, or when the
+    // hold ran out) and reach it only after this read: a retry would select
+    // the original while they still change the text, and one of them would
+    // replace our selection. The user typed first; nothing more is sent.
+    if (!landed && host_.desktop().input.keyboardHold().keysTypedOn() != watch.keysTypedOnAtApply)
+        return endUnposted(watch, InputAbandoned::userActed);
     // A paste the target took that never showed in its place went in where
     // the caret was: never called a correction that went in.
     if (landed && !watch.seenInText &&

@@ -7,6 +7,8 @@
 // synthetic input is never held, so a paste or typed text still goes in
 // while the user's keys wait.
 
+#include <cstdint>
+
 namespace mivo {
 
 class KeyboardHold {
@@ -15,9 +17,12 @@ class KeyboardHold {
 
     // Starts holding the user's keys; the hold ends by itself after
     // `limitSeconds` at the latest, so that a step that never comes cannot
-    // keep the keyboard. A hold already on is extended. False when the keys
-    // cannot be held (another program holds the keyboard, a key is down):
-    // nothing is held then.
+    // keep the keyboard. A hold already on is extended, and keys typed
+    // through our own device pass again until `holdOtherPrograms` is asked
+    // anew: a hold left from an earlier write (its monitor stopped) would
+    // otherwise keep the next write's keystroke from the application. False
+    // when the keys cannot be held (another program holds the keyboard, a
+    // key is down): nothing is held then.
     virtual bool hold(double limitSeconds) = 0;
     // Ends the hold and types the held keys now; nothing without a hold.
     virtual void release() = 0;
@@ -36,6 +41,9 @@ class KeyboardHold {
     // paste keystroke and the caret's return they would land at the paste's
     // caret. Nothing without a hold, or where they cannot be held.
     virtual void holdOtherPrograms() {}
+    // Key events typed on at the end of holds so far: one more than when a
+    // write began is a key that reached the field since.
+    virtual uint64_t keysTypedOn() const { return 0; }
 };
 
 }  // namespace mivo

@@ -196,6 +196,9 @@ void expectHandsAroundApply(Desktop ports, sim::CapturedLog& log, const AXElemen
     // turns until the paste is through, as the monitor's own would.
     const auto guard = PasteboardGuard::of(ports.pasteboard);
     waitUntil([&] { return !guard->isHolding(); }, 5);
+    // Every key held is typed on: none is left for the next row, and a row
+    // whose field reads as expected from the start is not over before them.
+    EXPECT_TRUE(waitUntil([&] { return !ports.input.keyboardHold().holding(); }, 3));
     const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
     EXPECT_TRUE(waitUntil([&] { return value() == expected; }, 5)) << value().value_or("<nothing>");
     // Every key of the user's is up again for the applications too.

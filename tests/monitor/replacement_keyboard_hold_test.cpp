@@ -148,14 +148,41 @@ TEST_F(ReplacementKeyboardHoldTest, TheKeysWaitOnlyUntilTheFieldShowsTheCorrecti
 TEST_F(ReplacementKeyboardHoldTest, KeysHeldForAPasteThatNeverShowsGoWhereTheUserWas) {
     // The application drops our paste: at the check (which waits for the
     // target's fetch, 1.5 s at most after the keystroke) the keys come back
-    // at the user's caret, not over our selection of the original, and the
-    // next method still writes the correction.
-    follow(kRoutes[2]);
-    desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true});
-    applyAndType(0.1, "あいう");
-    EXPECT_LE(keyboard().lastHoldSeconds(), 1.8);
-    EXPECT_EQ(desk.text(field), kCorrected + "あいう");
-    EXPECT_FALSE(keyboard().holding());
+    // at the user's caret, not over our selection of the original. Keys
+    // typed on reach a real field only after the check read it: a retry
+    // would select the original under them, so once they went on nothing
+    // more is sent and the user is told; untouched, the next method writes.
+    struct Row {
+        const char* why;
+        double typedAt;  // seconds after Apply
+        std::string text;
+        std::vector<UnwrittenField> told;
+    };
+    const Row rows[] = {
+        {"typed while the paste was due",
+         0.1,
+         kTyped + "あいう",
+         {UnwrittenField::changedElsewhere}},
+        {"typed once the retry is in", 2.9, kCorrected + "あいう", {}},
+    };
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        told.clear();
+        desk.log().clear();
+        follow(kRoutes[2]);
+        desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true});
+        applyAndType(row.typedAt, "あいう");
+        EXPECT_LE(keyboard().lastHoldSeconds(), 1.8);
+        EXPECT_EQ(desk.text(field), row.text);
+        EXPECT_EQ(desk.selection(field), (Utf16Range{13, 0}));
+        EXPECT_EQ(told, row.told);
+        EXPECT_EQ(logged("retrying with") > 0, row.told.empty());
+        EXPECT_FALSE(keyboard().holding());
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
 }
 
 TEST_F(ReplacementKeyboardHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStillGoesIn) {
@@ -371,6 +398,22 @@ TEST_F(ReplacementKeyboardHoldTest, TheHoldNeverOutlastsItsLimit) {
     advance(2.5);
     EXPECT_FALSE(keyboard().holding());
     EXPECT_NE(desk.text(field).find("あ"), std::string::npos);
+
+    // Stopped once our paste went out, other programs' keys held since: a
+    // write begun before the hold runs out still gets its keystroke to the
+    // application, and the user's keys land after the correction.
+    follow(kRoutes[2]);
+    desk.setInputQuirk(field, sim::InputQuirk{.pasteDelaySeconds = 0.3});
+    monitor.applyReplacement(de());
+    advance(0.3);
+    monitor.stop();
+    advance(0.5);
+    ASSERT_TRUE(keyboard().holding());
+    desk.setInputQuirk(field, {});
+    follow(kRoutes[2]);
+    applyAndType(0.1, "い");
+    EXPECT_EQ(desk.text(field), kCorrected + "い");
+    EXPECT_FALSE(keyboard().holding());
 }
 
 }  // namespace

@@ -27,6 +27,10 @@ SimInput::SimInput(SimDesktop& desktop)
       hold_(desktop.clock(), [this](const KeyEvent& event) { postKeyEvent(event); }) {}
 
 bool SimInput::postKeyEvent(const KeyEvent& event) {
+    if (hold_.holdsOurKeys()) {
+        hold_.otherProgramKey(event);
+        return true;
+    }
     keyEvents_.push_back(event);
     if (!event.keyDown)
         return true;

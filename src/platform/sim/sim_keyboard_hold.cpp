@@ -13,6 +13,7 @@ bool SimKeyboardHold::hold(double limitSeconds) {
         ++holdsTaken_;
         since_ = clock_.now();
     }
+    othersHeld_ = false;
     limit_.cancel();
     limit_ = clock_.after(limitSeconds, [this] { release(); });
     return true;
@@ -26,6 +27,7 @@ void SimKeyboardHold::release() {
     limit_.cancel();
     lastHoldSeconds_ = std::chrono::duration<double>(clock_.now() - since_).count();
     const auto keys = std::exchange(held_, {});
+    keysTypedOn_ += keys.size();
     for (const auto& key : keys)
         deliver_(key);
 }

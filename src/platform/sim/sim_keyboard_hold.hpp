@@ -31,6 +31,10 @@ class SimKeyboardHold : public KeyboardHold {
     bool keyIsDown() override { return keyDown_ || modifierDown_; }
     bool modifierIsDown() override { return modifierDown_; }
     void holdOtherPrograms() override { othersHeld_ = holding_; }
+    uint64_t keysTypedOn() const override { return keysTypedOn_; }
+    // Our own keys go through the device other programs type through: held
+    // with theirs (as on X11, where that device is grabbed).
+    bool holdsOurKeys() const { return holding_ && othersHeld_; }
 
     // A key of the user's: held while the keyboard is held, else delivered.
     void userKey(const KeyEvent& event);
@@ -58,6 +62,7 @@ class SimKeyboardHold : public KeyboardHold {
     bool modifierDown_ = false;
     bool othersHeld_ = false;
     int holdsTaken_ = 0;
+    uint64_t keysTypedOn_ = 0;
     TimePoint since_{};
     double lastHoldSeconds_ = 0;
     Cancel limit_;

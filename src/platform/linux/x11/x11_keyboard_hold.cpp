@@ -175,6 +175,9 @@ bool X11KeyboardHold::hold(double limitSeconds) {
                       std::chrono::duration<double, std::milli>(since_ - asked).count());
         log_.write("[Mivo] input: holding the user's keys (" + std::to_string(grabbed_.size()) +
                    " keyboards, grabbed in " + took + " ms)");
+    } else {
+        // Extended for another write: its keystroke goes through our device.
+        letTypingDeviceGo();
     }
     limit_.cancel();
     limit_ = scheduler_.after(limitSeconds, [this] { release(); });
@@ -246,6 +249,20 @@ void X11KeyboardHold::grabTypingDevice() {
     log_.write("[Mivo] input: holding other programs' keys too");
 }
 
+void X11KeyboardHold::letTypingDeviceGo() {
+    othersWanted_ = false;
+    othersWait_.cancel();
+    if (typingGrabbed_ < 0)
+        return;
+    Display* d = x11_.display();
+    // What it typed meanwhile is in `held_` already, in its place.
+    XSync(d, False);
+    x11_.processPending();
+    std::erase(grabbed_, typingGrabbed_);
+    XIUngrabDevice(d, std::exchange(typingGrabbed_, -1), CurrentTime);
+    XFlush(d);
+}
+
 void X11KeyboardHold::release() {
     othersWanted_ = false;
     othersWait_.cancel();
@@ -280,6 +297,7 @@ void X11KeyboardHold::release() {
     ending_.clear();
     remapAgain();
     const auto keys = std::exchange(held_, {});
+    keysTypedOn_ += keys.size();
     KeyBits stillDown;
     for (const int id : keep)
         stillDown |= downOn_[id];

@@ -48,6 +48,7 @@ class X11KeyboardHold : public KeyboardHold {
     bool keyIsDown() override { return available_ && anyKeyDown(); }
     bool modifierIsDown() override;
     void holdOtherPrograms() override;
+    uint64_t keysTypedOn() const override { return keysTypedOn_; }
     // The last key of our paste keystroke has just gone out.
     void pasteKeysOut();
 
@@ -72,6 +73,8 @@ class X11KeyboardHold : public KeyboardHold {
     // Grabs the XTest keyboard once the keys we queued have gone out.
     void holdTypingDeviceWhenOurKeysAreOut(int looksLeft);
     void grabTypingDevice();
+    // Our own keys go out again; those held of other programs wait on.
+    void letTypingDeviceGo();
     // `stillHeld`: keys down on keyboards that stay ours past the hold.
     void typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBits& stillHeld = {});
     // A key of a keyboard kept past the hold, typed on at once.
@@ -111,6 +114,7 @@ class X11KeyboardHold : public KeyboardHold {
     std::vector<unsigned char> standIns_;
     Cancel standInWatch_;
     TimePoint since_{};
+    uint64_t keysTypedOn_ = 0;
 };
 
 }  // namespace mivo::linux_desktop
