@@ -24,38 +24,14 @@ MODE="${2:-}"
 # Another build of mivo to measure (the one before a change, say).
 MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 
-if [ -z "${MIVO_IDLE_COST_INSIDE:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" \
-    dbus-run-session -- env MIVO_IDLE_COST_INSIDE=1 "$0" "$@"
-fi
+. bench/private_desktop.sh
+private_desktop_enter idle_cost "$@"
 
 for tool in "$MIVO_BIN" build/bin/mivo-test-editor; do
   [ -x "$tool" ] || { echo "idle_cost: $tool is not built (scripts/test.sh builds it)" >&2; exit 1; }
 done
-launcher=""
-for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
-  [ -x "$candidate" ] && launcher="$candidate"
-done
-[ -n "$launcher" ] || { echo "idle_cost: at-spi-bus-launcher not found" >&2; exit 1; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$XDG_CONFIG_HOME/Mivo" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-echo '{"onboarding.hasCompleted": true, "onboarding.schemaVersion": 1}' \
-  > "$XDG_CONFIG_HOME/Mivo/defaults.json"
-
-"$launcher" --launch-immediately & pids+=($!)
-openbox --sm-disable >/dev/null 2>&1 & pids+=($!)
-sleep 1
-dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
-  string:org.a11y.Status string:IsEnabled variant:boolean:true
+private_desktop_start idle_cost
 
 hz="$(getconf CLK_TCK)"
 share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of one core", 100 * t / hz / s }'; }
@@ -72,7 +48,6 @@ if [ "$MODE" = firefox-rich ]; then
     done
     echo "$total"
   }
-  export HOME="$work/home"; mkdir -p "$HOME"
   QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
   sleep 3
   for lines in ${IDLE_COST_LINES:-200 40 0}; do
