@@ -38,16 +38,6 @@ share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of on
 
 if [ "$MODE" = firefox-rich ]; then
   command -v firefox >/dev/null || { echo "idle_cost: firefox is not installed" >&2; exit 1; }
-  # CPU ticks of a process and of every process it started (the content
-  # processes answer Mivo's calls).
-  tree_ticks() {
-    local pid="$1" total child
-    total="$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)"
-    for child in $(pgrep -P "$pid" 2>/dev/null); do
-      total=$(( total + $(tree_ticks "$child") ))
-    done
-    echo "$total"
-  }
   QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
   sleep 3
   for lines in ${IDLE_COST_LINES:-200 40 0}; do
@@ -97,8 +87,8 @@ JS
     # which every phase pays alike.
     sleep 4
     [ -n "${IDLE_COST_SHOT:-}" ] && import -window root "$IDLE_COST_SHOT-$lines.png"
-    start="$(tree_ticks "$mivo")"; browserStart="$(tree_ticks "$browser")"; sleep "$PHASE"
-    used=$(( $(tree_ticks "$mivo") - start )); browserUsed=$(( $(tree_ticks "$browser") - browserStart ))
+    start="$(process_tree_ticks "$mivo")"; browserStart="$(process_tree_ticks "$browser")"; sleep "$PHASE"
+    used=$(( $(process_tree_ticks "$mivo") - start )); browserUsed=$(( $(process_tree_ticks "$browser") - browserStart ))
     echo "idle, highlight shown, caret in the own text beside $lines lines (${PHASE} s): mivo $(share "$used"), firefox $(share "$browserUsed")"
     kill "$browser" 2>/dev/null || true; wait "$browser" 2>/dev/null || true
     sleep 2

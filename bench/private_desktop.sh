@@ -7,6 +7,8 @@
 #   private_desktop_start NAME        then: sets $work (a scratch folder),
 #                                     $pids (killed at the end) and the
 #                                     session; needs at-spi2-core and openbox
+#   process_tree_ticks PID            CPU ticks (user + system) of a process
+#                                     and of every process it started
 
 private_desktop_enter() {
   local name="$1"
@@ -48,4 +50,15 @@ private_desktop_start() {
     string:org.a11y.Status string:IsEnabled variant:boolean:true
   # Late key releases under load turn into auto-repeat.
   xset r off 2>/dev/null || true
+}
+
+# A browser's content processes do the work of its pages (and answer
+# Mivo's calls): a process is counted with all it started.
+process_tree_ticks() {
+  local pid="$1" total child
+  total="$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)"
+  for child in $(pgrep -P "$pid" 2>/dev/null); do
+    total=$(( total + $(process_tree_ticks "$child") ))
+  done
+  echo "$total"
 }

@@ -118,16 +118,6 @@ esac
 a11y="$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
   org.a11y.Bus.GetAddress | tr -d ' ')"
 
-# CPU ticks of a process and of every process it started (a browser's
-# content processes do the work of its pages).
-ticks() {
-  local pid="$1" total child
-  total="$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)"
-  for child in $(pgrep -P "$pid" 2>/dev/null); do
-    total=$(( total + $(ticks "$child") ))
-  done
-  echo "$total"
-}
 hz="$(getconf CLK_TCK)"
 keys=$(( SECONDS_TYPED * RATE ))
 # Words of lower-case letters and spaces: keys every layout has, so that
@@ -158,10 +148,10 @@ type_keys() { python3 bench/pace_keys.py "$RATE" "$typed"; }
 
 # The editor alone.
 start_editor
-editorStart="$(ticks "$editor")"
+editorStart="$(process_tree_ticks "$editor")"
 rateAlone="$(type_keys)"
 sleep 1
-editorAlone=$(( $(ticks "$editor") - editorStart ))
+editorAlone=$(( $(process_tree_ticks "$editor") - editorStart ))
 kill "$editor"; wait "$editor" 2>/dev/null || true
 
 # The same with Mivo following the editor's field.
@@ -174,11 +164,11 @@ dbus-monitor --address "$a11y" "type='method_call'" > "$work/bus" 2>/dev/null & 
 pids+=($monitor)
 sleep 1.5
 cp "$work/calls" "$work/calls.before"
-mivoStart="$(ticks "$mivo")"; editorStart="$(ticks "$editor")"
+mivoStart="$(process_tree_ticks "$mivo")"; editorStart="$(process_tree_ticks "$editor")"
 rateWith="$(type_keys)"
 # Whatever the last keys set off (the pause's check) belongs to them.
 sleep 1
-mivoTyping=$(( $(ticks "$mivo") - mivoStart )); editorWith=$(( $(ticks "$editor") - editorStart ))
+mivoTyping=$(( $(process_tree_ticks "$mivo") - mivoStart )); editorWith=$(( $(process_tree_ticks "$editor") - editorStart ))
 sleep 1.5
 cp "$work/calls" "$work/calls.after"
 kill "$monitor" 2>/dev/null || true
