@@ -56,15 +56,7 @@ print('<!doctype html><meta charset="utf-8"><title>Idle cost</title>'
       '<div id="f" contenteditable style="width:90%;height:80vh;overflow:auto;font:20px sans-serif">'
       + blocks + line * 5 + '東京で住んでいます</div>')
 PY
-    rm -rf "$work/firefox"; mkdir -p "$work/firefox"
-    cat > "$work/firefox/user.js" <<'JS'
-user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.enabled", false);
-user_pref("browser.aboutwelcome.enabled", false);
-JS
+    quiet_firefox_profile "$work/firefox"
     firefox --no-remote --profile "$work/firefox" "file://$work/page$lines.html" >/dev/null 2>&1 &
     browser=$!; pids+=($browser)
     window="$(xdotool search --sync --pid "$browser" --onlyvisible | head -1)"

@@ -10,27 +10,16 @@ Usage: pace_keys.py RATE TEXT   (keys a second; letters a-z and spaces)
 Prints "keys=N seconds=S rate=R" when done: the rate the keys really went at.
 """
 
-import ctypes
 import sys
 import time
+
+from xtest_keys import open_display
 
 
 def main():
     rate = float(sys.argv[1])
     text = sys.argv[2]
-    x11 = ctypes.CDLL("libX11.so.6")
-    xtst = ctypes.CDLL("libXtst.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XStringToKeysym.restype = ctypes.c_ulong
-    x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
-    x11.XKeysymToKeycode.restype = ctypes.c_ubyte
-    x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-    display = x11.XOpenDisplay(None)
-    if not display:
-        sys.exit("pace_keys: no X display")
+    x11, xtst, display = open_display("pace_keys")
     codes = {}
     for ch in set(text):
         name = b"space" if ch == " " else ch.encode()

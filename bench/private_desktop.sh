@@ -7,6 +7,8 @@
 #   private_desktop_start NAME        then: sets $work (a scratch folder),
 #                                     $pids (killed at the end) and the
 #                                     session; needs at-spi2-core and openbox
+#   quiet_firefox_profile DIR         a fresh Firefox profile in DIR: no
+#                                     first-run pages, updates or telemetry
 #   process_tree_ticks PID            CPU ticks (user + system) of a process
 #                                     and of every process it started
 
@@ -61,4 +63,16 @@ process_tree_ticks() {
     total=$(( total + $(process_tree_ticks "$child") ))
   done
   echo "$total"
+}
+
+quiet_firefox_profile() {
+  rm -rf "$1" && mkdir -p "$1"
+  cat > "$1/user.js" <<'JS'
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("app.update.enabled", false);
+user_pref("browser.aboutwelcome.enabled", false);
+JS
 }

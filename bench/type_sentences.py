@@ -14,26 +14,13 @@ import ctypes
 import sys
 import time
 
+from xtest_keys import open_display
+
 
 def main():
     gap, pause, rounds = float(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
     sentences = sys.argv[4:]
-    x11 = ctypes.CDLL("libX11.so.6")
-    xtst = ctypes.CDLL("libXtst.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XStringToKeysym.restype = ctypes.c_ulong
-    x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
-    x11.XKeysymToKeycode.restype = ctypes.c_ubyte
-    x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-    x11.XChangeKeyboardMapping.argtypes = [
-        ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.POINTER(ctypes.c_ulong), ctypes.c_int]
-    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
-    display = x11.XOpenDisplay(None)
-    if not display:
-        sys.exit("type_sentences: no X display")
+    x11, xtst, display = open_display("type_sentences")
 
     def code(name):
         return x11.XKeysymToKeycode(display, x11.XStringToKeysym(name))

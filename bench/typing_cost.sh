@@ -101,16 +101,7 @@ else:
     print(head + '<div contenteditable autofocus style="width:90%;height:80vh;overflow:auto">'
           + blocks + '</div>')
 PY
-    mkdir -p "$work/firefox"
-    # No first-run pages, no updates, no telemetry: the page alone.
-    cat > "$work/firefox/user.js" <<'JS'
-user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.enabled", false);
-user_pref("browser.aboutwelcome.enabled", false);
-JS
+    quiet_firefox_profile "$work/firefox"
     editor_cmd=(firefox --no-remote --profile "$work/firefox" "file://$work/page.html") ;;
   *) echo "typing_cost: unknown editor $EDITOR_NAME" >&2; exit 1 ;;
 esac
