@@ -10,6 +10,7 @@
 #include "account/auth_url.hpp"
 #include "account/mivo_api_client.hpp"
 #include "big_answer_server.hpp"
+#include "callback_port.hpp"
 #include "event_loop_wait.hpp"
 #include "hostile_server.hpp"
 #include "loop_probe.hpp"
@@ -54,8 +55,9 @@ class MivoAPIClientTest : public ::testing::Test {
         return location.substr(location.find("grant=") + 6);
     }
     MivoAPIClient::TokenResponse signIn() {
-        const auto start = await<MivoAPIClient::DesktopStartResponse>(
-            [&](auto cb) { client.desktopStart("0123456789ABCDEF0123456789abcdef", 9999, cb); });
+        const auto start = await<MivoAPIClient::DesktopStartResponse>([&](auto cb) {
+            client.desktopStart("0123456789ABCDEF0123456789abcdef", callback.port(), cb);
+        });
         EXPECT_TRUE(start.has_value());
         const auto tokens = await<MivoAPIClient::TokenResponse>([&](auto cb) {
             client.desktopExchange(grantFrom(start->authUrl), "0123456789ABCDEF0123456789abcdef",
@@ -66,6 +68,7 @@ class MivoAPIClientTest : public ::testing::Test {
     }
 
     StubProcess stub;
+    testing::CallbackPort callback;
     linux_desktop::QtHttpTransport transport;
     MivoAPIClient client{transport, stub.baseURL()};
 };
@@ -95,9 +98,9 @@ TEST_F(MivoAPIClientTest, RequestsCarryExactlyTheirKeysAndHeaders) {
     logout("gone");
 
     const auto start = stub.requestsTo("/v1/auth/desktop/start").at(0);
-    EXPECT_EQ(
-        json::parse(start["body"].get<std::string>()),
-        json({{"device_nonce", "0123456789ABCDEF0123456789abcdef"}, {"callback_port", 9999}}));
+    EXPECT_EQ(json::parse(start["body"].get<std::string>()),
+              json({{"device_nonce", "0123456789ABCDEF0123456789abcdef"},
+                    {"callback_port", callback.port()}}));
     EXPECT_EQ(start["headers"]["content-type"], "application/json");
     EXPECT_FALSE(start["headers"].contains("authorization"));
     const auto exchange = stub.requestsTo("/v1/auth/desktop/exchange").at(0);

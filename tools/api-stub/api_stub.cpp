@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "account_book.hpp"
+#include "bounded_json.hpp"
 #include "connection_drop.hpp"
 #include "correction/local_correction_service.hpp"
 #include "ipv6_loopback_hold.hpp"
@@ -67,9 +68,10 @@ void answerError(httplib::Response& res, int status, const std::string& error) {
     answerJson(res, status, json{{"error", error}});
 }
 
-// The body as a JSON value; a syntax error gives a discarded value.
+// The body as a JSON value; a syntax error, or a body past the bounds of
+// any request of the service, gives a discarded value.
 json bodyOf(const httplib::Request& req) {
-    return json::parse(req.body, nullptr, false);
+    return parseBoundedJson(req.body);
 }
 
 std::optional<std::string> bearerToken(const httplib::Request& req) {
@@ -359,17 +361,19 @@ void ApiStub::Impl::developmentRoutes() {
             return;
         }
         const int callback = options.callbackPort.value_or(grant->callbackPort);
-        // The grant goes only to a port where nothing listens (the browser
-        // then shows it cannot connect) or the user's own program does:
-        // another user's would receive the grant in the user's stead.
+        // The grant goes only to a port that the user's own program holds:
+        // Mivo listens before it starts a sign-in, and whoever else listens
+        // there, or takes the port once Mivo has stopped waiting, would
+        // receive the grant in the user's stead.
         const auto listener = loopbackListenerOwner(callback);
-        if (!listener || (*listener != kNoOne && *listener != ::geteuid())) {
+        if (!listener || *listener != ::geteuid()) {
             res.status = 409;
-            res.set_content("<html><body><p>This sign-in cannot be finished here: port " +
-                                std::to_string(callback) +
-                                " on this machine is not held by you. Start signing in again "
-                                "in Mivo.</p></body></html>",
-                            "text/html; charset=utf-8");
+            res.set_content(
+                "<html><body><p>This sign-in cannot be finished here: port " +
+                    std::to_string(callback) + " on this machine is " +
+                    (listener && *listener == kNoOne ? "not listening" : "not held by you") +
+                    ". Start signing in again in Mivo.</p></body></html>",
+                "text/html; charset=utf-8");
             return;
         }
         res.set_redirect("http://127.0.0.1:" + std::to_string(callback) + "/?grant=" + grant->grant,

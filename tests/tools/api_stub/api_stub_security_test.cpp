@@ -24,10 +24,12 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "../../shared/planted_files.hpp"
 #include "api_stub.hpp"
+#include "callback_port.hpp"
 #include "stub_process.hpp"
 
 namespace mivo {
@@ -61,8 +63,10 @@ struct SignedIn {
 };
 
 SignedIn signIn(const StubProcess& stub) {
-    const auto start = stub.send("POST", "/v1/auth/desktop/start",
-                                 json{{"device_nonce", kNonce}, {"callback_port", 9999}}.dump());
+    const testing::CallbackPort callback;
+    const auto start =
+        stub.send("POST", "/v1/auth/desktop/start",
+                  json{{"device_nonce", kNonce}, {"callback_port", callback.port()}}.dump());
     const std::string authUrl = json::parse(start->body)["auth_url"];
     const std::string location =
         stub.send("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location");
@@ -116,12 +120,16 @@ TEST(ApiStubControl, OnlyTheHolderOfTheSecretSteersTheStub) {
     // Nothing a stranger sent took effect: the log still holds the sign-in,
     // the sign-in page still sends the browser to the port that asked.
     EXPECT_EQ(stub.requestsTo("/v1/auth/desktop/exchange").size(), 1u);
-    const auto start = stub.send("POST", "/v1/auth/desktop/start",
-                                 json{{"device_nonce", kNonce}, {"callback_port", 9999}}.dump());
+    const testing::CallbackPort callback;
+    const auto start =
+        stub.send("POST", "/v1/auth/desktop/start",
+                  json{{"device_nonce", kNonce}, {"callback_port", callback.port()}}.dump());
     const std::string authUrl = json::parse(start->body)["auth_url"];
+    const auto page = stub.sendAsStranger("GET", authUrl.substr(stub.baseURL().size()));
+    ASSERT_EQ(statusOf(page), 302);
     EXPECT_THAT(
-        stub.sendAsStranger("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location"),
-        ::testing::StartsWith("http://127.0.0.1:9999/?grant="));
+        page->headers.at("Location"),
+        ::testing::StartsWith("http://127.0.0.1:" + std::to_string(callback.port()) + "/?grant="));
     // The secret is the test's alone.
     EXPECT_EQ(modeOf(fs::path(stub.folder()) / "control-secret"), 0600u);
 }
@@ -251,10 +259,10 @@ std::string nonceNumber(int i) {
 
 // The path of a sign-in page (the auth URL without the stub's address): the
 // request id in it is on xdg-open's command line, for every user to read.
-std::string startSignIn(const StubProcess& stub, const std::string& nonce) {
+std::string startSignIn(const StubProcess& stub, const std::string& nonce, int callback = 9999) {
     const auto start =
         stub.sendAsStranger("POST", "/v1/auth/desktop/start",
-                            json{{"device_nonce", nonce}, {"callback_port", 9999}}.dump());
+                            json{{"device_nonce", nonce}, {"callback_port", callback}}.dump());
     if (statusOf(start) != 200)
         return {};
     return json::parse(start->body)["auth_url"].get<std::string>().substr(stub.baseURL().size());
@@ -437,12 +445,18 @@ int statusAfterSending(int port, const std::string& head, const std::string& pie
     return answer.starts_with("HTTP/1.1 ") ? std::atoi(answer.c_str() + 9) : 0;
 }
 
-// A listening socket on 127.0.0.1:`port` (0: any), closed with the object.
+// A listening socket on 127.0.0.1:`port` (0: any), bound to `device` when
+// one is named, closed with the object.
 struct Listener {
     int fd = -1;
     int port = 0;
-    explicit Listener(int wanted) {
+    explicit Listener(int wanted, const std::string& device = {}) {
         fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (!device.empty()) {
+            EXPECT_EQ(::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(),
+                                   static_cast<socklen_t>(device.size())),
+                      0);
+        }
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(wanted));
@@ -543,6 +557,29 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
                        return nullptr;
                    }};
     };
+    // A sign-in of the user's whose callback port `listener` holds: the
+    // browser is not sent there with the grant.
+    const auto calledBackTo = [](const char* does,
+                                 std::function<std::shared_ptr<Listener>()> listen,
+                                 Who who = Who::anotherUserAmidTheUsers) {
+        return Row{does,
+                   [listen](const StubProcess& stub, const std::string&) {
+                       const auto listener = listen();
+                       const auto start = stub.send(
+                           "POST", "/v1/auth/desktop/start",
+                           json{{"device_nonce", nonceNumber(2)}, {"callback_port", listener->port}}
+                               .dump());
+                       EXPECT_EQ(statusOf(start), 200);
+                       if (statusOf(start) == 200) {
+                           const std::string url = json::parse(start->body)["auth_url"];
+                           const auto browser = stub.send("GET", url.substr(stub.baseURL().size()));
+                           EXPECT_EQ(statusOf(browser), 409);
+                           EXPECT_EQ(grantIn(browser), "");
+                       }
+                       return nullptr;
+                   },
+                   200, 200, who};
+    };
     const Row rows[] = {
         {"starts 40 sign-ins with a 1 MB nonce",
          [](const StubProcess& stub, const std::string&) {
@@ -571,9 +608,10 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
          200, 429},
         {"finishes 300 sign-ins",
          [](const StubProcess& stub, const std::string&) {
+             const testing::CallbackPort callback;
              int refused = 0;
              for (int i = 0; i < 300; ++i) {
-                 const std::string page = startSignIn(stub, nonceNumber(i));
+                 const std::string page = startSignIn(stub, nonceNumber(i), callback.port());
                  const auto reply =
                      exchange(stub, grantIn(stub.sendAsStranger("GET", page)), nonceNumber(i));
                  if (statusOf(reply) == 429 && isJsonError(reply))
@@ -654,26 +692,29 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
              return std::shared_ptr<void>(listener);
          },
          200, 200, Who::anotherUserAmidTheUsers},
-        {"as another user, listens on the port the user's next sign-in calls back to",
-         [](const StubProcess& stub, const std::string&) {
-             std::unique_ptr<Listener> listener;
-             {
-                 AsAnotherUser other;
-                 listener = std::make_unique<Listener>(0);
-             }
-             const auto start = stub.send(
-                 "POST", "/v1/auth/desktop/start",
-                 json{{"device_nonce", nonceNumber(2)}, {"callback_port", listener->port}}.dump());
-             EXPECT_EQ(statusOf(start), 200);
-             if (statusOf(start) == 200) {
-                 const std::string url = json::parse(start->body)["auth_url"];
-                 const auto browser = stub.send("GET", url.substr(stub.baseURL().size()));
-                 EXPECT_EQ(statusOf(browser), 409);
-                 EXPECT_EQ(grantIn(browser), "");
-             }
-             return nullptr;
-         },
-         200, 200, Who::anotherUserAmidTheUsers},
+        calledBackTo("as another user, listens on the port the user's next sign-in calls back to",
+                     [] {
+                         AsAnotherUser other;
+                         return std::make_shared<Listener>(0);
+                     }),
+        // SO_BINDTODEVICE is open to every user since Linux 5.7; a connection
+        // to 127.0.0.1 reaches such a listener all the same.
+        calledBackTo("as another user, listens bound to lo on the port the user's next sign-in "
+                     "calls back to",
+                     [] {
+                         AsAnotherUser other;
+                         return std::make_shared<Listener>(0, "lo");
+                     }),
+        // Mivo listens before it starts a sign-in: a port where nothing
+        // listens is one that anyone may take before the browser comes.
+        calledBackTo(
+            "nothing listens on the port the user's next sign-in calls back to",
+            [] {
+                auto gone = std::make_shared<Listener>(0);
+                ::close(std::exchange(gone->fd, -1));
+                return gone;
+            },
+            Who::ownProcess),
         {"as another user, would listen on [::1] at the stand-in's port",
          [](const StubProcess& stub, const std::string&) {
              const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -711,6 +752,39 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
              EXPECT_EQ(statusAfterSending(stub.port(), head, chunk, 100), 413);
              return nullptr;
          }},
+        // Within the size cap, cheap to send and dear to parse: 76 MB each
+        // as a tree. What the parses took goes back to the system.
+        {"sends 64 bodies of 1 MiB of [[[[ at once",
+         [](const StubProcess& stub, const std::string&) {
+             const SignedIn other = signIn(stub);
+             const std::map<std::string, std::string> headers{
+                 {"Authorization", "Bearer " + other.access},
+                 {"X-Mivo-Device-Id", std::string(64, 'a')}};
+             const std::string body(1 << 20, '[');
+             const char* paths[] = {"/v1/auth/desktop/start",
+                                    "/v1/auth/desktop/exchange",
+                                    "/v1/auth/refresh",
+                                    "/v1/rewrite/convert",
+                                    "/v1/feedback/conversion",
+                                    "/dev/script",
+                                    "/dev/config"};
+             std::atomic<int> refused = 0;
+             std::vector<std::thread> senders;
+             for (int i = 0; i < 64; ++i) {
+                 senders.emplace_back([&, path = paths[i % std::size(paths)]] {
+                     refused += statusOf(stub.send("POST", path, body, headers)) == 400;
+                 });
+             }
+             for (auto& sender : senders)
+                 sender.join();
+             EXPECT_EQ(refused, 64);
+             // The log keeps up to 16 MiB of bodies on purpose.
+             stub.clearRequests();
+             if (!kAddressSanitizer) {
+                 EXPECT_LT(stub.residentMemoryKiB(), 32u * 1024);
+             }
+             return nullptr;
+         }},
         {"sends 100 MB of headers",
          [](const StubProcess& stub, const std::string&) {
              const std::string head =
@@ -729,7 +803,9 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
         }
         StubProcess stub;
         const SignedIn user = signIn(stub);
-        const std::string page = startSignIn(stub, kNonce);
+        // Mivo's own listener, waiting for the browser.
+        const testing::CallbackPort callback;
+        const std::string page = startSignIn(stub, kNonce, callback.port());
         ASSERT_FALSE(page.empty());
         const std::size_t logged = stub.requests().size();
 
@@ -768,7 +844,8 @@ TEST(ApiStubNeighbours, TheUsersSignInOutlastsWhatAnotherUserSends) {
         EXPECT_EQ(statusOf(browser), 302);
         if (statusOf(browser) == 302) {
             EXPECT_THAT(browser->headers.at("Location"),
-                        ::testing::StartsWith("http://127.0.0.1:9999/?grant="));
+                        ::testing::StartsWith(
+                            "http://127.0.0.1:" + std::to_string(callback.port()) + "/?grant="));
         }
         const auto tokens = exchange(stub, grantIn(browser), kNonce);
         EXPECT_EQ(statusOf(tokens), row.exchanged);

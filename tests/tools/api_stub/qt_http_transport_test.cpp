@@ -16,6 +16,7 @@
 
 namespace mivo {
 namespace {
+#include "callback_port.hpp"
 
 using linux_desktop::QtHttpTransport;
 using testing::Answer;
@@ -105,16 +106,20 @@ TEST_F(QtHttpTransportTest, ARedirectIsAnAnswerNotFollowed) {
     // The stub's scripted answers carry no Location; its sign-in page does.
     const auto start =
         stub.send("POST", "/v1/auth/desktop/start",
-                  R"({"device_nonce":"0123456789ABCDEF0123456789abcdef","callback_port":4321})");
+                  nlohmann::json{{"device_nonce", "0123456789ABCDEF0123456789abcdef"},
+                                 {"callback_port", callback.port()}}
+                      .dump());
     ASSERT_TRUE(start.has_value());
     const std::string authUrl = nlohmann::json::parse(start->body)["auth_url"];
     HttpRequest r;
+    const testing::CallbackPort callback;
     r.url = authUrl;
     const auto result = run(r);
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->status, 302);
-    EXPECT_THAT(result->header("location").value_or(""),
-                ::testing::StartsWith("http://127.0.0.1:4321/?grant="));
+    EXPECT_THAT(
+        result->header("location").value_or(""),
+        ::testing::StartsWith("http://127.0.0.1:" + std::to_string(callback.port()) + "/?grant="));
     EXPECT_TRUE(stub.requestsTo("/").empty());
 }
 
