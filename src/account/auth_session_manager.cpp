@@ -1,5 +1,7 @@
 #include "account/auth_session_manager.hpp"
 
+#include "account/auth_url.hpp"
+
 #include <algorithm>
 #include <utility>
 
@@ -167,6 +169,10 @@ void AuthSessionManager::restoreFromStore() {
             if (user.error().kind == APIKind::unauthorized)
                 return tryRefreshSilently(afterRefresh);
             // Offline or the service failed: nothing changes, the keys stay.
+            // An address that cannot work is told, though: the card would
+            // otherwise show a sign-out that never happened.
+            if (isAddressFault(user.error(), api_.baseURL()))
+                setState(State::error(describeAPIError(user.error(), api_.baseURL())));
             restorePending_ = true;
             finishRestore();
         }));

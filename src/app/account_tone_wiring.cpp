@@ -59,6 +59,10 @@ void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
     if (state.sessionHasEnded())
         log_.write("[Mivo][Auth] session ended: " + state.message +
                    "; the stored sign-in was removed");
+    // What the account card and the sign-in alert tell the user, for the
+    // log as well: a refused address or certificate shows nowhere else.
+    if (state.kind == AuthSessionState::Kind::error)
+        log_.write("[Mivo][Auth] sign-in: " + state.message);
     if (views_.settings)
         views_.settings(state);
     if (views_.onboarding)

@@ -214,13 +214,33 @@ TEST(SignInWithoutAServiceTest, NothingIsSentAndTheUserIsToldWhy) {
     EXPECT_TRUE(restored);
     EXPECT_EQ(session.state(), State::signedOut());
 
-    std::optional<AuthSessionManager::SignInResult> result;
-    session.startSignIn([&](auto r) { result = r; });
-    ASSERT_TRUE(result.has_value());
-    ASSERT_FALSE(result->has_value());
-    EXPECT_EQ(result->error().errorDescription(),
-              std::string("Sign in failed: ") + kNoServiceConfigured);
-    EXPECT_EQ(session.state(), State::error(kNoServiceConfigured));
+    // The alert and the account card say why: nothing set, or an address
+    // refused, with what to write instead.
+    const std::pair<const char*, std::string> rows[] = {
+        {nullptr, kNoServiceConfigured},
+        {"http://localhost:8080",
+         "The address in MIVO_API_URL, \u201Chttp://localhost:8080\u201D, was refused: plain "
+         "http is used only with a loopback address written as a number, because the name "
+         "localhost may lead to [::1], where another user's program can answer. Write "
+         "http://127.0.0.1:8080 instead."},
+        {"http://mivo.example/api",
+         "The address in MIVO_API_URL, \u201Chttp://mivo.example/api\u201D, was refused: plain "
+         "http is used only with this machine's loopback addresses, because tokens would "
+         "travel unencrypted. Write an https address, or http://127.0.0.1:PORT for a service "
+         "on this machine."},
+    };
+    for (const auto& [address, says] : rows) {
+        SCOPED_TRACE(address ? address : "(not set)");
+        if (address)
+            setenv("MIVO_API_URL", address, 1);
+        std::optional<AuthSessionManager::SignInResult> result;
+        session.startSignIn([&](auto r) { result = r; });
+        unsetenv("MIVO_API_URL");
+        ASSERT_TRUE(result.has_value());
+        ASSERT_FALSE(result->has_value());
+        EXPECT_EQ(result->error().errorDescription(), "Sign in failed: " + says);
+        EXPECT_EQ(session.state(), State::error(says));
+    }
 
     std::optional<AuthSessionManager::TokenResult> token;
     session.validAccessToken([&](auto t) { token = t; });

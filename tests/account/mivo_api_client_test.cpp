@@ -215,6 +215,45 @@ TEST_F(MivoAPIClientTest, LogoutCountsEveryStatusAsSignedOut) {
     EXPECT_EQ(dropped.error().transportFailure.kind, HttpFailureKind::offline);
 }
 
+// The words of the sign-in alert and the account card when the address
+// set does not lead to the service: which address, why, and what to write
+// instead where the address is the likely fault.
+TEST_F(MivoAPIClientTest, AnAddressNothingAnswersIsToldWithWhatToWriteInstead) {
+    const std::string port = std::to_string(stub.port());
+    const std::string advice =
+        ". The stand-in web service (scripts/run.sh) listens on 127.0.0.1 "
+        "only: write http://127.0.0.1:" +
+        port + " in MIVO_API_URL.";
+    const std::pair<std::string, std::string> rows[] = {
+        {"http://127.0.0.2:" + port, "The server at http://127.0.0.2:" + port +
+                                         " could not be reached (Connection refused)" + advice},
+        // The stand-in holds its port on [::1] without answering there.
+        {"http://[::1]:" + port, "The server at http://[::1]:" + port +
+                                     " could not be reached (Connection refused)" + advice},
+        {"http://127.0.0.1:1",
+         "The server at http://127.0.0.1:1 could not be reached (Connection refused)"},
+    };
+    for (const auto& [address, told] : rows) {
+        SCOPED_TRACE(address);
+        MivoAPIClient elsewhere(transport, address);
+        Answer<Result<MivoAPIClient::MeResponse>> answer;
+        elsewhere.me("t", answer.callback());
+        ASSERT_TRUE(answer.wait());
+        ASSERT_FALSE(answer.value->has_value());
+        EXPECT_EQ(describeAPIError(answer.value->error(), address), told);
+    }
+    MivoAPIClient::APIError untrusted{
+        Kind::networkFailed, "", 0,
+        HttpFailure{HttpFailureKind::untrustedCertificate, 0,
+                    "the certificate \u201Cmivo.test\u201D issued by \u201Cmivo.test\u201D is not "
+                    "trusted: The certificate is self-signed, and untrusted"}};
+    EXPECT_EQ(describeAPIError(untrusted, "https://mivo.test"),
+              "The server at https://mivo.test was not used: the certificate \u201Cmivo.test\u201D "
+              "issued by \u201Cmivo.test\u201D is not trusted: The certificate is self-signed, and "
+              "untrusted. Write the address of a server whose certificate this machine trusts in "
+              "MIVO_API_URL, or add its issuer to the system's trusted certificates.");
+}
+
 TEST_F(MivoAPIClientTest, TransportFailuresAndCancelling) {
     MivoAPIClient nowhere(transport, "http://127.0.0.1:1");
     Answer<Result<MivoAPIClient::MeResponse>> refused;
