@@ -164,11 +164,13 @@ void AccountToneWiring::refuse(const HotKeyConfig& refused) {
 
 void AccountToneWiring::announceUnavailable(const HotKeyConfig& refused) {
     showShortcut({});
+    // Without a tray there is no Rewrite item to fall back on.
+    const bool tray = !views_.hasTray || views_.hasTray();
     const std::string message =
         "\u201C" + shortcutText(refused) +
         "\u201D is already in use by another app or the system, so Mivo has no rewrite "
-        "shortcut for now. Choose another one in Settings; the tray menu\u2019s Rewrite "
-        "item still works.";
+        "shortcut for now. Choose another one in Settings" +
+        (tray ? "; the tray menu\u2019s Rewrite item still works." : ".");
     alerts_.show({.title = "Shortcut Unavailable",
                   .message = message,
                   .style = AlertRequest::Style::warning,

@@ -32,7 +32,7 @@ TEST_F(SignInTest, SignsInThroughTheBrowserAndStoresTheWholeSession) {
     EXPECT_EQ(stored("access_token_expires_at"),
               KeychainStore::formatExpiry(clock.wallClockNow() + std::chrono::seconds(3600)));
     EXPECT_EQ(browser.callbackReply.status, 200);
-    EXPECT_THAT(browser.callbackReply.body, ::testing::HasSubstr("You're signed in to mivo"));
+    EXPECT_THAT(browser.callbackReply.body, ::testing::HasSubstr("You're signed in to Mivo"));
 
     // One nonce, 32 upper-case hex digits, sent to start and to exchange.
     const auto start = stub.requestsTo("/v1/auth/desktop/start");
