@@ -46,6 +46,10 @@ using Handler = std::function<void(const httplib::Request&, httplib::Response&)>
 // Larger bodies are refused with 413 before any handler sees them, chunked
 // ones (counted with their framing) too.
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
+// Larger bodies are logged by their size: Mivo's are a few kilobytes, and
+// a copy of every large body in the log while it is read would hold as much
+// memory again as the bodies themselves.
+constexpr std::size_t kMaxLoggedBodyBytes = 256 * 1024;
 // Each open connection holds a worker, whether it is sending a request or
 // idle between two; enough workers that the user's requests find one while
 // the user's own programs hold many connections open.
@@ -163,7 +167,10 @@ void ApiStub::Impl::record(const httplib::Request& req) {
     // The library adds the connection's addresses as headers of its own.
     static const std::set<std::string> addedByLibrary{"local_addr", "local_port", "remote_addr",
                                                       "remote_port"};
-    LoggedRequest logged{req.method, req.path, req.target, {}, req.body};
+    LoggedRequest logged{req.method, req.path, req.target, {}, {}};
+    logged.body = req.body.size() <= kMaxLoggedBodyBytes
+                      ? req.body
+                      : "(" + std::to_string(req.body.size()) + " bytes, not logged)";
     for (const auto& [name, value] : req.headers) {
         std::string lower = name;
         std::ranges::transform(lower, lower.begin(),
