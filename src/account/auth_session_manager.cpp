@@ -1,6 +1,7 @@
 #include "account/auth_session_manager.hpp"
 
 #include "account/auth_url.hpp"
+#include "shared/service_address.hpp"
 
 #include <algorithm>
 #include <utility>
@@ -143,7 +144,12 @@ void AuthSessionManager::restoreFromStore() {
     else if (!token && state_.kind == State::Kind::keyringLocked)
         setState(State::signedOut());
     // Without a service nothing is sent; the stored keys stay for a run that
-    // has one.
+    // has one. An address that was set but refused is told at once: the
+    // account card would otherwise show a plain sign-out.
+    if (!api_.isConfigured() && state_.kind == State::Kind::signedOut) {
+        if (const std::string why = noServiceText(); why != kNoServiceConfigured)
+            setState(State::error(why));
+    }
     if (!token || !api_.isConfigured()) {
         restorePending_ = false;
         return finishRestore();

@@ -213,6 +213,12 @@ TEST(SignInWithoutAServiceTest, NothingIsSentAndTheUserIsToldWhy) {
     session.restoreSession([&] { restored = true; });
     EXPECT_TRUE(restored);
     EXPECT_EQ(session.state(), State::signedOut());
+    // An address set but refused is told on the account card at start.
+    setenv("MIVO_API_URL", "http://localhost:8080", 1);
+    AuthSessionManager refused(unconfigured, keychain, clock, browser, [](auto work) { work(); });
+    refused.restoreSession();
+    unsetenv("MIVO_API_URL");
+    EXPECT_EQ(refused.state(), State::error(refusedAddressText("http://localhost:8080")));
 
     // The alert and the account card say why: nothing set, or an address
     // refused, with what to write instead.
