@@ -45,6 +45,8 @@ struct Address {
     std::string port;    // digits as written; empty when none
 };
 
+// Scheme, host and port of an absolute address, its user part dropped;
+// nothing without "://" or with an unclosed "[".
 std::optional<Address> split(std::string_view url) {
     const auto separator = url.find("://");
     if (separator == std::string_view::npos)
@@ -124,28 +126,12 @@ bool isHttpsOrLoopbackHttp(std::string_view url) {
     if (std::any_of(url.begin(), url.end(),
                     [](unsigned char c) { return c <= 0x20 || c == 0x7F || c == '\\'; }))
         return false;
-    const auto separator = url.find("://");
-    if (separator == std::string_view::npos)
+    const auto address = split(url);
+    if (!address || address->host.empty())
         return false;
-    const std::string scheme = lower(url.substr(0, separator));
-    std::string_view authority = url.substr(separator + 3);
-    authority = authority.substr(0, authority.find_first_of("/?#"));
-    if (auto at = authority.rfind('@'); at != std::string_view::npos)
-        authority = authority.substr(at + 1);
-    std::string_view host = authority;
-    if (!host.empty() && host.front() == '[') {
-        const auto close = host.find(']');
-        if (close == std::string_view::npos)
-            return false;
-        host = host.substr(0, close + 1);
-    } else {
-        host = host.substr(0, host.find(':'));
-    }
-    if (host.empty())
-        return false;
-    if (scheme == "https")
+    if (address->scheme == "https")
         return true;
-    return scheme == "http" && isLoopbackHost(host);
+    return address->scheme == "http" && isLoopbackHost(address->host);
 }
 
 std::expected<std::string, std::string> serviceAddressFromEnvironment() {
