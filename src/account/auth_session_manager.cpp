@@ -1,5 +1,8 @@
 #include "account/auth_session_manager.hpp"
 
+#include "account/auth_url.hpp"
+#include "shared/service_address.hpp"
+
 #include <algorithm>
 #include <utility>
 
@@ -141,7 +144,12 @@ void AuthSessionManager::restoreFromStore() {
     else if (!token && state_.kind == State::Kind::keyringLocked)
         setState(State::signedOut());
     // Without a service nothing is sent; the stored keys stay for a run that
-    // has one.
+    // has one. An address that was set but refused is told at once: the
+    // account card would otherwise show a plain sign-out.
+    if (!api_.isConfigured() && state_.kind == State::Kind::signedOut) {
+        if (const std::string why = noServiceText(); why != kNoServiceConfigured)
+            setState(State::error(why));
+    }
     if (!token || !api_.isConfigured()) {
         restorePending_ = false;
         return finishRestore();
@@ -167,6 +175,10 @@ void AuthSessionManager::restoreFromStore() {
             if (user.error().kind == APIKind::unauthorized)
                 return tryRefreshSilently(afterRefresh);
             // Offline or the service failed: nothing changes, the keys stay.
+            // An address that cannot work is told, though: the card would
+            // otherwise show a sign-out that never happened.
+            if (isAddressFault(user.error(), api_.baseURL()))
+                setState(State::error(describeAPIError(user.error(), api_.baseURL())));
             restorePending_ = true;
             finishRestore();
         }));

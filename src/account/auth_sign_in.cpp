@@ -58,7 +58,7 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
     signInCompletion_ = std::move(completion);
     setState(State::signingIn());
     if (!api_.isConfigured())
-        return failSignIn(AuthError{AuthError::Kind::signInFailed, kNoServiceConfigured}, true);
+        return failSignIn(AuthError{AuthError::Kind::signInFailed, noServiceText()}, true);
     // The port is bound before the service hears of it, so the start request
     // names the port that really listens, and a busy one fails before the
     // browser is sent anywhere.
@@ -72,9 +72,9 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
         nonce, callbackListener_->port(),
         guarded([this, nonce](MivoAPIClient::Result<MivoAPIClient::DesktopStartResponse> start) {
             if (!start)
-                return failSignIn(
-                    AuthError{AuthError::Kind::signInFailed, describeAPIError(start.error())},
-                    true);
+                return failSignIn(AuthError{AuthError::Kind::signInFailed,
+                                            describeAPIError(start.error(), api_.baseURL())},
+                                  true);
             openSignInPage(nonce, start->authUrl);
         }));
 }
@@ -132,26 +132,26 @@ void AuthSessionManager::exchangeGrant(const std::string& nonce,
             if (!tokens) {
                 if (reply)
                     reply->refuse();
-                return failSignIn(
-                    AuthError{AuthError::Kind::signInFailed, describeAPIError(tokens.error())},
-                    true);
+                return failSignIn(AuthError{AuthError::Kind::signInFailed,
+                                            describeAPIError(tokens.error(), api_.baseURL())},
+                                  true);
             }
             callbackListener_.reset();
-            signInRequest_ =
-                api_.me(tokens->accessToken,
-                        guarded([this, tokens = *tokens,
-                                 reply](MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
-                            if (!user) {
-                                if (reply)
-                                    reply->refuse();
-                                return failSignIn(AuthError{AuthError::Kind::signInFailed,
-                                                            describeAPIError(user.error())},
-                                                  true);
-                            }
-                            if (reply)
-                                reply->accept();
-                            completeSignIn(tokens, *user);
-                        }));
+            signInRequest_ = api_.me(
+                tokens->accessToken,
+                guarded([this, tokens = *tokens,
+                         reply](MivoAPIClient::Result<MivoAPIClient::MeResponse> user) {
+                    if (!user) {
+                        if (reply)
+                            reply->refuse();
+                        return failSignIn(AuthError{AuthError::Kind::signInFailed,
+                                                    describeAPIError(user.error(), api_.baseURL())},
+                                          true);
+                    }
+                    if (reply)
+                        reply->accept();
+                    completeSignIn(tokens, *user);
+                }));
         }));
 }
 

@@ -7,7 +7,36 @@ bool isAcceptableAuthURL(std::string_view url) {
     return isHttpsOrLoopbackHttp(url);
 }
 
-std::string describeAPIError(const MivoAPIClient::APIError& error) {
+namespace {
+
+std::string unreachable(const MivoAPIClient::APIError& error, std::string_view baseURL) {
+    const HttpFailure& failure = error.transportFailure;
+    const std::string server =
+        baseURL.empty() ? "The server" : "The server at " + std::string(baseURL);
+    if (failure.kind == HttpFailureKind::untrustedCertificate)
+        return server + " was not used: " + failure.detail +
+               ". Write the address of a server whose certificate this machine trusts in "
+               "MIVO_API_URL, or add its issuer to the system's trusted certificates.";
+    if (failure.detail.empty())
+        return server + " could not be reached";
+    std::string text = server + " could not be reached (" + failure.detail + ")";
+    if (failure.kind == HttpFailureKind::offline)
+        if (auto advice = loopbackAddressAdvice(baseURL))
+            text += ". " + *advice;
+    return text;
+}
+
+}  // namespace
+
+bool isAddressFault(const MivoAPIClient::APIError& error, std::string_view baseURL) {
+    if (error.kind != MivoAPIClient::APIError::Kind::networkFailed)
+        return false;
+    const HttpFailure& failure = error.transportFailure;
+    return failure.kind == HttpFailureKind::untrustedCertificate ||
+           (failure.kind == HttpFailureKind::offline && loopbackAddressAdvice(baseURL));
+}
+
+std::string describeAPIError(const MivoAPIClient::APIError& error, std::string_view baseURL) {
     using Kind = MivoAPIClient::APIError::Kind;
     switch (error.kind) {
         case Kind::badRequest:
@@ -20,7 +49,7 @@ std::string describeAPIError(const MivoAPIClient::APIError& error) {
         case Kind::decodingFailed:
             return "The server's answer could not be read";
         case Kind::networkFailed:
-            return "The server could not be reached";
+            return unreachable(error, baseURL);
         case Kind::unauthorized:
             return "The server did not accept the sign-in";
     }

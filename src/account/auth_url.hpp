@@ -16,7 +16,13 @@ namespace mivo {
 bool isAcceptableAuthURL(std::string_view url);
 
 // The account API's errors carry no texts of their own; this is what the
-// sign-in shows for them.
-std::string describeAPIError(const MivoAPIClient::APIError& error);
+// sign-in shows for them. A failure to reach `baseURL` names it, says why,
+// and what to write instead where the address is the likely fault.
+std::string describeAPIError(const MivoAPIClient::APIError& error, std::string_view baseURL = {});
+
+// Whether the failure lies with the address itself rather than with the
+// network or the service: a certificate not trusted, or a loopback address
+// other than the stand-in's where nothing answers. Waiting will not mend it.
+bool isAddressFault(const MivoAPIClient::APIError& error, std::string_view baseURL);
 
 }  // namespace mivo

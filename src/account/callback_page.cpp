@@ -13,7 +13,7 @@ constexpr const char* kPage = R"HTML(<!doctype html>
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width,initial-scale=1">
-<title>Signed in to mivo</title>
+<title>Signed in to Mivo</title>
 <style>
 :root {
   --bg: #f5f7fb; --card: #ffffff; --text: #0f172a; --muted: #64748b;
@@ -55,7 +55,7 @@ p { font-size: 14px; color: var(--muted); line-height: 1.5; margin: 0; }
 <body>
 <main class="card" role="status" aria-live="polite">
 <div class="badge" aria-hidden="true"><svg viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="3" stroke-linecap="round" stroke-linejoin="round"><polyline points="20 6 9 17 4 12"></polyline></svg></div>
-<h1>You're signed in to mivo</h1>
+<h1>You're signed in to Mivo</h1>
 <p>Head back to the app to keep going. You can close this tab.</p>
 <p class="hint">This tab will try to close itself in a moment.</p>
 </main>

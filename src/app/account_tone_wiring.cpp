@@ -59,6 +59,10 @@ void AccountToneWiring::handleAuthStateChanged(const AuthSessionState& state) {
     if (state.sessionHasEnded())
         log_.write("[Mivo][Auth] session ended: " + state.message +
                    "; the stored sign-in was removed");
+    // What the account card and the sign-in alert tell the user, for the
+    // log as well: a refused address or certificate shows nowhere else.
+    if (state.kind == AuthSessionState::Kind::error)
+        log_.write("[Mivo][Auth] sign-in: " + state.message);
     if (views_.settings)
         views_.settings(state);
     if (views_.onboarding)
@@ -160,11 +164,13 @@ void AccountToneWiring::refuse(const HotKeyConfig& refused) {
 
 void AccountToneWiring::announceUnavailable(const HotKeyConfig& refused) {
     showShortcut({});
+    // Without a tray there is no Rewrite item to fall back on.
+    const bool tray = !views_.hasTray || views_.hasTray();
     const std::string message =
         "\u201C" + shortcutText(refused) +
         "\u201D is already in use by another app or the system, so Mivo has no rewrite "
-        "shortcut for now. Choose another one in Settings; the tray menu\u2019s Rewrite "
-        "item still works.";
+        "shortcut for now. Choose another one in Settings" +
+        (tray ? "; the tray menu\u2019s Rewrite item still works." : ".");
     alerts_.show({.title = "Shortcut Unavailable",
                   .message = message,
                   .style = AlertRequest::Style::warning,

@@ -63,6 +63,9 @@ class AccountToneWiring {
         // Whether a browser sign-in is under way: onboarding's "Continue
         // with Google" shows it and takes no second press meanwhile.
         std::function<void(bool signingIn)> onboardingSigningIn;
+        // Whether the desktop shows Mivo's tray icon and its menu; unset:
+        // it does.
+        std::function<bool()> hasTray = {};
     };
 
     // `settings`, `alerts` and `log` must outlive the wiring.

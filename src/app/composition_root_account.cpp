@@ -72,6 +72,7 @@ AccountToneWiring::Views Root::accountViews() {
         .openSettings = [this] { openSettingsWindow(); },
         .onboardingSigningIn =
             [this](bool signingIn) { onboardingWindow_.model().setSigningIn(signingIn); },
+        .hasTray = [this] { return trayAvailable_; },
     };
 }
 

@@ -107,6 +107,7 @@ void Root::launchTray() {
 // What the settings and onboarding windows open outside Mivo.
 void Root::wireWindows() {
     auto& model = settingsWindow_.model();
+    model.setSignInPossible(serviceAddress_.has_value());
     model.onRequestAccountDeletion = [this] {
         openSupportMail("Mivo account deletion request", std::nullopt);
     };

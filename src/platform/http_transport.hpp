@@ -55,6 +55,9 @@ enum class HttpFailureKind {
     offline,  // refused, host not found, connection closed before the answer
     timeout,
     cancelled,
+    // https to a server whose certificate this machine does not trust;
+    // `detail` names the certificate, its issuer and why.
+    untrustedCertificate,
     other,  // anything else, with the library's own error number in `code`
 };
 

@@ -36,6 +36,14 @@ void SettingsViewModel::setToneHotKeyActive(bool active) {
     notify(Change::toneHotKeyActive);
 }
 
+void SettingsViewModel::setSignInPossible(bool possible) {
+    if (possible == signInPossible_) {
+        return;
+    }
+    signInPossible_ = possible;
+    notify(Change::accountState);
+}
+
 void SettingsViewModel::update(const AuthSessionState& authState) {
     switch (authState.kind) {
         case AuthSessionState::Kind::signedIn:

@@ -66,6 +66,12 @@ class SettingsViewModel {
     // change on every call, also when the state is the same.
     void update(const AuthSessionState& authState);
 
+    // Whether a sign-in can be started at all: false when this run has no
+    // usable service address (MIVO_API_URL is read once, at start), so that
+    // a new attempt could only fail the same way. Reports only a change.
+    bool signInPossible() const { return signInPossible_; }
+    void setSignInPossible(bool possible);
+
     // Whether the stored rewrite shortcut works: false while another
     // program holds it, so Mivo has none. Reports only a change.
     bool toneHotKeyActive() const { return toneHotKeyActive_; }
@@ -107,6 +113,7 @@ class SettingsViewModel {
     SettingsCategory selectedCategory_ = SettingsCategory::general;
     AccountState accountState_;
     bool toneHotKeyActive_ = true;
+    bool signInPossible_ = true;
     std::string feedbackText_;
     std::optional<std::string> feedbackStatusMessage_;
     bool feedbackSubmissionFailed_ = false;

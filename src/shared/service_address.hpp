@@ -5,6 +5,7 @@
 // beyond this machine, so plain http is taken only for a loopback address.
 
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,18 @@ std::expected<std::string, std::string> serviceAddressFromEnvironment();
 inline constexpr const char* kNoServiceConfigured =
     "No rewrite service is set up for this copy of Mivo, so signing in and rewriting are not "
     "available.";
+
+// Why an address set in MIVO_API_URL is not used, and what to write instead,
+// for the user ("The address … was refused: …").
+std::string refusedAddressText(std::string_view url);
+
+// What sign-in and rewriting tell the user when MIVO_API_URL gives them no
+// service: kNoServiceConfigured when it is not set, the refusal when it is.
+std::string noServiceText();
+
+// What to write instead of a loopback `url` that nothing answered at, when
+// it is not the address the stand-in listens on (127.0.0.1); nothing
+// otherwise.
+std::optional<std::string> loopbackAddressAdvice(std::string_view url);
 
 }  // namespace mivo

@@ -1,5 +1,6 @@
 #include "shell/about_dialog.hpp"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -60,6 +61,15 @@ AboutDialog::AboutDialog(const AboutTexts& texts, QWidget* parent) : QDialog(par
     applyAppearance();
     connect(&ui::Appearance::shared(), &ui::Appearance::changed, this,
             [this] { applyAppearance(); });
+}
+
+void AboutDialog::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void AboutDialog::applyAppearance() {

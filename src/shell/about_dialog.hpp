@@ -20,6 +20,11 @@ class AboutDialog : public QDialog {
 
     QLabel* logo() const { return logo_; }
 
+  protected:
+    // Return and Enter press OK, as in any dialog: the painted OK button is
+    // not one that QDialog knows to press.
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     void applyAppearance();
 

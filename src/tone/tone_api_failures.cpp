@@ -139,6 +139,7 @@ ToneAPIClient::ToneAPIError ToneAPIClient::transportFailure(const HttpFailure& f
         case HttpFailureKind::offline:
             return ToneAPIError(Kind::offline, std::nullopt, failure.detail);
         case HttpFailureKind::cancelled:
+        case HttpFailureKind::untrustedCertificate:
         case HttpFailureKind::other:
             break;
     }

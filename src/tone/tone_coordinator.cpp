@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "shared/service_address.hpp"
 #include "shared/text.hpp"
 #include "tone/ax_selection_reader.hpp"
 #include "tone/tone_limits.hpp"
@@ -95,7 +96,10 @@ void ToneCoordinator::invoke() {
         // Nothing to send to: say so instead of asking for a sign-in that
         // cannot happen either.
         log("Tone: no rewrite service configured — skipping");
-        showTransientToast(kNoServiceRefusal);
+        // An address that was set but refused is told as such, with what to
+        // write instead: "not set up" would send the user looking elsewhere.
+        const std::string why = noServiceText();
+        showTransientToast(why == kNoServiceConfigured ? kNoServiceRefusal : why);
         return;
     }
     auto& workspace = ports_.desktop.workspace;

@@ -32,7 +32,7 @@ TEST_F(SignInTest, SignsInThroughTheBrowserAndStoresTheWholeSession) {
     EXPECT_EQ(stored("access_token_expires_at"),
               KeychainStore::formatExpiry(clock.wallClockNow() + std::chrono::seconds(3600)));
     EXPECT_EQ(browser.callbackReply.status, 200);
-    EXPECT_THAT(browser.callbackReply.body, ::testing::HasSubstr("You're signed in to mivo"));
+    EXPECT_THAT(browser.callbackReply.body, ::testing::HasSubstr("You're signed in to Mivo"));
 
     // One nonce, 32 upper-case hex digits, sent to start and to exchange.
     const auto start = stub.requestsTo("/v1/auth/desktop/start");
@@ -168,10 +168,13 @@ TEST_F(SignInTest, SignOutDuringTheWaitEndsTheAttemptForGood) {
     ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.opened.size() == 1; }));
     session->signOut();
     EXPECT_EQ(session->state(), State::signedOut());
-    // The browser comes back late: nobody listens any more.
+    // The browser comes back late: nobody listens any more, and the service
+    // keeps the grant from a port that anyone may take now.
     browser.visit(browser.opened[0]);
-    ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.callbackAttempts == 1; }));
+    ASSERT_TRUE(testing::runEventLoopUntil([&] { return browser.pageStatus != 0; }));
+    EXPECT_EQ(browser.pageStatus, 409);
     testing::runEventLoopFor(0.5);
+    EXPECT_EQ(browser.callbackAttempts, 0);
     EXPECT_EQ(browser.callbackReply.status, 0);
     EXPECT_EQ(session->state(), State::signedOut());
     EXPECT_EQ(secrets.itemCount(), 0u);
@@ -210,14 +213,40 @@ TEST(SignInWithoutAServiceTest, NothingIsSentAndTheUserIsToldWhy) {
     session.restoreSession([&] { restored = true; });
     EXPECT_TRUE(restored);
     EXPECT_EQ(session.state(), State::signedOut());
+    // An address set but refused is told on the account card at start.
+    setenv("MIVO_API_URL", "http://localhost:8080", 1);
+    AuthSessionManager refused(unconfigured, keychain, clock, browser, [](auto work) { work(); });
+    refused.restoreSession();
+    unsetenv("MIVO_API_URL");
+    EXPECT_EQ(refused.state(), State::error(refusedAddressText("http://localhost:8080")));
 
-    std::optional<AuthSessionManager::SignInResult> result;
-    session.startSignIn([&](auto r) { result = r; });
-    ASSERT_TRUE(result.has_value());
-    ASSERT_FALSE(result->has_value());
-    EXPECT_EQ(result->error().errorDescription(),
-              std::string("Sign in failed: ") + kNoServiceConfigured);
-    EXPECT_EQ(session.state(), State::error(kNoServiceConfigured));
+    // The alert and the account card say why: nothing set, or an address
+    // refused, with what to write instead.
+    const std::pair<const char*, std::string> rows[] = {
+        {nullptr, kNoServiceConfigured},
+        {"http://localhost:8080",
+         "The address in MIVO_API_URL, \u201Chttp://localhost:8080\u201D, was refused: plain "
+         "http is used only with a loopback address written as a number, because the name "
+         "localhost may lead to [::1], where another user's program can answer. Write "
+         "http://127.0.0.1:8080 instead."},
+        {"http://mivo.example/api",
+         "The address in MIVO_API_URL, \u201Chttp://mivo.example/api\u201D, was refused: plain "
+         "http is used only with this machine's loopback addresses, because tokens would "
+         "travel unencrypted. Write an https address, or http://127.0.0.1:PORT for a service "
+         "on this machine."},
+    };
+    for (const auto& [address, says] : rows) {
+        SCOPED_TRACE(address ? address : "(not set)");
+        if (address)
+            setenv("MIVO_API_URL", address, 1);
+        std::optional<AuthSessionManager::SignInResult> result;
+        session.startSignIn([&](auto r) { result = r; });
+        unsetenv("MIVO_API_URL");
+        ASSERT_TRUE(result.has_value());
+        ASSERT_FALSE(result->has_value());
+        EXPECT_EQ(result->error().errorDescription(), "Sign in failed: " + says);
+        EXPECT_EQ(session.state(), State::error(says));
+    }
 
     std::optional<AuthSessionManager::TokenResult> token;
     session.validAccessToken([&](auto t) { token = t; });

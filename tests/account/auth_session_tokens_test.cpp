@@ -204,6 +204,24 @@ TEST_F(SessionTokensTest, AnOfflineRestoreKeepsTheKeysAndTriesAgainOnTheNextToke
     EXPECT_EQ(count("/v1/me"), 2u);
 }
 
+// A session stored by a run whose address worked, restored through one that
+// cannot: the card says so instead of a silent sign-out, and the keys stay.
+TEST_F(SessionTokensTest, ARestoreFromAnAddressThatCannotWorkSaysWhy) {
+    const std::string address = "http://127.0.0.2:" + std::to_string(stub.port());
+    MivoAPIClient elsewhere{transport, address};
+    session = std::make_unique<AuthSessionManager>(
+        elsewhere, keychain, clock, browser, linux_desktop::qtMainLoopPost(),
+        AuthSessionManager::Options{.callbackPort = port});
+    restore();
+    EXPECT_EQ(session->state(),
+              State::error("The server at " + address +
+                           " could not be reached (Connection refused). The stand-in web service "
+                           "(scripts/run.sh) listens on 127.0.0.1 only: write http://127.0.0.1:" +
+                           std::to_string(stub.port()) + " in MIVO_API_URL."));
+    EXPECT_EQ(secrets.itemCount(), 5u);
+    session.reset();
+}
+
 TEST_F(SessionTokensTest, AnOfflineRestoreThroughTheRefreshAlsoTriesAgain) {
     advanceToSecondsLeft(-1);
     restart();

@@ -14,6 +14,8 @@ void BrowserStandIn::visit(const std::string& url) {
     page.url = url;
     page.totalTimeoutSeconds = 10;
     transport_.send(page, [this](HttpResult result) {
+        if (result)
+            pageStatus = result->status;
         if (!result || result->status / 100 != 3)
             return;
         const auto location = result->header("Location");

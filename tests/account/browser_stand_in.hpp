@@ -30,6 +30,8 @@ class BrowserStandIn : public Workspace {
     // Whether opened pages are visited at once; off, a test visits by itself.
     bool follows = true;
     std::vector<std::string> opened;
+    // The status of the last sign-in page visited (0: nothing yet or failed).
+    int pageStatus = 0;
     // What the loopback callback answered (status 0: nothing yet or failed).
     HttpResponse callbackReply;
     int callbackAttempts = 0;

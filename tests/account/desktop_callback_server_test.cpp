@@ -60,14 +60,14 @@ TEST(DesktopCallbackServerTest, AnswersTheCallbackWithThePageAndReturnsTheGrant)
     EXPECT_THAT(*reply, StartsWith("HTTP/1.1 200 OK\r\n"
                                    "Content-Type: text/html; charset=utf-8\r\n"
                                    "Connection: close\r\n\r\n<!doctype html>"));
-    EXPECT_THAT(*reply, HasSubstr("You're signed in to mivo"));
+    EXPECT_THAT(*reply, HasSubstr("You're signed in to Mivo"));
     EXPECT_EQ(s.get(), "abc");
 }
 
 TEST(DesktopCallbackServerTest, TheReplyHeadIsSeventyEightBytes) {
     const auto& reply = server::successResponse();
     EXPECT_EQ(reply.find("\r\n\r\n") + 4, 78u);
-    EXPECT_THAT(reply, HasSubstr("<title>Signed in to mivo</title>"));
+    EXPECT_THAT(reply, HasSubstr("<title>Signed in to Mivo</title>"));
     EXPECT_THAT(reply, HasSubstr("points=\"20 6 9 17 4 12\""));
     EXPECT_THAT(reply, HasSubstr("setTimeout(function () { window.close(); }, 1500)"));
 }

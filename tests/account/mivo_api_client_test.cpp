@@ -10,6 +10,7 @@
 #include "account/auth_url.hpp"
 #include "account/mivo_api_client.hpp"
 #include "big_answer_server.hpp"
+#include "callback_port.hpp"
 #include "event_loop_wait.hpp"
 #include "hostile_server.hpp"
 #include "loop_probe.hpp"
@@ -54,8 +55,9 @@ class MivoAPIClientTest : public ::testing::Test {
         return location.substr(location.find("grant=") + 6);
     }
     MivoAPIClient::TokenResponse signIn() {
-        const auto start = await<MivoAPIClient::DesktopStartResponse>(
-            [&](auto cb) { client.desktopStart("0123456789ABCDEF0123456789abcdef", 9999, cb); });
+        const auto start = await<MivoAPIClient::DesktopStartResponse>([&](auto cb) {
+            client.desktopStart("0123456789ABCDEF0123456789abcdef", callback.port(), cb);
+        });
         EXPECT_TRUE(start.has_value());
         const auto tokens = await<MivoAPIClient::TokenResponse>([&](auto cb) {
             client.desktopExchange(grantFrom(start->authUrl), "0123456789ABCDEF0123456789abcdef",
@@ -66,6 +68,7 @@ class MivoAPIClientTest : public ::testing::Test {
     }
 
     StubProcess stub;
+    testing::CallbackPort callback;
     linux_desktop::QtHttpTransport transport;
     MivoAPIClient client{transport, stub.baseURL()};
 };
@@ -95,9 +98,9 @@ TEST_F(MivoAPIClientTest, RequestsCarryExactlyTheirKeysAndHeaders) {
     logout("gone");
 
     const auto start = stub.requestsTo("/v1/auth/desktop/start").at(0);
-    EXPECT_EQ(
-        json::parse(start["body"].get<std::string>()),
-        json({{"device_nonce", "0123456789ABCDEF0123456789abcdef"}, {"callback_port", 9999}}));
+    EXPECT_EQ(json::parse(start["body"].get<std::string>()),
+              json({{"device_nonce", "0123456789ABCDEF0123456789abcdef"},
+                    {"callback_port", callback.port()}}));
     EXPECT_EQ(start["headers"]["content-type"], "application/json");
     EXPECT_FALSE(start["headers"].contains("authorization"));
     const auto exchange = stub.requestsTo("/v1/auth/desktop/exchange").at(0);
@@ -210,6 +213,45 @@ TEST_F(MivoAPIClientTest, LogoutCountsEveryStatusAsSignedOut) {
     ASSERT_FALSE(dropped.has_value());
     EXPECT_EQ(dropped.error().kind, Kind::networkFailed);
     EXPECT_EQ(dropped.error().transportFailure.kind, HttpFailureKind::offline);
+}
+
+// The words of the sign-in alert and the account card when the address
+// set does not lead to the service: which address, why, and what to write
+// instead where the address is the likely fault.
+TEST_F(MivoAPIClientTest, AnAddressNothingAnswersIsToldWithWhatToWriteInstead) {
+    const std::string port = std::to_string(stub.port());
+    const std::string advice =
+        ". The stand-in web service (scripts/run.sh) listens on 127.0.0.1 "
+        "only: write http://127.0.0.1:" +
+        port + " in MIVO_API_URL.";
+    const std::pair<std::string, std::string> rows[] = {
+        {"http://127.0.0.2:" + port, "The server at http://127.0.0.2:" + port +
+                                         " could not be reached (Connection refused)" + advice},
+        // The stand-in holds its port on [::1] without answering there.
+        {"http://[::1]:" + port, "The server at http://[::1]:" + port +
+                                     " could not be reached (Connection refused)" + advice},
+        {"http://127.0.0.1:1",
+         "The server at http://127.0.0.1:1 could not be reached (Connection refused)"},
+    };
+    for (const auto& [address, told] : rows) {
+        SCOPED_TRACE(address);
+        MivoAPIClient elsewhere(transport, address);
+        Answer<Result<MivoAPIClient::MeResponse>> answer;
+        elsewhere.me("t", answer.callback());
+        ASSERT_TRUE(answer.wait());
+        ASSERT_FALSE(answer.value->has_value());
+        EXPECT_EQ(describeAPIError(answer.value->error(), address), told);
+    }
+    MivoAPIClient::APIError untrusted{
+        Kind::networkFailed, "", 0,
+        HttpFailure{HttpFailureKind::untrustedCertificate, 0,
+                    "the certificate \u201Cmivo.test\u201D issued by \u201Cmivo.test\u201D is not "
+                    "trusted: The certificate is self-signed, and untrusted"}};
+    EXPECT_EQ(describeAPIError(untrusted, "https://mivo.test"),
+              "The server at https://mivo.test was not used: the certificate \u201Cmivo.test\u201D "
+              "issued by \u201Cmivo.test\u201D is not trusted: The certificate is self-signed, and "
+              "untrusted. Write the address of a server whose certificate this machine trusts in "
+              "MIVO_API_URL, or add its issuer to the system's trusted certificates.");
 }
 
 TEST_F(MivoAPIClientTest, TransportFailuresAndCancelling) {

@@ -71,6 +71,7 @@ class AccountToneWiringTest : public ::testing::Test {
                 .settingsShortcutActive = [this](bool on) { settingsShortcutActive.push_back(on); },
                 .openSettings = [this] { ++settingsOpened; },
                 .onboardingSigningIn = [this](bool on) { onboardingSigningIn.push_back(on); },
+                .hasTray = [this] { return tray; },
             });
         store.onToneHotKeyChanged = [this](const HotKeyConfig& h) {
             wiring->handleToneHotKeyChanged(h);
@@ -98,6 +99,7 @@ class AccountToneWiringTest : public ::testing::Test {
     std::vector<bool> onboardingSignedIn;
     std::vector<bool> onboardingSigningIn;
     std::vector<std::optional<std::string>> trayAccount;
+    bool tray = true;
     bool traySessionEnded = false;
     std::string trayShortcut;
     std::vector<bool> settingsShortcutActive;
@@ -194,6 +196,17 @@ TEST_F(AccountToneWiringTest, AStoredHotKeyTakenSinceIsAnnouncedAtStart) {
     store.setToneHotKey(kL);
     EXPECT_EQ(keys.registered(), (Pairs{{37, 0x300}}));
     EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(AccountToneWiringTest, WithoutATrayTheTakenHotKeyPointsOnlyToSettings) {
+    tray = false;
+    keys.holdElsewhere(38, 0x300);
+    wiring->applyStoredHotKey();
+    wiring->startRewriteEngine();
+    EXPECT_EQ(lastAlert(),
+              "\u201CShift+Super+J\u201D is already in use by another app or the system, so Mivo "
+              "has no rewrite shortcut for now. Choose another one in Settings.");
+    EXPECT_EQ(alerts.shown[0].request.buttons, (std::vector<std::string>{"Open Settings", "OK"}));
 }
 
 TEST_F(AccountToneWiringTest, SettingsShowsWhetherTheShortcutWorks) {

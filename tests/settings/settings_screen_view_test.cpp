@@ -299,6 +299,19 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
     auto* message = find<ThemedLabel>("accountErrorMessage");
     EXPECT_EQ(message->text(), "Token refresh failed");
     EXPECT_EQ(message->colorRole(), SettingsColor::error);
+    // Without a usable address a new attempt could only fail the same way:
+    // the card says how to give Mivo another one instead of offering it.
+    model.setSignInPossible(false);
+    EXPECT_EQ(
+        screen->page(model.selectedCategory())->findChild<SettingsButton*>("trySignInAgainButton"),
+        nullptr);
+    auto* hint = find<ThemedLabel>("accountRestartHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->text(),
+              "Mivo reads MIVO_API_URL when it starts: after changing it, quit Mivo and start it "
+              "again.");
+    model.setSignInPossible(true);
+    EXPECT_NE(find<SettingsButton>("trySignInAgainButton"), nullptr);
     model.update(AuthSessionState::keyringLocked());
     EXPECT_EQ(find<ThemedLabel>("accountKeyringLockedText")->text(),
               "Your sign-in is kept in the desktop's keyring, which is locked. It comes back once "

@@ -311,5 +311,23 @@ TEST_F(MainMenuViewTest, AboutShowsTheVersionTextsAndTheLogo) {
     }
 }
 
+// Return and Enter press OK, Space presses the focused OK, Escape closes.
+TEST_F(MainMenuViewTest, AboutClosesOnEveryKeyThatEndsADialog) {
+    MivoMainMenu menu(AppVersion{"2.3.0", AppVersion::unknown});
+    menu.install();
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Escape}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        menu.action(MenuCommand::about)->trigger();
+        QDialog* dialog = menu.aboutDialog();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(dialog->isVisible());
+        // OK has the focus when the dialog opens.
+        auto* ok = dialog->findChild<QWidget*>("aboutOK");
+        ASSERT_NE(ok, nullptr);
+        QTest::keyClick(ok, key);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+}
+
 }  // namespace
 }  // namespace mivo

@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "callback_port.hpp"
 #include "event_loop_wait.hpp"
 #include "platform/linux/qt/qt_http_transport.hpp"
 #include "platform/sim/memory_user_defaults.hpp"
@@ -86,9 +87,11 @@ class CoordinatorScene : public ToneScene {
 
     std::string signInAtStub() const {
         using nlohmann::json;
-        const auto start = stub.send(
-            "POST", "/v1/auth/desktop/start",
-            R"({"device_nonce":"0123456789ABCDEF0123456789abcdef","callback_port":9999})");
+        const testing::CallbackPort callback;
+        const auto start = stub.send("POST", "/v1/auth/desktop/start",
+                                     json{{"device_nonce", "0123456789ABCDEF0123456789abcdef"},
+                                          {"callback_port", callback.port()}}
+                                         .dump());
         const std::string authUrl = json::parse(start->body)["auth_url"];
         const std::string location =
             stub.send("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "big_answer_server.hpp"
+#include "callback_port.hpp"
 #include "event_loop_wait.hpp"
 #include "loop_probe.hpp"
 #include "platform/linux/qt/qt_http_transport.hpp"
@@ -30,9 +31,11 @@ using FeedbackRequest = ToneAPIClient::FeedbackRequest;
 class ToneAPIClientTest : public ::testing::Test {
   protected:
     ToneAPIClientTest() {
-        const auto start = stub.send(
-            "POST", "/v1/auth/desktop/start",
-            R"({"device_nonce":"0123456789ABCDEF0123456789abcdef","callback_port":9999})");
+        const testing::CallbackPort callback;
+        const auto start = stub.send("POST", "/v1/auth/desktop/start",
+                                     json{{"device_nonce", "0123456789ABCDEF0123456789abcdef"},
+                                          {"callback_port", callback.port()}}
+                                         .dump());
         const std::string authUrl = json::parse(start->body)["auth_url"];
         const std::string location =
             stub.send("GET", authUrl.substr(stub.baseURL().size()))->headers.at("Location");

@@ -97,8 +97,21 @@ TEST_F(ToneCoordinatorTest, TheLimitCountsTrimmedCharactersAndNamesItself) {
 }
 
 // With no service configured there is nothing to sign in to or send to: the
-// press says so, and neither a token nor the network is asked.
+// press says so (and why, when the address set was refused), and neither a
+// token nor the network is asked.
 TEST_F(ToneCoordinatorTest, WithoutAServiceThePressSaysSoAndSendsNothing) {
+    struct Row {
+        const char* address;  // MIVO_API_URL; nullptr: not set
+        std::string says;
+    };
+    const Row rows[] = {
+        {nullptr, ToneCoordinator::kNoServiceRefusal},
+        {"http://localhost:8080",
+         "The address in MIVO_API_URL, \u201Chttp://localhost:8080\u201D, was refused: plain "
+         "http is used only with a loopback address written as a number, because the name "
+         "localhost may lead to [::1], where another user's program can answer. Write "
+         "http://127.0.0.1:8080 instead."},
+    };
     ToneAPIClient unconfigured{transport, defaults, desk.clock(), ""};
     auto alone = std::make_shared<ToneCoordinator>(
         ToneCoordinator::Ports{desk.ports(), hotKeys, alerts, unconfigured, panel, ownPid}, nullptr,
@@ -108,11 +121,18 @@ TEST_F(ToneCoordinatorTest, WithoutAServiceThePressSaysSoAndSendsNothing) {
         },
         [] { return true; }, [this] { ++signInRequests; });
     fieldWithSelection("前の文です", "文");
-    alone->invoke();
-    desk.clock().advance(0.01);
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].request.message, ToneCoordinator::kNoServiceRefusal);
-    EXPECT_FALSE(panel.isOpen()) << "the sign-in panel offers what cannot work";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.address ? row.address : "(not set)");
+        if (row.address)
+            setenv("MIVO_API_URL", row.address, 1);
+        alerts.shown.clear();
+        alone->invoke();
+        desk.clock().advance(0.01);
+        unsetenv("MIVO_API_URL");
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].request.message, row.says);
+        EXPECT_FALSE(panel.isOpen()) << "the sign-in panel offers what cannot work";
+    }
     EXPECT_EQ(tokenRequests, 0);
     EXPECT_EQ(signInRequests, 0);
     EXPECT_TRUE(stub.requests().empty());

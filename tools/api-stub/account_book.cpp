@@ -1,5 +1,7 @@
 #include "account_book.hpp"
 
+#include "bounded_json.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -214,7 +216,7 @@ std::string AccountBook::bookJsonLocked() const {
 }
 
 std::optional<std::string> AccountBook::loadBook(std::string_view document) {
-    const auto book = nlohmann::json::parse(document, nullptr, false);
+    const auto book = parseBoundedJson(document);
     if (!book.is_object() || !book.contains("sessions") || !book["sessions"].is_array())
         return "not an account book";
     std::map<std::string, Session> sessions;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "account_book.hpp"
+#include "bounded_json.hpp"
 #include "connection_drop.hpp"
 #include "correction/local_correction_service.hpp"
 #include "ipv6_loopback_hold.hpp"
@@ -45,6 +46,10 @@ using Handler = std::function<void(const httplib::Request&, httplib::Response&)>
 // Larger bodies are refused with 413 before any handler sees them, chunked
 // ones (counted with their framing) too.
 constexpr std::size_t kMaxRequestBytes = 1 << 20;
+// Larger bodies are logged by their size: Mivo's are a few kilobytes, and
+// a copy of every large body in the log while it is read would hold as much
+// memory again as the bodies themselves.
+constexpr std::size_t kMaxLoggedBodyBytes = 256 * 1024;
 // Each open connection holds a worker, whether it is sending a request or
 // idle between two; enough workers that the user's requests find one while
 // the user's own programs hold many connections open.
@@ -67,9 +72,10 @@ void answerError(httplib::Response& res, int status, const std::string& error) {
     answerJson(res, status, json{{"error", error}});
 }
 
-// The body as a JSON value; a syntax error gives a discarded value.
+// The body as a JSON value; a syntax error, or a body past the bounds of
+// any request of the service, gives a discarded value.
 json bodyOf(const httplib::Request& req) {
-    return json::parse(req.body, nullptr, false);
+    return parseBoundedJson(req.body);
 }
 
 std::optional<std::string> bearerToken(const httplib::Request& req) {
@@ -161,7 +167,10 @@ void ApiStub::Impl::record(const httplib::Request& req) {
     // The library adds the connection's addresses as headers of its own.
     static const std::set<std::string> addedByLibrary{"local_addr", "local_port", "remote_addr",
                                                       "remote_port"};
-    LoggedRequest logged{req.method, req.path, req.target, {}, req.body};
+    LoggedRequest logged{req.method, req.path, req.target, {}, {}};
+    logged.body = req.body.size() <= kMaxLoggedBodyBytes
+                      ? req.body
+                      : "(" + std::to_string(req.body.size()) + " bytes, not logged)";
     for (const auto& [name, value] : req.headers) {
         std::string lower = name;
         std::ranges::transform(lower, lower.begin(),
@@ -359,17 +368,19 @@ void ApiStub::Impl::developmentRoutes() {
             return;
         }
         const int callback = options.callbackPort.value_or(grant->callbackPort);
-        // The grant goes only to a port where nothing listens (the browser
-        // then shows it cannot connect) or the user's own program does:
-        // another user's would receive the grant in the user's stead.
+        // The grant goes only to a port that the user's own program holds:
+        // Mivo listens before it starts a sign-in, and whoever else listens
+        // there, or takes the port once Mivo has stopped waiting, would
+        // receive the grant in the user's stead.
         const auto listener = loopbackListenerOwner(callback);
-        if (!listener || (*listener != kNoOne && *listener != ::geteuid())) {
+        if (!listener || *listener != ::geteuid()) {
             res.status = 409;
-            res.set_content("<html><body><p>This sign-in cannot be finished here: port " +
-                                std::to_string(callback) +
-                                " on this machine is not held by you. Start signing in again "
-                                "in Mivo.</p></body></html>",
-                            "text/html; charset=utf-8");
+            res.set_content(
+                "<html><body><p>This sign-in cannot be finished here: port " +
+                    std::to_string(callback) + " on this machine is " +
+                    (listener && *listener == kNoOne ? "not listening" : "not held by you") +
+                    ". Start signing in again in Mivo.</p></body></html>",
+                "text/html; charset=utf-8");
             return;
         }
         res.set_redirect("http://127.0.0.1:" + std::to_string(callback) + "/?grant=" + grant->grant,

@@ -14,7 +14,7 @@
 // 404.
 // The log (request_log.hpp) holds the newest requests outside /dev/ (sign-in
 // pages included), recorded before any scripted delay or drop, with tokens
-// only as fingerprints.
+// only as fingerprints, and a body of more than 256 KiB only as its size.
 
 #include <expected>
 #include <filesystem>

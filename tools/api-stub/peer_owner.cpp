@@ -3,6 +3,7 @@
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -99,12 +100,27 @@ class NetlinkSocket {
     int fd_;
 };
 
+// The device every loopback packet arrives on. Asked with no device, the
+// kernel looks only at sockets bound to none, and misses one bound to `lo`
+// (SO_BINDTODEVICE, open to every user since Linux 5.7) that a connection
+// to a loopback address does reach.
+std::expected<unsigned, OwnerUnknown> loopbackDevice() {
+    static const unsigned index = ::if_nametoindex("lo");
+    if (index == 0)
+        return std::unexpected(OwnerUnknown::noDiagnostics);
+    return index;
+}
+
 // The one socket whose own address is `local` and whose peer is `remote`.
-// Without a dump the kernel looks the pair up as an arriving packet would:
-// failing a connected socket, it answers with a listener on `local`, which
-// the callers tell apart. Nothing inside: no such socket.
+// Without a dump the kernel looks the pair up as a packet arriving on `lo`
+// would: failing a connected socket, it answers with the listener on `local`
+// that would take the connection, which the callers tell apart. Nothing
+// inside: no such socket.
 std::expected<std::optional<inet_diag_msg>, OwnerUnknown> lookUp(const DiagAddress& local,
                                                                  const DiagAddress& remote) {
+    const auto device = loopbackDevice();
+    if (!device)
+        return std::unexpected(device.error());
     NetlinkSocket netlink;
     if (netlink.fd() < 0)
         return std::unexpected(OwnerUnknown::noDiagnostics);
@@ -122,6 +138,7 @@ std::expected<std::optional<inet_diag_msg>, OwnerUnknown> lookUp(const DiagAddre
     query.request.idiag_states = ~0u;
     query.request.id.idiag_sport = local.port;
     query.request.id.idiag_dport = remote.port;
+    query.request.id.idiag_if = *device;
     std::memcpy(query.request.id.idiag_src, local.words.data(), sizeof local.words);
     std::memcpy(query.request.id.idiag_dst, remote.words.data(), sizeof remote.words);
     query.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;

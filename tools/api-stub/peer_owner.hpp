@@ -36,8 +36,8 @@ std::expected<uid_t, OwnerUnknown> peerOwner(int connection);
 // No user's: (uid_t)-1 is no one's user id.
 inline constexpr uid_t kNoOne = static_cast<uid_t>(-1);
 
-// The owner of the listener that a connection to 127.0.0.1:`port` reaches;
-// kNoOne when no one listens there.
+// The owner of the listener that a connection to 127.0.0.1:`port` reaches,
+// whichever device it is bound to; kNoOne when no one listens there.
 std::expected<uid_t, OwnerUnknown> loopbackListenerOwner(int port);
 
 // The user the kernel reports for a socket whose user this namespace does

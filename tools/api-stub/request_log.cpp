@@ -1,5 +1,6 @@
 #include "request_log.hpp"
 
+#include "bounded_json.hpp"
 #include "token_digest.hpp"
 
 namespace mivo::stub {
@@ -26,7 +27,7 @@ void hideBearer(LoggedRequest& r) {
 // A JSON object's tokens become fingerprints, its keys staying in their
 // order; any other body is kept as it came.
 void hideBodyTokens(LoggedRequest& r) {
-    ordered_json body = ordered_json::parse(r.body, nullptr, false);
+    ordered_json body = parseBoundedOrderedJson(r.body);
     if (!body.is_object())
         return;
     bool changed = false;

@@ -1,5 +1,7 @@
 #include "stub_script.hpp"
 
+#include "bounded_json.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -49,7 +51,7 @@ ScriptedAnswer answerFrom(const json& entry) {
 }  // namespace
 
 std::optional<std::string> Script::load(std::string_view document) {
-    const json parsed = json::parse(document, nullptr, false);
+    const json parsed = parseBoundedJson(document);
     if (parsed.is_discarded() || !parsed.is_object())
         return "the script must be a JSON object from path to entries";
     std::map<std::string, std::deque<ScriptedAnswer>> entries;

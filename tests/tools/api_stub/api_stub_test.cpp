@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "account_book.hpp"
+#include "callback_port.hpp"
 #include "refusal_log.hpp"
 #include "stub_options.hpp"
 #include "stub_process.hpp"
@@ -30,6 +31,10 @@ json with(json base, const json& changes) {
     return base;
 }
 
+std::string prefixOf(const testing::CallbackPort& callback) {
+    return "http://127.0.0.1:" + std::to_string(callback.port()) + "/?grant=";
+}
+
 class ApiStubTest : public ::testing::Test {
   protected:
     StubReply post(const std::string& path, const json& body,
@@ -45,8 +50,8 @@ class ApiStubTest : public ::testing::Test {
     }
     // The grant that the browser brings back to the loopback callback.
     std::string signInGrant(const std::string& nonce) const {
-        const auto start =
-            postJson("/v1/auth/desktop/start", {{"device_nonce", nonce}, {"callback_port", 9999}});
+        const auto start = postJson("/v1/auth/desktop/start",
+                                    {{"device_nonce", nonce}, {"callback_port", callback.port()}});
         const std::string authUrl = start["auth_url"];
         const std::string prefix = stub.baseURL();
         EXPECT_TRUE(authUrl.starts_with(prefix + "/dev/signin?")) << authUrl;
@@ -69,7 +74,8 @@ class ApiStubTest : public ::testing::Test {
     }
 
     StubProcess stub;
-    std::string callbackPrefix = "http://127.0.0.1:9999/?grant=";
+    testing::CallbackPort callback;
+    std::string callbackPrefix = prefixOf(callback);
 };
 
 TEST_F(ApiStubTest, AGrantServesOnceAndOnlyTheNonceThatAskedForIt) {
@@ -109,19 +115,21 @@ TEST_F(ApiStubTest, RefreshRotatesAndLogoutRevokes) {
 }
 
 TEST_F(ApiStubTest, ShortTokenLifetimeAndCallbackPortOnRequest) {
-    stub.config({{"expires_in", 5}, {"callback_port", 4242}});
-    callbackPrefix = "http://127.0.0.1:4242/?grant=";
+    const testing::CallbackPort configured;
+    stub.config({{"expires_in", 5}, {"callback_port", configured.port()}});
+    callbackPrefix = prefixOf(configured);
     EXPECT_EQ(signIn()["expires_in"], 5);
 }
 
 TEST(ApiStubCommandLine, CallbackPortAndLifetimeFromOptions) {
-    StubProcess stub({"--callback-port", "5151", "--expires-in", "7"});
+    const testing::CallbackPort callback;
+    StubProcess stub({"--callback-port", std::to_string(callback.port()), "--expires-in", "7"});
     const auto start = stub.send("POST", "/v1/auth/desktop/start",
                                  json{{"device_nonce", kNonce}, {"callback_port", 9999}}.dump());
     const std::string authUrl = json::parse(start->body)["auth_url"];
     const auto page = stub.send("GET", authUrl.substr(stub.baseURL().size()));
     const std::string location = page->headers.at("Location");
-    EXPECT_TRUE(location.starts_with("http://127.0.0.1:5151/?grant=")) << location;
+    EXPECT_TRUE(location.starts_with(prefixOf(callback))) << location;
     const auto tokens = stub.send(
         "POST", "/v1/auth/desktop/exchange",
         json{{"grant", location.substr(location.find("grant=") + 6)}, {"device_nonce", kNonce}}

@@ -2,14 +2,21 @@
 // stand-in server: answers of every status reach the caller, and each way a
 // request can end without an answer is told apart.
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
+#include "callback_port.hpp"
 #include "event_loop_wait.hpp"
 #include "platform/linux/qt/qt_http_transport.hpp"
 #include "stub_process.hpp"
@@ -103,9 +110,12 @@ TEST_F(QtHttpTransportTest, APostWithoutBodySendsNoContentType) {
 TEST_F(QtHttpTransportTest, ARedirectIsAnAnswerNotFollowed) {
     stub.script({{"/moved", {{"status", 302}, {"body", ""}}}});
     // The stub's scripted answers carry no Location; its sign-in page does.
+    const testing::CallbackPort callback;
     const auto start =
         stub.send("POST", "/v1/auth/desktop/start",
-                  R"({"device_nonce":"0123456789ABCDEF0123456789abcdef","callback_port":4321})");
+                  nlohmann::json{{"device_nonce", "0123456789ABCDEF0123456789abcdef"},
+                                 {"callback_port", callback.port()}}
+                      .dump());
     ASSERT_TRUE(start.has_value());
     const std::string authUrl = nlohmann::json::parse(start->body)["auth_url"];
     HttpRequest r;
@@ -113,8 +123,9 @@ TEST_F(QtHttpTransportTest, ARedirectIsAnAnswerNotFollowed) {
     const auto result = run(r);
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->status, 302);
-    EXPECT_THAT(result->header("location").value_or(""),
-                ::testing::StartsWith("http://127.0.0.1:4321/?grant="));
+    EXPECT_THAT(
+        result->header("location").value_or(""),
+        ::testing::StartsWith("http://127.0.0.1:" + std::to_string(callback.port()) + "/?grant="));
     EXPECT_TRUE(stub.requestsTo("/").empty());
 }
 
@@ -145,6 +156,56 @@ TEST_F(QtHttpTransportTest, EachEndingWithoutAnswerIsToldApart) {
     ASSERT_FALSE(invalid.has_value());
     EXPECT_EQ(invalid.error().kind, HttpFailureKind::other);
     EXPECT_EQ(invalid.error().code, 0);
+}
+
+// Whether something accepts connections on 127.0.0.1:`port`.
+bool accepts(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return connected;
+}
+
+// An https address whose server shows a self-signed certificate, made and
+// served by the openssl program: the failure names the certificate.
+TEST_F(QtHttpTransportTest, AnUntrustedCertificateIsNamed) {
+    const std::string key = stub.folder() + "/key.pem";
+    const std::string certificate = stub.folder() + "/certificate.pem";
+    const std::string make =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+        "-nodes -days 1 -subj /CN=mivo.test -keyout '" +
+        key + "' -out '" + certificate + "' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0)
+        GTEST_SKIP() << "the openssl program cannot make a certificate here";
+    const std::string port = std::to_string(closedPort());
+    // Made before the fork: the child only opens, duplicates and executes.
+    const std::string accept = "127.0.0.1:" + port;
+    const pid_t server = fork();
+    if (server == 0) {
+        const int quiet = open("/dev/null", O_RDWR);
+        dup2(quiet, STDIN_FILENO);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execlp("openssl", "openssl", "s_server", "-accept", accept.c_str(), "-cert",
+               certificate.c_str(), "-key", key.c_str(), "-www", nullptr);
+        _exit(127);
+    }
+    for (int tries = 0; tries < 100 && !accepts(std::stoi(port)); ++tries)
+        testing::runEventLoopFor(0.05);
+    HttpRequest secure;
+    secure.url = "https://127.0.0.1:" + port + "/";
+    const auto result = run(secure);
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().kind, HttpFailureKind::untrustedCertificate);
+    EXPECT_THAT(result.error().detail,
+                ::testing::StartsWith("the certificate \u201Cmivo.test\u201D issued by "
+                                      "\u201Cmivo.test\u201D is not trusted: "));
 }
 
 TEST_F(QtHttpTransportTest, AnswersArriveOnTheLoopNeverInsideTheCall) {

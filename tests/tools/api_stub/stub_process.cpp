@@ -142,13 +142,21 @@ std::optional<StubReply> StubProcess::request(const std::string& method, const s
     return reply;
 }
 
-std::size_t StubProcess::peakMemoryKiB() const {
+std::size_t StubProcess::statusKiB(const std::string& field) const {
     std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmHWM:"))
-            return std::stoul(line.substr(6));
+        if (line.starts_with(field + ":"))
+            return std::stoul(line.substr(field.size() + 1));
     }
     return 0;
+}
+
+std::size_t StubProcess::peakMemoryKiB() const {
+    return statusKiB("VmHWM");
+}
+
+std::size_t StubProcess::residentMemoryKiB() const {
+    return statusKiB("VmRSS");
 }
 
 StubStart startStubThrough(const std::vector<std::string>& launcher) {

@@ -63,12 +63,16 @@ class StubProcess {
     // The most memory the stub has held at once so far (its peak resident
     // set), in KiB.
     std::size_t peakMemoryKiB() const;
+    // The memory it holds now (its resident set), in KiB.
+    std::size_t residentMemoryKiB() const;
 
   private:
     std::optional<StubReply> request(const std::string& method, const std::string& path,
                                      const std::string& body,
                                      const std::map<std::string, std::string>& headers,
                                      bool withSecret) const;
+
+    std::size_t statusKiB(const std::string& field) const;
 
     pid_t pid_ = -1;
     int port_ = 0;

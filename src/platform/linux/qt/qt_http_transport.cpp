@@ -1,5 +1,7 @@
 #include "platform/linux/qt/qt_http_transport.hpp"
 
+#include <QSslCertificate>
+#include <QSslError>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -53,9 +55,39 @@ std::string hostHeaderOf(const QUrl& url) {
     return host;
 }
 
+std::string joined(const QStringList& names) {
+    return names.isEmpty() ? std::string("(no name)") : names.join(", ").toStdString();
+}
+
+// A certificate this machine does not trust, named for the user: whose it
+// is, who issued it and why it is not trusted.
+std::optional<HttpFailure> certificateFailure(const QTcpSocket& socket, int code) {
+    const auto* secure = qobject_cast<const QSslSocket*>(&socket);
+    if (secure == nullptr || socket.error() != QAbstractSocket::SslHandshakeFailedError)
+        return std::nullopt;
+    const QList<QSslError> errors = secure->sslHandshakeErrors();
+    if (errors.isEmpty())
+        return std::nullopt;
+    const QSslError first = errors.first();
+    const QSslCertificate certificate =
+        first.certificate().isNull() ? secure->peerCertificate() : first.certificate();
+    if (certificate.isNull())
+        return failure(
+            HttpFailureKind::untrustedCertificate, code,
+            "the server's certificate is not trusted: " + first.errorString().toStdString());
+    return failure(HttpFailureKind::untrustedCertificate, code,
+                   "the certificate \u201C" +
+                       joined(certificate.subjectInfo(QSslCertificate::CommonName)) +
+                       "\u201D issued by \u201C" +
+                       joined(certificate.issuerInfo(QSslCertificate::CommonName)) +
+                       "\u201D is not trusted: " + first.errorString().toStdString());
+}
+
 HttpFailure socketFailure(const QTcpSocket& socket) {
     const auto error = socket.error();
     const int code = static_cast<int>(error);
+    if (auto untrusted = certificateFailure(socket, code))
+        return *untrusted;
     std::string detail = socket.errorString().toStdString();
     switch (error) {
         case QAbstractSocket::ConnectionRefusedError:
