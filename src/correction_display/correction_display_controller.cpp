@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 #include "settings/mivo_settings_store.hpp"
@@ -106,8 +107,11 @@ std::size_t CorrectionDisplayController::heldIssueCount() const {
 }
 
 uint64_t CorrectionDisplayController::newGeneration() {
+    dropPendingSwitch();
     activeCorrectionHighlightFollowToken_.reset();
     nextRender_.cancel();
+    generationStartedAt_ = scheduler_.now();
+    fieldMayHaveMoved_ = true;
     return ++correctionHighlightRenderToken_;
 }
 
@@ -118,15 +122,12 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
         activeCorrectionHighlightFollowToken_.reset();
         return;
     }
-    lastRenderAt_ = scheduler_.now();
-    // Every issue held is asked, not only those drawn: one out of view (or
-    // refused) at the check shows once its text is where it can be seen.
+    const TimePoint now = scheduler_.now();
+    lastRenderAt_ = now;
+    measureBoxes(now);
     std::vector<IssueRect> pairs;
-    for (const auto& check : checks_) {
-        auto found = correctionIssueRects(check);
-        pairs.insert(pairs.end(), std::make_move_iterator(found.begin()),
-                     std::make_move_iterator(found.end()));
-    }
+    for (const auto& check : checks_)
+        pairs.insert(pairs.end(), check.measured.begin(), check.measured.end());
     currentHoverCorrectionIssues_.clear();
     for (const auto& p : pairs)
         currentHoverCorrectionIssues_.push_back(p.issue);
@@ -147,6 +148,76 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
     scheduleRender(token, delay, misses + 1);
 }
 
+void CorrectionDisplayController::measureBoxes(TimePoint now) {
+    const auto editSeen = field_.lastEditSeen();
+    const bool edited =
+        editSeen != editSeenAtSweep_ && now - lastSweepAt_ >= seconds(editSweepInterval - 1e-6);
+    // Until something was drawn, and while the text settles after a check,
+    // every issue held is asked, not only those drawn: one out of view (or
+    // refused) at first shows once its text is where it can be seen.
+    if (!everDrawn_ || fieldMayHaveMoved_ || edited || !probe_ ||
+        now - generationStartedAt_ < seconds(followSettleSeconds)) {
+        return measureAll(now);
+    }
+    const auto rect = measureProbe();
+    if (!probe_->measured) {
+        // The first measure of a box that was not drawn: where the view
+        // stands from now on.
+        probe_->rect = rect;
+        probe_->measured = true;
+        return;
+    }
+    const bool moved = rect.has_value() != probe_->rect.has_value() ||
+                       (rect && (std::abs(rect->x - probe_->rect->x) >= 0.5 ||
+                                 std::abs(rect->y - probe_->rect->y) >= 0.5 ||
+                                 std::abs(rect->width - probe_->rect->width) >= 0.5 ||
+                                 std::abs(rect->height - probe_->rect->height) >= 0.5));
+    if (moved)
+        return measureAll(now);
+    if (now - lastRevalidateAt_ < seconds(revalidateInterval - 1e-6) || checks_.empty())
+        return;
+    lastRevalidateAt_ = now;
+    HeldCheck& check = checks_[nextRevalidated_++ % checks_.size()];
+    check.measured = correctionIssueRects(check);
+}
+
+void CorrectionDisplayController::measureAll(TimePoint now) {
+    for (auto& check : checks_)
+        check.measured = correctionIssueRects(check);
+    fieldMayHaveMoved_ = false;
+    lastSweepAt_ = now;
+    lastRevalidateAt_ = now;
+    editSeenAtSweep_ = field_.lastEditSeen();
+    chooseProbe();
+}
+
+void CorrectionDisplayController::chooseProbe() {
+    // The lowest box drawn: text that reflows above it, a scroll or a moved
+    // window moves it too.
+    probe_.reset();
+    for (const auto& check : checks_) {
+        for (const auto& pair : check.measured) {
+            if (!probe_ || pair.rect.y < probe_->rect->y)
+                probe_ = Probe{check.block, pair.issue, pair.rect, true};
+        }
+    }
+    if (probe_)
+        return;
+    // Nothing drawn (scrolled out of view): one issue held stands for the
+    // view, wherever it is measured.
+    for (const auto& check : checks_) {
+        if (!check.issues.empty()) {
+            probe_ = Probe{check.block, check.issues.front(), std::nullopt, false};
+            return;
+        }
+    }
+}
+
+std::optional<Rect> CorrectionDisplayController::measureProbe() {
+    const CorrectionIssue& issue = probe_->issue;
+    return field_.boundsForRange(probe_->block, issue.range.start, issue.range.length());
+}
+
 void CorrectionDisplayController::scheduleRender(uint64_t token, double delay, std::size_t misses) {
     nextRender_.cancel();
     activeCorrectionHighlightFollowToken_ = token;
@@ -159,6 +230,7 @@ void CorrectionDisplayController::scheduleRender(uint64_t token, double delay, s
 }
 
 void CorrectionDisplayController::handleFieldMayHaveMoved() {
+    fieldMayHaveMoved_ = true;
     const auto token = activeCorrectionHighlightFollowToken_;
     if (!token || *token != correctionHighlightRenderToken_ ||
         currentHoverCorrectionIssues_.size() >= heldIssueCount())
@@ -219,20 +291,58 @@ std::vector<HighlightAnnotation> CorrectionDisplayController::correctionHighligh
 
 void CorrectionDisplayController::handleHoverIssue(const CorrectionIssue& issue, const Rect& rect) {
     ++hoverOverlayDismissToken_;  // a pending hide no longer applies
+    if (!liesOnTheWayToPanel(issue, rect))
+        return openPanel(issue, rect);
+    pendingSwitch_ = PendingSwitch{issue, rect};
+    const uint64_t token = ++switchToken_;
+    scheduler_.after(panelSwitchGrace, [this, life = std::weak_ptr<const bool>(life_), token] {
+        if (life.expired() || token != switchToken_ || !pendingSwitch_ || isCorrectionPanelHovered_)
+            return;
+        const PendingSwitch target = *pendingSwitch_;
+        openPanel(target.issue, target.rect);
+    });
+}
+
+void CorrectionDisplayController::openPanel(const CorrectionIssue& issue, const Rect& rect) {
+    dropPendingSwitch();
     panelAnchor_ = rect;
+    panelIssue_ = issue;
     panel_.show({issue}, rect);
 }
 
-void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue&) {
+bool CorrectionDisplayController::liesOnTheWayToPanel(const CorrectionIssue& issue,
+                                                      const Rect& rect) const {
+    const auto frame = panel_.frame();
+    if (!frame || !panelAnchor_ || !panelIssue_ ||
+        correctionKey(*panelIssue_) == correctionKey(issue))
+        return false;
+    // The stretch between the panel's own highlight and the panel, both
+    // included: what the pointer crosses going straight from one to the
+    // other.
+    const Rect way = panelAnchor_->united(*frame);
+    return rect.minX() < way.maxX() && rect.maxX() > way.minX() && rect.minY() < way.maxY() &&
+           rect.maxY() > way.minY();
+}
+
+void CorrectionDisplayController::dropPendingSwitch() {
+    pendingSwitch_.reset();
+    ++switchToken_;
+}
+
+void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue& issue) {
+    if (pendingSwitch_ && correctionKey(pendingSwitch_->issue) == correctionKey(issue))
+        dropPendingSwitch();
     scheduleHoverOverlayDismiss(hoverOverlayDismissDelay);
 }
 
 void CorrectionDisplayController::handlePanelHoverChanged(bool hovered) {
     isCorrectionPanelHovered_ = hovered;
-    if (hovered)
+    if (hovered) {
+        dropPendingSwitch();
         ++hoverOverlayDismissToken_;
-    else
+    } else {
         scheduleHoverOverlayDismiss(hoverOverlayDismissDelay);
+    }
 }
 
 void CorrectionDisplayController::scheduleHoverOverlayDismiss(double delay) {
@@ -256,6 +366,7 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
         for (const auto& issue : check->issues)
             ids.insert(issue.id);
         check->issues.clear();
+        check->measured.clear();
     }
     const uint64_t token = newGeneration();
     std::erase_if(currentHoverCorrectionIssues_,
@@ -320,8 +431,10 @@ void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssu
         }
     }
     const auto dismissed = [&](const CorrectionIssue& issue) { return ids.contains(issue.id); };
-    for (auto& check : checks_)
+    for (auto& check : checks_) {
         std::erase_if(check.issues, dismissed);
+        std::erase_if(check.measured, [&](const IssueRect& p) { return dismissed(p.issue); });
+    }
     std::erase_if(currentHoverCorrectionIssues_, dismissed);
     highlight_.hide(ids);
 

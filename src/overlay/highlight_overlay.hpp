@@ -36,9 +36,10 @@ class HighlightOverlay {
     // the pointer was on it.
     std::function<void(const CorrectionIssue&)> onHoverEnded;
 
-    // Shows exactly these highlights, in this order; rebuilds the windows
-    // only when the signatures changed. Unchanged highlights still take the
-    // new annotations' issues and rectangles.
+    // Shows exactly these highlights, in this order. A highlight already
+    // shown (same issue key and severity) keeps its window, moved when its
+    // frame changed by half a point or more; only new ones get windows.
+    // Every kept highlight takes the new annotation's issue and rectangle.
     void show(const std::vector<HighlightAnnotation>& annotations);
     // One anonymous highlight.
     void show(const Rect& rect, CorrectionIssue::Severity severity);

@@ -22,6 +22,9 @@ class HighlightWindow {
     // The hovered look (stronger tint, outline, thicker bar), for a pointer
     // that is already inside when the window appears.
     virtual void setHovered(bool hovered) = 0;
+    // Moves the window (and its pointer area) to `frame`, keeping it on
+    // screen meanwhile.
+    virtual void setFrame(const Rect& frame) = 0;
 };
 
 class HighlightWindows {
