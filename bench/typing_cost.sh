@@ -139,8 +139,13 @@ start_editor() {
   local i
   if [ "${TYPING_COST_KEPT:-0}" -gt 0 ]; then
     xdotool key Return
+    # The browser's first keys after a keyboard remapping may go astray.
+    xdotool type --delay 100 "あ"
+    sleep 1
+    xdotool key BackSpace
+    sleep 0.5
     for i in $(seq "$TYPING_COST_KEPT"); do
-      xdotool type --delay 20 "東京で住んでいます。"
+      xdotool type --delay 60 "東京で住んでいます。"
       sleep 0.2
       xdotool key Return
       sleep 0.4

@@ -313,8 +313,10 @@ void CorrectionDisplayController::openPanel(const CorrectionIssue& issue, const 
 bool CorrectionDisplayController::liesOnTheWayToPanel(const CorrectionIssue& issue,
                                                       const Rect& rect) const {
     const auto frame = panel_.frame();
-    if (!frame || !panelAnchor_ || !panelIssue_ ||
-        correctionKey(*panelIssue_) == correctionKey(issue))
+    // Two lines of the same text have issues of the same key: the panel's
+    // own is known by its id, or by its key at its place.
+    if (!frame || !panelAnchor_ || !panelIssue_ || panelIssue_->id == issue.id ||
+        (correctionKey(*panelIssue_) == correctionKey(issue) && rect == *panelAnchor_))
         return false;
     // The stretch between the panel's own highlight and the panel, both
     // included: what the pointer crosses going straight from one to the
@@ -330,7 +332,7 @@ void CorrectionDisplayController::dropPendingSwitch() {
 }
 
 void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue& issue) {
-    if (pendingSwitch_ && correctionKey(pendingSwitch_->issue) == correctionKey(issue))
+    if (pendingSwitch_ && pendingSwitch_->issue.id == issue.id)
         dropPendingSwitch();
     scheduleHoverOverlayDismiss(hoverOverlayDismissDelay);
 }

@@ -277,10 +277,16 @@ class WayToPanelTest : public ControllerTest, public ::testing::WithParamInterfa
 TEST_P(WayToPanelTest, ABoxCrossedOnTheWayToThePanelNeverTakesIt) {
     field.rects[20] = Rect{900, 680, 20, 20};
     const std::map<std::string, CorrectionIssue> issues = {
-        {"A", issueAt(3, "A")}, {"B", issueAt(10, "B")}, {"C", issueAt(20, "C")}};
-    const std::map<std::string, Rect> boxes = {
-        {"A", field.rects[3]}, {"B", Rect{130, 655, 20, 20}}, {"C", field.rects[20]}};
-    check({issues.at("A"), issues.at("B"), issues.at("C")});
+        {"A", issueAt(3, "A")},
+        {"B", issueAt(10, "B")},
+        {"C", issueAt(20, "C")},
+        // The same error in another line of the same text: the same key.
+        {"A2", issueAt(3, "A2")}};
+    const std::map<std::string, Rect> boxes = {{"A", field.rects[3]},
+                                               {"B", Rect{130, 655, 20, 20}},
+                                               {"C", field.rects[20]},
+                                               {"A2", Rect{130, 630, 20, 20}}};
+    check({issues.at("A"), issues.at("B"), issues.at("C"), issues.at("A2")});
     panel.placed = Rect{150, 444, 360, 230};
     for (const auto& [at, move] : GetParam().moves) {
         advanceTo(at);
@@ -297,17 +303,20 @@ TEST_P(WayToPanelTest, ABoxCrossedOnTheWayToThePanelNeverTakesIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pointer, WayToPanelTest,
-    ::testing::Values(WayCase{"acrossAnotherBoxIntoThePanel",
-                              {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}, {0.28, "-B"}, {0.3, "panel"}},
-                              "A"},
-                      WayCase{
-                          "restingOnTheBoxOnTheWay", {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}}, "B"},
-                      WayCase{"ontoABoxElsewhere",
-                              {{0.1, "A"}, {0.2, "-A"}, {0.22, "C"}, {0.3, "-C"}, {0.35, "panel"}},
-                              "C"},
-                      WayCase{"acrossTheBoxAndAwayFromBoth",
-                              {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}, {0.28, "-B"}},
-                              ""}),
+    ::testing::Values(
+        WayCase{"acrossAnotherBoxIntoThePanel",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}, {0.28, "-B"}, {0.3, "panel"}},
+                "A"},
+        WayCase{"restingOnTheBoxOnTheWay", {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}}, "B"},
+        WayCase{"acrossTheSameErrorInAnotherLine",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "A2"}, {0.28, "-A2"}, {0.3, "panel"}},
+                "A"},
+        WayCase{"ontoABoxElsewhere",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "C"}, {0.3, "-C"}, {0.35, "panel"}},
+                "C"},
+        WayCase{"acrossTheBoxAndAwayFromBoth",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}, {0.28, "-B"}},
+                ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControllerTest, HoverShowsTheOneHoveredIssueNextToItsHighlight) {
