@@ -112,6 +112,9 @@ uint64_t CorrectionDisplayController::newGeneration() {
     nextRender_.cancel();
     generationStartedAt_ = scheduler_.now();
     fieldMayHaveMoved_ = true;
+    wheelHold_.reset();
+    if (wheelSteps_)
+        wheelStepsSeen_ = wheelSteps_();
     return ++correctionHighlightRenderToken_;
 }
 
@@ -124,6 +127,11 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
     }
     const TimePoint now = scheduler_.now();
     lastRenderAt_ = now;
+    if (heldByWheel(now)) {
+        highlight_.hide();
+        currentHoverCorrectionIssues_.clear();
+        return scheduleRender(token, correctionHighlightFollowInterval, 0);
+    }
     measureBoxes(now);
     std::vector<IssueRect> pairs;
     for (const auto& check : checks_)
@@ -146,6 +154,27 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
     const double delay =
         correctionHighlightRetryDelays[std::min(misses, correctionHighlightRetryDelays.size() - 1)];
     scheduleRender(token, delay, misses + 1);
+}
+
+bool CorrectionDisplayController::heldByWheel(TimePoint now) {
+    if (wheelSteps_ && everDrawn_) {
+        const uint64_t steps = wheelSteps_();
+        if (steps != wheelStepsSeen_) {
+            wheelStepsSeen_ = steps;
+            wheelHold_ = WheelHold{now, probe_ ? probe_->rect : std::nullopt};
+            return true;
+        }
+    }
+    if (!wheelHold_)
+        return false;
+    const auto rect = probe_ ? measureProbe() : std::nullopt;
+    const bool moved = rect != wheelHold_->probeRect;
+    if (!moved && now - wheelHold_->since < seconds(wheelHideSeconds - 1e-6))
+        return true;
+    // Where the scroll took them, or back where they were.
+    wheelHold_.reset();
+    fieldMayHaveMoved_ = true;
+    return false;
 }
 
 void CorrectionDisplayController::measureBoxes(TimePoint now) {

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -54,6 +55,10 @@ class CorrectionDisplayController final {
     // after the other: a change no event told of (another program's edit)
     // takes its boxes away in time.
     static constexpr double revalidateInterval = 0.48;
+    // After a wheel step the boxes are hidden until they are measured at
+    // another place, or for at most this long (nothing scrolled): some
+    // applications answer the old positions for a while after a scroll.
+    static constexpr double wheelHideSeconds = 0.6;
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
     static constexpr double hoverOverlayDismissDelay = 0.22;
@@ -118,6 +123,10 @@ class CorrectionDisplayController final {
     // without a box are asked for again soon (no sooner than one follow
     // interval after the last ask).
     void handleFieldMayHaveMoved();
+
+    // The wheel steps heard so far anywhere on the display; each one may
+    // scroll the boxes' text. Unset: none are heard.
+    void setWheelSteps(std::function<uint64_t()> count) { wheelSteps_ = std::move(count); }
 
     // --- What is shown ----------------------------------------------------
     // The issues drawn at the last ask.
@@ -228,6 +237,17 @@ class CorrectionDisplayController final {
     // The application said its field may have moved: every box is
     // measured at the next ask.
     bool fieldMayHaveMoved_ = true;
+    std::function<uint64_t()> wheelSteps_;
+    uint64_t wheelStepsSeen_ = 0;
+    // The boxes hidden by a wheel step: since when, and where the watched
+    // box stood then.
+    struct WheelHold {
+        TimePoint since;
+        std::optional<Rect> probeRect;
+    };
+    std::optional<WheelHold> wheelHold_;
+    // Whether the boxes wait for a scroll to show where it took them.
+    bool heldByWheel(TimePoint now);
     uint64_t hoverOverlayDismissToken_ = 0;
     bool isCorrectionPanelHovered_ = false;
 

@@ -265,5 +265,49 @@ INSTANTIATE_TEST_SUITE_P(Document, KeptBoxesTest,
                                       3 * 20 + 11, std::nullopt}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A wheel step: the boxes go at once and come back where the scroll took
+// them, once they are measured there (an application may answer the old
+// places for a while), or where they were when nothing scrolled.
+struct WheelCase {
+    const char* name;
+    std::optional<double> movedAt;  // when the boxes measure at their new place
+    double shownAgainBy;
+    double shiftedBy;
+};
+void PrintTo(const WheelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WheelTest : public ControllerTest, public ::testing::WithParamInterface<WheelCase> {};
+
+TEST_P(WheelTest, AWheelStepHidesTheBoxesUntilTheyAreMeasuredWhereTheTextWent) {
+    uint64_t steps = 0;
+    controller.setWheelSteps([&] { return steps; });
+    check({issueAt(3, "A"), issueAt(10, "B")});
+    advanceTo(2);
+    ASSERT_EQ(highlight.shown.size(), 2u);
+    steps = 1;
+    advanceTo(2.13);
+    EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over other text";
+    if (const auto at = GetParam().movedAt) {
+        advanceTo(*at);
+        for (auto& [start, rect] : field.rects)
+            rect.y += GetParam().shiftedBy;
+    }
+    advanceTo(GetParam().shownAgainBy - 0.13);
+    EXPECT_TRUE(highlight.shown.empty());
+    advanceTo(GetParam().shownAgainBy);
+    ASSERT_EQ(highlight.shown.size(), 2u);
+    EXPECT_DOUBLE_EQ(highlight.shown[0].rect.y, 680 + GetParam().shiftedBy);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scrolling, WheelTest,
+                         ::testing::Values(
+                             // Measured at the new place 0.4 s after the step.
+                             WheelCase{"answeredLate", 2.4, 2.53, 40},
+                             // The page was at its end: back after 0.6 s.
+                             WheelCase{"nothingScrolled", std::nullopt, 2.73, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace mivo
