@@ -22,6 +22,7 @@ void Root::wireCorrectionRoad() {
     highlight_.onHoverEnded = [this](const CorrectionIssue& issue) {
         display_.handleHoverEnded(issue);
     };
+    highlight_.onViewChanged = [this] { display_.handleViewChanged(); };
     overlay_.onHoverChanged = [this](bool hovered) { display_.handlePanelHoverChanged(hovered); };
     overlay_.onApply = [this](const std::vector<CorrectionIssue>& issues) {
         display_.handleApply(issues);

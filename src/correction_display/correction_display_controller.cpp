@@ -112,7 +112,7 @@ uint64_t CorrectionDisplayController::newGeneration() {
     nextRender_.cancel();
     generationStartedAt_ = scheduler_.now();
     fieldMayHaveMoved_ = true;
-    wheelHold_.reset();
+    viewHold_.reset();
     if (wheelSteps_)
         wheelStepsSeen_ = wheelSteps_();
     return ++correctionHighlightRenderToken_;
@@ -127,7 +127,7 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
     }
     const TimePoint now = scheduler_.now();
     lastRenderAt_ = now;
-    if (heldByWheel(now)) {
+    if (heldByView(now)) {
         highlight_.hide();
         currentHoverCorrectionIssues_.clear();
         return scheduleRender(token, correctionHighlightFollowInterval, 0);
@@ -156,25 +156,34 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
     scheduleRender(token, delay, misses + 1);
 }
 
-bool CorrectionDisplayController::heldByWheel(TimePoint now) {
+bool CorrectionDisplayController::heldByView(TimePoint now) {
     if (wheelSteps_ && everDrawn_) {
         const uint64_t steps = wheelSteps_();
         if (steps != wheelStepsSeen_) {
             wheelStepsSeen_ = steps;
-            wheelHold_ = WheelHold{now, probe_ ? probe_->rect : std::nullopt};
+            viewHold_ = ViewHold{now, probe_ ? probe_->rect : std::nullopt};
             return true;
         }
     }
-    if (!wheelHold_)
+    if (!viewHold_)
         return false;
     const auto rect = probe_ ? measureProbe() : std::nullopt;
-    const bool moved = rect != wheelHold_->probeRect;
-    if (!moved && now - wheelHold_->since < seconds(wheelHideSeconds - 1e-6))
+    const bool moved = rect != viewHold_->probeRect;
+    if (!moved && now - viewHold_->since < seconds(viewHoldSeconds - 1e-6))
         return true;
     // Where the scroll took them, or back where they were.
-    wheelHold_.reset();
+    viewHold_.reset();
     fieldMayHaveMoved_ = true;
     return false;
+}
+
+void CorrectionDisplayController::handleViewChanged() {
+    const auto token = activeCorrectionHighlightFollowToken_;
+    if (!token || *token != correctionHighlightRenderToken_ || !everDrawn_)
+        return;
+    viewHold_ = ViewHold{scheduler_.now(), probe_ ? probe_->rect : std::nullopt};
+    highlight_.hide();
+    currentHoverCorrectionIssues_.clear();
 }
 
 void CorrectionDisplayController::measureBoxes(TimePoint now) {

@@ -55,10 +55,11 @@ class CorrectionDisplayController final {
     // after the other: a change no event told of (another program's edit)
     // takes its boxes away in time.
     static constexpr double revalidateInterval = 0.48;
-    // After a wheel step the boxes are hidden until they are measured at
-    // another place, or for at most this long (nothing scrolled): some
-    // applications answer the old positions for a while after a scroll.
-    static constexpr double wheelHideSeconds = 0.6;
+    // After a wheel step, or a new title of the window under the boxes (a
+    // new tab), the boxes are hidden until they are measured at another
+    // place, or for at most this long (nothing moved): some applications
+    // answer the old positions for a while after a scroll.
+    static constexpr double viewHoldSeconds = 0.6;
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
     static constexpr double hoverOverlayDismissDelay = 0.22;
@@ -123,6 +124,10 @@ class CorrectionDisplayController final {
     // without a box are asked for again soon (no sooner than one follow
     // interval after the last ask).
     void handleFieldMayHaveMoved();
+    // The window under the boxes took another title: another tab or
+    // document may be in front, which the application tells of later. The
+    // boxes go at once and come back only where they measure again.
+    void handleViewChanged();
 
     // The wheel steps heard so far anywhere on the display; each one may
     // scroll the boxes' text. Unset: none are heard.
@@ -239,15 +244,15 @@ class CorrectionDisplayController final {
     bool fieldMayHaveMoved_ = true;
     std::function<uint64_t()> wheelSteps_;
     uint64_t wheelStepsSeen_ = 0;
-    // The boxes hidden by a wheel step: since when, and where the watched
-    // box stood then.
-    struct WheelHold {
+    // The boxes hidden by a wheel step or a new title: since when, and
+    // where the watched box stood then.
+    struct ViewHold {
         TimePoint since;
         std::optional<Rect> probeRect;
     };
-    std::optional<WheelHold> wheelHold_;
-    // Whether the boxes wait for a scroll to show where it took them.
-    bool heldByWheel(TimePoint now);
+    std::optional<ViewHold> viewHold_;
+    // Whether the boxes wait for the view to show where it took them.
+    bool heldByView(TimePoint now);
     uint64_t hoverOverlayDismissToken_ = 0;
     bool isCorrectionPanelHovered_ = false;
 

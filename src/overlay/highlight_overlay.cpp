@@ -4,10 +4,17 @@
 
 namespace mivo {
 
-HighlightOverlay::HighlightOverlay(HighlightWindows& windows) : windows_(windows) {}
+HighlightOverlay::HighlightOverlay(HighlightWindows& windows) : windows_(windows) {
+    std::weak_ptr<bool> alive = alive_;
+    windows_.setOnViewChanged([this, alive] {
+        if (alive.lock() != nullptr && !panels_.empty() && onViewChanged)
+            onViewChanged();
+    });
+}
 
 HighlightOverlay::~HighlightOverlay() {
     *alive_ = false;
+    windows_.setOnViewChanged(nullptr);
 }
 
 void HighlightOverlay::show(const std::vector<HighlightAnnotation>& annotations) {

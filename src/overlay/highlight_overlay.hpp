@@ -35,6 +35,9 @@ class HighlightOverlay {
     // The pointer left the highlight of this issue, or it was removed while
     // the pointer was on it.
     std::function<void(const CorrectionIssue&)> onHoverEnded;
+    // The window the highlights lie over took another title: what they
+    // mark may no longer be in front.
+    std::function<void()> onViewChanged;
 
     // Shows exactly these highlights, in this order. A highlight already
     // shown (same issue key and severity) keeps its window, moved when its

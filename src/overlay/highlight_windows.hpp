@@ -38,6 +38,10 @@ class HighlightWindows {
                                                     std::function<void(bool)> onHoverChanged) = 0;
     // Where the pointer is; nothing when it cannot be known.
     virtual std::optional<Point> pointerLocation() = 0;
+    // `handler` is called when the window the highlights lie over takes
+    // another title (another tab or document came to its front); never
+    // where that cannot be heard.
+    virtual void setOnViewChanged(std::function<void()> /*handler*/) {}
 };
 
 }  // namespace mivo

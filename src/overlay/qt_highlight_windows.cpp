@@ -81,6 +81,11 @@ std::unique_ptr<HighlightWindow> QtHighlightWindows::create(
     return std::make_unique<QtHighlightWindow>(frame, severity, std::move(onHoverChanged));
 }
 
+void QtHighlightWindows::setOnViewChanged(std::function<void()> handler) {
+    if (qt_edge::onX11())
+        overlay_qt::FloatingStack::shared().onTitleChanged = std::move(handler);
+}
+
 std::optional<Point> QtHighlightWindows::pointerLocation() {
     if (QGuiApplication::primaryScreen() == nullptr)
         return std::nullopt;

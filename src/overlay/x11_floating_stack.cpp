@@ -75,6 +75,7 @@ class StackingFilter : public QAbstractNativeEventFilter {
   public:
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_atom_t stacking = XCB_ATOM_NONE;
+    xcb_atom_t netName = XCB_ATOM_NONE;
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (type != "xcb_generic_event_t")
@@ -85,6 +86,8 @@ class StackingFilter : public QAbstractNativeEventFilter {
         auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
         if (property->window == root && property->atom == stacking)
             FloatingStack::shared().restack();
+        else if (property->atom == netName || property->atom == XCB_ATOM_WM_NAME)
+            FloatingStack::shared().titleChanged(property->window);
         // Qt reads the root's properties too.
         return false;
     }
@@ -115,6 +118,7 @@ FloatingStack::FloatingStack() {
     static StackingFilter filter;
     filter.root = rootOf(c);
     filter.stacking = internAtom(c, "_NET_CLIENT_LIST_STACKING");
+    filter.netName = internAtom(c, "_NET_WM_NAME");
     // Our own interest in the root's properties, beside whatever Qt chose.
     auto* attributes =
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, filter.root), nullptr);
@@ -134,6 +138,28 @@ void FloatingStack::add(const std::vector<uint32_t>& windows) {
 void FloatingStack::remove(const std::vector<uint32_t>& windows) {
     std::erase_if(windows_,
                   [&](uint32_t w) { return std::ranges::find(windows, w) != windows.end(); });
+}
+
+void FloatingStack::titleChanged(uint32_t window) {
+    if (window == watched_ && window != 0 && onTitleChanged)
+        onTitleChanged();
+}
+
+void FloatingStack::watch(uint32_t window) {
+    xcb_connection_t* c = qt_edge::xcbConnection();
+    if (c == nullptr || window == watched_)
+        return;
+    // Only this client's interest changes; the window's owner keeps its own.
+    if (watched_ != 0) {
+        const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(c, watched_, XCB_CW_EVENT_MASK, &none);
+    }
+    watched_ = window;
+    if (window != 0) {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+    }
+    xcb_flush(c);
 }
 
 void FloatingStack::restack() {
@@ -164,6 +190,12 @@ void FloatingStack::place(const std::vector<uint32_t>& windows) {
             otherSeen = w.otherManaged;
         }
         order.insert(order.begin(), w);
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (it->otherManaged) {
+            watch(it->id);
+            break;
+        }
     }
     const uint32_t floor = floorAboveOthers(order);
     const xcb_window_t sibling = floor != 0 ? frameOf(c, floor) : XCB_WINDOW_NONE;

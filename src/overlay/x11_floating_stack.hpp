@@ -9,9 +9,12 @@
 // managed windows that stand above every other application's; with none
 // of them there, at the top. The order is mended whenever the window
 // manager reports a new one (_NET_CLIENT_LIST_STACKING) and when a window
-// is registered. Nothing off X11.
+// is registered. The title of the window they lie over is heard too: a
+// browser that opens a new tab changes it before it tells anything over
+// the accessibility bus. Nothing off X11.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace mivo::overlay_qt {
@@ -42,12 +45,22 @@ class FloatingStack {
     // managed windows changed, and when one of our own was raised.
     void restack();
 
+    // Called when the topmost window of another application (the one the
+    // highlights lie over) takes another title.
+    std::function<void()> onTitleChanged;
+    void titleChanged(uint32_t window);
+
   private:
     FloatingStack();
     void place(const std::vector<uint32_t>& windows);
 
+    // Listens to the properties of another application's window.
+    void watch(uint32_t window);
+
     // Lowest first, in the order they were added.
     std::vector<uint32_t> windows_;
+    // The topmost window of another application, whose title is heard.
+    uint32_t watched_ = 0;
 };
 
 }  // namespace mivo::overlay_qt

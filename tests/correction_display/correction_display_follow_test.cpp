@@ -270,6 +270,9 @@ INSTANTIATE_TEST_SUITE_P(Document, KeptBoxesTest,
 // places for a while), or where they were when nothing scrolled.
 struct WheelCase {
     const char* name;
+    // A new title of the window under the boxes (a new tab), else a wheel
+    // step.
+    bool byTitle;
     std::optional<double> movedAt;  // when the boxes measure at their new place
     double shownAgainBy;
     double shiftedBy;
@@ -286,7 +289,12 @@ TEST_P(WheelTest, AWheelStepHidesTheBoxesUntilTheyAreMeasuredWhereTheTextWent) {
     check({issueAt(3, "A"), issueAt(10, "B")});
     advanceTo(2);
     ASSERT_EQ(highlight.shown.size(), 2u);
-    steps = 1;
+    if (GetParam().byTitle) {
+        controller.handleViewChanged();
+        EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over the new tab";
+    } else {
+        steps = 1;
+    }
     advanceTo(2.13);
     EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over other text";
     if (const auto at = GetParam().movedAt) {
@@ -304,9 +312,13 @@ TEST_P(WheelTest, AWheelStepHidesTheBoxesUntilTheyAreMeasuredWhereTheTextWent) {
 INSTANTIATE_TEST_SUITE_P(Scrolling, WheelTest,
                          ::testing::Values(
                              // Measured at the new place 0.4 s after the step.
-                             WheelCase{"answeredLate", 2.4, 2.53, 40},
+                             WheelCase{"answeredLate", false, 2.4, 2.53, 40},
                              // The page was at its end: back after 0.6 s.
-                             WheelCase{"nothingScrolled", std::nullopt, 2.73, 0}),
+                             WheelCase{"nothingScrolled", false, std::nullopt, 2.73, 0},
+                             // A title changed within the same page: back after
+                             // 0.6 s (a new tab clears them through the
+                             // monitor's change of field).
+                             WheelCase{"aNewTitle", true, std::nullopt, 2.73, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -261,5 +261,16 @@ TEST_F(HighlightOverlayTest, AHoverHandlerMayHideEverything) {
     EXPECT_EQ(events, (std::vector<std::string>{"end b"}));
 }
 
+TEST_F(HighlightOverlayTest, ANewTitleUnderTheHighlightsIsReportedOnlyWhileTheyShow) {
+    int reports = 0;
+    overlay.onViewChanged = [&] { ++reports; };
+    ASSERT_TRUE(windows.viewChanged);
+    windows.viewChanged();
+    EXPECT_EQ(reports, 0) << "nothing shown";
+    overlay.show(twoIssues());
+    windows.viewChanged();
+    EXPECT_EQ(reports, 1);
+}
+
 }  // namespace
 }  // namespace mivo

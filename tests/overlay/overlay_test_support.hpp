@@ -61,6 +61,10 @@ class FakeHighlightWindows : public HighlightWindows {
         return std::make_unique<Window>(records.back());
     }
     std::optional<Point> pointerLocation() override { return pointer; }
+    void setOnViewChanged(std::function<void()> handler) override {
+        viewChanged = std::move(handler);
+    }
+    std::function<void()> viewChanged;
 
     std::vector<std::shared_ptr<Record>> alive() const {
         std::vector<std::shared_ptr<Record>> out;
