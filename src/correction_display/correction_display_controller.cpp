@@ -20,6 +20,13 @@ constexpr double kRecheckJapaneseRatio = 0.9;
 // points past the frame's edge are the text's own padding.
 constexpr double kFrameTolerance = 4;
 
+// Two measures of a box that differ by half a point or more: re-measured
+// rectangles jitter by less.
+bool apart(const Rect& a, const Rect& b) {
+    return std::abs(a.x - b.x) >= 0.5 || std::abs(a.y - b.y) >= 0.5 ||
+           std::abs(a.width - b.width) >= 0.5 || std::abs(a.height - b.height) >= 0.5;
+}
+
 bool insideFrame(const Rect& r, const Rect& frame) {
     return frame.width > 0 && frame.height > 0 && r.minX() >= frame.minX() - kFrameTolerance &&
            r.maxX() <= frame.maxX() + kFrameTolerance &&
@@ -161,15 +168,25 @@ bool CorrectionDisplayController::heldByView(TimePoint now) {
         const uint64_t steps = wheelSteps_();
         if (steps != wheelStepsSeen_) {
             wheelStepsSeen_ = steps;
-            viewHold_ = ViewHold{now, probe_ ? probe_->rect : std::nullopt};
+            viewHold_ = ViewHold{now, probe_ ? probe_->rect : std::nullopt, std::nullopt};
             return true;
         }
     }
     if (!viewHold_)
         return false;
+    // Only an answer at another place counts, and only once it stays: an
+    // application still moving its text may answer nothing, or a place on
+    // the way, and the others measured then would stand elsewhere.
+    // Moved by half a line at least: Chromium first answers a place a
+    // point or two off the old one, long before the one the scroll took
+    // the text to.
     const auto rect = probe_ ? measureProbe() : std::nullopt;
-    const bool moved = rect != viewHold_->probeRect;
-    if (!moved && now - viewHold_->since < seconds(viewHoldSeconds - 1e-6))
+    const auto& from = viewHold_->probeRect;
+    const bool moved = rect && (!from || std::abs(rect->y - from->y) >= from->height / 2 ||
+                                std::abs(rect->x - from->x) >= from->height / 2);
+    const bool settled = moved && viewHold_->lastRect && !apart(*rect, *viewHold_->lastRect);
+    viewHold_->lastRect = rect;
+    if (!settled && now - viewHold_->since < seconds(viewHoldSeconds - 1e-6))
         return true;
     // Where the scroll took them, or back where they were.
     viewHold_.reset();
@@ -181,7 +198,7 @@ void CorrectionDisplayController::handleViewChanged() {
     const auto token = activeCorrectionHighlightFollowToken_;
     if (!token || *token != correctionHighlightRenderToken_ || !everDrawn_)
         return;
-    viewHold_ = ViewHold{scheduler_.now(), probe_ ? probe_->rect : std::nullopt};
+    viewHold_ = ViewHold{scheduler_.now(), probe_ ? probe_->rect : std::nullopt, std::nullopt};
     highlight_.hide();
     currentHoverCorrectionIssues_.clear();
 }
@@ -205,11 +222,8 @@ void CorrectionDisplayController::measureBoxes(TimePoint now) {
         probe_->measured = true;
         return;
     }
-    const bool moved = rect.has_value() != probe_->rect.has_value() ||
-                       (rect && (std::abs(rect->x - probe_->rect->x) >= 0.5 ||
-                                 std::abs(rect->y - probe_->rect->y) >= 0.5 ||
-                                 std::abs(rect->width - probe_->rect->width) >= 0.5 ||
-                                 std::abs(rect->height - probe_->rect->height) >= 0.5));
+    const bool moved =
+        rect.has_value() != probe_->rect.has_value() || (rect && apart(*rect, *probe_->rect));
     if (moved)
         return measureAll(now);
     if (now - lastRevalidateAt_ < seconds(revalidateInterval - 1e-6) || checks_.empty())

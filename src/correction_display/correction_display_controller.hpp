@@ -56,10 +56,10 @@ class CorrectionDisplayController final {
     // takes its boxes away in time.
     static constexpr double revalidateInterval = 0.48;
     // After a wheel step, or a new title of the window under the boxes (a
-    // new tab), the boxes are hidden until they are measured at another
-    // place, or for at most this long (nothing moved): some applications
-    // answer the old positions for a while after a scroll.
-    static constexpr double viewHoldSeconds = 0.6;
+    // new tab), the boxes are hidden until they measure at another place
+    // twice alike (a smooth scroll moves them for a while, and Chromium
+    // answers its steps late), or for at most this long (nothing moved).
+    static constexpr double viewHoldSeconds = 1.0;
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
     static constexpr double hoverOverlayDismissDelay = 0.22;
@@ -249,6 +249,8 @@ class CorrectionDisplayController final {
     struct ViewHold {
         TimePoint since;
         std::optional<Rect> probeRect;
+        // The watched box's last answer while held.
+        std::optional<Rect> lastRect;
     };
     std::optional<ViewHold> viewHold_;
     // Whether the boxes wait for the view to show where it took them.
