@@ -204,13 +204,10 @@ void CorrectionDisplayController::handleViewChanged() {
 }
 
 void CorrectionDisplayController::measureBoxes(TimePoint now) {
-    const auto editSeen = field_.lastEditSeen();
-    const bool edited =
-        editSeen != editSeenAtSweep_ && now - lastSweepAt_ >= seconds(editSweepInterval - 1e-6);
     // Until something was drawn, and while the text settles after a check,
     // every issue held is asked, not only those drawn: one out of view (or
     // refused) at first shows once its text is where it can be seen.
-    if (!everDrawn_ || fieldMayHaveMoved_ || edited || !probe_ ||
+    if (!everDrawn_ || fieldMayHaveMoved_ || !probe_ ||
         now - generationStartedAt_ < seconds(followSettleSeconds)) {
         return measureAll(now);
     }
@@ -226,7 +223,19 @@ void CorrectionDisplayController::measureBoxes(TimePoint now) {
         rect.has_value() != probe_->rect.has_value() || (rect && apart(*rect, *probe_->rect));
     if (moved)
         return measureAll(now);
-    if (now - lastRevalidateAt_ < seconds(revalidateInterval - 1e-6) || checks_.empty())
+    if (checks_.empty())
+        return;
+    // Typing moves only the text after the caret: boxes below it move with
+    // the lowest, and those of the line typed in, which is nearly always
+    // the one checked last (the caret moving into another line is told
+    // and measures every box), are measured again here.
+    const auto editSeen = field_.lastEditSeen();
+    if (editSeen != editSeenAtSweep_ && now - lastSweepAt_ >= seconds(editSweepInterval - 1e-6)) {
+        editSeenAtSweep_ = editSeen;
+        lastSweepAt_ = now;
+        checks_.back().measured = correctionIssueRects(checks_.back());
+    }
+    if (now - lastRevalidateAt_ < seconds(revalidateInterval - 1e-6))
         return;
     lastRevalidateAt_ = now;
     HeldCheck& check = checks_[nextRevalidated_++ % checks_.size()];

@@ -47,9 +47,9 @@ class CorrectionDisplayController final {
     // For this long after a check every box is measured on every tick:
     // applications answer stale positions for a moment after an edit.
     static constexpr double followSettleSeconds = 1.0;
-    // While the field's text changes (the user types), every box is
-    // measured again at most this often: an edit may move the boxes of the
-    // block it is in without moving the lowest.
+    // While the field's text changes (the user types), the boxes of the
+    // line checked last are measured again at most this often: an edit
+    // moves the text after the caret without moving the lowest box.
     static constexpr double editSweepInterval = 0.36;
     // One block's boxes are checked against its text this often, one block
     // after the other: a change no event told of (another program's edit)
