@@ -1,7 +1,8 @@
 // Where the highlights stand among the windows on a real X server: below
 // the correction panel and Mivo's own windows, above the application they
 // mark. A box under the panel never takes the pointer, nor does one the
-// pointer crosses on its way from a box to its own panel's Apply.
+// pointer crosses on its way from a box to its own panel's Apply; a new
+// tab in the window under the boxes takes them at once.
 
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "browsers/browser_launch.hpp"
 #include "correction_display/correction_display_controller.hpp"
 #include "correction_display/overlay_display_adapters.hpp"
 #include "overlay/correction_panel_view.hpp"
@@ -25,6 +27,7 @@
 // Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace mivo::desktop_test {
 namespace {
@@ -199,6 +202,77 @@ TEST_F(OverlayDesktopTest, OurOwnWindowOverABoxedFieldCoversTheBox) {
                stackedAbove(display(), shown[0]->winId(), editorWindow);
     })) << "the box went under the editor";
     overlay.hide();
+}
+
+// A field whose one issue stands where it was checked, at a fixed place.
+class FixedField : public CorrectionTextField {
+  public:
+    explicit FixedField(Rect rect) : rect_(rect) {}
+    std::optional<Rect> boundsForRange(uint64_t, int64_t, int64_t) override { return rect_; }
+    bool stillReadsAsChecked(uint64_t, const std::string&, int64_t) override { return true; }
+    std::optional<Rect> visibleFrame(uint64_t) override { return std::nullopt; }
+    std::optional<TimePoint> lastEditSeen() override { return std::nullopt; }
+    void applyReplacement(uint64_t, const CorrectionIssue&) override {}
+    void applyReplacements(uint64_t, const std::vector<CorrectionIssue>&) override {}
+
+  private:
+    Rect rect_;
+};
+class OneIssue : public CorrectionChecker {
+  public:
+    std::vector<CorrectionIssue> analyze(const CompletedSentenceCandidate&,
+                                         const LocalCorrectionOptions&) override {
+        CorrectionIssue i;
+        i.id = "1";
+        i.original = "で";
+        i.suggestion = "に";
+        i.range = TextRange{2, 3};
+        i.category = CorrectionIssue::Category::particle;
+        return {i};
+    }
+};
+
+TEST_F(OverlayDesktopTest, ANewTabInABrowsersPageTakesItsBoxesAtOnce) {
+    auto browser = launchBrowser(BrowserKind::chromium, MIVO_BROWSER_PAGE);
+    ASSERT_NE(browser, nullptr);
+    std::optional<AXElement> field;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (field = pageField(ax(), browser->pid(), "hands")).has_value(); }, 40))
+        << browser->failure;
+    const auto frame = readPoint(ax(), *field, kAXPositionAttribute);
+    ASSERT_TRUE(frame.has_value());
+    // A box over the page, which the field answers for as long as asked:
+    // only the window's new title can tell that the page is gone.
+    const Rect box{frame->x + 20, primaryHeight() - frame->y - 30, 20, 20};
+    QtHighlightWindows windows;
+    HighlightOverlay overlay(windows);
+    QtCorrectionPanelWindow window;
+    OverlayCoordinator coordinator(window, scheduler(), session_->desktop().screens());
+    sim::MemoryUserDefaults defaults;
+    MivoSettingsStore settings(defaults, scheduler());
+    OneIssue checker;
+    FixedField fixed(box);
+    HighlightDisplayAdapter highlightDisplay(overlay);
+    PanelDisplayAdapter panelDisplay(coordinator);
+    CorrectionDisplayController controller(scheduler(), checker, fixed, highlightDisplay,
+                                           panelDisplay, settings);
+    overlay.onViewChanged = [&] { controller.handleViewChanged(); };
+    movePointer(5, 5);
+    CompletedSentenceCandidate checked;
+    checked.text = "東京で住んでいます。";
+    checked.range = TextRange{0, 10};
+    controller.showCorrectionIssues(checked);
+    ASSERT_TRUE(waitUntil([&] { return overlay.count() == 1; }, 3));
+    spinFor(1.5);
+    ASSERT_EQ(overlay.count(), 1u);
+
+    // Chromium renames its window within a few hundredths of a second,
+    // before it tells of the new tab over the accessibility bus.
+    pressCombination(display(), {XK_Control_L}, XK_t);
+    EXPECT_TRUE(waitUntil([&] { return overlay.count() == 0; }, 0.3))
+        << "the box stood over the new tab";
+    screenshot("overlay-new-tab.png");
+    controller.clearCorrectionUIForContextChange();
 }
 
 }  // namespace
