@@ -277,7 +277,8 @@ TEST_P(BrowserViewTest, AWheelStepLeavesNoBoxWhereTheTextWas) {
         spinFor(0.01);
         const double since =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - wheeled).count();
-        if (since > 0.16 && !boxes.shown.empty() && std::abs(boxes.shown[0].rect.y - before.y) < before.height / 2)
+        if (since > 0.16 && !boxes.shown.empty() &&
+            std::abs(boxes.shown[0].rect.y - before.y) < before.height / 2)
             stale.push_back(since);
     }
     EXPECT_TRUE(stale.empty()) << "the box stood where the text was at "
