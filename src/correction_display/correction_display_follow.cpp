@@ -120,13 +120,18 @@ void CorrectionDisplayController::measureBoxes(TimePoint now) {
     if (checks_.empty())
         return;
     // Typing moves only the text after the caret: boxes below it move with
-    // the lowest, and those of the line typed in, which is nearly always
-    // the one checked last (the caret moving into another line is told
-    // and measures every box), are measured again here.
+    // the lowest, and those of the line typed in, nearly always the one
+    // checked last, are measured again. In another line (the caret moving
+    // there is told and measures every box) only a box whose text no
+    // longer reads as checked can be wrong: it goes.
     const auto editSeen = field_.lastEditSeen();
     if (editSeen != editSeenAtSweep_ && now - lastSweepAt_ >= seconds(editSweepInterval - 1e-6)) {
         editSeenAtSweep_ = editSeen;
         lastSweepAt_ = now;
+        for (auto& check : checks_) {
+            std::erase_if(check.measured,
+                          [&](const IssueRect& p) { return !issueStillInPlace(check, p.issue); });
+        }
         checks_.back().measured = correctionIssueRects(checks_.back());
     }
     if (now - lastRevalidateAt_ < seconds(revalidateInterval - 1e-6))

@@ -104,8 +104,11 @@ class ScriptedField : public CorrectionTextField {
         return r;
     }
     // Without a live text the field still reads as checked.
-    bool stillReadsAsChecked(uint64_t /*block*/, const std::string& checkedText,
-                             int64_t end) override {
+    bool stillReadsAsChecked(uint64_t block, const std::string& checkedText, int64_t end) override {
+        if (const auto of = liveTextOf.find(block); of != liveTextOf.end()) {
+            const text::CharacterText checked{checkedText};
+            return end <= checked.count() && of->second.starts_with(checked.sliceView(0, end));
+        }
         if (!liveText)
             return true;
         const text::CharacterText checked{checkedText};
@@ -131,6 +134,7 @@ class ScriptedField : public CorrectionTextField {
 
     std::optional<std::string> liveText;                 // what the field reads now
     std::optional<TimePoint> editSeen;                   // the field's last edit
+    std::map<uint64_t, std::string> liveTextOf;          // what a block reads now
     std::optional<Rect> frame = Rect{0, 0, 1280, 1024};  // its visible part
     std::map<int64_t, Rect> rects;                       // by range start
     double blockStep = 0;                     // how far below block 0's each block's lines lie
