@@ -48,8 +48,9 @@ class CorrectionDisplayController final {
     // applications answer stale positions for a moment after an edit.
     static constexpr double followSettleSeconds = 1.0;
     // While the field's text changes (the user types), the boxes of the
-    // line checked last are measured again at most this often: an edit
-    // moves the text after the caret without moving the lowest box.
+    // line checked last are measured again, and every box's text read, at
+    // most this often: an edit moves the text after the caret without
+    // moving the lowest box.
     static constexpr double editSweepInterval = 0.36;
     // One block's boxes are checked against its text this often, one block
     // after the other: a change no event told of (another program's edit)
@@ -120,9 +121,9 @@ class CorrectionDisplayController final {
     // Nothing of an applied correction went in: said where the panel stood.
     void handleReplacementFailed(UnwrittenField field);
     // monitor.onFieldMayHaveMoved: the field's window was activated again,
-    // or its caret moved, so a box refused before may be right now. Issues
-    // without a box are asked for again soon (no sooner than one follow
-    // interval after the last ask).
+    // or its caret moved, so a box refused before may be right now: every
+    // box is measured at the next ask, and issues without a box are asked
+    // for again soon (no sooner than one follow interval after the last).
     void handleFieldMayHaveMoved();
     // The window under the boxes took another title: another tab or
     // document may be in front, which the application tells of later. The
