@@ -12,11 +12,17 @@
 # after 200, 40 and no lines of blocks, Mivo's share beside Firefox's
 # (every process of it).
 #
-# Usage: bench/idle_cost.sh [seconds-per-phase] [firefox-rich]
+# With `firefox-kept`, the phases are idle ones beside a rich-text field
+# of Firefox of 1,500 blocks under which the user wrote K lines, each with
+# an error kept boxed, the caret on a new line below them: what the kept
+# boxes cost while nothing moves, and how many of Mivo's windows stand.
+#
+# Usage: bench/idle_cost.sh [seconds-per-phase] [firefox-rich|firefox-kept]
 #        (default 60; needs a build; MIVO_BIN=path measures another build
 #        of mivo; with firefox-rich, IDLE_COST_LINES="200 40 0" the
 #        numbers of lines, IDLE_COST_SHOT=prefix a screenshot of each
-#        phase, IDLE_COST_KEEP=file Mivo's log)
+#        phase, IDLE_COST_KEEP=file Mivo's log; with firefox-kept,
+#        IDLE_COST_KEPT="5 10 20" the numbers of lines boxed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 PHASE="${1:-60}"
@@ -35,6 +41,28 @@ private_desktop_start idle_cost
 
 hz="$(getconf CLK_TCK)"
 share() { awk -v t="$1" -v hz="$hz" -v s="$PHASE" 'BEGIN { printf "%.2f %% of one core", 100 * t / hz / s }'; }
+
+if [ "$MODE" = firefox-kept ]; then
+  command -v firefox >/dev/null || { echo "idle_cost: firefox is not installed" >&2; exit 1; }
+  QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$work/mivo.log" & mivo=$!; pids+=($mivo)
+  sleep 3
+  bench/kept_boxes_page.sh 1500 > "$work/kept.html"
+  for kept in ${IDLE_COST_KEPT:-5 10 20}; do
+    quiet_firefox_profile "$work/firefox"
+    firefox --no-remote --profile "$work/firefox" "file://$work/kept.html" >/dev/null 2>&1 &
+    browser=$!; pids+=($browser)
+    bench_kept_lines "$browser" "$mivo" "$kept"
+    [ -n "${IDLE_COST_SHOT:-}" ] && import -window root "$IDLE_COST_SHOT-kept$kept.png"
+    start="$(process_tree_ticks "$mivo")"; browserStart="$(process_tree_ticks "$browser")"; sleep "$PHASE"
+    used=$(( $(process_tree_ticks "$mivo") - start )); browserUsed=$(( $(process_tree_ticks "$browser") - browserStart ))
+    echo "idle, $kept lines kept boxed under 1,500 blocks (${PHASE} s): mivo $(share "$used"), firefox $(share "$browserUsed"); $(bench_box_windows "$mivo") box windows"
+    kill "$browser" 2>/dev/null || true; wait "$browser" 2>/dev/null || true
+    sleep 2
+  done
+  kill -0 "$mivo" 2>/dev/null || { echo "idle_cost: mivo ended early; its log:" >&2; cat "$work/mivo.log" >&2; exit 1; }
+  [ -n "${IDLE_COST_KEEP:-}" ] && cp "$work/mivo.log" "$IDLE_COST_KEEP"
+  exit 0
+fi
 
 if [ "$MODE" = firefox-rich ]; then
   command -v firefox >/dev/null || { echo "idle_cost: firefox is not installed" >&2; exit 1; }

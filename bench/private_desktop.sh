@@ -11,6 +11,12 @@
 #                                     first-run pages, updates or telemetry
 #   process_tree_ticks PID            CPU ticks (user + system) of a process
 #                                     and of every process it started
+#   bench_kept_lines BROWSER MIVO K   in the browser's page of blocks, K new
+#                                     lines below the last, each with an
+#                                     error that Mivo boxes, the caret on
+#                                     the line after them
+#   bench_box_windows MIVO            Mivo's windows mapped over the others
+#                                     (highlights), as the X server has them
 
 private_desktop_enter() {
   local name="$1"
@@ -75,4 +81,42 @@ user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
 user_pref("app.update.enabled", false);
 user_pref("browser.aboutwelcome.enabled", false);
 JS
+}
+
+bench_kept_lines() {
+  local browser="$1" mivo="$2" kept="$3" window own i
+  window="$(xdotool search --sync --pid "$browser" --onlyvisible | head -1)"
+  xdotool windowactivate --sync "$window" 2>/dev/null || true
+  sleep 6
+  # Without a tray Mivo's settings window opens once: out of the way.
+  for own in $(xdotool search --onlyvisible --pid "$mivo" 2>/dev/null); do
+    xdotool windowminimize "$own" 2>/dev/null || true
+  done
+  xdotool windowactivate --sync "$window" 2>/dev/null || true
+  xdotool mousemove 400 128 click 1
+  sleep 0.5
+  xdotool key ctrl+End Return
+  # The browser's first keys after a keyboard remapping may go astray.
+  xdotool type --delay 100 "あ"
+  sleep 1
+  xdotool key BackSpace
+  sleep 0.5
+  # A line and a Return at a time, as people write.
+  for i in $(seq "$kept"); do
+    xdotool type --delay 60 "東京で住んでいます。"
+    sleep 0.2
+    xdotool key Return
+    sleep 0.4
+  done
+  # The pointer off the boxes: no panel. Every check has drawn by then.
+  xdotool mousemove 1200 1000
+  sleep 4
+}
+
+bench_box_windows() {
+  local count=0 w
+  for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+    xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && count=$((count + 1))
+  done
+  echo "$count"
 }

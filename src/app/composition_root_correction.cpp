@@ -22,6 +22,7 @@ void Root::wireCorrectionRoad() {
     highlight_.onHoverEnded = [this](const CorrectionIssue& issue) {
         display_.handleHoverEnded(issue);
     };
+    highlight_.onViewChanged = [this] { display_.handleViewChanged(); };
     overlay_.onHoverChanged = [this](bool hovered) { display_.handlePanelHoverChanged(hovered); };
     overlay_.onApply = [this](const std::vector<CorrectionIssue>& issues) {
         display_.handleApply(issues);
@@ -41,6 +42,9 @@ void Root::wireCorrectionRoad() {
     monitor_.onCorrectionContextChanged = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onCheckSkipped = [this](uint64_t block) { display_.handleCheckSkipped(block); };
     monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };
+    // A wheel step scrolls the text under the pointer: the boxes go at
+    // once rather than stand where the text was until it is measured anew.
+    display_.setWheelSteps([this] { return desktop_.ports().input.pointerPresses().wheelSteps; });
     monitor_.onReplacementCompleted = [this](const std::string& text) {
         display_.handleReplacementCompleted(text);
     };

@@ -135,7 +135,13 @@ void Root::installMainMenu() {
     menu.onOpenSettings = [this] { openSettingsWindow(); };
     menu.onCheckForUpdates = [this] { updates_.checkForUpdates(); };
     menu.canCheckForUpdates = [this] { return updates_.canCheckForUpdates(); };
-    menu.onHideOthers = [this] { otherApplications_.hideOthers(); };
+    menu.onHideOthers = [this] {
+        otherApplications_.hideOthers();
+        // The field followed is minimised with its application: its text
+        // shows nowhere, so neither do its boxes. Mivo in front is no change
+        // of application the monitor would report.
+        display_.clearCorrectionUIForContextChange();
+    };
     menu.onShowAll = [this] { otherApplications_.showAll(); };
     mainMenu_.install();
     // The menu bar lives on the settings window; the onboarding, a

@@ -19,6 +19,14 @@ std::optional<Rect> MonitorCorrectionTextField::visibleFrame(uint64_t block) {
     return monitor_.visibleFieldFrame(block);
 }
 
+std::optional<TimePoint> MonitorCorrectionTextField::lastEditSeen() {
+    // Every change the monitor hears of schedules an analysis.
+    const auto& times = monitor_.recentChangeTimestamps();
+    if (times.empty())
+        return std::nullopt;
+    return times.back();
+}
+
 void MonitorCorrectionTextField::applyReplacement(uint64_t block, const CorrectionIssue& issue) {
     monitor_.applyReplacement(issue, block);
 }

@@ -18,6 +18,7 @@ class MonitorCorrectionTextField final : public CorrectionTextField {
     std::optional<Rect> boundsForRange(uint64_t block, int64_t start, int64_t length) override;
     bool stillReadsAsChecked(uint64_t block, const std::string& checkedText, int64_t end) override;
     std::optional<Rect> visibleFrame(uint64_t block) override;
+    std::optional<TimePoint> lastEditSeen() override;
     void applyReplacement(uint64_t block, const CorrectionIssue& issue) override;
     void applyReplacements(uint64_t block, const std::vector<CorrectionIssue>& issues) override;
 

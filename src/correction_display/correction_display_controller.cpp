@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 #include "settings/mivo_settings_store.hpp"
@@ -106,71 +107,15 @@ std::size_t CorrectionDisplayController::heldIssueCount() const {
 }
 
 uint64_t CorrectionDisplayController::newGeneration() {
+    dropPendingSwitch();
     activeCorrectionHighlightFollowToken_.reset();
     nextRender_.cancel();
+    generationStartedAt_ = scheduler_.now();
+    fieldMayHaveMoved_ = true;
+    viewHold_.reset();
+    if (wheelSteps_)
+        wheelStepsSeen_ = wheelSteps_();
     return ++correctionHighlightRenderToken_;
-}
-
-void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std::size_t misses) {
-    if (token != correctionHighlightRenderToken_)
-        return;
-    if (heldIssueCount() == 0) {
-        activeCorrectionHighlightFollowToken_.reset();
-        return;
-    }
-    lastRenderAt_ = scheduler_.now();
-    // Every issue held is asked, not only those drawn: one out of view (or
-    // refused) at the check shows once its text is where it can be seen.
-    std::vector<IssueRect> pairs;
-    for (const auto& check : checks_) {
-        auto found = correctionIssueRects(check);
-        pairs.insert(pairs.end(), std::make_move_iterator(found.begin()),
-                     std::make_move_iterator(found.end()));
-    }
-    currentHoverCorrectionIssues_.clear();
-    for (const auto& p : pairs)
-        currentHoverCorrectionIssues_.push_back(p.issue);
-    if (pairs.empty())
-        highlight_.hide();
-    else
-        highlight_.show(correctionHighlightAnnotations(pairs));
-
-    // Once something of this check was drawn, the text is followed closely
-    // even while it is scrolled away: it may come back at any moment.
-    everDrawn_ = everDrawn_ || !pairs.empty();
-    if (everDrawn_) {
-        scheduleRender(token, correctionHighlightFollowInterval, 0);
-        return;
-    }
-    const double delay =
-        correctionHighlightRetryDelays[std::min(misses, correctionHighlightRetryDelays.size() - 1)];
-    scheduleRender(token, delay, misses + 1);
-}
-
-void CorrectionDisplayController::scheduleRender(uint64_t token, double delay, std::size_t misses) {
-    nextRender_.cancel();
-    activeCorrectionHighlightFollowToken_ = token;
-    nextRenderAt_ = scheduler_.now() + seconds(delay);
-    nextRender_ =
-        scheduler_.after(delay, [this, life = std::weak_ptr<const bool>(life_), token, misses] {
-            if (!life.expired() && activeCorrectionHighlightFollowToken_ == token)
-                renderCorrectionHighlights(token, misses);
-        });
-}
-
-void CorrectionDisplayController::handleFieldMayHaveMoved() {
-    const auto token = activeCorrectionHighlightFollowToken_;
-    if (!token || *token != correctionHighlightRenderToken_ ||
-        currentHoverCorrectionIssues_.size() >= heldIssueCount())
-        return;
-    // However often the application tells, the field is asked no more often
-    // than the follow loop asks it.
-    const TimePoint earliest = lastRenderAt_ + seconds(correctionHighlightFollowInterval);
-    const TimePoint now = scheduler_.now();
-    const TimePoint due = std::max(now, earliest);
-    if (due >= nextRenderAt_)
-        return;
-    scheduleRender(*token, std::chrono::duration<double>(due - now).count(), 0);
 }
 
 std::vector<CorrectionDisplayController::IssueRect>
@@ -219,20 +164,60 @@ std::vector<HighlightAnnotation> CorrectionDisplayController::correctionHighligh
 
 void CorrectionDisplayController::handleHoverIssue(const CorrectionIssue& issue, const Rect& rect) {
     ++hoverOverlayDismissToken_;  // a pending hide no longer applies
+    if (!liesOnTheWayToPanel(issue, rect))
+        return openPanel(issue, rect);
+    pendingSwitch_ = PendingSwitch{issue, rect};
+    const uint64_t token = ++switchToken_;
+    scheduler_.after(panelSwitchGrace, [this, life = std::weak_ptr<const bool>(life_), token] {
+        if (life.expired() || token != switchToken_ || !pendingSwitch_ || isCorrectionPanelHovered_)
+            return;
+        const PendingSwitch target = *pendingSwitch_;
+        openPanel(target.issue, target.rect);
+    });
+}
+
+void CorrectionDisplayController::openPanel(const CorrectionIssue& issue, const Rect& rect) {
+    dropPendingSwitch();
     panelAnchor_ = rect;
+    panelIssue_ = issue;
     panel_.show({issue}, rect);
 }
 
-void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue&) {
+bool CorrectionDisplayController::liesOnTheWayToPanel(const CorrectionIssue& issue,
+                                                      const Rect& rect) const {
+    const auto frame = panel_.frame();
+    // Two lines of the same text have issues of the same key: the panel's
+    // own is known by its id, or by its key at its place.
+    if (!frame || !panelAnchor_ || !panelIssue_ || panelIssue_->id == issue.id ||
+        (correctionKey(*panelIssue_) == correctionKey(issue) && rect == *panelAnchor_))
+        return false;
+    // The stretch between the panel's own highlight and the panel, both
+    // included: what the pointer crosses going straight from one to the
+    // other.
+    const Rect way = panelAnchor_->united(*frame);
+    return rect.minX() < way.maxX() && rect.maxX() > way.minX() && rect.minY() < way.maxY() &&
+           rect.maxY() > way.minY();
+}
+
+void CorrectionDisplayController::dropPendingSwitch() {
+    pendingSwitch_.reset();
+    ++switchToken_;
+}
+
+void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue& issue) {
+    if (pendingSwitch_ && pendingSwitch_->issue.id == issue.id)
+        dropPendingSwitch();
     scheduleHoverOverlayDismiss(hoverOverlayDismissDelay);
 }
 
 void CorrectionDisplayController::handlePanelHoverChanged(bool hovered) {
     isCorrectionPanelHovered_ = hovered;
-    if (hovered)
+    if (hovered) {
+        dropPendingSwitch();
         ++hoverOverlayDismissToken_;
-    else
+    } else {
         scheduleHoverOverlayDismiss(hoverOverlayDismissDelay);
+    }
 }
 
 void CorrectionDisplayController::scheduleHoverOverlayDismiss(double delay) {
@@ -256,6 +241,7 @@ void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>
         for (const auto& issue : check->issues)
             ids.insert(issue.id);
         check->issues.clear();
+        check->measured.clear();
     }
     const uint64_t token = newGeneration();
     std::erase_if(currentHoverCorrectionIssues_,
@@ -320,8 +306,10 @@ void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssu
         }
     }
     const auto dismissed = [&](const CorrectionIssue& issue) { return ids.contains(issue.id); };
-    for (auto& check : checks_)
+    for (auto& check : checks_) {
         std::erase_if(check.issues, dismissed);
+        std::erase_if(check.measured, [&](const IssueRect& p) { return dismissed(p.issue); });
+    }
     std::erase_if(currentHoverCorrectionIssues_, dismissed);
     highlight_.hide(ids);
 

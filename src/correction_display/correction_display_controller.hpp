@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -37,12 +38,37 @@ class CorrectionDisplayController final {
     // they are held: a text out of view, or an application that answers
     // stale positions for a while, shows its boxes once they are right.
     static constexpr std::array<double, 4> correctionHighlightRetryDelays{0.12, 0.35, 0.7, 1.0};
-    // From then on every issue found is asked for this often: the drawn
-    // ones follow the text, the others show when it scrolls into view.
+    // From then on the view is watched this often: one box is measured
+    // again (the lowest drawn, else one of those held), and when it moved
+    // every box is, so that the boxes follow a scroll, a moved window or
+    // text that reflowed above them. Kept boxes cost one measure a tick,
+    // however many there are.
     static constexpr double correctionHighlightFollowInterval = 0.12;
+    // For this long after a check every box is measured on every tick:
+    // applications answer stale positions for a moment after an edit.
+    static constexpr double followSettleSeconds = 1.0;
+    // While the field's text changes (the user types), the boxes of the
+    // line checked last are measured again, and every box's text read, at
+    // most this often: an edit moves the text after the caret without
+    // moving the lowest box.
+    static constexpr double editSweepInterval = 0.36;
+    // One block's boxes are checked against its text this often, one block
+    // after the other: a change no event told of (another program's edit)
+    // takes its boxes away in time.
+    static constexpr double revalidateInterval = 0.48;
+    // After a wheel step, or a new title of the window under the boxes (a
+    // new tab), the boxes are hidden until they measure at another place
+    // twice alike (a smooth scroll moves them for a while, and Chromium
+    // answers its steps late), or for at most this long (nothing moved).
+    static constexpr double viewHoldSeconds = 1.0;
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
     static constexpr double hoverOverlayDismissDelay = 0.22;
+    // How long the pointer may rest on another highlight lying between the
+    // panel and the highlight it was opened for before the panel turns to
+    // that one: on its way to the panel's buttons the pointer crosses it,
+    // as it crosses a menu's items on its way into a submenu.
+    static constexpr double panelSwitchGrace = 0.3;
     // Said when Apply finds none of its issues where they were checked.
     static constexpr std::string_view textChangedNotice = "The text changed; nothing was written";
     static constexpr std::string_view notWrittenNotice =
@@ -95,10 +121,18 @@ class CorrectionDisplayController final {
     // Nothing of an applied correction went in: said where the panel stood.
     void handleReplacementFailed(UnwrittenField field);
     // monitor.onFieldMayHaveMoved: the field's window was activated again,
-    // or its caret moved, so a box refused before may be right now. Issues
-    // without a box are asked for again soon (no sooner than one follow
-    // interval after the last ask).
+    // or its caret moved, so a box refused before may be right now: every
+    // box is measured at the next ask, and issues without a box are asked
+    // for again soon (no sooner than one follow interval after the last).
     void handleFieldMayHaveMoved();
+    // The window under the boxes took another title: another tab or
+    // document may be in front, which the application tells of later. The
+    // boxes go at once and come back only where they measure again.
+    void handleViewChanged();
+
+    // The wheel steps heard so far anywhere on the display; each one may
+    // scroll the boxes' text. Unset: none are heard.
+    void setWheelSteps(std::function<uint64_t()> count) { wheelSteps_ = std::move(count); }
 
     // --- What is shown ----------------------------------------------------
     // The issues drawn at the last ask.
@@ -118,6 +152,8 @@ class CorrectionDisplayController final {
         std::string text;
         int64_t length = 0;
         std::vector<CorrectionIssue> issues;
+        // The boxes of its issues as last measured.
+        std::vector<IssueRect> measured;
         // A check of the same text again (the field re-read unchanged) must
         // not bring these back.
         std::set<CorrectionKey> dismissed;
@@ -136,6 +172,13 @@ class CorrectionDisplayController final {
     // schedules the next ask. `misses` counts the asks in a row that drew
     // nothing.
     void renderCorrectionHighlights(uint64_t token, std::size_t misses);
+    // Measures the boxes again where something may have moved them; the
+    // others keep what was measured.
+    void measureBoxes(TimePoint now);
+    void measureAll(TimePoint now);
+    // The raw rectangle of the box watched for the view.
+    std::optional<Rect> measureProbe();
+    void chooseProbe();
     void scheduleRender(uint64_t token, double delay, std::size_t misses);
     std::vector<IssueRect> correctionIssueRects(const HeldCheck& check);
     static std::vector<HighlightAnnotation> correctionHighlightAnnotations(
@@ -145,14 +188,29 @@ class CorrectionDisplayController final {
     // is it drawn or written.
     bool issueStillInPlace(const HeldCheck& check, const CorrectionIssue& issue);
     void scheduleHoverOverlayDismiss(double delay);
+    // Opens the panel for the hovered issue next to its highlight.
+    void openPanel(const CorrectionIssue& issue, const Rect& rect);
+    // Whether a highlight at `rect` lies on the way from the panel's own
+    // highlight to the panel.
+    bool liesOnTheWayToPanel(const CorrectionIssue& issue, const Rect& rect) const;
+    void dropPendingSwitch();
 
     Scheduler& scheduler_;
     CorrectionChecker& checker_;
     CorrectionTextField& field_;
     HighlightDisplay& highlight_;
     CorrectionPanelDisplay& panel_;
-    // The highlight the panel last opened next to.
+    // The highlight the panel last opened next to, and its issue.
     std::optional<Rect> panelAnchor_;
+    std::optional<CorrectionIssue> panelIssue_;
+    // A highlight hovered on the way to the panel: the panel turns to it
+    // only if the pointer stays there for the grace.
+    struct PendingSwitch {
+        CorrectionIssue issue;
+        Rect rect;
+    };
+    std::optional<PendingSwitch> pendingSwitch_;
+    uint64_t switchToken_ = 0;
     const MivoSettingsStore& settings_;
 
     uint64_t correctionHighlightRenderToken_ = 0;
@@ -168,6 +226,36 @@ class CorrectionDisplayController final {
     TimePoint lastRenderAt_{};
     // Whether any issue of the check held has been drawn.
     bool everDrawn_ = false;
+    // What the follow loop watches: one box, and where it stood.
+    struct Probe {
+        uint64_t block = 0;
+        CorrectionIssue issue;
+        std::optional<Rect> rect;
+        // Whether `rect` was measured yet.
+        bool measured = false;
+    };
+    std::optional<Probe> probe_;
+    TimePoint generationStartedAt_{};
+    TimePoint lastSweepAt_{};
+    TimePoint lastRevalidateAt_{};
+    std::size_t nextRevalidated_ = 0;
+    std::optional<TimePoint> editSeenAtSweep_;
+    // The application said its field may have moved: every box is
+    // measured at the next ask.
+    bool fieldMayHaveMoved_ = true;
+    std::function<uint64_t()> wheelSteps_;
+    uint64_t wheelStepsSeen_ = 0;
+    // The boxes hidden by a wheel step or a new title: since when, and
+    // where the watched box stood then.
+    struct ViewHold {
+        TimePoint since;
+        std::optional<Rect> probeRect;
+        // The watched box's last answer while held.
+        std::optional<Rect> lastRect;
+    };
+    std::optional<ViewHold> viewHold_;
+    // Whether the boxes wait for the view to show where it took them.
+    bool heldByView(TimePoint now);
     uint64_t hoverOverlayDismissToken_ = 0;
     bool isCorrectionPanelHovered_ = false;
 

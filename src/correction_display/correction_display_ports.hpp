@@ -14,6 +14,7 @@
 #include "correction/correction_rule.hpp"
 #include "overlay/highlight_annotation.hpp"
 #include "platform/geometry.hpp"
+#include "platform/scheduler.hpp"
 #include "shared/records.hpp"
 
 namespace mivo {
@@ -38,6 +39,8 @@ class CorrectionPanelDisplay {
     virtual void show(const std::vector<CorrectionIssue>& issues, std::optional<Rect> near) = 0;
     // Also reports the end of a panel hover, as the panel does.
     virtual void hide() = 0;
+    // Where the panel stands; nothing while it is closed.
+    virtual std::optional<Rect> frame() const = 0;
     // A short message in the panel's place next to `near`, which goes by
     // itself.
     virtual void showNotice(const std::string& message, std::optional<Rect> near) = 0;
@@ -59,6 +62,10 @@ class CorrectionTextField {
     // The part of the field that is on a screen (global coordinates, y up):
     // empty when none is; nothing when the field's frame is not known.
     virtual std::optional<Rect> visibleFrame(uint64_t block) = 0;
+    // When the text of the field followed was last seen to change (typing,
+    // an edit of any kind); nothing before the first change. Asks nothing
+    // of the application.
+    virtual std::optional<TimePoint> lastEditSeen() = 0;
     virtual void applyReplacement(uint64_t block, const CorrectionIssue& issue) = 0;
     virtual void applyReplacements(uint64_t block, const std::vector<CorrectionIssue>& issues) = 0;
 };

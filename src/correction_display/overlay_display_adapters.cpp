@@ -26,6 +26,12 @@ void PanelDisplayAdapter::hide() {
     overlay_.hide();
 }
 
+std::optional<Rect> PanelDisplayAdapter::frame() const {
+    if (overlay_.state().isHidden())
+        return std::nullopt;
+    return overlay_.currentPanelFrame();
+}
+
 void PanelDisplayAdapter::showNotice(const std::string& message, std::optional<Rect> near) {
     overlay_.showNotice(message, near);
 }

@@ -31,6 +31,7 @@ class PanelDisplayAdapter final : public CorrectionPanelDisplay {
     explicit PanelDisplayAdapter(OverlayCoordinator& overlay) : overlay_(overlay) {}
     void show(const std::vector<CorrectionIssue>& issues, std::optional<Rect> near) override;
     void hide() override;
+    std::optional<Rect> frame() const override;
     void showNotice(const std::string& message, std::optional<Rect> near) override;
 
   private:

@@ -4,10 +4,17 @@
 
 namespace mivo {
 
-HighlightOverlay::HighlightOverlay(HighlightWindows& windows) : windows_(windows) {}
+HighlightOverlay::HighlightOverlay(HighlightWindows& windows) : windows_(windows) {
+    std::weak_ptr<bool> alive = alive_;
+    windows_.setOnViewChanged([this, alive] {
+        if (alive.lock() != nullptr && !panels_.empty() && onViewChanged)
+            onViewChanged();
+    });
+}
 
 HighlightOverlay::~HighlightOverlay() {
     *alive_ = false;
+    windows_.setOnViewChanged(nullptr);
 }
 
 void HighlightOverlay::show(const std::vector<HighlightAnnotation>& annotations) {
@@ -30,12 +37,41 @@ void HighlightOverlay::show(const std::vector<HighlightAnnotation>& annotations)
         return;
     }
 
+    // Each highlight that is still wanted keeps its window, moved where
+    // its text went: while a document scrolls or reflows, its boxes follow
+    // it without a window unmapped and mapped again, and never two windows
+    // for one box. Only new highlights get new windows.
     std::vector<ActiveHighlight> old = std::exchange(panels_, {});
-    remove(std::move(old));
-
+    std::vector<bool> taken(old.size(), false);
     const std::optional<Point> pointer = windows_.pointerLocation();
     for (std::size_t i = 0; i < annotations.size(); ++i) {
         const HighlightAnnotation& annotation = annotations[i];
+        std::size_t found = old.size();
+        for (std::size_t j = 0; j < old.size(); ++j) {
+            if (!taken[j] && old[j].signature.key == signatures[i].key &&
+                old[j].signature.severity == signatures[i].severity) {
+                found = j;
+                break;
+            }
+        }
+        if (found < old.size()) {
+            taken[found] = true;
+            ActiveHighlight kept = std::move(old[found]);
+            const bool moved = !(kept.signature == signatures[i]);
+            kept.signature = signatures[i];
+            kept.target->issue = annotation.issue;
+            kept.target->rect = annotation.rect;
+            if (moved)
+                kept.panel->setFrame(signatures[i].frame);
+            panels_.push_back(std::move(kept));
+            // Moved under a resting pointer, it is hovered now.
+            if (moved && annotation.issue && pointer && !panels_.back().target->hovered &&
+                signatures[i].frame.contains(*pointer)) {
+                panels_.back().panel->setHovered(true);
+                hoverChanged(panels_.back().target, true);
+            }
+            continue;
+        }
         auto target =
             std::make_shared<HoverTarget>(HoverTarget{annotation.issue, annotation.rect, false});
         std::function<void(bool)> hover;
@@ -54,6 +90,12 @@ void HighlightOverlay::show(const std::vector<HighlightAnnotation>& annotations)
             hoverChanged(target, true);
         }
     }
+    std::vector<ActiveHighlight> removed;
+    for (std::size_t j = 0; j < old.size(); ++j) {
+        if (!taken[j])
+            removed.push_back(std::move(old[j]));
+    }
+    remove(std::move(removed));
 }
 
 void HighlightOverlay::show(const Rect& rect, CorrectionIssue::Severity severity) {

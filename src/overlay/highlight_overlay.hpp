@@ -35,10 +35,14 @@ class HighlightOverlay {
     // The pointer left the highlight of this issue, or it was removed while
     // the pointer was on it.
     std::function<void(const CorrectionIssue&)> onHoverEnded;
+    // The window the highlights lie over took another title: what they
+    // mark may no longer be in front.
+    std::function<void()> onViewChanged;
 
-    // Shows exactly these highlights, in this order; rebuilds the windows
-    // only when the signatures changed. Unchanged highlights still take the
-    // new annotations' issues and rectangles.
+    // Shows exactly these highlights, in this order. A highlight already
+    // shown (same issue key and severity) keeps its window, moved when its
+    // frame changed by half a point or more; only new ones get windows.
+    // Every kept highlight takes the new annotation's issue and rectangle.
     void show(const std::vector<HighlightAnnotation>& annotations);
     // One anonymous highlight.
     void show(const Rect& rect, CorrectionIssue::Severity severity);

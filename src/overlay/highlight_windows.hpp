@@ -22,6 +22,9 @@ class HighlightWindow {
     // The hovered look (stronger tint, outline, thicker bar), for a pointer
     // that is already inside when the window appears.
     virtual void setHovered(bool hovered) = 0;
+    // Moves the window (and its pointer area) to `frame`, keeping it on
+    // screen meanwhile.
+    virtual void setFrame(const Rect& frame) = 0;
 };
 
 class HighlightWindows {
@@ -35,6 +38,10 @@ class HighlightWindows {
                                                     std::function<void(bool)> onHoverChanged) = 0;
     // Where the pointer is; nothing when it cannot be known.
     virtual std::optional<Point> pointerLocation() = 0;
+    // `handler` is called when the window the highlights lie over takes
+    // another title (another tab or document came to its front); never
+    // where that cannot be heard.
+    virtual void setOnViewChanged(std::function<void()> /*handler*/) {}
 };
 
 }  // namespace mivo

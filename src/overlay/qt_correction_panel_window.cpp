@@ -11,6 +11,7 @@
 
 #include "overlay/correction_panel_view.hpp"
 #include "overlay/qt_style.hpp"
+#include "overlay/x11_floating_stack.hpp"
 #include "overlay/x11_overlay_support.hpp"
 
 namespace mivo {
@@ -143,6 +144,10 @@ void QtCorrectionPanelWindow::orderFront() {
         return;
     panel_->show();
     panel_->raise();
+    // The highlights bypass the window manager, which stacks them above the
+    // panel whatever it raises: they go below it.
+    if (qt_edge::onX11())
+        overlay_qt::FloatingStack::shared().restack();
 }
 
 void QtCorrectionPanelWindow::orderOut() {

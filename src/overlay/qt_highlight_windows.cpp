@@ -2,9 +2,11 @@
 #include "ui/qt_edge.hpp"
 
 #include <QGuiApplication>
+#include <vector>
 
 #include "overlay/highlight_view.hpp"
 #include "overlay/qt_style.hpp"
+#include "overlay/x11_floating_stack.hpp"
 #include "overlay/x11_overlay_support.hpp"
 
 namespace mivo {
@@ -34,12 +36,26 @@ class QtHighlightWindow : public HighlightWindow {
             HighlightView* view = view_.get();
             catcher_ = overlay_qt::X11HoverCatcher::create(
                 qt_edge::toX11(frame), [view](bool inside) { view->pointerCrossed(inside); });
+            stacked_ = {static_cast<uint32_t>(view_->winId())};
+            if (catcher_ != nullptr)
+                stacked_.push_back(catcher_->window());
+            // Below Mivo's own windows that stand in front, the panel first.
+            overlay_qt::FloatingStack::shared().add(stacked_);
         }
     }
 
-    ~QtHighlightWindow() override { catcher_.reset(); }
+    ~QtHighlightWindow() override {
+        overlay_qt::FloatingStack::shared().remove(stacked_);
+        catcher_.reset();
+    }
 
     void setHovered(bool hovered) override { view_->setHovered(hovered); }
+
+    void setFrame(const Rect& frame) override {
+        view_->setGeometry(qt_edge::toQt(frame));
+        if (catcher_ != nullptr)
+            catcher_->setGeometry(qt_edge::toX11(frame));
+    }
 
   private:
     // The window may go from inside its own event handler: it is hidden at
@@ -53,6 +69,8 @@ class QtHighlightWindow : public HighlightWindow {
     };
     std::unique_ptr<HighlightView, Retire> view_;
     std::unique_ptr<overlay_qt::X11HoverCatcher> catcher_;
+    // The windows kept in place in the stacking order, lowest first.
+    std::vector<uint32_t> stacked_;
 };
 
 }  // namespace
@@ -61,6 +79,11 @@ std::unique_ptr<HighlightWindow> QtHighlightWindows::create(
     const Rect& frame, CorrectionIssue::Severity severity,
     std::function<void(bool)> onHoverChanged) {
     return std::make_unique<QtHighlightWindow>(frame, severity, std::move(onHoverChanged));
+}
+
+void QtHighlightWindows::setOnViewChanged(std::function<void()> handler) {
+    if (qt_edge::onX11())
+        overlay_qt::FloatingStack::shared().onTitleChanged = std::move(handler);
 }
 
 std::optional<Point> QtHighlightWindows::pointerLocation() {

@@ -20,6 +20,7 @@ class QtHighlightWindows : public HighlightWindows {
     std::unique_ptr<HighlightWindow> create(const Rect& frame, CorrectionIssue::Severity severity,
                                             std::function<void(bool)> onHoverChanged) override;
     std::optional<Point> pointerLocation() override;
+    void setOnViewChanged(std::function<void()> handler) override;
 };
 
 }  // namespace mivo

@@ -136,6 +136,20 @@ std::unique_ptr<X11HoverCatcher> X11HoverCatcher::create(const QRect& rect,
     return catcher;
 }
 
+void X11HoverCatcher::setGeometry(const QRect& rect) {
+    xcb_connection_t* c = qt_edge::xcbConnection();
+    if (c == nullptr || rect.width() <= 0 || rect.height() <= 0)
+        return;
+    const uint32_t values[] = {static_cast<uint32_t>(rect.x()), static_cast<uint32_t>(rect.y()),
+                               static_cast<uint32_t>(rect.width()),
+                               static_cast<uint32_t>(rect.height())};
+    xcb_configure_window(c, window_,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(c);
+}
+
 X11HoverCatcher::~X11HoverCatcher() {
     CrossingFilter::shared().handlers.erase(window_);
     if (xcb_connection_t* c = qt_edge::xcbConnection()) {

@@ -35,6 +35,9 @@ class X11HoverCatcher {
     ~X11HoverCatcher();
     X11HoverCatcher(const X11HoverCatcher&) = delete;
     X11HoverCatcher& operator=(const X11HoverCatcher&) = delete;
+    unsigned window() const { return window_; }
+    // Moves the window to `rect` (X root window coordinates).
+    void setGeometry(const QRect& rect);
 
   private:
     X11HoverCatcher() = default;

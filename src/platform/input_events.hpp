@@ -53,6 +53,9 @@ enum class KeyDownMonitorError { tapCreateFailed, runLoopSourceFailed };
 struct PointerPresses {
     uint64_t count = 0;
     Point lastAt;
+    // Steps of a wheel (buttons 4 to 7), which scroll what lies under the
+    // pointer and count in none of the above.
+    uint64_t wheelSteps = 0;
 };
 
 // An installed key-down monitor; destroying it removes it.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -257,6 +259,65 @@ INSTANTIATE_TEST_SUITE_P(Pointer, HoverTest,
                                                       {0.5, HoverStep::enterPanel}},
                                                      0.42}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The panel opened for A hangs below it; B's box lies under the panel's
+// top, on the pointer's straight way from A to Apply, C's far to the right.
+struct WayCase {
+    const char* name;
+    // (moment, what the pointer enters or leaves: "A", "-A", "panel", …)
+    std::vector<std::pair<double, std::string>> moves;
+    std::string shownAt2s;  // the issue the panel shows then, "" when closed
+};
+void PrintTo(const WayCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WayToPanelTest : public ControllerTest, public ::testing::WithParamInterface<WayCase> {};
+
+TEST_P(WayToPanelTest, ABoxCrossedOnTheWayToThePanelNeverTakesIt) {
+    field.rects[20] = Rect{900, 680, 20, 20};
+    const std::map<std::string, CorrectionIssue> issues = {
+        {"A", issueAt(3, "A")},
+        {"B", issueAt(10, "B")},
+        {"C", issueAt(20, "C")},
+        // The same error in another line of the same text: the same key.
+        {"A2", issueAt(3, "A2")}};
+    const std::map<std::string, Rect> boxes = {{"A", field.rects[3]},
+                                               {"B", Rect{130, 655, 20, 20}},
+                                               {"C", field.rects[20]},
+                                               {"A2", Rect{130, 630, 20, 20}}};
+    check({issues.at("A"), issues.at("B"), issues.at("C"), issues.at("A2")});
+    panel.placed = Rect{150, 444, 360, 230};
+    for (const auto& [at, move] : GetParam().moves) {
+        advanceTo(at);
+        if (move == "panel" || move == "-panel")
+            controller.handlePanelHoverChanged(move == "panel");
+        else if (move.starts_with("-"))
+            controller.handleHoverEnded(issues.at(move.substr(1)));
+        else
+            controller.handleHoverIssue(issues.at(move), boxes.at(move));
+    }
+    advanceTo(2);
+    EXPECT_EQ(panel.visible ? panel.shownIssues.at(0).id : "", GetParam().shownAt2s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pointer, WayToPanelTest,
+    ::testing::Values(
+        WayCase{"acrossAnotherBoxIntoThePanel",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}, {0.28, "-B"}, {0.3, "panel"}},
+                "A"},
+        WayCase{"restingOnTheBoxOnTheWay", {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}}, "B"},
+        WayCase{"acrossTheSameErrorInAnotherLine",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "A2"}, {0.28, "-A2"}, {0.3, "panel"}},
+                "A"},
+        WayCase{"ontoABoxElsewhere",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "C"}, {0.3, "-C"}, {0.35, "panel"}},
+                "C"},
+        WayCase{"acrossTheBoxAndAwayFromBoth",
+                {{0.1, "A"}, {0.2, "-A"}, {0.22, "B"}, {0.28, "-B"}},
+                ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControllerTest, HoverShowsTheOneHoveredIssueNextToItsHighlight) {
     check({issueAt(3, "A"), issueAt(10, "B")});

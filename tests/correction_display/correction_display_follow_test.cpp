@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -108,14 +109,16 @@ class ScrollInTest : public ControllerTest, public ::testing::WithParamInterface
 TEST_P(ScrollInTest, AnIssueOutOfViewAtTheCheckShowsWhenItsTextScrollsIn) {
     const auto& c = GetParam();
     field.frame = Rect{100, 600, 600, 200};
-    field.rects[15].y = 400;  // below the field's visible part
+    field.rects[15].y = 560;  // below the field's visible part
     std::vector<CorrectionIssue> issues;
     for (const int64_t start : c.starts)
         issues.push_back(issueAt(start, std::to_string(start)));
     check(issues);
     advanceTo(c.scrolledAt);
     EXPECT_EQ(highlight.shown.size(), c.starts.size() - 1);
-    field.rects[15].y = 680;
+    // The text scrolls up by 100: every line moves.
+    for (auto& [start, rect] : field.rects)
+        rect.y += 100;
     advanceTo(c.shownAt - 0.005);
     EXPECT_EQ(highlight.shown.size(), c.starts.size() - 1) << "shown before it was asked";
     advanceTo(c.shownAt + 0.005);
@@ -199,6 +202,142 @@ TEST_F(ControllerTest, ManyTellingsAskNoMoreOftenThanTheFollowLoop) {
     advanceTo(5.095);
     EXPECT_EQ(field.queries[15].size(), alone + 1);
 }
+
+// Boxes kept in many lines of a document: while the text and the view
+// stand still, one box is measured a tick, not each; whatever moves them
+// still moves them within a tick or two.
+struct KeptCase {
+    const char* name;
+    // What happens at 3 s.
+    std::function<void(testing::ScriptedField&, sim::VirtualClock&)> then;
+    std::size_t maxQueriesPerSecond;  // over 3.2 s to 4.2 s
+    std::optional<double> shiftedBy;  // every box drawn this much higher by 4.2 s
+    std::size_t boxesLeft = 20;       // by 3.5 s
+};
+void PrintTo(const KeptCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class KeptBoxesTest : public ControllerTest, public ::testing::WithParamInterface<KeptCase> {};
+
+TEST_P(KeptBoxesTest, KeptBoxesCostOneMeasureATickWhileNothingMoves) {
+    constexpr uint64_t kLines = 20;
+    field.blockStep = 20;
+    for (uint64_t block = 1; block <= kLines; ++block) {
+        checker.next = {issueAt(3, "L" + std::to_string(block))};
+        auto c = candidate();
+        c.block = block;
+        controller.showCorrectionIssues(c);
+        advanceTo(clock.elapsed() + 0.1);
+    }
+    advanceTo(3);
+    ASSERT_EQ(highlight.shown.size(), kLines);
+    const auto ysBefore = [&] {
+        std::vector<double> ys;
+        for (const auto& a : highlight.shown)
+            ys.push_back(a.rect.y);
+        return ys;
+    }();
+    GetParam().then(field, clock);
+    advanceTo(3.2);
+    const std::size_t before = field.queryCount();
+    advanceTo(3.5);
+    EXPECT_EQ(highlight.shown.size(), GetParam().boxesLeft);
+    advanceTo(4.2);
+    EXPECT_LE(field.queryCount() - before, GetParam().maxQueriesPerSecond);
+    if (GetParam().boxesLeft < kLines)
+        return;
+    ASSERT_EQ(highlight.shown.size(), kLines);
+    for (std::size_t i = 0; i < kLines; ++i)
+        EXPECT_DOUBLE_EQ(highlight.shown[i].rect.y, ysBefore[i] + GetParam().shiftedBy.value_or(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Document, KeptBoxesTest,
+                         ::testing::Values(
+                             // A measure of the lowest box each tick, one line checked against
+                             // its text every 0.48 s: 8 + 2.
+                             KeptCase{"standingStill", [](auto&, auto&) {}, 11, std::nullopt},
+                             KeptCase{"scrolledOnce",
+                                      [](testing::ScriptedField& f, auto&) { f.rects[3].y += 40; },
+                                      11, 40},
+                             // Typing on: the line checked last measured again at most every
+                             // 0.36 s.
+                             KeptCase{"typingBelow",
+                                      [](testing::ScriptedField& f, sim::VirtualClock& c) {
+                                          for (int key = 0; key < 12; ++key)
+                                              c.after(0.1 * key,
+                                                      [&f, &c] { f.editSeen = c.now(); });
+                                      },
+                                      3 + 11, std::nullopt},
+                             // Typed before the error of the tenth line (the caret moved there
+                             // without a word): its box goes with the next edit's measure.
+                             KeptCase{"typingBeforeTheErrorOfAnotherLine",
+                                      [](testing::ScriptedField& f, sim::VirtualClock& c) {
+                                          c.after(0.05, [&f, &c] {
+                                              f.liveTextOf[10] = "あ" + testing::kText;
+                                              f.editSeen = c.now();
+                                          });
+                                      },
+                                      3 + 11, std::nullopt, 19}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A wheel step: the boxes go at once and come back where the scroll took
+// them, once they are measured there (an application may answer the old
+// places for a while), or where they were when nothing scrolled.
+struct WheelCase {
+    const char* name;
+    // A new title of the window under the boxes (a new tab), else a wheel
+    // step.
+    bool byTitle;
+    std::optional<double> movedAt;  // when the boxes measure at their new place
+    double stillHiddenAt;
+    double shownAgainBy;
+    double shiftedBy;
+};
+void PrintTo(const WheelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WheelTest : public ControllerTest, public ::testing::WithParamInterface<WheelCase> {};
+
+TEST_P(WheelTest, AWheelStepHidesTheBoxesUntilTheyAreMeasuredWhereTheTextWent) {
+    uint64_t steps = 0;
+    controller.setWheelSteps([&] { return steps; });
+    check({issueAt(3, "A"), issueAt(10, "B")});
+    advanceTo(2);
+    ASSERT_EQ(highlight.shown.size(), 2u);
+    if (GetParam().byTitle) {
+        controller.handleViewChanged();
+        EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over the new tab";
+    } else {
+        steps = 1;
+    }
+    advanceTo(2.13);
+    EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over other text";
+    if (const auto at = GetParam().movedAt) {
+        advanceTo(*at);
+        for (auto& [start, rect] : field.rects)
+            rect.y += GetParam().shiftedBy;
+    }
+    advanceTo(GetParam().stillHiddenAt);
+    EXPECT_TRUE(highlight.shown.empty());
+    advanceTo(GetParam().shownAgainBy);
+    ASSERT_EQ(highlight.shown.size(), 2u);
+    EXPECT_DOUBLE_EQ(highlight.shown[0].rect.y, 680 + GetParam().shiftedBy);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scrolling, WheelTest,
+                         ::testing::Values(
+                             // Measured at the new place 0.4 s after the step:
+                             // shown once it measures there twice.
+                             WheelCase{"answeredLate", false, 2.4, 2.52, 2.65, 40},
+                             // The page was at its end: back after 1 s.
+                             WheelCase{"nothingScrolled", false, std::nullopt, 2.9, 3.25, 0},
+                             // A title changed within the same page: back after
+                             // 1 s (a new tab clears them through the monitor's
+                             // change of field).
+                             WheelCase{"aNewTitle", true, std::nullopt, 2.9, 3.25, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mivo

@@ -66,6 +66,9 @@ class RecordingPanel : public CorrectionPanelDisplay {
             onHoverChanged(false);
     }
 
+    // Where a test placed the panel, while it shows.
+    std::optional<Rect> frame() const override { return visible ? placed : std::nullopt; }
+
     void showNotice(const std::string& message, std::optional<Rect> near) override {
         notices.push_back(message);
         noticeAnchor = near;
@@ -77,6 +80,7 @@ class RecordingPanel : public CorrectionPanelDisplay {
     std::vector<std::string> notices;
     std::optional<Rect> noticeAnchor;
     std::optional<Rect> anchor;
+    std::optional<Rect> placed;
     std::optional<double> hiddenAt;
 
   private:
@@ -88,25 +92,30 @@ class ScriptedField : public CorrectionTextField {
   public:
     explicit ScriptedField(const sim::VirtualClock& clock) : clock_(clock) {}
 
-    std::optional<Rect> boundsForRange(uint64_t /*block*/, int64_t start,
-                                       int64_t /*length*/) override {
+    std::optional<Rect> boundsForRange(uint64_t block, int64_t start, int64_t /*length*/) override {
         queries[start].push_back(clock_.elapsed());
         const auto found = rects.find(start);
         if (found == rects.end() || clock_.elapsed() + 1e-9 < availableFrom[start])
             return std::nullopt;
         if (missingOnce.erase(start) > 0)
             return std::nullopt;
-        return found->second;
+        Rect r = found->second;
+        r.y -= blockStep * static_cast<double>(block);
+        return r;
     }
     // Without a live text the field still reads as checked.
-    bool stillReadsAsChecked(uint64_t /*block*/, const std::string& checkedText,
-                             int64_t end) override {
+    bool stillReadsAsChecked(uint64_t block, const std::string& checkedText, int64_t end) override {
+        if (const auto of = liveTextOf.find(block); of != liveTextOf.end()) {
+            const text::CharacterText checked{checkedText};
+            return end <= checked.count() && of->second.starts_with(checked.sliceView(0, end));
+        }
         if (!liveText)
             return true;
         const text::CharacterText checked{checkedText};
         return end <= checked.count() && liveText->starts_with(checked.sliceView(0, end));
     }
     std::optional<Rect> visibleFrame(uint64_t /*block*/) override { return frame; }
+    std::optional<TimePoint> lastEditSeen() override { return editSeen; }
     void applyReplacement(uint64_t block, const CorrectionIssue& issue) override {
         single.push_back(issue);
         blocksWritten.push_back(block);
@@ -124,10 +133,13 @@ class ScriptedField : public CorrectionTextField {
     }
 
     std::optional<std::string> liveText;                 // what the field reads now
+    std::optional<TimePoint> editSeen;                   // the field's last edit
+    std::map<uint64_t, std::string> liveTextOf;          // what a block reads now
     std::optional<Rect> frame = Rect{0, 0, 1280, 1024};  // its visible part
     std::map<int64_t, Rect> rects;                       // by range start
-    std::map<int64_t, double> availableFrom;             // elapsed seconds; 0 when absent
-    std::set<int64_t> missingOnce;                       // the next query of these finds nothing
+    double blockStep = 0;                     // how far below block 0's each block's lines lie
+    std::map<int64_t, double> availableFrom;  // elapsed seconds; 0 when absent
+    std::set<int64_t> missingOnce;            // the next query of these finds nothing
     std::map<int64_t, std::vector<double>> queries;
     std::vector<CorrectionIssue> single;
     std::vector<std::vector<CorrectionIssue>> multiple;

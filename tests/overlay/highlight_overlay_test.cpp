@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,11 +41,12 @@ class HighlightOverlayTest : public ::testing::Test {
     std::vector<std::string> events;
 };
 
-TEST_F(HighlightOverlayTest, WindowsAreRebuiltOnlyWhenTheSignaturesChange) {
+TEST_F(HighlightOverlayTest, AKeptHighlightKeepsItsWindowAndOnlyNewOnesAreMade) {
     struct Case {
         const char* name;
         std::function<void(std::vector<HighlightAnnotation>&)> change;
-        bool rebuilds;
+        std::size_t made;  // windows made for the second show
+        int moved;         // kept windows moved
     };
     const std::vector<Case> cases = {
         {"every rectangle jitters by 0.3",
@@ -52,22 +54,28 @@ TEST_F(HighlightOverlayTest, WindowsAreRebuiltOnlyWhenTheSignaturesChange) {
              for (auto& x : a)
                  x.rect = Rect{x.rect.x + 0.3, x.rect.y - 0.3, x.rect.width + 0.3, x.rect.height};
          },
-         false},
+         0, 0},
         {"only the issue ids differ",
          [](auto& a) {
              a[0].issue->id = "a2";
              a[1].issue->sentenceId = "s2";
          },
-         false},
-        {"one rectangle moves by 0.5", [](auto& a) { a[1].rect.x += 0.5; }, true},
-        {"one rectangle grows by 0.5", [](auto& a) { a[0].rect.height += 0.5; }, true},
-        {"another severity", [](auto& a) { a[0].severity = Severity::unnatural; }, true},
-        {"another order", [](auto& a) { std::swap(a[0], a[1]); }, true},
-        {"another range", [](auto& a) { a[0].issue->range.end = 4; }, true},
+         0, 0},
+        {"one rectangle moves by 0.5", [](auto& a) { a[1].rect.x += 0.5; }, 0, 1},
+        {"one rectangle grows by 0.5", [](auto& a) { a[0].rect.height += 0.5; }, 0, 1},
+        {"the document scrolled",
+         [](auto& a) {
+             for (auto& x : a)
+                 x.rect.y += 40;
+         },
+         0, 2},
+        {"another severity", [](auto& a) { a[0].severity = Severity::unnatural; }, 1, 0},
+        {"another order", [](auto& a) { std::swap(a[0], a[1]); }, 0, 0},
+        {"another range", [](auto& a) { a[0].issue->range.end = 4; }, 1, 0},
         {"another category",
-         [](auto& a) { a[0].issue->category = CorrectionIssue::Category::grammar; }, true},
-        {"one highlight fewer", [](auto& a) { a.pop_back(); }, true},
-        {"the issue taken away", [](auto& a) { a[0].issue.reset(); }, true},
+         [](auto& a) { a[0].issue->category = CorrectionIssue::Category::grammar; }, 1, 0},
+        {"one highlight fewer", [](auto& a) { a.pop_back(); }, 0, 0},
+        {"the issue taken away", [](auto& a) { a[0].issue.reset(); }, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -78,12 +86,15 @@ TEST_F(HighlightOverlayTest, WindowsAreRebuiltOnlyWhenTheSignaturesChange) {
         auto changed = twoIssues();
         c.change(changed);
         o.show(changed);
-        EXPECT_EQ(w.records.size(), c.rebuilds ? 2u + changed.size() : 2u);
+        EXPECT_EQ(w.records.size(), 2u + c.made);
+        // One window per highlight, never two.
         EXPECT_EQ(w.alive().size(), changed.size());
-        if (c.rebuilds) {
-            // Nothing is reused: every highlight is new.
-            EXPECT_FALSE(w.records[0]->alive);
-            EXPECT_FALSE(w.records[1]->alive);
+        EXPECT_EQ(w.records[0]->moves + w.records[1]->moves, c.moved);
+        for (const auto& r : w.alive()) {
+            const bool covers = std::ranges::any_of(changed, [&](const HighlightAnnotation& a) {
+                return r->frame == paddedFrame(a.rect);
+            });
+            EXPECT_TRUE(covers || c.moved == 0) << "every window on its text";
         }
     }
 }
@@ -98,7 +109,9 @@ TEST_F(HighlightOverlayTest, FieldsHoldingTheOldSeparatorDoNotPassForEachOther) 
     second[0].issue->suggestion = "b|c";
     overlay.show(first);
     overlay.show(second);
-    EXPECT_EQ(windows.records.size(), 4u);
+    // The first is another highlight: a window of its own.
+    EXPECT_EQ(windows.records.size(), 3u);
+    EXPECT_FALSE(windows.records[0]->alive);
 }
 
 TEST_F(HighlightOverlayTest, WindowsCoverTheTextWithTwoPixelsToSpare) {
@@ -246,6 +259,17 @@ TEST_F(HighlightOverlayTest, AHoverHandlerMayHideEverything) {
     windows.records[1]->hover(true);
     EXPECT_TRUE(windows.alive().empty());
     EXPECT_EQ(events, (std::vector<std::string>{"end b"}));
+}
+
+TEST_F(HighlightOverlayTest, ANewTitleUnderTheHighlightsIsReportedOnlyWhileTheyShow) {
+    int reports = 0;
+    overlay.onViewChanged = [&] { ++reports; };
+    ASSERT_TRUE(windows.viewChanged);
+    windows.viewChanged();
+    EXPECT_EQ(reports, 0) << "nothing shown";
+    overlay.show(twoIssues());
+    windows.viewChanged();
+    EXPECT_EQ(reports, 1);
 }
 
 }  // namespace

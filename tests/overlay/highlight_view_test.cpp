@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "overlay/highlight_view.hpp"
 #include "overlay/qt_style.hpp"
+#include "overlay/x11_floating_stack.hpp"
 #include "ui/qt_edge.hpp"
 #include "ui_artifacts.hpp"
 
@@ -85,6 +88,34 @@ TEST(HighlightViewTest, CoordinatesFlipOnceAtTheQtEdge) {
     EXPECT_EQ(qt_edge::fromQt(QRect(100, 804, 50, 20), 1024), (Rect{100, 200, 50, 20}));
     // Fractional edges are rounded, not the size.
     EXPECT_EQ(qt_edge::toQt(Rect{10.4, 10.6, 20.4, 5.0}, 100), QRect(10, 84, 21, 5));
+}
+
+// Where the highlights go in the stacking order, bottom to top: right
+// below the lowest of Mivo's own windows at the top, or at the top.
+TEST(FloatingStackTest, HighlightsGoUnderOurWindowsThatStandAboveEveryOther) {
+    using overlay_qt::StackedWindow;
+    constexpr StackedWindow editor{.id = 1, .otherManaged = true};
+    constexpr StackedWindow browser{.id = 2, .otherManaged = true};
+    constexpr StackedWindow settings{.id = 10, .ownManaged = true};
+    constexpr StackedWindow panel{.id = 11, .ownManaged = true};
+    struct Case {
+        const char* name;
+        std::vector<StackedWindow> order;
+        uint32_t floor;
+    };
+    const Case cases[] = {
+        {"the editor alone", {editor}, 0},
+        {"the panel over the editor", {editor, panel}, 11},
+        {"settings and the panel over the editor", {editor, settings, panel}, 10},
+        {"settings behind the editor, the panel over it", {settings, editor, panel}, 11},
+        {"settings behind the editor", {settings, editor}, 0},
+        {"another application over settings", {editor, settings, browser}, 0},
+        {"nothing managed", {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(overlay_qt::floorAboveOthers(c.order), c.floor);
+    }
 }
 
 }  // namespace

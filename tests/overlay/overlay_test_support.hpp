@@ -38,6 +38,7 @@ class FakeHighlightWindows : public HighlightWindows {
         std::function<void(bool)> hover;
         bool hovered = false;
         bool alive = true;
+        int moves = 0;
     };
 
     class Window : public HighlightWindow {
@@ -45,6 +46,10 @@ class FakeHighlightWindows : public HighlightWindows {
         explicit Window(std::shared_ptr<Record> record) : record_(std::move(record)) {}
         ~Window() override { record_->alive = false; }
         void setHovered(bool hovered) override { record_->hovered = hovered; }
+        void setFrame(const Rect& frame) override {
+            record_->frame = frame;
+            ++record_->moves;
+        }
 
       private:
         std::shared_ptr<Record> record_;
@@ -56,6 +61,10 @@ class FakeHighlightWindows : public HighlightWindows {
         return std::make_unique<Window>(records.back());
     }
     std::optional<Point> pointerLocation() override { return pointer; }
+    void setOnViewChanged(std::function<void()> handler) override {
+        viewChanged = std::move(handler);
+    }
+    std::function<void()> viewChanged;
 
     std::vector<std::shared_ptr<Record>> alive() const {
         std::vector<std::shared_ptr<Record>> out;

@@ -55,6 +55,7 @@ class NoPanel : public CorrectionPanelDisplay {
   public:
     void show(const std::vector<CorrectionIssue>&, std::optional<Rect>) override {}
     void hide() override {}
+    std::optional<Rect> frame() const override { return std::nullopt; }
     void showNotice(const std::string&, std::optional<Rect>) override {}
 };
 

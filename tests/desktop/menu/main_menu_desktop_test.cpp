@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -141,6 +142,61 @@ class MainMenuDesktopTest : public MivoChildTest {
         spinFor(0.3);
     }
 
+    // The root's children, bottom to top.
+    std::vector<Window> stacking() {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> out;
+        if (XQueryTree(display(), DefaultRootWindow(display()), &root, &parent, &children,
+                       &count) == 0)
+            return out;
+        out.assign(children, children + count);
+        if (children != nullptr)
+            XFree(children);
+        return out;
+    }
+
+    // Mivo's highlights: windows of its own that bypass the window manager
+    // and draw, on screen.
+    std::vector<Window> highlights() {
+        std::vector<Window> out;
+        for (const Window w : stacking()) {
+            XWindowAttributes a{};
+            if (XGetWindowAttributes(display(), w, &a) == 0 || !a.override_redirect ||
+                a.map_state != IsViewable || a.c_class != InputOutput)
+                continue;
+            const auto pids = items(w, "_NET_WM_PID", XA_CARDINAL);
+            if (!pids.empty() && static_cast<Pid>(pids.front()) == mivoPid())
+                out.push_back(w);
+        }
+        return out;
+    }
+
+    // Whether every highlight lies below the frame of `w` (a managed window).
+    bool highlightsBelow(Window w) {
+        Window frame = w;
+        for (;;) {
+            Window root = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (XQueryTree(display(), frame, &root, &parent, &children, &count) == 0)
+                return false;
+            if (children != nullptr)
+                XFree(children);
+            if (parent == root)
+                break;
+            frame = parent;
+        }
+        const auto order = stacking();
+        const auto at = [&](Window x) { return std::ranges::find(order, x) - order.begin(); };
+        const auto shown = highlights();
+        return !shown.empty() &&
+               std::ranges::all_of(shown, [&](Window h) { return at(h) < at(frame); });
+    }
+
     QProcessEnvironment env_;
     std::optional<Window> settings_;
 };
@@ -238,6 +294,42 @@ TEST_F(MainMenuDesktopTest, HideOthersAndShowAllMinimiseAndRestoreTheEditors) {
     choose("Mivo", "Show All");
     EXPECT_TRUE(waitUntil([&] { return !iconic(*firstWindow) && !iconic(*secondWindow); }))
         << "first iconic: " << iconic(*firstWindow) << ", second: " << iconic(*secondWindow);
+}
+
+TEST_F(MainMenuDesktopTest, SettingsCoverABoxedFieldAndHideOthersTakesItsBoxes) {
+    auto editor = startEditor({.title = "Boxed"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    const auto editorWindow = windowOf(editor->pid());
+    ASSERT_TRUE(editorWindow);
+    startMivo();
+    waitUntilMonitoring();
+    // Back in the editor, the user writes a mistake: it is boxed.
+    const auto origin = readPoint(ax(), view, kAXPositionAttribute);
+    ASSERT_TRUE(origin.has_value());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            clickAt(display(), static_cast<int>(origin->x) + 30, static_cast<int>(origin->y) + 15,
+                    0.1);
+            spinFor(0.3);
+            return frontIs(editor->pid());
+        },
+        10));
+    typeText("東京で住んでいます。");
+    ASSERT_TRUE(waitUntil([&] { return !highlights().empty(); }, 5)) << "no box";
+
+    // Mivo's settings come up over the text: the box lies under them.
+    activateAsTheTaskBar(*settings_);
+    ASSERT_TRUE(waitUntil([&] { return frontIs(mivoPid()); }, 5));
+    EXPECT_TRUE(waitUntil([&] { return highlightsBelow(*settings_); }, 3))
+        << "the box stays drawn over Settings";
+    screenshot("main-menu-settings-over-box.png");
+
+    // Hide Others minimises the editor, and its box goes with it.
+    choose("Mivo", "Hide Others");
+    ASSERT_TRUE(waitUntil([&] { return iconic(*editorWindow); }));
+    EXPECT_TRUE(waitUntil([&] { return highlights().empty(); }, 2))
+        << "the box stayed over the minimised editor's place";
 }
 
 TEST_F(MainMenuDesktopTest, WindowCommandsHideMivoSettingsAndQuit) {

@@ -280,6 +280,10 @@ PointerPresses XTestInput::pointerPresses() {
 
 void XTestInput::notePointerPress(int button) {
     // Buttons 4 to 7 are the wheel's steps, which move no caret.
+    if (button >= 4 && button <= 7) {
+        ++pointerPresses_.wheelSteps;
+        return;
+    }
     if (button < 1 || button > 3)
         return;
     ++pointerPresses_.count;

@@ -5,15 +5,24 @@
 // only what the page shows counts as visible.
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "browsers/shared_browser_test.hpp"
+#include "correction/local_correction_service.hpp"
+#include "correction_display/correction_display_adapters.hpp"
+#include "correction_display/correction_display_controller.hpp"
 #include "field/ax_geometry.hpp"
 #include "field/ax_text_extractor.hpp"
 #include "monitor/accessibility_monitor.hpp"
 #include "platform/linux/x11/x11_connection.hpp"
+#include "platform/sim/memory_user_defaults.hpp"
+#include "settings/mivo_settings_store.hpp"
 
 // After everything else: Xlib's macros clash with other headers.
 #include <X11/Xlib.h>
@@ -201,6 +210,85 @@ TEST_P(BrowserViewTest, AFieldScrolledUnderTheToolbarIsVisibleOnlyBelowIt) {
         EXPECT_GT(first->minY(), visible->maxY())
             << "first line " << toString(*first) << " visible " << toString(*visible);
     }
+}
+
+// What the display controller shows, and a panel nobody opens.
+class ShownBoxes : public HighlightDisplay {
+  public:
+    void show(const std::vector<HighlightAnnotation>& annotations) override { shown = annotations; }
+    void hide() override { shown.clear(); }
+    void hide(const std::set<std::string>& ids) override {
+        std::erase_if(shown, [&](const HighlightAnnotation& a) {
+            return a.issue && ids.contains(a.issue->id);
+        });
+    }
+    std::vector<HighlightAnnotation> shown;
+};
+class ClosedPanel : public CorrectionPanelDisplay {
+  public:
+    void show(const std::vector<CorrectionIssue>&, std::optional<Rect>) override {}
+    void hide() override {}
+    std::optional<Rect> frame() const override { return std::nullopt; }
+    void showNotice(const std::string&, std::optional<Rect>) override {}
+};
+
+TEST_P(BrowserViewTest, AWheelStepLeavesNoBoxWhereTheTextWas) {
+    // The display controller wired as the application wires it.
+    sim::MemoryUserDefaults defaults;
+    MivoSettingsStore settings(defaults, scheduler());
+    LocalCorrectionService engine;
+    LocalCorrectionChecker checker(engine);
+    MonitorCorrectionTextField textField(*monitor_);
+    ShownBoxes boxes;
+    ClosedPanel panel;
+    CorrectionDisplayController display(scheduler(), checker, textField, boxes, panel, settings);
+    display.setWheelSteps([this] { return input().pointerPresses().wheelSteps; });
+    monitor_->onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        display.showCorrectionIssues(c);
+    };
+    monitor_->onCorrectionContextChanged = [&] { display.clearCorrectionUIForContextChange(); };
+    monitor_->onFieldMayHaveMoved = [&] { display.handleFieldMayHaveMoved(); };
+
+    const auto rich = field("rich");
+    ASSERT_TRUE(rich.has_value());
+    ASSERT_TRUE(click(*rich));
+    ASSERT_TRUE(follows(*rich, 5)) << observeLog();
+    ASSERT_TRUE(pressKey(XK_End));
+    typeText("東京で住んでいます。");
+    ASSERT_TRUE(waitUntil([&] { return boxes.shown.size() == 1; }, 8)) << observeLog();
+    spinFor(0.5);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const Rect before = boxes.shown[0].rect;
+
+    // One wheel step down over the page.
+    const auto frame = frameOf(*rich);
+    ASSERT_TRUE(frame.has_value());
+    Display* d = session_->desktop().x11().display();
+    XTestFakeMotionEvent(d, -1, static_cast<int>(frame->x + 40), static_cast<int>(frame->y + 200),
+                         CurrentTime);
+    XTestFakeButtonEvent(d, 5, True, CurrentTime);
+    XTestFakeButtonEvent(d, 5, False, CurrentTime);
+    XSync(d, False);
+    const auto wheeled = std::chrono::steady_clock::now();
+    // From one follow tick on, no box stands where the text was (or a
+    // point or two from it, where Chromium first answers).
+    std::vector<double> stale;
+    while (std::chrono::steady_clock::now() - wheeled < std::chrono::milliseconds(1500)) {
+        spinFor(0.01);
+        const double since =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wheeled).count();
+        if (since > 0.16 && !boxes.shown.empty() &&
+            std::abs(boxes.shown[0].rect.y - before.y) < before.height / 2)
+            stale.push_back(since);
+    }
+    EXPECT_TRUE(stale.empty()) << "the box stood where the text was at "
+                               << ::testing::PrintToString(stale) << " s";
+    ASSERT_TRUE(waitUntil([&] { return boxes.shown.size() == 1; }, 3)) << "the box never came back";
+    EXPECT_GT(std::abs(boxes.shown[0].rect.y - before.y), 10) << "the page did not scroll";
+    display.clearCorrectionUIForContextChange();
+    monitor_->onSentenceCompleted = nullptr;
+    monitor_->onCorrectionContextChanged = nullptr;
+    monitor_->onFieldMayHaveMoved = nullptr;
 }
 
 // The session alone: the browser is started by the test itself.
