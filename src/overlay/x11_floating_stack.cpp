@@ -198,7 +198,7 @@ void FloatingStack::place(const std::vector<uint32_t>& windows) {
         }
     }
     const uint32_t floor = floorAboveOthers(order);
-    const xcb_window_t sibling = floor != 0 ? frameOf(c, floor) : XCB_WINDOW_NONE;
+    const xcb_window_t sibling = floor != 0 ? frameOf(c, floor) : xcb_window_t{XCB_WINDOW_NONE};
     for (const uint32_t w : windows) {
         if (sibling != XCB_WINDOW_NONE) {
             const uint32_t values[] = {sibling, XCB_STACK_MODE_BELOW};
