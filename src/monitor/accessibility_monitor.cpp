@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "monitor/monitor_follow_host.hpp"
 #include "monitor/replacement_ladder.hpp"
 
 namespace mivo {
@@ -20,7 +21,9 @@ AccessibilityMonitor::AccessibilityMonitor(Desktop desktop)
     : ports_(desktop),
       detector_(desktop.scheduler),
       bufferStore_(desktop.scheduler),
-      ownPid_(static_cast<Pid>(getpid())) {}
+      ownPid_(static_cast<Pid>(getpid())),
+      followHost_(std::make_unique<FollowHost>(*this)),
+      follow_(*followHost_) {}
 
 AccessibilityMonitor::~AccessibilityMonitor() {
     // Whatever the ports still hold of ours must find the monitor gone.
@@ -71,7 +74,7 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     focusPollTimer_ = Cancel();
     lastFocusedWindowSignature_.reset();
     refusedSecureField_.reset();
-    blocks_.forget();
+    follow_.forget();
     bufferStore_.clear();
     // Every step still waiting (follow-ups, the replacement ladder's input)
     // belongs to the run that ends here.
@@ -170,9 +173,7 @@ void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) 
 void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
-    blocks_.forget();
-    blocks_.forgetOwnText();
-    write_.forget();
+    follow_.noteContextChanged();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();
@@ -238,16 +239,16 @@ CorrectionIssue movedBy(CorrectionIssue issue, int64_t characters) {
 }  // namespace
 
 void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64_t block) {
-    const auto shift = followBlockForApply(block);
+    const auto shift = follow_.followBlockForApply(block);
     if (!shift)
         return;
-    noteWriteStarted(issue.range.end + *shift);
+    follow_.noteWriteStarted(issue.range.end + *shift);
     replacementLadder().applyReplacement(movedBy(issue, *shift));
 }
 
 void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues,
                                              uint64_t block) {
-    const auto shift = followBlockForApply(block);
+    const auto shift = follow_.followBlockForApply(block);
     if (!shift)
         return;
     std::vector<CorrectionIssue> moved;
@@ -257,8 +258,15 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
         moved.push_back(movedBy(issue, *shift));
         end = std::max(end, moved.back().range.end);
     }
-    noteWriteStarted(end);
+    follow_.noteWriteStarted(end);
     replacementLadder().applyReplacements(moved);
+}
+
+void AccessibilityMonitor::replacementCompleted(const std::string& text) {
+    const std::string checked = follow_.noteWriteVerified(text);
+    if (onReplacementCompleted)
+        onReplacementCompleted(checked);
+    follow_.afterWrite();
 }
 
 void AccessibilityMonitor::holdKeysForApply() {

@@ -72,13 +72,13 @@ void AccessibilityMonitor::handleFocusChanged() {
     }
     // The caret went into another line of the same document: the focused
     // element, in the user's eyes, did not change.
-    if (caretMovedWithinDocument(focused)) {
-        if (write_.isInto(observedElement_)) {
+    if (follow_.caretMovedWithinDocument(focused)) {
+        if (follow_.isWritingIntoFollowed()) {
             log("observe: the caret went into another block while a correction is written — "
                 "staying with the block written");
             return;
         }
-        followWithinDocument(*focused);
+        follow_.followWithinDocument(*focused);
         return;
     }
     notifyCorrectionContextChanged();
@@ -148,11 +148,10 @@ void AccessibilityMonitor::observeFocusedElement(
     // A paragraph of a document followed for its caret has no focus of its
     // own, and is never taken to have lost it.
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
-    noteDocumentOf(*element);
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
     followed_.keepWhole(read);
-    noteDocumentText(*element, read);
+    follow_.noteAttached(*element, read);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +
@@ -164,7 +163,7 @@ void AccessibilityMonitor::observeFocusedElement(
     // ever come to bring them back.
     // A block of the document left before its check ran has that check
     // still coming.
-    if (Cancel kept = blocks_.takePendingCheck(*element))
+    if (Cancel kept = follow_.takePendingCheck(*element))
         debounceWork_ = kept;
     else if (read && !read->text.empty())
         scheduleAnalysis(*read);
@@ -209,7 +208,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
     followed_.forget();
-    blocks_.forgetObjectsAtSearch();
+    follow_.noteDetached();
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {
