@@ -17,7 +17,9 @@ constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
 constexpr double kUserCaretBackSeconds = 3.5;
 // The blocks a document's own text may have gone into are among its first.
 constexpr std::size_t kMaxChildrenLooked = 16;
-// More blocks made at once are a document pasted whole, not lines written.
+// More blocks made at once are a document pasted whole, not lines written;
+// no more blocks than these are checked at once on the way back into a
+// document either.
 constexpr int64_t kMaxBlocksCheckedAtOnce = 16;
 // The pause a check waits for.
 constexpr double kBlockCheckSeconds = 0.75;
@@ -138,6 +140,11 @@ bool DocumentFollow::caretMovedWithinDocument(const std::optional<AXElement>& fo
     const auto& followed = host_.followedField();
     if (!focused || !followed || focused == followed || !blocks_.document())
         return false;
+    // Back into the document's own text beside its blocks (Chromium's
+    // first line, typed before any Return): the document itself holds the
+    // focus and names itself as the field.
+    if (focused == blocks_.document())
+        return true;
     const auto document = DocumentBlocks::documentOf(host_.accessibility(), *focused);
     if (!document)
         return false;
@@ -215,6 +222,7 @@ void DocumentFollow::noteAttached(const AXElement& element, const std::optional<
     if (heldFocus && !blocks_.document() && read &&
         read->text.find(kObjectReplacement) != std::string::npos)
         blocks_.follow(element);
+    checkBlocksLeftBehind();
 }
 
 void DocumentFollow::noteChange(const FieldText& text) {
@@ -234,15 +242,57 @@ void DocumentFollow::noteRemoved(const std::string& text) {
 }
 
 void DocumentFollow::noteContextChanged() {
+    // Another field in between (the address bar, a field of another
+    // application) leaves the document left behind as it was.
+    if (blocks_.document()) {
+        LeftBehind left{*blocks_.document(), {}, {}};
+        for (const DocumentBlocks::Block* block : blocks_.byUse()) {
+            if (!block->checked)
+                continue;
+            if (block->element == left.document)
+                left.ownText = block->checked->text;
+            else
+                left.blocks.push_back(block->element);
+        }
+        leftBehind_ = std::move(left);
+    }
     blocks_.forget();
     blocks_.forgetOwnText();
     write_.forget();
 }
 
 void DocumentFollow::forget() {
+    leftBehind_.reset();
     blocks_.forget();
     blocks_.forgetOwnText();
     write_.forget();
+}
+
+void DocumentFollow::checkBlocksLeftBehind() {
+    if (!leftBehind_ || !blocks_.document())
+        return;
+    const LeftBehind left = *std::exchange(leftBehind_, std::nullopt);
+    if (left.document != blocks_.document())
+        return;
+    // Coming back to a document is a focus change onto the whole of it:
+    // its boxes went with the display, and each block that had them is
+    // checked again, the most recently used first, as many as lines pasted
+    // at once.
+    int64_t checked = 0;
+    const auto& followed = host_.followedField();
+    if (!left.ownText.empty() && followed != left.document) {
+        blocks_.noteOwnText(left.ownText);
+        checkLater(left.document);
+        ++checked;
+    }
+    for (auto it = left.blocks.rbegin(); it != left.blocks.rend(); ++it) {
+        if (checked >= kMaxBlocksCheckedAtOnce)
+            break;
+        if (*it == followed || blocks_.find(*it))
+            continue;
+        checkLater(*it);
+        ++checked;
+    }
 }
 
 // --- Checks -----------------------------------------------------------------------

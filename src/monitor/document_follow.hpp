@@ -25,8 +25,9 @@ class DocumentFollow {
     explicit DocumentFollow(DocumentFollowHost& host) : host_(host) {}
 
     // --- The caret ----------------------------------------------------------
-    // The focused field found is another block of the document followed:
-    // the caret moved inside the document.
+    // The focused field found is another block of the document followed,
+    // or the document's own text beside its blocks: the caret moved inside
+    // the document.
     bool caretMovedWithinDocument(const std::optional<AXElement>& focused);
     // Whether a correction is being written into the block followed, which
     // stays followed until the write is over.
@@ -45,7 +46,9 @@ class DocumentFollow {
     void noteChange(const FieldText& text);
     // A change report took `text` out of it.
     void noteRemoved(const std::string& text);
-    // The application, field or window changed: nothing is followed.
+    // The application, field or window changed: nothing is followed, and
+    // what was checked in the document is remembered until the user comes
+    // back to it.
     void noteContextChanged();
     // The monitor stopped: nothing is remembered.
     void forget();
@@ -95,6 +98,9 @@ class DocumentFollow {
     void checkBlocksMadeWith(const AXElement& block);
     // Checks `element` as it reads once the pause has passed, for its block.
     void checkLater(const AXElement& element);
+    // The blocks checked before the user went elsewhere are checked again
+    // on the way back into their document.
+    void checkBlocksLeftBehind();
     std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
     std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
     void noteWriteEnded();
@@ -107,6 +113,14 @@ class DocumentFollow {
     // The write under way into a block of it, and the user's caret to put
     // back after.
     BlockWrite write_;
+    // The document left for another tab, window or application, and the
+    // blocks checked in it then (its own text as the run checked).
+    struct LeftBehind {
+        AXElement document;
+        std::vector<AXElement> blocks;
+        std::string ownText;
+    };
+    std::optional<LeftBehind> leftBehind_;
 };
 
 }  // namespace mivo

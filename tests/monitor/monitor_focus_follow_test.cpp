@@ -349,5 +349,128 @@ TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfIts
     }
 }
 
+TEST_F(FocusFollowTest, TheCaretInTheDocumentsOwnTextIsAMoveBetweenItsBlocks) {
+    // Chromium's first line, typed before any Return, is the document's own
+    // text beside its blocks: the caret going there and back changes
+    // nothing shown, and every line keeps its check.
+    const std::string first = "一行目です。";
+    const std::string second = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        enum class Gesture { ctrlHome, clickAtTheEndOfLine1, deleteLine1 } gesture;
+    };
+    const Case cases[] = {
+        {"Ctrl+Home", Case::Gesture::ctrlHome},
+        {"a click at the end of line 1", Case::Gesture::clickAtTheEndOfLine1},
+        {"line 1 deleted", Case::Gesture::deleteLine1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        openRichText();
+        const auto block = desk.addTextField(rich, second);
+        desk.setText(rich, first + "\uFFFC");
+        desk.moveCaretIntoBlock(rich, block);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(block));
+        ASSERT_FALSE(candidates.empty());
+        const uint64_t number = candidates.back().block;
+        ASSERT_NE(number, 0u);
+        const int contextsBefore = contextChanges;
+        switch (c.gesture) {
+            case Case::Gesture::ctrlHome:
+                desk.select(rich, Utf16Range{0, 0});
+                break;
+            case Case::Gesture::clickAtTheEndOfLine1:
+                desk.select(rich, Utf16Range{text::utf16Length(first), 0});
+                break;
+            case Case::Gesture::deleteLine1:
+                desk.setText(rich, "\uFFFC");
+                desk.select(rich, Utf16Range{0, 0});
+                break;
+        }
+        desk.moveCaretIntoBlock(rich, 0);
+        advance(1.1);
+        EXPECT_EQ(monitor.observedElement(), desk.element(rich));
+        EXPECT_EQ(contextChanges, contextsBefore);
+        EXPECT_TRUE(monitor.stillReadsAsAnalyzed(second, text::characterCount(second), number))
+            << "the line's check is kept";
+        // Ctrl+End: back into the line, which is the same block still.
+        desk.moveCaretIntoBlock(rich, block);
+        advance(1.1);
+        EXPECT_EQ(monitor.observedElement(), desk.element(block));
+        EXPECT_EQ(contextChanges, contextsBefore);
+        EXPECT_TRUE(monitor.stillReadsAsAnalyzed(second, text::characterCount(second), number));
+        closeBrowser();
+    }
+}
+
+TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocument) {
+    // The display clears when the user goes elsewhere; coming back, every
+    // line that had its check has it again, not only the caret's.
+    const std::vector<std::string> lines = {"今日は晴れです。", "東京で住んでいます。",
+                                            "明日も晴れます。"};
+    struct Case {
+        const char* why;
+        enum class Away { anotherApplication, anotherTab, anotherWindow } away;
+    };
+    const Case cases[] = {
+        {"another application in front and back", Case::Away::anotherApplication},
+        {"Ctrl+T, then Ctrl+W", Case::Away::anotherTab},
+        {"Ctrl+N and back", Case::Away::anotherWindow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        openRichText();
+        std::vector<sim::SimId> blocks;
+        std::string objects;
+        for (const auto& line : lines) {
+            blocks.push_back(desk.addTextField(rich, line));
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        advance(1.1);
+        candidates.clear();
+        for (const auto block : blocks) {
+            desk.moveCaretIntoBlock(rich, block);
+            advance(1.1);
+        }
+        ASSERT_EQ(candidates.size(), lines.size());
+        candidates.clear();
+        const int contextsBefore = contextChanges;
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        switch (c.away) {
+            case Case::Away::anotherApplication:
+                desk.activateApplication(pid);
+                advance(1.1);
+                desk.activateApplication(browserPid);
+                break;
+            case Case::Away::anotherTab:
+                desk.focus(single);
+                advance(1.1);
+                break;
+            case Case::Away::anotherWindow: {
+                const auto other = desk.addWindow(browserPid, "New window");
+                desk.focus(desk.addTextField(other, ""));
+                advance(1.1);
+                break;
+            }
+        }
+        desk.focus(rich);
+        desk.moveCaretIntoBlock(rich, blocks.back());
+        advance(1.5);
+        EXPECT_GT(contextChanges, contextsBefore);
+        std::vector<std::string> checked;
+        for (const auto& candidate : candidates) {
+            if (std::ranges::find(lines, candidate.text) != lines.end())
+                checked.push_back(candidate.text);
+        }
+        std::ranges::sort(checked);
+        std::vector<std::string> expected = lines;
+        std::ranges::sort(expected);
+        EXPECT_EQ(checked, expected);
+        closeBrowser();
+    }
+}
+
 }  // namespace
 }  // namespace mivo
