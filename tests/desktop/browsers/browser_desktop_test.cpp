@@ -742,6 +742,33 @@ TEST_P(BrowserDesktopTest, APasswordIsNeverRead) {
         *secret, kAXStringForRangeParameterizedAttribute, AXValue(Utf16Range{0, 2})));
 }
 
+TEST_P(BrowserDesktopTest, ADocumentOfThousandsOfLinesIsFollowedLikeAShortOne) {
+    // 3,500 paragraphs, the caret at the end of the last: the line the user
+    // types in is followed and checked, not the document's own text of
+    // object characters.
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c.text);
+    };
+    ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
+    const AXElement root = focusRich("long");
+    ASSERT_TRUE(waitUntil([&] { return ax().textLengthMark(root).value_or(0) >= 3500; }, 10));
+    const std::string line = "今日は晴れです。東京で住んでいます。";
+    ASSERT_NO_FATAL_FAILURE(typeText("東京で住んでいます。"));
+    const auto followedLine = [&] {
+        const auto& followed = monitor.observedElement();
+        return followed ? value(*followed).value_or("") : std::string("(none)");
+    };
+    EXPECT_TRUE(waitUntil([&] { return followedLine() == line; }, 10))
+        << "followed: " << text::characterPrefix(followedLine(), 40);
+    EXPECT_TRUE(waitUntil([&] { return std::ranges::find(checked, line) != checked.end(); }, 5))
+        << "never checked";
+    monitor.stop();
+    // Left, the page's document of thousands of lines is emptied again.
+    focus("warm");
+}
+
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserDesktopTest,
                          ::testing::Values(BrowserKind::firefox, BrowserKind::chromium),
                          [](const auto& info) { return std::string(browserName(info.param)); });

@@ -14,8 +14,8 @@ constexpr char32_t kObjectReplacement = 0xFFFC;
 constexpr int kMaxDepth = 4;
 // Children asked for the caret when the document's own caret does not say.
 constexpr int kMaxChildren = 400;
-// Longer own texts are not read to decide: a document of that many objects
-// is no message being written.
+// Longer own texts are not read whole to decide: the caret and the object
+// under it do.
 constexpr gint kMaxObjects = 2000;
 
 // The object's own text, when it is short enough to look at.
@@ -93,7 +93,8 @@ bool isBlock(AtspiAccessible* accessible) {
 // The object whose character stands at `offset`: the link there says which.
 // Without links the k-th object is taken for the k-th child, which holds
 // only where the text itself has no child (Chromium gives its runs of text
-// children of their own beside the blocks).
+// children of their own beside the blocks); with `objectsBefore` unknown
+// (-1), nothing.
 GObjectPtr<AtspiAccessible> objectAt(AtspiAccessible* document, gint offset, gint objectsBefore) {
     if (GObjectPtr<AtspiHypertext> hypertext(atspi_accessible_get_hypertext_iface(document));
         hypertext != nullptr) {
@@ -112,6 +113,8 @@ GObjectPtr<AtspiAccessible> objectAt(AtspiAccessible* document, gint offset, gin
             }
         }
     }
+    if (objectsBefore < 0)
+        return nullptr;
     GErrorSlot error;
     GObjectPtr<AtspiAccessible> child(
         atspi_accessible_get_child_at_index(document, objectsBefore, error.out()));
@@ -142,6 +145,46 @@ GObjectPtr<AtspiAccessible> blockAtCaret(AtspiAccessible* document, std::string_
     return nullptr;
 }
 
+// A document too long to read whole (thousands of paragraphs): the object
+// at its caret, when that is a block holding the caret, is the field; any
+// other caret is in the document's own text. No object is walked.
+FieldInside fieldAtCaretOfLongDocument(AtspiAccessible* focused, AtspiText* text) {
+    FieldInside out;
+    GErrorSlot countError;
+    const gint count = atspi_text_get_character_count(text, countError.out());
+    if (countError.failed() || count <= kMaxObjects)
+        return out;
+    GErrorSlot caretError;
+    const gint caret = atspi_text_get_caret_offset(text, caretError.out());
+    if (caretError.failed() || caret < 0 || caret >= count)
+        return out;
+    GErrorSlot readError;
+    const auto at = takeString(atspi_text_get_text(text, caret, caret + 1, readError.out()));
+    if (readError.failed() || !at)
+        return out;
+    out.textBesideBlocks = true;
+    if (!holdsOnlyEmbeddedObjects(*at))
+        return out;
+    // Without a link to say which object stands there, the child is not
+    // known without counting the objects before it: the document's own
+    // text is followed then.
+    GObjectPtr<AtspiAccessible> child = objectAt(focused, caret, -1);
+    if (child == nullptr || !isBlock(child.get()) || caretOf(child.get()) < 0)
+        return out;
+    GObjectPtr<AtspiText> childText(atspi_accessible_get_text_iface(child.get()));
+    if (childText == nullptr)
+        return out;
+    // A section of paragraphs is itself only objects: one level further.
+    if (const auto own = ownText(childText.get()); own && holdsOnlyEmbeddedObjects(*own)) {
+        GErrorSlot error;
+        const gint inner = atspi_text_get_caret_offset(childText.get(), error.out());
+        out.field = descend(child.get(), error.failed() ? -1 : inner, 1);
+        return out;
+    }
+    out.field = std::move(child);
+    return out;
+}
+
 }  // namespace
 
 bool holdsOnlyEmbeddedObjects(std::string_view text) {
@@ -164,7 +207,9 @@ FieldInside fieldInside(AtspiAccessible* focused) {
     if (text == nullptr)
         return out;
     const auto own = ownText(text.get());
-    if (!own || !holdsEmbeddedObjects(*own))
+    if (!own)
+        return fieldAtCaretOfLongDocument(focused, text.get());
+    if (!holdsEmbeddedObjects(*own))
         return out;
     GErrorSlot error;
     const gint caret = atspi_text_get_caret_offset(text.get(), error.out());
