@@ -179,6 +179,11 @@ void AccessibilityMonitor::notifyCorrectionContextChanged() {
         onCorrectionContextChanged();
 }
 
+void AccessibilityMonitor::notifyFieldMayHaveMoved() {
+    if (onFieldMayHaveMoved)
+        onFieldMayHaveMoved();
+}
+
 Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> step,
                                           std::function<void()> onDropped) {
     const uint64_t id = nextStepId_++;
@@ -260,6 +265,18 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
     }
     follow_.noteWriteStarted(end);
     replacementLadder().applyReplacements(moved);
+}
+
+void AccessibilityMonitor::setLastAnalyzedText(FieldText text) {
+    lastAnalyzedText_ = std::move(text);
+    lastAnalyzedElement_ = observedElement_;
+}
+
+void AccessibilityMonitor::replacementFailed(UnwrittenField field) {
+    follow_.noteWriteFailed();
+    if (onReplacementFailed)
+        onReplacementFailed(field);
+    follow_.afterWrite();
 }
 
 void AccessibilityMonitor::replacementCompleted(const std::string& text) {

@@ -157,33 +157,18 @@ class AccessibilityMonitor final : private ReplacementHost {
     // Whether `text` falls in the open suppression window; a window that has
     // ended or a text that differs closes it.
     bool shouldSuppressPendingApplyLoop(const std::string& text);
-    void setLastAnalyzedText(FieldText text) override {
-        lastAnalyzedText_ = std::move(text);
-        lastAnalyzedElement_ = observedElement_;
-    }
+    void setLastAnalyzedText(FieldText text) override;
     // Emptied whenever the observed element changes.
     std::set<std::string>& attemptedPartialRepairKeys() override {
         return attemptedPartialRepairKeys_;
     }
     void replacementCompleted(const std::string& text) override;
-    void replacementFailed(UnwrittenField field) override {
-        follow_.noteWriteFailed();
-        if (onReplacementFailed)
-            onReplacementFailed(field);
-        follow_.afterWrite();
-    }
-    // For steps that must know whether the monitor is still there (a
-    // pasteboard restore runs even when it is not).
+    void replacementFailed(UnwrittenField field) override;
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
-    // Runs `step` on the main loop `seconds` from now unless the monitor is
-    // stopped or gone by then; cancelling the handle drops it too. When
-    // stop() or the monitor's end drops the step, `onDropped` runs at once
-    // instead (a paste that will not happen gives the pasteboard back).
     Cancel scheduleStep(double seconds, std::function<void()> step,
                         std::function<void()> onDropped = {}) override;
-    // One line of the system log, after the monitor's tag.
+    // Lines of the system log, after the monitor's tag.
     void log(std::string_view message) override;
-    // A line that quotes the field's text: standard error only.
     void logUserText(std::string_view message) override;
 
     bool isMonitoring() const { return state_.kind == MonitorState::Kind::monitoring; }
@@ -205,10 +190,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     void handleKeystrokeDetected();
     void setupFocusObserver(Pid pid);
     void tearDownFocusObserver();
-    void observeFocusedElement();
-    // The same with the search for the focused text element already made
-    // (`searched`), or made here when not.
-    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched);
+    // Attaches the focused text element: `searched` when the search for it
+    // was already made, else found here.
+    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched = {});
     // The field followed is attached and is the focused one still.
     bool isFollowingFocusedField(const std::optional<AXElement>& focused);
     std::optional<AXElement> searchFocusedField();
@@ -216,10 +200,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     void handleFocusChanged();
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
-    void notifyFieldMayHaveMoved() {
-        if (onFieldMayHaveMoved)
-            onFieldMayHaveMoved();
-    }
+    void notifyFieldMayHaveMoved();
     bool hasCharCountChanged(const AXElement& element);
     // extractTextForAnalysis of an element just found not to be a password
     // field.
@@ -273,12 +254,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     // when it differs and may; nothing when the check is dropped.
     std::optional<FieldText> settledText(const AXElement& element, const FieldText& given,
                                          bool derived);
-    // What boundsForRange, stillReadsAsAnalyzed and visibleFieldFrame ask,
-    // of one element and the text checked there.
-    // `direct`: only the element's own text geometry (a document whose
-    // fragments are all its blocks' is never walked).
-    std::optional<Rect> boundsIn(const AXElement& element, const std::optional<FieldText>& checked,
-                                 int64_t start, int64_t length, bool direct = false);
+    // Whether `element` reads as `checked` did up to Character `end`.
     bool readsAsChecked(const AXElement& element, const FieldText& checked,
                         std::string_view analyzedText, int64_t end);
     void captureCaretRect(const AXElement& element);

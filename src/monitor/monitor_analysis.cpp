@@ -38,6 +38,33 @@ std::string quotedPrefix(const std::string& text) {
     return "\"" + text::characterPrefix(text, kLoggedPrefixCharacters) + "\"";
 }
 
+// The screen rectangle of a range of the text checked in `element`.
+// `direct`: only the element's own text geometry (a document whose
+// fragments are all its blocks' is never walked).
+std::optional<Rect> boundsIn(Accessibility& ax, Screens& screens, const AXElement& element,
+                             const std::optional<FieldText>& checked, int64_t start, int64_t length,
+                             bool direct = false) {
+    const bool windowed = checked && checked->source == FieldText::Source::caretWindow;
+    // The Characters of a caret window are not those of the static text.
+    if (!windowed && !direct) {
+        if (auto r =
+                AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
+            return r;
+    }
+    // The element measures UTF-16 units of its whole value: a range of the
+    // analysed text is converted through that text and moved by the start
+    // of the window it was read from.
+    Utf16Range units{start, length};
+    if (checked && start >= 0 && length >= 0) {
+        const text::CharacterText t{checked->text};
+        if (start + length <= t.count()) {
+            const int64_t from = t.utf16Offset(start);
+            units = Utf16Range{checked->utf16Start + from, t.utf16Offset(start + length) - from};
+        }
+    }
+    return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
+}
+
 }  // namespace
 
 void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
@@ -319,40 +346,15 @@ void AccessibilityMonitor::captureElementFrame(const AXElement& element) {
 std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t length,
                                                          uint64_t block) {
     if (block == 0)
-        return observedElement_ ? boundsIn(*observedElement_, lastAnalyzedText_, start, length)
+        return observedElement_ ? boundsIn(ports_.accessibility, ports_.screens, *observedElement_,
+                                           lastAnalyzedText_, start, length)
                                 : std::nullopt;
     DocumentBlocks& blocks = follow_.blocks();
     const DocumentBlocks::Block* known = blocks.find(block);
     if (!known || !known->checked)
         return std::nullopt;
-    return boundsIn(known->element, known->checked, start, length,
-                    known->element == blocks.document());
-}
-
-std::optional<Rect> AccessibilityMonitor::boundsIn(const AXElement& element,
-                                                   const std::optional<FieldText>& checked,
-                                                   int64_t start, int64_t length, bool direct) {
-    Accessibility& ax = ports_.accessibility;
-    Screens& screens = ports_.screens;
-    const bool windowed = checked && checked->source == FieldText::Source::caretWindow;
-    // The Characters of a caret window are not those of the static text.
-    if (!windowed && !direct) {
-        if (auto r =
-                AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
-            return r;
-    }
-    // The element measures UTF-16 units of its whole value: a range of the
-    // analysed text is converted through that text and moved by the start
-    // of the window it was read from.
-    Utf16Range units{start, length};
-    if (checked && start >= 0 && length >= 0) {
-        const text::CharacterText t{checked->text};
-        if (start + length <= t.count()) {
-            const int64_t from = t.utf16Offset(start);
-            units = Utf16Range{checked->utf16Start + from, t.utf16Offset(start + length) - from};
-        }
-    }
-    return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
+    return boundsIn(ports_.accessibility, ports_.screens, known->element, known->checked, start,
+                    length, known->element == blocks.document());
 }
 
 std::optional<Rect> AccessibilityMonitor::visibleFieldFrame(uint64_t block) {

@@ -105,10 +105,6 @@ void AccessibilityMonitor::tearDownFocusObserver() {
     observedFocusPid_ = 0;
 }
 
-void AccessibilityMonitor::observeFocusedElement() {
-    observeFocusedElement(std::nullopt);
-}
-
 void AccessibilityMonitor::observeFocusedElement(
     const std::optional<std::optional<AXElement>>& searched) {
     // Mivo's own window in front holds no field of another application:
