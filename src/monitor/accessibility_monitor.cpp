@@ -276,14 +276,14 @@ void AccessibilityMonitor::replacementFailed(UnwrittenField field) {
     follow_.noteWriteFailed();
     if (onReplacementFailed)
         onReplacementFailed(field);
-    follow_.afterWrite();
+    follow_.afterWrite(false);
 }
 
 void AccessibilityMonitor::replacementCompleted(const std::string& text) {
     const std::string checked = follow_.noteWriteVerified(text);
     if (onReplacementCompleted)
         onReplacementCompleted(checked);
-    follow_.afterWrite();
+    follow_.afterWrite(true);
 }
 
 void AccessibilityMonitor::holdKeysForApply() {

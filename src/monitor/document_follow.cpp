@@ -407,7 +407,7 @@ std::optional<int64_t> DocumentFollow::followBlockForApply(uint64_t block) {
         if (caret && !write_.hasUserCaret())
             write_.keepUserCaret(
                 {userBlock, *caret},
-                host_.scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(); }));
+                host_.scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(false); }));
     }
     if (element != blocks_.document()) {
         write_.forgetOwnTextRun();
@@ -460,10 +460,10 @@ std::string DocumentFollow::noteWriteVerified(const std::string& text) {
     return run.text;
 }
 
-void DocumentFollow::afterWrite() {
+void DocumentFollow::afterWrite(bool written) {
     noteWriteEnded();
     if (write_.hasUserCaret())
-        host_.scheduleStep(0, [this] { restoreUserCaret(); });
+        host_.scheduleStep(0, [this, written] { restoreUserCaret(written); });
 }
 
 void DocumentFollow::noteWriteEnded() {
@@ -516,7 +516,7 @@ void DocumentFollow::putCaretBack(const AXElement& element, Utf16Range caret) {
     ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(caret));
 }
 
-void DocumentFollow::restoreUserCaret() {
+void DocumentFollow::restoreUserCaret(bool written) {
     const auto taken = write_.takeUserCaret();
     if (!taken)
         return;
@@ -526,8 +526,15 @@ void DocumentFollow::restoreUserCaret() {
         return;
     const auto focused = host_.searchFocusedField();
     // A write that never moved the caret (the block's text set whole)
-    // left it with the user: that block is followed again.
+    // left it with the user: that block is followed again. A caret moved
+    // within it by a write that went in is the write's, not the user's (a
+    // click ends a write unwritten): the document's caret set back on the
+    // block's object after a write into the document's own text, which
+    // Chromium takes for the block's start.
     if (focused == caret.block) {
+        Accessibility& ax = host_.accessibility();
+        if (written && readRange(ax, caret.block, kAXSelectedTextRangeAttribute) != caret.range)
+            ax.setAttributeValue(caret.block, kAXSelectedTextRangeAttribute, AXValue(caret.range));
         if (caret.block != followed)
             followWithinDocument(caret.block);
         return;

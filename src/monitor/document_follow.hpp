@@ -85,8 +85,9 @@ class DocumentFollow {
     // is of (a run of it, for the document's own text).
     std::string noteWriteVerified(const std::string& text);
     void noteWriteFailed() { write_.forgetOwnTextRun(); }
-    // The write is over: the caret goes back where the user had it.
-    void afterWrite();
+    // The write is over (`written`: verified in the field): the caret goes
+    // back where the user had it.
+    void afterWrite(bool written);
 
     // The blocks remembered, for the geometry of their checks.
     DocumentBlocks& blocks() { return blocks_; }
@@ -105,7 +106,7 @@ class DocumentFollow {
     std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
     void noteWriteEnded();
     void putCaretBack(const AXElement& element, Utf16Range caret);
-    void restoreUserCaret();
+    void restoreUserCaret(bool written);
 
     DocumentFollowHost& host_;
     // The blocks of the document followed, the followed one among them.

@@ -472,5 +472,45 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
     }
 }
 
+TEST_F(FocusFollowTest, ApplyIntoTheDocumentsOwnTextKeepsTheCaretInTheLineTheUserIsIn) {
+    // The error in Chromium's first line (the document's own text), the
+    // caret at the end of the line below: the write puts the document's
+    // caret back on that line's object, which Chromium takes for the
+    // start of the line.
+    for (const bool caretMovedByTheBrowser : {false, true}) {
+        SCOPED_TRACE(caretMovedByTheBrowser ? "the browser took the caret to the line's start"
+                                            : "the caret left alone");
+        openRichText();
+        const std::string below = "本を読んだ。";
+        const auto block = desk.addTextField(rich, below);
+        desk.setText(rich, "宿題をを終えた。\uFFFC");
+        desk.select(rich, Utf16Range{0, 0});
+        advance(1.1);
+        ASSERT_FALSE(candidates.empty());
+        const uint64_t firstLine = candidates.back().block;
+        ASSERT_EQ(candidates.back().text, "宿題をを終えた。");
+        desk.moveCaretIntoBlock(rich, block);
+        desk.select(block, Utf16Range{text::utf16Length(below), 0});
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(block));
+        CorrectionIssue issue;
+        issue.id = "first-line";
+        issue.range = TextRange{2, 4};
+        issue.original = "をを";
+        issue.suggestion = "を";
+        monitor.applyReplacement(issue, firstLine);
+        if (caretMovedByTheBrowser) {
+            advance(0.05);
+            desk.moveCaretIntoBlock(rich, block);
+            desk.select(block, Utf16Range{0, 0});
+        }
+        advance(4);
+        EXPECT_EQ(desk.text(rich), "宿題を終えた。\uFFFC");
+        EXPECT_EQ(monitor.observedElement(), desk.element(block));
+        EXPECT_EQ(desk.selection(block), (Utf16Range{text::utf16Length(below), 0}));
+        closeBrowser();
+    }
+}
+
 }  // namespace
 }  // namespace mivo

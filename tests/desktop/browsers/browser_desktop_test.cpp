@@ -692,45 +692,71 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheThirdLineOfRichTextLandsThereAndKeeps
 TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsTheCaretThere) {
     // Chromium keeps a first line typed before any Return in the field's
     // own text, beside the block Return made; the write into it moved the
-    // caret into that block, and the next key went to the start of line 2.
-    AccessibilityMonitor monitor(session_->ports());
-    std::vector<CompletedSentenceCandidate> checked;
-    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
-        checked.push_back(c);
+    // caret into that block, and the next key went to the start of line 2
+    // (the caret in line 1), or to the start of line 2 from its end (the
+    // caret left in line 2).
+    struct Row {
+        const char* what;
+        std::string label;
+        bool caretInFirstLine;
     };
-    std::optional<std::string> replaced;
-    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
-    ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
-    const AXElement root = focusRich("first");
+    const Row rows[] = {
+        {"the caret in line 1", "first", true},
+        {"the caret at the end of line 2", "firstbelow", false},
+    };
     const std::string first = "東京で住んでいます。";
-    ASSERT_NO_FATAL_FAILURE(typeLines(root, {first, "今日は晴れです。"}));
-    ASSERT_TRUE(pressChord(*session_, {XK_Up}));
-    ASSERT_TRUE(pressChord(*session_, {XK_End}));
-    const auto found = [&] {
-        return std::ranges::find(checked, first, &CompletedSentenceCandidate::text);
-    };
-    ASSERT_TRUE(waitUntil([&] { return found() != checked.end(); }, 10))
-        << "the first line was never checked on its own: " << describeRich(root);
-    CorrectionIssue issue;
-    issue.id = "first-line";
-    issue.range = TextRange{2, 3};
-    issue.original = "で";
-    issue.suggestion = "に";
-    monitor.applyReplacement(issue, found()->block);
-    EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10)) << describeRich(root);
-    EXPECT_EQ(replaced, "東京に住んでいます。");
-    EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
-    spinFor(0.3);
-    typeText("よ");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return holdsLine(root, "東京に住んでいます。よ") ||
-                   [&] { return value(root).value_or("").starts_with("東京に住んでいます。よ"); }();
-        },
-        10))
-        << "the key went elsewhere: " << describeRich(root);
-    EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
-    monitor.stop();
+    const std::string second = "今日は晴れです。";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        AccessibilityMonitor monitor(session_->ports());
+        std::vector<CompletedSentenceCandidate> checked;
+        monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+            checked.push_back(c);
+        };
+        std::optional<std::string> replaced;
+        monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+        ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
+        const AXElement root = focusRich(row.label);
+        ASSERT_NO_FATAL_FAILURE(typeLines(root, {first, second}));
+        if (row.caretInFirstLine) {
+            ASSERT_TRUE(pressChord(*session_, {XK_Up}));
+            ASSERT_TRUE(pressChord(*session_, {XK_End}));
+        }
+        const auto found = [&] {
+            return std::ranges::find(checked, first, &CompletedSentenceCandidate::text);
+        };
+        ASSERT_TRUE(waitUntil([&] { return found() != checked.end(); }, 10))
+            << "the first line was never checked on its own: " << describeRich(root);
+        if (!row.caretInFirstLine) {
+            ASSERT_TRUE(waitUntil([&] { return monitor.lastPolledValue().text == second; }, 10))
+                << describeRich(root);
+        }
+        CorrectionIssue issue;
+        issue.id = "first-line";
+        issue.range = TextRange{2, 3};
+        issue.original = "で";
+        issue.suggestion = "に";
+        monitor.applyReplacement(issue, found()->block);
+        EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10)) << describeRich(root);
+        EXPECT_EQ(replaced, "東京に住んでいます。");
+        EXPECT_TRUE(holdsLine(root, second)) << describeRich(root);
+        spinFor(0.3);
+        typeText("よ");
+        if (row.caretInFirstLine) {
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return holdsLine(root, "東京に住んでいます。よ") ||
+                           value(root).value_or("").starts_with("東京に住んでいます。よ");
+                },
+                10))
+                << "the key went elsewhere: " << describeRich(root);
+            EXPECT_TRUE(holdsLine(root, second)) << describeRich(root);
+        } else {
+            EXPECT_TRUE(waitUntil([&] { return holdsLine(root, second + "よ"); }, 10))
+                << "the key went elsewhere: " << describeRich(root);
+        }
+        monitor.stop();
+    }
 }
 
 TEST_P(BrowserDesktopTest, APasswordIsNeverRead) {
