@@ -157,11 +157,12 @@ void AccessibilityMonitor::observeFocusedElement(
     // caret moved into a paragraph written before (or its neighbour above
     // was deleted), the attach took its boxes away, and no edit of it may
     // ever come to bring them back.
-    // A block of the document left before its check ran has that check
-    // still coming.
-    if (Cancel kept = follow_.takePendingCheck(*element))
-        debounceWork_ = kept;
-    else if (read && !read->text.empty())
+    // A block of the document left before its check ran is checked once
+    // the pause has passed, as it reads now: the document's own text holds
+    // an object more for each line made meanwhile, which the text kept for
+    // its check did not.
+    follow_.takePendingCheck(*element).cancel();
+    if (read && !read->text.empty())
         scheduleAnalysis(*read);
 
     auto observer =

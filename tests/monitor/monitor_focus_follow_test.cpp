@@ -357,12 +357,19 @@ TEST_F(FocusFollowTest, TheCaretInTheDocumentsOwnTextIsAMoveBetweenItsBlocks) {
     const std::string second = "東京で住んでいます。";
     struct Case {
         const char* why;
-        enum class Gesture { ctrlHome, clickAtTheEndOfLine1, deleteLine1 } gesture;
+        enum class Gesture {
+            ctrlHome,
+            clickAtTheEndOfLine1,
+            deleteLine1,
+            ctrlHomeBeforeTheCheck
+        } gesture;
     };
     const Case cases[] = {
         {"Ctrl+Home", Case::Gesture::ctrlHome},
         {"a click at the end of line 1", Case::Gesture::clickAtTheEndOfLine1},
         {"line 1 deleted", Case::Gesture::deleteLine1},
+        {"Ctrl+Home before line 1's check, another line made since",
+         Case::Gesture::ctrlHomeBeforeTheCheck},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -376,10 +383,32 @@ TEST_F(FocusFollowTest, TheCaretInTheDocumentsOwnTextIsAMoveBetweenItsBlocks) {
         const uint64_t number = candidates.back().block;
         ASSERT_NE(number, 0u);
         const int contextsBefore = contextChanges;
+        candidates.clear();
+        const std::string lineOne =
+            c.gesture == Case::Gesture::ctrlHomeBeforeTheCheck ? "一行目を直しました。" : first;
         switch (c.gesture) {
             case Case::Gesture::ctrlHome:
                 desk.select(rich, Utf16Range{0, 0});
                 break;
+            case Case::Gesture::ctrlHomeBeforeTheCheck: {
+                // Line 1 rewritten, Down into line 2, a Return there made
+                // line 3, and Ctrl+Home came back, all within the pause.
+                desk.moveCaretIntoBlock(rich, 0);
+                advance(1.1);
+                candidates.clear();
+                // Read whole, as Chromium's line is.
+                desk.setTellsTextChanges(false);
+                desk.setText(rich, lineOne + "\uFFFC");
+                advance(0.2);
+                desk.moveCaretIntoBlock(rich, block);
+                advance(0.1);
+                const auto third = desk.addTextField(rich, "");
+                desk.setText(rich, lineOne + "\uFFFC\uFFFC");
+                desk.moveCaretIntoBlock(rich, third);
+                advance(0.2);
+                desk.select(rich, Utf16Range{0, 0});
+                break;
+            }
             case Case::Gesture::clickAtTheEndOfLine1:
                 desk.select(rich, Utf16Range{text::utf16Length(first), 0});
                 break;
@@ -390,10 +419,16 @@ TEST_F(FocusFollowTest, TheCaretInTheDocumentsOwnTextIsAMoveBetweenItsBlocks) {
         }
         desk.moveCaretIntoBlock(rich, 0);
         advance(1.1);
+        desk.setTellsTextChanges(true);
         EXPECT_EQ(monitor.observedElement(), desk.element(rich));
         EXPECT_EQ(contextChanges, contextsBefore);
         EXPECT_TRUE(monitor.stillReadsAsAnalyzed(second, text::characterCount(second), number))
             << "the line's check is kept";
+        if (c.gesture != Case::Gesture::deleteLine1) {
+            EXPECT_TRUE(std::ranges::any_of(candidates, [&](const auto& candidate) {
+                return candidate.text == lineOne;
+            })) << "line 1 is checked where the caret is";
+        }
         // Ctrl+End: back into the line, which is the same block still.
         desk.moveCaretIntoBlock(rich, block);
         advance(1.1);

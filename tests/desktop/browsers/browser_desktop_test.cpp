@@ -489,6 +489,11 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         // Lines of the field whose で the display controller boxes, all at
         // once and no other box, for a second on end.
         std::vector<std::string> boxedLines = {};
+        // The followed line is Chromium's first, typed before any Return:
+        // the field itself, its own text beside this many blocks.
+        int blocksBesideInChromium = -1;
+        // After the keys, a new tab (Ctrl+T) and back (Ctrl+W).
+        bool awayAndBack = false;
     };
     const std::vector<Row> rows = {
         {"lines made by Return",
@@ -563,6 +568,42 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
          {},
          {},
          {"東京で住んでいます。", "大阪で住んでいます。"}},
+        // Chromium keeps the first line in the field's own text: the caret
+        // going there is a move between lines like any other, and a new
+        // tab and back brings every line's box back.
+        {"Ctrl+Home into the first line",
+         "ownline",
+         {"今日は晴れです。", "東京で住んでいます。", "明日も晴れます。"},
+         {XK_Control_L, XK_Home},
+         "今日は晴れです。",
+         -1,
+         {},
+         {},
+         {},
+         {"東京で住んでいます。"},
+         2},
+        {"Ctrl+End back into the last line",
+         "ownline",
+         {},
+         {XK_Control_L, XK_End},
+         "明日も晴れます。",
+         -1,
+         {},
+         {},
+         {},
+         {"東京で住んでいます。"}},
+        {"a new tab and back",
+         "ownline",
+         {},
+         {},
+         "明日も晴れます。",
+         -1,
+         {},
+         {},
+         {},
+         {"東京で住んでいます。"},
+         -1,
+         true},
         // Chromium makes a block of each line pasted: the middle one is
         // neither the caret's nor the one before it.
         {"three lines pasted at once",
@@ -610,6 +651,16 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         if (!row.keys.empty()) {
             ASSERT_TRUE(pressChord(*session_, row.keys));
         }
+        if (row.awayAndBack) {
+            ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_t}));
+            spinFor(1.0);
+            ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_w}));
+        }
+        std::string followedValue = row.followed;
+        if (row.blocksBesideInChromium >= 0 && GetParam() == BrowserKind::chromium) {
+            for (int b = 0; b < row.blocksBesideInChromium; ++b)
+                followedValue += kObject;
+        }
         if (row.clickedLine >= 0) {
             const auto line = readElements(ax(), root, kAXChildrenAttribute)
                                   .value_or(std::vector<AXElement>{})
@@ -623,8 +674,8 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         EXPECT_TRUE(waitUntil(
             [&] {
                 const auto& followed = monitor.observedElement();
-                return followed && value(*followed) == row.followed &&
-                       monitor.lastPolledValue().text == row.followed;
+                return followed && value(*followed) == followedValue &&
+                       monitor.lastPolledValue().text == followedValue;
             },
             10))
             << describeRich(root);
