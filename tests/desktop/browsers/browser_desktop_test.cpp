@@ -819,6 +819,52 @@ TEST_P(BrowserDesktopTest, APasswordIsNeverRead) {
         *secret, kAXStringForRangeParameterizedAttribute, AXValue(Utf16Range{0, 2})));
 }
 
+TEST_P(BrowserDesktopTest, ASentenceTypedAroundASignatureIsChecked) {
+    // A composer's signature: its separator "-- " straight in the editor
+    // between the body's block and the signature's block of lines. Firefox
+    // names the signature's block as holding a caret right of the
+    // separator, and the block holds only its lines' objects.
+    struct Row {
+        const char* what;
+        std::vector<unsigned long> keys;
+        std::string typed;
+        std::string checked;  // the text checked holds this
+    };
+    const Row rows[] = {
+        {"right of the separator", {XK_Down}, "大阪で住んでいます。", "大阪で住んでいます。"},
+        {"at the end of the signature's last line",
+         {XK_Control_L, XK_End},
+         "に住んでいます。",
+         "東京都に住んでいます。"},
+    };
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c.text);
+    };
+    ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const AXElement root = focusRich("signature");
+        ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_Home}));
+        ASSERT_TRUE(pressChord(*session_, row.keys));
+        ASSERT_TRUE(pressChord(*session_, {XK_End}));
+        spinFor(0.3);
+        session_->log().clear();
+        checked.clear();
+        ASSERT_NO_FATAL_FAILURE(typeText(row.typed));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return std::ranges::any_of(checked, [&](const std::string& t) {
+                    return t.find(row.checked) != std::string::npos;
+                });
+            },
+            5))
+            << describeRich(root);
+    }
+    monitor.stop();
+}
+
 TEST_P(BrowserDesktopTest, ADocumentOfThousandsOfLinesIsFollowedLikeAShortOne) {
     // 3,500 paragraphs, the caret at the end of the last: the line the user
     // types in is followed and checked, not the document's own text of

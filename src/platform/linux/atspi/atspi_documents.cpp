@@ -79,6 +79,23 @@ GObjectPtr<AtspiAccessible> descend(AtspiAccessible* document, gint caret, int d
     return child;
 }
 
+// The line holding the caret in `block`, which holds it: the block itself,
+// or, for a block of blocks (a signature's section of lines), the line
+// inside. None of its lines holds the caret when it stands in the
+// document's own text right before the block (Firefox names the block
+// there too): null then.
+GObjectPtr<AtspiAccessible> lineInside(GObjectPtr<AtspiAccessible> block) {
+    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(block.get()));
+    if (text == nullptr)
+        return block;
+    const auto own = ownText(text.get());
+    if (!own || !holdsOnlyEmbeddedObjects(*own))
+        return block;
+    GErrorSlot error;
+    const gint inner = atspi_text_get_caret_offset(text.get(), error.out());
+    return descend(block.get(), error.failed() ? -1 : inner, 1);
+}
+
 // A block of the document (a paragraph, a section, a heading, a quote, a
 // list item), where an inline object (a link, an image) is part of the text
 // around it.
@@ -137,7 +154,7 @@ GObjectPtr<AtspiAccessible> blockAtCaret(AtspiAccessible* document, std::string_
             GObjectPtr<AtspiAccessible> child = objectAt(document, at, objectsBefore);
             if (child == nullptr || !isBlock(child.get()) || caretOf(child.get()) < 0)
                 return nullptr;
-            return child;
+            return lineInside(std::move(child));
         }
         if (c == kObjectReplacement)
             ++objectsBefore;
@@ -171,17 +188,7 @@ FieldInside fieldAtCaretOfLongDocument(AtspiAccessible* focused, AtspiText* text
     GObjectPtr<AtspiAccessible> child = objectAt(focused, caret, -1);
     if (child == nullptr || !isBlock(child.get()) || caretOf(child.get()) < 0)
         return out;
-    GObjectPtr<AtspiText> childText(atspi_accessible_get_text_iface(child.get()));
-    if (childText == nullptr)
-        return out;
-    // A section of paragraphs is itself only objects: one level further.
-    if (const auto own = ownText(childText.get()); own && holdsOnlyEmbeddedObjects(*own)) {
-        GErrorSlot error;
-        const gint inner = atspi_text_get_caret_offset(childText.get(), error.out());
-        out.field = descend(child.get(), error.failed() ? -1 : inner, 1);
-        return out;
-    }
-    out.field = std::move(child);
+    out.field = lineInside(std::move(child));
     return out;
 }
 
