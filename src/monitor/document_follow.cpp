@@ -24,6 +24,13 @@ constexpr int64_t kMaxBlocksCheckedAtOnce = 16;
 // The pause a check waits for.
 constexpr double kBlockCheckSeconds = 0.75;
 
+// Whether `text` ends where a sentence does (a closing bracket after it
+// included).
+bool endsASentence(std::string_view text) {
+    constexpr std::string_view kEnds[] = {"。", "！", "？", ".", "!", "?", "」", "』", "）", ")"};
+    return std::ranges::any_of(kEnds, [&](std::string_view end) { return text.ends_with(end); });
+}
+
 std::size_t objectCount(std::string_view text) {
     std::size_t n = 0;
     for (std::size_t at = text.find(kObjectReplacement); at != std::string_view::npos;
@@ -160,14 +167,32 @@ void DocumentFollow::followWithinDocument(const AXElement& block) {
     // The check of the block left runs when the user's pause comes, for
     // that block, wherever the caret is by then.
     if (Cancel waiting = host_.takeWaitingCheck()) {
-        if (!blocks_.document())
-            blocks_.follow(*host_.followedField());
-        blocks_.keepPendingCheck(*host_.followedField(), std::move(waiting));
+        const AXElement left = *host_.followedField();
+        if (continues(block, left)) {
+            // Writing on across a page: the sentence goes on in the part
+            // on the next page, and the part left is no line finished.
+            host_.log("observe: the paragraph runs on across a page — following it there");
+            waiting.cancel();
+        } else {
+            if (!blocks_.document())
+                blocks_.follow(left);
+            blocks_.keepPendingCheck(left, std::move(waiting));
+        }
     }
     host_.attach(block);
     if (host_.followedField() == block)
         checkBlocksMadeWith(block);
     host_.fieldMayHaveMoved();
+}
+
+bool DocumentFollow::continues(const AXElement& block, const AXElement& left) {
+    Accessibility& ax = host_.accessibility();
+    if (readElement(ax, block, kAXFlowsFromAttribute) != left)
+        return false;
+    // Writer says so of every paragraph after another, in reading order:
+    // only a part left in the middle of a sentence runs on across a page.
+    const std::string text = readString(ax, left, kAXValueAttribute).value_or("");
+    return !text.empty() && !endsASentence(text);
 }
 
 void DocumentFollow::checkBlocksMadeWith(const AXElement& block) {

@@ -96,6 +96,9 @@ class DocumentFollow {
     // The field followed whole turned into blocks under the caret (Return
     // in a browser's rich text): the block is followed instead. True then.
     bool followBlockWithCaretInstead(const FieldText& text);
+    // Whether `block` is the part on the next page of `left`, a paragraph
+    // Writer exposes as an object a page.
+    bool continues(const AXElement& block, const AXElement& left);
     void checkBlocksMadeWith(const AXElement& block);
     // Checks `element` as it reads once the pause has passed, for its block.
     void checkLater(const AXElement& element);

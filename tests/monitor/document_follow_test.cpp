@@ -248,5 +248,39 @@ TEST_F(DocumentFollowTest, TheBlocksCheckedBeforeTheUserWentElsewhereAreCheckedO
     }
 }
 
+TEST_F(DocumentFollowTest, AParagraphRunningOntoTheNextPageIsWrittenOnAsOne) {
+    // Writer exposes the part of a paragraph on the next page as an object
+    // of its own: typing on across the page moves the caret there within
+    // the pause.
+    struct Case {
+        const char* why;
+        std::string left;
+        bool flowsFrom;  // the block entered says it flows from the one left
+        std::size_t checksOfThePartLeft;
+    };
+    const Case cases[] = {
+        {"into the paragraph's part on the next page", "東京で住んで", true, 0},
+        {"into the next paragraph after a finished line", "東京で住んでいます。", true, 1},
+        {"into a paragraph of no such order", "東京で住んで", false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto blocks = writeLines("", {c.left, "います。"});
+        if (c.flowsFrom)
+            desk.setAttribute(blocks[1], std::string(kAXFlowsFromAttribute),
+                              AXValue(desk.element(blocks[0])));
+        moveInto(blocks[0]);
+        host.checks.clear();
+        const AXElement left = desk.element(blocks[0]);
+        host.waiting = host.scheduleStep(0.75, [&] { host.checkBlock(left, {c.left}); });
+        moveInto(blocks[1]);
+        advance(1.0);
+        EXPECT_EQ(std::ranges::count_if(host.checks,
+                                        [&](const auto& check) { return check.element == left; }),
+                  static_cast<std::ptrdiff_t>(c.checksOfThePartLeft));
+        follow.forget();
+    }
+}
+
 }  // namespace
 }  // namespace mivo

@@ -234,4 +234,21 @@ FieldInside fieldInside(AtspiAccessible* focused) {
     return out;
 }
 
+GObjectPtr<AtspiAccessible> flowsFrom(AtspiAccessible* accessible) {
+    GErrorSlot error;
+    GArrayPtr relations(atspi_accessible_get_relation_set(accessible, error.out()));
+    if (error.failed() || relations == nullptr)
+        return nullptr;
+    GObjectPtr<AtspiAccessible> from;
+    for (guint i = 0; i < relations->len; ++i) {
+        AtspiRelation* relation = g_array_index(relations.get(), AtspiRelation*, i);
+        if (from == nullptr &&
+            atspi_relation_get_relation_type(relation) == ATSPI_RELATION_FLOWS_FROM &&
+            atspi_relation_get_n_targets(relation) > 0)
+            from = GObjectPtr<AtspiAccessible>(atspi_relation_get_target(relation, 0));
+        g_object_unref(relation);
+    }
+    return from;
+}
+
 }  // namespace mivo::linux_desktop
