@@ -1,3 +1,6 @@
+// The monitor's lifecycle, its scheduled steps and log, and the ways into
+// the replacement ladder and the document follow it hosts.
+
 #include "monitor/accessibility_monitor.hpp"
 
 #include <unistd.h>

@@ -1,3 +1,6 @@
+// The follow of a document of blocks: where the caret went, which blocks
+// are checked and when, and the writes into a block the caret is not in.
+
 #include "monitor/document_follow.hpp"
 
 #include <algorithm>
