@@ -142,7 +142,7 @@ class CorrectionDisplayController final {
 
     // No more checks are held than the monitor remembers blocks: the
     // oldest goes first.
-    static constexpr std::size_t maxHeldChecks = 64;
+    static constexpr std::size_t maxHeldChecks = kMaxRememberedBlocks;
 
   private:
     // The last check of one block (of the field, for block 0): its text,

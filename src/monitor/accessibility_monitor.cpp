@@ -1,9 +1,14 @@
+// The monitor's lifecycle, its scheduled steps and log, and the ways into
+// the replacement ladder and the document follow it hosts.
+
 #include "monitor/accessibility_monitor.hpp"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "monitor/replacement_ladder.hpp"
 
@@ -16,11 +21,57 @@ constexpr double kActivationFollowUpSeconds = 0.05;
 
 }  // namespace
 
+// The monitor as the host of its document follow: what the follow reads and
+// asks of the field followed, answered by the monitor's own members.
+class AccessibilityMonitor::FollowHost final : public DocumentFollowHost {
+  public:
+    explicit FollowHost(AccessibilityMonitor& monitor) : m_(monitor) {}
+
+    Accessibility& accessibility() override { return m_.ports_.accessibility; }
+    bool isMonitoring() const override { return m_.isMonitoring(); }
+    const std::optional<AXElement>& followedField() const override { return m_.observedElement_; }
+    bool followedFieldHeldFocus() const override { return m_.observedHeldFocus_; }
+    std::optional<AXElement> searchFocusedField() override { return m_.searchFocusedField(); }
+    std::optional<FieldText> readFieldText(const AXElement& element) override {
+        return m_.readFieldText(element);
+    }
+    void checkBlock(const AXElement& element, const FieldText& text) override {
+        m_.analyzeText(element, text, false);
+    }
+    void settleNotifications() override {
+        if (m_.burst_.element && m_.burst_.element == m_.observedElement_) {
+            m_.burst_.read.cancel();
+            m_.readFieldBurst();
+        }
+    }
+    Cancel takeWaitingCheck() override {
+        if (!m_.debounceWork_ || m_.debounceWork_.isCancelled())
+            return Cancel();
+        return std::exchange(m_.debounceWork_, Cancel());
+    }
+    void attach(const AXElement& element) override {
+        m_.observeFocusedElement(std::optional<std::optional<AXElement>>(element));
+    }
+    void lookAtFocus() override { m_.handleFocusChanged(); }
+    void fieldMayHaveMoved() override { m_.notifyFieldMayHaveMoved(); }
+    const std::optional<FieldText>& checkedText() const override { return m_.lastAnalyzedText_; }
+    void setCheckedText(FieldText text) override { m_.setLastAnalyzedText(std::move(text)); }
+    Cancel scheduleStep(double seconds, std::function<void()> step) override {
+        return m_.scheduleStep(seconds, std::move(step));
+    }
+    void log(std::string_view message) override { m_.log(message); }
+
+  private:
+    AccessibilityMonitor& m_;
+};
+
 AccessibilityMonitor::AccessibilityMonitor(Desktop desktop)
     : ports_(desktop),
       detector_(desktop.scheduler),
       bufferStore_(desktop.scheduler),
-      ownPid_(static_cast<Pid>(getpid())) {}
+      ownPid_(static_cast<Pid>(getpid())),
+      followHost_(std::make_unique<FollowHost>(*this)),
+      follow_(*followHost_) {}
 
 AccessibilityMonitor::~AccessibilityMonitor() {
     // Whatever the ports still hold of ours must find the monitor gone.
@@ -71,7 +122,7 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     focusPollTimer_ = Cancel();
     lastFocusedWindowSignature_.reset();
     refusedSecureField_.reset();
-    blocks_.forget();
+    follow_.forget();
     bufferStore_.clear();
     // Every step still waiting (follow-ups, the replacement ladder's input)
     // belongs to the run that ends here.
@@ -170,12 +221,15 @@ void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) 
 void AccessibilityMonitor::notifyCorrectionContextChanged() {
     debounceWork_.cancel();
     debounceWork_ = Cancel();
-    blocks_.forget();
-    blocks_.forgetOwnText();
-    write_.forget();
+    follow_.noteContextChanged();
     currentCaretRect_.reset();
     if (onCorrectionContextChanged)
         onCorrectionContextChanged();
+}
+
+void AccessibilityMonitor::notifyFieldMayHaveMoved() {
+    if (onFieldMayHaveMoved)
+        onFieldMayHaveMoved();
 }
 
 Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> step,
@@ -238,16 +292,16 @@ CorrectionIssue movedBy(CorrectionIssue issue, int64_t characters) {
 }  // namespace
 
 void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64_t block) {
-    const auto shift = followBlockForApply(block);
+    const auto shift = follow_.followBlockForApply(block);
     if (!shift)
         return;
-    noteWriteStarted(issue.range.end + *shift);
+    follow_.noteWriteStarted(issue.range.end + *shift);
     replacementLadder().applyReplacement(movedBy(issue, *shift));
 }
 
 void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>& issues,
                                              uint64_t block) {
-    const auto shift = followBlockForApply(block);
+    const auto shift = follow_.followBlockForApply(block);
     if (!shift)
         return;
     std::vector<CorrectionIssue> moved;
@@ -257,8 +311,27 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
         moved.push_back(movedBy(issue, *shift));
         end = std::max(end, moved.back().range.end);
     }
-    noteWriteStarted(end);
+    follow_.noteWriteStarted(end);
     replacementLadder().applyReplacements(moved);
+}
+
+void AccessibilityMonitor::setLastAnalyzedText(FieldText text) {
+    lastAnalyzedText_ = std::move(text);
+    lastAnalyzedElement_ = observedElement_;
+}
+
+void AccessibilityMonitor::replacementFailed(UnwrittenField field) {
+    follow_.noteWriteFailed();
+    if (onReplacementFailed)
+        onReplacementFailed(field);
+    follow_.afterWrite(false);
+}
+
+void AccessibilityMonitor::replacementCompleted(const std::string& text) {
+    const std::string checked = follow_.noteWriteVerified(text);
+    if (onReplacementCompleted)
+        onReplacementCompleted(checked);
+    follow_.afterWrite(true);
 }
 
 void AccessibilityMonitor::holdKeysForApply() {

@@ -22,8 +22,7 @@
 #include <vector>
 
 #include "field/ax_text_extractor.hpp"
-#include "monitor/block_write.hpp"
-#include "monitor/document_blocks.hpp"
+#include "monitor/document_follow.hpp"
 #include "monitor/followed_text.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/sentence_completion_detector.hpp"
@@ -158,40 +157,18 @@ class AccessibilityMonitor final : private ReplacementHost {
     // Whether `text` falls in the open suppression window; a window that has
     // ended or a text that differs closes it.
     bool shouldSuppressPendingApplyLoop(const std::string& text);
-    void setLastAnalyzedText(FieldText text) override {
-        lastAnalyzedText_ = std::move(text);
-        lastAnalyzedElement_ = observedElement_;
-    }
+    void setLastAnalyzedText(FieldText text) override;
     // Emptied whenever the observed element changes.
     std::set<std::string>& attemptedPartialRepairKeys() override {
         return attemptedPartialRepairKeys_;
     }
     void replacementCompleted(const std::string& text) override;
-    void replacementFailed(UnwrittenField field) override {
-        write_.forgetOwnTextRun();
-        if (onReplacementFailed)
-            onReplacementFailed(field);
-        afterWriteIntoBlock();
-    }
-    // A write into a block the caret was not in is over: the caret goes
-    // back once the write's own steps are done.
-    void afterWriteIntoBlock() {
-        noteWriteEnded();
-        if (write_.hasUserCaret())
-            scheduleStep(0, [this] { restoreUserCaret(); });
-    }
-    // For steps that must know whether the monitor is still there (a
-    // pasteboard restore runs even when it is not).
+    void replacementFailed(UnwrittenField field) override;
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
-    // Runs `step` on the main loop `seconds` from now unless the monitor is
-    // stopped or gone by then; cancelling the handle drops it too. When
-    // stop() or the monitor's end drops the step, `onDropped` runs at once
-    // instead (a paste that will not happen gives the pasteboard back).
     Cancel scheduleStep(double seconds, std::function<void()> step,
                         std::function<void()> onDropped = {}) override;
-    // One line of the system log, after the monitor's tag.
+    // Lines of the system log, after the monitor's tag.
     void log(std::string_view message) override;
-    // A line that quotes the field's text: standard error only.
     void logUserText(std::string_view message) override;
 
     bool isMonitoring() const { return state_.kind == MonitorState::Kind::monitoring; }
@@ -213,71 +190,17 @@ class AccessibilityMonitor final : private ReplacementHost {
     void handleKeystrokeDetected();
     void setupFocusObserver(Pid pid);
     void tearDownFocusObserver();
-    void observeFocusedElement();
-    // The same with the search for the focused text element already made
-    // (`searched`), or made here when not.
-    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched);
+    // Attaches the focused text element: `searched` when the search for it
+    // was already made, else found here.
+    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched = {});
     // The field followed is attached and is the focused one still.
     bool isFollowingFocusedField(const std::optional<AXElement>& focused);
     std::optional<AXElement> searchFocusedField();
     // A focus or window notification of the application followed.
     void handleFocusChanged();
-    // The focused field followed as a whole while the caret is in one of
-    // the blocks its text now holds as objects: the block is followed
-    // instead (its own text is still checked, as a block of its own).
-    // True then.
-    bool followBlockWithCaretInstead(const FieldText& text);
-    // The focused field found is another block of the document followed
-    // (or a block of the field followed as a whole): the caret moved inside
-    // the document, which changes nothing of what is shown.
-    bool caretMovedWithinDocument(const std::optional<AXElement>& focused);
-    // Follows `block` instead of the observed block of the same document;
-    // the block left keeps its check waiting.
-    void followWithinDocument(const AXElement& block);
-    // Blocks made at once with `block` (a paste of several lines) that the
-    // caret never stood in are checked as they stand.
-    void checkBlocksMadeWith(const AXElement& block);
-    // After an attach: the document the element is a block of is the one
-    // whose blocks are remembered.
-    void noteDocumentOf(const AXElement& element);
-    // A focused field whose text, as attached, holds objects beside its own
-    // text is a document of blocks itself (Thunderbird's body).
-    void noteDocumentText(const AXElement& element, const std::optional<FieldText>& read);
-    // What a candidate of `element`'s text names it by: its block number
-    // in the document followed, 0 outside one.
-    uint64_t blockNumberOf(const AXElement& element);
-    // Before a write into `block`: the block is the one followed, with the
-    // text checked there. False when nothing can be written there.
-    // The Characters a correction's range moves by to count in the text
-    // the write goes into (the document's whole text, for a check of its
-    // own text); nothing when nothing can be written there.
-    std::optional<int64_t> followBlockForApply(uint64_t block);
-    // The document's own text beside its blocks is one of the blocks: the
-    // run of it between two objects that holds the caret (or ends at the
-    // block the caret is in). `read` is the document's whole value.
-    std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
-    // The own text (objects left out) of the focused field followed, as a
-    // change last left it: where it went is checked after the caret left.
-    void noteDocumentOwnText(const FieldText& text);
-    // The block of `document` that now holds the document's own text as it
-    // was last noted, when `now` no longer holds it.
-    std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
-    // A correction is on its way into the observed block, which stays
-    // followed until the write is over. `issuesEnd` is where the last issue
-    // written ends, in Characters of the text the write goes into.
-    void noteWriteStarted(int64_t issuesEnd);
-    void noteWriteEnded();
-    // Sets the caret of `element` (a block, or the document's own text).
-    void putCaretBack(const AXElement& element, Utf16Range caret);
-    // Puts the caret back into the block the user had it in before a write
-    // into another block, unless the user moved it meanwhile.
-    void restoreUserCaret();
     void tearDownValueObserver();
     void notifyCorrectionContextChanged();
-    void notifyFieldMayHaveMoved() {
-        if (onFieldMayHaveMoved)
-            onFieldMayHaveMoved();
-    }
+    void notifyFieldMayHaveMoved();
     bool hasCharCountChanged(const AXElement& element);
     // extractTextForAnalysis of an element just found not to be a password
     // field.
@@ -327,12 +250,11 @@ class AccessibilityMonitor final : private ReplacementHost {
     // `element` is the field or block the text was read from: the observed
     // one, or a block of the document left with this check waiting.
     void analyzeText(const AXElement& element, const FieldText& text, bool derived = false);
-    // What boundsForRange, stillReadsAsAnalyzed and visibleFieldFrame ask,
-    // of one element and the text checked there.
-    // `direct`: only the element's own text geometry (a document whose
-    // fragments are all its blocks' is never walked).
-    std::optional<Rect> boundsIn(const AXElement& element, const std::optional<FieldText>& checked,
-                                 int64_t start, int64_t length, bool direct = false);
+    // The text a check goes on with: `given`, or what the field reads now
+    // when it differs and may; nothing when the check is dropped.
+    std::optional<FieldText> settledText(const AXElement& element, const FieldText& given,
+                                         bool derived);
+    // Whether `element` reads as `checked` did up to Character `end`.
     bool readsAsChecked(const AXElement& element, const FieldText& checked,
                         std::string_view analyzedText, int64_t end);
     void captureCaretRect(const AXElement& element);
@@ -399,11 +321,11 @@ class AccessibilityMonitor final : private ReplacementHost {
     // ranges of it.
     std::optional<FieldText> lastAnalyzedText_;
     std::optional<AXElement> lastAnalyzedElement_;
-    // The blocks of the document followed, the observed one among them.
-    DocumentBlocks blocks_;
-    // The write under way into a block of it, and the user's caret to put
-    // back after.
-    BlockWrite write_;
+    // What the document followed is made of, which block holds the caret
+    // and which are checked: decided there, the monitor its host.
+    class FollowHost;
+    std::unique_ptr<FollowHost> followHost_;
+    DocumentFollow follow_;
     // The ancestors that cut what the observed field shows, and the field
     // they were looked up for.
     std::optional<std::pair<AXElement, std::vector<AXElement>>> clippingAncestors_;

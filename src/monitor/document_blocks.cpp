@@ -99,6 +99,14 @@ DocumentBlocks::Block* DocumentBlocks::find(const AXElement& element) {
     return &*it;
 }
 
+std::vector<const DocumentBlocks::Block*> DocumentBlocks::byUse() const {
+    std::vector<const Block*> out;
+    for (const Block& block : blocks_)
+        out.push_back(&block);
+    std::ranges::sort(out, {}, &Block::lastUsed);
+    return out;
+}
+
 void DocumentBlocks::keepPendingCheck(const AXElement& element, Cancel check) {
     numberOf(element);
     Block* block = find(element);

@@ -19,6 +19,7 @@
 #include "field/ax_text_extractor.hpp"
 #include "platform/accessibility.hpp"
 #include "platform/cancel.hpp"
+#include "shared/records.hpp"
 
 namespace mivo {
 
@@ -26,7 +27,7 @@ class DocumentBlocks {
   public:
     // No more blocks are remembered than this: the least recently used one
     // goes first (its check still waiting, if any, is dropped with it).
-    static constexpr std::size_t kMaxBlocks = 64;
+    static constexpr std::size_t kMaxBlocks = kMaxRememberedBlocks;
 
     struct Block {
         uint64_t number = 0;
@@ -70,6 +71,8 @@ class DocumentBlocks {
     // came back before the pause, and it is the block's check again.
     Cancel takePendingCheck(const AXElement& element);
     std::size_t size() const { return blocks_.size(); }
+    // Every block remembered, the least recently used first.
+    std::vector<const Block*> byUse() const;
     // The document's length as just asked (its own text holds a character
     // per block); by how much it grew since the last answer (0 without
     // two answers to compare).

@@ -38,6 +38,33 @@ std::string quotedPrefix(const std::string& text) {
     return "\"" + text::characterPrefix(text, kLoggedPrefixCharacters) + "\"";
 }
 
+// The screen rectangle of a range of the text checked in `element`.
+// `direct`: only the element's own text geometry (a document whose
+// fragments are all its blocks' is never walked).
+std::optional<Rect> boundsIn(Accessibility& ax, Screens& screens, const AXElement& element,
+                             const std::optional<FieldText>& checked, int64_t start, int64_t length,
+                             bool direct = false) {
+    const bool windowed = checked && checked->source == FieldText::Source::caretWindow;
+    // The Characters of a caret window are not those of the static text.
+    if (!windowed && !direct) {
+        if (auto r =
+                AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
+            return r;
+    }
+    // The element measures UTF-16 units of its whole value: a range of the
+    // analysed text is converted through that text and moved by the start
+    // of the window it was read from.
+    Utf16Range units{start, length};
+    if (checked && start >= 0 && length >= 0) {
+        const text::CharacterText t{checked->text};
+        if (start + length <= t.count()) {
+            const int64_t from = t.utf16Offset(start);
+            units = Utf16Range{checked->utf16Start + from, t.utf16Offset(start + length) - from};
+        }
+    }
+    return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
+}
+
 }  // namespace
 
 void AccessibilityMonitor::noteFieldNotification(const AXElement& element) {
@@ -62,10 +89,8 @@ void AccessibilityMonitor::noteTextChange(const AXElement& element, const AXText
     if (!isMonitoring() || element != observedElement_)
         return;
     followed_.noteReport(change);
-    // Firefox's first Return takes the field's own text out of it into a
-    // block, maybe before any read saw it: what went is remembered.
     if (change.kind == AXTextChange::Kind::removed)
-        noteDocumentOwnText(FieldText{change.text, FieldText::Source::value, 0});
+        follow_.noteRemoved(change.text);
 }
 
 FollowedChange AccessibilityMonitor::textAfterBurst(const AXElement& element) {
@@ -162,11 +187,7 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
 
 void AccessibilityMonitor::scheduleAnalysis(FieldText text, std::optional<TimePoint> changedAt,
                                             bool derived, std::optional<int64_t> characters) {
-    // Handed over to the block with the caret, the text is still checked
-    // where it was written: the document's own text, or the block it went
-    // into.
-    noteDocumentOwnText(text);
-    followBlockWithCaretInstead(text);
+    follow_.noteChange(text);
     recentChangeTimestamps_.push_back(ports_.scheduler.now());
     if (recentChangeTimestamps_.size() > kRecentChangeLimit)
         recentChangeTimestamps_.erase(
@@ -207,75 +228,19 @@ bool AccessibilityMonitor::shouldSuppressPendingApplyLoop(const std::string& tex
 
 void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText& given,
                                        bool derived) {
-    if (!isMonitoring())
+    if (!isMonitoring() || !follow_.checkStarts(element))
         return;
-    // A block the caret left before the pause is checked all the same, as
-    // long as its document is followed.
-    const bool followed = element == observedElement_;
-    if (!followed && !blocks_.find(element))
+    auto read = settledText(element, given, derived);
+    if (!read)
         return;
-    blocks_.notePendingCheckDone(element);
-    FieldText read = given;
-    if (!derived && shouldSuppressPendingApplyLoop(read.text)) {
-        log("analyze: suppressed — pending apply verification for unchanged text");
-        return;
-    }
-    {
-        if (isSecureField(element))
-            return;
-        const auto now = readString(ports_.accessibility, element, kAXValueAttribute);
-        // Editors whose text comes from the caret window or static text
-        // have no value to compare: only a different non-empty one counts.
-        // A text worked out from change reports gives way to the field's
-        // own: it is read here, once per pause.
-        // A block the caret has left has no newer change coming to check
-        // it: what it holds now is checked.
-        if (now && !now->empty() && *now != read.text) {
-            if (!derived && followed) {
-                log("analyze: discarded — AX value changed since snapshot");
-                return;
-            }
-            if (!followed)
-                logUserText("analyze: the block left reads \"" +
-                            text::characterPrefix(*now, kLoggedPrefixCharacters) +
-                            "\" now, not its snapshot");
-            read = FieldText{*now, FieldText::Source::value, 0};
-        }
-        if (derived) {
-            if (followed && now && !now->empty())
-                followed_.keepWhole(read);
-            if (shouldSuppressPendingApplyLoop(read.text)) {
-                log("analyze: suppressed — pending apply verification for unchanged text");
-                return;
-            }
-            if (const auto range = followed ? readRange(ports_.accessibility, element,
-                                                        kAXSelectedTextRangeAttribute)
-                                            : std::nullopt)
-                bufferStore_.update(std::to_string(observedPid_), "focused", read.text, *range);
-        }
-    }
-    // Beside the document's blocks its own text is a block too: the run the
-    // caret is in is checked, not its neighbours' object characters.
-    // Return took the document's own text into a block of its own
-    // (Firefox): that block holds what was written.
-    if (!followed) {
-        if (const auto block = blockTakingOwnText(element, read.text)) {
-            blocks_.numberOf(*block);
-            if (const auto moved = readFieldText(*block))
-                return analyzeText(*block, *moved, false);
-        }
-    }
-    if (auto run = ownTextRun(element, read))
-        read = std::move(*run);
-    const std::string& text = read.text;
-
+    const auto [checkedElement, checked] = follow_.whatToCheck(element, std::move(*read));
+    const bool followed = checkedElement == observedElement_;
+    const std::string& text = checked.text;
     const double ratio = detector_.japaneseRatio(text);
     const int64_t count = text::characterCount(text);
     logUserText("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
                 ", text=" + quotedPrefix(text));
     auto candidate = detector_.analyze(text, TextRange{0, count});
-    const uint64_t block = blockNumberOf(element);
-    DocumentBlocks::Block* checkedBlock = block != 0 ? blocks_.find(block) : nullptr;
     if (!candidate) {
         if (count > detector_.maximumSentenceLength)
             log("analyze: skipped — longer than " +
@@ -288,23 +253,62 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
             lastAnalyzedText_.reset();
             lastAnalyzedElement_.reset();
         }
-        if (checkedBlock)
-            checkedBlock->checked.reset();
+        const uint64_t block = follow_.noteChecked(checkedElement, std::nullopt);
         if (onCheckSkipped)
             onCheckSkipped(block);
         return;
     }
     if (followed) {
-        captureCaretRect(element);
-        setLastAnalyzedText(read);
+        captureCaretRect(checkedElement);
+        setLastAnalyzedText(checked);
     }
-    if (checkedBlock)
-        checkedBlock->checked = read;
-    candidate->block = block;
+    candidate->block = follow_.noteChecked(checkedElement, checked);
     log("analyze: FIRING boundary=" + std::string(rawValue(candidate->boundary)) +
         " caretRect=" + (currentCaretRect_ ? toString(*currentCaretRect_) : std::string("nil")));
     if (onSentenceCompleted)
         onSentenceCompleted(*candidate);
+}
+
+std::optional<FieldText> AccessibilityMonitor::settledText(const AXElement& element,
+                                                           const FieldText& given, bool derived) {
+    const bool followed = element == observedElement_;
+    FieldText read = given;
+    if (!derived && shouldSuppressPendingApplyLoop(read.text)) {
+        log("analyze: suppressed — pending apply verification for unchanged text");
+        return std::nullopt;
+    }
+    if (isSecureField(element))
+        return std::nullopt;
+    const auto now = readString(ports_.accessibility, element, kAXValueAttribute);
+    // Editors whose text comes from the caret window or static text have
+    // no value to compare: only a different non-empty one counts. A text
+    // worked out from change reports gives way to the field's own: it is
+    // read here, once per pause. A block the caret has left has no newer
+    // change coming to check it: what it holds now is checked.
+    if (now && !now->empty() && *now != read.text) {
+        if (!derived && followed) {
+            log("analyze: discarded — AX value changed since snapshot");
+            return std::nullopt;
+        }
+        if (!followed)
+            logUserText("analyze: the block left reads \"" +
+                        text::characterPrefix(*now, kLoggedPrefixCharacters) +
+                        "\" now, not its snapshot");
+        read = FieldText{*now, FieldText::Source::value, 0};
+    }
+    if (!derived)
+        return read;
+    if (followed && now && !now->empty())
+        followed_.keepWhole(read);
+    if (shouldSuppressPendingApplyLoop(read.text)) {
+        log("analyze: suppressed — pending apply verification for unchanged text");
+        return std::nullopt;
+    }
+    if (const auto range =
+            followed ? readRange(ports_.accessibility, element, kAXSelectedTextRangeAttribute)
+                     : std::nullopt)
+        bufferStore_.update(std::to_string(observedPid_), "focused", read.text, *range);
+    return read;
 }
 
 void AccessibilityMonitor::captureCaretRect(const AXElement& element) {
@@ -342,44 +346,20 @@ void AccessibilityMonitor::captureElementFrame(const AXElement& element) {
 std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t length,
                                                          uint64_t block) {
     if (block == 0)
-        return observedElement_ ? boundsIn(*observedElement_, lastAnalyzedText_, start, length)
+        return observedElement_ ? boundsIn(ports_.accessibility, ports_.screens, *observedElement_,
+                                           lastAnalyzedText_, start, length)
                                 : std::nullopt;
-    const DocumentBlocks::Block* known = blocks_.find(block);
+    DocumentBlocks& blocks = follow_.blocks();
+    const DocumentBlocks::Block* known = blocks.find(block);
     if (!known || !known->checked)
         return std::nullopt;
-    return boundsIn(known->element, known->checked, start, length,
-                    known->element == blocks_.document());
-}
-
-std::optional<Rect> AccessibilityMonitor::boundsIn(const AXElement& element,
-                                                   const std::optional<FieldText>& checked,
-                                                   int64_t start, int64_t length, bool direct) {
-    Accessibility& ax = ports_.accessibility;
-    Screens& screens = ports_.screens;
-    const bool windowed = checked && checked->source == FieldText::Source::caretWindow;
-    // The Characters of a caret window are not those of the static text.
-    if (!windowed && !direct) {
-        if (auto r =
-                AXTextExtractor::boundsForFragmentBackedRange(ax, screens, start, length, element))
-            return r;
-    }
-    // The element measures UTF-16 units of its whole value: a range of the
-    // analysed text is converted through that text and moved by the start
-    // of the window it was read from.
-    Utf16Range units{start, length};
-    if (checked && start >= 0 && length >= 0) {
-        const text::CharacterText t{checked->text};
-        if (start + length <= t.count()) {
-            const int64_t from = t.utf16Offset(start);
-            units = Utf16Range{checked->utf16Start + from, t.utf16Offset(start + length) - from};
-        }
-    }
-    return AXTextExtractor::directBoundsForRange(ax, screens, units, element);
+    return boundsIn(ports_.accessibility, ports_.screens, known->element, known->checked, start,
+                    length, known->element == blocks.document());
 }
 
 std::optional<Rect> AccessibilityMonitor::visibleFieldFrame(uint64_t block) {
     if (block != 0) {
-        DocumentBlocks::Block* known = blocks_.find(block);
+        DocumentBlocks::Block* known = follow_.blocks().find(block);
         if (!known)
             return std::nullopt;
         if (!known->clippingAncestors)
@@ -403,7 +383,7 @@ std::optional<Rect> AccessibilityMonitor::visibleFieldFrame(uint64_t block) {
 bool AccessibilityMonitor::stillReadsAsAnalyzed(std::string_view analyzedText, int64_t end,
                                                 uint64_t block) {
     if (block != 0) {
-        const DocumentBlocks::Block* known = blocks_.find(block);
+        const DocumentBlocks::Block* known = follow_.blocks().find(block);
         return known && known->checked &&
                readsAsChecked(known->element, *known->checked, analyzedText, end);
     }

@@ -72,13 +72,13 @@ void AccessibilityMonitor::handleFocusChanged() {
     }
     // The caret went into another line of the same document: the focused
     // element, in the user's eyes, did not change.
-    if (caretMovedWithinDocument(focused)) {
-        if (write_.isInto(observedElement_)) {
+    if (follow_.caretMovedWithinDocument(focused)) {
+        if (follow_.isWritingIntoFollowed()) {
             log("observe: the caret went into another block while a correction is written — "
                 "staying with the block written");
             return;
         }
-        followWithinDocument(*focused);
+        follow_.followWithinDocument(*focused);
         return;
     }
     notifyCorrectionContextChanged();
@@ -103,10 +103,6 @@ void AccessibilityMonitor::tearDownFocusObserver() {
     focusObserver_.reset();
     focusObservedApp_.reset();
     observedFocusPid_ = 0;
-}
-
-void AccessibilityMonitor::observeFocusedElement() {
-    observeFocusedElement(std::nullopt);
 }
 
 void AccessibilityMonitor::observeFocusedElement(
@@ -148,11 +144,10 @@ void AccessibilityMonitor::observeFocusedElement(
     // A paragraph of a document followed for its caret has no focus of its
     // own, and is never taken to have lost it.
     observedHeldFocus_ = readBool(ax, *element, kAXFocusedAttribute).value_or(false);
-    noteDocumentOf(*element);
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
     followed_.keepWhole(read);
-    noteDocumentText(*element, read);
+    follow_.noteAttached(*element, read);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +
@@ -162,11 +157,12 @@ void AccessibilityMonitor::observeFocusedElement(
     // caret moved into a paragraph written before (or its neighbour above
     // was deleted), the attach took its boxes away, and no edit of it may
     // ever come to bring them back.
-    // A block of the document left before its check ran has that check
-    // still coming.
-    if (Cancel kept = blocks_.takePendingCheck(*element))
-        debounceWork_ = kept;
-    else if (read && !read->text.empty())
+    // A block of the document left before its check ran is checked once
+    // the pause has passed, as it reads now: the document's own text holds
+    // an object more for each line made meanwhile, which the text kept for
+    // its check did not.
+    follow_.takePendingCheck(*element).cancel();
+    if (read && !read->text.empty())
         scheduleAnalysis(*read);
 
     auto observer =
@@ -209,7 +205,7 @@ void AccessibilityMonitor::tearDownValueObserver() {
     burst_ = FieldBurst{};
     lastBurstReadAt_.reset();
     followed_.forget();
-    blocks_.forgetObjectsAtSearch();
+    follow_.noteDetached();
 }
 
 bool AccessibilityMonitor::hasCharCountChanged(const AXElement& element) {

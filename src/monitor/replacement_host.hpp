@@ -66,10 +66,18 @@ class ReplacementHost {
     // Nothing of the correction went in; `field` tells what the field holds.
     virtual void replacementFailed(UnwrittenField field) = 0;
 
+    // For steps that must know whether the monitor is still there (a
+    // pasteboard restore runs even when it is not).
     virtual MonitorRunToken runToken() const = 0;
+    // Runs `step` on the main loop `seconds` from now unless the monitor is
+    // stopped or gone by then; cancelling the handle drops it too. When
+    // stop() or the monitor's end drops the step, `onDropped` runs at once
+    // instead (a paste that will not happen gives the pasteboard back).
     virtual Cancel scheduleStep(double seconds, std::function<void()> step,
                                 std::function<void()> onDropped = {}) = 0;
+    // One line of the system log.
     virtual void log(std::string_view message) = 0;
+    // A line that quotes the field's text: standard error only.
     virtual void logUserText(std::string_view message) = 0;
 
   protected:

@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "monitor/replacement_ladder.hpp"
+#include "monitor/replacement_rung.hpp"
+#include "platform/accessibility.hpp"
 
 namespace mivo::replacement_routes {
 

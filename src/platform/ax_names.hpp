@@ -24,6 +24,9 @@ inline constexpr std::string_view kAXFocusedAttribute = "AXFocused";
 inline constexpr std::string_view kAXFocusedUIElementAttribute = "AXFocusedUIElement";
 inline constexpr std::string_view kAXFocusedWindowAttribute = "AXFocusedWindow";
 inline constexpr std::string_view kAXEditableAttribute = "AXEditable";
+// The object whose text this one's continues: the part of a paragraph
+// that runs onto the next page, exposed as an object of its own (Writer).
+inline constexpr std::string_view kAXFlowsFromAttribute = "AXFlowsFrom";
 inline constexpr std::string_view kAXPositionAttribute = "AXPosition";
 inline constexpr std::string_view kAXSizeAttribute = "AXSize";
 inline constexpr std::string_view kAXEnhancedUserInterfaceAttribute = "AXEnhancedUserInterface";

@@ -4,6 +4,7 @@
 // and corrected. All offsets are Characters (extended grapheme clusters).
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,11 @@ struct TextRange {
     int64_t length() const { return end - start; }
     bool operator==(const TextRange&) const = default;
 };
+
+// The most blocks of one document whose checks are kept at once: the
+// monitor remembers no more of them, the display holds no more checks.
+// A document of thousands of paragraphs costs what these few cost.
+inline constexpr std::size_t kMaxRememberedBlocks = 64;
 
 struct CompletedSentenceCandidate {
     enum class Boundary { punctuation, newline, sentenceFinalPattern };

@@ -349,5 +349,203 @@ TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfIts
     }
 }
 
+TEST_F(FocusFollowTest, TheCaretInTheDocumentsOwnTextIsAMoveBetweenItsBlocks) {
+    // Chromium's first line, typed before any Return, is the document's own
+    // text beside its blocks: the caret going there and back changes
+    // nothing shown, and every line keeps its check.
+    const std::string first = "一行目です。";
+    const std::string second = "東京で住んでいます。";
+    struct Case {
+        const char* why;
+        enum class Gesture {
+            ctrlHome,
+            clickAtTheEndOfLine1,
+            deleteLine1,
+            ctrlHomeBeforeTheCheck
+        } gesture;
+    };
+    const Case cases[] = {
+        {"Ctrl+Home", Case::Gesture::ctrlHome},
+        {"a click at the end of line 1", Case::Gesture::clickAtTheEndOfLine1},
+        {"line 1 deleted", Case::Gesture::deleteLine1},
+        {"Ctrl+Home before line 1's check, another line made since",
+         Case::Gesture::ctrlHomeBeforeTheCheck},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        openRichText();
+        const auto block = desk.addTextField(rich, second);
+        desk.setText(rich, first + "\uFFFC");
+        desk.moveCaretIntoBlock(rich, block);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(block));
+        ASSERT_FALSE(candidates.empty());
+        const uint64_t number = candidates.back().block;
+        ASSERT_NE(number, 0u);
+        const int contextsBefore = contextChanges;
+        candidates.clear();
+        const std::string lineOne =
+            c.gesture == Case::Gesture::ctrlHomeBeforeTheCheck ? "一行目を直しました。" : first;
+        switch (c.gesture) {
+            case Case::Gesture::ctrlHome:
+                desk.select(rich, Utf16Range{0, 0});
+                break;
+            case Case::Gesture::ctrlHomeBeforeTheCheck: {
+                // Line 1 rewritten, Down into line 2, a Return there made
+                // line 3, and Ctrl+Home came back, all within the pause.
+                desk.moveCaretIntoBlock(rich, 0);
+                advance(1.1);
+                candidates.clear();
+                // Read whole, as Chromium's line is.
+                desk.setTellsTextChanges(false);
+                desk.setText(rich, lineOne + "\uFFFC");
+                advance(0.2);
+                desk.moveCaretIntoBlock(rich, block);
+                advance(0.1);
+                const auto third = desk.addTextField(rich, "");
+                desk.setText(rich, lineOne + "\uFFFC\uFFFC");
+                desk.moveCaretIntoBlock(rich, third);
+                advance(0.2);
+                desk.select(rich, Utf16Range{0, 0});
+                break;
+            }
+            case Case::Gesture::clickAtTheEndOfLine1:
+                desk.select(rich, Utf16Range{text::utf16Length(first), 0});
+                break;
+            case Case::Gesture::deleteLine1:
+                desk.setText(rich, "\uFFFC");
+                desk.select(rich, Utf16Range{0, 0});
+                break;
+        }
+        desk.moveCaretIntoBlock(rich, 0);
+        advance(1.1);
+        desk.setTellsTextChanges(true);
+        EXPECT_EQ(monitor.observedElement(), desk.element(rich));
+        EXPECT_EQ(contextChanges, contextsBefore);
+        EXPECT_TRUE(monitor.stillReadsAsAnalyzed(second, text::characterCount(second), number))
+            << "the line's check is kept";
+        if (c.gesture != Case::Gesture::deleteLine1) {
+            EXPECT_TRUE(std::ranges::any_of(candidates, [&](const auto& candidate) {
+                return candidate.text == lineOne;
+            })) << "line 1 is checked where the caret is";
+        }
+        // Ctrl+End: back into the line, which is the same block still.
+        desk.moveCaretIntoBlock(rich, block);
+        advance(1.1);
+        EXPECT_EQ(monitor.observedElement(), desk.element(block));
+        EXPECT_EQ(contextChanges, contextsBefore);
+        EXPECT_TRUE(monitor.stillReadsAsAnalyzed(second, text::characterCount(second), number));
+        closeBrowser();
+    }
+}
+
+TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocument) {
+    // The display clears when the user goes elsewhere; coming back, every
+    // line that had its check has it again, not only the caret's.
+    const std::vector<std::string> lines = {"今日は晴れです。", "東京で住んでいます。",
+                                            "明日も晴れます。"};
+    struct Case {
+        const char* why;
+        enum class Away { anotherApplication, anotherTab, anotherWindow } away;
+    };
+    const Case cases[] = {
+        {"another application in front and back", Case::Away::anotherApplication},
+        {"Ctrl+T, then Ctrl+W", Case::Away::anotherTab},
+        {"Ctrl+N and back", Case::Away::anotherWindow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        openRichText();
+        std::vector<sim::SimId> blocks;
+        std::string objects;
+        for (const auto& line : lines) {
+            blocks.push_back(desk.addTextField(rich, line));
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        advance(1.1);
+        candidates.clear();
+        for (const auto block : blocks) {
+            desk.moveCaretIntoBlock(rich, block);
+            advance(1.1);
+        }
+        ASSERT_EQ(candidates.size(), lines.size());
+        candidates.clear();
+        const int contextsBefore = contextChanges;
+        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+        switch (c.away) {
+            case Case::Away::anotherApplication:
+                desk.activateApplication(pid);
+                advance(1.1);
+                desk.activateApplication(browserPid);
+                break;
+            case Case::Away::anotherTab:
+                desk.focus(single);
+                advance(1.1);
+                break;
+            case Case::Away::anotherWindow: {
+                const auto other = desk.addWindow(browserPid, "New window");
+                desk.focus(desk.addTextField(other, ""));
+                advance(1.1);
+                break;
+            }
+        }
+        desk.focus(rich);
+        desk.moveCaretIntoBlock(rich, blocks.back());
+        advance(1.5);
+        EXPECT_GT(contextChanges, contextsBefore);
+        std::vector<std::string> checked;
+        for (const auto& candidate : candidates) {
+            if (std::ranges::find(lines, candidate.text) != lines.end())
+                checked.push_back(candidate.text);
+        }
+        std::ranges::sort(checked);
+        std::vector<std::string> expected = lines;
+        std::ranges::sort(expected);
+        EXPECT_EQ(checked, expected);
+        closeBrowser();
+    }
+}
+
+TEST_F(FocusFollowTest, ApplyIntoTheDocumentsOwnTextKeepsTheCaretInTheLineTheUserIsIn) {
+    // The error in Chromium's first line (the document's own text), the
+    // caret at the end of the line below: the write puts the document's
+    // caret back on that line's object, which Chromium takes for the
+    // start of the line.
+    for (const bool caretMovedByTheBrowser : {false, true}) {
+        SCOPED_TRACE(caretMovedByTheBrowser ? "the browser took the caret to the line's start"
+                                            : "the caret left alone");
+        openRichText();
+        const std::string below = "本を読んだ。";
+        const auto block = desk.addTextField(rich, below);
+        desk.setText(rich, "宿題をを終えた。\uFFFC");
+        desk.select(rich, Utf16Range{0, 0});
+        advance(1.1);
+        ASSERT_FALSE(candidates.empty());
+        const uint64_t firstLine = candidates.back().block;
+        ASSERT_EQ(candidates.back().text, "宿題をを終えた。");
+        desk.moveCaretIntoBlock(rich, block);
+        desk.select(block, Utf16Range{text::utf16Length(below), 0});
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(block));
+        CorrectionIssue issue;
+        issue.id = "first-line";
+        issue.range = TextRange{2, 4};
+        issue.original = "をを";
+        issue.suggestion = "を";
+        monitor.applyReplacement(issue, firstLine);
+        if (caretMovedByTheBrowser) {
+            advance(0.05);
+            desk.moveCaretIntoBlock(rich, block);
+            desk.select(block, Utf16Range{0, 0});
+        }
+        advance(4);
+        EXPECT_EQ(desk.text(rich), "宿題を終えた。\uFFFC");
+        EXPECT_EQ(monitor.observedElement(), desk.element(block));
+        EXPECT_EQ(desk.selection(block), (Utf16Range{text::utf16Length(below), 0}));
+        closeBrowser();
+    }
+}
+
 }  // namespace
 }  // namespace mivo

@@ -547,6 +547,69 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
         << value(*field()).value_or("<nothing>");
 }
 
+TEST_P(AppsDesktopTest, AParagraphRunningOntoTheNextPageIsWrittenOnAsOne) {
+    if (GetParam() != AppKind::writer)
+        GTEST_SKIP() << "Writer's pages";
+    // Writer exposes the part of a paragraph on the next page as a
+    // paragraph object of its own: typing on across the page is no new
+    // field, and the part left on the first page is no finished line.
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<std::string> checked;
+    int contextChanges = 0;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c.text);
+    };
+    monitor.onCorrectionContextChanged = [&] { ++contextChanges; };
+    monitor.start();
+    ASSERT_TRUE(waitUntil([&] { return field() && value(*field()) == kText; }, 10));
+    ASSERT_EQ(placeCaret(*field(), text::utf16Length(kText)), AXError::success);
+    spinFor(0.3);
+    // The keys and the typed Characters go through two connections: the
+    // Returns land before the paragraph is typed.
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+        spinFor(0.02);
+    }
+    ASSERT_TRUE(waitUntil([&] { return field() && value(*field()).value_or("?").empty(); }, 10));
+    spinFor(1.0);
+    contextChanges = 0;
+    checked.clear();
+    std::string paragraph;
+    for (int i = 0; i < 24; ++i)
+        paragraph += "東京で住んでいます。";
+    ASSERT_NO_FATAL_FAILURE(typeText(paragraph));
+    ASSERT_TRUE(waitUntil(
+        [&] { return field() && paragraph.ends_with(value(*field()).value_or("?")); }, 10));
+    const std::string onTheNextPage = value(*field()).value_or("");
+    ASSERT_LT(onTheNextPage.size(), paragraph.size()) << "the paragraph stayed on one page";
+    EXPECT_TRUE(waitUntil([&] { return !checked.empty(); }, 5));
+    spinFor(0.5);
+    EXPECT_EQ(contextChanges, 0);
+    for (const auto& text : checked)
+        EXPECT_TRUE(text.ends_with("。")) << "a cut sentence was checked: " << text;
+    monitor.stop();
+    // Back to the one paragraph the other tests expect: the caret at its
+    // end, everything after it deleted.
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_Home}));
+    ASSERT_TRUE(waitUntil([&] { return field() && value(*field()) == kText; }, 10));
+    ASSERT_EQ(placeCaret(*field(), text::utf16Length(kText)), AXError::success);
+    spinFor(0.3);
+    ASSERT_TRUE(pressChord(*session_, {XK_Shift_L, XK_Control_L, XK_End}));
+    ASSERT_TRUE(pressChord(*session_, {XK_Delete}));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto f = field();
+            return f && value(*f) == kText &&
+                   readElements(ax(), *readElement(ax(), *f, kAXParentAttribute),
+                                kAXChildrenAttribute)
+                           .value_or(std::vector<AXElement>{})
+                           .size() == 1;
+        },
+        10))
+        << value(*field()).value_or("<nothing>");
+    EXPECT_TRUE(field() && isBold(*field(), kToday));
+}
+
 // Last of this suite, as it leaves a window open: Writer answers positions
 // as if a window it has just opened sat in the screen's corner until the
 // user clicks into it; the boxes are right before that all the same. The

@@ -61,6 +61,13 @@ AXElement AtspiAccessibility::fieldFor(AtspiAccessible* focused) {
     // paragraph of a document focused with no caret in any (a browser's
     // rich-text field focused by a script or by the keyboard).
     events_->followInside(identity);
+    // The caret at the end of the document's own text right before a
+    // block is named by that block's offset too, and Firefox names the
+    // block as holding it (a signature after its "-- "): the caret last
+    // moved in the document itself says it is in its own text.
+    if (inside.field != nullptr && inside.textBesideBlocks &&
+        events_->lastCaretSource() == identity)
+        return makeElement(owned.release());
     if (inside.field != nullptr)
         return makeElement(inside.field.release());
     if (inside.textBesideBlocks)

@@ -9,6 +9,7 @@
 #include "platform/ax_names.hpp"
 #include "platform/linux/atspi/atspi_accessibility.hpp"
 #include "platform/linux/atspi/atspi_accessibility_target.hpp"
+#include "platform/linux/atspi/atspi_documents.hpp"
 #include "platform/linux/atspi/atspi_element.hpp"
 #include "platform/linux/atspi/gobject_ptr.hpp"
 #include "shared/text.hpp"
@@ -141,6 +142,12 @@ AXResult AtspiAccessibility::copyAttributeValue(const AXElement& element,
         if (parent == nullptr)
             return std::unexpected(AXError::noValue);
         return AXValue(makeElement(parent));
+    }
+    if (attribute == kAXFlowsFromAttribute) {
+        GObjectPtr<AtspiAccessible> from = flowsFrom(accessible);
+        if (from == nullptr)
+            return std::unexpected(AXError::noValue);
+        return AXValue(makeElement(from.release()));
     }
     if (attribute == kAXFocusedAttribute)
         return AXValue(live.has(ATSPI_STATE_FOCUSED));

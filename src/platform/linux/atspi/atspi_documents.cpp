@@ -14,8 +14,8 @@ constexpr char32_t kObjectReplacement = 0xFFFC;
 constexpr int kMaxDepth = 4;
 // Children asked for the caret when the document's own caret does not say.
 constexpr int kMaxChildren = 400;
-// Longer own texts are not read to decide: a document of that many objects
-// is no message being written.
+// Longer own texts are not read whole to decide: the caret and the object
+// under it do.
 constexpr gint kMaxObjects = 2000;
 
 // The object's own text, when it is short enough to look at.
@@ -79,6 +79,23 @@ GObjectPtr<AtspiAccessible> descend(AtspiAccessible* document, gint caret, int d
     return child;
 }
 
+// The line holding the caret in `block`, which holds it: the block itself,
+// or, for a block of blocks (a signature's section of lines), the line
+// inside. None of its lines holds the caret when it stands in the
+// document's own text right before the block (Firefox names the block
+// there too): null then.
+GObjectPtr<AtspiAccessible> lineInside(GObjectPtr<AtspiAccessible> block) {
+    GObjectPtr<AtspiText> text(atspi_accessible_get_text_iface(block.get()));
+    if (text == nullptr)
+        return block;
+    const auto own = ownText(text.get());
+    if (!own || !holdsOnlyEmbeddedObjects(*own))
+        return block;
+    GErrorSlot error;
+    const gint inner = atspi_text_get_caret_offset(text.get(), error.out());
+    return descend(block.get(), error.failed() ? -1 : inner, 1);
+}
+
 // A block of the document (a paragraph, a section, a heading, a quote, a
 // list item), where an inline object (a link, an image) is part of the text
 // around it.
@@ -93,7 +110,8 @@ bool isBlock(AtspiAccessible* accessible) {
 // The object whose character stands at `offset`: the link there says which.
 // Without links the k-th object is taken for the k-th child, which holds
 // only where the text itself has no child (Chromium gives its runs of text
-// children of their own beside the blocks).
+// children of their own beside the blocks); with `objectsBefore` unknown
+// (-1), nothing.
 GObjectPtr<AtspiAccessible> objectAt(AtspiAccessible* document, gint offset, gint objectsBefore) {
     if (GObjectPtr<AtspiHypertext> hypertext(atspi_accessible_get_hypertext_iface(document));
         hypertext != nullptr) {
@@ -112,6 +130,8 @@ GObjectPtr<AtspiAccessible> objectAt(AtspiAccessible* document, gint offset, gin
             }
         }
     }
+    if (objectsBefore < 0)
+        return nullptr;
     GErrorSlot error;
     GObjectPtr<AtspiAccessible> child(
         atspi_accessible_get_child_at_index(document, objectsBefore, error.out()));
@@ -134,12 +154,42 @@ GObjectPtr<AtspiAccessible> blockAtCaret(AtspiAccessible* document, std::string_
             GObjectPtr<AtspiAccessible> child = objectAt(document, at, objectsBefore);
             if (child == nullptr || !isBlock(child.get()) || caretOf(child.get()) < 0)
                 return nullptr;
-            return child;
+            return lineInside(std::move(child));
         }
         if (c == kObjectReplacement)
             ++objectsBefore;
     }
     return nullptr;
+}
+
+// A document too long to read whole (thousands of paragraphs): the object
+// at its caret, when that is a block holding the caret, is the field; any
+// other caret is in the document's own text. No object is walked.
+FieldInside fieldAtCaretOfLongDocument(AtspiAccessible* focused, AtspiText* text) {
+    FieldInside out;
+    GErrorSlot countError;
+    const gint count = atspi_text_get_character_count(text, countError.out());
+    if (countError.failed() || count <= kMaxObjects)
+        return out;
+    GErrorSlot caretError;
+    const gint caret = atspi_text_get_caret_offset(text, caretError.out());
+    if (caretError.failed() || caret < 0 || caret >= count)
+        return out;
+    GErrorSlot readError;
+    const auto at = takeString(atspi_text_get_text(text, caret, caret + 1, readError.out()));
+    if (readError.failed() || !at)
+        return out;
+    out.textBesideBlocks = true;
+    if (!holdsOnlyEmbeddedObjects(*at))
+        return out;
+    // Without a link to say which object stands there, the child is not
+    // known without counting the objects before it: the document's own
+    // text is followed then.
+    GObjectPtr<AtspiAccessible> child = objectAt(focused, caret, -1);
+    if (child == nullptr || !isBlock(child.get()) || caretOf(child.get()) < 0)
+        return out;
+    out.field = lineInside(std::move(child));
+    return out;
 }
 
 }  // namespace
@@ -164,7 +214,9 @@ FieldInside fieldInside(AtspiAccessible* focused) {
     if (text == nullptr)
         return out;
     const auto own = ownText(text.get());
-    if (!own || !holdsEmbeddedObjects(*own))
+    if (!own)
+        return fieldAtCaretOfLongDocument(focused, text.get());
+    if (!holdsEmbeddedObjects(*own))
         return out;
     GErrorSlot error;
     const gint caret = atspi_text_get_caret_offset(text.get(), error.out());
@@ -180,6 +232,23 @@ FieldInside fieldInside(AtspiAccessible* focused) {
     out.textBesideBlocks = true;
     out.field = blockAtCaret(focused, *own, error.failed() ? -1 : caret);
     return out;
+}
+
+GObjectPtr<AtspiAccessible> flowsFrom(AtspiAccessible* accessible) {
+    GErrorSlot error;
+    GArrayPtr relations(atspi_accessible_get_relation_set(accessible, error.out()));
+    if (error.failed() || relations == nullptr)
+        return nullptr;
+    GObjectPtr<AtspiAccessible> from;
+    for (guint i = 0; i < relations->len; ++i) {
+        AtspiRelation* relation = g_array_index(relations.get(), AtspiRelation*, i);
+        if (from == nullptr &&
+            atspi_relation_get_relation_type(relation) == ATSPI_RELATION_FLOWS_FROM &&
+            atspi_relation_get_n_targets(relation) > 0)
+            from = GObjectPtr<AtspiAccessible>(atspi_relation_get_target(relation, 0));
+        g_object_unref(relation);
+    }
+    return from;
 }
 
 }  // namespace mivo::linux_desktop

@@ -35,4 +35,9 @@ struct FieldInside {
 // For a focused object: where its text lives, if not in itself.
 FieldInside fieldInside(AtspiAccessible* focused);
 
+// The object whose text `accessible` continues (the relation "flows
+// from"): Writer's paragraph running onto the next page is an object per
+// page. Null when there is none.
+GObjectPtr<AtspiAccessible> flowsFrom(AtspiAccessible* accessible);
+
 }  // namespace mivo::linux_desktop

@@ -197,6 +197,8 @@ void AtspiEventHub::dispatch(AtspiEvent* event) {
     if (!notification)
         return;
     const std::string source = identityOf(event->source);
+    if (startsWith(event->type, "object:text-caret-moved"))
+        lastCaretSource_ = source;
     // The caret in a paragraph not followed yet, inside a document whose
     // paragraphs are followed, or in that document's own text: the user
     // moved to another paragraph.

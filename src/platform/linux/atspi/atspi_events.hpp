@@ -60,6 +60,10 @@ class AtspiEventHub {
     // moving into another of them is heard as a focus change of its
     // application.
     void followInside(std::string documentIdentity);
+    // The object the caret last moved in, as its application told: which
+    // of a document's own text and the block right after it holds a caret
+    // that both name by the same offset.
+    const std::string& lastCaretSource() const { return lastCaretSource_; }
 
   private:
     std::optional<Pid> senderProcess(AtspiAccessible* source);
@@ -68,6 +72,7 @@ class AtspiEventHub {
     bool started_ = false;
     std::vector<std::weak_ptr<ObserverState>> observers_;
     std::set<std::string> followedDocuments_;
+    std::string lastCaretSource_;
     // The process behind each unique bus name that sent events: an event
     // is routed by it, and a unique name is never given to another
     // connection.

@@ -1,0 +1,578 @@
+// The follow of a document of blocks: where the caret went, which blocks
+// are checked and when, and the writes into a block the caret is not in.
+
+#include "monitor/document_follow.hpp"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/ax_reads.hpp"
+#include "shared/text.hpp"
+
+namespace mivo {
+namespace {
+
+// U+FFFC stands in a field's own text for each block or inline object.
+constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
+// A write that never reports its end (its check gave up) is over by then.
+constexpr double kUserCaretBackSeconds = 3.5;
+// The blocks a document's own text may have gone into are among its first.
+constexpr std::size_t kMaxChildrenLooked = 16;
+// More blocks made at once are a document pasted whole, not lines written;
+// no more blocks than these are checked at once on the way back into a
+// document either.
+constexpr int64_t kMaxBlocksCheckedAtOnce = 16;
+// The pause a check waits for.
+constexpr double kBlockCheckSeconds = 0.75;
+
+// Whether `text` ends where a sentence does (a closing bracket after it
+// included).
+bool endsASentence(std::string_view text) {
+    constexpr std::string_view kEnds[] = {"。", "！", "？", ".", "!", "?", "」", "』", "）", ")"};
+    return std::ranges::any_of(kEnds, [&](std::string_view end) { return text.ends_with(end); });
+}
+
+std::size_t objectCount(std::string_view text) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(kObjectReplacement); at != std::string_view::npos;
+         at = text.find(kObjectReplacement, at + kObjectReplacement.size()))
+        ++n;
+    return n;
+}
+
+// Whether the object character between `before` and `after` (0: none)
+// stands for a block rather than an inline object (a link, an image) of the
+// line around it: nothing of a sentence goes on across it.
+bool isBlockBoundary(char32_t before, char32_t after) {
+    const auto ends = [](char32_t c) {
+        return c == 0 || c == U'\uFFFC' || c == U'\n' || c == U'。' || c == U'！' || c == U'？' ||
+               c == U'.' || c == U'!' || c == U'?';
+    };
+    return ends(before) || after == 0 || after == U'\uFFFC' || after == U'\n';
+}
+
+// The runs of `text` between its block objects, each with its first
+// UTF-16 unit.
+std::vector<FieldText> runsOf(const std::string& text) {
+    struct CodePoint {
+        char32_t c;
+        std::size_t byte;
+    };
+    std::vector<CodePoint> points;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        points.push_back({text::decodeNext(text, i), at});
+    }
+    std::vector<FieldText> runs;
+    std::size_t runByte = 0;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const CodePoint& p = points[k];
+        if (p.c != U'\uFFFC' || !isBlockBoundary(k > 0 ? points[k - 1].c : 0,
+                                                 k + 1 < points.size() ? points[k + 1].c : 0))
+            continue;
+        runs.push_back(FieldText{text.substr(runByte, p.byte - runByte), FieldText::Source::value,
+                                 text::utf16Length(std::string_view(text).substr(0, runByte))});
+        runByte = p.byte + kObjectReplacement.size();
+    }
+    runs.push_back(FieldText{text.substr(runByte), FieldText::Source::value,
+                             text::utf16Length(std::string_view(text).substr(0, runByte))});
+    return runs;
+}
+
+// The run that holds UTF-16 unit `caret`, or that ends at the block the
+// caret stands on.
+FieldText runAround(const std::string& text, int64_t caret) {
+    auto runs = runsOf(text);
+    for (auto& run : runs) {
+        if (caret <= run.utf16Start + text::utf16Length(run.text))
+            return std::move(run);
+    }
+    return std::move(runs.back());
+}
+
+// The document's own text, its objects and the line feeds at its ends
+// (Firefox ends a line with one before its first Return) left out.
+std::string withoutObjects(std::string text) {
+    for (std::size_t at = text.find(kObjectReplacement); at != std::string::npos;
+         at = text.find(kObjectReplacement, at))
+        text.erase(at, kObjectReplacement.size());
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    while (!text.empty() && text.front() == '\n')
+        text.erase(0, 1);
+    return text;
+}
+
+}  // namespace
+
+// --- The caret ----------------------------------------------------------------
+
+bool DocumentFollow::followBlockWithCaretInstead(const FieldText& text) {
+    // A block followed for its caret never holds the focus itself: only the
+    // field that does can turn into blocks under the caret (a browser's
+    // rich text whose first Return made a block of each line).
+    const auto& followed = host_.followedField();
+    if (!followed || !host_.followedFieldHeldFocus() ||
+        text.text.find(kObjectReplacement) == std::string_view::npos)
+        return false;
+    // Typing in the document's own text beside its blocks keeps their
+    // number: only a new block (Return) can have taken the caret, and the
+    // search reads the document whole.
+    const std::size_t objects = objectCount(text.text);
+    if (!blocks_.objectsChangedSinceSearch(objects))
+        return false;
+    const auto focused = host_.searchFocusedField();
+    if (!focused || focused == followed)
+        return false;
+    host_.log("observe: the caret is in a block inside the field — following the block");
+    if (!blocks_.document()) {
+        blocks_.follow(*followed);
+        // Nothing was written in the field before this change made its
+        // blocks (lines pasted at once): each was made now, and those
+        // beside the caret's are looked at as it is followed. A line written
+        // there before is checked where Return took it.
+        const auto length = host_.accessibility().textLengthMark(*followed);
+        if (blocks_.ownText().empty() && length)
+            blocks_.noteDocumentLength(*length - static_cast<int64_t>(objects));
+    }
+    host_.scheduleStep(0, [this, element = *followed] {
+        if (host_.isMonitoring() && host_.followedField() == element)
+            host_.lookAtFocus();
+    });
+    return true;
+}
+
+bool DocumentFollow::caretMovedWithinDocument(const std::optional<AXElement>& focused) {
+    // Only a field known to be a document (or one of its blocks) has blocks
+    // to move between: any other focus change costs nothing here.
+    const auto& followed = host_.followedField();
+    if (!focused || !followed || focused == followed || !blocks_.document())
+        return false;
+    // Back into the document's own text beside its blocks (Chromium's
+    // first line, typed before any Return): the document itself holds the
+    // focus and names itself as the field.
+    if (focused == blocks_.document())
+        return true;
+    const auto document = DocumentBlocks::documentOf(host_.accessibility(), *focused);
+    if (!document)
+        return false;
+    // Either the document whose block was followed, or the document itself
+    // followed as a whole until Return made blocks of it.
+    return document == blocks_.document() || document == followed;
+}
+
+void DocumentFollow::followWithinDocument(const AXElement& block) {
+    // The change the block left was just told of (a paste, then the caret
+    // moved on at once) is read before the block is: it is the block's.
+    host_.settleNotifications();
+    // The check of the block left runs when the user's pause comes, for
+    // that block, wherever the caret is by then.
+    if (Cancel waiting = host_.takeWaitingCheck()) {
+        const AXElement left = *host_.followedField();
+        if (continues(block, left)) {
+            // Writing on across a page: the sentence goes on in the part
+            // on the next page, and the part left is no line finished.
+            host_.log("observe: the paragraph runs on across a page — following it there");
+            waiting.cancel();
+        } else {
+            if (!blocks_.document())
+                blocks_.follow(left);
+            blocks_.keepPendingCheck(left, std::move(waiting));
+        }
+    }
+    host_.attach(block);
+    if (host_.followedField() == block)
+        checkBlocksMadeWith(block);
+    host_.fieldMayHaveMoved();
+}
+
+bool DocumentFollow::continues(const AXElement& block, const AXElement& left) {
+    Accessibility& ax = host_.accessibility();
+    if (readElement(ax, block, kAXFlowsFromAttribute) != left)
+        return false;
+    // Writer says so of every paragraph after another, in reading order:
+    // only a part left in the middle of a sentence runs on across a page.
+    const std::string text = readString(ax, left, kAXValueAttribute).value_or("");
+    return !text.empty() && !endsASentence(text);
+}
+
+void DocumentFollow::checkBlocksMadeWith(const AXElement& block) {
+    if (!blocks_.document())
+        return;
+    Accessibility& ax = host_.accessibility();
+    const AXElement document = *blocks_.document();
+    // One length read per move: a Return makes one block, the one the caret
+    // is in; only a document grown by more than that is looked into.
+    const int64_t grew = blocks_.noteDocumentLength(ax.textLengthMark(document));
+    if (grew < 2 || grew > kMaxBlocksCheckedAtOnce)
+        return;
+    const auto children =
+        readElements(ax, document, kAXChildrenAttribute).value_or(std::vector<AXElement>{});
+    const auto at = std::ranges::find(children, block);
+    if (at == children.end())
+        return;
+    const auto index = static_cast<int64_t>(at - children.begin());
+    for (int64_t i = std::max<int64_t>(0, index - grew + 1); i < index; ++i) {
+        const AXElement& made = children[static_cast<std::size_t>(i)];
+        if (!blocks_.find(made))
+            checkLater(made);
+    }
+}
+
+void DocumentFollow::checkLater(const AXElement& element) {
+    blocks_.numberOf(element);
+    blocks_.keepPendingCheck(element, host_.scheduleStep(kBlockCheckSeconds, [this, element] {
+        const auto read = host_.readFieldText(element);
+        if (read && !read->text.empty())
+            host_.checkBlock(element, *read);
+    }));
+}
+
+// --- The field followed ---------------------------------------------------------
+
+void DocumentFollow::noteAttached(const AXElement& element, const std::optional<FieldText>& read) {
+    Accessibility& ax = host_.accessibility();
+    const bool heldFocus = host_.followedFieldHeldFocus();
+    if (const auto document = DocumentBlocks::documentOf(ax, element, heldFocus)) {
+        const bool known = blocks_.document() == document;
+        blocks_.follow(*document);
+        if (!known)
+            blocks_.noteDocumentLength(ax.textLengthMark(*document));
+    }
+    // The document itself, its caret in its own text beside its blocks, is
+    // still the same document; any other field is not one.
+    else if (!heldFocus || blocks_.document() != element)
+        blocks_.forget();
+    // A focused field whose text, as attached, holds objects beside its own
+    // text is a document of blocks itself (Thunderbird's body).
+    if (heldFocus && !blocks_.document() && read &&
+        read->text.find(kObjectReplacement) != std::string::npos)
+        blocks_.follow(element);
+    checkBlocksLeftBehind();
+}
+
+void DocumentFollow::noteChange(const FieldText& text) {
+    // Handed over to the block with the caret, the text is still checked
+    // where it was written: the document's own text, or the block it went
+    // into.
+    if (host_.followedField() && host_.followedFieldHeldFocus())
+        blocks_.noteOwnText(withoutObjects(text.text));
+    followBlockWithCaretInstead(text);
+}
+
+void DocumentFollow::noteRemoved(const std::string& text) {
+    // Firefox's first Return takes the field's own text out of it into a
+    // block, maybe before any read saw it: what went is remembered.
+    if (host_.followedField() && host_.followedFieldHeldFocus())
+        blocks_.noteOwnText(withoutObjects(text));
+}
+
+void DocumentFollow::noteContextChanged() {
+    // Another field in between (the address bar, a field of another
+    // application) leaves the document left behind as it was.
+    if (blocks_.document()) {
+        LeftBehind left{*blocks_.document(), {}, {}};
+        for (const DocumentBlocks::Block* block : blocks_.byUse()) {
+            if (!block->checked)
+                continue;
+            if (block->element == left.document)
+                left.ownText = block->checked->text;
+            else
+                left.blocks.push_back(block->element);
+        }
+        leftBehind_ = std::move(left);
+    }
+    blocks_.forget();
+    blocks_.forgetOwnText();
+    write_.forget();
+}
+
+void DocumentFollow::forget() {
+    leftBehind_.reset();
+    blocks_.forget();
+    blocks_.forgetOwnText();
+    write_.forget();
+}
+
+void DocumentFollow::checkBlocksLeftBehind() {
+    if (!leftBehind_ || !blocks_.document())
+        return;
+    const LeftBehind left = *std::exchange(leftBehind_, std::nullopt);
+    if (left.document != blocks_.document())
+        return;
+    // Coming back to a document is a focus change onto the whole of it:
+    // its boxes went with the display, and each block that had them is
+    // checked again, the most recently used first, as many as lines pasted
+    // at once.
+    int64_t checked = 0;
+    const auto& followed = host_.followedField();
+    if (!left.ownText.empty() && followed != left.document) {
+        blocks_.noteOwnText(left.ownText);
+        checkLater(left.document);
+        ++checked;
+    }
+    for (auto it = left.blocks.rbegin(); it != left.blocks.rend(); ++it) {
+        if (checked >= kMaxBlocksCheckedAtOnce)
+            break;
+        if (*it == followed || blocks_.find(*it))
+            continue;
+        checkLater(*it);
+        ++checked;
+    }
+}
+
+// --- Checks -----------------------------------------------------------------------
+
+bool DocumentFollow::checkStarts(const AXElement& element) {
+    // A block the caret left before the pause is checked all the same, as
+    // long as its document is followed.
+    if (element != host_.followedField() && !blocks_.find(element))
+        return false;
+    blocks_.notePendingCheckDone(element);
+    return true;
+}
+
+DocumentFollow::Checked DocumentFollow::whatToCheck(const AXElement& element, FieldText read) {
+    // Return took the document's own text into a block of its own
+    // (Firefox): that block holds what was written.
+    if (element != host_.followedField()) {
+        if (const auto block = blockTakingOwnText(element, read.text)) {
+            blocks_.numberOf(*block);
+            if (const auto moved = host_.readFieldText(*block))
+                return whatToCheck(*block, *moved);
+        }
+    }
+    // Beside the document's blocks its own text is a block too: the run the
+    // caret is in is checked, not its neighbours' object characters.
+    if (auto run = ownTextRun(element, read))
+        read = std::move(*run);
+    return Checked{element, std::move(read)};
+}
+
+uint64_t DocumentFollow::noteChecked(const AXElement& element,
+                                     const std::optional<FieldText>& text) {
+    if (!blocks_.document())
+        return 0;
+    const uint64_t number = blocks_.numberOf(element);
+    blocks_.find(number)->checked = text;
+    return number;
+}
+
+std::optional<FieldText> DocumentFollow::ownTextRun(const AXElement& element,
+                                                    const FieldText& read) {
+    if (read.source != FieldText::Source::value ||
+        read.text.find(kObjectReplacement) == std::string::npos)
+        return std::nullopt;
+    const bool followed = element == host_.followedField();
+    if (followed && host_.followedFieldHeldFocus() && blocks_.document() != element)
+        blocks_.follow(element);
+    if (blocks_.document() != element)
+        return std::nullopt;
+    // The caret left the document's own text before its check: the run
+    // written there is checked where it stands now.
+    if (!followed && !blocks_.ownText().empty()) {
+        for (auto& run : runsOf(read.text)) {
+            if (blocks_.isOwnText(run.text))
+                return std::move(run);
+        }
+    }
+    const auto caret = readRange(host_.accessibility(), element, kAXSelectedTextRangeAttribute);
+    return runAround(read.text, caret ? caret->location : 0);
+}
+
+std::optional<AXElement> DocumentFollow::blockTakingOwnText(const AXElement& document,
+                                                            const std::string& now) {
+    if (document != blocks_.document())
+        return std::nullopt;
+    const std::string own = blocks_.ownText();
+    if (own.empty() || now.find(own) != std::string::npos)
+        return std::nullopt;
+    // Only the document's own children, and only now: a block per line.
+    Accessibility& ax = host_.accessibility();
+    const auto children =
+        readElements(ax, document, kAXChildrenAttribute).value_or(std::vector<AXElement>{});
+    for (std::size_t i = 0; i < children.size() && i < kMaxChildrenLooked; ++i) {
+        if (withoutObjects(readString(ax, children[i], kAXValueAttribute).value_or("")) == own)
+            return children[i];
+    }
+    return std::nullopt;
+}
+
+// --- Writing into a block -------------------------------------------------------
+
+std::optional<int64_t> DocumentFollow::followBlockForApply(uint64_t block) {
+    const auto& followed = host_.followedField();
+    if (block == 0) {
+        // The document's own text followed: what was checked there is a
+        // run of it, which the write must not take for the whole.
+        const DocumentBlocks::Block* own =
+            followed && blocks_.document() == followed ? blocks_.find(*followed) : nullptr;
+        if (!own || !own->checked)
+            return 0;
+        block = own->number;
+    }
+    const DocumentBlocks::Block* target = blocks_.find(block);
+    if (!target || !target->checked) {
+        host_.log("apply: the block checked is no longer followed — nothing written");
+        return std::nullopt;
+    }
+    const AXElement element = target->element;
+    const FieldText checked = *target->checked;
+    if (followed && element != followed) {
+        // Written where it was checked; the caret goes back to the user's
+        // block once the write is over (or has given up).
+        const AXElement userBlock = *followed;
+        const auto caret =
+            readRange(host_.accessibility(), userBlock, kAXSelectedTextRangeAttribute);
+        host_.log("apply: the correction is in a block the caret is not in — writing there");
+        followWithinDocument(element);
+        if (host_.followedField() != element)
+            return std::nullopt;
+        // A write into a third block before the caret came back: the caret
+        // still goes back to where the user had it first.
+        if (caret && !write_.hasUserCaret())
+            write_.keepUserCaret(
+                {userBlock, *caret},
+                host_.scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(false); }));
+    }
+    if (element != blocks_.document()) {
+        write_.forgetOwnTextRun();
+        host_.setCheckedText(checked);
+        return 0;
+    }
+    // The document's own text: written into its whole text, where the run
+    // checked still stands.
+    const auto whole = host_.readFieldText(element);
+    const auto run =
+        whole ? std::optional(runAround(whole->text, checked.utf16Start)) : std::nullopt;
+    const auto shift =
+        whole ? text::utf16ToCharacterOffset(whole->text, checked.utf16Start) : std::nullopt;
+    if (!whole || whole->source != FieldText::Source::value || run->text != checked.text ||
+        run->utf16Start != checked.utf16Start || !shift) {
+        host_.log("apply: the document's own text changed — nothing written");
+        return std::nullopt;
+    }
+    write_.noteOwnTextRun({block, checked.utf16Start});
+    host_.setCheckedText(*whole);
+    return shift;
+}
+
+void DocumentFollow::noteWriteStarted(int64_t issuesEnd) {
+    std::optional<BlockWrite::CaretAround> around;
+    const auto& followed = host_.followedField();
+    if (const auto& checked = host_.checkedText(); followed && checked) {
+        const text::CharacterText t{checked->text};
+        const auto caret =
+            readRange(host_.accessibility(), *followed, kAXSelectedTextRangeAttribute);
+        if (caret && issuesEnd >= 0 && issuesEnd <= t.count())
+            around = BlockWrite::CaretAround{*caret, checked->utf16Start + t.utf16Offset(issuesEnd),
+                                             checked->utf16Start + t.utf16Offset(t.count())};
+    }
+    // A write whose check gave up reports nothing: it is over by then.
+    write_.start(followed, around,
+                 host_.scheduleStep(kUserCaretBackSeconds, [this] { noteWriteEnded(); }));
+}
+
+std::string DocumentFollow::noteWriteVerified(const std::string& text) {
+    const auto write = write_.takeOwnTextRun();
+    if (!write)
+        return text;
+    // The new text of the run written is the block's check, not the whole
+    // document's.
+    const FieldText run = runAround(text, write->utf16Start);
+    if (DocumentBlocks::Block* block = blocks_.find(write->block))
+        block->checked = run;
+    host_.setCheckedText(run);
+    return run.text;
+}
+
+void DocumentFollow::afterWrite(bool written) {
+    noteWriteEnded();
+    if (write_.hasUserCaret())
+        host_.scheduleStep(0, [this, written] { restoreUserCaret(written); });
+}
+
+void DocumentFollow::noteWriteEnded() {
+    const auto ended = write_.end();
+    if (!ended)
+        return;
+    if (write_.hasUserCaret())
+        return;  // followed once the caret is back in the user's block
+    const AXElement& written = ended->block;
+    const auto& around = ended->caret;
+    // The application took the caret into another block during the write
+    // (the user's keys were held): it goes back where the user had it,
+    // moved by what the write changed before it.
+    if (around && host_.isMonitoring() && caretMovedWithinDocument(host_.searchFocusedField())) {
+        Utf16Range caret = around->caret;
+        if (around->movesWithWrite()) {
+            const auto now = host_.readFieldText(written);
+            if (now && now->source == FieldText::Source::value)
+                caret = around->movedWith(text::utf16Length(now->text));
+        }
+        host_.log("observe: the caret went into another block during the write — putting it back");
+        putCaretBack(written, caret);
+    }
+    // Where the caret stands now is followed.
+    host_.scheduleStep(0, [this] { host_.lookAtFocus(); });
+}
+
+void DocumentFollow::putCaretBack(const AXElement& element, Utf16Range caret) {
+    Accessibility& ax = host_.accessibility();
+    // At the end of the document's own text right before a block, its
+    // offset names that block's start as well (Chromium takes it so): the
+    // end of the line is set in the line's own text object instead.
+    if (element == blocks_.document() && caret.length == 0) {
+        const auto now = host_.readFieldText(element);
+        if (now && now->source == FieldText::Source::value) {
+            const FieldText run = runAround(now->text, caret.location);
+            const int64_t runEnd = run.utf16Start + text::utf16Length(run.text);
+            if (caret.location == runEnd && runEnd < text::utf16Length(now->text)) {
+                for (const AXElement& child : readElements(ax, element, kAXChildrenAttribute)
+                                                  .value_or(std::vector<AXElement>{})) {
+                    if (readString(ax, child, kAXValueAttribute) == run.text &&
+                        ax.setAttributeValue(child, kAXSelectedTextRangeAttribute,
+                                             AXValue(Utf16Range{text::utf16Length(run.text), 0})) ==
+                            AXError::success)
+                        return;
+                }
+            }
+        }
+    }
+    ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(caret));
+}
+
+void DocumentFollow::restoreUserCaret(bool written) {
+    const auto taken = write_.takeUserCaret();
+    if (!taken)
+        return;
+    const BlockWrite::UserCaret& caret = *taken;
+    const auto& followed = host_.followedField();
+    if (!host_.isMonitoring() || !followed)
+        return;
+    const auto focused = host_.searchFocusedField();
+    // A write that never moved the caret (the block's text set whole)
+    // left it with the user: that block is followed again. A caret moved
+    // within it by a write that went in is the write's, not the user's (a
+    // click ends a write unwritten): the document's caret set back on the
+    // block's object after a write into the document's own text, which
+    // Chromium takes for the block's start.
+    if (focused == caret.block) {
+        Accessibility& ax = host_.accessibility();
+        if (written && readRange(ax, caret.block, kAXSelectedTextRangeAttribute) != caret.range)
+            ax.setAttributeValue(caret.block, kAXSelectedTextRangeAttribute, AXValue(caret.range));
+        if (caret.block != followed)
+            followWithinDocument(caret.block);
+        return;
+    }
+    // Only from where the write left it: a click of the user's meanwhile
+    // put the caret where the user wants it. The application tells of the
+    // caret's move into the block, which is followed then.
+    if (focused == followed)
+        host_.accessibility().setAttributeValue(caret.block, kAXSelectedTextRangeAttribute,
+                                                AXValue(caret.range));
+}
+
+}  // namespace mivo

@@ -1,0 +1,286 @@
+// The follow of a document's blocks on its own, over the simulated desktop,
+// with a host that follows what it is told to and records the checks asked
+// of it: where the caret went, what is remembered, what is checked when.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "field/ax_text_extractor.hpp"
+#include "monitor/document_follow.hpp"
+#include "platform/ax_reads.hpp"
+#include "platform/sim/sim_desktop.hpp"
+
+namespace mivo {
+namespace {
+
+class FakeFollowHost final : public DocumentFollowHost {
+  public:
+    explicit FakeFollowHost(sim::SimDesktop& desk) : desk_(desk), ports_(desk.ports()) {}
+
+    Accessibility& accessibility() override { return ports_.accessibility; }
+    bool isMonitoring() const override { return true; }
+    const std::optional<AXElement>& followedField() const override { return followed; }
+    bool followedFieldHeldFocus() const override { return heldFocus; }
+    std::optional<AXElement> searchFocusedField() override {
+        return AXTextExtractor::focusedTextElement(ports_.accessibility, ports_.workspace);
+    }
+    std::optional<FieldText> readFieldText(const AXElement& element) override {
+        const auto value = readString(ports_.accessibility, element, kAXValueAttribute);
+        if (!value)
+            return std::nullopt;
+        return FieldText{*value, FieldText::Source::value, 0};
+    }
+    void checkBlock(const AXElement& element, const FieldText& text) override {
+        checks.push_back({element, text.text});
+    }
+    void settleNotifications() override {}
+    Cancel takeWaitingCheck() override { return std::exchange(waiting, Cancel()); }
+    void attach(const AXElement& element) override {
+        followed = element;
+        heldFocus = readBool(ports_.accessibility, element, kAXFocusedAttribute).value_or(false);
+    }
+    void lookAtFocus() override {}
+    void fieldMayHaveMoved() override {}
+    const std::optional<FieldText>& checkedText() const override { return checked; }
+    void setCheckedText(FieldText text) override { checked = std::move(text); }
+    Cancel scheduleStep(double seconds, std::function<void()> step) override {
+        return ports_.scheduler.after(seconds, std::move(step));
+    }
+    void log(std::string_view) override {}
+
+    struct Check {
+        AXElement element;
+        std::string text;
+    };
+    std::optional<AXElement> followed;
+    bool heldFocus = false;
+    Cancel waiting;
+    std::optional<FieldText> checked;
+    std::vector<Check> checks;
+
+  private:
+    sim::SimDesktop& desk_;
+    Desktop ports_;
+};
+
+class DocumentFollowTest : public ::testing::Test {
+  protected:
+    DocumentFollowTest() {
+        desk.addApplication(pid, "Chromium");
+        window = desk.addWindow(pid, "Compose");
+        document = desk.addTextField(window, "");
+        desk.activateApplication(pid);
+        desk.focus(document);
+    }
+
+    // A document whose first line is its own text and each further line a
+    // block; the caret in the last block, which is followed.
+    std::vector<sim::SimId> writeLines(const std::string& ownLine,
+                                       const std::vector<std::string>& lines) {
+        std::vector<sim::SimId> blocks;
+        std::string text = ownLine;
+        for (const auto& line : lines) {
+            blocks.push_back(desk.addTextField(document, line));
+            text += "\uFFFC";
+        }
+        desk.setText(document, text);
+        host.attach(desk.element(document));
+        follow.noteAttached(desk.element(document), host.readFieldText(desk.element(document)));
+        moveInto(blocks.back());
+        return blocks;
+    }
+
+    void moveInto(sim::SimId block) {
+        desk.moveCaretIntoBlock(document, block);
+        const auto focused = host.searchFocusedField();
+        ASSERT_TRUE(follow.caretMovedWithinDocument(focused));
+        follow.followWithinDocument(*focused);
+    }
+
+    // The caret goes into `id` and the line is checked there, as the
+    // monitor checks it: the block's number.
+    uint64_t check(sim::SimId id) {
+        if (host.followed != desk.element(id))
+            moveInto(id);
+        const AXElement element = desk.element(id);
+        EXPECT_TRUE(follow.checkStarts(element));
+        const auto what = follow.whatToCheck(element, *host.readFieldText(element));
+        return follow.noteChecked(what.element, what.text);
+    }
+
+    void advance(double seconds) { desk.clock().advance(seconds); }
+
+    sim::SimDesktop desk;
+    const Pid pid = 300;
+    sim::SimId window = 0;
+    sim::SimId document = 0;
+    FakeFollowHost host{desk};
+    DocumentFollow follow{host};
+};
+
+TEST_F(DocumentFollowTest, WhereTheFocusedFieldIsSaysWhetherTheCaretStayedInTheDocument) {
+    struct Case {
+        const char* why;
+        enum class To { anotherBlock, ownText, anotherDocumentsBlock, anotherField } to;
+        bool within;
+    };
+    const Case cases[] = {
+        {"another line of the document", Case::To::anotherBlock, true},
+        {"the document's own text, its first line (Ctrl+Home)", Case::To::ownText, true},
+        {"a line of another document", Case::To::anotherDocumentsBlock, false},
+        {"another field of the page", Case::To::anotherField, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto blocks = writeLines("一行目です。", {"二行目です。", "三行目です。"});
+        const auto other = desk.addTextField(window, "\uFFFC");
+        const auto otherBlock = desk.addTextField(other, "別の文書です。");
+        std::optional<AXElement> focused;
+        switch (c.to) {
+            case Case::To::anotherBlock:
+                focused = desk.element(blocks.front());
+                break;
+            case Case::To::ownText:
+                focused = desk.element(document);
+                break;
+            case Case::To::anotherDocumentsBlock:
+                focused = desk.element(otherBlock);
+                break;
+            case Case::To::anotherField:
+                focused = desk.element(desk.addTextField(window, "検索"));
+                break;
+        }
+        EXPECT_EQ(follow.caretMovedWithinDocument(focused), c.within);
+        follow.forget();
+        desk.destroy(other);
+    }
+}
+
+TEST_F(DocumentFollowTest, WhatACheckReadsIsTheRunOfTheDocumentsOwnTextOrTheBlock) {
+    struct Case {
+        const char* why;
+        std::string own;      // the document's own text before its blocks
+        bool caretInOwnText;  // else in the last block
+        std::string checked;
+    };
+    const Case cases[] = {
+        {"the first line beside its blocks", "一行目です。", true, "一行目です。"},
+        {"a link inside the first line", "前の\uFFFCの後です。", true, "前の\uFFFCの後です。"},
+        {"a block", "一行目です。", false, "二行目です。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto blocks = writeLines(c.own, {"二行目です。"});
+        if (c.caretInOwnText) {
+            desk.select(document, Utf16Range{0, 0});
+            moveInto(0);
+        }
+        const sim::SimId id = c.caretInOwnText ? document : blocks.back();
+        const AXElement element = desk.element(id);
+        const auto what = follow.whatToCheck(element, *host.readFieldText(element));
+        EXPECT_EQ(what.text.text, c.checked);
+        EXPECT_EQ(what.element, element);
+        follow.forget();
+    }
+}
+
+TEST_F(DocumentFollowTest, NoMoreBlocksAreRememberedThanTheDisplayHoldsChecksOf) {
+    // Each line checked is remembered with its check; past the bound the
+    // least recently used goes, its waiting check with it.
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < kMaxRememberedBlocks + 2; ++i)
+        lines.push_back("行" + std::to_string(i) + "です。");
+    const auto blocks = writeLines("", lines);
+    std::vector<uint64_t> numbers;
+    for (const auto block : blocks)
+        numbers.push_back(check(block));
+    EXPECT_EQ(follow.blocks().size(), kMaxRememberedBlocks);
+    EXPECT_EQ(follow.blocks().find(numbers[0]), nullptr);
+    EXPECT_EQ(follow.blocks().find(numbers[1]), nullptr);
+    for (std::size_t i = 2; i < numbers.size(); ++i)
+        ASSERT_NE(follow.blocks().find(numbers[i]), nullptr) << "line " << i;
+}
+
+TEST_F(DocumentFollowTest, TheBlocksCheckedBeforeTheUserWentElsewhereAreCheckedOnTheWayBack) {
+    struct Case {
+        const char* why;
+        std::size_t linesChecked;
+        bool sameDocument;
+        std::size_t checkedAgain;  // besides the caret's, which its attach checks
+    };
+    const Case cases[] = {
+        {"back into the same document", 3, true, 2},
+        {"a long document: as many as lines pasted at once", 40, true, 16},
+        {"into another document", 3, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        std::vector<std::string> lines;
+        for (std::size_t i = 0; i < c.linesChecked; ++i)
+            lines.push_back("行" + std::to_string(i) + "です。");
+        const auto blocks = writeLines("", lines);
+        for (const auto block : blocks)
+            check(block);
+        follow.noteContextChanged();
+        EXPECT_EQ(follow.blocks().size(), 0u);
+        sim::SimId into = blocks.back();
+        if (!c.sameDocument) {
+            const auto other = desk.addTextField(window, "\uFFFC");
+            into = desk.addTextField(other, "別の文書です。");
+            desk.focus(other);
+            desk.moveCaretIntoBlock(other, into);
+        }
+        host.attach(desk.element(into));
+        follow.noteAttached(desk.element(into), host.readFieldText(desk.element(into)));
+        host.checks.clear();
+        advance(1.0);
+        ASSERT_EQ(host.checks.size(), c.checkedAgain);
+        for (const auto& checked : host.checks)
+            EXPECT_NE(checked.element, desk.element(into));
+        if (c.checkedAgain > 0) {
+            EXPECT_EQ(host.checks.front().text, lines[lines.size() - 2]) << "the nearest first";
+        }
+        follow.forget();
+        desk.focus(document);
+    }
+}
+
+TEST_F(DocumentFollowTest, AParagraphRunningOntoTheNextPageIsWrittenOnAsOne) {
+    // Writer exposes the part of a paragraph on the next page as an object
+    // of its own: typing on across the page moves the caret there within
+    // the pause.
+    struct Case {
+        const char* why;
+        std::string left;
+        bool flowsFrom;  // the block entered says it flows from the one left
+        std::size_t checksOfThePartLeft;
+    };
+    const Case cases[] = {
+        {"into the paragraph's part on the next page", "東京で住んで", true, 0},
+        {"into the next paragraph after a finished line", "東京で住んでいます。", true, 1},
+        {"into a paragraph of no such order", "東京で住んで", false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto blocks = writeLines("", {c.left, "います。"});
+        if (c.flowsFrom)
+            desk.setAttribute(blocks[1], std::string(kAXFlowsFromAttribute),
+                              AXValue(desk.element(blocks[0])));
+        moveInto(blocks[0]);
+        host.checks.clear();
+        const AXElement left = desk.element(blocks[0]);
+        host.waiting = host.scheduleStep(0.75, [&] { host.checkBlock(left, {c.left}); });
+        moveInto(blocks[1]);
+        advance(1.0);
+        EXPECT_EQ(std::ranges::count_if(host.checks,
+                                        [&](const auto& check) { return check.element == left; }),
+                  static_cast<std::ptrdiff_t>(c.checksOfThePartLeft));
+        follow.forget();
+    }
+}
+
+}  // namespace
+}  // namespace mivo
