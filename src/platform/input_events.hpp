@@ -47,14 +47,6 @@ enum class KeyDownMonitorEvent {
 
 enum class KeyDownMonitorError { tapCreateFailed, runLoopSourceFailed };
 
-// The presses of a mouse button anywhere on the display, ours included, as
-// the key-down monitor hears them: how many so far, and where the last one
-// was (global display coordinates, y down).
-struct PointerPresses {
-    uint64_t count = 0;
-    Point lastAt;
-};
-
 // An installed key-down monitor; destroying it removes it.
 class KeyDownMonitor {
   public:
@@ -81,12 +73,9 @@ class InputEvents {
     // in the session; true where that cannot be told.
     virtual bool inputMethodRunning() { return true; }
 
-    // The user's own keys, held while a write must not be disturbed.
+    // Every input device but our own synthetic input, held while a write
+    // must not be disturbed.
     virtual KeyboardHold& keyboardHold() = 0;
-
-    // Heard only while a key-down monitor is installed; nothing where the
-    // presses cannot be heard.
-    virtual PointerPresses pointerPresses() { return {}; }
 };
 
 }  // namespace mivo

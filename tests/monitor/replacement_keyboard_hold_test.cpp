@@ -223,102 +223,123 @@ TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection)
     }
 }
 
-struct OtherProgramCase {
-    const char* why;
-    Route route;
-    double typedAt;  // seconds after Apply
-    std::string text;
-    Utf16Range caret;
-    std::optional<UnwrittenField> unwritten;
-    // Chromium's caret may not be set while our write is under way.
-    bool caretWhileWriting = true;
+// Every input device at once: the user's keyboard, the XTest keyboard other
+// programs type through, the user's pointer and the XTest pointer.
+enum class Source { keyboard, xtestKeyboard, pointer, xtestPointer };
+
+struct SourceCase {
+    const char* name;
+    Source source;
+    std::string after;  // what the field holds after the correction
+    Utf16Range caret;   // where the caret ends
+    int pageClicks;     // clicks beside the field that reached the page
 };
 
-TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramPassTheHoldAndLandWhereTheUserWas) {
-    // The user's keyboard is held, but keys through the server's XTest
-    // device are not: they must find the caret where the user had it, never
-    // our selection of the original, and the user is told what the field
-    // holds when the correction could not go in.
-    // (Quirks of a route stay for the rows after it.)
-    const OtherProgramCase cases[] = {
-        {"after a selected-text write",
-         kRoutes[1],
-         0.15,
-         kCorrected + "続き",
-         {12, 0},
-         std::nullopt},
-        {"before the paste",
-         kRoutes[2],
-         0.15,
-         kTyped + "続き",
-         {12, 0},
-         UnwrittenField::changedElsewhere},
-        {"right after Apply",
-         kRoutes[2],
-         0.01,
-         kTyped + "続き",
-         {12, 0},
-         UnwrittenField::changedElsewhere},
-        {"after the paste showed", kRoutes[2], 0.4, kCorrected + "続き", {12, 0}, std::nullopt},
-        {"over the selection Chromium keeps under the hold",
-         kRoutes[2],
-         0.15,
-         "東京続き住んでいます。",
-         {4, 0},
-         UnwrittenField::sentenceReplaced,
-         false},
-    };
+// A click into the sentence (after its 5th Character) or on the page beside
+// it, and "xy" typed: whatever comes, from whoever, while the correction
+// goes in happens after it, as it was made.
+const SourceCase kSources[] = {
+    {"the user's keys", Source::keyboard, "xy", {12, 0}, 0},
+    {"another program's keys", Source::xtestKeyboard, "xy", {12, 0}, 0},
+    {"the user's click into the sentence", Source::pointer, "", {5, 0}, 0},
+    {"another program's click on the page", Source::xtestPointer, "", {10, 0}, 1},
+};
+
+TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
+    // Every 0.05 s from Apply to 0.6 s, through our selection, the paste
+    // (at 0.2 s, or fetched late at 0.5 s) and the caret's return: the
+    // correction always goes in, and what came meanwhile follows it.
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.why) + ", " + c.route.name);
+    for (const auto& route : {kRoutes[2], kRoutes[3], kRoutes[1]}) {
+        for (const auto& source : kSources) {
+            for (int step = 0; step <= 12; ++step) {
+                const double at = 0.05 * step;
+                SCOPED_TRACE(std::string(route.name) + ", " + source.name + " " +
+                             std::to_string(at) + " s after Apply");
+                unwritten.clear();
+                follow(route);
+                const int pageClicks = desk.clicksBesideDone();
+                monitor.applyReplacement(de());
+                desk.clock().after(at, [&] {
+                    switch (source.source) {
+                        case Source::keyboard:
+                            return desk.typeText("xy");
+                        case Source::xtestKeyboard:
+                            return desk.typeTextFromAnotherProgram("xy");
+                        case Source::pointer:
+                            return desk.click(field, {5, 0});
+                        case Source::xtestPointer:
+                            return desk.clickBeside();
+                    }
+                });
+                advance(3.0);
+                EXPECT_EQ(desk.text(field), kCorrected + source.after);
+                EXPECT_EQ(desk.selection(field), source.caret);
+                EXPECT_EQ(desk.clicksBesideDone() - pageClicks, source.pageClicks);
+                EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+                EXPECT_FALSE(keyboard().holding());
+                EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
+                EXPECT_EQ(logged("retrying with"), 0u);
+                monitor.stop();
+                desk.setInputQuirk(field, {});
+            }
+        }
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, ADoubleClickOnApplyClicksThePageAfterTheCorrection) {
+    // The second click lands on the page below the panel 0.06 s after the
+    // first; the user types on. Held from the press of Apply, it reaches
+    // the page only once the correction is in, and the keys after it too.
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    for (const auto& route : {kRoutes[2], kRoutes[3]}) {
+        SCOPED_TRACE(route.name);
         unwritten.clear();
-        desk.log().clear();
-        follow(c.route);
-        desk.setWriteRouteTrust(field, {.caretWhileWriting = c.caretWhileWriting});
-        monitor.applyReplacement(de());
-        desk.clock().after(c.typedAt, [this] { desk.typeTextFromAnotherProgram("続き"); });
+        follow(route);
+        const int pageClicks = desk.clicksBesideDone();
+        monitor.holdKeysForApply();
+        // The panel asks for the correction 0.05 s after the click.
+        desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
+        desk.clock().after(0.06, [this] { desk.clickBeside(); });
+        desk.clock().after(0.1, [this] { desk.typeText("xy"); });
+        advance(0.15);
+        EXPECT_EQ(desk.clicksBesideDone(), pageClicks);
         advance(3.0);
-        EXPECT_EQ(desk.text(field), c.text);
-        EXPECT_EQ(desk.selection(field), c.caret);
-        EXPECT_EQ(unwritten,
-                  c.unwritten ? std::vector{*c.unwritten} : std::vector<UnwrittenField>{});
-        EXPECT_EQ(logged("retrying with"), 0u);
-        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(desk.clicksBesideDone(), pageClicks + 1);
+        EXPECT_EQ(desk.text(field), kCorrected + "xy");
+        EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
         monitor.stop();
         desk.setInputQuirk(field, {});
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramAtEveryMomentAfterApplyLandAtTheEnd) {
-    // Every 0.05 s from Apply to 0.6 s, through the paste (at 0.2 s, or
-    // fetched late at 0.5 s) and until the caret is back: before our paste
-    // keystroke the keys make the field another text and nothing is
-    // written; from the keystroke on they wait with the user's held keys.
-    // Never in the middle of the sentence.
+TEST_F(ReplacementKeyboardHoldTest, ShiftDownAtTheClickIsWaitedForAndTheKeysFollowTheWrite) {
+    // Shift is down as Apply is clicked and comes up at 0.1 s; the user
+    // types on at 0.3 s, while the correction goes in.
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
     for (const auto& route : {kRoutes[2], kRoutes[3]}) {
-        for (int step = 0; step <= 12; ++step) {
-            const double at = 0.05 * step;
-            SCOPED_TRACE(std::string(route.name) + ", typed " + std::to_string(at) +
-                         " s after Apply");
-            unwritten.clear();
-            follow(route);
-            monitor.applyReplacement(de());
-            desk.clock().after(at, [this] { desk.typeTextFromAnotherProgram("続き"); });
-            advance(3.0);
-            const std::string now = desk.text(field);
-            EXPECT_TRUE(now == kCorrected + "続き" || (at < 0.2 && now == kTyped + "続き")) << now;
-            EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
-            EXPECT_EQ(unwritten, now == kTyped + "続き"
-                                     ? std::vector{UnwrittenField::changedElsewhere}
-                                     : std::vector<UnwrittenField>{});
-            EXPECT_FALSE(keyboard().holding());
-            monitor.stop();
-            desk.setInputQuirk(field, {});
-        }
+        SCOPED_TRACE(route.name);
+        unwritten.clear();
+        follow(route);
+        keyboard().setModifierDown(true);
+        monitor.holdKeysForApply();
+        desk.clock().after(0.1, [this] { keyboard().setModifierDown(false); });
+        monitor.applyReplacement(de());
+        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), kCorrected + "xy");
+        EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
+        monitor.stop();
+        desk.setInputQuirk(field, {});
     }
 }
 
@@ -330,15 +351,17 @@ struct ModifierCase {
 };
 
 TEST_F(ReplacementKeyboardHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) {
-    // Shift (or Alt, Super, AltGr, Ctrl) down as the paste is due would
-    // make it another shortcut and leave our selection for the next key:
-    // the paste waits for it to come up, else nothing is sent, nothing of
-    // ours stays selected, and the user is told why.
+    // Shift (or Alt, Super, AltGr, Ctrl) down at Apply would make the
+    // paste another shortcut and leave our selection for the next key: the
+    // write waits for it to come up, else nothing is sent, nothing of ours
+    // stays selected, and the user is told why. One pressed once the write
+    // began is held with everything else.
     const ModifierCase cases[] = {
         {"Shift down at Apply, up at 0.3 s", 0, 0.3, true},
         {"Shift down at Apply, up at 1.8 s", 0, 1.8, true},
         {"Shift held at Apply past the wait", 0, 2.8, false},
-        {"Shift of another program as the paste is due", 0.1, 2.0, false},
+        // Pressed while the devices are held: it follows the correction.
+        {"Shift pressed once the write began", 0.1, 2.0, true},
     };
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
