@@ -350,6 +350,26 @@ struct ModifierCase {
     bool written;
 };
 
+TEST_F(ReplacementKeyboardHoldTest, ASelectionMadeWhileApplyWaitsForCtrlIsKeptAroundTheWrite) {
+    // Ctrl is down at Apply; the user selects everything (Ctrl+A) before
+    // letting it go: the correction goes in and the selection stands
+    // around it, as the user made it.
+    for (const auto& route : {kRoutes[2], kRoutes[1]}) {
+        SCOPED_TRACE(route.name);
+        follow(route);
+        keyboard().setModifierDown(true);
+        monitor.applyReplacement(de());
+        desk.clock().after(0.05, [this] { desk.select(field, {0, 10}); });
+        desk.clock().after(0.1, [this] { keyboard().setModifierDown(false); });
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), kCorrected);
+        EXPECT_EQ(desk.selection(field), (Utf16Range{0, 10}));
+        EXPECT_FALSE(keyboard().holding());
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
 TEST_F(ReplacementKeyboardHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) {
     // Shift (or Alt, Super, AltGr, Ctrl) down at Apply would make the
     // paste another shortcut and leave our selection for the next key: the
