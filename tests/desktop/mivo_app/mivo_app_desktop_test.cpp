@@ -269,10 +269,11 @@ TEST_F(MivoAppDesktopTest, ATypedMistakeIsHighlightedAndCorrectedFromThePanel) {
     screenshot("mivo-applied.png");
 }
 
-TEST_F(MivoAppDesktopTest, KeysTypedAsApplyIsClickedLandAtTheEnd) {
-    // The user's hands go on typing the moment the click lands: whether
-    // the keys reach the editor before Mivo holds the keyboard or are held
-    // and typed on after the correction, they follow the sentence.
+TEST_F(MivoAppDesktopTest, KeysTypedAsApplyIsDoubleClickedLandAtTheEnd) {
+    // The user double-clicks Apply and goes on typing the moment the click
+    // lands: the second click (on the editor below the panel, after the
+    // text) and the keys are held and follow the correction, which always
+    // goes in.
     std::string why;
     auto hands = UserKeyboard::open(why);
     ASSERT_NE(hands, nullptr) << why;
@@ -282,6 +283,10 @@ TEST_F(MivoAppDesktopTest, KeysTypedAsApplyIsClickedLandAtTheEnd) {
     std::pair<int, int> apply;
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
     click(apply.first, apply.second);
+    spinFor(0.06);
+    XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+    XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+    XSync(display(), False);
     // At the click, while the selection is ours, while the paste is on
     // its way.
     ASSERT_TRUE(hands->type("a"));

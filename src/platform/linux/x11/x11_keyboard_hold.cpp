@@ -379,9 +379,15 @@ void X11KeyboardHold::release() {
     XFlush(d);
     if (!forwarding_.empty())
         endForwardingOnceLetGo();
+    std::string clicked;
+    for (const HeldEvent& e : events) {
+        if (const auto* p = std::get_if<HeldPointerEvent>(&e); p != nullptr && p->down)
+            clicked =
+                " (the last click at " + std::to_string(p->x) + "," + std::to_string(p->y) + ")";
+    }
     log_.write("[Mivo] input: every device held " +
                std::to_string(milliseconds(since_, scheduler_.now())) + " ms; " +
-               std::to_string(events.size()) + " events sent on");
+               std::to_string(events.size()) + " events sent on" + clicked);
 }
 
 void X11KeyboardHold::forward(unsigned char keycode, bool down) {
