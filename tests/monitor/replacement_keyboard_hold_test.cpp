@@ -223,121 +223,120 @@ TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection)
     }
 }
 
-// Every input device at once: the user's keyboard, the XTest keyboard other
-// programs type through, the user's pointer and the XTest pointer.
-enum class Source { keyboard, xtestKeyboard, pointer, xtestPointer };
+// What comes while the correction goes in, from every input device: the
+// user's keyboard, the XTest keyboard other programs type through, the
+// user's pointer (a click into the sentence, after its 5th Character) and
+// the XTest pointer (a click on the page beside the field); and the two
+// ways Apply itself is clicked that bring more input with it.
+enum class Source { keyboard, xtestKeyboard, pointer, xtestPointer, doubleClick, shiftAtClick };
 
-struct SourceCase {
-    const char* name;
+struct InputRow {
+    std::string name;
+    Route route;
     Source source;
+    double at;  // seconds after Apply
+};
+
+struct SourceOutcome {
+    const char* name;
     std::string after;  // what the field holds after the correction
     Utf16Range caret;   // where the caret ends
     int pageClicks;     // clicks beside the field that reached the page
 };
 
-// A click into the sentence (after its 5th Character) or on the page beside
-// it, and "xy" typed: whatever comes, from whoever, while the correction
-// goes in happens after it, as it was made.
-const SourceCase kSources[] = {
-    {"the user's keys", Source::keyboard, "xy", {12, 0}, 0},
-    {"another program's keys", Source::xtestKeyboard, "xy", {12, 0}, 0},
-    {"the user's click into the sentence", Source::pointer, "", {5, 0}, 0},
-    {"another program's click on the page", Source::xtestPointer, "", {10, 0}, 1},
-};
+SourceOutcome outcome(Source source) {
+    switch (source) {
+        case Source::keyboard:
+            return {"the user's keys", "xy", {12, 0}, 0};
+        case Source::xtestKeyboard:
+            return {"another program's keys", "xy", {12, 0}, 0};
+        case Source::pointer:
+            return {"the user's click into the sentence", "", {5, 0}, 0};
+        case Source::xtestPointer:
+            return {"another program's click on the page", "", {10, 0}, 1};
+        case Source::doubleClick:
+            // The second click lands on the page below the panel; the user
+            // types on.
+            return {"a double click on Apply, then keys", "xy", {12, 0}, 1};
+        case Source::shiftAtClick:
+            // Shift down as Apply is clicked, up 0.1 s later; keys at 0.3 s.
+            return {"Shift down at the click, then keys", "xy", {12, 0}, 0};
+    }
+    return {};
+}
+
+std::vector<InputRow> everyInputRows() {
+    std::vector<InputRow> rows;
+    for (const Route& route : {kRoutes[2], kRoutes[3], kRoutes[1]}) {
+        for (const Source source :
+             {Source::keyboard, Source::xtestKeyboard, Source::pointer, Source::xtestPointer}) {
+            // Every 0.05 s from Apply to 0.6 s: through our selection, the
+            // paste (at 0.2 s, or fetched late at 0.5 s) and the caret's
+            // return.
+            for (int step = 0; step <= 12; ++step)
+                rows.push_back({outcome(source).name, route, source, 0.05 * step});
+        }
+        rows.push_back({outcome(Source::doubleClick).name, route, Source::doubleClick, 0.06});
+        rows.push_back({outcome(Source::shiftAtClick).name, route, Source::shiftAtClick, 0.1});
+    }
+    return rows;
+}
 
 TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
-    // Every 0.05 s from Apply to 0.6 s, through our selection, the paste
-    // (at 0.2 s, or fetched late at 0.5 s) and the caret's return: the
-    // correction always goes in, and what came meanwhile follows it.
+    // The correction always goes in, and whatever came meanwhile, from
+    // whoever, follows it as it was made: nothing of ours stays selected,
+    // the user's clipboard is back, every device is free and no notice
+    // says otherwise.
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const auto& route : {kRoutes[2], kRoutes[3], kRoutes[1]}) {
-        for (const auto& source : kSources) {
-            for (int step = 0; step <= 12; ++step) {
-                const double at = 0.05 * step;
-                SCOPED_TRACE(std::string(route.name) + ", " + source.name + " " +
-                             std::to_string(at) + " s after Apply");
-                unwritten.clear();
-                follow(route);
-                const int pageClicks = desk.clicksBesideDone();
-                monitor.applyReplacement(de());
-                desk.clock().after(at, [&] {
-                    switch (source.source) {
-                        case Source::keyboard:
-                            return desk.typeText("xy");
-                        case Source::xtestKeyboard:
-                            return desk.typeTextFromAnotherProgram("xy");
-                        case Source::pointer:
-                            return desk.click(field, {5, 0});
-                        case Source::xtestPointer:
-                            return desk.clickBeside();
-                    }
-                });
-                advance(3.0);
-                EXPECT_EQ(desk.text(field), kCorrected + source.after);
-                EXPECT_EQ(desk.selection(field), source.caret);
-                EXPECT_EQ(desk.clicksBesideDone() - pageClicks, source.pageClicks);
-                EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
-                EXPECT_FALSE(keyboard().holding());
-                EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
-                EXPECT_EQ(logged("retrying with"), 0u);
-                monitor.stop();
-                desk.setInputQuirk(field, {});
-            }
-        }
-    }
-}
-
-TEST_F(ReplacementKeyboardHoldTest, ADoubleClickOnApplyClicksThePageAfterTheCorrection) {
-    // The second click lands on the page below the panel 0.06 s after the
-    // first; the user types on. Held from the press of Apply, it reaches
-    // the page only once the correction is in, and the keys after it too.
-    std::vector<UnwrittenField> unwritten;
-    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const auto& route : {kRoutes[2], kRoutes[3]}) {
-        SCOPED_TRACE(route.name);
+    for (const InputRow& row : everyInputRows()) {
+        SCOPED_TRACE(std::string(row.route.name) + ", " + row.name + " " + std::to_string(row.at) +
+                     " s after Apply");
+        const SourceOutcome expected = outcome(row.source);
         unwritten.clear();
-        follow(route);
+        desk.log().clear();
+        follow(row.route);
         const int pageClicks = desk.clicksBesideDone();
-        monitor.holdKeysForApply();
-        // The panel asks for the correction 0.05 s after the click.
-        desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
-        desk.clock().after(0.06, [this] { desk.clickBeside(); });
-        desk.clock().after(0.1, [this] { desk.typeText("xy"); });
-        advance(0.15);
-        EXPECT_EQ(desk.clicksBesideDone(), pageClicks);
+        const auto at = [&](double seconds, std::function<void()> step) {
+            desk.clock().after(seconds, std::move(step));
+        };
+        switch (row.source) {
+            case Source::doubleClick:
+                // Held from the press of Apply; the panel asks for the
+                // correction 0.05 s after the click.
+                monitor.holdKeysForApply();
+                at(0.05, [this] { monitor.applyReplacement(de()); });
+                at(row.at, [this] { desk.clickBeside(); });
+                at(0.1, [this] { desk.typeText("xy"); });
+                break;
+            case Source::shiftAtClick:
+                keyboard().setModifierDown(true);
+                monitor.holdKeysForApply();
+                monitor.applyReplacement(de());
+                at(row.at, [this] { keyboard().setModifierDown(false); });
+                at(0.3, [this] { desk.typeText("xy"); });
+                break;
+            default:
+                monitor.applyReplacement(de());
+                at(row.at, [this, source = row.source] {
+                    if (source == Source::keyboard)
+                        desk.typeText("xy");
+                    else if (source == Source::xtestKeyboard)
+                        desk.typeTextFromAnotherProgram("xy");
+                    else if (source == Source::pointer)
+                        desk.click(field, {5, 0});
+                    else
+                        desk.clickBeside();
+                });
+        }
         advance(3.0);
-        EXPECT_EQ(desk.clicksBesideDone(), pageClicks + 1);
-        EXPECT_EQ(desk.text(field), kCorrected + "xy");
-        EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
+        EXPECT_EQ(desk.text(field), kCorrected + expected.after);
+        EXPECT_EQ(desk.selection(field), expected.caret);
+        EXPECT_EQ(desk.clicksBesideDone() - pageClicks, expected.pageClicks);
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
         EXPECT_FALSE(keyboard().holding());
         EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
-        monitor.stop();
-        desk.setInputQuirk(field, {});
-    }
-}
-
-TEST_F(ReplacementKeyboardHoldTest, ShiftDownAtTheClickIsWaitedForAndTheKeysFollowTheWrite) {
-    // Shift is down as Apply is clicked and comes up at 0.1 s; the user
-    // types on at 0.3 s, while the correction goes in.
-    std::vector<UnwrittenField> unwritten;
-    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const auto& route : {kRoutes[2], kRoutes[3]}) {
-        SCOPED_TRACE(route.name);
-        unwritten.clear();
-        follow(route);
-        keyboard().setModifierDown(true);
-        monitor.holdKeysForApply();
-        desk.clock().after(0.1, [this] { keyboard().setModifierDown(false); });
-        monitor.applyReplacement(de());
-        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
-        advance(3.0);
-        EXPECT_EQ(desk.text(field), kCorrected + "xy");
-        EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
-        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
-        EXPECT_FALSE(keyboard().holding());
-        EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
+        EXPECT_EQ(logged("retrying with"), 0u);
         monitor.stop();
         desk.setInputQuirk(field, {});
     }
