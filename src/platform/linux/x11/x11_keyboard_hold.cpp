@@ -43,6 +43,11 @@ bool contains(const std::vector<int>& devices, int id) {
     return std::find(devices.begin(), devices.end(), id) != devices.end();
 }
 
+bool isDeviceInput(int evtype) {
+    return evtype == XI_KeyPress || evtype == XI_KeyRelease || evtype == XI_ButtonPress ||
+           evtype == XI_ButtonRelease || evtype == XI_Motion;
+}
+
 }  // namespace
 
 X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log)
@@ -145,43 +150,67 @@ bool X11KeyboardHold::listen() {
     if (listening_)
         return true;
     listening_ = x11_.listen([this](XEvent& e) {
-        if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_ || e.xcookie.data == nullptr)
-            return;
-        const int type = e.xcookie.evtype;
-        const bool key = type == XI_KeyPress || type == XI_KeyRelease;
-        const bool button = type == XI_ButtonPress || type == XI_ButtonRelease;
-        if (!key && !button && type != XI_Motion)
-            return;
-        const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
-        if (!contains(grabbed_, ev->deviceid) && !contains(ending_, ev->deviceid) &&
-            !contains(forwarding_, ev->deviceid))
-            return;
-        if (!key) {
-            const HeldPointerEvent pointer{button ? ev->detail : 0, type == XI_ButtonPress,
-                                           static_cast<int>(std::lround(ev->root_x)),
-                                           static_cast<int>(std::lround(ev->root_y))};
-            // Only where a move ended matters: the next click's place, or
-            // where the pointer is left.
-            if (!button && !held_.empty()) {
-                if (auto* last = std::get_if<HeldPointerEvent>(&held_.back());
-                    last != nullptr && last->button == 0) {
-                    *last = pointer;
-                    return;
-                }
-            }
-            held_.emplace_back(pointer);
-            return;
-        }
-        const auto keycode = static_cast<unsigned char>(ev->detail);
-        const bool press = type == XI_KeyPress;
-        // Asked of the server instead, the state of a device we hold would
-        // end the grab (closing the device releases its grabs).
-        downOn_[ev->deviceid].set(keycode, press);
-        if (contains(forwarding_, ev->deviceid))
-            return forward(keycode, press);
-        held_.emplace_back(HeldKeyEvent{keycode, press});
+        if (e.type == GenericEvent && e.xcookie.extension == xiOpcode_ && e.xcookie.data != nullptr)
+            takeEvent(e);
     });
     return true;
+}
+
+void X11KeyboardHold::takeQueuedInput() {
+    Display* d = x11_.display();
+    XSync(d, False);
+    // Only the input of our grabs is taken off the queue: every other event
+    // waits for the loop, whose listeners may call applications that wait
+    // for the X server we hold.
+    const auto ours = [](Display*, XEvent* e, XPointer opcode) -> Bool {
+        return e->type == GenericEvent && e->xcookie.extension == *reinterpret_cast<int*>(opcode) &&
+               isDeviceInput(e->xcookie.evtype);
+    };
+    XEvent e;
+    while (XCheckIfEvent(d, &e, ours, reinterpret_cast<XPointer>(&xiOpcode_)) != 0) {
+        if (XGetEventData(d, &e.xcookie) == 0)
+            continue;
+        takeEvent(e);
+        XFreeEventData(d, &e.xcookie);
+    }
+}
+
+void X11KeyboardHold::takeEvent(const XEvent& e) {
+    if (!isDeviceInput(e.xcookie.evtype))
+        return;
+    const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
+    take(e.xcookie.evtype, ev->deviceid, ev->detail, ev->root_x, ev->root_y);
+}
+
+void X11KeyboardHold::take(int type, int device, int detail, double x, double y) {
+    const bool key = type == XI_KeyPress || type == XI_KeyRelease;
+    const bool button = type == XI_ButtonPress || type == XI_ButtonRelease;
+    if (!contains(grabbed_, device) && !contains(ending_, device) && !contains(forwarding_, device))
+        return;
+    if (!key) {
+        const HeldPointerEvent pointer{button ? detail : 0, type == XI_ButtonPress,
+                                       static_cast<int>(std::lround(x)),
+                                       static_cast<int>(std::lround(y))};
+        // Only where a move ended matters: the next click's place, or where
+        // the pointer is left.
+        if (!button && !held_.empty()) {
+            if (auto* last = std::get_if<HeldPointerEvent>(&held_.back());
+                last != nullptr && last->button == 0) {
+                *last = pointer;
+                return;
+            }
+        }
+        held_.emplace_back(pointer);
+        return;
+    }
+    const auto keycode = static_cast<unsigned char>(detail);
+    const bool press = type == XI_KeyPress;
+    // Asked of the server instead, the state of a device we hold would end
+    // the grab (closing the device releases its grabs).
+    downOn_[device].set(keycode, press);
+    if (contains(forwarding_, device))
+        return forward(keycode, press);
+    held_.emplace_back(HeldKeyEvent{keycode, press});
 }
 
 bool X11KeyboardHold::grab(int device, bool pointer) {
@@ -354,8 +383,7 @@ void X11KeyboardHold::release() {
     }
     // And so are those that came while the ungrab was on its way: a release
     // among them must not be missed, or its key would stay down.
-    XSync(d, False);
-    x11_.processPending();
+    takeQueuedInput();
     ending_.clear();
     remapAgain();
     auto events = std::exchange(held_, {});

@@ -34,6 +34,8 @@
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
+typedef union _XEvent XEvent;
+
 namespace mivo::linux_desktop {
 
 class X11Connection;
@@ -78,6 +80,14 @@ class X11KeyboardHold : public KeyboardHold {
     // Down on any of these devices, whatever the master says.
     KeyBits keysDownOn(const std::vector<int>& devices);
     bool listen();
+    // An event of a device we hold (or are letting go of): held, or typed
+    // on for a keyboard kept past the hold.
+    void takeEvent(const XEvent& event);
+    // `detail` is the key code or the button; (x, y) on the root window.
+    void take(int type, int device, int detail, double x, double y);
+    // Takes the input of our grabs that reached us so far, leaving every
+    // other event to the loop (safe while the server is grabbed).
+    void takeQueuedInput();
     bool grab(int device, bool pointer);
     // Grabs the pointers once no button is down.
     void holdPointersOnceButtonsAreUp();
