@@ -39,7 +39,7 @@ int milliseconds(TimePoint from, TimePoint to) {
         std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
-bool contains(const std::vector<int>& devices, int id) {
+bool among(const std::vector<int>& devices, int id) {
     return std::find(devices.begin(), devices.end(), id) != devices.end();
 }
 
@@ -185,7 +185,7 @@ void X11KeyboardHold::takeEvent(const XEvent& e) {
 void X11KeyboardHold::take(int type, int device, int detail, double x, double y) {
     const bool key = type == XI_KeyPress || type == XI_KeyRelease;
     const bool button = type == XI_ButtonPress || type == XI_ButtonRelease;
-    if (!contains(grabbed_, device) && !contains(ending_, device) && !contains(forwarding_, device))
+    if (!among(grabbed_, device) && !among(ending_, device) && !among(forwarding_, device))
         return;
     if (!key) {
         const HeldPointerEvent pointer{button ? detail : 0, type == XI_ButtonPress,
@@ -208,7 +208,7 @@ void X11KeyboardHold::take(int type, int device, int detail, double x, double y)
     // Asked of the server instead, the state of a device we hold would end
     // the grab (closing the device releases its grabs).
     downOn_[device].set(keycode, press);
-    if (contains(forwarding_, device))
+    if (among(forwarding_, device))
         return forward(keycode, press);
     held_.emplace_back(HeldKeyEvent{keycode, press});
 }
@@ -367,7 +367,7 @@ void X11KeyboardHold::release() {
     const KeyBits modifiers = modifierKeys();
     std::vector<int> keep;
     for (const int id : grabbed_) {
-        if (id != typingGrabbed_ && !contains(pointers_, id) && (downOn_[id] & modifiers).any())
+        if (id != typingGrabbed_ && !among(pointers_, id) && (downOn_[id] & modifiers).any())
             keep.push_back(id);
     }
     // Until everything held is sent on, no other client is heard: another
@@ -378,7 +378,7 @@ void X11KeyboardHold::release() {
     clickingGrabbed_ = -1;
     pointers_.clear();
     for (const int id : ending_) {
-        if (!contains(keep, id))
+        if (!among(keep, id))
             XIUngrabDevice(d, id, CurrentTime);
     }
     // And so are those that came while the ungrab was on its way: a release
