@@ -74,8 +74,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         const auto fetchesBefore = clipboard->fetchesBeforePaste();
         if (!postCommandV())
             return false;
-        // Keys that no hold stops replace whatever stands selected: how long
-        // ours stood is the window they had.
+        // Where the devices could not be held, keys replace whatever stands
+        // selected: how long ours stood is the window they had.
         if (selectedAt) {
             const auto stood = std::chrono::duration_cast<std::chrono::milliseconds>(
                 desktop.scheduler.now() - *selectedAt);
