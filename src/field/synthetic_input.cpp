@@ -95,11 +95,6 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         return true;
     }
 
-    void posted(const SelectedTarget& selected) {
-        if (selected.onPosted)
-            selected.onPosted();
-    }
-
     void activateTargetApplication() {
         const InputTarget t = target();
         const Pid pid = t.observedFocusPid != 0 ? t.observedFocusPid : t.observedPid;
@@ -345,9 +340,7 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
                                            selected.selectedAt)) {
                         s.clipboard->release(hold);
                         s.log("applyReplacement: Ctrl+V post failed");
-                        return;
                     }
-                    s.posted(selected);
                 },
                 [hold](State& s) { s.clipboard->release(hold); });
         },
@@ -362,14 +355,11 @@ bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
     later(kTypeDelay, [text = std::string(text), selected = SelectedTarget(selected),
                        queued](State& s) mutable {
         s.postWhenSelected(std::move(selected), queued, {"unicode typing", "typing"},
-                           [text](State& s, SelectedTarget& selected) {
-                               if (!s.postUnicodeText(text)) {
+                           [text](State& s, SelectedTarget&) {
+                               if (!s.postUnicodeText(text))
                                    s.log(
                                        "applyReplacement: unicode typing into focused element "
                                        "failed");
-                                   return;
-                               }
-                               s.posted(selected);
                            },
                            {});
     });
@@ -385,12 +375,9 @@ bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& se
     state_->activateTargetApplication();
     later(kDeleteDelay, [selected = SelectedTarget(selected), queued](State& s) mutable {
         s.postWhenSelected(std::move(selected), queued, {"Delete", "Delete"},
-                           [](State& s, SelectedTarget& selected) {
-                               if (!s.postKeyPress(kKeyCodeDelete, 0)) {
+                           [](State& s, SelectedTarget&) {
+                               if (!s.postKeyPress(kKeyCodeDelete, 0))
                                    s.log("applyReplacement: Delete key post failed");
-                                   return;
-                               }
-                               s.posted(selected);
                            },
                            {});
     });

@@ -66,8 +66,6 @@ struct SelectedTarget {
     std::optional<Utf16Range> restingCaret = {};
     // Called when the input is not posted, with why.
     std::function<void(InputAbandoned)> onAbandoned = {};
-    // Called right after the input was posted.
-    std::function<void()> onPosted = {};
     // When the range was selected; a selection made again just before the
     // input counts from then.
     std::optional<TimePoint> selectedAt = {};

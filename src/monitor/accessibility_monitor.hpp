@@ -56,8 +56,8 @@ class AccessibilityMonitor final : private ReplacementHost {
     // Called with the field's text after a verified replacement.
     std::function<void(const std::string&)> onReplacementCompleted;
     // Nothing of an applied correction could be written (a modifier stayed
-    // down, the field refused every way); the user should
-    // learn where they look what the field holds now.
+    // down, the field refused every way); the user should learn where they
+    // look what the field holds now.
     std::function<void(UnwrittenField)> onReplacementFailed;
     // The application, focused element or window changed: the corrections
     // shown no longer apply.

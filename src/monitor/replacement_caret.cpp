@@ -127,10 +127,6 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
         else
             letKeysGo();
     };
-    selected.target.onPosted = [watch = std::weak_ptr(write.watch)] {
-        if (const auto w = watch.lock())
-            w->posted = true;
-    };
     // While the devices are held nothing can come between our selection
     // and our input, and it stands. Where they could not be held, a key
     // would replace it: it stands only for the moment of the input,

@@ -100,8 +100,6 @@ struct WriteWatch {
     // Shown by the field's own text (an event or a read), not only by the
     // target fetching our paste.
     bool seenInText = false;
-    // Our input went out (a paste keystroke, typed text).
-    bool posted = false;
     // Our part is over: our input was not posted. Nothing more is sent; a
     // check may still tell what the field holds.
     bool ended = false;
