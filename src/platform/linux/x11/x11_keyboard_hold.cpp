@@ -420,7 +420,8 @@ void X11KeyboardHold::release() {
 
 void X11KeyboardHold::forward(unsigned char keycode, bool down) {
     Display* d = x11_.display();
-    XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime);
+    // A hold taken meanwhile (the next Apply) holds our XTest keyboard too.
+    postOwn([&] { XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime); });
     XFlush(d);
     if (!down)
         endForwardingOnceLetGo();
@@ -483,7 +484,7 @@ void X11KeyboardHold::watchStandIns() {
         std::erase_if(standIns_, [&](unsigned char keycode) {
             if (user.test(keycode))
                 return false;
-            XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+            postOwn([&] { XTestFakeKeyEvent(d, keycode, False, CurrentTime); });
             return true;
         });
         XFlush(d);
