@@ -44,7 +44,7 @@ void Root::wireCorrectionRoad() {
     monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };
     // A wheel step scrolls the text under the pointer: the boxes go at
     // once rather than stand where the text was until it is measured anew.
-    display_.setWheelSteps([this] { return desktop_.ports().input.pointerPresses().wheelSteps; });
+    display_.setWheelSteps([this] { return desktop_.ports().input.wheelSteps(); });
     monitor_.onReplacementCompleted = [this](const std::string& text) {
         display_.handleReplacementCompleted(text);
     };

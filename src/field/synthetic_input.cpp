@@ -44,7 +44,6 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     RunSource run;
     std::shared_ptr<PasteboardGuard> clipboard;
     uint64_t epoch = 0;
-    uint64_t pressesPosted = 0;
 
     void log(std::string_view message) {
         std::string line = "[Mivo] ";
@@ -75,8 +74,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         const auto fetchesBefore = clipboard->fetchesBeforePaste();
         if (!postCommandV())
             return false;
-        // Keys that no hold stops replace whatever stands selected: how long
-        // ours stood is the window they had.
+        // Where the devices could not be held, keys replace whatever stands
+        // selected: how long ours stood is the window they had.
         if (selectedAt) {
             const auto stood = std::chrono::duration_cast<std::chrono::milliseconds>(
                 desktop.scheduler.now() - *selectedAt);
@@ -94,14 +93,6 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         };
         clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted);
         return true;
-    }
-
-    // Our keystroke is out: keys other programs type from now on would
-    // land at its caret, not the user's, and wait with the user's held keys.
-    void posted(const SelectedTarget& selected) {
-        desktop.input.keyboardHold().holdOtherPrograms();
-        if (selected.onPosted)
-            selected.onPosted();
     }
 
     void activateTargetApplication() {
@@ -122,16 +113,14 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
 
     // Whether the input may go in now, the range selected again where the
     // caret rested meanwhile. Since the input was queued, nothing of ours
-    // reached the field: a change of its text, or a press of the pointer
-    // anywhere (which may leave the caret where it stood), is the user's.
+    // reached the field: a change of its focus or text is someone else's
+    // (where the devices could not be held).
     enum class Look { go, notYet, userActed, modifierHeld };
     Look look(SelectedTarget& selected, const QueuedFor& queued, bool& selectedAgain) {
         Accessibility& ax = desktop.accessibility;
         if (!focusIsOn(selected.element))
             return Look::userActed;
         if (queued.value && readString(ax, selected.element, kAXValueAttribute) != queued.value)
-            return Look::userActed;
-        if (desktop.input.pointerPresses().count != queued.pointerPresses)
             return Look::userActed;
         // Checked before anything is selected: the keystroke will not go,
         // and nothing of ours is left standing for the next key.
@@ -150,8 +139,10 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         if (reportsSelection(selected))
             return Look::go;
         // A browser takes a selection just made in its content process a
-        // moment later; until then it still reports the caret.
-        if (selectedAgain && now == selected.restingCaret)
+        // moment later; until then it still reports the caret. While the
+        // devices are held, nothing else can have moved it.
+        if (desktop.input.keyboardHold().holding() ||
+            (selectedAgain && now == selected.restingCaret))
             return Look::notYet;
         return Look::userActed;
     }
@@ -197,7 +188,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
                 });
             return;
         }
-        if (selectedAgain && verdict != Look::userActed)
+        if (selectedAgain && selected.restingCaret && verdict != Look::userActed)
             desktop.accessibility.setAttributeValue(selected.element, kAXSelectedTextRangeAttribute,
                                                     AXValue(*selected.restingCaret));
         if (dropped)
@@ -271,7 +262,6 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         const Point start{rect.minX() + inset, y};
         const Point end{rect.maxX() - inset, y};
         InputEvents& input = desktop.input;
-        ++pressesPosted;
         if (!input.postMouseEvent(MouseEvent{MouseEventType::leftMouseDown, start}))
             return false;
         for (int k = 1; k <= kDragSteps; ++k) {
@@ -290,9 +280,8 @@ SyntheticInput::SyntheticInput(Desktop desktop, TargetSource target, RunSource r
 SyntheticInput::~SyntheticInput() = default;
 
 SyntheticInput::QueuedFor SyntheticInput::queuedFor(const SelectedTarget& selected) {
-    Desktop& d = state_->desktop;
-    return QueuedFor{readString(d.accessibility, selected.element, kAXValueAttribute),
-                     d.input.pointerPresses().count};
+    return QueuedFor{
+        readString(state_->desktop.accessibility, selected.element, kAXValueAttribute)};
 }
 
 void SyntheticInput::abandonQueuedInput() {
@@ -351,9 +340,7 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
                                            selected.selectedAt)) {
                         s.clipboard->release(hold);
                         s.log("applyReplacement: Ctrl+V post failed");
-                        return;
                     }
-                    s.posted(selected);
                 },
                 [hold](State& s) { s.clipboard->release(hold); });
         },
@@ -368,14 +355,11 @@ bool SyntheticInput::typeTextIntoFocusedElement(std::string_view text,
     later(kTypeDelay, [text = std::string(text), selected = SelectedTarget(selected),
                        queued](State& s) mutable {
         s.postWhenSelected(std::move(selected), queued, {"unicode typing", "typing"},
-                           [text](State& s, SelectedTarget& selected) {
-                               if (!s.postUnicodeText(text)) {
+                           [text](State& s, SelectedTarget&) {
+                               if (!s.postUnicodeText(text))
                                    s.log(
                                        "applyReplacement: unicode typing into focused element "
                                        "failed");
-                                   return;
-                               }
-                               s.posted(selected);
                            },
                            {});
     });
@@ -391,12 +375,9 @@ bool SyntheticInput::deleteSelectedTextInFocusedElement(const SelectedTarget& se
     state_->activateTargetApplication();
     later(kDeleteDelay, [selected = SelectedTarget(selected), queued](State& s) mutable {
         s.postWhenSelected(std::move(selected), queued, {"Delete", "Delete"},
-                           [](State& s, SelectedTarget& selected) {
-                               if (!s.postKeyPress(kKeyCodeDelete, 0)) {
+                           [](State& s, SelectedTarget&) {
+                               if (!s.postKeyPress(kKeyCodeDelete, 0))
                                    s.log("applyReplacement: Delete key post failed");
-                                   return;
-                               }
-                               s.posted(selected);
                            },
                            {});
     });
@@ -484,10 +465,6 @@ bool SyntheticInput::postCommandV() {
 
 bool SyntheticInput::postUnicodeText(std::string_view text) {
     return state_->postUnicodeText(text);
-}
-
-uint64_t SyntheticInput::pointerPressesPosted() const {
-    return state_->pressesPosted;
 }
 
 bool SyntheticInput::postMouseDragSelection(Rect rect) {

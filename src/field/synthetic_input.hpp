@@ -10,10 +10,11 @@
 // the front. Each operation only says whether its work could be queued.
 // Nothing queued posts input once its owner is gone or has abandoned its
 // queued input (the monitor stopped); a pending paste still puts the
-// user's clipboard back. And since the user may click or type while a step
-// waits, a step posts only while the focus, the selection and the field's
-// text are still what they were when it was queued, so that a paste never
-// lands on text it was not meant for and a Delete never removes a
+// user's clipboard back. While a write goes in, every input device is held
+// (KeyboardHold); where they could not be held, the user may click or type
+// while a step waits, so a step posts only while the focus, the selection
+// and the field's text are still what they were when it was queued, and a
+// paste never lands on text it was not meant for nor a Delete removes a
 // Character of the user's.
 
 #include <cstdint>
@@ -38,8 +39,8 @@ struct InputTarget {
 
 // Why queued input was not posted.
 enum class InputAbandoned {
-    // The focus, the caret, the selection or the field's text changed, or
-    // the pointer was pressed: the user clicked or typed.
+    // The focus, the caret, the selection or the field's text changed: the
+    // user clicked or typed where the devices could not be held.
     userActed,
     // A modifier key was down: the keystroke would have been another one.
     modifierHeld,
@@ -59,12 +60,12 @@ struct SelectedTarget {
     // Where the caret was put back after the range was found selectable:
     // nothing stands selected while keys that cannot be held may arrive.
     // The range is selected again just before the input, and only while
-    // the caret still stands there (nothing typed or clicked since).
+    // the caret still stands there (nothing typed or clicked since). Only
+    // where the devices could not be held: otherwise nothing can come
+    // between our selection and our input.
     std::optional<Utf16Range> restingCaret = {};
     // Called when the input is not posted, with why.
     std::function<void(InputAbandoned)> onAbandoned = {};
-    // Called right after the input was posted.
-    std::function<void()> onPosted = {};
     // When the range was selected; a selection made again just before the
     // input counts from then.
     std::optional<TimePoint> selectedAt = {};
@@ -128,9 +129,6 @@ class SyntheticInput {
     // y up), a little inside its ends; nothing for a rectangle narrower or
     // lower than 2.
     bool postMouseDragSelection(Rect rect);
-    // The mouse-button presses posted so far: the pointer's presses that
-    // were not the user's.
-    uint64_t pointerPressesPosted() const;
 
   private:
     struct State;
@@ -140,11 +138,9 @@ class SyntheticInput {
     // abandoned it; otherwise runs `abandoned`, if any.
     void later(double delay, Step step, std::function<void()> abandoned = {});
     void log(std::string_view message);
-    // The field's text and the pointer's presses as input for a selection
-    // is queued.
+    // The field's text as input for a selection is queued.
     struct QueuedFor {
         std::optional<std::string> value;
-        uint64_t pointerPresses = 0;
     };
     QueuedFor queuedFor(const SelectedTarget& selected);
 

@@ -54,9 +54,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::function<void(const CompletedSentenceCandidate&)> onSentenceCompleted;
     // Called with the field's text after a verified replacement.
     std::function<void(const std::string&)> onReplacementCompleted;
-    // Nothing of an applied correction could be written (the user clicked
-    // or typed meanwhile, the field refused every way); the user should
-    // learn where they look what the field holds now.
+    // Nothing of an applied correction could be written (a modifier stayed
+    // down, the field refused every way); the user should learn where they
+    // look what the field holds now.
     std::function<void(UnwrittenField)> onReplacementFailed;
     // The application, focused element or window changed: the corrections
     // shown no longer apply.
@@ -118,9 +118,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     void applyReplacement(const CorrectionIssue& issue, uint64_t block = 0);
     void applyReplacements(const std::vector<CorrectionIssue>& issues, uint64_t block = 0);
     // Apply is being pressed (by the mouse, a key or an accessibility
-    // action): the user's keys are held from now on, not only once the
-    // correction is asked for. `applyPressCancelled` ends a hold that no
-    // correction followed.
+    // action): every input device is held from now on (a pointer once its
+    // button is up), not only once the correction is asked for.
+    // `applyPressCancelled` ends a hold that no correction followed.
     void holdKeysForApply();
     void applyPressCancelled();
 

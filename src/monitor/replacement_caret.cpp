@@ -20,12 +20,17 @@ constexpr int kCaretLooks = 15;
 
 // The user's selection after `written` (field units) was replaced by
 // `inserted` units: unchanged before it, moved by the change in length
-// after it, after the suggestion when it was inside.
+// after it, grown or shrunk by it when it holds it whole (a Ctrl+A made
+// while Apply waited for the Ctrl to come up), after the suggestion when
+// it was inside.
 Utf16Range caretMovedByWrite(Utf16Range selection, Utf16Range written, int64_t inserted) {
     if (selection.end() <= written.location)
         return selection;
     if (selection.location >= written.end())
         return Utf16Range{selection.location + inserted - written.length, selection.length};
+    if (selection.length > 0 && selection.location <= written.location &&
+        selection.end() >= written.end())
+        return Utf16Range{selection.location, selection.length + inserted - written.length};
     return Utf16Range{written.location + inserted, 0};
 }
 
@@ -122,19 +127,13 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
         else
             letKeysGo();
     };
-    selected.target.onPosted = [watch = std::weak_ptr(write.watch)] {
-        if (const auto w = watch.lock())
-            w->posted = true;
-    };
-    // Keys that no hold stops (an on-screen keyboard, a dictation tool, a
-    // remote desktop: the XTest device) would replace our selection: it
-    // stands only for the moment of the input, selected again then. Where
-    // a caret put back over a selection lands at the field's start now and
-    // then (Chromium), it stands while the user's keys are held.
-    Accessibility& ax = host_.desktop().accessibility;
-    if (!ax.writeRouteTrust(element).caretWhileWriting &&
-        host_.desktop().input.keyboardHold().holding())
+    // While the devices are held nothing can come between our selection
+    // and our input, and it stands. Where they could not be held, a key
+    // would replace it: it stands only for the moment of the input,
+    // selected again then.
+    if (host_.desktop().input.keyboardHold().holding())
         return;
+    Accessibility& ax = host_.desktop().accessibility;
     // The caret as read before any selection of ours: some editors answer
     // a selection just made (or undone) only a moment later.
     const auto& before = write.caret().before;
@@ -147,14 +146,14 @@ void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
     if (watch.ended)
         return;
     watch.ended = true;
-    // The keys follow the user's click or typing at once, and nothing of
-    // ours stays selected for them.
+    // What was held goes on at once, and nothing of ours stays selected
+    // for it.
     letKeysGo(&watch);
     host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
     switch (why) {
         case InputAbandoned::userActed:
             host_.log(
-                "applyReplacement: the user clicked or typed before the correction went in; "
+                "applyReplacement: the field changed before the correction went in; "
                 "nothing written");
             break;
         case InputAbandoned::modifierHeld:
@@ -167,46 +166,6 @@ void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
             break;
     }
     reportUnwritten(watch, why);
-}
-
-void ReplacementLadder::watchForClick(std::weak_ptr<WriteWatch> watch) {
-    host_.scheduleStep(kWritePollSeconds, [this, watch = std::move(watch)] {
-        const auto w = watch.lock();
-        if (!w || w->ended)
-            return;
-        if (userClicked(*w))
-            return endForClick(*w);
-        watchForClick(w);
-    });
-}
-
-bool ReplacementLadder::userClicked(const WriteWatch& watch) {
-    const uint64_t presses = host_.desktop().input.pointerPresses().count - watch.pressesAtApply;
-    const uint64_t ours = input_.pointerPressesPosted() - watch.ownPressesAtApply;
-    return presses > ours;
-}
-
-void ReplacementLadder::endForClick(WriteWatch& watch) {
-    watch.ended = true;
-    // Nothing queued goes out; a paste already sent lands where it was
-    // meant to, and its clipboard still comes back.
-    input_.abandonQueuedInput();
-    if (watch.posted || watch.shown) {
-        // The keys go where the click put the caret.
-        letKeysGo();
-        host_.log(
-            "applyReplacement: the user clicked after our input went out; nothing more "
-            "is sent");
-        return;
-    }
-    // Where our selection still stands (a click beside the field leaves it
-    // in place), it gives way to the caret as the user had it before the
-    // keys go; a click into the field has put the caret where the user
-    // wants it already.
-    letKeysGo(&watch);
-    host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
-    host_.log("applyReplacement: the user clicked before the correction went in; nothing written");
-    reportUnwritten(watch);
 }
 
 void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {

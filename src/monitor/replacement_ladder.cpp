@@ -126,7 +126,8 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     }
     // From the moment of Apply: a key typed while the selection is ours
     // would replace the original, one typed before the caret is back would
-    // land beside the correction.
+    // land beside the correction, and a click would move the caret or the
+    // focus under the write.
     host_.desktop().input.keyboardHold().hold(kKeyboardHoldLimitSeconds);
     const AXElement element = *observed;
     const FieldText originalText = readField(element).value_or(FieldText{});
@@ -141,12 +142,9 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
 
     auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
     watch->caret = caretAround(issue, element, originalText);
-    watch->pressesAtApply = host_.desktop().input.pointerPresses().count;
-    watch->ownPressesAtApply = input_.pointerPressesPosted();
     watch->keysTypedOnAtApply = host_.desktop().input.keyboardHold().keysTypedOn();
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
-    watchForClick(watch);
     PendingReplacement pending{.issue = issue,
                                .originalText = originalText,
                                .element = element,
@@ -170,7 +168,7 @@ bool ReplacementLadder::climb(PendingReplacement& pending, std::span<const RungT
         written.issue = *at;
     for (std::size_t i = 0; i < tries.size(); ++i) {
         const RungTry& t = tries[i];
-        // Our input was not posted, or the user clicked: nothing more.
+        // Our input was not posted: nothing more.
         if (pending.watch->ended)
             return true;
         if (write(t.rung.method, written)) {

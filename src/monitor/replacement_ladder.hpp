@@ -62,18 +62,12 @@ struct WriteWatch {
     // Shown by the field's own text (an event or a read), not only by the
     // target fetching our paste.
     bool seenInText = false;
-    // Our input went out (a paste keystroke, typed text).
-    bool posted = false;
-    // Our part is over: the user clicked, or our input was not posted.
-    // Nothing more is sent; a check may still tell what the field holds.
+    // Our part is over: our input was not posted. Nothing more is sent; a
+    // check may still tell what the field holds.
     bool ended = false;
     CaretPlan caret = {};
     // The caret went back as soon as the paste showed.
     bool caretBack = false;
-    // The pointer's presses, everyone's and ours, when the write began: one
-    // more of anyone's than of ours is the user's click.
-    uint64_t pressesAtApply = 0;
-    uint64_t ownPressesAtApply = 0;
     // The key events typed on after holds when the write began: more since
     // are the user's keys, which reached the field.
     uint64_t keysTypedOnAtApply = 0;
@@ -102,7 +96,8 @@ class ReplacementLadder {
 
     void applyReplacement(const CorrectionIssue& issue);
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
-    // Apply is being pressed: the user's keys are held from the press.
+    // Apply is being pressed: the devices are held from the press (the
+    // pointer from its release on).
     void holdKeysForApply();
     // The press ended without Apply: a hold no write needs ends.
     void applyPressCancelled();
@@ -135,8 +130,10 @@ class ReplacementLadder {
     void noteFieldText(const AXElement& element, const FieldText& text);
 
   private:
-    // While a correction goes in, the user's keys are held (they would land
-    // in our selection or beside the correction), at most this long
+    // A correction's write is a transaction over the input: from Apply
+    // until the write has shown (or has been given up) and the caret is
+    // back, every input device is held, and what the user or another
+    // program did meanwhile goes on after it, in order. At most this long,
     // whatever happens.
     static constexpr double kKeyboardHoldLimitSeconds = 2.5;
     // After giving up, or when the focus moved, the original text is not
@@ -197,11 +194,6 @@ class ReplacementLadder {
     // Looks at the field until `until`; as soon as it shows the correction,
     // the caret goes back and the user's held keys follow it.
     void watchForWrite(PendingReplacement pending, TimePoint until);
-    // Looks for a click of the user's for as long as the write is on its
-    // way: one ends our part at once.
-    void watchForClick(std::weak_ptr<WriteWatch> watch);
-    bool userClicked(const WriteWatch& watch);
-    void endForClick(WriteWatch& watch);
     // Our input was not posted: nothing more is sent, the keys go where the
     // user had the caret, and the user is told at once.
     void endUnposted(WriteWatch& watch, InputAbandoned why);

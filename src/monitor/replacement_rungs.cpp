@@ -79,7 +79,7 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(
         host_.log("applyReplacement: delete_text+insert_text failed err=" +
                   std::to_string(code(err)));
         // The next way selects afresh; until then nothing of ours stands
-        // selected for keys that no hold stops.
+        // selected for keys where the devices could not be held.
         const auto& before = write.caret().before;
         if (before && !host_.desktop().input.keyboardHold().holding())
             host_.desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
@@ -98,7 +98,7 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplace
     // The target fetched our text: the paste landed, even if the user
     // takes it back before anything is read. The target is no longer
     // waiting for us, and the caret goes back as soon as the field shows
-    // the correction: keys that no hold stops land where the user was.
+    // the correction, so that the held input goes on sooner.
     const bool caretAtOnce =
         host_.desktop().accessibility.writeRouteTrust(write.element).caretWhileWriting;
     selected->target.onPasted = [this, run = host_.runToken(), watch = std::weak_ptr(write.watch),

@@ -257,9 +257,9 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // The keys held so far go where the user had the caret before anything
     // else is tried.
     letKeysGo(&watch);
-    // Our input was never posted (the user clicked or typed first, a
-    // modifier was down): the user was told then, and the field stays as
-    // the user has it.
+    // Our input was never posted (the field changed under it where the
+    // devices could not be held, a modifier was down): the user was told
+    // then, and the field stays as the user has it.
     if (watch.ended && !landed)
         return;
     // A write that showed in its place was not misplaced: what reads
@@ -278,8 +278,8 @@ void ReplacementLadder::check(PendingReplacement pending) {
         !replacementShows(pending.issue, pending.originalText, current))
         return leaveStrayPaste(pending, current);
     // The monitor's keys are forgotten whenever it attaches to the field
-    // afresh; the replacement's own mark is not. After the user's click
-    // nothing is sent, not even a mend.
+    // afresh; the replacement's own mark is not. Once our input was not
+    // posted nothing is sent, not even a mend.
     const std::string key = pending.issue.id + "|" + current.text;
     auto& keys = host_.attemptedPartialRepairKeys();
     if (!watch.ended && !pending.tailRepaired && !keys.contains(key) &&

@@ -47,17 +47,6 @@ enum class KeyDownMonitorEvent {
 
 enum class KeyDownMonitorError { tapCreateFailed, runLoopSourceFailed };
 
-// The presses of a mouse button anywhere on the display, ours included, as
-// the key-down monitor hears them: how many so far, and where the last one
-// was (global display coordinates, y down).
-struct PointerPresses {
-    uint64_t count = 0;
-    Point lastAt;
-    // Steps of a wheel (buttons 4 to 7), which scroll what lies under the
-    // pointer and count in none of the above.
-    uint64_t wheelSteps = 0;
-};
-
 // An installed key-down monitor; destroying it removes it.
 class KeyDownMonitor {
   public:
@@ -84,12 +73,13 @@ class InputEvents {
     // in the session; true where that cannot be told.
     virtual bool inputMethodRunning() { return true; }
 
-    // The user's own keys, held while a write must not be disturbed.
+    // Every input device but our own synthetic input, held while a write
+    // must not be disturbed.
     virtual KeyboardHold& keyboardHold() = 0;
 
-    // Heard only while a key-down monitor is installed; nothing where the
-    // presses cannot be heard.
-    virtual PointerPresses pointerPresses() { return {}; }
+    // Steps of a mouse wheel anywhere on the display so far, as the
+    // key-down monitor hears them: each scrolls what lies under the pointer.
+    virtual uint64_t wheelSteps() { return 0; }
 };
 
 }  // namespace mivo

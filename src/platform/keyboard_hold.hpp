@@ -1,11 +1,14 @@
 #pragma once
 
-// Holding the user's own keys for a moment. While a correction goes in
-// through a selection, a key the user types would replace the selection or
-// land right after the correction; held keys wait, and are typed in order
-// into whatever has the keyboard focus when the hold ends. Our own
-// synthetic input is never held, so a paste or typed text still goes in
-// while the user's keys wait.
+// Holding every input device while a correction goes in. From the click on
+// Apply until the write has shown (or has been given up) and the caret is
+// back, whatever the user or another program does on a keyboard or a
+// pointer waits here: the user's keyboards and pointers, and the device
+// other programs type and click through (on-screen keyboards, dictation
+// tools, remote desktops). What waited goes on in order when the hold
+// ends: keys where the caret is then, clicks where they were made. Our own
+// synthetic input is never held and nothing comes between its events, so
+// a paste or typed text goes in whole while everything else waits.
 
 #include <cstdint>
 
@@ -15,16 +18,14 @@ class KeyboardHold {
   public:
     virtual ~KeyboardHold() = default;
 
-    // Starts holding the user's keys; the hold ends by itself after
+    // Starts holding every input device; the hold ends by itself after
     // `limitSeconds` at the latest, so that a step that never comes cannot
-    // keep the keyboard. A hold already on is extended, and keys typed
-    // through our own device pass again until `holdOtherPrograms` is asked
-    // anew: a hold left from an earlier write (its monitor stopped) would
-    // otherwise keep the next write's keystroke from the application. False
-    // when the keys cannot be held (another program holds the keyboard, a
-    // key is down): nothing is held then.
+    // keep the devices. A hold already on is extended. A pointer whose
+    // button is down (the press of Apply) is held once the button comes up.
+    // False when the keys cannot be held (another program holds the
+    // keyboard, a key is down): nothing is held then.
     virtual bool hold(double limitSeconds) = 0;
-    // Ends the hold and types the held keys now; nothing without a hold.
+    // Ends the hold and sends on what was held now; nothing without a hold.
     virtual void release() = 0;
     virtual bool holding() const = 0;
     // A key of the user's is down now: a hold waits until it comes up (its
@@ -34,14 +35,7 @@ class KeyboardHold {
     // applications see it: a key posted now would reach them with it, and
     // Ctrl+V would become Ctrl+Shift+V or another shortcut.
     virtual bool modifierIsDown() { return false; }
-    // From now until the hold ends, keys that other programs type through
-    // the device our own input goes through (on-screen keyboards, dictation
-    // tools, remote desktops) are held too and typed on with the user's;
-    // what we posted before this call still goes out first. Between our
-    // paste keystroke and the caret's return they would land at the paste's
-    // caret. Nothing without a hold, or where they cannot be held.
-    virtual void holdOtherPrograms() {}
-    // Key events typed on at the end of holds so far: one more than when a
+    // Key events sent on at the end of holds so far: one more than when a
     // write began is a key that reached the field since.
     virtual uint64_t keysTypedOn() const { return 0; }
 };

@@ -34,9 +34,48 @@ class UserKeyboard {
     void* device_;  // XDevice of the keyboard
 };
 
+// The user's own hand on the mouse: moves and clicks that come from the X
+// server's own pointer device (under Xvfb, "Xvfb mouse"), not from the
+// XTest device that other programs click through.
+class UserPointer {
+  public:
+    static std::unique_ptr<UserPointer> open(std::string& why);
+    ~UserPointer();
+    UserPointer(const UserPointer&) = delete;
+    UserPointer& operator=(const UserPointer&) = delete;
+
+    // To (x, y) of the root window, then the left button down or up.
+    bool button(int x, int y, bool down);
+    bool click(int x, int y) { return button(x, y, true) && button(x, y, false); }
+
+  private:
+    UserPointer(Display* display, void* device);
+    Display* display_;
+    void* device_;  // XDevice of the pointer
+};
+
+// A window where the click on Apply lands, as on the correction panel: it
+// lies above the others (override-redirect), and a click on it takes the
+// focus from no application. Shown from creation to destruction.
+class StandInPanel {
+  public:
+    StandInPanel(int x, int y, int width, int height);
+    ~StandInPanel();
+    StandInPanel(const StandInPanel&) = delete;
+    StandInPanel& operator=(const StandInPanel&) = delete;
+
+  private:
+    Display* display_;
+    unsigned long window_ = 0;
+};
+
 // ASCII letters typed through the X server's XTest device from a connection
 // of its own, as xdotool, an on-screen keyboard or a remote desktop types
 // them: another program's keys, which never queue behind ours.
 bool typeByAnotherProgram(std::string_view keys);
+// A left click at (x, y) of the root window the same way: another
+// program's click. (xdotool's `mousemove --sync` would wait for a pointer
+// that a hold keeps where it is.)
+bool clickByAnotherProgram(int x, int y);
 
 }  // namespace mivo::desktop_test

@@ -51,15 +51,14 @@ void expectCtrlZSoonAfterApplyKeepsTheOriginal(Accessibility& ax, const AXElemen
 }
 
 const std::vector<DuringTheWrite> kDuringTheWrite = {
-    {"keys of another program at 0.15 s", 0.15, false, kText + "abc",
-     UnwrittenField::changedElsewhere},
-    // Between our Ctrl+V (0.2 s) and the caret's return: held with the
-    // user's keys, typed on at the end.
-    {"keys of another program at 0.25 s", 0.25, false, kRained + "abc", std::nullopt},
-    {"keys of another program at 0.3 s", 0.3, false, kRained + "abc", std::nullopt},
-    {"keys of another program at 0.4 s", 0.4, false, kRained + "abc", std::nullopt},
-    {"a click at the end of the text at 0.02 s", 0.02, true, kText + "xy", UnwrittenField::asItWas},
-    {"a click at the end of the text at 0.1 s", 0.1, true, kText + "xy", UnwrittenField::asItWas},
+    {"the user's keys at 0.05 s", During::keys, 0.05},
+    {"another program's keys at 0.05 s", During::otherKeys, 0.05},
+    // Around our Ctrl+V (0.2 s) and the paste's fetch.
+    {"another program's keys at 0.3 s", During::otherKeys, 0.3},
+    {"the user's click at 0.02 s", During::click, 0.02},
+    {"another program's click at 0.3 s", During::otherClick, 0.3},
+    {"a double click on Apply, the second at 0.06 s", During::doubleClick, 0.06},
+    {"Shift down at the click, up at 0.1 s", During::shiftAtClick, 0.1},
 };
 
 namespace {
@@ -71,51 +70,99 @@ void spinUntil(std::chrono::steady_clock::time_point from, double seconds) {
         spinFor(left);
 }
 
-// A click near the bottom right corner of the field: after the last line,
-// where the caret stands at the end of the text.
-void clickAtTheEnd(Accessibility& ax, const AXElement& field) {
+// Near the bottom right corner of the field: after the last line, where
+// the caret stands at the end of the text.
+std::optional<std::pair<int, int>> theEnd(Accessibility& ax, const AXElement& field) {
     const auto position = readPoint(ax, field, kAXPositionAttribute);
     const auto size = readSize(ax, field, kAXSizeAttribute);
-    ASSERT_TRUE(position && size);
-    const int x = static_cast<int>(position->x + size->width - 12);
-    const int y = static_cast<int>(position->y + size->height - 6);
-    // From elsewhere: a move onto where the pointer already is would wait
-    // for a motion that never comes.
-    const std::string command = "xdotool mousemove 1 1 mousemove --sync " + std::to_string(x) +
-                                " " + std::to_string(y) + " click 1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    if (!position || !size)
+        return std::nullopt;
+    return std::pair{static_cast<int>(position->x + size->width - 12),
+                     static_cast<int>(position->y + size->height - 6)};
 }
 
 }  // namespace
 
-void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
-                                     const DuringTheWrite& row) {
+void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
+                                     UserDevices hands, const DuringTheWrite& row) {
     AccessibilityMonitor monitor(ports);
     std::vector<UnwrittenField> told;
     monitor.onReplacementFailed = [&](UnwrittenField f) { told.push_back(f); };
     ASSERT_TRUE(followAsChecked(monitor, field, 10));
+    ports.pasteboard.clearContents();
+    ASSERT_TRUE(ports.pasteboard.writeItems({stringItem(kUsersCopy)}));
+    const bool click = row.source == During::click || row.source == During::otherClick ||
+                       row.source == During::doubleClick;
+    std::optional<std::pair<int, int>> end;
+    // A field focused but never clicked may have no frame for a moment.
+    if (click) {
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                end = theEnd(ports.accessibility, field);
+                return end.has_value();
+            },
+            5));
+    }
     log.clear();
+    // The click on Apply: the devices are held from its press, the
+    // pointer from its release; the panel asks for the correction 0.05 s
+    // later.
+    std::optional<StandInPanel> panel;
+    if (row.source == During::doubleClick) {
+        panel.emplace(1180, 940, 80, 40);
+        ASSERT_TRUE(hands.pointer.button(1220, 960, true));
+        monitor.holdKeysForApply();
+        ASSERT_TRUE(hands.pointer.button(1220, 960, false));
+    }
+    if (row.source == During::shiftAtClick) {
+        ASSERT_TRUE(hands.keyboard.key("Shift_L", true));
+        monitor.holdKeysForApply();
+    }
     const auto applied = std::chrono::steady_clock::now();
+    if (row.source == During::doubleClick)
+        spinUntil(applied, 0.05);
     monitor.applyReplacement(sunnyToRained());
     spinUntil(applied, row.at);
-    if (row.click) {
-        ASSERT_NO_FATAL_FAILURE(clickAtTheEnd(ports.accessibility, field));
+    switch (row.source) {
+        case During::keys:
+            ASSERT_TRUE(hands.keyboard.type("abc"));
+            break;
+        case During::otherKeys:
+            ASSERT_TRUE(typeByAnotherProgram("abc"));
+            break;
+        case During::click:
+        case During::doubleClick:
+            ASSERT_TRUE(hands.pointer.click(end->first, end->second));
+            break;
+        case During::otherClick:
+            ASSERT_TRUE(clickByAnotherProgram(end->first, end->second));
+            break;
+        case During::shiftAtClick:
+            ASSERT_TRUE(hands.keyboard.key("Shift_L", false));
+            spinUntil(applied, 0.3);
+            ASSERT_TRUE(hands.keyboard.type("abc"));
+            break;
+    }
+    if (click) {
         spinUntil(applied, 2.0);
         ASSERT_TRUE(typeByAnotherProgram("xy"));
-    } else {
-        ASSERT_TRUE(typeByAnotherProgram("abc"));
     }
+    const std::string expected = kRained + (click ? "xy" : "abc");
     // A toolkit waiting for our clipboard answers no call: only our loop
     // turns until the paste is through, as the monitor's own would.
     const auto guard = PasteboardGuard::of(ports.pasteboard);
     waitUntil([&] { return !guard->isHolding(); }, 8);
     const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
-    EXPECT_TRUE(waitUntil([&] { return value() == row.expected; }, 5))
-        << value().value_or("<nothing>");
+    EXPECT_TRUE(waitUntil([&] { return value() == expected; }, 5)) << value().value_or("<nothing>");
     // Every check of the write is over.
     spinUntil(applied, 3.0);
-    EXPECT_EQ(value(), row.expected);
-    EXPECT_EQ(told, row.told ? std::vector{*row.told} : std::vector<UnwrittenField>{});
+    EXPECT_EQ(value(), expected);
+    EXPECT_EQ(readRange(ports.accessibility, field, kAXSelectedTextRangeAttribute),
+              (Utf16Range{text::utf16Length(expected), 0}));
+    EXPECT_EQ(told, std::vector<UnwrittenField>{});
+    EXPECT_EQ(pasteboardString(ports.pasteboard), kUsersCopy);
+    EXPECT_FALSE(ports.input.keyboardHold().holding());
+    EXPECT_FALSE(ports.input.keyboardHold().keyIsDown());
     EXPECT_FALSE(log.contains("retrying with"));
     printWriteBackLog(log);
     monitor.stop();

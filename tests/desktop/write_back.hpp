@@ -32,27 +32,40 @@ namespace mivo::desktop_test {
 void expectCtrlZSoonAfterApplyKeepsTheOriginal(Accessibility& ax, const AXElement& field,
                                                const sim::CapturedLog& log);
 
-// What another program or the user does while a correction goes in.
+class UserKeyboard;
+class UserPointer;
+
+// Where what comes during the write comes from: the user's keyboard and
+// pointer, the XTest keyboard and pointer other programs type and click
+// through, a double click on Apply (the second click at the end of the
+// text), and Shift down as Apply is clicked.
+enum class During { keys, otherKeys, click, otherClick, doubleClick, shiftAtClick };
+
+// What comes while a correction goes in, and when.
 struct DuringTheWrite {
     const char* what;
+    During source;
     double at;  // seconds after Apply
-    // "abc" typed by another program (through the XTest device, which no
-    // hold stops), else a click at the end of the text, where the caret
-    // already stood, and "xy" typed by that program 2 s after Apply.
-    bool click;
-    std::string expected;  // the field once all is done
-    std::optional<UnwrittenField> told;
 };
+// Keys are "abc" (after the Shift row's Shift is up, at 0.3 s); a click
+// lands at the end of the text, where the caret already stood, and another
+// program types "xy" 2 s after Apply. Whatever comes, the correction goes
+// in and it follows.
 extern const std::vector<DuringTheWrite> kDuringTheWrite;
 
-// Applies 晴れ → 雨 in `field` (kText, checked, the caret at its end) with a
-// monitor of its own and does what `row` does meanwhile: the field ends as
-// the row expects, nothing is tried again, and the user is told what the
-// field holds when the correction did not go in.
-void expectTheUserWinsDuringTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
-                                     const DuringTheWrite& row);
+// The user's hands on the devices a hold takes.
+struct UserDevices {
+    UserKeyboard& keyboard;
+    UserPointer& pointer;
+};
 
-class UserKeyboard;
+// Applies 晴れ → 雨 in `field` (kText, checked, the caret at its end, the
+// user's copy on the clipboard) with a monitor of its own and does what
+// `row` does meanwhile: the correction goes in, what came meanwhile
+// follows it, the user's clipboard is back, every device is free and no
+// notice says otherwise.
+void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
+                                     UserDevices hands, const DuringTheWrite& row);
 
 // The user's hands around Apply, on the keyboard Mivo may hold.
 struct Hands {

@@ -223,102 +223,122 @@ TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection)
     }
 }
 
-struct OtherProgramCase {
-    const char* why;
+// What comes while the correction goes in, from every input device: the
+// user's keyboard, the XTest keyboard other programs type through, the
+// user's pointer (a click into the sentence, after its 5th Character) and
+// the XTest pointer (a click on the page beside the field); and the two
+// ways Apply itself is clicked that bring more input with it.
+enum class Source { keyboard, xtestKeyboard, pointer, xtestPointer, doubleClick, shiftAtClick };
+
+struct InputRow {
+    std::string name;
     Route route;
-    double typedAt;  // seconds after Apply
-    std::string text;
-    Utf16Range caret;
-    std::optional<UnwrittenField> unwritten;
-    // Chromium's caret may not be set while our write is under way.
-    bool caretWhileWriting = true;
+    Source source;
+    double at;  // seconds after Apply
 };
 
-TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramPassTheHoldAndLandWhereTheUserWas) {
-    // The user's keyboard is held, but keys through the server's XTest
-    // device are not: they must find the caret where the user had it, never
-    // our selection of the original, and the user is told what the field
-    // holds when the correction could not go in.
-    // (Quirks of a route stay for the rows after it.)
-    const OtherProgramCase cases[] = {
-        {"after a selected-text write",
-         kRoutes[1],
-         0.15,
-         kCorrected + "続き",
-         {12, 0},
-         std::nullopt},
-        {"before the paste",
-         kRoutes[2],
-         0.15,
-         kTyped + "続き",
-         {12, 0},
-         UnwrittenField::changedElsewhere},
-        {"right after Apply",
-         kRoutes[2],
-         0.01,
-         kTyped + "続き",
-         {12, 0},
-         UnwrittenField::changedElsewhere},
-        {"after the paste showed", kRoutes[2], 0.4, kCorrected + "続き", {12, 0}, std::nullopt},
-        {"over the selection Chromium keeps under the hold",
-         kRoutes[2],
-         0.15,
-         "東京続き住んでいます。",
-         {4, 0},
-         UnwrittenField::sentenceReplaced,
-         false},
-    };
-    std::vector<UnwrittenField> unwritten;
-    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.why) + ", " + c.route.name);
-        unwritten.clear();
-        desk.log().clear();
-        follow(c.route);
-        desk.setWriteRouteTrust(field, {.caretWhileWriting = c.caretWhileWriting});
-        monitor.applyReplacement(de());
-        desk.clock().after(c.typedAt, [this] { desk.typeTextFromAnotherProgram("続き"); });
-        advance(3.0);
-        EXPECT_EQ(desk.text(field), c.text);
-        EXPECT_EQ(desk.selection(field), c.caret);
-        EXPECT_EQ(unwritten,
-                  c.unwritten ? std::vector{*c.unwritten} : std::vector<UnwrittenField>{});
-        EXPECT_EQ(logged("retrying with"), 0u);
-        EXPECT_FALSE(keyboard().holding());
-        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
-        monitor.stop();
-        desk.setInputQuirk(field, {});
+struct SourceOutcome {
+    const char* name;
+    std::string after;  // what the field holds after the correction
+    Utf16Range caret;   // where the caret ends
+    int pageClicks;     // clicks beside the field that reached the page
+};
+
+SourceOutcome outcome(Source source) {
+    switch (source) {
+        case Source::keyboard:
+            return {"the user's keys", "xy", {12, 0}, 0};
+        case Source::xtestKeyboard:
+            return {"another program's keys", "xy", {12, 0}, 0};
+        case Source::pointer:
+            return {"the user's click into the sentence", "", {5, 0}, 0};
+        case Source::xtestPointer:
+            return {"another program's click on the page", "", {10, 0}, 1};
+        case Source::doubleClick:
+            // The second click lands on the page below the panel; the user
+            // types on.
+            return {"a double click on Apply, then keys", "xy", {12, 0}, 1};
+        case Source::shiftAtClick:
+            // Shift down as Apply is clicked, up 0.1 s later; keys at 0.3 s.
+            return {"Shift down at the click, then keys", "xy", {12, 0}, 0};
     }
+    return {};
 }
 
-TEST_F(ReplacementKeyboardHoldTest, KeysOfAnotherProgramAtEveryMomentAfterApplyLandAtTheEnd) {
-    // Every 0.05 s from Apply to 0.6 s, through the paste (at 0.2 s, or
-    // fetched late at 0.5 s) and until the caret is back: before our paste
-    // keystroke the keys make the field another text and nothing is
-    // written; from the keystroke on they wait with the user's held keys.
-    // Never in the middle of the sentence.
+std::vector<InputRow> everyInputRows() {
+    std::vector<InputRow> rows;
+    for (const Route& route : {kRoutes[2], kRoutes[3], kRoutes[1]}) {
+        for (const Source source :
+             {Source::keyboard, Source::xtestKeyboard, Source::pointer, Source::xtestPointer}) {
+            // Every 0.05 s from Apply to 0.6 s: through our selection, the
+            // paste (at 0.2 s, or fetched late at 0.5 s) and the caret's
+            // return.
+            for (int step = 0; step <= 12; ++step)
+                rows.push_back({outcome(source).name, route, source, 0.05 * step});
+        }
+        rows.push_back({outcome(Source::doubleClick).name, route, Source::doubleClick, 0.06});
+        rows.push_back({outcome(Source::shiftAtClick).name, route, Source::shiftAtClick, 0.1});
+    }
+    return rows;
+}
+
+TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
+    // The correction always goes in, and whatever came meanwhile, from
+    // whoever, follows it as it was made: nothing of ours stays selected,
+    // the user's clipboard is back, every device is free and no notice
+    // says otherwise.
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const auto& route : {kRoutes[2], kRoutes[3]}) {
-        for (int step = 0; step <= 12; ++step) {
-            const double at = 0.05 * step;
-            SCOPED_TRACE(std::string(route.name) + ", typed " + std::to_string(at) +
-                         " s after Apply");
-            unwritten.clear();
-            follow(route);
-            monitor.applyReplacement(de());
-            desk.clock().after(at, [this] { desk.typeTextFromAnotherProgram("続き"); });
-            advance(3.0);
-            const std::string now = desk.text(field);
-            EXPECT_TRUE(now == kCorrected + "続き" || (at < 0.2 && now == kTyped + "続き")) << now;
-            EXPECT_EQ(desk.selection(field), (Utf16Range{12, 0}));
-            EXPECT_EQ(unwritten, now == kTyped + "続き"
-                                     ? std::vector{UnwrittenField::changedElsewhere}
-                                     : std::vector<UnwrittenField>{});
-            EXPECT_FALSE(keyboard().holding());
-            monitor.stop();
-            desk.setInputQuirk(field, {});
+    for (const InputRow& row : everyInputRows()) {
+        SCOPED_TRACE(std::string(row.route.name) + ", " + row.name + " " + std::to_string(row.at) +
+                     " s after Apply");
+        const SourceOutcome expected = outcome(row.source);
+        unwritten.clear();
+        desk.log().clear();
+        follow(row.route);
+        const int pageClicks = desk.clicksBesideDone();
+        const auto at = [&](double seconds, std::function<void()> step) {
+            desk.clock().after(seconds, std::move(step));
+        };
+        switch (row.source) {
+            case Source::doubleClick:
+                // Held from the press of Apply; the panel asks for the
+                // correction 0.05 s after the click.
+                monitor.holdKeysForApply();
+                at(0.05, [this] { monitor.applyReplacement(de()); });
+                at(row.at, [this] { desk.clickBeside(); });
+                at(0.1, [this] { desk.typeText("xy"); });
+                break;
+            case Source::shiftAtClick:
+                keyboard().setModifierDown(true);
+                monitor.holdKeysForApply();
+                monitor.applyReplacement(de());
+                at(row.at, [this] { keyboard().setModifierDown(false); });
+                at(0.3, [this] { desk.typeText("xy"); });
+                break;
+            default:
+                monitor.applyReplacement(de());
+                at(row.at, [this, source = row.source] {
+                    if (source == Source::keyboard)
+                        desk.typeText("xy");
+                    else if (source == Source::xtestKeyboard)
+                        desk.typeTextFromAnotherProgram("xy");
+                    else if (source == Source::pointer)
+                        desk.click(field, {5, 0});
+                    else
+                        desk.clickBeside();
+                });
         }
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), kCorrected + expected.after);
+        EXPECT_EQ(desk.selection(field), expected.caret);
+        EXPECT_EQ(desk.clicksBesideDone() - pageClicks, expected.pageClicks);
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(unwritten, std::vector<UnwrittenField>{});
+        EXPECT_EQ(logged("retrying with"), 0u);
+        monitor.stop();
+        desk.setInputQuirk(field, {});
     }
 }
 
@@ -329,16 +349,38 @@ struct ModifierCase {
     bool written;
 };
 
+TEST_F(ReplacementKeyboardHoldTest, ASelectionMadeWhileApplyWaitsForCtrlIsKeptAroundTheWrite) {
+    // Ctrl is down at Apply; the user selects everything (Ctrl+A) before
+    // letting it go: the correction goes in and the selection stands
+    // around it, as the user made it.
+    for (const auto& route : {kRoutes[2], kRoutes[1]}) {
+        SCOPED_TRACE(route.name);
+        follow(route);
+        keyboard().setModifierDown(true);
+        monitor.applyReplacement(de());
+        desk.clock().after(0.05, [this] { desk.select(field, {0, 10}); });
+        desk.clock().after(0.1, [this] { keyboard().setModifierDown(false); });
+        advance(3.0);
+        EXPECT_EQ(desk.text(field), kCorrected);
+        EXPECT_EQ(desk.selection(field), (Utf16Range{0, 10}));
+        EXPECT_FALSE(keyboard().holding());
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
 TEST_F(ReplacementKeyboardHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) {
-    // Shift (or Alt, Super, AltGr, Ctrl) down as the paste is due would
-    // make it another shortcut and leave our selection for the next key:
-    // the paste waits for it to come up, else nothing is sent, nothing of
-    // ours stays selected, and the user is told why.
+    // Shift (or Alt, Super, AltGr, Ctrl) down at Apply would make the
+    // paste another shortcut and leave our selection for the next key: the
+    // write waits for it to come up, else nothing is sent, nothing of ours
+    // stays selected, and the user is told why. One pressed once the write
+    // began is held with everything else.
     const ModifierCase cases[] = {
         {"Shift down at Apply, up at 0.3 s", 0, 0.3, true},
         {"Shift down at Apply, up at 1.8 s", 0, 1.8, true},
         {"Shift held at Apply past the wait", 0, 2.8, false},
-        {"Shift of another program as the paste is due", 0.1, 2.0, false},
+        // Pressed while the devices are held: it follows the correction.
+        {"Shift pressed once the write began", 0.1, 2.0, true},
     };
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };

@@ -1,14 +1,28 @@
 #include "platform/linux/held_key_replay.hpp"
 
+#include <bitset>
+
 namespace mivo::linux_desktop {
 
-HeldKeyReplay planHeldKeyReplay(std::span<const HeldKeyEvent> held, const KeyBits& modifiers,
+HeldKeyReplay planHeldKeyReplay(std::span<const HeldEvent> held, const KeyBits& modifiers,
                                 const KeysDownNow& now) {
     HeldKeyReplay replay;
     KeyBits down;
     KeyBits cleared;
-    for (const HeldKeyEvent& key : held) {
-        // A release whose press came before the hold was never ours.
+    std::bitset<32> buttons;
+    for (const HeldEvent& event : held) {
+        if (const auto* pointer = std::get_if<HeldPointerEvent>(&event)) {
+            const auto b = static_cast<std::size_t>(pointer->button);
+            // A release whose press came before the hold was never ours.
+            if (pointer->button > 0 && b < buttons.size()) {
+                if (!pointer->down && !buttons.test(b))
+                    continue;
+                buttons.set(b, pointer->down);
+            }
+            replay.events.push_back(event);
+            continue;
+        }
+        const auto& key = std::get<HeldKeyEvent>(event);
         if (!key.down && !down.test(key.keycode))
             continue;
         // Still down on the typing device from before, where no application
@@ -16,10 +30,10 @@ HeldKeyReplay planHeldKeyReplay(std::span<const HeldKeyEvent> held, const KeyBit
         // A key the applications see down is another program's to release.
         if (key.down && now.typing.test(key.keycode) && !cleared.test(key.keycode) &&
             !now.application.test(key.keycode)) {
-            replay.events.push_back(HeldKeyEvent{key.keycode, false});
+            replay.events.emplace_back(HeldKeyEvent{key.keycode, false});
             cleared.set(key.keycode);
         }
-        replay.events.push_back(key);
+        replay.events.push_back(event);
         down.set(key.keycode, key.down);
     }
     // A modifier the user still holds stays down: its keyboard is back on
@@ -34,7 +48,7 @@ HeldKeyReplay planHeldKeyReplay(std::span<const HeldKeyEvent> held, const KeyBit
         if (modifiers.test(k) && now.user.test(k))
             replay.standIns.push_back(keycode);
         else
-            replay.events.push_back(HeldKeyEvent{keycode, false});
+            replay.events.emplace_back(HeldKeyEvent{keycode, false});
     }
     return replay;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// What to type on when a hold of the user's keys ends, given what each
+// What to send on when a hold of the input devices ends, given what each
 // keyboard has down at that moment. Plain C++, so that the choices are
 // tested without an X server; X11KeyboardHold posts the result.
 //
@@ -10,10 +10,13 @@
 // modifier left down there for the user (a Shift held on past the hold)
 // stays down on that device after the user's own keyboard let it go, so
 // such a stale key is released there first; the release reaches no
-// application, since none sees the key down.
+// application, since none sees the key down. Clicks and moves of the
+// pointers keep their place among the keys: a key typed after a click
+// goes where the click put the caret.
 
 #include <bitset>
 #include <span>
+#include <variant>
 #include <vector>
 
 namespace mivo::linux_desktop {
@@ -26,6 +29,18 @@ struct HeldKeyEvent {
     bool operator==(const HeldKeyEvent&) const = default;
 };
 
+// A pointer's button pressed or let go where it was, in root window
+// coordinates; button 0 is a move.
+struct HeldPointerEvent {
+    int button = 0;
+    bool down = false;
+    int x = 0;
+    int y = 0;
+    bool operator==(const HeldPointerEvent&) const = default;
+};
+
+using HeldEvent = std::variant<HeldKeyEvent, HeldPointerEvent>;
+
 // The keys down as the hold ends.
 struct KeysDownNow {
     KeyBits user{};         // on one of the user's own keyboards
@@ -34,14 +49,14 @@ struct KeysDownNow {
 };
 
 struct HeldKeyReplay {
-    // In order, on the typing device.
-    std::vector<HeldKeyEvent> events;
+    // In order, keys on the typing device, pointer events on ours.
+    std::vector<HeldEvent> events;
     // Modifiers left down on the typing device because the user still holds
     // them: each is to be released there once the user lets it go.
     std::vector<unsigned char> standIns;
 };
 
-HeldKeyReplay planHeldKeyReplay(std::span<const HeldKeyEvent> held, const KeyBits& modifiers,
+HeldKeyReplay planHeldKeyReplay(std::span<const HeldEvent> held, const KeyBits& modifiers,
                                 const KeysDownNow& now);
 
 }  // namespace mivo::linux_desktop

@@ -161,18 +161,22 @@ class SimDesktop {
     // the change they tell of.
     void setNotificationLag(double seconds) { notificationLag_ = seconds; }
     void select(SimId id, Utf16Range range);
-    // The user's click into a field: the pointer pressed inside it, the
-    // field focused and the caret where the click put it (also where it
-    // stood already).
+    // A click into a field, the user's or another program's: the field
+    // focused and the caret where the click put it (also where it stood
+    // already). Held, like every click, while the devices are held.
     void click(SimId id, Utf16Range caret);
+    // A click on the page beside any field (a browser's page, a toolbar):
+    // it moves no caret; held like any other.
+    void clickBeside();
+    // Clicks beside any field that reached the page so far.
+    int clicksBesideDone() const { return clicksBesideDone_; }
     // The user's keys into the focused field of the frontmost application,
     // through the same synthetic events the services post; they wait while
-    // the keyboard is held.
+    // the devices are held.
     void typeText(std::string_view text);
     // Keys of another program (an on-screen keyboard, a dictation tool, a
-    // remote desktop): they come through the server's XTest device, which
-    // a hold of the user's keyboard stops only once the services also hold
-    // other programs' keys.
+    // remote desktop) through the server's XTest device: held like the
+    // user's.
     void typeTextFromAnotherProgram(std::string_view text);
     void pressDelete();
     // The user's Ctrl+Z, held like any other key of the user's: the field's
@@ -296,6 +300,7 @@ class SimDesktop {
     bool trusted_ = true;
     bool tellsTextChanges_ = true;
     double notificationLag_ = 0;
+    int clicksBesideDone_ = 0;
 };
 
 }  // namespace mivo::sim

@@ -20,14 +20,18 @@ void SimDesktop::select(SimId id, Utf16Range range) {
 }
 
 void SimDesktop::click(SimId id, Utf16Range caret) {
-    const Node* n = node(id);
-    if (n == nullptr || !n->text)
-        return;
-    const Rect frame = n->text->layout.frame;
-    input_->notePointerPress(Point{frame.x + frame.width / 2, frame.midY()});
-    if (focusedEditableField() != id)
-        focus(id);
-    changeSelection(id, caret);
+    input_->pointerClick([this, id, caret] {
+        const Node* n = node(id);
+        if (n == nullptr || !n->text)
+            return;
+        if (focusedEditableField() != id)
+            focus(id);
+        changeSelection(id, caret);
+    });
+}
+
+void SimDesktop::clickBeside() {
+    input_->pointerClick([this] { ++clicksBesideDone_; });
 }
 
 void SimDesktop::typeText(std::string_view typed) {

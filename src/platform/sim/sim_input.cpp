@@ -27,10 +27,6 @@ SimInput::SimInput(SimDesktop& desktop)
       hold_(desktop.clock(), [this](const KeyEvent& event) { postKeyEvent(event); }) {}
 
 bool SimInput::postKeyEvent(const KeyEvent& event) {
-    if (hold_.holdsOurKeys()) {
-        hold_.otherProgramKey(event);
-        return true;
-    }
     keyEvents_.push_back(event);
     if (!event.keyDown)
         return true;
@@ -87,7 +83,6 @@ void SimInput::paste(SimId field) {
 bool SimInput::postMouseEvent(const MouseEvent& event) {
     mouseEvents_.push_back(event);
     if (event.type == MouseEventType::leftMouseDown) {
-        notePointerPress(event.location);
         dragAnchor_.reset();
         const auto field = desktop_.editableFieldAt(event.location);
         if (!field)

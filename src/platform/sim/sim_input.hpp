@@ -35,10 +35,9 @@ class SimInput : public InputEvents {
     // A key another program types through the same device as the services.
     void otherProgramKeyEvent(const KeyEvent& event) { hold_.otherProgramKey(event); }
 
-    // Every press of a mouse button, the services' drags and the user's
-    // clicks alike.
-    PointerPresses pointerPresses() override { return presses_; }
-    void notePointerPress(Point at) { presses_ = {presses_.count + 1, at}; }
+    // A click of the user's or of another program's pointer: `click` does
+    // what it does to the desktop, at once or once the hold ends.
+    void pointerClick(std::function<void()> click) { hold_.pointer(std::move(click)); }
 
     // Every event posted, in order.
     const std::vector<KeyEvent>& keyEvents() const { return keyEvents_; }
@@ -82,7 +81,6 @@ class SimInput : public InputEvents {
     std::optional<KeyDownMonitorError> monitorFailure_;
     // The field a mouse drag started in and the offset it started at.
     std::optional<std::pair<SimId, int64_t>> dragAnchor_;
-    PointerPresses presses_;
 };
 
 }  // namespace mivo::sim

@@ -13,7 +13,6 @@ bool SimKeyboardHold::hold(double limitSeconds) {
         ++holdsTaken_;
         since_ = clock_.now();
     }
-    othersHeld_ = false;
     limit_.cancel();
     limit_ = clock_.after(limitSeconds, [this] { release(); });
     return true;
@@ -23,27 +22,33 @@ void SimKeyboardHold::release() {
     if (!holding_)
         return;
     holding_ = false;
-    othersHeld_ = false;
     limit_.cancel();
     lastHoldSeconds_ = std::chrono::duration<double>(clock_.now() - since_).count();
-    const auto keys = std::exchange(held_, {});
-    keysTypedOn_ += keys.size();
-    for (const auto& key : keys)
-        deliver_(key);
+    for (const auto& event : std::exchange(held_, {}))
+        event();
 }
 
-void SimKeyboardHold::userKey(const KeyEvent& event) {
-    if (holding_)
-        held_.push_back(event);
-    else
+void SimKeyboardHold::key(const KeyEvent& event) {
+    if (!holding_)
+        return deliver_(event);
+    held_.push_back([this, event] {
+        ++keysTypedOn_;
         deliver_(event);
+    });
 }
 
-void SimKeyboardHold::otherProgramKey(const KeyEvent& event) {
-    if (holding_ && othersHeld_)
-        held_.push_back(event);
-    else
-        deliver_(event);
+void SimKeyboardHold::pointer(std::function<void()> click) {
+    if (!holding_)
+        return click();
+    held_.push_back(std::move(click));
+}
+
+void SimKeyboardHold::setModifierDown(bool down) {
+    if (!holding_) {
+        modifierDown_ = down;
+        return;
+    }
+    held_.push_back([this, down] { modifierDown_ = down; });
 }
 
 }  // namespace mivo::sim

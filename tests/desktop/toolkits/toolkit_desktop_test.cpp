@@ -212,8 +212,13 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
     }
 }
 
-TEST_P(ToolkitDesktopTest, KeysOfAnotherProgramAndAClickDuringTheWriteWinOverIt) {
+TEST_P(ToolkitDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     // GTK 3's view stands for mousepad's.
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    auto pointer = UserPointer::open(why);
+    ASSERT_NE(pointer, nullptr) << why;
     auto editor = start({.viewText = kText});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
@@ -221,8 +226,8 @@ TEST_P(ToolkitDesktopTest, KeysOfAnotherProgramAndAClickDuringTheWriteWinOverIt)
         SCOPED_TRACE(row.what);
         ASSERT_TRUE(replaceWholeText(view, kText));
         placeCaret(view, text::utf16Length(kText));
-        ASSERT_NO_FATAL_FAILURE(
-            expectTheUserWinsDuringTheWrite(session_->ports(), session_->log(), view, row));
+        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(session_->ports(), session_->log(),
+                                                                view, {*keyboard, *pointer}, row));
     }
 }
 

@@ -1,7 +1,8 @@
-// The keys typed on when a hold of the user's keys ends: in order, on the
-// device we type through, with a Shift the user still holds left down for
-// the keys after the hold, and a key that device still has down from an
-// earlier hold let up there first so that its press counts.
+// What is sent on when a hold of the input devices ends: in order, keys on
+// the device we type through, clicks where they were made, with a Shift
+// the user still holds left down for the keys after the hold, and a key
+// that device still has down from an earlier hold let up there first so
+// that its press counts.
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,17 @@ constexpr unsigned char kControl = 37;
 constexpr unsigned char kA = 38;
 constexpr unsigned char kB = 56;
 
-HeldKeyEvent down(unsigned char k) {
-    return {k, true};
+HeldEvent down(unsigned char k) {
+    return HeldKeyEvent{k, true};
 }
-HeldKeyEvent up(unsigned char k) {
-    return {k, false};
+HeldEvent up(unsigned char k) {
+    return HeldKeyEvent{k, false};
+}
+HeldEvent press(int x, int y) {
+    return HeldPointerEvent{1, true, x, y};
+}
+HeldEvent letGo(int x, int y) {
+    return HeldPointerEvent{1, false, x, y};
 }
 
 KeyBits bits(std::initializer_list<unsigned char> keys) {
@@ -35,9 +42,9 @@ KeyBits bits(std::initializer_list<unsigned char> keys) {
 
 struct ReplayRow {
     std::string what;
-    std::vector<HeldKeyEvent> held;
+    std::vector<HeldEvent> held;
     KeysDownNow now;
-    std::vector<HeldKeyEvent> typed;
+    std::vector<HeldEvent> typed;
     std::vector<unsigned char> standIns;
 };
 
@@ -83,6 +90,16 @@ TEST(HeldKeyReplayTest, TypesTheHeldKeysWithTheModifiersTheUserHolds) {
          {.user = bits({kShift}), .typing = bits({kShift})},
          {up(kShift), down(kShift), up(kShift), down(kShift), down(kA), up(kA)},
          {kShift}},
+        {"a click keeps its place among the keys, where it was made",
+         {down(kA), up(kA), press(40, 60), letGo(40, 60), down(kB), up(kB)},
+         {},
+         {down(kA), up(kA), press(40, 60), letGo(40, 60), down(kB), up(kB)},
+         {}},
+        {"a button let go whose press came before the hold is not ours",
+         {letGo(10, 10), press(40, 60), letGo(40, 60)},
+         {},
+         {press(40, 60), letGo(40, 60)},
+         {}},
     };
     const KeyBits modifiers = bits({kShift, kControl});
     for (const ReplayRow& row : rows) {

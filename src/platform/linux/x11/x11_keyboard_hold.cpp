@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -17,34 +18,40 @@
 namespace mivo::linux_desktop {
 namespace {
 
-constexpr std::string_view kKeyboardSuffix = " keyboard";
-
-// The X server names a master's XTest keyboard after the master: "Virtual
-// core keyboard" types through "Virtual core XTEST keyboard".
-std::string xtestKeyboardOf(std::string_view master) {
-    if (master.ends_with(kKeyboardSuffix))
-        master.remove_suffix(kKeyboardSuffix.size());
-    return std::string(master) + " XTEST keyboard";
+// The X server names a master's XTest devices after the master: "Virtual
+// core keyboard" types through "Virtual core XTEST keyboard", "Virtual
+// core pointer" clicks through "Virtual core XTEST pointer".
+std::string xtestDeviceOf(std::string_view master, std::string_view kind) {
+    const std::string suffix = " " + std::string(kind);
+    if (master.ends_with(suffix))
+        master.remove_suffix(suffix.size());
+    return std::string(master) + " XTEST " + std::string(kind);
 }
 
 // How often a modifier left down for the user is looked at.
 constexpr double kStandInPollSeconds = 0.05;
-// How often, and how many times, the typing queue is looked at before the
-// XTest keyboard is grabbed: our paste keystroke goes out within a turn or
-// two of the loop.
-constexpr double kOwnKeysOutPollSeconds = 0.002;
-constexpr int kOwnKeysOutLooks = 50;
+// How often the pointer's buttons are looked at until they are up, so
+// that the pointer is held right after the release of Apply's click.
+constexpr double kButtonsUpPollSeconds = 0.004;
 
 int milliseconds(TimePoint from, TimePoint to) {
     return static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
+bool among(const std::vector<int>& devices, int id) {
+    return std::find(devices.begin(), devices.end(), id) != devices.end();
+}
+
+bool isDeviceInput(int evtype) {
+    return evtype == XI_KeyPress || evtype == XI_KeyRelease || evtype == XI_ButtonPress ||
+           evtype == XI_ButtonRelease || evtype == XI_Motion;
+}
+
 }  // namespace
 
-X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log,
-                                 std::function<bool()> ownKeysQueued)
-    : x11_(x11), scheduler_(scheduler), log_(log), ownKeysQueued_(std::move(ownKeysQueued)) {
+X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log)
+    : x11_(x11), scheduler_(scheduler), log_(log) {
     Display* d = x11_.display();
     int event = 0;
     int error = 0;
@@ -61,7 +68,7 @@ X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& 
 
 X11KeyboardHold::~X11KeyboardHold() {
     limit_.cancel();
-    othersWait_.cancel();
+    buttonsUp_.cancel();
     listening_.cancel();
     // A modifier left down for the user stays so: released now it would end
     // the Shift the user still holds. A later replay lets it up first.
@@ -74,40 +81,49 @@ X11KeyboardHold::~X11KeyboardHold() {
     XFlush(d);
 }
 
-X11KeyboardHold::Keyboards X11KeyboardHold::keyboards() {
+X11KeyboardHold::Devices X11KeyboardHold::devices() {
     Display* d = x11_.display();
     int pointer = 0;
     if (XIGetClientPointer(d, None, &pointer) == 0)
         return {};
     int count = 0;
-    XIDeviceInfo* devices = XIQueryDevice(d, XIAllDevices, &count);
-    if (devices == nullptr)
+    XIDeviceInfo* all = XIQueryDevice(d, XIAllDevices, &count);
+    if (all == nullptr)
         return {};
     const auto info = [&](int id) -> const XIDeviceInfo* {
         for (int i = 0; i < count; ++i) {
-            if (devices[i].deviceid == id)
-                return &devices[i];
+            if (all[i].deviceid == id)
+                return &all[i];
         }
         return nullptr;
     };
-    Keyboards keyboards;
-    const XIDeviceInfo* master = nullptr;
-    if (const XIDeviceInfo* p = info(pointer); p != nullptr && p->use == XIMasterPointer)
-        master = info(p->attachment);
-    if (master != nullptr && master->use == XIMasterKeyboard) {
-        const std::string ours = xtestKeyboardOf(master->name);
+    Devices devices;
+    const XIDeviceInfo* masterPointer = info(pointer);
+    const XIDeviceInfo* masterKeyboard = nullptr;
+    if (masterPointer != nullptr && masterPointer->use == XIMasterPointer)
+        masterKeyboard = info(masterPointer->attachment);
+    if (masterKeyboard != nullptr && masterKeyboard->use == XIMasterKeyboard) {
+        const std::string typing = xtestDeviceOf(masterKeyboard->name, "keyboard");
+        const std::string clicking = xtestDeviceOf(masterPointer->name, "pointer");
         for (int i = 0; i < count; ++i) {
-            const XIDeviceInfo& dev = devices[i];
-            if (dev.use != XISlaveKeyboard || dev.attachment != master->deviceid || !dev.enabled)
+            const XIDeviceInfo& dev = all[i];
+            if (!dev.enabled)
                 continue;
-            if (ours == dev.name)
-                keyboards.typing = dev.deviceid;
-            else
-                keyboards.user.push_back(dev.deviceid);
+            if (dev.use == XISlaveKeyboard && dev.attachment == masterKeyboard->deviceid) {
+                if (typing == dev.name)
+                    devices.typing = dev.deviceid;
+                else
+                    devices.keyboards.push_back(dev.deviceid);
+            } else if (dev.use == XISlavePointer && dev.attachment == masterPointer->deviceid) {
+                if (clicking == dev.name)
+                    devices.clicking = dev.deviceid;
+                else
+                    devices.pointers.push_back(dev.deviceid);
+            }
         }
     }
-    XIFreeDeviceInfo(devices);
-    return keyboards;
+    XIFreeDeviceInfo(all);
+    return devices;
 }
 
 bool X11KeyboardHold::anyKeyDown() {
@@ -116,30 +132,100 @@ bool X11KeyboardHold::anyKeyDown() {
     return std::any_of(std::begin(keys), std::end(keys), [](char k) { return k != 0; });
 }
 
+bool X11KeyboardHold::anyButtonDown() {
+    Display* d = x11_.display();
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int x = 0;
+    int y = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(d, x11_.rootWindow(), &root, &child, &rootX, &rootY, &x, &y, &mask) == 0)
+        return false;
+    return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+}
+
 bool X11KeyboardHold::listen() {
     if (listening_)
         return true;
     listening_ = x11_.listen([this](XEvent& e) {
-        if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_ ||
-            (e.xcookie.evtype != XI_KeyPress && e.xcookie.evtype != XI_KeyRelease) ||
-            e.xcookie.data == nullptr)
-            return;
-        const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
-        const auto keycode = static_cast<unsigned char>(ev->detail);
-        const bool press = e.xcookie.evtype == XI_KeyPress;
-        const auto ours = [&](const std::vector<int>& devices) {
-            return std::find(devices.begin(), devices.end(), ev->deviceid) != devices.end();
-        };
-        if (!ours(grabbed_) && !ours(ending_) && !ours(forwarding_))
-            return;
-        // Asked of the server instead, the state of a device we hold would
-        // end the grab (closing the device releases its grabs).
-        downOn_[ev->deviceid].set(keycode, press);
-        if (ours(forwarding_))
-            return forward(keycode, press);
-        held_.push_back(HeldKeyEvent{keycode, press});
+        if (e.type == GenericEvent && e.xcookie.extension == xiOpcode_ && e.xcookie.data != nullptr)
+            takeEvent(e);
     });
     return true;
+}
+
+void X11KeyboardHold::takeQueuedInput() {
+    Display* d = x11_.display();
+    XSync(d, False);
+    // Only the input of our grabs is taken off the queue: every other event
+    // waits for the loop, whose listeners may call applications that wait
+    // for the X server we hold.
+    const auto ours = [](Display*, XEvent* e, XPointer opcode) -> Bool {
+        return e->type == GenericEvent && e->xcookie.extension == *reinterpret_cast<int*>(opcode) &&
+               isDeviceInput(e->xcookie.evtype);
+    };
+    XEvent e;
+    while (XCheckIfEvent(d, &e, ours, reinterpret_cast<XPointer>(&xiOpcode_)) != 0) {
+        if (XGetEventData(d, &e.xcookie) == 0)
+            continue;
+        takeEvent(e);
+        XFreeEventData(d, &e.xcookie);
+    }
+}
+
+void X11KeyboardHold::takeEvent(const XEvent& e) {
+    if (!isDeviceInput(e.xcookie.evtype))
+        return;
+    const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
+    take(e.xcookie.evtype, ev->deviceid, ev->detail, ev->root_x, ev->root_y);
+}
+
+void X11KeyboardHold::take(int type, int device, int detail, double x, double y) {
+    const bool key = type == XI_KeyPress || type == XI_KeyRelease;
+    const bool button = type == XI_ButtonPress || type == XI_ButtonRelease;
+    if (!among(grabbed_, device) && !among(ending_, device) && !among(forwarding_, device))
+        return;
+    if (!key) {
+        const HeldPointerEvent pointer{button ? detail : 0, type == XI_ButtonPress,
+                                       static_cast<int>(std::lround(x)),
+                                       static_cast<int>(std::lround(y))};
+        // Only where a move ended matters: the next click's place, or where
+        // the pointer is left.
+        if (!button && !held_.empty()) {
+            if (auto* last = std::get_if<HeldPointerEvent>(&held_.back());
+                last != nullptr && last->button == 0) {
+                *last = pointer;
+                return;
+            }
+        }
+        held_.emplace_back(pointer);
+        return;
+    }
+    const auto keycode = static_cast<unsigned char>(detail);
+    const bool press = type == XI_KeyPress;
+    // Asked of the server instead, the state of a device we hold would end
+    // the grab (closing the device releases its grabs).
+    downOn_[device].set(keycode, press);
+    if (among(forwarding_, device))
+        return forward(keycode, press);
+    held_.emplace_back(HeldKeyEvent{keycode, press});
+}
+
+bool X11KeyboardHold::grab(int device, bool pointer) {
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    if (pointer) {
+        XISetMask(bits, XI_ButtonPress);
+        XISetMask(bits, XI_ButtonRelease);
+        XISetMask(bits, XI_Motion);
+    } else {
+        XISetMask(bits, XI_KeyPress);
+        XISetMask(bits, XI_KeyRelease);
+    }
+    XIEventMask mask{device, static_cast<int>(sizeof bits), bits};
+    return XIGrabDevice(x11_.display(), device, x11_.rootWindow(), CurrentTime, None,
+                        XIGrabModeAsync, XIGrabModeAsync, False, &mask) == Success;
 }
 
 bool X11KeyboardHold::hold(double limitSeconds) {
@@ -155,33 +241,100 @@ bool X11KeyboardHold::hold(double limitSeconds) {
         }
         listen();
         downOn_.clear();
-        Display* d = x11_.display();
-        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-        XISetMask(bits, XI_KeyPress);
-        XISetMask(bits, XI_KeyRelease);
-        for (const int id : userKeyboards()) {
-            XIEventMask mask{id, static_cast<int>(sizeof bits), bits};
-            if (XIGrabDevice(d, id, x11_.rootWindow(), CurrentTime, None, XIGrabModeAsync,
-                             XIGrabModeAsync, False, &mask) == Success)
+        const Devices all = devices();
+        for (const int id : all.keyboards) {
+            if (grab(id, false))
                 grabbed_.push_back(id);
         }
         if (grabbed_.empty()) {
             log_.write("[Mivo] input: the keyboard could not be held");
             return false;
         }
+        if (all.typing >= 0 && grab(all.typing, false)) {
+            grabbed_.push_back(all.typing);
+            typingGrabbed_ = all.typing;
+        }
         since_ = scheduler_.now();
         char took[32];
         std::snprintf(took, sizeof took, "%.1f",
                       std::chrono::duration<double, std::milli>(since_ - asked).count());
-        log_.write("[Mivo] input: holding the user's keys (" + std::to_string(grabbed_.size()) +
-                   " keyboards, grabbed in " + took + " ms)");
-    } else {
-        // Extended for another write: its keystroke goes through our device.
-        letTypingDeviceGo();
+        log_.write("[Mivo] input: holding the keyboards (" + std::to_string(grabbed_.size()) +
+                   ", grabbed in " + took + " ms)");
+        holdPointersOnceButtonsAreUp();
     }
     limit_.cancel();
     limit_ = scheduler_.after(limitSeconds, [this] { release(); });
     return true;
+}
+
+void X11KeyboardHold::holdPointersOnceButtonsAreUp() {
+    buttonsUp_ = Cancel();
+    if (!holding() || !pointers_.empty())
+        return;
+    // Grabbed now, the release of Apply's click would come to us, and the
+    // button would never see it.
+    if (anyButtonDown()) {
+        buttonsUp_ =
+            scheduler_.after(kButtonsUpPollSeconds, [this] { holdPointersOnceButtonsAreUp(); });
+        return;
+    }
+    grabPointers();
+}
+
+void X11KeyboardHold::grabPointers() {
+    Display* d = x11_.display();
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int x = 0;
+    int y = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(d, x11_.rootWindow(), &root, &child, &rootX, &rootY, &x, &y, &mask) != 0)
+        pointerAtGrab_ = std::pair{rootX, rootY};
+    const Devices all = devices();
+    for (const int id : all.pointers) {
+        if (grab(id, true))
+            pointers_.push_back(id);
+    }
+    if (all.clicking >= 0 && grab(all.clicking, true)) {
+        pointers_.push_back(all.clicking);
+        clickingGrabbed_ = all.clicking;
+    }
+    grabbed_.insert(grabbed_.end(), pointers_.begin(), pointers_.end());
+    XFlush(d);
+    log_.write("[Mivo] input: holding the pointers (" + std::to_string(pointers_.size()) +
+               ") from " + std::to_string(milliseconds(since_, scheduler_.now())) + " ms");
+}
+
+void X11KeyboardHold::postOwn(const std::function<void()>& post, bool pointer) {
+    std::vector<int> own;
+    if (typingGrabbed_ >= 0)
+        own.push_back(typingGrabbed_);
+    if (clickingGrabbed_ >= 0)
+        own.push_back(clickingGrabbed_);
+    if (own.empty()) {
+        post();
+        return;
+    }
+    Display* d = x11_.display();
+    // No other client is heard until the grabs are back: nothing of theirs
+    // comes between our events, nor reaches an application meanwhile.
+    XGrabServer(d);
+    for (const int id : own)
+        XIUngrabDevice(d, id, CurrentTime);
+    post();
+    ownPointerMoved_ = ownPointerMoved_ || pointer;
+    for (const int id : own) {
+        if (!grab(id, id == clickingGrabbed_)) {
+            std::erase(grabbed_, id);
+            std::erase(pointers_, id);
+            (id == typingGrabbed_ ? typingGrabbed_ : clickingGrabbed_) = -1;
+            log_.write("[Mivo] input: an XTest device could not be held again");
+        }
+    }
+    XUngrabServer(d);
+    XFlush(d);
 }
 
 bool X11KeyboardHold::modifierIsDown() {
@@ -197,80 +350,13 @@ bool X11KeyboardHold::modifierIsDown() {
     return false;
 }
 
-void X11KeyboardHold::holdOtherPrograms() {
-    if (!holding() || othersWanted_)
-        return;
-    othersWanted_ = true;
-    holdTypingDeviceWhenOurKeysAreOut(kOwnKeysOutLooks);
-}
-
-void X11KeyboardHold::holdTypingDeviceWhenOurKeysAreOut(int looksLeft) {
-    othersWait_ = Cancel();
-    if (!holding() || !othersWanted_)
-        return;
-    // Grabbed before they went out, our own keys would come back to us.
-    if (ownKeysQueued_ && ownKeysQueued_()) {
-        if (looksLeft > 0)
-            othersWait_ = scheduler_.after(kOwnKeysOutPollSeconds, [this, looksLeft] {
-                holdTypingDeviceWhenOurKeysAreOut(looksLeft - 1);
-            });
-        return;
-    }
-    grabTypingDevice();
-}
-
-void X11KeyboardHold::pasteKeysOut() {
-    // Right behind our Ctrl+V on the same connection: no other program's
-    // key comes between the two at the server.
-    if (holding() && othersWanted_ && typingGrabbed_ < 0)
-        grabTypingDevice();
-}
-
-void X11KeyboardHold::grabTypingDevice() {
-    othersWait_.cancel();
-    if (typingGrabbed_ >= 0)
-        return;
-    const int typing = keyboards().typing;
-    if (typing < 0)
-        return;
-    Display* d = x11_.display();
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_KeyPress);
-    XISetMask(bits, XI_KeyRelease);
-    XIEventMask mask{typing, static_cast<int>(sizeof bits), bits};
-    if (XIGrabDevice(d, typing, x11_.rootWindow(), CurrentTime, None, XIGrabModeAsync,
-                     XIGrabModeAsync, False, &mask) != Success) {
-        log_.write("[Mivo] input: other programs' keys could not be held");
-        return;
-    }
-    grabbed_.push_back(typing);
-    typingGrabbed_ = typing;
-    XFlush(d);
-    log_.write("[Mivo] input: holding other programs' keys too");
-}
-
-void X11KeyboardHold::letTypingDeviceGo() {
-    othersWanted_ = false;
-    othersWait_.cancel();
-    if (typingGrabbed_ < 0)
-        return;
-    Display* d = x11_.display();
-    // What it typed meanwhile is in `held_` already, in its place.
-    XSync(d, False);
-    x11_.processPending();
-    std::erase(grabbed_, typingGrabbed_);
-    XIUngrabDevice(d, std::exchange(typingGrabbed_, -1), CurrentTime);
-    XFlush(d);
-}
-
 void X11KeyboardHold::release() {
-    othersWanted_ = false;
-    othersWait_.cancel();
+    buttonsUp_.cancel();
     if (!holding())
         return;
     limit_.cancel();
     Display* d = x11_.display();
-    // Keys that reached the server before the grab ends are ours to type.
+    // Events that reached the server before the grabs end are ours to send.
     XSync(d, False);
     x11_.processPending();
     // A keyboard on which the user still holds a modifier stays ours until
@@ -281,39 +367,61 @@ void X11KeyboardHold::release() {
     const KeyBits modifiers = modifierKeys();
     std::vector<int> keep;
     for (const int id : grabbed_) {
-        if (id != typingGrabbed_ && (downOn_[id] & modifiers).any())
+        if (id != typingGrabbed_ && !among(pointers_, id) && (downOn_[id] & modifiers).any())
             keep.push_back(id);
     }
+    // Until everything held is sent on, no other client is heard: another
+    // program's key would otherwise come before the held ones.
+    XGrabServer(d);
     ending_ = std::exchange(grabbed_, {});
     typingGrabbed_ = -1;
+    clickingGrabbed_ = -1;
+    pointers_.clear();
     for (const int id : ending_) {
-        if (std::find(keep.begin(), keep.end(), id) == keep.end())
+        if (!among(keep, id))
             XIUngrabDevice(d, id, CurrentTime);
     }
     // And so are those that came while the ungrab was on its way: a release
     // among them must not be missed, or its key would stay down.
-    XSync(d, False);
-    x11_.processPending();
+    takeQueuedInput();
     ending_.clear();
     remapAgain();
-    const auto keys = std::exchange(held_, {});
-    keysTypedOn_ += keys.size();
+    auto events = std::exchange(held_, {});
+    const auto keys = static_cast<uint64_t>(std::count_if(
+        events.begin(), events.end(), [](const HeldEvent& e) { return e.index() == 0; }));
+    const bool pointerHeld = keys < events.size();
+    keysTypedOn_ += keys;
+    // Where our own events left the pointer, it goes back where the user
+    // had it (a click held sends it where that click was anyway).
+    if (ownPointerMoved_ && pointerAtGrab_ && !pointerHeld)
+        events.emplace_back(
+            HeldPointerEvent{0, false, pointerAtGrab_->first, pointerAtGrab_->second});
+    ownPointerMoved_ = false;
+    pointerAtGrab_.reset();
     KeyBits stillDown;
     for (const int id : keep)
         stillDown |= downOn_[id];
-    typeOn(keys, stillDown);
+    sendOn(events, stillDown);
+    XUngrabServer(d);
     forwarding_ = keep;
     XFlush(d);
     if (!forwarding_.empty())
         endForwardingOnceLetGo();
-    log_.write("[Mivo] input: the user's keys held " +
+    std::string clicked;
+    for (const HeldEvent& e : events) {
+        if (const auto* p = std::get_if<HeldPointerEvent>(&e); p != nullptr && p->down)
+            clicked =
+                " (the last click at " + std::to_string(p->x) + "," + std::to_string(p->y) + ")";
+    }
+    log_.write("[Mivo] input: every device held " +
                std::to_string(milliseconds(since_, scheduler_.now())) + " ms; " +
-               std::to_string(keys.size()) + " key events typed on");
+               std::to_string(events.size()) + " events sent on" + clicked);
 }
 
 void X11KeyboardHold::forward(unsigned char keycode, bool down) {
     Display* d = x11_.display();
-    XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime);
+    // A hold taken meanwhile (the next Apply) holds our XTest keyboard too.
+    postOwn([&] { XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime); });
     XFlush(d);
     if (!down)
         endForwardingOnceLetGo();
@@ -332,22 +440,31 @@ void X11KeyboardHold::endForwardingOnceLetGo() {
     XFlush(d);
 }
 
-void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBits& stillHeld) {
-    if (keys.empty())
+void X11KeyboardHold::sendOn(const std::vector<HeldEvent>& events, const KeyBits& stillHeld) {
+    if (events.empty())
         return;
     Display* d = x11_.display();
-    const Keyboards devices = keyboards();
+    const Devices all = devices();
     KeysDownNow now;
-    now.user = keysDownOn(devices.user) | stillHeld;
-    if (devices.typing >= 0)
-        now.typing = keysDownOn({devices.typing});
+    now.user = keysDownOn(all.keyboards) | stillHeld;
+    if (all.typing >= 0)
+        now.typing = keysDownOn({all.typing});
     char master[32] = {};
     XQueryKeymap(d, master);
     for (int k = 0; k < 256; ++k)
         now.application.set(k, (master[k / 8] & (1 << (k % 8))) != 0);
-    const HeldKeyReplay replay = planHeldKeyReplay(keys, modifierKeys(), now);
-    for (const HeldKeyEvent& key : replay.events)
-        XTestFakeKeyEvent(d, key.keycode, key.down ? True : False, CurrentTime);
+    const HeldKeyReplay replay = planHeldKeyReplay(events, modifierKeys(), now);
+    for (const HeldEvent& event : replay.events) {
+        if (const auto* key = std::get_if<HeldKeyEvent>(&event)) {
+            XTestFakeKeyEvent(d, key->keycode, key->down ? True : False, CurrentTime);
+            continue;
+        }
+        const auto& pointer = std::get<HeldPointerEvent>(event);
+        XTestFakeMotionEvent(d, -1, pointer.x, pointer.y, CurrentTime);
+        if (pointer.button > 0)
+            XTestFakeButtonEvent(d, static_cast<unsigned int>(pointer.button),
+                                 pointer.down ? True : False, CurrentTime);
+    }
     for (const unsigned char keycode : replay.standIns) {
         if (std::find(standIns_.begin(), standIns_.end(), keycode) == standIns_.end())
             standIns_.push_back(keycode);
@@ -360,14 +477,14 @@ void X11KeyboardHold::typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBit
 void X11KeyboardHold::watchStandIns() {
     standInWatch_ = scheduler_.after(kStandInPollSeconds, [this] {
         standInWatch_ = Cancel();
-        const KeyBits user = keysDownOn(userKeyboards());
+        const KeyBits user = keysDownOn(devices().keyboards);
         Display* d = x11_.display();
         // Up on the user's keyboard means up for the applications too; the
         // XTest device's own release then reaches none of them.
         std::erase_if(standIns_, [&](unsigned char keycode) {
             if (user.test(keycode))
                 return false;
-            XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+            postOwn([&] { XTestFakeKeyEvent(d, keycode, False, CurrentTime); });
             return true;
         });
         XFlush(d);

@@ -1,25 +1,30 @@
 #pragma once
 
-// Holding the user's keys on X11. Every slave keyboard of the master that
-// we type through is grabbed through XInput 2, except that master's own
-// XTest device: a grabbed slave floats off its master for the grab, so its
-// keys come to us alone and no application sees a focus change, while the
-// keys we post with XTest still reach the focused window. When the hold
-// ends the held keys are typed on with XTest, in order; should we go away
-// meanwhile, the X server ends the grab itself. A modifier the user still
-// holds then stays down on the XTest device until the user lets it go; the
-// keyboard it is held on stays grabbed until then, its keys typed on with
-// XTest as they come, so that the applications never see the core
-// keyboard switch over to it with a modifier they did not see go down.
+// Holding every input device on X11. Every slave keyboard and pointer of
+// the master pair that we type through is grabbed through XInput 2, the
+// master's XTest devices among them (other programs type and click
+// through those: on-screen keyboards, dictation tools, remote desktops). A
+// grabbed slave floats off its master for the grab, so its events come to
+// us alone and no application sees a focus change or a pointer crossing. A
+// pointer whose button is down (the press of Apply) is grabbed once the
+// button comes up, so that the button's release still reaches the window
+// it was pressed in.
 //
-// Other programs type through that same XTest device. Once our paste
-// keystroke has gone out, the device is grabbed too until the hold ends:
-// its keys then wait with the user's instead of landing at the paste's
-// caret. Nothing of ours is posted while it is grabbed (a key we posted
-// then would be held and typed on with the rest).
+// Our own keys and clicks go out inside a server grab held for just those
+// requests: our XTest devices are let go, our events sent and the devices
+// grabbed again before any other client is heard, so nothing comes between
+// the keys of our chord. When the hold ends the held events are sent on
+// with XTest, in order and again with no other client heard meanwhile:
+// keys where the caret is then, clicks where they were made. Should we go
+// away meanwhile, the X server ends the grabs itself. A modifier the user
+// still holds then stays down on the XTest device until the user lets it
+// go; the keyboard it is held on stays grabbed until then, its keys typed
+// on with XTest as they come, so that the applications never see the core
+// keyboard switch over to it with a modifier they did not see go down.
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -29,15 +34,15 @@
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
+typedef union _XEvent XEvent;
+
 namespace mivo::linux_desktop {
 
 class X11Connection;
 
 class X11KeyboardHold : public KeyboardHold {
   public:
-    // `ownKeysQueued` tells whether keys we posted have yet to go out.
-    X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log,
-                    std::function<bool()> ownKeysQueued = {});
+    X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log);
     ~X11KeyboardHold() override;
     X11KeyboardHold(const X11KeyboardHold&) = delete;
     X11KeyboardHold& operator=(const X11KeyboardHold&) = delete;
@@ -47,36 +52,48 @@ class X11KeyboardHold : public KeyboardHold {
     bool holding() const override { return !grabbed_.empty(); }
     bool keyIsDown() override { return available_ && anyKeyDown(); }
     bool modifierIsDown() override;
-    void holdOtherPrograms() override;
     uint64_t keysTypedOn() const override { return keysTypedOn_; }
-    // The last key of our paste keystroke has just gone out.
-    void pasteKeysOut();
+
+    // Runs `post`, which sends our own XTest events, with no other client
+    // heard meanwhile and our XTest devices let go for it. `pointer`: the
+    // events move the pointer, which is put back where the user left it
+    // when the hold ends.
+    void postOwn(const std::function<void()>& post, bool pointer = false);
 
     // A key code was given another keysym: floating keyboards miss the
     // change, so it is made again for them when they come back.
     void keymapChanged(unsigned char keycode);
 
   private:
-    struct Keyboards {
-        // The slaves of our master keyboard but its XTest one.
-        std::vector<int> user;
-        // That master's XTest keyboard, which our keys go through.
+    struct Devices {
+        // The slaves of our master pair but its XTest ones.
+        std::vector<int> keyboards;
+        std::vector<int> pointers;
+        // That pair's XTest devices, which our input goes through.
         int typing = -1;
+        int clicking = -1;
     };
-    Keyboards keyboards();
-    std::vector<int> userKeyboards() { return keyboards().user; }
+    Devices devices();
     bool anyKeyDown();
+    bool anyButtonDown();
     KeyBits modifierKeys();
     // Down on any of these devices, whatever the master says.
     KeyBits keysDownOn(const std::vector<int>& devices);
     bool listen();
-    // Grabs the XTest keyboard once the keys we queued have gone out.
-    void holdTypingDeviceWhenOurKeysAreOut(int looksLeft);
-    void grabTypingDevice();
-    // Our own keys go out again; those held of other programs wait on.
-    void letTypingDeviceGo();
+    // An event of a device we hold (or are letting go of): held, or typed
+    // on for a keyboard kept past the hold.
+    void takeEvent(const XEvent& event);
+    // `detail` is the key code or the button; (x, y) on the root window.
+    void take(int type, int device, int detail, double x, double y);
+    // Takes the input of our grabs that reached us so far, leaving every
+    // other event to the loop (safe while the server is grabbed).
+    void takeQueuedInput();
+    bool grab(int device, bool pointer);
+    // Grabs the pointers once no button is down.
+    void holdPointersOnceButtonsAreUp();
+    void grabPointers();
     // `stillHeld`: keys down on keyboards that stay ours past the hold.
-    void typeOn(const std::vector<HeldKeyEvent>& keys, const KeyBits& stillHeld = {});
+    void sendOn(const std::vector<HeldEvent>& events, const KeyBits& stillHeld = {});
     // A key of a keyboard kept past the hold, typed on at once.
     void forward(unsigned char keycode, bool down);
     // Gives the kept keyboards back once the user holds nothing on them.
@@ -89,27 +106,31 @@ class X11KeyboardHold : public KeyboardHold {
     X11Connection& x11_;
     Scheduler& scheduler_;
     Log& log_;
-    std::function<bool()> ownKeysQueued_;
     int xiOpcode_ = -1;
     bool available_ = false;
     Cancel listening_;
     Cancel limit_;
+    Cancel buttonsUp_;
+    // Every device grabbed, keyboards and pointers.
     std::vector<int> grabbed_;
-    // Our XTest keyboard, when it is among them.
+    std::vector<int> pointers_;
+    // Our XTest devices, when they are among them.
     int typingGrabbed_ = -1;
+    int clickingGrabbed_ = -1;
+    // Where the pointer was when it was grabbed, and whether our own
+    // events moved it since.
+    std::optional<std::pair<int, int>> pointerAtGrab_;
+    bool ownPointerMoved_ = false;
     // The user's keyboards kept past the end of a hold while a modifier is
     // down on them.
     std::vector<int> forwarding_;
     // What each keyboard we hold has down, from its events since the hold
     // began (no key was down then).
     std::map<int, KeyBits> downOn_;
-    // Other programs' keys are to be held from our paste keystroke on.
-    bool othersWanted_ = false;
-    Cancel othersWait_;
-    // The keyboards whose grab is ending: their keys read meanwhile are held
-    // keys still.
+    // The devices whose grab is ending: their events read meanwhile are
+    // held events still.
     std::vector<int> ending_;
-    std::vector<HeldKeyEvent> held_;
+    std::vector<HeldEvent> held_;
     std::set<unsigned char> remapped_;
     std::vector<unsigned char> standIns_;
     Cancel standInWatch_;

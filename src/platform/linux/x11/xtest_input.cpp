@@ -66,8 +66,7 @@ XTestInput::XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
     xtest_ = XTestQueryExtension(x11_.display(), &eventBase, &errorBase, &major, &minor) != 0;
     if (!xtest_)
         log_.write("[Mivo] input: the X server has no XTest extension; synthetic input is off");
-    hold_ = std::make_unique<X11KeyboardHold>(
-        x11_, scheduler_, log_, [this] { return typing_ != nullptr && typing_->pending() > 0; });
+    hold_ = std::make_unique<X11KeyboardHold>(x11_, scheduler_, log_);
     typing_ = std::make_unique<KeyTypingSequence>(
         static_cast<KeyStrokes&>(*this),
         xtest_ ? findSpareKeycodes() : std::vector<unsigned char>{}, scheduler_, log_);
@@ -119,7 +118,10 @@ std::optional<unsigned char> XTestInput::layoutKeycode(unsigned long keysym) {
 bool XTestInput::remap(unsigned char keycode, unsigned long keysym) {
     Display* d = x11_.display();
     KeySym syms[2] = {keysym, keysym};
-    XChangeKeyboardMapping(d, keycode, 2, syms, 1);
+    // Made while our XTest keyboard is on its master: a floating keyboard
+    // misses the change, and the master would take its old mapping back
+    // from it at our next key.
+    hold_->postOwn([&] { XChangeKeyboardMapping(d, keycode, 2, syms, 1); });
     hold_->keymapChanged(keycode);
     // The new mapping must reach the server before the key that uses it.
     XSync(d, False);
@@ -128,10 +130,13 @@ bool XTestInput::remap(unsigned char keycode, unsigned long keysym) {
 
 bool XTestInput::press(unsigned char keycode) {
     Display* d = x11_.display();
-    const bool down = XTestFakeKeyEvent(d, keycode, True, CurrentTime) != 0;
-    const bool up = XTestFakeKeyEvent(d, keycode, False, CurrentTime) != 0;
+    bool ok = false;
+    hold_->postOwn([&] {
+        ok = XTestFakeKeyEvent(d, keycode, True, CurrentTime) != 0 &&
+             XTestFakeKeyEvent(d, keycode, False, CurrentTime) != 0;
+    });
     XFlush(d);
-    return down && up;
+    return ok;
 }
 
 bool XTestInput::key(unsigned long keysym, bool down) {
@@ -139,10 +144,9 @@ bool XTestInput::key(unsigned long keysym, bool down) {
     const KeyCode keycode = XKeysymToKeycode(d, keysym);
     if (keycode == 0)
         return false;
-    const bool ok = XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime) != 0;
-    // Ctrl comes up last of a paste keystroke.
-    if (!down && keysym == XK_Control_L)
-        hold_->pasteKeysOut();
+    bool ok = false;
+    hold_->postOwn(
+        [&] { ok = XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime) != 0; });
     XFlush(d);
     return ok;
 }
@@ -214,11 +218,18 @@ bool XTestInput::postMouseEvent(const MouseEvent& event) {
     const Point origin = primaryOrigin_ ? primaryOrigin_() : Point{};
     const int x = static_cast<int>(std::lround(event.location.x + origin.x));
     const int y = static_cast<int>(std::lround(event.location.y + origin.y));
-    bool ok = XTestFakeMotionEvent(d, -1, x, y, CurrentTime) != 0;
-    if (event.type == MouseEventType::leftMouseDown)
-        ok = ok && XTestFakeButtonEvent(d, 1, True, CurrentTime) != 0;
-    else if (event.type == MouseEventType::leftMouseUp)
-        ok = ok && XTestFakeButtonEvent(d, 1, False, CurrentTime) != 0;
+    bool ok = false;
+    // While the pointers are held, our drag moves the one pointer on the
+    // screen: it goes back where the user left it when the hold ends.
+    hold_->postOwn(
+        [&] {
+            ok = XTestFakeMotionEvent(d, -1, x, y, CurrentTime) != 0;
+            if (event.type == MouseEventType::leftMouseDown)
+                ok = ok && XTestFakeButtonEvent(d, 1, True, CurrentTime) != 0;
+            else if (event.type == MouseEventType::leftMouseUp)
+                ok = ok && XTestFakeButtonEvent(d, 1, False, CurrentTime) != 0;
+        },
+        true);
     XSync(d, False);
     return ok;
 }
@@ -249,9 +260,10 @@ bool XTestInput::selectRawKeyEvents() {
         if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_)
             return;
         if (e.xcookie.evtype == XI_RawButtonPress) {
+            // Buttons 4 to 7 are the wheel's steps.
             const auto* raw = static_cast<const XIRawEvent*>(e.xcookie.data);
-            if (raw != nullptr)
-                notePointerPress(raw->detail);
+            if (raw != nullptr && raw->detail >= 4 && raw->detail <= 7)
+                ++wheelSteps_;
             return;
         }
         if (e.xcookie.evtype != XI_RawKeyPress)
@@ -270,35 +282,13 @@ bool XTestInput::selectRawKeyEvents() {
     return true;
 }
 
-PointerPresses XTestInput::pointerPresses() {
+uint64_t XTestInput::wheelSteps() {
+    // Every step the server made before this call is counted.
     if (rawKeysSelected_) {
         XSync(x11_.display(), False);
         x11_.processPending();
     }
-    return pointerPresses_;
-}
-
-void XTestInput::notePointerPress(int button) {
-    // Buttons 4 to 7 are the wheel's steps, which move no caret.
-    if (button >= 4 && button <= 7) {
-        ++pointerPresses_.wheelSteps;
-        return;
-    }
-    if (button < 1 || button > 3)
-        return;
-    ++pointerPresses_.count;
-    Display* d = x11_.display();
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int buttons = 0;
-    if (XQueryPointer(d, x11_.rootWindow(), &root, &child, &rootX, &rootY, &x, &y, &buttons) == 0)
-        return;
-    const Point origin = primaryOrigin_ ? primaryOrigin_() : Point{};
-    pointerPresses_.lastAt = Point{rootX - origin.x, rootY - origin.y};
+    return wheelSteps_;
 }
 
 std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError>

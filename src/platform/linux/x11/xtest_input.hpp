@@ -2,7 +2,7 @@
 
 // Synthetic input through the XTest extension, as if from the hardware, and
 // the key-down monitor over XInput 2 raw key events, which report every key
-// press on the display whichever window has the focus; raw button presses
+// press on the display whichever window has the focus; the wheel's steps
 // are counted beside it.
 //
 // The services' key codes are mapped here: 9 with the command flag is
@@ -51,11 +51,10 @@ class XTestInput : public InputEvents, private KeyStrokes {
     // its name on the session bus.
     bool inputMethodRunning() override;
 
-    // The user's physical keyboards; ours (XTest) is never held.
+    // Every keyboard and pointer; our own events still go out, with no
+    // other client's between them.
     KeyboardHold& keyboardHold() override { return *hold_; }
-    // Every press the server made before this call is counted: a click
-    // handled by another connection (Qt's) a moment ago is here too.
-    PointerPresses pointerPresses() override;
+    uint64_t wheelSteps() override;
 
     // Whether the server has XTest (false: every post fails).
     bool available() const { return xtest_; }
@@ -78,8 +77,6 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::string convertingInputMethodNow();
     std::vector<unsigned char> findSpareKeycodes();
     bool selectRawKeyEvents();
-    // A raw press of `button`: counted, with where the pointer is now.
-    void notePointerPress(int button);
 
     X11Connection& x11_;
     Scheduler& scheduler_;
@@ -94,7 +91,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::string inputMethod_;
     Cancel listening_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
-    PointerPresses pointerPresses_;
+    uint64_t wheelSteps_ = 0;
 };
 
 }  // namespace mivo::linux_desktop

@@ -242,7 +242,7 @@ TEST_P(BrowserViewTest, AWheelStepLeavesNoBoxWhereTheTextWas) {
     ShownBoxes boxes;
     ClosedPanel panel;
     CorrectionDisplayController display(scheduler(), checker, textField, boxes, panel, settings);
-    display.setWheelSteps([this] { return input().pointerPresses().wheelSteps; });
+    display.setWheelSteps([this] { return input().wheelSteps(); });
     monitor_->onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
         display.showCorrectionIssues(c);
     };
