@@ -90,12 +90,16 @@ phase_done unit
 # the suite, and every failed try stays in the log. The suites to try again
 # are read from this lane's own output, not from ctest's list of the last
 # failures, which the other lane writes too.
+#   $1: the X server number to start looking for a free one at; each lane
+#       has its own, so that two lanes starting together never pick the same
 desktop_lane() {
+  local server="$1"
+  shift
   local selection=("$@")
   local out failed
   for try in 1 2 3; do
     out="$(mktemp)"
-    if xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- \
+    if xvfb-run -a -n "$server" -s "-screen 0 1280x1024x24" dbus-run-session -- \
       ctest --test-dir "$BUILD_DIR" "${selection[@]}" --output-on-failure --timeout 300 \
       >"$out" 2>&1; then
       cat "$out"
@@ -129,9 +133,9 @@ if ctest --test-dir "$BUILD_DIR" -L '^desktop$' -N | grep -q 'Total Tests: [1-9]
   # it racing the clock) runs in a second lane of its own at the same time;
   # its log follows the first lane's.
   beside_log="$(mktemp)"
-  desktop_lane -L '^beside$' >"$beside_log" 2>&1 &
+  desktop_lane 199 -L '^beside$' >"$beside_log" 2>&1 &
   beside=$!
-  desktop_lane -L '^desktop$' -LE '^beside$' || status=1
+  desktop_lane 99 -L '^desktop$' -LE '^beside$' || status=1
   wait "$beside" || status=1
   echo "ci: the desktop suites beside the others:"
   cat "$beside_log"
