@@ -380,21 +380,8 @@ TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
     const AXElement view = textView(*editor);
     std::pair<int, int> apply;
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
-    std::vector<long> heap;
-    long rssBefore = 0;
-    for (int i = 0; i < kWarmUp + cycles; ++i) {
-        if (i == kWarmUp)
-            rssBefore = anonymousKb(mivoPid());
-        click(apply.first, apply.second);
-        ASSERT_TRUE(waitForValue(view, "東京に住んでいます。", 5)) << i;
-        movePointer(5, 5);
-        // Past the look whether the correction held: a field back as it
-        // was by then reads as the user undoing it.
-        ASSERT_TRUE(waitUntil([&] { return highlightWindows().empty(); }, 3)) << i;
-        spinFor(2.0);
-        ASSERT_TRUE(replaceWholeText(view, "")) << i;
-        typeText("東京で住んでいます。");
-        ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << i;
+    // The pointer on the one highlight until its panel shows Apply.
+    const auto openThePanel = [&](int i) {
         std::vector<XRect> highlights;
         ASSERT_TRUE(waitUntil(
             [&] {
@@ -410,6 +397,33 @@ TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
             [&] { return (found = pushButtonCentre(mivoPid(), "Apply")).has_value(); }, 8))
             << "no panel at correction " << i;
         apply = *found;
+    };
+    // A hundred rounds on a loaded machine meet, now and then, a moment
+    // when the editor reports no focused field and the display is cleared
+    // just as Apply is clicked: the panel is opened again, a few times a
+    // run at most, for this row measures memory, not that moment.
+    int panelsOpenedAgain = 0;
+    std::vector<long> heap;
+    long rssBefore = 0;
+    for (int i = 0; i < kWarmUp + cycles; ++i) {
+        if (i == kWarmUp)
+            rssBefore = anonymousKb(mivoPid());
+        click(apply.first, apply.second);
+        if (!waitForValue(view, "東京に住んでいます。", 5) && panelsOpenedAgain++ < 3) {
+            std::cout << "    correction " << i << " not written; the panel again\n";
+            ASSERT_NO_FATAL_FAILURE(openThePanel(i));
+            click(apply.first, apply.second);
+        }
+        ASSERT_TRUE(waitForValue(view, "東京に住んでいます。", 5)) << i;
+        movePointer(5, 5);
+        // Past the look whether the correction held: a field back as it
+        // was by then reads as the user undoing it.
+        ASSERT_TRUE(waitUntil([&] { return highlightWindows().empty(); }, 3)) << i;
+        spinFor(2.0);
+        ASSERT_TRUE(replaceWholeText(view, "")) << i;
+        typeText("東京で住んでいます。");
+        ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << i;
+        ASSERT_NO_FATAL_FAILURE(openThePanel(i));
         // The panel open and the pointer resting: the same moment of every
         // cycle.
         if (i >= kWarmUp) {
