@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing (the test bench included), configures, builds and
 # runs every test.
-# Usage: scripts/test.sh [--sanitize | --unity]
-#   --sanitize  ASan+UBSan build, unit tests only
+# Usage: scripts/test.sh [--sanitize [--build-only] | --unity]
+#   --sanitize  ASan+UBSan build, unit tests only (--build-only: configure
+#               and build it, no setup and no tests)
 #   --unity     CI's build of the libraries and programs (in build-unity/),
 #               no tests: a name that two sources of one library share
 #               breaks the batches there, and only there
@@ -14,10 +15,14 @@ cd "$(dirname "$0")/.."
 
 SANITIZE=false
 UNITY=false
+BUILD_ONLY=false
 PHASE_PREFIX=""
 if [ "${1:-}" = "--sanitize" ]; then
   SANITIZE=true
   PHASE_PREFIX="sanitizer "
+  if [ "${2:-}" = "--build-only" ]; then
+    BUILD_ONLY=true
+  fi
 elif [ "${1:-}" = "--unity" ]; then
   UNITY=true
   PHASE_PREFIX="unity "
@@ -29,8 +34,10 @@ phase_done() {
   phase_start=$SECONDS
 }
 
-scripts/setup.sh --tests
-phase_done setup
+if [ "$BUILD_ONLY" = false ]; then
+  scripts/setup.sh --tests
+  phase_done setup
+fi
 
 BUILD_DIR=build
 CMAKE_ARGS=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIVO_BUILD_TESTS=ON)
@@ -58,7 +65,7 @@ JOBS="$(nproc)"
 cmake -S . -B "$BUILD_DIR" "${CMAKE_ARGS[@]}"
 cmake --build "$BUILD_DIR" -j "$JOBS" "${BUILD_TARGETS[@]}"
 phase_done build
-if [ "$UNITY" = true ]; then
+if [ "$UNITY" = true ] || [ "$BUILD_ONLY" = true ]; then
   exit 0
 fi
 
@@ -73,23 +80,74 @@ if [ "$SANITIZE" = true ]; then
 fi
 phase_done unit
 
-desktop_run() {
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
-    dbus-run-session -- ctest --test-dir "$BUILD_DIR" -L '^desktop$' --output-on-failure --timeout 300 "$@"
+# The desktop suites of the labels given (a ctest -L/-LE selection), in a
+# private X server and session bus, so the accessibility bus starts for
+# them alone. The real desktop answers on its own schedule (a loaded machine
+# can outlast a bounded wait, and libatspi's cache can keep a destroyed GTK
+# entry alive for a run in four or five), so the suites that failed get two
+# more tries, each in a fresh X server and session (a retry in the same
+# session fails the same way); a fault that fails three times still fails
+# the suite, and every failed try stays in the log. The suites to try again
+# are read from this lane's own output, not from ctest's list of the last
+# failures, which the other lane writes too.
+#   $1: the X server number to start looking for a free one at; each lane
+#       has its own, so that two lanes starting together never pick the same
+desktop_lane() {
+  local server="$1"
+  shift
+  local selection=("$@")
+  local out failed
+  for try in 1 2 3; do
+    out="$(mktemp)"
+    if xvfb-run -a -n "$server" -s "-screen 0 1280x1024x24" dbus-run-session -- \
+      ctest --test-dir "$BUILD_DIR" "${selection[@]}" --output-on-failure --timeout 300 \
+      >"$out" 2>&1; then
+      cat "$out"
+      rm -f "$out"
+      return 0
+    fi
+    cat "$out"
+    failed="$(sed -n '/The following tests FAILED:/,$p' "$out" |
+      sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' | paste -sd '|')"
+    rm -f "$out"
+    [ -n "$failed" ] || return 1
+    selection=(-L '^desktop$' -R "^(${failed})\$")
+    [ "$try" -lt 3 ] && echo "ci: trying again: ${failed//|/ }"
+  done
+  return 1
 }
+# CI's sanitizer build comes next and needs both cores for ten minutes,
+# while the desktop suites below spend most of theirs waiting on other
+# programs. It is built now, at the scheduler's idle priority: it gets only
+# the time no suite wants, so the suites run as they would alone. Its log is
+# printed after them; the sanitizer phase that follows builds what is left,
+# if anything, and stops there should it fail.
+alongside=""
+if [ "${CI:-}" = "true" ] && [ "$SANITIZE" = false ]; then
+  alongside_log="$(mktemp)"
+  chrt --idle 0 nice -n 19 scripts/test.sh --sanitize --build-only >"$alongside_log" 2>&1 &
+  alongside=$!
+fi
 if ctest --test-dir "$BUILD_DIR" -L '^desktop$' -N | grep -q 'Total Tests: [1-9]'; then
-  # A private X server and session bus, so the accessibility bus starts
-  # for these tests alone. The real desktop answers on its own schedule
-  # (a loaded machine can outlast a bounded wait, and libatspi's cache can
-  # keep a destroyed GTK entry alive for a run in four or five), so the
-  # suites that failed get two more tries, each in a fresh X server and
-  # session (a retry in the same session fails the same way); a fault that
-  # fails three times still fails the suite, and every failed try stays in
-  # the log.
-  if ! desktop_run; then
-    desktop_run --rerun-failed || desktop_run --rerun-failed || status=1
-  fi
+  # A suite labelled "beside" as well (many rounds of one gesture, none of
+  # it racing the clock) runs in a second lane of its own at the same time;
+  # its log follows the first lane's.
+  beside_log="$(mktemp)"
+  desktop_lane 199 -L '^beside$' >"$beside_log" 2>&1 &
+  beside=$!
+  desktop_lane 99 -L '^desktop$' -LE '^beside$' || status=1
+  wait "$beside" || status=1
+  echo "ci: the desktop suites beside the others:"
+  cat "$beside_log"
+  rm -f "$beside_log"
 fi
 phase_done desktop
+if [ -n "$alongside" ]; then
+  wait "$alongside" || echo "ci: the sanitizer build alongside the desktop suites failed" >&2
+  sed 's/^ci: phase sanitizer build/ci: phase sanitizer build (alongside the desktop)/' "$alongside_log" |
+    grep -v '^\[[0-9]*/[0-9]*\] ' || true
+  rm -f "$alongside_log"
+  phase_done "sanitizer build wait"
+fi
 
 exit "$status"

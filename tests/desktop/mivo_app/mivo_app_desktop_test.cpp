@@ -55,7 +55,9 @@ class MivoAppDesktopTest : public MivoChildTest {
     // this is to be its first launch.
     void startMivo(bool onboarded = true, bool waitForMonitoring = true) {
         ASSERT_NO_FATAL_FAILURE(prepareHome(onboarded));
-        ASSERT_NO_FATAL_FAILURE(launchMivo(mivoEnvironment()));
+        QProcessEnvironment env = mivoEnvironment();
+        env.insert(addedEnvironment_);
+        ASSERT_NO_FATAL_FAILURE(launchMivo(env));
         if (waitForMonitoring) {
             ASSERT_NO_FATAL_FAILURE(waitUntilMonitoring());
         }
@@ -87,6 +89,9 @@ class MivoAppDesktopTest : public MivoChildTest {
     }
 
     static constexpr std::array kSessionVariables{"DISPLAY", "DBUS_SESSION_BUS_ADDRESS"};
+
+    // What the next start adds to Mivo's environment.
+    QProcessEnvironment addedEnvironment_;
 
     // The environment a process started with; empty when it cannot be
     // read (another user's process, or one that has just ended).
@@ -307,37 +312,76 @@ long anonymousKb(Pid pid) {
     return -1;
 }
 
+// What `mivo` holds in malloc's hands, as the preloaded heap probe writes
+// it ("<sample> <bytes>"), or nothing before its first sample.
+std::optional<std::pair<long, long>> heapSample(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> fields = file.readAll().trimmed().split(' ');
+    if (fields.size() != 2)
+        return std::nullopt;
+    return std::pair{fields[0].toLong(), fields[1].toLong()};
+}
+
+// The least of five samples in a row taken from now on, in bytes (-1 when
+// the probe stops writing): a timer or an event in flight at one sample
+// is gone at the next, what Mivo keeps is in all of them.
+long heapInUse(const QString& path) {
+    long least = -1;
+    std::optional<std::pair<long, long>> seen = heapSample(path);
+    const long first = seen ? seen->first : -1;
+    for (long wanted = first + 1; wanted <= first + 5; ++wanted) {
+        if (!waitUntil([&] { return (seen = heapSample(path)) && seen->first >= wanted; }, 2))
+            return -1;
+        least = least < 0 ? seen->second : std::min(least, seen->second);
+    }
+    return least;
+}
+
+// Bytes per step that `samples` (one a step) grew by, as the line that
+// fits them best: one sample a timer caught in flight moves it little.
+double growthPerStep(const std::vector<long>& samples) {
+    const double n = static_cast<double>(samples.size());
+    double meanX = (n - 1) / 2;
+    double meanY = 0;
+    for (long y : samples)
+        meanY += static_cast<double>(y) / n;
+    double covariance = 0;
+    double variance = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double dx = static_cast<double>(i) - meanX;
+        covariance += dx * (static_cast<double>(samples[i]) - meanY);
+        variance += dx * dx;
+    }
+    return variance > 0 ? covariance / variance : 0;
+}
+
 // Every correction shows a panel made anew. What each one leaves behind
-// must not pile up: over many corrections Mivo's anonymous memory grew by
-// some 4 kB each, never given back (ten objects of the accessibility
-// library a panel). Counted in corrections, not in time; warm-up corrections
-// first, so that the allocator's first growth does not count.
+// must not pile up: over many corrections Mivo kept some 4 kB each, never
+// given back (ten objects of the accessibility library a panel). Counted in
+// corrections, not in time, and in the bytes malloc holds for Mivo rather
+// than in resident pages, which move 4 kB at a time. The first corrections
+// fill what is kept on purpose (Qt's and the accessibility bridge's tables
+// and caches): some 2 kB a correction at first, 0.9 kB from the fortieth,
+// 0.5 kB from the sixtieth, less on. Their rehashes come in steps, so the
+// growth is the slope of forty corrections past the sixtieth; a leak of
+// 1 kB a correction puts it near 1.6 kB.
 TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
     const char* asked = std::getenv("MIVO_CORRECTION_CYCLES");
-    const int cycles = asked != nullptr ? std::max(10, std::atoi(asked)) : 25;
-    constexpr int kWarmUp = 5;
-    // Some 5 kB a correction while the accessibility library kept what our
-    // own panels' signals named; about 2 kB are left, not all of it ours.
-    constexpr long kMostKbPerCorrection = 3;
+    const int cycles = asked != nullptr ? std::max(10, std::atoi(asked)) : 40;
+    constexpr int kWarmUp = 60;
+    constexpr double kMostBytesPerCorrection = 1000;
+    const QString probe = home_.path() + "/heap";
+    addedEnvironment_.insert("LD_PRELOAD", MIVO_HEAP_PROBE);
+    addedEnvironment_.insert("MIVO_HEAP_PROBE_FILE", probe);
     auto editor = startEditor({.title = "Mivo end to end"});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
     std::pair<int, int> apply;
     ASSERT_NO_FATAL_FAILURE(openThePanelOverTheMistake(*editor, view, apply));
-    long before = 0;
-    for (int i = 0; i < kWarmUp + cycles; ++i) {
-        if (i == kWarmUp)
-            before = anonymousKb(mivoPid());
-        click(apply.first, apply.second);
-        ASSERT_TRUE(waitForValue(view, "東京に住んでいます。", 5)) << i;
-        movePointer(5, 5);
-        // Past the look whether the correction held: a field back as it
-        // was by then reads as the user undoing it.
-        ASSERT_TRUE(waitUntil([&] { return highlightWindows().empty(); }, 3)) << i;
-        spinFor(2.0);
-        ASSERT_TRUE(replaceWholeText(view, "")) << i;
-        typeText("東京で住んでいます。");
-        ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << i;
+    // The pointer on the one highlight until its panel shows Apply.
+    const auto openThePanel = [&](int i) {
         std::vector<XRect> highlights;
         ASSERT_TRUE(waitUntil(
             [&] {
@@ -353,12 +397,50 @@ TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
             [&] { return (found = pushButtonCentre(mivoPid(), "Apply")).has_value(); }, 8))
             << "no panel at correction " << i;
         apply = *found;
+    };
+    // A hundred rounds on a loaded machine meet, now and then, a moment
+    // when the editor reports no focused field and the display is cleared
+    // just as Apply is clicked: the panel is opened again, a few times a
+    // run at most, for this row measures memory, not that moment.
+    int panelsOpenedAgain = 0;
+    std::vector<long> heap;
+    long rssBefore = 0;
+    for (int i = 0; i < kWarmUp + cycles; ++i) {
+        if (i == kWarmUp)
+            rssBefore = anonymousKb(mivoPid());
+        click(apply.first, apply.second);
+        if (!waitForValue(view, "東京に住んでいます。", 5) && panelsOpenedAgain++ < 3) {
+            std::cout << "    correction " << i << " not written; the panel again\n";
+            ASSERT_NO_FATAL_FAILURE(openThePanel(i));
+            click(apply.first, apply.second);
+        }
+        ASSERT_TRUE(waitForValue(view, "東京に住んでいます。", 5)) << i;
+        movePointer(5, 5);
+        // Past the look whether the correction held: a field back as it
+        // was by then reads as the user undoing it.
+        ASSERT_TRUE(waitUntil([&] { return highlightWindows().empty(); }, 3)) << i;
+        spinFor(2.0);
+        ASSERT_TRUE(replaceWholeText(view, "")) << i;
+        typeText("東京で住んでいます。");
+        ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << i;
+        ASSERT_NO_FATAL_FAILURE(openThePanel(i));
+        // The panel open and the pointer resting: the same moment of every
+        // cycle.
+        if (i >= kWarmUp) {
+            heap.push_back(heapInUse(probe));
+            ASSERT_GE(heap.back(), 0) << "the heap probe stopped at correction " << i;
+        }
+        if (std::getenv("MIVO_CORRECTION_TRACE"))
+            std::cout << "    cycle " << i << " rss " << anonymousKb(mivoPid()) << " heap "
+                      << (heap.empty() ? -1 : heap.back()) << "\n"
+                      << std::flush;
     }
-    const long after = anonymousKb(mivoPid());
-    ASSERT_GT(before, 0);
-    std::cout << "    anonymous memory: " << before << " kB -> " << after << " kB over " << cycles
-              << " corrections (" << static_cast<double>(after - before) / cycles << " kB each)\n";
-    EXPECT_LE(after - before, kMostKbPerCorrection * cycles);
+    const long rssAfter = anonymousKb(mivoPid());
+    const double growth = growthPerStep(heap);
+    std::cout << "    anonymous memory: " << rssBefore << " kB -> " << rssAfter
+              << " kB; in use: " << heap.front() << " -> " << heap.back() << " bytes over "
+              << cycles << " corrections, " << growth << " bytes each\n";
+    EXPECT_LE(growth, kMostBytesPerCorrection);
 }
 
 TEST_F(MivoAppDesktopTest, ADoubleClickOnApplyLeavesNothingSelectedForTheNextKey) {
