@@ -235,6 +235,8 @@ void DocumentFollow::checkLater(const AXElement& element) {
 void DocumentFollow::noteAttached(const AXElement& element, const std::optional<FieldText>& read) {
     Accessibility& ax = host_.accessibility();
     const bool heldFocus = host_.followedFieldHeldFocus();
+    objectsAtChange_ = read ? std::optional(objectCount(read->text)) : std::nullopt;
+    removedSinceChange_.clear();
     if (const auto document = DocumentBlocks::documentOf(ax, element, heldFocus)) {
         const bool known = blocks_.document() == document;
         blocks_.follow(*document);
@@ -257,16 +259,37 @@ void DocumentFollow::noteChange(const FieldText& text) {
     // Handed over to the block with the caret, the text is still checked
     // where it was written: the document's own text, or the block it went
     // into.
-    if (host_.followedField() && host_.followedFieldHeldFocus())
-        blocks_.noteOwnText(withoutObjects(text.text));
+    const auto& followed = host_.followedField();
+    if (followed && host_.followedFieldHeldFocus()) {
+        const std::size_t objects = objectCount(text.text);
+        const bool madeBlocks = objectsAtChange_ && objects > *objectsAtChange_;
+        objectsAtChange_ = objects;
+        std::string own = withoutObjects(text.text);
+        // A change that made blocks (Return) after a report took the own
+        // text out: what is left beside the blocks is read, not taken from
+        // the change. The change is worked out from the reports over the
+        // text last read, and a report of a key that read already held
+        // counts the key twice: the line would seem to leave that key
+        // behind, and its check would look for the key instead of the line
+        // the report took into a block. Nothing left keeps that line.
+        if (madeBlocks && !removedSinceChange_.empty()) {
+            const auto now = host_.readFieldText(*followed);
+            if (now && now->source == FieldText::Source::value)
+                own = withoutObjects(now->text);
+        }
+        blocks_.noteOwnText(std::move(own));
+    }
+    removedSinceChange_.clear();
     followBlockWithCaretInstead(text);
 }
 
 void DocumentFollow::noteRemoved(const std::string& text) {
     // Firefox's first Return takes the field's own text out of it into a
     // block, maybe before any read saw it: what went is remembered.
-    if (host_.followedField() && host_.followedFieldHeldFocus())
-        blocks_.noteOwnText(withoutObjects(text));
+    if (host_.followedField() && host_.followedFieldHeldFocus()) {
+        removedSinceChange_ = withoutObjects(text);
+        blocks_.noteOwnText(removedSinceChange_);
+    }
 }
 
 void DocumentFollow::noteContextChanged() {

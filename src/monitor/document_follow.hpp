@@ -9,6 +9,7 @@
 // document (its own text beside its blocks included) changes nothing the
 // user sees: the block left keeps its waiting check and its boxes.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,7 +41,11 @@ class DocumentFollow {
     // It was attached and read (`read`, nothing when it could not be).
     void noteAttached(const AXElement& element, const std::optional<FieldText>& read);
     // It is no longer followed.
-    void noteDetached() { blocks_.forgetObjectsAtSearch(); }
+    void noteDetached() {
+        blocks_.forgetObjectsAtSearch();
+        objectsAtChange_.reset();
+        removedSinceChange_.clear();
+    }
     // A change of its text is on its way to a check: what the document's
     // own text held is noted, and a block made under the caret followed.
     void noteChange(const FieldText& text);
@@ -125,6 +130,12 @@ class DocumentFollow {
         std::string ownText;
     };
     std::optional<LeftBehind> leftBehind_;
+    // The object characters of the field followed as its last change (or
+    // its attach) left them, and the own text a report took out of it
+    // since: a change that makes blocks after such a report is Return
+    // taking that text into a block.
+    std::optional<std::size_t> objectsAtChange_;
+    std::string removedSinceChange_;
 };
 
 }  // namespace mivo
