@@ -132,18 +132,22 @@ bool X11KeyboardHold::anyKeyDown() {
     return std::any_of(std::begin(keys), std::end(keys), [](char k) { return k != 0; });
 }
 
-bool X11KeyboardHold::anyButtonDown() {
-    Display* d = x11_.display();
+std::optional<X11KeyboardHold::PointerNow> X11KeyboardHold::pointerNow() {
     Window root = 0;
     Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
+    PointerNow now;
     int x = 0;
     int y = 0;
-    unsigned int mask = 0;
-    if (XQueryPointer(d, x11_.rootWindow(), &root, &child, &rootX, &rootY, &x, &y, &mask) == 0)
-        return false;
-    return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+    if (XQueryPointer(x11_.display(), x11_.rootWindow(), &root, &child, &now.x, &now.y, &x, &y,
+                      &now.mask) == 0)
+        return std::nullopt;
+    return now;
+}
+
+bool X11KeyboardHold::anyButtonDown() {
+    const auto now = pointerNow();
+    return now &&
+           (now->mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
 }
 
 bool X11KeyboardHold::listen() {
@@ -283,15 +287,8 @@ void X11KeyboardHold::holdPointersOnceButtonsAreUp() {
 
 void X11KeyboardHold::grabPointers() {
     Display* d = x11_.display();
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    int x = 0;
-    int y = 0;
-    unsigned int mask = 0;
-    if (XQueryPointer(d, x11_.rootWindow(), &root, &child, &rootX, &rootY, &x, &y, &mask) != 0)
-        pointerAtGrab_ = std::pair{rootX, rootY};
+    if (const auto now = pointerNow())
+        pointerAtGrab_ = std::pair{now->x, now->y};
     const Devices all = devices();
     for (const int id : all.pointers) {
         if (grab(id, true))

@@ -75,6 +75,14 @@ class X11KeyboardHold : public KeyboardHold {
     };
     Devices devices();
     bool anyKeyDown();
+    // Where the pointer is on the root window, and its buttons and
+    // modifiers; nothing when it is on another screen.
+    struct PointerNow {
+        int x = 0;
+        int y = 0;
+        unsigned int mask = 0;
+    };
+    std::optional<PointerNow> pointerNow();
     bool anyButtonDown();
     KeyBits modifierKeys();
     // Down on any of these devices, whatever the master says.
