@@ -254,6 +254,13 @@ void ReplacementLadder::check(PendingReplacement pending) {
     }
     noteFieldText(pending.element, current);
     const bool landed = watch.shown;
+    // The write never showed and the field reads as at Apply: the next
+    // route goes in within the same hold, and what the user and other
+    // programs did meanwhile still waits to follow it.
+    if (!landed && !watch.ended && pending.retry &&
+        host_.desktop().input.keyboardHold().holding() &&
+        unwrittenField(pending.originalText, current) == UnwrittenField::asItWas)
+        return escalate(std::move(pending), current);
     // The keys held so far go where the user had the caret before anything
     // else is tried.
     letKeysGo(&watch);

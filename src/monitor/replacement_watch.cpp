@@ -46,6 +46,9 @@ void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> 
 }
 
 void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::string_view line) {
+    // Nothing more goes in: what waited goes on where the user had the
+    // caret.
+    letKeysGo(pending.watch.get());
     giveUp(pending, line);
     reportUnwritten(*pending.watch);
 }
