@@ -59,6 +59,7 @@ const std::vector<DuringTheWrite> kDuringTheWrite = {
     {"another program's click at 0.3 s", During::otherClick, 0.3},
     {"a double click on Apply, the second at 0.06 s", During::doubleClick, 0.06},
     {"Shift down at the click, up at 0.1 s", During::shiftAtClick, 0.1},
+    {"Ctrl down at the click, Ctrl+A at 0.05 s, Ctrl up at 0.1 s", During::selectAll, 0.05},
 };
 
 namespace {
@@ -114,8 +115,9 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
         monitor.holdKeysForApply();
         ASSERT_TRUE(hands.pointer.button(1220, 960, false));
     }
-    if (row.source == During::shiftAtClick) {
-        ASSERT_TRUE(hands.keyboard.key("Shift_L", true));
+    if (row.source == During::shiftAtClick || row.source == During::selectAll) {
+        ASSERT_TRUE(
+            hands.keyboard.key(row.source == During::selectAll ? "Control_L" : "Shift_L", true));
         monitor.holdKeysForApply();
     }
     const auto applied = std::chrono::steady_clock::now();
@@ -142,12 +144,22 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
             spinUntil(applied, 0.3);
             ASSERT_TRUE(hands.keyboard.type("abc"));
             break;
+        case During::selectAll:
+            ASSERT_TRUE(hands.keyboard.type("a"));
+            spinUntil(applied, 0.1);
+            ASSERT_TRUE(hands.keyboard.key("Control_L", false));
+            // The write begins once Mivo sees Ctrl up: a read of the field
+            // before its paste is on the clipboard would reach a browser
+            // waiting for it.
+            ASSERT_TRUE(waitUntil([&] { return ports.input.keyboardHold().holding(); }, 2));
+            break;
     }
     if (click) {
         spinUntil(applied, 2.0);
         ASSERT_TRUE(typeByAnotherProgram("xy"));
     }
-    const std::string expected = kRained + (click ? "xy" : "abc");
+    const bool selectAll = row.source == During::selectAll;
+    const std::string expected = kRained + (selectAll ? "" : click ? "xy" : "abc");
     // A toolkit waiting for our clipboard answers no call: only our loop
     // turns until the paste is through, as the monitor's own would.
     const auto guard = PasteboardGuard::of(ports.pasteboard);
@@ -157,8 +169,10 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
     // Every check of the write is over.
     spinUntil(applied, 3.0);
     EXPECT_EQ(value(), expected);
+    // The user's Ctrl+A stands around the correction.
+    const int64_t length = text::utf16Length(expected);
     EXPECT_EQ(readRange(ports.accessibility, field, kAXSelectedTextRangeAttribute),
-              (Utf16Range{text::utf16Length(expected), 0}));
+              (selectAll ? Utf16Range{0, length} : Utf16Range{length, 0}));
     EXPECT_EQ(told, std::vector<UnwrittenField>{});
     EXPECT_EQ(pasteboardString(ports.pasteboard), kUsersCopy);
     EXPECT_FALSE(ports.input.keyboardHold().holding());

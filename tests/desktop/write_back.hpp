@@ -38,8 +38,9 @@ class UserPointer;
 // Where what comes during the write comes from: the user's keyboard and
 // pointer, the XTest keyboard and pointer other programs type and click
 // through, a double click on Apply (the second click at the end of the
-// text), and Shift down as Apply is clicked.
-enum class During { keys, otherKeys, click, otherClick, doubleClick, shiftAtClick };
+// text), Shift down as Apply is clicked, and Ctrl down as Apply is clicked
+// with the user's Ctrl+A before Ctrl comes up.
+enum class During { keys, otherKeys, click, otherClick, doubleClick, shiftAtClick, selectAll };
 
 // What comes while a correction goes in, and when.
 struct DuringTheWrite {
@@ -50,7 +51,7 @@ struct DuringTheWrite {
 // Keys are "abc" (after the Shift row's Shift is up, at 0.3 s); a click
 // lands at the end of the text, where the caret already stood, and another
 // program types "xy" 2 s after Apply. Whatever comes, the correction goes
-// in and it follows.
+// in and it follows; the user's Ctrl+A stands around it.
 extern const std::vector<DuringTheWrite> kDuringTheWrite;
 
 // The user's hands on the devices a hold takes.
