@@ -366,7 +366,7 @@ double growthPerStep(const std::vector<long>& samples) {
 // and caches): some 2 kB a correction at first, 0.9 kB from the fortieth,
 // 0.5 kB from the sixtieth, less on. Their rehashes come in steps, so the
 // growth is the slope of forty corrections past the sixtieth; a leak of
-// 1 kB a correction puts it near 1.6 kB.
+// 1 kB a correction puts it at 1.3 to 1.6 kB.
 TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
     const char* asked = std::getenv("MIVO_CORRECTION_CYCLES");
     const int cycles = asked != nullptr ? std::max(10, std::atoi(asked)) : 40;
@@ -403,11 +403,7 @@ TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
     // just as Apply is clicked: the panel is opened again, a few times a
     // run at most, for this row measures memory, not that moment.
     int panelsOpenedAgain = 0;
-    std::vector<long> heap;
-    long rssBefore = 0;
-    for (int i = 0; i < kWarmUp + cycles; ++i) {
-        if (i == kWarmUp)
-            rssBefore = anonymousKb(mivoPid());
+    const auto correct = [&](int i) {
         click(apply.first, apply.second);
         if (!waitForValue(view, "東京に住んでいます。", 5) && panelsOpenedAgain++ < 3) {
             std::cout << "    correction " << i << " not written; the panel again\n";
@@ -424,22 +420,35 @@ TEST_F(MivoAppDesktopTest, CorrectionAfterCorrectionKeepsMemoryBounded) {
         typeText("東京で住んでいます。");
         ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << i;
         ASSERT_NO_FATAL_FAILURE(openThePanel(i));
-        // The panel open and the pointer resting: the same moment of every
-        // cycle.
-        if (i >= kWarmUp) {
+    };
+    for (int i = 0; i < kWarmUp; ++i)
+        ASSERT_NO_FATAL_FAILURE(correct(i));
+    // A window over the bound is measured once more: a leak keeps its rate
+    // there, while a table that fills late (once, on a loaded machine, the
+    // heap stood 70 kB above other runs' by the sixtieth correction) does
+    // not.
+    double growth = 0;
+    for (int window = 0, i = kWarmUp; window < 2; ++window) {
+        const long rssBefore = anonymousKb(mivoPid());
+        std::vector<long> heap;
+        for (int end = i + cycles; i < end; ++i) {
+            ASSERT_NO_FATAL_FAILURE(correct(i));
+            // The panel open and the pointer resting: the same moment of
+            // every cycle.
             heap.push_back(heapInUse(probe));
             ASSERT_GE(heap.back(), 0) << "the heap probe stopped at correction " << i;
+            if (std::getenv("MIVO_CORRECTION_TRACE"))
+                std::cout << "    cycle " << i << " rss " << anonymousKb(mivoPid()) << " heap "
+                          << heap.back() << "\n"
+                          << std::flush;
         }
-        if (std::getenv("MIVO_CORRECTION_TRACE"))
-            std::cout << "    cycle " << i << " rss " << anonymousKb(mivoPid()) << " heap "
-                      << (heap.empty() ? -1 : heap.back()) << "\n"
-                      << std::flush;
+        growth = growthPerStep(heap);
+        std::cout << "    anonymous memory: " << rssBefore << " kB -> " << anonymousKb(mivoPid())
+                  << " kB; in use: " << heap.front() << " -> " << heap.back() << " bytes over "
+                  << cycles << " corrections, " << growth << " bytes each\n";
+        if (growth <= kMostBytesPerCorrection)
+            break;
     }
-    const long rssAfter = anonymousKb(mivoPid());
-    const double growth = growthPerStep(heap);
-    std::cout << "    anonymous memory: " << rssBefore << " kB -> " << rssAfter
-              << " kB; in use: " << heap.front() << " -> " << heap.back() << " bytes over "
-              << cycles << " corrections, " << growth << " bytes each\n";
     EXPECT_LE(growth, kMostBytesPerCorrection);
 }
 
