@@ -474,6 +474,32 @@ TEST_P(AppsDesktopTest, ShiftHeldAroundApplyReachesTheKeysAndNeverThePaste) {
     }
 }
 
+TEST_P(AppsDesktopTest, EveryInputDuringTheWriteFollowsIt) {
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    auto pointer = UserPointer::open(why);
+    ASSERT_NE(pointer, nullptr) << why;
+    for (const DuringTheWrite& row : kDuringTheWrite) {
+        // In KWrite the caret ends at the end of the user's Ctrl+A, nothing
+        // selected, as the README says.
+        if (GetParam() == AppKind::kwrite && row.source == During::selectAll)
+            continue;
+        SCOPED_TRACE(row.what);
+        const auto f = field();
+        ASSERT_TRUE(f.has_value());
+        // The checked text again, the caret at its end.
+        const auto now = value(*f).value_or("");
+        ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute,
+                                         AXValue(Utf16Range{0, text::utf16Length(now)})),
+                  AXError::success);
+        ASSERT_TRUE(pasteText());
+        ASSERT_EQ(placeCaret(*f, text::utf16Length(kText)), AXError::success);
+        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(session_->ports(), session_->log(),
+                                                                *f, {*keyboard, *pointer}, row));
+    }
+}
+
 TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCaretIs) {
     if (GetParam() != AppKind::writer && GetParam() != AppKind::thunderbird)
         GTEST_SKIP() << "documents of paragraphs";
