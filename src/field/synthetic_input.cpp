@@ -26,9 +26,12 @@ constexpr double kDeleteDelay = 0.18;
 constexpr int kDragSteps = 8;
 
 // A selection made just before the input is looked for this often, this
-// many times, until the field reports it.
+// many times, until the field reports it. While every input device is held
+// nothing else can move it, so a browser under load, which takes it from
+// its page later, is waited for longer.
 constexpr double kSelectionLookSeconds = 0.02;
 constexpr int kSelectionLooks = 15;
+constexpr int kHeldSelectionLooks = 30;
 
 }  // namespace
 
@@ -167,20 +170,21 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         std::string_view input;  // "paste"
     };
     void postWhenSelected(SelectedTarget selected, QueuedFor queued, Named what, Post post,
-                          Dropped dropped, bool selectedAgain = false,
-                          int looksLeft = kSelectionLooks) {
+                          Dropped dropped, bool selectedAgain = false, int looked = 0) {
         const Look verdict = look(selected, queued, selectedAgain);
         if (verdict == Look::go) {
             post(*this, selected);
             return;
         }
-        if (verdict == Look::notYet && looksLeft > 0) {
+        const int most =
+            desktop.input.keyboardHold().holding() ? kHeldSelectionLooks : kSelectionLooks;
+        if (verdict == Look::notYet && looked < most) {
             later(
                 kSelectionLookSeconds,
                 [selected = std::move(selected), queued, what, post = std::move(post), dropped,
-                 looksLeft](State& s) mutable {
+                 looked](State& s) mutable {
                     s.postWhenSelected(std::move(selected), queued, what, std::move(post),
-                                       std::move(dropped), true, looksLeft - 1);
+                                       std::move(dropped), true, looked + 1);
                 },
                 [weak = weak_from_this(), dropped] {
                     if (const auto self = weak.lock(); self && dropped)

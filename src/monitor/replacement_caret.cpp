@@ -14,9 +14,9 @@ namespace {
 // let them go, with the caret back, as soon as it shows the correction.
 constexpr double kWritePollSeconds = 0.05;
 // The caret put back is looked for this often, this many times, before the
-// held keys go.
+// held keys go: as long as a browser under load may take to show it.
 constexpr double kCaretLookSeconds = 0.02;
-constexpr int kCaretLooks = 15;
+constexpr int kCaretLooks = 30;
 
 // The user's selection after `written` (field units) was replaced by
 // `inserted` units: unchanged before it, moved by the change in length
@@ -176,7 +176,7 @@ void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
         return;
     watch.seenInText = true;
     watch.caretBack = true;
-    restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
+    watch.caretSent = restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
 }
 
 bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
@@ -193,8 +193,17 @@ bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when)
 }
 
 void ReplacementLadder::caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
+    // Sent back once already: the keys wait for it only while the field
+    // still shows the caret where the write left it.
+    if (watch->caretSent) {
+        if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element) !=
+            watch->caret.afterWrite)
+            return letKeysGo();
+        return keysOnceCaretIsBack(std::move(watch), kCaretLooks);
+    }
     if (!restoreCaret(*watch, when))
         return letKeysGo();
+    watch->caretSent = true;
     keysOnceCaretIsBack(std::move(watch), kCaretLooks);
 }
 

@@ -68,6 +68,9 @@ struct WriteWatch {
     CaretPlan caret = {};
     // The caret went back as soon as the paste showed.
     bool caretBack = false;
+    // The caret was sent back: a field that shows it late must not be sent
+    // it again, or the second would land after the held keys.
+    bool caretSent = false;
     // The key events typed on after holds when the write began: more since
     // are the user's keys, which reached the field.
     uint64_t keysTypedOnAtApply = 0;

@@ -317,6 +317,8 @@ TEST_F(AfterApplyTest, CtrlVWaitsUntilTheFieldReportsOurSelection) {
     const LateSelectionCase cases[] = {
         {"taken 0.05 s late", WriteQuirk::lag(0.05), true},
         {"taken 0.2 s late", WriteQuirk::lag(0.2), true},
+        // A browser on a loaded machine: the devices are held meanwhile.
+        {"taken 0.45 s late", WriteQuirk::lag(0.45), true},
         {"never taken", WriteQuirk::ignore(), false},
         {"Chromium, taken 0.05 s late", WriteQuirk::lag(0.05), true, false},
     };
@@ -341,8 +343,7 @@ TEST_F(AfterApplyTest, CtrlVWaitsUntilTheFieldReportsOurSelection) {
         EXPECT_EQ(desk.text(field), (c.written ? kCorrected : kOriginal) + "あよ");
         // What the user typed on after it is never written over, and a
         // paste that never showed is never said to have gone in.
-        EXPECT_EQ(logged("the correction went in and the text was edited on since") > 0, c.written);
-        EXPECT_EQ(logged("went in") > 0, c.written);
+        EXPECT_EQ(logged("went in") + logged("verified text changed") > 0, c.written);
         EXPECT_EQ(unwritten, c.written ? std::vector<UnwrittenField>{}
                                        : std::vector{UnwrittenField::changedElsewhere});
         EXPECT_EQ(logged("retrying with"), 0u);
