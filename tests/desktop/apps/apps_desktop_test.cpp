@@ -474,32 +474,6 @@ TEST_P(AppsDesktopTest, ShiftHeldAroundApplyReachesTheKeysAndNeverThePaste) {
     }
 }
 
-TEST_P(AppsDesktopTest, EveryInputDuringTheWriteFollowsIt) {
-    std::string why;
-    auto keyboard = UserKeyboard::open(why);
-    ASSERT_NE(keyboard, nullptr) << why;
-    auto pointer = UserPointer::open(why);
-    ASSERT_NE(pointer, nullptr) << why;
-    for (const DuringTheWrite& row : kDuringTheWrite) {
-        // In KWrite the caret ends at the end of the user's Ctrl+A, nothing
-        // selected, as the README says.
-        if (GetParam() == AppKind::kwrite && row.source == During::selectAll)
-            continue;
-        SCOPED_TRACE(row.what);
-        const auto f = field();
-        ASSERT_TRUE(f.has_value());
-        // The checked text again, the caret at its end.
-        const auto now = value(*f).value_or("");
-        ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{0, text::utf16Length(now)})),
-                  AXError::success);
-        ASSERT_TRUE(pasteText());
-        ASSERT_EQ(placeCaret(*f, text::utf16Length(kText)), AXError::success);
-        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(session_->ports(), session_->log(),
-                                                                *f, {*keyboard, *pointer}, row));
-    }
-}
-
 TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCaretIs) {
     if (GetParam() != AppKind::writer && GetParam() != AppKind::thunderbird)
         GTEST_SKIP() << "documents of paragraphs";
@@ -871,6 +845,42 @@ TEST_P(ThunderbirdParagraphsTest, TextTypedStraightIntoTheBodyBesideAParagraphIs
 
 INSTANTIATE_TEST_SUITE_P(Applications, ThunderbirdParagraphsTest,
                          ::testing::Values(AppKind::thunderbird),
+                         [](const auto& info) { return std::string(appName(info.param)); });
+
+// Every row writes the text anew, without Writer's bold run, and ends with
+// it corrected: the applications' last rows, after every other test of
+// theirs.
+class AppsInputDesktopTest : public AppsDesktopTest {};
+
+TEST_P(AppsInputDesktopTest, EveryInputDuringTheWriteFollowsIt) {
+    std::string why;
+    auto keyboard = UserKeyboard::open(why);
+    ASSERT_NE(keyboard, nullptr) << why;
+    auto pointer = UserPointer::open(why);
+    ASSERT_NE(pointer, nullptr) << why;
+    for (const DuringTheWrite& row : kDuringTheWrite) {
+        // In KWrite the caret ends at the end of the user's Ctrl+A, nothing
+        // selected, as the README says.
+        if (GetParam() == AppKind::kwrite && row.source == During::selectAll)
+            continue;
+        SCOPED_TRACE(row.what);
+        const auto f = field();
+        ASSERT_TRUE(f.has_value());
+        // The checked text again, the caret at its end.
+        const auto now = value(*f).value_or("");
+        ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute,
+                                         AXValue(Utf16Range{0, text::utf16Length(now)})),
+                  AXError::success);
+        ASSERT_TRUE(pasteText());
+        ASSERT_EQ(placeCaret(*f, text::utf16Length(kText)), AXError::success);
+        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(session_->ports(), session_->log(),
+                                                                *f, {*keyboard, *pointer}, row));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Applications, AppsInputDesktopTest,
+                         ::testing::Values(AppKind::writer, AppKind::thunderbird,
+                                           AppKind::textEditor, AppKind::kwrite),
                          [](const auto& info) { return std::string(appName(info.param)); });
 
 }  // namespace
