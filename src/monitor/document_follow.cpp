@@ -148,7 +148,14 @@ bool DocumentFollow::caretMovedWithinDocument(const std::optional<AXElement>& fo
     // Only a field known to be a document (or one of its blocks) has blocks
     // to move between: any other focus change costs nothing here.
     const auto& followed = host_.followedField();
-    if (!focused || !followed || focused == followed || !blocks_.document())
+    if (!focused || !followed || focused == followed)
+        return false;
+    // A field whose last change made blocks (Return) is a document even
+    // before its caret was seen in one: Chromium under load tells of the
+    // new block's focus only after the change, and the first line's check
+    // must go on with the block rather than end with the field.
+    if (!blocks_.document() &&
+        !(host_.followedFieldHeldFocus() && objectsAtChange_ && *objectsAtChange_ > 0))
         return false;
     // Back into the document's own text beside its blocks (Chromium's
     // first line, typed before any Return): the document itself holds the
@@ -265,16 +272,18 @@ void DocumentFollow::noteChange(const FieldText& text) {
         const bool madeBlocks = objectsAtChange_ && objects > *objectsAtChange_;
         objectsAtChange_ = objects;
         std::string own = withoutObjects(text.text);
-        // A change that made blocks (Return) after a report took the own
-        // text out: what is left beside the blocks is read, not taken from
-        // the change. The change is worked out from the reports over the
-        // text last read, and a report of a key that read already held
-        // counts the key twice: the line would seem to leave that key
-        // behind, and its check would look for the key instead of the line
-        // the report took into a block. Nothing left keeps that line.
-        if (madeBlocks && !removedSinceChange_.empty()) {
+        // A change that made blocks (Return): what is left beside the
+        // blocks is read, not taken from the change. The change is worked
+        // out from the reports over the text last read, and a report of a
+        // key that read already held counts the key twice: the line left
+        // would seem to start with that key twice (Chromium), or, after a
+        // report took the own text out, to be that key alone (Firefox), and
+        // its check would look for a run that is not there. After such a
+        // report, nothing left keeps the line the report took.
+        if (madeBlocks) {
             const auto now = host_.readFieldText(*followed);
-            if (now && now->source == FieldText::Source::value)
+            if (now && now->source == FieldText::Source::value &&
+                (!removedSinceChange_.empty() || objectCount(now->text) == objects))
                 own = withoutObjects(now->text);
         }
         blocks_.noteOwnText(std::move(own));
