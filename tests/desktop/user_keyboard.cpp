@@ -157,4 +157,14 @@ bool clickByAnotherProgram(int x, int y) {
     return ok;
 }
 
+std::optional<UserHands> UserHands::open(std::string& why) {
+    UserHands hands{UserKeyboard::open(why), nullptr};
+    if (hands.keyboard == nullptr)
+        return std::nullopt;
+    hands.pointer = UserPointer::open(why);
+    if (hands.pointer == nullptr)
+        return std::nullopt;
+    return hands;
+}
+
 }  // namespace mivo::desktop_test

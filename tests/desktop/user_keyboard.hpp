@@ -6,6 +6,7 @@
 // Mivo may hold such keys for a moment; it never holds its own.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,14 @@ class UserPointer {
     UserPointer(Display* display, void* device);
     Display* display_;
     void* device_;  // XDevice of the pointer
+};
+
+// The user's keyboard and mouse, for rows that use both hands.
+struct UserHands {
+    std::unique_ptr<UserKeyboard> keyboard;
+    std::unique_ptr<UserPointer> pointer;
+    // Both, or nothing with the reason in `why`.
+    static std::optional<UserHands> open(std::string& why);
 };
 
 // A window where the click on Apply lands, as on the correction panel: it

@@ -191,6 +191,21 @@ class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface
 
     bool bringForward() { return bringToFront(app_->pid(), 10); }
 
+    // The field followed, holding the checked text again (pasted over all
+    // it holds), the caret at its end; nothing when that fails.
+    std::optional<AXElement> fieldWithTheCheckedText() {
+        const auto f = field();
+        if (!f)
+            return std::nullopt;
+        const auto now = value(*f).value_or("");
+        if (ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute,
+                                   AXValue(Utf16Range{0, text::utf16Length(now)})) !=
+                AXError::success ||
+            !pasteText() || placeCaret(*f, text::utf16Length(kText)) != AXError::success)
+            return std::nullopt;
+        return f;
+    }
+
     // The field the monitor would follow.
     std::optional<AXElement> field() {
         return AXTextExtractor::focusedTextElement(ax(), workspace());
@@ -460,15 +475,8 @@ TEST_P(AppsDesktopTest, ShiftHeldAroundApplyReachesTheKeysAndNeverThePaste) {
         if (!row.shiftAtPress && !row.shiftHeld)
             continue;
         SCOPED_TRACE(row.what);
-        const auto f = field();
+        const auto f = fieldWithTheCheckedText();
         ASSERT_TRUE(f.has_value());
-        // The checked text again, the caret at its end.
-        const auto now = value(*f).value_or("");
-        ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{0, text::utf16Length(now)})),
-                  AXError::success);
-        ASSERT_TRUE(pasteText());
-        ASSERT_EQ(placeCaret(*f, text::utf16Length(kText)), AXError::success);
         ASSERT_NO_FATAL_FAILURE(
             expectHandsAroundApply(session_->ports(), session_->log(), *f, *hands, row, true));
     }
@@ -854,27 +862,18 @@ class AppsInputDesktopTest : public AppsDesktopTest {};
 
 TEST_P(AppsInputDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     std::string why;
-    auto keyboard = UserKeyboard::open(why);
-    ASSERT_NE(keyboard, nullptr) << why;
-    auto pointer = UserPointer::open(why);
-    ASSERT_NE(pointer, nullptr) << why;
+    auto hands = UserHands::open(why);
+    ASSERT_TRUE(hands.has_value()) << why;
     for (const DuringTheWrite& row : kDuringTheWrite) {
         // In KWrite the caret ends at the end of the user's Ctrl+A, nothing
         // selected, as the README says.
         if (GetParam() == AppKind::kwrite && row.source == During::selectAll)
             continue;
         SCOPED_TRACE(row.what);
-        const auto f = field();
+        const auto f = fieldWithTheCheckedText();
         ASSERT_TRUE(f.has_value());
-        // The checked text again, the caret at its end.
-        const auto now = value(*f).value_or("");
-        ASSERT_EQ(ax().setAttributeValue(*f, kAXSelectedTextRangeAttribute,
-                                         AXValue(Utf16Range{0, text::utf16Length(now)})),
-                  AXError::success);
-        ASSERT_TRUE(pasteText());
-        ASSERT_EQ(placeCaret(*f, text::utf16Length(kText)), AXError::success);
-        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(session_->ports(), session_->log(),
-                                                                *f, {*keyboard, *pointer}, row));
+        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(
+            session_->ports(), session_->log(), *f, {*hands->keyboard, *hands->pointer}, row));
     }
 }
 

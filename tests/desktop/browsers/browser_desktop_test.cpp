@@ -145,10 +145,8 @@ TEST_P(BrowserDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
 
 TEST_P(BrowserDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     std::string why;
-    auto keyboard = UserKeyboard::open(why);
-    ASSERT_NE(keyboard, nullptr) << why;
-    auto pointer = UserPointer::open(why);
-    ASSERT_NE(pointer, nullptr) << why;
+    auto hands = UserHands::open(why);
+    ASSERT_TRUE(hands.has_value()) << why;
     // A field of its own for each row: the browser writes no whole value.
     // Every row in a <textarea>; in rich text those around the paste and
     // the clicks.
@@ -158,7 +156,7 @@ TEST_P(BrowserDesktopTest, EveryInputDuringTheWriteFollowsIt) {
         const AXElement target = focus("during" + std::to_string(i));
         ASSERT_EQ(placeCaret(target, text::utf16Length(kText)), AXError::success);
         ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(
-            session_->ports(), session_->log(), target, {*keyboard, *pointer}, row));
+            session_->ports(), session_->log(), target, {*hands->keyboard, *hands->pointer}, row));
     }
     for (const std::size_t i : {2, 3, 5, 6}) {
         const DuringTheWrite& row = kDuringTheWrite[i];
@@ -166,7 +164,7 @@ TEST_P(BrowserDesktopTest, EveryInputDuringTheWriteFollowsIt) {
         const AXElement target = focus("richduring" + std::to_string(i));
         ASSERT_EQ(placeCaret(target, text::utf16Length(kText)), AXError::success);
         ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(
-            session_->ports(), session_->log(), target, {*keyboard, *pointer}, row));
+            session_->ports(), session_->log(), target, {*hands->keyboard, *hands->pointer}, row));
     }
 }
 

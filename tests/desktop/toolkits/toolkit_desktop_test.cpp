@@ -215,10 +215,8 @@ TEST_P(ToolkitDesktopTest, KeysTypedRightAfterApplyLandAtTheEndAndTheCorrectionG
 TEST_P(ToolkitDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     // GTK 3's view stands for mousepad's.
     std::string why;
-    auto keyboard = UserKeyboard::open(why);
-    ASSERT_NE(keyboard, nullptr) << why;
-    auto pointer = UserPointer::open(why);
-    ASSERT_NE(pointer, nullptr) << why;
+    auto hands = UserHands::open(why);
+    ASSERT_TRUE(hands.has_value()) << why;
     auto editor = start({.viewText = kText});
     ASSERT_NE(editor, nullptr);
     const AXElement view = textView(*editor);
@@ -226,8 +224,8 @@ TEST_P(ToolkitDesktopTest, EveryInputDuringTheWriteFollowsIt) {
         SCOPED_TRACE(row.what);
         ASSERT_TRUE(replaceWholeText(view, kText));
         placeCaret(view, text::utf16Length(kText));
-        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(session_->ports(), session_->log(),
-                                                                view, {*keyboard, *pointer}, row));
+        ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(
+            session_->ports(), session_->log(), view, {*hands->keyboard, *hands->pointer}, row));
     }
 }
 
