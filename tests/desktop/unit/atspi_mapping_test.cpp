@@ -98,6 +98,9 @@ TEST(AtspiFailures, GoneObjectsAndApplicationsAreInvalidElements) {
     const std::vector<Row> rows = {
         {"Unknown object '/org/a11y/atspi/accessible/12'", AXError::invalidUIElement},
         {"The name :1.42 was not provided by any .service files", AXError::invalidUIElement},
+        // libatspi's own, for an object whose removal it has seen.
+        {"Process is defunct", AXError::invalidUIElement},
+        {"The application no longer exists", AXError::invalidUIElement},
         {"Did not receive a reply. Possible causes include: the remote application did not "
          "send a reply",
          AXError::cannotComplete},

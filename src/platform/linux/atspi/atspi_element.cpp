@@ -70,10 +70,15 @@ AXError errorForFailure(std::string_view message) {
     if (isNoReply(message))
         ++gNoReplyFailures;
     // D-Bus names (and their messages) for an object path the application no
-    // longer knows, and for an application that left the bus.
-    static constexpr std::array<std::string_view, 6> kGone = {
-        "UnknownObject",  "Unknown object",   "ServiceUnknown",
-        "NameHasNoOwner", "was not provided", "Disconnected",
+    // longer knows, and for an application that left the bus; and
+    // libatspi's own words for an object or application it has seen go,
+    // answered without asking the application (seen for a widget destroyed
+    // while its application runs on).
+    static constexpr std::array<std::string_view, 8> kGone = {
+        "UnknownObject",      "Unknown object",
+        "ServiceUnknown",     "NameHasNoOwner",
+        "was not provided",   "Disconnected",
+        "Process is defunct", "The application no longer exists",
     };
     for (auto fragment : kGone) {
         if (message.find(fragment) != std::string_view::npos)
