@@ -47,6 +47,14 @@ class ApplicationsEnvironment : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ApplicationsEnvironment);
 
+// The applications every suite of theirs runs in, and each one's name in
+// the tests' names.
+constexpr AppKind kEveryApp[] = {AppKind::writer, AppKind::thunderbird, AppKind::textEditor,
+                                 AppKind::kwrite};
+std::string nameOfApp(const ::testing::TestParamInfo<AppKind>& info) {
+    return std::string(appName(info.param));
+}
+
 class AppsDesktopTest : public DesktopTest, public ::testing::WithParamInterface<AppKind> {
   protected:
     void SetUp() override {
@@ -686,10 +694,7 @@ TEST_P(AppsDesktopTest, InAWindowJustOpenedTheClickThatMendsPositionsIsTold) {
     monitor.stop();
 }
 
-INSTANTIATE_TEST_SUITE_P(Applications, AppsDesktopTest,
-                         ::testing::Values(AppKind::writer, AppKind::thunderbird,
-                                           AppKind::textEditor, AppKind::kwrite),
-                         [](const auto& info) { return std::string(appName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Applications, AppsDesktopTest, ::testing::ValuesIn(kEveryApp), nameOfApp);
 
 // Thunderbird's message body is followed through the paragraph that holds
 // the caret: moving into the next paragraph moves the monitor there.
@@ -852,8 +857,7 @@ TEST_P(ThunderbirdParagraphsTest, TextTypedStraightIntoTheBodyBesideAParagraphIs
 }
 
 INSTANTIATE_TEST_SUITE_P(Applications, ThunderbirdParagraphsTest,
-                         ::testing::Values(AppKind::thunderbird),
-                         [](const auto& info) { return std::string(appName(info.param)); });
+                         ::testing::Values(AppKind::thunderbird), nameOfApp);
 
 // Every row writes the text anew, without Writer's bold run, and ends with
 // it corrected: the applications' last rows, after every other test of
@@ -877,10 +881,8 @@ TEST_P(AppsInputDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Applications, AppsInputDesktopTest,
-                         ::testing::Values(AppKind::writer, AppKind::thunderbird,
-                                           AppKind::textEditor, AppKind::kwrite),
-                         [](const auto& info) { return std::string(appName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Applications, AppsInputDesktopTest, ::testing::ValuesIn(kEveryApp),
+                         nameOfApp);
 
 }  // namespace
 }  // namespace mivo::desktop_test
