@@ -82,14 +82,16 @@ bool PasteboardGuard::carriesOurMark() {
 }
 
 void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
-                                        std::optional<int64_t> fetchesBefore, PastedCheck pasted) {
-    afterTargetFetched(hold, scheduler, fetchesBefore, std::move(pasted),
-                       [self = shared_from_this(), hold] { self->release(hold); });
+                                        std::optional<int64_t> fetchesBefore, PastedCheck pasted,
+                                        double bound) {
+    afterTargetFetched(
+        hold, scheduler, fetchesBefore, std::move(pasted),
+        [self = shared_from_this(), hold] { self->release(hold); }, bound);
 }
 
 void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                                          std::optional<int64_t> fetchesBefore, PastedCheck pasted,
-                                         std::function<void()> then) {
+                                         std::function<void()> then, double bound) {
     if (!holds_.contains(hold.id))
         return;
     inFlight_.insert(hold.id);
@@ -100,8 +102,11 @@ void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                         });
         return;
     }
-    awaitFetch(hold, scheduler, *fetchesBefore, std::move(pasted), std::move(then), 0.0,
-               scheduler.now());
+    awaitFetch(hold, scheduler,
+               FetchWait{.fetchesBefore = *fetchesBefore,
+                         .bound = std::max(bound, kRestoreBound),
+                         .lastLook = scheduler.now()},
+               std::move(pasted), std::move(then));
 }
 
 void PasteboardGuard::fetched(Hold hold, const std::function<void()>& then) {
@@ -110,18 +115,17 @@ void PasteboardGuard::fetched(Hold hold, const std::function<void()>& then) {
         then();
 }
 
-void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetchesBefore,
-                                 PastedCheck pasted, std::function<void()> then, double waited,
-                                 TimePoint lastLook) {
-    scheduler.after(kFetchPollInterval, [self = shared_from_this(), &scheduler, hold, fetchesBefore,
-                                         pasted = std::move(pasted), then = std::move(then), waited,
-                                         lastLook] {
+void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait,
+                                 PastedCheck pasted, std::function<void()> then) {
+    scheduler.after(kFetchPollInterval, [self = shared_from_this(), &scheduler, hold, wait,
+                                         pasted = std::move(pasted),
+                                         then = std::move(then)]() mutable {
         if (!self->holds_.contains(hold.id))
             return;
         const auto fetches = self->pasteboard_.textFetchCount();
         // The target is asked only after a fetch: one that fetches while it
         // handles the keystroke must not wait for our question.
-        if (fetches && *fetches > fetchesBefore && (!pasted || pasted())) {
+        if (fetches && *fetches > wait.fetchesBefore && (!pasted || pasted())) {
             // The target reads the rest of its request a moment later.
             scheduler.after(kRestoreAfterFetch, [self, hold, then] { self->fetched(hold, then); });
             return;
@@ -131,13 +135,14 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetche
         // (a call into a busy application) counts as one interval at most,
         // and the request that waited meanwhile is served before the next.
         const TimePoint now = scheduler.now();
-        const double gap = std::chrono::duration<double>(now - lastLook).count();
-        const double total = waited + std::min(gap, 2 * kFetchPollInterval);
-        if (total >= kRestoreBound) {
+        const double gap = std::chrono::duration<double>(now - wait.lastLook).count();
+        wait.waited += std::min(gap, 2 * kFetchPollInterval);
+        wait.lastLook = now;
+        if (wait.waited >= wait.bound) {
             self->fetched(hold, then);
             return;
         }
-        self->awaitFetch(hold, scheduler, fetchesBefore, pasted, then, total, now);
+        self->awaitFetch(hold, scheduler, wait, std::move(pasted), std::move(then));
     });
 }
 }  // namespace mivo

@@ -70,18 +70,20 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // keystroke.
     std::optional<int64_t> fetchesBeforePaste() { return pasteboard_.textFetchCount(); }
     // Releases the hold once the target fetched our text (a short while
-    // after its fetch) or the bound passed. Some targets fetch on the
+    // after its fetch) or the bound passed (`bound` seconds of the loop's
+    // time, never less than kRestoreBound). Some targets fetch on the
     // keystroke and again when they paste (Chromium); with `pasted`, which
     // tells whether the paste has shown in the target, a fetch counts only
     // once the paste shows.
     using PastedCheck = std::function<bool()>;
     void releaseAfterPaste(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
-                           PastedCheck pasted = {});
+                           PastedCheck pasted = {}, double bound = kRestoreBound);
     // The same wait with the hold kept: `then` runs once the target has
     // fetched our text (or the bound passed), when whoever pasted may look
     // at the target again. Nothing runs once the hold was released.
     void afterTargetFetched(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
-                            PastedCheck pasted, std::function<void()> then);
+                            PastedCheck pasted, std::function<void()> then,
+                            double bound = kRestoreBound);
 
     static constexpr double kRestoreWithoutFetchCount = 0.4;
     static constexpr double kRestoreAfterFetch = 0.2;
@@ -94,8 +96,14 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     bool writtenByUs() { return pasteboard_.changeCount() == ourChangeCount_; }
     // Our text is still what the pasteboard holds, whoever holds it now.
     bool carriesOurMark();
-    void awaitFetch(Hold hold, Scheduler& scheduler, int64_t fetchesBefore, PastedCheck pasted,
-                    std::function<void()> then, double waited, TimePoint lastLook);
+    struct FetchWait {
+        int64_t fetchesBefore = 0;
+        double bound = kRestoreBound;
+        double waited = 0;
+        TimePoint lastLook{};
+    };
+    void awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait, PastedCheck pasted,
+                    std::function<void()> then);
     // The wait for the target is over: the paste is no longer in flight,
     // and `then` runs while the hold lasts.
     void fetched(Hold hold, const std::function<void()>& then);

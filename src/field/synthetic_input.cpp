@@ -71,7 +71,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     // target has fetched our text.
     bool pasteAndRestore(PasteboardGuard::Hold hold, const AXElement& element,
                          std::function<void()> onPasted = {},
-                         std::optional<TimePoint> selectedAt = std::nullopt) {
+                         std::optional<TimePoint> selectedAt = std::nullopt,
+                         std::optional<TimePoint> takenBy = std::nullopt) {
         Accessibility& ax = desktop.accessibility;
         const auto before = readString(ax, element, kAXValueAttribute);
         const auto fetchesBefore = clipboard->fetchesBeforePaste();
@@ -94,7 +95,10 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
                 onPasted();
             return !before || readString(ax, element, kAXValueAttribute) != before;
         };
-        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted);
+        const double bound =
+            takenBy ? std::chrono::duration<double>(*takenBy - desktop.scheduler.now()).count()
+                    : PasteboardGuard::kRestoreBound;
+        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted, bound);
         return true;
     }
 
@@ -341,7 +345,7 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
                 std::move(selected), queued, {"Ctrl+V", "paste"},
                 [hold](State& s, SelectedTarget& selected) {
                     if (!s.pasteAndRestore(hold, selected.element, selected.onPasted,
-                                           selected.selectedAt)) {
+                                           selected.selectedAt, selected.pasteTakenBy)) {
                         s.clipboard->release(hold);
                         s.log("applyReplacement: Ctrl+V post failed");
                     }

@@ -69,6 +69,11 @@ struct SelectedTarget {
     // When the range was selected; a selection made again just before the
     // input counts from then.
     std::optional<TimePoint> selectedAt = {};
+    // A paste into it waits for its target to fetch our text until then,
+    // where that is later than the clipboard's own bound: while every
+    // device is held nothing else can reach our selection, and a target
+    // that handles the keystroke late still pastes the correction into it.
+    std::optional<TimePoint> pasteTakenBy = {};
 };
 
 class SyntheticInput {

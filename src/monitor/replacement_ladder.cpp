@@ -128,7 +128,8 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     // would replace the original, one typed before the caret is back would
     // land beside the correction, and a click would move the caret or the
     // focus under the write.
-    host_.desktop().input.keyboardHold().hold(kKeyboardHoldLimitSeconds);
+    const bool held = host_.desktop().input.keyboardHold().hold(kKeyboardHoldLimitSeconds);
+    const TimePoint heldFrom = host_.desktop().scheduler.now();
     const AXElement element = *observed;
     const FieldText originalText = readField(element).value_or(FieldText{});
     const auto located = locate(requested, originalText);
@@ -143,6 +144,8 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
     watch->caret = caretAround(issue, element, originalText);
     watch->keysTypedOnAtApply = host_.desktop().input.keyboardHold().keysTypedOn();
+    if (held)
+        watch->heldUntil = heldFrom + seconds(kKeyboardHoldLimitSeconds);
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
     PendingReplacement pending{.issue = issue,

@@ -74,6 +74,12 @@ struct WriteWatch {
     // The key events typed on after holds when the write began: more since
     // are the user's keys, which reached the field.
     uint64_t keysTypedOnAtApply = 0;
+    // When the hold taken for the write ends by itself; nothing where the
+    // devices could not be held.
+    std::optional<TimePoint> heldUntil = {};
+    // A paste keystroke of ours was queued for the field. A target that
+    // never fetched it may still handle it late: no other write follows.
+    bool pasteQueued = false;
 };
 
 // One replacement on its way: what each write method is given, what its
@@ -139,6 +145,10 @@ class ReplacementLadder {
     // program did meanwhile goes on after it, in order. At most this long,
     // whatever happens.
     static constexpr double kKeyboardHoldLimitSeconds = 2.5;
+    // A paste's target is waited for until this long before the hold ends:
+    // time for the check to put the user's caret back before the held
+    // input goes on.
+    static constexpr double kPasteCheckBeforeHoldEnds = 0.3;
     // After giving up, or when the focus moved, the original text is not
     // analysed again for a while.
     static constexpr double kGiveUpSuppressionSeconds = 1.5;

@@ -111,8 +111,13 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplace
             caretBackOncePasted(*w);
     };
     restUntilInput(*selected, write);
+    // Its check comes after the fetch or this, and still within the hold,
+    // so that nothing of ours stands selected when the held input goes on.
+    if (write.watch->heldUntil && host_.desktop().input.keyboardHold().holding())
+        selected->target.pasteTakenBy = *write.watch->heldUntil - seconds(kPasteCheckBeforeHoldEnds);
     if (!input_.pasteTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
+    write.watch->pasteQueued = true;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: pasted replacement into selected AX range");
     return true;

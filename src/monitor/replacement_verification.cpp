@@ -254,6 +254,16 @@ void ReplacementLadder::check(PendingReplacement pending) {
     }
     noteFieldText(pending.element, current);
     const bool landed = watch.shown;
+    // Our paste keystroke was never taken: the target may still handle it,
+    // late, and paste into the field after any other write, so that the
+    // correction would go in twice. Nothing else is written.
+    if (!landed && !watch.ended && watch.pasteQueued) {
+        giveUp(pending, "applyReplacement: the target never took our paste; nothing else is written");
+        // Told before the held keys go on: the field holds the user's text
+        // as it was, whatever they type into it next.
+        reportUnwritten(watch);
+        return letKeysGo(&watch);
+    }
     // The write never showed and the field reads as at Apply: the next
     // route goes in within the same hold, and what the user and other
     // programs did meanwhile still waits to follow it.
