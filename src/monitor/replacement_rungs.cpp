@@ -114,7 +114,8 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplace
     // Its check comes after the fetch or this, and still within the hold,
     // so that nothing of ours stands selected when the held input goes on.
     if (write.watch->heldUntil && host_.desktop().input.keyboardHold().holding())
-        selected->target.pasteTakenBy = *write.watch->heldUntil - seconds(kPasteCheckBeforeHoldEnds);
+        selected->target.pasteTakenBy =
+            *write.watch->heldUntil - seconds(kPasteCheckBeforeHoldEnds);
     if (!input_.pasteTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
     write.watch->pasteQueued = true;

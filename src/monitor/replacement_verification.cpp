@@ -258,7 +258,8 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // late, and paste into the field after any other write, so that the
     // correction would go in twice. Nothing else is written.
     if (!landed && !watch.ended && watch.pasteQueued) {
-        giveUp(pending, "applyReplacement: the target never took our paste; nothing else is written");
+        giveUp(pending,
+               "applyReplacement: the target never took our paste; nothing else is written");
         // Told before the held keys go on: the field holds the user's text
         // as it was, whatever they type into it next.
         reportUnwritten(watch);

@@ -229,6 +229,22 @@ TEST_P(ToolkitDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     }
 }
 
+TEST_P(ToolkitDesktopTest, APasteHandledPastTheClipboardsBoundGoesInOnce) {
+    // The editor is busy for 1.6 s after our Ctrl+V before it asks for the
+    // clipboard: past the clipboard's own bound, within the hold. The
+    // user's keys typed meanwhile follow the correction.
+    std::string why;
+    auto hands = UserHands::open(why);
+    ASSERT_TRUE(hands.has_value()) << why;
+    auto editor = start({.viewText = kText, .slowPasteMs = 1600});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    placeCaret(view, text::utf16Length(kText));
+    ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(
+        session_->ports(), session_->log(), view, {*hands->keyboard, *hands->pointer},
+        kDuringTheWrite.front()));
+}
+
 TEST_P(ToolkitDesktopTest, SeveralCorrectionsAtOnceAreOneUndoStep) {
     // GTK 3's plain text view keeps no undo history.
     if (GetParam() == EditorKind::gtk3)
