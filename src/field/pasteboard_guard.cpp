@@ -83,15 +83,16 @@ bool PasteboardGuard::carriesOurMark() {
 
 void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
                                         std::optional<int64_t> fetchesBefore, PastedCheck pasted,
-                                        double bound) {
+                                        std::optional<TimePoint> waitUntil) {
     afterTargetFetched(
         hold, scheduler, fetchesBefore, std::move(pasted),
-        [self = shared_from_this(), hold] { self->release(hold); }, bound);
+        [self = shared_from_this(), hold] { self->release(hold); }, waitUntil);
 }
 
 void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                                          std::optional<int64_t> fetchesBefore, PastedCheck pasted,
-                                         std::function<void()> then, double bound) {
+                                         std::function<void()> then,
+                                         std::optional<TimePoint> waitUntil) {
     if (!holds_.contains(hold.id))
         return;
     inFlight_.insert(hold.id);
@@ -102,11 +103,10 @@ void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                         });
         return;
     }
-    awaitFetch(hold, scheduler,
-               FetchWait{.fetchesBefore = *fetchesBefore,
-                         .bound = std::max(bound, kRestoreBound),
-                         .lastLook = scheduler.now()},
-               std::move(pasted), std::move(then));
+    awaitFetch(
+        hold, scheduler,
+        FetchWait{.fetchesBefore = *fetchesBefore, .until = waitUntil, .lastLook = scheduler.now()},
+        std::move(pasted), std::move(then));
 }
 
 void PasteboardGuard::fetched(Hold hold, const std::function<void()>& then) {
@@ -138,7 +138,9 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait
         const double gap = std::chrono::duration<double>(now - wait.lastLook).count();
         wait.waited += std::min(gap, 2 * kFetchPollInterval);
         wait.lastLook = now;
-        if (wait.waited >= wait.bound) {
+        // A later end counts on the clock: it is where whoever pasted must
+        // look at the target again.
+        if (wait.waited >= kRestoreBound && (!wait.until || now >= *wait.until)) {
             self->fetched(hold, then);
             return;
         }

@@ -70,20 +70,20 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // keystroke.
     std::optional<int64_t> fetchesBeforePaste() { return pasteboard_.textFetchCount(); }
     // Releases the hold once the target fetched our text (a short while
-    // after its fetch) or the bound passed (`bound` seconds of the loop's
-    // time, never less than kRestoreBound). Some targets fetch on the
-    // keystroke and again when they paste (Chromium); with `pasted`, which
-    // tells whether the paste has shown in the target, a fetch counts only
-    // once the paste shows.
+    // after its fetch) or the bound passed, and not before `waitUntil`
+    // when one is given. Some targets fetch on the keystroke and again
+    // when they paste (Chromium); with `pasted`, which tells whether the
+    // paste has shown in the target, a fetch counts only once the paste
+    // shows.
     using PastedCheck = std::function<bool()>;
     void releaseAfterPaste(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
-                           PastedCheck pasted = {}, double bound = kRestoreBound);
+                           PastedCheck pasted = {}, std::optional<TimePoint> waitUntil = {});
     // The same wait with the hold kept: `then` runs once the target has
     // fetched our text (or the bound passed), when whoever pasted may look
     // at the target again. Nothing runs once the hold was released.
     void afterTargetFetched(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
                             PastedCheck pasted, std::function<void()> then,
-                            double bound = kRestoreBound);
+                            std::optional<TimePoint> waitUntil = {});
 
     static constexpr double kRestoreWithoutFetchCount = 0.4;
     static constexpr double kRestoreAfterFetch = 0.2;
@@ -98,7 +98,7 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     bool carriesOurMark();
     struct FetchWait {
         int64_t fetchesBefore = 0;
-        double bound = kRestoreBound;
+        std::optional<TimePoint> until;
         double waited = 0;
         TimePoint lastLook{};
     };

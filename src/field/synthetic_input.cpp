@@ -95,10 +95,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
                 onPasted();
             return !before || readString(ax, element, kAXValueAttribute) != before;
         };
-        const double bound =
-            takenBy ? std::chrono::duration<double>(*takenBy - desktop.scheduler.now()).count()
-                    : PasteboardGuard::kRestoreBound;
-        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted, bound);
+        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted, takenBy);
         return true;
     }
 

@@ -151,6 +151,8 @@ TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
         std::optional<double> fetchAt;  // seconds after the paste keystroke
         double restoredBy;
         double notBefore;
+        // Whoever pasted waits for the target until then, on the clock.
+        std::optional<double> waitUntil = std::nullopt;
     };
     const Case cases[] = {
         {"a quick target", 0.05, 0.35, 0.2},
@@ -158,6 +160,11 @@ TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
         // the user's old clipboard.
         {"a busy target", 0.9, 1.2, 1.0},
         {"a target that never fetches", std::nullopt, 1.6, 1.4},
+        // Past the bound, within a later end: the late paste still gets
+        // our text, and the user's comes back right after it.
+        {"a target busy past the bound", 1.8, 2.1, 2.0, 2.2},
+        {"a later end, never fetched", std::nullopt, 2.25, 2.15, 2.2},
+        {"an end before the bound", std::nullopt, 1.6, 1.4, 0.5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -166,7 +173,10 @@ TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
         board.userCopies({stringItem("ユーザーのコピー")});
         const auto guard = PasteboardGuard::of(board);
         const auto hold = guard->putText("雨");
-        guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste());
+        std::optional<TimePoint> until;
+        if (c.waitUntil)
+            until = clock.now() + seconds(*c.waitUntil);
+        guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste(), {}, until);
         double restoredAt = -1;
         for (double t = 0; t < 3.0 && restoredAt < 0; t += 0.01) {
             if (c.fetchAt && t >= *c.fetchAt && board.fetches == 0)
