@@ -17,6 +17,8 @@ using Source = AXTextExtractor::ExtractedText::Source;
 // A tail repair is looked at again this much later, with the same stage.
 constexpr double kRepairCheckSeconds = 0.45;
 constexpr int64_t kLoggedCharacters = 60;
+constexpr std::string_view kPasteNeverTaken =
+    "applyReplacement: the target never took our paste; nothing else is written";
 
 }  // namespace
 
@@ -257,9 +259,10 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // Our paste keystroke was never taken: the target may still handle it,
     // late, and paste into the field after any other write, so that the
     // correction would go in twice. Nothing else is written.
-    if (!landed && !watch.ended && watch.pasteQueued) {
-        giveUp(pending,
-               "applyReplacement: the target never took our paste; nothing else is written");
+    const bool pasteNeverTaken = !landed && !watch.ended && watch.pasteQueued;
+    const bool asAtApply = unwrittenField(pending.originalText, current) == UnwrittenField::asItWas;
+    if (pasteNeverTaken && asAtApply) {
+        giveUp(pending, kPasteNeverTaken);
         // Told before the held keys go on: the field holds the user's text
         // as it was, whatever they type into it next.
         reportUnwritten(watch);
@@ -269,8 +272,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // route goes in within the same hold, and what the user and other
     // programs did meanwhile still waits to follow it.
     if (!landed && !watch.ended && pending.retry &&
-        host_.desktop().input.keyboardHold().holding() &&
-        unwrittenField(pending.originalText, current) == UnwrittenField::asItWas)
+        host_.desktop().input.keyboardHold().holding() && asAtApply)
         return escalate(std::move(pending), current);
     // The keys held so far go where the user had the caret before anything
     // else is tried.
@@ -290,6 +292,10 @@ void ReplacementLadder::check(PendingReplacement pending) {
     // replace our selection. The user typed first; nothing more is sent.
     if (!landed && host_.desktop().input.keyboardHold().keysTypedOn() != watch.keysTypedOnAtApply)
         return endUnposted(watch, InputAbandoned::userActed);
+    // The field changed meanwhile, not by a misplaced write of ours: the
+    // paste may still go in late, so no other route follows it.
+    if (pasteNeverTaken)
+        return giveUpUnwritten(pending, kPasteNeverTaken);
     // A paste the target took that never showed in its place went in where
     // the caret was: never called a correction that went in.
     if (landed && !watch.seenInText &&

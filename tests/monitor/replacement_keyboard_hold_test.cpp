@@ -179,6 +179,26 @@ TEST_F(ReplacementKeyboardHoldTest, APasteTheTargetNeverTakesIsNotFollowedByAnot
     }
 }
 
+TEST_F(ReplacementKeyboardHoldTest, APasteNeverTakenOverAFieldChangedMeanwhileEndsTheWrite) {
+    // Another program writes into the field while our Ctrl+V waits: the
+    // hold cannot stop it, the late paste could still go in, so no other
+    // route follows; the field keeps the other program's text and the user
+    // is told it changed.
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
+    follow(kRoutes[2]);
+    desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true});
+    monitor.applyReplacement(de());
+    desk.clock().after(0.3, [this] { desk.setText(field, kTyped + "外"); });
+    advance(3.0);
+    EXPECT_EQ(desk.text(field), kTyped + "外");
+    EXPECT_EQ(told, std::vector{UnwrittenField::changedElsewhere});
+    EXPECT_EQ(logged("retrying with"), 0u);
+    EXPECT_EQ(logged("never took our paste"), 1u);
+    EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+    EXPECT_FALSE(keyboard().holding());
+}
+
 TEST_F(ReplacementKeyboardHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStillGoesIn) {
     // Another program holds the keyboard: nothing is held, the correction is
     // written and keys typed once it shows land at the end.
