@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <set>
 #include <string_view>
@@ -59,6 +60,41 @@ xcb_window_t frameOf(xcb_connection_t* c, xcb_window_t window) {
     }
     return XCB_WINDOW_NONE;
 }
+
+// Whether another application's managed window may stand over the text the
+// highlights mark. A panel, a desktop window or a notification, and a window
+// kept always above or below, live in layers of the window manager's own:
+// it lists a panel at the top of the stacking order whatever is active, so
+// counting one would lift the boxes over Mivo's Settings on any desktop with
+// a task bar. A minimised window covers nothing. (Override-redirect windows
+// are never listed.)
+class Layers {
+  public:
+    explicit Layers(xcb_connection_t* c)
+        : type_(internAtom(c, "_NET_WM_WINDOW_TYPE")),
+          state_(internAtom(c, "_NET_WM_STATE")),
+          ownLayerTypes_{internAtom(c, "_NET_WM_WINDOW_TYPE_DOCK"),
+                         internAtom(c, "_NET_WM_WINDOW_TYPE_DESKTOP"),
+                         internAtom(c, "_NET_WM_WINDOW_TYPE_NOTIFICATION")},
+          apartStates_{internAtom(c, "_NET_WM_STATE_ABOVE"), internAtom(c, "_NET_WM_STATE_BELOW"),
+                       internAtom(c, "_NET_WM_STATE_HIDDEN")} {}
+
+    bool mayCoverText(xcb_connection_t* c, xcb_window_t window) const {
+        const auto holdsAny = [](const std::vector<uint32_t>& held, const auto& wanted) {
+            return std::ranges::any_of(held, [&](uint32_t a) {
+                return a != XCB_ATOM_NONE && std::ranges::find(wanted, a) != wanted.end();
+            });
+        };
+        return !holdsAny(atomList(c, window, type_, XCB_ATOM_ATOM), ownLayerTypes_) &&
+               !holdsAny(atomList(c, window, state_, XCB_ATOM_ATOM), apartStates_);
+    }
+
+  private:
+    xcb_atom_t type_;
+    xcb_atom_t state_;
+    std::array<xcb_atom_t, 3> ownLayerTypes_;
+    std::array<xcb_atom_t, 3> apartStates_;
+};
 
 // Mivo's windows on screen that the window manager may manage.
 std::set<uint32_t> ownShownWindows() {
@@ -174,19 +210,16 @@ void FloatingStack::place(const std::vector<uint32_t>& windows) {
     const auto managed =
         atomList(c, root, internAtom(c, "_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
     const std::set<uint32_t> own = ownShownWindows();
-    const xcb_atom_t wmState = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t hidden = internAtom(c, "_NET_WM_STATE_HIDDEN");
+    static const Layers layers(c);
     std::vector<StackedWindow> order;
     order.reserve(managed.size());
-    // Only the top of the order decides: another application's window
-    // counts unless it is minimised, which is asked of those above the
-    // topmost of ours alone.
+    // Only the top of the order decides, so only the windows above the
+    // topmost of ours are asked what they are.
     bool otherSeen = false;
     for (auto it = managed.rbegin(); it != managed.rend() && !otherSeen; ++it) {
         StackedWindow w{.id = *it, .ownManaged = own.contains(*it)};
         if (!w.ownManaged) {
-            const auto states = atomList(c, *it, wmState, XCB_ATOM_ATOM);
-            w.otherManaged = std::ranges::find(states, hidden) == states.end();
+            w.otherManaged = layers.mayCoverText(c, *it);
             otherSeen = w.otherManaged;
         }
         order.insert(order.begin(), w);

@@ -24,7 +24,10 @@ struct StackedWindow {
     uint32_t id = 0;
     // One of Mivo's own windows that the window manager manages.
     bool ownManaged = false;
-    // Another application's window that the window manager manages.
+    // Another application's window that the window manager manages and
+    // stacks among the ordinary ones: not a panel, a desktop window, a
+    // notification or one kept always above or below, which it keeps in
+    // layers of their own.
     bool otherManaged = false;
 };
 

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -163,6 +164,46 @@ TEST_F(OverlayDesktopTest, ThePointerGlidingFromABoxToApplyAcrossAnotherBoxAppli
     overlay.hide();
 }
 
+// A panel along the top edge, as every desktop's task bar is: a bare
+// window of the dock type, which the window manager keeps over all others.
+class DockPanel {
+  public:
+    explicit DockPanel(Display* display) : display_(display) {
+        const int width = DisplayWidth(display, DefaultScreen(display));
+        window_ = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0,
+                                      static_cast<unsigned>(width), 24, 0, 0, 0x303030);
+        const Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False);
+        XChangeProperty(display, window_, XInternAtom(display, "_NET_WM_WINDOW_TYPE", False),
+                        XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&dock),
+                        1);
+        const long strut[] = {0, 0, 24, 0, 0, 0, 0, 0, 0, width - 1, 0, 0};
+        XChangeProperty(display, window_, XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False),
+                        XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(strut), 12);
+        XMapWindow(display, window_);
+        XFlush(display);
+    }
+    ~DockPanel() {
+        XDestroyWindow(display_, window_);
+        XFlush(display_);
+    }
+    DockPanel(const DockPanel&) = delete;
+    DockPanel& operator=(const DockPanel&) = delete;
+    Window window() const { return window_; }
+
+  private:
+    Display* display_;
+    Window window_ = 0;
+};
+
+// The topmost window the window manager lists in its stacking order.
+Window topOfManagedStacking(Display* display) {
+    const auto stacking = linux_desktop::cardinalProperty(
+        display, DefaultRootWindow(display),
+        XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW);
+    return stacking && !stacking->empty() ? static_cast<Window>(stacking->back()) : 0;
+}
+
 TEST_F(OverlayDesktopTest, OurOwnWindowOverABoxedFieldCoversTheBox) {
     auto editor = startEditor({.viewText = "東京で住んでいます。"});
     ASSERT_NE(editor, nullptr);
@@ -180,27 +221,51 @@ TEST_F(OverlayDesktopTest, OurOwnWindowOverABoxedFieldCoversTheBox) {
     const Window editorWindow = managedWindowOf(display(), editor->pid());
     ASSERT_NE(editorWindow, 0u);
     EXPECT_TRUE(stackedAbove(display(), shown[0]->winId(), editorWindow));
-
-    // A window of Mivo's own (Settings, as a second launch opens it) comes
-    // up over the text: the box lies under it.
     QWidget settings;
     settings.setWindowTitle("Mivo Settings stand-in");
     const QRect over = qt_edge::toX11(word);
     settings.setGeometry(over.x() - 100, over.y() - 100, 400, 300);
-    settings.show();
-    settings.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return isViewable(display(), settings.winId()); }));
-    EXPECT_TRUE(waitUntil([&] {
-        return stackedAbove(display(), settings.winId(), shown[0]->winId());
-    })) << "the box stays over Mivo's own window";
-    screenshot("overlay-own-window-over-box.png");
 
-    // The user goes back to the editor: its text and its box show again.
-    askWindowManager(display(), editorWindow, "_NET_ACTIVE_WINDOW", 2, 0);
-    EXPECT_TRUE(waitUntil([&] {
-        return stackedAbove(display(), editorWindow, settings.winId()) &&
-               stackedAbove(display(), shown[0]->winId(), editorWindow);
-    })) << "the box went under the editor";
+    // On a bare desktop, then with a task bar, which the window manager
+    // lists over every other window whichever is active.
+    std::unique_ptr<DockPanel> dock;
+    for (const bool withPanel : {false, true}) {
+        SCOPED_TRACE(withPanel ? "with a panel" : "without a panel");
+        if (withPanel) {
+            dock = std::make_unique<DockPanel>(display());
+            ASSERT_TRUE(
+                waitUntil([&] { return topOfManagedStacking(display()) == dock->window(); }));
+        }
+        // A window of Mivo's own (Settings, as a second launch brings it
+        // up) comes over the text: the box lies under it.
+        settings.show();
+        settings.raise();
+        settings.activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return isViewable(display(), settings.winId()); }));
+        EXPECT_TRUE(waitUntil([&] {
+            return stackedAbove(display(), settings.winId(), shown[0]->winId());
+        })) << "the box stays over Mivo's own window";
+        screenshot(withPanel ? "overlay-own-window-over-box-with-panel.png"
+                             : "overlay-own-window-over-box.png");
+
+        // The user goes back to the editor: its text and its box show again.
+        askWindowManager(display(), editorWindow, "_NET_ACTIVE_WINDOW", 2, 0);
+        EXPECT_TRUE(waitUntil([&] {
+            return stackedAbove(display(), editorWindow, settings.winId()) &&
+                   stackedAbove(display(), shown[0]->winId(), editorWindow);
+        })) << "the box went under the editor";
+
+        // Settings again, chosen on the task bar: the box goes under it.
+        askWindowManager(display(), settings.winId(), "_NET_ACTIVE_WINDOW", 2, 0);
+        EXPECT_TRUE(waitUntil([&] {
+            return stackedAbove(display(), settings.winId(), editorWindow) &&
+                   stackedAbove(display(), settings.winId(), shown[0]->winId());
+        })) << "the box stays over Settings chosen on the task bar";
+        askWindowManager(display(), editorWindow, "_NET_ACTIVE_WINDOW", 2, 0);
+        ASSERT_TRUE(
+            waitUntil([&] { return stackedAbove(display(), editorWindow, settings.winId()); }));
+        settings.hide();
+    }
     overlay.hide();
 }
 
