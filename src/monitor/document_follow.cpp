@@ -600,11 +600,14 @@ void DocumentFollow::restoreUserCaret(bool written) {
         return;
     }
     // Only from where the write left it: a click of the user's meanwhile
-    // put the caret where the user wants it. The application tells of the
-    // caret's move into the block, which is followed then.
-    if (focused == followed)
+    // put the caret where the user wants it. The user's block is followed
+    // at once: an application need not tell of a caret set over the bus
+    // (Firefox, with our panel just clicked, says nothing), and the next
+    // write takes the user's caret from the block followed.
+    if (focused == followed &&
         host_.accessibility().setAttributeValue(caret.block, kAXSelectedTextRangeAttribute,
-                                                AXValue(caret.range));
+                                                AXValue(caret.range)) == AXError::success)
+        followWithinDocument(caret.block);
 }
 
 }  // namespace mivo

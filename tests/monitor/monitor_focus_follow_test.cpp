@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "monitor_scene.hpp"
+#include "platform/ax_reads.hpp"
 
 namespace mivo {
 namespace {
@@ -543,6 +544,77 @@ TEST_F(FocusFollowTest, ApplyIntoTheDocumentsOwnTextKeepsTheCaretInTheLineTheUse
         EXPECT_EQ(desk.text(rich), "宿題を終えた。\uFFFC");
         EXPECT_EQ(monitor.observedElement(), desk.element(block));
         EXPECT_EQ(desk.selection(block), (Utf16Range{text::utf16Length(below), 0}));
+        closeBrowser();
+    }
+}
+
+TEST_F(FocusFollowTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheUsersLine) {
+    // Five lines, the caret at the end of the last, corrections applied
+    // above it one after another. The browser tells nothing of the caret
+    // Mivo puts back into the user's line, nor does a line without the
+    // caret read one: the second write took its caret from the line the
+    // first wrote, and left it where it wrote.
+    const std::vector<std::string> lines = {"今日は晴れです。", "東京で住んでいます。",
+                                            "大阪で住んでいます。", "京都で住んでいます。",
+                                            "本を読みました。"};
+    struct Case {
+        const char* why;
+        std::vector<std::size_t> applied;  // lines, in the order applied
+        bool browserTellsCaretSet;
+    };
+    const Case cases[] = {
+        {"lines 2 then 3", {1, 2}, false},
+        {"lines 3 then 2", {2, 1}, false},
+        {"lines 2, 3, then 4", {1, 2, 3}, false},
+        {"lines 4, 2, then 3", {3, 1, 2}, false},
+        {"lines 2 then 3, the browser tells of the caret", {1, 2}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        openRichText();
+        desk.setTellsCaretSetIntoBlock(c.browserTellsCaretSet);
+        std::vector<sim::SimId> blocks;
+        std::string objects;
+        for (const auto& line : lines) {
+            blocks.push_back(desk.addTextField(rich, line));
+            desk.setWriteRouteTrust(blocks.back(), {.wholeValue = false, .range = true});
+            objects += "\uFFFC";
+        }
+        desk.setText(rich, objects);
+        advance(1.1);
+        candidates.clear();
+        for (const auto block : blocks) {
+            desk.moveCaretIntoBlock(rich, block);
+            advance(1.1);
+        }
+        const sim::SimId last = blocks.back();
+        const Utf16Range end{text::utf16Length(lines.back()), 0};
+        desk.select(last, end);
+        advance(1.1);
+        ASSERT_EQ(monitor.observedElement(), desk.element(last));
+        std::vector<std::string> expected = lines;
+        for (const std::size_t line : c.applied) {
+            const auto check =
+                std::ranges::find(candidates, lines[line], &CompletedSentenceCandidate::text);
+            ASSERT_NE(check, candidates.end()) << lines[line];
+            CorrectionIssue issue;
+            issue.id = "line-" + std::to_string(line);
+            issue.range = TextRange{2, 3};
+            issue.original = "で";
+            issue.suggestion = "に";
+            monitor.holdKeysForApply();
+            monitor.applyReplacement(issue, check->block);
+            advance(4);
+            expected[line].replace(expected[line].find("で"), std::string("で").size(), "に");
+            EXPECT_EQ(desk.text(blocks[line]), expected[line]);
+        }
+        // The user's next keys go where the caret is: in the last line, at
+        // its end.
+        const auto caretBlock = readElement(desk.ports().accessibility, desk.element(browser),
+                                            kAXFocusedUIElementAttribute);
+        EXPECT_EQ(caretBlock, desk.element(last));
+        EXPECT_EQ(desk.selection(last), end);
+        EXPECT_EQ(monitor.observedElement(), desk.element(last));
         closeBrowser();
     }
 }

@@ -262,9 +262,16 @@ AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const
         desktop_.changeSelection(id, *r);
         // A block of the focused document: the document's caret goes there;
         // the document's own selection takes it out of its blocks.
-        if (const auto* a = desktop_.app(node->pid); a != nullptr) {
+        if (auto* a = desktop_.app(node->pid); a != nullptr) {
+            // A block focused for a write of ours: the caret set into
+            // another block of its document goes there, the focus back on
+            // the document.
+            const auto* focused = desktop_.node(a->focusedElement);
+            if (node->parent != 0 && focused != nullptr && focused->id != id &&
+                focused->parent == node->parent)
+                a->focusedElement = node->parent;
             if (node->parent != 0 && a->focusedElement == node->parent)
-                desktop_.moveCaretIntoBlock(node->parent, id);
+                desktop_.moveCaretIntoBlock(node->parent, id, desktop_.tellsCaretSetIntoBlock_);
             else if (a->focusedElement == id &&
                      desktop_.node(a->element)->scripted.contains(kAXFocusedUIElementAttribute))
                 desktop_.moveCaretIntoBlock(id, 0);

@@ -148,7 +148,11 @@ class SimDesktop {
     // focused field and tells of it as a focus change, as AT-SPI does for
     // the caret going into another paragraph. 0: back into the document's
     // own text.
-    void moveCaretIntoBlock(SimId document, SimId block);
+    void moveCaretIntoBlock(SimId document, SimId block, bool announced = true);
+    // Whether a caret set over the bus into another block of a document is
+    // told of as a focus change (Firefox, under a program's grab of the
+    // pointer, says nothing); on unless switched off.
+    void setTellsCaretSetIntoBlock(bool tells) { tellsCaretSetIntoBlock_ = tells; }
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);
@@ -299,6 +303,7 @@ class SimDesktop {
     int textFieldsLaidOut_ = 0;
     bool trusted_ = true;
     bool tellsTextChanges_ = true;
+    bool tellsCaretSetIntoBlock_ = true;
     double notificationLag_ = 0;
     int clicksBesideDone_ = 0;
 };

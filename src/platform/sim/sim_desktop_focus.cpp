@@ -47,7 +47,7 @@ void SimDesktop::clearFocus(Pid pid) {
     }
 }
 
-void SimDesktop::moveCaretIntoBlock(SimId document, SimId block) {
+void SimDesktop::moveCaretIntoBlock(SimId document, SimId block, bool announced) {
     Node* n = liveNode(document);
     App* a = n ? app(n->pid) : nullptr;
     if (a == nullptr)
@@ -62,7 +62,8 @@ void SimDesktop::moveCaretIntoBlock(SimId document, SimId block) {
     else
         setAttribute(a->element, std::string(kAXFocusedUIElementAttribute),
                      AXValue(element(block)));
-    notify(document, kAXFocusedUIElementChangedNotification);
+    if (announced)
+        notify(document, kAXFocusedUIElementChangedNotification);
 }
 
 void SimDesktop::setWindowTitle(SimId window, std::string title) {

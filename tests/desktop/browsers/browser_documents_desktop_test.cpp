@@ -349,6 +349,124 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
     }
 }
 
+TEST_P(BrowserDesktopTest, CorrectionsAboveTheCaretOneAfterAnotherLeaveTheKeysWhereTheUserTyped) {
+    // People finish a message, apply what is boxed above from the top, then
+    // type on: after every write the caret is back at the end of the last
+    // line, and the keys typed after the last land there.
+    struct Apply {
+        std::string sentence;  // the line's checked text holds it
+        std::string original;
+        std::string suggestion;
+        std::string corrected() const {
+            std::string out = sentence;
+            return out.replace(out.find(original), original.size(), suggestion);
+        }
+    };
+    struct Row {
+        const char* what;
+        std::string label;
+        std::vector<std::string> lines;  // typed with Return between
+        std::vector<Apply> applies;
+        // What the keys typed after the corrections follow, and lines
+        // they must not go into.
+        std::string keysLandAfter;
+        std::vector<std::string> unchanged = {};
+        // Pressed before the lines.
+        std::vector<std::vector<unsigned long>> keysFirst = {};
+    };
+    const std::vector<std::string> five = {"今日は晴れです。", "東京で住んでいます。",
+                                           "大阪で住んでいます。", "明日も晴れます。",
+                                           "本を読みました。"};
+    const Apply second{"東京で住んでいます。", "で", "に"};
+    const Apply third{"大阪で住んでいます。", "で", "に"};
+    const Apply fourth{"明日も晴れます。", "晴れ", "雨"};
+    const std::vector<Row> rows = {
+        {"lines 2 and 3 from the top", "several0", five, {second, third}, five.back()},
+        {"lines 3 and 2", "several1", five, {third, second}, five.back()},
+        {"lines 2, 3 and 4", "several2", five, {second, third, fourth}, five.back()},
+    };
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<CompletedSentenceCandidate> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c);
+    };
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    ASSERT_TRUE(startFollowing(monitor, std::nullopt, 10));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        session_->log().clear();
+        checked.clear();
+        const AXElement root = focusRich(row.label);
+        // The field's own text and its lines, a signature's inside its
+        // block included.
+        const auto texts = [&] {
+            std::vector<std::string> out{value(root).value_or("")};
+            for (const auto& line : readElements(ax(), root, kAXChildrenAttribute)
+                                        .value_or(std::vector<AXElement>{})) {
+                out.push_back(value(line).value_or(""));
+                for (const auto& inner : readElements(ax(), line, kAXChildrenAttribute)
+                                             .value_or(std::vector<AXElement>{}))
+                    out.push_back(value(inner).value_or(""));
+            }
+            return out;
+        };
+        const auto holds = [&](const std::string& text) {
+            return std::ranges::any_of(
+                texts(), [&](const std::string& t) { return t.find(text) != std::string::npos; });
+        };
+        for (const auto& chord : row.keysFirst)
+            ASSERT_TRUE(pressChord(*session_, chord));
+        for (std::size_t i = 0; i < row.lines.size(); ++i) {
+            if (i > 0) {
+                ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+                spinFor(0.3);
+            }
+            ASSERT_NO_FATAL_FAILURE(typeText(row.lines[i]));
+            ASSERT_TRUE(waitUntil([&] { return holds(row.lines[i]); }, 10)) << describeRich(root);
+        }
+        const auto checkOf = [&](const std::string& sentence) {
+            return std::ranges::find_if(checked, [&](const CompletedSentenceCandidate& c) {
+                return c.text.find(sentence) != std::string::npos;
+            });
+        };
+        for (const auto& apply : row.applies) {
+            ASSERT_TRUE(waitUntil([&] { return checkOf(apply.sentence) != checked.end(); }, 10))
+                << "never checked: " << apply.sentence << describeRich(root);
+        }
+        for (const auto& apply : row.applies) {
+            const CompletedSentenceCandidate check = *checkOf(apply.sentence);
+            const auto at = check.text.find(apply.sentence) + apply.sentence.find(apply.original);
+            CorrectionIssue issue;
+            issue.id = "several-" + apply.sentence;
+            issue.original = apply.original;
+            issue.suggestion = apply.suggestion;
+            issue.range.start = text::characterCount(check.text.substr(0, at));
+            issue.range.end = issue.range.start + text::characterCount(apply.original);
+            replaced.reset();
+            // Apply pressed, then released over the panel's button.
+            monitor.holdKeysForApply();
+            monitor.applyReplacement(issue, check.block);
+            EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10))
+                << "never written: " << apply.sentence << describeRich(root);
+            EXPECT_TRUE(waitUntil([&] { return holds(apply.corrected()); }, 5))
+                << describeRich(root);
+            // On to the next box and its panel.
+            spinFor(0.8);
+        }
+        ASSERT_NO_FATAL_FAILURE(typeText("xy"));
+        EXPECT_TRUE(waitUntil([&] { return holds(row.keysLandAfter + "xy"); }, 10))
+            << "the keys went elsewhere: " << describeRich(root);
+        for (const auto& apply : row.applies)
+            EXPECT_TRUE(holds(apply.corrected())) << describeRich(root);
+        for (const auto& line : row.unchanged) {
+            const auto now = texts();
+            EXPECT_NE(std::ranges::find(now, line), now.end()) << describeRich(root);
+        }
+    }
+    monitor.stop();
+}
+
 TEST_P(BrowserDesktopTest, ASentenceTypedAroundASignatureIsChecked) {
     // A composer's signature: its separator "-- " straight in the editor
     // between the body's block and the signature's block of lines. Firefox
