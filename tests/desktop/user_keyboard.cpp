@@ -76,6 +76,14 @@ bool UserPointer::button(int x, int y, bool down) {
     return ok;
 }
 
+bool UserPointer::move(int x, int y) {
+    int axes[2] = {x, y};
+    const bool ok = XTestFakeDeviceMotionEvent(display_, static_cast<XDevice*>(device_), False, 0,
+                                               axes, 2, CurrentTime) != 0;
+    XSync(display_, False);
+    return ok;
+}
+
 UserKeyboard::UserKeyboard(Display* display, void* device) : display_(display), device_(device) {}
 
 UserKeyboard::~UserKeyboard() {

@@ -48,6 +48,7 @@ class UserPointer {
     // To (x, y) of the root window, then the left button down or up.
     bool button(int x, int y, bool down);
     bool click(int x, int y) { return button(x, y, true) && button(x, y, false); }
+    bool move(int x, int y);
 
   private:
     UserPointer(Display* display, void* device);

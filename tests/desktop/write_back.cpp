@@ -60,6 +60,9 @@ const std::vector<DuringTheWrite> kDuringTheWrite = {
     {"a double click on Apply, the second at 0.06 s", During::doubleClick, 0.06},
     {"Shift down at the click, up at 0.1 s", During::shiftAtClick, 0.1},
     {"Ctrl down at the click, Ctrl+A at 0.05 s, Ctrl up at 0.1 s", During::selectAll, 0.05},
+    {"a click before the text at 0.1 s, keys at 0.3 s", During::clickThenKeys, 0.1},
+    {"a click before the text at 0.1 s, a move off the field, keys at 0.3 s", During::clickThenMove,
+     0.1},
 };
 
 namespace {
@@ -82,6 +85,14 @@ std::optional<std::pair<int, int>> theEnd(Accessibility& ax, const AXElement& fi
                      static_cast<int>(position->y + size->height - 6)};
 }
 
+// Left of the first Character: the top left corner of the field.
+std::optional<std::pair<int, int>> theStart(Accessibility& ax, const AXElement& field) {
+    const auto position = readPoint(ax, field, kAXPositionAttribute);
+    if (!position)
+        return std::nullopt;
+    return std::pair{static_cast<int>(position->x + 3), static_cast<int>(position->y + 10)};
+}
+
 }  // namespace
 
 void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
@@ -94,13 +105,17 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
     ASSERT_TRUE(ports.pasteboard.writeItems({stringItem(kUsersCopy)}));
     const bool click = row.source == During::click || row.source == During::otherClick ||
                        row.source == During::doubleClick;
+    const bool clickBefore =
+        row.source == During::clickThenKeys || row.source == During::clickThenMove;
     std::optional<std::pair<int, int>> end;
+    std::optional<std::pair<int, int>> start;
     // A field focused but never clicked may have no frame for a moment.
-    if (click) {
+    if (click || clickBefore) {
         ASSERT_TRUE(waitUntil(
             [&] {
                 end = theEnd(ports.accessibility, field);
-                return end.has_value();
+                start = theStart(ports.accessibility, field);
+                return end.has_value() && start.has_value();
             },
             5));
     }
@@ -154,13 +169,26 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
             ASSERT_TRUE(waitUntil(
                 [&] { return log.count("applyReplacement:") > log.count("a key is down"); }, 2));
             break;
+        case During::clickThenKeys:
+        case During::clickThenMove:
+            ASSERT_TRUE(hands.pointer.click(start->first, start->second));
+            if (row.source == During::clickThenMove) {
+                spinUntil(applied, row.at + 0.1);
+                ASSERT_TRUE(hands.pointer.move(end->first + 80, end->second + 80));
+            }
+            spinUntil(applied, row.at + 0.2);
+            ASSERT_TRUE(hands.keyboard.type("xy"));
+            break;
     }
     if (click) {
         spinUntil(applied, 2.0);
         ASSERT_TRUE(typeByAnotherProgram("xy"));
     }
     const bool selectAll = row.source == During::selectAll;
-    const std::string expected = kRained + (selectAll ? "" : click ? "xy" : "abc");
+    const std::string expected = clickBefore ? "xy" + kRained
+                                             : kRained + (selectAll ? ""
+                                                          : click   ? "xy"
+                                                                    : "abc");
     // A toolkit waiting for our clipboard answers no call: only our loop
     // turns until the paste is through, as the monitor's own would.
     const auto guard = PasteboardGuard::of(ports.pasteboard);
@@ -170,10 +198,13 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
     // Every check of the write is over.
     spinUntil(applied, 3.0);
     EXPECT_EQ(value(), expected);
-    // The user's Ctrl+A stands around the correction.
+    // The user's Ctrl+A stands around the correction; a click before the
+    // text left the caret there, after the keys.
     const int64_t length = text::utf16Length(expected);
     EXPECT_EQ(readRange(ports.accessibility, field, kAXSelectedTextRangeAttribute),
-              (selectAll ? Utf16Range{0, length} : Utf16Range{length, 0}));
+              (selectAll     ? Utf16Range{0, length}
+               : clickBefore ? Utf16Range{2, 0}
+                             : Utf16Range{length, 0}));
     EXPECT_EQ(told, std::vector<UnwrittenField>{});
     EXPECT_EQ(pasteboardString(ports.pasteboard), kUsersCopy);
     EXPECT_FALSE(ports.input.keyboardHold().holding());

@@ -38,9 +38,20 @@ class UserPointer;
 // Where what comes during the write comes from: the user's keyboard and
 // pointer, the XTest keyboard and pointer other programs type and click
 // through, a double click on Apply (the second click at the end of the
-// text), Shift down as Apply is clicked, and Ctrl down as Apply is clicked
-// with the user's Ctrl+A before Ctrl comes up.
-enum class During { keys, otherKeys, click, otherClick, doubleClick, shiftAtClick, selectAll };
+// text), Shift down as Apply is clicked, Ctrl down as Apply is clicked
+// with the user's Ctrl+A before Ctrl comes up, and the user's click before
+// the text with keys 0.2 s later, or a move off the field between them.
+enum class During {
+    keys,
+    otherKeys,
+    click,
+    otherClick,
+    doubleClick,
+    shiftAtClick,
+    selectAll,
+    clickThenKeys,
+    clickThenMove
+};
 
 // What comes while a correction goes in, and when.
 struct DuringTheWrite {
@@ -50,8 +61,9 @@ struct DuringTheWrite {
 };
 // Keys are "abc" (after the Shift row's Shift is up, at 0.3 s); a click
 // lands at the end of the text, where the caret already stood, and another
-// program types "xy" 2 s after Apply. Whatever comes, the correction goes
-// in and it follows; the user's Ctrl+A stands around it.
+// program types "xy" 2 s after Apply; a click before the text is followed
+// by the user's "xy". Whatever comes, the correction goes in and it
+// follows; the user's Ctrl+A stands around it.
 extern const std::vector<DuringTheWrite> kDuringTheWrite;
 
 // The user's hands on the devices a hold takes.

@@ -246,9 +246,20 @@ TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection)
 // What comes while the correction goes in, from every input device: the
 // user's keyboard, the XTest keyboard other programs type through, the
 // user's pointer (a click into the sentence, after its 5th Character) and
-// the XTest pointer (a click on the page beside the field); and the two
-// ways Apply itself is clicked that bring more input with it.
-enum class Source { keyboard, xtestKeyboard, pointer, xtestPointer, doubleClick, shiftAtClick };
+// the XTest pointer (a click on the page beside the field); the two ways
+// Apply itself is clicked that bring more input with it; and a click
+// before the first Character followed by keys, or by a move off the field
+// (the keys then typed once everything is over).
+enum class Source {
+    keyboard,
+    xtestKeyboard,
+    pointer,
+    xtestPointer,
+    doubleClick,
+    shiftAtClick,
+    clickThenKeys,
+    clickThenMove
+};
 
 struct InputRow {
     std::string name;
@@ -259,9 +270,10 @@ struct InputRow {
 
 struct SourceOutcome {
     const char* name;
-    std::string after;  // what the field holds after the correction
-    Utf16Range caret;   // where the caret ends
-    int pageClicks;     // clicks beside the field that reached the page
+    std::string after;        // what the field holds after the correction
+    Utf16Range caret;         // where the caret ends
+    int pageClicks;           // clicks beside the field that reached the page
+    std::string before = {};  // what the field holds before the correction
 };
 
 SourceOutcome outcome(Source source) {
@@ -281,6 +293,14 @@ SourceOutcome outcome(Source source) {
         case Source::shiftAtClick:
             // Shift down as Apply is clicked, up 0.1 s later; keys at 0.3 s.
             return {"Shift down at the click, then keys", "xy", {12, 0}, 0};
+        case Source::clickThenKeys:
+            return {"a click before the first Character, keys 0.2 s later", "", {2, 0}, 0, "xy"};
+        case Source::clickThenMove:
+            return {"a click before the first Character, a move off the field 0.1 s later",
+                    "",
+                    {2, 0},
+                    0,
+                    "xy"};
     }
     return {};
 }
@@ -289,7 +309,8 @@ std::vector<InputRow> everyInputRows() {
     std::vector<InputRow> rows;
     for (const Route& route : {kRoutes[2], kRoutes[3], kRoutes[1], kRoutes[4]}) {
         for (const Source source :
-             {Source::keyboard, Source::xtestKeyboard, Source::pointer, Source::xtestPointer}) {
+             {Source::keyboard, Source::xtestKeyboard, Source::pointer, Source::xtestPointer,
+              Source::clickThenKeys, Source::clickThenMove}) {
             // Every 0.05 s from Apply to 0.6 s: through our selection, the
             // paste (at 0.2 s, or fetched late at 0.5 s) and the caret's
             // return; to 2.2 s when the target takes the paste past the
@@ -338,6 +359,17 @@ TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
                 at(row.at, [this] { keyboard().setModifierDown(false); });
                 at(0.3, [this] { desk.typeText("xy"); });
                 break;
+            case Source::clickThenKeys:
+                monitor.applyReplacement(de());
+                at(row.at, [this] { desk.click(field, {0, 0}); });
+                at(row.at + 0.2, [this] { desk.typeText("xy"); });
+                break;
+            case Source::clickThenMove:
+                monitor.applyReplacement(de());
+                at(row.at, [this] { desk.click(field, {0, 0}); });
+                at(row.at + 0.1, [this] { desk.movePointerAway(); });
+                at(2.9, [this] { desk.typeText("xy"); });
+                break;
             default:
                 monitor.applyReplacement(de());
                 at(row.at, [this, source = row.source] {
@@ -352,7 +384,7 @@ TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
                 });
         }
         advance(3.0);
-        EXPECT_EQ(desk.text(field), kCorrected + expected.after);
+        EXPECT_EQ(desk.text(field), expected.before + kCorrected + expected.after);
         EXPECT_EQ(desk.selection(field), expected.caret);
         EXPECT_EQ(desk.clicksBesideDone() - pageClicks, expected.pageClicks);
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");

@@ -1,55 +1,63 @@
 #include "platform/linux/held_key_replay.hpp"
 
-#include <bitset>
-
 namespace mivo::linux_desktop {
 
-HeldKeyReplay planHeldKeyReplay(std::span<const HeldEvent> held, const KeyBits& modifiers,
-                                const KeysDownNow& now) {
-    HeldKeyReplay replay;
-    KeyBits down;
-    KeyBits cleared;
-    std::bitset<32> buttons;
+std::vector<HeldEvent> HeldReplayPlan::next(std::span<const HeldEvent> held) {
+    std::vector<HeldEvent> events;
     for (const HeldEvent& event : held) {
         if (const auto* pointer = std::get_if<HeldPointerEvent>(&event)) {
             const auto b = static_cast<std::size_t>(pointer->button);
             // A release whose press came before the hold was never ours.
-            if (pointer->button > 0 && b < buttons.size()) {
-                if (!pointer->down && !buttons.test(b))
+            if (pointer->button > 0 && b < buttons_.size()) {
+                if (!pointer->down && !buttons_.test(b))
                     continue;
-                buttons.set(b, pointer->down);
+                buttons_.set(b, pointer->down);
             }
-            replay.events.push_back(event);
+            events.push_back(event);
             continue;
         }
         const auto& key = std::get<HeldKeyEvent>(event);
-        if (!key.down && !down.test(key.keycode))
+        if (!key.down && !down_.test(key.keycode))
             continue;
         // Still down on the typing device from before, where no application
         // sees it: let it up there first, or the press would count for none.
         // A key the applications see down is another program's to release.
-        if (key.down && now.typing.test(key.keycode) && !cleared.test(key.keycode) &&
-            !now.application.test(key.keycode)) {
-            replay.events.emplace_back(HeldKeyEvent{key.keycode, false});
-            cleared.set(key.keycode);
+        if (key.down && atStart_.typing.test(key.keycode) && !cleared_.test(key.keycode) &&
+            !atStart_.application.test(key.keycode)) {
+            events.emplace_back(HeldKeyEvent{key.keycode, false});
+            cleared_.set(key.keycode);
         }
-        replay.events.push_back(event);
-        down.set(key.keycode, key.down);
+        events.push_back(event);
+        down_.set(key.keycode, key.down);
     }
+    return events;
+}
+
+HeldKeyReplay HeldReplayPlan::finish(const KeyBits& modifiers, const KeyBits& userDown) const {
+    HeldKeyReplay rest;
     // A modifier the user still holds stays down: its keyboard is back on
     // the master, whose key it releases when it comes up. Released now, a
     // Shift held on would not reach the keys typed after the hold. Any
     // other key comes up at once (it would repeat), and so does a modifier
     // that came up in the moment between the end of the hold and now.
     for (int k = 0; k < 256; ++k) {
-        if (!down.test(k))
+        if (!down_.test(k))
             continue;
         const auto keycode = static_cast<unsigned char>(k);
-        if (modifiers.test(k) && now.user.test(k))
-            replay.standIns.push_back(keycode);
+        if (modifiers.test(k) && userDown.test(k))
+            rest.standIns.push_back(keycode);
         else
-            replay.events.emplace_back(HeldKeyEvent{keycode, false});
+            rest.events.emplace_back(HeldKeyEvent{keycode, false});
     }
+    return rest;
+}
+
+HeldKeyReplay planHeldKeyReplay(std::span<const HeldEvent> held, const KeyBits& modifiers,
+                                const KeysDownNow& now) {
+    HeldReplayPlan plan(now);
+    std::vector<HeldEvent> events = plan.next(held);
+    HeldKeyReplay replay = plan.finish(modifiers, now.user);
+    replay.events.insert(replay.events.begin(), events.begin(), events.end());
     return replay;
 }
 

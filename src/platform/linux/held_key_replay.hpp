@@ -56,6 +56,25 @@ struct HeldKeyReplay {
     std::vector<unsigned char> standIns;
 };
 
+// The same, a part at a time, for input sent on in steps.
+class HeldReplayPlan {
+  public:
+    // `atStart`: what the typing device and the applications have down as
+    // the first part goes out.
+    explicit HeldReplayPlan(const KeysDownNow& atStart) : atStart_(atStart) {}
+    // What to send for the next held events.
+    std::vector<HeldEvent> next(std::span<const HeldEvent> held);
+    // Once everything held went out: the keys to let up, and those left
+    // down for the user, given what the user's keyboards have down now.
+    HeldKeyReplay finish(const KeyBits& modifiers, const KeyBits& userDown) const;
+
+  private:
+    KeysDownNow atStart_;
+    KeyBits down_;
+    KeyBits cleared_;
+    std::bitset<32> buttons_;
+};
+
 HeldKeyReplay planHeldKeyReplay(std::span<const HeldEvent> held, const KeyBits& modifiers,
                                 const KeysDownNow& now);
 

@@ -169,6 +169,10 @@ class SimDesktop {
     // focused and the caret where the click put it (also where it stood
     // already). Held, like every click, while the devices are held.
     void click(SimId id, Utf16Range caret);
+    // The pointer moves off the field after a click: a click that has not
+    // reached its application yet becomes a drag from its caret to the end
+    // of the text. Held like any other.
+    void movePointerAway();
     // A click on the page beside any field (a browser's page, a toolbar):
     // it moves no caret; held like any other.
     void clickBeside();

@@ -20,14 +20,24 @@ void SimDesktop::select(SimId id, Utf16Range range) {
 }
 
 void SimDesktop::click(SimId id, Utf16Range caret) {
-    input_->pointerClick([this, id, caret] {
-        const Node* n = node(id);
-        if (n == nullptr || !n->text)
-            return;
-        if (focusedEditableField() != id)
-            focus(id);
-        changeSelection(id, caret);
-    });
+    const auto clickTo = [this, id](auto range) {
+        return [this, id, range] {
+            const Node* n = node(id);
+            if (n == nullptr || !n->text)
+                return;
+            if (focusedEditableField() != id)
+                focus(id);
+            changeSelection(id, range(n->text->text.utf16Length()));
+        };
+    };
+    input_->pointerClick(clickTo([caret](int64_t) { return caret; }),
+                         clickTo([caret](int64_t length) {
+                             return Utf16Range{caret.location, length - caret.location};
+                         }));
+}
+
+void SimDesktop::movePointerAway() {
+    input_->pointerMove();
 }
 
 void SimDesktop::clickBeside() {

@@ -36,8 +36,12 @@ class SimInput : public InputEvents {
     void otherProgramKeyEvent(const KeyEvent& event) { hold_.otherProgramKey(event); }
 
     // A click of the user's or of another program's pointer: `click` does
-    // what it does to the desktop, at once or once the hold ends.
-    void pointerClick(std::function<void()> click) { hold_.pointer(std::move(click)); }
+    // what it does to the desktop, at once or once the hold ends; `drag`
+    // what it does when a move overtakes it on its way.
+    void pointerClick(std::function<void()> click, std::function<void()> drag = {}) {
+        hold_.pointer(std::move(click), std::move(drag));
+    }
+    void pointerMove() { hold_.pointerMove(); }
 
     // Every event posted, in order.
     const std::vector<KeyEvent>& keyEvents() const { return keyEvents_; }

@@ -1,5 +1,6 @@
 #include "platform/sim/sim_keyboard_hold.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -9,11 +10,14 @@ bool SimKeyboardHold::hold(double limitSeconds) {
     if (refused_ || (keyDown_ && !holding_))
         return false;
     if (!holding_) {
+        // What is still being sent on stays held, ahead of what comes now.
+        replay_.stop();
         holding_ = true;
         ++holdsTaken_;
         since_ = clock_.now();
     }
     limit_.cancel();
+    until_ = clock_.now() + seconds(limitSeconds);
     limit_ = clock_.after(limitSeconds, [this] { release(); });
     return true;
 }
@@ -24,31 +28,72 @@ void SimKeyboardHold::release() {
     holding_ = false;
     limit_.cancel();
     lastHoldSeconds_ = std::chrono::duration<double>(clock_.now() - since_).count();
-    for (const auto& event : std::exchange(held_, {}))
-        event();
+    replay_.start([this] { return nextStep(); }, [] {}, std::max(until_, clock_.now()));
+}
+
+std::optional<PacedReplay::Step> SimKeyboardHold::nextStep() {
+    if (held_.empty())
+        return std::nullopt;
+    Held next = std::move(held_.front());
+    held_.pop_front();
+    switch (next.kind) {
+        case Held::Kind::click: {
+            auto click = std::make_shared<ClickOnItsWay>();
+            lastClick_ = click;
+            return PacedReplay::Step{
+                [this, click, act = std::move(next.act), drag = std::move(next.drag)] {
+                    clock_.after(kClickTakenAfterSeconds, [click, act, drag] {
+                        click->taken = true;
+                        if (click->dragged && drag)
+                            drag();
+                        else
+                            act();
+                    });
+                },
+                [click] { return click->taken; }};
+        }
+        case Held::Kind::move:
+            return PacedReplay::Step{[this] {
+                                         if (const auto click = lastClick_.lock();
+                                             click && !click->taken)
+                                             click->dragged = true;
+                                     },
+                                     {}};
+        case Held::Kind::key:
+        case Held::Kind::other:
+            break;
+    }
+    return PacedReplay::Step{std::move(next.act), {}};
 }
 
 void SimKeyboardHold::key(const KeyEvent& event) {
-    if (!holding_)
+    if (!queues())
         return deliver_(event);
-    held_.push_back([this, event] {
-        ++keysTypedOn_;
-        deliver_(event);
-    });
+    held_.push_back({Held::Kind::key,
+                     [this, event] {
+                         ++keysTypedOn_;
+                         deliver_(event);
+                     },
+                     {}});
 }
 
-void SimKeyboardHold::pointer(std::function<void()> click) {
-    if (!holding_)
+void SimKeyboardHold::pointer(std::function<void()> click, std::function<void()> drag) {
+    if (!queues())
         return click();
-    held_.push_back(std::move(click));
+    held_.push_back({Held::Kind::click, std::move(click), std::move(drag)});
+}
+
+void SimKeyboardHold::pointerMove() {
+    if (queues())
+        held_.push_back({Held::Kind::move, {}, {}});
 }
 
 void SimKeyboardHold::setModifierDown(bool down) {
-    if (!holding_) {
+    if (!queues()) {
         modifierDown_ = down;
         return;
     }
-    held_.push_back([this, down] { modifierDown_ = down; });
+    held_.push_back({Held::Kind::other, [this, down] { modifierDown_ = down; }, {}});
 }
 
 }  // namespace mivo::sim

@@ -5,23 +5,34 @@
 // held and go on, in order, when the hold ends (by the service, or by its
 // time limit on the virtual clock). Synthetic input of the services never
 // passes through here.
+//
+// What is sent on reaches the applications as on X11 under a window
+// manager: a click sent on is taken a moment later (the window manager
+// looks at it first), so keys sent right behind it overtake it, and a move
+// of the pointer sent before the click was taken makes it a drag.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <vector>
+#include <memory>
+#include <optional>
 
 #include "platform/cancel.hpp"
 #include "platform/input_events.hpp"
 #include "platform/keyboard_hold.hpp"
+#include "platform/paced_replay.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo::sim {
 
 class SimKeyboardHold : public KeyboardHold {
   public:
+    // How long after it was sent on an application takes a click.
+    static constexpr double kClickTakenAfterSeconds = 0.02;
+
     using Deliver = std::function<void(const KeyEvent&)>;
     SimKeyboardHold(Scheduler& clock, Deliver deliver)
-        : clock_(clock), deliver_(std::move(deliver)) {}
+        : clock_(clock), deliver_(std::move(deliver)), replay_(clock) {}
     ~SimKeyboardHold() override { limit_.cancel(); }
     SimKeyboardHold(const SimKeyboardHold&) = delete;
     SimKeyboardHold& operator=(const SimKeyboardHold&) = delete;
@@ -39,8 +50,12 @@ class SimKeyboardHold : public KeyboardHold {
     void userKey(const KeyEvent& event) { key(event); }
     void otherProgramKey(const KeyEvent& event) { key(event); }
     // A press and release of a pointer, the user's or another program's:
-    // `click` does what it does to the desktop, now or when the hold ends.
-    void pointer(std::function<void()> click);
+    // `click` does what it does to the desktop, now or when it is sent on;
+    // `drag`, what it does instead should a move overtake it then.
+    void pointer(std::function<void()> click, std::function<void()> drag = {});
+    // The pointer moves on after a click: nothing for a click taken, a drag
+    // for one that is not.
+    void pointerMove();
 
     // Like another program holding the keyboard: every hold is refused.
     void setRefused(bool refused) { refused_ = refused; }
@@ -54,11 +69,28 @@ class SimKeyboardHold : public KeyboardHold {
     double lastHoldSeconds() const { return lastHoldSeconds_; }
 
   private:
+    struct Held {
+        enum class Kind { key, click, move, other };
+        Kind kind = Kind::other;
+        std::function<void()> act;
+        std::function<void()> drag;
+    };
+    // A click sent on that its application has not taken yet.
+    struct ClickOnItsWay {
+        bool taken = false;
+        bool dragged = false;
+    };
+
     void key(const KeyEvent& event);
+    // Held now, or behind what is still being sent on.
+    bool queues() const { return holding_ || replay_.running(); }
+    std::optional<PacedReplay::Step> nextStep();
 
     Scheduler& clock_;
     Deliver deliver_;
-    std::vector<std::function<void()>> held_;
+    std::deque<Held> held_;
+    PacedReplay replay_;
+    std::weak_ptr<ClickOnItsWay> lastClick_;
     bool holding_ = false;
     bool refused_ = false;
     bool keyDown_ = false;
@@ -66,6 +98,7 @@ class SimKeyboardHold : public KeyboardHold {
     int holdsTaken_ = 0;
     uint64_t keysTypedOn_ = 0;
     TimePoint since_{};
+    TimePoint until_{};
     double lastHoldSeconds_ = 0;
     Cancel limit_;
 };

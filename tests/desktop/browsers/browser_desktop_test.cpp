@@ -149,7 +149,7 @@ TEST_P(BrowserDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     ASSERT_TRUE(hands.has_value()) << why;
     // A field of its own for each row: the browser writes no whole value.
     // Every row in a <textarea>; in rich text those around the paste and
-    // the clicks.
+    // the clicks, and a click before the text then keys.
     for (std::size_t i = 0; i < kDuringTheWrite.size(); ++i) {
         const DuringTheWrite& row = kDuringTheWrite[i];
         SCOPED_TRACE(row.what);
@@ -158,7 +158,7 @@ TEST_P(BrowserDesktopTest, EveryInputDuringTheWriteFollowsIt) {
         ASSERT_NO_FATAL_FAILURE(expectEveryInputFollowsTheWrite(
             session_->ports(), session_->log(), target, {*hands->keyboard, *hands->pointer}, row));
     }
-    for (const std::size_t i : {2, 3, 5, 6}) {
+    for (const std::size_t i : {2, 3, 5, 6, 8}) {
         const DuringTheWrite& row = kDuringTheWrite[i];
         SCOPED_TRACE(std::string("rich text, ") + row.what);
         const AXElement target = focus("richduring" + std::to_string(i));

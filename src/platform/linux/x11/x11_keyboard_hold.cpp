@@ -28,8 +28,6 @@ std::string xtestDeviceOf(std::string_view master, std::string_view kind) {
     return std::string(master) + " XTEST " + std::string(kind);
 }
 
-// How often a modifier left down for the user is looked at.
-constexpr double kStandInPollSeconds = 0.05;
 // How often the pointer's buttons are looked at until they are up, so
 // that the pointer is held right after the release of Apply's click.
 constexpr double kButtonsUpPollSeconds = 0.004;
@@ -51,7 +49,7 @@ bool isDeviceInput(int evtype) {
 }  // namespace
 
 X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log)
-    : x11_(x11), scheduler_(scheduler), log_(log) {
+    : x11_(x11), scheduler_(scheduler), log_(log), replay_(scheduler) {
     Display* d = x11_.display();
     int event = 0;
     int error = 0;
@@ -67,6 +65,7 @@ X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& 
 }
 
 X11KeyboardHold::~X11KeyboardHold() {
+    replay_.stop();
     limit_.cancel();
     buttonsUp_.cancel();
     listening_.cancel();
@@ -235,7 +234,14 @@ bool X11KeyboardHold::grab(int device, bool pointer) {
 bool X11KeyboardHold::hold(double limitSeconds) {
     if (!available_)
         return false;
-    if (!holding()) {
+    if (!holding_ && replay_.running()) {
+        // Still sending on what the last hold held: every device is still
+        // ours, and what is left of it stays held, ahead of what comes now.
+        replay_.stop();
+        holding_ = true;
+        log_.write("[Mivo] input: holding every device again before all was sent on");
+    }
+    if (!holding_) {
         const TimePoint asked = scheduler_.now();
         // A key held down now would come up while its keyboard floats and
         // stay down for the applications.
@@ -264,9 +270,11 @@ bool X11KeyboardHold::hold(double limitSeconds) {
                       std::chrono::duration<double, std::milli>(since_ - asked).count());
         log_.write("[Mivo] input: holding the keyboards (" + std::to_string(grabbed_.size()) +
                    ", grabbed in " + took + " ms)");
+        holding_ = true;
         holdPointersOnceButtonsAreUp();
     }
     limit_.cancel();
+    until_ = scheduler_.now() + seconds(limitSeconds);
     limit_ = scheduler_.after(limitSeconds, [this] { release(); });
     return true;
 }
@@ -334,24 +342,56 @@ void X11KeyboardHold::postOwn(const std::function<void()>& post, bool pointer) {
     XFlush(d);
 }
 
-bool X11KeyboardHold::modifierIsDown() {
-    if (!available_)
-        return false;
-    char keys[32] = {};
-    XQueryKeymap(x11_.display(), keys);
-    const KeyBits modifiers = modifierKeys();
-    for (int k = 0; k < 256; ++k) {
-        if ((keys[k / 8] & (1 << (k % 8))) != 0 && modifiers.test(k))
-            return true;
-    }
-    return false;
-}
-
 void X11KeyboardHold::release() {
     buttonsUp_.cancel();
-    if (!holding())
+    if (!holding_)
         return;
+    holding_ = false;
     limit_.cancel();
+    sendingSince_ = scheduler_.now();
+    // The devices stay ours until everything is sent on: what comes
+    // meanwhile is held behind it. Never past the hold's own bound.
+    replay_.start([this] { return nextStep(); }, [this] { letGo(); },
+                  std::max(until_, scheduler_.now()));
+}
+
+std::optional<PacedReplay::Step> X11KeyboardHold::nextStep() {
+    Display* d = x11_.display();
+    XSync(d, False);
+    x11_.processPending();
+    if (held_.empty())
+        return std::nullopt;
+    // A step ends with a click's release: the window manager may take the
+    // press first and let it on to the application only once it has looked
+    // at it, and keys or a move sent meanwhile would overtake it.
+    const auto release = std::find_if(held_.begin(), held_.end(), [](const HeldEvent& e) {
+        const auto* p = std::get_if<HeldPointerEvent>(&e);
+        return p != nullptr && p->button > 0 && !p->down;
+    });
+    const int button = release == held_.end() ? 0 : std::get<HeldPointerEvent>(*release).button;
+    const auto end = release == held_.end() ? release : std::next(release);
+    std::vector<HeldEvent> part(held_.begin(), end);
+    held_.erase(held_.begin(), end);
+    ++steps_;
+    PacedReplay::Step step;
+    step.send = [this, part = std::move(part)] { sendOn(part); };
+    if (button > 0)
+        step.taken = [this, button] { return !buttonDown(button); };
+    return step;
+}
+
+void X11KeyboardHold::sendOn(std::span<const HeldEvent> held) {
+    note(held);
+    // Our XTest devices are let go for it, and so the typing one can be
+    // asked what it has down.
+    postOwn([&] {
+        if (!plan_)
+            plan_.emplace(keysDownNow());
+        post(plan_->next(held));
+    });
+}
+
+void X11KeyboardHold::letGo() {
     Display* d = x11_.display();
     // Events that reached the server before the grabs end are ours to send.
     XSync(d, False);
@@ -384,167 +424,68 @@ void X11KeyboardHold::release() {
     ending_.clear();
     remapAgain();
     auto events = std::exchange(held_, {});
-    const auto keys = static_cast<uint64_t>(std::count_if(
-        events.begin(), events.end(), [](const HeldEvent& e) { return e.index() == 0; }));
-    const bool pointerHeld = keys < events.size();
-    keysTypedOn_ += keys;
+    note(events);
     // Where our own events left the pointer, it goes back where the user
     // had it (a click held sends it where that click was anyway).
-    if (ownPointerMoved_ && pointerAtGrab_ && !pointerHeld)
+    if (ownPointerMoved_ && pointerAtGrab_ && !pointerSentOn_)
         events.emplace_back(
             HeldPointerEvent{0, false, pointerAtGrab_->first, pointerAtGrab_->second});
     ownPointerMoved_ = false;
     pointerAtGrab_.reset();
-    KeyBits stillDown;
-    for (const int id : keep)
-        stillDown |= downOn_[id];
-    sendOn(events, stillDown);
+    if (plan_ || !events.empty()) {
+        KeyBits stillDown;
+        for (const int id : keep)
+            stillDown |= downOn_[id];
+        if (!plan_)
+            plan_.emplace(keysDownNow());
+        std::vector<HeldEvent> last = plan_->next(events);
+        const HeldKeyReplay rest =
+            plan_->finish(modifiers, keysDownOn(devices().keyboards) | stillDown);
+        last.insert(last.end(), rest.events.begin(), rest.events.end());
+        post(last);
+        for (const unsigned char keycode : rest.standIns) {
+            if (std::find(standIns_.begin(), standIns_.end(), keycode) == standIns_.end())
+                standIns_.push_back(keycode);
+        }
+        // Those of a keyboard still ours come up as its keys are typed on.
+        if (!standIns_.empty() && !standInWatch_ && stillDown.none())
+            watchStandIns();
+        plan_.reset();
+    }
     XUngrabServer(d);
     forwarding_ = keep;
     XFlush(d);
     if (!forwarding_.empty())
         endForwardingOnceLetGo();
-    std::string clicked;
-    for (const HeldEvent& e : events) {
-        if (const auto* p = std::get_if<HeldPointerEvent>(&e); p != nullptr && p->down)
-            clicked =
-                " (the last click at " + std::to_string(p->x) + "," + std::to_string(p->y) + ")";
+    const TimePoint now = scheduler_.now();
+    std::string steps;
+    if (steps_ > 1)
+        steps = " in " + std::to_string(steps_) + " steps over " +
+                std::to_string(milliseconds(sendingSince_, now)) + " ms";
+    log_.write("[Mivo] input: every device held " + std::to_string(milliseconds(since_, now)) +
+               " ms; " + std::to_string(sentOn_) + " events sent on" + steps + lastClick_);
+    sentOn_ = 0;
+    steps_ = 0;
+    pointerSentOn_ = false;
+    lastClick_.clear();
+}
+
+void X11KeyboardHold::note(std::span<const HeldEvent> held) {
+    for (const HeldEvent& e : held) {
+        ++sentOn_;
+        if (const auto* p = std::get_if<HeldPointerEvent>(&e)) {
+            pointerSentOn_ = true;
+            if (p->down)
+                lastClick_ = " (the last click at " + std::to_string(p->x) + "," +
+                             std::to_string(p->y) + ")";
+        } else
+            ++keysTypedOn_;
     }
-    log_.write("[Mivo] input: every device held " +
-               std::to_string(milliseconds(since_, scheduler_.now())) + " ms; " +
-               std::to_string(events.size()) + " events sent on" + clicked);
 }
 
-void X11KeyboardHold::forward(unsigned char keycode, bool down) {
-    Display* d = x11_.display();
-    // A hold taken meanwhile (the next Apply) holds our XTest keyboard too.
-    postOwn([&] { XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime); });
-    XFlush(d);
-    if (!down)
-        endForwardingOnceLetGo();
-}
-
-void X11KeyboardHold::endForwardingOnceLetGo() {
-    for (const int id : forwarding_) {
-        if (downOn_[id].any())
-            return;
-    }
-    Display* d = x11_.display();
-    for (const int id : std::exchange(forwarding_, {}))
-        XIUngrabDevice(d, id, CurrentTime);
-    // What they left down on our device came up as they were let go.
-    standIns_.clear();
-    XFlush(d);
-}
-
-void X11KeyboardHold::sendOn(const std::vector<HeldEvent>& events, const KeyBits& stillHeld) {
-    if (events.empty())
-        return;
-    Display* d = x11_.display();
-    const Devices all = devices();
-    KeysDownNow now;
-    now.user = keysDownOn(all.keyboards) | stillHeld;
-    if (all.typing >= 0)
-        now.typing = keysDownOn({all.typing});
-    char master[32] = {};
-    XQueryKeymap(d, master);
-    for (int k = 0; k < 256; ++k)
-        now.application.set(k, (master[k / 8] & (1 << (k % 8))) != 0);
-    const HeldKeyReplay replay = planHeldKeyReplay(events, modifierKeys(), now);
-    for (const HeldEvent& event : replay.events) {
-        if (const auto* key = std::get_if<HeldKeyEvent>(&event)) {
-            XTestFakeKeyEvent(d, key->keycode, key->down ? True : False, CurrentTime);
-            continue;
-        }
-        const auto& pointer = std::get<HeldPointerEvent>(event);
-        XTestFakeMotionEvent(d, -1, pointer.x, pointer.y, CurrentTime);
-        if (pointer.button > 0)
-            XTestFakeButtonEvent(d, static_cast<unsigned int>(pointer.button),
-                                 pointer.down ? True : False, CurrentTime);
-    }
-    for (const unsigned char keycode : replay.standIns) {
-        if (std::find(standIns_.begin(), standIns_.end(), keycode) == standIns_.end())
-            standIns_.push_back(keycode);
-    }
-    // Those of a keyboard still ours come up as its keys are typed on.
-    if (!standIns_.empty() && !standInWatch_ && stillHeld.none())
-        watchStandIns();
-}
-
-void X11KeyboardHold::watchStandIns() {
-    standInWatch_ = scheduler_.after(kStandInPollSeconds, [this] {
-        standInWatch_ = Cancel();
-        const KeyBits user = keysDownOn(devices().keyboards);
-        Display* d = x11_.display();
-        // Up on the user's keyboard means up for the applications too; the
-        // XTest device's own release then reaches none of them.
-        std::erase_if(standIns_, [&](unsigned char keycode) {
-            if (user.test(keycode))
-                return false;
-            postOwn([&] { XTestFakeKeyEvent(d, keycode, False, CurrentTime); });
-            return true;
-        });
-        XFlush(d);
-        if (!standIns_.empty())
-            watchStandIns();
-    });
-}
-
-KeyBits X11KeyboardHold::modifierKeys() {
-    KeyBits bits;
-    XModifierKeymap* map = XGetModifierMapping(x11_.display());
-    if (map == nullptr)
-        return bits;
-    const int count = 8 * map->max_keypermod;
-    for (int i = 0; i < count; ++i) {
-        if (map->modifiermap[i] != 0)
-            bits.set(map->modifiermap[i]);
-    }
-    XFreeModifiermap(map);
-    return bits;
-}
-
-KeyBits X11KeyboardHold::keysDownOn(const std::vector<int>& ids) {
-    Display* d = x11_.display();
-    KeyBits down;
-    for (const int id : ids) {
-        XDevice* device = XOpenDevice(d, static_cast<XID>(id));
-        if (device == nullptr)
-            continue;
-        if (XDeviceState* state = XQueryDeviceState(d, device); state != nullptr) {
-            auto* c = reinterpret_cast<XInputClass*>(state->data);
-            for (int i = 0; i < state->num_classes; ++i) {
-                if (c->c_class == KeyClass) {
-                    const auto* keys = reinterpret_cast<XKeyState*>(c);
-                    for (int k = 0; k < 256; ++k) {
-                        if ((keys->keys[k / 8] & (1 << (k % 8))) != 0)
-                            down.set(k);
-                    }
-                }
-                c = reinterpret_cast<XInputClass*>(reinterpret_cast<char*>(c) + c->length);
-            }
-            XFreeDeviceState(state);
-        }
-        XCloseDevice(d, device);
-    }
-    return down;
-}
-
-void X11KeyboardHold::keymapChanged(unsigned char keycode) {
-    if (holding())
-        remapped_.insert(keycode);
-}
-
-void X11KeyboardHold::remapAgain() {
-    Display* d = x11_.display();
-    for (const unsigned char keycode : std::exchange(remapped_, {})) {
-        int perKeycode = 0;
-        KeySym* syms = XGetKeyboardMapping(d, keycode, 1, &perKeycode);
-        if (syms == nullptr)
-            continue;
-        XChangeKeyboardMapping(d, keycode, perKeycode, syms, 1);
-        XFree(syms);
-    }
+bool X11KeyboardHold::buttonDown(int button) {
+    const auto now = pointerNow();
+    return now && button >= 1 && button <= 5 && (now->mask & (Button1Mask << (button - 1))) != 0;
 }
 
 }  // namespace mivo::linux_desktop

@@ -14,8 +14,12 @@
 // requests: our XTest devices are let go, our events sent and the devices
 // grabbed again before any other client is heard, so nothing comes between
 // the keys of our chord. When the hold ends the held events are sent on
-// with XTest, in order and again with no other client heard meanwhile:
-// keys where the caret is then, clicks where they were made. Should we go
+// with XTest, in order: keys where the caret is then, clicks where they
+// were made. A click's press may go to the window manager first, which
+// freezes the pointer until it lets the press on to the application, while
+// keys are not held back: so what follows a click waits until the server
+// has taken its release (the button is up again), and the devices stay
+// ours until everything is out, so that nothing comes between. Should we go
 // away meanwhile, the X server ends the grabs itself. A modifier the user
 // still holds then stays down on the XTest device until the user lets it
 // go; the keyboard it is held on stays grabbed until then, its keys typed
@@ -26,12 +30,15 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "platform/cancel.hpp"
 #include "platform/keyboard_hold.hpp"
 #include "platform/linux/held_key_replay.hpp"
 #include "platform/log.hpp"
+#include "platform/paced_replay.hpp"
 #include "platform/scheduler.hpp"
 
 typedef union _XEvent XEvent;
@@ -49,7 +56,7 @@ class X11KeyboardHold : public KeyboardHold {
 
     bool hold(double limitSeconds) override;
     void release() override;
-    bool holding() const override { return !grabbed_.empty(); }
+    bool holding() const override { return holding_; }
     bool keyIsDown() override { return available_ && anyKeyDown(); }
     bool modifierIsDown() override;
     uint64_t keysTypedOn() const override { return keysTypedOn_; }
@@ -84,6 +91,7 @@ class X11KeyboardHold : public KeyboardHold {
     };
     std::optional<PointerNow> pointerNow();
     bool anyButtonDown();
+    bool buttonDown(int button);
     KeyBits modifierKeys();
     // Down on any of these devices, whatever the master says.
     KeyBits keysDownOn(const std::vector<int>& devices);
@@ -100,8 +108,17 @@ class X11KeyboardHold : public KeyboardHold {
     // Grabs the pointers once no button is down.
     void holdPointersOnceButtonsAreUp();
     void grabPointers();
-    // `stillHeld`: keys down on keyboards that stay ours past the hold.
-    void sendOn(const std::vector<HeldEvent>& events, const KeyBits& stillHeld = {});
+    // The next part of what was held, up to the release of a click.
+    std::optional<PacedReplay::Step> nextStep();
+    void sendOn(std::span<const HeldEvent> held);
+    // Sends on what came last and gives every device back.
+    void letGo();
+    // Counts what is sent on, for the log and keysTypedOn().
+    void note(std::span<const HeldEvent> held);
+    void post(const std::vector<HeldEvent>& events);
+    // What the typing device and the applications have down now (the
+    // typing device must not be held: asking closes it, ending its grab).
+    KeysDownNow keysDownNow();
     // A key of a keyboard kept past the hold, typed on at once.
     void forward(unsigned char keycode, bool down);
     // Gives the kept keyboards back once the user holds nothing on them.
@@ -118,6 +135,16 @@ class X11KeyboardHold : public KeyboardHold {
     bool available_ = false;
     Cancel listening_;
     Cancel limit_;
+    TimePoint until_{};
+    bool holding_ = false;
+    // Sending on what was held, a click at a time.
+    PacedReplay replay_;
+    std::optional<HeldReplayPlan> plan_;
+    TimePoint sendingSince_{};
+    std::size_t sentOn_ = 0;
+    int steps_ = 0;
+    bool pointerSentOn_ = false;
+    std::string lastClick_;
     Cancel buttonsUp_;
     // Every device grabbed, keyboards and pointers.
     std::vector<int> grabbed_;
