@@ -58,7 +58,14 @@ std::string usageText() {
            "      --version  show the version and exit\n"
            "\n"
            "It needs an X11 display (Xorg, or XWayland on a Wayland session) and the\n"
-           "accessibility bus. The rewrite service's address is read from MIVO_API_URL.\n";
+           "accessibility bus.\n"
+           "\n"
+           "The rewrite and sign-in service's address is read from MIVO_API_URL once, at\n"
+           "start: an https address, or plain http only to a loopback address written as\n"
+           "a number, such as http://127.0.0.1:8080 or http://[::1]:8080 (not localhost,\n"
+           "which may lead elsewhere). Without it, signing in and rewriting are off; the\n"
+           "checks on this machine work either way. MIVO_UPDATE_FEED_URL, the update\n"
+           "feed's address, follows the same rule.\n";
 }
 
 std::string refusalText(const CommandLine& commandLine) {

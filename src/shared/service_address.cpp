@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "shared/numeric_host.hpp"
+
 namespace mivo {
 namespace {
 
@@ -14,29 +16,36 @@ std::string lower(std::string_view s) {
     return out;
 }
 
+constexpr uint32_t kStandIn = 0x7F00'0001;  // 127.0.0.1
+
 // Only an address, never the name "localhost": a browser or resolver tries
 // [::1] first, where another user of the machine may listen on the same port
-// and so receive the tokens or answer the sign-in page.
+// and so receive the tokens or answer the sign-in page. And only as the
+// network library reads it: 127.0.0.08 is a name to it, which the hosts file
+// or DNS may send anywhere.
 bool isLoopbackHost(std::string_view host) {
-    const std::string h = lower(host);
-    if (h == "[::1]")
+    if (host == "[::1]")
         return true;
-    // Dotted IPv4 in 127.0.0.0/8: four numbers 0-255, the first 127.
-    int parts = 0;
-    std::size_t i = 0;
-    while (i <= h.size()) {
-        const std::size_t dot = std::min(h.find('.', i), h.size());
-        const std::string_view part = std::string_view(h).substr(i, dot - i);
-        if (part.empty() || part.size() > 3 ||
-            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-            std::stoi(std::string(part)) > 255)
+    const auto address = readIPv4Host(host);
+    return address && *address >> 24 == 127;
+}
+
+// A host the user meant as an IPv4 number: digits and dots.
+bool looksNumeric(std::string_view host) {
+    return !host.empty() &&
+           std::ranges::all_of(host, [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+}
+
+// Whether a number of the dotted host is written with a leading 0, which
+// makes it octal to the network library, though few people know.
+bool hasOctalPart(std::string_view host) {
+    for (std::size_t at = 0;; ++at) {
+        if (at + 1 < host.size() && host[at] == '0' && host[at + 1] >= '0' && host[at + 1] <= '9')
+            return true;
+        at = host.find('.', at);
+        if (at == std::string_view::npos)
             return false;
-        if (parts == 0 && part != "127")
-            return false;
-        ++parts;
-        i = dot + 1;
     }
-    return parts == 4;
 }
 
 struct Address {
@@ -45,15 +54,16 @@ struct Address {
     std::string port;    // digits as written; empty when none
 };
 
-// Scheme, host and port of an absolute address, its user part dropped;
-// nothing without "://" or with an unclosed "[".
+// Scheme, host and port of an address, its user part dropped; no scheme
+// when "://" is missing (127.0.0.1:8080); nothing with an unclosed "[".
 std::optional<Address> split(std::string_view url) {
     const auto separator = url.find("://");
-    if (separator == std::string_view::npos)
-        return std::nullopt;
     Address out;
-    out.scheme = lower(url.substr(0, separator));
-    std::string_view authority = url.substr(separator + 3);
+    std::string_view authority = url;
+    if (separator != std::string_view::npos) {
+        out.scheme = lower(url.substr(0, separator));
+        authority = url.substr(separator + 3);
+    }
     authority = authority.substr(0, authority.find_first_of("/?#"));
     if (auto at = authority.rfind('@'); at != std::string_view::npos)
         authority = authority.substr(at + 1);
@@ -74,12 +84,17 @@ std::optional<Address> split(std::string_view url) {
     return out;
 }
 
-// The address the stand-in listens on, with the port `url` names.
-std::string standInAddress(const std::optional<Address>& address) {
+// The port the address names, or PORT for the user to fill in.
+std::string portOf(const std::optional<Address>& address) {
     const bool port = address && !address->port.empty() &&
                       std::all_of(address->port.begin(), address->port.end(),
                                   [](char c) { return c >= '0' && c <= '9'; });
-    return "http://127.0.0.1:" + (port ? address->port : std::string("PORT"));
+    return port ? address->port : std::string("PORT");
+}
+
+// The address the stand-in listens on, with the port `url` names.
+std::string standInAddress(const std::optional<Address>& address) {
+    return "http://127.0.0.1:" + portOf(address);
 }
 
 }  // namespace
@@ -89,21 +104,53 @@ std::string refusedAddressText(std::string_view url) {
     const std::string said =
         "The address in MIVO_API_URL, \u201C" + std::string(url) + "\u201D, was refused: ";
     const std::string instead = standInAddress(address);
+    // Pasted addresses bring spaces along, mostly at the end, unseen.
+    if (const auto space = url.find(' '); space != std::string_view::npos)
+        return said + "it holds a space" +
+               (url.find_first_not_of(' ', space) == std::string_view::npos ? " at its end" : "") +
+               ". Write the address without spaces.";
+    if (std::ranges::any_of(url, [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
+        return said +
+               "it holds a control character, such as a tab or a line break. Write the "
+               "address without them.";
+    if (address && address->scheme.empty())
+        return said + "it does not begin with http:// or https://. Write " + instead +
+               " for a service on this machine, or an https address.";
     if (address && address->scheme == "http" && lower(address->host) == "localhost")
         return said +
                "plain http is used only with a loopback address written as a number, because "
                "the name localhost may lead to [::1], where another user's program can answer. "
                "Write " +
                instead + " instead.";
+    if (address && address->scheme == "http" && looksNumeric(address->host)) {
+        const auto read = readIPv4Host(address->host);
+        const bool octal = hasOctalPart(address->host);
+        if (!read)
+            return said + "the network library does not read " + address->host +
+                   " as an address but as a host name" +
+                   (octal ? " (a number written with a leading 0 is octal, which has no 8 or 9)"
+                          : "") +
+                   ", and would look it up in the hosts file and DNS, so the tokens could leave "
+                   "this machine unencrypted. Write " +
+                   instead + " instead.";
+        return said + "the network library reads " + address->host + " as " + dottedIPv4(*read) +
+               (octal ? " (a number written with a leading 0 is octal)" : "") +
+               ", which is not this machine, and plain http is used only with this machine's "
+               "loopback addresses, because tokens would travel unencrypted. Write " +
+               instead + " instead.";
+    }
+    if (address && address->scheme == "http" && address->host.starts_with('['))
+        return said +
+               "of the IPv6 addresses, plain http is used only with [::1], because tokens would "
+               "travel unencrypted elsewhere. Write http://[::1]:" +
+               portOf(address) + " or " + instead + " instead.";
     if (address && address->scheme == "http" && !address->host.empty())
         return said +
                "plain http is used only with this machine's loopback addresses, because tokens "
                "would travel unencrypted. Write an https address, or " +
                instead + " for a service on this machine.";
-    return said +
-           "it is not an http or https address (no spaces or control characters). Write an "
-           "https address, or " +
-           instead + " for a service on this machine.";
+    return said + "it is not an http or https address. Write an https address, or " + instead +
+           " for a service on this machine.";
 }
 
 std::string noServiceText() {
@@ -115,11 +162,17 @@ std::string noServiceText() {
 
 std::optional<std::string> loopbackAddressAdvice(std::string_view url) {
     const auto address = split(url);
-    if (!address || address->scheme != "http" || address->host == "127.0.0.1" ||
-        !isHttpsOrLoopbackHttp(url))
+    if (!address || address->scheme != "http" || !isHttpsOrLoopbackHttp(url))
         return std::nullopt;
-    return "The stand-in web service (scripts/run.sh) listens on 127.0.0.1 only: write " +
-           standInAddress(address) + " in MIVO_API_URL.";
+    const auto read = readIPv4Host(address->host);
+    if (read == kStandIn)
+        return std::nullopt;
+    // 127.0.0.010 is 127.0.0.8: say so, or the advice reads as nonsense.
+    const std::string readAs = read && dottedIPv4(*read) != address->host
+                                   ? " (" + address->host + " is read as " + dottedIPv4(*read) + ")"
+                                   : "";
+    return "The stand-in web service (scripts/run.sh) listens on 127.0.0.1 only" + readAs +
+           ": write " + standInAddress(address) + " in MIVO_API_URL.";
 }
 
 bool isHttpsOrLoopbackHttp(std::string_view url) {

@@ -12,8 +12,9 @@
 namespace mivo {
 
 // An absolute https address, or http to a loopback address of this machine
-// (127.0.0.0/8, [::1]; not the name "localhost"); nothing with spaces or
-// control characters, no other scheme.
+// (127.0.0.0/8 in any spelling the network library reads as such, [::1];
+// not the name "localhost", nor 127.0.0.08, which it reads as a name);
+// nothing with spaces or control characters, no other scheme.
 bool isHttpsOrLoopbackHttp(std::string_view url);
 
 // MIVO_API_URL exactly as set when it is such an address; otherwise the

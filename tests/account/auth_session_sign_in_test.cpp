@@ -234,6 +234,27 @@ TEST(SignInWithoutAServiceTest, NothingIsSentAndTheUserIsToldWhy) {
          "http is used only with this machine's loopback addresses, because tokens would "
          "travel unencrypted. Write an https address, or http://127.0.0.1:PORT for a service "
          "on this machine."},
+        // A dotted host the network library would look up as a name.
+        {"http://127.0.0.08:8080",
+         "The address in MIVO_API_URL, \u201Chttp://127.0.0.08:8080\u201D, was refused: the "
+         "network library does not read 127.0.0.08 as an address but as a host name (a number "
+         "written with a leading 0 is octal, which has no 8 or 9), and would look it up in the "
+         "hosts file and DNS, so the tokens could leave this machine unencrypted. Write "
+         "http://127.0.0.1:8080 instead."},
+        {"http://00127.0.0.1:8080",
+         "The address in MIVO_API_URL, \u201Chttp://00127.0.0.1:8080\u201D, was refused: the "
+         "network library reads 00127.0.0.1 as 87.0.0.1 (a number written with a leading 0 is "
+         "octal), which is not this machine, and plain http is used only with this machine's "
+         "loopback addresses, because tokens would travel unencrypted. Write "
+         "http://127.0.0.1:8080 instead."},
+        // As pasted, with a space after it.
+        {"http://127.0.0.1:8080/ ",
+         "The address in MIVO_API_URL, \u201Chttp://127.0.0.1:8080/ \u201D, was refused: it "
+         "holds a space at its end. Write the address without spaces."},
+        {"127.0.0.1:8080",
+         "The address in MIVO_API_URL, \u201C127.0.0.1:8080\u201D, was refused: it does not "
+         "begin with http:// or https://. Write http://127.0.0.1:8080 for a service on this "
+         "machine, or an https address."},
     };
     for (const auto& [address, says] : rows) {
         SCOPED_TRACE(address ? address : "(not set)");
@@ -272,6 +293,20 @@ TEST(AuthURLTest, OnlyHttpsOrLoopbackHttpIsOpened) {
         {"http://127.0.0.1@evil.example/", false},
         {"http://1270.0.0.1/", false},
         {"http://128.0.0.1/", false},
+        // As the network library reads the number: with leading zeros,
+        // octal or hexadecimal, or short; a name when it cannot be read.
+        {"http://127.000.000.001:8080/", true},
+        {"http://127.0.0.010/", true},
+        {"http://0177.0.0.1/", true},
+        {"http://0x7f.0.0.1/", true},
+        {"http://127.1:8080/", true},
+        {"http://2130706433/", true},
+        {"http://127.0.0.08:8080/", false},
+        {"http://127.0.0.09/", false},
+        {"http://00127.0.0.1/", false},
+        {"http://127.0.0.1./", false},
+        {"http://127.0.0.1e/", false},
+        {"http://[0:0:0:0:0:0:0:1]/", false},
         {"javascript:alert(1)", false},
         {"file:///etc/passwd", false},
         {"ftp://127.0.0.1/", false},

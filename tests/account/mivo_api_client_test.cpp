@@ -232,6 +232,16 @@ TEST_F(MivoAPIClientTest, AnAddressNothingAnswersIsToldWithWhatToWriteInstead) {
                                      " could not be reached (Connection refused)" + advice},
         {"http://127.0.0.1:1",
          "The server at http://127.0.0.1:1 could not be reached (Connection refused)"},
+        // Read, and connected to, as 127.0.0.8: the advice says so.
+        {"http://127.0.0.010:" + port,
+         "The server at http://127.0.0.010:" + port +
+             " could not be reached (Connection refused). The stand-in web service "
+             "(scripts/run.sh) listens on 127.0.0.1 only (127.0.0.010 is read as 127.0.0.8): "
+             "write http://127.0.0.1:" +
+             port + " in MIVO_API_URL."},
+        // Read as the stand-in's own address: nothing to advise.
+        {"http://127.000.000.001:1",
+         "The server at http://127.000.000.001:1 could not be reached (Connection refused)"},
     };
     for (const auto& [address, told] : rows) {
         SCOPED_TRACE(address);

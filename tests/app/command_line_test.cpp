@@ -80,6 +80,10 @@ TEST(CommandLineTexts, UsageNamesEveryOptionTheParserTakes) {
         const std::vector<std::string_view> arguments{option};
         EXPECT_NE(parseCommandLine(arguments).action, Action::refuse);
     }
+    // The service's address is refused unless it keeps tokens safe: the
+    // rule is told before the user meets a refusal.
+    for (const char* rule : {"MIVO_API_URL", "https", "http://127.0.0.1:", "not localhost"})
+        EXPECT_NE(usage.find(rule), std::string::npos) << rule;
     EXPECT_EQ(refusalText(CommandLine{.action = Action::refuse, .problem = "unknown option '-x'"}),
               "mivo: unknown option '-x'\nTry 'mivo --help' for what it takes.\n");
 }

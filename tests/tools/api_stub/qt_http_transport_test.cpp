@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QHostAddress>
+#include <QUrl>
+
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +22,8 @@
 #include "callback_port.hpp"
 #include "event_loop_wait.hpp"
 #include "platform/linux/qt/qt_http_transport.hpp"
+#include "shared/numeric_host.hpp"
+#include "shared/service_address.hpp"
 #include "stub_process.hpp"
 
 namespace mivo {
@@ -156,6 +161,52 @@ TEST_F(QtHttpTransportTest, EachEndingWithoutAnswerIsToldApart) {
     ASSERT_FALSE(invalid.has_value());
     EXPECT_EQ(invalid.error().kind, HttpFailureKind::other);
     EXPECT_EQ(invalid.error().code, 0);
+}
+
+// Tokens go out in the clear only to what this transport really connects
+// to on this machine. The address rule reads a host's number itself (the
+// rule lives below Qt); here its reading is held against Qt's, host by
+// host: the same address, or a name to both. A host Qt reads as a name it
+// looks up in the hosts file and DNS, which may lead anywhere.
+TEST_F(QtHttpTransportTest, TheAddressRuleReadsHostsAsTheTransportDoes) {
+    const char* hosts[] = {
+        "127.0.0.1",   "127.000.000.001", "127.0.0.01", "127.00.0.1",     "127.0.0.010",
+        "127.1",       "127.0.1",         "0x7f.0.0.1", "0X7F.1",         "0177.0.0.1",
+        "2130706433",  "017700000001",    "0x7f000001", "127.0.0.0x1",    "127.0xff.0.1",
+        "00127.0.0.1", "128.0.0.1",       "127.0.0.08", "127.0.0.09",     "0128.0.0.1",
+        "127.0.0.1.",  "127.0.0.256",     "127.0.0.0x", "127.4294967297", "1.2.3.4.5",
+        "0x.0.0.1",    "127.0.0.1e",      "localhost",  "evil.example",   "127.0.0.1.evil.example",
+    };
+    for (const char* host : hosts) {
+        SCOPED_TRACE(host);
+        const QUrl url(QString("http://") + host + ":8080/");
+        ASSERT_TRUE(url.isValid());
+        // As the transport connects: to an address when Qt reads one.
+        QHostAddress qt;
+        const bool number =
+            qt.setAddress(url.host()) && qt.protocol() == QHostAddress::IPv4Protocol;
+        const auto ours = readIPv4Host(host);
+        EXPECT_EQ(ours.has_value(), number);
+        if (ours && number) {
+            EXPECT_EQ(*ours, qt.toIPv4Address());
+        }
+        EXPECT_EQ(isHttpsOrLoopbackHttp(std::string("http://") + host + ":8080/"),
+                  number && qt.isLoopback());
+    }
+    // Spellings the rule leaves to Qt alone are refused, whatever Qt reads.
+    for (const char* host :
+         {"\uFF11\uFF12\uFF17.0.0.1", "127.0.0.%31", "127.+1.0.1", "127. 0.0.1"}) {
+        SCOPED_TRACE(host);
+        EXPECT_FALSE(isHttpsOrLoopbackHttp(std::string("http://") + host + ":8080/"));
+    }
+    // And the stand-in on 127.0.0.1 answers the long spelling.
+    const auto port = stub.baseURL().substr(stub.baseURL().rfind(':'));
+    HttpRequest longForm;
+    longForm.url = "http://127.000.000.001" + port + "/v1/health";
+    ASSERT_TRUE(isHttpsOrLoopbackHttp(longForm.url));
+    const auto answered = run(longForm);
+    ASSERT_TRUE(answered.has_value());
+    EXPECT_EQ(answered->status, 200);
 }
 
 // Whether something accepts connections on 127.0.0.1:`port`.
