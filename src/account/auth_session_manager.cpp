@@ -175,13 +175,17 @@ void AuthSessionManager::restoreFromStore() {
             if (user.error().kind == APIKind::unauthorized)
                 return tryRefreshSilently(afterRefresh);
             // Offline or the service failed: nothing changes, the keys stay.
-            // An address that cannot work is told, though: the card would
-            // otherwise show a sign-out that never happened.
-            if (isAddressFault(user.error(), api_.baseURL()))
-                setState(State::error(describeAPIError(user.error(), api_.baseURL())));
+            tellAddressFault(user.error());
             restorePending_ = true;
             finishRestore();
         }));
+}
+
+void AuthSessionManager::tellAddressFault(const MivoAPIClient::APIError& error) {
+    // Only while nobody is signed in: a session that works keeps working
+    // with the token it has.
+    if (!state_.isSignedIn() && isAddressFault(error, api_.baseURL()))
+        setState(State::error(describeAPIError(error, api_.baseURL()), true));
 }
 
 // --- Refresh ---------------------------------------------------------------
@@ -200,6 +204,9 @@ void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> 
                     endSession(kRefreshRefused);
                     return done(RefreshOutcome::signedOut);
                 }
+                // A stored session of an earlier day meets the address here
+                // first: its access token has expired.
+                tellAddressFault(tokens.error());
                 return done(RefreshOutcome::unchanged);
             }
             const Date expiry = expiryAfter(tokens->expiresIn);
@@ -221,6 +228,7 @@ void AuthSessionManager::tryRefreshSilently(std::function<void(RefreshOutcome)> 
                         endSession(kRenewedTokenRefused);
                         return done(RefreshOutcome::signedOut);
                     }
+                    tellAddressFault(user.error());
                     done(RefreshOutcome::unchanged);
                 }));
         }));

@@ -133,7 +133,12 @@ class AuthSessionManager {
     void exchangeGrant(const std::string& nonce, DesktopCallbackServer::Callback callback);
     void completeSignIn(const MivoAPIClient::TokenResponse& tokens,
                         const MivoAPIClient::MeResponse& user);
-    void failSignIn(AuthError error, bool wrap);
+    // `unreachable`: nothing answered at the address (see the state's flag).
+    void failSignIn(AuthError error, bool wrap, bool unreachable = false);
+    // Tells an address that cannot work, which a restore or refresh met, on
+    // the account card: it would otherwise show a sign-out that never
+    // happened.
+    void tellAddressFault(const MivoAPIClient::APIError& error);
     void cancelUnderway();
 
     MivoAPIClient& api_;

@@ -18,12 +18,16 @@ struct AuthSessionState {
     // error: what failed; signedOut: why the service ended the session,
     // when it did (empty when the user signed out or never signed in).
     std::string message;
+    // error: nothing answered at the service's address, or its certificate
+    // is not trusted. The address may be the fault, and Mivo reads it only
+    // at start; a sign-in now may fail the same way.
+    bool unreachable = false;
 
     static AuthSessionState signedIn(std::string userId, std::string email) {
         return {Kind::signedIn, std::move(userId), std::move(email), {}};
     }
-    static AuthSessionState error(std::string message) {
-        return {Kind::error, {}, {}, std::move(message)};
+    static AuthSessionState error(std::string message, bool unreachable = false) {
+        return {Kind::error, {}, {}, std::move(message), unreachable};
     }
     static AuthSessionState signedOut() { return {}; }
     static AuthSessionState sessionEnded(std::string why) {

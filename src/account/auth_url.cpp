@@ -28,6 +28,11 @@ std::string unreachable(const MivoAPIClient::APIError& error, std::string_view b
 
 }  // namespace
 
+bool isUnreachable(const MivoAPIClient::APIError& error) {
+    return error.kind == MivoAPIClient::APIError::Kind::networkFailed &&
+           error.transportFailure.kind != HttpFailureKind::cancelled;
+}
+
 bool isAddressFault(const MivoAPIClient::APIError& error, std::string_view baseURL) {
     if (error.kind != MivoAPIClient::APIError::Kind::networkFailed)
         return false;

@@ -11,14 +11,19 @@
 namespace mivo {
 
 // An absolute https address, or http to a loopback address of this machine
-// (127.0.0.0/8, [::1]; not the name "localhost"); nothing with spaces or
-// control characters, no other scheme.
+// (127.0.0.0/8 in any spelling the network library reads as such, [::1];
+// not the name "localhost", nor 127.0.0.08, which it reads as a name);
+// nothing with spaces or control characters, no other scheme.
 bool isAcceptableAuthURL(std::string_view url);
 
 // The account API's errors carry no texts of their own; this is what the
 // sign-in shows for them. A failure to reach `baseURL` names it, says why,
 // and what to write instead where the address is the likely fault.
 std::string describeAPIError(const MivoAPIClient::APIError& error, std::string_view baseURL = {});
+
+// Whether nothing answered at the address (refused, no route, no name, no
+// answer in time) or its certificate was not trusted.
+bool isUnreachable(const MivoAPIClient::APIError& error);
 
 // Whether the failure lies with the address itself rather than with the
 // network or the service: a certificate not trusted, or a loopback address

@@ -82,6 +82,15 @@ bool AccountToneWiring::isSignedOut() const {
     return !account_.state || !account_.state().isSignedIn();
 }
 
+std::optional<std::string> AccountToneWiring::accountFault() const {
+    if (!account_.state)
+        return std::nullopt;
+    const AuthSessionState state = account_.state();
+    if (state.kind != AuthSessionState::Kind::error || !state.unreachable)
+        return std::nullopt;
+    return state.message;
+}
+
 void AccountToneWiring::accessToken(std::function<void(std::optional<std::string>)> done) const {
     if (!account_.validAccessToken) {
         done(std::nullopt);

@@ -98,6 +98,9 @@ class AccountToneWiring {
 
     // For the tone coordinator.
     bool isSignedOut() const;
+    // What the account card says of a service that could not be reached;
+    // nothing otherwise.
+    std::optional<std::string> accountFault() const;
     void accessToken(std::function<void(std::optional<std::string>)> done) const;
 
     // The last hotkey known to work: the system took it, or it was stored

@@ -26,6 +26,7 @@ void Root::wireRewriteRoad() {
         accountTone_.handleToneHotKeyChanged(hotKey);
     };
     tone_->onLog = [this](const std::string& line) { accountTone_.logTone(line); };
+    tone_->accountFault = [this] { return accountTone_.accountFault(); };
     toneWarmBuffer_.onLog = [this](const std::string& line) { accountTone_.logTone(line); };
     shell_.onTriggerTone = [this] { accountTone_.triggerTone(); };
 }

@@ -95,6 +95,7 @@ void openInTextEditor(const std::filesystem::path& path, Workspace& workspace, L
 void Root::launchTray() {
     shell_.onRequestPermission = [this] { requestAccessibilityPermission(); };
     trayAvailable_ = shell_.launch();
+    onboardingWindow_.model().setHasTray(trayAvailable_);
     if (!trayAvailable_) {
         log_.write(
             "[Mivo] shell: no system tray on this desktop; the settings window opens "

@@ -285,13 +285,12 @@ ReadySlide::ReadySlide(OnboardingViewModel& model, QWidget* parent) : QWidget(pa
     auto* menuHint = new QHBoxLayout;
     menuHint->setSpacing(10);
     menuHint->addStretch(1);
-    menuHint->addWidget(
-        new OnboardingSymbolView("arrow.up.right", 13, OnboardingColor::textSecondary), 0,
-        Qt::AlignVCenter);
-    menuHint->addWidget(
-        new OnboardingLabel(QStringLiteral("Find Mivo in the system tray"),
-                            OnboardingColor::textSecondary, OnboardingTheme::font(14)),
-        0, Qt::AlignVCenter);
+    whereArrow_ = new OnboardingSymbolView("arrow.up.right", 13, OnboardingColor::textSecondary);
+    menuHint->addWidget(whereArrow_, 0, Qt::AlignVCenter);
+    whereHint_ =
+        new OnboardingLabel(QString(), OnboardingColor::textSecondary, OnboardingTheme::font(14));
+    whereHint_->setObjectName(QStringLiteral("whereMivoLives"));
+    menuHint->addWidget(whereHint_, 0, Qt::AlignVCenter);
     menuHint->addStretch(1);
     block->addLayout(menuHint);
 
@@ -308,17 +307,33 @@ ReadySlide::ReadySlide(OnboardingViewModel& model, QWidget* parent) : QWidget(pa
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new SlideScaffold(
-        "checkmark.seal", QStringLiteral("You're ready to write"),
-        QStringLiteral("Mivo lives in the system tray of your panel — click the Mivo icon any "
-                       "time."),
-        content));
+    auto* scaffold =
+        new SlideScaffold("checkmark.seal", QStringLiteral("You're ready to write"), {}, content);
+    layout->addWidget(scaffold);
+    whereSubtitle_ = scaffold->findChild<QLabel*>(QStringLiteral("slideSubtitle"));
+    showWhereMivoLives(model.hasTray());
 
     observer_ = model.addObserver([this, &model](OnboardingViewModel::Change change) {
         if (change == OnboardingViewModel::Change::rewriteShortcut) {
             badge_->setKeys(q(model.rewriteShortcutDisplay()));
+        } else if (change == OnboardingViewModel::Change::hasTray) {
+            showWhereMivoLives(model.hasTray());
         }
     });
+}
+
+void ReadySlide::showWhereMivoLives(bool hasTray) {
+    // The arrow points at the tray's corner of the screen.
+    whereArrow_->setVisible(hasTray);
+    whereHint_->setText(hasTray ? QStringLiteral("Find Mivo in the system tray")
+                                : QStringLiteral("Find Mivo in its Settings window"));
+    if (whereSubtitle_ != nullptr)
+        whereSubtitle_->setText(
+            hasTray ? QStringLiteral("Mivo lives in the system tray of your panel — click the Mivo "
+                                     "icon any time.")
+                    : QStringLiteral("This desktop shows no system tray, so Mivo opens its "
+                                     "Settings window when you finish here; starting Mivo again "
+                                     "brings it back."));
 }
 
 ReadySlide::~ReadySlide() {

@@ -86,7 +86,14 @@ class ReadySlide : public QWidget {
     ~ReadySlide() override;
 
   private:
+    // Where Mivo is found once the onboarding is over: the tray, or without
+    // one its Settings window.
+    void showWhereMivoLives(bool hasTray);
+
     ShortcutBadge* badge_;
+    QLabel* whereHint_;
+    QWidget* whereArrow_;
+    QLabel* whereSubtitle_ = nullptr;
     Cancel observer_;
 };
 

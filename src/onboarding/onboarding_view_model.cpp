@@ -30,6 +30,14 @@ void OnboardingViewModel::setRewriteShortcutDisplay(std::string display) {
     notify(Change::rewriteShortcut);
 }
 
+void OnboardingViewModel::setHasTray(bool hasTray) {
+    if (hasTray == hasTray_) {
+        return;
+    }
+    hasTray_ = hasTray;
+    notify(Change::hasTray);
+}
+
 void OnboardingViewModel::requestSignIn() {
     if (isSigningIn_ || isSignedIn_ || !onSignIn) {
         return;

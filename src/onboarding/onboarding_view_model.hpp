@@ -20,7 +20,7 @@ class OnboardingViewModel {
   public:
     static constexpr int slideCount = 4;  // welcome, how it works, sign in, ready
 
-    enum class Change { index, isSignedIn, isSigningIn, rewriteShortcut };
+    enum class Change { index, isSignedIn, isSigningIn, rewriteShortcut, hasTray };
 
     int index() const { return index_; }
     bool isSignedIn() const { return isSignedIn_; }
@@ -36,6 +36,11 @@ class OnboardingViewModel {
     // written by the root.
     const std::string& rewriteShortcutDisplay() const { return rewriteShortcutDisplay_; }
     void setRewriteShortcutDisplay(std::string display);
+
+    // Whether the desktop shows Mivo's tray icon; written by the root. The
+    // ready slide tells where Mivo is found afterwards.
+    bool hasTray() const { return hasTray_; }
+    void setHasTray(bool hasTray);
 
     // Forward one slide; on the last slide completes the onboarding.
     void next();
@@ -60,6 +65,7 @@ class OnboardingViewModel {
     int index_ = 0;
     bool isSignedIn_ = false;
     bool isSigningIn_ = false;
+    bool hasTray_ = true;
     std::string rewriteShortcutDisplay_ = shortcutText(HotKeyConfig::defaultConfig());
     uint64_t nextObserverId_ = 0;
     std::shared_ptr<std::map<uint64_t, std::function<void(Change)>>> observers_ =

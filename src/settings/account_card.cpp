@@ -192,17 +192,19 @@ void AccountCard::fillError(QVBoxLayout& column) {
     message->setObjectName("accountErrorMessage");
     message->setWordWrap(true);
     column.addWidget(message);
-    // Mivo reads its service address only at start: another attempt in
-    // this run could only fail the same way.
-    if (!model_.signInPossible()) {
-        auto* hint = new ThemedLabel(tr("Mivo reads MIVO_API_URL when it starts: after changing "
-                                        "it, quit Mivo and start it again."),
+    // Mivo reads its service address only at start: without one, another
+    // attempt in this run could only fail the same way; where nothing
+    // answered, the address may be the fault, and mending it takes a start.
+    if (!model_.signInPossible() || state.unreachable) {
+        auto* hint = new ThemedLabel(tr("Mivo reads MIVO_API_URL only when it starts: after "
+                                        "changing it, quit Mivo and start it again."),
                                      14, QFont::Normal, SettingsColor::textSecondary, content_);
         hint->setObjectName("accountRestartHint");
         hint->setWordWrap(true);
         column.addWidget(hint);
-        return;
     }
+    if (!model_.signInPossible())
+        return;
     auto* retry =
         new SettingsButton(tr("Try Sign In Again"), SettingsButton::Style::primary, content_);
     retry->setObjectName("trySignInAgainButton");

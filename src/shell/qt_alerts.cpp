@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpacerItem>
 #include <QWindow>
 
@@ -16,6 +17,11 @@
 namespace mivo {
 
 namespace {
+
+// Holds the characters on either side on one line, and shows nothing. An
+// alert's text cannot be selected or copied, so none ends up in an address
+// the user writes.
+constexpr QChar kWordJoiner(0x2060);
 
 // Room a title bar keeps beside the title: the window menu and the
 // minimise, maximise and close buttons of common themes, and margins.
@@ -50,6 +56,25 @@ QIcon mivoIcon() {
 
 }  // namespace
 
+QString withUnbrokenAddresses(const QString& message) {
+    static const QRegularExpression address(
+        QStringLiteral(R"(https?://[^\s\x{201C}\x{201D}]*[^\s\x{201C}\x{201D}.,;:)])"));
+    QString out;
+    qsizetype from = 0;
+    for (auto it = address.globalMatch(message); it.hasNext();) {
+        const auto match = it.next();
+        out += message.mid(from, match.capturedStart() - from);
+        const QString found = match.captured();
+        for (qsizetype i = 0; i < found.size(); ++i) {
+            out += found[i];
+            if (i + 1 < found.size())
+                out += kWordJoiner;
+        }
+        from = match.capturedEnd();
+    }
+    return out + message.mid(from);
+}
+
 void QtAlerts::show(const AlertRequest& request, std::function<void(int button)> done) {
     auto* box = new QMessageBox();
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -57,7 +82,7 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
     const QString title = QString::fromStdString(request.title);
     box->setWindowTitle(title);
     box->setText(title);
-    box->setInformativeText(QString::fromStdString(request.message));
+    box->setInformativeText(withUnbrokenAddresses(QString::fromStdString(request.message)));
     box->setIcon(request.style == AlertRequest::Style::warning ? QMessageBox::Warning
                                                                : QMessageBox::Information);
     std::vector<QAbstractButton*> buttons;

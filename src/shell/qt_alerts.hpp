@@ -7,11 +7,18 @@
 // program's window it would borrow that program's icon and pass for one of
 // its dialogs. It is wide enough that its title fits the title bar.
 
+#include <QString>
+
 #include <functional>
 
 #include "platform/alerts.hpp"
 
 namespace mivo {
+
+// The message with every web address in it held on one line by word
+// joiners (U+2060): Qt would break one after "http://" or at a dot of the
+// host, and an address split in two is read wrong.
+QString withUnbrokenAddresses(const QString& message);
 
 class QtAlerts : public Alerts {
   public:

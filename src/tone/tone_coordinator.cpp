@@ -84,6 +84,13 @@ void ToneCoordinator::log(const std::string& line) {
         onLog(line);
 }
 
+TonePanelState ToneCoordinator::signedOutState() const {
+    if (accountFault)
+        if (auto fault = accountFault())
+            return TonePanelState::signedOut(std::move(*fault));
+    return TonePanelState::signedOut();
+}
+
 void ToneCoordinator::requestSignIn() {
     if (onSignInRequested_)
         onSignInRequested_();
@@ -136,7 +143,7 @@ void ToneCoordinator::openPanelFor(const Snapshot& snapshot,
         ++requestGeneration_;
         lastAnchor_ = snapshot.elementFrame;
         log("Tone: user signed out — showing sign-in prompt");
-        showPanel(TonePanelState::signedOut());
+        showPanel(signedOutState());
         return;
     }
 

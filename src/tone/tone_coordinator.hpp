@@ -75,6 +75,11 @@ class ToneCoordinator final : public TonePanelActions,
     // Lines without the "[Mivo][Tone] " tag, which the receiver adds.
     std::function<void(const std::string&)> onLog;
     std::function<void(bool)> onPanelVisibilityChanged;
+    // Why the account's service cannot be reached, as the user was told
+    // (an address that cannot work): the signed-out panel says it instead
+    // of offering a sign-in as if nothing stood in the way. Nothing when
+    // nothing is known.
+    std::function<std::optional<std::string>()> accountFault;
 
     const ToneStateBox& stateBox() const { return box_; }
     ToneStateBox& stateBox() { return box_; }
@@ -137,6 +142,8 @@ class ToneCoordinator final : public TonePanelActions,
     std::optional<RunningApplication> hostApplication(
         const Snapshot& snapshot, const std::optional<RunningApplication>& fallback);
     void showPanel(TonePanelState state);
+    // The sign-in prompt, with the account's fault when there is one.
+    TonePanelState signedOutState() const;
     void closeWindow();
     void installAppActivationGuard();
     void removeAppActivationGuard();

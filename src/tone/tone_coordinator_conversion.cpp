@@ -55,7 +55,7 @@ void ToneCoordinator::startConversion(RewriteAction action, std::optional<Regist
             // sending the user's text without an account.
             self->conversionRunning_ = false;
             self->log("Rewrite: no access token — showing sign-in prompt");
-            self->box_.setState(TonePanelState::signedOut());
+            self->box_.setState(self->signedOutState());
             return;
         }
         request.accessToken = std::move(token);

@@ -31,8 +31,8 @@ TonePanelState TonePanelState::offline() {
     return {Offline{}};
 }
 
-TonePanelState TonePanelState::signedOut() {
-    return {SignedOut{}};
+TonePanelState TonePanelState::signedOut(std::string reason) {
+    return {SignedOut{std::move(reason)}};
 }
 
 const char* caseName(const TonePanelState& state) {

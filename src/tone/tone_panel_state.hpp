@@ -49,7 +49,10 @@ struct TonePanelState {
     struct Offline {
         bool operator==(const Offline&) const = default;
     };
+    // Nobody is signed in. `reason`, when not empty: why the service could
+    // not be reached, which a sign-in would meet too.
     struct SignedOut {
+        std::string reason;
         bool operator==(const SignedOut&) const = default;
     };
 
@@ -65,7 +68,7 @@ struct TonePanelState {
     static TonePanelState applied(std::string tier);
     static TonePanelState picking();
     static TonePanelState offline();
-    static TonePanelState signedOut();
+    static TonePanelState signedOut(std::string reason = {});
 
     template <typename Case>
     bool is() const {

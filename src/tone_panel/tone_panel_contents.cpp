@@ -69,8 +69,8 @@ QWidget* TonePanelView::buildContent() {
         inner = appliedContent(*applied);
     } else if (state.is<State::Offline>()) {
         inner = offlineContent();
-    } else if (state.is<State::SignedOut>()) {
-        inner = signedOutContent();
+    } else if (const auto* signedOut = state.get<State::SignedOut>()) {
+        inner = signedOutContent(*signedOut);
     } else {
         inner = pickingContent();
     }
@@ -79,7 +79,10 @@ QWidget* TonePanelView::buildContent() {
     return holder;
 }
 
-QWidget* TonePanelView::signedOutContent() {
+// With a reason, the service the sign-in needs cannot be reached: that is
+// what the user must hear first, or the sign-in button only leads to it.
+QWidget* TonePanelView::signedOutContent(const State::SignedOut& signedOut) {
+    const bool blocked = !signedOut.reason.empty();
     auto* w = new QWidget;
     auto* layout = column(w, 14);
     layout->setContentsMargins(0, 2, 0, 2);
@@ -93,13 +96,19 @@ QWidget* TonePanelView::signedOutContent() {
     topRow->addWidget(tile, 0, Qt::AlignTop);
     auto* texts = new QWidget(top);
     auto* textColumn = column(texts, 3);
-    textColumn->addWidget(toneLabel(tr("Sign in to use AI rewrite"), toneFont(14, QFont::DemiBold),
-                                    textPrimary(), "signedOutTitle", texts));
-    textColumn->addWidget(wrappingLabel(tr("Improve, change tone, and translate your text."),
+    textColumn->addWidget(toneLabel(
+        blocked ? tr("The rewrite service cannot be reached") : tr("Sign in to use AI rewrite"),
+        toneFont(14, QFont::DemiBold), textPrimary(), "signedOutTitle", texts));
+    textColumn->addWidget(wrappingLabel(blocked
+                                            ? tr("Signing in needs it too.")
+                                            : tr("Improve, change tone, and translate your text."),
                                         toneFont(11, QFont::Medium), textSecondary(),
                                         contentWidth - 44, "signedOutSubtitle", texts));
     topRow->addWidget(texts, 1, Qt::AlignTop);
     layout->addWidget(top);
+    if (blocked)
+        layout->addWidget(messageBox(QStringLiteral("exclamationmark.triangle.fill"),
+                                     qs(signedOut.reason), true, "signedOutReason"));
 
     auto* google = new GoogleSignInButton(w);
     connect(google, &QAbstractButton::clicked, this, [this] {

@@ -56,7 +56,7 @@ class TonePanelView : public QWidget {
 
     QWidget* buildHeader();
     QWidget* buildContent();
-    QWidget* signedOutContent();
+    QWidget* signedOutContent(const TonePanelState::SignedOut& signedOut);
     QWidget* pickingContent();
     QWidget* loadingContent(const State::Loading& loading);
     QWidget* previewContent(const State::Preview& preview);

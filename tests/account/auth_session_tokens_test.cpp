@@ -205,20 +205,30 @@ TEST_F(SessionTokensTest, AnOfflineRestoreKeepsTheKeysAndTriesAgainOnTheNextToke
 }
 
 // A session stored by a run whose address worked, restored through one that
-// cannot: the card says so instead of a silent sign-out, and the keys stay.
+// cannot: the card says so instead of a silent sign-out, and the keys stay;
+// also for a session of an earlier day, whose token is refreshed first.
 TEST_F(SessionTokensTest, ARestoreFromAnAddressThatCannotWorkSaysWhy) {
     const std::string address = "http://127.0.0.2:" + std::to_string(stub.port());
     MivoAPIClient elsewhere{transport, address};
-    session = std::make_unique<AuthSessionManager>(
-        elsewhere, keychain, clock, browser, linux_desktop::qtMainLoopPost(),
-        AuthSessionManager::Options{.callbackPort = port});
-    restore();
-    EXPECT_EQ(session->state(),
-              State::error("The server at " + address +
-                           " could not be reached (Connection refused). The stand-in web service "
-                           "(scripts/run.sh) listens on 127.0.0.1 only: write http://127.0.0.1:" +
-                           std::to_string(stub.port()) + " in MIVO_API_URL."));
-    EXPECT_EQ(secrets.itemCount(), 5u);
+    const State told =
+        State::error("The server at " + address +
+                         " could not be reached (Connection refused). The stand-in web service "
+                         "(scripts/run.sh) listens on 127.0.0.1 only: write http://127.0.0.1:" +
+                         std::to_string(stub.port()) + " in MIVO_API_URL.",
+                     true);
+    for (const bool expired : {false, true}) {
+        SCOPED_TRACE(expired ? "expired" : "still valid");
+        if (expired)
+            advanceToSecondsLeft(-3600);
+        session = std::make_unique<AuthSessionManager>(
+            elsewhere, keychain, clock, browser, linux_desktop::qtMainLoopPost(),
+            AuthSessionManager::Options{.callbackPort = port});
+        session->onStateChanged = [&](const State& s) { states.push_back(s); };
+        states.clear();
+        restore();
+        EXPECT_THAT(states, ElementsAre(told));
+        EXPECT_EQ(secrets.itemCount(), 5u);
+    }
     session.reset();
 }
 

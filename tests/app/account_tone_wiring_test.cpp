@@ -292,9 +292,14 @@ TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {
         bool onboarding;
         bool signingIn;  // onboarding's sign-in button shows it
         bool ended = false;
+        // What the rewrite panel says instead of asking for a sign-in.
+        std::optional<std::string> fault = std::nullopt;
     };
     const Case cases[] = {
         {AuthSessionState::signingIn(), std::nullopt, false, true},
+        {AuthSessionState::error("The server at http://127.0.0.2:8080 could not be reached", true),
+         std::nullopt, false, false, false,
+         "The server at http://127.0.0.2:8080 could not be reached"},
         {AuthSessionState::signedIn("u1", "dev@mivo.test"), "dev@mivo.test", true, false},
         {AuthSessionState::signingIn(), std::nullopt, false, true},
         {AuthSessionState::error("Sign in failed: timed out"), std::nullopt, false, false},
@@ -312,6 +317,7 @@ TEST_F(AccountToneWiringTest, TheAccountIsShownEverywhere) {
         EXPECT_EQ(onboardingSignedIn.back(), c.onboarding);
         EXPECT_EQ(onboardingSigningIn.back(), c.signingIn);
         EXPECT_EQ(wiring->isSignedOut(), !c.onboarding);
+        EXPECT_EQ(wiring->accountFault(), c.fault);
     }
     // Said once, with why.
     EXPECT_EQ(log.count("[Mivo][Auth] session ended: the service refused the refresh token "

@@ -324,6 +324,17 @@ TEST_F(OnboardingWindowTest, TryItNowKeepsTheWindowOpenAndTheBadgeShowsTheShortc
     EXPECT_TRUE(texts.contains(
         "Mivo lives in the system tray of your panel — click the Mivo icon any time."));
     EXPECT_FALSE(texts.join('\n').contains("menu bar"));
+
+    // A desktop without a tray: the slide names where Mivo is reached.
+    controller.model().setHasTray(false);
+    texts.clear();
+    for (const QLabel* label : controller.window().findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_FALSE(texts.join('\n').contains("system tray of your panel"));
+    EXPECT_TRUE(texts.contains("Find Mivo in its Settings window"));
+    EXPECT_TRUE(
+        texts.contains("This desktop shows no system tray, so Mivo opens its Settings "
+                       "window when you finish here; starting Mivo again brings it back."));
 }
 
 TEST_F(OnboardingWindowTest, DemonstrationRunsOnlyOnItsSlideAndRestartsOnReturn) {

@@ -307,11 +307,22 @@ TEST_F(SettingsScreenTest, AccountCardShowsEachStateWithItsBadgeAndButtons) {
         nullptr);
     auto* hint = find<ThemedLabel>("accountRestartHint");
     ASSERT_NE(hint, nullptr);
-    EXPECT_EQ(hint->text(),
-              "Mivo reads MIVO_API_URL when it starts: after changing it, quit Mivo and start it "
-              "again.");
+    const QString restart =
+        "Mivo reads MIVO_API_URL only when it starts: after changing it, quit Mivo and start it "
+        "again.";
+    EXPECT_EQ(hint->text(), restart);
     model.setSignInPossible(true);
     EXPECT_NE(find<SettingsButton>("trySignInAgainButton"), nullptr);
+    EXPECT_EQ(screen->page(model.selectedCategory())->findChild<ThemedLabel*>("accountRestartHint"),
+              nullptr);
+    // Nothing answered at the address: it may be the fault, and a new one
+    // takes a new start; another attempt stays possible.
+    model.update(AuthSessionState::error(
+        "The server at http://127.0.0.2:8080 could not be reached (Connection refused).", true));
+    ASSERT_NE(find<ThemedLabel>("accountRestartHint"), nullptr);
+    EXPECT_EQ(find<ThemedLabel>("accountRestartHint")->text(), restart);
+    EXPECT_NE(find<SettingsButton>("trySignInAgainButton"), nullptr);
+    renderBoth("account-error-unreachable");
     model.update(AuthSessionState::keyringLocked());
     EXPECT_EQ(find<ThemedLabel>("accountKeyringLockedText")->text(),
               "Your sign-in is kept in the desktop's keyring, which is locked. It comes back once "

@@ -2,8 +2,15 @@
 
 #include <gmock/gmock.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QFontMetrics>
 #include <QMenu>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include "shell/qt_alerts.hpp"
 
 namespace mivo {
 namespace {
@@ -100,6 +107,48 @@ TEST(AppShell, BrandLogoIsDrawnAtTheAskedSize) {
     EXPECT_GT(logo->pixelColor(6, 32).alpha(), 200);
     EXPECT_EQ(logo->pixelColor(32, 14).alpha(), 0);
     EXPECT_FALSE(AppShellController::brandLogo(QSize(0, 0)).has_value());
+}
+
+// The line of `document` laid out at `width` that holds the character at
+// `at` of its plain text.
+int lineOf(QTextDocument& document, int at) {
+    const QTextBlock block = document.findBlock(at);
+    const QTextLayout* layout = block.layout();
+    const int line = layout->lineForTextPosition(at - block.position()).lineNumber();
+    return block.firstLineNumber() + line;
+}
+
+// An address in an alert is read on one line at any width that holds it.
+TEST(Alerts, AnAddressIsNeverBrokenAcrossLines) {
+    const QString message = QStringLiteral(
+        "The server at http://127.0.0.2:8080 could not be reached (Connection refused). The "
+        "stand-in web service (scripts/run.sh) listens on 127.0.0.1 only: write "
+        "http://127.0.0.1:8080 in MIVO_API_URL.");
+    const QString shown = withUnbrokenAddresses(message);
+    QTextDocument document;
+    document.setPlainText(shown);
+    const QFontMetrics metrics(document.defaultFont());
+    for (const QString& address :
+         {QStringLiteral("http://127.0.0.2:8080"), QStringLiteral("http://127.0.0.1:8080")}) {
+        SCOPED_TRACE(address.toStdString());
+        const int start = static_cast<int>(QString(shown).remove(QChar(0x2060)).indexOf(address));
+        ASSERT_GE(start, 0);
+        // Where it starts and ends in the shown text, joiners counted.
+        const auto inShown = [&](int plain) {
+            int i = 0;
+            for (int seen = -1; i < shown.size(); ++i)
+                if (shown[i] != QChar(0x2060) && ++seen == plain)
+                    break;
+            return i;
+        };
+        const int at = inShown(start);
+        const int end = inShown(start + static_cast<int>(address.size()) - 1);
+        for (int width = metrics.horizontalAdvance(address) + 12; width <= 480; width += 3) {
+            document.setTextWidth(width);
+            (void)document.documentLayout()->documentSize();
+            EXPECT_EQ(lineOf(document, at), lineOf(document, end)) << "width " << width;
+        }
+    }
 }
 
 }  // namespace

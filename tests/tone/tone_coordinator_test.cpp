@@ -154,6 +154,15 @@ TEST_F(ToneCoordinatorTest, SignedOutOpensTheSignInPanelWithoutTheTextChecks) {
         EXPECT_TRUE(logged("Tone: user signed out — showing sign-in prompt"));
     }
 
+    // An address that cannot work, as the account card tells it, is what
+    // the panel says first: the sign-in would only meet it.
+    const std::string fault =
+        "The server at http://127.0.0.2:8080 could not be reached (Connection refused).";
+    coordinator->accountFault = [&]() -> std::optional<std::string> { return fault; };
+    coordinator->hidePanel();
+    coordinator->invoke();
+    EXPECT_EQ(box().state(), TonePanelState::signedOut(fault));
+
     // The panel's sign-in button asks for the sign-in and closes the panel.
     panel.buttons().onSignIn();
     EXPECT_EQ(signInRequests, 1);

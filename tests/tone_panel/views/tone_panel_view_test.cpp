@@ -77,6 +77,29 @@ TEST_P(PanelStates, SignedOutOffersSignInAndNotNow) {
     EXPECT_EQ(h.calls, (Calls{"sign in", "close", "close"}));
 }
 
+// Where nothing answers at the service's address, the panel says so, whole,
+// before the user asks for a sign-in that would meet the same fault.
+TEST_P(PanelStates, SignedOutSaysFirstWhyTheServiceCannotBeReached) {
+    PanelHarness h;
+    const std::string fault =
+        "The server at http://127.0.0.2:8080 could not be reached (Connection refused). The "
+        "stand-in web service (scripts/run.sh) listens on 127.0.0.1 only: write "
+        "http://127.0.0.1:8080 in MIVO_API_URL.";
+    h.box.setState(TonePanelState::signedOut(fault));
+    TonePanelView& view = h.make();
+    h.save("signed-out-unreachable", scheme());
+    EXPECT_EQ(h.text("signedOutTitle"), "The rewrite service cannot be reached");
+    auto* reason = h.find<QWidget>("signedOutReason");
+    ASSERT_NE(reason, nullptr);
+    auto* words = reason->findChild<QLabel*>("messageText");
+    ASSERT_NE(words, nullptr);
+    EXPECT_EQ(words->text().toStdString(), fault);
+    EXPECT_GE(words->height(), words->heightForWidth(words->width()));  // never cut
+    EXPECT_LE(view.cardRect().bottom(), view.height());
+    h.click("googleSignIn");
+    EXPECT_EQ(h.calls, (Calls{"sign in"}));
+}
+
 TEST_P(PanelStates, PickingImproveHasOneCommandThatStartsImprove) {
     PanelHarness h;
     TonePanelView& view = h.make();
