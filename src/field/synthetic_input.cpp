@@ -468,6 +468,10 @@ bool SyntheticInput::postCommandV() {
     return state_->postCommandV();
 }
 
+bool SyntheticInput::postRightArrow() {
+    return state_->postKeyPress(kKeyCodeRightArrow, 0);
+}
+
 bool SyntheticInput::postUnicodeText(std::string_view text) {
     return state_->postUnicodeText(text);
 }

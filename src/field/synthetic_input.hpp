@@ -128,6 +128,8 @@ class SyntheticInput {
 
     // --- Events, posted at once ------------------------------------------
     bool postCommandV();
+    // The caret one Character on, as the user's Right arrow moves it.
+    bool postRightArrow();
     // One key press per Character, carrying all its UTF-16 code units.
     bool postUnicodeText(std::string_view text);
     // A left-button drag along the middle of `rect` (screen coordinates,

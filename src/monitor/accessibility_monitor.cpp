@@ -60,6 +60,7 @@ class AccessibilityMonitor::FollowHost final : public DocumentFollowHost {
         return m_.scheduleStep(seconds, std::move(step));
     }
     void log(std::string_view message) override { m_.log(message); }
+    bool stepCaretRight() override { return m_.replacementLadder().input().postRightArrow(); }
 
   private:
     AccessibilityMonitor& m_;

@@ -164,6 +164,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     }
     void replacementCompleted(const std::string& text) override;
     void replacementFailed(UnwrittenField field) override;
+    AXError placeCaret(const AXElement& element, Utf16Range caret) override {
+        return follow_.putCaretBack(element, caret);
+    }
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
     Cancel scheduleStep(double seconds, std::function<void()> step,
                         std::function<void()> onDropped = {}) override;

@@ -551,29 +551,38 @@ void DocumentFollow::noteWriteEnded() {
     host_.scheduleStep(0, [this] { host_.lookAtFocus(); });
 }
 
-void DocumentFollow::putCaretBack(const AXElement& element, Utf16Range caret) {
+AXError DocumentFollow::putCaretBack(const AXElement& element, Utf16Range caret) {
     Accessibility& ax = host_.accessibility();
     // At the end of the document's own text right before a block, its
-    // offset names that block's start as well (Chromium takes it so): the
-    // end of the line is set in the line's own text object instead.
+    // offset names that block's start as well, and Chromium and Firefox
+    // take it so: the end of the line is set in the line's own text object
+    // instead (Chromium), or the caret set before the line's last Character
+    // steps over it (Firefox, which has no such object).
     if (element == blocks_.document() && caret.length == 0) {
         const auto now = host_.readFieldText(element);
         if (now && now->source == FieldText::Source::value) {
             const FieldText run = runAround(now->text, caret.location);
             const int64_t runEnd = run.utf16Start + text::utf16Length(run.text);
-            if (caret.location == runEnd && runEnd < text::utf16Length(now->text)) {
+            if (caret.location == runEnd && runEnd < text::utf16Length(now->text) &&
+                !run.text.empty()) {
                 for (const AXElement& child : readElements(ax, element, kAXChildrenAttribute)
                                                   .value_or(std::vector<AXElement>{})) {
                     if (readString(ax, child, kAXValueAttribute) == run.text &&
                         ax.setAttributeValue(child, kAXSelectedTextRangeAttribute,
                                              AXValue(Utf16Range{text::utf16Length(run.text), 0})) ==
                             AXError::success)
-                        return;
+                        return AXError::success;
                 }
+                const text::CharacterText t{run.text};
+                const Utf16Range beforeLast{run.utf16Start + t.utf16Offset(t.count() - 1), 0};
+                if (ax.setAttributeValue(element, kAXSelectedTextRangeAttribute,
+                                         AXValue(beforeLast)) == AXError::success &&
+                    host_.stepCaretRight())
+                    return AXError::success;
             }
         }
     }
-    ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(caret));
+    return ax.setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(caret));
 }
 
 void DocumentFollow::restoreUserCaret(bool written) {

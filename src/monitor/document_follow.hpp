@@ -94,6 +94,10 @@ class DocumentFollow {
     // back where the user had it.
     void afterWrite(bool written);
 
+    // Puts the caret at `caret` in `element`, a block or the document's own
+    // text, where the user sees it there.
+    AXError putCaretBack(const AXElement& element, Utf16Range caret);
+
     // The blocks remembered, for the geometry of their checks.
     DocumentBlocks& blocks() { return blocks_; }
 
@@ -113,7 +117,6 @@ class DocumentFollow {
     std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
     std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
     void noteWriteEnded();
-    void putCaretBack(const AXElement& element, Utf16Range caret);
     void restoreUserCaret(bool written);
 
     DocumentFollowHost& host_;

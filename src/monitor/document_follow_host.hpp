@@ -54,6 +54,9 @@ class DocumentFollowHost {
     // stopped or the handle was cancelled.
     virtual Cancel scheduleStep(double seconds, std::function<void()> step) = 0;
     virtual void log(std::string_view message) = 0;
+    // The caret one Character on, as the Right arrow moves it; false when
+    // no key can be sent.
+    virtual bool stepCaretRight() { return false; }
 };
 
 }  // namespace mivo

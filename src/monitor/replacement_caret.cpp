@@ -188,8 +188,7 @@ bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when)
     if (now == caret.user ||
         (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite))
         return false;
-    return ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute,
-                                AXValue(*caret.user)) == AXError::success;
+    return host_.placeCaret(watch.element, *caret.user) == AXError::success;
 }
 
 void ReplacementLadder::caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when) {

@@ -18,6 +18,7 @@
 
 #include "field/ax_text_extractor.hpp"
 #include "monitor/replacement_outcome.hpp"
+#include "platform/ax_names.hpp"
 #include "platform/cancel.hpp"
 #include "platform/desktop.hpp"
 
@@ -65,6 +66,13 @@ class ReplacementHost {
     virtual void replacementCompleted(const std::string& text) = 0;
     // Nothing of the correction went in; `field` tells what the field holds.
     virtual void replacementFailed(UnwrittenField field) = 0;
+    // Puts the caret at `caret` in `element` where the user would see it
+    // there: in a document, at the end of a line right before a block, not
+    // at that block's start.
+    virtual AXError placeCaret(const AXElement& element, Utf16Range caret) {
+        return desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
+                                                         AXValue(caret));
+    }
 
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).

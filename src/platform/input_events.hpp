@@ -17,6 +17,7 @@ namespace mivo {
 // Virtual key codes of the keys the services post.
 inline constexpr uint16_t kKeyCodeV = 9;
 inline constexpr uint16_t kKeyCodeDelete = 51;  // backward delete
+inline constexpr uint16_t kKeyCodeRightArrow = 124;
 inline constexpr uint16_t kKeyCodeUnicodeCarrier = 0;
 // Modifier flags carried by a key event.
 inline constexpr uint64_t kEventFlagCommand = 0x100000;

@@ -11,61 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "monitor_scene.hpp"
-#include "platform/ax_reads.hpp"
+#include "browser_scene.hpp"
 
 namespace mivo {
 namespace {
 
-class FocusFollowTest : public MonitorScene {
-  protected:
-    FocusFollowTest() { monitor.start(); }
-
-    // A browser showing a page with an input and a contenteditable comes to
-    // the front; its application joins the bus `lateBy` seconds after its
-    // window showed. Then the user clicks into the input.
-    void openBrowser(double lateBy) {
-        browser = desk.addApplication(browserPid, "Chromium");
-        const auto page = desk.addWindow(browserPid, "Mivo view page");
-        single = desk.addTextField(page, "一行の欄です。", {.frame = Rect{100, 100, 560, 30}});
-        rich = desk.addTextField(page, "編集できる段落です。", {.frame = Rect{100, 140, 560, 30}});
-        if (lateBy > 0)
-            desk.setAttributeError(browser, std::string(kAXRoleAttribute),
-                                   AXError::invalidUIElement);
-        desk.activateApplication(browserPid);
-        advance(lateBy);
-        desk.removeScriptedAttribute(browser, kAXRoleAttribute);
-        desk.focus(single);
-        // Past the next focus poll.
-        advance(1.1);
-    }
-
-    // The browser in front, the caret in its contenteditable, as each case
-    // of a document of blocks begins.
-    void openRichText() {
-        desk.activateApplication(pid);
-        advance(1.1);
-        openBrowser(0);
-        desk.focus(rich);
-    }
-
-    void closeBrowser() {
-        desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
-        desk.quitApplication(browserPid);
-        advance(1.1);
-    }
-
-    bool clickFollowed(sim::SimId target) {
-        desk.focus(target);
-        advance(0.2);
-        return monitor.observedElement() == desk.element(target);
-    }
-
-    const Pid browserPid = 300;
-    sim::SimId browser = 0;
-    sim::SimId single = 0;
-    sim::SimId rich = 0;
-};
+class FocusFollowTest : public BrowserScene {};
 
 TEST_F(FocusFollowTest, EveryClickBetweenTwoFieldsOfABrowserPageIsFollowed) {
     struct Case {
@@ -504,117 +455,6 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
         std::vector<std::string> expected = lines;
         std::ranges::sort(expected);
         EXPECT_EQ(checked, expected);
-        closeBrowser();
-    }
-}
-
-TEST_F(FocusFollowTest, ApplyIntoTheDocumentsOwnTextKeepsTheCaretInTheLineTheUserIsIn) {
-    // The error in Chromium's first line (the document's own text), the
-    // caret at the end of the line below: the write puts the document's
-    // caret back on that line's object, which Chromium takes for the
-    // start of the line.
-    for (const bool caretMovedByTheBrowser : {false, true}) {
-        SCOPED_TRACE(caretMovedByTheBrowser ? "the browser took the caret to the line's start"
-                                            : "the caret left alone");
-        openRichText();
-        const std::string below = "本を読んだ。";
-        const auto block = desk.addTextField(rich, below);
-        desk.setText(rich, "宿題をを終えた。\uFFFC");
-        desk.select(rich, Utf16Range{0, 0});
-        advance(1.1);
-        ASSERT_FALSE(candidates.empty());
-        const uint64_t firstLine = candidates.back().block;
-        ASSERT_EQ(candidates.back().text, "宿題をを終えた。");
-        desk.moveCaretIntoBlock(rich, block);
-        desk.select(block, Utf16Range{text::utf16Length(below), 0});
-        advance(1.1);
-        ASSERT_EQ(monitor.observedElement(), desk.element(block));
-        CorrectionIssue issue;
-        issue.id = "first-line";
-        issue.range = TextRange{2, 4};
-        issue.original = "をを";
-        issue.suggestion = "を";
-        monitor.applyReplacement(issue, firstLine);
-        if (caretMovedByTheBrowser) {
-            advance(0.05);
-            desk.moveCaretIntoBlock(rich, block);
-            desk.select(block, Utf16Range{0, 0});
-        }
-        advance(4);
-        EXPECT_EQ(desk.text(rich), "宿題を終えた。\uFFFC");
-        EXPECT_EQ(monitor.observedElement(), desk.element(block));
-        EXPECT_EQ(desk.selection(block), (Utf16Range{text::utf16Length(below), 0}));
-        closeBrowser();
-    }
-}
-
-TEST_F(FocusFollowTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheUsersLine) {
-    // Five lines, the caret at the end of the last, corrections applied
-    // above it one after another. The browser tells nothing of the caret
-    // Mivo puts back into the user's line, nor does a line without the
-    // caret read one: the second write took its caret from the line the
-    // first wrote, and left it where it wrote.
-    const std::vector<std::string> lines = {"今日は晴れです。", "東京で住んでいます。",
-                                            "大阪で住んでいます。", "京都で住んでいます。",
-                                            "本を読みました。"};
-    struct Case {
-        const char* why;
-        std::vector<std::size_t> applied;  // lines, in the order applied
-        bool browserTellsCaretSet;
-    };
-    const Case cases[] = {
-        {"lines 2 then 3", {1, 2}, false},
-        {"lines 3 then 2", {2, 1}, false},
-        {"lines 2, 3, then 4", {1, 2, 3}, false},
-        {"lines 4, 2, then 3", {3, 1, 2}, false},
-        {"lines 2 then 3, the browser tells of the caret", {1, 2}, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.why);
-        openRichText();
-        desk.setTellsCaretSetIntoBlock(c.browserTellsCaretSet);
-        std::vector<sim::SimId> blocks;
-        std::string objects;
-        for (const auto& line : lines) {
-            blocks.push_back(desk.addTextField(rich, line));
-            desk.setWriteRouteTrust(blocks.back(), {.wholeValue = false, .range = true});
-            objects += "\uFFFC";
-        }
-        desk.setText(rich, objects);
-        advance(1.1);
-        candidates.clear();
-        for (const auto block : blocks) {
-            desk.moveCaretIntoBlock(rich, block);
-            advance(1.1);
-        }
-        const sim::SimId last = blocks.back();
-        const Utf16Range end{text::utf16Length(lines.back()), 0};
-        desk.select(last, end);
-        advance(1.1);
-        ASSERT_EQ(monitor.observedElement(), desk.element(last));
-        std::vector<std::string> expected = lines;
-        for (const std::size_t line : c.applied) {
-            const auto check =
-                std::ranges::find(candidates, lines[line], &CompletedSentenceCandidate::text);
-            ASSERT_NE(check, candidates.end()) << lines[line];
-            CorrectionIssue issue;
-            issue.id = "line-" + std::to_string(line);
-            issue.range = TextRange{2, 3};
-            issue.original = "で";
-            issue.suggestion = "に";
-            monitor.holdKeysForApply();
-            monitor.applyReplacement(issue, check->block);
-            advance(4);
-            expected[line].replace(expected[line].find("で"), std::string("で").size(), "に");
-            EXPECT_EQ(desk.text(blocks[line]), expected[line]);
-        }
-        // The user's next keys go where the caret is: in the last line, at
-        // its end.
-        const auto caretBlock = readElement(desk.ports().accessibility, desk.element(browser),
-                                            kAXFocusedUIElementAttribute);
-        EXPECT_EQ(caretBlock, desk.element(last));
-        EXPECT_EQ(desk.selection(last), end);
-        EXPECT_EQ(monitor.observedElement(), desk.element(last));
         closeBrowser();
     }
 }

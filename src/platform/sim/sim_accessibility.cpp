@@ -242,6 +242,29 @@ AXError SimAccessibility::setAttributeValue(const AXElement& element, std::strin
     return applyWrite(*id, attribute, value, keepTail);
 }
 
+std::optional<SimId> SimAccessibility::blockAtObject(SimId document, Utf16Range range) const {
+    constexpr std::string_view kObject = "\xEF\xBF\xBC";
+    const auto* node = desktop_.node(document);
+    if (range.length != 0 || node == nullptr || !node->text)
+        return std::nullopt;
+    const std::string text = desktop_.text(document);
+    const auto at = text::utf16ToByteOffset(text, range.location);
+    if (!at || !std::string_view(text).substr(*at).starts_with(kObject))
+        return std::nullopt;
+    std::size_t objects = 0;
+    for (std::size_t i = text.find(kObject); i < *at; i = text.find(kObject, i + kObject.size()))
+        ++objects;
+    std::vector<SimId> blocks;
+    for (const SimId child : node->children) {
+        const auto* c = desktop_.node(child);
+        if (c != nullptr && !c->destroyed && c->text)
+            blocks.push_back(child);
+    }
+    if (objects >= blocks.size())
+        return std::nullopt;
+    return blocks[objects];
+}
+
 AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const AXValue& value,
                                      int64_t keepTail) {
     auto* node = desktop_.liveNode(id);
@@ -275,6 +298,10 @@ AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const
             else if (a->focusedElement == id &&
                      desktop_.node(a->element)->scripted.contains(kAXFocusedUIElementAttribute))
                 desktop_.moveCaretIntoBlock(id, 0);
+        }
+        if (const auto block = blockAtObject(id, *r); block && desktop_.caretAtObjectEntersBlock_) {
+            desktop_.moveCaretIntoBlock(id, *block);
+            desktop_.changeSelection(*block, Utf16Range{0, 0});
         }
         return AXError::success;
     }

@@ -66,6 +66,9 @@ class SimAccessibility : public Accessibility {
     AXError applyWrite(SimId id, std::string_view attribute, const AXValue& value,
                        int64_t keepTail);
     bool derivedSettable(SimId id, std::string_view attribute);
+    // The block whose object character a caret at `range` stands on in the
+    // own text of `document`.
+    std::optional<SimId> blockAtObject(SimId document, Utf16Range range) const;
 
     SimDesktop& desktop_;
     std::vector<std::weak_ptr<ObserverState>> observers_;

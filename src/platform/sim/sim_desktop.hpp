@@ -153,6 +153,10 @@ class SimDesktop {
     // told of as a focus change (Firefox, under a program's grab of the
     // pointer, says nothing); on unless switched off.
     void setTellsCaretSetIntoBlock(bool tells) { tellsCaretSetIntoBlock_ = tells; }
+    // Whether a caret set over the bus in a document's own text, at the
+    // object character of one of its blocks, goes to that block's start
+    // (Firefox), rather than staying at the end of the line before it.
+    void setCaretAtObjectEntersBlock(bool enters) { caretAtObjectEntersBlock_ = enters; }
     void setWindowTitle(SimId window, std::string title);
     // Edits as the application itself makes them, with their notifications.
     void setText(SimId id, std::string value);
@@ -308,6 +312,7 @@ class SimDesktop {
     bool trusted_ = true;
     bool tellsTextChanges_ = true;
     bool tellsCaretSetIntoBlock_ = true;
+    bool caretAtObjectEntersBlock_ = false;
     double notificationLag_ = 0;
     int clicksBesideDone_ = 0;
 };

@@ -59,6 +59,12 @@ bool SimInput::postKeyEvent(const KeyEvent& event) {
         desktop_.undo(*field);
     } else if (event.keyCode == kKeyCodeDelete) {
         desktop_.changeText(*field, [](SimText& t) { t.deleteBackward(); });
+    } else if (event.keyCode == kKeyCodeRightArrow) {
+        const std::string text = desktop_.text(*field);
+        const text::CharacterText t{text};
+        const auto at = t.characterIndexAtUtf16(desktop_.selection(*field).end());
+        if (at && *at < t.count())
+            desktop_.changeSelection(*field, Utf16Range{t.utf16Offset(*at + 1), 0});
     } else if (!event.unicodeString.empty() && !quirk.ignoresTyping) {
         const std::string typed = text::fromUtf16(event.unicodeString);
         desktop_.changeText(

@@ -352,7 +352,8 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
 TEST_P(BrowserDesktopTest, CorrectionsAboveTheCaretOneAfterAnotherLeaveTheKeysWhereTheUserTyped) {
     // People finish a message, apply what is boxed above from the top, then
     // type on: after every write the caret is back at the end of the last
-    // line, and the keys typed after the last land there.
+    // line, and the keys typed after the last land there. After a
+    // signature's separator, Firefox put it at the signature's start.
     struct Apply {
         std::string sentence;  // the line's checked text holds it
         std::string original;
@@ -384,6 +385,13 @@ TEST_P(BrowserDesktopTest, CorrectionsAboveTheCaretOneAfterAnotherLeaveTheKeysWh
         {"lines 2 and 3 from the top", "several0", five, {second, third}, five.back()},
         {"lines 3 and 2", "several1", five, {third, second}, five.back()},
         {"lines 2, 3 and 4", "several2", five, {second, third, fourth}, five.back()},
+        {"after a signature's separator",
+         "signed",
+         {"大阪で住んでいます。"},
+         {third},
+         "大阪に住んでいます。",
+         {"田中太郎", "東京都"},
+         {{XK_Control_L, XK_Home}, {XK_Down}, {XK_End}}},
     };
     AccessibilityMonitor monitor(session_->ports());
     std::vector<CompletedSentenceCandidate> checked;

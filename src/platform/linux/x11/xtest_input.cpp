@@ -196,6 +196,8 @@ bool XTestInput::postKeyEvent(const KeyEvent& event) {
     }
     if (event.keyCode == kKeyCodeDelete && event.unicodeString.empty())
         return queueLayoutKey(XK_BackSpace, event.keyDown);
+    if (event.keyCode == kKeyCodeRightArrow && event.unicodeString.empty())
+        return queueLayoutKey(XK_Right, event.keyDown);
     if (event.keyCode == kKeyCodeUnicodeCarrier && !event.unicodeString.empty()) {
         // One event may carry several code points (a surrogate pair, a
         // combining sequence); each is a press and release of its own key,
