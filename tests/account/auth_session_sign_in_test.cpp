@@ -293,19 +293,11 @@ TEST(AuthURLTest, OnlyHttpsOrLoopbackHttpIsOpened) {
         {"http://127.0.0.1@evil.example/", false},
         {"http://1270.0.0.1/", false},
         {"http://128.0.0.1/", false},
-        // As the network library reads the number: with leading zeros,
-        // octal or hexadecimal, or short; a name when it cannot be read.
+        // As the network library reads the number (held against it in the
+        // transport's tests); a name when it cannot read one.
         {"http://127.000.000.001:8080/", true},
-        {"http://127.0.0.010/", true},
-        {"http://0177.0.0.1/", true},
-        {"http://0x7f.0.0.1/", true},
-        {"http://127.1:8080/", true},
-        {"http://2130706433/", true},
         {"http://127.0.0.08:8080/", false},
-        {"http://127.0.0.09/", false},
         {"http://00127.0.0.1/", false},
-        {"http://127.0.0.1./", false},
-        {"http://127.0.0.1e/", false},
         {"http://[0:0:0:0:0:0:0:1]/", false},
         {"javascript:alert(1)", false},
         {"file:///etc/passwd", false},
