@@ -75,8 +75,9 @@ class ToneCoordinator final : public TonePanelActions,
     // Lines without the "[Mivo][Tone] " tag, which the receiver adds.
     std::function<void(const std::string&)> onLog;
     std::function<void(bool)> onPanelVisibilityChanged;
-    // Why the account's service cannot be reached, as the user was told
-    // (an address that cannot work): the signed-out panel says it instead
+    // Why the account's service cannot be used, as the user was told
+    // (nothing answers at its address, or its certificate is not
+    // trusted): the signed-out panel says it instead
     // of offering a sign-in as if nothing stood in the way. Nothing when
     // nothing is known.
     std::function<std::optional<std::string>()> accountFault;

@@ -79,7 +79,8 @@ QWidget* TonePanelView::buildContent() {
     return holder;
 }
 
-// With a reason, the service the sign-in needs cannot be reached: that is
+// With a reason, the service the sign-in needs cannot be used (nothing
+// answers at its address, or its certificate is not trusted): that is
 // what the user must hear first, or the sign-in button only leads to it.
 QWidget* TonePanelView::signedOutContent(const State::SignedOut& signedOut) {
     const bool blocked = !signedOut.reason.empty();
@@ -97,7 +98,7 @@ QWidget* TonePanelView::signedOutContent(const State::SignedOut& signedOut) {
     auto* texts = new QWidget(top);
     auto* textColumn = column(texts, 3);
     textColumn->addWidget(toneLabel(
-        blocked ? tr("The rewrite service cannot be reached") : tr("Sign in to use AI rewrite"),
+        blocked ? tr("The rewrite service cannot be used") : tr("Sign in to use AI rewrite"),
         toneFont(14, QFont::DemiBold), textPrimary(), "signedOutTitle", texts));
     textColumn->addWidget(wrappingLabel(blocked
                                             ? tr("Signing in needs it too.")

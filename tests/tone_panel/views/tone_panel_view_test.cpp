@@ -88,7 +88,7 @@ TEST_P(PanelStates, SignedOutSaysFirstWhyTheServiceCannotBeReached) {
     h.box.setState(TonePanelState::signedOut(fault));
     TonePanelView& view = h.make();
     h.save("signed-out-unreachable", scheme());
-    EXPECT_EQ(h.text("signedOutTitle"), "The rewrite service cannot be reached");
+    EXPECT_EQ(h.text("signedOutTitle"), "The rewrite service cannot be used");
     auto* reason = h.find<QWidget>("signedOutReason");
     ASSERT_NE(reason, nullptr);
     auto* words = reason->findChild<QLabel*>("messageText");
