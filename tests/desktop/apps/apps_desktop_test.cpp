@@ -813,6 +813,65 @@ TEST_P(ThunderbirdParagraphsTest,
     monitor.stop();
 }
 
+TEST_P(ThunderbirdParagraphsTest, TwoCorrectionsAboveTheCaretLeaveTheKeysAtTheEndOfTheLastLine) {
+    // A message written line by line, then lines 2 and 3 corrected from
+    // the top: the second write took its caret from the line the first
+    // wrote, and the keys typed after it went into line 3.
+    const std::vector<std::string> lines = {kText, "東京で住んでいます。", "大阪で住んでいます。",
+                                            "本を読みました。"};
+    AccessibilityMonitor monitor(session_->ports());
+    std::vector<CompletedSentenceCandidate> checked;
+    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
+        checked.push_back(c);
+    };
+    std::optional<std::string> replaced;
+    monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    pressChord(*session_, {XK_Control_L, XK_a});
+    ASSERT_TRUE(pasteText()) << describeBody();
+    monitor.start();
+    ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        spinFor(0.3);
+        ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+        spinFor(0.3);
+        ASSERT_NO_FATAL_FAILURE(typeText(lines[i]));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const auto now = paragraphs();
+                return now.size() == i + 1 && value(now.back()) == lines[i];
+            },
+            10))
+            << describeBody();
+    }
+    for (const std::size_t line : {1, 2}) {
+        const auto check = [&] {
+            return std::ranges::find(checked, lines[line], &CompletedSentenceCandidate::text);
+        };
+        ASSERT_TRUE(waitUntil([&] { return check() != checked.end(); }, 10))
+            << "never checked: " << lines[line] << " " << describeBody();
+        CorrectionIssue issue;
+        issue.id = "line-" + std::to_string(line);
+        issue.range = TextRange{2, 3};
+        issue.original = "で";
+        issue.suggestion = "に";
+        replaced.reset();
+        monitor.holdKeysForApply();
+        monitor.applyReplacement(issue, check()->block);
+        EXPECT_TRUE(waitUntil([&] { return replaced.has_value(); }, 10)) << describeBody();
+        spinFor(0.8);
+    }
+    ASSERT_NO_FATAL_FAILURE(typeText("xy"));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto now = paragraphs();
+            return now.size() == 4 && value(now[1]) == "東京に住んでいます。" &&
+                   value(now[2]) == "大阪に住んでいます。" && value(now[3]) == lines[3] + "xy";
+        },
+        10))
+        << describeBody();
+    monitor.stop();
+}
+
 TEST_P(ThunderbirdParagraphsTest, TextTypedStraightIntoTheBodyBesideAParagraphIsFollowedThere) {
     // After everything was deleted the body holds what comes next itself
     // ("Body Text"); a paragraph made later stands beside it.
