@@ -430,7 +430,16 @@ TEST_P(BrowserDesktopTest, CorrectionsAboveTheCaretOneAfterAnotherLeaveTheKeysWh
                 ASSERT_TRUE(pressChord(*session_, {XK_Return}));
                 spinFor(0.3);
             }
-            ASSERT_NO_FATAL_FAILURE(typeText(row.lines[i]));
+            // Chromium under load reads the keymap late and types another
+            // Character for a key of one not on the keyboard: there each
+            // line is pasted.
+            if (GetParam() == BrowserKind::chromium) {
+                pasteboard().clearContents();
+                ASSERT_TRUE(pasteboard().writeItems({stringItem(row.lines[i])}));
+                ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_v}));
+            } else {
+                ASSERT_NO_FATAL_FAILURE(typeText(row.lines[i]));
+            }
             ASSERT_TRUE(waitUntil([&] { return holds(row.lines[i]); }, 10)) << describeRich(root);
         }
         const auto checkOf = [&](const std::string& sentence) {
