@@ -25,7 +25,9 @@ class KeyboardHold {
     // False when the keys cannot be held (another program holds the
     // keyboard, a key is down): nothing is held then.
     virtual bool hold(double limitSeconds) = 0;
-    // Ends the hold and sends on what was held now; nothing without a hold.
+    // Ends the hold and sends on what was held, from now on: what followed
+    // a click goes once the click was taken, and input made meanwhile still
+    // waits behind it. Nothing without a hold.
     virtual void release() = 0;
     virtual bool holding() const = 0;
     // A key of the user's is down now: a hold waits until it comes up (its
