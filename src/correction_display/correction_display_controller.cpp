@@ -283,6 +283,8 @@ void CorrectionDisplayController::handleReplacementFailed(UnwrittenField field) 
             return panel_.showNotice(std::string(keyHeldNotice), panelAnchor_);
         case UnwrittenField::pastedElsewhere:
             return panel_.showNotice(std::string(pastedElsewhereNotice), panelAnchor_);
+        case UnwrittenField::keysKeptOut:
+            return panel_.showNotice(std::string(keysKeptOutNotice), panelAnchor_);
     }
 }
 

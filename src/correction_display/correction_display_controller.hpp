@@ -82,6 +82,8 @@ class CorrectionDisplayController final {
         "The correction was not written while a key was held down; your text is as it was";
     static constexpr std::string_view pastedElsewhereNotice =
         "The correction went in at the wrong place; Ctrl+Z takes it back";
+    static constexpr std::string_view keysKeptOutNotice =
+        "The application did not answer; what you typed meanwhile was not sent to it";
 
     // An issue with the screen rectangle of its text.
     struct IssueRect {

@@ -83,16 +83,17 @@ bool PasteboardGuard::carriesOurMark() {
 
 void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
                                         std::optional<int64_t> fetchesBefore, PastedCheck pasted,
-                                        std::optional<TimePoint> waitUntil) {
+                                        std::optional<TimePoint> waitUntil, AwayCheck targetAway) {
     afterTargetFetched(
         hold, scheduler, fetchesBefore, std::move(pasted),
-        [self = shared_from_this(), hold] { self->release(hold); }, waitUntil);
+        [self = shared_from_this(), hold] { self->release(hold); }, waitUntil,
+        std::move(targetAway));
 }
 
 void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                                          std::optional<int64_t> fetchesBefore, PastedCheck pasted,
                                          std::function<void()> then,
-                                         std::optional<TimePoint> waitUntil) {
+                                         std::optional<TimePoint> waitUntil, AwayCheck targetAway) {
     if (!holds_.contains(hold.id))
         return;
     inFlight_.insert(hold.id);
@@ -103,10 +104,12 @@ void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                         });
         return;
     }
-    awaitFetch(
-        hold, scheduler,
-        FetchWait{.fetchesBefore = *fetchesBefore, .until = waitUntil, .lastLook = scheduler.now()},
-        std::move(pasted), std::move(then));
+    awaitFetch(hold, scheduler,
+               FetchWait{.fetchesBefore = *fetchesBefore,
+                         .until = waitUntil,
+                         .targetAway = std::move(targetAway),
+                         .lastLook = scheduler.now()},
+               std::move(pasted), std::move(then));
 }
 
 void PasteboardGuard::fetched(Hold hold, const std::function<void()>& then) {
@@ -140,7 +143,8 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait
         wait.lastLook = now;
         // A later end counts on the clock: it is where whoever pasted must
         // look at the target again.
-        if (wait.waited >= kRestoreBound && (!wait.until || now >= *wait.until)) {
+        if (wait.waited >= kRestoreBound && (!wait.until || now >= *wait.until) &&
+            !(wait.targetAway && wait.waited < kRestoreBound + kAwayBound && wait.targetAway())) {
             self->fetched(hold, then);
             return;
         }

@@ -75,20 +75,28 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // when they paste (Chromium); with `pasted`, which tells whether the
     // paste has shown in the target, a fetch counts only once the paste
     // shows.
+    // `targetAway`, when given, tells that the target does not answer
+    // now: while it does not, and at most kAwayBound past the other ends,
+    // our text stays, since a target that handles the keystroke when it
+    // runs again would otherwise paste the user's contents over the text
+    // selected for ours.
     using PastedCheck = std::function<bool()>;
+    using AwayCheck = std::function<bool()>;
     void releaseAfterPaste(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
-                           PastedCheck pasted = {}, std::optional<TimePoint> waitUntil = {});
+                           PastedCheck pasted = {}, std::optional<TimePoint> waitUntil = {},
+                           AwayCheck targetAway = {});
     // The same wait with the hold kept: `then` runs once the target has
     // fetched our text (or the bound passed), when whoever pasted may look
     // at the target again. Nothing runs once the hold was released.
     void afterTargetFetched(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
                             PastedCheck pasted, std::function<void()> then,
-                            std::optional<TimePoint> waitUntil = {});
+                            std::optional<TimePoint> waitUntil = {}, AwayCheck targetAway = {});
 
     static constexpr double kRestoreWithoutFetchCount = 0.4;
     static constexpr double kRestoreAfterFetch = 0.2;
     static constexpr double kFetchPollInterval = 0.05;
     static constexpr double kRestoreBound = 1.5;
+    static constexpr double kAwayBound = 30;
     static constexpr std::string_view kMarkType = "application/x-mivo-paste";
     static constexpr std::string_view kSecretHintType = "x-kde-passwordManagerHint";
 
@@ -99,6 +107,7 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     struct FetchWait {
         int64_t fetchesBefore = 0;
         std::optional<TimePoint> until;
+        AwayCheck targetAway;
         double waited = 0;
         TimePoint lastLook{};
     };

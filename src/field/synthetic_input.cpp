@@ -72,7 +72,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     bool pasteAndRestore(PasteboardGuard::Hold hold, const AXElement& element,
                          std::function<void()> onPasted = {},
                          std::optional<TimePoint> selectedAt = std::nullopt,
-                         std::optional<TimePoint> takenBy = std::nullopt) {
+                         std::optional<TimePoint> takenBy = std::nullopt,
+                         PasteboardGuard::AwayCheck targetAway = {}) {
         Accessibility& ax = desktop.accessibility;
         const auto before = readString(ax, element, kAXValueAttribute);
         const auto fetchesBefore = clipboard->fetchesBeforePaste();
@@ -95,7 +96,8 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
                 onPasted();
             return !before || readString(ax, element, kAXValueAttribute) != before;
         };
-        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted, takenBy);
+        clipboard->releaseAfterPaste(hold, desktop.scheduler, fetchesBefore, pasted, takenBy,
+                                     std::move(targetAway));
         return true;
     }
 
@@ -342,7 +344,8 @@ bool SyntheticInput::pasteTextIntoFocusedElement(std::string_view text,
                 std::move(selected), queued, {"Ctrl+V", "paste"},
                 [hold](State& s, SelectedTarget& selected) {
                     if (!s.pasteAndRestore(hold, selected.element, selected.onPasted,
-                                           selected.selectedAt, selected.pasteTakenBy)) {
+                                           selected.selectedAt, selected.pasteTakenBy,
+                                           selected.targetAway)) {
                         s.clipboard->release(hold);
                         s.log("applyReplacement: Ctrl+V post failed");
                     }

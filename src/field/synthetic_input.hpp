@@ -74,6 +74,8 @@ struct SelectedTarget {
     // device is held nothing else can reach our selection, and a target
     // that handles the keystroke late still pastes the correction into it.
     std::optional<TimePoint> pasteTakenBy = {};
+    // And longer while the target does not answer (see PasteboardGuard).
+    std::function<bool()> targetAway = {};
 };
 
 class SyntheticInput {

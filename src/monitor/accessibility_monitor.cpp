@@ -295,7 +295,7 @@ CorrectionIssue movedBy(CorrectionIssue issue, int64_t characters) {
 void AccessibilityMonitor::applyReplacement(const CorrectionIssue& issue, uint64_t block) {
     const auto shift = follow_.followBlockForApply(block);
     if (!shift)
-        return;
+        return replacementLadder().refuse(UnwrittenField::changedElsewhere);
     follow_.noteWriteStarted(issue.range.end + *shift);
     replacementLadder().applyReplacement(movedBy(issue, *shift));
 }
@@ -304,7 +304,7 @@ void AccessibilityMonitor::applyReplacements(const std::vector<CorrectionIssue>&
                                              uint64_t block) {
     const auto shift = follow_.followBlockForApply(block);
     if (!shift)
-        return;
+        return replacementLadder().refuse(UnwrittenField::changedElsewhere);
     std::vector<CorrectionIssue> moved;
     moved.reserve(issues.size());
     int64_t end = 0;

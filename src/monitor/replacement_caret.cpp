@@ -4,6 +4,8 @@
 
 #include "monitor/replacement_ladder.hpp"
 
+#include <utility>
+
 #include "monitor/replacement_verification.hpp"
 #include "shared/text.hpp"
 
@@ -70,6 +72,13 @@ void ReplacementLadder::applyPressCancelled() {
         letKeysGo();
 }
 
+void ReplacementLadder::refuse(UnwrittenField field) {
+    // A write still on its way keeps the hold it needs.
+    if (!writeOnItsWay())
+        letKeysGo();
+    host_.replacementFailed(field);
+}
+
 void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
     scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
         // The user went elsewhere: the keys follow the user.
@@ -96,19 +105,102 @@ void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
     if (watch && host_.observedElement() == watch->element)
         putBackUserCaret(*watch);
     KeyboardHold& keys = host_.desktop().input.keyboardHold();
-    if (keys.holding())
-        keys.release();
+    if (!keys.holding())
+        return;
+    if (auto owed = watchOwedAnAnswer())
+        return keysOnceTargetAnswers(std::move(owed));
+    keys.release();
 }
 
-void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
+void ReplacementLadder::endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch) {
+    if (!watch || awaitingAnswer_ || !host_.desktop().input.keyboardHold().holding())
+        return;
+    // A later write's hold is that write's to end.
+    for (const auto& w : watches_) {
+        if (const auto other = w.lock();
+            other && other != watch && other->heldUntil > watch->heldUntil)
+            return;
+    }
+    // Ended here rather than by the devices' own limit, the same way as
+    // any other end: nothing of ours stays selected, and no key goes into
+    // an application that may still select text of ours.
+    host_.log("applyReplacement: the hold reached its bound");
+    letKeysGo(watch.get());
+}
+
+std::shared_ptr<WriteWatch> ReplacementLadder::watchOwedAnAnswer() {
+    Accessibility& ax = host_.desktop().accessibility;
+    for (const auto& w : watches_) {
+        if (auto watch = w.lock(); watch && ax.owesAnswer(watch->element))
+            return watch;
+    }
+    return nullptr;
+}
+
+void ReplacementLadder::keysOnceTargetAnswers(std::shared_ptr<WriteWatch> watch) {
+    // A request of ours went unanswered: the application may still handle
+    // it, and select the original, whenever it runs again, after which a
+    // key sent now would replace it. Any request it answers comes after
+    // ours, so the held keys wait for an answer, until the hold's bound.
+    if (std::exchange(awaitingAnswer_, true))
+        return;
+    host_.log("applyReplacement: the application does not answer; the held keys wait for it");
+    awaitAnswer(std::move(watch));
+}
+
+void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
+    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    Accessibility& ax = host_.desktop().accessibility;
+    if (!keys.holding()) {
+        awaitingAnswer_ = false;
+        return;
+    }
+    // A read it answers tells that it handled every request before it.
+    readField(watch->element);
+    if (!ax.owesAnswer(watch->element)) {
+        awaitingAnswer_ = false;
+        host_.log("applyReplacement: the application answers again");
+        // It may have gone on without the monitor following its field
+        // meanwhile: the caret goes back wherever the field stands, after
+        // the correction if it went in, before the keys follow it.
+        putBackUserCaret(*watch);
+        const auto now = readField(watch->element);
+        if (now && replacementSucceeded(watch->issue, watch->originalText, *now))
+            return caretBackThenKeys(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
+        return letKeysGo();
+    }
+    const TimePoint now = host_.desktop().scheduler.now();
+    const TimePoint bound = watch->heldUntil.value_or(now) - seconds(kAnswerBeforeHoldEnds);
+    if (now + seconds(kAnswerPollSeconds) < bound) {
+        host_.scheduleStep(kAnswerPollSeconds,
+                           [this, watch = std::move(watch)]() mutable { awaitAnswer(watch); });
+        return;
+    }
+    awaitingAnswer_ = false;
+    // The hold ends by its bound whatever the application does. A caret
+    // request queued behind ours takes back the selection it may still
+    // make, and no key goes into it: a key could come between the two.
+    if (const auto& before = watch->caret.before)
+        ax.requestCaret(watch->element, before->end());
+    const int keptOut = keys.releaseKeepingKeysOut();
+    host_.log("applyReplacement: the application did not answer within the hold; " +
+              std::to_string(keptOut) + " held keys were not sent to it");
+    if (keptOut > 0)
+        host_.replacementFailed(UnwrittenField::keysKeptOut);
+}
+
+void takeBackOurSelection(Accessibility& ax, const WriteWatch& watch) {
     const auto& before = watch.caret.before;
     if (!before)
         return;
-    Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
     if (now && now->length > 0 && now != before &&
         AXTextExtractor::selectionReadsAs(ax, watch.element, watch.issue.original))
         ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*before));
+}
+
+void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
+    takeBackOurSelection(host_.desktop().accessibility, watch);
 }
 
 bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {

@@ -144,8 +144,11 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
     watch->caret = caretAround(issue, element, originalText);
     watch->keysTypedOnAtApply = host_.desktop().input.keyboardHold().keysTypedOn();
-    if (held)
+    if (held) {
         watch->heldUntil = heldFrom + seconds(kKeyboardHoldLimitSeconds);
+        host_.scheduleStep(kKeyboardHoldLimitSeconds - kAnswerBeforeHoldEnds,
+                           [this, w = std::weak_ptr(watch)] { endHoldByItsBound(w.lock()); });
+    }
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
     PendingReplacement pending{.issue = issue,

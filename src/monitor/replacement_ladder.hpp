@@ -82,6 +82,10 @@ struct WriteWatch {
     bool pasteQueued = false;
 };
 
+// Our selection of the original, if it still stands, gives way to the
+// caret as the user had it.
+void takeBackOurSelection(Accessibility& ax, const WriteWatch& watch);
+
 // One replacement on its way: what each write method is given, what its
 // checks compare with and what they may still do. Every method and check
 // receives it whole; the ladder keeps nothing of it between calls.
@@ -93,6 +97,8 @@ struct PendingReplacement {
     // Whether the leftover tail was mended already: once per replacement,
     // however often the monitor re-attaches meanwhile.
     bool tailRepaired = false;
+    // Checks that found the field answering no read.
+    int unreadChecks = 0;
     // Never null: what the field showed of the write, and the user's caret.
     std::shared_ptr<WriteWatch> watch;
     const CaretPlan& caret() const { return watch->caret; }
@@ -110,6 +116,10 @@ class ReplacementLadder {
     void holdKeysForApply();
     // The press ended without Apply: a hold no write needs ends.
     void applyPressCancelled();
+    // The correction is not written at all (what it was checked against
+    // changed): the hold taken at the press ends at once, and the user is
+    // told what the field holds.
+    void refuse(UnwrittenField field);
 
     // The rungs: true when the method started (text written or input
     // queued), which says nothing of the outcome. Each writes `write.issue`
@@ -149,6 +159,10 @@ class ReplacementLadder {
     // time for the check to put the user's caret back before the held
     // input goes on.
     static constexpr double kPasteCheckBeforeHoldEnds = 0.3;
+    // An application that let a request go unanswered is asked this often
+    // whether it answers again, until this long before the hold ends.
+    static constexpr double kAnswerPollSeconds = 0.05;
+    static constexpr double kAnswerBeforeHoldEnds = 0.1;
     // After giving up, or when the focus moved, the original text is not
     // analysed again for a while.
     static constexpr double kGiveUpSuppressionSeconds = 1.5;
@@ -213,6 +227,15 @@ class ReplacementLadder {
     // The user's held keys are typed on: where the user had the caret, also
     // when our selection of the original still stands.
     void letKeysGo(const WriteWatch* watch = nullptr);
+    // The hold taken for `watch` is about to run out: it ends here, as every
+    // other end does, unless a later write holds on.
+    void endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch);
+    // A write whose application let a request of ours go unanswered.
+    std::shared_ptr<WriteWatch> watchOwedAnAnswer();
+    // The held keys go on once that application answers again, or are kept
+    // out of it when the hold's bound comes first.
+    void keysOnceTargetAnswers(std::shared_ptr<WriteWatch> watch);
+    void awaitAnswer(std::shared_ptr<WriteWatch> watch);
     // Our selection of the original, if it still stands, gives way to the
     // caret as the user had it.
     void putBackUserCaret(const WriteWatch& watch);
@@ -250,6 +273,8 @@ class ReplacementLadder {
     std::vector<std::weak_ptr<WriteWatch>> watches_;
     // Apply waits for a key of the user's to come up.
     bool waitingForKeysUp_ = false;
+    // The held keys wait for an application to answer.
+    bool awaitingAnswer_ = false;
 };
 
 }  // namespace mivo

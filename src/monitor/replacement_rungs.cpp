@@ -116,6 +116,18 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplace
     if (write.watch->heldUntil && host_.desktop().input.keyboardHold().holding())
         selected->target.pasteTakenBy =
             *write.watch->heldUntil - seconds(kPasteCheckBeforeHoldEnds);
+    // A target that stopped answering may still take the keystroke and
+    // paste over our selection: with our text, never the user's.
+    // Asked when the clipboard would be given back: our selection is taken
+    // back first, and it is away when it cannot answer that.
+    selected->target.targetAway = [&ax = host_.desktop().accessibility,
+                                   watch = std::weak_ptr(write.watch)] {
+        const auto w = watch.lock();
+        if (!w)
+            return false;
+        takeBackOurSelection(ax, *w);
+        return ax.owesAnswer(w->element);
+    };
     if (!input_.pasteTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
     write.watch->pasteQueued = true;

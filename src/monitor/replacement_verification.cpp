@@ -17,6 +17,10 @@ using Source = AXTextExtractor::ExtractedText::Source;
 // A tail repair is looked at again this much later, with the same stage.
 constexpr double kRepairCheckSeconds = 0.45;
 constexpr int64_t kLoggedCharacters = 60;
+// A field that answers no read is looked at again this often, this many
+// times, before the check goes on from what it has.
+constexpr double kUnreadCheckSeconds = 0.25;
+constexpr int kUnreadChecks = 12;
 constexpr std::string_view kPasteNeverTaken =
     "applyReplacement: the target never took our paste; nothing else is written";
 
@@ -243,7 +247,18 @@ void ReplacementLadder::check(PendingReplacement pending) {
             reportUnwritten(watch);
         return;
     }
-    const FieldText current = readField(pending.element).value_or(FieldText{});
+    const auto read = readField(pending.element);
+    // The application answered no read (busy, or stuck fetching our
+    // clipboard while we waited on it): what the field holds is not known,
+    // and a paste on its way may still go in. Looked at again a little
+    // later rather than told from an empty read.
+    const bool unanswered =
+        !read || (read->text.empty() && host_.desktop().accessibility.owesAnswer(pending.element));
+    if (unanswered && pending.unreadChecks < kUnreadChecks) {
+        ++pending.unreadChecks;
+        return verifyReplacement(std::move(pending), kUnreadCheckSeconds);
+    }
+    const FieldText current = read.value_or(FieldText{});
     if (replacementSucceeded(pending.issue, pending.originalText, current)) {
         host_.closeAnalysisSuppression();
         host_.attemptedPartialRepairKeys().clear();

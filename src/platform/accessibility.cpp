@@ -11,4 +11,8 @@ std::optional<int64_t> Accessibility::textLengthMark(const AXElement& element) {
     return static_cast<int64_t>(*count);
 }
 
+void Accessibility::requestCaret(const AXElement& element, int64_t utf16Offset) {
+    setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{utf16Offset, 0}));
+}
+
 }  // namespace mivo

@@ -95,6 +95,14 @@ class Accessibility {
     // for the same element (a backend may count in its toolkit's unit). By
     // default the UTF-16 length ("AXNumberOfCharacters").
     virtual std::optional<int64_t> textLengthMark(const AXElement& element);
+    // A request to the element's application ran into its time-out and
+    // nothing has been answered since: the application may still handle
+    // it (a selection we asked for) whenever it runs again.
+    virtual bool owesAnswer(const AXElement& /*element*/) { return false; }
+    // Asks the element's application to put the caret at `utf16Offset`
+    // without waiting for its answer, also while it does not answer: it
+    // handles the request after every one sent to it before.
+    virtual void requestCaret(const AXElement& element, int64_t utf16Offset);
 
     // Whether this process may use the interface at all. The prompting form
     // also asks the user (or the system) to allow it; both answer at once.

@@ -55,6 +55,11 @@ std::optional<int64_t> CountingAccessibility::textLengthMark(const AXElement& el
     return inner_.textLengthMark(element);
 }
 
+void CountingAccessibility::requestCaret(const AXElement& element, int64_t utf16Offset) {
+    note("requestCaret");
+    inner_.requestCaret(element, utf16Offset);
+}
+
 bool CountingAccessibility::isProcessTrusted() {
     note("isProcessTrusted");
     return inner_.isProcessTrusted();

@@ -42,6 +42,8 @@ class CountingAccessibility final : public Accessibility {
     WriteRouteTrust writeRouteTrust(const AXElement& element) override;
     std::optional<std::string> textChangeMark(const AXElement& element) override;
     std::optional<int64_t> textLengthMark(const AXElement& element) override;
+    bool owesAnswer(const AXElement& element) override { return inner_.owesAnswer(element); }
+    void requestCaret(const AXElement& element, int64_t utf16Offset) override;
     bool isProcessTrusted() override;
     bool isProcessTrustedWithPrompt() override;
     AXElement systemWideElement() override;

@@ -29,6 +29,12 @@ class KeyboardHold {
     // a click goes once the click was taken, and input made meanwhile still
     // waits behind it. Nothing without a hold.
     virtual void release() = 0;
+    // Ends the hold like `release`, but the keys held are not typed on (a
+    // modifier's press and release still go, so that none stays down):
+    // for an application that may still select text of ours when it runs
+    // again, where a typed key would replace it. Answers how many key
+    // presses were kept out.
+    virtual int releaseKeepingKeysOut() = 0;
     virtual bool holding() const = 0;
     // A key of the user's is down now: a hold waits until it comes up (its
     // release would reach no application while the keyboard is held).

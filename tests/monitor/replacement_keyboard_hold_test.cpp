@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <string>
@@ -394,6 +395,110 @@ TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
         monitor.stop();
         desk.setInputQuirk(field, {});
     }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOverOurSelection) {
+    // The application stops (a spell of load) while the correction goes
+    // in, the user's keys come at 0.3 s: a request of ours to select the
+    // original may wait in it and be handled whenever it runs again. The
+    // keys never go in over that selection and nothing of the sentence is
+    // lost, however long it is away; the hold keeps its bound; keys that
+    // could not go in safely are not sent, and the user is told.
+    struct Row {
+        double stopsAt;  // seconds after Apply
+        double stopsFor;
+    };
+    const Row rows[] = {{0, 1.0},   {0, 1.9},    {0, 2.6},    {0, 3.0},   {0.1, 1.9},
+                        {0.1, 2.6}, {0.25, 1.0}, {0.25, 1.9}, {0.25, 3.0}};
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    for (const auto& route : {kRoutes[2], kRoutes[1]}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(route.name) + ", stopped at " + std::to_string(row.stopsAt) +
+                         " s for " + std::to_string(row.stopsFor) + " s");
+            unwritten.clear();
+            follow(route);
+            monitor.applyReplacement(de());
+            desk.clock().after(row.stopsAt,
+                               [this, row] { desk.stopApplication(pid, row.stopsFor); });
+            desk.clock().after(0.3, [this] { desk.typeText("xy"); });
+            advance(row.stopsAt + row.stopsFor + 1.0);
+            const std::string now = desk.text(field);
+            desk.log().clear();
+            const bool keysSent = now.ends_with("xy");
+            EXPECT_TRUE(now.starts_with(kTyped) || now.starts_with(kCorrected)) << now;
+            EXPECT_EQ(now.size(), kTyped.size() + (keysSent ? 2 : 0)) << now;
+            EXPECT_EQ(desk.selection(field).length, 0);
+            EXPECT_LE(keyboard().lastHoldSeconds(), 2.5);
+            EXPECT_FALSE(keyboard().holding());
+            EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+            EXPECT_EQ(std::ranges::count(unwritten, UnwrittenField::keysKeptOut), keysSent ? 0 : 1);
+            monitor.stop();
+            desk.setInputQuirk(field, {});
+            advance(3.0);
+        }
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged) {
+    // The target handles our Ctrl+V late and answers nothing until then
+    // (a Qt editor fetching our clipboard while we wait on its answer):
+    // the check reads nothing. The correction goes in once it runs again
+    // and no notice says otherwise. Keys typed meanwhile follow it, unless
+    // the target is still away when the hold ends: then they are not sent
+    // into it, and the user is told that, and only that.
+    struct Row {
+        double late;  // seconds from Ctrl+V (0.2 s) to the paste
+        bool keysSent;
+    };
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    for (const Row row : {Row{0.8, true}, Row{2.3, false}}) {
+        SCOPED_TRACE("pasted " + std::to_string(row.late) + " s late");
+        unwritten.clear();
+        follow(Route{"select and paste", true, true, row.late});
+        monitor.applyReplacement(de());
+        desk.clock().after(0.21, [this, row] { desk.stopApplication(pid, row.late - 0.01); });
+        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
+        advance(4.0);
+        EXPECT_EQ(desk.text(field), kCorrected + (row.keysSent ? "xy" : ""));
+        EXPECT_EQ(desk.selection(field).length, 0);
+        EXPECT_EQ(unwritten, row.keysSent ? std::vector<UnwrittenField>{}
+                                          : std::vector{UnwrittenField::keysKeptOut});
+        EXPECT_LE(keyboard().lastHoldSeconds(), 2.5);
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
+TEST_F(ReplacementKeyboardHoldTest, AWriteGivenUpBeforeItBeginsEndsTheHoldAndSaysWhy) {
+    // A document of blocks (a mail composer's paragraphs): the sentence in
+    // its own text is checked, and a key at the instant of the click on
+    // Apply reaches the document before the devices are held. Its text is
+    // no longer the one checked, nothing is written; the keys typed after
+    // it go on at once and the user learns why nothing changed.
+    std::vector<UnwrittenField> unwritten;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
+    const sim::SimId block = desk.addTextField(field, "本を読んだ。");
+    desk.setText(field, kTyped + "\uFFFC");
+    desk.select(field, kAtTheEnd);
+    monitor.start();
+    candidates.clear();
+    advance(1.1);
+    ASSERT_FALSE(candidates.empty());
+    ASSERT_EQ(candidates.back().text, kTyped);
+    const uint64_t checked = candidates.back().block;
+    desk.typeText("x");
+    monitor.holdKeysForApply();
+    desk.clock().after(0.01, [this] { desk.typeText("y"); });
+    desk.clock().after(0.05, [&] { monitor.applyReplacement(de(), checked); });
+    advance(3.0);
+    EXPECT_EQ(desk.text(field), kTyped + "xy\uFFFC");
+    EXPECT_EQ(desk.text(block), "本を読んだ。");
+    EXPECT_EQ(unwritten, std::vector{UnwrittenField::changedElsewhere});
+    EXPECT_LT(keyboard().lastHoldSeconds(), 0.1);
+    EXPECT_FALSE(keyboard().holding());
 }
 
 struct ModifierCase {

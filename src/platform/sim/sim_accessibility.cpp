@@ -72,6 +72,14 @@ std::expected<SimId, AXError> SimAccessibility::liveElement(const AXElement& ele
     const auto* node = id ? desktop_.liveNode(*id) : nullptr;
     if (node == nullptr)
         return std::unexpected(AXError::invalidUIElement);
+    if (const auto stopped = desktop_.stopped_.find(node->pid);
+        needsTrust && stopped != desktop_.stopped_.end()) {
+        stopped->second.timedOut = true;
+        desktop_.owingAnswer_.insert(node->pid);
+        return std::unexpected(AXError::cannotComplete);
+    }
+    if (needsTrust)
+        desktop_.owingAnswer_.erase(node->pid);
     if (const auto waiting = desktop_.waitingForPasteboard_.find(node->pid);
         needsTrust && waiting != desktop_.waitingForPasteboard_.end()) {
         waiting->second = true;
@@ -210,6 +218,15 @@ AXResult SimAccessibility::copyParameterizedAttributeValue(const AXElement& elem
 
 AXError SimAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
                                             const AXValue& value) {
+    // The first request to a stopped application waits in it, unanswered.
+    if (const auto id = desktop_.idOf(element); id && desktop_.liveNode(*id) != nullptr) {
+        const Pid pid = desktop_.liveNode(*id)->pid;
+        if (const auto stopped = desktop_.stopped_.find(pid);
+            stopped != desktop_.stopped_.end() && !stopped->second.timedOut)
+            stopped->second.queue.push_back([this, element, name = std::string(attribute), value] {
+                setAttributeValue(element, name, value);
+            });
+    }
     const auto id = liveElement(element, true);
     if (!id)
         return id.error();
@@ -263,6 +280,27 @@ std::optional<SimId> SimAccessibility::blockAtObject(SimId document, Utf16Range 
     if (objects >= blocks.size())
         return std::nullopt;
     return blocks[objects];
+}
+
+bool SimAccessibility::owesAnswer(const AXElement& element) {
+    const auto id = desktop_.idOf(element);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    return node != nullptr && desktop_.owingAnswer_.contains(node->pid);
+}
+
+void SimAccessibility::requestCaret(const AXElement& element, int64_t utf16Offset) {
+    const auto id = desktop_.idOf(element);
+    const auto* node = id ? desktop_.liveNode(*id) : nullptr;
+    if (node == nullptr)
+        return;
+    const auto stopped = desktop_.stopped_.find(node->pid);
+    if (stopped == desktop_.stopped_.end()) {
+        applyWrite(*id, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{utf16Offset, 0}), 0);
+        return;
+    }
+    stopped->second.queue.push_back([this, target = *id, utf16Offset] {
+        applyWrite(target, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{utf16Offset, 0}), 0);
+    });
 }
 
 AXError SimAccessibility::applyWrite(SimId id, std::string_view attribute, const AXValue& value,

@@ -36,6 +36,8 @@ class SimAccessibility : public Accessibility {
     WriteRouteTrust writeRouteTrust(const AXElement& element) override;
     // Length and selection of a text field's contents.
     std::optional<std::string> textChangeMark(const AXElement& element) override;
+    bool owesAnswer(const AXElement& element) override;
+    void requestCaret(const AXElement& element, int64_t utf16Offset) override;
     // How often any element's whole value was read.
     std::size_t valueReads() const { return valueReads_; }
 

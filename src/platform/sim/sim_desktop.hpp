@@ -130,6 +130,13 @@ class SimDesktop {
     // The element and its descendants stop existing ("invalid element").
     void destroy(SimId id);
     void quitApplication(Pid pid);
+    // The application is stopped (SIGSTOP) for `seconds` from now. The
+    // first call that reaches it meanwhile runs into its time-out, and a
+    // write among them is still handled once it runs again; calls after
+    // that are refused at once, as calls to an application that let one
+    // time out are. Keys and pastes for it wait in its queue and are
+    // handled when it runs again, after what reached it before them.
+    void stopApplication(Pid pid, double seconds);
 
     // --- The user -------------------------------------------------------
     // Brings an application to the front; observers hear of it.
@@ -290,6 +297,15 @@ class SimDesktop {
     // Applications waiting for the pasteboard's owner in a late paste, and
     // whether a call reached one meanwhile (which costs it the paste).
     mutable std::map<Pid, bool> waitingForPasteboard_;
+    // Stopped applications: whether a call ran into its time-out, and what
+    // they handle when they run again.
+    struct Stopped {
+        bool timedOut = false;
+        std::vector<std::function<void()>> queue;
+    };
+    std::map<Pid, Stopped> stopped_;
+    // Applications that let a call time out and answered none since.
+    std::set<Pid> owingAnswer_;
     mutable std::size_t callsRefusedWhilePasting_ = 0;
 
     VirtualClock clock_;

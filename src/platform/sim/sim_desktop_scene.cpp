@@ -147,6 +147,19 @@ void SimDesktop::destroy(SimId id) {
         std::erase(p->children, id);
 }
 
+void SimDesktop::stopApplication(Pid pid, double seconds) {
+    stopped_[pid] = Stopped{};
+    clock_.after(seconds, [this, pid] {
+        const auto it = stopped_.find(pid);
+        if (it == stopped_.end())
+            return;
+        auto queue = std::move(it->second.queue);
+        stopped_.erase(it);
+        for (const auto& handle : queue)
+            handle();
+    });
+}
+
 void SimDesktop::quitApplication(Pid pid) {
     App* a = app(pid);
     if (a == nullptr)

@@ -27,6 +27,14 @@ SimInput::SimInput(SimDesktop& desktop)
       hold_(desktop.clock(), [this](const KeyEvent& event) { postKeyEvent(event); }) {}
 
 bool SimInput::postKeyEvent(const KeyEvent& event) {
+    // A stopped application takes its keys when it runs again.
+    if (const auto field = desktop_.focusedEditableField()) {
+        if (const auto stopped = desktop_.stopped_.find(desktop_.node(*field)->pid);
+            stopped != desktop_.stopped_.end()) {
+            stopped->second.queue.push_back([this, event] { postKeyEvent(event); });
+            return true;
+        }
+    }
     keyEvents_.push_back(event);
     if (!event.keyDown)
         return true;

@@ -23,12 +23,28 @@ bool SimKeyboardHold::hold(double limitSeconds) {
 }
 
 void SimKeyboardHold::release() {
+    end(true);
+}
+
+int SimKeyboardHold::releaseKeepingKeysOut() {
+    return end(false);
+}
+
+int SimKeyboardHold::end(bool typeKeys) {
     if (!holding_)
-        return;
+        return 0;
     holding_ = false;
     limit_.cancel();
     lastHoldSeconds_ = std::chrono::duration<double>(clock_.now() - since_).count();
+    int keptOut = 0;
+    if (!typeKeys) {
+        std::erase_if(held_, [&](const Held& h) {
+            keptOut += h.kind == Held::Kind::key && h.press ? 1 : 0;
+            return h.kind == Held::Kind::key;
+        });
+    }
     replay_.start([this] { return nextStep(); }, [] {}, std::max(until_, clock_.now()));
+    return keptOut;
 }
 
 std::optional<PacedReplay::Step> SimKeyboardHold::nextStep() {
@@ -74,7 +90,8 @@ void SimKeyboardHold::key(const KeyEvent& event) {
                          ++keysTypedOn_;
                          deliver_(event);
                      },
-                     {}});
+                     {},
+                     event.keyDown});
 }
 
 void SimKeyboardHold::pointer(std::function<void()> click, std::function<void()> drag) {

@@ -39,6 +39,7 @@ class SimKeyboardHold : public KeyboardHold {
 
     bool hold(double limitSeconds) override;
     void release() override;
+    int releaseKeepingKeysOut() override;
     bool holding() const override { return holding_; }
     bool keyIsDown() override { return keyDown_ || modifierDown_; }
     bool modifierIsDown() override { return modifierDown_; }
@@ -74,6 +75,7 @@ class SimKeyboardHold : public KeyboardHold {
         Kind kind = Kind::other;
         std::function<void()> act;
         std::function<void()> drag;
+        bool press = false;  // a key's press, not its release
     };
     // A click sent on that its application has not taken yet.
     struct ClickOnItsWay {
@@ -82,6 +84,9 @@ class SimKeyboardHold : public KeyboardHold {
     };
 
     void key(const KeyEvent& event);
+    // Ends the hold; `typeKeys`: the keys held are sent on with the rest.
+    // Answers the key presses kept out.
+    int end(bool typeKeys);
     // Held now, or behind what is still being sent on.
     bool queues() const { return holding_ || replay_.running(); }
     std::optional<PacedReplay::Step> nextStep();

@@ -11,6 +11,7 @@
 
 #include "platform/linux/atspi/atspi_accessibility_target.hpp"
 #include "platform/linux/atspi/atspi_element.hpp"
+#include "platform/linux/atspi/atspi_text.hpp"
 #include "platform/linux/atspi/gobject_ptr.hpp"
 
 namespace mivo::linux_desktop {
@@ -159,6 +160,36 @@ std::expected<std::unique_ptr<AXObserver>, AXError> AtspiAccessibility::createOb
     state->handler = std::move(handler);
     events_->add(state);
     return makeAtspiObserver(std::move(state), *this);
+}
+
+bool AtspiAccessibility::owesAnswer(const AXElement& element) {
+    const AtspiElementRef* ref = atspiRef(element);
+    if (!bus_.isConnected() || ref == nullptr || ref->isSystemWide() ||
+        ref->accessible() == nullptr)
+        return false;
+    // A time-out of the last request counts against its application.
+    if (noReplyFailures() != noRepliesBefore_ && !lastApplication_.empty())
+        unanswering_.noteNoReply(lastApplication_, UnansweringApplications::Clock::now());
+    noRepliesBefore_ = noReplyFailures();
+    return unanswering_.owesAnswer(busNameOf(ref->accessible()));
+}
+
+void AtspiAccessibility::requestCaret(const AXElement& element, int64_t utf16Offset) {
+    const AtspiElementRef* ref = atspiRef(element);
+    if (!bus_.isConnected() || ref == nullptr || ref->isSystemWide() ||
+        ref->accessible() == nullptr)
+        return;
+    AtspiAccessible* accessible = ref->accessible();
+    // Counted in the text our selection was made in: the application may
+    // not answer a read now. Without a selection of ours there is nothing
+    // to take back.
+    const auto ours = ourSelection(accessible);
+    if (!ours)
+        return;
+    const auto caret =
+        toToolkitRange(toolkitOf(accessible), ours->value, Utf16Range{utf16Offset, 0});
+    if (caret)
+        requestCaretUnanswered(accessible, caret->start);
 }
 
 bool AtspiAccessibility::isQuiet(AtspiAccessible* accessible) {

@@ -61,6 +61,8 @@ class AtspiAccessibility : public Accessibility {
     std::optional<std::string> textChangeMark(const AXElement& element) override;
     // The toolkit's character count: one small call.
     std::optional<int64_t> textLengthMark(const AXElement& element) override;
+    bool owesAnswer(const AXElement& element) override;
+    void requestCaret(const AXElement& element, int64_t utf16Offset) override;
 
     // The X root position of the top-left corner of what a process's active
     // window (else its first window) shows, for toolkits that answer window

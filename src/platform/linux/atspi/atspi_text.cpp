@@ -110,6 +110,24 @@ AXError addSelectionUnanswered(const ToolkitText& t, ToolkitRange range) {
 
 }  // namespace
 
+void requestCaretUnanswered(AtspiAccessible* accessible, int64_t offset) {
+    DBusConnection* bus = atspi_get_a11y_bus();
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    if (bus == nullptr || object->app == nullptr || object->app->bus_name == nullptr ||
+        object->path == nullptr)
+        return;
+    DBusMessage* message = dbus_message_new_method_call(object->app->bus_name, object->path,
+                                                        "org.a11y.atspi.Text", "SetCaretOffset");
+    if (message == nullptr)
+        return;
+    dbus_int32_t at = toGint(offset);
+    dbus_message_append_args(message, DBUS_TYPE_INT32, &at, DBUS_TYPE_INVALID);
+    dbus_message_set_no_reply(message, TRUE);
+    dbus_connection_send(bus, message, nullptr);
+    dbus_message_unref(message);
+    dbus_connection_flush(bus);
+}
+
 Toolkit toolkitOf(AtspiAccessible* accessible) {
     // The application's root is found by walking up the tree, a call per
     // level: the answer is kept per application (its unique bus name).

@@ -50,6 +50,10 @@ std::expected<Rect, AXError> rangeExtents(const ToolkitText& text, const std::st
 std::optional<Point> answeredWindowOffset(const ToolkitText& text, int64_t offset);
 
 AXError selectRange(const ToolkitText& text, ToolkitRange range);
+// Asks for the caret at `offset` (the toolkit's unit) without waiting for
+// an answer: sent also to an application that does not answer now, which
+// handles it after every request of ours that reached it before.
+void requestCaretUnanswered(AtspiAccessible* accessible, int64_t offset);
 // Puts `insert` in place of `range`, inserted behind it before the range is
 // deleted, so that it takes the range's format; refused where the toolkit's
 // insert cannot be trusted.

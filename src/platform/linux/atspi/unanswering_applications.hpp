@@ -29,6 +29,8 @@ class UnansweringApplications {
     bool isQuiet(const std::string& application, Clock::time_point now) const;
     void noteNoReply(const std::string& application, Clock::time_point now);
     void noteAnswered(const std::string& application) { quiet_.erase(application); }
+    // A call to the application timed out and it has answered none since.
+    bool owesAnswer(const std::string& application) const { return quiet_.contains(application); }
 
   private:
     struct Quiet {

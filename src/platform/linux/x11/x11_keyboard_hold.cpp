@@ -343,9 +343,33 @@ void X11KeyboardHold::postOwn(const std::function<void()>& post, bool pointer) {
 }
 
 void X11KeyboardHold::release() {
+    end(true);
+}
+
+int X11KeyboardHold::releaseKeepingKeysOut() {
+    return end(false);
+}
+
+int X11KeyboardHold::end(bool typeKeys) {
     buttonsUp_.cancel();
     if (!holding_)
-        return;
+        return 0;
+    int keptOut = 0;
+    if (!typeKeys) {
+        // What reached the server so far is held, and its keys are dropped;
+        // a modifier's press and release still go, so that none stays down.
+        XSync(x11_.display(), False);
+        x11_.processPending();
+        const KeyBits modifiers = modifierKeys();
+        std::erase_if(held_, [&](const HeldEvent& e) {
+            const auto* key = std::get_if<HeldKeyEvent>(&e);
+            if (key == nullptr || modifiers.test(key->keycode))
+                return false;
+            keptOut += key->down ? 1 : 0;
+            return true;
+        });
+        log_.write("[Mivo] input: " + std::to_string(keptOut) + " held key presses kept out");
+    }
     holding_ = false;
     limit_.cancel();
     sendingSince_ = scheduler_.now();
@@ -353,6 +377,7 @@ void X11KeyboardHold::release() {
     // meanwhile is held behind it. Never past the hold's own bound.
     replay_.start([this] { return nextStep(); }, [this] { letGo(); },
                   std::max(until_, scheduler_.now()));
+    return keptOut;
 }
 
 std::optional<PacedReplay::Step> X11KeyboardHold::nextStep() {

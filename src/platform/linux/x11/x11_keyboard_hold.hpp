@@ -56,6 +56,7 @@ class X11KeyboardHold : public KeyboardHold {
 
     bool hold(double limitSeconds) override;
     void release() override;
+    int releaseKeepingKeysOut() override;
     bool holding() const override { return holding_; }
     bool keyIsDown() override { return available_ && anyKeyDown(); }
     bool modifierIsDown() override;
@@ -105,6 +106,9 @@ class X11KeyboardHold : public KeyboardHold {
     // other event to the loop (safe while the server is grabbed).
     void takeQueuedInput();
     bool grab(int device, bool pointer);
+    // Ends the hold; `typeKeys`: the held keys are typed on, else only the
+    // modifiers among them. Answers the key presses kept out.
+    int end(bool typeKeys);
     // Grabs the pointers once no button is down.
     void holdPointersOnceButtonsAreUp();
     void grabPointers();
