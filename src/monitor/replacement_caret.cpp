@@ -110,6 +110,7 @@ void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
     if (auto owed = watchOwedAnAnswer())
         return keysOnceTargetAnswers(std::move(owed));
     keys.release();
+    host_.desktop().accessibility.limitCallsUntil(std::nullopt);
 }
 
 void ReplacementLadder::endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch) {
@@ -183,6 +184,7 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
     if (const auto& before = watch->caret.before)
         ax.requestCaret(watch->element, before->end());
     const int keptOut = keys.releaseKeepingKeysOut();
+    ax.limitCallsUntil(std::nullopt);
     host_.log("applyReplacement: the application did not answer within the hold; " +
               std::to_string(keptOut) + " held keys were not sent to it");
     if (keptOut > 0)

@@ -148,6 +148,9 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
         watch->heldUntil = heldFrom + seconds(kKeyboardHoldLimitSeconds);
         host_.scheduleStep(kKeyboardHoldLimitSeconds - kAnswerBeforeHoldEnds,
                            [this, w = std::weak_ptr(watch)] { endHoldByItsBound(w.lock()); });
+        // A call into a target that hangs must not hold the loop past it.
+        host_.desktop().accessibility.limitCallsUntil(*watch->heldUntil -
+                                                      seconds(kAnswerBeforeHoldEnds));
     }
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);

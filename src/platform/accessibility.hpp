@@ -16,6 +16,7 @@
 #include "platform/ax_element.hpp"
 #include "platform/ax_names.hpp"
 #include "platform/ax_value.hpp"
+#include "platform/scheduler.hpp"
 
 namespace mivo {
 
@@ -103,6 +104,10 @@ class Accessibility {
     // without waiting for its answer, also while it does not answer: it
     // handles the request after every one sent to it before.
     virtual void requestCaret(const AXElement& element, int64_t utf16Offset);
+    // Every call made until `deadline` gives up by then at the latest
+    // (the calls of a write that must end by a bound); nothing: calls take
+    // their usual time again.
+    virtual void limitCallsUntil(std::optional<TimePoint> /*deadline*/) {}
 
     // Whether this process may use the interface at all. The prompting form
     // also asks the user (or the system) to allow it; both answer at once.

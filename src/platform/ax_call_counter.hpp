@@ -44,6 +44,9 @@ class CountingAccessibility final : public Accessibility {
     std::optional<int64_t> textLengthMark(const AXElement& element) override;
     bool owesAnswer(const AXElement& element) override { return inner_.owesAnswer(element); }
     void requestCaret(const AXElement& element, int64_t utf16Offset) override;
+    void limitCallsUntil(std::optional<TimePoint> deadline) override {
+        inner_.limitCallsUntil(deadline);
+    }
     bool isProcessTrusted() override;
     bool isProcessTrustedWithPrompt() override;
     AXElement systemWideElement() override;

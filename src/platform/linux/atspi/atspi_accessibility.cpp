@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -69,6 +71,7 @@ std::expected<AtspiAccessible*, AXError> AtspiAccessibility::reachable(
         return std::unexpected(AXError::invalidUIElement);
     if (isQuiet(accessible))
         return std::unexpected(AXError::cannotComplete);
+    boundCallTime();
     // The process comes from the bus daemon, never from the object, so it
     // is safe to ask before we know the object is not ours. The process of
     // an application that quit is unknown; the object then reads as gone.
@@ -190,6 +193,31 @@ void AtspiAccessibility::requestCaret(const AXElement& element, int64_t utf16Off
         toToolkitRange(toolkitOf(accessible), ours->value, Utf16Range{utf16Offset, 0});
     if (caret)
         requestCaretUnanswered(accessible, caret->start);
+}
+
+void AtspiAccessibility::limitCallsUntil(std::optional<TimePoint> deadline) {
+    callsBy_ = deadline;
+    boundCallTime();
+}
+
+void AtspiAccessibility::boundCallTime() {
+    // A call into an application that hangs holds up the main loop, and
+    // with it the end of a hold of the input devices that is due meanwhile.
+    constexpr int kShortestCallMs = 100;
+    int timeout = kCallTimeoutMs;
+    if (callsBy_) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(*callsBy_ - scheduler_.now())
+                .count();
+        if (left <= 0)
+            callsBy_.reset();
+        else
+            timeout = static_cast<int>(std::clamp<int64_t>(left, kShortestCallMs, kCallTimeoutMs));
+    }
+    if (timeout != callTimeoutMs_) {
+        callTimeoutMs_ = timeout;
+        atspi_set_timeout(timeout, kStartupCallTimeoutMs);
+    }
 }
 
 bool AtspiAccessibility::isQuiet(AtspiAccessible* accessible) {

@@ -63,6 +63,7 @@ class AtspiAccessibility : public Accessibility {
     std::optional<int64_t> textLengthMark(const AXElement& element) override;
     bool owesAnswer(const AXElement& element) override;
     void requestCaret(const AXElement& element, int64_t utf16Offset) override;
+    void limitCallsUntil(std::optional<TimePoint> deadline) override;
 
     // The X root position of the top-left corner of what a process's active
     // window (else its first window) shows, for toolkits that answer window
@@ -158,6 +159,11 @@ class AtspiAccessibility : public Accessibility {
     // The application of the last call, and the no-reply count before it.
     std::string lastApplication_;
     uint64_t noRepliesBefore_ = 0;
+    // Calls give up by then (see limitCallsUntil), and the time-out set
+    // for them last.
+    std::optional<TimePoint> callsBy_;
+    int callTimeoutMs_ = kCallTimeoutMs;
+    void boundCallTime();
     std::function<Point()> primaryOrigin_;
     WindowOrigin windowOrigin_;
     WindowFrame windowFrame_;

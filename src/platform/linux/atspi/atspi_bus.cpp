@@ -17,8 +17,6 @@ namespace {
 constexpr auto kBusService = "org.a11y.Bus";
 constexpr auto kBusPath = "/org/a11y/bus";
 constexpr auto kStatusInterface = "org.a11y.Status";
-constexpr int kCallTimeoutMs = 1500;
-constexpr int kStartupCallTimeoutMs = 2500;
 
 std::optional<bool> readIsEnabled(const QDBusConnection& session) {
     QDBusInterface properties(kBusService, kBusPath, "org.freedesktop.DBus.Properties", session);

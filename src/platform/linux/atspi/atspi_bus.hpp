@@ -10,6 +10,11 @@
 
 namespace mivo::linux_desktop {
 
+// How long a call waits for its answer, and for an application that has
+// only just started.
+inline constexpr int kCallTimeoutMs = 1500;
+inline constexpr int kStartupCallTimeoutMs = 2500;
+
 class AccessibilityBus {
   public:
     explicit AccessibilityBus(Log& log) : log_(log) {}
