@@ -189,6 +189,24 @@ class ReplacementLadder {
     void started(PendingReplacement& pending, const Rung& rung);
 
     void check(PendingReplacement pending);
+    // How a check that found the correction not in its place goes on.
+    enum class Verdict {
+        pasteNeverTakenAsItWas,
+        nextRouteWithinTheHold,
+        unposted,
+        misplaced,
+        userTypedFirst,
+        pasteNeverTaken,
+        strayPaste,
+        tailLeft,
+        landedThenChanged,
+        nextRoute,
+    };
+    struct Checked;
+    struct CheckCase;
+    static const CheckCase kCheckCases[];
+    // Takes the verdict's step; false when the step found nothing to do.
+    bool decide(Verdict verdict, const Checked& checked);
     // Runs `step` `seconds` from now, or once our paste is no longer on its
     // way into an application that may be waiting for it: calling that
     // application meanwhile would stall it, or cost the paste.

@@ -14,15 +14,7 @@ namespace {
 
 using Source = AXTextExtractor::ExtractedText::Source;
 
-// A tail repair is looked at again this much later, with the same stage.
-constexpr double kRepairCheckSeconds = 0.45;
 constexpr int64_t kLoggedCharacters = 60;
-// A field that answers no read is looked at again this often, this many
-// times, before the check goes on from what it has.
-constexpr double kUnreadCheckSeconds = 0.25;
-constexpr int kUnreadChecks = 12;
-constexpr std::string_view kPasteNeverTaken =
-    "applyReplacement: the target never took our paste; nothing else is written";
 
 }  // namespace
 
@@ -233,108 +225,6 @@ void ReplacementLadder::verifyReplacement(PendingReplacement pending, double del
         return;
     scheduleFieldStep(
         delay, [this, pending = std::move(pending)]() mutable { check(std::move(pending)); });
-}
-
-void ReplacementLadder::check(PendingReplacement pending) {
-    WriteWatch& watch = *pending.watch;
-    if (host_.observedElement() != pending.element) {
-        // The user went elsewhere: nothing of ours stays selected there.
-        putBackUserCaret(watch);
-        letKeysGo();
-        host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
-        host_.log("applyReplacement: verification skipped — focus changed mid-apply");
-        if (!watch.shown && !watch.ended)
-            reportUnwritten(watch);
-        return;
-    }
-    const auto read = readField(pending.element);
-    // The application answered no read (busy, or stuck fetching our
-    // clipboard while we waited on it): what the field holds is not known,
-    // and a paste on its way may still go in. Looked at again a little
-    // later rather than told from an empty read.
-    const bool unanswered =
-        !read || (read->text.empty() && host_.desktop().accessibility.owesAnswer(pending.element));
-    if (unanswered && pending.unreadChecks < kUnreadChecks) {
-        ++pending.unreadChecks;
-        return verifyReplacement(std::move(pending), kUnreadCheckSeconds);
-    }
-    const FieldText current = read.value_or(FieldText{});
-    if (replacementSucceeded(pending.issue, pending.originalText, current)) {
-        host_.closeAnalysisSuppression();
-        host_.attemptedPartialRepairKeys().clear();
-        host_.setLastPolledValue(current);
-        host_.log("applyReplacement: verified text changed");
-        caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
-        host_.setLastAnalyzedText(current);
-        host_.replacementCompleted(current.text);
-        return;
-    }
-    noteFieldText(pending.element, current);
-    const bool landed = watch.shown;
-    // Our paste keystroke was never taken: the target may still handle it,
-    // late, and paste into the field after any other write, so that the
-    // correction would go in twice. Nothing else is written.
-    const bool pasteNeverTaken = !landed && !watch.ended && watch.pasteQueued;
-    const bool asAtApply = unwrittenField(pending.originalText, current) == UnwrittenField::asItWas;
-    if (pasteNeverTaken && asAtApply) {
-        giveUp(pending, kPasteNeverTaken);
-        // Told before the held keys go on: the field holds the user's text
-        // as it was, whatever they type into it next.
-        reportUnwritten(watch);
-        return letKeysGo(&watch);
-    }
-    // The write never showed and the field reads as at Apply: the next
-    // route goes in within the same hold, and what the user and other
-    // programs did meanwhile still waits to follow it.
-    if (!landed && !watch.ended && pending.retry &&
-        host_.desktop().input.keyboardHold().holding() && asAtApply)
-        return escalate(std::move(pending), current);
-    // The keys held so far go where the user had the caret before anything
-    // else is tried.
-    letKeysGo(&watch);
-    // Our input was never posted (the field changed under it where the
-    // devices could not be held, a modifier was down): the user was told
-    // then, and the field stays as the user has it.
-    if (watch.ended && !landed)
-        return;
-    // A write that showed in its place was not misplaced: what reads
-    // otherwise now is the user's doing.
-    if (!landed && putBackMisplacedWrite(pending, current))
-        return;
-    // Keys held meanwhile went on into the field (just now, or when the
-    // hold ran out) and reach it only after this read: a retry would select
-    // the original while they still change the text, and one of them would
-    // replace our selection. The user typed first; nothing more is sent.
-    if (!landed && host_.desktop().input.keyboardHold().keysTypedOn() != watch.keysTypedOnAtApply)
-        return endUnposted(watch, InputAbandoned::userActed);
-    // The field changed meanwhile, not by a misplaced write of ours: the
-    // paste may still go in late, so no other route follows it.
-    if (pasteNeverTaken)
-        return giveUpUnwritten(pending, kPasteNeverTaken);
-    // A paste the target took that never showed in its place went in where
-    // the caret was: never called a correction that went in.
-    if (landed && !watch.seenInText &&
-        !replacementShows(pending.issue, pending.originalText, current))
-        return leaveStrayPaste(pending, current);
-    // The monitor's keys are forgotten whenever it attaches to the field
-    // afresh; the replacement's own mark is not. Once our input was not
-    // posted nothing is sent, not even a mend.
-    const std::string key = pending.issue.id + "|" + current.text;
-    auto& keys = host_.attemptedPartialRepairKeys();
-    if (!watch.ended && !pending.tailRepaired && !keys.contains(key) &&
-        repairPartialReplacementIfNeeded(pending.issue, pending.originalText, current,
-                                         pending.element)) {
-        keys.insert(key);
-        pending.tailRepaired = true;
-        verifyReplacement(std::move(pending), kRepairCheckSeconds);
-        return;
-    }
-    // A leftover tail is our own write's; anything else after a write that
-    // showed is what the user did since, and is never written over.
-    if (landed && (watch.ended || !partialReplacementTailRepair(
-                                      pending.issue, pending.originalText.text, current.text)))
-        return leaveLandedWrite(pending, current);
-    escalate(std::move(pending), current);
 }
 
 void ReplacementLadder::leaveStrayPaste(const PendingReplacement& pending,
