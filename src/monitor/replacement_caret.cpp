@@ -189,6 +189,21 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
               std::to_string(keptOut) + " held keys were not sent to it");
     if (keptOut > 0)
         host_.replacementFailed(UnwrittenField::keysKeptOut);
+    // A copy: the write is over, and no later one waits on it.
+    takeBackOnceAnswered(std::make_shared<WriteWatch>(*watch), kAwayLooks);
+}
+
+void ReplacementLadder::takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, int looksLeft) {
+    // Should the caret request not take our selection back (an editor that
+    // keeps it), it is taken back as soon as the application answers.
+    readField(watch->element);
+    if (!host_.desktop().accessibility.owesAnswer(watch->element))
+        return putBackUserCaret(*watch);
+    if (looksLeft <= 0)
+        return;
+    host_.scheduleStep(kAwayLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
+        takeBackOnceAnswered(std::move(watch), looksLeft - 1);
+    });
 }
 
 void takeBackOurSelection(Accessibility& ax, const WriteWatch& watch) {

@@ -163,6 +163,9 @@ class ReplacementLadder {
     // whether it answers again, until this long before the hold ends.
     static constexpr double kAnswerPollSeconds = 0.05;
     static constexpr double kAnswerBeforeHoldEnds = 0.1;
+    // After the hold, it is looked at this often, this many times.
+    static constexpr double kAwayLookSeconds = 0.25;
+    static constexpr int kAwayLooks = 120;
     // After giving up, or when the focus moved, the original text is not
     // analysed again for a while.
     static constexpr double kGiveUpSuppressionSeconds = 1.5;
@@ -254,6 +257,8 @@ class ReplacementLadder {
     // out of it when the hold's bound comes first.
     void keysOnceTargetAnswers(std::shared_ptr<WriteWatch> watch);
     void awaitAnswer(std::shared_ptr<WriteWatch> watch);
+    // Our selection taken back once the application answers again.
+    void takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, int looksLeft);
     // Our selection of the original, if it still stands, gives way to the
     // caret as the user had it.
     void putBackUserCaret(const WriteWatch& watch);

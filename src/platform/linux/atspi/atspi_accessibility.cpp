@@ -61,6 +61,7 @@ std::expected<AtspiAccessible*, AXError> AtspiAccessibility::reachable(
     const AXElement& element, std::expected<Pid, AXError>& pid) {
     if (!bus_.isConnected())
         return std::unexpected(AXError::apiDisabled);
+    boundCallTime();
     const AtspiElementRef* ref = atspiRef(element);
     if (ref == nullptr)
         return std::unexpected(AXError::illegalArgument);
@@ -71,7 +72,6 @@ std::expected<AtspiAccessible*, AXError> AtspiAccessibility::reachable(
         return std::unexpected(AXError::invalidUIElement);
     if (isQuiet(accessible))
         return std::unexpected(AXError::cannotComplete);
-    boundCallTime();
     // The process comes from the bus daemon, never from the object, so it
     // is safe to ask before we know the object is not ours. The process of
     // an application that quit is unknown; the object then reads as gone.

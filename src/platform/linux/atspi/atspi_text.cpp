@@ -116,15 +116,19 @@ void requestCaretUnanswered(AtspiAccessible* accessible, int64_t offset) {
     if (bus == nullptr || object->app == nullptr || object->app->bus_name == nullptr ||
         object->path == nullptr)
         return;
-    DBusMessage* message = dbus_message_new_method_call(object->app->bus_name, object->path,
-                                                        "org.a11y.atspi.Text", "SetCaretOffset");
-    if (message == nullptr)
-        return;
-    dbus_int32_t at = toGint(offset);
-    dbus_message_append_args(message, DBUS_TYPE_INT32, &at, DBUS_TYPE_INVALID);
-    dbus_message_set_no_reply(message, TRUE);
-    dbus_connection_send(bus, message, nullptr);
-    dbus_message_unref(message);
+    // Some editors (KWrite) keep a selection when only the caret moves.
+    const auto send = [&](const char* method, dbus_int32_t argument) {
+        DBusMessage* message = dbus_message_new_method_call(object->app->bus_name, object->path,
+                                                            "org.a11y.atspi.Text", method);
+        if (message == nullptr)
+            return;
+        dbus_message_append_args(message, DBUS_TYPE_INT32, &argument, DBUS_TYPE_INVALID);
+        dbus_message_set_no_reply(message, TRUE);
+        dbus_connection_send(bus, message, nullptr);
+        dbus_message_unref(message);
+    };
+    send("RemoveSelection", 0);
+    send("SetCaretOffset", toGint(offset));
     dbus_connection_flush(bus);
 }
 
