@@ -42,9 +42,11 @@ void Root::wireCorrectionRoad() {
     monitor_.onCorrectionContextChanged = [this] { display_.clearCorrectionUIForContextChange(); };
     monitor_.onCheckSkipped = [this](uint64_t block) { display_.handleCheckSkipped(block); };
     monitor_.onFieldMayHaveMoved = [this] { display_.handleFieldMayHaveMoved(); };
-    // A wheel step scrolls the text under the pointer: the boxes go at
-    // once rather than stand where the text was until it is measured anew.
-    display_.setWheelSteps([this] { return desktop_.ports().input.wheelSteps(); });
+    // A wheel step, a key that scrolls or opens a page, a scrollbar
+    // dragged: the boxes go at once rather than stand where the text was
+    // until it is measured anew.
+    desktop_.ports().input.setOnViewGesture(
+        [this](ViewGesture gesture) { display_.handleViewGesture(gesture); });
     monitor_.onReplacementCompleted = [this](const std::string& text) {
         display_.handleReplacementCompleted(text);
     };

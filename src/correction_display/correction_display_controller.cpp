@@ -113,8 +113,6 @@ uint64_t CorrectionDisplayController::newGeneration() {
     generationStartedAt_ = scheduler_.now();
     fieldMayHaveMoved_ = true;
     viewHold_.reset();
-    if (wheelSteps_)
-        wheelStepsSeen_ = wheelSteps_();
     return ++correctionHighlightRenderToken_;
 }
 

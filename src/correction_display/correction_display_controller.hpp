@@ -25,6 +25,7 @@
 #include "correction_display/correction_display_ports.hpp"
 #include "correction_display/correction_highlight_rules.hpp"
 #include "monitor/replacement_outcome.hpp"
+#include "platform/input_events.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo {
@@ -56,10 +57,11 @@ class CorrectionDisplayController final {
     // after the other: a change no event told of (another program's edit)
     // takes its boxes away in time.
     static constexpr double revalidateInterval = 0.48;
-    // After a wheel step, or a new title of the window under the boxes (a
-    // new tab), the boxes are hidden until they measure at another place
-    // twice alike (a smooth scroll moves them for a while, and Chromium
-    // answers its steps late), or for at most this long (nothing moved).
+    // After a wheel step, a key that scrolls or opens a page, or a new
+    // title of the window under the boxes (a new tab), the boxes are hidden
+    // until they measure at another place twice alike (a smooth scroll
+    // moves them for a while, and Chromium answers its steps late), or for
+    // at most this long (nothing moved); after a drag, counted from its end.
     static constexpr double viewHoldSeconds = 1.0;
     // How long the pointer may be off both the highlight and the panel
     // before the panel closes.
@@ -132,9 +134,10 @@ class CorrectionDisplayController final {
     // boxes go at once and come back only where they measure again.
     void handleViewChanged();
 
-    // The wheel steps heard so far anywhere on the display; each one may
-    // scroll the boxes' text. Unset: none are heard.
-    void setWheelSteps(std::function<uint64_t()> count) { wheelSteps_ = std::move(count); }
+    // The user did something that may move the boxes' text before the
+    // application tells of it: the boxes go at once, as for a new title,
+    // and stay away for as long as a drag lasts.
+    void handleViewGesture(ViewGesture gesture);
 
     // --- What is shown ----------------------------------------------------
     // The issues drawn at the last ask.
@@ -245,10 +248,10 @@ class CorrectionDisplayController final {
     // The application said its field may have moved: every box is
     // measured at the next ask.
     bool fieldMayHaveMoved_ = true;
-    std::function<uint64_t()> wheelSteps_;
-    uint64_t wheelStepsSeen_ = 0;
-    // The boxes hidden by a wheel step or a new title: since when, and
-    // where the watched box stood then.
+    // A drag is under way: whatever it moves keeps moving until it ends.
+    bool dragging_ = false;
+    // The boxes hidden by a gesture or a new title: since when, and where
+    // the watched box stood then.
     struct ViewHold {
         TimePoint since;
         std::optional<Rect> probeRect;

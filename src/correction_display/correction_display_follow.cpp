@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "correction_display/correction_display_controller.hpp"
 
@@ -58,13 +59,13 @@ void CorrectionDisplayController::renderCorrectionHighlights(uint64_t token, std
 }
 
 bool CorrectionDisplayController::heldByView(TimePoint now) {
-    if (wheelSteps_ && everDrawn_) {
-        const uint64_t steps = wheelSteps_();
-        if (steps != wheelStepsSeen_) {
-            wheelStepsSeen_ = steps;
+    // A scrollbar still dragged moves the text again with the next motion:
+    // a place measured twice alike in a pause is no place to stand, also
+    // for the boxes of a check that came meanwhile.
+    if (dragging_) {
+        if (!viewHold_)
             viewHold_ = ViewHold{now, probe_ ? probe_->rect : std::nullopt, std::nullopt};
-            return true;
-        }
+        return true;
     }
     if (!viewHold_)
         return false;
@@ -95,6 +96,17 @@ void CorrectionDisplayController::handleViewChanged() {
     viewHold_ = ViewHold{scheduler_.now(), probe_ ? probe_->rect : std::nullopt, std::nullopt};
     highlight_.hide();
     currentHoverCorrectionIssues_.clear();
+}
+
+void CorrectionDisplayController::handleViewGesture(ViewGesture gesture) {
+    if (gesture != ViewGesture::dragEnded) {
+        dragging_ = dragging_ || gesture == ViewGesture::dragStarted;
+        return handleViewChanged();
+    }
+    if (!std::exchange(dragging_, false) || !viewHold_)
+        return;
+    // Where the drag left the text is looked for from its end on.
+    viewHold_->since = scheduler_.now();
 }
 
 void CorrectionDisplayController::measureBoxes(TimePoint now) {

@@ -48,6 +48,20 @@ enum class KeyDownMonitorEvent {
 
 enum class KeyDownMonitorError { tapCreateFailed, runLoopSourceFailed };
 
+// A gesture of the user's that may move what an application shows before
+// the application tells of it.
+enum class ViewGesture {
+    // A wheel step, or a key that scrolls or brings another page to the
+    // front.
+    moved,
+    // The pointer began to move with the primary button held (a scrollbar
+    // dragged, text selected by dragging); `dragEnded` follows when the
+    // button goes up.
+    dragStarted,
+    dragEnded,
+};
+using ViewGestureHandler = std::function<void(ViewGesture)>;
+
 // An installed key-down monitor; destroying it removes it.
 class KeyDownMonitor {
   public:
@@ -78,9 +92,10 @@ class InputEvents {
     // must not be disturbed.
     virtual KeyboardHold& keyboardHold() = 0;
 
-    // Steps of a mouse wheel anywhere on the display so far, as the
-    // key-down monitor hears them: each scrolls what lies under the pointer.
-    virtual uint64_t wheelSteps() { return 0; }
+    // The handler is called on the main loop for every such gesture
+    // anywhere on the display; one handler at a time, an empty one stops
+    // the reports. Never called where the gestures cannot be heard.
+    virtual void setOnViewGesture(ViewGestureHandler /*handler*/) {}
 };
 
 }  // namespace mivo

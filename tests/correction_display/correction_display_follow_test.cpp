@@ -281,18 +281,22 @@ INSTANTIATE_TEST_SUITE_P(Document, KeptBoxesTest,
                                       3 + 11, std::nullopt, 19}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A wheel step: the boxes go at once and come back where the scroll took
-// them, once they are measured there (an application may answer the old
-// places for a while), or where they were when nothing scrolled.
+// A wheel step, a key that scrolls or opens a page, a scrollbar dragged, a
+// new title: the boxes go at once and come back where the scroll took them,
+// once they are measured there (an application may answer the old places
+// for a while), or where they were when nothing scrolled.
+enum class Gesture { moved, title, drag };
 struct WheelCase {
     const char* name;
-    // A new title of the window under the boxes (a new tab), else a wheel
-    // step.
-    bool byTitle;
+    Gesture gesture;
     std::optional<double> movedAt;  // when the boxes measure at their new place
     double stillHiddenAt;
     double shownAgainBy;
     double shiftedBy;
+    // When the button of a drag goes up.
+    double dragEndsAt = 0;
+    // When the text is checked again (its boxes found anew) meanwhile.
+    std::optional<double> recheckAt = std::nullopt;
 };
 void PrintTo(const WheelCase& c, std::ostream* os) {
     *os << c.name;
@@ -300,44 +304,65 @@ void PrintTo(const WheelCase& c, std::ostream* os) {
 
 class WheelTest : public ControllerTest, public ::testing::WithParamInterface<WheelCase> {};
 
-TEST_P(WheelTest, AWheelStepHidesTheBoxesUntilTheyAreMeasuredWhereTheTextWent) {
-    uint64_t steps = 0;
-    controller.setWheelSteps([&] { return steps; });
+TEST_P(WheelTest, AGestureHidesTheBoxesUntilTheyAreMeasuredWhereTheTextWent) {
+    const auto& c = GetParam();
     check({issueAt(3, "A"), issueAt(10, "B")});
     advanceTo(2);
     ASSERT_EQ(highlight.shown.size(), 2u);
-    if (GetParam().byTitle) {
-        controller.handleViewChanged();
-        EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over the new tab";
-    } else {
-        steps = 1;
+    switch (c.gesture) {
+        case Gesture::moved:
+            controller.handleViewGesture(ViewGesture::moved);
+            break;
+        case Gesture::title:
+            controller.handleViewChanged();
+            break;
+        case Gesture::drag:
+            controller.handleViewGesture(ViewGesture::dragStarted);
+            clock.after(c.dragEndsAt - 2,
+                        [&] { controller.handleViewGesture(ViewGesture::dragEnded); });
+            break;
     }
+    EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over other text";
     advanceTo(2.13);
     EXPECT_TRUE(highlight.shown.empty()) << "the boxes stood over other text";
-    if (const auto at = GetParam().movedAt) {
-        advanceTo(*at);
+    if (c.movedAt) {
+        advanceTo(*c.movedAt);
         for (auto& [start, rect] : field.rects)
-            rect.y += GetParam().shiftedBy;
+            rect.y += c.shiftedBy;
     }
-    advanceTo(GetParam().stillHiddenAt);
+    if (c.recheckAt) {
+        advanceTo(*c.recheckAt);
+        check({issueAt(3, "A"), issueAt(10, "B")});
+        advanceTo(*c.recheckAt + 0.5);
+        EXPECT_TRUE(highlight.shown.empty()) << "boxes of a check shown while the drag goes on";
+    }
+    advanceTo(c.stillHiddenAt);
     EXPECT_TRUE(highlight.shown.empty());
-    advanceTo(GetParam().shownAgainBy);
+    advanceTo(c.shownAgainBy);
     ASSERT_EQ(highlight.shown.size(), 2u);
-    EXPECT_DOUBLE_EQ(highlight.shown[0].rect.y, 680 + GetParam().shiftedBy);
+    EXPECT_DOUBLE_EQ(highlight.shown[0].rect.y, 680 + c.shiftedBy);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scrolling, WheelTest,
-                         ::testing::Values(
-                             // Measured at the new place 0.4 s after the step:
-                             // shown once it measures there twice.
-                             WheelCase{"answeredLate", false, 2.4, 2.52, 2.65, 40},
-                             // The page was at its end: back after 1 s.
-                             WheelCase{"nothingScrolled", false, std::nullopt, 2.9, 3.25, 0},
-                             // A title changed within the same page: back after
-                             // 1 s (a new tab clears them through the monitor's
-                             // change of field).
-                             WheelCase{"aNewTitle", true, std::nullopt, 2.9, 3.25, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Scrolling, WheelTest,
+    ::testing::Values(
+        // Measured at the new place 0.4 s after the step (or the Page
+        // Down): shown once it measures there twice.
+        WheelCase{"answeredLate", Gesture::moved, 2.4, 2.52, 2.65, 40},
+        // The page was at its end: back after 1 s.
+        WheelCase{"nothingScrolled", Gesture::moved, std::nullopt, 2.9, 3.25, 0},
+        // A title changed within the same page: back after 1 s (a new tab
+        // clears them through the monitor's change of field).
+        WheelCase{"aNewTitle", Gesture::title, std::nullopt, 2.9, 3.25, 0},
+        // A scrollbar dragged and held still for a while before it goes on:
+        // hidden until the button goes up, then shown where the text is.
+        WheelCase{"aDragHeldStill", Gesture::drag, 2.3, 3.9, 4.3, -200, 4.0},
+        // The text checked again while the drag goes on: its boxes wait
+        // for the end too.
+        WheelCase{"aCheckDuringADrag", Gesture::drag, 2.3, 3.9, 4.4, -200, 4.0, 2.5},
+        // A drag that moved nothing (text selected): back 1 s after its end.
+        WheelCase{"aDragThatScrolledNothing", Gesture::drag, std::nullopt, 3.9, 4.25, 0, 3.0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mivo

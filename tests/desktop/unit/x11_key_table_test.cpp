@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/linux/x11/x11_key_table.hpp"
+#include "platform/linux/x11/x11_view_gestures.hpp"
 #include "shared/hotkey_config.hpp"
 
 namespace mivo::linux_desktop {
@@ -59,6 +60,44 @@ TEST(KeyTable, CommandIsSuperAndOptionIsAlt) {
     EXPECT_EQ(modifierMaskForX11(Mod4Mask | ShiftMask | LockMask | Mod2Mask),
               H::commandMask | H::shiftMask);
     EXPECT_EQ(modifierMaskForX11(ControlMask | Mod1Mask), H::controlMask | H::optionMask);
+}
+
+// Keys that move a document or bring another page to the front hide the
+// boxes before the application tells; keys that only type or move the
+// caret in its line never do (the boxes would blink at every word).
+TEST(KeyTable, KeysThatMoveTheView) {
+    struct Row {
+        unsigned long keysym;
+        bool control;
+        bool alt;
+        bool moves;
+    };
+    const Row rows[] = {
+        {XK_Page_Down, false, false, true},
+        {XK_Page_Up, false, false, true},
+        {XK_KP_Page_Down, false, false, true},
+        {XK_Page_Down, true, false, true},
+        {XK_Home, true, false, true},
+        {XK_End, true, false, true},
+        {XK_Home, false, false, false},
+        {XK_End, false, false, false},
+        {XK_t, true, false, true},
+        {XK_t, false, false, false},
+        {XK_t, true, true, false},  // a terminal's own shortcut
+        {XK_n, true, false, true},
+        {XK_w, true, false, true},
+        {XK_Tab, true, false, true},
+        {XK_Tab, false, false, false},
+        {XK_Left, false, true, true},
+        {XK_Left, false, false, false},
+        {XK_Right, true, false, false},
+        {XK_space, false, false, false},
+        {XK_Return, true, false, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(keyMovesView(row.keysym, row.control, row.alt), row.moves)
+            << std::hex << row.keysym << " control " << row.control << " alt " << row.alt;
+    }
 }
 
 }  // namespace

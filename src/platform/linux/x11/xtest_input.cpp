@@ -250,7 +250,6 @@ bool XTestInput::selectRawKeyEvents() {
         return false;
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);
-    XISetMask(bits, XI_RawButtonPress);
     XIEventMask mask;
     mask.deviceid = XIAllMasterDevices;
     mask.mask_len = sizeof bits;
@@ -261,13 +260,6 @@ bool XTestInput::selectRawKeyEvents() {
     listening_ = x11_.listen([this](XEvent& e) {
         if (e.type != GenericEvent || e.xcookie.extension != xiOpcode_)
             return;
-        if (e.xcookie.evtype == XI_RawButtonPress) {
-            // Buttons 4 to 7 are the wheel's steps.
-            const auto* raw = static_cast<const XIRawEvent*>(e.xcookie.data);
-            if (raw != nullptr && raw->detail >= 4 && raw->detail <= 7)
-                ++wheelSteps_;
-            return;
-        }
         if (e.xcookie.evtype != XI_RawKeyPress)
             return;
         for (const auto& weak : monitors_) {
@@ -284,13 +276,10 @@ bool XTestInput::selectRawKeyEvents() {
     return true;
 }
 
-uint64_t XTestInput::wheelSteps() {
-    // Every step the server made before this call is counted.
-    if (rawKeysSelected_) {
-        XSync(x11_.display(), False);
-        x11_.processPending();
-    }
-    return wheelSteps_;
+void XTestInput::setOnViewGesture(ViewGestureHandler handler) {
+    viewGestures_.reset();
+    if (handler)
+        viewGestures_ = X11ViewGestures::open(scheduler_, log_, std::move(handler));
 }
 
 std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError>

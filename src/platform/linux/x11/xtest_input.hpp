@@ -2,8 +2,8 @@
 
 // Synthetic input through the XTest extension, as if from the hardware, and
 // the key-down monitor over XInput 2 raw key events, which report every key
-// press on the display whichever window has the focus; the wheel's steps
-// are counted beside it.
+// press on the display whichever window has the focus. The gestures that
+// move what applications show are heard on a connection of their own.
 //
 // The services' key codes are mapped here: 9 with the command flag is
 // Ctrl+V (paste), 51 is BackSpace (the backward delete), and 0 carries a
@@ -24,6 +24,7 @@
 #include "platform/input_events.hpp"
 #include "platform/linux/key_typing.hpp"
 #include "platform/linux/x11/x11_keyboard_hold.hpp"
+#include "platform/linux/x11/x11_view_gestures.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
 
@@ -54,7 +55,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
     // Every keyboard and pointer; our own events still go out, with no
     // other client's between them.
     KeyboardHold& keyboardHold() override { return *hold_; }
-    uint64_t wheelSteps() override;
+    void setOnViewGesture(ViewGestureHandler handler) override;
 
     // Whether the server has XTest (false: every post fails).
     bool available() const { return xtest_; }
@@ -91,7 +92,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
     std::string inputMethod_;
     Cancel listening_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
-    uint64_t wheelSteps_ = 0;
+    std::unique_ptr<X11ViewGestures> viewGestures_;
 };
 
 }  // namespace mivo::linux_desktop
