@@ -8,14 +8,20 @@
 #include <utility>
 #include <vector>
 
+#include "monitor/document_text.hpp"
 #include "platform/ax_reads.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
 namespace {
 
-// U+FFFC stands in a field's own text for each block or inline object.
-constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
+using documentText::endsASentence;
+using documentText::kObjectReplacement;
+using documentText::objectCount;
+using documentText::runAround;
+using documentText::runsOf;
+using documentText::withoutObjects;
+
 // A write that never reports its end (its check gave up) is over by then.
 constexpr double kUserCaretBackSeconds = 3.5;
 // The blocks a document's own text may have gone into are among its first.
@@ -26,84 +32,6 @@ constexpr std::size_t kMaxChildrenLooked = 16;
 constexpr int64_t kMaxBlocksCheckedAtOnce = 16;
 // The pause a check waits for.
 constexpr double kBlockCheckSeconds = 0.75;
-
-// Whether `text` ends where a sentence does (a closing bracket after it
-// included).
-bool endsASentence(std::string_view text) {
-    constexpr std::string_view kEnds[] = {"。", "！", "？", ".", "!", "?", "」", "』", "）", ")"};
-    return std::ranges::any_of(kEnds, [&](std::string_view end) { return text.ends_with(end); });
-}
-
-std::size_t objectCount(std::string_view text) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(kObjectReplacement); at != std::string_view::npos;
-         at = text.find(kObjectReplacement, at + kObjectReplacement.size()))
-        ++n;
-    return n;
-}
-
-// Whether the object character between `before` and `after` (0: none)
-// stands for a block rather than an inline object (a link, an image) of the
-// line around it: nothing of a sentence goes on across it.
-bool isBlockBoundary(char32_t before, char32_t after) {
-    const auto ends = [](char32_t c) {
-        return c == 0 || c == U'\uFFFC' || c == U'\n' || c == U'。' || c == U'！' || c == U'？' ||
-               c == U'.' || c == U'!' || c == U'?';
-    };
-    return ends(before) || after == 0 || after == U'\uFFFC' || after == U'\n';
-}
-
-// The runs of `text` between its block objects, each with its first
-// UTF-16 unit.
-std::vector<FieldText> runsOf(const std::string& text) {
-    struct CodePoint {
-        char32_t c;
-        std::size_t byte;
-    };
-    std::vector<CodePoint> points;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t at = i;
-        points.push_back({text::decodeNext(text, i), at});
-    }
-    std::vector<FieldText> runs;
-    std::size_t runByte = 0;
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        const CodePoint& p = points[k];
-        if (p.c != U'\uFFFC' || !isBlockBoundary(k > 0 ? points[k - 1].c : 0,
-                                                 k + 1 < points.size() ? points[k + 1].c : 0))
-            continue;
-        runs.push_back(FieldText{text.substr(runByte, p.byte - runByte), FieldText::Source::value,
-                                 text::utf16Length(std::string_view(text).substr(0, runByte))});
-        runByte = p.byte + kObjectReplacement.size();
-    }
-    runs.push_back(FieldText{text.substr(runByte), FieldText::Source::value,
-                             text::utf16Length(std::string_view(text).substr(0, runByte))});
-    return runs;
-}
-
-// The run that holds UTF-16 unit `caret`, or that ends at the block the
-// caret stands on.
-FieldText runAround(const std::string& text, int64_t caret) {
-    auto runs = runsOf(text);
-    for (auto& run : runs) {
-        if (caret <= run.utf16Start + text::utf16Length(run.text))
-            return std::move(run);
-    }
-    return std::move(runs.back());
-}
-
-// The document's own text, its objects and the line feeds at its ends
-// (Firefox ends a line with one before its first Return) left out.
-std::string withoutObjects(std::string text) {
-    for (std::size_t at = text.find(kObjectReplacement); at != std::string::npos;
-         at = text.find(kObjectReplacement, at))
-        text.erase(at, kObjectReplacement.size());
-    while (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    while (!text.empty() && text.front() == '\n')
-        text.erase(0, 1);
-    return text;
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -280,6 +281,40 @@ INSTANTIATE_TEST_SUITE_P(Document, KeptBoxesTest,
                                       },
                                       3 + 11, std::nullopt, 19}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, NoMoreChecksAreHeldThanTheMonitorRemembersBlocks) {
+    // Past the bound the oldest check goes, boxes and all: the monitor no
+    // longer knows its block either, and asking for it would only cost.
+    struct Case {
+        const char* why;
+        uint64_t lines;
+        std::size_t boxes;
+        bool firstLineBoxed;
+    };
+    const Case cases[] = {
+        {"as many lines as are held", CorrectionDisplayController::maxHeldChecks,
+         CorrectionDisplayController::maxHeldChecks, true},
+        {"one line more", CorrectionDisplayController::maxHeldChecks + 1,
+         CorrectionDisplayController::maxHeldChecks, false},
+    };
+    field.blockStep = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        controller.clearCorrectionUIForContextChange();
+        for (uint64_t block = 1; block <= c.lines; ++block) {
+            checker.next = {issueAt(3, "L" + std::to_string(block))};
+            auto line = candidate();
+            line.block = block;
+            controller.showCorrectionIssues(line);
+        }
+        advanceTo(clock.elapsed() + 1.5);
+        EXPECT_EQ(highlight.shown.size(), c.boxes);
+        EXPECT_EQ(std::ranges::any_of(
+                      highlight.shown,
+                      [](const HighlightAnnotation& a) { return a.issue && a.issue->id == "L1"; }),
+                  c.firstLineBoxed);
+    }
+}
 
 // A wheel step, a key that scrolls or opens a page, a scrollbar dragged, a
 // new title: the boxes go at once and come back where the scroll took them,

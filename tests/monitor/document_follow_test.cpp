@@ -10,11 +10,62 @@
 
 #include "field/ax_text_extractor.hpp"
 #include "monitor/document_follow.hpp"
+#include "monitor/document_text.hpp"
 #include "platform/ax_reads.hpp"
 #include "platform/sim/sim_desktop.hpp"
 
 namespace mivo {
 namespace {
+
+TEST(DocumentTextTest, TheRunAroundTheCaretIsTheLineWrittenBesideTheBlocks) {
+    // Chromium's first line stays in the document's own text beside the
+    // objects of the blocks below it; a link inside a line is an object of
+    // the line, not a block.
+    const std::string kBlock = "\uFFFC";
+    struct Case {
+        const char* why;
+        std::string text;
+        int64_t caret;  // UTF-16
+        std::string run;
+        int64_t runStart;
+    };
+    const Case cases[] = {
+        {"the first line, blocks below it", "一行目。" + kBlock + kBlock, 2, "一行目。", 0},
+        {"the end of the first line, right before its block", "一行目。" + kBlock, 4, "一行目。",
+         0},
+        {"a link inside the line", "前の" + kBlock + "の後。" + kBlock, 6,
+         "前の" + kBlock + "の後。", 0},
+        {"a line between two blocks", kBlock + "間の行。" + kBlock, 3, "間の行。", 1},
+        {"past the end", kBlock + "最後。", 40, "最後。", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto run = documentText::runAround(c.text, c.caret);
+        EXPECT_EQ(run.text, c.run);
+        EXPECT_EQ(run.utf16Start, c.runStart);
+    }
+}
+
+TEST(DocumentTextTest, TheOwnTextLeavesOutObjectsAndTheLineFeedsAtItsEnds) {
+    struct Case {
+        const char* why;
+        std::string text;
+        std::string own;
+        std::size_t objects;
+    };
+    const Case cases[] = {
+        {"blocks after the line", "一行目。\uFFFC\uFFFC", "一行目。", 2},
+        {"Firefox's line feed before its first Return", "一行目。\n", "一行目。", 0},
+        {"lines pasted, a line feed between them", "\n一行目。\n二行目。\uFFFC",
+         "一行目。\n二行目。", 1},
+        {"only blocks", "\uFFFC\uFFFC\uFFFC", "", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(documentText::withoutObjects(c.text), c.own);
+        EXPECT_EQ(documentText::objectCount(c.text), c.objects);
+    }
+}
 
 class FakeFollowHost final : public DocumentFollowHost {
   public:
