@@ -172,7 +172,13 @@ void DocumentFollow::noteAttached(const AXElement& element, const std::optional<
     const bool heldFocus = host_.followedFieldHeldFocus();
     objectsAtChange_ = read ? std::optional(objectCount(read->text)) : std::nullopt;
     removedSinceChange_.clear();
-    if (const auto document = DocumentBlocks::documentOf(ax, element, heldFocus)) {
+    auto document = DocumentBlocks::documentOf(ax, element, heldFocus);
+    // A block known, followed without the focus (a paragraph of Writer's
+    // written into while the caret stays in another): neither it nor any
+    // ancestor holds the focus, and it is a block of the same document.
+    if (!document && !heldFocus && blocks_.document() && blocks_.find(element))
+        document = blocks_.document();
+    if (document) {
         const bool known = blocks_.document() == document;
         blocks_.follow(*document);
         if (!known)

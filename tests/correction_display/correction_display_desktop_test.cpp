@@ -207,21 +207,37 @@ void PrintTo(const DocumentCase& c, std::ostream* os) {
 
 class DocumentDisplayTest : public DesktopDisplayTest {
   protected:
-    // Lines of 20 points from y 200 (accessibility), cells of 10.
-    void writeTwoLines() {
+    // Lines of 20 points from y 200 (accessibility), cells of 10. Writer's
+    // paragraphs take the focus with the caret, and the user goes on into
+    // a third.
+    void writeTwoLines(bool writerParagraphs = false) {
         setUpField({});
         first = desk.addTextField(field, "", {.frame = Rect{100, 200, 600, 20}});
         second = desk.addTextField(field, "", {.frame = Rect{100, 220, 600, 20}});
-        desk.setText(field, "\uFFFC\uFFFC");
-        desk.moveCaretIntoBlock(field, first);
+        if (writerParagraphs) {
+            third = desk.addTextField(field, "", {.frame = Rect{100, 240, 600, 20}});
+            desk.setAttribute(field, std::string(kAXEditableAttribute), AXValue(true));
+        }
+        desk.setText(field, writerParagraphs ? "\uFFFC\uFFFC\uFFFC" : "\uFFFC\uFFFC");
+        const auto caretInto = [&](sim::SimId line) {
+            if (writerParagraphs)
+                desk.focus(line);
+            else
+                desk.moveCaretIntoBlock(field, line);
+        };
+        caretInto(first);
         desk.clock().advance(1);
         // Return 0.3 s after 。, well within the pause a check waits for.
         desk.setText(first, "宿題をを終えた。");
         desk.clock().advance(0.3);
-        desk.moveCaretIntoBlock(field, second);
+        caretInto(second);
         desk.clock().advance(0.2);
         desk.setText(second, "本をを読んだ。");
         desk.clock().advance(1.5);
+        if (writerParagraphs) {
+            caretInto(third);
+            desk.clock().advance(1.5);
+        }
     }
     std::vector<int> boxedLines() const {
         std::vector<int> lines;
@@ -232,6 +248,7 @@ class DocumentDisplayTest : public DesktopDisplayTest {
     }
     sim::SimId first = 0;
     sim::SimId second = 0;
+    sim::SimId third = 0;
 };
 
 TEST_F(DocumentDisplayTest, TheDocumentsOwnTextBesideABlockIsBoxedAndWrittenAsABlock) {
@@ -280,14 +297,28 @@ class DocumentTest : public DocumentDisplayTest,
 TEST_F(DocumentDisplayTest, ApplyIntoTheLineTheCaretIsNotInWritesThereAndPutsTheCaretBack) {
     // The caret comes back whether the write left it with the user (the
     // line's text set whole) or in the line written.
-    for (const bool caretMovedByTheWrite : {false, true}) {
-        SCOPED_TRACE(caretMovedByTheWrite ? "caret moved by the write" : "caret left alone");
-        writeTwoLines();
+    struct Case {
+        const char* why;
+        bool caretMovedByTheWrite;
+        // The line written is followed for the write without the focus,
+        // which stays in the user's paragraph.
+        bool writerParagraphs;
+    };
+    const Case cases[] = {
+        {"caret left alone", false, false},
+        {"caret moved by the write", true, false},
+        {"Writer's paragraphs, the caret in a third", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const bool caretMovedByTheWrite = c.caretMovedByTheWrite;
+        writeTwoLines(c.writerParagraphs);
         ASSERT_EQ(highlight.shown.size(), 2u);
         const auto inFirst = std::ranges::find_if(
             highlight.shown, [](const HighlightAnnotation& a) { return a.rect.y == 680; });
         ASSERT_NE(inFirst, highlight.shown.end());
-        const Utf16Range userCaret = desk.selection(second);
+        const sim::SimId userLine = c.writerParagraphs ? third : second;
+        const Utf16Range userCaret = desk.selection(userLine);
         rechecked.clear();
 
         controller.handleApply({*inFirst->issue});
@@ -299,8 +330,10 @@ TEST_F(DocumentDisplayTest, ApplyIntoTheLineTheCaretIsNotInWritesThereAndPutsThe
         EXPECT_EQ(desk.text(second), "本をを読んだ。");
         EXPECT_EQ(rechecked, (std::vector<std::string>{"宿題を終えた。"}));
         // The caret is back in the line the user was writing, where it was.
-        EXPECT_EQ(monitor.observedElement(), desk.element(second));
-        EXPECT_EQ(desk.selection(second), userCaret);
+        EXPECT_EQ(desk.selection(userLine), userCaret);
+        if (!c.writerParagraphs) {
+            EXPECT_EQ(monitor.observedElement(), desk.element(second));
+        }
         // The other line's box stayed throughout.
         EXPECT_EQ(boxedLines(), (std::vector<int>{2}));
         desk.quitApplication(pid);

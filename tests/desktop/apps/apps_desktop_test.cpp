@@ -504,6 +504,13 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
     std::optional<std::string> replaced;
     monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
     monitor.start();
+    // The paragraph there first is checked, as the monitor finds it.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return std::ranges::find(checked, kText, &CompletedSentenceCandidate::text) !=
+                   checked.end();
+        },
+        5));
     ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
     spinFor(0.3);
     ASSERT_TRUE(pressChord(*session_, {XK_Return}));
@@ -545,6 +552,14 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
             },
             10))
             << "the key went elsewhere";
+        // The paragraph checked first, neither written nor the caret's,
+        // keeps its check through the write: its boxes stay.
+        const auto first = std::ranges::find(checked, kText, &CompletedSentenceCandidate::text);
+        ASSERT_NE(first, checked.end());
+        if (first->block != 0) {
+            EXPECT_TRUE(monitor.boundsForRange(0, 1, first->block).has_value())
+                << "the first paragraph's check went with the write";
+        }
     }
     monitor.stop();
     // Back to the one paragraph the other tests expect.
