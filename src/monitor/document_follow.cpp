@@ -30,6 +30,9 @@ constexpr std::size_t kMaxChildrenLooked = 16;
 // no more blocks than these are checked at once on the way back into a
 // document either.
 constexpr int64_t kMaxBlocksCheckedAtOnce = 16;
+// The documents left whose blocks are checked again on the way back: a
+// second window of the same application in between keeps the first's.
+constexpr std::size_t kMaxDocumentsLeftBehind = 8;
 // The pause a check waits for.
 constexpr double kBlockCheckSeconds = 0.75;
 
@@ -162,6 +165,8 @@ void DocumentFollow::checkLater(const AXElement& element) {
         const auto read = host_.readFieldText(element);
         if (read && !read->text.empty())
             host_.checkBlock(element, *read);
+        else
+            blocks_.notePendingCheckDone(element);
     }));
 }
 
@@ -237,18 +242,29 @@ void DocumentFollow::noteRemoved(const std::string& text) {
 
 void DocumentFollow::noteContextChanged() {
     // Another field in between (the address bar, a field of another
-    // application) leaves the document left behind as it was.
+    // application) leaves the document left behind as it was. A block whose
+    // check waits (checked again on the way back, or left within the pause)
+    // is left with its check as well: a glance at the document shorter than
+    // the pause takes nothing away.
     if (blocks_.document()) {
         LeftBehind left{*blocks_.document(), {}, {}};
         for (const DocumentBlocks::Block* block : blocks_.byUse()) {
-            if (!block->checked)
+            const bool waits = block->pendingCheck && !block->pendingCheck.isCancelled();
+            if (!block->checked && !waits)
                 continue;
-            if (block->element == left.document)
+            if (block->element != left.document)
+                left.blocks.push_back(block->element);
+            else if (block->checked)
                 left.ownText = block->checked->text;
             else
-                left.blocks.push_back(block->element);
+                left.ownText = blocks_.ownText();
         }
-        leftBehind_ = std::move(left);
+        std::erase_if(leftBehind_,
+                      [&](const LeftBehind& l) { return l.document == left.document; });
+        if (!left.blocks.empty() || !left.ownText.empty())
+            leftBehind_.push_back(std::move(left));
+        if (leftBehind_.size() > kMaxDocumentsLeftBehind)
+            leftBehind_.erase(leftBehind_.begin());
     }
     blocks_.forget();
     blocks_.forgetOwnText();
@@ -256,18 +272,21 @@ void DocumentFollow::noteContextChanged() {
 }
 
 void DocumentFollow::forget() {
-    leftBehind_.reset();
+    leftBehind_.clear();
     blocks_.forget();
     blocks_.forgetOwnText();
     write_.forget();
 }
 
 void DocumentFollow::checkBlocksLeftBehind() {
-    if (!leftBehind_ || !blocks_.document())
+    if (!blocks_.document())
         return;
-    const LeftBehind left = *std::exchange(leftBehind_, std::nullopt);
-    if (left.document != blocks_.document())
+    // Another document in between (a second window) keeps this one's.
+    const auto found = std::ranges::find(leftBehind_, *blocks_.document(), &LeftBehind::document);
+    if (found == leftBehind_.end())
         return;
+    const LeftBehind left = std::move(*found);
+    leftBehind_.erase(found);
     // Coming back to a document is a focus change onto the whole of it:
     // its boxes went with the display, and each block that had them is
     // checked again, the most recently used first, as many as lines pasted

@@ -125,14 +125,15 @@ class DocumentFollow {
     // The write under way into a block of it, and the user's caret to put
     // back after.
     BlockWrite write_;
-    // The document left for another tab, window or application, and the
-    // blocks checked in it then (its own text as the run checked).
+    // The documents left for another tab, window or application, and the
+    // blocks checked in each then (its own text as the run checked); the
+    // most recently left last.
     struct LeftBehind {
         AXElement document;
         std::vector<AXElement> blocks;
         std::string ownText;
     };
-    std::optional<LeftBehind> leftBehind_;
+    std::vector<LeftBehind> leftBehind_;
     // The object characters of the field followed as its last change (or
     // its attach) left them, and the own text a report took out of it
     // since: a change that makes blocks after such a report is Return

@@ -398,12 +398,21 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
                                             "明日も晴れます。"};
     struct Case {
         const char* why;
-        enum class Away { anotherApplication, anotherTab, anotherWindow } away;
+        enum class Away {
+            anotherApplication,
+            anotherTab,
+            anotherWindow,
+            anotherDocument,
+            glanceShorterThanThePause
+        } away;
     };
     const Case cases[] = {
         {"another application in front and back", Case::Away::anotherApplication},
         {"Ctrl+T, then Ctrl+W", Case::Away::anotherTab},
         {"Ctrl+N and back", Case::Away::anotherWindow},
+        {"a second document's window and back (Writer's Ctrl+N, Ctrl+W)",
+         Case::Away::anotherDocument},
+        {"back for less than the pause, away again, back", Case::Away::glanceShorterThanThePause},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -441,6 +450,29 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
                 advance(1.1);
                 break;
             }
+            case Case::Away::anotherDocument: {
+                const auto other = desk.addWindow(browserPid, "Untitled 2");
+                const auto document = desk.addTextField(other, "");
+                const auto line = desk.addTextField(document, "別の文書です。");
+                desk.setText(document, "\uFFFC");
+                desk.focus(document);
+                desk.moveCaretIntoBlock(document, line);
+                advance(1.1);
+                desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+                break;
+            }
+            case Case::Away::glanceShorterThanThePause:
+                desk.activateApplication(pid);
+                advance(1.1);
+                desk.activateApplication(browserPid);
+                desk.focus(rich);
+                desk.moveCaretIntoBlock(rich, blocks.back());
+                advance(0.5);
+                desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
+                desk.activateApplication(pid);
+                advance(1.1);
+                desk.activateApplication(browserPid);
+                break;
         }
         desk.focus(rich);
         desk.moveCaretIntoBlock(rich, blocks.back());

@@ -561,6 +561,34 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
                 << "the first paragraph's check went with the write";
         }
     }
+    // Writer: a second document's window (Ctrl+N) and back (Ctrl+W): every
+    // paragraph checked before is checked again, not only the caret's.
+    if (GetParam() == AppKind::writer && found() != checked.end()) {
+        const auto before = field();
+        int tries = 0;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                if (tries++ % 300 == 0)
+                    pressChord(*session_, {XK_Control_L, XK_n});
+                const auto f = field();
+                return f && f != before;
+            },
+            30))
+            << "no window opened with Ctrl+N";
+        spinFor(0.5);
+        checked.clear();
+        ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_w}));
+        ASSERT_TRUE(waitUntil([&] { return bringForward() && field() == before; }, 20));
+        for (const std::string& again : {kText, std::string("東京に住んでいます。")}) {
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return std::ranges::find(checked, again, &CompletedSentenceCandidate::text) !=
+                           checked.end();
+                },
+                5))
+                << "not checked again: " << again;
+        }
+    }
     monitor.stop();
     // Back to the one paragraph the other tests expect.
     if (GetParam() == AppKind::thunderbird) {

@@ -33,6 +33,9 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         int blocksBesideInChromium = -1;
         // After the keys, a new tab (Ctrl+T) and back (Ctrl+W).
         bool awayAndBack = false;
+        // Before that, back for less than the pause a check waits for
+        // between two new tabs.
+        bool glanceBack = false;
     };
     const std::vector<Row> rows = {
         {"lines made by Return",
@@ -143,6 +146,19 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
          {"東京で住んでいます。"},
          -1,
          true},
+        {"a glance back between two new tabs, then back",
+         "ownline",
+         {},
+         {},
+         "明日も晴れます。",
+         -1,
+         {},
+         {},
+         {},
+         {"東京で住んでいます。"},
+         -1,
+         true,
+         true},
         // Chromium makes a block of each line pasted: the middle one is
         // neither the caret's nor the one before it.
         {"three lines pasted at once",
@@ -189,6 +205,12 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         }
         if (!row.keys.empty()) {
             ASSERT_TRUE(pressChord(*session_, row.keys));
+        }
+        if (row.glanceBack) {
+            ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_t}));
+            spinFor(1.0);
+            ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_w}));
+            spinFor(0.3);
         }
         if (row.awayAndBack) {
             ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_t}));
