@@ -121,6 +121,11 @@ Cancel DocumentBlocks::takePendingCheck(const AXElement& element) {
     return std::exchange(block->pendingCheck, Cancel());
 }
 
+bool DocumentBlocks::hasPendingCheck(const AXElement& element) const {
+    const auto it = std::ranges::find(blocks_, element, &Block::element);
+    return it != blocks_.end() && it->pendingCheck && !it->pendingCheck.isCancelled();
+}
+
 void DocumentBlocks::notePendingCheckDone(const AXElement& element) {
     if (Block* block = find(element))
         block->pendingCheck = Cancel();

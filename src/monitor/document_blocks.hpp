@@ -65,6 +65,8 @@ class DocumentBlocks {
     Block* find(const AXElement& element);
     // The block is left with its check still waiting: it runs for the block.
     void keepPendingCheck(const AXElement& element, Cancel check);
+    // Whether the block's check waits to run.
+    bool hasPendingCheck(const AXElement& element) const;
     // The check of the block ran (or gave way to a newer one).
     void notePendingCheckDone(const AXElement& element);
     // The check the block was left with, while it has not run: the caret

@@ -26,10 +26,11 @@ using documentText::withoutObjects;
 constexpr double kUserCaretBackSeconds = 3.5;
 // The blocks a document's own text may have gone into are among its first.
 constexpr std::size_t kMaxChildrenLooked = 16;
-// More blocks made at once are a document pasted whole, not lines written;
-// no more blocks than these are checked at once on the way back into a
-// document either.
-constexpr int64_t kMaxBlocksCheckedAtOnce = 16;
+// The blocks checked at once, of lines pasted or on the way back into a
+// document: as many as are remembered beside the caret's own block and the
+// document's own text. Past them the lines farthest from the caret wait
+// until the caret goes into them.
+constexpr int64_t kMaxBlocksCheckedAtOnce = static_cast<int64_t>(kMaxRememberedBlocks) - 2;
 // The documents left whose blocks are checked again on the way back: a
 // second window of the same application in between keeps the first's.
 constexpr std::size_t kMaxDocumentsLeftBehind = 8;
@@ -144,18 +145,22 @@ void DocumentFollow::checkBlocksMadeWith(const AXElement& block) {
     // One length read per move: a Return makes one block, the one the caret
     // is in; only a document grown by more than that is looked into.
     const int64_t grew = blocks_.noteDocumentLength(ax.textLengthMark(document));
-    if (grew < 2 || grew > kMaxBlocksCheckedAtOnce)
+    if (grew < 2)
         return;
     const auto children =
         readElements(ax, document, kAXChildrenAttribute).value_or(std::vector<AXElement>{});
     const auto at = std::ranges::find(children, block);
     if (at == children.end())
         return;
+    // Lines pasted at once: the blocks made before the caret's, and the one
+    // the caret was in, which took the first line (a line pasted under
+    // earlier text). The nearest to the caret are remembered longest.
     const auto index = static_cast<int64_t>(at - children.begin());
-    for (int64_t i = std::max<int64_t>(0, index - grew + 1); i < index; ++i) {
-        const AXElement& made = children[static_cast<std::size_t>(i)];
-        if (!blocks_.find(made))
-            checkLater(made);
+    const int64_t from = std::max({int64_t{0}, index - grew, index - kMaxBlocksCheckedAtOnce});
+    for (int64_t i = from; i < index; ++i) {
+        const AXElement& pasted = children[static_cast<std::size_t>(i)];
+        if (!blocks_.hasPendingCheck(pasted))
+            checkLater(pasted);
     }
 }
 
@@ -289,7 +294,7 @@ void DocumentFollow::checkBlocksLeftBehind() {
     leftBehind_.erase(found);
     // Coming back to a document is a focus change onto the whole of it:
     // its boxes went with the display, and each block that had them is
-    // checked again, the most recently used first, as many as lines pasted
+    // checked again, the most recently used first, as many as are checked
     // at once.
     int64_t checked = 0;
     const auto& followed = host_.followedField();

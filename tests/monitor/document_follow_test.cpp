@@ -356,7 +356,9 @@ TEST_F(DocumentFollowTest, TheBlocksCheckedBeforeTheUserWentElsewhereAreCheckedO
     };
     const Case cases[] = {
         {"back into the same document", 3, true, 2},
-        {"a long document: as many as lines pasted at once", 40, true, 16},
+        {"a long document: every line remembered", 40, true, 39},
+        {"longer than the lines remembered: as many as are checked at once",
+         kMaxRememberedBlocks + 6, true, kMaxRememberedBlocks - 2},
         {"into another document", 3, false, 0},
     };
     for (const auto& c : cases) {

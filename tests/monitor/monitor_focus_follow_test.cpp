@@ -194,20 +194,28 @@ TEST_F(FocusFollowTest, ALineLeftWithinThePauseIsCheckedWhereverTheCaretWent) {
 }
 
 TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodInIt) {
-    // Three lines pasted at the end of the first: its own text changes and
-    // two blocks are made, the caret in the last.
-    const std::vector<std::string> pasted = {"今日は晴れです。", "東京で住んでいます。",
-                                             "明日も晴れます。"};
+    // Lines pasted at the end of the first: its own text changes and a
+    // block is made of each further line, the caret in the last.
+    std::vector<std::string> pasted = {"今日は晴れです。", "東京で住んでいます。",
+                                       "明日も晴れます。"};
+    while (pasted.size() < 30)
+        pasted.push_back("行" + std::to_string(pasted.size()) + "は晴れです。");
     struct Case {
         const char* why;
         std::size_t linesPasted;
         // Into a field still empty, followed whole: every block is new.
         bool intoAnEmptyField = false;
+        // Into an empty line under a line written and checked before,
+        // which Chromium replaces by the first line's block.
+        bool underEarlierText = false;
     };
     const Case cases[] = {
         {"three lines", 3},
         {"two lines: the Return of a line is no paste", 2},
         {"three lines into an empty field", 3, true},
+        {"twenty lines", 20},
+        {"thirty lines into an empty field", 30, true},
+        {"fifteen lines under earlier text", 15, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -219,6 +227,12 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
         desk.focus(rich);
         sim::SimId last = 0;
         std::string objects;
+        if (c.underEarlierText) {
+            const auto earlier = desk.addTextField(rich, "前の行です。");
+            desk.setText(rich, "\uFFFC");
+            desk.moveCaretIntoBlock(rich, earlier);
+            advance(1.1);
+        }
         if (c.intoAnEmptyField) {
             advance(1.1);
             ASSERT_EQ(monitor.observedElement(), desk.element(rich));
@@ -226,15 +240,20 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
             last = desk.addTextField(rich, pasted[0]);
             objects = "\uFFFC";
         } else {
+            objects = c.underEarlierText ? "\uFFFC\uFFFC" : "\uFFFC";
             const auto first = desk.addTextField(rich, "");
-            desk.setText(rich, "\uFFFC");
+            desk.setText(rich, objects);
             desk.moveCaretIntoBlock(rich, first);
             advance(1.1);
             ASSERT_EQ(monitor.observedElement(), desk.element(first));
             candidates.clear();
-            desk.setText(first, pasted[0]);
-            last = first;
-            objects = "\uFFFC";
+            if (c.underEarlierText) {
+                desk.destroy(first);
+                last = desk.addTextField(rich, pasted[0]);
+            } else {
+                desk.setText(first, pasted[0]);
+                last = first;
+            }
         }
         for (std::size_t i = 1; i < c.linesPasted; ++i) {
             last = desk.addTextField(rich, pasted[i]);

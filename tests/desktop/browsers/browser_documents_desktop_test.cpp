@@ -36,6 +36,15 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         // Before that, back for less than the pause a check waits for
         // between two new tabs.
         bool glanceBack = false;
+        // Return between the lines typed and those pasted.
+        bool returnBeforePaste = false;
+    };
+    // Lines pasted at once, more than ever before in one paste.
+    const auto manyLines = [](int count) {
+        std::vector<std::string> lines;
+        for (int i = 1; i <= count; ++i)
+            lines.push_back(std::to_string(i) + "行目は晴れです。");
+        return lines;
     };
     const std::vector<Row> rows = {
         {"lines made by Return",
@@ -170,6 +179,38 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
          {},
          {"今日は晴れです。", "東京で住んでいます。", "明日も晴れます。"},
          BrowserKind::chromium},
+        {"twenty lines pasted at once",
+         "pasted20",
+         {},
+         {},
+         manyLines(20).back(),
+         -1,
+         {},
+         manyLines(20),
+         BrowserKind::chromium},
+        {"thirty lines pasted at once",
+         "pasted30",
+         {},
+         {},
+         manyLines(30).back(),
+         -1,
+         {},
+         manyLines(30),
+         BrowserKind::chromium},
+        {"fifteen lines pasted under a line written before",
+         "pastedunder",
+         {"東京で住んでいます。"},
+         {},
+         manyLines(15).back(),
+         -1,
+         {},
+         manyLines(15),
+         BrowserKind::chromium,
+         {},
+         -1,
+         false,
+         false,
+         true},
     };
     // The monitor and the display controller wired as the application
     // wires them, with the real engine; the highlight windows record.
@@ -200,6 +241,10 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         checked.clear();
         const AXElement root = focusRich(row.label);
         ASSERT_NO_FATAL_FAILURE(typeLines(root, row.typedLines));
+        if (row.returnBeforePaste) {
+            ASSERT_TRUE(pressChord(*session_, {XK_Return}));
+            spinFor(0.3);
+        }
         if (!row.pastedLines.empty()) {
             ASSERT_NO_FATAL_FAILURE(pasteLines(root, row.pastedLines));
         }
