@@ -59,21 +59,26 @@ bool DocumentFollow::followBlockWithCaretInstead(const FieldText& text) {
     if (!focused || focused == followed)
         return false;
     host_.log("observe: the caret is in a block inside the field — following the block");
-    if (!blocks_.document()) {
-        blocks_.follow(*followed);
-        // Nothing was written in the field before this change made its
-        // blocks (lines pasted at once): each was made now, and those
-        // beside the caret's are looked at as it is followed. A line written
-        // there before is checked where Return took it.
-        const auto length = host_.accessibility().textLengthMark(*followed);
-        if (blocks_.ownText().empty() && length)
-            blocks_.noteDocumentLength(*length - static_cast<int64_t>(objects));
-    }
+    if (!blocks_.document())
+        followAsDocument(*followed);
     host_.scheduleStep(0, [this, element = *followed] {
         if (host_.isMonitoring() && host_.followedField() == element)
             host_.lookAtFocus();
     });
     return true;
+}
+
+void DocumentFollow::followAsDocument(const AXElement& field) {
+    blocks_.follow(field);
+    // Nothing was written in the field before its last change made its
+    // blocks (lines pasted at once), or Return took only the last of the
+    // lines written (Firefox's lines pasted at once stay beside the
+    // blocks): each block was made then, and those beside the caret's are
+    // looked at as it is followed. A line written there before and taken
+    // whole is checked where Return took it.
+    const auto length = host_.accessibility().textLengthMark(field);
+    if ((blocks_.ownText().empty() || linesLeftBeside_) && length && objectsAtChange_)
+        blocks_.noteDocumentLength(*length - static_cast<int64_t>(*objectsAtChange_));
 }
 
 bool DocumentFollow::caretMovedWithinDocument(const std::optional<AXElement>& focused) {
@@ -117,7 +122,7 @@ void DocumentFollow::followWithinDocument(const AXElement& block) {
             waiting.cancel();
         } else {
             if (!blocks_.document())
-                blocks_.follow(left);
+                followAsDocument(left);
             blocks_.keepPendingCheck(left, std::move(waiting));
         }
     }
@@ -181,6 +186,7 @@ void DocumentFollow::noteAttached(const AXElement& element, const std::optional<
     Accessibility& ax = host_.accessibility();
     const bool heldFocus = host_.followedFieldHeldFocus();
     objectsAtChange_ = read ? std::optional(objectCount(read->text)) : std::nullopt;
+    linesLeftBeside_ = false;
     removedSinceChange_.clear();
     auto document = DocumentBlocks::documentOf(ax, element, heldFocus);
     // A block known, followed without the focus (a paragraph of Writer's
@@ -230,6 +236,7 @@ void DocumentFollow::noteChange(const FieldText& text) {
                 (!removedSinceChange_.empty() || objectCount(now->text) == objects))
                 own = withoutObjects(now->text);
         }
+        linesLeftBeside_ = madeBlocks && !own.empty();
         blocks_.noteOwnText(std::move(own));
     }
     removedSinceChange_.clear();
@@ -364,7 +371,7 @@ std::optional<FieldText> DocumentFollow::ownTextRun(const AXElement& element,
     // written there is checked where it stands now.
     if (!followed && !blocks_.ownText().empty()) {
         for (auto& run : runsOf(read.text)) {
-            if (blocks_.isOwnText(run.text))
+            if (blocks_.isOwnText(withoutObjects(run.text)))
                 return std::move(run);
         }
     }

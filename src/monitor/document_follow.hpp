@@ -45,6 +45,7 @@ class DocumentFollow {
         blocks_.forgetObjectsAtSearch();
         objectsAtChange_.reset();
         removedSinceChange_.clear();
+        linesLeftBeside_ = false;
     }
     // A change of its text is on its way to a check: what the document's
     // own text held is noted, and a block made under the caret followed.
@@ -105,6 +106,8 @@ class DocumentFollow {
     // The field followed whole turned into blocks under the caret (Return
     // in a browser's rich text): the block is followed instead. True then.
     bool followBlockWithCaretInstead(const FieldText& text);
+    // The field followed whole is a document of blocks from now on.
+    void followAsDocument(const AXElement& field);
     // Whether `block` is the part on the next page of `left`, a paragraph
     // Writer exposes as an object a page.
     bool continues(const AXElement& block, const AXElement& left);
@@ -140,6 +143,8 @@ class DocumentFollow {
     // taking that text into a block.
     std::optional<std::size_t> objectsAtChange_;
     std::string removedSinceChange_;
+    // That change made blocks and left lines written beside them.
+    bool linesLeftBeside_ = false;
 };
 
 }  // namespace mivo

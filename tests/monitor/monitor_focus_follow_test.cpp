@@ -278,6 +278,51 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
     }
 }
 
+TEST_F(FocusFollowTest, LinesPastedThatReturnLeavesBesideTheBlocksAreCheckedThere) {
+    // Firefox pastes lines into its field's own text; Return takes only
+    // the last of them into a block, the caret into another, and the lines
+    // before stay beside the blocks.
+    const std::vector<std::string> pasted = {"東京で住んでいます。", "大阪で住んでいます。",
+                                             "京都で住んでいます。"};
+    struct Case {
+        const char* why;
+        double beforeReturn;
+    };
+    const Case cases[] = {
+        {"Return within the pause", 0.3},
+        {"Return once the lines were checked", 1.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        desk.activateApplication(pid);
+        advance(1.1);
+        openBrowser(0);
+        desk.setText(rich, "");
+        desk.focus(rich);
+        advance(1.1);
+        desk.setText(rich, pasted[0] + "\n" + pasted[1] + "\n" + pasted[2]);
+        advance(c.beforeReturn);
+        desk.addTextField(rich, pasted[2]);
+        const auto next = desk.addTextField(rich, "");
+        desk.setText(rich, pasted[0] + "\n" + pasted[1] + "\n\uFFFC\uFFFC");
+        // The change is told before the caret's move into the new block.
+        advance(0.05);
+        desk.moveCaretIntoBlock(rich, next);
+        advance(0.3);
+        candidates.clear();
+        desk.setText(next, "明日も晴れます。");
+        advance(1.5);
+        for (const auto& line : pasted) {
+            EXPECT_TRUE(std::ranges::any_of(candidates,
+                                            [&](const CompletedSentenceCandidate& candidate) {
+                                                return candidate.text.contains(line);
+                                            }))
+                << "never checked after Return: " << line;
+        }
+        closeBrowser();
+    }
+}
+
 TEST_F(FocusFollowTest, TheDocumentsOwnTextBesideItsBlocksIsCheckedAsABlockOfItsOwn) {
     // A first line typed before any Return (Chromium), or typed above the
     // paragraphs of a template: the caret in the field's own text, next to
