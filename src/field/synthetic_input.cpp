@@ -130,7 +130,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
             return Look::userActed;
         // Checked before anything is selected: the keystroke will not go,
         // and nothing of ours is left standing for the next key.
-        if (desktop.input.keyboardHold().modifierIsDown())
+        if (desktop.input.inputHold().modifierIsDown())
             return Look::modifierHeld;
         const auto now = AXTextExtractor::selectedTextRange(ax, selected.element);
         if (selected.restingCaret && !selectedAgain) {
@@ -147,8 +147,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         // A browser takes a selection just made in its content process a
         // moment later; until then it still reports the caret. While the
         // devices are held, nothing else can have moved it.
-        if (desktop.input.keyboardHold().holding() ||
-            (selectedAgain && now == selected.restingCaret))
+        if (desktop.input.inputHold().holding() || (selectedAgain && now == selected.restingCaret))
             return Look::notYet;
         return Look::userActed;
     }
@@ -180,7 +179,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
             return;
         }
         const int most =
-            desktop.input.keyboardHold().holding() ? kHeldSelectionLooks : kSelectionLooks;
+            desktop.input.inputHold().holding() ? kHeldSelectionLooks : kSelectionLooks;
         if (verdict == Look::notYet && looked < most) {
             later(
                 kSelectionLookSeconds,

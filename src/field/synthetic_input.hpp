@@ -11,7 +11,7 @@
 // Nothing queued posts input once its owner is gone or has abandoned its
 // queued input (the monitor stopped); a pending paste still puts the
 // user's clipboard back. While a write goes in, every input device is held
-// (KeyboardHold); where they could not be held, the user may click or type
+// (InputHold); where they could not be held, the user may click or type
 // while a step waits, so a step posts only while the focus, the selection
 // and the field's text are still what they were when it was queued, and a
 // paste never lands on text it was not meant for nor a Delete removes a

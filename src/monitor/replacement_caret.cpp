@@ -60,11 +60,11 @@ CaretPlan ReplacementLadder::caretAround(const CorrectionIssue& issue, const AXE
 }
 
 void ReplacementLadder::holdKeysForApply() {
-    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    InputHold& keys = host_.desktop().input.inputHold();
     // A key down now is waited for when the correction is asked for.
     if (!keys.holding() && keys.keyIsDown())
         return;
-    keys.hold(kKeyboardHoldLimitSeconds);
+    keys.hold(kInputHoldLimitSeconds);
 }
 
 void ReplacementLadder::applyPressCancelled() {
@@ -104,7 +104,7 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
 void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
     if (watch && host_.observedElement() == watch->element)
         putBackUserCaret(*watch);
-    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    InputHold& keys = host_.desktop().input.inputHold();
     if (!keys.holding())
         return;
     if (auto owed = watchOwedAnAnswer())
@@ -114,7 +114,7 @@ void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
 }
 
 void ReplacementLadder::endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch) {
-    if (!watch || awaitingAnswer_ || !host_.desktop().input.keyboardHold().holding())
+    if (!watch || awaitingAnswer_ || !host_.desktop().input.inputHold().holding())
         return;
     // A later write's hold is that write's to end.
     for (const auto& w : watches_) {
@@ -150,7 +150,7 @@ void ReplacementLadder::keysOnceTargetAnswers(std::shared_ptr<WriteWatch> watch)
 }
 
 void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
-    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    InputHold& keys = host_.desktop().input.inputHold();
     Accessibility& ax = host_.desktop().accessibility;
     if (!keys.holding()) {
         awaitingAnswer_ = false;
@@ -240,7 +240,7 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
     // and our input, and it stands. Where they could not be held, a key
     // would replace it: it stands only for the moment of the input,
     // selected again then.
-    if (host_.desktop().input.keyboardHold().holding())
+    if (host_.desktop().input.inputHold().holding())
         return;
     Accessibility& ax = host_.desktop().accessibility;
     // The caret as read before any selection of ours: some editors answer
@@ -323,7 +323,7 @@ void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, i
     const auto now =
         AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element);
     if (looksLeft <= 0 || now == watch->caret.user || host_.observedElement() != watch->element ||
-        !host_.desktop().input.keyboardHold().holding())
+        !host_.desktop().input.inputHold().holding())
         return letKeysGo();
     host_.scheduleStep(kCaretLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
         keysOnceCaretIsBack(std::move(watch), looksLeft - 1);

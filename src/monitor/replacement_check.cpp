@@ -58,7 +58,7 @@ const ReplacementLadder::CheckCase ReplacementLadder::kCheckCases[] = {
     {Verdict::nextRouteWithinTheHold, false,
      [](const ReplacementLadder& l, const Checked& c) {
          return !c.landed && !c.watch().ended && c.pending.retry && c.asAtApply &&
-                l.host_.desktop().input.keyboardHold().holding();
+                l.host_.desktop().input.inputHold().holding();
      }},
     // Our input was never posted (the field changed under it where the
     // devices could not be held, a modifier was down): the user was told
@@ -76,8 +76,8 @@ const ReplacementLadder::CheckCase ReplacementLadder::kCheckCases[] = {
     // replace our selection. The user typed first; nothing more is sent.
     {Verdict::userTypedFirst, true,
      [](const ReplacementLadder& l, const Checked& c) {
-         return !c.landed && l.host_.desktop().input.keyboardHold().keysTypedOn() !=
-                                 c.watch().keysTypedOnAtApply;
+         return !c.landed &&
+                l.host_.desktop().input.inputHold().keysTypedOn() != c.watch().keysTypedOnAtApply;
      }},
     // The field changed meanwhile, not by a misplaced write of ours: the
     // paste may still go in late, so no other route follows it.

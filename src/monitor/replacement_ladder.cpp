@@ -77,7 +77,7 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
           [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }) {}
 
 void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
-    KeyboardHold& keys = host_.desktop().input.keyboardHold();
+    InputHold& keys = host_.desktop().input.inputHold();
     // Its release would come while the keyboard is held and reach no
     // application, and the key written into the field now would land in our
     // selection or beside the correction.
@@ -94,7 +94,7 @@ void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint si
         kKeyUpPollSeconds,
         [this, issue, since] {
             Desktop& d = host_.desktop();
-            KeyboardHold& keys = d.input.keyboardHold();
+            InputHold& keys = d.input.inputHold();
             const TimePoint now = d.scheduler.now();
             if (keys.keyIsDown() &&
                 (now < since + seconds(kKeyUpWaitSeconds) ||
@@ -128,7 +128,7 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     // would replace the original, one typed before the caret is back would
     // land beside the correction, and a click would move the caret or the
     // focus under the write.
-    const bool held = host_.desktop().input.keyboardHold().hold(kKeyboardHoldLimitSeconds);
+    const bool held = host_.desktop().input.inputHold().hold(kInputHoldLimitSeconds);
     const TimePoint heldFrom = host_.desktop().scheduler.now();
     const AXElement element = *observed;
     const FieldText originalText = readField(element).value_or(FieldText{});
@@ -143,10 +143,10 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
 
     auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
     watch->caret = caretAround(issue, element, originalText);
-    watch->keysTypedOnAtApply = host_.desktop().input.keyboardHold().keysTypedOn();
+    watch->keysTypedOnAtApply = host_.desktop().input.inputHold().keysTypedOn();
     if (held) {
-        watch->heldUntil = heldFrom + seconds(kKeyboardHoldLimitSeconds);
-        host_.scheduleStep(kKeyboardHoldLimitSeconds - kAnswerBeforeHoldEnds,
+        watch->heldUntil = heldFrom + seconds(kInputHoldLimitSeconds);
+        host_.scheduleStep(kInputHoldLimitSeconds - kAnswerBeforeHoldEnds,
                            [this, w = std::weak_ptr(watch)] { endHoldByItsBound(w.lock()); });
         // A call into a target that hangs must not hold the loop past it.
         host_.desktop().accessibility.limitCallsUntil(*watch->heldUntil -

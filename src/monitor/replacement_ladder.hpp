@@ -154,7 +154,7 @@ class ReplacementLadder {
     // back, every input device is held, and what the user or another
     // program did meanwhile goes on after it, in order. At most this long,
     // whatever happens.
-    static constexpr double kKeyboardHoldLimitSeconds = 2.5;
+    static constexpr double kInputHoldLimitSeconds = 2.5;
     // A paste's target is waited for until this long before the hold ends:
     // time for the check to put the user's caret back before the held
     // input goes on.

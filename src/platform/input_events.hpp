@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/geometry.hpp"
-#include "platform/keyboard_hold.hpp"
+#include "platform/input_hold.hpp"
 
 namespace mivo {
 
@@ -90,7 +90,7 @@ class InputEvents {
 
     // Every input device but our own synthetic input, held while a write
     // must not be disturbed.
-    virtual KeyboardHold& keyboardHold() = 0;
+    virtual InputHold& inputHold() = 0;
 
     // The handler is called on the main loop for every such gesture
     // anywhere on the display; one handler at a time, an empty one stops

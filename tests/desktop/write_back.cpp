@@ -207,8 +207,8 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
                              : Utf16Range{length, 0}));
     EXPECT_EQ(told, std::vector<UnwrittenField>{});
     EXPECT_EQ(pasteboardString(ports.pasteboard), kUsersCopy);
-    EXPECT_FALSE(ports.input.keyboardHold().holding());
-    EXPECT_FALSE(ports.input.keyboardHold().keyIsDown());
+    EXPECT_FALSE(ports.input.inputHold().holding());
+    EXPECT_FALSE(ports.input.inputHold().keyIsDown());
     EXPECT_FALSE(log.contains("retrying with"));
     printWriteBackLog(log);
     monitor.stop();
@@ -291,11 +291,11 @@ void expectHandsAroundApply(Desktop ports, sim::CapturedLog& log, const AXElemen
     waitUntil([&] { return !guard->isHolding(); }, 5);
     // Every key held is typed on: none is left for the next row, and a row
     // whose field reads as expected from the start is not over before them.
-    EXPECT_TRUE(waitUntil([&] { return !ports.input.keyboardHold().holding(); }, 3));
+    EXPECT_TRUE(waitUntil([&] { return !ports.input.inputHold().holding(); }, 3));
     const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
     EXPECT_TRUE(waitUntil([&] { return value() == expected; }, 5)) << value().value_or("<nothing>");
     // Every key of the user's is up again for the applications too.
-    EXPECT_TRUE(waitUntil([&] { return !ports.input.keyboardHold().keyIsDown(); }, 2));
+    EXPECT_TRUE(waitUntil([&] { return !ports.input.inputHold().keyIsDown(); }, 2));
     printWriteBackLog(log);
     monitor.stop();
 }

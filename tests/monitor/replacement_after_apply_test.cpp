@@ -293,7 +293,7 @@ TEST_F(AfterApplyTest, WhateverTheUserClicksDuringTheWriteComesAfterTheCorrectio
         EXPECT_EQ(logged("retrying with"), 0u);
         EXPECT_EQ(desk.text(other), "メモ");
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
-        EXPECT_FALSE(desk.input().keyboardHold().holding());
+        EXPECT_FALSE(desk.input().inputHold().holding());
         monitor.stop();
         desk.focus(field);
     }
@@ -391,7 +391,7 @@ TEST_F(AfterApplyTest, APressOfApplyThatCameToNothingGivesTheKeysBackAtOnce) {
     desk.typeText("よ");
     monitor.applyPressCancelled();
     EXPECT_EQ(desk.text(field), kOriginal + "よ");
-    EXPECT_FALSE(desk.input().keyboardHold().holding());
+    EXPECT_FALSE(desk.input().inputHold().holding());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 // What to send on when a hold of the input devices ends, given what each
 // keyboard has down at that moment. Plain C++, so that the choices are
-// tested without an X server; X11KeyboardHold posts the result.
+// tested without an X server; X11InputHold posts the result.
 //
 // The held keys go out on the device we type through, which keeps a key
 // state of its own beside the user's keyboards: a press of a key it still

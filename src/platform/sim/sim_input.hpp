@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/input_events.hpp"
-#include "platform/sim/sim_keyboard_hold.hpp"
+#include "platform/sim/sim_input_hold.hpp"
 
 namespace mivo::sim {
 
@@ -28,7 +28,7 @@ class SimInput : public InputEvents {
     std::expected<std::unique_ptr<KeyDownMonitor>, KeyDownMonitorError> installKeyDownMonitor(
         KeyDownHandler handler) override;
 
-    SimKeyboardHold& keyboardHold() override { return hold_; }
+    SimInputHold& inputHold() override { return hold_; }
     // A key the user presses on the keyboard: held while the keyboard is
     // held, else posted like any other.
     void userKeyEvent(const KeyEvent& event) { hold_.userKey(event); }
@@ -79,7 +79,7 @@ class SimInput : public InputEvents {
     std::vector<KeyEvent> keyEvents_;
     std::vector<MouseEvent> mouseEvents_;
     std::vector<std::weak_ptr<MonitorState>> monitors_;
-    SimKeyboardHold hold_;
+    SimInputHold hold_;
     bool inputMethodRunning_ = true;
     std::size_t inputMethodQueries_ = 0;
     std::optional<KeyDownMonitorError> monitorFailure_;

@@ -66,7 +66,7 @@ XTestInput::XTestInput(X11Connection& x11, Scheduler& scheduler, Log& log,
     xtest_ = XTestQueryExtension(x11_.display(), &eventBase, &errorBase, &major, &minor) != 0;
     if (!xtest_)
         log_.write("[Mivo] input: the X server has no XTest extension; synthetic input is off");
-    hold_ = std::make_unique<X11KeyboardHold>(x11_, scheduler_, log_);
+    hold_ = std::make_unique<X11InputHold>(x11_, scheduler_, log_);
     typing_ = std::make_unique<KeyTypingSequence>(
         static_cast<KeyStrokes&>(*this),
         xtest_ ? findSpareKeycodes() : std::vector<unsigned char>{}, scheduler_, log_);

@@ -23,7 +23,7 @@
 #include "platform/cancel.hpp"
 #include "platform/input_events.hpp"
 #include "platform/linux/key_typing.hpp"
-#include "platform/linux/x11/x11_keyboard_hold.hpp"
+#include "platform/linux/x11/x11_input_hold.hpp"
 #include "platform/linux/x11/x11_view_gestures.hpp"
 #include "platform/log.hpp"
 #include "platform/scheduler.hpp"
@@ -54,7 +54,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
 
     // Every keyboard and pointer; our own events still go out, with no
     // other client's between them.
-    KeyboardHold& keyboardHold() override { return *hold_; }
+    InputHold& inputHold() override { return *hold_; }
     void setOnViewGesture(ViewGestureHandler handler) override;
 
     // Whether the server has XTest (false: every post fails).
@@ -86,7 +86,7 @@ class XTestInput : public InputEvents, private KeyStrokes {
     bool xtest_ = false;
     int xiOpcode_ = -1;
     bool rawKeysSelected_ = false;
-    std::unique_ptr<X11KeyboardHold> hold_;
+    std::unique_ptr<X11InputHold> hold_;
     std::unique_ptr<KeyTypingSequence> typing_;
     // The input method seen at the start of the text being queued.
     std::string inputMethod_;

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "platform/cancel.hpp"
-#include "platform/keyboard_hold.hpp"
+#include "platform/input_hold.hpp"
 #include "platform/linux/held_key_replay.hpp"
 #include "platform/log.hpp"
 #include "platform/paced_replay.hpp"
@@ -47,12 +47,12 @@ namespace mivo::linux_desktop {
 
 class X11Connection;
 
-class X11KeyboardHold : public KeyboardHold {
+class X11InputHold : public InputHold {
   public:
-    X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log);
-    ~X11KeyboardHold() override;
-    X11KeyboardHold(const X11KeyboardHold&) = delete;
-    X11KeyboardHold& operator=(const X11KeyboardHold&) = delete;
+    X11InputHold(X11Connection& x11, Scheduler& scheduler, Log& log);
+    ~X11InputHold() override;
+    X11InputHold(const X11InputHold&) = delete;
+    X11InputHold& operator=(const X11InputHold&) = delete;
 
     bool hold(double limitSeconds) override;
     void release() override;

@@ -19,23 +19,23 @@
 
 #include "platform/cancel.hpp"
 #include "platform/input_events.hpp"
-#include "platform/keyboard_hold.hpp"
+#include "platform/input_hold.hpp"
 #include "platform/paced_replay.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo::sim {
 
-class SimKeyboardHold : public KeyboardHold {
+class SimInputHold : public InputHold {
   public:
     // How long after it was sent on an application takes a click.
     static constexpr double kClickTakenAfterSeconds = 0.02;
 
     using Deliver = std::function<void(const KeyEvent&)>;
-    SimKeyboardHold(Scheduler& clock, Deliver deliver)
+    SimInputHold(Scheduler& clock, Deliver deliver)
         : clock_(clock), deliver_(std::move(deliver)), replay_(clock) {}
-    ~SimKeyboardHold() override { limit_.cancel(); }
-    SimKeyboardHold(const SimKeyboardHold&) = delete;
-    SimKeyboardHold& operator=(const SimKeyboardHold&) = delete;
+    ~SimInputHold() override { limit_.cancel(); }
+    SimInputHold(const SimInputHold&) = delete;
+    SimInputHold& operator=(const SimInputHold&) = delete;
 
     bool hold(double limitSeconds) override;
     void release() override;

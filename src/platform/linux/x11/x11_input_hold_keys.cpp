@@ -1,4 +1,4 @@
-#include "platform/linux/x11/x11_keyboard_hold.hpp"
+#include "platform/linux/x11/x11_input_hold.hpp"
 
 // The keys of a hold: what the keyboards and the applications have down,
 // the held events posted, a keyboard kept past the hold typed on, and the
@@ -22,7 +22,7 @@ constexpr double kStandInPollSeconds = 0.05;
 
 }  // namespace
 
-bool X11KeyboardHold::modifierIsDown() {
+bool X11InputHold::modifierIsDown() {
     if (!available_)
         return false;
     char keys[32] = {};
@@ -35,7 +35,7 @@ bool X11KeyboardHold::modifierIsDown() {
     return false;
 }
 
-void X11KeyboardHold::forward(unsigned char keycode, bool down) {
+void X11InputHold::forward(unsigned char keycode, bool down) {
     Display* d = x11_.display();
     // A hold taken meanwhile (the next Apply) holds our XTest keyboard too.
     postOwn([&] { XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime); });
@@ -44,7 +44,7 @@ void X11KeyboardHold::forward(unsigned char keycode, bool down) {
         endForwardingOnceLetGo();
 }
 
-void X11KeyboardHold::endForwardingOnceLetGo() {
+void X11InputHold::endForwardingOnceLetGo() {
     for (const int id : forwarding_) {
         if (downOn_[id].any())
             return;
@@ -57,7 +57,7 @@ void X11KeyboardHold::endForwardingOnceLetGo() {
     XFlush(d);
 }
 
-void X11KeyboardHold::post(const std::vector<HeldEvent>& events) {
+void X11InputHold::post(const std::vector<HeldEvent>& events) {
     Display* d = x11_.display();
     for (const HeldEvent& event : events) {
         if (const auto* key = std::get_if<HeldKeyEvent>(&event)) {
@@ -72,7 +72,7 @@ void X11KeyboardHold::post(const std::vector<HeldEvent>& events) {
     }
 }
 
-KeysDownNow X11KeyboardHold::keysDownNow() {
+KeysDownNow X11InputHold::keysDownNow() {
     KeysDownNow now;
     if (const Devices all = devices(); all.typing >= 0)
         now.typing = keysDownOn({all.typing});
@@ -83,7 +83,7 @@ KeysDownNow X11KeyboardHold::keysDownNow() {
     return now;
 }
 
-void X11KeyboardHold::watchStandIns() {
+void X11InputHold::watchStandIns() {
     standInWatch_ = scheduler_.after(kStandInPollSeconds, [this] {
         standInWatch_ = Cancel();
         const KeyBits user = keysDownOn(devices().keyboards);
@@ -102,7 +102,7 @@ void X11KeyboardHold::watchStandIns() {
     });
 }
 
-KeyBits X11KeyboardHold::modifierKeys() {
+KeyBits X11InputHold::modifierKeys() {
     KeyBits bits;
     XModifierKeymap* map = XGetModifierMapping(x11_.display());
     if (map == nullptr)
@@ -116,7 +116,7 @@ KeyBits X11KeyboardHold::modifierKeys() {
     return bits;
 }
 
-KeyBits X11KeyboardHold::keysDownOn(const std::vector<int>& ids) {
+KeyBits X11InputHold::keysDownOn(const std::vector<int>& ids) {
     Display* d = x11_.display();
     KeyBits down;
     for (const int id : ids) {
@@ -142,12 +142,12 @@ KeyBits X11KeyboardHold::keysDownOn(const std::vector<int>& ids) {
     return down;
 }
 
-void X11KeyboardHold::keymapChanged(unsigned char keycode) {
+void X11InputHold::keymapChanged(unsigned char keycode) {
     if (!grabbed_.empty())
         remapped_.insert(keycode);
 }
 
-void X11KeyboardHold::remapAgain() {
+void X11InputHold::remapAgain() {
     Display* d = x11_.display();
     for (const unsigned char keycode : std::exchange(remapped_, {})) {
         int perKeycode = 0;

@@ -1,4 +1,4 @@
-#include "platform/sim/sim_keyboard_hold.hpp"
+#include "platform/sim/sim_input_hold.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -6,7 +6,7 @@
 
 namespace mivo::sim {
 
-bool SimKeyboardHold::hold(double limitSeconds) {
+bool SimInputHold::hold(double limitSeconds) {
     if (refused_ || (keyDown_ && !holding_))
         return false;
     if (!holding_) {
@@ -22,15 +22,15 @@ bool SimKeyboardHold::hold(double limitSeconds) {
     return true;
 }
 
-void SimKeyboardHold::release() {
+void SimInputHold::release() {
     end(true);
 }
 
-int SimKeyboardHold::releaseKeepingKeysOut() {
+int SimInputHold::releaseKeepingKeysOut() {
     return end(false);
 }
 
-int SimKeyboardHold::end(bool typeKeys) {
+int SimInputHold::end(bool typeKeys) {
     if (!holding_)
         return 0;
     holding_ = false;
@@ -47,7 +47,7 @@ int SimKeyboardHold::end(bool typeKeys) {
     return keptOut;
 }
 
-std::optional<PacedReplay::Step> SimKeyboardHold::nextStep() {
+std::optional<PacedReplay::Step> SimInputHold::nextStep() {
     if (held_.empty())
         return std::nullopt;
     Held next = std::move(held_.front());
@@ -82,7 +82,7 @@ std::optional<PacedReplay::Step> SimKeyboardHold::nextStep() {
     return PacedReplay::Step{std::move(next.act), {}};
 }
 
-void SimKeyboardHold::key(const KeyEvent& event) {
+void SimInputHold::key(const KeyEvent& event) {
     if (!queues())
         return deliver_(event);
     held_.push_back({Held::Kind::key,
@@ -94,18 +94,18 @@ void SimKeyboardHold::key(const KeyEvent& event) {
                      event.keyDown});
 }
 
-void SimKeyboardHold::pointer(std::function<void()> click, std::function<void()> drag) {
+void SimInputHold::pointer(std::function<void()> click, std::function<void()> drag) {
     if (!queues())
         return click();
     held_.push_back({Held::Kind::click, std::move(click), std::move(drag)});
 }
 
-void SimKeyboardHold::pointerMove() {
+void SimInputHold::pointerMove() {
     if (queues())
         held_.push_back({Held::Kind::move, {}, {}});
 }
 
-void SimKeyboardHold::setModifierDown(bool down) {
+void SimInputHold::setModifierDown(bool down) {
     if (!queues()) {
         modifierDown_ = down;
         return;

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/x11_keyboard_hold.hpp"
+#include "platform/linux/x11/x11_input_hold.hpp"
 
 // Qt before Xlib: Xlib's macros (None, Bool, Status) break Qt's headers.
 #include "platform/linux/x11/x11_connection.hpp"
@@ -48,7 +48,7 @@ bool isDeviceInput(int evtype) {
 
 }  // namespace
 
-X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& log)
+X11InputHold::X11InputHold(X11Connection& x11, Scheduler& scheduler, Log& log)
     : x11_(x11), scheduler_(scheduler), log_(log), replay_(scheduler) {
     Display* d = x11_.display();
     int event = 0;
@@ -64,7 +64,7 @@ X11KeyboardHold::X11KeyboardHold(X11Connection& x11, Scheduler& scheduler, Log& 
                  XTestQueryExtension(d, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor) != 0;
 }
 
-X11KeyboardHold::~X11KeyboardHold() {
+X11InputHold::~X11InputHold() {
     replay_.stop();
     limit_.cancel();
     buttonsUp_.cancel();
@@ -80,7 +80,7 @@ X11KeyboardHold::~X11KeyboardHold() {
     XFlush(d);
 }
 
-X11KeyboardHold::Devices X11KeyboardHold::devices() {
+X11InputHold::Devices X11InputHold::devices() {
     Display* d = x11_.display();
     int pointer = 0;
     if (XIGetClientPointer(d, None, &pointer) == 0)
@@ -125,13 +125,13 @@ X11KeyboardHold::Devices X11KeyboardHold::devices() {
     return devices;
 }
 
-bool X11KeyboardHold::anyKeyDown() {
+bool X11InputHold::anyKeyDown() {
     char keys[32] = {};
     XQueryKeymap(x11_.display(), keys);
     return std::any_of(std::begin(keys), std::end(keys), [](char k) { return k != 0; });
 }
 
-std::optional<X11KeyboardHold::PointerNow> X11KeyboardHold::pointerNow() {
+std::optional<X11InputHold::PointerNow> X11InputHold::pointerNow() {
     Window root = 0;
     Window child = 0;
     PointerNow now;
@@ -143,13 +143,13 @@ std::optional<X11KeyboardHold::PointerNow> X11KeyboardHold::pointerNow() {
     return now;
 }
 
-bool X11KeyboardHold::anyButtonDown() {
+bool X11InputHold::anyButtonDown() {
     const auto now = pointerNow();
     return now &&
            (now->mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
 }
 
-bool X11KeyboardHold::listen() {
+bool X11InputHold::listen() {
     if (listening_)
         return true;
     listening_ = x11_.listen([this](XEvent& e) {
@@ -159,7 +159,7 @@ bool X11KeyboardHold::listen() {
     return true;
 }
 
-void X11KeyboardHold::takeQueuedInput() {
+void X11InputHold::takeQueuedInput() {
     Display* d = x11_.display();
     XSync(d, False);
     // Only the input of our grabs is taken off the queue: every other event
@@ -178,14 +178,14 @@ void X11KeyboardHold::takeQueuedInput() {
     }
 }
 
-void X11KeyboardHold::takeEvent(const XEvent& e) {
+void X11InputHold::takeEvent(const XEvent& e) {
     if (!isDeviceInput(e.xcookie.evtype))
         return;
     const auto* ev = static_cast<const XIDeviceEvent*>(e.xcookie.data);
     take(e.xcookie.evtype, ev->deviceid, ev->detail, ev->root_x, ev->root_y);
 }
 
-void X11KeyboardHold::take(int type, int device, int detail, double x, double y) {
+void X11InputHold::take(int type, int device, int detail, double x, double y) {
     const bool key = type == XI_KeyPress || type == XI_KeyRelease;
     const bool button = type == XI_ButtonPress || type == XI_ButtonRelease;
     if (!among(grabbed_, device) && !among(ending_, device) && !among(forwarding_, device))
@@ -216,7 +216,7 @@ void X11KeyboardHold::take(int type, int device, int detail, double x, double y)
     held_.emplace_back(HeldKeyEvent{keycode, press});
 }
 
-bool X11KeyboardHold::grab(int device, bool pointer) {
+bool X11InputHold::grab(int device, bool pointer) {
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     if (pointer) {
         XISetMask(bits, XI_ButtonPress);
@@ -231,7 +231,7 @@ bool X11KeyboardHold::grab(int device, bool pointer) {
                         XIGrabModeAsync, XIGrabModeAsync, False, &mask) == Success;
 }
 
-bool X11KeyboardHold::hold(double limitSeconds) {
+bool X11InputHold::hold(double limitSeconds) {
     if (!available_)
         return false;
     if (!holding_ && replay_.running()) {
@@ -279,7 +279,7 @@ bool X11KeyboardHold::hold(double limitSeconds) {
     return true;
 }
 
-void X11KeyboardHold::holdPointersOnceButtonsAreUp() {
+void X11InputHold::holdPointersOnceButtonsAreUp() {
     buttonsUp_ = Cancel();
     if (!holding() || !pointers_.empty())
         return;
@@ -293,7 +293,7 @@ void X11KeyboardHold::holdPointersOnceButtonsAreUp() {
     grabPointers();
 }
 
-void X11KeyboardHold::grabPointers() {
+void X11InputHold::grabPointers() {
     Display* d = x11_.display();
     if (const auto now = pointerNow())
         pointerAtGrab_ = std::pair{now->x, now->y};
@@ -312,7 +312,7 @@ void X11KeyboardHold::grabPointers() {
                ") from " + std::to_string(milliseconds(since_, scheduler_.now())) + " ms");
 }
 
-void X11KeyboardHold::postOwn(const std::function<void()>& post, bool pointer) {
+void X11InputHold::postOwn(const std::function<void()>& post, bool pointer) {
     std::vector<int> own;
     if (typingGrabbed_ >= 0)
         own.push_back(typingGrabbed_);
@@ -342,15 +342,15 @@ void X11KeyboardHold::postOwn(const std::function<void()>& post, bool pointer) {
     XFlush(d);
 }
 
-void X11KeyboardHold::release() {
+void X11InputHold::release() {
     end(true);
 }
 
-int X11KeyboardHold::releaseKeepingKeysOut() {
+int X11InputHold::releaseKeepingKeysOut() {
     return end(false);
 }
 
-int X11KeyboardHold::end(bool typeKeys) {
+int X11InputHold::end(bool typeKeys) {
     buttonsUp_.cancel();
     if (!holding_)
         return 0;
@@ -380,7 +380,7 @@ int X11KeyboardHold::end(bool typeKeys) {
     return keptOut;
 }
 
-std::optional<PacedReplay::Step> X11KeyboardHold::nextStep() {
+std::optional<PacedReplay::Step> X11InputHold::nextStep() {
     Display* d = x11_.display();
     XSync(d, False);
     x11_.processPending();
@@ -405,7 +405,7 @@ std::optional<PacedReplay::Step> X11KeyboardHold::nextStep() {
     return step;
 }
 
-void X11KeyboardHold::sendOn(std::span<const HeldEvent> held) {
+void X11InputHold::sendOn(std::span<const HeldEvent> held) {
     note(held);
     // Our XTest devices are let go for it, and so the typing one can be
     // asked what it has down.
@@ -416,7 +416,7 @@ void X11KeyboardHold::sendOn(std::span<const HeldEvent> held) {
     });
 }
 
-void X11KeyboardHold::letGo() {
+void X11InputHold::letGo() {
     Display* d = x11_.display();
     // Events that reached the server before the grabs end are ours to send.
     XSync(d, False);
@@ -495,7 +495,7 @@ void X11KeyboardHold::letGo() {
     lastClick_.clear();
 }
 
-void X11KeyboardHold::note(std::span<const HeldEvent> held) {
+void X11InputHold::note(std::span<const HeldEvent> held) {
     for (const HeldEvent& e : held) {
         ++sentOn_;
         if (const auto* p = std::get_if<HeldPointerEvent>(&e)) {
@@ -508,7 +508,7 @@ void X11KeyboardHold::note(std::span<const HeldEvent> held) {
     }
 }
 
-bool X11KeyboardHold::buttonDown(int button) {
+bool X11InputHold::buttonDown(int button) {
     const auto now = pointerNow();
     return now && button >= 1 && button <= 5 && (now->mask & (Button1Mask << (button - 1))) != 0;
 }

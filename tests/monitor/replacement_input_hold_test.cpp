@@ -14,7 +14,7 @@
 #include "monitor/replacement_ladder.hpp"
 #include "monitor_scene.hpp"
 #include "monitor_test_access.hpp"
-#include "platform/sim/sim_keyboard_hold.hpp"
+#include "platform/sim/sim_input_hold.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
 
 namespace mivo {
@@ -57,9 +57,9 @@ bool fetchedPastTheBound(const Route& route) {
     return route.pasteLateSeconds > PasteboardGuard::kRestoreBound;
 }
 
-class ReplacementKeyboardHoldTest : public MonitorScene {
+class ReplacementInputHoldTest : public MonitorScene {
   protected:
-    ReplacementKeyboardHoldTest() {
+    ReplacementInputHoldTest() {
         desk.pasteboard().userCopies({stringItem("ユーザーの内容")});
         // As on X11: the target's fetch of our text is seen.
         desk.pasteboard().setCountsFetches(true);
@@ -87,10 +87,10 @@ class ReplacementKeyboardHoldTest : public MonitorScene {
         advance(3.0);
     }
 
-    sim::SimKeyboardHold& keyboard() { return desk.input().keyboardHold(); }
+    sim::SimInputHold& keyboard() { return desk.input().inputHold(); }
 };
 
-TEST_F(ReplacementKeyboardHoldTest, KeysTypedRightAfterApplyLandWhereTheUserWasTyping) {
+TEST_F(ReplacementInputHoldTest, KeysTypedRightAfterApplyLandWhereTheUserWasTyping) {
     // From the click on: while our selection stands, while the paste is on
     // its way, and before and after the caret is back.
     const double moments[] = {0, 0.05, 0.1, 0.19, 0.2, 0.25, 0.3, 0.45, 0.6, 0.8, 1.0, 1.5};
@@ -110,7 +110,7 @@ TEST_F(ReplacementKeyboardHoldTest, KeysTypedRightAfterApplyLandWhereTheUserWasT
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, HeldKeysKeepTheirOrderAcrossBursts) {
+TEST_F(ReplacementInputHoldTest, HeldKeysKeepTheirOrderAcrossBursts) {
     // Keys and a BackSpace in several bursts, some held, some after the
     // hold: the field reads as if nothing had held them.
     for (const auto& route : kRoutes) {
@@ -129,7 +129,7 @@ TEST_F(ReplacementKeyboardHoldTest, HeldKeysKeepTheirOrderAcrossBursts) {
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, TheKeysWaitOnlyUntilTheFieldShowsTheCorrection) {
+TEST_F(ReplacementInputHoldTest, TheKeysWaitOnlyUntilTheFieldShowsTheCorrection) {
     struct Row {
         Route route;
         double longest;  // seconds the keys may wait
@@ -155,7 +155,7 @@ TEST_F(ReplacementKeyboardHoldTest, TheKeysWaitOnlyUntilTheFieldShowsTheCorrecti
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, APasteTheTargetNeverTakesIsNotFollowedByAnotherWrite) {
+TEST_F(ReplacementInputHoldTest, APasteTheTargetNeverTakesIsNotFollowedByAnotherWrite) {
     // Our Ctrl+V is never handled while the hold lasts: a target that
     // handles it later would paste after any other write, so nothing else
     // is written. Before the hold ends the user's caret is back, the keys
@@ -204,7 +204,7 @@ TEST_F(ReplacementKeyboardHoldTest, APasteTheTargetNeverTakesIsNotFollowedByAnot
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStillGoesIn) {
+TEST_F(ReplacementInputHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStillGoesIn) {
     // Another program holds the keyboard: nothing is held, the correction is
     // written and keys typed once it shows land at the end.
     keyboard().setRefused(true);
@@ -214,7 +214,7 @@ TEST_F(ReplacementKeyboardHoldTest, WhenTheKeyboardCannotBeHeldTheCorrectionStil
     EXPECT_EQ(logged("applyReplacement: pasted replacement into selected AX range"), 1u);
 }
 
-TEST_F(ReplacementKeyboardHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection) {
+TEST_F(ReplacementInputHoldTest, KeysThatCannotBeHeldNeverLandInOurSelection) {
     // Keys that pass by any hold (an on-screen keyboard, a remote desktop)
     // while the correction goes in: nothing of ours stands selected for
     // them; the field ends corrected or as it was, with every key at the
@@ -326,7 +326,7 @@ std::vector<InputRow> everyInputRows() {
     return rows;
 }
 
-TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
+TEST_F(ReplacementInputHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
     // The correction always goes in, and whatever came meanwhile, from
     // whoever, follows it as it was made: nothing of ours stays selected,
     // the user's clipboard is back, every device is free and no notice
@@ -397,7 +397,7 @@ TEST_F(ReplacementKeyboardHoldTest, EveryInputDuringTheWriteHappensAfterIt) {
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOverOurSelection) {
+TEST_F(ReplacementInputHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOverOurSelection) {
     // The application stops (a spell of load) while the correction goes
     // in, the user's keys come at 0.3 s: a request of ours to select the
     // original may wait in it and be handled whenever it runs again. The
@@ -440,7 +440,7 @@ TEST_F(ReplacementKeyboardHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeys
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged) {
+TEST_F(ReplacementInputHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged) {
     // The target handles our Ctrl+V late and answers nothing until then
     // (a Qt editor fetching our clipboard while we wait on its answer):
     // the check reads nothing. The correction goes in once it runs again
@@ -472,7 +472,7 @@ TEST_F(ReplacementKeyboardHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged)
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, AWriteGivenUpBeforeItBeginsEndsTheHoldAndSaysWhy) {
+TEST_F(ReplacementInputHoldTest, AWriteGivenUpBeforeItBeginsEndsTheHoldAndSaysWhy) {
     // A document of blocks (a mail composer's paragraphs): the sentence in
     // its own text is checked, and a key at the instant of the click on
     // Apply reaches the document before the devices are held. Its text is
@@ -508,7 +508,7 @@ struct ModifierCase {
     bool written;
 };
 
-TEST_F(ReplacementKeyboardHoldTest, ASelectionMadeWhileApplyWaitsForCtrlIsKeptAroundTheWrite) {
+TEST_F(ReplacementInputHoldTest, ASelectionMadeWhileApplyWaitsForCtrlIsKeptAroundTheWrite) {
     // Ctrl is down at Apply; the user selects everything (Ctrl+A) before
     // letting it go: the correction goes in and the selection stands
     // around it, as the user made it.
@@ -528,7 +528,7 @@ TEST_F(ReplacementKeyboardHoldTest, ASelectionMadeWhileApplyWaitsForCtrlIsKeptAr
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) {
+TEST_F(ReplacementInputHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) {
     // Shift (or Alt, Super, AltGr, Ctrl) down at Apply would make the
     // paste another shortcut and leave our selection for the next key: the
     // write waits for it to come up, else nothing is sent, nothing of ours
@@ -569,7 +569,7 @@ TEST_F(ReplacementKeyboardHoldTest, APasteIsNeverSentWithAModifierTheUserHolds) 
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, AKeyDownAtApplyIsLetComeUpBeforeAnythingIsWritten) {
+TEST_F(ReplacementInputHoldTest, AKeyDownAtApplyIsLetComeUpBeforeAnythingIsWritten) {
     // The user's key is still down when the correction is asked for: the
     // keyboard cannot be held until it comes up, and keys typed right after
     // must still wait for the correction.
@@ -588,7 +588,7 @@ TEST_F(ReplacementKeyboardHoldTest, AKeyDownAtApplyIsLetComeUpBeforeAnythingIsWr
     }
 }
 
-TEST_F(ReplacementKeyboardHoldTest, TheHoldNeverOutlastsItsLimit) {
+TEST_F(ReplacementInputHoldTest, TheHoldNeverOutlastsItsLimit) {
     // The monitor stops with the keys held: nothing of it runs any more,
     // and the keyboard comes back by itself.
     follow(kRoutes[2]);

@@ -14,9 +14,9 @@
 
 namespace mivo {
 
-class KeyboardHold {
+class InputHold {
   public:
-    virtual ~KeyboardHold() = default;
+    virtual ~InputHold() = default;
 
     // Starts holding every input device; the hold ends by itself after
     // `limitSeconds` at the latest, so that a step that never comes cannot
