@@ -408,8 +408,10 @@ TEST_F(ReplacementInputHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOve
         double stopsAt;  // seconds after Apply
         double stopsFor;
     };
-    const Row rows[] = {{0, 1.0},   {0, 1.9},    {0, 2.6},    {0, 3.0},   {0.1, 1.9},
-                        {0.1, 2.6}, {0.25, 1.0}, {0.25, 1.9}, {0.25, 3.0}};
+    // Away well past the hold too: the hold still ends by its bound.
+    const Row rows[] = {{0, 1.0},    {0, 1.9},   {0, 2.6},    {0, 3.0},
+                        {0.1, 1.9},  {0.1, 2.6}, {0.25, 1.0}, {0.25, 1.9},
+                        {0.25, 3.0}, {0, 10.0},  {0.1, 10.0}, {0.25, 10.0}};
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
     for (const auto& route : {kRoutes[2], kRoutes[1]}) {
