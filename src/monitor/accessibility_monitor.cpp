@@ -61,6 +61,7 @@ class AccessibilityMonitor::FollowHost final : public DocumentFollowHost {
     }
     void log(std::string_view message) override { m_.log(message); }
     bool stepCaretRight() override { return m_.replacementLadder().input().postRightArrow(); }
+    uint64_t keysTypedOn() override { return m_.ports_.input.inputHold().keysTypedOn(); }
 
   private:
     AccessibilityMonitor& m_;

@@ -167,6 +167,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     AXError placeCaret(const AXElement& element, Utf16Range caret) override {
         return follow_.putCaretBack(element, caret);
     }
+    std::optional<CaretElsewhere> userCaretElsewhere() override {
+        const auto kept = follow_.userCaretElsewhere();
+        return kept ? std::optional(CaretElsewhere{kept->block, kept->range}) : std::nullopt;
+    }
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
     Cancel scheduleStep(double seconds, std::function<void()> step,
                         std::function<void()> onDropped = {}) override;

@@ -43,6 +43,9 @@ class BlockWrite {
     struct UserCaret {
         AXElement block;
         Utf16Range range;
+        // Keys sent on at the end of holds when the write began: more
+        // since went on where the write put this caret back, and moved it.
+        uint64_t keysTypedOn = 0;
     };
     // What a write that is over went into.
     struct Ended {
@@ -69,6 +72,7 @@ class BlockWrite {
     // `giveUp` step at the latest.
     void keepUserCaret(UserCaret caret, Cancel giveUp);
     bool hasUserCaret() const { return userCaret_.has_value(); }
+    const std::optional<UserCaret>& userCaret() const { return userCaret_; }
     // The caret to put back, its give-up step dropped.
     std::optional<UserCaret> takeUserCaret();
 

@@ -431,7 +431,7 @@ std::optional<int64_t> DocumentFollow::followBlockForApply(uint64_t block) {
         // still goes back to where the user had it first.
         if (caret && !write_.hasUserCaret())
             write_.keepUserCaret(
-                {userBlock, *caret},
+                {userBlock, *caret, host_.keysTypedOn()},
                 host_.scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(false); }));
     }
     if (element != blocks_.document()) {
@@ -567,7 +567,8 @@ void DocumentFollow::restoreUserCaret(bool written) {
     // Chromium takes for the block's start.
     if (focused == caret.block) {
         Accessibility& ax = host_.accessibility();
-        if (written && readRange(ax, caret.block, kAXSelectedTextRangeAttribute) != caret.range)
+        if (written && host_.keysTypedOn() == caret.keysTypedOn &&
+            readRange(ax, caret.block, kAXSelectedTextRangeAttribute) != caret.range)
             ax.setAttributeValue(caret.block, kAXSelectedTextRangeAttribute, AXValue(caret.range));
         if (caret.block != followed)
             followWithinDocument(caret.block);

@@ -95,6 +95,15 @@ class DocumentFollow {
     // back where the user had it.
     void afterWrite(bool written);
 
+    // The user's caret while a write goes into another block, where a move
+    // of the caret back into it is one within the document (Writer tells
+    // of it as a move into another field).
+    std::optional<BlockWrite::UserCaret> userCaretElsewhere() {
+        const auto& kept = write_.userCaret();
+        if (!kept || !caretMovedWithinDocument(kept->block))
+            return std::nullopt;
+        return kept;
+    }
     // Puts the caret at `caret` in `element`, a block or the document's own
     // text, where the user sees it there.
     AXError putCaretBack(const AXElement& element, Utf16Range caret);

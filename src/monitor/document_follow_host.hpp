@@ -5,6 +5,7 @@
 // another one, and the main loop. The monitor is this host; tests stand in
 // for it on the simulated desktop.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -57,6 +58,8 @@ class DocumentFollowHost {
     // The caret one Character on, as the Right arrow moves it; false when
     // no key can be sent.
     virtual bool stepCaretRight() { return false; }
+    // Key events sent on at the end of the keyboard's holds so far.
+    virtual uint64_t keysTypedOn() { return 0; }
 };
 
 }  // namespace mivo

@@ -56,6 +56,12 @@ CaretPlan ReplacementLadder::caretAround(const CorrectionIssue& issue, const AXE
     caret.before = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
     if (caret.before)
         caret.user = caretMovedByWrite(*caret.before, written, inserted);
+    // The user writes in another block: the caret goes back there before
+    // the held keys go, or they would follow the correction.
+    if (const auto elsewhere = host_.userCaretElsewhere()) {
+        caret.userElement = elsewhere->element;
+        caret.user = elsewhere->range;
+    }
     return caret;
 }
 
@@ -294,8 +300,12 @@ bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when)
         return false;
     Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
-    if (now == caret.user ||
-        (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite))
+    if (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite)
+        return false;
+    // A block without the caret may still read the range it had.
+    if (caret.userElement)
+        return host_.placeCaret(*caret.userElement, *caret.user) == AXError::success;
+    if (now == caret.user)
         return false;
     return host_.placeCaret(watch.element, *caret.user) == AXError::success;
 }
@@ -320,8 +330,8 @@ void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, i
     // through the X server: an application that takes the first later
     // (Chromium, a busy browser) would type the keys where the paste left
     // its caret, then move it under them.
-    const auto now =
-        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element);
+    const auto now = AXTextExtractor::selectedTextRange(
+        host_.desktop().accessibility, watch->caret.userElement.value_or(watch->element));
     if (looksLeft <= 0 || now == watch->caret.user || host_.observedElement() != watch->element ||
         !host_.desktop().input.inputHold().holding())
         return letKeysGo();

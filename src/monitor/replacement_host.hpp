@@ -48,6 +48,12 @@ class MonitorRunToken {
     uint64_t generation_ = 0;
 };
 
+// The user's caret in another block of the document than the one written.
+struct CaretElsewhere {
+    AXElement element;
+    Utf16Range range;
+};
+
 class ReplacementHost {
   public:
     virtual Desktop& desktop() = 0;
@@ -73,6 +79,9 @@ class ReplacementHost {
         return desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
                                                          AXValue(caret));
     }
+    // Where the user's caret is when the write goes into a block of a
+    // document the caret is not in; nothing otherwise.
+    virtual std::optional<CaretElsewhere> userCaretElsewhere() { return std::nullopt; }
 
     // For steps that must know whether the monitor is still there (a
     // pasteboard restore runs even when it is not).

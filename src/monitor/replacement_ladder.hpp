@@ -47,6 +47,9 @@ struct CaretPlan {
     std::optional<Utf16Range> user;
     // Where a write leaves it: after the suggestion.
     Utf16Range afterWrite;
+    // The block of the same document the user's caret is in, when the
+    // write goes into another one: `user` counts there.
+    std::optional<AXElement> userElement = {};
 };
 
 // What the field has shown of one replacement since it was written: every

@@ -60,9 +60,10 @@ TEST_F(DocumentApplyTest, ApplyIntoTheDocumentsOwnTextKeepsTheCaretInTheLineTheU
 TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheUsersLine) {
     // Five lines, the caret at the end of the last, corrections applied
     // above it one after another. The browser tells nothing of the caret
-    // Mivo puts back into the user's line, nor does a line without the
-    // caret read one: the second write took its caret from the line the
-    // first wrote, and left it where it wrote.
+    // Mivo puts back into the user's line: the second write took its caret
+    // from the line the first wrote, and left it where it wrote. Keys the
+    // user types while a write goes in are held, and went in after the
+    // correction.
     const std::vector<std::string> lines = {"今日は晴れです。", "東京で住んでいます。",
                                             "大阪で住んでいます。", "京都で住んでいます。",
                                             "本を読みました。"};
@@ -70,6 +71,7 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
         const char* why;
         std::vector<std::size_t> applied;  // lines, in the order applied
         bool browserTellsCaretSet;
+        bool typesDuringEachWrite = false;
     };
     const Case cases[] = {
         {"lines 2 then 3", {1, 2}, false},
@@ -77,6 +79,8 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
         {"lines 2, 3, then 4", {1, 2, 3}, false},
         {"lines 4, 2, then 3", {3, 1, 2}, false},
         {"lines 2 then 3, the browser tells of the caret", {1, 2}, true},
+        {"lines 2 then 3, keys typed during each write", {1, 2}, false, true},
+        {"lines 3 then 2, keys typed during each write, the browser tells", {2, 1}, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -113,16 +117,21 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
             issue.suggestion = "に";
             monitor.holdKeysForApply();
             monitor.applyReplacement(issue, check->block);
+            if (c.typesDuringEachWrite) {
+                advance(0.1);
+                desk.typeText("ab");
+            }
             advance(4);
             expected[line].replace(expected[line].find("で"), std::string("で").size(), "に");
             EXPECT_EQ(desk.text(blocks[line]), expected[line]);
         }
-        // The user's next keys go where the caret is: in the last line, at
-        // its end.
-        const auto caretBlock = readElement(desk.ports().accessibility, desk.element(browser),
-                                            kAXFocusedUIElementAttribute);
-        EXPECT_EQ(caretBlock, desk.element(last));
-        EXPECT_EQ(desk.selection(last), end);
+        // The user's next keys go where the caret is: at the end of the
+        // last line.
+        desk.typeText("xy");
+        std::string typed;
+        for (std::size_t i = 0; c.typesDuringEachWrite && i < c.applied.size(); ++i)
+            typed += "ab";
+        EXPECT_EQ(desk.text(last), lines.back() + typed + "xy");
         EXPECT_EQ(monitor.observedElement(), desk.element(last));
         closeBrowser();
     }

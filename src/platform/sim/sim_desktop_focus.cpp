@@ -96,6 +96,15 @@ std::optional<SimId> SimDesktop::focusedEditableField() const {
     const Node* n = node(a->focusedElement);
     if (n == nullptr || n->destroyed || !n->text || !n->text->editable)
         return std::nullopt;
+    // A document whose caret is in one of its blocks: the keys go there.
+    const Node* named = node(a->element);
+    if (const auto it = named->scripted.find(kAXFocusedUIElementAttribute);
+        it != named->scripted.end() && it->second.result && it->second.result->asElement()) {
+        const auto block = idOf(*it->second.result->asElement());
+        const Node* b = block ? node(*block) : nullptr;
+        if (b != nullptr && !b->destroyed && b->parent == n->id && b->text && b->text->editable)
+            return b->id;
+    }
     return n->id;
 }
 
