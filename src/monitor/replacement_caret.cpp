@@ -115,8 +115,19 @@ void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
         return;
     if (auto owed = watchOwedAnAnswer())
         return keysOnceTargetAnswers(std::move(owed));
-    keys.release();
+    endHold(true);
+}
+
+int ReplacementLadder::endHold(bool typeKeys) {
+    InputHold& hold = host_.desktop().input.inputHold();
+    int keptOut = 0;
+    if (typeKeys)
+        hold.release();
+    else
+        keptOut = hold.releaseKeepingKeysOut();
+    // Calls take their usual time again once nothing waits on them.
     host_.desktop().accessibility.limitCallsUntil(std::nullopt);
+    return keptOut;
 }
 
 void ReplacementLadder::endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch) {
@@ -189,8 +200,7 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
     // make, and no key goes into it: a key could come between the two.
     if (const auto& before = watch->caret.before)
         ax.requestCaret(watch->element, before->end());
-    const int keptOut = keys.releaseKeepingKeysOut();
-    ax.limitCallsUntil(std::nullopt);
+    const int keptOut = endHold(false);
     host_.log("applyReplacement: the application did not answer within the hold; " +
               std::to_string(keptOut) + " held keys were not sent to it");
     if (keptOut > 0)

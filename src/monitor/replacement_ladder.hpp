@@ -254,6 +254,9 @@ class ReplacementLadder {
     // The hold taken for `watch` is about to run out: it ends here, as every
     // other end does, unless a later write holds on.
     void endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch);
+    // The one end of every hold: what was held goes on (without its keys,
+    // unless `typeKeys`); answers the key presses kept out.
+    int endHold(bool typeKeys);
     // A write whose application let a request of ours go unanswered.
     std::shared_ptr<WriteWatch> watchOwedAnAnswer();
     // The held keys go on once that application answers again, or are kept
