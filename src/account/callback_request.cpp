@@ -11,16 +11,6 @@
 namespace mivo::DesktopCallbackServer {
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Percent-decoding as a URL parser does for query items: "+" is left alone.
 // A "%" without two hex digits makes the whole target unparseable.
 std::optional<std::string> percentDecode(std::string_view s) {
@@ -33,8 +23,8 @@ std::optional<std::string> percentDecode(std::string_view s) {
         }
         if (i + 2 >= s.size())
             return std::nullopt;
-        const int hi = hexValue(s[i + 1]);
-        const int lo = hexValue(s[i + 2]);
+        const int hi = text::hexDigitValue(s[i + 1]);
+        const int lo = text::hexDigitValue(s[i + 2]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);

@@ -2,17 +2,17 @@
 
 #include <algorithm>
 
+#include "shared/text_classes.hpp"
+
 namespace mivo {
 namespace {
 
-int digitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
+// A digit's value when `c` is one in `base`, else nothing.
+std::optional<int> digitIn(char c, int base) {
+    const int value = text::hexDigitValue(c);
+    if (value < 0 || value >= base)
+        return std::nullopt;
+    return value;
 }
 
 // One number as strtoull reads it with base 0, from the start of `text`: how
@@ -30,15 +30,18 @@ Number readNumber(std::string_view text) {
         at = 1;
         // "0x" without a hexadecimal digit after it is the number 0, ending
         // at the x.
-        if (text.size() > 2 && (text[1] == 'x' || text[1] == 'X') && digitValue(text[2]) < 16) {
+        if (text.size() > 2 && (text[1] == 'x' || text[1] == 'X') && digitIn(text[2], 16)) {
             base = 16;
             at = 2;
         }
     }
     uint64_t value = 0;
     bool fits = true;
-    while (at < text.size() && digitValue(text[at]) < base) {
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digitValue(text[at]));
+    while (at < text.size()) {
+        const std::optional<int> digit = digitIn(text[at], base);
+        if (!digit)
+            break;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(*digit);
         fits = fits && value <= 0xFFFF'FFFFu;
         ++at;
     }

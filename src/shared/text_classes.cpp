@@ -32,6 +32,16 @@ double japaneseRatio(std::string_view s) {
     return static_cast<double>(japanese) / static_cast<double>(total);
 }
 
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool isWhitespaceOrNewline(char32_t c) {
     return u_isUWhiteSpace(static_cast<UChar32>(c)) || c == 0x3000 || c == 0x85 || c == 0x2028 ||
            c == 0x2029;

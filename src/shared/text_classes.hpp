@@ -18,6 +18,10 @@ double japaneseRatio(std::string_view s);
 // Least share (inclusive) of Japanese scalars for a text to count as Japanese.
 inline constexpr double minimumJapaneseRatio = 0.3;
 
+// The value of an ASCII hexadecimal digit (0-9, a-f, A-F); -1 for any
+// other character.
+int hexDigitValue(char c);
+
 // White space and line breaks, U+3000 (ideographic space) included.
 bool isWhitespaceOrNewline(char32_t c);
 std::string trimWhitespaceAndNewlines(std::string_view s);
