@@ -510,7 +510,7 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
             return std::ranges::find(checked, kText, &CompletedSentenceCandidate::text) !=
                    checked.end();
         },
-        5));
+        10));
     ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
     spinFor(0.3);
     ASSERT_TRUE(pressChord(*session_, {XK_Return}));
