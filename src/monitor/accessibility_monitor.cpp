@@ -337,7 +337,7 @@ void AccessibilityMonitor::replacementCompleted(const std::string& text) {
 }
 
 void AccessibilityMonitor::holdKeysForApply() {
-    replacementLadder().holdKeysForApply();
+    replacementLadder().holdInputForApply();
 }
 
 void AccessibilityMonitor::applyPressCancelled() {

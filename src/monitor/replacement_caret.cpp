@@ -65,31 +65,28 @@ CaretPlan ReplacementLadder::caretAround(const CorrectionIssue& issue, const AXE
     return caret;
 }
 
-void ReplacementLadder::holdKeysForApply() {
-    InputHold& keys = host_.desktop().input.inputHold();
-    // A key down now is waited for when the correction is asked for.
-    if (!keys.holding() && keys.keyIsDown())
-        return;
-    keys.hold(kInputHoldLimitSeconds);
+void ReplacementLadder::holdInputForApply() {
+    hold_.start();
 }
 
 void ReplacementLadder::applyPressCancelled() {
     if (!writeOnItsWay())
-        letKeysGo();
+        hold_.end({});
 }
 
 void ReplacementLadder::refuse(UnwrittenField field) {
+    const WriteHold::Unwritten told{field};
     // A write still on its way keeps the hold it needs.
-    if (!writeOnItsWay())
-        letKeysGo();
-    host_.replacementFailed(field);
+    if (writeOnItsWay())
+        return hold_.tell(nullptr, told);
+    hold_.end({.told = told});
 }
 
 void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
     scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
         // The user went elsewhere: the keys follow the user.
         if (host_.observedElement() != pending.element)
-            return letKeysGo();
+            return hold_.end({});
         const auto now = readField(pending.element);
         if (now)
             noteFieldText(pending.element, *now);
@@ -100,50 +97,11 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         // doing. (A field between a paste's delete and its insert reads as
         // neither, and the keys wait on.)
         if (pending.watch->seenInText && now && now->text == pending.originalText.text)
-            return letKeysGo();
+            return hold_.end({});
         // From then on the check decides.
         if (host_.desktop().scheduler.now() < until)
             watchForWrite(std::move(pending), until);
     });
-}
-
-void ReplacementLadder::letKeysGo(const WriteWatch* watch) {
-    if (watch && host_.observedElement() == watch->element)
-        putBackUserCaret(*watch);
-    InputHold& keys = host_.desktop().input.inputHold();
-    if (!keys.holding())
-        return;
-    if (auto owed = watchOwedAnAnswer())
-        return keysOnceTargetAnswers(std::move(owed));
-    endHold(true);
-}
-
-int ReplacementLadder::endHold(bool typeKeys) {
-    InputHold& hold = host_.desktop().input.inputHold();
-    int keptOut = 0;
-    if (typeKeys)
-        hold.release();
-    else
-        keptOut = hold.releaseKeepingKeysOut();
-    // Calls take their usual time again once nothing waits on them.
-    host_.desktop().accessibility.limitCallsUntil(std::nullopt);
-    return keptOut;
-}
-
-void ReplacementLadder::endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch) {
-    if (!watch || awaitingAnswer_ || !host_.desktop().input.inputHold().holding())
-        return;
-    // A later write's hold is that write's to end.
-    for (const auto& w : watches_) {
-        if (const auto other = w.lock();
-            other && other != watch && other->heldUntil > watch->heldUntil)
-            return;
-    }
-    // Ended here rather than by the devices' own limit, the same way as
-    // any other end: nothing of ours stays selected, and no key goes into
-    // an application that may still select text of ours.
-    host_.log("applyReplacement: the hold reached its bound");
-    letKeysGo(watch.get());
 }
 
 std::shared_ptr<WriteWatch> ReplacementLadder::watchOwedAnAnswer() {
@@ -155,28 +113,23 @@ std::shared_ptr<WriteWatch> ReplacementLadder::watchOwedAnAnswer() {
     return nullptr;
 }
 
-void ReplacementLadder::keysOnceTargetAnswers(std::shared_ptr<WriteWatch> watch) {
+void ReplacementLadder::inputOnceTargetAnswers(std::shared_ptr<WriteWatch> watch) {
     // A request of ours went unanswered: the application may still handle
     // it, and select the original, whenever it runs again, after which a
     // key sent now would replace it. Any request it answers comes after
-    // ours, so the held keys wait for an answer, until the hold's bound.
-    if (std::exchange(awaitingAnswer_, true))
-        return;
+    // ours, so the held input waits for an answer, until the hold's bound.
     host_.log("applyReplacement: the application does not answer; the held keys wait for it");
     awaitAnswer(std::move(watch));
 }
 
 void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
-    InputHold& keys = host_.desktop().input.inputHold();
     Accessibility& ax = host_.desktop().accessibility;
-    if (!keys.holding()) {
-        awaitingAnswer_ = false;
-        return;
-    }
+    if (!hold_.holds())
+        return hold_.answered();
     // A read it answers tells that it handled every request before it.
     readField(watch->element);
     if (!ax.owesAnswer(watch->element)) {
-        awaitingAnswer_ = false;
+        hold_.answered();
         host_.log("applyReplacement: the application answers again");
         // It may have gone on without the monitor following its field
         // meanwhile: the caret goes back wherever the field stands, after
@@ -185,26 +138,19 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
         const auto now = readField(watch->element);
         if (now && replacementSucceeded(watch->issue, watch->originalText, *now))
             return caretBackThenKeys(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
-        return letKeysGo();
+        return hold_.end({});
     }
     const TimePoint now = host_.desktop().scheduler.now();
-    const TimePoint bound = watch->heldUntil.value_or(now) - seconds(kAnswerBeforeHoldEnds);
+    const TimePoint bound = hold_.bound().value_or(now) - seconds(WriteHold::kEndsBeforeLimit);
     if (now + seconds(kAnswerPollSeconds) < bound) {
         host_.scheduleStep(kAnswerPollSeconds,
                            [this, watch = std::move(watch)]() mutable { awaitAnswer(watch); });
         return;
     }
-    awaitingAnswer_ = false;
-    // The hold ends by its bound whatever the application does. A caret
-    // request queued behind ours takes back the selection it may still
-    // make, and no key goes into it: a key could come between the two.
-    if (const auto& before = watch->caret.before)
-        ax.requestCaret(watch->element, before->end());
-    const int keptOut = endHold(false);
-    host_.log("applyReplacement: the application did not answer within the hold; " +
-              std::to_string(keptOut) + " held keys were not sent to it");
-    if (keptOut > 0)
-        host_.replacementFailed(UnwrittenField::keysKeptOut);
+    // The hold ends by its bound whatever the application does: no key
+    // goes into it, since one could come between our selection, which it
+    // may still make, and the caret asked for behind it.
+    hold_.end({.write = watch.get(), .targetAway = true});
     // A copy: the write is over, and no later one waits on it.
     takeBackOnceAnswered(std::make_shared<WriteWatch>(*watch), kAwayLooks);
 }
@@ -250,13 +196,13 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
         if (const auto w = watch.lock())
             endUnposted(*w, why);
         else
-            letKeysGo();
+            hold_.end({});
     };
     // While the devices are held nothing can come between our selection
     // and our input, and it stands. Where they could not be held, a key
     // would replace it: it stands only for the moment of the input,
     // selected again then.
-    if (host_.desktop().input.inputHold().holding())
+    if (hold_.holds())
         return;
     Accessibility& ax = host_.desktop().accessibility;
     // The caret as read before any selection of ours: some editors answer
@@ -271,9 +217,6 @@ void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
     if (watch.ended)
         return;
     watch.ended = true;
-    // What was held goes on at once, and nothing of ours stays selected
-    // for it.
-    letKeysGo(&watch);
     host_.suppressAnalysisLoop(watch.originalText.text, kGiveUpSuppressionSeconds);
     switch (why) {
         case InputAbandoned::userActed:
@@ -290,7 +233,9 @@ void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
             host_.log("applyReplacement: the field never took our selection; nothing written");
             break;
     }
-    reportUnwritten(watch, why);
+    // What was held goes on at once, nothing of ours stays selected for it,
+    // and the user learns what the field holds then.
+    hold_.end({.write = &watch, .told = WriteHold::Unwritten{.why = why}});
 }
 
 void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
@@ -326,11 +271,11 @@ void ReplacementLadder::caretBackThenKeys(std::shared_ptr<WriteWatch> watch, Car
     if (watch->caretSent) {
         if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element) !=
             watch->caret.afterWrite)
-            return letKeysGo();
+            return hold_.end({});
         return keysOnceCaretIsBack(std::move(watch), kCaretLooks);
     }
     if (!restoreCaret(*watch, when))
-        return letKeysGo();
+        return hold_.end({});
     watch->caretSent = true;
     keysOnceCaretIsBack(std::move(watch), kCaretLooks);
 }
@@ -343,8 +288,8 @@ void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, i
     const auto now = AXTextExtractor::selectedTextRange(
         host_.desktop().accessibility, watch->caret.userElement.value_or(watch->element));
     if (looksLeft <= 0 || now == watch->caret.user || host_.observedElement() != watch->element ||
-        !host_.desktop().input.inputHold().holding())
-        return letKeysGo();
+        !hold_.holds())
+        return hold_.end({});
     host_.scheduleStep(kCaretLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
         keysOnceCaretIsBack(std::move(watch), looksLeft - 1);
     });

@@ -57,8 +57,7 @@ const ReplacementLadder::CheckCase ReplacementLadder::kCheckCases[] = {
     // programs did meanwhile still waits to follow it.
     {Verdict::nextRouteWithinTheHold, false,
      [](const ReplacementLadder& l, const Checked& c) {
-         return !c.landed && !c.watch().ended && c.pending.retry && c.asAtApply &&
-                l.host_.desktop().input.inputHold().holding();
+         return !c.landed && !c.watch().ended && c.pending.retry && c.asAtApply && l.hold_.holds();
      }},
     // Our input was never posted (the field changed under it where the
     // devices could not be held, a modifier was down): the user was told
@@ -76,8 +75,7 @@ const ReplacementLadder::CheckCase ReplacementLadder::kCheckCases[] = {
     // replace our selection. The user typed first; nothing more is sent.
     {Verdict::userTypedFirst, true,
      [](const ReplacementLadder& l, const Checked& c) {
-         return !c.landed &&
-                l.host_.desktop().input.inputHold().keysTypedOn() != c.watch().keysTypedOnAtApply;
+         return !c.landed && l.hold_.keysTypedOn() != c.watch().keysTypedOnAtApply;
      }},
     // The field changed meanwhile, not by a misplaced write of ours: the
     // paste may still go in late, so no other route follows it.
@@ -112,12 +110,14 @@ void ReplacementLadder::check(PendingReplacement pending) {
     if (host_.observedElement() != pending.element) {
         // The user went elsewhere: nothing of ours stays selected there.
         putBackUserCaret(watch);
-        letKeysGo();
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
-        if (!watch.shown && !watch.ended)
-            reportUnwritten(watch);
-        return;
+        // Told what the field holds unless it showed the write, or was told
+        // already.
+        return hold_.end({.write = &watch,
+                          .told = watch.shown || watch.ended
+                                      ? std::nullopt
+                                      : std::optional(WriteHold::Unwritten{})});
     }
     const auto read = readField(pending.element);
     // The application answered no read (busy, or stuck fetching our
@@ -151,7 +151,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
     bool keysLet = false;
     for (const CheckCase& c : kCheckCases) {
         if (c.keysFirst && !std::exchange(keysLet, true))
-            letKeysGo(&watch);
+            hold_.end({.write = &watch});
         if (c.applies(*this, checked) && decide(c.verdict, checked))
             return;
     }
@@ -161,11 +161,16 @@ bool ReplacementLadder::decide(Verdict verdict, const Checked& checked) {
     PendingReplacement& pending = checked.pending;
     const FieldText& current = checked.current;
     switch (verdict) {
-        case Verdict::pasteNeverTakenAsItWas:
+        case Verdict::pasteNeverTakenAsItWas: {
             giveUp(pending, kPasteNeverTaken);
-            reportUnwritten(*pending.watch);
-            letKeysGo(pending.watch.get());
+            // What the field holds before the held input goes on: the
+            // user's text as it was, whatever they type into it next.
+            const auto now = readField(pending.element);
+            hold_.end({.write = pending.watch.get(),
+                       .told = WriteHold::Unwritten{now ? unwrittenField(pending.originalText, *now)
+                                                        : UnwrittenField::asItWas}});
             return true;
+        }
         case Verdict::nextRouteWithinTheHold:
         case Verdict::nextRoute:
             escalate(std::move(pending), current);

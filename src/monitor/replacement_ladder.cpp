@@ -74,14 +74,20 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
               return InputTarget{host.observedElement(), host.observedFocusPid(),
                                  host.observedPid()};
           },
-          [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }) {}
+          [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }),
+      hold_(host, WriteHold::Waits{
+                      .owedAnswer = [this] { return watchOwedAnAnswer(); },
+                      .awaitAnswer =
+                          [this](std::shared_ptr<WriteWatch> watch) {
+                              inputOnceTargetAnswers(std::move(watch));
+                          },
+                  }) {}
 
 void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
-    InputHold& keys = host_.desktop().input.inputHold();
     // Its release would come while the keyboard is held and reach no
     // application, and the key written into the field now would land in our
     // selection or beside the correction.
-    if (!keys.holding() && keys.keyIsDown()) {
+    if (!hold_.holds() && hold_.keyIsDown()) {
         host_.log("applyReplacement: a key is down; waiting for it to come up");
         return waitForKeysUp(requested, host_.desktop().scheduler.now());
     }
@@ -93,24 +99,20 @@ void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint si
     host_.scheduleStep(
         kKeyUpPollSeconds,
         [this, issue, since] {
-            Desktop& d = host_.desktop();
-            InputHold& keys = d.input.inputHold();
-            const TimePoint now = d.scheduler.now();
-            if (keys.keyIsDown() &&
+            const TimePoint now = host_.desktop().scheduler.now();
+            if (hold_.keyIsDown() &&
                 (now < since + seconds(kKeyUpWaitSeconds) ||
-                 (keys.modifierIsDown() && now < since + seconds(kModifierUpWaitSeconds))))
+                 (hold_.modifierIsDown() && now < since + seconds(kModifierUpWaitSeconds))))
                 return waitForKeysUp(issue, since);
             waitingForKeysUp_ = false;
             // Shift, Ctrl, Alt, Super or AltGr would go with our paste and
             // make it another shortcut, leaving our selection for the next
             // key: nothing is written, and the user is told why.
-            if (keys.modifierIsDown()) {
+            if (hold_.modifierIsDown()) {
                 host_.log(
                     "applyReplacement: a modifier key is still down; the correction is not "
                     "written");
-                letKeysGo();
-                host_.replacementFailed(UnwrittenField::keyHeld);
-                return;
+                return hold_.end({.told = WriteHold::Unwritten{UnwrittenField::keyHeld}});
             }
             writeReplacement(issue);
         },
@@ -119,39 +121,27 @@ void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint si
 
 void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     const auto observed = host_.observedElement();
-    if (!observed) {
-        letKeysGo();
-        host_.replacementFailed(UnwrittenField::asItWas);
-        return;
-    }
-    // From the moment of Apply: a key typed while the selection is ours
-    // would replace the original, one typed before the caret is back would
-    // land beside the correction, and a click would move the caret or the
-    // focus under the write.
-    const bool held = host_.desktop().input.inputHold().hold(kInputHoldLimitSeconds);
-    const TimePoint heldFrom = host_.desktop().scheduler.now();
+    const WriteHold::End unwritten{.told = WriteHold::Unwritten{UnwrittenField::asItWas}};
+    if (!observed)
+        return hold_.end(unwritten);
     const AXElement element = *observed;
+    auto watch = std::make_shared<WriteWatch>(WriteWatch{.element = element});
+    // From the moment of Apply, the write's own from here on: a key typed
+    // while the selection is ours would replace the original, one typed
+    // before the caret is back would land beside the correction, and a
+    // click would move the caret or the focus under the write.
+    hold_.start(watch);
     const FieldText originalText = readField(element).value_or(FieldText{});
     const auto located = locate(requested, originalText);
-    if (!located) {
-        letKeysGo();
-        host_.replacementFailed(UnwrittenField::asItWas);
-        return;
-    }
+    if (!located)
+        return hold_.end(unwritten);
     const CorrectionIssue& issue = *located;
     host_.suppressAnalysisLoop(originalText.text, kSingleApplySuppressionSeconds);
 
-    auto watch = std::make_shared<WriteWatch>(WriteWatch{element, issue, originalText});
+    watch->issue = issue;
+    watch->originalText = originalText;
     watch->caret = caretAround(issue, element, originalText);
-    watch->keysTypedOnAtApply = host_.desktop().input.inputHold().keysTypedOn();
-    if (held) {
-        watch->heldUntil = heldFrom + seconds(kInputHoldLimitSeconds);
-        host_.scheduleStep(kInputHoldLimitSeconds - kAnswerBeforeHoldEnds,
-                           [this, w = std::weak_ptr(watch)] { endHoldByItsBound(w.lock()); });
-        // A call into a target that hangs must not hold the loop past it.
-        host_.desktop().accessibility.limitCallsUntil(*watch->heldUntil -
-                                                      seconds(kAnswerBeforeHoldEnds));
-    }
+    watch->keysTypedOnAtApply = hold_.keysTypedOn();
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
     PendingReplacement pending{.issue = issue,
@@ -165,9 +155,8 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     if (climb(pending, tries))
         return;
     std::erase_if(watches_, [&](const auto& w) { return w.lock() == watch; });
-    letKeysGo(watch.get());
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
-    host_.replacementFailed(UnwrittenField::asItWas);
+    hold_.end({.write = watch.get(), .told = unwritten.told});
 }
 
 bool ReplacementLadder::climb(PendingReplacement& pending, std::span<const RungTry> tries,

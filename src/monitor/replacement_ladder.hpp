@@ -14,10 +14,10 @@
 // so, and input is posted only into the selection made for it.
 //
 // One class, its work in a file a job: the route order (replacement_ladder),
-// the user's keys and caret (replacement_caret), the ways of writing
-// (replacement_rungs), several corrections at once (replacement_batch), the
-// writes on their way (replacement_watch) and the check after the write
-// (replacement_verification).
+// the user's input and caret (replacement_caret; the hold itself is a
+// WriteHold), the ways of writing (replacement_rungs), several corrections
+// at once (replacement_batch), the writes on their way (replacement_watch)
+// and the check after the write (replacement_check, replacement_verification).
 
 #include <functional>
 #include <memory>
@@ -29,6 +29,7 @@
 #include "field/synthetic_input.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/replacement_rung.hpp"
+#include "monitor/write_hold.hpp"
 #include "platform/scheduler.hpp"
 #include "shared/records.hpp"
 
@@ -59,8 +60,10 @@ struct CaretPlan {
 // (the user may have undone it or typed on).
 struct WriteWatch {
     AXElement element;
-    CorrectionIssue issue;
-    FieldText originalText;
+    // Filled in once the issue is located: the hold is the write's from
+    // the moment of Apply.
+    CorrectionIssue issue = {};
+    FieldText originalText = {};
     bool shown = false;
     // Shown by the field's own text (an event or a read), not only by the
     // target fetching our paste.
@@ -77,9 +80,6 @@ struct WriteWatch {
     // The key events typed on after holds when the write began: more since
     // are the user's keys, which reached the field.
     uint64_t keysTypedOnAtApply = 0;
-    // When the hold taken for the write ends by itself; nothing where the
-    // devices could not be held.
-    std::optional<TimePoint> heldUntil = {};
     // A paste keystroke of ours was queued for the field. A target that
     // never fetched it may still handle it late: no other write follows.
     bool pasteQueued = false;
@@ -116,7 +116,7 @@ class ReplacementLadder {
     void applyReplacements(const std::vector<CorrectionIssue>& issues);
     // Apply is being pressed: the devices are held from the press (the
     // pointer from its release on).
-    void holdKeysForApply();
+    void holdInputForApply();
     // The press ended without Apply: a hold no write needs ends.
     void applyPressCancelled();
     // The correction is not written at all (what it was checked against
@@ -152,12 +152,6 @@ class ReplacementLadder {
     void noteFieldText(const AXElement& element, const FieldText& text);
 
   private:
-    // A correction's write is a transaction over the input: from Apply
-    // until the write has shown (or has been given up) and the caret is
-    // back, every input device is held, and what the user or another
-    // program did meanwhile goes on after it, in order. At most this long,
-    // whatever happens.
-    static constexpr double kInputHoldLimitSeconds = 2.5;
     // A paste's target is waited for until this long before the hold ends:
     // time for the check to put the user's caret back before the held
     // input goes on.
@@ -165,7 +159,6 @@ class ReplacementLadder {
     // An application that let a request go unanswered is asked this often
     // whether it answers again, until this long before the hold ends.
     static constexpr double kAnswerPollSeconds = 0.05;
-    static constexpr double kAnswerBeforeHoldEnds = 0.1;
     // After the hold, it is looked at this often, this many times.
     static constexpr double kAwayLookSeconds = 0.25;
     static constexpr int kAwayLooks = 120;
@@ -248,20 +241,11 @@ class ReplacementLadder {
     // Our input was not posted: nothing more is sent, the keys go where the
     // user had the caret, and the user is told at once.
     void endUnposted(WriteWatch& watch, InputAbandoned why);
-    // The user's held keys are typed on: where the user had the caret, also
-    // when our selection of the original still stands.
-    void letKeysGo(const WriteWatch* watch = nullptr);
-    // The hold taken for `watch` is about to run out: it ends here, as every
-    // other end does, unless a later write holds on.
-    void endHoldByItsBound(const std::shared_ptr<WriteWatch>& watch);
-    // The one end of every hold: what was held goes on (without its keys,
-    // unless `typeKeys`); answers the key presses kept out.
-    int endHold(bool typeKeys);
     // A write whose application let a request of ours go unanswered.
     std::shared_ptr<WriteWatch> watchOwedAnAnswer();
-    // The held keys go on once that application answers again, or are kept
-    // out of it when the hold's bound comes first.
-    void keysOnceTargetAnswers(std::shared_ptr<WriteWatch> watch);
+    // The held input goes on once that application answers again, or its
+    // keys are kept out of it when the hold's bound comes first.
+    void inputOnceTargetAnswers(std::shared_ptr<WriteWatch> watch);
     void awaitAnswer(std::shared_ptr<WriteWatch> watch);
     // Our selection taken back once the application answers again.
     void takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, int looksLeft);
@@ -270,8 +254,6 @@ class ReplacementLadder {
     void putBackUserCaret(const WriteWatch& watch);
     // Nothing went in and nothing more is tried: logged, and the user told.
     void giveUpUnwritten(const PendingReplacement& pending, std::string_view line);
-    // Tells the host that nothing went in, and what the field holds now.
-    void reportUnwritten(const WriteWatch& watch, std::optional<InputAbandoned> why = std::nullopt);
     // The user's caret is no longer where it was nor our selection: the
     // user clicked or typed in the field.
     bool userMovedCaret(const PendingReplacement& pending);
@@ -302,8 +284,10 @@ class ReplacementLadder {
     std::vector<std::weak_ptr<WriteWatch>> watches_;
     // Apply waits for a key of the user's to come up.
     bool waitingForKeysUp_ = false;
-    // The held keys wait for an application to answer.
-    bool awaitingAnswer_ = false;
+    // The input held from the press of Apply to the end of the latest
+    // write; declared last, so that it goes first, before what its steps
+    // look at.
+    WriteHold hold_;
 };
 
 }  // namespace mivo

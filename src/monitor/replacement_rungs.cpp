@@ -81,7 +81,7 @@ bool ReplacementLadder::applyReplacementUsingSelectedTextAttribute(
         // The next way selects afresh; until then nothing of ours stands
         // selected for keys where the devices could not be held.
         const auto& before = write.caret().before;
-        if (before && !host_.desktop().input.inputHold().holding())
+        if (before && !hold_.holds())
             host_.desktop().accessibility.setAttributeValue(element, kAXSelectedTextRangeAttribute,
                                                             AXValue(*before));
         return false;
@@ -113,9 +113,8 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplace
     restUntilInput(*selected, write);
     // Its check comes after the fetch or this, and still within the hold,
     // so that nothing of ours stands selected when the held input goes on.
-    if (write.watch->heldUntil && host_.desktop().input.inputHold().holding())
-        selected->target.pasteTakenBy =
-            *write.watch->heldUntil - seconds(kPasteCheckBeforeHoldEnds);
+    if (const auto bound = hold_.bound())
+        selected->target.pasteTakenBy = *bound - seconds(kPasteCheckBeforeHoldEnds);
     // A target that stopped answering may still take the keystroke and
     // paste over our selection: with our text, never the user's.
     // Asked when the clipboard would be given back: our selection is taken

@@ -238,7 +238,7 @@ void ReplacementLadder::leaveStrayPaste(const PendingReplacement& pending,
                           insertedElsewhere(pending.issue, original.text, current.text);
     if (inserted)
         return host_.replacementFailed(UnwrittenField::pastedElsewhere);
-    reportUnwritten(*pending.watch);
+    hold_.tell(pending.watch.get(), {});
 }
 
 void ReplacementLadder::leaveLandedWrite(const PendingReplacement& pending,
@@ -265,7 +265,7 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.logUserText("applyReplacement: verification failed after final attempt current=\"" +
                           text::characterPrefix(current.text, kLoggedCharacters) + "\"");
-        reportUnwritten(*pending.watch);
+        hold_.tell(pending.watch.get(), {});
         return;
     }
     // Another method writes only where the original still stands as it did
@@ -288,16 +288,6 @@ void ReplacementLadder::escalate(PendingReplacement pending, const FieldText& cu
     const auto stage = std::ranges::find(kRetries, *pending.retry, &RetryStage::stage);
     host_.log(stage->line);
     climb(pending, stage->tries, located);
-}
-
-void ReplacementLadder::reportUnwritten(const WriteWatch& watch,
-                                        std::optional<InputAbandoned> why) {
-    const auto now = readField(watch.element);
-    const UnwrittenField field =
-        now ? unwrittenField(watch.originalText, *now) : UnwrittenField::asItWas;
-    host_.replacementFailed(field == UnwrittenField::asItWas && why == InputAbandoned::modifierHeld
-                                ? UnwrittenField::keyHeld
-                                : field);
 }
 
 void ReplacementLadder::giveUp(const PendingReplacement& pending, std::string_view line) {

@@ -46,11 +46,10 @@ void ReplacementLadder::scheduleFieldStep(double seconds, std::function<void()> 
 }
 
 void ReplacementLadder::giveUpUnwritten(const PendingReplacement& pending, std::string_view line) {
-    // Nothing more goes in: what waited goes on where the user had the
-    // caret.
-    letKeysGo(pending.watch.get());
     giveUp(pending, line);
-    reportUnwritten(*pending.watch);
+    // Nothing more goes in: what waited goes on where the user had the
+    // caret, and the user learns what the field holds then.
+    hold_.end({.write = pending.watch.get(), .told = WriteHold::Unwritten{}});
 }
 
 }  // namespace mivo

@@ -1,0 +1,130 @@
+#include "monitor/write_hold.hpp"
+
+#include <string>
+#include <utility>
+
+#include "monitor/replacement_ladder.hpp"
+#include "monitor/replacement_verification.hpp"
+
+namespace mivo {
+
+WriteHold::WriteHold(ReplacementHost& host, Waits waits) : host_(host), waits_(std::move(waits)) {}
+
+WriteHold::~WriteHold() {
+    boundStep_.cancel();
+}
+
+bool WriteHold::start(std::weak_ptr<WriteWatch> write) {
+    InputHold& devices = host_.desktop().input.inputHold();
+    // Its release would come while the keyboard is held and reach no
+    // application: a key down now is waited for when the write begins.
+    if (!devices.holding() && devices.keyIsDown())
+        return false;
+    // A fresh hold: a wait of one the devices ended by their own limit,
+    // with the monitor stopped meanwhile, is long over.
+    if (!devices.holding())
+        waiting_ = false;
+    if (!devices.hold(kLimitSeconds))
+        return false;
+    write_ = std::move(write);
+    bound_ = host_.desktop().scheduler.now() + seconds(kLimitSeconds);
+    // One bound, the latest start's: an earlier one would end a hold
+    // that a later write still needs.
+    boundStep_.cancel();
+    boundStep_ = host_.scheduleStep(kLimitSeconds - kEndsBeforeLimit, [this] { boundReached(); });
+    // A call into a target that hangs must not hold the loop past it.
+    host_.desktop().accessibility.limitCallsUntil(*bound_ - seconds(kEndsBeforeLimit));
+    return true;
+}
+
+void WriteHold::boundReached() {
+    if (waiting_ || !holds())
+        return;
+    // Ended here rather than by the devices' own limit, the same way as
+    // any other end: nothing of ours stays selected, and no key goes into
+    // an application that may still select text of ours.
+    host_.log("applyReplacement: the hold reached its bound");
+    const auto write = write_.lock();
+    end({.write = write.get()});
+}
+
+void WriteHold::end(const End& end) {
+    Accessibility& ax = host_.desktop().accessibility;
+    const WriteWatch* write = end.write;
+    if (end.targetAway && write) {
+        // A caret request queued behind ours takes back the selection the
+        // application may still make when it runs again.
+        if (const auto& before = write->caret.before)
+            ax.requestCaret(write->element, before->end());
+    } else if (write && host_.observedElement() == write->element) {
+        takeBackOurSelection(ax, *write);
+    }
+    if (holds()) {
+        if (end.targetAway) {
+            const int keptOut = release(false);
+            host_.log("applyReplacement: the application did not answer within the hold; " +
+                      std::to_string(keptOut) + " held keys were not sent to it");
+            if (keptOut > 0)
+                host_.replacementFailed(UnwrittenField::keysKeptOut);
+        } else if (auto owed = waits_.owedAnswer()) {
+            // A request of ours went unanswered: a key sent now could
+            // replace a selection the application still makes.
+            if (!std::exchange(waiting_, true))
+                waits_.awaitAnswer(std::move(owed));
+        } else {
+            release(true);
+        }
+    }
+    if (end.told)
+        tell(write, *end.told);
+}
+
+int WriteHold::release(bool typeKeys) {
+    InputHold& devices = host_.desktop().input.inputHold();
+    const int keptOut = typeKeys ? (devices.release(), 0) : devices.releaseKeepingKeysOut();
+    waiting_ = false;
+    bound_.reset();
+    write_.reset();
+    boundStep_.cancel();
+    // Calls take their usual time again once nothing waits on them.
+    host_.desktop().accessibility.limitCallsUntil(std::nullopt);
+    return keptOut;
+}
+
+void WriteHold::tell(const WriteWatch* write, const Unwritten& told) {
+    UnwrittenField field = told.field.value_or(UnwrittenField::asItWas);
+    if (!told.field && write) {
+        // An application that owes us an answer reads as empty: that is
+        // not a sentence typed over, and it is told as it was last seen.
+        const auto now = host_.extractTextForAnalysis(write->element);
+        if (now && !(now->text.empty() && host_.desktop().accessibility.owesAnswer(write->element)))
+            field = unwrittenField(write->originalText, *now);
+    }
+    // Nothing was sent while a modifier was down: said so, when the field
+    // is as it was.
+    if (field == UnwrittenField::asItWas && told.why == InputAbandoned::modifierHeld)
+        field = UnwrittenField::keyHeld;
+    host_.replacementFailed(field);
+}
+
+bool WriteHold::holds() const {
+    return host_.desktop().input.inputHold().holding();
+}
+
+std::optional<TimePoint> WriteHold::bound() const {
+    return holds() ? bound_ : std::nullopt;
+}
+
+bool WriteHold::keyIsDown() const {
+    return host_.desktop().input.inputHold().keyIsDown();
+}
+
+bool WriteHold::modifierIsDown() const {
+    return host_.desktop().input.inputHold().modifierIsDown();
+}
+
+uint64_t WriteHold::keysTypedOn() const {
+    return host_.desktop().input.inputHold().keysTypedOn();
+}
+
+}  // namespace mivo

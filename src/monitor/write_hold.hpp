@@ -1,0 +1,115 @@
+#pragma once
+
+// The input held for a write: from the press of Apply until the correction
+// has shown (or has been given up) and the caret is back, every keyboard
+// and pointer waits, and what the user or another program did meanwhile
+// goes on after it. The devices are one, so there is one hold: the press
+// starts it, a write takes it over, and however a write ends, it ends the
+// hold through one place, in one order: the caret back, the held input
+// sent on (or kept out of a target that may still select text of ours),
+// the user told. Nothing else in the monitor starts or ends the hold, or
+// bounds the calls made under it. The user's clipboard is not given back
+// here: that is the paste's, which waits for the target to fetch our text,
+// and a target that does not answer may fetch it long after the hold.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "field/synthetic_input.hpp"
+#include "monitor/replacement_host.hpp"
+#include "monitor/replacement_outcome.hpp"
+#include "platform/cancel.hpp"
+#include "platform/scheduler.hpp"
+
+namespace mivo {
+
+struct WriteWatch;
+
+class WriteHold {
+  public:
+    // At most this long, whatever happens.
+    static constexpr double kLimitSeconds = 2.5;
+    // The hold ends by its bound this long before the devices' own limit,
+    // through the same end as every other, and calls made meanwhile give
+    // up by then.
+    static constexpr double kEndsBeforeLimit = 0.1;
+
+    // What only the ladder knows: which write's application owes an answer
+    // to a request of ours, and how the held input waits for it.
+    struct Waits {
+        std::function<std::shared_ptr<WriteWatch>()> owedAnswer;
+        std::function<void(std::shared_ptr<WriteWatch>)> awaitAnswer;
+    };
+
+    // Nothing went in: what the user is told once the held input went on.
+    struct Unwritten {
+        // What the field holds; read from the write's field after the held
+        // input went on when not given.
+        std::optional<UnwrittenField> field = {};
+        std::optional<InputAbandoned> why = {};
+    };
+
+    struct End {
+        // The write ending: our selection of its original gives way to the
+        // user's caret while its field is followed, and a notice reads its
+        // field.
+        const WriteWatch* write = nullptr;
+        // Its application let a request of ours go unanswered past the
+        // bound and may still select the original when it runs again: the
+        // caret is asked for behind our requests, and the held keys are
+        // kept out of it (the user is told when there were any).
+        bool targetAway = false;
+        std::optional<Unwritten> told = {};
+    };
+
+    // The monitor that owns the ladder outlives it.
+    WriteHold(ReplacementHost& host, Waits waits);
+    ~WriteHold();
+    WriteHold(const WriteHold&) = delete;
+    WriteHold& operator=(const WriteHold&) = delete;
+
+    // The one start: at the press of Apply, and when the write begins. A
+    // hold already on is kept and bound afresh, and the latest write to
+    // start owns it: an earlier write's end still ends it (the devices
+    // are one), but its bound and the selection taken back there are the
+    // latest write's. False when nothing could be held (a key is down,
+    // another program holds the keyboard).
+    bool start(std::weak_ptr<WriteWatch> write = {});
+    // The one end, from every way a write ends.
+    void end(const End& end);
+    // A notice outside an end: the hold already ended before the field
+    // was looked at.
+    void tell(const WriteWatch* write, const Unwritten& told);
+
+    bool holds() const;
+    // When the hold ends by itself; nothing while nothing is held.
+    std::optional<TimePoint> bound() const;
+    // The held input waits for an application to answer; an end meanwhile
+    // leaves it waiting, and so does the bound, which the wait keeps itself.
+    bool waiting() const { return waiting_; }
+    // The wait is over (the application answered, or the devices went by
+    // their own limit): the next end sends the input on.
+    void answered() { waiting_ = false; }
+
+    // A key of the user's is down: a hold is taken once it comes up.
+    bool keyIsDown() const;
+    bool modifierIsDown() const;
+    // Key events sent on at the end of holds so far.
+    uint64_t keysTypedOn() const;
+
+  private:
+    void boundReached();
+    // Frees the devices; answers the key presses kept out.
+    int release(bool typeKeys);
+
+    ReplacementHost& host_;
+    Waits waits_;
+    std::weak_ptr<WriteWatch> write_;
+    std::optional<TimePoint> bound_;
+    Cancel boundStep_;
+    bool waiting_ = false;
+};
+
+}  // namespace mivo

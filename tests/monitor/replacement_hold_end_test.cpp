@@ -1,0 +1,120 @@
+// However a write ends, the hold taken for it ends once: the keys typed
+// meanwhile reach the field once, nothing of ours stays selected, every
+// device is free, and the user hears once what became of the correction.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "input_hold_scene.hpp"
+
+namespace mivo {
+namespace {
+
+using WriteHoldEndTest = InputHoldScene;
+
+struct EndCase {
+    const char* how;
+    std::function<void()> act;  // from the press of Apply on
+    std::string text;
+    std::vector<UnwrittenField> told;
+    double longest;  // seconds the hold may last
+};
+
+// Apply for a word the sentence never held: refused before anything is
+// written.
+CorrectionIssue notThere() {
+    CorrectionIssue i = de();
+    i.original = "から";
+    return i;
+}
+
+TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
+    // The press of Apply, and the correction asked for `at` seconds later
+    // (never when negative).
+    const auto applyAt = [this](double at, Route route = kRoutes[2]) {
+        return [this, at, route] {
+            follow(route);
+            monitor.holdKeysForApply();
+            if (at >= 0)
+                desk.clock().after(at, [this] { monitor.applyReplacement(de()); });
+        };
+    };
+    const auto then = [this, applyAt](double at, std::function<void()> step) {
+        return [this, applyAt, at, step] {
+            applyAt(-1)();
+            desk.clock().after(at, step);
+        };
+    };
+    const auto stopped = [this, applyAt](double seconds) {
+        return [this, applyAt, seconds] {
+            applyAt(0.05)();
+            desk.clock().after(0.1, [this, seconds] { desk.stopApplication(pid, seconds); });
+        };
+    };
+    const EndCase cases[] = {
+        {"written", applyAt(0.05), kCorrected + "xy", {}, 0.5},
+        // The panel is slow to ask for the correction and the target slow
+        // to paste it: the hold is the write's, with the write's bound.
+        {"asked for 1 s after the press, pasted 1.8 s late",
+         applyAt(1.0, kRoutes[4]),
+         kCorrected + "xy",
+         {},
+         3.5},
+        {"a press that nothing follows", applyAt(-1), kTyped + "xy", {}, 2.5},
+        {"a press cancelled",
+         then(0.2, [this] { monitor.applyPressCancelled(); }),
+         kTyped + "xy",
+         {},
+         0.25},
+        {"refused: the original is not there",
+         then(0.05, [this] { monitor.applyReplacement(notThere()); }),
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         0.1},
+        {"given up: the paste never taken",
+         [this, applyAt] {
+             applyAt(0.05)();
+             desk.setInputQuirk(field, sim::InputQuirk{.ignoresPaste = true});
+         },
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         2.5},
+        // The paste is given up while the application does not answer: it
+        // reads empty then, which is no sentence typed over.
+        {"the application away past the bound",
+         stopped(5.0),
+         kTyped,
+         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut},
+         2.5},
+        {"the application answering again within the bound",
+         stopped(1.0),
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         2.5},
+    };
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
+    for (const EndCase& c : cases) {
+        SCOPED_TRACE(c.how);
+        told.clear();
+        const int holds = keyboard().holdsTaken();
+        c.act();
+        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
+        advance(6.0);
+        EXPECT_EQ(desk.text(field), c.text);
+        EXPECT_EQ(desk.selection(field).length, 0);
+        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(keyboard().holdsTaken(), holds + 1);
+        EXPECT_LE(keyboard().lastHoldSeconds(), c.longest);
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
+}  // namespace
+}  // namespace mivo
