@@ -91,7 +91,7 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         if (now)
             noteFieldText(pending.element, *now);
         if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
-            return caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
+            return caretBackThenInput(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         // The field showed the correction and reads as before it again: the
         // user took it back, and where the caret stands now is the user's
         // doing. (A field between a paste's delete and its insert reads as
@@ -137,7 +137,7 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
         putBackUserCaret(*watch);
         const auto now = readField(watch->element);
         if (now && replacementSucceeded(watch->issue, watch->originalText, *now))
-            return caretBackThenKeys(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
+            return caretBackThenInput(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
         return hold_.end({});
     }
     const TimePoint now = host_.desktop().scheduler.now();
@@ -265,22 +265,22 @@ bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when)
     return host_.placeCaret(watch.element, *caret.user) == AXError::success;
 }
 
-void ReplacementLadder::caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
+void ReplacementLadder::caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
     // Sent back once already: the keys wait for it only while the field
     // still shows the caret where the write left it.
     if (watch->caretSent) {
         if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element) !=
             watch->caret.afterWrite)
             return hold_.end({});
-        return keysOnceCaretIsBack(std::move(watch), kCaretLooks);
+        return inputOnceCaretIsBack(std::move(watch), kCaretLooks);
     }
     if (!restoreCaret(*watch, when))
         return hold_.end({});
     watch->caretSent = true;
-    keysOnceCaretIsBack(std::move(watch), kCaretLooks);
+    inputOnceCaretIsBack(std::move(watch), kCaretLooks);
 }
 
-void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft) {
+void ReplacementLadder::inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft) {
     // The caret is set over the accessibility bus and the held keys go
     // through the X server: an application that takes the first later
     // (Chromium, a busy browser) would type the keys where the paste left
@@ -291,7 +291,7 @@ void ReplacementLadder::keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, i
         !hold_.holds())
         return hold_.end({});
     host_.scheduleStep(kCaretLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
-        keysOnceCaretIsBack(std::move(watch), looksLeft - 1);
+        inputOnceCaretIsBack(std::move(watch), looksLeft - 1);
     });
 }
 

@@ -38,12 +38,13 @@ struct ReplacementLadder::Checked {
 };
 
 // The cases of a check that found the correction not (or not only) in its
-// place, in order: the first that applies decides. From `keysFirst` on,
-// the keys held so far go where the user had the caret before the case is
-// looked at. A case whose step finds nothing to do lets the next decide.
+// place, in order: the first that applies decides. From `inputFirst` on,
+// the input held so far goes on (keys where the user had the caret) before
+// the case is looked at. A case whose step finds nothing to do lets the
+// next decide.
 struct ReplacementLadder::CheckCase {
     Verdict verdict;
-    bool keysFirst;
+    bool inputFirst;
     bool (*applies)(const ReplacementLadder&, const Checked&);
 };
 
@@ -136,7 +137,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.attemptedPartialRepairKeys().clear();
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
-        caretBackThenKeys(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
+        caretBackThenInput(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;
@@ -148,9 +149,9 @@ void ReplacementLadder::check(PendingReplacement pending) {
         .landed = watch.shown,
         .pasteNeverTaken = !watch.shown && !watch.ended && watch.pasteQueued,
         .asAtApply = unwrittenField(pending.originalText, current) == UnwrittenField::asItWas};
-    bool keysLet = false;
+    bool heldInputSent = false;
     for (const CheckCase& c : kCheckCases) {
-        if (c.keysFirst && !std::exchange(keysLet, true))
+        if (c.inputFirst && !std::exchange(heldInputSent, true))
             hold_.end({.write = &watch});
         if (c.applies(*this, checked) && decide(c.verdict, checked))
             return;

@@ -209,7 +209,7 @@ void ReplacementLadder::started(PendingReplacement& pending, const Rung& rung) {
         // read now, the field shows it before the user can undo it.
         if (const auto now = readField(pending.element))
             noteFieldText(pending.element, *now);
-        caretBackThenKeys(pending.watch, rung.caret);
+        caretBackThenInput(pending.watch, rung.caret);
     } else {
         watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
     }

@@ -224,10 +224,10 @@ class ReplacementLadder {
     // Puts the caret where the user had it, moved by the correction; a
     // caret the user moved meanwhile stays, as `when` tells.
     bool restoreCaret(const WriteWatch& watch, CaretRestore when);
-    // The caret put back, then the held keys, once the field reports the
+    // The caret put back, then the held input, once the field reports the
     // caret there (a moment at most).
-    void caretBackThenKeys(std::shared_ptr<WriteWatch> watch, CaretRestore when);
-    void keysOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft);
+    void caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when);
+    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);
