@@ -44,6 +44,17 @@ void CorrectionDisplayController::showCorrectionIssues(
                                              settings_.vocabularySuggestionsEnabled()};
     auto issues = checker_.analyze(candidate, options);
 
+    // The line just finished is checked while the user may be reading the
+    // panel of another line above: that panel stays. Only a check of its
+    // own line can take its issue away. The panel's issue is known by its
+    // id alone: the same error in another line has the same key.
+    const bool panelOfAnotherLine =
+        panelIssue_ && std::ranges::any_of(checks_, [&](const HeldCheck& held) {
+            return held.block != candidate.block &&
+                   std::ranges::any_of(held.issues, [&](const CorrectionIssue& issue) {
+                       return issue.id == panelIssue_->id;
+                   });
+        });
     HeldCheck& check = checkOf(candidate.block);
     if (candidate.text != check.text)
         check.dismissed.clear();
@@ -55,7 +66,8 @@ void CorrectionDisplayController::showCorrectionIssues(
     check.length = text::characterCount(candidate.text);
 
     const uint64_t token = newGeneration();
-    panel_.hide();
+    if (!panelOfAnotherLine)
+        panel_.hide();
     if (heldIssueCount() == 0) {
         currentHoverCorrectionIssues_.clear();
         highlight_.hide();
@@ -209,6 +221,11 @@ void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue& issue)
 }
 
 void CorrectionDisplayController::handlePanelHoverChanged(bool hovered) {
+    // A panel that closes reports the pointer off it: when it was not on
+    // it, there is nothing to close, and a dismiss scheduled then would
+    // close the closed panel again, and so on every 0.22 s for good.
+    if (!hovered && !isCorrectionPanelHovered_)
+        return;
     isCorrectionPanelHovered_ = hovered;
     if (hovered) {
         dropPendingSwitch();

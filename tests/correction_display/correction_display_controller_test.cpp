@@ -42,6 +42,7 @@ TEST_F(ControllerTest, SentenceWithoutIssuesHidesHighlightsAndPanel) {
     const auto asked = field.queryCount();
     advanceTo(1);
     EXPECT_EQ(field.queryCount(), asked) << "the old follow loop still runs";
+    EXPECT_EQ(clock.pendingCount(), 0u) << "a timer still runs with nothing shown";
 }
 
 TEST_F(ControllerTest, ImplausibleIssuesAreNeverDrawnAndEmptyRangesNeverAskedFor) {
@@ -189,7 +190,15 @@ TEST_F(ControllerTest, ContextChangeClearsEverythingAndStopsPendingWork) {
 // A script of pointer moves: highlight enter/leave, panel enter/leave.
 struct HoverStep {
     double at;
-    enum Kind { enterHighlight, leaveHighlight, enterPanel, leavePanel } kind;
+    enum Kind {
+        enterHighlight,
+        leaveHighlight,
+        enterPanel,
+        leavePanel,
+        // A check of the line the issue is in, or of another line.
+        ownLineChecked,
+        otherLineChecked
+    } kind;
 };
 struct HoverCase {
     const char* name;
@@ -220,6 +229,16 @@ TEST_P(HoverTest, PanelClosesPointTwentyTwoAfterThePointerLeftBoth) {
             case HoverStep::leavePanel:
                 controller.handlePanelHoverChanged(false);
                 break;
+            case HoverStep::ownLineChecked:
+                check({a});
+                break;
+            case HoverStep::otherLineChecked: {
+                auto other = candidate("今日は晴れです。");
+                other.block = 2;
+                checker.next = {};
+                controller.showCorrectionIssues(other);
+                break;
+            }
         }
     }
     advanceTo(2);
@@ -230,35 +249,50 @@ TEST_P(HoverTest, PanelClosesPointTwentyTwoAfterThePointerLeftBoth) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pointer, HoverTest,
-                         ::testing::Values(HoverCase{"leavesHighlight",
-                                                     {{0.1, HoverStep::enterHighlight},
-                                                      {0.2, HoverStep::leaveHighlight}},
-                                                     0.42},
-                                           HoverCase{"intoThePanelInTime",
-                                                     {{0.1, HoverStep::enterHighlight},
-                                                      {0.2, HoverStep::leaveHighlight},
-                                                      {0.35, HoverStep::enterPanel}},
-                                                     std::nullopt},
-                                           HoverCase{"outOfThePanel",
-                                                     {{0.1, HoverStep::enterHighlight},
-                                                      {0.2, HoverStep::leaveHighlight},
-                                                      {0.35, HoverStep::enterPanel},
-                                                      {0.9, HoverStep::leavePanel}},
-                                                     1.12},
-                                           HoverCase{"fromThePanelBackToTheHighlight",
-                                                     {{0.1, HoverStep::enterHighlight},
-                                                      {0.2, HoverStep::leaveHighlight},
-                                                      {0.3, HoverStep::enterPanel},
-                                                      {0.5, HoverStep::leavePanel},
-                                                      {0.6, HoverStep::enterHighlight}},
-                                                     std::nullopt},
-                                           HoverCase{"intoThePanelTooLate",
-                                                     {{0.1, HoverStep::enterHighlight},
-                                                      {0.2, HoverStep::leaveHighlight},
-                                                      {0.5, HoverStep::enterPanel}},
-                                                     0.42}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Pointer, HoverTest,
+    ::testing::Values(
+        HoverCase{"leavesHighlight",
+                  {{0.1, HoverStep::enterHighlight}, {0.2, HoverStep::leaveHighlight}},
+                  0.42},
+        HoverCase{"intoThePanelInTime",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.35, HoverStep::enterPanel}},
+                  std::nullopt},
+        HoverCase{"outOfThePanel",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.35, HoverStep::enterPanel},
+                   {0.9, HoverStep::leavePanel}},
+                  1.12},
+        HoverCase{"fromThePanelBackToTheHighlight",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.3, HoverStep::enterPanel},
+                   {0.5, HoverStep::leavePanel},
+                   {0.6, HoverStep::enterHighlight}},
+                  std::nullopt},
+        HoverCase{"intoThePanelTooLate",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.5, HoverStep::enterPanel}},
+                  0.42},
+        // The line just finished is checked
+        // while the user reads a panel above.
+        HoverCase{"anotherLineCheckedMeanwhile",
+                  {{0.1, HoverStep::enterHighlight}, {0.3, HoverStep::otherLineChecked}},
+                  std::nullopt},
+        HoverCase{"anotherLineCheckedOnTheWayToThePanel",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.25, HoverStep::otherLineChecked},
+                   {0.35, HoverStep::enterPanel}},
+                  std::nullopt},
+        HoverCase{"itsOwnLineCheckedAgain",
+                  {{0.1, HoverStep::enterHighlight}, {0.3, HoverStep::ownLineChecked}},
+                  0.3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The panel opened for A hangs below it; B's box lies under the panel's
 // top, on the pointer's straight way from A to Apply, C's far to the right.
