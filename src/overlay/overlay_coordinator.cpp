@@ -23,7 +23,11 @@ OverlayCoordinator::~OverlayCoordinator() {
 
 void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
                               const std::optional<Rect>& near) {
-    if (issues.empty())
+    // The release of a press on Apply comes to the view pressed: one made
+    // anew now (the pointer crossed the panel's own box, reported over
+    // another connection than the release) would take it, and nothing
+    // would be applied.
+    if (issues.empty() || applyPressed_)
         return;
     if (issues.size() == 1)
         state_.value = OverlayState::ShowingCorrection{issues.front()};
@@ -46,7 +50,10 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
                 onHoverChanged(hovered);
         });
     model->setOnApplyPress([this, alive](bool pressed) {
-        if (alive.lock() != nullptr && onApplyPress)
+        if (alive.lock() == nullptr)
+            return;
+        applyPressed_ = pressed;
+        if (onApplyPress)
             onApplyPress(pressed);
     });
     present(std::move(model), near);
@@ -64,6 +71,7 @@ void OverlayCoordinator::showNotice(const std::string& message, const std::optio
 
 void OverlayCoordinator::present(std::shared_ptr<CorrectionPanelModel> model,
                                  const std::optional<Rect>& near) {
+    endPress();
     ++shownGeneration_;
     std::weak_ptr<bool> alive = alive_;
     const Size size = window_.setContent(std::move(model), panelWidth);
@@ -92,7 +100,15 @@ void OverlayCoordinator::hide() {
     close();
 }
 
+void OverlayCoordinator::endPress() {
+    // The hold the press started would otherwise wait out its bound for a
+    // click that cannot come.
+    if (std::exchange(applyPressed_, false) && onApplyPress)
+        onApplyPress(false);
+}
+
 void OverlayCoordinator::close() {
+    endPress();
     ++shownGeneration_;
     state_.value = OverlayState::Hidden{};
     if (onHoverChanged)
@@ -102,6 +118,8 @@ void OverlayCoordinator::close() {
 }
 
 void OverlayCoordinator::apply(const std::vector<CorrectionIssue>& issues) {
+    // The press became this click: its hold goes on to the write.
+    applyPressed_ = false;
     hide();
     // The handler as it is now: replacing it later does not redirect this
     // report.

@@ -100,6 +100,8 @@ class OverlayCoordinator {
 
   private:
     void close();
+    // The view pressed goes: the press can no longer become a click.
+    void endPress();
     void maintainVerticalAnchor(const Rect& resized);
     // Hosts `model` and brings the panel to the front next to `near`.
     void present(std::shared_ptr<CorrectionPanelModel> model, const std::optional<Rect>& near);
@@ -113,6 +115,8 @@ class OverlayCoordinator {
     // Counts shows and hides: a notice closes itself only if it is still
     // what the panel shows.
     uint64_t shownGeneration_ = 0;
+    // Apply is down on the view shown: the press is on its way to a click.
+    bool applyPressed_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -191,6 +191,59 @@ TEST_F(OverlayCoordinatorTest, ANoticeStandsWhereThePanelWouldAndGoesByItself) {
     }
 }
 
+// What comes while the user's button is down on Apply: the press is on
+// its way to a click, and the hold it started waits for that click.
+struct PressCase {
+    const char* what;
+    void (*meanwhile)(OverlayCoordinator&, const CorrectionIssue&, const Rect&);
+    bool viewKept;              // the release comes to the view pressed
+    std::vector<bool> presses;  // what the owner heard
+};
+
+TEST_F(OverlayCoordinatorTest, WhatComesDuringAPressOnApplyNeverStrandsIt) {
+    const PressCase cases[] = {
+        // The pointer crossed the panel's own box on its way (another
+        // connection's report may overtake the release): a view made anew
+        // would take the release, and nothing would be applied.
+        {"the same issue shown again",
+         [](OverlayCoordinator& c, const CorrectionIssue& i, const Rect& r) { c.show({i}, r); },
+         true,
+         {true}},
+        // A panel gone under the button: the press is over, and the hold
+        // it started must not wait out its bound.
+        {"the panel closed",
+         [](OverlayCoordinator& c, const CorrectionIssue&, const Rect&) { c.hide(); },
+         false,
+         {true, false}},
+        {"a notice in its place",
+         [](OverlayCoordinator& c, const CorrectionIssue&, const Rect& r) {
+             c.showNotice("notice", r);
+         },
+         false,
+         {true, false}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        applied.clear();
+        coordinator.show({a}, anchor);
+        std::vector<bool> presses;
+        coordinator.onApplyPress = [&](bool pressed) { presses.push_back(pressed); };
+        const auto pressed = window.model;
+        pressed->applyPressed();
+        row.meanwhile(coordinator, a, anchor);
+        if (row.viewKept) {
+            EXPECT_TRUE(window.model == pressed) << "a new view took the press's place";
+            pressed->apply();
+            clock.advance(0.1);
+            EXPECT_EQ(applied.size(), 1u);
+        }
+        EXPECT_EQ(presses, row.presses);
+        coordinator.onApplyPress = nullptr;
+        coordinator.hide();
+        clock.advance(3);
+    }
+}
+
 TEST_F(OverlayCoordinatorTest, DismissReportsBeforeClosing) {
     coordinator.show({a, b}, anchor);
     window.model->dismiss();
