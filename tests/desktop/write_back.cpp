@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "desktop_session.hpp"
 #include "field/pasteboard_guard.hpp"
@@ -210,6 +215,94 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
     EXPECT_FALSE(ports.input.inputHold().holding());
     EXPECT_FALSE(ports.input.inputHold().keyIsDown());
     EXPECT_FALSE(log.contains("retrying with"));
+    printWriteBackLog(log);
+    monitor.stop();
+}
+
+const std::vector<Stop> kStops = {
+    // Past the paste's wait for the field, back before the hold's bound.
+    {"stopped 0.1 s after Apply for 1.9 s", 1.9},
+    // Back while the paste still waits.
+    {"stopped 0.1 s after Apply for 1.0 s", 1.0},
+};
+
+void expectAStoppedApplicationNeverTakesKeysOverOurSelection(Desktop ports, sim::CapturedLog& log,
+                                                             const AXElement& field,
+                                                             UserKeyboard& hands, const Stop& row) {
+    AccessibilityMonitor monitor(ports);
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField f) { told.push_back(f); };
+    ASSERT_TRUE(followAsChecked(monitor, field, 10));
+    const auto pid = ports.accessibility.pid(field);
+    ASSERT_TRUE(pid.has_value());
+    ports.pasteboard.clearContents();
+    ASSERT_TRUE(ports.pasteboard.writeItems({stringItem(kUsersCopy)}));
+    log.clear();
+    InputHold& hold = ports.input.inputHold();
+    monitor.holdKeysForApply();
+    const auto applied = std::chrono::steady_clock::now();
+    const auto since = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
+    };
+    // The user's keys and the stop on a clock of their own: our loop may
+    // wait in a call to the stopped application past any of these instants,
+    // as the user and the load would not. Joined (so the application runs
+    // again) whatever fails below.
+    std::atomic<double> typedAt = -1;
+    const std::jthread user([&hands, &typedAt, pid = *pid, applied, row] {
+        const auto at = [&](double s) {
+            return applied + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(s));
+        };
+        std::this_thread::sleep_until(at(0.1));
+        ::kill(pid, SIGSTOP);
+        std::this_thread::sleep_until(at(0.3));
+        if (hands.type("xy"))
+            typedAt =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - applied).count();
+        std::this_thread::sleep_until(at(0.1 + row.stopsFor));
+        ::kill(pid, SIGCONT);
+    });
+    monitor.applyReplacement(sunnyToRained());
+    std::optional<double> heldFor;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (!hold.holding())
+                heldFor = since();
+            return heldFor.has_value();
+        },
+        8));
+    const auto guard = PasteboardGuard::of(ports.pasteboard);
+    waitUntil([&] { return !guard->isHolding(); }, 8);
+    // Back, and through what waited in it (a read answered comes after
+    // every request before it), and every check of the write over.
+    const auto value = [&] { return readString(ports.accessibility, field, kAXValueAttribute); };
+    spinUntil(applied, 0.1 + row.stopsFor);
+    ASSERT_EQ(::kill(*pid, 0), 0) << "the application is gone";
+    EXPECT_TRUE(waitUntil([&] { return value().has_value(); }, 5));
+    spinUntil(applied, std::max(3.0, *heldFor + 1.0));
+    ASSERT_GE(typedAt.load(), 0) << "the user's keys were never typed";
+    const std::string now = value().value_or("<nothing>");
+    SCOPED_TRACE("\"" + now + "\", xy typed at " + std::to_string(typedAt.load()) +
+                 " s, held for " + std::to_string(*heldFor) + " s");
+    // Typed on once the application answered, or kept out at the hold's
+    // bound: either way the sentence whole, corrected or not.
+    const bool keysSent = now.ends_with("xy");
+    const std::string sentence = keysSent ? now.substr(0, now.size() - 2) : now;
+    EXPECT_TRUE(sentence == kText || sentence == kRained);
+    const auto selection = readRange(ports.accessibility, field, kAXSelectedTextRangeAttribute);
+    EXPECT_TRUE(selection && selection->length == 0)
+        << toString(selection.value_or(Utf16Range{-1, -1}));
+    // Told what the field holds: keys not sent when they were not, the
+    // correction not written when it was not.
+    EXPECT_EQ(std::ranges::count(told, UnwrittenField::keysKeptOut), keysSent ? 0 : 1);
+    EXPECT_EQ(std::ranges::count(told, UnwrittenField::pastedElsewhere), 0);
+    const bool toldUnwritten = std::ranges::any_of(
+        told, [](UnwrittenField f) { return f != UnwrittenField::keysKeptOut; });
+    EXPECT_EQ(toldUnwritten, sentence == kText);
+    EXPECT_EQ(pasteboardString(ports.pasteboard), kUsersCopy);
+    EXPECT_FALSE(hold.holding());
+    EXPECT_FALSE(hold.keyIsDown());
     printWriteBackLog(log);
     monitor.stop();
 }

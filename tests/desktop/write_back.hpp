@@ -80,6 +80,23 @@ struct UserDevices {
 void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const AXElement& field,
                                      UserDevices hands, const DuringTheWrite& row);
 
+// The target application stopped (SIGSTOP, as a spell of load would) from
+// 0.1 s after Apply for `stopsFor` seconds, the user's "xy" at 0.3 s.
+struct Stop {
+    const char* what;
+    double stopsFor;
+};
+extern const std::vector<Stop> kStops;
+
+// Applies 晴れ → 雨 in `field` (kText, checked, the caret at its end, the
+// user's copy on the clipboard) while `row` stops its application: the
+// keys never go in over a selection of ours, nothing of the sentence is
+// lost, nothing of ours stays selected, the clipboard is the user's, the
+// keys are free and the notice says what the field holds.
+void expectAStoppedApplicationNeverTakesKeysOverOurSelection(Desktop ports, sim::CapturedLog& log,
+                                                             const AXElement& field,
+                                                             UserKeyboard& hands, const Stop& row);
+
 // The user's hands around Apply, on the keyboard Mivo may hold.
 struct Hands {
     const char* what;

@@ -983,6 +983,23 @@ TEST_P(AppsInputDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     }
 }
 
+TEST_P(AppsInputDesktopTest, AStoppedApplicationNeverTakesKeysOverOurSelection) {
+    // Writer takes the correction through its text interface at once,
+    // before any stop: no selection of ours ever waits in it.
+    if (GetParam() == AppKind::writer)
+        GTEST_SKIP();
+    std::string why;
+    auto hands = UserKeyboard::open(why);
+    ASSERT_NE(hands, nullptr) << why;
+    for (const Stop& row : kStops) {
+        SCOPED_TRACE(row.what);
+        const auto f = fieldWithTheCheckedText();
+        ASSERT_TRUE(f.has_value());
+        ASSERT_NO_FATAL_FAILURE(expectAStoppedApplicationNeverTakesKeysOverOurSelection(
+            session_->ports(), session_->log(), *f, *hands, row));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Applications, AppsInputDesktopTest, ::testing::ValuesIn(kEveryApp),
                          nameOfApp);
 

@@ -168,6 +168,24 @@ TEST_P(BrowserDesktopTest, EveryInputDuringTheWriteFollowsIt) {
     }
 }
 
+TEST_P(BrowserDesktopTest, AStoppedBrowserNeverTakesKeysOverOurSelection) {
+    std::string why;
+    auto hands = UserKeyboard::open(why);
+    ASSERT_NE(hands, nullptr) << why;
+    // Every stop in a <textarea>, the longer one in rich text too.
+    for (std::size_t i = 0; i < kStops.size(); ++i) {
+        for (const std::string kind : {"", "rich"}) {
+            if (!kind.empty() && i > 0)
+                continue;
+            SCOPED_TRACE(kind + kStops[i].what);
+            const AXElement target = focus(kind + "stopped" + std::to_string(i));
+            ASSERT_EQ(placeCaret(target, text::utf16Length(kText)), AXError::success);
+            ASSERT_NO_FATAL_FAILURE(expectAStoppedApplicationNeverTakesKeysOverOurSelection(
+                session_->ports(), session_->log(), target, *hands, kStops[i]));
+        }
+    }
+}
+
 TEST_P(BrowserDesktopTest, APasteFetchedLateGetsOurTextAndTheUsersClipboardComesBack) {
     const AXElement paste = focus("paste");
     const Pid pid = browser_->pid();
