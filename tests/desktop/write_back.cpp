@@ -294,8 +294,11 @@ void expectAStoppedApplicationNeverTakesKeysOverOurSelection(Desktop ports, sim:
     EXPECT_TRUE(selection && selection->length == 0)
         << toString(selection.value_or(Utf16Range{-1, -1}));
     // Told what the field holds: keys not sent when they were not, the
-    // correction not written when it was not.
+    // correction not written when it was not, and no word of the sentence
+    // called replaced or pasted over (an application away answers no read,
+    // which is not a field typed over).
     EXPECT_EQ(std::ranges::count(told, UnwrittenField::keysKeptOut), keysSent ? 0 : 1);
+    EXPECT_EQ(std::ranges::count(told, UnwrittenField::sentenceReplaced), 0);
     EXPECT_EQ(std::ranges::count(told, UnwrittenField::pastedElsewhere), 0);
     const bool toldUnwritten = std::ranges::any_of(
         told, [](UnwrittenField f) { return f != UnwrittenField::keysKeptOut; });
