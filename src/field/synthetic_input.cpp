@@ -40,7 +40,13 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         : desktop(d),
           target(std::move(t)),
           run(std::move(r)),
-          clipboard(PasteboardGuard::of(d.pasteboard)) {}
+          clipboard(PasteboardGuard::of(d.pasteboard)) {
+        // Whichever path calls into applications meanwhile (the display
+        // following its field, a poll), the one about to fetch our paste
+        // must not keep our loop from handing it over.
+        d.accessibility.limitCallsWhile(
+            [&pasteboard = d.pasteboard] { return PasteboardGuard::pasteInFlight(pasteboard); });
+    }
 
     Desktop desktop;
     TargetSource target;

@@ -1,5 +1,7 @@
 #include "platform/accessibility.hpp"
 
+#include <utility>
+
 #include "platform/ax_reads.hpp"
 
 namespace mivo {
@@ -13,6 +15,14 @@ std::optional<int64_t> Accessibility::textLengthMark(const AXElement& element) {
 
 void Accessibility::requestCaret(const AXElement& element, int64_t utf16Offset) {
     setAttributeValue(element, kAXSelectedTextRangeAttribute, AXValue(Utf16Range{utf16Offset, 0}));
+}
+
+void Accessibility::limitCallsWhile(std::function<bool()> awaited) {
+    callsLimitedWhile_ = std::move(awaited);
+}
+
+bool Accessibility::callsLimitedNow() const {
+    return callsLimitedWhile_ && callsLimitedWhile_();
 }
 
 }  // namespace mivo

@@ -108,6 +108,14 @@ class Accessibility {
     // (the calls of a write that must end by a bound); nothing: calls take
     // their usual time again.
     virtual void limitCallsUntil(std::optional<TimePoint> /*deadline*/) {}
+    // While `awaited` answers true, every call gives up after a short
+    // while, whatever else bounds it: the application about to fetch text
+    // we put on the pasteboard answers no call until it has it, and our
+    // loop, held up in the call, cannot hand the text over, so both sides
+    // would wait until one of them gives up (the target, by dropping the
+    // paste). Nothing: calls take their usual time again.
+    virtual void limitCallsWhile(std::function<bool()> awaited);
+    virtual bool callsLimitedNow() const;
 
     // Whether this process may use the interface at all. The prompting form
     // also asks the user (or the system) to allow it; both answer at once.
@@ -129,6 +137,9 @@ class Accessibility {
 
     virtual std::expected<std::unique_ptr<AXObserver>, AXError> createObserver(
         Pid pid, AXNotificationHandler handler) = 0;
+
+  private:
+    std::function<bool()> callsLimitedWhile_;
 };
 
 }  // namespace mivo

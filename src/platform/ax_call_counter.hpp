@@ -6,10 +6,12 @@
 // price of following a field visible, in tests and in the bench.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/accessibility.hpp"
 
@@ -47,6 +49,10 @@ class CountingAccessibility final : public Accessibility {
     void limitCallsUntil(std::optional<TimePoint> deadline) override {
         inner_.limitCallsUntil(deadline);
     }
+    void limitCallsWhile(std::function<bool()> awaited) override {
+        inner_.limitCallsWhile(std::move(awaited));
+    }
+    bool callsLimitedNow() const override { return inner_.callsLimitedNow(); }
     bool isProcessTrusted() override;
     bool isProcessTrustedWithPrompt() override;
     AXElement systemWideElement() override;

@@ -166,13 +166,18 @@ TEST_F(SyntheticInputTest, PasteLandsAfterTheTargetComesToTheFrontAndTheClipboar
 
     desk.clock().advance(0.19);
     EXPECT_TRUE(keys().empty());
+    EXPECT_FALSE(desk.accessibility().callsLimitedNow());
     desk.clock().advance(0.01);
     EXPECT_EQ(desk.text(field), "今日は雨です。");
+    // The target may wait for our text now and answer no call meanwhile.
+    EXPECT_TRUE(desk.accessibility().callsLimitedNow());
     // A late paste still finds the text for 0.4 s.
     desk.clock().advance(0.39);
     EXPECT_EQ(pasteboardString(desk.pasteboard()), "雨");
+    EXPECT_TRUE(desk.accessibility().callsLimitedNow());
     desk.clock().advance(0.01);
     EXPECT_EQ(board(), kUserContents);
+    EXPECT_FALSE(desk.accessibility().callsLimitedNow());
 }
 
 struct MoveCase {

@@ -214,6 +214,8 @@ void AtspiAccessibility::boundCallTime() {
         else
             timeout = static_cast<int>(std::clamp<int64_t>(left, kShortestCallMs, kCallTimeoutMs));
     }
+    if (callsLimitedNow())
+        timeout = kShortestCallMs;
     if (timeout != callTimeoutMs_) {
         callTimeoutMs_ = timeout;
         atspi_set_timeout(timeout, kStartupCallTimeoutMs);
