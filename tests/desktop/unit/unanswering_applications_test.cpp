@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/atspi/call_time_bound.hpp"
 #include "platform/linux/atspi/unanswering_applications.hpp"
 
 namespace mivo::linux_desktop {
@@ -41,6 +42,30 @@ TEST(UnansweringApplications, OnlyMissingRepliesCount) {
     EXPECT_TRUE(isNoReply("timeout from dbind"));
     EXPECT_FALSE(isNoReply("Unknown object '/org/a11y/atspi/accessible/12'"));
     EXPECT_FALSE(isNoReply(""));
+}
+
+// A hold of the devices ends on the main loop: a call made while it is
+// bounded never waits past the bound, and one made after it, before the
+// late end lifted it, never waits the full time.
+TEST(CallTimeBound, CallsGiveUpByTheBoundAndShortlyAfterIt) {
+    const TimePoint t{};
+    const struct {
+        std::optional<double> boundIn;  // seconds from the call; none: no bound
+        int expectedMs;
+    } rows[] = {
+        {std::nullopt, 1500}, {3.0, 1500},  // further off than a whole call
+        {0.6, 600},                         // the time left
+        {0.02, 100},                        // at least the shortest
+        {-0.2, 100},                        // passed, the end is late
+        {-1.49, 100},                       // still late
+        {-1.5, 1500},                       // never lifted: its owner is gone
+    };
+    for (const auto& row : rows) {
+        const auto bound =
+            row.boundIn ? std::optional<TimePoint>(t + mivo::seconds(*row.boundIn)) : std::nullopt;
+        EXPECT_EQ(callTimeoutMs(bound, t, 1500), row.expectedMs)
+            << (row.boundIn ? *row.boundIn : 99.0);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/linux/atspi/atspi_accessibility_target.hpp"
 #include "platform/linux/atspi/atspi_element.hpp"
 #include "platform/linux/atspi/atspi_text.hpp"
+#include "platform/linux/atspi/call_time_bound.hpp"
 #include "platform/linux/atspi/gobject_ptr.hpp"
 
 namespace mivo::linux_desktop {
@@ -201,19 +202,7 @@ void AtspiAccessibility::limitCallsUntil(std::optional<TimePoint> deadline) {
 }
 
 void AtspiAccessibility::boundCallTime() {
-    // A call into an application that hangs holds up the main loop, and
-    // with it the end of a hold of the input devices that is due meanwhile.
-    constexpr int kShortestCallMs = 100;
-    int timeout = kCallTimeoutMs;
-    if (callsBy_) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(*callsBy_ - scheduler_.now())
-                .count();
-        if (left <= 0)
-            callsBy_.reset();
-        else
-            timeout = static_cast<int>(std::clamp<int64_t>(left, kShortestCallMs, kCallTimeoutMs));
-    }
+    int timeout = callTimeoutMs(callsBy_, scheduler_.now(), kCallTimeoutMs);
     if (callsLimitedNow())
         timeout = kShortestCallMs;
     if (timeout != callTimeoutMs_) {
