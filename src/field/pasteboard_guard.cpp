@@ -39,6 +39,41 @@ bool PasteboardGuard::pasteInFlight(Pasteboard& pasteboard) {
     return guard != nullptr && !guard->inFlight_.empty();
 }
 
+bool PasteboardGuard::awaitingFetch(Pasteboard& pasteboard) {
+    auto& all = guards();
+    const auto found = all.find(&pasteboard);
+    const auto guard = found == all.end() ? nullptr : found->second.lock();
+    if (guard == nullptr || guard->inFlight_.empty())
+        return false;
+    const auto fetches = pasteboard.textFetchCount();
+    return !fetches || !guard->fetchesAtKeystroke_ || *fetches == *guard->fetchesAtKeystroke_;
+}
+
+bool PasteboardGuard::withdrawPasteInFlight(Pasteboard& pasteboard, TimePoint until) {
+    auto& all = guards();
+    const auto found = all.find(&pasteboard);
+    const auto guard = found == all.end() ? nullptr : found->second.lock();
+    return guard != nullptr && guard->withdraw(until);
+}
+
+bool PasteboardGuard::withdraw(TimePoint until) {
+    if (inFlight_.empty())
+        return false;
+    inFlight_.clear();
+    withdrawnUntil_ = until;
+    fetchesAtWithdrawal_ = pasteboard_.textFetchCount();
+    if (!writtenByUs() && !carriesOurMark())
+        return true;
+    // Our mark alone: no text to paste, and still ours to give back. An
+    // empty string would be pasted, and delete a selection still standing.
+    PasteboardItem mark{{PasteboardEntry{std::string(kMarkType), mark_},
+                         PasteboardEntry{std::string(kSecretHintType), "secret"}}};
+    pasteboard_.clearContents();
+    pasteboard_.writeItems({mark});
+    ourChangeCount_ = pasteboard_.changeCount();
+    return true;
+}
+
 std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view text) {
     if (holds_.empty() || !writtenByUs()) {
         // Nothing of ours is on it: what it holds is the user's, also when
@@ -47,6 +82,9 @@ std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view t
     }
     const Hold hold{nextHold_++};
     holds_.insert(hold.id);
+    // Text of ours goes on again: nothing withdrawn stands to be kept.
+    withdrawnUntil_.reset();
+    fetchesAtWithdrawal_.reset();
     ourChangeCount_ = pasteboard_.clearContents();
     mark_ = "mivo-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
             std::to_string(hold.id);
@@ -65,6 +103,8 @@ void PasteboardGuard::release(Hold hold) {
     inFlight_.erase(hold.id);
     if (holds_.erase(hold.id) == 0 || !holds_.empty())
         return;
+    withdrawnUntil_.reset();
+    fetchesAtWithdrawal_.reset();
     if (writtenByUs() || carriesOurMark()) {
         pasteboard_.clearContents();
         if (!saved_.empty())
@@ -84,19 +124,29 @@ bool PasteboardGuard::carriesOurMark() {
 void PasteboardGuard::releaseAfterPaste(Hold hold, Scheduler& scheduler,
                                         std::optional<int64_t> fetchesBefore, PastedCheck pasted,
                                         std::optional<TimePoint> waitUntil, AwayCheck targetAway) {
-    afterTargetFetched(
+    // Given back only once no late paste can take it: the user's contents
+    // pasted at the target's caret would be as wrong as our text there.
+    awaitTarget(
         hold, scheduler, fetchesBefore, std::move(pasted),
-        [self = shared_from_this(), hold] { self->release(hold); }, waitUntil,
-        std::move(targetAway));
+        [self = shared_from_this(), hold] { self->release(hold); },
+        FetchWait{.until = waitUntil, .targetAway = std::move(targetAway), .withdraws = true});
 }
 
 void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                                          std::optional<int64_t> fetchesBefore, PastedCheck pasted,
                                          std::function<void()> then,
                                          std::optional<TimePoint> waitUntil, AwayCheck targetAway) {
+    awaitTarget(hold, scheduler, fetchesBefore, std::move(pasted), std::move(then),
+                FetchWait{.until = waitUntil, .targetAway = std::move(targetAway)});
+}
+
+void PasteboardGuard::awaitTarget(Hold hold, Scheduler& scheduler,
+                                  std::optional<int64_t> fetchesBefore, PastedCheck pasted,
+                                  std::function<void()> then, FetchWait wait) {
     if (!holds_.contains(hold.id))
         return;
     inFlight_.insert(hold.id);
+    fetchesAtKeystroke_ = fetchesBefore;
     if (!fetchesBefore) {
         scheduler.after(kRestoreWithoutFetchCount,
                         [self = shared_from_this(), hold, then = std::move(then)] {
@@ -104,12 +154,9 @@ void PasteboardGuard::afterTargetFetched(Hold hold, Scheduler& scheduler,
                         });
         return;
     }
-    awaitFetch(hold, scheduler,
-               FetchWait{.fetchesBefore = *fetchesBefore,
-                         .until = waitUntil,
-                         .targetAway = std::move(targetAway),
-                         .lastLook = scheduler.now()},
-               std::move(pasted), std::move(then));
+    wait.fetchesBefore = *fetchesBefore;
+    wait.lastLook = scheduler.now();
+    awaitFetch(hold, scheduler, std::move(wait), std::move(pasted), std::move(then));
 }
 
 void PasteboardGuard::fetched(Hold hold, const std::function<void()>& then) {
@@ -126,6 +173,19 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait
         if (!self->holds_.contains(hold.id))
             return;
         const auto fetches = self->pasteboard_.textFetchCount();
+        // A paste withdrawn is no longer waited for, but the target that
+        // still handles it must find no text: until its fetch, at most
+        // until the withdrawal's end.
+        if (self->withdrawnUntil_) {
+            const bool lateFetch =
+                fetches && self->fetchesAtWithdrawal_ && *fetches > *self->fetchesAtWithdrawal_;
+            if (lateFetch || scheduler.now() >= *self->withdrawnUntil_)
+                scheduler.after(lateFetch ? kRestoreAfterFetch : 0,
+                                [self, hold, then] { self->fetched(hold, then); });
+            else
+                self->awaitFetch(hold, scheduler, wait, std::move(pasted), std::move(then));
+            return;
+        }
         // The target is asked only after a fetch: one that fetches while it
         // handles the keystroke must not wait for our question.
         if (fetches && *fetches > wait.fetchesBefore && (!pasted || pasted())) {
@@ -145,8 +205,8 @@ void PasteboardGuard::awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait
         // look at the target again.
         if (wait.waited >= kRestoreBound && (!wait.until || now >= *wait.until) &&
             !(wait.targetAway && wait.waited < kRestoreBound + kAwayBound && wait.targetAway())) {
-            self->fetched(hold, then);
-            return;
+            if (!wait.withdraws || !self->withdraw(now + seconds(kWithdrawnBound)))
+                return self->fetched(hold, then);
         }
         self->awaitFetch(hold, scheduler, wait, std::move(pasted), std::move(then));
     });

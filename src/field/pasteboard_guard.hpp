@@ -50,6 +50,16 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // and some applications give the paste up after a second. (Text left
     // on the pasteboard for the user is not in flight.)
     static bool pasteInFlight(Pasteboard& pasteboard);
+    // A paste in flight whose target has not fetched our text yet (where
+    // the pasteboard tells fetches): only then may it be waiting for us.
+    // Once it has the text it answers again, if slowly, while it pastes.
+    static bool awaitingFetch(Pasteboard& pasteboard);
+    // The pastes in flight on this pasteboard are given up: their target
+    // may still handle the keystroke, late, wherever its caret stands by
+    // then, so from now until `until` (or a fetch meanwhile) a fetch finds
+    // no text at all and pastes nothing; the user's contents come back
+    // after that. False when no paste was in flight.
+    static bool withdrawPasteInFlight(Pasteboard& pasteboard, TimePoint until);
 
     explicit PasteboardGuard(Pasteboard& pasteboard) : pasteboard_(pasteboard) {}
     PasteboardGuard(const PasteboardGuard&) = delete;
@@ -80,6 +90,10 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // our text stays, since a target that handles the keystroke when it
     // runs again would otherwise paste the user's contents over the text
     // selected for ours.
+    // A target that has not fetched by then may still handle the keystroke
+    // later, wherever its caret stands: our text is withdrawn as by
+    // `withdrawPasteInFlight`, and the hold released kWithdrawnBound later,
+    // or right after a fetch meanwhile.
     using PastedCheck = std::function<bool()>;
     using AwayCheck = std::function<bool()>;
     void releaseAfterPaste(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
@@ -97,6 +111,9 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     static constexpr double kFetchPollInterval = 0.05;
     static constexpr double kRestoreBound = 1.5;
     static constexpr double kAwayBound = 30;
+    // A paste withdrawn finds no text this long at most, for a target that
+    // handles the keystroke that late; the user's contents come back then.
+    static constexpr double kWithdrawnBound = 10;
     static constexpr std::string_view kMarkType = "application/x-mivo-paste";
     static constexpr std::string_view kSecretHintType = "x-kde-passwordManagerHint";
 
@@ -110,12 +127,18 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
         AwayCheck targetAway;
         double waited = 0;
         TimePoint lastLook{};
+        // Not fetched by the end of the wait: the text is withdrawn rather
+        // than handed back to whoever waits.
+        bool withdraws = false;
     };
+    void awaitTarget(Hold hold, Scheduler& scheduler, std::optional<int64_t> fetchesBefore,
+                     PastedCheck pasted, std::function<void()> then, FetchWait wait);
     void awaitFetch(Hold hold, Scheduler& scheduler, FetchWait wait, PastedCheck pasted,
                     std::function<void()> then);
     // The wait for the target is over: the paste is no longer in flight,
     // and `then` runs while the hold lasts.
     void fetched(Hold hold, const std::function<void()>& then);
+    bool withdraw(TimePoint until);
 
     Pasteboard& pasteboard_;
     std::vector<PasteboardItem> saved_;
@@ -127,6 +150,11 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     // someone else wrote since.
     int64_t ourChangeCount_ = -1;
     std::string mark_;
+    // Our text was taken off until then: nothing is given back before.
+    std::optional<TimePoint> withdrawnUntil_;
+    // The fetch count at the latest paste keystroke in flight.
+    std::optional<int64_t> fetchesAtKeystroke_;
+    std::optional<int64_t> fetchesAtWithdrawal_;
 };
 
 }  // namespace mivo

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "field/pasteboard_guard.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "monitor/replacement_verification.hpp"
 
@@ -45,6 +46,24 @@ void WriteHold::boundReached() {
     // an application that may still select text of ours.
     host_.log("applyReplacement: the hold reached its bound");
     const auto write = write_.lock();
+    // The target answers, but has not handled our paste keystroke yet.
+    // When it does, it pastes wherever its caret stands by then, after the
+    // user's keys: it finds nothing to paste, and the correction is not
+    // written. (One that does not answer handles our selection first when
+    // it runs again, and gets our text then.)
+    Desktop& desktop = host_.desktop();
+    if (write && write->pasteQueued && !write->shown && !write->ended &&
+        !desktop.accessibility.owesAnswer(write->element) &&
+        PasteboardGuard::withdrawPasteInFlight(
+            desktop.pasteboard,
+            desktop.scheduler.now() + seconds(PasteboardGuard::kWithdrawnBound))) {
+        host_.log(
+            "applyReplacement: the target had not taken our paste by the hold's bound; "
+            "withdrawn, nothing written");
+        write->ended = true;
+        // Told from the field before the held input goes on into it.
+        return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
+    }
     end({.write = write.get()});
 }
 
@@ -91,15 +110,19 @@ int WriteHold::release(bool typeKeys) {
     return keptOut;
 }
 
+UnwrittenField WriteHold::fieldNow(const WriteWatch& write) {
+    // An application that owes us an answer reads as empty: that is not a
+    // sentence typed over, and it is told as it was last seen.
+    const auto now = host_.extractTextForAnalysis(write.element);
+    if (now && !(now->text.empty() && host_.desktop().accessibility.owesAnswer(write.element)))
+        return unwrittenField(write.originalText, *now);
+    return UnwrittenField::asItWas;
+}
+
 void WriteHold::tell(const WriteWatch* write, const Unwritten& told) {
     UnwrittenField field = told.field.value_or(UnwrittenField::asItWas);
-    if (!told.field && write) {
-        // An application that owes us an answer reads as empty: that is
-        // not a sentence typed over, and it is told as it was last seen.
-        const auto now = host_.extractTextForAnalysis(write->element);
-        if (now && !(now->text.empty() && host_.desktop().accessibility.owesAnswer(write->element)))
-            field = unwrittenField(write->originalText, *now);
-    }
+    if (!told.field && write)
+        field = fieldNow(*write);
     // Nothing was sent while a modifier was down: said so, when the field
     // is as it was.
     if (field == UnwrittenField::asItWas && told.why == InputAbandoned::modifierHeld)

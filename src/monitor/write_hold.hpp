@@ -101,6 +101,8 @@ class WriteHold {
 
   private:
     void boundReached();
+    // What a notice says of the write's field as it reads now.
+    UnwrittenField fieldNow(const WriteWatch& write);
     // Frees the devices; answers the key presses kept out.
     int release(bool typeKeys);
 

@@ -146,6 +146,7 @@ class FetchingPasteboard : public sim::SimPasteboard {
 };
 
 TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
+    constexpr double kWithdrawn = PasteboardGuard::kWithdrawnBound;
     struct Case {
         const char* why;
         std::optional<double> fetchAt;  // seconds after the paste keystroke
@@ -153,18 +154,25 @@ TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
         double notBefore;
         // Whoever pasted waits for the target until then, on the clock.
         std::optional<double> waitUntil = std::nullopt;
+        // Not fetched by the end of the wait: from then until the user's
+        // contents come back, a late paste finds no text at all.
+        std::optional<double> withdrawnAt = std::nullopt;
     };
     const Case cases[] = {
         {"a quick target", 0.05, 0.35, 0.2},
         // Later than a fixed 0.4 s restore: the target would have pasted
         // the user's old clipboard.
         {"a busy target", 0.9, 1.2, 1.0},
-        {"a target that never fetches", std::nullopt, 1.6, 1.4},
+        {"a target that never fetches", std::nullopt, 1.6 + kWithdrawn, 1.4 + kWithdrawn, {}, 1.5},
         // Past the bound, within a later end: the late paste still gets
         // our text, and the user's comes back right after it.
         {"a target busy past the bound", 1.8, 2.1, 2.0, 2.2},
-        {"a later end, never fetched", std::nullopt, 2.25, 2.15, 2.2},
-        {"an end before the bound", std::nullopt, 1.6, 1.4, 0.5},
+        {"a later end, never fetched", std::nullopt, 2.25 + kWithdrawn, 2.15 + kWithdrawn, 2.2,
+         2.2},
+        {"an end before the bound", std::nullopt, 1.6 + kWithdrawn, 1.4 + kWithdrawn, 0.5, 1.5},
+        // The keystroke handled after the wait: it pasted nothing, and the
+        // user's contents come back right after it.
+        {"a target that fetches after the wait", 3.0, 3.3, 3.1, {}, 1.5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -178,15 +186,25 @@ TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
             until = clock.now() + seconds(*c.waitUntil);
         guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste(), {}, until);
         double restoredAt = -1;
-        for (double t = 0; t < 3.0 && restoredAt < 0; t += 0.01) {
+        double withdrawnAt = -1;
+        for (double t = 0; t < 3.0 + kWithdrawn && restoredAt < 0; t += 0.01) {
             if (c.fetchAt && t >= *c.fetchAt && board.fetches == 0)
                 board.fetches = 1;
             clock.advance(0.01);
-            if (pasteboardString(board) == "ユーザーのコピー")
+            const auto text = pasteboardString(board);
+            if (text == "ユーザーのコピー")
                 restoredAt = t + 0.01;
+            else if (!text && withdrawnAt < 0)
+                withdrawnAt = t + 0.01;
         }
         EXPECT_GE(restoredAt, c.notBefore);
         EXPECT_LE(restoredAt, c.restoredBy);
+        if (c.withdrawnAt) {
+            EXPECT_GE(withdrawnAt, *c.withdrawnAt - 0.1);
+            EXPECT_LE(withdrawnAt, *c.withdrawnAt + 0.1);
+        } else {
+            EXPECT_EQ(withdrawnAt, -1);
+        }
     }
 }
 

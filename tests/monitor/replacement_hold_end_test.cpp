@@ -31,6 +31,11 @@ CorrectionIssue notThere() {
     return i;
 }
 
+// Busy past the hold's bound, the target handles our keystroke after the
+// user's keys: pasted there, the correction would follow them, with the
+// original still in place.
+const Route kHandledLate{"select and paste, handled 2.8 s late", true, true, 2.8};
+
 TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
     // The press of Apply, and the correction asked for `at` seconds later
     // (never when negative).
@@ -94,6 +99,21 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          kTyped + "xy",
          {UnwrittenField::asItWas},
          2.5},
+        {"the paste handled past the bound",
+         applyAt(0.05, kHandledLate),
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         2.5},
+        // Our loop held up meanwhile: the clipboard's wait for the target
+        // is still on at the bound, and the hold's end decides.
+        {"the paste handled past the bound, our loop held up",
+         [this, applyAt] {
+             applyAt(0.05, kHandledLate)();
+             desk.clock().after(0.3, [this] { desk.clock().stall(1.5); });
+         },
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         2.5},
     };
     std::vector<UnwrittenField> told;
     monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
@@ -103,7 +123,8 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
         const int holds = keyboard().holdsTaken();
         c.act();
         desk.clock().after(0.3, [this] { desk.typeText("xy"); });
-        advance(6.0);
+        // Past the time a paste given up finds nothing to paste.
+        advance(PasteboardGuard::kWithdrawnBound + 4);
         EXPECT_EQ(desk.text(field), c.text);
         EXPECT_EQ(desk.selection(field).length, 0);
         EXPECT_EQ(told, c.told);

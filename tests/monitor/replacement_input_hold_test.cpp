@@ -128,6 +128,10 @@ TEST_F(ReplacementInputHoldTest, APasteTheTargetNeverTakesIsNotFollowedByAnother
         EXPECT_EQ(told, std::vector{row.told});
         EXPECT_EQ(logged("retrying with"), 0u);
         EXPECT_EQ(logged("never took our paste"), 1u);
+        // Should the target handle it after all, it finds nothing to paste
+        // for a while; then the user's contents are back.
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), std::nullopt);
+        advance(PasteboardGuard::kWithdrawnBound);
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
         EXPECT_FALSE(keyboard().holding());
         monitor.stop();

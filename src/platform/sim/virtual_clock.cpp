@@ -75,6 +75,11 @@ void VirtualClock::advance(double secondsToAdvance) {
     q.now = std::max(q.now, target);
 }
 
+void VirtualClock::stall(double secondsHeldUp) {
+    if (secondsHeldUp > 0)
+        queue_->now += seconds(secondsHeldUp);
+}
+
 double VirtualClock::elapsed() const {
     return std::chrono::duration<double>(queue_->now - queue_->start).count();
 }

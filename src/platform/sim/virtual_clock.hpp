@@ -26,6 +26,10 @@ class VirtualClock : public Scheduler {
     Cancel repeating(double intervalSeconds, std::function<void()> work) override;
 
     void advance(double seconds);
+    // The loop is held up (a call that blocks): `seconds` pass with nothing
+    // run, and what fell due meanwhile runs late, in order, as the clock
+    // moves on. Meant for a step run by `advance`.
+    void stall(double seconds);
     // Seconds since the clock was made.
     double elapsed() const;
     // Steps still waiting (repeating timers count once).
