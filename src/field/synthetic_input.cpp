@@ -43,9 +43,11 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
           clipboard(PasteboardGuard::of(d.pasteboard)) {
         // Whichever path calls into applications meanwhile (the display
         // following its field, a poll), the one about to fetch our paste
-        // must not keep our loop from handing it over.
+        // must not keep our loop from handing it over. Only until it has:
+        // calls that short would then give up on a target merely busy
+        // pasting, as if it had stopped answering.
         d.accessibility.limitCallsWhile(
-            [&pasteboard = d.pasteboard] { return PasteboardGuard::pasteInFlight(pasteboard); });
+            [&pasteboard = d.pasteboard] { return PasteboardGuard::awaitingFetch(pasteboard); });
     }
 
     Desktop desktop;

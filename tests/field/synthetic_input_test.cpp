@@ -180,6 +180,22 @@ TEST_F(SyntheticInputTest, PasteLandsAfterTheTargetComesToTheFrontAndTheClipboar
     EXPECT_FALSE(desk.accessibility().callsLimitedNow());
 }
 
+TEST_F(SyntheticInputTest, CallsAreShortOnlyUntilTheTargetHasOurText) {
+    // Once the target fetched our text it answers again, if slowly while
+    // it pastes: a short call then would take it for one that stopped.
+    desk.pasteboard().setCountsFetches(true);
+    desk.setInputQuirk(field, sim::InputQuirk{.pasteDelaySeconds = 0.3});
+    const SelectedTarget selected = selectHare();
+    ASSERT_TRUE(input->pasteTextIntoFocusedElement("雨", selected));
+    desk.clock().advance(0.25);
+    EXPECT_TRUE(PasteboardGuard::pasteInFlight(desk.pasteboard()));
+    EXPECT_TRUE(desk.accessibility().callsLimitedNow());
+    desk.clock().advance(0.3);
+    EXPECT_EQ(desk.text(field), "今日は雨です。");
+    EXPECT_TRUE(PasteboardGuard::pasteInFlight(desk.pasteboard()));
+    EXPECT_FALSE(desk.accessibility().callsLimitedNow());
+}
+
 struct MoveCase {
     const char* why;
     std::function<void()> userDoes;
