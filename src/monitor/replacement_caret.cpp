@@ -136,8 +136,20 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
         // the correction if it went in, before the keys follow it.
         putBackUserCaret(*watch);
         const auto now = readField(watch->element);
-        if (now && replacementSucceeded(watch->issue, watch->originalText, *now))
+        if (now && replacementSucceeded(watch->issue, watch->originalText, *now)) {
+            if (watch->toldOnAnswer)
+                host_.replacementCompleted(now->text);
             return caretBackThenInput(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
+        }
+        // Part of a write of ours went in late (a delete without its
+        // insert): where the user's keys belong is not known any more, and
+        // they are kept out.
+        if (watch->toldOnAnswer) {
+            const bool asItWas =
+                now && unwrittenField(watch->originalText, *now) == UnwrittenField::asItWas;
+            return hold_.end(
+                {.write = watch.get(), .targetAway = !asItWas, .told = WriteHold::Unwritten{}});
+        }
         return hold_.end({});
     }
     const TimePoint now = host_.desktop().scheduler.now();

@@ -154,8 +154,17 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
         trust, trust.wholeValue && originalText.source == Source::value);
     if (climb(pending, tries))
         return;
-    std::erase_if(watches_, [&](const auto& w) { return w.lock() == watch; });
     host_.logUserText("applyReplacement: failed for original=\"" + issue.original + "\"");
+    // A write of ours ran into its time-out: the application may still
+    // make it when it runs again, and a key sent before then could land
+    // inside the sentence or replace our selection. The held input waits
+    // for its answer (kept out past the bound), and what went in is told
+    // then.
+    if (host_.desktop().accessibility.owesAnswer(element)) {
+        watch->toldOnAnswer = true;
+        return hold_.end({.write = watch.get()});
+    }
+    std::erase_if(watches_, [&](const auto& w) { return w.lock() == watch; });
     hold_.end({.write = watch.get(), .told = unwritten.told});
 }
 

@@ -83,6 +83,9 @@ struct WriteWatch {
     // A paste keystroke of ours was queued for the field. A target that
     // never fetched it may still handle it late: no other write follows.
     bool pasteQueued = false;
+    // No way of writing started and no check follows: the user is told
+    // what the field holds once the application answers within the hold.
+    bool toldOnAnswer = false;
 };
 
 // Our selection of the original, if it still stands, gives way to the

@@ -59,6 +59,16 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
             desk.clock().after(0.1, [this, seconds] { desk.stopApplication(pid, seconds); });
         };
     };
+    // Our range write reaches the application as it stops: it is handled
+    // when it runs again, whatever the routes after it found meanwhile.
+    const auto stoppedByOurWrite = [this](double seconds) {
+        return [this, seconds] {
+            follow(Route{"selected text", true, false, 0});
+            desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::stop(seconds));
+            monitor.holdKeysForApply();
+            desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
+        };
+    };
     const EndCase cases[] = {
         {"written", applyAt(0.05), kCorrected + "xy", {}, 0.5},
         // The panel is slow to ask for the correction and the target slow
@@ -113,6 +123,16 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          },
          kTyped + "xy",
          {UnwrittenField::asItWas},
+         2.5},
+        {"our write taken late, within the bound",
+         stoppedByOurWrite(1.5),
+         kCorrected + "xy",
+         {},
+         2.5},
+        {"our write taken past the bound",
+         stoppedByOurWrite(5.0),
+         kCorrected,
+         {UnwrittenField::keysKeptOut},
          2.5},
     };
     std::vector<UnwrittenField> told;

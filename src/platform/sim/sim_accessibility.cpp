@@ -220,7 +220,14 @@ AXError SimAccessibility::setAttributeValue(const AXElement& element, std::strin
                                             const AXValue& value) {
     // The first request to a stopped application waits in it, unanswered.
     if (const auto id = desktop_.idOf(element); id && desktop_.liveNode(*id) != nullptr) {
-        const Pid pid = desktop_.liveNode(*id)->pid;
+        auto* node = desktop_.liveNode(*id);
+        const Pid pid = node->pid;
+        if (auto q = node->writeQuirks.find(attribute);
+            q != node->writeQuirks.end() && q->second.kind == WriteQuirk::Kind::stops) {
+            const double seconds = q->second.lagSeconds;
+            node->writeQuirks.erase(q);
+            desktop_.stopApplication(pid, seconds);
+        }
         if (const auto stopped = desktop_.stopped_.find(pid);
             stopped != desktop_.stopped_.end() && !stopped->second.timedOut)
             stopped->second.queue.push_back([this, element, name = std::string(attribute), value] {
@@ -247,6 +254,8 @@ AXError SimAccessibility::setAttributeValue(const AXElement& element, std::strin
                 return AXError::success;
             case WriteQuirk::Kind::leavesTail:
                 keepTail = quirk.tailCharacters;
+                break;
+            case WriteQuirk::Kind::stops:
                 break;
         }
     }

@@ -41,6 +41,9 @@ struct WriteQuirk {
         failing,     // reports `error`
         leavesTail,  // a selected-text write keeps the selection's last
                      // `tailCharacters` Characters behind the new text
+        stops,       // the application stops as the write reaches it, for
+                     // `lagSeconds`: the write runs into its time-out, and
+                     // is handled when it runs again (once)
     };
     Kind kind = Kind::ignored;
     double lagSeconds = 0;
@@ -51,6 +54,7 @@ struct WriteQuirk {
     static WriteQuirk lag(double s) { return {Kind::lagging, s}; }
     static WriteQuirk fail(AXError e) { return {Kind::failing, 0, e}; }
     static WriteQuirk leaveTail(int64_t n) { return {Kind::leavesTail, 0, {}, n}; }
+    static WriteQuirk stop(double s) { return {Kind::stops, s}; }
 };
 
 // How a field takes synthetic keyboard input.
