@@ -46,14 +46,15 @@ void WriteHold::boundReached() {
     // an application that may still select text of ours.
     host_.log("applyReplacement: the hold reached its bound");
     const auto write = write_.lock();
-    // The target answers, but has not handled our paste keystroke yet.
-    // When it does, it pastes wherever its caret stands by then, after the
-    // user's keys: it finds nothing to paste, and the correction is not
-    // written. (One that does not answer handles our selection first when
-    // it runs again, and gets our text then.)
+    // The target answers, but has not fetched our text yet. When it does,
+    // it pastes wherever its caret stands by then, after the user's keys:
+    // it finds nothing to paste, and the correction is not written. (One
+    // that does not answer handles our selection first when it runs
+    // again, and gets our text then; one that fetched is pasting now.)
     Desktop& desktop = host_.desktop();
     if (write && write->pasteQueued && !write->shown && !write->ended &&
         !desktop.accessibility.owesAnswer(write->element) &&
+        PasteboardGuard::awaitingFetch(desktop.pasteboard) &&
         PasteboardGuard::withdrawPasteInFlight(
             desktop.pasteboard,
             desktop.scheduler.now() + seconds(PasteboardGuard::kWithdrawnBound))) {
