@@ -16,7 +16,9 @@
 // A paste target fetches the text only when it handles the paste, which a
 // busy application does late: where the pasteboard tells fetches, the
 // user's contents come back shortly after the target fetched ours, at the
-// latest after a bound; elsewhere after a fixed wait.
+// latest after a bound; elsewhere after a fixed wait. A paste not fetched
+// by its bound is withdrawn rather than answered with the user's contents:
+// handled later still, wherever the caret is by then, it pastes nothing.
 
 #include <cstdint>
 #include <functional>
