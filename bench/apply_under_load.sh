@@ -91,16 +91,7 @@ v = json.loads(sys.argv[1]).get(sys.argv[2])
 print(v if isinstance(v, str) else json.dumps(v, ensure_ascii=False))' "$reply" "$1"
 }
 
-window="$(xdotool search --sync --pid "$browser" --onlyvisible | head -1)"
-xdotool windowactivate --sync "$window" 2>/dev/null || true
-sleep 6
-# Without a tray Mivo's settings window opens once: out of the way.
-for own in $(xdotool search --onlyvisible --pid "$mivo" 2>/dev/null); do
-  xdotool windowminimize "$own" 2>/dev/null || true
-done
-xdotool windowactivate --sync "$window" 2>/dev/null || true
-xdotool mousemove 400 128 click 1
-sleep 0.5
+bench_click_into_page "$browser" "$mivo"
 # The sentence's Characters get keys of their own for the whole run; the
 # browser takes the new mapping in before the first trial.
 ask "map $SENTENCE"

@@ -11,6 +11,9 @@
 #                                     first-run pages, updates or telemetry
 #   process_tree_ticks PID            CPU ticks (user + system) of a process
 #                                     and of every process it started
+#   bench_click_into_page BROWSER MIVO
+#                                     the browser in front, a click into its
+#                                     page's field
 #   bench_kept_lines BROWSER MIVO K   in the browser's page of blocks, K new
 #                                     lines below the last, each with an
 #                                     error that Mivo boxes, the caret on
@@ -83,8 +86,10 @@ user_pref("browser.aboutwelcome.enabled", false);
 JS
 }
 
-bench_kept_lines() {
-  local browser="$1" mivo="$2" kept="$3" window own i
+# The browser's window in front with Mivo's own out of the way, and a
+# click into its page's field (at 400,128).
+bench_click_into_page() {
+  local browser="$1" mivo="$2" window own
   window="$(xdotool search --sync --pid "$browser" --onlyvisible | head -1)"
   xdotool windowactivate --sync "$window" 2>/dev/null || true
   sleep 6
@@ -95,6 +100,11 @@ bench_kept_lines() {
   xdotool windowactivate --sync "$window" 2>/dev/null || true
   xdotool mousemove 400 128 click 1
   sleep 0.5
+}
+
+bench_kept_lines() {
+  local browser="$1" mivo="$2" kept="$3" i
+  bench_click_into_page "$browser" "$mivo"
   xdotool key ctrl+End Return
   # The browser's first keys after a keyboard remapping may go astray.
   xdotool type --delay 100 "あ"
