@@ -30,19 +30,19 @@ std::shared_ptr<PasteboardGuard> PasteboardGuard::of(Pasteboard& pasteboard) {
     return guard;
 }
 
-bool PasteboardGuard::pasteInFlight(Pasteboard& pasteboard) {
+std::shared_ptr<PasteboardGuard> PasteboardGuard::existing(Pasteboard& pasteboard) {
     auto& all = guards();
     const auto found = all.find(&pasteboard);
-    if (found == all.end())
-        return false;
-    const auto guard = found->second.lock();
+    return found == all.end() ? nullptr : found->second.lock();
+}
+
+bool PasteboardGuard::pasteInFlight(Pasteboard& pasteboard) {
+    const auto guard = existing(pasteboard);
     return guard != nullptr && !guard->inFlight_.empty();
 }
 
 bool PasteboardGuard::awaitingFetch(Pasteboard& pasteboard) {
-    auto& all = guards();
-    const auto found = all.find(&pasteboard);
-    const auto guard = found == all.end() ? nullptr : found->second.lock();
+    const auto guard = existing(pasteboard);
     if (guard == nullptr || guard->inFlight_.empty())
         return false;
     const auto fetches = pasteboard.textFetchCount();
@@ -50,9 +50,7 @@ bool PasteboardGuard::awaitingFetch(Pasteboard& pasteboard) {
 }
 
 bool PasteboardGuard::withdrawPasteInFlight(Pasteboard& pasteboard, TimePoint until) {
-    auto& all = guards();
-    const auto found = all.find(&pasteboard);
-    const auto guard = found == all.end() ? nullptr : found->second.lock();
+    const auto guard = existing(pasteboard);
     return guard != nullptr && guard->withdraw(until);
 }
 
@@ -66,8 +64,8 @@ bool PasteboardGuard::withdraw(TimePoint until) {
         return true;
     // Our mark alone: no text to paste, and still ours to give back. An
     // empty string would be pasted, and delete a selection still standing.
-    PasteboardItem mark{{PasteboardEntry{std::string(kMarkType), mark_},
-                         PasteboardEntry{std::string(kSecretHintType), "secret"}}};
+    PasteboardItem mark;
+    addOurMarks(mark);
     pasteboard_.clearContents();
     pasteboard_.writeItems({mark});
     ourChangeCount_ = pasteboard_.changeCount();
@@ -89,8 +87,7 @@ std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view t
     mark_ = "mivo-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
             std::to_string(hold.id);
     PasteboardItem item = stringItem(std::string(text));
-    item.entries.push_back(PasteboardEntry{std::string(kMarkType), mark_});
-    item.entries.push_back(PasteboardEntry{std::string(kSecretHintType), "secret"});
+    addOurMarks(item);
     if (!pasteboard_.writeItems({item})) {
         release(hold);
         return std::nullopt;
@@ -112,6 +109,11 @@ void PasteboardGuard::release(Hold hold) {
     }
     saved_.clear();
     mark_.clear();
+}
+
+void PasteboardGuard::addOurMarks(PasteboardItem& item) const {
+    item.entries.push_back(PasteboardEntry{std::string(kMarkType), mark_});
+    item.entries.push_back(PasteboardEntry{std::string(kSecretHintType), "secret"});
 }
 
 bool PasteboardGuard::carriesOurMark() {

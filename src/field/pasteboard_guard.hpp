@@ -120,7 +120,12 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     static constexpr std::string_view kSecretHintType = "x-kde-passwordManagerHint";
 
   private:
+    // The guard of this pasteboard, when someone holds one.
+    static std::shared_ptr<PasteboardGuard> existing(Pasteboard& pasteboard);
     bool writtenByUs() { return pasteboard_.changeCount() == ourChangeCount_; }
+    // Our mark (the user's contents come back over it) and the hint that
+    // asks clipboard managers to keep none of it.
+    void addOurMarks(PasteboardItem& item) const;
     // Our text is still what the pasteboard holds, whoever holds it now.
     bool carriesOurMark();
     struct FetchWait {
