@@ -8,7 +8,8 @@
 #                Chromium, LibreOffice Writer, Thunderbird, KWrite, GNOME
 #                Text Editor): scripts/test.sh
 #   --bench      adds what the benchmarks need (bench/run.sh): Google
-#                Benchmark and Debian's Japanese manual pages as a corpus
+#                Benchmark, Debian's Japanese manual pages as a corpus, and
+#                Python's GObject bindings for the Apply bench's probe
 # Idempotent: when everything asked for is present it returns without
 # touching apt.
 set -euo pipefail
@@ -40,6 +41,7 @@ TEST_PACKAGES=(
 # What the benchmarks add.
 BENCH_PACKAGES=(
   libbenchmark-dev manpages-ja mousepad python3 valgrind
+  python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
 )
 
 PACKAGES=("${RUN_PACKAGES[@]}")
