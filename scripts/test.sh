@@ -84,35 +84,78 @@ phase_done unit
 # private X server and session bus, so the accessibility bus starts for
 # them alone. The real desktop answers on its own schedule (a loaded machine
 # can outlast a bounded wait, and libatspi's cache can keep a destroyed GTK
-# entry alive for a run in four or five), so the suites that failed get two
-# more tries, each in a fresh X server and session (a retry in the same
-# session fails the same way); a fault that fails three times still fails
-# the suite, and every failed try stays in the log. The suites to try again
-# are read from this lane's own output, not from ctest's list of the last
-# failures, which the other lane writes too.
+# entry alive for a run in four or five), so what failed gets two more
+# tries, each in a fresh X server and session (a retry in the same session
+# fails the same way); a fault that fails three times still fails the
+# suite, and every failed try stays in the log. A suite whose failed rows
+# GoogleTest listed tries those rows alone (MIVO_DESKTOP_RETRY_ONLY, read by
+# tests/desktop/desktop_main.cpp): one flaky row of a four-minute suite
+# costs its own seconds, not the suite's minutes. A suite that timed out or
+# crashed tries whole. What to try again is read from this lane's own
+# output, not from ctest's list of the last failures, which the other lane
+# writes too.
+# The failed suites of a lane's output, a line each: the suite's name, a
+# tab, and its failed rows joined by ':' (nothing when it failed as a whole).
+failed_rows() {
+  awk '
+    function flush() { if (suite != "") print suite "\t" (whole ? "" : rows) }
+    /Test +#[0-9]+: / {
+      flush(); suite = ""; rows = ""; whole = 1; listing = 0
+      if ($0 ~ /\*\*\*/) suite = $4
+      next
+    }
+    suite != "" && /^\[  FAILED  \] [0-9]+ tests?, listed below:/ { listing = 1; whole = 0; next }
+    listing && /^\[  FAILED  \] / {
+      row = substr($0, 14); sub(/, where GetParam\(\).*/, "", row)
+      if (row !~ /^[A-Za-z0-9_\/]+\.[A-Za-z0-9_\/]+$/) whole = 1
+      rows = rows (rows == "" ? "" : ":") row
+      next
+    }
+    listing { listing = 0 }
+    END { flush() }
+  ' "$1"
+}
+
+# Runs, inside the session of one try, each suite given as "name<tab>rows".
+# (xvfb-run is a POSIX shell script, which drops exported functions: the
+# session's bash gets this one's text instead.)
+try_rows() {
+  local status=0 entry suite rows
+  for entry in "$@"; do
+    suite="${entry%%$'\t'*}"
+    rows="${entry#*$'\t'}"
+    MIVO_DESKTOP_RETRY_ONLY="$rows" ctest --test-dir "$BUILD_DIR" -L '^desktop$' \
+      -R "^${suite}\$" --output-on-failure --timeout 300 || status=1
+  done
+  return "$status"
+}
+
 #   $1: the X server number to start looking for a free one at; each lane
 #       has its own, so that two lanes starting together never pick the same
 desktop_lane() {
   local server="$1"
   shift
   local selection=("$@")
-  local out failed
+  local out result entries=()
   for try in 1 2 3; do
     out="$(mktemp)"
-    if xvfb-run -a -n "$server" -s "-screen 0 1280x1024x24" dbus-run-session -- \
-      ctest --test-dir "$BUILD_DIR" "${selection[@]}" --output-on-failure --timeout 300 \
-      >"$out" 2>&1; then
-      cat "$out"
-      rm -f "$out"
-      return 0
+    result=0
+    if [ "$try" = 1 ]; then
+      xvfb-run -a -n "$server" -s "-screen 0 1280x1024x24" dbus-run-session -- \
+        ctest --test-dir "$BUILD_DIR" "${selection[@]}" --output-on-failure --timeout 300 \
+        >"$out" 2>&1 || result=$?
+    else
+      BUILD_DIR="$BUILD_DIR" xvfb-run -a -n "$server" -s "-screen 0 1280x1024x24" \
+        dbus-run-session -- bash -c "$(declare -f try_rows); try_rows \"\$@\"" try_rows \
+        "${entries[@]}" >"$out" 2>&1 || result=$?
     fi
     cat "$out"
-    failed="$(sed -n '/The following tests FAILED:/,$p' "$out" |
-      sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*/\1/p' | paste -sd '|')"
+    mapfile -t entries < <(failed_rows "$out")
     rm -f "$out"
-    [ -n "$failed" ] || return 1
-    selection=(-L '^desktop$' -R "^(${failed})\$")
-    [ "$try" -lt 3 ] && echo "ci: trying again: ${failed//|/ }"
+    [ "$result" = 0 ] && return 0
+    [ "${#entries[@]}" -gt 0 ] || return 1
+    [ "$try" -lt 3 ] && echo "ci: trying again: $(printf '%s\n' "${entries[@]}" |
+      awk -F '\t' '{ print $1 ($2 == "" ? "" : " (" (gsub(/:/, ":", $2) + 1) " rows)") }' | paste -sd ' ')"
   done
   return 1
 }

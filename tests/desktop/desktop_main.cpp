@@ -5,6 +5,11 @@
 // --appearance=NAME draws our views in that appearance unless the
 // environment already chooses one, so that pictures compare the same on
 // every machine.
+//
+// MIVO_DESKTOP_RETRY_ONLY, when set, names the rows to run (full names,
+// ':' between them) in place of the suite's filter: scripts/test.sh tries
+// again only the rows of a suite that failed, not the minutes of its rows
+// that passed.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +29,8 @@ using DesktopTestApplication = QGuiApplication;
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    if (const char* only = std::getenv("MIVO_DESKTOP_RETRY_ONLY"); only != nullptr && *only != '\0')
+        GTEST_FLAG_SET(filter, only);
     constexpr std::string_view kAppearance = "--appearance=";
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
