@@ -26,8 +26,13 @@ std::string describeAPIError(const MivoAPIClient::APIError& error, std::string_v
 bool isUnreachable(const MivoAPIClient::APIError& error);
 
 // Whether the failure lies with the address itself rather than with the
-// network or the service: a certificate not trusted, or a loopback address
-// other than the stand-in's where nothing answers. Waiting will not mend it.
+// network or the service: a certificate not trusted, another user's program
+// at a loopback address, or a loopback address other than the stand-in's
+// where nothing answers. Waiting will not mend it.
 bool isAddressFault(const MivoAPIClient::APIError& error, std::string_view baseURL);
+
+// Whether the connection to a loopback `baseURL` was refused: nothing of
+// this machine's listens there, whatever the network does.
+bool nothingListensOnThisMachine(const MivoAPIClient::APIError& error, std::string_view baseURL);
 
 }  // namespace mivo

@@ -97,12 +97,26 @@ std::string standInAddress(const std::optional<Address>& address) {
     return "http://127.0.0.1:" + portOf(address);
 }
 
+std::string refusedBecause(std::string_view url) {
+    return "The address in MIVO_API_URL, \u201C" + std::string(url) + "\u201D, was refused: ";
+}
+
 }  // namespace
+
+std::string refusedListenerText(std::string_view url, std::string_view why) {
+    std::string text =
+        refusedBecause(url) + std::string(why) + ", so nothing of your session was sent there. ";
+    if (auto advice = loopbackAddressAdvice(url))
+        return text + *advice;
+    return text +
+           "If your own service listened there, it has ended and the port was taken: start it "
+           "again (scripts/run.sh starts the stand-in on a free port and Mivo with its "
+           "address).";
+}
 
 std::string refusedAddressText(std::string_view url) {
     const auto address = split(url);
-    const std::string said =
-        "The address in MIVO_API_URL, \u201C" + std::string(url) + "\u201D, was refused: ";
+    const std::string said = refusedBecause(url);
     const std::string instead = standInAddress(address);
     // Pasted addresses bring spaces along, mostly at the end, unseen.
     if (const auto space = url.find(' '); space != std::string_view::npos)
@@ -185,6 +199,11 @@ bool isHttpsOrLoopbackHttp(std::string_view url) {
     if (address->scheme == "https")
         return true;
     return address->scheme == "http" && isLoopbackHost(address->host);
+}
+
+bool isLoopbackHttp(std::string_view url) {
+    const auto address = split(url);
+    return address && address->scheme == "http" && isHttpsOrLoopbackHttp(url);
 }
 
 std::expected<std::string, std::string> serviceAddressFromEnvironment() {

@@ -17,6 +17,9 @@ namespace mivo {
 // nothing with spaces or control characters, no other scheme.
 bool isHttpsOrLoopbackHttp(std::string_view url);
 
+// Whether `url` is plain http to a loopback address that the rule takes.
+bool isLoopbackHttp(std::string_view url);
+
 // MIVO_API_URL exactly as set when it is such an address; otherwise the
 // reason, for the log ("MIVO_API_URL is not set", …).
 std::expected<std::string, std::string> serviceAddressFromEnvironment();
@@ -29,6 +32,11 @@ inline constexpr const char* kNoServiceConfigured =
 // Why an address set in MIVO_API_URL is not used, and what to write instead,
 // for the user ("The address … was refused: …").
 std::string refusedAddressText(std::string_view url);
+
+// Why a loopback address was refused when a request was about to go there:
+// `why` is the transport's words ("another program, not yours, answers at
+// …"); then what to do instead. As refusedAddressText() words it.
+std::string refusedListenerText(std::string_view url, std::string_view why);
 
 // What sign-in and rewriting tell the user when MIVO_API_URL gives them no
 // service: kNoServiceConfigured when it is not set, the refusal when it is.
