@@ -200,6 +200,16 @@ TEST_F(QtHttpTransportTest, TheAddressRuleReadsHostsAsTheTransportDoes) {
         SCOPED_TRACE(host);
         EXPECT_FALSE(isHttpsOrLoopbackHttp(std::string("http://") + host + ":8080/"));
     }
+    // Addresses Qt does not read at all are refused by the rule as well,
+    // so the user hears why at start instead of a failure at each request.
+    for (const char* address :
+         {"http://127.0.0.1:123456/", "http://127.0.0.1:65536/", "http://127.0.0.1:80a/",
+          "http://127.0.0.1:evil.test:8080/", "http://a@b@127.0.0.1:8080/", "http://[::1]x:8080/",
+          "http://[::1]]/", "http://127.0.0.1::8080/", "https://mivo.example:99999/"}) {
+        SCOPED_TRACE(address);
+        EXPECT_FALSE(QUrl(address).isValid());
+        EXPECT_FALSE(isHttpsOrLoopbackHttp(address));
+    }
     // And the stand-in on 127.0.0.1 answers the long spelling.
     const auto port = stub.baseURL().substr(stub.baseURL().rfind(':'));
     HttpRequest longForm;
