@@ -13,7 +13,9 @@ namespace mivo {
 // An absolute https address, or http to a loopback address of this machine
 // (127.0.0.0/8 in any spelling the network library reads as such, [::1];
 // not the name "localhost", nor 127.0.0.08, which it reads as a name);
-// nothing with spaces or control characters, no other scheme.
+// nothing with spaces or control characters, no other scheme, and nothing
+// the network library does not read at all (a port beyond 65535 or with
+// other than digits, two "@" before the host, more after "[…]").
 bool isAcceptableAuthURL(std::string_view url);
 
 // The account API's errors carry no texts of their own; this is what the

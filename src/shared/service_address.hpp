@@ -14,7 +14,9 @@ namespace mivo {
 // An absolute https address, or http to a loopback address of this machine
 // (127.0.0.0/8 in any spelling the network library reads as such, [::1];
 // not the name "localhost", nor 127.0.0.08, which it reads as a name);
-// nothing with spaces or control characters, no other scheme.
+// nothing with spaces or control characters, no other scheme, and nothing
+// the network library does not read at all (a port beyond 65535 or with
+// other than digits, two "@" before the host, more after "[…]").
 bool isHttpsOrLoopbackHttp(std::string_view url);
 
 // Whether `url` is plain http to a loopback address that the rule takes.
