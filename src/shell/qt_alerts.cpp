@@ -153,6 +153,8 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
     if (informative) {
         informative->setTextFormat(Qt::PlainText);
         informative->setWordWrap(false);
+        // A screen reader reads the message as written, not our lines.
+        informative->setAccessibleName(message);
     }
     box->setIcon(request.style == AlertRequest::Style::warning ? QMessageBox::Warning
                                                                : QMessageBox::Information);

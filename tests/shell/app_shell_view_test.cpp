@@ -152,6 +152,7 @@ TEST(Alerts, AnAddressCopiedFromAnAlertIsTheAddress) {
     auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel");
     ASSERT_NE(label, nullptr);
     EXPECT_FALSE(label->wordWrap());
+    EXPECT_EQ(label->accessibleName(), kAdvice);
     ASSERT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
     const QString advised = QStringLiteral("http://127.0.0.1:8080");
     const int at = static_cast<int>(label->text().indexOf(advised));
