@@ -18,7 +18,7 @@ std::string unreachable(const MivoAPIClient::APIError& error, std::string_view b
                ". Write the address of a server whose certificate this machine trusts in "
                "MIVO_API_URL, or add its issuer to the system's trusted certificates.";
     if (failure.kind == HttpFailureKind::foreignListener)
-        return refusedListenerText(baseURL, failure.detail);
+        return refusedListenerText(baseURL, failure.detail, !failure.ownerUnknown);
     if (failure.detail.empty())
         return server + " could not be reached";
     std::string text = server + " could not be reached (" + failure.detail + ")";

@@ -72,6 +72,9 @@ struct HttpFailure {
     // offline: the connection was refused, so nothing listens at the
     // address (not a name that was not found, nor a connection dropped).
     bool refused = false;
+    // foreignListener: the kernel would not tell whose program listens,
+    // rather than naming another user.
+    bool ownerUnknown = false;
 };
 
 using HttpResult = std::expected<HttpResponse, HttpFailure>;

@@ -125,13 +125,15 @@ std::string refusedBecause(std::string_view url) {
 
 }  // namespace
 
-std::string refusedListenerText(std::string_view url, std::string_view why) {
+std::string refusedListenerText(std::string_view url, std::string_view why, bool anotherUsers) {
     std::string text =
-        refusedBecause(url) + std::string(why) + ", so nothing of your session was sent there. ";
+        refusedBecause(url) + std::string(why) + ", so nothing of your session was sent there.";
     if (auto advice = loopbackAddressAdvice(url))
-        return text + *advice;
+        return text + " " + *advice;
+    if (!anotherUsers)
+        return text;
     return text +
-           "If your own service listened there, it has ended and the port was taken: start it "
+           " If your own service listened there, it has ended and the port was taken: start it "
            "again (scripts/run.sh starts the stand-in on a free port and Mivo with its "
            "address).";
 }

@@ -37,8 +37,9 @@ std::string refusedAddressText(std::string_view url);
 
 // Why a loopback address was refused when a request was about to go there:
 // `why` is the transport's words ("another program, not yours, answers at
-// …"); then what to do instead. As refusedAddressText() words it.
-std::string refusedListenerText(std::string_view url, std::string_view why);
+// …"); then what to do instead, where `anotherUsers` (the program there is
+// known to be another user's). As refusedAddressText() words it.
+std::string refusedListenerText(std::string_view url, std::string_view why, bool anotherUsers);
 
 // What sign-in and rewriting tell the user when MIVO_API_URL gives them no
 // service: kNoServiceConfigured when it is not set, the refusal when it is.

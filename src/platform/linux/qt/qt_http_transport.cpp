@@ -127,10 +127,13 @@ std::optional<HttpFailure> notTheUsersListener(const QTcpSocket& socket) {
     const auto owner = listenerOwner(peer);
     // The overflow user stands for every user this namespace does not map:
     // whoever it is, it is not this user.
-    if (!owner && owner.error() != OwnerUnknown::overflowUser)
-        return failure(HttpFailureKind::foreignListener, 0,
-                       "Mivo could not tell whose program answers at " + where + " (" +
-                           describe(owner.error()) + ")");
+    if (!owner && owner.error() != OwnerUnknown::overflowUser) {
+        HttpFailure unknown = failure(HttpFailureKind::foreignListener, 0,
+                                      "Mivo could not tell whose program answers at " + where +
+                                          " (" + describe(owner.error()) + ")");
+        unknown.ownerUnknown = true;
+        return unknown;
+    }
     if (owner && *owner == kNoOne)
         return failure(HttpFailureKind::offline, 0, "nothing listens at " + where + " any more");
     if (!owner || *owner != ::geteuid())
