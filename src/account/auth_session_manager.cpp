@@ -181,11 +181,20 @@ void AuthSessionManager::restoreFromStore() {
         }));
 }
 
+AuthSessionManager::State AuthSessionManager::unreachableState(
+    const MivoAPIClient::APIError& error) const {
+    return State::error(describeAPIError(error, api_.baseURL()), true,
+                        isAddressFault(error, api_.baseURL()));
+}
+
 void AuthSessionManager::tellAddressFault(const MivoAPIClient::APIError& error) {
     // Only while nobody is signed in: a session that works keeps working
-    // with the token it has.
-    if (!state_.isSignedIn() && isAddressFault(error, api_.baseURL()))
-        setState(State::error(describeAPIError(error, api_.baseURL()), true));
+    // with the token it has. A service on this machine that does not
+    // answer is told too: no network can be down between the two, and the
+    // card would show a sign-out while the session waits in the keyring.
+    if (!state_.isSignedIn() && (isAddressFault(error, api_.baseURL()) ||
+                                 nothingListensOnThisMachine(error, api_.baseURL())))
+        setState(unreachableState(error));
 }
 
 // --- Refresh ---------------------------------------------------------------

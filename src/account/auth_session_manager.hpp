@@ -133,11 +133,15 @@ class AuthSessionManager {
     void exchangeGrant(const std::string& nonce, DesktopCallbackServer::Callback callback);
     void completeSignIn(const MivoAPIClient::TokenResponse& tokens,
                         const MivoAPIClient::MeResponse& user);
-    // `unreachable`: nothing answered at the address (see the state's flag).
-    void failSignIn(AuthError error, bool wrap, bool unreachable = false);
-    // Tells an address that cannot work, which a restore or refresh met, on
-    // the account card: it would otherwise show a sign-out that never
-    // happened.
+    // `cause`: the account API's failure, when one ended the attempt (the
+    // state tells whether nothing answered and whether the address is at
+    // fault).
+    void failSignIn(AuthError error, bool wrap, const MivoAPIClient::APIError* cause = nullptr);
+    // The state for a failure to reach the service, by its words.
+    State unreachableState(const MivoAPIClient::APIError& error) const;
+    // Tells an address that cannot work, or a service on this machine that
+    // does not answer, which a restore or refresh met, on the account card:
+    // it would otherwise show a sign-out that never happened.
     void tellAddressFault(const MivoAPIClient::APIError& error);
     void cancelUnderway();
 

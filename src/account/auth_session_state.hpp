@@ -19,15 +19,20 @@ struct AuthSessionState {
     // when it did (empty when the user signed out or never signed in).
     std::string message;
     // error: nothing answered at the service's address, or its certificate
-    // is not trusted. The address may be the fault, and Mivo reads it only
-    // at start; a sign-in now may fail the same way.
+    // is not trusted, or another user's program answers there; nothing of
+    // the session was sent.
     bool unreachable = false;
+    // error: the address itself is the fault (see isAddressFault): another
+    // attempt in this run can only fail the same way, because Mivo reads
+    // the address only at start.
+    bool addressFault = false;
 
     static AuthSessionState signedIn(std::string userId, std::string email) {
         return {Kind::signedIn, std::move(userId), std::move(email), {}};
     }
-    static AuthSessionState error(std::string message, bool unreachable = false) {
-        return {Kind::error, {}, {}, std::move(message), unreachable};
+    static AuthSessionState error(std::string message, bool unreachable = false,
+                                  bool addressFault = false) {
+        return {Kind::error, {}, {}, std::move(message), unreachable, addressFault};
     }
     static AuthSessionState signedOut() { return {}; }
     static AuthSessionState sessionEnded(std::string why) {

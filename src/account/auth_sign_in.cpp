@@ -74,7 +74,7 @@ void AuthSessionManager::beginSignIn(std::function<void(SignInResult)> completio
             if (!start)
                 return failSignIn(AuthError{AuthError::Kind::signInFailed,
                                             describeAPIError(start.error(), api_.baseURL())},
-                                  true, isUnreachable(start.error()));
+                                  true, &start.error());
             openSignInPage(nonce, start->authUrl);
         }));
 }
@@ -134,7 +134,7 @@ void AuthSessionManager::exchangeGrant(const std::string& nonce,
                     reply->refuse();
                 return failSignIn(AuthError{AuthError::Kind::signInFailed,
                                             describeAPIError(tokens.error(), api_.baseURL())},
-                                  true, isUnreachable(tokens.error()));
+                                  true, &tokens.error());
             }
             callbackListener_.reset();
             signInRequest_ = api_.me(
@@ -146,7 +146,7 @@ void AuthSessionManager::exchangeGrant(const std::string& nonce,
                             reply->refuse();
                         return failSignIn(AuthError{AuthError::Kind::signInFailed,
                                                     describeAPIError(user.error(), api_.baseURL())},
-                                          true, isUnreachable(user.error()));
+                                          true, &user.error());
                     }
                     if (reply)
                         reply->accept();
@@ -175,12 +175,16 @@ void AuthSessionManager::completeSignIn(const MivoAPIClient::TokenResponse& toke
 
 // `wrap`: the state shows the bare text, the caller gets it after "Sign in
 // failed: "; an AuthError of the flow's own is shown as it is.
-void AuthSessionManager::failSignIn(AuthError error, bool wrap, bool unreachable) {
+void AuthSessionManager::failSignIn(AuthError error, bool wrap,
+                                    const MivoAPIClient::APIError* cause) {
     grantWait_.cancel();
     callbackListener_.reset();
     pendingAuthURL_.reset();
     signInRunning_ = false;
-    setState(State::error(wrap ? error.underlying : error.errorDescription(), unreachable));
+    State failed = State::error(wrap ? error.underlying : error.errorDescription());
+    if (cause && isUnreachable(*cause))
+        failed = unreachableState(*cause);
+    setState(std::move(failed));
     if (auto completion = std::exchange(signInCompletion_, nullptr))
         completion(std::unexpected(std::move(error)));
 }

@@ -17,6 +17,8 @@ std::string unreachable(const MivoAPIClient::APIError& error, std::string_view b
         return server + " was not used: " + failure.detail +
                ". Write the address of a server whose certificate this machine trusts in "
                "MIVO_API_URL, or add its issuer to the system's trusted certificates.";
+    if (failure.kind == HttpFailureKind::foreignListener)
+        return refusedListenerText(baseURL, failure.detail, !failure.ownerUnknown);
     if (failure.detail.empty())
         return server + " could not be reached";
     std::string text = server + " could not be reached (" + failure.detail + ")";
@@ -38,7 +40,14 @@ bool isAddressFault(const MivoAPIClient::APIError& error, std::string_view baseU
         return false;
     const HttpFailure& failure = error.transportFailure;
     return failure.kind == HttpFailureKind::untrustedCertificate ||
+           failure.kind == HttpFailureKind::foreignListener ||
            (failure.kind == HttpFailureKind::offline && loopbackAddressAdvice(baseURL));
+}
+
+bool nothingListensOnThisMachine(const MivoAPIClient::APIError& error, std::string_view baseURL) {
+    return error.kind == MivoAPIClient::APIError::Kind::networkFailed &&
+           error.transportFailure.kind == HttpFailureKind::offline &&
+           error.transportFailure.refused && isLoopbackHttp(baseURL);
 }
 
 std::string describeAPIError(const MivoAPIClient::APIError& error, std::string_view baseURL) {

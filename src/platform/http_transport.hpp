@@ -58,6 +58,10 @@ enum class HttpFailureKind {
     // https to a server whose certificate this machine does not trust;
     // `detail` names the certificate, its issuer and why.
     untrustedCertificate,
+    // Plain http to a loopback address where another user's program listens,
+    // or whose owner the kernel would not tell; nothing was sent. `detail`
+    // says so in words, naming the address and port connected to.
+    foreignListener,
     other,  // anything else, with the library's own error number in `code`
 };
 
@@ -65,6 +69,12 @@ struct HttpFailure {
     HttpFailureKind kind = HttpFailureKind::other;
     int code = 0;
     std::string detail;
+    // offline: the connection was refused, so nothing listens at the
+    // address (not a name that was not found, nor a connection dropped).
+    bool refused = false;
+    // foreignListener: the kernel would not tell whose program listens,
+    // rather than naming another user.
+    bool ownerUnknown = false;
 };
 
 using HttpResult = std::expected<HttpResponse, HttpFailure>;

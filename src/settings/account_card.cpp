@@ -192,10 +192,13 @@ void AccountCard::fillError(QVBoxLayout& column) {
     message->setObjectName("accountErrorMessage");
     message->setWordWrap(true);
     column.addWidget(message);
-    // Mivo reads its service address only at start: without one, another
-    // attempt in this run could only fail the same way; where nothing
-    // answered, the address may be the fault, and mending it takes a start.
-    if (!model_.signInPossible() || state.unreachable) {
+    // Mivo reads its service address only at start: without one, or with
+    // one that is itself the fault, another attempt in this run could only
+    // fail the same way, so the card says how to mend it instead of
+    // offering one. Where a service merely did not answer, trying again
+    // once it runs is what helps.
+    const bool restartMends = !model_.signInPossible() || state.addressFault;
+    if (restartMends) {
         auto* hint = new ThemedLabel(tr("Mivo reads MIVO_API_URL only when it starts: after "
                                         "changing it, quit Mivo and start it again."),
                                      14, QFont::Normal, SettingsColor::textSecondary, content_);
@@ -203,7 +206,7 @@ void AccountCard::fillError(QVBoxLayout& column) {
         hint->setWordWrap(true);
         column.addWidget(hint);
     }
-    if (!model_.signInPossible())
+    if (restartMends)
         return;
     auto* retry =
         new SettingsButton(tr("Try Sign In Again"), SettingsButton::Style::primary, content_);

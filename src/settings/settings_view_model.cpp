@@ -50,7 +50,7 @@ void SettingsViewModel::update(const AuthSessionState& authState) {
             accountState_ = AccountState::signedIn(authState.email);
             break;
         case AuthSessionState::Kind::error:
-            accountState_ = AccountState::error(authState.message, authState.unreachable);
+            accountState_ = AccountState::error(authState.message, authState.addressFault);
             break;
         case AuthSessionState::Kind::signedOut:
             accountState_ = AccountState::signedOut(authState.message);

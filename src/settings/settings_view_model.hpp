@@ -28,15 +28,15 @@ class SettingsViewModel {
         Kind kind = Kind::signedOut;
         std::string email;    // signedIn
         std::string message;  // error; signedOut: why the session ended, if it did
-        // error: nothing answered at the service's address (see
-        // AuthSessionState), which Mivo reads only at start.
-        bool unreachable = false;
+        // error: the service's address is the fault (see AuthSessionState),
+        // and Mivo reads it only at start.
+        bool addressFault = false;
 
         static AccountState signedIn(std::string email) {
             return {Kind::signedIn, std::move(email), {}};
         }
-        static AccountState error(std::string message, bool unreachable = false) {
-            return {Kind::error, {}, std::move(message), unreachable};
+        static AccountState error(std::string message, bool addressFault = false) {
+            return {Kind::error, {}, std::move(message), addressFault};
         }
         static AccountState signedOut(std::string whyEnded = {}) {
             return {Kind::signedOut, {}, std::move(whyEnded)};

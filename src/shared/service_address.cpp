@@ -51,7 +51,12 @@ bool hasOctalPart(std::string_view host) {
 struct Address {
     std::string scheme;  // lower case
     std::string host;    // as written, "[…]" around IPv6
-    std::string port;    // digits as written; empty when none
+    std::string port;    // as written after the host's ":"; empty when none
+    // What follows "[…]" other than ":" and a port ("[::1]x").
+    std::string afterBracket;
+    // More than one "@" before the host: the network library reads the
+    // first as the end of the user part, and the rest as a host it refuses.
+    bool severalAts = false;
 };
 
 // Scheme, host and port of an address, its user part dropped; no scheme
@@ -65,8 +70,10 @@ std::optional<Address> split(std::string_view url) {
         authority = url.substr(separator + 3);
     }
     authority = authority.substr(0, authority.find_first_of("/?#"));
-    if (auto at = authority.rfind('@'); at != std::string_view::npos)
+    if (auto at = authority.rfind('@'); at != std::string_view::npos) {
+        out.severalAts = authority.find('@') != at;
         authority = authority.substr(at + 1);
+    }
     std::string_view rest;
     if (!authority.empty() && authority.front() == '[') {
         const auto close = authority.find(']');
@@ -74,6 +81,8 @@ std::optional<Address> split(std::string_view url) {
             return std::nullopt;
         out.host = authority.substr(0, close + 1);
         rest = authority.substr(close + 1);
+        if (!rest.empty() && !rest.starts_with(':'))
+            out.afterBracket = rest;
     } else {
         const auto colon = authority.find(':');
         out.host = authority.substr(0, colon);
@@ -84,11 +93,24 @@ std::optional<Address> split(std::string_view url) {
     return out;
 }
 
+// Whether a port as written is one the network library reads: none, or
+// decimal digits for at most 65535 (leading zeros allowed).
+bool isReadablePort(std::string_view port) {
+    if (!std::ranges::all_of(port, [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const auto digits = port.find_first_not_of('0');
+    return digits == std::string_view::npos || port.size() - digits < 5 ||
+           (port.size() - digits == 5 && port.substr(digits) <= "65535");
+}
+
+// Whether the network library would take the address's parts at all.
+bool isReadable(const Address& address) {
+    return !address.severalAts && address.afterBracket.empty() && isReadablePort(address.port);
+}
+
 // The port the address names, or PORT for the user to fill in.
 std::string portOf(const std::optional<Address>& address) {
-    const bool port = address && !address->port.empty() &&
-                      std::all_of(address->port.begin(), address->port.end(),
-                                  [](char c) { return c >= '0' && c <= '9'; });
+    const bool port = address && !address->port.empty() && isReadablePort(address->port);
     return port ? address->port : std::string("PORT");
 }
 
@@ -97,12 +119,28 @@ std::string standInAddress(const std::optional<Address>& address) {
     return "http://127.0.0.1:" + portOf(address);
 }
 
+std::string refusedBecause(std::string_view url) {
+    return "The address in MIVO_API_URL, \u201C" + std::string(url) + "\u201D, was refused: ";
+}
+
 }  // namespace
+
+std::string refusedListenerText(std::string_view url, std::string_view why, bool anotherUsers) {
+    std::string text =
+        refusedBecause(url) + std::string(why) + ", so nothing of your session was sent there.";
+    if (auto advice = loopbackAddressAdvice(url))
+        return text + " " + *advice;
+    if (!anotherUsers)
+        return text;
+    return text +
+           " If your own service listened there, it has ended and the port was taken: start it "
+           "again (scripts/run.sh starts the stand-in on a free port and Mivo with its "
+           "address).";
+}
 
 std::string refusedAddressText(std::string_view url) {
     const auto address = split(url);
-    const std::string said =
-        "The address in MIVO_API_URL, \u201C" + std::string(url) + "\u201D, was refused: ";
+    const std::string said = refusedBecause(url);
     const std::string instead = standInAddress(address);
     // Pasted addresses bring spaces along, mostly at the end, unseen.
     if (const auto space = url.find(' '); space != std::string_view::npos)
@@ -116,6 +154,20 @@ std::string refusedAddressText(std::string_view url) {
     if (address && address->scheme.empty())
         return said + "it does not begin with http:// or https://. Write " + instead +
                " for a service on this machine, or an https address.";
+    if (address && address->severalAts)
+        return said +
+               "it holds more than one @ before the host, and the network library does not "
+               "read such an address. Write " +
+               instead + " for a service on this machine, or an https address.";
+    if (address && !address->afterBracket.empty())
+        return said + "after the ] that closes " + address->host + " comes \u201C" +
+               address->afterBracket +
+               "\u201D, where only a colon and a port may follow. Write http://[::1]:PORT or " +
+               instead + " instead.";
+    if (address && !isReadablePort(address->port))
+        return said + "its port, \u201C" + address->port +
+               "\u201D, is not a number from 0 to 65535. Write " + instead +
+               " with the port your service listens on, or an https address.";
     if (address && address->scheme == "http" && lower(address->host) == "localhost")
         return said +
                "plain http is used only with a loopback address written as a number, because "
@@ -180,11 +232,16 @@ bool isHttpsOrLoopbackHttp(std::string_view url) {
                     [](unsigned char c) { return c <= 0x20 || c == 0x7F || c == '\\'; }))
         return false;
     const auto address = split(url);
-    if (!address || address->host.empty())
+    if (!address || address->host.empty() || !isReadable(*address))
         return false;
     if (address->scheme == "https")
         return true;
     return address->scheme == "http" && isLoopbackHost(address->host);
+}
+
+bool isLoopbackHttp(std::string_view url) {
+    const auto address = split(url);
+    return address && address->scheme == "http" && isHttpsOrLoopbackHttp(url);
 }
 
 std::expected<std::string, std::string> serviceAddressFromEnvironment() {

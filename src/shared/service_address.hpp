@@ -14,8 +14,13 @@ namespace mivo {
 // An absolute https address, or http to a loopback address of this machine
 // (127.0.0.0/8 in any spelling the network library reads as such, [::1];
 // not the name "localhost", nor 127.0.0.08, which it reads as a name);
-// nothing with spaces or control characters, no other scheme.
+// nothing with spaces or control characters, no other scheme, and nothing
+// the network library does not read at all (a port beyond 65535 or with
+// other than digits, two "@" before the host, more after "[…]").
 bool isHttpsOrLoopbackHttp(std::string_view url);
+
+// Whether `url` is plain http to a loopback address that the rule takes.
+bool isLoopbackHttp(std::string_view url);
 
 // MIVO_API_URL exactly as set when it is such an address; otherwise the
 // reason, for the log ("MIVO_API_URL is not set", …).
@@ -29,6 +34,12 @@ inline constexpr const char* kNoServiceConfigured =
 // Why an address set in MIVO_API_URL is not used, and what to write instead,
 // for the user ("The address … was refused: …").
 std::string refusedAddressText(std::string_view url);
+
+// Why a loopback address was refused when a request was about to go there:
+// `why` is the transport's words ("another program, not yours, answers at
+// …"); then what to do instead, where `anotherUsers` (the program there is
+// known to be another user's). As refusedAddressText() words it.
+std::string refusedListenerText(std::string_view url, std::string_view why, bool anotherUsers);
 
 // What sign-in and rewriting tell the user when MIVO_API_URL gives them no
 // service: kNoServiceConfigured when it is not set, the refusal when it is.

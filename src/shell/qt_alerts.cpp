@@ -6,11 +6,16 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpacerItem>
+#include <QTextBoundaryFinder>
 #include <QWindow>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "ui/bundle_symbols.hpp"
 
@@ -18,10 +23,9 @@ namespace mivo {
 
 namespace {
 
-// Holds the characters on either side on one line, and shows nothing. An
-// alert's text cannot be selected or copied, so none ends up in an address
-// the user writes.
-constexpr QChar kWordJoiner(0x2060);
+// The widest line of an alert's message, in average characters: about
+// what a message box gives its text by itself.
+constexpr int kLineCharacters = 64;
 
 // Room a title bar keeps beside the title: the window menu and the
 // minimise, maximise and close buttons of common themes, and margins.
@@ -56,23 +60,79 @@ QIcon mivoIcon() {
 
 }  // namespace
 
-QString withUnbrokenAddresses(const QString& message) {
+namespace {
+
+// The places where `paragraph` may end a line: the text's own line-break
+// opportunities, none inside a web address.
+std::vector<qsizetype> breakOpportunities(const QString& paragraph) {
     static const QRegularExpression address(
         QStringLiteral(R"(https?://[^\s\x{201C}\x{201D}]*[^\s\x{201C}\x{201D}.,;:)])"));
-    QString out;
-    qsizetype from = 0;
-    for (auto it = address.globalMatch(message); it.hasNext();) {
+    std::vector<std::pair<qsizetype, qsizetype>> addresses;
+    for (auto it = address.globalMatch(paragraph); it.hasNext();) {
         const auto match = it.next();
-        out += message.mid(from, match.capturedStart() - from);
-        const QString found = match.captured();
-        for (qsizetype i = 0; i < found.size(); ++i) {
-            out += found[i];
-            if (i + 1 < found.size())
-                out += kWordJoiner;
-        }
-        from = match.capturedEnd();
+        addresses.emplace_back(match.capturedStart(), match.capturedEnd());
     }
-    return out + message.mid(from);
+    std::vector<qsizetype> out;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, paragraph);
+    for (qsizetype at = finder.toNextBoundary(); at > 0 && at < paragraph.size();
+         at = finder.toNextBoundary()) {
+        const bool inside = std::ranges::any_of(
+            addresses, [at](const auto& span) { return at > span.first && at < span.second; });
+        if (!inside)
+            out.push_back(at);
+    }
+    out.push_back(paragraph.size());
+    return out;
+}
+
+// One paragraph (no line breaks of its own) broken greedily, at spaces;
+// inside a word only when the word alone is wider than a line.
+QString brokenParagraph(const QString& paragraph, const QFontMetrics& metrics, int width) {
+    std::vector<QStringList> words(1);
+    qsizetype from = 0;
+    for (const qsizetype to : breakOpportunities(paragraph)) {
+        words.back().append(paragraph.mid(from, to - from));
+        if (paragraph[to - 1] == QLatin1Char(' '))
+            words.emplace_back();
+        from = to;
+    }
+    const auto fits = [&](const QString& line) {
+        return metrics.horizontalAdvance(line.trimmed()) <= width;
+    };
+    QString out;
+    QString line;
+    // The spaces where a line ends give way to the line break.
+    const auto endLine = [&] {
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        out += line + QLatin1Char('\n');
+        line.clear();
+    };
+    for (const QStringList& pieces : words) {
+        const QString word = pieces.join(QString());
+        if (!line.isEmpty() && !fits(line + word))
+            endLine();
+        if (!line.isEmpty() || fits(word) || pieces.size() < 2) {
+            line += word;
+            continue;
+        }
+        // A word wider than a line, starting one: broken where it may be.
+        for (const QString& piece : pieces) {
+            if (!line.isEmpty() && !fits(line + piece))
+                endLine();
+            line += piece;
+        }
+    }
+    return out + line;
+}
+
+}  // namespace
+
+QString withUnbrokenAddresses(const QString& message, const QFontMetrics& metrics, int width) {
+    QStringList paragraphs = message.split(QLatin1Char('\n'));
+    for (QString& paragraph : paragraphs)
+        paragraph = brokenParagraph(paragraph, metrics, width);
+    return paragraphs.join(QLatin1Char('\n'));
 }
 
 void QtAlerts::show(const AlertRequest& request, std::function<void(int button)> done) {
@@ -82,7 +142,20 @@ void QtAlerts::show(const AlertRequest& request, std::function<void(int button)>
     const QString title = QString::fromStdString(request.title);
     box->setWindowTitle(title);
     box->setText(title);
-    box->setInformativeText(withUnbrokenAddresses(QString::fromStdString(request.message)));
+    // Broken into lines here, and never again by the label, which would
+    // break an address inside.
+    const QString message = QString::fromStdString(request.message);
+    box->setInformativeText(message);
+    auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    const QFontMetrics metrics = informative ? informative->fontMetrics() : box->fontMetrics();
+    box->setInformativeText(
+        withUnbrokenAddresses(message, metrics, metrics.averageCharWidth() * kLineCharacters));
+    if (informative) {
+        informative->setTextFormat(Qt::PlainText);
+        informative->setWordWrap(false);
+        // A screen reader reads the message as written, not our lines.
+        informative->setAccessibleName(message);
+    }
     box->setIcon(request.style == AlertRequest::Style::warning ? QMessageBox::Warning
                                                                : QMessageBox::Information);
     std::vector<QAbstractButton*> buttons;

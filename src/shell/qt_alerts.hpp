@@ -7,6 +7,7 @@
 // program's window it would borrow that program's icon and pass for one of
 // its dialogs. It is wide enough that its title fits the title bar.
 
+#include <QFontMetrics>
 #include <QString>
 
 #include <functional>
@@ -15,10 +16,13 @@
 
 namespace mivo {
 
-// The message with every web address in it held on one line by word
-// joiners (U+2060): Qt would break one after "http://" or at a dot of the
-// host, and an address split in two is read wrong.
-QString withUnbrokenAddresses(const QString& message);
+// The message broken into lines no wider than `width` where `metrics`
+// measures, never inside a web address: Qt would break one after "http://"
+// or at a dot of the host, and an address split in two is read wrong. A
+// line ends at a space where it can, which the line break replaces; no
+// character is added to an address, so one selected and copied from the
+// alert is the address. A word wider than `width` keeps a line of its own.
+QString withUnbrokenAddresses(const QString& message, const QFontMetrics& metrics, int width);
 
 class QtAlerts : public Alerts {
   public:

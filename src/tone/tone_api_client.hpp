@@ -64,8 +64,10 @@ class ToneAPIClient final {
 
         Kind kind = Kind::serverError;
         std::optional<std::string> detail;  // outputInvalid
-        std::string message;  // providerError; offline, timeout: the transport's words
-        int code = 0;         // serverError
+        // providerError; offline, timeout: the transport's words; serverError:
+        // why nothing was sent, when the transport refused the address.
+        std::string message;
+        int code = 0;  // serverError
         bool operator==(const ToneAPIError&) const = default;
     };
 

@@ -138,6 +138,9 @@ ToneAPIClient::ToneAPIError ToneAPIClient::transportFailure(const HttpFailure& f
             return ToneAPIError(Kind::timeout, std::nullopt, failure.detail);
         case HttpFailureKind::offline:
             return ToneAPIError(Kind::offline, std::nullopt, failure.detail);
+        // Nothing was sent: the words say to whom it would have gone.
+        case HttpFailureKind::foreignListener:
+            return ToneAPIError(Kind::serverError, std::nullopt, failure.detail);
         case HttpFailureKind::cancelled:
         case HttpFailureKind::untrustedCertificate:
         case HttpFailureKind::other:

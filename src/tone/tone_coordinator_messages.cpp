@@ -29,6 +29,11 @@ ConversionFailure conversionFailure(const ToneAPIClient::ToneAPIError& error) {
             return {TonePanelState::error(kServiceUnavailable, true),
                     "Rewrite: provider unavailable"};
         case Kind::serverError:
+            // Trying again would meet the same program at the same address.
+            if (!error.message.empty())
+                return {
+                    TonePanelState::error("Your text was not sent: " + error.message + ".", false),
+                    "Rewrite: not sent: " + error.message};
             return {TonePanelState::error(kServiceUnavailable, true),
                     "Rewrite: server error code=" + std::to_string(error.code)};
         case Kind::outputInvalid:

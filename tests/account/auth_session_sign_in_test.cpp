@@ -251,6 +251,25 @@ TEST(SignInWithoutAServiceTest, NothingIsSentAndTheUserIsToldWhy) {
         {"http://127.0.0.1:8080/ ",
          "The address in MIVO_API_URL, \u201Chttp://127.0.0.1:8080/ \u201D, was refused: it "
          "holds a space at its end. Write the address without spaces."},
+        // Addresses the network library does not read: what it takes.
+        {"http://127.0.0.1:123456",
+         "The address in MIVO_API_URL, \u201Chttp://127.0.0.1:123456\u201D, was refused: its "
+         "port, \u201C123456\u201D, is not a number from 0 to 65535. Write "
+         "http://127.0.0.1:PORT with the port your service listens on, or an https address."},
+        {"http://127.0.0.1:evil.test:8080",
+         "The address in MIVO_API_URL, \u201Chttp://127.0.0.1:evil.test:8080\u201D, was "
+         "refused: its port, \u201Cevil.test:8080\u201D, is not a number from 0 to 65535. "
+         "Write http://127.0.0.1:PORT with the port your service listens on, or an https "
+         "address."},
+        {"http://me@evil.test@127.0.0.1:8080",
+         "The address in MIVO_API_URL, \u201Chttp://me@evil.test@127.0.0.1:8080\u201D, was "
+         "refused: it holds more than one @ before the host, and the network library does not "
+         "read such an address. Write http://127.0.0.1:8080 for a service on this machine, or "
+         "an https address."},
+        {"http://[::1]x:8080",
+         "The address in MIVO_API_URL, \u201Chttp://[::1]x:8080\u201D, was refused: after "
+         "the ] that closes [::1] comes \u201Cx:8080\u201D, where only a colon and a port may "
+         "follow. Write http://[::1]:PORT or http://127.0.0.1:PORT instead."},
         {"127.0.0.1:8080",
          "The address in MIVO_API_URL, \u201C127.0.0.1:8080\u201D, was refused: it does not "
          "begin with http:// or https://. Write http://127.0.0.1:8080 for a service on this "
@@ -299,6 +318,18 @@ TEST(AuthURLTest, OnlyHttpsOrLoopbackHttpIsOpened) {
         {"http://127.0.0.08:8080/", false},
         {"http://00127.0.0.1/", false},
         {"http://[0:0:0:0:0:0:0:1]/", false},
+        // What the network library refuses to read, though the host is
+        // fine; a port it reads, with leading zeros or none after ":".
+        {"http://127.0.0.1:123456/", false},
+        {"http://127.0.0.1:65536/", false},
+        {"http://127.0.0.1:80a/", false},
+        {"http://127.0.0.1:evil.test:8080/", false},
+        {"http://a@b@127.0.0.1:8080/", false},
+        {"http://[::1]x:8080/", false},
+        {"https://mivo.example:99999/", false},
+        {"http://127.0.0.1:65535/", true},
+        {"http://127.0.0.1:0000000080/", true},
+        {"http://127.0.0.1:/", true},
         {"javascript:alert(1)", false},
         {"file:///etc/passwd", false},
         {"ftp://127.0.0.1/", false},

@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 
+#include "neighbour_sockets.hpp"
 #include "session_fixture.hpp"
 
 namespace mivo {
@@ -208,28 +209,57 @@ TEST_F(SessionTokensTest, AnOfflineRestoreKeepsTheKeysAndTriesAgainOnTheNextToke
 // cannot: the card says so instead of a silent sign-out, and the keys stay;
 // also for a session of an earlier day, whose token is refreshed first.
 TEST_F(SessionTokensTest, ARestoreFromAnAddressThatCannotWorkSaysWhy) {
-    const std::string address = "http://127.0.0.2:" + std::to_string(stub.port());
-    MivoAPIClient elsewhere{transport, address};
-    const State told =
-        State::error("The server at " + address +
-                         " could not be reached (Connection refused). The stand-in web service "
-                         "(scripts/run.sh) listens on 127.0.0.1 only: write http://127.0.0.1:" +
-                         std::to_string(stub.port()) + " in MIVO_API_URL.",
-                     true);
+    const std::string standIn = std::to_string(stub.port());
+    const std::string elsewhere = "http://127.0.0.2:" + standIn;
+    auto left = std::make_unique<testing::Listener>(0);
+    const std::string nothing = "http://127.0.0.1:" + std::to_string(left->port);
+    left.reset();
+    // Another user took the port that the user's own service left.
+    std::unique_ptr<testing::Listener> taken;
+    {
+        testing::AsAnotherUser other;
+        taken = std::make_unique<testing::Listener>(0);
+    }
+    const std::string takenAt = "http://127.0.0.1:" + std::to_string(taken->port);
+    const std::pair<std::string, State> rows[] = {
+        {elsewhere,
+         State::error("The server at " + elsewhere +
+                          " could not be reached (Connection refused). The stand-in web service "
+                          "(scripts/run.sh) listens on 127.0.0.1 only: write "
+                          "http://127.0.0.1:" +
+                          standIn + " in MIVO_API_URL.",
+                      true, true)},
+        // Nothing listens on this machine where the service was: no network
+        // lies between, and the session waits in the keyring.
+        {nothing,
+         State::error("The server at " + nothing + " could not be reached (Connection refused)",
+                      true, false)},
+        {takenAt,
+         State::error("The address in MIVO_API_URL, \u201C" + takenAt +
+                          "\u201D, was refused: another program, not yours, answers at " + takenAt +
+                          ", so nothing of your session was sent there. If your own service "
+                          "listened there, it has ended and the port was taken: start it again "
+                          "(scripts/run.sh starts the stand-in on a free port and Mivo with its "
+                          "address).",
+                      true, true)},
+    };
     for (const bool expired : {false, true}) {
-        SCOPED_TRACE(expired ? "expired" : "still valid");
         if (expired)
             advanceToSecondsLeft(-3600);
-        session = std::make_unique<AuthSessionManager>(
-            elsewhere, keychain, clock, browser, linux_desktop::qtMainLoopPost(),
-            AuthSessionManager::Options{.callbackPort = port});
-        session->onStateChanged = [&](const State& s) { states.push_back(s); };
-        states.clear();
-        restore();
-        EXPECT_THAT(states, ElementsAre(told));
-        EXPECT_EQ(secrets.itemCount(), 5u);
+        for (const auto& [address, told] : rows) {
+            SCOPED_TRACE(address + (expired ? ", expired" : ", still valid"));
+            MivoAPIClient api{transport, address};
+            session = std::make_unique<AuthSessionManager>(
+                api, keychain, clock, browser, linux_desktop::qtMainLoopPost(),
+                AuthSessionManager::Options{.callbackPort = port});
+            session->onStateChanged = [&](const State& s) { states.push_back(s); };
+            states.clear();
+            restore();
+            EXPECT_THAT(states, ElementsAre(told));
+            EXPECT_EQ(secrets.itemCount(), 5u);
+            session.reset();
+        }
     }
-    session.reset();
 }
 
 TEST_F(SessionTokensTest, AnOfflineRestoreThroughTheRefreshAlsoTriesAgain) {

@@ -262,6 +262,19 @@ TEST_F(MivoAPIClientTest, AnAddressNothingAnswersIsToldWithWhatToWriteInstead) {
               "issued by \u201Cmivo.test\u201D is not trusted: The certificate is self-signed, and "
               "untrusted. Write the address of a server whose certificate this machine trusts in "
               "MIVO_API_URL, or add its issuer to the system's trusted certificates.");
+    // Where the kernel would not say whose program listens, nothing is sent
+    // either, and no advice pretends to know whose it is.
+    MivoAPIClient::APIError unknown{
+        Kind::networkFailed, "", 0,
+        HttpFailure{HttpFailureKind::foreignListener, 0,
+                    "Mivo could not tell whose program answers at http://127.0.0.1:8080 (the "
+                    "kernel's socket diagnostics did not answer within a second)"}};
+    unknown.transportFailure.ownerUnknown = true;
+    EXPECT_EQ(describeAPIError(unknown, "http://127.0.0.1:8080"),
+              "The address in MIVO_API_URL, \u201Chttp://127.0.0.1:8080\u201D, was refused: Mivo "
+              "could not tell whose program answers at http://127.0.0.1:8080 (the kernel's socket "
+              "diagnostics did not answer within a second), so nothing of your session was sent "
+              "there.");
 }
 
 TEST_F(MivoAPIClientTest, TransportFailuresAndCancelling) {

@@ -33,6 +33,17 @@ TEST(ToneMessagesTest, ConversionFailuresThatNeedNoServer) {
     EXPECT_EQ(failed.logLine, "Rewrite: provider unavailable");
     EXPECT_EQ(tone_messages::conversionFailure(error(Kind::offline)).state,
               TonePanelState::offline());
+    // The transport sent nothing to another user's program: said, and no
+    // retry, which would meet it again.
+    Error notSent = error(Kind::serverError);
+    notSent.message = "another program, not yours, answers at http://127.0.0.2:8080";
+    const auto refused = tone_messages::conversionFailure(notSent);
+    EXPECT_EQ(refused.state,
+              TonePanelState::error("Your text was not sent: another program, not yours, "
+                                    "answers at http://127.0.0.2:8080.",
+                                    false));
+    EXPECT_EQ(refused.logLine,
+              "Rewrite: not sent: another program, not yours, answers at http://127.0.0.2:8080");
 }
 
 TEST(ToneMessagesTest, FeedbackFailures) {

@@ -27,7 +27,7 @@
 #include "correction/local_correction_service.hpp"
 #include "ipv6_loopback_hold.hpp"
 #include "own_user_server.hpp"
-#include "peer_owner.hpp"
+#include "platform/linux/socket_owner.hpp"
 #include "platform/private_file.hpp"
 #include "refusal_log.hpp"
 #include "request_log.hpp"

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "connection_stream.hpp"
-#include "peer_owner.hpp"
+#include "platform/linux/socket_owner.hpp"
 #include "request_door.hpp"
 
 namespace mivo::stub {

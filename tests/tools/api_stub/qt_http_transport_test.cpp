@@ -21,6 +21,7 @@
 
 #include "callback_port.hpp"
 #include "event_loop_wait.hpp"
+#include "neighbour_sockets.hpp"
 #include "platform/linux/qt/qt_http_transport.hpp"
 #include "shared/numeric_host.hpp"
 #include "shared/service_address.hpp"
@@ -199,6 +200,16 @@ TEST_F(QtHttpTransportTest, TheAddressRuleReadsHostsAsTheTransportDoes) {
         SCOPED_TRACE(host);
         EXPECT_FALSE(isHttpsOrLoopbackHttp(std::string("http://") + host + ":8080/"));
     }
+    // Addresses Qt does not read at all are refused by the rule as well,
+    // so the user hears why at start instead of a failure at each request.
+    for (const char* address :
+         {"http://127.0.0.1:123456/", "http://127.0.0.1:65536/", "http://127.0.0.1:80a/",
+          "http://127.0.0.1:evil.test:8080/", "http://a@b@127.0.0.1:8080/", "http://[::1]x:8080/",
+          "http://[::1]]/", "http://127.0.0.1::8080/", "https://mivo.example:99999/"}) {
+        SCOPED_TRACE(address);
+        EXPECT_FALSE(QUrl(address).isValid());
+        EXPECT_FALSE(isHttpsOrLoopbackHttp(address));
+    }
     // And the stand-in on 127.0.0.1 answers the long spelling.
     const auto port = stub.baseURL().substr(stub.baseURL().rfind(':'));
     HttpRequest longForm;
@@ -257,6 +268,110 @@ TEST_F(QtHttpTransportTest, AnUntrustedCertificateIsNamed) {
     EXPECT_THAT(result.error().detail,
                 ::testing::StartsWith("the certificate \u201Cmivo.test\u201D issued by "
                                       "\u201Cmivo.test\u201D is not trusted: "));
+}
+
+// A listener on a free port of a loopback `address` ("127.0.0.2", "::1",
+// "0.0.0.0"), which takes connections and keeps what they send.
+struct Eavesdropper {
+    explicit Eavesdropper(const std::string& address) {
+        const bool six = address.find(':') != std::string::npos;
+        fd = socket(six ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_storage storage{};
+        socklen_t length = six ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (six) {
+            auto& in6 = reinterpret_cast<sockaddr_in6&>(storage);
+            in6.sin6_family = AF_INET6;
+            inet_pton(AF_INET6, address.c_str(), &in6.sin6_addr);
+        } else {
+            auto& in = reinterpret_cast<sockaddr_in&>(storage);
+            in.sin_family = AF_INET;
+            inet_pton(AF_INET, address.c_str(), &in.sin_addr);
+        }
+        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&storage), length), 0);
+        EXPECT_EQ(listen(fd, 4), 0);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length);
+        port = ntohs(six ? reinterpret_cast<sockaddr_in6&>(storage).sin6_port
+                         : reinterpret_cast<sockaddr_in&>(storage).sin_port);
+    }
+    ~Eavesdropper() {
+        for (int client : clients)
+            close(client);
+        close(fd);
+    }
+    // Takes what has arrived since the last call.
+    void collect() {
+        for (int client; (client = accept4(fd, nullptr, nullptr, SOCK_NONBLOCK)) >= 0;)
+            clients.push_back(client);
+        char buffer[4096];
+        for (int client : clients)
+            for (ssize_t n; (n = recv(client, buffer, sizeof buffer, 0)) > 0;)
+                heard.append(buffer, static_cast<std::size_t>(n));
+    }
+
+    int fd = -1;
+    int port = 0;
+    std::vector<int> clients;
+    std::string heard;
+};
+
+// Any user of the machine may listen on a loopback address, at a port the
+// user's own service has left: plain http goes only to the user's own
+// program, whatever address and spelling lead there, and the words name it.
+TEST_F(QtHttpTransportTest, PlainHttpToLoopbackGoesOnlyToTheUsersOwnProgram) {
+    struct Row {
+        const char* what;
+        const char* listensOn;
+        const char* written;  // the host in the address
+        const char* connectedTo;
+        bool anotherUser;
+    };
+    const Row rows[] = {
+        {"another user on 127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.2", true},
+        {"another user on 127.0.0.8, written as 127.0.0.010", "127.0.0.8", "127.0.0.010",
+         "127.0.0.8", true},
+        {"another user on the port the user's service left on 127.0.0.1", "127.0.0.1", "127.0.0.1",
+         "127.0.0.1", true},
+        {"another user on every address, reached at 127.0.0.3", "0.0.0.0", "127.0.0.3", "127.0.0.3",
+         true},
+        {"another user on [::1]", "::1", "[::1]", "[::1]", true},
+        {"the user's own program on 127.0.0.2", "127.0.0.2", "127.0.0.2", "127.0.0.2", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::unique_ptr<Eavesdropper> listener;
+        if (row.anotherUser) {
+            testing::AsAnotherUser other;
+            listener = std::make_unique<Eavesdropper>(row.listensOn);
+        } else {
+            listener = std::make_unique<Eavesdropper>(row.listensOn);
+        }
+        const std::string port = std::to_string(listener->port);
+        HttpRequest refresh;
+        refresh.method = "POST";
+        refresh.url = std::string("http://") + row.written + ":" + port + "/v1/auth/refresh";
+        refresh.headers = {{"Content-Type", "application/json"}};
+        refresh.body = R"({"refresh_token":"rt-of-the-user"})";
+        Answer<HttpResult> answer;
+        Cancel handle = transport.send(refresh, answer.callback());
+        ASSERT_TRUE(testing::runEventLoopUntil([&] {
+            listener->collect();
+            return answer.calls > 0 || listener->heard.find("rt-of-the-user") != std::string::npos;
+        }));
+        handle.cancel();
+        testing::runEventLoopFor(0.05);
+        listener->collect();
+        if (!row.anotherUser) {
+            EXPECT_NE(listener->heard.find("rt-of-the-user"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(listener->heard, "");
+        ASSERT_TRUE(answer.value.has_value());
+        ASSERT_FALSE(answer.value->has_value());
+        EXPECT_EQ(answer.value->error().kind, HttpFailureKind::foreignListener);
+        EXPECT_EQ(answer.value->error().detail,
+                  std::string("another program, not yours, answers at http://") + row.connectedTo +
+                      ":" + port);
+    }
 }
 
 TEST_F(QtHttpTransportTest, AnswersArriveOnTheLoopNeverInsideTheCall) {

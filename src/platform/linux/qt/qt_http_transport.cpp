@@ -1,16 +1,20 @@
 #include "platform/linux/qt/qt_http_transport.hpp"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "platform/linux/http_wire.hpp"
+#include "platform/linux/socket_owner.hpp"
 
 namespace mivo::linux_desktop {
 
@@ -90,7 +94,11 @@ HttpFailure socketFailure(const QTcpSocket& socket) {
         return *untrusted;
     std::string detail = socket.errorString().toStdString();
     switch (error) {
-        case QAbstractSocket::ConnectionRefusedError:
+        case QAbstractSocket::ConnectionRefusedError: {
+            HttpFailure refused = failure(HttpFailureKind::offline, code, std::move(detail));
+            refused.refused = true;
+            return refused;
+        }
         case QAbstractSocket::RemoteHostClosedError:
         case QAbstractSocket::HostNotFoundError:
         case QAbstractSocket::NetworkError:
@@ -100,6 +108,38 @@ HttpFailure socketFailure(const QTcpSocket& socket) {
         default:
             return failure(HttpFailureKind::other, code, std::move(detail));
     }
+}
+
+// Plain http to a loopback address goes only to a program of this user's:
+// any user of the machine may listen on a loopback address, on a port the
+// user's own service left, and would read the tokens. Asked once connected,
+// before a byte is written, of the listener at the very address and port the
+// connection reached, however the address was spelled.
+std::optional<HttpFailure> notTheUsersListener(const QTcpSocket& socket) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(static_cast<int>(socket.socketDescriptor()),
+                      reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return failure(HttpFailureKind::offline, 0, "the connection closed before the request");
+    if (!isLoopback(peer))
+        return std::nullopt;
+    const std::string where = "http://" + endpointText(peer);
+    const auto owner = listenerOwner(peer);
+    // The overflow user stands for every user this namespace does not map:
+    // whoever it is, it is not this user.
+    if (!owner && owner.error() != OwnerUnknown::overflowUser) {
+        HttpFailure unknown = failure(HttpFailureKind::foreignListener, 0,
+                                      "Mivo could not tell whose program answers at " + where +
+                                          " (" + describe(owner.error()) + ")");
+        unknown.ownerUnknown = true;
+        return unknown;
+    }
+    if (owner && *owner == kNoOne)
+        return failure(HttpFailureKind::offline, 0, "nothing listens at " + where + " any more");
+    if (!owner || *owner != ::geteuid())
+        return failure(HttpFailureKind::foreignListener, 0,
+                       "another program, not yours, answers at " + where);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -203,7 +243,12 @@ void QtHttpTransport::Impl::connectSocket(const std::shared_ptr<Flight>& flight,
     if (secure)
         QObject::connect(static_cast<QSslSocket*>(socket), &QSslSocket::encrypted, write);
     else
-        QObject::connect(socket, &QTcpSocket::connected, write);
+        QObject::connect(socket, &QTcpSocket::connected,
+                         with([this](const std::shared_ptr<Flight>& f) {
+                             if (auto refused = notTheUsersListener(*f->socket))
+                                 return finish(f, std::unexpected(std::move(*refused)));
+                             f->socket->write(f->outgoing);
+                         }));
     QObject::connect(socket, &QTcpSocket::bytesWritten, with([](const std::shared_ptr<Flight>& f) {
                          if (f->idleTimer)
                              f->idleTimer->start();

@@ -1,5 +1,6 @@
-#include "peer_owner.hpp"
+#include "platform/linux/socket_owner.hpp"
 
+#include <arpa/inet.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
@@ -16,7 +17,7 @@
 #include <fstream>
 #include <optional>
 
-namespace mivo::stub {
+namespace mivo {
 
 namespace {
 
@@ -256,10 +257,41 @@ std::expected<uid_t, OwnerUnknown> peerOwner(int connection) {
 }
 
 std::expected<uid_t, OwnerUnknown> loopbackListenerOwner(int port) {
-    DiagAddress listening;
-    listening.family = AF_INET;
-    listening.words[0] = htonl(INADDR_LOOPBACK);
-    listening.port = htons(static_cast<uint16_t>(port));
+    sockaddr_storage storage{};
+    auto& in = reinterpret_cast<sockaddr_in&>(storage);
+    in.sin_family = AF_INET;
+    in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    in.sin_port = htons(static_cast<uint16_t>(port));
+    return listenerOwner(storage);
+}
+
+bool isLoopback(const sockaddr_storage& address) {
+    const auto read = diagAddress(address);
+    if (!read)
+        return false;
+    if (read->family == AF_INET)
+        return (ntohl(read->words[0]) >> 24) == 127;
+    in6_addr six{};
+    std::memcpy(&six, read->words.data(), sizeof six);
+    return IN6_IS_ADDR_LOOPBACK(&six);
+}
+
+std::string endpointText(const sockaddr_storage& address) {
+    const auto read = diagAddress(address);
+    if (!read)
+        return "(no address)";
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(read->family, read->words.data(), text, sizeof text);
+    const std::string port = std::to_string(ntohs(read->port));
+    return read->family == AF_INET6 ? "[" + std::string(text) + "]:" + port
+                                    : std::string(text) + ":" + port;
+}
+
+std::expected<uid_t, OwnerUnknown> listenerOwner(const sockaddr_storage& address) {
+    const auto read = diagAddress(address);
+    if (!read || !isLoopback(address))
+        return std::unexpected(OwnerUnknown::notConnected);
+    const DiagAddress& listening = *read;
     // A peer on port 0 has no connection, so only a listener can answer.
     DiagAddress nobody = listening;
     nobody.port = 0;
@@ -274,4 +306,4 @@ std::expected<uid_t, OwnerUnknown> loopbackListenerOwner(int port) {
     return userOf(socket);
 }
 
-}  // namespace mivo::stub
+}  // namespace mivo

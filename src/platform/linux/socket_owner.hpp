@@ -1,15 +1,19 @@
 #pragma once
 
 // Who is at the other end of an accepted loopback TCP connection, and who
-// would answer a connection to a loopback port: the user owning that
+// would answer a connection to a loopback address: the user owning that
 // socket, as the kernel's socket diagnostics tell it, asked for the one
-// socket exactly (never a dump of every socket on the machine).
+// socket exactly (never a dump of every socket on the machine). Any user of
+// the machine may listen on any loopback address, so the stand-in asks
+// before it serves, and the transport before it sends plain http there.
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <expected>
+#include <string>
 
-namespace mivo::stub {
+namespace mivo {
 
 // Why an owner could not be told. Every one of them means: serve no one.
 enum class OwnerUnknown {
@@ -40,8 +44,19 @@ inline constexpr uid_t kNoOne = static_cast<uid_t>(-1);
 // whichever device it is bound to; kNoOne when no one listens there.
 std::expected<uid_t, OwnerUnknown> loopbackListenerOwner(int port);
 
+// The same for any loopback address and port (127.0.0.0/8, ::1, or an
+// IPv4 one written as ::ffff:127.x.y.z), such as the peer of a connection
+// just made: a listener on the wildcard address counts as well.
+std::expected<uid_t, OwnerUnknown> listenerOwner(const sockaddr_storage& address);
+
+// Whether `address` is one of this machine's loopback addresses.
+bool isLoopback(const sockaddr_storage& address);
+
+// "127.0.0.2:8080", "[::1]:8080": an address and port for the user.
+std::string endpointText(const sockaddr_storage& address);
+
 // The user the kernel reports for a socket whose user this namespace does
 // not map (/proc/sys/kernel/overflowuid): everyone unmapped looks like it.
 uid_t overflowUser();
 
-}  // namespace mivo::stub
+}  // namespace mivo
