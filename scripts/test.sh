@@ -172,9 +172,9 @@ if [ "${CI:-}" = "true" ] && [ "$SANITIZE" = false ]; then
   alongside=$!
 fi
 if ctest --test-dir "$BUILD_DIR" -L '^desktop$' -N | grep -q 'Total Tests: [1-9]'; then
-  # A suite labelled "beside" as well (many rounds of one gesture, none of
-  # it racing the clock) runs in a second lane of its own at the same time;
-  # its log follows the first lane's.
+  # The suites labelled "beside" as well (our own editors only, none of
+  # it racing the clock) run in a second lane of their own at the same
+  # time; its log follows the first lane's.
   beside_log="$(mktemp)"
   desktop_lane 199 -L '^beside$' >"$beside_log" 2>&1 &
   beside=$!
