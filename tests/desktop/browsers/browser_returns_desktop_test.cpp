@@ -9,55 +9,8 @@
 #include "browsers/browser_desktop_fixture.hpp"
 #include "x_windows.hpp"
 
-// Last: Xlib's macros (None, Bool, Status) clash with GoogleTest and Qt.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-
 namespace mivo::desktop_test {
 namespace {
-
-// A top-level window of this process, which runs the monitor: to it, a
-// window of Mivo's own, as its Settings are.
-class OwnWindow : public XConnection {
-  public:
-    OwnWindow() {
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 300, 300, 400, 300, 0,
-                                      0, 0xffffff);
-        const long pid = getpid();
-        XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL,
-                        32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
-        XStoreName(display_, window_, "Mivo Settings stand-in");
-        XMapWindow(display_, window_);
-        XFlush(display_);
-    }
-    ~OwnWindow() {
-        XDestroyWindow(display_, window_);
-        XFlush(display_);
-    }
-    OwnWindow(const OwnWindow&) = delete;
-    OwnWindow& operator=(const OwnWindow&) = delete;
-    unsigned long window() const { return window_; }
-
-  private:
-    Window window_ = 0;
-};
-
-// Alt+Tab as a hand presses it: Alt held, Tab pressed and let go, Alt let
-// go a moment later, when the window manager's cycling ends.
-void altTab(Display* display) {
-    const auto key = [&](unsigned long keysym, bool down) {
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, keysym), down ? True : False,
-                          CurrentTime);
-        XSync(display, False);
-    };
-    key(XK_Alt_L, true);
-    spinFor(0.05);
-    key(XK_Tab, true);
-    key(XK_Tab, false);
-    spinFor(0.15);
-    key(XK_Alt_L, false);
-}
 
 TEST_P(BrowserDesktopTest, EveryWayBackBringsEveryBoxOfTheDocumentBack) {
     enum class Away { altTab, taskBar, ownWindow };
