@@ -2,16 +2,12 @@
 // GTK editor reaches the composition root as a completed sentence, and its
 // text can be found on the screen.
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "desktop_test_support.hpp"
 #include "monitor/accessibility_monitor.hpp"
-#include "x_windows.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -92,64 +88,6 @@ TEST_F(MonitorDesktopTest, AnAcceptedCorrectionIsWrittenIntoTheFieldAndVerified)
     EXPECT_EQ(replaced.back(), expected);
     EXPECT_EQ(value(textView(*editor)), expected);
     EXPECT_TRUE(session_->log().contains("applyReplacement: verified text changed"));
-    monitor->stop();
-}
-
-TEST_F(MonitorDesktopTest, EveryWayBackChecksTheFieldAgain) {
-    // A checked sentence's boxes go when the user leaves for another
-    // window; back in the editor, whichever way, the sentence is checked
-    // again within two seconds.
-    enum class Way { altTab, ownWindow };
-    struct Row {
-        const char* what;
-        Way way;
-    };
-    const Row rows[] = {
-        {"Alt+Tab to another editor and back", Way::altTab},
-        {"a window of Mivo's own, closed again", Way::ownWindow},
-    };
-    auto other = startEditor({.title = "Elsewhere"});
-    ASSERT_NE(other, nullptr);
-    auto editor = startEditor();
-    ASSERT_NE(editor, nullptr);
-    ASSERT_NO_FATAL_FAILURE(startMonitor());
-    monitor->onCorrectionContextChanged = [&] { completed.clear(); };
-    const std::string sentence = "東京で住んでいます。";
-    typeText(sentence);
-    ASSERT_TRUE(waitUntil([&] { return !completed.empty(); }, 8));
-    XConnection x;
-    const auto inFront = [&](Pid pid) {
-        return waitUntil(
-            [&] {
-                const auto front = workspace().frontmostApplication();
-                return front && front->pid == pid;
-            },
-            5);
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        session_->log().clear();
-        std::unique_ptr<OwnWindow> own;
-        if (row.way == Way::altTab) {
-            altTab(x.display());
-            ASSERT_TRUE(inFront(other->pid()));
-        } else {
-            own = std::make_unique<OwnWindow>();
-            askWindowManager(x.display(), own->window(), "_NET_ACTIVE_WINDOW", 2, 0);
-            ASSERT_TRUE(inFront(static_cast<Pid>(getpid())));
-        }
-        spinFor(0.5);
-        if (row.way == Way::altTab)
-            altTab(x.display());
-        else
-            own.reset();
-        ASSERT_TRUE(inFront(editor->pid()));
-        // What a context change took away is checked again.
-        spinFor(2.0);
-        EXPECT_TRUE(std::ranges::any_of(
-            completed, [&](const CompletedSentenceCandidate& c) { return c.text == sentence; }))
-            << session_->log().lines().size() << " lines logged";
-    }
     monitor->stop();
 }
 
