@@ -56,7 +56,8 @@ void CorrectionDisplayController::showCorrectionIssues(
                    });
         });
     HeldCheck& check = checkOf(candidate.block);
-    if (candidate.text != check.text)
+    const bool sameText = candidate.text == check.text;
+    if (!sameText)
         check.dismissed.clear();
     check.text = candidate.text;
     std::erase_if(issues, [&check](const CorrectionIssue& issue) {
@@ -65,8 +66,24 @@ void CorrectionDisplayController::showCorrectionIssues(
     check.issues = std::move(issues);
     check.length = text::characterCount(candidate.text);
 
+    // The pointer on the panel, or on its way there from the panel's box:
+    // the user's click is about to land on Apply. A check of the same text
+    // that finds the panel's issue again leaves the panel as it stands
+    // (closed, the click would go into the text under it).
+    const auto foundAgain =
+        panelIssue_ && sameText && (isCorrectionPanelHovered_ || pointerOnWayToPanel_)
+            ? std::ranges::find_if(check.issues,
+                                   [&](const CorrectionIssue& issue) {
+                                       return correctionKey(issue) == correctionKey(*panelIssue_) &&
+                                              issue.range == panelIssue_->range;
+                                   })
+            : check.issues.end();
+    const bool panelStays = foundAgain != check.issues.end();
+    if (panelStays)
+        panelIssue_ = *foundAgain;
+
     const uint64_t token = newGeneration();
-    if (!panelOfAnotherLine)
+    if (!panelOfAnotherLine && !panelStays)
         panel_.hide();
     if (heldIssueCount() == 0) {
         currentHoverCorrectionIssues_.clear();
@@ -174,6 +191,7 @@ std::vector<HighlightAnnotation> CorrectionDisplayController::correctionHighligh
 
 void CorrectionDisplayController::handleHoverIssue(const CorrectionIssue& issue, const Rect& rect) {
     ++hoverOverlayDismissToken_;  // a pending hide no longer applies
+    pointerOnWayToPanel_ = false;
     if (!liesOnTheWayToPanel(issue, rect))
         return openPanel(issue, rect);
     pendingSwitch_ = PendingSwitch{issue, rect};
@@ -217,6 +235,7 @@ void CorrectionDisplayController::dropPendingSwitch() {
 void CorrectionDisplayController::handleHoverEnded(const CorrectionIssue& issue) {
     if (pendingSwitch_ && pendingSwitch_->issue.id == issue.id)
         dropPendingSwitch();
+    pointerOnWayToPanel_ = panelIssue_ && panelIssue_->id == issue.id;
     scheduleHoverOverlayDismiss(hoverOverlayDismissDelay);
 }
 
@@ -227,6 +246,7 @@ void CorrectionDisplayController::handlePanelHoverChanged(bool hovered) {
     if (!hovered && !isCorrectionPanelHovered_)
         return;
     isCorrectionPanelHovered_ = hovered;
+    pointerOnWayToPanel_ = false;
     if (hovered) {
         dropPendingSwitch();
         ++hoverOverlayDismissToken_;
@@ -240,14 +260,17 @@ void CorrectionDisplayController::scheduleHoverOverlayDismiss(double delay) {
     scheduler_.after(delay, [this, life = std::weak_ptr<const bool>(life_), token] {
         if (life.expired())
             return;
-        if (hoverOverlayDismissToken_ == token && !isCorrectionPanelHovered_)
-            panel_.hide();
+        if (hoverOverlayDismissToken_ != token || isCorrectionPanelHovered_)
+            return;
+        pointerOnWayToPanel_ = false;
+        panel_.hide();
     });
 }
 
 void CorrectionDisplayController::handleApply(const std::vector<CorrectionIssue>& issues) {
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;
+    pointerOnWayToPanel_ = false;
     HeldCheck* check = issues.empty() ? nullptr : checkHolding(issues.front());
     // The block written is checked again after the write; the boxes of the
     // document's other blocks stay where they are.
@@ -306,6 +329,7 @@ void CorrectionDisplayController::handleReplacementFailed(UnwrittenField field) 
 void CorrectionDisplayController::handleDismiss(const std::vector<CorrectionIssue>& issues) {
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;
+    pointerOnWayToPanel_ = false;
 
     // An issue is dismissed by its id and by its key: after a re-check of
     // the same text the panel may hand back the issue of the earlier check,
@@ -343,6 +367,7 @@ void CorrectionDisplayController::clearCorrectionUIForContextChange() {
     newGeneration();
     ++hoverOverlayDismissToken_;
     isCorrectionPanelHovered_ = false;
+    pointerOnWayToPanel_ = false;
     checks_.clear();
     currentHoverCorrectionIssues_.clear();
     highlight_.hide();

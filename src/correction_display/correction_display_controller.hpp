@@ -263,6 +263,9 @@ class CorrectionDisplayController final {
     bool heldByView(TimePoint now);
     uint64_t hoverOverlayDismissToken_ = 0;
     bool isCorrectionPanelHovered_ = false;
+    // The pointer left the panel's own box and may be on its way to the
+    // panel: nothing has taken it elsewhere yet.
+    bool pointerOnWayToPanel_ = false;
 
     // Lets delayed work find out that the controller is gone.
     std::shared_ptr<const bool> life_ = std::make_shared<const bool>(true);

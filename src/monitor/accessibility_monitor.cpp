@@ -221,6 +221,7 @@ void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) 
 }
 
 void AccessibilityMonitor::notifyCorrectionContextChanged() {
+    contextChangedSinceAttach_ = true;
     debounceWork_.cancel();
     debounceWork_ = Cancel();
     follow_.noteContextChanged();

@@ -284,6 +284,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     // The field followed said it had the focus when it was attached: once it
     // says it lost it, the focus moved, heard of or not.
     bool observedHeldFocus_ = false;
+    // The corrections shown were dropped since the field was attached (the
+    // user went to another window, or to one of Mivo's own): even the same
+    // field, focused again, is attached and checked anew.
+    bool contextChangedSinceAttach_ = false;
     // The password field last refused, while it keeps the focus.
     std::optional<AXElement> refusedSecureField_;
     std::unique_ptr<AXObserver> focusObserver_;

@@ -91,7 +91,11 @@ std::optional<AXElement> AccessibilityMonitor::searchFocusedField() {
 }
 
 bool AccessibilityMonitor::isFollowingFocusedField(const std::optional<AXElement>& focused) {
-    return observedElement_ && axObserver_ && focused == observedElement_;
+    // A return to the field after its boxes went (Alt+Tab back, or from
+    // Mivo's own window) finds it focused as before: it is the same field,
+    // but nothing of it is shown any more.
+    return observedElement_ && axObserver_ && focused == observedElement_ &&
+           !contextChangedSinceAttach_;
 }
 
 void AccessibilityMonitor::tearDownFocusObserver() {
@@ -114,6 +118,7 @@ void AccessibilityMonitor::observeFocusedElement(
     tearDownValueObserver();
     if (!isMonitoring())
         return;
+    contextChangedSinceAttach_ = false;
     lastFocusedWindowSignature_ = focusedWindowSignature();
 
     Accessibility& ax = ports_.accessibility;

@@ -197,7 +197,9 @@ struct HoverStep {
         leavePanel,
         // A check of the line the issue is in, or of another line.
         ownLineChecked,
-        otherLineChecked
+        otherLineChecked,
+        // Its own line checked with its text changed.
+        ownLineChanged
     } kind;
 };
 struct HoverCase {
@@ -230,7 +232,10 @@ TEST_P(HoverTest, PanelClosesPointTwentyTwoAfterThePointerLeftBoth) {
                 controller.handlePanelHoverChanged(false);
                 break;
             case HoverStep::ownLineChecked:
-                check({a});
+                check({issueAt(3, "A again")});
+                break;
+            case HoverStep::ownLineChanged:
+                check({issueAt(3, "A changed")}, std::string(kText) + "よ");
                 break;
             case HoverStep::otherLineChecked: {
                 auto other = candidate("今日は晴れです。");
@@ -291,7 +296,32 @@ INSTANTIATE_TEST_SUITE_P(
                   std::nullopt},
         HoverCase{"itsOwnLineCheckedAgain",
                   {{0.1, HoverStep::enterHighlight}, {0.3, HoverStep::ownLineChecked}},
-                  0.3}),
+                  0.3},
+        // On the way to Apply, or on it: the same text checked again
+        // finds the same issue, and the click is about to land.
+        HoverCase{"itsOwnLineCheckedAgainOnTheWayToThePanel",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.25, HoverStep::ownLineChecked},
+                   {0.35, HoverStep::enterPanel}},
+                  std::nullopt},
+        HoverCase{"itsOwnLineCheckedAgainWithThePointerOnThePanel",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.3, HoverStep::enterPanel},
+                   {0.5, HoverStep::ownLineChecked}},
+                  std::nullopt},
+        HoverCase{"itsOwnLineCheckedAgainOnAWayThatNeverReachesThePanel",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.25, HoverStep::ownLineChecked}},
+                  0.42},
+        HoverCase{"itsOwnLineChangedWithThePointerOnThePanel",
+                  {{0.1, HoverStep::enterHighlight},
+                   {0.2, HoverStep::leaveHighlight},
+                   {0.3, HoverStep::enterPanel},
+                   {0.5, HoverStep::ownLineChanged}},
+                  0.5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The panel opened for A hangs below it; B's box lies under the panel's

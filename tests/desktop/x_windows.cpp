@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QString>
 
+#include <unistd.h>
+
 #include <iterator>
 
 #include "desktop_session.hpp"
@@ -14,6 +16,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace mivo::desktop_test {
 
@@ -126,6 +129,36 @@ void pressCombination(Display* display, std::initializer_list<unsigned long> mod
     for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
         XTestFakeKeyEvent(display, XKeysymToKeycode(display, *m), False, CurrentTime);
     XSync(display, False);
+}
+
+void altTab(Display* display) {
+    // A moment between the events, as between a hand's key strokes.
+    const auto key = [&](unsigned long keysym, bool down) {
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, keysym), down ? True : False,
+                          CurrentTime);
+        XSync(display, False);
+        spinFor(0.015);
+    };
+    key(XK_Alt_L, true);
+    key(XK_Tab, true);
+    key(XK_Tab, false);
+    key(XK_Alt_L, false);
+}
+
+OwnWindow::OwnWindow() {
+    window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 300, 300, 400, 300, 0, 0,
+                                  0xffffff);
+    const long pid = getpid();
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    XStoreName(display_, window_, "Mivo Settings stand-in");
+    XMapWindow(display_, window_);
+    XFlush(display_);
+}
+
+OwnWindow::~OwnWindow() {
+    XDestroyWindow(display_, window_);
+    XFlush(display_);
 }
 
 void screenshot(std::string_view name) {

@@ -69,6 +69,24 @@ void clickAt(Display* display, int x, int y, double settle);
 void pressCombination(Display* display, std::initializer_list<unsigned long> modifiers,
                       unsigned long key);
 
+// Alt+Tab as a hand presses it, the key events a moment apart: sent in
+// one burst they leave openbox's cycling without effect.
+void altTab(Display* display);
+
+// A top-level window of this process, which runs the monitor under test:
+// to it, a window of Mivo's own, as its Settings are. Shown while it lives.
+class OwnWindow : public XConnection {
+  public:
+    OwnWindow();
+    ~OwnWindow();
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+    unsigned long window() const { return window_; }
+
+  private:
+    unsigned long window_ = 0;
+};
+
 // The whole screen as a PNG named `name` among the desktop tests' pictures.
 void screenshot(std::string_view name);
 

@@ -457,7 +457,9 @@ TEST_F(FocusFollowTest, TheCaretInTheDocumentsOwnTextIsAMoveBetweenItsBlocks) {
 
 TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocument) {
     // The display clears when the user goes elsewhere; coming back, every
-    // line that had its check has it again, not only the caret's.
+    // line that had its check has it again, not only the caret's, and so
+    // has a line left within its pause. What a context change cleared is
+    // what the display shows no more: only checks after the last one count.
     const std::vector<std::string> lines = {"今日は晴れです。", "東京で住んでいます。",
                                             "明日も晴れます。"};
     struct Case {
@@ -467,8 +469,12 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
             anotherTab,
             anotherWindow,
             anotherDocument,
-            glanceShorterThanThePause
+            glanceShorterThanThePause,
+            mivosOwnWindow,
+            altTab,
         } away;
+        // The last line's check still waits for its pause as the user goes.
+        bool lastLinePending = false;
     };
     const Case cases[] = {
         {"another application in front and back", Case::Away::anotherApplication},
@@ -477,6 +483,20 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
         {"a second document's window and back (Writer's Ctrl+N, Ctrl+W)",
          Case::Away::anotherDocument},
         {"back for less than the pause, away again, back", Case::Away::glanceShorterThanThePause},
+        {"another application, a line pending", Case::Away::anotherApplication, true},
+        {"Mivo's own window and back", Case::Away::mivosOwnWindow},
+        {"Mivo's own window, a line pending", Case::Away::mivosOwnWindow, true},
+        {"Alt+Tab away and back", Case::Away::altTab},
+        {"Alt+Tab away and back, a line pending", Case::Away::altTab, true},
+    };
+    const Pid ownPid = 900;
+    desk.addApplication(ownPid, "Mivo");
+    const auto settings = desk.addWindow(ownPid, "Mivo Settings");
+    const auto settingsField = desk.addTextField(settings, "");
+    monitor.setOwnProcessId(ownPid);
+    monitor.onCorrectionContextChanged = [&] {
+        ++contextChanges;
+        candidates.clear();
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -492,9 +512,9 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
         candidates.clear();
         for (const auto block : blocks) {
             desk.moveCaretIntoBlock(rich, block);
-            advance(1.1);
+            advance(c.lastLinePending && block == blocks.back() ? 0.1 : 1.1);
         }
-        ASSERT_EQ(candidates.size(), lines.size());
+        ASSERT_EQ(candidates.size(), lines.size() - (c.lastLinePending ? 1 : 0));
         candidates.clear();
         const int contextsBefore = contextChanges;
         desk.removeScriptedAttribute(browser, "AXFocusedUIElement");
@@ -537,6 +557,24 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
                 advance(1.1);
                 desk.activateApplication(browserPid);
                 break;
+            case Case::Away::mivosOwnWindow:
+                desk.activateApplication(ownPid);
+                desk.focus(settingsField);
+                advance(1.1);
+                desk.activateApplication(browserPid);
+                break;
+            case Case::Away::altTab:
+                desk.activateApplication(pid);
+                desk.focus(field);
+                advance(1.1);
+                // The window manager's cycling takes the focus from the
+                // window it passes, whose application tells of it only
+                // once the browser is in front, and before the browser's
+                // activation is reported: the browser's own focus event
+                // comes before anything listens to it.
+                desk.clearFocus(pid);
+                desk.activateApplication(browserPid);
+                break;
         }
         desk.focus(rich);
         desk.moveCaretIntoBlock(rich, blocks.back());
@@ -548,6 +586,7 @@ TEST_F(FocusFollowTest, EveryLineCheckedIsCheckedAgainOnTheWayBackIntoTheDocumen
                 checked.push_back(candidate.text);
         }
         std::ranges::sort(checked);
+        checked.erase(std::unique(checked.begin(), checked.end()), checked.end());
         std::vector<std::string> expected = lines;
         std::ranges::sort(expected);
         EXPECT_EQ(checked, expected);

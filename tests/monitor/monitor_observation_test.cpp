@@ -264,6 +264,17 @@ TEST_F(ObservationTest, MivosOwnWindowInFrontKeepsTheFieldAndItsPendingSentence)
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates.front().text, "今日は良い天気です。");
     EXPECT_FALSE(desk.log().contains("focusPoll: re-attaching"));
+
+    // Back in the editor, the sentence is boxed again within two seconds:
+    // whatever the return cleared is checked anew.
+    monitor.onCorrectionContextChanged = [&] {
+        ++contextChanges;
+        candidates.clear();
+    };
+    desk.activateApplication(pid);
+    advance(2.0);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates.front().text, "今日は良い天気です。");
 }
 
 TEST_F(ObservationTest, OneFocusChangeAttachesAndReadsTheFieldOnce) {

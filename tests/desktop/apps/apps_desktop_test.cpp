@@ -22,6 +22,7 @@
 #include "platform/linux/atspi/atspi_element.hpp"
 #include "user_keyboard.hpp"
 #include "write_back.hpp"
+#include "x_windows.hpp"
 
 namespace mivo::desktop_test {
 namespace {
@@ -560,6 +561,37 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
             EXPECT_TRUE(monitor.boundsForRange(0, 1, first->block).has_value())
                 << "the first paragraph's check went with the write";
         }
+    }
+    // Alt+Tab to another application and back: two seconds after the
+    // return every paragraph checked before is checked again (what a
+    // context change took away is gone from the list).
+    if (found() != checked.end()) {
+        auto elsewhere = startEditor({.title = "Elsewhere"});
+        ASSERT_NE(elsewhere, nullptr);
+        ASSERT_TRUE(bringForward());
+        spinFor(2.0);
+        monitor.onCorrectionContextChanged = [&] { checked.clear(); };
+        XConnection x;
+        const auto inFront = [&](Pid pid) {
+            return waitUntil(
+                [&] {
+                    const auto front = workspace().frontmostApplication();
+                    return front && front->pid == pid;
+                },
+                5);
+        };
+        altTab(x.display());
+        ASSERT_TRUE(inFront(elsewhere->pid()));
+        spinFor(0.5);
+        altTab(x.display());
+        ASSERT_TRUE(inFront(app_->pid()));
+        spinFor(2.0);
+        for (const std::string& again : {kText, std::string("東京に住んでいます。")}) {
+            EXPECT_NE(std::ranges::find(checked, again, &CompletedSentenceCandidate::text),
+                      checked.end())
+                << "not checked again after Alt+Tab: " << again;
+        }
+        monitor.onCorrectionContextChanged = nullptr;
     }
     // Writer: a second document's window (Ctrl+N) and back (Ctrl+W): every
     // paragraph checked before is checked again, not only the caret's.

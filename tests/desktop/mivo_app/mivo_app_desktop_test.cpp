@@ -190,9 +190,10 @@ class MivoAppDesktopTest : public MivoChildTest {
 
     // Starts `mivo` over the editor, types 東京で住んでいます。 and opens
     // the correction panel from the highlight over で: where its "Apply" is.
-    void openThePanelOverTheMistake(const TestEditor& editor, const AXElement& view,
-                                    std::pair<int, int>& apply) {
-        std::optional<std::pair<int, int>> found;
+    // Starts `mivo` over the editor and types 東京で住んでいます。: the
+    // highlights that come up over it.
+    void typeTheMistake(const TestEditor& editor, const AXElement& view,
+                        std::vector<XRect>& highlights) {
         startMivo();
         // Without a tray on this X server Mivo opens its settings once; the user
         // clicks back into the editor's text.
@@ -210,7 +211,6 @@ class MivoAppDesktopTest : public MivoChildTest {
         spinFor(0.5);
         screenshot("mivo-typed.png");
         ASSERT_TRUE(waitForValue(view, "東京で住んでいます。")) << value(view).value_or("?");
-        std::vector<XRect> highlights;
         ASSERT_TRUE(waitUntil(
             [&] {
                 highlights = highlightWindows();
@@ -218,6 +218,13 @@ class MivoAppDesktopTest : public MivoChildTest {
             },
             2.0 + 1.0))  // the sentence's 0.75 s settling, the check, then 2 s
             << "no highlight appeared";
+    }
+
+    void openThePanelOverTheMistake(const TestEditor& editor, const AXElement& view,
+                                    std::pair<int, int>& apply) {
+        std::optional<std::pair<int, int>> found;
+        std::vector<XRect> highlights;
+        ASSERT_NO_FATAL_FAILURE(typeTheMistake(editor, view, highlights));
         screenshot("mivo-highlight.png");
 
         // The highlight lies over で (the third Character).
@@ -640,6 +647,50 @@ TEST_F(MivoAppDesktopTest, ASecondLaunchBringsUpTheFirstOnesSettingsAndEnds) {
     EXPECT_EQ(mivo_->state(), QProcess::Running);
     EXPECT_EQ(mivoProcesses(), std::vector<Pid>{mivoPid()});
     EXPECT_TRUE(log_.contains("instance: a later launch asked for the settings window"));
+}
+
+TEST_F(MivoAppDesktopTest, BackFromSettingsTheBoxIsBackWithinTwoSeconds) {
+    // Settings brought up by a second launch, over the editor with a boxed
+    // mistake; the user goes back to the editor.
+    enum class Back { taskBar, settingsClosed };
+    auto editor = startEditor({.title = "Mivo end to end"});
+    ASSERT_NE(editor, nullptr);
+    const AXElement view = textView(*editor);
+    std::vector<XRect> highlights;
+    ASSERT_NO_FATAL_FAILURE(typeTheMistake(*editor, view, highlights));
+    const auto inFront = [&](Pid pid) {
+        return waitUntil(
+            [&] {
+                const auto front = workspace().frontmostApplication();
+                return front && front->pid == pid;
+            },
+            5);
+    };
+    for (const Back back : {Back::taskBar, Back::settingsClosed}) {
+        SCOPED_TRACE(back == Back::taskBar ? "the editor chosen on a task bar" : "Settings closed");
+        QProcess second;
+        second.setProcessEnvironment(mivoEnvironment());
+        second.start(MIVO_APP, {});
+        ASSERT_TRUE(second.waitForStarted(5000));
+        std::optional<Window> settings;
+        ASSERT_TRUE(waitUntil(
+            [&] { return (settings = mivoWindowTitled("Settings", true)).has_value(); }, 10));
+        ASSERT_TRUE(inFront(mivoPid()));
+        ASSERT_TRUE(waitUntil([&] { return second.state() == QProcess::NotRunning; }, 10));
+        spinFor(0.5);
+        if (back == Back::taskBar)
+            workspace().activate(editor->pid());
+        else
+            closeWindow(*settings);
+        ASSERT_TRUE(inFront(editor->pid()));
+        spinFor(2.0);
+        EXPECT_FALSE(highlightWindows().empty()) << "the box did not come back";
+        if (back == Back::taskBar) {
+            closeWindow(*settings);
+            ASSERT_TRUE(
+                waitUntil([&] { return !mivoWindowTitled("Settings", true).has_value(); }, 5));
+        }
+    }
 }
 
 TEST_F(MivoAppDesktopTest, WithATrayTwoLaunchesPutUpOneIcon) {
