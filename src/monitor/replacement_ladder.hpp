@@ -80,17 +80,20 @@ struct WriteWatch {
     // The key events typed on after holds when the write began: more since
     // are the user's keys, which reached the field.
     uint64_t keysTypedOnAtApply = 0;
-    // A paste keystroke of ours was queued for the field. A target that
+    // A paste keystroke of ours was sent to the field. A target that
     // never fetched it may still handle it late: no other write follows.
     bool pasteQueued = false;
+    // Our input is queued and neither sent nor given up: it may wait for
+    // a target that does not answer, and the check waits with it.
+    bool inputDue = false;
     // No way of writing started and no check follows: the user is told
     // what the field holds once the application answers within the hold.
     bool toldOnAnswer = false;
 };
 
 // Our selection of the original, if it still stands, gives way to the
-// caret as the user had it.
-void takeBackOurSelection(Accessibility& ax, const WriteWatch& watch);
+// caret as the user had it; true when it was asked to.
+bool takeBackOurSelection(Accessibility& ax, const WriteWatch& watch);
 
 // One replacement on its way: what each write method is given, what its
 // checks compare with and what they may still do. Every method and check
@@ -230,7 +233,10 @@ class ReplacementLadder {
     // The caret put back, then the held input, once the field reports the
     // caret there (a moment at most).
     void caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when);
-    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft);
+    // `at`: the caret looked for in the write's field, when not the
+    // user's caret after the correction.
+    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
+                              std::optional<Utf16Range> at = std::nullopt);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);

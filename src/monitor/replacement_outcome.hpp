@@ -20,10 +20,10 @@ enum class UnwrittenField {
     // The target pasted our text, but not over the corrected words: the
     // selection made for it had not taken yet.
     pastedElsewhere,
-    // Not about the correction: the application stopped answering while a
-    // selection of ours may still be made in it when it runs again, and
-    // the keys typed meanwhile were not sent to it, where they would have
-    // replaced that selection.
+    // Not about the correction: the application did not answer for the
+    // whole of the long wait (10 s) while a selection of ours may still be
+    // made in it when it runs again, and the keys typed meanwhile were not
+    // sent to it, where they would have replaced that selection.
     keysKeptOut,
 };
 

@@ -1,5 +1,7 @@
 #include "monitor/write_hold.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -21,6 +23,13 @@ bool WriteHold::start(std::weak_ptr<WriteWatch> write) {
     // application: a key down now is waited for when the write begins.
     if (!devices.holding() && devices.keyIsDown())
         return false;
+    // One start: the write that follows the press, or a second Apply
+    // within a write, takes over the hold the press took, and its bound.
+    if (devices.holding() && bound_) {
+        if (!write.expired())
+            write_ = std::move(write);
+        return true;
+    }
     // A fresh hold: a wait of one the devices ended by their own limit,
     // with the monitor stopped meanwhile, is long over.
     if (!devices.holding())
@@ -28,7 +37,8 @@ bool WriteHold::start(std::weak_ptr<WriteWatch> write) {
     if (!devices.hold(kLimitSeconds))
         return false;
     write_ = std::move(write);
-    bound_ = host_.desktop().scheduler.now() + seconds(kLimitSeconds);
+    start_ = host_.desktop().scheduler.now();
+    bound_ = start_ + seconds(kLimitSeconds);
     // One bound, the latest start's: an earlier one would end a hold
     // that a later write still needs.
     boundStep_.cancel();
@@ -82,21 +92,43 @@ void WriteHold::end(const End& end) {
     if (holds()) {
         if (end.targetAway) {
             const int keptOut = release(false);
-            host_.log("applyReplacement: the application did not answer within the hold; " +
+            host_.log("applyReplacement: the application did not answer for " +
+                      std::to_string(static_cast<int>(kAwayLimitSeconds)) + " s; " +
                       std::to_string(keptOut) + " held keys were not sent to it");
             if (keptOut > 0)
                 host_.replacementFailed(UnwrittenField::keysKeptOut);
         } else if (auto owed = waits_.owedAnswer()) {
             // A request of ours went unanswered: a key sent now could
             // replace a selection the application still makes.
-            if (!std::exchange(waiting_, true))
+            if (!std::exchange(waiting_, true)) {
+                awaitBeyondTheBound();
                 waits_.awaitAnswer(std::move(owed));
+            }
         } else {
             release(true);
         }
     }
     if (end.told)
         tell(write, *end.told);
+}
+
+void WriteHold::awaitBeyondTheBound() {
+    const auto limit = awayLimit();
+    if (!limit)
+        return;
+    // The devices stay held, and the bound's step gives way to the wait;
+    // calls into applications that answer still give up in their usual
+    // time, by the away limit at the latest.
+    const double left =
+        std::chrono::duration<double>(*limit - host_.desktop().scheduler.now()).count();
+    host_.desktop().input.inputHold().hold(std::max(left, 0.0) + kEndsBeforeLimit);
+    host_.desktop().accessibility.limitCallsUntil(*limit);
+}
+
+std::optional<TimePoint> WriteHold::awayLimit() const {
+    if (!holds() || !bound_)
+        return std::nullopt;
+    return start_ + seconds(kAwayLimitSeconds);
 }
 
 int WriteHold::release(bool typeKeys) {

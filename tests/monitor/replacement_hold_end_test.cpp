@@ -72,12 +72,14 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
     const EndCase cases[] = {
         {"written", applyAt(0.05), kCorrected + "xy", {}, 0.5},
         // The panel is slow to ask for the correction and the target slow
-        // to paste it: the hold is the write's, with the write's bound.
+        // to paste it: the write takes over the hold the press took, and
+        // its bound counted from the press. A paste not taken by then is
+        // withdrawn, and the keys follow the text as it was.
         {"asked for 1 s after the press, pasted 1.8 s late",
          applyAt(1.0, kRoutes[4]),
-         kCorrected + "xy",
-         {},
-         3.5},
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         2.5},
         {"a press that nothing follows", applyAt(-1), kTyped + "xy", {}, 2.5},
         {"a press cancelled",
          then(0.2, [this] { monitor.applyPressCancelled(); }),
@@ -98,16 +100,22 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          {UnwrittenField::asItWas},
          2.5},
         // The paste is given up while the application does not answer: it
-        // reads empty then, which is no sentence typed over.
+        // reads empty then, which is no sentence typed over. The held keys
+        // wait for it and go in once it answers, where the user typed.
         {"the application away past the bound",
          stopped(5.0),
-         kTyped,
-         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut},
-         2.5},
-        {"the application answering again within the bound",
-         stopped(1.0),
          kTyped + "xy",
          {UnwrittenField::asItWas},
+         5.2},
+        {"the application away past the long limit",
+         stopped(12.0),
+         kTyped,
+         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut},
+         WriteHold::kAwayLimitSeconds},
+        {"the application answering again within the bound",
+         stopped(1.0),
+         kCorrected + "xy",
+         {},
          2.5},
         {"the paste handled past the bound",
          applyAt(0.05, kHandledLate),
@@ -129,11 +137,7 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          kCorrected + "xy",
          {},
          2.5},
-        {"our write taken past the bound",
-         stoppedByOurWrite(5.0),
-         kCorrected,
-         {UnwrittenField::keysKeptOut},
-         2.5},
+        {"our write taken past the bound", stoppedByOurWrite(5.0), kCorrected + "xy", {}, 5.1},
     };
     std::vector<UnwrittenField> told;
     monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };

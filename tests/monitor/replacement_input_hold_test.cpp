@@ -337,8 +337,9 @@ TEST_F(ReplacementInputHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOve
     // in, the user's keys come at 0.3 s: a request of ours to select the
     // original may wait in it and be handled whenever it runs again. The
     // keys never go in over that selection and nothing of the sentence is
-    // lost, however long it is away; the hold keeps its bound; keys that
-    // could not go in safely are not sent, and the user is told.
+    // lost, however long it is away; the devices outlast the bound only
+    // while it is away; keys that could not go in safely within the long
+    // limit are not sent, and the user is told.
     struct Row {
         double stopsAt;  // seconds after Apply
         double stopsFor;
@@ -366,7 +367,11 @@ TEST_F(ReplacementInputHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOve
             EXPECT_TRUE(now.starts_with(kTyped) || now.starts_with(kCorrected)) << now;
             EXPECT_EQ(now.size(), kTyped.size() + (keysSent ? 2 : 0)) << now;
             EXPECT_EQ(desk.selection(field).length, 0);
-            EXPECT_LE(keyboard().lastHoldSeconds(), 2.5);
+            // Past the bound only while it is away, and never past the
+            // long limit, when the keys are given up.
+            const double away = row.stopsAt + row.stopsFor;
+            EXPECT_LE(keyboard().lastHoldSeconds(), std::max(2.5, away + 0.1));
+            EXPECT_EQ(keysSent, away < WriteHold::kAwayLimitSeconds);
             EXPECT_FALSE(keyboard().holding());
             EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
             EXPECT_EQ(std::ranges::count(unwritten, UnwrittenField::keysKeptOut), keysSent ? 0 : 1);
@@ -377,20 +382,75 @@ TEST_F(ReplacementInputHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOve
     }
 }
 
+TEST_F(ReplacementInputHoldTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey) {
+    // Apply is clicked, the application stops 0.1 s later (a spell of
+    // load) and the user types on at 0.3 s, and again once the hold is
+    // over. Answering again in time, it gets the correction and the keys
+    // after it; later, the correction is given up but the keys still go
+    // in, in order, where the user's caret was, once it answers; only
+    // an application away past the long limit loses the held keys, and
+    // the user is told so.
+    struct Row {
+        double stopsFor;
+        bool written;
+        bool heldKeysSent;
+        double longest;  // seconds the devices may stay held
+        std::vector<UnwrittenField> told;
+    };
+    const Row rows[] = {
+        {0.5, true, true, 2.5, {}},
+        {1.0, true, true, 2.5, {}},
+        {1.9, true, true, 2.5, {}},
+        {2.4, false, true, 2.6, {UnwrittenField::asItWas}},
+        {2.6, false, true, 2.8, {UnwrittenField::asItWas}},
+        {4.0, false, true, 4.2, {UnwrittenField::asItWas}},
+        {12.0,
+         false,
+         false,
+         WriteHold::kAwayLimitSeconds,
+         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut}},
+    };
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("stopped " + std::to_string(row.stopsFor) + " s");
+        told.clear();
+        follow(kRoutes[2]);
+        const int holds = keyboard().holdsTaken();
+        monitor.holdKeysForApply();
+        desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
+        desk.clock().after(0.1, [this, row] { desk.stopApplication(pid, row.stopsFor); });
+        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
+        // Typed once the application answers again and the hold is over.
+        const double later = 0.1 + row.stopsFor + 0.3;
+        desk.clock().after(later, [this] { desk.typeText("zw"); });
+        advance(later + PasteboardGuard::kWithdrawnBound + 1);
+        const std::string typed = (row.heldKeysSent ? "xy" : "") + std::string("zw");
+        EXPECT_EQ(desk.text(field), (row.written ? kCorrected : kTyped) + typed);
+        EXPECT_EQ(desk.selection(field), (Utf16Range{10 + static_cast<int64_t>(typed.size()), 0}));
+        EXPECT_EQ(told, row.told);
+        EXPECT_EQ(keyboard().holdsTaken(), holds + 1);
+        EXPECT_LE(keyboard().lastHoldSeconds(), row.longest);
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
 TEST_F(ReplacementInputHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged) {
     // The target handles our Ctrl+V late and answers nothing until then
     // (a Qt editor fetching our clipboard while we wait on its answer):
     // the check reads nothing. The correction goes in once it runs again
-    // and no notice says otherwise. Keys typed meanwhile follow it, unless
-    // the target is still away when the hold ends: then they are not sent
-    // into it, and the user is told that, and only that.
+    // and no notice says otherwise. Keys typed meanwhile follow it, also
+    // when the target is still away at the hold's bound: they wait for it.
     struct Row {
         double late;  // seconds from Ctrl+V (0.2 s) to the paste
         bool keysSent;
     };
     std::vector<UnwrittenField> unwritten;
     monitor.onReplacementFailed = [&](UnwrittenField field) { unwritten.push_back(field); };
-    for (const Row row : {Row{0.8, true}, Row{2.3, false}}) {
+    for (const Row row : {Row{0.8, true}, Row{2.3, true}}) {
         SCOPED_TRACE("pasted " + std::to_string(row.late) + " s late");
         unwritten.clear();
         follow(Route{"select and paste", true, true, row.late});
@@ -402,7 +462,7 @@ TEST_F(ReplacementInputHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged) {
         EXPECT_EQ(desk.selection(field).length, 0);
         EXPECT_EQ(unwritten, row.keysSent ? std::vector<UnwrittenField>{}
                                           : std::vector{UnwrittenField::keysKeptOut});
-        EXPECT_LE(keyboard().lastHoldSeconds(), 2.5);
+        EXPECT_LE(keyboard().lastHoldSeconds(), std::max(2.5, 0.21 + row.late));
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
         monitor.stop();
         desk.setInputQuirk(field, {});
