@@ -41,6 +41,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
           target(std::move(t)),
           run(std::move(r)),
           clipboard(PasteboardGuard::of(d.pasteboard)) {
+        clipboard->setLog(d.log);
         // Whichever path calls into applications meanwhile (the display
         // following its field, a poll), the one about to fetch our paste
         // must not keep our loop from handing it over. Only until it has:

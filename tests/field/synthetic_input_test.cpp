@@ -272,7 +272,10 @@ TEST_F(SyntheticInputTest, InputWhoseOwnerIsGonePostsNothingButRestoresTheClipbo
     desk.clock().advance(2.0);
     EXPECT_TRUE(keys().empty());
     EXPECT_EQ(board(), kUserContents);
-    EXPECT_TRUE(desk.log().lines().empty());
+    // Only the clipboard's return is told.
+    for (const auto& line : desk.log().lines())
+        EXPECT_TRUE(line.starts_with("[Mivo] clipboard:")) << line;
+    EXPECT_EQ(desk.log().count("the user's contents given back"), 1u);
 }
 
 // --- Typing and Delete --------------------------------------------------------
