@@ -70,14 +70,14 @@ void ReplacementLadder::holdInputForApply() {
 }
 
 void ReplacementLadder::applyPressCancelled() {
-    if (!writeOnItsWay())
+    if (!holdNeededByAWrite())
         hold_.end({});
 }
 
 void ReplacementLadder::refuse(UnwrittenField field) {
     const WriteHold::Unwritten told{field};
     // A write still on its way keeps the hold it needs.
-    if (writeOnItsWay())
+    if (holdNeededByAWrite())
         return hold_.tell(nullptr, told);
     hold_.end({.told = told});
 }

@@ -181,8 +181,9 @@ class ReplacementLadder {
     // one to come up took too long).
     void writeReplacement(const CorrectionIssue& issue);
     void waitForKeysUp(const CorrectionIssue& issue, TimePoint since);
-    // A write is on its way, or waits for a key to come up.
-    bool writeOnItsWay();
+    // A write on its way still needs the hold, or waits for a key to come
+    // up.
+    bool holdNeededByAWrite();
 
     // Tries each in order until one starts, writing the issue where it
     // stands now (`at`, else where the first write found it); true when one

@@ -90,6 +90,9 @@ class WriteHold {
     void tell(const WriteWatch* write, const Unwritten& told);
 
     bool holds() const;
+    // The write the hold is for now; nothing for a hold the press took
+    // after every write before it had let go of the devices.
+    std::shared_ptr<WriteWatch> write() const { return holds() ? write_.lock() : nullptr; }
     // When the hold ends by itself; nothing while nothing is held.
     std::optional<TimePoint> bound() const;
     // Until when held input may wait for an application to answer.

@@ -20,7 +20,8 @@ struct EndCase {
     std::function<void()> act;  // from the press of Apply on
     std::string text;
     std::vector<UnwrittenField> told;
-    double longest;  // seconds the hold may last
+    double longest;  // seconds the (last) hold may last
+    int holds = 1;
 };
 
 // Apply for a word the sentence never held: refused before anything is
@@ -91,6 +92,30 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          kTyped + "xy",
          {UnwrittenField::asItWas},
          0.1},
+        // An earlier correction went in and its check is still to come:
+        // it needs no hold any more, and the refused one's ends at once.
+        {"refused while an earlier write awaits its check",
+         [this] {
+             follow(kRoutes[2]);
+             monitor.applyReplacement(de());
+             desk.clock().after(0.5, [this] { monitor.holdKeysForApply(); });
+             desk.clock().after(0.55, [this] { monitor.applyReplacement(de(), 999); });
+         },
+         kCorrected + "xy",
+         {UnwrittenField::changedElsewhere},
+         0.1,
+         2},
+        {"a press cancelled while an earlier write awaits its check",
+         [this] {
+             follow(kRoutes[2]);
+             monitor.applyReplacement(de());
+             desk.clock().after(0.5, [this] { monitor.holdKeysForApply(); });
+             desk.clock().after(0.55, [this] { monitor.applyPressCancelled(); });
+         },
+         kCorrected + "xy",
+         {},
+         0.1,
+         2},
         {"given up: the paste never taken",
          [this, applyAt] {
              applyAt(0.05)();
@@ -152,7 +177,7 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
         EXPECT_EQ(desk.text(field), c.text);
         EXPECT_EQ(desk.selection(field).length, 0);
         EXPECT_EQ(told, c.told);
-        EXPECT_EQ(keyboard().holdsTaken(), holds + 1);
+        EXPECT_EQ(keyboard().holdsTaken(), holds + c.holds);
         EXPECT_LE(keyboard().lastHoldSeconds(), c.longest);
         EXPECT_FALSE(keyboard().holding());
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
