@@ -201,19 +201,22 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         const int most =
             desktop.input.inputHold().holding() ? kHeldSelectionLooks : kSelectionLooks;
         // Waiting for an answer costs no looks: the count starts again
-        // once the target answers.
+        // once the target answers (-1 marks the wait).
         const bool awaited = verdict == Look::away && selected.answerAwaitedUntil &&
                              desktop.scheduler.now() < *selected.answerAwaitedUntil;
-        if (awaited && looked == 0)
+        if (awaited && looked >= 0) {
             log("applyReplacement: the application does not answer; " + std::string(what.keys) +
                 " waits for it");
+            if (selected.onAwaitingAnswer)
+                selected.onAwaitingAnswer();
+        }
         if (awaited || (verdict == Look::notYet && looked < most)) {
             later(
                 kSelectionLookSeconds,
                 [selected = std::move(selected), queued, what, post = std::move(post), dropped,
                  looked, awaited](State& s) mutable {
                     s.postWhenSelected(std::move(selected), queued, what, std::move(post),
-                                       std::move(dropped), true, awaited ? 1 : looked + 1);
+                                       std::move(dropped), true, awaited ? -1 : looked + 1);
                 },
                 [weak = weak_from_this(), dropped] {
                     if (const auto self = weak.lock(); self && dropped)

@@ -86,6 +86,8 @@ struct SelectedTarget {
     std::optional<TimePoint> answerAwaitedUntil = {};
     // Called right before the input is posted.
     std::function<void()> onPosted = {};
+    // Called when the input starts waiting for an answer.
+    std::function<void()> onAwaitingAnswer = {};
 };
 
 class SyntheticInput {

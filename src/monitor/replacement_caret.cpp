@@ -222,6 +222,10 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
         if (const auto w = watch.lock())
             w->inputDue = false;
     };
+    selected.target.onAwaitingAnswer = [watch = std::weak_ptr(write.watch)] {
+        if (const auto w = watch.lock())
+            w->targetWasAway = true;
+    };
     // An application that stops answering for a moment gets the input
     // once it answers, while there is time to check it within the hold.
     if (const auto bound = hold_.bound())

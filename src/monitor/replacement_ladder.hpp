@@ -86,6 +86,9 @@ struct WriteWatch {
     // Our input is queued and neither sent nor given up: it may wait for
     // a target that does not answer, and the check waits with it.
     bool inputDue = false;
+    // It waited for its target to answer: the target works through what
+    // waited in it once it runs again, our input among it.
+    bool targetWasAway = false;
     // No way of writing started and no check follows: the user is told
     // what the field holds once the application answers within the hold.
     bool toldOnAnswer = false;

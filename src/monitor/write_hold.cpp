@@ -56,24 +56,38 @@ void WriteHold::boundReached() {
     // an application that may still select text of ours.
     host_.log("applyReplacement: the hold reached its bound");
     const auto write = write_.lock();
-    // The target answers, but has not fetched our text yet. When it does,
-    // it pastes wherever its caret stands by then, after the user's keys:
-    // it finds nothing to paste, and the correction is not written. (One
-    // that does not answer handles our selection first when it runs
-    // again, and gets our text then; one that fetched is pasting now.)
+    // The target answers, but has not fetched our text yet.
     Desktop& desktop = host_.desktop();
     if (write && write->pasteQueued && !write->shown && !write->ended &&
         !desktop.accessibility.owesAnswer(write->element) &&
-        PasteboardGuard::awaitingFetch(desktop.pasteboard) &&
-        PasteboardGuard::withdrawPasteInFlight(
-            desktop.pasteboard,
-            desktop.scheduler.now() + seconds(PasteboardGuard::kWithdrawnBound))) {
-        host_.log(
-            "applyReplacement: the target had not taken our paste by the hold's bound; "
-            "withdrawn, nothing written");
-        write->ended = true;
-        // Told from the field before the held input goes on into it.
-        return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
+        PasteboardGuard::awaitingFetch(desktop.pasteboard)) {
+        // Back from not answering just before: it works through what
+        // waited in it, our paste among it, which it would make wherever
+        // its caret stands by then, after any key let through now. The
+        // held input waits for it, as for an application that does not
+        // answer, while the clipboard's own wait for the fetch lasts; the
+        // write's check ends the hold then, the correction in or its paste
+        // withdrawn.
+        if (write->targetWasAway) {
+            host_.log(
+                "applyReplacement: the target had not taken our paste by the hold's bound; the "
+                "held keys wait for it");
+            waiting_ = true;
+            return awaitBeyondTheBound();
+        }
+        // Merely slow: when it fetches, it pastes wherever its caret stands
+        // by then, after the user's keys; it finds nothing to paste, and
+        // the correction is not written.
+        if (PasteboardGuard::withdrawPasteInFlight(
+                desktop.pasteboard,
+                desktop.scheduler.now() + seconds(PasteboardGuard::kWithdrawnBound))) {
+            host_.log(
+                "applyReplacement: the target had not taken our paste by the hold's bound; "
+                "withdrawn, nothing written");
+            write->ended = true;
+            // Told from the field before the held input goes on into it.
+            return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
+        }
     }
     end({.write = write.get()});
 }
