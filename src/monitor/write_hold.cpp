@@ -56,25 +56,25 @@ void WriteHold::boundReached() {
     // an application that may still select text of ours.
     host_.log("applyReplacement: the hold reached its bound");
     const auto write = write_.lock();
-    // The target answers, but has not fetched our text yet.
+    // Back from not answering just before, the target works through what
+    // waited in it, our paste among it, which it would make wherever its
+    // caret stands by then, after any key let through now; and a paste it
+    // made shows, and the caret comes back, only once it has. The held
+    // input waits for it, as for an application that does not answer,
+    // while the clipboard's own wait for the fetch lasts; the write's
+    // check ends the hold then, the correction in or its paste withdrawn.
     Desktop& desktop = host_.desktop();
+    if (write && write->targetWasAway && write->pasteQueued && !write->ended) {
+        host_.log(
+            "applyReplacement: our paste had not shown by the hold's bound; the held keys wait "
+            "for it");
+        waiting_ = true;
+        return awaitBeyondTheBound();
+    }
+    // The target answers, but has not fetched our text yet.
     if (write && write->pasteQueued && !write->shown && !write->ended &&
         !desktop.accessibility.owesAnswer(write->element) &&
         PasteboardGuard::awaitingFetch(desktop.pasteboard)) {
-        // Back from not answering just before: it works through what
-        // waited in it, our paste among it, which it would make wherever
-        // its caret stands by then, after any key let through now. The
-        // held input waits for it, as for an application that does not
-        // answer, while the clipboard's own wait for the fetch lasts; the
-        // write's check ends the hold then, the correction in or its paste
-        // withdrawn.
-        if (write->targetWasAway) {
-            host_.log(
-                "applyReplacement: the target had not taken our paste by the hold's bound; the "
-                "held keys wait for it");
-            waiting_ = true;
-            return awaitBeyondTheBound();
-        }
         // Merely slow: when it fetches, it pastes wherever its caret stands
         // by then, after the user's keys; it finds nothing to paste, and
         // the correction is not written.
