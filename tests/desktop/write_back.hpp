@@ -85,7 +85,9 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
 struct Stop {
     const char* what;
     double stopsFor;
-    // Back within the hold's bound: the correction goes in.
+    // Back within the hold's bound: the correction goes in. (Past it, it
+    // may still: Chromium answers some calls while its browser process is
+    // stopped, and takes our paste when it runs again.)
     bool written;
 };
 extern const std::vector<Stop> kStops;
