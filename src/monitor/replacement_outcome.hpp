@@ -4,6 +4,8 @@
 // told the truth about it, and a field that other typing changed meanwhile
 // is not called unchanged.
 
+#include "field/ax_text_extractor.hpp"
+
 namespace mivo {
 
 enum class UnwrittenField {
@@ -26,5 +28,11 @@ enum class UnwrittenField {
     // sent to it, where they would have replaced that selection.
     keysKeptOut,
 };
+
+// What a field that took none of a correction holds now against what it
+// held at Apply: the same text, text only added to it, or text of it gone
+// (typing that replaced a selection of it, a deletion).
+UnwrittenField unwrittenField(const AXTextExtractor::ExtractedText& atApply,
+                              const AXTextExtractor::ExtractedText& now);
 
 }  // namespace mivo

@@ -6,8 +6,7 @@
 #include <utility>
 
 #include "field/pasteboard_guard.hpp"
-#include "monitor/replacement_ladder.hpp"
-#include "monitor/replacement_verification.hpp"
+#include "monitor/write_watch.hpp"
 
 namespace mivo {
 
