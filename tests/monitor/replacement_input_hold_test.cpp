@@ -382,69 +382,6 @@ TEST_F(ReplacementInputHoldTest, AnApplicationThatStopsAnsweringNeverGetsKeysOve
     }
 }
 
-TEST_F(ReplacementInputHoldTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey) {
-    // Apply is clicked, the application stops 0.1 s later (a spell of
-    // load) and the user types on at 0.3 s, and again once the hold is
-    // over. Answering again in time, it gets the correction and the keys
-    // after it; later, the correction is given up but the keys still go
-    // in, in order, where the user's caret was, once it answers; only
-    // an application away past the long limit loses the held keys, and
-    // the user is told so.
-    struct Row {
-        double stopsFor;
-        bool written;
-        bool heldKeysSent;
-        double longest;  // seconds the devices may stay held
-        std::vector<UnwrittenField> told;
-        // Once it runs again, it pastes this much after our Ctrl+V: it
-        // works through what waited in it first.
-        double pastesAfter = 0;
-    };
-    const Row rows[] = {
-        // Its paste made just past the bound: the keys wait for it.
-        {1.9, true, true, 2.8, {}, 0.5},
-        {1.0, true, true, 2.5, {}, 0.5},
-        {0.5, true, true, 2.5, {}},
-        {1.0, true, true, 2.5, {}},
-        {1.9, true, true, 2.5, {}},
-        {2.4, false, true, 2.6, {UnwrittenField::asItWas}},
-        {2.6, false, true, 2.8, {UnwrittenField::asItWas}},
-        {4.0, false, true, 4.2, {UnwrittenField::asItWas}},
-        {12.0,
-         false,
-         false,
-         WriteHold::kAwayLimitSeconds,
-         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut}},
-    };
-    std::vector<UnwrittenField> told;
-    monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
-    for (const Row& row : rows) {
-        SCOPED_TRACE("stopped " + std::to_string(row.stopsFor) + " s, pasting " +
-                     std::to_string(row.pastesAfter) + " s after");
-        told.clear();
-        follow(Route{"select and paste", true, true, row.pastesAfter});
-        const int holds = keyboard().holdsTaken();
-        monitor.holdKeysForApply();
-        desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
-        desk.clock().after(0.1, [this, row] { desk.stopApplication(pid, row.stopsFor); });
-        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
-        // Typed once the application answers again and the hold is over.
-        const double later = 0.1 + row.stopsFor + 0.3;
-        desk.clock().after(later, [this] { desk.typeText("zw"); });
-        advance(later + PasteboardGuard::kWithdrawnBound + 1);
-        const std::string typed = (row.heldKeysSent ? "xy" : "") + std::string("zw");
-        EXPECT_EQ(desk.text(field), (row.written ? kCorrected : kTyped) + typed);
-        EXPECT_EQ(desk.selection(field), (Utf16Range{10 + static_cast<int64_t>(typed.size()), 0}));
-        EXPECT_EQ(told, row.told);
-        EXPECT_EQ(keyboard().holdsTaken(), holds + 1);
-        EXPECT_LE(keyboard().lastHoldSeconds(), row.longest);
-        EXPECT_FALSE(keyboard().holding());
-        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
-        monitor.stop();
-        desk.setInputQuirk(field, {});
-    }
-}
-
 TEST_F(ReplacementInputHoldTest, AFieldThatAnswersNoReadIsNeverToldAsChanged) {
     // The target handles our Ctrl+V late and answers nothing until then
     // (a Qt editor fetching our clipboard while we wait on its answer):
