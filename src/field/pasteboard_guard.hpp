@@ -69,8 +69,10 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     PasteboardGuard& operator=(const PasteboardGuard&) = delete;
 
     // Where the save of the user's contents, their return and a withdrawal
-    // of our text are logged; it must outlive the guard.
-    void setLog(Log& log) { log_ = &log; }
+    // of our text are logged, while it is set; nothing: not logged (the
+    // one who pasted is gone, and its pending paste restores silently).
+    void setLog(Log* log) { log_ = log; }
+    Log* log() const { return log_; }
 
     // Saves the user's contents unless an earlier paste still holds them,
     // then puts `text` on the pasteboard as a string. When the pasteboard

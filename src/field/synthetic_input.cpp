@@ -41,7 +41,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
           target(std::move(t)),
           run(std::move(r)),
           clipboard(PasteboardGuard::of(d.pasteboard)) {
-        clipboard->setLog(d.log);
+        clipboard->setLog(&d.log);
         // Whichever path calls into applications meanwhile (the display
         // following its field, a poll), the one about to fetch our paste
         // must not keep our loop from handing it over. Only until it has:
@@ -50,6 +50,14 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         d.accessibility.limitCallsWhile(
             [&pasteboard = d.pasteboard] { return PasteboardGuard::awaitingFetch(pasteboard); });
     }
+
+    ~State() {
+        // Gone, nothing of ours is logged any more.
+        if (clipboard->log() == &desktop.log)
+            clipboard->setLog(nullptr);
+    }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
 
     Desktop desktop;
     TargetSource target;

@@ -223,7 +223,7 @@ TEST(PasteboardRestoreTest, PastesAfterAWithdrawnOneGiveTheClipboardBackEachTime
         board.userCopies({stringItem("ユーザーのコピー")});
         const auto guard = PasteboardGuard::of(board);
         sim::CapturedLog log;
-        guard->setLog(log);
+        guard->setLog(&log);
         const auto first = guard->putText("雨");
         guard->releaseAfterPaste(*first, clock, guard->fetchesBeforePaste());
         clock.advance(2.0);
