@@ -232,8 +232,11 @@ TEST_F(WriteHoldEndTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey)
         desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
         desk.clock().after(0.1, [this, row] { desk.stopApplication(pid, row.stopsFor); });
         desk.clock().after(0.3, [this] { desk.typeText("xy"); });
-        // Typed once the application answers again and the hold is over.
-        const double later = 0.1 + row.stopsFor + 0.3;
+        // Typed once the application answers again and the hold is over;
+        // past the long limit, while it is still away: they wait in it
+        // behind our caret request.
+        const double later =
+            row.heldKeysSent ? 0.1 + row.stopsFor + 0.3 : WriteHold::kAwayLimitSeconds + 1.0;
         desk.clock().after(later, [this] { desk.typeText("zw"); });
         advance(later + PasteboardGuard::kWithdrawnBound + 1);
         const std::string typed = (row.heldKeysSent ? "xy" : "") + std::string("zw");
