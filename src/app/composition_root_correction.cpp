@@ -36,6 +36,7 @@ void Root::wireCorrectionRoad() {
         else
             monitor_.applyPressCancelled();
     };
+    overlay_.onApplyCutOff = [this] { display_.handleReplacementFailed(UnwrittenField::asItWas); };
     monitor_.onReplacementFailed = [this](UnwrittenField field) {
         display_.handleReplacementFailed(field);
     };

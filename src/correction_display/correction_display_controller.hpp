@@ -85,7 +85,7 @@ class CorrectionDisplayController final {
     static constexpr std::string_view pastedElsewhereNotice =
         "The correction went in at the wrong place; Ctrl+Z takes it back";
     static constexpr std::string_view keysKeptOutNotice =
-        "The application did not answer; what you typed meanwhile was not sent to it";
+        "The application did not answer for 10 s; what you typed meanwhile was not sent to it";
 
     // An issue with the screen rectangle of its text.
     struct IssueRect {

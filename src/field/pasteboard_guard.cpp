@@ -62,6 +62,9 @@ bool PasteboardGuard::withdraw(TimePoint until) {
     fetchesAtWithdrawal_ = pasteboard_.textFetchCount();
     if (!writtenByUs() && !carriesOurMark())
         return true;
+    log("clipboard: our text withdrawn, not taken in time; no text on it until the target "
+        "pastes or " +
+        std::to_string(static_cast<int>(kWithdrawnBound)) + " s pass");
     // Our mark alone: no text to paste, and still ours to give back. An
     // empty string would be pasted, and delete a selection still standing.
     PasteboardItem mark;
@@ -75,8 +78,17 @@ bool PasteboardGuard::withdraw(TimePoint until) {
 std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view text) {
     if (holds_.empty() || !writtenByUs()) {
         // Nothing of ours is on it: what it holds is the user's, also when
-        // the user copied while an earlier paste was still pending.
-        saved_ = pasteboard_.items();
+        // the user copied while an earlier paste was still pending. What
+        // carries our mark is ours, however it came back: the contents
+        // saved before stay the user's.
+        auto now = pasteboard_.items();
+        if (!markedAsOurs(now)) {
+            saved_ = std::move(now);
+            log("clipboard: the user's contents saved (" + std::to_string(saved_.size()) +
+                " items)");
+        } else {
+            log("clipboard: text of ours is on it; the user's contents saved before are kept");
+        }
     }
     const Hold hold{nextHold_++};
     holds_.insert(hold.id);
@@ -102,13 +114,31 @@ void PasteboardGuard::release(Hold hold) {
         return;
     withdrawnUntil_.reset();
     fetchesAtWithdrawal_.reset();
-    if (writtenByUs() || carriesOurMark()) {
+    if (writtenByUs() || carriesAnyMarkOfOurs()) {
         pasteboard_.clearContents();
         if (!saved_.empty())
             pasteboard_.writeItems(saved_);
+        log("clipboard: the user's contents given back");
+    } else {
+        log("clipboard: another program wrote to it meanwhile; left as it is");
     }
-    saved_.clear();
     mark_.clear();
+}
+
+bool PasteboardGuard::carriesAnyMarkOfOurs() {
+    return markedAsOurs(pasteboard_.items());
+}
+
+bool PasteboardGuard::markedAsOurs(const std::vector<PasteboardItem>& items) {
+    return std::ranges::any_of(items, [](const PasteboardItem& item) {
+        const auto mark = item.dataForType(kMarkType);
+        return mark && mark->starts_with("mivo-");
+    });
+}
+
+void PasteboardGuard::log(std::string_view line) {
+    if (log_ != nullptr)
+        log_->write("[Mivo] " + std::string(line));
 }
 
 void PasteboardGuard::addOurMarks(PasteboardItem& item) const {

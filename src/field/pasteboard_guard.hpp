@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/log.hpp"
 #include "platform/pasteboard.hpp"
 #include "platform/scheduler.hpp"
 
@@ -66,6 +67,12 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     explicit PasteboardGuard(Pasteboard& pasteboard) : pasteboard_(pasteboard) {}
     PasteboardGuard(const PasteboardGuard&) = delete;
     PasteboardGuard& operator=(const PasteboardGuard&) = delete;
+
+    // Where the save of the user's contents, their return and a withdrawal
+    // of our text are logged, while it is set; nothing: not logged (the
+    // one who pasted is gone, and its pending paste restores silently).
+    void setLog(Log* log) { log_ = log; }
+    Log* log() const { return log_; }
 
     // Saves the user's contents unless an earlier paste still holds them,
     // then puts `text` on the pasteboard as a string. When the pasteboard
@@ -128,6 +135,13 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     void addOurMarks(PasteboardItem& item) const;
     // Our text is still what the pasteboard holds, whoever holds it now.
     bool carriesOurMark();
+    // What the pasteboard holds carries a mark of ours, of any paste: text
+    // of ours, or our withdrawal, is never taken for the user's contents,
+    // also where the pasteboard reports our own writes late (X11 through
+    // Qt) or a clipboard manager took it over.
+    bool carriesAnyMarkOfOurs();
+    static bool markedAsOurs(const std::vector<PasteboardItem>& items);
+    void log(std::string_view line);
     struct FetchWait {
         int64_t fetchesBefore = 0;
         std::optional<TimePoint> until;
@@ -148,6 +162,9 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
     bool withdraw(TimePoint until);
 
     Pasteboard& pasteboard_;
+    Log* log_ = nullptr;
+    // The user's contents as last saved: kept after they were given back,
+    // for a paste that finds text of ours still on the pasteboard.
     std::vector<PasteboardItem> saved_;
     std::set<uint64_t> holds_;
     // Holds whose paste keystroke was sent, until they are released.

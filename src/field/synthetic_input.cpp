@@ -41,6 +41,7 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
           target(std::move(t)),
           run(std::move(r)),
           clipboard(PasteboardGuard::of(d.pasteboard)) {
+        clipboard->setLog(&d.log);
         // Whichever path calls into applications meanwhile (the display
         // following its field, a poll), the one about to fetch our paste
         // must not keep our loop from handing it over. Only until it has:
@@ -49,6 +50,14 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
         d.accessibility.limitCallsWhile(
             [&pasteboard = d.pasteboard] { return PasteboardGuard::awaitingFetch(pasteboard); });
     }
+
+    ~State() {
+        // Gone, nothing of ours is logged any more.
+        if (clipboard->log() == &desktop.log)
+            clipboard->setLog(nullptr);
+    }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
 
     Desktop desktop;
     TargetSource target;
@@ -129,8 +138,17 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
     // caret rested meanwhile. Since the input was queued, nothing of ours
     // reached the field: a change of its focus or text is someone else's
     // (where the devices could not be held).
-    enum class Look { go, notYet, userActed, modifierHeld };
+    enum class Look { go, notYet, userActed, modifierHeld, away };
     Look look(SelectedTarget& selected, const QueuedFor& queued, bool& selectedAgain) {
+        const Look verdict = lookNow(selected, queued, selectedAgain);
+        // What a call that gave up tells is not the field's: while the
+        // target owes us an answer, nothing it reads says the user acted.
+        if (verdict != Look::go && verdict != Look::modifierHeld &&
+            desktop.accessibility.owesAnswer(selected.element))
+            return Look::away;
+        return verdict;
+    }
+    Look lookNow(SelectedTarget& selected, const QueuedFor& queued, bool& selectedAgain) {
         Accessibility& ax = desktop.accessibility;
         if (!focusIsOn(selected.element))
             return Look::userActed;
@@ -183,18 +201,30 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
                           Dropped dropped, bool selectedAgain = false, int looked = 0) {
         const Look verdict = look(selected, queued, selectedAgain);
         if (verdict == Look::go) {
+            if (selected.onPosted)
+                selected.onPosted();
             post(*this, selected);
             return;
         }
         const int most =
             desktop.input.inputHold().holding() ? kHeldSelectionLooks : kSelectionLooks;
-        if (verdict == Look::notYet && looked < most) {
+        // Waiting for an answer costs no looks: the count starts again
+        // once the target answers (-1 marks the wait).
+        const bool awaited = verdict == Look::away && selected.answerAwaitedUntil &&
+                             desktop.scheduler.now() < *selected.answerAwaitedUntil;
+        if (awaited && looked >= 0) {
+            log("applyReplacement: the application does not answer; " + std::string(what.keys) +
+                " waits for it");
+            if (selected.onAwaitingAnswer)
+                selected.onAwaitingAnswer();
+        }
+        if (awaited || (verdict == Look::notYet && looked < most)) {
             later(
                 kSelectionLookSeconds,
                 [selected = std::move(selected), queued, what, post = std::move(post), dropped,
-                 looked](State& s) mutable {
+                 looked, awaited](State& s) mutable {
                     s.postWhenSelected(std::move(selected), queued, what, std::move(post),
-                                       std::move(dropped), true, looked + 1);
+                                       std::move(dropped), true, awaited ? -1 : looked + 1);
                 },
                 [weak = weak_from_this(), dropped] {
                     if (const auto self = weak.lock(); self && dropped)
@@ -212,6 +242,10 @@ struct SyntheticInput::State : std::enable_shared_from_this<State> {
                 log("applyReplacement: a modifier key is down; " + std::string(what.keys) +
                     " not sent");
                 return abandoned(selected, InputAbandoned::modifierHeld);
+            case Look::away:
+                log("applyReplacement: the application did not answer in time; " +
+                    std::string(what.keys) + " not sent");
+                return abandoned(selected, InputAbandoned::targetAway);
             case Look::notYet:
                 log("applyReplacement: the field never reported our selection; " +
                     std::string(what.keys) + " not sent");

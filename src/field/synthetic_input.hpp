@@ -46,6 +46,9 @@ enum class InputAbandoned {
     modifierHeld,
     // The field never reported the selection made for the input.
     selectionNotTaken,
+    // The target answered none of our calls until the input was due no
+    // more: what it holds is not known, and nothing was sent into it.
+    targetAway,
 };
 
 // A selection made through the accessibility interface that queued input
@@ -76,6 +79,15 @@ struct SelectedTarget {
     std::optional<TimePoint> pasteTakenBy = {};
     // And longer while the target does not answer (see PasteboardGuard).
     std::function<bool()> targetAway = {};
+    // A call into the target that gives up is not its answer: the input
+    // waits for one until then (the devices held, nothing else reaches our
+    // selection meanwhile) and goes the moment it comes. Nothing: a call
+    // that gives up counts as a change.
+    std::optional<TimePoint> answerAwaitedUntil = {};
+    // Called right before the input is posted.
+    std::function<void()> onPosted = {};
+    // Called when the input starts waiting for an answer.
+    std::function<void()> onAwaitingAnswer = {};
 };
 
 class SyntheticInput {

@@ -61,7 +61,11 @@ class AccessibilityMonitor::FollowHost final : public DocumentFollowHost {
     }
     void log(std::string_view message) override { m_.log(message); }
     bool stepCaretRight() override { return m_.replacementLadder().input().postRightArrow(); }
-    uint64_t keysTypedOn() override { return m_.ports_.input.inputHold().keysTypedOn(); }
+    // Every key that reached an application: after a hold, and straight
+    // on once it is over (what the user types between two corrections).
+    uint64_t keysTypedOn() override {
+        return m_.keyDownsSeen_ + m_.ports_.input.inputHold().keysTypedOn();
+    }
 
   private:
     AccessibilityMonitor& m_;
@@ -209,6 +213,7 @@ void AccessibilityMonitor::tearDownEventTap(bool logged) {
 
 void AccessibilityMonitor::handleKeyDownMonitorEvent(KeyDownMonitorEvent event) {
     if (event == KeyDownMonitorEvent::keyDown) {
+        ++keyDownsSeen_;
         handleKeystrokeDetected();
         return;
     }

@@ -352,6 +352,8 @@ class AccessibilityMonitor final : private ReplacementHost {
     };
     std::map<uint64_t, PendingStep> pendingSteps_;
     uint64_t nextStepId_ = 0;
+    // Keys seen going down, typed straight on or sent on after a hold.
+    uint64_t keyDownsSeen_ = 0;
 };
 
 }  // namespace mivo

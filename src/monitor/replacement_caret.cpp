@@ -70,22 +70,24 @@ void ReplacementLadder::holdInputForApply() {
 }
 
 void ReplacementLadder::applyPressCancelled() {
-    if (!writeOnItsWay())
+    if (!holdNeededByAWrite())
         hold_.end({});
 }
 
 void ReplacementLadder::refuse(UnwrittenField field) {
     const WriteHold::Unwritten told{field};
     // A write still on its way keeps the hold it needs.
-    if (writeOnItsWay())
+    if (holdNeededByAWrite())
         return hold_.tell(nullptr, told);
     hold_.end({.told = told});
 }
 
 void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
     scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
-        // The user went elsewhere: the keys follow the user.
-        if (host_.observedElement() != pending.element)
+        // The user went elsewhere: the keys follow the user. (A focus
+        // search its application did not answer is not that.)
+        if (host_.observedElement() != pending.element &&
+            !host_.desktop().accessibility.owesAnswer(pending.element))
             return hold_.end({});
         const auto now = readField(pending.element);
         if (now)
@@ -131,37 +133,42 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
     if (!ax.owesAnswer(watch->element)) {
         hold_.answered();
         host_.log("applyReplacement: the application answers again");
+        // Our input is still on its way, and goes now: the hold ends after
+        // it, as for a write that never waited.
+        if (watch->inputDue)
+            return;
         // It may have gone on without the monitor following its field
         // meanwhile: the caret goes back wherever the field stands, after
         // the correction if it went in, before the keys follow it.
-        putBackUserCaret(*watch);
+        const bool takenBack = takeBackOurSelection(host_.desktop().accessibility, *watch);
         const auto now = readField(watch->element);
         if (now && replacementSucceeded(watch->issue, watch->originalText, *now)) {
             if (watch->toldOnAnswer)
                 host_.replacementCompleted(now->text);
             return caretBackThenInput(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
         }
-        // Part of a write of ours went in late (a delete without its
-        // insert): where the user's keys belong is not known any more, and
-        // they are kept out.
-        if (watch->toldOnAnswer) {
-            const bool asItWas =
-                now && unwrittenField(watch->originalText, *now) == UnwrittenField::asItWas;
-            return hold_.end(
-                {.write = watch.get(), .targetAway = !asItWas, .told = WriteHold::Unwritten{}});
-        }
+        // Nothing of ours went in, or part of it late (a delete without
+        // its insert): it has handled every request of ours, so the keys
+        // go in where the caret is, and the user learns what the field
+        // holds.
+        if (watch->toldOnAnswer)
+            return hold_.end({.write = watch.get(), .told = WriteHold::Unwritten{}});
+        // The held keys go where the user had the caret, once the field
+        // shows it there rather than our selection.
+        if (takenBack && watch->caret.before)
+            return inputOnceCaretIsBack(std::move(watch), kCaretLooks, *watch->caret.before);
         return hold_.end({});
     }
     const TimePoint now = host_.desktop().scheduler.now();
-    const TimePoint bound = hold_.bound().value_or(now) - seconds(WriteHold::kEndsBeforeLimit);
-    if (now + seconds(kAnswerPollSeconds) < bound) {
+    const TimePoint limit = hold_.awayLimit().value_or(now);
+    if (now + seconds(kAnswerPollSeconds) < limit) {
         host_.scheduleStep(kAnswerPollSeconds,
                            [this, watch = std::move(watch)]() mutable { awaitAnswer(watch); });
         return;
     }
-    // The hold ends by its bound whatever the application does: no key
-    // goes into it, since one could come between our selection, which it
-    // may still make, and the caret asked for behind it.
+    // Away that long, the held keys are given up: none goes into it, since
+    // one could come between our selection, which it may still make, and
+    // the caret asked for behind it.
     hold_.end({.write = watch.get(), .targetAway = true});
     // A copy: the write is over, and no later one waits on it.
     takeBackOnceAnswered(std::make_shared<WriteWatch>(*watch), kAwayLooks);
@@ -178,16 +185,6 @@ void ReplacementLadder::takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, 
     host_.scheduleStep(kAwayLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
         takeBackOnceAnswered(std::move(watch), looksLeft - 1);
     });
-}
-
-void takeBackOurSelection(Accessibility& ax, const WriteWatch& watch) {
-    const auto& before = watch.caret.before;
-    if (!before)
-        return;
-    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
-    if (now && now->length > 0 && now != before &&
-        AXTextExtractor::selectionReadsAs(ax, watch.element, watch.issue.original))
-        ax.setAttributeValue(watch.element, kAXSelectedTextRangeAttribute, AXValue(*before));
 }
 
 void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
@@ -210,6 +207,18 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
         else
             hold_.end({});
     };
+    selected.target.onPosted = [watch = std::weak_ptr(write.watch)] {
+        if (const auto w = watch.lock())
+            w->inputDue = false;
+    };
+    selected.target.onAwaitingAnswer = [watch = std::weak_ptr(write.watch)] {
+        if (const auto w = watch.lock())
+            w->targetWasAway = true;
+    };
+    // An application that stops answering for a moment gets the input
+    // once it answers, while there is time to check it within the hold.
+    if (const auto bound = hold_.bound())
+        selected.target.answerAwaitedUntil = *bound - seconds(kPasteCheckBeforeHoldEnds);
     // While the devices are held nothing can come between our selection
     // and our input, and it stands. Where they could not be held, a key
     // would replace it: it stands only for the moment of the input,
@@ -226,6 +235,7 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
 }
 
 void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
+    watch.inputDue = false;
     if (watch.ended)
         return;
     watch.ended = true;
@@ -243,6 +253,11 @@ void ReplacementLadder::endUnposted(WriteWatch& watch, InputAbandoned why) {
             break;
         case InputAbandoned::selectionNotTaken:
             host_.log("applyReplacement: the field never took our selection; nothing written");
+            break;
+        case InputAbandoned::targetAway:
+            host_.log(
+                "applyReplacement: the application did not answer within the hold; nothing "
+                "written");
             break;
     }
     // What was held goes on at once, nothing of ours stays selected for it,
@@ -292,19 +307,23 @@ void ReplacementLadder::caretBackThenInput(std::shared_ptr<WriteWatch> watch, Ca
     inputOnceCaretIsBack(std::move(watch), kCaretLooks);
 }
 
-void ReplacementLadder::inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft) {
+void ReplacementLadder::inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
+                                             std::optional<Utf16Range> at) {
     // The caret is set over the accessibility bus and the held keys go
     // through the X server: an application that takes the first later
     // (Chromium, a busy browser) would type the keys where the paste left
     // its caret, then move it under them.
-    const auto now = AXTextExtractor::selectedTextRange(
-        host_.desktop().accessibility, watch->caret.userElement.value_or(watch->element));
-    if (looksLeft <= 0 || now == watch->caret.user || host_.observedElement() != watch->element ||
+    const AXElement element =
+        at ? watch->element : watch->caret.userElement.value_or(watch->element);
+    const auto now = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    const std::optional<Utf16Range> wanted = at ? at : watch->caret.user;
+    if (looksLeft <= 0 || now == wanted || host_.observedElement() != watch->element ||
         !hold_.holds())
         return hold_.end({});
-    host_.scheduleStep(kCaretLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
-        inputOnceCaretIsBack(std::move(watch), looksLeft - 1);
-    });
+    host_.scheduleStep(kCaretLookSeconds,
+                       [this, watch = std::move(watch), looksLeft, at]() mutable {
+                           inputOnceCaretIsBack(std::move(watch), looksLeft - 1, at);
+                       });
 }
 
 }  // namespace mivo

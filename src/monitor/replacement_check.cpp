@@ -17,6 +17,8 @@ namespace {
 // times, before the check goes on from what it has.
 constexpr double kUnreadCheckSeconds = 0.25;
 constexpr int kUnreadChecks = 12;
+// A check waits this often for our input that waits for its target.
+constexpr double kInputDueCheckSeconds = 0.05;
 // A tail repair is looked at again this much later, with the same stage.
 constexpr double kRepairCheckSeconds = 0.45;
 constexpr std::string_view kPasteNeverTaken =
@@ -109,6 +111,16 @@ const ReplacementLadder::CheckCase ReplacementLadder::kCheckCases[] = {
 
 void ReplacementLadder::check(PendingReplacement pending) {
     WriteWatch& watch = *pending.watch;
+    // Our input still waits for the target to answer: what the field
+    // holds says nothing of it yet, and another route would write twice.
+    if (watch.inputDue && hold_.holds())
+        return verifyReplacement(std::move(pending), kInputDueCheckSeconds);
+    // The monitor lost the field because its application answered no
+    // search for the focus: that is not the user going elsewhere, and the
+    // check waits for an answer while the input is held.
+    if (host_.observedElement() != pending.element && hold_.holds() &&
+        host_.desktop().accessibility.owesAnswer(pending.element))
+        return verifyReplacement(std::move(pending), kInputDueCheckSeconds);
     if (host_.observedElement() != pending.element) {
         // The user went elsewhere: nothing of ours stays selected there.
         putBackUserCaret(watch);

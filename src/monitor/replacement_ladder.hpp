@@ -30,6 +30,7 @@
 #include "monitor/replacement_host.hpp"
 #include "monitor/replacement_rung.hpp"
 #include "monitor/write_hold.hpp"
+#include "monitor/write_watch.hpp"
 #include "platform/scheduler.hpp"
 #include "shared/records.hpp"
 
@@ -38,59 +39,6 @@ namespace mivo {
 // How the suggestion goes in after a mouse selection.
 enum class TextInsertionMethod { paste, unicodeTyping };
 std::string_view caseName(TextInsertionMethod method);
-
-// The user's caret around one replacement, in the field's UTF-16 units.
-struct CaretPlan {
-    // As the user had it before the write (or its retry), before any
-    // selection of ours.
-    std::optional<Utf16Range> before;
-    // Where it goes once the correction is in: moved by the correction.
-    std::optional<Utf16Range> user;
-    // Where a write leaves it: after the suggestion.
-    Utf16Range afterWrite;
-    // The block of the same document the user's caret is in, when the
-    // write goes into another one: `user` counts there.
-    std::optional<AXElement> userElement = {};
-};
-
-// What the field has shown of one replacement since it was written: every
-// read of the field after the write (a text-changed event's, a caret
-// restore's, a check's) and the paste target's fetch of our text add to it.
-// A write the field showed once has landed, whatever the field reads later
-// (the user may have undone it or typed on).
-struct WriteWatch {
-    AXElement element;
-    // Filled in once the issue is located: the hold is the write's from
-    // the moment of Apply.
-    CorrectionIssue issue = {};
-    FieldText originalText = {};
-    bool shown = false;
-    // Shown by the field's own text (an event or a read), not only by the
-    // target fetching our paste.
-    bool seenInText = false;
-    // Our part is over: our input was not posted. Nothing more is sent; a
-    // check may still tell what the field holds.
-    bool ended = false;
-    CaretPlan caret = {};
-    // The caret went back as soon as the paste showed.
-    bool caretBack = false;
-    // The caret was sent back: a field that shows it late must not be sent
-    // it again, or the second would land after the held keys.
-    bool caretSent = false;
-    // The key events typed on after holds when the write began: more since
-    // are the user's keys, which reached the field.
-    uint64_t keysTypedOnAtApply = 0;
-    // A paste keystroke of ours was queued for the field. A target that
-    // never fetched it may still handle it late: no other write follows.
-    bool pasteQueued = false;
-    // No way of writing started and no check follows: the user is told
-    // what the field holds once the application answers within the hold.
-    bool toldOnAnswer = false;
-};
-
-// Our selection of the original, if it still stands, gives way to the
-// caret as the user had it.
-void takeBackOurSelection(Accessibility& ax, const WriteWatch& watch);
 
 // One replacement on its way: what each write method is given, what its
 // checks compare with and what they may still do. Every method and check
@@ -178,8 +126,9 @@ class ReplacementLadder {
     // one to come up took too long).
     void writeReplacement(const CorrectionIssue& issue);
     void waitForKeysUp(const CorrectionIssue& issue, TimePoint since);
-    // A write is on its way, or waits for a key to come up.
-    bool writeOnItsWay();
+    // A write on its way still needs the hold, or waits for a key to come
+    // up.
+    bool holdNeededByAWrite();
 
     // Tries each in order until one starts, writing the issue where it
     // stands now (`at`, else where the first write found it); true when one
@@ -230,7 +179,10 @@ class ReplacementLadder {
     // The caret put back, then the held input, once the field reports the
     // caret there (a moment at most).
     void caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when);
-    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft);
+    // `at`: the caret looked for in the write's field, when not the
+    // user's caret after the correction.
+    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
+                              std::optional<Utf16Range> at = std::nullopt);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);

@@ -4,6 +4,8 @@
 // told the truth about it, and a field that other typing changed meanwhile
 // is not called unchanged.
 
+#include "field/ax_text_extractor.hpp"
+
 namespace mivo {
 
 enum class UnwrittenField {
@@ -20,11 +22,17 @@ enum class UnwrittenField {
     // The target pasted our text, but not over the corrected words: the
     // selection made for it had not taken yet.
     pastedElsewhere,
-    // Not about the correction: the application stopped answering while a
-    // selection of ours may still be made in it when it runs again, and
-    // the keys typed meanwhile were not sent to it, where they would have
-    // replaced that selection.
+    // Not about the correction: the application did not answer for the
+    // whole of the long wait (10 s) while a selection of ours may still be
+    // made in it when it runs again, and the keys typed meanwhile were not
+    // sent to it, where they would have replaced that selection.
     keysKeptOut,
 };
+
+// What a field that took none of a correction holds now against what it
+// held at Apply: the same text, text only added to it, or text of it gone
+// (typing that replaced a selection of it, a deletion).
+UnwrittenField unwrittenField(const AXTextExtractor::ExtractedText& atApply,
+                              const AXTextExtractor::ExtractedText& now);
 
 }  // namespace mivo

@@ -127,9 +127,15 @@ bool ReplacementLadder::applyReplacementUsingSelectionPaste(const PendingReplace
         takeBackOurSelection(ax, *w);
         return ax.owesAnswer(w->element);
     };
+    selected->target.onPosted = [posted = std::move(selected->target.onPosted),
+                                 watch = std::weak_ptr(write.watch)] {
+        posted();
+        if (const auto w = watch.lock())
+            w->pasteQueued = true;
+    };
     if (!input_.pasteTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
-    write.watch->pasteQueued = true;
+    write.watch->inputDue = true;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: pasted replacement into selected AX range");
     return true;
@@ -142,6 +148,7 @@ bool ReplacementLadder::applyReplacementUsingSelectionTyping(const PendingReplac
     restUntilInput(*selected, write);
     if (!input_.typeTextIntoFocusedElement(write.issue.suggestion, selected->target))
         return false;
+    write.watch->inputDue = true;
     host_.setLastPolledValue(std::move(selected->read));
     host_.log("applyReplacement: queued unicode typing into selected AX range");
     return true;

@@ -71,10 +71,4 @@ std::optional<TailRepair> partialReplacementTailRepair(const CorrectionIssue& is
                                                        std::string_view originalText,
                                                        std::string_view currentText);
 
-// What a field that took none of a correction holds now against what it
-// held at Apply: the same text, text only added to it, or text of it gone
-// (typing that replaced a selection of it, a deletion).
-UnwrittenField unwrittenField(const AXTextExtractor::ExtractedText& atApply,
-                              const AXTextExtractor::ExtractedText& now);
-
 }  // namespace mivo

@@ -10,9 +10,11 @@
 
 namespace mivo {
 
-bool ReplacementLadder::writeOnItsWay() {
-    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
-    return waitingForKeysUp_ || !watches_.empty();
+bool ReplacementLadder::holdNeededByAWrite() {
+    // A write that has let go of the devices, its check still to come,
+    // needs none.
+    const auto holding = hold_.write();
+    return waitingForKeysUp_ || (holding && !holding->ended);
 }
 
 bool ReplacementLadder::isWatching(const AXElement& element) {

@@ -1,11 +1,12 @@
 #include "monitor/write_hold.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <utility>
 
 #include "field/pasteboard_guard.hpp"
-#include "monitor/replacement_ladder.hpp"
-#include "monitor/replacement_verification.hpp"
+#include "monitor/write_watch.hpp"
 
 namespace mivo {
 
@@ -21,6 +22,13 @@ bool WriteHold::start(std::weak_ptr<WriteWatch> write) {
     // application: a key down now is waited for when the write begins.
     if (!devices.holding() && devices.keyIsDown())
         return false;
+    // One start: the write that follows the press, or a second Apply
+    // within a write, takes over the hold the press took, and its bound.
+    if (devices.holding() && bound_) {
+        if (!write.expired())
+            write_ = std::move(write);
+        return true;
+    }
     // A fresh hold: a wait of one the devices ended by their own limit,
     // with the monitor stopped meanwhile, is long over.
     if (!devices.holding())
@@ -28,7 +36,8 @@ bool WriteHold::start(std::weak_ptr<WriteWatch> write) {
     if (!devices.hold(kLimitSeconds))
         return false;
     write_ = std::move(write);
-    bound_ = host_.desktop().scheduler.now() + seconds(kLimitSeconds);
+    start_ = host_.desktop().scheduler.now();
+    bound_ = start_ + seconds(kLimitSeconds);
     // One bound, the latest start's: an earlier one would end a hold
     // that a later write still needs.
     boundStep_.cancel();
@@ -46,24 +55,38 @@ void WriteHold::boundReached() {
     // an application that may still select text of ours.
     host_.log("applyReplacement: the hold reached its bound");
     const auto write = write_.lock();
-    // The target answers, but has not fetched our text yet. When it does,
-    // it pastes wherever its caret stands by then, after the user's keys:
-    // it finds nothing to paste, and the correction is not written. (One
-    // that does not answer handles our selection first when it runs
-    // again, and gets our text then; one that fetched is pasting now.)
+    // Back from not answering just before, the target works through what
+    // waited in it, our paste among it, which it would make wherever its
+    // caret stands by then, after any key let through now; and a paste it
+    // made shows, and the caret comes back, only once it has. The held
+    // input waits for it, as for an application that does not answer,
+    // while the clipboard's own wait for the fetch lasts; the write's
+    // check ends the hold then, the correction in or its paste withdrawn.
     Desktop& desktop = host_.desktop();
+    if (write && write->targetWasAway && write->pasteQueued && !write->ended) {
+        host_.log(
+            "applyReplacement: our paste had not shown by the hold's bound; the held keys wait "
+            "for it");
+        waiting_ = true;
+        return awaitBeyondTheBound();
+    }
+    // The target answers, but has not fetched our text yet.
     if (write && write->pasteQueued && !write->shown && !write->ended &&
         !desktop.accessibility.owesAnswer(write->element) &&
-        PasteboardGuard::awaitingFetch(desktop.pasteboard) &&
-        PasteboardGuard::withdrawPasteInFlight(
-            desktop.pasteboard,
-            desktop.scheduler.now() + seconds(PasteboardGuard::kWithdrawnBound))) {
-        host_.log(
-            "applyReplacement: the target had not taken our paste by the hold's bound; "
-            "withdrawn, nothing written");
-        write->ended = true;
-        // Told from the field before the held input goes on into it.
-        return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
+        PasteboardGuard::awaitingFetch(desktop.pasteboard)) {
+        // Merely slow: when it fetches, it pastes wherever its caret stands
+        // by then, after the user's keys; it finds nothing to paste, and
+        // the correction is not written.
+        if (PasteboardGuard::withdrawPasteInFlight(
+                desktop.pasteboard,
+                desktop.scheduler.now() + seconds(PasteboardGuard::kWithdrawnBound))) {
+            host_.log(
+                "applyReplacement: the target had not taken our paste by the hold's bound; "
+                "withdrawn, nothing written");
+            write->ended = true;
+            // Told from the field before the held input goes on into it.
+            return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
+        }
     }
     end({.write = write.get()});
 }
@@ -82,21 +105,43 @@ void WriteHold::end(const End& end) {
     if (holds()) {
         if (end.targetAway) {
             const int keptOut = release(false);
-            host_.log("applyReplacement: the application did not answer within the hold; " +
+            host_.log("applyReplacement: the application did not answer for " +
+                      std::to_string(static_cast<int>(kAwayLimitSeconds)) + " s; " +
                       std::to_string(keptOut) + " held keys were not sent to it");
             if (keptOut > 0)
                 host_.replacementFailed(UnwrittenField::keysKeptOut);
         } else if (auto owed = waits_.owedAnswer()) {
             // A request of ours went unanswered: a key sent now could
             // replace a selection the application still makes.
-            if (!std::exchange(waiting_, true))
+            if (!std::exchange(waiting_, true)) {
+                awaitBeyondTheBound();
                 waits_.awaitAnswer(std::move(owed));
+            }
         } else {
             release(true);
         }
     }
     if (end.told)
         tell(write, *end.told);
+}
+
+void WriteHold::awaitBeyondTheBound() {
+    const auto limit = awayLimit();
+    if (!limit)
+        return;
+    // The devices stay held, and the bound's step gives way to the wait;
+    // calls into applications that answer still give up in their usual
+    // time, by the away limit at the latest.
+    const double left =
+        std::chrono::duration<double>(*limit - host_.desktop().scheduler.now()).count();
+    host_.desktop().input.inputHold().hold(std::max(left, 0.0) + kEndsBeforeLimit);
+    host_.desktop().accessibility.limitCallsUntil(*limit);
+}
+
+std::optional<TimePoint> WriteHold::awayLimit() const {
+    if (!holds() || !bound_)
+        return std::nullopt;
+    return start_ + seconds(kAwayLimitSeconds);
 }
 
 int WriteHold::release(bool typeKeys) {

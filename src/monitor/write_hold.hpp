@@ -35,6 +35,12 @@ class WriteHold {
     // through the same end as every other, and calls made meanwhile give
     // up by then.
     static constexpr double kEndsBeforeLimit = 0.1;
+    // Held input that waits for an application that owes us an answer
+    // outlasts the bound, counted from the same start: until it answers,
+    // a key let through could replace a selection of ours it still makes,
+    // and one typed later could overtake the held ones. Past this the
+    // held keys are given up, and the user is told so.
+    static constexpr double kAwayLimitSeconds = 10.0;
 
     // What only the ladder knows: which write's application owes an answer
     // to a request of ours, and how the held input waits for it.
@@ -56,10 +62,10 @@ class WriteHold {
         // user's caret while its field is followed, and a notice reads its
         // field.
         const WriteWatch* write = nullptr;
-        // Its application let a request of ours go unanswered past the
-        // bound and may still select the original when it runs again: the
-        // caret is asked for behind our requests, and the held keys are
-        // kept out of it (the user is told when there were any).
+        // Its application let a request of ours go unanswered up to the
+        // away limit and may still select the original when it runs
+        // again: the caret is asked for behind our requests, and the held
+        // keys are kept out of it (the user is told when there were any).
         bool targetAway = false;
         std::optional<Unwritten> told = {};
     };
@@ -71,11 +77,11 @@ class WriteHold {
     WriteHold& operator=(const WriteHold&) = delete;
 
     // The one start: at the press of Apply, and when the write begins. A
-    // hold already on is kept and bound afresh, and the latest write to
-    // start owns it: an earlier write's end still ends it (the devices
-    // are one), but its bound and the selection taken back there are the
-    // latest write's. False when nothing could be held (a key is down,
-    // another program holds the keyboard).
+    // hold already on is kept with its bound, counted from the press, and
+    // the latest write to start owns it: an earlier write's end still
+    // ends it (the devices are one), but the selection taken back at the
+    // bound is the latest write's. False when nothing could be held (a
+    // key is down, another program holds the keyboard).
     bool start(std::weak_ptr<WriteWatch> write = {});
     // The one end, from every way a write ends.
     void end(const End& end);
@@ -84,10 +90,16 @@ class WriteHold {
     void tell(const WriteWatch* write, const Unwritten& told);
 
     bool holds() const;
+    // The write the hold is for now; nothing for a hold the press took
+    // after every write before it had let go of the devices.
+    std::shared_ptr<WriteWatch> write() const { return holds() ? write_.lock() : nullptr; }
     // When the hold ends by itself; nothing while nothing is held.
     std::optional<TimePoint> bound() const;
+    // Until when held input may wait for an application to answer.
+    std::optional<TimePoint> awayLimit() const;
     // The held input waits for an application to answer; an end meanwhile
-    // leaves it waiting, and so does the bound, which the wait keeps itself.
+    // leaves it waiting, and so does the bound: the wait keeps its own,
+    // the away limit.
     bool waiting() const { return waiting_; }
     // The wait is over (the application answered, or the devices went by
     // their own limit): the next end sends the input on.
@@ -101,6 +113,9 @@ class WriteHold {
 
   private:
     void boundReached();
+    // The held input waits for an application past the bound: the devices
+    // are kept up to the away limit.
+    void awaitBeyondTheBound();
     // What a notice says of the write's field as it reads now.
     UnwrittenField fieldNow(const WriteWatch& write);
     // Frees the devices; answers the key presses kept out.
@@ -110,6 +125,8 @@ class WriteHold {
     Waits waits_;
     std::weak_ptr<WriteWatch> write_;
     std::optional<TimePoint> bound_;
+    // When the hold was taken: the one start every limit counts from.
+    TimePoint start_{};
     Cancel boundStep_;
     bool waiting_ = false;
 };

@@ -108,6 +108,7 @@ void OverlayCoordinator::endPress() {
 }
 
 void OverlayCoordinator::close() {
+    const bool cutOff = applyPressed_;
     endPress();
     ++shownGeneration_;
     state_.value = OverlayState::Hidden{};
@@ -115,6 +116,9 @@ void OverlayCoordinator::close() {
         onHoverChanged(false);
     if (panelMade_)
         window_.orderOut();
+    // Last: the owner may show a notice in the panel's place.
+    if (cutOff && onApplyCutOff)
+        onApplyCutOff();
 }
 
 void OverlayCoordinator::apply(const std::vector<CorrectionIssue>& issues) {

@@ -60,6 +60,10 @@ class OverlayCoordinator {
     // Apply is being pressed (true), or a press ended without it (false):
     // the user's keys are to wait for the correction from the press on.
     std::function<void(bool)> onApplyPress;
+    // The panel closed under a press on Apply (the user's own click in the
+    // text closed it before the press was taken): nothing is written, and
+    // the owner says so, once the panel is gone.
+    std::function<void()> onApplyCutOff;
 
     // Shows the panel for these issues next to `near` (the hovered
     // highlight's unpadded rectangle), or centred on the main screen without

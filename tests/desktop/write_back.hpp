@@ -85,14 +85,19 @@ void expectEveryInputFollowsTheWrite(Desktop ports, sim::CapturedLog& log, const
 struct Stop {
     const char* what;
     double stopsFor;
+    // Back within the hold's bound: the correction goes in. (Past it, it
+    // may still: Chromium answers some calls while its browser process is
+    // stopped, and takes our paste when it runs again.)
+    bool written;
 };
 extern const std::vector<Stop> kStops;
 
 // Applies 晴れ → 雨 in `field` (kText, checked, the caret at its end, the
 // user's copy on the clipboard) while `row` stops its application: the
-// keys never go in over a selection of ours, nothing of the sentence is
-// lost, nothing of ours stays selected, the clipboard is the user's, the
-// keys are free and the notice says what the field holds.
+// correction goes in when it is back within the bound, the user's keys
+// follow once it answers, never over a selection of ours, nothing of the
+// sentence is lost, nothing of ours stays selected, the clipboard is the
+// user's, the keys are free and the notice says what the field holds.
 void expectAStoppedApplicationNeverTakesKeysOverOurSelection(Desktop ports, sim::CapturedLog& log,
                                                              const AXElement& field,
                                                              UserKeyboard& hands, const Stop& row);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "field/pasteboard_guard.hpp"
+#include "platform/sim/captured_log.hpp"
 #include "platform/sim/sim_pasteboard.hpp"
 #include "platform/sim/virtual_clock.hpp"
 
@@ -205,6 +206,48 @@ TEST(PasteboardRestoreTest, WaitsForTheTargetToFetchOurTextWithinABound) {
         } else {
             EXPECT_EQ(withdrawnAt, -1);
         }
+    }
+}
+
+TEST(PasteboardRestoreTest, PastesAfterAWithdrawnOneGiveTheClipboardBackEachTime) {
+    // One paste is never fetched and withdrawn (a target that stopped);
+    // the Applies after it, each fetched at once, paste their own text and
+    // the user's contents come back after each, not only once the first
+    // withdrawal has run out. Also where the clipboard reports our own
+    // change late (X11 through Qt), or a clipboard manager takes over what
+    // we left: what carries our mark is never saved as the user's.
+    for (const bool reportedLate : {false, true}) {
+        SCOPED_TRACE(reportedLate ? "our change reported late" : "reported at once");
+        sim::VirtualClock clock;
+        FetchingPasteboard board;
+        board.userCopies({stringItem("ユーザーのコピー")});
+        const auto guard = PasteboardGuard::of(board);
+        sim::CapturedLog log;
+        guard->setLog(&log);
+        const auto first = guard->putText("雨");
+        guard->releaseAfterPaste(*first, clock, guard->fetchesBeforePaste());
+        clock.advance(2.0);
+        ASSERT_EQ(pasteboardString(board), std::nullopt);
+        if (reportedLate)
+            board.userCopies(board.items());
+        for (int apply = 0; apply < 5; ++apply) {
+            SCOPED_TRACE(apply);
+            const auto hold = guard->putText("雪");
+            ASSERT_TRUE(hold);
+            clock.advance(0.2);
+            EXPECT_EQ(pasteboardString(board), "雪");
+            guard->releaseAfterPaste(*hold, clock, guard->fetchesBeforePaste());
+            clock.advance(0.05);
+            ++board.fetches;
+            clock.advance(0.5);
+            EXPECT_EQ(pasteboardString(board), "ユーザーのコピー");
+            clock.advance(1.5);
+            EXPECT_EQ(pasteboardString(board), "ユーザーのコピー");
+        }
+        // Each step is in the log.
+        EXPECT_EQ(log.count("clipboard: the user's contents saved"), 5u);
+        EXPECT_EQ(log.count("clipboard: our text withdrawn"), 1u);
+        EXPECT_EQ(log.count("clipboard: the user's contents given back"), 5u);
     }
 }
 

@@ -256,6 +256,9 @@ TEST_F(SyntheticInputTest, AbandonedInputPostsNothingButRestoresTheClipboard) {
     EXPECT_TRUE(mice().empty());
     EXPECT_EQ(desk.text(field), "今日は晴れです。");
     EXPECT_EQ(board(), kUserContents);
+    // The clipboard's steps are in the log.
+    EXPECT_EQ(desk.log().count("clipboard: the user's contents saved"), 1u);
+    EXPECT_EQ(desk.log().count("clipboard: the user's contents given back"), 1u);
 
     // Input queued afterwards goes in as usual.
     ASSERT_TRUE(input->typeTextIntoFocusedElement("雨", selected));

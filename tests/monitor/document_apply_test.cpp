@@ -72,6 +72,10 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
         std::vector<std::size_t> applied;  // lines, in the order applied
         bool browserTellsCaretSet;
         bool typesDuringEachWrite = false;
+        // "a" typed this long after each Apply and "b" 0.05 s after it,
+        // whether the hold is still on or over by then (never when
+        // negative).
+        double typesAt = -1;
     };
     const Case cases[] = {
         {"lines 2 then 3", {1, 2}, false},
@@ -81,6 +85,9 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
         {"lines 2 then 3, the browser tells of the caret", {1, 2}, true},
         {"lines 2 then 3, keys typed during each write", {1, 2}, false, true},
         {"lines 3 then 2, keys typed during each write, the browser tells", {2, 1}, true, true},
+        // Typed as soon as the write is over, before its check: the caret
+        // the user had at Apply is never set back over them.
+        {"lines 2 then 3, keys typed right after each write", {1, 2}, false, false, 0.8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -121,6 +128,10 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
                 advance(0.1);
                 desk.typeText("ab");
             }
+            if (c.typesAt >= 0) {
+                desk.clock().after(c.typesAt, [this] { desk.typeText("a"); });
+                desk.clock().after(c.typesAt + 0.05, [this] { desk.typeText("b"); });
+            }
             advance(4);
             expected[line].replace(expected[line].find("で"), std::string("で").size(), "に");
             EXPECT_EQ(desk.text(blocks[line]), expected[line]);
@@ -129,7 +140,8 @@ TEST_F(DocumentApplyTest, CorrectionsAboveTheCaretOneAfterAnotherPutItBackInTheU
         // last line.
         desk.typeText("xy");
         std::string typed;
-        for (std::size_t i = 0; c.typesDuringEachWrite && i < c.applied.size(); ++i)
+        for (std::size_t i = 0; (c.typesDuringEachWrite || c.typesAt >= 0) && i < c.applied.size();
+             ++i)
             typed += "ab";
         EXPECT_EQ(desk.text(last), lines.back() + typed + "xy");
         EXPECT_EQ(monitor.observedElement(), desk.element(last));

@@ -20,7 +20,8 @@ struct EndCase {
     std::function<void()> act;  // from the press of Apply on
     std::string text;
     std::vector<UnwrittenField> told;
-    double longest;  // seconds the hold may last
+    double longest;  // seconds the (last) hold may last
+    int holds = 1;
 };
 
 // Apply for a word the sentence never held: refused before anything is
@@ -72,12 +73,14 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
     const EndCase cases[] = {
         {"written", applyAt(0.05), kCorrected + "xy", {}, 0.5},
         // The panel is slow to ask for the correction and the target slow
-        // to paste it: the hold is the write's, with the write's bound.
+        // to paste it: the write takes over the hold the press took, and
+        // its bound counted from the press. A paste not taken by then is
+        // withdrawn, and the keys follow the text as it was.
         {"asked for 1 s after the press, pasted 1.8 s late",
          applyAt(1.0, kRoutes[4]),
-         kCorrected + "xy",
-         {},
-         3.5},
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         2.5},
         {"a press that nothing follows", applyAt(-1), kTyped + "xy", {}, 2.5},
         {"a press cancelled",
          then(0.2, [this] { monitor.applyPressCancelled(); }),
@@ -89,6 +92,30 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          kTyped + "xy",
          {UnwrittenField::asItWas},
          0.1},
+        // An earlier correction went in and its check is still to come:
+        // it needs no hold any more, and the refused one's ends at once.
+        {"refused while an earlier write awaits its check",
+         [this] {
+             follow(kRoutes[2]);
+             monitor.applyReplacement(de());
+             desk.clock().after(0.5, [this] { monitor.holdKeysForApply(); });
+             desk.clock().after(0.55, [this] { monitor.applyReplacement(de(), 999); });
+         },
+         kCorrected + "xy",
+         {UnwrittenField::changedElsewhere},
+         0.1,
+         2},
+        {"a press cancelled while an earlier write awaits its check",
+         [this] {
+             follow(kRoutes[2]);
+             monitor.applyReplacement(de());
+             desk.clock().after(0.5, [this] { monitor.holdKeysForApply(); });
+             desk.clock().after(0.55, [this] { monitor.applyPressCancelled(); });
+         },
+         kCorrected + "xy",
+         {},
+         0.1,
+         2},
         {"given up: the paste never taken",
          [this, applyAt] {
              applyAt(0.05)();
@@ -98,16 +125,22 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          {UnwrittenField::asItWas},
          2.5},
         // The paste is given up while the application does not answer: it
-        // reads empty then, which is no sentence typed over.
+        // reads empty then, which is no sentence typed over. The held keys
+        // wait for it and go in once it answers, where the user typed.
         {"the application away past the bound",
          stopped(5.0),
-         kTyped,
-         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut},
-         2.5},
-        {"the application answering again within the bound",
-         stopped(1.0),
          kTyped + "xy",
          {UnwrittenField::asItWas},
+         5.2},
+        {"the application away past the long limit",
+         stopped(12.0),
+         kTyped,
+         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut},
+         WriteHold::kAwayLimitSeconds},
+        {"the application answering again within the bound",
+         stopped(1.0),
+         kCorrected + "xy",
+         {},
          2.5},
         {"the paste handled past the bound",
          applyAt(0.05, kHandledLate),
@@ -129,11 +162,7 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          kCorrected + "xy",
          {},
          2.5},
-        {"our write taken past the bound",
-         stoppedByOurWrite(5.0),
-         kCorrected,
-         {UnwrittenField::keysKeptOut},
-         2.5},
+        {"our write taken past the bound", stoppedByOurWrite(5.0), kCorrected + "xy", {}, 5.1},
     };
     std::vector<UnwrittenField> told;
     monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
@@ -148,8 +177,74 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
         EXPECT_EQ(desk.text(field), c.text);
         EXPECT_EQ(desk.selection(field).length, 0);
         EXPECT_EQ(told, c.told);
-        EXPECT_EQ(keyboard().holdsTaken(), holds + 1);
+        EXPECT_EQ(keyboard().holdsTaken(), holds + c.holds);
         EXPECT_LE(keyboard().lastHoldSeconds(), c.longest);
+        EXPECT_FALSE(keyboard().holding());
+        EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
+        monitor.stop();
+        desk.setInputQuirk(field, {});
+    }
+}
+
+TEST_F(WriteHoldEndTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey) {
+    // Apply is clicked, the application stops 0.1 s later (a spell of
+    // load) and the user types on at 0.3 s, and again once the hold is
+    // over. Answering again in time, it gets the correction and the keys
+    // after it; later, the correction is given up but the keys still go
+    // in, in order, where the user's caret was, once it answers; only
+    // an application away past the long limit loses the held keys, and
+    // the user is told so.
+    struct Row {
+        double stopsFor;
+        bool written;
+        bool heldKeysSent;
+        double longest;  // seconds the devices may stay held
+        std::vector<UnwrittenField> told;
+        // Once it runs again, it pastes this much after our Ctrl+V: it
+        // works through what waited in it first.
+        double pastesAfter = 0;
+    };
+    const Row rows[] = {
+        // Its paste made just past the bound: the keys wait for it.
+        {1.9, true, true, 2.8, {}, 0.5},
+        {1.0, true, true, 2.5, {}, 0.5},
+        {0.5, true, true, 2.5, {}},
+        {1.0, true, true, 2.5, {}},
+        {1.9, true, true, 2.5, {}},
+        {2.4, false, true, 2.6, {UnwrittenField::asItWas}},
+        {2.6, false, true, 2.8, {UnwrittenField::asItWas}},
+        {4.0, false, true, 4.2, {UnwrittenField::asItWas}},
+        {12.0,
+         false,
+         false,
+         WriteHold::kAwayLimitSeconds,
+         {UnwrittenField::asItWas, UnwrittenField::keysKeptOut}},
+    };
+    std::vector<UnwrittenField> told;
+    monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("stopped " + std::to_string(row.stopsFor) + " s, pasting " +
+                     std::to_string(row.pastesAfter) + " s after");
+        told.clear();
+        follow(Route{"select and paste", true, true, row.pastesAfter});
+        const int holds = keyboard().holdsTaken();
+        monitor.holdKeysForApply();
+        desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
+        desk.clock().after(0.1, [this, row] { desk.stopApplication(pid, row.stopsFor); });
+        desk.clock().after(0.3, [this] { desk.typeText("xy"); });
+        // Typed once the application answers again and the hold is over;
+        // past the long limit, while it is still away: they wait in it
+        // behind our caret request.
+        const double later =
+            row.heldKeysSent ? 0.1 + row.stopsFor + 0.3 : WriteHold::kAwayLimitSeconds + 1.0;
+        desk.clock().after(later, [this] { desk.typeText("zw"); });
+        advance(later + PasteboardGuard::kWithdrawnBound + 1);
+        const std::string typed = (row.heldKeysSent ? "xy" : "") + std::string("zw");
+        EXPECT_EQ(desk.text(field), (row.written ? kCorrected : kTyped) + typed);
+        EXPECT_EQ(desk.selection(field), (Utf16Range{10 + static_cast<int64_t>(typed.size()), 0}));
+        EXPECT_EQ(told, row.told);
+        EXPECT_EQ(keyboard().holdsTaken(), holds + 1);
+        EXPECT_LE(keyboard().lastHoldSeconds(), row.longest);
         EXPECT_FALSE(keyboard().holding());
         EXPECT_EQ(pasteboardString(desk.pasteboard()), "ユーザーの内容");
         monitor.stop();

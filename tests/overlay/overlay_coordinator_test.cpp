@@ -198,6 +198,7 @@ struct PressCase {
     void (*meanwhile)(OverlayCoordinator&, const CorrectionIssue&, const Rect&);
     bool viewKept;              // the release comes to the view pressed
     std::vector<bool> presses;  // what the owner heard
+    bool toldCutOff = false;    // and that the click on Apply came to nothing
 };
 
 TEST_F(OverlayCoordinatorTest, WhatComesDuringAPressOnApplyNeverStrandsIt) {
@@ -214,7 +215,8 @@ TEST_F(OverlayCoordinatorTest, WhatComesDuringAPressOnApplyNeverStrandsIt) {
         {"the panel closed",
          [](OverlayCoordinator& c, const CorrectionIssue&, const Rect&) { c.hide(); },
          false,
-         {true, false}},
+         {true, false},
+         true},
         {"a notice in its place",
          [](OverlayCoordinator& c, const CorrectionIssue&, const Rect& r) {
              c.showNotice("notice", r);
@@ -228,6 +230,11 @@ TEST_F(OverlayCoordinatorTest, WhatComesDuringAPressOnApplyNeverStrandsIt) {
         coordinator.show({a}, anchor);
         std::vector<bool> presses;
         coordinator.onApplyPress = [&](bool pressed) { presses.push_back(pressed); };
+        int cutOff = 0;
+        coordinator.onApplyCutOff = [&] {
+            EXPECT_FALSE(window.visible) << "told while the panel still stood";
+            ++cutOff;
+        };
         const auto pressed = window.model;
         pressed->applyPressed();
         row.meanwhile(coordinator, a, anchor);
@@ -238,7 +245,9 @@ TEST_F(OverlayCoordinatorTest, WhatComesDuringAPressOnApplyNeverStrandsIt) {
             EXPECT_EQ(applied.size(), 1u);
         }
         EXPECT_EQ(presses, row.presses);
+        EXPECT_EQ(cutOff, row.toldCutOff ? 1 : 0);
         coordinator.onApplyPress = nullptr;
+        coordinator.onApplyCutOff = nullptr;
         coordinator.hide();
         clock.advance(3);
     }

@@ -201,8 +201,8 @@ void AtspiAccessibility::limitCallsUntil(std::optional<TimePoint> deadline) {
     boundCallTime();
 }
 
-void AtspiAccessibility::boundCallTime() {
-    int timeout = callTimeoutMs(callsBy_, scheduler_.now(), kCallTimeoutMs);
+void AtspiAccessibility::boundCallTime(bool owesAnswer) {
+    int timeout = callTimeoutMs(callsBy_, scheduler_.now(), kCallTimeoutMs, owesAnswer);
     if (callsLimitedNow())
         timeout = kShortestCallMs;
     if (timeout != callTimeoutMs_) {
@@ -216,10 +216,17 @@ bool AtspiAccessibility::isQuiet(AtspiAccessible* accessible) {
     // A call of the previous request that ran into its time-out marks that
     // request's application.
     if (noReplyFailures() != noRepliesBefore_ && !lastApplication_.empty())
-        unanswering_.noteNoReply(lastApplication_, now);
+        unanswering_.noteNoReply(lastApplication_, now, callsBy_.has_value());
     noRepliesBefore_ = noReplyFailures();
     lastApplication_ = busNameOf(accessible);
-    return unanswering_.isQuiet(lastApplication_, now);
+    // Every call into an application passes here, also those of a walk
+    // that do not resolve an element: each gets the time left before the
+    // bound as it stands now, not as it stood at the walk's first call.
+    // While the bound holds, one that let a call time out is probed for
+    // its answer rather than left alone.
+    const bool probing = callsBy_.has_value();
+    boundCallTime(probing && unanswering_.owesAnswer(lastApplication_));
+    return unanswering_.isQuiet(lastApplication_, now, probing);
 }
 
 void AtspiAccessibility::noteAnswers(AtspiAccessible* accessible) {

@@ -163,7 +163,7 @@ class AtspiAccessibility : public Accessibility {
     // for them last.
     std::optional<TimePoint> callsBy_;
     int callTimeoutMs_ = kCallTimeoutMs;
-    void boundCallTime();
+    void boundCallTime(bool owesAnswer = false);
     std::function<Point()> primaryOrigin_;
     WindowOrigin windowOrigin_;
     WindowFrame windowFrame_;

@@ -25,9 +25,12 @@ AXResult AtspiAccessibility::systemWideAttribute(std::string_view attribute) {
         const auto appPid = processIdOf(app.get());
         if (!appPid || *appPid == ownPid_ || isQuiet(app.get()))
             continue;
+        const uint64_t noRepliesBefore = noReplyFailures();
         GObjectPtr<AtspiAccessible> window(activeWindowOf(app.get(), activeWindowTitle_));
         noteAnswers(app.get());
-        if (window == nullptr)
+        // It stopped answering: a walk of its window would cost a time-out
+        // a call.
+        if (window == nullptr || noReplyFailures() != noRepliesBefore)
             continue;
         if (AtspiAccessible* focused = findFocused(window.get()))
             return AXValue(fieldFor(focused));

@@ -19,6 +19,11 @@ inline constexpr int kShortestCallMs = 100;
 // in an earlier call): calls keep the shortest time, or the one late end
 // of the hold would be followed by a full time-out, until `usualMs` after
 // it, when an owner that never lifted it is taken as gone.
-int callTimeoutMs(std::optional<TimePoint> callsBy, TimePoint now, int usualMs);
+// `owesAnswer`: the call goes to an application that let one time out
+// and answered none since; while a bound holds, it is a probe for its
+// answer and gets the shortest time, so that probing a stopped
+// application costs the loop little and its answer is seen at once.
+int callTimeoutMs(std::optional<TimePoint> callsBy, TimePoint now, int usualMs,
+                  bool owesAnswer = false);
 
 }  // namespace mivo::linux_desktop

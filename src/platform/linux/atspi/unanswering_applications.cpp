@@ -16,16 +16,23 @@ bool isNoReply(std::string_view message) {
     return false;
 }
 
-bool UnansweringApplications::isQuiet(const std::string& application, Clock::time_point now) const {
+bool UnansweringApplications::isQuiet(const std::string& application, Clock::time_point now,
+                                      bool probing) const {
     const auto it = quiet_.find(application);
-    return it != quiet_.end() && now < it->second.until;
+    if (it == quiet_.end())
+        return false;
+    const Clock::time_point since = it->second.until - it->second.length;
+    return now < (probing ? std::min(it->second.until, since + Clock::duration(kProbeWhileHeld))
+                          : it->second.until);
 }
 
-void UnansweringApplications::noteNoReply(const std::string& application, Clock::time_point now) {
+void UnansweringApplications::noteNoReply(const std::string& application, Clock::time_point now,
+                                          bool probing) {
     const auto it = quiet_.find(application);
     const Clock::duration length =
-        it == quiet_.end()
-            ? Clock::duration(kFirstQuiet)
+        it == quiet_.end() ? Clock::duration(kFirstQuiet)
+        : probing
+            ? it->second.length
             : std::min<Clock::duration>(it->second.length * 2, Clock::duration(kLongestQuiet));
     quiet_[application] = Quiet{now + length, length};
 }

@@ -25,9 +25,17 @@ class UnansweringApplications {
     static constexpr auto kFirstQuiet = std::chrono::seconds(1);
     static constexpr auto kLongestQuiet = std::chrono::seconds(30);
 
-    // The application (by its bus name) is left alone now.
-    bool isQuiet(const std::string& application, Clock::time_point now) const;
-    void noteNoReply(const std::string& application, Clock::time_point now);
+    // While held input waits on an answer, an application is asked again
+    // this soon after it let a call time out: its answer, when it comes,
+    // lets the input go on at once.
+    static constexpr auto kProbeWhileHeld = std::chrono::milliseconds(100);
+
+    // The application (by its bus name) is left alone now; `probing`: for
+    // at most kProbeWhileHeld since its last time-out.
+    bool isQuiet(const std::string& application, Clock::time_point now, bool probing = false) const;
+    // `probing`: the time-out of a probe while held input waits, which
+    // does not make the application's later quiet any longer.
+    void noteNoReply(const std::string& application, Clock::time_point now, bool probing = false);
     void noteAnswered(const std::string& application) { quiet_.erase(application); }
     // A call to the application timed out and it has answered none since.
     bool owesAnswer(const std::string& application) const { return quiet_.contains(application); }
