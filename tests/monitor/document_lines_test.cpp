@@ -105,6 +105,52 @@ TEST_F(DocumentLinesTest, EveryLineOfALongPasteIsCheckedAndBoxedWhereItStands) {
     }
 }
 
+TEST_F(DocumentLinesTest, ACorrectionInOneLineOfALongPasteIsWrittenThereOnly) {
+    for (const bool intoABlock : {false, true}) {
+        SCOPED_TRACE(intoABlock ? "a paragraph" : "the field's own text");
+        openRichText();
+        std::vector<std::string> lines;
+        for (int i = 1; i <= 40; ++i)
+            lines.push_back(std::to_string(i) +
+                            (i == 20 ? "行目、宿題をを終えた。" : "行目、今日もとても晴れです。"));
+        std::string pasted;
+        for (const auto& line : lines)
+            pasted += (pasted.empty() ? "" : "\n") + line;
+        sim::SimId target = rich;
+        if (intoABlock) {
+            target = desk.addTextField(rich, "");
+            desk.setText(rich, "\uFFFC");
+            desk.moveCaretIntoBlock(rich, target);
+            advance(1.1);
+        }
+        candidates.clear();
+        desk.setText(target, pasted);
+        desk.select(target, Utf16Range{text::utf16Length(pasted), 0});
+        advance(1.5);
+        const auto wrong =
+            std::ranges::find(candidates, lines[19], &CompletedSentenceCandidate::text);
+        ASSERT_NE(wrong, candidates.end());
+        CorrectionIssue issue;
+        issue.id = "line-20";
+        issue.range = TextRange{7, 9};
+        issue.original = "をを";
+        issue.suggestion = "を";
+        std::optional<std::string> replaced;
+        monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+        monitor.applyReplacement(issue, wrong->block);
+        advance(4);
+        lines[19] = "20行目、宿題を終えた。";
+        std::string expected;
+        for (const auto& line : lines)
+            expected += (expected.empty() ? "" : "\n") + line;
+        EXPECT_EQ(desk.text(target), expected);
+        // The line written is what its check is of, not the whole text.
+        EXPECT_EQ(replaced, lines[19]);
+        monitor.onReplacementCompleted = nullptr;
+        closeBrowser();
+    }
+}
+
 TEST_F(DocumentLinesTest, ASingleLineTooLongIsStillNotChecked) {
     openRichText();
     std::string line;
