@@ -256,22 +256,6 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
         // between each: from 33 lines on it is over 500 Characters, and
         // each line is checked as a text of its own, boxed, and boxed still
         // once Return took the caret into a new line.
-        {"thirty-three lines pasted and boxed, then Return and a line written",
-         "pasted33",
-         {},
-         {XK_Return},
-         "明日も晴れます。",
-         -1,
-         {},
-         linesWith(33, {8, 20, 30}),
-         BrowserKind::firefox,
-         only(linesWith(33, {8, 20, 30}), {8, 20, 30}),
-         -1,
-         false,
-         false,
-         false,
-         "明日も晴れます。",
-         1.5},
         {"forty lines pasted and boxed, then Return and a line written",
          "pasted40",
          {},
