@@ -257,6 +257,9 @@ class AccessibilityMonitor final : private ReplacementHost {
     // `element` is the field or block the text was read from: the observed
     // one, or a block of the document left with this check waiting.
     void analyzeText(const AXElement& element, const FieldText& text, bool derived = false);
+    // Checks each line of `checked`, read from `element`, as a text of its
+    // own when it is too long to be checked whole; false when it is not.
+    bool checkLineByLine(const AXElement& element, const FieldText& checked);
     // The text a check goes on with: `given`, or what the field reads now
     // when it differs and may; nothing when the check is dropped.
     std::optional<FieldText> settledText(const AXElement& element, const FieldText& given,

@@ -37,6 +37,8 @@ class BlockWrite {
     struct OwnTextRun {
         uint64_t block = 0;
         int64_t utf16Start = 0;
+        // One line of a block checked line by line, not a run.
+        bool line = false;
     };
     // The block the user had the caret in before a write into another one,
     // and the caret there.

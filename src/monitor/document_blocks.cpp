@@ -70,6 +70,21 @@ bool DocumentBlocks::objectsChangedSinceSearch(std::size_t objects) {
 uint64_t DocumentBlocks::numberOf(const AXElement& element) {
     if (Block* known = find(element))
         return known->number;
+    return add(element, std::nullopt).number;
+}
+
+uint64_t DocumentBlocks::numberOfLine(const AXElement& element, std::size_t line) {
+    const auto it = std::ranges::find_if(
+        blocks_, [&](const Block& b) { return b.line == line && b.element == element; });
+    if (it != blocks_.end()) {
+        touch(*it);
+        return it->number;
+    }
+    return add(element, line).number;
+}
+
+DocumentBlocks::Block& DocumentBlocks::add(const AXElement& element,
+                                           std::optional<std::size_t> line) {
     if (blocks_.size() >= kMaxBlocks) {
         const auto oldest = std::min_element(
             blocks_.begin(), blocks_.end(),
@@ -80,8 +95,9 @@ uint64_t DocumentBlocks::numberOf(const AXElement& element) {
     Block& block = blocks_.emplace_back();
     block.number = nextNumber_++;
     block.element = element;
+    block.line = line;
     touch(block);
-    return block.number;
+    return block;
 }
 
 DocumentBlocks::Block* DocumentBlocks::find(uint64_t number) {
@@ -92,7 +108,7 @@ DocumentBlocks::Block* DocumentBlocks::find(uint64_t number) {
 
 DocumentBlocks::Block* DocumentBlocks::find(const AXElement& element) {
     const auto it = std::find_if(blocks_.begin(), blocks_.end(),
-                                 [&](const Block& b) { return b.element == element; });
+                                 [&](const Block& b) { return b.element == element && !b.line; });
     if (it == blocks_.end())
         return nullptr;
     touch(*it);
@@ -122,7 +138,8 @@ Cancel DocumentBlocks::takePendingCheck(const AXElement& element) {
 }
 
 bool DocumentBlocks::hasPendingCheck(const AXElement& element) const {
-    const auto it = std::ranges::find(blocks_, element, &Block::element);
+    const auto it = std::ranges::find_if(
+        blocks_, [&](const Block& b) { return b.element == element && !b.line; });
     return it != blocks_.end() && it->pendingCheck && !it->pendingCheck.isCancelled();
 }
 

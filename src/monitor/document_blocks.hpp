@@ -40,6 +40,11 @@ class DocumentBlocks {
         // The ancestors that cut what the block shows, once looked up.
         std::optional<std::vector<AXElement>> clippingAncestors;
         uint64_t lastUsed = 0;
+        // Set for one line of a block whose lines are checked each as a
+        // text of its own (lines pasted into one block, a line feed between
+        // each): the line's place among them. `checked` then starts where
+        // the line does in the element's text.
+        std::optional<std::size_t> line;
     };
 
     // The document `element` is a block of: the nearest ancestor that holds
@@ -61,7 +66,11 @@ class DocumentBlocks {
     // The block's number (a new one when it is not known yet): it names the
     // block to the display for as long as its document is followed.
     uint64_t numberOf(const AXElement& element);
+    // The number of line `line` of the block `element` (a new one when it
+    // is not known yet).
+    uint64_t numberOfLine(const AXElement& element, std::size_t line);
     Block* find(uint64_t number);
+    // The block itself, never one of its lines.
     Block* find(const AXElement& element);
     // The block is left with its check still waiting: it runs for the block.
     void keepPendingCheck(const AXElement& element, Cancel check);
@@ -102,6 +111,7 @@ class DocumentBlocks {
 
   private:
     void touch(Block& block) { block.lastUsed = ++clock_; }
+    Block& add(const AXElement& element, std::optional<std::size_t> line);
 
     std::optional<AXElement> document_;
     std::optional<int64_t> documentLength_;

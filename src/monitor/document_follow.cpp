@@ -17,6 +17,7 @@ namespace {
 
 using documentText::endsASentence;
 using documentText::kObjectReplacement;
+using documentText::lineAt;
 using documentText::objectCount;
 using documentText::runAround;
 using documentText::runsOf;
@@ -127,8 +128,9 @@ void DocumentFollow::followWithinDocument(const AXElement& block) {
         }
     }
     host_.attach(block);
-    if (host_.followedField() == block)
-        checkBlocksMadeWith(block);
+    if (host_.followedField() == block && checkBlocksMadeWith(block) == 0 && pasteLeftUnchecked_ &&
+        pasteLeftUnchecked_ == blocks_.document())
+        checkBlocksAround(block);
     host_.fieldMayHaveMoved();
 }
 
@@ -142,31 +144,34 @@ bool DocumentFollow::continues(const AXElement& block, const AXElement& left) {
     return !text.empty() && !endsASentence(text);
 }
 
-void DocumentFollow::checkBlocksMadeWith(const AXElement& block) {
+int64_t DocumentFollow::checkBlocksMadeWith(const AXElement& block) {
     if (!blocks_.document())
-        return;
+        return 0;
     Accessibility& ax = host_.accessibility();
     const AXElement document = *blocks_.document();
     // One length read per move: a Return makes one block, the one the caret
     // is in; only a document grown by more than that is looked into.
     const int64_t grew = blocks_.noteDocumentLength(ax.textLengthMark(document));
     if (grew < 2)
-        return;
+        return grew;
     const auto children =
         readElements(ax, document, kAXChildrenAttribute).value_or(std::vector<AXElement>{});
     const auto at = std::ranges::find(children, block);
     if (at == children.end())
-        return;
+        return grew;
     // Lines pasted at once: the blocks made before the caret's, and the one
     // the caret was in, which took the first line (a line pasted under
     // earlier text). The nearest to the caret are remembered longest.
     const auto index = static_cast<int64_t>(at - children.begin());
     const int64_t from = std::max({int64_t{0}, index - grew, index - kMaxBlocksCheckedAtOnce});
+    if (from > index - grew)
+        pasteLeftUnchecked_ = document;
     for (int64_t i = from; i < index; ++i) {
         const AXElement& pasted = children[static_cast<std::size_t>(i)];
         if (!blocks_.hasPendingCheck(pasted))
             checkLater(pasted);
     }
+    return grew;
 }
 
 void DocumentFollow::checkLater(const AXElement& element) {
@@ -266,6 +271,8 @@ void DocumentFollow::noteContextChanged() {
                 continue;
             if (block->element != left.document)
                 left.blocks.push_back(block->element);
+            else if (block->line)
+                left.ownText = left.ownText.empty() ? blocks_.ownText() : left.ownText;
             else if (block->checked)
                 left.ownText = block->checked->text;
             else
@@ -285,6 +292,8 @@ void DocumentFollow::noteContextChanged() {
 
 void DocumentFollow::forget() {
     leftBehind_.clear();
+    pasteLeftUnchecked_.reset();
+    lined_.reset();
     blocks_.forget();
     blocks_.forgetOwnText();
     write_.forget();
@@ -434,24 +443,28 @@ std::optional<int64_t> DocumentFollow::followBlockForApply(uint64_t block) {
                 {userBlock, *caret, host_.keysTypedOn()},
                 host_.scheduleStep(kUserCaretBackSeconds, [this] { restoreUserCaret(false); }));
     }
-    if (element != blocks_.document()) {
+    if (element != blocks_.document() && !target->line) {
         write_.forgetOwnTextRun();
         host_.setCheckedText(checked);
         return 0;
     }
-    // The document's own text: written into its whole text, where the run
-    // checked still stands.
+    // The document's own text, or one line of a block's: written into the
+    // whole text, where the run or line checked still stands.
     const auto whole = host_.readFieldText(element);
-    const auto run =
-        whole ? std::optional(runAround(whole->text, checked.utf16Start)) : std::nullopt;
+    const bool line = target->line.has_value();
     const auto shift =
         whole ? text::utf16ToCharacterOffset(whole->text, checked.utf16Start) : std::nullopt;
-    if (!whole || whole->source != FieldText::Source::value || run->text != checked.text ||
-        run->utf16Start != checked.utf16Start || !shift) {
-        host_.log("apply: the document's own text changed — nothing written");
+    const bool stands =
+        whole && whole->source == FieldText::Source::value && shift &&
+        (line ? lineAt(whole->text, checked.utf16Start) == checked.text
+              : runAround(whole->text, checked.utf16Start) ==
+                    FieldText{checked.text, FieldText::Source::value, checked.utf16Start});
+    if (!stands) {
+        host_.log(line ? "apply: the line changed — nothing written"
+                       : "apply: the document's own text changed — nothing written");
         return std::nullopt;
     }
-    write_.noteOwnTextRun({block, checked.utf16Start});
+    write_.noteOwnTextRun({block, checked.utf16Start, line});
     host_.setCheckedText(*whole);
     return shift;
 }
@@ -476,9 +489,11 @@ std::string DocumentFollow::noteWriteVerified(const std::string& text) {
     const auto write = write_.takeOwnTextRun();
     if (!write)
         return text;
-    // The new text of the run written is the block's check, not the whole
-    // document's.
-    const FieldText run = runAround(text, write->utf16Start);
+    // The new text of the run (or line) written is the block's check, not
+    // the whole document's.
+    const FieldText run = write->line ? FieldText{lineAt(text, write->utf16Start),
+                                                  FieldText::Source::value, write->utf16Start}
+                                      : runAround(text, write->utf16Start);
     if (DocumentBlocks::Block* block = blocks_.find(write->block))
         block->checked = run;
     host_.setCheckedText(run);

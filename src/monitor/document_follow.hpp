@@ -78,6 +78,27 @@ class DocumentFollow {
     // the block's number, 0 outside a document.
     uint64_t noteChecked(const AXElement& element, const std::optional<FieldText>& text);
 
+    // --- Lines of one block ---------------------------------------------------
+    // A text of several lines too long to be checked whole (Firefox keeps
+    // lines pasted at once in one block, a line feed between each) is
+    // checked line by line, each line a text of its own with a number of
+    // its own, as the blocks of a document are. One line to check now.
+    struct LineCheck {
+        uint64_t block = 0;
+        FieldText text;
+    };
+    // Nothing when `text`, read from `element`, is checked whole: it is
+    // within `limit` Characters, or a single line. Otherwise the lines
+    // nearest the caret whose text changed since their last check, the
+    // nearest last; those farther wait until the caret goes near them.
+    std::optional<std::vector<LineCheck>> linesToCheck(const AXElement& element,
+                                                       const FieldText& text, int64_t limit);
+    // The check of line `block` found `text` (nothing: no sentence in it).
+    void noteLineChecked(uint64_t block, const std::optional<FieldText>& text);
+    // The caret moved in `element` without a change of its text: a line of
+    // it not checked yet, now near the caret, is checked.
+    void noteCaretMoved(const AXElement& element);
+
     // --- Writing into a block -----------------------------------------------
     // Before a write into `block` (0: the field followed): the block is
     // followed, with the text checked there. The Characters the write's
@@ -120,7 +141,8 @@ class DocumentFollow {
     // Whether `block` is the part on the next page of `left`, a paragraph
     // Writer exposes as an object a page.
     bool continues(const AXElement& block, const AXElement& left);
-    void checkBlocksMadeWith(const AXElement& block);
+    // By how much the document grew since the caret last moved.
+    int64_t checkBlocksMadeWith(const AXElement& block);
     // Checks `element` as it reads once the pause has passed, for its block.
     void checkLater(const AXElement& element);
     // The blocks checked before the user went elsewhere are checked again
@@ -130,6 +152,10 @@ class DocumentFollow {
     std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
     void noteWriteEnded();
     void restoreUserCaret(bool written);
+    // The caret went into `block` of a document that lines pasted at once
+    // left partly unchecked (Ctrl+Home to the top of the paste): the
+    // blocks around it not known yet, now in view, are checked as well.
+    void checkBlocksAround(const AXElement& block);
 
     DocumentFollowHost& host_;
     // The blocks of the document followed, the followed one among them.
@@ -154,6 +180,19 @@ class DocumentFollow {
     std::string removedSinceChange_;
     // That change made blocks and left lines written beside them.
     bool linesLeftBeside_ = false;
+    // The element last checked line by line: where each of its lines
+    // started then, and those checked (or waiting for the caret) of them.
+    struct LinedText {
+        AXElement element;
+        std::vector<int64_t> starts;
+        std::size_t from = 0;
+        std::size_t to = 0;
+        Cancel recheck;
+    };
+    std::optional<LinedText> lined_;
+    // The document lines were pasted into at once, more than were checked
+    // then: those left are checked once the caret goes near them.
+    std::optional<AXElement> pasteLeftUnchecked_;
 };
 
 }  // namespace mivo

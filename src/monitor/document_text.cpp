@@ -69,6 +69,30 @@ FieldText runAround(const std::string& text, int64_t caret) {
     return std::move(runs.back());
 }
 
+std::vector<FieldText> linesOf(const FieldText& text) {
+    std::vector<FieldText> lines;
+    const std::string_view all = text.text;
+    int64_t units = text.utf16Start;
+    std::size_t from = 0;
+    while (from < all.size()) {
+        const std::size_t end = std::min(all.find('\n', from), all.size());
+        const std::string_view line = all.substr(from, end - from);
+        lines.push_back(FieldText{std::string(line), text.source, units});
+        units += text::utf16Length(line) + 1;
+        from = end + 1;
+    }
+    return lines;
+}
+
+std::string lineAt(const std::string& text, int64_t start) {
+    const auto byte = text::utf16ToByteOffset(text, start);
+    if (!byte)
+        return {};
+    const std::string_view rest = std::string_view(text).substr(*byte);
+    const std::size_t end = std::min(rest.find('\n'), rest.find(kObjectReplacement));
+    return std::string(rest.substr(0, std::min(end, rest.size())));
+}
+
 std::string withoutObjects(std::string text) {
     for (std::size_t at = text.find(kObjectReplacement); at != std::string::npos;
          at = text.find(kObjectReplacement, at))

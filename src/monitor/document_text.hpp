@@ -31,6 +31,12 @@ std::vector<FieldText> runsOf(const std::string& text);
 // The run that holds UTF-16 unit `caret`, or that ends at the block the
 // caret stands on.
 FieldText runAround(const std::string& text, int64_t caret);
+// The lines of `text`, split at its line feeds, each with its first UTF-16
+// unit counted as `text`'s are; a line feed ending the text starts no line.
+std::vector<FieldText> linesOf(const FieldText& text);
+// The line of `text` that starts at UTF-16 unit `start`: up to the next
+// line feed or block object.
+std::string lineAt(const std::string& text, int64_t start);
 // The document's own text, its objects and the line feeds at its ends
 // (Firefox ends a line with one before its first Return) left out.
 std::string withoutObjects(std::string text);

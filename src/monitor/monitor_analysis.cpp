@@ -138,6 +138,7 @@ void AccessibilityMonitor::handleAXValueChanged(const AXElement& element, TimePo
         // The length stayed: a caret move, or a change that kept the
         // length, which the text poll's next tick reads.
         if (!hasCharCountChanged(element)) {
+            follow_.noteCaretMoved(element);
             // The caret an edit moved says nothing of where the field stands.
             if (now - lastEditSeenAt_ > mivo::seconds(kEditCaretSeconds))
                 notifyFieldMayHaveMoved();
@@ -240,6 +241,8 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
     const int64_t count = text::characterCount(text);
     logUserText("analyze: " + std::to_string(count) + " chars, ratio=" + formatRatio(ratio) +
                 ", text=" + quotedPrefix(text));
+    if (checkLineByLine(checkedElement, checked))
+        return;
     auto candidate = detector_.analyze(text, TextRange{0, count});
     if (!candidate) {
         if (count > detector_.maximumSentenceLength)
@@ -267,6 +270,51 @@ void AccessibilityMonitor::analyzeText(const AXElement& element, const FieldText
         " caretRect=" + (currentCaretRect_ ? toString(*currentCaretRect_) : std::string("nil")));
     if (onSentenceCompleted)
         onSentenceCompleted(*candidate);
+}
+
+bool AccessibilityMonitor::checkLineByLine(const AXElement& element, const FieldText& checked) {
+    const bool followed = element == observedElement_;
+    // A field followed whole until now: its check was block 0's.
+    const bool checkedWhole = followed && !follow_.blocks().document() && lastAnalyzedText_;
+    auto lines = follow_.linesToCheck(element, checked, detector_.maximumSentenceLength);
+    if (!lines)
+        return false;
+    log("analyze: " + std::to_string(lines->size()) + " lines checked each as a text of its own");
+    // What was checked of the element whole is no longer its text.
+    if (followed) {
+        lastAnalyzedText_.reset();
+        lastAnalyzedElement_.reset();
+        captureCaretRect(element);
+        if (checkedWhole && onCheckSkipped)
+            onCheckSkipped(0);
+    }
+    if (const DocumentBlocks::Block* whole = follow_.blocks().find(element);
+        whole && whole->checked) {
+        const uint64_t block = follow_.noteChecked(element, std::nullopt);
+        if (onCheckSkipped)
+            onCheckSkipped(block);
+    }
+    for (auto& line : *lines) {
+        const int64_t count = text::characterCount(line.text.text);
+        auto candidate = detector_.analyze(line.text.text, TextRange{0, count});
+        if (!candidate) {
+            if (count > detector_.maximumSentenceLength)
+                log("analyze: skipped — longer than " +
+                    std::to_string(detector_.maximumSentenceLength) + " Characters (" +
+                    std::to_string(count) + " chars)");
+            follow_.noteLineChecked(line.block, std::nullopt);
+            if (onCheckSkipped)
+                onCheckSkipped(line.block);
+            continue;
+        }
+        follow_.noteLineChecked(line.block, line.text);
+        candidate->block = line.block;
+        log("analyze: FIRING boundary=" + std::string(rawValue(candidate->boundary)) +
+            " line=" + std::to_string(line.block));
+        if (onSentenceCompleted)
+            onSentenceCompleted(*candidate);
+    }
+    return true;
 }
 
 std::optional<FieldText> AccessibilityMonitor::settledText(const AXElement& element,
@@ -354,7 +402,7 @@ std::optional<Rect> AccessibilityMonitor::boundsForRange(int64_t start, int64_t 
     if (!known || !known->checked)
         return std::nullopt;
     return boundsIn(ports_.accessibility, ports_.screens, known->element, known->checked, start,
-                    length, known->element == blocks.document());
+                    length, known->element == blocks.document() || known->line);
 }
 
 std::optional<Rect> AccessibilityMonitor::visibleFieldFrame(uint64_t block) {

@@ -198,7 +198,7 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
     // block is made of each further line, the caret in the last.
     std::vector<std::string> pasted = {"今日は晴れです。", "東京で住んでいます。",
                                        "明日も晴れます。"};
-    while (pasted.size() < 30)
+    while (pasted.size() < 80)
         pasted.push_back("行" + std::to_string(pasted.size()) + "は晴れです。");
     struct Case {
         const char* why;
@@ -208,6 +208,10 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
         // Into an empty line under a line written and checked before,
         // which Chromium replaces by the first line's block.
         bool underEarlierText = false;
+        // Then the caret goes to the first line (Ctrl+Home): the lines
+        // farthest from the caret, not checked with the paste, are now in
+        // view.
+        bool thenToTheFirst = false;
     };
     const Case cases[] = {
         {"three lines", 3},
@@ -216,6 +220,7 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
         {"twenty lines", 20},
         {"thirty lines into an empty field", 30, true},
         {"fifteen lines under earlier text", 15, false, true},
+        {"eighty lines, then the caret to the first", 80, false, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -226,6 +231,7 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
             desk.setText(rich, "");
         desk.focus(rich);
         sim::SimId last = 0;
+        sim::SimId firstPasted = 0;
         std::string objects;
         if (c.underEarlierText) {
             const auto earlier = desk.addTextField(rich, "前の行です。");
@@ -255,6 +261,7 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
                 last = first;
             }
         }
+        firstPasted = last;
         for (std::size_t i = 1; i < c.linesPasted; ++i) {
             last = desk.addTextField(rich, pasted[i]);
             objects += "\uFFFC";
@@ -266,10 +273,17 @@ TEST_F(FocusFollowTest, EveryLinePastedAtOnceIsCheckedThoughTheCaretNeverStoodIn
         else
             desk.moveCaretIntoBlock(rich, last);
         advance(1.5);
+        if (c.thenToTheFirst) {
+            desk.moveCaretIntoBlock(rich, firstPasted);
+            advance(1.5);
+        }
         std::vector<std::string> checked;
         for (const auto& candidate : candidates)
             checked.push_back(candidate.text);
         std::ranges::sort(checked);
+        // The line the caret went into is checked again as it is followed.
+        if (c.thenToTheFirst)
+            checked.erase(std::ranges::unique(checked).begin(), checked.end());
         std::vector<std::string> expected(pasted.begin(),
                                           pasted.begin() + static_cast<long>(c.linesPasted));
         std::ranges::sort(expected);

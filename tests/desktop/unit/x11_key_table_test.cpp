@@ -100,5 +100,25 @@ TEST(KeyTable, KeysThatMoveTheView) {
     }
 }
 
+TEST(KeyTable, APressIsADragFromThePointersFirstPixel) {
+    // A scrollbar's thumb moves the page with its first pixel: the boxes
+    // go then, not a few pixels of scrolled page later.
+    struct Row {
+        int distance;
+        int motions;
+        bool drag;
+    };
+    const Row rows[] = {
+        {0, 0, false},  // a click
+        {1, 1, true},   // the thumb taken one pixel on
+        {0, 1, false},  // a move heard before the press was
+        {0, 2, true},   // and the pointer goes on moving
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(pressIsDrag(row.distance, row.motions), row.drag)
+            << row.distance << " px in " << row.motions << " moves";
+    }
+}
+
 }  // namespace
 }  // namespace mivo::linux_desktop

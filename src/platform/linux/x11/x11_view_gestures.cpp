@@ -130,6 +130,10 @@ void X11ViewGestures::heardKey(int keycode, bool down) {
         report(ViewGesture::moved);
 }
 
+bool pressIsDrag(int distance, int motions) {
+    return distance >= kDragThresholdPixels || motions >= kDragMotions;
+}
+
 void X11ViewGestures::heardButton(int button, bool down) {
     // Buttons 4 to 7 are the wheel's steps.
     if (button >= 4 && button <= 7) {
@@ -178,8 +182,7 @@ void X11ViewGestures::heardMotion() {
                   &buttons);
     // The place of the press is read when it is heard: a pointer that
     // moved before that shows no distance, but goes on moving.
-    if (std::abs(x - pressX_) + std::abs(y - pressY_) < kDragThresholdPixels &&
-        ++motions_ < kDragMotions)
+    if (!pressIsDrag(std::abs(x - pressX_) + std::abs(y - pressY_), ++motions_))
         return;
     dragging_ = true;
     select(false);

@@ -31,10 +31,18 @@ class X11Connection;
 bool keyMovesView(unsigned long keysym, bool control, bool alt);
 
 // How far the pointer must go with the primary button held before the
-// press is a drag: a click's own jitter is not one.
-inline constexpr int kDragThresholdPixels = 4;
-// Or this many moves of the pointer while it is held.
-inline constexpr int kDragMotions = 3;
+// press is a drag: a scrollbar's thumb moves the page with its first pixel
+// (Firefox scrolls a few pixels for each), so the first pixel counts, as a
+// wheel step does.
+inline constexpr int kDragThresholdPixels = 1;
+// Or this many moves of the pointer while it is held (a pointer that moved
+// before the press was heard shows no distance, but goes on moving).
+inline constexpr int kDragMotions = 2;
+
+// Whether a press of the primary button is a drag once the pointer went
+// `distance` pixels (across and down together) from where it was pressed,
+// in `motions` moves.
+bool pressIsDrag(int distance, int motions);
 
 class X11ViewGestures {
   public:
