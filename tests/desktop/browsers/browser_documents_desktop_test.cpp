@@ -437,7 +437,14 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
         };
         ASSERT_TRUE(waitUntil([&] { return found() != checked.end(); }, 10))
             << "the first line was never checked on its own: " << describeRich(root);
-        if (!row.caretInFirstLine) {
+        // The user applies once the monitor follows the line with the
+        // caret, as after a glance at the boxes: under load the caret's
+        // move into line 1 reached the monitor only after the write began,
+        // which then took line 2 for the caret's and put it back there.
+        if (row.caretInFirstLine) {
+            ASSERT_TRUE(waitUntil([&] { return monitor.observedElement() == root; }, 10))
+                << describeRich(root);
+        } else {
             ASSERT_TRUE(waitUntil([&] { return monitor.lastPolledValue().text == second; }, 10))
                 << describeRich(root);
         }
@@ -451,7 +458,7 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
         EXPECT_EQ(replaced, "東京に住んでいます。");
         EXPECT_TRUE(holdsLine(root, second)) << describeRich(root);
         spinFor(0.3);
-        typeText("よ");
+        ASSERT_NO_FATAL_FAILURE(typeKey(root, "よ"));
         if (row.caretInFirstLine) {
             EXPECT_TRUE(waitUntil(
                 [&] {
