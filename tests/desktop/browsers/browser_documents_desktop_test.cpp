@@ -394,7 +394,7 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheThirdLineOfRichTextLandsThereAndKeeps
     EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
     EXPECT_TRUE(holdsLine(root, "明日も晴れます。")) << describeRich(root);
     // The caret went back to the end of the line: typing goes on there.
-    typeText("よ");
+    ASSERT_NO_FATAL_FAILURE(typeKey(root, "よ"));
     EXPECT_TRUE(waitForValue(third, kRained + "よ")) << describeRich(root);
     monitor.stop();
 }
