@@ -441,8 +441,14 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
         // caret, as after a glance at the boxes: under load the caret's
         // move into line 1 reached the monitor only after the write began,
         // which then took line 2 for the caret's and put it back there.
+        // (Chromium's line 1 is the field's own text, Firefox's a block.)
         if (row.caretInFirstLine) {
-            ASSERT_TRUE(waitUntil([&] { return monitor.observedElement() == root; }, 10))
+            ASSERT_TRUE(waitUntil(
+                [&] {
+                    const auto& followed = monitor.observedElement();
+                    return followed && (*followed == root || value(*followed) == first);
+                },
+                10))
                 << describeRich(root);
         } else {
             ASSERT_TRUE(waitUntil([&] { return monitor.lastPolledValue().text == second; }, 10))
