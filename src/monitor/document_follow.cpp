@@ -71,15 +71,17 @@ bool DocumentFollow::followBlockWithCaretInstead(const FieldText& text) {
 
 void DocumentFollow::followAsDocument(const AXElement& field) {
     blocks_.follow(field);
-    // Nothing was written in the field before its last change made its
-    // blocks (lines pasted at once), or Return took only the last of the
-    // lines written (Firefox's lines pasted at once stay beside the
-    // blocks): each block was made then, and those beside the caret's are
-    // looked at as it is followed. A line written there before and taken
-    // whole is checked where Return took it.
+    // The blocks made since the field was attached (lines pasted at once,
+    // or Return) are looked at beside the caret's as it is followed: the
+    // length noted is the document's without them. Not the length before
+    // their change: the lines may first show in the field's own text and
+    // then go into the blocks (Chromium under load), which a length read
+    // before and after counts as no more than the blocks' characters less
+    // the lines'.
     const auto length = host_.accessibility().textLengthMark(field);
-    if ((blocks_.ownText().empty() || linesLeftBeside_) && length && objectsAtChange_)
-        blocks_.noteDocumentLength(*length - static_cast<int64_t>(*objectsAtChange_));
+    if (length && objectsAtChange_ && objectsAtAttach_ && *objectsAtChange_ >= *objectsAtAttach_)
+        blocks_.noteDocumentLength(*length -
+                                   static_cast<int64_t>(*objectsAtChange_ - *objectsAtAttach_));
 }
 
 bool DocumentFollow::caretMovedWithinDocument(const std::optional<AXElement>& focused) {
@@ -166,10 +168,19 @@ int64_t DocumentFollow::checkBlocksMadeWith(const AXElement& block) {
     const int64_t from = std::max({int64_t{0}, index - grew, index - kMaxBlocksCheckedAtOnce});
     if (from > index - grew)
         pasteLeftUnchecked_ = document;
+    // A line written in the field's own text and taken whole into a block
+    // is checked there by the field's own check still waiting.
+    const std::string& own = blocks_.ownText();
+    const bool ownCheckWaits = !own.empty() && blocks_.hasPendingCheck(document);
     for (int64_t i = from; i < index; ++i) {
-        const AXElement& pasted = children[static_cast<std::size_t>(i)];
-        if (!blocks_.hasPendingCheck(pasted))
-            checkLater(pasted);
+        const auto n = static_cast<std::size_t>(i);
+        const AXElement& pasted = children[n];
+        if (blocks_.hasPendingCheck(pasted))
+            continue;
+        if (ownCheckWaits && n < kMaxChildrenLooked &&
+            withoutObjects(readString(ax, pasted, kAXValueAttribute).value_or("")) == own)
+            continue;
+        checkLater(pasted);
     }
     return grew;
 }
@@ -191,7 +202,7 @@ void DocumentFollow::noteAttached(const AXElement& element, const std::optional<
     Accessibility& ax = host_.accessibility();
     const bool heldFocus = host_.followedFieldHeldFocus();
     objectsAtChange_ = read ? std::optional(objectCount(read->text)) : std::nullopt;
-    linesLeftBeside_ = false;
+    objectsAtAttach_ = objectsAtChange_;
     removedSinceChange_.clear();
     auto document = DocumentBlocks::documentOf(ax, element, heldFocus);
     // A block known, followed without the focus (a paragraph of Writer's
@@ -241,7 +252,6 @@ void DocumentFollow::noteChange(const FieldText& text) {
                 (!removedSinceChange_.empty() || objectCount(now->text) == objects))
                 own = withoutObjects(now->text);
         }
-        linesLeftBeside_ = madeBlocks && !own.empty();
         blocks_.noteOwnText(std::move(own));
     }
     removedSinceChange_.clear();

@@ -44,8 +44,8 @@ class DocumentFollow {
     void noteDetached() {
         blocks_.forgetObjectsAtSearch();
         objectsAtChange_.reset();
+        objectsAtAttach_.reset();
         removedSinceChange_.clear();
-        linesLeftBeside_ = false;
     }
     // A change of its text is on its way to a check: what the document's
     // own text held is noted, and a block made under the caret followed.
@@ -178,8 +178,6 @@ class DocumentFollow {
     // taking that text into a block.
     std::optional<std::size_t> objectsAtChange_;
     std::string removedSinceChange_;
-    // That change made blocks and left lines written beside them.
-    bool linesLeftBeside_ = false;
     // The element last checked line by line: where each of its lines
     // started then, and those checked (or waiting for the caret) of them.
     struct LinedText {
@@ -193,6 +191,9 @@ class DocumentFollow {
     // The document lines were pasted into at once, more than were checked
     // then: those left are checked once the caret goes near them.
     std::optional<AXElement> pasteLeftUnchecked_;
+    // The object characters it held as attached: the blocks made since are
+    // those past them.
+    std::optional<std::size_t> objectsAtAttach_;
 };
 
 }  // namespace mivo

@@ -504,6 +504,13 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
     };
     std::optional<std::string> replaced;
     monitor.onReplacementCompleted = [&](const std::string& t) { replaced = t; };
+    // The monitor's log, for a failure's message.
+    const auto log = [&] {
+        std::string out;
+        for (const auto& line : session_->log().lines())
+            out += "\n" + line;
+        return out;
+    };
     monitor.start();
     // The paragraph there first is checked, as the monitor finds it.
     ASSERT_TRUE(waitUntil(
@@ -511,7 +518,8 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
             return std::ranges::find(checked, kText, &CompletedSentenceCandidate::text) !=
                    checked.end();
         },
-        10));
+        10))
+        << "the paragraph there first was never checked" << log();
     ASSERT_TRUE(pressChord(*session_, {XK_Control_L, XK_End}));
     spinFor(0.3);
     ASSERT_TRUE(pressChord(*session_, {XK_Return}));
@@ -525,12 +533,7 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
         return std::ranges::find(checked, left, &CompletedSentenceCandidate::text);
     };
     EXPECT_TRUE(waitUntil([&] { return found() != checked.end(); }, 5))
-        << "the line left was never checked" << [&] {
-               std::string out;
-               for (const auto& line : session_->log().lines())
-                   out += "\n" + line;
-               return out;
-           }();
+        << "the line left was never checked" << log();
     ASSERT_TRUE(waitUntil(
         [&] { return monitor.observedElement() && value(*monitor.observedElement()) == "明日も"; },
         10));

@@ -74,7 +74,7 @@ TEST_P(BrowserDesktopTest, AfterAPastedCorrectionTypingGoesOnAtTheEnd) {
                    Utf16Range{text::utf16Length(kRained), 0};
         },
         5));
-    typeText("よ");
+    ASSERT_NO_FATAL_FAILURE(typeKey(write, "よ"));
     EXPECT_TRUE(waitForValue(write, kRained + "よ")) << value(write).value_or("<nothing>");
 }
 
@@ -110,7 +110,7 @@ TEST_P(BrowserDesktopTest, AfterACorrectionOfTheSameLengthTypingGoesOnAtTheEnd) 
             5))
             << toString(readRange(ax(), write, kAXSelectedTextRangeAttribute)
                             .value_or(Utf16Range{-1, -1}));
-        typeText("よ");
+        ASSERT_NO_FATAL_FAILURE(typeKey(write, "よ"));
         EXPECT_TRUE(waitForValue(write, clouded + "よ")) << value(write).value_or("<nothing>");
     }
 }

@@ -451,7 +451,7 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheThirdLineOfRichTextLandsThereAndKeeps
     EXPECT_TRUE(holdsLine(root, "今日は晴れです。")) << describeRich(root);
     EXPECT_TRUE(holdsLine(root, "明日も晴れます。")) << describeRich(root);
     // The caret went back to the end of the line: typing goes on there.
-    typeText("よ");
+    ASSERT_NO_FATAL_FAILURE(typeKey(root, "よ"));
     EXPECT_TRUE(waitForValue(third, kRained + "よ")) << describeRich(root);
     monitor.stop();
 }
@@ -494,7 +494,20 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
         };
         ASSERT_TRUE(waitUntil([&] { return found() != checked.end(); }, 10))
             << "the first line was never checked on its own: " << describeRich(root);
-        if (!row.caretInFirstLine) {
+        // The user applies once the monitor follows the line with the
+        // caret, as after a glance at the boxes: under load the caret's
+        // move into line 1 reached the monitor only after the write began,
+        // which then took line 2 for the caret's and put it back there.
+        // (Chromium's line 1 is the field's own text, Firefox's a block.)
+        if (row.caretInFirstLine) {
+            ASSERT_TRUE(waitUntil(
+                [&] {
+                    const auto& followed = monitor.observedElement();
+                    return followed && (*followed == root || value(*followed) == first);
+                },
+                10))
+                << describeRich(root);
+        } else {
             ASSERT_TRUE(waitUntil([&] { return monitor.lastPolledValue().text == second; }, 10))
                 << describeRich(root);
         }
@@ -508,7 +521,7 @@ TEST_P(BrowserDesktopTest, ACorrectionInTheFirstLineTypedBeforeAnyReturnKeepsThe
         EXPECT_EQ(replaced, "東京に住んでいます。");
         EXPECT_TRUE(holdsLine(root, second)) << describeRich(root);
         spinFor(0.3);
-        typeText("よ");
+        ASSERT_NO_FATAL_FAILURE(typeKey(root, "よ"));
         if (row.caretInFirstLine) {
             EXPECT_TRUE(waitUntil(
                 [&] {

@@ -490,15 +490,25 @@ TEST_F(BrowserPageTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
         }
         return roles;
     };
+    // The monitor's log, for a failure's message.
+    const auto log = [&] {
+        std::string out;
+        for (const auto& line : session_->log().lines())
+            out += "\n" + line;
+        return out;
+    };
+    // A Chromium started on a loaded machine takes its time to show the
+    // page: the bound is far above the 5 s it takes alone, and costs
+    // nothing when the page comes sooner.
     ASSERT_TRUE(waitUntil(
         [&] {
             const auto roles = attached();
             return !roles.empty() && roles.back() == "entry";
         },
-        20))
-        << "followed: " << ::testing::PrintToString(attached());
+        40))
+        << "followed: " << ::testing::PrintToString(attached()) << log();
     const auto area = pageField(ax(), browser->pid(), "area");
-    ASSERT_TRUE(area.has_value());
+    ASSERT_TRUE(area.has_value()) << log();
     const bool followed = waitUntil(
         [&] {
             const auto& observed = monitor.observedElement();
@@ -506,12 +516,12 @@ TEST_F(BrowserPageTest, APageThatFocusesNoFieldYetIsNotTakenForOne) {
         },
         15);
     monitor.stop();
-    EXPECT_TRUE(followed);
+    EXPECT_TRUE(followed) << log();
     // Only text fields ("entry", as Chromium calls its text area and its
     // address bar) were followed, never the panel that had the focus.
     const auto roles = attached();
     EXPECT_TRUE(std::ranges::all_of(roles, [](const std::string& r) { return r == "entry"; }))
-        << ::testing::PrintToString(roles);
+        << ::testing::PrintToString(roles) << log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserViewTest,
