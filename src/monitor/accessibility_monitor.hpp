@@ -198,8 +198,10 @@ class AccessibilityMonitor final : private ReplacementHost {
     void setupFocusObserver(Pid pid);
     void tearDownFocusObserver();
     // Attaches the focused text element: `searched` when the search for it
-    // was already made, else found here.
-    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched = {});
+    // was already made, else found here; `late` when the focus poll found
+    // the focus moved unannounced.
+    void observeFocusedElement(const std::optional<std::optional<AXElement>>& searched = {},
+                               bool late = false);
     // The field followed is attached and is the focused one still.
     bool isFollowingFocusedField(const std::optional<AXElement>& focused);
     std::optional<AXElement> searchFocusedField();

@@ -198,7 +198,8 @@ void DocumentFollow::checkLater(const AXElement& element) {
 
 // --- The field followed ---------------------------------------------------------
 
-void DocumentFollow::noteAttached(const AXElement& element, const std::optional<FieldText>& read) {
+void DocumentFollow::noteAttached(const AXElement& element, const std::optional<FieldText>& read,
+                                  bool late) {
     Accessibility& ax = host_.accessibility();
     const bool heldFocus = host_.followedFieldHeldFocus();
     objectsAtChange_ = read ? std::optional(objectCount(read->text)) : std::nullopt;
@@ -210,11 +211,13 @@ void DocumentFollow::noteAttached(const AXElement& element, const std::optional<
     // ancestor holds the focus, and it is a block of the same document.
     if (!document && !heldFocus && blocks_.document() && blocks_.find(element))
         document = blocks_.document();
+    bool arrived = false;
     if (document) {
         const bool known = blocks_.document() == document;
         blocks_.follow(*document);
         if (!known)
             blocks_.noteDocumentLength(ax.textLengthMark(*document));
+        arrived = !known;
     }
     // The document itself, its caret in its own text beside its blocks, is
     // still the same document; any other field is not one.
@@ -226,6 +229,8 @@ void DocumentFollow::noteAttached(const AXElement& element, const std::optional<
         read->text.find(kObjectReplacement) != std::string::npos)
         blocks_.follow(element);
     checkBlocksLeftBehind();
+    if (arrived && late)
+        checkBlocksWrittenUnheard(element);
 }
 
 void DocumentFollow::noteChange(const FieldText& text) {
@@ -336,6 +341,28 @@ void DocumentFollow::checkBlocksLeftBehind() {
             continue;
         checkLater(*it);
         ++checked;
+    }
+}
+
+void DocumentFollow::checkBlocksWrittenUnheard(const AXElement& block) {
+    // Writer tells of a window it has just opened only when the focus poll
+    // finds it, up to a second later: a paragraph typed and left with
+    // Return by then was never heard of, and no way back checks it, for it
+    // was never checked. What a second can hold is checked as it reads.
+    constexpr int kBlocksWrittenInAPoll = 3;
+    const AXElement document = *blocks_.document();
+    if (block == document)
+        return;
+    const auto children = readElements(host_.accessibility(), document, kAXChildrenAttribute)
+                              .value_or(std::vector<AXElement>{});
+    const auto at = std::ranges::find(children, block);
+    if (at == children.end())
+        return;
+    int room = kBlocksWrittenInAPoll;
+    for (auto it = std::make_reverse_iterator(at); it != children.rend() && room > 0;
+         ++it, --room) {
+        if (!blocks_.hasPendingCheck(*it))
+            checkLater(*it);
     }
 }
 

@@ -38,8 +38,11 @@ class DocumentFollow {
     void followWithinDocument(const AXElement& block);
 
     // --- The field followed -------------------------------------------------
-    // It was attached and read (`read`, nothing when it could not be).
-    void noteAttached(const AXElement& element, const std::optional<FieldText>& read);
+    // It was attached and read (`read`, nothing when it could not be);
+    // `late`: the focus poll found it, the focus having moved unannounced
+    // (a window just opened), so what was written meanwhile went unheard.
+    void noteAttached(const AXElement& element, const std::optional<FieldText>& read,
+                      bool late = false);
     // It is no longer followed.
     void noteDetached() {
         blocks_.forgetObjectsAtSearch();
@@ -148,6 +151,8 @@ class DocumentFollow {
     // The blocks checked before the user went elsewhere are checked again
     // on the way back into their document.
     void checkBlocksLeftBehind();
+    // The few blocks just above `block`, in a document come to late.
+    void checkBlocksWrittenUnheard(const AXElement& block);
     std::optional<FieldText> ownTextRun(const AXElement& element, const FieldText& read);
     std::optional<AXElement> blockTakingOwnText(const AXElement& document, const std::string& now);
     void noteWriteEnded();

@@ -110,7 +110,7 @@ void AccessibilityMonitor::tearDownFocusObserver() {
 }
 
 void AccessibilityMonitor::observeFocusedElement(
-    const std::optional<std::optional<AXElement>>& searched) {
+    const std::optional<std::optional<AXElement>>& searched, bool late) {
     // Mivo's own window in front holds no field of another application:
     // the one followed stays.
     if (observedElement_ && isOwnProcessInFront())
@@ -152,7 +152,7 @@ void AccessibilityMonitor::observeFocusedElement(
     const auto read = extractTextForAnalysis(*element);
     lastPolledValue_ = read.value_or(FieldText{});
     followed_.keepWhole(read);
-    follow_.noteAttached(*element, read);
+    follow_.noteAttached(*element, read, late);
     hasCharCountChanged(*element);  // the baseline for the next changes
     // The log names the role as the accessibility bus does ("entry").
     log("observe: ATTACHED to role=" +

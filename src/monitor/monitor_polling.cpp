@@ -138,7 +138,7 @@ void AccessibilityMonitor::focusPollStep() {
     lastFocusedWindowSignature_ = signature;
     if (frontChanged)
         setupFocusObserver(frontPid);
-    observeFocusedElement();
+    observeFocusedElement({}, true);
 }
 
 std::optional<std::string> AccessibilityMonitor::focusedWindowSignature() {

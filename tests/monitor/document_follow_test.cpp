@@ -353,6 +353,11 @@ TEST_F(DocumentFollowTest, TheBlocksCheckedBeforeTheUserWentElsewhereAreCheckedO
         std::size_t linesChecked;
         bool sameDocument;
         std::size_t checkedAgain;  // besides the caret's, which its attach checks
+        // Into another document: lines above the caret's, never heard of.
+        std::size_t linesAbove = 0;
+        // Come to by the focus poll (a window just opened, its focus never
+        // told): those lines may have been written unheard.
+        bool late = false;
     };
     const Case cases[] = {
         {"back into the same document", 3, true, 2},
@@ -360,6 +365,9 @@ TEST_F(DocumentFollowTest, TheBlocksCheckedBeforeTheUserWentElsewhereAreCheckedO
         {"longer than the lines remembered: as many as are checked at once",
          kMaxRememberedBlocks + 6, true, kMaxRememberedBlocks - 2},
         {"into another document", 3, false, 0},
+        {"into another document, its lines above told of: none", 3, false, 0, 5},
+        {"into a window come to late, a line left with Return before", 3, false, 1, 1, true},
+        {"into a window come to late: the lines a second holds", 3, false, 3, 5, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -374,19 +382,23 @@ TEST_F(DocumentFollowTest, TheBlocksCheckedBeforeTheUserWentElsewhereAreCheckedO
         sim::SimId into = blocks.back();
         if (!c.sameDocument) {
             const auto other = desk.addTextField(window, "\uFFFC");
+            for (std::size_t i = 0; i < c.linesAbove; ++i)
+                desk.addTextField(other, "東京で住んでいます。");
             into = desk.addTextField(other, "別の文書です。");
             desk.focus(other);
             desk.moveCaretIntoBlock(other, into);
         }
         host.attach(desk.element(into));
-        follow.noteAttached(desk.element(into), host.readFieldText(desk.element(into)));
+        follow.noteAttached(desk.element(into), host.readFieldText(desk.element(into)), c.late);
         host.checks.clear();
         advance(1.0);
         ASSERT_EQ(host.checks.size(), c.checkedAgain);
         for (const auto& checked : host.checks)
             EXPECT_NE(checked.element, desk.element(into));
         if (c.checkedAgain > 0) {
-            EXPECT_EQ(host.checks.front().text, lines[lines.size() - 2]) << "the nearest first";
+            EXPECT_EQ(host.checks.front().text,
+                      c.sameDocument ? lines[lines.size() - 2] : "東京で住んでいます。")
+                << "the nearest first";
         }
         follow.forget();
         desk.focus(document);
