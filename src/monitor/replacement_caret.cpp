@@ -15,10 +15,6 @@ namespace {
 // The field is looked at this often while the user's keys are held, to
 // let them go, with the caret back, as soon as it shows the correction.
 constexpr double kWritePollSeconds = 0.05;
-// The caret put back is looked for this often, this many times, before the
-// held keys go: as long as a browser under load may take to show it.
-constexpr double kCaretLookSeconds = 0.02;
-constexpr int kCaretLooks = 30;
 
 // The user's selection after `written` (field units) was replaced by
 // `inserted` units: unchanged before it, moved by the change in length
@@ -93,7 +89,7 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         if (now)
             noteFieldText(pending.element, *now);
         if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
-            return caretBackThenInput(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
+            return hold_.end({.caretBack = {{pending.watch}}});
         // The field showed the correction and reads as before it again: the
         // user took it back, and where the caret stands now is the user's
         // doing. (A field between a paste's delete and its insert reads as
@@ -145,7 +141,7 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
         if (now && replacementSucceeded(watch->issue, watch->originalText, *now)) {
             if (watch->toldOnAnswer)
                 host_.replacementCompleted(now->text);
-            return caretBackThenInput(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
+            return hold_.end({.caretBack = {{std::move(watch)}}});
         }
         // Nothing of ours went in, or part of it late (a delete without
         // its insert): it has handled every request of ours, so the keys
@@ -156,7 +152,7 @@ void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
         // The held keys go where the user had the caret, once the field
         // shows it there rather than our selection.
         if (takenBack && watch->caret.before)
-            return inputOnceCaretIsBack(std::move(watch), kCaretLooks, *watch->caret.before);
+            return hold_.end({.caretBack = {{.write = watch, .at = watch->caret.before}}});
         return hold_.end({});
     }
     const TimePoint now = host_.desktop().scheduler.now();
@@ -273,57 +269,7 @@ void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
         return;
     watch.seenInText = true;
     watch.caretBack = true;
-    watch.caretSent = restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
-}
-
-bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
-    const CaretPlan& caret = watch.caret;
-    if (!caret.user)
-        return false;
-    Accessibility& ax = host_.desktop().accessibility;
-    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
-    if (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite)
-        return false;
-    // A block without the caret may still read the range it had.
-    if (caret.userElement)
-        return host_.placeCaret(*caret.userElement, *caret.user) == AXError::success;
-    if (now == caret.user)
-        return false;
-    return host_.placeCaret(watch.element, *caret.user) == AXError::success;
-}
-
-void ReplacementLadder::caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
-    // Sent back once already: the keys wait for it only while the field
-    // still shows the caret where the write left it.
-    if (watch->caretSent) {
-        if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element) !=
-            watch->caret.afterWrite)
-            return hold_.end({});
-        return inputOnceCaretIsBack(std::move(watch), kCaretLooks);
-    }
-    if (!restoreCaret(*watch, when))
-        return hold_.end({});
-    watch->caretSent = true;
-    inputOnceCaretIsBack(std::move(watch), kCaretLooks);
-}
-
-void ReplacementLadder::inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
-                                             std::optional<Utf16Range> at) {
-    // The caret is set over the accessibility bus and the held keys go
-    // through the X server: an application that takes the first later
-    // (Chromium, a busy browser) would type the keys where the paste left
-    // its caret, then move it under them.
-    const AXElement element =
-        at ? watch->element : watch->caret.userElement.value_or(watch->element);
-    const auto now = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
-    const std::optional<Utf16Range> wanted = at ? at : watch->caret.user;
-    if (looksLeft <= 0 || now == wanted || host_.observedElement() != watch->element ||
-        !hold_.holds())
-        return hold_.end({});
-    host_.scheduleStep(kCaretLookSeconds,
-                       [this, watch = std::move(watch), looksLeft, at]() mutable {
-                           inputOnceCaretIsBack(std::move(watch), looksLeft - 1, at);
-                       });
+    watch.caretSent = hold_.restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
 }
 
 }  // namespace mivo

@@ -218,7 +218,7 @@ void ReplacementLadder::started(PendingReplacement& pending, const Rung& rung) {
         // read now, the field shows it before the user can undo it.
         if (const auto now = readField(pending.element))
             noteFieldText(pending.element, *now);
-        caretBackThenInput(pending.watch, rung.caret);
+        hold_.end({.caretBack = {{pending.watch, rung.caret}}});
     } else {
         watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
     }

@@ -173,16 +173,6 @@ class ReplacementLadder {
     // The issue where it stands in the text read before writing, or nothing
     // (logged) when it stands nowhere the check saw it.
     std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
-    // Puts the caret where the user had it, moved by the correction; a
-    // caret the user moved meanwhile stays, as `when` tells.
-    bool restoreCaret(const WriteWatch& watch, CaretRestore when);
-    // The caret put back, then the held input, once the field reports the
-    // caret there (a moment at most).
-    void caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when);
-    // `at`: the caret looked for in the write's field, when not the
-    // user's caret after the correction.
-    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
-                              std::optional<Utf16Range> at = std::nullopt);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);

@@ -9,6 +9,14 @@
 #include "monitor/write_watch.hpp"
 
 namespace mivo {
+namespace {
+
+// The caret put back is looked for this often, this many times, before the
+// held keys go: as long as a browser under load may take to show it.
+constexpr double kCaretLookSeconds = 0.02;
+constexpr int kCaretLooks = 30;
+
+}  // namespace
 
 WriteHold::WriteHold(ReplacementHost& host, Waits waits) : host_(host), waits_(std::move(waits)) {}
 
@@ -92,6 +100,8 @@ void WriteHold::boundReached() {
 }
 
 void WriteHold::end(const End& end) {
+    if (end.caretBack && end.caretBack->write)
+        return caretBackThenEnd(*end.caretBack);
     Accessibility& ax = host_.desktop().accessibility;
     const WriteWatch* write = end.write;
     if (end.targetAway && write) {
@@ -123,6 +133,57 @@ void WriteHold::end(const End& end) {
     }
     if (end.told)
         tell(write, *end.told);
+}
+
+bool WriteHold::restoreCaret(const WriteWatch& write, CaretRestore when) {
+    const CaretPlan& caret = write.caret;
+    if (!caret.user)
+        return false;
+    const auto now =
+        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, write.element);
+    if (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite)
+        return false;
+    // A block without the caret may still read the range it had.
+    if (caret.userElement)
+        return host_.placeCaret(*caret.userElement, *caret.user) == AXError::success;
+    if (now == caret.user)
+        return false;
+    return host_.placeCaret(write.element, *caret.user) == AXError::success;
+}
+
+void WriteHold::caretBackThenEnd(const End::CaretBack& back) {
+    const auto& write = back.write;
+    if (back.at)
+        return endOnceCaretIsBack(write, kCaretLooks, back.at);
+    // Sent back once already: the keys wait for it only while the field
+    // still shows the caret where the write left it.
+    if (write->caretSent) {
+        if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, write->element) !=
+            write->caret.afterWrite)
+            return end({});
+        return endOnceCaretIsBack(write, kCaretLooks);
+    }
+    if (!restoreCaret(*write, back.when))
+        return end({});
+    write->caretSent = true;
+    endOnceCaretIsBack(write, kCaretLooks);
+}
+
+void WriteHold::endOnceCaretIsBack(std::shared_ptr<WriteWatch> write, int looksLeft,
+                                   std::optional<Utf16Range> at) {
+    // An application that takes the caret later than the keys (Chromium,
+    // a busy browser) would type them where the paste left its caret,
+    // then move it under them.
+    const AXElement element =
+        at ? write->element : write->caret.userElement.value_or(write->element);
+    const auto now = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    const std::optional<Utf16Range> wanted = at ? at : write->caret.user;
+    if (looksLeft <= 0 || now == wanted || host_.observedElement() != write->element || !holds())
+        return end({});
+    host_.scheduleStep(kCaretLookSeconds,
+                       [this, write = std::move(write), looksLeft, at]() mutable {
+                           endOnceCaretIsBack(std::move(write), looksLeft - 1, at);
+                       });
 }
 
 void WriteHold::awaitBeyondTheBound() {

@@ -20,12 +20,11 @@
 #include "field/synthetic_input.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/replacement_outcome.hpp"
+#include "monitor/write_watch.hpp"
 #include "platform/cancel.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo {
-
-struct WriteWatch;
 
 class WriteHold {
   public:
@@ -68,6 +67,16 @@ class WriteHold {
         // keys are kept out of it (the user is told when there were any).
         bool targetAway = false;
         std::optional<Unwritten> told = {};
+        // The caret goes back where the user had it before the held input
+        // goes on: the end waits until the field reports it there (a
+        // moment at most), and ends then as a plain end.
+        struct CaretBack {
+            std::shared_ptr<WriteWatch> write;
+            CaretRestore when = CaretRestore::ifWhereTheWriteLeftIt;
+            // Asked for already: looked for here in the write's field.
+            std::optional<Utf16Range> at = {};
+        };
+        std::optional<CaretBack> caretBack = {};
     };
 
     // The monitor that owns the ladder outlives it.
@@ -85,6 +94,9 @@ class WriteHold {
     bool start(std::weak_ptr<WriteWatch> write = {});
     // The one end, from every way a write ends.
     void end(const End& end);
+    // Puts the caret where the user had it, moved by the correction; a
+    // caret the user moved meanwhile stays, as `when` tells.
+    bool restoreCaret(const WriteWatch& write, CaretRestore when);
     // A notice outside an end: the hold already ended before the field
     // was looked at.
     void tell(const WriteWatch* write, const Unwritten& told);
@@ -113,6 +125,12 @@ class WriteHold {
 
   private:
     void boundReached();
+    void caretBackThenEnd(const End::CaretBack& back);
+    // The caret is set over the accessibility bus and the held keys go
+    // through the X server: looked for `looksLeft` more times before the
+    // end; `at` when not the user's caret after the correction.
+    void endOnceCaretIsBack(std::shared_ptr<WriteWatch> write, int looksLeft,
+                            std::optional<Utf16Range> at = std::nullopt);
     // The held input waits for an application past the bound: the devices
     // are kept up to the away limit.
     void awaitBeyondTheBound();
