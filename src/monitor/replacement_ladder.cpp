@@ -6,6 +6,7 @@
 
 #include "monitor/replacement_range.hpp"
 #include "monitor/replacement_routes.hpp"
+#include "monitor/replacement_verification.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -77,9 +78,9 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
           [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }),
       hold_(host, WriteHold::Waits{
                       .owedAnswer = [this] { return watchOwedAnAnswer(); },
-                      .awaitAnswer =
-                          [this](std::shared_ptr<WriteWatch> watch) {
-                              inputOnceTargetAnswers(std::move(watch));
+                      .shows =
+                          [](const WriteWatch& watch, const FieldText& now) {
+                              return replacementSucceeded(watch.issue, watch.originalText, now);
                           },
                   }) {}
 

@@ -107,12 +107,6 @@ class ReplacementLadder {
     // time for the check to put the user's caret back before the held
     // input goes on.
     static constexpr double kPasteCheckBeforeHoldEnds = 0.3;
-    // An application that let a request go unanswered is asked this often
-    // whether it answers again, until this long before the hold ends.
-    static constexpr double kAnswerPollSeconds = 0.05;
-    // After the hold, it is looked at this often, this many times.
-    static constexpr double kAwayLookSeconds = 0.25;
-    static constexpr int kAwayLooks = 120;
     // After giving up, or when the focus moved, the original text is not
     // analysed again for a while.
     static constexpr double kGiveUpSuppressionSeconds = 1.5;
@@ -188,12 +182,6 @@ class ReplacementLadder {
     void endUnposted(WriteWatch& watch, InputAbandoned why);
     // A write whose application let a request of ours go unanswered.
     std::shared_ptr<WriteWatch> watchOwedAnAnswer();
-    // The held input goes on once that application answers again, or its
-    // keys are kept out of it when the hold's bound comes first.
-    void inputOnceTargetAnswers(std::shared_ptr<WriteWatch> watch);
-    void awaitAnswer(std::shared_ptr<WriteWatch> watch);
-    // Our selection taken back once the application answers again.
-    void takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, int looksLeft);
     // Our selection of the original, if it still stands, gives way to the
     // caret as the user had it.
     void putBackUserCaret(const WriteWatch& watch);
