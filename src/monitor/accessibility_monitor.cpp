@@ -342,6 +342,23 @@ void AccessibilityMonitor::replacementCompleted(const std::string& text) {
     follow_.afterWrite(true);
 }
 
+const std::optional<std::string>& AccessibilityMonitor::pendingApplyOriginalText() const {
+    return pendingApplyOriginalText_;
+}
+
+std::set<std::string>& AccessibilityMonitor::attemptedPartialRepairKeys() {
+    return attemptedPartialRepairKeys_;
+}
+
+AXError AccessibilityMonitor::placeCaret(const AXElement& element, Utf16Range caret) {
+    return follow_.putCaretBack(element, caret);
+}
+
+std::optional<CaretElsewhere> AccessibilityMonitor::userCaretElsewhere() {
+    const auto kept = follow_.userCaretElsewhere();
+    return kept ? std::optional(CaretElsewhere{kept->block, kept->range}) : std::nullopt;
+}
+
 void AccessibilityMonitor::holdKeysForApply() {
     replacementLadder().holdInputForApply();
 }

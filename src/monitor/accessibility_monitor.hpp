@@ -135,9 +135,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     const std::optional<FieldText>& lastAnalyzedText() const override { return lastAnalyzedText_; }
     // The analysis-suppression window: while it is open, the text a
     // replacement is about to change is not analysed again.
-    const std::optional<std::string>& pendingApplyOriginalText() const {
-        return pendingApplyOriginalText_;
-    }
+    const std::optional<std::string>& pendingApplyOriginalText() const;
     const std::optional<TimePoint>& pendingApplyUntil() const { return pendingApplyUntil_; }
 
   private:
@@ -159,18 +157,11 @@ class AccessibilityMonitor final : private ReplacementHost {
     bool shouldSuppressPendingApplyLoop(const std::string& text);
     void setLastAnalyzedText(FieldText text) override;
     // Emptied whenever the observed element changes.
-    std::set<std::string>& attemptedPartialRepairKeys() override {
-        return attemptedPartialRepairKeys_;
-    }
+    std::set<std::string>& attemptedPartialRepairKeys() override;
     void replacementCompleted(const std::string& text) override;
     void replacementFailed(UnwrittenField field) override;
-    AXError placeCaret(const AXElement& element, Utf16Range caret) override {
-        return follow_.putCaretBack(element, caret);
-    }
-    std::optional<CaretElsewhere> userCaretElsewhere() override {
-        const auto kept = follow_.userCaretElsewhere();
-        return kept ? std::optional(CaretElsewhere{kept->block, kept->range}) : std::nullopt;
-    }
+    AXError placeCaret(const AXElement& element, Utf16Range caret) override;
+    std::optional<CaretElsewhere> userCaretElsewhere() override;
     MonitorRunToken runToken() const override { return MonitorRunToken(run_, *run_); }
     Cancel scheduleStep(double seconds, std::function<void()> step,
                         std::function<void()> onDropped = {}) override;

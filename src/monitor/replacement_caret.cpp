@@ -15,10 +15,6 @@ namespace {
 // The field is looked at this often while the user's keys are held, to
 // let them go, with the caret back, as soon as it shows the correction.
 constexpr double kWritePollSeconds = 0.05;
-// The caret put back is looked for this often, this many times, before the
-// held keys go: as long as a browser under load may take to show it.
-constexpr double kCaretLookSeconds = 0.02;
-constexpr int kCaretLooks = 30;
 
 // The user's selection after `written` (field units) was replaced by
 // `inserted` units: unchanged before it, moved by the change in length
@@ -93,7 +89,7 @@ void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint unti
         if (now)
             noteFieldText(pending.element, *now);
         if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
-            return caretBackThenInput(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
+            return hold_.end({.caretBack = {{pending.watch}}});
         // The field showed the correction and reads as before it again: the
         // user took it back, and where the caret stands now is the user's
         // doing. (A field between a paste's delete and its insert reads as
@@ -113,78 +109,6 @@ std::shared_ptr<WriteWatch> ReplacementLadder::watchOwedAnAnswer() {
             return watch;
     }
     return nullptr;
-}
-
-void ReplacementLadder::inputOnceTargetAnswers(std::shared_ptr<WriteWatch> watch) {
-    // A request of ours went unanswered: the application may still handle
-    // it, and select the original, whenever it runs again, after which a
-    // key sent now would replace it. Any request it answers comes after
-    // ours, so the held input waits for an answer, until the hold's bound.
-    host_.log("applyReplacement: the application does not answer; the held keys wait for it");
-    awaitAnswer(std::move(watch));
-}
-
-void ReplacementLadder::awaitAnswer(std::shared_ptr<WriteWatch> watch) {
-    Accessibility& ax = host_.desktop().accessibility;
-    if (!hold_.holds())
-        return hold_.answered();
-    // A read it answers tells that it handled every request before it.
-    readField(watch->element);
-    if (!ax.owesAnswer(watch->element)) {
-        hold_.answered();
-        host_.log("applyReplacement: the application answers again");
-        // Our input is still on its way, and goes now: the hold ends after
-        // it, as for a write that never waited.
-        if (watch->inputDue)
-            return;
-        // It may have gone on without the monitor following its field
-        // meanwhile: the caret goes back wherever the field stands, after
-        // the correction if it went in, before the keys follow it.
-        const bool takenBack = takeBackOurSelection(host_.desktop().accessibility, *watch);
-        const auto now = readField(watch->element);
-        if (now && replacementSucceeded(watch->issue, watch->originalText, *now)) {
-            if (watch->toldOnAnswer)
-                host_.replacementCompleted(now->text);
-            return caretBackThenInput(std::move(watch), CaretRestore::ifWhereTheWriteLeftIt);
-        }
-        // Nothing of ours went in, or part of it late (a delete without
-        // its insert): it has handled every request of ours, so the keys
-        // go in where the caret is, and the user learns what the field
-        // holds.
-        if (watch->toldOnAnswer)
-            return hold_.end({.write = watch.get(), .told = WriteHold::Unwritten{}});
-        // The held keys go where the user had the caret, once the field
-        // shows it there rather than our selection.
-        if (takenBack && watch->caret.before)
-            return inputOnceCaretIsBack(std::move(watch), kCaretLooks, *watch->caret.before);
-        return hold_.end({});
-    }
-    const TimePoint now = host_.desktop().scheduler.now();
-    const TimePoint limit = hold_.awayLimit().value_or(now);
-    if (now + seconds(kAnswerPollSeconds) < limit) {
-        host_.scheduleStep(kAnswerPollSeconds,
-                           [this, watch = std::move(watch)]() mutable { awaitAnswer(watch); });
-        return;
-    }
-    // Away that long, the held keys are given up: none goes into it, since
-    // one could come between our selection, which it may still make, and
-    // the caret asked for behind it.
-    hold_.end({.write = watch.get(), .targetAway = true});
-    // A copy: the write is over, and no later one waits on it.
-    takeBackOnceAnswered(std::make_shared<WriteWatch>(*watch), kAwayLooks);
-}
-
-void ReplacementLadder::takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, int looksLeft) {
-    // Should the caret request not take our selection back (an editor that
-    // keeps it), it is taken back as soon as the application answers.
-    readField(watch->element);
-    if (!host_.desktop().accessibility.owesAnswer(watch->element))
-        return putBackUserCaret(*watch);
-    if (looksLeft <= 0)
-        return;
-    host_.scheduleStep(kAwayLookSeconds, [this, watch = std::move(watch), looksLeft]() mutable {
-        takeBackOnceAnswered(std::move(watch), looksLeft - 1);
-    });
 }
 
 void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
@@ -273,57 +197,7 @@ void ReplacementLadder::caretBackOncePasted(WriteWatch& watch) {
         return;
     watch.seenInText = true;
     watch.caretBack = true;
-    watch.caretSent = restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
-}
-
-bool ReplacementLadder::restoreCaret(const WriteWatch& watch, CaretRestore when) {
-    const CaretPlan& caret = watch.caret;
-    if (!caret.user)
-        return false;
-    Accessibility& ax = host_.desktop().accessibility;
-    const auto now = AXTextExtractor::selectedTextRange(ax, watch.element);
-    if (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite)
-        return false;
-    // A block without the caret may still read the range it had.
-    if (caret.userElement)
-        return host_.placeCaret(*caret.userElement, *caret.user) == AXError::success;
-    if (now == caret.user)
-        return false;
-    return host_.placeCaret(watch.element, *caret.user) == AXError::success;
-}
-
-void ReplacementLadder::caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when) {
-    // Sent back once already: the keys wait for it only while the field
-    // still shows the caret where the write left it.
-    if (watch->caretSent) {
-        if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, watch->element) !=
-            watch->caret.afterWrite)
-            return hold_.end({});
-        return inputOnceCaretIsBack(std::move(watch), kCaretLooks);
-    }
-    if (!restoreCaret(*watch, when))
-        return hold_.end({});
-    watch->caretSent = true;
-    inputOnceCaretIsBack(std::move(watch), kCaretLooks);
-}
-
-void ReplacementLadder::inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
-                                             std::optional<Utf16Range> at) {
-    // The caret is set over the accessibility bus and the held keys go
-    // through the X server: an application that takes the first later
-    // (Chromium, a busy browser) would type the keys where the paste left
-    // its caret, then move it under them.
-    const AXElement element =
-        at ? watch->element : watch->caret.userElement.value_or(watch->element);
-    const auto now = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
-    const std::optional<Utf16Range> wanted = at ? at : watch->caret.user;
-    if (looksLeft <= 0 || now == wanted || host_.observedElement() != watch->element ||
-        !hold_.holds())
-        return hold_.end({});
-    host_.scheduleStep(kCaretLookSeconds,
-                       [this, watch = std::move(watch), looksLeft, at]() mutable {
-                           inputOnceCaretIsBack(std::move(watch), looksLeft - 1, at);
-                       });
+    watch.caretSent = hold_.restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
 }
 
 }  // namespace mivo

@@ -129,7 +129,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
         // a caret our paste left stays the user's no more than in a field
         // followed throughout.
         if (watch.shown && field_focus::keyboardFocusIsOn(host_.desktop(), pending.element))
-            restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
+            hold_.restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
         // Told what the field holds unless it showed the write, or was told
@@ -156,7 +156,7 @@ void ReplacementLadder::check(PendingReplacement pending) {
         host_.attemptedPartialRepairKeys().clear();
         host_.setLastPolledValue(current);
         host_.log("applyReplacement: verified text changed");
-        caretBackThenInput(pending.watch, CaretRestore::ifWhereTheWriteLeftIt);
+        hold_.end({.caretBack = {{pending.watch}}});
         host_.setLastAnalyzedText(current);
         host_.replacementCompleted(current.text);
         return;

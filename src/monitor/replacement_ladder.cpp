@@ -6,6 +6,7 @@
 
 #include "monitor/replacement_range.hpp"
 #include "monitor/replacement_routes.hpp"
+#include "monitor/replacement_verification.hpp"
 #include "shared/text.hpp"
 
 namespace mivo {
@@ -77,9 +78,9 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
           [&host] { return [run = host.runToken()] { return run.isCurrent(); }; }),
       hold_(host, WriteHold::Waits{
                       .owedAnswer = [this] { return watchOwedAnAnswer(); },
-                      .awaitAnswer =
-                          [this](std::shared_ptr<WriteWatch> watch) {
-                              inputOnceTargetAnswers(std::move(watch));
+                      .shows =
+                          [](const WriteWatch& watch, const FieldText& now) {
+                              return replacementSucceeded(watch.issue, watch.originalText, now);
                           },
                   }) {}
 
@@ -218,7 +219,7 @@ void ReplacementLadder::started(PendingReplacement& pending, const Rung& rung) {
         // read now, the field shows it before the user can undo it.
         if (const auto now = readField(pending.element))
             noteFieldText(pending.element, *now);
-        caretBackThenInput(pending.watch, rung.caret);
+        hold_.end({.caretBack = {{pending.watch, rung.caret}}});
     } else {
         watchForWrite(pending, host_.desktop().scheduler.now() + seconds(rung.delay));
     }

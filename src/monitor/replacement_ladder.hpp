@@ -107,12 +107,6 @@ class ReplacementLadder {
     // time for the check to put the user's caret back before the held
     // input goes on.
     static constexpr double kPasteCheckBeforeHoldEnds = 0.3;
-    // An application that let a request go unanswered is asked this often
-    // whether it answers again, until this long before the hold ends.
-    static constexpr double kAnswerPollSeconds = 0.05;
-    // After the hold, it is looked at this often, this many times.
-    static constexpr double kAwayLookSeconds = 0.25;
-    static constexpr int kAwayLooks = 120;
     // After giving up, or when the focus moved, the original text is not
     // analysed again for a while.
     static constexpr double kGiveUpSuppressionSeconds = 1.5;
@@ -173,16 +167,6 @@ class ReplacementLadder {
     // The issue where it stands in the text read before writing, or nothing
     // (logged) when it stands nowhere the check saw it.
     std::optional<CorrectionIssue> locate(const CorrectionIssue& issue, const FieldText& read);
-    // Puts the caret where the user had it, moved by the correction; a
-    // caret the user moved meanwhile stays, as `when` tells.
-    bool restoreCaret(const WriteWatch& watch, CaretRestore when);
-    // The caret put back, then the held input, once the field reports the
-    // caret there (a moment at most).
-    void caretBackThenInput(std::shared_ptr<WriteWatch> watch, CaretRestore when);
-    // `at`: the caret looked for in the write's field, when not the
-    // user's caret after the correction.
-    void inputOnceCaretIsBack(std::shared_ptr<WriteWatch> watch, int looksLeft,
-                              std::optional<Utf16Range> at = std::nullopt);
     // The target has fetched our paste: once the field shows it, the caret
     // goes back at once, before the keys held meanwhile are let go.
     void caretBackOncePasted(WriteWatch& watch);
@@ -198,12 +182,6 @@ class ReplacementLadder {
     void endUnposted(WriteWatch& watch, InputAbandoned why);
     // A write whose application let a request of ours go unanswered.
     std::shared_ptr<WriteWatch> watchOwedAnAnswer();
-    // The held input goes on once that application answers again, or its
-    // keys are kept out of it when the hold's bound comes first.
-    void inputOnceTargetAnswers(std::shared_ptr<WriteWatch> watch);
-    void awaitAnswer(std::shared_ptr<WriteWatch> watch);
-    // Our selection taken back once the application answers again.
-    void takeBackOnceAnswered(std::shared_ptr<WriteWatch> watch, int looksLeft);
     // Our selection of the original, if it still stands, gives way to the
     // caret as the user had it.
     void putBackUserCaret(const WriteWatch& watch);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "monitor/write_watch.hpp"
+
 namespace mivo {
 
 // The method a failed check tries next.
@@ -25,11 +27,6 @@ enum class WriteMethod {
 // Whether a method's write is in the field when its call returns, or input
 // queued for later.
 enum class Written { atOnce, queued };
-
-// When the caret goes back to where the user had it after a write: always
-// (a whole value written leaves it wherever the editor puts it), or only
-// while it stands where the write left it (else the user moved it).
-enum class CaretRestore { always, ifWhereTheWriteLeftIt };
 
 // One rung of the ladder: a method, when its check looks at the field, what
 // that check tries next, and how the write lands.

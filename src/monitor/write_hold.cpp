@@ -9,6 +9,21 @@
 #include "monitor/write_watch.hpp"
 
 namespace mivo {
+namespace {
+
+// The caret put back is looked for this often, this many times, before the
+// held keys go: as long as a browser under load may take to show it.
+constexpr double kCaretLookSeconds = 0.02;
+constexpr int kCaretLooks = 30;
+// An application that let a request go unanswered is asked this often
+// whether it answers again, up to the away limit.
+constexpr double kAnswerPollSeconds = 0.05;
+// After the away limit, it is looked at this often, this many times, to
+// take our selection back once it answers.
+constexpr double kAwayLookSeconds = 0.25;
+constexpr int kAwayLooks = 120;
+
+}  // namespace
 
 WriteHold::WriteHold(ReplacementHost& host, Waits waits) : host_(host), waits_(std::move(waits)) {}
 
@@ -92,6 +107,8 @@ void WriteHold::boundReached() {
 }
 
 void WriteHold::end(const End& end) {
+    if (end.caretBack && end.caretBack->write)
+        return caretBackThenEnd(*end.caretBack);
     Accessibility& ax = host_.desktop().accessibility;
     const WriteWatch* write = end.write;
     if (end.targetAway && write) {
@@ -115,7 +132,10 @@ void WriteHold::end(const End& end) {
             // replace a selection the application still makes.
             if (!std::exchange(waiting_, true)) {
                 awaitBeyondTheBound();
-                waits_.awaitAnswer(std::move(owed));
+                host_.log(
+                    "applyReplacement: the application does not answer; the held keys wait for "
+                    "it");
+                awaitAnswer(std::move(owed));
             }
         } else {
             release(true);
@@ -123,6 +143,57 @@ void WriteHold::end(const End& end) {
     }
     if (end.told)
         tell(write, *end.told);
+}
+
+bool WriteHold::restoreCaret(const WriteWatch& write, CaretRestore when) {
+    const CaretPlan& caret = write.caret;
+    if (!caret.user)
+        return false;
+    const auto now =
+        AXTextExtractor::selectedTextRange(host_.desktop().accessibility, write.element);
+    if (when == CaretRestore::ifWhereTheWriteLeftIt && now != caret.afterWrite)
+        return false;
+    // A block without the caret may still read the range it had.
+    if (caret.userElement)
+        return host_.placeCaret(*caret.userElement, *caret.user) == AXError::success;
+    if (now == caret.user)
+        return false;
+    return host_.placeCaret(write.element, *caret.user) == AXError::success;
+}
+
+void WriteHold::caretBackThenEnd(const End::CaretBack& back) {
+    const auto& write = back.write;
+    if (back.at)
+        return endOnceCaretIsBack(write, kCaretLooks, back.at);
+    // Sent back once already: the keys wait for it only while the field
+    // still shows the caret where the write left it.
+    if (write->caretSent) {
+        if (AXTextExtractor::selectedTextRange(host_.desktop().accessibility, write->element) !=
+            write->caret.afterWrite)
+            return end({});
+        return endOnceCaretIsBack(write, kCaretLooks);
+    }
+    if (!restoreCaret(*write, back.when))
+        return end({});
+    write->caretSent = true;
+    endOnceCaretIsBack(write, kCaretLooks);
+}
+
+void WriteHold::endOnceCaretIsBack(std::shared_ptr<WriteWatch> write, int looksLeft,
+                                   std::optional<Utf16Range> at) {
+    // An application that takes the caret later than the keys (Chromium,
+    // a busy browser) would type them where the paste left its caret,
+    // then move it under them.
+    const AXElement element =
+        at ? write->element : write->caret.userElement.value_or(write->element);
+    const auto now = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
+    const std::optional<Utf16Range> wanted = at ? at : write->caret.user;
+    if (looksLeft <= 0 || now == wanted || host_.observedElement() != write->element || !holds())
+        return end({});
+    host_.scheduleStep(kCaretLookSeconds,
+                       [this, write = std::move(write), looksLeft, at]() mutable {
+                           endOnceCaretIsBack(std::move(write), looksLeft - 1, at);
+                       });
 }
 
 void WriteHold::awaitBeyondTheBound() {
@@ -136,6 +207,75 @@ void WriteHold::awaitBeyondTheBound() {
         std::chrono::duration<double>(*limit - host_.desktop().scheduler.now()).count();
     host_.desktop().input.inputHold().hold(std::max(left, 0.0) + kEndsBeforeLimit);
     host_.desktop().accessibility.limitCallsUntil(*limit);
+}
+
+void WriteHold::awaitAnswer(std::shared_ptr<WriteWatch> write) {
+    // A request of ours went unanswered: the application may still handle
+    // it, and select the original, whenever it runs again, after which a
+    // key sent now would replace it. Any request it answers comes after
+    // ours, so the held input waits for an answer.
+    Accessibility& ax = host_.desktop().accessibility;
+    if (!holds())
+        return answered();
+    // A read it answers tells that it handled every request before it.
+    host_.extractTextForAnalysis(write->element);
+    if (!ax.owesAnswer(write->element)) {
+        answered();
+        host_.log("applyReplacement: the application answers again");
+        // Our input is still on its way, and goes now: the hold ends after
+        // it, as for a write that never waited.
+        if (write->inputDue)
+            return;
+        // It may have gone on without the monitor following its field
+        // meanwhile: the caret goes back wherever the field stands, after
+        // the correction if it went in, before the keys follow it.
+        const bool takenBack = takeBackOurSelection(ax, *write);
+        const auto now = host_.extractTextForAnalysis(write->element);
+        if (now && waits_.shows(*write, *now)) {
+            if (write->toldOnAnswer)
+                host_.replacementCompleted(now->text);
+            return end({.caretBack = {{std::move(write)}}});
+        }
+        // Nothing of ours went in, or part of it late (a delete without
+        // its insert): it has handled every request of ours, so the keys
+        // go in where the caret is, and the user learns what the field
+        // holds.
+        if (write->toldOnAnswer)
+            return end({.write = write.get(), .told = Unwritten{}});
+        // The held keys go where the user had the caret, once the field
+        // shows it there rather than our selection.
+        if (takenBack && write->caret.before)
+            return end({.caretBack = {{.write = write, .at = write->caret.before}}});
+        return end({});
+    }
+    const TimePoint now = host_.desktop().scheduler.now();
+    const TimePoint limit = awayLimit().value_or(now);
+    if (now + seconds(kAnswerPollSeconds) < limit) {
+        host_.scheduleStep(kAnswerPollSeconds,
+                           [this, write = std::move(write)]() mutable { awaitAnswer(write); });
+        return;
+    }
+    // Away that long, the held keys are given up: none goes into it, since
+    // one could come between our selection, which it may still make, and
+    // the caret asked for behind it.
+    end({.write = write.get(), .targetAway = true});
+    // A copy: the write is over, and no later one waits on it.
+    takeBackOnceAnswered(std::make_shared<WriteWatch>(*write), kAwayLooks);
+}
+
+void WriteHold::takeBackOnceAnswered(std::shared_ptr<WriteWatch> write, int looksLeft) {
+    // Should the caret request not take our selection back (an editor that
+    // keeps it), it is taken back as soon as the application answers.
+    host_.extractTextForAnalysis(write->element);
+    if (!host_.desktop().accessibility.owesAnswer(write->element)) {
+        takeBackOurSelection(host_.desktop().accessibility, *write);
+        return;
+    }
+    if (looksLeft <= 0)
+        return;
+    host_.scheduleStep(kAwayLookSeconds, [this, write = std::move(write), looksLeft]() mutable {
+        takeBackOnceAnswered(std::move(write), looksLeft - 1);
+    });
 }
 
 std::optional<TimePoint> WriteHold::awayLimit() const {

@@ -20,12 +20,11 @@
 #include "field/synthetic_input.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/replacement_outcome.hpp"
+#include "monitor/write_watch.hpp"
 #include "platform/cancel.hpp"
 #include "platform/scheduler.hpp"
 
 namespace mivo {
-
-struct WriteWatch;
 
 class WriteHold {
   public:
@@ -43,10 +42,11 @@ class WriteHold {
     static constexpr double kAwayLimitSeconds = 10.0;
 
     // What only the ladder knows: which write's application owes an answer
-    // to a request of ours, and how the held input waits for it.
+    // to a request of ours, and whether a read of a write's field shows
+    // its correction in.
     struct Waits {
         std::function<std::shared_ptr<WriteWatch>()> owedAnswer;
-        std::function<void(std::shared_ptr<WriteWatch>)> awaitAnswer;
+        std::function<bool(const WriteWatch&, const FieldText&)> shows;
     };
 
     // Nothing went in: what the user is told once the held input went on.
@@ -68,6 +68,16 @@ class WriteHold {
         // keys are kept out of it (the user is told when there were any).
         bool targetAway = false;
         std::optional<Unwritten> told = {};
+        // The caret goes back where the user had it before the held input
+        // goes on: the end waits until the field reports it there (a
+        // moment at most), and ends then as a plain end.
+        struct CaretBack {
+            std::shared_ptr<WriteWatch> write;
+            CaretRestore when = CaretRestore::ifWhereTheWriteLeftIt;
+            // Asked for already: looked for here in the write's field.
+            std::optional<Utf16Range> at = {};
+        };
+        std::optional<CaretBack> caretBack = {};
     };
 
     // The monitor that owns the ladder outlives it.
@@ -85,6 +95,9 @@ class WriteHold {
     bool start(std::weak_ptr<WriteWatch> write = {});
     // The one end, from every way a write ends.
     void end(const End& end);
+    // Puts the caret where the user had it, moved by the correction; a
+    // caret the user moved meanwhile stays, as `when` tells.
+    bool restoreCaret(const WriteWatch& write, CaretRestore when);
     // A notice outside an end: the hold already ended before the field
     // was looked at.
     void tell(const WriteWatch* write, const Unwritten& told);
@@ -95,15 +108,6 @@ class WriteHold {
     std::shared_ptr<WriteWatch> write() const { return holds() ? write_.lock() : nullptr; }
     // When the hold ends by itself; nothing while nothing is held.
     std::optional<TimePoint> bound() const;
-    // Until when held input may wait for an application to answer.
-    std::optional<TimePoint> awayLimit() const;
-    // The held input waits for an application to answer; an end meanwhile
-    // leaves it waiting, and so does the bound: the wait keeps its own,
-    // the away limit.
-    bool waiting() const { return waiting_; }
-    // The wait is over (the application answered, or the devices went by
-    // their own limit): the next end sends the input on.
-    void answered() { waiting_ = false; }
 
     // A key of the user's is down: a hold is taken once it comes up.
     bool keyIsDown() const;
@@ -112,10 +116,26 @@ class WriteHold {
     uint64_t keysTypedOn() const;
 
   private:
+    // Until when held input may wait for an application to answer.
+    std::optional<TimePoint> awayLimit() const;
+    // The wait is over (the application answered, or the devices went by
+    // their own limit): the next end sends the input on.
+    void answered() { waiting_ = false; }
     void boundReached();
+    void caretBackThenEnd(const End::CaretBack& back);
+    // The caret is set over the accessibility bus and the held keys go
+    // through the X server: looked for `looksLeft` more times before the
+    // end; `at` when not the user's caret after the correction.
+    void endOnceCaretIsBack(std::shared_ptr<WriteWatch> write, int looksLeft,
+                            std::optional<Utf16Range> at = std::nullopt);
     // The held input waits for an application past the bound: the devices
     // are kept up to the away limit.
     void awaitBeyondTheBound();
+    // The held input goes on once the write's application answers again,
+    // or its keys are kept out of it when the away limit comes first.
+    void awaitAnswer(std::shared_ptr<WriteWatch> write);
+    // Our selection taken back once the application answers again.
+    void takeBackOnceAnswered(std::shared_ptr<WriteWatch> write, int looksLeft);
     // What a notice says of the write's field as it reads now.
     UnwrittenField fieldNow(const WriteWatch& write);
     // Frees the devices; answers the key presses kept out.
@@ -128,6 +148,9 @@ class WriteHold {
     // When the hold was taken: the one start every limit counts from.
     TimePoint start_{};
     Cancel boundStep_;
+    // The held input waits for an application to answer; an end meanwhile
+    // leaves it waiting, and so does the bound: the wait keeps its own,
+    // the away limit.
     bool waiting_ = false;
 };
 

@@ -14,6 +14,11 @@
 
 namespace mivo {
 
+// When the caret goes back to where the user had it after a write: always
+// (a whole value written leaves it wherever the editor puts it), or only
+// while it stands where the write left it (else the user moved it).
+enum class CaretRestore { always, ifWhereTheWriteLeftIt };
+
 // The user's caret around one replacement, in the field's UTF-16 units.
 struct CaretPlan {
     // As the user had it before the write (or its retry), before any
