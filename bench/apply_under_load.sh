@@ -19,6 +19,13 @@
 # Every trial that was not written right prints Mivo's log lines of its
 # Apply.
 #
+# With APPLY_STOP_SECONDS=S, the browser (every process of it) is stopped
+# 0.1 s after the click on Apply for S seconds and the user types xy at
+# 0.3 s: a trial is written right when the field reads 東京に住んでいます。xy,
+# not written with a true notice when it reads 東京で住んでいます。xy, and
+# anything else (a key lost, or typed elsewhere) is counted apart; the
+# field is read S + 3 s after the click (4 s at least).
+#
 # Usage: bench/apply_under_load.sh [trials] [busy-loops]
 #   trials       Applies clicked, default 30
 #   busy-loops   `sh -c 'while :; do :; done'` started once the desktop is
@@ -40,6 +47,14 @@ MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 SENTENCE="東京で住んでいます。"
 WRITTEN="東京に住んでいます。"
 END=10 # the sentence's length: where the caret stands after it
+STOP="${APPLY_STOP_SECONDS:-}"
+TYPED=""
+READ_AT=4
+if [ -n "$STOP" ]; then
+  TYPED="xy"
+  END=12
+  READ_AT="$(awk -v s="$STOP" 'BEGIN { print (s + 3 > 4 ? s + 3 : 4) }')"
+fi
 
 # Everything started from here on inherits the cores.
 if [ -z "${APPLY_LOAD_PINNED:-}" ]; then
@@ -146,6 +161,13 @@ empty_field() {
   done
 }
 
+# Sends signal $1 to process $2 and every process it started.
+signal_tree() {
+  local child
+  kill -"$1" "$2" 2>/dev/null || true
+  for child in $(pgrep -P "$2" 2>/dev/null); do signal_tree "$1" "$child"; done
+}
+
 # Seconds since the click.
 since() { awk -v a="$clicked" -v b="$(date +%s.%N)" 'BEGIN { print b - a }'; }
 
@@ -191,11 +213,16 @@ while [ "$trial" -lt "$TRIALS" ] && [ "$attempts" -lt $((TRIALS * 2)) ]; do
   from=$(($(stat -c %s "$log") + 1))
   xdotool mousemove "$ax" "$ay" click 1
   clicked=$(date +%s.%N)
+  if [ -n "$STOP" ]; then
+    # The browser stops, the user types on, the browser answers again.
+    (sleep 0.1; signal_tree STOP "$browser"; sleep 0.2; xdotool type "$TYPED"
+     sleep "$(awk -v s="$STOP" 'BEGIN { print s - 0.2 }')"; signal_tree CONT "$browser") &
+  fi
   # Notices while the Apply's 4 s run: looked for once the devices are
   # free again (or a second on, when nothing was held), so that the
   # questions do not take Mivo's time during the write.
   notices=""
-  while awk -v t="$(since)" 'BEGIN { exit !(t < 4) }'; do
+  while awk -v t="$(since)" -v r="$READ_AT" 'BEGIN { exit !(t < r) }'; do
     slice="$(tail -c +"$from" "$log")"
     started=$(grep -c 'input: holding the keyboards' <<<"$slice")
     ended=$(grep -c 'input: every device held' <<<"$slice")
@@ -221,10 +248,10 @@ while [ "$trial" -lt "$TRIALS" ] && [ "$attempts" -lt $((TRIALS * 2)) ]; do
   [ "$caret" = "$END" ] || differs+=("caret at $caret")
   [ "$selected" = 0 ] || differs+=("selected $selections")
   [ "$clip" = "$userClip" ] || differs+=("clipboard \"$clip\"")
-  if [ "$text" = "$WRITTEN" ] && [ ${#differs[@]} -eq 0 ] && [ -z "$notices" ]; then
+  if [ "$text" = "$WRITTEN$TYPED" ] && [ ${#differs[@]} -eq 0 ] && [ -z "$notices" ]; then
     outcome="written right"
     written=$((written + 1))
-  elif [ "$text" = "$SENTENCE" ] && [ ${#differs[@]} -eq 0 ] &&
+  elif [ "$text" = "$SENTENCE$TYPED" ] && [ ${#differs[@]} -eq 0 ] &&
     grep -q 'your text is as it was\|nothing was written' <<<"$notices"; then
     outcome="not written, notice $notices"
     notWritten=$((notWritten + 1))
@@ -247,7 +274,7 @@ done
 kill -0 "$mivo" 2>/dev/null || { echo "apply_under_load: mivo ended early; its log:" >&2; tail -40 "$log" >&2; exit 1; }
 load="$(cut -d' ' -f1-3 /proc/loadavg)"
 built="$(date -u -r "$MIVO_BIN" '+%Y-%m-%d %H:%M:%S UTC')"
-echo "$MIVO_BIN (built $built), cores $CORES, $HOGS busy loops (machine's load average $load): $trial Applies"
+echo "$MIVO_BIN (built $built), cores $CORES, $HOGS busy loops (machine's load average $load): $trial Applies${STOP:+, the browser stopped $STOP s during each}"
 echo "  written right:                 $written"
 echo "  not written, with a true notice: $notWritten"
 echo "  anything else:                 $other"

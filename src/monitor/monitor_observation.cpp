@@ -56,8 +56,11 @@ void AccessibilityMonitor::handleFocusChanged() {
     if (!isMonitoring())
         return;
     // Asked now, an application waiting for our paste would answer nothing:
-    // the change is looked at once the paste is in.
-    if (pasteInFlight()) {
+    // the change is looked at once the paste is in. While a write holds
+    // every input device no move is the user's (an application waking from
+    // a stop reports the focus our activation gave it): the field written
+    // stays followed until the hold ends, and the change is looked at then.
+    if (pasteInFlight() || ports_.input.inputHold().holding()) {
         scheduleStep(PasteboardGuard::kFetchPollInterval, [this] { handleFocusChanged(); });
         return;
     }

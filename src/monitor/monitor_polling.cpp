@@ -84,7 +84,12 @@ void AccessibilityMonitor::focusPollTick() {
 }
 
 void AccessibilityMonitor::focusPollStep() {
-    if (!isMonitoring() || pasteInFlight())
+    // While a write holds every input device, the user moves no focus:
+    // what the poll reads of the field's application then is the silence
+    // of an application stopped or busy, not a move, and re-attaching on it
+    // would take the write's field from under its end. The first tick after
+    // the hold sees any move made meanwhile.
+    if (!isMonitoring() || pasteInFlight() || ports_.input.inputHold().holding())
         return;
     Accessibility& ax = ports_.accessibility;
     const auto front = ports_.workspace.frontmostApplication();
