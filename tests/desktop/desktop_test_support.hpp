@@ -120,6 +120,17 @@ class DesktopTest : public ::testing::Test {
             seconds);
     }
 
+    // Whether the application of `pid` comes to the front within
+    // `seconds`, asking nothing of it (the user's own way there is tested).
+    bool inFront(Pid pid, double seconds = 5) {
+        return waitUntil(
+            [&] {
+                const auto front = workspace().frontmostApplication();
+                return front && front->pid == pid;
+            },
+            seconds);
+    }
+
     Accessibility& ax() { return session_->desktop().accessibility(); }
     InputEvents& input() { return session_->desktop().input(); }
     Workspace& workspace() { return session_->desktop().workspace(); }

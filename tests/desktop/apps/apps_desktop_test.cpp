@@ -575,14 +575,6 @@ TEST_P(AppsDesktopTest, ALineLeftWithinThePauseIsCheckedAndWrittenWhereverTheCar
         spinFor(2.0);
         monitor.onCorrectionContextChanged = [&] { checked.clear(); };
         XConnection x;
-        const auto inFront = [&](Pid pid) {
-            return waitUntil(
-                [&] {
-                    const auto front = workspace().frontmostApplication();
-                    return front && front->pid == pid;
-                },
-                5);
-        };
         altTab(x.display());
         ASSERT_TRUE(inFront(elsewhere->pid()));
         spinFor(0.5);

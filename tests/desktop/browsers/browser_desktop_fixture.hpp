@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -54,6 +55,40 @@ class NoPanel : public CorrectionPanelDisplay {
     void hide() override {}
     std::optional<Rect> frame() const override { return std::nullopt; }
     void showNotice(const std::string&, std::optional<Rect>) override {}
+};
+
+// The display controller wired to `monitor` as the application wires it,
+// with the real engine; the highlight windows record what they show and
+// `onChecked` hears each sentence checked.
+struct WiredDisplay {
+    WiredDisplay(AccessibilityMonitor& monitor, Scheduler& scheduler,
+                 std::function<void(const CompletedSentenceCandidate&)> onChecked = {})
+        : settings(defaults, scheduler),
+          checker(engine),
+          textField(monitor),
+          display(scheduler, checker, textField, highlight, panel, settings) {
+        monitor.onSentenceCompleted = [this, onChecked](const CompletedSentenceCandidate& c) {
+            if (onChecked)
+                onChecked(c);
+            display.showCorrectionIssues(c);
+        };
+        monitor.onCorrectionContextChanged = [this] {
+            display.clearCorrectionUIForContextChange();
+        };
+        monitor.onCheckSkipped = [this](uint64_t block) { display.handleCheckSkipped(block); };
+        monitor.onFieldMayHaveMoved = [this] { display.handleFieldMayHaveMoved(); };
+    }
+    WiredDisplay(const WiredDisplay&) = delete;
+    WiredDisplay& operator=(const WiredDisplay&) = delete;
+
+    sim::MemoryUserDefaults defaults;
+    MivoSettingsStore settings;
+    LocalCorrectionService engine;
+    LocalCorrectionChecker checker;
+    MonitorCorrectionTextField textField;
+    ShownHighlights highlight;
+    NoPanel panel;
+    CorrectionDisplayController display;
 };
 
 class BrowserDesktopTest : public SharedBrowserTest {

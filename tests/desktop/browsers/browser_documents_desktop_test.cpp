@@ -308,23 +308,11 @@ TEST_P(BrowserDesktopTest, RichTextOfSeveralLinesIsFollowedAndCheckedLineByLine)
     // The monitor and the display controller wired as the application
     // wires them, with the real engine; the highlight windows record.
     AccessibilityMonitor monitor(session_->ports());
-    sim::MemoryUserDefaults defaults;
-    MivoSettingsStore settings(defaults, scheduler());
-    LocalCorrectionService engine;
-    LocalCorrectionChecker checker(engine);
-    MonitorCorrectionTextField textField(monitor);
-    ShownHighlights highlight;
-    NoPanel panel;
-    CorrectionDisplayController display(scheduler(), checker, textField, highlight, panel,
-                                        settings);
     std::vector<std::string> checked;
-    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
-        checked.push_back(c.text);
-        display.showCorrectionIssues(c);
-    };
-    monitor.onCorrectionContextChanged = [&] { display.clearCorrectionUIForContextChange(); };
-    monitor.onCheckSkipped = [&](uint64_t block) { display.handleCheckSkipped(block); };
-    monitor.onFieldMayHaveMoved = [&] { display.handleFieldMayHaveMoved(); };
+    WiredDisplay wired(monitor, scheduler(),
+                       [&](const CompletedSentenceCandidate& c) { checked.push_back(c.text); });
+    CorrectionDisplayController& display = wired.display;
+    ShownHighlights& highlight = wired.highlight;
     monitor.start();
     for (const auto& row : rows) {
         if (row.only && row.only != GetParam())

@@ -34,21 +34,9 @@ TEST_P(BrowserDesktopTest, EveryWayBackBringsEveryBoxOfTheDocumentBack) {
     ASSERT_NE(elsewhere, nullptr);
     ASSERT_TRUE(bringToFront(browser_->pid(), 20));
     AccessibilityMonitor monitor(session_->ports());
-    sim::MemoryUserDefaults defaults;
-    MivoSettingsStore settings(defaults, scheduler());
-    LocalCorrectionService engine;
-    LocalCorrectionChecker checker(engine);
-    MonitorCorrectionTextField textField(monitor);
-    ShownHighlights highlight;
-    NoPanel panel;
-    CorrectionDisplayController display(scheduler(), checker, textField, highlight, panel,
-                                        settings);
-    monitor.onSentenceCompleted = [&](const CompletedSentenceCandidate& c) {
-        display.showCorrectionIssues(c);
-    };
-    monitor.onCorrectionContextChanged = [&] { display.clearCorrectionUIForContextChange(); };
-    monitor.onCheckSkipped = [&](uint64_t block) { display.handleCheckSkipped(block); };
-    monitor.onFieldMayHaveMoved = [&] { display.handleFieldMayHaveMoved(); };
+    WiredDisplay wired(monitor, scheduler());
+    CorrectionDisplayController& display = wired.display;
+    ShownHighlights& highlight = wired.highlight;
     monitor.start();
     const AXElement root = focusRich("returns");
     std::vector<std::string> boxedLines = {"東京で住んでいます。", "大阪で住んでいます。"};

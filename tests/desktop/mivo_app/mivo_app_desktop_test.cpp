@@ -658,14 +658,6 @@ TEST_F(MivoAppDesktopTest, BackFromSettingsTheBoxIsBackWithinTwoSeconds) {
     const AXElement view = textView(*editor);
     std::vector<XRect> highlights;
     ASSERT_NO_FATAL_FAILURE(typeTheMistake(*editor, view, highlights));
-    const auto inFront = [&](Pid pid) {
-        return waitUntil(
-            [&] {
-                const auto front = workspace().frontmostApplication();
-                return front && front->pid == pid;
-            },
-            5);
-    };
     for (const Back back : {Back::taskBar, Back::settingsClosed}) {
         SCOPED_TRACE(back == Back::taskBar ? "the editor chosen on a task bar" : "Settings closed");
         QProcess second;
