@@ -133,13 +133,7 @@ void AccessibilityMonitor::tearDownAll(bool logged) {
     // Every step still waiting (follow-ups, the replacement ladder's input)
     // belongs to the run that ends here.
     ++*run_;
-    auto steps = std::move(pendingSteps_);
-    pendingSteps_.clear();
-    for (auto& [id, step] : steps) {
-        step.scheduled.cancel();
-        if (step.onDropped)
-            step.onDropped();
-    }
+    pendingSteps_.dropAll();
 }
 
 bool AccessibilityMonitor::isOwnProcessInFront() {
@@ -242,41 +236,33 @@ void AccessibilityMonitor::notifyFieldMayHaveMoved() {
 
 Cancel AccessibilityMonitor::scheduleStep(double seconds, std::function<void()> step,
                                           std::function<void()> onDropped) {
-    const uint64_t id = nextStepId_++;
+    const uint64_t id = pendingSteps_.nextId();
     const MonitorRunToken token = runToken();
     Cancel scheduled = ports_.scheduler.after(seconds, [this, token, id, step = std::move(step)] {
         if (!token.isCurrent())
             return;
-        pendingSteps_.erase(id);
+        pendingSteps_.forget(id);
         step();
     });
-    pendingSteps_.emplace(id, PendingStep{scheduled, std::move(onDropped)});
+    pendingSteps_.keep(id, scheduled, std::move(onDropped));
     return Cancel([this, token, id, scheduled]() mutable {
         scheduled.cancel();
         if (token.monitorExists())
-            pendingSteps_.erase(id);
+            pendingSteps_.forget(id);
     });
-}
-
-bool AccessibilityMonitor::isRepeatedPollLine(const std::string& line) {
-    if (!focusPollLines_)
-        return false;
-    focusPollLines_->push_back(line);
-    return std::find(previousFocusPollLines_.begin(), previousFocusPollLines_.end(), line) !=
-           previousFocusPollLines_.end();
 }
 
 void AccessibilityMonitor::log(std::string_view message) {
     std::string line(kLogTag);
     line += message;
-    if (!isRepeatedPollLine(line))
+    if (!focusPollLines_.repeated(line))
         ports_.log.write(line);
 }
 
 void AccessibilityMonitor::logUserText(std::string_view message) {
     std::string line(kLogTag);
     line += message;
-    if (!isRepeatedPollLine(line))
+    if (!focusPollLines_.repeated(line))
         ports_.log.writeUserText(line);
 }
 

@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -24,6 +23,8 @@
 #include "field/ax_text_extractor.hpp"
 #include "monitor/document_follow.hpp"
 #include "monitor/followed_text.hpp"
+#include "monitor/pending_steps.hpp"
+#include "monitor/repeated_poll_lines.hpp"
 #include "monitor/replacement_host.hpp"
 #include "monitor/sentence_completion_detector.hpp"
 #include "monitor/text_buffer_store.hpp"
@@ -295,12 +296,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     Cancel textPollTimer_;
     FieldText lastPolledValue_;
     Cancel focusPollTimer_;
-    // The lines the previous focus poll wrote or would have written, and
-    // those of the poll under way: a poll writes only what the previous one
-    // did not, so an idle desktop logs its state once, not every second.
-    std::vector<std::string> previousFocusPollLines_;
-    std::optional<std::vector<std::string>> focusPollLines_;
-    bool isRepeatedPollLine(const std::string& line);
+    RepeatedPollLines focusPollLines_;
     std::unique_ptr<KeyDownMonitor> eventTap_;
     Cancel debounceWork_;
     Cancel appActivationObserver_;
@@ -342,12 +338,7 @@ class AccessibilityMonitor final : private ReplacementHost {
     std::shared_ptr<ReplacementLadder> replacementLadder_;
 
     // Steps scheduled through scheduleStep that have not run yet.
-    struct PendingStep {
-        Cancel scheduled;
-        std::function<void()> onDropped;
-    };
-    std::map<uint64_t, PendingStep> pendingSteps_;
-    uint64_t nextStepId_ = 0;
+    PendingSteps pendingSteps_;
     // Keys seen going down, typed straight on or sent on after a hold.
     uint64_t keyDownsSeen_ = 0;
 };

@@ -32,8 +32,7 @@ void AccessibilityMonitor::startTextPoll() {
 }
 
 void AccessibilityMonitor::startFocusPoll() {
-    // A new run reports its first poll whatever the last run found.
-    previousFocusPollLines_.clear();
+    focusPollLines_.forget();
     focusPollTimer_ =
         ports_.scheduler.repeating(kFocusPollSeconds, guarded([this] { focusPollTick(); }));
     log("focusPoll: started (1s interval)");
@@ -77,10 +76,9 @@ void AccessibilityMonitor::textPollTick() {
 }
 
 void AccessibilityMonitor::focusPollTick() {
-    focusPollLines_.emplace();
+    focusPollLines_.beginPoll();
     focusPollStep();
-    previousFocusPollLines_ = std::move(*focusPollLines_);
-    focusPollLines_.reset();
+    focusPollLines_.endPoll();
 }
 
 void AccessibilityMonitor::focusPollStep() {

@@ -140,9 +140,12 @@ void ReplacementLadder::restUntilInput(Selected& selected, const PendingReplacem
             w->targetWasAway = true;
     };
     // An application that stops answering for a moment gets the input
-    // once it answers, while there is time to check it within the hold.
+    // once it answers, up to the hold's bound: one back from a spell of
+    // load answers a while after it runs again, and a call that gave up
+    // before then is not its answer. The hold waits past its bound for
+    // what it then makes of our input.
     if (const auto bound = hold_.bound())
-        selected.target.answerAwaitedUntil = *bound - seconds(kPasteCheckBeforeHoldEnds);
+        selected.target.answerAwaitedUntil = *bound;
     // While the devices are held nothing can come between our selection
     // and our input, and it stands. Where they could not be held, a key
     // would replace it: it stands only for the moment of the input,

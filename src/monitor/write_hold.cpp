@@ -78,6 +78,13 @@ void WriteHold::boundReached() {
     // while the clipboard's own wait for the fetch lasts; the write's
     // check ends the hold then, the correction in or its paste withdrawn.
     Desktop& desktop = host_.desktop();
+    // Our input still waits for it, up to the bound itself: it goes the
+    // moment the target answers, or is given up then, and either ends the
+    // hold. Our selection stands for it meanwhile.
+    if (write && write->targetWasAway && write->inputDue && !write->ended) {
+        host_.log("applyReplacement: the hold reached its bound; our input waits for an answer");
+        return awaitBeyondTheBound();
+    }
     if (write && write->targetWasAway && write->pasteQueued && !write->ended) {
         host_.log(
             "applyReplacement: our paste had not shown by the hold's bound; the held keys wait "
