@@ -111,10 +111,6 @@ std::shared_ptr<WriteWatch> ReplacementLadder::watchOwedAnAnswer() {
     return nullptr;
 }
 
-void ReplacementLadder::putBackUserCaret(const WriteWatch& watch) {
-    takeBackOurSelection(host_.desktop().accessibility, watch);
-}
-
 bool ReplacementLadder::userMovedCaret(const PendingReplacement& pending) {
     Accessibility& ax = host_.desktop().accessibility;
     const auto now = AXTextExtractor::selectedTextRange(ax, pending.element);

@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "field/field_focus.hpp"
 #include "monitor/replacement_ladder.hpp"
 #include "monitor/replacement_verification.hpp"
 
@@ -121,20 +120,17 @@ void ReplacementLadder::check(PendingReplacement pending) {
     if (host_.observedElement() != pending.element && hold_.holds() &&
         host_.desktop().accessibility.owesAnswer(pending.element))
         return verifyReplacement(std::move(pending), kInputDueCheckSeconds);
+    // The user went elsewhere, or the monitor lost the field for a moment
+    // (a busy browser answered no search for its focus) while the keys
+    // still go to it: the end leaves the caret there as in a field followed
+    // throughout.
     if (host_.observedElement() != pending.element) {
-        // The user went elsewhere: nothing of ours stays selected there.
-        putBackUserCaret(watch);
-        // Or the monitor lost the field for a moment (a busy browser
-        // answered no search for its focus) while the keys still go to it:
-        // a caret our paste left stays the user's no more than in a field
-        // followed throughout.
-        if (watch.shown && field_focus::keyboardFocusIsOn(host_.desktop(), pending.element))
-            hold_.restoreCaret(watch, CaretRestore::ifWhereTheWriteLeftIt);
         host_.suppressAnalysisLoop(pending.originalText.text, kGiveUpSuppressionSeconds);
         host_.log("applyReplacement: verification skipped — focus changed mid-apply");
         // Told what the field holds unless it showed the write, or was told
         // already.
         return hold_.end({.write = &watch,
+                          .fieldLeft = true,
                           .told = watch.shown || watch.ended
                                       ? std::nullopt
                                       : std::optional(WriteHold::Unwritten{})});

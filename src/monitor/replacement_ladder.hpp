@@ -182,9 +182,6 @@ class ReplacementLadder {
     void endUnposted(WriteWatch& watch, InputAbandoned why);
     // A write whose application let a request of ours go unanswered.
     std::shared_ptr<WriteWatch> watchOwedAnAnswer();
-    // Our selection of the original, if it still stands, gives way to the
-    // caret as the user had it.
-    void putBackUserCaret(const WriteWatch& watch);
     // Nothing went in and nothing more is tried: logged, and the user told.
     void giveUpUnwritten(const PendingReplacement& pending, std::string_view line);
     // The user's caret is no longer where it was nor our selection: the

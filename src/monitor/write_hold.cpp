@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "field/field_focus.hpp"
 #include "field/pasteboard_guard.hpp"
 #include "monitor/write_watch.hpp"
 
@@ -123,8 +124,11 @@ void WriteHold::end(const End& end) {
         // application may still make when it runs again.
         if (const auto& before = write->caret.before)
             ax.requestCaret(write->element, before->end());
-    } else if (write && host_.observedElement() == write->element) {
+    } else if (write && (end.fieldLeft || host_.observedElement() == write->element)) {
         takeBackOurSelection(ax, *write);
+        if (end.fieldLeft && write->shown &&
+            field_focus::keyboardFocusIsOn(host_.desktop(), write->element))
+            restoreCaret(*write, CaretRestore::ifWhereTheWriteLeftIt);
     }
     if (holds()) {
         if (end.targetAway) {

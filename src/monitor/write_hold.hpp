@@ -62,6 +62,11 @@ class WriteHold {
         // user's caret while its field is followed, and a notice reads its
         // field.
         const WriteWatch* write = nullptr;
+        // The monitor no longer follows the write's field (the focus moved
+        // mid-write): our selection gives way there all the same, and a
+        // correction it showed leaves the caret where the user had it, for
+        // keys that still go to it.
+        bool fieldLeft = false;
         // Its application let a request of ours go unanswered up to the
         // away limit and may still select the original when it runs
         // again: the caret is asked for behind our requests, and the held

@@ -368,6 +368,17 @@ TEST_F(ReplacementLadderTest, AFocusMoveBeforeTheCheckLeavesTheTextAlone) {
     EXPECT_EQ(logged("applyReplacement: verification skipped — focus changed mid-apply"), 1u);
     EXPECT_EQ(monitor.pendingApplyOriginalText(), "今日は晴れです。");
     EXPECT_EQ(logged("final attempt"), 0u);
+    // Left behind by a write that selected the original first: nothing of
+    // ours stays selected in the field the user went away from.
+    monitor.stop();
+    followField("今日は晴れです。");
+    desk.setWriteQuirk(field, "AXValue", WriteQuirk::fail(AXError::cannotComplete));
+    desk.setWriteQuirk(field, "AXSelectedText", WriteQuirk::ignore());
+    monitor.applyReplacement(kHare);
+    ASSERT_EQ(desk.selection(field).length, 2);
+    desk.focus(desk.addTextField(window, "別の欄"));
+    advanceTo(1.0);
+    EXPECT_EQ(desk.selection(field).length, 0);
 }
 
 TEST_F(ReplacementLadderTest, ATailIsMendedOnceHoweverOftenTheMonitorReattaches) {
