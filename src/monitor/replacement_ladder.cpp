@@ -82,6 +82,13 @@ ReplacementLadder::ReplacementLadder(ReplacementHost& host)
                           [](const WriteWatch& watch, const FieldText& now) {
                               return replacementSucceeded(watch.issue, watch.originalText, now);
                           },
+                      .writeAgain =
+                          [this](const std::shared_ptr<WriteWatch>& watch) {
+                              host_.log("applyReplacement: the application answers again; writing");
+                              std::erase_if(watches_,
+                                            [&](const auto& w) { return w.lock() == watch; });
+                              writeReplacement(watch->issue, watch);
+                          },
                   }) {}
 
 void ReplacementLadder::applyReplacement(const CorrectionIssue& requested) {
@@ -120,7 +127,8 @@ void ReplacementLadder::waitForKeysUp(const CorrectionIssue& issue, TimePoint si
         [this] { waitingForKeysUp_ = false; });
 }
 
-void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
+void ReplacementLadder::writeReplacement(const CorrectionIssue& requested,
+                                         std::shared_ptr<const WriteWatch> first) {
     const auto observed = host_.observedElement();
     const WriteHold::End unwritten{.told = WriteHold::Unwritten{UnwrittenField::asItWas}};
     if (!observed)
@@ -141,8 +149,10 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
 
     watch->issue = issue;
     watch->originalText = originalText;
-    watch->caret = caretAround(issue, element, originalText);
-    watch->keysTypedOnAtApply = hold_.keysTypedOn();
+    // A selection of ours the application made late reads as the caret
+    // now: the user's is the first write's.
+    watch->caret = first ? first->caret : caretAround(issue, element, originalText);
+    watch->keysTypedOnAtApply = first ? first->keysTypedOnAtApply : hold_.keysTypedOn();
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
     PendingReplacement pending{.issue = issue,
@@ -160,7 +170,8 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested) {
     // make it when it runs again, and a key sent before then could land
     // inside the sentence or replace our selection. The held input waits
     // for its answer (kept out past the bound), and what went in is told
-    // then.
+    // then; should nothing have gone in by an answer within the bound, the
+    // write begins again.
     if (host_.desktop().accessibility.owesAnswer(element)) {
         watch->toldOnAnswer = true;
         return hold_.end({.write = watch.get()});

@@ -118,7 +118,10 @@ class ReplacementLadder {
 
     // The ladder proper, once no key of the user's is down (or waiting for
     // one to come up took too long).
-    void writeReplacement(const CorrectionIssue& issue);
+    // `first`: the write begun before, which its application let a call
+    // go unanswered; the caret as the user had it is that write's.
+    void writeReplacement(const CorrectionIssue& issue,
+                          std::shared_ptr<const WriteWatch> first = nullptr);
     void waitForKeysUp(const CorrectionIssue& issue, TimePoint since);
     // A write on its way still needs the hold, or waits for a key to come
     // up.

@@ -247,12 +247,22 @@ void WriteHold::awaitAnswer(std::shared_ptr<WriteWatch> write) {
                 host_.replacementCompleted(now->text);
             return end({.caretBack = {{std::move(write)}}});
         }
+        // A call that gave up was not its answer: back within the bound,
+        // it gets the write after all, and the calls made for it give up
+        // by the bound again.
+        if (write->toldOnAnswer && now && now->text == write->originalText.text && bound_ &&
+            host_.desktop().scheduler.now() < *bound_ - seconds(kEndsBeforeLimit) &&
+            waits_.writeAgain) {
+            host_.desktop().accessibility.limitCallsUntil(*bound_ - seconds(kEndsBeforeLimit));
+            return waits_.writeAgain(write);
+        }
         // Nothing of ours went in, or part of it late (a delete without
         // its insert): it has handled every request of ours, so the keys
         // go in where the caret is, and the user learns what the field
         // holds.
+        // Told from the field before the held keys go into it.
         if (write->toldOnAnswer)
-            return end({.write = write.get(), .told = Unwritten{}});
+            return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
         // The held keys go where the user had the caret, once the field
         // shows it there rather than our selection.
         if (takenBack && write->caret.before)

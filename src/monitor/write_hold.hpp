@@ -47,6 +47,10 @@ class WriteHold {
     struct Waits {
         std::function<std::shared_ptr<WriteWatch>()> owedAnswer;
         std::function<bool(const WriteWatch&, const FieldText&)> shows;
+        // No way of writing started because its application let a call go
+        // unanswered, and it answers again before the bound with nothing
+        // of ours in: the write begins again.
+        std::function<void(const std::shared_ptr<WriteWatch>&)> writeAgain;
     };
 
     // Nothing went in: what the user is told once the held input went on.

@@ -70,6 +70,16 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
             desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
         };
     };
+    // Our selection reaches the application as it stops: every way of
+    // writing finds it away, and its answer lets the write begin again.
+    const auto stoppedBySelecting = [this](double seconds) {
+        return [this, seconds] {
+            follow(kRoutes[2]);
+            desk.setWriteQuirk(field, "AXSelectedTextRange", WriteQuirk::stop(seconds));
+            monitor.holdKeysForApply();
+            desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
+        };
+    };
     const EndCase cases[] = {
         {"written", applyAt(0.05), kCorrected + "xy", {}, 0.5},
         // The panel is slow to ask for the correction and the target slow
@@ -163,6 +173,16 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          {},
          2.5},
         {"our write taken past the bound", stoppedByOurWrite(5.0), kCorrected + "xy", {}, 5.1},
+        {"our selection taken late, within the bound",
+         stoppedBySelecting(1.5),
+         kCorrected + "xy",
+         {},
+         2.5},
+        {"our selection taken past the bound",
+         stoppedBySelecting(3.0),
+         kTyped + "xy",
+         {UnwrittenField::asItWas},
+         3.2},
     };
     std::vector<UnwrittenField> told;
     monitor.onReplacementFailed = [&](UnwrittenField field) { told.push_back(field); };
