@@ -48,7 +48,7 @@ bool WriteHold::start(std::weak_ptr<WriteWatch> write) {
     // A fresh hold: a wait of one the devices ended by their own limit,
     // with the monitor stopped meanwhile, is long over.
     if (!devices.holding())
-        waiting_ = false;
+        waiting_ = answerAwaited_ = caretAwaited_ = false;
     if (!devices.hold(kLimitSeconds))
         return false;
     write_ = std::move(write);
@@ -115,6 +115,11 @@ void WriteHold::boundReached() {
 }
 
 void WriteHold::end(const End& end) {
+    if ((answerAwaited_ || caretAwaited_) && holds()) {
+        if (end.told)
+            tell(end.write, *end.told);
+        return;
+    }
     if (end.caretBack && end.caretBack->write)
         return caretBackThenEnd(*end.caretBack);
     Accessibility& ax = host_.desktop().accessibility;
@@ -146,6 +151,7 @@ void WriteHold::end(const End& end) {
                 host_.log(
                     "applyReplacement: the application does not answer; the held keys wait for "
                     "it");
+                answerAwaited_ = true;
                 awaitAnswer(std::move(owed));
             }
         } else {
@@ -199,12 +205,18 @@ void WriteHold::endOnceCaretIsBack(std::shared_ptr<WriteWatch> write, int looksL
         at ? write->element : write->caret.userElement.value_or(write->element);
     const auto now = AXTextExtractor::selectedTextRange(host_.desktop().accessibility, element);
     const std::optional<Utf16Range> wanted = at ? at : write->caret.user;
-    if (looksLeft <= 0 || now == wanted || host_.observedElement() != write->element || !holds())
+    if (looksLeft <= 0 || now == wanted || host_.observedElement() != write->element || !holds()) {
+        caretAwaited_ = false;
         return end({});
-    host_.scheduleStep(kCaretLookSeconds,
-                       [this, write = std::move(write), looksLeft, at]() mutable {
-                           endOnceCaretIsBack(std::move(write), looksLeft - 1, at);
-                       });
+    }
+    caretAwaited_ = true;
+    host_.scheduleStep(
+        kCaretLookSeconds,
+        [this, write = std::move(write), looksLeft, at]() mutable {
+            endOnceCaretIsBack(std::move(write), looksLeft - 1, at);
+        },
+        // The monitor stopped: the devices go by their own limit.
+        [this] { caretAwaited_ = false; });
 }
 
 void WriteHold::awaitBeyondTheBound() {
@@ -259,10 +271,9 @@ void WriteHold::awaitAnswer(std::shared_ptr<WriteWatch> write) {
         // Nothing of ours went in, or part of it late (a delete without
         // its insert): it has handled every request of ours, so the keys
         // go in where the caret is, and the user learns what the field
-        // holds.
-        // Told from the field before the held keys go into it.
+        // holds, from the field before the held keys go into it.
         if (write->toldOnAnswer)
-            return end({.write = write.get(), .told = Unwritten{.field = fieldNow(*write)}});
+            tell(write.get(), Unwritten{.field = fieldNow(*write)});
         // The held keys go where the user had the caret, once the field
         // shows it there rather than our selection.
         if (takenBack && write->caret.before)
@@ -272,13 +283,16 @@ void WriteHold::awaitAnswer(std::shared_ptr<WriteWatch> write) {
     const TimePoint now = host_.desktop().scheduler.now();
     const TimePoint limit = awayLimit().value_or(now);
     if (now + seconds(kAnswerPollSeconds) < limit) {
-        host_.scheduleStep(kAnswerPollSeconds,
-                           [this, write = std::move(write)]() mutable { awaitAnswer(write); });
+        host_.scheduleStep(
+            kAnswerPollSeconds, [this, write = std::move(write)]() mutable { awaitAnswer(write); },
+            // The monitor stopped: the devices go by their own limit.
+            [this] { answered(); });
         return;
     }
     // Away that long, the held keys are given up: none goes into it, since
     // one could come between our selection, which it may still make, and
     // the caret asked for behind it.
+    answerAwaited_ = false;
     end({.write = write.get(), .targetAway = true});
     // A copy: the write is over, and no later one waits on it.
     takeBackOnceAnswered(std::make_shared<WriteWatch>(*write), kAwayLooks);
@@ -308,7 +322,7 @@ std::optional<TimePoint> WriteHold::awayLimit() const {
 int WriteHold::release(bool typeKeys) {
     InputHold& devices = host_.desktop().input.inputHold();
     const int keptOut = typeKeys ? (devices.release(), 0) : devices.releaseKeepingKeysOut();
-    waiting_ = false;
+    waiting_ = answerAwaited_ = caretAwaited_ = false;
     bound_.reset();
     write_.reset();
     boundStep_.cancel();

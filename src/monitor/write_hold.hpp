@@ -129,7 +129,7 @@ class WriteHold {
     std::optional<TimePoint> awayLimit() const;
     // The wait is over (the application answered, or the devices went by
     // their own limit): the next end sends the input on.
-    void answered() { waiting_ = false; }
+    void answered() { waiting_ = answerAwaited_ = false; }
     void boundReached();
     void caretBackThenEnd(const End::CaretBack& back);
     // The caret is set over the accessibility bus and the held keys go
@@ -161,6 +161,14 @@ class WriteHold {
     // leaves it waiting, and so does the bound: the wait keeps its own,
     // the away limit.
     bool waiting_ = false;
+    // The held input waits in a step of the hold's own: for the answer of
+    // an application that let a request of ours go unanswered, or for the
+    // caret to come back (a moment at most). An end meanwhile, a check's
+    // of the same write, leaves it to that step: the application may
+    // answer that check first, and keys let go then would overtake our
+    // caret request, or go into a selection of ours it still makes.
+    bool answerAwaited_ = false;
+    bool caretAwaited_ = false;
 };
 
 }  // namespace mivo

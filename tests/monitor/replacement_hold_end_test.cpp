@@ -223,6 +223,9 @@ TEST_F(WriteHoldEndTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey)
         // Once it runs again, it pastes this much after our Ctrl+V: it
         // works through what waited in it first.
         double pastesAfter = 0;
+        // Once it runs again, it moves the caret this much after it is
+        // asked to (a browser's page works through what waited in it).
+        double caretAfter = 0;
     };
     const Row rows[] = {
         // Its paste made just past the bound: the keys wait for it.
@@ -240,6 +243,13 @@ TEST_F(WriteHoldEndTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey)
         {2.4, true, true, 2.8, {}},
         {2.6, false, true, 2.8, {UnwrittenField::asItWas}},
         {4.0, false, true, 4.2, {UnwrittenField::asItWas}},
+        // Our selection taken back only a while after it answers: the
+        // check that ends the write meanwhile leaves the keys to wait for
+        // the caret.
+        {3.0, false, true, 3.8, {UnwrittenField::asItWas}, 0, 0.4},
+        // Its answer comes to the write's check before the hold's own look
+        // for it: the keys still wait for the caret.
+        {2.95, false, true, 3.8, {UnwrittenField::asItWas}, 0, 0.2},
         {12.0,
          false,
          false,
@@ -257,6 +267,10 @@ TEST_F(WriteHoldEndTest, AnApplicationBusyForAWhileGetsTheCorrectionAndEveryKey)
         monitor.holdKeysForApply();
         desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
         desk.clock().after(0.1, [this, row] { desk.stopApplication(pid, row.stopsFor); });
+        if (row.caretAfter > 0)
+            desk.clock().after(0.1 + row.stopsFor, [this, row] {
+                desk.setWriteQuirk(field, "AXSelectedTextRange", WriteQuirk::lag(row.caretAfter));
+            });
         desk.clock().after(0.3, [this] { desk.typeText("xy"); });
         // Typed once the application answers again and the hold is over;
         // past the long limit, while it is still away: they wait in it
