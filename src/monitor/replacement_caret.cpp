@@ -80,22 +80,27 @@ void ReplacementLadder::refuse(UnwrittenField field) {
 
 void ReplacementLadder::watchForWrite(PendingReplacement pending, TimePoint until) {
     scheduleFieldStep(kWritePollSeconds, [this, pending = std::move(pending), until]() mutable {
-        // The user went elsewhere: the keys follow the user. (A focus
-        // search its application did not answer is not that.)
-        if (host_.observedElement() != pending.element &&
-            !host_.desktop().accessibility.owesAnswer(pending.element))
-            return hold_.end({});
-        const auto now = readField(pending.element);
-        if (now)
-            noteFieldText(pending.element, *now);
-        if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
-            return hold_.end({.caretBack = {{pending.watch}}});
-        // The field showed the correction and reads as before it again: the
-        // user took it back, and where the caret stands now is the user's
-        // doing. (A field between a paste's delete and its insert reads as
-        // neither, and the keys wait on.)
-        if (pending.watch->seenInText && now && now->text == pending.originalText.text)
-            return hold_.end({});
+        const auto seen = [&]() -> std::optional<WriteHold::End> {
+            // The user went elsewhere: the keys follow the user. (A focus
+            // search its application did not answer is not that.)
+            if (host_.observedElement() != pending.element &&
+                !host_.desktop().accessibility.owesAnswer(pending.element))
+                return WriteHold::End{};
+            const auto now = readField(pending.element);
+            if (now)
+                noteFieldText(pending.element, *now);
+            if (now && replacementSucceeded(pending.issue, pending.originalText, *now))
+                return WriteHold::End{.caretBack = {{pending.watch}}};
+            // The field showed the correction and reads as before it again:
+            // the user took it back, and where the caret stands now is the
+            // user's doing. (A field between a paste's delete and its
+            // insert reads as neither, and the keys wait on.)
+            if (pending.watch->seenInText && now && now->text == pending.originalText.text)
+                return WriteHold::End{};
+            return std::nullopt;
+        }();
+        if (seen)
+            return hold_.end(*seen);
         // From then on the check decides.
         if (host_.desktop().scheduler.now() < until)
             watchForWrite(std::move(pending), until);
