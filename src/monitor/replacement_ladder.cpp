@@ -153,6 +153,9 @@ void ReplacementLadder::writeReplacement(const CorrectionIssue& requested,
     // now: the user's is the first write's.
     watch->caret = first ? first->caret : caretAround(issue, element, originalText);
     watch->keysTypedOnAtApply = first ? first->keysTypedOnAtApply : hold_.keysTypedOn();
+    // Back from not answering, its application works through what waited
+    // in it before our input: the hold's bound waits for what comes of it.
+    watch->targetWasAway = first != nullptr;
     // Watched from now on, so that reads made while it goes in count.
     watches_.push_back(watch);
     PendingReplacement pending{.issue = issue,

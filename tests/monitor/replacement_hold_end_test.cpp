@@ -72,9 +72,9 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
     };
     // Our selection reaches the application as it stops: every way of
     // writing finds it away, and its answer lets the write begin again.
-    const auto stoppedBySelecting = [this](double seconds) {
-        return [this, seconds] {
-            follow(kRoutes[2]);
+    const auto stoppedBySelecting = [this](double seconds, Route route = kRoutes[2]) {
+        return [this, seconds, route] {
+            follow(route);
             desk.setWriteQuirk(field, "AXSelectedTextRange", WriteQuirk::stop(seconds));
             monitor.holdKeysForApply();
             desk.clock().after(0.05, [this] { monitor.applyReplacement(de()); });
@@ -178,6 +178,12 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
          kCorrected + "xy",
          {},
          2.5},
+        // Written then, it pastes only past the bound: the keys wait.
+        {"our selection taken late, pasted past the bound",
+         stoppedBySelecting(2.0, Route{"select and paste, handled late", true, true, 0.5}),
+         kCorrected + "xy",
+         {},
+         3.0},
         {"our selection taken past the bound",
          stoppedBySelecting(3.0),
          kTyped + "xy",
