@@ -13,6 +13,9 @@
 #                              empty document
 #   apply_app_focus MIVO       the application in front, Mivo's own windows
 #                              out of the way and the field focused
+#   apply_app_click            the field clicked again
+#   signal_tree SIG PID        SIG to PID and every process it started
+#   apply_app_end              the application gone: asked, then killed
 
 apply_app_start() {
   local page="$2"
@@ -82,6 +85,13 @@ apply_app_focus() {
     xdotool windowminimize "$own" 2>/dev/null || true
   done
   xdotool windowactivate --sync "$window" 2>/dev/null || true
+  app_window="$window"
+  [ "$APP_KIND" = thunderbird ] && apply_thunderbird_compose "$window"
+  apply_app_click
+}
+
+# A click into the field: again when the probe finds no focused field.
+apply_app_click() {
   case "$APP_KIND" in
     firefox)
       xdotool mousemove 400 128 click 1 ;;
@@ -89,9 +99,12 @@ apply_app_focus() {
       # Below the bar that warns of --no-sandbox.
       xdotool mousemove 400 170 click 1 ;;
     kwrite | gnome-text-editor)
-      xdotool mousemove --window "$window" 200 200 click 1 ;;
+      xdotool windowactivate --sync "$app_window" 2>/dev/null || true
+      xdotool mousemove --window "$app_window" 200 200 click 1 ;;
     thunderbird)
-      apply_thunderbird_compose "$window" ;;
+      xdotool windowactivate --sync "$app_window" 2>/dev/null || true
+      eval "$(xdotool getwindowgeometry --shell "$app_window")"
+      xdotool mousemove --window "$app_window" $((WIDTH / 2)) $((HEIGHT - 100)) click 1 ;;
   esac
   sleep 0.5
 }
@@ -127,7 +140,8 @@ JS
 }
 
 # A new message (Ctrl+N in the main window, again while it is not ready
-# for keys) and a click into its body, below the headers.
+# for keys): its window becomes $app_window, clicked in the body below the
+# headers.
 apply_thunderbird_compose() {
   local main="$1" compose="" _
   for _ in $(seq 15); do
@@ -140,6 +154,22 @@ apply_thunderbird_compose() {
   [ -n "$compose" ] || { echo "apply_under_load: no compose window" >&2; exit 1; }
   xdotool windowactivate --sync "$compose" 2>/dev/null || true
   sleep 2
-  eval "$(xdotool getwindowgeometry --shell "$compose")"
-  xdotool mousemove --window "$compose" $((WIDTH / 2)) $((HEIGHT - 100)) click 1
+  app_window="$compose"
+}
+
+signal_tree() {
+  local child
+  kill -"$1" "$2" 2>/dev/null || true
+  for child in $(pgrep -P "$2" 2>/dev/null); do signal_tree "$1" "$child"; done
+}
+
+# KWrite sometimes outlives SIGTERM, and the desktop's end waits for it.
+apply_app_end() {
+  local _
+  signal_tree TERM "$app"
+  for _ in $(seq 10); do
+    kill -0 "$app" 2>/dev/null || return 0
+    sleep 0.5
+  done
+  signal_tree KILL "$app"
 }

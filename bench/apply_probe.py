@@ -152,10 +152,13 @@ def field(element_id):
                 return None
 
         visit = with_id if element_id else focused_editable
-        for app in applications(application):
+        apps = list(applications(application))
+        for app in apps:
             node = walk(app, visit, prune=CHROME_ROLES)
             if node is not None:
                 break
+        if not apps:
+            return {"error": application + " is not on the accessibility bus"}
         if node is None:
             return {"error": "no element with id " + element_id if element_id
                     else "no focused editable text"}
