@@ -14,6 +14,8 @@ Reads one command a line from stdin and answers one line of JSON:
                     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
   field ID          {"text": T, "caret": C, "selections": [[S, E], ...]} of
                     the browser's element with that id (the rich-text field)
+  field             the same of the application's focused editable text (an
+                    editor's text view, a message body)
   own TEXT          {"owned": true} once TEXT is the clipboard's, served by
                     this process until someone else takes the clipboard
   clipboard         {"text": T or null}: the clipboard's text now
@@ -24,6 +26,9 @@ Reads one command a line from stdin and answers one line of JSON:
 Typing maps each Character once for the whole run: a key remapped just
 before it is sent, as xdotool type does, reaches a browser on loaded cores
 after the mapping has changed again and types nothing.
+
+The application is the one named on the command line as the accessibility
+bus has it (default Firefox).
 """
 
 import ctypes
@@ -123,23 +128,40 @@ def notices():
 
 
 field_cache = {}
+application = "Firefox"
+
+
+def focused_editable(n):
+    try:
+        states = n.get_state_set()
+        if (states.contains(Atspi.StateType.FOCUSED) and states.contains(Atspi.StateType.EDITABLE)
+                and "Text" in n.get_interfaces()):
+            return n
+    except GLib.Error:
+        pass
+    return None
 
 
 def field(element_id):
     node = field_cache.get(element_id)
     if node is None:
-        def visit(n):
+        def with_id(n):
             try:
                 return n if n.get_attributes().get("id") == element_id else None
             except GLib.Error:
                 return None
 
-        for app in applications("Firefox"):
+        visit = with_id if element_id else focused_editable
+        apps = list(applications(application))
+        for app in apps:
             node = walk(app, visit, prune=CHROME_ROLES)
             if node is not None:
                 break
+        if not apps:
+            return {"error": application + " is not on the accessibility bus"}
         if node is None:
-            return {"error": "no element with id " + element_id}
+            return {"error": "no element with id " + element_id if element_id
+                    else "no focused editable text"}
         field_cache[element_id] = node
     try:
         length = Atspi.Text.get_character_count(node)
@@ -249,7 +271,9 @@ def on_input(channel, condition):
 
 
 def main():
-    global clipboard
+    global clipboard, application
+    if len(sys.argv) > 1:
+        application = sys.argv[1]
     Gtk.init([])
     clipboard = Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD)
     channel = GLib.IOChannel.unix_new(sys.stdin.fileno())

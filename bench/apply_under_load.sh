@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# How plain Applies in a rich-text field of Firefox turn out on busy cores:
-# `mivo` end to end in a private X server with the accessibility bus, the
-# whole desktop (X server, Firefox, Mivo) and N busy loops pinned to the
-# same cores. Each trial types 東京で住んでいます。 into an empty
-# contenteditable field, waits for Mivo's box on で, rests the pointer on it
-# until the panel shows Apply, puts a text of its own on the clipboard,
-# clicks Apply and, 4 s later, reads the field's text, caret and selection
-# (accessibility bus), the clipboard, the notices Mivo showed meanwhile and
-# Mivo's log of that Apply (how long every device was held); then empties
-# the field for the next trial.
+# How plain Applies turn out on busy cores, in a rich-text field of Firefox
+# or another application (APPLY_APP): `mivo` end to end in a private X
+# server with the accessibility bus, the whole desktop (X server, the
+# application, Mivo) and N busy loops pinned to the same cores. Each trial
+# types 東京で住んでいます。 into the empty field, waits for Mivo's box on
+# で, rests the pointer on it until the panel shows Apply, puts a text of
+# its own on the clipboard, clicks Apply and, 4 s later, reads the field's
+# text, caret and selection (accessibility bus), the clipboard, the notices
+# Mivo showed meanwhile and Mivo's log of that Apply (how long every device
+# was held); then empties the field for the next trial.
+#
+# The field: in the browsers (firefox, chromium) a contenteditable element
+# of a page of its own; in kwrite and gnome-text-editor the text view of an
+# empty document; in thunderbird the body of a new plain-text message
+# (bench/apply_apps.sh starts each with a throwaway profile).
 #
 # A trial is written right (東京に住んでいます。, the caret at the end,
 # nothing selected, the clipboard the user's, no notice), not written with
@@ -19,7 +24,7 @@
 # Every trial that was not written right prints Mivo's log lines of its
 # Apply.
 #
-# With APPLY_STOP_SECONDS=S, the browser (every process of it) is stopped
+# With APPLY_STOP_SECONDS=S, the application (every process of it) is stopped
 # 0.1 s after the click on Apply for S seconds and the user types xy at
 # 0.3 s: a trial is written right when the field reads 東京に住んでいます。xy,
 # not written with a true notice when it reads 東京で住んでいます。xy, and
@@ -30,6 +35,8 @@
 #   trials       Applies clicked, default 30
 #   busy-loops   `sh -c 'while :; do :; done'` started once the desktop is
 #                up, default 8 (0 for a run without load)
+#   APPLY_APP=name         firefox (default), chromium, kwrite,
+#                          gnome-text-editor or thunderbird
 #   MIVO_BENCH_CORES=2,3   the cores of the desktop and the loops (default 0,1)
 #   MIVO_BIN=path          another build of mivo (the one before a change)
 #   APPLY_LOAD_KEEP=dir    keeps Mivo's log, every trial's readings and a
@@ -43,6 +50,7 @@ cd "$(dirname "$self")/.."
 TRIALS="${1:-30}"
 HOGS="${2:-8}"
 CORES="${MIVO_BENCH_CORES:-0,1}"
+APP_KIND="${APPLY_APP:-firefox}"
 MIVO_BIN="${MIVO_BIN:-build/bin/mivo}"
 SENTENCE="東京で住んでいます。"
 WRITTEN="東京に住んでいます。"
@@ -62,10 +70,11 @@ if [ -z "${APPLY_LOAD_PINNED:-}" ]; then
 fi
 
 . bench/private_desktop.sh
+. bench/apply_apps.sh
 private_desktop_enter apply_under_load "$@"
 
 [ -x "$MIVO_BIN" ] || { echo "apply_under_load: $MIVO_BIN is not built" >&2; exit 1; }
-for tool in firefox xdotool xwininfo; do
+for tool in "$APP_KIND" xdotool xwininfo; do
   command -v "$tool" >/dev/null || { echo "apply_under_load: $tool is not installed" >&2; exit 1; }
 done
 /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0"); gi.require_version("Gtk", "3.0")' ||
@@ -85,11 +94,12 @@ log="$work/mivo.log"
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 MIVO_LOG_TYPED_TEXT=1 QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$log" &
 mivo=$!; pids+=($mivo)
 sleep 3
-quiet_firefox_profile "$work/firefox"
-firefox --no-remote --profile "$work/firefox" "file://$work/page.html" >/dev/null 2>&1 &
-browser=$!; pids+=($browser)
+apply_app_start "$APP_KIND" "$work/page.html"
+pids+=($app)
+# A run that ends early keeps Mivo's log too.
+trap 'apply_app_end; [ -n "$keep" ] && cp "$log" "$keep/" 2>/dev/null; private_desktop_cleanup' EXIT
 
-coproc PROBE { exec /usr/bin/python3 bench/apply_probe.py; }
+coproc PROBE { exec /usr/bin/python3 bench/apply_probe.py "$app_name"; }
 pids+=($PROBE_PID)
 # One question to the probe, its one-line answer in $reply.
 ask() {
@@ -106,17 +116,33 @@ v = json.loads(sys.argv[1]).get(sys.argv[2])
 print(v if isinstance(v, str) else json.dumps(v, ensure_ascii=False))' "$reply" "$1"
 }
 
-bench_click_into_page "$browser" "$mivo"
+# Until the field reads $1, at most $2 seconds.
+wait_field() {
+  local until=$((SECONDS + $2))
+  while [ "$SECONDS" -le "$until" ]; do
+    ask "$app_field"
+    [ "$(get text)" = "$1" ] && return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+apply_app_focus "$mivo"
 # The sentence's Characters get keys of their own for the whole run; the
-# browser takes the new mapping in before the first trial.
+# application takes the new mapping in before the first trial.
 ask "map $SENTENCE"
 sleep 2
 ask "type 0.1 $SENTENCE"
 sleep 1
 xdotool key ctrl+a BackSpace
 sleep 1
-ask "field f"
-[ -z "$(get text)" ] || { echo "apply_under_load: the field did not empty: $reply" >&2; exit 1; }
+# A toolkit may mark its text view focused a moment after the keys, or
+# not after the first click.
+for _ in 1 2 3; do
+  wait_field "" 10 && break
+  apply_app_click
+done
+[ "$(get text)" = "" ] || { echo "apply_under_load: the field did not empty: $reply" >&2; exit 1; }
 
 for _ in $(seq "$HOGS"); do
   taskset -c "$CORES" sh -c 'while :; do :; done' &
@@ -136,17 +162,6 @@ boxes() {
   done
 }
 
-# Until the field reads $1, at most $2 seconds.
-wait_field() {
-  local until=$((SECONDS + $2))
-  while [ "$SECONDS" -le "$until" ]; do
-    ask "field f"
-    [ "$(get text)" = "$1" ] && return 0
-    sleep 0.3
-  done
-  return 1
-}
-
 empty_field() {
   local _
   xdotool mousemove 1200 1000
@@ -159,13 +174,6 @@ empty_field() {
     [ -z "$(boxes)" ] && break
     sleep 0.3
   done
-}
-
-# Sends signal $1 to process $2 and every process it started.
-signal_tree() {
-  local child
-  kill -"$1" "$2" 2>/dev/null || true
-  for child in $(pgrep -P "$2" 2>/dev/null); do signal_tree "$1" "$child"; done
 }
 
 # Seconds since the click.
@@ -214,9 +222,9 @@ while [ "$trial" -lt "$TRIALS" ] && [ "$attempts" -lt $((TRIALS * 2)) ]; do
   xdotool mousemove "$ax" "$ay" click 1
   clicked=$(date +%s.%N)
   if [ -n "$STOP" ]; then
-    # The browser stops, the user types on, the browser answers again.
-    (sleep 0.1; signal_tree STOP "$browser"; sleep 0.2; xdotool type "$TYPED"
-     sleep "$(awk -v s="$STOP" 'BEGIN { print s - 0.2 }')"; signal_tree CONT "$browser") &
+    # The application stops, the user types on, it answers again.
+    (sleep 0.1; signal_tree STOP "$app"; sleep 0.2; xdotool type "$TYPED"
+     sleep "$(awk -v s="$STOP" 'BEGIN { print s - 0.2 }')"; signal_tree CONT "$app") &
   fi
   # Notices while the Apply's 4 s run: looked for once the devices are
   # free again (or a second on, when nothing was held), so that the
@@ -233,12 +241,18 @@ while [ "$trial" -lt "$TRIALS" ] && [ "$attempts" -lt $((TRIALS * 2)) ]; do
     fi
     sleep 0.3
   done
-  ask "field f"
+  ask "$app_field"
   state="$reply"
   text="$(get text)"; caret="$(get caret)"; selections="$(get selections)"
   ask clipboard
   clip="$(get text)"
-  slice="$(tail -c +"$from" "$log")"
+  # The state is the one read above; the log goes on to the Apply's end
+  # (5 s more at most), so that it tells what happened after.
+  for _ in $(seq 17); do
+    slice="$(tail -c +"$from" "$log")"
+    [ "$(grep -c 'input: every device held' <<<"$slice")" -ge "$(grep -c 'input: holding the keyboards' <<<"$slice")" ] && break
+    sleep 0.3
+  done
   held="$(grep -o 'every device held [0-9]* ms' <<<"$slice" | awk '{print $4}' | paste -sd' ')"
   for h in $held; do holds+=("$h"); done
 
@@ -274,7 +288,7 @@ done
 kill -0 "$mivo" 2>/dev/null || { echo "apply_under_load: mivo ended early; its log:" >&2; tail -40 "$log" >&2; exit 1; }
 load="$(cut -d' ' -f1-3 /proc/loadavg)"
 built="$(date -u -r "$MIVO_BIN" '+%Y-%m-%d %H:%M:%S UTC')"
-echo "$MIVO_BIN (built $built), cores $CORES, $HOGS busy loops (machine's load average $load): $trial Applies${STOP:+, the browser stopped $STOP s during each}"
+echo "$MIVO_BIN (built $built), cores $CORES, $HOGS busy loops (machine's load average $load): $trial Applies in $APP_KIND${STOP:+, stopped $STOP s during each}"
 echo "  written right:                 $written"
 echo "  not written, with a true notice: $notWritten"
 echo "  anything else:                 $other"
