@@ -81,7 +81,15 @@ std::optional<PasteboardGuard::Hold> PasteboardGuard::putText(std::string_view t
         // the user copied while an earlier paste was still pending. What
         // carries our mark is ours, however it came back: the contents
         // saved before stay the user's.
-        auto now = pasteboard_.items();
+        auto handedOver = pasteboard_.itemsIfHandedOver();
+        // Taken over, contents that could not be read would be lost for
+        // good: the clipboard stays its owner's, and no paste goes.
+        if (!handedOver) {
+            log("clipboard: its owner did not hand the user's contents over in time; left to "
+                "it, no paste");
+            return std::nullopt;
+        }
+        auto now = std::move(*handedOver);
         if (!markedAsOurs(now)) {
             saved_ = std::move(now);
             log("clipboard: the user's contents saved (" + std::to_string(saved_.size()) +

@@ -76,7 +76,9 @@ class PasteboardGuard : public std::enable_shared_from_this<PasteboardGuard> {
 
     // Saves the user's contents unless an earlier paste still holds them,
     // then puts `text` on the pasteboard as a string. When the pasteboard
-    // refuses it, the user's contents go back at once and there is no hold.
+    // refuses it, the user's contents go back at once and there is no hold;
+    // when their owner does not hand them over in time, nothing is put on
+    // (they could not be given back) and there is no hold either.
     std::optional<Hold> putText(std::string_view text);
     // Ends a hold. When it was the last one, the user's contents go back,
     // unless someone else has written to the pasteboard since we did.

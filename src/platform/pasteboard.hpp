@@ -34,6 +34,10 @@ class Pasteboard {
 
     virtual int64_t changeCount() = 0;
     virtual std::vector<PasteboardItem> items() = 0;
+    // The items, or nothing when another application holds contents that
+    // it did not hand over in time (busy, or stopped): those are known to
+    // be there, but not what they are.
+    virtual std::optional<std::vector<PasteboardItem>> itemsIfHandedOver() { return items(); }
     // Empties the pasteboard; answers the new change count.
     virtual int64_t clearContents() = 0;
     // Adds the items after what the pasteboard holds; false when refused.

@@ -85,6 +85,14 @@ TEST_F(PasteboardGuardTest, ARefusedTextLeavesNoHoldBehind) {
     const auto hold = guard->putText("雨");
     guard->release(*hold);
     EXPECT_EQ(board.items(), std::vector{stringItem("later copy")});
+
+    // Contents their owner does not hand over could not be given back: the
+    // clipboard stays as it is, and nothing is held.
+    board.setOwnerAnswers(false);
+    EXPECT_FALSE(guard->putText("雨"));
+    EXPECT_FALSE(guard->isHolding());
+    board.setOwnerAnswers(true);
+    EXPECT_EQ(board.items(), std::vector{stringItem("later copy")});
 }
 
 TEST_F(PasteboardGuardTest, ReleasingTwiceDoesNothing) {

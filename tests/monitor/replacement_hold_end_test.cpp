@@ -82,6 +82,16 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
     };
     const EndCase cases[] = {
         {"written", applyAt(0.05), kCorrected + "xy", {}, 0.5},
+        // Taking the clipboard would lose what could not be read: the
+        // correction is typed instead.
+        {"the clipboard's owner hands nothing over",
+         [this, applyAt] {
+             desk.pasteboard().setOwnerAnswers(false);
+             applyAt(0.05)();
+         },
+         kCorrected + "xy",
+         {},
+         0.5},
         // The panel is slow to ask for the correction and the target slow
         // to paste it: the write takes over the hold the press took, and
         // its bound counted from the press. A paste not taken by then is
@@ -198,8 +208,10 @@ TEST_F(WriteHoldEndTest, EveryWayAWriteEndsEndsItsHoldOnce) {
         const int holds = keyboard().holdsTaken();
         c.act();
         desk.clock().after(0.3, [this] { desk.typeText("xy"); });
-        // Past the time a paste given up finds nothing to paste.
+        // Past the time a paste given up finds nothing to paste; an owner
+        // of the clipboard that stopped answering answers again.
         advance(PasteboardGuard::kWithdrawnBound + 4);
+        desk.pasteboard().setOwnerAnswers(true);
         EXPECT_EQ(desk.text(field), c.text);
         EXPECT_EQ(desk.selection(field).length, 0);
         EXPECT_EQ(told, c.told);

@@ -6,6 +6,8 @@ namespace mivo::sim {
 
 int64_t SimPasteboard::clearContents() {
     items_.clear();
+    // Ours from now on, and we always hand them over.
+    ownerAnswers_ = true;
     return ++changeCount_;
 }
 
@@ -26,6 +28,12 @@ std::optional<int64_t> SimPasteboard::textFetchCount() {
 void SimPasteboard::userCopies(std::vector<PasteboardItem> items) {
     items_ = std::move(items);
     ++changeCount_;
+}
+
+std::optional<std::vector<PasteboardItem>> SimPasteboard::itemsIfHandedOver() {
+    if (!ownerAnswers_ && !items_.empty())
+        return std::nullopt;
+    return items_;
 }
 
 }  // namespace mivo::sim

@@ -87,17 +87,23 @@ std::vector<PasteboardItem> QtPasteboard::ownItems() {
 }
 
 std::vector<PasteboardItem> QtPasteboard::items() {
+    return itemsIfHandedOver().value_or(std::vector<PasteboardItem>{});
+}
+
+std::optional<std::vector<PasteboardItem>> QtPasteboard::itemsIfHandedOver() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr)
-        return {};
+        return std::vector<PasteboardItem>{};
     // Our own data is read in the process; another owner's over a private
     // connection, bounded, never through Qt's blocking read.
     if (clipboard->ownsClipboard() || reader_ == nullptr)
         return ownItems();
     auto entries = reader_->read(kSaveBudget);
-    if (entries.empty())
-        return {};
-    return {PasteboardItem{std::move(entries)}};
+    if (!entries)
+        return std::nullopt;
+    if (entries->empty())
+        return std::vector<PasteboardItem>{};
+    return std::vector{PasteboardItem{std::move(*entries)}};
 }
 
 int64_t QtPasteboard::clearContents() {

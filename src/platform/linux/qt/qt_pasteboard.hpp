@@ -29,6 +29,7 @@ class QtPasteboard : public Pasteboard {
 
     int64_t changeCount() override { return changeCount_; }
     std::vector<PasteboardItem> items() override;
+    std::optional<std::vector<PasteboardItem>> itemsIfHandedOver() override;
     int64_t clearContents() override;
     bool writeItems(const std::vector<PasteboardItem>& items) override;
     std::optional<int64_t> textFetchCount() override;

@@ -60,6 +60,7 @@ std::optional<std::string> ClipboardReader::convert(unsigned long target,
                                                     std::chrono::steady_clock::time_point deadline,
                                                     unsigned long* typeOut, int* formatOut) {
     Display* d = display_;
+    timedOut_ = false;
     const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
     const Atom property = XInternAtom(d, "MIVO_CLIPBOARD_SAVE", False);
     XDeleteProperty(d, window_, property);
@@ -71,7 +72,8 @@ std::optional<std::string> ClipboardReader::convert(unsigned long target,
             break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        timedOut_ = left.count() <= 0;
+        if (timedOut_)
             return std::nullopt;
         pollfd fd{ConnectionNumber(d), POLLIN, 0};
         poll(&fd, 1, static_cast<int>(left.count()));
@@ -101,15 +103,18 @@ std::optional<std::string> ClipboardReader::convert(unsigned long target,
     return out;
 }
 
-std::vector<PasteboardEntry> ClipboardReader::read(std::chrono::milliseconds budget) {
+std::optional<std::vector<PasteboardEntry>> ClipboardReader::read(
+    std::chrono::milliseconds budget) {
     const auto deadline = std::chrono::steady_clock::now() + budget;
     Display* d = display_;
     if (XGetSelectionOwner(d, XInternAtom(d, "CLIPBOARD", False)) == None)
-        return {};
+        return std::vector<PasteboardEntry>{};
     int format = 0;
     const auto targets = convert(XInternAtom(d, "TARGETS", False), deadline, nullptr, &format);
+    if (!targets && timedOut_)
+        return std::nullopt;
     if (!targets || format != 32)
-        return {};
+        return std::vector<PasteboardEntry>{};
     std::vector<std::string> offered;
     const auto* atoms = reinterpret_cast<const long*>(targets->data());
     for (std::size_t i = 0; i < targets->size() / sizeof(long); ++i) {
@@ -124,6 +129,8 @@ std::vector<PasteboardEntry> ClipboardReader::read(std::chrono::milliseconds bud
         auto data = convert(XInternAtom(d, target.c_str(), False), deadline);
         if (data)
             out.push_back(PasteboardEntry{pasteboardTypeForTarget(target), std::move(*data)});
+        else if (timedOut_ && pasteboardTypeForTarget(target) == kPasteboardTypeString)
+            return std::nullopt;
         if (std::chrono::steady_clock::now() >= deadline)
             break;
     }

@@ -33,9 +33,10 @@ class ClipboardReader {
     ClipboardReader(const ClipboardReader&) = delete;
     ClipboardReader& operator=(const ClipboardReader&) = delete;
 
-    // The clipboard's entries read within `budget`; an owner that does not
-    // answer in time gives what was read before it stopped answering.
-    std::vector<PasteboardEntry> read(std::chrono::milliseconds budget);
+    // The clipboard's entries read within `budget`; nothing when its owner
+    // did not answer in time for the list of what it offers or for its
+    // text. Other types not read in time are left out.
+    std::optional<std::vector<PasteboardEntry>> read(std::chrono::milliseconds budget);
 
   private:
     ClipboardReader(Display* display, unsigned long window);
@@ -45,6 +46,8 @@ class ClipboardReader {
 
     Display* display_;
     unsigned long window_;
+    // The last conversion found no answer by its deadline.
+    bool timedOut_ = false;
 };
 
 }  // namespace mivo::linux_desktop
