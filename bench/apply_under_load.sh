@@ -39,8 +39,10 @@
 #                          gnome-text-editor or thunderbird
 #   MIVO_BENCH_CORES=2,3   the cores of the desktop and the loops (default 0,1)
 #   MIVO_BIN=path          another build of mivo (the one before a change)
-#   APPLY_LOAD_KEEP=dir    keeps Mivo's log, every trial's readings and a
-#                          screenshot of each trial that was neither good end
+#   APPLY_LOAD_KEEP=dir    keeps Mivo's log (each line after the time it was
+#                          written), every trial's readings, the time of each
+#                          click on Apply (clicks.txt) and a screenshot of
+#                          each trial that was neither good end
 # Mivo runs with its widgets on the accessibility bus
 # (QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1), where the bench finds Apply and
 # reads the notices; it needs no web service for checking.
@@ -91,7 +93,10 @@ cat > "$work/page.html" <<'HTML'
 HTML
 
 log="$work/mivo.log"
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 MIVO_LOG_TYPED_TEXT=1 QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2>"$log" &
+# Each line of Mivo's log after the time it was written (seconds since the
+# epoch), so that a trial's lines read against its click.
+stamp_lines() { perl -MTime::HiRes=time -ne '$| = 1; printf "%.3f %s", time, $_'; }
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 MIVO_LOG_TYPED_TEXT=1 QT_QPA_PLATFORM=xcb "$MIVO_BIN" 2> >(stamp_lines > "$log") &
 mivo=$!; pids+=($mivo)
 sleep 3
 apply_app_start "$APP_KIND" "$work/page.html"
@@ -221,6 +226,7 @@ while [ "$trial" -lt "$TRIALS" ] && [ "$attempts" -lt $((TRIALS * 2)) ]; do
   from=$(($(stat -c %s "$log") + 1))
   xdotool mousemove "$ax" "$ay" click 1
   clicked=$(date +%s.%N)
+  echo "trial $trial: Apply clicked at $clicked" >>"$work/clicks.txt"
   if [ -n "$STOP" ]; then
     # The application stops, the user types on, it answers again.
     (sleep 0.1; signal_tree STOP "$app"; sleep 0.2; xdotool type "$TYPED"
@@ -297,5 +303,5 @@ if [ ${#holds[@]} -gt 0 ]; then
   printf '%s\n' "${holds[@]}" | sort -n | awk '{ h[NR] = $1; if ($1 > 2500) over++ }
     END { printf "  holds: %d, median %d ms, longest %d ms, over 2500 ms: %d\n", NR, h[int((NR + 1) / 2)], h[NR], over }'
 fi
-[ -n "$keep" ] && cp "$log" "$results" "$keep/"
+[ -n "$keep" ] && cp "$log" "$results" "$work/clicks.txt" "$keep/" 2>/dev/null
 exit 0
