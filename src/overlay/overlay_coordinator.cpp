@@ -52,6 +52,10 @@ void OverlayCoordinator::show(const std::vector<CorrectionIssue>& issues,
     model->setOnApplyPress([this, alive](bool pressed) {
         if (alive.lock() == nullptr)
             return;
+        // A press that reaches a panel already closed (our loop was held
+        // up meanwhile) can lead to no Apply: it holds nothing.
+        if (pressed && state_.isHidden())
+            return;
         applyPressed_ = pressed;
         if (onApplyPress)
             onApplyPress(pressed);

@@ -253,6 +253,16 @@ TEST_F(OverlayCoordinatorTest, WhatComesDuringAPressOnApplyNeverStrandsIt) {
     }
 }
 
+TEST_F(OverlayCoordinatorTest, APressOnAPanelAlreadyClosedHoldsNothing) {
+    coordinator.show({a}, anchor);
+    std::vector<bool> presses;
+    coordinator.onApplyPress = [&](bool pressed) { presses.push_back(pressed); };
+    const auto closed = window.model;
+    coordinator.hide();
+    closed->applyPressed();
+    EXPECT_TRUE(presses.empty());
+}
+
 TEST_F(OverlayCoordinatorTest, DismissReportsBeforeClosing) {
     coordinator.show({a, b}, anchor);
     window.model->dismiss();
