@@ -76,15 +76,9 @@ apply_app_window() {
 }
 
 apply_app_focus() {
-  local mivo="$1" window own
+  local mivo="$1" window
   window="$(apply_app_window)" || { echo "apply_under_load: $APP_KIND showed no window" >&2; exit 1; }
-  xdotool windowactivate --sync "$window" 2>/dev/null || true
-  sleep 6
-  # Without a tray Mivo's settings window opens once: out of the way.
-  for own in $(xdotool search --onlyvisible --pid "$mivo" 2>/dev/null); do
-    xdotool windowminimize "$own" 2>/dev/null || true
-  done
-  xdotool windowactivate --sync "$window" 2>/dev/null || true
+  bench_window_in_front "$window" "$mivo"
   app_window="$window"
   [ "$APP_KIND" = thunderbird ] && apply_thunderbird_compose "$window"
   apply_app_click

@@ -88,14 +88,7 @@ PY
     firefox --no-remote --profile "$work/firefox" "file://$work/page$lines.html" >/dev/null 2>&1 &
     browser=$!; pids+=($browser)
     window="$(xdotool search --sync --pid "$browser" --onlyvisible | head -1)"
-    xdotool windowactivate --sync "$window" 2>/dev/null || true
-    sleep 6
-    # Without a tray Mivo's settings window opens once, and may come up
-    # over the page: out of the way.
-    for own in $(xdotool search --onlyvisible --pid "$mivo" 2>/dev/null); do
-      xdotool windowminimize "$own" 2>/dev/null || true
-    done
-    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    bench_window_in_front "$window" "$mivo"
     # A click into the field, and the caret to its end.
     xdotool mousemove 400 128 click 1
     sleep 0.5
